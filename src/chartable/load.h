@@ -1,0 +1,50 @@
+#pragma once
+// Fills a CharTable from the main table file (pages 0 on) and the extended
+// table file (page 5).
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "chartable/char_table.h"
+#include "runtime/result.h"
+
+namespace binconv {
+
+inline constexpr char kMainTableFile[] = "Zezovar.ini";
+inline constexpr char kExtendedTableFile[] = "Zezovar_ex.ini";
+inline constexpr int kMainTableMaxDataLines = 96;
+inline constexpr int kExtendedTableMaxDataLines = 16;
+inline constexpr std::size_t kMinFields = 17;
+
+enum class TableErrorCode {
+  kCannotOpen,         // missing or unreadable file; reason says why
+  kTooFewFields,       // a data line with fewer than 17 fields
+  kTooManyDataLines,   // a data line that would land past page 5
+  kInvalidUtf8,        // a file marked as UTF-8 holds a bad sequence
+};
+
+struct TableError {
+  TableErrorCode code;
+  std::string file;         // the path as opened, UTF-8
+  std::size_t line = 0;     // 1-based; 0 when the file could not be opened
+  std::size_t column = 0;   // 1-based, for kInvalidUtf8; 0 otherwise
+  std::size_t fields = 0;   // fields found, for kTooFewFields
+  std::string reason;       // system reason, for kCannotOpen
+};
+
+// "FILE:LINE: message", English, one line.
+std::string DescribeTableError(const TableError& error);
+
+// Reads both files from `dir`.
+Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir);
+
+// The same from bytes already in memory; the names only label errors.
+Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_bytes,
+                                                      std::string_view extended_bytes,
+                                                      std::string_view main_name = kMainTableFile,
+                                                      std::string_view extended_name =
+                                                          kExtendedTableFile);
+
+}  // namespace binconv

@@ -1,0 +1,60 @@
+#pragma once
+// Text to code listing: each character becomes its lead code (pages 1-5) and
+// its two hex digits, each followed by a space; a line break becomes "24" CR LF.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "chartable/char_table.h"
+
+namespace binconv {
+
+// Stands for a line break while the text is walked; typed by the user it is a
+// line break too.
+inline constexpr char16_t kLineBreakMark = u'\u9C2F';
+
+inline constexpr std::array<char16_t, 16> HexDigits = {u'0', u'1', u'2', u'3', u'4', u'5',
+                                                       u'6', u'7', u'8', u'9', u'A', u'B',
+                                                       u'C', u'D', u'E', u'F'};
+
+// Indexed by page; page 0 has no lead code.
+inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {u"",   u"20", u"21",
+                                                                      u"22", u"23", u"18"};
+
+inline constexpr std::u16string_view kLineBreakCode = u"24";
+inline constexpr std::u16string_view kFullWidthSpaceCode = u"50";
+
+enum class LineBreaks {
+  kCrLf,  // only CR LF is a line break; a lone CR or LF is looked up like any character
+  kAny,   // CR LF, a lone CR and a lone LF are each one line break
+};
+
+// Streaming converter: feed the text in chunks of any size and get exactly the
+// listing of the whole text. The tag flag, a CR that may pair with an LF and a
+// high surrogate that may pair with a low one carry over between chunks.
+class CodeConverter {
+ public:
+  explicit CodeConverter(const CharTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
+
+  void Feed(std::u16string_view chunk, std::u16string& out);
+  // Flushes what is still pending; the converter is then ready for a new text.
+  void Finish(std::u16string& out);
+
+ private:
+  void Step(char16_t ch, std::u16string& out);
+  void Emit(char16_t ch, std::u16string& out);
+
+  const CharTable& table_;
+  LineBreaks line_breaks_;
+  bool in_tag_ = false;
+  bool pending_cr_ = false;
+  char16_t pending_high_ = 0;  // a high surrogate without a code, waiting for its partner
+};
+
+// The listing of a whole text whose line breaks are CR LF, as a Windows text
+// box holds it.
+std::u16string ConvertToCode(std::u16string_view text, const CharTable& table,
+                             LineBreaks line_breaks = LineBreaks::kCrLf);
+
+}  // namespace binconv

@@ -1,0 +1,53 @@
+#pragma once
+// Text straight to bytes in one pass: exactly the bytes that ConvertToCode
+// followed by ParseListing give, without building the listing. Characters that
+// would leave something other than hex digits in the listing are collected as
+// problems with their place in the text.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "conversion/convert.h"
+#include "conversion/listing.h"
+
+namespace binconv {
+
+struct EncodeProblem {
+  enum class Kind {
+    kNoCode,      // a character outside tags that no cell holds
+    kNotHexInTag  // a character inside a tag that is not a hex digit or separator
+  };
+  Kind kind;
+  std::size_t line;    // 1-based line of the text
+  std::size_t column;  // 1-based column in UTF-16 units
+  char32_t ch;         // a whole surrogate pair as one character
+};
+
+class Encoder {
+ public:
+  explicit Encoder(const CharTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
+
+  void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
+  void Finish(std::vector<std::uint8_t>& out);
+
+  const std::vector<EncodeProblem>& problems() const { return problems_; }
+  // True when the digits did not pair up: the listing would have an odd count.
+  bool odd_count() const { return odd_count_; }
+
+ private:
+  const CharTable& table_;
+  LineBreaks line_breaks_;
+  std::vector<EncodeProblem> problems_;
+  bool odd_count_ = false;
+  bool in_tag_ = false;
+  bool pending_cr_ = false;
+  char16_t pending_high_ = 0;
+  int pending_nibble_ = -1;
+  std::size_t line_ = 1;
+  std::size_t column_ = 0;
+};
+
+}  // namespace binconv

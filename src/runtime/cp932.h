@@ -1,0 +1,22 @@
+#pragma once
+// Windows code page 932 (Shift_JIS with the NEC and IBM extensions), decoded as
+// MultiByteToWideChar(932) does.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace binconv {
+
+// What Windows gives for a byte sequence that code page 932 does not define.
+inline constexpr char16_t kCp932DefaultChar = u'\u30FB';
+
+bool IsCp932LeadByte(std::uint8_t b);
+
+// Never fails: undefined sequences become kCp932DefaultChar. A lead byte whose
+// next byte is not a trail byte (or that ends the input) becomes one
+// kCp932DefaultChar and the next byte is decoded on its own, so a stray lead
+// byte never swallows a line break.
+std::u16string DecodeCp932(std::string_view bytes);
+
+}  // namespace binconv

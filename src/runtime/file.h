@@ -1,0 +1,93 @@
+#pragma once
+// File services. Every write of an output file goes through a temporary file
+// in the target's directory and a rename, so a crash leaves either the old
+// file or the complete new one.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "runtime/result.h"
+
+namespace binconv {
+
+enum class IoErrorCode {
+  kNotFound,          // the file or a directory on its path does not exist
+  kPermissionDenied,  // the system refused access (mode, read-only medium)
+  kIsDirectory,       // the name is a directory
+  kDiskFull,          // no space (or quota) left on the device
+  kInvalidName,       // the name is empty, too long or not allowed here
+  kOther,             // any other system error; reason says which
+};
+
+struct IoError {
+  IoErrorCode code;
+  std::string path;    // the name as the user gave it, UTF-8
+  int system_error;    // errno, 0 when the error did not come from the system
+  std::string reason;  // English text of the system's reason
+};
+
+// "PATH: reason"
+std::string DescribeIoError(const IoError& error);
+IoError IoErrorFromErrno(std::string path, int system_error);
+
+// The seam through which all output goes, so that tests can make any step fail.
+// Each call returns 0 or an errno value.
+class FileOps {
+ public:
+  virtual ~FileOps() = default;
+  virtual int CreateExclusive(const std::string& path, int& fd) = 0;  // O_CREAT|O_EXCL, 0666
+  virtual int Write(int fd, const std::uint8_t* data, std::size_t size) = 0;  // all or error
+  virtual int Flush(int fd) = 0;                                              // fsync
+  virtual int Close(int fd) = 0;
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  virtual int Remove(const std::string& path) = 0;
+};
+
+// The real file system.
+FileOps& SystemFileOps();
+
+// Whether a regular file of that name exists.
+bool FileExists(const std::filesystem::path& path);
+
+Result<Unit, IoError> DeleteFile(const std::filesystem::path& path);
+
+Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
+
+// Writes a file in pieces and puts it in place only on Commit. Until then the
+// target is untouched; if Commit is never reached the temporary file is
+// removed.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(FileOps& ops = SystemFileOps());
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  Result<Unit, IoError> Open(const std::filesystem::path& target);
+  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
+  // Flushes, closes and renames over the target.
+  Result<Unit, IoError> Commit();
+  // Removes the temporary file; safe to call at any time.
+  void Abort();
+
+ private:
+  Result<Unit, IoError> Fail(int system_error);
+
+  FileOps& ops_;
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  std::vector<std::uint8_t> buffer_;
+};
+
+// Convenience: the whole file in one go, through AtomicFileWriter.
+Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
+                                            std::span<const std::uint8_t> bytes,
+                                            FileOps& ops = SystemFileOps());
+
+}  // namespace binconv

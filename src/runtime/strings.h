@@ -1,0 +1,24 @@
+#pragma once
+// String services: all delimiters are found by TextCompare, left to right.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace binconv {
+
+// Pieces between occurrences of `delimiter`, numbered from 0. Empty pieces
+// count. An empty delimiter gives the whole string as the only piece. The views
+// point into `s`.
+std::vector<std::u16string_view> Split(std::u16string_view s, std::u16string_view delimiter);
+
+// Every non-overlapping occurrence of `search` replaced by `replacement`.
+// An empty `search` leaves `s` unchanged.
+std::u16string ReplaceAll(std::u16string_view s, std::u16string_view search,
+                          std::u16string_view replacement);
+
+// Leading and trailing U+0020 removed. U+3000 is kept: a table cell may hold it
+// on purpose.
+std::u16string_view Trim(std::u16string_view s);
+
+}  // namespace binconv
