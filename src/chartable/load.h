@@ -31,7 +31,8 @@ struct TableError {
   std::size_t line = 0;     // 1-based; 0 when the file could not be opened
   std::size_t column = 0;   // 1-based, for kInvalidUtf8; 0 otherwise
   std::size_t fields = 0;   // fields found, for kTooFewFields
-  std::string reason;       // system reason, for kCannotOpen
+  std::size_t limit = 0;    // data lines the file may hold, for kTooManyDataLines
+  std::string reason{};     // system reason, for kCannotOpen
 };
 
 // "FILE:LINE: message", English, one line.

@@ -1,0 +1,61 @@
+#include "chartable/char_table.h"
+
+#include <cassert>
+
+namespace binconv {
+namespace {
+
+int IndexOf(int page, int row, int column) {
+  assert(page >= 0 && page < kPages && row >= 0 && row < kRows && column >= 0 &&
+         column < kColumns);
+  return (page * kRows + row) * kColumns + column;
+}
+
+CellCode CodeOf(int index) {
+  return {static_cast<std::uint8_t>(index / (kRows * kColumns)),
+          static_cast<std::uint8_t>(index / kColumns % kRows),
+          static_cast<std::uint8_t>(index % kColumns)};
+}
+
+}  // namespace
+
+CharTable::CharTable() : cells_(kCells), origins_(kCells), index_(0x10000, kNoCell) {}
+
+const std::u16string& CharTable::Cell(int page, int row, int column) const {
+  return cells_[IndexOf(page, row, column)];
+}
+
+const CellOrigin& CharTable::Origin(int page, int row, int column) const {
+  return origins_[IndexOf(page, row, column)];
+}
+
+void CharTable::SetCell(int page, int row, int column, std::u16string text, CellOrigin origin) {
+  const int at = IndexOf(page, row, column);
+  std::u16string old = std::move(cells_[at]);
+  cells_[at] = std::move(text);
+  origins_[at] = origin;
+  // Only single-unit cells can match, so only they touch the index.
+  if (old.size() == 1) Reindex(old[0]);
+  const std::u16string& now = cells_[at];
+  if (now.size() == 1 && (index_[now[0]] == kNoCell || index_[now[0]] > at)) {
+    index_[now[0]] = static_cast<std::uint16_t>(at);
+  }
+}
+
+void CharTable::Reindex(char16_t ch) {
+  index_[ch] = kNoCell;
+  for (int i = 0; i < kCells; ++i) {
+    if (cells_[i].size() == 1 && cells_[i][0] == ch) {
+      index_[ch] = static_cast<std::uint16_t>(i);
+      return;
+    }
+  }
+}
+
+std::optional<CellCode> CharTable::Find(char16_t ch) const {
+  const std::uint16_t at = index_[ch];
+  if (at == kNoCell) return std::nullopt;
+  return CodeOf(at);
+}
+
+}  // namespace binconv

@@ -1,0 +1,136 @@
+#include "chartable/load.h"
+
+#include <string>
+#include <vector>
+
+#include "runtime/compare.h"
+#include "runtime/file.h"
+#include "runtime/strings.h"
+#include "runtime/text_file.h"
+
+namespace binconv {
+namespace {
+
+struct TableFile {
+  std::string_view bytes;
+  std::string name;
+  std::uint8_t id;         // CellOrigin::file
+  int first_page;          // where its first data line lands
+  int max_data_lines;      // data lines it may hold before running past page 5
+};
+
+bool IsCommentLine(std::u16string_view line) { return !line.empty() && TextEqual(line[0], u'/'); }
+
+std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table) {
+  LineReader reader(file.bytes);
+  std::u16string line;
+  int data_lines = 0;
+  while (reader.Next(line)) {
+    if (IsCommentLine(line) || Trim(line).empty()) continue;
+    if (data_lines == file.max_data_lines) {
+      TableError error{TableErrorCode::kTooManyDataLines, file.name, reader.line_number()};
+      error.limit = static_cast<std::size_t>(file.max_data_lines);
+      return error;
+    }
+    const std::vector<std::u16string_view> pieces = Split(line, u",");
+    if (pieces.size() < kMinFields) {
+      TableError error{TableErrorCode::kTooFewFields, file.name, reader.line_number()};
+      error.fields = pieces.size();
+      return error;
+    }
+    const int page = file.first_page + data_lines / kRows;
+    const int row = data_lines % kRows;
+    for (int column = 0; column < kColumns; ++column) {
+      const std::u16string_view piece = pieces[column + 1];
+      const std::u16string_view cell = Trim(piece);
+      const std::size_t start =
+          static_cast<std::size_t>(cell.data() - line.data()) + (cell.empty() ? piece.size() : 0);
+      table.SetCell(page, row, column, std::u16string(cell),
+                    CellOrigin{file.id, static_cast<std::uint32_t>(reader.line_number()),
+                               static_cast<std::uint32_t>(start + 1)});
+    }
+    ++data_lines;
+  }
+  if (reader.bad_utf8()) {
+    TableError error{TableErrorCode::kInvalidUtf8, file.name, reader.line_number()};
+    error.column = reader.bad_utf8_column();
+    return error;
+  }
+  return std::nullopt;
+}
+
+std::string TablePath(const std::filesystem::path& dir, const char* name) {
+  if (dir.empty() || dir == ".") return name;
+  return (dir / name).string();
+}
+
+TableError CannotOpen(const std::string& path, const IoError& io) {
+  TableError error{TableErrorCode::kCannotOpen, path};
+  error.reason = io.reason;
+  return error;
+}
+
+}  // namespace
+
+std::string DescribeTableError(const TableError& error) {
+  const std::string where = error.file + ":" + std::to_string(error.line) + ": ";
+  switch (error.code) {
+    case TableErrorCode::kCannotOpen:
+      return error.file + ": cannot open the table file: " + error.reason;
+    case TableErrorCode::kTooFewFields:
+      return where + "needs at least " + std::to_string(kMinFields) + " fields, found " +
+             std::to_string(error.fields);
+    case TableErrorCode::kTooManyDataLines:
+      return where + "one data line too many: the file holds at most " +
+             std::to_string(error.limit) + " data lines";
+    case TableErrorCode::kInvalidUtf8:
+      return error.file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
+             ": invalid UTF-8 (the file starts with a UTF-8 byte order mark)";
+  }
+  return where + "unknown error";
+}
+
+namespace {
+
+TableFile MainFile(std::string_view bytes, std::string_view name) {
+  return {bytes, std::string(name), 0, 0, kMainTableMaxDataLines};
+}
+
+TableFile ExtendedFile(std::string_view bytes, std::string_view name) {
+  return {bytes, std::string(name), 1, kPages - 1, kExtendedTableMaxDataLines};
+}
+
+}  // namespace
+
+Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_bytes,
+                                                      std::string_view extended_bytes,
+                                                      std::string_view main_name,
+                                                      std::string_view extended_name) {
+  CharTable table;
+  if (auto error = ReadTableFile(MainFile(main_bytes, main_name), table)) return *std::move(error);
+  if (auto error = ReadTableFile(ExtendedFile(extended_bytes, extended_name), table)) {
+    return *std::move(error);
+  }
+  return table;
+}
+
+Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir) {
+  // The main file is read and checked before the extended one is opened, so
+  // the first fault in reading order is the one reported.
+  CharTable table;
+  const std::string main_path = TablePath(dir, kMainTableFile);
+  Result<std::string, IoError> main_bytes = ReadFileBytes(main_path);
+  if (!main_bytes) return CannotOpen(main_path, main_bytes.error());
+  if (auto error = ReadTableFile(MainFile(main_bytes.value(), main_path), table)) {
+    return *std::move(error);
+  }
+  const std::string extended_path = TablePath(dir, kExtendedTableFile);
+  Result<std::string, IoError> extended_bytes = ReadFileBytes(extended_path);
+  if (!extended_bytes) return CannotOpen(extended_path, extended_bytes.error());
+  if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table)) {
+    return *std::move(error);
+  }
+  return table;
+}
+
+}  // namespace binconv

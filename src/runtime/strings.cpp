@@ -1,0 +1,63 @@
+#include "runtime/strings.h"
+
+#include "runtime/compare.h"
+
+namespace binconv {
+namespace {
+
+// Position of the next TextCompare match of `needle` at or after `from`, or npos.
+std::size_t FindText(std::u16string_view s, std::u16string_view needle, std::size_t from) {
+  if (needle.size() > s.size()) return std::u16string_view::npos;
+  const char16_t first = FoldForTextCompare(needle.front());
+  for (std::size_t i = from; i + needle.size() <= s.size(); ++i) {
+    if (FoldForTextCompare(s[i]) == first && TextCompare(s.substr(i, needle.size()), needle)) {
+      return i;
+    }
+  }
+  return std::u16string_view::npos;
+}
+
+}  // namespace
+
+std::vector<std::u16string_view> Split(std::u16string_view s, std::u16string_view delimiter) {
+  std::vector<std::u16string_view> pieces;
+  if (delimiter.empty()) {
+    pieces.push_back(s);
+    return pieces;
+  }
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = FindText(s, delimiter, start);
+    if (at == std::u16string_view::npos) break;
+    pieces.push_back(s.substr(start, at - start));
+    start = at + delimiter.size();
+  }
+  pieces.push_back(s.substr(start));
+  return pieces;
+}
+
+std::u16string ReplaceAll(std::u16string_view s, std::u16string_view search,
+                          std::u16string_view replacement) {
+  if (search.empty()) return std::u16string(s);
+  std::u16string out;
+  out.reserve(s.size());
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = FindText(s, search, start);
+    if (at == std::u16string_view::npos) break;
+    out.append(s.substr(start, at - start));
+    out.append(replacement);
+    start = at + search.size();
+  }
+  out.append(s.substr(start));
+  return out;
+}
+
+std::u16string_view Trim(std::u16string_view s) {
+  const std::size_t first = s.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return {};
+  const std::size_t last = s.find_last_not_of(u' ');
+  return s.substr(first, last - first + 1);
+}
+
+}  // namespace binconv

@@ -1,0 +1,186 @@
+#include "chartable/load.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace binconv {
+namespace {
+
+// A data line whose 16 cells are `prefix` followed by the column in hex, e.g. "r0".
+std::string DataLine(const std::string& prefix, const std::string& eol = "\r\n") {
+  std::string line = "label";
+  for (int c = 0; c < 16; ++c) line += "," + prefix + "0123456789ABCDEF"[c];
+  return line + eol;
+}
+
+// `count` data lines whose cells name their line: "a0".."aF", "b0"..., cycling.
+std::string DataLines(int count, char first = 'a') {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += DataLine(std::string(1, char(first + i % 26)) + std::to_string(i));
+  return out;
+}
+
+std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+CharTable MustLoad(const std::string& main, const std::string& ext) {
+  auto result = LoadCharTablesFromBytes(main, ext);
+  if (!result) ADD_FAILURE() << DescribeTableError(result.error());
+  return result ? std::move(result).value() : CharTable();
+}
+
+TEST(LoadCharTablesTest, EightyAndSixteenDataLinesFillAllSixPages) {
+  const CharTable t = MustLoad(DataLines(80), DataLines(16, 'A'));
+  EXPECT_EQ(t.Cell(0, 0, 0), U16("a00"));
+  EXPECT_EQ(t.Cell(4, 15, 15), U16("b79F"));  // line 79 (0-based): letter 'a'+79%26
+  EXPECT_EQ(t.Cell(5, 0, 0), U16("A00"));
+  EXPECT_EQ(t.Cell(5, 15, 15), U16("P15F"));
+}
+
+TEST(LoadCharTablesTest, ShortMainTableLeavesTheRestEmpty) {
+  const CharTable t = MustLoad(DataLines(3), "");
+  EXPECT_EQ(t.Cell(0, 2, 1), U16("c21"));
+  EXPECT_TRUE(t.Cell(0, 3, 0).empty());
+  EXPECT_TRUE(t.Cell(4, 15, 15).empty());
+}
+
+TEST(LoadCharTablesTest, ExtendedTableReplacesOnlyItsRowsOfPageFive) {
+  const CharTable t = MustLoad(DataLines(85), DataLines(3, 'X'));
+  EXPECT_EQ(t.Cell(5, 0, 0), U16("X00"));
+  EXPECT_EQ(t.Cell(5, 2, 15), U16("Z2F"));
+  EXPECT_EQ(t.Cell(5, 3, 0), U16("h830"));  // main line 83 keeps row 3
+  EXPECT_EQ(t.Cell(5, 4, 0), U16("i840"));
+  EXPECT_TRUE(t.Cell(5, 5, 0).empty());
+}
+
+TEST(LoadCharTablesTest, CommentsAndBlankLinesDoNotAdvanceTheRow) {
+  const std::string main = "/ comment\r\n\x81\x5E wide-solidus comment\r\n     \r\n\r\n" +
+                           DataLine("p") + "/,x\r\n" + DataLine("q");
+  const CharTable t = MustLoad(main, "");
+  EXPECT_EQ(t.Cell(0, 0, 0), U16("p0"));
+  EXPECT_EQ(t.Cell(0, 1, 0), U16("q0"));
+}
+
+TEST(LoadCharTablesTest, ASpaceBeforeTheSlashMakesADataLine) {
+  auto result = LoadCharTablesFromBytes(" / not a comment\r\n", "");
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().code, TableErrorCode::kTooFewFields);
+  EXPECT_EQ(result.error().fields, 1u);
+}
+
+TEST(LoadCharTablesTest, CellsAreTrimmedDecodedAndSplitAtWideCommas) {
+  // Cell 0 is "  あ  "; cell 1 holds a wide comma, which splits it and shifts the rest.
+  std::string line = "L,  \x82\xA0  ,x\x81\x43y";
+  for (int c = 2; c < 16; ++c) line += ",c" + std::to_string(c);
+  const CharTable t = MustLoad(line + ",extra", "");
+  EXPECT_EQ(t.Cell(0, 0, 0), u"\u3042");
+  EXPECT_EQ(t.Cell(0, 0, 1), u"x");
+  EXPECT_EQ(t.Cell(0, 0, 2), u"y");
+  EXPECT_EQ(t.Cell(0, 0, 3), u"c2");
+  EXPECT_EQ(t.Origin(0, 0, 0).line, 1u);
+  EXPECT_EQ(t.Origin(0, 0, 0).column, 5u);  // where "あ" stands on the line
+  EXPECT_EQ(t.Find(u'\u3042'), (CellCode{0, 0, 0}));
+}
+
+TEST(LoadCharTablesTest, LineEndsOfEveryKindAndNoFinalLineEnd) {
+  const std::string main = DataLine("a", "\r") + DataLine("b", "\n") + DataLine("c", "");
+  const CharTable t = MustLoad(main, "");
+  EXPECT_EQ(t.Cell(0, 2, 0), U16("c0"));
+  EXPECT_TRUE(t.Cell(0, 3, 0).empty());
+}
+
+TEST(LoadCharTablesTest, Utf8ByteOrderMarkSwitchesToUtf8) {
+  std::string line = "\xEF\xBB\xBFL,\xE3\x81\x82";  // "あ" in UTF-8
+  for (int c = 1; c < 16; ++c) line += ",u" + std::to_string(c);
+  const CharTable t = MustLoad(line, "");
+  EXPECT_EQ(t.Cell(0, 0, 0), u"\u3042");
+}
+
+struct ErrorCase {
+  std::string name;
+  std::string main;
+  std::string ext;
+  TableErrorCode code;
+  std::string message;  // DescribeTableError, exactly
+};
+
+class LoadErrorTest : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(LoadErrorTest, NamesFileLineAndProblem) {
+  auto result = LoadCharTablesFromBytes(GetParam().main, GetParam().ext);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().code, GetParam().code);
+  EXPECT_EQ(DescribeTableError(result.error()), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, LoadErrorTest,
+    testing::Values(
+        ErrorCase{"TooFewFields", "/c\r\n" + DataLine("a") + "L,1,2,3\r\n", "",
+                  TableErrorCode::kTooFewFields,
+                  "Zezovar.ini:3: needs at least 17 fields, found 4"},
+        ErrorCase{"MainBeyond96", DataLines(96) + "/ fine\r\n\r\n" + DataLine("z"), "",
+                  TableErrorCode::kTooManyDataLines,
+                  "Zezovar.ini:99: one data line too many: the file holds at most 96 data lines"},
+        ErrorCase{"ExtendedBeyond16", DataLines(2), DataLines(17),
+                  TableErrorCode::kTooManyDataLines,
+                  "Zezovar_ex.ini:17: one data line too many: the file holds at most 16 data "
+                  "lines"},
+        ErrorCase{"BadUtf8", "\xEF\xBB\xBF/ ok\r\nL,\xC3\x28", "", TableErrorCode::kInvalidUtf8,
+                  "Zezovar.ini:2:3: invalid UTF-8 (the file starts with a UTF-8 byte order "
+                  "mark)"}),
+    [](const testing::TestParamInfo<ErrorCase>& param) { return param.param.name; });
+
+TEST(LoadErrorTest, LimitsAreHarmlessWithoutAnotherDataLine) {
+  EXPECT_TRUE(LoadCharTablesFromBytes(DataLines(96) + "/ end\r\n   \r\n", DataLines(16) + "/x"));
+}
+
+class LoadFromDirectoryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/binconv-load-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Put(const char* name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {
+  Put(kExtendedTableFile, DataLines(1));
+  auto result = LoadCharTables(dir_);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
+  EXPECT_EQ(result.error().file, (dir_ / kMainTableFile).string());
+  EXPECT_NE(DescribeTableError(result.error()).find("Zezovar.ini: cannot open"), std::string::npos);
+}
+
+TEST_F(LoadFromDirectoryTest, MainFileFaultIsReportedBeforeAMissingExtendedFile) {
+  Put(kMainTableFile, "L,1\r\n");
+  auto result = LoadCharTables(dir_);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().code, TableErrorCode::kTooFewFields);
+  Put(kMainTableFile, DataLine("a"));
+  result = LoadCharTables(dir_);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
+  EXPECT_EQ(result.error().file, (dir_ / kExtendedTableFile).string());
+}
+
+TEST(DefaultTablesTest, LoadAndFillEveryPage) {
+  auto result = LoadCharTables(std::filesystem::path(BINCONV_SOURCE_DIR) / "tables");
+  ASSERT_TRUE(result) << DescribeTableError(result.error());
+  for (int page = 0; page < kPages; ++page) {
+    EXPECT_FALSE(result.value().Cell(page, 15, 15).empty()) << "page " << page;
+  }
+  EXPECT_TRUE(result.value().Find(u'\u3042'));  // hiragana a
+}
+
+}  // namespace
+}  // namespace binconv
