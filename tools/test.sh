@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the debug build with
+# warnings as errors, then the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev fonts-ipafont-gothic \
+  python3
+cd "$root"
+jobs=$(nproc)
+for preset in dev asan; do
+  echo "== $preset"
+  cmake --preset "$preset" -DBINCONV_WERROR=ON >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
