@@ -46,6 +46,10 @@ class FileOps {
   virtual int Close(int fd) = 0;
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Remove(const std::string& path) = 0;
+  // chmod; used to give a replacing file the permission bits of the old one.
+  // The default changes the real file of that name, so that test doubles which
+  // forward to real files need not provide it.
+  virtual int SetMode(const std::string& path, unsigned mode);
 };
 
 // The real file system.
@@ -77,6 +81,7 @@ class AtomicFileWriter {
 
  private:
   Result<Unit, IoError> Fail(int system_error);
+  Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
   FileOps& ops_;
   std::string target_;

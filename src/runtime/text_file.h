@@ -20,10 +20,12 @@ class LineReader {
 
   // Reads the next line without its line end. Returns false at the end.
   // In UTF-8 mode an invalid sequence makes Next return false with
-  // bad_utf8() true; bad_utf8_column() then gives the 1-based byte column.
+  // bad_utf8() true; bad_utf8_column() then gives the 1-based byte column,
+  // counted after the byte order mark on the first line.
   bool Next(std::u16string& line);
 
-  // 1-based number of the line last returned by Next.
+  // 1-based number of the line last returned by Next, or of the line that
+  // holds the bad sequence once bad_utf8() is true.
   std::size_t line_number() const { return line_number_; }
   bool bad_utf8() const { return bad_utf8_; }
   std::size_t bad_utf8_column() const { return bad_utf8_column_; }

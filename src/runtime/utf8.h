@@ -29,6 +29,10 @@ class Utf8Decoder {
   Utf8Error error() const { return error_; }
 
  private:
+  // Records the current sequence as the bad one; always returns false.
+  bool Fail();
+
+  bool failed_ = false;
   char32_t partial_ = 0;
   int needed_ = 0;
   int seen_ = 0;

@@ -1,0 +1,47 @@
+#include "runtime/text_file.h"
+
+#include "runtime/cp932.h"
+#include "runtime/utf8.h"
+
+namespace binconv {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+}  // namespace
+
+LineReader::LineReader(std::string_view bytes) : rest_(bytes) {
+  if (rest_.starts_with(kUtf8Bom)) {
+    rest_.remove_prefix(kUtf8Bom.size());
+    encoding_ = TextEncoding::kUtf8;
+  }
+}
+
+bool LineReader::Next(std::u16string& line) {
+  if (bad_utf8_ || rest_.empty()) return false;
+  const char* data = rest_.data();
+  const std::size_t n = rest_.size();
+  std::size_t end = 0;
+  while (end < n && data[end] != '\r' && data[end] != '\n') ++end;
+  const std::string_view raw = rest_.substr(0, end);
+  std::size_t skip = end;
+  if (end < n) skip += (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n') ? 2 : 1;
+  rest_.remove_prefix(skip);
+  ++line_number_;
+
+  if (encoding_ == TextEncoding::kCp932) {
+    line = DecodeCp932(raw);
+    return true;
+  }
+  auto decoded = DecodeUtf8(raw);
+  if (!decoded.ok()) {
+    bad_utf8_ = true;
+    bad_utf8_column_ = decoded.error().offset + 1;
+    line.clear();
+    return false;
+  }
+  line = std::move(decoded).value();
+  return true;
+}
+
+}  // namespace binconv
