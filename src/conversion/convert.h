@@ -3,6 +3,7 @@
 // its two hex digits, each followed by a space; a line break becomes "24" CR LF.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,8 @@ namespace binconv {
 // line break too.
 inline constexpr char16_t kLineBreakMark = u'\u9C2F';
 
-inline constexpr std::array<char16_t, 16> HexDigits = {u'0', u'1', u'2', u'3', u'4', u'5',
-                                                       u'6', u'7', u'8', u'9', u'A', u'B',
-                                                       u'C', u'D', u'E', u'F'};
+inline constexpr std::array<char16_t, 16> HexDigits = {
+    u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7', u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
 
 // Indexed by page; page 0 has no lead code.
 inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {u"",   u"20", u"21",
@@ -29,6 +29,31 @@ enum class LineBreaks {
   kCrLf,  // only CR LF is a line break; a lone CR or LF is looked up like any character
   kAny,   // CR LF, a lone CR and a lone LF are each one line break
 };
+
+namespace detail {
+
+// The characters the conversion treats specially, each found by TextCompare.
+enum class Special : std::uint8_t { kNone, kTagOpen, kTagClose, kLineBreak, kSpace };
+
+// Tag marks take precedence, in the order the conversion tests them.
+Special ClassifySpecial(char16_t ch);
+
+inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+inline char32_t CombineSurrogates(char16_t high, char16_t low) {
+  return 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) +
+         (static_cast<char32_t>(low) - 0xDC00);
+}
+
+// 0-15 for an ASCII hex digit of either case, -1 for anything else.
+inline int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
+}
+
+}  // namespace detail
 
 // Streaming converter: feed the text in chunks of any size and get exactly the
 // listing of the whole text. The tag flag, a CR that may pair with an LF and a

@@ -33,18 +33,33 @@ class Encoder {
   void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
   void Finish(std::vector<std::uint8_t>& out);
 
+  // Problems of the text so far, or of the last finished text; a CR LF inside a
+  // tag is reported as kLineBreakMark at the place of its CR. Lines end at
+  // CR LF, a lone CR or a lone LF.
   const std::vector<EncodeProblem>& problems() const { return problems_; }
   // True when the digits did not pair up: the listing would have an odd count.
   bool odd_count() const { return odd_count_; }
 
  private:
+  struct Place {
+    std::size_t line = 0;
+    std::size_t column = 0;
+  };
+  void Step(char16_t ch, Place place, std::vector<std::uint8_t>& out);
+  void Nibble(int value, std::vector<std::uint8_t>& out);
+  void Report(EncodeProblem::Kind kind, Place place, char32_t ch);
+
   const CharTable& table_;
   LineBreaks line_breaks_;
   std::vector<EncodeProblem> problems_;
   bool odd_count_ = false;
+  bool finished_ = false;  // the next Feed starts a new text
   bool in_tag_ = false;
   bool pending_cr_ = false;
-  char16_t pending_high_ = 0;
+  Place cr_place_;
+  char16_t pending_high_ = 0;  // waiting to see whether a low unit joins it
+  Place high_place_;
+  EncodeProblem::Kind high_kind_ = EncodeProblem::Kind::kNoCode;
   int pending_nibble_ = -1;
   std::size_t line_ = 1;
   std::size_t column_ = 0;

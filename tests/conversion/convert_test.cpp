@@ -1,0 +1,284 @@
+#include "conversion/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/compare.h"
+#include "runtime/strings.h"
+
+namespace binconv {
+namespace {
+
+std::string Hex(std::u16string_view s) {
+  std::string out;
+  for (const char16_t c : s) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
+    out += buf;
+  }
+  return out.empty() ? "(empty)" : out;
+}
+
+#define EXPECT_U16_EQ(expected, actual) EXPECT_EQ(Hex(expected), Hex(actual))
+
+// あ on page 0 and ア on page 2 as in the worked example, plus cells that
+// probe page order, exact lookup and the fixed codes.
+CharTable MakeTable() {
+  CharTable t;
+  t.SetCell(0, 1, 10, u"\u3042");  // あ
+  t.SetCell(2, 3, 4, u"\u30A2");   // ア
+  t.SetCell(3, 0, 0, u"\u30AB");   // カ only; か has no code
+  t.SetCell(1, 2, 3, u"x");        // first of two
+  t.SetCell(4, 0, 1, u"x");
+  t.SetCell(5, 15, 15, u"z");
+  t.SetCell(0, 0, 0, u"\uFF21");  // full-width A only
+  t.SetCell(0, 5, 0, u"\u3000");  // never used: the space code wins
+  t.SetCell(0, 6, 0, u"\u9C2F");  // never used: the line-break code wins
+  t.SetCell(0, 7, 7, u"xy");      // longer cells never match
+  t.SetCell(0, 0, 11, u"Q");
+  t.SetCell(0, 2, 0, u"\xD83E");  // high half of U+1F900..U+1F9FF
+  t.SetCell(0, 2, 1, u"\xDE01");  // low half of U+1F601
+  return t;
+}
+
+struct ConvertCase {
+  const char* name;
+  std::u16string input;
+  std::u16string expected;
+  LineBreaks line_breaks = LineBreaks::kCrLf;
+};
+
+class ConvertTest : public testing::TestWithParam<ConvertCase> {
+ protected:
+  CharTable table_ = MakeTable();
+};
+
+TEST_P(ConvertTest, OneShotAndEverySplit) {
+  const ConvertCase& c = GetParam();
+  EXPECT_U16_EQ(c.expected, ConvertToCode(c.input, table_, c.line_breaks));
+  // Every place a chunk boundary can fall, including inside CR LF and pairs.
+  for (std::size_t cut = 0; cut <= c.input.size(); ++cut) {
+    CodeConverter converter(table_, c.line_breaks);
+    std::u16string out;
+    converter.Feed(std::u16string_view(c.input).substr(0, cut), out);
+    converter.Feed(std::u16string_view(c.input).substr(cut), out);
+    converter.Finish(out);
+    EXPECT_U16_EQ(c.expected, out) << "cut at " << cut;
+  }
+  CodeConverter unit_by_unit(table_, c.line_breaks);
+  std::u16string out;
+  for (const char16_t ch : c.input) unit_by_unit.Feed(std::u16string_view(&ch, 1), out);
+  unit_by_unit.Finish(out);
+  EXPECT_U16_EQ(c.expected, out) << "one unit at a time";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConvertTest,
+    testing::Values(
+        ConvertCase{"Empty", u"", u""},
+        ConvertCase{"WorkedExample", u"\u3042\r\n\u30A2\u3000<0C01>", u"1A 24\r\n21 34 50 0C01 "},
+        ConvertCase{"LoneCrAndLfPassThrough", u"\r\u3042\n", u"\r 1A \n "},
+        ConvertCase{"CrCrLf", u"\r\r\n", u"\r 24\r\n"},
+        ConvertCase{"CrLfLf", u"\r\n\n", u"24\r\n\n "}, ConvertCase{"LfCr", u"\n\r", u"\n \r "},
+        ConvertCase{"TypedMarkIsLineBreak", u"\u9C2F\u3042", u"24\r\n1A "},
+        ConvertCase{"SpacesGiveFifty", u"\u3000 ", u"50 50 "},
+        ConvertCase{"LineBreakInTagBecomesMark", u"<1\r\n2>", u"1\u9C2F2 "},
+        ConvertCase{"UnclosedTagCopiesRest", u"<ab \r\n\u3042\u3000", u"ab \u9C2F\u3042\u3000"},
+        ConvertCase{"SecondOpenInTagDropped", u"<<AB>", u"AB "},
+        ConvertCase{"CloseOutsideTag", u">>", u"  "},
+        ConvertCase{"FullWidthTagMarks", u"\uFF1C1\uFF1C2\uFF1E\u3042", u"12 1A "},
+        ConvertCase{"TagThenCode", u"<1>Q", u"1 0B "},
+        ConvertCase{"ExactLookup", u"\u304B\u30AB\u0041\uFF21", u"\u304B 22 00 A 00 "},
+        ConvertCase{"FirstOfTwoCellsAndPageFive", u"xz", u"20 23 18 FF "},
+        ConvertCase{"LongCellNeverMatches", u"xy", u"20 23 y "},
+        ConvertCase{"TagContentIsVerbatim", u"<\u3042\u9C2F >", u"\u3042\u9C2F  "},
+        ConvertCase{"AnyLineBreaks", u"\u3042\r\u3042\n\u3042\r\n\r",
+                    u"1A 24\r\n1A 24\r\n1A 24\r\n24\r\n", LineBreaks::kAny},
+        ConvertCase{"AnyLineBreaksInTag", u"<1\r2\n3\r\n>", u"1\u9C2F2\u9C2F3\u9C2F ",
+                    LineBreaks::kAny},
+        // A pair no cell holds stays whole, with one space after it.
+        ConvertCase{"PairWithoutCodeStaysWhole", u"\U0001F600\u3042", u"\U0001F600 1A "},
+        ConvertCase{"PairAtEnd", u"\u3042\U0001F600", u"1A \U0001F600 "},
+        ConvertCase{"PairInTagVerbatim", u"<\U0001F600>", u"\U0001F600 "},
+        ConvertCase{"HighWithCodeLowAlone", u"\U0001F900", u"20 \xDD00 "},
+        ConvertCase{"LowWithCodeHighAlone", u"\U0001F601", u"\xD83D 21 "},
+        ConvertCase{"LoneHighBeforeChar", std::u16string(u"\xD83D") + u"\u3042", u"\xD83D 1A "},
+        ConvertCase{"LoneHighAtEnd", u"\xD83D", u"\xD83D "},
+        ConvertCase{"LoneHighBeforeLineBreak", u"\xD83D\r\n", u"\xD83D 24\r\n"},
+        ConvertCase{"LoneHighBeforeTag", u"\xD83D<\xDE00>", u"\xD83D \xDE00 "},
+        ConvertCase{"LoneLow", u"\xDE00\u3042", u"\xDE00 1A "}),
+    [](const testing::TestParamInfo<ConvertCase>& p) { return std::string(p.param.name); });
+
+TEST(ConvertTest, CellWithLineBreakCharacterIsUsedForLoneOnly) {
+  CharTable table;
+  table.SetCell(0, 3, 13, u"\r");
+  table.SetCell(0, 3, 10, u"\n");
+  EXPECT_U16_EQ(u"3D 24\r\n3A ", ConvertToCode(u"\r\r\n\n", table));
+  EXPECT_U16_EQ(u"24\r\n24\r\n24\r\n", ConvertToCode(u"\r\r\n\n", table, LineBreaks::kAny));
+}
+
+TEST(ConvertTest, ConverterIsReusableAfterFinish) {
+  const CharTable table = MakeTable();
+  CodeConverter converter(table);
+  std::u16string first;
+  converter.Feed(u"<12\r", first);  // ends inside a tag with a CR pending
+  converter.Finish(first);
+  EXPECT_U16_EQ(u"12\r", first);
+  std::u16string second;
+  converter.Feed(u"\n\u3042", second);
+  converter.Finish(second);
+  EXPECT_U16_EQ(u"\n 1A ", second);
+}
+
+// ---------------------------------------------------------------------------
+// Differential: the streaming converter against a word-for-word rendering of
+// the procedure (whole-table scan, line breaks replaced up front).
+
+std::optional<CellCode> ScanTable(const CharTable& table, std::u16string_view ch) {
+  for (int p = 0; p < kPages; ++p) {
+    for (int r = 0; r < kRows; ++r) {
+      for (int c = 0; c < kColumns; ++c) {
+        if (BinaryCompare(table.Cell(p, r, c), ch)) {
+          return CellCode{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(r),
+                          static_cast<std::uint8_t>(c)};
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// With join_pairs, a code-less surrogate pair outside a tag keeps its two
+// units together; otherwise this is the procedure as written.
+std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
+                                LineBreaks line_breaks, bool join_pairs) {
+  const std::u16string mark(1, kLineBreakMark);
+  std::u16string s = ReplaceAll(text, u"\r\n", mark);
+  if (line_breaks == LineBreaks::kAny) s = ReplaceAll(ReplaceAll(s, u"\r", mark), u"\n", mark);
+  const std::vector<std::u16string_view> hex = Split(u"0,1,2,3,4,5,6,7,8,9,A,B,C,D,E,F", u",");
+  const std::u16string_view lead[] = {u"", u"20", u"21", u"22", u"23", u"18"};
+  std::u16string out;
+  int tag = 0;
+  for (std::size_t k = 0; k < s.size(); ++k) {
+    const std::u16string_view ch(&s[k], 1);
+    if (TextCompare(ch, u"<")) {
+      tag = 1;
+    } else if (TextCompare(ch, u">")) {
+      tag = 0;
+    }
+    if (tag == 1) {
+      if (!TextCompare(ch, u"<")) out += ch;
+      continue;
+    }
+    if (TextCompare(ch, mark)) {
+      out += u"24\r\n";
+    } else if (TextCompare(ch, u"\u3000")) {
+      out += u"50 ";
+    } else if (TextCompare(ch, u">")) {
+      out += u" ";
+    } else if (const std::optional<CellCode> hit = ScanTable(table, ch)) {
+      if (hit->page >= 1) (out += lead[hit->page]) += u" ";
+      ((out += hex[hit->row]) += hex[hit->column]) += u" ";
+    } else if (join_pairs && detail::IsHighSurrogate(s[k]) && k + 1 < s.size() &&
+               detail::IsLowSurrogate(s[k + 1]) && !ScanTable(table, s.substr(k + 1, 1))) {
+      ((out += ch) += s[++k]) += u" ";
+    } else {
+      (out += ch) += u" ";
+    }
+  }
+  return out;
+}
+
+// Characters chosen to hit every branch, and their half- and full-width twins.
+std::u16string RandomText(std::mt19937& rng, bool with_surrogates) {
+  static const std::u16string_view kPieces[] = {
+      u"<",      u">",      u"\uFF1C", u"\uFF1E", u"\r",     u"\n",     u"\r\n", u" ",
+      u"\u3000", u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB", u"\u304B", u"x",    u"z",
+      u"Q",      u"q",      u"1",      u"A",      u"\uFF21", u"\t",     u"xy",   u"0C",
+  };
+  static const std::u16string_view kSurrogates[] = {
+      u"\U0001F600", u"\U0001F900", u"\U0001F601", u"\xD83D", u"\xDE00", u"\xD83E", u"\xDE01",
+  };
+  std::uniform_int_distribution<int> length(0, 40);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  std::uniform_int_distribution<std::size_t> surrogate(0, std::size(kSurrogates) - 1);
+  std::uniform_int_distribution<int> percent(0, 99);
+  std::u16string text;
+  for (int n = length(rng); n > 0; --n) {
+    text +=
+        with_surrogates && percent(rng) < 15 ? kSurrogates[surrogate(rng)] : kPieces[piece(rng)];
+  }
+  return text;
+}
+
+std::u16string ConvertInRandomChunks(std::u16string_view text, const CharTable& table,
+                                     LineBreaks line_breaks, std::mt19937& rng) {
+  CodeConverter converter(table, line_breaks);
+  std::u16string out;
+  std::uniform_int_distribution<std::size_t> size(0, 5);
+  while (!text.empty()) {
+    const std::size_t n = std::min(size(rng), text.size());
+    converter.Feed(text.substr(0, n), out);
+    text.remove_prefix(n);
+  }
+  converter.Finish(out);
+  return out;
+}
+
+class ConvertDifferentialTest : public testing::TestWithParam<LineBreaks> {};
+
+TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
+  const CharTable table = MakeTable();
+  const LineBreaks line_breaks = GetParam();
+  for (unsigned seed = 1; seed <= 1500; ++seed) {
+    std::mt19937 rng(seed);
+    const bool with_surrogates = seed % 2 == 0;
+    const std::u16string text = RandomText(rng, with_surrogates);
+    const std::u16string whole = ConvertToCode(text, table, line_breaks);
+    // Surrogate-free texts meet the procedure exactly as written.
+    ASSERT_EQ(Hex(ReferenceConvert(text, table, line_breaks, with_surrogates)), Hex(whole))
+        << "seed " << seed << " input " << Hex(text);
+    ASSERT_EQ(Hex(whole), Hex(ConvertInRandomChunks(text, table, line_breaks, rng)))
+        << "seed " << seed << " input " << Hex(text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ConvertDifferentialTest,
+                         testing::Values(LineBreaks::kCrLf, LineBreaks::kAny),
+                         [](const testing::TestParamInfo<LineBreaks>& p) {
+                           return p.param == LineBreaks::kAny ? "Any" : "CrLf";
+                         });
+
+// Well-formed text through a table without surrogate cells stays well-formed.
+TEST(ConvertDifferentialTest, KeepsWellFormedTextWellFormed) {
+  CharTable table;
+  table.SetCell(0, 1, 10, u"\u3042");
+  for (unsigned seed = 1; seed <= 500; ++seed) {
+    std::mt19937 rng(seed);
+    std::u16string text;
+    std::uniform_int_distribution<int> pick(0, 5);
+    for (int n = 0; n < 30; ++n) {
+      static const std::u16string_view kPieces[] = {u"\U0001F600", u"\U00010000", u"\U0010FFFF",
+                                                    u"\u3042",     u"<",          u">"};
+      text += kPieces[pick(rng)];
+    }
+    const std::u16string out = ConvertToCode(text, table);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      if (detail::IsHighSurrogate(out[i])) {
+        ASSERT_TRUE(i + 1 < out.size() && detail::IsLowSurrogate(out[i + 1]))
+            << "seed " << seed << " at " << i << ": " << Hex(out);
+        ++i;
+      } else {
+        ASSERT_FALSE(detail::IsLowSurrogate(out[i])) << "seed " << seed << ": " << Hex(out);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace binconv
