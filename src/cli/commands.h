@@ -1,0 +1,25 @@
+#pragma once
+// The commands of binconv-cli. Each takes its parsed arguments and returns
+// the process's exit status, having reported any trouble on standard error.
+
+#include <span>
+#include <string_view>
+
+#include "cli/args.h"
+
+namespace binconv::cli {
+
+struct Command {
+  std::string_view name;
+  std::string_view synopsis;  // the arguments after the command's name
+  std::string_view summary;   // one line for the overview
+  std::string_view details;   // the rest of the command's --help
+  std::span<const OptionSpec> options;
+  std::size_t max_positionals;
+  int (*run)(const ParsedArgs& args);
+};
+
+// Every command, in the order --help lists them.
+std::span<const Command> Commands();
+
+}  // namespace binconv::cli

@@ -1,0 +1,214 @@
+#include "cli/io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "runtime/utf8.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr char kProgram[] = "binconv-cli: ";
+
+void WriteStderr(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::string Hex(char32_t ch) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(ch));
+  return buffer;
+}
+
+bool Printable(char32_t ch) {
+  if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0)) return false;
+  if (ch >= 0xD800 && ch <= 0xDFFF) return false;
+  return ch <= 0x10FFFF;
+}
+
+std::u16string Utf16Of(char32_t ch) {
+  if (ch < 0x10000) return std::u16string(1, static_cast<char16_t>(ch));
+  const char32_t v = ch - 0x10000;
+  return {static_cast<char16_t>(0xD800 + (v >> 10)), static_cast<char16_t>(0xDC00 + (v & 0x3FF))};
+}
+
+// Standard input or an opened file, read with plain read(2) so that pipes and
+// terminals give their data as it comes.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile() {
+    if (owned_) ::close(fd_);
+  }
+
+  Result<Unit, IoError> Open(const std::string& name) {
+    name_ = name.empty() ? kStdioName : name;
+    if (name_ == kStdioName) {
+      fd_ = STDIN_FILENO;
+    } else {
+      fd_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd_ < 0) return IoErrorFromErrno(name_, errno);
+      owned_ = true;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+      return IoErrorFromErrno(name_, EISDIR);
+    }
+    return Unit{};
+  }
+
+  Result<std::size_t, IoError> Read(std::span<char> buffer) {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) return IoErrorFromErrno(name_, errno);
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  bool owned_ = false;
+  std::string name_;
+};
+
+class StdoutSink final : public OutputSink {
+ public:
+  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return IoErrorFromErrno(kStdoutName, errno);
+      }
+      bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+    return Unit{};
+  }
+  Result<Unit, IoError> Commit() override { return Unit{}; }
+  void Abort() override {}
+};
+
+class FileSink final : public OutputSink {
+ public:
+  Result<Unit, IoError> Open(const std::filesystem::path& path) { return writer_.Open(path); }
+  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
+    return writer_.Write(bytes);
+  }
+  Result<Unit, IoError> Commit() override { return writer_.Commit(); }
+  void Abort() override { writer_.Abort(); }
+
+ private:
+  AtomicFileWriter writer_;
+};
+
+}  // namespace
+
+void PrintError(std::string_view message) {
+  std::string line = kProgram;
+  line += message;
+  line += '\n';
+  WriteStderr(line);
+}
+
+void PrintLine(std::string_view line) {
+  std::string text(line);
+  text += '\n';
+  WriteStderr(text);
+}
+
+std::string DescribeChar(char32_t ch) {
+  const std::string shown = Printable(ch) ? EncodeUtf8(Utf16Of(ch)) : EncodeUtf8(u"\uFFFD");
+  return "'" + shown + "' (" + Hex(ch) + ")";
+}
+
+int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume) {
+  InputFile input;
+  if (auto opened = input.Open(name); !opened) {
+    PrintError(DescribeIoError(opened.error()));
+    return kExitError;
+  }
+  const std::string shown_name = name.empty() ? kStdioName : name;
+  std::vector<char> buffer(kChunkSize);
+  Utf8Decoder decoder;
+  std::u16string text;
+  bool at_start = true;
+  for (;;) {
+    auto read = input.Read(buffer);
+    if (!read) {
+      PrintError(DescribeIoError(read.error()));
+      return kExitError;
+    }
+    const std::size_t size = read.value();
+    text.clear();
+    bool good =
+        size == 0 ? decoder.Finish() : decoder.Feed(std::string_view(buffer.data(), size), text);
+    std::u16string_view chunk = text;
+    if (at_start && !chunk.empty()) {
+      at_start = false;
+      if (chunk.front() == u'\uFEFF') chunk.remove_prefix(1);
+    }
+    // Text before a bad sequence is still handed on, so that a listing of it
+    // reaches the output before the error is seen; the caller discards it.
+    if (!chunk.empty()) {
+      if (int status = consume(chunk); status != kExitOk) return status;
+    }
+    if (!good) {
+      PrintError(shown_name + ": invalid UTF-8 at byte offset " +
+                 std::to_string(decoder.error().offset));
+      return kExitError;
+    }
+    if (size == 0) return kExitOk;
+  }
+}
+
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path) {
+  if (path.empty() || path == kStdioName) {
+    return std::unique_ptr<OutputSink>(std::make_unique<StdoutSink>());
+  }
+  auto sink = std::make_unique<FileSink>();
+  if (auto opened = sink->Open(path); !opened) return opened.error();
+  return std::unique_ptr<OutputSink>(std::move(sink));
+}
+
+Result<Unit, IoError> Utf8Output::Write(std::u16string_view text) {
+  if (text.empty()) return Unit{};
+  buffer_.clear();
+  std::u16string joined;
+  if (pending_high_ != 0) {
+    joined.assign(1, pending_high_);
+    joined += text;
+    text = joined;
+    pending_high_ = 0;
+  }
+  if (text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+    pending_high_ = text.back();
+    text.remove_suffix(1);
+  }
+  AppendUtf8(text, buffer_);
+  return sink_.Write(
+      std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
+}
+
+Result<Unit, IoError> Utf8Output::Finish() {
+  if (pending_high_ == 0) return Unit{};
+  buffer_.clear();
+  AppendUtf8(std::u16string_view(&pending_high_, 1), buffer_);
+  pending_high_ = 0;
+  return sink_.Write(
+      std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
+}
+
+int ReportOutputError(const IoError& error) {
+  if (error.system_error != EPIPE) PrintError(DescribeIoError(error));
+  return kExitError;
+}
+
+}  // namespace binconv::cli

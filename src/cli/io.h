@@ -1,0 +1,75 @@
+#pragma once
+// Console and file plumbing of the command-line tool: chunked UTF-8 input,
+// streamed output to standard output or to a file replaced atomically, and
+// the messages on standard error.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/file.h"
+#include "runtime/result.h"
+
+namespace binconv::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRejected = 1;  // the text or listing can't be written
+inline constexpr int kExitError = 2;     // usage, input, table or output trouble
+
+inline constexpr std::size_t kChunkSize = 64 * 1024;
+inline constexpr char kStdioName[] = "-";
+inline constexpr char kStdoutName[] = "<stdout>";
+
+// "binconv-cli: message" on standard error.
+void PrintError(std::string_view message);
+// The line as it is, on standard error.
+void PrintLine(std::string_view line);
+
+// "'X' (U+XXXX)"; characters that can't be shown as they are become U+FFFD
+// inside the quotes.
+std::string DescribeChar(char32_t ch);
+
+// Reads the file `name` ("-" or empty: standard input) in chunks, decodes it
+// as UTF-8 and hands the text to `consume`, without a leading byte order mark.
+// A nonzero result of `consume` stops the reading and is returned; otherwise
+// the result is kExitOk, or kExitError once the trouble has been reported.
+int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume);
+
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) = 0;
+  // Makes the output final: for a file, puts it in place of the old one.
+  virtual Result<Unit, IoError> Commit() = 0;
+  // Drops a file's output; the old file stays as it was.
+  virtual void Abort() = 0;
+};
+
+// Standard output for "-" or an empty name, otherwise the file `path` written
+// through AtomicFileWriter.
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path);
+
+// Turns UTF-16 chunks into UTF-8; a surrogate pair split between two chunks
+// is kept whole.
+class Utf8Output {
+ public:
+  explicit Utf8Output(OutputSink& sink) : sink_(sink) {}
+  Result<Unit, IoError> Write(std::u16string_view text);
+  Result<Unit, IoError> Finish();
+
+ private:
+  OutputSink& sink_;
+  char16_t pending_high_ = 0;
+  std::string buffer_;
+};
+
+// Reports an output error and returns kExitError. A reader that has gone
+// away (a closed pipe) ends the program quietly.
+int ReportOutputError(const IoError& error);
+
+}  // namespace binconv::cli

@@ -1,0 +1,537 @@
+// End-to-end tests of binconv-cli: the built binary runs in a scratch
+// directory holding the default tables, with its standard streams captured.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kOddCountMessage = "入力された文字コードが正しくありません";
+constexpr std::string_view kBadCharMessage = "不正な文字コードが見つかったので処理を中断しました";
+
+template <class Case>
+std::string CaseName(const testing::TestParamInfo<Case>& info) {
+  return info.param.name;
+}
+
+struct Outcome {
+  int exit_code = -1;  // -1 when the process died of a signal
+  int signal = 0;
+  std::string out;
+  std::string err;
+};
+
+std::string Hex(std::string_view bytes) {
+  std::string text;
+  char buffer[4];
+  for (unsigned char b : bytes) {
+    std::snprintf(buffer, sizeof buffer, "%02X ", b);
+    text += buffer;
+  }
+  return text;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::set<std::string> Listing(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
+
+// A scratch directory: work/ is the program's current directory (with the
+// default tables), io/ holds the captured streams so they never show up in
+// work/.
+class CliFixture {
+ public:
+  CliFixture() {
+    std::string pattern = (fs::temp_directory_path() / "binconv-cli-XXXXXX").string();
+    root_ = ::mkdtemp(pattern.data());
+    fs::create_directory(work());
+    fs::create_directory(root_ / "io");
+    for (const char* name : {"Zezovar.ini", "Zezovar_ex.ini"}) {
+      fs::copy_file(fs::path(BINCONV_SOURCE_DIR) / "tables" / name, work() / name);
+    }
+  }
+  ~CliFixture() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  CliFixture(const CliFixture&) = delete;
+  CliFixture& operator=(const CliFixture&) = delete;
+
+  fs::path work() const { return root_ / "work"; }
+
+  // Runs the program with `input` on standard input. With `closed_stdout`
+  // its standard output is a pipe nobody reads.
+  Outcome Run(const std::vector<std::string>& args, std::string_view input = {},
+              bool closed_stdout = false) const {
+    const fs::path in_path = root_ / "io" / "stdin";
+    const fs::path out_path = root_ / "io" / "stdout";
+    const fs::path err_path = root_ / "io" / "stderr";
+    WriteAll(in_path, input);
+
+    std::vector<std::string> argv_storage{BINCONV_CLI_PATH};
+    argv_storage.insert(argv_storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argv_storage) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    int pipe_fds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, work().c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
+    if (closed_stdout) {
+      EXPECT_EQ(::pipe(pipe_fds), 0);
+      posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+      posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+      posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+    }
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (closed_stdout) {
+      ::close(pipe_fds[0]);
+      ::close(pipe_fds[1]);
+    }
+    Outcome outcome;
+    EXPECT_EQ(spawned, 0) << "can't start " << argv[0];
+    if (spawned != 0) return outcome;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+    if (!closed_stdout) outcome.out = ReadAll(out_path);
+    outcome.err = ReadAll(err_path);
+    return outcome;
+  }
+
+ private:
+  fs::path root_;
+};
+
+// --- convert ---------------------------------------------------------------
+
+struct ConvertCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string input;
+  std::string listing;
+};
+
+class CliConvertTest : public testing::TestWithParam<ConvertCase> {};
+
+TEST_P(CliConvertTest, WritesTheListing) {
+  const ConvertCase& c = GetParam();
+  CliFixture fixture;
+  std::vector<std::string> args{"convert"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  Outcome outcome = fixture.Run(args, c.input);
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(Hex(outcome.out), Hex(c.listing)) << outcome.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliConvertTest,
+    testing::Values(
+        ConvertCase{"Greeting", {}, "こんにちは、世界！", "67 A7 7F 75 83 00 21 EF 21 9A 08 "},
+        ConvertCase{"PagesAndLeadCodes", {}, "日本語A", "20 D7 20 DE 21 13 20 08 "},
+        ConvertCase{"Empty", {}, "", ""},
+        ConvertCase{"ByteOrderMarkSkipped",
+                    {},
+                    "\xEF\xBB\xBF"
+                    "あい",
+                    "56 58 "},
+        ConvertCase{"OnlyLeadingMarkSkipped", {}, "あ\xEF\xBB\xBF", "56 \xEF\xBB\xBF "},
+        ConvertCase{"SpacesTagsAndUnknown", {}, "あ 　<0C01>Ω", "56 50 50 0C01 \xCE\xA9 "},
+        ConvertCase{"AnyLineBreakByDefault",
+                    {},
+                    "あ\nい\r\nう\rえ\r\n",
+                    "56 24\r\n58 24\r\n5A 24\r\n5C 24\r\n"},
+        ConvertCase{
+            "ExactKeepsLoneBreaks", {"--exact"}, "あ\nい\r\nう\rえ", "56 \n 58 24\r\n5A \r 5C "},
+        ConvertCase{"LineBreakMarkTyped", {"--exact"}, "あ鰯い", "56 24\r\n58 "},
+        ConvertCase{"TablesOption", {"--tables", "."}, "カタカナ", "B2 C6 B2 D1 "},
+        ConvertCase{"DashIsStdin", {"-"}, "カタカナ", "B2 C6 B2 D1 "}),
+    CaseName<ConvertCase>);
+
+TEST(CliConvertFileTest, ReadsNamedFileAndWritesOutputFile) {
+  CliFixture fixture;
+  WriteAll(fixture.work() / "in.txt", "カタカナ\n漢字");
+  WriteAll(fixture.work() / "out.txt", "old");
+  Outcome outcome = fixture.Run({"convert", "-o", "out.txt", "in.txt"}, "ignored");
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(Hex(ReadAll(fixture.work() / "out.txt")), Hex("B2 C6 B2 D1 24\r\n21 9F 20 B4 "));
+}
+
+// A text spanning many read chunks, with three-byte characters cut at every
+// chunk boundary, gives the same listing as its lines one by one.
+TEST(CliConvertFileTest, LongInputAcrossChunks) {
+  CliFixture fixture;
+  std::string input;
+  std::string expected;
+  for (int i = 0; i < 40000; ++i) {
+    input += i % 2 == 0 ? "あいう\n" : "日本\r\n";
+    expected += i % 2 == 0 ? "56 58 5A 24\r\n" : "20 D7 20 DE 24\r\n";
+  }
+  Outcome outcome = fixture.Run({"convert"}, input);
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  ASSERT_EQ(outcome.out.size(), expected.size());
+  EXPECT_TRUE(outcome.out == expected);
+}
+
+TEST(CliConvertFileTest, ClosedPipeEndsQuietly) {
+  CliFixture fixture;
+  std::string input;
+  for (int i = 0; i < 100000; ++i) input += "あいう\n";
+  Outcome outcome = fixture.Run({"convert"}, input, /*closed_stdout=*/true);
+  EXPECT_EQ(outcome.signal, 0);
+  EXPECT_NE(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.err, "");
+}
+
+// --- errors with exit status 2 ---------------------------------------------
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string input;
+  std::vector<std::string> stderr_has;  // every one must appear on stderr
+};
+
+class CliFailureTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(CliFailureTest, ExitsWithTwoAndSaysWhy) {
+  const FailureCase& c = GetParam();
+  CliFixture fixture;
+  fs::create_directory(fixture.work() / "adir");
+  WriteAll(fixture.work() / "old.bin", "old");
+  const std::set<std::string> before = Listing(fixture.work());
+  Outcome outcome = fixture.Run(c.args, c.input);
+  EXPECT_EQ(outcome.exit_code, 2);
+  EXPECT_EQ(outcome.err.rfind("binconv-cli: ", 0), 0u) << outcome.err;
+  for (const std::string& part : c.stderr_has) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "missing '" << part << "' in\n"
+                                                         << outcome.err;
+  }
+  EXPECT_EQ(Lines(outcome.err).size(), 1u) << outcome.err;
+  EXPECT_EQ(Listing(fixture.work()), before);
+  EXPECT_EQ(ReadAll(fixture.work() / "old.bin"), "old");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliFailureTest,
+    testing::Values(
+        FailureCase{"BadUtf8Offset",
+                    {"convert"},
+                    "ab\xFF"
+                    "cd",
+                    {"-: invalid UTF-8", "offset 2"}},
+        FailureCase{"BadUtf8AfterMark",
+                    {"convert"},
+                    "\xEF\xBB\xBF"
+                    "a\xC0\x80",
+                    {"offset 4"}},
+        FailureCase{"TruncatedAtEnd", {"write", "-o", "old.bin"}, "1A\xE3\x81", {"offset 2"}},
+        FailureCase{"BadUtf8ToFile", {"convert", "-o", "old.bin"}, "あ\xED\xA0\x80", {"offset 3"}},
+        FailureCase{"BadUtf8Encode", {"encode", "-o", "old.bin"}, "\xF8", {"offset 0"}},
+        FailureCase{"MissingTables", {"convert", "--tables", "nowhere"}, "", {"Zezovar.ini"}},
+        FailureCase{"MissingTablesEncode",
+                    {"encode", "--tables", "adir", "-o", "old.bin"},
+                    "あ",
+                    {"adir/Zezovar.ini"}},
+        FailureCase{"MissingInput", {"convert", "absent.txt"}, "", {"absent.txt"}},
+        FailureCase{"DirectoryAsInput", {"write", "-o", "old.bin", "adir"}, "", {"adir"}},
+        FailureCase{"OutputInMissingDir", {"write", "-o", "nodir/x.bin"}, "1A", {"nodir/x.bin"}},
+        FailureCase{"DirectoryAsOutputName", {"write", "-o", "adir"}, "1A", {"adir"}},
+        FailureCase{"EncodeToMissingDir", {"encode", "-o", "nodir/x.bin"}, "あ", {"nodir/x.bin"}},
+        FailureCase{"ConvertToMissingDir", {"convert", "-o", "nodir/x.txt"}, "あ", {"nodir/x.txt"}},
+        FailureCase{"NoCommand", {}, "", {"--help"}},
+        FailureCase{"UnknownCommand", {"frobnicate"}, "", {"frobnicate", "--help"}},
+        FailureCase{"UnknownOption", {"convert", "--fast"}, "", {"--fast", "--help"}},
+        FailureCase{"MissingValue", {"convert", "--tables"}, "", {"--tables", "--help"}},
+        FailureCase{"FlagWithValue", {"encode", "--exact=1"}, "", {"--exact"}},
+        FailureCase{"OptionOfOtherCommand", {"write", "--tables", "."}, "", {"--tables"}},
+        FailureCase{"TwoInputs", {"write", "a", "b"}, "", {"'b'"}}),
+    CaseName<FailureCase>);
+
+// --- write -----------------------------------------------------------------
+
+struct WriteCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string listing;
+  const char* file;  // where the bytes must land
+  std::string bytes;
+};
+
+class CliWriteTest : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(CliWriteTest, WritesTheBytes) {
+  const WriteCase& c = GetParam();
+  CliFixture fixture;
+  WriteAll(fixture.work() / c.file, "previous contents");
+  std::vector<std::string> args{"write"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  Outcome outcome = fixture.Run(args, c.listing);
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out + outcome.err, "");
+  EXPECT_EQ(Hex(ReadAll(fixture.work() / c.file)), Hex(c.bytes));
+  std::set<std::string> expected_names{"Zezovar.ini", "Zezovar_ex.ini", c.file};
+  EXPECT_EQ(Listing(fixture.work()), expected_names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliWriteTest,
+    testing::Values(
+        WriteCase{"Pairs", {"-o", "out.bin"}, "1a 2B", "out.bin", "\x1A\x2B"},
+        WriteCase{"DefaultName", {}, "00 FF\r\n7f", "temp.bin", std::string("\x00\xFF\x7F", 3)},
+        WriteCase{"BlankNameIsDefault", {"-o", "   "}, "41", "temp.bin", "A"},
+        WriteCase{"NameTrimmed", {"--output", "  a b.bin  "}, "41", "a b.bin", "A"},
+        WriteCase{"JapaneseName", {"-o", "出力.bin"}, "42", "出力.bin", "B"},
+        WriteCase{"EmptyListingEmptiesFile", {"-o", "out.bin"}, " \r\n\n\r", "out.bin", ""},
+        WriteCase{"BreaksInsidePair", {"-oout.bin"}, "1\nA\r2\r\nb", "out.bin", "\x1A\x2B"},
+        WriteCase{"FullWidthSpaceDropped",
+                  {"-o", "out.bin"},
+                  "\xEF\xBB\xBF"
+                  "20　21",
+                  "out.bin",
+                  " !"},
+        WriteCase{"ListingAsFile", {"-o", "out.bin", "-"}, "3031", "out.bin", "01"}),
+    CaseName<WriteCase>);
+
+struct RejectCase {
+  const char* name;
+  std::string listing;
+  std::string_view message;
+  std::string position;  // the second line, after "LISTING:"
+};
+
+class CliWriteRejectTest : public testing::TestWithParam<RejectCase> {};
+
+// Both from standard input and from a named file: the message, the place, and
+// neither the old file nor any new file touched.
+TEST_P(CliWriteRejectTest, ReportsAndLeavesFilesAlone) {
+  const RejectCase& c = GetParam();
+  for (const std::string source : {"-", "listing.txt"}) {
+    SCOPED_TRACE(source);
+    CliFixture fixture;
+    WriteAll(fixture.work() / "listing.txt", c.listing);
+    WriteAll(fixture.work() / "temp.bin", "old");
+    WriteAll(fixture.work() / "out.bin", "older");
+    const std::set<std::string> before = Listing(fixture.work());
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"write", source},
+                                                 {"write", "-o", "out.bin", source},
+                                                 {"write", "-o", "new.bin", source}}) {
+      Outcome outcome = fixture.Run(args, c.listing);
+      EXPECT_EQ(outcome.exit_code, 1);
+      std::vector<std::string> lines = Lines(outcome.err);
+      ASSERT_EQ(lines.size(), 2u) << outcome.err;
+      EXPECT_EQ(lines[0], c.message);
+      EXPECT_EQ(lines[1], source + ":" + c.position);
+      EXPECT_EQ(Listing(fixture.work()), before);
+      EXPECT_EQ(ReadAll(fixture.work() / "temp.bin"), "old");
+      EXPECT_EQ(ReadAll(fixture.work() / "out.bin"), "older");
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliWriteRejectTest,
+    testing::Values(
+        RejectCase{"OddCount", "1A 2", kOddCountMessage, "1:4: '2' (U+0032)"},
+        RejectCase{"OddWinsOverBadChar", "ZZ\r\n1A 2", kOddCountMessage, "2:4: '2' (U+0032)"},
+        RejectCase{"OddCountLastIsBad", "1A\r\n\r\n あ", kOddCountMessage, "3:2: 'あ' (U+3042)"},
+        RejectCase{"BadChar", "1A\r\nZZ", kBadCharMessage, "2:1: 'Z' (U+005A)"},
+        RejectCase{"TabIsBad", "1A\t2", kBadCharMessage, "1:3: '\xEF\xBF\xBD' (U+0009)"},
+        RejectCase{"FullWidthDigit", "1A２B", kBadCharMessage, "1:3: '２' (U+FF12)"},
+        RejectCase{"PassedThrough", "56 Ω 7", kBadCharMessage, "1:4: 'Ω' (U+03A9)"},
+        RejectCase{"LoneCrCountsLines", "12\r\r34\nzz", kBadCharMessage, "4:1: 'z' (U+007A)"},
+        RejectCase{"BeyondBmp", "😀12", kBadCharMessage, "1:1: '😀' (U+1F600)"}),
+    CaseName<RejectCase>);
+
+// --- encode ----------------------------------------------------------------
+
+// The same text through encode, and through convert followed by write, gives
+// the same bytes. Seeded random texts mix kana, kanji, ASCII, spaces, line
+// breaks and tags holding hex; lone CR and LF only where they are line breaks.
+class CliEncodeMatchesTest : public testing::TestWithParam<unsigned> {};
+
+TEST_P(CliEncodeMatchesTest, SameBytesAsConvertThenWrite) {
+  std::mt19937 random(GetParam());
+  std::vector<std::string> pieces{"あ", "ん", "ア",  "ヶ",     "、",   "。",     "ー",
+                                  "日", "本", "語",  "獲",     "A",    "z",      "0",
+                                  "!",  "~",  "ａ",  "９",     " ",    "　",     "\r\n",
+                                  "鰯", ">",  "<＞", "＜1f＞", "<a1>", "<0C01>", "<ff>"};
+  CliFixture fixture;
+  for (const bool exact : {true, false}) {
+    if (!exact) pieces.insert(pieces.end(), {"\n", "\r", "\n\r"});
+    std::string text = random() % 2 == 0 ? "\xEF\xBB\xBF" : "";
+    const std::size_t length = random() % 300;
+    for (std::size_t i = 0; i < length; ++i) text += pieces[random() % pieces.size()];
+    SCOPED_TRACE(testing::Message() << "exact " << exact << ": " << text);
+
+    std::vector<std::string> convert_args{"convert", "-o", "listing.txt"};
+    std::vector<std::string> encode_args{"encode", "-o", "encoded.bin"};
+    if (exact) {
+      convert_args.push_back("--exact");
+      encode_args.push_back("--exact");
+    }
+    Outcome converted = fixture.Run(convert_args, text);
+    ASSERT_EQ(converted.exit_code, 0) << converted.err;
+    Outcome written = fixture.Run({"write", "-o", "written.bin", "listing.txt"});
+    ASSERT_EQ(written.exit_code, 0) << written.err;
+    Outcome encoded = fixture.Run(encode_args, text);
+    EXPECT_EQ(encoded.exit_code, 0) << encoded.err;
+    EXPECT_EQ(encoded.err, "");
+    EXPECT_EQ(Hex(ReadAll(fixture.work() / "encoded.bin")),
+              Hex(ReadAll(fixture.work() / "written.bin")));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, CliEncodeMatchesTest, testing::Range(1u, 13u));
+
+struct EncodeRejectCase {
+  const char* name;
+  std::string text;
+  std::vector<std::string> stderr_lines;
+};
+
+class CliEncodeRejectTest : public testing::TestWithParam<EncodeRejectCase> {};
+
+TEST_P(CliEncodeRejectTest, ListsEveryProblemAndWritesNothing) {
+  const EncodeRejectCase& c = GetParam();
+  CliFixture fixture;
+  WriteAll(fixture.work() / "temp.bin", "old");
+  const std::set<std::string> before = Listing(fixture.work());
+  for (const bool to_default : {true, false}) {
+    std::vector<std::string> args{"encode"};
+    if (!to_default) args.insert(args.end(), {"-o", "fresh.bin"});
+    Outcome outcome = fixture.Run(args, c.text);
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(Lines(outcome.err), c.stderr_lines) << outcome.err;
+    EXPECT_EQ(Listing(fixture.work()), before);
+    EXPECT_EQ(ReadAll(fixture.work() / "temp.bin"), "old");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliEncodeRejectTest,
+    testing::Values(
+        EncodeRejectCase{"EveryUnknownCharacter",
+                         "aΩb\r\nあβ\nγδ",
+                         {"-:1:2: no code for 'Ω' (U+03A9)", "-:2:2: no code for 'β' (U+03B2)",
+                          "-:3:1: no code for 'γ' (U+03B3)", "-:3:2: no code for 'δ' (U+03B4)"}},
+        EncodeRejectCase{"NotHexInTag",
+                         "あ<0G0>\r\n<zz>",
+                         {"-:1:4: not a hex digit in a tag 'G' (U+0047)",
+                          "-:2:2: not a hex digit in a tag 'z' (U+007A)",
+                          "-:2:3: not a hex digit in a tag 'z' (U+007A)"}},
+        EncodeRejectCase{"OddDigitsInTags",
+                         "<0>あ<1A>",
+                         {std::string(kOddCountMessage), "-: the hex digits do not pair up"}},
+        EncodeRejectCase{"ProblemsThenOddCount",
+                         "Ω<0>",
+                         {"-:1:1: no code for 'Ω' (U+03A9)", std::string(kOddCountMessage),
+                          "-: the hex digits do not pair up"}},
+        EncodeRejectCase{"BeyondBmp", "😀", {"-:1:1: no code for '😀' (U+1F600)"}}),
+    CaseName<EncodeRejectCase>);
+
+TEST(CliEncodeFileTest, NamesTheInputFileInProblems) {
+  CliFixture fixture;
+  WriteAll(fixture.work() / "story.txt", "あ\r\nいΩβ");
+  Outcome outcome = fixture.Run({"encode", "story.txt"});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err,
+            "story.txt:2:2: no code for 'Ω' (U+03A9)\n"
+            "story.txt:2:3: no code for 'β' (U+03B2)\n");
+  EXPECT_FALSE(fs::exists(fixture.work() / "temp.bin"));
+}
+
+TEST(CliEncodeFileTest, LongInputAcrossChunks) {
+  CliFixture fixture;
+  std::string input;
+  std::string expected;
+  for (int i = 0; i < 30000; ++i) {
+    input += "日あ\n";
+    expected += std::string("\x20\xD7\x56\x24", 4);
+  }
+  Outcome outcome = fixture.Run({"encode", "-o", "big.bin"}, input);
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_TRUE(ReadAll(fixture.work() / "big.bin") == expected);
+}
+
+// --- help ------------------------------------------------------------------
+
+struct HelpCase {
+  std::vector<std::string> args;
+  std::vector<std::string> mentions;
+};
+
+class CliHelpTest : public testing::TestWithParam<HelpCase> {};
+
+TEST_P(CliHelpTest, DescribesEveryOption) {
+  CliFixture fixture;
+  Outcome outcome = fixture.Run(GetParam().args);
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.err, "");
+  for (const std::string& word : GetParam().mentions) {
+    EXPECT_NE(outcome.out.find(word), std::string::npos) << "no '" << word << "' in\n"
+                                                         << outcome.out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliHelpTest,
+    testing::Values(HelpCase{{"--help"}, {"convert", "write", "encode", "Exit status"}},
+                    HelpCase{{"convert", "--help"},
+                             {"--tables DIR", "--exact", "-o, --output FILE", "INPUT", "--help"}},
+                    HelpCase{{"write", "-h"}, {"-o, --output NAME", "temp.bin", "LISTING"}},
+                    HelpCase{{"encode", "--tables", "x", "--help"},
+                             {"--tables DIR", "--exact", "-o, --output NAME", "INPUT"}}));
+
+}  // namespace
