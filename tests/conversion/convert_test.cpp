@@ -53,6 +53,8 @@ struct ConvertCase {
   LineBreaks line_breaks = LineBreaks::kCrLf;
 };
 
+void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.name; }
+
 class ConvertTest : public testing::TestWithParam<ConvertCase> {
  protected:
   CharTable table_ = MakeTable();

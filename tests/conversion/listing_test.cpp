@@ -55,6 +55,8 @@ struct ListingCase {
   std::string expected;  // as Describe gives it
 };
 
+void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.name; }
+
 class ListingParserTest : public testing::TestWithParam<ListingCase> {};
 
 TEST_P(ListingParserTest, OneShotAndEverySplit) {

@@ -77,6 +77,8 @@ struct RejectCase {
   ListingErrorCode code;
 };
 
+void PrintTo(const RejectCase& c, std::ostream* os) { *os << c.name; }
+
 class WriteBinaryRejectTest : public WriteBinaryTest,
                               public testing::WithParamInterface<RejectCase> {};
 
@@ -119,6 +121,8 @@ struct BytesCase {
   std::u16string listing;
   std::string bytes;
 };
+
+void PrintTo(const BytesCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteBinaryBytesTest : public WriteBinaryTest,
                              public testing::WithParamInterface<BytesCase> {};
@@ -168,6 +172,8 @@ struct NameCase {
   std::u16string file;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
 class WriteBinaryNameTest : public WriteBinaryTest, public testing::WithParamInterface<NameCase> {};
 
 TEST_P(WriteBinaryNameTest, WritesThatOneFile) {
@@ -204,6 +210,8 @@ struct IoCase {
   std::u16string box;
   IoErrorCode code;
 };
+
+void PrintTo(const IoCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteBinaryIoTest : public WriteBinaryTest, public testing::WithParamInterface<IoCase> {};
 
@@ -271,6 +279,8 @@ struct FaultCase {
   int error;
   IoErrorCode code;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteBinaryFaultTest : public WriteBinaryTest,
                              public testing::WithParamInterface<FaultCase> {};
