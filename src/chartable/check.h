@@ -1,0 +1,60 @@
+#pragma once
+// Finds the cells of a loaded table that don't work as their place suggests:
+// cells conversion can never produce, and page 0 cells whose byte a game reads
+// as something else. Every finding is a warning; the table still loads.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "chartable/char_table.h"
+
+namespace binconv {
+
+enum class TableFindingKind {
+  kMultiChar,     // more than one UTF-16 unit: only one-unit cells match
+  kShadowed,      // the same character stands in an earlier cell, which wins
+  kIntercepted,   // conversion turns the character into a tag mark, space or line break
+  kReservedByte,  // a page 0 cell at a lead byte, 0x24 or 0x50
+};
+
+struct TableFinding {
+  TableFindingKind kind;
+  CellCode code;
+  CellOrigin origin;
+  std::u16string text;  // the cell
+  // kShadowed: the cell that wins.
+  CellCode winner{};
+  CellOrigin winner_origin{};
+};
+
+struct PageUsage {
+  int used = 0;        // cells that are not empty
+  int producible = 0;  // cells that conversion can produce
+};
+
+// A character that stands in more than one cell, with all its places in
+// page, row, column order; the first one wins.
+struct DuplicateChar {
+  char16_t ch;
+  std::vector<CellCode> cells;
+};
+
+struct TableCheck {
+  std::vector<TableFinding> findings;  // in page, row, column order
+  std::array<PageUsage, kPages> pages{};
+  std::vector<DuplicateChar> duplicates;  // in order of the first cell
+};
+
+TableCheck CheckCharTable(const CharTable& table);
+
+// The cell's code as a game sees it: "1A" on page 0, "21 1A" on page 2.
+std::string DescribeCode(CellCode code);
+
+// "FILE:LINE:COLUMN: message", English, one line. `file_names` is indexed by
+// CellOrigin::file; a cell set by code is named by its code only.
+std::string DescribeTableFinding(const TableFinding& finding,
+                                 const std::array<std::string, 2>& file_names);
+
+}  // namespace binconv
