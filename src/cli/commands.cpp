@@ -20,8 +20,8 @@ namespace {
 constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
 constexpr OptionSpec kTablesOption{"tables", 0, "DIR",
                                    "read Zezovar.ini and Zezovar_ex.ini from DIR (default: .)"};
-constexpr OptionSpec kExactOption{
-    "exact", 0, "", "only CR LF is a line break (default: CR LF, lone LF and lone CR all are)"};
+constexpr OptionSpec kExactOption{"exact", 0, "",
+                                  "only CR LF is a line break (default: lone CR and LF are too)"};
 
 constexpr std::array kConvertOptions{
     kTablesOption, kExactOption,

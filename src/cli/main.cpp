@@ -25,7 +25,7 @@ std::string Overview() {
     text += "  " + std::string(command.name);
     text += std::string(10 - command.name.size(), ' ') + std::string(command.summary) + "\n";
   }
-  text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n";
+  text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
   text += kExitCodes;
   return text;
 }
