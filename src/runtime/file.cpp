@@ -248,7 +248,8 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
   std::random_device random;
   int error = EEXIST;
   for (int attempt = 0; attempt < kTempNameAttempts && error == EEXIST; ++attempt) {
-    const std::string temp_name = "." + std::string(stem) + "." + RandomSuffix(random) + ".tmp";
+    std::string temp_name(1, '.');
+    temp_name.append(stem).append(1, '.').append(RandomSuffix(random)).append(".tmp");
     temp_ = (dir / temp_name).string();
     error = ops_.CreateExclusive(temp_, fd_);
   }

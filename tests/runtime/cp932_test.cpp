@@ -1,0 +1,199 @@
+#include "runtime/cp932.h"
+
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace binconv {
+namespace {
+
+std::string HexBytes(std::string_view bytes) {
+  std::string out;
+  char buf[4];
+  for (unsigned char b : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X ", b);
+    out += buf;
+  }
+  return out;
+}
+
+std::string HexUnits(std::u16string_view text) {
+  std::string out;
+  char buf[8];
+  for (char16_t c : text) {
+    std::snprintf(buf, sizeof buf, "U+%04X ", static_cast<unsigned>(c));
+    out += buf;
+  }
+  return out;
+}
+
+// Single bytes that Windows decodes and glibc rejects.
+const std::map<std::uint8_t, char16_t> kWindowsOnly = {
+    {0x80, u'\u0080'}, {0xA0, u'\uF8F0'}, {0xFD, u'\uF8F1'}, {0xFE, u'\uF8F2'}, {0xFF, u'\uF8F3'}};
+
+bool InTrailRange(int b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+
+// glibc's own CP932 converter, as an independent reference for the table.
+class Iconv {
+ public:
+  Iconv() : cd_(iconv_open("UTF-16LE", "CP932")) {}
+  ~Iconv() {
+    if (ok()) iconv_close(cd_);
+  }
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  struct Outcome {
+    std::optional<std::u16string> text;  // set when all input was taken
+    int error = 0;
+  };
+
+  Outcome Decode(std::string_view bytes) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::string in(bytes);
+    std::vector<char> out(bytes.size() * 4 + 8);
+    char* in_ptr = in.data();
+    char* out_ptr = out.data();
+    std::size_t in_left = in.size();
+    std::size_t out_left = out.size();
+    if (iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
+      return {std::nullopt, errno};
+    }
+    std::u16string text;
+    for (char* p = out.data(); p < out_ptr; p += 2) {
+      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(p[0]) |
+                                           static_cast<unsigned char>(p[1]) << 8));
+    }
+    return {text, 0};
+  }
+
+  // What Windows gives for one byte that is not a lead byte.
+  std::u16string ExpectedSingle(std::uint8_t b) {
+    Outcome r = Decode(std::string(1, static_cast<char>(b)));
+    if (r.text) return *r.text;
+    auto it = kWindowsOnly.find(b);
+    return it == kWindowsOnly.end() ? u"<iconv rejects, no Windows value>"
+                                    : std::u16string(1, it->second);
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+class Cp932AgainstIconv : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!iconv_.ok()) GTEST_SKIP() << "glibc has no CP932 converter (gconv modules missing)";
+  }
+  Iconv iconv_;
+};
+
+TEST_F(Cp932AgainstIconv, EverySingleByte) {
+  for (int b = 0; b < 256; ++b) {
+    const std::string bytes(1, static_cast<char>(b));
+    const Iconv::Outcome r = iconv_.Decode(bytes);
+    // glibc calls a lone byte incomplete exactly when it starts a pair.
+    EXPECT_EQ(IsCp932LeadByte(static_cast<std::uint8_t>(b)), r.error == EINVAL) << HexBytes(bytes);
+    const std::u16string expected = IsCp932LeadByte(static_cast<std::uint8_t>(b))
+                                        ? std::u16string(1, kCp932DefaultChar)
+                                        : iconv_.ExpectedSingle(static_cast<std::uint8_t>(b));
+    EXPECT_EQ(HexUnits(DecodeCp932(bytes)), HexUnits(expected)) << HexBytes(bytes);
+  }
+}
+
+TEST_F(Cp932AgainstIconv, EveryLeadWithEverySecondByte) {
+  for (int lead = 0; lead < 256; ++lead) {
+    if (!IsCp932LeadByte(static_cast<std::uint8_t>(lead))) continue;
+    for (int second = 0; second < 256; ++second) {
+      const std::string bytes{static_cast<char>(lead), static_cast<char>(second)};
+      std::u16string expected(1, kCp932DefaultChar);
+      if (InTrailRange(second)) {
+        const Iconv::Outcome r = iconv_.Decode(bytes);
+        if (r.text) expected = *r.text;
+      } else {
+        expected += iconv_.ExpectedSingle(static_cast<std::uint8_t>(second));
+      }
+      ASSERT_EQ(HexUnits(DecodeCp932(bytes)), HexUnits(expected)) << HexBytes(bytes);
+    }
+  }
+}
+
+// A long run of valid characters decodes as glibc decodes it in one call.
+TEST_F(Cp932AgainstIconv, RandomValidTextInOneCall) {
+  std::vector<std::string> valid;
+  for (int b = 0; b < 256; ++b) {
+    if (!IsCp932LeadByte(static_cast<std::uint8_t>(b)) &&
+        !kWindowsOnly.count(static_cast<std::uint8_t>(b))) {
+      valid.emplace_back(1, static_cast<char>(b));
+    }
+  }
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+      if (IsCp932LeadByte(static_cast<std::uint8_t>(lead)) && iconv_.Decode(pair).text) {
+        valid.push_back(pair);
+      }
+    }
+  }
+  std::mt19937 rng(932);
+  std::uniform_int_distribution<std::size_t> pick(0, valid.size() - 1);
+  for (int round = 0; round < 20; ++round) {
+    std::string text;
+    while (text.size() < 20000) text += valid[pick(rng)];
+    const Iconv::Outcome r = iconv_.Decode(text);
+    ASSERT_TRUE(r.text.has_value()) << "round " << round;
+    ASSERT_EQ(DecodeCp932(text), *r.text) << "round " << round;
+  }
+}
+
+struct Example {
+  std::string bytes;
+  std::u16string expected;
+};
+
+class Cp932Example : public ::testing::TestWithParam<Example> {};
+
+TEST_P(Cp932Example, DecodesAsWindows) {
+  EXPECT_EQ(HexUnits(DecodeCp932(GetParam().bytes)), HexUnits(GetParam().expected))
+      << HexBytes(GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, Cp932Example,
+    ::testing::Values(Example{"\x5C", u"\u005C"}, Example{"\x7E", u"\u007E"},
+                      Example{"\x81\x5F", u"\uFF3C"}, Example{"\x81\x60", u"\uFF5E"},
+                      Example{"\x81\x61", u"\u2225"}, Example{"\x81\x7C", u"\uFF0D"},
+                      Example{"\x81\x91", u"\uFFE0"}, Example{"\x81\x92", u"\uFFE1"},
+                      Example{"\x81\xCA", u"\uFFE2"}, Example{"\x87\x40", u"\u2460"},
+                      Example{"\xED\x40", u"\u7E8A"}, Example{"\xFA\x40", u"\u2170"},
+                      Example{"\xF0\x40", u"\uE000"}, Example{"\xF9\xFC", u"\uE757"},
+                      Example{"\xA1", u"\uFF61"}, Example{"\xDF", u"\uFF9F"},
+                      Example{"\x80\xA0\xFD\xFE\xFF", u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3"},
+                      Example{"\x82\xA0\x82\xA2", u"\u3042\u3044"},
+                      Example{std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+                      // Undefined pair: one default character for both bytes.
+                      Example{"\x85\x40"
+                              "A",
+                              u"\u30FB"
+                              "A"},
+                      // Stray lead bytes keep the line end and the byte after.
+                      Example{"\x81\r\n", u"\u30FB\r\n"}, Example{"\x81\x7F", u"\u30FB\u007F"},
+                      Example{"\x81", u"\u30FB"}, Example{"A\x9F", u"A\u30FB"},
+                      // A lead byte is also a trail byte.
+                      Example{"\x81\x81\x40", u"\uFF1D@"}, Example{"", u""}));
+
+TEST(Cp932Table, HalfWidthKatakanaRun) {
+  for (int b = 0xA1; b <= 0xDF; ++b) {
+    const std::u16string got = DecodeCp932(std::string(1, static_cast<char>(b)));
+    ASSERT_EQ(got, std::u16string(1, static_cast<char16_t>(0xFF61 + (b - 0xA1)))) << b;
+  }
+}
+
+}  // namespace
+}  // namespace binconv

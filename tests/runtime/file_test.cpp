@@ -1,0 +1,405 @@
+#include "runtime/file.h"
+
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace binconv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::vector<std::uint8_t> bytes(size);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(byte(rng));
+  return bytes;
+}
+
+void WriteRaw(const fs::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadRaw(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string AsString(const std::vector<std::uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+unsigned ModeOf(const fs::path& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Writes in uneven pieces, some larger than the writer's buffer.
+Result<Unit, IoError> WriteInPieces(FileOps& ops, const fs::path& target,
+                                    const std::vector<std::uint8_t>& bytes) {
+  AtomicFileWriter writer(ops);
+  if (auto r = writer.Open(target); !r) return r;
+  const std::size_t sizes[] = {1, 7000, 0, 100000, 65536, 333};
+  std::size_t pos = 0;
+  for (int i = 0; pos < bytes.size(); ++i) {
+    const std::size_t n = std::min(sizes[i % 6], bytes.size() - pos);
+    if (auto r = writer.Write({bytes.data() + pos, n}); !r) return r;
+    pos += n;
+  }
+  return writer.Commit();
+}
+
+class TempDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "binconv-file-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << std::strerror(errno);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+  std::set<std::string> Entries() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
+    return names;
+  }
+  fs::path dir_;
+};
+
+struct ErrnoCase {
+  int system_error;
+  IoErrorCode code;
+};
+
+class IoErrorMapping : public ::testing::TestWithParam<ErrnoCase> {};
+
+TEST_P(IoErrorMapping, KeepsPathErrnoAndReason) {
+  const IoError e = IoErrorFromErrno("dir/out.bin", GetParam().system_error);
+  EXPECT_EQ(e.code, GetParam().code);
+  EXPECT_EQ(e.path, "dir/out.bin");
+  EXPECT_EQ(e.system_error, GetParam().system_error);
+  EXPECT_EQ(DescribeIoError(e),
+            std::string("dir/out.bin: ") + std::strerror(GetParam().system_error));
+}
+
+INSTANTIATE_TEST_SUITE_P(Errno, IoErrorMapping,
+                         ::testing::Values(ErrnoCase{ENOENT, IoErrorCode::kNotFound},
+                                           ErrnoCase{ENOTDIR, IoErrorCode::kNotFound},
+                                           ErrnoCase{EACCES, IoErrorCode::kPermissionDenied},
+                                           ErrnoCase{EPERM, IoErrorCode::kPermissionDenied},
+                                           ErrnoCase{EROFS, IoErrorCode::kPermissionDenied},
+                                           ErrnoCase{EISDIR, IoErrorCode::kIsDirectory},
+                                           ErrnoCase{ENOSPC, IoErrorCode::kDiskFull},
+                                           ErrnoCase{EDQUOT, IoErrorCode::kDiskFull},
+                                           ErrnoCase{ENAMETOOLONG, IoErrorCode::kInvalidName},
+                                           ErrnoCase{EINVAL, IoErrorCode::kInvalidName},
+                                           ErrnoCase{EILSEQ, IoErrorCode::kInvalidName},
+                                           ErrnoCase{EIO, IoErrorCode::kOther},
+                                           ErrnoCase{EEXIST, IoErrorCode::kOther}));
+
+using FileServices = TempDirTest;
+
+TEST_F(FileServices, ExistsOnlyForRegularFiles) {
+  WriteRaw(dir_ / "a", "x");
+  EXPECT_TRUE(FileExists(dir_ / "a"));
+  EXPECT_FALSE(FileExists(dir_));
+  EXPECT_FALSE(FileExists(dir_ / "missing"));
+}
+
+TEST_F(FileServices, DeleteFile) {
+  WriteRaw(dir_ / "a", "x");
+  ASSERT_TRUE(DeleteFile(dir_ / "a").ok());
+  EXPECT_FALSE(fs::exists(dir_ / "a"));
+  EXPECT_EQ(DeleteFile(dir_ / "a").error().code, IoErrorCode::kNotFound);
+  EXPECT_EQ(DeleteFile(dir_).error().code, IoErrorCode::kIsDirectory);
+  WriteRaw(dir_ / "ro", "keep");
+  fs::permissions(dir_ / "ro", fs::perms::owner_read);
+  const auto r = DeleteFile(dir_ / "ro");
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().code, IoErrorCode::kPermissionDenied);
+  EXPECT_EQ(ReadRaw(dir_ / "ro"), "keep");
+}
+
+TEST_F(FileServices, ReadFileBytes) {
+  const std::string bytes = AsString(RandomBytes(200000, 1));
+  WriteRaw(dir_ / "a", bytes);
+  auto r = ReadFileBytes(dir_ / "a");
+  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  EXPECT_TRUE(r.value() == bytes);
+  EXPECT_EQ(ReadFileBytes(dir_ / "missing").error().code, IoErrorCode::kNotFound);
+  EXPECT_EQ(ReadFileBytes(dir_).error().code, IoErrorCode::kIsDirectory);
+  EXPECT_EQ(ReadFileBytes(dir_).error().path, dir_.string());
+}
+
+using AtomicWrite = TempDirTest;
+
+TEST_F(AtomicWrite, ReplacesContentAndKeepsMode) {
+  const fs::path target = dir_ / "out.bin";
+  WriteRaw(target, "old contents");
+  chmod(target.c_str(), 0640);
+  const auto bytes = RandomBytes(300000, 2);
+  const auto r = WriteInPieces(SystemFileOps(), target, bytes);
+  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  EXPECT_TRUE(ReadRaw(target) == AsString(bytes));
+  EXPECT_EQ(ModeOf(target), 0640u);
+  EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+}
+
+TEST_F(AtomicWrite, EmptyFileAndRelativeName) {
+  const fs::path old_cwd = fs::current_path();
+  fs::current_path(dir_);
+  const auto r = ReplaceFileAtomically("temp.bin", {});
+  fs::current_path(old_cwd);
+  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  EXPECT_EQ(fs::file_size(dir_ / "temp.bin"), 0u);
+  EXPECT_EQ(Entries(), std::set<std::string>{"temp.bin"});
+}
+
+TEST_F(AtomicWrite, UncommittedWriterLeavesTargetAlone) {
+  const fs::path target = dir_ / "out.bin";
+  WriteRaw(target, "old");
+  {
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open(target).ok());
+    ASSERT_TRUE(writer.Write(RandomBytes(100000, 3)).ok());
+    EXPECT_EQ(Entries().size(), 2u);
+  }
+  EXPECT_EQ(ReadRaw(target), "old");
+  EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+}
+
+TEST_F(AtomicWrite, NamesAreTakenLiterally) {
+  const std::vector<std::uint8_t> bytes = {1, 2, 3};
+  WriteRaw(dir_ / "ab.bin", "other");
+  const fs::path names[] = {dir_ / "a?.bin", dir_ / "*.bin", dir_ / fs::path(u8"日本語の名前.bin"),
+                            dir_ / std::string(250, 'n')};
+  for (const fs::path& name : names) {
+    const auto r = ReplaceFileAtomically(name, bytes);
+    ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+    EXPECT_EQ(ReadRaw(name), "\x01\x02\x03") << name;
+  }
+  EXPECT_EQ(ReadRaw(dir_ / "ab.bin"), "other");
+  EXPECT_EQ(Entries().size(), 5u);
+}
+
+struct RealFailure {
+  std::string name;
+  fs::path (*make)(const fs::path& dir);  // prepares the case, returns the target
+  IoErrorCode code;
+};
+
+void PrintTo(const RealFailure& c, std::ostream* os) { *os << c.name; }
+
+class AtomicWriteFailure : public TempDirTest, public ::testing::WithParamInterface<RealFailure> {};
+
+TEST_P(AtomicWriteFailure, ReportsTheTargetAndLeavesNoTrace) {
+  const fs::path target = GetParam().make(dir_);
+  const std::set<std::string> before = Entries();
+  std::error_code ignored;
+  const bool existed = fs::is_regular_file(target, ignored);
+  const std::string old = existed ? ReadRaw(target) : "";
+  const auto r = ReplaceFileAtomically(target, RandomBytes(1000, 4));
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().code, GetParam().code) << DescribeIoError(r.error());
+  EXPECT_EQ(r.error().path, target.string());
+  EXPECT_EQ(Entries(), before);
+  if (existed) {
+    EXPECT_EQ(ReadRaw(target), old);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Real, AtomicWriteFailure,
+    ::testing::Values(RealFailure{"MissingDirectory",
+                                  [](const fs::path& d) { return d / "nowhere" / "out.bin"; },
+                                  IoErrorCode::kNotFound},
+                      RealFailure{"FileAsDirectory",
+                                  [](const fs::path& d) {
+                                    WriteRaw(d / "f", "x");
+                                    return d / "f" / "out.bin";
+                                  },
+                                  IoErrorCode::kNotFound},
+                      RealFailure{"Directory",
+                                  [](const fs::path& d) {
+                                    fs::create_directory(d / "sub");
+                                    return d / "sub";
+                                  },
+                                  IoErrorCode::kIsDirectory},
+                      RealFailure{"ReadOnlyFile",
+                                  [](const fs::path& d) {
+                                    WriteRaw(d / "ro.bin", "protected");
+                                    chmod((d / "ro.bin").c_str(), 0444);
+                                    return d / "ro.bin";
+                                  },
+                                  IoErrorCode::kPermissionDenied},
+                      RealFailure{"Fifo",
+                                  [](const fs::path& d) {
+                                    mkfifo((d / "pipe").c_str(), 0644);
+                                    return d / "pipe";
+                                  },
+                                  IoErrorCode::kInvalidName},
+                      RealFailure{"NameTooLong",
+                                  [](const fs::path& d) { return d / std::string(300, 'x'); },
+                                  IoErrorCode::kInvalidName},
+                      RealFailure{"EmptyName", [](const fs::path&) { return fs::path(); },
+                                  IoErrorCode::kInvalidName}),
+    [](const ::testing::TestParamInfo<RealFailure>& param_info) { return param_info.param.name; });
+
+TEST_F(AtomicWrite, ReadOnlyDirectory) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  chmod(dir_.c_str(), 0555);
+  const auto r = ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 5));
+  chmod(dir_.c_str(), 0755);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().code, IoErrorCode::kPermissionDenied);
+  EXPECT_TRUE(Entries().empty());
+}
+
+enum class Step { kNone, kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
+
+// Forwards to the real file system but fails the nth call of one kind.
+class FaultyOps : public FileOps {
+ public:
+  FaultyOps(Step step, int nth, int error) : step_(step), nth_(nth), error_(error) {}
+
+  int CreateExclusive(const std::string& path, int& fd) override {
+    if (Hit(Step::kCreate)) return error_;
+    const int r = real_.CreateExclusive(path, fd);
+    if (r == 0) ++open_files_;
+    return r;
+  }
+  int SetMode(const std::string& path, unsigned mode) override {
+    return Hit(Step::kSetMode) ? error_ : real_.SetMode(path, mode);
+  }
+  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
+    ++writes_;
+    return Hit(Step::kWrite) ? error_ : real_.Write(fd, data, size);
+  }
+  int Flush(int fd) override { return Hit(Step::kFlush) ? error_ : real_.Flush(fd); }
+  int Close(int fd) override {
+    --open_files_;
+    const int r = real_.Close(fd);
+    return Hit(Step::kClose) ? error_ : r;
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    return Hit(Step::kRename) ? error_ : real_.Rename(from, to);
+  }
+  int Remove(const std::string& path) override { return real_.Remove(path); }
+
+  bool fired() const { return fired_; }
+  int open_files() const { return open_files_; }
+  int writes() const { return writes_; }
+
+ private:
+  bool Hit(Step step) {
+    if (step != step_ || ++calls_ != nth_) return false;
+    fired_ = true;
+    return true;
+  }
+
+  FileOps& real_ = SystemFileOps();
+  Step step_;
+  int nth_;
+  int error_;
+  int calls_ = 0;
+  bool fired_ = false;
+  int open_files_ = 0;
+  int writes_ = 0;
+};
+
+TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
+  FaultyOps ops(Step::kNone, 0, 0);
+  const auto bytes = RandomBytes(300000, 6);
+  ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).ok());
+  EXPECT_TRUE(ReadRaw(dir_ / "out.bin") == AsString(bytes));
+  EXPECT_EQ(ops.writes(), 6);  // the fault cases below rely on this many
+  EXPECT_EQ(ops.open_files(), 0);
+}
+
+TEST_F(AtomicWrite, RetriesATakenTemporaryName) {
+  FaultyOps ops(Step::kCreate, 1, EEXIST);
+  ASSERT_TRUE(ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 7), ops).ok());
+  EXPECT_TRUE(ops.fired());
+  EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+}
+
+struct Fault {
+  Step step;
+  int nth;
+  int error;
+  IoErrorCode code;
+  bool existing;  // whether the target exists beforehand
+};
+
+void PrintTo(const Fault& f, std::ostream* os) {
+  *os << "step " << static_cast<int>(f.step) << " call " << f.nth << " " << std::strerror(f.error)
+      << (f.existing ? " over an old file" : " new file");
+}
+
+class AtomicWriteFault : public TempDirTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
+  const Fault& f = GetParam();
+  const fs::path target = dir_ / "out.bin";
+  const std::string old = AsString(RandomBytes(5000, 8));
+  if (f.existing) WriteRaw(target, old);
+  FaultyOps ops(f.step, f.nth, f.error);
+  const auto r = WriteInPieces(ops, target, RandomBytes(300000, 9));
+  ASSERT_TRUE(ops.fired()) << "the fault was never reached";
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().code, f.code);
+  EXPECT_EQ(r.error().system_error, f.error);
+  EXPECT_EQ(r.error().path, target.string());
+  EXPECT_EQ(DescribeIoError(r.error()).rfind(target.string() + ": ", 0), 0u);
+  EXPECT_EQ(ops.open_files(), 0);
+  if (f.existing) {
+    EXPECT_TRUE(ReadRaw(target) == old);
+    EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
+  } else {
+    EXPECT_TRUE(Entries().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, AtomicWriteFault,
+    ::testing::Values(Fault{Step::kCreate, 1, ENOSPC, IoErrorCode::kDiskFull, true},
+                      Fault{Step::kCreate, 1, EACCES, IoErrorCode::kPermissionDenied, false},
+                      Fault{Step::kSetMode, 1, EPERM, IoErrorCode::kPermissionDenied, true},
+                      Fault{Step::kWrite, 1, ENOSPC, IoErrorCode::kDiskFull, true},
+                      Fault{Step::kWrite, 2, EIO, IoErrorCode::kOther, true},
+                      Fault{Step::kWrite, 3, EDQUOT, IoErrorCode::kDiskFull, false},
+                      Fault{Step::kWrite, 5, EIO, IoErrorCode::kOther, true},
+                      Fault{Step::kWrite, 6, ENOSPC, IoErrorCode::kDiskFull, true},
+                      Fault{Step::kFlush, 1, EIO, IoErrorCode::kOther, true},
+                      Fault{Step::kFlush, 1, ENOSPC, IoErrorCode::kDiskFull, false},
+                      Fault{Step::kClose, 1, EIO, IoErrorCode::kOther, true},
+                      Fault{Step::kRename, 1, EACCES, IoErrorCode::kPermissionDenied, true},
+                      Fault{Step::kRename, 1, EIO, IoErrorCode::kOther, false}));
+
+TEST_F(AtomicWrite, UnusableAfterAFailure) {
+  FaultyOps ops(Step::kWrite, 1, EIO);
+  AtomicFileWriter writer(ops);
+  ASSERT_TRUE(writer.Open(dir_ / "out.bin").ok());
+  ASSERT_FALSE(writer.Write(RandomBytes(200000, 10)).ok());
+  EXPECT_FALSE(writer.Write(RandomBytes(10, 11)).ok());
+  const auto r = writer.Commit();
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().path, (dir_ / "out.bin").string());
+  EXPECT_TRUE(Entries().empty());
+}
+
+}  // namespace
+}  // namespace binconv

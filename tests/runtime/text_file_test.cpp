@@ -1,0 +1,143 @@
+#include "runtime/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/cp932.h"
+
+namespace binconv {
+namespace {
+
+std::string HexUnits(std::u16string_view text) {
+  std::string out;
+  char buf[8];
+  for (char16_t c : text) {
+    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
+    out += buf;
+  }
+  return out;
+}
+
+std::vector<std::u16string> ReadAll(LineReader& reader) {
+  std::vector<std::u16string> lines;
+  std::u16string line;
+  while (reader.Next(line)) {
+    lines.push_back(line);
+    EXPECT_EQ(reader.line_number(), lines.size());
+  }
+  return lines;
+}
+
+struct LinesCase {
+  std::string bytes;
+  std::vector<std::u16string> lines;
+  TextEncoding encoding = TextEncoding::kCp932;
+};
+
+void PrintTo(const LinesCase& c, std::ostream* os) {
+  for (unsigned char b : c.bytes) *os << std::hex << static_cast<int>(b) << ' ';
+}
+
+class LineSplitting : public ::testing::TestWithParam<LinesCase> {};
+
+TEST_P(LineSplitting, GivesTheLines) {
+  LineReader reader(GetParam().bytes);
+  const std::vector<std::u16string> lines = ReadAll(reader);
+  EXPECT_EQ(reader.encoding(), GetParam().encoding);
+  EXPECT_FALSE(reader.bad_utf8());
+  std::vector<std::string> got, want;
+  for (const auto& l : lines) got.push_back(HexUnits(l));
+  for (const auto& l : GetParam().lines) want.push_back(HexUnits(l));
+  EXPECT_EQ(got, want);
+}
+
+INSTANTIATE_TEST_SUITE_P(LineEnds, LineSplitting,
+                         ::testing::Values(LinesCase{"", {}}, LinesCase{"a", {u"a"}},
+                                           LinesCase{"a\r\n", {u"a"}},
+                                           LinesCase{"a\r\nb", {u"a", u"b"}},
+                                           LinesCase{"a\rb\nc\r\n", {u"a", u"b", u"c"}},
+                                           LinesCase{"\r\n", {u""}}, LinesCase{"\n\n", {u"", u""}},
+                                           LinesCase{"\r\r\n", {u"", u""}},
+                                           LinesCase{"a\n\rb", {u"a", u"", u"b"}},
+                                           LinesCase{" , \r\n\r\n", {u" , ", u""}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Cp932, LineSplitting,
+    ::testing::Values(LinesCase{"\x82\xA0\r\n\x81\x5F", {u"\u3042", u"\uFF3C"}},
+                      LinesCase{"\x82\r\nX", {u"\u30FB", u"X"}},  // stray lead keeps the break
+                      LinesCase{"a\x81\nb", {u"a\u30FB", u"b"}},
+                      LinesCase{std::string("a\0b\r\n", 5), {std::u16string(u"a\0b", 3)}},
+                      LinesCase{"a\xEF\xBB\xBF", {u"a" + DecodeCp932("\xEF\xBB\xBF")}}));
+
+INSTANTIATE_TEST_SUITE_P(Utf8, LineSplitting,
+                         ::testing::Values(LinesCase{"\xEF\xBB\xBF", {}, TextEncoding::kUtf8},
+                                           LinesCase{
+                                               "\xEF\xBB\xBF\r\n", {u""}, TextEncoding::kUtf8},
+                                           LinesCase{"\xEF\xBB\xBF\xE3\x81\x82\r\n\xF0\x9F\x98\x80",
+                                                     {u"\u3042", u"\U0001F600"},
+                                                     TextEncoding::kUtf8}));
+
+TEST(LineReader, BadUtf8StopsWithLineAndColumn) {
+  LineReader reader("\xEF\xBB\xBFok\r\nab\xC0\x80\r\nnext\r\n");
+  std::u16string line;
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_FALSE(reader.Next(line));
+  EXPECT_TRUE(reader.bad_utf8());
+  EXPECT_EQ(reader.line_number(), 2u);
+  EXPECT_EQ(reader.bad_utf8_column(), 3u);
+  EXPECT_FALSE(reader.Next(line));
+}
+
+TEST(LineReader, BadUtf8ColumnOnTheFirstLineIgnoresTheMark) {
+  LineReader reader("\xEF\xBB\xBF\xE3\x81\x82\xFF");
+  std::u16string line;
+  EXPECT_FALSE(reader.Next(line));
+  EXPECT_TRUE(reader.bad_utf8());
+  EXPECT_EQ(reader.line_number(), 1u);
+  EXPECT_EQ(reader.bad_utf8_column(), 4u);
+}
+
+// CR and LF are never part of a pair, so splitting the bytes first and
+// decoding the whole and then splitting must agree.
+TEST(LineReader, RandomBytesSplitLikeTheDecodedText) {
+  std::mt19937 rng(10);
+  std::string bytes(10 << 20, '\0');
+  for (std::size_t i = 0; i < bytes.size(); i += 4) {
+    const auto r = static_cast<std::uint32_t>(rng());
+    std::memcpy(&bytes[i], &r, 4);
+  }
+  bytes[0] = 'x';  // not a byte order mark
+  const std::u16string text = DecodeCp932(bytes);
+  std::vector<std::u16string> expected;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find_first_of(u"\r\n", start);
+    if (end == std::u16string::npos) end = text.size();
+    expected.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, u"\r\n") == 0 ? 2 : 1);
+  }
+  LineReader reader(bytes);
+  const std::vector<std::u16string> lines = ReadAll(reader);
+  ASSERT_EQ(lines.size(), expected.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ASSERT_EQ(lines[i], expected[i]) << "line " << i + 1;
+  }
+}
+
+TEST(LineReader, OneMegabyteLine) {
+  std::string bytes;
+  for (int i = 0; i < (1 << 19); ++i) bytes += "\x88\x9F";  // 亜
+  bytes += "\r\n";
+  LineReader reader(bytes);
+  std::u16string line;
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, std::u16string(1 << 19, u'\u4E9C'));
+  EXPECT_FALSE(reader.Next(line));
+}
+
+}  // namespace
+}  // namespace binconv
