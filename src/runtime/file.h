@@ -58,6 +58,7 @@ FileOps& SystemFileOps();
 // Whether a regular file of that name exists.
 bool FileExists(const std::filesystem::path& path);
 
+// Refuses a read-only file, as Windows does, even where the system would not.
 Result<Unit, IoError> DeleteFile(const std::filesystem::path& path);
 
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
@@ -72,9 +73,12 @@ class AtomicFileWriter {
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
+  // Fails without touching anything if the target is a directory, a read-only
+  // file (even for root) or anything but a regular file.
   Result<Unit, IoError> Open(const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
-  // Flushes, closes and renames over the target.
+  // Flushes, closes and renames over the target, which keeps the old file's
+  // permission bits. After any failure the temporary file is gone.
   Result<Unit, IoError> Commit();
   // Removes the temporary file; safe to call at any time.
   void Abort();

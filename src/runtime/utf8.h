@@ -14,7 +14,8 @@ struct Utf8Error {
 };
 
 // Strict: overlong forms, surrogates and values above U+10FFFF are errors.
-// Characters above U+FFFF become surrogate pairs.
+// Characters above U+FFFF become surrogate pairs. A byte order mark is kept as
+// U+FEFF; whether to drop it is the caller's call.
 Result<std::u16string, Utf8Error> DecodeUtf8(std::string_view bytes);
 
 // Streaming form of DecodeUtf8 for input of any size; a sequence may be split
