@@ -188,12 +188,5 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lead byte is also a trail byte.
                       Example{"\x81\x81\x40", u"\uFF1D@"}, Example{"", u""}));
 
-TEST(Cp932Table, HalfWidthKatakanaRun) {
-  for (int b = 0xA1; b <= 0xDF; ++b) {
-    const std::u16string got = DecodeCp932(std::string(1, static_cast<char>(b)));
-    ASSERT_EQ(got, std::u16string(1, static_cast<char16_t>(0xFF61 + (b - 0xA1)))) << b;
-  }
-}
-
 }  // namespace
 }  // namespace binconv
