@@ -6,8 +6,7 @@ namespace binconv {
 namespace {
 
 int IndexOf(int page, int row, int column) {
-  assert(page >= 0 && page < kPages && row >= 0 && row < kRows && column >= 0 &&
-         column < kColumns);
+  assert(page >= 0 && page < kPages && row >= 0 && row < kRows && column >= 0 && column < kColumns);
   return (page * kRows + row) * kColumns + column;
 }
 

@@ -26,8 +26,8 @@ struct CellCode {
 
 // Where a cell's text came from, for messages about the tables.
 struct CellOrigin {
-  std::uint8_t file = 0;    // 0: the main table, 1: the extended table
-  std::uint32_t line = 0;   // 1-based line in that file; 0 when set by code
+  std::uint8_t file = 0;     // 0: the main table, 1: the extended table
+  std::uint32_t line = 0;    // 1-based line in that file; 0 when set by code
   std::uint32_t column = 0;  // 1-based character column where the cell's piece starts
 };
 

@@ -14,9 +14,9 @@ namespace {
 struct TableFile {
   std::string_view bytes;
   std::string name;
-  std::uint8_t id;         // CellOrigin::file
-  int first_page;          // where its first data line lands
-  int max_data_lines;      // data lines it may hold before running past page 5
+  std::uint8_t id;     // CellOrigin::file
+  int first_page;      // where its first data line lands
+  int max_data_lines;  // data lines it may hold before running past page 5
 };
 
 bool IsCommentLine(std::u16string_view line) { return !line.empty() && TextEqual(line[0], u'/'); }

@@ -19,20 +19,20 @@ inline constexpr int kExtendedTableMaxDataLines = 16;
 inline constexpr std::size_t kMinFields = 17;
 
 enum class TableErrorCode {
-  kCannotOpen,         // missing or unreadable file; reason says why
-  kTooFewFields,       // a data line with fewer than 17 fields
-  kTooManyDataLines,   // a data line that would land past page 5
-  kInvalidUtf8,        // a file marked as UTF-8 holds a bad sequence
+  kCannotOpen,        // missing or unreadable file; reason says why
+  kTooFewFields,      // a data line with fewer than 17 fields
+  kTooManyDataLines,  // a data line that would land past page 5
+  kInvalidUtf8,       // a file marked as UTF-8 holds a bad sequence
 };
 
 struct TableError {
   TableErrorCode code;
-  std::string file;         // the path as opened, UTF-8
-  std::size_t line = 0;     // 1-based; 0 when the file could not be opened
-  std::size_t column = 0;   // 1-based, for kInvalidUtf8; 0 otherwise
-  std::size_t fields = 0;   // fields found, for kTooFewFields
-  std::size_t limit = 0;    // data lines the file may hold, for kTooManyDataLines
-  std::string reason{};     // system reason, for kCannotOpen
+  std::string file;        // the path as opened, UTF-8
+  std::size_t line = 0;    // 1-based; 0 when the file could not be opened
+  std::size_t column = 0;  // 1-based, for kInvalidUtf8; 0 otherwise
+  std::size_t fields = 0;  // fields found, for kTooFewFields
+  std::size_t limit = 0;   // data lines the file may hold, for kTooManyDataLines
+  std::string reason{};    // system reason, for kCannotOpen
 };
 
 // "FILE:LINE: message", English, one line.
@@ -42,10 +42,9 @@ std::string DescribeTableError(const TableError& error);
 Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir);
 
 // The same from bytes already in memory; the names only label errors.
-Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_bytes,
-                                                      std::string_view extended_bytes,
-                                                      std::string_view main_name = kMainTableFile,
-                                                      std::string_view extended_name =
-                                                          kExtendedTableFile);
+Result<CharTable, TableError> LoadCharTablesFromBytes(
+    std::string_view main_bytes, std::string_view extended_bytes,
+    std::string_view main_name = kMainTableFile,
+    std::string_view extended_name = kExtendedTableFile);
 
 }  // namespace binconv

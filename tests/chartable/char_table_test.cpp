@@ -23,8 +23,8 @@ std::optional<CellCode> ScanFor(const CharTable& t, char16_t ch) {
 
 std::string Describe(std::optional<CellCode> code) {
   if (!code) return "none";
-  return "page " + std::to_string(code->page) + " row " + std::to_string(code->row) +
-         " column " + std::to_string(code->column);
+  return "page " + std::to_string(code->page) + " row " + std::to_string(code->row) + " column " +
+         std::to_string(code->column);
 }
 
 class CharTableIndexTest : public testing::TestWithParam<unsigned> {};

@@ -20,7 +20,8 @@ std::string DataLine(const std::string& prefix, const std::string& eol = "\r\n")
 // `count` data lines whose cells name their line: "a0".."aF", "b0"..., cycling.
 std::string DataLines(int count, char first = 'a') {
   std::string out;
-  for (int i = 0; i < count; ++i) out += DataLine(std::string(1, char(first + i % 26)) + std::to_string(i));
+  for (int i = 0; i < count; ++i)
+    out += DataLine(std::string(1, char(first + i % 26)) + std::to_string(i));
   return out;
 }
 

@@ -54,7 +54,8 @@ TEST(TextCompareTest, OnlyTheWideFormAndItselfEqualEachDelimiter) {
   const struct {
     char16_t narrow;
     char16_t wide;
-  } kDelimiters[] = {{u'<', 0xFF1C}, {u'>', 0xFF1E}, {u',', 0xFF0C}, {u'/', 0xFF0F}, {u' ', 0x3000}};
+  } kDelimiters[] = {
+      {u'<', 0xFF1C}, {u'>', 0xFF1E}, {u',', 0xFF0C}, {u'/', 0xFF0F}, {u' ', 0x3000}};
   for (const auto& d : kDelimiters) {
     for (char32_t u = 0; u <= 0xFFFF; ++u) {
       const char16_t c = static_cast<char16_t>(u);

@@ -28,8 +28,8 @@ TEST_P(SplitTest, GivesEveryPieceInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitTest,
-    testing::Values(SplitCase{u"a,b,c", u",", {u"a", u"b", u"c"}},
-                    SplitCase{u"", u",", {u""}}, SplitCase{u",", u",", {u"", u""}},
+    testing::Values(SplitCase{u"a,b,c", u",", {u"a", u"b", u"c"}}, SplitCase{u"", u",", {u""}},
+                    SplitCase{u",", u",", {u"", u""}},
                     SplitCase{u"a,,b,", u",", {u"a", u"", u"b", u""}},
                     SplitCase{u"a\uFF0Cb", u",", {u"a", u"b"}},  // the wide comma splits too
                     SplitCase{u"abc", u"", {u"abc"}},
@@ -53,8 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplaceCase{u"\r\r\n\n", u"\r\n", u"|", u"\r|\n"},
                     ReplaceCase{u"aaa", u"aa", u"b", u"ba"},
                     ReplaceCase{u"a \u3000b", u" ", u"", u"ab"},
-                    ReplaceCase{u"abc", u"", u"x", u"abc"},
-                    ReplaceCase{u"", u"x", u"y", u""}));
+                    ReplaceCase{u"abc", u"", u"x", u"abc"}, ReplaceCase{u"", u"x", u"y", u""}));
 
 struct TrimCase {
   std::u16string input, expected;
@@ -68,7 +67,8 @@ TEST_P(TrimTest, RemovesOnlyOuterAsciiSpaces) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, TrimTest,
                          testing::Values(TrimCase{u"  a b  ", u"a b"}, TrimCase{u"   ", u""},
-                                         TrimCase{u"", u""}, TrimCase{u"\u3000a\u3000", u"\u3000a\u3000"},
+                                         TrimCase{u"", u""},
+                                         TrimCase{u"\u3000a\u3000", u"\u3000a\u3000"},
                                          TrimCase{u"\ta\t", u"\ta\t"}, TrimCase{u" x", u"x"}));
 
 }  // namespace
