@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chartable/load.h"
+#include "cli/inspect.h"
 #include "cli/io.h"
 #include "conversion/convert.h"
 #include "conversion/encode.h"
@@ -31,8 +32,11 @@ constexpr std::array kWriteOptions{
     OptionSpec{"output", 'o', "NAME", "output file, trimmed of spaces (default: temp.bin)"},
     kHelpOption};
 constexpr std::array kEncodeOptions{
-    kTablesOption, kExactOption,
+    kTablesOption,
+    kExactOption,
     OptionSpec{"output", 'o', "NAME", "output file, trimmed of spaces (default: temp.bin)"},
+    kReportOption,
+    kKeepGoingOption,
     kHelpOption};
 
 std::span<const std::uint8_t> Bytes(const std::vector<std::uint8_t>& bytes) { return bytes; }
@@ -135,6 +139,7 @@ int RunEncode(const ParsedArgs& args) {
   if (!table) return kExitError;
   std::optional<std::filesystem::path> path = OutputPath(args);
   if (!path) return kExitError;
+  if (args.Has("report") || args.Has("keep-going")) return RunEncodeWithReport(args, *table, *path);
   AtomicFileWriter writer;
   if (auto opened = writer.Open(*path); !opened) return ReportOutputError(opened.error());
   Encoder encoder(*table, LineBreaksOf(args));
@@ -201,16 +206,20 @@ constexpr std::string_view kEncodeDetails =
     "Converts Japanese text (UTF-8) straight into bytes, as convert followed by\n"
     "write would. Every character without a code, and every tag character that\n"
     "is not a hex digit, is listed with its line and column; then nothing is\n"
-    "written. INPUT omitted or \"-\" reads standard input.\n";
+    "written, unless --keep-going leaves them out. --report prints to standard\n"
+    "error how many characters got a code on each page and each character\n"
+    "without one. INPUT omitted or \"-\" reads standard input.\n";
 
 constexpr std::array kCommands{
     Command{"convert", "[--tables DIR] [--exact] [-o FILE] [INPUT]",
             "convert text into a code listing", kConvertDetails, kConvertOptions, 1, &RunConvert},
     Command{"write", "[-o NAME] [LISTING]", "write the bytes of a code listing to a file",
             kWriteDetails, kWriteOptions, 1, &RunWrite},
-    Command{"encode", "[--tables DIR] [--exact] [-o NAME] [INPUT]",
+    Command{"encode", "[--tables DIR] [--exact] [--report] [--keep-going] [-o NAME] [INPUT]",
             "convert text and write its bytes in one step", kEncodeDetails, kEncodeOptions, 1,
             &RunEncode},
+    kDecodeCommand,
+    kCheckTablesCommand,
 };
 
 }  // namespace

@@ -23,7 +23,7 @@ std::string Overview() {
   std::string text = "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n\nCommands:\n";
   for (const Command& command : binconv::cli::Commands()) {
     text += "  " + std::string(command.name);
-    text += std::string(10 - command.name.size(), ' ') + std::string(command.summary) + "\n";
+    text += std::string(14 - command.name.size(), ' ') + std::string(command.summary) + "\n";
   }
   text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
   text += kExitCodes;
