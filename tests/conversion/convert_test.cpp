@@ -294,31 +294,5 @@ INSTANTIATE_TEST_SUITE_P(Modes, ConvertDifferentialTest,
                            return p.param == LineBreaks::kAny ? "Any" : "CrLf";
                          });
 
-// Well-formed text through a table without surrogate cells stays well-formed.
-TEST(ConvertDifferentialTest, KeepsWellFormedTextWellFormed) {
-  CharTable table;
-  table.SetCell(0, 1, 10, u"\u3042");
-  for (unsigned seed = 1; seed <= 500; ++seed) {
-    std::mt19937 rng(seed);
-    std::u16string text;
-    std::uniform_int_distribution<int> pick(0, 5);
-    for (int n = 0; n < 30; ++n) {
-      static const std::u16string_view kPieces[] = {u"\U0001F600", u"\U00010000", u"\U0010FFFF",
-                                                    u"\u3042",     u"<",          u">"};
-      text += kPieces[pick(rng)];
-    }
-    const std::u16string out = ConvertToCode(text, table);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-      if (detail::IsHighSurrogate(out[i])) {
-        ASSERT_TRUE(i + 1 < out.size() && detail::IsLowSurrogate(out[i + 1]))
-            << "seed " << seed << " at " << i << ": " << Hex(out);
-        ++i;
-      } else {
-        ASSERT_FALSE(detail::IsLowSurrogate(out[i])) << "seed " << seed << ": " << Hex(out);
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace binconv
