@@ -48,24 +48,6 @@ class BoxTextTest : public QObject {
     QCOMPARE(Hex(w::CoreTextFromBox(raw)), Hex(core.toStdU16String()));
   }
 
-  void BoxTextFromCore_data() {
-    QTest::addColumn<QString>("core");
-    QTest::addColumn<QString>("box");
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("listing") << "1A 24\r\n21 34 "
-                             << "1A 24\n21 34 ";
-    QTest::newRow("blank lines") << "24\r\n24\r\n"
-                                 << "24\n24\n";
-    QTest::newRow("lone CR and LF") << "a\rb\nc"
-                                    << "a\nb\nc";
-  }
-  void BoxTextFromCore() {
-    QFETCH(QString, core);
-    QFETCH(QString, box);
-    QCOMPARE(w::BoxTextFromCore(core.toStdU16String()), box);
-  }
-
   // Whatever the core produces comes back unchanged through a real box.
   void RoundTripThroughBox() {
     const std::u16string pieces[] = {u"A",      u"\u3042",     u" ",    u"\u3000",
@@ -80,22 +62,6 @@ class BoxTextTest : public QObject {
       box.setPlainText(w::BoxTextFromCore(core));
       QCOMPARE(Hex(w::CoreTextOf(box)), Hex(core));
     }
-  }
-
-  void ReplaceTextUndoable() {
-    QPlainTextEdit box;
-    box.setPlainText("user\nlisting");
-    w::ReplaceTextUndoable(box, "message");
-    QCOMPARE(box.toPlainText(), "message");
-    QCOMPARE(box.textCursor().position(), 0);
-    box.undo();
-    QCOMPARE(box.toPlainText(), "user\nlisting");
-    box.redo();
-    QCOMPARE(box.toPlainText(), "message");
-    w::ReplaceTextUndoable(box, "");
-    QCOMPARE(box.toPlainText(), "");
-    box.undo();
-    QCOMPARE(box.toPlainText(), "message");
   }
 
   // The highlight must agree with the writer: a box holding the character and a
@@ -148,9 +114,7 @@ class BoxTextTest : public QObject {
     QTest::addColumn<QString>("picked");
     QTest::newRow("MS first") << QStringList{"IPAGothic", u"ＭＳ ゴシック"_s, "MS Gothic"}
                               << u"ＭＳ ゴシック"_s;
-    QTest::newRow("English name") << QStringList{"IPAGothic", "MS Gothic"} << "MS Gothic";
     QTest::newRow("case") << QStringList{"DejaVu Sans", "ipagothic"} << "ipagothic";
-    QTest::newRow("Noto") << QStringList{"Noto Sans Mono CJK JP"} << "Noto Sans Mono CJK JP";
     QTest::newRow("none") << QStringList{"IPAPGothic", "DejaVu Sans"} << "";
   }
   void PicksFirstInstalledPreferredFont() {

@@ -68,9 +68,7 @@ class CodeBoxTest : public QObject {
   void FocusReasons_data() {
     QTest::addColumn<int>("reason");
     QTest::addColumn<bool>("selects");
-    QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
     QTest::newRow("shortcut") << int(Qt::ShortcutFocusReason) << true;
-    QTest::newRow("other") << int(Qt::OtherFocusReason) << true;
     QTest::newRow("back from a menu") << int(Qt::PopupFocusReason) << false;
     QTest::newRow("window reactivated") << int(Qt::ActiveWindowFocusReason) << false;
   }
