@@ -22,17 +22,21 @@ std::string HexByte(unsigned value) {
 
 // "'ab' (U+0061 U+0062)"; control characters are shown by their numbers only.
 std::string DescribeText(std::u16string_view text) {
-  std::string numbers;
+  std::string numbers = "(";
   bool printable = true;
   for (const char16_t ch : text) {
     char buf[12];
     std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(ch));
-    if (!numbers.empty()) numbers += ' ';
+    if (numbers.size() > 1) numbers += ' ';
     numbers += buf;
     if (ch < 0x20 || ch == 0x7F || (ch >= 0xD800 && ch <= 0xDFFF)) printable = false;
   }
-  if (!printable) return "(" + numbers + ")";
-  return "'" + EncodeUtf8(text) + "' (" + numbers + ")";
+  numbers += ')';
+  if (!printable) return numbers;
+  std::string shown = "'";
+  AppendUtf8(text, shown);
+  shown += "' ";
+  return shown + numbers;
 }
 
 std::string Location(const CellOrigin& origin, const std::array<std::string, 2>& file_names) {

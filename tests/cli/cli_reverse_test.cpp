@@ -179,7 +179,6 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 ""},
         CliCase{"DecodeMissingInput", {"decode", "nothing.bin"}, "", 2, "", {"nothing.bin"}, ""},
-        CliCase{"DecodeMissingTables", {"decode", "--tables", "none"}, "", 2, "", {"none/"}, ""},
         CliCase{"CheckDefaultTables",
                 {"check-tables"},
                 "",
