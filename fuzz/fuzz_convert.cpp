@@ -1,0 +1,302 @@
+// Arbitrary UTF-16 text on the default tables. The streamed converter and the
+// one-pass encoder must agree with the whole-text listing and its parse, every
+// problem the encoder reports must point at the character it names, and the
+// same text with every character made encodable must write exactly the bytes
+// of its codes.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "conversion/convert.h"
+#include "conversion/encode.h"
+#include "conversion/listing.h"
+#include "conversion/write.h"
+#include "fuzz_support.h"
+#include "runtime/compare.h"
+
+namespace binconv::fuzz {
+namespace {
+
+using detail::Special;
+
+// Line breaks fed first, enough to take the converter and the encoder past
+// the length at which they switch to their table-driven paths; they leave no
+// state behind, so the text after them must come out as it does alone.
+constexpr std::size_t kFillerLines = 10000;
+
+struct Encoded {
+  std::vector<std::uint8_t> bytes;
+  std::vector<EncodeProblem> problems;
+  bool odd = false;
+};
+
+Encoded EncodeInChunks(std::u16string_view text, LineBreaks breaks,
+                       const std::vector<std::size_t>& ends) {
+  Encoder encoder(DefaultTables(), breaks);
+  Encoded result;
+  std::size_t from = 0;
+  for (const std::size_t to : ends) {
+    encoder.Feed(text.substr(from, to - from), result.bytes);
+    from = to;
+  }
+  encoder.Finish(result.bytes);
+  result.problems = encoder.problems();
+  result.odd = encoder.odd_count();
+  return result;
+}
+
+std::u16string ConvertInChunks(std::u16string_view text, LineBreaks breaks,
+                               const std::vector<std::size_t>& ends) {
+  CodeConverter converter(DefaultTables(), breaks);
+  std::u16string listing;
+  std::size_t from = 0;
+  for (const std::size_t to : ends) {
+    converter.Feed(text.substr(from, to - from), listing);
+    from = to;
+  }
+  converter.Finish(listing);
+  return listing;
+}
+
+// The conversion rules written out plainly, as the oracle; long texts take
+// other paths through the converter than short ones.
+std::u16string ReferenceListing(std::u16string_view text, LineBreaks breaks) {
+  const CharTable& table = DefaultTables();
+  std::u16string marked;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+      marked += kLineBreakMark;
+      ++i;
+    } else if (breaks == LineBreaks::kAny && (c == u'\r' || c == u'\n')) {
+      marked += kLineBreakMark;
+    } else {
+      marked += c;
+    }
+  }
+  std::u16string out;
+  bool in_tag = false;
+  for (std::size_t i = 0; i < marked.size(); ++i) {
+    const char16_t ch = marked[i];
+    const char16_t folded = FoldForTextCompare(ch);
+    if (folded == u'<') {
+      in_tag = true;
+    } else if (folded == u'>') {
+      in_tag = false;
+    }
+    if (in_tag) {
+      if (folded != u'<') out += ch;
+    } else if (folded == FoldForTextCompare(kLineBreakMark)) {
+      out += u"24\r\n";
+    } else if (folded == u' ') {
+      out += u"50 ";
+    } else if (folded == u'>') {
+      out += u' ';
+    } else if (const std::optional<CellCode> code = table.Find(ch)) {
+      if (code->page > 0) {
+        out += LeadCodes[code->page];
+        out += u' ';
+      }
+      out += HexDigits[code->row];
+      out += HexDigits[code->column];
+      out += u' ';
+    } else if (detail::IsHighSurrogate(ch) && i + 1 < marked.size() &&
+               detail::IsLowSurrogate(marked[i + 1]) && !table.Find(marked[i + 1])) {
+      // A pair without a code stays one character, with one space.
+      out += ch;
+      out += marked[++i];
+      out += u' ';
+    } else {
+      out += ch;
+      out += u' ';
+    }
+  }
+  return out;
+}
+
+std::string Describe(const EncodeProblem& p) {
+  return "problem kind " + std::to_string(static_cast<int>(p.kind)) + " at " +
+         std::to_string(p.line) + ":" + std::to_string(p.column) + " U+" +
+         Hex(std::u16string(1, static_cast<char16_t>(p.ch))) + "(" + std::to_string(p.ch) + ")";
+}
+
+void CheckAfterLongStart(std::u16string_view text, LineBreaks breaks,
+                         const std::vector<std::size_t>& ends, const std::u16string& listing,
+                         const Encoded& encoded) {
+  static const std::u16string filler = [] {
+    std::u16string breaks_only;
+    for (std::size_t i = 0; i < kFillerLines; ++i) breaks_only += u"\r\n";
+    return breaks_only;
+  }();
+  const auto shown = [&] { return "after a long start, text " + Hex(text); };
+
+  CodeConverter converter(DefaultTables(), breaks);
+  std::u16string filler_listing;
+  converter.Feed(filler, filler_listing);
+  std::u16string after;
+  Encoder encoder(DefaultTables(), breaks);
+  std::vector<std::uint8_t> filler_bytes;
+  encoder.Feed(filler, filler_bytes);
+  std::vector<std::uint8_t> bytes;
+  std::size_t from = 0;
+  for (const std::size_t to : ends) {
+    converter.Feed(text.substr(from, to - from), after);
+    encoder.Feed(text.substr(from, to - from), bytes);
+    from = to;
+  }
+  converter.Finish(after);
+  encoder.Finish(bytes);
+  FUZZ_CHECK(after == listing, shown() + "\nalone " + Hex(listing) + "\nafter " + Hex(after));
+  FUZZ_CHECK(bytes == encoded.bytes && encoder.odd_count() == encoded.odd &&
+                 encoder.problems().size() == encoded.problems.size(),
+             shown() + "\nalone " + Hex(encoded.bytes) + "\nafter " + Hex(bytes));
+  for (std::size_t i = 0; i < encoded.problems.size(); ++i) {
+    const EncodeProblem& p = encoded.problems[i];
+    const EncodeProblem& q = encoder.problems()[i];
+    FUZZ_CHECK(
+        p.kind == q.kind && p.line + kFillerLines == q.line && p.column == q.column && p.ch == q.ch,
+        shown() + "\nalone " + Describe(p) + "\nafter " + Describe(q));
+  }
+}
+
+bool IsHexDigit(char32_t c) { return c < 0x80 && detail::HexValue(static_cast<char16_t>(c)) >= 0; }
+
+void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t seed) {
+  const CharTable& table = DefaultTables();
+  const auto shown = [&] { return "text " + Hex(text); };
+  const std::u16string listing = ConvertToCode(text, table, breaks);
+  const std::u16string reference = ReferenceListing(text, breaks);
+  FUZZ_CHECK(listing == reference,
+             shown() + "\nlisting   " + Hex(listing) + "\nreference " + Hex(reference));
+  const std::vector<std::size_t> ends = ChunkEnds(text.size(), seed);
+  const std::u16string streamed = ConvertInChunks(text, breaks, ends);
+  FUZZ_CHECK(streamed == listing,
+             shown() + "\nwhole    " + Hex(listing) + "\nstreamed " + Hex(streamed));
+
+  const Encoded whole = EncodeInChunks(text, breaks, {text.size()});
+  const Encoded chunked = EncodeInChunks(text, breaks, ends);
+  CheckAfterLongStart(text, breaks, ends, listing, whole);
+  FUZZ_CHECK(whole.bytes == chunked.bytes && whole.odd == chunked.odd &&
+                 whole.problems.size() == chunked.problems.size(),
+             shown() + "\nwhole   " + Hex(whole.bytes) + "\nchunked " + Hex(chunked.bytes));
+
+  bool only_benign_problems = true;
+  const Places places(text);
+  for (std::size_t i = 0; i < whole.problems.size(); ++i) {
+    const EncodeProblem& p = whole.problems[i];
+    const EncodeProblem& q = chunked.problems[i];
+    FUZZ_CHECK(p.kind == q.kind && p.line == q.line && p.column == q.column && p.ch == q.ch,
+               shown() + "\n" + Describe(p) + " vs " + Describe(q));
+    const std::size_t at = places.At(p.line, p.column);
+    FUZZ_CHECK(at != std::u16string_view::npos, shown() + "\n" + Describe(p));
+    const char32_t there = CharAt(text, at);
+    // A line break copied into a tag is named by the mark that stands for it.
+    const bool break_in_tag = p.ch == kLineBreakMark && (there == u'\r' || there == u'\n');
+    const bool pair_split = p.ch == text[at];  // a pair whose low unit has a code of its own
+    FUZZ_CHECK(there == p.ch || break_in_tag || pair_split,
+               shown() + "\n" + Describe(p) + " but the text has " + std::to_string(there));
+    // A character without a code that the writer reads as a digit or drops
+    // as a line break leaves the listing writable.
+    if (p.kind != EncodeProblem::Kind::kNoCode ||
+        !(IsHexDigit(p.ch) || p.ch == U'\r' || p.ch == U'\n')) {
+      only_benign_problems = false;
+    }
+  }
+
+  const auto parsed = ParseListing(listing);
+  const bool encoder_clean = only_benign_problems && !whole.odd;
+  FUZZ_CHECK(parsed.ok() == encoder_clean, shown() + "\nlisting " + Hex(listing) + "\nparse ok " +
+                                               std::to_string(parsed.ok()) + ", encoder problems " +
+                                               std::to_string(whole.problems.size()) + " odd " +
+                                               std::to_string(whole.odd));
+  if (parsed.ok()) {
+    FUZZ_CHECK(parsed.value() == whole.bytes, shown() + "\nconvert+parse " + Hex(parsed.value()) +
+                                                  "\nencoder       " + Hex(whole.bytes));
+  }
+}
+
+// Every character is turned into one that has a code (or a line break or a
+// space), tags aside; the bytes then follow from the table alone.
+void CheckEncodableText(std::u16string_view raw, LineBreaks breaks) {
+  const CharTable& table = DefaultTables();
+  static const std::vector<char16_t> encodable = [&] {
+    std::vector<char16_t> chars;
+    for (std::uint32_t c = 0; c < 0x10000; ++c) {
+      const auto ch = static_cast<char16_t>(c);
+      if (table.Find(ch) && detail::ClassifySpecial(ch) == Special::kNone) chars.push_back(ch);
+    }
+    return chars;
+  }();
+  FUZZ_CHECK(!encodable.empty(), "the default tables hold no character");
+
+  std::u16string text;
+  std::vector<std::uint8_t> expected;
+  for (const char16_t unit : raw) {
+    char16_t ch = unit;
+    const Special special = detail::ClassifySpecial(ch);
+    if (unit == u'\r' || unit == u'\n' || special == Special::kLineBreak) {
+      text += unit == kLineBreakMark ? std::u16string(1, unit) : std::u16string(u"\r\n");
+      expected.push_back(0x24);
+      continue;
+    }
+    if (special == Special::kSpace) {
+      text += ch;
+      expected.push_back(0x50);
+      continue;
+    }
+    if (special != Special::kNone || !table.Find(ch)) ch = encodable[unit % encodable.size()];
+    const CellCode code = *table.Find(ch);
+    text += ch;
+    if (code.page > 0) {
+      expected.push_back(static_cast<std::uint8_t>(detail::HexValue(LeadCodes[code.page][0]) * 16 +
+                                                   detail::HexValue(LeadCodes[code.page][1])));
+    }
+    expected.push_back(code.byte());
+  }
+
+  const auto shown = [&] { return "encodable text " + Hex(text); };
+  const std::u16string listing = ConvertToCode(text, table, breaks);
+  const auto parsed = ParseListing(listing);
+  FUZZ_CHECK(parsed.ok(), shown() + "\nlisting " + Hex(listing));
+  FUZZ_CHECK(parsed.value() == expected,
+             shown() + "\nwritten  " + Hex(parsed.value()) + "\nexpected " + Hex(expected));
+
+  MemoryFileOps ops;
+  const auto written = WriteBinary(listing, kMemoryTarget, ops);
+  FUZZ_CHECK(written.ok(), shown() + "\nthe listing did not write");
+  const std::vector<std::uint8_t>* file = ops.File(PathFromName(kMemoryTarget).string());
+  FUZZ_CHECK(file != nullptr && *file == expected,
+             shown() + "\nfile " + (file ? Hex(*file) : std::string("missing")));
+  FUZZ_CHECK(ops.open_count() == 0, shown() + "\na temporary file is left");
+
+  const Encoded encoded = EncodeInChunks(text, breaks, {text.size()});
+  FUZZ_CHECK(encoded.problems.empty() && !encoded.odd && encoded.bytes == expected,
+             shown() + "\nencoder " + Hex(encoded.bytes) + " problems " +
+                 std::to_string(encoded.problems.size()));
+}
+
+}  // namespace
+}  // namespace binconv::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  binconv::fuzz::DefaultTables();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace binconv;
+  if (size == 0) return 0;
+  // The first byte chooses the line-break rule, how the text is cut up and
+  // whether it is also tried at length.
+  const LineBreaks breaks = (data[0] & 1) != 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
+  const std::u16string text = fuzz::Utf16FromBytes(data + 1, size - 1);
+  fuzz::CheckRawText(text, breaks, data[0]);
+  fuzz::CheckEncodableText(text, breaks);
+
+  return 0;
+}

@@ -1,0 +1,211 @@
+// Arbitrary bytes as the two table files: they load, or the load stops with a
+// typed error that names a line inside the file at fault. A loaded grid must
+// hold what an independent reading of the lines puts there, and its index must
+// agree with a plain scan of the cells.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "chartable/char_table.h"
+#include "chartable/load.h"
+#include "fuzz_support.h"
+#include "runtime/compare.h"
+#include "runtime/text_file.h"
+#include "runtime/utf8.h"
+
+namespace binconv::fuzz {
+namespace {
+
+// Splits the input into the main and the extended file.
+constexpr std::string_view kSeparator = "\n%%%%\n";
+constexpr char kMainName[] = "main.ini";
+constexpr char kExtendedName[] = "extended.ini";
+
+struct Cells {
+  std::array<std::u16string, kCells> text;
+  std::array<std::size_t, kCells> line{};  // 0 when no data line set the cell
+};
+
+// Lines as the loader sees them, counted independently of the line reader.
+std::size_t CountLines(std::string_view bytes) {
+  std::size_t lines = 0;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    ++lines;
+    while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n') ++i;
+    if (i < bytes.size())
+      i += (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
+  }
+  return lines;
+}
+
+std::string_view RawLine(std::string_view bytes, std::size_t number) {
+  std::size_t i = 0;
+  for (std::size_t current = 1;; ++current) {
+    std::size_t end = i;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    if (current == number) return bytes.substr(i, end - i);
+    if (end >= bytes.size()) return {};
+    i = end + ((bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1);
+  }
+}
+
+// The loading rules written out once more, plainly, as the oracle.
+std::optional<TableError> ReadLikeTheRules(std::string_view bytes, const char* name, int first_page,
+                                           int max_data_lines, Cells& cells) {
+  LineReader reader(bytes);
+  std::u16string line;
+  int data_lines = 0;
+  while (reader.Next(line)) {
+    if (!line.empty() && FoldForTextCompare(line[0]) == u'/') continue;
+    if (line.find_first_not_of(u' ') == std::u16string::npos) continue;
+    if (data_lines == max_data_lines) {
+      TableError error{TableErrorCode::kTooManyDataLines, name, reader.line_number()};
+      error.limit = static_cast<std::size_t>(max_data_lines);
+      return error;
+    }
+    std::vector<std::u16string> pieces(1);
+    for (const char16_t c : line) {
+      if (FoldForTextCompare(c) == u',') {
+        pieces.emplace_back();
+      } else {
+        pieces.back() += c;
+      }
+    }
+    if (pieces.size() < kMinFields) {
+      TableError error{TableErrorCode::kTooFewFields, name, reader.line_number()};
+      error.fields = pieces.size();
+      return error;
+    }
+    const int page = first_page + data_lines / kRows;
+    const int row = data_lines % kRows;
+    for (int column = 0; column < kColumns; ++column) {
+      std::u16string cell = pieces[static_cast<std::size_t>(column) + 1];
+      while (!cell.empty() && cell.back() == u' ') cell.pop_back();
+      cell.erase(0, std::min(cell.size(), cell.find_first_not_of(u' ')));
+      const std::size_t at = static_cast<std::size_t>((page * kRows + row) * kColumns + column);
+      cells.text[at] = std::move(cell);
+      cells.line[at] = reader.line_number();
+    }
+    ++data_lines;
+  }
+  if (reader.bad_utf8()) {
+    TableError error{TableErrorCode::kInvalidUtf8, name, reader.line_number()};
+    error.column = reader.bad_utf8_column();
+    return error;
+  }
+  return std::nullopt;
+}
+
+std::string Describe(const TableError& e) {
+  return DescribeTableError(e) + " [code " + std::to_string(static_cast<int>(e.code)) + " line " +
+         std::to_string(e.line) + " column " + std::to_string(e.column) + " fields " +
+         std::to_string(e.fields) + " limit " + std::to_string(e.limit) + "]";
+}
+
+void CheckError(const TableError& error, std::string_view main, std::string_view extended) {
+  const bool in_main = error.file == kMainName;
+  FUZZ_CHECK(in_main || error.file == kExtendedName, Describe(error));
+  const std::string_view bytes = in_main ? main : extended;
+  FUZZ_CHECK(error.line >= 1 && error.line <= CountLines(bytes),
+             Describe(error) + " in a file of " + std::to_string(CountLines(bytes)) + " lines");
+  const std::string description = DescribeTableError(error);
+  FUZZ_CHECK(description.starts_with(error.file + ":" + std::to_string(error.line) + ":"),
+             description);
+  switch (error.code) {
+    case TableErrorCode::kTooFewFields:
+      FUZZ_CHECK(error.fields >= 1 && error.fields < kMinFields, Describe(error));
+      break;
+    case TableErrorCode::kTooManyDataLines:
+      FUZZ_CHECK(error.limit == static_cast<std::size_t>(in_main ? kMainTableMaxDataLines
+                                                                 : kExtendedTableMaxDataLines),
+                 Describe(error));
+      break;
+    case TableErrorCode::kInvalidUtf8: {
+      FUZZ_CHECK(bytes.starts_with("\xEF\xBB\xBF"), Describe(error));
+      std::string_view raw = RawLine(bytes, error.line);
+      if (error.line == 1) raw.remove_prefix(3);
+      const auto decoded = DecodeUtf8(raw);
+      FUZZ_CHECK(!decoded.ok() && decoded.error().offset + 1 == error.column,
+                 Describe(error) + " line bytes " + Hex(raw));
+      break;
+    }
+    case TableErrorCode::kCannotOpen:
+      FUZZ_CHECK(false, "no file is opened when loading from bytes: " + Describe(error));
+  }
+}
+
+bool SameError(const TableError& a, const TableError& b) {
+  return a.code == b.code && a.file == b.file && a.line == b.line && a.column == b.column &&
+         a.fields == b.fields && a.limit == b.limit;
+}
+
+void CheckIndex(const CharTable& table) {
+  static std::array<std::uint16_t, 0x10000> first;
+  first.fill(0xFFFF);
+  for (int at = kCells - 1; at >= 0; --at) {
+    const std::u16string& cell =
+        table.Cell(at / (kRows * kColumns), at / kColumns % kRows, at % kColumns);
+    if (cell.size() == 1) first[cell[0]] = static_cast<std::uint16_t>(at);
+  }
+  for (std::size_t ch = 0; ch < first.size(); ++ch) {
+    const std::optional<CellCode> found = table.Find(static_cast<char16_t>(ch));
+    const int expected = first[ch] == 0xFFFF ? -1 : first[ch];
+    const int got = found ? found->index() : -1;
+    FUZZ_CHECK(expected == got, "Find(U+" + Hex(std::u16string(1, static_cast<char16_t>(ch))) +
+                                    ") gives cell " + std::to_string(got) + ", the scan " +
+                                    std::to_string(expected));
+  }
+}
+
+}  // namespace
+}  // namespace binconv::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace binconv;
+  using namespace binconv::fuzz;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::size_t cut = input.find(kSeparator);
+  const std::string_view main = input.substr(0, cut);
+  const std::string_view extended =
+      cut == std::string_view::npos ? std::string_view() : input.substr(cut + kSeparator.size());
+
+  const auto loaded = LoadCharTablesFromBytes(main, extended, kMainName, kExtendedName);
+
+  Cells expected;
+  std::optional<TableError> expected_error =
+      ReadLikeTheRules(main, kMainName, 0, kMainTableMaxDataLines, expected);
+  if (!expected_error) {
+    expected_error =
+        ReadLikeTheRules(extended, kExtendedName, kPages - 1, kExtendedTableMaxDataLines, expected);
+  }
+
+  if (!loaded) {
+    CheckError(loaded.error(), main, extended);
+    FUZZ_CHECK(expected_error && SameError(*expected_error, loaded.error()),
+               "loader: " + Describe(loaded.error()) +
+                   "\nrules:  " + (expected_error ? Describe(*expected_error) : "loads"));
+    return 0;
+  }
+  FUZZ_CHECK(!expected_error, "loader: loads\nrules:  " + Describe(*expected_error));
+  const CharTable& table = loaded.value();
+  for (int at = 0; at < kCells; ++at) {
+    const int page = at / (kRows * kColumns);
+    const int row = at / kColumns % kRows;
+    const int column = at % kColumns;
+    const std::size_t i = static_cast<std::size_t>(at);
+    FUZZ_CHECK(table.Cell(page, row, column) == expected.text[i],
+               "cell " + std::to_string(at) + ": loader " + Hex(table.Cell(page, row, column)) +
+                   " rules " + Hex(expected.text[i]));
+    FUZZ_CHECK(table.Origin(page, row, column).line == expected.line[i],
+               "cell " + std::to_string(at) + " origin line " +
+                   std::to_string(table.Origin(page, row, column).line) + " rules " +
+                   std::to_string(expected.line[i]));
+  }
+  CheckIndex(table);
+  return 0;
+}
