@@ -5,21 +5,21 @@
 namespace binconv::cli {
 namespace {
 
-const OptionSpec* FindLong(std::span<const OptionSpec> specs, std::string_view name) {
-  for (const OptionSpec& spec : specs) {
-    if (spec.name == name) return &spec;
+const OptionSpec* FindLong(std::span<const OptionSpec> defs, std::string_view name) {
+  for (const OptionSpec& def : defs) {
+    if (def.name == name) return &def;
   }
   return nullptr;
 }
 
-const OptionSpec* FindAlias(std::span<const OptionSpec> specs, char alias) {
-  for (const OptionSpec& spec : specs) {
-    if (spec.alias != 0 && spec.alias == alias) return &spec;
+const OptionSpec* FindAlias(std::span<const OptionSpec> defs, char alias) {
+  for (const OptionSpec& def : defs) {
+    if (def.alias != 0 && def.alias == alias) return &def;
   }
   return nullptr;
 }
 
-std::string Spelling(const OptionSpec& spec) { return "--" + std::string(spec.name); }
+std::string Spelling(const OptionSpec& def) { return "--" + std::string(def.name); }
 
 }  // namespace
 
@@ -30,7 +30,7 @@ std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
 }
 
 Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
-                                          std::span<const OptionSpec> specs,
+                                          std::span<const OptionSpec> defs,
                                           std::size_t max_positionals) {
   ParsedArgs parsed;
   bool options_ended = false;
@@ -49,7 +49,7 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
       continue;
     }
 
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* def = nullptr;
     std::optional<std::string> inline_value;
     if (arg[1] == '-') {
       std::string_view body = std::string_view(arg).substr(2);
@@ -58,50 +58,50 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
         inline_value = std::string(body.substr(eq + 1));
         body = body.substr(0, eq);
       }
-      spec = FindLong(specs, body);
-      if (spec == nullptr) return "unknown option '--" + std::string(body) + "'";
-      if (spec->value_name.empty() && inline_value) {
-        return "option " + Spelling(*spec) + " takes no value";
+      def = FindLong(defs, body);
+      if (def == nullptr) return "unknown option '--" + std::string(body) + "'";
+      if (def->value_name.empty() && inline_value) {
+        return "option " + Spelling(*def) + " takes no value";
       }
     } else {
-      spec = FindAlias(specs, arg[1]);
-      if (spec == nullptr) return "unknown option '" + arg.substr(0, 2) + "'";
+      def = FindAlias(defs, arg[1]);
+      if (def == nullptr) return "unknown option '" + arg.substr(0, 2) + "'";
       if (arg.size() > 2) {
-        if (spec->value_name.empty()) return "unknown option '" + arg + "'";
+        if (def->value_name.empty()) return "unknown option '" + arg + "'";
         inline_value = arg.substr(2);
       }
     }
 
     std::string value;
-    if (!spec->value_name.empty()) {
+    if (!def->value_name.empty()) {
       if (inline_value) {
         value = std::move(*inline_value);
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return "option " + Spelling(*spec) + " needs a value (" + std::string(spec->value_name) +
+        return "option " + Spelling(*def) + " needs a value (" + std::string(def->value_name) +
                ")";
       }
     }
-    parsed.options[std::string(spec->name)] = std::move(value);
+    parsed.options[std::string(def->name)] = std::move(value);
   }
   return parsed;
 }
 
-std::string DescribeOptions(std::span<const OptionSpec> specs) {
+std::string DescribeOptions(std::span<const OptionSpec> defs) {
   std::vector<std::string> heads;
   std::size_t width = 0;
-  for (const OptionSpec& spec : specs) {
-    std::string head = spec.alias != 0 ? std::string("-") + spec.alias + ", " : "    ";
-    head += "--" + std::string(spec.name);
-    if (!spec.value_name.empty()) head += " " + std::string(spec.value_name);
+  for (const OptionSpec& def : defs) {
+    std::string head = def.alias != 0 ? std::string("-") + def.alias + ", " : "    ";
+    head += "--" + std::string(def.name);
+    if (!def.value_name.empty()) head += " " + std::string(def.value_name);
     width = std::max(width, head.size());
     heads.push_back(std::move(head));
   }
   std::string text;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
+  for (std::size_t i = 0; i < defs.size(); ++i) {
     text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ');
-    text += std::string(specs[i].help) + "\n";
+    text += std::string(defs[i].help) + "\n";
   }
   return text;
 }

@@ -33,10 +33,10 @@ struct ParsedArgs {
 
 // The message says what is wrong, in one line, without the program name.
 Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
-                                          std::span<const OptionSpec> specs,
+                                          std::span<const OptionSpec> defs,
                                           std::size_t max_positionals);
 
 // One line per option, aligned, for --help.
-std::string DescribeOptions(std::span<const OptionSpec> specs);
+std::string DescribeOptions(std::span<const OptionSpec> defs);
 
 }  // namespace binconv::cli
