@@ -93,8 +93,9 @@ std::string DescribeOptions(std::span<const OptionSpec> defs) {
   std::size_t width = 0;
   for (const OptionSpec& def : defs) {
     std::string head = def.alias != 0 ? std::string("-") + def.alias + ", " : "    ";
-    head += "--" + std::string(def.name);
-    if (!def.value_name.empty()) head += " " + std::string(def.value_name);
+    // Appending piece by piece also keeps g++ 12's -Wrestrict false alarm away.
+    head.append("--").append(def.name);
+    if (!def.value_name.empty()) head.append(" ").append(def.value_name);
     width = std::max(width, head.size());
     heads.push_back(std::move(head));
   }
