@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the debug build with
 # warnings as errors, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then the kill test and every fuzz target for 30 s.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev \
@@ -15,3 +15,7 @@ for preset in dev asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+echo "== kill test"
+tools/kill-test.sh 10
+echo "== fuzz"
+BINCONV_WERROR=ON tools/fuzz.sh 30

@@ -1,0 +1,280 @@
+// binconv-cli against hostile names, inputs and standard streams, and a
+// 100 MB listing that must pass through in flat memory. Every run has a time
+// limit: a hang fails the test instead of stalling the suite.
+
+#include <sys/stat.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace binconv::hostile {
+namespace {
+
+constexpr std::string_view kOld = "old contents";
+
+// The files every case starts with, and what they hold.
+std::map<std::string, std::string> StartingFiles() {
+  return {{"old.bin", std::string(kOld)},
+          {"temp.bin", std::string(kOld)},
+          {"a1b2.bin", "a glob would match this"},
+          {"x.bin", "and this"}};
+}
+
+void Populate(const Scratch& scratch) {
+  for (const auto& [name, bytes] : StartingFiles()) WriteAll(scratch.work() / name, bytes);
+  fs::create_directory(scratch.work() / "adir");
+}
+
+// The named files still hold what they held before, except `changed`.
+void ExpectUntouched(const Scratch& scratch, const std::string& changed = {}) {
+  for (const auto& [name, bytes] : StartingFiles()) {
+    if (name == changed) continue;
+    EXPECT_EQ(ReadAll(scratch.work() / name), bytes) << name << " was changed";
+  }
+}
+
+struct Command {
+  std::vector<std::string> args;  // the output name follows
+  std::string input;
+  std::string bytes;  // what a successful run writes
+};
+
+const Command kWrite{{"write", "-o"}, "1a 2B", "\x1A\x2B"};
+const Command kEncode{{"encode", "-o"}, "あい", "\x56\x58"};
+
+struct NameCase {
+  const char* name;
+  std::string output;             // as given after -o
+  std::string written;            // the file that appears; empty when the name is refused
+  std::vector<std::string> said;  // on standard error when refused
+};
+
+class HostileOutputNameTest : public testing::TestWithParam<NameCase> {};
+
+TEST_P(HostileOutputNameTest, WritesThatFileOrSaysWhy) {
+  const NameCase& c = GetParam();
+  for (const Command& command : {kWrite, kEncode}) {
+    Scratch scratch;
+    Populate(scratch);
+    const std::set<std::string> before = scratch.Names();
+    std::vector<std::string> args = command.args;
+    args.push_back(c.output);
+    RunOptions options;
+    options.input = command.input;
+    const Outcome outcome = RunCli(scratch, args, options);
+    const std::string context = args.front() + " -o '" + c.output + "'";
+
+    if (c.written.empty()) {
+      EXPECT_EQ(outcome.exit_code, 2) << context << "\n" << outcome;
+      EXPECT_TRUE(outcome.err.starts_with("binconv-cli: ")) << context << "\n" << outcome;
+      for (const std::string& part : c.said) {
+        EXPECT_NE(outcome.err.find(part), std::string::npos)
+            << context << " does not say '" << part << "'\n"
+            << outcome;
+      }
+      EXPECT_EQ(scratch.Names(), before) << context;
+      ExpectUntouched(scratch);
+    } else {
+      EXPECT_EQ(outcome.exit_code, 0) << context << "\n" << outcome;
+      std::set<std::string> expected = before;
+      expected.insert(c.written);
+      EXPECT_EQ(scratch.Names(), expected) << context;
+      EXPECT_EQ(Hex(ReadAll(scratch.work() / c.written)), Hex(command.bytes)) << context;
+      ExpectUntouched(scratch, c.written);
+    }
+  }
+}
+
+std::string Repeat(std::string_view piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, HostileOutputNameTest,
+    testing::Values(
+        NameCase{"Empty", "", "temp.bin", {}}, NameCase{"SpacesOnly", "    ", "temp.bin", {}},
+        NameCase{"SpacesAround", "  new.bin ", "new.bin", {}},
+        NameCase{"DotDot", "..", "", {"..: ", "directory"}},
+        NameCase{"Dot", ".", "", {".: ", "directory"}},
+        NameCase{"Directory", "adir", "", {"adir: Is a directory"}},
+        NameCase{"DirectoryWithSlash", "adir/", "", {"adir/: "}},
+        NameCase{"MissingFolderWithSlash", "nodir/", "", {"nodir/: "}},
+        NameCase{"RootFolder", "/", "", {"/: "}},
+        NameCase{"ThreeHundredCharacters", std::string(300, 'n'), "", {"File name too long"}},
+        NameCase{"LongestAllowed", std::string(255, 'n'), std::string(255, 'n'), {}},
+        NameCase{"Japanese", "出力ファイル.bin", "出力ファイル.bin", {}},
+        NameCase{"JapaneseLongestAllowed", Repeat("長", 85), Repeat("長", 85), {}},
+        NameCase{"JapaneseTooLong", Repeat("長", 100), "", {"File name too long"}},
+        NameCase{"Asterisk", "*.bin", "*.bin", {}},
+        NameCase{"QuestionMarks", "a?b?.bin", "a?b?.bin", {}},
+        NameCase{"OnlyAnAsterisk", "*", "*", {}},
+        NameCase{"InMissingFolder", "nodir/out.bin", "", {"nodir/out.bin: No such file"}},
+        NameCase{"FileAsFolder", "old.bin/out.bin", "", {"old.bin/out.bin: Not a directory"}}),
+    CaseName<NameCase>);
+
+struct InputCase {
+  const char* name;
+  std::vector<std::string> args;
+  Stdin stdin_kind;
+  bool close_stdout;
+  std::vector<std::string> said;
+};
+
+class HostileInputTest : public testing::TestWithParam<InputCase> {};
+
+TEST_P(HostileInputTest, SaysWhyAndWritesNothing) {
+  const InputCase& c = GetParam();
+  Scratch scratch;
+  Populate(scratch);
+  const std::set<std::string> before = scratch.Names();
+  RunOptions options;
+  options.stdin_kind = c.stdin_kind;
+  options.input = "1A";
+  options.close_stdout = c.close_stdout;
+  const Outcome outcome = RunCli(scratch, c.args, options);
+  EXPECT_EQ(outcome.exit_code, 2) << outcome;
+  EXPECT_EQ(outcome.out, "");
+  for (const std::string& part : c.said) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "does not say '" << part << "'\n"
+                                                         << outcome;
+  }
+  EXPECT_EQ(scratch.Names(), before);
+  ExpectUntouched(scratch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, HostileInputTest,
+    testing::Values(
+        InputCase{
+            "ConvertDirectory", {"convert", "adir"}, Stdin::kFile, false, {"adir: Is a directory"}},
+        InputCase{"WriteDirectory",
+                  {"write", "-o", "old.bin", "adir"},
+                  Stdin::kFile,
+                  false,
+                  {"adir: Is a directory"}},
+        InputCase{"EncodeDirectory",
+                  {"encode", "-o", "old.bin", "adir"},
+                  Stdin::kFile,
+                  false,
+                  {"adir: Is a directory"}},
+        InputCase{"EncodeDirectoryAsStdin",
+                  {"encode", "-o", "old.bin"},
+                  Stdin::kFolder,
+                  false,
+                  {"-: Is a directory"}},
+        // Readable by nobody, root included: reading fails with EIO.
+        InputCase{"WriteUnreadableFile",
+                  {"write", "-o", "old.bin", "/proc/self/mem"},
+                  Stdin::kFile,
+                  false,
+                  {"/proc/self/mem: Input/output error"}},
+        InputCase{"EncodeUnreadableFile",
+                  {"encode", "-o", "old.bin", "/proc/self/mem"},
+                  Stdin::kFile,
+                  false,
+                  {"/proc/self/mem: Input/output error"}},
+        InputCase{
+            "ConvertStdinClosed", {"convert"}, Stdin::kClosed, false, {"-: Bad file descriptor"}},
+        InputCase{"WriteStdinClosed",
+                  {"write", "-o", "old.bin"},
+                  Stdin::kClosed,
+                  false,
+                  {"-: Bad file descriptor"}},
+        InputCase{"WriteNewFileStdinClosed",
+                  {"write", "-o", "new.bin"},
+                  Stdin::kClosed,
+                  false,
+                  {"-: Bad file descriptor"}},
+        InputCase{
+            "EncodeStdinClosed", {"encode"}, Stdin::kClosed, false, {"-: Bad file descriptor"}},
+        InputCase{"ConvertStdoutClosed",
+                  {"convert"},
+                  Stdin::kFile,
+                  true,
+                  {"<stdout>: Bad file descriptor"}}),
+    CaseName<InputCase>);
+
+TEST(HostileInputFileTest, UnreadableByMode) {
+  Scratch scratch;
+  Populate(scratch);
+  const fs::path secret = scratch.work() / "secret.txt";
+  WriteAll(secret, "1A");
+  ::chmod(secret.c_str(), 0);
+  if (::access(secret.c_str(), R_OK) == 0) GTEST_SKIP() << "running as root: mode 000 is readable";
+  const Outcome outcome = RunCli(scratch, {"write", "-o", "old.bin", "secret.txt"});
+  EXPECT_EQ(outcome.exit_code, 2) << outcome;
+  EXPECT_NE(outcome.err.find("secret.txt: Permission denied"), std::string::npos) << outcome;
+  ExpectUntouched(scratch);
+}
+
+// A closed standard error must not let a message end up in the output file,
+// which would otherwise be the next descriptor opened.
+TEST(HostileInputFileTest, StderrClosedKeepsTheOutputClean) {
+  for (const Command& command : {kWrite, kEncode}) {
+    Scratch scratch;
+    Populate(scratch);
+    std::vector<std::string> args = command.args;
+    args.push_back("old.bin");
+    RunOptions options;
+    options.input = command.input;
+    options.close_stderr = true;
+    const Outcome outcome = RunCli(scratch, args, options);
+    EXPECT_EQ(outcome.exit_code, 0) << args.front() << "\n" << outcome;
+    EXPECT_EQ(Hex(ReadAll(scratch.work() / "old.bin")), Hex(command.bytes)) << args.front();
+  }
+}
+
+// 100 MB of hex digits on one line, sent through a pipe while the program
+// runs, so that neither side ever holds the whole listing.
+TEST(HostileHugeListingTest, HundredMegabytesInFlatMemory) {
+  constexpr std::size_t kBlockBytes = 512 * 1024;  // one block is 1 MiB of digits
+  constexpr int kBlocks = 100;
+  std::mt19937 rng(42);
+  std::string block(kBlockBytes, '\0');
+  for (char& b : block) b = static_cast<char>(rng() & 0xFF);
+  std::string digits;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    const auto b = static_cast<unsigned char>(block[i]);
+    // Both cases, as hand-edited listings have them.
+    digits += i % 2 == 0 ? kDigits[b >> 4] : static_cast<char>(std::toupper(kDigits[b >> 4]));
+    digits += kDigits[b & 0xF];
+  }
+
+  Scratch scratch;
+  int sent = 0;
+  RunOptions options;
+  options.stdin_kind = Stdin::kPipe;
+  options.timeout = std::chrono::seconds(300);
+  options.feed = [&](std::string& piece) {
+    if (sent == kBlocks) return false;
+    ++sent;
+    piece = digits;
+    return true;
+  };
+  const Outcome outcome = RunCli(scratch, {"write", "-o", "huge.bin"}, options);
+  ASSERT_EQ(outcome.exit_code, 0) << outcome;
+  EXPECT_EQ(sent, kBlocks);
+  RecordProperty("max_rss_kb", std::to_string(outcome.max_rss_kb));
+  std::printf("peak memory of binconv-cli: %ld KB\n", outcome.max_rss_kb);
+  EXPECT_LT(outcome.max_rss_kb, 64 * 1024) << "peak memory grows with the listing";
+
+  std::ifstream in(scratch.work() / "huge.bin", std::ios::binary);
+  std::string chunk(kBlockBytes, '\0');
+  for (int i = 0; i < kBlocks; ++i) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    ASSERT_EQ(static_cast<std::size_t>(in.gcount()), chunk.size()) << "block " << i;
+    ASSERT_TRUE(chunk == block) << "block " << i << " differs: " << Hex(chunk);
+  }
+  EXPECT_EQ(in.get(), std::char_traits<char>::eof()) << "bytes beyond the listing";
+  EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "huge.bin"}));
+}
+
+}  // namespace
+}  // namespace binconv::hostile
