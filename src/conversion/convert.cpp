@@ -22,6 +22,61 @@ Special ClassifySpecial(char16_t ch) {
   return Special::kNone;
 }
 
+namespace {
+
+constexpr std::uint16_t Action(UnitActions::Kind kind) {
+  return static_cast<std::uint16_t>(kind << 11);
+}
+
+// Every unit that TextCompare takes for a delimiter, found once per process.
+const std::vector<std::pair<char16_t, Special>>& SpecialUnits() {
+  static const std::vector<std::pair<char16_t, Special>> units = [] {
+    std::vector<std::pair<char16_t, Special>> found;
+    for (std::uint32_t c = 0; c <= 0xFFFF; ++c) {
+      const auto ch = static_cast<char16_t>(c);
+      if (const Special special = ClassifySpecial(ch); special != Special::kNone) {
+        found.emplace_back(ch, special);
+      }
+    }
+    return found;
+  }();
+  return units;
+}
+
+}  // namespace
+
+UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoCode)) {
+  for (int page = 0; page < kPages; ++page) {
+    for (int row = 0; row < kRows; ++row) {
+      for (int column = 0; column < kColumns; ++column) {
+        const std::u16string& cell = table.Cell(page, row, column);
+        if (cell.size() != 1 || actions_[cell[0]] != Action(kNoCode)) continue;
+        actions_[cell[0]] = static_cast<std::uint16_t>(page << 8 | row << 4 | column);
+      }
+    }
+  }
+  for (const auto& [ch, special] : SpecialUnits()) {
+    switch (special) {
+      case Special::kTagOpen:
+        actions_[ch] = Action(kTagOpen);
+        break;
+      case Special::kTagClose:
+        actions_[ch] = Action(kTagClose);
+        break;
+      case Special::kLineBreak:
+        actions_[ch] = Action(kLineBreak);
+        break;
+      case Special::kSpace:
+        actions_[ch] = Action(kSpace);
+        break;
+      case Special::kNone:
+        break;
+    }
+  }
+  actions_[u'\r'] = Action(kCr);
+  actions_[u'\n'] = Action(kLf);
+}
+
 }  // namespace detail
 
 namespace {
@@ -35,6 +90,22 @@ void ReserveFor(std::u16string& out, std::size_t units) {
   if (need > out.capacity()) out.reserve(std::max(need, out.capacity() * 2));
 }
 
+constexpr std::array<std::array<char16_t, 2>, kPages> kLeadPieces = [] {
+  std::array<std::array<char16_t, 2>, kPages> pieces{};
+  for (int page = 1; page < kPages; ++page) {
+    pieces[page] = {LeadCodes[page][0], LeadCodes[page][1]};
+  }
+  return pieces;
+}();
+
+char16_t* PutLineBreak(char16_t* w) {
+  w[0] = kLineBreakCode[0];
+  w[1] = kLineBreakCode[1];
+  w[2] = u'\r';
+  w[3] = u'\n';
+  return w + 4;
+}
+
 }  // namespace
 
 CodeConverter::CodeConverter(const CharTable& table, LineBreaks line_breaks)
@@ -42,24 +113,102 @@ CodeConverter::CodeConverter(const CharTable& table, LineBreaks line_breaks)
 
 void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
   ReserveFor(out, chunk.size());
-  const char16_t lone_cr = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r';
-  const char16_t lone_lf = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\n';
-  for (const char16_t ch : chunk) {
-    if (pending_cr_) {
-      pending_cr_ = false;
-      if (ch == u'\n') {
-        Step(kLineBreakMark, out);
+  fed_ += chunk.size();
+  if (!actions_ && fed_ >= detail::kUnitActionsAfter) actions_.emplace(table_);
+  const char16_t* p = chunk.data();
+  const char16_t* const end = p + chunk.size();
+  while (p != end) {
+    if (actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0) {
+      p = Run(p, end, out);
+      if (p == end) break;
+    }
+    Unit(*p++, out);
+  }
+}
+
+const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
+                                   std::u16string& out) const {
+  using Actions = detail::UnitActions;
+  // Pieces are gathered here so that the string is grown once per block.
+  constexpr std::size_t kBlock = 512;
+  char16_t buffer[kBlock * 6];
+  const std::uint16_t* const actions = actions_->data();
+  const bool any = line_breaks_ == LineBreaks::kAny;
+  for (;;) {
+    char16_t* w = buffer;
+    const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
+    bool blocked = false;
+    while (p < stop) {
+      const std::uint16_t action = actions[*p];
+      if (Actions::KindOf(action) == Actions::kCode) {
+        // Written whether or not the page has a lead code: pages mix too
+        // freely for a branch to guess.
+        const int page = Actions::PageOf(action);
+        w[0] = kLeadPieces[page][0];
+        w[1] = kLeadPieces[page][1];
+        w[2] = u' ';
+        w += page > 0 ? 3 : 0;
+        const std::uint8_t byte = Actions::ByteOf(action);
+        w[0] = HexDigits[byte >> 4];
+        w[1] = HexDigits[byte & 15];
+        w[2] = u' ';
+        w += 3;
+        ++p;
         continue;
       }
-      Step(lone_cr, out);
+      switch (Actions::KindOf(action)) {
+        case Actions::kSpace:
+          w[0] = kFullWidthSpaceCode[0];
+          w[1] = kFullWidthSpaceCode[1];
+          w[2] = u' ';
+          w += 3;
+          ++p;
+          continue;
+        case Actions::kTagClose:
+          *w++ = u' ';
+          ++p;
+          continue;
+        case Actions::kCr:
+          // A CR at the end of the chunk waits for the next one.
+          if (end - p < 2 || (p[1] != u'\n' && !any)) break;
+          p += p[1] == u'\n' ? 2 : 1;
+          w = PutLineBreak(w);
+          continue;
+        case Actions::kLf:
+          if (!any) break;
+          [[fallthrough]];
+        case Actions::kLineBreak:
+          ++p;
+          w = PutLineBreak(w);
+          continue;
+        default:
+          break;
+      }
+      blocked = true;
+      break;
     }
-    if (ch == u'\r') {
-      pending_cr_ = true;
-    } else if (ch == u'\n') {
-      Step(lone_lf, out);
-    } else {
-      Step(ch, out);
+    out.append(buffer, static_cast<std::size_t>(w - buffer));
+    if (blocked || p == end) return p;
+  }
+}
+
+void CodeConverter::Unit(char16_t ch, std::u16string& out) {
+  const char16_t lone_cr = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r';
+  const char16_t lone_lf = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\n';
+  if (pending_cr_) {
+    pending_cr_ = false;
+    if (ch == u'\n') {
+      Step(kLineBreakMark, out);
+      return;
     }
+    Step(lone_cr, out);
+  }
+  if (ch == u'\r') {
+    pending_cr_ = true;
+  } else if (ch == u'\n') {
+    Step(lone_lf, out);
+  } else {
+    Step(ch, out);
   }
 }
 
@@ -99,12 +248,10 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
   }
   switch (special) {
     case Special::kLineBreak:
-      out += kLineBreakCode;
-      out += u"\r\n";
+      out.append(u"24\r\n", 4);
       return;
     case Special::kSpace:
-      out += kFullWidthSpaceCode;
-      out += u' ';
+      out.append(u"50 ", 3);
       return;
     case Special::kTagClose:
       out += u' ';
@@ -116,13 +263,17 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
 
 void CodeConverter::Emit(char16_t ch, std::u16string& out) {
   if (const std::optional<CellCode> code = table_.Find(ch)) {
+    // One append per character keeps the hot path to a single capacity check.
+    char16_t piece[6];
+    std::size_t n = 0;
     if (code->page > 0) {
-      out += LeadCodes[code->page];
-      out += u' ';
+      for (const char16_t digit : LeadCodes[code->page]) piece[n++] = digit;
+      piece[n++] = u' ';
     }
-    out += HexDigits[code->row];
-    out += HexDigits[code->column];
-    out += u' ';
+    piece[n++] = HexDigits[code->row];
+    piece[n++] = HexDigits[code->column];
+    piece[n++] = u' ';
+    out.append(piece, n);
     return;
   }
   if (detail::IsHighSurrogate(ch)) {
@@ -136,7 +287,9 @@ void CodeConverter::Emit(char16_t ch, std::u16string& out) {
 std::u16string ConvertToCode(std::u16string_view text, const CharTable& table,
                              LineBreaks line_breaks) {
   std::u16string out;
-  out.reserve(text.size() * 3 + 4);
+  // Room for the longest listing, so that a long text is never copied while
+  // it grows; pages the listing doesn't reach are never touched.
+  out.reserve(text.size() * 6 + 8);
   CodeConverter converter(table, line_breaks);
   converter.Feed(text, out);
   converter.Finish(out);

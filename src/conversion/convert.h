@@ -3,9 +3,12 @@
 // its two hex digits, each followed by a space; a line break becomes "24" CR LF.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chartable/char_table.h"
 
@@ -53,11 +56,47 @@ inline int HexValue(char16_t c) {
   return -1;
 }
 
+// Units fed before a converter builds its UnitActions: on short texts the
+// table would cost more than it saves.
+inline constexpr std::size_t kUnitActionsAfter = 16384;
+
+// What conversion does with each UTF-16 unit when no tag is open and nothing
+// is pending, worked out once from the table so that the common case costs a
+// single load: a code (page and byte), or the kind of unit that needs more.
+class UnitActions {
+ public:
+  enum Kind : std::uint16_t {
+    kCode = 0,
+    kSpace,      // "50 "
+    kLineBreak,  // LineBreakMark: "24" CR LF
+    kTagClose,   // " "
+    kCr,         // may pair with an LF
+    kLf,
+    kNoCode,
+    kTagOpen,
+  };
+
+  explicit UnitActions(const CharTable& table);
+
+  std::uint16_t operator[](char16_t ch) const { return actions_[ch]; }
+  const std::uint16_t* data() const { return actions_.data(); }
+
+  static constexpr Kind KindOf(std::uint16_t action) { return static_cast<Kind>(action >> 11); }
+  static constexpr int PageOf(std::uint16_t action) { return (action >> 8) & 7; }
+  static constexpr std::uint8_t ByteOf(std::uint16_t action) {
+    return static_cast<std::uint8_t>(action & 0xFF);
+  }
+
+ private:
+  std::vector<std::uint16_t> actions_;
+};
+
 }  // namespace detail
 
 // Streaming converter: feed the text in chunks of any size and get exactly the
 // listing of the whole text. The tag flag, a CR that may pair with an LF and a
-// high surrogate that may pair with a low one carry over between chunks.
+// high surrogate that may pair with a low one carry over between chunks. The
+// table must not change while the converter is in use.
 class CodeConverter {
  public:
   explicit CodeConverter(const CharTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
@@ -67,10 +106,16 @@ class CodeConverter {
   void Finish(std::u16string& out);
 
  private:
+  // Converts the run of units that need no state from `p` on; returns where
+  // it stopped.
+  const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out) const;
+  void Unit(char16_t ch, std::u16string& out);
   void Step(char16_t ch, std::u16string& out);
   void Emit(char16_t ch, std::u16string& out);
 
   const CharTable& table_;
+  std::optional<detail::UnitActions> actions_;
+  std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   bool in_tag_ = false;
   bool pending_cr_ = false;

@@ -28,29 +28,114 @@ void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
   const std::size_t need = out.size() + chunk.size() * 2;
   if (need > out.capacity()) out.reserve(std::max(need, out.capacity() * 2));
 
+  fed_ += chunk.size();
+  if (!actions_ && fed_ >= detail::kUnitActionsAfter) actions_.emplace(table_);
+  const char16_t* p = chunk.data();
+  const char16_t* const end = p + chunk.size();
+  while (p != end) {
+    if (actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0 && pending_nibble_ < 0) {
+      p = Run(p, end, out);
+      if (p == end) break;
+    }
+    Unit(*p++, out);
+  }
+}
+
+const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
+                             std::vector<std::uint8_t>& out) {
+  using Actions = detail::UnitActions;
+  // Bytes are gathered here so that the vector is grown once per block.
+  constexpr std::size_t kBlock = 1024;
+  std::uint8_t buffer[kBlock * 2];
+  static constexpr std::uint8_t kLeadBytes[kPages] = {0, 0x20, 0x21, 0x22, 0x23, 0x18};
+  static constexpr std::uint8_t kBreakByte = 0x24;
+  static constexpr std::uint8_t kBlankByte = 0x50;
+  const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
-  for (const char16_t ch : chunk) {
-    if (pending_cr_) {
-      pending_cr_ = false;
-      if (ch == u'\n') {
-        Step(kLineBreakMark, cr_place_, out);
+  // Kept in locals: stores through the byte buffer could alias the members.
+  std::size_t line = line_;
+  std::size_t column = column_;
+  for (;;) {
+    std::uint8_t* w = buffer;
+    const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
+    bool blocked = false;
+    while (p < stop) {
+      const std::uint16_t action = actions[*p];
+      if (Actions::KindOf(action) == Actions::kCode) {
+        const int page = Actions::PageOf(action);
+        *w = kLeadBytes[page];
+        w += page > 0;
+        *w++ = Actions::ByteOf(action);
+        ++column;
+        ++p;
         continue;
       }
-      Step(any ? kLineBreakMark : u'\r', cr_place_, out);
+      switch (Actions::KindOf(action)) {
+        case Actions::kSpace:
+          *w++ = kBlankByte;
+          ++column;
+          ++p;
+          continue;
+        case Actions::kTagClose:
+          ++column;
+          ++p;
+          continue;
+        case Actions::kLineBreak:
+          *w++ = kBreakByte;
+          ++column;
+          ++p;
+          continue;
+        case Actions::kCr:
+          // A CR at the end of the chunk waits for the next one.
+          if (end - p < 2 || (p[1] != u'\n' && !any)) break;
+          p += p[1] == u'\n' ? 2 : 1;
+          *w++ = kBreakByte;
+          ++line;
+          column = 0;
+          continue;
+        case Actions::kLf:
+          if (!any) break;
+          *w++ = kBreakByte;
+          ++line;
+          column = 0;
+          ++p;
+          continue;
+        default:
+          break;
+      }
+      blocked = true;
+      break;
     }
-    const Place place{line_, ++column_};
-    if (ch == u'\r' || ch == u'\n') {
-      ++line_;
-      column_ = 0;
+    out.insert(out.end(), buffer, w);
+    if (blocked || p == end) break;
+  }
+  line_ = line;
+  column_ = column;
+  return p;
+}
+
+void Encoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
+  const bool any = line_breaks_ == LineBreaks::kAny;
+  if (pending_cr_) {
+    pending_cr_ = false;
+    if (ch == u'\n') {
+      Step(kLineBreakMark, cr_place_, out);
+      return;
     }
-    if (ch == u'\r') {
-      pending_cr_ = true;
-      cr_place_ = place;
-    } else if (ch == u'\n') {
-      Step(any ? kLineBreakMark : u'\n', place, out);
-    } else {
-      Step(ch, place, out);
-    }
+    Step(any ? kLineBreakMark : u'\r', cr_place_, out);
+  }
+  const Place place{line_, ++column_};
+  if (ch == u'\r' || ch == u'\n') {
+    ++line_;
+    column_ = 0;
+  }
+  if (ch == u'\r') {
+    pending_cr_ = true;
+    cr_place_ = place;
+  } else if (ch == u'\n') {
+    Step(any ? kLineBreakMark : u'\n', place, out);
+  } else {
+    Step(ch, place, out);
   }
 }
 

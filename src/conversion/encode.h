@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct EncodeProblem {
   char32_t ch;         // a whole surrogate pair as one character
 };
 
+// The table must not change while the encoder is in use.
 class Encoder {
  public:
   explicit Encoder(const CharTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
@@ -45,11 +47,17 @@ class Encoder {
     std::size_t line = 0;
     std::size_t column = 0;
   };
+  // Encodes the run of units that need no state from `p` on; returns where it
+  // stopped.
+  const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out);
+  void Unit(char16_t ch, std::vector<std::uint8_t>& out);
   void Step(char16_t ch, Place place, std::vector<std::uint8_t>& out);
   void Nibble(int value, std::vector<std::uint8_t>& out);
   void Report(EncodeProblem::Kind kind, Place place, char32_t ch);
 
   const CharTable& table_;
+  std::optional<detail::UnitActions> actions_;
+  std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   std::vector<EncodeProblem> problems_;
   bool odd_count_ = false;

@@ -1,11 +1,24 @@
 #include "runtime/utf8.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace binconv {
 namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
+
+constexpr std::uint32_t FromLittleEndian(std::uint32_t v) {
+  if constexpr (std::endian::native == std::endian::big) {
+    return (v >> 24) | (v >> 8 & 0xFF00u) | (v << 8 & 0xFF0000u) | (v << 24);
+  }
+  return v;
+}
 
 bool IsContinuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 
@@ -38,6 +51,55 @@ LeadInfo InfoForLead(std::uint8_t b) {
   if (b < 0xF4) return {4, 0x80, 0xBF};
   if (b == 0xF4) return {4, 0x80, 0x8F};
   return {0, 0, 0};
+}
+
+// Decodes the whole one-, two- and three-byte sequences from `i` on and
+// returns where it stopped: at a sequence it leaves to the state machine (four
+// bytes, a bad one, or one near the end of the chunk).
+std::size_t DecodeWhole(const std::uint8_t* p, std::size_t i, std::size_t n, char16_t*& out) {
+  char16_t* w = out;
+  while (n - i >= 4) {
+    std::uint32_t v;  // the next four bytes, the first in the low byte
+    std::memcpy(&v, p + i, sizeof v);
+    v = FromLittleEndian(v);
+    if ((v & 0xC0C0F0u) == 0x8080E0u) {
+      // Japanese text is mostly these: 1110xxxx 10xxxxxx 10xxxxxx.
+      const std::uint32_t c = (v & 0x0Fu) << 12 | (v >> 2 & 0x0FC0u) | (v >> 16 & 0x3Fu);
+      if (c < 0x800 || c - 0xD800u < 0x800u) break;  // overlong, or a surrogate
+      *w++ = static_cast<char16_t>(c);
+      i += 3;
+    } else if ((v & 0x80u) == 0) {
+      *w++ = static_cast<char16_t>(v & 0x7Fu);
+      ++i;
+    } else if ((v & 0xC0E0u) == 0x80C0u && (v & 0x1Eu) != 0) {
+      *w++ = static_cast<char16_t>((v & 0x1Fu) << 6 | (v >> 8 & 0x3Fu));
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  out = w;
+  return i;
+}
+
+constexpr std::size_t kAsciiBlock = 16;
+
+// Writes the block as bytes if every unit of it is ASCII.
+bool NarrowAscii(const char16_t* units, char* out) {
+#if defined(__SSE2__)
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
+  const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(-0x80));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(a, b));
+  return true;
+#else
+  char16_t any = 0;
+  for (std::size_t k = 0; k < kAsciiBlock; ++k) any |= units[k];
+  if (any >= 0x80) return false;
+  for (std::size_t k = 0; k < kAsciiBlock; ++k) out[k] = static_cast<char>(units[k]);
+  return true;
+#endif
 }
 
 }  // namespace
@@ -74,42 +136,68 @@ Result<std::u16string, Utf8Error> DecodeUtf8(std::string_view bytes) {
 bool Utf8Decoder::Feed(std::string_view chunk, std::u16string& out) {
   if (failed_) return false;
   const auto* p = reinterpret_cast<const std::uint8_t*>(chunk.data());
-  for (std::size_t i = 0; i < chunk.size(); ++i) {
-    const std::uint8_t b = p[i];
+  const std::size_t n = chunk.size();
+  // A byte gives at most one unit, except that the end of a sequence begun in
+  // the last chunk may give two.
+  const std::size_t base = out.size();
+  out.resize(base + n + 1);
+  char16_t* const first = out.data();
+  char16_t* w = first + base;
+  std::size_t i = 0;
+  while (i < n) {
     if (needed_ == 0) {
-      if (b < 0x80) {
-        out.push_back(b);
-        continue;
-      }
-      sequence_start_ = consumed_ + i;
-      if (b >= 0xC2 && b <= 0xDF) {
-        needed_ = 1;
-        partial_ = b & 0x1Fu;
-        min_ = 0x80;
-      } else if (b >= 0xE0 && b <= 0xEF) {
-        needed_ = 2;
-        partial_ = b & 0x0Fu;
-        min_ = 0x800;
-      } else if (b >= 0xF0 && b <= 0xF4) {
-        needed_ = 3;
-        partial_ = b & 0x07u;
-        min_ = 0x10000;
-      } else {
-        return Fail();
-      }
-      seen_ = 0;
-      continue;
+      i = DecodeWhole(p, i, n, w);
+      if (i == n) break;
     }
-    if (!IsContinuation(b)) return Fail();
-    partial_ = (partial_ << 6) | (b & 0x3Fu);
-    if (++seen_ < needed_) continue;
-    needed_ = 0;
-    if (partial_ < min_ || partial_ > 0x10FFFF || (partial_ >= 0xD800 && partial_ <= 0xDFFF)) {
+    if (!Step(p[i], consumed_ + i, w)) {
+      out.resize(static_cast<std::size_t>(w - first));
+      return false;
+    }
+    ++i;
+  }
+  out.resize(static_cast<std::size_t>(w - first));
+  consumed_ += n;
+  return true;
+}
+
+bool Utf8Decoder::Step(std::uint8_t b, std::size_t offset, char16_t*& w) {
+  if (needed_ == 0) {
+    sequence_start_ = offset;
+    if (b < 0x80) {
+      *w++ = b;
+      return true;
+    }
+    if (b >= 0xC2 && b <= 0xDF) {
+      needed_ = 1;
+      partial_ = b & 0x1Fu;
+      min_ = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      needed_ = 2;
+      partial_ = b & 0x0Fu;
+      min_ = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      needed_ = 3;
+      partial_ = b & 0x07u;
+      min_ = 0x10000;
+    } else {
       return Fail();
     }
-    AppendCodePoint(partial_, out);
+    seen_ = 0;
+    return true;
   }
-  consumed_ += chunk.size();
+  if (!IsContinuation(b)) return Fail();
+  partial_ = (partial_ << 6) | (b & 0x3Fu);
+  if (++seen_ < needed_) return true;
+  needed_ = 0;
+  if (partial_ < min_ || partial_ > 0x10FFFF || (partial_ >= 0xD800 && partial_ <= 0xDFFF)) {
+    return Fail();
+  }
+  if (partial_ < 0x10000) {
+    *w++ = static_cast<char16_t>(partial_);
+  } else {
+    *w++ = static_cast<char16_t>(0xD800 + ((partial_ - 0x10000) >> 10));
+    *w++ = static_cast<char16_t>(0xDC00 + ((partial_ - 0x10000) & 0x3FF));
+  }
   return true;
 }
 
@@ -131,8 +219,25 @@ bool Utf8Decoder::Fail() {
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
   const std::size_t n = text.size();
+  // Exact but for surrogate pairs, which take four bytes rather than six.
+  std::size_t size = n;
+  for (const char16_t c : text) size += (c >= 0x80) + (c >= 0x800);
+  const std::size_t base = out.size();
+  out.resize(base + size);
+  char* const first = out.data();
+  char* w = first + base;
   for (std::size_t i = 0; i < n; ++i) {
+    // Listings are mostly ASCII: whole blocks of it are narrowed at once.
+    while (n - i >= kAsciiBlock && NarrowAscii(text.data() + i, w)) {
+      w += kAsciiBlock;
+      i += kAsciiBlock;
+    }
+    if (i == n) break;
     char32_t c = text[i];
+    if (c < 0x80) {
+      *w++ = static_cast<char>(c);
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDFFF) {
       const bool pair = c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
       if (pair) {
@@ -142,22 +247,24 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
         c = kReplacement;
       }
     }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    if (c < 0x800) {
+      w[0] = static_cast<char>(0xC0 | (c >> 6));
+      w[1] = static_cast<char>(0x80 | (c & 0x3F));
+      w += 2;
     } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      w[0] = static_cast<char>(0xE0 | (c >> 12));
+      w[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      w[2] = static_cast<char>(0x80 | (c & 0x3F));
+      w += 3;
     } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      w[0] = static_cast<char>(0xF0 | (c >> 18));
+      w[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      w[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      w[3] = static_cast<char>(0x80 | (c & 0x3F));
+      w += 4;
     }
   }
+  out.resize(static_cast<std::size_t>(w - first));
 }
 
 std::string EncodeUtf8(std::u16string_view text) {

@@ -2,6 +2,7 @@
 // UTF-8 at the edges of the program (CLI input and output, file names).
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ class Utf8Decoder {
   Utf8Error error() const { return error_; }
 
  private:
+  // Takes one byte through the state machine, writing a finished character at
+  // `w`; false on a bad sequence.
+  bool Step(std::uint8_t b, std::size_t offset, char16_t*& w);
   // Records the current sequence as the bad one; always returns false.
   bool Fail();
 

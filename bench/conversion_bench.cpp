@@ -1,0 +1,275 @@
+// Throughput of table loading, conversion, listing parse and the one-pass
+// encoder on seeded Japanese text, with a cell-by-cell table scan in the same
+// binary as the baseline. Items are UTF-16 units of the input; the summary at
+// the end gives the speed-up over the scan.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "bench/text_gen.h"
+#include "chartable/load.h"
+#include "conversion/convert.h"
+#include "conversion/encode.h"
+#include "conversion/listing.h"
+#include "runtime/compare.h"
+#include "runtime/strings.h"
+#include "runtime/utf8.h"
+
+namespace binconv::bench {
+namespace {
+
+constexpr std::uint32_t kSeed = 20240611;
+constexpr std::size_t kMegabyte = std::size_t{1} << 20;
+
+const CharTable& DefaultTable() {
+  static const CharTable table = [] {
+    auto loaded = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
+    if (!loaded) {
+      std::fprintf(stderr, "%s\n", DescribeTableError(loaded.error()).c_str());
+      std::abort();
+    }
+    return std::move(loaded).value();
+  }();
+  return table;
+}
+
+struct Mix {
+  const char* name;
+  TextMix mix;
+};
+const Mix kMixes[] = {{"all_encodable", kAllEncodable}, {"gaps_and_tags", kWithGapsAndTags}};
+
+const std::u16string& Text(const Mix& mix, std::size_t megabytes) {
+  static std::map<std::pair<std::string, std::size_t>, std::u16string> cache;
+  auto [at, fresh] = cache.try_emplace({mix.name, megabytes});
+  if (fresh) at->second = GenerateText(DefaultTable(), megabytes * kMegabyte, mix.mix, kSeed);
+  return at->second;
+}
+
+const std::u16string& Listing(const Mix& mix, std::size_t megabytes) {
+  static std::map<std::pair<std::string, std::size_t>, std::u16string> cache;
+  auto [at, fresh] = cache.try_emplace({mix.name, megabytes});
+  if (fresh) at->second = ConvertToCode(Text(mix, megabytes), DefaultTable());
+  return at->second;
+}
+
+// ---------------------------------------------------------------------------
+// The baseline: the conversion as first written, looking every character up
+// by comparing it with each of the 1536 cells in page, row, column order.
+
+std::optional<CellCode> ScanCells(const CharTable& table, std::u16string_view ch) {
+  for (int p = 0; p < kPages; ++p) {
+    for (int r = 0; r < kRows; ++r) {
+      for (int c = 0; c < kColumns; ++c) {
+        if (BinaryCompare(table.Cell(p, r, c), ch)) {
+          return CellCode{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(r),
+                          static_cast<std::uint8_t>(c)};
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::u16string ScanConvertToCode(std::u16string_view text, const CharTable& table) {
+  const std::vector<std::u16string_view> hex = Split(u"0,1,2,3,4,5,6,7,8,9,A,B,C,D,E,F", u",");
+  const std::u16string_view lead[] = {u"", u"20", u"21", u"22", u"23", u"18"};
+  const std::u16string mark(1, kLineBreakMark);
+  const std::u16string s = ReplaceAll(text, u"\r\n", mark);
+  std::u16string out;
+  int tag = 0;
+  for (std::size_t k = 0; k < s.size(); ++k) {
+    const std::u16string_view ch(&s[k], 1);
+    if (TextCompare(ch, u"<")) {
+      tag = 1;
+    } else if (TextCompare(ch, u">")) {
+      tag = 0;
+    }
+    if (tag == 1) {
+      if (!TextCompare(ch, u"<")) out += ch;
+      continue;
+    }
+    if (TextCompare(ch, mark)) {
+      out += u"24\r\n";
+    } else if (TextCompare(ch, u"\u3000")) {
+      out += u"50 ";
+    } else if (TextCompare(ch, u">")) {
+      out += u" ";
+    } else if (const std::optional<CellCode> hit = ScanCells(table, ch)) {
+      if (hit->page >= 1) (out += lead[hit->page]) += u" ";
+      ((out += hex[hit->row]) += hex[hit->column]) += u" ";
+    } else {
+      (out += ch) += u" ";
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+
+void SetUnits(benchmark::State& state, std::size_t units) {
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * units));
+}
+
+void BM_LoadCharTables(benchmark::State& state) {
+  for (auto _ : state) {
+    auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
+    if (!table) state.SkipWithError("tables did not load");
+    benchmark::DoNotOptimize(table);
+  }
+}
+
+void BM_ConvertToCode(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& text = Text(mix, megabytes);
+  const std::u16string& expected = Listing(mix, megabytes);
+  for (auto _ : state) {
+    std::u16string listing = ConvertToCode(text, DefaultTable());
+    benchmark::DoNotOptimize(listing.data());
+    if (listing.size() != expected.size()) state.SkipWithError("listing changed");
+  }
+  SetUnits(state, text.size());
+}
+
+void BM_ScanConvert(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& text = Text(mix, megabytes);
+  if (ScanConvertToCode(text, DefaultTable()) != Listing(mix, megabytes)) {
+    state.SkipWithError("the scan and the conversion disagree");
+  }
+  for (auto _ : state) {
+    std::u16string listing = ScanConvertToCode(text, DefaultTable());
+    benchmark::DoNotOptimize(listing.data());
+  }
+  SetUnits(state, text.size());
+}
+
+void BM_ParseListing(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& listing = Listing(mix, megabytes);
+  for (auto _ : state) {
+    auto bytes = ParseListing(listing);
+    benchmark::DoNotOptimize(bytes);
+  }
+  SetUnits(state, listing.size());
+}
+
+void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& text = Text(mix, megabytes);
+  std::vector<std::uint8_t> bytes;
+  for (auto _ : state) {
+    bytes.clear();
+    Encoder encoder(DefaultTable(), LineBreaks::kCrLf);
+    encoder.Feed(text, bytes);
+    encoder.Finish(bytes);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  SetUnits(state, text.size());
+}
+
+// The text as binconv-cli reads it, decoded in the tool's read size; items
+// are bytes here.
+void BM_Utf8Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::string bytes = EncodeUtf8(Text(mix, megabytes));
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::u16string text;
+  for (auto _ : state) {
+    Utf8Decoder decoder;
+    for (std::size_t at = 0; at < bytes.size(); at += kChunk) {
+      text.clear();
+      decoder.Feed(std::string_view(bytes).substr(at, kChunk), text);
+      benchmark::DoNotOptimize(text.data());
+    }
+    if (!decoder.Finish()) state.SkipWithError("bad UTF-8");
+  }
+  SetUnits(state, bytes.size());
+}
+
+// The listing as binconv-cli writes it; items are UTF-16 units of the listing.
+void BM_AppendUtf8(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& listing = Listing(mix, megabytes);
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::string bytes;
+  for (auto _ : state) {
+    for (std::size_t at = 0; at < listing.size(); at += kChunk) {
+      bytes.clear();
+      AppendUtf8(std::u16string_view(listing).substr(at, kChunk), bytes);
+      benchmark::DoNotOptimize(bytes.data());
+    }
+  }
+  SetUnits(state, listing.size());
+}
+
+// Keeps each benchmark's items per second (the median when repeated) and
+// prints how many times faster than the scan the conversion runs.
+class SpeedupReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const auto rate = run.counters.find("items_per_second");
+      if (run.error_occurred || rate == run.counters.end()) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type == Run::RT_Iteration || median) {
+        rates_[run.run_name.str()] = rate->second.value;
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (const auto& [name, scan_rate] : rates_) {
+      if (!name.starts_with("ScanConvert/")) continue;
+      const std::string rest = name.substr(std::string_view("ScanConvert").size());
+      const auto ours = rates_.find("ConvertToCode" + rest);
+      if (ours == rates_.end() || scan_rate <= 0) continue;
+      std::printf("speed-up ConvertToCode/ScanConvert%s: %.1fx (%.3g vs %.3g chars/s)\n",
+                  rest.c_str(), ours->second / scan_rate, ours->second, scan_rate);
+    }
+  }
+
+ private:
+  std::map<std::string, double> rates_;
+};
+
+void RegisterAll() {
+  benchmark::RegisterBenchmark("LoadCharTables", BM_LoadCharTables)->Unit(benchmark::kMillisecond);
+  for (const Mix& mix : kMixes) {
+    for (const std::size_t mb : {std::size_t{1}, std::size_t{16}}) {
+      const std::string suffix = std::string("/") + mix.name + "/" + std::to_string(mb) + "MB";
+      benchmark::RegisterBenchmark(("ConvertToCode" + suffix).c_str(), BM_ConvertToCode, mix, mb)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("ParseListing" + suffix).c_str(), BM_ParseListing, mix, mb)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("Encoder" + suffix).c_str(), BM_Encoder, mix, mb)
+          ->Unit(benchmark::kMillisecond);
+    }
+    const std::string big = std::string("/") + mix.name + "/16MB";
+    benchmark::RegisterBenchmark(("Utf8Decoder" + big).c_str(), BM_Utf8Decoder, mix, 16)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("AppendUtf8" + big).c_str(), BM_AppendUtf8, mix, 16)
+        ->Unit(benchmark::kMillisecond);
+    // Over a second a megabyte; larger texts add nothing but waiting.
+    benchmark::RegisterBenchmark((std::string("ScanConvert/") + mix.name + "/1MB").c_str(),
+                                 BM_ScanConvert, mix, std::size_t{1})
+        ->Unit(benchmark::kMillisecond);
+  }
+}
+
+}  // namespace
+}  // namespace binconv::bench
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  binconv::bench::RegisterAll();
+  binconv::bench::SpeedupReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

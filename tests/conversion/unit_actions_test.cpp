@@ -1,0 +1,367 @@
+// The per-unit action table and the long-run paths of CodeConverter and
+// Encoder that use it, on the default tables and on tables that put the
+// delimiters and line-break characters into cells.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "chartable/load.h"
+#include "conversion/convert.h"
+#include "conversion/encode.h"
+#include "conversion/listing.h"
+#include "runtime/compare.h"
+
+namespace binconv {
+namespace {
+
+using detail::UnitActions;
+
+std::string Hex(std::u16string_view s) {
+  std::string out;
+  char buf[8];
+  for (const char16_t c : s) {
+    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
+    out += buf;
+  }
+  return out;
+}
+
+testing::AssertionResult SameUnits(std::u16string_view expected, std::u16string_view actual) {
+  if (expected == actual) return testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const std::size_t from = at < 8 ? 0 : at - 8;
+  return testing::AssertionFailure()
+         << "first difference at unit " << at << "\nexpected ..." << Hex(expected.substr(from, 24))
+         << "\n  actual ..." << Hex(actual.substr(from, 24));
+}
+
+CharTable DefaultTables() {
+  auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
+  if (!table) ADD_FAILURE() << DescribeTableError(table.error());
+  return table ? std::move(table).value() : CharTable();
+}
+
+// Cells holding what conversion treats specially, duplicates across pages,
+// surrogates and cells of more than one unit.
+CharTable TrickyTable() {
+  CharTable t;
+  t.SetCell(0, 0, 1, u"<");
+  t.SetCell(0, 0, 2, u"\uFF1E");
+  t.SetCell(0, 0, 3, u"\u3000");
+  t.SetCell(0, 0, 4, u" ");
+  t.SetCell(0, 0, 5, u"\r");
+  t.SetCell(0, 0, 6, u"\n");
+  t.SetCell(0, 0, 7, u"\u9C2F");
+  t.SetCell(0, 1, 10, u"\u3042");
+  t.SetCell(3, 4, 5, u"\u3042");
+  t.SetCell(5, 15, 15, u"\u30A2");
+  t.SetCell(2, 0, 0, u"\u30A2");
+  t.SetCell(4, 2, 9, u"\xD83D");
+  t.SetCell(1, 7, 7, u"\xDE00");
+  t.SetCell(1, 7, 8, u"ab");
+  t.SetCell(1, 9, 9, u"b");
+  t.SetCell(0, 0, 0, u"\uFFFF");
+  t.SetCell(5, 0, 0, u"\u0000");
+  return t;
+}
+
+struct TableCase {
+  const char* name;
+  CharTable (*make)();
+};
+
+void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
+
+const TableCase kTables[] = {{"Default", &DefaultTables}, {"Tricky", &TrickyTable}};
+
+// ---------------------------------------------------------------------------
+
+class UnitActionsTest : public testing::TestWithParam<TableCase> {};
+
+// Every unit, against the lookups the unit-by-unit path makes.
+TEST_P(UnitActionsTest, AgreesWithClassifyAndFindForEveryUnit) {
+  const CharTable table = GetParam().make();
+  const UnitActions actions(table);
+  for (std::uint32_t u = 0; u <= 0xFFFF; ++u) {
+    const auto ch = static_cast<char16_t>(u);
+    const std::uint16_t action = actions[ch];
+    UnitActions::Kind kind = UnitActions::kNoCode;
+    std::optional<CellCode> code;
+    if (ch == u'\r') {
+      kind = UnitActions::kCr;
+    } else if (ch == u'\n') {
+      kind = UnitActions::kLf;
+    } else {
+      switch (detail::ClassifySpecial(ch)) {
+        case detail::Special::kTagOpen:
+          kind = UnitActions::kTagOpen;
+          break;
+        case detail::Special::kTagClose:
+          kind = UnitActions::kTagClose;
+          break;
+        case detail::Special::kLineBreak:
+          kind = UnitActions::kLineBreak;
+          break;
+        case detail::Special::kSpace:
+          kind = UnitActions::kSpace;
+          break;
+        case detail::Special::kNone:
+          code = table.Find(ch);
+          if (code) kind = UnitActions::kCode;
+      }
+    }
+    ASSERT_EQ(kind, UnitActions::KindOf(action)) << "unit " << Hex(std::u16string(1, ch));
+    if (code) {
+      ASSERT_EQ(code->page, UnitActions::PageOf(action)) << "unit " << Hex(std::u16string(1, ch));
+      ASSERT_EQ(code->byte(), UnitActions::ByteOf(action)) << "unit " << Hex(std::u16string(1, ch));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, UnitActionsTest, testing::ValuesIn(kTables),
+                         [](const testing::TestParamInfo<TableCase>& p) { return p.param.name; });
+
+// ---------------------------------------------------------------------------
+// Long texts: mostly characters with codes, with every kind of interruption.
+
+// With `clean`, only interruptions that leave nothing but digits and
+// separators in the listing.
+std::u16string LongText(const CharTable& table, std::mt19937& rng, std::size_t units, bool clean,
+                        LineBreaks line_breaks) {
+  std::vector<std::u16string> coded;
+  for (int p = 0; p < kPages; ++p) {
+    for (int r = 0; r < kRows; ++r) {
+      for (int c = 0; c < kColumns; ++c) {
+        if (table.Cell(p, r, c).size() == 1) coded.push_back(table.Cell(p, r, c));
+      }
+    }
+  }
+  static const std::u16string_view kClean[] = {
+      u"\r\n", u"\r\n",   u"\u3000", u" ",    u"\u9C2F",
+      u">",    u"\uFF1E", u"<0C01>", u"<12>", u"\uFF1C3A\uFF1E"};
+  static const std::u16string_view kLoneBreaks[] = {u"\n", u"\r"};
+  static const std::u16string_view kDirty[] = {
+      u"<", u"\uFF1C", u"<12",    u"\u5F41",   u"\t",         u"1",
+      u"a", u"\xD83D", u"\xDE00", u"<\xD83D>", u"\U0001F600", u"\U0001F9A0"};
+  std::vector<std::u16string_view> interruptions(std::begin(kClean), std::end(kClean));
+  if (!clean || line_breaks == LineBreaks::kAny) {
+    interruptions.insert(interruptions.end(), std::begin(kLoneBreaks), std::end(kLoneBreaks));
+  }
+  if (!clean) interruptions.insert(interruptions.end(), std::begin(kDirty), std::end(kDirty));
+
+  std::uniform_int_distribution<std::size_t> pick_coded(0, coded.size() - 1);
+  std::uniform_int_distribution<std::size_t> pick_other(0, interruptions.size() - 1);
+  std::uniform_int_distribution<int> percent(0, 99);
+  std::u16string text;
+  while (text.size() < units) {
+    const std::u16string_view piece = percent(rng) < 92
+                                          ? std::u16string_view(coded[pick_coded(rng)])
+                                          : interruptions[pick_other(rng)];
+    // A cell of a tag mark would open a tag that nothing closes.
+    if (clean && piece.size() == 1 &&
+        detail::ClassifySpecial(piece[0]) == detail::Special::kTagOpen) {
+      continue;
+    }
+    text += piece;
+  }
+  return text;
+}
+
+// How a text is cut into chunks.
+enum class Plan {
+  kWhole,
+  kOneByOneUntilTableThenWhole,  // crosses to the action table mid-text, in any state
+  kTiny,                         // 1 to 7 units
+  kLarge,                        // up to 5000 units
+};
+
+std::vector<std::u16string_view> Cut(std::u16string_view text, Plan plan, std::mt19937& rng) {
+  std::vector<std::u16string_view> chunks;
+  std::uniform_int_distribution<std::size_t> tiny(1, 7);
+  std::uniform_int_distribution<std::size_t> large(0, 5000);
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t n = text.size();
+    switch (plan) {
+      case Plan::kWhole:
+        break;
+      case Plan::kOneByOneUntilTableThenWhole:
+        n = at + 1 < detail::kUnitActionsAfter ? 1 : text.size();
+        break;
+      case Plan::kTiny:
+        n = tiny(rng);
+        break;
+      case Plan::kLarge:
+        n = large(rng);
+        break;
+    }
+    n = std::min(n, text.size() - at);
+    chunks.push_back(text.substr(at, n));
+    at += n;
+  }
+  return chunks;
+}
+
+// The conversion unit by unit as first written, with the lookup memoised.
+std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
+                                LineBreaks line_breaks) {
+  std::u16string s;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+      s += kLineBreakMark;
+      ++i;
+    } else if (line_breaks == LineBreaks::kAny && (text[i] == u'\r' || text[i] == u'\n')) {
+      s += kLineBreakMark;
+    } else {
+      s += text[i];
+    }
+  }
+  std::map<char16_t, std::optional<CellCode>> seen;
+  auto find = [&](char16_t ch) {
+    const auto [at, fresh] = seen.try_emplace(ch);
+    if (fresh) at->second = table.Find(ch);
+    return at->second;
+  };
+  std::u16string out;
+  bool tag = false;
+  for (std::size_t k = 0; k < s.size(); ++k) {
+    const char16_t ch = s[k];
+    if (TextEqual(ch, u'<')) {
+      tag = true;
+    } else if (TextEqual(ch, u'>')) {
+      tag = false;
+    }
+    if (tag) {
+      if (!TextEqual(ch, u'<')) out += ch;
+      continue;
+    }
+    if (TextEqual(ch, kLineBreakMark)) {
+      out += u"24\r\n";
+    } else if (TextEqual(ch, u'\u3000')) {
+      out += u"50 ";
+    } else if (TextEqual(ch, u'>')) {
+      out += u" ";
+    } else if (const std::optional<CellCode> hit = find(ch)) {
+      if (hit->page > 0) (out += LeadCodes[hit->page]) += u' ';
+      ((out += HexDigits[hit->row]) += HexDigits[hit->column]) += u' ';
+    } else if (detail::IsHighSurrogate(ch) && k + 1 < s.size() &&
+               detail::IsLowSurrogate(s[k + 1]) && !find(s[k + 1])) {
+      ((out += ch) += s[++k]) += u' ';
+    } else {
+      (out += ch) += u' ';
+    }
+  }
+  return out;
+}
+
+struct StreamCase {
+  const char* name;
+  LineBreaks line_breaks;
+  Plan plan;
+};
+
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+
+class LongTextTest : public testing::TestWithParam<std::tuple<TableCase, StreamCase>> {
+ protected:
+  void SetUp() override { table_ = std::get<0>(GetParam()).make(); }
+  LineBreaks line_breaks() const { return std::get<1>(GetParam()).line_breaks; }
+  Plan plan() const { return std::get<1>(GetParam()).plan; }
+
+  CharTable table_;
+};
+
+TEST_P(LongTextTest, ConverterMatchesReference) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    std::mt19937 rng(seed);
+    const std::u16string text =
+        LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, false, line_breaks());
+    CodeConverter converter(table_, line_breaks());
+    std::u16string listing;
+    for (const std::u16string_view chunk : Cut(text, plan(), rng)) converter.Feed(chunk, listing);
+    converter.Finish(listing);
+    ASSERT_TRUE(SameUnits(ReferenceConvert(text, table_, line_breaks()), listing))
+        << "seed " << seed;
+  }
+}
+
+// Bytes, odd count and problems, so that both sides print readably.
+std::string Describe(const Encoder& encoder, const std::vector<std::uint8_t>& bytes) {
+  std::string out = encoder.odd_count() ? "odd\n" : "";
+  char buf[48];
+  for (const EncodeProblem& p : encoder.problems()) {
+    std::snprintf(buf, sizeof buf, "%zu:%zu U+%04X kind %d\n", p.line, p.column,
+                  static_cast<unsigned>(p.ch), static_cast<int>(p.kind));
+    out += buf;
+  }
+  for (const std::uint8_t b : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X", b);
+    out += buf;
+  }
+  return out;
+}
+
+std::string Encode(const CharTable& table, LineBreaks line_breaks,
+                   const std::vector<std::u16string_view>& chunks) {
+  Encoder encoder(table, line_breaks);
+  std::vector<std::uint8_t> bytes;
+  for (const std::u16string_view chunk : chunks) encoder.Feed(chunk, bytes);
+  encoder.Finish(bytes);
+  return Describe(encoder, bytes);
+}
+
+// Every plan mixes the unit-by-unit path and the long runs differently; the
+// one-by-one plan takes its first units entirely unit by unit.
+TEST_P(LongTextTest, EncoderAgreesWithOneByOneFeeding) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    std::mt19937 rng(seed);
+    const std::u16string text =
+        LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, false, line_breaks());
+    const std::string expected =
+        Encode(table_, line_breaks(), Cut(text, Plan::kOneByOneUntilTableThenWhole, rng));
+    ASSERT_EQ(expected, Encode(table_, line_breaks(), Cut(text, plan(), rng))) << "seed " << seed;
+  }
+}
+
+TEST_P(LongTextTest, EncoderGivesTheListingsBytes) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    std::mt19937 rng(seed);
+    const std::u16string text =
+        LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, true, line_breaks());
+    auto parsed = ParseListing(ReferenceConvert(text, table_, line_breaks()));
+    ASSERT_TRUE(parsed.ok()) << "seed " << seed;
+    const Encoder no_problems(table_, line_breaks());
+    ASSERT_EQ(Describe(no_problems, parsed.value()),
+              Encode(table_, line_breaks(), Cut(text, plan(), rng)))
+        << "seed " << seed;
+  }
+}
+
+const StreamCase kStreams[] = {
+    {"CrLfWhole", LineBreaks::kCrLf, Plan::kWhole},
+    {"AnyWhole", LineBreaks::kAny, Plan::kWhole},
+    {"CrLfOneByOneThenWhole", LineBreaks::kCrLf, Plan::kOneByOneUntilTableThenWhole},
+    {"AnyOneByOneThenWhole", LineBreaks::kAny, Plan::kOneByOneUntilTableThenWhole},
+    {"CrLfTiny", LineBreaks::kCrLf, Plan::kTiny},
+    {"AnyTiny", LineBreaks::kAny, Plan::kTiny},
+    {"CrLfLarge", LineBreaks::kCrLf, Plan::kLarge},
+    {"AnyLarge", LineBreaks::kAny, Plan::kLarge},
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, LongTextTest,
+                         testing::Combine(testing::ValuesIn(kTables), testing::ValuesIn(kStreams)),
+                         [](const testing::TestParamInfo<std::tuple<TableCase, StreamCase>>& p) {
+                           return std::string(std::get<0>(p.param).name) +
+                                  std::get<1>(p.param).name;
+                         });
+
+}  // namespace
+}  // namespace binconv
