@@ -13,13 +13,6 @@ namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
 
-constexpr std::uint32_t FromLittleEndian(std::uint32_t v) {
-  if constexpr (std::endian::native == std::endian::big) {
-    return (v >> 24) | (v >> 8 & 0xFF00u) | (v << 8 & 0xFF0000u) | (v << 24);
-  }
-  return v;
-}
-
 bool IsContinuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 
 void AppendCodePoint(char32_t c, std::u16string& out) {
@@ -53,19 +46,49 @@ LeadInfo InfoForLead(std::uint8_t b) {
   return {0, 0, 0};
 }
 
+// The units of the three-byte sequence in the low 24 bits of `v`, first
+// byte lowest.
+constexpr std::uint32_t ThreeByteUnit(std::uint64_t v) {
+  return static_cast<std::uint32_t>((v & 0x0Fu) << 12 | (v >> 2 & 0x0FC0u) | (v >> 16 & 0x3Fu));
+}
+
+// Whether a three-byte unit is overlong (top five bits 0) or a surrogate
+// (top five bits 11011).
+constexpr bool BadThreeByteUnit(std::uint32_t c) { return (0x08000001u >> (c >> 11)) & 1u; }
+
+std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) {
+    std::uint64_t r = 0;
+    for (int k = 0; k < 8; ++k) r |= std::uint64_t{p[k]} << (8 * k);
+    return r;
+  }
+  return v;
+}
+
 // Decodes the whole one-, two- and three-byte sequences from `i` on and
 // returns where it stopped: at a sequence it leaves to the state machine (four
 // bytes, a bad one, or one near the end of the chunk).
 std::size_t DecodeWhole(const std::uint8_t* p, std::size_t i, std::size_t n, char16_t*& out) {
+  constexpr std::uint64_t kThreeByteMask = 0xC0C0F0u;
+  constexpr std::uint64_t kThreeBytePattern = 0x8080E0u;
   char16_t* w = out;
-  while (n - i >= 4) {
-    std::uint32_t v;  // the next four bytes, the first in the low byte
-    std::memcpy(&v, p + i, sizeof v);
-    v = FromLittleEndian(v);
-    if ((v & 0xC0C0F0u) == 0x8080E0u) {
-      // Japanese text is mostly these: 1110xxxx 10xxxxxx 10xxxxxx.
-      const std::uint32_t c = (v & 0x0Fu) << 12 | (v >> 2 & 0x0FC0u) | (v >> 16 & 0x3Fu);
-      if (c < 0x800 || c - 0xD800u < 0x800u) break;  // overlong, or a surrogate
+  while (n - i >= 8) {
+    const std::uint64_t v = LoadLittleEndian64(p + i);
+    if ((v & (kThreeByteMask << 24 | kThreeByteMask)) ==
+        (kThreeBytePattern << 24 | kThreeBytePattern)) {
+      // Japanese text is mostly these, two at a time: 1110xxxx 10xxxxxx 10xxxxxx.
+      const std::uint32_t c0 = ThreeByteUnit(v);
+      const std::uint32_t c1 = ThreeByteUnit(v >> 24);
+      if (BadThreeByteUnit(c0) | BadThreeByteUnit(c1)) break;
+      w[0] = static_cast<char16_t>(c0);
+      w[1] = static_cast<char16_t>(c1);
+      w += 2;
+      i += 6;
+    } else if ((v & kThreeByteMask) == kThreeBytePattern) {
+      const std::uint32_t c = ThreeByteUnit(v);
+      if (BadThreeByteUnit(c)) break;
       *w++ = static_cast<char16_t>(c);
       i += 3;
     } else if ((v & 0x80u) == 0) {
