@@ -52,9 +52,9 @@ constexpr std::uint32_t ThreeByteUnit(std::uint64_t v) {
   return static_cast<std::uint32_t>((v & 0x0Fu) << 12 | (v >> 2 & 0x0FC0u) | (v >> 16 & 0x3Fu));
 }
 
-// Whether a three-byte unit is overlong (top five bits 0) or a surrogate
-// (top five bits 11011).
-constexpr bool BadThreeByteUnit(std::uint32_t c) { return (0x08000001u >> (c >> 11)) & 1u; }
+// Bit 0 is set when a three-byte unit is overlong (top five bits 0) or a
+// surrogate (top five bits 11011).
+constexpr std::uint32_t BadThreeByteBits(std::uint32_t c) { return 0x08000001u >> (c >> 11); }
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
   std::uint64_t v;
@@ -81,14 +81,14 @@ std::size_t DecodeWhole(const std::uint8_t* p, std::size_t i, std::size_t n, cha
       // Japanese text is mostly these, two at a time: 1110xxxx 10xxxxxx 10xxxxxx.
       const std::uint32_t c0 = ThreeByteUnit(v);
       const std::uint32_t c1 = ThreeByteUnit(v >> 24);
-      if (BadThreeByteUnit(c0) | BadThreeByteUnit(c1)) break;
+      if ((BadThreeByteBits(c0) | BadThreeByteBits(c1)) & 1u) break;
       w[0] = static_cast<char16_t>(c0);
       w[1] = static_cast<char16_t>(c1);
       w += 2;
       i += 6;
     } else if ((v & kThreeByteMask) == kThreeBytePattern) {
       const std::uint32_t c = ThreeByteUnit(v);
-      if (BadThreeByteUnit(c)) break;
+      if (BadThreeByteBits(c) & 1u) break;
       *w++ = static_cast<char16_t>(c);
       i += 3;
     } else if ((v & 0x80u) == 0) {
