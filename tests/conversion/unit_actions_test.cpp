@@ -280,7 +280,7 @@ class LongTextTest : public testing::TestWithParam<std::tuple<TableCase, StreamC
 };
 
 TEST_P(LongTextTest, ConverterMatchesReference) {
-  for (unsigned seed = 1; seed <= 3; ++seed) {
+  for (unsigned seed = 1; seed <= 2; ++seed) {
     std::mt19937 rng(seed);
     const std::u16string text =
         LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, false, line_breaks());
@@ -321,7 +321,7 @@ std::string Encode(const CharTable& table, LineBreaks line_breaks,
 // Every plan mixes the unit-by-unit path and the long runs differently; the
 // one-by-one plan takes its first units entirely unit by unit.
 TEST_P(LongTextTest, EncoderAgreesWithOneByOneFeeding) {
-  for (unsigned seed = 1; seed <= 3; ++seed) {
+  for (unsigned seed = 1; seed <= 2; ++seed) {
     std::mt19937 rng(seed);
     const std::u16string text =
         LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, false, line_breaks());
@@ -332,7 +332,7 @@ TEST_P(LongTextTest, EncoderAgreesWithOneByOneFeeding) {
 }
 
 TEST_P(LongTextTest, EncoderGivesTheListingsBytes) {
-  for (unsigned seed = 1; seed <= 3; ++seed) {
+  for (unsigned seed = 1; seed <= 2; ++seed) {
     std::mt19937 rng(seed);
     const std::u16string text =
         LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, true, line_breaks());
