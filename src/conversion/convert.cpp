@@ -181,6 +181,13 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
           ++p;
           w = PutLineBreak(w);
           continue;
+        case Actions::kNoCode:
+          // A high surrogate waits to see whether its partner joins it.
+          if (detail::IsHighSurrogate(*p)) break;
+          w[0] = *p++;
+          w[1] = u' ';
+          w += 2;
+          continue;
         default:
           break;
       }
