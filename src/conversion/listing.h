@@ -42,6 +42,11 @@ class ListingParser {
   std::optional<ListingError> Finish();
 
  private:
+  // Takes the run of hex digits and spaces from `p` on; returns where it
+  // stopped.
+  const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out);
+  void Unit(char16_t ch, std::vector<std::uint8_t>& out);
+
   std::size_t kept_ = 0;  // characters left after dropping separators
   std::size_t line_ = 1;
   std::size_t column_ = 0;
