@@ -134,6 +134,8 @@ int RunWrite(const ParsedArgs& args) {
   return status;
 }
 
+constexpr std::size_t kMaxProblemsListed = 1000;
+
 int RunEncode(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args);
   if (!table) return kExitError;
@@ -148,10 +150,12 @@ int RunEncode(const ParsedArgs& args) {
   std::size_t reported = 0;
 
   // Problems are reported as they are found so that a long text with many of
-  // them still shows progress; none of its bytes will be kept.
+  // them still shows progress; none of its bytes will be kept. Past a limit
+  // the text is plainly not for these tables, and the reading stops: listing
+  // every problem of a large file would cost memory and bury the first ones.
   auto report_new_problems = [&] {
     const std::vector<EncodeProblem>& problems = encoder.problems();
-    for (; reported < problems.size(); ++reported) {
+    for (; reported < problems.size() && reported < kMaxProblemsListed; ++reported) {
       const EncodeProblem& problem = problems[reported];
       const char* what = problem.kind == EncodeProblem::Kind::kNoCode ? "no code for "
                                                                       : "not a hex digit in a tag ";
@@ -160,10 +164,18 @@ int RunEncode(const ParsedArgs& args) {
     }
   };
 
+  auto report_too_many_problems = [&] {
+    if (encoder.problems().size() <= kMaxProblemsListed) return false;
+    PrintError(input_name + ": more than " + std::to_string(kMaxProblemsListed) +
+               " problems; stopped reading");
+    return true;
+  };
+
   int status = ReadText(input_name, [&](std::u16string_view text) {
     bytes.clear();
     encoder.Feed(text, bytes);
     report_new_problems();
+    if (report_too_many_problems()) return kExitRejected;
     if (reported != 0) return kExitOk;
     if (auto written = writer.Write(Bytes(bytes)); !written) {
       return ReportOutputError(written.error());
@@ -174,6 +186,7 @@ int RunEncode(const ParsedArgs& args) {
     bytes.clear();
     encoder.Finish(bytes);
     report_new_problems();
+    report_too_many_problems();
     if (encoder.odd_count()) {
       PrintLine(EncodeUtf8(MessageFor(ListingErrorCode::kOddCount)));
       PrintLine(input_name + ": the hex digits do not pair up");
@@ -205,10 +218,11 @@ constexpr std::string_view kWriteDetails =
 constexpr std::string_view kEncodeDetails =
     "Converts Japanese text (UTF-8) straight into bytes, as convert followed by\n"
     "write would. Every character without a code, and every tag character that\n"
-    "is not a hex digit, is listed with its line and column; then nothing is\n"
-    "written, unless --keep-going leaves them out. --report prints to standard\n"
-    "error how many characters got a code on each page and each character\n"
-    "without one. INPUT omitted or \"-\" reads standard input.\n";
+    "is not a hex digit, is listed with its line and column (past 1000 of them\n"
+    "the reading stops, unless --report or --keep-going is given); then nothing\n"
+    "is written, unless --keep-going leaves them out. --report prints to\n"
+    "standard error how many characters got a code on each page and each\n"
+    "character without one. INPUT omitted or \"-\" reads standard input.\n";
 
 constexpr std::array kCommands{
     Command{"convert", "[--tables DIR] [--exact] [-o FILE] [INPUT]",

@@ -53,6 +53,8 @@ struct NameCase {
   std::vector<std::string> said;  // on standard error when refused
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
 class HostileOutputNameTest : public testing::TestWithParam<NameCase> {};
 
 TEST_P(HostileOutputNameTest, WritesThatFileOrSaysWhy) {
@@ -125,6 +127,8 @@ struct InputCase {
   bool close_stdout;
   std::vector<std::string> said;
 };
+
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
 
 class HostileInputTest : public testing::TestWithParam<InputCase> {};
 
@@ -275,6 +279,69 @@ TEST(HostileHugeListingTest, HundredMegabytesInFlatMemory) {
   EXPECT_EQ(in.get(), std::char_traits<char>::eof()) << "bytes beyond the listing";
   EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "huge.bin"}));
 }
+
+// A long text of which no character has a code: the problems are listed up to
+// a limit and the reading stops there, so memory and output stay bounded.
+TEST(HostileEncodeTest, TenMegabytesWithoutASingleCode) {
+  Scratch scratch;
+  Populate(scratch);
+  int sent = 0;
+  RunOptions options;
+  options.stdin_kind = Stdin::kPipe;
+  options.timeout = std::chrono::seconds(300);
+  options.feed = [&](std::string& piece) {
+    if (sent++ == 10) return false;
+    piece = Repeat("Ω", 1 << 19);  // 1 MiB
+    return true;
+  };
+  const Outcome outcome = RunCli(scratch, {"encode", "-o", "old.bin"}, options);
+  EXPECT_EQ(outcome.exit_code, 1) << outcome.exit_code;
+  EXPECT_LT(outcome.max_rss_kb, 64 * 1024) << "peak memory grows with the problems";
+  EXPECT_LT(outcome.err.size(), 100000u) << "every problem of ten megabytes was listed";
+  EXPECT_TRUE(outcome.err.starts_with("-:1:1: no code for 'Ω' (U+03A9)\n"))
+      << outcome.err.substr(0, 200);
+  ExpectUntouched(scratch);
+}
+
+struct LimitCase {
+  const char* name;
+  int characters;  // without a code, one per line
+  std::size_t listed;
+  bool stopped;
+};
+
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileEncodeLimitTest : public testing::TestWithParam<LimitCase> {};
+
+TEST_P(HostileEncodeLimitTest, ListsUpToTheLimit) {
+  const LimitCase& c = GetParam();
+  Scratch scratch;
+  Populate(scratch);
+  RunOptions options;
+  options.input = Repeat("Ω\n", c.characters);
+  const Outcome outcome = RunCli(scratch, {"encode", "-o", "old.bin"}, options);
+  EXPECT_EQ(outcome.exit_code, 1) << outcome;
+  std::size_t listed = 0;
+  for (std::size_t at = outcome.err.find("no code for"); at != std::string::npos;
+       at = outcome.err.find("no code for", at + 1)) {
+    ++listed;
+  }
+  EXPECT_EQ(listed, c.listed);
+  const std::string last = "-:" + std::to_string(c.listed) + ":1: no code for";
+  EXPECT_NE(outcome.err.find(last), std::string::npos) << "the last one listed is not " << last;
+  const bool stopped =
+      outcome.err.find("binconv-cli: -: more than 1000 problems; stopped reading") !=
+      std::string::npos;
+  EXPECT_EQ(stopped, c.stopped) << outcome.err.substr(outcome.err.size() - 200);
+  ExpectUntouched(scratch);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, HostileEncodeLimitTest,
+                         testing::Values(LimitCase{"AtTheLimit", 1000, 1000, false},
+                                         LimitCase{"OnePast", 1001, 1000, true},
+                                         LimitCase{"FarPast", 100000, 1000, true}),
+                         CaseName<LimitCase>);
 
 }  // namespace
 }  // namespace binconv::hostile

@@ -166,6 +166,8 @@ struct FaultCase {
   bool existing;     // whether the target exists beforehand
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 class FaultSweepTest : public testing::TestWithParam<FaultCase> {
  protected:
   static int injected_;
