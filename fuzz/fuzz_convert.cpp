@@ -28,6 +28,7 @@ using detail::Special;
 // the length at which they switch to their table-driven paths; they leave no
 // state behind, so the text after them must come out as it does alone.
 constexpr std::size_t kFillerLines = 10000;
+static_assert(2 * kFillerLines > detail::kUnitActionsAfter);
 
 struct Encoded {
   std::vector<std::uint8_t> bytes;
