@@ -171,17 +171,29 @@ int RunEncode(const ParsedArgs& args) {
     return true;
   };
 
-  int status = ReadText(input_name, [&](std::u16string_view text) {
-    bytes.clear();
-    encoder.Feed(text, bytes);
-    report_new_problems();
-    if (report_too_many_problems()) return kExitRejected;
+  auto write = [&]() -> int {
     if (reported != 0) return kExitOk;
     if (auto written = writer.Write(Bytes(bytes)); !written) {
       return ReportOutputError(written.error());
     }
     return kExitOk;
-  });
+  };
+  // Runs of plain characters skip the UTF-16 step; they never have problems.
+  auto direct = [&](std::string_view utf8, std::size_t& taken) {
+    bytes.clear();
+    taken = encoder.FeedUtf8Run(utf8, bytes);
+    return write();
+  };
+  int status = ReadText(
+      input_name,
+      [&](std::u16string_view text) {
+        bytes.clear();
+        encoder.Feed(text, bytes);
+        report_new_problems();
+        if (report_too_many_problems()) return kExitRejected;
+        return write();
+      },
+      direct);
   if (status == kExitOk) {
     bytes.clear();
     encoder.Finish(bytes);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -14,6 +15,8 @@ namespace binconv::cli {
 namespace {
 
 constexpr char kProgram[] = "binconv-cli: ";
+// What the decoder takes in one go when the direct way has stopped.
+constexpr std::size_t kDecodeStep = 32;
 
 void WriteStderr(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
@@ -129,7 +132,8 @@ std::string DescribeChar(char32_t ch) {
   return "'" + shown + "' (" + Hex(ch) + ")";
 }
 
-int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume) {
+int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume,
+             const DirectBytes& direct) {
   InputFile input;
   if (auto opened = input.Open(name); !opened) {
     PrintError(DescribeIoError(opened.error()));
@@ -147,18 +151,33 @@ int ReadText(const std::string& name, const std::function<int(std::u16string_vie
       return kExitError;
     }
     const std::size_t size = read.value();
-    text.clear();
-    bool good =
-        size == 0 ? decoder.Finish() : decoder.Feed(std::string_view(buffer.data(), size), text);
-    std::u16string_view chunk = text;
-    if (at_start && !chunk.empty()) {
-      at_start = false;
-      if (chunk.front() == u'\uFEFF') chunk.remove_prefix(1);
-    }
-    // Text before a bad sequence is still handed on, so that a listing of it
-    // reaches the output before the error is seen; the caller discards it.
-    if (!chunk.empty()) {
-      if (int status = consume(chunk); status != kExitOk) return status;
+    std::string_view bytes(buffer.data(), size);
+    bool good = size != 0 || decoder.Finish();
+    while (good && !bytes.empty()) {
+      // The direct way, between characters; once it stops, a short stretch
+      // goes through the decoder before it is offered the rest again.
+      const bool use_direct = direct && !at_start;
+      if (use_direct && decoder.missing() == 0) {
+        std::size_t taken = 0;
+        if (int status = direct(bytes, taken); status != kExitOk) return status;
+        decoder.Skip(taken);
+        bytes.remove_prefix(taken);
+        if (bytes.empty()) break;
+      }
+      const std::size_t step = use_direct ? std::min(bytes.size(), kDecodeStep) : bytes.size();
+      text.clear();
+      good = decoder.Feed(bytes.substr(0, step), text);
+      bytes.remove_prefix(step);
+      std::u16string_view chunk = text;
+      if (at_start && !chunk.empty()) {
+        at_start = false;
+        if (chunk.front() == u'\uFEFF') chunk.remove_prefix(1);
+      }
+      // Text before a bad sequence is still handed on, so that a listing of it
+      // reaches the output before the error is seen; the caller discards it.
+      if (!chunk.empty()) {
+        if (int status = consume(chunk); status != kExitOk) return status;
+      }
     }
     if (!good) {
       PrintError(shown_name + ": invalid UTF-8 at byte offset " +

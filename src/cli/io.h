@@ -38,7 +38,14 @@ std::string DescribeChar(char32_t ch);
 // as UTF-8 and hands the text to `consume`, without a leading byte order mark.
 // A nonzero result of `consume` stops the reading and is returned; otherwise
 // the result is kExitOk, or kExitError once the trouble has been reported.
-int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume);
+//
+// `direct`, when given, may take whole characters straight from the bytes:
+// it is offered each read (from the second on, so that a byte order mark has
+// been seen) and sets how many bytes at its start it took; the rest is decoded
+// and handed to `consume` as usual. A nonzero result stops the reading.
+using DirectBytes = std::function<int(std::string_view bytes, std::size_t& taken)>;
+int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume,
+             const DirectBytes& direct = {});
 
 class OutputSink {
  public:

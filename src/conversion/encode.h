@@ -35,6 +35,13 @@ class Encoder {
   void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
   void Finish(std::vector<std::uint8_t>& out);
 
+  // A quicker way in for UTF-8 input. Encodes the whole characters at the
+  // start of `utf8` that need no state (characters with a code, spaces, line
+  // breaks, ">") exactly as Feed would encode them, and returns how many
+  // bytes they took; the caller decodes the rest and gives it to Feed. Takes
+  // nothing while a tag is open or anything is pending, or on short texts.
+  std::size_t FeedUtf8Run(std::string_view utf8, std::vector<std::uint8_t>& out);
+
   // Problems of the text so far, or of the last finished text; a CR LF inside a
   // tag is reported as kLineBreakMark at the place of its CR. Lines end at
   // CR LF, a lone CR or a lone LF.
@@ -57,6 +64,7 @@ class Encoder {
 
   const CharTable& table_;
   std::optional<detail::UnitActions> actions_;
+  std::vector<std::uint32_t> code_bytes_;  // for FeedUtf8Run, made on its first use
   std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   std::vector<EncodeProblem> problems_;

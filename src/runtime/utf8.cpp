@@ -1,8 +1,6 @@
 #include "runtime/utf8.h"
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -46,36 +44,17 @@ LeadInfo InfoForLead(std::uint8_t b) {
   return {0, 0, 0};
 }
 
-// The units of the three-byte sequence in the low 24 bits of `v`, first
-// byte lowest.
-constexpr std::uint32_t ThreeByteUnit(std::uint64_t v) {
-  return static_cast<std::uint32_t>((v & 0x0Fu) << 12 | (v >> 2 & 0x0FC0u) | (v >> 16 & 0x3Fu));
-}
-
-// Bit 0 is set when a three-byte unit is overlong (top five bits 0) or a
-// surrogate (top five bits 11011).
-constexpr std::uint32_t BadThreeByteBits(std::uint32_t c) { return 0x08000001u >> (c >> 11); }
-
-std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::big) {
-    std::uint64_t r = 0;
-    for (int k = 0; k < 8; ++k) r |= std::uint64_t{p[k]} << (8 * k);
-    return r;
-  }
-  return v;
-}
-
 // Decodes the whole one-, two- and three-byte sequences from `i` on and
 // returns where it stopped: at a sequence it leaves to the state machine (four
 // bytes, a bad one, or one near the end of the chunk).
 std::size_t DecodeWhole(const std::uint8_t* p, std::size_t i, std::size_t n, char16_t*& out) {
+  using detail::BadThreeByteBits;
+  using detail::ThreeByteUnit;
   constexpr std::uint64_t kThreeByteMask = 0xC0C0F0u;
   constexpr std::uint64_t kThreeBytePattern = 0x8080E0u;
   char16_t* w = out;
   while (n - i >= 8) {
-    const std::uint64_t v = LoadLittleEndian64(p + i);
+    const std::uint64_t v = detail::LoadLittleEndian64(p + i);
     if ((v & (kThreeByteMask << 24 | kThreeByteMask)) ==
         (kThreeBytePattern << 24 | kThreeBytePattern)) {
       // Japanese text is mostly these, two at a time: 1110xxxx 10xxxxxx 10xxxxxx.
@@ -86,20 +65,12 @@ std::size_t DecodeWhole(const std::uint8_t* p, std::size_t i, std::size_t n, cha
       w[1] = static_cast<char16_t>(c1);
       w += 2;
       i += 6;
-    } else if ((v & kThreeByteMask) == kThreeBytePattern) {
-      const std::uint32_t c = ThreeByteUnit(v);
-      if (BadThreeByteBits(c) & 1u) break;
-      *w++ = static_cast<char16_t>(c);
-      i += 3;
-    } else if ((v & 0x80u) == 0) {
-      *w++ = static_cast<char16_t>(v & 0x7Fu);
-      ++i;
-    } else if ((v & 0xC0E0u) == 0x80C0u && (v & 0x1Eu) != 0) {
-      *w++ = static_cast<char16_t>((v & 0x1Fu) << 6 | (v >> 8 & 0x3Fu));
-      i += 2;
-    } else {
-      break;
+      continue;
     }
+    const detail::ShortSequence sequence = detail::DecodeShortSequence(v);
+    if (sequence.length == 0) break;
+    *w++ = sequence.unit;
+    i += sequence.length;
   }
   out = w;
   return i;

@@ -17,6 +17,7 @@
 #include "conversion/encode.h"
 #include "conversion/listing.h"
 #include "runtime/compare.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
@@ -344,6 +345,113 @@ TEST_P(LongTextTest, EncoderGivesTheListingsBytes) {
         << "seed " << seed;
   }
 }
+
+// As binconv-cli reads UTF-8: between characters FeedUtf8Run takes what it
+// can, then the decoder and Feed take a short stretch, and so on. The result
+// must be that of Feed on the whole text.
+TEST_P(LongTextTest, EncoderUtf8RunsMatchFeed) {
+  std::size_t taken_total = 0;
+  std::size_t bytes_total = 0;
+  for (unsigned seed = 1; seed <= 2; ++seed) {
+    for (const bool clean : {true, false}) {
+      std::mt19937 rng(seed);
+      // Lone surrogates don't survive UTF-8; the text is what the bytes say.
+      const std::string utf8 = EncodeUtf8(
+          LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, clean, line_breaks()));
+      const std::u16string text = DecodeUtf8(utf8).value();
+      const std::string expected = Encode(table_, line_breaks(), {text});
+
+      Encoder encoder(table_, line_breaks());
+      Utf8Decoder decoder;
+      std::vector<std::uint8_t> bytes;
+      std::u16string units;
+      const std::u16string wide(utf8.begin(), utf8.end());  // to cut bytes with Cut
+      for (const std::u16string_view piece : Cut(wide, plan(), rng)) {
+        std::string_view read = std::string_view(utf8).substr(
+            static_cast<std::size_t>(piece.data() - wide.data()), piece.size());
+        while (!read.empty()) {
+          if (decoder.missing() == 0) {
+            const std::size_t taken = encoder.FeedUtf8Run(read, bytes);
+            decoder.Skip(taken);
+            read.remove_prefix(taken);
+            if (clean) taken_total += taken;
+          }
+          const std::size_t step = std::min<std::size_t>(read.size(), 32);
+          units.clear();
+          ASSERT_TRUE(decoder.Feed(read.substr(0, step), units));
+          encoder.Feed(units, bytes);
+          read.remove_prefix(step);
+        }
+      }
+      ASSERT_TRUE(decoder.Finish());
+      encoder.Finish(bytes);
+      if (clean) bytes_total += utf8.size();
+      ASSERT_EQ(expected, Describe(encoder, bytes)) << "seed " << seed << " clean " << clean;
+    }
+  }
+  // The direct path must have carried a fair part of the clean texts of the
+  // default tables (most cells of the other table are delimiters); it needs
+  // eight bytes at a time, more than tiny reads give.
+  if (plan() != Plan::kTiny && std::string_view(std::get<0>(GetParam()).name) == "Default") {
+    EXPECT_GT(taken_total, bytes_total / 10);
+  }
+}
+
+struct StopCase {
+  const char* name;
+  std::string after;  // what follows a run of plain characters
+  LineBreaks line_breaks = LineBreaks::kAny;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class FeedUtf8RunStopTest : public testing::TestWithParam<std::tuple<TableCase, StopCase>> {};
+
+// The direct path stops right before what it must leave to the decoder and
+// Feed, whatever follows; the tricky table holds U+0000 and U+D83D, which
+// an overlong sequence and an encoded surrogate would otherwise give.
+TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
+  const StopCase& c = std::get<1>(GetParam());
+  const CharTable table = std::get<0>(GetParam()).make();
+  // A long run of every character with a code, of one to three bytes.
+  const UnitActions actions(table);
+  std::u16string plain;
+  for (std::uint32_t u = 1; u <= 0xFFFF; ++u) {
+    const auto ch = static_cast<char16_t>(u);
+    if (UnitActions::KindOf(actions[ch]) == UnitActions::kCode && !detail::IsHighSurrogate(ch) &&
+        !detail::IsLowSurrogate(ch)) {
+      plain += ch;
+    }
+  }
+  while (plain.size() < 3 * detail::kUnitActionsAfter) plain += plain;
+  const std::string run = EncodeUtf8(plain);
+  Encoder reference(table, c.line_breaks);
+  std::vector<std::uint8_t> expected;
+  reference.Feed(plain, expected);
+
+  Encoder encoder(table, c.line_breaks);
+  std::vector<std::uint8_t> bytes;
+  const std::string input = run + c.after + "\xE3\x81\x82\xE3\x81\x82\xE3\x81\x82";
+  EXPECT_EQ(run.size(), encoder.FeedUtf8Run(input, bytes));
+  EXPECT_TRUE(expected == bytes) << "the bytes of the run differ";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FeedUtf8RunStopTest,
+    testing::Combine(
+        testing::ValuesIn(kTables),
+        testing::Values(StopCase{"Overlong3", "\xE0\x80\x80"},
+                        StopCase{"Overlong3High", "\xE0\x9F\xBF"},
+                        StopCase{"Surrogate", "\xED\xA0\xBD"}, StopCase{"Overlong2", "\xC1\xBF"},
+                        StopCase{"StrayContinuation", "\x80"},
+                        StopCase{"FourBytes", "\xF0\x9F\x98\x80"}, StopCase{"BadLead", "\xFF"},
+                        StopCase{"TagOpen", "<"}, StopCase{"FullWidthTagOpen", "\xEF\xBC\x9C"},
+                        StopCase{"NoCode", "\xE5\xBD\x81"},
+                        StopCase{"LoneLfExact", "\n", LineBreaks::kCrLf},
+                        StopCase{"LoneCrExact", "\rX", LineBreaks::kCrLf}, StopCase{"Tab", "\t"})),
+    [](const testing::TestParamInfo<std::tuple<TableCase, StopCase>>& p) {
+      return std::string(std::get<0>(p.param).name) + std::get<1>(p.param).name;
+    });
 
 const StreamCase kStreams[] = {
     {"CrLfWhole", LineBreaks::kCrLf, Plan::kWhole},

@@ -154,6 +154,26 @@ TEST_P(Utf8DecoderLongTest, MatchesReferenceAndKeepsTextBeforeAnError) {
 
 INSTANTIATE_TEST_SUITE_P(ChunkSizes, Utf8DecoderLongTest, testing::Values(1, 5, 64, 100000));
 
+// Bytes decoded elsewhere: how many a begun character still needs, and error
+// offsets that count the skipped bytes.
+TEST(Utf8DecoderSkip, MissingBytesAndOffsetsAfterSkipping) {
+  Utf8Decoder decoder;
+  std::u16string out;
+  EXPECT_EQ(0u, decoder.missing());
+  ASSERT_TRUE(decoder.Feed("a\xF0", out));
+  EXPECT_EQ(3u, decoder.missing());
+  ASSERT_TRUE(decoder.Feed("\x9F\x98", out));
+  EXPECT_EQ(1u, decoder.missing());
+  ASSERT_TRUE(decoder.Feed("\x80\xE3", out));
+  EXPECT_EQ(2u, decoder.missing());
+  ASSERT_TRUE(decoder.Feed("\x81\x82", out));
+  EXPECT_EQ(0u, decoder.missing());
+  EXPECT_EQ(HexUnits(u"a\U0001F600\u3042"), HexUnits(out));
+  decoder.Skip(1000);
+  EXPECT_FALSE(decoder.Feed("xy\x80", out));
+  EXPECT_EQ(1010u, decoder.error().offset);
+}
+
 // ---------------------------------------------------------------------------
 
 // One unit at a time, lone surrogates as U+FFFD.

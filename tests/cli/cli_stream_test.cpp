@@ -1,0 +1,176 @@
+// binconv-cli on texts of several reads: encode takes runs of plain characters
+// straight from the UTF-8 bytes, and must give exactly what convert followed
+// by write gives, with the same verdicts and error offsets.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "chartable/load.h"
+#include "runtime/utf8.h"
+
+namespace binconv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+
+// Runs binconv-cli with `args`; standard error goes to `err`.
+int RunCli(const std::string& args, const fs::path& err) {
+  const std::string command =
+      std::string("'") + BINCONV_CLI_PATH + "' " + args + " 2>" + Quote(err);
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Text {
+  bool crlf = false;
+  bool bom = false;
+  bool tags = false;         // tags of raw codes and spaces between the characters
+  bool no_code = false;      // one character without a code near the end
+  std::size_t bad_utf8 = 0;  // nonzero: a stray continuation byte at about this offset
+};
+
+struct Case {
+  const char* name;
+  Text text;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+// About 400 KB: several reads, with characters split across their borders.
+std::string MakeText(const Text& spec, unsigned seed, std::size_t* bad_offset) {
+  auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
+  EXPECT_TRUE(table.ok());
+  std::u16string chars;
+  for (int p = 0; p < kPages; ++p) {
+    for (int r = 0; r < kRows; ++r) {
+      for (int c = 0; c < kColumns; ++c) {
+        const std::u16string& cell = table.value().Cell(p, r, c);
+        // Tag marks and spaces are added on purpose below.
+        if (cell.size() == 1 && cell != u"<" && cell != u"\uFF1C") chars += cell;
+      }
+    }
+  }
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<std::size_t> pick(0, chars.size() - 1);
+  std::uniform_int_distribution<int> line_length(10, 60);
+  std::uniform_int_distribution<int> percent(0, 99);
+  std::u16string text = spec.bom ? u"\uFEFF" : u"";
+  while (text.size() < 140000) {
+    for (int n = line_length(rng); n > 0; --n) {
+      if (spec.tags && percent(rng) < 3) {
+        text += percent(rng) < 50 ? u"<0C01>" : u"\u3000 >";
+      } else {
+        text += chars[pick(rng)];
+      }
+    }
+    text += spec.crlf ? u"\r\n" : u"\n";
+  }
+  if (spec.no_code) text.insert(text.size() - 100, u"\u5F41");
+  std::string bytes = EncodeUtf8(text);
+  if (spec.bad_utf8 != 0) {
+    std::size_t at = spec.bad_utf8;
+    while ((static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80) ++at;
+    bytes.insert(at, "\x80");
+    *bad_offset = at;
+  }
+  return bytes;
+}
+
+class CliStreamTest : public testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    dir_ = fs::temp_directory_path() /
+           ("binconv-cli-stream-" + std::to_string(::getpid()) + "-" + name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+};
+
+TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
+  const Text& spec = GetParam().text;
+  for (unsigned seed = 1; seed <= 2; ++seed) {
+    std::size_t bad_offset = 0;
+    const fs::path input = dir_ / "input.txt";
+    WriteAll(input, MakeText(spec, seed, &bad_offset));
+    const std::string tables = "--tables " + Quote(BINCONV_SOURCE_DIR "/tables") + " ";
+
+    const int encoded =
+        RunCli("encode " + tables + "-o " + Quote(dir_ / "encoded.bin") + " " + Quote(input),
+               dir_ / "encode.err");
+    const int converted =
+        RunCli("convert " + tables + "-o " + Quote(dir_ / "listing.txt") + " " + Quote(input),
+               dir_ / "convert.err");
+    const std::string encode_err = ReadAll(dir_ / "encode.err");
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", encode said: " + encode_err.substr(0, 300));
+
+    if (spec.bad_utf8 != 0) {
+      EXPECT_EQ(2, encoded);
+      EXPECT_EQ(2, converted);
+      const std::string expected = "invalid UTF-8 at byte offset " + std::to_string(bad_offset);
+      EXPECT_NE(std::string::npos, encode_err.find(expected));
+      EXPECT_EQ(ReadAll(dir_ / "convert.err"), encode_err);
+      EXPECT_FALSE(fs::exists(dir_ / "encoded.bin"));
+      continue;
+    }
+    ASSERT_EQ(0, converted);
+    const int written =
+        RunCli("write -o " + Quote(dir_ / "written.bin") + " " + Quote(dir_ / "listing.txt"),
+               dir_ / "write.err");
+    if (spec.no_code) {
+      EXPECT_EQ(1, encoded);
+      EXPECT_EQ(1, written);
+      EXPECT_NE(std::string::npos, encode_err.find("U+5F41"));
+      EXPECT_FALSE(fs::exists(dir_ / "encoded.bin"));
+      continue;
+    }
+    ASSERT_EQ(0, encoded);
+    ASSERT_EQ(0, written);
+    const std::string expected = ReadAll(dir_ / "written.bin");
+    const std::string actual = ReadAll(dir_ / "encoded.bin");
+    EXPECT_GT(actual.size(), 100000u);
+    // Compared without printing: the files are large.
+    ASSERT_EQ(expected.size(), actual.size());
+    EXPECT_TRUE(expected == actual) << "the bytes differ";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CliStreamTest,
+    testing::Values(Case{"Lf", {}}, Case{"CrLf", {.crlf = true}},
+                    Case{"ByteOrderMark", {.bom = true}},
+                    Case{"TagsAndSpaces", {.crlf = true, .tags = true}},
+                    Case{"NoCodeNearTheEnd", {.no_code = true}},
+                    Case{"BadUtf8AfterSeveralReads", {.bad_utf8 = 300001}},
+                    Case{"BadUtf8InTheSecondRead", {.crlf = true, .bad_utf8 = 65540}}),
+    [](const testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace binconv
