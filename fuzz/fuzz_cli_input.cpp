@@ -1,16 +1,22 @@
-// Arbitrary bytes as the command-line tool's input file, read by the tool's
-// own reader: the text is either handed on whole, or the reading stops with a
-// message that gives the byte offset of the first bad sequence, after handing
-// on exactly the text before it. The text read is then converted and encoded
-// in the pieces the reader gave, as the convert and encode commands do.
+// Arbitrary bytes as the command-line tool's standard input, read by the
+// tool's own reader in reads of arbitrary sizes: the text is either handed on
+// whole, or the reading stops with a message that gives the byte offset of the
+// first bad sequence, after handing on exactly the text before it. The text
+// read is then converted and encoded in the pieces the reader gave, as the
+// convert command does. The same bytes, after a long start, also go the
+// encode command's direct way from UTF-8 to bytes, which must give what
+// decoding first gives.
 
 #include <sanitizer/common_interface_defs.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,28 +29,21 @@
 namespace binconv::fuzz {
 namespace {
 
+// Line breaks sent ahead of the input in a read of their own: the direct way
+// is offered only from the second read on, and taken only past the length at
+// which the encoder switches to its table-driven path.
+constexpr std::size_t kLeadLines = 8200;
+static_assert(2 * kLeadLines >= detail::kUnitActionsAfter);
+
 struct Files {
-  int input = -1;     // what the reader opens, through /proc/self/fd
   int captured = -1;  // standard error while the reader runs
+  int real_stdin = -1;
   int real_stderr = -1;
-  std::string input_name;
 };
 
 Files& TheFiles() {
   static Files files;
   return files;
-}
-
-// Also rewinds: a descriptor dup'ed from `fd` writes at the shared offset.
-void Replace(int fd, std::string_view bytes) {
-  FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n =
-        pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    FUZZ_CHECK(n > 0, "pwrite");
-    done += static_cast<std::size_t>(n);
-  }
 }
 
 std::string ReadBack(int fd) {
@@ -58,65 +57,93 @@ std::string ReadBack(int fd) {
   }
 }
 
+// Cuts the input into non-empty reads, at places the input itself chooses:
+// four at most, unless one would not fit the reader's buffer.
+std::vector<std::string_view> Reads(std::string_view input) {
+  std::vector<std::string_view> reads;
+  std::uint32_t state = 2166136261u;
+  for (const char c : input) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
+  while (!input.empty()) {
+    const std::size_t size =
+        std::min(cli::kChunkSize, reads.size() >= 3 ? input.size() : 1 + state % input.size());
+    reads.push_back(input.substr(0, size));
+    input.remove_prefix(size);
+    state = state * 1103515245u + 12345u;
+  }
+  return reads;
+}
+
+struct Read {
+  int status = 0;
+  std::string message;  // standard error
+};
+
+// Runs the tool's reader on standard input made of exactly these reads (a
+// socket that keeps message boundaries), with standard error captured.
+Read ReadAsTheTool(const std::vector<std::string_view>& reads,
+                   const std::function<int(std::u16string_view)>& consume,
+                   const cli::DirectBytes& direct = {}) {
+  Files& files = TheFiles();
+  int ends[2];
+  FUZZ_CHECK(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0, "socketpair");
+  for (const std::string_view read : reads) {
+    FUZZ_CHECK(send(ends[1], read.data(), read.size(), 0) == static_cast<ssize_t>(read.size()),
+               "send");
+  }
+  close(ends[1]);
+  FUZZ_CHECK(ftruncate(files.captured, 0) == 0 && lseek(files.captured, 0, SEEK_SET) == 0,
+             "truncate");
+  FUZZ_CHECK(dup2(ends[0], 0) == 0 && dup2(files.captured, 2) == 2, "dup2");
+  Read result;
+  result.status = cli::ReadText(cli::kStdioName, consume, direct);
+  FUZZ_CHECK(dup2(files.real_stdin, 0) == 0 && dup2(files.real_stderr, 2) == 2, "dup2");
+  close(ends[0]);
+  result.message = ReadBack(files.captured);
+  return result;
+}
+
+std::string OffsetMessage(std::size_t offset) {
+  return "binconv-cli: -: invalid UTF-8 at byte offset " + std::to_string(offset) + "\n";
+}
+
 std::u16string WithoutMark(std::u16string text) {
   if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
   return text;
 }
 
-}  // namespace
-}  // namespace binconv::fuzz
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  using namespace binconv::fuzz;
-  DefaultTables();
-  Files& files = TheFiles();
-  files.input = memfd_create("binconv-fuzz-input", MFD_CLOEXEC);
-  files.captured = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
-  files.real_stderr = dup(2);
-  if (files.input < 0 || files.captured < 0 || files.real_stderr < 0) std::abort();
-  files.input_name = "/proc/self/fd/" + std::to_string(files.input);
-  // Reports must reach the terminal even while standard error is captured.
-  ReportFd() = files.real_stderr;
-  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(files.real_stderr)));
-  return 0;
+std::string Describe(const std::vector<EncodeProblem>& problems) {
+  std::string text;
+  for (const EncodeProblem& p : problems) {
+    text += std::to_string(static_cast<int>(p.kind)) + "@" + std::to_string(p.line) + ":" +
+            std::to_string(p.column) + "=" + std::to_string(p.ch) + " ";
+  }
+  return text;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace binconv;
-  using namespace binconv::fuzz;
-  Files& files = TheFiles();
-  const std::string_view input(reinterpret_cast<const char*>(data), size);
+void CheckReadAndConvert(std::string_view input) {
   const std::string shown = "input " + Hex(input);
-  Replace(files.input, input);
-  Replace(files.captured, {});
-
+  const std::vector<std::string_view> reads = Reads(input);
   std::vector<std::u16string> pieces;
-  FUZZ_CHECK(dup2(files.captured, 2) == 2, "dup2");
-  const int status = cli::ReadText(files.input_name, [&](std::u16string_view text) {
+  const Read read = ReadAsTheTool(reads, [&](std::u16string_view text) {
     pieces.emplace_back(text);
     return cli::kExitOk;
   });
-  FUZZ_CHECK(dup2(files.real_stderr, 2) == 2, "dup2");
-  const std::string message = ReadBack(files.captured);
 
-  std::u16string read;
-  for (const std::u16string& piece : pieces) read += piece;
+  std::u16string text;
+  for (const std::u16string& piece : pieces) text += piece;
   const auto decoded = DecodeUtf8(input);
   if (decoded.ok()) {
-    FUZZ_CHECK(status == cli::kExitOk && message.empty(),
-               shown + "\nstatus " + std::to_string(status) + " message " + message);
-    FUZZ_CHECK(read == WithoutMark(decoded.value()),
-               shown + "\nread    " + Hex(read) + "\ndecoded " + Hex(decoded.value()));
+    FUZZ_CHECK(read.status == cli::kExitOk && read.message.empty(),
+               shown + "\nstatus " + std::to_string(read.status) + " message " + read.message);
+    FUZZ_CHECK(text == WithoutMark(decoded.value()),
+               shown + "\nread    " + Hex(text) + "\ndecoded " + Hex(decoded.value()));
   } else {
     const std::size_t offset = decoded.error().offset;
-    const std::string expected_message = "binconv-cli: " + files.input_name +
-                                         ": invalid UTF-8 at byte offset " +
-                                         std::to_string(offset) + "\n";
-    FUZZ_CHECK(status == cli::kExitError && message == expected_message,
-               shown + "\nstatus " + std::to_string(status) + "\nmessage  " + message +
-                   "expected " + expected_message);
+    FUZZ_CHECK(read.status == cli::kExitError && read.message == OffsetMessage(offset),
+               shown + "\nstatus " + std::to_string(read.status) + "\nmessage  " + read.message +
+                   "expected " + OffsetMessage(offset));
     const auto before = DecodeUtf8(input.substr(0, offset));
-    FUZZ_CHECK(before.ok() && read == WithoutMark(before.value()), shown + "\nread " + Hex(read));
+    FUZZ_CHECK(before.ok() && text == WithoutMark(before.value()), shown + "\nread " + Hex(text));
   }
 
   // The listing and the bytes do not depend on where the reader cut the text.
@@ -131,18 +158,95 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     converter.Finish(listing);
     encoder.Finish(bytes);
-    FUZZ_CHECK(listing == ConvertToCode(read, DefaultTables(), breaks),
+    FUZZ_CHECK(listing == ConvertToCode(text, DefaultTables(), breaks),
                shown + "\nlisting " + Hex(listing));
     Encoder whole(DefaultTables(), breaks);
     std::vector<std::uint8_t> whole_bytes;
-    whole.Feed(read, whole_bytes);
+    whole.Feed(text, whole_bytes);
     whole.Finish(whole_bytes);
-    FUZZ_CHECK(bytes == whole_bytes && encoder.problems().size() == whole.problems().size() &&
+    FUZZ_CHECK(bytes == whole_bytes && Describe(encoder.problems()) == Describe(whole.problems()) &&
                    encoder.odd_count() == whole.odd_count(),
                shown + "\nbytes " + Hex(bytes) + "\nwhole " + Hex(whole_bytes));
   }
+}
+
+// Reads as the encode command does, both ways in, and compares with encoding
+// the decoded text in one piece.
+void CheckDirectWay(std::string_view input, LineBreaks breaks) {
+  std::string lead;
+  for (std::size_t i = 0; i < kLeadLines; ++i) lead += "\r\n";
+  std::vector<std::string_view> reads = Reads(input);
+  reads.insert(reads.begin(), lead);
+  const auto shown = [&] { return "input after the long start " + Hex(input); };
+
+  Encoder encoder(DefaultTables(), breaks);
+  std::vector<std::uint8_t> bytes;
+  std::size_t taken_directly = 0;
+  const Read read = ReadAsTheTool(
+      reads,
+      [&](std::u16string_view text) {
+        encoder.Feed(text, bytes);
+        return cli::kExitOk;
+      },
+      [&](std::string_view utf8, std::size_t& taken) {
+        taken = encoder.FeedUtf8Run(utf8, bytes);
+        FUZZ_CHECK(taken <= utf8.size(), shown());
+        taken_directly += taken;
+        return cli::kExitOk;
+      });
+
+  const auto decoded = DecodeUtf8(lead + std::string(input));
+  if (!decoded.ok()) {
+    FUZZ_CHECK(
+        read.status == cli::kExitError && read.message == OffsetMessage(decoded.error().offset),
+        shown() + "\nmessage " + read.message);
+    return;
+  }
+  FUZZ_CHECK(read.status == cli::kExitOk && read.message.empty(),
+             shown() + "\nmessage " + read.message);
+  encoder.Finish(bytes);
+  Encoder whole(DefaultTables(), breaks);
+  std::vector<std::uint8_t> whole_bytes;
+  whole.Feed(decoded.value(), whole_bytes);
+  whole.Finish(whole_bytes);
+  const std::string problems = Describe(encoder.problems());
+  const std::string whole_problems = Describe(whole.problems());
+  FUZZ_CHECK(bytes == whole_bytes && problems == whole_problems &&
+                 encoder.odd_count() == whole.odd_count(),
+             shown() + "\n" + std::to_string(taken_directly) + " bytes taken directly" +
+                 "\ndirect bytes " + Hex(bytes) + "\nwhole bytes  " + Hex(whole_bytes) +
+                 "\ndirect problems " + problems + "\nwhole problems  " + whole_problems);
+}
+
+}  // namespace
+}  // namespace binconv::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  using namespace binconv::fuzz;
+  DefaultTables();
+  Files& files = TheFiles();
+  files.captured = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
+  files.real_stdin = dup(0);
+  files.real_stderr = dup(2);
+  if (files.captured < 0 || files.real_stdin < 0 || files.real_stderr < 0) std::abort();
+  // Reports must reach the terminal even while standard error is captured.
+  ReportFd() = files.real_stderr;
+  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(files.real_stderr)));
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace binconv;
+  using namespace binconv::fuzz;
+  // The socket must hold all of it before the reader starts.
+  if (size > 100000) return 0;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  CheckReadAndConvert(input);
+  CheckDirectWay(input, size != 0 && data[0] % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf);
 
   // The decoder itself, cut at arbitrary places.
+  const auto decoded = DecodeUtf8(input);
+  const std::string shown = "input " + Hex(input);
   Utf8Decoder decoder;
   std::u16string streamed;
   bool good = true;
