@@ -86,13 +86,28 @@ int RunConvert(const ParsedArgs& args) {
   Utf8Output output(sink);
   CodeConverter converter(*table, LineBreaksOf(args));
   std::u16string listing;
+  std::string listing_utf8;
 
-  int status = ReadText(InputName(args), [&](std::u16string_view text) {
-    listing.clear();
-    converter.Feed(text, listing);
-    if (auto written = output.Write(listing); !written) return ReportOutputError(written.error());
+  // Runs of characters that need no state skip the UTF-16 step.
+  auto direct = [&](std::string_view utf8, std::size_t& taken) {
+    listing_utf8.clear();
+    taken = converter.FeedUtf8Run(utf8, listing_utf8);
+    if (auto written = output.WriteUtf8(listing_utf8); !written) {
+      return ReportOutputError(written.error());
+    }
     return kExitOk;
-  });
+  };
+  int status = ReadText(
+      InputName(args),
+      [&](std::u16string_view text) {
+        listing.clear();
+        converter.Feed(text, listing);
+        if (auto written = output.Write(listing); !written) {
+          return ReportOutputError(written.error());
+        }
+        return kExitOk;
+      },
+      direct);
   if (status == kExitOk) {
     listing.clear();
     converter.Finish(listing);

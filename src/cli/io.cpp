@@ -216,6 +216,13 @@ Result<Unit, IoError> Utf8Output::Write(std::u16string_view text) {
       std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
 }
 
+Result<Unit, IoError> Utf8Output::WriteUtf8(std::string_view text) {
+  if (text.empty()) return Unit{};
+  // A high surrogate left from the last text can't pair with this one.
+  if (auto flushed = Finish(); !flushed) return flushed;
+  return sink_.Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
 Result<Unit, IoError> Utf8Output::Finish() {
   if (pending_high_ == 0) return Unit{};
   buffer_.clear();

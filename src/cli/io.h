@@ -67,6 +67,8 @@ class Utf8Output {
  public:
   explicit Utf8Output(OutputSink& sink) : sink_(sink) {}
   Result<Unit, IoError> Write(std::u16string_view text);
+  // Text that is UTF-8 already and doesn't start with a low surrogate's bytes.
+  Result<Unit, IoError> WriteUtf8(std::string_view text);
   Result<Unit, IoError> Finish();
 
  private:

@@ -1,9 +1,11 @@
 #include "conversion/convert.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "runtime/compare.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
 namespace detail {
@@ -98,6 +100,24 @@ constexpr std::array<std::array<char16_t, 2>, kPages> kLeadPieces = [] {
   return pieces;
 }();
 
+// The listing's ASCII pieces, four bytes each so that they copy in one go.
+constexpr std::array<std::array<char, 4>, kPages> kLeadText = [] {
+  std::array<std::array<char, 4>, kPages> text{};
+  for (int page = 1; page < kPages; ++page) {
+    text[page] = {static_cast<char>(LeadCodes[page][0]), static_cast<char>(LeadCodes[page][1]), ' ',
+                  0};
+  }
+  return text;
+}();
+
+constexpr std::array<std::array<char, 4>, 256> kByteText = [] {
+  std::array<std::array<char, 4>, 256> text{};
+  for (int b = 0; b < 256; ++b) {
+    text[b] = {static_cast<char>(HexDigits[b >> 4]), static_cast<char>(HexDigits[b & 15]), ' ', 0};
+  }
+  return text;
+}();
+
 char16_t* PutLineBreak(char16_t* w) {
   w[0] = kLineBreakCode[0];
   w[1] = kLineBreakCode[1];
@@ -124,6 +144,106 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
     }
     Unit(*p++, out);
   }
+}
+
+std::size_t CodeConverter::FeedUtf8Run(std::string_view utf8, std::string& listing) {
+  using Actions = detail::UnitActions;
+  if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
+  if (!actions_ || in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
+
+  constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
+  char buffer[kBlock * 7];
+  const std::uint16_t* const actions = actions_->data();
+  const bool any = line_breaks_ == LineBreaks::kAny;
+  const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  const std::size_t n = utf8.size();
+  std::size_t i = 0;
+  bool blocked = false;
+  // Eight bytes are read at a time; the last few go the decoder's way.
+  while (!blocked && n - i >= 8) {
+    char* w = buffer;
+    // Both pieces are written whole and the pointer moves by what counts.
+    auto put_code = [&w](std::uint16_t action) {
+      const int page = Actions::PageOf(action);
+      std::memcpy(w, kLeadText[page].data(), 4);
+      w += page > 0 ? 3 : 0;
+      std::memcpy(w, kByteText[Actions::ByteOf(action)].data(), 4);
+      w += 3;
+    };
+    for (std::size_t k = 0; k < kBlock && n - i >= 8; ++k) {
+      const std::uint64_t v = detail::LoadLittleEndian64(p + i);
+      // Japanese text is mostly two three-byte characters with codes in a row.
+      constexpr std::uint64_t kMask = 0xC0C0F0u;
+      constexpr std::uint64_t kPattern = 0x8080E0u;
+      if ((v & (kMask << 24 | kMask)) == (kPattern << 24 | kPattern)) {
+        const std::uint32_t c0 = detail::ThreeByteUnit(v);
+        const std::uint32_t c1 = detail::ThreeByteUnit(v >> 24);
+        const std::uint16_t a0 = actions[c0];
+        const std::uint16_t a1 = actions[c1];
+        if ((((detail::BadThreeByteBits(c0) | detail::BadThreeByteBits(c1)) & 1u) == 0) &&
+            Actions::KindOf(a0 | a1) == Actions::kCode) {
+          put_code(a0);
+          put_code(a1);
+          i += 6;
+          ++k;
+          continue;
+        }
+      }
+      const detail::ShortSequence sequence = detail::DecodeShortSequence(v);
+      if (sequence.length == 0) {
+        blocked = true;
+        break;
+      }
+      const std::uint16_t action = actions[sequence.unit];
+      switch (Actions::KindOf(action)) {
+        case Actions::kCode:
+          put_code(action);
+          break;
+        case Actions::kSpace:
+          std::memcpy(w, "50 ", 3);
+          w += 3;
+          break;
+        case Actions::kTagClose:
+          *w++ = ' ';
+          break;
+        case Actions::kLf:
+          if (!any) {
+            blocked = true;
+            break;
+          }
+          std::memcpy(w, "24\r\n", 4);
+          w += 4;
+          break;
+        case Actions::kLineBreak:
+          std::memcpy(w, "24\r\n", 4);
+          w += 4;
+          break;
+        case Actions::kCr:
+          if (p[i + 1] != '\n' && !any) {
+            blocked = true;
+            break;
+          }
+          // The CR and the LF of a pair are one line break.
+          i += p[i + 1] == '\n';
+          std::memcpy(w, "24\r\n", 4);
+          w += 4;
+          break;
+        case Actions::kNoCode:
+          // Left in the listing as it is; never a surrogate here.
+          std::memcpy(w, p + i, sequence.length);
+          w += sequence.length;
+          *w++ = ' ';
+          break;
+        case Actions::kTagOpen:
+          blocked = true;
+          break;
+      }
+      if (blocked) break;
+      i += sequence.length;
+    }
+    listing.append(buffer, static_cast<std::size_t>(w - buffer));
+  }
+  return i;
 }
 
 const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,

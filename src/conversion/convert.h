@@ -105,6 +105,15 @@ class CodeConverter {
   // Flushes what is still pending; the converter is then ready for a new text.
   void Finish(std::u16string& out);
 
+  // A quicker way in for UTF-8 input. Converts the whole characters at the
+  // start of `utf8` that need no state (any but tag openers, lone line breaks
+  // where only CR LF counts, and what is cut off or not well formed) exactly
+  // as Feed would, appends their listing to `listing` as UTF-8, and returns
+  // how many bytes they took; the caller decodes the rest and gives it to
+  // Feed. Takes nothing while a tag is open or anything is pending, or on
+  // short texts.
+  std::size_t FeedUtf8Run(std::string_view utf8, std::string& listing);
+
  private:
   // Converts the run of units that need no state from `p` on; returns where
   // it stopped.

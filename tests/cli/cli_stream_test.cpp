@@ -1,6 +1,7 @@
-// binconv-cli on texts of several reads: encode takes runs of plain characters
-// straight from the UTF-8 bytes, and must give exactly what convert followed
-// by write gives, with the same verdicts and error offsets.
+// binconv-cli on texts of several reads: convert and encode take runs of
+// plain characters straight from the UTF-8 bytes, and must give exactly the
+// listing of the core, and what convert followed by write gives, with the
+// same verdicts and error offsets.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "chartable/load.h"
+#include "conversion/convert.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
@@ -141,6 +143,17 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
       continue;
     }
     ASSERT_EQ(0, converted);
+    {
+      // The listing of the text as the core makes it, every line break counting.
+      std::u16string text = DecodeUtf8(ReadAll(input)).value();
+      if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
+      auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
+      ASSERT_TRUE(table.ok());
+      const std::string expected = EncodeUtf8(ConvertToCode(text, table.value(), LineBreaks::kAny));
+      const std::string actual = ReadAll(dir_ / "listing.txt");
+      ASSERT_EQ(expected.size(), actual.size());
+      EXPECT_TRUE(expected == actual) << "the listings differ";
+    }
     const int written =
         RunCli("write -o " + Quote(dir_ / "written.bin") + " " + Quote(dir_ / "listing.txt"),
                dir_ / "write.err");

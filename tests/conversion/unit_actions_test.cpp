@@ -397,17 +397,67 @@ TEST_P(LongTextTest, EncoderUtf8RunsMatchFeed) {
   }
 }
 
+// The same for the converter: the listing of the direct runs (UTF-8) and of
+// the rest (UTF-16) together must be the listing of the whole text.
+TEST_P(LongTextTest, ConverterUtf8RunsMatchFeed) {
+  std::size_t taken_total = 0;
+  std::size_t bytes_total = 0;
+  for (unsigned seed = 1; seed <= 2; ++seed) {
+    for (const bool clean : {true, false}) {
+      std::mt19937 rng(seed);
+      const std::string utf8 = EncodeUtf8(
+          LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, clean, line_breaks()));
+      const std::u16string text = DecodeUtf8(utf8).value();
+
+      CodeConverter converter(table_, line_breaks());
+      Utf8Decoder decoder;
+      std::u16string listing;
+      std::u16string units;
+      std::string direct;
+      const std::u16string wide(utf8.begin(), utf8.end());  // to cut bytes with Cut
+      for (const std::u16string_view piece : Cut(wide, plan(), rng)) {
+        std::string_view read = std::string_view(utf8).substr(
+            static_cast<std::size_t>(piece.data() - wide.data()), piece.size());
+        while (!read.empty()) {
+          if (decoder.missing() == 0) {
+            direct.clear();
+            const std::size_t taken = converter.FeedUtf8Run(read, direct);
+            decoder.Skip(taken);
+            read.remove_prefix(taken);
+            listing += DecodeUtf8(direct).value();
+            if (clean) taken_total += taken;
+          }
+          const std::size_t step = std::min<std::size_t>(read.size(), 32);
+          units.clear();
+          ASSERT_TRUE(decoder.Feed(read.substr(0, step), units));
+          converter.Feed(units, listing);
+          read.remove_prefix(step);
+        }
+      }
+      ASSERT_TRUE(decoder.Finish());
+      converter.Finish(listing);
+      if (clean) bytes_total += utf8.size();
+      ASSERT_TRUE(SameUnits(ConvertToCode(text, table_, line_breaks()), listing))
+          << "seed " << seed << " clean " << clean;
+    }
+  }
+  if (plan() != Plan::kTiny && std::string_view(std::get<0>(GetParam()).name) == "Default") {
+    EXPECT_GT(taken_total, bytes_total / 10);
+  }
+}
+
 struct StopCase {
   const char* name;
   std::string after;  // what follows a run of plain characters
   LineBreaks line_breaks = LineBreaks::kAny;
+  bool converter_takes = false;  // a character the listing keeps as it is
 };
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
 class FeedUtf8RunStopTest : public testing::TestWithParam<std::tuple<TableCase, StopCase>> {};
 
-// The direct path stops right before what it must leave to the decoder and
+// The direct paths stop right before what they must leave to the decoder and
 // Feed, whatever follows; the tricky table holds U+0000 and U+D83D, which
 // an overlong sequence and an encoded surrogate would otherwise give.
 TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
@@ -434,21 +484,33 @@ TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
   const std::string input = run + c.after + "\xE3\x81\x82\xE3\x81\x82\xE3\x81\x82";
   EXPECT_EQ(run.size(), encoder.FeedUtf8Run(input, bytes));
   EXPECT_TRUE(expected == bytes) << "the bytes of the run differ";
+
+  // The converter takes what has no code too, and two of the three
+  // characters after it: reading eight bytes at a time, it leaves the last
+  // three to the decoder.
+  CodeConverter converter(table, c.line_breaks);
+  std::string listing;
+  const std::size_t taken = converter.FeedUtf8Run(input, listing);
+  EXPECT_EQ(c.converter_takes ? run.size() + c.after.size() + 6 : run.size(), taken);
+  const std::u16string text = DecodeUtf8(input.substr(0, taken)).value();
+  EXPECT_TRUE(SameUnits(ConvertToCode(text, table, c.line_breaks), DecodeUtf8(listing).value()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FeedUtf8RunStopTest,
-    testing::Combine(
-        testing::ValuesIn(kTables),
-        testing::Values(StopCase{"Overlong3", "\xE0\x80\x80"},
-                        StopCase{"Overlong3High", "\xE0\x9F\xBF"},
-                        StopCase{"Surrogate", "\xED\xA0\xBD"}, StopCase{"Overlong2", "\xC1\xBF"},
-                        StopCase{"StrayContinuation", "\x80"},
-                        StopCase{"FourBytes", "\xF0\x9F\x98\x80"}, StopCase{"BadLead", "\xFF"},
-                        StopCase{"TagOpen", "<"}, StopCase{"FullWidthTagOpen", "\xEF\xBC\x9C"},
-                        StopCase{"NoCode", "\xE5\xBD\x81"},
-                        StopCase{"LoneLfExact", "\n", LineBreaks::kCrLf},
-                        StopCase{"LoneCrExact", "\rX", LineBreaks::kCrLf}, StopCase{"Tab", "\t"})),
+    testing::Combine(testing::ValuesIn(kTables),
+                     testing::Values(StopCase{"Overlong3", "\xE0\x80\x80"},
+                                     StopCase{"Overlong3High", "\xE0\x9F\xBF"},
+                                     StopCase{"Surrogate", "\xED\xA0\xBD"},
+                                     StopCase{"Overlong2", "\xC1\xBF"},
+                                     StopCase{"StrayContinuation", "\x80"},
+                                     StopCase{"FourBytes", "\xF0\x9F\x98\x80"},
+                                     StopCase{"BadLead", "\xFF"}, StopCase{"TagOpen", "<"},
+                                     StopCase{"FullWidthTagOpen", "\xEF\xBC\x9C"},
+                                     StopCase{"NoCode", "\xE5\xBD\x81", LineBreaks::kAny, true},
+                                     StopCase{"LoneLfExact", "\n", LineBreaks::kCrLf},
+                                     StopCase{"LoneCrExact", "\rX", LineBreaks::kCrLf},
+                                     StopCase{"Tab", "\t", LineBreaks::kAny, true})),
     [](const testing::TestParamInfo<std::tuple<TableCase, StopCase>>& p) {
       return std::string(std::get<0>(p.param).name) + std::get<1>(p.param).name;
     });
