@@ -159,7 +159,7 @@ if [ "$big" = 1 ]; then
   rm -f "$dir"/out.*
   bigtext="$dir/text-500MB.txt"
   echo
-  echo "500 MB text (its listing takes about 1.6 GB in $dir)"
+  echo "500 MB text (its listing takes about 1 GB in $dir)"
   "$textgen" --tables "$tables" --cp932 --seed "$seed" 500 "$bigtext"
   measure /dev/null encode "$cli" encode --tables "$tables" -o "$dir/out.bin" "$bigtext"
   echo "encode: ${wall}s"
