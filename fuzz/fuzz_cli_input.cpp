@@ -2,10 +2,10 @@
 // tool's own reader in reads of arbitrary sizes: the text is either handed on
 // whole, or the reading stops with a message that gives the byte offset of the
 // first bad sequence, after handing on exactly the text before it. The text
-// read is then converted and encoded in the pieces the reader gave, as the
-// convert command does. The same bytes, after a long start, also go the
-// encode command's direct way from UTF-8 to bytes, which must give what
-// decoding first gives.
+// read is then converted and encoded in the pieces the reader gave. The same
+// bytes, after a long start, also go one of the direct ways of the convert and
+// encode commands, straight from UTF-8 to a listing or to bytes, which must
+// give what decoding first gives.
 
 #include <sanitizer/common_interface_defs.h>
 #include <sys/mman.h>
@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -170,13 +171,80 @@ void CheckReadAndConvert(std::string_view input) {
   }
 }
 
-// Reads as the encode command does, both ways in, and compares with encoding
-// the decoded text in one piece.
-void CheckDirectWay(std::string_view input, LineBreaks breaks) {
-  std::string lead;
-  for (std::size_t i = 0; i < kLeadLines; ++i) lead += "\r\n";
+// The long start in a read of its own, then the input's reads.
+std::vector<std::string_view> ReadsAfterALongStart(std::string_view input) {
+  static const std::string lead = [] {
+    std::string breaks;
+    for (std::size_t i = 0; i < kLeadLines; ++i) breaks += "\r\n";
+    return breaks;
+  }();
   std::vector<std::string_view> reads = Reads(input);
   reads.insert(reads.begin(), lead);
+  return reads;
+}
+
+// The listing as the convert command writes it to a file.
+class MemorySink final : public cli::OutputSink {
+ public:
+  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
+    text.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return Unit{};
+  }
+  Result<Unit, IoError> Commit() override { return Unit{}; }
+  void Abort() override {}
+  std::string text;
+};
+
+// Reads as the convert command does, both ways in, and compares with the
+// listing of the decoded text in one piece.
+void CheckDirectListing(std::string_view input, LineBreaks breaks) {
+  const std::vector<std::string_view> reads = ReadsAfterALongStart(input);
+  const auto shown = [&] { return "input after the long start " + Hex(input); };
+  CodeConverter converter(DefaultTables(), breaks);
+  MemorySink sink;
+  cli::Utf8Output output(sink);
+  std::u16string listing;
+  std::string listing_utf8;
+  const Read read = ReadAsTheTool(
+      reads,
+      [&](std::u16string_view text) {
+        listing.clear();
+        converter.Feed(text, listing);
+        FUZZ_CHECK(output.Write(listing).ok(), shown());
+        return cli::kExitOk;
+      },
+      [&](std::string_view utf8, std::size_t& taken) {
+        listing_utf8.clear();
+        taken = converter.FeedUtf8Run(utf8, listing_utf8);
+        FUZZ_CHECK(taken <= utf8.size(), shown());
+        FUZZ_CHECK(output.WriteUtf8(listing_utf8).ok(), shown());
+        return cli::kExitOk;
+      });
+
+  std::string file;
+  for (const std::string_view piece : reads) file += piece;
+  const auto decoded = DecodeUtf8(file);
+  if (!decoded.ok()) {
+    FUZZ_CHECK(
+        read.status == cli::kExitError && read.message == OffsetMessage(decoded.error().offset),
+        shown() + "\nmessage " + read.message);
+    return;
+  }
+  FUZZ_CHECK(read.status == cli::kExitOk && read.message.empty(),
+             shown() + "\nmessage " + read.message);
+  listing.clear();
+  converter.Finish(listing);
+  FUZZ_CHECK(output.Write(listing).ok() && output.Finish().ok(), shown());
+  const std::string expected = EncodeUtf8(ConvertToCode(decoded.value(), DefaultTables(), breaks));
+  FUZZ_CHECK(sink.text == expected,
+             shown() + "\nwritten  " + Hex(std::string_view(sink.text).substr(4 * kLeadLines)) +
+                 "\nexpected " + Hex(std::string_view(expected).substr(4 * kLeadLines)));
+}
+
+// Reads as the encode command does, both ways in, and compares with encoding
+// the decoded text in one piece.
+void CheckDirectBytes(std::string_view input, LineBreaks breaks) {
+  const std::vector<std::string_view> reads = ReadsAfterALongStart(input);
   const auto shown = [&] { return "input after the long start " + Hex(input); };
 
   Encoder encoder(DefaultTables(), breaks);
@@ -195,7 +263,9 @@ void CheckDirectWay(std::string_view input, LineBreaks breaks) {
         return cli::kExitOk;
       });
 
-  const auto decoded = DecodeUtf8(lead + std::string(input));
+  std::string file;
+  for (const std::string_view piece : reads) file += piece;
+  const auto decoded = DecodeUtf8(file);
   if (!decoded.ok()) {
     FUZZ_CHECK(
         read.status == cli::kExitError && read.message == OffsetMessage(decoded.error().offset),
@@ -242,7 +312,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 100000) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   CheckReadAndConvert(input);
-  CheckDirectWay(input, size != 0 && data[0] % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf);
+  // One of the two direct ways, in one of the two line-break modes.
+  const LineBreaks breaks = size != 0 && data[0] % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
+  if (size != 0 && data[0] % 4 >= 2) {
+    CheckDirectListing(input, breaks);
+  } else {
+    CheckDirectBytes(input, breaks);
+  }
 
   // The decoder itself, cut at arbitrary places.
   const auto decoded = DecodeUtf8(input);
