@@ -62,7 +62,7 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // About 400 KB: several reads, with characters split across their borders.
-std::string MakeText(const Text& spec, unsigned seed, std::size_t* bad_offset) {
+std::string MakeText(const Text& shape, unsigned seed, std::size_t* bad_offset) {
   auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
   EXPECT_TRUE(table.ok());
   std::u16string chars;
@@ -79,21 +79,21 @@ std::string MakeText(const Text& spec, unsigned seed, std::size_t* bad_offset) {
   std::uniform_int_distribution<std::size_t> pick(0, chars.size() - 1);
   std::uniform_int_distribution<int> line_length(10, 60);
   std::uniform_int_distribution<int> percent(0, 99);
-  std::u16string text = spec.bom ? u"\uFEFF" : u"";
+  std::u16string text = shape.bom ? u"\uFEFF" : u"";
   while (text.size() < 140000) {
     for (int n = line_length(rng); n > 0; --n) {
-      if (spec.tags && percent(rng) < 3) {
+      if (shape.tags && percent(rng) < 3) {
         text += percent(rng) < 50 ? u"<0C01>" : u"\u3000 >";
       } else {
         text += chars[pick(rng)];
       }
     }
-    text += spec.crlf ? u"\r\n" : u"\n";
+    text += shape.crlf ? u"\r\n" : u"\n";
   }
-  if (spec.no_code) text.insert(text.size() - 100, u"\u5F41");
+  if (shape.no_code) text.insert(text.size() - 100, u"\u5F41");
   std::string bytes = EncodeUtf8(text);
-  if (spec.bad_utf8 != 0) {
-    std::size_t at = spec.bad_utf8;
+  if (shape.bad_utf8 != 0) {
+    std::size_t at = shape.bad_utf8;
     while ((static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80) ++at;
     bytes.insert(at, "\x80");
     *bad_offset = at;
@@ -117,11 +117,11 @@ class CliStreamTest : public testing::TestWithParam<Case> {
 };
 
 TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
-  const Text& spec = GetParam().text;
+  const Text& shape = GetParam().text;
   for (unsigned seed = 1; seed <= 2; ++seed) {
     std::size_t bad_offset = 0;
     const fs::path input = dir_ / "input.txt";
-    WriteAll(input, MakeText(spec, seed, &bad_offset));
+    WriteAll(input, MakeText(shape, seed, &bad_offset));
     const std::string tables = "--tables " + Quote(BINCONV_SOURCE_DIR "/tables") + " ";
 
     const int encoded =
@@ -133,7 +133,7 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
     const std::string encode_err = ReadAll(dir_ / "encode.err");
     SCOPED_TRACE("seed " + std::to_string(seed) + ", encode said: " + encode_err.substr(0, 300));
 
-    if (spec.bad_utf8 != 0) {
+    if (shape.bad_utf8 != 0) {
       EXPECT_EQ(2, encoded);
       EXPECT_EQ(2, converted);
       const std::string expected = "invalid UTF-8 at byte offset " + std::to_string(bad_offset);
@@ -157,7 +157,7 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
     const int written =
         RunCli("write -o " + Quote(dir_ / "written.bin") + " " + Quote(dir_ / "listing.txt"),
                dir_ / "write.err");
-    if (spec.no_code) {
+    if (shape.no_code) {
       EXPECT_EQ(1, encoded);
       EXPECT_EQ(1, written);
       EXPECT_NE(std::string::npos, encode_err.find("U+5F41"));
