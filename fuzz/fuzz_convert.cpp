@@ -106,8 +106,8 @@ std::u16string ReferenceListing(std::u16string_view text, LineBreaks breaks) {
       out += HexDigits[code->row];
       out += HexDigits[code->column];
       out += u' ';
-    } else if (detail::IsHighSurrogate(ch) && i + 1 < marked.size() &&
-               detail::IsLowSurrogate(marked[i + 1]) && !table.Find(marked[i + 1])) {
+    } else if (IsHighSurrogate(ch) && i + 1 < marked.size() &&
+               IsLowSurrogate(marked[i + 1]) && !table.Find(marked[i + 1])) {
       // A pair without a code stays one character, with one space.
       out += ch;
       out += marked[++i];

@@ -211,8 +211,8 @@ std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table
     } else if (const std::optional<CellCode> hit = lookup(ch)) {
       if (hit->page >= 1) (out += lead[hit->page]) += u" ";
       ((out += hex[hit->row]) += hex[hit->column]) += u" ";
-    } else if (join_pairs && detail::IsHighSurrogate(s[k]) && k + 1 < s.size() &&
-               detail::IsLowSurrogate(s[k + 1]) &&
+    } else if (join_pairs && IsHighSurrogate(s[k]) && k + 1 < s.size() &&
+               IsLowSurrogate(s[k + 1]) &&
                !lookup(std::u16string_view(s).substr(k + 1, 1))) {
       ((out += ch) += s[++k]) += u" ";
     } else {
