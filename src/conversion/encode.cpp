@@ -151,7 +151,6 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
 
 const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
                              std::vector<std::uint8_t>& out) {
-  using Actions = detail::UnitActions;
   // Bytes are gathered here so that the vector is grown once per block.
   constexpr std::size_t kBlock = 1024;
   std::uint8_t buffer[kBlock * 2];
