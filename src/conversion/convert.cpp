@@ -151,7 +151,8 @@ bool CodeConverter::FinishUtf8(std::string& listing) {
 
 std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
-  if (!actions_ || in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
+  if (!actions_) return Utf8TextInput::kRunClosed;
+  if (in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
 
   constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
   char buffer[kBlock * 7];

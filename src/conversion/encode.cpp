@@ -32,9 +32,8 @@ void Encoder::StartText() {
   }
 }
 
-// The fast paths know nothing of counting.
 bool Encoder::FastPathOpen() const {
-  return actions_ && counts_ == nullptr && !in_tag_ && !pending_cr_ && pending_high_ == 0 &&
+  return actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0 &&
          pending_nibble_ < 0;
 }
 
@@ -72,6 +71,7 @@ bool Encoder::FinishUtf8(std::vector<std::uint8_t>& out) {
 
 std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& out) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
+  if (!actions_ || counts_ != nullptr) return Utf8TextInput::kRunClosed;
   if (!FastPathOpen()) return 0;
   if (code_bytes_.empty()) {
     // The bytes of each code and their count, so that writing them takes no
@@ -151,6 +151,14 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
 
 const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
                              std::vector<std::uint8_t>& out) {
+  return counts_ != nullptr ? Run<true>(p, end, out, counts_) : Run<false>(p, end, out, nullptr);
+}
+
+// Counting is settled at compile time so that the plain encoder pays nothing
+// for it.
+template <bool kCounting>
+const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
+                             std::vector<std::uint8_t>& out, EncodeCounts* counts) {
   // Bytes are gathered here so that the vector is grown once per block.
   constexpr std::size_t kBlock = 1024;
   std::uint8_t buffer[kBlock * 2];
@@ -170,6 +178,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
         *w = kLeadBytes[page];
         w += page > 0;
         *w++ = Actions::ByteOf(action);
+        if constexpr (kCounting) ++counts->by_page[page];
         ++column;
         ++p;
         continue;
@@ -177,6 +186,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
       switch (Actions::KindOf(action)) {
         case Actions::kSpace:
           *w++ = kSpaceByte;
+          if constexpr (kCounting) ++counts->spaces;
           ++column;
           ++p;
           continue;
@@ -186,6 +196,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
           continue;
         case Actions::kLineBreak:
           *w++ = kLineBreakByte;
+          if constexpr (kCounting) ++counts->line_breaks;
           ++column;
           ++p;
           continue;
@@ -194,12 +205,14 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
           if (end - p < 2 || (p[1] != u'\n' && !any)) break;
           p += p[1] == u'\n' ? 2 : 1;
           *w++ = kLineBreakByte;
+          if constexpr (kCounting) ++counts->line_breaks;
           ++line;
           column = 0;
           continue;
         case Actions::kLf:
           if (!any) break;
           *w++ = kLineBreakByte;
+          if constexpr (kCounting) ++counts->line_breaks;
           ++line;
           column = 0;
           ++p;

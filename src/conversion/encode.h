@@ -77,6 +77,9 @@ class Encoder {
   // Encodes the run of units that need no state from `p` on; returns where it
   // stopped.
   const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out);
+  template <bool kCounting>
+  const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out,
+                      EncodeCounts* counts);
   // The same straight from UTF-8 bytes: encodes the whole characters at the
   // start of `utf8` that need no state and returns how many bytes they took.
   std::size_t RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& out);

@@ -143,23 +143,31 @@ inline std::size_t WalkUtf8(const std::uint8_t* p, std::size_t i, std::size_t n,
 // Text read from UTF-8 bytes in pieces of any size, for a streaming
 // converter: a byte order mark at the very start is dropped, and between
 // characters the converter may take a run of bytes straight (`run(bytes)`
-// returns how many it took) before the rest is decoded and handed to
+// returns how many it took, or kRunClosed) before the rest is decoded and handed to
 // `feed(units)`. The error offset counts from the first byte of the text.
 class Utf8TextInput {
  public:
+  // What `run` returns when it can take nothing for a while (the text is
+  // short yet, or it is turned off): the whole piece is then decoded.
+  static constexpr std::size_t kRunClosed = static_cast<std::size_t>(-1);
+
   template <class Run, class Feed>
   bool Take(std::string_view bytes, Run&& run, Feed&& feed) {
     failed_ = false;
     while (!bytes.empty()) {
+      bool closed = at_start_;
       if (!at_start_ && decoder_.missing() == 0) {
         const std::size_t taken = run(bytes);
-        decoder_.Skip(taken);
-        bytes.remove_prefix(taken);
-        if (bytes.empty()) break;
+        closed = taken == kRunClosed;
+        if (!closed) {
+          decoder_.Skip(taken);
+          bytes.remove_prefix(taken);
+          if (bytes.empty()) break;
+        }
       }
       // Once the direct way has stopped, a short stretch is decoded before
       // it is offered the rest again.
-      const std::size_t step = at_start_ ? bytes.size() : std::min(bytes.size(), kDecodeStep);
+      const std::size_t step = closed ? bytes.size() : std::min(bytes.size(), kDecodeStep);
       units_.clear();
       const bool good = decoder_.Feed(bytes.substr(0, step), units_);
       bytes.remove_prefix(step);
