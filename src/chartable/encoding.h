@@ -51,6 +51,17 @@ Special ClassifySpecial(char16_t ch);
 // Every unit whose class is not kNone, in code order; found once per process.
 std::span<const std::pair<char16_t, Special>> SpecialUnits();
 
+// Moves the tag flag on for a character of class `special`: "<" opens a tag
+// and ">" closes one. True for the opener, which leaves nothing behind.
+inline bool StepTagFlag(Special special, bool& in_tag) {
+  if (special == Special::kTagOpen) {
+    in_tag = true;
+    return true;
+  }
+  if (special == Special::kTagClose) in_tag = false;
+  return false;
+}
+
 // Conversion never looks such a character up: it is special, or a CR or LF,
 // either of which may be (part of) a line break.
 inline bool IsIntercepted(char16_t ch) {

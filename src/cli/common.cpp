@@ -2,6 +2,7 @@
 
 #include "chartable/load.h"
 #include "cli/io.h"
+#include "runtime/file.h"
 #include "conversion/write.h"
 #include "runtime/utf8.h"
 
@@ -56,6 +57,33 @@ void PrintOddCount(const std::string& input_name) {
 int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
   PrintError(input_name + ": invalid UTF-8 at byte offset " + std::to_string(offset));
   return kExitError;
+}
+
+int StreamToOutput(const ParsedArgs& args,
+                   const std::function<int(std::string_view, std::string&)>& step,
+                   const std::function<int(std::string&)>& finish) {
+  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
+  if (!opened) return ReportOutputError(opened.error());
+  OutputSink& sink = *opened.value();
+  std::string out;
+  auto write = [&](int status) -> int {
+    auto written = sink.Write(Bytes(out));
+    out.clear();
+    return written ? status : ReportOutputError(written.error());
+  };
+  int status = ReadBytes(InputName(args), [&](std::string_view chunk) {
+    const int stepped = step(chunk, out);
+    return write(stepped);
+  });
+  if (status == kExitOk) {
+    const int finished = finish(out);
+    status = write(finished);
+  }
+  if (status == kExitOk) {
+    if (auto committed = sink.Commit(); !committed) status = ReportOutputError(committed.error());
+  }
+  if (status != kExitOk) sink.Abort();
+  return status;
 }
 
 std::string PageName(int page) {

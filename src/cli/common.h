@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -53,6 +54,15 @@ void PrintProblem(const std::string& input_name, const EncodeProblem& problem);
 void PrintOddCount(const std::string& input_name);
 // "FILE: invalid UTF-8 at byte offset N"; returns kExitError.
 int ReportInvalidUtf8(const std::string& input_name, std::size_t offset);
+
+// Streams the input through `step` into the output named by -o (standard
+// output by default): `step(chunk, out)` appends what a chunk gives and
+// `finish(out)` what is left at the end; what they appended is written even
+// when they return a nonzero status, which then stops the run. The output is
+// made final only when everything went well.
+int StreamToOutput(const ParsedArgs& args,
+                   const std::function<int(std::string_view, std::string&)>& step,
+                   const std::function<int(std::string&)>& finish);
 
 // "page 2 (21)"; page 0 has no lead byte.
 std::string PageName(int page);

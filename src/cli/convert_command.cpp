@@ -23,36 +23,16 @@ constexpr std::string_view kConvertDetails =
 int RunConvert(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args);
   if (!table) return kExitError;
-  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
-  if (!opened) return ReportOutputError(opened.error());
-  OutputSink& sink = *opened.value();
   CodeConverter converter(*table, LineBreaksOf(args));
-  const std::string input_name = InputName(args);
-  std::string listing;
-
-  auto write = [&]() -> int {
-    auto written = sink.Write(Bytes(listing));
-    listing.clear();
-    return written ? kExitOk : ReportOutputError(written.error());
-  };
-  int status = ReadBytes(input_name, [&](std::string_view bytes) {
-    const bool good = converter.FeedUtf8(bytes, listing);
-    // The listing of the text before a bad sequence is written all the same.
-    if (int written = write(); written != kExitOk) return written;
-    return good ? kExitOk : ReportInvalidUtf8(ShownName(input_name), converter.utf8_error().offset);
-  });
-  if (status == kExitOk) {
-    const bool good = converter.FinishUtf8(listing);
-    status = write();
-    if (status == kExitOk && !good) {
-      status = ReportInvalidUtf8(ShownName(input_name), converter.utf8_error().offset);
-    }
-    if (status == kExitOk) {
-      if (auto done = sink.Commit(); !done) status = ReportOutputError(done.error());
-    }
-  }
-  if (status != kExitOk) sink.Abort();
-  return status;
+  const std::string input_name = ShownName(InputName(args));
+  // The listing of the text before a bad sequence is written all the same.
+  auto invalid = [&] { return ReportInvalidUtf8(input_name, converter.utf8_error().offset); };
+  return StreamToOutput(
+      args,
+      [&](std::string_view bytes, std::string& listing) {
+        return converter.FeedUtf8(bytes, listing) ? kExitOk : invalid();
+      },
+      [&](std::string& listing) { return converter.FinishUtf8(listing) ? kExitOk : invalid(); });
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "cli/common.h"
 #include "cli/io.h"
 #include "conversion/decode.h"
+#include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
@@ -26,31 +27,25 @@ constexpr std::string_view kDecodeDetails =
 int RunDecode(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args);
   if (!table) return kExitError;
-  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
-  if (!opened) return ReportOutputError(opened.error());
-  OutputSink& sink = *opened.value();
-  Utf8Output output(sink);
   DecodeOptions options;
   if (args.Has("crlf")) options.line_break = u"\r\n";
+  // Made for a UTF-8 file, the text holds no lone surrogate.
   Decoder decoder(*table, options);
   std::u16string text;
-
-  int status = ReadBytes(InputName(args), [&](std::string_view bytes) {
-    text.clear();
-    decoder.Feed(Bytes(bytes), text);
-    auto written = output.Write(text);
-    return written ? kExitOk : ReportOutputError(written.error());
-  });
-  if (status == kExitOk) {
-    text.clear();
-    decoder.Finish(text);
-    auto done = output.Write(text);
-    if (done) done = output.Finish();
-    if (done) done = sink.Commit();
-    if (!done) status = ReportOutputError(done.error());
-  }
-  if (status != kExitOk) sink.Abort();
-  return status;
+  return StreamToOutput(
+      args,
+      [&](std::string_view bytes, std::string& out) {
+        text.clear();
+        decoder.Feed(Bytes(bytes), text);
+        AppendUtf8(text, out);
+        return kExitOk;
+      },
+      [&](std::string& out) {
+        text.clear();
+        decoder.Finish(text);
+        AppendUtf8(text, out);
+        return kExitOk;
+      });
 }
 
 }  // namespace

@@ -154,41 +154,6 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
   return std::unique_ptr<OutputSink>(std::move(sink));
 }
 
-Result<Unit, IoError> Utf8Output::Write(std::u16string_view text) {
-  if (text.empty()) return Unit{};
-  buffer_.clear();
-  std::u16string joined;
-  if (pending_high_ != 0) {
-    joined.assign(1, pending_high_);
-    joined += text;
-    text = joined;
-    pending_high_ = 0;
-  }
-  if (IsHighSurrogate(text.back())) {
-    pending_high_ = text.back();
-    text.remove_suffix(1);
-  }
-  AppendUtf8(text, buffer_);
-  return sink_.Write(
-      std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
-}
-
-Result<Unit, IoError> Utf8Output::WriteUtf8(std::string_view text) {
-  if (text.empty()) return Unit{};
-  // A high surrogate left from the last text can't pair with this one.
-  if (auto flushed = Finish(); !flushed) return flushed;
-  return sink_.Write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-}
-
-Result<Unit, IoError> Utf8Output::Finish() {
-  if (pending_high_ == 0) return Unit{};
-  buffer_.clear();
-  AppendUtf8(std::u16string_view(&pending_high_, 1), buffer_);
-  pending_high_ = 0;
-  return sink_.Write(
-      std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
-}
-
 int ReportOutputError(const IoError& error) {
   if (error.system_error != EPIPE) PrintError(DescribeIoError(error));
   return kExitError;

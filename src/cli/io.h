@@ -57,22 +57,6 @@ class OutputSink {
 // through AtomicFileWriter.
 Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path);
 
-// Turns UTF-16 chunks into UTF-8; a surrogate pair split between two chunks
-// is kept whole.
-class Utf8Output {
- public:
-  explicit Utf8Output(OutputSink& sink) : sink_(sink) {}
-  Result<Unit, IoError> Write(std::u16string_view text);
-  // Text that is UTF-8 already and doesn't start with a low surrogate's bytes.
-  Result<Unit, IoError> WriteUtf8(std::string_view text);
-  Result<Unit, IoError> Finish();
-
- private:
-  OutputSink& sink_;
-  char16_t pending_high_ = 0;
-  std::string buffer_;
-};
-
 // Reports an output error and returns kExitError. A reader that has gone
 // away (a closed pipe) ends the program quietly.
 int ReportOutputError(const IoError& error);

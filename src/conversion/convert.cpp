@@ -317,11 +317,7 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
     out += u' ';
   }
   const Special special = detail::ClassifySpecial(ch);
-  if (special == Special::kTagOpen) {
-    in_tag_ = true;
-    return;
-  }
-  if (special == Special::kTagClose) in_tag_ = false;
+  if (detail::StepTagFlag(special, in_tag_)) return;
   if (in_tag_) {
     out += ch;
     return;

@@ -283,11 +283,7 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
     Report(high_kind_, high_place_, high);
   }
   const Special special = detail::ClassifySpecial(ch);
-  if (special == Special::kTagOpen) {
-    in_tag_ = true;
-    return;
-  }
-  if (special == Special::kTagClose) in_tag_ = false;
+  if (detail::StepTagFlag(special, in_tag_)) return;
   if (in_tag_) {
     if (const int value = detail::HexValue(ch); value >= 0) {
       if (counts_) ++counts_->tag_digits;

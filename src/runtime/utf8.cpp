@@ -122,7 +122,7 @@ bool Utf8Decoder::Step(std::uint8_t b, std::size_t offset, char16_t*& w) {
   partial_ = (partial_ << 6) | (b & 0x3Fu);
   if (++seen_ < needed_) return true;
   needed_ = 0;
-  if (partial_ < min_ || partial_ > 0x10FFFF || (partial_ >= 0xD800 && partial_ <= 0xDFFF)) {
+  if (partial_ < min_ || partial_ > 0x10FFFF || IsSurrogate(partial_)) {
     return Fail();
   }
   PutCodePoint(partial_, w);
