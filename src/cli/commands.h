@@ -25,6 +25,9 @@ extern const Command kWriteCommand;
 extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
 extern const Command kCheckTablesCommand;
+extern const Command kInsertCommand;
+extern const Command kExportTblCommand;
+extern const Command kImportTblCommand;
 
 // Every command, in the order --help lists them.
 std::span<const Command> Commands();

@@ -2,7 +2,10 @@
 
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/into.h"
 #include "cli/io.h"
+#include "conversion/placement.h"
+#include "runtime/file.h"
 #include "conversion/decode.h"
 #include "runtime/utf8.h"
 
@@ -12,6 +15,8 @@ namespace {
 constexpr std::array kDecodeOptions{
     kTablesOption, OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
     OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
+    OptionSpec{"at", 0, "OFFSET", "decode from byte OFFSET on (decimal or 0x hex; default 0)"},
+    OptionSpec{"length", 0, "N", "decode N bytes only (default: to the end)"},
     kHelpOption};
 
 constexpr std::string_view kDecodeDetails =
@@ -22,7 +27,33 @@ constexpr std::string_view kDecodeDetails =
     "duplicate or unusable cell, or a lead byte at the end) is written as a tag\n"
     "with its bytes in hex, e.g. <2117>, so encoding the text gives the same\n"
     "bytes again. Use --crlf if the text will be encoded with --exact.\n"
-    "BINARY omitted or \"-\" reads standard input.\n";
+    "BINARY omitted or \"-\" reads standard input. --at and --length decode one\n"
+    "range, such as a room filled by insert; a range past the end is refused.\n";
+
+struct Range {
+  std::uint64_t at = 0;
+  std::optional<std::uint64_t> length;
+};
+
+std::optional<Range> ParseRange(const ParsedArgs& args) {
+  Range range;
+  for (const char* name : {"at", "length"}) {
+    const std::optional<std::string> value = args.Value(name);
+    if (!value) continue;
+    const std::optional<std::uint64_t> number = ParseNumber(*value);
+    if (!number) {
+      PrintError(std::string("--") + name + " '" + *value +
+                 "' is not a decimal or 0x hex number (see binconv-cli --help)");
+      return std::nullopt;
+    }
+    if (name[0] == 'a') {
+      range.at = *number;
+    } else {
+      range.length = number;
+    }
+  }
+  return range;
+}
 
 int RunDecode(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args);
@@ -31,16 +62,41 @@ int RunDecode(const ParsedArgs& args) {
   if (args.Has("crlf")) options.line_break = u"\r\n";
   // Made for a UTF-8 file, the text holds no lone surrogate.
   Decoder decoder(*table, options);
+  const std::optional<Range> range = ParseRange(args);
+  if (!range) return kExitError;
+  const std::string input_name = InputName(args);
+  const Placement place{range->at, range->length, std::nullopt};
+  auto past_end = [&](std::uint64_t size) {
+    const auto error = CheckPlacement(place, 0, size);
+    if (!error) return false;
+    PrintError(DescribePastEnd(ShownName(input_name), place.offset, error->end, error->limit));
+    return true;
+  };
+  // A file's size is known before any text is written; standard input's only
+  // at its end.
+  if (input_name != kStdioName) {
+    if (auto size = RegularFileSize(input_name); size && past_end(size.value())) return kExitError;
+  }
+  std::uint64_t position = 0;  // of the chunk's first byte in the input
   std::u16string text;
   return StreamToOutput(
       args,
       [&](std::string_view bytes, std::string& out) {
+        const std::uint64_t start = position;
+        position += bytes.size();
+        const std::uint64_t end = range->length && *range->length <= UINT64_MAX - range->at
+                                      ? range->at + *range->length
+                                      : UINT64_MAX;
+        if (position <= range->at || start >= end) return kExitOk;
+        const std::uint64_t from = range->at > start ? range->at - start : 0;
+        const std::uint64_t to = std::min<std::uint64_t>(bytes.size(), end - start);
         text.clear();
-        decoder.Feed(Bytes(bytes), text);
+        decoder.Feed(Bytes(bytes.substr(from, to - from)), text);
         AppendUtf8(text, out);
         return kExitOk;
       },
       [&](std::string& out) {
+        if ((range->at != 0 || range->length) && past_end(position)) return kExitError;
         text.clear();
         decoder.Finish(text);
         AppendUtf8(text, out);
@@ -51,7 +107,8 @@ int RunDecode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kDecodeCommand{"decode",
-                                    "[--tables DIR] [--crlf] [-o FILE] [BINARY]",
+                                    "[--tables DIR] [--crlf] [--at OFFSET] [--length N] [-o FILE] "
+                                    "[BINARY]",
                                     "turn bytes back into text",
                                     kDecodeDetails,
                                     kDecodeOptions,

@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/into.h"
 #include "cli/io.h"
 #include "conversion/report.h"
 #include "runtime/file.h"
@@ -19,6 +20,10 @@ constexpr std::array kEncodeOptions{
                "print what was converted, by page, and each character without a code"},
     OptionSpec{"keep-going", 0, "",
                "write the file anyway, leaving out each character without a code"},
+    kIntoOption,
+    kAtOption,
+    kRoomOption,
+    kFillOption,
     kHelpOption};
 
 constexpr std::string_view kEncodeDetails =
@@ -28,7 +33,13 @@ constexpr std::string_view kEncodeDetails =
     "the reading stops, unless --report or --keep-going is given); then nothing\n"
     "is written, unless --keep-going leaves them out. --report prints to\n"
     "standard error how many characters got a code on each page and each\n"
-    "character without one. INPUT omitted or \"-\" reads standard input.\n";
+    "character without one. INPUT omitted or \"-\" reads standard input.\n"
+    "\n"
+    "With --into GAME --at OFFSET the bytes replace GAME's bytes from OFFSET on;\n"
+    "GAME keeps its length and every other byte. With --room N a text of more\n"
+    "than N bytes is refused, naming by line and column the first character\n"
+    "that does not fit, and --fill XX fills the rest of the room. GAME is\n"
+    "replaced atomically, or not at all.\n";
 
 // Past this many problems a text is plainly not for these tables: listing
 // every problem of a large file would cost memory and bury the first ones.
@@ -73,10 +84,19 @@ void PrintCoverage(const CoverageReport& report) {
 int RunEncode(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args);
   if (!table) return kExitError;
-  std::optional<std::filesystem::path> path = OutputPath(args);
+  int into_status = kExitOk;
+  const std::optional<IntoTarget> into = ParseInto(args, into_status);
+  if (into_status != kExitOk) return into_status;
+  // Into a game file the bytes are gathered, with the text, to be checked
+  // against the room as a whole.
+  std::vector<std::uint8_t> gathered;
+  std::string text;
+  std::optional<std::filesystem::path> path = into ? into->game : OutputPath(args);
   if (!path) return kExitError;
   AtomicFileWriter writer;
-  if (auto opened = writer.Open(*path); !opened) return ReportOutputError(opened.error());
+  if (!into) {
+    if (auto opened = writer.Open(*path); !opened) return ReportOutputError(opened.error());
+  }
 
   const bool report = args.Has("report");
   const bool keep_going = args.Has("keep-going");
@@ -112,11 +132,17 @@ int RunEncode(const ParsedArgs& args) {
   auto write = [&]() -> int {
     if (problems != 0 && !keep_going) bytes.clear();
     written_bytes += bytes.size();
+    if (into) {
+      gathered.insert(gathered.end(), bytes.begin(), bytes.end());
+      bytes.clear();
+      return kExitOk;
+    }
     auto written = writer.Write(Bytes(bytes));
     bytes.clear();
     return written ? kExitOk : ReportOutputError(written.error());
   };
   int status = ReadBytes(input_name, [&](std::string_view chunk) {
+    if (into) text.append(chunk);
     const bool good = encoder.FeedUtf8(chunk, bytes);
     if (!good) return ReportInvalidUtf8(ShownName(input_name), encoder.utf8_error().offset);
     if (int taken = take_problems(); taken != kExitOk) return taken;
@@ -135,7 +161,18 @@ int RunEncode(const ParsedArgs& args) {
     } else if (!writable) {
       if (!limited) PrintLine("nothing written to " + path->string());
       status = kExitRejected;
-    } else if (status = write(); status == kExitOk) {
+    } else if (status = write(); status == kExitOk && into) {
+      status = PatchInto(*into, std::move(gathered), input_name, "character", [&] {
+        auto units = DecodeUtf8Text(text);
+        return FirstCharPastRoom(units.value(), *table, LineBreaksOf(args),
+                                 into->place.room.value_or(0), keep_going);
+      });
+      if (status == kExitOk && problems != 0) {
+        PrintLine("wrote " + std::to_string(written_bytes) + " bytes into " + path->string() +
+                  " WITHOUT the " + std::to_string(problems) +
+                  (problems == 1 ? " character" : " characters") + " listed above");
+      }
+    } else if (status == kExitOk) {
       if (auto committed = writer.Commit(); !committed) {
         status = ReportOutputError(committed.error());
       } else if (problems != 0 || report) {
@@ -156,7 +193,9 @@ int RunEncode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kEncodeCommand{
-    "encode",       "[--tables DIR] [--exact] [--report] [--keep-going] [-o NAME] [INPUT]",
+    "encode",
+    "[--tables DIR] [--exact] [--report] [--keep-going] "
+    "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]",
     "convert text and write its bytes in one step",
     kEncodeDetails, kEncodeOptions,
     1,              &RunEncode};

@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/into.h"
 #include "cli/io.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
@@ -9,15 +10,49 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kWriteOptions{kOutputNameOption, kHelpOption};
+constexpr std::array kWriteOptions{kOutputNameOption, kIntoOption, kAtOption,
+                                   kRoomOption,       kFillOption, kHelpOption};
 
 constexpr std::string_view kWriteDetails =
     "Turns a code listing (UTF-8) into bytes: spaces and line breaks are dropped\n"
     "and each pair of hex digits becomes one byte. An odd number of digits or any\n"
     "other character rejects the whole listing; the output file is then left as\n"
-    "it was. LISTING omitted or \"-\" reads standard input.\n";
+    "it was. LISTING omitted or \"-\" reads standard input.\n"
+    "\n"
+    "With --into GAME --at OFFSET the bytes replace GAME's bytes from OFFSET on;\n"
+    "GAME keeps its length and every other byte. With --room N a listing of\n"
+    "more than N bytes is refused, naming the first pair that does not fit, and\n"
+    "--fill XX fills the rest of the room. GAME is replaced atomically, or not\n"
+    "at all.\n";
+
+// The whole listing is held, to find the pair that overflows the room.
+int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
+  const std::string listing_name = InputName(args);
+  std::string utf8;
+  int status = ReadBytes(listing_name, [&](std::string_view chunk) {
+    utf8.append(chunk);
+    return kExitOk;
+  });
+  if (status != kExitOk) return status;
+  auto listing = DecodeUtf8Text(utf8);
+  if (!listing) return ReportInvalidUtf8(ShownName(listing_name), listing.error().offset);
+  auto bytes = ParseListing(listing.value());
+  if (!bytes) {
+    PrintListingError(listing_name, bytes.error());
+    return kExitRejected;
+  }
+  const std::optional<std::uint64_t> room = target.place.room;
+  return PatchInto(target, std::move(bytes).value(), listing_name, "pair", [&] {
+    return FirstPairPastRoom(listing.value(), room.value_or(0));
+  });
+}
 
 int RunWrite(const ParsedArgs& args) {
+  int into_status = kExitOk;
+  if (std::optional<IntoTarget> target = ParseInto(args, into_status)) {
+    return RunWriteInto(args, *target);
+  }
+  if (into_status != kExitOk) return into_status;
   std::optional<std::filesystem::path> path = OutputPath(args);
   if (!path) return kExitError;
   AtomicFileWriter writer;
@@ -56,7 +91,9 @@ int RunWrite(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kWriteCommand{"write",         "[-o NAME] [LISTING]",
+extern const Command kWriteCommand{"write",
+                                   "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] "
+                                   "[LISTING]",
                                    "write the bytes of a code listing to a file",
                                    kWriteDetails,   kWriteOptions,
                                    1,               &RunWrite};

@@ -1,5 +1,6 @@
 #include "runtime/cp932.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -47,6 +48,49 @@ std::u16string DecodeCp932(std::string_view bytes) {
   }
   out.resize(written);
   return out;
+}
+
+namespace {
+
+constexpr std::uint16_t kNoBytes = 0xFFFF;  // no sequence (0xFFFF is no trail byte)
+
+// Character -> sequence: a single byte b as b, a pair as lead * 256 + trail.
+const std::array<std::uint16_t, 0x10000>& EncodeIndex() {
+  static const std::array<std::uint16_t, 0x10000> index = [] {
+    std::array<std::uint16_t, 0x10000> built;
+    built.fill(kNoBytes);
+    for (int b = 0; b < 256; ++b) {
+      const char16_t c = kCp932SingleByte[b];
+      if (IsCp932LeadByte(static_cast<std::uint8_t>(b)) || (c == 0 && b != 0)) continue;
+      if (built[c] == kNoBytes) built[c] = static_cast<std::uint16_t>(b);
+    }
+    // The NEC-selected IBM rows come last, so their FA-FC twins win.
+    for (const bool nec_selected : {false, true}) {
+      for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        const bool in_ed_ee = lead == 0xED || lead == 0xEE;
+        if (in_ed_ee != nec_selected) continue;
+        const int row = kCp932LeadRow[lead];
+        if (!IsCp932LeadByte(static_cast<std::uint8_t>(lead)) || row < 0) continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+          if (!IsTrailByte(static_cast<std::uint8_t>(trail))) continue;
+          const char16_t c = kCp932DoubleByte[row][TrailIndex(static_cast<std::uint8_t>(trail))];
+          if (c != 0 && built[c] == kNoBytes) built[c] = static_cast<std::uint16_t>(lead * 256 + trail);
+        }
+      }
+    }
+    return built;
+  }();
+  return index;
+}
+
+}  // namespace
+
+bool AppendCp932(char16_t ch, std::string& out) {
+  const std::uint16_t bytes = EncodeIndex()[ch];
+  if (bytes == kNoBytes) return false;
+  if (bytes > 0xFF) out.push_back(static_cast<char>(bytes >> 8));
+  out.push_back(static_cast<char>(bytes & 0xFF));
+  return true;
 }
 
 }  // namespace binconv

@@ -19,4 +19,9 @@ bool IsCp932LeadByte(std::uint8_t b);
 // byte never swallows a line break.
 std::u16string DecodeCp932(std::string_view bytes);
 
+// The bytes that DecodeCp932 turns back into `ch`, as WideCharToMultiByte(932)
+// picks them where a character has several (the IBM extensions at FA-FC over
+// their NEC-selected copies at ED-EE); false when code page 932 can't hold it.
+bool AppendCp932(char16_t ch, std::string& out);
+
 }  // namespace binconv

@@ -1,8 +1,13 @@
 #include "runtime/file.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 
 #include <cerrno>
 #include <climits>
@@ -112,7 +117,77 @@ class PosixFileOps final : public FileOps {
   int Remove(const std::string& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }
 };
 
+// Whether a failed fast copy means "not here" rather than a real error, so that
+// the next way may be tried.
+bool Unsupported(int error) {
+  return error == EOPNOTSUPP || error == ENOTSUP || error == EXDEV || error == EINVAL ||
+         error == ENOSYS || error == ENOTTY || error == EBADF || error == EPERM;
+}
+
+int PwriteAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return 0;
+}
+
+int ReadWriteCopy(int from, int to) {
+  std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
+  std::uint64_t at = 0;
+  for (;;) {
+    const ssize_t n = pread(from, buffer.data(), buffer.size(), static_cast<off_t>(at));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    if (const int error = PwriteAll(to, at, buffer.data(), static_cast<std::size_t>(n));
+        error != 0) {
+      return error;
+    }
+    at += static_cast<std::uint64_t>(n);
+  }
+}
+
 }  // namespace
+
+int FileOps::CopyContents(int from, int to) {
+#ifdef FICLONE
+  // A reflink copies nothing; the patch then writes only its own blocks.
+  if (ioctl(to, FICLONE, from) == 0) return 0;
+  if (const int error = errno; !Unsupported(error)) return error;
+#endif
+#ifdef __linux__
+  // The kernel copies (or shares, on NFS and some file systems) without
+  // passing the bytes through user space.
+  off_t in = 0;
+  off_t out = 0;
+  for (;;) {
+    const ssize_t n = copy_file_range(from, &in, to, &out, std::size_t{1} << 30, 0);
+    if (n == 0) return 0;
+    if (n > 0) continue;
+    const int error = errno;
+    if (error == EINTR) continue;
+    // Only a refusal before anything was copied falls back.
+    if (in == 0 && Unsupported(error)) return ReadWriteCopy(from, to);
+    return error;
+  }
+#else
+  return ReadWriteCopy(from, to);
+#endif
+}
+
+int FileOps::WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  return PwriteAll(fd, offset, data, size);
+}
 
 int FileOps::SetMode(const std::string& path, unsigned mode) {
   return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
@@ -220,12 +295,47 @@ AtomicFileWriter::AtomicFileWriter(FileOps& ops) : ops_(ops) {}
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target) {
+  bool existing = false;
+  struct stat st;
+  return Begin(target, existing, st);
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem::path& target) {
+  bool existing = false;
+  struct stat st;
+  if (auto begun = Begin(target, existing, st); !begun) return begun.error();
+  if (!existing) {
+    Abort();
+    return IoErrorFromErrno(target_, ENOENT);
+  }
+  int from;
+  do {
+    from = open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (from < 0 && errno == EINTR);
+  if (from < 0) {
+    const int error = errno;
+    return Fail(error).error();
+  }
+  const int copy_error = ops_.CopyContents(from, fd_);
+  struct stat copied;
+  const int stat_error = copy_error == 0 && fstat(fd_, &copied) != 0 ? errno : 0;
+  close(from);
+  if (copy_error != 0) return Fail(copy_error).error();
+  if (stat_error != 0) return Fail(stat_error).error();
+  // The copy's own length bounds the patches, whatever happened to the
+  // target meanwhile.
+  copy_size_ = static_cast<std::uint64_t>(copied.st_size);
+  copy_ = true;
+  return copy_size_;
+}
+
+Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& target, bool& existing,
+                                              struct stat& st) {
   Abort();
   target_ = target.string();
+  existing = false;
   if (target_.empty()) return IoError{IoErrorCode::kInvalidName, target_, 0, "Empty file name"};
 
-  bool replacing = false;
-  struct stat st;
   if (stat(target_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(target_, EISDIR);
     if (!S_ISREG(st.st_mode)) {
@@ -233,11 +343,10 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
       return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a regular file"};
     }
     if (IsReadOnly(target_, st)) return ReadOnlyError(target_);
-    replacing = true;
+    existing = true;
   } else if (const int error = errno; error != ENOENT) {
     return IoErrorFromErrno(target_, error);
   }
-
   const std::filesystem::path name = target.filename();
   if (name.empty() || name == "." || name == "..") {
     return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a file name"};
@@ -258,11 +367,27 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
     fd_ = -1;
     return IoErrorFromErrno(target_, error);
   }
-  if (replacing) {
+  if (existing) {
     const int mode_error = ops_.SetMode(temp_, st.st_mode & 07777);
     if (mode_error != 0) return Fail(mode_error);
   }
   buffer_.reserve(kBufferSize);
+  return Unit{};
+}
+
+Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
+                                                std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0 || !copy_) return IoErrorFromErrno(target_, EBADF);
+  if (offset > copy_size_ || bytes.size() > copy_size_ - offset) {
+    return IoError{IoErrorCode::kOutOfRange, target_, 0,
+                   "Bytes " + std::to_string(offset) + " to " +
+                       std::to_string(offset + bytes.size()) + " reach past the end of the file (" +
+                       std::to_string(copy_size_) + " bytes)"};
+  }
+  if (bytes.empty()) return Unit{};
+  if (const int error = ops_.WriteAt(fd_, offset, bytes.data(), bytes.size()); error != 0) {
+    return Fail(error);
+  }
   return Unit{};
 }
 
@@ -311,6 +436,8 @@ void AtomicFileWriter::Abort() {
     temp_.clear();
   }
   buffer_ = {};
+  copy_ = false;
+  copy_size_ = 0;
 }
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
@@ -328,6 +455,29 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
   AtomicFileWriter writer(ops);
   if (auto opened = writer.Open(target); !opened) return opened;
   if (auto written = writer.Write(bytes); !written) return written;
+  return writer.Commit();
+}
+
+Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
+  const std::string name = path.string();
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) {
+    const int error = errno;
+    return IoErrorFromErrno(name, error);
+  }
+  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
+  if (!S_ISREG(st.st_mode)) return IoError{IoErrorCode::kInvalidName, name, 0, "Not a regular file"};
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
+                                          std::span<const FilePatch> patches, FileOps& ops) {
+  AtomicFileWriter writer(ops);
+  auto opened = writer.OpenCopy(target);
+  if (!opened) return opened.error();
+  for (const FilePatch& patch : patches) {
+    if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
+  }
   return writer.Commit();
 }
 

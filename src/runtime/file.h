@@ -13,6 +13,8 @@
 
 #include "runtime/result.h"
 
+struct stat;
+
 namespace binconv {
 
 enum class IoErrorCode {
@@ -21,6 +23,7 @@ enum class IoErrorCode {
   kIsDirectory,       // the name is a directory
   kDiskFull,          // no space (or quota) left on the device
   kInvalidName,       // the name is empty, too long or not allowed here
+  kOutOfRange,        // a patch would reach past the end of the file it patches
   kOther,             // any other system error; reason says which
 };
 
@@ -50,6 +53,14 @@ class FileOps {
   // The default changes the real file of that name, so that test doubles which
   // forward to real files need not provide it.
   virtual int SetMode(const std::string& path, unsigned mode);
+  // Makes the new file `to` a copy of the whole open file `from` (from its
+  // start), by the fastest safe way the system offers: a reflink that shares
+  // the blocks where the file system can, else copy_file_range, else reads
+  // and writes. (CopyFileExW is the Windows counterpart.) The default works
+  // on the real descriptors.
+  virtual int CopyContents(int from, int to);
+  // pwrite of all the bytes at `offset`; the default writes the real file.
+  virtual int WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size);
 };
 
 // The real file system.
@@ -62,6 +73,15 @@ bool FileExists(const std::filesystem::path& path);
 Result<Unit, IoError> DeleteFile(const std::filesystem::path& path);
 
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
+
+// The size of an existing regular file; any other kind of file is an error.
+Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
+
+// Bytes to put over an existing file's bytes from `offset` on.
+struct FilePatch {
+  std::uint64_t offset = 0;
+  std::span<const std::uint8_t> bytes;
+};
 
 // Writes a file in pieces and puts it in place only on Commit. Until then the
 // target is untouched; if Commit is never reached the temporary file is
@@ -76,7 +96,13 @@ class AtomicFileWriter {
   // Fails without touching anything if the target is a directory, a read-only
   // file (even for root) or anything but a regular file.
   Result<Unit, IoError> Open(const std::filesystem::path& target);
+  // Starts the new file as a copy of the existing target, which must be a
+  // regular file, and tells its size. WriteAt then changes bytes inside it.
+  Result<std::uint64_t, IoError> OpenCopy(const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
+  // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
+  // so the file's length never changes.
+  Result<Unit, IoError> WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Flushes, closes and renames over the target, which keeps the old file's
   // permission bits. After any failure the temporary file is gone.
   Result<Unit, IoError> Commit();
@@ -85,6 +111,10 @@ class AtomicFileWriter {
 
  private:
   Result<Unit, IoError> Fail(int system_error);
+  // The checks of Open and the temporary file; `existing` tells whether the
+  // target was there, with its status in `st`.
+  Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing,
+                              struct stat& st);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
   FileOps& ops_;
@@ -92,11 +122,20 @@ class AtomicFileWriter {
   std::string temp_;
   int fd_ = -1;
   std::vector<std::uint8_t> buffer_;
+  std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
+  bool copy_ = false;
 };
 
 // Convenience: the whole file in one go, through AtomicFileWriter.
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
                                             std::span<const std::uint8_t> bytes,
                                             FileOps& ops = SystemFileOps());
+
+// Replaces `target` atomically with a copy of itself carrying the patches:
+// every other byte and the length stay as they were. Nothing changes when a
+// patch reaches past the end (kOutOfRange) or any step fails.
+Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
+                                          std::span<const FilePatch> patches,
+                                          FileOps& ops = SystemFileOps());
 
 }  // namespace binconv

@@ -209,4 +209,12 @@ std::string EncodeUtf8(std::u16string_view text) {
   return out;
 }
 
+Result<std::u16string, Utf8Error> DecodeUtf8Text(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
+  auto text = DecodeUtf8(bytes.substr(skip));
+  if (!text) return Utf8Error{text.error().offset + skip};
+  return text;
+}
+
 }  // namespace binconv

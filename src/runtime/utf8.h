@@ -22,6 +22,10 @@ struct Utf8Error {
 // U+FEFF; whether to drop it is the caller's call.
 Result<std::u16string, Utf8Error> DecodeUtf8(std::string_view bytes);
 
+// A whole text file: as DecodeUtf8, but a byte order mark at the very start is
+// not part of the text. Error offsets count from the file's first byte.
+Result<std::u16string, Utf8Error> DecodeUtf8Text(std::string_view bytes);
+
 // Streaming form of DecodeUtf8 for input of any size; a sequence may be split
 // across chunks.
 class Utf8Decoder {

@@ -1,0 +1,236 @@
+#include "chartable/tbl.h"
+
+#include <algorithm>
+#include <map>
+
+#include "chartable/encoding.h"
+#include "chartable/load.h"
+#include "runtime/compare.h"
+#include "runtime/cp932.h"
+#include "runtime/utf16.h"
+#include "runtime/utf8.h"
+
+namespace binconv {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+void AppendHexByte(std::uint8_t b, std::u16string& out) {
+  out.push_back(static_cast<char16_t>(kHexDigits[b >> 4]));
+  out.push_back(static_cast<char16_t>(kHexDigits[b & 15]));
+}
+
+// The text in the encoding; false when a character doesn't fit, with `bad`
+// the first such.
+bool Encode(std::u16string_view text, TblEncoding encoding, std::string& out) {
+  if (encoding == TblEncoding::kUtf8) {
+    for (const char16_t c : text) {
+      if (IsHighSurrogate(c) || IsLowSurrogate(c)) return false;
+    }
+    AppendUtf8(text, out);
+    return true;
+  }
+  for (const char16_t c : text) {
+    if (!AppendCp932(c, out)) return false;
+  }
+  return true;
+}
+
+// Whether a table file can hold `ch` as a cell: the loader splits at commas
+// (by TextCompare), trims spaces and splits lines.
+bool Storable(char16_t ch) {
+  return !TextEqual(ch, u',') && ch != u' ' && ch != u'\r' && ch != u'\n';
+}
+
+}  // namespace
+
+TblExport ExportTbl(const CharTable& table, TblEncoding encoding) {
+  const ProducibleCells cells(table);
+  // Keyed by the code's bytes, so that the entries come in byte order.
+  std::map<std::vector<std::uint8_t>, std::u16string> entries;
+  entries[{kLineBreakByte}] = u"*24";
+  entries[{kSpaceByte}] = u"50=\u3000";
+  TblExport result;
+  for (int index = 0; index < kCells; ++index) {
+    const CellCode code = CellCode::FromIndex(index);
+    const std::optional<char16_t> ch = cells.CharAt(code);
+    if (!ch) continue;
+    std::vector<std::uint8_t> key;
+    if (code.page == 0) {
+      if (IsReservedByte(code.byte())) {
+        result.shadowed.push_back(code);
+        continue;
+      }
+    } else {
+      key.push_back(kLeadBytes[code.page]);
+    }
+    key.push_back(code.byte());
+    std::u16string line;
+    for (const std::uint8_t b : key) AppendHexByte(b, line);
+    line.push_back(u'=');
+    line.push_back(*ch);
+    std::string ignored;
+    if (!Encode(std::u16string(1, *ch), encoding, ignored)) {
+      result.unwritable.push_back(code);
+      continue;
+    }
+    entries[key] = std::move(line);
+  }
+  const std::string_view end = encoding == TblEncoding::kUtf8 ? "\n" : "\r\n";
+  for (const auto& [key, line] : entries) {
+    Encode(line, encoding, result.bytes);
+    result.bytes.append(end);
+  }
+  return result;
+}
+
+TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
+  TblImport result;
+  if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8Bom)) {
+    bytes.remove_prefix(kUtf8Bom.size());
+  }
+  std::map<int, std::size_t> seen;  // cell index (or -1, -2 for *24 and 50) -> line
+  std::size_t number = 0;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t end = bytes.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view raw = bytes.substr(at, end - at);
+    at = end + 1;
+    if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++at;
+    ++number;
+
+    std::u16string line;
+    if (encoding == TblEncoding::kUtf8) {
+      auto decoded = DecodeUtf8(raw);
+      if (!decoded) {
+        result.errors.push_back({TblErrorCode::kBadUtf8, number});
+        continue;
+      }
+      line = std::move(decoded).value();
+    } else {
+      line = DecodeCp932(raw);
+    }
+    if (line.find_first_not_of(u" \t") == std::u16string::npos) continue;
+    auto error = [&](TblErrorCode code, std::size_t other = 0) {
+      result.errors.push_back({code, number, other, line});
+    };
+
+    // The code: hex byte pairs up to "=", or "*24" for the line break.
+    std::vector<std::uint8_t> code;
+    std::u16string_view value;
+    bool line_break = false;
+    const std::size_t equals = line.find(u'=');
+    std::u16string_view digits = std::u16string_view(line).substr(0, equals);
+    if (!digits.empty() && digits.front() == u'*' && equals == std::u16string::npos) {
+      digits.remove_prefix(1);
+      line_break = true;
+    } else if (equals == std::u16string::npos) {
+      error(TblErrorCode::kNotAnEntry);
+      continue;
+    } else {
+      value = std::u16string_view(line).substr(equals + 1);
+    }
+    bool hex = !digits.empty() && digits.size() % 2 == 0;
+    for (std::size_t i = 0; hex && i < digits.size(); i += 2) {
+      const auto high = digits[i];
+      const auto low = digits[i + 1];
+      auto value_of = [](char16_t c) {
+        if (c >= u'0' && c <= u'9') return c - u'0';
+        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+        return -1;
+      };
+      hex = value_of(high) >= 0 && value_of(low) >= 0;
+      if (hex) code.push_back(static_cast<std::uint8_t>(value_of(high) * 16 + value_of(low)));
+    }
+    if (!hex) {
+      error(TblErrorCode::kNotAnEntry);
+      continue;
+    }
+    if (line_break) {
+      if (code != std::vector<std::uint8_t>{kLineBreakByte}) {
+        error(TblErrorCode::kReservedByte);
+      } else if (auto [it, fresh] = seen.emplace(-1, number); !fresh) {
+        error(TblErrorCode::kDuplicate, it->second);
+      }
+      continue;
+    }
+    if (code.size() > 2) {
+      error(TblErrorCode::kCodeTooLong);
+      continue;
+    }
+    int page = 0;
+    if (code.size() == 2) {
+      page = PageOfLeadByte(code[0]);
+      if (page == 0) {
+        error(TblErrorCode::kOtherLeadByte);
+        continue;
+      }
+    }
+    const std::uint8_t byte = code.back();
+    if (page == 0 && byte == kSpaceByte && value.size() == 1 &&
+        detail::ClassifySpecial(value[0]) == detail::Special::kSpace) {
+      // The fixed space, as export writes it.
+      if (auto [it, fresh] = seen.emplace(-2, number); !fresh) error(TblErrorCode::kDuplicate, it->second);
+      continue;
+    }
+    if (page == 0 && IsReservedByte(byte)) {
+      error(TblErrorCode::kReservedByte);
+      continue;
+    }
+    if (value.size() != 1) {
+      error(TblErrorCode::kNotOneChar);
+      continue;
+    }
+    if (!Storable(value[0])) {
+      error(TblErrorCode::kUnstorable);
+      continue;
+    }
+    const CellCode cell{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
+                        static_cast<std::uint8_t>(byte & 15)};
+    if (auto [it, fresh] = seen.emplace(cell.index(), number); !fresh) {
+      error(TblErrorCode::kDuplicate, it->second);
+      continue;
+    }
+    result.table.SetCell(cell.page, cell.row, cell.column, std::u16string(value),
+                         CellOrigin{0, static_cast<std::uint32_t>(number), 0});
+    ++result.placed;
+  }
+  return result;
+}
+
+TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source) {
+  auto write = [&](int first_page, int pages, std::u16string_view file) {
+    std::u16string text;
+    text += u"/ ";
+    text += file;
+    text += u": made by binconv-cli import-tbl from ";
+    text += source;
+    text += u"\r\n/ Each data line is a label and the 16 cells of one row; 16 rows make a page.\r\n";
+    for (int page = first_page; page < first_page + pages; ++page) {
+      text += u"/ page " + std::u16string(1, static_cast<char16_t>(u'0' + page)) + u"\r\n";
+      for (int row = 0; row < kRows; ++row) {
+        text.push_back(static_cast<char16_t>(u'0' + page));
+        text.push_back(static_cast<char16_t>(kHexDigits[row]));
+        for (int column = 0; column < kColumns; ++column) {
+          text.push_back(u',');
+          text += table.Cell(page, row, column);
+        }
+        text += u"\r\n";
+      }
+    }
+    std::string bytes;
+    if (Encode(text, TblEncoding::kCp932, bytes)) return bytes;
+    bytes.assign(kUtf8Bom);
+    AppendUtf8(text, bytes);
+    return bytes;
+  };
+  const std::u16string main_name(kMainTableFile, kMainTableFile + sizeof kMainTableFile - 1);
+  const std::u16string ex_name(kExtendedTableFile,
+                               kExtendedTableFile + sizeof kExtendedTableFile - 1);
+  return {write(0, kPages - 1, main_name), write(kPages - 1, 1, ex_name)};
+}
+
+}  // namespace binconv

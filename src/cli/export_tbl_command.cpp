@@ -1,0 +1,67 @@
+// binconv-cli export-tbl: the tables as a hex editor's .tbl file.
+
+#include "chartable/tbl.h"
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/io.h"
+#include "cli/tbl_options.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::array kExportTblOptions{
+    kTablesOption, kTblEncodingOption,
+    OptionSpec{"output", 'o', "FILE", "write the .tbl to FILE instead of standard output"},
+    kHelpOption};
+
+constexpr std::string_view kExportTblDetails =
+    "Writes the tables as a .tbl file for hex editors (ImHex, WindHex,\n"
+    "Thingy32): one entry a line, XX=c for a page 0 code and LLXX=c for a code\n"
+    "after the lead byte LL, for every code that decode shows as a character,\n"
+    "in byte order; the line break as *24 and the space as 50= and U+3000.\n"
+    "A page 0 cell at 18, 20-24 or 50 is left out with a warning: those bytes\n"
+    "are read as lead bytes, the line break and the space. --encoding cp932\n"
+    "(CR LF line ends) serves older Windows editors; a character that code\n"
+    "page 932 can't hold is then an error and nothing is written.\n";
+
+int RunExportTbl(const ParsedArgs& args) {
+  const std::optional<TblEncoding> encoding = TblEncodingOf(args);
+  if (!encoding) return kExitError;
+  std::optional<CharTable> table = LoadTables(args);
+  if (!table) return kExitError;
+  const TblExport exported = ExportTbl(*table, *encoding);
+  for (const CellCode& cell : exported.shadowed) {
+    PrintLine("warning: " + DescribeCell(*table, cell) + " " +
+              DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0]) +
+              " is left out: a reader takes its byte for a lead byte, line break or space");
+  }
+  if (!exported.unwritable.empty()) {
+    for (const CellCode& cell : exported.unwritable) {
+      PrintError(DescribeCell(*table, cell) + ": code page 932 can't hold " +
+                 DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0]));
+    }
+    PrintLine("nothing written; --encoding utf-8 holds every character");
+    return kExitRejected;
+  }
+  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
+  if (!opened) return ReportOutputError(opened.error());
+  OutputSink& sink = *opened.value();
+  if (auto written = sink.Write(Bytes(exported.bytes)); !written) {
+    sink.Abort();
+    return ReportOutputError(written.error());
+  }
+  if (auto committed = sink.Commit(); !committed) return ReportOutputError(committed.error());
+  return kExitOk;
+}
+
+}  // namespace
+
+extern const Command kExportTblCommand{"export-tbl",
+                                       "[--tables DIR] [--encoding utf-8|cp932] [-o FILE]",
+                                       "write the tables as a hex editor's .tbl file",
+                                       kExportTblDetails,
+                                       kExportTblOptions,
+                                       0,
+                                       &RunExportTbl};
+
+}  // namespace binconv::cli

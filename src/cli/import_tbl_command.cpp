@@ -1,0 +1,149 @@
+// binconv-cli import-tbl: a hex editor's .tbl file as the two table files.
+
+#include "chartable/load.h"
+#include "chartable/tbl.h"
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/io.h"
+#include "cli/tbl_options.h"
+#include "runtime/file.h"
+#include "runtime/utf8.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::array kImportTblOptions{
+    kTblEncodingOption,
+    OptionSpec{"keep-going", 0, "", "write the tables anyway, leaving out the entries listed"},
+    OptionSpec{"output", 'o', "DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"},
+    kHelpOption};
+
+constexpr std::string_view kImportTblDetails =
+    "Reads a .tbl file of a hex editor (XX=c and LLXX=c entries, LL one of the\n"
+    "lead bytes 20, 21, 22, 23, 18; with or without a byte order mark) and\n"
+    "writes Zezovar.ini (pages 0-4) and Zezovar_ex.ini (page 5) into DIR, in\n"
+    "code page 932 when every character fits, else UTF-8 with a byte order\n"
+    "mark. *24 and 50= with a space are the fixed line break and space. Every\n"
+    "entry that can't be placed is listed with its line (another lead byte, a\n"
+    "code of more than two bytes, a value of more than one character, a page 0\n"
+    "code at 18, 20-24 or 50, a second entry for a code, a comma or space);\n"
+    "then nothing is written, unless --keep-going leaves them out. TBL \"-\"\n"
+    "reads standard input.\n";
+
+std::string Describe(TblErrorCode code) {
+  switch (code) {
+    case TblErrorCode::kBadUtf8:
+      return "not valid UTF-8";
+    case TblErrorCode::kNotAnEntry:
+      return "not an entry CODE=VALUE with a code of hex byte pairs";
+    case TblErrorCode::kCodeTooLong:
+      return "a code of more than two bytes";
+    case TblErrorCode::kOtherLeadByte:
+      return "the code's first byte is not a lead byte (20, 21, 22, 23, 18)";
+    case TblErrorCode::kReservedByte:
+      return "a page 0 code at 18, 20-24 or 50 (lead bytes, line break, space)";
+    case TblErrorCode::kNotOneChar:
+      return "the value is not one character";
+    case TblErrorCode::kUnstorable:
+      return "a comma, space or line end can't stand in a table file";
+    case TblErrorCode::kDuplicate:
+      return "a second entry for the code of line";
+  }
+  return "?";
+}
+
+int RunImportTbl(const ParsedArgs& args) {
+  const std::optional<TblEncoding> encoding = TblEncodingOf(args);
+  if (!encoding) return kExitError;
+  if (args.positionals.empty()) {
+    PrintError("import-tbl needs a TBL file (see binconv-cli --help)");
+    return kExitError;
+  }
+  const std::string tbl_name = InputName(args);
+  std::string bytes;
+  if (int read = ReadBytes(tbl_name, [&](std::string_view chunk) {
+        bytes.append(chunk);
+        return kExitOk;
+      });
+      read != kExitOk) {
+    return read;
+  }
+  const TblImport imported = ImportTbl(bytes, *encoding);
+  for (const TblError& error : imported.errors) {
+    std::string message = ShownName(tbl_name) + ":" + std::to_string(error.line) + ": " +
+                          Describe(error.code);
+    if (error.code == TblErrorCode::kDuplicate) message += " " + std::to_string(error.other_line);
+    if (error.code != TblErrorCode::kBadUtf8) message += ": " + EncodeUtf8(error.text);
+    PrintError(message);
+  }
+  const bool keep_going = args.Has("keep-going");
+  if (!imported.errors.empty() && !keep_going) {
+    PrintLine(std::to_string(imported.errors.size()) +
+              (imported.errors.size() == 1 ? " entry" : " entries") +
+              " can't be placed; nothing written");
+    return kExitRejected;
+  }
+
+  auto source = DecodeUtf8(tbl_name);
+  const std::u16string source16 = source ? source.value() : u"?";
+  const TableFiles files = WriteTableFiles(imported.table, source16);
+  const std::filesystem::path dir = args.Value("output").value_or(".");
+  // Both are made in full before either is put in place.
+  AtomicFileWriter main_writer;
+  AtomicFileWriter extended_writer;
+  for (auto [writer, name, data] :
+       {std::tuple{&main_writer, kMainTableFile, &files.main},
+        std::tuple{&extended_writer, kExtendedTableFile, &files.extended}}) {
+    if (auto opened = writer->Open(dir / name); !opened) return ReportOutputError(opened.error());
+    if (auto written = writer->Write(Bytes(*data)); !written) {
+      return ReportOutputError(written.error());
+    }
+  }
+  if (auto committed = main_writer.Commit(); !committed) {
+    return ReportOutputError(committed.error());
+  }
+  if (auto committed = extended_writer.Commit(); !committed) {
+    return ReportOutputError(committed.error());
+  }
+  std::string summary = std::to_string(imported.placed) + " entries placed into " +
+                        (dir / kMainTableFile).string() + " and " +
+                        (dir / kExtendedTableFile).string();
+  if (!imported.errors.empty()) {
+    summary += "; " + std::to_string(imported.errors.size()) + " left out";
+  }
+  PrintLine(summary);
+  return kExitOk;
+}
+
+}  // namespace
+
+std::optional<TblEncoding> TblEncodingOf(const ParsedArgs& args) {
+  const std::string name = args.Value("encoding").value_or("utf-8");
+  if (name == "utf-8" || name == "UTF-8" || name == "utf8") return TblEncoding::kUtf8;
+  if (name == "cp932" || name == "CP932") return TblEncoding::kCp932;
+  PrintError("--encoding '" + name + "' is neither utf-8 nor cp932 (see binconv-cli --help)");
+  return std::nullopt;
+}
+
+std::string DescribeCell(const CharTable& table, CellCode cell) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = PageName(cell.page) + " code ";
+  text += kDigits[cell.row];
+  text += kDigits[cell.column];
+  const CellOrigin& origin = table.Origin(cell.page, cell.row, cell.column);
+  if (origin.line != 0) {
+    text += std::string(" (") + (origin.file == 0 ? kMainTableFile : kExtendedTableFile) + ":" +
+            std::to_string(origin.line) + ":" + std::to_string(origin.column) + ")";
+  }
+  return text;
+}
+
+extern const Command kImportTblCommand{"import-tbl",
+                                       "[--encoding utf-8|cp932] [--keep-going] [-o DIR] TBL",
+                                       "make the table files from a hex editor's .tbl file",
+                                       kImportTblDetails,
+                                       kImportTblOptions,
+                                       1,
+                                       &RunImportTbl};
+
+}  // namespace binconv::cli

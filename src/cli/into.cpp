@@ -1,0 +1,133 @@
+#include "cli/into.h"
+
+#include "cli/common.h"
+#include "cli/io.h"
+#include "runtime/file.h"
+
+namespace binconv::cli {
+namespace {
+
+}  // namespace
+
+std::string HexNumber(std::uint64_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 15]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + text;
+}
+
+namespace {
+
+std::string BytesText(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+int Misuse(const std::string& message) {
+  PrintError(message + " (see binconv-cli --help)");
+  return kExitError;
+}
+
+}  // namespace
+
+std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
+                            std::uint64_t size) {
+  return game + ": bytes " + HexNumber(offset) + " to " + HexNumber(end) + " reach past its end (" +
+         BytesText(size) + ")";
+}
+
+std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room) {
+  return BytesText(bytes - room) + " too long for the room of " + BytesText(room) + " (" +
+         BytesText(bytes) + " in all)";
+}
+
+std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
+  status = kExitOk;
+  const std::optional<std::string> game = args.Value("into");
+  if (!game) {
+    for (const char* name : {"at", "room", "fill"}) {
+      if (args.Has(name)) {
+        status = Misuse(std::string("--") + name + " needs --into GAME");
+        return std::nullopt;
+      }
+    }
+    return std::nullopt;
+  }
+  auto fail = [&](const std::string& message) {
+    status = Misuse(message);
+    return std::nullopt;
+  };
+  if (args.Has("output")) return fail("--into and -o exclude each other");
+  IntoTarget target;
+  target.game = *game;
+  const std::optional<std::string> at = args.Value("at");
+  if (!at) return fail("--into needs --at OFFSET");
+  const auto offset = ParseNumber(*at);
+  if (!offset) return fail("--at '" + *at + "' is not a decimal or 0x hex number");
+  target.place.offset = *offset;
+  if (const auto room = args.Value("room")) {
+    target.place.room = ParseNumber(*room);
+    if (!target.place.room) return fail("--room '" + *room + "' is not a decimal or 0x hex number");
+  }
+  if (const auto fill = args.Value("fill")) {
+    if (!target.place.room) return fail("--fill needs --room N");
+    target.place.fill = ParseByte(*fill);
+    if (!target.place.fill) return fail("--fill '" + *fill + "' is not a byte of two hex digits");
+  }
+  auto size = RegularFileSize(target.game);
+  if (!size) {
+    PrintError(DescribeIoError(size.error()));
+    status = kExitError;
+    return std::nullopt;
+  }
+  target.game_size = size.value();
+  if (target.place.room) {
+    if (auto error = CheckPlacement(target.place, 0, target.game_size)) {
+      PrintError(DescribePastEnd(*game, target.place.offset, error->end, error->limit));
+      status = kExitRejected;
+      return std::nullopt;
+    }
+  }
+  return target;
+}
+
+int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
+              const std::string& input_name, std::string_view what,
+              const std::function<std::optional<TextPlace>()>& locate) {
+  const std::string game = target.game.string();
+  if (auto error = CheckPlacement(target.place, bytes.size(), target.game_size)) {
+    if (error->code == PlacementErrorCode::kPastEnd) {
+      PrintError(DescribePastEnd(game, target.place.offset, error->end, error->limit));
+    } else {
+      std::string message = DescribeTooLong(error->end, error->limit);
+      if (std::optional<TextPlace> place = locate()) {
+        message = Position(ShownName(input_name), place->line, place->column) + message + "; ";
+        if (what == "pair") {
+          message += "pair " + std::to_string(error->limit + 1) +
+                     ", which starts here, is the first that does not fit";
+        } else {
+          message += DescribeChar(place->ch) + " is the first " + std::string(what) +
+                     " that does not fit";
+        }
+      } else {
+        message = ShownName(input_name) + ": " + message;
+      }
+      PrintError(message + "; " + game + " is unchanged");
+    }
+    return kExitRejected;
+  }
+  const std::uint64_t used = bytes.size();
+  FillRoom(target.place, bytes);
+  const FilePatch patch{target.place.offset, bytes};
+  if (auto patched = PatchFileAtomically(target.game, {&patch, 1}); !patched) {
+    return ReportOutputError(patched.error());
+  }
+  if (target.place.room) {
+    PrintLine(game + ": " + BytesText(used) + " at " + HexNumber(target.place.offset) + ", " +
+              BytesText(*target.place.room - used) + " of the room left" +
+              (target.place.fill ? " (filled)" : ""));
+  }
+  return kExitOk;
+}
+
+}  // namespace binconv::cli

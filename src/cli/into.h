@@ -1,0 +1,53 @@
+#pragma once
+// --into GAME --at OFFSET [--room N] [--fill XX]: what write and encode share
+// to put their bytes into an existing file instead of writing a new one.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/args.h"
+#include "conversion/placement.h"
+
+namespace binconv::cli {
+
+inline constexpr OptionSpec kIntoOption{
+    "into", 0, "GAME", "put the bytes into the existing file GAME instead of a new file"};
+inline constexpr OptionSpec kAtOption{"at", 0, "OFFSET",
+                                      "with --into: where the bytes go (decimal or 0x hex)"};
+inline constexpr OptionSpec kRoomOption{
+    "room", 0, "N", "with --into: the bytes may take N bytes at most; refuse a longer text"};
+inline constexpr OptionSpec kFillOption{
+    "fill", 0, "XX", "with --room: fill the rest of the room with the byte XX (hex)"};
+
+struct IntoTarget {
+  std::filesystem::path game;
+  Placement place;
+  std::uint64_t game_size = 0;
+};
+
+// "0x1F"
+std::string HexNumber(std::uint64_t value);
+// "GAME: bytes 0x10 to 0x20 reach past its end (16 bytes)"
+std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
+                            std::uint64_t size);
+// "3 bytes too long for the room of 10 bytes (13 bytes in all)"
+std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room);
+
+// What the options ask for: nullopt without --into. Reports a misuse or a
+// GAME that is not an existing regular file (with `status` set); a room that
+// doesn't lie inside GAME is reported too, before any input is read.
+std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status);
+
+// Checks the bytes against the room, fills it and replaces GAME with the
+// patched copy. When the bytes are too long, `locate` finds the first
+// character (or pair) that doesn't fit, which `what` names.
+int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
+              const std::string& input_name, std::string_view what,
+              const std::function<std::optional<TextPlace>()>& locate);
+
+}  // namespace binconv::cli

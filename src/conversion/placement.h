@@ -1,0 +1,69 @@
+#pragma once
+// Putting bytes into an existing file: where they go, the room they may take
+// and what fills the rest of it; and, when a text is too long, the first
+// character (or listing pair) that no longer fits, so the translator knows
+// where to shorten.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "conversion/convert.h"
+
+namespace binconv {
+
+// A decimal number or "0x" and hex digits; nullopt for anything else or a
+// value past 2^64 - 1.
+std::optional<std::uint64_t> ParseNumber(std::string_view text);
+// Exactly two hex digits, as a listing writes a byte.
+std::optional<std::uint8_t> ParseByte(std::string_view text);
+
+struct Placement {
+  std::uint64_t offset = 0;
+  std::optional<std::uint64_t> room;  // none: the bytes take what they need
+  std::optional<std::uint8_t> fill;   // none: the rest of the room keeps its bytes
+};
+
+enum class PlacementErrorCode {
+  kPastEnd,  // the room (or, without one, the bytes) reaches past the end of the file
+  kTooLong,  // the bytes are longer than the room
+};
+
+struct PlacementError {
+  PlacementErrorCode code;
+  std::uint64_t end = 0;    // kPastEnd: where the range ends; kTooLong: the bytes' count
+  std::uint64_t limit = 0;  // kPastEnd: the file's size; kTooLong: the room
+};
+
+// Whether `bytes` bytes may go to `place` in a file of `file_size` bytes.
+// A room that doesn't lie inside the file is reported before a text too
+// long for it.
+std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                             std::uint64_t file_size);
+
+// Appends the fill byte up to the room, when both are given.
+void FillRoom(const Placement& place, std::vector<std::uint8_t>& bytes);
+
+// A character of a text or listing, by 1-based line and column in UTF-16
+// units; lines end at CR LF, a lone CR or a lone LF.
+struct TextPlace {
+  std::size_t line = 0;
+  std::size_t column = 0;
+  char32_t ch = 0;  // a whole surrogate pair as one character
+};
+
+// The first character of `text` whose bytes don't all fit into `room` bytes,
+// as the Encoder encodes it (leaving out characters without a code when
+// `drop_problems`); nullopt when the whole text fits.
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems = false);
+
+// The first digit of the first pair of a valid listing that doesn't fit into
+// `room` bytes; nullopt when the whole listing fits.
+std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room);
+
+}  // namespace binconv
