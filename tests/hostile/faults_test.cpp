@@ -1,5 +1,5 @@
 // Every call through the file seam fails once, in turn: each create, mode
-// change, write, flush, close and rename of a whole write. Whatever fails, the
+// change, copy, write, flush, close and rename of a whole write or patch. Whatever fails, the
 // old target stays byte for byte, no temporary file is left and no descriptor
 // stays open.
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/plan.h"
 #include "conversion/write.h"
 #include "runtime/file.h"
 #include "support.h"
@@ -17,7 +18,7 @@
 namespace binconv::hostile {
 namespace {
 
-enum class Call { kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
+enum class Call { kCreate, kSetMode, kCopy, kWrite, kWriteAt, kFlush, kClose, kRename };
 
 const char* NameOf(Call call) {
   switch (call) {
@@ -25,8 +26,12 @@ const char* NameOf(Call call) {
       return "create";
     case Call::kSetMode:
       return "set mode";
+    case Call::kCopy:
+      return "copy";
     case Call::kWrite:
       return "write";
+    case Call::kWriteAt:
+      return "write at";
     case Call::kFlush:
       return "flush";
     case Call::kClose:
@@ -44,8 +49,12 @@ int ErrorFor(Call call) {
       return EACCES;
     case Call::kSetMode:
       return EPERM;
+    case Call::kCopy:
+      return ENOSPC;
     case Call::kWrite:
       return ENOSPC;
+    case Call::kWriteAt:
+      return EIO;
     case Call::kFlush:
       return EIO;
     case Call::kClose:
@@ -78,6 +87,22 @@ class FailingOps final : public FileOps {
       return ErrorFor(Call::kWrite);
     }
     return real_.Write(fd, data, size);
+  }
+  int CopyContents(int from, int to) override {
+    if (Fails(Call::kCopy)) {
+      // Half a copy, as a disk that fills up meanwhile leaves it.
+      real_.CopyContents(from, to);
+      ::ftruncate(to, ::lseek(to, 0, SEEK_END) / 2);
+      return ErrorFor(Call::kCopy);
+    }
+    return real_.CopyContents(from, to);
+  }
+  int WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
+    if (Fails(Call::kWriteAt)) {
+      real_.WriteAt(fd, offset, data, size / 2);
+      return ErrorFor(Call::kWriteAt);
+    }
+    return real_.WriteAt(fd, offset, data, size);
   }
   int Flush(int fd) override {
     return Fails(Call::kFlush) ? ErrorFor(Call::kFlush) : real_.Flush(fd);
@@ -159,11 +184,41 @@ Result<Unit, IoError> ThroughWriteBinary(FileOps& ops, const fs::path& target,
   return std::get<IoError>(result.error());
 }
 
+// Two patches into the old file: the fresh bytes at 1000 and their first 7
+// bytes at its end.
+std::string Patched(const std::string& old, const std::string& fresh) {
+  std::string file = old;
+  file.replace(1000, fresh.size(), fresh);
+  file.replace(old.size() - 7, 7, fresh.substr(0, 7));
+  return file;
+}
+
+Result<Unit, IoError> ThroughPatch(FileOps& ops, const fs::path& target, const std::string& bytes) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const FilePatch patches[] = {{1000, {data, bytes.size()}}, {5000 - 7, {data, 7}}};
+  return PatchFileAtomically(target, patches, ops);
+}
+
+// insert's write: the plan's entries, each with its room filled.
+Result<Unit, IoError> ThroughPlan(FileOps& ops, const fs::path& target, const std::string& bytes) {
+  PreparedPlan plan;
+  PlanEntry first;
+  first.place = {1000, bytes.size(), std::nullopt};
+  first.bytes.assign(bytes.begin(), bytes.end());
+  PlanEntry last;
+  last.place = {5000 - 7, 7, std::uint8_t{0}};
+  last.bytes.assign(bytes.begin(), bytes.begin() + 7);
+  plan.entries = {first, last};
+  return ApplyPlan(plan, target, ops);
+}
+
 struct FaultCase {
   const char* name;
   Writer write;
   std::size_t size;  // bytes written
   bool existing;     // whether the target exists beforehand
+  // What the target holds after a clean run; none: the fresh bytes.
+  std::string (*expected)(const std::string& old, const std::string& fresh) = nullptr;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -190,7 +245,7 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
   if (c.existing) WriteAll(target, old);
   FailingOps clean(-1);
   ASSERT_TRUE(c.write(clean, target, fresh).ok());
-  ASSERT_EQ(Hex(ReadAll(target)), Hex(fresh));
+  ASSERT_EQ(Hex(ReadAll(target)), Hex(c.expected != nullptr ? c.expected(old, fresh) : fresh));
   const std::vector<Call> calls = clean.calls();
   ASSERT_GE(calls.size(), 4u);
 
@@ -224,7 +279,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"PiecesToANewFile", InPieces, 700000, false},
                     FaultCase{"EmptyOverAnOldFile", InPieces, 0, true},
                     FaultCase{"WriteBinaryOverAnOldFile", ThroughWriteBinary, 300000, true},
-                    FaultCase{"WriteBinaryToANewFile", ThroughWriteBinary, 10, false}),
+                    FaultCase{"WriteBinaryToANewFile", ThroughWriteBinary, 10, false},
+                    FaultCase{"PatchAnOldFile", ThroughPatch, 3000, true, Patched},
+                    FaultCase{"InsertPlan", ThroughPlan, 3000, true, Patched}),
     CaseName<FaultCase>);
 
 }  // namespace

@@ -211,14 +211,59 @@ TEST_P(AtomicWriteFailure, ReportsTheTargetAndLeavesNoTrace) {
   std::error_code ignored;
   const bool existed = fs::is_regular_file(target, ignored);
   const std::string old = existed ? ReadRaw(target) : "";
-  const auto r = ReplaceFileAtomically(target, RandomBytes(1000, 4));
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.error().code, GetParam().code) << DescribeIoError(r.error());
-  EXPECT_EQ(r.error().path, target.string());
-  EXPECT_EQ(Entries(), before);
-  if (existed) {
-    EXPECT_EQ(ReadRaw(target), old);
+  const std::vector<std::uint8_t> bytes = RandomBytes(1000, 4);
+  const FilePatch patch{0, {bytes.data(), 1}};
+  // A new file and a patched copy meet the same refusals.
+  for (const bool patching : {false, true}) {
+    const auto r = patching ? PatchFileAtomically(target, {&patch, 1})
+                            : ReplaceFileAtomically(target, bytes);
+    ASSERT_FALSE(r.ok()) << "patching " << patching;
+    EXPECT_EQ(r.error().code, GetParam().code) << DescribeIoError(r.error());
+    EXPECT_EQ(r.error().path, target.string());
+    EXPECT_EQ(Entries(), before);
+    if (existed) {
+      EXPECT_EQ(ReadRaw(target), old);
+    }
   }
+}
+
+TEST_F(AtomicWrite, PatchChangesOnlyItsBytesAndKeepsMode) {
+  const fs::path target = dir_ / "game.bin";
+  const std::vector<std::uint8_t> old = RandomBytes(3 << 20, 5);
+  WriteRaw(target, AsString(old));
+  chmod(target.c_str(), 0640);
+  const std::vector<std::uint8_t> bytes = RandomBytes(70000, 6);
+  const FilePatch patches[] = {{0, {bytes.data(), 3}},
+                               {(1 << 20) + 1, bytes},
+                               {old.size() - 1, {bytes.data(), 1}},
+                               {old.size(), {}}};
+  const auto r = PatchFileAtomically(target, patches);
+  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  std::string expected = AsString(old);
+  expected.replace(0, 3, AsString(bytes).substr(0, 3));
+  expected.replace((1 << 20) + 1, bytes.size(), AsString(bytes));
+  expected.back() = static_cast<char>(bytes[0]);
+  EXPECT_TRUE(ReadRaw(target) == expected);
+  EXPECT_EQ(ModeOf(target), 0640u);
+  EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
+}
+
+TEST_F(AtomicWrite, PatchPastTheEndOrOfAMissingFileChangesNothing) {
+  const fs::path target = dir_ / "game.bin";
+  WriteRaw(target, "0123456789");
+  const std::vector<std::uint8_t> bytes = RandomBytes(4, 7);
+  for (const std::uint64_t offset : {std::uint64_t{7}, std::uint64_t{11}, UINT64_MAX - 1}) {
+    const FilePatch patches[] = {{0, {bytes.data(), 2}}, {offset, bytes}};
+    const auto r = PatchFileAtomically(target, patches);
+    ASSERT_FALSE(r.ok()) << offset;
+    EXPECT_EQ(r.error().code, IoErrorCode::kOutOfRange) << DescribeIoError(r.error());
+    EXPECT_EQ(ReadRaw(target), "0123456789");
+    EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
+  }
+  const auto missing = PatchFileAtomically(dir_ / "none.bin", {});
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.error().code, IoErrorCode::kNotFound);
+  EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
