@@ -1,0 +1,470 @@
+// Putting text into an existing game file, end to end through binconv-cli:
+// write and encode with --into, insert with a plan, decode of a range, and
+// the .tbl exchange. Whatever is refused leaves the game file byte for byte
+// and no temporary file behind.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../hostile/support.h"
+#include "chartable/load.h"
+#include "chartable/tbl.h"
+#include "conversion/encode.h"
+
+namespace binconv::hostile {
+namespace {
+
+constexpr std::size_t kGameSize = 64;
+
+// Byte i of the game is i * 7 + 3, so every byte differs from its neighbours.
+std::string Game() {
+  std::string game(kGameSize, '\0');
+  for (std::size_t i = 0; i < game.size(); ++i) game[i] = static_cast<char>(i * 7 + 3);
+  return game;
+}
+
+std::string Bytes(std::initializer_list<unsigned> values) {
+  std::string bytes;
+  for (const unsigned v : values) bytes += static_cast<char>(v);
+  return bytes;
+}
+
+struct Patch {
+  std::size_t at;
+  std::string bytes;
+};
+
+// The game with the patches applied.
+std::string Patched(const std::vector<Patch>& patches) {
+  std::string game = Game();
+  for (const Patch& p : patches) game.replace(p.at, p.bytes.size(), p.bytes);
+  return game;
+}
+
+struct IntoCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::map<std::string, std::string> files;  // put into the work folder first
+  std::string input;                         // standard input
+  int exit_code;
+  std::vector<Patch> patches;                // none: the game stays as it was
+  std::vector<std::string> err_has{};
+};
+
+void PrintTo(const IntoCase& c, std::ostream* os) { *os << c.name; }
+
+class CliIntoTest : public testing::TestWithParam<IntoCase> {};
+
+TEST_P(CliIntoTest, PatchesExactlyOrTouchesNothing) {
+  const IntoCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Game());
+  for (const auto& [name, bytes] : c.files) {
+    fs::create_directories((scratch.work() / name).parent_path());
+    WriteAll(scratch.work() / name, bytes);
+  }
+  const std::set<std::string> before = scratch.Names();
+  RunOptions options;
+  options.input = c.input;
+  const Outcome outcome = RunCli(scratch, c.args, options);
+  EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
+  for (const std::string& part : c.err_has) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
+                                                         << outcome.err;
+  }
+  EXPECT_EQ(Hex(ReadAll(scratch.work() / "game.bin"), kGameSize), Hex(Patched(c.patches), kGameSize));
+  EXPECT_EQ(scratch.Names(), before) << "a file was left or lost";
+}
+
+std::vector<std::string> Args(std::initializer_list<std::string> args) { return args; }
+
+// --- write and encode --into -------------------------------------------------
+
+INSTANTIATE_TEST_SUITE_P(
+    WriteAndEncode, CliIntoTest,
+    testing::Values(
+        IntoCase{"WriteAtHexOffset", Args({"write", "--into", "game.bin", "--at", "0x10"}),
+                 {}, "0A 0b\r\n0C", 0, {{16, Bytes({0x0A, 0x0B, 0x0C})}}},
+        IntoCase{"WriteUpToTheLastByte", Args({"write", "--into", "game.bin", "--at", "62"}),
+                 {}, "FF FE", 0, {{62, Bytes({0xFF, 0xFE})}}},
+        IntoCase{"WritePastTheEnd", Args({"write", "--into", "game.bin", "--at", "63"}),
+                 {}, "FF FE", 1, {}, {"game.bin: bytes 0x3F to 0x41 reach past its end (64 bytes)"}},
+        IntoCase{"WriteRoomKeepsTheRest",
+                 Args({"write", "--into", "game.bin", "--at", "8", "--room", "6"}),
+                 {}, "01 02", 0, {{8, Bytes({1, 2})}}, {"2 bytes at 0x8, 4 bytes of the room left"}},
+        IntoCase{"WriteRoomFilled",
+                 Args({"write", "--into", "game.bin", "--at", "8", "--room", "5", "--fill", "ff"}),
+                 {}, "01 02", 0, {{8, Bytes({1, 2, 0xFF, 0xFF, 0xFF})}}},
+        IntoCase{"WriteExactlyTheRoom",
+                 Args({"write", "--into", "game.bin", "--at", "0", "--room", "2", "--fill", "00"}),
+                 {}, "01 02", 0, {{0, Bytes({1, 2})}}},
+        IntoCase{"WriteTooLongNamesThePair",
+                 Args({"write", "--into", "game.bin", "--at", "0", "--room", "3"}),
+                 {}, "01 02\r\n0 3 04 05", 1, {},
+                 {"-:2:5: 2 bytes too long for the room of 3 bytes (5 bytes in all); pair 4",
+                  "game.bin is unchanged"}},
+        IntoCase{"WriteBadListingTouchesNothing",
+                 Args({"write", "--into", "game.bin", "--at", "0"}), {}, "01 0G", 1, {},
+                 {"-:1:5:"}},
+        IntoCase{"EncodeText", Args({"encode", "--into", "game.bin", "--at", "4", "t.txt"}),
+                 {{"t.txt", "あ漢\nう"}}, "", 0, {{4, Bytes({0x56, 0x21, 0x9F, 0x24, 0x5A})}}},
+        IntoCase{"EncodeWithFillAndBom",
+                 Args({"encode", "--into", "game.bin", "--at", "60", "--room", "4", "--fill", "50"}),
+                 {}, "\xEF\xBB\xBF字", 0, {{60, Bytes({0x20, 0xB4, 0x50, 0x50})}}},
+        IntoCase{"EncodeTooLongNamesTheCharacter",
+                 Args({"encode", "--into", "game.bin", "--at", "4", "--room", "4", "t.txt"}),
+                 {{"t.txt", "ああ\nあ漢う"}}, "", 1, {},
+                 {"t.txt:2:2: 3 bytes too long for the room of 4 bytes (7 bytes in all)",
+                  "'漢' (U+6F22) is the first character"}},
+        IntoCase{"EncodeTooLongAtALineBreak",
+                 Args({"encode", "--into", "game.bin", "--at", "4", "--room", "2", "--fill", "00"}),
+                 {}, "ああ\r\nあ", 1, {}, {"-:1:3: 2 bytes too long for the room of 2 bytes"}},
+        IntoCase{"EncodeTooLongInATag",
+                 Args({"encode", "--into", "game.bin", "--at", "4", "--room", "2"}),
+                 {}, "あ<0102>", 1, {}, {"-:1:6: 1 byte too long", "'2' (U+0032)"}},
+        IntoCase{"EncodeNoCodeTouchesNothing",
+                 Args({"encode", "--into", "game.bin", "--at", "4", "--room", "9"}),
+                 {}, "あ\U0001F600", 1, {}, {"-:1:2: no code for"}},
+        IntoCase{"EncodeKeepGoingLeavesOut",
+                 Args({"encode", "--keep-going", "--into", "game.bin", "--at", "4"}),
+                 {}, "あ\U0001F600い", 0, {{4, Bytes({0x56, 0x58})}}, {"WITHOUT"}},
+        IntoCase{"RoomPastTheEnd",
+                 Args({"encode", "--into", "game.bin", "--at", "60", "--room", "5"}), {}, "あ", 1,
+                 {}, {"bytes 0x3C to 0x41 reach past its end"}},
+        IntoCase{"HugeRoomDoesNotWrap",
+                 Args({"encode", "--into", "game.bin", "--at", "0x10",
+                       "--room", "0xFFFFFFFFFFFFFFFF"}),
+                 {}, "あ", 1, {}, {"reach past its end"}},
+        IntoCase{"IntoAndOutputExclude",
+                 Args({"encode", "--into", "game.bin", "--at", "0", "-o", "x.bin"}), {}, "あ", 2,
+                 {}, {"--into and -o exclude each other"}},
+        IntoCase{"IntoNeedsAt", Args({"write", "--into", "game.bin"}), {}, "00", 2, {},
+                 {"--into needs --at OFFSET"}},
+        IntoCase{"AtNeedsInto", Args({"write", "--at", "3"}), {}, "00", 2, {},
+                 {"--at needs --into GAME"}},
+        IntoCase{"FillNeedsRoom",
+                 Args({"write", "--into", "game.bin", "--at", "0", "--fill", "00"}), {}, "00", 2,
+                 {}, {"--fill needs --room N"}},
+        IntoCase{"BadNumbers",
+                 Args({"write", "--into", "game.bin", "--at", "0x", "--room", "1"}), {}, "00", 2,
+                 {}, {"--at '0x' is not a decimal or 0x hex number"}},
+        IntoCase{"BadFill",
+                 Args({"write", "--into", "game.bin", "--at", "0", "--room", "1", "--fill", "100"}),
+                 {}, "00", 2, {}, {"--fill '100' is not a byte of two hex digits"}},
+        IntoCase{"MissingGame", Args({"write", "--into", "none.bin", "--at", "0"}), {}, "00", 2,
+                 {}, {"none.bin: No such file or directory"}},
+        IntoCase{"GameIsAFolder", Args({"write", "--into", ".", "--at", "0"}), {}, "00", 2, {},
+                 {"Is a directory"}}),
+    CaseName<IntoCase>);
+
+// --- insert ------------------------------------------------------------------
+
+INSTANTIATE_TEST_SUITE_P(
+    Insert, CliIntoTest,
+    testing::Values(
+        IntoCase{"SeveralEntries",
+                 Args({"insert", "--into", "game.bin", "texts/plan.txt"}),
+                 {{"texts/plan.txt",
+                   "\xEF\xBB\xBF# offset room file fill\r\n"
+                   "0x10 4 a.txt 00   # filled\r\n"
+                   "\r\n"
+                   "  2 3 \"b c.txt\"\n"
+                   "40\t2\tsub/d.txt # a comment\n"
+                   "20 4 a.txt FF"},
+                  {"texts/a.txt", "あい"},
+                  {"texts/b c.txt", "う"},
+                  {"texts/sub/d.txt", "漢"}},
+                 "", 0,
+                 {{16, Bytes({0x56, 0x58, 0, 0})},
+                  {2, Bytes({0x5A})},
+                  {40, Bytes({0x21, 0x9F})},
+                  {20, Bytes({0x56, 0x58, 0xFF, 0xFF})}},
+                 {"plan.txt:2: texts/a.txt at 0x10: 2 bytes used, 2 bytes of 4 bytes left",
+                  "4 texts put into game.bin"}},
+        IntoCase{"EveryProblemListed",
+                 Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt",
+                   "0 4 ok.txt\n"
+                   "8 2 long.txt\n"
+                   "16 4 nocode.txt\n"
+                   "24 4 missing.txt\n"
+                   "30 4\n"
+                   "0x 4 ok.txt\n"
+                   "60 8 ok.txt\n"
+                   "40 4 ok.txt 0\n"
+                   "1 2 ok.txt\n"},
+                  {"ok.txt", "あ"},
+                  {"long.txt", "あ\nいう"},
+                  {"nocode.txt", "x\U0001F600"}},
+                 "", 1, {},
+                 {"binconv-cli: long.txt:2:1: 2 bytes too long for the room of 2 bytes (4 bytes in "
+                  "all); 'い' (U+3044) is the first character that does not fit (plan line 2)",
+                  "binconv-cli: nocode.txt:1:2: no code for", "(plan line 3)",
+                  "binconv-cli: missing.txt: No such file or directory (plan line 4)",
+                  "binconv-cli: plan.txt:5: expected OFFSET ROOM FILE [FILL], found 2 fields",
+                  "binconv-cli: plan.txt:6: the offset '0x' is not",
+                  "binconv-cli: plan.txt:7: the room ends at 0x44, past the end of the game file",
+                  "binconv-cli: plan.txt:8: the fill '0' is not a byte",
+                  "binconv-cli: plan.txt:9: the room overlaps the room of line 1",
+                  "problems; nothing written to game.bin"}},
+        IntoCase{"OverlapsAcrossAnEntry",
+                 Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "0 20 a.txt\n30 2 a.txt\n5 2 a.txt\n19 4 a.txt\n20 10 a.txt\n"},
+                  {"a.txt", "あ"}},
+                 "", 1, {},
+                 {"plan.txt:3: the room overlaps the room of line 1",
+                  "plan.txt:4: the room overlaps the room of line 1"}},
+        IntoCase{"BadPlanUtf8", Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "0 4 a.txt\n1 \xFF"}}, "", 1, {}, {"plan.txt:2:3: not valid UTF-8"}},
+        IntoCase{"ExactTakesOnlyCrLf",
+                 Args({"insert", "--exact", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "0 4 a.txt"}, {"a.txt", "あ\nい"}}, "", 1, {},
+                 {"a.txt:1:2: no code for"}},
+        IntoCase{"NeedsInto", Args({"insert", "plan.txt"}), {{"plan.txt", ""}}, "", 2, {},
+                 {"insert needs --into GAME"}},
+        IntoCase{"EmptyPlanChangesNothing", Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "# nothing yet\n"}}, "", 0, {}, {"0 texts put into game.bin"}}),
+    CaseName<IntoCase>);
+
+// --- decode of a range ---------------------------------------------------------
+
+// Insert a text into a room, then decode that range: the text comes back,
+// followed by the fill bytes as decode shows them on their own, and encoding
+// the decoded range gives the room's bytes again.
+TEST(CliDecodeRangeTest, InsertThenDecodeTheRoom) {
+  Scratch scratch;
+  const std::string text = "あ漢字\nアう";
+  WriteAll(scratch.work() / "a.txt", text);
+  for (const char* fill : {"00", "20", "24", "50", "FF", "18"}) {
+    WriteAll(scratch.work() / "game.bin", Game());
+    WriteAll(scratch.work() / "plan.txt", std::string("0x0B 15 a.txt ") + fill);
+    const Outcome inserted = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
+    ASSERT_EQ(inserted.exit_code, 0) << inserted;
+    const std::string used = "\x56\x21\x9F\x20\xB4\x24\xA9\x5A";  // the text's 8 bytes
+    WriteAll(scratch.work() / "fill.bin", std::string(15 - used.size(), static_cast<char>(std::stoi(fill, nullptr, 16))));
+    const Outcome fill_alone = RunCli(scratch, {"decode", "fill.bin"});
+    const Outcome range =
+        RunCli(scratch, {"decode", "--at", "11", "--length", "0xF", "-o", "room.txt", "game.bin"});
+    ASSERT_EQ(range.exit_code, 0) << range;
+    const std::string decoded = ReadAll(scratch.work() / "room.txt");
+    EXPECT_EQ(decoded, text + fill_alone.out) << "fill " << fill;
+    const Outcome back = RunCli(scratch, {"encode", "-o", "back.bin", "room.txt"});
+    ASSERT_EQ(back.exit_code, 0) << back;
+    EXPECT_EQ(Hex(ReadAll(scratch.work() / "back.bin")), Hex(ReadAll(scratch.work() / "game.bin").substr(11, 15)))
+        << "fill " << fill;
+  }
+}
+
+struct RangeCase {
+  const char* name;
+  std::vector<std::string> args;
+  int exit_code;
+  std::string out;
+  std::string err_has;
+};
+
+class CliDecodeRangeCases : public testing::TestWithParam<RangeCase> {};
+
+TEST_P(CliDecodeRangeCases, DecodesOnlyTheRange) {
+  const RangeCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Bytes({0x56, 0x21, 0x9F, 0x24, 0x5A, 0x58}));
+  std::vector<std::string> args{"decode"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  RunOptions options;
+  options.input = ReadAll(scratch.work() / "game.bin");
+  const Outcome outcome = RunCli(scratch, args, options);
+  EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
+  if (c.exit_code == 0) {
+    EXPECT_EQ(outcome.out, c.out);
+  }
+  EXPECT_NE(outcome.err.find(c.err_has), std::string::npos) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliDecodeRangeCases,
+    testing::Values(RangeCase{"Whole", {"game.bin"}, 0, "あ漢\nうい", ""},
+                    RangeCase{"FromAnOffset", {"--at", "3", "game.bin"}, 0, "\nうい", ""},
+                    RangeCase{"ALength", {"--at", "1", "--length", "2", "game.bin"}, 0, "漢", ""},
+                    RangeCase{"CutAfterALeadByte", {"--at", "1", "--length", "1", "game.bin"}, 0,
+                              "<21>", ""},
+                    RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 0, "", ""},
+                    RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 0, "う", ""},
+                    RangeCase{"PastTheEnd", {"--at", "7", "game.bin"}, 2, "",
+                              "game.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
+                    RangeCase{"LengthPastTheEnd", {"--at", "2", "--length", "5", "game.bin"}, 2,
+                              "", "bytes 0x2 to 0x7 reach past its end"},
+                    RangeCase{"StandardInputTooShort", {"--at", "2", "--length", "5"}, 2, "",
+                              "-: bytes 0x2 to 0x7 reach past its end (6 bytes)"},
+                    RangeCase{"BadNumber", {"--length", "-1", "game.bin"}, 2, "",
+                              "--length '-1' is not"}),
+    CaseName<RangeCase>);
+
+// --- .tbl ----------------------------------------------------------------------
+
+// Every character the default tables can encode, each on its own line.
+std::string EveryCharacter() {
+  auto table = LoadCharTables(fs::path(BINCONV_SOURCE_DIR) / "tables");
+  std::u16string text;
+  for (char32_t c = 0x21; c <= 0xFFFF; ++c) {
+    const auto ch = static_cast<char16_t>(c);
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    if (!table.value().Find(ch)) continue;
+    Encoder probe(table.value());
+    std::vector<std::uint8_t> bytes;
+    probe.Feed(std::u16string(1, ch), bytes);
+    probe.Finish(bytes);
+    if (probe.problems().empty() && !bytes.empty()) text += ch;
+  }
+  std::string utf8;
+  for (const char16_t ch : text) {
+    if (ch < 0x80) {
+      utf8 += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (ch >> 6));
+      utf8 += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (ch >> 12));
+      utf8 += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+    utf8 += '\n';
+  }
+  return utf8;
+}
+
+// export-tbl then import-tbl: the new tables encode every character to the
+// same bytes as the default ones, in either encoding of the .tbl.
+TEST(CliTblTest, ExportThenImportEncodesTheSame) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "all.txt", EveryCharacter());
+  const Outcome original = RunCli(scratch, {"encode", "-o", "original.bin", "all.txt"});
+  ASSERT_EQ(original.exit_code, 0) << original;
+  for (const char* encoding : {"utf-8", "cp932"}) {
+    const Outcome exported =
+        RunCli(scratch, {"export-tbl", "--encoding", encoding, "-o", "game.tbl"});
+    ASSERT_EQ(exported.exit_code, 0) << exported;
+    fs::create_directory(scratch.work() / encoding);
+    const Outcome imported =
+        RunCli(scratch, {"import-tbl", "--encoding", encoding, "-o", encoding, "game.tbl"});
+    ASSERT_EQ(imported.exit_code, 0) << imported;
+    const Outcome again = RunCli(scratch, {"encode", "--tables", encoding, "-o", "again.bin", "all.txt"});
+    ASSERT_EQ(again.exit_code, 0) << again;
+    EXPECT_EQ(Hex(ReadAll(scratch.work() / "again.bin"), 256),
+              Hex(ReadAll(scratch.work() / "original.bin"), 256))
+        << encoding;
+    EXPECT_TRUE(ReadAll(scratch.work() / "again.bin") == ReadAll(scratch.work() / "original.bin"));
+    // The default tables hold only code page 932 characters, so the files are too.
+    EXPECT_FALSE(ReadAll(scratch.work() / encoding / "Zezovar.ini").starts_with("\xEF\xBB\xBF"));
+  }
+}
+
+struct ImportCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string tbl;
+  int exit_code;
+  std::vector<std::string> err_has;
+  std::string written;  // the tables' first page 0 row as decode shows it; "" when none
+};
+
+class CliImportTblTest : public testing::TestWithParam<ImportCase> {};
+
+TEST_P(CliImportTblTest, PlacesOrListsEveryEntry) {
+  const ImportCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.tbl", c.tbl);
+  fs::create_directory(scratch.work() / "out");
+  std::vector<std::string> args{"import-tbl", "-o", "out", "in.tbl"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  const Outcome outcome = RunCli(scratch, args);
+  EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
+  for (const std::string& part : c.err_has) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
+                                                         << outcome.err;
+  }
+  if (c.written.empty()) {
+    EXPECT_TRUE(fs::is_empty(scratch.work() / "out"));
+    return;
+  }
+  WriteAll(scratch.work() / "row.bin", Bytes({0x00, 0x01, 0x02, 0x20, 0x03, 0x24, 0x50}));
+  const Outcome decoded = RunCli(scratch, {"decode", "--tables", "out", "row.bin"});
+  EXPECT_EQ(decoded.exit_code, 0) << decoded;
+  EXPECT_EQ(decoded.out, c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliImportTblTest,
+    testing::Values(
+        ImportCase{"Utf8WithBom", {}, "\xEF\xBB\xBF" "00=a\r\n01==\r\n\r\n2003=漢\r\n*24\r\n50=　\r\n",
+                   0, {"3 entries placed"}, "a=<02>漢\n　"},
+        ImportCase{"Cp932", {"--encoding", "cp932"}, "00=\x82\xA0\n2003=\x8A\xBF\n", 0, {},
+                   "あ<01><02>漢\n　"},
+        ImportCase{"NotInCp932GoesUtf8", {}, "00=\xE2\x82\xAC\n", 0, {}, "€<01><02><2003>\n　"},
+        ImportCase{"EveryBadEntry", {},
+                   "20=a\n2101=b\n1922=c\n010203=d\n01=ab\n02=,\nzz\n*25\n50=x\n03=c\n03=d\n04=\n"
+                   "05= \n",
+                   1,
+                   {"in.tbl:1: a page 0 code at 18, 20-24 or 50",
+                    "in.tbl:3: the code's first byte is not a lead byte",
+                    "in.tbl:4: a code of more than two bytes", "in.tbl:5: the value is not one",
+                    "in.tbl:6: a comma, space or line end", "in.tbl:7: not an entry",
+                    "in.tbl:8: a page 0 code", "in.tbl:9: a page 0 code",
+                    "in.tbl:11: a second entry for the code of line 10",
+                    "in.tbl:12: the value is not one", "in.tbl:13: a comma, space",
+                    "11 entries can't be placed; nothing written"},
+                   ""},
+        ImportCase{"KeepGoingSkips", {"--keep-going"}, "00=a\n01=ab\n20=x\n02=c\n", 0,
+                   {"in.tbl:2:", "in.tbl:3:", "2 entries placed", "2 left out"},
+                   "a<01>c<2003>\n　"},
+        ImportCase{"BadEncodingName", {"--encoding", "latin1"}, "00=a\n", 2,
+                   {"--encoding 'latin1' is neither utf-8 nor cp932"}, ""}),
+    CaseName<ImportCase>);
+
+// Random tables, exported and imported in the core: every character whose
+// cell a text can be encoded to, and decoding shows, keeps that cell.
+TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
+  std::mt19937 rng(13);
+  const std::u16string pool =
+      u"あいうえおアイウエオ漢字ｱｲ０１abcXYZ<>＜＞ 　鰯\r\n=*€😀ÄÖÜ丁七万";
+  for (int round = 0; round < 40; ++round) {
+    CharTable table;
+    for (int i = 0; i < 400; ++i) {
+      const int index = static_cast<int>(rng() % kCells);
+      const CellCode code = CellCode::FromIndex(index);
+      std::u16string cell(1, pool[rng() % pool.size()]);
+      if (rng() % 6 == 0) cell = std::u16string(1, static_cast<char16_t>(0x4E00 + rng() % 0x5000));
+      if (rng() % 20 == 0) cell += u'x';
+      table.SetCell(code.page, code.row, code.column, cell);
+    }
+    for (const TblEncoding encoding : {TblEncoding::kUtf8, TblEncoding::kCp932}) {
+      const TblExport exported = ExportTbl(table, encoding);
+      const TblImport imported = ImportTbl(exported.bytes, encoding);
+      EXPECT_TRUE(imported.errors.empty()) << "round " << round << " line "
+                                           << imported.errors.front().line;
+      const TableFiles files = WriteTableFiles(imported.table, u"random.tbl");
+      auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
+      ASSERT_TRUE(loaded.ok()) << DescribeTableError(loaded.error());
+      const ProducibleCells cells(table);
+      for (int index = 0; index < kCells; ++index) {
+        const CellCode code = CellCode::FromIndex(index);
+        const std::optional<char16_t> ch = cells.CharAt(code);
+        if (!ch) continue;
+        const bool shadowed = std::find(exported.shadowed.begin(), exported.shadowed.end(),
+                                        code) != exported.shadowed.end();
+        const bool unwritable = std::find(exported.unwritable.begin(), exported.unwritable.end(),
+                                          code) != exported.unwritable.end();
+        if (shadowed || unwritable) continue;
+        EXPECT_EQ(loaded.value().Find(*ch), code) << "round " << round << " cell " << index;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace binconv::hostile
