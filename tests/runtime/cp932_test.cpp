@@ -190,3 +190,48 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace binconv
+
+namespace binconv {
+namespace {
+
+// Every unit code page 932 holds comes back from DecodeCp932; the others are
+// refused rather than written as some other character.
+TEST(Cp932Encode, EveryUnitDecodesBack) {
+  std::size_t held = 0;
+  for (std::uint32_t c = 0; c <= 0xFFFF; ++c) {
+    std::string bytes;
+    if (!AppendCp932(static_cast<char16_t>(c), bytes)) {
+      EXPECT_TRUE(bytes.empty());
+      continue;
+    }
+    ++held;
+    ASSERT_EQ(DecodeCp932(bytes), std::u16string(1, static_cast<char16_t>(c)))
+        << "U+" << std::hex << c << " as " << HexBytes(bytes);
+  }
+  // JIS X 0208 with the NEC and IBM extensions, the ASCII and half-width
+  // katakana bytes and the user-defined area: a little under eight thousand
+  // distinct characters plus 1880 private-use ones.
+  EXPECT_GT(held, 9000u);
+  EXPECT_LT(held, 10000u);
+}
+
+TEST(Cp932Encode, PicksTheBytesWindowsPicks) {
+  const std::pair<char16_t, std::string> examples[] = {
+      {u'あ', "\x82\xA0"}, {u'A', "A"},          {u'ｱ', "\xB1"},
+      {u'ⅰ', "\xFA\x40"},   // IBM extension over its NEC-selected copy at EEEF
+      {u'∵', "\x81\xE6"},   // JIS row 2 over the NEC row 13 copy at 879A
+      {u'￢', "\x81\xCA"},   // JIS row 2 over the IBM copy at FA54
+      {u'\u3000', "\x81\x40"}};
+  for (const auto& [ch, expected] : examples) {
+    std::string bytes;
+    ASSERT_TRUE(AppendCp932(ch, bytes)) << HexUnits(std::u16string(1, ch));
+    EXPECT_EQ(HexBytes(bytes), HexBytes(expected)) << HexUnits(std::u16string(1, ch));
+  }
+  for (const char16_t ch : {u'€', char16_t{0xD800}, u'\uFEFF', u'한'}) {
+    std::string bytes;
+    EXPECT_FALSE(AppendCp932(ch, bytes)) << HexUnits(std::u16string(1, ch));
+  }
+}
+
+}  // namespace
+}  // namespace binconv
