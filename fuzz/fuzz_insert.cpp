@@ -1,0 +1,209 @@
+// A random plan through the real insert command, run by the command-line
+// tool's library: it either applies exactly (every text encoded, filled up
+// to its room, at its offset, every other byte as it was) or, when any entry
+// is wrong, touches nothing: the game file stays byte for byte and no file is
+// left behind. The expected outcome is worked out here from the rules alone.
+
+#include <fcntl.h>
+#include <sanitizer/common_interface_defs.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/io.h"
+#include "conversion/encode.h"
+#include "fuzz_support.h"
+#include "runtime/file.h"
+
+namespace binconv::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Pieces of text: characters with one- and two-byte codes, line breaks,
+// spaces, tags, and characters without a code or with a bad tag.
+constexpr const char* kPieces[] = {"あ", "漢", "ア", "\n", "\r\n", " ", "　", "<0A>",
+                                   "<2101>", "字", "い", "😀", "<0>", "<zz>", "\xFF", "ー"};
+
+struct Folder {
+  fs::path path;
+  int out = -1;
+  int err = -1;
+  int real_stdout = -1;
+  int real_stderr = -1;
+};
+
+Folder& TheFolder() {
+  static Folder folder;
+  return folder;
+}
+
+// Reads the input as a little stream of choices; zeros once it runs out.
+class Choices {
+ public:
+  Choices(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  unsigned Next() { return at_ < size_ ? data_[at_++] : 0u; }
+  bool empty() const { return at_ >= size_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+};
+
+struct Entry {
+  std::uint64_t offset;
+  std::uint64_t room;
+  std::optional<std::uint8_t> fill;
+  std::string name;
+  std::optional<std::string> text;  // none: the file is missing
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
+
+std::string HexNumber(std::uint64_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 15]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + text;
+}
+
+}  // namespace
+}  // namespace binconv::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  using namespace binconv::fuzz;
+  DefaultTables();
+  Folder& folder = TheFolder();
+  const fs::path shm = "/dev/shm";
+  std::string pattern =
+      ((fs::is_directory(shm) ? shm : fs::temp_directory_path()) / "binconv-insert-XXXXXX")
+          .string();
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  folder.path = pattern;
+  folder.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
+  folder.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
+  folder.real_stdout = dup(1);
+  folder.real_stderr = dup(2);
+  if (folder.out < 0 || folder.err < 0 || folder.real_stdout < 0 || folder.real_stderr < 0) {
+    std::abort();
+  }
+  std::atexit([] { fs::remove_all(TheFolder().path); });
+  ReportFd() = folder.real_stderr;
+  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace binconv;
+  using namespace binconv::fuzz;
+  Folder& folder = TheFolder();
+  for (const auto& entry : fs::directory_iterator(folder.path)) fs::remove_all(entry.path());
+
+  Choices choices(data, size);
+  std::string game(choices.Next() % 96, '\0');
+  for (std::size_t i = 0; i < game.size(); ++i) game[i] = static_cast<char>(i * 13 + 5);
+  std::vector<Entry> entries;
+  std::string plan;
+  const unsigned count = choices.Next() % 6;
+  for (unsigned i = 0; i < count && !choices.empty(); ++i) {
+    Entry entry;
+    entry.offset = choices.Next() % 100;
+    entry.room = 1 + choices.Next() % 24;
+    const unsigned flags = choices.Next();
+    if (flags & 1) entry.fill = static_cast<std::uint8_t>(choices.Next());
+    entry.name = "t" + std::to_string(i) + ".txt";
+    if ((flags & 6) != 6) {
+      std::string text;
+      for (unsigned n = choices.Next() % 8; n > 0; --n) {
+        text += kPieces[choices.Next() % std::size(kPieces)];
+      }
+      entry.text = text;
+      WriteFile(folder.path / entry.name, text);
+    }
+    // Numbers in decimal or hex, fields apart by spaces or tabs.
+    const char* gap = (flags & 8) ? "\t" : "  ";
+    plan += ((flags & 16) ? HexNumber(entry.offset) : std::to_string(entry.offset)) + gap +
+            ((flags & 32) ? HexNumber(entry.room) : std::to_string(entry.room)) + gap + entry.name;
+    if (entry.fill) {
+      static constexpr char kDigits[] = "0123456789ABCDEF";
+      plan += std::string(" ") + kDigits[*entry.fill >> 4] + kDigits[*entry.fill & 15];
+    }
+    plan += (flags & 64) ? "  # entry\r\n" : "\n";
+    entries.push_back(std::move(entry));
+  }
+  const fs::path game_path = folder.path / "game.bin";
+  WriteFile(game_path, game);
+  WriteFile(folder.path / "plan.txt", plan);
+  const std::set<std::string> before = Names(folder.path);
+
+  // What the rules say.
+  bool good = true;
+  std::string expected = game;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const Entry& e = entries[i];
+    if (e.offset + e.room > game.size()) good = false;
+    for (std::size_t j = 0; j < i; ++j) {
+      const Entry& o = entries[j];
+      if (e.offset < o.offset + o.room && o.offset < e.offset + e.room) good = false;
+    }
+    if (!e.text) {
+      good = false;
+      continue;
+    }
+    Encoder encoder(DefaultTables(), LineBreaks::kAny);
+    std::vector<std::uint8_t> bytes;
+    const bool utf8 = encoder.FeedUtf8(*e.text, bytes) && encoder.FinishUtf8(bytes);
+    if (!utf8 || !encoder.problems().empty() || encoder.odd_count() || bytes.size() > e.room) {
+      good = false;
+      continue;
+    }
+    if (e.fill) bytes.resize(e.room, *e.fill);
+    if (good) expected.replace(e.offset, bytes.size(), bytes.begin(), bytes.end());
+  }
+
+  const std::vector<std::string> args{"insert", "--into", game_path.string(), "--tables",
+                                      BINCONV_SOURCE_DIR "/tables", (folder.path / "plan.txt").string()};
+  for (const int fd : {folder.out, folder.err}) {
+    FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
+  }
+  FUZZ_CHECK(dup2(folder.out, 1) == 1 && dup2(folder.err, 2) == 2, "dup2");
+  const int status = cli::RunCli(args);
+  FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
+
+  const auto after = ReadFileBytes(game_path);
+  FUZZ_CHECK(after.ok(), "the game file is gone");
+  const std::string shown = "plan:\n" + plan + "status " + std::to_string(status);
+  FUZZ_CHECK(Names(folder.path) == before, shown + "\na file was left behind or lost");
+  if (good) {
+    FUZZ_CHECK(status == cli::kExitOk && after.value() == expected,
+               shown + "\nwritten  " + Hex(after.value()) + "\nexpected " + Hex(expected));
+  } else {
+    FUZZ_CHECK(status == cli::kExitRejected && after.value() == game,
+               shown + "\nwritten  " + Hex(after.value()) + "\nold      " + Hex(game));
+  }
+  return 0;
+}
