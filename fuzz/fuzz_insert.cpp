@@ -182,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       continue;
     }
     if (e.fill) bytes.resize(e.room, *e.fill);
-    if (good) expected.replace(e.offset, bytes.size(), bytes.begin(), bytes.end());
+    if (good) expected.replace(e.offset, bytes.size(), std::string(bytes.begin(), bytes.end()));
   }
 
   const std::vector<std::string> args{"insert", "--into", game_path.string(), "--tables",

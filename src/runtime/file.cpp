@@ -303,7 +303,15 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
 Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem::path& target) {
   bool existing = false;
   struct stat st;
-  if (auto begun = Begin(target, existing, st); !begun) return begun.error();
+  // A game file reached through a symbolic link is patched where it lies;
+  // renaming over the link would leave the real file as it was.
+  std::error_code link_error;
+  std::filesystem::path real = target;
+  if (std::filesystem::is_symlink(target, link_error)) {
+    const std::filesystem::path resolved = std::filesystem::canonical(target, link_error);
+    if (!link_error) real = resolved;
+  }
+  if (auto begun = Begin(real, existing, st); !begun) return begun.error();
   if (!existing) {
     Abort();
     return IoErrorFromErrno(target_, ENOENT);

@@ -98,6 +98,7 @@ class AtomicFileWriter {
   Result<Unit, IoError> Open(const std::filesystem::path& target);
   // Starts the new file as a copy of the existing target, which must be a
   // regular file, and tells its size. WriteAt then changes bytes inside it.
+  // A symbolic link is followed: the file it names is the one replaced.
   Result<std::uint64_t, IoError> OpenCopy(const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,

@@ -248,6 +248,19 @@ TEST_F(AtomicWrite, PatchChangesOnlyItsBytesAndKeepsMode) {
   EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
 }
 
+TEST_F(AtomicWrite, PatchThroughASymbolicLinkPatchesTheFile) {
+  fs::create_directory(dir_ / "data");
+  WriteRaw(dir_ / "data" / "game.bin", "0123456789");
+  fs::create_symlink("data/game.bin", dir_ / "link.bin");
+  const std::uint8_t bytes[] = {'a', 'b'};
+  const FilePatch patch{4, bytes};
+  const auto r = PatchFileAtomically(dir_ / "link.bin", {&patch, 1});
+  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.bin"));
+  EXPECT_EQ(ReadRaw(dir_ / "data" / "game.bin"), "0123ab6789");
+  EXPECT_EQ(fs::directory_iterator(dir_ / "data")->path().filename(), "game.bin");
+}
+
 TEST_F(AtomicWrite, PatchPastTheEndOrOfAMissingFileChangesNothing) {
   const fs::path target = dir_ / "game.bin";
   WriteRaw(target, "0123456789");
