@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Starts "binconv-cli encode" on a large input over an existing file and kills
-# it with SIGKILL at seeded random moments. After every kill the file must be
-# the old one or the complete new one, never anything else. Temporary files a
-# kill leaves behind are counted (and removed before the next run).
+# Starts "binconv-cli encode" on a large input over an existing file, then
+# "binconv-cli encode --into" patching a large game file, and kills each with
+# SIGKILL at seeded random moments. After every kill the file must be the old
+# one or the complete new one, never anything else. Temporary files a kill
+# leaves behind are counted (and removed before the next run).
 # Usage: tools/kill-test.sh [KILLS [SEED]]
 #   BINCONV_CLI  the program (default: build/dev/src/cli/binconv-cli)
 #   KILL_LINES   lines of input text (default: 300000, about 35 MB)
@@ -21,58 +22,72 @@ cp "$root/tables/Zezovar.ini" "$root/tables/Zezovar_ex.ini" "$work/"
 cd "$work"
 { yes 'こんにちは、世界！日本語のテキスト。カタカナとひらがな<0C01>を混ぜた一行です。' || true; } |
   head -n "$lines" >input.txt
-head -c 1000000 input.txt >old.bin
 
 now_ms() { date +%s%3N; }
+failures=0
 
-# One run to the end gives the new file and the time a run takes.
-cp old.bin game.bin
-start=$(now_ms)
-"$cli" encode -o game.bin input.txt
-span=$(($(now_ms) - start))
-mv game.bin new.bin
-cmp -s new.bin old.bin && { echo "kill-test: the new file equals the old one" >&2; exit 2; }
-echo "kill-test: $kills kills (seed $seed) in runs of ${span} ms, input $(stat -c %s input.txt) bytes," \
-  "output $(stat -c %s new.bin) bytes"
-
-RANDOM=$seed
-old=0 new=0 broken=0 finished=0 leftovers=0
-for ((i = 1; i <= kills; i++)); do
+# kill_runs LABEL COMMAND...: old.bin is the file before, COMMAND writes game.bin.
+kill_runs() {
+  local label=$1
+  shift
+  # One run to the end gives the new file and the time a run takes.
   cp old.bin game.bin
-  # Moments spread over the whole run and a little past it, so that the
-  # rename at the end is among them.
-  delay=$(((RANDOM * 32768 + RANDOM) % (span + span / 5 + 1)))
-  "$cli" encode -o game.bin input.txt &
-  pid=$!
-  sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
-  kill -KILL "$pid" 2>/dev/null || true
-  status=0
-  wait "$pid" 2>/dev/null || status=$?
-  [ "$status" -eq 137 ] || finished=$((finished + 1))
-  if [ ! -f game.bin ]; then
-    echo "kill $i at ${delay} ms: the file is gone" >&2
-    broken=$((broken + 1))
-  elif cmp -s game.bin old.bin; then
-    old=$((old + 1))
-  elif cmp -s game.bin new.bin; then
-    new=$((new + 1))
-  else
-    echo "kill $i at ${delay} ms: the file is neither old nor new ($(stat -c %s game.bin) bytes)" >&2
-    broken=$((broken + 1))
-  fi
-  shopt -s nullglob dotglob
-  for temp in .game.bin.*.tmp; do
-    leftovers=$((leftovers + 1))
-    rm -f -- "$temp"
+  local start span
+  start=$(now_ms)
+  "$@"
+  span=$(($(now_ms) - start))
+  mv game.bin new.bin
+  cmp -s new.bin old.bin && { echo "kill-test: the new file equals the old one" >&2; exit 2; }
+  echo "kill-test ($label): $kills kills (seed $seed) in runs of ${span} ms," \
+    "file of $(stat -c %s new.bin) bytes"
+
+  RANDOM=$seed
+  local old=0 new=0 broken=0 finished=0 leftovers=0 i delay pid status temp others
+  for ((i = 1; i <= kills; i++)); do
+    cp old.bin game.bin
+    # Moments spread over the whole run and a little past it, so that the
+    # rename at the end is among them.
+    delay=$(((RANDOM * 32768 + RANDOM) % (span + span / 5 + 1)))
+    "$@" 2>/dev/null &
+    pid=$!
+    sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
+    kill -KILL "$pid" 2>/dev/null || true
+    status=0
+    wait "$pid" 2>/dev/null || status=$?
+    [ "$status" -eq 137 ] || finished=$((finished + 1))
+    if [ ! -f game.bin ]; then
+      echo "kill $i at ${delay} ms: the file is gone" >&2
+      broken=$((broken + 1))
+    elif cmp -s game.bin old.bin; then
+      old=$((old + 1))
+    elif cmp -s game.bin new.bin; then
+      new=$((new + 1))
+    else
+      echo "kill $i at ${delay} ms: the file is neither old nor new ($(stat -c %s game.bin) bytes)" >&2
+      broken=$((broken + 1))
+    fi
+    shopt -s nullglob dotglob
+    for temp in .game.bin.*.tmp; do
+      leftovers=$((leftovers + 1))
+      rm -f -- "$temp"
+    done
+    others=(*)
+    shopt -u nullglob dotglob
+    if [ "${#others[@]}" -ne 7 ]; then
+      echo "kill $i: unexpected files: ${others[*]}" >&2
+      broken=$((broken + 1))
+    fi
   done
-  others=(*)
-  shopt -u nullglob dotglob
-  if [ "${#others[@]}" -ne 6 ]; then
-    echo "kill $i: unexpected files: ${others[*]}" >&2
-    broken=$((broken + 1))
-  fi
-done
-echo "kill-test: $kills kills: $old left the old file, $new the complete new one," \
-  "$broken anything else; $finished runs ended before their kill;" \
-  "$leftovers temporary files left behind (named .game.bin.*.tmp)"
-[ "$broken" -eq 0 ]
+  echo "kill-test ($label): $kills kills: $old left the old file, $new the complete new one," \
+    "$broken anything else; $finished runs ended before their kill;" \
+    "$leftovers temporary files left behind (named .game.bin.*.tmp)"
+  [ "$broken" -eq 0 ] || failures=$((failures + 1))
+}
+
+printf 'これは新しい台詞です。' >patch.txt
+head -c 1000000 input.txt >old.bin
+kill_runs "encode -o" "$cli" encode -o game.bin input.txt
+# A game file of twice the input, patched in the middle.
+cat input.txt input.txt >old.bin
+kill_runs "encode --into" "$cli" encode --into game.bin --at 0x100000 --room 64 --fill 00 patch.txt
+[ "$failures" -eq 0 ]
