@@ -33,8 +33,8 @@ namespace fs = std::filesystem;
 
 // Pieces of text: characters with one- and two-byte codes, line breaks,
 // spaces, tags, and characters without a code or with a bad tag.
-constexpr const char* kPieces[] = {"あ", "漢", "ア", "\n", "\r\n", " ", "　", "<0A>",
-                                   "<2101>", "字", "い", "😀", "<0>", "<zz>", "\xFF", "ー"};
+constexpr const char* kPieces[] = {"あ",     "漢", "ア", "\n", "\r\n", " ",    "　",   "<0A>",
+                                   "<2101>", "字", "い", "😀",  "<0>",  "<zz>", "\xFF", "ー"};
 
 struct Folder {
   fs::path path;
@@ -113,7 +113,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   }
   std::atexit([] { fs::remove_all(TheFolder().path); });
   ReportFd() = folder.real_stderr;
-  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
+  __sanitizer_set_report_fd(
+      reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
   return 0;
 }
 
@@ -185,8 +186,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (good) expected.replace(e.offset, bytes.size(), std::string(bytes.begin(), bytes.end()));
   }
 
-  const std::vector<std::string> args{"insert", "--into", game_path.string(), "--tables",
-                                      BINCONV_SOURCE_DIR "/tables", (folder.path / "plan.txt").string()};
+  const std::vector<std::string> args{"insert",
+                                      "--into",
+                                      game_path.string(),
+                                      "--tables",
+                                      BINCONV_SOURCE_DIR "/tables",
+                                      (folder.path / "plan.txt").string()};
   for (const int fd : {folder.out, folder.err}) {
     FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
   }

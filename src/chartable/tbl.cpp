@@ -173,7 +173,8 @@ TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
     if (page == 0 && byte == kSpaceByte && value.size() == 1 &&
         detail::ClassifySpecial(value[0]) == detail::Special::kSpace) {
       // The fixed space, as export writes it.
-      if (auto [it, fresh] = seen.emplace(-2, number); !fresh) error(TblErrorCode::kDuplicate, it->second);
+      if (auto [it, fresh] = seen.emplace(-2, number); !fresh)
+        error(TblErrorCode::kDuplicate, it->second);
       continue;
     }
     if (page == 0 && IsReservedByte(byte)) {
@@ -208,7 +209,8 @@ TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source) {
     text += file;
     text += u": made by binconv-cli import-tbl from ";
     text += source;
-    text += u"\r\n/ Each data line is a label and the 16 cells of one row; 16 rows make a page.\r\n";
+    text +=
+        u"\r\n/ Each data line is a label and the 16 cells of one row; 16 rows make a page.\r\n";
     for (int page = first_page; page < first_page + pages; ++page) {
       text += u"/ page " + std::u16string(1, static_cast<char16_t>(u'0' + page)) + u"\r\n";
       for (int row = 0; row < kRows; ++row) {

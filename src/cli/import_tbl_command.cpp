@@ -61,17 +61,18 @@ int RunImportTbl(const ParsedArgs& args) {
   }
   const std::string tbl_name = InputName(args);
   std::string bytes;
-  if (int read = ReadBytes(tbl_name, [&](std::string_view chunk) {
-        bytes.append(chunk);
-        return kExitOk;
-      });
+  if (int read = ReadBytes(tbl_name,
+                           [&](std::string_view chunk) {
+                             bytes.append(chunk);
+                             return kExitOk;
+                           });
       read != kExitOk) {
     return read;
   }
   const TblImport imported = ImportTbl(bytes, *encoding);
   for (const TblError& error : imported.errors) {
-    std::string message = ShownName(tbl_name) + ":" + std::to_string(error.line) + ": " +
-                          Describe(error.code);
+    std::string message =
+        ShownName(tbl_name) + ":" + std::to_string(error.line) + ": " + Describe(error.code);
     if (error.code == TblErrorCode::kDuplicate) message += " " + std::to_string(error.other_line);
     if (error.code != TblErrorCode::kBadUtf8) message += ": " + EncodeUtf8(error.text);
     PrintError(message);

@@ -28,8 +28,6 @@ constexpr std::string_view kInsertDetails =
     "atomically, with every text in place, and each entry's bytes used and\n"
     "room left are shown. PLAN \"-\" reads standard input.\n";
 
-std::string Count(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
-
 std::string Where(const PlanProblem& p) {
   if (p.line == 0) return p.file + ": ";
   if (p.column == 0) return p.file + ":" + std::to_string(p.line) + ": ";
@@ -58,7 +56,7 @@ std::string Describe(const PlanProblem& p) {
              " is the first character that does not fit" + entry;
     case PlanProblemCode::kPastEnd:
       return "the room ends at " + HexNumber(p.amount) + ", past the end of the game file (" +
-             Count(p.limit) + ")";
+             ByteCount(p.limit) + ")";
     case PlanProblemCode::kOverlap:
       return "the room overlaps the room of line " + std::to_string(p.other_line);
   }
@@ -84,10 +82,11 @@ int RunInsert(const ParsedArgs& args) {
   }
   const std::string plan_name = InputName(args);
   std::string plan_bytes;
-  if (int read = ReadBytes(plan_name, [&](std::string_view chunk) {
-        plan_bytes.append(chunk);
-        return kExitOk;
-      });
+  if (int read = ReadBytes(plan_name,
+                           [&](std::string_view chunk) {
+                             plan_bytes.append(chunk);
+                             return kExitOk;
+                           });
       read != kExitOk) {
     return read;
   }
@@ -104,12 +103,12 @@ int RunInsert(const ParsedArgs& args) {
   if (auto applied = ApplyPlan(plan, *game); !applied) return ReportOutputError(applied.error());
   for (const PlanEntry& entry : plan.entries) {
     PrintLine(ShownName(plan_name) + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
-              HexNumber(entry.place.offset) + ": " + Count(entry.used) + " used, " +
-              Count(*entry.place.room - entry.used) + " of " + Count(*entry.place.room) + " left" +
-              (entry.place.fill ? " (filled)" : ""));
+              HexNumber(entry.place.offset) + ": " + ByteCount(entry.used) + " used, " +
+              ByteCount(*entry.place.room - entry.used) + " of " + ByteCount(*entry.place.room) +
+              " left" + (entry.place.fill ? " (filled)" : ""));
   }
-  PrintLine(std::to_string(plan.entries.size()) +
-            (plan.entries.size() == 1 ? " text" : " texts") + " put into " + *game);
+  PrintLine(std::to_string(plan.entries.size()) + (plan.entries.size() == 1 ? " text" : " texts") +
+            " put into " + *game);
   return kExitOk;
 }
 

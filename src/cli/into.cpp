@@ -5,9 +5,6 @@
 #include "runtime/file.h"
 
 namespace binconv::cli {
-namespace {
-
-}  // namespace
 
 std::string HexNumber(std::uint64_t value) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -19,9 +16,9 @@ std::string HexNumber(std::uint64_t value) {
   return "0x" + text;
 }
 
-namespace {
+std::string ByteCount(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 
-std::string BytesText(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+namespace {
 
 int Misuse(const std::string& message) {
   PrintError(message + " (see binconv-cli --help)");
@@ -33,12 +30,12 @@ int Misuse(const std::string& message) {
 std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
                             std::uint64_t size) {
   return game + ": bytes " + HexNumber(offset) + " to " + HexNumber(end) + " reach past its end (" +
-         BytesText(size) + ")";
+         ByteCount(size) + ")";
 }
 
 std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room) {
-  return BytesText(bytes - room) + " too long for the room of " + BytesText(room) + " (" +
-         BytesText(bytes) + " in all)";
+  return ByteCount(bytes - room) + " too long for the room of " + ByteCount(room) + " (" +
+         ByteCount(bytes) + " in all)";
 }
 
 std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
@@ -106,8 +103,8 @@ int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
           message += "pair " + std::to_string(error->limit + 1) +
                      ", which starts here, is the first that does not fit";
         } else {
-          message += DescribeChar(place->ch) + " is the first " + std::string(what) +
-                     " that does not fit";
+          message +=
+              DescribeChar(place->ch) + " is the first " + std::string(what) + " that does not fit";
         }
       } else {
         message = ShownName(input_name) + ": " + message;
@@ -123,8 +120,8 @@ int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
     return ReportOutputError(patched.error());
   }
   if (target.place.room) {
-    PrintLine(game + ": " + BytesText(used) + " at " + HexNumber(target.place.offset) + ", " +
-              BytesText(*target.place.room - used) + " of the room left" +
+    PrintLine(game + ": " + ByteCount(used) + " at " + HexNumber(target.place.offset) + ", " +
+              ByteCount(*target.place.room - used) + " of the room left" +
               (target.place.fill ? " (filled)" : ""));
   }
   return kExitOk;

@@ -32,6 +32,8 @@ struct IntoTarget {
 
 // "0x1F"
 std::string HexNumber(std::uint64_t value);
+// "1 byte", "2 bytes"
+std::string ByteCount(std::uint64_t n);
 // "GAME: bytes 0x10 to 0x20 reach past its end (16 bytes)"
 std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
                             std::uint64_t size);

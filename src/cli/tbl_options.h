@@ -10,8 +10,8 @@
 
 namespace binconv::cli {
 
-inline constexpr OptionSpec kTblEncodingOption{
-    "encoding", 0, "ENC", "the .tbl's encoding: utf-8 (default) or cp932"};
+inline constexpr OptionSpec kTblEncodingOption{"encoding", 0, "ENC",
+                                               "the .tbl's encoding: utf-8 (default) or cp932"};
 
 // The --encoding asked for; reported when it is neither.
 std::optional<TblEncoding> TblEncodingOf(const ParsedArgs& args);

@@ -64,7 +64,8 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
   for (const char c : text) {
     const int digit = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(c)));
     if (digit < 0 || digit >= base) return std::nullopt;
-    if (value > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) {
+    if (value >
+        (UINT64_MAX - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) {
       return std::nullopt;
     }
     value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
@@ -133,7 +134,8 @@ std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uin
            (error && error->code == ListingErrorCode::kOddCount ? 1 : 0);
   };
   if (digits(listing.size()) <= 2 * room) return std::nullopt;
-  const std::size_t k = SmallestPrefix(listing.size(), [&](std::size_t n) { return digits(n) > 2 * room; });
+  const std::size_t k =
+      SmallestPrefix(listing.size(), [&](std::size_t n) { return digits(n) > 2 * room; });
   return PlaceOfUnit(listing, k - 1);
 }
 

@@ -86,9 +86,9 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     return;
   }
   for (const EncodeProblem& found : encoder.problems()) {
-    PlanProblem p = problem(found.kind == EncodeProblem::Kind::kNoCode
-                                ? PlanProblemCode::kNoCode
-                                : PlanProblemCode::kNotHexInTag);
+    PlanProblem p =
+        problem(found.kind == EncodeProblem::Kind::kNoCode ? PlanProblemCode::kNoCode
+                                                           : PlanProblemCode::kNotHexInTag);
     p.line = found.line;
     p.column = found.column;
     p.ch = found.ch;
@@ -224,10 +224,9 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
   }
   // Problems of the plan's lines in line order, each before those of its text.
   plan.problems.insert(plan.problems.end(), overlaps.begin(), overlaps.end());
-  std::stable_sort(plan.problems.begin(), plan.problems.end(),
-                   [](const PlanProblem& a, const PlanProblem& b) {
-                     return PlanLineOf(a) < PlanLineOf(b);
-                   });
+  std::stable_sort(
+      plan.problems.begin(), plan.problems.end(),
+      [](const PlanProblem& a, const PlanProblem& b) { return PlanLineOf(a) < PlanLineOf(b); });
   return plan;
 }
 

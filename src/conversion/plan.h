@@ -24,24 +24,24 @@
 namespace binconv {
 
 enum class PlanProblemCode {
-  kBadPlanUtf8,   // the plan is not UTF-8 (column: the byte's, on its line)
-  kBadLine,       // not OFFSET ROOM FILE [FILL]; reason says what is wrong
-  kUnreadable,    // the text file can't be read; reason is the system's
-  kBadTextUtf8,   // the text is not UTF-8; column counts bytes on its line
-  kNoCode,        // a character of the text without a code (ch)
-  kNotHexInTag,   // a character in a tag that is not a hex digit (ch)
-  kOddCount,      // the hex digits in the text's tags do not pair up
-  kTooLong,       // the text's `amount` bytes exceed its room of `limit`; the
-                  // place is the first character that doesn't fit (ch)
-  kPastEnd,       // the room ends at `amount`, past the file's `limit` bytes
-  kOverlap,       // the room shares bytes with the room of plan line `other_line`
+  kBadPlanUtf8,  // the plan is not UTF-8 (column: the byte's, on its line)
+  kBadLine,      // not OFFSET ROOM FILE [FILL]; reason says what is wrong
+  kUnreadable,   // the text file can't be read; reason is the system's
+  kBadTextUtf8,  // the text is not UTF-8; column counts bytes on its line
+  kNoCode,       // a character of the text without a code (ch)
+  kNotHexInTag,  // a character in a tag that is not a hex digit (ch)
+  kOddCount,     // the hex digits in the text's tags do not pair up
+  kTooLong,      // the text's `amount` bytes exceed its room of `limit`; the
+                 // place is the first character that doesn't fit (ch)
+  kPastEnd,      // the room ends at `amount`, past the file's `limit` bytes
+  kOverlap,      // the room shares bytes with the room of plan line `other_line`
 };
 
 struct PlanProblem {
   PlanProblemCode code;
-  std::string file;            // the plan or a text, as named in messages
-  std::size_t line = 0;        // 1-based; 0 for the whole file
-  std::size_t column = 0;      // 1-based; 0 for the whole line
+  std::string file;        // the plan or a text, as named in messages
+  std::size_t line = 0;    // 1-based; 0 for the whole file
+  std::size_t column = 0;  // 1-based; 0 for the whole line
   char32_t ch = 0;
   std::uint64_t amount = 0;
   std::uint64_t limit = 0;
@@ -50,9 +50,9 @@ struct PlanProblem {
 };
 
 struct PlanEntry {
-  std::size_t line = 0;   // in the plan
-  Placement place;        // room always given
-  std::string file;       // as named in messages: the plan's folder and FILE
+  std::size_t line = 0;             // in the plan
+  Placement place;                  // room always given
+  std::string file;                 // as named in messages: the plan's folder and FILE
   std::vector<std::uint8_t> bytes;  // the text's bytes and the fill
   std::uint64_t used = 0;           // the text's own bytes
 };

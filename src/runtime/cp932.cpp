@@ -74,7 +74,9 @@ const std::array<std::uint16_t, 0x10000>& EncodeIndex() {
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
           if (!IsTrailByte(static_cast<std::uint8_t>(trail))) continue;
           const char16_t c = kCp932DoubleByte[row][TrailIndex(static_cast<std::uint8_t>(trail))];
-          if (c != 0 && built[c] == kNoBytes) built[c] = static_cast<std::uint16_t>(lead * 256 + trail);
+          if (c != 0 && built[c] == kNoBytes) {
+            built[c] = static_cast<std::uint16_t>(lead * 256 + trail);
+          }
         }
       }
     }

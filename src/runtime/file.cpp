@@ -474,7 +474,9 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
     return IoErrorFromErrno(name, error);
   }
   if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
-  if (!S_ISREG(st.st_mode)) return IoError{IoErrorCode::kInvalidName, name, 0, "Not a regular file"};
+  if (!S_ISREG(st.st_mode)) {
+    return IoError{IoErrorCode::kInvalidName, name, 0, "Not a regular file"};
+  }
   return static_cast<std::uint64_t>(st.st_size);
 }
 

@@ -52,7 +52,7 @@ struct IntoCase {
   std::map<std::string, std::string> files;  // put into the work folder first
   std::string input;                         // standard input
   int exit_code;
-  std::vector<Patch> patches;                // none: the game stays as it was
+  std::vector<Patch> patches;  // none: the game stays as it was
   std::vector<std::string> err_has{};
 };
 
@@ -77,7 +77,8 @@ TEST_P(CliIntoTest, PatchesExactlyOrTouchesNothing) {
     EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
                                                          << outcome.err;
   }
-  EXPECT_EQ(Hex(ReadAll(scratch.work() / "game.bin"), kGameSize), Hex(Patched(c.patches), kGameSize));
+  EXPECT_EQ(Hex(ReadAll(scratch.work() / "game.bin"), kGameSize),
+            Hex(Patched(c.patches), kGameSize));
   EXPECT_EQ(scratch.Names(), before) << "a file was left or lost";
 }
 
@@ -88,77 +89,178 @@ std::vector<std::string> Args(std::initializer_list<std::string> args) { return 
 INSTANTIATE_TEST_SUITE_P(
     WriteAndEncode, CliIntoTest,
     testing::Values(
-        IntoCase{"WriteAtHexOffset", Args({"write", "--into", "game.bin", "--at", "0x10"}),
-                 {}, "0A 0b\r\n0C", 0, {{16, Bytes({0x0A, 0x0B, 0x0C})}}},
-        IntoCase{"WriteUpToTheLastByte", Args({"write", "--into", "game.bin", "--at", "62"}),
-                 {}, "FF FE", 0, {{62, Bytes({0xFF, 0xFE})}}},
-        IntoCase{"WritePastTheEnd", Args({"write", "--into", "game.bin", "--at", "63"}),
-                 {}, "FF FE", 1, {}, {"game.bin: bytes 0x3F to 0x41 reach past its end (64 bytes)"}},
+        IntoCase{"WriteAtHexOffset",
+                 Args({"write", "--into", "game.bin", "--at", "0x10"}),
+                 {},
+                 "0A 0b\r\n0C",
+                 0,
+                 {{16, Bytes({0x0A, 0x0B, 0x0C})}}},
+        IntoCase{"WriteUpToTheLastByte",
+                 Args({"write", "--into", "game.bin", "--at", "62"}),
+                 {},
+                 "FF FE",
+                 0,
+                 {{62, Bytes({0xFF, 0xFE})}}},
+        IntoCase{"WritePastTheEnd",
+                 Args({"write", "--into", "game.bin", "--at", "63"}),
+                 {},
+                 "FF FE",
+                 1,
+                 {},
+                 {"game.bin: bytes 0x3F to 0x41 reach past its end (64 bytes)"}},
         IntoCase{"WriteRoomKeepsTheRest",
                  Args({"write", "--into", "game.bin", "--at", "8", "--room", "6"}),
-                 {}, "01 02", 0, {{8, Bytes({1, 2})}}, {"2 bytes at 0x8, 4 bytes of the room left"}},
+                 {},
+                 "01 02",
+                 0,
+                 {{8, Bytes({1, 2})}},
+                 {"2 bytes at 0x8, 4 bytes of the room left"}},
         IntoCase{"WriteRoomFilled",
                  Args({"write", "--into", "game.bin", "--at", "8", "--room", "5", "--fill", "ff"}),
-                 {}, "01 02", 0, {{8, Bytes({1, 2, 0xFF, 0xFF, 0xFF})}}},
+                 {},
+                 "01 02",
+                 0,
+                 {{8, Bytes({1, 2, 0xFF, 0xFF, 0xFF})}}},
         IntoCase{"WriteExactlyTheRoom",
                  Args({"write", "--into", "game.bin", "--at", "0", "--room", "2", "--fill", "00"}),
-                 {}, "01 02", 0, {{0, Bytes({1, 2})}}},
+                 {},
+                 "01 02",
+                 0,
+                 {{0, Bytes({1, 2})}}},
         IntoCase{"WriteTooLongNamesThePair",
                  Args({"write", "--into", "game.bin", "--at", "0", "--room", "3"}),
-                 {}, "01 02\r\n0 3 04 05", 1, {},
+                 {},
+                 "01 02\r\n0 3 04 05",
+                 1,
+                 {},
                  {"-:2:5: 2 bytes too long for the room of 3 bytes (5 bytes in all); pair 4",
                   "game.bin is unchanged"}},
         IntoCase{"WriteBadListingTouchesNothing",
-                 Args({"write", "--into", "game.bin", "--at", "0"}), {}, "01 0G", 1, {},
+                 Args({"write", "--into", "game.bin", "--at", "0"}),
+                 {},
+                 "01 0G",
+                 1,
+                 {},
                  {"-:1:5:"}},
-        IntoCase{"EncodeText", Args({"encode", "--into", "game.bin", "--at", "4", "t.txt"}),
-                 {{"t.txt", "あ漢\nう"}}, "", 0, {{4, Bytes({0x56, 0x21, 0x9F, 0x24, 0x5A})}}},
-        IntoCase{"EncodeWithFillAndBom",
-                 Args({"encode", "--into", "game.bin", "--at", "60", "--room", "4", "--fill", "50"}),
-                 {}, "\xEF\xBB\xBF字", 0, {{60, Bytes({0x20, 0xB4, 0x50, 0x50})}}},
+        IntoCase{"EncodeText",
+                 Args({"encode", "--into", "game.bin", "--at", "4", "t.txt"}),
+                 {{"t.txt", "あ漢\nう"}},
+                 "",
+                 0,
+                 {{4, Bytes({0x56, 0x21, 0x9F, 0x24, 0x5A})}}},
+        IntoCase{
+            "EncodeWithFillAndBom",
+            Args({"encode", "--into", "game.bin", "--at", "60", "--room", "4", "--fill", "50"}),
+            {},
+            "\xEF\xBB\xBF字",
+            0,
+            {{60, Bytes({0x20, 0xB4, 0x50, 0x50})}}},
         IntoCase{"EncodeTooLongNamesTheCharacter",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "4", "t.txt"}),
-                 {{"t.txt", "ああ\nあ漢う"}}, "", 1, {},
+                 {{"t.txt", "ああ\nあ漢う"}},
+                 "",
+                 1,
+                 {},
                  {"t.txt:2:2: 3 bytes too long for the room of 4 bytes (7 bytes in all)",
                   "'漢' (U+6F22) is the first character"}},
         IntoCase{"EncodeTooLongAtALineBreak",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "2", "--fill", "00"}),
-                 {}, "ああ\r\nあ", 1, {}, {"-:1:3: 2 bytes too long for the room of 2 bytes"}},
+                 {},
+                 "ああ\r\nあ",
+                 1,
+                 {},
+                 {"-:1:3: 2 bytes too long for the room of 2 bytes"}},
         IntoCase{"EncodeTooLongInATag",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "2"}),
-                 {}, "あ<0102>", 1, {}, {"-:1:6: 1 byte too long", "'2' (U+0032)"}},
+                 {},
+                 "あ<0102>",
+                 1,
+                 {},
+                 {"-:1:6: 1 byte too long", "'2' (U+0032)"}},
         IntoCase{"EncodeNoCodeTouchesNothing",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "9"}),
-                 {}, "あ\U0001F600", 1, {}, {"-:1:2: no code for"}},
+                 {},
+                 "あ\U0001F600",
+                 1,
+                 {},
+                 {"-:1:2: no code for"}},
         IntoCase{"EncodeKeepGoingLeavesOut",
                  Args({"encode", "--keep-going", "--into", "game.bin", "--at", "4"}),
-                 {}, "あ\U0001F600い", 0, {{4, Bytes({0x56, 0x58})}}, {"WITHOUT"}},
+                 {},
+                 "あ\U0001F600い",
+                 0,
+                 {{4, Bytes({0x56, 0x58})}},
+                 {"WITHOUT"}},
         IntoCase{"RoomPastTheEnd",
-                 Args({"encode", "--into", "game.bin", "--at", "60", "--room", "5"}), {}, "あ", 1,
-                 {}, {"bytes 0x3C to 0x41 reach past its end"}},
-        IntoCase{"HugeRoomDoesNotWrap",
-                 Args({"encode", "--into", "game.bin", "--at", "0x10",
-                       "--room", "0xFFFFFFFFFFFFFFFF"}),
-                 {}, "あ", 1, {}, {"reach past its end"}},
+                 Args({"encode", "--into", "game.bin", "--at", "60", "--room", "5"}),
+                 {},
+                 "あ",
+                 1,
+                 {},
+                 {"bytes 0x3C to 0x41 reach past its end"}},
+        IntoCase{
+            "HugeRoomDoesNotWrap",
+            Args({"encode", "--into", "game.bin", "--at", "0x10", "--room", "0xFFFFFFFFFFFFFFFF"}),
+            {},
+            "あ",
+            1,
+            {},
+            {"reach past its end"}},
         IntoCase{"IntoAndOutputExclude",
-                 Args({"encode", "--into", "game.bin", "--at", "0", "-o", "x.bin"}), {}, "あ", 2,
-                 {}, {"--into and -o exclude each other"}},
-        IntoCase{"IntoNeedsAt", Args({"write", "--into", "game.bin"}), {}, "00", 2, {},
+                 Args({"encode", "--into", "game.bin", "--at", "0", "-o", "x.bin"}),
+                 {},
+                 "あ",
+                 2,
+                 {},
+                 {"--into and -o exclude each other"}},
+        IntoCase{"IntoNeedsAt",
+                 Args({"write", "--into", "game.bin"}),
+                 {},
+                 "00",
+                 2,
+                 {},
                  {"--into needs --at OFFSET"}},
-        IntoCase{"AtNeedsInto", Args({"write", "--at", "3"}), {}, "00", 2, {},
+        IntoCase{"AtNeedsInto",
+                 Args({"write", "--at", "3"}),
+                 {},
+                 "00",
+                 2,
+                 {},
                  {"--at needs --into GAME"}},
         IntoCase{"FillNeedsRoom",
-                 Args({"write", "--into", "game.bin", "--at", "0", "--fill", "00"}), {}, "00", 2,
-                 {}, {"--fill needs --room N"}},
+                 Args({"write", "--into", "game.bin", "--at", "0", "--fill", "00"}),
+                 {},
+                 "00",
+                 2,
+                 {},
+                 {"--fill needs --room N"}},
         IntoCase{"BadNumbers",
-                 Args({"write", "--into", "game.bin", "--at", "0x", "--room", "1"}), {}, "00", 2,
-                 {}, {"--at '0x' is not a decimal or 0x hex number"}},
+                 Args({"write", "--into", "game.bin", "--at", "0x", "--room", "1"}),
+                 {},
+                 "00",
+                 2,
+                 {},
+                 {"--at '0x' is not a decimal or 0x hex number"}},
         IntoCase{"BadFill",
                  Args({"write", "--into", "game.bin", "--at", "0", "--room", "1", "--fill", "100"}),
-                 {}, "00", 2, {}, {"--fill '100' is not a byte of two hex digits"}},
-        IntoCase{"MissingGame", Args({"write", "--into", "none.bin", "--at", "0"}), {}, "00", 2,
-                 {}, {"none.bin: No such file or directory"}},
-        IntoCase{"GameIsAFolder", Args({"write", "--into", ".", "--at", "0"}), {}, "00", 2, {},
+                 {},
+                 "00",
+                 2,
+                 {},
+                 {"--fill '100' is not a byte of two hex digits"}},
+        IntoCase{"MissingGame",
+                 Args({"write", "--into", "none.bin", "--at", "0"}),
+                 {},
+                 "00",
+                 2,
+                 {},
+                 {"none.bin: No such file or directory"}},
+        IntoCase{"GameIsAFolder",
+                 Args({"write", "--into", ".", "--at", "0"}),
+                 {},
+                 "00",
+                 2,
+                 {},
                  {"Is a directory"}}),
     CaseName<IntoCase>);
 
@@ -179,7 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"texts/a.txt", "あい"},
                   {"texts/b c.txt", "う"},
                   {"texts/sub/d.txt", "漢"}},
-                 "", 0,
+                 "",
+                 0,
                  {{16, Bytes({0x56, 0x58, 0, 0})},
                   {2, Bytes({0x5A})},
                   {40, Bytes({0x21, 0x9F})},
@@ -201,7 +304,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {"ok.txt", "あ"},
                   {"long.txt", "あ\nいう"},
                   {"nocode.txt", "x\U0001F600"}},
-                 "", 1, {},
+                 "",
+                 1,
+                 {},
                  {"binconv-cli: long.txt:2:1: 2 bytes too long for the room of 2 bytes (4 bytes in "
                   "all); 'い' (U+3044) is the first character that does not fit (plan line 2)",
                   "binconv-cli: nocode.txt:1:2: no code for", "(plan line 3)",
@@ -216,19 +321,39 @@ INSTANTIATE_TEST_SUITE_P(
                  Args({"insert", "--into", "game.bin", "plan.txt"}),
                  {{"plan.txt", "0 20 a.txt\n30 2 a.txt\n5 2 a.txt\n19 4 a.txt\n20 10 a.txt\n"},
                   {"a.txt", "あ"}},
-                 "", 1, {},
+                 "",
+                 1,
+                 {},
                  {"plan.txt:3: the room overlaps the room of line 1",
                   "plan.txt:4: the room overlaps the room of line 1"}},
-        IntoCase{"BadPlanUtf8", Args({"insert", "--into", "game.bin", "plan.txt"}),
-                 {{"plan.txt", "0 4 a.txt\n1 \xFF"}}, "", 1, {}, {"plan.txt:2:3: not valid UTF-8"}},
+        IntoCase{"BadPlanUtf8",
+                 Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "0 4 a.txt\n1 \xFF"}},
+                 "",
+                 1,
+                 {},
+                 {"plan.txt:2:3: not valid UTF-8"}},
         IntoCase{"ExactTakesOnlyCrLf",
                  Args({"insert", "--exact", "--into", "game.bin", "plan.txt"}),
-                 {{"plan.txt", "0 4 a.txt"}, {"a.txt", "あ\nい"}}, "", 1, {},
+                 {{"plan.txt", "0 4 a.txt"}, {"a.txt", "あ\nい"}},
+                 "",
+                 1,
+                 {},
                  {"a.txt:1:2: no code for"}},
-        IntoCase{"NeedsInto", Args({"insert", "plan.txt"}), {{"plan.txt", ""}}, "", 2, {},
+        IntoCase{"NeedsInto",
+                 Args({"insert", "plan.txt"}),
+                 {{"plan.txt", ""}},
+                 "",
+                 2,
+                 {},
                  {"insert needs --into GAME"}},
-        IntoCase{"EmptyPlanChangesNothing", Args({"insert", "--into", "game.bin", "plan.txt"}),
-                 {{"plan.txt", "# nothing yet\n"}}, "", 0, {}, {"0 texts put into game.bin"}}),
+        IntoCase{"EmptyPlanChangesNothing",
+                 Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "# nothing yet\n"}},
+                 "",
+                 0,
+                 {},
+                 {"0 texts put into game.bin"}}),
     CaseName<IntoCase>);
 
 // --- decode of a range ---------------------------------------------------------
@@ -246,7 +371,8 @@ TEST(CliDecodeRangeTest, InsertThenDecodeTheRoom) {
     const Outcome inserted = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
     ASSERT_EQ(inserted.exit_code, 0) << inserted;
     const std::string used = "\x56\x21\x9F\x20\xB4\x24\xA9\x5A";  // the text's 8 bytes
-    WriteAll(scratch.work() / "fill.bin", std::string(15 - used.size(), static_cast<char>(std::stoi(fill, nullptr, 16))));
+    WriteAll(scratch.work() / "fill.bin",
+             std::string(15 - used.size(), static_cast<char>(std::stoi(fill, nullptr, 16))));
     const Outcome fill_alone = RunCli(scratch, {"decode", "fill.bin"});
     const Outcome range =
         RunCli(scratch, {"decode", "--at", "11", "--length", "0xF", "-o", "room.txt", "game.bin"});
@@ -255,7 +381,8 @@ TEST(CliDecodeRangeTest, InsertThenDecodeTheRoom) {
     EXPECT_EQ(decoded, text + fill_alone.out) << "fill " << fill;
     const Outcome back = RunCli(scratch, {"encode", "-o", "back.bin", "room.txt"});
     ASSERT_EQ(back.exit_code, 0) << back;
-    EXPECT_EQ(Hex(ReadAll(scratch.work() / "back.bin")), Hex(ReadAll(scratch.work() / "game.bin").substr(11, 15)))
+    EXPECT_EQ(Hex(ReadAll(scratch.work() / "back.bin")),
+              Hex(ReadAll(scratch.work() / "game.bin").substr(11, 15)))
         << "fill " << fill;
   }
 }
@@ -288,21 +415,29 @@ TEST_P(CliDecodeRangeCases, DecodesOnlyTheRange) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliDecodeRangeCases,
-    testing::Values(RangeCase{"Whole", {"game.bin"}, 0, "あ漢\nうい", ""},
-                    RangeCase{"FromAnOffset", {"--at", "3", "game.bin"}, 0, "\nうい", ""},
-                    RangeCase{"ALength", {"--at", "1", "--length", "2", "game.bin"}, 0, "漢", ""},
-                    RangeCase{"CutAfterALeadByte", {"--at", "1", "--length", "1", "game.bin"}, 0,
-                              "<21>", ""},
-                    RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 0, "", ""},
-                    RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 0, "う", ""},
-                    RangeCase{"PastTheEnd", {"--at", "7", "game.bin"}, 2, "",
-                              "game.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
-                    RangeCase{"LengthPastTheEnd", {"--at", "2", "--length", "5", "game.bin"}, 2,
-                              "", "bytes 0x2 to 0x7 reach past its end"},
-                    RangeCase{"StandardInputTooShort", {"--at", "2", "--length", "5"}, 2, "",
-                              "-: bytes 0x2 to 0x7 reach past its end (6 bytes)"},
-                    RangeCase{"BadNumber", {"--length", "-1", "game.bin"}, 2, "",
-                              "--length '-1' is not"}),
+    testing::Values(
+        RangeCase{"Whole", {"game.bin"}, 0, "あ漢\nうい", ""},
+        RangeCase{"FromAnOffset", {"--at", "3", "game.bin"}, 0, "\nうい", ""},
+        RangeCase{"ALength", {"--at", "1", "--length", "2", "game.bin"}, 0, "漢", ""},
+        RangeCase{"CutAfterALeadByte", {"--at", "1", "--length", "1", "game.bin"}, 0, "<21>", ""},
+        RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 0, "", ""},
+        RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 0, "う", ""},
+        RangeCase{"PastTheEnd",
+                  {"--at", "7", "game.bin"},
+                  2,
+                  "",
+                  "game.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
+        RangeCase{"LengthPastTheEnd",
+                  {"--at", "2", "--length", "5", "game.bin"},
+                  2,
+                  "",
+                  "bytes 0x2 to 0x7 reach past its end"},
+        RangeCase{"StandardInputTooShort",
+                  {"--at", "2", "--length", "5"},
+                  2,
+                  "",
+                  "-: bytes 0x2 to 0x7 reach past its end (6 bytes)"},
+        RangeCase{"BadNumber", {"--length", "-1", "game.bin"}, 2, "", "--length '-1' is not"}),
     CaseName<RangeCase>);
 
 // --- .tbl ----------------------------------------------------------------------
@@ -353,7 +488,8 @@ TEST(CliTblTest, ExportThenImportEncodesTheSame) {
     const Outcome imported =
         RunCli(scratch, {"import-tbl", "--encoding", encoding, "-o", encoding, "game.tbl"});
     ASSERT_EQ(imported.exit_code, 0) << imported;
-    const Outcome again = RunCli(scratch, {"encode", "--tables", encoding, "-o", "again.bin", "all.txt"});
+    const Outcome again =
+        RunCli(scratch, {"encode", "--tables", encoding, "-o", "again.bin", "all.txt"});
     ASSERT_EQ(again.exit_code, 0) << again;
     EXPECT_EQ(Hex(ReadAll(scratch.work() / "again.bin"), 256),
               Hex(ReadAll(scratch.work() / "original.bin"), 256))
@@ -401,37 +537,53 @@ TEST_P(CliImportTblTest, PlacesOrListsEveryEntry) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliImportTblTest,
     testing::Values(
-        ImportCase{"Utf8WithBom", {}, "\xEF\xBB\xBF" "00=a\r\n01==\r\n\r\n2003=漢\r\n*24\r\n50=　\r\n",
-                   0, {"3 entries placed"}, "a=<02>漢\n　"},
-        ImportCase{"Cp932", {"--encoding", "cp932"}, "00=\x82\xA0\n2003=\x8A\xBF\n", 0, {},
+        ImportCase{"Utf8WithBom",
+                   {},
+                   "\xEF\xBB\xBF"
+                   "00=a\r\n01==\r\n\r\n2003=漢\r\n*24\r\n50=　\r\n",
+                   0,
+                   {"3 entries placed"},
+                   "a=<02>漢\n　"},
+        ImportCase{"Cp932",
+                   {"--encoding", "cp932"},
+                   "00=\x82\xA0\n2003=\x8A\xBF\n",
+                   0,
+                   {},
                    "あ<01><02>漢\n　"},
         ImportCase{"NotInCp932GoesUtf8", {}, "00=\xE2\x82\xAC\n", 0, {}, "€<01><02><2003>\n　"},
-        ImportCase{"EveryBadEntry", {},
-                   "20=a\n2101=b\n1922=c\n010203=d\n01=ab\n02=,\nzz\n*25\n50=x\n03=c\n03=d\n04=\n"
-                   "05= \n",
-                   1,
-                   {"in.tbl:1: a page 0 code at 18, 20-24 or 50",
-                    "in.tbl:3: the code's first byte is not a lead byte",
-                    "in.tbl:4: a code of more than two bytes", "in.tbl:5: the value is not one",
-                    "in.tbl:6: a comma, space or line end", "in.tbl:7: not an entry",
-                    "in.tbl:8: a page 0 code", "in.tbl:9: a page 0 code",
-                    "in.tbl:11: a second entry for the code of line 10",
-                    "in.tbl:12: the value is not one", "in.tbl:13: a comma, space",
-                    "11 entries can't be placed; nothing written"},
-                   ""},
-        ImportCase{"KeepGoingSkips", {"--keep-going"}, "00=a\n01=ab\n20=x\n02=c\n", 0,
+        ImportCase{
+            "EveryBadEntry",
+            {},
+            "20=a\n2101=b\n1922=c\n010203=d\n01=ab\n02=,\nzz\n*25\n50=x\n03=c\n03=d\n04=\n"
+            "05= \n",
+            1,
+            {"in.tbl:1: a page 0 code at 18, 20-24 or 50",
+             "in.tbl:3: the code's first byte is not a lead byte",
+             "in.tbl:4: a code of more than two bytes", "in.tbl:5: the value is not one",
+             "in.tbl:6: a comma, space or line end", "in.tbl:7: not an entry",
+             "in.tbl:8: a page 0 code", "in.tbl:9: a page 0 code",
+             "in.tbl:11: a second entry for the code of line 10", "in.tbl:12: the value is not one",
+             "in.tbl:13: a comma, space", "11 entries can't be placed; nothing written"},
+            ""},
+        ImportCase{"KeepGoingSkips",
+                   {"--keep-going"},
+                   "00=a\n01=ab\n20=x\n02=c\n",
+                   0,
                    {"in.tbl:2:", "in.tbl:3:", "2 entries placed", "2 left out"},
                    "a<01>c<2003>\n　"},
-        ImportCase{"BadEncodingName", {"--encoding", "latin1"}, "00=a\n", 2,
-                   {"--encoding 'latin1' is neither utf-8 nor cp932"}, ""}),
+        ImportCase{"BadEncodingName",
+                   {"--encoding", "latin1"},
+                   "00=a\n",
+                   2,
+                   {"--encoding 'latin1' is neither utf-8 nor cp932"},
+                   ""}),
     CaseName<ImportCase>);
 
 // Random tables, exported and imported in the core: every character whose
 // cell a text can be encoded to, and decoding shows, keeps that cell.
 TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
   std::mt19937 rng(13);
-  const std::u16string pool =
-      u"あいうえおアイウエオ漢字ｱｲ０１abcXYZ<>＜＞ 　鰯\r\n=*€😀ÄÖÜ丁七万";
+  const std::u16string pool = u"あいうえおアイウエオ漢字ｱｲ０１abcXYZ<>＜＞ 　鰯\r\n=*€😀ÄÖÜ丁七万";
   for (int round = 0; round < 40; ++round) {
     CharTable table;
     for (int i = 0; i < 400; ++i) {
@@ -445,8 +597,8 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
     for (const TblEncoding encoding : {TblEncoding::kUtf8, TblEncoding::kCp932}) {
       const TblExport exported = ExportTbl(table, encoding);
       const TblImport imported = ImportTbl(exported.bytes, encoding);
-      EXPECT_TRUE(imported.errors.empty()) << "round " << round << " line "
-                                           << imported.errors.front().line;
+      EXPECT_TRUE(imported.errors.empty())
+          << "round " << round << " line " << imported.errors.front().line;
       const TableFiles files = WriteTableFiles(imported.table, u"random.tbl");
       auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
       ASSERT_TRUE(loaded.ok()) << DescribeTableError(loaded.error());
@@ -455,8 +607,8 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
         const CellCode code = CellCode::FromIndex(index);
         const std::optional<char16_t> ch = cells.CharAt(code);
         if (!ch) continue;
-        const bool shadowed = std::find(exported.shadowed.begin(), exported.shadowed.end(),
-                                        code) != exported.shadowed.end();
+        const bool shadowed = std::find(exported.shadowed.begin(), exported.shadowed.end(), code) !=
+                              exported.shadowed.end();
         const bool unwritable = std::find(exported.unwritable.begin(), exported.unwritable.end(),
                                           code) != exported.unwritable.end();
         if (shadowed || unwritable) continue;

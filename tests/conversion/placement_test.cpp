@@ -29,11 +29,10 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"0X1F", 31}, NumberCase{"18446744073709551615", UINT64_MAX},
                     NumberCase{"0xFFFFFFFFFFFFFFFF", UINT64_MAX},
                     NumberCase{"18446744073709551616", std::nullopt},
-                    NumberCase{"0x10000000000000000", std::nullopt},
-                    NumberCase{"", std::nullopt}, NumberCase{"0x", std::nullopt},
-                    NumberCase{"1f", std::nullopt}, NumberCase{"-1", std::nullopt},
-                    NumberCase{"+1", std::nullopt}, NumberCase{" 1", std::nullopt},
-                    NumberCase{"１", std::nullopt}));
+                    NumberCase{"0x10000000000000000", std::nullopt}, NumberCase{"", std::nullopt},
+                    NumberCase{"0x", std::nullopt}, NumberCase{"1f", std::nullopt},
+                    NumberCase{"-1", std::nullopt}, NumberCase{"+1", std::nullopt},
+                    NumberCase{" 1", std::nullopt}, NumberCase{"１", std::nullopt}));
 
 // The index of the unit at a 1-based line and column, lines ending at CR LF,
 // CR or LF.
@@ -71,8 +70,8 @@ TEST(FirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
   // Each half of a pair has a code of its own.
   table.SetCell(5, 0, 0, u"\xD83D");
   table.SetCell(1, 0, 0, u"\xDE00");
-  const std::u16string pool[] = {u"あ", u"ア", u"\r\n", u"\r", u"\n", u" ", u"<01>", u"<0A 23>",
-                                 u"\xD83D\xDE00", u"\xD83D", u"\u9C2F"};
+  const std::u16string pool[] = {u"あ",   u"ア",      u"\r\n",         u"\r",     u"\n",    u" ",
+                                 u"<01>", u"<0A 23>", u"\xD83D\xDE00", u"\xD83D", u"\u9C2F"};
   std::mt19937 rng(5);
   int checked = 0;
   for (int round = 0; round < 300; ++round) {
