@@ -1,5 +1,6 @@
 // binconv-cli: the batch form of the tool, for scripts and build pipelines.
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <span>
@@ -19,11 +20,19 @@ constexpr std::string_view kExitCodes =
     "Exit status: 0 done; 1 the text or listing was rejected and nothing was\n"
     "written; 2 usage error, unreadable input, bad tables or an output error.\n";
 
+// Where the command summaries start when every name is short.
+constexpr std::size_t kMinNameColumn = 14;
+
 std::string Overview() {
+  // The summaries line up after the longest name, at least two spaces on.
+  std::size_t column = kMinNameColumn;
+  for (const Command& command : binconv::cli::Commands()) {
+    column = std::max(column, command.name.size() + 2);
+  }
   std::string text = "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n\nCommands:\n";
   for (const Command& command : binconv::cli::Commands()) {
     text += "  " + std::string(command.name);
-    text += std::string(14 - command.name.size(), ' ') + std::string(command.summary) + "\n";
+    text += std::string(column - command.name.size(), ' ') + std::string(command.summary) + "\n";
   }
   text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
   text += kExitCodes;

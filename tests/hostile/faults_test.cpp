@@ -12,10 +12,14 @@
 
 #include "conversion/write.h"
 #include "runtime/file.h"
-#include "support.h"
+#include "support/bytes.h"
+#include "support/files.h"
+#include "support/gtest_support.h"
 
 namespace binconv::hostile {
 namespace {
+
+using namespace binconv::test;
 
 enum class Call { kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
 
@@ -113,13 +117,6 @@ class FailingOps final : public FileOps {
   int open_ = 0;
 };
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string bytes(size, '\0');
-  for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
-  return bytes;
-}
-
 std::string ListingOf(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string listing;
@@ -162,8 +159,9 @@ Result<Unit, IoError> ThroughWriteBinary(FileOps& ops, const fs::path& target,
 struct FaultCase {
   const char* name;
   Writer write;
-  std::size_t size;  // bytes written
-  bool existing;     // whether the target exists beforehand
+  std::size_t size;   // bytes written
+  bool existing;      // whether the target exists beforehand
+  bool link = false;  // the name is a link to real.bin, which gets the bytes
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -183,22 +181,25 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
   const FaultCase& c = GetParam();
   Scratch scratch;
   const fs::path target = scratch.work() / "game.bin";
+  const fs::path real = c.link ? scratch.work() / "real.bin" : target;
+  if (c.link) fs::create_symlink("real.bin", target);
   const std::string old = RandomBytes(5000, 1);
   const std::string fresh = RandomBytes(c.size, 2);
 
   // A clean run gives the calls to fail, one at a time.
-  if (c.existing) WriteAll(target, old);
+  if (c.existing) WriteAll(real, old);
   FailingOps clean(-1);
   ASSERT_TRUE(c.write(clean, target, fresh).ok());
-  ASSERT_EQ(Hex(ReadAll(target)), Hex(fresh));
+  ASSERT_TRUE(ReadAll(real) == fresh) << Hex(ReadAll(real), 64);
+  ASSERT_EQ(fs::is_symlink(target), c.link);
   const std::vector<Call> calls = clean.calls();
   ASSERT_GE(calls.size(), 4u);
 
   for (std::size_t i = 0; i < calls.size(); ++i) {
     const std::string context = std::string("call ") + std::to_string(i) + " (" + NameOf(calls[i]) +
                                 ") of " + std::to_string(calls.size());
-    fs::remove(target);
-    if (c.existing) WriteAll(target, old);
+    fs::remove(real);
+    if (c.existing) WriteAll(real, old);
     const std::set<std::string> before = scratch.Names();
 
     FailingOps ops(static_cast<int>(i));
@@ -210,10 +211,11 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
     EXPECT_EQ(result.error().path, target.string()) << context;
     EXPECT_EQ(ops.open(), 0) << context << ": a descriptor stays open";
     EXPECT_EQ(scratch.Names(), before) << context << ": a temporary file is left";
+    EXPECT_EQ(fs::is_symlink(target), c.link) << context;
     if (c.existing) {
-      EXPECT_EQ(Hex(ReadAll(target)), Hex(old)) << context << ": the old file changed";
+      EXPECT_EQ(Hex(ReadAll(real), 64), Hex(old, 64)) << context << ": the old file changed";
     } else {
-      EXPECT_FALSE(fs::exists(target)) << context;
+      EXPECT_FALSE(fs::exists(real)) << context;
     }
   }
 }
@@ -224,7 +226,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"PiecesToANewFile", InPieces, 700000, false},
                     FaultCase{"EmptyOverAnOldFile", InPieces, 0, true},
                     FaultCase{"WriteBinaryOverAnOldFile", ThroughWriteBinary, 300000, true},
-                    FaultCase{"WriteBinaryToANewFile", ThroughWriteBinary, 10, false}),
+                    FaultCase{"WriteBinaryToANewFile", ThroughWriteBinary, 10, false},
+                    FaultCase{"PiecesThroughALink", InPieces, 700000, true, true},
+                    FaultCase{"WriteBinaryThroughADanglingLink", ThroughWriteBinary, 10, false,
+                              true}),
     CaseName<FaultCase>);
 
 }  // namespace
