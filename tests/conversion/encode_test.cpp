@@ -9,20 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "support/bytes.h"
+
 namespace binconv {
 namespace {
 
-using Kind = EncodeProblem::Kind;
+using test::Hex;
 
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  for (const char16_t c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using Kind = EncodeProblem::Kind;
 
 // Bytes, odd flag and problems on one line, so that failures show both sides.
 std::string Describe(const std::vector<std::uint8_t>& bytes, bool odd,

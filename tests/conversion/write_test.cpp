@@ -14,21 +14,15 @@
 #include <vector>
 
 #include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/files.h"
 
 namespace binconv {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Hex;
 
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  for (const char b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X ", static_cast<unsigned char>(b));
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
+namespace fs = std::filesystem;
 
 const std::string kOldContent("OLD\0\xFF", 5);
 
@@ -36,29 +30,18 @@ const std::string kOldContent("OLD\0\xFF", 5);
 // directory, as the name box's names are relative to it.
 class WriteBinaryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "binconv_write_XXXXXX").string();
-    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-    dir_ = pattern;
-    old_cwd_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
-  }
+  void SetUp() override { fs::current_path(dir_); }
+  void TearDown() override { fs::current_path(old_cwd_); }
 
   static void Put(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
+    test::WriteAll(path, content);
   }
-  static std::string Get(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string Get(const fs::path& path) { return test::ReadAll(path); }
   std::vector<std::string> Entries() const;
 
-  fs::path dir_;
-  fs::path old_cwd_;
+  test::ScratchDir scratch_;
+  const fs::path dir_ = scratch_.path();
+  const fs::path old_cwd_ = fs::current_path();
 };
 
 // Every entry of `dir`, hidden temporary files included.

@@ -11,6 +11,7 @@ constexpr char kDigits[] = "0123456789ABCDEF";
 }  // namespace
 
 std::string Hex(std::u16string_view units) {
+  if (units.empty()) return "(empty)";
   std::string out;
   for (const char16_t c : units) {
     for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(c >> shift) & 0xF];
@@ -20,6 +21,7 @@ std::string Hex(std::u16string_view units) {
 }
 
 std::string Hex(std::string_view bytes, std::size_t limit) {
+  if (bytes.empty()) return "(empty)";
   std::string out;
   for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);

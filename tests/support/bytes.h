@@ -10,7 +10,7 @@
 
 namespace binconv::test {
 
-// "3042 000A " per UTF-16 unit.
+// "3042 000A " per UTF-16 unit; "(empty)" for nothing, in all three.
 std::string Hex(std::u16string_view units);
 // "1A 2B " per byte; past `limit` bytes, only how many there are.
 std::string Hex(std::string_view bytes, std::size_t limit = SIZE_MAX);
