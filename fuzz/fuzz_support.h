@@ -18,6 +18,7 @@
 #include "chartable/char_table.h"
 #include "chartable/load.h"
 #include "runtime/file.h"
+#include "support/bytes.h"
 
 namespace binconv::fuzz {
 
@@ -44,30 +45,7 @@ inline int& ReportFd() {
     if (!(condition)) ::binconv::fuzz::FailProperty(#condition, __FILE__, __LINE__, detail); \
   } while (false)
 
-inline std::string Hex(std::u16string_view text) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char16_t c : text) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(c >> shift) & 0xF];
-    out += ' ';
-  }
-  return out;
-}
-
-inline std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0xF];
-    out += ' ';
-  }
-  return out;
-}
-
-inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  return Hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
+using test::Hex;
 
 // Little-endian pairs of bytes as code units; an odd last byte is dropped.
 inline std::u16string Utf16FromBytes(const std::uint8_t* data, std::size_t size) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <span>
 #include <string>
 
 #include "support/gtest_support.h"
+#include "support/random_text.h"
 #include "support/reference.h"
 
 namespace binconv {
@@ -128,36 +130,15 @@ TEST(ConvertTest, ConverterIsReusableAfterFinish) {
 // ---------------------------------------------------------------------------
 // Differential: the streaming converter against the reference model.
 
-// Characters chosen to hit every branch, and their half- and full-width twins.
-// Long texts are mostly units that need no state, in long runs.
-std::u16string RandomText(std::mt19937& rng, bool with_surrogates, bool long_text) {
-  static const std::u16string_view kPieces[] = {
-      u"<",      u">",      u"\uFF1C", u"\uFF1E", u"\r",     u"\n",     u"\r\n", u" ",
-      u"\u3000", u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB", u"\u304B", u"x",    u"z",
-      u"Q",      u"q",      u"1",      u"A",      u"\uFF21", u"\t",     u"xy",   u"0C",
-  };
-  static const std::u16string_view kSurrogates[] = {
-      u"\U0001F600", u"\U0001F900", u"\U0001F601", u"\xD83D", u"\xDE00", u"\xD83E", u"\xDE01",
-  };
-  static const std::u16string_view kStateless[] = {u"\u3042", u"\u30A2", u"x",      u"z",
-                                                   u" ",      u"\u3000", u">",      u"\r\n",
-                                                   u"\u9C2F", u"Q",      u"\uFF21", u"\uFF1E"};
-  std::uniform_int_distribution<int> length(long_text ? 15000 : 0, long_text ? 25000 : 40);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
-  std::uniform_int_distribution<std::size_t> stateless(0, std::size(kStateless) - 1);
-  std::uniform_int_distribution<std::size_t> surrogate(0, std::size(kSurrogates) - 1);
-  std::uniform_int_distribution<int> percent(0, 99);
-  std::u16string text;
-  for (int n = length(rng); n > 0; --n) {
-    const int roll = percent(rng);
-    if (long_text && roll < 97) {
-      text += kStateless[stateless(rng)];
-    } else {
-      text += with_surrogates && roll % 7 == 0 ? kSurrogates[surrogate(rng)] : kPieces[piece(rng)];
-    }
-  }
-  return text;
-}
+// Characters chosen to hit every branch, and their half- and full-width
+// twins; half of the texts have surrogates, paired and alone, as well.
+constexpr std::u16string_view kPieces[] = {
+    u"<",          u">",          u"\uFF1C",     u"\uFF1E", u"\r",     u"\n",     u"\r\n",   u" ",
+    u"\u3000",     u"\u9C2F",     u"\u3042",     u"\u30A2", u"\u30AB", u"\u304B", u"x",      u"z",
+    u"Q",          u"q",          u"1",          u"A",      u"\uFF21", u"\t",     u"xy",     u"0C",
+    u"\U0001F600", u"\U0001F900", u"\U0001F601", u"\xD83D", u"\xDE00", u"\xD83E", u"\xDE01",
+};
+constexpr std::size_t kWithoutSurrogates = 24;
 
 std::u16string ConvertInRandomChunks(std::u16string_view text, const CharTable& table,
                                      LineBreaks line_breaks, std::mt19937& rng,
@@ -183,7 +164,9 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
     std::mt19937 rng(seed);
     const bool with_surrogates = seed % 2 == 0;
     const bool long_text = seed % 100 < 2;
-    const std::u16string text = RandomText(rng, with_surrogates, long_text);
+    const std::u16string text = test::RandomText(
+        rng, std::span(kPieces).first(with_surrogates ? std::size(kPieces) : kWithoutSurrogates),
+        long_text);
     const std::u16string whole = ConvertToCode(text, table, line_breaks);
     // Surrogate-free texts meet the procedure exactly as written.
     ASSERT_TRUE(SameUnits(test::ReferenceConvert(text, table, line_breaks, with_surrogates), whole))

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/random_text.h"
 
 namespace binconv {
 namespace {
@@ -164,28 +165,14 @@ TEST(EncoderTest, NextTextStartsAfresh) {
 // ---------------------------------------------------------------------------
 // Differential: the one pass against ConvertToCode followed by ParseListing.
 
-// Long texts are mostly units that need no state, in long runs.
-std::u16string RandomText(std::mt19937& rng, bool long_text) {
-  static const std::u16string_view kPieces[] = {
-      u"<",      u">",      u"<",      u">",          u"\uFF1C",     u"\uFF1E",
-      u"\r",     u"\n",     u"\r\n",   u"\r\n",       u" ",          u"\u3000",
-      u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB",     u"\u304B",     u"x",
-      u"z",      u"Q",      u"q",      u"1",          u"7",          u"a",
-      u"A",      u"f",      u"\uFF21", u"\t",         u"0C",         u"\uFF11",
-      u"G",      u"\xD83D", u"\xDE00", u"\U0001F600", u"\U0001F900", u"\U0001F601"};
-  static const std::u16string_view kStateless[] = {u"\u3042", u"\u30A2", u"x",      u"z",
-                                                   u" ",      u"\u3000", u">",      u"\r\n",
-                                                   u"\u9C2F", u"Q",      u"\uFF21", u"\uFF1E"};
-  std::uniform_int_distribution<int> length(long_text ? 15000 : 0, long_text ? 25000 : 40);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
-  std::uniform_int_distribution<std::size_t> stateless(0, std::size(kStateless) - 1);
-  std::uniform_int_distribution<int> percent(0, 99);
-  std::u16string text;
-  for (int n = length(rng); n > 0; --n) {
-    text += long_text && percent(rng) < 97 ? kStateless[stateless(rng)] : kPieces[piece(rng)];
-  }
-  return text;
-}
+// Characters chosen to hit every branch, hex digits and surrogates among them.
+constexpr std::u16string_view kPieces[] = {
+    u"<",      u">",      u"<",      u">",          u"\uFF1C",     u"\uFF1E",
+    u"\r",     u"\n",     u"\r\n",   u"\r\n",       u" ",          u"\u3000",
+    u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB",     u"\u304B",     u"x",
+    u"z",      u"Q",      u"q",      u"1",          u"7",          u"a",
+    u"A",      u"f",      u"\uFF21", u"\t",         u"0C",         u"\uFF11",
+    u"G",      u"\xD83D", u"\xDE00", u"\U0001F600", u"\U0001F900", u"\U0001F601"};
 
 bool Benign(const EncodeProblem& p) {
   return p.kind == Kind::kNoCode &&
@@ -231,7 +218,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
   for (unsigned seed = 1; seed <= 4000; ++seed) {
     std::mt19937 rng(seed);
     const bool long_text = seed % 200 == 0;
-    const std::u16string text = RandomText(rng, long_text);
+    const std::u16string text = test::RandomText(rng, kPieces, long_text);
     const Outcome whole = EncodeWhole(table, line_breaks, text);
     const auto context = [&] { return "seed " + std::to_string(seed) + " input " + Hex(text); };
 
