@@ -15,6 +15,7 @@
 
 #include "runtime/utf8.h"
 #include "support/bytes.h"
+#include "support/faulty_file_ops.h"
 #include "support/files.h"
 
 namespace binconv {
@@ -148,34 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------------------
 
-enum class Step { kNone, kCreate, kWrite, kFlush, kClose, kRename };
-
-// The real file system, except that one step fails with the given errno.
-class FailingFileOps final : public FileOps {
- public:
-  FailingFileOps(Step step, int error) : step_(step), error_(error) {}
-
-  int CreateExclusive(const std::string& path, int& fd) override {
-    return step_ == Step::kCreate ? error_ : real_.CreateExclusive(path, fd);
-  }
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
-    return step_ == Step::kWrite ? error_ : real_.Write(fd, data, size);
-  }
-  int Flush(int fd) override { return step_ == Step::kFlush ? error_ : real_.Flush(fd); }
-  int Close(int fd) override {
-    const int result = real_.Close(fd);  // the descriptor is gone either way
-    return step_ == Step::kClose ? error_ : result;
-  }
-  int Rename(const std::string& from, const std::string& to) override {
-    return step_ == Step::kRename ? error_ : real_.Rename(from, to);
-  }
-  int Remove(const std::string& path) override { return real_.Remove(path); }
-
- private:
-  FileOps& real_ = SystemFileOps();
-  Step step_;
-  int error_;
-};
+using Step = test::FileCall;
 
 struct FailureCase {
   const char* name;
@@ -195,7 +169,7 @@ TEST_P(WriteBinaryFailureTest, NamesTheFileAndChangesNothing) {
   Put("out.bin", kOldContent);
   fs::create_directory("sub");
   Put("sub/keep", kOldContent);
-  FailingFileOps ops(c.step, c.error);
+  test::FaultyFileOps ops(c.step, 0, c.error);
   const Result<Unit, WriteBinaryError> result = WriteBinary(u"1A 2B 3C", c.box, ops);
   ASSERT_FALSE(result.ok());
   ASSERT_TRUE(std::holds_alternative<IoError>(result.error()));

@@ -3,6 +3,7 @@
 // old target stays byte for byte, no temporary file is left and no descriptor
 // stays open.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "conversion/write.h"
 #include "runtime/file.h"
 #include "support/bytes.h"
+#include "support/faulty_file_ops.h"
 #include "support/files.h"
 #include "support/gtest_support.h"
 
@@ -21,25 +23,7 @@ namespace {
 
 using namespace binconv::test;
 
-enum class Call { kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
-
-const char* NameOf(Call call) {
-  switch (call) {
-    case Call::kCreate:
-      return "create";
-    case Call::kSetMode:
-      return "set mode";
-    case Call::kWrite:
-      return "write";
-    case Call::kFlush:
-      return "flush";
-    case Call::kClose:
-      return "close";
-    case Call::kRename:
-      return "rename";
-  }
-  return "?";
-}
+using Call = FileCall;
 
 // The error a real system gives for a failure of that call.
 int ErrorFor(Call call) {
@@ -56,66 +40,11 @@ int ErrorFor(Call call) {
       return EDQUOT;  // NFS reports a full quota only on close
     case Call::kRename:
       return EXDEV;
+    case Call::kNone:
+      break;
   }
   return EIO;
 }
-
-// Forwards to the real file system, records every call, and fails the call
-// with the given index (counting from 0; -1 fails none). A failing write
-// writes half of its bytes first, as a full disk does.
-class FailingOps final : public FileOps {
- public:
-  explicit FailingOps(int fail_at) : fail_at_(fail_at) {}
-
-  int CreateExclusive(const std::string& path, int& fd) override {
-    if (Fails(Call::kCreate)) return ErrorFor(Call::kCreate);
-    const int r = real_.CreateExclusive(path, fd);
-    if (r == 0) ++open_;
-    return r;
-  }
-  int SetMode(const std::string& path, unsigned mode) override {
-    return Fails(Call::kSetMode) ? ErrorFor(Call::kSetMode) : real_.SetMode(path, mode);
-  }
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
-    if (Fails(Call::kWrite)) {
-      real_.Write(fd, data, size / 2);
-      return ErrorFor(Call::kWrite);
-    }
-    return real_.Write(fd, data, size);
-  }
-  int Flush(int fd) override {
-    return Fails(Call::kFlush) ? ErrorFor(Call::kFlush) : real_.Flush(fd);
-  }
-  int Close(int fd) override {
-    // The descriptor is gone even when close reports an error.
-    const bool fails = Fails(Call::kClose);
-    const int r = real_.Close(fd);
-    if (r == 0) --open_;
-    return fails ? ErrorFor(Call::kClose) : r;
-  }
-  int Rename(const std::string& from, const std::string& to) override {
-    return Fails(Call::kRename) ? ErrorFor(Call::kRename) : real_.Rename(from, to);
-  }
-  int Remove(const std::string& path) override { return real_.Remove(path); }
-
-  const std::vector<Call>& calls() const { return calls_; }
-  bool failed() const { return failed_; }
-  int open() const { return open_; }
-
- private:
-  bool Fails(Call call) {
-    calls_.push_back(call);
-    if (static_cast<int>(calls_.size()) - 1 != fail_at_) return false;
-    failed_ = true;
-    return true;
-  }
-
-  FileOps& real_ = SystemFileOps();
-  int fail_at_;
-  std::vector<Call> calls_;
-  bool failed_ = false;
-  int open_ = 0;
-};
 
 std::string ListingOf(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -188,7 +117,7 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
 
   // A clean run gives the calls to fail, one at a time.
   if (c.existing) WriteAll(real, old);
-  FailingOps clean(-1);
+  FaultyFileOps clean;
   ASSERT_TRUE(c.write(clean, target, fresh).ok());
   ASSERT_TRUE(ReadAll(real) == fresh) << Hex(ReadAll(real), 64);
   ASSERT_EQ(fs::is_symlink(target), c.link);
@@ -202,9 +131,11 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
     if (c.existing) WriteAll(real, old);
     const std::set<std::string> before = scratch.Names();
 
-    FailingOps ops(static_cast<int>(i));
+    // The call's place among the calls of its kind.
+    const int nth = static_cast<int>(std::count(calls.begin(), calls.begin() + i + 1, calls[i]));
+    FaultyFileOps ops(calls[i], nth, ErrorFor(calls[i]));
     const auto result = c.write(ops, target, fresh);
-    ASSERT_TRUE(ops.failed()) << context << " was never made";
+    ASSERT_TRUE(ops.fired()) << context << " was never made";
     ++injected_;
     ASSERT_FALSE(result.ok()) << context;
     EXPECT_EQ(result.error().system_error, ErrorFor(calls[i])) << context;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/faulty_file_ops.h"
 #include "support/files.h"
 
 namespace binconv {
@@ -340,57 +341,8 @@ TEST_F(AtomicWrite, ReadOnlyDirectory) {
   EXPECT_TRUE(Entries().empty());
 }
 
-enum class Step { kNone, kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
-
-// Forwards to the real file system but fails the nth call of one kind.
-class FaultyOps : public FileOps {
- public:
-  FaultyOps(Step step, int nth, int error) : step_(step), nth_(nth), error_(error) {}
-
-  int CreateExclusive(const std::string& path, int& fd) override {
-    if (Hit(Step::kCreate)) return error_;
-    const int r = real_.CreateExclusive(path, fd);
-    if (r == 0) ++open_files_;
-    return r;
-  }
-  int SetMode(const std::string& path, unsigned mode) override {
-    return Hit(Step::kSetMode) ? error_ : real_.SetMode(path, mode);
-  }
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
-    ++writes_;
-    return Hit(Step::kWrite) ? error_ : real_.Write(fd, data, size);
-  }
-  int Flush(int fd) override { return Hit(Step::kFlush) ? error_ : real_.Flush(fd); }
-  int Close(int fd) override {
-    --open_files_;
-    const int r = real_.Close(fd);
-    return Hit(Step::kClose) ? error_ : r;
-  }
-  int Rename(const std::string& from, const std::string& to) override {
-    return Hit(Step::kRename) ? error_ : real_.Rename(from, to);
-  }
-  int Remove(const std::string& path) override { return real_.Remove(path); }
-
-  bool fired() const { return fired_; }
-  int open_files() const { return open_files_; }
-  int writes() const { return writes_; }
-
- private:
-  bool Hit(Step step) {
-    if (step != step_ || ++calls_ != nth_) return false;
-    fired_ = true;
-    return true;
-  }
-
-  FileOps& real_ = SystemFileOps();
-  Step step_;
-  int nth_;
-  int error_;
-  int calls_ = 0;
-  bool fired_ = false;
-  int open_files_ = 0;
-  int writes_ = 0;
-};
+using Step = test::FileCall;
+using FaultyOps = test::FaultyFileOps;
 
 TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
   FaultyOps ops(Step::kNone, 0, 0);
@@ -398,7 +350,7 @@ TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
   ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).ok());
   EXPECT_TRUE(ReadRaw(dir_ / "out.bin") == AsString(bytes));
   EXPECT_EQ(ops.writes(), 6);  // the fault cases below rely on this many
-  EXPECT_EQ(ops.open_files(), 0);
+  EXPECT_EQ(ops.open(), 0);
 }
 
 TEST_F(AtomicWrite, RetriesATakenTemporaryName) {
@@ -436,7 +388,7 @@ TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(r.error().system_error, f.error);
   EXPECT_EQ(r.error().path, target.string());
   EXPECT_EQ(DescribeIoError(r.error()).rfind(target.string() + ": ", 0), 0u);
-  EXPECT_EQ(ops.open_files(), 0);
+  EXPECT_EQ(ops.open(), 0);
   if (f.existing) {
     EXPECT_TRUE(ReadRaw(target) == old);
     EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
