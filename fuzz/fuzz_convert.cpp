@@ -17,6 +17,7 @@
 #include "conversion/listing.h"
 #include "conversion/write.h"
 #include "fuzz_support.h"
+#include "support/encoded.h"
 #include "support/reference.h"
 
 namespace binconv::fuzz {
@@ -30,25 +31,17 @@ using detail::Special;
 constexpr std::size_t kFillerLines = 10000;
 static_assert(2 * kFillerLines > detail::kUnitActionsAfter);
 
-struct Encoded {
-  std::vector<std::uint8_t> bytes;
-  std::vector<EncodeProblem> problems;
-  bool odd = false;
-};
+using test::Encoded;
 
 Encoded EncodeInChunks(std::u16string_view text, LineBreaks breaks,
                        const std::vector<std::size_t>& ends) {
-  Encoder encoder(DefaultTables(), breaks);
-  Encoded result;
   std::size_t from = 0;
-  for (const std::size_t to : ends) {
-    encoder.Feed(text.substr(from, to - from), result.bytes);
-    from = to;
-  }
-  encoder.Finish(result.bytes);
-  result.problems = encoder.problems();
-  result.odd = encoder.odd_count();
-  return result;
+  auto end = ends.begin();
+  return test::Encode(DefaultTables(), breaks, text, [&] {
+    const std::size_t n = *end++ - from;
+    from += n;
+    return n;
+  });
 }
 
 std::u16string ConvertInChunks(std::u16string_view text, LineBreaks breaks,

@@ -10,6 +10,7 @@
 #include "chartable/load.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
+#include "support/files.h"
 
 namespace binconv {
 namespace {
@@ -145,9 +146,7 @@ TEST(CheckSummaryTest, UsageByPageAndDuplicates) {
 }
 
 TEST(CheckSummaryTest, DefaultTablesAreClean) {
-  auto table = LoadCharTables(std::filesystem::path(BINCONV_SOURCE_DIR) / "tables");
-  ASSERT_TRUE(table.ok()) << DescribeTableError(table.error());
-  const TableCheck check = CheckCharTable(table.value());
+  const TableCheck check = CheckCharTable(test::DefaultTables());
   for (const TableFinding& finding : check.findings) {
     ADD_FAILURE() << DescribeTableFinding(finding, {kMainTableFile, kExtendedTableFile});
   }

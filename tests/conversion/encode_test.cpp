@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/bytes.h"
+#include "support/encoded.h"
 #include "support/random_text.h"
 
 namespace binconv {
@@ -19,51 +20,17 @@ using test::Hex;
 
 using Kind = EncodeProblem::Kind;
 
+using test::Encode;
+using Outcome = test::Encoded;
+
 // Bytes, odd flag and problems on one line, so that failures show both sides.
 std::string Describe(const std::vector<std::uint8_t>& bytes, bool odd,
                      const std::vector<EncodeProblem>& problems) {
-  std::string out = "bytes";
-  char buf[64];
-  for (const std::uint8_t b : bytes) {
-    std::snprintf(buf, sizeof buf, " %02X", b);
-    out += buf;
-  }
-  if (odd) out += " | odd";
-  for (const EncodeProblem& p : problems) {
-    std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X",
-                  p.kind == Kind::kNoCode ? "nocode" : "intag", p.line, p.column,
-                  static_cast<unsigned>(p.ch));
-    out += buf;
-  }
-  return out;
-}
-
-struct Outcome {
-  std::vector<std::uint8_t> bytes;
-  bool odd = false;
-  std::vector<EncodeProblem> problems;
-  std::string Describe() const { return binconv::Describe(bytes, odd, problems); }
-};
-
-// Feeds `text` in the chunk sizes that `next_size` gives.
-template <class NextSize>
-Outcome Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
-               NextSize next_size) {
-  Encoder encoder(table, line_breaks);
-  Outcome outcome;
-  while (!text.empty()) {
-    const std::size_t n = std::min(next_size(), text.size());
-    encoder.Feed(text.substr(0, n), outcome.bytes);
-    text.remove_prefix(n);
-  }
-  encoder.Finish(outcome.bytes);
-  outcome.odd = encoder.odd_count();
-  outcome.problems = encoder.problems();
-  return outcome;
+  return Outcome{bytes, odd, problems}.Describe();
 }
 
 Outcome EncodeWhole(const CharTable& table, LineBreaks line_breaks, std::u16string_view text) {
-  return Encode(table, line_breaks, text, [&] { return text.size(); });
+  return Encode(table, line_breaks, text);
 }
 
 CharTable MakeTable() {

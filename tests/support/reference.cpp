@@ -17,23 +17,31 @@ bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
-ReferenceModel::ReferenceModel(const CharTable& table) : table_(table) {}
+ReferenceModel::ReferenceModel(const CharTable& table, bool remember)
+    : table_(table), remember_(remember) {}
 
-std::optional<CellCode> ReferenceModel::Lookup(char16_t ch) {
-  if (seen_.empty()) seen_.assign(0x10000, kNotScanned);
-  std::int16_t& seen = seen_[ch];
-  if (seen == kNotScanned) {
-    seen = kNoCell;
-    const std::u16string_view wanted(&ch, 1);
-    for (int p = 0; p < kPages && seen == kNoCell; ++p) {
-      for (int r = 0; r < kRows && seen == kNoCell; ++r) {
-        for (int c = 0; c < kColumns && seen == kNoCell; ++c) {
-          if (table_.Cell(p, r, c) == wanted) {
-            seen = static_cast<std::int16_t>((p * kRows + r) * kColumns + c);
-          }
+std::int16_t ReferenceModel::Scan(char16_t ch) const {
+  const std::u16string_view wanted(&ch, 1);
+  for (int p = 0; p < kPages; ++p) {
+    for (int r = 0; r < kRows; ++r) {
+      for (int c = 0; c < kColumns; ++c) {
+        if (table_.Cell(p, r, c) == wanted) {
+          return static_cast<std::int16_t>((p * kRows + r) * kColumns + c);
         }
       }
     }
+  }
+  return kNoCell;
+}
+
+std::optional<CellCode> ReferenceModel::Lookup(char16_t ch) {
+  std::int16_t seen = kNotScanned;
+  if (remember_) {
+    if (seen_.empty()) seen_.assign(0x10000, kNotScanned);
+    if (seen_[ch] == kNotScanned) seen_[ch] = Scan(ch);
+    seen = seen_[ch];
+  } else {
+    seen = Scan(ch);
   }
   if (seen == kNoCell) return std::nullopt;
   return CellCode{static_cast<std::uint8_t>(seen / (kRows * kColumns)),

@@ -18,10 +18,11 @@ namespace binconv::test {
 
 class ReferenceModel {
  public:
-  // The table must outlive the model.
-  explicit ReferenceModel(const CharTable& table);
+  // The table must outlive the model. Without `remember`, every lookup scans
+  // the cells afresh, as the procedure was first written (a speed baseline).
+  explicit ReferenceModel(const CharTable& table, bool remember = true);
 
-  // The first cell whose text is exactly `ch`; the scan is remembered per unit.
+  // The first cell whose text is exactly `ch`.
   std::optional<CellCode> Lookup(char16_t ch);
 
   // The listing of `text`. With `join_pairs`, a surrogate pair of which
@@ -34,7 +35,10 @@ class ReferenceModel {
   static void AppendBytes(CellCode code, std::vector<std::uint8_t>& out);
 
  private:
+  std::int16_t Scan(char16_t ch) const;
+
   const CharTable& table_;
+  bool remember_;
   std::vector<std::int16_t> seen_;  // per unit: cell index, kNoCell or kNotScanned
 };
 
