@@ -156,26 +156,6 @@ void AppendUnits(char32_t ch, std::u16string& out) {
   }
 }
 
-// (line, column) of each unit of the text, in text order: lines end at CR LF,
-// CR or LF, and the LF of a CR LF shares the CR's place.
-std::vector<std::pair<std::size_t, std::size_t>> Places(std::u16string_view text) {
-  std::vector<std::pair<std::size_t, std::size_t>> places;
-  std::size_t line = 1;
-  std::size_t column = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\n' && i > 0 && text[i - 1] == u'\r') {
-      places.push_back(places.back());
-      continue;
-    }
-    places.push_back({line, ++column});
-    if (text[i] == u'\r' || text[i] == u'\n') {
-      ++line;
-      column = 0;
-    }
-  }
-  return places;
-}
-
 class EncoderDifferentialTest : public testing::TestWithParam<LineBreaks> {};
 
 TEST_P(EncoderDifferentialTest, MatchesListingPath) {
@@ -225,14 +205,14 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
     ASSERT_EQ(Hex(carried), Hex(reported)) << context();
 
     // Each problem points at its character in the text.
-    const auto places = Places(text);
+    const test::Places places(text);
     for (const EncodeProblem& p : whole.problems) {
-      const auto at = std::lower_bound(places.begin(), places.end(), std::pair(p.line, p.column));
-      ASSERT_TRUE(at != places.end() && *at == std::pair(p.line, p.column))
+      const std::size_t at = places.At(p.line, p.column);
+      ASSERT_NE(at, std::u16string_view::npos)
           << context() << " problem at " << p.line << ":" << p.column;
       std::u16string expected;
       AppendUnits(p.ch, expected);
-      std::u16string found(text.substr(at - places.begin(), expected.size()));
+      std::u16string found(text.substr(at, expected.size()));
       if (p.ch == kLineBreakMark && (found == u"\r" || found == u"\n")) found = expected;
       ASSERT_EQ(Hex(expected), Hex(found))
           << context() << " problem at " << p.line << ":" << p.column;

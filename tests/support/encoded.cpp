@@ -37,4 +37,13 @@ Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_vi
   return outcome;
 }
 
+char32_t CharAt(std::u16string_view text, std::size_t at) {
+  const char16_t c = text[at];
+  if (c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+      text[at + 1] <= 0xDFFF) {
+    return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00u);
+  }
+  return c;
+}
+
 }  // namespace binconv::test

@@ -27,4 +27,33 @@ struct Encoded {
 Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
                const std::function<std::size_t()>& next_size = {});
 
+// Where a problem points: the unit at a 1-based line and column, lines ending
+// at CR LF, a lone CR or a lone LF, columns counting every unit of the line,
+// its line end too.
+class Places {
+ public:
+  explicit Places(std::u16string_view text) : size_(text.size()) {
+    starts_.push_back(0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+      if (text[i] == u'\r' || text[i] == u'\n') starts_.push_back(i + 1);
+    }
+    starts_.push_back(size_);
+  }
+
+  // npos when there is no such unit.
+  std::size_t At(std::size_t line, std::size_t column) const {
+    if (line == 0 || column == 0 || line >= starts_.size()) return std::u16string_view::npos;
+    const std::size_t at = starts_[line - 1] + column - 1;
+    return at < starts_[line] ? at : std::u16string_view::npos;
+  }
+
+ private:
+  std::size_t size_;
+  std::vector<std::size_t> starts_;
+};
+
+// The unit at `at`, joined with a following low surrogate when it is a high one.
+char32_t CharAt(std::u16string_view text, std::size_t at);
+
 }  // namespace binconv::test
