@@ -32,7 +32,9 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table)
       error.limit = static_cast<std::size_t>(file.max_data_lines);
       return error;
     }
-    const std::vector<std::u16string_view> pieces = Split(line, u",");
+    // Only pieces 1 to 16 are stored; a line with more keeps none of the rest,
+    // and one with fewer has them all, so the count in the error is exact.
+    const std::vector<std::u16string_view> pieces = Split(line, u",", kMinFields);
     if (pieces.size() < kMinFields) {
       TableError error{TableErrorCode::kTooFewFields, file.name, reader.line_number()};
       error.fields = pieces.size();

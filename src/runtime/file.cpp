@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kTempNameAttempts = 100;
 constexpr std::size_t kMaxNameBytes = NAME_MAX;
+constexpr int kMaxLinkHops = 40;  // as the system's own limit (SYMLOOP_MAX)
 
 // Picks whichever strerror_r the C library declares (GNU or XSI).
 [[maybe_unused]] std::string StrerrorResult(char* result, const char*) { return result; }
@@ -65,6 +66,26 @@ void SyncDirectory(const std::string& dir) {
   if (fd < 0) return;
   fsync(fd);
   close(fd);
+}
+
+// Follows a chain of symbolic links from `path` to the name it ends at: a file,
+// something else, or a name that does not exist yet (a dangling link names the
+// file to create). Relative links count from the link's own folder. 0 or errno.
+int ResolveLinks(const std::string& path, std::string& real) {
+  real = path;
+  for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
+    struct stat st;
+    if (lstat(real.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(st.st_mode)) return 0;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = readlink(real.c_str(), link.data(), link.size());
+    if (n < 0) return errno;
+    if (static_cast<std::size_t>(n) >= link.size()) return ENAMETOOLONG;
+    link.resize(static_cast<std::size_t>(n));
+    const std::filesystem::path to(link);
+    real = to.is_absolute() ? link : (std::filesystem::path(real).parent_path() / to).string();
+  }
+  return ELOOP;
 }
 
 class PosixFileOps final : public FileOps {
@@ -224,25 +245,31 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
   target_ = target.string();
   if (target_.empty()) return IoError{IoErrorCode::kInvalidName, target_, 0, "Empty file name"};
 
+  // A link stays a link: the file it leads to is the one replaced, with the
+  // temporary file beside it so that the rename stays within one folder.
+  if (const int error = ResolveLinks(target_, real_); error != 0) {
+    return IoErrorFromErrno(target_, error);
+  }
   bool replacing = false;
   struct stat st;
-  if (stat(target_.c_str(), &st) == 0) {
+  if (stat(real_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(target_, EISDIR);
     if (!S_ISREG(st.st_mode)) {
       // Renaming over a device or pipe would destroy it rather than write to it.
       return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a regular file"};
     }
-    if (IsReadOnly(target_, st)) return ReadOnlyError(target_);
+    if (IsReadOnly(real_, st)) return ReadOnlyError(target_);
     replacing = true;
   } else if (const int error = errno; error != ENOENT) {
     return IoErrorFromErrno(target_, error);
   }
 
-  const std::filesystem::path name = target.filename();
+  const std::filesystem::path real(real_);
+  const std::filesystem::path name = real.filename();
   if (name.empty() || name == "." || name == "..") {
     return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a file name"};
   }
-  const std::filesystem::path dir = target.parent_path();
+  const std::filesystem::path dir = real.parent_path();
   // The temporary name must stay a legal name even when the target's is long.
   const std::string_view stem = CutUtf8(name.native(), kMaxNameBytes - 16);
   std::random_device random;
@@ -293,10 +320,10 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   const int close_error = ops_.Close(fd_);
   fd_ = -1;
   if (close_error != 0) return Fail(close_error);
-  if (const int error = ops_.Rename(temp_, target_); error != 0) return Fail(error);
+  if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
   temp_.clear();
   buffer_ = {};
-  const std::string dir = std::filesystem::path(target_).parent_path().string();
+  const std::string dir = std::filesystem::path(real_).parent_path().string();
   SyncDirectory(dir.empty() ? "." : dir);
   return Unit{};
 }

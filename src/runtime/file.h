@@ -74,7 +74,10 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   // Fails without touching anything if the target is a directory, a read-only
-  // file (even for root) or anything but a regular file.
+  // file (even for root) or anything but a regular file. A symbolic link (or a
+  // chain of them) is written through: the file it leads to gets the new bytes
+  // and the link stays; a dangling link creates the file it names. Errors
+  // always name the target as given.
   Result<Unit, IoError> Open(const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Flushes, closes and renames over the target, which keeps the old file's
@@ -88,7 +91,8 @@ class AtomicFileWriter {
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
   FileOps& ops_;
-  std::string target_;
+  std::string target_;  // as given, for messages
+  std::string real_;    // the file replaced: target_ with its links followed
   std::string temp_;
   int fd_ = -1;
   std::vector<std::uint8_t> buffer_;

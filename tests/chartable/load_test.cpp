@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/files.h"
+
 namespace binconv {
 namespace {
 
@@ -141,16 +143,9 @@ TEST(LoadErrorTest, LimitsAreHarmlessWithoutAnotherDataLine) {
 
 class LoadFromDirectoryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/binconv-load-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Put(const char* name, const std::string& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
-  std::filesystem::path dir_;
+  void Put(const char* name, const std::string& bytes) { test::WriteAll(dir_ / name, bytes); }
+  test::ScratchDir scratch_;
+  const std::filesystem::path dir_ = scratch_.path();
 };
 
 TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {

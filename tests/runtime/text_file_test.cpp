@@ -9,19 +9,12 @@
 #include <vector>
 
 #include "runtime/cp932.h"
+#include "support/bytes.h"
 
 namespace binconv {
 namespace {
 
-std::string HexUnits(std::u16string_view text) {
-  std::string out;
-  char buf[8];
-  for (char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using test::Hex;
 
 std::vector<std::u16string> ReadAll(LineReader& reader) {
   std::vector<std::u16string> lines;
@@ -51,8 +44,8 @@ TEST_P(LineSplitting, GivesTheLines) {
   EXPECT_EQ(reader.encoding(), GetParam().encoding);
   EXPECT_FALSE(reader.bad_utf8());
   std::vector<std::string> got, want;
-  for (const auto& l : lines) got.push_back(HexUnits(l));
-  for (const auto& l : GetParam().lines) want.push_back(HexUnits(l));
+  for (const auto& l : lines) got.push_back(Hex(l));
+  for (const auto& l : GetParam().lines) want.push_back(Hex(l));
   EXPECT_EQ(got, want);
 }
 
