@@ -177,27 +177,6 @@ FileOps& SystemFileOps() {
   return ops;
 }
 
-bool FileExists(const std::filesystem::path& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  struct stat st;
-  if (lstat(name.c_str(), &st) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
-  if (S_ISREG(st.st_mode) && IsReadOnly(name, st)) return ReadOnlyError(name);
-  if (unlink(name.c_str()) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  return Unit{};
-}
-
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::string name = path.string();
   int fd;

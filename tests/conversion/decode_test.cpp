@@ -19,6 +19,7 @@
 namespace binconv {
 namespace {
 
+using test::DecodeBytes;
 using test::Hex;
 
 using Bytes = std::vector<std::uint8_t>;

@@ -90,27 +90,6 @@ INSTANTIATE_TEST_SUITE_P(Errno, IoErrorMapping,
 
 using FileServices = TempDirTest;
 
-TEST_F(FileServices, ExistsOnlyForRegularFiles) {
-  WriteRaw(dir_ / "a", "x");
-  EXPECT_TRUE(FileExists(dir_ / "a"));
-  EXPECT_FALSE(FileExists(dir_));
-  EXPECT_FALSE(FileExists(dir_ / "missing"));
-}
-
-TEST_F(FileServices, DeleteFile) {
-  WriteRaw(dir_ / "a", "x");
-  ASSERT_TRUE(DeleteFile(dir_ / "a").ok());
-  EXPECT_FALSE(fs::exists(dir_ / "a"));
-  EXPECT_EQ(DeleteFile(dir_ / "a").error().code, IoErrorCode::kNotFound);
-  EXPECT_EQ(DeleteFile(dir_).error().code, IoErrorCode::kIsDirectory);
-  WriteRaw(dir_ / "ro", "keep");
-  fs::permissions(dir_ / "ro", fs::perms::owner_read);
-  const auto r = DeleteFile(dir_ / "ro");
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.error().code, IoErrorCode::kPermissionDenied);
-  EXPECT_EQ(ReadRaw(dir_ / "ro"), "keep");
-}
-
 TEST_F(FileServices, ReadFileBytes) {
   const std::string bytes = AsString(RandomBytes(200000, 1));
   WriteRaw(dir_ / "a", bytes);

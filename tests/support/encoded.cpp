@@ -46,4 +46,13 @@ char32_t CharAt(std::u16string_view text, std::size_t at) {
   return c;
 }
 
+std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
+                           DecodeOptions options) {
+  std::u16string out;
+  Decoder decoder(table, options);
+  decoder.Feed(bytes, out);
+  decoder.Finish(out);
+  return out;
+}
+
 }  // namespace binconv::test

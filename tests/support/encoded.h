@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "conversion/decode.h"
 #include "conversion/encode.h"
 
 namespace binconv::test {
@@ -26,6 +28,10 @@ struct Encoded {
 // it is empty), then finishes.
 Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
                const std::function<std::size_t()>& next_size = {});
+
+// The text of a whole byte string, decoded in one go.
+std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
+                           DecodeOptions options = {});
 
 // Where a problem points: the unit at a 1-based line and column, lines ending
 // at CR LF, a lone CR or a lone LF, columns counting every unit of the line,
