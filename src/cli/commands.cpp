@@ -9,6 +9,7 @@
 #include "chartable/load.h"
 #include "cli/inspect.h"
 #include "cli/io.h"
+#include "cli/tables.h"
 #include "conversion/convert.h"
 #include "conversion/encode.h"
 #include "conversion/listing.h"
@@ -19,8 +20,6 @@ namespace binconv::cli {
 namespace {
 
 constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
-constexpr OptionSpec kTablesOption{"tables", 0, "DIR",
-                                   "read Zezovar.ini and Zezovar_ex.ini from DIR (default: .)"};
 constexpr OptionSpec kExactOption{"exact", 0, "",
                                   "only CR LF is a line break (default: lone CR and LF are too)"};
 
@@ -49,15 +48,6 @@ LineBreaks LineBreaksOf(const ParsedArgs& args) {
   return args.Has("exact") ? LineBreaks::kCrLf : LineBreaks::kAny;
 }
 
-std::optional<CharTable> LoadTables(const ParsedArgs& args) {
-  auto tables = LoadCharTables(args.Value("tables").value_or("."));
-  if (!tables) {
-    PrintError(DescribeTableError(tables.error()));
-    return std::nullopt;
-  }
-  return std::move(tables).value();
-}
-
 // The name given with -o, as the window's name box would take it.
 std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args) {
   auto name = DecodeUtf8(args.Value("output").value_or(""));
@@ -78,8 +68,9 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
 }
 
 int RunConvert(const ParsedArgs& args) {
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
@@ -152,11 +143,14 @@ int RunWrite(const ParsedArgs& args) {
 constexpr std::size_t kMaxProblemsListed = 1000;
 
 int RunEncode(const ParsedArgs& args) {
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   std::optional<std::filesystem::path> path = OutputPath(args);
   if (!path) return kExitError;
-  if (args.Has("report") || args.Has("keep-going")) return RunEncodeWithReport(args, *table, *path);
+  if (args.Has("report") || args.Has("keep-going")) {
+    return RunEncodeWithReport(args, *table, tables->folder, *path);
+  }
   AtomicFileWriter writer;
   if (auto opened = writer.Open(*path); !opened) return ReportOutputError(opened.error());
   Encoder encoder(*table, LineBreaksOf(args));

@@ -21,18 +21,9 @@
 namespace binconv::cli {
 namespace {
 
-std::string TablePath(const std::string& dir, const char* name) {
+std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  return (std::filesystem::path(dir) / name).string();
-}
-
-std::optional<CharTable> LoadTables(const std::string& dir) {
-  auto tables = LoadCharTables(dir);
-  if (!tables) {
-    PrintError(DescribeTableError(tables.error()));
-    return std::nullopt;
-  }
-  return std::move(tables).value();
+  return (dir / name).string();
 }
 
 // Hands the bytes of a file ("-" or empty: standard input) to `consume` in
@@ -121,8 +112,9 @@ void PrintCoverage(const CoverageReport& report) {
 }  // namespace
 
 int RunDecode(const ParsedArgs& args) {
-  std::optional<CharTable> table = LoadTables(args.Value("tables").value_or("."));
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
@@ -152,13 +144,16 @@ int RunDecode(const ParsedArgs& args) {
 }
 
 int RunCheckTables(const ParsedArgs& args) {
-  const std::string dir = args.Value("tables").value_or(".");
-  std::optional<CharTable> table = LoadTables(dir);
-  if (!table) return kExitError;
-  const TableCheck check = CheckCharTable(*table);
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const std::filesystem::path& dir = tables->folder;
+  const TableCheck check = CheckCharTable(tables->loaded.table);
   const std::array<std::string, 2> names{TablePath(dir, kMainTableFile),
                                          TablePath(dir, kExtendedTableFile)};
-  std::string out;
+  std::string out = "tables: " + dir.string() + "\n";
+  for (std::size_t file = 0; file < names.size(); ++file) {
+    out += "  " + names[file] + ": " + EncodingName(tables->loaded.encodings[file]) + "\n";
+  }
   for (const TableFinding& finding : check.findings) {
     out += "warning: " + DescribeTableFinding(finding, names) + "\n";
   }
@@ -192,6 +187,7 @@ int RunCheckTables(const ParsedArgs& args) {
 }
 
 int RunEncodeWithReport(const ParsedArgs& args, const CharTable& table,
+                        const std::filesystem::path& tables_folder,
                         const std::filesystem::path& output) {
   const std::string input_name =
       args.positionals.empty() ? std::string(kStdioName) : args.positionals.front();
@@ -210,7 +206,10 @@ int RunEncodeWithReport(const ParsedArgs& args, const CharTable& table,
     PrintLine(EncodeUtf8(MessageFor(ListingErrorCode::kOddCount)));
     PrintLine(input_name + ": the hex digits do not pair up");
   }
-  if (args.Has("report")) PrintCoverage(outcome.report);
+  if (args.Has("report")) {
+    PrintLine("tables: " + tables_folder.string());
+    PrintCoverage(outcome.report);
+  }
 
   const std::string shown = output.string();
   if (!outcome.writable()) {

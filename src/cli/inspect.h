@@ -9,6 +9,7 @@
 #include "chartable/char_table.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/tables.h"
 
 namespace binconv::cli {
 
@@ -16,7 +17,9 @@ int RunDecode(const ParsedArgs& args);
 int RunCheckTables(const ParsedArgs& args);
 // encode with --report or --keep-going, once the tables and the output path
 // are known; the whole text is read before anything is written.
+// `tables_folder` is where the tables were read, for the report.
 int RunEncodeWithReport(const ParsedArgs& args, const CharTable& table,
+                        const std::filesystem::path& tables_folder,
                         const std::filesystem::path& output);
 
 inline constexpr OptionSpec kReportOption{
@@ -25,7 +28,7 @@ inline constexpr OptionSpec kKeepGoingOption{
     "keep-going", 0, "", "write the file anyway, leaving out each character without a code"};
 
 inline constexpr std::array kDecodeOptions{
-    OptionSpec{"tables", 0, "DIR", "read Zezovar.ini and Zezovar_ex.ini from DIR (default: .)"},
+    kTablesOption,
     OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
     OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
     OptionSpec{"help", 'h', "", "show this help and exit"}};
@@ -48,6 +51,7 @@ inline constexpr std::string_view kCheckTablesDetails =
     "earlier cell, a character taken for a tag mark, space or line break) and\n"
     "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
     "space; then the cells used on each page and the characters found twice.\n"
+    "It first says which folder it read and the encoding of each file.\n"
     "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
 
 inline constexpr Command kDecodeCommand{"decode",

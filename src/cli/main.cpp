@@ -7,9 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "chartable/table_folders.h"
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/io.h"
+#include "runtime/version.h"
 
 namespace {
 
@@ -20,12 +22,20 @@ constexpr std::string_view kExitCodes =
     "written; 2 usage error, unreadable input, bad tables or an output error.\n";
 
 std::string Overview() {
-  std::string text = "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n\nCommands:\n";
+  std::string text =
+      "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n"
+      "       binconv-cli --help | --version\n\n"
+      "Converts Japanese text into the bytes of a game's own character encoding,\n"
+      "defined by two table files, and back.\n\nCommands:\n";
   for (const Command& command : binconv::cli::Commands()) {
     text += "  " + std::string(command.name);
     text += std::string(14 - command.name.size(), ' ') + std::string(command.summary) + "\n";
   }
   text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
+  text += "Options:\n  -h, --help     show this help and exit\n";
+  text += "      --version  print the version and exit\n\n";
+  text += binconv::kTableSearchHelp;
+  text += "\n";
   text += kExitCodes;
   return text;
 }
@@ -33,9 +43,11 @@ std::string Overview() {
 std::string CommandHelp(const Command& command) {
   std::string text = "Usage: binconv-cli " + std::string(command.name) + " " +
                      std::string(command.synopsis) + "\n\n" + std::string(command.details) +
-                     "\nOptions:\n" + binconv::cli::DescribeOptions(command.options) + "\n" +
-                     std::string(kExitCodes);
-  return text;
+                     "\nOptions:\n" + binconv::cli::DescribeOptions(command.options) + "\n";
+  for (const binconv::cli::OptionSpec& option : command.options) {
+    if (option.name == "tables") text += std::string(binconv::kTableSearchHelp) + "\n";
+  }
+  return text + std::string(kExitCodes);
 }
 
 int PrintHelp(const std::string& text) {
@@ -66,6 +78,7 @@ int main(int argc, char** argv) {
   if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
     return PrintHelp(Overview());
   }
+  if (args.front() == "--version") return PrintHelp("binconv-cli " + std::string(binconv::kVersion) + "\n");
   const Command* command = FindCommand(args.front());
   if (command == nullptr) return UsageError("unknown command '" + args.front() + "'");
 

@@ -1,5 +1,7 @@
 #include "runtime/text_file.h"
 
+#include <algorithm>
+
 #include "runtime/cp932.h"
 #include "runtime/utf8.h"
 
@@ -10,11 +12,29 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
 
-LineReader::LineReader(std::string_view bytes) : rest_(bytes) {
-  if (rest_.starts_with(kUtf8Bom)) {
-    rest_.remove_prefix(kUtf8Bom.size());
-    encoding_ = TextEncoding::kUtf8;
+TextEncoding DetectTextEncoding(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
+  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii || !DecodeUtf8(bytes).ok()) return TextEncoding::kCp932;
+  return TextEncoding::kUtf8;
+}
+
+const char* EncodingName(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kCp932:
+      return "code page 932";
+    case TextEncoding::kUtf8:
+      return "UTF-8";
+    case TextEncoding::kUtf8Bom:
+      return "UTF-8 with a byte order mark";
   }
+  return "unknown";
+}
+
+LineReader::LineReader(std::string_view bytes)
+    : rest_(bytes), encoding_(DetectTextEncoding(bytes)) {
+  if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8Bom.size());
 }
 
 bool LineReader::Next(std::u16string& line) {

@@ -1,6 +1,7 @@
 #pragma once
-// Line reader for table files: code page 932 by default, UTF-8 when the file
-// starts with a UTF-8 byte order mark.
+// Line reader for table files: UTF-8 when the file starts with a UTF-8 byte
+// order mark, or when the whole file is valid UTF-8 and holds at least one
+// multi-byte sequence (as modern editors save it); code page 932 otherwise.
 
 #include <cstddef>
 #include <string>
@@ -8,7 +9,20 @@
 
 namespace binconv {
 
-enum class TextEncoding { kCp932, kUtf8 };
+enum class TextEncoding {
+  kCp932,    // the default: no mark, and not valid UTF-8 or plain ASCII
+  kUtf8,     // no mark, but valid UTF-8 with at least one multi-byte sequence
+  kUtf8Bom,  // starts with a UTF-8 byte order mark
+};
+
+// The encoding a file of these bytes is read in. Code page 932 text with kana
+// or kanji is practically never valid UTF-8: its most common lead bytes,
+// 0x81-0x9F, can only continue a UTF-8 sequence. Plain ASCII reads the same
+// either way and is called code page 932.
+TextEncoding DetectTextEncoding(std::string_view bytes);
+
+// "code page 932", "UTF-8", "UTF-8 with a byte order mark".
+const char* EncodingName(TextEncoding encoding);
 
 // Splits at CR LF, a lone CR or a lone LF; a last line without a line end is
 // read as well. The bytes must outlive the reader.
@@ -19,9 +33,10 @@ class LineReader {
   TextEncoding encoding() const { return encoding_; }
 
   // Reads the next line without its line end. Returns false at the end.
-  // In UTF-8 mode an invalid sequence makes Next return false with
-  // bad_utf8() true; bad_utf8_column() then gives the 1-based byte column,
-  // counted after the byte order mark on the first line.
+  // In UTF-8 mode (only possible after a byte order mark, since detection
+  // without one needs the whole file valid) an invalid sequence makes Next
+  // return false with bad_utf8() true; bad_utf8_column() then gives the
+  // 1-based byte column, counted after the byte order mark on the first line.
   bool Next(std::u16string& line);
 
   // 1-based number of the line last returned by Next, or of the line that

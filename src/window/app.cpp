@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <string_view>
+
+#include "runtime/version.h"
 #include "window/font_choice.h"
 #include "window/form1.h"
 
@@ -21,6 +24,39 @@ int RunWindow(const std::filesystem::path& dir) {
   form.activateWindow();
   form.text1().setFocus();
   return QApplication::exec();
+}
+
+int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
+  if (found) return RunWindow(found.value());
+  QApplication::setFont(UiFont());
+  QMessageBox::critical(nullptr, QString::fromUtf16(kCaption),
+                        QStringLiteral("文字テーブルが見つかりませんでした。\n") +
+                            QString::fromStdString(DescribeTableFolderError(found.error())));
+  return 1;
+}
+
+std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) {
+  for (const std::string_view arg : args) {
+    if (arg == "--version") return std::string("binconv ") + kVersion + "\n";
+    if (arg == "--help" || arg == "-h") {
+      return std::string(
+                 "Usage: binconv [--help | --version]\n\n"
+                 "Opens the window of binconv (\u30d0\u30a4\u30ca\u30ea\u5909\u63db"
+                 "\u30c4\u30fc\u30eb), which turns Japanese text into the bytes\n"
+                 "of a game's own character encoding, defined by two table files. Type or\n"
+                 "paste the text, press the conversion button to see its codes as a hex\n"
+                 "listing, check or edit the listing, name an output file (temp.bin unless\n"
+                 "changed) and press the output button to write the bytes. For scripts and\n"
+                 "whole folders of text use binconv-cli.\n\n"
+                 "Options:\n"
+                 "  -h, --help     show this help and exit\n"
+                 "      --version  print the version and exit\n"
+                 "Any other argument is ignored.\n\n") +
+             kTableSearchHelp +
+             "The window shows the folder it uses as the tooltip of the code box's caption.\n";
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace binconv::window

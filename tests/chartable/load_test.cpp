@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "runtime/cp932.h"
+#include "runtime/file.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
@@ -181,6 +186,34 @@ TEST(DefaultTablesTest, LoadAndFillEveryPage) {
     EXPECT_FALSE(result.value().Cell(page, 15, 15).empty()) << "page " << page;
   }
   EXPECT_TRUE(result.value().Find(u'\u3042'));  // hiragana a
+  // Common kanji that a choice by school grade left out.
+  for (const char16_t kanji : std::u16string_view(u"了索削更択致項")) {
+    EXPECT_TRUE(result.value().Find(kanji)) << static_cast<unsigned>(kanji);
+  }
+}
+
+// The default tables as a modern editor saves them, UTF-8 without a mark,
+// give the very same grid, and the encodings are told apart.
+TEST_F(LoadFromDirectoryTest, DefaultTablesSavedAsUtf8ReadTheSame) {
+  const std::filesystem::path defaults = std::filesystem::path(BINCONV_SOURCE_DIR) / "tables";
+  auto original = LoadTableFiles(defaults);
+  ASSERT_TRUE(original) << DescribeTableError(original.error());
+  EXPECT_EQ(original.value().encodings,
+            (std::array{TextEncoding::kCp932, TextEncoding::kCp932}));
+  for (const char* name : {kMainTableFile, kExtendedTableFile}) {
+    auto bytes = ReadFileBytes(defaults / name);
+    ASSERT_TRUE(bytes);
+    Put(name, EncodeUtf8(DecodeCp932(bytes.value())));
+  }
+  auto converted = LoadTableFiles(dir_);
+  ASSERT_TRUE(converted) << DescribeTableError(converted.error());
+  EXPECT_EQ(converted.value().encodings, (std::array{TextEncoding::kUtf8, TextEncoding::kUtf8}));
+  for (int at = 0; at < kCells; ++at) {
+    const int page = at / (kRows * kColumns), row = at / kColumns % kRows, column = at % kColumns;
+    ASSERT_EQ(converted.value().table.Cell(page, row, column),
+              original.value().table.Cell(page, row, column))
+        << "cell " << at;
+  }
 }
 
 }  // namespace
