@@ -67,7 +67,8 @@ if(BINCONV_HELP2MAN AND BINCONV_GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT BINCON
     endif()
     add_custom_command(
       OUTPUT ${page}.gz
-      COMMAND ${BINCONV_HELP2MAN} --no-info --section=1 "--name=${man_${program}_name}"
+      COMMAND ${BINCONV_HELP2MAN} --no-info --section=1 --locale=C.UTF-8
+              "--name=${man_${program}_name}"
               ${man_${program}_include} --output=${page} $<TARGET_FILE:${program}>
       COMMAND ${BINCONV_GZIP} -9nf ${page}
       DEPENDS ${program} ${extra_depends}
@@ -103,14 +104,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The window draws Japanese; one of these fonts makes sure it can.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk")
+# The extended description; CPack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- binconv turns Japanese text into the bytes of a game's own character
- encoding, defined by two table files. It is made for fan translators and
- game modders: type or paste the translated script, convert it, check or
- edit the hex code listing, and write the bytes to a file.
- .
- This package holds the window (バイナリ変換ツール, in the application
- menu), binconv-cli for scripts, and default tables with kana, Latin
- letters and the most used kanji.")
+    "binconv turns Japanese text into the bytes of a game's own character
+encoding, defined by two table files. It is made for fan translators and
+game modders: type or paste the translated script, convert it, check or
+edit the hex code listing, and write the bytes to a file.
+
+This package holds the window (バイナリ変換ツール, in the application
+menu), binconv-cli for scripts, and default tables with kana, Latin
+letters and the most used kanji.")
 include(CPack)

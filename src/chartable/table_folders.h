@@ -51,15 +51,14 @@ Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearc
 // The search above in words, for the programs' --help (English, lines of at
 // most 80 characters, ending in a line break).
 inline constexpr char kTableSearchHelp[] =
-    "Tables: unless a folder is named, Zezovar.ini and Zezovar_ex.ini are read\n"
-    "from the first of these folders that holds Zezovar.ini (both files always\n"
-    "from the same folder):\n"
-    "  1. the current folder;\n"
-    "  2. $XDG_CONFIG_HOME/binconv, or ~/.config/binconv when XDG_CONFIG_HOME is\n"
-    "     not set (%APPDATA%\\binconv on Windows);\n"
-    "  3. the default tables installed with the program: ../share/binconv/tables\n"
-    "     from the program's folder, so /usr/share/binconv/tables for a program in\n"
-    "     /usr/bin (on Windows the folder of the .exe).\n";
+    "Tables:\n"
+    "Zezovar.ini and Zezovar_ex.ini are read from the first of these folders\n"
+    "that holds Zezovar.ini, both files always from the same folder: the\n"
+    "current folder; then $XDG_CONFIG_HOME/binconv, or\n"
+    "~/.config/binconv when XDG_CONFIG_HOME is not set (%APPDATA%\\binconv on\n"
+    "Windows); then the default tables installed with the program, in\n"
+    "../share/binconv/tables from the program's folder (/usr/share/binconv/tables\n"
+    "for a program in /usr/bin; on Windows the folder of the .exe).\n";
 
 // "no folder holds Zezovar.ini; looked in:" and one folder a line.
 std::string DescribeTableFolderError(const TableFolderError& error);

@@ -24,7 +24,7 @@ constexpr std::string_view kExitCodes =
 std::string Overview() {
   std::string text =
       "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n"
-      "       binconv-cli --help | --version\n\n"
+      "  or:  binconv-cli --help | --version\n\n"
       "Converts Japanese text into the bytes of a game's own character encoding,\n"
       "defined by two table files, and back.\n\nCommands:\n";
   for (const Command& command : binconv::cli::Commands()) {

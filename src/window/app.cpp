@@ -41,19 +41,20 @@ std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) 
     if (arg == "--help" || arg == "-h") {
       return std::string(
                  "Usage: binconv [--help | --version]\n\n"
-                 "Opens the window of binconv (\u30d0\u30a4\u30ca\u30ea\u5909\u63db"
-                 "\u30c4\u30fc\u30eb), which turns Japanese text into the bytes\n"
-                 "of a game's own character encoding, defined by two table files. Type or\n"
-                 "paste the text, press the conversion button to see its codes as a hex\n"
-                 "listing, check or edit the listing, name an output file (temp.bin unless\n"
-                 "changed) and press the output button to write the bytes. For scripts and\n"
-                 "whole folders of text use binconv-cli.\n\n"
+                 "Opens the window of binconv, バイナリ変換ツール (binary conversion tool),\n"
+                 "which turns Japanese text into the bytes of a game's own character\n"
+                 "encoding, defined by two table files. Type or paste the text, press the\n"
+                 "conversion button to see its codes as a hex listing, check or edit the\n"
+                 "listing, name an output file (temp.bin unless changed) and press the\n"
+                 "output button to write the bytes. For scripts and whole folders of text\n"
+                 "use binconv-cli.\n\n"
                  "Options:\n"
                  "  -h, --help     show this help and exit\n"
                  "      --version  print the version and exit\n"
                  "Any other argument is ignored.\n\n") +
              kTableSearchHelp +
-             "The window shows the folder it uses as the tooltip of the code box's caption.\n";
+             "\nThe window shows the folder it uses as the tooltip of the code box's\n"
+             "caption.\n";
     }
   }
   return std::nullopt;
