@@ -28,8 +28,7 @@ inline constexpr OptionSpec kKeepGoingOption{
     "keep-going", 0, "", "write the file anyway, leaving out each character without a code"};
 
 inline constexpr std::array kDecodeOptions{
-    kTablesOption,
-    OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
+    kTablesOption, OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
     OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
     OptionSpec{"help", 'h', "", "show this help and exit"}};
 inline constexpr std::array kCheckTablesOptions{

@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
   if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
     return PrintHelp(Overview());
   }
-  if (args.front() == "--version") return PrintHelp("binconv-cli " + std::string(binconv::kVersion) + "\n");
+  if (args.front() == "--version") {
+    return PrintHelp("binconv-cli " + std::string(binconv::kVersion) + "\n");
+  }
   const Command* command = FindCommand(args.front());
   if (command == nullptr) return UsageError("unknown command '" + args.front() + "'");
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
-
 #include <string_view>
 
 #include "runtime/version.h"

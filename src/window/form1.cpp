@@ -118,7 +118,8 @@ std::optional<TableError> Form1::Load(const std::filesystem::path& dir) {
   std::filesystem::path shown = std::filesystem::absolute(dir, error);
   shown = (error ? dir : shown).lexically_normal();
   if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
-  label2_->setToolTip(QStringLiteral("文字テーブル：") + QString::fromStdU16String(shown.u16string()));
+  label2_->setToolTip(QStringLiteral("文字テーブル：") +
+                      QString::fromStdU16String(shown.u16string()));
   return std::nullopt;
 }
 

@@ -198,8 +198,7 @@ TEST_F(LoadFromDirectoryTest, DefaultTablesSavedAsUtf8ReadTheSame) {
   const std::filesystem::path defaults = std::filesystem::path(BINCONV_SOURCE_DIR) / "tables";
   auto original = LoadTableFiles(defaults);
   ASSERT_TRUE(original) << DescribeTableError(original.error());
-  EXPECT_EQ(original.value().encodings,
-            (std::array{TextEncoding::kCp932, TextEncoding::kCp932}));
+  EXPECT_EQ(original.value().encodings, (std::array{TextEncoding::kCp932, TextEncoding::kCp932}));
   for (const char* name : {kMainTableFile, kExtendedTableFile}) {
     auto bytes = ReadFileBytes(defaults / name);
     ASSERT_TRUE(bytes);

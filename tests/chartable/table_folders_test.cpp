@@ -56,10 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
                        {"/work/game", "/cfg/binconv", "/opt/bc/share/binconv/tables"}},
         CandidatesCase{"NoExecutable", Linux("/cfg", "/h", ""), {"/work/game", "/cfg/binconv"}},
         // Started in the installed tables' folder: tried once.
-        CandidatesCase{"NoRepeats",
-                       {"/usr/share/binconv/tables", "/usr/bin/binconv", "/cfg", "/h",
-                        std::nullopt, false},
-                       {"/usr/share/binconv/tables", "/cfg/binconv"}},
+        CandidatesCase{
+            "NoRepeats",
+            {"/usr/share/binconv/tables", "/usr/bin/binconv", "/cfg", "/h", std::nullopt, false},
+            {"/usr/share/binconv/tables", "/cfg/binconv"}},
         CandidatesCase{"Windows",
                        {"/work/game", "/apps/binconv/binconv.exe", "/cfg", "/h", "/roaming", true},
                        {"/work/game", "/roaming/binconv", "/apps/binconv"}}),
@@ -73,8 +73,9 @@ class FindTableFolderTest : public testing::Test {
     std::string pattern = (fs::temp_directory_path() / "binconv-folders-XXXXXX").string();
     root_ = ::mkdtemp(pattern.data());
     for (const fs::path& dir : {Cwd(), User(), Installed()}) fs::create_directories(dir);
-    place_ = {Cwd(), root_ / "prefix" / "bin" / "binconv", root_ / "config", std::nullopt,
-              std::nullopt, false};
+    place_ = {
+        Cwd(), root_ / "prefix" / "bin" / "binconv", root_ / "config", std::nullopt, std::nullopt,
+        false};
   }
   void TearDown() override { fs::remove_all(root_); }
 
@@ -119,9 +120,9 @@ TEST_F(FindTableFolderTest, ErrorListsEveryFolderTried) {
   ASSERT_FALSE(found);
   EXPECT_EQ(found.error().code, TableFolderErrorCode::kNotFound);
   EXPECT_EQ(found.error().tried, (std::vector<fs::path>{Cwd(), User(), Installed()}));
-  EXPECT_EQ(DescribeTableFolderError(found.error()),
-            "no folder holds Zezovar.ini; looked in:\n  " + Cwd().string() + "\n  " +
-                User().string() + "\n  " + Installed().string());
+  EXPECT_EQ(DescribeTableFolderError(found.error()), "no folder holds Zezovar.ini; looked in:\n  " +
+                                                         Cwd().string() + "\n  " + User().string() +
+                                                         "\n  " + Installed().string());
 }
 
 }  // namespace

@@ -76,23 +76,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Utf8, LineSplitting,
-    ::testing::Values(
-        LinesCase{"\xEF\xBB\xBF", {}, TextEncoding::kUtf8Bom},
-        LinesCase{"\xEF\xBB\xBF\r\n", {u""}, TextEncoding::kUtf8Bom},
-        LinesCase{"\xEF\xBB\xBF\xE3\x81\x82\r\n\xF0\x9F\x98\x80", {u"\u3042", u"\U0001F600"},
-                  TextEncoding::kUtf8Bom},
-        // Without a mark: UTF-8 once the whole file is valid and not plain ASCII.
-        LinesCase{"L,\xE3\x81\x82,\xE3\x81\x84\r\n/ \xC3\xA9\n", {u"L,\u3042,\u3044", u"/ \u00E9"},
-                  TextEncoding::kUtf8},
-        LinesCase{"\xF0\x9F\x98\x80", {u"\U0001F600"}, TextEncoding::kUtf8},
-        // A mark that is not at the start is a character like any other.
-        LinesCase{"a\xEF\xBB\xBF", {u"a\uFEFF"}, TextEncoding::kUtf8},
-        LinesCase{"L,a,b\r\n", {u"L,a,b"}, TextEncoding::kCp932},
-        // Valid UTF-8 up to a last code page 932 character.
-        LinesCase{"\xE3\x81\x82\r\n\x82\xA0", {DecodeCp932("\xE3\x81\x82"), u"\u3042"}},
-        // An overlong form and a surrogate are not UTF-8.
-        LinesCase{"\xC0\xAF", {DecodeCp932("\xC0\xAF")}},
-        LinesCase{"\xED\xA0\x80", {DecodeCp932("\xED\xA0\x80")}}));
+    ::testing::Values(LinesCase{"\xEF\xBB\xBF", {}, TextEncoding::kUtf8Bom},
+                      LinesCase{"\xEF\xBB\xBF\r\n", {u""}, TextEncoding::kUtf8Bom},
+                      LinesCase{"\xEF\xBB\xBF\xE3\x81\x82\r\n\xF0\x9F\x98\x80",
+                                {u"\u3042", u"\U0001F600"},
+                                TextEncoding::kUtf8Bom},
+                      // Without a mark: UTF-8 once the whole file is valid and not plain ASCII.
+                      LinesCase{"L,\xE3\x81\x82,\xE3\x81\x84\r\n/ \xC3\xA9\n",
+                                {u"L,\u3042,\u3044", u"/ \u00E9"},
+                                TextEncoding::kUtf8},
+                      LinesCase{"\xF0\x9F\x98\x80", {u"\U0001F600"}, TextEncoding::kUtf8},
+                      // A mark that is not at the start is a character like any other.
+                      LinesCase{"a\xEF\xBB\xBF", {u"a\uFEFF"}, TextEncoding::kUtf8},
+                      LinesCase{"L,a,b\r\n", {u"L,a,b"}, TextEncoding::kCp932},
+                      // Valid UTF-8 up to a last code page 932 character.
+                      LinesCase{"\xE3\x81\x82\r\n\x82\xA0",
+                                {DecodeCp932("\xE3\x81\x82"), u"\u3042"}},
+                      // An overlong form and a surrogate are not UTF-8.
+                      LinesCase{"\xC0\xAF", {DecodeCp932("\xC0\xAF")}},
+                      LinesCase{"\xED\xA0\x80", {DecodeCp932("\xED\xA0\x80")}}));
 
 TEST(LineReader, BadUtf8StopsWithLineAndColumn) {
   LineReader reader("\xEF\xBB\xBFok\r\nab\xC0\x80\r\nnext\r\n");

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <string>
 #include <vector>
 
