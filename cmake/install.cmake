@@ -21,6 +21,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/tables/Zezovar.ini ${PROJECT_SOURCE_DIR}/tab
         DESTINATION ${CMAKE_INSTALL_DATADIR}/binconv/tables)
 
 if(TARGET binconv)
+  # The window names its desktop entry, so that Wayland shells find its icon.
+  target_compile_definitions(binconv PRIVATE BINCONV_APP_ID="${BINCONV_APP_ID}")
   install(TARGETS binconv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${binconv_packaging}/${BINCONV_APP_ID}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -88,7 +88,8 @@ std::string DescribeTableError(const TableError& error) {
              std::to_string(error.limit) + " data lines";
     case TableErrorCode::kInvalidUtf8:
       return error.file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
-             ": invalid UTF-8 (the file starts with a UTF-8 byte order mark)";
+             ": invalid UTF-8 in a file read as UTF-8 (it starts with a byte order mark, or "
+             "its text before this point is UTF-8)";
   }
   return where + "unknown error";
 }

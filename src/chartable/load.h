@@ -24,7 +24,7 @@ enum class TableErrorCode {
   kCannotOpen,        // missing or unreadable file; reason says why
   kTooFewFields,      // a data line with fewer than 17 fields
   kTooManyDataLines,  // a data line that would land past page 5
-  kInvalidUtf8,       // a file marked as UTF-8 holds a bad sequence
+  kInvalidUtf8,       // a file read as UTF-8 (see DetectTextEncoding) holds a bad sequence
 };
 
 struct TableError {

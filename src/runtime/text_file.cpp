@@ -14,10 +14,17 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 TextEncoding DetectTextEncoding(std::string_view bytes) {
   if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
-  const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii || !DecodeUtf8(bytes).ok()) return TextEncoding::kCp932;
-  return TextEncoding::kUtf8;
+  auto starts_sequence = [](char c) { return static_cast<unsigned char>(c) >= 0xC0; };
+  const auto decoded = DecodeUtf8(bytes);
+  // Before the first bad sequence the bytes are valid UTF-8, so every byte
+  // from 0xC0 up there starts a multi-byte sequence.
+  const std::string_view valid = decoded.ok() ? bytes : bytes.substr(0, decoded.error().offset);
+  const auto sequences =
+      static_cast<std::size_t>(std::count_if(valid.begin(), valid.end(), starts_sequence));
+  if (decoded.ok() ? sequences > 0 : sequences >= kDamagedUtf8Evidence) {
+    return TextEncoding::kUtf8;
+  }
+  return TextEncoding::kCp932;
 }
 
 const char* EncodingName(TextEncoding encoding) {

@@ -113,6 +113,12 @@ struct ErrorCase {
   std::string message;  // DescribeTableError, exactly
 };
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 class LoadErrorTest : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(LoadErrorTest, NamesFileLineAndProblem) {
@@ -136,8 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "Zezovar_ex.ini:17: one data line too many: the file holds at most 16 data "
                   "lines"},
         ErrorCase{"BadUtf8", "\xEF\xBB\xBF/ ok\r\nL,\xC3\x28", "", TableErrorCode::kInvalidUtf8,
-                  "Zezovar.ini:2:3: invalid UTF-8 (the file starts with a UTF-8 byte order "
-                  "mark)"}),
+                  "Zezovar.ini:2:3: invalid UTF-8 in a file read as UTF-8 (it starts with a "
+                  "byte order mark, or its text before this point is UTF-8)"},
+        // A code page 932 character pasted into a UTF-8 file: found, not
+        // taken for a reason to read the whole file as code page 932.
+        ErrorCase{"DamagedUtf8WithoutMark", "/ " + Repeat("\xE3\x81\x82", 16) + "\r\nL,\x82\xA0",
+                  "", TableErrorCode::kInvalidUtf8,
+                  "Zezovar.ini:2:3: invalid UTF-8 in a file read as UTF-8 (it starts with a "
+                  "byte order mark, or its text before this point is UTF-8)"}),
     [](const testing::TestParamInfo<ErrorCase>& param) { return param.param.name; });
 
 TEST(LoadErrorTest, LimitsAreHarmlessWithoutAnotherDataLine) {
