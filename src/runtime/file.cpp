@@ -177,6 +177,11 @@ FileOps& SystemFileOps() {
   return ops;
 }
 
+bool FileExists(const std::filesystem::path& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::string name = path.string();
   int fd;

@@ -55,6 +55,9 @@ class FileOps {
 // The real file system.
 FileOps& SystemFileOps();
 
+// Whether a regular file of that name exists.
+bool FileExists(const std::filesystem::path& path);
+
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
 // Writes a file in pieces and puts it in place only on Commit. Until then the

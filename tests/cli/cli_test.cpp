@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/version.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"
@@ -46,8 +47,8 @@ TEST_P(CliConvertTest, WritesTheListing) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliConvertTest,
     testing::Values(
-        ConvertCase{"Greeting", {}, "こんにちは、世界！", "67 A7 7F 75 83 00 21 EF 21 9A 08 "},
-        ConvertCase{"PagesAndLeadCodes", {}, "日本語A", "20 D7 20 DE 21 13 20 08 "},
+        ConvertCase{"Greeting", {}, "こんにちは、世界！", "67 A7 7F 75 83 00 21 1D 21 34 08 "},
+        ConvertCase{"PagesAndLeadCodes", {}, "日本語A", "20 97 20 A0 21 C3 20 08 "},
         ConvertCase{"Empty", {}, "", ""},
         ConvertCase{"ByteOrderMarkSkipped",
                     {},
@@ -68,12 +69,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CliConvertFileTest, ReadsNamedFileAndWritesOutputFile) {
   Scratch fixture;
-  WriteAll(fixture.work() / "in.txt", "カタカナ\n漢字");
+  WriteAll(fixture.work() / "in.txt", "カタカナ\n語字");
   WriteAll(fixture.work() / "out.txt", "old");
   Outcome outcome = RunCli(fixture, {"convert", "-o", "out.txt", "in.txt"}, {.input = "ignored"});
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(Hex(ReadAll(fixture.work() / "out.txt")), Hex("B2 C6 B2 D1 24\r\n21 9F 20 B4 "));
+  EXPECT_EQ(Hex(ReadAll(fixture.work() / "out.txt")), Hex("B2 C6 B2 D1 24\r\n21 C3 22 7B "));
 }
 
 // A text spanning many read chunks, with three-byte characters cut at every
@@ -84,7 +85,7 @@ TEST(CliConvertFileTest, LongInputAcrossChunks) {
   std::string expected;
   for (int i = 0; i < 40000; ++i) {
     input += i % 2 == 0 ? "あいう\n" : "日本\r\n";
-    expected += i % 2 == 0 ? "56 58 5A 24\r\n" : "20 D7 20 DE 24\r\n";
+    expected += i % 2 == 0 ? "56 58 5A 24\r\n" : "20 97 20 A0 24\r\n";
   }
   Outcome outcome = RunCli(fixture, {"convert"}, {.input = input});
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
@@ -376,6 +377,9 @@ TEST_P(CliHelpTest, DescribesEveryOption) {
     EXPECT_NE(outcome.out.find(word), std::string::npos) << "no '" << word << "' in\n"
                                                          << outcome.out;
   }
+  if (GetParam().args == std::vector<std::string>{"--version"}) {
+    EXPECT_EQ(outcome.out, GetParam().mentions.front());
+  }
   if (!GetParam().command_list) return;
   // One column for every summary: 16, or two spaces after the longest name.
   const std::vector<std::string> lines = Lines(outcome.out);
@@ -396,8 +400,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliHelpTest,
     testing::Values(HelpCase{{"--help"},
                              {"convert", "write", "encode", "decode", "check-tables",
-                              "Exit status"},
+                              "Exit status", "--version", "$XDG_CONFIG_HOME/binconv",
+                              "../share/binconv/tables"},
                              true},
+                    HelpCase{{"--version"},
+                             {std::string("binconv-cli ") + binconv::kVersion + "\n"}},
                     HelpCase{{"convert", "--help"},
                              {"--tables DIR", "--exact", "-o, --output FILE", "INPUT", "--help"}},
                     HelpCase{{"write", "-h"}, {"-o, --output NAME", "temp.bin", "LISTING"}},
