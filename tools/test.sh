@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the debug build with
 # warnings as errors, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the kill test and every fuzz target for 30 s.
+# UndefinedBehaviorSanitizer, then the kill test, every fuzz target for 30 s,
+# and last the Debian package, built and checked by its validators.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev fonts-ipafont-gothic \
-  python3
+  python3 help2man kanjidic-xml
 cd "$root"
 jobs=$(nproc)
+echo "== default tables up to date"
+python3 tools/gen_tables.py --check
 for preset in dev asan; do
   echo "== $preset"
   cmake --preset "$preset" -DBINCONV_WERROR=ON >/dev/null
@@ -19,3 +22,5 @@ echo "== kill test"
 tools/kill-test.sh 10
 echo "== fuzz"
 BINCONV_WERROR=ON tools/fuzz.sh 30
+echo "== package"
+BINCONV_JOBS="$jobs" tools/package-deb.sh

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/text_file.h"
 
 namespace binconv::cli {
 namespace {
@@ -20,19 +21,22 @@ constexpr std::string_view kCheckTablesDetails =
     "space; then the cells used on each page and the characters found twice.\n"
     "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
 
-std::string TablePath(const std::string& dir, const char* name) {
+std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  return (std::filesystem::path(dir) / name).string();
+  return (dir / name).string();
 }
 
 int RunCheckTables(const ParsedArgs& args) {
-  const std::string dir = args.Value("tables").value_or(".");
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
-  const TableCheck check = CheckCharTable(*table);
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const std::filesystem::path& dir = tables->folder;
+  const TableCheck check = CheckCharTable(tables->loaded.table);
   const std::array<std::string, 2> names{TablePath(dir, kMainTableFile),
                                          TablePath(dir, kExtendedTableFile)};
-  std::string out;
+  std::string out = "tables: " + dir.string() + "\n";
+  for (std::size_t file = 0; file < names.size(); ++file) {
+    out += "  " + names[file] + ": " + EncodingName(tables->loaded.encodings[file]) + "\n";
+  }
   for (const TableFinding& finding : check.findings) {
     out += "warning: " + DescribeTableFinding(finding, names) + "\n";
   }

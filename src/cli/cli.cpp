@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "chartable/table_folders.h"
 #include "cli/io.h"
+#include "runtime/version.h"
 
 namespace binconv::cli {
 namespace {
@@ -17,7 +19,11 @@ constexpr std::string_view kExitCodes =
 std::string Overview() {
   std::size_t width = 0;
   for (const Command& command : Commands()) width = std::max(width, command.name.size());
-  std::string text = "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n\nCommands:\n";
+  std::string text =
+      "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n"
+      "  or:  binconv-cli --help | --version\n\n"
+      "Converts Japanese text into the bytes of a game's own character encoding,\n"
+      "defined by two table files, and back.\n\nCommands:\n";
   for (const Command& command : Commands()) {
     // Two spaces at least between a name and its summary, however long the name.
     text += "  " + std::string(command.name);
@@ -25,14 +31,22 @@ std::string Overview() {
             std::string(command.summary) + "\n";
   }
   text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
+  text += "Options:\n  -h, --help     show this help and exit\n";
+  text += "      --version  print the version and exit\n\n";
+  text += kTableSearchHelp;
+  text += "\n";
   text += kExitCodes;
   return text;
 }
 
 std::string CommandHelp(const Command& command) {
-  return "Usage: binconv-cli " + std::string(command.name) + " " + std::string(command.synopsis) +
-         "\n\n" + std::string(command.details) + "\nOptions:\n" +
-         DescribeOptions(command.options) + "\n" + std::string(kExitCodes);
+  std::string text = "Usage: binconv-cli " + std::string(command.name) + " " +
+                     std::string(command.synopsis) + "\n\n" + std::string(command.details) +
+                     "\nOptions:\n" + DescribeOptions(command.options) + "\n";
+  for (const OptionSpec& option : command.options) {
+    if (option.name == "tables") text += std::string(kTableSearchHelp) + "\n";
+  }
+  return text + std::string(kExitCodes);
 }
 
 int PrintHelp(const std::string& text) {
@@ -58,6 +72,9 @@ int RunCli(std::span<const std::string> args) {
   if (args.empty()) return UsageError("no command given");
   if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
     return PrintHelp(Overview());
+  }
+  if (args.front() == "--version") {
+    return PrintHelp("binconv-cli " + std::string(kVersion) + "\n");
   }
   const Command* command = FindCommand(args.front());
   if (command == nullptr) return UsageError("unknown command '" + args.front() + "'");

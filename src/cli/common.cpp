@@ -16,15 +16,6 @@ LineBreaks LineBreaksOf(const ParsedArgs& args) {
   return args.Has("exact") ? LineBreaks::kCrLf : LineBreaks::kAny;
 }
 
-std::optional<CharTable> LoadTables(const ParsedArgs& args) {
-  auto tables = LoadCharTables(args.Value("tables").value_or("."));
-  if (!tables) {
-    PrintError(DescribeTableError(tables.error()));
-    return std::nullopt;
-  }
-  return std::move(tables).value();
-}
-
 std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args) {
   auto name = DecodeUtf8(args.Value("output").value_or(""));
   if (!name) {

@@ -12,6 +12,7 @@
 
 #include "chartable/char_table.h"
 #include "cli/args.h"
+#include "cli/tables.h"
 #include "conversion/convert.h"
 #include "conversion/encode.h"
 #include "conversion/listing.h"
@@ -19,8 +20,6 @@
 namespace binconv::cli {
 
 inline constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
-inline constexpr OptionSpec kTablesOption{
-    "tables", 0, "DIR", "read Zezovar.ini and Zezovar_ex.ini from DIR (default: .)"};
 inline constexpr OptionSpec kExactOption{
     "exact", 0, "", "only CR LF is a line break (default: lone CR and LF are too)"};
 inline constexpr OptionSpec kOutputNameOption{
@@ -36,10 +35,6 @@ inline std::span<const std::uint8_t> Bytes(std::string_view bytes) {
 // The first positional argument, or "-" for standard input.
 std::string InputName(const ParsedArgs& args);
 LineBreaks LineBreaksOf(const ParsedArgs& args);
-
-// The tables from --tables DIR (default: the current folder); reported on
-// failure.
-std::optional<CharTable> LoadTables(const ParsedArgs& args);
 
 // The name given with -o, as the window's name box would take it; reported
 // when it is not UTF-8.

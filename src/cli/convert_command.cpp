@@ -21,8 +21,9 @@ constexpr std::string_view kConvertDetails =
     "INPUT omitted or \"-\" reads standard input.\n";
 
 int RunConvert(const ParsedArgs& args) {
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   CodeConverter converter(*table, LineBreaksOf(args));
   const std::string input_name = ShownName(InputName(args));
   // The listing of the text before a bad sequence is written all the same.

@@ -56,8 +56,9 @@ std::optional<Range> ParseRange(const ParsedArgs& args) {
 }
 
 int RunDecode(const ParsedArgs& args) {
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   DecodeOptions options;
   if (args.Has("crlf")) options.line_break = u"\r\n";
   // Made for a UTF-8 file, the text holds no lone surrogate.

@@ -82,8 +82,9 @@ void PrintCoverage(const CoverageReport& report) {
 }
 
 int RunEncode(const ParsedArgs& args) {
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   int into_status = kExitOk;
   const std::optional<IntoTarget> into = ParseInto(args, into_status);
   if (into_status != kExitOk) return into_status;
@@ -154,7 +155,10 @@ int RunEncode(const ParsedArgs& args) {
   if (status == kExitOk) {
     const int taken = take_problems();
     if (encoder.odd_count()) PrintOddCount(input_name);
-    if (report) PrintCoverage(coverage.Finish());
+    if (report) {
+      PrintLine("tables: " + tables->folder.string());
+      PrintCoverage(coverage.Finish());
+    }
     const bool writable = !encoder.odd_count() && (problems == 0 || keep_going);
     if (taken != kExitOk) {
       status = taken;

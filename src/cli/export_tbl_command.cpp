@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/tables.h"
 #include "cli/tbl_options.h"
 
 namespace binconv::cli {
@@ -27,8 +28,9 @@ constexpr std::string_view kExportTblDetails =
 int RunExportTbl(const ParsedArgs& args) {
   const std::optional<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return kExitError;
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   const TblExport exported = ExportTbl(*table, *encoding);
   for (const CellCode& cell : exported.shadowed) {
     PrintLine("warning: " + DescribeCell(*table, cell) + " " +

@@ -5,6 +5,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/tables.h"
 #include "conversion/plan.h"
 #include "runtime/file.h"
 
@@ -73,8 +74,9 @@ int RunInsert(const ParsedArgs& args) {
     PrintError("insert needs a PLAN (see binconv-cli --help)");
     return kExitError;
   }
-  std::optional<CharTable> table = LoadTables(args);
-  if (!table) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const CharTable* table = &tables->loaded.table;
   auto size = RegularFileSize(*game);
   if (!size) {
     PrintError(DescribeIoError(size.error()));

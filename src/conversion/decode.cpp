@@ -78,14 +78,4 @@ void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
   at_start_ = false;
 }
 
-std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
-                           DecodeOptions options) {
-  std::u16string out;
-  out.reserve(bytes.size() + 8);
-  Decoder decoder(table, options);
-  decoder.Feed(bytes, out);
-  decoder.Finish(out);
-  return out;
-}
-
 }  // namespace binconv

@@ -47,7 +47,5 @@ class Decoder {
   bool at_start_ = true;  // nothing written yet for this string
 };
 
-std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
-                           DecodeOptions options = {});
 
 }  // namespace binconv

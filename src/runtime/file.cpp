@@ -20,6 +20,7 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kTempNameAttempts = 100;
 constexpr std::size_t kMaxNameBytes = NAME_MAX;
+constexpr int kMaxLinkHops = 40;  // as the system's own limit (SYMLOOP_MAX)
 
 // Picks whichever strerror_r the C library declares (GNU or XSI).
 [[maybe_unused]] std::string StrerrorResult(char* result, const char*) { return result; }
@@ -70,6 +71,26 @@ void SyncDirectory(const std::string& dir) {
   if (fd < 0) return;
   fsync(fd);
   close(fd);
+}
+
+// Follows a chain of symbolic links from `path` to the name it ends at: a file,
+// something else, or a name that does not exist yet (a dangling link names the
+// file to create). Relative links count from the link's own folder. 0 or errno.
+int ResolveLinks(const std::string& path, std::string& real) {
+  real = path;
+  for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
+    struct stat st;
+    if (lstat(real.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(st.st_mode)) return 0;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = readlink(real.c_str(), link.data(), link.size());
+    if (n < 0) return errno;
+    if (static_cast<std::size_t>(n) >= link.size()) return ENAMETOOLONG;
+    link.resize(static_cast<std::size_t>(n));
+    const std::filesystem::path to(link);
+    real = to.is_absolute() ? link : (std::filesystem::path(real).parent_path() / to).string();
+  }
+  return ELOOP;
 }
 
 class PosixFileOps final : public FileOps {
@@ -236,22 +257,6 @@ bool FileExists(const std::filesystem::path& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  struct stat st;
-  if (lstat(name.c_str(), &st) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
-  if (S_ISREG(st.st_mode) && IsReadOnly(name, st)) return ReadOnlyError(name);
-  if (unlink(name.c_str()) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  return Unit{};
-}
-
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::string name = path.string();
   int fd;
@@ -303,22 +308,14 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
 Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem::path& target) {
   bool existing = false;
   struct stat st;
-  // A game file reached through a symbolic link is patched where it lies;
-  // renaming over the link would leave the real file as it was.
-  std::error_code link_error;
-  std::filesystem::path real = target;
-  if (std::filesystem::is_symlink(target, link_error)) {
-    const std::filesystem::path resolved = std::filesystem::canonical(target, link_error);
-    if (!link_error) real = resolved;
-  }
-  if (auto begun = Begin(real, existing, st); !begun) return begun.error();
+  if (auto begun = Begin(target, existing, st); !begun) return begun.error();
   if (!existing) {
     Abort();
     return IoErrorFromErrno(target_, ENOENT);
   }
   int from;
   do {
-    from = open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+    from = open(real_.c_str(), O_RDONLY | O_CLOEXEC);
   } while (from < 0 && errno == EINTR);
   if (from < 0) {
     const int error = errno;
@@ -344,22 +341,29 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   existing = false;
   if (target_.empty()) return IoError{IoErrorCode::kInvalidName, target_, 0, "Empty file name"};
 
-  if (stat(target_.c_str(), &st) == 0) {
+  // A link stays a link: the file it leads to is the one replaced, with the
+  // temporary file beside it so that the rename stays within one folder.
+  if (const int error = ResolveLinks(target_, real_); error != 0) {
+    return IoErrorFromErrno(target_, error);
+  }
+  if (stat(real_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(target_, EISDIR);
     if (!S_ISREG(st.st_mode)) {
       // Renaming over a device or pipe would destroy it rather than write to it.
       return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a regular file"};
     }
-    if (IsReadOnly(target_, st)) return ReadOnlyError(target_);
+    if (IsReadOnly(real_, st)) return ReadOnlyError(target_);
     existing = true;
   } else if (const int error = errno; error != ENOENT) {
     return IoErrorFromErrno(target_, error);
   }
-  const std::filesystem::path name = target.filename();
+
+  const std::filesystem::path real(real_);
+  const std::filesystem::path name = real.filename();
   if (name.empty() || name == "." || name == "..") {
     return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a file name"};
   }
-  const std::filesystem::path dir = target.parent_path();
+  const std::filesystem::path dir = real.parent_path();
   // The temporary name must stay a legal name even when the target's is long.
   const std::string_view stem = CutUtf8(name.native(), kMaxNameBytes - 16);
   std::random_device random;
@@ -426,10 +430,10 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   const int close_error = ops_.Close(fd_);
   fd_ = -1;
   if (close_error != 0) return Fail(close_error);
-  if (const int error = ops_.Rename(temp_, target_); error != 0) return Fail(error);
+  if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
   temp_.clear();
   buffer_ = {};
-  const std::string dir = std::filesystem::path(target_).parent_path().string();
+  const std::string dir = std::filesystem::path(real_).parent_path().string();
   SyncDirectory(dir.empty() ? "." : dir);
   return Unit{};
 }

@@ -69,9 +69,6 @@ FileOps& SystemFileOps();
 // Whether a regular file of that name exists.
 bool FileExists(const std::filesystem::path& path);
 
-// Refuses a read-only file, as Windows does, even where the system would not.
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path);
-
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
 // The size of an existing regular file; any other kind of file is an error.
@@ -94,7 +91,10 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   // Fails without touching anything if the target is a directory, a read-only
-  // file (even for root) or anything but a regular file.
+  // file (even for root) or anything but a regular file. A symbolic link (or a
+  // chain of them) is written through: the file it leads to gets the new bytes
+  // and the link stays; a dangling link creates the file it names. Errors
+  // always name the target as given.
   Result<Unit, IoError> Open(const std::filesystem::path& target);
   // Starts the new file as a copy of the existing target, which must be a
   // regular file, and tells its size. WriteAt then changes bytes inside it.
@@ -119,7 +119,8 @@ class AtomicFileWriter {
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
   FileOps& ops_;
-  std::string target_;
+  std::string target_;  // as given, for messages
+  std::string real_;    // the file replaced: target_ with its links followed
   std::string temp_;
   int fd_ = -1;
   std::vector<std::uint8_t> buffer_;

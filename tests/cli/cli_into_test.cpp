@@ -4,20 +4,27 @@
 // and no temporary file behind.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "../hostile/support.h"
+#include "chartable/encoding.h"
 #include "chartable/load.h"
 #include "chartable/tbl.h"
-#include "conversion/encode.h"
+#include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/cli_runner.h"
+#include "support/encoded.h"
+#include "support/files.h"
+#include "support/gtest_support.h"
 
-namespace binconv::hostile {
+namespace binconv::cli_test {
 namespace {
+
+using namespace binconv::test;
 
 constexpr std::size_t kGameSize = 64;
 
@@ -32,6 +39,12 @@ std::string Bytes(std::initializer_list<unsigned> values) {
   std::string bytes;
   for (const unsigned v : values) bytes += static_cast<char>(v);
   return bytes;
+}
+
+// The bytes of a text in the default tables.
+std::string Enc(std::u16string_view text) {
+  const std::vector<std::uint8_t> bytes = Encode(DefaultTables(), LineBreaks::kAny, text).bytes;
+  return std::string(bytes.begin(), bytes.end());
 }
 
 struct Patch {
@@ -144,25 +157,25 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-:1:5:"}},
         IntoCase{"EncodeText",
                  Args({"encode", "--into", "game.bin", "--at", "4", "t.txt"}),
-                 {{"t.txt", "あ漢\nう"}},
+                 {{"t.txt", "あ字\nう"}},
                  "",
                  0,
-                 {{4, Bytes({0x56, 0x21, 0x9F, 0x24, 0x5A})}}},
+                 {{4, Enc(u"あ字\nう")}}},
         IntoCase{
             "EncodeWithFillAndBom",
             Args({"encode", "--into", "game.bin", "--at", "60", "--room", "4", "--fill", "50"}),
             {},
             "\xEF\xBB\xBF字",
             0,
-            {{60, Bytes({0x20, 0xB4, 0x50, 0x50})}}},
+            {{60, Enc(u"字") + "\x50\x50"}}},
         IntoCase{"EncodeTooLongNamesTheCharacter",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "4", "t.txt"}),
-                 {{"t.txt", "ああ\nあ漢う"}},
+                 {{"t.txt", "ああ\nあ字う"}},
                  "",
                  1,
                  {},
                  {"t.txt:2:2: 3 bytes too long for the room of 4 bytes (7 bytes in all)",
-                  "'漢' (U+6F22) is the first character"}},
+                  "'字' (U+5B57) is the first character"}},
         IntoCase{"EncodeTooLongAtALineBreak",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "2", "--fill", "00"}),
                  {},
@@ -189,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  "あ\U0001F600い",
                  0,
-                 {{4, Bytes({0x56, 0x58})}},
+                 {{4, Enc(u"あい")}},
                  {"WITHOUT"}},
         IntoCase{"RoomPastTheEnd",
                  Args({"encode", "--into", "game.bin", "--at", "60", "--room", "5"}),
@@ -280,13 +293,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "20 4 a.txt FF"},
                   {"texts/a.txt", "あい"},
                   {"texts/b c.txt", "う"},
-                  {"texts/sub/d.txt", "漢"}},
+                  {"texts/sub/d.txt", "字"}},
                  "",
                  0,
-                 {{16, Bytes({0x56, 0x58, 0, 0})},
-                  {2, Bytes({0x5A})},
-                  {40, Bytes({0x21, 0x9F})},
-                  {20, Bytes({0x56, 0x58, 0xFF, 0xFF})}},
+                 {{16, Enc(u"あい") + Bytes({0, 0})},
+                  {2, Enc(u"う")},
+                  {40, Enc(u"字")},
+                  {20, Enc(u"あい") + Bytes({0xFF, 0xFF})}},
                  {"plan.txt:2: texts/a.txt at 0x10: 2 bytes used, 2 bytes of 4 bytes left",
                   "4 texts put into game.bin"}},
         IntoCase{"EveryProblemListed",
@@ -363,22 +376,22 @@ INSTANTIATE_TEST_SUITE_P(
 // the decoded range gives the room's bytes again.
 TEST(CliDecodeRangeTest, InsertThenDecodeTheRoom) {
   Scratch scratch;
-  const std::string text = "あ漢字\nアう";
+  const std::string text = "あ字ー\nアう";
+  const std::string used = Enc(u"あ字ー\nアう");
+  ASSERT_LT(used.size(), 15u);
   WriteAll(scratch.work() / "a.txt", text);
   for (const char* fill : {"00", "20", "24", "50", "FF", "18"}) {
     WriteAll(scratch.work() / "game.bin", Game());
     WriteAll(scratch.work() / "plan.txt", std::string("0x0B 15 a.txt ") + fill);
     const Outcome inserted = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
     ASSERT_EQ(inserted.exit_code, 0) << inserted;
-    const std::string used = "\x56\x21\x9F\x20\xB4\x24\xA9\x5A";  // the text's 8 bytes
-    WriteAll(scratch.work() / "fill.bin",
-             std::string(15 - used.size(), static_cast<char>(std::stoi(fill, nullptr, 16))));
+    const std::string fill_bytes(15 - used.size(), static_cast<char>(std::stoi(fill, nullptr, 16)));
+    WriteAll(scratch.work() / "fill.bin", fill_bytes);
     const Outcome fill_alone = RunCli(scratch, {"decode", "fill.bin"});
     const Outcome range =
         RunCli(scratch, {"decode", "--at", "11", "--length", "0xF", "-o", "room.txt", "game.bin"});
     ASSERT_EQ(range.exit_code, 0) << range;
-    const std::string decoded = ReadAll(scratch.work() / "room.txt");
-    EXPECT_EQ(decoded, text + fill_alone.out) << "fill " << fill;
+    EXPECT_EQ(ReadAll(scratch.work() / "room.txt"), text + fill_alone.out) << "fill " << fill;
     const Outcome back = RunCli(scratch, {"encode", "-o", "back.bin", "room.txt"});
     ASSERT_EQ(back.exit_code, 0) << back;
     EXPECT_EQ(Hex(ReadAll(scratch.work() / "back.bin")),
@@ -390,25 +403,32 @@ TEST(CliDecodeRangeTest, InsertThenDecodeTheRoom) {
 struct RangeCase {
   const char* name;
   std::vector<std::string> args;
+  std::size_t at;  // the range that must come out, on success
+  std::size_t length;
   int exit_code;
-  std::string out;
   std::string err_has;
 };
 
 class CliDecodeRangeCases : public testing::TestWithParam<RangeCase> {};
 
+// Six bytes with a lead byte and its code at 1 and 2; a range decodes as
+// those bytes alone would.
 TEST_P(CliDecodeRangeCases, DecodesOnlyTheRange) {
   const RangeCase& c = GetParam();
   Scratch scratch;
-  WriteAll(scratch.work() / "game.bin", Bytes({0x56, 0x21, 0x9F, 0x24, 0x5A, 0x58}));
+  const std::string bytes = Bytes({0x56, kLeadBytes[3], 0x7B, kLineBreakByte, 0x5A, 0x58});
+  WriteAll(scratch.work() / "game.bin", bytes);
   std::vector<std::string> args{"decode"};
   args.insert(args.end(), c.args.begin(), c.args.end());
   RunOptions options;
-  options.input = ReadAll(scratch.work() / "game.bin");
+  options.input = bytes;
   const Outcome outcome = RunCli(scratch, args, options);
   EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
   if (c.exit_code == 0) {
-    EXPECT_EQ(outcome.out, c.out);
+    const std::string range = bytes.substr(c.at, c.length);
+    const std::u16string text = DecodeBytes(
+        {reinterpret_cast<const std::uint8_t*>(range.data()), range.size()}, DefaultTables());
+    EXPECT_EQ(outcome.out, EncodeUtf8(text));
   }
   EXPECT_NE(outcome.err.find(c.err_has), std::string::npos) << outcome.err;
 }
@@ -416,61 +436,47 @@ TEST_P(CliDecodeRangeCases, DecodesOnlyTheRange) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliDecodeRangeCases,
     testing::Values(
-        RangeCase{"Whole", {"game.bin"}, 0, "あ漢\nうい", ""},
-        RangeCase{"FromAnOffset", {"--at", "3", "game.bin"}, 0, "\nうい", ""},
-        RangeCase{"ALength", {"--at", "1", "--length", "2", "game.bin"}, 0, "漢", ""},
-        RangeCase{"CutAfterALeadByte", {"--at", "1", "--length", "1", "game.bin"}, 0, "<21>", ""},
-        RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 0, "", ""},
-        RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 0, "う", ""},
+        RangeCase{"Whole", {"game.bin"}, 0, 6, 0, ""},
+        RangeCase{"FromAnOffset", {"--at", "3", "game.bin"}, 3, 3, 0, ""},
+        RangeCase{"ALength", {"--at", "1", "--length", "2", "game.bin"}, 1, 2, 0, ""},
+        RangeCase{"CutAfterALeadByte", {"--at", "1", "--length", "1", "game.bin"}, 1, 1, 0, ""},
+        RangeCase{"StartAfterALeadByte", {"--at", "2", "game.bin"}, 2, 4, 0, ""},
+        RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 6, 0, 0, ""},
+        RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 4, 1, 0, ""},
         RangeCase{"PastTheEnd",
                   {"--at", "7", "game.bin"},
+                  0,
+                  0,
                   2,
-                  "",
                   "game.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
         RangeCase{"LengthPastTheEnd",
                   {"--at", "2", "--length", "5", "game.bin"},
+                  0,
+                  0,
                   2,
-                  "",
                   "bytes 0x2 to 0x7 reach past its end"},
         RangeCase{"StandardInputTooShort",
                   {"--at", "2", "--length", "5"},
+                  0,
+                  0,
                   2,
-                  "",
                   "-: bytes 0x2 to 0x7 reach past its end (6 bytes)"},
-        RangeCase{"BadNumber", {"--length", "-1", "game.bin"}, 2, "", "--length '-1' is not"}),
+        RangeCase{"BadNumber", {"--length", "-1", "game.bin"}, 0, 0, 2, "--length '-1' is not"}),
     CaseName<RangeCase>);
 
 // --- .tbl ----------------------------------------------------------------------
 
 // Every character the default tables can encode, each on its own line.
 std::string EveryCharacter() {
-  auto table = LoadCharTables(fs::path(BINCONV_SOURCE_DIR) / "tables");
   std::u16string text;
   for (char32_t c = 0x21; c <= 0xFFFF; ++c) {
     const auto ch = static_cast<char16_t>(c);
     if (c >= 0xD800 && c <= 0xDFFF) continue;
-    if (!table.value().Find(ch)) continue;
-    Encoder probe(table.value());
-    std::vector<std::uint8_t> bytes;
-    probe.Feed(std::u16string(1, ch), bytes);
-    probe.Finish(bytes);
-    if (probe.problems().empty() && !bytes.empty()) text += ch;
+    if (!DefaultTables().Find(ch)) continue;
+    const Encoded encoded = Encode(DefaultTables(), LineBreaks::kAny, std::u16string(1, ch));
+    if (encoded.problems.empty() && !encoded.bytes.empty()) text += ch + std::u16string(u"\n");
   }
-  std::string utf8;
-  for (const char16_t ch : text) {
-    if (ch < 0x80) {
-      utf8 += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (ch >> 6));
-      utf8 += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | (ch >> 12));
-      utf8 += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-    utf8 += '\n';
-  }
-  return utf8;
+  return EncodeUtf8(text);
 }
 
 // export-tbl then import-tbl: the new tables encode every character to the
@@ -619,4 +625,4 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
 }
 
 }  // namespace
-}  // namespace binconv::hostile
+}  // namespace binconv::cli_test

@@ -7,31 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+
 namespace binconv {
 namespace {
 
+using test::Hex;
+
 using Bytes = std::vector<std::uint8_t>;
 using Kind = EncodeProblem::Kind;
-
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  for (const char16_t c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
-
-std::string Hex(const Bytes& bytes) {
-  std::string out;
-  for (const std::uint8_t b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
 
 // A whole text through the streaming encoder with its coverage counter, fed
 // in uneven chunks so that state carried between them is exercised.

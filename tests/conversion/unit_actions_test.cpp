@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -18,11 +17,13 @@
 #include "conversion/listing.h"
 #include "runtime/compare.h"
 #include "runtime/utf8.h"
+#include "support/reference.h"
 
 namespace binconv {
 namespace {
 
 using detail::UnitActions;
+using test::ReferenceConvert;
 
 std::string Hex(std::u16string_view s) {
   std::string out;
@@ -209,58 +210,6 @@ std::vector<std::u16string_view> Cut(std::u16string_view text, Plan plan, std::m
     at += n;
   }
   return chunks;
-}
-
-// The conversion unit by unit as first written, with the lookup memoised.
-std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
-                                LineBreaks line_breaks) {
-  std::u16string s;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-      s += kLineBreakMark;
-      ++i;
-    } else if (line_breaks == LineBreaks::kAny && (text[i] == u'\r' || text[i] == u'\n')) {
-      s += kLineBreakMark;
-    } else {
-      s += text[i];
-    }
-  }
-  std::map<char16_t, std::optional<CellCode>> seen;
-  auto find = [&](char16_t ch) {
-    const auto [at, fresh] = seen.try_emplace(ch);
-    if (fresh) at->second = table.Find(ch);
-    return at->second;
-  };
-  std::u16string out;
-  bool tag = false;
-  for (std::size_t k = 0; k < s.size(); ++k) {
-    const char16_t ch = s[k];
-    if (TextEqual(ch, u'<')) {
-      tag = true;
-    } else if (TextEqual(ch, u'>')) {
-      tag = false;
-    }
-    if (tag) {
-      if (!TextEqual(ch, u'<')) out += ch;
-      continue;
-    }
-    if (TextEqual(ch, kLineBreakMark)) {
-      out += u"24\r\n";
-    } else if (TextEqual(ch, u'\u3000')) {
-      out += u"50 ";
-    } else if (TextEqual(ch, u'>')) {
-      out += u" ";
-    } else if (const std::optional<CellCode> hit = find(ch)) {
-      if (hit->page > 0) (out += LeadCodes[hit->page]) += u' ';
-      ((out += HexDigits[hit->row]) += HexDigits[hit->column]) += u' ';
-    } else if (IsHighSurrogate(ch) && k + 1 < s.size() &&
-               IsLowSurrogate(s[k + 1]) && !find(s[k + 1])) {
-      ((out += ch) += s[++k]) += u' ';
-    } else {
-      (out += ch) += u' ';
-    }
-  }
-  return out;
 }
 
 struct StreamCase {

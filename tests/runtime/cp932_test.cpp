@@ -11,28 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+
 namespace binconv {
 namespace {
 
-std::string HexBytes(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
-
-std::string HexUnits(std::u16string_view text) {
-  std::string out;
-  char buf[8];
-  for (char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "U+%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using test::Hex;
 
 // Single bytes that Windows decodes and glibc rejects.
 const std::map<std::uint8_t, char16_t> kWindowsOnly = {
@@ -99,11 +83,11 @@ TEST_F(Cp932AgainstIconv, EverySingleByte) {
     const std::string bytes(1, static_cast<char>(b));
     const Iconv::Outcome r = iconv_.Decode(bytes);
     // glibc calls a lone byte incomplete exactly when it starts a pair.
-    EXPECT_EQ(IsCp932LeadByte(static_cast<std::uint8_t>(b)), r.error == EINVAL) << HexBytes(bytes);
+    EXPECT_EQ(IsCp932LeadByte(static_cast<std::uint8_t>(b)), r.error == EINVAL) << Hex(bytes);
     const std::u16string expected = IsCp932LeadByte(static_cast<std::uint8_t>(b))
                                         ? std::u16string(1, kCp932DefaultChar)
                                         : iconv_.ExpectedSingle(static_cast<std::uint8_t>(b));
-    EXPECT_EQ(HexUnits(DecodeCp932(bytes)), HexUnits(expected)) << HexBytes(bytes);
+    EXPECT_EQ(Hex(DecodeCp932(bytes)), Hex(expected)) << Hex(bytes);
   }
 }
 
@@ -119,7 +103,7 @@ TEST_F(Cp932AgainstIconv, EveryLeadWithEverySecondByte) {
       } else {
         expected += iconv_.ExpectedSingle(static_cast<std::uint8_t>(second));
       }
-      ASSERT_EQ(HexUnits(DecodeCp932(bytes)), HexUnits(expected)) << HexBytes(bytes);
+      ASSERT_EQ(Hex(DecodeCp932(bytes)), Hex(expected)) << Hex(bytes);
     }
   }
 }
@@ -160,8 +144,7 @@ struct Example {
 class Cp932Example : public ::testing::TestWithParam<Example> {};
 
 TEST_P(Cp932Example, DecodesAsWindows) {
-  EXPECT_EQ(HexUnits(DecodeCp932(GetParam().bytes)), HexUnits(GetParam().expected))
-      << HexBytes(GetParam().bytes);
+  EXPECT_EQ(Hex(DecodeCp932(GetParam().bytes)), Hex(GetParam().expected)) << Hex(GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -188,12 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lead byte is also a trail byte.
                       Example{"\x81\x81\x40", u"\uFF1D@"}, Example{"", u""}));
 
-}  // namespace
-}  // namespace binconv
-
-namespace binconv {
-namespace {
-
 // Every unit code page 932 holds comes back from DecodeCp932; the others are
 // refused rather than written as some other character.
 TEST(Cp932Encode, EveryUnitDecodesBack) {
@@ -206,7 +183,7 @@ TEST(Cp932Encode, EveryUnitDecodesBack) {
     }
     ++held;
     ASSERT_EQ(DecodeCp932(bytes), std::u16string(1, static_cast<char16_t>(c)))
-        << "U+" << std::hex << c << " as " << HexBytes(bytes);
+        << "U+" << std::hex << c << " as " << Hex(std::string_view(bytes));
   }
   // JIS X 0208 with the NEC and IBM extensions, the ASCII and half-width
   // katakana bytes and the user-defined area: a little under eight thousand
@@ -224,12 +201,13 @@ TEST(Cp932Encode, PicksTheBytesWindowsPicks) {
       {u'\u3000', "\x81\x40"}};
   for (const auto& [ch, expected] : examples) {
     std::string bytes;
-    ASSERT_TRUE(AppendCp932(ch, bytes)) << HexUnits(std::u16string(1, ch));
-    EXPECT_EQ(HexBytes(bytes), HexBytes(expected)) << HexUnits(std::u16string(1, ch));
+    ASSERT_TRUE(AppendCp932(ch, bytes)) << Hex(std::u16string_view(&ch, 1));
+    EXPECT_EQ(Hex(std::string_view(bytes)), Hex(std::string_view(expected)))
+        << Hex(std::u16string_view(&ch, 1));
   }
   for (const char16_t ch : {u'€', char16_t{0xD800}, u'\uFEFF', u'한'}) {
     std::string bytes;
-    EXPECT_FALSE(AppendCp932(ch, bytes)) << HexUnits(std::u16string(1, ch));
+    EXPECT_FALSE(AppendCp932(ch, bytes)) << Hex(std::u16string_view(&ch, 1));
   }
 }
 

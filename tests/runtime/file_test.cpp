@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "support/bytes.h"
+#include "support/faulty_file_ops.h"
+#include "support/files.h"
 
 namespace binconv {
 namespace {
@@ -19,22 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::uint8_t> RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
-  std::vector<std::uint8_t> bytes(size);
-  for (auto& b : bytes) b = static_cast<std::uint8_t>(byte(rng));
-  return bytes;
+  return test::RandomByteVector(size, seed);
 }
-
-void WriteRaw(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadRaw(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+constexpr auto& WriteRaw = test::WriteAll;
+constexpr auto& ReadRaw = test::ReadAll;
 
 std::string AsString(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
@@ -62,21 +52,9 @@ Result<Unit, IoError> WriteInPieces(FileOps& ops, const fs::path& target,
 
 class TempDirTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "binconv-file-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << std::strerror(errno);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
-  std::set<std::string> Entries() const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-    return names;
-  }
-  fs::path dir_;
+  std::set<std::string> Entries() const { return scratch_.Names(); }
+  test::ScratchDir scratch_;
+  const fs::path dir_ = scratch_.path();
 };
 
 struct ErrnoCase {
@@ -111,27 +89,6 @@ INSTANTIATE_TEST_SUITE_P(Errno, IoErrorMapping,
                                            ErrnoCase{EEXIST, IoErrorCode::kOther}));
 
 using FileServices = TempDirTest;
-
-TEST_F(FileServices, ExistsOnlyForRegularFiles) {
-  WriteRaw(dir_ / "a", "x");
-  EXPECT_TRUE(FileExists(dir_ / "a"));
-  EXPECT_FALSE(FileExists(dir_));
-  EXPECT_FALSE(FileExists(dir_ / "missing"));
-}
-
-TEST_F(FileServices, DeleteFile) {
-  WriteRaw(dir_ / "a", "x");
-  ASSERT_TRUE(DeleteFile(dir_ / "a").ok());
-  EXPECT_FALSE(fs::exists(dir_ / "a"));
-  EXPECT_EQ(DeleteFile(dir_ / "a").error().code, IoErrorCode::kNotFound);
-  EXPECT_EQ(DeleteFile(dir_).error().code, IoErrorCode::kIsDirectory);
-  WriteRaw(dir_ / "ro", "keep");
-  fs::permissions(dir_ / "ro", fs::perms::owner_read);
-  const auto r = DeleteFile(dir_ / "ro");
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.error().code, IoErrorCode::kPermissionDenied);
-  EXPECT_EQ(ReadRaw(dir_ / "ro"), "keep");
-}
 
 TEST_F(FileServices, ReadFileBytes) {
   const std::string bytes = AsString(RandomBytes(200000, 1));
@@ -313,8 +270,103 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](const fs::path& d) { return d / std::string(300, 'x'); },
                                   IoErrorCode::kInvalidName},
                       RealFailure{"EmptyName", [](const fs::path&) { return fs::path(); },
-                                  IoErrorCode::kInvalidName}),
+                                  IoErrorCode::kInvalidName},
+                      RealFailure{"LinkLoop",
+                                  [](const fs::path& d) {
+                                    fs::create_symlink("b.bin", d / "a.bin");
+                                    fs::create_symlink("a.bin", d / "b.bin");
+                                    return d / "a.bin";
+                                  },
+                                  IoErrorCode::kOther},
+                      RealFailure{"LinkToReadOnlyFile",
+                                  [](const fs::path& d) {
+                                    WriteRaw(d / "ro.bin", "protected");
+                                    chmod((d / "ro.bin").c_str(), 0444);
+                                    fs::create_symlink("ro.bin", d / "out.bin");
+                                    return d / "out.bin";
+                                  },
+                                  IoErrorCode::kPermissionDenied},
+                      RealFailure{"DanglingLinkIntoMissingFolder",
+                                  [](const fs::path& d) {
+                                    fs::create_symlink("nowhere/real.bin", d / "out.bin");
+                                    return d / "out.bin";
+                                  },
+                                  IoErrorCode::kNotFound}),
     [](const ::testing::TestParamInfo<RealFailure>& param_info) { return param_info.param.name; });
+
+// Every name in the folder and below it, links as links.
+std::set<std::string> Tree(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    names.insert(e.path().lexically_relative(dir).string());
+  }
+  return names;
+}
+
+struct LinkCase {
+  std::string name;
+  // Prepares the links; returns the name written to and the file the bytes
+  // must reach.
+  std::pair<fs::path, fs::path> (*make)(const fs::path& dir);
+};
+
+void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
+
+class AtomicWriteThroughLink : public TempDirTest,
+                               public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(AtomicWriteThroughLink, ReplacesTheRealFileAndKeepsTheLink) {
+  const auto [target, real] = GetParam().make(dir_);
+  const bool existed = fs::exists(real);
+  if (existed) chmod(real.c_str(), 0640);
+  std::set<std::string> names = Tree(dir_);
+  names.insert(real.lexically_relative(dir_).string());
+  const fs::path link = fs::read_symlink(target);
+  const auto bytes = RandomBytes(100000, 12);
+  const auto r = WriteInPieces(SystemFileOps(), target, bytes);
+  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  EXPECT_TRUE(fs::is_symlink(target));
+  EXPECT_EQ(fs::read_symlink(target), link);
+  EXPECT_TRUE(ReadRaw(real) == AsString(bytes));
+  if (existed) {
+    EXPECT_EQ(ModeOf(real), 0640u);
+  }
+  EXPECT_EQ(Tree(dir_), names) << "a temporary file is left, or a link was replaced";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, AtomicWriteThroughLink,
+    ::testing::Values(LinkCase{"SameFolder",
+                               [](const fs::path& d) {
+                                 WriteRaw(d / "real.bin", "old");
+                                 fs::create_symlink("real.bin", d / "out.bin");
+                                 return std::pair(d / "out.bin", d / "real.bin");
+                               }},
+                      // Each relative link counts from its own folder.
+                      LinkCase{"ChainAcrossFolders",
+                               [](const fs::path& d) {
+                                 fs::create_directory(d / "sub");
+                                 fs::create_directory(d / "data");
+                                 WriteRaw(d / "data" / "real.bin", "old");
+                                 fs::create_symlink("../data/real.bin", d / "sub" / "mid.bin");
+                                 fs::create_symlink("sub/mid.bin", d / "out.bin");
+                                 return std::pair(d / "out.bin", d / "data" / "real.bin");
+                               }},
+                      LinkCase{"Absolute",
+                               [](const fs::path& d) {
+                                 fs::create_directory(d / "data");
+                                 WriteRaw(d / "data" / "real.bin", "old");
+                                 fs::create_symlink(d / "data" / "real.bin", d / "out.bin");
+                                 return std::pair(d / "out.bin", d / "data" / "real.bin");
+                               }},
+                      // As the shell's "> link" does: the file the link names is made.
+                      LinkCase{"DanglingCreatesItsFile",
+                               [](const fs::path& d) {
+                                 fs::create_directory(d / "data");
+                                 fs::create_symlink("data/new.bin", d / "out.bin");
+                                 return std::pair(d / "out.bin", d / "data" / "new.bin");
+                               }}),
+    [](const ::testing::TestParamInfo<LinkCase>& p) { return p.param.name; });
 
 TEST_F(AtomicWrite, ReadOnlyDirectory) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
@@ -326,57 +378,8 @@ TEST_F(AtomicWrite, ReadOnlyDirectory) {
   EXPECT_TRUE(Entries().empty());
 }
 
-enum class Step { kNone, kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
-
-// Forwards to the real file system but fails the nth call of one kind.
-class FaultyOps : public FileOps {
- public:
-  FaultyOps(Step step, int nth, int error) : step_(step), nth_(nth), error_(error) {}
-
-  int CreateExclusive(const std::string& path, int& fd) override {
-    if (Hit(Step::kCreate)) return error_;
-    const int r = real_.CreateExclusive(path, fd);
-    if (r == 0) ++open_files_;
-    return r;
-  }
-  int SetMode(const std::string& path, unsigned mode) override {
-    return Hit(Step::kSetMode) ? error_ : real_.SetMode(path, mode);
-  }
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
-    ++writes_;
-    return Hit(Step::kWrite) ? error_ : real_.Write(fd, data, size);
-  }
-  int Flush(int fd) override { return Hit(Step::kFlush) ? error_ : real_.Flush(fd); }
-  int Close(int fd) override {
-    --open_files_;
-    const int r = real_.Close(fd);
-    return Hit(Step::kClose) ? error_ : r;
-  }
-  int Rename(const std::string& from, const std::string& to) override {
-    return Hit(Step::kRename) ? error_ : real_.Rename(from, to);
-  }
-  int Remove(const std::string& path) override { return real_.Remove(path); }
-
-  bool fired() const { return fired_; }
-  int open_files() const { return open_files_; }
-  int writes() const { return writes_; }
-
- private:
-  bool Hit(Step step) {
-    if (step != step_ || ++calls_ != nth_) return false;
-    fired_ = true;
-    return true;
-  }
-
-  FileOps& real_ = SystemFileOps();
-  Step step_;
-  int nth_;
-  int error_;
-  int calls_ = 0;
-  bool fired_ = false;
-  int open_files_ = 0;
-  int writes_ = 0;
-};
+using Step = test::FileCall;
+using FaultyOps = test::FaultyFileOps;
 
 TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
   FaultyOps ops(Step::kNone, 0, 0);
@@ -384,7 +387,7 @@ TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
   ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).ok());
   EXPECT_TRUE(ReadRaw(dir_ / "out.bin") == AsString(bytes));
   EXPECT_EQ(ops.writes(), 6);  // the fault cases below rely on this many
-  EXPECT_EQ(ops.open_files(), 0);
+  EXPECT_EQ(ops.open(), 0);
 }
 
 TEST_F(AtomicWrite, RetriesATakenTemporaryName) {
@@ -422,7 +425,7 @@ TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(r.error().system_error, f.error);
   EXPECT_EQ(r.error().path, target.string());
   EXPECT_EQ(DescribeIoError(r.error()).rfind(target.string() + ": ", 0), 0u);
-  EXPECT_EQ(ops.open_files(), 0);
+  EXPECT_EQ(ops.open(), 0);
   if (f.existing) {
     EXPECT_TRUE(ReadRaw(target) == old);
     EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
