@@ -102,6 +102,11 @@ int RunInsert(const ParsedArgs& args) {
               *game);
     return kExitRejected;
   }
+  if (plan.entries.empty()) {
+    // Nothing to change: the game file is not even copied.
+    PrintLine("the plan has no entries; " + *game + " is unchanged");
+    return kExitOk;
+  }
   if (auto applied = ApplyPlan(plan, *game); !applied) return ReportOutputError(applied.error());
   for (const PlanEntry& entry : plan.entries) {
     PrintLine(ShownName(plan_name) + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +

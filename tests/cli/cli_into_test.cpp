@@ -366,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  0,
                  {},
-                 {"0 texts put into game.bin"}}),
+                 {"the plan has no entries; game.bin is unchanged"}}),
     CaseName<IntoCase>);
 
 // --- decode of a range ---------------------------------------------------------
