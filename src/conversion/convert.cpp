@@ -218,7 +218,7 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
                                    std::u16string& out) const {
   // Pieces are gathered here so that the string is grown once per block.
   constexpr std::size_t kBlock = 512;
-  char16_t buffer[kBlock * 6];
+  char16_t buffer[kBlock * 6 + 1];  // pieces are copied four units at a time
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   for (;;) {
