@@ -36,22 +36,12 @@ struct Range {
 };
 
 std::optional<Range> ParseRange(const ParsedArgs& args) {
+  std::optional<std::uint64_t> at;
   Range range;
-  for (const char* name : {"at", "length"}) {
-    const std::optional<std::string> value = args.Value(name);
-    if (!value) continue;
-    const std::optional<std::uint64_t> number = ParseNumber(*value);
-    if (!number) {
-      PrintError(std::string("--") + name + " '" + *value +
-                 "' is not a decimal or 0x hex number (see binconv-cli --help)");
-      return std::nullopt;
-    }
-    if (name[0] == 'a') {
-      range.at = *number;
-    } else {
-      range.length = number;
-    }
+  if (!NumberOption(args, "at", at) || !NumberOption(args, "length", range.length)) {
+    return std::nullopt;
   }
+  range.at = at.value_or(0);
   return range;
 }
 

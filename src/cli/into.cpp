@@ -38,6 +38,16 @@ std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room) {
          ByteCount(bytes) + " in all)";
 }
 
+bool NumberOption(const ParsedArgs& args, std::string_view name,
+                  std::optional<std::uint64_t>& number) {
+  const std::optional<std::string> value = args.Value(name);
+  if (!value) return true;
+  number = ParseNumber(*value);
+  if (number) return true;
+  Misuse("--" + std::string(name) + " '" + *value + "' is not a decimal or 0x hex number");
+  return false;
+}
+
 std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
   status = kExitOk;
   const std::optional<std::string> game = args.Value("into");
@@ -57,15 +67,13 @@ std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
   if (args.Has("output")) return fail("--into and -o exclude each other");
   IntoTarget target;
   target.game = *game;
-  const std::optional<std::string> at = args.Value("at");
-  if (!at) return fail("--into needs --at OFFSET");
-  const auto offset = ParseNumber(*at);
-  if (!offset) return fail("--at '" + *at + "' is not a decimal or 0x hex number");
-  target.place.offset = *offset;
-  if (const auto room = args.Value("room")) {
-    target.place.room = ParseNumber(*room);
-    if (!target.place.room) return fail("--room '" + *room + "' is not a decimal or 0x hex number");
+  if (!args.Has("at")) return fail("--into needs --at OFFSET");
+  std::optional<std::uint64_t> offset;
+  if (!NumberOption(args, "at", offset) || !NumberOption(args, "room", target.place.room)) {
+    status = kExitError;
+    return std::nullopt;
   }
+  target.place.offset = *offset;
   if (const auto fill = args.Value("fill")) {
     if (!target.place.room) return fail("--fill needs --room N");
     target.place.fill = ParseByte(*fill);

@@ -40,6 +40,11 @@ std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::
 // "3 bytes too long for the room of 10 bytes (13 bytes in all)"
 std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room);
 
+// The number (decimal or 0x hex) given with --NAME, if any; false once a
+// bad one is reported.
+bool NumberOption(const ParsedArgs& args, std::string_view name,
+                  std::optional<std::uint64_t>& number);
+
 // What the options ask for: nullopt without --into. Reports a misuse or a
 // GAME that is not an existing regular file (with `status` set); a room that
 // doesn't lie inside GAME is reported too, before any input is read.
