@@ -61,7 +61,11 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table)
 
 std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  return (dir / name).string();
+  // Joined with "/", which Windows takes as well, so that messages and
+  // listings name the file alike on both systems.
+  std::string joined = PathToUtf8(dir);
+  if (joined.back() != '/' && joined.back() != '\\') joined += '/';
+  return joined + name;
 }
 
 TableError CannotOpen(const std::string& path, const IoError& io) {
@@ -119,13 +123,13 @@ Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir) {
   // the first fault in reading order is the one reported.
   CharTable table;
   const std::string main_path = TablePath(dir, kMainTableFile);
-  Result<std::string, IoError> main_bytes = ReadFileBytes(main_path);
+  Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
   if (!main_bytes) return CannotOpen(main_path, main_bytes.error());
   if (auto error = ReadTableFile(MainFile(main_bytes.value(), main_path), table)) {
     return *std::move(error);
   }
   const std::string extended_path = TablePath(dir, kExtendedTableFile);
-  Result<std::string, IoError> extended_bytes = ReadFileBytes(extended_path);
+  Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
   if (!extended_bytes) return CannotOpen(extended_path, extended_bytes.error());
   if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table)) {
     return *std::move(error);

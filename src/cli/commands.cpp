@@ -50,7 +50,7 @@ LineBreaks LineBreaksOf(const ParsedArgs& args) {
 }
 
 std::optional<CharTable> LoadTables(const ParsedArgs& args) {
-  auto tables = LoadCharTables(args.Value("tables").value_or("."));
+  auto tables = LoadCharTables(PathFromUtf8(args.Value("tables").value_or(".")));
   if (!tables) {
     PrintError(DescribeTableError(tables.error()));
     return std::nullopt;
@@ -80,7 +80,7 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
 int RunConvert(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args);
   if (!table) return kExitError;
-  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
+  auto opened = OpenOutput(PathFromUtf8(args.Value("output").value_or(kStdioName)));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
   Utf8Output output(sink);

@@ -1,8 +1,5 @@
 #include "cli/inspect.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +10,7 @@
 #include "chartable/check.h"
 #include "chartable/load.h"
 #include "cli/io.h"
+#include "cli/stdio.h"
 #include "conversion/decode.h"
 #include "conversion/listing.h"
 #include "conversion/report.h"
@@ -23,11 +21,12 @@ namespace {
 
 std::string TablePath(const std::string& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  return (std::filesystem::path(dir) / name).string();
+  // As the table loader names them, the same on every system.
+  return dir + (dir.back() == '/' || dir.back() == '\\' ? "" : "/") + name;
 }
 
 std::optional<CharTable> LoadTables(const std::string& dir) {
-  auto tables = LoadCharTables(dir);
+  auto tables = LoadCharTables(PathFromUtf8(dir));
   if (!tables) {
     PrintError(DescribeTableError(tables.error()));
     return std::nullopt;
@@ -39,28 +38,23 @@ std::optional<CharTable> LoadTables(const std::string& dir) {
 // chunks; kExitError once a read error has been reported.
 int ReadBinary(const std::string& name,
                const std::function<int(std::span<const std::uint8_t>)>& consume) {
-  const bool is_stdin = name.empty() || name == kStdioName;
-  const int fd = is_stdin ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    PrintError(DescribeIoError(IoErrorFromErrno(name, errno)));
+  InputFile input;
+  if (auto opened = input.Open(name); !opened) {
+    PrintError(DescribeIoError(opened.error()));
     return kExitError;
   }
-  std::vector<std::uint8_t> buffer(kChunkSize);
-  int status = kExitOk;
+  std::vector<char> buffer(kChunkSize);
   for (;;) {
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      PrintError(DescribeIoError(IoErrorFromErrno(is_stdin ? kStdioName : name, errno)));
-      status = kExitError;
-    } else if (n > 0) {
-      status = consume(std::span(buffer).first(static_cast<std::size_t>(n)));
-      if (status == kExitOk) continue;
+    auto read = input.Read(buffer);
+    if (!read) {
+      PrintError(DescribeIoError(read.error()));
+      return kExitError;
     }
-    break;
+    if (read.value() == 0) return kExitOk;
+    const int status = consume(
+        std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), read.value()));
+    if (status != kExitOk) return status;
   }
-  if (!is_stdin) ::close(fd);
-  return status;
 }
 
 // "page 2 (21)"; page 0 has no lead byte.
@@ -123,7 +117,7 @@ void PrintCoverage(const CoverageReport& report) {
 int RunDecode(const ParsedArgs& args) {
   std::optional<CharTable> table = LoadTables(args.Value("tables").value_or("."));
   if (!table) return kExitError;
-  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
+  auto opened = OpenOutput(PathFromUtf8(args.Value("output").value_or(kStdioName)));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
   Utf8Output output(sink);

@@ -9,7 +9,9 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/entry.h"
 #include "cli/io.h"
+#include "cli/stdio.h"
 
 namespace {
 
@@ -39,8 +41,11 @@ std::string CommandHelp(const Command& command) {
 }
 
 int PrintHelp(const std::string& text) {
-  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  return std::fflush(stdout) == 0 && written ? binconv::cli::kExitOk : binconv::cli::kExitError;
+  const bool written =
+      binconv::cli::WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                          text.size()))
+          .ok();
+  return written ? binconv::cli::kExitOk : binconv::cli::kExitError;
 }
 
 int UsageError(std::string_view message) {
@@ -57,11 +62,7 @@ const Command* FindCommand(std::string_view name) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  // A reader that goes away shows up as EPIPE on write, which ends quietly.
-  std::signal(SIGPIPE, SIG_IGN);
-
-  std::vector<std::string> args(argv + 1, argv + argc);
+int binconv::cli::RunCli(std::vector<std::string> args) {
   if (args.empty()) return UsageError("no command given");
   if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
     return PrintHelp(Overview());
@@ -75,3 +76,11 @@ int main(int argc, char** argv) {
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
   return command->run(parsed.value());
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) {
+  // A reader that goes away shows up as EPIPE on write, which ends quietly.
+  std::signal(SIGPIPE, SIG_IGN);
+  return binconv::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -1,50 +1,28 @@
 #include "runtime/file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <random>
+
+#include "runtime/file_platform.h"
 
 namespace binconv {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kTempNameAttempts = 100;
-constexpr std::size_t kMaxNameBytes = NAME_MAX;
 
-// Picks whichever strerror_r the C library declares (GNU or XSI).
-[[maybe_unused]] std::string StrerrorResult(char* result, const char*) { return result; }
-[[maybe_unused]] std::string StrerrorResult(int result, const char* buffer) {
-  return result == 0 ? std::string(buffer) : std::string("Unknown error");
-}
-
-std::string SystemReason(int system_error) {
-  char buffer[256] = {};
-  return StrerrorResult(strerror_r(system_error, buffer, sizeof buffer), buffer);
-}
-
-// Windows users mark a file read-only to protect it; honour that even where the
-// system would let the owner (or root) replace it.
-bool IsReadOnly(const std::string& path, const struct stat& st) {
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
-  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT;
-}
-
-IoError ReadOnlyError(std::string path) {
-  IoError error = IoErrorFromErrno(std::move(path), EACCES);
-  error.reason += " (the file is read-only)";
-  return error;
-}
-
-// Cuts a UTF-8 name to at most `limit` bytes without splitting a character.
-std::string_view CutUtf8(std::string_view name, std::size_t limit) {
+// Cuts a name to at most `limit` units without splitting a character: a UTF-8
+// sequence on POSIX, a surrogate pair on Windows.
+template <class Char>
+std::basic_string_view<Char> CutName(std::basic_string_view<Char> name, std::size_t limit) {
   if (name.size() <= limit) return name;
   std::size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  if constexpr (sizeof(Char) == 1) {
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  } else {
+    if (end > 0 && (static_cast<char32_t>(name[end]) & 0xFC00) == 0xDC00) --end;
+  }
   return name.substr(0, end);
 }
 
@@ -59,64 +37,19 @@ std::string RandomSuffix(std::random_device& random) {
   return suffix;
 }
 
-// Makes a finished rename survive a power cut; failure only weakens that.
-void SyncDirectory(const std::string& dir) {
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+// A hidden temporary name beside the target: ".NAME.XXXXXXXXXX.tmp".
+std::filesystem::path TempNameFor(const std::filesystem::path& name, std::random_device& random) {
+  using Char = std::filesystem::path::value_type;
+  const std::basic_string_view<Char> stem =
+      CutName(std::basic_string_view<Char>(name.native()), platform::kMaxNameUnits - 16);
+  std::filesystem::path::string_type temp(1, Char('.'));
+  temp.append(stem);
+  temp.push_back(Char('.'));
+  for (char c : RandomSuffix(random) + ".tmp") temp.push_back(Char(c));
+  return temp;
 }
-
-class PosixFileOps final : public FileOps {
- public:
-  int CreateExclusive(const std::string& path, int& fd) override {
-    do {
-      fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? errno : 0;
-  }
-
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
-    while (size > 0) {
-      const ssize_t n = write(fd, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (n == 0) return EIO;
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-  }
-
-  int Flush(int fd) override {
-    int result;
-    do {
-      result = fsync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
-  }
-
-  int Close(int fd) override {
-    // Linux releases the descriptor even when close reports EINTR, and the data
-    // was already synced, so a retry could only close someone else's file.
-    if (close(fd) == 0 || errno == EINTR) return 0;
-    return errno;
-  }
-
-  int Rename(const std::string& from, const std::string& to) override {
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-  }
-
-  int Remove(const std::string& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }
-};
 
 }  // namespace
-
-int FileOps::SetMode(const std::string& path, unsigned mode) {
-  return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
-}
 
 std::string DescribeIoError(const IoError& error) { return error.path + ": " + error.reason; }
 
@@ -136,7 +69,9 @@ IoError IoErrorFromErrno(std::string path, int system_error) {
       code = IoErrorCode::kIsDirectory;
       break;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       code = IoErrorCode::kDiskFull;
       break;
     case ENAMETOOLONG:
@@ -144,75 +79,31 @@ IoError IoErrorFromErrno(std::string path, int system_error) {
     case EILSEQ:
       code = IoErrorCode::kInvalidName;
       break;
+    case EBUSY:
+    case ETXTBSY:
+      code = IoErrorCode::kInUse;
+      break;
     default:
       code = IoErrorCode::kOther;
       break;
   }
-  return IoError{code, std::move(path), system_error, SystemReason(system_error)};
+#ifdef _WIN32
+  char buffer[256] = {};
+  strerror_s(buffer, sizeof buffer, system_error);
+  std::string reason = buffer;
+#else
+  std::string reason = platform::SystemReason(system_error);
+#endif
+  return IoError{code, std::move(path), system_error, std::move(reason)};
 }
 
-FileOps& SystemFileOps() {
-  static PosixFileOps ops;
-  return ops;
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-bool FileExists(const std::filesystem::path& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  struct stat st;
-  if (lstat(name.c_str(), &st) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
-  if (S_ISREG(st.st_mode) && IsReadOnly(name, st)) return ReadOnlyError(name);
-  if (unlink(name.c_str()) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  return Unit{};
-}
-
-Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  int fd;
-  do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    const int error = errno;
-    close(fd);
-    return IoErrorFromErrno(name, error);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    close(fd);
-    return IoErrorFromErrno(name, EISDIR);
-  }
-  std::string bytes;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[kBufferSize];
-  for (;;) {
-    const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      close(fd);
-      return IoErrorFromErrno(name, error);
-    }
-    if (n == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return bytes;
+std::string PathToUtf8(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
 }
 
 AtomicFileWriter::AtomicFileWriter(FileOps& ops) : ops_(ops) {}
@@ -221,45 +112,32 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target) {
   Abort();
-  target_ = target.string();
-  if (target_.empty()) return IoError{IoErrorCode::kInvalidName, target_, 0, "Empty file name"};
+  target_ = target;
+  shown_ = PathToUtf8(target);
+  if (target_.empty()) return IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"};
 
-  bool replacing = false;
-  struct stat st;
-  if (stat(target_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(target_, EISDIR);
-    if (!S_ISREG(st.st_mode)) {
-      // Renaming over a device or pipe would destroy it rather than write to it.
-      return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a regular file"};
-    }
-    if (IsReadOnly(target_, st)) return ReadOnlyError(target_);
-    replacing = true;
-  } else if (const int error = errno; error != ENOENT) {
-    return IoErrorFromErrno(target_, error);
-  }
+  Result<platform::TargetState, IoError> state = platform::InspectTarget(target_, shown_);
+  if (!state) return state.error();
 
   const std::filesystem::path name = target.filename();
   if (name.empty() || name == "." || name == "..") {
-    return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a file name"};
+    return IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"};
   }
   const std::filesystem::path dir = target.parent_path();
-  // The temporary name must stay a legal name even when the target's is long.
-  const std::string_view stem = CutUtf8(name.native(), kMaxNameBytes - 16);
   std::random_device random;
-  int error = EEXIST;
-  for (int attempt = 0; attempt < kTempNameAttempts && error == EEXIST; ++attempt) {
-    std::string temp_name(1, '.');
-    temp_name.append(stem).append(1, '.').append(RandomSuffix(random)).append(".tmp");
-    temp_ = (dir / temp_name).string();
-    error = ops_.CreateExclusive(temp_, fd_);
+  int error = kNameTakenError;
+  for (int attempt = 0; attempt < kTempNameAttempts && error == kNameTakenError; ++attempt) {
+    // The temporary name must stay a legal name even when the target's is long.
+    temp_ = dir / TempNameFor(name, random);
+    error = ops_.CreateExclusive(temp_, file_);
   }
   if (error != 0) {
     temp_.clear();
-    fd_ = -1;
-    return IoErrorFromErrno(target_, error);
+    file_ = kNoFile;
+    return IoErrorFromSystem(shown_, error);
   }
-  if (replacing) {
-    const int mode_error = ops_.SetMode(temp_, st.st_mode & 07777);
+  if (state.value().exists) {
+    const int mode_error = ops_.SetMode(temp_, state.value().mode);
     if (mode_error != 0) return Fail(mode_error);
   }
   buffer_.reserve(kBufferSize);
@@ -267,7 +145,7 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
 }
 
 Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-  if (fd_ < 0) return IoErrorFromErrno(target_, EBADF);
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
   if (buffer_.size() + bytes.size() <= kBufferSize) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return Unit{};
@@ -283,28 +161,28 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
 }
 
 Result<Unit, IoError> AtomicFileWriter::Commit() {
-  if (fd_ < 0) return IoErrorFromErrno(target_, EBADF);
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
     if (!flushed) return flushed;
     buffer_.clear();
   }
-  if (const int error = ops_.Flush(fd_); error != 0) return Fail(error);
-  const int close_error = ops_.Close(fd_);
-  fd_ = -1;
+  if (const int error = ops_.Flush(file_); error != 0) return Fail(error);
+  const int close_error = ops_.Close(file_);
+  file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
   if (const int error = ops_.Rename(temp_, target_); error != 0) return Fail(error);
   temp_.clear();
   buffer_ = {};
-  const std::string dir = std::filesystem::path(target_).parent_path().string();
-  SyncDirectory(dir.empty() ? "." : dir);
+  const std::filesystem::path dir = target_.parent_path();
+  platform::SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
   return Unit{};
 }
 
 void AtomicFileWriter::Abort() {
-  if (fd_ >= 0) {
-    ops_.Close(fd_);
-    fd_ = -1;
+  if (file_ != kNoFile) {
+    ops_.Close(file_);
+    file_ = kNoFile;
   }
   if (!temp_.empty()) {
     ops_.Remove(temp_);
@@ -315,11 +193,11 @@ void AtomicFileWriter::Abort() {
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
   Abort();
-  return IoErrorFromErrno(target_, system_error);
+  return IoErrorFromSystem(shown_, system_error);
 }
 
 Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::size_t size) {
-  if (const int error = ops_.Write(fd_, data, size); error != 0) return Fail(error);
+  if (const int error = ops_.Write(file_, data, size); error != 0) return Fail(error);
   return Unit{};
 }
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace binconv {
 namespace {
 
@@ -142,9 +144,8 @@ TEST(LoadErrorTest, LimitsAreHarmlessWithoutAnotherDataLine) {
 class LoadFromDirectoryTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/binconv-load-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = test::MakeTempDir("binconv-load");
+    ASSERT_FALSE(dir_.empty());
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   void Put(const char* name, const std::string& bytes) {

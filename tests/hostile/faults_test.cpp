@@ -63,36 +63,36 @@ class FailingOps final : public FileOps {
  public:
   explicit FailingOps(int fail_at) : fail_at_(fail_at) {}
 
-  int CreateExclusive(const std::string& path, int& fd) override {
+  int CreateExclusive(const fs::path& path, FileHandle& fd) override {
     if (Fails(Call::kCreate)) return ErrorFor(Call::kCreate);
     const int r = real_.CreateExclusive(path, fd);
     if (r == 0) ++open_;
     return r;
   }
-  int SetMode(const std::string& path, unsigned mode) override {
+  int SetMode(const fs::path& path, unsigned mode) override {
     return Fails(Call::kSetMode) ? ErrorFor(Call::kSetMode) : real_.SetMode(path, mode);
   }
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
+  int Write(FileHandle fd, const std::uint8_t* data, std::size_t size) override {
     if (Fails(Call::kWrite)) {
       real_.Write(fd, data, size / 2);
       return ErrorFor(Call::kWrite);
     }
     return real_.Write(fd, data, size);
   }
-  int Flush(int fd) override {
+  int Flush(FileHandle fd) override {
     return Fails(Call::kFlush) ? ErrorFor(Call::kFlush) : real_.Flush(fd);
   }
-  int Close(int fd) override {
+  int Close(FileHandle fd) override {
     // The descriptor is gone even when close reports an error.
     const bool fails = Fails(Call::kClose);
     const int r = real_.Close(fd);
     if (r == 0) --open_;
     return fails ? ErrorFor(Call::kClose) : r;
   }
-  int Rename(const std::string& from, const std::string& to) override {
+  int Rename(const fs::path& from, const fs::path& to) override {
     return Fails(Call::kRename) ? ErrorFor(Call::kRename) : real_.Rename(from, to);
   }
-  int Remove(const std::string& path) override { return real_.Remove(path); }
+  int Remove(const fs::path& path) override { return real_.Remove(path); }
 
   const std::vector<Call>& calls() const { return calls_; }
   bool failed() const { return failed_; }

@@ -28,6 +28,10 @@ char16_t ExpectedFold(char16_t c) {
 }
 
 TEST(TextCompareTest, FoldMatchesTheRuleForEveryCodeUnit) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the reference is glibc's lower-case mapping; the fold table itself is the "
+                  "same code on every system and is checked on Linux";
+#endif
   ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr) << "C.UTF-8 locale missing";
   int mismatches = 0;
   for (char32_t u = 0; u <= 0xFFFF; ++u) {

@@ -1,0 +1,197 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "runtime/file.h"
+#include "runtime/file_platform.h"
+
+namespace binconv {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// Windows users mark a file read-only to protect it; honour that even where the
+// system would let the owner (or root) replace it.
+bool IsReadOnly(const std::string& path, const struct stat& st) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT;
+}
+
+IoError ReadOnlyError(std::string path) {
+  IoError error = IoErrorFromErrno(std::move(path), EACCES);
+  error.reason += " (the file is read-only)";
+  return error;
+}
+
+// Picks whichever strerror_r the C library declares (GNU or XSI).
+[[maybe_unused]] std::string StrerrorResult(char* result, const char*) { return result; }
+[[maybe_unused]] std::string StrerrorResult(int result, const char* buffer) {
+  return result == 0 ? std::string(buffer) : std::string("Unknown error");
+}
+
+
+class PosixFileOps final : public FileOps {
+ public:
+  int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
+    int fd;
+    do {
+      fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    file = fd < 0 ? kNoFile : fd;
+    return fd < 0 ? errno : 0;
+  }
+
+  int Write(FileHandle file, const std::uint8_t* data, std::size_t size) override {
+    const int fd = static_cast<int>(file);
+    while (size > 0) {
+      const ssize_t n = write(fd, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (n == 0) return EIO;
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+
+  int Flush(FileHandle file) override {
+    int result;
+    do {
+      result = fsync(static_cast<int>(file));
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+  }
+
+  int Close(FileHandle file) override {
+    // Linux releases the descriptor even when close reports EINTR, and the data
+    // was already synced, so a retry could only close someone else's file.
+    if (close(static_cast<int>(file)) == 0 || errno == EINTR) return 0;
+    return errno;
+  }
+
+  int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  }
+
+  int Remove(const std::filesystem::path& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }
+};
+
+}  // namespace
+
+namespace platform {
+
+const std::size_t kMaxNameUnits = NAME_MAX;
+
+std::string SystemReason(int system_error) {
+  char buffer[256] = {};
+  return StrerrorResult(strerror_r(system_error, buffer, sizeof buffer), buffer);
+}
+
+Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
+                                           const std::string& shown) {
+  struct stat st;
+  if (stat(target.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(shown, EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+      // Renaming over a device or pipe would destroy it rather than write to it.
+      return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
+    }
+    if (IsReadOnly(target.native(), st)) return ReadOnlyError(shown);
+    return TargetState{true, static_cast<unsigned>(st.st_mode & 07777)};
+  }
+  if (const int error = errno; error != ENOENT) return IoErrorFromErrno(shown, error);
+  return TargetState{};
+}
+
+void SyncDirectory(const std::filesystem::path& dir) {
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace platform
+
+const int kNameTakenError = EEXIST;
+
+int FileOps::SetMode(const std::filesystem::path& path, unsigned mode) {
+  return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+}
+
+IoError IoErrorFromSystem(std::string path, int system_error) {
+  return IoErrorFromErrno(std::move(path), system_error);
+}
+
+std::u16string LocalizedSystemReason(int) { return {}; }
+
+FileOps& SystemFileOps() {
+  static PosixFileOps ops;
+  return ops;
+}
+
+bool FileExists(const std::filesystem::path& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+Result<Unit, IoError> DeleteFile(const std::filesystem::path& path) {
+  const std::string name = path.string();
+  struct stat st;
+  if (lstat(name.c_str(), &st) != 0) {
+    const int error = errno;
+    return IoErrorFromErrno(name, error);
+  }
+  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
+  if (S_ISREG(st.st_mode) && IsReadOnly(name, st)) return ReadOnlyError(name);
+  if (unlink(name.c_str()) != 0) {
+    const int error = errno;
+    return IoErrorFromErrno(name, error);
+  }
+  return Unit{};
+}
+
+Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
+  const std::string name = path.string();
+  int fd;
+  do {
+    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    const int error = errno;
+    return IoErrorFromErrno(name, error);
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    const int error = errno;
+    close(fd);
+    return IoErrorFromErrno(name, error);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    close(fd);
+    return IoErrorFromErrno(name, EISDIR);
+  }
+  std::string bytes;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char chunk[kBufferSize];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      close(fd);
+      return IoErrorFromErrno(name, error);
+    }
+    if (n == 0) break;
+    bytes.append(chunk, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return bytes;
+}
+
+}  // namespace binconv
