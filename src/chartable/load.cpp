@@ -71,6 +71,8 @@ std::string TablePath(const std::filesystem::path& dir, const char* name) {
 TableError CannotOpen(const std::string& path, const IoError& io) {
   TableError error{TableErrorCode::kCannotOpen, path};
   error.reason = io.reason;
+  error.io_code = io.code;
+  error.system_error = io.system_error;
   return error;
 }
 

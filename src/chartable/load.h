@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "chartable/char_table.h"
+#include "runtime/file.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -33,6 +34,8 @@ struct TableError {
   std::size_t fields = 0;  // fields found, for kTooFewFields
   std::size_t limit = 0;   // data lines the file may hold, for kTooManyDataLines
   std::string reason{};    // system reason, for kCannotOpen
+  IoErrorCode io_code = IoErrorCode::kOther;  // what kind of failure, for kCannotOpen
+  int system_error = 0;    // the system's error number, for kCannotOpen
 };
 
 // "FILE:LINE: message", English, one line.
