@@ -51,8 +51,8 @@ int ReadBinary(const std::string& name,
       return kExitError;
     }
     if (read.value() == 0) return kExitOk;
-    const int status = consume(
-        std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), read.value()));
+    const int status =
+        consume(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), read.value()));
     if (status != kExitOk) return status;
   }
 }

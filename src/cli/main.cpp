@@ -42,8 +42,8 @@ std::string CommandHelp(const Command& command) {
 
 int PrintHelp(const std::string& text) {
   const bool written =
-      binconv::cli::WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                          text.size()))
+      binconv::cli::WriteStdout(
+          std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
           .ok();
   return written ? binconv::cli::kExitOk : binconv::cli::kExitError;
 }

@@ -17,8 +17,8 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view arg = argv[i];
-    args.push_back(
-        binconv::EncodeUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
+    args.push_back(binconv::EncodeUtf8(
+        std::u16string_view(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
   }
   return binconv::cli::RunCli(std::move(args));
 }

@@ -121,8 +121,8 @@ Result<Unit, IoError> WriteStdout(std::span<const std::uint8_t> bytes) {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   const DWORD error =
       IsConsole(out)
-          ? WriteConsoleText(out, std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                   bytes.size()))
+          ? WriteConsoleText(
+                out, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
           : WriteAll(out, bytes);
   if (error != 0) return IoErrorFromSystem(kStdoutName, static_cast<int>(error));
   return Unit{};

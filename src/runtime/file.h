@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <memory>
 #include <span>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/result.h"
@@ -65,8 +65,9 @@ class FileOps {
   virtual ~FileOps() = default;
   // Creates a new file for writing; fails with kNameTakenError if the name exists.
   virtual int CreateExclusive(const std::filesystem::path& path, FileHandle& file) = 0;
-  virtual int Write(FileHandle file, const std::uint8_t* data, std::size_t size) = 0;  // all or error
-  virtual int Flush(FileHandle file) = 0;  // fsync, FlushFileBuffers
+  virtual int Write(FileHandle file, const std::uint8_t* data,
+                    std::size_t size) = 0;  // all or error
+  virtual int Flush(FileHandle file) = 0;   // fsync, FlushFileBuffers
   virtual int Close(FileHandle file) = 0;
   // Puts `from` in place of `to`, replacing it.
   virtual int Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;

@@ -33,7 +33,6 @@ IoError ReadOnlyError(std::string path) {
   return result == 0 ? std::string(buffer) : std::string("Unknown error");
 }
 
-
 class PosixFileOps final : public FileOps {
  public:
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
@@ -79,7 +78,9 @@ class PosixFileOps final : public FileOps {
     return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
   }
 
-  int Remove(const std::filesystem::path& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }
+  int Remove(const std::filesystem::path& path) override {
+    return unlink(path.c_str()) == 0 ? 0 : errno;
+  }
 };
 
 }  // namespace

@@ -20,7 +20,8 @@ using platform::CheckName;
 using platform::SystemPath;
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr DWORD kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, missing from mingw's headers
+constexpr DWORD kDiskQuotaExceeded =
+    1295;  // ERROR_DISK_QUOTA_EXCEEDED, missing from mingw's headers
 // Past this length a folder name (which must leave room for an 8.3 file name)
 // no longer fits the classic limit; such paths go through the \\?\ form.
 constexpr std::size_t kClassicPathLimit = MAX_PATH - 12;
@@ -30,7 +31,8 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDD
                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 std::string Utf8Of(const std::wstring& text) {
-  return EncodeUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+  return EncodeUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 // The system's message for `error` in `language` (0: the user's), without
@@ -133,8 +135,8 @@ std::wstring SystemPath(const std::filesystem::path& path) {
 std::optional<IoError> CheckName(const std::filesystem::path& path, const std::string& shown) {
   for (const std::filesystem::path& part : path.relative_path()) {
     const std::wstring& name = part.native();
-    const auto problem =
-        CheckWindowsName(std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
+    const auto problem = CheckWindowsName(
+        std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
     if (!problem) continue;
     switch (*problem) {
       case WindowsNameProblem::kBadCharacter:
@@ -153,7 +155,6 @@ std::optional<IoError> CheckName(const std::filesystem::path& path, const std::s
   }
   return std::nullopt;
 }
-
 
 std::string SystemReason(int system_error) {
   const DWORD error = static_cast<DWORD>(system_error);
@@ -281,10 +282,11 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
     return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
   }
   // Others may go on reading and writing: a table open in an editor stays readable.
-  const HANDLE file =
-      CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+  const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
   std::string bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {

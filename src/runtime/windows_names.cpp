@@ -25,8 +25,8 @@ bool IsPortDigit(char16_t ch) {
 bool IsReservedDevice(std::u16string_view name) {
   std::u16string_view base = name.substr(0, name.find(u'.'));
   while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
-  static constexpr std::array<std::u16string_view, 6> kDevices = {u"CON",    u"PRN",    u"AUX",
-                                                                  u"NUL",    u"CONIN$", u"CONOUT$"};
+  static constexpr std::array<std::u16string_view, 6> kDevices = {u"CON", u"PRN",    u"AUX",
+                                                                  u"NUL", u"CONIN$", u"CONOUT$"};
   for (std::u16string_view device : kDevices) {
     if (EqualsAsciiNoCase(base, device)) return true;
   }

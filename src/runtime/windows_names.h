@@ -9,10 +9,10 @@
 namespace binconv {
 
 enum class WindowsNameProblem {
-  kBadCharacter,  // one of < > : " / \ | ? * or a control character
+  kBadCharacter,        // one of < > : " / \ | ? * or a control character
   kTrailingDotOrSpace,  // Windows would drop it and write another file
-  kReservedDevice,  // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (any case, any extension)
-  kTooLong,         // more than 255 UTF-16 units, the most a folder entry may hold
+  kReservedDevice,      // CON, PRN, AUX, NUL, COM1-9, LPT1-9 (any case, any extension)
+  kTooLong,             // more than 255 UTF-16 units, the most a folder entry may hold
 };
 
 inline constexpr std::size_t kMaxWindowsNameLength = 255;

@@ -63,13 +63,9 @@ QString FromCore(std::u16string_view text) {
 
 }  // namespace
 
-QString TableErrorMessage(const TableError& error) {
-  return FromCore(TableErrorText(error));
-}
+QString TableErrorMessage(const TableError& error) { return FromCore(TableErrorText(error)); }
 
-QString WriteErrorMessage(const IoError& error) {
-  return FromCore(WriteErrorText(error));
-}
+QString WriteErrorMessage(const IoError& error) { return FromCore(WriteErrorText(error)); }
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));

@@ -9,7 +9,6 @@
 
 namespace binconv::window {
 
-
 class ListingHighlighter : public QSyntaxHighlighter {
   Q_OBJECT
 

@@ -101,20 +101,20 @@ TEST_P(IoErrorMapping, KeepsPathErrnoAndReason) {
 }
 
 const ErrnoCase kErrnoCases[] = {ErrnoCase{ENOENT, IoErrorCode::kNotFound},
-                                           ErrnoCase{ENOTDIR, IoErrorCode::kNotFound},
-                                           ErrnoCase{EACCES, IoErrorCode::kPermissionDenied},
-                                           ErrnoCase{EPERM, IoErrorCode::kPermissionDenied},
-                                           ErrnoCase{EROFS, IoErrorCode::kPermissionDenied},
-                                           ErrnoCase{EISDIR, IoErrorCode::kIsDirectory},
-                                           ErrnoCase{ENOSPC, IoErrorCode::kDiskFull},
+                                 ErrnoCase{ENOTDIR, IoErrorCode::kNotFound},
+                                 ErrnoCase{EACCES, IoErrorCode::kPermissionDenied},
+                                 ErrnoCase{EPERM, IoErrorCode::kPermissionDenied},
+                                 ErrnoCase{EROFS, IoErrorCode::kPermissionDenied},
+                                 ErrnoCase{EISDIR, IoErrorCode::kIsDirectory},
+                                 ErrnoCase{ENOSPC, IoErrorCode::kDiskFull},
 #ifdef EDQUOT
-                                           ErrnoCase{EDQUOT, IoErrorCode::kDiskFull},
+                                 ErrnoCase{EDQUOT, IoErrorCode::kDiskFull},
 #endif
-                                           ErrnoCase{ENAMETOOLONG, IoErrorCode::kInvalidName},
-                                           ErrnoCase{EINVAL, IoErrorCode::kInvalidName},
-                                           ErrnoCase{EILSEQ, IoErrorCode::kInvalidName},
-                                           ErrnoCase{EIO, IoErrorCode::kOther},
-                                           ErrnoCase{EEXIST, IoErrorCode::kOther}};
+                                 ErrnoCase{ENAMETOOLONG, IoErrorCode::kInvalidName},
+                                 ErrnoCase{EINVAL, IoErrorCode::kInvalidName},
+                                 ErrnoCase{EILSEQ, IoErrorCode::kInvalidName},
+                                 ErrnoCase{EIO, IoErrorCode::kOther},
+                                 ErrnoCase{EEXIST, IoErrorCode::kOther}};
 
 INSTANTIATE_TEST_SUITE_P(Errno, IoErrorMapping, ::testing::ValuesIn(kErrnoCases));
 
@@ -202,11 +202,11 @@ TEST_F(AtomicWrite, NamesAreTakenLiterally) {
   // Windows forbids wildcards in names; its own test covers that refusal.
   const fs::path names[] = {
 #ifdef _WIN32
-                            dir_ / "a[1].bin", dir_ / "a;b.bin",
+      dir_ / "a[1].bin", dir_ / "a;b.bin",
 #else
-                            dir_ / "a?.bin", dir_ / "*.bin",
+      dir_ / "a?.bin", dir_ / "*.bin",
 #endif
-                            dir_ / fs::path(u8"日本語の名前.bin"), dir_ / std::string(250, 'n')};
+      dir_ / fs::path(u8"日本語の名前.bin"), dir_ / std::string(250, 'n')};
   for (const fs::path& name : names) {
     const auto r = ReplaceFileAtomically(name, bytes);
     ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
@@ -242,45 +242,45 @@ TEST_P(AtomicWriteFailure, ReportsTheTargetAndLeavesNoTrace) {
   }
 }
 
-const RealFailure kRealFailures[] = {RealFailure{"MissingDirectory",
-                                  [](const fs::path& d) { return d / "nowhere" / "out.bin"; },
-                                  IoErrorCode::kNotFound},
-                      RealFailure{"FileAsDirectory",
-                                  [](const fs::path& d) {
-                                    WriteRaw(d / "f", "x");
-                                    return d / "f" / "out.bin";
-                                  },
-                                  IoErrorCode::kNotFound},
-                      RealFailure{"Directory",
-                                  [](const fs::path& d) {
-                                    fs::create_directory(d / "sub");
-                                    return d / "sub";
-                                  },
-                                  IoErrorCode::kIsDirectory},
-                      RealFailure{"ReadOnlyFile",
-                                  [](const fs::path& d) {
-                                    WriteRaw(d / "ro.bin", "protected");
-                                    MakeReadOnly(d / "ro.bin");
-                                    return d / "ro.bin";
-                                  },
-                                  IoErrorCode::kPermissionDenied},
+const RealFailure kRealFailures[] = {
+    RealFailure{"MissingDirectory", [](const fs::path& d) { return d / "nowhere" / "out.bin"; },
+                IoErrorCode::kNotFound},
+    RealFailure{"FileAsDirectory",
+                [](const fs::path& d) {
+                  WriteRaw(d / "f", "x");
+                  return d / "f" / "out.bin";
+                },
+                IoErrorCode::kNotFound},
+    RealFailure{"Directory",
+                [](const fs::path& d) {
+                  fs::create_directory(d / "sub");
+                  return d / "sub";
+                },
+                IoErrorCode::kIsDirectory},
+    RealFailure{"ReadOnlyFile",
+                [](const fs::path& d) {
+                  WriteRaw(d / "ro.bin", "protected");
+                  MakeReadOnly(d / "ro.bin");
+                  return d / "ro.bin";
+                },
+                IoErrorCode::kPermissionDenied},
 #ifndef _WIN32
-                      RealFailure{"Fifo",
-                                  [](const fs::path& d) {
-                                    mkfifo((d / "pipe").c_str(), 0644);
-                                    return d / "pipe";
-                                  },
-                                  IoErrorCode::kInvalidName},
+    RealFailure{"Fifo",
+                [](const fs::path& d) {
+                  mkfifo((d / "pipe").c_str(), 0644);
+                  return d / "pipe";
+                },
+                IoErrorCode::kInvalidName},
 #endif
-                      RealFailure{"NameTooLong",
-                                  [](const fs::path& d) { return d / std::string(300, 'x'); },
-                                  IoErrorCode::kInvalidName},
-                      RealFailure{"EmptyName", [](const fs::path&) { return fs::path(); },
-                                  IoErrorCode::kInvalidName}};
+    RealFailure{"NameTooLong", [](const fs::path& d) { return d / std::string(300, 'x'); },
+                IoErrorCode::kInvalidName},
+    RealFailure{"EmptyName", [](const fs::path&) { return fs::path(); },
+                IoErrorCode::kInvalidName}};
 
-INSTANTIATE_TEST_SUITE_P(
-    Real, AtomicWriteFailure, ::testing::ValuesIn(kRealFailures),
-    [](const ::testing::TestParamInfo<RealFailure>& param_info) { return param_info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Real, AtomicWriteFailure, ::testing::ValuesIn(kRealFailures),
+                         [](const ::testing::TestParamInfo<RealFailure>& param_info) {
+                           return param_info.param.name;
+                         });
 
 #ifndef _WIN32
 TEST_F(AtomicWrite, ReadOnlyDirectory) {

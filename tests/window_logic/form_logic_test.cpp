@@ -55,12 +55,13 @@ TEST_P(BoxBreaks, EachBreakBecomesTheBoxesOwnAndComesBack) {
   EXPECT_EQ(Utf8(CoreTextFromBox(c.win32)), Utf8(CoreTextFromBox(c.qt)));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Breaks, BoxBreaks,
-    ::testing::Values(BreakCase{u"", u"", u""}, BreakCase{u"00 24\r\n01 ", u"00 24\n01 ", u"00 24\r\n01 "},
-                      BreakCase{u"a\rb\nc", u"a\nb\nc", u"a\r\nb\r\nc"},
-                      BreakCase{u"\r\n\r\n", u"\n\n", u"\r\n\r\n"},
-                      BreakCase{u"\u00a0\t<>", u"\u00a0\t<>", u"\u00a0\t<>"}));
+INSTANTIATE_TEST_SUITE_P(Breaks, BoxBreaks,
+                         ::testing::Values(BreakCase{u"", u"", u""},
+                                           BreakCase{u"00 24\r\n01 ", u"00 24\n01 ",
+                                                     u"00 24\r\n01 "},
+                                           BreakCase{u"a\rb\nc", u"a\nb\nc", u"a\r\nb\r\nc"},
+                                           BreakCase{u"\r\n\r\n", u"\n\n", u"\r\n\r\n"},
+                                           BreakCase{u"\u00a0\t<>", u"\u00a0\t<>", u"\u00a0\t<>"}));
 
 TEST_F(FormLogicTest, LoadsAndConverts) {
   LoadOutcome loaded = LoadForm(dir_);
@@ -99,14 +100,16 @@ INSTANTIATE_TEST_SUITE_P(
         TableFault{"Missing", "Zezovar_ex.ini", "", u"ファイルを開けません。"},
         TableFault{"FewFields", "Zezovar.ini", "/c\r\nrow,a,b\r\n",
                    u"\n2 行目：項目が 3 個しかありません"},
-        TableFault{"TooManyLines", "Zezovar_ex.ini",
-                   [] {
-                     std::string text;
-                     for (int i = 0; i < 17; ++i) text += "r,a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p\r\n";
-                     return text;
-                   }(),
-                   u"\n17 行目：データ行が多すぎます（このファイルに書けるデータ行は 16 行までです）"},
-        TableFault{"BadUtf8", "Zezovar.ini", "\xEF\xBB\xBF/ok\r\n\xFF", u"\n2 行目 1 バイト目：UTF-8"}),
+        TableFault{
+            "TooManyLines", "Zezovar_ex.ini",
+            [] {
+              std::string text;
+              for (int i = 0; i < 17; ++i) text += "r,a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p\r\n";
+              return text;
+            }(),
+            u"\n17 行目：データ行が多すぎます（このファイルに書けるデータ行は 16 行までです）"},
+        TableFault{"BadUtf8", "Zezovar.ini", "\xEF\xBB\xBF/ok\r\n\xFF",
+                   u"\n2 行目 1 バイト目：UTF-8"}),
     [](const ::testing::TestParamInfo<TableFault>& p) { return std::string(p.param.name); });
 
 TEST_F(FormLogicTest, WriteOutcomes) {
@@ -126,20 +129,22 @@ TEST_F(FormLogicTest, WriteOutcomes) {
   EXPECT_EQ(Utf8(bad.text), "不正な文字コードが見つかったので処理を中断しました");
   EXPECT_FALSE(fs::exists(dir_ / "odd.bin") || fs::exists(dir_ / "bad.bin"));
   ASSERT_EQ(nowhere.kind, WriteOutcome::Kind::kErrorDialog);
-  EXPECT_TRUE(nowhere.text.starts_with(u"出力ファイルに書き込めませんでした。\nファイル：無い/out.bin\n"))
+  EXPECT_TRUE(
+      nowhere.text.starts_with(u"出力ファイルに書き込めませんでした。\nファイル：無い/out.bin\n"))
       << Utf8(nowhere.text);
 #ifndef _WIN32
-  EXPECT_TRUE(nowhere.text.ends_with(u"ファイルまたはフォルダーが見つかりません。")) << Utf8(nowhere.text);
+  EXPECT_TRUE(nowhere.text.ends_with(u"ファイルまたはフォルダーが見つかりません。"))
+      << Utf8(nowhere.text);
 #endif
 }
 
 // Every kind of I/O failure has its own Japanese reason where the system gives none.
 TEST(IoReasonText, EveryCodeHasItsOwnText) {
   std::set<std::u16string> seen;
-  for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kPermissionDenied,
-                           IoErrorCode::kIsDirectory, IoErrorCode::kDiskFull,
-                           IoErrorCode::kInvalidName, IoErrorCode::kInUse,
-                           IoErrorCode::kReservedName, IoErrorCode::kOther}) {
+  for (IoErrorCode code :
+       {IoErrorCode::kNotFound, IoErrorCode::kPermissionDenied, IoErrorCode::kIsDirectory,
+        IoErrorCode::kDiskFull, IoErrorCode::kInvalidName, IoErrorCode::kInUse,
+        IoErrorCode::kReservedName, IoErrorCode::kOther}) {
     const std::u16string text = IoReasonText(IoError{code, "x", 0, "English"});
     EXPECT_FALSE(Contains(text, u"English"));
     EXPECT_TRUE(seen.insert(text).second) << Utf8(text);

@@ -68,8 +68,8 @@ bool FaceInstalled(const wchar_t* face) {
 // "ＭＳ ゴシック" 9 pt in the Shift_JIS character set, as the form was laid out;
 // where it is missing, the system's Japanese UI font.
 HFONT MakeFont(UINT dpi) {
-  static constexpr const wchar_t* kFaces[] = {L"ＭＳ ゴシック", L"MS Gothic",  L"Yu Gothic UI",
-                                              L"Meiryo UI",    L"MS UI Gothic", L"IPAGothic"};
+  static constexpr const wchar_t* kFaces[] = {L"ＭＳ ゴシック", L"MS Gothic",    L"Yu Gothic UI",
+                                              L"Meiryo UI",     L"MS UI Gothic", L"IPAGothic"};
   LOGFONTW font{};
   for (const wchar_t* face : kFaces) {
     if (FaceInstalled(face)) {
@@ -218,8 +218,8 @@ bool Form1::Create(HINSTANCE instance) {
 }
 
 void Form1::CreateControls() {
-  const auto make = [this](const wchar_t* kind, const std::wstring& text, DWORD style, DWORD ex_style,
-                           ControlId id) {
+  const auto make = [this](const wchar_t* kind, const std::wstring& text, DWORD style,
+                           DWORD ex_style, ControlId id) {
     return CreateWindowExW(ex_style, kind, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                            nullptr);
@@ -230,8 +230,9 @@ void Form1::CreateControls() {
   make(L"STATIC", Wide(kLabel1Caption), label, 0, kLabel1);
   make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kText1);
   make(L"STATIC", Wide(kLabel2Caption), label, 0, kLabel2);
-  HWND text2 = make(MSFTEDIT_CLASS, L"", multi_line | WS_VSCROLL | ES_DISABLENOSCROLL | ES_NOOLEDRAGDROP,
-                    WS_EX_CLIENTEDGE, kText2);
+  HWND text2 =
+      make(MSFTEDIT_CLASS, L"", multi_line | WS_VSCROLL | ES_DISABLENOSCROLL | ES_NOOLEDRAGDROP,
+           WS_EX_CLIENTEDGE, kText2);
   make(L"BUTTON", Wide(kCommand3Caption), BS_PUSHBUTTON | WS_TABSTOP, 0, kCommand3);
   make(L"STATIC", Wide(kLabel3Caption), label, 0, kLabel3);
   HWND text3 = make(L"EDIT", L"", multi_line, WS_EX_CLIENTEDGE, kText3);
@@ -332,13 +333,14 @@ bool Form1::PreTranslate(const MSG& msg) {
 }
 
 void Form1::ConvertToCode() {
-  const std::u16string listing = ConvertForm(CoreTextFromBox(Core(GetText(control(kText3)))), table_);
+  const std::u16string listing =
+      ConvertForm(CoreTextFromBox(Core(GetText(control(kText3)))), table_);
   ReplaceTextUndoable(control(kText2), Wide(BoxTextFromCore(listing, u"\r\n")));
 }
 
 void Form1::WriteBinary() {
-  const WriteOutcome outcome = WriteForm(CoreTextFromBox(Core(GetText(control(kText2)))),
-                                         Core(GetText(control(kText1))));
+  const WriteOutcome outcome =
+      WriteForm(CoreTextFromBox(Core(GetText(control(kText2)))), Core(GetText(control(kText1))));
   switch (outcome.kind) {
     case WriteOutcome::Kind::kWritten:
       break;
@@ -346,8 +348,7 @@ void Form1::WriteBinary() {
       ReplaceTextUndoable(control(kText2), Wide(outcome.text));
       break;
     case WriteOutcome::Kind::kErrorDialog:
-      MessageBoxW(hwnd_, Wide(outcome.text).c_str(), Wide(kCaption).c_str(),
-                  MB_OK | MB_ICONERROR);
+      MessageBoxW(hwnd_, Wide(outcome.text).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
       break;
   }
 }
@@ -356,11 +357,11 @@ void Form1::HighlightRejected() {
   HWND box = control(kText2);
   // Positions as Rich Edit counts them: one CR for each line break.
   GETTEXTLENGTHEX length_query{GTL_NUMCHARS | GTL_PRECISE, 1200};
-  const LRESULT length = SendMessageW(box, EM_GETTEXTLENGTHEX,
-                                      reinterpret_cast<WPARAM>(&length_query), 0);
+  const LRESULT length =
+      SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length_query), 0);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  GETTEXTEX text_query{static_cast<DWORD>(text.size() * sizeof(wchar_t)), GT_DEFAULT, 1200,
-                       nullptr, nullptr};
+  GETTEXTEX text_query{static_cast<DWORD>(text.size() * sizeof(wchar_t)), GT_DEFAULT, 1200, nullptr,
+                       nullptr};
   const LRESULT got = SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&text_query),
                                    reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(got > 0 ? got : 0));

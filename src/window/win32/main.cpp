@@ -2,6 +2,7 @@
 // as in the Qt window.
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include "window/win32/form1.h"
