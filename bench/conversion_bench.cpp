@@ -22,6 +22,7 @@
 #include "runtime/compare.h"
 #include "runtime/strings.h"
 #include "runtime/utf8.h"
+#include "support/reference.h"
 
 namespace binconv::bench {
 namespace {
@@ -65,52 +66,9 @@ const std::u16string& Listing(const Mix& mix, std::size_t megabytes) {
 // The baseline: the conversion as first written, looking every character up
 // by comparing it with each of the 1536 cells in page, row, column order.
 
-std::optional<CellCode> ScanCells(const CharTable& table, std::u16string_view ch) {
-  for (int p = 0; p < kPages; ++p) {
-    for (int r = 0; r < kRows; ++r) {
-      for (int c = 0; c < kColumns; ++c) {
-        if (BinaryCompare(table.Cell(p, r, c), ch)) {
-          return CellCode{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(r),
-                          static_cast<std::uint8_t>(c)};
-        }
-      }
-    }
-  }
-  return std::nullopt;
-}
-
 std::u16string ScanConvertToCode(std::u16string_view text, const CharTable& table) {
-  const std::vector<std::u16string_view> hex = Split(u"0,1,2,3,4,5,6,7,8,9,A,B,C,D,E,F", u",");
-  const std::u16string_view lead[] = {u"", u"20", u"21", u"22", u"23", u"18"};
-  const std::u16string mark(1, kLineBreakMark);
-  const std::u16string s = ReplaceAll(text, u"\r\n", mark);
-  std::u16string out;
-  int tag = 0;
-  for (std::size_t k = 0; k < s.size(); ++k) {
-    const std::u16string_view ch(&s[k], 1);
-    if (TextCompare(ch, u"<")) {
-      tag = 1;
-    } else if (TextCompare(ch, u">")) {
-      tag = 0;
-    }
-    if (tag == 1) {
-      if (!TextCompare(ch, u"<")) out += ch;
-      continue;
-    }
-    if (TextCompare(ch, mark)) {
-      out += u"24\r\n";
-    } else if (TextCompare(ch, u"\u3000")) {
-      out += u"50 ";
-    } else if (TextCompare(ch, u">")) {
-      out += u" ";
-    } else if (const std::optional<CellCode> hit = ScanCells(table, ch)) {
-      if (hit->page >= 1) (out += lead[hit->page]) += u" ";
-      ((out += hex[hit->row]) += hex[hit->column]) += u" ";
-    } else {
-      (out += ch) += u" ";
-    }
-  }
-  return out;
+  return test::ReferenceModel(table, /*remember=*/false)
+      .Convert(text, LineBreaks::kCrLf, /*join_pairs=*/false);
 }
 
 // ---------------------------------------------------------------------------

@@ -66,8 +66,8 @@ std::vector<char16_t> EncodableChars(const CharTable& table, bool cp932_only) {
           continue;
         }
         if (detail::ClassifySpecial(ch) != detail::Special::kNone) continue;
-        if (ch == u'\r' || ch == u'\n' || detail::IsHighSurrogate(ch) ||
-            detail::IsLowSurrogate(ch)) {
+        if (ch == u'\r' || ch == u'\n' || IsHighSurrogate(ch) ||
+            IsLowSurrogate(ch)) {
           continue;
         }
         if (cp932_only && !cp932[ch]) continue;

@@ -1,12 +1,12 @@
-// Arbitrary bytes as the command-line tool's standard input, read by the
-// tool's own reader in reads of arbitrary sizes: the text is either handed on
-// whole, or the reading stops with a message that gives the byte offset of the
-// first bad sequence, after handing on exactly the text before it. The text
-// read is then converted and encoded in the pieces the reader gave. The same
-// bytes, after a long start, also go one of the direct ways of the convert and
-// encode commands, straight from UTF-8 to a listing or to bytes, which must
-// give what decoding first gives.
+// Arbitrary bytes as the standard input of the real convert and encode
+// commands, run through the command-line tool's library, in reads of
+// arbitrary sizes after a long start (so that the UTF-8 fast paths are
+// taken): convert writes exactly the listing of the decoded text, encode
+// writes exactly its bytes or, when it has problems, touches nothing; input
+// that is not UTF-8 gives exactly "invalid UTF-8 at byte offset N" for the
+// first bad sequence. The decoder itself is checked cut at arbitrary places.
 
+#include <fcntl.h>
 #include <sanitizer/common_interface_defs.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -16,30 +16,36 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
-#include <span>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "cli/io.h"
 #include "conversion/convert.h"
 #include "conversion/encode.h"
 #include "fuzz_support.h"
+#include "runtime/file.h"
 #include "runtime/utf8.h"
 
 namespace binconv::fuzz {
 namespace {
 
-// Line breaks sent ahead of the input in a read of their own: the direct way
-// is offered only from the second read on, and taken only past the length at
-// which the encoder switches to its table-driven path.
+// Line breaks sent ahead of the input in a read of their own: the fast paths
+// are taken only past the length at which the converters switch to their
+// table-driven way.
 constexpr std::size_t kLeadLines = 8200;
 static_assert(2 * kLeadLines >= detail::kUnitActionsAfter);
+constexpr char kOldBytes[] = "old";
 
 struct Files {
-  int captured = -1;  // standard error while the reader runs
+  int out = -1;  // standard output while a command runs
+  int err = -1;  // standard error while a command runs
   int real_stdin = -1;
+  int real_stdout = -1;
   int real_stderr = -1;
+  std::filesystem::path folder;  // for encode's output file
 };
 
 Files& TheFiles() {
@@ -58,15 +64,20 @@ std::string ReadBack(int fd) {
   }
 }
 
-// Cuts the input into non-empty reads, at places the input itself chooses:
-// four at most, unless one would not fit the reader's buffer.
+// The long start, then the input cut into non-empty reads at places the input
+// itself chooses: four at most, unless one would not fit the reader's buffer.
 std::vector<std::string_view> Reads(std::string_view input) {
-  std::vector<std::string_view> reads;
+  static const std::string lead = [] {
+    std::string breaks;
+    for (std::size_t i = 0; i < kLeadLines; ++i) breaks += "\r\n";
+    return breaks;
+  }();
+  std::vector<std::string_view> reads{lead};
   std::uint32_t state = 2166136261u;
   for (const char c : input) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
   while (!input.empty()) {
     const std::size_t size =
-        std::min(cli::kChunkSize, reads.size() >= 3 ? input.size() : 1 + state % input.size());
+        std::min(cli::kChunkSize, reads.size() >= 4 ? input.size() : 1 + state % input.size());
     reads.push_back(input.substr(0, size));
     input.remove_prefix(size);
     state = state * 1103515245u + 12345u;
@@ -74,16 +85,16 @@ std::vector<std::string_view> Reads(std::string_view input) {
   return reads;
 }
 
-struct Read {
+struct Run {
   int status = 0;
-  std::string message;  // standard error
+  std::string out;
+  std::string err;
 };
 
-// Runs the tool's reader on standard input made of exactly these reads (a
-// socket that keeps message boundaries), with standard error captured.
-Read ReadAsTheTool(const std::vector<std::string_view>& reads,
-                   const std::function<int(std::u16string_view)>& consume,
-                   const cli::DirectBytes& direct = {}) {
+// Runs the command line with standard input made of exactly these reads (a
+// socket that keeps message boundaries) and both outputs captured.
+Run RunAsTheTool(const std::vector<std::string>& args,
+                 const std::vector<std::string_view>& reads) {
   Files& files = TheFiles();
   int ends[2];
   FUZZ_CHECK(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0, "socketpair");
@@ -92,15 +103,19 @@ Read ReadAsTheTool(const std::vector<std::string_view>& reads,
                "send");
   }
   close(ends[1]);
-  FUZZ_CHECK(ftruncate(files.captured, 0) == 0 && lseek(files.captured, 0, SEEK_SET) == 0,
-             "truncate");
-  FUZZ_CHECK(dup2(ends[0], 0) == 0 && dup2(files.captured, 2) == 2, "dup2");
-  Read result;
-  result.status = cli::ReadText(cli::kStdioName, consume, direct);
-  FUZZ_CHECK(dup2(files.real_stdin, 0) == 0 && dup2(files.real_stderr, 2) == 2, "dup2");
+  for (const int fd : {files.out, files.err}) {
+    FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
+  }
+  FUZZ_CHECK(dup2(ends[0], 0) == 0 && dup2(files.out, 1) == 1 && dup2(files.err, 2) == 2, "dup2");
+  Run run;
+  run.status = cli::RunCli(args);
+  FUZZ_CHECK(dup2(files.real_stdin, 0) == 0 && dup2(files.real_stdout, 1) == 1 &&
+                 dup2(files.real_stderr, 2) == 2,
+             "dup2");
   close(ends[0]);
-  result.message = ReadBack(files.captured);
-  return result;
+  run.out = ReadBack(files.out);
+  run.err = ReadBack(files.err);
+  return run;
 }
 
 std::string OffsetMessage(std::size_t offset) {
@@ -112,180 +127,71 @@ std::u16string WithoutMark(std::u16string text) {
   return text;
 }
 
-std::string Describe(const std::vector<EncodeProblem>& problems) {
-  std::string text;
-  for (const EncodeProblem& p : problems) {
-    text += std::to_string(static_cast<int>(p.kind)) + "@" + std::to_string(p.line) + ":" +
-            std::to_string(p.column) + "=" + std::to_string(p.ch) + " ";
-  }
-  return text;
+std::vector<std::string> CommandLine(const char* command, LineBreaks breaks) {
+  const char* dir = std::getenv("BINCONV_TABLES");
+  std::vector<std::string> args{command, "--tables",
+                                dir != nullptr ? dir : BINCONV_SOURCE_DIR "/tables"};
+  if (breaks == LineBreaks::kCrLf) args.push_back("--exact");
+  return args;
 }
 
-void CheckReadAndConvert(std::string_view input) {
-  const std::string shown = "input " + Hex(input);
-  const std::vector<std::string_view> reads = Reads(input);
-  std::vector<std::u16string> pieces;
-  const Read read = ReadAsTheTool(reads, [&](std::u16string_view text) {
-    pieces.emplace_back(text);
-    return cli::kExitOk;
-  });
-
-  std::u16string text;
-  for (const std::u16string& piece : pieces) text += piece;
-  const auto decoded = DecodeUtf8(input);
+// convert: the listing of the decoded text, or of the text before the first
+// bad sequence followed by the message.
+void CheckConvert(const std::string& file, const std::vector<std::string_view>& reads,
+                  LineBreaks breaks, const std::string& shown) {
+  const Run run = RunAsTheTool(CommandLine("convert", breaks), reads);
+  const auto decoded = DecodeUtf8(file);
   if (decoded.ok()) {
-    FUZZ_CHECK(read.status == cli::kExitOk && read.message.empty(),
-               shown + "\nstatus " + std::to_string(read.status) + " message " + read.message);
-    FUZZ_CHECK(text == WithoutMark(decoded.value()),
-               shown + "\nread    " + Hex(text) + "\ndecoded " + Hex(decoded.value()));
-  } else {
-    const std::size_t offset = decoded.error().offset;
-    FUZZ_CHECK(read.status == cli::kExitError && read.message == OffsetMessage(offset),
-               shown + "\nstatus " + std::to_string(read.status) + "\nmessage  " + read.message +
-                   "expected " + OffsetMessage(offset));
-    const auto before = DecodeUtf8(input.substr(0, offset));
-    FUZZ_CHECK(before.ok() && text == WithoutMark(before.value()), shown + "\nread " + Hex(text));
+    const std::string expected =
+        EncodeUtf8(ConvertToCode(WithoutMark(decoded.value()), DefaultTables(), breaks));
+    FUZZ_CHECK(run.status == cli::kExitOk && run.err.empty() && run.out == expected,
+               shown + "\nstatus " + std::to_string(run.status) + " " + run.err + "\nwritten  " +
+                   Hex(std::string_view(run.out).substr(std::min(run.out.size(), 4 * kLeadLines))) +
+                   "\nexpected " + Hex(std::string_view(expected).substr(4 * kLeadLines)));
+    return;
   }
-
-  // The listing and the bytes do not depend on where the reader cut the text.
-  for (const LineBreaks breaks : {LineBreaks::kAny, LineBreaks::kCrLf}) {
-    CodeConverter converter(DefaultTables(), breaks);
-    Encoder encoder(DefaultTables(), breaks);
-    std::u16string listing;
-    std::vector<std::uint8_t> bytes;
-    for (const std::u16string& piece : pieces) {
-      converter.Feed(piece, listing);
-      encoder.Feed(piece, bytes);
-    }
-    converter.Finish(listing);
-    encoder.Finish(bytes);
-    FUZZ_CHECK(listing == ConvertToCode(text, DefaultTables(), breaks),
-               shown + "\nlisting " + Hex(listing));
-    Encoder whole(DefaultTables(), breaks);
-    std::vector<std::uint8_t> whole_bytes;
-    whole.Feed(text, whole_bytes);
-    whole.Finish(whole_bytes);
-    FUZZ_CHECK(bytes == whole_bytes && Describe(encoder.problems()) == Describe(whole.problems()) &&
-                   encoder.odd_count() == whole.odd_count(),
-               shown + "\nbytes " + Hex(bytes) + "\nwhole " + Hex(whole_bytes));
-  }
-}
-
-// The long start in a read of its own, then the input's reads.
-std::vector<std::string_view> ReadsAfterALongStart(std::string_view input) {
-  static const std::string lead = [] {
-    std::string breaks;
-    for (std::size_t i = 0; i < kLeadLines; ++i) breaks += "\r\n";
-    return breaks;
-  }();
-  std::vector<std::string_view> reads = Reads(input);
-  reads.insert(reads.begin(), lead);
-  return reads;
-}
-
-// The listing as the convert command writes it to a file.
-class MemorySink final : public cli::OutputSink {
- public:
-  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
-    text.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return Unit{};
-  }
-  Result<Unit, IoError> Commit() override { return Unit{}; }
-  void Abort() override {}
-  std::string text;
-};
-
-// Reads as the convert command does, both ways in, and compares with the
-// listing of the decoded text in one piece.
-void CheckDirectListing(std::string_view input, LineBreaks breaks) {
-  const std::vector<std::string_view> reads = ReadsAfterALongStart(input);
-  const auto shown = [&] { return "input after the long start " + Hex(input); };
+  const std::size_t offset = decoded.error().offset;
+  FUZZ_CHECK(run.status == cli::kExitError && run.err == OffsetMessage(offset),
+             shown + "\nmessage  " + run.err + "expected " + OffsetMessage(offset));
+  // What came before the bad sequence is listed, as far as it is settled.
   CodeConverter converter(DefaultTables(), breaks);
-  MemorySink sink;
-  cli::Utf8Output output(sink);
   std::u16string listing;
-  std::string listing_utf8;
-  const Read read = ReadAsTheTool(
-      reads,
-      [&](std::u16string_view text) {
-        listing.clear();
-        converter.Feed(text, listing);
-        FUZZ_CHECK(output.Write(listing).ok(), shown());
-        return cli::kExitOk;
-      },
-      [&](std::string_view utf8, std::size_t& taken) {
-        listing_utf8.clear();
-        taken = converter.FeedUtf8Run(utf8, listing_utf8);
-        FUZZ_CHECK(taken <= utf8.size(), shown());
-        FUZZ_CHECK(output.WriteUtf8(listing_utf8).ok(), shown());
-        return cli::kExitOk;
-      });
-
-  std::string file;
-  for (const std::string_view piece : reads) file += piece;
-  const auto decoded = DecodeUtf8(file);
-  if (!decoded.ok()) {
-    FUZZ_CHECK(
-        read.status == cli::kExitError && read.message == OffsetMessage(decoded.error().offset),
-        shown() + "\nmessage " + read.message);
-    return;
-  }
-  FUZZ_CHECK(read.status == cli::kExitOk && read.message.empty(),
-             shown() + "\nmessage " + read.message);
-  listing.clear();
-  converter.Finish(listing);
-  FUZZ_CHECK(output.Write(listing).ok() && output.Finish().ok(), shown());
-  const std::string expected = EncodeUtf8(ConvertToCode(decoded.value(), DefaultTables(), breaks));
-  FUZZ_CHECK(sink.text == expected,
-             shown() + "\nwritten  " + Hex(std::string_view(sink.text).substr(4 * kLeadLines)) +
-                 "\nexpected " + Hex(std::string_view(expected).substr(4 * kLeadLines)));
+  converter.Feed(WithoutMark(DecodeUtf8(file.substr(0, offset)).value()), listing);
+  FUZZ_CHECK(run.out == EncodeUtf8(listing), shown + "\nwritten " + Hex(run.out));
 }
 
-// Reads as the encode command does, both ways in, and compares with encoding
-// the decoded text in one piece.
-void CheckDirectBytes(std::string_view input, LineBreaks breaks) {
-  const std::vector<std::string_view> reads = ReadsAfterALongStart(input);
-  const auto shown = [&] { return "input after the long start " + Hex(input); };
-
-  Encoder encoder(DefaultTables(), breaks);
-  std::vector<std::uint8_t> bytes;
-  std::size_t taken_directly = 0;
-  const Read read = ReadAsTheTool(
-      reads,
-      [&](std::u16string_view text) {
-        encoder.Feed(text, bytes);
-        return cli::kExitOk;
-      },
-      [&](std::string_view utf8, std::size_t& taken) {
-        taken = encoder.FeedUtf8Run(utf8, bytes);
-        FUZZ_CHECK(taken <= utf8.size(), shown());
-        taken_directly += taken;
-        return cli::kExitOk;
-      });
-
-  std::string file;
-  for (const std::string_view piece : reads) file += piece;
+// encode: exactly the bytes of the decoded text, or the old file untouched.
+void CheckEncode(const std::string& file, const std::vector<std::string_view>& reads,
+                 LineBreaks breaks, const std::string& shown) {
+  const std::filesystem::path target = TheFiles().folder / "out.bin";
+  {
+    std::ofstream old(target, std::ios::binary | std::ios::trunc);
+    old << kOldBytes;
+  }
+  std::vector<std::string> args = CommandLine("encode", breaks);
+  args.insert(args.end(), {"-o", target.string()});
+  const Run run = RunAsTheTool(args, reads);
+  const auto read_back = ReadFileBytes(target);
+  const std::string written = read_back ? read_back.value() : "(missing)";
   const auto decoded = DecodeUtf8(file);
   if (!decoded.ok()) {
-    FUZZ_CHECK(
-        read.status == cli::kExitError && read.message == OffsetMessage(decoded.error().offset),
-        shown() + "\nmessage " + read.message);
+    const std::string message = OffsetMessage(decoded.error().offset);
+    FUZZ_CHECK(run.status == cli::kExitError && run.err.ends_with(message) && written == kOldBytes,
+               shown + "\nmessage  " + run.err + "expected " + message);
     return;
   }
-  FUZZ_CHECK(read.status == cli::kExitOk && read.message.empty(),
-             shown() + "\nmessage " + read.message);
-  encoder.Finish(bytes);
   Encoder whole(DefaultTables(), breaks);
-  std::vector<std::uint8_t> whole_bytes;
-  whole.Feed(decoded.value(), whole_bytes);
-  whole.Finish(whole_bytes);
-  const std::string problems = Describe(encoder.problems());
-  const std::string whole_problems = Describe(whole.problems());
-  FUZZ_CHECK(bytes == whole_bytes && problems == whole_problems &&
-                 encoder.odd_count() == whole.odd_count(),
-             shown() + "\n" + std::to_string(taken_directly) + " bytes taken directly" +
-                 "\ndirect bytes " + Hex(bytes) + "\nwhole bytes  " + Hex(whole_bytes) +
-                 "\ndirect problems " + problems + "\nwhole problems  " + whole_problems);
+  std::vector<std::uint8_t> bytes;
+  whole.Feed(WithoutMark(decoded.value()), bytes);
+  whole.Finish(bytes);
+  if (whole.problems().empty() && !whole.odd_count()) {
+    FUZZ_CHECK(run.status == cli::kExitOk && run.err.empty() &&
+                   written == std::string(bytes.begin(), bytes.end()),
+               shown + "\n" + run.err + "written  " + Hex(written) + "\nexpected " + Hex(bytes));
+  } else {
+    FUZZ_CHECK(run.status == cli::kExitRejected && !run.err.empty() && written == kOldBytes,
+               shown + "\nstatus " + std::to_string(run.status) + "\n" + run.err);
+  }
 }
 
 }  // namespace
@@ -295,10 +201,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace binconv::fuzz;
   DefaultTables();
   Files& files = TheFiles();
-  files.captured = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
+  files.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
+  files.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
   files.real_stdin = dup(0);
+  files.real_stdout = dup(1);
   files.real_stderr = dup(2);
-  if (files.captured < 0 || files.real_stdin < 0 || files.real_stderr < 0) std::abort();
+  const std::filesystem::path shm = "/dev/shm";
+  std::string pattern =
+      ((std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
+       "binconv-fuzz-XXXXXX")
+          .string();
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  files.folder = pattern;
+  if (files.out < 0 || files.err < 0 || files.real_stdin < 0 || files.real_stdout < 0 ||
+      files.real_stderr < 0) {
+    std::abort();
+  }
+  std::atexit([] { std::filesystem::remove_all(TheFiles().folder); });
   // Reports must reach the terminal even while standard error is captured.
   ReportFd() = files.real_stderr;
   __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(files.real_stderr)));
@@ -308,21 +227,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace binconv;
   using namespace binconv::fuzz;
-  // The socket must hold all of it before the reader starts.
+  // The socket must hold all of it before the command starts reading.
   if (size > 100000) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  CheckReadAndConvert(input);
-  // One of the two direct ways, in one of the two line-break modes.
+  const std::vector<std::string_view> reads = Reads(input);
+  std::string file;
+  for (const std::string_view read : reads) file += read;
+  const std::string shown = "input after the long start " + Hex(input);
+  // One of the two commands, in one of the two line-break modes.
   const LineBreaks breaks = size != 0 && data[0] % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
   if (size != 0 && data[0] % 4 >= 2) {
-    CheckDirectListing(input, breaks);
+    CheckConvert(file, reads, breaks, shown);
   } else {
-    CheckDirectBytes(input, breaks);
+    CheckEncode(file, reads, breaks, shown);
   }
 
   // The decoder itself, cut at arbitrary places.
   const auto decoded = DecodeUtf8(input);
-  const std::string shown = "input " + Hex(input);
   Utf8Decoder decoder;
   std::u16string streamed;
   bool good = true;
@@ -332,12 +253,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     from = to;
   }
   if (good) good = decoder.Finish();
-  FUZZ_CHECK(good == decoded.ok(), shown);
+  FUZZ_CHECK(good == decoded.ok(), "input " + Hex(input));
   if (good) {
-    FUZZ_CHECK(streamed == decoded.value(), shown + "\nstreamed " + Hex(streamed));
+    FUZZ_CHECK(streamed == decoded.value(), "input " + Hex(input) + "\nstreamed " + Hex(streamed));
   } else {
     FUZZ_CHECK(decoder.error().offset == decoded.error().offset,
-               shown + "\nstreamed offset " + std::to_string(decoder.error().offset) + " whole " +
+               "input " + Hex(input) + "\nstreamed offset " +
+                   std::to_string(decoder.error().offset) + " whole " +
                    std::to_string(decoded.error().offset));
   }
   return 0;

@@ -17,7 +17,8 @@
 #include "conversion/listing.h"
 #include "conversion/write.h"
 #include "fuzz_support.h"
-#include "runtime/compare.h"
+#include "support/encoded.h"
+#include "support/reference.h"
 
 namespace binconv::fuzz {
 namespace {
@@ -30,25 +31,17 @@ using detail::Special;
 constexpr std::size_t kFillerLines = 10000;
 static_assert(2 * kFillerLines > detail::kUnitActionsAfter);
 
-struct Encoded {
-  std::vector<std::uint8_t> bytes;
-  std::vector<EncodeProblem> problems;
-  bool odd = false;
-};
+using test::Encoded;
 
 Encoded EncodeInChunks(std::u16string_view text, LineBreaks breaks,
                        const std::vector<std::size_t>& ends) {
-  Encoder encoder(DefaultTables(), breaks);
-  Encoded result;
   std::size_t from = 0;
-  for (const std::size_t to : ends) {
-    encoder.Feed(text.substr(from, to - from), result.bytes);
-    from = to;
-  }
-  encoder.Finish(result.bytes);
-  result.problems = encoder.problems();
-  result.odd = encoder.odd_count();
-  return result;
+  auto end = ends.begin();
+  return test::Encode(DefaultTables(), breaks, text, [&] {
+    const std::size_t n = *end++ - from;
+    from += n;
+    return n;
+  });
 }
 
 std::u16string ConvertInChunks(std::u16string_view text, LineBreaks breaks,
@@ -66,58 +59,13 @@ std::u16string ConvertInChunks(std::u16string_view text, LineBreaks breaks,
 
 // The conversion rules written out plainly, as the oracle; long texts take
 // other paths through the converter than short ones.
+test::ReferenceModel& Reference() {
+  static test::ReferenceModel model(DefaultTables());
+  return model;
+}
+
 std::u16string ReferenceListing(std::u16string_view text, LineBreaks breaks) {
-  const CharTable& table = DefaultTables();
-  std::u16string marked;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-      marked += kLineBreakMark;
-      ++i;
-    } else if (breaks == LineBreaks::kAny && (c == u'\r' || c == u'\n')) {
-      marked += kLineBreakMark;
-    } else {
-      marked += c;
-    }
-  }
-  std::u16string out;
-  bool in_tag = false;
-  for (std::size_t i = 0; i < marked.size(); ++i) {
-    const char16_t ch = marked[i];
-    const char16_t folded = FoldForTextCompare(ch);
-    if (folded == u'<') {
-      in_tag = true;
-    } else if (folded == u'>') {
-      in_tag = false;
-    }
-    if (in_tag) {
-      if (folded != u'<') out += ch;
-    } else if (folded == FoldForTextCompare(kLineBreakMark)) {
-      out += u"24\r\n";
-    } else if (folded == u' ') {
-      out += u"50 ";
-    } else if (folded == u'>') {
-      out += u' ';
-    } else if (const std::optional<CellCode> code = table.Find(ch)) {
-      if (code->page > 0) {
-        out += LeadCodes[code->page];
-        out += u' ';
-      }
-      out += HexDigits[code->row];
-      out += HexDigits[code->column];
-      out += u' ';
-    } else if (detail::IsHighSurrogate(ch) && i + 1 < marked.size() &&
-               detail::IsLowSurrogate(marked[i + 1]) && !table.Find(marked[i + 1])) {
-      // A pair without a code stays one character, with one space.
-      out += ch;
-      out += marked[++i];
-      out += u' ';
-    } else {
-      out += ch;
-      out += u' ';
-    }
-  }
-  return out;
+  return Reference().Convert(text, breaks);
 }
 
 std::string Describe(const EncodeProblem& p) {
@@ -229,7 +177,8 @@ void CheckEncodableText(std::u16string_view raw, LineBreaks breaks) {
     std::vector<char16_t> chars;
     for (std::uint32_t c = 0; c < 0x10000; ++c) {
       const auto ch = static_cast<char16_t>(c);
-      if (table.Find(ch) && detail::ClassifySpecial(ch) == Special::kNone) chars.push_back(ch);
+      if (Reference().Lookup(ch) && detail::ClassifySpecial(ch) == Special::kNone)
+        chars.push_back(ch);
     }
     return chars;
   }();
@@ -250,14 +199,10 @@ void CheckEncodableText(std::u16string_view raw, LineBreaks breaks) {
       expected.push_back(0x50);
       continue;
     }
-    if (special != Special::kNone || !table.Find(ch)) ch = encodable[unit % encodable.size()];
-    const CellCode code = *table.Find(ch);
+    if (special != Special::kNone || !Reference().Lookup(ch))
+      ch = encodable[unit % encodable.size()];
     text += ch;
-    if (code.page > 0) {
-      expected.push_back(static_cast<std::uint8_t>(detail::HexValue(LeadCodes[code.page][0]) * 16 +
-                                                   detail::HexValue(LeadCodes[code.page][1])));
-    }
-    expected.push_back(code.byte());
+    test::ReferenceModel::AppendBytes(*Reference().Lookup(ch), expected);
   }
 
   const auto shown = [&] { return "encodable text " + Hex(text); };

@@ -18,6 +18,7 @@
 #include "conversion/encode.h"
 #include "fuzz_support.h"
 #include "runtime/utf8.h"
+#include "support/encoded.h"
 
 namespace binconv::fuzz {
 namespace {
@@ -57,7 +58,7 @@ Bytes Encode(std::u16string_view text, const CharTable& table, LineBreaks breaks
 
 void CheckRoundTrip(const Bytes& bytes, const CharTable& table, DecodeOptions options,
                     LineBreaks breaks) {
-  const std::u16string text = DecodeBytes(bytes, table, options);
+  const std::u16string text = test::DecodeBytes(bytes, table, options);
   std::size_t problems = 0;
   bool odd = false;
   const Bytes back = Encode(text, table, breaks, problems, odd);
@@ -71,7 +72,7 @@ void CheckBytes(const Bytes& bytes, const CharTable& table, std::uint32_t seed) 
   CheckRoundTrip(bytes, table, {u"\r\n", true}, LineBreaks::kCrLf);
   CheckRoundTrip(bytes, table, {u"\n", false}, LineBreaks::kAny);
 
-  const std::u16string text = DecodeBytes(bytes, table);
+  const std::u16string text = test::DecodeBytes(bytes, table);
   auto reread = DecodeUtf8(EncodeUtf8(text));
   FUZZ_CHECK(reread.ok() && reread.value() == text, "text " + Hex(text) + " is not UTF-8 safe");
   FUZZ_CHECK(text.empty() || text[0] != u'\uFEFF', "text starts with a byte order mark");

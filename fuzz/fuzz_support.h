@@ -18,6 +18,8 @@
 #include "chartable/char_table.h"
 #include "chartable/load.h"
 #include "runtime/file.h"
+#include "support/bytes.h"
+#include "support/encoded.h"
 
 namespace binconv::fuzz {
 
@@ -44,30 +46,7 @@ inline int& ReportFd() {
     if (!(condition)) ::binconv::fuzz::FailProperty(#condition, __FILE__, __LINE__, detail); \
   } while (false)
 
-inline std::string Hex(std::u16string_view text) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char16_t c : text) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(c >> shift) & 0xF];
-    out += ' ';
-  }
-  return out;
-}
-
-inline std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0xF];
-    out += ' ';
-  }
-  return out;
-}
-
-inline std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  return Hex(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
+using test::Hex;
 
 // Little-endian pairs of bytes as code units; an odd last byte is dropped.
 inline std::u16string Utf16FromBytes(const std::uint8_t* data, std::size_t size) {
@@ -163,40 +142,8 @@ class MemoryFileOps final : public FileOps {
 // holds it and the in-memory seam alone decides.
 inline constexpr char16_t kMemoryTarget[] = u"binconv-fuzz-no-such-folder/out.bin";
 
-// Finds the unit at a 1-based line and column, lines ending at CR LF, a lone
-// CR or a lone LF, columns counting every unit of the line, its line end too.
-class Places {
- public:
-  explicit Places(std::u16string_view text) : size_(text.size()) {
-    starts_.push_back(0);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-      if (text[i] == u'\r' || text[i] == u'\n') starts_.push_back(i + 1);
-    }
-    starts_.push_back(size_);
-  }
-
-  // npos when there is no such unit.
-  std::size_t At(std::size_t line, std::size_t column) const {
-    if (line == 0 || column == 0 || line >= starts_.size()) return std::u16string_view::npos;
-    const std::size_t at = starts_[line - 1] + column - 1;
-    return at < starts_[line] ? at : std::u16string_view::npos;
-  }
-
- private:
-  std::size_t size_;
-  std::vector<std::size_t> starts_;
-};
-
-// The unit at `at`, joined with a following low surrogate when it is a high one.
-inline char32_t CharAt(std::u16string_view text, std::size_t at) {
-  const char16_t c = text[at];
-  if (c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
-      text[at + 1] <= 0xDFFF) {
-    return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00u);
-  }
-  return c;
-}
+using test::CharAt;
+using test::Places;
 
 // The default tables of the repository, loaded once; BINCONV_TABLES names
 // another folder.

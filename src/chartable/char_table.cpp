@@ -10,12 +10,6 @@ int IndexOf(int page, int row, int column) {
   return (page * kRows + row) * kColumns + column;
 }
 
-CellCode CodeOf(int index) {
-  return {static_cast<std::uint8_t>(index / (kRows * kColumns)),
-          static_cast<std::uint8_t>(index / kColumns % kRows),
-          static_cast<std::uint8_t>(index % kColumns)};
-}
-
 }  // namespace
 
 CharTable::CharTable() : cells_(kCells), origins_(kCells), index_(0x10000, kNoCell) {}
@@ -42,19 +36,27 @@ void CharTable::SetCell(int page, int row, int column, std::u16string text, Cell
 }
 
 void CharTable::Reindex(char16_t ch) {
-  index_[ch] = kNoCell;
-  for (int i = 0; i < kCells; ++i) {
-    if (cells_[i].size() == 1 && cells_[i][0] == ch) {
-      index_[ch] = static_cast<std::uint16_t>(i);
-      return;
-    }
-  }
+  const std::optional<CellCode> first = detail::FirstCellByScan(*this, ch);
+  index_[ch] = first ? static_cast<std::uint16_t>(first->index()) : kNoCell;
 }
 
 std::optional<CellCode> CharTable::Find(char16_t ch) const {
   const std::uint16_t at = index_[ch];
   if (at == kNoCell) return std::nullopt;
-  return CodeOf(at);
+  return CellCode::FromIndex(at);
 }
+
+namespace detail {
+
+std::optional<CellCode> FirstCellByScan(const CharTable& table, char16_t ch) {
+  for (int i = 0; i < kCells; ++i) {
+    const CellCode code = CellCode::FromIndex(i);
+    const std::u16string& cell = table.Cell(code.page, code.row, code.column);
+    if (cell.size() == 1 && cell[0] == ch) return code;
+  }
+  return std::nullopt;
+}
+
+}  // namespace detail
 
 }  // namespace binconv

@@ -21,6 +21,11 @@ struct CellCode {
   std::uint8_t column;
   std::uint8_t byte() const { return static_cast<std::uint8_t>(row * 16 + column); }
   int index() const { return (page * kRows + row) * kColumns + column; }
+  static constexpr CellCode FromIndex(int index) {
+    return {static_cast<std::uint8_t>(index / (kRows * kColumns)),
+            static_cast<std::uint8_t>(index / kColumns % kRows),
+            static_cast<std::uint8_t>(index % kColumns)};
+  }
   friend bool operator==(const CellCode&, const CellCode&) = default;
 };
 
@@ -40,7 +45,7 @@ class CharTable {
   void SetCell(int page, int row, int column, std::u16string text, CellOrigin origin = {});
 
   // The first cell in page, row, column order whose text is exactly `ch`;
-  // O(1) through an index kept up to date by SetCell.
+  // O(1) through an index kept up to date by SetCell from FirstCellByScan.
   std::optional<CellCode> Find(char16_t ch) const;
 
  private:
@@ -51,5 +56,13 @@ class CharTable {
   std::vector<CellOrigin> origins_;
   std::vector<std::uint16_t> index_;  // code unit -> first cell index, or kNoCell
 };
+
+namespace detail {
+
+// The plain lookup rule, a scan of every cell; Find's index is built from it
+// and tested against it.
+std::optional<CellCode> FirstCellByScan(const CharTable& table, char16_t ch);
+
+}  // namespace detail
 
 }  // namespace binconv

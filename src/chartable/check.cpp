@@ -3,16 +3,12 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "conversion/convert.h"
-#include "conversion/decode.h"
+#include "chartable/encoding.h"
+#include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
-
-bool IsIntercepted(char16_t ch) {
-  return detail::ClassifySpecial(ch) != detail::Special::kNone || ch == u'\r' || ch == u'\n';
-}
 
 std::string HexByte(unsigned value) {
   char buf[4];
@@ -29,7 +25,7 @@ std::string DescribeText(std::u16string_view text) {
     std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(ch));
     if (numbers.size() > 1) numbers += ' ';
     numbers += buf;
-    if (ch < 0x20 || ch == 0x7F || (ch >= 0xD800 && ch <= 0xDFFF)) printable = false;
+    if (ch < 0x20 || ch == 0x7F || IsSurrogate(ch)) printable = false;
   }
   numbers += ')';
   if (!printable) return numbers;
@@ -95,7 +91,7 @@ TableCheck CheckCharTable(const CharTable& table) {
           if (inserted) candidates.push_back({ch, {}});
           candidates[at->second].cells.push_back(code);
 
-          if (IsIntercepted(ch)) {
+          if (detail::IsIntercepted(ch)) {
             check.findings.push_back({TableFindingKind::kIntercepted, code, origin, text});
           } else if (const std::optional<CellCode> winner = table.Find(ch); winner != code) {
             TableFinding finding{TableFindingKind::kShadowed, code, origin, text};
@@ -118,7 +114,7 @@ TableCheck CheckCharTable(const CharTable& table) {
 
 std::string DescribeCode(CellCode code) {
   std::string text;
-  if (code.page != 0) text = EncodeUtf8(LeadCodes[code.page]) + " ";
+  if (code.page != 0) text = HexByte(kLeadBytes[code.page]) + " ";
   return text + HexByte(code.byte());
 }
 

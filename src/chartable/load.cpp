@@ -21,8 +21,11 @@ struct TableFile {
 
 bool IsCommentLine(std::u16string_view line) { return !line.empty() && TextEqual(line[0], u'/'); }
 
-std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table) {
+// `encoding`, when given, receives the encoding the file was read in.
+std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
+                                        TextEncoding* encoding = nullptr) {
   LineReader reader(file.bytes);
+  if (encoding != nullptr) *encoding = reader.encoding();
   std::u16string line;
   int data_lines = 0;
   while (reader.Next(line)) {
@@ -32,7 +35,9 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table)
       error.limit = static_cast<std::size_t>(file.max_data_lines);
       return error;
     }
-    const std::vector<std::u16string_view> pieces = Split(line, u",");
+    // Only pieces 1 to 16 are stored; a line with more keeps none of the rest,
+    // and one with fewer has them all, so the count in the error is exact.
+    const std::vector<std::u16string_view> pieces = Split(line, u",", kMinFields);
     if (pieces.size() < kMinFields) {
       TableError error{TableErrorCode::kTooFewFields, file.name, reader.line_number()};
       error.fields = pieces.size();
@@ -91,7 +96,8 @@ std::string DescribeTableError(const TableError& error) {
              std::to_string(error.limit) + " data lines";
     case TableErrorCode::kInvalidUtf8:
       return error.file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
-             ": invalid UTF-8 (the file starts with a UTF-8 byte order mark)";
+             ": invalid UTF-8 in a file read as UTF-8 (it starts with a byte order mark, or "
+             "its text before this point is UTF-8)";
   }
   return where + "unknown error";
 }
@@ -121,22 +127,31 @@ Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_byte
 }
 
 Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir) {
+  auto loaded = LoadTableFiles(dir);
+  if (!loaded) return loaded.error();
+  return std::move(loaded).value().table;
+}
+
+Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir) {
   // The main file is read and checked before the extended one is opened, so
   // the first fault in reading order is the one reported.
-  CharTable table;
+  LoadedTables loaded;
+  CharTable& table = loaded.table;
   const std::string main_path = TablePath(dir, kMainTableFile);
   Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
   if (!main_bytes) return CannotOpen(main_path, main_bytes.error());
-  if (auto error = ReadTableFile(MainFile(main_bytes.value(), main_path), table)) {
+  if (auto error =
+          ReadTableFile(MainFile(main_bytes.value(), main_path), table, &loaded.encodings[0])) {
     return *std::move(error);
   }
   const std::string extended_path = TablePath(dir, kExtendedTableFile);
   Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
   if (!extended_bytes) return CannotOpen(extended_path, extended_bytes.error());
-  if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table)) {
+  if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table,
+                                 &loaded.encodings[1])) {
     return *std::move(error);
   }
-  return table;
+  return loaded;
 }
 
 }  // namespace binconv

@@ -2,6 +2,7 @@
 // Fills a CharTable from the main table file (pages 0 on) and the extended
 // table file (page 5).
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -10,6 +11,7 @@
 #include "chartable/char_table.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
+#include "runtime/text_file.h"
 
 namespace binconv {
 
@@ -23,7 +25,7 @@ enum class TableErrorCode {
   kCannotOpen,        // missing or unreadable file; reason says why
   kTooFewFields,      // a data line with fewer than 17 fields
   kTooManyDataLines,  // a data line that would land past page 5
-  kInvalidUtf8,       // a file marked as UTF-8 holds a bad sequence
+  kInvalidUtf8,       // a file read as UTF-8 (see DetectTextEncoding) holds a bad sequence
 };
 
 struct TableError {
@@ -43,6 +45,13 @@ std::string DescribeTableError(const TableError& error);
 
 // Reads both files from `dir`.
 Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir);
+
+// The tables with the encoding each file was read in, for the tools that say so.
+struct LoadedTables {
+  CharTable table;
+  std::array<TextEncoding, 2> encodings{};  // the main file's, then the extended file's
+};
+Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir);
 
 // The same from bytes already in memory; the names only label errors.
 Result<CharTable, TableError> LoadCharTablesFromBytes(

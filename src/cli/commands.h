@@ -1,6 +1,7 @@
 #pragma once
 // The commands of binconv-cli. Each takes its parsed arguments and returns
 // the process's exit status, having reported any trouble on standard error.
+// Each is defined in its own file; Commands() holds them in one table.
 
 #include <span>
 #include <string_view>
@@ -18,6 +19,12 @@ struct Command {
   std::size_t max_positionals;
   int (*run)(const ParsedArgs& args);
 };
+
+extern const Command kConvertCommand;
+extern const Command kWriteCommand;
+extern const Command kEncodeCommand;
+extern const Command kDecodeCommand;
+extern const Command kCheckTablesCommand;
 
 // Every command, in the order --help lists them.
 std::span<const Command> Commands();

@@ -1,5 +1,5 @@
 #pragma once
-// Console and file plumbing of the command-line tool: chunked UTF-8 input,
+// Console and file plumbing of the command-line tool: chunked input,
 // streamed output to standard output or to a file replaced atomically, and
 // the messages on standard error.
 
@@ -34,18 +34,14 @@ void PrintLine(std::string_view line);
 // inside the quotes.
 std::string DescribeChar(char32_t ch);
 
-// Reads the file `name` ("-" or empty: standard input) in chunks, decodes it
-// as UTF-8 and hands the text to `consume`, without a leading byte order mark.
-// A nonzero result of `consume` stops the reading and is returned; otherwise
-// the result is kExitOk, or kExitError once the trouble has been reported.
-//
-// `direct`, when given, may take whole characters straight from the bytes:
-// it is offered each read (from the second on, so that a byte order mark has
-// been seen) and sets how many bytes at its start it took; the rest is decoded
-// and handed to `consume` as usual. A nonzero result stops the reading.
-using DirectBytes = std::function<int(std::string_view bytes, std::size_t& taken)>;
-int ReadText(const std::string& name, const std::function<int(std::u16string_view)>& consume,
-             const DirectBytes& direct = {});
+// Reads the file `name` ("-" or empty: standard input) in chunks as they come
+// and hands each to `consume`. A nonzero result of `consume` stops the
+// reading and is returned; otherwise the result is kExitOk, or kExitError
+// once the trouble has been reported.
+int ReadBytes(const std::string& name, const std::function<int(std::string_view)>& consume);
+
+// The name a file is shown by in messages.
+inline std::string ShownName(const std::string& name) { return name.empty() ? kStdioName : name; }
 
 class OutputSink {
  public:
@@ -60,22 +56,6 @@ class OutputSink {
 // Standard output for "-" or an empty name, otherwise the file `path` written
 // through AtomicFileWriter.
 Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path);
-
-// Turns UTF-16 chunks into UTF-8; a surrogate pair split between two chunks
-// is kept whole.
-class Utf8Output {
- public:
-  explicit Utf8Output(OutputSink& sink) : sink_(sink) {}
-  Result<Unit, IoError> Write(std::u16string_view text);
-  // Text that is UTF-8 already and doesn't start with a low surrogate's bytes.
-  Result<Unit, IoError> WriteUtf8(std::string_view text);
-  Result<Unit, IoError> Finish();
-
- private:
-  OutputSink& sink_;
-  char16_t pending_high_ = 0;
-  std::string buffer_;
-};
 
 // Reports an output error and returns kExitError. A reader that has gone
 // away (a closed pipe) ends the program quietly.

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/entry.h"
+#include "cli/cli.h"
 #include "runtime/utf8.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -3,7 +3,6 @@
 // console's code page, and typed text comes in through ReadConsoleW as UTF-8.
 
 #include <windows.h>
-#undef DeleteFile
 
 #include <string>
 

@@ -4,57 +4,27 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/compare.h"
+#include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
 namespace detail {
-
-Special ClassifySpecial(char16_t ch) {
-  struct Folds {
-    char16_t open, close, mark, space;
-  };
-  static const Folds folds{FoldForTextCompare(u'<'), FoldForTextCompare(u'>'),
-                           FoldForTextCompare(kLineBreakMark), FoldForTextCompare(u'\u3000')};
-  const char16_t f = FoldForTextCompare(ch);
-  if (f == folds.open) return Special::kTagOpen;
-  if (f == folds.close) return Special::kTagClose;
-  if (f == folds.mark) return Special::kLineBreak;
-  if (f == folds.space) return Special::kSpace;
-  return Special::kNone;
-}
-
 namespace {
 
 constexpr std::uint16_t Action(UnitActions::Kind kind) {
   return static_cast<std::uint16_t>(kind << 11);
 }
 
-// Every unit that TextCompare takes for a delimiter, found once per process.
-const std::vector<std::pair<char16_t, Special>>& SpecialUnits() {
-  static const std::vector<std::pair<char16_t, Special>> units = [] {
-    std::vector<std::pair<char16_t, Special>> found;
-    for (std::uint32_t c = 0; c <= 0xFFFF; ++c) {
-      const auto ch = static_cast<char16_t>(c);
-      if (const Special special = ClassifySpecial(ch); special != Special::kNone) {
-        found.emplace_back(ch, special);
-      }
-    }
-    return found;
-  }();
-  return units;
-}
-
 }  // namespace
 
 UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoCode)) {
-  for (int page = 0; page < kPages; ++page) {
-    for (int row = 0; row < kRows; ++row) {
-      for (int column = 0; column < kColumns; ++column) {
-        const std::u16string& cell = table.Cell(page, row, column);
-        if (cell.size() != 1 || actions_[cell[0]] != Action(kNoCode)) continue;
-        actions_[cell[0]] = static_cast<std::uint16_t>(page << 8 | row << 4 | column);
-      }
+  // A unit has a code exactly when its cell is producible; the units that
+  // conversion intercepts get their own kinds.
+  const ProducibleCells producible(table);
+  for (int index = 0; index < kCells; ++index) {
+    const CellCode code = CellCode::FromIndex(index);
+    if (const std::optional<char16_t> ch = producible.CharAt(code)) {
+      actions_[*ch] = static_cast<std::uint16_t>(code.page << 8 | code.byte());
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {
@@ -84,6 +54,7 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
 namespace {
 
 using detail::Special;
+using Actions = detail::UnitActions;
 
 // Most characters take three units ("1A "); growing geometrically keeps many
 // small chunks linear.
@@ -92,38 +63,51 @@ void ReserveFor(std::u16string& out, std::size_t units) {
   if (need > out.capacity()) out.reserve(std::max(need, out.capacity() * 2));
 }
 
-constexpr std::array<std::array<char16_t, 2>, kPages> kLeadPieces = [] {
-  std::array<std::array<char16_t, 2>, kPages> pieces{};
-  for (int page = 1; page < kPages; ++page) {
-    pieces[page] = {LeadCodes[page][0], LeadCodes[page][1]};
-  }
-  return pieces;
-}();
+// The listing's pieces, each written whole and followed by a space, so that
+// the hot paths copy them in one go and move on by what counts.
+template <class Char>
+struct Pieces {
+  std::array<std::array<Char, 4>, kPages> lead{};  // "20 "
+  std::array<std::array<Char, 4>, 256> code{};     // "1A "
+  std::array<Char, 4> line_break{};                // "24" CR LF
+  std::array<Char, 4> space{};                     // "50 "
+};
 
-// The listing's ASCII pieces, four bytes each so that they copy in one go.
-constexpr std::array<std::array<char, 4>, kPages> kLeadText = [] {
-  std::array<std::array<char, 4>, kPages> text{};
-  for (int page = 1; page < kPages; ++page) {
-    text[page] = {static_cast<char>(LeadCodes[page][0]), static_cast<char>(LeadCodes[page][1]), ' ',
-                  0};
-  }
-  return text;
-}();
-
-constexpr std::array<std::array<char, 4>, 256> kByteText = [] {
-  std::array<std::array<char, 4>, 256> text{};
+template <class Char>
+constexpr Pieces<Char> MakePieces() {
+  Pieces<Char> pieces;
+  auto put = [](std::array<Char, 4>& piece, std::u16string_view digits, char16_t after) {
+    piece = {static_cast<Char>(digits[0]), static_cast<Char>(digits[1]), static_cast<Char>(after),
+             0};
+  };
+  for (int page = 1; page < kPages; ++page) put(pieces.lead[page], LeadCodes[page], u' ');
   for (int b = 0; b < 256; ++b) {
-    text[b] = {static_cast<char>(HexDigits[b >> 4]), static_cast<char>(HexDigits[b & 15]), ' ', 0};
+    put(pieces.code[b], detail::TextOfByte(static_cast<std::uint8_t>(b)).view(), u' ');
   }
-  return text;
-}();
+  put(pieces.line_break, kLineBreakCode, u'\r');
+  pieces.line_break[3] = static_cast<Char>(u'\n');
+  put(pieces.space, kFullWidthSpaceCode, u' ');
+  return pieces;
+}
 
-char16_t* PutLineBreak(char16_t* w) {
-  w[0] = kLineBreakCode[0];
-  w[1] = kLineBreakCode[1];
-  w[2] = u'\r';
-  w[3] = u'\n';
-  return w + 4;
+constexpr Pieces<char16_t> kPieces16 = MakePieces<char16_t>();
+constexpr Pieces<char> kPieces8 = MakePieces<char>();
+
+template <class Char>
+Char* PutCode(const Pieces<Char>& pieces, std::uint16_t action, Char* w) {
+  // Written whether or not the page has a lead code: pages mix too freely
+  // for a branch to guess.
+  const int page = Actions::PageOf(action);
+  std::memcpy(w, pieces.lead[page].data(), 4 * sizeof(Char));
+  w += page > 0 ? 3 : 0;
+  std::memcpy(w, pieces.code[Actions::ByteOf(action)].data(), 4 * sizeof(Char));
+  return w + 3;
+}
+
+template <class Char>
+Char* PutPiece(const std::array<Char, 4>& piece, std::size_t length, Char* w) {
+  std::memcpy(w, piece.data(), 4 * sizeof(Char));
+  return w + length;
 }
 
 }  // namespace
@@ -146,10 +130,29 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
   }
 }
 
-std::size_t CodeConverter::FeedUtf8Run(std::string_view utf8, std::string& listing) {
-  using Actions = detail::UnitActions;
+bool CodeConverter::FeedUtf8(std::string_view bytes, std::string& listing) {
+  return input_.Take(
+      bytes, [&](std::string_view run) { return RunUtf8(run, listing); },
+      [&](std::u16string_view text) {
+        listing16_.clear();
+        Feed(text, listing16_);
+        AppendUtf8(listing16_, listing);
+      });
+}
+
+bool CodeConverter::FinishUtf8(std::string& listing) {
+  const bool good = input_.Finish();
+  listing16_.clear();
+  Finish(listing16_);
+  // A text cut off inside a character gives nothing more.
+  if (good) AppendUtf8(listing16_, listing);
+  return good;
+}
+
+std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
-  if (!actions_ || in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
+  if (!actions_) return Utf8TextInput::kRunClosed;
+  if (in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
 
   constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
   char buffer[kBlock * 7];
@@ -159,88 +162,53 @@ std::size_t CodeConverter::FeedUtf8Run(std::string_view utf8, std::string& listi
   const std::size_t n = utf8.size();
   std::size_t i = 0;
   bool blocked = false;
-  // Eight bytes are read at a time; the last few go the decoder's way.
   while (!blocked && n - i >= 8) {
     char* w = buffer;
-    // Both pieces are written whole and the pointer moves by what counts.
-    auto put_code = [&w](std::uint16_t action) {
-      const int page = Actions::PageOf(action);
-      std::memcpy(w, kLeadText[page].data(), 4);
-      w += page > 0 ? 3 : 0;
-      std::memcpy(w, kByteText[Actions::ByteOf(action)].data(), 4);
-      w += 3;
-    };
-    for (std::size_t k = 0; k < kBlock && n - i >= 8; ++k) {
-      const std::uint64_t v = detail::LoadLittleEndian64(p + i);
-      // Japanese text is mostly two three-byte characters with codes in a row.
-      constexpr std::uint64_t kMask = 0xC0C0F0u;
-      constexpr std::uint64_t kPattern = 0x8080E0u;
-      if ((v & (kMask << 24 | kMask)) == (kPattern << 24 | kPattern)) {
-        const std::uint32_t c0 = detail::ThreeByteUnit(v);
-        const std::uint32_t c1 = detail::ThreeByteUnit(v >> 24);
-        const std::uint16_t a0 = actions[c0];
-        const std::uint16_t a1 = actions[c1];
-        if ((((detail::BadThreeByteBits(c0) | detail::BadThreeByteBits(c1)) & 1u) == 0) &&
-            Actions::KindOf(a0 | a1) == Actions::kCode) {
-          put_code(a0);
-          put_code(a1);
-          i += 6;
-          ++k;
-          continue;
-        }
-      }
-      const detail::ShortSequence sequence = detail::DecodeShortSequence(v);
-      if (sequence.length == 0) {
-        blocked = true;
-        break;
-      }
-      const std::uint16_t action = actions[sequence.unit];
-      switch (Actions::KindOf(action)) {
-        case Actions::kCode:
-          put_code(action);
-          break;
-        case Actions::kSpace:
-          std::memcpy(w, "50 ", 3);
-          w += 3;
-          break;
-        case Actions::kTagClose:
-          *w++ = ' ';
-          break;
-        case Actions::kLf:
-          if (!any) {
-            blocked = true;
-            break;
+    i = detail::WalkUtf8(
+        p, i, n, kBlock, blocked,
+        [&](char16_t c0, char16_t c1) {
+          const std::uint16_t a0 = actions[c0];
+          const std::uint16_t a1 = actions[c1];
+          if (Actions::KindOf(a0 | a1) != Actions::kCode) return false;
+          w = PutCode(kPieces8, a0, w);
+          w = PutCode(kPieces8, a1, w);
+          return true;
+        },
+        [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
+          const std::uint16_t action = actions[unit];
+          switch (Actions::KindOf(action)) {
+            case Actions::kCode:
+              w = PutCode(kPieces8, action, w);
+              return length;
+            case Actions::kSpace:
+              w = PutPiece(kPieces8.space, 3, w);
+              return length;
+            case Actions::kTagClose:
+              *w++ = ' ';
+              return length;
+            case Actions::kLf:
+              if (!any) return 0;
+              w = PutPiece(kPieces8.line_break, 4, w);
+              return length;
+            case Actions::kLineBreak:
+              w = PutPiece(kPieces8.line_break, 4, w);
+              return length;
+            case Actions::kCr:
+              // The CR and the LF of a pair are one line break.
+              if (at[1] != '\n' && !any) return 0;
+              w = PutPiece(kPieces8.line_break, 4, w);
+              return at[1] == '\n' ? 2 : 1;
+            case Actions::kNoCode:
+              // Left in the listing as it is; never a surrogate here.
+              std::memcpy(w, at, length);
+              w += length;
+              *w++ = ' ';
+              return length;
+            case Actions::kTagOpen:
+              break;
           }
-          std::memcpy(w, "24\r\n", 4);
-          w += 4;
-          break;
-        case Actions::kLineBreak:
-          std::memcpy(w, "24\r\n", 4);
-          w += 4;
-          break;
-        case Actions::kCr:
-          if (p[i + 1] != '\n' && !any) {
-            blocked = true;
-            break;
-          }
-          // The CR and the LF of a pair are one line break.
-          i += p[i + 1] == '\n';
-          std::memcpy(w, "24\r\n", 4);
-          w += 4;
-          break;
-        case Actions::kNoCode:
-          // Left in the listing as it is; never a surrogate here.
-          std::memcpy(w, p + i, sequence.length);
-          w += sequence.length;
-          *w++ = ' ';
-          break;
-        case Actions::kTagOpen:
-          blocked = true;
-          break;
-      }
-      if (blocked) break;
-      i += sequence.length;
-    }
+          return 0;
+        });
     listing.append(buffer, static_cast<std::size_t>(w - buffer));
   }
   return i;
@@ -248,7 +216,6 @@ std::size_t CodeConverter::FeedUtf8Run(std::string_view utf8, std::string& listi
 
 const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
                                    std::u16string& out) const {
-  using Actions = detail::UnitActions;
   // Pieces are gathered here so that the string is grown once per block.
   constexpr std::size_t kBlock = 512;
   char16_t buffer[kBlock * 6];
@@ -261,27 +228,13 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
     while (p < stop) {
       const std::uint16_t action = actions[*p];
       if (Actions::KindOf(action) == Actions::kCode) {
-        // Written whether or not the page has a lead code: pages mix too
-        // freely for a branch to guess.
-        const int page = Actions::PageOf(action);
-        w[0] = kLeadPieces[page][0];
-        w[1] = kLeadPieces[page][1];
-        w[2] = u' ';
-        w += page > 0 ? 3 : 0;
-        const std::uint8_t byte = Actions::ByteOf(action);
-        w[0] = HexDigits[byte >> 4];
-        w[1] = HexDigits[byte & 15];
-        w[2] = u' ';
-        w += 3;
+        w = PutCode(kPieces16, action, w);
         ++p;
         continue;
       }
       switch (Actions::KindOf(action)) {
         case Actions::kSpace:
-          w[0] = kFullWidthSpaceCode[0];
-          w[1] = kFullWidthSpaceCode[1];
-          w[2] = u' ';
-          w += 3;
+          w = PutPiece(kPieces16.space, 3, w);
           ++p;
           continue;
         case Actions::kTagClose:
@@ -292,18 +245,18 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
           // A CR at the end of the chunk waits for the next one.
           if (end - p < 2 || (p[1] != u'\n' && !any)) break;
           p += p[1] == u'\n' ? 2 : 1;
-          w = PutLineBreak(w);
+          w = PutPiece(kPieces16.line_break, 4, w);
           continue;
         case Actions::kLf:
           if (!any) break;
           [[fallthrough]];
         case Actions::kLineBreak:
           ++p;
-          w = PutLineBreak(w);
+          w = PutPiece(kPieces16.line_break, 4, w);
           continue;
         case Actions::kNoCode:
           // A high surrogate waits to see whether its partner joins it.
-          if (detail::IsHighSurrogate(*p)) break;
+          if (IsHighSurrogate(*p)) break;
           w[0] = *p++;
           w[1] = u' ';
           w += 2;
@@ -356,7 +309,7 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
     const char16_t high = std::exchange(pending_high_, char16_t{0});
     out += high;
     // A pair that no cell holds stays one well-formed character with one space.
-    if (detail::IsLowSurrogate(ch) && !table_.Find(ch)) {
+    if (IsLowSurrogate(ch) && !table_.Find(ch)) {
       out += ch;
       out += u' ';
       return;
@@ -364,21 +317,17 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
     out += u' ';
   }
   const Special special = detail::ClassifySpecial(ch);
-  if (special == Special::kTagOpen) {
-    in_tag_ = true;
-    return;
-  }
-  if (special == Special::kTagClose) in_tag_ = false;
+  if (detail::StepTagFlag(special, in_tag_)) return;
   if (in_tag_) {
     out += ch;
     return;
   }
   switch (special) {
     case Special::kLineBreak:
-      out.append(u"24\r\n", 4);
+      out.append(kPieces16.line_break.data(), 4);
       return;
     case Special::kSpace:
-      out.append(u"50 ", 3);
+      out.append(kPieces16.space.data(), 3);
       return;
     case Special::kTagClose:
       out += u' ';
@@ -391,19 +340,13 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
 void CodeConverter::Emit(char16_t ch, std::u16string& out) {
   if (const std::optional<CellCode> code = table_.Find(ch)) {
     // One append per character keeps the hot path to a single capacity check.
-    char16_t piece[6];
-    std::size_t n = 0;
-    if (code->page > 0) {
-      for (const char16_t digit : LeadCodes[code->page]) piece[n++] = digit;
-      piece[n++] = u' ';
-    }
-    piece[n++] = HexDigits[code->row];
-    piece[n++] = HexDigits[code->column];
-    piece[n++] = u' ';
-    out.append(piece, n);
+    char16_t piece[8];
+    const char16_t* end =
+        PutCode(kPieces16, static_cast<std::uint16_t>(code->page << 8 | code->byte()), piece);
+    out.append(piece, static_cast<std::size_t>(end - piece));
     return;
   }
-  if (detail::IsHighSurrogate(ch)) {
+  if (IsHighSurrogate(ch)) {
     pending_high_ = ch;
     return;
   }

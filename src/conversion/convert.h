@@ -11,22 +11,46 @@
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/encoding.h"
+#include "conversion/listing.h"
+#include "runtime/utf16.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
-
-// Stands for a line break while the text is walked; typed by the user it is a
-// line break too.
-inline constexpr char16_t kLineBreakMark = u'\u9C2F';
 
 inline constexpr std::array<char16_t, 16> HexDigits = {
     u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7', u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
 
-// Indexed by page; page 0 has no lead code.
-inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {u"",   u"20", u"21",
-                                                                      u"22", u"23", u"18"};
+namespace detail {
 
-inline constexpr std::u16string_view kLineBreakCode = u"24";
-inline constexpr std::u16string_view kFullWidthSpaceCode = u"50";
+// The two hex digits of a byte as the listing writes them.
+struct ByteText {
+  char16_t digits[2];
+  constexpr std::u16string_view view() const { return {digits, 2}; }
+};
+constexpr ByteText TextOfByte(std::uint8_t b) { return {{HexDigits[b >> 4], HexDigits[b & 15]}}; }
+
+inline constexpr std::array<ByteText, kPages> kLeadText = [] {
+  std::array<ByteText, kPages> text{};
+  for (int page = 1; page < kPages; ++page) text[page] = TextOfByte(kLeadBytes[page]);
+  return text;
+}();
+inline constexpr ByteText kLineBreakText = TextOfByte(kLineBreakByte);
+inline constexpr ByteText kSpaceText = TextOfByte(kSpaceByte);
+
+}  // namespace detail
+
+// The lead code of each page as the listing writes it; page 0 has none.
+inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {
+    u"",
+    detail::kLeadText[1].view(),
+    detail::kLeadText[2].view(),
+    detail::kLeadText[3].view(),
+    detail::kLeadText[4].view(),
+    detail::kLeadText[5].view()};
+
+inline constexpr std::u16string_view kLineBreakCode = detail::kLineBreakText.view();
+inline constexpr std::u16string_view kFullWidthSpaceCode = detail::kSpaceText.view();
 
 enum class LineBreaks {
   kCrLf,  // only CR LF is a line break; a lone CR or LF is looked up like any character
@@ -35,26 +59,8 @@ enum class LineBreaks {
 
 namespace detail {
 
-// The characters the conversion treats specially, each found by TextCompare.
-enum class Special : std::uint8_t { kNone, kTagOpen, kTagClose, kLineBreak, kSpace };
-
-// Tag marks take precedence, in the order the conversion tests them.
-Special ClassifySpecial(char16_t ch);
-
-inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-inline char32_t CombineSurrogates(char16_t high, char16_t low) {
-  return 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) +
-         (static_cast<char32_t>(low) - 0xDC00);
-}
-
-// 0-15 for an ASCII hex digit of either case, -1 for anything else.
-inline int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
+// Lets the differential tests call the UTF-8 fast paths on their own.
+struct Utf8RunProbe;
 
 // Units fed before a converter builds its UnitActions: on short texts the
 // table would cost more than it saves.
@@ -105,19 +111,23 @@ class CodeConverter {
   // Flushes what is still pending; the converter is then ready for a new text.
   void Finish(std::u16string& out);
 
-  // A quicker way in for UTF-8 input. Converts the whole characters at the
-  // start of `utf8` that need no state (any but tag openers, lone line breaks
-  // where only CR LF counts, and what is cut off or not well formed) exactly
-  // as Feed would, appends their listing to `listing` as UTF-8, and returns
-  // how many bytes they took; the caller decodes the rest and gives it to
-  // Feed. Takes nothing while a tag is open or anything is pending, or on
-  // short texts.
-  std::size_t FeedUtf8Run(std::string_view utf8, std::string& listing);
+  // The same for a text in UTF-8, with its listing in UTF-8; a byte order
+  // mark at the start is not part of the text. False at the first sequence
+  // that is not well-formed UTF-8, with utf8_error() telling its offset; the
+  // listing of the text before it has been appended. A text cut off inside a
+  // character fails at FinishUtf8, which then appends nothing.
+  bool FeedUtf8(std::string_view bytes, std::string& listing);
+  bool FinishUtf8(std::string& listing);
+  Utf8Error utf8_error() const { return input_.error(); }
 
  private:
+  friend struct detail::Utf8RunProbe;
   // Converts the run of units that need no state from `p` on; returns where
   // it stopped.
   const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out) const;
+  // The same straight from UTF-8 bytes: converts the whole characters at the
+  // start of `utf8` that need no state and returns how many bytes they took.
+  std::size_t RunUtf8(std::string_view utf8, std::string& listing);
   void Unit(char16_t ch, std::u16string& out);
   void Step(char16_t ch, std::u16string& out);
   void Emit(char16_t ch, std::u16string& out);
@@ -129,6 +139,8 @@ class CodeConverter {
   bool in_tag_ = false;
   bool pending_cr_ = false;
   char16_t pending_high_ = 0;  // a high surrogate without a code, waiting for its partner
+  Utf8TextInput input_;
+  std::u16string listing16_;  // the listing of a decoded stretch of UTF-8
 };
 
 // The listing of a whole text whose line breaks are CR LF, as a Windows text

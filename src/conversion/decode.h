@@ -13,36 +13,9 @@
 #include <string_view>
 
 #include "chartable/char_table.h"
+#include "chartable/encoding.h"
 
 namespace binconv {
-
-inline constexpr std::uint8_t kLineBreakByte = 0x24;
-inline constexpr std::uint8_t kSpaceByte = 0x50;
-
-// The page whose lead byte `b` is, or 0 when `b` is not a lead byte.
-int PageOfLeadByte(std::uint8_t b);
-
-// Whether a page 0 cell at byte `b` would be read as something else: a lead
-// byte, a line break or a space.
-inline bool IsReservedByte(std::uint8_t b) {
-  return PageOfLeadByte(b) != 0 || b == kLineBreakByte || b == kSpaceByte;
-}
-
-// Which cells conversion can produce, and so decoding can give back: a cell of
-// one character that is the first cell of that character in page, row, column
-// order and that conversion doesn't take for a tag mark, a space or a line
-// break (CR and LF included, since either may be one).
-class ProducibleCells {
- public:
-  explicit ProducibleCells(const CharTable& table);
-
-  // The cell's character when conversion can produce the cell.
-  std::optional<char16_t> CharAt(CellCode code) const;
-
- private:
-  static constexpr std::int32_t kNone = -1;
-  std::array<std::int32_t, kCells> chars_;
-};
 
 struct DecodeOptions {
   // What byte 0x24 becomes; CR LF keeps the round trip when only CR LF counts
@@ -74,7 +47,5 @@ class Decoder {
   bool at_start_ = true;  // nothing written yet for this string
 };
 
-std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
-                           DecodeOptions options = {});
 
 }  // namespace binconv

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
@@ -10,14 +11,12 @@ namespace {
 
 using detail::Special;
 using Kind = EncodeProblem::Kind;
+using Actions = detail::UnitActions;
 
-constexpr std::uint8_t kLeadBytes[kPages] = {0, 0x20, 0x21, 0x22, 0x23, 0x18};
-constexpr std::uint8_t kBreakByte = 0x24;
-constexpr std::uint8_t kBlankByte = 0x50;
 constexpr std::uint32_t kNotCode = 0x80000000u;
 
 bool DroppedByWriter(char16_t ch) {
-  return ch == u' ' || ch == u'\u3000' || ch == u'\r' || ch == u'\n';
+  return IsListingSeparator(ch) || ch == u'\r' || ch == u'\n';
 }
 
 }  // namespace
@@ -25,12 +24,21 @@ bool DroppedByWriter(char16_t ch) {
 Encoder::Encoder(const CharTable& table, LineBreaks line_breaks)
     : table_(table), line_breaks_(line_breaks) {}
 
-void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
+void Encoder::StartText() {
   if (finished_) {
     finished_ = false;
     problems_.clear();
     odd_count_ = false;
   }
+}
+
+bool Encoder::FastPathOpen() const {
+  return actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0 &&
+         pending_nibble_ < 0;
+}
+
+void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
+  StartText();
   // Up to two bytes a character; growing geometrically keeps small chunks linear.
   const std::size_t need = out.size() + chunk.size() * 2;
   if (need > out.capacity()) out.reserve(std::max(need, out.capacity() * 2));
@@ -40,7 +48,7 @@ void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
-    if (actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0 && pending_nibble_ < 0) {
+    if (FastPathOpen()) {
       p = Run(p, end, out);
       if (p == end) break;
     }
@@ -48,15 +56,23 @@ void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
   }
 }
 
-std::size_t Encoder::FeedUtf8Run(std::string_view utf8, std::vector<std::uint8_t>& out) {
-  using Actions = detail::UnitActions;
-  if (finished_) {
-    finished_ = false;
-    problems_.clear();
-    odd_count_ = false;
-  }
+bool Encoder::FeedUtf8(std::string_view bytes, std::vector<std::uint8_t>& out) {
+  StartText();
+  return input_.Take(
+      bytes, [&](std::string_view run) { return RunUtf8(run, out); },
+      [&](std::u16string_view text) { Feed(text, out); });
+}
+
+bool Encoder::FinishUtf8(std::vector<std::uint8_t>& out) {
+  const bool good = input_.Finish();
+  Finish(out);
+  return good;
+}
+
+std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& out) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
-  if (!actions_ || in_tag_ || pending_cr_ || pending_high_ != 0 || pending_nibble_ >= 0) return 0;
+  if (!actions_ || counts_ != nullptr) return Utf8TextInput::kRunClosed;
+  if (!FastPathOpen()) return 0;
   if (code_bytes_.empty()) {
     // The bytes of each code and their count, so that writing them takes no
     // branch: b0 | b1 << 8 | count << 16; kNotCode for the other units.
@@ -83,7 +99,6 @@ std::size_t Encoder::FeedUtf8Run(std::string_view utf8, std::vector<std::uint8_t
   std::size_t line = line_;
   std::size_t column = column_;
   bool blocked = false;
-  // Eight bytes are read at a time; the last few go the decoder's way.
   while (!blocked && n - i >= 8) {
     std::uint8_t* w = buffer;
     auto put = [&w](std::uint32_t bytes) {
@@ -91,57 +106,42 @@ std::size_t Encoder::FeedUtf8Run(std::string_view utf8, std::vector<std::uint8_t
       w[1] = static_cast<std::uint8_t>(bytes >> 8);
       w += bytes >> 16;
     };
-    for (std::size_t k = 0; k < kBlock && n - i >= 8; ++k) {
-      const std::uint64_t v = detail::LoadLittleEndian64(p + i);
-      // Japanese text is mostly two three-byte characters with codes in a row.
-      constexpr std::uint64_t kMask = 0xC0C0F0u;
-      constexpr std::uint64_t kPattern = 0x8080E0u;
-      if ((v & (kMask << 24 | kMask)) == (kPattern << 24 | kPattern)) {
-        const std::uint32_t c0 = detail::ThreeByteUnit(v);
-        const std::uint32_t c1 = detail::ThreeByteUnit(v >> 24);
-        const std::uint32_t b0 = code_bytes[c0];
-        const std::uint32_t b1 = code_bytes[c1];
-        if ((((detail::BadThreeByteBits(c0) | detail::BadThreeByteBits(c1)) & 1u) |
-             ((b0 | b1) & kNotCode)) == 0) {
+    i = detail::WalkUtf8(
+        p, i, n, kBlock, blocked,
+        [&](char16_t c0, char16_t c1) {
+          const std::uint32_t b0 = code_bytes[c0];
+          const std::uint32_t b1 = code_bytes[c1];
+          if ((b0 | b1) & kNotCode) return false;
           put(b0);
           put(b1);
           column += 2;
-          i += 6;
-          ++k;
-          continue;
-        }
-      }
-      const detail::ShortSequence sequence = detail::DecodeShortSequence(v);
-      if (sequence.length == 0) {
-        blocked = true;
-        break;
-      }
-      const std::uint16_t action = actions[sequence.unit];
-      const Actions::Kind kind = Actions::KindOf(action);
-      if (kind == Actions::kCode) {
-        put(code_bytes[sequence.unit]);
-        ++column;
-      } else if (kind == Actions::kSpace || kind == Actions::kLineBreak) {
-        *w++ = kind == Actions::kSpace ? kBlankByte : kBreakByte;
-        ++column;
-      } else if (kind == Actions::kTagClose) {
-        ++column;
-      } else if (kind == Actions::kLf && any) {
-        *w++ = kBreakByte;
-        ++line;
-        column = 0;
-      } else if (kind == Actions::kCr && (p[i + 1] == '\n' || any)) {
-        // The CR and the LF of a pair are one line break.
-        i += p[i + 1] == '\n';
-        *w++ = kBreakByte;
-        ++line;
-        column = 0;
-      } else {
-        blocked = true;
-        break;
-      }
-      i += sequence.length;
-    }
+          return true;
+        },
+        [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
+          const Actions::Kind kind = Actions::KindOf(actions[unit]);
+          if (kind == Actions::kCode) {
+            put(code_bytes[unit]);
+            ++column;
+          } else if (kind == Actions::kSpace || kind == Actions::kLineBreak) {
+            *w++ = kind == Actions::kSpace ? kSpaceByte : kLineBreakByte;
+            ++column;
+          } else if (kind == Actions::kTagClose) {
+            ++column;
+          } else if (kind == Actions::kLf && any) {
+            *w++ = kLineBreakByte;
+            ++line;
+            column = 0;
+          } else if (kind == Actions::kCr && (at[1] == '\n' || any)) {
+            // The CR and the LF of a pair are one line break.
+            *w++ = kLineBreakByte;
+            ++line;
+            column = 0;
+            return at[1] == '\n' ? 2 : 1;
+          } else {
+            return 0;
+          }
+          return length;
+        });
     out.insert(out.end(), buffer, w);
   }
   line_ = line;
@@ -151,7 +151,14 @@ std::size_t Encoder::FeedUtf8Run(std::string_view utf8, std::vector<std::uint8_t
 
 const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
                              std::vector<std::uint8_t>& out) {
-  using Actions = detail::UnitActions;
+  return counts_ != nullptr ? Run<true>(p, end, out, counts_) : Run<false>(p, end, out, nullptr);
+}
+
+// Counting is settled at compile time so that the plain encoder pays nothing
+// for it.
+template <bool kCounting>
+const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
+                             std::vector<std::uint8_t>& out, EncodeCounts* counts) {
   // Bytes are gathered here so that the vector is grown once per block.
   constexpr std::size_t kBlock = 1024;
   std::uint8_t buffer[kBlock * 2];
@@ -171,13 +178,15 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
         *w = kLeadBytes[page];
         w += page > 0;
         *w++ = Actions::ByteOf(action);
+        if constexpr (kCounting) ++counts->by_page[page];
         ++column;
         ++p;
         continue;
       }
       switch (Actions::KindOf(action)) {
         case Actions::kSpace:
-          *w++ = kBlankByte;
+          *w++ = kSpaceByte;
+          if constexpr (kCounting) ++counts->spaces;
           ++column;
           ++p;
           continue;
@@ -186,7 +195,8 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
           ++p;
           continue;
         case Actions::kLineBreak:
-          *w++ = kBreakByte;
+          *w++ = kLineBreakByte;
+          if constexpr (kCounting) ++counts->line_breaks;
           ++column;
           ++p;
           continue;
@@ -194,13 +204,15 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
           // A CR at the end of the chunk waits for the next one.
           if (end - p < 2 || (p[1] != u'\n' && !any)) break;
           p += p[1] == u'\n' ? 2 : 1;
-          *w++ = kBreakByte;
+          *w++ = kLineBreakByte;
+          if constexpr (kCounting) ++counts->line_breaks;
           ++line;
           column = 0;
           continue;
         case Actions::kLf:
           if (!any) break;
-          *w++ = kBreakByte;
+          *w++ = kLineBreakByte;
+          if constexpr (kCounting) ++counts->line_breaks;
           ++line;
           column = 0;
           ++p;
@@ -264,24 +276,21 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
     const char16_t high = std::exchange(pending_high_, char16_t{0});
     // Inside a tag the low unit is copied anyway; outside it joins only when
     // it has no code of its own, as in the listing.
-    if (detail::IsLowSurrogate(ch) && (high_kind_ == Kind::kNotHexInTag || !table_.Find(ch))) {
-      Report(high_kind_, high_place_, detail::CombineSurrogates(high, ch));
+    if (IsLowSurrogate(ch) && (high_kind_ == Kind::kNotHexInTag || !table_.Find(ch))) {
+      Report(high_kind_, high_place_, CombineSurrogates(high, ch));
       return;
     }
     Report(high_kind_, high_place_, high);
   }
   const Special special = detail::ClassifySpecial(ch);
-  if (special == Special::kTagOpen) {
-    in_tag_ = true;
-    return;
-  }
-  if (special == Special::kTagClose) in_tag_ = false;
+  if (detail::StepTagFlag(special, in_tag_)) return;
   if (in_tag_) {
     if (const int value = detail::HexValue(ch); value >= 0) {
+      if (counts_) ++counts_->tag_digits;
       Nibble(value, out);
     } else if (DroppedByWriter(ch)) {
       // Spaces and lone line breaks copied from a tag vanish in the writer.
-    } else if (detail::IsHighSurrogate(ch)) {
+    } else if (IsHighSurrogate(ch)) {
       pending_high_ = ch;
       high_place_ = place;
       high_kind_ = Kind::kNotHexInTag;
@@ -292,10 +301,12 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
   }
   switch (special) {
     case Special::kLineBreak:
-      for (const char16_t digit : kLineBreakCode) Nibble(detail::HexValue(digit), out);
+      if (counts_) ++counts_->line_breaks;
+      Byte(kLineBreakByte, out);
       return;
     case Special::kSpace:
-      for (const char16_t digit : kFullWidthSpaceCode) Nibble(detail::HexValue(digit), out);
+      if (counts_) ++counts_->spaces;
+      Byte(kSpaceByte, out);
       return;
     case Special::kTagClose:
       return;
@@ -303,12 +314,12 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
       break;
   }
   if (const std::optional<CellCode> code = table_.Find(ch)) {
-    for (const char16_t digit : LeadCodes[code->page]) Nibble(detail::HexValue(digit), out);
-    Nibble(code->row, out);
-    Nibble(code->column, out);
+    if (counts_) ++counts_->by_page[code->page];
+    if (code->page != 0) Byte(kLeadBytes[code->page], out);
+    Byte(code->byte(), out);
     return;
   }
-  if (detail::IsHighSurrogate(ch)) {
+  if (IsHighSurrogate(ch)) {
     pending_high_ = ch;
     high_place_ = place;
     high_kind_ = Kind::kNoCode;
@@ -317,7 +328,14 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
   Report(Kind::kNoCode, place, ch);
   // The listing would carry this character on, and a digit-like one would be
   // read as a digit there; pairing follows the listing.
-  if (const int value = detail::HexValue(ch); value >= 0) Nibble(value, out);
+  if (const int value = detail::HexValue(ch); value >= 0 && !drop_problems_) Nibble(value, out);
+}
+
+// Written as two digits, as the listing would hold them: a digit may be
+// waiting for its partner.
+void Encoder::Byte(std::uint8_t byte, std::vector<std::uint8_t>& out) {
+  Nibble(byte >> 4, out);
+  Nibble(byte & 15, out);
 }
 
 void Encoder::Nibble(int value, std::vector<std::uint8_t>& out) {

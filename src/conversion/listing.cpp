@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "conversion/convert.h"
+#include "runtime/utf16.h"
 
 namespace binconv {
 namespace {
@@ -11,16 +11,15 @@ namespace {
 constexpr int kSpace = 16;
 constexpr int kOther = -1;
 
-// Hex digit values, kSpace for a space, kOther for everything else.
+// Hex digit values, kSpace for a separator, kOther for everything else.
 constexpr std::array<std::int8_t, 128> kAscii = [] {
   std::array<std::int8_t, 128> table{};
-  table.fill(kOther);
-  for (int d = 0; d < 10; ++d) table['0' + d] = static_cast<std::int8_t>(d);
-  for (int d = 0; d < 6; ++d) {
-    table['A' + d] = static_cast<std::int8_t>(10 + d);
-    table['a' + d] = static_cast<std::int8_t>(10 + d);
+  for (char16_t ch = 0; ch < table.size(); ++ch) {
+    const int value = detail::HexValue(ch);
+    table[ch] = static_cast<std::int8_t>(value >= 0              ? value
+                                         : IsListingSeparator(ch) ? kSpace
+                                                                  : kOther);
   }
-  table[' '] = kSpace;
   return table;
 }();
 
@@ -68,7 +67,7 @@ const char16_t* ListingParser::Run(const char16_t* p, const char16_t* const end,
       const char16_t ch = *p;
       // One load instead of a chain of range tests that digits and letters
       // would keep mispredicting.
-      const int value = ch < kAscii.size() ? kAscii[ch] : ch == u'\u3000' ? kSpace : kOther;
+      const int value = ch < kAscii.size() ? kAscii[ch] : IsListingSeparator(ch) ? kSpace : kOther;
       if (value == kOther) {
         blocked = true;
         break;
@@ -110,14 +109,14 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   after_cr_ = false;
   ++column_;
   const char16_t previous_high = pending_high_;
-  pending_high_ = detail::IsHighSurrogate(ch) ? ch : char16_t{0};
-  if (ch == u' ' || ch == u'\u3000') return;
+  pending_high_ = IsHighSurrogate(ch) ? ch : char16_t{0};
+  if (IsListingSeparator(ch)) return;
 
   ++kept_;
-  const bool completes_pair = previous_high != 0 && detail::IsLowSurrogate(ch);
+  const bool completes_pair = previous_high != 0 && IsLowSurrogate(ch);
   if (completes_pair) {
     // Reported as one character at the place of its first unit.
-    last_kept_.ch = detail::CombineSurrogates(previous_high, ch);
+    last_kept_.ch = CombineSurrogates(previous_high, ch);
     if (first_bad_ && first_bad_->line == line_ && first_bad_->column + 1 == column_) {
       first_bad_->ch = last_kept_.ch;
     }

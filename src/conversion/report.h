@@ -1,18 +1,14 @@
 #pragma once
 // What an encoding covered: how many characters got a code on each page, and
-// each distinct character that could not be written. Also the lenient form of
-// encoding, which leaves such characters out instead of refusing the text.
+// each distinct character that could not be written, gathered while the text
+// streams through an Encoder.
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
+#include <map>
 #include <span>
-#include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
-#include "chartable/char_table.h"
-#include "conversion/convert.h"
 #include "conversion/encode.h"
 
 namespace binconv {
@@ -26,41 +22,25 @@ struct MissingChar {
   std::size_t first_column = 0;
 };
 
-struct CoverageReport {
-  std::array<std::size_t, kPages> by_page{};  // characters that got a code, by its page
-  std::size_t line_breaks = 0;
-  std::size_t spaces = 0;
-  std::size_t tag_digits = 0;        // hex digits written in tags
+struct CoverageReport : EncodeCounts {
   std::vector<MissingChar> missing;  // by kind, then in order of first occurrence
   std::size_t missing_total = 0;     // occurrences of all of them
 
   std::size_t converted() const;  // characters that got a code from the tables
 };
 
-// Counts over `text` as Encoder reads it; `problems` are the Encoder's for the
-// same text and line breaks.
-CoverageReport MakeCoverageReport(std::u16string_view text, const CharTable& table,
-                                  LineBreaks line_breaks, std::span<const EncodeProblem> problems);
+// Counts what an Encoder sees: hand counts() to Encoder::set_counts and each
+// batch of its problems to AddProblems; memory grows only with the number of
+// distinct characters.
+class CoverageCounter {
+ public:
+  EncodeCounts& counts() { return report_; }
+  void AddProblems(std::span<const EncodeProblem> problems);
+  const CoverageReport& Finish();
 
-// `text` with the character of every problem taken out, in a way that leaves
-// the bytes of everything else as they were (a CR and an LF on either side of
-// a dropped character don't become one line break).
-std::u16string DropProblems(std::u16string_view text, std::span<const EncodeProblem> problems);
-
-struct EncodeOutcome {
-  std::vector<std::uint8_t> bytes;
-  std::vector<EncodeProblem> problems;  // of the text as given
-  std::size_t dropped = 0;              // problem characters left out of `bytes`
-  bool odd_count = false;               // the digits of `bytes` did not pair up
-  CoverageReport report;
-
-  // Whether `bytes` are the text's whole encoding, less the dropped characters.
-  bool writable() const { return !odd_count && problems.size() == dropped; }
+ private:
+  CoverageReport report_;
+  std::map<std::pair<EncodeProblem::Kind, char32_t>, std::size_t> seen_;
 };
-
-// Encodes the whole text; with `drop_problems` the characters that can't be
-// written are left out rather than making the bytes unusable.
-EncodeOutcome EncodeWithReport(std::u16string_view text, const CharTable& table,
-                               LineBreaks line_breaks, bool drop_problems);
 
 }  // namespace binconv

@@ -19,7 +19,5 @@ inline bool TextEqual(char16_t a, char16_t b) {
 // Equality after folding every unit.
 bool TextCompare(std::u16string_view a, std::u16string_view b);
 
-// Exact equality of UTF-16 code units.
-inline bool BinaryCompare(std::u16string_view a, std::u16string_view b) { return a == b; }
 
 }  // namespace binconv

@@ -119,11 +119,14 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
   Result<platform::TargetState, IoError> state = platform::InspectTarget(target_, shown_);
   if (!state) return state.error();
 
-  const std::filesystem::path name = target.filename();
+  // A link stays a link: the file it leads to is the one replaced, with the
+  // temporary file beside it so that the rename stays within one folder.
+  real_ = state.value().real;
+  const std::filesystem::path name = real_.filename();
   if (name.empty() || name == "." || name == "..") {
     return IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"};
   }
-  const std::filesystem::path dir = target.parent_path();
+  const std::filesystem::path dir = real_.parent_path();
   std::random_device random;
   int error = kNameTakenError;
   for (int attempt = 0; attempt < kTempNameAttempts && error == kNameTakenError; ++attempt) {
@@ -171,10 +174,10 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   const int close_error = ops_.Close(file_);
   file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
-  if (const int error = ops_.Rename(temp_, target_); error != 0) return Fail(error);
+  if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
   temp_.clear();
   buffer_ = {};
-  const std::filesystem::path dir = target_.parent_path();
+  const std::filesystem::path dir = real_.parent_path();
   platform::SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
   return Unit{};
 }

@@ -85,9 +85,6 @@ FileOps& SystemFileOps();
 // Whether a regular file of that name exists.
 bool FileExists(const std::filesystem::path& path);
 
-// Refuses a read-only file, as Windows does, even where the system would not.
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path);
-
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
 // Writes a file in pieces and puts it in place only on Commit. Until then the
@@ -102,7 +99,10 @@ class AtomicFileWriter {
 
   // Fails without touching anything if the target is a directory, a read-only
   // file (even for root) or anything but a regular file; on Windows also if
-  // its name is one Windows forbids or a device name.
+  // its name is one Windows forbids or a device name. A symbolic link (or a
+  // chain of them) is written through on POSIX: the file it leads to gets the
+  // new bytes and the link stays; a dangling link creates the file it names.
+  // Errors always name the target as given.
   Result<Unit, IoError> Open(const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Flushes, closes and renames over the target, which keeps the old file's
@@ -117,7 +117,8 @@ class AtomicFileWriter {
 
   FileOps& ops_;
   std::filesystem::path target_;
-  std::string shown_;  // the target's name for errors, UTF-8
+  std::string shown_;            // the target as given, for messages, UTF-8
+  std::filesystem::path real_;   // the file replaced: target_ with its links followed
   std::filesystem::path temp_;
   FileHandle file_ = kNoFile;
   std::vector<std::uint8_t> buffer_;

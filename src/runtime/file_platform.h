@@ -15,11 +15,12 @@ namespace binconv::platform {
 struct TargetState {
   bool exists = false;
   unsigned mode = 0;  // for FileOps::SetMode; meaningful when `exists`
+  std::filesystem::path real;  // the file to replace: the target, its links followed
 };
 
-// Looks at the target of a write before anything is created: refuses a
-// directory, a read-only file and anything but a regular file, and on Windows
-// a name Windows forbids.
+// Looks at the target of a write before anything is created: follows
+// symbolic links (POSIX), refuses a directory, a read-only file and anything
+// but a regular file, and on Windows a name Windows forbids.
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown);
 

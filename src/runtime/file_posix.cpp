@@ -13,6 +13,27 @@ namespace binconv {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr int kMaxLinkHops = 40;  // as the system's own limit (SYMLOOP_MAX)
+
+// Follows a chain of symbolic links from `path` to the name it ends at: a file,
+// something else, or a name that does not exist yet (a dangling link names the
+// file to create). Relative links count from the link's own folder. 0 or errno.
+int ResolveLinks(const std::string& path, std::string& real) {
+  real = path;
+  for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
+    struct stat st;
+    if (lstat(real.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(st.st_mode)) return 0;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = readlink(real.c_str(), link.data(), link.size());
+    if (n < 0) return errno;
+    if (static_cast<std::size_t>(n) >= link.size()) return ENAMETOOLONG;
+    link.resize(static_cast<std::size_t>(n));
+    const std::filesystem::path to(link);
+    real = to.is_absolute() ? link : (std::filesystem::path(real).parent_path() / to).string();
+  }
+  return ELOOP;
+}
 
 // Windows users mark a file read-only to protect it; honour that even where the
 // system would let the owner (or root) replace it.
@@ -96,18 +117,22 @@ std::string SystemReason(int system_error) {
 
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown) {
+  std::string real;
+  if (const int error = ResolveLinks(target.native(), real); error != 0) {
+    return IoErrorFromErrno(shown, error);
+  }
   struct stat st;
-  if (stat(target.c_str(), &st) == 0) {
+  if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(shown, EISDIR);
     if (!S_ISREG(st.st_mode)) {
       // Renaming over a device or pipe would destroy it rather than write to it.
       return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
     }
-    if (IsReadOnly(target.native(), st)) return ReadOnlyError(shown);
-    return TargetState{true, static_cast<unsigned>(st.st_mode & 07777)};
+    if (IsReadOnly(real, st)) return ReadOnlyError(shown);
+    return TargetState{true, static_cast<unsigned>(st.st_mode & 07777), real};
   }
   if (const int error = errno; error != ENOENT) return IoErrorFromErrno(shown, error);
-  return TargetState{};
+  return TargetState{false, 0, real};
 }
 
 void SyncDirectory(const std::filesystem::path& dir) {
@@ -139,22 +164,6 @@ FileOps& SystemFileOps() {
 bool FileExists(const std::filesystem::path& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  struct stat st;
-  if (lstat(name.c_str(), &st) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
-  if (S_ISREG(st.st_mode) && IsReadOnly(name, st)) return ReadOnlyError(name);
-  if (unlink(name.c_str()) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  return Unit{};
 }
 
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {

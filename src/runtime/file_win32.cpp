@@ -2,8 +2,6 @@
 // stays UTF-16 from the box or the command line to the system.
 
 #include <windows.h>
-// binconv::DeleteFile is defined here, not the macro for DeleteFileA/W.
-#undef DeleteFile
 
 #include <cerrno>
 #include <string>
@@ -171,7 +169,9 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     // A missing folder shows up again, typed, when the file is created.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return TargetState{};
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return TargetState{false, 0, target};
+    }
     return IoErrorFromSystem(shown, static_cast<int>(error));
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -181,7 +181,7 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
     return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) return ReadOnlyError(shown);
-  return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes)};
+  return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
 }
 
 // MoveFileExW with MOVEFILE_WRITE_THROUGH has made the rename durable.
@@ -253,22 +253,6 @@ bool FileExists(const std::filesystem::path& path) {
   const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
-}
-
-Result<Unit, IoError> DeleteFile(const std::filesystem::path& path) {
-  const std::string shown = PathToUtf8(path);
-  if (auto bad = CheckName(path, shown)) return *bad;
-  const std::wstring name = SystemPath(path);
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY) return ReadOnlyError(shown);
-  if (!DeleteFileW(name.c_str())) return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
-  return Unit{};
 }
 
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {

@@ -19,20 +19,23 @@ std::size_t FindText(std::u16string_view s, std::u16string_view needle, std::siz
 
 }  // namespace
 
-std::vector<std::u16string_view> Split(std::u16string_view s, std::u16string_view delimiter) {
+std::vector<std::u16string_view> Split(std::u16string_view s, std::u16string_view delimiter,
+                                       std::size_t max_pieces) {
   std::vector<std::u16string_view> pieces;
   if (delimiter.empty()) {
     pieces.push_back(s);
     return pieces;
   }
   std::size_t start = 0;
-  for (;;) {
+  while (pieces.size() < max_pieces) {
     const std::size_t at = FindText(s, delimiter, start);
-    if (at == std::u16string_view::npos) break;
+    if (at == std::u16string_view::npos) {
+      pieces.push_back(s.substr(start));
+      break;
+    }
     pieces.push_back(s.substr(start, at - start));
     start = at + delimiter.size();
   }
-  pieces.push_back(s.substr(start));
   return pieces;
 }
 

@@ -1,5 +1,7 @@
 #include "runtime/text_file.h"
 
+#include <algorithm>
+
 #include "runtime/cp932.h"
 #include "runtime/utf8.h"
 
@@ -10,11 +12,36 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
 
-LineReader::LineReader(std::string_view bytes) : rest_(bytes) {
-  if (rest_.starts_with(kUtf8Bom)) {
-    rest_.remove_prefix(kUtf8Bom.size());
-    encoding_ = TextEncoding::kUtf8;
+TextEncoding DetectTextEncoding(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
+  auto starts_sequence = [](char c) { return static_cast<unsigned char>(c) >= 0xC0; };
+  const auto decoded = DecodeUtf8(bytes);
+  // Before the first bad sequence the bytes are valid UTF-8, so every byte
+  // from 0xC0 up there starts a multi-byte sequence.
+  const std::string_view valid = decoded.ok() ? bytes : bytes.substr(0, decoded.error().offset);
+  const auto sequences =
+      static_cast<std::size_t>(std::count_if(valid.begin(), valid.end(), starts_sequence));
+  if (decoded.ok() ? sequences > 0 : sequences >= kDamagedUtf8Evidence) {
+    return TextEncoding::kUtf8;
   }
+  return TextEncoding::kCp932;
+}
+
+const char* EncodingName(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kCp932:
+      return "code page 932";
+    case TextEncoding::kUtf8:
+      return "UTF-8";
+    case TextEncoding::kUtf8Bom:
+      return "UTF-8 with a byte order mark";
+  }
+  return "unknown";
+}
+
+LineReader::LineReader(std::string_view bytes)
+    : rest_(bytes), encoding_(DetectTextEncoding(bytes)) {
+  if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8Bom.size());
 }
 
 bool LineReader::Next(std::u16string& line) {

@@ -1,6 +1,7 @@
 #pragma once
-// Line reader for table files: code page 932 by default, UTF-8 when the file
-// starts with a UTF-8 byte order mark.
+// Line reader for table files: UTF-8 when the file starts with a UTF-8 byte
+// order mark, or when the whole file is valid UTF-8 and holds at least one
+// multi-byte sequence (as modern editors save it); code page 932 otherwise.
 
 #include <cstddef>
 #include <string>
@@ -8,7 +9,29 @@
 
 namespace binconv {
 
-enum class TextEncoding { kCp932, kUtf8 };
+enum class TextEncoding {
+  kCp932,    // the default: no mark, and not UTF-8 as below, or plain ASCII
+  kUtf8,     // no mark, but valid UTF-8 with at least one multi-byte sequence,
+             // or valid for kDamagedUtf8Evidence multi-byte sequences at first
+  kUtf8Bom,  // starts with a UTF-8 byte order mark
+};
+
+// A file whose first this many multi-byte sequences are valid UTF-8 is UTF-8
+// even when a bad sequence follows: reading it in code page 932 would turn
+// every cell into mojibake without a word, while reading it as UTF-8 stops at
+// the bad sequence and names its line and column. Code page 932 text doesn't
+// get that far: random kana and kanji strings of sixteen characters were never
+// valid UTF-8 in a test of 100,000.
+inline constexpr std::size_t kDamagedUtf8Evidence = 16;
+
+// The encoding a file of these bytes is read in. Code page 932 text with kana
+// or kanji is practically never valid UTF-8: its most common lead bytes,
+// 0x81-0x9F, can only continue a UTF-8 sequence. Plain ASCII reads the same
+// either way and is called code page 932.
+TextEncoding DetectTextEncoding(std::string_view bytes);
+
+// "code page 932", "UTF-8", "UTF-8 with a byte order mark".
+const char* EncodingName(TextEncoding encoding);
 
 // Splits at CR LF, a lone CR or a lone LF; a last line without a line end is
 // read as well. The bytes must outlive the reader.

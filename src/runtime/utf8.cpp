@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "runtime/utf16.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -13,65 +15,24 @@ constexpr char16_t kReplacement = u'\uFFFD';
 
 bool IsContinuation(std::uint8_t b) { return (b & 0xC0) == 0x80; }
 
-void AppendCodePoint(char32_t c, std::u16string& out) {
-  if (c < 0x10000) {
-    out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-// Length of the sequence a lead byte starts and the range its second byte must
-// lie in; 0 for a byte that cannot start a sequence.
-struct LeadInfo {
-  int length;
-  std::uint8_t low;
-  std::uint8_t high;
-};
-
-LeadInfo InfoForLead(std::uint8_t b) {
-  if (b < 0x80) return {1, 0, 0};
-  if (b < 0xC2) return {0, 0, 0};
-  if (b < 0xE0) return {2, 0x80, 0xBF};
-  if (b == 0xE0) return {3, 0xA0, 0xBF};
-  if (b == 0xED) return {3, 0x80, 0x9F};
-  if (b < 0xF0) return {3, 0x80, 0xBF};
-  if (b == 0xF0) return {4, 0x90, 0xBF};
-  if (b < 0xF4) return {4, 0x80, 0xBF};
-  if (b == 0xF4) return {4, 0x80, 0x8F};
-  return {0, 0, 0};
-}
-
 // Decodes the whole one-, two- and three-byte sequences from `i` on and
 // returns where it stopped: at a sequence it leaves to the state machine (four
 // bytes, a bad one, or one near the end of the chunk).
 std::size_t DecodeWhole(const std::uint8_t* p, std::size_t i, std::size_t n, char16_t*& out) {
-  using detail::BadThreeByteBits;
-  using detail::ThreeByteUnit;
-  constexpr std::uint64_t kThreeByteMask = 0xC0C0F0u;
-  constexpr std::uint64_t kThreeBytePattern = 0x8080E0u;
   char16_t* w = out;
-  while (n - i >= 8) {
-    const std::uint64_t v = detail::LoadLittleEndian64(p + i);
-    if ((v & (kThreeByteMask << 24 | kThreeByteMask)) ==
-        (kThreeBytePattern << 24 | kThreeBytePattern)) {
-      // Japanese text is mostly these, two at a time: 1110xxxx 10xxxxxx 10xxxxxx.
-      const std::uint32_t c0 = ThreeByteUnit(v);
-      const std::uint32_t c1 = ThreeByteUnit(v >> 24);
-      if ((BadThreeByteBits(c0) | BadThreeByteBits(c1)) & 1u) break;
-      w[0] = static_cast<char16_t>(c0);
-      w[1] = static_cast<char16_t>(c1);
-      w += 2;
-      i += 6;
-      continue;
-    }
-    const detail::ShortSequence sequence = detail::DecodeShortSequence(v);
-    if (sequence.length == 0) break;
-    *w++ = sequence.unit;
-    i += sequence.length;
-  }
+  bool blocked = false;
+  i = detail::WalkUtf8(
+      p, i, n, n, blocked,
+      [&w](char16_t c0, char16_t c1) {
+        w[0] = c0;
+        w[1] = c1;
+        w += 2;
+        return true;
+      },
+      [&w](char16_t unit, unsigned length, const std::uint8_t*) {
+        *w++ = unit;
+        return std::size_t{length};
+      });
   out = w;
   return i;
 }
@@ -99,31 +60,9 @@ bool NarrowAscii(const char16_t* units, char* out) {
 }  // namespace
 
 Result<std::u16string, Utf8Error> DecodeUtf8(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  const std::size_t n = bytes.size();
   std::u16string out;
-  out.reserve(n);
-  std::size_t i = 0;
-  while (i < n) {
-    const std::uint8_t b = p[i];
-    if (b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    const LeadInfo info = InfoForLead(b);
-    const auto length = static_cast<std::size_t>(info.length);
-    if (length == 0 || n - i < length || p[i + 1] < info.low || p[i + 1] > info.high) {
-      return Utf8Error{i};
-    }
-    char32_t c = b & (0xFFu >> (length + 1));
-    for (std::size_t k = 1; k < length; ++k) {
-      if (!IsContinuation(p[i + k])) return Utf8Error{i};
-      c = (c << 6) | (p[i + k] & 0x3Fu);
-    }
-    AppendCodePoint(c, out);
-    i += length;
-  }
+  Utf8Decoder decoder;
+  if (!decoder.Feed(bytes, out) || !decoder.Finish()) return decoder.error();
   return out;
 }
 
@@ -183,15 +122,10 @@ bool Utf8Decoder::Step(std::uint8_t b, std::size_t offset, char16_t*& w) {
   partial_ = (partial_ << 6) | (b & 0x3Fu);
   if (++seen_ < needed_) return true;
   needed_ = 0;
-  if (partial_ < min_ || partial_ > 0x10FFFF || (partial_ >= 0xD800 && partial_ <= 0xDFFF)) {
+  if (partial_ < min_ || partial_ > 0x10FFFF || IsSurrogate(partial_)) {
     return Fail();
   }
-  if (partial_ < 0x10000) {
-    *w++ = static_cast<char16_t>(partial_);
-  } else {
-    *w++ = static_cast<char16_t>(0xD800 + ((partial_ - 0x10000) >> 10));
-    *w++ = static_cast<char16_t>(0xDC00 + ((partial_ - 0x10000) & 0x3FF));
-  }
+  PutCodePoint(partial_, w);
   return true;
 }
 
@@ -209,6 +143,14 @@ bool Utf8Decoder::Fail() {
   needed_ = 0;
   error_ = Utf8Error{sequence_start_};
   return false;
+}
+
+bool Utf8TextInput::Finish() {
+  failed_ = !decoder_.Finish();
+  if (failed_) error_ = decoder_.error();
+  decoder_ = Utf8Decoder();
+  at_start_ = true;
+  return !failed_;
 }
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
@@ -232,10 +174,9 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
       *w++ = static_cast<char>(c);
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDFFF) {
-      const bool pair = c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-      if (pair) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+    if (IsSurrogate(c)) {
+      if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(text[i + 1])) {
+        c = CombineSurrogates(text[i], text[i + 1]);
         ++i;
       } else {
         c = kReplacement;

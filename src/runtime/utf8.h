@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 at the edges of the program (CLI input and output, file names).
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +38,7 @@ class Utf8Decoder {
   std::size_t missing() const {
     return needed_ == 0 ? 0 : static_cast<std::size_t>(needed_ - seen_);
   }
-  // Counts bytes that the caller decoded itself as whole characters, between
+  // Counts bytes that a caller decoded itself as whole characters, between
   // characters of this decoder, so that later error offsets stay right.
   void Skip(std::size_t bytes) { consumed_ += bytes; }
 
@@ -100,7 +101,99 @@ constexpr ShortSequence DecodeShortSequence(std::uint64_t v) {
   return {0, 0};
 }
 
+// The fast way through UTF-8: walks the whole, well-formed sequences of one to
+// three bytes from `i` on while eight bytes are left to read, for at most
+// `steps` units. Two three-byte sequences in a row, the bulk of Japanese text,
+// are offered to `pair(c0, c1)` at once; it returns false to have them taken
+// one by one. `one(unit, length, at)` takes the unit of the `length`-byte
+// sequence at `at` and returns how many bytes it consumed, 0 to stop there.
+// Returns where the walk stopped; `blocked` is set when a sequence it can't
+// take or a callback stopped it. Anything it leaves goes to Utf8Decoder, the
+// plain rule, which it is tested against.
+template <class Pair, class One>
+inline std::size_t WalkUtf8(const std::uint8_t* p, std::size_t i, std::size_t n,
+                            std::size_t steps, bool& blocked, Pair&& pair, One&& one) {
+  constexpr std::uint64_t kMask = 0xC0C0F0u;
+  constexpr std::uint64_t kPattern = 0x8080E0u;
+  for (std::size_t k = 0; k < steps && n - i >= 8; ++k) {
+    const std::uint64_t v = LoadLittleEndian64(p + i);
+    if ((v & (kMask << 24 | kMask)) == (kPattern << 24 | kPattern)) {
+      const std::uint32_t c0 = ThreeByteUnit(v);
+      const std::uint32_t c1 = ThreeByteUnit(v >> 24);
+      if (((BadThreeByteBits(c0) | BadThreeByteBits(c1)) & 1u) == 0 &&
+          pair(static_cast<char16_t>(c0), static_cast<char16_t>(c1))) {
+        i += 6;
+        ++k;
+        continue;
+      }
+    }
+    const ShortSequence sequence = DecodeShortSequence(v);
+    const std::size_t taken = sequence.length == 0 ? 0 : one(sequence.unit, sequence.length, p + i);
+    if (taken == 0) {
+      blocked = true;
+      return i;
+    }
+    i += taken;
+  }
+  return i;
+}
+
 }  // namespace detail
+
+// Text read from UTF-8 bytes in pieces of any size, for a streaming
+// converter: a byte order mark at the very start is dropped, and between
+// characters the converter may take a run of bytes straight (`run(bytes)`
+// returns how many it took, or kRunClosed) before the rest is decoded and handed to
+// `feed(units)`. The error offset counts from the first byte of the text.
+class Utf8TextInput {
+ public:
+  // What `run` returns when it can take nothing for a while (the text is
+  // short yet, or it is turned off): the whole piece is then decoded.
+  static constexpr std::size_t kRunClosed = static_cast<std::size_t>(-1);
+
+  template <class Run, class Feed>
+  bool Take(std::string_view bytes, Run&& run, Feed&& feed) {
+    failed_ = false;
+    while (!bytes.empty()) {
+      bool closed = at_start_;
+      if (!at_start_ && decoder_.missing() == 0) {
+        const std::size_t taken = run(bytes);
+        closed = taken == kRunClosed;
+        if (!closed) {
+          decoder_.Skip(taken);
+          bytes.remove_prefix(taken);
+          if (bytes.empty()) break;
+        }
+      }
+      // Once the direct way has stopped, a short stretch is decoded before
+      // it is offered the rest again.
+      const std::size_t step = closed ? bytes.size() : std::min(bytes.size(), kDecodeStep);
+      units_.clear();
+      const bool good = decoder_.Feed(bytes.substr(0, step), units_);
+      bytes.remove_prefix(step);
+      std::u16string_view text = units_;
+      if (at_start_ && !text.empty()) {
+        at_start_ = false;
+        if (text.front() == u'\uFEFF') text.remove_prefix(1);
+      }
+      // What came before a bad sequence is still handed on.
+      if (!text.empty()) feed(text);
+      if (!good) return false;
+    }
+    return true;
+  }
+  // False when the text ended inside a sequence; ready for a new text then.
+  bool Finish();
+  Utf8Error error() const { return failed_ ? error_ : decoder_.error(); }
+
+ private:
+  static constexpr std::size_t kDecodeStep = 32;
+  Utf8Decoder decoder_;
+  bool failed_ = false;  // the last text ended inside a sequence
+  Utf8Error error_{0};
+  bool at_start_ = true;
+  std::u16string units_;
+};
 
 // Lone surrogates become U+FFFD.
 std::string EncodeUtf8(std::u16string_view text);

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <string_view>
 
+#include "runtime/version.h"
 #include "window/font_choice.h"
 #include "window/form1.h"
 
@@ -21,6 +23,40 @@ int RunWindow(const std::filesystem::path& dir) {
   form.activateWindow();
   form.text1().setFocus();
   return QApplication::exec();
+}
+
+int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
+  if (found) return RunWindow(found.value());
+  QApplication::setFont(UiFont());
+  QMessageBox::critical(nullptr, QString::fromUtf16(kCaption),
+                        QStringLiteral("文字テーブルが見つかりませんでした。\n") +
+                            QString::fromStdString(DescribeTableFolderError(found.error())));
+  return 1;
+}
+
+std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) {
+  for (const std::string_view arg : args) {
+    if (arg == "--version") return std::string("binconv ") + kVersion + "\n";
+    if (arg == "--help" || arg == "-h") {
+      return std::string(
+                 "Usage: binconv [--help | --version]\n\n"
+                 "Opens the window of binconv, バイナリ変換ツール (binary conversion tool),\n"
+                 "which turns Japanese text into the bytes of a game's own character\n"
+                 "encoding, defined by two table files. Type or paste the text, press the\n"
+                 "conversion button to see its codes as a hex listing, check or edit the\n"
+                 "listing, name an output file (temp.bin unless changed) and press the\n"
+                 "output button to write the bytes. For scripts and whole folders of text\n"
+                 "use binconv-cli.\n\n"
+                 "Options:\n"
+                 "  -h, --help     show this help and exit\n"
+                 "      --version  print the version and exit\n"
+                 "Any other argument is ignored.\n\n") +
+             kTableSearchHelp +
+             "\nThe window shows the folder it uses as the tooltip of the code box's\n"
+             "caption.\n";
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace binconv::window

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -106,9 +107,17 @@ std::optional<TableError> Form1::Load(const std::filesystem::path& dir) {
   auto loaded = LoadCharTables(dir);
   if (!loaded) {
     table_ = CharTable();
+    label2_->setToolTip(QString());
     return loaded.error();
   }
   table_ = std::move(loaded).value();
+  // Where the tables came from, without a change to the layout.
+  std::error_code error;
+  std::filesystem::path shown = std::filesystem::absolute(dir, error);
+  shown = (error ? dir : shown).lexically_normal();
+  if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
+  label2_->setToolTip(QStringLiteral("文字テーブル：") +
+                      QString::fromStdU16String(shown.u16string()));
   return std::nullopt;
 }
 

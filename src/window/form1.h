@@ -38,6 +38,7 @@ class Form1 : public QWidget {
   QLineEdit& text1() { return *text1_; }
   CodeBox& text2() { return *text2_; }
   QPlainTextEdit& text3() { return *text3_; }
+  QLabel& label2() { return *label2_; }
 
  private:
   void ConvertToCode();

@@ -9,28 +9,16 @@
 
 #include "chartable/load.h"
 #include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/files.h"
 
 namespace binconv {
 namespace {
 
-// A data line with the given cells (column -> UTF-8 text) and the rest empty.
-// With the columns before a cell empty, the cell at column c starts at
-// character column 3 + c.
-std::string Row(const std::map<int, std::string>& cells = {}) {
-  std::string line = "L";
-  for (int column = 0; column < kColumns; ++column) {
-    line += ',';
-    if (auto it = cells.find(column); it != cells.end()) line += it->second;
-  }
-  return line;
-}
+using test::Utf8TableFile;
 
-// A UTF-8 table file; its byte order mark makes the reader take UTF-8.
-std::string File(const std::vector<std::string>& lines) {
-  std::string bytes = "\xEF\xBB\xBF";
-  for (const std::string& line : lines) bytes += line + "\r\n";
-  return bytes;
-}
+// A data line with the given cells and the rest empty.
+std::string Row(const std::map<int, std::string>& cells = {}) { return test::TableRow(cells); }
 
 // `count` empty data lines, to move on to a later row or page.
 std::vector<std::string> Rows(int count, std::vector<std::string> then = {}) {
@@ -50,7 +38,8 @@ class CheckTablesTest : public testing::TestWithParam<CheckCase> {};
 
 TEST_P(CheckTablesTest, FindingsNameFileLineColumnCharAndCode) {
   const CheckCase& c = GetParam();
-  auto table = LoadCharTablesFromBytes(File(c.main), File(c.extended), "main.ini", "ex.ini");
+  auto table = LoadCharTablesFromBytes(Utf8TableFile(c.main), Utf8TableFile(c.extended), "main.ini",
+                                       "ex.ini");
   ASSERT_TRUE(table.ok()) << DescribeTableError(table.error());
   const TableCheck check = CheckCharTable(table.value());
   std::vector<std::string> described;
@@ -136,7 +125,7 @@ TEST(CheckSummaryTest, UsageByPageAndDuplicates) {
   std::vector<std::string> main = {Row({{0, "a"}, {1, "a"}, {2, "ab"}, {3, "<"}}), Row({{0, "c"}})};
   const std::vector<std::string> rest = Rows(13, {Row({{0, "<"}}), Row({{0, "a"}, {1, "b"}})});
   main.insert(main.end(), rest.begin(), rest.end());
-  auto table = LoadCharTablesFromBytes(File(main), File({Row({{7, "b"}})}));
+  auto table = LoadCharTablesFromBytes(Utf8TableFile(main), Utf8TableFile({Row({{7, "b"}})}));
   ASSERT_TRUE(table.ok()) << DescribeTableError(table.error());
   const TableCheck check = CheckCharTable(table.value());
   EXPECT_EQ(check.pages[0].used, 6);
@@ -157,9 +146,7 @@ TEST(CheckSummaryTest, UsageByPageAndDuplicates) {
 }
 
 TEST(CheckSummaryTest, DefaultTablesAreClean) {
-  auto table = LoadCharTables(std::filesystem::path(BINCONV_SOURCE_DIR) / "tables");
-  ASSERT_TRUE(table.ok()) << DescribeTableError(table.error());
-  const TableCheck check = CheckCharTable(table.value());
+  const TableCheck check = CheckCharTable(test::DefaultTables());
   for (const TableFinding& finding : check.findings) {
     ADD_FAILURE() << DescribeTableFinding(finding, {kMainTableFile, kExtendedTableFile});
   }

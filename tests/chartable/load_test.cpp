@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "support/temp_dir.h"
+#include "runtime/cp932.h"
+#include "runtime/file.h"
+#include "runtime/utf8.h"
+#include "support/files.h"
 
 namespace binconv {
 namespace {
@@ -110,6 +114,12 @@ struct ErrorCase {
   std::string message;  // DescribeTableError, exactly
 };
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 class LoadErrorTest : public testing::TestWithParam<ErrorCase> {};
 
 TEST_P(LoadErrorTest, NamesFileLineAndProblem) {
@@ -133,8 +143,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "Zezovar_ex.ini:17: one data line too many: the file holds at most 16 data "
                   "lines"},
         ErrorCase{"BadUtf8", "\xEF\xBB\xBF/ ok\r\nL,\xC3\x28", "", TableErrorCode::kInvalidUtf8,
-                  "Zezovar.ini:2:3: invalid UTF-8 (the file starts with a UTF-8 byte order "
-                  "mark)"}),
+                  "Zezovar.ini:2:3: invalid UTF-8 in a file read as UTF-8 (it starts with a "
+                  "byte order mark, or its text before this point is UTF-8)"},
+        // A code page 932 character pasted into a UTF-8 file: found, not
+        // taken for a reason to read the whole file as code page 932.
+        ErrorCase{"DamagedUtf8WithoutMark", "/ " + Repeat("\xE3\x81\x82", 16) + "\r\nL,\x82\xA0",
+                  "", TableErrorCode::kInvalidUtf8,
+                  "Zezovar.ini:2:3: invalid UTF-8 in a file read as UTF-8 (it starts with a "
+                  "byte order mark, or its text before this point is UTF-8)"}),
     [](const testing::TestParamInfo<ErrorCase>& param) { return param.param.name; });
 
 TEST(LoadErrorTest, LimitsAreHarmlessWithoutAnotherDataLine) {
@@ -143,15 +159,9 @@ TEST(LoadErrorTest, LimitsAreHarmlessWithoutAnotherDataLine) {
 
 class LoadFromDirectoryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = test::MakeTempDir("binconv-load");
-    ASSERT_FALSE(dir_.empty());
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Put(const char* name, const std::string& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
-  std::filesystem::path dir_;
+  void Put(const char* name, const std::string& bytes) { test::WriteAll(dir_ / name, bytes); }
+  test::ScratchDir scratch_;
+  const std::filesystem::path dir_ = scratch_.path();
 };
 
 TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {
@@ -159,7 +169,7 @@ TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {
   auto result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
-  EXPECT_EQ(result.error().file, (dir_ / kMainTableFile).string());
+  EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kMainTableFile));
   EXPECT_NE(DescribeTableError(result.error()).find("Zezovar.ini: cannot open"), std::string::npos);
 }
 
@@ -172,7 +182,7 @@ TEST_F(LoadFromDirectoryTest, MainFileFaultIsReportedBeforeAMissingExtendedFile)
   result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
-  EXPECT_EQ(result.error().file, (dir_ / kExtendedTableFile).string());
+  EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kExtendedTableFile));
 }
 
 TEST(DefaultTablesTest, LoadAndFillEveryPage) {
@@ -182,6 +192,33 @@ TEST(DefaultTablesTest, LoadAndFillEveryPage) {
     EXPECT_FALSE(result.value().Cell(page, 15, 15).empty()) << "page " << page;
   }
   EXPECT_TRUE(result.value().Find(u'\u3042'));  // hiragana a
+  // Common kanji that a choice by school grade left out.
+  for (const char16_t kanji : std::u16string_view(u"了索削更択致項")) {
+    EXPECT_TRUE(result.value().Find(kanji)) << static_cast<unsigned>(kanji);
+  }
+}
+
+// The default tables as a modern editor saves them, UTF-8 without a mark,
+// give the very same grid, and the encodings are told apart.
+TEST_F(LoadFromDirectoryTest, DefaultTablesSavedAsUtf8ReadTheSame) {
+  const std::filesystem::path defaults = std::filesystem::path(BINCONV_SOURCE_DIR) / "tables";
+  auto original = LoadTableFiles(defaults);
+  ASSERT_TRUE(original) << DescribeTableError(original.error());
+  EXPECT_EQ(original.value().encodings, (std::array{TextEncoding::kCp932, TextEncoding::kCp932}));
+  for (const char* name : {kMainTableFile, kExtendedTableFile}) {
+    auto bytes = ReadFileBytes(defaults / name);
+    ASSERT_TRUE(bytes);
+    Put(name, EncodeUtf8(DecodeCp932(bytes.value())));
+  }
+  auto converted = LoadTableFiles(dir_);
+  ASSERT_TRUE(converted) << DescribeTableError(converted.error());
+  EXPECT_EQ(converted.value().encodings, (std::array{TextEncoding::kUtf8, TextEncoding::kUtf8}));
+  for (int at = 0; at < kCells; ++at) {
+    const int page = at / (kRows * kColumns), row = at / kColumns % kRows, column = at % kColumns;
+    ASSERT_EQ(converted.value().table.Cell(page, row, column),
+              original.value().table.Cell(page, row, column))
+        << "cell " << at;
+  }
 }
 
 }  // namespace

@@ -4,15 +4,7 @@
 // same verdicts and error offsets.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,31 +12,13 @@
 #include "chartable/load.h"
 #include "conversion/convert.h"
 #include "runtime/utf8.h"
+#include "support/cli_runner.h"
+#include "support/gtest_support.h"
 
 namespace binconv {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
-
-// Runs binconv-cli with `args`; standard error goes to `err`.
-int RunCli(const std::string& args, const fs::path& err) {
-  const std::string command =
-      std::string("'") + BINCONV_CLI_PATH + "' " + args + " 2>" + Quote(err);
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using namespace binconv::test;
 
 struct Text {
   bool crlf = false;
@@ -63,13 +37,12 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // About 400 KB: several reads, with characters split across their borders.
 std::string MakeText(const Text& shape, unsigned seed, std::size_t* bad_offset) {
-  auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
-  EXPECT_TRUE(table.ok());
+  const CharTable& table = DefaultTables();
   std::u16string chars;
   for (int p = 0; p < kPages; ++p) {
     for (int r = 0; r < kRows; ++r) {
       for (int c = 0; c < kColumns; ++c) {
-        const std::u16string& cell = table.value().Cell(p, r, c);
+        const std::u16string& cell = table.Cell(p, r, c);
         // Tag marks and spaces are added on purpose below.
         if (cell.size() == 1 && cell != u"<" && cell != u"\uFF1C") chars += cell;
       }
@@ -103,17 +76,8 @@ std::string MakeText(const Text& shape, unsigned seed, std::size_t* bad_offset) 
 
 class CliStreamTest : public testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    dir_ = fs::temp_directory_path() /
-           ("binconv-cli-stream-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path dir_;
+  Scratch scratch_;
+  const fs::path dir_ = scratch_.work();
 };
 
 TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
@@ -122,15 +86,15 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
     std::size_t bad_offset = 0;
     const fs::path input = dir_ / "input.txt";
     WriteAll(input, MakeText(shape, seed, &bad_offset));
-    const std::string tables = "--tables " + Quote(BINCONV_SOURCE_DIR "/tables") + " ";
+    const std::string tables = DefaultTablesDir().string();
 
-    const int encoded =
-        RunCli("encode " + tables + "-o " + Quote(dir_ / "encoded.bin") + " " + Quote(input),
-               dir_ / "encode.err");
-    const int converted =
-        RunCli("convert " + tables + "-o " + Quote(dir_ / "listing.txt") + " " + Quote(input),
-               dir_ / "convert.err");
-    const std::string encode_err = ReadAll(dir_ / "encode.err");
+    const Outcome encode_run =
+        RunCli(scratch_, {"encode", "--tables", tables, "-o", "encoded.bin", "input.txt"});
+    const Outcome convert_run =
+        RunCli(scratch_, {"convert", "--tables", tables, "-o", "listing.txt", "input.txt"});
+    const int encoded = encode_run.exit_code;
+    const int converted = convert_run.exit_code;
+    const std::string& encode_err = encode_run.err;
     SCOPED_TRACE("seed " + std::to_string(seed) + ", encode said: " + encode_err.substr(0, 300));
 
     if (shape.bad_utf8 != 0) {
@@ -138,7 +102,7 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
       EXPECT_EQ(2, converted);
       const std::string expected = "invalid UTF-8 at byte offset " + std::to_string(bad_offset);
       EXPECT_NE(std::string::npos, encode_err.find(expected));
-      EXPECT_EQ(ReadAll(dir_ / "convert.err"), encode_err);
+      EXPECT_EQ(convert_run.err, encode_err);
       EXPECT_FALSE(fs::exists(dir_ / "encoded.bin"));
       continue;
     }
@@ -147,16 +111,13 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
       // The listing of the text as the core makes it, every line break counting.
       std::u16string text = DecodeUtf8(ReadAll(input)).value();
       if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
-      auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
-      ASSERT_TRUE(table.ok());
-      const std::string expected = EncodeUtf8(ConvertToCode(text, table.value(), LineBreaks::kAny));
+      const std::string expected =
+          EncodeUtf8(ConvertToCode(text, DefaultTables(), LineBreaks::kAny));
       const std::string actual = ReadAll(dir_ / "listing.txt");
       ASSERT_EQ(expected.size(), actual.size());
       EXPECT_TRUE(expected == actual) << "the listings differ";
     }
-    const int written =
-        RunCli("write -o " + Quote(dir_ / "written.bin") + " " + Quote(dir_ / "listing.txt"),
-               dir_ / "write.err");
+    const int written = RunCli(scratch_, {"write", "-o", "written.bin", "listing.txt"}).exit_code;
     if (shape.no_code) {
       EXPECT_EQ(1, encoded);
       EXPECT_EQ(1, written);
@@ -175,15 +136,15 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CliStreamTest,
-    testing::Values(Case{"Lf", {}}, Case{"CrLf", {.crlf = true}},
-                    Case{"ByteOrderMark", {.bom = true}},
-                    Case{"TagsAndSpaces", {.crlf = true, .tags = true}},
-                    Case{"NoCodeNearTheEnd", {.no_code = true}},
-                    Case{"BadUtf8AfterSeveralReads", {.bad_utf8 = 300001}},
-                    Case{"BadUtf8InTheSecondRead", {.crlf = true, .bad_utf8 = 65540}}),
-    [](const testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, CliStreamTest,
+                         testing::Values(Case{"Lf", {}}, Case{"CrLf", {.crlf = true}},
+                                         Case{"ByteOrderMark", {.bom = true}},
+                                         Case{"TagsAndSpaces", {.crlf = true, .tags = true}},
+                                         Case{"NoCodeNearTheEnd", {.no_code = true}},
+                                         Case{"BadUtf8AfterSeveralReads", {.bad_utf8 = 300001}},
+                                         Case{"BadUtf8InTheSecondRead",
+                                              {.crlf = true, .bad_utf8 = 65540}}),
+                         CaseName<Case>);
 
 }  // namespace
 }  // namespace binconv

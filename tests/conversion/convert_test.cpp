@@ -2,37 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <map>
-#include <optional>
 #include <random>
+#include <span>
 #include <string>
-#include <vector>
 
-#include "runtime/compare.h"
-#include "runtime/strings.h"
+#include "support/gtest_support.h"
+#include "support/random_text.h"
+#include "support/reference.h"
 
 namespace binconv {
 namespace {
 
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  for (const char16_t c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
-
-// Hex only on failure, so that long texts cost nothing while they pass.
-testing::AssertionResult SameUnits(std::u16string_view expected, std::u16string_view actual) {
-  if (expected == actual) return testing::AssertionSuccess();
-  return testing::AssertionFailure()
-         << "\nexpected " << Hex(expected) << "\n  actual " << Hex(actual);
-}
-
-#define EXPECT_U16_EQ(expected, actual) EXPECT_TRUE(SameUnits(expected, actual))
+using test::Hex;
+using test::SameUnits;
 
 // あ on page 0 and ア on page 2 as in the worked example, plus cells that
 // probe page order, exact lookup and the fixed codes.
@@ -122,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"LoneHighBeforeLineBreak", u"\xD83D\r\n", u"\xD83D 24\r\n"},
         ConvertCase{"LoneHighBeforeTag", u"\xD83D<\xDE00>", u"\xD83D \xDE00 "},
         ConvertCase{"LoneLow", u"\xDE00\u3042", u"\xDE00 1A "}),
-    [](const testing::TestParamInfo<ConvertCase>& p) { return std::string(p.param.name); });
+    test::CaseName<ConvertCase>);
 
 TEST(ConvertTest, CellWithLineBreakCharacterIsUsedForLoneOnly) {
   CharTable table;
@@ -146,112 +128,17 @@ TEST(ConvertTest, ConverterIsReusableAfterFinish) {
 }
 
 // ---------------------------------------------------------------------------
-// Differential: the streaming converter against a word-for-word rendering of
-// the procedure (whole-table scan, line breaks replaced up front).
+// Differential: the streaming converter against the reference model.
 
-// The whole-table scan, remembered per unit so that long texts stay cheap.
-class ScanningLookup {
- public:
-  explicit ScanningLookup(const CharTable& table) : table_(table) {}
-  std::optional<CellCode> operator()(std::u16string_view ch) {
-    const auto [at, fresh] = seen_.try_emplace(ch[0]);
-    if (fresh) at->second = Scan(ch);
-    return at->second;
-  }
-
- private:
-  std::optional<CellCode> Scan(std::u16string_view ch) const {
-    for (int p = 0; p < kPages; ++p) {
-      for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-          if (BinaryCompare(table_.Cell(p, r, c), ch)) {
-            return CellCode{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(r),
-                            static_cast<std::uint8_t>(c)};
-          }
-        }
-      }
-    }
-    return std::nullopt;
-  }
-
-  const CharTable& table_;
-  std::map<char16_t, std::optional<CellCode>> seen_;
+// Characters chosen to hit every branch, and their half- and full-width
+// twins; half of the texts have surrogates, paired and alone, as well.
+constexpr std::u16string_view kPieces[] = {
+    u"<",          u">",          u"\uFF1C",     u"\uFF1E", u"\r",     u"\n",     u"\r\n",   u" ",
+    u"\u3000",     u"\u9C2F",     u"\u3042",     u"\u30A2", u"\u30AB", u"\u304B", u"x",      u"z",
+    u"Q",          u"q",          u"1",          u"A",      u"\uFF21", u"\t",     u"xy",     u"0C",
+    u"\U0001F600", u"\U0001F900", u"\U0001F601", u"\xD83D", u"\xDE00", u"\xD83E", u"\xDE01",
 };
-
-// With join_pairs, a code-less surrogate pair outside a tag keeps its two
-// units together; otherwise this is the procedure as written.
-std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
-                                LineBreaks line_breaks, bool join_pairs) {
-  const std::u16string mark(1, kLineBreakMark);
-  std::u16string s = ReplaceAll(text, u"\r\n", mark);
-  if (line_breaks == LineBreaks::kAny) s = ReplaceAll(ReplaceAll(s, u"\r", mark), u"\n", mark);
-  const std::vector<std::u16string_view> hex = Split(u"0,1,2,3,4,5,6,7,8,9,A,B,C,D,E,F", u",");
-  const std::u16string_view lead[] = {u"", u"20", u"21", u"22", u"23", u"18"};
-  ScanningLookup lookup(table);
-  std::u16string out;
-  out.reserve(s.size() * 3);
-  int tag = 0;
-  for (std::size_t k = 0; k < s.size(); ++k) {
-    const std::u16string_view ch(&s[k], 1);
-    if (TextCompare(ch, u"<")) {
-      tag = 1;
-    } else if (TextCompare(ch, u">")) {
-      tag = 0;
-    }
-    if (tag == 1) {
-      if (!TextCompare(ch, u"<")) out += ch;
-      continue;
-    }
-    if (TextCompare(ch, mark)) {
-      out += u"24\r\n";
-    } else if (TextCompare(ch, u"\u3000")) {
-      out += u"50 ";
-    } else if (TextCompare(ch, u">")) {
-      out += u" ";
-    } else if (const std::optional<CellCode> hit = lookup(ch)) {
-      if (hit->page >= 1) (out += lead[hit->page]) += u" ";
-      ((out += hex[hit->row]) += hex[hit->column]) += u" ";
-    } else if (join_pairs && detail::IsHighSurrogate(s[k]) && k + 1 < s.size() &&
-               detail::IsLowSurrogate(s[k + 1]) &&
-               !lookup(std::u16string_view(s).substr(k + 1, 1))) {
-      ((out += ch) += s[++k]) += u" ";
-    } else {
-      (out += ch) += u" ";
-    }
-  }
-  return out;
-}
-
-// Characters chosen to hit every branch, and their half- and full-width twins.
-// Long texts are mostly units that need no state, in long runs.
-std::u16string RandomText(std::mt19937& rng, bool with_surrogates, bool long_text) {
-  static const std::u16string_view kPieces[] = {
-      u"<",      u">",      u"\uFF1C", u"\uFF1E", u"\r",     u"\n",     u"\r\n", u" ",
-      u"\u3000", u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB", u"\u304B", u"x",    u"z",
-      u"Q",      u"q",      u"1",      u"A",      u"\uFF21", u"\t",     u"xy",   u"0C",
-  };
-  static const std::u16string_view kSurrogates[] = {
-      u"\U0001F600", u"\U0001F900", u"\U0001F601", u"\xD83D", u"\xDE00", u"\xD83E", u"\xDE01",
-  };
-  static const std::u16string_view kStateless[] = {u"\u3042", u"\u30A2", u"x",      u"z",
-                                                   u" ",      u"\u3000", u">",      u"\r\n",
-                                                   u"\u9C2F", u"Q",      u"\uFF21", u"\uFF1E"};
-  std::uniform_int_distribution<int> length(long_text ? 15000 : 0, long_text ? 25000 : 40);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
-  std::uniform_int_distribution<std::size_t> stateless(0, std::size(kStateless) - 1);
-  std::uniform_int_distribution<std::size_t> surrogate(0, std::size(kSurrogates) - 1);
-  std::uniform_int_distribution<int> percent(0, 99);
-  std::u16string text;
-  for (int n = length(rng); n > 0; --n) {
-    const int roll = percent(rng);
-    if (long_text && roll < 97) {
-      text += kStateless[stateless(rng)];
-    } else {
-      text += with_surrogates && roll % 7 == 0 ? kSurrogates[surrogate(rng)] : kPieces[piece(rng)];
-    }
-  }
-  return text;
-}
+constexpr std::size_t kWithoutSurrogates = 24;
 
 std::u16string ConvertInRandomChunks(std::u16string_view text, const CharTable& table,
                                      LineBreaks line_breaks, std::mt19937& rng,
@@ -277,10 +164,12 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
     std::mt19937 rng(seed);
     const bool with_surrogates = seed % 2 == 0;
     const bool long_text = seed % 100 < 2;
-    const std::u16string text = RandomText(rng, with_surrogates, long_text);
+    const std::u16string text = test::RandomText(
+        rng, std::span(kPieces).first(with_surrogates ? std::size(kPieces) : kWithoutSurrogates),
+        long_text);
     const std::u16string whole = ConvertToCode(text, table, line_breaks);
     // Surrogate-free texts meet the procedure exactly as written.
-    ASSERT_TRUE(SameUnits(ReferenceConvert(text, table, line_breaks, with_surrogates), whole))
+    ASSERT_TRUE(SameUnits(test::ReferenceConvert(text, table, line_breaks, with_surrogates), whole))
         << "seed " << seed << " input " << Hex(text);
     ASSERT_TRUE(SameUnits(
         whole, ConvertInRandomChunks(text, table, line_breaks, rng, long_text ? 3000 : 5)))

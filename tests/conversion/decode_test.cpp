@@ -12,47 +12,17 @@
 #include "chartable/load.h"
 #include "conversion/encode.h"
 #include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/encoded.h"
+#include "support/files.h"
 
 namespace binconv {
 namespace {
 
+using test::DecodeBytes;
+using test::Hex;
+
 using Bytes = std::vector<std::uint8_t>;
-
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  for (const char16_t c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
-
-std::string Hex(const Bytes& bytes) {
-  std::string out;
-  for (const std::uint8_t b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
-
-struct Encoded {
-  Bytes bytes;
-  std::size_t problems = 0;
-  bool odd = false;
-};
-
-Encoded Encode(std::u16string_view text, const CharTable& table, LineBreaks line_breaks) {
-  Encoded e;
-  Encoder encoder(table, line_breaks);
-  encoder.Feed(text, e.bytes);
-  encoder.Finish(e.bytes);
-  e.problems = encoder.problems().size();
-  e.odd = encoder.odd_count();
-  return e;
-}
 
 std::u16string DecodeWith(Decoder& decoder, const Bytes& bytes) {
   std::u16string text;
@@ -65,10 +35,8 @@ std::u16string DecodeWith(Decoder& decoder, const Bytes& bytes) {
 void ExpectRoundTrip(const Bytes& bytes, Decoder& decoder, const CharTable& table,
                      LineBreaks line_breaks) {
   const std::u16string text = DecodeWith(decoder, bytes);
-  const Encoded back = Encode(text, table, line_breaks);
-  EXPECT_EQ(back.problems, 0u) << "text " << Hex(text);
-  EXPECT_FALSE(back.odd) << "text " << Hex(text);
-  EXPECT_EQ(Hex(bytes), Hex(back.bytes)) << "text " << Hex(text);
+  const test::Encoded back = test::Encode(table, line_breaks, text);
+  EXPECT_EQ(test::Encoded{bytes}.Describe(), back.Describe()) << "text " << Hex(text);
 }
 
 void ExpectRoundTrip(const Bytes& bytes, const CharTable& table, DecodeOptions options,
@@ -229,8 +197,8 @@ TEST(DecodeRoundTripTest, CharacterWrittenExactlyWhenItEncodesBack) {
         if (page != 0) unit.push_back(page == 5 ? 0x18 : static_cast<std::uint8_t>(0x1F + page));
         unit.push_back(b);
         const std::u16string& cell = table.Cell(page, byte >> 4, byte & 15);
-        const Encoded alone = Encode(cell, table, LineBreaks::kAny);
-        const bool encodes_back = cell.size() == 1 && alone.problems == 0 && alone.bytes == unit;
+        const test::Encoded alone = test::Encode(table, LineBreaks::kAny, cell);
+        const bool encodes_back = cell.size() == 1 && alone.problems.empty() && alone.bytes == unit;
         const std::u16string text = DecodeWith(decoder, unit);
         EXPECT_EQ(encodes_back, text == cell) << "page " << page << " byte " << Hex(Bytes{b})
                                               << " cell " << Hex(cell) << " text " << Hex(text);
@@ -240,9 +208,7 @@ TEST(DecodeRoundTripTest, CharacterWrittenExactlyWhenItEncodesBack) {
 }
 
 TEST(DecodeRoundTripTest, DefaultTablesEveryUnit) {
-  auto loaded = LoadCharTables(std::filesystem::path(BINCONV_SOURCE_DIR) / "tables");
-  ASSERT_TRUE(loaded.ok()) << DescribeTableError(loaded.error());
-  const CharTable& table = loaded.value();
+  const CharTable& table = test::DefaultTables();
   Bytes all;
   std::size_t units = 0;
   std::size_t filled = 0;

@@ -9,66 +9,28 @@
 #include <utility>
 #include <vector>
 
+#include "support/bytes.h"
+#include "support/encoded.h"
+#include "support/random_text.h"
+
 namespace binconv {
 namespace {
 
+using test::Hex;
+
 using Kind = EncodeProblem::Kind;
 
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  for (const char16_t c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using test::Encode;
+using Outcome = test::Encoded;
 
 // Bytes, odd flag and problems on one line, so that failures show both sides.
 std::string Describe(const std::vector<std::uint8_t>& bytes, bool odd,
                      const std::vector<EncodeProblem>& problems) {
-  std::string out = "bytes";
-  char buf[64];
-  for (const std::uint8_t b : bytes) {
-    std::snprintf(buf, sizeof buf, " %02X", b);
-    out += buf;
-  }
-  if (odd) out += " | odd";
-  for (const EncodeProblem& p : problems) {
-    std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X",
-                  p.kind == Kind::kNoCode ? "nocode" : "intag", p.line, p.column,
-                  static_cast<unsigned>(p.ch));
-    out += buf;
-  }
-  return out;
-}
-
-struct Outcome {
-  std::vector<std::uint8_t> bytes;
-  bool odd = false;
-  std::vector<EncodeProblem> problems;
-  std::string Describe() const { return binconv::Describe(bytes, odd, problems); }
-};
-
-// Feeds `text` in the chunk sizes that `next_size` gives.
-template <class NextSize>
-Outcome Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
-               NextSize next_size) {
-  Encoder encoder(table, line_breaks);
-  Outcome outcome;
-  while (!text.empty()) {
-    const std::size_t n = std::min(next_size(), text.size());
-    encoder.Feed(text.substr(0, n), outcome.bytes);
-    text.remove_prefix(n);
-  }
-  encoder.Finish(outcome.bytes);
-  outcome.odd = encoder.odd_count();
-  outcome.problems = encoder.problems();
-  return outcome;
+  return Outcome{bytes, odd, problems}.Describe();
 }
 
 Outcome EncodeWhole(const CharTable& table, LineBreaks line_breaks, std::u16string_view text) {
-  return Encode(table, line_breaks, text, [&] { return text.size(); });
+  return Encode(table, line_breaks, text);
 }
 
 CharTable MakeTable() {
@@ -170,28 +132,14 @@ TEST(EncoderTest, NextTextStartsAfresh) {
 // ---------------------------------------------------------------------------
 // Differential: the one pass against ConvertToCode followed by ParseListing.
 
-// Long texts are mostly units that need no state, in long runs.
-std::u16string RandomText(std::mt19937& rng, bool long_text) {
-  static const std::u16string_view kPieces[] = {
-      u"<",      u">",      u"<",      u">",          u"\uFF1C",     u"\uFF1E",
-      u"\r",     u"\n",     u"\r\n",   u"\r\n",       u" ",          u"\u3000",
-      u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB",     u"\u304B",     u"x",
-      u"z",      u"Q",      u"q",      u"1",          u"7",          u"a",
-      u"A",      u"f",      u"\uFF21", u"\t",         u"0C",         u"\uFF11",
-      u"G",      u"\xD83D", u"\xDE00", u"\U0001F600", u"\U0001F900", u"\U0001F601"};
-  static const std::u16string_view kStateless[] = {u"\u3042", u"\u30A2", u"x",      u"z",
-                                                   u" ",      u"\u3000", u">",      u"\r\n",
-                                                   u"\u9C2F", u"Q",      u"\uFF21", u"\uFF1E"};
-  std::uniform_int_distribution<int> length(long_text ? 15000 : 0, long_text ? 25000 : 40);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
-  std::uniform_int_distribution<std::size_t> stateless(0, std::size(kStateless) - 1);
-  std::uniform_int_distribution<int> percent(0, 99);
-  std::u16string text;
-  for (int n = length(rng); n > 0; --n) {
-    text += long_text && percent(rng) < 97 ? kStateless[stateless(rng)] : kPieces[piece(rng)];
-  }
-  return text;
-}
+// Characters chosen to hit every branch, hex digits and surrogates among them.
+constexpr std::u16string_view kPieces[] = {
+    u"<",      u">",      u"<",      u">",          u"\uFF1C",     u"\uFF1E",
+    u"\r",     u"\n",     u"\r\n",   u"\r\n",       u" ",          u"\u3000",
+    u"\u9C2F", u"\u3042", u"\u30A2", u"\u30AB",     u"\u304B",     u"x",
+    u"z",      u"Q",      u"q",      u"1",          u"7",          u"a",
+    u"A",      u"f",      u"\uFF21", u"\t",         u"0C",         u"\uFF11",
+    u"G",      u"\xD83D", u"\xDE00", u"\U0001F600", u"\U0001F900", u"\U0001F601"};
 
 bool Benign(const EncodeProblem& p) {
   return p.kind == Kind::kNoCode &&
@@ -208,26 +156,6 @@ void AppendUnits(char32_t ch, std::u16string& out) {
   }
 }
 
-// (line, column) of each unit of the text, in text order: lines end at CR LF,
-// CR or LF, and the LF of a CR LF shares the CR's place.
-std::vector<std::pair<std::size_t, std::size_t>> Places(std::u16string_view text) {
-  std::vector<std::pair<std::size_t, std::size_t>> places;
-  std::size_t line = 1;
-  std::size_t column = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\n' && i > 0 && text[i - 1] == u'\r') {
-      places.push_back(places.back());
-      continue;
-    }
-    places.push_back({line, ++column});
-    if (text[i] == u'\r' || text[i] == u'\n') {
-      ++line;
-      column = 0;
-    }
-  }
-  return places;
-}
-
 class EncoderDifferentialTest : public testing::TestWithParam<LineBreaks> {};
 
 TEST_P(EncoderDifferentialTest, MatchesListingPath) {
@@ -237,7 +165,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
   for (unsigned seed = 1; seed <= 4000; ++seed) {
     std::mt19937 rng(seed);
     const bool long_text = seed % 200 == 0;
-    const std::u16string text = RandomText(rng, long_text);
+    const std::u16string text = test::RandomText(rng, kPieces, long_text);
     const Outcome whole = EncodeWhole(table, line_breaks, text);
     const auto context = [&] { return "seed " + std::to_string(seed) + " input " + Hex(text); };
 
@@ -277,14 +205,14 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
     ASSERT_EQ(Hex(carried), Hex(reported)) << context();
 
     // Each problem points at its character in the text.
-    const auto places = Places(text);
+    const test::Places places(text);
     for (const EncodeProblem& p : whole.problems) {
-      const auto at = std::lower_bound(places.begin(), places.end(), std::pair(p.line, p.column));
-      ASSERT_TRUE(at != places.end() && *at == std::pair(p.line, p.column))
+      const std::size_t at = places.At(p.line, p.column);
+      ASSERT_NE(at, std::u16string_view::npos)
           << context() << " problem at " << p.line << ":" << p.column;
       std::u16string expected;
       AppendUnits(p.ch, expected);
-      std::u16string found(text.substr(at - places.begin(), expected.size()));
+      std::u16string found(text.substr(at, expected.size()));
       if (p.ch == kLineBreakMark && (found == u"\r" || found == u"\n")) found = expected;
       ASSERT_EQ(Hex(expected), Hex(found))
           << context() << " problem at " << p.line << ":" << p.column;

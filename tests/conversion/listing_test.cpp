@@ -10,29 +10,12 @@
 
 #include "conversion/convert.h"
 #include "runtime/strings.h"
+#include "support/bytes.h"
 
 namespace binconv {
 namespace {
 
-std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  std::string out;
-  for (const std::uint8_t b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
-
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  for (const char16_t c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using test::Hex;
 
 // One comparable line for a parse outcome, so that failures show both sides.
 std::string Describe(const std::vector<std::uint8_t>& bytes,

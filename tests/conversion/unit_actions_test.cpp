@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -18,11 +17,13 @@
 #include "conversion/listing.h"
 #include "runtime/compare.h"
 #include "runtime/utf8.h"
+#include "support/reference.h"
 
 namespace binconv {
 namespace {
 
 using detail::UnitActions;
+using test::ReferenceConvert;
 
 std::string Hex(std::u16string_view s) {
   std::string out;
@@ -211,58 +212,6 @@ std::vector<std::u16string_view> Cut(std::u16string_view text, Plan plan, std::m
   return chunks;
 }
 
-// The conversion unit by unit as first written, with the lookup memoised.
-std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
-                                LineBreaks line_breaks) {
-  std::u16string s;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-      s += kLineBreakMark;
-      ++i;
-    } else if (line_breaks == LineBreaks::kAny && (text[i] == u'\r' || text[i] == u'\n')) {
-      s += kLineBreakMark;
-    } else {
-      s += text[i];
-    }
-  }
-  std::map<char16_t, std::optional<CellCode>> seen;
-  auto find = [&](char16_t ch) {
-    const auto [at, fresh] = seen.try_emplace(ch);
-    if (fresh) at->second = table.Find(ch);
-    return at->second;
-  };
-  std::u16string out;
-  bool tag = false;
-  for (std::size_t k = 0; k < s.size(); ++k) {
-    const char16_t ch = s[k];
-    if (TextEqual(ch, u'<')) {
-      tag = true;
-    } else if (TextEqual(ch, u'>')) {
-      tag = false;
-    }
-    if (tag) {
-      if (!TextEqual(ch, u'<')) out += ch;
-      continue;
-    }
-    if (TextEqual(ch, kLineBreakMark)) {
-      out += u"24\r\n";
-    } else if (TextEqual(ch, u'\u3000')) {
-      out += u"50 ";
-    } else if (TextEqual(ch, u'>')) {
-      out += u" ";
-    } else if (const std::optional<CellCode> hit = find(ch)) {
-      if (hit->page > 0) (out += LeadCodes[hit->page]) += u' ';
-      ((out += HexDigits[hit->row]) += HexDigits[hit->column]) += u' ';
-    } else if (detail::IsHighSurrogate(ch) && k + 1 < s.size() &&
-               detail::IsLowSurrogate(s[k + 1]) && !find(s[k + 1])) {
-      ((out += ch) += s[++k]) += u' ';
-    } else {
-      (out += ch) += u' ';
-    }
-  }
-  return out;
-}
-
 struct StreamCase {
   const char* name;
   LineBreaks line_breaks;
@@ -346,12 +295,10 @@ TEST_P(LongTextTest, EncoderGivesTheListingsBytes) {
   }
 }
 
-// As binconv-cli reads UTF-8: between characters FeedUtf8Run takes what it
+// UTF-8 in pieces of any size: between characters the fast path takes what it
 // can, then the decoder and Feed take a short stretch, and so on. The result
 // must be that of Feed on the whole text.
-TEST_P(LongTextTest, EncoderUtf8RunsMatchFeed) {
-  std::size_t taken_total = 0;
-  std::size_t bytes_total = 0;
+TEST_P(LongTextTest, Utf8InputMatchesFeed) {
   for (unsigned seed = 1; seed <= 2; ++seed) {
     for (const bool clean : {true, false}) {
       std::mt19937 rng(seed);
@@ -359,92 +306,41 @@ TEST_P(LongTextTest, EncoderUtf8RunsMatchFeed) {
       const std::string utf8 = EncodeUtf8(
           LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, clean, line_breaks()));
       const std::u16string text = DecodeUtf8(utf8).value();
-      const std::string expected = Encode(table_, line_breaks(), {text});
 
       Encoder encoder(table_, line_breaks());
-      Utf8Decoder decoder;
-      std::vector<std::uint8_t> bytes;
-      std::u16string units;
-      const std::u16string wide(utf8.begin(), utf8.end());  // to cut bytes with Cut
-      for (const std::u16string_view piece : Cut(wide, plan(), rng)) {
-        std::string_view read = std::string_view(utf8).substr(
-            static_cast<std::size_t>(piece.data() - wide.data()), piece.size());
-        while (!read.empty()) {
-          if (decoder.missing() == 0) {
-            const std::size_t taken = encoder.FeedUtf8Run(read, bytes);
-            decoder.Skip(taken);
-            read.remove_prefix(taken);
-            if (clean) taken_total += taken;
-          }
-          const std::size_t step = std::min<std::size_t>(read.size(), 32);
-          units.clear();
-          ASSERT_TRUE(decoder.Feed(read.substr(0, step), units));
-          encoder.Feed(units, bytes);
-          read.remove_prefix(step);
-        }
-      }
-      ASSERT_TRUE(decoder.Finish());
-      encoder.Finish(bytes);
-      if (clean) bytes_total += utf8.size();
-      ASSERT_EQ(expected, Describe(encoder, bytes)) << "seed " << seed << " clean " << clean;
-    }
-  }
-  // The direct path must have carried a fair part of the clean texts of the
-  // default tables (most cells of the other table are delimiters); it needs
-  // eight bytes at a time, more than tiny reads give.
-  if (plan() != Plan::kTiny && std::string_view(std::get<0>(GetParam()).name) == "Default") {
-    EXPECT_GT(taken_total, bytes_total / 10);
-  }
-}
-
-// The same for the converter: the listing of the direct runs (UTF-8) and of
-// the rest (UTF-16) together must be the listing of the whole text.
-TEST_P(LongTextTest, ConverterUtf8RunsMatchFeed) {
-  std::size_t taken_total = 0;
-  std::size_t bytes_total = 0;
-  for (unsigned seed = 1; seed <= 2; ++seed) {
-    for (const bool clean : {true, false}) {
-      std::mt19937 rng(seed);
-      const std::string utf8 = EncodeUtf8(
-          LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, clean, line_breaks()));
-      const std::u16string text = DecodeUtf8(utf8).value();
-
       CodeConverter converter(table_, line_breaks());
-      Utf8Decoder decoder;
-      std::u16string listing;
-      std::u16string units;
-      std::string direct;
+      std::vector<std::uint8_t> bytes;
+      std::string listing;
       const std::u16string wide(utf8.begin(), utf8.end());  // to cut bytes with Cut
       for (const std::u16string_view piece : Cut(wide, plan(), rng)) {
-        std::string_view read = std::string_view(utf8).substr(
+        const std::string_view read = std::string_view(utf8).substr(
             static_cast<std::size_t>(piece.data() - wide.data()), piece.size());
-        while (!read.empty()) {
-          if (decoder.missing() == 0) {
-            direct.clear();
-            const std::size_t taken = converter.FeedUtf8Run(read, direct);
-            decoder.Skip(taken);
-            read.remove_prefix(taken);
-            listing += DecodeUtf8(direct).value();
-            if (clean) taken_total += taken;
-          }
-          const std::size_t step = std::min<std::size_t>(read.size(), 32);
-          units.clear();
-          ASSERT_TRUE(decoder.Feed(read.substr(0, step), units));
-          converter.Feed(units, listing);
-          read.remove_prefix(step);
-        }
+        ASSERT_TRUE(encoder.FeedUtf8(read, bytes));
+        ASSERT_TRUE(converter.FeedUtf8(read, listing));
       }
-      ASSERT_TRUE(decoder.Finish());
-      converter.Finish(listing);
-      if (clean) bytes_total += utf8.size();
-      ASSERT_TRUE(SameUnits(ConvertToCode(text, table_, line_breaks()), listing))
+      ASSERT_TRUE(encoder.FinishUtf8(bytes));
+      ASSERT_TRUE(converter.FinishUtf8(listing));
+      ASSERT_EQ(Encode(table_, line_breaks(), {text}), Describe(encoder, bytes))
+          << "seed " << seed << " clean " << clean;
+      ASSERT_TRUE(SameUnits(ConvertToCode(text, table_, line_breaks()), DecodeUtf8(listing).value()))
           << "seed " << seed << " clean " << clean;
     }
   }
-  if (plan() != Plan::kTiny && std::string_view(std::get<0>(GetParam()).name) == "Default") {
-    EXPECT_GT(taken_total, bytes_total / 10);
-  }
 }
+
+}  // namespace
+
+// The fast paths on their own, without the decoder around them.
+struct detail::Utf8RunProbe {
+  static std::size_t Run(Encoder& encoder, std::string_view utf8, std::vector<std::uint8_t>& out) {
+    return encoder.RunUtf8(utf8, out);
+  }
+  static std::size_t Run(CodeConverter& converter, std::string_view utf8, std::string& out) {
+    return converter.RunUtf8(utf8, out);
+  }
+};
+
+namespace {
 
 struct StopCase {
   const char* name;
@@ -455,12 +351,12 @@ struct StopCase {
 
 void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
-class FeedUtf8RunStopTest : public testing::TestWithParam<std::tuple<TableCase, StopCase>> {};
+class Utf8RunStopTest : public testing::TestWithParam<std::tuple<TableCase, StopCase>> {};
 
 // The direct paths stop right before what they must leave to the decoder and
 // Feed, whatever follows; the tricky table holds U+0000 and U+D83D, which
 // an overlong sequence and an encoded surrogate would otherwise give.
-TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
+TEST_P(Utf8RunStopTest, StopsBeforeWhatItCannotTake) {
   const StopCase& c = std::get<1>(GetParam());
   const CharTable table = std::get<0>(GetParam()).make();
   // A long run of every character with a code, of one to three bytes.
@@ -468,8 +364,8 @@ TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
   std::u16string plain;
   for (std::uint32_t u = 1; u <= 0xFFFF; ++u) {
     const auto ch = static_cast<char16_t>(u);
-    if (UnitActions::KindOf(actions[ch]) == UnitActions::kCode && !detail::IsHighSurrogate(ch) &&
-        !detail::IsLowSurrogate(ch)) {
+    if (UnitActions::KindOf(actions[ch]) == UnitActions::kCode && !IsHighSurrogate(ch) &&
+        !IsLowSurrogate(ch)) {
       plain += ch;
     }
   }
@@ -482,7 +378,7 @@ TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
   Encoder encoder(table, c.line_breaks);
   std::vector<std::uint8_t> bytes;
   const std::string input = run + c.after + "\xE3\x81\x82\xE3\x81\x82\xE3\x81\x82";
-  EXPECT_EQ(run.size(), encoder.FeedUtf8Run(input, bytes));
+  EXPECT_EQ(run.size(), detail::Utf8RunProbe::Run(encoder, input, bytes));
   EXPECT_TRUE(expected == bytes) << "the bytes of the run differ";
 
   // The converter takes what has no code too, and two of the three
@@ -490,14 +386,14 @@ TEST_P(FeedUtf8RunStopTest, StopsBeforeWhatItCannotTake) {
   // three to the decoder.
   CodeConverter converter(table, c.line_breaks);
   std::string listing;
-  const std::size_t taken = converter.FeedUtf8Run(input, listing);
+  const std::size_t taken = detail::Utf8RunProbe::Run(converter, input, listing);
   EXPECT_EQ(c.converter_takes ? run.size() + c.after.size() + 6 : run.size(), taken);
   const std::u16string text = DecodeUtf8(input.substr(0, taken)).value();
   EXPECT_TRUE(SameUnits(ConvertToCode(text, table, c.line_breaks), DecodeUtf8(listing).value()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, FeedUtf8RunStopTest,
+    Cases, Utf8RunStopTest,
     testing::Combine(testing::ValuesIn(kTables),
                      testing::Values(StopCase{"Overlong3", "\xE0\x80\x80"},
                                      StopCase{"Overlong3High", "\xE0\x9F\xBF"},

@@ -10,26 +10,22 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/faulty_file_ops.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace binconv {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Hex;
 
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  for (const char b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02X ", static_cast<unsigned char>(b));
-    out += buf;
-  }
-  return out.empty() ? "(empty)" : out;
-}
+namespace fs = std::filesystem;
 
 const std::string kOldContent("OLD\0\xFF", 5);
 
@@ -37,39 +33,20 @@ const std::string kOldContent("OLD\0\xFF", 5);
 // directory, as the name box's names are relative to it.
 class WriteBinaryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = test::MakeTempDir("binconv_write");
-    ASSERT_FALSE(dir_.empty());
-    old_cwd_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    fs::current_path(old_cwd_);
-    fs::remove_all(dir_);
-  }
+  void SetUp() override { fs::current_path(dir_); }
+  void TearDown() override { fs::current_path(old_cwd_); }
 
   static void Put(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
+    test::WriteAll(path, content);
   }
-  static std::string Get(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  std::vector<std::string> Entries() const;
+  static std::string Get(const fs::path& path) { return test::ReadAll(path); }
+  // Every entry, hidden temporary files included.
+  std::set<std::string> Entries(const fs::path& sub = {}) const { return scratch_.Names(sub); }
 
-  fs::path dir_;
-  fs::path old_cwd_;
+  test::ScratchDir scratch_;
+  const fs::path dir_ = scratch_.path();
+  const fs::path old_cwd_ = fs::current_path();
 };
-
-// Every entry of `dir`, hidden temporary files included.
-std::vector<std::string> EntriesOf(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Bytes the file should hold, or the error that must leave every file alone.
 struct ListingCase {
@@ -78,8 +55,6 @@ struct ListingCase {
   std::string bytes;
   std::optional<ListingErrorCode> error = std::nullopt;
 };
-
-std::vector<std::string> WriteBinaryTest::Entries() const { return EntriesOf(dir_); }
 
 void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.name; }
 
@@ -97,15 +72,12 @@ TEST_P(WriteBinaryListingTest, ReplacesOrLeavesOldFile) {
       ASSERT_TRUE(std::holds_alternative<ListingError>(result.error()));
       EXPECT_EQ(*c.error, std::get<ListingError>(result.error()).code);
       EXPECT_EQ(Hex(kOldContent), Hex(Get("out.bin")));
-      EXPECT_EQ(std::vector<std::string>{"out.bin"}, Entries());
+      EXPECT_EQ(std::set<std::string>{"out.bin"}, Entries());
       continue;
     }
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(Hex(c.bytes), Hex(Get(name)));
-    std::vector<std::string> expected{"out.bin", name};
-    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, Entries());
+    EXPECT_EQ((std::set<std::string>{"out.bin", name}), Entries());
     fs::remove(name);
   }
 }
@@ -147,9 +119,7 @@ TEST_P(WriteBinaryNameTest, WritesThatOneFile) {
   ASSERT_TRUE(WriteBinary(u"C3", c.box).ok());
   EXPECT_EQ("\xC3", Get(PathFromName(c.file)));
   EXPECT_EQ(Hex(kOldContent), Hex(Get("a.bin")));
-  std::vector<std::string> expected{"a.bin", EncodeUtf8(c.file)};
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(expected, Entries());
+  EXPECT_EQ((std::set<std::string>{"a.bin", EncodeUtf8(c.file)}), Entries());
 }
 
 // Windows refuses * and ? in a name (see the failures below), so there the
@@ -174,34 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------------------
 
-enum class Step { kNone, kCreate, kWrite, kFlush, kClose, kRename };
-
-// The real file system, except that one step fails with the given errno.
-class FailingFileOps final : public FileOps {
- public:
-  FailingFileOps(Step step, int error) : step_(step), error_(error) {}
-
-  int CreateExclusive(const fs::path& path, FileHandle& fd) override {
-    return step_ == Step::kCreate ? error_ : real_.CreateExclusive(path, fd);
-  }
-  int Write(FileHandle fd, const std::uint8_t* data, std::size_t size) override {
-    return step_ == Step::kWrite ? error_ : real_.Write(fd, data, size);
-  }
-  int Flush(FileHandle fd) override { return step_ == Step::kFlush ? error_ : real_.Flush(fd); }
-  int Close(FileHandle fd) override {
-    const int result = real_.Close(fd);  // the descriptor is gone either way
-    return step_ == Step::kClose ? error_ : result;
-  }
-  int Rename(const fs::path& from, const fs::path& to) override {
-    return step_ == Step::kRename ? error_ : real_.Rename(from, to);
-  }
-  int Remove(const fs::path& path) override { return real_.Remove(path); }
-
- private:
-  FileOps& real_ = SystemFileOps();
-  Step step_;
-  int error_;
-};
+using Step = test::FileCall;
 
 struct FailureCase {
   const char* name;
@@ -221,7 +164,7 @@ TEST_P(WriteBinaryFailureTest, NamesTheFileAndChangesNothing) {
   Put("out.bin", kOldContent);
   fs::create_directory("sub");
   Put("sub/keep", kOldContent);
-  FailingFileOps ops(c.step, c.error);
+  test::FaultyFileOps ops(c.step, 0, c.error);
   const Result<Unit, WriteBinaryError> result = WriteBinary(u"1A 2B 3C", c.box, ops);
   ASSERT_FALSE(result.ok());
   ASSERT_TRUE(std::holds_alternative<IoError>(result.error()));
@@ -232,23 +175,21 @@ TEST_P(WriteBinaryFailureTest, NamesTheFileAndChangesNothing) {
   }
   EXPECT_EQ(EncodeUtf8(OutputNameFromBox(c.box)), error.path);
   EXPECT_EQ(Hex(kOldContent), Hex(Get("out.bin")));
-  EXPECT_EQ((std::vector<std::string>{"out.bin", "sub"}), Entries());
-  EXPECT_EQ(std::vector<std::string>{"keep"}, EntriesOf(dir_ / "sub"));
+  EXPECT_EQ((std::set<std::string>{"out.bin", "sub"}), Entries());
+  EXPECT_EQ(std::set<std::string>{"keep"}, Entries("sub"));
 }
 
 const FailureCase kFailureCases[] = {
 
-    FailureCase{"MissingDirectory", u"nodir/out.bin", IoErrorCode::kNotFound},
-    FailureCase{"DirectoryAsName", u" sub ", IoErrorCode::kIsDirectory},
-    FailureCase{"FileAsDirectory", u"sub/keep/out.bin", IoErrorCode::kNotFound},
-    FailureCase{"Create", u"out.bin", IoErrorCode::kPermissionDenied, Step::kCreate,
-                test::kErrAccess},
-    FailureCase{"Write", u"out.bin", IoErrorCode::kDiskFull, Step::kWrite, test::kErrDiskFull},
-    FailureCase{"Flush", u"out.bin", IoErrorCode::kOther, Step::kFlush, test::kErrIo},
-    FailureCase{"Close", u"out.bin", IoErrorCode::kOther, Step::kClose, test::kErrIo},
-    FailureCase{"Rename", u"out.bin", IoErrorCode::kOther, Step::kRename, test::kErrCrossDevice},
-    FailureCase{"RenameNewName", u"fresh.bin", IoErrorCode::kOther, Step::kRename,
-                test::kErrCrossDevice},
+        FailureCase{"MissingDirectory", u"nodir/out.bin", IoErrorCode::kNotFound},
+        FailureCase{"DirectoryAsName", u" sub ", IoErrorCode::kIsDirectory},
+        FailureCase{"FileAsDirectory", u"sub/keep/out.bin", IoErrorCode::kNotFound},
+        FailureCase{"Create", u"out.bin", IoErrorCode::kPermissionDenied, Step::kCreate, test::kErrAccess},
+        FailureCase{"Write", u"out.bin", IoErrorCode::kDiskFull, Step::kWrite, test::kErrDiskFull},
+        FailureCase{"Flush", u"out.bin", IoErrorCode::kOther, Step::kFlush, test::kErrIo},
+        FailureCase{"Close", u"out.bin", IoErrorCode::kOther, Step::kClose, test::kErrIo},
+        FailureCase{"Rename", u"out.bin", IoErrorCode::kOther, Step::kRename, test::kErrCrossDevice},
+        FailureCase{"RenameNewName", u"fresh.bin", IoErrorCode::kOther, Step::kRename, test::kErrCrossDevice},
 #ifdef _WIN32
     // Names Windows forbids, refused before anything is created.
     FailureCase{"Wildcard", u"*.bin", IoErrorCode::kInvalidName},
@@ -263,10 +204,9 @@ const FailureCase kFailureCases[] = {
 #endif
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, WriteBinaryFailureTest, testing::ValuesIn(kFailureCases),
-                         [](const testing::TestParamInfo<FailureCase>& p) {
-                           return std::string(p.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteBinaryFailureTest, testing::ValuesIn(kFailureCases),
+    [](const testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace binconv

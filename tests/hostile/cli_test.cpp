@@ -4,15 +4,20 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "support/bytes.h"
+#include "support/cli_runner.h"
+#include "support/gtest_support.h"
 
 namespace binconv::hostile {
 namespace {
+
+using namespace binconv::test;
 
 constexpr std::string_view kOld = "old contents";
 
@@ -91,12 +96,6 @@ TEST_P(HostileOutputNameTest, WritesThatFileOrSaysWhy) {
   }
 }
 
-std::string Repeat(std::string_view piece, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += piece;
-  return text;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Names, HostileOutputNameTest,
     testing::Values(
@@ -124,7 +123,7 @@ struct InputCase {
   const char* name;
   std::vector<std::string> args;
   Stdin stdin_kind;
-  bool close_stdout;
+  Stdout stdout_kind;
   std::vector<std::string> said;
 };
 
@@ -140,7 +139,7 @@ TEST_P(HostileInputTest, SaysWhyAndWritesNothing) {
   RunOptions options;
   options.stdin_kind = c.stdin_kind;
   options.input = "1A";
-  options.close_stdout = c.close_stdout;
+  options.stdout_kind = c.stdout_kind;
   const Outcome outcome = RunCli(scratch, c.args, options);
   EXPECT_EQ(outcome.exit_code, 2) << outcome;
   EXPECT_EQ(outcome.out, "");
@@ -154,54 +153,62 @@ TEST_P(HostileInputTest, SaysWhyAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, HostileInputTest,
-    testing::Values(
-        InputCase{
-            "ConvertDirectory", {"convert", "adir"}, Stdin::kFile, false, {"adir: Is a directory"}},
-        InputCase{"WriteDirectory",
-                  {"write", "-o", "old.bin", "adir"},
-                  Stdin::kFile,
-                  false,
-                  {"adir: Is a directory"}},
-        InputCase{"EncodeDirectory",
-                  {"encode", "-o", "old.bin", "adir"},
-                  Stdin::kFile,
-                  false,
-                  {"adir: Is a directory"}},
-        InputCase{"EncodeDirectoryAsStdin",
-                  {"encode", "-o", "old.bin"},
-                  Stdin::kFolder,
-                  false,
-                  {"-: Is a directory"}},
-        // Readable by nobody, root included: reading fails with EIO.
-        InputCase{"WriteUnreadableFile",
-                  {"write", "-o", "old.bin", "/proc/self/mem"},
-                  Stdin::kFile,
-                  false,
-                  {"/proc/self/mem: Input/output error"}},
-        InputCase{"EncodeUnreadableFile",
-                  {"encode", "-o", "old.bin", "/proc/self/mem"},
-                  Stdin::kFile,
-                  false,
-                  {"/proc/self/mem: Input/output error"}},
-        InputCase{
-            "ConvertStdinClosed", {"convert"}, Stdin::kClosed, false, {"-: Bad file descriptor"}},
-        InputCase{"WriteStdinClosed",
-                  {"write", "-o", "old.bin"},
-                  Stdin::kClosed,
-                  false,
-                  {"-: Bad file descriptor"}},
-        InputCase{"WriteNewFileStdinClosed",
-                  {"write", "-o", "new.bin"},
-                  Stdin::kClosed,
-                  false,
-                  {"-: Bad file descriptor"}},
-        InputCase{
-            "EncodeStdinClosed", {"encode"}, Stdin::kClosed, false, {"-: Bad file descriptor"}},
-        InputCase{"ConvertStdoutClosed",
-                  {"convert"},
-                  Stdin::kFile,
-                  true,
-                  {"<stdout>: Bad file descriptor"}}),
+    testing::Values(InputCase{"ConvertDirectory",
+                              {"convert", "adir"},
+                              Stdin::kFile,
+                              Stdout::kFile,
+                              {"adir: Is a directory"}},
+                    InputCase{"WriteDirectory",
+                              {"write", "-o", "old.bin", "adir"},
+                              Stdin::kFile,
+                              Stdout::kFile,
+                              {"adir: Is a directory"}},
+                    InputCase{"EncodeDirectory",
+                              {"encode", "-o", "old.bin", "adir"},
+                              Stdin::kFile,
+                              Stdout::kFile,
+                              {"adir: Is a directory"}},
+                    InputCase{"EncodeDirectoryAsStdin",
+                              {"encode", "-o", "old.bin"},
+                              Stdin::kFolder,
+                              Stdout::kFile,
+                              {"-: Is a directory"}},
+                    // Readable by nobody, root included: reading fails with EIO.
+                    InputCase{"WriteUnreadableFile",
+                              {"write", "-o", "old.bin", "/proc/self/mem"},
+                              Stdin::kFile,
+                              Stdout::kFile,
+                              {"/proc/self/mem: Input/output error"}},
+                    InputCase{"EncodeUnreadableFile",
+                              {"encode", "-o", "old.bin", "/proc/self/mem"},
+                              Stdin::kFile,
+                              Stdout::kFile,
+                              {"/proc/self/mem: Input/output error"}},
+                    InputCase{"ConvertStdinClosed",
+                              {"convert"},
+                              Stdin::kClosed,
+                              Stdout::kFile,
+                              {"-: Bad file descriptor"}},
+                    InputCase{"WriteStdinClosed",
+                              {"write", "-o", "old.bin"},
+                              Stdin::kClosed,
+                              Stdout::kFile,
+                              {"-: Bad file descriptor"}},
+                    InputCase{"WriteNewFileStdinClosed",
+                              {"write", "-o", "new.bin"},
+                              Stdin::kClosed,
+                              Stdout::kFile,
+                              {"-: Bad file descriptor"}},
+                    InputCase{"EncodeStdinClosed",
+                              {"encode"},
+                              Stdin::kClosed,
+                              Stdout::kFile,
+                              {"-: Bad file descriptor"}},
+                    InputCase{"ConvertStdoutClosed",
+                              {"convert"},
+                              Stdin::kFile,
+                              Stdout::kClosed,
+                              {"<stdout>: Bad file descriptor"}}),
     CaseName<InputCase>);
 
 TEST(HostileInputFileTest, UnreadableByMode) {
@@ -274,7 +281,7 @@ TEST(HostileHugeListingTest, HundredMegabytesInFlatMemory) {
   for (int i = 0; i < kBlocks; ++i) {
     in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     ASSERT_EQ(static_cast<std::size_t>(in.gcount()), chunk.size()) << "block " << i;
-    ASSERT_TRUE(chunk == block) << "block " << i << " differs: " << Hex(chunk);
+    ASSERT_TRUE(chunk == block) << "block " << i << " differs: " << Hex(chunk, 64);
   }
   EXPECT_EQ(in.get(), std::char_traits<char>::eof()) << "bytes beyond the listing";
   EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "huge.bin"}));

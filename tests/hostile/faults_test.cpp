@@ -3,6 +3,7 @@
 // old target stays byte for byte, no temporary file is left and no descriptor
 // stays open.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <functional>
@@ -12,30 +13,17 @@
 
 #include "conversion/write.h"
 #include "runtime/file.h"
-#include "support.h"
+#include "support/bytes.h"
+#include "support/faulty_file_ops.h"
+#include "support/files.h"
+#include "support/gtest_support.h"
 
 namespace binconv::hostile {
 namespace {
 
-enum class Call { kCreate, kSetMode, kWrite, kFlush, kClose, kRename };
+using namespace binconv::test;
 
-const char* NameOf(Call call) {
-  switch (call) {
-    case Call::kCreate:
-      return "create";
-    case Call::kSetMode:
-      return "set mode";
-    case Call::kWrite:
-      return "write";
-    case Call::kFlush:
-      return "flush";
-    case Call::kClose:
-      return "close";
-    case Call::kRename:
-      return "rename";
-  }
-  return "?";
-}
+using Call = FileCall;
 
 // The error a real system gives for a failure of that call.
 int ErrorFor(Call call) {
@@ -52,72 +40,10 @@ int ErrorFor(Call call) {
       return EDQUOT;  // NFS reports a full quota only on close
     case Call::kRename:
       return EXDEV;
+    case Call::kNone:
+      break;
   }
   return EIO;
-}
-
-// Forwards to the real file system, records every call, and fails the call
-// with the given index (counting from 0; -1 fails none). A failing write
-// writes half of its bytes first, as a full disk does.
-class FailingOps final : public FileOps {
- public:
-  explicit FailingOps(int fail_at) : fail_at_(fail_at) {}
-
-  int CreateExclusive(const fs::path& path, FileHandle& fd) override {
-    if (Fails(Call::kCreate)) return ErrorFor(Call::kCreate);
-    const int r = real_.CreateExclusive(path, fd);
-    if (r == 0) ++open_;
-    return r;
-  }
-  int SetMode(const fs::path& path, unsigned mode) override {
-    return Fails(Call::kSetMode) ? ErrorFor(Call::kSetMode) : real_.SetMode(path, mode);
-  }
-  int Write(FileHandle fd, const std::uint8_t* data, std::size_t size) override {
-    if (Fails(Call::kWrite)) {
-      real_.Write(fd, data, size / 2);
-      return ErrorFor(Call::kWrite);
-    }
-    return real_.Write(fd, data, size);
-  }
-  int Flush(FileHandle fd) override {
-    return Fails(Call::kFlush) ? ErrorFor(Call::kFlush) : real_.Flush(fd);
-  }
-  int Close(FileHandle fd) override {
-    // The descriptor is gone even when close reports an error.
-    const bool fails = Fails(Call::kClose);
-    const int r = real_.Close(fd);
-    if (r == 0) --open_;
-    return fails ? ErrorFor(Call::kClose) : r;
-  }
-  int Rename(const fs::path& from, const fs::path& to) override {
-    return Fails(Call::kRename) ? ErrorFor(Call::kRename) : real_.Rename(from, to);
-  }
-  int Remove(const fs::path& path) override { return real_.Remove(path); }
-
-  const std::vector<Call>& calls() const { return calls_; }
-  bool failed() const { return failed_; }
-  int open() const { return open_; }
-
- private:
-  bool Fails(Call call) {
-    calls_.push_back(call);
-    if (static_cast<int>(calls_.size()) - 1 != fail_at_) return false;
-    failed_ = true;
-    return true;
-  }
-
-  FileOps& real_ = SystemFileOps();
-  int fail_at_;
-  std::vector<Call> calls_;
-  bool failed_ = false;
-  int open_ = 0;
-};
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string bytes(size, '\0');
-  for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
-  return bytes;
 }
 
 std::string ListingOf(std::string_view bytes) {
@@ -162,8 +88,9 @@ Result<Unit, IoError> ThroughWriteBinary(FileOps& ops, const fs::path& target,
 struct FaultCase {
   const char* name;
   Writer write;
-  std::size_t size;  // bytes written
-  bool existing;     // whether the target exists beforehand
+  std::size_t size;   // bytes written
+  bool existing;      // whether the target exists beforehand
+  bool link = false;  // the name is a link to real.bin, which gets the bytes
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -183,37 +110,43 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
   const FaultCase& c = GetParam();
   Scratch scratch;
   const fs::path target = scratch.work() / "game.bin";
+  const fs::path real = c.link ? scratch.work() / "real.bin" : target;
+  if (c.link) fs::create_symlink("real.bin", target);
   const std::string old = RandomBytes(5000, 1);
   const std::string fresh = RandomBytes(c.size, 2);
 
   // A clean run gives the calls to fail, one at a time.
-  if (c.existing) WriteAll(target, old);
-  FailingOps clean(-1);
+  if (c.existing) WriteAll(real, old);
+  FaultyFileOps clean;
   ASSERT_TRUE(c.write(clean, target, fresh).ok());
-  ASSERT_EQ(Hex(ReadAll(target)), Hex(fresh));
+  ASSERT_TRUE(ReadAll(real) == fresh) << Hex(ReadAll(real), 64);
+  ASSERT_EQ(fs::is_symlink(target), c.link);
   const std::vector<Call> calls = clean.calls();
   ASSERT_GE(calls.size(), 4u);
 
   for (std::size_t i = 0; i < calls.size(); ++i) {
     const std::string context = std::string("call ") + std::to_string(i) + " (" + NameOf(calls[i]) +
                                 ") of " + std::to_string(calls.size());
-    fs::remove(target);
-    if (c.existing) WriteAll(target, old);
+    fs::remove(real);
+    if (c.existing) WriteAll(real, old);
     const std::set<std::string> before = scratch.Names();
 
-    FailingOps ops(static_cast<int>(i));
+    // The call's place among the calls of its kind.
+    const int nth = static_cast<int>(std::count(calls.begin(), calls.begin() + i + 1, calls[i]));
+    FaultyFileOps ops(calls[i], nth, ErrorFor(calls[i]));
     const auto result = c.write(ops, target, fresh);
-    ASSERT_TRUE(ops.failed()) << context << " was never made";
+    ASSERT_TRUE(ops.fired()) << context << " was never made";
     ++injected_;
     ASSERT_FALSE(result.ok()) << context;
     EXPECT_EQ(result.error().system_error, ErrorFor(calls[i])) << context;
     EXPECT_EQ(result.error().path, target.string()) << context;
     EXPECT_EQ(ops.open(), 0) << context << ": a descriptor stays open";
     EXPECT_EQ(scratch.Names(), before) << context << ": a temporary file is left";
+    EXPECT_EQ(fs::is_symlink(target), c.link) << context;
     if (c.existing) {
-      EXPECT_EQ(Hex(ReadAll(target)), Hex(old)) << context << ": the old file changed";
+      EXPECT_EQ(Hex(ReadAll(real), 64), Hex(old, 64)) << context << ": the old file changed";
     } else {
-      EXPECT_FALSE(fs::exists(target)) << context;
+      EXPECT_FALSE(fs::exists(real)) << context;
     }
   }
 }
@@ -224,7 +157,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"PiecesToANewFile", InPieces, 700000, false},
                     FaultCase{"EmptyOverAnOldFile", InPieces, 0, true},
                     FaultCase{"WriteBinaryOverAnOldFile", ThroughWriteBinary, 300000, true},
-                    FaultCase{"WriteBinaryToANewFile", ThroughWriteBinary, 10, false}),
+                    FaultCase{"WriteBinaryToANewFile", ThroughWriteBinary, 10, false},
+                    FaultCase{"PiecesThroughALink", InPieces, 700000, true, true},
+                    FaultCase{"WriteBinaryThroughADanglingLink", ThroughWriteBinary, 10, false,
+                              true}),
     CaseName<FaultCase>);
 
 }  // namespace

@@ -8,10 +8,14 @@
 #include <string>
 
 #include "chartable/load.h"
-#include "support.h"
+#include "support/bytes.h"
+#include "support/cli_runner.h"
+#include "support/gtest_support.h"
 
 namespace binconv::hostile {
 namespace {
+
+using namespace binconv::test;
 
 using namespace std::string_view_literals;
 
@@ -35,13 +39,6 @@ std::size_t LinesIn(std::string_view bytes) {
     if (i < bytes.size()) i += bytes.substr(i, 2) == "\r\n" ? 2 : 1;
   }
   return lines;
-}
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string bytes(size, '\0');
-  for (char& b : bytes) b = static_cast<char>(rng() & 0xFF);
-  return bytes;
 }
 
 using Loaded = Result<CharTable, TableError>;
@@ -266,6 +263,17 @@ TEST(HostileTableFileTest, DirectoryInPlaceOfATable) {
   EXPECT_NE(DescribeTableError(loaded.error()).find(kExtendedTableFile), std::string::npos)
       << DescribeTableError(loaded.error());
   EXPECT_NE(loaded.error().reason.find("directory"), std::string::npos) << loaded.error().reason;
+}
+
+// Ten megabytes of "a," on one line: loading keeps only the pieces it stores.
+TEST(HostileTableFileTest, TenMegabyteLineInBoundedMemory) {
+  Scratch scratch;
+  WriteAll(scratch.work() / kMainTableFile, "L" + Repeat(",a", 5'000'000) + "\r\n" + Rows(1));
+  const Outcome outcome = RunCli(scratch, {"check-tables", "--tables", "."});
+  EXPECT_NE(outcome.exit_code, 2) << outcome;
+  EXPECT_NE(outcome.out.find("'a' (U+0061) at 00, 01,"), std::string::npos) << outcome.out;
+  RecordProperty("max_rss_kb", std::to_string(outcome.max_rss_kb));
+  EXPECT_LT(outcome.max_rss_kb, 64 * 1024) << "peak memory grows with the pieces of a line";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdint>
 #include <cwctype>
 #include <string>
 
@@ -24,7 +25,11 @@ char16_t ExpectedFold(char16_t c) {
   if (c == 0x3000) w = 0x20;
   if (w >= 0xD800 && w <= 0xDFFF) return static_cast<char16_t>(w);
   const wint_t lower = std::towlower(static_cast<wint_t>(w));
-  return lower <= 0xFFFF ? static_cast<char16_t>(lower) : static_cast<char16_t>(w);
+  // wint_t has 16 bits on Windows, where every result fits.
+#if WINT_MAX > 0xFFFF
+  if (lower > 0xFFFF) return static_cast<char16_t>(w);
+#endif
+  return static_cast<char16_t>(lower);
 }
 
 TEST(TextCompareTest, FoldMatchesTheRuleForEveryCodeUnit) {
@@ -81,7 +86,6 @@ TEST_P(TextComparePairs, ComparesAsFolded) {
   const PairCase& p = GetParam();
   EXPECT_EQ(TextCompare(p.a, p.b), p.text_equal);
   EXPECT_EQ(TextCompare(p.b, p.a), p.text_equal);
-  EXPECT_EQ(BinaryCompare(p.a, p.b), p.a == p.b);
 }
 
 INSTANTIATE_TEST_SUITE_P(

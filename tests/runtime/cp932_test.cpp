@@ -15,34 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+
 namespace binconv {
 namespace {
 
-std::string HexBytes(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
-
-std::string HexUnits(std::u16string_view text) {
-  std::string out;
-  char buf[8];
-  for (char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "U+%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using test::Hex;
 
 // Single bytes that Windows decodes and glibc rejects.
 const std::map<std::uint8_t, char16_t> kWindowsOnly = {
     {0x80, u'\u0080'}, {0xA0, u'\uF8F0'}, {0xFD, u'\uF8F1'}, {0xFE, u'\uF8F2'}, {0xFF, u'\uF8F3'}};
 
-bool InTrailRange(int b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+[[maybe_unused]] bool InTrailRange(int b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 #ifdef _WIN32
 // Windows' own code page 932 is the reference the table was made to match:
@@ -57,9 +41,8 @@ TEST(Cp932AgainstWindows, EveryValidPair) {
       const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, pair, 2, out, 4);
       if (n <= 0) continue;
       ++compared;
-      ASSERT_EQ(HexUnits(DecodeCp932(std::string_view(pair, 2))),
-                HexUnits(std::u16string(out, out + n)))
-          << HexBytes(std::string_view(pair, 2));
+      ASSERT_EQ(Hex(DecodeCp932(std::string_view(pair, 2))), Hex(std::u16string(out, out + n)))
+          << Hex(std::string_view(pair, 2));
     }
   }
   EXPECT_GT(compared, 7000);
@@ -124,11 +107,11 @@ TEST_F(Cp932AgainstIconv, EverySingleByte) {
     const std::string bytes(1, static_cast<char>(b));
     const Iconv::Outcome r = iconv_.Decode(bytes);
     // glibc calls a lone byte incomplete exactly when it starts a pair.
-    EXPECT_EQ(IsCp932LeadByte(static_cast<std::uint8_t>(b)), r.error == EINVAL) << HexBytes(bytes);
+    EXPECT_EQ(IsCp932LeadByte(static_cast<std::uint8_t>(b)), r.error == EINVAL) << Hex(bytes);
     const std::u16string expected = IsCp932LeadByte(static_cast<std::uint8_t>(b))
                                         ? std::u16string(1, kCp932DefaultChar)
                                         : iconv_.ExpectedSingle(static_cast<std::uint8_t>(b));
-    EXPECT_EQ(HexUnits(DecodeCp932(bytes)), HexUnits(expected)) << HexBytes(bytes);
+    EXPECT_EQ(Hex(DecodeCp932(bytes)), Hex(expected)) << Hex(bytes);
   }
 }
 
@@ -144,7 +127,7 @@ TEST_F(Cp932AgainstIconv, EveryLeadWithEverySecondByte) {
       } else {
         expected += iconv_.ExpectedSingle(static_cast<std::uint8_t>(second));
       }
-      ASSERT_EQ(HexUnits(DecodeCp932(bytes)), HexUnits(expected)) << HexBytes(bytes);
+      ASSERT_EQ(Hex(DecodeCp932(bytes)), Hex(expected)) << Hex(bytes);
     }
   }
 }
@@ -187,8 +170,7 @@ struct Example {
 class Cp932Example : public ::testing::TestWithParam<Example> {};
 
 TEST_P(Cp932Example, DecodesAsWindows) {
-  EXPECT_EQ(HexUnits(DecodeCp932(GetParam().bytes)), HexUnits(GetParam().expected))
-      << HexBytes(GetParam().bytes);
+  EXPECT_EQ(Hex(DecodeCp932(GetParam().bytes)), Hex(GetParam().expected)) << Hex(GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -8,9 +8,10 @@
 namespace binconv {
 namespace {
 
-std::vector<std::u16string> Pieces(std::u16string_view s, std::u16string_view d) {
+std::vector<std::u16string> Pieces(std::u16string_view s, std::u16string_view d,
+                                   std::size_t max_pieces) {
   std::vector<std::u16string> out;
-  for (std::u16string_view p : Split(s, d)) out.emplace_back(p);
+  for (std::u16string_view p : Split(s, d, max_pieces)) out.emplace_back(p);
   return out;
 }
 
@@ -18,23 +19,28 @@ struct SplitCase {
   std::u16string input;
   std::u16string delimiter;
   std::vector<std::u16string> pieces;
+  std::size_t max_pieces = SIZE_MAX;
 };
 
 class SplitTest : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitTest, GivesEveryPieceInOrder) {
-  EXPECT_EQ(Pieces(GetParam().input, GetParam().delimiter), GetParam().pieces);
+  EXPECT_EQ(Pieces(GetParam().input, GetParam().delimiter, GetParam().max_pieces),
+            GetParam().pieces);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitTest,
-    testing::Values(SplitCase{u"a,b,c", u",", {u"a", u"b", u"c"}}, SplitCase{u"", u",", {u""}},
-                    SplitCase{u",", u",", {u"", u""}},
-                    SplitCase{u"a,,b,", u",", {u"a", u"", u"b", u""}},
-                    SplitCase{u"a\uFF0Cb", u",", {u"a", u"b"}},  // the wide comma splits too
-                    SplitCase{u"abc", u"", {u"abc"}},
-                    SplitCase{u"xABy", u"ab", {u"x", u"y"}},  // letters fold case
-                    SplitCase{u"a\u3001b", u",", {u"a\u3001b"}}));
+    testing::Values(
+        SplitCase{u"a,b,c", u",", {u"a", u"b", u"c"}}, SplitCase{u"", u",", {u""}},
+        SplitCase{u",", u",", {u"", u""}}, SplitCase{u"a,,b,", u",", {u"a", u"", u"b", u""}},
+        SplitCase{u"a\uFF0Cb", u",", {u"a", u"b"}},  // the wide comma splits too
+        SplitCase{u"abc", u"", {u"abc"}},
+        SplitCase{u"xABy", u"ab", {u"x", u"y"}},  // letters fold case
+        SplitCase{u"a\u3001b", u",", {u"a\u3001b"}},
+        // A limit stops the search; the last piece ends at its comma.
+        SplitCase{u"a,b,c,d", u",", {u"a", u"b"}, 2}, SplitCase{u"a,b", u",", {u"a", u"b"}, 2},
+        SplitCase{u"a,b,", u",", {u"a", u"b"}, 2}, SplitCase{u"a\uFF0Cb", u",", {u"a", u"b"}, 3}));
 
 struct ReplaceCase {
   std::u16string input, search, replacement, expected;

@@ -10,29 +10,12 @@
 #include <vector>
 
 #include "runtime/utf8.h"
+#include "support/bytes.h"
 
 namespace binconv {
 namespace {
 
-std::string HexUnits(std::u16string_view text) {
-  std::string out;
-  char buf[8];
-  for (const char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
-
-std::string HexBytes(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (const unsigned char b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
+using test::Hex;
 
 // Decoded units up to the first bad sequence, and its offset if there is one.
 struct Decoded {
@@ -76,7 +59,7 @@ Decoded ReferenceDecode(std::string_view s) {
 }
 
 std::string Describe(const Decoded& d) {
-  return HexUnits(d.text) + (d.bad ? "| bad at " + std::to_string(d.offset) : "| good");
+  return Hex(d.text) + (d.bad ? "| bad at " + std::to_string(d.offset) : "| good");
 }
 
 // Mostly three-byte characters, with ASCII runs, the edges of the ranges
@@ -148,7 +131,7 @@ TEST_P(Utf8DecoderLongTest, MatchesReferenceAndKeepsTextBeforeAnError) {
     good = good && decoder.Finish();
     actual.bad = !good;
     actual.offset = good ? 0 : decoder.error().offset;
-    ASSERT_EQ(Describe(expected), Describe(actual)) << "seed " << seed << " " << HexBytes(bytes);
+    ASSERT_EQ(Describe(expected), Describe(actual)) << "seed " << seed << " " << Hex(bytes);
   }
 }
 
@@ -168,7 +151,7 @@ TEST(Utf8DecoderSkip, MissingBytesAndOffsetsAfterSkipping) {
   EXPECT_EQ(2u, decoder.missing());
   ASSERT_TRUE(decoder.Feed("\x81\x82", out));
   EXPECT_EQ(0u, decoder.missing());
-  EXPECT_EQ(HexUnits(u"a\U0001F600\u3042"), HexUnits(out));
+  EXPECT_EQ(Hex(u"a\U0001F600\u3042"), Hex(out));
   decoder.Skip(1000);
   EXPECT_FALSE(decoder.Feed("xy\x80", out));
   EXPECT_EQ(1010u, decoder.error().offset);
@@ -212,8 +195,8 @@ TEST(AppendUtf8Long, MatchesReferenceWhereverBlocksBreak) {
     while (text.size() < 300) text += percent(rng) < 70 ? kPieces[0] : kPieces[piece(rng)];
     std::string out = "prefix";
     AppendUtf8(text, out);
-    ASSERT_EQ(HexBytes("prefix" + ReferenceEncode(text)), HexBytes(out))
-        << "seed " << seed << " " << HexUnits(text);
+    ASSERT_EQ(Hex("prefix" + ReferenceEncode(text)), Hex(out))
+        << "seed " << seed << " " << Hex(text);
   }
 }
 

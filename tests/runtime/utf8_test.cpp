@@ -8,32 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+
 namespace binconv {
 namespace {
 
-std::string HexBytes(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
-
-std::string HexUnits(std::u16string_view text) {
-  std::string out;
-  char buf[8];
-  for (char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using test::Hex;
 
 // Decoded text, or "error at N", so that both outcomes compare in one line.
 std::string Describe(const Result<std::u16string, Utf8Error>& r) {
-  return r.ok() ? HexUnits(r.value()) : "error at " + std::to_string(r.error().offset);
+  return r.ok() ? Hex(r.value()) : "error at " + std::to_string(r.error().offset);
 }
 
 // A plain bit-by-bit decoder, written without range tables, as a reference.
@@ -77,8 +61,8 @@ class DecodeUtf8Case : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DecodeUtf8Case, MatchesExpectation) {
   const Case& c = GetParam();
-  const std::string expected = c.text ? HexUnits(*c.text) : "error at " + std::to_string(c.offset);
-  EXPECT_EQ(Describe(DecodeUtf8(c.bytes)), expected) << HexBytes(c.bytes);
+  const std::string expected = c.text ? Hex(*c.text) : "error at " + std::to_string(c.offset);
+  EXPECT_EQ(Describe(DecodeUtf8(c.bytes)), expected) << Hex(c.bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -116,8 +100,7 @@ TEST(DecodeUtf8, AgreesWithReferenceOnAllTwoByteStarts) {
         const std::string s = std::string{static_cast<char>(b0), static_cast<char>(b1)} + tail;
         const auto got = DecodeUtf8(s);
         const auto want = ReferenceDecode(s);
-        ASSERT_TRUE(Same(got, want))
-            << HexBytes(s) << ": " << Describe(got) << " vs " << Describe(want);
+        ASSERT_TRUE(Same(got, want)) << Hex(s) << ": " << Describe(got) << " vs " << Describe(want);
       }
     }
   }
@@ -148,16 +131,16 @@ TEST(EncodeUtf8, RoundTripsEveryScalarValue) {
 
 TEST(EncodeUtf8, LoneSurrogatesBecomeReplacementCharacters) {
   const std::string fffd = "\xEF\xBF\xBD";
-  EXPECT_EQ(HexBytes(EncodeUtf8(u"a\xD800")), HexBytes("a" + fffd));
-  EXPECT_EQ(HexBytes(EncodeUtf8(u"\xDC00\xD800")), HexBytes(fffd + fffd));
-  EXPECT_EQ(HexBytes(EncodeUtf8(u"\xD800\xD800\xDC00")), HexBytes(fffd + "\xF0\x90\x80\x80"));
-  EXPECT_EQ(HexBytes(EncodeUtf8(u"\xDBFF\xDFFF")), HexBytes("\xF4\x8F\xBF\xBF"));
+  EXPECT_EQ(Hex(EncodeUtf8(u"a\xD800")), Hex("a" + fffd));
+  EXPECT_EQ(Hex(EncodeUtf8(u"\xDC00\xD800")), Hex(fffd + fffd));
+  EXPECT_EQ(Hex(EncodeUtf8(u"\xD800\xD800\xDC00")), Hex(fffd + "\xF0\x90\x80\x80"));
+  EXPECT_EQ(Hex(EncodeUtf8(u"\xDBFF\xDFFF")), Hex("\xF4\x8F\xBF\xBF"));
 }
 
 TEST(AppendUtf8, KeepsWhatIsThere) {
   std::string out = "x";
   AppendUtf8(u"\u3042", out);
-  EXPECT_EQ(HexBytes(out), HexBytes("x\xE3\x81\x82"));
+  EXPECT_EQ(Hex(out), Hex("x\xE3\x81\x82"));
 }
 
 // What the streaming decoder makes of `chunks`, in the form of Describe.
@@ -168,7 +151,7 @@ std::string Stream(const std::vector<std::string_view>& chunks) {
     if (!decoder.Feed(chunk, out)) return "error at " + std::to_string(decoder.error().offset);
   }
   if (!decoder.Finish()) return "error at " + std::to_string(decoder.error().offset);
-  return HexUnits(out);
+  return Hex(out);
 }
 
 TEST(Utf8Decoder, EverySplitGivesTheOneShotResult) {
@@ -183,7 +166,7 @@ TEST(Utf8Decoder, EverySplitGivesTheOneShotResult) {
       for (std::size_t j = i; j <= s.size(); ++j) {
         const std::string_view v(s);
         ASSERT_EQ(Stream({v.substr(0, i), v.substr(i, j - i), v.substr(j)}), expected)
-            << HexBytes(s) << " split at " << i << ", " << j;
+            << Hex(s) << " split at " << i << ", " << j;
       }
     }
   }
@@ -207,7 +190,7 @@ TEST(Utf8Decoder, RandomInputAndChunksMatchOneShot) {
       chunks.push_back(std::string_view(s).substr(pos, n));
       pos += n;
     }
-    ASSERT_EQ(Stream(chunks), Describe(DecodeUtf8(s))) << HexBytes(s);
+    ASSERT_EQ(Stream(chunks), Describe(DecodeUtf8(s))) << Hex(s);
   }
 }
 

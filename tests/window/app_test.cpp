@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <string>
+#include <vector>
 
+#include "runtime/version.h"
 #include "test_tables.h"
 #include "window/form1.h"
 
@@ -54,6 +57,46 @@ class AppTest : public QObject {
     QCOMPARE(w::RunWindow(dir.path().toStdString()), 0);
     QCOMPARE(focus, "Text1");
     QCOMPARE(name, "temp.bin");
+  }
+
+  void NoTableFolderListsEveryFolderTried() {
+    const binconv::TableFolderError error{binconv::TableFolderErrorCode::kNotFound,
+                                          {"/first/place", "/second/place"}};
+    QString shown;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown = box->text();
+        box->close();
+      }
+    });
+    poll.start(5);
+    QCOMPARE(w::RunWindow(error), 1);
+    QVERIFY2(shown.contains("/first/place") && shown.contains("/second/place"), qPrintable(shown));
+  }
+
+  void CommandLineAnswers_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("answer");  // empty: the window starts
+    const QString version = QStringLiteral("binconv ") + binconv::kVersion + "\n";
+    QTest::newRow("version") << QStringList{"--version"} << version;
+    QTest::newRow("version after others") << QStringList{"-x", "--version"} << version;
+    QTest::newRow("help") << QStringList{"--help"} << "Usage: binconv [--help | --version]";
+    QTest::newRow("short help") << QStringList{"-h"} << "Usage: binconv [--help | --version]";
+    QTest::newRow("ignored") << QStringList{"file.txt", "--verbose", "-v"} << QString();
+    QTest::newRow("none") << QStringList{} << QString();
+  }
+
+  void CommandLineAnswers() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, answer);
+    std::vector<std::string> storage;
+    for (const QString& arg : args) storage.push_back(arg.toStdString());
+    std::vector<const char*> argv;
+    for (const std::string& arg : storage) argv.push_back(arg.c_str());
+    const std::optional<std::string> got = w::CommandLineAnswer(argv);
+    QCOMPARE(got.has_value(), !answer.isEmpty());
+    if (got) QVERIFY2(QString::fromStdString(*got).startsWith(answer), got->c_str());
   }
 
  private:

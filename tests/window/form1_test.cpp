@@ -111,6 +111,20 @@ class Form1Test : public QObject {
     QVERIFY(w::TableErrorMessage(*error).contains("Zezovar.ini"));
     QCOMPARE(form_->text1().text(), "temp.bin");
     QVERIFY(form_->text2().toPlainText().isEmpty() && form_->text3().toPlainText().isEmpty());
+    QVERIFY(form_->label2().toolTip().isEmpty());
+  }
+
+  // The folder in use is told without changing the layout: the code box's
+  // caption keeps its text and gets the folder as its tooltip.
+  void CodeCaptionTellsTheTablesFolder() {
+    QCOMPARE(form_->label2().text(), "コード：");
+    QCOMPARE(form_->label2().toolTip(),
+             "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
+    QVERIFY(QDir::setCurrent(tables_.path()));
+    QVERIFY(!form_->Load("."));
+    QVERIFY(QDir::setCurrent(work_.path()));
+    QCOMPARE(form_->label2().toolTip(),
+             "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
   }
 
   void TableErrorNamesFileAndLine() {

@@ -1,0 +1,61 @@
+#include "chartable/encoding.h"
+
+#include <vector>
+
+#include "runtime/compare.h"
+
+namespace binconv {
+namespace detail {
+
+Special ClassifySpecial(char16_t ch) {
+  struct Folds {
+    char16_t open, close, mark, space;
+  };
+  static const Folds folds{FoldForTextCompare(u'<'), FoldForTextCompare(u'>'),
+                           FoldForTextCompare(kLineBreakMark), FoldForTextCompare(u'\u3000')};
+  const char16_t f = FoldForTextCompare(ch);
+  if (f == folds.open) return Special::kTagOpen;
+  if (f == folds.close) return Special::kTagClose;
+  if (f == folds.mark) return Special::kLineBreak;
+  if (f == folds.space) return Special::kSpace;
+  return Special::kNone;
+}
+
+std::span<const std::pair<char16_t, Special>> SpecialUnits() {
+  static const std::vector<std::pair<char16_t, Special>> units = [] {
+    std::vector<std::pair<char16_t, Special>> found;
+    for (std::uint32_t c = 0; c <= 0xFFFF; ++c) {
+      const auto ch = static_cast<char16_t>(c);
+      if (const Special special = ClassifySpecial(ch); special != Special::kNone) {
+        found.emplace_back(ch, special);
+      }
+    }
+    return found;
+  }();
+  return units;
+}
+
+}  // namespace detail
+
+ProducibleCells::ProducibleCells(const CharTable& table) {
+  chars_.fill(kNone);
+  for (std::uint8_t page = 0; page < kPages; ++page) {
+    for (std::uint8_t row = 0; row < kRows; ++row) {
+      for (std::uint8_t column = 0; column < kColumns; ++column) {
+        const std::u16string& cell = table.Cell(page, row, column);
+        if (cell.size() != 1 || detail::IsIntercepted(cell[0])) continue;
+        const CellCode code{page, row, column};
+        if (table.Find(cell[0]) != code) continue;
+        chars_[static_cast<std::size_t>(code.index())] = cell[0];
+      }
+    }
+  }
+}
+
+std::optional<char16_t> ProducibleCells::CharAt(CellCode code) const {
+  const std::int32_t ch = chars_[static_cast<std::size_t>(code.index())];
+  if (ch == kNone) return std::nullopt;
+  return static_cast<char16_t>(ch);
+}
+
+}  // namespace binconv

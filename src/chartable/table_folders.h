@@ -1,0 +1,70 @@
+#pragma once
+// Where the table files are looked for when no folder is named: the current
+// folder, then the user's own folder, then the defaults installed with the
+// program. The main and the extended file always come from the same folder.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/result.h"
+
+namespace binconv {
+
+// What the search depends on, passed in so that it can be tested; a front-end
+// fills it from its process with TableSearchPlaceOfThisProcess.
+struct TableSearchPlace {
+  std::filesystem::path current_dir;  // absolute
+  std::filesystem::path executable;   // the running program's file; empty if unknown
+  // The environment variables of those names; nullopt when unset.
+  std::optional<std::filesystem::path> xdg_config_home;
+  std::optional<std::filesystem::path> home;
+  std::optional<std::filesystem::path> appdata;
+  bool windows = false;  // %APPDATA% and the .exe's own folder instead of the XDG ones
+};
+
+// The folders in the order they are tried, without repeats:
+//  1. the current folder, as always, so the stored setups of today still work;
+//  2. $XDG_CONFIG_HOME/binconv, or ~/.config/binconv when that is unset, empty
+//     or not absolute (as the XDG base directory rules say); on Windows
+//     %APPDATA%\binconv;
+//  3. the installed defaults: ../share/binconv/tables beside the executable's
+//     folder, on Windows the .exe's own folder.
+// A folder that can't be made (no HOME, no executable path) is left out.
+std::vector<std::filesystem::path> TableFolderCandidates(const TableSearchPlace& place);
+
+enum class TableFolderErrorCode {
+  kNotFound,  // no candidate folder holds the main table file
+};
+
+struct TableFolderError {
+  TableFolderErrorCode code;
+  std::vector<std::filesystem::path> tried;  // every folder looked in, in order
+};
+
+// The first candidate folder that holds the main table file. It is used even
+// if it lacks the extended file: loading then says so, rather than mixing files
+// of two folders.
+Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearchPlace& place);
+
+// The search above in words, for the programs' --help (English, lines of at
+// most 80 characters, ending in a line break).
+inline constexpr char kTableSearchHelp[] =
+    "Tables:\n"
+    "Zezovar.ini and Zezovar_ex.ini are read from the first of these folders\n"
+    "that holds Zezovar.ini, both files always from the same folder: the\n"
+    "current folder; then $XDG_CONFIG_HOME/binconv, or\n"
+    "~/.config/binconv when XDG_CONFIG_HOME is not set (%APPDATA%\\binconv on\n"
+    "Windows); then the default tables installed with the program, in\n"
+    "../share/binconv/tables from the program's folder (/usr/share/binconv/tables\n"
+    "for a program in /usr/bin; on Windows the folder of the .exe).\n";
+
+// "no folder holds Zezovar.ini; looked in:" and one folder a line.
+std::string DescribeTableFolderError(const TableFolderError& error);
+
+// The place of the running process: its current folder, its executable and
+// its environment.
+TableSearchPlace TableSearchPlaceOfThisProcess();
+
+}  // namespace binconv

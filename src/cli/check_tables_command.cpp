@@ -1,0 +1,82 @@
+// binconv-cli check-tables: the cells of the tables that don't work as their
+// place suggests.
+
+#include "chartable/check.h"
+#include "chartable/load.h"
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/io.h"
+#include "runtime/text_file.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::array kCheckTablesOptions{kTablesOption, kHelpOption};
+
+constexpr std::string_view kCheckTablesDetails =
+    "Loads the tables and lists, with file, line and column, each cell that\n"
+    "conversion can never produce (more than one character, a duplicate of an\n"
+    "earlier cell, a character taken for a tag mark, space or line break) and\n"
+    "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
+    "space; then the cells used on each page and the characters found twice.\n"
+    "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
+
+std::string TablePath(const std::filesystem::path& dir, const char* name) {
+  if (dir.empty() || dir == ".") return name;
+  // Joined with "/", as the table loader names the files, the same on every system.
+  std::string joined = PathToUtf8(dir);
+  if (joined.back() != '/' && joined.back() != '\\') joined += '/';
+  return joined + name;
+}
+
+int RunCheckTables(const ParsedArgs& args) {
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const std::filesystem::path& dir = tables->folder;
+  const TableCheck check = CheckCharTable(tables->loaded.table);
+  const std::array<std::string, 2> names{TablePath(dir, kMainTableFile),
+                                         TablePath(dir, kExtendedTableFile)};
+  std::string out = "tables: " + PathToUtf8(dir) + "\n";
+  for (std::size_t file = 0; file < names.size(); ++file) {
+    out += "  " + names[file] + ": " + EncodingName(tables->loaded.encodings[file]) + "\n";
+  }
+  for (const TableFinding& finding : check.findings) {
+    out += "warning: " + DescribeTableFinding(finding, names) + "\n";
+  }
+  out += "cells per page (not empty, of which conversion can produce):\n";
+  for (int page = 0; page < kPages; ++page) {
+    const PageUsage& usage = check.pages[static_cast<std::size_t>(page)];
+    out += "  " + Padded(PageName(page), 14) + Padded(std::to_string(usage.used), 5) +
+           std::to_string(usage.producible) + "\n";
+  }
+  if (check.duplicates.empty()) {
+    out += "no character stands in more than one cell\n";
+  } else {
+    out += "characters in more than one cell (the first one wins):\n";
+    for (const DuplicateChar& duplicate : check.duplicates) {
+      std::string codes;
+      for (const CellCode& code : duplicate.cells) {
+        codes += (codes.empty() ? "" : ", ") + DescribeCode(code);
+      }
+      out += "  " + DescribeChar(duplicate.ch) + " at " + codes + "\n";
+    }
+  }
+  out += std::to_string(check.findings.size()) +
+         (check.findings.size() == 1 ? " finding\n" : " findings\n");
+
+  auto sink = OpenOutput(kStdioName);
+  if (!sink) return ReportOutputError(sink.error());
+  if (auto written = sink.value()->Write(Bytes(out)); !written) {
+    return ReportOutputError(written.error());
+  }
+  return check.findings.empty() ? kExitOk : kExitRejected;
+}
+
+}  // namespace
+
+extern const Command kCheckTablesCommand{
+    "check-tables",      "[--tables DIR]",    "report unusable cells of the tables",
+    kCheckTablesDetails, kCheckTablesOptions, 0,
+    &RunCheckTables};
+
+}  // namespace binconv::cli

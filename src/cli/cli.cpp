@@ -1,0 +1,88 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
+#include "cli/commands.h"
+#include "chartable/table_folders.h"
+#include "cli/io.h"
+#include "runtime/version.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::string_view kExitCodes =
+    "Exit status: 0 done; 1 the text or listing was rejected and nothing was\n"
+    "written; 2 usage error, unreadable input, bad tables or an output error.\n";
+
+std::string Overview() {
+  std::size_t width = 0;
+  for (const Command& command : Commands()) width = std::max(width, command.name.size());
+  std::string text =
+      "Usage: binconv-cli COMMAND [OPTIONS] [FILE]\n"
+      "  or:  binconv-cli --help | --version\n\n"
+      "Converts Japanese text into the bytes of a game's own character encoding,\n"
+      "defined by two table files, and back.\n\nCommands:\n";
+  for (const Command& command : Commands()) {
+    // Two spaces at least between a name and its summary, however long the name.
+    text += "  " + std::string(command.name);
+    text += std::string(std::max<std::size_t>(width + 2, 14) - command.name.size(), ' ') +
+            std::string(command.summary) + "\n";
+  }
+  text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
+  text += "Options:\n  -h, --help     show this help and exit\n";
+  text += "      --version  print the version and exit\n\n";
+  text += kTableSearchHelp;
+  text += "\n";
+  text += kExitCodes;
+  return text;
+}
+
+std::string CommandHelp(const Command& command) {
+  std::string text = "Usage: binconv-cli " + std::string(command.name) + " " +
+                     std::string(command.synopsis) + "\n\n" + std::string(command.details) +
+                     "\nOptions:\n" + DescribeOptions(command.options) + "\n";
+  for (const OptionSpec& option : command.options) {
+    if (option.name == "tables") text += std::string(kTableSearchHelp) + "\n";
+  }
+  return text + std::string(kExitCodes);
+}
+
+int PrintHelp(const std::string& text) {
+  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  return std::fflush(stdout) == 0 && written ? kExitOk : kExitError;
+}
+
+int UsageError(std::string_view message) {
+  PrintError(std::string(message) + " (see binconv-cli --help)");
+  return kExitError;
+}
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& command : Commands()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int RunCli(std::span<const std::string> args) {
+  if (args.empty()) return UsageError("no command given");
+  if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
+    return PrintHelp(Overview());
+  }
+  if (args.front() == "--version") {
+    return PrintHelp("binconv-cli " + std::string(kVersion) + "\n");
+  }
+  const Command* command = FindCommand(args.front());
+  if (command == nullptr) return UsageError("unknown command '" + args.front() + "'");
+
+  auto parsed = ParseArgs(args.subspan(1), command->options, command->max_positionals);
+  if (!parsed) return UsageError(std::string(command->name) + ": " + parsed.error());
+  if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
+  return command->run(parsed.value());
+}
+
+}  // namespace binconv::cli

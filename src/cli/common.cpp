@@ -1,0 +1,91 @@
+#include "cli/common.h"
+
+#include "chartable/load.h"
+#include "cli/io.h"
+#include "runtime/file.h"
+#include "conversion/write.h"
+#include "runtime/utf8.h"
+
+namespace binconv::cli {
+
+std::string InputName(const ParsedArgs& args) {
+  return args.positionals.empty() ? std::string(kStdioName) : args.positionals.front();
+}
+
+LineBreaks LineBreaksOf(const ParsedArgs& args) {
+  return args.Has("exact") ? LineBreaks::kCrLf : LineBreaks::kAny;
+}
+
+std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args) {
+  auto name = DecodeUtf8(args.Value("output").value_or(""));
+  if (!name) {
+    PrintError("the output name is not valid UTF-8");
+    return std::nullopt;
+  }
+  return PathFromName(OutputNameFromBox(name.value()));
+}
+
+std::string Position(const std::string& file, std::size_t line, std::size_t column) {
+  return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
+}
+
+void PrintListingError(const std::string& listing_name, const ListingError& error) {
+  PrintLine(EncodeUtf8(MessageFor(error.code)));
+  PrintLine(Position(listing_name, error.line, error.column) + DescribeChar(error.ch));
+}
+
+void PrintProblem(const std::string& input_name, const EncodeProblem& problem) {
+  const char* what =
+      problem.kind == EncodeProblem::Kind::kNoCode ? "no code for " : "not a hex digit in a tag ";
+  PrintLine(Position(input_name, problem.line, problem.column) + what + DescribeChar(problem.ch));
+}
+
+void PrintOddCount(const std::string& input_name) {
+  PrintLine(EncodeUtf8(MessageFor(ListingErrorCode::kOddCount)));
+  PrintLine(input_name + ": the hex digits do not pair up");
+}
+
+int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
+  PrintError(input_name + ": invalid UTF-8 at byte offset " + std::to_string(offset));
+  return kExitError;
+}
+
+int StreamToOutput(const ParsedArgs& args,
+                   const std::function<int(std::string_view, std::string&)>& step,
+                   const std::function<int(std::string&)>& finish) {
+  auto opened = OpenOutput(PathFromUtf8(args.Value("output").value_or(kStdioName)));
+  if (!opened) return ReportOutputError(opened.error());
+  OutputSink& sink = *opened.value();
+  std::string out;
+  auto write = [&](int status) -> int {
+    auto written = sink.Write(Bytes(out));
+    out.clear();
+    return written ? status : ReportOutputError(written.error());
+  };
+  int status = ReadBytes(InputName(args), [&](std::string_view chunk) {
+    const int stepped = step(chunk, out);
+    return write(stepped);
+  });
+  if (status == kExitOk) {
+    const int finished = finish(out);
+    status = write(finished);
+  }
+  if (status == kExitOk) {
+    if (auto committed = sink.Commit(); !committed) status = ReportOutputError(committed.error());
+  }
+  if (status != kExitOk) sink.Abort();
+  return status;
+}
+
+std::string PageName(int page) {
+  std::string name = "page " + std::to_string(page);
+  if (page != 0) name += " (" + EncodeUtf8(LeadCodes[static_cast<std::size_t>(page)]) + ")";
+  return name;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+}  // namespace binconv::cli

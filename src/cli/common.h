@@ -1,0 +1,66 @@
+#pragma once
+// What the commands share: their common options, loading the tables, the
+// input and output names, and how positions and problems are printed.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "cli/args.h"
+#include "cli/tables.h"
+#include "conversion/convert.h"
+#include "conversion/encode.h"
+#include "conversion/listing.h"
+
+namespace binconv::cli {
+
+inline constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
+inline constexpr OptionSpec kExactOption{
+    "exact", 0, "", "only CR LF is a line break (default: lone CR and LF are too)"};
+inline constexpr OptionSpec kOutputNameOption{
+    "output", 'o', "NAME", "output file, trimmed of spaces (default: temp.bin)"};
+
+inline std::span<const std::uint8_t> Bytes(const std::vector<std::uint8_t>& bytes) {
+  return bytes;
+}
+inline std::span<const std::uint8_t> Bytes(std::string_view bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// The first positional argument, or "-" for standard input.
+std::string InputName(const ParsedArgs& args);
+LineBreaks LineBreaksOf(const ParsedArgs& args);
+
+// The name given with -o, as the window's name box would take it; reported
+// when it is not UTF-8.
+std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args);
+
+// "FILE:LINE:COLUMN: "
+std::string Position(const std::string& file, std::size_t line, std::size_t column);
+
+void PrintListingError(const std::string& listing_name, const ListingError& error);
+void PrintProblem(const std::string& input_name, const EncodeProblem& problem);
+// The odd-count message as the window would show it, and where.
+void PrintOddCount(const std::string& input_name);
+// "FILE: invalid UTF-8 at byte offset N"; returns kExitError.
+int ReportInvalidUtf8(const std::string& input_name, std::size_t offset);
+
+// Streams the input through `step` into the output named by -o (standard
+// output by default): `step(chunk, out)` appends what a chunk gives and
+// `finish(out)` what is left at the end; what they appended is written even
+// when they return a nonzero status, which then stops the run. The output is
+// made final only when everything went well.
+int StreamToOutput(const ParsedArgs& args,
+                   const std::function<int(std::string_view, std::string&)>& step,
+                   const std::function<int(std::string&)>& finish);
+
+// "page 2 (21)"; page 0 has no lead byte.
+std::string PageName(int page);
+std::string Padded(std::string text, std::size_t width);
+
+}  // namespace binconv::cli

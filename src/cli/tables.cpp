@@ -1,0 +1,28 @@
+#include "cli/tables.h"
+
+#include "chartable/table_folders.h"
+#include "cli/io.h"
+
+namespace binconv::cli {
+
+std::optional<CommandTables> LoadCommandTables(const ParsedArgs& args) {
+  std::filesystem::path folder;
+  if (std::optional<std::string> named = args.Value("tables")) {
+    folder = PathFromUtf8(*named);
+  } else {
+    auto found = FindTableFolder(TableSearchPlaceOfThisProcess());
+    if (!found) {
+      PrintError(DescribeTableFolderError(found.error()));
+      return std::nullopt;
+    }
+    folder = std::move(found).value();
+  }
+  auto loaded = LoadTableFiles(folder);
+  if (!loaded) {
+    PrintError(DescribeTableError(loaded.error()));
+    return std::nullopt;
+  }
+  return CommandTables{std::move(loaded).value(), folder};
+}
+
+}  // namespace binconv::cli

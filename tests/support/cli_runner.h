@@ -1,0 +1,54 @@
+#pragma once
+// The one way tests run binconv-cli: in a Scratch's work/ folder, with its
+// standard streams captured, a time limit after which the child is killed,
+// and its peak memory measured.
+
+#include <chrono>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+
+namespace binconv::test {
+
+enum class Stdin {
+  kFile,    // io/stdin, written from `input`
+  kClosed,  // no descriptor 0 at all
+  kPipe,    // fed by `feed` while the child runs
+  kFolder,  // the program's own current folder
+};
+
+enum class Stdout {
+  kFile,        // captured into Outcome::out
+  kClosed,      // no descriptor 1 at all
+  kUnreadPipe,  // a pipe whose reader has gone
+};
+
+struct RunOptions {
+  std::string input = {};
+  Stdin stdin_kind = Stdin::kFile;
+  // Called for the next piece to send; returns false when there is no more.
+  std::function<bool(std::string&)> feed = {};
+  Stdout stdout_kind = Stdout::kFile;
+  bool close_stderr = false;
+  std::chrono::seconds timeout{60};
+};
+
+struct Outcome {
+  int exit_code = -1;  // -1 when killed by a signal or never started
+  int signal = 0;
+  bool timed_out = false;
+  long max_rss_kb = 0;
+  std::string out;
+  std::string err;
+  std::string spawn_error;  // why the program could not be started
+};
+
+std::ostream& operator<<(std::ostream& os, const Outcome& o);
+
+Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
+               const RunOptions& options = {});
+
+}  // namespace binconv::test

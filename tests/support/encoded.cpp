@@ -1,0 +1,58 @@
+#include "support/encoded.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace binconv::test {
+
+std::string Encoded::Describe() const {
+  std::string out = "bytes";
+  char buf[64];
+  for (const std::uint8_t b : bytes) {
+    std::snprintf(buf, sizeof buf, " %02X", b);
+    out += buf;
+  }
+  if (odd) out += " | odd";
+  for (const EncodeProblem& p : problems) {
+    std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X",
+                  p.kind == EncodeProblem::Kind::kNoCode ? "nocode" : "intag", p.line, p.column,
+                  static_cast<unsigned>(p.ch));
+    out += buf;
+  }
+  return out;
+}
+
+Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
+               const std::function<std::size_t()>& next_size) {
+  Encoder encoder(table, line_breaks);
+  Encoded outcome;
+  while (!text.empty()) {
+    const std::size_t n = next_size ? std::min(next_size(), text.size()) : text.size();
+    encoder.Feed(text.substr(0, n), outcome.bytes);
+    text.remove_prefix(n);
+  }
+  encoder.Finish(outcome.bytes);
+  outcome.odd = encoder.odd_count();
+  outcome.problems = encoder.problems();
+  return outcome;
+}
+
+char32_t CharAt(std::u16string_view text, std::size_t at) {
+  const char16_t c = text[at];
+  if (c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
+      text[at + 1] <= 0xDFFF) {
+    return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00u);
+  }
+  return c;
+}
+
+std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
+                           DecodeOptions options) {
+  std::u16string out;
+  Decoder decoder(table, options);
+  decoder.Feed(bytes, out);
+  decoder.Finish(out);
+  return out;
+}
+
+}  // namespace binconv::test

@@ -1,0 +1,65 @@
+#pragma once
+// What the one-pass encoder makes of a text, in one comparable value.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/decode.h"
+#include "conversion/encode.h"
+
+namespace binconv::test {
+
+struct Encoded {
+  std::vector<std::uint8_t> bytes;
+  bool odd = false;
+  std::vector<EncodeProblem> problems = {};
+
+  // "bytes 1A 2B | odd | nocode 1:2 U+03A9 | intag 2:3 U+0047" on one line,
+  // so that failures show both sides.
+  std::string Describe() const;
+};
+
+// Feeds `text` in pieces as long as `next_size` says (all of it at once when
+// it is empty), then finishes.
+Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
+               const std::function<std::size_t()>& next_size = {});
+
+// The text of a whole byte string, decoded in one go.
+std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
+                           DecodeOptions options = {});
+
+// Where a problem points: the unit at a 1-based line and column, lines ending
+// at CR LF, a lone CR or a lone LF, columns counting every unit of the line,
+// its line end too.
+class Places {
+ public:
+  explicit Places(std::u16string_view text) : size_(text.size()) {
+    starts_.push_back(0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+      if (text[i] == u'\r' || text[i] == u'\n') starts_.push_back(i + 1);
+    }
+    starts_.push_back(size_);
+  }
+
+  // npos when there is no such unit.
+  std::size_t At(std::size_t line, std::size_t column) const {
+    if (line == 0 || column == 0 || line >= starts_.size()) return std::u16string_view::npos;
+    const std::size_t at = starts_[line - 1] + column - 1;
+    return at < starts_[line] ? at : std::u16string_view::npos;
+  }
+
+ private:
+  std::size_t size_;
+  std::vector<std::size_t> starts_;
+};
+
+// The unit at `at`, joined with a following low surrogate when it is a high one.
+char32_t CharAt(std::u16string_view text, std::size_t at);
+
+}  // namespace binconv::test

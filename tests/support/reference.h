@@ -1,0 +1,49 @@
+#pragma once
+// The conversion rules written out the slow, literal way, as the oracle that
+// every faster path is checked against: line breaks replaced up front, one
+// character at a time with the tag flag, and a scan of all 1536 cells in page,
+// row, column order for each lookup. The codes and lead codes are spelt out
+// here rather than taken from the code under test.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "conversion/convert.h"
+
+namespace binconv::test {
+
+class ReferenceModel {
+ public:
+  // The table must outlive the model. Without `remember`, every lookup scans
+  // the cells afresh, as the procedure was first written (a speed baseline).
+  explicit ReferenceModel(const CharTable& table, bool remember = true);
+
+  // The first cell whose text is exactly `ch`.
+  std::optional<CellCode> Lookup(char16_t ch);
+
+  // The listing of `text`. With `join_pairs`, a surrogate pair of which
+  // neither unit has a code stays whole, with one space after it (as the tool
+  // does); without, each unit stands alone, as the procedure is written.
+  std::u16string Convert(std::u16string_view text, LineBreaks line_breaks, bool join_pairs = true);
+
+  // The bytes of a character at `code`: its page's lead byte, if any, then
+  // row and column.
+  static void AppendBytes(CellCode code, std::vector<std::uint8_t>& out);
+
+ private:
+  std::int16_t Scan(char16_t ch) const;
+
+  const CharTable& table_;
+  bool remember_;
+  std::vector<std::int16_t> seen_;  // per unit: cell index, kNoCell or kNotScanned
+};
+
+// One-off convenience for a single text.
+std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
+                                LineBreaks line_breaks, bool join_pairs = true);
+
+}  // namespace binconv::test
