@@ -66,11 +66,7 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
 
 std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  // Joined with "/", which Windows takes as well, so that messages and
-  // listings name the file alike on both systems.
-  std::string joined = PathToUtf8(dir);
-  if (joined.back() != '/' && joined.back() != '\\') joined += '/';
-  return joined + name;
+  return PathToUtf8(dir / name);
 }
 
 TableError CannotOpen(const std::string& path, const IoError& io) {

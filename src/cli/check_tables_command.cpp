@@ -23,10 +23,7 @@ constexpr std::string_view kCheckTablesDetails =
 
 std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  // Joined with "/", as the table loader names the files, the same on every system.
-  std::string joined = PathToUtf8(dir);
-  if (joined.back() != '/' && joined.back() != '\\') joined += '/';
-  return joined + name;
+  return PathToUtf8(dir / name);
 }
 
 int RunCheckTables(const ParsedArgs& args) {

@@ -5,8 +5,8 @@
 namespace binconv::cli {
 
 std::span<const Command> Commands() {
-  static const std::array kCommands{kConvertCommand, kWriteCommand, kEncodeCommand,
-                                    kDecodeCommand, kCheckTablesCommand};
+  static const std::array kCommands{kConvertCommand, kWriteCommand, kEncodeCommand, kDecodeCommand,
+                                    kCheckTablesCommand};
   return kCommands;
 }
 

@@ -2,8 +2,8 @@
 
 #include "chartable/load.h"
 #include "cli/io.h"
-#include "runtime/file.h"
 #include "conversion/write.h"
+#include "runtime/file.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {

@@ -143,8 +143,7 @@ int RunEncode(const ParsedArgs& args) {
       if (auto committed = writer.Commit(); !committed) {
         status = ReportOutputError(committed.error());
       } else if (problems != 0 || report) {
-        std::string line =
-            "wrote " + std::to_string(written_bytes) + " bytes to " + path->string();
+        std::string line = "wrote " + std::to_string(written_bytes) + " bytes to " + path->string();
         if (problems != 0) {
           line += " WITHOUT the " + std::to_string(problems) +
                   (problems == 1 ? " character" : " characters") + " listed above";
@@ -160,9 +159,12 @@ int RunEncode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kEncodeCommand{
-    "encode",       "[--tables DIR] [--exact] [--report] [--keep-going] [-o NAME] [INPUT]",
+    "encode",
+    "[--tables DIR] [--exact] [--report] [--keep-going] [-o NAME] [INPUT]",
     "convert text and write its bytes in one step",
-    kEncodeDetails, kEncodeOptions,
-    1,              &RunEncode};
+    kEncodeDetails,
+    kEncodeOptions,
+    1,
+    &RunEncode};
 
 }  // namespace binconv::cli

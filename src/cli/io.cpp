@@ -1,6 +1,5 @@
 #include "cli/io.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>

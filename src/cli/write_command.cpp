@@ -56,9 +56,9 @@ int RunWrite(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kWriteCommand{"write",         "[-o NAME] [LISTING]",
-                                   "write the bytes of a code listing to a file",
-                                   kWriteDetails,   kWriteOptions,
-                                   1,               &RunWrite};
+extern const Command kWriteCommand{
+    "write",       "[-o NAME] [LISTING]", "write the bytes of a code listing to a file",
+    kWriteDetails, kWriteOptions,         1,
+    &RunWrite};
 
 }  // namespace binconv::cli

@@ -25,6 +25,11 @@ struct CandidatesCase {
 class TableFolderCandidatesTest : public testing::TestWithParam<CandidatesCase> {};
 
 TEST_P(TableFolderCandidatesTest, InOrder) {
+#ifdef _WIN32
+  // "/cfg" and the like are not absolute on Windows, so the POSIX cases mean
+  // something else there.
+  if (!GetParam().place.windows) GTEST_SKIP() << "a POSIX place";
+#endif
   EXPECT_EQ(TableFolderCandidates(GetParam().place), GetParam().expected);
 }
 
@@ -112,7 +117,7 @@ TEST_F(FindTableFolderTest, BothFilesFromTheSameFolder) {
   EXPECT_EQ(found.value(), User());
   auto loaded = LoadCharTables(found.value());
   ASSERT_FALSE(loaded);
-  EXPECT_EQ(loaded.error().file, (User() / kExtendedTableFile).string());
+  EXPECT_EQ(loaded.error().file, PathToUtf8(User() / kExtendedTableFile));
 }
 
 TEST_F(FindTableFolderTest, ErrorListsEveryFolderTried) {

@@ -181,15 +181,17 @@ TEST_P(WriteBinaryFailureTest, NamesTheFileAndChangesNothing) {
 
 const FailureCase kFailureCases[] = {
 
-        FailureCase{"MissingDirectory", u"nodir/out.bin", IoErrorCode::kNotFound},
-        FailureCase{"DirectoryAsName", u" sub ", IoErrorCode::kIsDirectory},
-        FailureCase{"FileAsDirectory", u"sub/keep/out.bin", IoErrorCode::kNotFound},
-        FailureCase{"Create", u"out.bin", IoErrorCode::kPermissionDenied, Step::kCreate, test::kErrAccess},
-        FailureCase{"Write", u"out.bin", IoErrorCode::kDiskFull, Step::kWrite, test::kErrDiskFull},
-        FailureCase{"Flush", u"out.bin", IoErrorCode::kOther, Step::kFlush, test::kErrIo},
-        FailureCase{"Close", u"out.bin", IoErrorCode::kOther, Step::kClose, test::kErrIo},
-        FailureCase{"Rename", u"out.bin", IoErrorCode::kOther, Step::kRename, test::kErrCrossDevice},
-        FailureCase{"RenameNewName", u"fresh.bin", IoErrorCode::kOther, Step::kRename, test::kErrCrossDevice},
+    FailureCase{"MissingDirectory", u"nodir/out.bin", IoErrorCode::kNotFound},
+    FailureCase{"DirectoryAsName", u" sub ", IoErrorCode::kIsDirectory},
+    FailureCase{"FileAsDirectory", u"sub/keep/out.bin", IoErrorCode::kNotFound},
+    FailureCase{"Create", u"out.bin", IoErrorCode::kPermissionDenied, Step::kCreate,
+                test::kErrAccess},
+    FailureCase{"Write", u"out.bin", IoErrorCode::kDiskFull, Step::kWrite, test::kErrDiskFull},
+    FailureCase{"Flush", u"out.bin", IoErrorCode::kOther, Step::kFlush, test::kErrIo},
+    FailureCase{"Close", u"out.bin", IoErrorCode::kOther, Step::kClose, test::kErrIo},
+    FailureCase{"Rename", u"out.bin", IoErrorCode::kOther, Step::kRename, test::kErrCrossDevice},
+    FailureCase{"RenameNewName", u"fresh.bin", IoErrorCode::kOther, Step::kRename,
+                test::kErrCrossDevice},
 #ifdef _WIN32
     // Names Windows forbids, refused before anything is created.
     FailureCase{"Wildcard", u"*.bin", IoErrorCode::kInvalidName},
@@ -204,9 +206,10 @@ const FailureCase kFailureCases[] = {
 #endif
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WriteBinaryFailureTest, testing::ValuesIn(kFailureCases),
-    [](const testing::TestParamInfo<FailureCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, WriteBinaryFailureTest, testing::ValuesIn(kFailureCases),
+                         [](const testing::TestParamInfo<FailureCase>& p) {
+                           return std::string(p.param.name);
+                         });
 
 }  // namespace
 }  // namespace binconv

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cwctype>
 #include <string>
 

@@ -83,22 +83,22 @@ TEST_P(IoErrorMapping, KeepsPathErrnoAndReason) {
 }
 
 const ErrnoCase kErrnoCases[] = {ErrnoCase{ENOENT, IoErrorCode::kNotFound},
-                                           ErrnoCase{ENOTDIR, IoErrorCode::kNotFound},
-                                           ErrnoCase{EACCES, IoErrorCode::kPermissionDenied},
-                                           ErrnoCase{EPERM, IoErrorCode::kPermissionDenied},
-                                           ErrnoCase{EROFS, IoErrorCode::kPermissionDenied},
-                                           ErrnoCase{EISDIR, IoErrorCode::kIsDirectory},
-                                           ErrnoCase{ENOSPC, IoErrorCode::kDiskFull},
-                                           
+                                 ErrnoCase{ENOTDIR, IoErrorCode::kNotFound},
+                                 ErrnoCase{EACCES, IoErrorCode::kPermissionDenied},
+                                 ErrnoCase{EPERM, IoErrorCode::kPermissionDenied},
+                                 ErrnoCase{EROFS, IoErrorCode::kPermissionDenied},
+                                 ErrnoCase{EISDIR, IoErrorCode::kIsDirectory},
+                                 ErrnoCase{ENOSPC, IoErrorCode::kDiskFull},
+
 #ifdef EDQUOT
- ErrnoCase{EDQUOT, IoErrorCode::kDiskFull},
+                                 ErrnoCase{EDQUOT, IoErrorCode::kDiskFull},
 #endif
 
-                                           ErrnoCase{ENAMETOOLONG, IoErrorCode::kInvalidName},
-                                           ErrnoCase{EINVAL, IoErrorCode::kInvalidName},
-                                           ErrnoCase{EILSEQ, IoErrorCode::kInvalidName},
-                                           ErrnoCase{EIO, IoErrorCode::kOther},
-                                           ErrnoCase{EEXIST, IoErrorCode::kOther}};
+                                 ErrnoCase{ENAMETOOLONG, IoErrorCode::kInvalidName},
+                                 ErrnoCase{EINVAL, IoErrorCode::kInvalidName},
+                                 ErrnoCase{EILSEQ, IoErrorCode::kInvalidName},
+                                 ErrnoCase{EIO, IoErrorCode::kOther},
+                                 ErrnoCase{EEXIST, IoErrorCode::kOther}};
 
 INSTANTIATE_TEST_SUITE_P(Errno, IoErrorMapping, ::testing::ValuesIn(kErrnoCases));
 
@@ -157,8 +157,14 @@ TEST_F(AtomicWrite, UncommittedWriterLeavesTargetAlone) {
 TEST_F(AtomicWrite, NamesAreTakenLiterally) {
   const std::vector<std::uint8_t> bytes = {1, 2, 3};
   WriteRaw(dir_ / "ab.bin", "other");
-  const fs::path names[] = {dir_ / "a?.bin", dir_ / "*.bin", dir_ / fs::path(u8"日本語の名前.bin"),
-                            dir_ / std::string(250, 'n')};
+  // Windows forbids wildcards in names; the writer's tests cover that refusal.
+  const fs::path names[] = {
+#ifdef _WIN32
+      dir_ / "a[1].bin", dir_ / "a;b.bin",
+#else
+      dir_ / "a?.bin", dir_ / "*.bin",
+#endif
+      dir_ / fs::path(u8"日本語の名前.bin"), dir_ / std::string(250, 'n')};
   for (const fs::path& name : names) {
     const auto r = ReplaceFileAtomically(name, bytes);
     ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
@@ -423,19 +429,20 @@ TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, AtomicWriteFault,
-    ::testing::Values(Fault{Step::kCreate, 1, test::kErrDiskFull, IoErrorCode::kDiskFull, true},
-                      Fault{Step::kCreate, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, false},
-                      Fault{Step::kSetMode, 1, test::kErrPrivilege, IoErrorCode::kPermissionDenied, true},
-                      Fault{Step::kWrite, 1, test::kErrDiskFull, IoErrorCode::kDiskFull, true},
-                      Fault{Step::kWrite, 2, test::kErrIo, IoErrorCode::kOther, true},
-                      Fault{Step::kWrite, 3, test::kErrQuota, IoErrorCode::kDiskFull, false},
-                      Fault{Step::kWrite, 5, test::kErrIo, IoErrorCode::kOther, true},
-                      Fault{Step::kWrite, 6, test::kErrDiskFull, IoErrorCode::kDiskFull, true},
-                      Fault{Step::kFlush, 1, test::kErrIo, IoErrorCode::kOther, true},
-                      Fault{Step::kFlush, 1, test::kErrDiskFull, IoErrorCode::kDiskFull, false},
-                      Fault{Step::kClose, 1, test::kErrIo, IoErrorCode::kOther, true},
-                      Fault{Step::kRename, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, true},
-                      Fault{Step::kRename, 1, test::kErrIo, IoErrorCode::kOther, false}));
+    ::testing::Values(
+        Fault{Step::kCreate, 1, test::kErrDiskFull, IoErrorCode::kDiskFull, true},
+        Fault{Step::kCreate, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, false},
+        Fault{Step::kSetMode, 1, test::kErrPrivilege, IoErrorCode::kPermissionDenied, true},
+        Fault{Step::kWrite, 1, test::kErrDiskFull, IoErrorCode::kDiskFull, true},
+        Fault{Step::kWrite, 2, test::kErrIo, IoErrorCode::kOther, true},
+        Fault{Step::kWrite, 3, test::kErrQuota, IoErrorCode::kDiskFull, false},
+        Fault{Step::kWrite, 5, test::kErrIo, IoErrorCode::kOther, true},
+        Fault{Step::kWrite, 6, test::kErrDiskFull, IoErrorCode::kDiskFull, true},
+        Fault{Step::kFlush, 1, test::kErrIo, IoErrorCode::kOther, true},
+        Fault{Step::kFlush, 1, test::kErrDiskFull, IoErrorCode::kDiskFull, false},
+        Fault{Step::kClose, 1, test::kErrIo, IoErrorCode::kOther, true},
+        Fault{Step::kRename, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, true},
+        Fault{Step::kRename, 1, test::kErrIo, IoErrorCode::kOther, false}));
 
 TEST_F(AtomicWrite, UnusableAfterAFailure) {
   FaultyOps ops(Step::kWrite, 1, test::kErrIo);

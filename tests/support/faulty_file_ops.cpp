@@ -52,7 +52,9 @@ int FaultyFileOps::Write(FileHandle fd, const std::uint8_t* data, std::size_t si
   return real_.Write(fd, data, size);
 }
 
-int FaultyFileOps::Flush(FileHandle fd) { return Fails(FileCall::kFlush) ? error_ : real_.Flush(fd); }
+int FaultyFileOps::Flush(FileHandle fd) {
+  return Fails(FileCall::kFlush) ? error_ : real_.Flush(fd);
+}
 
 int FaultyFileOps::Close(FileHandle fd) {
   const bool fails = Fails(FileCall::kClose);

@@ -112,6 +112,19 @@ LoadOutcome LoadForm(const std::filesystem::path& dir) {
   return {std::move(loaded).value(), std::nullopt};
 }
 
+LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found) {
+  if (found) return LoadForm(found.value());
+  return {CharTable(), TableFolderErrorText(found.error())};
+}
+
+std::u16string TableFolderErrorText(const TableFolderError& error) {
+  std::u16string text = u"文字テーブルが見つかりませんでした。\n" + FromUtf8(kMainTableFile) +
+                        u" を次のフォルダーで探しました：";
+  for (const std::filesystem::path& folder : error.tried)
+    text += u"\n  " + FromUtf8(PathToUtf8(folder));
+  return text;
+}
+
 std::u16string ConvertForm(std::u16string_view text3, const CharTable& table) {
   return ConvertToCode(text3, table);
 }

@@ -11,6 +11,7 @@
 
 #include "chartable/char_table.h"
 #include "chartable/load.h"
+#include "chartable/table_folders.h"
 #include "runtime/file.h"
 
 namespace binconv::window {
@@ -45,6 +46,10 @@ struct LoadOutcome {
   std::optional<std::u16string> error_message;
 };
 LoadOutcome LoadForm(const std::filesystem::path& dir);
+// The same for the folder the table search found, or the dialog text that
+// lists where it looked.
+LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found);
+std::u16string TableFolderErrorText(const TableFolderError& error);
 
 // A click on Command1: the listing for the input box's text.
 std::u16string ConvertForm(std::u16string_view text3, const CharTable& table);

@@ -290,11 +290,11 @@ void Form1::Layout() {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool Form1::Load(const std::filesystem::path& dir) {
+bool Form1::Load(const Result<std::filesystem::path, TableFolderError>& found) {
   SetWindowTextW(control(kText1), Wide(kText1Start).c_str());
   SetWindowTextW(control(kText2), L"");
   SetWindowTextW(control(kText3), L"");
-  LoadOutcome loaded = LoadForm(dir);
+  LoadOutcome loaded = LoadForm(found);
   if (loaded.error_message) {
     MessageBoxW(nullptr, Wide(*loaded.error_message).c_str(), Wide(kCaption).c_str(),
                 MB_OK | MB_ICONERROR);

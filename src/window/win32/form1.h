@@ -9,6 +9,7 @@
 #include <string>
 
 #include "chartable/char_table.h"
+#include "chartable/table_folders.h"
 
 namespace binconv::window::win32 {
 
@@ -35,7 +36,7 @@ class Form1 {
   bool Create(HINSTANCE instance);
   // The start-up sequence: the boxes get their start values, then the tables
   // are read from `dir`. On failure the message box has been shown.
-  bool Load(const std::filesystem::path& dir);
+  bool Load(const Result<std::filesystem::path, TableFolderError>& found);
   // Shows the window with the focus in Text1.
   void Show(int show_command);
   // Runs the message loop until the window closes; returns the exit status.

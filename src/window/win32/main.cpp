@@ -1,5 +1,5 @@
-// binconv.exe: the window on Windows. The tables come from the current folder,
-// as in the Qt window.
+// binconv.exe: the window on Windows. The tables come from the folder the
+// table search finds (the current folder first), as in the Qt window.
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   LoadLibraryW(L"Msftedit.dll");
   binconv::window::win32::Form1 form;
   if (!form.Create(instance)) return 1;
-  if (!form.Load(".")) return 1;
+  if (!form.Load(binconv::FindTableFolder(binconv::TableSearchPlaceOfThisProcess()))) return 1;
   form.Show(show_command);
   return form.Run();
 }
