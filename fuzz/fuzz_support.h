@@ -78,45 +78,46 @@ inline std::vector<std::size_t> ChunkEnds(std::size_t size, std::uint32_t seed) 
 // target exists.
 class MemoryFileOps final : public FileOps {
  public:
-  int CreateExclusive(const std::string& path, int& fd) override {
+  int CreateExclusive(const std::filesystem::path& name, FileHandle& fd) override {
     ++calls_;
+    const std::string path = name.string();
     if (open_.count(path) != 0 || files_.count(path) != 0) return EEXIST;
     fd = next_fd_++;
     open_[path] = fd;
     data_[fd].clear();
     return 0;
   }
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
+  int Write(FileHandle fd, const std::uint8_t* data, std::size_t size) override {
     ++calls_;
     data_[fd].insert(data_[fd].end(), data, data + size);
     return 0;
   }
-  int Flush(int) override {
+  int Flush(FileHandle) override {
     ++calls_;
     return 0;
   }
-  int Close(int) override {
+  int Close(FileHandle) override {
     ++calls_;
     return 0;
   }
-  int Rename(const std::string& from, const std::string& to) override {
+  int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
     ++calls_;
-    auto it = open_.find(from);
+    auto it = open_.find(from.string());
     if (it == open_.end()) return ENOENT;
-    files_[to] = std::move(data_[it->second]);
+    files_[to.string()] = std::move(data_[it->second]);
     data_.erase(it->second);
     open_.erase(it);
     return 0;
   }
-  int Remove(const std::string& path) override {
+  int Remove(const std::filesystem::path& path) override {
     ++calls_;
-    auto it = open_.find(path);
-    if (it == open_.end()) return files_.erase(path) != 0 ? 0 : ENOENT;
+    auto it = open_.find(path.string());
+    if (it == open_.end()) return files_.erase(path.string()) != 0 ? 0 : ENOENT;
     data_.erase(it->second);
     open_.erase(it);
     return 0;
   }
-  int SetMode(const std::string&, unsigned) override {
+  int SetMode(const std::filesystem::path&, unsigned) override {
     ++calls_;
     return 0;
   }
@@ -131,9 +132,9 @@ class MemoryFileOps final : public FileOps {
 
  private:
   int calls_ = 0;
-  int next_fd_ = 1000;
-  std::map<std::string, int> open_;
-  std::map<int, std::vector<std::uint8_t>> data_;
+  FileHandle next_fd_ = 1000;
+  std::map<std::string, FileHandle> open_;
+  std::map<FileHandle, std::vector<std::uint8_t>> data_;
   std::map<std::string, std::vector<std::uint8_t>> files_;
 };
 

@@ -66,12 +66,14 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
 
 std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  return (dir / name).string();
+  return PathToUtf8(dir / name);
 }
 
 TableError CannotOpen(const std::string& path, const IoError& io) {
   TableError error{TableErrorCode::kCannotOpen, path};
   error.reason = io.reason;
+  error.io_code = io.code;
+  error.system_error = io.system_error;
   return error;
 }
 
@@ -132,14 +134,14 @@ Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir
   LoadedTables loaded;
   CharTable& table = loaded.table;
   const std::string main_path = TablePath(dir, kMainTableFile);
-  Result<std::string, IoError> main_bytes = ReadFileBytes(main_path);
+  Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
   if (!main_bytes) return CannotOpen(main_path, main_bytes.error());
   if (auto error =
           ReadTableFile(MainFile(main_bytes.value(), main_path), table, &loaded.encodings[0])) {
     return *std::move(error);
   }
   const std::string extended_path = TablePath(dir, kExtendedTableFile);
-  Result<std::string, IoError> extended_bytes = ReadFileBytes(extended_path);
+  Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
   if (!extended_bytes) return CannotOpen(extended_path, extended_bytes.error());
   if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table,
                                  &loaded.encodings[1])) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "chartable/char_table.h"
+#include "runtime/file.h"
 #include "runtime/result.h"
 #include "runtime/text_file.h"
 
@@ -29,12 +30,14 @@ enum class TableErrorCode {
 
 struct TableError {
   TableErrorCode code;
-  std::string file;        // the path as opened, UTF-8
-  std::size_t line = 0;    // 1-based; 0 when the file could not be opened
-  std::size_t column = 0;  // 1-based, for kInvalidUtf8; 0 otherwise
-  std::size_t fields = 0;  // fields found, for kTooFewFields
-  std::size_t limit = 0;   // data lines the file may hold, for kTooManyDataLines
-  std::string reason{};    // system reason, for kCannotOpen
+  std::string file;                           // the path as opened, UTF-8
+  std::size_t line = 0;                       // 1-based; 0 when the file could not be opened
+  std::size_t column = 0;                     // 1-based, for kInvalidUtf8; 0 otherwise
+  std::size_t fields = 0;                     // fields found, for kTooFewFields
+  std::size_t limit = 0;                      // data lines the file may hold, for kTooManyDataLines
+  std::string reason{};                       // system reason, for kCannotOpen
+  IoErrorCode io_code = IoErrorCode::kOther;  // what kind of failure, for kCannotOpen
+  int system_error = 0;                       // the system's error number, for kCannotOpen
 };
 
 // "FILE:LINE: message", English, one line.

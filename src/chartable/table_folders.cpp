@@ -87,7 +87,7 @@ Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearc
 
 std::string DescribeTableFolderError(const TableFolderError& error) {
   std::string text = std::string("no folder holds ") + kMainTableFile + "; looked in:";
-  for (const std::filesystem::path& folder : error.tried) text += "\n  " + folder.string();
+  for (const std::filesystem::path& folder : error.tried) text += "\n  " + PathToUtf8(folder);
   return text;
 }
 

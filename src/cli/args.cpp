@@ -79,8 +79,7 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return "option " + Spelling(*def) + " needs a value (" + std::string(def->value_name) +
-               ")";
+        return "option " + Spelling(*def) + " needs a value (" + std::string(def->value_name) + ")";
       }
     }
     parsed.options[std::string(def->name)] = std::move(value);

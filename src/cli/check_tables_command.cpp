@@ -23,7 +23,7 @@ constexpr std::string_view kCheckTablesDetails =
 
 std::string TablePath(const std::filesystem::path& dir, const char* name) {
   if (dir.empty() || dir == ".") return name;
-  return (dir / name).string();
+  return PathToUtf8(dir / name);
 }
 
 int RunCheckTables(const ParsedArgs& args) {
@@ -33,7 +33,7 @@ int RunCheckTables(const ParsedArgs& args) {
   const TableCheck check = CheckCharTable(tables->loaded.table);
   const std::array<std::string, 2> names{TablePath(dir, kMainTableFile),
                                          TablePath(dir, kExtendedTableFile)};
-  std::string out = "tables: " + dir.string() + "\n";
+  std::string out = "tables: " + PathToUtf8(dir) + "\n";
   for (std::size_t file = 0; file < names.size(); ++file) {
     out += "  " + names[file] + ": " + EncodingName(tables->loaded.encodings[file]) + "\n";
   }

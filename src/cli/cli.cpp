@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "cli/commands.h"
 #include "chartable/table_folders.h"
+#include "cli/commands.h"
 #include "cli/io.h"
 #include "runtime/version.h"
 

@@ -2,8 +2,8 @@
 
 #include "chartable/load.h"
 #include "cli/io.h"
-#include "runtime/file.h"
 #include "conversion/write.h"
+#include "runtime/file.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {
@@ -53,7 +53,7 @@ int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
 int StreamToOutput(const ParsedArgs& args,
                    const std::function<int(std::string_view, std::string&)>& step,
                    const std::function<int(std::string&)>& finish) {
-  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
+  auto opened = OpenOutput(PathFromUtf8(args.Value("output").value_or(kStdioName)));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
   std::string out;

@@ -156,7 +156,7 @@ int RunEncode(const ParsedArgs& args) {
     const int taken = take_problems();
     if (encoder.odd_count()) PrintOddCount(input_name);
     if (report) {
-      PrintLine("tables: " + tables->folder.string());
+      PrintLine("tables: " + PathToUtf8(tables->folder));
       PrintCoverage(coverage.Finish());
     }
     const bool writable = !encoder.odd_count() && (problems == 0 || keep_going);
@@ -180,8 +180,7 @@ int RunEncode(const ParsedArgs& args) {
       if (auto committed = writer.Commit(); !committed) {
         status = ReportOutputError(committed.error());
       } else if (problems != 0 || report) {
-        std::string line =
-            "wrote " + std::to_string(written_bytes) + " bytes to " + path->string();
+        std::string line = "wrote " + std::to_string(written_bytes) + " bytes to " + path->string();
         if (problems != 0) {
           line += " WITHOUT the " + std::to_string(problems) +
                   (problems == 1 ? " character" : " characters") + " listed above";
@@ -201,7 +200,9 @@ extern const Command kEncodeCommand{
     "[--tables DIR] [--exact] [--report] [--keep-going] "
     "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]",
     "convert text and write its bytes in one step",
-    kEncodeDetails, kEncodeOptions,
-    1,              &RunEncode};
+    kEncodeDetails,
+    kEncodeOptions,
+    1,
+    &RunEncode};
 
 }  // namespace binconv::cli

@@ -1,14 +1,11 @@
 #include "cli/io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
 
+#include "cli/stdio.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -16,11 +13,6 @@ namespace binconv::cli {
 namespace {
 
 constexpr char kProgram[] = "binconv-cli: ";
-
-void WriteStderr(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
 
 std::string Hex(char32_t ch) {
   char buffer[16];
@@ -34,59 +26,10 @@ bool Printable(char32_t ch) {
   return ch <= 0x10FFFF;
 }
 
-// Standard input or an opened file, read with plain read(2) so that pipes and
-// terminals give their data as it comes.
-class InputFile {
- public:
-  InputFile() = default;
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-  ~InputFile() {
-    if (owned_) ::close(fd_);
-  }
-
-  Result<Unit, IoError> Open(const std::string& name) {
-    name_ = name.empty() ? kStdioName : name;
-    if (name_ == kStdioName) {
-      fd_ = STDIN_FILENO;
-    } else {
-      fd_ = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd_ < 0) return IoErrorFromErrno(name_, errno);
-      owned_ = true;
-    }
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
-      return IoErrorFromErrno(name_, EISDIR);
-    }
-    return Unit{};
-  }
-
-  Result<std::size_t, IoError> Read(std::span<char> buffer) {
-    for (;;) {
-      const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-      if (n >= 0) return static_cast<std::size_t>(n);
-      if (errno != EINTR) return IoErrorFromErrno(name_, errno);
-    }
-  }
-
- private:
-  int fd_ = -1;
-  bool owned_ = false;
-  std::string name_;
-};
-
 class StdoutSink final : public OutputSink {
  public:
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return IoErrorFromErrno(kStdoutName, errno);
-      }
-      bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return Unit{};
+    return WriteStdout(bytes);
   }
   Result<Unit, IoError> Commit() override { return Unit{}; }
   void Abort() override {}
@@ -155,7 +98,7 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
 }
 
 int ReportOutputError(const IoError& error) {
-  if (error.system_error != EPIPE) PrintError(DescribeIoError(error));
+  if (!ReaderHasGone(error)) PrintError(DescribeIoError(error));
   return kExitError;
 }
 

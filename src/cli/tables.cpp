@@ -8,7 +8,7 @@ namespace binconv::cli {
 std::optional<CommandTables> LoadCommandTables(const ParsedArgs& args) {
   std::filesystem::path folder;
   if (std::optional<std::string> named = args.Value("tables")) {
-    folder = *named;
+    folder = PathFromUtf8(*named);
   } else {
     auto found = FindTableFolder(TableSearchPlaceOfThisProcess());
     if (!found) {

@@ -1,56 +1,28 @@
 #include "runtime/file.h"
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#ifdef __linux__
-#include <linux/fs.h>
-#endif
-
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <random>
+
+#include "runtime/file_platform.h"
 
 namespace binconv {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kTempNameAttempts = 100;
-constexpr std::size_t kMaxNameBytes = NAME_MAX;
-constexpr int kMaxLinkHops = 40;  // as the system's own limit (SYMLOOP_MAX)
 
-// Picks whichever strerror_r the C library declares (GNU or XSI).
-[[maybe_unused]] std::string StrerrorResult(char* result, const char*) { return result; }
-[[maybe_unused]] std::string StrerrorResult(int result, const char* buffer) {
-  return result == 0 ? std::string(buffer) : std::string("Unknown error");
-}
-
-std::string SystemReason(int system_error) {
-  char buffer[256] = {};
-  return StrerrorResult(strerror_r(system_error, buffer, sizeof buffer), buffer);
-}
-
-// Windows users mark a file read-only to protect it; honour that even where the
-// system would let the owner (or root) replace it.
-bool IsReadOnly(const std::string& path, const struct stat& st) {
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
-  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT;
-}
-
-IoError ReadOnlyError(std::string path) {
-  IoError error = IoErrorFromErrno(std::move(path), EACCES);
-  error.reason += " (the file is read-only)";
-  return error;
-}
-
-// Cuts a UTF-8 name to at most `limit` bytes without splitting a character.
-std::string_view CutUtf8(std::string_view name, std::size_t limit) {
+// Cuts a name to at most `limit` units without splitting a character: a UTF-8
+// sequence on POSIX, a surrogate pair on Windows.
+template <class Char>
+std::basic_string_view<Char> CutName(std::basic_string_view<Char> name, std::size_t limit) {
   if (name.size() <= limit) return name;
   std::size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  if constexpr (sizeof(Char) == 1) {
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  } else {
+    if (end > 0 && (static_cast<char32_t>(name[end]) & 0xFC00) == 0xDC00) --end;
+  }
   return name.substr(0, end);
 }
 
@@ -65,154 +37,19 @@ std::string RandomSuffix(std::random_device& random) {
   return suffix;
 }
 
-// Makes a finished rename survive a power cut; failure only weakens that.
-void SyncDirectory(const std::string& dir) {
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// Follows a chain of symbolic links from `path` to the name it ends at: a file,
-// something else, or a name that does not exist yet (a dangling link names the
-// file to create). Relative links count from the link's own folder. 0 or errno.
-int ResolveLinks(const std::string& path, std::string& real) {
-  real = path;
-  for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
-    struct stat st;
-    if (lstat(real.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
-    if (!S_ISLNK(st.st_mode)) return 0;
-    std::string link(PATH_MAX, '\0');
-    const ssize_t n = readlink(real.c_str(), link.data(), link.size());
-    if (n < 0) return errno;
-    if (static_cast<std::size_t>(n) >= link.size()) return ENAMETOOLONG;
-    link.resize(static_cast<std::size_t>(n));
-    const std::filesystem::path to(link);
-    real = to.is_absolute() ? link : (std::filesystem::path(real).parent_path() / to).string();
-  }
-  return ELOOP;
-}
-
-class PosixFileOps final : public FileOps {
- public:
-  int CreateExclusive(const std::string& path, int& fd) override {
-    do {
-      fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? errno : 0;
-  }
-
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override {
-    while (size > 0) {
-      const ssize_t n = write(fd, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (n == 0) return EIO;
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-  }
-
-  int Flush(int fd) override {
-    int result;
-    do {
-      result = fsync(fd);
-    } while (result != 0 && errno == EINTR);
-    return result == 0 ? 0 : errno;
-  }
-
-  int Close(int fd) override {
-    // Linux releases the descriptor even when close reports EINTR, and the data
-    // was already synced, so a retry could only close someone else's file.
-    if (close(fd) == 0 || errno == EINTR) return 0;
-    return errno;
-  }
-
-  int Rename(const std::string& from, const std::string& to) override {
-    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-  }
-
-  int Remove(const std::string& path) override { return unlink(path.c_str()) == 0 ? 0 : errno; }
-};
-
-// Whether a failed fast copy means "not here" rather than a real error, so that
-// the next way may be tried.
-bool Unsupported(int error) {
-  return error == EOPNOTSUPP || error == ENOTSUP || error == EXDEV || error == EINVAL ||
-         error == ENOSYS || error == ENOTTY || error == EBADF || error == EPERM;
-}
-
-int PwriteAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
-  return 0;
-}
-
-int ReadWriteCopy(int from, int to) {
-  std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
-  std::uint64_t at = 0;
-  for (;;) {
-    const ssize_t n = pread(from, buffer.data(), buffer.size(), static_cast<off_t>(at));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return 0;
-    if (const int error = PwriteAll(to, at, buffer.data(), static_cast<std::size_t>(n));
-        error != 0) {
-      return error;
-    }
-    at += static_cast<std::uint64_t>(n);
-  }
+// A hidden temporary name beside the target: ".NAME.XXXXXXXXXX.tmp".
+std::filesystem::path TempNameFor(const std::filesystem::path& name, std::random_device& random) {
+  using Char = std::filesystem::path::value_type;
+  const std::basic_string_view<Char> stem =
+      CutName(std::basic_string_view<Char>(name.native()), platform::kMaxNameUnits - 16);
+  std::filesystem::path::string_type temp(1, Char('.'));
+  temp.append(stem);
+  temp.push_back(Char('.'));
+  for (char c : RandomSuffix(random) + ".tmp") temp.push_back(Char(c));
+  return temp;
 }
 
 }  // namespace
-
-int FileOps::CopyContents(int from, int to) {
-#ifdef FICLONE
-  // A reflink copies nothing; the patch then writes only its own blocks.
-  if (ioctl(to, FICLONE, from) == 0) return 0;
-  if (const int error = errno; !Unsupported(error)) return error;
-#endif
-#ifdef __linux__
-  // The kernel copies (or shares, on NFS and some file systems) without
-  // passing the bytes through user space.
-  off_t in = 0;
-  off_t out = 0;
-  for (;;) {
-    const ssize_t n = copy_file_range(from, &in, to, &out, std::size_t{1} << 30, 0);
-    if (n == 0) return 0;
-    if (n > 0) continue;
-    const int error = errno;
-    if (error == EINTR) continue;
-    // Only a refusal before anything was copied falls back.
-    if (in == 0 && Unsupported(error)) return ReadWriteCopy(from, to);
-    return error;
-  }
-#else
-  return ReadWriteCopy(from, to);
-#endif
-}
-
-int FileOps::WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-  return PwriteAll(fd, offset, data, size);
-}
-
-int FileOps::SetMode(const std::string& path, unsigned mode) {
-  return chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
-}
 
 std::string DescribeIoError(const IoError& error) { return error.path + ": " + error.reason; }
 
@@ -232,7 +69,9 @@ IoError IoErrorFromErrno(std::string path, int system_error) {
       code = IoErrorCode::kIsDirectory;
       break;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
       code = IoErrorCode::kDiskFull;
       break;
     case ENAMETOOLONG:
@@ -240,59 +79,31 @@ IoError IoErrorFromErrno(std::string path, int system_error) {
     case EILSEQ:
       code = IoErrorCode::kInvalidName;
       break;
+    case EBUSY:
+    case ETXTBSY:
+      code = IoErrorCode::kInUse;
+      break;
     default:
       code = IoErrorCode::kOther;
       break;
   }
-  return IoError{code, std::move(path), system_error, SystemReason(system_error)};
+#ifdef _WIN32
+  char buffer[256] = {};
+  strerror_s(buffer, sizeof buffer, system_error);
+  std::string reason = buffer;
+#else
+  std::string reason = platform::SystemReason(system_error);
+#endif
+  return IoError{code, std::move(path), system_error, std::move(reason)};
 }
 
-FileOps& SystemFileOps() {
-  static PosixFileOps ops;
-  return ops;
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-bool FileExists(const std::filesystem::path& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  int fd;
-  do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    const int error = errno;
-    close(fd);
-    return IoErrorFromErrno(name, error);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    close(fd);
-    return IoErrorFromErrno(name, EISDIR);
-  }
-  std::string bytes;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[kBufferSize];
-  for (;;) {
-    const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      close(fd);
-      return IoErrorFromErrno(name, error);
-    }
-    if (n == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return bytes;
+std::string PathToUtf8(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
 }
 
 AtomicFileWriter::AtomicFileWriter(FileOps& ops) : ops_(ops) {}
@@ -301,110 +112,91 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target) {
   bool existing = false;
-  struct stat st;
-  return Begin(target, existing, st);
+  return Begin(target, existing);
 }
 
 Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem::path& target) {
   bool existing = false;
-  struct stat st;
-  if (auto begun = Begin(target, existing, st); !begun) return begun.error();
+  if (auto begun = Begin(target, existing); !begun) return begun.error();
   if (!existing) {
     Abort();
-    return IoErrorFromErrno(target_, ENOENT);
+    return IoErrorFromErrno(shown_, ENOENT);
   }
-  int from;
-  do {
-    from = open(real_.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (from < 0 && errno == EINTR);
-  if (from < 0) {
-    const int error = errno;
+  FileHandle from = kNoFile;
+  if (const int error = platform::OpenForReading(real_, from); error != 0) {
     return Fail(error).error();
   }
-  const int copy_error = ops_.CopyContents(from, fd_);
-  struct stat copied;
-  const int stat_error = copy_error == 0 && fstat(fd_, &copied) != 0 ? errno : 0;
-  close(from);
+  const int copy_error = ops_.CopyContents(from, file_);
+  std::uint64_t size = 0;
+  const int size_error = copy_error == 0 ? platform::SizeOfOpenFile(file_, size) : 0;
+  platform::CloseReading(from);
   if (copy_error != 0) return Fail(copy_error).error();
-  if (stat_error != 0) return Fail(stat_error).error();
+  if (size_error != 0) return Fail(size_error).error();
   // The copy's own length bounds the patches, whatever happened to the
   // target meanwhile.
-  copy_size_ = static_cast<std::uint64_t>(copied.st_size);
+  copy_size_ = size;
   copy_ = true;
   return copy_size_;
 }
 
-Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& target, bool& existing,
-                                              struct stat& st) {
+Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
+                                                std::span<const std::uint8_t> bytes) {
+  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (offset > copy_size_ || bytes.size() > copy_size_ - offset) {
+    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                   "Bytes " + std::to_string(offset) + " to " +
+                       std::to_string(offset + bytes.size()) + " reach past the end of the file (" +
+                       std::to_string(copy_size_) + " bytes)"};
+  }
+  if (bytes.empty()) return Unit{};
+  if (const int error = ops_.WriteAt(file_, offset, bytes.data(), bytes.size()); error != 0) {
+    return Fail(error);
+  }
+  return Unit{};
+}
+
+Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& target,
+                                              bool& existing) {
   Abort();
-  target_ = target.string();
   existing = false;
-  if (target_.empty()) return IoError{IoErrorCode::kInvalidName, target_, 0, "Empty file name"};
+  target_ = target;
+  shown_ = PathToUtf8(target);
+  if (target_.empty()) return IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"};
+
+  Result<platform::TargetState, IoError> state = platform::InspectTarget(target_, shown_);
+  if (!state) return state.error();
 
   // A link stays a link: the file it leads to is the one replaced, with the
   // temporary file beside it so that the rename stays within one folder.
-  if (const int error = ResolveLinks(target_, real_); error != 0) {
-    return IoErrorFromErrno(target_, error);
-  }
-  if (stat(real_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(target_, EISDIR);
-    if (!S_ISREG(st.st_mode)) {
-      // Renaming over a device or pipe would destroy it rather than write to it.
-      return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a regular file"};
-    }
-    if (IsReadOnly(real_, st)) return ReadOnlyError(target_);
-    existing = true;
-  } else if (const int error = errno; error != ENOENT) {
-    return IoErrorFromErrno(target_, error);
-  }
-
-  const std::filesystem::path real(real_);
-  const std::filesystem::path name = real.filename();
+  real_ = state.value().real;
+  const std::filesystem::path name = real_.filename();
   if (name.empty() || name == "." || name == "..") {
-    return IoError{IoErrorCode::kInvalidName, target_, 0, "Not a file name"};
+    return IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"};
   }
-  const std::filesystem::path dir = real.parent_path();
-  // The temporary name must stay a legal name even when the target's is long.
-  const std::string_view stem = CutUtf8(name.native(), kMaxNameBytes - 16);
+  const std::filesystem::path dir = real_.parent_path();
   std::random_device random;
-  int error = EEXIST;
-  for (int attempt = 0; attempt < kTempNameAttempts && error == EEXIST; ++attempt) {
-    std::string temp_name(1, '.');
-    temp_name.append(stem).append(1, '.').append(RandomSuffix(random)).append(".tmp");
-    temp_ = (dir / temp_name).string();
-    error = ops_.CreateExclusive(temp_, fd_);
+  int error = kNameTakenError;
+  for (int attempt = 0; attempt < kTempNameAttempts && error == kNameTakenError; ++attempt) {
+    // The temporary name must stay a legal name even when the target's is long.
+    temp_ = dir / TempNameFor(name, random);
+    error = ops_.CreateExclusive(temp_, file_);
   }
   if (error != 0) {
     temp_.clear();
-    fd_ = -1;
-    return IoErrorFromErrno(target_, error);
+    file_ = kNoFile;
+    return IoErrorFromSystem(shown_, error);
   }
-  if (existing) {
-    const int mode_error = ops_.SetMode(temp_, st.st_mode & 07777);
+  existing = state.value().exists;
+  if (state.value().exists) {
+    const int mode_error = ops_.SetMode(temp_, state.value().mode);
     if (mode_error != 0) return Fail(mode_error);
   }
   buffer_.reserve(kBufferSize);
   return Unit{};
 }
 
-Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
-                                                std::span<const std::uint8_t> bytes) {
-  if (fd_ < 0 || !copy_) return IoErrorFromErrno(target_, EBADF);
-  if (offset > copy_size_ || bytes.size() > copy_size_ - offset) {
-    return IoError{IoErrorCode::kOutOfRange, target_, 0,
-                   "Bytes " + std::to_string(offset) + " to " +
-                       std::to_string(offset + bytes.size()) + " reach past the end of the file (" +
-                       std::to_string(copy_size_) + " bytes)"};
-  }
-  if (bytes.empty()) return Unit{};
-  if (const int error = ops_.WriteAt(fd_, offset, bytes.data(), bytes.size()); error != 0) {
-    return Fail(error);
-  }
-  return Unit{};
-}
-
 Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-  if (fd_ < 0) return IoErrorFromErrno(target_, EBADF);
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
   if (buffer_.size() + bytes.size() <= kBufferSize) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return Unit{};
@@ -420,28 +212,28 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
 }
 
 Result<Unit, IoError> AtomicFileWriter::Commit() {
-  if (fd_ < 0) return IoErrorFromErrno(target_, EBADF);
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
     if (!flushed) return flushed;
     buffer_.clear();
   }
-  if (const int error = ops_.Flush(fd_); error != 0) return Fail(error);
-  const int close_error = ops_.Close(fd_);
-  fd_ = -1;
+  if (const int error = ops_.Flush(file_); error != 0) return Fail(error);
+  const int close_error = ops_.Close(file_);
+  file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
   if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
   temp_.clear();
   buffer_ = {};
-  const std::string dir = std::filesystem::path(real_).parent_path().string();
-  SyncDirectory(dir.empty() ? "." : dir);
+  const std::filesystem::path dir = real_.parent_path();
+  platform::SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
   return Unit{};
 }
 
 void AtomicFileWriter::Abort() {
-  if (fd_ >= 0) {
-    ops_.Close(fd_);
-    fd_ = -1;
+  if (file_ != kNoFile) {
+    ops_.Close(file_);
+    file_ = kNoFile;
   }
   if (!temp_.empty()) {
     ops_.Remove(temp_);
@@ -454,11 +246,11 @@ void AtomicFileWriter::Abort() {
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
   Abort();
-  return IoErrorFromErrno(target_, system_error);
+  return IoErrorFromSystem(shown_, system_error);
 }
 
 Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::size_t size) {
-  if (const int error = ops_.Write(fd_, data, size); error != 0) return Fail(error);
+  if (const int error = ops_.Write(file_, data, size); error != 0) return Fail(error);
   return Unit{};
 }
 
@@ -471,17 +263,17 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
 }
 
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  struct stat st;
-  if (stat(name.c_str(), &st) != 0) {
-    const int error = errno;
-    return IoErrorFromErrno(name, error);
+  const std::string shown = PathToUtf8(path);
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) return IoErrorFromErrno(shown, error.value());
+  if (std::filesystem::is_directory(status)) return IoErrorFromErrno(shown, EISDIR);
+  if (!std::filesystem::is_regular_file(status)) {
+    return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
   }
-  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(name, EISDIR);
-  if (!S_ISREG(st.st_mode)) {
-    return IoError{IoErrorCode::kInvalidName, name, 0, "Not a regular file"};
-  }
-  return static_cast<std::uint64_t>(st.st_size);
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return IoErrorFromErrno(shown, error.value());
+  return static_cast<std::uint64_t>(size);
 }
 
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,

@@ -9,20 +9,21 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/result.h"
 
-struct stat;
-
 namespace binconv {
 
 enum class IoErrorCode {
-  kNotFound,          // the file or a directory on its path does not exist
-  kPermissionDenied,  // the system refused access (mode, read-only medium)
+  kNotFound,          // the file or a folder on its path does not exist
+  kPermissionDenied,  // the system refused access (mode, read-only attribute or medium)
   kIsDirectory,       // the name is a directory
   kDiskFull,          // no space (or quota) left on the device
   kInvalidName,       // the name is empty, too long or not allowed here
+  kInUse,             // another program holds the file open (a sharing violation)
+  kReservedName,      // a device name such as CON or COM1, which must never be opened
   kOutOfRange,        // a patch would reach past the end of the file it patches
   kOther,             // any other system error; reason says which
 };
@@ -30,37 +31,61 @@ enum class IoErrorCode {
 struct IoError {
   IoErrorCode code;
   std::string path;    // the name as the user gave it, UTF-8
-  int system_error;    // errno, 0 when the error did not come from the system
-  std::string reason;  // English text of the system's reason
+  int system_error;    // errno on POSIX, a Windows error code (GetLastError) on
+                       // Windows; 0 when the error did not come from the system
+  std::string reason;  // English text of the system's reason, UTF-8
 };
 
 // "PATH: reason"
 std::string DescribeIoError(const IoError& error);
+// From a C library errno value, on either system.
 IoError IoErrorFromErrno(std::string path, int system_error);
+// From an error of the system's own file calls, as FileOps reports them.
+IoError IoErrorFromSystem(std::string path, int system_error);
+// The system's reason in the user's language, when the system has one
+// (Windows); empty otherwise.
+std::u16string LocalizedSystemReason(int system_error);
+
+// Paths from and to UTF-8. std::filesystem would take a narrow string in the
+// ANSI code page on Windows, so names never pass through it that way.
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+// An open file of the seam: a descriptor on POSIX, a HANDLE on Windows.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// The seam's error for a name that is taken (EEXIST, ERROR_FILE_EXISTS); the
+// writer then tries another temporary name.
+extern const int kNameTakenError;
 
 // The seam through which all output goes, so that tests can make any step fail.
-// Each call returns 0 or an errno value.
+// Each call returns 0 or a system error as IoError::system_error holds it.
 class FileOps {
  public:
   virtual ~FileOps() = default;
-  virtual int CreateExclusive(const std::string& path, int& fd) = 0;  // O_CREAT|O_EXCL, 0666
-  virtual int Write(int fd, const std::uint8_t* data, std::size_t size) = 0;  // all or error
-  virtual int Flush(int fd) = 0;                                              // fsync
-  virtual int Close(int fd) = 0;
-  virtual int Rename(const std::string& from, const std::string& to) = 0;
-  virtual int Remove(const std::string& path) = 0;
-  // chmod; used to give a replacing file the permission bits of the old one.
-  // The default changes the real file of that name, so that test doubles which
-  // forward to real files need not provide it.
-  virtual int SetMode(const std::string& path, unsigned mode);
+  // Creates a new file for writing; fails with kNameTakenError if the name exists.
+  virtual int CreateExclusive(const std::filesystem::path& path, FileHandle& file) = 0;
+  virtual int Write(FileHandle file, const std::uint8_t* data,
+                    std::size_t size) = 0;  // all or error
+  virtual int Flush(FileHandle file) = 0;   // fsync, FlushFileBuffers
+  virtual int Close(FileHandle file) = 0;
+  // Puts `from` in place of `to`, replacing it.
+  virtual int Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+  virtual int Remove(const std::filesystem::path& path) = 0;
+  // Gives a replacing file what the old one had: the permission bits on POSIX
+  // (chmod), the file attributes on Windows. The default changes the real file
+  // of that name, so that test doubles which forward to real files need not
+  // provide it.
+  virtual int SetMode(const std::filesystem::path& path, unsigned mode);
   // Makes the new file `to` a copy of the whole open file `from` (from its
-  // start), by the fastest safe way the system offers: a reflink that shares
-  // the blocks where the file system can, else copy_file_range, else reads
-  // and writes. (CopyFileExW is the Windows counterpart.) The default works
-  // on the real descriptors.
-  virtual int CopyContents(int from, int to);
-  // pwrite of all the bytes at `offset`; the default writes the real file.
-  virtual int WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+  // start), by the fastest safe way the system offers: on Linux a reflink
+  // that shares the blocks where the file system can, else copy_file_range,
+  // else reads and writes. The default works on the real files.
+  virtual int CopyContents(FileHandle from, FileHandle to);
+  // All the bytes written at `offset`; the default writes the real file.
+  virtual int WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                      std::size_t size);
 };
 
 // The real file system.
@@ -71,7 +96,7 @@ bool FileExists(const std::filesystem::path& path);
 
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
-// The size of an existing regular file; any other kind of file is an error.
+// The size of an existing regular file; an error for anything else.
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
 
 // Bytes to put over an existing file's bytes from `offset` on.
@@ -91,10 +116,11 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   // Fails without touching anything if the target is a directory, a read-only
-  // file (even for root) or anything but a regular file. A symbolic link (or a
-  // chain of them) is written through: the file it leads to gets the new bytes
-  // and the link stays; a dangling link creates the file it names. Errors
-  // always name the target as given.
+  // file (even for root) or anything but a regular file; on Windows also if
+  // its name is one Windows forbids or a device name. A symbolic link (or a
+  // chain of them) is written through on POSIX: the file it leads to gets the
+  // new bytes and the link stays; a dangling link creates the file it names.
+  // Errors always name the target as given.
   Result<Unit, IoError> Open(const std::filesystem::path& target);
   // Starts the new file as a copy of the existing target, which must be a
   // regular file, and tells its size. WriteAt then changes bytes inside it.
@@ -111,18 +137,16 @@ class AtomicFileWriter {
   void Abort();
 
  private:
+  Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
   Result<Unit, IoError> Fail(int system_error);
-  // The checks of Open and the temporary file; `existing` tells whether the
-  // target was there, with its status in `st`.
-  Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing,
-                              struct stat& st);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
   FileOps& ops_;
-  std::string target_;  // as given, for messages
-  std::string real_;    // the file replaced: target_ with its links followed
-  std::string temp_;
-  int fd_ = -1;
+  std::filesystem::path target_;
+  std::string shown_;            // the target as given, for messages, UTF-8
+  std::filesystem::path real_;   // the file replaced: target_ with its links followed
+  std::filesystem::path temp_;
+  FileHandle file_ = kNoFile;
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
   bool copy_ = false;

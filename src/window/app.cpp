@@ -28,9 +28,9 @@ int RunWindow(const std::filesystem::path& dir) {
 int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
   if (found) return RunWindow(found.value());
   QApplication::setFont(UiFont());
+  const std::u16string text = TableFolderErrorText(found.error());
   QMessageBox::critical(nullptr, QString::fromUtf16(kCaption),
-                        QStringLiteral("文字テーブルが見つかりませんでした。\n") +
-                            QString::fromStdString(DescribeTableFolderError(found.error())));
+                        QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
   return 1;
 }
 

@@ -4,28 +4,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "window/logic/form_logic.h"
+
 namespace binconv::window {
 
 std::u16string CoreTextFromBox(QStringView raw) {
-  std::u16string out;
-  out.reserve(static_cast<std::size_t>(raw.size()) + raw.size() / 16);
-  const qsizetype n = raw.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    const char16_t ch = raw[i].unicode();
-    switch (ch) {
-      case u'\r':
-        if (i + 1 < n && raw[i + 1] == u'\n') ++i;
-        [[fallthrough]];
-      case u'\n':
-      case u'\u2028':
-      case u'\u2029':
-        out += u"\r\n";
-        break;
-      default:
-        out += ch;
-    }
-  }
-  return out;
+  return CoreTextFromBox(std::u16string_view(reinterpret_cast<const char16_t*>(raw.utf16()),
+                                             static_cast<std::size_t>(raw.size())));
 }
 
 std::u16string CoreTextOf(const QPlainTextEdit& box) {
@@ -33,19 +18,8 @@ std::u16string CoreTextOf(const QPlainTextEdit& box) {
 }
 
 QString BoxTextFromCore(std::u16string_view text) {
-  QString out;
-  out.reserve(static_cast<qsizetype>(text.size()));
-  const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t ch = text[i];
-    if (ch == u'\r') {
-      if (i + 1 < n && text[i + 1] == u'\n') ++i;
-      out += QChar(u'\n');
-    } else {
-      out += QChar(ch);
-    }
-  }
-  return out;
+  const std::u16string box = BoxTextFromCore(text, u"\n");
+  return QString::fromUtf16(box.data(), static_cast<qsizetype>(box.size()));
 }
 
 void ReplaceTextUndoable(QPlainTextEdit& box, const QString& text) {

@@ -58,17 +58,15 @@ void MakeMultiLine(QPlainTextEdit& box, Qt::ScrollBarPolicy vertical) {
   box.setTabChangesFocus(true);
 }
 
+QString FromCore(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
-QString TableErrorMessage(const TableError& error) {
-  return QStringLiteral("文字テーブルを読み込めませんでした。\n") +
-         QString::fromStdString(DescribeTableError(error));
-}
+QString TableErrorMessage(const TableError& error) { return FromCore(TableErrorText(error)); }
 
-QString WriteErrorMessage(const IoError& error) {
-  return QStringLiteral("出力ファイルに書き込めませんでした。\n") +
-         QString::fromStdString(DescribeIoError(error));
-}
+QString WriteErrorMessage(const IoError& error) { return FromCore(WriteErrorText(error)); }
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
@@ -124,26 +122,22 @@ std::optional<TableError> Form1::Load(const std::filesystem::path& dir) {
 }
 
 void Form1::ConvertToCode() {
-  const std::u16string listing = binconv::ConvertToCode(CoreTextOf(*text3_), table_);
+  const std::u16string listing = ConvertForm(CoreTextOf(*text3_), table_);
   ReplaceTextUndoable(*text2_, BoxTextFromCore(listing));
 }
 
 void Form1::WriteBinary() {
-  auto written = binconv::WriteBinary(CoreTextOf(*text2_), text1_->text().toStdU16String());
-  if (written) return;
-  std::visit(
-      [this](const auto& error) {
-        using E = std::decay_t<decltype(error)>;
-        if constexpr (std::is_same_v<E, ListingError>) {
-          const std::u16string_view message = MessageFor(error.code);
-          ReplaceTextUndoable(
-              *text2_, QString::fromUtf16(message.data(), static_cast<qsizetype>(message.size())));
-        } else {
-          // The user's text stays: a failed write must not cost them the listing.
-          QMessageBox::critical(this, QString::fromUtf16(kCaption), WriteErrorMessage(error));
-        }
-      },
-      written.error());
+  const WriteOutcome outcome = WriteForm(CoreTextOf(*text2_), text1_->text().toStdU16String());
+  switch (outcome.kind) {
+    case WriteOutcome::Kind::kWritten:
+      break;
+    case WriteOutcome::Kind::kBoxMessage:
+      ReplaceTextUndoable(*text2_, FromCore(outcome.text));
+      break;
+    case WriteOutcome::Kind::kErrorDialog:
+      QMessageBox::critical(this, FromCore(kCaption), FromCore(outcome.text));
+      break;
+  }
 }
 
 }  // namespace binconv::window

@@ -10,6 +10,7 @@
 #include "chartable/char_table.h"
 #include "chartable/load.h"
 #include "runtime/file.h"
+#include "window/logic/form_logic.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,8 +20,6 @@ class QPushButton;
 namespace binconv::window {
 
 class CodeBox;
-
-inline constexpr char16_t kCaption[] = u"バイナリ変換ツール";
 
 // Dialog texts for the two failures that are not the writer's listing messages.
 QString TableErrorMessage(const TableError& error);

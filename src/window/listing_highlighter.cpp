@@ -4,23 +4,6 @@
 
 namespace binconv::window {
 
-bool IsRejectedInListing(char16_t ch) {
-  if ((ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f')) {
-    return false;
-  }
-  switch (ch) {
-    case u' ':
-    case u'\u3000':
-    case u'\r':
-    case u'\n':
-    case u'\u2028':
-    case u'\u2029':
-      return false;
-    default:
-      return true;
-  }
-}
-
 ListingHighlighter::ListingHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
   rejected_.setBackground(QColor(255, 196, 196));
 }

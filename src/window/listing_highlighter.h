@@ -5,11 +5,9 @@
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 
-namespace binconv::window {
+#include "window/logic/form_logic.h"
 
-// True unless ch is an ASCII hex digit, a space (U+0020 or U+3000) or one of
-// the line breaks the box may hold (CR, LF, U+2028, U+2029).
-bool IsRejectedInListing(char16_t ch);
+namespace binconv::window {
 
 class ListingHighlighter : public QSyntaxHighlighter {
   Q_OBJECT

@@ -169,7 +169,7 @@ TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {
   auto result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
-  EXPECT_EQ(result.error().file, (dir_ / kMainTableFile).string());
+  EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kMainTableFile));
   EXPECT_NE(DescribeTableError(result.error()).find("Zezovar.ini: cannot open"), std::string::npos);
 }
 
@@ -182,7 +182,7 @@ TEST_F(LoadFromDirectoryTest, MainFileFaultIsReportedBeforeAMissingExtendedFile)
   result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
-  EXPECT_EQ(result.error().file, (dir_ / kExtendedTableFile).string());
+  EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kExtendedTableFile));
 }
 
 TEST(DefaultTablesTest, LoadAndFillEveryPage) {

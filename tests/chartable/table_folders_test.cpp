@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chartable/load.h"
+#include "support/temp_dir.h"
 
 namespace binconv {
 namespace {
@@ -24,6 +25,11 @@ struct CandidatesCase {
 class TableFolderCandidatesTest : public testing::TestWithParam<CandidatesCase> {};
 
 TEST_P(TableFolderCandidatesTest, InOrder) {
+#ifdef _WIN32
+  // "/cfg" and the like are not absolute on Windows, so the POSIX cases mean
+  // something else there.
+  if (!GetParam().place.windows) GTEST_SKIP() << "a POSIX place";
+#endif
   EXPECT_EQ(TableFolderCandidates(GetParam().place), GetParam().expected);
 }
 
@@ -70,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
 class FindTableFolderTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "binconv-folders-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data());
+    root_ = test::MakeTempDir("binconv-folders");
+    ASSERT_FALSE(root_.empty());
     for (const fs::path& dir : {Cwd(), User(), Installed()}) fs::create_directories(dir);
     place_ = {
         Cwd(), root_ / "prefix" / "bin" / "binconv", root_ / "config", std::nullopt, std::nullopt,
@@ -111,7 +117,7 @@ TEST_F(FindTableFolderTest, BothFilesFromTheSameFolder) {
   EXPECT_EQ(found.value(), User());
   auto loaded = LoadCharTables(found.value());
   ASSERT_FALSE(loaded);
-  EXPECT_EQ(loaded.error().file, (User() / kExtendedTableFile).string());
+  EXPECT_EQ(loaded.error().file, PathToUtf8(User() / kExtendedTableFile));
 }
 
 TEST_F(FindTableFolderTest, ErrorListsEveryFolderTried) {

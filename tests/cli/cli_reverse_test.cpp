@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "4 findings\n",
                 {},
                 ""},
-        CliCase{"CheckLoadError", {"check-tables", "--tables", "none"}, "", 2, "", {"none/"}, ""},
+        CliCase{"CheckLoadError", {"check-tables", "--tables", "none"}, "", 2, "", {"none", "Zezovar.ini"}, ""},
         CliCase{"ReportStrict",
                 {"encode", "--report", "-o", "out.bin"},
                 "あΩい\nΩ<0C>",

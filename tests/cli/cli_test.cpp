@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"MissingTablesEncode",
                     {"encode", "--tables", "adir", "-o", "old.bin"},
                     "あ",
-                    {"adir/Zezovar.ini"}},
+                    {"adir", "Zezovar.ini"}},
         FailureCase{"MissingInput", {"convert", "absent.txt"}, "", {"absent.txt"}},
         FailureCase{"DirectoryAsInput", {"write", "-o", "old.bin", "adir"}, "", {"adir"}},
         FailureCase{"OutputInMissingDir", {"write", "-o", "nodir/x.bin"}, "1A", {"nodir/x.bin"}},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cwctype>
 #include <string>
@@ -24,10 +25,18 @@ char16_t ExpectedFold(char16_t c) {
   if (c == 0x3000) w = 0x20;
   if (w >= 0xD800 && w <= 0xDFFF) return static_cast<char16_t>(w);
   const wint_t lower = std::towlower(static_cast<wint_t>(w));
-  return lower <= 0xFFFF ? static_cast<char16_t>(lower) : static_cast<char16_t>(w);
+  // wint_t has 16 bits on Windows, where every result fits.
+#if WINT_MAX > 0xFFFF
+  if (lower > 0xFFFF) return static_cast<char16_t>(w);
+#endif
+  return static_cast<char16_t>(lower);
 }
 
 TEST(TextCompareTest, FoldMatchesTheRuleForEveryCodeUnit) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the reference is glibc's lower-case mapping; the fold table itself is the "
+                  "same code on every system and is checked on Linux";
+#endif
   ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr) << "C.UTF-8 locale missing";
   int mismatches = 0;
   for (char32_t u = 0; u <= 0xFFFF; ++u) {

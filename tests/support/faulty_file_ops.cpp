@@ -1,6 +1,6 @@
 #include "support/faulty_file_ops.h"
 
-#include <unistd.h>
+
 
 #include <algorithm>
 
@@ -39,18 +39,18 @@ bool FaultyFileOps::Fails(FileCall call) {
   return true;
 }
 
-int FaultyFileOps::CreateExclusive(const std::string& path, int& fd) {
+int FaultyFileOps::CreateExclusive(const std::filesystem::path& path, FileHandle& fd) {
   if (Fails(FileCall::kCreate)) return error_;
   const int r = real_.CreateExclusive(path, fd);
   if (r == 0) ++open_;
   return r;
 }
 
-int FaultyFileOps::SetMode(const std::string& path, unsigned mode) {
+int FaultyFileOps::SetMode(const std::filesystem::path& path, unsigned mode) {
   return Fails(FileCall::kSetMode) ? error_ : real_.SetMode(path, mode);
 }
 
-int FaultyFileOps::Write(int fd, const std::uint8_t* data, std::size_t size) {
+int FaultyFileOps::Write(FileHandle fd, const std::uint8_t* data, std::size_t size) {
   if (Fails(FileCall::kWrite)) {
     real_.Write(fd, data, size / 2);
     return error_;
@@ -58,16 +58,16 @@ int FaultyFileOps::Write(int fd, const std::uint8_t* data, std::size_t size) {
   return real_.Write(fd, data, size);
 }
 
-int FaultyFileOps::CopyContents(int from, int to) {
+int FaultyFileOps::CopyContents(FileHandle from, FileHandle to) {
+  // A copy that fails still leaves whatever it wrote in the new file.
   if (Fails(FileCall::kCopy)) {
     real_.CopyContents(from, to);
-    if (ftruncate(to, lseek(to, 0, SEEK_END) / 2) != 0) return errno;
     return error_;
   }
   return real_.CopyContents(from, to);
 }
 
-int FaultyFileOps::WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data,
+int FaultyFileOps::WriteAt(FileHandle fd, std::uint64_t offset, const std::uint8_t* data,
                            std::size_t size) {
   if (Fails(FileCall::kWriteAt)) {
     real_.WriteAt(fd, offset, data, size / 2);
@@ -76,20 +76,22 @@ int FaultyFileOps::WriteAt(int fd, std::uint64_t offset, const std::uint8_t* dat
   return real_.WriteAt(fd, offset, data, size);
 }
 
-int FaultyFileOps::Flush(int fd) { return Fails(FileCall::kFlush) ? error_ : real_.Flush(fd); }
+int FaultyFileOps::Flush(FileHandle fd) {
+  return Fails(FileCall::kFlush) ? error_ : real_.Flush(fd);
+}
 
-int FaultyFileOps::Close(int fd) {
+int FaultyFileOps::Close(FileHandle fd) {
   const bool fails = Fails(FileCall::kClose);
   const int r = real_.Close(fd);
   if (r == 0) --open_;
   return fails ? error_ : r;
 }
 
-int FaultyFileOps::Rename(const std::string& from, const std::string& to) {
+int FaultyFileOps::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
   return Fails(FileCall::kRename) ? error_ : real_.Rename(from, to);
 }
 
-int FaultyFileOps::Remove(const std::string& path) { return real_.Remove(path); }
+int FaultyFileOps::Remove(const std::filesystem::path& path) { return real_.Remove(path); }
 
 int FaultyFileOps::writes() const {
   return static_cast<int>(std::count(calls_.begin(), calls_.end(), FileCall::kWrite));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/file.h"
+#include "support/temp_dir.h"
 
 namespace binconv::test {
 
@@ -20,18 +21,19 @@ const char* NameOf(FileCall call);
 // failing close still releases the descriptor.
 class FaultyFileOps final : public FileOps {
  public:
-  explicit FaultyFileOps(FileCall fails = FileCall::kNone, int nth = 0, int error = EIO)
+  explicit FaultyFileOps(FileCall fails = FileCall::kNone, int nth = 0, int error = kErrIo)
       : fails_(fails), nth_(nth), error_(error) {}
 
-  int CreateExclusive(const std::string& path, int& fd) override;
-  int SetMode(const std::string& path, unsigned mode) override;
-  int CopyContents(int from, int to) override;
-  int Write(int fd, const std::uint8_t* data, std::size_t size) override;
-  int WriteAt(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) override;
-  int Flush(int fd) override;
-  int Close(int fd) override;
-  int Rename(const std::string& from, const std::string& to) override;
-  int Remove(const std::string& path) override;
+  int CreateExclusive(const std::filesystem::path& path, FileHandle& fd) override;
+  int SetMode(const std::filesystem::path& path, unsigned mode) override;
+  int CopyContents(FileHandle from, FileHandle to) override;
+  int Write(FileHandle fd, const std::uint8_t* data, std::size_t size) override;
+  int WriteAt(FileHandle fd, std::uint64_t offset, const std::uint8_t* data,
+              std::size_t size) override;
+  int Flush(FileHandle fd) override;
+  int Close(FileHandle fd) override;
+  int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  int Remove(const std::filesystem::path& path) override;
 
   const std::vector<FileCall>& calls() const { return calls_; }
   bool fired() const { return fired_; }

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "chartable/load.h"
+#include "support/temp_dir.h"
 
 namespace binconv::test {
 
@@ -35,11 +36,8 @@ const CharTable& DefaultTables() {
 }
 
 ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "binconv-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
-  }
-  root_ = pattern;
+  root_ = MakeTempDir("binconv-test");
+  if (root_.empty()) throw std::runtime_error("can't make a scratch folder");
 }
 
 ScratchDir::~ScratchDir() {

@@ -136,7 +136,8 @@ class Form1Test : public QObject {
     const auto error = form_->Load(dir.path().toStdString());
     QVERIFY(error);
     const QString message = w::TableErrorMessage(*error);
-    QVERIFY2(message.contains("Zezovar_ex.ini:3"), qPrintable(message));
+    QVERIFY2(message.contains("Zezovar_ex.ini\n3 行目：項目が 3 個しかありません"),
+             qPrintable(message));
   }
 
   void Convert_data() {

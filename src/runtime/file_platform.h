@@ -1,0 +1,53 @@
+#pragma once
+// What the file services need from each system; file_posix.cpp and
+// file_win32.cpp provide it, file.cpp builds the shared logic on it.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "runtime/file.h"
+#include "runtime/result.h"
+
+namespace binconv::platform {
+
+struct TargetState {
+  bool exists = false;
+  unsigned mode = 0;  // for FileOps::SetMode; meaningful when `exists`
+  std::filesystem::path real;  // the file to replace: the target, its links followed
+};
+
+// Looks at the target of a write before anything is created: follows
+// symbolic links (POSIX), refuses a directory, a read-only file and anything
+// but a regular file, and on Windows a name Windows forbids.
+Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
+                                           const std::string& shown);
+
+// Makes a finished rename survive a power cut where the system needs that
+// separately; failure only weakens that.
+void SyncDirectory(const std::filesystem::path& dir);
+
+// The longest name a folder entry may have, in the units of path::value_type
+// (bytes of UTF-8 on POSIX, UTF-16 units on Windows).
+extern const std::size_t kMaxNameUnits;
+
+std::string SystemReason(int system_error);
+
+// An existing file opened for reading, its size, and closing it again; 0 or
+// the system's error.
+int OpenForReading(const std::filesystem::path& path, FileHandle& file);
+int SizeOfOpenFile(FileHandle file, std::uint64_t& size);
+void CloseReading(FileHandle file);
+
+#ifdef _WIN32
+// The path as the system takes it: absolute, with the \\?\ prefix once it is
+// longer than the classic limit.
+std::wstring SystemPath(const std::filesystem::path& path);
+// Refuses a name Windows forbids or reserves for a device, in any part of the
+// path, before any call sees it.
+std::optional<IoError> CheckName(const std::filesystem::path& path, const std::string& shown);
+#endif
+
+}  // namespace binconv::platform

@@ -1,0 +1,361 @@
+// The file services on Windows: the ...W calls throughout, so that every name
+// stays UTF-16 from the box or the command line to the system.
+
+#include <windows.h>
+
+#include <cerrno>
+#include <string>
+
+#include "runtime/file.h"
+#include "runtime/file_platform.h"
+#include "runtime/utf8.h"
+#include "runtime/windows_names.h"
+
+namespace binconv {
+namespace {
+
+using platform::CheckName;
+using platform::SystemPath;
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr DWORD kDiskQuotaExceeded =
+    1295;  // ERROR_DISK_QUOTA_EXCEEDED, missing from mingw's headers
+// Past this length a folder name (which must leave room for an 8.3 file name)
+// no longer fits the classic limit; such paths go through the \\?\ form.
+constexpr std::size_t kClassicPathLimit = MAX_PATH - 12;
+// Attributes a replacing file takes over from the old one; the rest (read-only,
+// compressed, encrypted ...) either refuse the write or are the system's own.
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::string Utf8Of(const std::wstring& text) {
+  return EncodeUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+
+// The system's message for `error` in `language` (0: the user's), without
+// the line end and the final full stop.
+std::wstring FormatSystemMessage(DWORD error, DWORD language) {
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, language, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (n == 0 || buffer == nullptr) return {};
+  std::wstring text(buffer, n);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                           text.back() == L'.' || text.back() == L'\u3002')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+class Win32FileOps final : public FileOps {
+ public:
+  int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      file = kNoFile;
+      const DWORD error = GetLastError();
+      return static_cast<int>(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
+    }
+    file = reinterpret_cast<FileHandle>(handle);
+    return 0;
+  }
+
+  int Write(FileHandle file, const std::uint8_t* data, std::size_t size) override {
+    while (size > 0) {
+      const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+      DWORD written = 0;
+      if (!WriteFile(reinterpret_cast<HANDLE>(file), data, piece, &written, nullptr)) {
+        return static_cast<int>(GetLastError());
+      }
+      if (written == 0) return ERROR_WRITE_FAULT;
+      data += written;
+      size -= written;
+    }
+    return 0;
+  }
+
+  int Flush(FileHandle file) override {
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(file)) ? 0 : static_cast<int>(GetLastError());
+  }
+
+  int Close(FileHandle file) override {
+    return CloseHandle(reinterpret_cast<HANDLE>(file)) ? 0 : static_cast<int>(GetLastError());
+  }
+
+  int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    // Write-through: the call returns once the new name is on disk.
+    const std::wstring target = SystemPath(to);
+    if (MoveFileExW(SystemPath(from).c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return 0;
+    }
+    const DWORD error = GetLastError();
+    // A file another program holds open refuses to be replaced with "access
+    // denied"; opening it as the rename would tells the user the real reason.
+    if (error == ERROR_ACCESS_DENIED) {
+      const HANDLE probe = CreateFileW(target.c_str(), DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
+        return ERROR_SHARING_VIOLATION;
+      }
+    }
+    return static_cast<int>(error);
+  }
+
+  int Remove(const std::filesystem::path& path) override {
+    return DeleteFileW(SystemPath(path).c_str()) ? 0 : static_cast<int>(GetLastError());
+  }
+};
+
+IoError ReadOnlyError(const std::string& shown) {
+  IoError error = IoErrorFromSystem(shown, ERROR_ACCESS_DENIED);
+  error.reason += " (the file is read-only)";
+  return error;
+}
+
+}  // namespace
+
+namespace platform {
+
+const std::size_t kMaxNameUnits = 255;
+
+// The path as the system takes it: absolute, and with the \\?\ prefix once it
+// is too long for the classic limit (the manifest's longPathAware setting
+// covers only systems where long paths are switched on).
+std::wstring SystemPath(const std::filesystem::path& path) {
+  const std::wstring& given = path.native();
+  if (given.starts_with(L"\\\\?\\")) return given;
+  const DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return given;
+  std::wstring full(needed, L'\0');
+  const DWORD n = GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
+  if (n == 0 || n >= needed) return given;
+  full.resize(n);
+  if (full.size() < kClassicPathLimit) return full;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// Refuses a name Windows forbids or reserves for a device before any call
+// sees it: with the \\?\ prefix the system would create "name." or open CON.
+std::optional<IoError> CheckName(const std::filesystem::path& path, const std::string& shown) {
+  for (const std::filesystem::path& part : path.relative_path()) {
+    const std::wstring& name = part.native();
+    const auto problem = CheckWindowsName(
+        std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
+    if (!problem) continue;
+    switch (*problem) {
+      case WindowsNameProblem::kBadCharacter:
+        return IoError{IoErrorCode::kInvalidName, shown, ERROR_INVALID_NAME,
+                       "Windows does not allow < > : \" | ? * or control characters in a name"};
+      case WindowsNameProblem::kTrailingDotOrSpace:
+        return IoError{IoErrorCode::kInvalidName, shown, ERROR_INVALID_NAME,
+                       "Windows does not allow a name to end in a dot or a space"};
+      case WindowsNameProblem::kTooLong:
+        return IoError{IoErrorCode::kInvalidName, shown, ERROR_FILENAME_EXCED_RANGE,
+                       "A name may have at most 255 characters"};
+      case WindowsNameProblem::kReservedDevice:
+        return IoError{IoErrorCode::kReservedName, shown, 0,
+                       "\"" + Utf8Of(name) + "\" is a device name that Windows reserves"};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string SystemReason(int system_error) {
+  const DWORD error = static_cast<DWORD>(system_error);
+  std::wstring text = FormatSystemMessage(error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  if (text.empty()) text = FormatSystemMessage(error, 0);
+  if (text.empty()) return "Windows error " + std::to_string(error);
+  return Utf8Of(text);
+}
+
+Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
+                                           const std::string& shown) {
+  if (auto bad = CheckName(target, shown)) return *bad;
+  const DWORD attributes = GetFileAttributesW(SystemPath(target).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    // A missing folder shows up again, typed, when the file is created.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return TargetState{false, 0, target};
+    }
+    return IoErrorFromSystem(shown, static_cast<int>(error));
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+  }
+  if (attributes & FILE_ATTRIBUTE_DEVICE) {
+    return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) return ReadOnlyError(shown);
+  return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
+}
+
+// MoveFileExW with MOVEFILE_WRITE_THROUGH has made the rename durable.
+void SyncDirectory(const std::filesystem::path&) {}
+
+int OpenForReading(const std::filesystem::path& path, FileHandle& file) {
+  // Others may go on reading: the game or an emulator may hold the file open.
+  const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    file = kNoFile;
+    return static_cast<int>(GetLastError());
+  }
+  file = reinterpret_cast<FileHandle>(handle);
+  return 0;
+}
+
+int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
+  LARGE_INTEGER value{};
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &value)) {
+    return static_cast<int>(GetLastError());
+  }
+  size = static_cast<std::uint64_t>(value.QuadPart);
+  return 0;
+}
+
+void CloseReading(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+}  // namespace platform
+
+const int kNameTakenError = ERROR_FILE_EXISTS;
+
+// The copy goes handle to handle, since the temporary file is already open
+// (CopyFileExW works on names and would replace it).
+int FileOps::CopyContents(FileHandle from, FileHandle to) {
+  std::string buffer(std::size_t{1} << 20, '\0');
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(from), buffer.data(), static_cast<DWORD>(buffer.size()),
+                  &read, nullptr)) {
+      return static_cast<int>(GetLastError());
+    }
+    if (read == 0) return 0;
+    if (const int error = Write(to, reinterpret_cast<const std::uint8_t*>(buffer.data()), read);
+        error != 0) {
+      return error;
+    }
+  }
+}
+
+int FileOps::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                     std::size_t size) {
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(reinterpret_cast<HANDLE>(file), at, nullptr, FILE_BEGIN)) {
+    return static_cast<int>(GetLastError());
+  }
+  return Write(file, data, size);
+}
+
+int FileOps::SetMode(const std::filesystem::path& path, unsigned mode) {
+  const DWORD attributes = mode == 0 ? FILE_ATTRIBUTE_NORMAL : static_cast<DWORD>(mode);
+  return SetFileAttributesW(SystemPath(path).c_str(), attributes)
+             ? 0
+             : static_cast<int>(GetLastError());
+}
+
+IoError IoErrorFromSystem(std::string path, int system_error) {
+  IoErrorCode code;
+  switch (static_cast<DWORD>(system_error)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+      code = IoErrorCode::kNotFound;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD:
+    case ERROR_NETWORK_ACCESS_DENIED:
+      code = IoErrorCode::kPermissionDenied;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      code = IoErrorCode::kInUse;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case kDiskQuotaExceeded:
+      code = IoErrorCode::kDiskFull;
+      break;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_INVALID_PARAMETER:
+      code = IoErrorCode::kInvalidName;
+      break;
+    default:
+      code = IoErrorCode::kOther;
+      break;
+  }
+  return IoError{code, std::move(path), system_error, platform::SystemReason(system_error)};
+}
+
+std::u16string LocalizedSystemReason(int system_error) {
+  if (system_error == 0) return {};
+  const std::wstring text = FormatSystemMessage(static_cast<DWORD>(system_error), 0);
+  return std::u16string(text.begin(), text.end());
+}
+
+FileOps& SystemFileOps() {
+  static Win32FileOps ops;
+  return ops;
+}
+
+bool FileExists(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
+  const std::string shown = PathToUtf8(path);
+  if (auto bad = CheckName(path, shown); bad && bad->code == IoErrorCode::kReservedName) {
+    return *bad;
+  }
+  const std::wstring name = SystemPath(path);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+  }
+  // Others may go on reading and writing: a table open in an editor stays readable.
+  const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+  std::string bytes;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
+  std::string chunk(kBufferSize, '\0');
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &n, nullptr)) {
+      const DWORD error = GetLastError();
+      CloseHandle(file);
+      return IoErrorFromSystem(shown, static_cast<int>(error));
+    }
+    if (n == 0) break;
+    bytes.append(chunk.data(), n);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+}  // namespace binconv

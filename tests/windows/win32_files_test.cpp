@@ -1,0 +1,88 @@
+// What exists on Windows alone: sharing violations, file attributes, paths
+// past 260 characters and Japanese folder names, through the real system.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "conversion/write.h"
+#include "runtime/file.h"
+#include "support/files.h"
+
+namespace binconv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Win32Files : public ::testing::Test {
+ protected:
+  test::ScratchDir scratch_;
+  const fs::path dir_ = scratch_.path();
+};
+
+// The game or the emulator holds the file open without sharing it.
+TEST_F(Win32Files, FileOpenInAnotherProgramIsInUse) {
+  const fs::path target = dir_ / "out.bin";
+  test::WriteAll(target, "old");
+  const HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const auto r = ReplaceFileAtomically(target, std::vector<std::uint8_t>{1, 2});
+  CloseHandle(held);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().code, IoErrorCode::kInUse) << DescribeIoError(r.error());
+  EXPECT_EQ(test::ReadAll(target), "old");
+  EXPECT_EQ(scratch_.Names(), std::set<std::string>{"out.bin"});
+}
+
+TEST_F(Win32Files, ReadOnlyAttributeIsRefusedAndHiddenIsKept) {
+  const fs::path locked = dir_ / "locked.bin";
+  const fs::path hidden = dir_ / "hidden.bin";
+  test::WriteAll(locked, "old");
+  test::WriteAll(hidden, "old");
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const auto refused = ReplaceFileAtomically(locked, std::vector<std::uint8_t>{1});
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().code, IoErrorCode::kPermissionDenied);
+  EXPECT_EQ(test::ReadAll(locked), "old");
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(ReplaceFileAtomically(hidden, std::vector<std::uint8_t>{0x41}).ok());
+  EXPECT_EQ(test::ReadAll(hidden), "A");
+  EXPECT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+// Past the classic limit of 260 characters, and in Japanese, from the name box.
+TEST_F(Win32Files, LongAndJapanesePaths) {
+  std::u16string box = u"フォルダー";
+  fs::path folder = fs::absolute(dir_) / PathFromName(box);
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder.wstring()).c_str(), nullptr));
+  while (folder.native().size() < 300) {
+    folder /= std::wstring(40, L'長');
+    box += u"/" + std::u16string(40, u'長');
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder.wstring()).c_str(), nullptr))
+        << GetLastError();
+  }
+  const fs::path old_cwd = fs::current_path();
+  fs::current_path(dir_);
+  const auto r = WriteBinary(u"1A 2B", box + u"/出力.bin");
+  fs::current_path(old_cwd);
+  ASSERT_TRUE(r.ok()) << DescribeIoError(std::get<IoError>(r.error()));
+  const auto bytes = ReadFileBytes(folder / L"出力.bin");
+  ASSERT_TRUE(bytes.ok()) << DescribeIoError(bytes.error());
+  EXPECT_EQ(bytes.value(), "\x1A\x2B");
+}
+
+TEST_F(Win32Files, DeviceNamesAreNeverOpened) {
+  for (const char* name : {"CON", "nul.txt", "COM3", "lpt1.ini"}) {
+    const auto r = ReadFileBytes(PathFromUtf8(name));
+    ASSERT_FALSE(r.ok()) << name;
+    EXPECT_EQ(r.error().code, IoErrorCode::kReservedName) << name;
+  }
+}
+
+}  // namespace
+}  // namespace binconv
