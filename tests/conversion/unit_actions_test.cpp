@@ -17,39 +17,19 @@
 #include "conversion/listing.h"
 #include "runtime/compare.h"
 #include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/files.h"
+#include "support/gtest_support.h"
 #include "support/reference.h"
 
 namespace binconv {
 namespace {
 
 using detail::UnitActions;
+using test::DefaultTables;
+using test::Hex;
 using test::ReferenceConvert;
-
-std::string Hex(std::u16string_view s) {
-  std::string out;
-  char buf[8];
-  for (const char16_t c : s) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
-
-testing::AssertionResult SameUnits(std::u16string_view expected, std::u16string_view actual) {
-  if (expected == actual) return testing::AssertionSuccess();
-  std::size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  const std::size_t from = at < 8 ? 0 : at - 8;
-  return testing::AssertionFailure()
-         << "first difference at unit " << at << "\nexpected ..." << Hex(expected.substr(from, 24))
-         << "\n  actual ..." << Hex(actual.substr(from, 24));
-}
-
-CharTable DefaultTables() {
-  auto table = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
-  if (!table) ADD_FAILURE() << DescribeTableError(table.error());
-  return table ? std::move(table).value() : CharTable();
-}
+using test::SameUnits;
 
 // Cells holding what conversion treats specially, duplicates across pages,
 // surrogates and cells of more than one unit.
@@ -82,7 +62,8 @@ struct TableCase {
 
 void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
-const TableCase kTables[] = {{"Default", &DefaultTables}, {"Tricky", &TrickyTable}};
+const TableCase kTables[] = {{"Default", [] { return CharTable(DefaultTables()); }},
+                             {"Tricky", &TrickyTable}};
 
 // ---------------------------------------------------------------------------
 
@@ -322,7 +303,8 @@ TEST_P(LongTextTest, Utf8InputMatchesFeed) {
       ASSERT_TRUE(converter.FinishUtf8(listing));
       ASSERT_EQ(Encode(table_, line_breaks(), {text}), Describe(encoder, bytes))
           << "seed " << seed << " clean " << clean;
-      ASSERT_TRUE(SameUnits(ConvertToCode(text, table_, line_breaks()), DecodeUtf8(listing).value()))
+      ASSERT_TRUE(
+          SameUnits(ConvertToCode(text, table_, line_breaks()), DecodeUtf8(listing).value()))
           << "seed " << seed << " clean " << clean;
     }
   }
