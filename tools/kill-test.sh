@@ -84,7 +84,7 @@ kill_runs() {
   [ "$broken" -eq 0 ] || failures=$((failures + 1))
 }
 
-printf 'これは新しい台詞です。' >patch.txt
+printf 'これは新しい文字です。' >patch.txt
 head -c 1000000 input.txt >old.bin
 kill_runs "encode -o" "$cli" encode -o game.bin input.txt
 # A game file of twice the input, patched in the middle.
