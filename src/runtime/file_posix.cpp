@@ -60,6 +60,23 @@ IoError ReadOnlyError(std::string path) {
   return result == 0 ? std::string(buffer) : std::string("Unknown error");
 }
 
+// Writes `size` bytes through `put(done)`, which writes from byte `done` on,
+// until all are written: interrupted and short writes go on where they stopped.
+template <class Put>
+int WriteFully(std::size_t size, Put put) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = put(done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 class PosixFileOps final : public FileOps {
  public:
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
@@ -73,17 +90,7 @@ class PosixFileOps final : public FileOps {
 
   int Write(FileHandle file, const std::uint8_t* data, std::size_t size) override {
     const int fd = static_cast<int>(file);
-    while (size > 0) {
-      const ssize_t n = write(fd, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (n == 0) return EIO;
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return 0;
+    return WriteFully(size, [&](std::size_t done) { return write(fd, data + done, size - done); });
   }
 
   int Flush(FileHandle file) override {
@@ -118,18 +125,9 @@ bool Unsupported(int error) {
 }
 
 int PwriteAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
-  return 0;
+  return WriteFully(size, [&](std::size_t done) {
+    return pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+  });
 }
 
 int ReadWriteCopy(int from, int to) {
@@ -171,7 +169,6 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 }
 
 void CloseReading(FileHandle file) { close(static_cast<int>(file)); }
-
 
 const std::size_t kMaxNameUnits = NAME_MAX;
 
