@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev fonts-ipafont-gothic \
   python3 help2man kanjidic-xml g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb \
-  xdotool xclip
+  xdotool xclip ccache
 cd "$root"
 jobs=$(nproc)
 echo "== default tables up to date"
