@@ -119,15 +119,18 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
   ReserveFor(out, chunk.size());
   fed_ += chunk.size();
   if (!actions_ && fed_ >= detail::kUnitActionsAfter) actions_.emplace(table_);
+  out_start_ = out.size();
+  const bool fast = actions_ && uncoded_ == nullptr;
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
-    if (actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0) {
+    if (fast && !in_tag_ && !pending_cr_ && pending_high_ == 0) {
       p = Run(p, end, out);
       if (p == end) break;
     }
     Unit(*p++, out);
   }
+  listed_ += out.size() - out_start_;
 }
 
 bool CodeConverter::FeedUtf8(std::string_view bytes, std::string& listing) {
@@ -151,7 +154,7 @@ bool CodeConverter::FinishUtf8(std::string& listing) {
 
 std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
-  if (!actions_) return Utf8TextInput::kRunClosed;
+  if (!actions_ || uncoded_ != nullptr) return Utf8TextInput::kRunClosed;
   if (in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
 
   constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
@@ -275,41 +278,67 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
 void CodeConverter::Unit(char16_t ch, std::u16string& out) {
   const char16_t lone_cr = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r';
   const char16_t lone_lf = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\n';
+  if (uncoded_ != nullptr) {
+    // Lines end at CR LF, a lone CR or a lone LF, as the encoder counts them;
+    // the two units of a pair are one column.
+    if (last_unit_ == u'\n' || (last_unit_ == u'\r' && ch != u'\n')) {
+      ++place_.line;
+      place_.column = 1;
+    } else if (!(last_unit_ == u'\r' && ch == u'\n') &&
+               !(IsHighSurrogate(last_unit_) && IsLowSurrogate(ch))) {
+      ++place_.column;
+    }
+    last_unit_ = ch;
+  }
   if (pending_cr_) {
     pending_cr_ = false;
     if (ch == u'\n') {
-      Step(kLineBreakMark, out);
+      Step(kLineBreakMark, cr_place_, out);
       return;
     }
-    Step(lone_cr, out);
+    Step(lone_cr, cr_place_, out);
   }
   if (ch == u'\r') {
     pending_cr_ = true;
+    cr_place_ = place_;
   } else if (ch == u'\n') {
-    Step(lone_lf, out);
+    Step(lone_lf, place_, out);
   } else {
-    Step(ch, out);
+    Step(ch, place_, out);
   }
 }
 
 void CodeConverter::Finish(std::u16string& out) {
+  out_start_ = out.size();
   if (pending_cr_) {
     pending_cr_ = false;
-    Step(line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r', out);
+    Step(line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r', cr_place_, out);
   }
   if (pending_high_ != 0) {
+    NoteUncoded(out.size(), 1, high_place_, pending_high_);
     out += std::exchange(pending_high_, char16_t{0});
     out += u' ';
   }
   in_tag_ = false;
+  place_ = Place();
+  last_unit_ = 0;
+  listed_ = 0;
 }
 
-void CodeConverter::Step(char16_t ch, std::u16string& out) {
+void CodeConverter::NoteUncoded(std::size_t at, std::size_t length, Place place, char32_t ch) {
+  if (uncoded_ == nullptr) return;
+  uncoded_->push_back({listed_ + (at - out_start_), length, place.line, place.column, ch});
+}
+
+void CodeConverter::Step(char16_t ch, Place place, std::u16string& out) {
   if (pending_high_ != 0) {
     const char16_t high = std::exchange(pending_high_, char16_t{0});
+    const bool pair = IsLowSurrogate(ch) && !table_.Find(ch);
+    NoteUncoded(out.size(), pair ? 2 : 1, high_place_,
+                pair ? CombineSurrogates(high, ch) : char32_t{high});
     out += high;
     // A pair that no cell holds stays one well-formed character with one space.
-    if (IsLowSurrogate(ch) && !table_.Find(ch)) {
+    if (pair) {
       out += ch;
       out += u' ';
       return;
@@ -333,11 +362,11 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
       out += u' ';
       return;
     default:
-      Emit(ch, out);
+      Emit(ch, place, out);
   }
 }
 
-void CodeConverter::Emit(char16_t ch, std::u16string& out) {
+void CodeConverter::Emit(char16_t ch, Place place, std::u16string& out) {
   if (const std::optional<CellCode> code = table_.Find(ch)) {
     // One append per character keeps the hot path to a single capacity check.
     char16_t piece[8];
@@ -348,19 +377,22 @@ void CodeConverter::Emit(char16_t ch, std::u16string& out) {
   }
   if (IsHighSurrogate(ch)) {
     pending_high_ = ch;
+    high_place_ = place;
     return;
   }
+  NoteUncoded(out.size(), 1, place, ch);
   out += ch;
   out += u' ';
 }
 
 std::u16string ConvertToCode(std::u16string_view text, const CharTable& table,
-                             LineBreaks line_breaks) {
+                             LineBreaks line_breaks, std::vector<UncodedChar>* uncoded) {
   std::u16string out;
   // Room for the longest listing, so that a long text is never copied while
   // it grows; pages the listing doesn't reach are never touched.
   out.reserve(text.size() * 6 + 8);
   CodeConverter converter(table, line_breaks);
+  converter.set_uncoded(uncoded);
   converter.Feed(text, out);
   converter.Finish(out);
   return out;
