@@ -18,9 +18,9 @@
 
 #include "bench/text_gen.h"
 #include "chartable/load.h"
-#include "window/code_box.h"
-#include "window/font_choice.h"
-#include "window/form1.h"
+#include "window/qt/code_box.h"
+#include "window/qt/font_choice.h"
+#include "window/qt/form1.h"
 
 namespace binconv::bench {
 namespace {

@@ -1,7 +1,7 @@
 // The window: its controls and layout, the start-up sequence, and the two
 // buttons over the core, seen through the boxes as the user sees them.
 
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,8 +15,8 @@
 
 #include "conversion/listing.h"
 #include "test_tables.h"
-#include "window/code_box.h"
-#include "window/font_choice.h"
+#include "window/qt/code_box.h"
+#include "window/qt/font_choice.h"
 
 using namespace Qt::StringLiterals;
 namespace w = binconv::window;

@@ -1,7 +1,7 @@
 // The listing box selects its whole text whenever it receives the focus, by
 // keyboard or by mouse.
 
-#include "window/code_box.h"
+#include "window/qt/code_box.h"
 
 #include <QLineEdit>
 #include <QTest>

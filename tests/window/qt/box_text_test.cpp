@@ -1,7 +1,7 @@
 // Line breaks and undo at the edge of the boxes, the listing highlighter and
 // the font choice.
 
-#include "window/box_text.h"
+#include "window/qt/box_text.h"
 
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
@@ -11,8 +11,8 @@
 
 #include "conversion/listing.h"
 #include "test_tables.h"
-#include "window/font_choice.h"
-#include "window/listing_highlighter.h"
+#include "window/qt/font_choice.h"
+#include "window/qt/listing_highlighter.h"
 
 using binconv::window::testing::Hex;
 using namespace Qt::StringLiterals;
