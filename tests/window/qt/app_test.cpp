@@ -16,7 +16,7 @@
 #include "test_tables.h"
 #include "window/qt/form1.h"
 
-namespace w = binconv::window;
+namespace w = binconv::window::qt;
 
 class AppTest : public QObject {
   Q_OBJECT

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-namespace w = binconv::window;
+namespace w = binconv::window::qt;
 
 class CodeBoxTest : public QObject {
   Q_OBJECT
