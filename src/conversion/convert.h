@@ -132,8 +132,8 @@ class CodeConverter {
   Utf8Error utf8_error() const { return input_.error(); }
 
   // Appends every uncoded character to `sink` as the listing is made (none:
-  // stop). Every character then takes the plain path, the one place that
-  // knows where it stands.
+  // stop). The fast paths then leave each one to the plain path, the one
+  // place that notes it, and keep only the count of lines and columns.
   void set_uncoded(std::vector<UncodedChar>* sink) { uncoded_ = sink; }
 
  private:
@@ -144,10 +144,13 @@ class CodeConverter {
   };
   // Converts the run of units that need no state from `p` on; returns where
   // it stopped.
-  const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out) const;
+  const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out);
   // The same straight from UTF-8 bytes: converts the whole characters at the
   // start of `utf8` that need no state and returns how many bytes they took.
   std::size_t RunUtf8(std::string_view utf8, std::string& listing);
+  // Moves the place on past what a fast path took: `breaks` line breaks, and
+  // `columns` characters since the last of them (or since the run's start).
+  void PassRun(std::size_t breaks, std::size_t columns);
   void Unit(char16_t ch, std::u16string& out);
   void Step(char16_t ch, Place place, std::u16string& out);
   void Emit(char16_t ch, Place place, std::u16string& out);

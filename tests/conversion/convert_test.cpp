@@ -8,6 +8,7 @@
 
 #include "conversion/encode.h"
 #include "runtime/utf16.h"
+#include "runtime/utf8.h"
 #include "support/gtest_support.h"
 #include "support/random_text.h"
 #include "support/reference.h"
@@ -190,6 +191,30 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
       if (p.kind == EncodeProblem::Kind::kNoCode) no_code.push_back(p);
     }
     ASSERT_EQ(uncoded.size(), no_code.size()) << "seed " << seed << " input " << Hex(text);
+    // The UTF-8 paths, in random pieces, note the same characters at the same places.
+    std::vector<std::size_t> no_code_offsets;
+    for (const UncodedChar& u : uncoded) no_code_offsets.push_back(u.offset);
+    if (!with_surrogates) {
+      std::vector<UncodedChar> from_utf8;
+      CodeConverter converter(table, line_breaks);
+      converter.set_uncoded(&from_utf8);
+      const std::string utf8 = EncodeUtf8(text);
+      std::string listing;
+      std::uniform_int_distribution<std::size_t> size(0, long_text ? 70000 : 7);
+      for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t n = std::min(size(rng), utf8.size() - at);
+        ASSERT_TRUE(converter.FeedUtf8(std::string_view(utf8).substr(at, n), listing));
+        at += n;
+      }
+      ASSERT_TRUE(converter.FinishUtf8(listing));
+      ASSERT_EQ(listing, EncodeUtf8(whole));
+      ASSERT_EQ(from_utf8.size(), uncoded.size()) << "seed " << seed;
+      for (std::size_t i = 0; i < uncoded.size(); ++i) {
+        EXPECT_EQ(from_utf8[i].offset, uncoded[i].offset) << "seed " << seed;
+        EXPECT_EQ(from_utf8[i].line, uncoded[i].line) << "seed " << seed;
+        EXPECT_EQ(from_utf8[i].column, uncoded[i].column) << "seed " << seed;
+      }
+    }
     for (std::size_t i = 0; i < uncoded.size(); ++i) {
       const UncodedChar& u = uncoded[i];
       EXPECT_EQ(u.ch, no_code[i].ch);
@@ -199,6 +224,7 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
         EXPECT_EQ(u.column, no_code[i].column);
       }
       ASSERT_LE(u.offset + u.length, whole.size() - 1);
+      EXPECT_EQ(u.offset, no_code_offsets[i]);
       EXPECT_EQ(whole.substr(u.offset, u.length), Utf16Of(u.ch));
       EXPECT_EQ(whole[u.offset + u.length], u' ');
     }
