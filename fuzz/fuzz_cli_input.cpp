@@ -142,16 +142,23 @@ void CheckConvert(const std::string& file, const std::vector<std::string_view>& 
   const Run run = RunAsTheTool(CommandLine("convert", breaks), reads);
   const auto decoded = DecodeUtf8(file);
   if (decoded.ok()) {
-    const std::string expected =
-        EncodeUtf8(ConvertToCode(WithoutMark(decoded.value()), DefaultTables(), breaks));
-    FUZZ_CHECK(run.status == cli::kExitOk && run.err.empty() && run.out == expected,
+    // Each uncoded character is told on a line of its own, then their count.
+    std::vector<UncodedChar> uncoded;
+    const std::string expected = EncodeUtf8(
+        ConvertToCode(WithoutMark(decoded.value()), DefaultTables(), breaks, &uncoded));
+    const std::size_t lines = uncoded.empty() ? 0 : uncoded.size() + 1;
+    FUZZ_CHECK(run.status == (uncoded.empty() ? cli::kExitOk : cli::kExitRejected) &&
+                   static_cast<std::size_t>(std::count(run.err.begin(), run.err.end(), '\n')) ==
+                       lines &&
+                   run.out == expected,
                shown + "\nstatus " + std::to_string(run.status) + " " + run.err + "\nwritten  " +
                    Hex(std::string_view(run.out).substr(std::min(run.out.size(), 4 * kLeadLines))) +
                    "\nexpected " + Hex(std::string_view(expected).substr(4 * kLeadLines)));
     return;
   }
   const std::size_t offset = decoded.error().offset;
-  FUZZ_CHECK(run.status == cli::kExitError && run.err == OffsetMessage(offset),
+  // Uncoded characters before the bad sequence are told before it.
+  FUZZ_CHECK(run.status == cli::kExitError && run.err.ends_with(OffsetMessage(offset)),
              shown + "\nmessage  " + run.err + "expected " + OffsetMessage(offset));
   // What came before the bad sequence is listed, as far as it is settled.
   CodeConverter converter(DefaultTables(), breaks);

@@ -1,12 +1,25 @@
 # Fails when a file under src/ includes a header of a layer above its own, or
-# of a layer beside it: runtime -> chartable -> conversion -> cli | window.
+# of a layer beside it: runtime -> chartable -> conversion -> cli | window/logic,
+# and window/logic -> window/qt | window/win32 (the two toolkits never meet).
 # Usage: cmake -DSRC=<project>/src -P tools/check-layers.cmake
 set(rank_runtime 0)
 set(rank_chartable 1)
 set(rank_conversion 2)
 set(rank_cli 3)
-set(rank_window 3)
-set(layers runtime chartable conversion cli window)
+set(rank_window/logic 3)
+set(rank_window/qt 4)
+set(rank_window/win32 4)
+set(layers runtime chartable conversion cli window/logic window/qt window/win32)
+
+# The layer of an include path such as "window/qt/form1.h" or "runtime/file.h".
+function(layer_of include_path out)
+  if(include_path MATCHES "^window/([a-z0-9_]+)/")
+    set(${out} "window/${CMAKE_MATCH_1}" PARENT_SCOPE)
+  else()
+    string(REGEX REPLACE "/.*" "" first "${include_path}")
+    set(${out} "${first}" PARENT_SCOPE)
+  endif()
+endfunction()
 
 set(faults "")
 foreach(layer IN LISTS layers)
@@ -14,7 +27,8 @@ foreach(layer IN LISTS layers)
   foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^#include \"[a-z_]+/")
     foreach(line IN LISTS includes)
-      string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" used "${line}")
+      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+      layer_of("${included}" used)
       if(NOT DEFINED rank_${used})
         continue()
       endif()

@@ -29,6 +29,8 @@ struct ConvertCase {
   std::vector<std::string> args;
   std::string input;
   std::string listing;
+  // Each character without a code is told, and the status is then 1.
+  std::vector<std::string> uncoded = {};
 };
 
 class CliConvertTest : public testing::TestWithParam<ConvertCase> {};
@@ -39,8 +41,8 @@ TEST_P(CliConvertTest, WritesTheListing) {
   std::vector<std::string> args{"convert"};
   args.insert(args.end(), c.args.begin(), c.args.end());
   Outcome outcome = RunCli(fixture, args, {.input = c.input});
-  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
-  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.exit_code, c.uncoded.empty() ? 0 : 1) << outcome.err;
+  EXPECT_EQ(Lines(outcome.err), c.uncoded) << outcome.err;
   EXPECT_EQ(Hex(outcome.out), Hex(c.listing)) << outcome.out;
 }
 
@@ -55,14 +57,30 @@ INSTANTIATE_TEST_SUITE_P(
                     "\xEF\xBB\xBF"
                     "あい",
                     "56 58 "},
-        ConvertCase{"OnlyLeadingMarkSkipped", {}, "あ\xEF\xBB\xBF", "56 \xEF\xBB\xBF "},
-        ConvertCase{"SpacesTagsAndUnknown", {}, "あ 　<0C01>Ω", "56 50 50 0C01 \xCE\xA9 "},
+        ConvertCase{"OnlyLeadingMarkSkipped",
+                    {},
+                    "あ\xEF\xBB\xBF",
+                    "56 \xEF\xBB\xBF ",
+                    {"-:1:2: no code for '\xEF\xBB\xBF' (U+FEFF)",
+                     "-: 1 character without a code left in the listing"}},
+        ConvertCase{"SpacesTagsAndUnknown",
+                    {},
+                    "あ 　<0C01>Ω😀",
+                    "56 50 50 0C01 \xCE\xA9 😀 ",
+                    {"-:1:10: no code for 'Ω' (U+03A9)", "-:1:11: no code for '😀' (U+1F600)",
+                     "-: 2 characters without a code left in the listing"}},
         ConvertCase{"AnyLineBreakByDefault",
                     {},
                     "あ\nい\r\nう\rえ\r\n",
                     "56 24\r\n58 24\r\n5A 24\r\n5C 24\r\n"},
-        ConvertCase{
-            "ExactKeepsLoneBreaks", {"--exact"}, "あ\nい\r\nう\rえ", "56 \n 58 24\r\n5A \r 5C "},
+        // Write would drop them as line breaks without a word.
+        ConvertCase{"ExactKeepsLoneBreaks",
+                    {"--exact"},
+                    "あ\nい\r\nう\rえ",
+                    "56 \n 58 24\r\n5A \r 5C ",
+                    {"-:1:2: no code for '\xEF\xBF\xBD' (U+000A)",
+                     "-:3:2: no code for '\xEF\xBF\xBD' (U+000D)",
+                     "-: 2 characters without a code left in the listing"}},
         ConvertCase{"LineBreakMarkTyped", {"--exact"}, "あ鰯い", "56 24\r\n58 "},
         ConvertCase{"DashIsStdin", {"-"}, "カタカナ", "B2 C6 B2 D1 "}),
     CaseName<ConvertCase>);

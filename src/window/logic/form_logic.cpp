@@ -9,7 +9,7 @@
 #include "conversion/write.h"
 #include "runtime/utf8.h"
 
-namespace binconv::window {
+namespace binconv::window::logic {
 namespace {
 
 std::u16string FromUtf8(std::string_view text) {
@@ -110,13 +110,19 @@ bool IsRejectedInListing(char16_t ch) {
 
 LoadOutcome LoadForm(const std::filesystem::path& dir) {
   auto loaded = LoadCharTables(dir);
-  if (!loaded) return {CharTable(), TableErrorText(loaded.error())};
-  return {std::move(loaded).value(), std::nullopt};
+  if (!loaded) return {CharTable(), TableErrorText(loaded.error()), {}};
+  // The folder as a user finds it: absolute, without dots or a trailing separator.
+  std::error_code error;
+  std::filesystem::path shown = std::filesystem::absolute(dir, error);
+  shown = (error ? dir : shown).lexically_normal();
+  if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
+  return {std::move(loaded).value(), std::nullopt,
+          u"文字テーブル：" + FromUtf8(PathToUtf8(shown.make_preferred()))};
 }
 
 LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found) {
   if (found) return LoadForm(found.value());
-  return {CharTable(), TableFolderErrorText(found.error())};
+  return {CharTable(), TableFolderErrorText(found.error()), {}};
 }
 
 std::u16string TableFolderErrorText(const TableFolderError& error) {
@@ -127,11 +133,19 @@ std::u16string TableFolderErrorText(const TableFolderError& error) {
   return text;
 }
 
-std::u16string ConvertForm(std::u16string_view text3, const CharTable& table) {
-  return ConvertToCode(text3, table);
+ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table) {
+  ConvertOutcome outcome;
+  outcome.listing = ConvertToCode(text3, table, LineBreaks::kCrLf, &outcome.uncoded);
+  return outcome;
 }
 
-WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, FileOps& ops) {
+WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, UncodedMarks& uncoded,
+                       FileOps& ops) {
+  if (!uncoded.empty()) {
+    uncoded.HoldFor(text2);
+    return {WriteOutcome::Kind::kBoxMessage,
+            std::u16string(MessageFor(ListingErrorCode::kNotHexDigit))};
+  }
   auto written = WriteBinary(text2, text1, ops);
   if (written) return {WriteOutcome::Kind::kWritten, {}};
   return std::visit(
@@ -178,4 +192,4 @@ std::u16string WriteErrorText(const IoError& error) {
   return u"出力ファイルに書き込めませんでした。\n" + FileLine(error.path) + IoReasonText(error);
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::logic

@@ -8,7 +8,7 @@
 #include "window/win32/form1.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&controls);
   // Rich Edit 4.1 (MSFTEDIT_CLASS) for the listing box's highlight and undo.
   LoadLibraryW(L"Msftedit.dll");

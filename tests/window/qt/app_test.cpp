@@ -1,7 +1,7 @@
 // The program's run: the window appears only once the tables are read, with
 // the focus in the name box; a table error ends it with a message and status 1.
 
-#include "window/app.h"
+#include "window/qt/app.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -14,9 +14,9 @@
 
 #include "runtime/version.h"
 #include "test_tables.h"
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
-namespace w = binconv::window;
+namespace w = binconv::window::qt;
 
 class AppTest : public QObject {
   Q_OBJECT

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 inline constexpr int kUiFontPointSize = 9;
 
@@ -21,4 +21,4 @@ QString PickUiFontFamily(const QStringList& installed);
 // no preferred family is installed.
 QFont UiFont();
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

@@ -10,10 +10,9 @@
 
 class QPlainTextEdit;
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
-// CR LF, lone CR, lone LF, U+2028 and U+2029 each become one CR LF; every
-// other character is kept as it is.
+// logic::CoreTextFromBox for a Qt string.
 std::u16string CoreTextFromBox(QStringView raw);
 
 // The box's text for the core, untouched by QTextDocument::toPlainText's
@@ -27,4 +26,4 @@ QString BoxTextFromCore(std::u16string_view text);
 // start, so Ctrl+Z brings back what the box held before.
 void ReplaceTextUndoable(QPlainTextEdit& box, const QString& text);
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

@@ -1,14 +1,14 @@
 // The listing box selects its whole text whenever it receives the focus, by
 // keyboard or by mouse.
 
-#include "window/code_box.h"
+#include "window/qt/code_box.h"
 
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
 
-namespace w = binconv::window;
+namespace w = binconv::window::qt;
 
 class CodeBoxTest : public QObject {
   Q_OBJECT

@@ -13,7 +13,7 @@
 #include "runtime/utf8.h"
 #include "support/temp_dir.h"
 
-namespace binconv::window {
+namespace binconv::window::logic {
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,9 +66,86 @@ INSTANTIATE_TEST_SUITE_P(Breaks, BoxBreaks,
 TEST_F(FormLogicTest, LoadsAndConverts) {
   LoadOutcome loaded = LoadForm(dir_);
   ASSERT_FALSE(loaded.error_message) << Utf8(*loaded.error_message);
-  const std::u16string listing = ConvertForm(u"あ\r\nい", loaded.table);
+  const std::u16string listing = ConvertForm(u"あ\r\nい", loaded.table).listing;
   EXPECT_NE(listing.find(u"24\r\n"), std::u16string::npos) << Utf8(listing);
+  // The code box's caption names the folder, as a user would find it.
+  EXPECT_EQ(loaded.tables_tooltip, u"文字テーブル：" + DecodeUtf8(PathToUtf8(dir_)).value());
+  EXPECT_EQ(LoadForm(dir_ / "." / "").tables_tooltip, loaded.tables_tooltip);
+  EXPECT_TRUE(LoadForm(dir_ / "none").tables_tooltip.empty());
 }
+
+// Tables without half-width ASCII leave "1" and "0" without a code, and the
+// writer would take them for the byte 10. They stay marked, and writing is
+// refused, until the user edits over them; Ctrl+Z after the message brings
+// the marks back with the listing.
+TEST_F(FormLogicTest, UncodedHexDigitsAreMarkedAndRefusedUntilEdited) {
+  CharTable table;
+  table.SetCell(0, 0, 5, u"か");
+  table.SetCell(0, 0, 12, u"す");
+  table.SetCell(0, 0, 9, u"こ");
+  const ConvertOutcome converted = ConvertForm(u"かす10こ\r\n2", table);
+  EXPECT_EQ(Utf8(converted.listing), "05 0C 1 0 09 24\r\n2 ");
+  UncodedMarks marks;
+  marks.Set(converted.listing, converted.uncoded);
+  ASSERT_EQ(marks.marks().size(), 3u);
+  // Box positions: the CR LF before "2" is one unit there.
+  EXPECT_EQ(marks.marks()[0].start, 6u);
+  EXPECT_EQ(marks.marks()[1].start, 8u);
+  EXPECT_EQ(marks.marks()[2].start, 16u);
+
+  const fs::path old_cwd = fs::current_path();
+  fs::current_path(dir_);
+  const WriteOutcome refused = WriteForm(converted.listing, u"w.bin", marks);
+  EXPECT_EQ(refused.kind, WriteOutcome::Kind::kBoxMessage);
+  EXPECT_EQ(Utf8(refused.text), "不正な文字コードが見つかったので処理を中断しました");
+  EXPECT_FALSE(fs::exists(dir_ / "w.bin"));
+  // The message replaced the listing; Ctrl+Z brings listing and marks back.
+  marks.Edit(0, 18, refused.text.size());
+  EXPECT_TRUE(marks.empty());
+  EXPECT_FALSE(marks.RestoreIf(refused.text));
+  EXPECT_TRUE(marks.RestoreIf(converted.listing));
+  EXPECT_EQ(marks.marks().size(), 3u);
+
+  // Typing before a mark moves it; overtyping "1 0" and deleting "2" leave none.
+  marks.Edit(0, 0, 1);
+  EXPECT_EQ(marks.marks()[0].start, 7u);
+  marks.Edit(7, 3, 2);
+  marks.Edit(u"x05 0C 10 09 24\r2 ", u"x05 0C 10 09 24\r ");
+  EXPECT_TRUE(marks.empty());
+  EXPECT_EQ(WriteForm(u"05 0C 10 09 ", u"w.bin", marks).kind, WriteOutcome::Kind::kWritten);
+  fs::current_path(old_cwd);
+}
+
+struct MarkEdit {
+  std::size_t position, removed, added;
+  std::vector<std::size_t> starts;  // of the marks at 2, 4 (a pair) and 8 afterwards
+};
+
+class MarkEdits : public ::testing::TestWithParam<MarkEdit> {};
+
+TEST_P(MarkEdits, MoveOrDropTheMarks) {
+  const MarkEdit& e = GetParam();
+  UncodedMarks marks;
+  const std::vector<UncodedChar> uncoded = {
+      {2, 1, 1, 2, U'1'}, {4, 2, 1, 3, U'😀'}, {8, 1, 1, 5, U'0'}};
+  marks.Set(u"0123456789", uncoded);
+  marks.Edit(e.position, e.removed, e.added);
+  std::vector<std::size_t> starts;
+  for (const UncodedMark& mark : marks.marks()) starts.push_back(mark.start);
+  EXPECT_EQ(starts, e.starts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, MarkEdits,
+    ::testing::Values(MarkEdit{0, 0, 3, {5, 7, 11}},   // typed before all
+                      MarkEdit{2, 0, 1, {3, 5, 9}},    // typed right before a mark
+                      MarkEdit{3, 0, 1, {2, 5, 9}},    // typed right after it
+                      MarkEdit{5, 0, 1, {2, 9}},       // typed inside the pair
+                      MarkEdit{2, 1, 1, {4, 8}},       // overtyped
+                      MarkEdit{1, 2, 0, {2, 6}},       // deleted with its neighbour
+                      MarkEdit{3, 1, 0, {2, 3, 7}},    // the space between deleted
+                      MarkEdit{0, 10, 10, {}},         // the whole text replaced
+                      MarkEdit{9, 1, 0, {2, 4, 8}}));  // after all
 
 struct TableFault {
   const char* name;
@@ -115,10 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FormLogicTest, WriteOutcomes) {
   const fs::path old_cwd = fs::current_path();
   fs::current_path(dir_);
-  const WriteOutcome written = WriteForm(u"1A 2B\r\n", u" out.bin ");
-  const WriteOutcome odd = WriteForm(u"1A 2", u"odd.bin");
-  const WriteOutcome bad = WriteForm(u"1A 2Z", u"bad.bin");
-  const WriteOutcome nowhere = WriteForm(u"1A", u"無い/out.bin");
+  UncodedMarks none;
+  const WriteOutcome written = WriteForm(u"1A 2B\r\n", u" out.bin ", none);
+  const WriteOutcome odd = WriteForm(u"1A 2", u"odd.bin", none);
+  const WriteOutcome bad = WriteForm(u"1A 2Z", u"bad.bin", none);
+  const WriteOutcome nowhere = WriteForm(u"1A", u"無い/out.bin", none);
   fs::current_path(old_cwd);
   EXPECT_EQ(written.kind, WriteOutcome::Kind::kWritten);
   std::ifstream in(dir_ / "out.bin", std::ios::binary);
@@ -152,4 +230,4 @@ TEST(IoReasonText, EveryCodeHasItsOwnText) {
 }
 
 }  // namespace
-}  // namespace binconv::window
+}  // namespace binconv::window::logic

@@ -1,7 +1,7 @@
 // The window: its controls and layout, the start-up sequence, and the two
 // buttons over the core, seen through the boxes as the user sees them.
 
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,13 +13,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include "chartable/table_folders.h"
 #include "conversion/listing.h"
+#include "window/logic/form_layout.h"
 #include "test_tables.h"
-#include "window/code_box.h"
-#include "window/font_choice.h"
+#include "window/qt/code_box.h"
+#include "window/qt/font_choice.h"
 
 using namespace Qt::StringLiterals;
-namespace w = binconv::window;
+namespace w = binconv::window::qt;
+namespace logic = binconv::window::logic;
 
 class Form1Test : public QObject {
   Q_OBJECT
@@ -40,45 +43,38 @@ class Form1Test : public QObject {
   }
   void cleanup() { delete form_; }
 
+  // Every control of the one layout table, at 96 dpi: fifteen twips a pixel.
   void Controls_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QRect>("twips");  // left, top, width, height
-    QTest::newRow("Label3") << "Label3" << u"日本語："_s << QRect(150, 60, 2415, 285);
-    QTest::newRow("Text3") << "Text3"
-                           << "" << QRect(150, 300, 6765, 1455);
-    QTest::newRow("Command1") << "Command1" << u"コード変換"_s << QRect(2700, 1830, 1515, 345);
-    QTest::newRow("Label2") << "Label2" << u"コード："_s << QRect(150, 2190, 2325, 255);
-    QTest::newRow("Text2") << "Text2"
-                           << "" << QRect(150, 2430, 6765, 1335);
-    QTest::newRow("Label1") << "Label1" << u"出力ファイル名："_s << QRect(150, 3840, 2175, 285);
-    QTest::newRow("Text1") << "Text1"
-                           << "temp.bin" << QRect(150, 4050, 6765, 285);
-    QTest::newRow("Command3") << "Command3" << u"バイナリ出力"_s << QRect(2670, 4410, 1515, 375);
+    QTest::addColumn<int>("index");
+    for (std::size_t i = 0; i < logic::kLayout.size(); ++i) {
+      QTest::newRow(logic::kLayout[i].name.data()) << static_cast<int>(i);
+    }
   }
   void Controls() {
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(QRect, twips);
-    auto* widget = form_->findChild<QWidget*>(name);
+    QFETCH(int, index);
+    const logic::ControlLayout& place = logic::kLayout[static_cast<std::size_t>(index)];
+    auto* widget = form_->findChild<QWidget*>(QString::fromUtf8(place.name));
     QVERIFY(widget);
-    QCOMPARE(widget->geometry(),
-             QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QCOMPARE(widget->geometry(), QRect(place.left / 15, place.top / 15, place.width / 15,
+                                       place.height / 15));
     QString text;
     if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
     if (auto* button = qobject_cast<QPushButton*>(widget)) text = button->text();
     if (auto* line = qobject_cast<QLineEdit*>(widget)) text = line->text();
     if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) text = box->toPlainText();
-    QCOMPARE(text, caption);
+    const std::u16string_view caption =
+        place.control == logic::Control::kText1 ? logic::kText1Start : place.caption;
+    QCOMPARE(text.toStdU16String(), caption);
     QCOMPARE(widget->font().family(), w::UiFont().family());
-    QCOMPARE(widget->font().pointSize(), 9);
+    QCOMPARE(widget->font().pointSize(), logic::kFontPoints);
   }
 
   void Window() {
     QCOMPARE(form_->objectName(), "Form1");
     QCOMPARE(form_->windowTitle(), u"バイナリ変換ツール"_s);
-    QCOMPARE(form_->minimumSize(), QSize(468, 321));
-    QCOMPARE(form_->maximumSize(), QSize(468, 321));
+    const QSize client(logic::kClientWidthTwips / 15, logic::kClientHeightTwips / 15);
+    QCOMPARE(form_->minimumSize(), client);
+    QCOMPARE(form_->maximumSize(), client);
     QVERIFY(!form_->windowIcon().pixmap(32).isNull());
     if (!w::PickUiFontFamily(QFontDatabase::families()).isEmpty())
       QVERIFY(w::PreferredUiFontFamilies().contains(form_->font().family(), Qt::CaseInsensitive));
@@ -108,7 +104,7 @@ class Form1Test : public QObject {
     QTemporaryDir empty;
     const auto error = form_->Load(empty.path().toStdString());
     QVERIFY(error);
-    QVERIFY(w::TableErrorMessage(*error).contains("Zezovar.ini"));
+    QVERIFY(error->contains("Zezovar.ini"));
     QCOMPARE(form_->text1().text(), "temp.bin");
     QVERIFY(form_->text2().toPlainText().isEmpty() && form_->text3().toPlainText().isEmpty());
     QVERIFY(form_->label2().toolTip().isEmpty());
@@ -118,6 +114,12 @@ class Form1Test : public QObject {
   // caption keeps its text and gets the folder as its tooltip.
   void CodeCaptionTellsTheTablesFolder() {
     QCOMPARE(form_->label2().text(), "コード：");
+    QCOMPARE(form_->label2().toolTip(),
+             "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
+    // The program's own start-up, through the table search, shows it too.
+    form_->label2().setToolTip(QString());
+    QVERIFY(!form_->Load(binconv::FindTableFolder(
+        binconv::TableSearchPlace{tables_.path().toStdString(), {}, {}, {}, {}, false})));
     QCOMPARE(form_->label2().toolTip(),
              "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
     QVERIFY(QDir::setCurrent(tables_.path()));
@@ -135,7 +137,7 @@ class Form1Test : public QObject {
     bad.close();
     const auto error = form_->Load(dir.path().toStdString());
     QVERIFY(error);
-    const QString message = w::TableErrorMessage(*error);
+    const QString message = *error;
     QVERIFY2(message.contains("Zezovar_ex.ini\n3 行目：項目が 3 個しかありません"),
              qPrintable(message));
   }
@@ -211,6 +213,43 @@ class Form1Test : public QObject {
     QCOMPARE(form_->text2().toPlainText(), "00 01 ");
     QTest::keyClick(&form_->text2(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(form_->text2().toPlainText(), "FF 00");
+  }
+
+  // Tables without "1" and "0": conversion leaves them as they are, and the
+  // writer would take them for the byte 10. They are marked, and writing is
+  // refused, until the user edits over them, even after Ctrl+Z.
+  void UncodedHexDigitsAreMarkedAndRefused() {
+    auto& text2 = form_->text2();
+    form_->text3().setPlainText("ab10c\nd");
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(text2.toPlainText(), "00 01 1 0 02 24\n03 ");
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u u      ");
+    QFile::remove("temp.bin");
+    for (int round = 0; round < 2; ++round) {
+      ClickOutput();
+      QCOMPARE(text2.toPlainText().toStdU16String(), binconv::kBadCharMessage);
+      QVERIFY(!QFile::exists("temp.bin"));
+      QTest::keyClick(&text2, Qt::Key_Z, Qt::ControlModifier);
+      QCOMPARE(text2.toPlainText(), "00 01 1 0 02 24\n03 ");
+      QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u u      ");
+    }
+    // Typing elsewhere keeps the marks where they are.
+    QTextCursor cursor(text2.document()->findBlockByNumber(1));
+    cursor.insertText("04 ");
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u u      ");
+    ClickOutput();
+    QCOMPARE(text2.toPlainText().toStdU16String(), binconv::kBadCharMessage);
+    QTest::keyClick(&text2, Qt::Key_Z, Qt::ControlModifier);
+    // Overtyping "1 0" with "10" makes it the user's code.
+    cursor = QTextCursor(text2.document());
+    cursor.setPosition(6);
+    cursor.setPosition(9, QTextCursor::KeepAnchor);
+    cursor.insertText("10");
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "              ");
+    ClickOutput();
+    QFile out("temp.bin");
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll().toHex(' '), QByteArray("00 01 10 02 24 04 03"));
   }
 
   // A failed write is reported in a dialog and costs the user nothing.

@@ -3,10 +3,10 @@
 
 class QPlainTextEdit;
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 // Selection from position 0 over the whole text, the caret at its end; an
 // empty box gets an empty selection at 0.
 void SelectAllCode(QPlainTextEdit& box);
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

@@ -1,9 +1,9 @@
-#include "window/select_all_code.h"
+#include "window/qt/select_all_code.h"
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 void SelectAllCode(QPlainTextEdit& box) {
   QTextCursor cursor = box.textCursor();
@@ -12,4 +12,4 @@ void SelectAllCode(QPlainTextEdit& box) {
   box.setTextCursor(cursor);
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

@@ -9,7 +9,7 @@
 #include "chartable/table_folders.h"
 #include "runtime/result.h"
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 // Needs a QApplication. Builds the window and runs its start-up sequence with
 // the tables of `dir`. If they can't be read, a modal message names the file,
@@ -27,4 +27,4 @@ int RunWindow(const Result<std::filesystem::path, TableFolderError>& found);
 // the window ignores.
 std::optional<std::string> CommandLineAnswer(std::span<const char* const> args);
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

@@ -1,8 +1,8 @@
-#include "window/font_choice.h"
+#include "window/qt/font_choice.h"
 
 #include <QFontDatabase>
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 QStringList PreferredUiFontFamilies() {
   return {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
@@ -28,4 +28,4 @@ QFont UiFont() {
   return font;
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

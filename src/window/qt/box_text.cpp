@@ -1,4 +1,4 @@
-#include "window/box_text.h"
+#include "window/qt/box_text.h"
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -6,10 +6,10 @@
 
 #include "window/logic/form_logic.h"
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 std::u16string CoreTextFromBox(QStringView raw) {
-  return CoreTextFromBox(std::u16string_view(reinterpret_cast<const char16_t*>(raw.utf16()),
+  return logic::CoreTextFromBox(std::u16string_view(reinterpret_cast<const char16_t*>(raw.utf16()),
                                              static_cast<std::size_t>(raw.size())));
 }
 
@@ -18,7 +18,7 @@ std::u16string CoreTextOf(const QPlainTextEdit& box) {
 }
 
 QString BoxTextFromCore(std::u16string_view text) {
-  const std::u16string box = BoxTextFromCore(text, u"\n");
+  const std::u16string box = logic::BoxTextFromCore(text, u"\n");
   return QString::fromUtf16(box.data(), static_cast<qsizetype>(box.size()));
 }
 
@@ -35,4 +35,4 @@ void ReplaceTextUndoable(QPlainTextEdit& box, const QString& text) {
   box.moveCursor(QTextCursor::Start);
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

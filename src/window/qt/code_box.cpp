@@ -1,16 +1,36 @@
-#include "window/code_box.h"
+#include "window/qt/code_box.h"
 
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QTimer>
 
-#include "window/listing_highlighter.h"
-#include "window/select_all_code.h"
+#include "window/qt/box_text.h"
+#include "window/qt/listing_highlighter.h"
+#include "window/qt/select_all_code.h"
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
-CodeBox::CodeBox(QWidget* parent)
-    : QPlainTextEdit(parent), highlighter_(new ListingHighlighter(document())) {}
+CodeBox::CodeBox(QWidget* parent) : QPlainTextEdit(parent) {
+  // Connected before the highlighter connects its own, so that the marks have
+  // moved with an edit by the time it colours the edited lines.
+  connect(document(), &QTextDocument::contentsChange, this, &CodeBox::TrackEdit);
+  highlighter_ = new ListingHighlighter(document(), &uncoded_);
+}
+
+void CodeBox::ShowListing(std::u16string_view listing, std::span<const UncodedChar> uncoded) {
+  uncoded_.Set(listing, uncoded);
+  showing_listing_ = true;
+  ReplaceTextUndoable(*this, BoxTextFromCore(listing));
+  showing_listing_ = false;
+}
+
+void CodeBox::TrackEdit(int position, int removed, int added) {
+  if (showing_listing_) return;
+  uncoded_.Edit(static_cast<std::size_t>(position), static_cast<std::size_t>(removed),
+                static_cast<std::size_t>(added));
+  // Ctrl+Z after a writer message brings the listing back with its marks.
+  if (uncoded_.holding() && uncoded_.empty()) uncoded_.RestoreIf(CoreTextOf(*this));
+}
 
 void CodeBox::focusInEvent(QFocusEvent* event) {
   QPlainTextEdit::focusInEvent(event);
@@ -61,4 +81,4 @@ void CodeBox::mouseReleaseEvent(QMouseEvent* event) {
   QPlainTextEdit::mouseReleaseEvent(event);
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

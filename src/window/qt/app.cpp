@@ -1,4 +1,4 @@
-#include "window/app.h"
+#include "window/qt/app.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -6,32 +6,30 @@
 #include <string_view>
 
 #include "runtime/version.h"
-#include "window/font_choice.h"
-#include "window/form1.h"
+#include "window/qt/font_choice.h"
+#include "window/logic/form_layout.h"
+#include "window/qt/form1.h"
 
-namespace binconv::window {
+namespace binconv::window::qt {
 
 int RunWindow(const std::filesystem::path& dir) {
+  return RunWindow(Result<std::filesystem::path, TableFolderError>(dir));
+}
+
+int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
   // The dialogs are windows of their own and would not inherit it from the form.
   QApplication::setFont(UiFont());
   Form1 form;
-  if (auto error = form.Load(dir)) {
-    QMessageBox::critical(nullptr, QString::fromUtf16(kCaption), TableErrorMessage(*error));
+  if (const std::optional<QString> error = form.Load(found)) {
+    QMessageBox::critical(nullptr, QString::fromUtf16(logic::kCaption.data(),
+                                                      static_cast<qsizetype>(logic::kCaption.size())),
+                          *error);
     return 1;
   }
   form.show();
   form.activateWindow();
   form.text1().setFocus();
   return QApplication::exec();
-}
-
-int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
-  if (found) return RunWindow(found.value());
-  QApplication::setFont(UiFont());
-  const std::u16string text = TableFolderErrorText(found.error());
-  QMessageBox::critical(nullptr, QString::fromUtf16(kCaption),
-                        QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
-  return 1;
 }
 
 std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) {
@@ -59,4 +57,4 @@ std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) 
   return std::nullopt;
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::qt

@@ -1,7 +1,7 @@
 // Line breaks and undo at the edge of the boxes, the listing highlighter and
 // the font choice.
 
-#include "window/box_text.h"
+#include "window/qt/box_text.h"
 
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
@@ -11,12 +11,14 @@
 
 #include "conversion/listing.h"
 #include "test_tables.h"
-#include "window/font_choice.h"
-#include "window/listing_highlighter.h"
+#include "window/qt/font_choice.h"
+#include "window/logic/form_logic.h"
+#include "window/qt/listing_highlighter.h"
 
-using binconv::window::testing::Hex;
+using binconv::window::qt::testing::Hex;
 using namespace Qt::StringLiterals;
-namespace w = binconv::window;
+namespace w = binconv::window::qt;
+namespace logic = binconv::window::logic;
 
 class BoxTextTest : public QObject {
   Q_OBJECT
@@ -72,9 +74,9 @@ class BoxTextTest : public QObject {
       const auto parsed = binconv::ParseListing(w::CoreTextFromBox(QString(QChar(ch)) + "0"));
       const bool writer_rejects =
           !parsed && parsed.error().code == binconv::ListingErrorCode::kNotHexDigit;
-      if (w::IsRejectedInListing(ch) != writer_rejects) {
+      if (logic::IsRejectedInListing(ch) != writer_rejects) {
         QFAIL(qPrintable(QString::asprintf("U+%04X: marked %d, writer rejects %d", unsigned(c),
-                                           w::IsRejectedInListing(ch), writer_rejects)));
+                                           logic::IsRejectedInListing(ch), writer_rejects)));
       }
     }
   }
@@ -92,21 +94,21 @@ class BoxTextTest : public QObject {
     QFETCH(QString, line);
     QFETCH(QString, marks);
     QPlainTextEdit box;
-    w::ListingHighlighter highlighter(box.document());
+    w::ListingHighlighter highlighter(box.document(), &no_marks_);
     box.setPlainText("00\n" + line);
-    QCOMPARE(Marks(box, 1, highlighter), marks);
-    QCOMPARE(Marks(box, 0, highlighter), "  ");
+    QCOMPARE(w::testing::FormatMarks(box, 1, highlighter), marks);
+    QCOMPARE(w::testing::FormatMarks(box, 0, highlighter), "  ");
   }
 
   void HighlightFollowsEdits() {
     QPlainTextEdit box;
-    w::ListingHighlighter highlighter(box.document());
+    w::ListingHighlighter highlighter(box.document(), &no_marks_);
     box.setPlainText("1A\n2B");
     QTextCursor cursor(box.document()->findBlockByNumber(1));
     cursor.insertText("z");
-    QCOMPARE(Marks(box, 1, highlighter), "x  ");
+    QCOMPARE(w::testing::FormatMarks(box, 1, highlighter), "x  ");
     cursor.deletePreviousChar();
-    QCOMPARE(Marks(box, 1, highlighter), "  ");
+    QCOMPARE(w::testing::FormatMarks(box, 1, highlighter), "  ");
   }
 
   void PicksFirstInstalledPreferredFont_data() {
@@ -124,16 +126,7 @@ class BoxTextTest : public QObject {
   }
 
  private:
-  static QString Marks(const QPlainTextEdit& box, int block_number,
-                       const w::ListingHighlighter& highlighter) {
-    const QTextBlock block = box.document()->findBlockByNumber(block_number);
-    QString marks(block.length() - 1, u' ');
-    for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
-      if (range.format.background() != highlighter.rejected_format().background()) continue;
-      for (int i = range.start; i < range.start + range.length; ++i) marks[i] = u'x';
-    }
-    return marks;
-  }
+  const logic::UncodedMarks no_marks_;
 };
 
 QTEST_MAIN(BoxTextTest)
