@@ -44,8 +44,10 @@ std::uint64_t SignedNumber(std::uint64_t from, std::uint64_t to) {
   return to >= from ? (to - from) << 1 : ((from - to) << 1) | 1;
 }
 
-// Matches are looked up by a hash of their first eight bytes.
+// Matches in the source are looked up by a hash of their first eight bytes;
+// in the target, where repeated words of new text are worth a copy, four.
 constexpr std::size_t kHashBytes = 8;
+constexpr std::size_t kTargetHashBytes = 4;
 // Every fourth place of the source is indexed: a match found a little late
 // is extended backwards, so only its first bytes may be lost.
 constexpr std::size_t kSourceStep = 4;
@@ -63,16 +65,45 @@ int TableBits(std::size_t entries) {
   return bits;
 }
 
-class HashIndex {
+std::uint64_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The last few places of each key of the target's new bytes, newest first,
+// so that the longest of them can be taken.
+class TargetIndex {
  public:
-  explicit HashIndex(std::size_t entries)
-      : bits_(TableBits(entries)), slots_(std::size_t{1} << bits_, kNone) {}
-  std::uint32_t& Slot(const std::uint8_t* p) {
-    return slots_[(Load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)];
+  static constexpr std::size_t kWays = 8;
+  explicit TargetIndex(std::size_t entries)
+      : bits_(TableBits(entries)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
+  std::uint32_t* Bucket(const std::uint8_t* p) {
+    return &slots_[((Load32(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)) * kWays];
+  }
+  void Insert(const std::uint8_t* p, std::uint32_t at) {
+    std::uint32_t* bucket = Bucket(p);
+    std::memmove(bucket + 1, bucket, (kWays - 1) * sizeof *bucket);
+    bucket[0] = at;
   }
 
  private:
   int bits_;
+  std::vector<std::uint32_t> slots_;
+};
+
+class HashIndex {
+ public:
+  HashIndex(std::size_t entries, std::size_t key_bytes)
+      : bits_(TableBits(entries)), key_bytes_(key_bytes), slots_(std::size_t{1} << bits_, kNone) {}
+  std::uint32_t& Slot(const std::uint8_t* p) {
+    const std::uint64_t key = key_bytes_ == 8 ? Load64(p) : Load32(p);
+    return slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - bits_)];
+  }
+
+ private:
+  int bits_;
+  std::size_t key_bytes_;
   std::vector<std::uint32_t> slots_;
 };
 
@@ -88,8 +119,8 @@ class BpsEncoder {
   BpsEncoder(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
       : src_(source),
         tgt_(target),
-        source_index_(source.size() / kSourceStep),
-        target_index_(std::min<std::size_t>(target.size(), std::size_t{1} << 20)) {
+        source_index_(source.size() / kSourceStep, kHashBytes),
+        target_index_(std::min<std::size_t>(target.size(), std::size_t{1} << 18)) {
     const std::size_t indexed = std::min<std::size_t>(source.size(), kNone);
     for (std::size_t s = 0; s + kHashBytes <= indexed; s += kSourceStep) {
       source_index_.Slot(&src_[s]) = static_cast<std::uint32_t>(s);
@@ -102,21 +133,24 @@ class BpsEncoder {
     std::size_t literal = 0;
     while (t < n) {
       Candidate best = Best(t);
-      if (best.length == 0) {
-        if (n - t >= kHashBytes && t < kNone) target_index_.Slot(&tgt_[t]) = static_cast<std::uint32_t>(t);
+      // A better match one byte later is worth that byte sent as it is.
+      if (best.length == 0 || (best.kind != kSourceRead && t + 1 < n && Best(t + 1).gain > best.gain + 1)) {
+        Index(t, t + 1);
         ++t;
         continue;
       }
       // A match found late may start before t.
       const std::uint8_t* base = best.kind == kTargetCopy ? tgt_.data() : src_.data();
-      while (t > literal && best.from > 0 && tgt_[t - 1] == base[best.from - 1] &&
-             (best.kind != kSourceRead)) {
+      while (best.kind != kSourceRead && t > literal && best.from > 0 &&
+             tgt_[t - 1] == base[best.from - 1]) {
         --t;
         --best.from;
         ++best.length;
       }
       Literal(out, literal, t);
       Emit(out, best, t);
+      // New text copied from earlier new text may be copied again.
+      if (best.kind == kTargetCopy) Index(t, t + best.length);
       t += best.length;
       literal = t;
     }
@@ -147,6 +181,15 @@ class BpsEncoder {
       Consider(best, kSourceRead, t, length, NumberSize(length << 2) + 1);
       if (length >= 64) return best;
     }
+    if (left < kTargetHashBytes) return best;
+    const std::uint32_t* bucket = target_index_.Bucket(&tgt_[t]);
+    for (std::size_t way = 0; way < TargetIndex::kWays && bucket[way] != kNone; ++way) {
+      const std::size_t u = bucket[way];
+      if (u >= t) continue;
+      const std::size_t length = MatchLength(&tgt_[u], &tgt_[t], left);
+      Consider(best, kTargetCopy, u, length,
+               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1);
+    }
     if (left < kHashBytes) return best;
     auto source_copy = [&](std::size_t s) {
       if (s >= src_.size()) return;
@@ -158,12 +201,15 @@ class BpsEncoder {
     // a stretch moved by an insertion or deletion goes on matching there.
     if (shifted_ && t > shift_target_end_) source_copy(shift_source_end_ + (t - shift_target_end_));
     if (const std::uint32_t s = source_index_.Slot(&tgt_[t]); s != kNone) source_copy(s);
-    if (const std::uint32_t u = target_index_.Slot(&tgt_[t]); u != kNone && u < t) {
-      const std::size_t length = MatchLength(&tgt_[u], &tgt_[t], left);
-      Consider(best, kTargetCopy, u, length,
-               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1);
-    }
     return best;
+  }
+
+  void Index(std::size_t begin, std::size_t end) {
+    end = std::min({end, tgt_.size() - std::min(tgt_.size(), kTargetHashBytes - 1),
+                    std::size_t{kNone}});
+    for (std::size_t t = begin; t < end; ++t) {
+      target_index_.Insert(&tgt_[t], static_cast<std::uint32_t>(t));
+    }
   }
 
   void Literal(std::vector<std::uint8_t>& out, std::size_t begin, std::size_t end) {
@@ -192,7 +238,7 @@ class BpsEncoder {
   std::span<const std::uint8_t> src_;
   std::span<const std::uint8_t> tgt_;
   HashIndex source_index_;
-  HashIndex target_index_;
+  TargetIndex target_index_;
   std::uint64_t source_rel_ = 0;
   std::uint64_t target_rel_ = 0;
   bool shifted_ = false;
