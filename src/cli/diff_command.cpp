@@ -38,6 +38,10 @@ int RunDiff(const ParsedArgs& args) {
   if (!format) return status;
   const std::string& original_name = args.positionals[0];
   const std::string& modified_name = args.positionals[1];
+  if (RefuseToReplaceInput(*patch_name, original_name) ||
+      RefuseToReplaceInput(*patch_name, modified_name)) {
+    return kExitError;
+  }
   const std::optional<std::string> original = ReadInputFile(original_name);
   if (!original) return kExitError;
   const std::optional<std::string> modified = ReadInputFile(modified_name);

@@ -16,7 +16,7 @@ constexpr std::array kPatchOptions{
 constexpr std::string_view kPatchDetails =
     "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
     "and writes the result to OUTPUT, or with --into FILE replaces FILE with\n"
-    "the result. A BPS patch's own CRC-32 and ORIGINAL's size and CRC-32 are\n"
+    "the result. A BPS patch's own CRC-32 and ORIGINAL's CRC-32 and size are\n"
     "checked before anything is built, the result's CRC-32 after; a mismatch\n"
     "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
     "without its \"EOF\" marker, an action past the end of a file) is\n"
@@ -46,18 +46,18 @@ int RunPatch(const ParsedArgs& args) {
     PrintError("the output name is empty (see binconv-cli --help)");
     return kExitError;
   }
+  // Writing over ORIGINAL is what --into does; over the patch, it is lost.
+  if (RefuseToReplaceInput(output_name, patch_name)) return kExitError;
   const std::optional<std::string> patch = ReadInputFile(patch_name);
   if (!patch) return kExitError;
   const std::optional<std::string> original = ReadInputFile(original_name);
   if (!original) return kExitError;
-  auto result = ApplyPatch(Bytes(*original), Bytes(*patch));
-  if (!result) return ReportPatchError(result.error(), patch_name, original_name, output_name);
-  if (auto written = ReplaceFileAtomically(PathFromUtf8(output_name), result.value());
-      !written) {
-    return ReportOutputError(written.error());
+  auto written = ApplyPatchToFile(Bytes(*original), Bytes(*patch), PathFromUtf8(output_name));
+  if (!written) {
+    return ReportPatchFileError(written.error(), patch_name, original_name, output_name);
   }
   PrintLine(output_name + ": " + patch_name + " applied to " + original_name + " (" +
-            std::to_string(result.value().size()) + " bytes)");
+            std::to_string(written.value()) + " bytes)");
   return kExitOk;
 }
 

@@ -95,6 +95,13 @@ int ReportPatchError(const PatchError& error, const std::string& patch,
   return kExitRejected;
 }
 
+bool RefuseToReplaceInput(const std::string& output, const std::string& input) {
+  std::error_code error;
+  if (!std::filesystem::equivalent(PathFromUtf8(output), PathFromUtf8(input), error)) return false;
+  PrintError(output + " is " + input + ", which would be lost; write to another name");
+  return true;
+}
+
 std::optional<std::string> ReadInputFile(const std::string& name) {
   auto bytes = ReadFileBytes(PathFromUtf8(name));
   if (!bytes) {
@@ -106,16 +113,19 @@ std::optional<std::string> ReadInputFile(const std::string& name) {
   return std::move(bytes).value();
 }
 
+int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
+                         const std::string& original, const std::string& modified) {
+  if (const auto* io = std::get_if<IoError>(&error)) return ReportOutputError(*io);
+  return ReportPatchError(std::get<PatchError>(error), patch, original, modified);
+}
+
 int WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
                        const std::string& target_name, std::span<const std::uint8_t> target,
                        const std::string& patch_name, PatchFormat format, FileOps& ops) {
-  auto patch = MakeVerifiedPatch(format, original, target);
-  if (!patch) return ReportPatchError(patch.error(), patch_name, original_name, target_name);
-  if (auto written = ReplaceFileAtomically(PathFromUtf8(patch_name), patch.value(), ops);
-      !written) {
-    return ReportOutputError(written.error());
-  }
-  PrintLine(patch_name + ": " + FormatName(format) + " patch of " + ByteCount(patch.value().size()) +
+  auto written =
+      WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
+  if (!written) return ReportPatchFileError(written.error(), patch_name, original_name, target_name);
+  PrintLine(patch_name + ": " + FormatName(format) + " patch of " + ByteCount(written.value()) +
             " from " + original_name + " to " + target_name + ", checked");
   return kExitOk;
 }

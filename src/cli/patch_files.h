@@ -29,6 +29,15 @@ std::string DescribePatchError(const PatchError& error, const std::string& patch
 int ReportPatchError(const PatchError& error, const std::string& patch,
                      const std::string& original, const std::string& modified);
 
+// Either kind of error, reported; the exit status as ReportPatchError's or
+// ReportOutputError's.
+int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
+                         const std::string& original, const std::string& modified);
+
+// Whether `output` names the same existing file as `input`; if so, says that
+// writing would destroy it.
+bool RefuseToReplaceInput(const std::string& output, const std::string& input);
+
 // The whole file named `name` (UTF-8), or nullopt once its error is reported.
 std::optional<std::string> ReadInputFile(const std::string& name);
 

@@ -343,11 +343,12 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint
   if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
     return PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc};
   }
-  if (h.source_size != source.size()) {
-    return PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source.size()};
-  }
+  // The CRC first: it is what a player compares with the revision they have.
   if (const std::uint32_t crc = Crc32(source); crc != h.source_crc) {
     return PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc, crc};
+  }
+  if (h.source_size != source.size()) {
+    return PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source.size()};
   }
   if (h.target_size > max_target) {
     return PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size};

@@ -74,4 +74,28 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::ui
   return PatchError{PatchErrorCode::kUnknownFormat, 0};
 }
 
+Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
+    PatchFormat format, std::span<const std::uint8_t> original,
+    std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
+    FileOps& ops) {
+  auto patch = MakeVerifiedPatch(format, original, modified);
+  if (!patch) return PatchFileError{patch.error()};
+  if (auto written = ReplaceFileAtomically(patch_file, patch.value(), ops); !written) {
+    return PatchFileError{written.error()};
+  }
+  return std::uint64_t{patch.value().size()};
+}
+
+Result<std::uint64_t, PatchFileError> ApplyPatchToFile(std::span<const std::uint8_t> original,
+                                                       std::span<const std::uint8_t> patch,
+                                                       const std::filesystem::path& output,
+                                                       FileOps& ops) {
+  auto result = ApplyPatch(original, patch);
+  if (!result) return PatchFileError{result.error()};
+  if (auto written = ReplaceFileAtomically(output, result.value(), ops); !written) {
+    return PatchFileError{written.error()};
+  }
+  return std::uint64_t{result.value().size()};
+}
+
 }  // namespace binconv

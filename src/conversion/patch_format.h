@@ -10,8 +10,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+#include "runtime/file.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -77,7 +79,7 @@ Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
     std::span<const std::uint8_t> modified);
 
 // The result of applying a patch to `source`; the format is recognised from
-// the patch. A BPS patch's own CRC, then the source's size and CRC are checked
+// the patch. A BPS patch's own CRC, then the source's CRC and size are checked
 // before anything is built, the target's CRC after.
 Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::uint8_t> source,
                                                          std::span<const std::uint8_t> patch,
@@ -87,6 +89,24 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint
 Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
                                                        std::span<const std::uint8_t> patch,
                                                        std::uint64_t max_target = kMaxPatchTarget);
+
+// What goes wrong when a patch is made or applied and the result written.
+using PatchFileError = std::variant<PatchError, IoError>;
+
+// MakeVerifiedPatch, then the patch put in place of `patch_file` atomically
+// through `ops`. Returns the patch's size.
+Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
+    PatchFormat format, std::span<const std::uint8_t> original,
+    std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
+    FileOps& ops = SystemFileOps());
+
+// ApplyPatch, then the result put in place of `output` atomically through
+// `ops`: nothing is written unless the patch applies and every check passes.
+// Returns the result's size.
+Result<std::uint64_t, PatchFileError> ApplyPatchToFile(std::span<const std::uint8_t> original,
+                                                       std::span<const std::uint8_t> patch,
+                                                       const std::filesystem::path& output,
+                                                       FileOps& ops = SystemFileOps());
 
 // What a BPS patch says of itself, read from its header and footer alone.
 struct BpsHeader {

@@ -269,6 +269,8 @@ std::vector<HostileCase> HostileCases() {
       {"BpsBadPatchCrc", flipped, PatchErrorCode::kPatchCrcMismatch},
       {"BpsWrongSourceSize", Bps(9, 8, {0x80 | (7 << 2)}, kSourceCrc, 0),
        PatchErrorCode::kSourceSizeMismatch},
+      {"BpsWrongSourceOfAnotherSize", Bps(9, 8, {0x80 | (7 << 2)}, kSourceCrc ^ 1, 0),
+       PatchErrorCode::kSourceCrcMismatch},
       {"BpsWrongSource", Bps(8, 8, {0x80 | (7 << 2)}, kSourceCrc ^ 1, 0),
        PatchErrorCode::kSourceCrcMismatch},
       {"BpsBadTargetCrc", Bps(8, 8, {0x80 | (7 << 2)}, kSourceCrc, Crc32(kSource) ^ 1),
