@@ -96,6 +96,11 @@ int ReportPatchError(const PatchError& error, const std::string& patch,
 }
 
 bool RefuseToReplaceInput(const std::string& output, const std::string& input) {
+  if (output == kStdioName) {
+    // Binary output on a terminal helps no one, and "-" is no file name.
+    PrintError("patches and patched files are written to a named file, not to \"-\"");
+    return true;
+  }
   std::error_code error;
   if (!std::filesystem::equivalent(PathFromUtf8(output), PathFromUtf8(input), error)) return false;
   PrintError(output + " is " + input + ", which would be lost; write to another name");

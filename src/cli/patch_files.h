@@ -34,8 +34,8 @@ int ReportPatchError(const PatchError& error, const std::string& patch,
 int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
                          const std::string& original, const std::string& modified);
 
-// Whether `output` names the same existing file as `input`; if so, says that
-// writing would destroy it.
+// Whether `output` is "-" or names the same existing file as `input`; if so,
+// says why it can't be written.
 bool RefuseToReplaceInput(const std::string& output, const std::string& input);
 
 // The whole file named `name` (UTF-8), or nullopt once its error is reported.

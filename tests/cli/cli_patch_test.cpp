@@ -119,6 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {},
                      {"./mod.bin is mod.bin, which would be lost"}},
         PatchCliCase{"PatchOverThePatch", {"patch", "orig.bin", "p.bps", "-o", "p.bps"}, 2},
+        PatchCliCase{"PatchToStandardOutput", {"patch", "orig.bin", "p.bps", "-o", "-"}, 2, {},
+                     {"not to \"-\""}},
         PatchCliCase{"ApplyBps", {"patch", "orig.bin", "p.bps", "-o", "out.bin"}, 0,
                      {{"out.bin", kModified}}},
         PatchCliCase{"ApplyIps", {"patch", "orig.bin", "p.ips", "-o", "out.bin"}, 0,
