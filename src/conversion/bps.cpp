@@ -75,7 +75,7 @@ std::uint64_t Load32(const std::uint8_t* p) {
 // so that the longest of them can be taken.
 class TargetIndex {
  public:
-  static constexpr std::size_t kWays = 8;
+  static constexpr std::size_t kWays = 16;
   explicit TargetIndex(std::size_t entries)
       : bits_(TableBits(entries)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
   std::uint32_t* Bucket(const std::uint8_t* p) {
