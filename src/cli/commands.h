@@ -28,6 +28,8 @@ extern const Command kCheckTablesCommand;
 extern const Command kInsertCommand;
 extern const Command kExportTblCommand;
 extern const Command kImportTblCommand;
+extern const Command kDiffCommand;
+extern const Command kPatchCommand;
 
 // Every command, in the order --help lists them.
 std::span<const Command> Commands();
