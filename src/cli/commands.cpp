@@ -7,7 +7,8 @@ namespace binconv::cli {
 std::span<const Command> Commands() {
   static const std::array kCommands{kConvertCommand,    kWriteCommand,     kEncodeCommand,
                                     kInsertCommand,     kDecodeCommand,    kCheckTablesCommand,
-                                    kExportTblCommand,  kImportTblCommand};
+                                    kExportTblCommand,  kImportTblCommand, kSearchCommand,
+                                    kStringsCommand,    kPointersToCommand};
   return kCommands;
 }
 

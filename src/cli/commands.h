@@ -28,6 +28,9 @@ extern const Command kCheckTablesCommand;
 extern const Command kInsertCommand;
 extern const Command kExportTblCommand;
 extern const Command kImportTblCommand;
+extern const Command kSearchCommand;
+extern const Command kStringsCommand;
+extern const Command kPointersToCommand;
 
 // Every command, in the order --help lists them.
 std::span<const Command> Commands();
