@@ -43,7 +43,6 @@ StringRunFinder::StringRunFinder(const CharTable& table, StringRunOptions option
 void StringRunFinder::Keep(const std::uint8_t* from, const std::uint8_t* to) {
   const std::size_t room = options_.keep_bytes - std::min(options_.keep_bytes, kept_.size());
   const auto size = static_cast<std::size_t>(to - from);
-  if (size > room) cut_ = true;
   kept_.insert(kept_.end(), from, from + std::min(size, room));
 }
 
@@ -55,10 +54,9 @@ void StringRunFinder::Close(std::uint64_t end, bool with_end_byte, const Found& 
   const std::uint64_t text_length = with_end_byte ? length - 1 : length;
   if (kept_.size() > text_length) kept_.resize(static_cast<std::size_t>(text_length));
   if (chars_ >= options_.min_chars && (!options_.end || with_end_byte)) {
-    found(StringRun{run_start_, length, chars_, kept_, cut_});
+    found(StringRun{run_start_, length, chars_, kept_, kept_.size() < text_length});
   }
   kept_.clear();
-  cut_ = false;
   chars_ = 0;
 }
 

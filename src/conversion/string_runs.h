@@ -86,8 +86,7 @@ class StringRunFinder {
   std::uint64_t run_start_ = 0;
   std::uint64_t chars_ = 0;
   std::uint8_t pending_page_ = 0;  // a lead byte waits for its second byte
-  std::vector<std::uint8_t> kept_;
-  bool cut_ = false;
+  std::vector<std::uint8_t> kept_;  // at most keep_bytes
 };
 
 }  // namespace binconv
