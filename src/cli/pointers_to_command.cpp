@@ -292,7 +292,7 @@ extern const Command kPointersToCommand{
     "pointers-to",
     "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
     "--format … [--tables DIR] [--min N] [--end XX] GAME",
-    "find the pointers to offsets in a game file, or its likely pointer tables",
+    "find pointers to offsets in a game file, or its pointer tables",
     kPointersToDetails,
     kPointersToOptions,
     std::numeric_limits<std::size_t>::max(),

@@ -278,7 +278,7 @@ extern const Command kSearchCommand{
     "search",
     "[--tables DIR] [--exact] [--count] GAME TEXT...  |  --relative [--order jis|gojuon] "
     "[--tbl FILE] GAME KANA",
-    "find where texts occur in a game file, or a kana word by relative search",
+    "find texts in a game file, or a kana word by relative search",
     kSearchDetails,
     kSearchOptions,
     std::numeric_limits<std::size_t>::max(),

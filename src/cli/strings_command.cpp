@@ -44,11 +44,12 @@ int RunStrings(const ParsedArgs& args) {
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
   LineOutput out;
+  // One decoder for every run: Finish leaves it ready for the next.
+  Decoder decoder(tables->loaded.table, decode_options);
   std::u16string text;
   bool writing = true;
   auto found = [&](const StringRun& run) {
     text.clear();
-    Decoder decoder(tables->loaded.table, decode_options);
     decoder.Feed(run.bytes, text);
     decoder.Finish(text);
     if (run.cut) text += u'\u2026';

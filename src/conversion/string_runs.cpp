@@ -100,6 +100,12 @@ void StringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& fou
       run_start_ = position_ + i;
       kept_from = i;
     }
+    // The common case, one-byte characters in a row, without the switch.
+    while (i < n && classes_.first[data[i]] == ByteClass::kCharacter) {
+      ++chars_;
+      ++i;
+    }
+    if (i == n) break;
     const std::uint8_t b = data[i];
     switch (classes_.first[b]) {
       case ByteClass::kNone:
