@@ -62,7 +62,7 @@ for b in $(seq $((0x30)) $((0x6F))); do
 done
 "$cli" import-tbl -o "$tables" "$dir/game.tbl" >/dev/null
 
-text="ゆうしゃの"
+text="しかくいの"
 printf '%s' "$text" | "$cli" encode --tables "$tables" -o "$dir/needle.bin"
 echo "game: $size MB of random bytes with \"$text\" ($(od -An -tx1 "$dir/needle.bin" | tr -s ' ')) planted 1000 times, in $dir"
 head -c "${size}M" /dev/urandom > "$game"
@@ -71,33 +71,39 @@ for i in $(seq 1 1000); do
   dd if="$dir/needle.bin" of="$game" bs=1 seek=$(( (bytes / 1000) * i - 7 )) conv=notrunc status=none
 done
 
-# Wall seconds and peak kB of a command, its output thrown away.
+# Wall seconds, peak kB and CPU seconds (user + system) of a command, its
+# output kept in $dir/out. On a shared machine the CPU time says more.
 measure() {
-  /usr/bin/time -f '%e %M' -o "$dir/time" "$@" > "$dir/out" 2>/dev/null || true
-  cat "$dir/time"
+  /usr/bin/time -f '%e %M %U %S' -o "$dir/time" "$@" > "$dir/out" 2>/dev/null || true
+  tail -n 1 "$dir/time" | awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }'
 }
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 : > "$dir/search.t"
 : > "$dir/grep.t"
 for i in $(seq 1 "$runs"); do
-  read -r t m < <(measure "$cli" search --count --tables "$tables" "$game" "$text")
-  echo "$t" >> "$dir/search.t"; search_kb=$m; search_out=$(cat "$dir/out")
-  read -r t m < <(measure env LC_ALL=C grep -c -F -a -f "$dir/needle.bin" "$game")
-  echo "$t" >> "$dir/grep.t"; grep_kb=$m; grep_out=$(cat "$dir/out")
+  read -r t m c < <(measure "$cli" search --count --tables "$tables" "$game" "$text")
+  echo "$t" >> "$dir/search.t"; echo "$c" >> "$dir/search.c"; search_kb=$m
+  search_out=$(cat "$dir/out")
+  read -r t m c < <(measure env LC_ALL=C grep -c -F -a -f "$dir/needle.bin" "$game")
+  echo "$t" >> "$dir/grep.t"; echo "$c" >> "$dir/grep.c"; grep_kb=$m; grep_out=$(cat "$dir/out")
 done
-s=$(median < "$dir/search.t")
-g=$(median < "$dir/grep.t")
-echo "search --count: $s s median of $runs, peak ${search_kb} kB, found: $search_out"
-echo "grep -c -F -a:  $g s median of $runs, peak ${grep_kb} kB, lines: $grep_out"
-awk -v s="$s" -v g="$g" 'BEGIN { if (g > 0) printf "search / grep: %.2f (limit 1.5)\n", s / g }'
+s=$(median < "$dir/search.t"); sc=$(median < "$dir/search.c")
+g=$(median < "$dir/grep.t"); gc=$(median < "$dir/grep.c")
+echo "search --count: $s s wall, $sc s CPU (medians of $runs), peak ${search_kb} kB, found: $search_out"
+echo "grep -c -F -a:  $g s wall, $gc s CPU (medians of $runs), peak ${grep_kb} kB, lines: $grep_out"
+awk -v s="$s" -v g="$g" -v sc="$sc" -v gc="$gc" \
+  'BEGIN { if (g > 0 && gc > 0) printf "search / grep: %.2f wall, %.2f CPU (limit 1.5)\n", s / g, sc / gc }'
 
-rate() { awk -v b="$bytes" -v t="$1" -v u="$2" 'BEGIN { if (t > 0) printf "%.0f", b / t / u; else print "inf" }'; }
-read -r t m < <(measure "$cli" strings --tables "$tables" "$game")
-echo "strings: $t s, $(rate "$t" 1e6) MB/s (limit 500), peak $m kB, $(wc -l < "$dir/out") runs"
-read -r t m < <(measure "$cli" pointers-to --format u32le base=0x80000000 "$game" 0x1000)
-echo "pointers-to u32le base=0x80000000: $t s, $(rate "$t" 1e6) MB/s (limit 1000), peak $m kB"
-read -r t m < <(measure "$cli" pointers-to --format u16le relative=self "$game" 0x1000)
-echo "pointers-to u16le relative=self: $t s, $(rate "$t" 1e6) MB/s (limit 1000), peak $m kB"
-read -r t m < <(measure "$cli" search --tables "$tables" "$game" "$text")
-echo "search (listing every match): $t s, peak $m kB"
+rate() { awk -v b="$bytes" -v t="$1" 'BEGIN { if (t > 0) printf "%.0f", b / t / 1e6; else print "inf" }'; }
+report() {  # NAME LIMIT COMMAND...
+  local name=$1 limit=$2
+  shift 2
+  read -r t m c < <(measure "$@")
+  echo "$name: $t s wall = $(rate "$t") MB/s, $c s CPU = $(rate "$c") MB/s (limit $limit), peak $m kB, $(wc -l < "$dir/out") lines"
+}
+report "strings" 500 "$cli" strings --tables "$tables" "$game"
+report "strings --min 8" 500 "$cli" strings --tables "$tables" --min 8 "$game"
+report "pointers-to u32le base=0x80000000" 1000 "$cli" pointers-to --format u32le base=0x80000000 "$game" 0x1000
+report "pointers-to u16le relative=self" 1000 "$cli" pointers-to --format u16le relative=self "$game" 0x1000
+report "search listing every match" - "$cli" search --tables "$tables" "$game" "$text"

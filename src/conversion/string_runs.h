@@ -40,6 +40,10 @@ struct ByteClasses {
   // Per page, whether the byte after its lead byte makes a character.
   std::array<std::array<bool, 256>, kPages> trail{};
   std::array<std::uint8_t, 256> page_of_lead{};
+  // For skipping blocks of bytes: 1 a character, 2 an end byte or a lead
+  // byte of a page with characters, 4 a lead byte of a page without any
+  // (it and the byte after it can only be a tag).
+  std::array<std::uint8_t, 256> block_bits{};
 };
 
 ByteClasses DeriveByteClasses(const ProducibleCells& cells, std::optional<std::uint8_t> end);
@@ -78,6 +82,11 @@ class StringRunFinder {
  private:
   void Close(std::uint64_t end, bool with_end_byte, const Found& found);
   void Keep(const std::uint8_t* from, const std::uint8_t* to);
+  // Skips 16-byte blocks, outside a run, that hold no end byte, no lead byte
+  // that can begin a character and no run of min_chars characters; stops at
+  // a block that needs the byte walk, or where characters at a block's end
+  // begin a run.
+  std::size_t SkipBlocks(const std::uint8_t* data, std::size_t i, std::size_t n);
 
   StringRunOptions options_;
   detail::ByteClasses classes_;
