@@ -1,6 +1,5 @@
 #include "cli/game_scan.h"
 
-#include <cstdio>
 
 #include "cli/io.h"
 #include "runtime/file.h"
@@ -13,9 +12,17 @@ constexpr std::size_t kOutputBuffer = 64 * 1024;
 }  // namespace
 
 std::string HexDigitsOf(std::uint64_t value, int digits) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
-  return text;
+  // Written by hand: strings prints millions of offsets.
+  char text[20];
+  int at = sizeof text;
+  do {
+    text[--at] = "0123456789ABCDEF"[value & 15];
+    value >>= 4;
+    --digits;
+  } while (value != 0 || digits > 0);
+  text[--at] = 'x';
+  text[--at] = '0';
+  return std::string(text + at, sizeof text - static_cast<std::size_t>(at));
 }
 
 std::string OffsetHex(std::uint64_t offset) { return HexDigitsOf(offset, 7); }

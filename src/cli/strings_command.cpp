@@ -47,14 +47,19 @@ int RunStrings(const ParsedArgs& args) {
   // One decoder for every run: Finish leaves it ready for the next.
   Decoder decoder(tables->loaded.table, decode_options);
   std::u16string text;
+  std::string line;
   bool writing = true;
   auto found = [&](const StringRun& run) {
     text.clear();
     decoder.Feed(run.bytes, text);
     decoder.Finish(text);
     if (run.cut) text += u'\u2026';
-    writing = writing && out.Add(OffsetHex(run.offset) + "\t" + std::to_string(run.length) +
-                                 "\t" + EncodeUtf8(text));
+    line = OffsetHex(run.offset);
+    line += '\t';
+    line += std::to_string(run.length);
+    line += '\t';
+    AppendUtf8(text, line);
+    writing = writing && out.Add(line);
   };
   const auto scanned = ScanWindows(
       game.Reader(), kScanChunkSize, 0, 0,
