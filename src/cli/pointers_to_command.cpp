@@ -11,6 +11,7 @@
 #include "cli/strings_options.h"
 #include "conversion/placement.h"
 #include "conversion/pointer_tables.h"
+#include "runtime/file.h"
 
 namespace binconv::cli {
 namespace {
@@ -236,8 +237,17 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     PrintError("--tables-of takes GAME only, no OFFSET");
     return kExitError;
   }
-  if (request.game == kStdioName) {
-    PrintError("--tables-of reads GAME twice, so GAME must be a file, not standard input");
+  const auto size = request.game == kStdioName
+                        ? Result<std::uint64_t, IoError>(IoError{IoErrorCode::kOther, "", 0, ""})
+                        : RegularFileSize(PathFromUtf8(request.game));
+  if (!size) {
+    const IoErrorCode code = size.error().code;
+    if (code == IoErrorCode::kNotFound || code == IoErrorCode::kPermissionDenied) {
+      PrintError(DescribeIoError(size.error()));
+    } else {
+      PrintError("--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder or "
+                 "standard input: " + request.game);
+    }
     return kExitError;
   }
   const std::optional<StringRunOptions> options = StringRunOptionsOf(args);
@@ -248,9 +258,8 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
   if (!strings) return kExitError;
   GameInput game;
   if (!game.Open(request.game)) return kExitError;
-  const std::uint64_t size =
-      game.size().value_or(strings->starts.empty() ? 0 : strings->starts.back() + 1);
-  const auto candidates = FindPointerTables(game.Reader(), request.format, size, strings->starts,
+  const auto candidates = FindPointerTables(game.Reader(), request.format, size.value(),
+                                            strings->starts,
                                             kScanChunkSize, TableSearchOptions{},
                                             game.Progress());
   if (!candidates) return ReportScanError(candidates.error());

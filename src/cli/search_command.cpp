@@ -269,6 +269,10 @@ int RunSearch(const ParsedArgs& args) {
     PrintError("--order and --tbl go with --relative");
     return kExitError;
   }
+  if (args.Has("relative") && (args.Has("count") || args.Has("tables") || args.Has("exact"))) {
+    PrintError("--relative needs no tables: --count, --tables and --exact don't go with it");
+    return kExitError;
+  }
   return args.Has("relative") ? RunRelativeSearch(args) : RunPlainSearch(args);
 }
 
