@@ -59,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t length = from_game[i];
     if (length == 0) continue;
     const std::size_t from = game.empty() ? 0 : (i * 7919) % game.size();
-    patterns[i].assign(game.begin() + static_cast<std::ptrdiff_t>(from),
-                       game.begin() + static_cast<std::ptrdiff_t>(std::min(game.size(), from + length)));
+    patterns[i].assign(
+        game.begin() + static_cast<std::ptrdiff_t>(from),
+        game.begin() + static_cast<std::ptrdiff_t>(std::min(game.size(), from + length)));
     if (patterns[i].empty()) patterns[i].push_back(0);
   }
 
@@ -68,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t p = 0; p < game.size(); ++p) {
     for (std::size_t i = 0; i < patterns.size(); ++i) {
       const auto& pat = patterns[i];
-      if (p + pat.size() <= game.size() && std::equal(pat.begin(), pat.end(), game.begin() + static_cast<std::ptrdiff_t>(p))) {
+      if (p + pat.size() <= game.size() &&
+          std::equal(pat.begin(), pat.end(), game.begin() + static_cast<std::ptrdiff_t>(p))) {
         expected.emplace_back(p, i, p > 0 && PageOfLeadByte(game[p - 1]) != 0);
       }
     }

@@ -1,6 +1,5 @@
 #include "cli/game_scan.h"
 
-
 #include "cli/io.h"
 #include "runtime/file.h"
 
@@ -66,8 +65,8 @@ bool LineOutput::Flush() {
     buffer_.clear();
     return !failed_;
   }
-  auto written = WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()),
-                                       buffer_.size()));
+  auto written =
+      WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
   buffer_.clear();
   if (!written) {
     ReportOutputError(written.error());

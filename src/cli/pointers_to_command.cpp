@@ -114,8 +114,7 @@ std::optional<Request> ParseRequest(const ParsedArgs& args) {
   const auto format = ParsePointerFormat(views);
   if (!format) {
     const std::size_t bad = format.error().word;
-    PrintError("--format: " +
-               (bad < words.size() ? "'" + words[bad] + "': " : std::string()) +
+    PrintError("--format: " + (bad < words.size() ? "'" + words[bad] + "': " : std::string()) +
                DescribeWordError(format.error().code));
     return std::nullopt;
   }
@@ -245,8 +244,10 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     if (code == IoErrorCode::kNotFound || code == IoErrorCode::kPermissionDenied) {
       PrintError(DescribeIoError(size.error()));
     } else {
-      PrintError("--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder or "
-                 "standard input: " + request.game);
+      PrintError(
+          "--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder or "
+          "standard input: " +
+          request.game);
     }
     return kExitError;
   }
@@ -258,10 +259,9 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
   if (!strings) return kExitError;
   GameInput game;
   if (!game.Open(request.game)) return kExitError;
-  const auto candidates = FindPointerTables(game.Reader(), request.format, size.value(),
-                                            strings->starts,
-                                            kScanChunkSize, TableSearchOptions{},
-                                            game.Progress());
+  const auto candidates =
+      FindPointerTables(game.Reader(), request.format, size.value(), strings->starts,
+                        kScanChunkSize, TableSearchOptions{}, game.Progress());
   if (!candidates) return ReportScanError(candidates.error());
   LineOutput out;
   if (!candidates.value().empty()) out.Add("format ptr " + request.words);
@@ -272,8 +272,7 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     if (c.count > c.first_targets.size()) comment += " …";
     out.Add(comment);
     const std::optional<std::uint8_t> end = options->end ? options->end : EndByteOf(c, *strings);
-    const std::string end_word =
-        end ? HexDigitsOf(*end, 2).substr(2) : std::string("00");
+    const std::string end_word = end ? HexDigitsOf(*end, 2).substr(2) : std::string("00");
     out.Add("script text_" + OffsetHex(c.start).substr(2) + ".txt table=" + OffsetHex(c.start) +
             " stride=" + std::to_string(c.stride) + " count=" + std::to_string(c.count) +
             " format=ptr end=" + end_word);

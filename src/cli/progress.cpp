@@ -46,13 +46,15 @@ void ProgressBar::Update(std::uint64_t done) {
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;  // bytes a second
   const double left = rate > 0 ? static_cast<double>(total_ - std::min(done, total_)) / rate : 0;
-  const auto percent = total_ == 0 ? 100 : static_cast<int>(100.0 * static_cast<double>(done) /
-                                                            static_cast<double>(total_));
+  const auto percent =
+      total_ == 0
+          ? 100
+          : static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total_));
   const int bar = percent / 5;
   char line[128];
   std::snprintf(line, sizeof line, "\r[%-20s] %3d%%  %6.0f MB/s  %d:%02d left ",
-                std::string(static_cast<std::size_t>(bar), '#').c_str(), percent,
-                rate / 1e6, static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+                std::string(static_cast<std::size_t>(bar), '#').c_str(), percent, rate / 1e6,
+                static_cast<int>(left) / 60, static_cast<int>(left) % 60);
   WriteStderr(line);
   drawn_ = true;
 }

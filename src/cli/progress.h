@@ -22,8 +22,8 @@ class ProgressBar {
  private:
   using Clock = std::chrono::steady_clock;
   std::uint64_t total_ = 0;
-  bool shown_ = false;   // the bar is wanted at all
-  bool drawn_ = false;   // something is on the line
+  bool shown_ = false;  // the bar is wanted at all
+  bool drawn_ = false;  // something is on the line
   Clock::time_point start_;
   Clock::time_point last_;
 };

@@ -54,8 +54,8 @@ int ScanFailed(const Result<Unit, IoError>& scanned, LineOutput& out) {
 }
 
 // Each TEXT's bytes; reports the first trouble and gives nullopt.
-std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(
-    const ParsedArgs& args, const CharTable& table) {
+std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
+                                                                  const CharTable& table) {
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 1; i < args.positionals.size(); ++i) {
     const std::string& text = args.positionals[i];
@@ -68,9 +68,10 @@ std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(
     }
     if (!encoder.problems().empty()) {
       const EncodeProblem& p = encoder.problems().front();
-      PrintError(shown + ": " +
-                 (p.kind == EncodeProblem::Kind::kNoCode ? "no code for " : "not a hex digit in a tag ") +
-                 DescribeChar(p.ch));
+      PrintError(
+          shown + ": " +
+          (p.kind == EncodeProblem::Kind::kNoCode ? "no code for " : "not a hex digit in a tag ") +
+          DescribeChar(p.ch));
       return std::nullopt;
     }
     if (encoder.odd_count()) {
@@ -161,11 +162,11 @@ std::optional<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
     if (compiled) {
       setup.words.push_back(std::move(compiled.value()));
     } else if (why.empty()) {
-      why = compiled.error() == RelativeWordError::kTooFewKana
-                ? "needs at least two different kana of the " + std::string(NameOf(order)) +
-                      " order"
-                : "has kana too far apart in the " + std::string(NameOf(order)) +
-                      " order for one-byte codes";
+      why =
+          compiled.error() == RelativeWordError::kTooFewKana
+              ? "needs at least two different kana of the " + std::string(NameOf(order)) + " order"
+              : "has kana too far apart in the " + std::string(NameOf(order)) +
+                    " order for one-byte codes";
     }
   }
   if (setup.words.empty()) {
@@ -254,8 +255,8 @@ int RunRelativeSearch(const ParsedArgs& args) {
     auto best = votes.begin();
     for (auto it = votes.begin(); it != votes.end(); ++it) {
       const bool more = it->second.first > best->second.first;
-      const bool earlier = it->second.first == best->second.first &&
-                           it->second.second < best->second.second;
+      const bool earlier =
+          it->second.first == best->second.first && it->second.second < best->second.second;
       if (more || earlier) best = it;
     }
     return WriteRelativeTbl(*tbl, setup->words[best->first.first], best->first.second,

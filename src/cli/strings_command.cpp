@@ -13,8 +13,7 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption,
-                                     kHelpOption};
+constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption, kHelpOption};
 
 constexpr std::string_view kStringsDetails =
     "Lists every run of at least N characters (default 4) in GAME as decode\n"

@@ -8,8 +8,8 @@
 
 namespace binconv::cli {
 
-inline constexpr OptionSpec kMinCharsOption{
-    "min", 0, "N", "a run needs at least N characters (default 4)"};
+inline constexpr OptionSpec kMinCharsOption{"min", 0, "N",
+                                            "a run needs at least N characters (default 4)"};
 inline constexpr OptionSpec kEndByteOption{
     "end", 0, "XX", "a run must end with the byte XX (hex), which always ends it"};
 

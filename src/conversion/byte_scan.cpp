@@ -51,7 +51,8 @@ class PatternCursor {
     while (at < limit) {
       const void* hit = std::memchr(base + at, wanted, limit - at);
       if (hit == nullptr) return;
-      const std::size_t pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
+      const std::size_t pos =
+          static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - base);
       const std::size_t start = pos - anchor_;
       if (start + length <= size && std::memcmp(base + start, pattern_.data(), length) == 0) {
         start_ = start;
@@ -208,8 +209,7 @@ bool CanSearchPointers(const PointerFormat& format) {
 }
 
 Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat& format,
-                                     std::span<const std::uint64_t> targets,
-                                     std::size_t chunk_size,
+                                     std::span<const std::uint64_t> targets, std::size_t chunk_size,
                                      const std::function<bool(const PointerHit&)>& found,
                                      const ScanProgress& progress) {
   std::vector<std::uint64_t> sorted(targets.begin(), targets.end());
@@ -219,22 +219,22 @@ Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat&
     switch (format.type) {
       case PointerType::kU16le:
         return SearchSelfRelative<PointerType::kU16le>(read, format, sorted, chunk_size, found,
-                                                        progress);
+                                                       progress);
       case PointerType::kU16be:
         return SearchSelfRelative<PointerType::kU16be>(read, format, sorted, chunk_size, found,
-                                                        progress);
+                                                       progress);
       case PointerType::kU24le:
         return SearchSelfRelative<PointerType::kU24le>(read, format, sorted, chunk_size, found,
-                                                        progress);
+                                                       progress);
       case PointerType::kU24be:
         return SearchSelfRelative<PointerType::kU24be>(read, format, sorted, chunk_size, found,
-                                                        progress);
+                                                       progress);
       case PointerType::kU32le:
         return SearchSelfRelative<PointerType::kU32le>(read, format, sorted, chunk_size, found,
-                                                        progress);
+                                                       progress);
       case PointerType::kU32be:
         return SearchSelfRelative<PointerType::kU32be>(read, format, sorted, chunk_size, found,
-                                                        progress);
+                                                       progress);
     }
   }
   // An address format: each target has one value, whatever the position.
@@ -253,7 +253,8 @@ Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat&
   if (patterns.empty()) {
     // Nothing to look for, but the input is still read, so that a read
     // error is reported as for any other search.
-    return ScanWindows(read, chunk_size, 0, 0, [](const ScanWindow&) { return true; }, progress);
+    return ScanWindows(
+        read, chunk_size, 0, 0, [](const ScanWindow&) { return true; }, progress);
   }
   return SearchBytes(
       read, patterns, chunk_size,

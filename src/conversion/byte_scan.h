@@ -72,9 +72,9 @@ struct PointerHit {
 // every position is read. relative=table counts from a table's start, which
 // a search can't know: such a format finds nothing (CanSearchPointers).
 bool CanSearchPointers(const PointerFormat& format);
-Result<Unit, IoError> SearchPointers(
-    const ReadInput& read, const PointerFormat& format, std::span<const std::uint64_t> targets,
-    std::size_t chunk_size, const std::function<bool(const PointerHit&)>& found,
-    const ScanProgress& progress = {});
+Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat& format,
+                                     std::span<const std::uint64_t> targets, std::size_t chunk_size,
+                                     const std::function<bool(const PointerHit&)>& found,
+                                     const ScanProgress& progress = {});
 
 }  // namespace binconv

@@ -36,9 +36,8 @@ std::optional<int> KanaIndex(KanaOrder order, char16_t ch) {
 }
 
 char16_t KanaAt(KanaOrder order, int index, bool katakana) {
-  const char16_t h = order == KanaOrder::kJis
-                         ? static_cast<char16_t>(kFirstHiragana + index)
-                         : kGojuon[static_cast<std::size_t>(index)];
+  const char16_t h = order == KanaOrder::kJis ? static_cast<char16_t>(kFirstHiragana + index)
+                                              : kGojuon[static_cast<std::size_t>(index)];
   return katakana ? static_cast<char16_t>(h - kFirstHiragana + kFirstKatakana) : h;
 }
 

@@ -70,8 +70,7 @@ void StringRunFinder::Close(std::uint64_t end, bool with_end_byte, const Found& 
   chars_ = 0;
 }
 
-std::size_t StringRunFinder::SkipBlocks(const std::uint8_t* data, std::size_t i,
-                                       std::size_t n) {
+std::size_t StringRunFinder::SkipBlocks(const std::uint8_t* data, std::size_t i, std::size_t n) {
   constexpr std::size_t kBlock = 16;
   const std::size_t need = std::min<std::size_t>(options_.min_chars, kBlock + 1);
   for (; i + kBlock <= n; i += kBlock) {

@@ -94,7 +94,7 @@ class StringRunFinder {
   bool in_run_ = false;
   std::uint64_t run_start_ = 0;
   std::uint64_t chars_ = 0;
-  std::uint8_t pending_page_ = 0;  // a lead byte waits for its second byte
+  std::uint8_t pending_page_ = 0;   // a lead byte waits for its second byte
   std::vector<std::uint8_t> kept_;  // at most keep_bytes
 };
 

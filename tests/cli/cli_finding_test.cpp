@@ -2,10 +2,9 @@
 // games, with tables in which only a few bytes are kana.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -56,7 +55,8 @@ std::string TableGame() {
   std::string game(0x200, '\0');
   for (int i = 0; i < 10; ++i) {
     const int at = 0x100 + 6 * i;
-    for (int k = 0; k < 5; ++k) game[static_cast<std::size_t>(at + k)] = static_cast<char>(0x30 + i + k);
+    for (int k = 0; k < 5; ++k)
+      game[static_cast<std::size_t>(at + k)] = static_cast<char>(0x30 + i + k);
     game[static_cast<std::size_t>(0x40 + 2 * i)] = static_cast<char>(at & 0xFF);
     game[static_cast<std::size_t>(0x41 + 2 * i)] = static_cast<char>(0x80 | at >> 8);
   }
@@ -114,8 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliFindingTest,
     testing::Values(
         FindCase{"SearchAcrossTheReadChunkAndAfterALeadByte",
-                 With(kSearch, {"big.bin", "かきくけ", "こ"}),
-                 0,
+                 With(kSearch, {"big.bin", "かきくけ", "こ"}), 0,
                  "0x0000011\tかきくけ\t(after a lead byte)\n0x0000050\tこ\n"
                  "0x00FFFFE\tかきくけ\n0x010000C\tかきくけ\n",
                  ""},
@@ -127,42 +126,63 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"SearchTextLongerThanGame", With(kSearch, {"one.bin", "あい"}), 1, "", ""},
         FindCase{"SearchFolderAsGame", With(kSearch, {"folder", "あ"}), 2, "", "folder"},
         FindCase{"SearchMissingGame", With(kSearch, {"none.bin", "あ"}), 2, "", "none.bin"},
-        FindCase{"SearchRelativeCount", {"search", "--relative", "--count", "big.bin", "かき"}, 2,
-                 "", "--count"},
+        FindCase{"SearchRelativeCount",
+                 {"search", "--relative", "--count", "big.bin", "かき"},
+                 2,
+                 "",
+                 "--count"},
         FindCase{"SearchTextWithoutCode", With(kSearch, {"one.bin", "あ漢"}), 2, "",
                  "no code for '漢' (U+6F22)"},
-        FindCase{"StringsEndByte", {"strings", "--tables", "g", "--end", "00", "game.bin"}, 0,
-                 TableGameStrings(), ""},
-        FindCase{"StringsOneByteGame", {"strings", "--tables", "g", "--min", "1", "one.bin"}, 0,
-                 "0x0000000\t1\tあ\n", ""},
-        FindCase{"StringsBadEnd", {"strings", "--tables", "g", "--end", "0", "one.bin"}, 2, "",
-                 "--end"},
+        FindCase{"StringsEndByte",
+                 {"strings", "--tables", "g", "--end", "00", "game.bin"},
+                 0,
+                 TableGameStrings(),
+                 ""},
+        FindCase{"StringsOneByteGame",
+                 {"strings", "--tables", "g", "--min", "1", "one.bin"},
+                 0,
+                 "0x0000000\t1\tあ\n",
+                 ""},
+        FindCase{
+            "StringsBadEnd", {"strings", "--tables", "g", "--end", "0", "one.bin"}, 2, "", "--end"},
         FindCase{"PointersToAnAddress",
                  {"pointers-to", "--format", "u16le", "base=0x8000", "game.bin", "0x106", "0x130"},
-                 0, "0x0000042\t0x8106\t0x0000106\n0x0000050\t0x8130\t0x0000130\n", ""},
+                 0,
+                 "0x0000042\t0x8106\t0x0000106\n0x0000050\t0x8130\t0x0000130\n",
+                 ""},
         FindCase{"PointersToSelfRelative",
-                 {"pointers-to", "--format", "u16le relative=self", "game.bin", "0x106"}, 1, "",
+                 {"pointers-to", "--format", "u16le relative=self", "game.bin", "0x106"},
+                 1,
+                 "",
                  ""},
         FindCase{"PointersToTableRelativeRefused",
-                 {"pointers-to", "--format", "u16le", "relative=table", "game.bin", "0x106"}, 2,
-                 "", "relative=table"},
+                 {"pointers-to", "--format", "u16le", "relative=table", "game.bin", "0x106"},
+                 2,
+                 "",
+                 "relative=table"},
         FindCase{"PointersToBadFormat",
-                 {"pointers-to", "--format", "u16le", "base=x", "game.bin", "0x106"}, 2, "",
+                 {"pointers-to", "--format", "u16le", "base=x", "game.bin", "0x106"},
+                 2,
+                 "",
                  "'base=x'"},
         FindCase{"TablesOf",
-                 {"pointers-to", "--tables-of", "--format", "u16le", "base=0x8000", "--tables",
-                  "g", "game.bin"},
+                 {"pointers-to", "--tables-of", "--format", "u16le", "base=0x8000", "--tables", "g",
+                  "game.bin"},
                  0,
                  "format ptr u16le base=0x8000\n"
                  "# 0x0000040 stride=2 count=10: 0x0000100 0x0000106 0x000010C 0x0000112 …\n"
                  "script text_0000040.txt table=0x0000040 stride=2 count=10 format=ptr end=00\n",
                  ""},
         FindCase{"TablesOfStandardInput",
-                 {"pointers-to", "--tables-of", "--format", "u16le", "--tables", "g", "-"}, 2, "",
+                 {"pointers-to", "--tables-of", "--format", "u16le", "--tables", "g", "-"},
+                 2,
+                 "",
                  "must be a file"},
         FindCase{"TablesOfNone",
                  {"pointers-to", "--tables-of", "--format", "u16be", "--tables", "g", "game.bin"},
-                 1, "", ""}),
+                 1,
+                 "",
+                 ""}),
     CaseName<FindCase>);
 
 // A FIFO is read as it comes, like any stream.

@@ -63,11 +63,11 @@ TEST(SearchBytesTest, FindsWhatAPlainScanFindsWhereverTheChunksEnd) {
     }
     for (const std::size_t chunk : kChunks) {
       std::vector<std::tuple<std::uint64_t, std::size_t, bool>> got;
-      const auto scanned = SearchBytes(ReaderOf(data, chunk, seed), patterns, chunk,
-                                       [&](const ByteMatch& m) {
-                                         got.emplace_back(m.offset, m.pattern, m.after_lead);
-                                         return true;
-                                       });
+      const auto scanned =
+          SearchBytes(ReaderOf(data, chunk, seed), patterns, chunk, [&](const ByteMatch& m) {
+            got.emplace_back(m.offset, m.pattern, m.after_lead);
+            return true;
+          });
       ASSERT_TRUE(scanned.ok());
       EXPECT_EQ(expected, got) << "seed " << seed << ", chunk " << chunk;
     }
@@ -83,7 +83,8 @@ CharTable SparseTable(int pages = kPages) {
   for (int page = 0; page < pages; ++page) {
     for (int cell = 0; cell < kRows * kColumns; ++cell) {
       if (rng() % 4 != 0) continue;
-      const char16_t ch = rng() % 16 == 0 ? u'\u4E00' : static_cast<char16_t>(0x4E01 + rng() % 5000);
+      const char16_t ch =
+          rng() % 16 == 0 ? u'\u4E00' : static_cast<char16_t>(0x4E01 + rng() % 5000);
       table.SetCell(page, cell / kColumns, cell % kColumns, std::u16string(1, ch));
     }
   }
@@ -97,8 +98,8 @@ TEST(StringRunsTest, ByteClassesFollowThePlainRule) {
   const detail::ByteClasses classes = detail::DeriveByteClasses(cells, 0x00);
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<std::uint8_t>(b);
-    const auto expected = b == 0                       ? detail::ByteClass::kEnd
-                          : PageOfLeadByte(byte) != 0  ? detail::ByteClass::kLead
+    const auto expected = b == 0                            ? detail::ByteClass::kEnd
+                          : PageOfLeadByte(byte) != 0       ? detail::ByteClass::kLead
                           : IsCharacterUnit(cells, 0, byte) ? detail::ByteClass::kCharacter
                                                             : detail::ByteClass::kNone;
     EXPECT_EQ(expected, classes.first[b]) << b;
@@ -162,7 +163,8 @@ TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
     std::vector<std::uint8_t> data = RandomByteVector(3000, seed);
     // Stretches of characters only, lead bytes and line breaks among them.
     for (std::size_t i = 0; i < data.size(); ++i) {
-      if ((i / 97) % 3 == 0) data[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 0x24 : data[i] | 0x20);
+      if ((i / 97) % 3 == 0)
+        data[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 0x24 : data[i] | 0x20);
     }
     for (const StringRunOptions& options : shapes) {
       const std::string expected = PlainRuns(data, table, options);
@@ -191,10 +193,12 @@ PointerFormat FormatOf(std::initializer_list<std::string_view> words) {
 }
 
 TEST(SearchPointersTest, FindsWhatReadingEveryOffsetFinds) {
-  const PointerFormat formats[] = {
-      FormatOf({"u16le"}), FormatOf({"u16be", "base=0x8000"}), FormatOf({"u24le", "relative=self"}),
-      FormatOf({"u32be", "header=0x10", "base=0x80000000"}),
-      FormatOf({"u16le", "relative=self"}), FormatOf({"u24be", "map=lorom"})};
+  const PointerFormat formats[] = {FormatOf({"u16le"}),
+                                   FormatOf({"u16be", "base=0x8000"}),
+                                   FormatOf({"u24le", "relative=self"}),
+                                   FormatOf({"u32be", "header=0x10", "base=0x80000000"}),
+                                   FormatOf({"u16le", "relative=self"}),
+                                   FormatOf({"u24be", "map=lorom"})};
   for (const PointerFormat& format : formats) {
     const unsigned width = WidthOf(format.type);
     std::vector<std::uint8_t> data = Noise(2000, width);
@@ -235,16 +239,17 @@ TEST(SearchRelativeTest, FindsAWordInEitherOrderWhereverTheChunksEnd) {
   ASSERT_TRUE(jis.ok() && gojuon.ok());
   for (std::size_t i = 0; i < word.size(); ++i) {
     data[500 + i] = static_cast<std::uint8_t>(0x35 - 1 + *KanaIndex(KanaOrder::kJis, word[i]));
-    if (auto g = KanaIndex(KanaOrder::kGojuon, word[i])) data[1000 + i] = static_cast<std::uint8_t>(0x80 + *g);
+    if (auto g = KanaIndex(KanaOrder::kGojuon, word[i]))
+      data[1000 + i] = static_cast<std::uint8_t>(0x80 + *g);
   }
   const std::vector<RelativeWord> words = {jis.value(), gojuon.value()};
   for (const std::size_t chunk : kChunks) {
     std::vector<std::tuple<std::uint64_t, std::size_t, int>> got;
-    const auto scanned = SearchRelative(ReaderOf(data, chunk, 1), words, chunk,
-                                        [&](const RelativeMatch& m) {
-                                          got.emplace_back(m.offset, m.word, m.code_of_a);
-                                          return true;
-                                        });
+    const auto scanned =
+        SearchRelative(ReaderOf(data, chunk, 1), words, chunk, [&](const RelativeMatch& m) {
+          got.emplace_back(m.offset, m.word, m.code_of_a);
+          return true;
+        });
     ASSERT_TRUE(scanned.ok());
     const std::vector<std::tuple<std::uint64_t, std::size_t, int>> expected = {{500, 0, 0x35},
                                                                                {1000, 1, 0x80}};
