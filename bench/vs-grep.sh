@@ -5,7 +5,8 @@
 #   search --count against `LC_ALL=C grep -c -F -a` for the same encoded bytes,
 #     in alternating runs, with wall-time medians and their ratio;
 #   strings (MB/s), pointers-to of one offset, as an address and relative=self
-#     (GB/s), and the peak memory of each under /usr/bin/time -v.
+#     (GB/s), search of several TEXTs, search --relative and
+#     pointers-to --tables-of, and the peak memory of each under /usr/bin/time.
 #
 # Usage: bench/vs-grep.sh [--runs N] [--size MB] [--dir DIR] [--build-dir DIR] [--keep]
 #   --runs N       runs of search and grep each (default 3); the median counts
@@ -107,3 +108,8 @@ report "strings --min 8" 500 "$cli" strings --tables "$tables" --min 8 "$game"
 report "pointers-to u32le base=0x80000000" 1000 "$cli" pointers-to --format u32le base=0x80000000 "$game" 0x1000
 report "pointers-to u16le relative=self" 1000 "$cli" pointers-to --format u16le relative=self "$game" 0x1000
 report "search listing every match" - "$cli" search --tables "$tables" "$game" "$text"
+report "search, 4 TEXTs in one pass" - "$cli" search --count --tables "$tables" "$game" "$text" \
+  かきくけ ぁぃぅ "ねの"
+report "search --relative" - "$cli" search --relative "$game" "$text"
+report "pointers-to --tables-of u16le" - "$cli" pointers-to --tables-of --format u16le \
+  --tables "$tables" "$game"
