@@ -45,7 +45,8 @@ constexpr std::string_view kPointersToDetails =
     "plan: a format line, then per table a comment with its first targets and\n"
     "a script line ready to paste; its end= byte is --end, or else the byte\n"
     "the first strings stop at. relative=table counts from each table's start\n"
-    "here. GAME is read twice, so it must be a file.\n"
+    "here. GAME is read twice, so it must be a file. A GAME of 4 million runs\n"
+    "or more (mostly not text) is refused: give --end or a larger --min.\n"
     "\n"
     "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
     "on a terminal for a GAME over 64 MB.\n";
@@ -172,12 +173,17 @@ int RunFindPointers(const Request& request) {
   return hits != 0 ? kExitOk : kExitRejected;
 }
 
-// The starts of GAME's strings, and per string the byte it stops at (256:
-// the end of the file).
+// The starts of GAME's strings, and per string the byte it stops at; only
+// the last can stop at the end of the file instead.
 struct Strings {
-  std::vector<std::uint64_t> starts;
-  std::vector<std::uint16_t> stops;
+  StringStarts starts;
+  std::vector<std::uint8_t> stops;
+  bool last_at_end = false;
 };
+
+// Past this many strings (5 bytes each) GAME is mostly not text, and the
+// pointers to them would not tell a table: --end or --min must narrow them.
+constexpr std::size_t kMostStrings = 4'000'000;
 
 std::optional<Strings> FindStrings(const std::string& name, const CharTable& table,
                                    const StringRunOptions& options) {
@@ -186,16 +192,19 @@ std::optional<Strings> FindStrings(const std::string& name, const CharTable& tab
   Strings strings;
   StringRunFinder finder(table, options);
   ScanWindow current;
-  std::uint16_t previous_last = 256;  // the last byte of the previous window
+  std::uint8_t previous_last = 0;  // the last byte of the previous window
   auto found = [&](const StringRun& run) {
-    strings.starts.push_back(run.offset);
+    if (strings.stops.size() == kMostStrings) return;
+    strings.starts.Add(run.offset);
     const std::uint64_t stop = options.end ? run.offset + run.length - 1 : run.offset + run.length;
     const std::uint64_t first = current.offset + current.from;
-    std::uint16_t byte = 256;
+    std::uint8_t byte = 0;
     if (stop >= first && stop < current.offset + current.to) {
       byte = current.bytes[static_cast<std::size_t>(stop - current.offset)];
     } else if (stop + 1 == first) {
       byte = previous_last;
+    } else {
+      strings.last_at_end = true;
     }
     strings.stops.push_back(byte);
   };
@@ -205,11 +214,18 @@ std::optional<Strings> FindStrings(const std::string& name, const CharTable& tab
         current = w;
         finder.Feed(w.bytes.subspan(w.from, w.to - w.from), found);
         previous_last = w.bytes[w.to - 1];
-        return true;
+        return strings.stops.size() < kMostStrings;
       },
       game.Progress());
   if (!scanned) {
     ReportScanError(scanned.error());
+    return std::nullopt;
+  }
+  if (strings.stops.size() == kMostStrings) {
+    PrintError(
+        game.name() + " holds " + std::to_string(kMostStrings) +
+        " runs of characters or more: give the byte its strings end with (--end XX) or a larger "
+        "--min");
     return std::nullopt;
   }
   current = ScanWindow{};
@@ -221,10 +237,9 @@ std::optional<Strings> FindStrings(const std::string& name, const CharTable& tab
 std::optional<std::uint8_t> EndByteOf(const TableCandidate& c, const Strings& strings) {
   std::array<int, 256> votes{};
   for (const std::uint64_t t : c.first_targets) {
-    const auto it = std::lower_bound(strings.starts.begin(), strings.starts.end(), t);
-    if (it == strings.starts.end() || *it != t) continue;
-    const std::uint16_t stop = strings.stops[static_cast<std::size_t>(it - strings.starts.begin())];
-    if (stop < 256) ++votes[stop];
+    const std::optional<std::size_t> at = strings.starts.Find(t);
+    if (!at || (strings.last_at_end && *at + 1 == strings.stops.size())) continue;
+    ++votes[strings.stops[*at]];
   }
   const auto best = std::max_element(votes.begin(), votes.end());
   if (*best == 0) return std::nullopt;

@@ -12,19 +12,19 @@ constexpr std::array<unsigned, 3> kStrides = {2, 3, 4};
 // search: 2 MB for a 1 GB file.
 class StartSet {
  public:
-  StartSet(std::span<const std::uint64_t> starts, std::uint64_t file_size)
+  StartSet(const StringStarts& starts, std::uint64_t file_size)
       : starts_(starts), blocks_(static_cast<std::size_t>(file_size / 64 + 1), false) {
-    for (const std::uint64_t s : starts) {
-      if (s < file_size) blocks_[static_cast<std::size_t>(s / 64)] = true;
-    }
+    starts.ForEach([&](std::uint64_t start) {
+      if (start < file_size) blocks_[static_cast<std::size_t>(start / 64)] = true;
+    });
   }
   bool Has(std::uint64_t target, std::uint64_t file_size) const {
     return target < file_size && blocks_[static_cast<std::size_t>(target / 64)] &&
-           std::binary_search(starts_.begin(), starts_.end(), target);
+           starts_.Find(target).has_value();
   }
 
  private:
-  std::span<const std::uint64_t> starts_;
+  const StringStarts& starts_;
   std::vector<bool> blocks_;
 };
 
@@ -44,10 +44,29 @@ bool Covers(const TableCandidate& wide, const TableCandidate& narrow) {
 
 }  // namespace
 
+void StringStarts::Add(std::uint64_t offset) {
+  const auto segment = static_cast<std::size_t>(offset >> 32);
+  while (segments_.size() <= segment) segments_.push_back(low_.size());
+  low_.push_back(static_cast<std::uint32_t>(offset));
+}
+
+std::optional<std::size_t> StringStarts::Find(std::uint64_t offset) const {
+  const auto segment = static_cast<std::size_t>(offset >> 32);
+  if (segment >= segments_.size()) return std::nullopt;
+  const auto begin = low_.begin() + static_cast<std::ptrdiff_t>(segments_[segment]);
+  const auto end = segment + 1 < segments_.size()
+                       ? low_.begin() + static_cast<std::ptrdiff_t>(segments_[segment + 1])
+                       : low_.end();
+  const auto low = static_cast<std::uint32_t>(offset);
+  const auto it = std::lower_bound(begin, end, low);
+  if (it == end || *it != low) return std::nullopt;
+  return static_cast<std::size_t>(it - low_.begin());
+}
+
 Result<std::vector<TableCandidate>, IoError> FindPointerTables(
     const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
-    std::span<const std::uint64_t> string_starts, std::size_t chunk_size,
-    const TableSearchOptions& options, const ScanProgress& progress) {
+    const StringStarts& string_starts, std::size_t chunk_size, const TableSearchOptions& options,
+    const ScanProgress& progress) {
   const unsigned width = WidthOf(format.type);
   const StartSet starts(string_starts, file_size);
   std::vector<TableCandidate> found;

@@ -208,6 +208,18 @@ TEST(CliFindingStreamTest, SearchReadsAFifo) {
   EXPECT_EQ("3\tかきくけ\n", outcome.out);
 }
 
+// Four million strings are no text: --tables-of asks for --end or --min
+// rather than keep them all.
+TEST(CliFindingStreamTest, TablesOfRefusesAGameOfNothingButShortStrings) {
+  Scratch scratch;
+  WriteGameTables(scratch.work() / "g");
+  WriteAll(scratch.work() / "noise.bin", Repeat("\x30\xFF", 4'000'000));
+  const Outcome outcome = RunCli(scratch, {"pointers-to", "--tables-of", "--format", "u16le",
+                                           "--tables", "g", "--min", "1", "noise.bin"});
+  EXPECT_EQ(2, outcome.exit_code) << outcome;
+  EXPECT_NE(outcome.err.find("--end XX"), std::string::npos) << outcome.err;
+}
+
 // A word of a game whose kana are shifted: found in its order, and the .tbl
 // it gives makes tables that read the game's text.
 TEST(CliFindingStreamTest, RelativeSearchFindsTheTableOfAShiftedGame) {

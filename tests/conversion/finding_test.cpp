@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "conversion/byte_scan.h"
+#include "conversion/pointer_tables.h"
 #include "conversion/relative_search.h"
 #include "conversion/string_runs.h"
 #include "support/bytes.h"
@@ -256,6 +257,21 @@ TEST(SearchRelativeTest, FindsAWordInEitherOrderWhereverTheChunksEnd) {
     EXPECT_EQ(expected, got) << "chunk " << chunk;
   }
   EXPECT_FALSE(RelativeWordOf(u"ああー", KanaOrder::kJis).ok());
+}
+
+TEST(StringStartsTest, FindsOffsetsOnEitherSideOfEvery4GiB) {
+  const std::vector<std::uint64_t> offsets = {5, 0xFFFFFFFF, 0x100000003, 0x300000000, 0x3FFFFFFFF};
+  StringStarts starts;
+  for (const std::uint64_t o : offsets) starts.Add(o);
+  std::vector<std::uint64_t> listed;
+  starts.ForEach([&](std::uint64_t o) { listed.push_back(o); });
+  EXPECT_EQ(offsets, listed);
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    EXPECT_EQ(std::optional<std::size_t>(i), starts.Find(offsets[i])) << offsets[i];
+    EXPECT_EQ(std::nullopt, starts.Find(offsets[i] + 1)) << offsets[i];
+  }
+  EXPECT_EQ(std::nullopt, starts.Find(0x200000000 + 5));
+  EXPECT_EQ(std::nullopt, starts.Find(0x500000000));
 }
 
 }  // namespace
