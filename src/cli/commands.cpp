@@ -8,7 +8,8 @@ std::span<const Command> Commands() {
   static const std::array kCommands{kConvertCommand,    kWriteCommand,     kEncodeCommand,
                                     kInsertCommand,     kDecodeCommand,    kCheckTablesCommand,
                                     kExportTblCommand,  kImportTblCommand, kDiffCommand,
-                                    kPatchCommand};
+                                    kPatchCommand,      kSearchCommand,    kStringsCommand,
+                                    kPointersToCommand};
   return kCommands;
 }
 

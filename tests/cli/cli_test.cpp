@@ -418,7 +418,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliHelpTest,
     testing::Values(HelpCase{{"--help"},
                              {"convert", "write", "encode", "insert", "decode", "check-tables",
-                              "export-tbl", "import-tbl", "Exit status", "--version",
+                              "export-tbl", "import-tbl", "search", "strings", "pointers-to",
+                              "Exit status", "--version",
                               "$XDG_CONFIG_HOME/binconv", "../share/binconv/tables"},
                              true},
                     HelpCase{{"--version"},
@@ -438,6 +439,13 @@ INSTANTIATE_TEST_SUITE_P(
                     HelpCase{{"convert", "--help"},
                              {"--tables DIR", "--exact", "-o, --output FILE", "INPUT", "--help"}},
                     HelpCase{{"write", "-h"}, {"-o, --output NAME", "temp.bin", "LISTING"}},
+                    HelpCase{{"search", "--help"},
+                             {"--count", "--relative", "--order ORDER", "--tbl FILE",
+                              "(after a lead byte)", "gojuon"}},
+                    HelpCase{{"strings", "--help"}, {"--min N", "--end XX", "⏎", "LENGTH"}},
+                    HelpCase{{"pointers-to", "--help"},
+                             {"--format TYPE", "--tables-of", "relative=self", "POINTER_OFFSET",
+                              "script"}},
                     HelpCase{{"encode", "--tables", "x", "--help"},
                              {"--tables DIR", "--exact", "-o, --output NAME", "INPUT"}}));
 
