@@ -6,7 +6,7 @@ namespace binconv::cli {
 
 std::span<const Command> Commands() {
   static const std::array kCommands{kConvertCommand,    kWriteCommand,     kEncodeCommand,
-                                    kInsertCommand,     kDecodeCommand,    kCheckTablesCommand,
+                                    kInsertCommand,     kDumpCommand,      kDecodeCommand,    kCheckTablesCommand,
                                     kExportTblCommand,  kImportTblCommand};
   return kCommands;
 }
