@@ -208,11 +208,14 @@ struct Parser {
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
   if (std::filesystem::equivalent(a, b, error)) return true;
-  const auto ca = std::filesystem::weakly_canonical(a, error);
-  if (error) return a.lexically_normal() == b.lexically_normal();
-  const auto cb = std::filesystem::weakly_canonical(b, error);
-  if (error) return a.lexically_normal() == b.lexically_normal();
-  return ca == cb;
+  auto full = [](const std::filesystem::path& p) {
+    std::error_code e;
+    std::filesystem::path absolute = std::filesystem::absolute(p, e);
+    if (e) return p.lexically_normal();
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, e);
+    return e ? absolute.lexically_normal() : canonical;
+  };
+  return full(a) == full(b);
 }
 
 }  // namespace
