@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -453,6 +454,43 @@ INSTANTIATE_TEST_SUITE_P(
                     Trip("PackLinear", "u16le base=0x8000", false, true),
                     Trip("PackSplitSelf", "u16le relative=self", true, true),
                     Trip("PackU24LoRom", "u24le map=lorom", false, true)));
+
+// The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
+// the example game and its plan are also written into that folder.
+TEST(CliScriptExampleTest, ReadmeWalkThrough) {
+  const std::string plan =
+      "format nes u16le base=0x8000\nspace  0x80..0x8F\n"
+      "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF\n";
+  if (const char* dir = std::getenv("BINCONV_SCRIPT_EXAMPLE")) {
+    fs::create_directories(dir);
+    WriteAll(fs::path(dir) / "game.bin", Game());
+    WriteAll(fs::path(dir) / "plan.txt", plan);
+  }
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Game());
+  WriteAll(scratch.work() / "plan.txt", plan);
+  ASSERT_EQ(RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"}).exit_code, 0);
+  const std::string script = ReadAll(scratch.work() / "s.txt");
+  EXPECT_EQ(script,
+            "#binconv script 1\n#game game.bin size=256 crc32=d7e72f4e\n#plan plan.txt s.txt\n\n"
+            "@0 ptr=0x10,0x14 at=0x40 room=8\n;あい\nあい\n\n"
+            "@1 ptr=0x12 at=0x48 room=8\n;う\nう\n\n");
+  std::string edited = script;
+  edited.replace(edited.rfind("\nう\n"), 5, "\n" + kLong9 + "\n");
+  WriteAll(scratch.work() / "s.txt", edited);
+  const Outcome inserted = RunCli(
+      scratch, {"insert", "--from", "game.bin", "-o", "new.bin", "--map", "map.csv", "plan.txt"});
+  ASSERT_EQ(inserted.exit_code, 0) << inserted;
+  EXPECT_EQ(inserted.err,
+            "s.txt: 1 stayed, 1 moved\nspace 0x80..0x8F: 10 bytes used, 6 bytes free\n"
+            "2 texts put into new.bin\n");
+  EXPECT_EQ(ReadAll(scratch.work() / "map.csv"),
+            "script,index,pointers,old_offset,new_offset,bytes\n"
+            "s.txt,0,0x10;0x14,0x40,0x40,3\ns.txt,1,0x12,0x48,0x80,10\n");
+  const Outcome decoded =
+      RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
+  EXPECT_EQ(decoded.out, kLong9);
+}
 
 }  // namespace
 }  // namespace binconv::cli_test
