@@ -100,8 +100,9 @@ int RunDump(const ParsedArgs& args) {
     if (!read.value().ok) continue;
     std::string text = ScriptHeaderText(header, plan_file, spec.file);
     std::size_t pointers = 0;
+    Decoder decoder(table);
     for (const ScriptString& string : read.value().strings) {
-      AppendScriptEntry(spec, string, table, text);
+      AppendScriptEntry(spec, string, decoder, text);
       pointers += string.pointers.size();
     }
     texts.push_back(std::move(text));

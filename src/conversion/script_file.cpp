@@ -58,9 +58,13 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
 
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
                                           const CharTable& table) {
+  Decoder decoder(table);
+  return ScriptLinesOf(bytes, decoder);
+}
+
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder) {
   std::vector<std::u16string> lines;
   if (bytes.empty()) return lines;
-  Decoder decoder(table);
   lines.emplace_back();
   std::u16string piece;
   for (std::size_t i = 0; i < bytes.size();) {
@@ -95,10 +99,12 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
     }
     line += piece;
   }
+  std::u16string rest;
+  decoder.Finish(rest);  // ready for the next string
   return lines;
 }
 
-void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, const CharTable& table,
+void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, Decoder& decoder,
                        std::string& out) {
   out += "@" + std::to_string(string.index) + " ptr=";
   for (std::size_t k = 0; k < string.pointers.size(); ++k) {
@@ -111,7 +117,7 @@ void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, const
     }
   }
   out += " at=" + Hex(string.at) + " room=" + std::to_string(string.room) + "\n";
-  const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, table);
+  const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, decoder);
   for (const std::u16string& line : lines) {
     out += ';';
     AppendUtf8(line, out);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "conversion/decode.h"
 #include "conversion/script_plan.h"
 
 namespace binconv {
@@ -41,11 +42,14 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
 
 // One entry as dump writes it: its @ line, the ";" lines of the original
 // text, the text lines and a blank line.
-void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, const CharTable& table,
+// The decoder is made once for all entries: it works out from the table
+// which codes come back the same.
+void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, Decoder& decoder,
                        std::string& out);
 
 // The lines of the text of `bytes` (a string without its end byte), escaped
 // as above; none for an empty text.
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder);
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
                                           const CharTable& table);
 
