@@ -357,9 +357,19 @@ int RunInsert(const ParsedArgs& args) {
   for (const ScriptLayoutResult::TextWrite& text : scripts.layout.texts) {
     patches.push_back({text.offset, scripts.texts[text.script].bytes[text.string]});
   }
-  for (const PointerWrite& pointer : scripts.layout.pointers) {
-    patches.push_back({pointer.offset, std::span(pointer.bytes, pointer.size)});
+  // Pointers side by side in a table go out as one run, not one write each.
+  std::vector<PointerWrite>& pointers = scripts.layout.pointers;
+  std::sort(pointers.begin(), pointers.end(),
+            [](const PointerWrite& a, const PointerWrite& b) { return a.offset < b.offset; });
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> runs;
+  for (const PointerWrite& pointer : pointers) {
+    if (runs.empty() || runs.back().first + runs.back().second.size() != pointer.offset) {
+      runs.emplace_back(pointer.offset, std::vector<std::uint8_t>());
+    }
+    runs.back().second.insert(runs.back().second.end(), pointer.bytes,
+                              pointer.bytes + pointer.size);
   }
+  for (const auto& [offset, bytes] : runs) patches.push_back({offset, bytes});
   for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
   if (!dry_run) {
     if (auto applied = target->Write(patches); !applied) return ReportOutputError(applied.error());
