@@ -402,7 +402,11 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
     s.at = targets[k].first;
     while (k < targets.size() && targets[k].first == s.at) s.pointers.push_back(targets[k++].second);
     s.index = s.pointers.front();
-    const std::uint64_t next = k < targets.size() ? targets[k].first : limit;
+    std::uint64_t next = k < targets.size() ? targets[k].first : limit;
+    // A room also ends where the table itself stands inside the block.
+    for (const ByteRange& table : tables) {
+      if (table.first > s.at) next = std::min(next, table.first);
+    }
     // Read as the game does: a lead byte takes the byte after it.
     std::uint64_t p = s.at;
     bool ended = false;
@@ -427,17 +431,18 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
       continue;
     }
     s.length = p + 1 - s.at;
+    const bool into_table = std::any_of(tables.begin(), tables.end(), [&](const ByteRange& t) {
+      return s.at <= t.last && t.first < s.at + s.length;
+    });
+    if (into_table) {
+      problems.push_back(problem(ScriptProblemCode::kIntoTable, s.index, s.at));
+      continue;
+    }
     if (s.length > next - s.at) {
       ScriptProblem found = problem(ScriptProblemCode::kStringsOverlap, s.index, s.at);
       found.limit = next;
       problems.push_back(std::move(found));
       continue;
-    }
-    for (const ByteRange& table : tables) {
-      if (s.at <= table.last && table.first < s.at + s.length) {
-        problems.push_back(problem(ScriptProblemCode::kIntoTable, s.index, s.at));
-        break;
-      }
     }
     s.room = spec.text ? next - s.at : s.length;
     result.strings.push_back(std::move(s));

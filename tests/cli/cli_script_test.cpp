@@ -433,8 +433,8 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
 }
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
-                   bool text_block = true, std::uint64_t header = 0) {
-  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header}};
+                   bool text_block = true, std::uint64_t header = 0, bool table_in_block = false) {
+  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -453,7 +453,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Trip("SplitTableRelative", "u16be relative=table", true, false, false),
                     Trip("PackLinear", "u16le base=0x8000", false, true),
                     Trip("PackSplitSelf", "u16le relative=self", true, true),
-                    Trip("PackU24LoRom", "u24le map=lorom", false, true)));
+                    Trip("PackU24LoRom", "u24le map=lorom", false, true),
+                    Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0,
+                         true)));
 
 // The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
 // the example game and its plan are also written into that folder.

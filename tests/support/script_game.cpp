@@ -13,7 +13,8 @@ namespace binconv::test {
 namespace {
 
 constexpr std::size_t kGameSize = 4096;
-constexpr std::uint64_t kTable = 0x20;
+constexpr std::uint64_t kOutsideTable = 0x20;
+constexpr std::uint64_t kInsideTable = 0x500;
 constexpr std::uint64_t kBlock = 0x200;
 constexpr std::uint64_t kBlockEnd = 0xBFF;  // inclusive
 constexpr std::uint64_t kSkip = 0;
@@ -47,10 +48,11 @@ Format ParseWords(const std::string& words) {
 }
 
 // The value a pointer at `site` holds for `target`, by the plain rules.
-std::uint64_t ValueFor(const Format& f, std::uint64_t target, std::uint64_t site) {
+std::uint64_t ValueFor(const Format& f, std::uint64_t target, std::uint64_t site,
+                       std::uint64_t table) {
   const std::uint64_t mask = (std::uint64_t{1} << (8 * f.width)) - 1;
   if (f.relative == "self") return (target - site) & mask;
-  if (f.relative == "table") return (target - kTable) & mask;
+  if (f.relative == "table") return (target - table) & mask;
   const std::uint64_t o = target - f.header;
   std::uint64_t mapped = o;
   if (f.map == "lorom") mapped = (o >> 15) << 16 | 0x8000 | (o & 0x7FFF);
@@ -70,6 +72,7 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   std::mt19937 random(seed);
   auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
   const Format format = ParseWords(spec.format);
+  const std::uint64_t table = spec.table_in_block ? kInsideTable : kOutsideTable;
   std::string game(kGameSize, '\0');
   for (char& c : game) c = static_cast<char>(random());
 
@@ -125,12 +128,12 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   const std::size_t count = target_of.size();
   const std::uint64_t stride = spec.split ? 1 : format.width + below(2);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t site = kTable + i * stride;
+    const std::uint64_t site = table + i * stride;
     const std::uint64_t value =
-        target_of[i] < 0 ? kSkip : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site);
+        target_of[i] < 0 ? kSkip : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, table);
     if (spec.split) {
-      game[kTable + i] = static_cast<char>(value & 0xFF);
-      game[kTable + count + i] = static_cast<char>(value >> 8);
+      game[table + i] = static_cast<char>(value & 0xFF);
+      game[table + count + i] = static_cast<char>(value >> 8);
       continue;
     }
     for (unsigned b = 0; b < format.width; ++b) {
@@ -142,8 +145,8 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   std::string plan = "format f " + std::string(spec.format) + "\n";
   plan += "space 0xC00..0xEFF\n";
   plan += "script script.txt ";
-  plan += spec.split ? "lo=" + Hex(kTable) + " hi=" + Hex(kTable + count)
-                     : "table=" + Hex(kTable) + " stride=" + std::to_string(stride);
+  plan += spec.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
+                     : "table=" + Hex(table) + " stride=" + std::to_string(stride);
   plan += " count=" + std::to_string(count) + " format=f end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
   if (spec.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
   plan += spec.pack ? " layout=pack" : " layout=slots";

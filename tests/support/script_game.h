@@ -19,6 +19,7 @@ struct ScriptGameSpec {
   std::size_t strings = 8;
   std::size_t pointers = 12;  // some shared, some skipped
   std::uint64_t header = 0;   // matches header= in `format`
+  bool table_in_block = false;  // the table stands inside text=, after the strings
 };
 
 struct ScriptGameFiles {
