@@ -53,9 +53,9 @@ void BM_InsertScript(benchmark::State& state) {
   Run({"dump", "--from", (dir / "game.bin").string(), "--tables", kTables, "--force",
        (dir / "plan.txt").string()});
   for (auto _ : state) {
-    const int status = Run({"insert", "--from", (dir / "game.bin").string(), "-o",
-                            (dir / "out.bin").string(), "--tables", kTables,
-                            (dir / "plan.txt").string()});
+    const int status =
+        Run({"insert", "--from", (dir / "game.bin").string(), "-o", (dir / "out.bin").string(),
+             "--tables", kTables, (dir / "plan.txt").string()});
     if (status != 0) state.SkipWithError("insert failed");
   }
 }

@@ -44,9 +44,8 @@ bool WriteBigScriptGame(const std::filesystem::path& dir, std::size_t megabytes,
   std::ofstream plan(dir / "plan.txt", std::ios::trunc);
   plan << "format gba u32le base=0x08000000\n"
        << "space 0x" << std::hex << (size - 0x100000) << "..0x" << (size - 1) << std::dec << "\n"
-       << "script dialog.txt table=0x100 count=" << strings
-       << " format=gba end=FF text=0x" << std::hex << kBlock << "..0x" << (block_end - 1)
-       << std::dec << "\n";
+       << "script dialog.txt table=0x100 count=" << strings << " format=gba end=FF text=0x"
+       << std::hex << kBlock << "..0x" << (block_end - 1) << std::dec << "\n";
   return static_cast<bool>(game) && static_cast<bool>(plan);
 }
 

@@ -73,14 +73,13 @@ std::string ErrText() {
 }
 
 // Formats and how they go with split tables and pack.
-constexpr const char* kFormats[] = {"u16le base=0x8000",   "u16be base=0x8000",
-                                    "u16le relative=self", "u16be relative=table",
-                                    "u24le map=lorom",     "u24be map=hirom",
-                                    "u32le base=0x08000000", "u32be map=lorom",
-                                    "u24le relative=self", "u32be relative=table"};
+constexpr const char* kFormats[] = {
+    "u16le base=0x8000",   "u16be base=0x8000",   "u16le relative=self",   "u16be relative=table",
+    "u24le map=lorom",     "u24be map=hirom",     "u32le base=0x08000000", "u32be map=lorom",
+    "u24le relative=self", "u32be relative=table"};
 
 // Pieces a translator might type, good and bad.
-constexpr const char* kEdits[] = {"あ", "うう", "<FF>", "<20>", "<2400>", ";", "@", "#",
+constexpr const char* kEdits[] = {"あ", "うう", "<FF>", "<20>", "<2400>", ";",  "@",   "#",
                                   "漢", "<0",   "\n",   "\n\n", "　",     "ア", "ーー"};
 
 }  // namespace
@@ -137,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const int dumped = Run({"dump", "--from", game.string(), "--tables", tables, plan.string()});
   FUZZ_CHECK(dumped == cli::kExitOk, files.plan + ErrText());
-  const int inserted = Run({"insert", "--from", game.string(), "-o", out.string(), "--tables",
-                            tables, plan.string()});
+  const int inserted = Run(
+      {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
   FUZZ_CHECK(inserted == cli::kExitOk, files.plan + ErrText());
   auto rebuilt = ReadFileBytes(out);
   FUZZ_CHECK(rebuilt.ok() && rebuilt.value() == files.game,
@@ -159,8 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(script, edited);
   fs::remove(out);
   const std::set<std::string> before = Names(folder.path);
-  const int status = Run({"insert", "--from", game.string(), "-o", out.string(), "--tables",
-                          tables, plan.string()});
+  const int status = Run(
+      {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
   auto original = ReadFileBytes(game);
   FUZZ_CHECK(original.ok() && original.value() == files.game, "the original changed");
   if (status == cli::kExitOk) {

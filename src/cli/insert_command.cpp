@@ -9,8 +9,8 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
-#include "cli/tables.h"
 #include "cli/scripts.h"
+#include "cli/tables.h"
 #include "conversion/plan.h"
 #include "conversion/script_file.h"
 #include "conversion/script_layout.h"
@@ -186,8 +186,8 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
       std::snprintf(found, sizeof found, "%08x", static_cast<unsigned>(*crc));
       std::snprintf(wanted, sizeof wanted, "%08x", static_cast<unsigned>(contents.game->crc32));
       p.reason = "dumped from " + contents.game->name + " (" + ByteCount(contents.game->size) +
-                 ", CRC-32 " + wanted + "), but " + game_name + " has " +
-                 ByteCount(reader.size()) + " and CRC-32 " + found +
+                 ", CRC-32 " + wanted + "), but " + game_name + " has " + ByteCount(reader.size()) +
+                 " and CRC-32 " + found +
                  "; build from the original with --from ORIGINAL -o OUTPUT";
       out.problems.push_back(std::move(p));
       continue;
@@ -302,10 +302,9 @@ int RunInsert(const ParsedArgs& args) {
   const PreparedPlan plan =
       PreparePlan(plan_bytes, ShownName(plan_name), *table, LineBreaksOf(args), size.value());
   // Keyword lines only when the plan is UTF-8; PreparePlan reports it if not.
-  const std::string_view plan_text =
-      std::string_view(plan_bytes).starts_with("\xEF\xBB\xBF")
-          ? std::string_view(plan_bytes).substr(3)
-          : std::string_view(plan_bytes);
+  const std::string_view plan_text = std::string_view(plan_bytes).starts_with("\xEF\xBB\xBF")
+                                         ? std::string_view(plan_bytes).substr(3)
+                                         : std::string_view(plan_bytes);
   const bool utf8 =
       plan.problems.empty() || plan.problems.front().code != PlanProblemCode::kBadPlanUtf8;
   ScriptPlan script_plan = utf8 ? ParseScriptPlan(plan_text, ShownName(plan_name)) : ScriptPlan{};
@@ -317,8 +316,7 @@ int RunInsert(const ParsedArgs& args) {
   InsertScripts scripts;
   int status = kExitOk;
   if (script_plan.problems.empty()) {
-    PrepareScripts(script_plan, ShownName(plan_name), *table, reader, game, fixed, scripts,
-                   status);
+    PrepareScripts(script_plan, ShownName(plan_name), *table, reader, game, fixed, scripts, status);
     if (status != kExitOk) return status;
   } else {
     scripts.problems = script_plan.problems;
@@ -413,13 +411,14 @@ int RunInsert(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kInsertCommand{"insert",
-                                    "(--into GAME | --from ORIGINAL -o OUTPUT) [--tables DIR] [--exact] [--dry-run] "
-                                    "[--map FILE] PLAN",
-                                    "put many texts into their rooms of a game file",
-                                    kInsertDetails,
-                                    kInsertOptions,
-                                    1,
-                                    &RunInsert};
+extern const Command kInsertCommand{
+    "insert",
+    "(--into GAME | --from ORIGINAL -o OUTPUT) [--tables DIR] [--exact] [--dry-run] "
+    "[--map FILE] PLAN",
+    "put many texts into their rooms of a game file",
+    kInsertDetails,
+    kInsertOptions,
+    1,
+    &RunInsert};
 
 }  // namespace binconv::cli

@@ -25,15 +25,15 @@ std::string Message(const ScriptProblem& p) {
     case ScriptProblemCode::kBadLine:
       return p.reason;
     case ScriptProblemCode::kSameFile:
-      return p.other_line == 0 ? "the script file is the plan itself"
-                               : "the script file is also that of line " +
-                                     std::to_string(p.other_line);
+      return p.other_line == 0
+                 ? "the script file is the plan itself"
+                 : "the script file is also that of line " + std::to_string(p.other_line);
     case ScriptProblemCode::kPastEnd:
       return p.reason + " ends at " + HexNumber(p.amount) + ", past the end of the game (" +
              ByteCount(p.limit) + ")";
     case ScriptProblemCode::kPointerUnmapped:
-      return Pointer(p) + " holds " + HexNumber(p.amount) + ", which maps to no file offset: " +
-             p.reason;
+      return Pointer(p) + " holds " + HexNumber(p.amount) +
+             ", which maps to no file offset: " + p.reason;
     case ScriptProblemCode::kPointerOutside:
       return Pointer(p) + " leads to " + HexNumber(p.amount) + ", " + p.reason;
     case ScriptProblemCode::kNoTerminator:
@@ -73,8 +73,8 @@ std::string Message(const ScriptProblem& p) {
     case ScriptProblemCode::kOddCount:
       return entry + "the hex digits in tags do not pair up";
     case ScriptProblemCode::kEndInText:
-      return entry + "the end byte " + HexNumber(p.amount).substr(2) +
-             " stands inside the text" + (p.ch != 0 ? " (from " + DescribeChar(p.ch) + ")" : "") +
+      return entry + "the end byte " + HexNumber(p.amount).substr(2) + " stands inside the text" +
+             (p.ch != 0 ? " (from " + DescribeChar(p.ch) + ")" : "") +
              "; the game would stop there";
     case ScriptProblemCode::kEndsInLead:
       return entry + "the text ends in a lead byte, which would take the end byte";

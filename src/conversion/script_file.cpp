@@ -91,8 +91,8 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
       decoder.Feed(unit, piece);
     }
     const bool breaks_line = piece.find_first_of(u"\r\n") != std::u16string::npos;
-    const bool marks_line =
-        line.empty() && !piece.empty() && (piece[0] == u';' || piece[0] == u'@' || piece[0] == u'#');
+    const bool marks_line = line.empty() && !piece.empty() &&
+                            (piece[0] == u';' || piece[0] == u'@' || piece[0] == u'#');
     if (breaks_line || marks_line) {
       piece.clear();
       AppendTag(unit, piece);
@@ -165,9 +165,9 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
       entry.line = line_number;
       const std::size_t digits_end = std::min(line.find_first_of(" \t"), line.size());
       const std::string_view digits = line.substr(1, digits_end - 1);
-      const bool decimal = !digits.empty() && digits.size() <= 19 &&
-                           std::all_of(digits.begin(), digits.end(),
-                                       [](char c) { return c >= '0' && c <= '9'; });
+      const bool decimal =
+          !digits.empty() && digits.size() <= 19 &&
+          std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
       if (!decimal) {
         problem(ScriptProblemCode::kBadEntryLine, line_number,
                 "an entry starts with @ and its decimal index, such as @12");
@@ -201,8 +201,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
         game.crc32 = static_cast<std::uint32_t>(*crc);
         contents.game = game;
       } else if (!line.empty() && !line.starts_with('#')) {
-        problem(ScriptProblemCode::kBadEntryLine, line_number,
-                "text before the first @ entry");
+        problem(ScriptProblemCode::kBadEntryLine, line_number, "text before the first @ entry");
       }
       continue;
     }
@@ -217,8 +216,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
 }
 
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
-                                                           const CharTable& table,
-                                                           std::uint8_t end,
+                                                           const CharTable& table, std::uint8_t end,
                                                            const std::string& shown,
                                                            std::vector<ScriptProblem>& problems) {
   const std::size_t before = problems.size();
@@ -233,7 +231,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
     encoder.FinishUtf8(bytes);
     for (const EncodeProblem& found : encoder.problems()) {
       ScriptProblem p{found.kind == EncodeProblem::Kind::kNoCode ? ScriptProblemCode::kNoCode
-                                                                : ScriptProblemCode::kNotHexInTag,
+                                                                 : ScriptProblemCode::kNotHexInTag,
                       shown, line.line, found.column};
       p.ch = found.ch;
       p.index = entry.index;
@@ -256,7 +254,8 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
     if (bytes[i] == end) {
       const std::size_t k =
           static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), i) -
-                                   starts.begin()) - 1;
+                                   starts.begin()) -
+          1;
       const ScriptTextLine& line = entry.lines[k];
       ScriptProblem p{ScriptProblemCode::kEndInText, shown, line.line};
       p.index = entry.index;

@@ -77,8 +77,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
 // The bytes of an entry's text with `end` after it, or nothing with the
 // problems of its lines added. `encoder` is reused from entry to entry.
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
-                                                           const CharTable& table,
-                                                           std::uint8_t end,
+                                                           const CharTable& table, std::uint8_t end,
                                                            const std::string& shown,
                                                            std::vector<ScriptProblem>& problems);
 

@@ -27,9 +27,8 @@ struct Claim {
 // before it, so each overlap is reported at least once.
 void CheckOverlaps(std::vector<Claim>& claims, const std::string& plan_name,
                    std::vector<ScriptProblem>& problems) {
-  std::stable_sort(claims.begin(), claims.end(), [](const Claim& a, const Claim& b) {
-    return a.range.first < b.range.first;
-  });
+  std::stable_sort(claims.begin(), claims.end(),
+                   [](const Claim& a, const Claim& b) { return a.range.first < b.range.first; });
   const Claim* farthest = nullptr;
   for (const Claim& claim : claims) {
     if (farthest != nullptr && claim.range.first <= farthest->range.last) {
@@ -213,8 +212,8 @@ class Layout {
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       const std::uint64_t size = script.bytes[i].size();
       std::uint64_t at = 0;
-      if (AlignUp(cursor, script.spec->align, at) && at <= block.last &&
-          size <= block.end() - at && Reachable(s, i, at)) {
+      if (AlignUp(cursor, script.spec->align, at) && at <= block.last && size <= block.end() - at &&
+          Reachable(s, i, at)) {
         if (fill) Fill(cursor, at - cursor, *fill);
         cursor = at + size;
         Place(s, i, at, false);
@@ -250,10 +249,10 @@ ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
       claims.push_back({*spec.text, spec.line, "the text= block"});
     } else {
       for (const ScriptString& string : script.strings) {
-        claims.push_back({{string.at, string.at + string.room - 1},
-                          spec.line,
-                          "the room of @" + std::to_string(string.index) + " at " +
-                              Hex(string.at)});
+        claims.push_back(
+            {{string.at, string.at + string.room - 1},
+             spec.line,
+             "the room of @" + std::to_string(string.index) + " at " + Hex(string.at)});
       }
     }
   }

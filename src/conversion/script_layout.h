@@ -24,7 +24,7 @@ namespace binconv {
 // new bytes of each, end byte included.
 struct ScriptTexts {
   const ScriptSpec* spec = nullptr;
-  std::vector<ScriptString> strings;            // in entry order
+  std::vector<ScriptString> strings;             // in entry order
   std::vector<std::vector<std::uint8_t>> bytes;  // per string
   std::vector<std::size_t> lines;                // per string: its @ line in the script file
 };
@@ -62,13 +62,13 @@ struct SpaceUse {
 };
 
 struct ScriptLayoutResult {
-  std::vector<FillRun> fills;         // written first
+  std::vector<FillRun> fills;  // written first
   struct TextWrite {
     std::uint64_t offset = 0;
     std::size_t script = 0;
     std::size_t string = 0;
   };
-  std::vector<TextWrite> texts;       // the bytes of ScriptTexts, after the fills
+  std::vector<TextWrite> texts;  // the bytes of ScriptTexts, after the fills
   std::vector<PointerWrite> pointers;
   std::vector<std::vector<PlacedString>> placed;  // per script, per string
   std::vector<SpaceUse> spaces;                   // per space of the plan
@@ -79,7 +79,6 @@ struct ScriptLayoutResult {
 // shares bytes with another, then lays every script out.
 ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
                                  const std::vector<SpaceSpec>& spaces,
-                                 const std::vector<FixedRoom>& fixed,
-                                 const std::string& plan_name);
+                                 const std::vector<FixedRoom>& fixed, const std::string& plan_name);
 
 }  // namespace binconv

@@ -63,8 +63,10 @@ struct Parser {
   }
 
   void Format(std::size_t line, const std::vector<std::string>& fields) {
-    if (fields.size() < 3) return Bad(line, "expected format NAME TYPE [header=N] [base=N] "
-                                            "[map=linear|lorom|hirom] [relative=self|table]");
+    if (fields.size() < 3)
+      return Bad(line,
+                 "expected format NAME TYPE [header=N] [base=N] "
+                 "[map=linear|lorom|hirom] [relative=self|table]");
     std::vector<std::string_view> words(fields.begin() + 2, fields.end());
     auto format = ParsePointerFormat(words);
     if (!format) return Bad(line, DescribeFormatError(format.error(), words));
@@ -75,7 +77,8 @@ struct Parser {
   }
 
   void Space(std::size_t line, const std::vector<std::string>& fields) {
-    if (fields.size() < 2 || fields.size() > 3) return Bad(line, "expected space START..END [fill=XX]");
+    if (fields.size() < 2 || fields.size() > 3)
+      return Bad(line, "expected space START..END [fill=XX]");
     SpaceSpec space{line};
     const auto range = ParseRange(fields[1]);
     if (!range) return Bad(line, "'" + fields[1] + "' is not a range START..END with START <= END");
@@ -89,23 +92,25 @@ struct Parser {
   }
 
   void Script(std::size_t line, const std::vector<std::string>& fields) {
-    if (fields.size() < 2 || fields[1].empty()) return Bad(line, "expected script FILE and its words");
+    if (fields.size() < 2 || fields[1].empty())
+      return Bad(line, "expected script FILE and its words");
     ScriptSpec spec;
     spec.line = line;
     spec.file = fields[1];
     spec.path = PathOfScript(std::string(plan_name), spec.file);
     spec.shown = PathToUtf8(spec.path);
     std::map<std::string, std::string, std::less<>> words;
-    static constexpr std::string_view kNames[] = {"table", "stride", "lo",   "hi",    "count",
-                                                  "format", "end",   "text", "layout", "align",
-                                                  "fill",   "skip"};
+    static constexpr std::string_view kNames[] = {"table",  "stride", "lo",   "hi",
+                                                  "count",  "format", "end",  "text",
+                                                  "layout", "align",  "fill", "skip"};
     for (std::size_t i = 2; i < fields.size(); ++i) {
       const std::size_t eq = fields[i].find('=');
       const std::string name = fields[i].substr(0, eq);
       if (eq == std::string::npos ||
           std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
-        return Bad(line, "'" + fields[i] + "' is not one of table= stride= lo= hi= count= format= "
-                         "end= text= layout= align= fill= skip=");
+        return Bad(line, "'" + fields[i] +
+                             "' is not one of table= stride= lo= hi= count= format= "
+                             "end= text= layout= align= fill= skip=");
       }
       if (!words.emplace(name, fields[i].substr(eq + 1)).second) {
         return Bad(line, "'" + name + "=' is given twice");
@@ -146,8 +151,8 @@ struct Parser {
     spec.format = format->second.first;
     const unsigned width = WidthOf(spec.format.type);
     if (spec.split && width != 2) {
-      return Bad(line, "a split lo/hi table needs a 16-bit TYPE; '" + spec.format_name +
-                           "' is " + std::to_string(8 * width) + "-bit");
+      return Bad(line, "a split lo/hi table needs a 16-bit TYPE; '" + spec.format_name + "' is " +
+                           std::to_string(8 * width) + "-bit");
     }
     if (!spec.split) {
       if (words.count("stride") == 0) spec.stride = width;
@@ -272,8 +277,8 @@ std::vector<ByteRange> PointerRangesOf(const ScriptSpec& spec) {
     return {ByteRange{spec.table, spec.table + spec.count - 1},
             ByteRange{spec.hi, spec.hi + spec.count - 1}};
   }
-  return {ByteRange{spec.table, spec.table + (spec.count - 1) * spec.stride +
-                                    WidthOf(spec.format.type) - 1}};
+  return {ByteRange{spec.table,
+                    spec.table + (spec.count - 1) * spec.stride + WidthOf(spec.format.type) - 1}};
 }
 
 void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name,
@@ -311,7 +316,8 @@ void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name,
         bad = true;
       }
     }
-    if (spec.text) bad |= past(spec.line, "text=", spec.text->first, spec.text->last - spec.text->first + 1);
+    if (spec.text)
+      bad |= past(spec.line, "text=", spec.text->first, spec.text->last - spec.text->first + 1);
     if (!bad) kept.push_back(std::move(spec));
   }
   plan.scripts = std::move(kept);
@@ -400,7 +406,8 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
   for (std::size_t k = 0; k < targets.size();) {
     ScriptString s;
     s.at = targets[k].first;
-    while (k < targets.size() && targets[k].first == s.at) s.pointers.push_back(targets[k++].second);
+    while (k < targets.size() && targets[k].first == s.at)
+      s.pointers.push_back(targets[k++].second);
     s.index = s.pointers.front();
     std::uint64_t next = k < targets.size() ? targets[k].first : limit;
     // A room also ends where the table itself stands inside the block.

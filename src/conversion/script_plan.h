@@ -88,14 +88,14 @@ struct ByteRange {
 enum class ScriptLayout { kSlots, kPack };
 
 struct ScriptSpec {
-  std::size_t line = 0;            // in the plan
-  std::string file;                // as named in the plan
-  std::string shown;               // the plan's folder and FILE, for messages
-  std::filesystem::path path;      // the same, to open
-  bool split = false;              // lo/hi tables of low and high bytes
-  std::uint64_t table = 0;         // table=, or lo=
-  std::uint64_t hi = 0;            // hi=
-  std::uint64_t stride = 0;        // without split
+  std::size_t line = 0;        // in the plan
+  std::string file;            // as named in the plan
+  std::string shown;           // the plan's folder and FILE, for messages
+  std::filesystem::path path;  // the same, to open
+  bool split = false;          // lo/hi tables of low and high bytes
+  std::uint64_t table = 0;     // table=, or lo=
+  std::uint64_t hi = 0;        // hi=
+  std::uint64_t stride = 0;    // without split
   std::uint64_t count = 0;
   std::string format_name;
   PointerFormat format;
@@ -127,8 +127,7 @@ ScriptPlan ParseScriptPlan(std::string_view plan_bytes, const std::string& plan_
 
 // Adds a problem for every table, text block and space that reaches past the
 // end of a game of `game_size` bytes.
-void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name,
-                           std::uint64_t game_size);
+void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name, std::uint64_t game_size);
 
 // Where pointer `i` of a script stands: its offset (its low byte's for a
 // split table) and its table's start.
@@ -136,12 +135,12 @@ PointerSite SiteOf(const ScriptSpec& spec, std::uint64_t i);
 
 // One string of a script's table, with every pointer leading to it.
 struct ScriptString {
-  std::size_t index = 0;               // its first pointer's index: the entry's @N
-  std::vector<std::size_t> pointers;   // every pointer's index, ascending
-  std::uint64_t at = 0;                // where it starts
-  std::uint64_t length = 0;            // its bytes with the end byte
-  std::uint64_t room = 0;              // what it may take in place, end byte included
-  std::vector<std::uint8_t> bytes;     // its bytes without the end byte, when kept
+  std::size_t index = 0;              // its first pointer's index: the entry's @N
+  std::vector<std::size_t> pointers;  // every pointer's index, ascending
+  std::uint64_t at = 0;               // where it starts
+  std::uint64_t length = 0;           // its bytes with the end byte
+  std::uint64_t room = 0;             // what it may take in place, end byte included
+  std::vector<std::uint8_t> bytes;    // its bytes without the end byte, when kept
 };
 
 // A game read at the offsets needed, through a small cache.

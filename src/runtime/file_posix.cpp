@@ -8,9 +8,9 @@
 #endif
 
 #include <cerrno>
-#include <limits>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "runtime/file.h"

@@ -51,7 +51,8 @@ std::string Game(bool split = false, unsigned last = 0xFFFF) {
 
 constexpr char kFormat[] = "format nes u16le base=0x8000\n";
 constexpr char kSpace[] = "space 0x80..0x8F\n";
-constexpr char kScript[] = "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF";
+constexpr char kScript[] =
+    "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF";
 constexpr char kSplitScript[] =
     "script s.txt lo=0x10 hi=0x18 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF";
 
@@ -67,7 +68,7 @@ std::string Patched(std::string game, const std::vector<Patch>& patches) {
 
 struct ScriptCase {
   const char* name;
-  std::string plan;                                      // plan.txt
+  std::string plan;                                        // plan.txt
   std::vector<std::pair<std::string, std::string>> edits;  // on the dumped s.txt
   int exit_code;
   std::vector<Patch> patches;  // of out.bin against the game; unused on failure
@@ -123,9 +124,9 @@ TEST_P(CliScriptTest, InsertsExactlyOrTouchesNothing) {
     EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
                                                          << outcome.err;
   }
-  const bool written = c.exit_code == 0 && !c.into &&
-                       std::find(c.extra_args.begin(), c.extra_args.end(), "--dry-run") ==
-                           c.extra_args.end();
+  const bool written =
+      c.exit_code == 0 && !c.into &&
+      std::find(c.extra_args.begin(), c.extra_args.end(), "--dry-run") == c.extra_args.end();
   if (c.exit_code != 0 || !written) {
     std::set<std::string> after = scratch.Names();
     EXPECT_EQ(after, before) << "a file was left or lost";
@@ -173,8 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                    Plan(),
                    {{"\nあい\n", "\n" + kLong9 + "\n"}, {"\nう\n", "\n" + kLong9 + "\n"}},
                    0,
-                   {{0x80, kLong9Bytes},
-                    {0x10, Bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x80})}},
+                   {{0x80, kLong9Bytes}, {0x10, Bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x80})}},
                    {"0 stayed, 2 moved (1 onto identical texts)"}},
         ScriptCase{"MovedTextsAreAligned",
                    Plan(" align=4", "space 0x81..0x8F fill=EE\n"),
@@ -439,23 +439,19 @@ RoundTripCase Trip(const char* name, const char* format, bool split = false, boo
 
 INSTANTIATE_TEST_SUITE_P(
     EveryType, CliScriptRoundTripTest,
-    testing::Values(Trip("U16leLinear", "u16le base=0x8000"),
-                    Trip("U16beLinearHeader", "u16be header=0x10 base=0x8000", false, false, true,
-                         0x10),
-                    Trip("U24leLoRom", "u24le map=lorom base=0x800000"),
-                    Trip("U24beHiRom", "u24be map=hirom"),
-                    Trip("U32leLinear", "u32le base=0x08000000"),
-                    Trip("U32beLoRom", "u32be map=lorom"),
-                    Trip("U16leSelf", "u16le relative=self"),
-                    Trip("U24beTable", "u24be relative=table"),
-                    Trip("U32leHiRomNoBlock", "u32le map=hirom", false, false, false),
-                    Trip("SplitLinear", "u16le base=0x8000", true),
-                    Trip("SplitTableRelative", "u16be relative=table", true, false, false),
-                    Trip("PackLinear", "u16le base=0x8000", false, true),
-                    Trip("PackSplitSelf", "u16le relative=self", true, true),
-                    Trip("PackU24LoRom", "u24le map=lorom", false, true),
-                    Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0,
-                         true)));
+    testing::Values(
+        Trip("U16leLinear", "u16le base=0x8000"),
+        Trip("U16beLinearHeader", "u16be header=0x10 base=0x8000", false, false, true, 0x10),
+        Trip("U24leLoRom", "u24le map=lorom base=0x800000"), Trip("U24beHiRom", "u24be map=hirom"),
+        Trip("U32leLinear", "u32le base=0x08000000"), Trip("U32beLoRom", "u32be map=lorom"),
+        Trip("U16leSelf", "u16le relative=self"), Trip("U24beTable", "u24be relative=table"),
+        Trip("U32leHiRomNoBlock", "u32le map=hirom", false, false, false),
+        Trip("SplitLinear", "u16le base=0x8000", true),
+        Trip("SplitTableRelative", "u16be relative=table", true, false, false),
+        Trip("PackLinear", "u16le base=0x8000", false, true),
+        Trip("PackSplitSelf", "u16le relative=self", true, true),
+        Trip("PackU24LoRom", "u24le map=lorom", false, true),
+        Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true)));
 
 // The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
 // the example game and its plan are also written into that folder.
@@ -489,8 +485,7 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
   EXPECT_EQ(ReadAll(scratch.work() / "map.csv"),
             "script,index,pointers,old_offset,new_offset,bytes\n"
             "s.txt,0,0x10;0x14,0x40,0x40,3\ns.txt,1,0x12,0x48,0x80,10\n");
-  const Outcome decoded =
-      RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
+  const Outcome decoded = RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
   EXPECT_EQ(decoded.out, kLong9);
 }
 

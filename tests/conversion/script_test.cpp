@@ -107,8 +107,8 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
     ASSERT_TRUE(problems.empty()) << file;
     ASSERT_EQ(contents.entries.size(), 1u);
-    const auto encoded = EncodeScriptEntry(contents.entries[0], DefaultTables(), end, "s.txt",
-                                           problems);
+    const auto encoded =
+        EncodeScriptEntry(contents.entries[0], DefaultTables(), end, "s.txt", problems);
     ASSERT_TRUE(encoded) << file << (problems.empty() ? "" : problems[0].reason);
     std::vector<std::uint8_t> expected = bytes;
     expected.push_back(end);

@@ -110,7 +110,8 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   // Entry order: by each string's first pointer.
   std::vector<std::size_t> order;
   for (const std::ptrdiff_t t : target_of) {
-    if (t >= 0 && std::find(order.begin(), order.end(), static_cast<std::size_t>(t)) == order.end()) {
+    if (t >= 0 &&
+        std::find(order.begin(), order.end(), static_cast<std::size_t>(t)) == order.end()) {
       order.push_back(static_cast<std::size_t>(t));
     }
   }
@@ -130,7 +131,9 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t site = table + i * stride;
     const std::uint64_t value =
-        target_of[i] < 0 ? kSkip : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, table);
+        target_of[i] < 0
+            ? kSkip
+            : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, table);
     if (spec.split) {
       game[table + i] = static_cast<char>(value & 0xFF);
       game[table + count + i] = static_cast<char>(value >> 8);
@@ -147,7 +150,8 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   plan += "script script.txt ";
   plan += spec.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
                      : "table=" + Hex(table) + " stride=" + std::to_string(stride);
-  plan += " count=" + std::to_string(count) + " format=f end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
+  plan += " count=" + std::to_string(count) +
+          " format=f end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
   if (spec.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
   plan += spec.pack ? " layout=pack" : " layout=slots";
   plan += " skip=" + std::to_string(kSkip) + "\n";
