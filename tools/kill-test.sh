@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Starts "binconv-cli encode" on a large input over an existing file, then
-# "binconv-cli encode --into" patching a large game file, and kills each with
+# "binconv-cli encode --into" patching a large game file, then "binconv-cli
+# insert --from ORIGINAL -o" rebuilding a game whose script texts all move,
+# and kills each with
 # SIGKILL at seeded random moments. After every kill the file must be the old
 # one or the complete new one, never anything else. Temporary files a kill
 # leaves behind are counted (and removed before the next run).
@@ -25,6 +27,7 @@ cd "$work"
 
 now_ms() { date +%s%3N; }
 failures=0
+files=7  # in the work folder while a command runs, the output included
 
 # kill_runs LABEL COMMAND...: old.bin is the file before, COMMAND writes game.bin.
 kill_runs() {
@@ -73,7 +76,7 @@ kill_runs() {
     done
     others=(*)
     shopt -u nullglob dotglob
-    if [ "${#others[@]}" -ne 7 ]; then
+    if [ "${#others[@]}" -ne "$files" ]; then
       echo "kill $i: unexpected files: ${others[*]}" >&2
       broken=$((broken + 1))
     fi
@@ -90,4 +93,24 @@ kill_runs "encode -o" "$cli" encode -o game.bin input.txt
 # A game file of twice the input, patched in the middle.
 cat input.txt input.txt >old.bin
 kill_runs "encode --into" "$cli" encode --into game.bin --at 0x100000 --room 64 --fill 00 patch.txt
+# A script behind ten u32le pointers to lines of the original, every text
+# made longer, so that all move into the space at its end and every pointer
+# is rewritten; OUTPUT is rebuilt from the original each time.
+cat input.txt input.txt >orig.bin
+line=$(head -n 1 input.txt | wc -c)
+size=$(stat -c %s orig.bin)
+table=""
+for k in $(seq 10 19); do
+  v=$((k * line))
+  table+=$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) \
+    $((v >> 16 & 255)) $((v >> 24 & 255)))
+done
+printf "$table" | dd of=orig.bin bs=1 seek=0 conv=notrunc status=none
+printf 'format f u32le\nspace %d..%d\nscript dialog.txt table=0 count=10 format=f end=0A\n' \
+  $((size - 65536)) $((size - 1)) >plan.txt
+"$cli" dump --from orig.bin plan.txt 2>/dev/null
+sed -i '/^[^;@#]/ s/$/ああ/' dialog.txt
+cp orig.bin old.bin
+files=10
+kill_runs "insert --from -o" "$cli" insert --from orig.bin -o game.bin plan.txt
 [ "$failures" -eq 0 ]

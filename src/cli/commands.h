@@ -26,6 +26,7 @@ extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
 extern const Command kCheckTablesCommand;
 extern const Command kInsertCommand;
+extern const Command kDumpCommand;
 extern const Command kExportTblCommand;
 extern const Command kImportTblCommand;
 extern const Command kDiffCommand;

@@ -24,9 +24,11 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
   return {line, offset - start + 1};
 }
 
-// Splits a plan line into its fields; a "#" at the start of a field ends the
-// line. False, with `reason`, for an unclosed quote.
-bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::string& reason) {
+}  // namespace
+
+namespace detail {
+
+bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, std::string& reason) {
   std::size_t i = 0;
   auto blank = [&](char c) { return c == ' ' || c == '\t'; };
   while (i < line.size()) {
@@ -52,6 +54,14 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::s
   }
   return true;
 }
+
+bool IsPlanKeyword(std::string_view field) {
+  return field == "format" || field == "space" || field == "script";
+}
+
+}  // namespace detail
+
+namespace {
 
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
@@ -160,11 +170,12 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
       p.reason = std::move(why);
       plan.problems.push_back(std::move(p));
     };
-    if (!SplitFields(line, fields, reason)) {
+    if (!detail::SplitPlanFields(line, fields, reason)) {
       bad(reason);
       continue;
     }
-    if (fields.empty()) continue;
+    // Keyword lines belong to scripts (conversion/script_plan.h).
+    if (fields.empty() || detail::IsPlanKeyword(fields[0])) continue;
     if (fields.size() < 3 || fields.size() > 4) {
       bad("expected OFFSET ROOM FILE [FILL], found " + std::to_string(fields.size()) +
           (fields.size() == 1 ? " field" : " fields"));

@@ -73,4 +73,13 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
 Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
                                 FileOps& ops = SystemFileOps());
 
+namespace detail {
+// Splits a plan line into its fields; a "#" at the start of a field ends the
+// line. False, with `reason`, for an unclosed quote.
+bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, std::string& reason);
+// Whether a line's first field makes it a `format`, `space` or `script` line
+// rather than an OFFSET ROOM FILE entry.
+bool IsPlanKeyword(std::string_view field);
+}  // namespace detail
+
 }  // namespace binconv

@@ -122,9 +122,22 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
     Abort();
     return IoErrorFromErrno(shown_, ENOENT);
   }
+  return CopyFrom(real_, shown_);
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopyOf(const std::filesystem::path& source,
+                                                            const std::filesystem::path& target) {
+  bool existing = false;
+  if (auto begun = Begin(target, existing); !begun) return begun.error();
+  return CopyFrom(source, PathToUtf8(source));
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::CopyFrom(const std::filesystem::path& source,
+                                                          const std::string& shown_source) {
   FileHandle from = kNoFile;
-  if (const int error = platform::OpenForReading(real_, from); error != 0) {
-    return Fail(error).error();
+  if (const int error = platform::OpenForReading(source, from); error != 0) {
+    Abort();
+    return IoErrorFromSystem(shown_source, error);
   }
   const int copy_error = ops_.CopyContents(from, file_);
   std::uint64_t size = 0;
@@ -133,7 +146,7 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
   if (copy_error != 0) return Fail(copy_error).error();
   if (size_error != 0) return Fail(size_error).error();
   // The copy's own length bounds the patches, whatever happened to the
-  // target meanwhile.
+  // source meanwhile.
   copy_size_ = size;
   copy_ = true;
   return copy_size_;
@@ -285,6 +298,55 @@ Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
     if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
   }
   return writer.Commit();
+}
+
+Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
+                                          const std::filesystem::path& target,
+                                          std::span<const FilePatch> patches, FileOps& ops) {
+  AtomicFileWriter writer(ops);
+  auto opened = writer.OpenCopyOf(source, target);
+  if (!opened) return opened.error();
+  for (const FilePatch& patch : patches) {
+    if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
+  }
+  return writer.Commit();
+}
+
+FileReader::~FileReader() {
+  if (file_ != kNoFile) platform::CloseReading(file_);
+}
+
+Result<std::uint64_t, IoError> FileReader::Open(const std::filesystem::path& path) {
+  if (file_ != kNoFile) platform::CloseReading(file_);
+  file_ = kNoFile;
+  shown_ = PathToUtf8(path);
+  auto size = RegularFileSize(path);
+  if (!size) return size.error();
+  if (const int error = platform::OpenForReading(path, file_); error != 0) {
+    file_ = kNoFile;
+    return IoErrorFromSystem(shown_, error);
+  }
+  if (const int error = platform::SizeOfOpenFile(file_, size_); error != 0) {
+    return IoErrorFromSystem(shown_, error);
+  }
+  return size_;
+}
+
+Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    std::size_t got = 0;
+    const int error = file_ == kNoFile ? EBADF
+                                       : platform::ReadAt(file_, offset + done, out.data() + done,
+                                                          out.size() - done, got);
+    if (error != 0) return IoErrorFromSystem(shown_, error);
+    if (got == 0) {
+      return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                     "The file ended at " + std::to_string(offset + done) + " bytes"};
+    }
+    done += got;
+  }
+  return Unit{};
 }
 
 }  // namespace binconv

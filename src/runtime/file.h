@@ -126,6 +126,10 @@ class AtomicFileWriter {
   // regular file, and tells its size. WriteAt then changes bytes inside it.
   // A symbolic link is followed: the file it names is the one replaced.
   Result<std::uint64_t, IoError> OpenCopy(const std::filesystem::path& target);
+  // The same with the copy made of another file, `source`, which stays as it
+  // is; the target need not exist.
+  Result<std::uint64_t, IoError> OpenCopyOf(const std::filesystem::path& source,
+                                            const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
   // so the file's length never changes.
@@ -138,6 +142,8 @@ class AtomicFileWriter {
 
  private:
   Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
+  Result<std::uint64_t, IoError> CopyFrom(const std::filesystem::path& source,
+                                          const std::string& shown_source);
   Result<Unit, IoError> Fail(int system_error);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
@@ -163,5 +169,32 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches,
                                           FileOps& ops = SystemFileOps());
+
+// Writes `target` atomically as a copy of `source` carrying the patches;
+// `source` is only read. Nothing is left behind when any step fails.
+Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
+                                          const std::filesystem::path& target,
+                                          std::span<const FilePatch> patches,
+                                          FileOps& ops = SystemFileOps());
+
+// An existing file read at any offset, without holding it in memory.
+class FileReader {
+ public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Opens a regular file and tells its size.
+  Result<std::uint64_t, IoError> Open(const std::filesystem::path& path);
+  std::uint64_t size() const { return size_; }
+  // Exactly `out.size()` bytes from `offset`; an error past the end.
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+
+ private:
+  FileHandle file_ = kNoFile;
+  std::uint64_t size_ = 0;
+  std::string shown_;
+};
 
 }  // namespace binconv

@@ -40,6 +40,10 @@ std::string SystemReason(int system_error);
 int OpenForReading(const std::filesystem::path& path, FileHandle& file);
 int SizeOfOpenFile(FileHandle file, std::uint64_t& size);
 void CloseReading(FileHandle file);
+// Reads up to `size` bytes at `offset` of a file opened for reading; `got`
+// is 0 only at its end.
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got);
 
 #ifdef _WIN32
 // The path as the system takes it: absolute, with the \\?\ prefix once it is

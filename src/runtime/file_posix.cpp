@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "runtime/file.h"
@@ -169,6 +170,19 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 }
 
 void CloseReading(FileHandle file) { close(static_cast<int>(file)); }
+
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got) {
+  got = 0;
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+  ssize_t n;
+  do {
+    n = pread(static_cast<int>(file), data, size, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno;
+  got = static_cast<std::size_t>(n);
+  return 0;
+}
 
 const std::size_t kMaxNameUnits = NAME_MAX;
 

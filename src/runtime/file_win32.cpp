@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -225,6 +226,22 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 }
 
 void CloseReading(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got) {
+  got = 0;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, DWORD{1} << 30));
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), data, want, &read, &at)) {
+    const DWORD error = GetLastError();
+    return error == ERROR_HANDLE_EOF ? 0 : static_cast<int>(error);
+  }
+  got = read;
+  return 0;
+}
 
 }  // namespace platform
 

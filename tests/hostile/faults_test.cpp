@@ -132,6 +132,16 @@ Result<Unit, IoError> ThroughBpsPatch(FileOps& ops, const fs::path& target,
   return IoError{IoErrorCode::kOther, "the patch was refused", 0, ""};
 }
 
+// insert --from ORIGINAL -o OUTPUT: a patched copy of another file, which
+// holds what the old target would, so that Patched gives the result too.
+Result<Unit, IoError> ThroughCopy(FileOps& ops, const fs::path& target, const std::string& bytes) {
+  const fs::path original = target.parent_path() / "original.bin";
+  if (!fs::exists(original)) WriteAll(original, RandomBytes(5000, 1));
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const FilePatch patches[] = {{1000, {data, bytes.size()}}, {5000 - 7, {data, 7}}};
+  return PatchCopyAtomically(original, target, patches, ops);
+}
+
 struct FaultCase {
   const char* name;
   Writer write;
@@ -214,7 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"PatchAnOldFile", ThroughPatch, 3000, true, false, Patched},
                     FaultCase{"PatchThroughALink", ThroughPatch, 3000, true, true, Patched},
                     FaultCase{"InsertPlan", ThroughPlan, 3000, true, false, Patched},
-                    FaultCase{"BpsPatchOverAnOldFile", ThroughBpsPatch, 300000, true}),
+                    FaultCase{"BpsPatchOverAnOldFile", ThroughBpsPatch, 300000, true},
+                    FaultCase{"CopyOverAnOldOutput", ThroughCopy, 3000, true, false, Patched},
+                    FaultCase{"CopyToANewOutput", ThroughCopy, 3000, false, false, Patched}),
     CaseName<FaultCase>);
 
 }  // namespace
