@@ -61,7 +61,7 @@ int RunCheckTables(const ParsedArgs& args) {
   out += std::to_string(check.findings.size()) +
          (check.findings.size() == 1 ? " finding\n" : " findings\n");
 
-  auto sink = OpenOutput(kStdioName);
+  auto sink = OpenOutput(PathOfArg(kStdioName));
   if (!sink) return ReportOutputError(sink.error());
   if (auto written = sink.value()->Write(Bytes(out)); !written) {
     return ReportOutputError(written.error());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string_view>
 
 #include "chartable/table_folders.h"
@@ -82,7 +83,17 @@ int RunCli(std::span<const std::string> args) {
   auto parsed = ParseArgs(args.subspan(1), command->options, command->max_positionals);
   if (!parsed) return UsageError(std::string(command->name) + ": " + parsed.error());
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
-  return command->run(parsed.value());
+  // Whatever escapes a command (memory, a library's exception) ends it with a
+  // message and the status of trouble, never an abort. A file being written
+  // is removed as its writer unwinds.
+  try {
+    return command->run(parsed.value());
+  } catch (const std::exception& error) {
+    PrintError(std::string(command->name) + ": unexpected failure: " + error.what());
+  } catch (...) {
+    PrintError(std::string(command->name) + ": unexpected failure");
+  }
+  return kExitError;
 }
 
 }  // namespace binconv::cli

@@ -61,14 +61,7 @@ int RunImportTbl(const ParsedArgs& args) {
   }
   const std::string tbl_name = InputName(args);
   std::string bytes;
-  if (int read = ReadBytes(tbl_name,
-                           [&](std::string_view chunk) {
-                             bytes.append(chunk);
-                             return kExitOk;
-                           });
-      read != kExitOk) {
-    return read;
-  }
+  if (int read = ReadWholeInput(tbl_name, bytes); read != kExitOk) return read;
   const TblImport imported = ImportTbl(bytes, *encoding);
   for (const TblError& error : imported.errors) {
     std::string message =

@@ -77,21 +77,15 @@ int RunInsert(const ParsedArgs& args) {
   std::optional<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return kExitError;
   const CharTable* table = &tables->loaded.table;
-  auto size = RegularFileSize(*game);
+  const std::filesystem::path game_path = PathOfArg(*game);
+  auto size = RegularFileSize(game_path);
   if (!size) {
     PrintError(DescribeIoError(size.error()));
     return kExitError;
   }
   const std::string plan_name = InputName(args);
   std::string plan_bytes;
-  if (int read = ReadBytes(plan_name,
-                           [&](std::string_view chunk) {
-                             plan_bytes.append(chunk);
-                             return kExitOk;
-                           });
-      read != kExitOk) {
-    return read;
-  }
+  if (int read = ReadWholeInput(plan_name, plan_bytes); read != kExitOk) return read;
 
   const PreparedPlan plan =
       PreparePlan(plan_bytes, ShownName(plan_name), *table, LineBreaksOf(args), size.value());
@@ -107,7 +101,11 @@ int RunInsert(const ParsedArgs& args) {
     PrintLine("the plan has no entries; " + *game + " is unchanged");
     return kExitOk;
   }
-  if (auto applied = ApplyPlan(plan, *game); !applied) return ReportOutputError(applied.error());
+  bool owner_kept = true;
+  if (auto applied = ApplyPlan(plan, game_path, SystemFileOps(), &owner_kept); !applied) {
+    return ReportOutputError(applied.error());
+  }
+  if (!owner_kept) WarnOwnerChanged(*game);
   for (const PlanEntry& entry : plan.entries) {
     PrintLine(ShownName(plan_name) + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
               HexNumber(entry.place.offset) + ": " + ByteCount(entry.used) + " used, " +

@@ -55,10 +55,10 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::s
 
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
-  const std::filesystem::path dir = std::filesystem::path(plan_name).parent_path();
-  const std::filesystem::path path(file);
+  const std::filesystem::path dir = PathFromUtf8(plan_name).parent_path();
+  const std::filesystem::path path = PathFromUtf8(file);
   if (dir.empty() || path.is_absolute()) return file;
-  return (dir / path).string();
+  return PathToUtf8(dir / path);
 }
 
 // Encodes the text of one entry; its problems are added to `problems`.
@@ -69,7 +69,7 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     p.other_line = entry.line;
     return p;
   };
-  auto read = ReadFileBytes(entry.file);
+  auto read = ReadFileBytes(PathFromUtf8(entry.file));
   if (!read) {
     PlanProblem p = problem(PlanProblemCode::kUnreadable);
     p.reason = read.error().reason;
@@ -231,11 +231,11 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
 }
 
 Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
-                                FileOps& ops) {
+                                FileOps& ops, bool* owner_kept) {
   std::vector<FilePatch> patches;
   patches.reserve(plan.entries.size());
   for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
-  return PatchFileAtomically(game, patches, ops);
+  return PatchFileAtomically(game, patches, ops, owner_kept);
 }
 
 }  // namespace binconv

@@ -159,6 +159,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
                                               bool& existing) {
   Abort();
   existing = false;
+  owner_kept_ = true;
   target_ = target;
   shown_ = PathToUtf8(target);
   if (target_.empty()) return IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"};
@@ -186,8 +187,11 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
     file_ = kNoFile;
     return IoErrorFromSystem(shown_, error);
   }
+  temp_slot_ = platform::RegisterTemp(temp_, file_);
   existing = state.value().exists;
   if (state.value().exists) {
+    // Before the mode: a change of owner clears the set-user-ID bits.
+    owner_kept_ = platform::KeepOwner(file_, state.value());
     const int mode_error = ops_.SetMode(temp_, state.value().mode);
     if (mode_error != 0) return Fail(mode_error);
   }
@@ -223,10 +227,12 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
   if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
+  platform::UnregisterTemp(temp_slot_);
+  temp_slot_ = -1;
   temp_.clear();
   buffer_ = {};
   const std::filesystem::path dir = real_.parent_path();
-  platform::SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
+  platform::SyncDirectory(dir.empty() ? PathFromUtf8(".") : dir);
   return Unit{};
 }
 
@@ -237,6 +243,9 @@ void AtomicFileWriter::Abort() {
   }
   if (!temp_.empty()) {
     ops_.Remove(temp_);
+    // Only now: a signal in between removes the file, never leaves it.
+    platform::UnregisterTemp(temp_slot_);
+    temp_slot_ = -1;
     temp_.clear();
   }
   buffer_ = {};
@@ -262,28 +271,16 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
   return writer.Commit();
 }
 
-Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
-  const std::string shown = PathToUtf8(path);
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) return IoErrorFromErrno(shown, error.value());
-  if (std::filesystem::is_directory(status)) return IoErrorFromErrno(shown, EISDIR);
-  if (!std::filesystem::is_regular_file(status)) {
-    return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
-  }
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return IoErrorFromErrno(shown, error.value());
-  return static_cast<std::uint64_t>(size);
-}
-
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
-                                          std::span<const FilePatch> patches, FileOps& ops) {
+                                          std::span<const FilePatch> patches, FileOps& ops,
+                                          bool* owner_kept) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopy(target);
   if (!opened) return opened.error();
   for (const FilePatch& patch : patches) {
     if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
   }
+  if (owner_kept != nullptr) *owner_kept = writer.owner_kept();
   return writer.Commit();
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ enum class IoErrorCode {
   kInUse,             // another program holds the file open (a sharing violation)
   kReservedName,      // a device name such as CON or COM1, which must never be opened
   kOutOfRange,        // a patch would reach past the end of the file it patches
+  kNotRegularFile,    // the name is a device, pipe or socket, which is never replaced
   kOther,             // any other system error; reason says which
 };
 
@@ -99,6 +101,22 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 // The size of an existing regular file; an error for anything else.
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
 
+// The reason given for kNotRegularFile.
+inline constexpr char kNotRegularFileReason[] = "Not a regular file (a device, pipe or socket)";
+
+// When `path` names an open descriptor (/dev/stdout, /dev/fd/N, /proc/PID/fd/N,
+// or a chain of links through one), a handle that writes to that same open
+// file, so that an appending redirection keeps appending and a pipe stays a
+// pipe; such a name is never replaced. nullopt for any other name, and always
+// on Windows. Close the handle with SystemFileOps().Close.
+Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
+    const std::filesystem::path& path);
+
+// Makes SIGINT, SIGTERM and SIGHUP (a console's Ctrl+C, Ctrl+Break and close on
+// Windows) remove every temporary file an AtomicFileWriter still holds before
+// the program dies of the signal. For a program's entry, once.
+void RemoveTemporaryFilesOnSignals();
+
 // Bytes to put over an existing file's bytes from `offset` on.
 struct FilePatch {
   std::uint64_t offset = 0;
@@ -135,6 +153,10 @@ class AtomicFileWriter {
   Result<Unit, IoError> Commit();
   // Removes the temporary file; safe to call at any time.
   void Abort();
+  // False once the replacing file could not be given the old file's owner and
+  // group (only the owner or root may give a file away): the file then
+  // belongs to whoever replaced it. POSIX only.
+  bool owner_kept() const { return owner_kept_; }
 
  private:
   Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
@@ -150,6 +172,8 @@ class AtomicFileWriter {
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
   bool copy_ = false;
+  bool owner_kept_ = true;
+  int temp_slot_ = -1;           // where the signal handler finds temp_
 };
 
 // Convenience: the whole file in one go, through AtomicFileWriter.
@@ -159,9 +183,11 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
 
 // Replaces `target` atomically with a copy of itself carrying the patches:
 // every other byte and the length stay as they were. Nothing changes when a
-// patch reaches past the end (kOutOfRange) or any step fails.
+// patch reaches past the end (kOutOfRange) or any step fails. `owner_kept`,
+// when given, tells whether the file kept its owner and group.
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches,
-                                          FileOps& ops = SystemFileOps());
+                                          FileOps& ops = SystemFileOps(),
+                                          bool* owner_kept = nullptr);
 
 }  // namespace binconv
