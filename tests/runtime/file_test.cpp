@@ -317,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     mkfifo((d / "pipe").c_str(), 0644);
                                     return d / "pipe";
                                   },
-                                  IoErrorCode::kInvalidName},
+                                  IoErrorCode::kNotRegularFile},
                       RealFailure{"NameTooLong",
                                   [](const fs::path& d) { return d / std::string(300, 'x'); },
                                   IoErrorCode::kInvalidName},
