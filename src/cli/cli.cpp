@@ -14,8 +14,9 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::string_view kExitCodes =
-    "Exit status: 0 done; 1 the text or listing was rejected and nothing was\n"
-    "written; 2 usage error, unreadable input, bad tables or an output error.\n";
+    "Exit status: 0 done; 1 the input was rejected (a text or listing that can't\n"
+    "be written, a range past the end of a file) and nothing was written; 2 usage\n"
+    "error, unreadable input, bad tables or an output error.\n";
 
 std::string Overview() {
   std::size_t width = 0;

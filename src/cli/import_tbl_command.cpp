@@ -81,27 +81,17 @@ int RunImportTbl(const ParsedArgs& args) {
   auto source = DecodeUtf8(tbl_name);
   const std::u16string source16 = source ? source.value() : u"?";
   const TableFiles files = WriteTableFiles(imported.table, source16);
-  const std::filesystem::path dir = args.Value("output").value_or(".");
-  // Both are made in full before either is put in place.
-  AtomicFileWriter main_writer;
-  AtomicFileWriter extended_writer;
-  for (auto [writer, name, data] :
-       {std::tuple{&main_writer, kMainTableFile, &files.main},
-        std::tuple{&extended_writer, kExtendedTableFile, &files.extended}}) {
-    if (auto opened = writer->Open(dir / name); !opened) return ReportOutputError(opened.error());
-    if (auto written = writer->Write(Bytes(*data)); !written) {
-      return ReportOutputError(written.error());
-    }
-  }
-  if (auto committed = main_writer.Commit(); !committed) {
-    return ReportOutputError(committed.error());
-  }
-  if (auto committed = extended_writer.Commit(); !committed) {
-    return ReportOutputError(committed.error());
+  const std::filesystem::path dir = OutputPathOf(args, OutputDefault::kCurrentFolder);
+  const std::filesystem::path main_path = dir / PathFromUtf8(kMainTableFile);
+  const std::filesystem::path extended_path = dir / PathFromUtf8(kExtendedTableFile);
+  // The two files define one encoding: they are replaced together or not at all.
+  if (auto replaced = ReplaceFilePairAtomically({main_path, Bytes(files.main)},
+                                                {extended_path, Bytes(files.extended)});
+      !replaced) {
+    return ReportOutputError(replaced.error());
   }
   std::string summary = std::to_string(imported.placed) + " entries placed into " +
-                        (dir / kMainTableFile).string() + " and " +
-                        (dir / kExtendedTableFile).string();
+                        PathToUtf8(main_path) + " and " + PathToUtf8(extended_path);
   if (!imported.errors.empty()) {
     summary += "; " + std::to_string(imported.errors.size()) + " left out";
   }

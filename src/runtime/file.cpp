@@ -189,6 +189,8 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   }
   temp_slot_ = platform::RegisterTemp(temp_, file_);
   existing = state.value().exists;
+  existing_ = existing;
+  mode_ = state.value().mode;
   if (state.value().exists) {
     // Before the mode: a change of owner clears the set-user-ID bits.
     owner_kept_ = platform::KeepOwner(file_, state.value());
@@ -215,7 +217,7 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
   return Unit{};
 }
 
-Result<Unit, IoError> AtomicFileWriter::Commit() {
+Result<Unit, IoError> AtomicFileWriter::Seal() {
   if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
@@ -226,6 +228,42 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   const int close_error = ops_.Close(file_);
   file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
+  sealed_ = true;
+  return Unit{};
+}
+
+Result<std::filesystem::path, IoError> AtomicFileWriter::KeepOldCopy() {
+  if (!existing_) return std::filesystem::path();
+  FileHandle from = kNoFile;
+  if (const int error = platform::OpenForReading(real_, from); error != 0) {
+    return IoErrorFromSystem(shown_, error);
+  }
+  std::random_device random;
+  std::filesystem::path copy;
+  FileHandle to = kNoFile;
+  int error = kNameTakenError;
+  for (int attempt = 0; attempt < kTempNameAttempts && error == kNameTakenError; ++attempt) {
+    copy = real_.parent_path() / TempNameFor(real_.filename(), random);
+    error = ops_.CreateExclusive(copy, to);
+  }
+  if (error == 0) {
+    error = ops_.CopyContents(from, to);
+    if (error == 0) error = ops_.Flush(to);
+    const int close_error = ops_.Close(to);
+    if (error == 0) error = close_error;
+    if (error == 0) error = ops_.SetMode(copy, mode_);
+    if (error != 0) ops_.Remove(copy);
+  }
+  platform::CloseReading(from);
+  if (error != 0) return IoErrorFromSystem(shown_, error);
+  return copy;
+}
+
+Result<Unit, IoError> AtomicFileWriter::Commit() {
+  if (!sealed_) {
+    if (auto sealed = Seal(); !sealed) return sealed;
+  }
+  sealed_ = false;
   if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
   platform::UnregisterTemp(temp_slot_);
   temp_slot_ = -1;
@@ -251,6 +289,7 @@ void AtomicFileWriter::Abort() {
   buffer_ = {};
   copy_ = false;
   copy_size_ = 0;
+  sealed_ = false;
 }
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
@@ -261,6 +300,44 @@ Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
 Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::size_t size) {
   if (const int error = ops_.Write(file_, data, size); error != 0) return Fail(error);
   return Unit{};
+}
+
+Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
+                                                const FileContents& second, FileOps& ops) {
+  AtomicFileWriter first_writer(ops);
+  AtomicFileWriter second_writer(ops);
+  for (auto [writer, file] : {std::pair{&first_writer, &first}, std::pair{&second_writer, &second}}) {
+    if (auto opened = writer->Open(file->target); !opened) return opened;
+    if (auto written = writer->Write(file->bytes); !written) return written;
+  }
+  if (auto sealed = first_writer.Seal(); !sealed) return sealed;
+  if (auto sealed = second_writer.Seal(); !sealed) return sealed;
+  auto old_first = first_writer.KeepOldCopy();
+  if (!old_first) return old_first.error();
+  const std::filesystem::path& kept = old_first.value();
+  auto drop_kept = [&] {
+    if (!kept.empty()) ops.Remove(kept);
+  };
+  if (auto committed = first_writer.Commit(); !committed) {
+    drop_kept();
+    return committed;
+  }
+  auto committed = second_writer.Commit();
+  if (committed) {
+    drop_kept();
+    return committed;
+  }
+  // The new first file must not stay with the old second one.
+  const std::filesystem::path& real_first = first_writer.real();
+  const int undo_error = kept.empty() ? ops.Remove(real_first) : ops.Rename(kept, real_first);
+  if (undo_error != 0) {
+    IoError error = committed.error();
+    error.reason += "; and " + PathToUtf8(first.target) + " could not be put back (" +
+                    IoErrorFromSystem("", undo_error).reason + ")";
+    if (!kept.empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept);
+    return error;
+  }
+  return committed;
 }
 
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,

@@ -148,15 +148,24 @@ class AtomicFileWriter {
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
   // so the file's length never changes.
   Result<Unit, IoError> WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // Writes out, flushes and closes the temporary file without putting it in
+  // place yet; Commit then only renames. After a failure it is gone.
+  Result<Unit, IoError> Seal();
   // Flushes, closes and renames over the target, which keeps the old file's
   // permission bits. After any failure the temporary file is gone.
   Result<Unit, IoError> Commit();
+  // A flushed copy of the file about to be replaced, hidden beside it with
+  // its permission bits, so that it can be put back; empty when the target
+  // doesn't exist yet. The caller removes it.
+  Result<std::filesystem::path, IoError> KeepOldCopy();
   // Removes the temporary file; safe to call at any time.
   void Abort();
   // False once the replacing file could not be given the old file's owner and
   // group (only the owner or root may give a file away): the file then
   // belongs to whoever replaced it. POSIX only.
   bool owner_kept() const { return owner_kept_; }
+  // The file replaced: the target with its links followed.
+  const std::filesystem::path& real() const { return real_; }
 
  private:
   Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
@@ -173,8 +182,25 @@ class AtomicFileWriter {
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
   bool copy_ = false;
   bool owner_kept_ = true;
+  bool sealed_ = false;
+  bool existing_ = false;
+  unsigned mode_ = 0;
   int temp_slot_ = -1;           // where the signal handler finds temp_
 };
+
+// Two files that only make sense together (a pair of tables) replaced as one:
+// both new files are written and flushed before either is put in place, and
+// the old `first` is kept beside it until `second` is in place too; when that
+// fails, the old `first` goes back. A failure at any step leaves the old
+// pair. Only a crash between the two renames leaves the new `first` with the
+// old `second` (and the old `first` as a hidden ".NAME.*.tmp" beside it).
+struct FileContents {
+  std::filesystem::path target;
+  std::span<const std::uint8_t> bytes;
+};
+Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
+                                                const FileContents& second,
+                                                FileOps& ops = SystemFileOps());
 
 // Convenience: the whole file in one go, through AtomicFileWriter.
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
