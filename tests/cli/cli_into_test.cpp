@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -27,6 +28,19 @@ namespace {
 using namespace binconv::test;
 
 constexpr std::size_t kGameSize = 64;
+
+// Seven folders of Japanese names, more than 260 UTF-16 units in all: Windows
+// takes such a path only in its \\?\ form, and a name that passed through a
+// narrow string would be mangled. kUp leads from the deepest back to work/.
+const std::string kLongDir = [] {
+  std::string dir;
+  for (int i = 0; i < 7; ++i) dir += "日本語の長いフォルダー名日本語の長いフォルダー名日本語の長い名前" + std::to_string(i) + "/";
+  return dir;
+}();
+const std::string kUp = "../../../../../../../";
+
+// The CLI under test is binconv-cli.exe under Wine (tools/wine-cli.sh).
+bool UnderWine() { return std::string_view(BINCONV_CLI_PATH).find("wine") != std::string_view::npos; }
 
 // Byte i of the game is i * 7 + 3, so every byte differs from its neighbours.
 std::string Game() {
@@ -108,6 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "0A 0b\r\n0C",
                  0,
                  {{16, Bytes({0x0A, 0x0B, 0x0C})}}},
+        IntoCase{"JapaneseLongPaths",
+                 Args({"encode", "--into", kLongDir + kUp + "game.bin", "--at", "0x10",
+                       kLongDir + "テキスト.txt"}),
+                 {{kLongDir + "テキスト.txt", "あい"}},
+                 "",
+                 0,
+                 {{16, Enc(u"あい")}}},
         IntoCase{"WriteUpToTheLastByte",
                  Args({"write", "--into", "game.bin", "--at", "62"}),
                  {},
@@ -302,6 +323,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {20, Enc(u"あい") + Bytes({0xFF, 0xFF})}},
                  {"plan.txt:2: texts/a.txt at 0x10: 2 bytes used, 2 bytes of 4 bytes left",
                   "4 texts put into game.bin"}},
+        IntoCase{"JapaneseLongPaths",
+                 Args({"insert", "--into", kLongDir + kUp + "game.bin", kLongDir + "計画.txt"}),
+                 {{kLongDir + "計画.txt", "0x10 4 テキスト.txt 00\n8 2 下/字.txt"},
+                  {kLongDir + "テキスト.txt", "あい"},
+                  {kLongDir + "下/字.txt", "字"}},
+                 "",
+                 0,
+                 {{16, Enc(u"あい") + Bytes({0, 0})}, {8, Enc(u"字")}},
+                 {"2 texts put into"}},
         IntoCase{"EveryProblemListed",
                  Args({"insert", "--into", "game.bin", "plan.txt"}),
                  {{"plan.txt",
@@ -418,6 +448,8 @@ TEST_P(CliDecodeRangeCases, DecodesOnlyTheRange) {
   Scratch scratch;
   const std::string bytes = Bytes({0x56, kLeadBytes[3], 0x7B, kLineBreakByte, 0x5A, 0x58});
   WriteAll(scratch.work() / "game.bin", bytes);
+  fs::create_directories(scratch.work() / kLongDir);
+  WriteAll(scratch.work() / kLongDir / "ゲーム.bin", bytes);
   std::vector<std::string> args{"decode"};
   args.insert(args.end(), c.args.begin(), c.args.end());
   RunOptions options;
@@ -443,6 +475,13 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"StartAfterALeadByte", {"--at", "2", "game.bin"}, 2, 4, 0, ""},
         RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 6, 0, 0, ""},
         RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 4, 1, 0, ""},
+        RangeCase{"JapaneseLongPath", {"--at", "1", "--length", "2", kLongDir + "ゲーム.bin"}, 1, 2, 0, ""},
+        RangeCase{"JapaneseLongPathPastTheEnd",
+                  {"--at", "7", kLongDir + "ゲーム.bin"},
+                  0,
+                  0,
+                  1,
+                  "ゲーム.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
         RangeCase{"PastTheEnd",
                   {"--at", "7", "game.bin"},
                   0,
@@ -584,6 +623,85 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--encoding 'latin1' is neither utf-8 nor cp932"},
                    ""}),
     CaseName<ImportCase>);
+
+// export-tbl -o and import-tbl -o with Japanese names deep in a long path: the
+// imported tables decode as the default ones.
+TEST(CliTblPathsTest, JapaneseLongPaths) {
+  Scratch scratch;
+  fs::create_directories(scratch.work() / kLongDir / "出力");
+  const Outcome exported = RunCli(scratch, {"export-tbl", "-o", kLongDir + "表.tbl"});
+  ASSERT_EQ(exported.exit_code, 0) << exported;
+  const Outcome imported =
+      RunCli(scratch, {"import-tbl", "-o", kLongDir + "出力", kLongDir + "表.tbl"});
+  ASSERT_EQ(imported.exit_code, 0) << imported;
+  const std::string row = Bytes({0x00, 0x01, 0x02, 0x20, 0x03, 0x24, 0x50, 0x18, 0x41});
+  WriteAll(scratch.work() / "row.bin", row);
+  const Outcome decoded = RunCli(scratch, {"decode", "--tables", kLongDir + "出力", "row.bin"});
+  EXPECT_EQ(decoded.exit_code, 0) << decoded;
+  const Outcome expected = RunCli(scratch, {"decode", "row.bin"});
+  EXPECT_EQ(decoded.out, expected.out);
+}
+
+// --- outputs that are not plain files (POSIX) ---------------------------------
+
+struct StreamOutputCase {
+  const char* name;
+  std::string command;  // a shell command line; $CLI is the program
+  std::string expected;  // out.bin afterwards
+};
+
+class CliStreamOutputTest : public testing::TestWithParam<StreamOutputCase> {};
+
+// Standard output named as a file is written through, never replaced: an
+// appending redirection keeps the old bytes and a pipe works. A replaced
+// file keeps its owner and group; a name that is not UTF-8 is a name.
+TEST_P(CliStreamOutputTest, WritesThroughTheOpenDescriptor) {
+  if (UnderWine()) GTEST_SKIP() << "POSIX names";
+  const StreamOutputCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.txt", "あい");
+  WriteAll(scratch.work() / "out.bin", "OLD");
+  WriteAll(scratch.path() / "run.sh", "set -e\ncd '" + scratch.work().native() + "'\nCLI='" +
+                                            std::string(BINCONV_CLI_PATH) + "'\n" + c.command);
+  const std::string command = "bash '" + (scratch.path() / "run.sh").native() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << c.command;
+  EXPECT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(c.expected));
+  EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "in.txt",
+                                                   "out.bin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliStreamOutputTest,
+    testing::Values(
+        StreamOutputCase{"DevStdoutAppends", "\"$CLI\" encode -o /dev/stdout in.txt >>out.bin",
+                         "OLD" + Enc(u"あい")},
+        StreamOutputCase{"DevFdAppends", "\"$CLI\" write -o /dev/fd/3 3>>out.bin <<<'41 42'",
+                         "OLDAB"},
+        StreamOutputCase{"ProcSelfFdAppends",
+                         "\"$CLI\" convert -o /proc/self/fd/1 in.txt >>out.bin",
+                         "OLD56 58 "},
+        StreamOutputCase{"LinkToDevStdout",
+                         "ln -s /dev/stdout link && \"$CLI\" encode -o link in.txt >>out.bin && "
+                         "test -L link && rm link",
+                         "OLD" + Enc(u"あい")},
+        StreamOutputCase{"Pipe", "\"$CLI\" encode -o /dev/stdout in.txt | cat >out.bin",
+                         Enc(u"あい")},
+        StreamOutputCase{"Dash", "\"$CLI\" encode -o - in.txt >out.bin", Enc(u"あい")},
+        StreamOutputCase{"DecodeToDevStdout",
+                         "printf '\\x05' | \"$CLI\" decode -o /dev/stdout >>out.bin",
+                         "OLD\xE3\x80\x8D"},
+        StreamOutputCase{"NonUtf8Name",
+                         "\"$CLI\" encode -o $'\\xff.bin' in.txt\n"
+                         "\"$CLI\" write -o $'\\xfe.bin' <<<'41'\n"
+                         "test \"$(cat $'\\xfe.bin')\" = A\n"
+                         "mv $'\\xff.bin' out.bin && rm $'\\xfe.bin'",
+                         Enc(u"あい")},
+        StreamOutputCase{"KeepsOwnerAndGroup",
+                         "chown 4321:8765 out.bin 2>/dev/null || exit 0; \"$CLI\" encode -o "
+                         "out.bin in.txt && \"$CLI\" encode --into out.bin --at 0 in.txt && "
+                         "test \"$(stat -c %u:%g out.bin)\" = 4321:8765",
+                         Enc(u"あい")}),
+    CaseName<StreamOutputCase>);
 
 // Random tables, exported and imported in the core: every character whose
 // cell a text can be encoded to, and decoding shows, keeps that cell.
