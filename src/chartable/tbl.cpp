@@ -221,13 +221,33 @@ TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
   return result;
 }
 
-TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source) {
+namespace {
+constexpr std::string_view kStampMark = " stamp ";
+}  // namespace
+
+std::optional<std::string> ImportStampOf(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+  bytes = bytes.substr(0, bytes.find_first_of("\r\n"));
+  if (bytes.find("made by binconv-cli import-tbl from ") == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::size_t mark = bytes.rfind(kStampMark);
+  if (mark == std::string_view::npos) return std::nullopt;
+  return std::string(bytes.substr(mark + kStampMark.size()));
+}
+
+TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
+                           std::string_view stamp) {
   auto write = [&](int first_page, int pages, std::u16string_view file) {
     std::u16string text;
     text += u"/ ";
     text += file;
     text += u": made by binconv-cli import-tbl from ";
     text += OnOneLine(source);
+    if (!stamp.empty()) {
+      for (const char c : kStampMark) text.push_back(static_cast<char16_t>(c));
+      for (const char c : stamp) text.push_back(static_cast<char16_t>(c));
+    }
     text +=
         u"\r\n/ Each data line is a label and the 16 cells of one row; 16 rows make a page.\r\n";
     for (int page = first_page; page < first_page + pages; ++page) {

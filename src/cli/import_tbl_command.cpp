@@ -1,5 +1,9 @@
 // binconv-cli import-tbl: a hex editor's .tbl file as the two table files.
 
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
 #include "chartable/load.h"
 #include "chartable/tbl.h"
 #include "cli/commands.h"
@@ -52,6 +56,20 @@ std::string Describe(TblErrorCode code) {
   return "?";
 }
 
+// When this import ran, to the millisecond (UTC): both files carry it, so
+// that check-tables can tell a pair torn by a crash between the two renames.
+std::string ImportStamp() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          now.time_since_epoch()).count() % 1000;
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
+  char fraction[8] = {};
+  std::snprintf(fraction, sizeof fraction, ".%03dZ", static_cast<int>(millis));
+  return std::string(text) + fraction;
+}
+
 int RunImportTbl(const ParsedArgs& args) {
   const std::optional<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return kExitError;
@@ -80,7 +98,7 @@ int RunImportTbl(const ParsedArgs& args) {
 
   auto source = DecodeUtf8(tbl_name);
   const std::u16string source16 = source ? source.value() : u"?";
-  const TableFiles files = WriteTableFiles(imported.table, source16);
+  const TableFiles files = WriteTableFiles(imported.table, source16, ImportStamp());
   const std::filesystem::path dir = OutputPathOf(args, OutputDefault::kCurrentFolder);
   const std::filesystem::path main_path = dir / PathFromUtf8(kMainTableFile);
   const std::filesystem::path extended_path = dir / PathFromUtf8(kExtendedTableFile);

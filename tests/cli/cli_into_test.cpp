@@ -642,6 +642,26 @@ TEST(CliTblPathsTest, JapaneseLongPaths) {
   EXPECT_EQ(decoded.out, expected.out);
 }
 
+// A pair torn by a crash between import-tbl's two renames: check-tables shows
+// that the two files come from different imports.
+TEST(CliTblPathsTest, CheckTablesShowsATornPair) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.tbl", "00=a\n2003=漢\n");
+  for (const char* dir : {"first", "second"}) {
+    fs::create_directory(scratch.work() / dir);
+    ASSERT_EQ(RunCli(scratch, {"import-tbl", "-o", dir, "in.tbl"}).exit_code, 0);
+  }
+  const Outcome pair = RunCli(scratch, {"check-tables", "--tables", "first"});
+  EXPECT_EQ(pair.out.find("different imports"), std::string::npos) << pair;
+  fs::copy_file(scratch.work() / "second" / "Zezovar_ex.ini",
+                scratch.work() / "first" / "Zezovar_ex.ini",
+                fs::copy_options::overwrite_existing);
+  const Outcome torn = RunCli(scratch, {"check-tables", "--tables", "first"});
+  EXPECT_EQ(torn.exit_code, 1) << torn;
+  EXPECT_NE(torn.out.find("come from different imports: run import-tbl again"),
+            std::string::npos) << torn;
+}
+
 // --- outputs that are not plain files (POSIX) ---------------------------------
 
 struct StreamOutputCase {
