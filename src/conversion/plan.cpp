@@ -55,10 +55,15 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::s
 
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
-  const std::filesystem::path dir = PathFromUtf8(plan_name).parent_path();
-  const std::filesystem::path path = PathFromUtf8(file);
-  if (dir.empty() || path.is_absolute()) return file;
-  return PathToUtf8(dir / path);
+  if (PathFromUtf8(file).is_absolute()) return file;
+  // Joined as text, so that the name keeps the separators the plan's name has.
+#ifdef _WIN32
+  const std::size_t end = plan_name.find_last_of("/\\");
+#else
+  const std::size_t end = plan_name.rfind('/');
+#endif
+  if (end == std::string::npos) return file;
+  return plan_name.substr(0, end + 1) + file;
 }
 
 // Encodes the text of one entry; its problems are added to `problems`.

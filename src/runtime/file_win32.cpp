@@ -52,6 +52,18 @@ std::wstring FormatSystemMessage(DWORD error, DWORD language) {
   return text;
 }
 
+// Whether another program holds the file open without letting it be replaced.
+bool HeldWithoutSharing(const std::wstring& name) {
+  const HANDLE probe =
+      CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 class Win32FileOps final : public FileOps {
  public:
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
@@ -98,6 +110,9 @@ class Win32FileOps final : public FileOps {
     // vanished meanwhile, or a failure that already removed the old name),
     // a replacing rename still puts the new bytes in place.
     if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      // A file held open without sharing is refused up front: some
+      // ReplaceFileW implementations (Wine's) leave a stray file behind then.
+      if (HeldWithoutSharing(target)) return ERROR_SHARING_VIOLATION;
       if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                        nullptr, nullptr)) {
         return 0;
@@ -113,16 +128,7 @@ class Win32FileOps final : public FileOps {
     const DWORD error = GetLastError();
     // A file another program holds open refuses to be replaced with "access
     // denied"; opening it as the rename would tells the user the real reason.
-    if (error == ERROR_ACCESS_DENIED) {
-      const HANDLE probe = CreateFileW(target.c_str(), DELETE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (probe != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe);
-      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
-        return ERROR_SHARING_VIOLATION;
-      }
-    }
+    if (error == ERROR_ACCESS_DENIED && HeldWithoutSharing(target)) return ERROR_SHARING_VIOLATION;
     return static_cast<int>(error);
   }
 

@@ -41,6 +41,8 @@ const std::string kUp = "../../../../../../../";
 
 // The CLI under test is binconv-cli.exe under Wine (tools/wine-cli.sh).
 bool UnderWine() { return std::string_view(BINCONV_CLI_PATH).find("wine") != std::string_view::npos; }
+// The system's own words for a missing file.
+const std::string kNotFound = UnderWine() ? "File not found" : "No such file or directory";
 
 // Byte i of the game is i * 7 + 3, so every byte differs from its neighbours.
 std::string Game() {
@@ -288,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "00",
                  2,
                  {},
-                 {"none.bin: No such file or directory"}},
+                 {"none.bin: " + kNotFound}},
         IntoCase{"GameIsAFolder",
                  Args({"write", "--into", ".", "--at", "0"}),
                  {},
@@ -353,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"binconv-cli: long.txt:2:1: 2 bytes too long for the room of 2 bytes (4 bytes in "
                   "all); 'い' (U+3044) is the first character that does not fit (plan line 2)",
                   "binconv-cli: nocode.txt:1:2: no code for", "(plan line 3)",
-                  "binconv-cli: missing.txt: No such file or directory (plan line 4)",
+                  "binconv-cli: missing.txt: " + kNotFound + " (plan line 4)",
                   "binconv-cli: plan.txt:5: expected OFFSET ROOM FILE [FILL], found 2 fields",
                   "binconv-cli: plan.txt:6: the offset '0x' is not",
                   "binconv-cli: plan.txt:7: the room ends at 0x44, past the end of the game file",

@@ -58,8 +58,8 @@ TEST_F(Win32Files, ReadOnlyAttributeIsRefusedAndHiddenIsKept) {
 // A symbolic link stays a link, as on Linux: the file it leads to gets the
 // new bytes, and a replaced file keeps its creation time (ReplaceFileW).
 TEST_F(Win32Files, LinkIsWrittenThroughAndCreationTimeKept) {
-  const fs::path real = dir_ / "本物.bin";
-  const fs::path link = dir_ / "リンク.bin";
+  const fs::path real = dir_ / u8"本物.bin";
+  const fs::path link = dir_ / u8"リンク.bin";
   test::WriteAll(real, "old");
   FILETIME old_time{};
   old_time.dwHighDateTime = 0x01D00000;  // early 2015
@@ -70,8 +70,10 @@ TEST_F(Win32Files, LinkIsWrittenThroughAndCreationTimeKept) {
     ASSERT_TRUE(SetFileTime(file, &old_time, nullptr, nullptr));
     CloseHandle(file);
   }
-  if (!CreateSymbolicLinkW(link.c_str(), real.c_str(), 0)) {
-    GTEST_SKIP() << "no right to create symbolic links here";
+  // Wine 8's CreateSymbolicLinkW reports success and makes nothing.
+  if (!CreateSymbolicLinkW(link.c_str(), real.c_str(), 0) ||
+      GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no symbolic links can be made here";
   }
   ASSERT_TRUE(ReplaceFileAtomically(link, std::vector<std::uint8_t>{0x41, 0x42}).ok());
   EXPECT_EQ(test::ReadAll(real), "AB");
