@@ -287,8 +287,10 @@ BOOL WINAPI RemoveTempsOnCtrl(DWORD) {
 int RegisterTemp(const std::filesystem::path& temp, FileHandle file) {
   for (int i = 0; i < kTempSlots; ++i) {
     const wchar_t* empty = nullptr;
-    g_temps[i].file.store(file);
-    if (g_temps[i].name.compare_exchange_strong(empty, temp.c_str())) return i;
+    if (g_temps[i].name.compare_exchange_strong(empty, temp.c_str())) {
+      g_temps[i].file.store(file);
+      return i;
+    }
   }
   return -1;
 }

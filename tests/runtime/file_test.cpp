@@ -505,6 +505,27 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{Step::kRename, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, true},
         Fault{Step::kRename, 1, test::kErrIo, IoErrorCode::kOther, false}));
 
+// The size of a game file: a regular file only, each other kind named by its
+// own code, a link followed as the writer follows it.
+TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
+  WriteRaw(dir_ / "game.bin", "12345");
+  fs::create_directory(dir_ / "sub");
+  ASSERT_TRUE(RegularFileSize(dir_ / "game.bin").ok());
+  EXPECT_EQ(RegularFileSize(dir_ / "game.bin").value(), 5u);
+  EXPECT_EQ(RegularFileSize(dir_ / "none.bin").error().code, IoErrorCode::kNotFound);
+  EXPECT_EQ(RegularFileSize(dir_ / "sub").error().code, IoErrorCode::kIsDirectory);
+#ifdef _WIN32
+  EXPECT_EQ(RegularFileSize(dir_ / "NUL").error().code, IoErrorCode::kReservedName);
+#else
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
+  const auto fifo = RegularFileSize(dir_ / "pipe");
+  EXPECT_EQ(fifo.error().code, IoErrorCode::kNotRegularFile);
+  EXPECT_EQ(DescribeIoError(fifo.error()), PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
+  fs::create_symlink("game.bin", dir_ / "link.bin");
+  EXPECT_EQ(RegularFileSize(dir_ / "link.bin").value(), 5u);
+#endif
+}
+
 // A pair replaced together: a failure at any call of the seam, over an old
 // pair or none, leaves the old pair (or none) and no temporary file.
 TEST_F(AtomicWrite, PairFailingAtAnyStepLeavesTheOldPair) {
