@@ -664,6 +664,22 @@ TEST(CliTblPathsTest, CheckTablesShowsATornPair) {
             std::string::npos) << torn;
 }
 
+// Whatever a command meets, it ends with a message and a status, never an
+// abort: a room the size of a number once escaped as length_error.
+TEST(CliNeverAborts, HostilePlanEndsWithAStatus) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Game());
+  WriteAll(scratch.work() / "a.txt", "あ");
+  WriteAll(scratch.work() / "plan.txt", "0 0xFFFFFFFFFFFFFFFF a.txt 00\n");
+  const Outcome outcome = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
+  EXPECT_EQ(outcome.signal, 0) << outcome;
+  EXPECT_TRUE(outcome.exit_code == 1 || outcome.exit_code == 2) << outcome;
+  EXPECT_NE(outcome.err.find("binconv-cli: "), std::string::npos) << outcome;
+  EXPECT_EQ(ReadAll(scratch.work() / "game.bin"), Game());
+  EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "game.bin",
+                                                   "a.txt", "plan.txt"}));
+}
+
 // --- outputs that are not plain files (POSIX) ---------------------------------
 
 struct StreamOutputCase {
