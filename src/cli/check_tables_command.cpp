@@ -4,10 +4,10 @@
 #include "chartable/check.h"
 #include "chartable/load.h"
 #include "chartable/tbl.h"
-#include "runtime/file.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/file.h"
 #include "runtime/text_file.h"
 
 namespace binconv::cli {
@@ -47,8 +47,8 @@ int RunCheckTables(const ParsedArgs& args) {
   std::size_t findings = check.findings.size();
   std::array<std::optional<std::string>, 2> stamps;
   for (std::size_t file = 0; file < names.size(); ++file) {
-    const auto bytes = ReadFileBytes(dir / PathFromUtf8(file == 0 ? kMainTableFile
-                                                                  : kExtendedTableFile));
+    const auto bytes =
+        ReadFileBytes(dir / PathFromUtf8(file == 0 ? kMainTableFile : kExtendedTableFile));
     if (bytes) stamps[file] = ImportStampOf(bytes.value());
   }
   if (stamps[0] && stamps[1] && *stamps[0] != *stamps[1]) {

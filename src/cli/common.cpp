@@ -30,8 +30,9 @@ std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallbac
   // are: a name that is not UTF-8 stays a valid name on POSIX.
   std::string_view name = value ? std::string_view(*value) : std::string_view();
   const std::size_t first = name.find_first_not_of(' ');
-  name = first == std::string_view::npos ? std::string_view()
-                                         : name.substr(first, name.find_last_not_of(' ') - first + 1);
+  name = first == std::string_view::npos
+             ? std::string_view()
+             : name.substr(first, name.find_last_not_of(' ') - first + 1);
   if (name.empty()) return PathOfArg(EncodeUtf8(kDefaultOutputName));
   return PathOfArg(name);
 }

@@ -66,7 +66,8 @@ int RunDecode(const ParsedArgs& args) {
   // A file's size is known before any text is written; standard input's only
   // at its end.
   if (input_name != kStdioName) {
-    if (auto size = RegularFileSize(PathOfArg(input_name)); size && past_end(size.value())) return kExitRejected;
+    auto size = RegularFileSize(PathOfArg(input_name));
+    if (size && past_end(size.value())) return kExitRejected;
   }
   std::uint64_t position = 0;  // of the chunk's first byte in the input
   std::u16string text;

@@ -92,7 +92,8 @@ int RunEncode(const ParsedArgs& args) {
   // against the room as a whole.
   std::vector<std::uint8_t> gathered;
   std::string text;
-  const std::filesystem::path path = into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
+  const std::filesystem::path path =
+      into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
   const std::string shown = PathToUtf8(path);
   std::unique_ptr<OutputSink> writer;
   if (!into) {

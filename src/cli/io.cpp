@@ -141,8 +141,7 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
   auto descriptor = OpenDescriptorForWriting(path);
   if (!descriptor) return descriptor.error();
   if (const std::optional<FileHandle> file = descriptor.value()) {
-    return std::unique_ptr<OutputSink>(
-        std::make_unique<StreamSink>(*file, PathToUtf8(path), hold));
+    return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(*file, PathToUtf8(path), hold));
   }
   auto sink = std::make_unique<FileSink>();
   if (auto opened = sink->Open(path); !opened) return opened.error();

@@ -56,7 +56,7 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::s
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
   if (PathFromUtf8(file).is_absolute()) return file;
-  // Joined as text, so that the name keeps the separators the plan's name has.
+    // Joined as text, so that the name keeps the separators the plan's name has.
 #ifdef _WIN32
   const std::size_t end = plan_name.find_last_of("/\\");
 #else

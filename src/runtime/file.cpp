@@ -306,7 +306,8 @@ Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
                                                 const FileContents& second, FileOps& ops) {
   AtomicFileWriter first_writer(ops);
   AtomicFileWriter second_writer(ops);
-  for (auto [writer, file] : {std::pair{&first_writer, &first}, std::pair{&second_writer, &second}}) {
+  for (auto [writer, file] :
+       {std::pair{&first_writer, &first}, std::pair{&second_writer, &second}}) {
     if (auto opened = writer->Open(file->target); !opened) return opened;
     if (auto written = writer->Write(file->bytes); !written) return written;
   }

@@ -34,13 +34,17 @@ constexpr std::size_t kGameSize = 64;
 // narrow string would be mangled. kUp leads from the deepest back to work/.
 const std::string kLongDir = [] {
   std::string dir;
-  for (int i = 0; i < 7; ++i) dir += "日本語の長いフォルダー名日本語の長いフォルダー名日本語の長い名前" + std::to_string(i) + "/";
+  for (int i = 0; i < 7; ++i)
+    dir += "日本語の長いフォルダー名日本語の長いフォルダー名日本語の長い名前" + std::to_string(i) +
+           "/";
   return dir;
 }();
 const std::string kUp = "../../../../../../../";
 
 // The CLI under test is binconv-cli.exe under Wine (tools/wine-cli.sh).
-bool UnderWine() { return std::string_view(BINCONV_CLI_PATH).find("wine") != std::string_view::npos; }
+bool UnderWine() {
+  return std::string_view(BINCONV_CLI_PATH).find("wine") != std::string_view::npos;
+}
 // The system's own words for a missing file.
 const std::string kNotFound = UnderWine() ? "File not found" : "No such file or directory";
 
@@ -477,7 +481,12 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"StartAfterALeadByte", {"--at", "2", "game.bin"}, 2, 4, 0, ""},
         RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 6, 0, 0, ""},
         RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 4, 1, 0, ""},
-        RangeCase{"JapaneseLongPath", {"--at", "1", "--length", "2", kLongDir + "ゲーム.bin"}, 1, 2, 0, ""},
+        RangeCase{"JapaneseLongPath",
+                  {"--at", "1", "--length", "2", kLongDir + "ゲーム.bin"},
+                  1,
+                  2,
+                  0,
+                  ""},
         RangeCase{"JapaneseLongPathPastTheEnd",
                   {"--at", "7", kLongDir + "ゲーム.bin"},
                   0,
@@ -656,12 +665,11 @@ TEST(CliTblPathsTest, CheckTablesShowsATornPair) {
   const Outcome pair = RunCli(scratch, {"check-tables", "--tables", "first"});
   EXPECT_EQ(pair.out.find("different imports"), std::string::npos) << pair;
   fs::copy_file(scratch.work() / "second" / "Zezovar_ex.ini",
-                scratch.work() / "first" / "Zezovar_ex.ini",
-                fs::copy_options::overwrite_existing);
+                scratch.work() / "first" / "Zezovar_ex.ini", fs::copy_options::overwrite_existing);
   const Outcome torn = RunCli(scratch, {"check-tables", "--tables", "first"});
   EXPECT_EQ(torn.exit_code, 1) << torn;
-  EXPECT_NE(torn.out.find("come from different imports: run import-tbl again"),
-            std::string::npos) << torn;
+  EXPECT_NE(torn.out.find("come from different imports: run import-tbl again"), std::string::npos)
+      << torn;
 }
 
 // Whatever a command meets, it ends with a message and a status, never an
@@ -677,14 +685,14 @@ TEST(CliNeverAborts, HostilePlanEndsWithAStatus) {
   EXPECT_NE(outcome.err.find("binconv-cli: "), std::string::npos) << outcome;
   EXPECT_EQ(ReadAll(scratch.work() / "game.bin"), Game());
   EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "game.bin",
-                                                   "a.txt", "plan.txt"}));
+                                                    "a.txt", "plan.txt"}));
 }
 
 // --- outputs that are not plain files (POSIX) ---------------------------------
 
 struct StreamOutputCase {
   const char* name;
-  std::string command;  // a shell command line; $CLI is the program
+  std::string command;   // a shell command line; $CLI is the program
   std::string expected;  // out.bin afterwards
 };
 
@@ -700,12 +708,12 @@ TEST_P(CliStreamOutputTest, WritesThroughTheOpenDescriptor) {
   WriteAll(scratch.work() / "in.txt", "あい");
   WriteAll(scratch.work() / "out.bin", "OLD");
   WriteAll(scratch.path() / "run.sh", "set -e\ncd '" + scratch.work().native() + "'\nCLI='" +
-                                            std::string(BINCONV_CLI_PATH) + "'\n" + c.command);
+                                          std::string(BINCONV_CLI_PATH) + "'\n" + c.command);
   const std::string command = "bash '" + (scratch.path() / "run.sh").native() + "'";
   ASSERT_EQ(std::system(command.c_str()), 0) << c.command;
   EXPECT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(c.expected));
-  EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "in.txt",
-                                                   "out.bin"}));
+  EXPECT_EQ(scratch.Names(),
+            (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "in.txt", "out.bin"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -716,8 +724,7 @@ INSTANTIATE_TEST_SUITE_P(
         StreamOutputCase{"DevFdAppends", "\"$CLI\" write -o /dev/fd/3 3>>out.bin <<<'41 42'",
                          "OLDAB"},
         StreamOutputCase{"ProcSelfFdAppends",
-                         "\"$CLI\" convert -o /proc/self/fd/1 in.txt >>out.bin",
-                         "OLD56 58 "},
+                         "\"$CLI\" convert -o /proc/self/fd/1 in.txt >>out.bin", "OLD56 58 "},
         StreamOutputCase{"LinkToDevStdout",
                          "ln -s /dev/stdout link && \"$CLI\" encode -o link in.txt >>out.bin && "
                          "test -L link && rm link",

@@ -520,7 +520,8 @@ TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
   ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
   const auto fifo = RegularFileSize(dir_ / "pipe");
   EXPECT_EQ(fifo.error().code, IoErrorCode::kNotRegularFile);
-  EXPECT_EQ(DescribeIoError(fifo.error()), PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
+  EXPECT_EQ(DescribeIoError(fifo.error()),
+            PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
   fs::create_symlink("game.bin", dir_ / "link.bin");
   EXPECT_EQ(RegularFileSize(dir_ / "link.bin").value(), 5u);
 #endif
