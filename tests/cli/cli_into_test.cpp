@@ -4,6 +4,7 @@
 // and no temporary file behind.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -710,7 +711,10 @@ TEST_P(CliStreamOutputTest, WritesThroughTheOpenDescriptor) {
   WriteAll(scratch.path() / "run.sh", "set -e\ncd '" + scratch.work().native() + "'\nCLI='" +
                                           std::string(BINCONV_CLI_PATH) + "'\n" + c.command);
   const std::string command = "bash '" + (scratch.path() / "run.sh").native() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << c.command;
+  const int status = std::system(command.c_str());
+  // 77: what the case needs (root, a user "nobody") is not to be had here.
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "not possible here";
+  ASSERT_EQ(status, 0) << c.command;
   EXPECT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(c.expected));
   EXPECT_EQ(scratch.Names(),
             (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "in.txt", "out.bin"}));
@@ -742,10 +746,23 @@ INSTANTIATE_TEST_SUITE_P(
                          "mv $'\\xff.bin' out.bin && rm $'\\xfe.bin'",
                          Enc(u"あい")},
         StreamOutputCase{"KeepsOwnerAndGroup",
-                         "chown 4321:8765 out.bin 2>/dev/null || exit 0; \"$CLI\" encode -o "
+                         "chown 4321:8765 out.bin 2>/dev/null || exit 77; \"$CLI\" encode -o "
                          "out.bin in.txt && \"$CLI\" encode --into out.bin --at 0 in.txt && "
                          "test \"$(stat -c %u:%g out.bin)\" = 4321:8765",
-                         Enc(u"あい")}),
+                         Enc(u"あい")},
+        // A member of the file's group (here: nobody, in nogroup) may not give
+        // the new file to its owner: the group stays and a warning says so.
+        StreamOutputCase{
+            "OwnerLostIsSaid",
+            "chown 4321:65534 out.bin 2>/dev/null && chmod 664 out.bin && "
+            "chmod o+x .. && chmod 777 . || exit 77\n"
+            "as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups \"$@\"; }\n"
+            "as_nobody \"$CLI\" --version >/dev/null 2>&1 && as_nobody test -r in.txt "
+            "|| exit 77\n"
+            "as_nobody \"$CLI\" encode -o out.bin in.txt 2>../err.txt\n"
+            "test \"$(stat -c %u:%g out.bin)\" = 65534:65534\n"
+            "grep -q 'out.bin now belongs to you, not to its owner' ../err.txt",
+            Enc(u"あい")}),
     CaseName<StreamOutputCase>);
 
 // Random tables, exported and imported in the core: every character whose
