@@ -34,6 +34,9 @@ build/wine-cli/tests/cli_stream_test --gtest_brief=1
 build/wine-cli/tests/cli_reverse_test --gtest_brief=1 \
   --gtest_filter='-*/CheckDefaultTables:*/CheckFindings:*/ReportClean'
 
+echo "== binconv-cli.exe and a console Ctrl+C"
+tools/wine-ctrl-c-test.sh
+
 echo "== binconv.exe driven by the keyboard"
 tools/win32-window-test.sh 1
 echo "== windows part took $(( $(date +%s) - start )) s"
