@@ -32,8 +32,9 @@ int RegisterTemp(const std::filesystem::path& temp, FileHandle file);
 void UnregisterTemp(int slot);
 
 // Looks at the target of a write before anything is created: follows
-// symbolic links (POSIX), refuses a directory, a read-only file and anything
-// but a regular file, and on Windows a name Windows forbids.
+// symbolic links, refuses a directory, a read-only file, anything but a
+// regular file and (POSIX) a name that leads to an open descriptor, and on
+// Windows a name Windows forbids.
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown);
 
