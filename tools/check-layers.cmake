@@ -43,3 +43,40 @@ if(faults)
   message(FATAL_ERROR "Includes that reach up or across the layers:\n${faults}")
 endif()
 message(STATUS "Every include keeps to the layers below its own.")
+
+# Paths are UTF-16 on Windows end to end: a path built from a narrow string
+# would take it in the ANSI code page, and path::string() would give one back
+# (or throw). Names go through PathFromUtf8 / PathToUtf8 instead. A path
+# built from the system's own form (a wide string, or bytes the system gave
+# on POSIX) says so with a "// native" comment on its line.
+set(narrow "")
+file(GLOB_RECURSE sources "${SRC}/*.h" "${SRC}/*.cpp")
+foreach(source IN LISTS sources)
+  file(STRINGS "${source}" lines)
+  set(number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    if(line MATCHES "^ *//" OR line MATCHES "// native")
+      continue()
+    endif()
+    set(bad FALSE)
+    if(line MATCHES "\\.(generic_)?string\\(\\)")
+      set(bad TRUE)
+    endif()
+    # path(ARG) with an argument that is not empty, UTF-8 (u8string) or wide.
+    if(line MATCHES "(filesystem|fs)::path\\(([^)u]|u[^8])" AND
+       NOT line MATCHES "(filesystem|fs)::path\\((std::u8string|std::wstring|L\")")
+      set(bad TRUE)
+    endif()
+    if(bad)
+      file(RELATIVE_PATH shown "${SRC}" "${source}")
+      string(STRIP "${line}" line)
+      string(APPEND narrow "  ${shown}:${number}: ${line}\n")
+    endif()
+  endforeach()
+endforeach()
+if(narrow)
+  message(FATAL_ERROR "Paths built from or turned into narrow strings "
+                      "(use PathFromUtf8 / PathToUtf8):\n${narrow}")
+endif()
+message(STATUS "No path is built from or turned into a narrow string.")

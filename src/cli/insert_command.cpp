@@ -108,9 +108,9 @@ struct InsertTarget {
   std::filesystem::path output;
 
   const std::string& written_name() const { return output_name ? *output_name : game_name; }
-  Result<Unit, IoError> Write(std::span<const FilePatch> patches) const {
+  Result<Unit, IoError> Write(std::span<const FilePatch> patches, bool* owner_kept) const {
     if (output_name) return PatchCopyAtomically(game, output, patches);
-    return PatchFileAtomically(game, patches);
+    return PatchFileAtomically(game, patches, SystemFileOps(), owner_kept);
   }
 };
 
@@ -288,14 +288,7 @@ int RunInsert(const ParsedArgs& args) {
   }
   const std::string plan_name = InputName(args);
   std::string plan_bytes;
-  if (int read = ReadBytes(plan_name,
-                           [&](std::string_view chunk) {
-                             plan_bytes.append(chunk);
-                             return kExitOk;
-                           });
-      read != kExitOk) {
-    return read;
-  }
+  if (int read = ReadWholeInput(plan_name, plan_bytes); read != kExitOk) return read;
   const std::string& game = target->game_name;
   const std::string& written = target->written_name();
 
@@ -370,7 +363,11 @@ int RunInsert(const ParsedArgs& args) {
   for (const auto& [offset, bytes] : runs) patches.push_back({offset, bytes});
   for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
   if (!dry_run) {
-    if (auto applied = target->Write(patches); !applied) return ReportOutputError(applied.error());
+    bool owner_kept = true;
+    if (auto applied = target->Write(patches, &owner_kept); !applied) {
+      return ReportOutputError(applied.error());
+    }
+    if (!owner_kept) WarnOwnerChanged(written);
   }
   for (const PlanEntry& entry : plan.entries) {
     PrintLine(ShownName(plan_name) + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +

@@ -53,9 +53,20 @@ class OutputSink {
   virtual void Abort() = 0;
 };
 
-// Standard output for "-" or an empty name, otherwise the file `path` written
-// through AtomicFileWriter.
-Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path);
+// Whether the bytes written to standard output (or another open descriptor)
+// go out as they come, or only on Commit: a command that may still refuse
+// its whole input then writes nothing.
+enum class OutputHold { kStream, kUntilCommit };
+
+// Standard output for "-" or an empty name, the open descriptor for a name
+// such as /dev/stdout or /dev/fd/N, otherwise the file `path` written through
+// AtomicFileWriter.
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
+                                                        OutputHold hold = OutputHold::kStream);
+
+// Says on standard error that the replaced file `name` could not keep its
+// owner and group.
+void WarnOwnerChanged(const std::string& name);
 
 // Reports an output error and returns kExitError. A reader that has gone
 // away (a closed pipe) ends the program quietly.

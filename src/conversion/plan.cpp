@@ -65,10 +65,15 @@ namespace {
 
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
-  const std::filesystem::path dir = std::filesystem::path(plan_name).parent_path();
-  const std::filesystem::path path(file);
-  if (dir.empty() || path.is_absolute()) return file;
-  return (dir / path).string();
+  if (PathFromUtf8(file).is_absolute()) return file;
+    // Joined as text, so that the name keeps the separators the plan's name has.
+#ifdef _WIN32
+  const std::size_t end = plan_name.find_last_of("/\\");
+#else
+  const std::size_t end = plan_name.rfind('/');
+#endif
+  if (end == std::string::npos) return file;
+  return plan_name.substr(0, end + 1) + file;
 }
 
 // Encodes the text of one entry; its problems are added to `problems`.
@@ -79,7 +84,7 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     p.other_line = entry.line;
     return p;
   };
-  auto read = ReadFileBytes(entry.file);
+  auto read = ReadFileBytes(PathFromUtf8(entry.file));
   if (!read) {
     PlanProblem p = problem(PlanProblemCode::kUnreadable);
     p.reason = read.error().reason;
@@ -242,11 +247,11 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
 }
 
 Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
-                                FileOps& ops) {
+                                FileOps& ops, bool* owner_kept) {
   std::vector<FilePatch> patches;
   patches.reserve(plan.entries.size());
   for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
-  return PatchFileAtomically(game, patches, ops);
+  return PatchFileAtomically(game, patches, ops, owner_kept);
 }
 
 }  // namespace binconv

@@ -70,8 +70,9 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
                          const CharTable& table, LineBreaks line_breaks, std::uint64_t game_size);
 
 // Replaces `game` once, atomically, with every entry applied.
+// `owner_kept` as PatchFileAtomically tells it.
 Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
-                                FileOps& ops = SystemFileOps());
+                                FileOps& ops = SystemFileOps(), bool* owner_kept = nullptr);
 
 namespace detail {
 // Splits a plan line into its fields; a "#" at the start of a field ends the

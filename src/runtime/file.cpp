@@ -172,6 +172,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
                                               bool& existing) {
   Abort();
   existing = false;
+  owner_kept_ = true;
   target_ = target;
   shown_ = PathToUtf8(target);
   if (target_.empty()) return IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"};
@@ -199,8 +200,13 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
     file_ = kNoFile;
     return IoErrorFromSystem(shown_, error);
   }
+  temp_slot_ = platform::RegisterTemp(temp_, file_);
   existing = state.value().exists;
+  existing_ = existing;
+  mode_ = state.value().mode;
   if (state.value().exists) {
+    // Before the mode: a change of owner clears the set-user-ID bits.
+    owner_kept_ = platform::KeepOwner(file_, state.value());
     const int mode_error = ops_.SetMode(temp_, state.value().mode);
     if (mode_error != 0) return Fail(mode_error);
   }
@@ -224,7 +230,7 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
   return Unit{};
 }
 
-Result<Unit, IoError> AtomicFileWriter::Commit() {
+Result<Unit, IoError> AtomicFileWriter::Seal() {
   if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
@@ -235,11 +241,49 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   const int close_error = ops_.Close(file_);
   file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
+  sealed_ = true;
+  return Unit{};
+}
+
+Result<std::filesystem::path, IoError> AtomicFileWriter::KeepOldCopy() {
+  if (!existing_) return std::filesystem::path();
+  FileHandle from = kNoFile;
+  if (const int error = platform::OpenForReading(real_, from); error != 0) {
+    return IoErrorFromSystem(shown_, error);
+  }
+  std::random_device random;
+  std::filesystem::path copy;
+  FileHandle to = kNoFile;
+  int error = kNameTakenError;
+  for (int attempt = 0; attempt < kTempNameAttempts && error == kNameTakenError; ++attempt) {
+    copy = real_.parent_path() / TempNameFor(real_.filename(), random);
+    error = ops_.CreateExclusive(copy, to);
+  }
+  if (error == 0) {
+    error = ops_.CopyContents(from, to);
+    if (error == 0) error = ops_.Flush(to);
+    const int close_error = ops_.Close(to);
+    if (error == 0) error = close_error;
+    if (error == 0) error = ops_.SetMode(copy, mode_);
+    if (error != 0) ops_.Remove(copy);
+  }
+  platform::CloseReading(from);
+  if (error != 0) return IoErrorFromSystem(shown_, error);
+  return copy;
+}
+
+Result<Unit, IoError> AtomicFileWriter::Commit() {
+  if (!sealed_) {
+    if (auto sealed = Seal(); !sealed) return sealed;
+  }
+  sealed_ = false;
   if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
+  platform::UnregisterTemp(temp_slot_);
+  temp_slot_ = -1;
   temp_.clear();
   buffer_ = {};
   const std::filesystem::path dir = real_.parent_path();
-  platform::SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
+  platform::SyncDirectory(dir.empty() ? PathFromUtf8(".") : dir);
   return Unit{};
 }
 
@@ -250,11 +294,15 @@ void AtomicFileWriter::Abort() {
   }
   if (!temp_.empty()) {
     ops_.Remove(temp_);
+    // Only now: a signal in between removes the file, never leaves it.
+    platform::UnregisterTemp(temp_slot_);
+    temp_slot_ = -1;
     temp_.clear();
   }
   buffer_ = {};
   copy_ = false;
   copy_size_ = 0;
+  sealed_ = false;
 }
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
@@ -267,6 +315,45 @@ Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::
   return Unit{};
 }
 
+Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
+                                                const FileContents& second, FileOps& ops) {
+  AtomicFileWriter first_writer(ops);
+  AtomicFileWriter second_writer(ops);
+  for (auto [writer, file] :
+       {std::pair{&first_writer, &first}, std::pair{&second_writer, &second}}) {
+    if (auto opened = writer->Open(file->target); !opened) return opened;
+    if (auto written = writer->Write(file->bytes); !written) return written;
+  }
+  if (auto sealed = first_writer.Seal(); !sealed) return sealed;
+  if (auto sealed = second_writer.Seal(); !sealed) return sealed;
+  auto old_first = first_writer.KeepOldCopy();
+  if (!old_first) return old_first.error();
+  const std::filesystem::path& kept = old_first.value();
+  auto drop_kept = [&] {
+    if (!kept.empty()) ops.Remove(kept);
+  };
+  if (auto committed = first_writer.Commit(); !committed) {
+    drop_kept();
+    return committed;
+  }
+  auto committed = second_writer.Commit();
+  if (committed) {
+    drop_kept();
+    return committed;
+  }
+  // The new first file must not stay with the old second one.
+  const std::filesystem::path& real_first = first_writer.real();
+  const int undo_error = kept.empty() ? ops.Remove(real_first) : ops.Rename(kept, real_first);
+  if (undo_error != 0) {
+    IoError error = committed.error();
+    error.reason += "; and " + PathToUtf8(first.target) + " could not be put back (" +
+                    IoErrorFromSystem("", undo_error).reason + ")";
+    if (!kept.empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept);
+    return error;
+  }
+  return committed;
+}
+
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
                                             std::span<const std::uint8_t> bytes, FileOps& ops) {
   AtomicFileWriter writer(ops);
@@ -275,28 +362,16 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
   return writer.Commit();
 }
 
-Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
-  const std::string shown = PathToUtf8(path);
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) return IoErrorFromErrno(shown, error.value());
-  if (std::filesystem::is_directory(status)) return IoErrorFromErrno(shown, EISDIR);
-  if (!std::filesystem::is_regular_file(status)) {
-    return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
-  }
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return IoErrorFromErrno(shown, error.value());
-  return static_cast<std::uint64_t>(size);
-}
-
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
-                                          std::span<const FilePatch> patches, FileOps& ops) {
+                                          std::span<const FilePatch> patches, FileOps& ops,
+                                          bool* owner_kept) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopy(target);
   if (!opened) return opened.error();
   for (const FilePatch& patch : patches) {
     if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
   }
+  if (owner_kept != nullptr) *owner_kept = writer.owner_kept();
   return writer.Commit();
 }
 

@@ -43,6 +43,8 @@ std::u16string JapaneseReason(IoErrorCode code) {
     case IoErrorCode::kReservedName:
       return u"CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9 はデバイス名のため、"
              u"ファイル名に使えません。";
+    case IoErrorCode::kNotRegularFile:
+      return u"通常のファイルではありません（デバイス、パイプまたはソケットです）。";
     case IoErrorCode::kOutOfRange:
       return u"ファイルの終わりを越えて書き込もうとしました。";
     case IoErrorCode::kOther:

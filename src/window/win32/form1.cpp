@@ -503,10 +503,14 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    case WM_NCDESTROY: {
+      // The window still exists for this last message: DefWindowProcW gets
+      // its handle, and only then does the form forget it.
+      const HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
-      break;
+      return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
     default:
       break;
   }

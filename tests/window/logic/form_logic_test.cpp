@@ -222,7 +222,7 @@ TEST(IoReasonText, EveryCodeHasItsOwnText) {
   for (IoErrorCode code :
        {IoErrorCode::kNotFound, IoErrorCode::kPermissionDenied, IoErrorCode::kIsDirectory,
         IoErrorCode::kDiskFull, IoErrorCode::kInvalidName, IoErrorCode::kInUse,
-        IoErrorCode::kReservedName, IoErrorCode::kOther}) {
+        IoErrorCode::kReservedName, IoErrorCode::kNotRegularFile, IoErrorCode::kOther}) {
     const std::u16string text = IoReasonText(IoError{code, "x", 0, "English"});
     EXPECT_FALSE(Contains(text, u"English"));
     EXPECT_TRUE(seen.insert(text).second) << Utf8(text);
