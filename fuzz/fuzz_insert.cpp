@@ -98,12 +98,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace binconv::fuzz;
   DefaultTables();
   Folder& folder = TheFolder();
-  const fs::path shm = "/dev/shm";
-  std::string pattern =
-      ((fs::is_directory(shm) ? shm : fs::temp_directory_path()) / "binconv-insert-XXXXXX")
-          .string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  folder.path = pattern;
+  folder.path = ScratchFolder("binconv-fuzz-insert-");
   folder.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
   folder.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
   folder.real_stdout = dup(1);
@@ -111,7 +106,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (folder.out < 0 || folder.err < 0 || folder.real_stdout < 0 || folder.real_stderr < 0) {
     std::abort();
   }
-  std::atexit([] { fs::remove_all(TheFolder().path); });
   ReportFd() = folder.real_stderr;
   __sanitizer_set_report_fd(
       reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -93,6 +94,11 @@ constexpr Pieces<Char> MakePieces() {
 constexpr Pieces<char16_t> kPieces16 = MakePieces<char16_t>();
 constexpr Pieces<char> kPieces8 = MakePieces<char>();
 
+// The most a unit adds to a listing: a lead code and a code, three each.
+// The pieces are copied four at a time, so a writer may store one more.
+constexpr std::size_t kMostPerUnit = 6;
+constexpr std::size_t kOvershoot = 1;
+
 template <class Char>
 Char* PutCode(const Pieces<Char>& pieces, std::uint16_t action, Char* w) {
   // Written whether or not the page has a lead code: pages mix too freely
@@ -122,7 +128,7 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
-    if (actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0) {
+    if (actions_ && !in_tag_ && !pending_cr_ && !after_cr_ && pending_high_ == 0) {
       p = Run(p, end, out);
       if (p == end) break;
     }
@@ -152,10 +158,11 @@ bool CodeConverter::FinishUtf8(std::string& listing) {
 std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
   if (!actions_) return Utf8TextInput::kRunClosed;
-  if (in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
+  if (in_tag_ || pending_cr_ || after_cr_ || pending_high_ != 0) return 0;
 
-  constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
-  char buffer[kBlock * 7];
+  // The walk takes at most kBlock units.
+  constexpr std::size_t kBlock = kConvertBlock;
+  char buffer[kBlock * kMostPerUnit + kOvershoot];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
@@ -217,8 +224,9 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
 const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
                                    std::u16string& out) const {
   // Pieces are gathered here so that the string is grown once per block.
-  constexpr std::size_t kBlock = 512;
-  char16_t buffer[kBlock * 6 + 1];  // pieces are copied four units at a time
+  // At most kBlock units; a CR LF pair gives four for two.
+  constexpr std::size_t kBlock = kConvertBlock;
+  char16_t buffer[kBlock * kMostPerUnit + kOvershoot];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   for (;;) {
@@ -273,20 +281,27 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
 }
 
 void CodeConverter::Unit(char16_t ch, std::u16string& out) {
-  const char16_t lone_cr = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r';
-  const char16_t lone_lf = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\n';
+  const bool any = line_breaks_ == LineBreaks::kAny;
   if (pending_cr_) {
     pending_cr_ = false;
     if (ch == u'\n') {
       Step(kLineBreakMark, out);
       return;
     }
-    Step(lone_cr, out);
+    Step(u'\r', out);
   }
-  if (ch == u'\r') {
+  if (after_cr_) {
+    after_cr_ = false;
+    if (ch == u'\n') return;
+  }
+  if (ch == u'\r' && any) {
+    // One line break, with or without an LF after it.
+    Step(kLineBreakMark, out);
+    after_cr_ = true;
+  } else if (ch == u'\r') {
     pending_cr_ = true;
   } else if (ch == u'\n') {
-    Step(lone_lf, out);
+    Step(any ? kLineBreakMark : u'\n', out);
   } else {
     Step(ch, out);
   }
@@ -295,8 +310,9 @@ void CodeConverter::Unit(char16_t ch, std::u16string& out) {
 void CodeConverter::Finish(std::u16string& out) {
   if (pending_cr_) {
     pending_cr_ = false;
-    Step(line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r', out);
+    Step(u'\r', out);
   }
+  after_cr_ = false;
   if (pending_high_ != 0) {
     out += std::exchange(pending_high_, char16_t{0});
     out += u' ';

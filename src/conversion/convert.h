@@ -100,8 +100,9 @@ class UnitActions {
 }  // namespace detail
 
 // Streaming converter: feed the text in chunks of any size and get exactly the
-// listing of the whole text. The tag flag, a CR that may pair with an LF and a
-// high surrogate that may pair with a low one carry over between chunks. The
+// listing of the whole text. Feed writes all of the listing that no later
+// text can change. The tag flag, a CR that may pair with an LF and a high
+// surrogate that may pair with a low one carry over between chunks. The
 // table must not change while the converter is in use.
 class CodeConverter {
  public:
@@ -137,7 +138,10 @@ class CodeConverter {
   std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   bool in_tag_ = false;
-  bool pending_cr_ = false;
+  bool pending_cr_ = false;  // kCrLf: a CR that is a line break only if an LF follows
+  // kAny: a CR's line break is out already, being settled whatever follows;
+  // an LF right after it belongs to it.
+  bool after_cr_ = false;
   char16_t pending_high_ = 0;  // a high surrogate without a code, waiting for its partner
   Utf8TextInput input_;
   std::u16string listing16_;  // the listing of a decoded stretch of UTF-8

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
@@ -50,7 +51,9 @@ void ListingParser::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& o
 const char16_t* ListingParser::Run(const char16_t* p, const char16_t* const end,
                                    std::vector<std::uint8_t>& out) {
   // Bytes are gathered here so that the vector is grown once per block.
-  constexpr std::size_t kBlock = 1024;
+  // At most kBlock digits make a byte each two, one more with a digit left
+  // over from before.
+  constexpr std::size_t kBlock = kListingBlock;
   std::uint8_t buffer[kBlock / 2 + 1];
   // Kept in locals: stores through the byte buffer could alias the members.
   std::size_t column = column_;

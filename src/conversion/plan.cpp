@@ -111,7 +111,6 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     problems.push_back(std::move(p));
     return;
   }
-  FillRoom(entry.place, bytes);
   entry.bytes = std::move(bytes);
 }
 
@@ -190,10 +189,12 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
       entry.place = Placement{*offset, *room, fill};
       entry.file = ShownTextName(plan_name, fields[2]);
       if (auto error = CheckPlacement(entry.place, 0, game_size)) {
+        // Rejected: its text is not even read.
         PlanProblem p{PlanProblemCode::kPastEnd, plan_name, line_number};
         p.amount = error->end;
         p.limit = error->limit;
         plan.problems.push_back(std::move(p));
+        continue;
       }
       EncodeText(entry, table, line_breaks, plan.problems);
       plan.entries.push_back(std::move(entry));
@@ -234,7 +235,7 @@ Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem:
                                 FileOps& ops) {
   std::vector<FilePatch> patches;
   patches.reserve(plan.entries.size());
-  for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
+  for (const PlanEntry& entry : plan.entries) patches.push_back(PatchForRoom(entry.place, entry.bytes));
   return PatchFileAtomically(game, patches, ops);
 }
 

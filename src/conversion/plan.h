@@ -53,7 +53,7 @@ struct PlanEntry {
   std::size_t line = 0;             // in the plan
   Placement place;                  // room always given
   std::string file;                 // as named in messages: the plan's folder and FILE
-  std::vector<std::uint8_t> bytes;  // the text's bytes and the fill
+  std::vector<std::uint8_t> bytes;  // the text's bytes; the fill is written as a run
   std::uint64_t used = 0;           // the text's own bytes
 };
 
