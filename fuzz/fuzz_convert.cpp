@@ -146,7 +146,9 @@ void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t see
     const char32_t there = CharAt(text, at);
     // A line break copied into a tag is named by the mark that stands for it.
     const bool break_in_tag = p.ch == kLineBreakMark && (there == u'\r' || there == u'\n');
-    const bool pair_split = p.ch == text[at];  // a pair whose low unit has a code of its own
+    // A pair one of whose units has a code of its own; the other shares its column.
+    const bool pair_split = p.ch == text[at] || (at + 1 < text.size() && p.ch == text[at + 1] &&
+                                                 IsHighSurrogate(text[at]));
     FUZZ_CHECK(there == p.ch || break_in_tag || pair_split,
                shown() + "\n" + Describe(p) + " but the text has " + std::to_string(there));
     // A character without a code that the writer reads as a digit or drops

@@ -25,7 +25,8 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
   for (int index = 0; index < kCells; ++index) {
     const CellCode code = CellCode::FromIndex(index);
     if (const std::optional<char16_t> ch = producible.CharAt(code)) {
-      actions_[*ch] = static_cast<std::uint16_t>(code.page << 8 | code.byte());
+      actions_[*ch] = IsSurrogate(*ch) ? Action(kSurrogateCode)
+                                       : static_cast<std::uint16_t>(code.page << 8 | code.byte());
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {
@@ -212,6 +213,7 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
               *w++ = ' ';
               return length;
             case Actions::kTagOpen:
+            case Actions::kSurrogateCode:
               break;
           }
           return 0;

@@ -80,6 +80,9 @@ class UnitActions {
     kLf,
     kNoCode,
     kTagOpen,
+    // A unit of a surrogate pair that has a code of its own: the plain way
+    // takes it, which knows whether it begins a column.
+    kSurrogateCode,
   };
 
   explicit UnitActions(const CharTable& table);

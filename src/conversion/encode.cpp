@@ -152,6 +152,7 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
   }
   line_ = line;
   column_ = column;
+  if (i != 0) last_unit_ = 0;  // the walk takes no surrogate
   return i;
 }
 
@@ -165,6 +166,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
 template <bool kCounting>
 const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
                              std::vector<std::uint8_t>& out, EncodeCounts* counts) {
+  const char16_t* const start = p;
   // Bytes are gathered here so that the vector is grown once per block: at
   // most kBlock units, a CR LF pair giving one byte for two.
   constexpr std::size_t kBlock = kEncodeBlock;
@@ -235,6 +237,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
   }
   line_ = line;
   column_ = column;
+  if (p != start) last_unit_ = p[-1];
   return p;
 }
 
@@ -248,7 +251,9 @@ void Encoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
     }
     Step(any ? kLineBreakMark : u'\r', cr_place_, out);
   }
-  const Place place{line_, ++column_};
+  column_ += BeginsColumn(last_unit_, ch);
+  last_unit_ = ch;
+  const Place place{line_, column_};
   if (ch == u'\r' || ch == u'\n') {
     ++line_;
     column_ = 0;
@@ -275,6 +280,7 @@ void Encoder::Finish(std::vector<std::uint8_t>& out) {
   in_tag_ = false;
   line_ = 1;
   column_ = 0;
+  last_unit_ = 0;
   finished_ = true;
 }
 

@@ -110,7 +110,7 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
     return;
   }
   after_cr_ = false;
-  ++column_;
+  column_ += BeginsColumn(pending_high_, ch);
   const char16_t previous_high = pending_high_;
   pending_high_ = IsHighSurrogate(ch) ? ch : char16_t{0};
   if (IsListingSeparator(ch)) return;
@@ -120,7 +120,7 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   if (completes_pair) {
     // Reported as one character at the place of its first unit.
     last_kept_.ch = CombineSurrogates(previous_high, ch);
-    if (first_bad_ && first_bad_->line == line_ && first_bad_->column + 1 == column_) {
+    if (first_bad_ && first_bad_->line == line_ && first_bad_->column == column_) {
       first_bad_->ch = last_kept_.ch;
     }
   } else {

@@ -33,7 +33,7 @@ TextPlace PlaceOfUnit(std::u16string_view text, std::size_t index) {
       ++place.line;
       place.column = 0;
     } else {
-      ++place.column;
+      place.column += BeginsColumn(i > 0 ? text[i - 1] : char16_t{0}, ch);
     }
   }
   const char16_t ch = text[index];

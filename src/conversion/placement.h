@@ -51,8 +51,8 @@ std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64
 // memory, so a room as large as a number can say costs nothing.
 FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> bytes);
 
-// A character of a text or listing, by 1-based line and column in UTF-16
-// units; lines end at CR LF, a lone CR or a lone LF.
+// A character of a text or listing, by 1-based line and column in characters
+// (BeginsColumn); lines end at CR LF, a lone CR or a lone LF.
 struct TextPlace {
   std::size_t line = 0;
   std::size_t column = 0;

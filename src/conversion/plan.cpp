@@ -10,8 +10,9 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// 1-based line and byte column of `offset` in `bytes`, lines ending at CR LF,
-// a lone CR or a lone LF.
+// 1-based line and column (in characters, the bytes before `offset` being
+// well-formed) of `offset` in `bytes`, lines ending at CR LF, a lone CR or a
+// lone LF.
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
   std::size_t line = 1;
   std::size_t start = 0;
@@ -21,7 +22,7 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
       start = i + 1;
     }
   }
-  return {line, offset - start + 1};
+  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
 }
 
 // Splits a plan line into its fields; a "#" at the start of a field ends the

@@ -201,6 +201,17 @@ class Utf8TextInput {
   std::u16string units_;
 };
 
+// The 1-based column of the byte at `at` of a line of UTF-8 that is
+// well-formed before it: the characters before it, plus one, as ColumnOf
+// counts them in UTF-16.
+inline std::size_t ColumnOfByte(std::string_view line, std::size_t at) {
+  std::size_t column = 1;
+  for (std::size_t i = 0; i < at && i < line.size(); ++i) {
+    column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+  }
+  return column;
+}
+
 // Lone surrogates become U+FFFD.
 std::string EncodeUtf8(std::u16string_view text);
 void AppendUtf8(std::u16string_view text, std::string& out);
