@@ -35,7 +35,7 @@ namespace {
 // Line breaks sent ahead of the input in a read of their own: the fast paths
 // are taken only past the length at which the converters switch to their
 // table-driven way.
-constexpr std::size_t kLeadLines = 8200;
+constexpr std::size_t kLeadLines = detail::kUnitActionsAfter / 2 + 8;
 static_assert(2 * kLeadLines >= detail::kUnitActionsAfter);
 constexpr char kOldBytes[] = "old";
 

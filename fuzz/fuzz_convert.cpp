@@ -28,7 +28,7 @@ using detail::Special;
 // Line breaks fed first, enough to take the converter and the encoder past
 // the length at which they switch to their table-driven paths; they leave no
 // state behind, so the text after them must come out as it does alone.
-constexpr std::size_t kFillerLines = 10000;
+constexpr std::size_t kFillerLines = detail::kUnitActionsAfter / 2 + 1808;
 static_assert(2 * kFillerLines > detail::kUnitActionsAfter);
 
 using test::Encoded;

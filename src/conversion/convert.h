@@ -13,6 +13,7 @@
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 #include "conversion/listing.h"
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -63,8 +64,9 @@ namespace detail {
 struct Utf8RunProbe;
 
 // Units fed before a converter builds its UnitActions: on short texts the
-// table would cost more than it saves.
-inline constexpr std::size_t kUnitActionsAfter = 16384;
+// table would cost more than it saves. Small blocks start the fast paths
+// early too, so that a fuzzer reaches them at once.
+inline constexpr std::size_t kUnitActionsAfter = BlockSize(16384, 40);
 
 // What conversion does with each UTF-16 unit when no tag is open and nothing
 // is pending, worked out once from the table so that the common case costs a
