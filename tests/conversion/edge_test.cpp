@@ -59,7 +59,8 @@ std::optional<std::vector<std::uint8_t>> LiteralBytes(std::u16string_view listin
   std::vector<int> digits;
   for (std::size_t i = 0; i < listing.size(); ++i) {
     const char16_t c = listing[i];
-    const bool pair = listing.substr(i, 2) == u"\r\n" || (i > 0 && listing.substr(i - 1, 2) == u"\r\n");
+    const bool pair =
+        listing.substr(i, 2) == u"\r\n" || (i > 0 && listing.substr(i - 1, 2) == u"\r\n");
     if ((c == u'\r' || c == u'\n') && !pair && lone_breaks_refused) return std::nullopt;
     if (c == u' ' || c == u'\u3000' || c == u'\r' || c == u'\n') continue;
     if (c >= u'0' && c <= u'9') {
@@ -84,8 +85,8 @@ std::optional<std::vector<std::uint8_t>> LiteralBytes(std::u16string_view listin
 // of each block), and around a read's edge.
 std::set<std::size_t> EdgeOffsets(std::size_t listing_per_filler) {
   std::set<std::size_t> offsets;
-  for (const std::size_t block :
-       {kEncodeBlock, kConvertBlock, std::max<std::size_t>(1, kListingBlock / listing_per_filler)}) {
+  for (const std::size_t block : {kEncodeBlock, kConvertBlock,
+                                  std::max<std::size_t>(1, kListingBlock / listing_per_filler)}) {
     for (std::size_t m = 1; m <= 2; ++m) {
       for (std::size_t at = m * block > 4 ? m * block - 4 : 0; at <= m * block + 4; ++at) {
         offsets.insert(at);
@@ -131,7 +132,8 @@ TEST_P(EdgeTest, EveryPathMatchesTheReferenceAroundEveryEdge) {
   const std::size_t per_filler = ConvertToCode(std::u16string(1, kFiller), table).size();
 
   for (const std::size_t offset : EdgeOffsets(per_filler)) {
-    const std::u16string body = std::u16string(offset, kFiller) + c.special + std::u16string(12, kFiller);
+    const std::u16string body =
+        std::u16string(offset, kFiller) + c.special + std::u16string(12, kFiller);
     const std::string body8 = EncodeUtf8(body);
     const std::u16string listing = test::ReferenceConvert(body, table, breaks);
     const std::optional<std::vector<std::uint8_t>> bytes = LiteralBytes(listing, true);
