@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "cli/commands.h"
 #include "cli/common.h"
@@ -332,18 +331,11 @@ int RunInsert(const ParsedArgs& args) {
     return kExitOk;
   }
 
-  // Fills first, as runs of one shared buffer per byte; then texts, then
-  // pointers and the fixed entries.
+  // Fills first, written as runs; then texts, then pointers and the fixed
+  // entries.
   std::vector<FilePatch> patches;
-  std::map<std::uint8_t, std::vector<std::uint8_t>> fill_buffers;
   for (const FillRun& run : scripts.layout.fills) {
-    std::vector<std::uint8_t>& buffer = fill_buffers[run.byte];
-    if (buffer.empty()) buffer.assign(kChunkSize, run.byte);
-    for (std::uint64_t done = 0; done < run.length;) {
-      const std::uint64_t n = std::min<std::uint64_t>(buffer.size(), run.length - done);
-      patches.push_back({run.offset + done, std::span(buffer.data(), static_cast<std::size_t>(n))});
-      done += n;
-    }
+    patches.push_back({run.offset, {}, run.length, run.byte});
   }
   for (const ScriptLayoutResult::TextWrite& text : scripts.layout.texts) {
     patches.push_back({text.offset, scripts.texts[text.script].bytes[text.string]});
@@ -361,7 +353,9 @@ int RunInsert(const ParsedArgs& args) {
                               pointer.bytes + pointer.size);
   }
   for (const auto& [offset, bytes] : runs) patches.push_back({offset, bytes});
-  for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
+  for (const PlanEntry& entry : plan.entries) {
+    patches.push_back(PatchForRoom(entry.place, entry.bytes));
+  }
   if (!dry_run) {
     bool owner_kept = true;
     if (auto applied = target->Write(patches, &owner_kept); !applied) {

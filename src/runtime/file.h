@@ -117,10 +117,13 @@ Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
 // the program dies of the signal. For a program's entry, once.
 void RemoveTemporaryFilesOnSignals();
 
-// Bytes to put over an existing file's bytes from `offset` on.
+// Bytes to put over an existing file's bytes from `offset` on, then
+// `fill_count` copies of `fill` right after them.
 struct FilePatch {
   std::uint64_t offset = 0;
   std::span<const std::uint8_t> bytes;
+  std::uint64_t fill_count = 0;
+  std::uint8_t fill = 0;
 };
 
 // Writes a file in pieces and puts it in place only on Commit. Until then the
@@ -155,6 +158,9 @@ class AtomicFileWriter {
   // Writes out, flushes and closes the temporary file without putting it in
   // place yet; Commit then only renames. After a failure it is gone.
   Result<Unit, IoError> Seal();
+  // Overwrites `count` bytes of such a copy from `offset` on with `byte`,
+  // written from a small buffer, so a run of any length takes no memory.
+  Result<Unit, IoError> FillAt(std::uint64_t offset, std::uint64_t count, std::uint8_t byte);
   // Flushes, closes and renames over the target, which keeps the old file's
   // permission bits. After any failure the temporary file is gone.
   Result<Unit, IoError> Commit();
