@@ -122,9 +122,22 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
     Abort();
     return IoErrorFromErrno(shown_, ENOENT);
   }
+  return CopyFrom(real_, shown_);
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopyOf(const std::filesystem::path& target,
+                                                            const std::filesystem::path& source) {
+  bool existing = false;
+  if (auto begun = Begin(target, existing); !begun) return begun.error();
+  return CopyFrom(source, PathToUtf8(source));
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::CopyFrom(const std::filesystem::path& source,
+                                                          const std::string& shown) {
   FileHandle from = kNoFile;
-  if (const int error = platform::OpenForReading(real_, from); error != 0) {
-    return Fail(error).error();
+  if (const int error = platform::OpenForReading(source, from); error != 0) {
+    Abort();
+    return IoErrorFromSystem(shown, error);
   }
   const int copy_error = ops_.CopyContents(from, file_);
   std::uint64_t size = 0;
@@ -137,6 +150,37 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
   copy_size_ = size;
   copy_ = true;
   return copy_size_;
+}
+
+Result<Unit, IoError> AtomicFileWriter::Resize(std::uint64_t size) {
+  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (const int error = ops_.SetLength(file_, size); error != 0) return Fail(error);
+  copy_size_ = size;
+  return Unit{};
+}
+
+Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
+                                                 std::span<std::uint8_t> bytes) {
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (offset > written_ || bytes.size() > written_ - offset) {
+    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                   "Bytes " + std::to_string(offset) + " to " +
+                       std::to_string(offset + bytes.size()) + " have not been written yet"};
+  }
+  // Whatever still waits in the buffer must be in the file to be read.
+  if (!buffer_.empty() && offset + bytes.size() > written_ - buffer_.size()) {
+    auto flushed = WriteOut(buffer_.data(), buffer_.size());
+    if (!flushed) return flushed;
+    buffer_.clear();
+  }
+  std::size_t got = 0;
+  const int error = platform::ReadAt(file_, offset, bytes.data(), bytes.size(), got);
+  if (error != 0) return Fail(error);
+  if (got != bytes.size()) {
+    Abort();
+    return IoError{IoErrorCode::kOther, shown_, 0, "The temporary file was cut short"};
+  }
+  return Unit{};
 }
 
 Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
@@ -197,6 +241,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
 
 Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
   if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  written_ += bytes.size();
   if (buffer_.size() + bytes.size() <= kBufferSize) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return Unit{};
@@ -242,6 +287,7 @@ void AtomicFileWriter::Abort() {
   buffer_ = {};
   copy_ = false;
   copy_size_ = 0;
+  written_ = 0;
 }
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
@@ -274,6 +320,43 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   if (error) return IoErrorFromErrno(shown, error.value());
   return static_cast<std::uint64_t>(size);
+}
+
+InputFile::~InputFile() { Close(); }
+
+Result<std::uint64_t, IoError> InputFile::Open(const std::filesystem::path& path) {
+  Close();
+  shown_ = PathToUtf8(path);
+  auto size = RegularFileSize(path);
+  if (!size) return size.error();
+  if (const int error = platform::OpenForReading(path, file_); error != 0) {
+    file_ = kNoFile;
+    return IoErrorFromSystem(shown_, error);
+  }
+  std::uint64_t open_size = 0;
+  if (const int error = platform::SizeOfOpenFile(file_, open_size); error != 0) {
+    Close();
+    return IoErrorFromSystem(shown_, error);
+  }
+  return open_size;
+}
+
+Result<Unit, IoError> InputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) {
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  std::size_t got = 0;
+  if (const int error = platform::ReadAt(file_, offset, bytes.data(), bytes.size(), got);
+      error != 0) {
+    return IoErrorFromSystem(shown_, error);
+  }
+  if (got != bytes.size()) {
+    return IoError{IoErrorCode::kOther, shown_, 0, "The file was cut short while it was read"};
+  }
+  return Unit{};
+}
+
+void InputFile::Close() {
+  if (file_ != kNoFile) platform::CloseReading(file_);
+  file_ = kNoFile;
 }
 
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,

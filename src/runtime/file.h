@@ -86,6 +86,9 @@ class FileOps {
   // All the bytes written at `offset`; the default writes the real file.
   virtual int WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                       std::size_t size);
+  // Cuts the file or lengthens it with zero bytes; the default changes the
+  // real file.
+  virtual int SetLength(FileHandle file, std::uint64_t size);
 };
 
 // The real file system.
@@ -98,6 +101,26 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
 // The size of an existing regular file; an error for anything else.
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
+
+// An existing file read at any place, without holding it in memory.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens a regular file and tells its size. Errors name the file as given.
+  Result<std::uint64_t, IoError> Open(const std::filesystem::path& path);
+  // Exactly bytes.size() bytes from `offset`; an error if the file ends first
+  // (it was cut while being read).
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes);
+  void Close();
+
+ private:
+  FileHandle file_ = kNoFile;
+  std::string shown_;
+};
 
 // Bytes to put over an existing file's bytes from `offset` on.
 struct FilePatch {
@@ -126,6 +149,15 @@ class AtomicFileWriter {
   // regular file, and tells its size. WriteAt then changes bytes inside it.
   // A symbolic link is followed: the file it names is the one replaced.
   Result<std::uint64_t, IoError> OpenCopy(const std::filesystem::path& target);
+  // Like OpenCopy, but the new file starts as a copy of `source`, an existing
+  // regular file; `target` need not exist. Errors about `source` name it.
+  Result<std::uint64_t, IoError> OpenCopyOf(const std::filesystem::path& target,
+                                            const std::filesystem::path& source);
+  // Gives a copy made by OpenCopy or OpenCopyOf a new length: cut, or
+  // lengthened with zero bytes that WriteAt may then change.
+  Result<Unit, IoError> Resize(std::uint64_t size);
+  // Reads back bytes already written by Write, from `offset` on.
+  Result<Unit, IoError> ReadBack(std::uint64_t offset, std::span<std::uint8_t> bytes);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
   // so the file's length never changes.
@@ -140,6 +172,8 @@ class AtomicFileWriter {
   Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
   Result<Unit, IoError> Fail(int system_error);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
+  Result<std::uint64_t, IoError> CopyFrom(const std::filesystem::path& source,
+                                          const std::string& shown);
 
   FileOps& ops_;
   std::filesystem::path target_;
@@ -149,6 +183,7 @@ class AtomicFileWriter {
   FileHandle file_ = kNoFile;
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
+  std::uint64_t written_ = 0;    // bytes passed to Write, buffered or not
   bool copy_ = false;
 };
 

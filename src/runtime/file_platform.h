@@ -40,6 +40,10 @@ std::string SystemReason(int system_error);
 int OpenForReading(const std::filesystem::path& path, FileHandle& file);
 int SizeOfOpenFile(FileHandle file, std::uint64_t& size);
 void CloseReading(FileHandle file);
+// Up to `size` bytes from `offset`, fewer (`got`) only where the file ends;
+// a handle being written keeps its position.
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got);
 
 #ifdef _WIN32
 // The path as the system takes it: absolute, with the \\?\ prefix once it is

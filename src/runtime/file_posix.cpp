@@ -82,7 +82,8 @@ class PosixFileOps final : public FileOps {
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
     int fd;
     do {
-      fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      // Readable too: applying a patch reads back what it has written.
+      fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     file = fd < 0 ? kNoFile : fd;
     return fd < 0 ? errno : 0;
@@ -170,6 +171,22 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 
 void CloseReading(FileHandle file) { close(static_cast<int>(file)); }
 
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got) {
+  got = 0;
+  while (got < size) {
+    const ssize_t n = pread(static_cast<int>(file), data + got, size - got,
+                            static_cast<off_t>(offset + got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    got += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 const std::size_t kMaxNameUnits = NAME_MAX;
 
 std::string SystemReason(int system_error) {
@@ -243,6 +260,14 @@ int FileOps::CopyContents(FileHandle from_file, FileHandle to_file) {
 int FileOps::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                      std::size_t size) {
   return PwriteAll(static_cast<int>(file), offset, data, size);
+}
+
+int FileOps::SetLength(FileHandle file, std::uint64_t size) {
+  int result;
+  do {
+    result = ftruncate(static_cast<int>(file), static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
 }
 
 IoError IoErrorFromSystem(std::string path, int system_error) {
