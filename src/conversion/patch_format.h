@@ -1,8 +1,8 @@
 #pragma once
 // Patches that share a translation without sharing the game file: IPS and
 // BPS, made from an original and its modified copy and applied to an
-// original. Everything works on bytes in memory; the caller reads and writes
-// the files.
+// original. Making works on bytes in memory; applying works on bytes in
+// memory or, holding neither file whole, from file to file.
 
 #include <cstddef>
 #include <cstdint>
