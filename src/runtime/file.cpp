@@ -173,8 +173,14 @@ Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
     if (!flushed) return flushed;
     buffer_.clear();
   }
+  if (read_back_ == kNoFile) {
+    if (const int error = platform::OpenReadBack(temp_, file_, read_back_); error != 0) {
+      read_back_ = kNoFile;
+      return Fail(error);
+    }
+  }
   std::size_t got = 0;
-  const int error = platform::ReadAt(file_, offset, bytes.data(), bytes.size(), got);
+  const int error = platform::ReadAt(read_back_, offset, bytes.data(), bytes.size(), got);
   if (error != 0) return Fail(error);
   if (got != bytes.size()) {
     Abort();
@@ -263,6 +269,7 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
     if (!flushed) return flushed;
     buffer_.clear();
   }
+  CloseReadBack();
   if (const int error = ops_.Flush(file_); error != 0) return Fail(error);
   const int close_error = ops_.Close(file_);
   file_ = kNoFile;
@@ -275,7 +282,13 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   return Unit{};
 }
 
+void AtomicFileWriter::CloseReadBack() {
+  if (read_back_ != kNoFile) platform::CloseReadBack(file_, read_back_);
+  read_back_ = kNoFile;
+}
+
 void AtomicFileWriter::Abort() {
+  CloseReadBack();
   if (file_ != kNoFile) {
     ops_.Close(file_);
     file_ = kNoFile;

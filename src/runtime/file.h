@@ -172,6 +172,7 @@ class AtomicFileWriter {
   Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
   Result<Unit, IoError> Fail(int system_error);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
+  void CloseReadBack();
   Result<std::uint64_t, IoError> CopyFrom(const std::filesystem::path& source,
                                           const std::string& shown);
 
@@ -181,6 +182,7 @@ class AtomicFileWriter {
   std::filesystem::path real_;   // the file replaced: target_ with its links followed
   std::filesystem::path temp_;
   FileHandle file_ = kNoFile;
+  FileHandle read_back_ = kNoFile;  // opened by the first ReadBack
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
   std::uint64_t written_ = 0;    // bytes passed to Write, buffered or not

@@ -82,8 +82,7 @@ class PosixFileOps final : public FileOps {
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
     int fd;
     do {
-      // Readable too: applying a patch reads back what it has written.
-      fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     file = fd < 0 ? kNoFile : fd;
     return fd < 0 ? errno : 0;
@@ -170,6 +169,14 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 }
 
 void CloseReading(FileHandle file) { close(static_cast<int>(file)); }
+
+int OpenReadBack(const std::filesystem::path& path, FileHandle, FileHandle& reading) {
+  return OpenForReading(path, reading);
+}
+
+void CloseReadBack(FileHandle, FileHandle reading) {
+  if (reading != kNoFile) close(static_cast<int>(reading));
+}
 
 int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
            std::size_t& got) {
