@@ -2,7 +2,8 @@
 # Starts "binconv-cli encode" on a large input over an existing file, then
 # "binconv-cli encode --into" patching a large game file, then "binconv-cli
 # insert --from ORIGINAL -o" rebuilding a game whose script texts all move,
-# and kills each with
+# then "binconv-cli patch" applying a BPS patch to a copy of that game (-o)
+# and BPS and IPS patches to the game in place (--into), and kills each with
 # SIGKILL at seeded random moments. After every kill the file must be the old
 # one or the complete new one, never anything else. Temporary files a kill
 # leaves behind are counted (and removed before the next run). Then the same
@@ -108,6 +109,24 @@ for signal in KILL INT TERM HUP; do
   cat input.txt input.txt >old.bin
   kill_runs "encode --into" "$cli" encode --into game.bin --at 0x100000 --room 64 --fill 00 patch.txt
 done
+# patch: the first 8 MB of that game and of its encoded copy, a patch between
+# them made by diff. The inputs of patch -o live apart and must never change.
+inputs=$(mktemp -d)
+trap 'rm -rf "$work" "$inputs"' EXIT
+head -c 8000000 old.bin >"$inputs/orig.bin"
+head -c 8000000 new.bin >"$inputs/new.bin"
+"$cli" diff "$inputs/orig.bin" "$inputs/new.bin" -o "$inputs/p.bps" >/dev/null
+"$cli" diff "$inputs/orig.bin" "$inputs/new.bin" -o "$inputs/p.ips" >/dev/null
+sums=$(cd "$inputs" && sha256sum orig.bin p.bps p.ips)
+head -c 1000 input.txt >old.bin  # what a former run left at the output's name
+kill_runs "patch -o" "$cli" patch "$inputs/orig.bin" "$inputs/p.bps" -o game.bin
+cp "$inputs/orig.bin" old.bin
+kill_runs "patch --into (BPS)" "$cli" patch --into game.bin "$inputs/p.bps"
+kill_runs "patch --into (IPS)" "$cli" patch --into game.bin "$inputs/p.ips"
+if [ "$(cd "$inputs" && sha256sum orig.bin p.bps p.ips)" != "$sums" ]; then
+  echo "kill-test: an input of patch changed" >&2
+  failures=$((failures + 1))
+fi
 # A script behind ten u32le pointers to lines of the original, every text
 # made longer, so that all move into the space at its end and every pointer
 # is rewritten; OUTPUT is rebuilt from the original each time.

@@ -50,9 +50,9 @@ int RunPatch(const ParsedArgs& args) {
   if (RefuseToReplaceInput(output_name, patch_name)) return kExitError;
   const std::optional<std::string> patch = ReadInputFile(patch_name);
   if (!patch) return kExitError;
-  const std::optional<std::string> original = ReadInputFile(original_name);
-  if (!original) return kExitError;
-  auto written = ApplyPatchToFile(Bytes(*original), Bytes(*patch), PathFromUtf8(output_name));
+  // The original is read where the patch needs it, never whole.
+  auto written =
+      ApplyPatchToFile(PathFromUtf8(original_name), Bytes(*patch), PathFromUtf8(output_name));
   if (!written) {
     return ReportPatchFileError(written.error(), patch_name, original_name, output_name);
   }

@@ -333,40 +333,104 @@ Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch)
   return header;
 }
 
-Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
-                                                       std::span<const std::uint8_t> patch,
-                                                       std::uint64_t max_target) {
+namespace detail {
+
+Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch,
+                                             std::uint64_t source_size, PatchStreams& io,
+                                             std::uint64_t max_target) {
   auto read = ReadBpsHeader(patch);
-  if (!read) return read.error();
+  if (!read) return PatchFileError{read.error()};
   const BpsHeader& h = read.value();
   const std::size_t end = patch.size() - kFooterSize;
   if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
-    return PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc};
+    return PatchFileError{PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc}};
   }
+  // One buffer serves every read of the source and of the result so far.
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
+      std::min<std::uint64_t>(kPatchCopyBuffer, std::max<std::uint64_t>(
+                                                    {source_size, h.target_size, 1}))));
+  const std::span<std::uint8_t> window(buffer);
+  auto io_error = [](IoError e) { return PatchFileError{std::move(e)}; };
   // The CRC first: it is what a player compares with the revision they have.
-  if (const std::uint32_t crc = Crc32(source); crc != h.source_crc) {
-    return PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc, crc};
+  std::uint32_t source_crc = 0;
+  for (std::uint64_t at = 0; at < source_size;) {
+    const auto piece = window.first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), source_size - at)));
+    if (auto r = io.ReadSource(at, piece); !r) return io_error(r.error());
+    source_crc = UpdateCrc32(source_crc, piece);
+    at += piece.size();
   }
-  if (h.source_size != source.size()) {
-    return PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source.size()};
+  if (source_crc != h.source_crc) {
+    return PatchFileError{PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc,
+                                     source_crc}};
+  }
+  if (h.source_size != source_size) {
+    return PatchFileError{
+        PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source_size}};
   }
   if (h.target_size > max_target) {
-    return PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size};
+    return PatchFileError{
+        PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size}};
   }
+  if (auto r = io.Begin(h.target_size); !r) return io_error(r.error());
   const std::span<const std::uint8_t> body = patch.first(end);
-  // Reserved only as far as the patch could plausibly fill it; the rest
-  // grows as actions really write.
-  std::vector<std::uint8_t> target;
-  target.reserve(static_cast<std::size_t>(
-      std::min<std::uint64_t>(h.target_size, source.size() + patch.size() * 4)));
   const std::uint64_t size = h.target_size;
+  std::uint64_t written = 0;
+  std::uint32_t target_crc = 0;
+  auto put = [&](std::span<const std::uint8_t> bytes) {
+    target_crc = UpdateCrc32(target_crc, bytes);
+    written += bytes.size();
+    return io.Append(bytes);
+  };
+  // Bytes of the source, a buffer at a time.
+  auto copy_source = [&](std::uint64_t from, std::uint64_t length) -> Result<Unit, IoError> {
+    while (length > 0) {
+      const auto piece =
+          window.first(static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length)));
+      if (auto r = io.ReadSource(from, piece); !r) return r;
+      if (auto r = put(piece); !r) return r;
+      from += piece.size();
+      length -= piece.size();
+    }
+    return Unit{};
+  };
+  // Bytes of the result from `from` on; the copy may overlap what it
+  // writes, repeating the `distance` bytes before it.
+  auto copy_target = [&](std::uint64_t from, std::uint64_t length) -> Result<Unit, IoError> {
+    const std::uint64_t distance = written - from;
+    if (distance >= buffer.size()) {
+      while (length > 0) {
+        const auto piece =
+            window.first(static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length)));
+        if (auto r = io.ReadTarget(from, piece); !r) return r;
+        if (auto r = put(piece); !r) return r;
+        from += piece.size();
+        length -= piece.size();
+      }
+      return Unit{};
+    }
+    // A short pattern: read once, repeated across the buffer in whole
+    // periods, then written a buffer at a time.
+    const std::size_t period = static_cast<std::size_t>(distance);
+    if (auto r = io.ReadTarget(from, window.first(period)); !r) return r;
+    const std::size_t filled = static_cast<std::size_t>(
+        std::min<std::uint64_t>(buffer.size() / period * period, length));
+    for (std::size_t k = period; k < filled; ++k) buffer[k] = buffer[k - period];
+    while (length > 0) {
+      const auto piece = std::span<const std::uint8_t>(buffer).first(
+          static_cast<std::size_t>(std::min<std::uint64_t>(filled, length)));
+      if (auto r = put(piece); !r) return r;
+      length -= piece.size();
+    }
+    return Unit{};
+  };
   std::uint64_t source_rel = 0;
   std::uint64_t target_rel = 0;
   std::size_t pos = h.actions_begin;
   // Moves an offset by a signed number; the copy must lie inside `limit`.
   auto relative = [&](std::uint64_t& offset, std::uint64_t limit, std::uint64_t length,
                       std::size_t at, PatchErrorCode past) -> Result<Unit, PatchError> {
-    auto number = detail::ReadBpsNumber(body, pos);
+    auto number = ReadBpsNumber(body, pos);
     if (!number) return number.error();
     const std::uint64_t distance = number.value() >> 1;
     if (number.value() & 1) {
@@ -381,66 +445,100 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint
   };
   while (pos < end) {
     const std::size_t at = pos;
-    auto number = detail::ReadBpsNumber(body, pos);
-    if (!number) return number.error();
+    auto number = ReadBpsNumber(body, pos);
+    if (!number) return PatchFileError{number.error()};
     const std::uint64_t kind = number.value() & 3;
     const std::uint64_t length = (number.value() >> 2) + 1;
-    const std::uint64_t out = target.size();
-    if (length > size - out) return PatchError{PatchErrorCode::kPastTarget, at};
-    const std::size_t n = static_cast<std::size_t>(length);
+    const std::uint64_t out = written;
+    if (length > size - out) return PatchFileError{PatchError{PatchErrorCode::kPastTarget, at}};
+    Result<Unit, IoError> done = Unit{};
     switch (kind) {
       case kSourceRead:
-        if (out >= source.size() || length > source.size() - out) {
-          return PatchError{PatchErrorCode::kPastSource, at};
+        if (out >= source_size || length > source_size - out) {
+          return PatchFileError{PatchError{PatchErrorCode::kPastSource, at}};
         }
-        target.insert(target.end(), source.begin() + static_cast<std::ptrdiff_t>(out),
-                      source.begin() + static_cast<std::ptrdiff_t>(out + n));
+        done = copy_source(out, length);
         break;
       case kTargetRead:
-        if (length > end - pos) return PatchError{PatchErrorCode::kTruncated, at};
-        target.insert(target.end(), body.begin() + static_cast<std::ptrdiff_t>(pos),
-                      body.begin() + static_cast<std::ptrdiff_t>(pos + n));
-        pos += n;
+        if (length > end - pos) return PatchFileError{PatchError{PatchErrorCode::kTruncated, at}};
+        done = put(body.subspan(pos, static_cast<std::size_t>(length)));
+        pos += static_cast<std::size_t>(length);
         break;
-      case kSourceCopy: {
-        if (auto r = relative(source_rel, source.size(), length, at, PatchErrorCode::kPastSource);
+      case kSourceCopy:
+        if (auto r = relative(source_rel, source_size, length, at, PatchErrorCode::kPastSource);
             !r) {
-          return r.error();
+          return PatchFileError{r.error()};
         }
-        const auto from = source.begin() + static_cast<std::ptrdiff_t>(source_rel);
-        target.insert(target.end(), from, from + static_cast<std::ptrdiff_t>(n));
+        done = copy_source(source_rel, length);
         source_rel += length;
         break;
-      }
-      case kTargetCopy: {
-        // Only bytes already written may be copied; the copy may overlap
-        // what it writes, repeating a pattern.
-        auto moved = relative(target_rel, out, 0, at, PatchErrorCode::kPastTarget);
-        if (!moved) return moved.error();
-        target.resize(target.size() + n);
-        std::uint8_t* data = target.data();
-        std::size_t from = static_cast<std::size_t>(target_rel);
-        std::size_t to = static_cast<std::size_t>(out);
-        std::size_t left = n;
-        while (left > 0) {
-          // Whole stretches that don't overlap at once, so a repeated
-          // pattern doubles with each step.
-          const std::size_t step = std::min(left, to - from);
-          std::memcpy(data + to, data + from, step);
-          to += step;
-          left -= step;
+      case kTargetCopy:
+        // Only bytes already written may be copied.
+        if (auto r = relative(target_rel, out, 0, at, PatchErrorCode::kPastTarget); !r) {
+          return PatchFileError{r.error()};
         }
+        done = copy_target(target_rel, length);
         target_rel += length;
         break;
-      }
     }
+    if (!done) return io_error(done.error());
   }
-  if (target.size() != size) {
-    return PatchError{PatchErrorCode::kTargetIncomplete, end, size, target.size()};
+  if (written != size) {
+    return PatchFileError{PatchError{PatchErrorCode::kTargetIncomplete, end, size, written}};
   }
-  if (const std::uint32_t crc = Crc32(target); crc != h.target_crc) {
-    return PatchError{PatchErrorCode::kTargetCrcMismatch, end + 4, h.target_crc, crc};
+  if (target_crc != h.target_crc) {
+    return PatchFileError{
+        PatchError{PatchErrorCode::kTargetCrcMismatch, end + 4, h.target_crc, target_crc}};
   }
+  return Unit{};
+}
+
+}  // namespace detail
+
+namespace {
+
+// The source and the result in memory.
+class MemoryStreams final : public detail::PatchStreams {
+ public:
+  MemoryStreams(std::span<const std::uint8_t> source, std::uint64_t patch_size,
+                std::vector<std::uint8_t>& target)
+      : source_(source), patch_size_(patch_size), target_(target) {}
+  Result<Unit, IoError> ReadSource(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    std::memcpy(bytes.data(), source_.data() + offset, bytes.size());
+    return Unit{};
+  }
+  Result<Unit, IoError> Begin(std::uint64_t target_size) override {
+    // Reserved only as far as the patch could plausibly fill it; the rest
+    // grows as actions really write.
+    target_.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(target_size, source_.size() + patch_size_ * 4)));
+    return Unit{};
+  }
+  Result<Unit, IoError> Append(std::span<const std::uint8_t> bytes) override {
+    target_.insert(target_.end(), bytes.begin(), bytes.end());
+    return Unit{};
+  }
+  Result<Unit, IoError> ReadTarget(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    std::memcpy(bytes.data(), target_.data() + offset, bytes.size());
+    return Unit{};
+  }
+
+ private:
+  std::span<const std::uint8_t> source_;
+  std::uint64_t patch_size_;
+  std::vector<std::uint8_t>& target_;
+};
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
+                                                       std::span<const std::uint8_t> patch,
+                                                       std::uint64_t max_target) {
+  std::vector<std::uint8_t> target;
+  MemoryStreams streams(source, patch.size(), target);
+  auto applied = detail::ApplyBpsThrough(patch, source.size(), streams, max_target);
+  // Memory reports no IoError.
+  if (!applied) return std::get<PatchError>(applied.error());
   return target;
 }
 

@@ -146,13 +146,14 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
   return writer.Finish(truncate);
 }
 
-Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
-                                                       std::span<const std::uint8_t> patch) {
+namespace detail {
+
+Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patch) {
   if (patch.size() < kIpsHeader.size()) return PatchError{PatchErrorCode::kTruncated, patch.size()};
   if (!std::equal(kIpsHeader.begin(), kIpsHeader.end(), patch.begin())) {
     return PatchError{PatchErrorCode::kUnknownFormat, 0};
   }
-  std::vector<std::uint8_t> target(source.begin(), source.end());
+  IpsRecords ips;
   std::size_t pos = kIpsHeader.size();
   auto get = [&](std::size_t bytes) {
     std::uint32_t v = 0;
@@ -161,41 +162,66 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint
     return v;
   };
   for (;;) {
-    const std::size_t record = pos;
-    if (patch.size() - pos < 3) return PatchError{PatchErrorCode::kNoEofMarker, record};
+    const std::size_t at = pos;
+    if (patch.size() - pos < 3) return PatchError{PatchErrorCode::kNoEofMarker, at};
     if (std::equal(kIpsEof.begin(), kIpsEof.end(), patch.begin() + static_cast<std::ptrdiff_t>(pos))) {
       pos += 3;
       break;
     }
-    if (patch.size() - pos < 5) return PatchError{PatchErrorCode::kTruncated, record};
-    const std::size_t offset = get(3);
-    std::size_t size = get(2);
-    std::uint8_t fill = 0;
-    const bool rle = size == 0;
-    if (rle) {
-      if (patch.size() - pos < 3) return PatchError{PatchErrorCode::kTruncated, record};
-      size = get(2);
-      fill = patch[pos++];
-    } else if (patch.size() - pos < size) {
-      return PatchError{PatchErrorCode::kTruncated, record};
+    if (patch.size() - pos < 5) return PatchError{PatchErrorCode::kTruncated, at};
+    IpsRecord record;
+    record.offset = get(3);
+    record.size = get(2);
+    record.rle = record.size == 0;
+    if (record.rle) {
+      if (patch.size() - pos < 3) return PatchError{PatchErrorCode::kTruncated, at};
+      record.size = get(2);
+      record.fill = patch[pos++];
+    } else {
+      if (patch.size() - pos < record.size) return PatchError{PatchErrorCode::kTruncated, at};
+      record.data_at = pos;
+      pos += record.size;
     }
     // At most 16 MiB and 64 KiB: records can't ask for more.
-    if (target.size() < offset + size) target.resize(offset + size);
-    if (rle) {
-      std::fill_n(target.begin() + static_cast<std::ptrdiff_t>(offset), size, fill);
+    ips.end = std::max<std::uint64_t>(ips.end, std::uint64_t{record.offset} + record.size);
+    ips.records.push_back(record);
+  }
+  if (pos == patch.size()) return ips;
+  if (patch.size() - pos != 3) return PatchError{PatchErrorCode::kTrailingBytes, pos};
+  ips.truncate_at = pos;
+  ips.truncate = get(3);
+  return ips;
+}
+
+Result<std::uint64_t, PatchError> IpsResultSize(const IpsRecords& ips, std::uint64_t source_size) {
+  const std::uint64_t size = std::max(source_size, ips.end);
+  if (!ips.truncate) return size;
+  if (*ips.truncate > size) {
+    return PatchError{PatchErrorCode::kBadTruncation, ips.truncate_at, size, *ips.truncate};
+  }
+  return *ips.truncate;
+}
+
+}  // namespace detail
+
+Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
+                                                       std::span<const std::uint8_t> patch) {
+  auto read = detail::ReadIpsRecords(patch);
+  if (!read) return read.error();
+  const detail::IpsRecords& ips = read.value();
+  auto size = detail::IpsResultSize(ips, source.size());
+  if (!size) return size.error();
+  std::vector<std::uint8_t> target(source.begin(), source.end());
+  target.resize(static_cast<std::size_t>(std::max<std::uint64_t>(source.size(), ips.end)));
+  for (const detail::IpsRecord& r : ips.records) {
+    const auto to = target.begin() + static_cast<std::ptrdiff_t>(r.offset);
+    if (r.rle) {
+      std::fill_n(to, r.size, r.fill);
     } else {
-      std::copy_n(patch.begin() + static_cast<std::ptrdiff_t>(pos), size,
-                  target.begin() + static_cast<std::ptrdiff_t>(offset));
-      pos += size;
+      std::copy_n(patch.begin() + static_cast<std::ptrdiff_t>(r.data_at), r.size, to);
     }
   }
-  if (pos == patch.size()) return target;
-  if (patch.size() - pos != 3) return PatchError{PatchErrorCode::kTrailingBytes, pos};
-  const std::size_t size = get(3);
-  if (size > target.size()) {
-    return PatchError{PatchErrorCode::kBadTruncation, pos - 3, target.size(), size};
-  }
-  target.resize(size);
+  target.resize(static_cast<std::size_t>(size.value()));
   return target;
 }
 

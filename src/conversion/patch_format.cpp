@@ -86,16 +86,102 @@ Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
   return std::uint64_t{patch.value().size()};
 }
 
-Result<std::uint64_t, PatchFileError> ApplyPatchToFile(std::span<const std::uint8_t> original,
+namespace {
+
+// The original read from its file, the result built in the writer's
+// temporary file.
+class FileStreams final : public detail::PatchStreams {
+ public:
+  FileStreams(FileReader& source, AtomicFileWriter& writer, const std::filesystem::path& output)
+      : source_(source), writer_(writer), output_(output) {}
+  Result<Unit, IoError> ReadSource(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    return source_.ReadAt(offset, bytes);
+  }
+  Result<Unit, IoError> Begin(std::uint64_t) override { return writer_.Open(output_); }
+  Result<Unit, IoError> Append(std::span<const std::uint8_t> bytes) override {
+    return writer_.Write(bytes);
+  }
+  Result<Unit, IoError> ReadTarget(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    return writer_.ReadBack(offset, bytes);
+  }
+
+ private:
+  FileReader& source_;
+  AtomicFileWriter& writer_;
+  const std::filesystem::path& output_;
+};
+
+Result<std::uint64_t, PatchFileError> ApplyBpsToFile(const std::filesystem::path& original,
+                                                     std::span<const std::uint8_t> patch,
+                                                     const std::filesystem::path& output,
+                                                     FileOps& ops) {
+  FileReader source;
+  auto size = source.Open(original);
+  if (!size) return PatchFileError{size.error()};
+  AtomicFileWriter writer(ops);
+  FileStreams streams(source, writer, output);
+  auto applied = detail::ApplyBpsThrough(patch, size.value(), streams);
+  if (!applied) return applied.error();
+  // Closed first: Windows won't replace a file still open (--into).
+  source.Close();
+  if (auto committed = writer.Commit(); !committed) return PatchFileError{committed.error()};
+  return ReadBpsHeader(patch).value().target_size;
+}
+
+// A copy of the original made by the system, then the records written over it.
+Result<std::uint64_t, PatchFileError> ApplyIpsToFile(const std::filesystem::path& original,
+                                                     std::span<const std::uint8_t> patch,
+                                                     const std::filesystem::path& output,
+                                                     FileOps& ops) {
+  auto read = detail::ReadIpsRecords(patch);
+  if (!read) return PatchFileError{read.error()};
+  const detail::IpsRecords& ips = read.value();
+  // Checked against the original before anything is written...
+  auto source_size = RegularFileSize(original);
+  if (!source_size) return PatchFileError{source_size.error()};
+  if (auto size = detail::IpsResultSize(ips, source_size.value()); !size) {
+    return PatchFileError{size.error()};
+  }
+  AtomicFileWriter writer(ops);
+  auto copied = writer.OpenCopyOf(original, output);
+  if (!copied) return PatchFileError{copied.error()};
+  // ...and again against the copy, which is what is patched.
+  auto size = detail::IpsResultSize(ips, copied.value());
+  if (!size) return PatchFileError{size.error()};
+  if (ips.end > copied.value()) {
+    if (auto r = writer.Resize(ips.end); !r) return PatchFileError{r.error()};
+  }
+  std::vector<std::uint8_t> run;
+  for (const detail::IpsRecord& r : ips.records) {
+    std::span<const std::uint8_t> bytes = patch.subspan(r.data_at, r.size);
+    if (r.rle) {
+      run.assign(r.size, r.fill);
+      bytes = run;
+    }
+    if (auto w = writer.WriteAt(r.offset, bytes); !w) return PatchFileError{w.error()};
+  }
+  if (size.value() != std::max(copied.value(), ips.end)) {
+    if (auto r = writer.Resize(size.value()); !r) return PatchFileError{r.error()};
+  }
+  if (auto committed = writer.Commit(); !committed) return PatchFileError{committed.error()};
+  return size.value();
+}
+
+}  // namespace
+
+Result<std::uint64_t, PatchFileError> ApplyPatchToFile(const std::filesystem::path& original,
                                                        std::span<const std::uint8_t> patch,
                                                        const std::filesystem::path& output,
                                                        FileOps& ops) {
-  auto result = ApplyPatch(original, patch);
-  if (!result) return PatchFileError{result.error()};
-  if (auto written = ReplaceFileAtomically(output, result.value(), ops); !written) {
-    return PatchFileError{written.error()};
+  if (!DetectPatchFormat(patch)) {
+    // The same refusal as in memory: too short to tell, or neither format.
+    auto refused = ApplyPatch({}, patch);
+    if (!refused) return PatchFileError{refused.error()};
   }
-  return std::uint64_t{result.value().size()};
+  if (DetectPatchFormat(patch) == PatchFormat::kBps) {
+    return ApplyBpsToFile(original, patch, output, ops);
+  }
+  return ApplyIpsToFile(original, patch, output, ops);
 }
 
 }  // namespace binconv

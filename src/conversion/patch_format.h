@@ -1,8 +1,8 @@
 #pragma once
 // Patches that share a translation without sharing the game file: IPS and
 // BPS, made from an original and its modified copy and applied to an
-// original. Everything works on bytes in memory; the caller reads and writes
-// the files.
+// original. Making works on bytes in memory; applying works on bytes in
+// memory or, holding neither file whole, from file to file.
 
 #include <cstddef>
 #include <cstdint>
@@ -100,13 +100,21 @@ Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
     std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
     FileOps& ops = SystemFileOps());
 
-// ApplyPatch, then the result put in place of `output` atomically through
-// `ops`: nothing is written unless the patch applies and every check passes.
-// Returns the result's size.
-Result<std::uint64_t, PatchFileError> ApplyPatchToFile(std::span<const std::uint8_t> original,
+// The patch applied to the file `original`, the result put in place of
+// `output` (which may be `original`) atomically through `ops`. Neither file
+// is held in memory: the original is read where the patch needs it and the
+// result is built in the temporary file, so memory stays bounded by the
+// patch and a copy buffer. A BPS patch's own CRC and the original's CRC and
+// size are checked before anything is written, the result's CRC before it
+// is put in place; nothing is written unless every check passes. Returns the
+// result's size.
+Result<std::uint64_t, PatchFileError> ApplyPatchToFile(const std::filesystem::path& original,
                                                        std::span<const std::uint8_t> patch,
                                                        const std::filesystem::path& output,
                                                        FileOps& ops = SystemFileOps());
+
+// The most bytes of the original or the result that applying holds at once.
+inline constexpr std::size_t kPatchCopyBuffer = std::size_t{1} << 20;
 
 // What a BPS patch says of itself, read from its header and footer alone.
 struct BpsHeader {
@@ -128,6 +136,44 @@ void AppendBpsNumber(std::vector<std::uint8_t>& out, std::uint64_t value);
 // Reads a number at `pos` and moves past it.
 Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> patch,
                                                 std::size_t& pos);
+
+// Where a BPS patch being applied reads its source and puts its result.
+class PatchStreams {
+ public:
+  virtual ~PatchStreams() = default;
+  virtual Result<Unit, IoError> ReadSource(std::uint64_t offset, std::span<std::uint8_t> bytes) = 0;
+  // Called once, when every check that comes before building has passed.
+  virtual Result<Unit, IoError> Begin(std::uint64_t target_size) = 0;
+  virtual Result<Unit, IoError> Append(std::span<const std::uint8_t> bytes) = 0;
+  // Bytes of the result appended earlier.
+  virtual Result<Unit, IoError> ReadTarget(std::uint64_t offset, std::span<std::uint8_t> bytes) = 0;
+};
+
+// The one BPS applier: checks, actions and CRCs, over any streams, reading
+// at most kPatchCopyBuffer bytes at a time.
+Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch,
+                                             std::uint64_t source_size, PatchStreams& io,
+                                             std::uint64_t max_target = kMaxPatchTarget);
+
+// An IPS patch read through: its records in order and the length to cut
+// the result to. Records point into the patch.
+struct IpsRecord {
+  std::uint32_t offset = 0;
+  std::uint32_t size = 0;
+  bool rle = false;
+  std::uint8_t fill = 0;         // the byte an RLE record repeats
+  std::size_t data_at = 0;       // where a plain record's bytes are in the patch
+};
+struct IpsRecords {
+  std::vector<IpsRecord> records;
+  std::uint64_t end = 0;         // the furthest byte any record writes
+  std::optional<std::uint64_t> truncate;
+  std::size_t truncate_at = 0;   // where the truncation size is in the patch
+};
+Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patch);
+// The length of the result for a source of `source_size` bytes, or
+// kBadTruncation.
+Result<std::uint64_t, PatchError> IpsResultSize(const IpsRecords& ips, std::uint64_t source_size);
 
 }  // namespace detail
 

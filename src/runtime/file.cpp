@@ -155,6 +155,43 @@ Result<std::uint64_t, IoError> AtomicFileWriter::CopyFrom(const std::filesystem:
   return copy_size_;
 }
 
+Result<Unit, IoError> AtomicFileWriter::Resize(std::uint64_t size) {
+  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (const int error = ops_.SetLength(file_, size); error != 0) return Fail(error);
+  copy_size_ = size;
+  return Unit{};
+}
+
+Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
+                                                 std::span<std::uint8_t> bytes) {
+  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (offset > written_ || bytes.size() > written_ - offset) {
+    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                   "Bytes " + std::to_string(offset) + " to " +
+                       std::to_string(offset + bytes.size()) + " have not been written yet"};
+  }
+  // Whatever still waits in the buffer must be in the file to be read.
+  if (!buffer_.empty() && offset + bytes.size() > written_ - buffer_.size()) {
+    auto flushed = WriteOut(buffer_.data(), buffer_.size());
+    if (!flushed) return flushed;
+    buffer_.clear();
+  }
+  if (read_back_ == kNoFile) {
+    if (const int error = platform::OpenReadBack(temp_, file_, read_back_); error != 0) {
+      read_back_ = kNoFile;
+      return Fail(error);
+    }
+  }
+  std::size_t got = 0;
+  const int error = platform::ReadAt(read_back_, offset, bytes.data(), bytes.size(), got);
+  if (error != 0) return Fail(error);
+  if (got != bytes.size()) {
+    Abort();
+    return IoError{IoErrorCode::kOther, shown_, 0, "The temporary file was cut short"};
+  }
+  return Unit{};
+}
+
 Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
                                                 std::span<const std::uint8_t> bytes) {
   if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
@@ -242,6 +279,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
 
 Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
   if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  written_ += bytes.size();
   if (buffer_.size() + bytes.size() <= kBufferSize) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return Unit{};
@@ -263,6 +301,7 @@ Result<Unit, IoError> AtomicFileWriter::Seal() {
     if (!flushed) return flushed;
     buffer_.clear();
   }
+  CloseReadBack();
   if (const int error = ops_.Flush(file_); error != 0) return Fail(error);
   const int close_error = ops_.Close(file_);
   file_ = kNoFile;
@@ -313,7 +352,13 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   return Unit{};
 }
 
+void AtomicFileWriter::CloseReadBack() {
+  if (read_back_ != kNoFile) platform::CloseReadBack(file_, read_back_);
+  read_back_ = kNoFile;
+}
+
 void AtomicFileWriter::Abort() {
+  CloseReadBack();
   if (file_ != kNoFile) {
     ops_.Close(file_);
     file_ = kNoFile;
@@ -329,6 +374,7 @@ void AtomicFileWriter::Abort() {
   copy_ = false;
   copy_size_ = 0;
   sealed_ = false;
+  written_ = 0;
 }
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
@@ -425,13 +471,15 @@ Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
   return writer.Commit();
 }
 
-FileReader::~FileReader() {
+FileReader::~FileReader() { Close(); }
+
+void FileReader::Close() {
   if (file_ != kNoFile) platform::CloseReading(file_);
+  file_ = kNoFile;
 }
 
 Result<std::uint64_t, IoError> FileReader::Open(const std::filesystem::path& path) {
-  if (file_ != kNoFile) platform::CloseReading(file_);
-  file_ = kNoFile;
+  Close();
   shown_ = PathToUtf8(path);
   auto size = RegularFileSize(path);
   if (!size) return size.error();

@@ -88,6 +88,9 @@ class FileOps {
   // All the bytes written at `offset`; the default writes the real file.
   virtual int WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                       std::size_t size);
+  // Cuts the file or lengthens it with zero bytes; the default changes the
+  // real file.
+  virtual int SetLength(FileHandle file, std::uint64_t size);
 };
 
 // The real file system.
@@ -151,6 +154,11 @@ class AtomicFileWriter {
   // is; the target need not exist.
   Result<std::uint64_t, IoError> OpenCopyOf(const std::filesystem::path& source,
                                             const std::filesystem::path& target);
+  // Gives a copy made by OpenCopy or OpenCopyOf a new length: cut, or
+  // lengthened with zero bytes that WriteAt may then change.
+  Result<Unit, IoError> Resize(std::uint64_t size);
+  // Reads back bytes already written by Write, from `offset` on.
+  Result<Unit, IoError> ReadBack(std::uint64_t offset, std::span<std::uint8_t> bytes);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
   // so the file's length never changes.
@@ -183,6 +191,9 @@ class AtomicFileWriter {
                                           const std::string& shown_source);
   Result<Unit, IoError> Fail(int system_error);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
+  void CloseReadBack();
+  Result<std::uint64_t, IoError> CopyFrom(const std::filesystem::path& source,
+                                          const std::string& shown);
 
   FileOps& ops_;
   std::filesystem::path target_;
@@ -190,8 +201,10 @@ class AtomicFileWriter {
   std::filesystem::path real_;   // the file replaced: target_ with its links followed
   std::filesystem::path temp_;
   FileHandle file_ = kNoFile;
+  FileHandle read_back_ = kNoFile;  // opened by the first ReadBack
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
+  std::uint64_t written_ = 0;    // bytes passed to Write, buffered or not
   bool copy_ = false;
   bool owner_kept_ = true;
   bool sealed_ = false;
@@ -248,6 +261,9 @@ class FileReader {
   std::uint64_t size() const { return size_; }
   // Exactly `out.size()` bytes from `offset`; an error past the end.
   Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  // Lets go of the file before the reader is gone (Windows won't replace a
+  // file that is still open).
+  void Close();
 
  private:
   FileHandle file_ = kNoFile;

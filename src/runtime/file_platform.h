@@ -53,8 +53,14 @@ std::string SystemReason(int system_error);
 int OpenForReading(const std::filesystem::path& path, FileHandle& file);
 int SizeOfOpenFile(FileHandle file, std::uint64_t& size);
 void CloseReading(FileHandle file);
-// Reads up to `size` bytes at `offset` of a file opened for reading; `got`
-// is 0 only at its end.
+// A handle that reads the file being written through `writing`, named
+// `path`: a descriptor of its own on POSIX, where the writing one is
+// write-only (were it readable and stdin closed, it could pass for stdin);
+// the writing handle itself on Windows, where nothing else may open the file.
+int OpenReadBack(const std::filesystem::path& path, FileHandle writing, FileHandle& reading);
+void CloseReadBack(FileHandle writing, FileHandle reading);
+// Up to `size` bytes from `offset`, fewer (`got`) only where the file ends;
+// a handle being written keeps its position.
 int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
            std::size_t& got);
 

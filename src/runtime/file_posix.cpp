@@ -236,16 +236,28 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 
 void CloseReading(FileHandle file) { close(static_cast<int>(file)); }
 
+int OpenReadBack(const std::filesystem::path& path, FileHandle, FileHandle& reading) {
+  return OpenForReading(path, reading);
+}
+
+void CloseReadBack(FileHandle, FileHandle reading) {
+  if (reading != kNoFile) close(static_cast<int>(reading));
+}
+
 int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
            std::size_t& got) {
   got = 0;
   if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
-  ssize_t n;
-  do {
-    n = pread(static_cast<int>(file), data, size, static_cast<off_t>(offset));
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) return errno;
-  got = static_cast<std::size_t>(n);
+  while (got < size) {
+    const ssize_t n = pread(static_cast<int>(file), data + got, size - got,
+                            static_cast<off_t>(offset + got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    got += static_cast<std::size_t>(n);
+  }
   return 0;
 }
 
@@ -373,6 +385,14 @@ int FileOps::CopyContents(FileHandle from_file, FileHandle to_file) {
 int FileOps::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                      std::size_t size) {
   return PwriteAll(static_cast<int>(file), offset, data, size);
+}
+
+int FileOps::SetLength(FileHandle file, std::uint64_t size) {
+  int result;
+  do {
+    result = ftruncate(static_cast<int>(file), static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
 }
 
 IoError IoErrorFromSystem(std::string path, int system_error) {

@@ -68,9 +68,11 @@ bool HeldWithoutSharing(const std::wstring& name) {
 class Win32FileOps final : public FileOps {
  public:
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
-    // DELETE lets a console Ctrl+C mark the file for removal through its handle.
-    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | DELETE, 0,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Readable too: applying a patch reads back what it has written. DELETE
+    // lets a console Ctrl+C mark the file for removal through its handle.
+    const HANDLE handle =
+        CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       file = kNoFile;
       const DWORD error = GetLastError();
@@ -327,20 +329,44 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 
 void CloseReading(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
 
+int OpenReadBack(const std::filesystem::path&, FileHandle writing, FileHandle& reading) {
+  // Nothing else may open the file: its own handle reads it too.
+  reading = writing;
+  return 0;
+}
+
+void CloseReadBack(FileHandle, FileHandle) {}
+
 int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
            std::size_t& got) {
   got = 0;
-  OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  DWORD read = 0;
-  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, DWORD{1} << 30));
-  if (!ReadFile(reinterpret_cast<HANDLE>(file), data, want, &read, &at)) {
-    const DWORD error = GetLastError();
-    return error == ERROR_HANDLE_EOF ? 0 : static_cast<int>(error);
+  const HANDLE handle = reinterpret_cast<HANDLE>(file);
+  // The handle may be one being written in order: its position is put back.
+  LARGE_INTEGER zero{};
+  LARGE_INTEGER position{};
+  if (!SetFilePointerEx(handle, zero, &position, FILE_CURRENT)) {
+    return static_cast<int>(GetLastError());
   }
-  got = read;
-  return 0;
+  int error = 0;
+  while (got < size) {
+    OVERLAPPED at{};
+    const std::uint64_t where = offset + got;
+    at.Offset = static_cast<DWORD>(where);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+    DWORD read = 0;
+    if (!ReadFile(handle, data + got, piece, &read, &at)) {
+      const DWORD code = GetLastError();
+      if (code != ERROR_HANDLE_EOF) error = static_cast<int>(code);
+      break;
+    }
+    if (read == 0) break;
+    got += read;
+  }
+  if (!SetFilePointerEx(handle, position, nullptr, FILE_BEGIN) && error == 0) {
+    error = static_cast<int>(GetLastError());
+  }
+  return error;
 }
 
 }  // namespace platform
@@ -373,6 +399,15 @@ int FileOps::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* 
     return static_cast<int>(GetLastError());
   }
   return Write(file, data, size);
+}
+
+int FileOps::SetLength(FileHandle file, std::uint64_t size) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  return SetFileInformationByHandle(reinterpret_cast<HANDLE>(file), FileEndOfFileInfo, &end,
+                                    sizeof end)
+             ? 0
+             : static_cast<int>(GetLastError());
 }
 
 int FileOps::SetMode(const std::filesystem::path& path, unsigned mode) {

@@ -10,6 +10,7 @@
 
 #include "runtime/crc32.h"
 #include "support/bytes.h"
+#include "support/files.h"
 #include "support/gtest_support.h"
 #include "support/patch_pairs.h"
 
@@ -110,6 +111,13 @@ std::vector<PairCase> PairCases() {
          });
        }},
       {"Translated", [] { return test::TranslatedPair(std::size_t{1} << 18, 400, 5); }},
+      // New bytes repeated further back than applying holds in memory.
+      {"FarRepeat",
+       [] {
+         PatchPair pair{RandomByteVector(1000, 4), RandomByteVector(kPatchCopyBuffer + 4096, 5)};
+         pair.modified.insert(pair.modified.end(), pair.modified.begin(), pair.modified.end());
+         return pair;
+       }},
   };
   for (unsigned seed = 1; seed <= 40; ++seed) {
     cases.push_back({"Random" + std::to_string(seed), [seed] { return RandomPair(seed); }});
@@ -129,6 +137,22 @@ void ExpectSaneIpsRecords(const Bytes& patch) {
   }
 }
 
+// The patch applied from file to file; on an error, nothing may be written.
+Result<Bytes, PatchFileError> ApplyThroughFiles(const Bytes& original, const Bytes& patch) {
+  test::ScratchDir scratch;
+  const auto in = scratch.path() / "original.bin";
+  const auto out = scratch.path() / "out.bin";
+  test::WriteAll(in, {reinterpret_cast<const char*>(original.data()), original.size()});
+  auto applied = ApplyPatchToFile(in, patch, out);
+  if (!applied) {
+    EXPECT_EQ(scratch.Names(), (std::set<std::string>{"original.bin"}));
+    return applied.error();
+  }
+  const std::string bytes = test::ReadAll(out);
+  EXPECT_EQ(applied.value(), bytes.size());
+  return Bytes(bytes.begin(), bytes.end());
+}
+
 class PatchRoundTripTest : public testing::TestWithParam<PairCase> {};
 
 TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
@@ -141,6 +165,9 @@ TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
     auto applied = ApplyPatch(pair.original, patch.value());
     ASSERT_TRUE(applied.ok()) << static_cast<int>(applied.error().code);
     EXPECT_TRUE(applied.value() == pair.modified);
+    auto from_file = ApplyThroughFiles(pair.original, patch.value());
+    ASSERT_TRUE(from_file.ok());
+    EXPECT_TRUE(from_file.value() == pair.modified);
     if (format == PatchFormat::kIps) ExpectSaneIpsRecords(patch.value());
   }
 }
@@ -284,6 +311,10 @@ TEST_P(HostilePatchTest, IsRefusedWithItsError) {
   auto applied = ApplyPatch(kSource, GetParam().patch);
   ASSERT_FALSE(applied.ok());
   EXPECT_EQ(applied.error().code, GetParam().code) << applied.error().position;
+  auto from_file = ApplyThroughFiles(kSource, GetParam().patch);
+  ASSERT_FALSE(from_file.ok());
+  ASSERT_TRUE(std::holds_alternative<PatchError>(from_file.error()));
+  EXPECT_EQ(std::get<PatchError>(from_file.error()).code, GetParam().code);
 }
 
 INSTANTIATE_TEST_SUITE_P(Patches, HostilePatchTest, testing::ValuesIn(HostileCases()),

@@ -40,6 +40,8 @@ int ErrorFor(Call call) {
       return ENOSPC;
     case Call::kWriteAt:
       return EIO;
+    case Call::kSetLength:
+      return EFBIG;
     case Call::kFlush:
       return EIO;
     case Call::kClose:
@@ -119,14 +121,30 @@ Result<Unit, IoError> ThroughPlan(FileOps& ops, const fs::path& target, const st
   return ApplyPlan(plan, target, ops);
 }
 
-// patch -o and --into: a BPS patch from other bytes to the fresh ones,
-// applied and the result written.
-Result<Unit, IoError> ThroughBpsPatch(FileOps& ops, const fs::path& target,
-                                      const std::string& bytes) {
-  const std::vector<std::uint8_t> original = RandomByteVector(4000, 3);
-  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  const std::vector<std::uint8_t> patch = MakeBps(original, {data, bytes.size()});
-  auto applied = ApplyPatchToFile(original, patch, target, ops);
+// The fresh bytes with their first half twice, as ThroughPatchFile writes them.
+std::string Repeated(const std::string&, const std::string& fresh) {
+  return fresh.substr(0, fresh.size() / 2) + fresh.substr(0, fresh.size() / 2) +
+         fresh.substr(fresh.size() / 2 * 2);
+}
+
+std::span<const std::uint8_t> Span(const std::string& bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// patch -o and --into: a patch from the old bytes (as the sweep writes them)
+// to the fresh ones, applied to a file of them beside the target (-o) or to
+// the target itself (--into). The fresh bytes repeat, so that BPS copies
+// from the result it is building.
+template <PatchFormat kFormat, bool kInto>
+Result<Unit, IoError> ThroughPatchFile(FileOps& ops, const fs::path& target,
+                                       const std::string& bytes) {
+  const std::string old = RandomBytes(5000, 1);
+  const std::string fresh = Repeated(old, bytes);
+  const fs::path original = kInto ? target : target.parent_path() / "original.bin";
+  if (!kInto && !fs::exists(original)) WriteAll(original, old);
+  auto patch = MakeVerifiedPatch(kFormat, Span(old), Span(fresh));
+  if (!patch) return IoError{IoErrorCode::kOther, "the patch was not made", 0, ""};
+  auto applied = ApplyPatchToFile(original, patch.value(), target, ops);
   if (applied) return Unit{};
   if (const auto* io = std::get_if<IoError>(&applied.error())) return *io;
   return IoError{IoErrorCode::kOther, "the patch was refused", 0, ""};
@@ -224,7 +242,14 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"PatchAnOldFile", ThroughPatch, 3000, true, false, Patched},
                     FaultCase{"PatchThroughALink", ThroughPatch, 3000, true, true, Patched},
                     FaultCase{"InsertPlan", ThroughPlan, 3000, true, false, Patched},
-                    FaultCase{"BpsPatchOverAnOldFile", ThroughBpsPatch, 300000, true},
+                    FaultCase{"BpsPatchOverAnOldFile", ThroughPatchFile<PatchFormat::kBps, false>,
+                              300000, true, false, Repeated},
+                    FaultCase{"BpsPatchInto", ThroughPatchFile<PatchFormat::kBps, true>, 300000,
+                              true, false, Repeated},
+                    FaultCase{"IpsPatchLonger", ThroughPatchFile<PatchFormat::kIps, false>, 9000,
+                              true, false, Repeated},
+                    FaultCase{"IpsPatchShorterInto", ThroughPatchFile<PatchFormat::kIps, true>,
+                              3001, true, false, Repeated}),,
                     FaultCase{"CopyOverAnOldOutput", ThroughCopy, 3000, true, false, Patched},
                     FaultCase{"CopyToANewOutput", ThroughCopy, 3000, false, false, Patched}),
     CaseName<FaultCase>);

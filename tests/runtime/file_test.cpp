@@ -116,6 +116,49 @@ TEST_F(FileServices, ReadFileBytes) {
   EXPECT_EQ(ReadFileBytes(dir_).error().path, PathToUtf8(dir_));
 }
 
+TEST_F(FileServices, FileReaderReadsAnywhereAndNoticesACutFile) {
+  const auto bytes = RandomBytes(100000, 4);
+  WriteRaw(dir_ / "a", AsString(bytes));
+  FileReader input;
+  auto size = input.Open(dir_ / "a");
+  ASSERT_TRUE(size.ok()) << DescribeIoError(size.error());
+  EXPECT_EQ(size.value(), bytes.size());
+  std::vector<std::uint8_t> piece(1000);
+  ASSERT_TRUE(input.ReadAt(99000, piece).ok());
+  EXPECT_TRUE(std::equal(piece.begin(), piece.end(), bytes.begin() + 99000));
+  const auto past = input.ReadAt(99001, piece);
+  ASSERT_FALSE(past.ok());
+  EXPECT_EQ(past.error().path, PathToUtf8(dir_ / "a"));
+  EXPECT_EQ(FileReader().Open(dir_ / "missing").error().code, IoErrorCode::kNotFound);
+}
+
+// What applying a patch needs of the writer: the bytes written read back,
+// buffered or not, and a copy of another file grown and cut.
+TEST_F(FileServices, WriterReadsBackAndResizesItsCopy) {
+  const auto bytes = RandomBytes(300000, 5);
+  WriteRaw(dir_ / "source", AsString(bytes));
+  AtomicFileWriter writer;
+  ASSERT_TRUE(writer.Open(dir_ / "out").ok());
+  ASSERT_TRUE(writer.Write({bytes.data(), 10}).ok());
+  std::vector<std::uint8_t> back(10);
+  ASSERT_TRUE(writer.ReadBack(0, back).ok());
+  EXPECT_TRUE(std::equal(back.begin(), back.end(), bytes.begin()));
+  EXPECT_EQ(writer.ReadBack(1, back).error().code, IoErrorCode::kOutOfRange);
+  writer.Abort();
+
+  auto copied = writer.OpenCopyOf(dir_ / "source", dir_ / "out");
+  ASSERT_TRUE(copied.ok()) << DescribeIoError(copied.error());
+  EXPECT_EQ(copied.value(), bytes.size());
+  ASSERT_TRUE(writer.Resize(300010).ok());
+  ASSERT_TRUE(writer.WriteAt(300000, {bytes.data(), 10}).ok());
+  EXPECT_EQ(writer.WriteAt(300001, {bytes.data(), 10}).error().code, IoErrorCode::kOutOfRange);
+  ASSERT_TRUE(writer.Resize(5).ok());
+  ASSERT_TRUE(writer.Resize(8).ok());
+  ASSERT_TRUE(writer.Commit().ok());
+  EXPECT_EQ(ReadRaw(dir_ / "out"), AsString(bytes).substr(0, 5) + std::string(3, '\0'));
+  EXPECT_EQ(ReadRaw(dir_ / "source"), AsString(bytes));
+}
+
 using AtomicWrite = TempDirTest;
 
 #ifndef _WIN32

@@ -20,6 +20,8 @@ const char* NameOf(FileCall call) {
       return "write";
     case FileCall::kWriteAt:
       return "write at";
+    case FileCall::kSetLength:
+      return "set length";
     case FileCall::kFlush:
       return "flush";
     case FileCall::kClose:
@@ -74,6 +76,10 @@ int FaultyFileOps::WriteAt(FileHandle fd, std::uint64_t offset, const std::uint8
     return error_;
   }
   return real_.WriteAt(fd, offset, data, size);
+}
+
+int FaultyFileOps::SetLength(FileHandle fd, std::uint64_t size) {
+  return Fails(FileCall::kSetLength) ? error_ : real_.SetLength(fd, size);
 }
 
 int FaultyFileOps::Flush(FileHandle fd) {

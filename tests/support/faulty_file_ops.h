@@ -10,7 +10,8 @@
 
 namespace binconv::test {
 
-enum class FileCall { kNone, kCreate, kSetMode, kCopy, kWrite, kWriteAt, kFlush, kClose, kRename };
+enum class FileCall { kNone, kCreate, kSetMode, kCopy, kWrite, kWriteAt, kSetLength, kFlush,
+                      kClose, kRename };
 
 const char* NameOf(FileCall call);
 
@@ -30,6 +31,7 @@ class FaultyFileOps final : public FileOps {
   int Write(FileHandle fd, const std::uint8_t* data, std::size_t size) override;
   int WriteAt(FileHandle fd, std::uint64_t offset, const std::uint8_t* data,
               std::size_t size) override;
+  int SetLength(FileHandle fd, std::uint64_t size) override;
   int Flush(FileHandle fd) override;
   int Close(FileHandle fd) override;
   int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
