@@ -192,8 +192,6 @@ class AtomicFileWriter {
   Result<Unit, IoError> Fail(int system_error);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
   void CloseReadBack();
-  Result<std::uint64_t, IoError> CopyFrom(const std::filesystem::path& source,
-                                          const std::string& shown);
 
   FileOps& ops_;
   std::filesystem::path target_;

@@ -249,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"IpsPatchLonger", ThroughPatchFile<PatchFormat::kIps, false>, 9000,
                               true, false, Repeated},
                     FaultCase{"IpsPatchShorterInto", ThroughPatchFile<PatchFormat::kIps, true>,
-                              3001, true, false, Repeated}),,
+                              3001, true, false, Repeated},
                     FaultCase{"CopyOverAnOldOutput", ThroughCopy, 3000, true, false, Patched},
                     FaultCase{"CopyToANewOutput", ThroughCopy, 3000, false, false, Patched}),
     CaseName<FaultCase>);
