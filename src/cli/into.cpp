@@ -122,8 +122,7 @@ int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
     return kExitRejected;
   }
   const std::uint64_t used = bytes.size();
-  FillRoom(target.place, bytes);
-  const FilePatch patch{target.place.offset, bytes};
+  const FilePatch patch = PatchForRoom(target.place, bytes);
   if (auto patched = PatchFileAtomically(target.game, {&patch, 1}); !patched) {
     return ReportOutputError(patched.error());
   }

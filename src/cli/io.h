@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/block_size.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
 
@@ -21,7 +22,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitRejected = 1;  // the text or listing can't be written
 inline constexpr int kExitError = 2;     // usage, input, table or output trouble
 
-inline constexpr std::size_t kChunkSize = 64 * 1024;
+inline constexpr std::size_t kChunkSize = kReadChunk;
 inline constexpr char kStdioName[] = "-";
 inline constexpr char kStdoutName[] = "<stdout>";
 

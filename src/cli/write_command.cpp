@@ -63,7 +63,8 @@ int RunWrite(const ParsedArgs& args) {
   const std::string listing_name = InputName(args);
 
   auto feed = [&](std::u16string_view text) { parser.Feed(text, bytes); };
-  auto no_run = [](std::string_view) { return std::size_t{0}; };
+  // The parser has no way straight from UTF-8: every piece is decoded whole.
+  auto no_run = [](std::string_view) { return Utf8TextInput::kRunClosed; };
   auto write = [&]() -> int {
     auto written = writer.Write(Bytes(bytes));
     bytes.clear();

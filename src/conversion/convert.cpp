@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -24,7 +25,8 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
   for (int index = 0; index < kCells; ++index) {
     const CellCode code = CellCode::FromIndex(index);
     if (const std::optional<char16_t> ch = producible.CharAt(code)) {
-      actions_[*ch] = static_cast<std::uint16_t>(code.page << 8 | code.byte());
+      actions_[*ch] = IsSurrogate(*ch) ? Action(kSurrogateCode)
+                                       : static_cast<std::uint16_t>(code.page << 8 | code.byte());
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {
@@ -93,6 +95,11 @@ constexpr Pieces<Char> MakePieces() {
 constexpr Pieces<char16_t> kPieces16 = MakePieces<char16_t>();
 constexpr Pieces<char> kPieces8 = MakePieces<char>();
 
+// The most a unit adds to a listing: a lead code and a code, three each.
+// The pieces are copied four at a time, so a writer may store one more.
+constexpr std::size_t kMostPerUnit = 6;
+constexpr std::size_t kOvershoot = 1;
+
 template <class Char>
 Char* PutCode(const Pieces<Char>& pieces, std::uint16_t action, Char* w) {
   // Written whether or not the page has a lead code: pages mix too freely
@@ -124,7 +131,7 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
-    if (fast && !in_tag_ && !pending_cr_ && pending_high_ == 0) {
+    if (fast && !in_tag_ && !pending_cr_ && !after_cr_ && pending_high_ == 0) {
       p = Run(p, end, out);
       if (p == end) break;
     }
@@ -155,10 +162,11 @@ bool CodeConverter::FinishUtf8(std::string& listing) {
 std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
   if (!actions_) return Utf8TextInput::kRunClosed;
-  if (in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
+  if (in_tag_ || pending_cr_ || after_cr_ || pending_high_ != 0) return 0;
 
-  constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
-  char buffer[kBlock * 7];
+  // The walk takes at most kBlock units.
+  constexpr std::size_t kBlock = kConvertBlock;
+  char buffer[kBlock * kMostPerUnit + kOvershoot];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
@@ -218,6 +226,7 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
               *w++ = ' ';
               return length;
             case Actions::kTagOpen:
+            case Actions::kSurrogateCode:
               break;
           }
           return 0;
@@ -255,8 +264,9 @@ void CodeConverter::PassRun(std::size_t breaks, std::size_t columns) {
 const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
                                    std::u16string& out) {
   // Pieces are gathered here so that the string is grown once per block.
-  constexpr std::size_t kBlock = 512;
-  char16_t buffer[kBlock * 6 + 1];  // pieces are copied four units at a time
+  // At most kBlock units; a CR LF pair gives four for two.
+  constexpr std::size_t kBlock = kConvertBlock;
+  char16_t buffer[kBlock * kMostPerUnit + kOvershoot];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   const bool noting = uncoded_ != nullptr;
@@ -329,8 +339,7 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
 }
 
 void CodeConverter::Unit(char16_t ch, std::u16string& out) {
-  const char16_t lone_cr = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r';
-  const char16_t lone_lf = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\n';
+  const bool any = line_breaks_ == LineBreaks::kAny;
   if (uncoded_ != nullptr) {
     // Lines end at CR LF, a lone CR or a lone LF, as the encoder counts them;
     // the two units of a pair are one column.
@@ -349,13 +358,21 @@ void CodeConverter::Unit(char16_t ch, std::u16string& out) {
       Step(kLineBreakMark, cr_place_, out);
       return;
     }
-    Step(lone_cr, cr_place_, out);
+    Step(u'\r', cr_place_, out);
   }
-  if (ch == u'\r') {
+  if (after_cr_) {
+    after_cr_ = false;
+    if (ch == u'\n') return;
+  }
+  if (ch == u'\r' && any) {
+    // One line break, with or without an LF after it.
+    Step(kLineBreakMark, place_, out);
+    after_cr_ = true;
+  } else if (ch == u'\r') {
     pending_cr_ = true;
     cr_place_ = place_;
   } else if (ch == u'\n') {
-    Step(lone_lf, place_, out);
+    Step(any ? kLineBreakMark : u'\n', place_, out);
   } else {
     Step(ch, place_, out);
   }
@@ -365,8 +382,9 @@ void CodeConverter::Finish(std::u16string& out) {
   out_start_ = out.size();
   if (pending_cr_) {
     pending_cr_ = false;
-    Step(line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r', cr_place_, out);
+    Step(u'\r', cr_place_, out);
   }
+  after_cr_ = false;
   if (pending_high_ != 0) {
     NoteUncoded(out.size(), 1, high_place_, pending_high_);
     out += std::exchange(pending_high_, char16_t{0});

@@ -13,6 +13,7 @@
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 #include "conversion/listing.h"
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -63,8 +64,9 @@ namespace detail {
 struct Utf8RunProbe;
 
 // Units fed before a converter builds its UnitActions: on short texts the
-// table would cost more than it saves.
-inline constexpr std::size_t kUnitActionsAfter = 16384;
+// table would cost more than it saves. Small blocks start the fast paths
+// early too, so that a fuzzer reaches them at once.
+inline constexpr std::size_t kUnitActionsAfter = BlockSize(16384, 40);
 
 // What conversion does with each UTF-16 unit when no tag is open and nothing
 // is pending, worked out once from the table so that the common case costs a
@@ -80,6 +82,9 @@ class UnitActions {
     kLf,
     kNoCode,
     kTagOpen,
+    // A unit of a surrogate pair that has a code of its own: the plain way
+    // takes it, which knows whether it begins a column.
+    kSurrogateCode,
   };
 
   explicit UnitActions(const CharTable& table);
@@ -111,8 +116,9 @@ struct UncodedChar {
 };
 
 // Streaming converter: feed the text in chunks of any size and get exactly the
-// listing of the whole text. The tag flag, a CR that may pair with an LF and a
-// high surrogate that may pair with a low one carry over between chunks. The
+// listing of the whole text. Feed writes all of the listing that no later
+// text can change. The tag flag, a CR that may pair with an LF and a high
+// surrogate that may pair with a low one carry over between chunks. The
 // table must not change while the converter is in use.
 class CodeConverter {
  public:
@@ -162,7 +168,10 @@ class CodeConverter {
   std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   bool in_tag_ = false;
-  bool pending_cr_ = false;
+  bool pending_cr_ = false;  // kCrLf: a CR that is a line break only if an LF follows
+  // kAny: a CR's line break is out already, being settled whatever follows;
+  // an LF right after it belongs to it.
+  bool after_cr_ = false;
   char16_t pending_high_ = 0;  // a high surrogate without a code, waiting for its partner
   // Kept only while uncoded characters are noted.
   std::vector<UncodedChar>* uncoded_ = nullptr;

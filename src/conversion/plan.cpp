@@ -10,8 +10,9 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// 1-based line and byte column of `offset` in `bytes`, lines ending at CR LF,
-// a lone CR or a lone LF.
+// 1-based line and column (in characters, the bytes before `offset` being
+// well-formed) of `offset` in `bytes`, lines ending at CR LF, a lone CR or a
+// lone LF.
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
   std::size_t line = 1;
   std::size_t start = 0;
@@ -21,7 +22,7 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
       start = i + 1;
     }
   }
-  return {line, offset - start + 1};
+  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
 }
 
 // Splits a plan line into its fields; a "#" at the start of a field ends the
@@ -111,7 +112,6 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     problems.push_back(std::move(p));
     return;
   }
-  FillRoom(entry.place, bytes);
   entry.bytes = std::move(bytes);
 }
 
@@ -190,10 +190,12 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
       entry.place = Placement{*offset, *room, fill};
       entry.file = ShownTextName(plan_name, fields[2]);
       if (auto error = CheckPlacement(entry.place, 0, game_size)) {
+        // Rejected: its text is not even read.
         PlanProblem p{PlanProblemCode::kPastEnd, plan_name, line_number};
         p.amount = error->end;
         p.limit = error->limit;
         plan.problems.push_back(std::move(p));
+        continue;
       }
       EncodeText(entry, table, line_breaks, plan.problems);
       plan.entries.push_back(std::move(entry));
@@ -234,7 +236,7 @@ Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem:
                                 FileOps& ops) {
   std::vector<FilePatch> patches;
   patches.reserve(plan.entries.size());
-  for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
+  for (const PlanEntry& entry : plan.entries) patches.push_back(PatchForRoom(entry.place, entry.bytes));
   return PatchFileAtomically(game, patches, ops);
 }
 

@@ -24,10 +24,10 @@
 namespace binconv {
 
 enum class PlanProblemCode {
-  kBadPlanUtf8,  // the plan is not UTF-8 (column: the byte's, on its line)
+  kBadPlanUtf8,  // the plan is not UTF-8 (column: of the bad sequence, on its line)
   kBadLine,      // not OFFSET ROOM FILE [FILL]; reason says what is wrong
   kUnreadable,   // the text file can't be read; reason is the system's
-  kBadTextUtf8,  // the text is not UTF-8; column counts bytes on its line
+  kBadTextUtf8,  // the text is not UTF-8 (column: of the bad sequence, on its line)
   kNoCode,       // a character of the text without a code (ch)
   kNotHexInTag,  // a character in a tag that is not a hex digit (ch)
   kOddCount,     // the hex digits in the text's tags do not pair up
@@ -53,7 +53,7 @@ struct PlanEntry {
   std::size_t line = 0;             // in the plan
   Placement place;                  // room always given
   std::string file;                 // as named in messages: the plan's folder and FILE
-  std::vector<std::uint8_t> bytes;  // the text's bytes and the fill
+  std::vector<std::uint8_t> bytes;  // the text's bytes; the fill is written as a run
   std::uint64_t used = 0;           // the text's own bytes
 };
 

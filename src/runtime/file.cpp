@@ -1,6 +1,9 @@
 #include "runtime/file.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -155,6 +158,29 @@ Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
   return Unit{};
 }
 
+Result<Unit, IoError> AtomicFileWriter::FillAt(std::uint64_t offset, std::uint64_t count,
+                                               std::uint8_t byte) {
+  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (offset > copy_size_ || count > copy_size_ - offset) {
+    const std::uint64_t end = count > UINT64_MAX - offset ? UINT64_MAX : offset + count;
+    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                   "Bytes " + std::to_string(offset) + " to " + std::to_string(end) +
+                       " reach past the end of the file (" + std::to_string(copy_size_) +
+                       " bytes)"};
+  }
+  std::array<std::uint8_t, 4096> run;
+  run.fill(byte);
+  while (count != 0) {
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, run.size()));
+    if (const int error = ops_.WriteAt(file_, offset, run.data(), piece); error != 0) {
+      return Fail(error);
+    }
+    offset += piece;
+    count -= piece;
+  }
+  return Unit{};
+}
+
 Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& target,
                                               bool& existing) {
   Abort();
@@ -283,6 +309,10 @@ Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
   if (!opened) return opened.error();
   for (const FilePatch& patch : patches) {
     if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
+    if (patch.fill_count != 0) {
+      auto filled = writer.FillAt(patch.offset + patch.bytes.size(), patch.fill_count, patch.fill);
+      if (!filled) return filled;
+    }
   }
   return writer.Commit();
 }

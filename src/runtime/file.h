@@ -99,10 +99,13 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 // The size of an existing regular file; an error for anything else.
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
 
-// Bytes to put over an existing file's bytes from `offset` on.
+// Bytes to put over an existing file's bytes from `offset` on, then
+// `fill_count` copies of `fill` right after them.
 struct FilePatch {
   std::uint64_t offset = 0;
   std::span<const std::uint8_t> bytes;
+  std::uint64_t fill_count = 0;
+  std::uint8_t fill = 0;
 };
 
 // Writes a file in pieces and puts it in place only on Commit. Until then the
@@ -130,6 +133,9 @@ class AtomicFileWriter {
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
   // so the file's length never changes.
   Result<Unit, IoError> WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // Overwrites `count` bytes of such a copy from `offset` on with `byte`,
+  // written from a small buffer, so a run of any length takes no memory.
+  Result<Unit, IoError> FillAt(std::uint64_t offset, std::uint64_t count, std::uint8_t byte);
   // Flushes, closes and renames over the target, which keeps the old file's
   // permission bits. After any failure the temporary file is gone.
   Result<Unit, IoError> Commit();

@@ -109,6 +109,29 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"LoneLow", u"\xDE00\u3042", u"\xDE00 1A "}),
     test::CaseName<ConvertCase>);
 
+// Feed lists at once all that no later text can change: under kAny a CR is a
+// line break whatever follows, so the listing before a bad UTF-8 byte holds it.
+TEST(ConvertTest, FeedListsWhatIsSettled) {
+  const CharTable table = MakeTable();
+  const struct {
+    std::string utf8;  // ends at a bad byte
+    LineBreaks line_breaks;
+    std::u16string settled;
+  } cases[] = {{"\xE3\x81\x82\r\x82", LineBreaks::kAny, u"1A 24\r\n"},
+               {"\xE3\x81\x82\r\x82", LineBreaks::kCrLf, u"1A "},
+               {"\xE3\x81\x82\r\n\r\x82", LineBreaks::kAny, u"1A 24\r\n24\r\n"},
+               {"\xE3\x81\x82\r\n\x82", LineBreaks::kCrLf, u"1A 24\r\n"}};
+  for (const auto& c : cases) {
+    CodeConverter converter(table, c.line_breaks);
+    std::u16string listing;
+    converter.Feed(DecodeUtf8(c.utf8.substr(0, c.utf8.size() - 1)).value(), listing);
+    EXPECT_U16_EQ(c.settled, listing) << Hex(c.utf8);
+    std::string listing8;
+    EXPECT_FALSE(CodeConverter(table, c.line_breaks).FeedUtf8(c.utf8, listing8));
+    EXPECT_U16_EQ(c.settled, DecodeUtf8(listing8).value()) << Hex(c.utf8);
+  }
+}
+
 TEST(ConvertTest, CellWithLineBreakCharacterIsUsedForLoneOnly) {
   CharTable table;
   table.SetCell(0, 3, 13, u"\r");
