@@ -156,44 +156,49 @@ struct FastRun {
     line_start = at + took;
   }
 
-  // The one rule of both fast paths for the unit at `at` (`length` input
-  // units long) that needs no state, `next` being the unit after it
-  // (kChunkEnds when unknown; from UTF-8, the next byte, which is an LF
-  // exactly when the next unit is). Returns how many units it took, 0 to
+  // The one rule of both fast paths for the unit at `at` that needs no
+  // state, of `length` input units (UTF-16 units or bytes of UTF-8), `next`
+  // being the unit after it (kChunkEnds when unknown; from UTF-8, the next
+  // byte, which is an LF exactly when the next unit is). Returns how much
+  // input it took: `length`, 2 for a CR LF (two units, two bytes), or 0 to
   // leave the unit to the plain path.
   std::size_t TakeUnit(char16_t unit, char32_t next, const In* at, unsigned length) {
     const std::uint16_t action = actions[unit];
+    // Codes first, the bulk of any text.
+    if (Actions::KindOf(action) == Actions::kCode) {
+      TakeCode(action);
+      return length;
+    }
     switch (Actions::KindOf(action)) {
       case Actions::kCode:
-        TakeCode(action);
-        return 1;
+        break;
       case Actions::kSpace:
         w = PutPiece(pieces.space, 3, w);
-        return 1;
+        return length;
       case Actions::kTagClose:
         *w++ = static_cast<Char>(' ');
-        return 1;
+        return length;
       case Actions::kLineBreak:
         w = PutPiece(pieces.line_break, 4, w);
-        return 1;
+        return length;
       case Actions::kCr: {
         // The CR and the LF of a pair are one line break.
         if (next == kChunkEnds || (next != u'\n' && !any)) return 0;
-        const std::size_t took = next == u'\n' ? 2 : 1;
+        const std::size_t took = next == u'\n' ? 2 : length;
         TakeLineEnd(at, took);
         return took;
       }
       case Actions::kLf:
         if (!any) return 0;
-        TakeLineEnd(at, 1);
-        return 1;
+        TakeLineEnd(at, length);
+        return length;
       case Actions::kNoCode:
         // A high surrogate waits to see whether its partner joins it; an
         // uncoded character to be noted goes to the plain path, which
         // knows its place.
         if (IsHighSurrogate(unit) || noting) return 0;
         w = PutAsIs(w, unit, at, length);
-        return 1;
+        return length;
       case Actions::kTagOpen:
       case Actions::kSurrogateCode:
         break;
@@ -272,8 +277,7 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
           return true;
         },
         [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
-          // Only a CR LF takes two units, each one byte long.
-          return run.TakeUnit(unit, at[1], at, length) * length;
+          return run.TakeUnit(unit, at[1], at, length);
         });
     listing.append(buffer, static_cast<std::size_t>(run.w - buffer));
   }
@@ -319,13 +323,6 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
     bool blocked = false;
     while (p < stop) {
-      // Codes first, the bulk of any text.
-      if (const std::uint16_t action = run.actions[*p];
-          Actions::KindOf(action) == Actions::kCode) {
-        run.TakeCode(action);
-        ++p;
-        continue;
-      }
       const std::size_t took = run.TakeUnit(*p, end - p < 2 ? kChunkEnds : char32_t{p[1]}, p, 1);
       if (took == 0) {
         blocked = true;

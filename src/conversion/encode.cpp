@@ -106,13 +106,22 @@ struct FastRun {
 
   // A unit with a code (`bytes` from code_bytes): its one or two bytes, one
   // column. Both bytes are stored whatever the count.
-  void TakeCode(char16_t unit, std::uint32_t bytes) {
+  void PutCode(char16_t unit, std::uint32_t bytes) {
     static_assert(kCodeBytes == 2);
     w[0] = static_cast<std::uint8_t>(bytes);
     w[1] = static_cast<std::uint8_t>(bytes >> 8);
     w += bytes >> 16;
     if constexpr (kCounting) ++counts->by_page[Actions::PageOf(actions[unit])];
+  }
+  void TakeCode(char16_t unit, std::uint32_t bytes) {
+    PutCode(unit, bytes);
     ++column;
+  }
+  // Two of them in a row, the bulk of Japanese text.
+  void TakeCodes(char16_t u0, std::uint32_t b0, char16_t u1, std::uint32_t b1) {
+    PutCode(u0, b0);
+    PutCode(u1, b1);
+    column += 2;
   }
 
   // A line break of the text: one byte, and the next line.
@@ -123,37 +132,41 @@ struct FastRun {
     column = 0;
   }
 
-  // The one rule of both fast paths for a unit that needs no state, `next`
-  // being the unit after it (kChunkEnds when unknown; from UTF-8, the next
-  // byte, which is an LF exactly when the next unit is). Returns how many
-  // units it took, 0 to leave the unit to the plain path.
-  std::size_t TakeUnit(char16_t unit, char32_t next) {
+  // The one rule of both fast paths for a unit that needs no state, of
+  // `length` input units (UTF-16 units or bytes of UTF-8), `next` being the
+  // unit after it (kChunkEnds when unknown; from UTF-8, the next byte, which
+  // is an LF exactly when the next unit is). Returns how much input it took:
+  // `length`, 2 for a CR LF (two units, two bytes), or 0 to leave the unit to
+  // the plain path.
+  std::size_t TakeUnit(char16_t unit, char32_t next, std::size_t length) {
+    // Codes first, the bulk of any text.
+    if (const std::uint32_t bytes = code_bytes[unit]; (bytes & kNotCode) == 0) {
+      TakeCode(unit, bytes);
+      return length;
+    }
     switch (Actions::KindOf(actions[unit])) {
-      case Actions::kCode:
-        TakeCode(unit, code_bytes[unit]);
-        return 1;
       case Actions::kSpace:
         *w++ = kSpaceByte;
         if constexpr (kCounting) ++counts->spaces;
         ++column;
-        return 1;
+        return length;
       case Actions::kTagClose:
         ++column;
-        return 1;
+        return length;
       case Actions::kLineBreak:
         *w++ = kLineBreakByte;
         if constexpr (kCounting) ++counts->line_breaks;
         ++column;
-        return 1;
+        return length;
       case Actions::kCr:
         // The CR and the LF of a pair are one line break.
         if (next == kChunkEnds || (next != u'\n' && !any)) return 0;
         TakeLineEnd();
-        return next == u'\n' ? 2 : 1;
+        return next == u'\n' ? 2 : length;
       case Actions::kLf:
         if (!any) return 0;
         TakeLineEnd();
-        return 1;
+        return length;
       default:
         return 0;
     }
@@ -186,13 +199,11 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
           const std::uint32_t b0 = run.code_bytes[c0];
           const std::uint32_t b1 = run.code_bytes[c1];
           if ((b0 | b1) & kNotCode) return false;
-          run.TakeCode(c0, b0);
-          run.TakeCode(c1, b1);
+          run.TakeCodes(c0, b0, c1, b1);
           return true;
         },
         [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
-          // Only a CR LF takes two units, each one byte long.
-          return run.TakeUnit(unit, at[1]) * length;
+          return run.TakeUnit(unit, at[1], length);
         });
     out.insert(out.end(), buffer, run.w);
   }
@@ -225,12 +236,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
     bool blocked = false;
     while (p < stop) {
-      // Codes first, the bulk of any text.
-      if (const std::uint32_t bytes = run.code_bytes[*p]; (bytes & kNotCode) == 0) {
-        run.TakeCode(*p++, bytes);
-        continue;
-      }
-      const std::size_t took = run.TakeUnit(*p, end - p < 2 ? kChunkEnds : char32_t{p[1]});
+      const std::size_t took = run.TakeUnit(*p, end - p < 2 ? kChunkEnds : char32_t{p[1]}, 1);
       if (took == 0) {
         blocked = true;
         break;
