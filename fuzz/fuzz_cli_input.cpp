@@ -101,7 +101,9 @@ Run RunAsTheTool(const std::vector<std::string>& args,
                  const std::vector<std::string_view>& reads) {
   Files& files = TheFiles();
   int ends[2];
-  FUZZ_CHECK(socketpair(AF_UNIX, (kSmallBlocks ? SOCK_STREAM : SOCK_SEQPACKET) | SOCK_CLOEXEC, 0, ends) == 0, "socketpair");
+  FUZZ_CHECK(socketpair(AF_UNIX, (kSmallBlocks ? SOCK_STREAM : SOCK_SEQPACKET) | SOCK_CLOEXEC, 0,
+                        ends) == 0,
+             "socketpair");
   for (const std::string_view read : reads) {
     FUZZ_CHECK(send(ends[1], read.data(), read.size(), 0) == static_cast<ssize_t>(read.size()),
                "send");

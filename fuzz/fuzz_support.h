@@ -59,10 +59,10 @@ using test::Hex;
 // the end of a pipe only this process writes to, and then removes it.
 inline std::filesystem::path ScratchFolder(const char* prefix) {
   const std::filesystem::path shm = "/dev/shm";
-  std::string pattern = ((std::filesystem::is_directory(shm) ? shm
-                                                             : std::filesystem::temp_directory_path()) /
-                         (std::string(prefix) + "XXXXXX"))
-                            .string();
+  std::string pattern =
+      ((std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
+       (std::string(prefix) + "XXXXXX"))
+          .string();
   int ends[2];
   if (mkdtemp(pattern.data()) == nullptr || pipe2(ends, O_CLOEXEC) != 0) std::abort();
   const pid_t pid = fork();

@@ -236,7 +236,9 @@ Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem:
                                 FileOps& ops) {
   std::vector<FilePatch> patches;
   patches.reserve(plan.entries.size());
-  for (const PlanEntry& entry : plan.entries) patches.push_back(PatchForRoom(entry.place, entry.bytes));
+  for (const PlanEntry& entry : plan.entries) {
+    patches.push_back(PatchForRoom(entry.place, entry.bytes));
+  }
   return PatchFileAtomically(game, patches, ops);
 }
 

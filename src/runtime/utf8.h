@@ -112,8 +112,9 @@ constexpr ShortSequence DecodeShortSequence(std::uint64_t v) {
 // so a caller's buffer of `steps` times its most per unit always suffices.
 // Two three-byte sequences in a row, the bulk of Japanese text, are offered
 // to `pair(c0, c1)` at once when two units are left; it returns false to
-// have them taken one by one. `one(unit, length, at)` takes the unit of the `length`-byte
-// sequence at `at` and returns how many bytes it consumed, 0 to stop there.
+// have them taken one by one. `one(unit, length, at)` takes the unit of the
+// `length`-byte sequence at `at` and returns how many bytes it consumed, 0 to
+// stop there.
 // Returns where the walk stopped; `blocked` is set when a sequence it can't
 // take or a callback stopped it. Anything it leaves goes to Utf8Decoder, the
 // plain rule, which it is tested against.

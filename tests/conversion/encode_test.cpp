@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/bytes.h"
 #include "runtime/utf16.h"
+#include "support/bytes.h"
 #include "support/encoded.h"
 #include "support/random_text.h"
 
@@ -213,7 +213,9 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
     for (const EncodeProblem& p : whole.problems) {
       std::size_t at = places.At(p.line, p.column);
       // A low unit reported alone shares the column of its pair.
-      if (at != std::u16string_view::npos && IsLowSurrogate(p.ch) && IsHighSurrogate(text[at])) ++at;
+      if (at != std::u16string_view::npos && IsLowSurrogate(p.ch) && IsHighSurrogate(text[at])) {
+        ++at;
+      }
       ASSERT_NE(at, std::u16string_view::npos)
           << context() << " problem at " << p.line << ":" << p.column;
       std::u16string expected;

@@ -402,15 +402,25 @@ TEST_P(HostileRoomTest, MemoryFollowsTheTextsNotTheNumbers) {
 INSTANTIATE_TEST_SUITE_P(
     Plans, HostileRoomTest,
     testing::Values(
-        RoomCase{"RoomOfTheLargestNumber", 16, "0 0xFFFFFFFFFFFFFFFF a.txt 5A\n", 1,
+        RoomCase{"RoomOfTheLargestNumber",
+                 16,
+                 "0 0xFFFFFFFFFFFFFFFF a.txt 5A\n",
+                 1,
                  {"plan.txt:1: the room ends at 0xFFFFFFFFFFFFFFFF, past the end"}},
-        RoomCase{"OffsetOfTheLargestNumber", 16, "0xFFFFFFFFFFFFFFFF 1 a.txt\n", 1,
+        RoomCase{"OffsetOfTheLargestNumber",
+                 16,
+                 "0xFFFFFFFFFFFFFFFF 1 a.txt\n",
+                 1,
                  {"plan.txt:1: the room ends at 0xFFFFFFFFFFFFFFFF, past the end"}},
         // Refused: its text is never read.
-        RoomCase{"PastTheEndNotRead", 16, "0 17 missing.txt 5A\n", 1,
-                 {"plan.txt:1: the room ends at 0x11"}, "missing.txt"},
-        RoomCase{"LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0,
-                 {}, {}, (160u << 20) - 2}),
+        RoomCase{"PastTheEndNotRead",
+                 16,
+                 "0 17 missing.txt 5A\n",
+                 1,
+                 {"plan.txt:1: the room ends at 0x11"},
+                 "missing.txt"},
+        RoomCase{
+            "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2}),
     CaseName<RoomCase>);
 
 }  // namespace
