@@ -158,11 +158,12 @@ struct FastRun {
 
   // The one rule of both fast paths for the unit at `at` that needs no
   // state, of `length` input units (UTF-16 units or bytes of UTF-8), `next`
-  // being the unit after it (kChunkEnds when unknown; from UTF-8, the next
-  // byte, which is an LF exactly when the next unit is). Returns how much
+  // being the unit after it, asked only of a CR (kChunkEnds when unknown;
+  // from UTF-8, the next byte, which is an LF exactly when the next unit is). Returns how much
   // input it took: `length`, 2 for a CR LF (two units, two bytes), or 0 to
   // leave the unit to the plain path.
-  std::size_t TakeUnit(char16_t unit, char32_t next, const In* at, unsigned length) {
+  template <class Next>
+  std::size_t TakeUnit(char16_t unit, Next next_unit, const In* at, unsigned length) {
     const std::uint16_t action = actions[unit];
     // Codes first, the bulk of any text.
     if (Actions::KindOf(action) == Actions::kCode) {
@@ -183,6 +184,7 @@ struct FastRun {
         return length;
       case Actions::kCr: {
         // The CR and the LF of a pair are one line break.
+        const char32_t next = next_unit();
         if (next == kChunkEnds || (next != u'\n' && !any)) return 0;
         const std::size_t took = next == u'\n' ? 2 : length;
         TakeLineEnd(at, took);
@@ -277,7 +279,7 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
           return true;
         },
         [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
-          return run.TakeUnit(unit, at[1], at, length);
+          return run.TakeUnit(unit, [at] { return char32_t{at[1]}; }, at, length);
         });
     listing.append(buffer, static_cast<std::size_t>(run.w - buffer));
   }
@@ -323,7 +325,8 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
     bool blocked = false;
     while (p < stop) {
-      const std::size_t took = run.TakeUnit(*p, end - p < 2 ? kChunkEnds : char32_t{p[1]}, p, 1);
+      const std::size_t took = run.TakeUnit(
+          *p, [p, end] { return end - p < 2 ? kChunkEnds : char32_t{p[1]}; }, p, 1);
       if (took == 0) {
         blocked = true;
         break;

@@ -134,11 +134,12 @@ struct FastRun {
 
   // The one rule of both fast paths for a unit that needs no state, of
   // `length` input units (UTF-16 units or bytes of UTF-8), `next` being the
-  // unit after it (kChunkEnds when unknown; from UTF-8, the next byte, which
-  // is an LF exactly when the next unit is). Returns how much input it took:
+  // unit after it, asked only of a CR (kChunkEnds when unknown; from UTF-8,
+  // the next byte, which is an LF exactly when the next unit is). Returns how much input it took:
   // `length`, 2 for a CR LF (two units, two bytes), or 0 to leave the unit to
   // the plain path.
-  std::size_t TakeUnit(char16_t unit, char32_t next, std::size_t length) {
+  template <class Next>
+  std::size_t TakeUnit(char16_t unit, Next next_unit, std::size_t length) {
     // Codes first, the bulk of any text.
     if (const std::uint32_t bytes = code_bytes[unit]; (bytes & kNotCode) == 0) {
       TakeCode(unit, bytes);
@@ -158,11 +159,13 @@ struct FastRun {
         if constexpr (kCounting) ++counts->line_breaks;
         ++column;
         return length;
-      case Actions::kCr:
+      case Actions::kCr: {
         // The CR and the LF of a pair are one line break.
+        const char32_t next = next_unit();
         if (next == kChunkEnds || (next != u'\n' && !any)) return 0;
         TakeLineEnd();
         return next == u'\n' ? 2 : length;
+      }
       case Actions::kLf:
         if (!any) return 0;
         TakeLineEnd();
@@ -203,7 +206,7 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
           return true;
         },
         [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
-          return run.TakeUnit(unit, at[1], length);
+          return run.TakeUnit(unit, [at] { return char32_t{at[1]}; }, length);
         });
     out.insert(out.end(), buffer, run.w);
   }
@@ -236,7 +239,8 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
     bool blocked = false;
     while (p < stop) {
-      const std::size_t took = run.TakeUnit(*p, end - p < 2 ? kChunkEnds : char32_t{p[1]}, 1);
+      const std::size_t took = run.TakeUnit(
+          *p, [p, end] { return end - p < 2 ? kChunkEnds : char32_t{p[1]}; }, 1);
       if (took == 0) {
         blocked = true;
         break;
