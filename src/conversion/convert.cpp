@@ -25,8 +25,12 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
   for (int index = 0; index < kCells; ++index) {
     const CellCode code = CellCode::FromIndex(index);
     if (const std::optional<char16_t> ch = producible.CharAt(code)) {
-      actions_[*ch] = IsSurrogate(*ch) ? Action(kSurrogateCode)
-                                       : static_cast<std::uint16_t>(code.page << 8 | code.byte());
+      if (IsSurrogate(*ch)) {
+        actions_[*ch] = Action(kSurrogateCode);
+      } else {
+        actions_[*ch] = static_cast<std::uint16_t>(code.page << 8 | code.byte());
+        coded_.push_back(*ch);
+      }
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {

@@ -91,6 +91,9 @@ class UnitActions {
 
   std::uint16_t operator[](char16_t ch) const { return actions_[ch]; }
   const std::uint16_t* data() const { return actions_.data(); }
+  // Every unit whose action may be kCode, so that a table of the codes alone
+  // is made without going through all the units.
+  const std::vector<char16_t>& coded() const { return coded_; }
 
   static constexpr Kind KindOf(std::uint16_t action) { return static_cast<Kind>(action >> 11); }
   static constexpr int PageOf(std::uint16_t action) { return (action >> 8) & 7; }
@@ -100,6 +103,7 @@ class UnitActions {
 
  private:
   std::vector<std::uint16_t> actions_;
+  std::vector<char16_t> coded_;
 };
 
 }  // namespace detail

@@ -76,14 +76,13 @@ void Encoder::MakeCodeBytes() {
   if (!code_bytes_.empty()) return;
   // The bytes of each code and their count, so that writing them takes no
   // branch: b0 | b1 << 8 | count << 16; kNotCode for the other units.
-  code_bytes_.resize(0x10000);
-  for (std::uint32_t u = 0; u <= 0xFFFF; ++u) {
-    const std::uint16_t action = (*actions_)[static_cast<char16_t>(u)];
+  code_bytes_.assign(0x10000, kNotCode);
+  for (const char16_t unit : actions_->coded()) {
+    const std::uint16_t action = (*actions_)[unit];
+    if (Actions::KindOf(action) != Actions::kCode) continue;  // a special unit
     const int page = Actions::PageOf(action);
     const std::uint32_t byte = Actions::ByteOf(action);
-    code_bytes_[u] = Actions::KindOf(action) != Actions::kCode ? kNotCode
-                     : page == 0                               ? byte | 1u << 16
-                                 : kLeadBytes[page] | byte << 8 | 2u << 16;
+    code_bytes_[unit] = page == 0 ? byte | 1u << 16 : kLeadBytes[page] | byte << 8 | 2u << 16;
   }
 }
 
