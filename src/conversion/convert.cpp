@@ -61,6 +61,7 @@ namespace {
 
 using detail::Special;
 using Actions = detail::UnitActions;
+using detail::kChunkEnds;
 
 // Most characters take three units ("1A "); growing geometrically keeps many
 // small chunks linear.
@@ -135,9 +136,6 @@ inline char* PutAsIs(char* w, char16_t, const std::uint8_t* at, unsigned length)
   return w + length + 1;
 }
 
-// The next unit is past the end of the chunk: a CR waits for it.
-constexpr char32_t kChunkEnds = 0xFFFFFFFFu;
-
 // What a fast path carries while it runs: the listing is written as Char
 // (UTF-16 or UTF-8) from input units at In (UTF-16 units or UTF-8 bytes).
 template <class Char, class In>
@@ -147,8 +145,8 @@ struct FastRun {
   bool any;
   bool noting;
   Char* w;
-  std::size_t breaks = 0;      // line breaks taken
-  const In* line_start;        // just past the last line break taken
+  std::size_t breaks = 0;  // line breaks taken
+  const In* line_start;    // just past the last line break taken
 
   void TakeCode(std::uint16_t action) { w = PutCode(pieces, action, w); }
 
@@ -161,11 +159,11 @@ struct FastRun {
   }
 
   // The one rule of both fast paths for the unit at `at` that needs no
-  // state, of `length` input units (UTF-16 units or bytes of UTF-8), `next`
-  // being the unit after it, asked only of a CR (kChunkEnds when unknown;
-  // from UTF-8, the next byte, which is an LF exactly when the next unit is). Returns how much
-  // input it took: `length`, 2 for a CR LF (two units, two bytes), or 0 to
-  // leave the unit to the plain path.
+  // state, of `length` input units (UTF-16 units or bytes of UTF-8).
+  // `next_unit()` gives the unit after it, asked only of a CR: kChunkEnds
+  // when unknown; from UTF-8 the next byte, which is an LF exactly when the
+  // next unit is. Returns how much input it took: `length`, 2 for a CR LF
+  // (two units, two bytes), or 0 to leave the unit to the plain path.
   template <class Next>
   std::size_t TakeUnit(char16_t unit, Next next_unit, const In* at, unsigned length) {
     const std::uint16_t action = actions[unit];

@@ -68,6 +68,10 @@ struct Utf8RunProbe;
 // early too, so that a fuzzer reaches them at once.
 inline constexpr std::size_t kUnitActionsAfter = BlockSize(16384, 40);
 
+// The unit after a CR, as a fast path's unit rule asks for it, is past the
+// end of the chunk: the CR waits for it.
+inline constexpr char32_t kChunkEnds = 0xFFFFFFFFu;
+
 // What conversion does with each UTF-16 unit when no tag is open and nothing
 // is pending, worked out once from the table so that the common case costs a
 // single load: a code (page and byte), or the kind of unit that needs more.

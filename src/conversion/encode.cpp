@@ -13,6 +13,7 @@ namespace {
 using detail::Special;
 using Kind = EncodeProblem::Kind;
 using Actions = detail::UnitActions;
+using detail::kChunkEnds;
 
 constexpr std::uint32_t kNotCode = 0x80000000u;
 // The most bytes one unit encodes to: a lead byte and the code's byte.
@@ -88,9 +89,6 @@ void Encoder::MakeCodeBytes() {
 
 namespace {
 
-// The next unit is past the end of the chunk: a CR waits for it.
-constexpr char32_t kChunkEnds = 0xFFFFFFFFu;
-
 // What a fast path carries while it runs, in locals: stores through the byte
 // buffer could alias the encoder's members.
 template <bool kCounting>
@@ -132,11 +130,11 @@ struct FastRun {
   }
 
   // The one rule of both fast paths for a unit that needs no state, of
-  // `length` input units (UTF-16 units or bytes of UTF-8), `next` being the
-  // unit after it, asked only of a CR (kChunkEnds when unknown; from UTF-8,
-  // the next byte, which is an LF exactly when the next unit is). Returns how much input it took:
-  // `length`, 2 for a CR LF (two units, two bytes), or 0 to leave the unit to
-  // the plain path.
+  // `length` input units (UTF-16 units or bytes of UTF-8). `next_unit()`
+  // gives the unit after it, asked only of a CR: kChunkEnds when unknown;
+  // from UTF-8 the next byte, which is an LF exactly when the next unit is.
+  // Returns how much input it took: `length`, 2 for a CR LF (two units, two
+  // bytes), or 0 to leave the unit to the plain path.
   template <class Next>
   std::size_t TakeUnit(char16_t unit, Next next_unit, std::size_t length) {
     // Codes first, the bulk of any text.
