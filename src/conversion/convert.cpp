@@ -286,11 +286,11 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
     listing.append(buffer, static_cast<std::size_t>(run.w - buffer));
   }
   if (run.noting) {
-    // Characters are counted by their first bytes, only when they are noted.
+    // Columns are counted only when uncoded characters are noted.
     const std::uint8_t* from = run.breaks > 0 ? run.line_start : p;
-    std::size_t columns = 0;
-    for (const std::uint8_t* q = from; q < p + i; ++q) columns += (*q & 0xC0) != 0x80;
-    PassRun(run.breaks, columns);
+    const std::string_view line(reinterpret_cast<const char*>(from),
+                                static_cast<std::size_t>(p + i - from));
+    PassRun(run.breaks, ColumnOfByte(line, line.size()) - 1);
     // All ASCII while uncoded characters are noted, so one unit a byte.
     listed_ += listing.size() - listing_before;
   }
@@ -339,12 +339,9 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
     if (blocked || p == end) break;
   }
   if (run.noting) {
-    // The two units of a pair are one column.
-    std::size_t columns = 0;
-    for (const char16_t* q = run.breaks > 0 ? run.line_start : start; q < p; ++q) {
-      columns += !(IsLowSurrogate(*q) && q > start && IsHighSurrogate(q[-1]));
-    }
-    PassRun(run.breaks, columns);
+    const char16_t* from = run.breaks > 0 ? run.line_start : start;
+    const std::u16string_view line(from, static_cast<std::size_t>(p - from));
+    PassRun(run.breaks, ColumnOf(line, line.size()) - 1);
   }
   return p;
 }
