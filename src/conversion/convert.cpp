@@ -25,8 +25,12 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
   for (int index = 0; index < kCells; ++index) {
     const CellCode code = CellCode::FromIndex(index);
     if (const std::optional<char16_t> ch = producible.CharAt(code)) {
-      actions_[*ch] = IsSurrogate(*ch) ? Action(kSurrogateCode)
-                                       : static_cast<std::uint16_t>(code.page << 8 | code.byte());
+      if (IsSurrogate(*ch)) {
+        actions_[*ch] = Action(kSurrogateCode);
+      } else {
+        actions_[*ch] = static_cast<std::uint16_t>(code.page << 8 | code.byte());
+        coded_.push_back(*ch);
+      }
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {
@@ -57,6 +61,7 @@ namespace {
 
 using detail::Special;
 using Actions = detail::UnitActions;
+using detail::kChunkEnds;
 
 // Most characters take three units ("1A "); growing geometrically keeps many
 // small chunks linear.
@@ -117,6 +122,95 @@ Char* PutPiece(const std::array<Char, 4>& piece, std::size_t length, Char* w) {
   return w + length;
 }
 
+// A character without a code, left in the listing as it is: its unit, or
+// the bytes of its sequence of UTF-8.
+inline char16_t* PutAsIs(char16_t* w, char16_t unit, const char16_t*, unsigned) {
+  w[0] = unit;
+  w[1] = u' ';
+  return w + 2;
+}
+
+inline char* PutAsIs(char* w, char16_t, const std::uint8_t* at, unsigned length) {
+  std::memcpy(w, at, length);
+  w[length] = ' ';
+  return w + length + 1;
+}
+
+// What a fast path carries while it runs: the listing is written as Char
+// (UTF-16 or UTF-8) from input units at In (UTF-16 units or UTF-8 bytes).
+template <class Char, class In>
+struct FastRun {
+  const Pieces<Char>& pieces;
+  const std::uint16_t* actions;
+  bool any;
+  bool noting;
+  Char* w;
+  std::size_t breaks = 0;  // line breaks taken
+  const In* line_start;    // just past the last line break taken
+
+  void TakeCode(std::uint16_t action) { w = PutCode(pieces, action, w); }
+
+  // A line break of the text that took `took` units from `at`; line breaks
+  // are ASCII, so as many bytes of UTF-8.
+  void TakeLineEnd(const In* at, std::size_t took) {
+    w = PutPiece(pieces.line_break, 4, w);
+    ++breaks;
+    line_start = at + took;
+  }
+
+  // The one rule of both fast paths for the unit at `at` that needs no
+  // state, of `length` input units (UTF-16 units or bytes of UTF-8).
+  // `next_unit()` gives the unit after it, asked only of a CR: kChunkEnds
+  // when unknown; from UTF-8 the next byte, which is an LF exactly when the
+  // next unit is. Returns how much input it took: `length`, 2 for a CR LF
+  // (two units, two bytes), or 0 to leave the unit to the plain path.
+  template <class Next>
+  std::size_t TakeUnit(char16_t unit, Next next_unit, const In* at, unsigned length) {
+    const std::uint16_t action = actions[unit];
+    // Codes first, the bulk of any text.
+    if (Actions::KindOf(action) == Actions::kCode) {
+      TakeCode(action);
+      return length;
+    }
+    switch (Actions::KindOf(action)) {
+      case Actions::kCode:
+        break;
+      case Actions::kSpace:
+        w = PutPiece(pieces.space, 3, w);
+        return length;
+      case Actions::kTagClose:
+        *w++ = static_cast<Char>(' ');
+        return length;
+      case Actions::kLineBreak:
+        w = PutPiece(pieces.line_break, 4, w);
+        return length;
+      case Actions::kCr: {
+        // The CR and the LF of a pair are one line break.
+        const char32_t next = next_unit();
+        if (next == kChunkEnds || (next != u'\n' && !any)) return 0;
+        const std::size_t took = next == u'\n' ? 2 : length;
+        TakeLineEnd(at, took);
+        return took;
+      }
+      case Actions::kLf:
+        if (!any) return 0;
+        TakeLineEnd(at, length);
+        return length;
+      case Actions::kNoCode:
+        // A high surrogate waits to see whether its partner joins it; an
+        // uncoded character to be noted goes to the plain path, which
+        // knows its place.
+        if (IsHighSurrogate(unit) || noting) return 0;
+        w = PutAsIs(w, unit, at, length);
+        return length;
+      case Actions::kTagOpen:
+      case Actions::kSurrogateCode:
+        break;
+    }
+    return 0;
+  }
+};
+
 }  // namespace
 
 CodeConverter::CodeConverter(const CharTable& table, LineBreaks line_breaks)
@@ -167,78 +261,36 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
   // The walk takes at most kBlock units.
   constexpr std::size_t kBlock = kConvertBlock;
   char buffer[kBlock * kMostPerUnit + kOvershoot];
-  const std::uint16_t* const actions = actions_->data();
-  const bool any = line_breaks_ == LineBreaks::kAny;
   const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+  FastRun<char, std::uint8_t> run{kPieces8, actions_->data(), line_breaks_ == LineBreaks::kAny,
+                                  uncoded_ != nullptr, buffer, 0, p};
   const std::size_t n = utf8.size();
   std::size_t i = 0;
-  const bool noting = uncoded_ != nullptr;
   const std::size_t listing_before = listing.size();
-  std::size_t breaks = 0;
-  const std::uint8_t* line_start = p;  // just past the last line break taken
   bool blocked = false;
   while (!blocked && n - i >= 8) {
-    char* w = buffer;
+    run.w = buffer;
     i = detail::WalkUtf8(
         p, i, n, kBlock, blocked,
         [&](char16_t c0, char16_t c1) {
-          const std::uint16_t a0 = actions[c0];
-          const std::uint16_t a1 = actions[c1];
+          const std::uint16_t a0 = run.actions[c0];
+          const std::uint16_t a1 = run.actions[c1];
           if (Actions::KindOf(a0 | a1) != Actions::kCode) return false;
-          w = PutCode(kPieces8, a0, w);
-          w = PutCode(kPieces8, a1, w);
+          run.TakeCode(a0);
+          run.TakeCode(a1);
           return true;
         },
         [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
-          const std::uint16_t action = actions[unit];
-          switch (Actions::KindOf(action)) {
-            case Actions::kCode:
-              w = PutCode(kPieces8, action, w);
-              return length;
-            case Actions::kSpace:
-              w = PutPiece(kPieces8.space, 3, w);
-              return length;
-            case Actions::kTagClose:
-              *w++ = ' ';
-              return length;
-            case Actions::kLf:
-              if (!any) return 0;
-              w = PutPiece(kPieces8.line_break, 4, w);
-              ++breaks;
-              line_start = at + 1;
-              return length;
-            case Actions::kLineBreak:
-              w = PutPiece(kPieces8.line_break, 4, w);
-              return length;
-            case Actions::kCr:
-              // The CR and the LF of a pair are one line break.
-              if (at[1] != '\n' && !any) return 0;
-              w = PutPiece(kPieces8.line_break, 4, w);
-              ++breaks;
-              line_start = at + (at[1] == '\n' ? 2 : 1);
-              return at[1] == '\n' ? 2 : 1;
-            case Actions::kNoCode:
-              // Noted on the plain path, which knows its place.
-              if (noting) return 0;
-              // Left in the listing as it is; never a surrogate here.
-              std::memcpy(w, at, length);
-              w += length;
-              *w++ = ' ';
-              return length;
-            case Actions::kTagOpen:
-            case Actions::kSurrogateCode:
-              break;
-          }
-          return 0;
+          return run.TakeUnit(unit, [at] { return char32_t{at[1]}; }, at, length);
         });
-    listing.append(buffer, static_cast<std::size_t>(w - buffer));
+    listing.append(buffer, static_cast<std::size_t>(run.w - buffer));
   }
-  if (noting) {
-    // Characters are counted by their first bytes, only when they are noted.
-    const std::uint8_t* from = breaks > 0 ? line_start : p;
-    std::size_t columns = 0;
-    for (const std::uint8_t* q = from; q < p + i; ++q) columns += (*q & 0xC0) != 0x80;
-    PassRun(breaks, columns);
+  if (run.noting) {
+    // Columns are counted only when uncoded characters are noted.
+    const std::uint8_t* from = run.breaks > 0 ? run.line_start : p;
+    const std::string_view line(reinterpret_cast<const char*>(from),
+                                static_cast<std::size_t>(p + i - from));
+    PassRun(run.breaks, ColumnOfByte(line, line.size()) - 1);
     // All ASCII while uncoded characters are noted, so one unit a byte.
     listed_ += listing.size() - listing_before;
   }
@@ -267,73 +319,29 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
   // At most kBlock units; a CR LF pair gives four for two.
   constexpr std::size_t kBlock = kConvertBlock;
   char16_t buffer[kBlock * kMostPerUnit + kOvershoot];
-  const std::uint16_t* const actions = actions_->data();
-  const bool any = line_breaks_ == LineBreaks::kAny;
-  const bool noting = uncoded_ != nullptr;
   const char16_t* const start = p;
-  std::size_t breaks = 0;
-  const char16_t* line_start = p;  // just past the last line break taken
+  FastRun<char16_t, char16_t> run{kPieces16, actions_->data(), line_breaks_ == LineBreaks::kAny,
+                                  uncoded_ != nullptr, buffer, 0, p};
   for (;;) {
-    char16_t* w = buffer;
+    run.w = buffer;
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
     bool blocked = false;
     while (p < stop) {
-      const std::uint16_t action = actions[*p];
-      if (Actions::KindOf(action) == Actions::kCode) {
-        w = PutCode(kPieces16, action, w);
-        ++p;
-        continue;
+      const std::size_t took = run.TakeUnit(
+          *p, [p, end] { return end - p < 2 ? kChunkEnds : char32_t{p[1]}; }, p, 1);
+      if (took == 0) {
+        blocked = true;
+        break;
       }
-      switch (Actions::KindOf(action)) {
-        case Actions::kSpace:
-          w = PutPiece(kPieces16.space, 3, w);
-          ++p;
-          continue;
-        case Actions::kTagClose:
-          *w++ = u' ';
-          ++p;
-          continue;
-        case Actions::kCr:
-          // A CR at the end of the chunk waits for the next one.
-          if (end - p < 2 || (p[1] != u'\n' && !any)) break;
-          p += p[1] == u'\n' ? 2 : 1;
-          w = PutPiece(kPieces16.line_break, 4, w);
-          ++breaks;
-          line_start = p;
-          continue;
-        case Actions::kLf:
-          if (!any) break;
-          ++breaks;
-          line_start = p + 1;
-          [[fallthrough]];
-        case Actions::kLineBreak:
-          ++p;
-          w = PutPiece(kPieces16.line_break, 4, w);
-          continue;
-        case Actions::kNoCode:
-          // A high surrogate waits to see whether its partner joins it; an
-          // uncoded character to be noted goes to the plain path.
-          if (IsHighSurrogate(*p) || noting) break;
-          w[0] = *p++;
-          w[1] = u' ';
-          w += 2;
-          continue;
-        default:
-          break;
-      }
-      blocked = true;
-      break;
+      p += took;
     }
-    out.append(buffer, static_cast<std::size_t>(w - buffer));
+    out.append(buffer, static_cast<std::size_t>(run.w - buffer));
     if (blocked || p == end) break;
   }
-  if (noting) {
-    // The two units of a pair are one column.
-    std::size_t columns = 0;
-    for (const char16_t* q = breaks > 0 ? line_start : start; q < p; ++q) {
-      columns += !(IsLowSurrogate(*q) && q > start && IsHighSurrogate(q[-1]));
-    }
-    PassRun(breaks, columns);
+  if (run.noting) {
+    const char16_t* from = run.breaks > 0 ? run.line_start : start;
+    const std::u16string_view line(from, static_cast<std::size_t>(p - from));
+    PassRun(run.breaks, ColumnOf(line, line.size()) - 1);
   }
   return p;
 }

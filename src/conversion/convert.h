@@ -68,6 +68,10 @@ struct Utf8RunProbe;
 // early too, so that a fuzzer reaches them at once.
 inline constexpr std::size_t kUnitActionsAfter = BlockSize(16384, 40);
 
+// The unit after a CR, as a fast path's unit rule asks for it, is past the
+// end of the chunk: the CR waits for it.
+inline constexpr char32_t kChunkEnds = 0xFFFFFFFFu;
+
 // What conversion does with each UTF-16 unit when no tag is open and nothing
 // is pending, worked out once from the table so that the common case costs a
 // single load: a code (page and byte), or the kind of unit that needs more.
@@ -91,6 +95,9 @@ class UnitActions {
 
   std::uint16_t operator[](char16_t ch) const { return actions_[ch]; }
   const std::uint16_t* data() const { return actions_.data(); }
+  // Every unit whose action may be kCode, so that a table of the codes alone
+  // is made without going through all the units.
+  const std::vector<char16_t>& coded() const { return coded_; }
 
   static constexpr Kind KindOf(std::uint16_t action) { return static_cast<Kind>(action >> 11); }
   static constexpr int PageOf(std::uint16_t action) { return (action >> 8) & 7; }
@@ -100,6 +107,7 @@ class UnitActions {
 
  private:
   std::vector<std::uint16_t> actions_;
+  std::vector<char16_t> coded_;
 };
 
 }  // namespace detail

@@ -13,6 +13,7 @@ namespace {
 using detail::Special;
 using Kind = EncodeProblem::Kind;
 using Actions = detail::UnitActions;
+using detail::kChunkEnds;
 
 constexpr std::uint32_t kNotCode = 0x80000000u;
 // The most bytes one unit encodes to: a lead byte and the code's byte.
@@ -72,92 +73,149 @@ bool Encoder::FinishUtf8(std::vector<std::uint8_t>& out) {
   return good;
 }
 
+void Encoder::MakeCodeBytes() {
+  if (!code_bytes_.empty()) return;
+  // The bytes of each code and their count, so that writing them takes no
+  // branch: b0 | b1 << 8 | count << 16; kNotCode for the other units.
+  code_bytes_.assign(0x10000, kNotCode);
+  for (const char16_t unit : actions_->coded()) {
+    const std::uint16_t action = (*actions_)[unit];
+    if (Actions::KindOf(action) != Actions::kCode) continue;  // a special unit
+    const int page = Actions::PageOf(action);
+    const std::uint32_t byte = Actions::ByteOf(action);
+    code_bytes_[unit] = page == 0 ? byte | 1u << 16 : kLeadBytes[page] | byte << 8 | 2u << 16;
+  }
+}
+
+namespace {
+
+// What a fast path carries while it runs, in locals: stores through the byte
+// buffer could alias the encoder's members.
+template <bool kCounting>
+struct FastRun {
+  const std::uint16_t* actions;
+  const std::uint32_t* code_bytes;
+  EncodeCounts* counts;  // used only when kCounting
+  bool any;
+  std::uint8_t* w;
+  std::size_t line;
+  std::size_t column;
+
+  // A unit with a code (`bytes` from code_bytes): its one or two bytes, one
+  // column. Both bytes are stored whatever the count.
+  void PutCode(char16_t unit, std::uint32_t bytes) {
+    static_assert(kCodeBytes == 2);
+    w[0] = static_cast<std::uint8_t>(bytes);
+    w[1] = static_cast<std::uint8_t>(bytes >> 8);
+    w += bytes >> 16;
+    if constexpr (kCounting) ++counts->by_page[Actions::PageOf(actions[unit])];
+  }
+  void TakeCode(char16_t unit, std::uint32_t bytes) {
+    PutCode(unit, bytes);
+    ++column;
+  }
+  // Two of them in a row, the bulk of Japanese text.
+  void TakeCodes(char16_t u0, std::uint32_t b0, char16_t u1, std::uint32_t b1) {
+    PutCode(u0, b0);
+    PutCode(u1, b1);
+    column += 2;
+  }
+
+  // A line break of the text: one byte, and the next line.
+  void TakeLineEnd() {
+    *w++ = kLineBreakByte;
+    if constexpr (kCounting) ++counts->line_breaks;
+    ++line;
+    column = 0;
+  }
+
+  // The one rule of both fast paths for a unit that needs no state, of
+  // `length` input units (UTF-16 units or bytes of UTF-8). `next_unit()`
+  // gives the unit after it, asked only of a CR: kChunkEnds when unknown;
+  // from UTF-8 the next byte, which is an LF exactly when the next unit is.
+  // Returns how much input it took: `length`, 2 for a CR LF (two units, two
+  // bytes), or 0 to leave the unit to the plain path.
+  template <class Next>
+  std::size_t TakeUnit(char16_t unit, Next next_unit, std::size_t length) {
+    // Codes first, the bulk of any text.
+    if (const std::uint32_t bytes = code_bytes[unit]; (bytes & kNotCode) == 0) {
+      TakeCode(unit, bytes);
+      return length;
+    }
+    switch (Actions::KindOf(actions[unit])) {
+      case Actions::kSpace:
+        *w++ = kSpaceByte;
+        if constexpr (kCounting) ++counts->spaces;
+        ++column;
+        return length;
+      case Actions::kTagClose:
+        ++column;
+        return length;
+      case Actions::kLineBreak:
+        *w++ = kLineBreakByte;
+        if constexpr (kCounting) ++counts->line_breaks;
+        ++column;
+        return length;
+      case Actions::kCr: {
+        // The CR and the LF of a pair are one line break.
+        const char32_t next = next_unit();
+        if (next == kChunkEnds || (next != u'\n' && !any)) return 0;
+        TakeLineEnd();
+        return next == u'\n' ? 2 : length;
+      }
+      case Actions::kLf:
+        if (!any) return 0;
+        TakeLineEnd();
+        return length;
+      default:
+        return 0;
+    }
+  }
+};
+
+}  // namespace
+
 std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& out) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
   if (!actions_ || counts_ != nullptr) return Utf8TextInput::kRunClosed;
   if (!FastPathOpen()) return 0;
-  if (code_bytes_.empty()) {
-    // The bytes of each code and their count, so that writing them takes no
-    // branch: b0 | b1 << 8 | count << 16; kNotCode for the other units.
-    code_bytes_.resize(0x10000);
-    for (std::uint32_t u = 0; u <= 0xFFFF; ++u) {
-      const std::uint16_t action = (*actions_)[static_cast<char16_t>(u)];
-      const int page = Actions::PageOf(action);
-      const std::uint32_t byte = Actions::ByteOf(action);
-      code_bytes_[u] = Actions::KindOf(action) != Actions::kCode ? kNotCode
-                       : page == 0                               ? byte | 1u << 16
-                                   : kLeadBytes[page] | byte << 8 | 2u << 16;
-    }
-  }
+  MakeCodeBytes();
 
   // The walk takes at most kBlock units, and each gives at most kCodeBytes
-  // bytes: `put` stores both bytes of a code, whatever its count.
+  // bytes.
   constexpr std::size_t kBlock = kEncodeBlock;  // units
   std::uint8_t buffer[kBlock * kCodeBytes];
-  const std::uint16_t* const actions = actions_->data();
-  const std::uint32_t* const code_bytes = code_bytes_.data();
-  const bool any = line_breaks_ == LineBreaks::kAny;
+  FastRun<false> run{actions_->data(), code_bytes_.data(), nullptr,
+                     line_breaks_ == LineBreaks::kAny, buffer, line_, column_};
   const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
   const std::size_t n = utf8.size();
   std::size_t i = 0;
-  // Kept in locals: stores through the byte buffer could alias the members.
-  std::size_t line = line_;
-  std::size_t column = column_;
   bool blocked = false;
   while (!blocked && n - i >= 8) {
-    std::uint8_t* w = buffer;
-    auto put = [&w](std::uint32_t bytes) {
-      static_assert(kCodeBytes == 2);
-      w[0] = static_cast<std::uint8_t>(bytes);
-      w[1] = static_cast<std::uint8_t>(bytes >> 8);
-      w += bytes >> 16;
-    };
+    run.w = buffer;
     i = detail::WalkUtf8(
         p, i, n, kBlock, blocked,
         [&](char16_t c0, char16_t c1) {
-          const std::uint32_t b0 = code_bytes[c0];
-          const std::uint32_t b1 = code_bytes[c1];
+          const std::uint32_t b0 = run.code_bytes[c0];
+          const std::uint32_t b1 = run.code_bytes[c1];
           if ((b0 | b1) & kNotCode) return false;
-          put(b0);
-          put(b1);
-          column += 2;
+          run.TakeCodes(c0, b0, c1, b1);
           return true;
         },
         [&](char16_t unit, unsigned length, const std::uint8_t* at) -> std::size_t {
-          const Actions::Kind kind = Actions::KindOf(actions[unit]);
-          if (kind == Actions::kCode) {
-            put(code_bytes[unit]);
-            ++column;
-          } else if (kind == Actions::kSpace || kind == Actions::kLineBreak) {
-            *w++ = kind == Actions::kSpace ? kSpaceByte : kLineBreakByte;
-            ++column;
-          } else if (kind == Actions::kTagClose) {
-            ++column;
-          } else if (kind == Actions::kLf && any) {
-            *w++ = kLineBreakByte;
-            ++line;
-            column = 0;
-          } else if (kind == Actions::kCr && (at[1] == '\n' || any)) {
-            // The CR and the LF of a pair are one line break.
-            *w++ = kLineBreakByte;
-            ++line;
-            column = 0;
-            return at[1] == '\n' ? 2 : 1;
-          } else {
-            return 0;
-          }
-          return length;
+          return run.TakeUnit(unit, [at] { return char32_t{at[1]}; }, length);
         });
-    out.insert(out.end(), buffer, w);
+    out.insert(out.end(), buffer, run.w);
   }
-  line_ = line;
-  column_ = column;
+  line_ = run.line;
+  column_ = run.column;
   if (i != 0) last_unit_ = 0;  // the walk takes no surrogate
   return i;
 }
 
 const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
                              std::vector<std::uint8_t>& out) {
+  MakeCodeBytes();
   return counts_ != nullptr ? Run<true>(p, end, out, counts_) : Run<false>(p, end, out, nullptr);
 }
 
@@ -171,72 +229,26 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
   // most kBlock units, a CR LF pair giving one byte for two.
   constexpr std::size_t kBlock = kEncodeBlock;
   std::uint8_t buffer[kBlock * kCodeBytes];
-  const std::uint16_t* const actions = actions_->data();
-  const bool any = line_breaks_ == LineBreaks::kAny;
-  // Kept in locals: stores through the byte buffer could alias the members.
-  std::size_t line = line_;
-  std::size_t column = column_;
+  FastRun<kCounting> run{actions_->data(), code_bytes_.data(), counts,
+                         line_breaks_ == LineBreaks::kAny, buffer, line_, column_};
   for (;;) {
-    std::uint8_t* w = buffer;
+    run.w = buffer;
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
     bool blocked = false;
     while (p < stop) {
-      const std::uint16_t action = actions[*p];
-      if (Actions::KindOf(action) == Actions::kCode) {
-        const int page = Actions::PageOf(action);
-        *w = kLeadBytes[page];
-        w += page > 0;
-        *w++ = Actions::ByteOf(action);
-        if constexpr (kCounting) ++counts->by_page[page];
-        ++column;
-        ++p;
-        continue;
+      const std::size_t took = run.TakeUnit(
+          *p, [p, end] { return end - p < 2 ? kChunkEnds : char32_t{p[1]}; }, 1);
+      if (took == 0) {
+        blocked = true;
+        break;
       }
-      switch (Actions::KindOf(action)) {
-        case Actions::kSpace:
-          *w++ = kSpaceByte;
-          if constexpr (kCounting) ++counts->spaces;
-          ++column;
-          ++p;
-          continue;
-        case Actions::kTagClose:
-          ++column;
-          ++p;
-          continue;
-        case Actions::kLineBreak:
-          *w++ = kLineBreakByte;
-          if constexpr (kCounting) ++counts->line_breaks;
-          ++column;
-          ++p;
-          continue;
-        case Actions::kCr:
-          // A CR at the end of the chunk waits for the next one.
-          if (end - p < 2 || (p[1] != u'\n' && !any)) break;
-          p += p[1] == u'\n' ? 2 : 1;
-          *w++ = kLineBreakByte;
-          if constexpr (kCounting) ++counts->line_breaks;
-          ++line;
-          column = 0;
-          continue;
-        case Actions::kLf:
-          if (!any) break;
-          *w++ = kLineBreakByte;
-          if constexpr (kCounting) ++counts->line_breaks;
-          ++line;
-          column = 0;
-          ++p;
-          continue;
-        default:
-          break;
-      }
-      blocked = true;
-      break;
+      p += took;
     }
-    out.insert(out.end(), buffer, w);
+    out.insert(out.end(), buffer, run.w);
     if (blocked || p == end) break;
   }
-  line_ = line;
-  column_ = column;
+  line_ = run.line;
+  column_ = run.column;
   if (p != start) last_unit_ = p[-1];
   return p;
 }

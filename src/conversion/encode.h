@@ -83,6 +83,8 @@ class Encoder {
   // The same straight from UTF-8 bytes: encodes the whole characters at the
   // start of `utf8` that need no state and returns how many bytes they took.
   std::size_t RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& out);
+  // Fills code_bytes_ on the first use of a fast path.
+  void MakeCodeBytes();
   bool FastPathOpen() const;
   void StartText();
   void Unit(char16_t ch, std::vector<std::uint8_t>& out);
@@ -93,7 +95,7 @@ class Encoder {
 
   const CharTable& table_;
   std::optional<detail::UnitActions> actions_;
-  std::vector<std::uint32_t> code_bytes_;  // for RunUtf8, made on its first use
+  std::vector<std::uint32_t> code_bytes_;  // for the fast paths, made on their first use
   std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   std::vector<EncodeProblem> problems_;

@@ -224,10 +224,17 @@ TEST_P(LongTextTest, ConverterMatchesReference) {
   }
 }
 
-// Bytes, odd count and problems, so that both sides print readably.
-std::string Describe(const Encoder& encoder, const std::vector<std::uint8_t>& bytes) {
+// Bytes, odd count, problems and (when given) counts, so that both sides
+// print readably.
+std::string Describe(const Encoder& encoder, const std::vector<std::uint8_t>& bytes,
+                     const EncodeCounts* counts = nullptr) {
   std::string out = encoder.odd_count() ? "odd\n" : "";
   char buf[48];
+  if (counts != nullptr) {
+    for (const std::size_t n : counts->by_page) out += std::to_string(n) + ' ';
+    out += std::to_string(counts->line_breaks) + ' ' + std::to_string(counts->spaces) + ' ' +
+           std::to_string(counts->tag_digits) + '\n';
+  }
   for (const EncodeProblem& p : encoder.problems()) {
     std::snprintf(buf, sizeof buf, "%zu:%zu U+%04X kind %d\n", p.line, p.column,
                   static_cast<unsigned>(p.ch), static_cast<int>(p.kind));
@@ -241,12 +248,14 @@ std::string Describe(const Encoder& encoder, const std::vector<std::uint8_t>& by
 }
 
 std::string Encode(const CharTable& table, LineBreaks line_breaks,
-                   const std::vector<std::u16string_view>& chunks) {
+                   const std::vector<std::u16string_view>& chunks, bool counting = false) {
   Encoder encoder(table, line_breaks);
+  EncodeCounts counts;
+  if (counting) encoder.set_counts(&counts);
   std::vector<std::uint8_t> bytes;
   for (const std::u16string_view chunk : chunks) encoder.Feed(chunk, bytes);
   encoder.Finish(bytes);
-  return Describe(encoder, bytes);
+  return Describe(encoder, bytes, counting ? &counts : nullptr);
 }
 
 // Every plan mixes the unit-by-unit path and the long runs differently; the
@@ -256,9 +265,14 @@ TEST_P(LongTextTest, EncoderAgreesWithOneByOneFeeding) {
     std::mt19937 rng(seed);
     const std::u16string text =
         LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, false, line_breaks());
-    const std::string expected =
-        Encode(table_, line_breaks(), Cut(text, Plan::kOneByOneUntilTableThenWhole, rng));
-    ASSERT_EQ(expected, Encode(table_, line_breaks(), Cut(text, plan(), rng))) << "seed " << seed;
+    const auto one_by_one = Cut(text, Plan::kOneByOneUntilTableThenWhole, rng);
+    const auto chunks = Cut(text, plan(), rng);
+    ASSERT_EQ(Encode(table_, line_breaks(), one_by_one), Encode(table_, line_breaks(), chunks))
+        << "seed " << seed;
+    // Counting takes the same paths with the counts kept.
+    ASSERT_EQ(Encode(table_, line_breaks(), one_by_one, true),
+              Encode(table_, line_breaks(), chunks, true))
+        << "seed " << seed;
   }
 }
 
