@@ -12,7 +12,11 @@ build="$root/build/package"
 
 # Debian's hardening flags, as a package built by dpkg-buildpackage gets them.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+# Through ccache, as every preset builds.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  "${launcher[@]}" \
   -DBINCONV_TESTS=OFF -DBINCONV_BENCH=OFF -DBINCONV_WERROR=ON \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null

@@ -1,32 +1,61 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the debug build with
-# warnings as errors, then the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the kill test, every fuzz target for 30 s,
-# the Debian package, built and checked by its validators, and last the Windows
-# edition: cross-built with mingw-w64, its suite under Wine, the CLI's
-# end-to-end tests against binconv-cli.exe, and the window driven through
-# xdotool in a virtual display.
+# The test command. Installs what is missing, then:
+#   bash tools/test.sh        the check that the default tables are what
+#                             tools/gen_tables.py writes, and the debug build
+#                             with warnings as errors running the whole suite:
+#                             every unit, differential, end-to-end and hostile
+#                             test, and the window's tests;
+#   bash tools/test.sh --all  all that, then (what CI runs, .ci/run) the same
+#                             suite under AddressSanitizer and
+#                             UndefinedBehaviorSanitizer, the kill test, every
+#                             fuzz target for 30 s, the Debian package built
+#                             and checked by its validators, and the Windows
+#                             edition: cross-built with mingw-w64, its suite
+#                             under Wine, the CLI's end-to-end tests against
+#                             binconv-cli.exe, and the window driven through
+#                             xdotool in a virtual display.
+# Every compiler runs through ccache, so a second run, or a fresh clone in
+# another folder, compiles only what changed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev \
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev fonts-ipafont-gothic \
-  python3 help2man kanjidic-xml g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb \
-  xdotool xclip ccache
+all=0
+case "${1:-}" in
+  "") ;;
+  --all) all=1 ;;
+  *) echo "usage: bash tools/test.sh [--all]" >&2; exit 2 ;;
+esac
+packages=(g++ cmake ninja-build ccache qt6-base-dev libgl-dev libgtest-dev libgmock-dev python3
+  kanjidic-xml help2man fonts-ipafont-gothic)
+[ "$all" -eq 0 ] || packages+=(libbenchmark-dev clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xdotool xclip)
+"$root/tools/ensure-packages.sh" "${packages[@]}"
 cd "$root"
+# ccache keys on paths relative to the clone, so that any clone shares the cache.
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
 jobs=$(nproc)
-echo "== default tables up to date"
-python3 tools/gen_tables.py --check
-for preset in dev asan; do
-  echo "== $preset"
-  cmake --preset "$preset" -DBINCONV_WERROR=ON >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
-done
-echo "== kill test"
-tools/kill-test.sh 10
-echo "== fuzz"
-BINCONV_WERROR=ON tools/fuzz.sh 30
-echo "== package"
-BINCONV_JOBS="$jobs" tools/package-deb.sh
-echo "== windows"
-tools/test-windows.sh
+
+times=()
+stage() {  # NAME COMMAND...: runs one stage and notes how long it took
+  local name=$1 begin=$SECONDS
+  shift
+  echo "== $name"
+  "$@"
+  times+=("$(printf '%-8s %5d s' "$name" $((SECONDS - begin)))")
+}
+suite() {  # PRESET: builds it with warnings as errors and runs its tests
+  cmake --preset "$1" -DBINCONV_WERROR=ON >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+  ctest --preset "$1" -j "$jobs" --output-on-failure
+}
+
+stage tables python3 tools/gen_tables.py --check
+stage dev suite dev
+if [ "$all" -eq 1 ]; then
+  stage asan suite asan
+  stage kill tools/kill-test.sh 10
+  stage fuzz env BINCONV_WERROR=ON FUZZ_PARALLEL="$jobs" tools/fuzz.sh 30
+  stage package env BINCONV_JOBS="$jobs" tools/package-deb.sh
+  stage windows tools/test-windows.sh
+fi
+echo "== passed; time per stage:"
+printf '%s\n' "${times[@]}" "$(printf '%-8s %5d s' total "$SECONDS")"
