@@ -57,7 +57,7 @@ stage() {  # NAME COMMAND...: runs one stage and notes how long it took
   cpu_now
   times+=("$(printf '%-8s %5d s, processor %5d s' "$name" $((SECONDS - begin)) \
     $((cpu - begin_cpu)))")
-  echo "== $name took ${times[-1]#"$name"}"
+  echo "== $name took $((SECONDS - begin)) s, processor $((cpu - begin_cpu)) s"
 }
 suite() {  # PRESET: builds it with warnings as errors and runs its tests
   cmake --preset "$1" -DBINCONV_WERROR=ON >/dev/null
