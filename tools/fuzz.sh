@@ -6,6 +6,8 @@
 # New inputs stay in a scratch corpus; crashes are kept in build/fuzz/artifacts.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# ccache keys on paths relative to the clone (see tools/test.sh).
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
 seconds=${1:-${FUZZ_SECONDS:-60}}
 shift || true
 cd "$root"

@@ -5,6 +5,8 @@
 # Usage: [BINCONV_JOBS=N] tools/package-deb.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# ccache keys on paths relative to the clone (see tools/test.sh).
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
 "$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev help2man \
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
 jobs=${BINCONV_JOBS:-$(nproc)}

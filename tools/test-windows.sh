@@ -5,6 +5,8 @@
 # binconv-cli.exe, and the window driven with xdotool.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# ccache keys on paths relative to the clone (see tools/test.sh).
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
 cd "$root"
 jobs=$(nproc)
 start=$(date +%s)
