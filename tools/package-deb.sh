@@ -5,6 +5,8 @@
 # Usage: [BINCONV_JOBS=N] tools/package-deb.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# ccache keys on paths relative to the clone (see tools/test.sh).
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
 "$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev help2man \
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
 jobs=${BINCONV_JOBS:-$(nproc)}
@@ -12,7 +14,11 @@ build="$root/build/package"
 
 # Debian's hardening flags, as a package built by dpkg-buildpackage gets them.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+# Through ccache, as every preset builds.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  "${launcher[@]}" \
   -DBINCONV_TESTS=OFF -DBINCONV_BENCH=OFF -DBINCONV_WERROR=ON \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null

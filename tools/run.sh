@@ -3,6 +3,8 @@
 # the default tables.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# ccache keys on paths relative to the clone (see tools/test.sh).
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
 "$root/tools/ensure-packages.sh" g++ cmake ninja-build qt6-base-dev libgl-dev \
   fonts-ipafont-gothic
 cd "$root"

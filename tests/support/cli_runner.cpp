@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
@@ -40,6 +41,18 @@ void Feed(int fd, const std::function<bool(std::string&)>& feed,
   }
 }
 
+// BINCONV_CLI names another program taking binconv-cli's arguments (such as
+// tools/wine-cli.sh for the Windows build), so one build of the tests checks
+// either. Made absolute here: the child starts in the scratch folder.
+const std::string& ProgramUnderTest() {
+  static const std::string program = [] {
+    const char* chosen = std::getenv("BINCONV_CLI");
+    const std::string name = chosen != nullptr && *chosen != '\0' ? chosen : BINCONV_CLI_PATH;
+    return fs::absolute(name).string();
+  }();
+  return program;
+}
+
 }  // namespace
 
 std::ostream& operator<<(std::ostream& os, const Outcome& o) {
@@ -55,7 +68,7 @@ Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
   const fs::path out_path = scratch.io() / "stdout";
   const fs::path err_path = scratch.io() / "stderr";
 
-  std::vector<std::string> argv_storage{BINCONV_CLI_PATH};
+  std::vector<std::string> argv_storage{ProgramUnderTest()};
   argv_storage.insert(argv_storage.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& arg : argv_storage) argv.push_back(arg.data());

@@ -1,7 +1,8 @@
 #pragma once
 // The one way tests run binconv-cli: in a Scratch's work/ folder, with its
 // standard streams captured, a time limit after which the child is killed,
-// and its peak memory measured.
+// and its peak memory measured. The program is this build's binconv-cli, or
+// the one the environment variable BINCONV_CLI names.
 
 #include <chrono>
 #include <functional>
