@@ -44,7 +44,7 @@ const std::string kUp = "../../../../../../../";
 
 // The CLI under test is binconv-cli.exe under Wine (tools/wine-cli.sh).
 bool UnderWine() {
-  return std::string_view(BINCONV_CLI_PATH).find("wine") != std::string_view::npos;
+  return std::string_view(test::ProgramUnderTest()).find("wine") != std::string_view::npos;
 }
 // The system's own words for a missing file.
 const std::string kNotFound = UnderWine() ? "File not found" : "No such file or directory";
@@ -738,7 +738,7 @@ TEST_P(CliStreamOutputTest, WritesThroughTheOpenDescriptor) {
   WriteAll(scratch.work() / "in.txt", "あい");
   WriteAll(scratch.work() / "out.bin", "OLD");
   WriteAll(scratch.path() / "run.sh", "set -e\ncd '" + scratch.work().native() + "'\nCLI='" +
-                                          std::string(BINCONV_CLI_PATH) + "'\n" + c.command);
+                                          test::ProgramUnderTest() + "'\n" + c.command);
   const std::string command = "bash '" + (scratch.path() / "run.sh").native() + "'";
   const int status = std::system(command.c_str());
   // 77: what the case needs (root, a user "nobody") is not to be had here.

@@ -41,6 +41,8 @@ void Feed(int fd, const std::function<bool(std::string&)>& feed,
   }
 }
 
+}  // namespace
+
 // BINCONV_CLI names another program taking binconv-cli's arguments (such as
 // tools/wine-cli.sh for the Windows build), so one build of the tests checks
 // either. Made absolute here: the child starts in the scratch folder.
@@ -52,8 +54,6 @@ const std::string& ProgramUnderTest() {
   }();
   return program;
 }
-
-}  // namespace
 
 std::ostream& operator<<(std::ostream& os, const Outcome& o) {
   if (!o.spawn_error.empty()) return os << "not started: " << o.spawn_error;

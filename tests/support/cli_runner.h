@@ -27,6 +27,9 @@ enum class Stdout {
   kUnreadPipe,  // a pipe whose reader has gone
 };
 
+// The program the runs start: absolute, so that it is found from any folder.
+const std::string& ProgramUnderTest();
+
 struct RunOptions {
   std::string input = {};
   Stdin stdin_kind = Stdin::kFile;
