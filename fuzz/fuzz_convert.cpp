@@ -113,7 +113,7 @@ void CheckAfterLongStart(std::u16string_view text, LineBreaks breaks,
   }
 }
 
-bool IsHexDigit(char32_t c) { return c < 0x80 && detail::HexValue(static_cast<char16_t>(c)) >= 0; }
+bool IsHexDigit(char32_t c) { return c < 0x80 && HexValue(static_cast<char16_t>(c)) >= 0; }
 
 void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t seed) {
   const CharTable& table = DefaultTables();

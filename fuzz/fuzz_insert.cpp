@@ -25,6 +25,7 @@
 #include "conversion/encode.h"
 #include "fuzz_support.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 
 namespace binconv::fuzz {
 namespace {
@@ -81,14 +82,12 @@ std::set<std::string> Names(const fs::path& dir) {
   return names;
 }
 
-std::string HexNumber(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
+// In lower case, which a plan may use as well.
+std::string LowerHexNumber(std::uint64_t value) {
+  std::string text = HexNumber(value);
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; });
+  return text;
 }
 
 }  // namespace
@@ -147,12 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Numbers in decimal or hex, fields apart by spaces or tabs.
     const char* gap = (flags & 8) ? "\t" : "  ";
-    plan += ((flags & 16) ? HexNumber(entry.offset) : std::to_string(entry.offset)) + gap +
-            ((flags & 32) ? HexNumber(entry.room) : std::to_string(entry.room)) + gap + entry.name;
-    if (entry.fill) {
-      static constexpr char kDigits[] = "0123456789ABCDEF";
-      plan += std::string(" ") + kDigits[*entry.fill >> 4] + kDigits[*entry.fill & 15];
-    }
+    plan += ((flags & 16) ? LowerHexNumber(entry.offset) : std::to_string(entry.offset)) + gap +
+            ((flags & 32) ? LowerHexNumber(entry.room) : std::to_string(entry.room)) + gap +
+            entry.name;
+    if (entry.fill) plan += " " + HexByte(*entry.fill);
     plan += (flags & 64) ? "  # entry\r\n" : "\n";
     entries.push_back(std::move(entry));
   }

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::size_t first_bad = stripped.size();
   for (std::size_t i = 0; i < stripped.size() && first_bad == stripped.size(); ++i) {
-    if (detail::HexValue(stripped[i]) < 0) first_bad = i;
+    if (HexValue(stripped[i]) < 0) first_bad = i;
   }
 
   MemoryFileOps ops;

@@ -4,17 +4,12 @@
 #include <unordered_map>
 
 #include "chartable/encoding.h"
+#include "runtime/hex.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
-
-std::string HexByte(unsigned value) {
-  char buf[4];
-  std::snprintf(buf, sizeof buf, "%02X", value & 0xFFu);
-  return buf;
-}
 
 // "'ab' (U+0061 U+0062)"; control characters are shown by their numbers only.
 std::string DescribeText(std::u16string_view text) {

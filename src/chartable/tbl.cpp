@@ -7,19 +7,14 @@
 #include "chartable/load.h"
 #include "runtime/compare.h"
 #include "runtime/cp932.h"
+#include "runtime/hex.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-void AppendHexByte(std::uint8_t b, std::u16string& out) {
-  out.push_back(static_cast<char16_t>(kHexDigits[b >> 4]));
-  out.push_back(static_cast<char16_t>(kHexDigits[b & 15]));
-}
 
 // The text in the encoding; false when a character doesn't fit, with `bad`
 // the first such.
@@ -134,16 +129,10 @@ TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
     }
     bool hex = !digits.empty() && digits.size() % 2 == 0;
     for (std::size_t i = 0; hex && i < digits.size(); i += 2) {
-      const auto high = digits[i];
-      const auto low = digits[i + 1];
-      auto value_of = [](char16_t c) {
-        if (c >= u'0' && c <= u'9') return c - u'0';
-        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-        return -1;
-      };
-      hex = value_of(high) >= 0 && value_of(low) >= 0;
-      if (hex) code.push_back(static_cast<std::uint8_t>(value_of(high) * 16 + value_of(low)));
+      const int high = HexValue(digits[i]);
+      const int low = HexValue(digits[i + 1]);
+      hex = high >= 0 && low >= 0;
+      if (hex) code.push_back(static_cast<std::uint8_t>(high * 16 + low));
     }
     if (!hex) {
       error(TblErrorCode::kNotAnEntry);
@@ -215,7 +204,7 @@ TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source) {
       text += u"/ page " + std::u16string(1, static_cast<char16_t>(u'0' + page)) + u"\r\n";
       for (int row = 0; row < kRows; ++row) {
         text.push_back(static_cast<char16_t>(u'0' + page));
-        text.push_back(static_cast<char16_t>(kHexDigits[row]));
+        text.push_back(HexDigits[row]);
         for (int column = 0; column < kColumns; ++column) {
           text.push_back(u',');
           text += table.Cell(page, row, column);

@@ -8,6 +8,7 @@
 #include "cli/tables.h"
 #include "conversion/plan.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 
 namespace binconv::cli {
 namespace {

@@ -15,7 +15,7 @@ constexpr int kOther = -1;
 constexpr std::array<std::int8_t, 128> kAscii = [] {
   std::array<std::int8_t, 128> table{};
   for (char16_t ch = 0; ch < table.size(); ++ch) {
-    const int value = detail::HexValue(ch);
+    const int value = HexValue(ch);
     table[ch] = static_cast<std::int8_t>(value >= 0              ? value
                                          : IsListingSeparator(ch) ? kSpace
                                                                   : kOther);
@@ -125,7 +125,7 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   }
   if (first_bad_) return;
 
-  const int value = detail::HexValue(ch);
+  const int value = HexValue(ch);
   if (value < 0) {
     first_bad_ = ListingError{ListingErrorCode::kNotHexDigit, line_, column_, ch};
     return;

@@ -62,7 +62,7 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
   if (text.empty()) return std::nullopt;
   std::uint64_t value = 0;
   for (const char c : text) {
-    const int digit = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    const int digit = HexValue(static_cast<char16_t>(static_cast<unsigned char>(c)));
     if (digit < 0 || digit >= base) return std::nullopt;
     if (value >
         (UINT64_MAX - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) {
@@ -75,8 +75,8 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
 
 std::optional<std::uint8_t> ParseByte(std::string_view text) {
   if (text.size() != 2) return std::nullopt;
-  const int high = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(text[0])));
-  const int low = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(text[1])));
+  const int high = HexValue(static_cast<char16_t>(static_cast<unsigned char>(text[0])));
+  const int low = HexValue(static_cast<char16_t>(static_cast<unsigned char>(text[1])));
   if (high < 0 || low < 0) return std::nullopt;
   return static_cast<std::uint8_t>(high * 16 + low);
 }

@@ -144,7 +144,7 @@ constexpr std::u16string_view kPieces[] = {
 bool Benign(const EncodeProblem& p) {
   return p.kind == Kind::kNoCode &&
          (p.ch == U'\r' || p.ch == U'\n' ||
-          (p.ch < 0x80 && detail::HexValue(static_cast<char16_t>(p.ch)) >= 0));
+          (p.ch < 0x80 && HexValue(static_cast<char16_t>(p.ch)) >= 0));
 }
 
 void AppendUnits(char32_t ch, std::u16string& out) {
@@ -198,7 +198,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
     }
     std::u16string carried;
     for (const char16_t ch : listing) {
-      if (detail::HexValue(ch) < 0 && ch != u' ' && ch != u'\u3000' && ch != u'\r' && ch != u'\n') {
+      if (HexValue(ch) < 0 && ch != u' ' && ch != u'\u3000' && ch != u'\r' && ch != u'\n') {
         carried += ch;
       }
     }

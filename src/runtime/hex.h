@@ -1,0 +1,46 @@
+#pragma once
+// Hex digits as the tool writes and reads them: upper case out, either case in.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace binconv {
+
+// The upper-case digits every listing, table file and message writes.
+inline constexpr std::array<char16_t, 16> HexDigits = {
+    u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7', u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
+
+// The digit of the low four bits of `nibble`.
+constexpr char HexDigit(unsigned nibble) { return static_cast<char>(HexDigits[nibble & 15]); }
+
+// 0-15 for an ASCII hex digit of either case, -1 for anything else.
+constexpr int HexValue(char32_t c) {
+  if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
+  if (c >= U'A' && c <= U'F') return static_cast<int>(c - U'A') + 10;
+  if (c >= U'a' && c <= U'f') return static_cast<int>(c - U'a') + 10;
+  return -1;
+}
+
+// Appends the two digits of a byte to a std::string or std::u16string.
+template <class String>
+void AppendHexByte(std::uint8_t b, String& out) {
+  using Char = typename String::value_type;
+  out.push_back(static_cast<Char>(HexDigits[b >> 4]));
+  out.push_back(static_cast<Char>(HexDigits[b & 15]));
+}
+
+// "0A": a byte as two digits.
+inline std::string HexByte(std::uint8_t b) {
+  std::string text;
+  AppendHexByte(b, text);
+  return text;
+}
+
+// "0x1F": a number with "0x" and no leading zeros, as messages show offsets.
+std::string HexNumber(std::uint64_t value);
+
+// "U+00E9", "U+1F600": a code point with at least four digits.
+std::string CodePointName(char32_t ch);
+
+}  // namespace binconv
