@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "conversion/encode.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv {

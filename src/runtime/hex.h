@@ -1,9 +1,12 @@
 #pragma once
-// Hex digits as the tool writes and reads them: upper case out, either case in.
+// Hex digits and numbers as the tool writes and reads them: upper case out,
+// either case in.
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace binconv {
 
@@ -36,6 +39,12 @@ inline std::string HexByte(std::uint8_t b) {
   AppendHexByte(b, text);
   return text;
 }
+
+// A decimal number or "0x" and hex digits, as plans and options give offsets;
+// nullopt for anything else or a value past 2^64 - 1.
+std::optional<std::uint64_t> ParseNumber(std::string_view text);
+// Exactly two hex digits, as a listing writes a byte.
+std::optional<std::uint8_t> ParseByte(std::string_view text);
 
 // "0x1F": a number with "0x" and no leading zeros, as messages show offsets.
 std::string HexNumber(std::uint64_t value);
