@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/describe.h"
 #include "runtime/text_file.h"
 
 namespace binconv::cli {

@@ -7,6 +7,7 @@
 #include "cli/io.h"
 #include "cli/tables.h"
 #include "conversion/plan.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 

@@ -2,6 +2,7 @@
 
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 

@@ -2,29 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
 #include "cli/stdio.h"
-#include "runtime/utf16.h"
-#include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
 
 constexpr char kProgram[] = "binconv-cli: ";
-
-std::string Hex(char32_t ch) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(ch));
-  return buffer;
-}
-
-bool Printable(char32_t ch) {
-  if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0)) return false;
-  if (IsSurrogate(ch)) return false;
-  return ch <= 0x10FFFF;
-}
 
 class StdoutSink final : public OutputSink {
  public:
@@ -61,11 +46,6 @@ void PrintLine(std::string_view line) {
   std::string text(line);
   text += '\n';
   WriteStderr(text);
-}
-
-std::string DescribeChar(char32_t ch) {
-  const std::string shown = Printable(ch) ? EncodeUtf8(Utf16Of(ch)) : EncodeUtf8(u"\uFFFD");
-  return "'" + shown + "' (" + Hex(ch) + ")";
 }
 
 int ReadBytes(const std::string& name, const std::function<int(std::string_view)>& consume) {
