@@ -85,8 +85,9 @@ std::set<std::string> Names(const fs::path& dir) {
 // In lower case, which a plan may use as well.
 std::string LowerHexNumber(std::uint64_t value) {
   std::string text = HexNumber(value);
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; });
+  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+    return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
   return text;
 }
 

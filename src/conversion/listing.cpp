@@ -16,7 +16,7 @@ constexpr std::array<std::int8_t, 128> kAscii = [] {
   std::array<std::int8_t, 128> table{};
   for (char16_t ch = 0; ch < table.size(); ++ch) {
     const int value = HexValue(ch);
-    table[ch] = static_cast<std::int8_t>(value >= 0              ? value
+    table[ch] = static_cast<std::int8_t>(value >= 0               ? value
                                          : IsListingSeparator(ch) ? kSpace
                                                                   : kOther);
   }

@@ -42,9 +42,8 @@ TEST_P(ParseByteTest, TwoDigitsOfEitherCase) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ParseByteTest,
-                         testing::Values(ByteCase{"00", 0}, ByteCase{"fF", 255},
-                                         ByteCase{"0A", 10}, ByteCase{"A", std::nullopt},
-                                         ByteCase{"100", std::nullopt},
+                         testing::Values(ByteCase{"00", 0}, ByteCase{"fF", 255}, ByteCase{"0A", 10},
+                                         ByteCase{"A", std::nullopt}, ByteCase{"100", std::nullopt},
                                          ByteCase{"0G", std::nullopt}, ByteCase{"", std::nullopt}));
 
 TEST(HexTextTest, WritesUpperCase) {
