@@ -14,8 +14,6 @@
 namespace binconv {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 // The text in the encoding; false when a character doesn't fit, with `bad`
 // the first such.
 bool Encode(std::u16string_view text, TblEncoding encoding, std::string& out) {
@@ -82,8 +80,8 @@ TblExport ExportTbl(const CharTable& table, TblEncoding encoding) {
 
 TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
   TblImport result;
-  if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8Bom)) {
-    bytes.remove_prefix(kUtf8Bom.size());
+  if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8ByteOrderMark)) {
+    bytes.remove_prefix(kUtf8ByteOrderMark.size());
   }
   std::map<int, std::size_t> seen;  // cell index (or -1, -2 for *24 and 50) -> line
   std::size_t number = 0;
@@ -214,7 +212,7 @@ TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source) {
     }
     std::string bytes;
     if (Encode(text, TblEncoding::kCp932, bytes)) return bytes;
-    bytes.assign(kUtf8Bom);
+    bytes.assign(kUtf8ByteOrderMark);
     AppendUtf8(text, bytes);
     return bytes;
   };

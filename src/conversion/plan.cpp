@@ -9,8 +9,6 @@
 namespace binconv {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 // 1-based line and byte column of `offset` in `bytes`, lines ending at CR LF,
 // a lone CR or a lone LF.
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
@@ -134,7 +132,8 @@ std::size_t PlanLineOf(const PlanProblem& p) {
 PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_name,
                          const CharTable& table, LineBreaks line_breaks, std::uint64_t game_size) {
   PreparedPlan plan;
-  if (plan_bytes.starts_with(kUtf8Bom)) plan_bytes.remove_prefix(kUtf8Bom.size());
+  if (plan_bytes.starts_with(kUtf8ByteOrderMark))
+    plan_bytes.remove_prefix(kUtf8ByteOrderMark.size());
   if (auto decoded = DecodeUtf8(plan_bytes); !decoded) {
     PlanProblem p{PlanProblemCode::kBadPlanUtf8, plan_name};
     std::tie(p.line, p.column) = LineAndColumnOf(plan_bytes, decoded.error().offset);

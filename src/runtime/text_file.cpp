@@ -6,14 +6,9 @@
 #include "runtime/utf8.h"
 
 namespace binconv {
-namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-}  // namespace
 
 TextEncoding DetectTextEncoding(std::string_view bytes) {
-  if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
+  if (bytes.starts_with(kUtf8ByteOrderMark)) return TextEncoding::kUtf8Bom;
   auto starts_sequence = [](char c) { return static_cast<unsigned char>(c) >= 0xC0; };
   const auto decoded = DecodeUtf8(bytes);
   // Before the first bad sequence the bytes are valid UTF-8, so every byte
@@ -41,7 +36,7 @@ const char* EncodingName(TextEncoding encoding) {
 
 LineReader::LineReader(std::string_view bytes)
     : rest_(bytes), encoding_(DetectTextEncoding(bytes)) {
-  if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8Bom.size());
+  if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8ByteOrderMark.size());
 }
 
 bool LineReader::Next(std::u16string& line) {

@@ -210,8 +210,7 @@ std::string EncodeUtf8(std::u16string_view text) {
 }
 
 Result<std::u16string, Utf8Error> DecodeUtf8Text(std::string_view bytes) {
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
+  const std::size_t skip = bytes.starts_with(kUtf8ByteOrderMark) ? kUtf8ByteOrderMark.size() : 0;
   auto text = DecodeUtf8(bytes.substr(skip));
   if (!text) return Utf8Error{text.error().offset + skip};
   return text;
