@@ -8,6 +8,7 @@
 #include "runtime/compare.h"
 #include "runtime/cp932.h"
 #include "runtime/hex.h"
+#include "runtime/text_file.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -85,13 +86,8 @@ TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
   }
   std::map<int, std::size_t> seen;  // cell index (or -1, -2 for *24 and 50) -> line
   std::size_t number = 0;
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    std::size_t end = bytes.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) end = bytes.size();
-    const std::string_view raw = bytes.substr(at, end - at);
-    at = end + 1;
-    if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++at;
+  std::string_view raw;
+  while (TakeLine(bytes, raw)) {
     ++number;
 
     std::u16string line;

@@ -4,6 +4,7 @@
 
 #include "conversion/encode.h"
 #include "runtime/hex.h"
+#include "runtime/text_file.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
@@ -142,15 +143,8 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
   }
 
   std::size_t line_number = 0;
-  std::size_t at = 0;
-  while (at < plan_bytes.size()) {
-    std::size_t end = plan_bytes.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) end = plan_bytes.size();
-    const std::string_view line = plan_bytes.substr(at, end - at);
-    at = end + 1;
-    if (end + 1 < plan_bytes.size() && plan_bytes[end] == '\r' && plan_bytes[end + 1] == '\n') {
-      ++at;
-    }
+  std::string_view line;
+  while (TakeLine(plan_bytes, line)) {
     ++line_number;
 
     std::vector<std::string> fields;

@@ -39,16 +39,19 @@ LineReader::LineReader(std::string_view bytes)
   if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8ByteOrderMark.size());
 }
 
-bool LineReader::Next(std::u16string& line) {
-  if (bad_utf8_ || rest_.empty()) return false;
-  const char* data = rest_.data();
-  const std::size_t n = rest_.size();
-  std::size_t end = 0;
-  while (end < n && data[end] != '\r' && data[end] != '\n') ++end;
-  const std::string_view raw = rest_.substr(0, end);
+bool TakeLine(std::string_view& rest, std::string_view& line) {
+  if (rest.empty()) return false;
+  const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+  line = rest.substr(0, end);
   std::size_t skip = end;
-  if (end < n) skip += (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n') ? 2 : 1;
-  rest_.remove_prefix(skip);
+  if (end < rest.size()) skip += rest.substr(end).starts_with("\r\n") ? 2 : 1;
+  rest.remove_prefix(skip);
+  return true;
+}
+
+bool LineReader::Next(std::u16string& line) {
+  std::string_view raw;
+  if (bad_utf8_ || !TakeLine(rest_, raw)) return false;
   ++line_number_;
 
   if (encoding_ == TextEncoding::kCp932) {
