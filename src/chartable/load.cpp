@@ -64,11 +64,6 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
   return std::nullopt;
 }
 
-std::string TablePath(const std::filesystem::path& dir, const char* name) {
-  if (dir.empty() || dir == ".") return name;
-  return PathToUtf8(dir / name);
-}
-
 TableError CannotOpen(const std::string& path, const IoError& io) {
   TableError error{TableErrorCode::kCannotOpen, path};
   error.reason = io.reason;
@@ -78,6 +73,11 @@ TableError CannotOpen(const std::string& path, const IoError& io) {
 }
 
 }  // namespace
+
+std::string TablePath(const std::filesystem::path& dir, const char* name) {
+  if (dir.empty() || dir == ".") return name;
+  return PathToUtf8(dir / name);
+}
 
 std::string DescribeTableError(const TableError& error) {
   const std::string where = error.file + ":" + std::to_string(error.line) + ": ";

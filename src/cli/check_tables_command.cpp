@@ -22,11 +22,6 @@ constexpr std::string_view kCheckTablesDetails =
     "space; then the cells used on each page and the characters found twice.\n"
     "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
 
-std::string TablePath(const std::filesystem::path& dir, const char* name) {
-  if (dir.empty() || dir == ".") return name;
-  return PathToUtf8(dir / name);
-}
-
 int RunCheckTables(const ParsedArgs& args) {
   std::optional<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return kExitError;
