@@ -215,7 +215,7 @@ void CheckEncodableText(std::u16string_view raw, LineBreaks breaks) {
   MemoryFileOps ops;
   const auto written = WriteBinary(listing, kMemoryTarget, ops);
   FUZZ_CHECK(written.ok(), shown() + "\nthe listing did not write");
-  const std::vector<std::uint8_t>* file = ops.File(PathFromName(kMemoryTarget).string());
+  const std::vector<std::uint8_t>* file = ops.File(PathFromUtf8(EncodeUtf8(kMemoryTarget)).string());
   FUZZ_CHECK(file != nullptr && *file == expected,
              shown() + "\nfile " + (file ? Hex(*file) : std::string("missing")));
   FUZZ_CHECK(ops.open_count() == 0, shown() + "\na temporary file is left");

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   MemoryFileOps ops;
   const auto written = WriteBinary(text, kMemoryTarget, ops);
-  const std::string target = PathFromName(kMemoryTarget).string();
+  const std::string target = PathFromUtf8(EncodeUtf8(kMemoryTarget)).string();
 
   if (parsed.ok()) {
     const std::vector<std::uint8_t>& bytes = parsed.value();

@@ -23,7 +23,7 @@ std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args) {
     PrintError("the output name is not valid UTF-8");
     return std::nullopt;
   }
-  return PathFromName(OutputNameFromBox(name.value()));
+  return PathFromUtf8(EncodeUtf8(OutputNameFromBox(name.value())));
 }
 
 std::string Position(const std::string& file, std::size_t line, std::size_t column) {

@@ -10,6 +10,7 @@
 
 #include "conversion/write.h"
 #include "runtime/file.h"
+#include "runtime/utf8.h"
 #include "support/files.h"
 
 namespace binconv {
@@ -58,7 +59,7 @@ TEST_F(Win32Files, ReadOnlyAttributeIsRefusedAndHiddenIsKept) {
 // Past the classic limit of 260 characters, and in Japanese, from the name box.
 TEST_F(Win32Files, LongAndJapanesePaths) {
   std::u16string box = u"フォルダー";
-  fs::path folder = fs::absolute(dir_) / PathFromName(box);
+  fs::path folder = fs::absolute(dir_) / PathFromUtf8(EncodeUtf8(box));
   ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder.wstring()).c_str(), nullptr));
   while (folder.native().size() < 300) {
     folder /= std::wstring(40, L'長');
