@@ -198,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
 
   const auto after = ReadFileBytes(game_path);
-  FUZZ_CHECK(after.ok(), "the game file is gone");
+  FUZZ_CHECK(after.has_value(), "the game file is gone");
   const std::string shown = "plan:\n" + plan + "status " + std::to_string(status);
   FUZZ_CHECK(Names(folder.path) == before, shown + "\na file was left behind or lost");
   if (good) {

@@ -115,16 +115,17 @@ Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_byte
                                                       std::string_view main_name,
                                                       std::string_view extended_name) {
   CharTable table;
-  if (auto error = ReadTableFile(MainFile(main_bytes, main_name), table)) return *std::move(error);
+  if (auto error = ReadTableFile(MainFile(main_bytes, main_name), table))
+    return Unexpected(*std::move(error));
   if (auto error = ReadTableFile(ExtendedFile(extended_bytes, extended_name), table)) {
-    return *std::move(error);
+    return Unexpected(*std::move(error));
   }
   return table;
 }
 
 Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir) {
   auto loaded = LoadTableFiles(dir);
-  if (!loaded) return loaded.error();
+  if (!loaded) return Unexpected(loaded.error());
   return std::move(loaded).value().table;
 }
 
@@ -135,17 +136,17 @@ Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir
   CharTable& table = loaded.table;
   const std::string main_path = TablePath(dir, kMainTableFile);
   Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
-  if (!main_bytes) return CannotOpen(main_path, main_bytes.error());
+  if (!main_bytes) return Unexpected(CannotOpen(main_path, main_bytes.error()));
   if (auto error =
           ReadTableFile(MainFile(main_bytes.value(), main_path), table, &loaded.encodings[0])) {
-    return *std::move(error);
+    return Unexpected(*std::move(error));
   }
   const std::string extended_path = TablePath(dir, kExtendedTableFile);
   Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
-  if (!extended_bytes) return CannotOpen(extended_path, extended_bytes.error());
+  if (!extended_bytes) return Unexpected(CannotOpen(extended_path, extended_bytes.error()));
   if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table,
                                  &loaded.encodings[1])) {
-    return *std::move(error);
+    return Unexpected(*std::move(error));
   }
   return loaded;
 }

@@ -73,7 +73,7 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
     return std::unique_ptr<OutputSink>(std::make_unique<StdoutSink>());
   }
   auto sink = std::make_unique<FileSink>();
-  if (auto opened = sink->Open(path); !opened) return opened.error();
+  if (auto opened = sink->Open(path); !opened) return Unexpected(opened.error());
   return std::unique_ptr<OutputSink>(std::move(sink));
 }
 

@@ -154,7 +154,7 @@ Result<std::vector<std::uint8_t>, ListingError> ParseListing(std::u16string_view
   bytes.reserve(listing.size() / 2);
   ListingParser parser;
   parser.Feed(listing, bytes);
-  if (std::optional<ListingError> error = parser.Finish()) return *error;
+  if (std::optional<ListingError> error = parser.Finish()) return Unexpected(*error);
   return bytes;
 }
 

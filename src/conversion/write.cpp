@@ -17,10 +17,10 @@ Result<Unit, WriteBinaryError> WriteBinary(std::u16string_view listing,
   // The whole listing is judged before any file is touched, so a rejected
   // listing never costs the old file.
   Result<std::vector<std::uint8_t>, ListingError> bytes = ParseListing(listing);
-  if (!bytes) return WriteBinaryError(bytes.error());
+  if (!bytes) return Unexpected(WriteBinaryError(bytes.error()));
   Result<Unit, IoError> written =
       ReplaceFileAtomically(PathFromUtf8(EncodeUtf8(OutputNameFromBox(name_box))), bytes.value(), ops);
-  if (!written) return WriteBinaryError(written.error());
+  if (!written) return Unexpected(WriteBinaryError(written.error()));
   return Unit{};
 }
 

@@ -117,21 +117,21 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
 
 Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem::path& target) {
   bool existing = false;
-  if (auto begun = Begin(target, existing); !begun) return begun.error();
+  if (auto begun = Begin(target, existing); !begun) return Unexpected(begun.error());
   if (!existing) {
     Abort();
-    return IoErrorFromErrno(shown_, ENOENT);
+    return Unexpected(IoErrorFromErrno(shown_, ENOENT));
   }
   FileHandle from = kNoFile;
   if (const int error = platform::OpenForReading(real_, from); error != 0) {
-    return Fail(error).error();
+    return Unexpected(Fail(error).error());
   }
   const int copy_error = ops_.CopyContents(from, file_);
   std::uint64_t size = 0;
   const int size_error = copy_error == 0 ? platform::SizeOfOpenFile(file_, size) : 0;
   platform::CloseReading(from);
-  if (copy_error != 0) return Fail(copy_error).error();
-  if (size_error != 0) return Fail(size_error).error();
+  if (copy_error != 0) return Unexpected(Fail(copy_error).error());
+  if (size_error != 0) return Unexpected(Fail(size_error).error());
   // The copy's own length bounds the patches, whatever happened to the
   // target meanwhile.
   copy_size_ = size;
@@ -141,12 +141,12 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
 
 Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
                                                 std::span<const std::uint8_t> bytes) {
-  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > copy_size_ || bytes.size() > copy_size_ - offset) {
-    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                   "Bytes " + std::to_string(offset) + " to " +
-                       std::to_string(offset + bytes.size()) + " reach past the end of the file (" +
-                       std::to_string(copy_size_) + " bytes)"};
+    return Unexpected(
+        IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                "Bytes " + std::to_string(offset) + " to " + std::to_string(offset + bytes.size()) +
+                    " reach past the end of the file (" + std::to_string(copy_size_) + " bytes)"});
   }
   if (bytes.empty()) return Unit{};
   if (const int error = ops_.WriteAt(file_, offset, bytes.data(), bytes.size()); error != 0) {
@@ -161,17 +161,18 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   existing = false;
   target_ = target;
   shown_ = PathToUtf8(target);
-  if (target_.empty()) return IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"};
+  if (target_.empty())
+    return Unexpected(IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"});
 
   Result<platform::TargetState, IoError> state = platform::InspectTarget(target_, shown_);
-  if (!state) return state.error();
+  if (!state) return Unexpected(state.error());
 
   // A link stays a link: the file it leads to is the one replaced, with the
   // temporary file beside it so that the rename stays within one folder.
   real_ = state.value().real;
   const std::filesystem::path name = real_.filename();
   if (name.empty() || name == "." || name == "..") {
-    return IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"};
+    return Unexpected(IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"});
   }
   const std::filesystem::path dir = real_.parent_path();
   std::random_device random;
@@ -184,7 +185,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   if (error != 0) {
     temp_.clear();
     file_ = kNoFile;
-    return IoErrorFromSystem(shown_, error);
+    return Unexpected(IoErrorFromSystem(shown_, error));
   }
   existing = state.value().exists;
   if (state.value().exists) {
@@ -196,7 +197,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
 }
 
 Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (buffer_.size() + bytes.size() <= kBufferSize) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return Unit{};
@@ -212,7 +213,7 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
 }
 
 Result<Unit, IoError> AtomicFileWriter::Commit() {
-  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
     if (!flushed) return flushed;
@@ -246,7 +247,7 @@ void AtomicFileWriter::Abort() {
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
   Abort();
-  return IoErrorFromSystem(shown_, system_error);
+  return Unexpected(IoErrorFromSystem(shown_, system_error));
 }
 
 Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::size_t size) {
@@ -266,13 +267,13 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
   const std::string shown = PathToUtf8(path);
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) return IoErrorFromErrno(shown, error.value());
-  if (std::filesystem::is_directory(status)) return IoErrorFromErrno(shown, EISDIR);
+  if (error) return Unexpected(IoErrorFromErrno(shown, error.value()));
+  if (std::filesystem::is_directory(status)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
   if (!std::filesystem::is_regular_file(status)) {
-    return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
+    return Unexpected(IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"});
   }
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return IoErrorFromErrno(shown, error.value());
+  if (error) return Unexpected(IoErrorFromErrno(shown, error.value()));
   return static_cast<std::uint64_t>(size);
 }
 
@@ -280,7 +281,7 @@ Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches, FileOps& ops) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopy(target);
-  if (!opened) return opened.error();
+  if (!opened) return Unexpected(opened.error());
   for (const FilePatch& patch : patches) {
     if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
   }

@@ -181,19 +181,19 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown) {
   std::string real;
   if (const int error = ResolveLinks(target.native(), real); error != 0) {
-    return IoErrorFromErrno(shown, error);
+    return Unexpected(IoErrorFromErrno(shown, error));
   }
   struct stat st;
   if (stat(real.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(shown, EISDIR);
+    if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
     if (!S_ISREG(st.st_mode)) {
       // Renaming over a device or pipe would destroy it rather than write to it.
-      return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
+      return Unexpected(IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"});
     }
-    if (IsReadOnly(real, st)) return ReadOnlyError(shown);
+    if (IsReadOnly(real, st)) return Unexpected(ReadOnlyError(shown));
     return TargetState{true, static_cast<unsigned>(st.st_mode & 07777), real};
   }
-  if (const int error = errno; error != ENOENT) return IoErrorFromErrno(shown, error);
+  if (const int error = errno; error != ENOENT) return Unexpected(IoErrorFromErrno(shown, error));
   return TargetState{false, 0, real};
 }
 
@@ -269,17 +269,17 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int error = errno;
-    return IoErrorFromErrno(name, error);
+    return Unexpected(IoErrorFromErrno(name, error));
   }
   struct stat st;
   if (fstat(fd, &st) != 0) {
     const int error = errno;
     close(fd);
-    return IoErrorFromErrno(name, error);
+    return Unexpected(IoErrorFromErrno(name, error));
   }
   if (S_ISDIR(st.st_mode)) {
     close(fd);
-    return IoErrorFromErrno(name, EISDIR);
+    return Unexpected(IoErrorFromErrno(name, EISDIR));
   }
   std::string bytes;
   if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
@@ -290,7 +290,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
       if (errno == EINTR) continue;
       const int error = errno;
       close(fd);
-      return IoErrorFromErrno(name, error);
+      return Unexpected(IoErrorFromErrno(name, error));
     }
     if (n == 0) break;
     bytes.append(chunk, static_cast<std::size_t>(n));

@@ -179,7 +179,7 @@ std::string SystemReason(int system_error) {
 
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown) {
-  if (auto bad = CheckName(target, shown)) return *bad;
+  if (auto bad = CheckName(target, shown)) return Unexpected(*bad);
   const DWORD attributes = GetFileAttributesW(SystemPath(target).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -187,15 +187,15 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       return TargetState{false, 0, target};
     }
-    return IoErrorFromSystem(shown, static_cast<int>(error));
+    return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) {
-    return IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"};
+    return Unexpected(IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"});
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) return ReadOnlyError(shown);
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Unexpected(ReadOnlyError(shown));
   return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
 }
 
@@ -325,19 +325,19 @@ bool FileExists(const std::filesystem::path& path) {
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::string shown = PathToUtf8(path);
   if (auto bad = CheckName(path, shown); bad && bad->code == IoErrorCode::kReservedName) {
-    return *bad;
+    return Unexpected(*bad);
   }
   const std::wstring name = SystemPath(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   // Others may go on reading and writing: a table open in an editor stays readable.
   const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+    return Unexpected(IoErrorFromSystem(shown, static_cast<int>(GetLastError())));
   std::string bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
@@ -349,7 +349,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
     if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &n, nullptr)) {
       const DWORD error = GetLastError();
       CloseHandle(file);
-      return IoErrorFromSystem(shown, static_cast<int>(error));
+      return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
     }
     if (n == 0) break;
     bytes.append(chunk.data(), n);

@@ -13,10 +13,11 @@ TextEncoding DetectTextEncoding(std::string_view bytes) {
   const auto decoded = DecodeUtf8(bytes);
   // Before the first bad sequence the bytes are valid UTF-8, so every byte
   // from 0xC0 up there starts a multi-byte sequence.
-  const std::string_view valid = decoded.ok() ? bytes : bytes.substr(0, decoded.error().offset);
+  const std::string_view valid =
+      decoded.has_value() ? bytes : bytes.substr(0, decoded.error().offset);
   const auto sequences =
       static_cast<std::size_t>(std::count_if(valid.begin(), valid.end(), starts_sequence));
-  if (decoded.ok() ? sequences > 0 : sequences >= kDamagedUtf8Evidence) {
+  if (decoded.has_value() ? sequences > 0 : sequences >= kDamagedUtf8Evidence) {
     return TextEncoding::kUtf8;
   }
   return TextEncoding::kCp932;
@@ -59,7 +60,7 @@ bool LineReader::Next(std::u16string& line) {
     return true;
   }
   auto decoded = DecodeUtf8(raw);
-  if (!decoded.ok()) {
+  if (!decoded.has_value()) {
     bad_utf8_ = true;
     bad_utf8_column_ = decoded.error().offset + 1;
     line.clear();

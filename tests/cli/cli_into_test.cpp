@@ -607,7 +607,7 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
           << "round " << round << " line " << imported.errors.front().line;
       const TableFiles files = WriteTableFiles(imported.table, u"random.tbl");
       auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
-      ASSERT_TRUE(loaded.ok()) << DescribeTableError(loaded.error());
+      ASSERT_TRUE(loaded.has_value()) << DescribeTableError(loaded.error());
       const ProducibleCells cells(table);
       for (int index = 0; index < kCells; ++index) {
         const CellCode code = CellCode::FromIndex(index);

@@ -181,7 +181,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
     // two paths in step: same bytes, same odd count.
     if (std::all_of(whole.problems.begin(), whole.problems.end(), Benign)) {
       clean += whole.problems.empty() && !whole.odd;
-      ASSERT_EQ(whole.odd, !parsed.ok()) << context();
+      ASSERT_EQ(whole.odd, !parsed.has_value()) << context();
       if (parsed) {
         ASSERT_EQ(Describe(parsed.value(), false, {}), Describe(whole.bytes, false, {}))
             << context() << " listing " << Hex(listing);

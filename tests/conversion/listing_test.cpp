@@ -115,7 +115,8 @@ TEST(ListingParserTest, OnlyAsciiHexDigitsAreAccepted) {
     const bool hex =
         (ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f');
     const std::u16string listing{u'0', ch};
-    ASSERT_EQ(hex, ParseListing(listing).ok()) << "U+" << std::hex << static_cast<unsigned>(u);
+    ASSERT_EQ(hex, ParseListing(listing).has_value())
+        << "U+" << std::hex << static_cast<unsigned>(u);
   }
 }
 

@@ -87,7 +87,7 @@ Result<Unit, IoError> ThroughWriteBinary(FileOps& ops, const fs::path& target,
   const std::u16string name16(name.begin(), name.end());
   auto result = WriteBinary(listing16, name16, ops);
   if (result) return Unit{};
-  return std::get<IoError>(result.error());
+  return Unexpected(std::get<IoError>(result.error()));
 }
 
 // Two patches into the old file: the fresh bytes at 1000 and their first 7
@@ -153,7 +153,7 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
   // A clean run gives the calls to fail, one at a time.
   if (c.existing) WriteAll(real, old);
   FaultyFileOps clean;
-  ASSERT_TRUE(c.write(clean, target, fresh).ok());
+  ASSERT_TRUE(c.write(clean, target, fresh).has_value());
   const std::string expected = c.expected != nullptr ? c.expected(old, fresh) : fresh;
   ASSERT_TRUE(ReadAll(real) == expected) << Hex(ReadAll(real), 64);
   ASSERT_EQ(fs::is_symlink(target), c.link);
@@ -173,7 +173,7 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
     const auto result = c.write(ops, target, fresh);
     ASSERT_TRUE(ops.fired()) << context << " was never made";
     ++injected_;
-    ASSERT_FALSE(result.ok()) << context;
+    ASSERT_FALSE(result.has_value()) << context;
     EXPECT_EQ(result.error().system_error, ErrorFor(calls[i])) << context;
     EXPECT_EQ(result.error().path, target.string()) << context;
     EXPECT_EQ(ops.open(), 0) << context << ": a descriptor stays open";

@@ -108,7 +108,7 @@ TEST_F(FileServices, ReadFileBytes) {
   const std::string bytes = AsString(RandomBytes(200000, 1));
   WriteRaw(dir_ / "a", bytes);
   auto r = ReadFileBytes(dir_ / "a");
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(r.value() == bytes);
   EXPECT_EQ(ReadFileBytes(dir_ / "missing").error().code, IoErrorCode::kNotFound);
   EXPECT_EQ(ReadFileBytes(dir_).error().code, IoErrorCode::kIsDirectory);
@@ -124,7 +124,7 @@ TEST_F(AtomicWrite, ReplacesContentAndKeepsMode) {
   chmod(target.c_str(), 0640);
   const auto bytes = RandomBytes(300000, 2);
   const auto r = WriteInPieces(SystemFileOps(), target, bytes);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(ReadRaw(target) == AsString(bytes));
   EXPECT_EQ(ModeOf(target), 0640u);
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
@@ -136,7 +136,7 @@ TEST_F(AtomicWrite, EmptyFileAndRelativeName) {
   fs::current_path(dir_);
   const auto r = ReplaceFileAtomically("temp.bin", {});
   fs::current_path(old_cwd);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_EQ(fs::file_size(dir_ / "temp.bin"), 0u);
   EXPECT_EQ(Entries(), std::set<std::string>{"temp.bin"});
 }
@@ -146,8 +146,8 @@ TEST_F(AtomicWrite, UncommittedWriterLeavesTargetAlone) {
   WriteRaw(target, "old");
   {
     AtomicFileWriter writer;
-    ASSERT_TRUE(writer.Open(target).ok());
-    ASSERT_TRUE(writer.Write(RandomBytes(100000, 3)).ok());
+    ASSERT_TRUE(writer.Open(target).has_value());
+    ASSERT_TRUE(writer.Write(RandomBytes(100000, 3)).has_value());
     EXPECT_EQ(Entries().size(), 2u);
   }
   EXPECT_EQ(ReadRaw(target), "old");
@@ -167,7 +167,7 @@ TEST_F(AtomicWrite, NamesAreTakenLiterally) {
       dir_ / fs::path(u8"日本語の名前.bin"), dir_ / std::string(250, 'n')};
   for (const fs::path& name : names) {
     const auto r = ReplaceFileAtomically(name, bytes);
-    ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+    ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
     EXPECT_EQ(ReadRaw(name), "\x01\x02\x03") << name;
   }
   EXPECT_EQ(ReadRaw(dir_ / "ab.bin"), "other");
@@ -196,7 +196,7 @@ TEST_P(AtomicWriteFailure, ReportsTheTargetAndLeavesNoTrace) {
   for (const bool patching : {false, true}) {
     const auto r = patching ? PatchFileAtomically(target, {&patch, 1})
                             : ReplaceFileAtomically(target, bytes);
-    ASSERT_FALSE(r.ok()) << "patching " << patching;
+    ASSERT_FALSE(r.has_value()) << "patching " << patching;
     EXPECT_EQ(r.error().code, GetParam().code) << DescribeIoError(r.error());
     EXPECT_EQ(r.error().path, PathToUtf8(target));
     EXPECT_EQ(Entries(), before);
@@ -218,7 +218,7 @@ TEST_F(AtomicWrite, PatchChangesOnlyItsBytesAndKeepsMode) {
                                {old.size() - 1, {bytes.data(), 1}},
                                {old.size(), {}}};
   const auto r = PatchFileAtomically(target, patches);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   std::string expected = AsString(old);
   expected.replace(0, 3, AsString(bytes).substr(0, 3));
   expected.replace((1 << 20) + 1, bytes.size(), AsString(bytes));
@@ -235,7 +235,7 @@ TEST_F(AtomicWrite, PatchThroughASymbolicLinkPatchesTheFile) {
   const std::uint8_t bytes[] = {'a', 'b'};
   const FilePatch patch{4, bytes};
   const auto r = PatchFileAtomically(dir_ / "link.bin", {&patch, 1});
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.bin"));
   EXPECT_EQ(ReadRaw(dir_ / "data" / "game.bin"), "0123ab6789");
   EXPECT_EQ(fs::directory_iterator(dir_ / "data")->path().filename(), "game.bin");
@@ -248,13 +248,13 @@ TEST_F(AtomicWrite, PatchPastTheEndOrOfAMissingFileChangesNothing) {
   for (const std::uint64_t offset : {std::uint64_t{7}, std::uint64_t{11}, UINT64_MAX - 1}) {
     const FilePatch patches[] = {{0, {bytes.data(), 2}}, {offset, bytes}};
     const auto r = PatchFileAtomically(target, patches);
-    ASSERT_FALSE(r.ok()) << offset;
+    ASSERT_FALSE(r.has_value()) << offset;
     EXPECT_EQ(r.error().code, IoErrorCode::kOutOfRange) << DescribeIoError(r.error());
     EXPECT_EQ(ReadRaw(target), "0123456789");
     EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
   }
   const auto missing = PatchFileAtomically(dir_ / "none.bin", {});
-  ASSERT_FALSE(missing.ok());
+  ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(missing.error().code, IoErrorCode::kNotFound);
   EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
 }
@@ -376,7 +376,7 @@ TEST_P(AtomicWriteThroughLink, ReplacesTheRealFileAndKeepsTheLink) {
   const fs::path link = fs::read_symlink(target);
   const auto bytes = RandomBytes(100000, 12);
   const auto r = WriteInPieces(SystemFileOps(), target, bytes);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(fs::is_symlink(target));
   EXPECT_EQ(fs::read_symlink(target), link);
   EXPECT_TRUE(ReadRaw(real) == AsString(bytes));
@@ -425,7 +425,7 @@ TEST_F(AtomicWrite, ReadOnlyDirectory) {
   chmod(dir_.c_str(), 0555);
   const auto r = ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 5));
   chmod(dir_.c_str(), 0755);
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().code, IoErrorCode::kPermissionDenied);
   EXPECT_TRUE(Entries().empty());
 }
@@ -437,7 +437,7 @@ using FaultyOps = test::FaultyFileOps;
 TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
   FaultyOps ops(Step::kNone, 0, 0);
   const auto bytes = RandomBytes(300000, 6);
-  ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).ok());
+  ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).has_value());
   EXPECT_TRUE(ReadRaw(dir_ / "out.bin") == AsString(bytes));
   EXPECT_EQ(ops.writes(), 6);  // the fault cases below rely on this many
   EXPECT_EQ(ops.open(), 0);
@@ -445,7 +445,7 @@ TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
 
 TEST_F(AtomicWrite, RetriesATakenTemporaryName) {
   FaultyOps ops(Step::kCreate, 1, kNameTakenError);
-  ASSERT_TRUE(ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 7), ops).ok());
+  ASSERT_TRUE(ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 7), ops).has_value());
   EXPECT_TRUE(ops.fired());
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
 }
@@ -473,7 +473,7 @@ TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
   FaultyOps ops(f.step, f.nth, f.error);
   const auto r = WriteInPieces(ops, target, RandomBytes(300000, 9));
   ASSERT_TRUE(ops.fired()) << "the fault was never reached";
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().code, f.code);
   EXPECT_EQ(r.error().system_error, f.error);
   EXPECT_EQ(r.error().path, PathToUtf8(target));
@@ -507,11 +507,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AtomicWrite, UnusableAfterAFailure) {
   FaultyOps ops(Step::kWrite, 1, test::kErrIo);
   AtomicFileWriter writer(ops);
-  ASSERT_TRUE(writer.Open(dir_ / "out.bin").ok());
-  ASSERT_FALSE(writer.Write(RandomBytes(200000, 10)).ok());
-  EXPECT_FALSE(writer.Write(RandomBytes(10, 11)).ok());
+  ASSERT_TRUE(writer.Open(dir_ / "out.bin").has_value());
+  ASSERT_FALSE(writer.Write(RandomBytes(200000, 10)).has_value());
+  EXPECT_FALSE(writer.Write(RandomBytes(10, 11)).has_value());
   const auto r = writer.Commit();
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().path, PathToUtf8(dir_ / "out.bin"));
   EXPECT_TRUE(Entries().empty());
 }

@@ -33,7 +33,7 @@ TEST_F(Win32Files, FileOpenInAnotherProgramIsInUse) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const auto r = ReplaceFileAtomically(target, std::vector<std::uint8_t>{1, 2});
   CloseHandle(held);
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().code, IoErrorCode::kInUse) << DescribeIoError(r.error());
   EXPECT_EQ(test::ReadAll(target), "old");
   EXPECT_EQ(scratch_.Names(), std::set<std::string>{"out.bin"});
@@ -47,11 +47,11 @@ TEST_F(Win32Files, ReadOnlyAttributeIsRefusedAndHiddenIsKept) {
   SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
   SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
   const auto refused = ReplaceFileAtomically(locked, std::vector<std::uint8_t>{1});
-  ASSERT_FALSE(refused.ok());
+  ASSERT_FALSE(refused.has_value());
   EXPECT_EQ(refused.error().code, IoErrorCode::kPermissionDenied);
   EXPECT_EQ(test::ReadAll(locked), "old");
   SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ASSERT_TRUE(ReplaceFileAtomically(hidden, std::vector<std::uint8_t>{0x41}).ok());
+  ASSERT_TRUE(ReplaceFileAtomically(hidden, std::vector<std::uint8_t>{0x41}).has_value());
   EXPECT_EQ(test::ReadAll(hidden), "A");
   EXPECT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
@@ -71,16 +71,16 @@ TEST_F(Win32Files, LongAndJapanesePaths) {
   fs::current_path(dir_);
   const auto r = WriteBinary(u"1A 2B", box + u"/出力.bin");
   fs::current_path(old_cwd);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(std::get<IoError>(r.error()));
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(std::get<IoError>(r.error()));
   const auto bytes = ReadFileBytes(folder / L"出力.bin");
-  ASSERT_TRUE(bytes.ok()) << DescribeIoError(bytes.error());
+  ASSERT_TRUE(bytes.has_value()) << DescribeIoError(bytes.error());
   EXPECT_EQ(bytes.value(), "\x1A\x2B");
 }
 
 TEST_F(Win32Files, DeviceNamesAreNeverOpened) {
   for (const char* name : {"CON", "nul.txt", "COM3", "lpt1.ini"}) {
     const auto r = ReadFileBytes(PathFromUtf8(name));
-    ASSERT_FALSE(r.ok()) << name;
+    ASSERT_FALSE(r.has_value()) << name;
     EXPECT_EQ(r.error().code, IoErrorCode::kReservedName) << name;
   }
 }
