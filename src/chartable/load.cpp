@@ -21,11 +21,9 @@ struct TableFile {
 
 bool IsCommentLine(std::u16string_view line) { return !line.empty() && TextEqual(line[0], u'/'); }
 
-// `encoding`, when given, receives the encoding the file was read in.
-std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
-                                        TextEncoding* encoding = nullptr) {
+// Fills the file's pages; returns the encoding the file was read in.
+Result<TextEncoding, TableError> ReadTableFile(const TableFile& file, CharTable& table) {
   LineReader reader(file.bytes);
-  if (encoding != nullptr) *encoding = reader.encoding();
   std::u16string line;
   int data_lines = 0;
   while (reader.Next(line)) {
@@ -33,7 +31,7 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
     if (data_lines == file.max_data_lines) {
       TableError error{TableErrorCode::kTooManyDataLines, file.name, reader.line_number()};
       error.limit = static_cast<std::size_t>(file.max_data_lines);
-      return error;
+      return Unexpected(std::move(error));
     }
     // Only pieces 1 to 16 are stored; a line with more keeps none of the rest,
     // and one with fewer has them all, so the count in the error is exact.
@@ -41,7 +39,7 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
     if (pieces.size() < kMinFields) {
       TableError error{TableErrorCode::kTooFewFields, file.name, reader.line_number()};
       error.fields = pieces.size();
-      return error;
+      return Unexpected(std::move(error));
     }
     const int page = file.first_page + data_lines / kRows;
     const int row = data_lines % kRows;
@@ -59,9 +57,9 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
   if (reader.bad_utf8()) {
     TableError error{TableErrorCode::kInvalidUtf8, file.name, reader.line_number()};
     error.column = reader.bad_utf8_column();
-    return error;
+    return Unexpected(std::move(error));
   }
-  return std::nullopt;
+  return reader.encoding();
 }
 
 TableError CannotOpen(const std::string& path, const IoError& io) {
@@ -115,10 +113,11 @@ Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_byte
                                                       std::string_view main_name,
                                                       std::string_view extended_name) {
   CharTable table;
-  if (auto error = ReadTableFile(MainFile(main_bytes, main_name), table))
-    return Unexpected(*std::move(error));
-  if (auto error = ReadTableFile(ExtendedFile(extended_bytes, extended_name), table)) {
-    return Unexpected(*std::move(error));
+  if (auto read = ReadTableFile(MainFile(main_bytes, main_name), table); !read) {
+    return Unexpected(std::move(read).error());
+  }
+  if (auto read = ReadTableFile(ExtendedFile(extended_bytes, extended_name), table); !read) {
+    return Unexpected(std::move(read).error());
   }
   return table;
 }
@@ -137,17 +136,15 @@ Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir
   const std::string main_path = TablePath(dir, kMainTableFile);
   Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
   if (!main_bytes) return Unexpected(CannotOpen(main_path, main_bytes.error()));
-  if (auto error =
-          ReadTableFile(MainFile(main_bytes.value(), main_path), table, &loaded.encodings[0])) {
-    return Unexpected(*std::move(error));
-  }
+  auto main_read = ReadTableFile(MainFile(main_bytes.value(), main_path), table);
+  if (!main_read) return Unexpected(std::move(main_read).error());
+  loaded.encodings[0] = *main_read;
   const std::string extended_path = TablePath(dir, kExtendedTableFile);
   Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
   if (!extended_bytes) return Unexpected(CannotOpen(extended_path, extended_bytes.error()));
-  if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table,
-                                 &loaded.encodings[1])) {
-    return Unexpected(*std::move(error));
-  }
+  auto extended_read = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table);
+  if (!extended_read) return Unexpected(std::move(extended_read).error());
+  loaded.encodings[1] = *extended_read;
   return loaded;
 }
 
