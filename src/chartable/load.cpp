@@ -133,18 +133,16 @@ Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir
   // the first fault in reading order is the one reported.
   LoadedTables loaded;
   CharTable& table = loaded.table;
-  const std::string main_path = TablePath(dir, kMainTableFile);
-  Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
-  if (!main_bytes) return Unexpected(CannotOpen(main_path, main_bytes.error()));
-  auto main_read = ReadTableFile(MainFile(main_bytes.value(), main_path), table);
-  if (!main_read) return Unexpected(std::move(main_read).error());
-  loaded.encodings[0] = *main_read;
-  const std::string extended_path = TablePath(dir, kExtendedTableFile);
-  Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
-  if (!extended_bytes) return Unexpected(CannotOpen(extended_path, extended_bytes.error()));
-  auto extended_read = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table);
-  if (!extended_read) return Unexpected(std::move(extended_read).error());
-  loaded.encodings[1] = *extended_read;
+  constexpr std::array<std::pair<const char*, TableFile (*)(std::string_view, std::string_view)>, 2>
+      kFiles{{{kMainTableFile, &MainFile}, {kExtendedTableFile, &ExtendedFile}}};
+  for (std::size_t i = 0; i < kFiles.size(); ++i) {
+    const std::string path = TablePath(dir, kFiles[i].first);
+    Result<std::string, IoError> bytes = ReadFileBytes(PathFromUtf8(path));
+    if (!bytes) return Unexpected(CannotOpen(path, bytes.error()));
+    auto read = ReadTableFile(kFiles[i].second(bytes.value(), path), table);
+    if (!read) return Unexpected(std::move(read).error());
+    loaded.encodings[i] = *read;
+  }
   return loaded;
 }
 
