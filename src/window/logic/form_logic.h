@@ -18,12 +18,13 @@ namespace binconv::window {
 
 inline constexpr char16_t kCaption[] = u"バイナリ変換ツール";
 
-// The form's labels and buttons; the name box starts with kDefaultOutputName.
+// The form's labels and buttons, and the name box's start value.
 inline constexpr char16_t kLabel1Caption[] = u"出力ファイル名：";
 inline constexpr char16_t kLabel2Caption[] = u"コード：";
 inline constexpr char16_t kLabel3Caption[] = u"日本語：";
 inline constexpr char16_t kCommand1Caption[] = u"コード変換";
 inline constexpr char16_t kCommand3Caption[] = u"バイナリ出力";
+inline constexpr char16_t kText1Start[] = u"temp.bin";
 
 // CR LF, lone CR, lone LF, U+2028 and U+2029 each become one CR LF; every
 // other character stays.

@@ -8,7 +8,6 @@
 #include <array>
 #include <string_view>
 
-#include "conversion/write.h"
 #include "window/logic/form_logic.h"
 
 namespace binconv::window::win32 {
@@ -292,7 +291,7 @@ void Form1::Layout() {
 }
 
 bool Form1::Load(const Result<std::filesystem::path, TableFolderError>& found) {
-  SetWindowTextW(control(kText1), Wide(kDefaultOutputName).c_str());
+  SetWindowTextW(control(kText1), Wide(kText1Start).c_str());
   SetWindowTextW(control(kText2), L"");
   SetWindowTextW(control(kText3), L"");
   LoadOutcome loaded = LoadForm(found);
