@@ -18,9 +18,9 @@
 
 #include "bench/text_gen.h"
 #include "chartable/load.h"
-#include "window/code_box.h"
-#include "window/font_choice.h"
-#include "window/form1.h"
+#include "window/qt/code_box.h"
+#include "window/qt/font_choice.h"
+#include "window/qt/form1.h"
 
 namespace binconv::bench {
 namespace {
@@ -49,7 +49,7 @@ class Window {
     if (!command1_ || !command3_) std::abort();
   }
 
-  window::Form1& form() { return form_; }
+  window::qt::Form1& form() { return form_; }
 
   // Clicks and returns once the window has handled the click and painted.
   void Click(QPushButton& button) {
@@ -68,7 +68,7 @@ class Window {
   }
 
  private:
-  window::Form1 form_;
+  window::qt::Form1 form_;
   QPushButton* command1_ = nullptr;
   QPushButton* command3_ = nullptr;
 };
@@ -116,7 +116,7 @@ void BM_ConvertAndWrite(benchmark::State& state) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QApplication::setFont(binconv::window::UiFont());
+  QApplication::setFont(binconv::window::qt::UiFont());
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   // Targets: the listing of 1 MB shown within 300 ms; 10 MB converted and

@@ -1,7 +1,7 @@
 # Windows resources of each .exe: the version information (product name and
 # the project's version), the program's icon and the application manifest.
-# The icon is made from src/window/icon.png with ImageMagick:
-#   convert src/window/icon.png -define icon:auto-resize=64,48,32,24,16 src/window/win32/binconv.ico
+# The icon is made from src/window/qt/icon.png with ImageMagick:
+#   convert src/window/qt/icon.png -define icon:auto-resize=64,48,32,24,16 src/window/win32/binconv.ico
 set(BINCONV_WINDOWS_DIR ${CMAKE_CURRENT_LIST_DIR}/windows)
 
 # binconv_windows_resources(TARGET DESCRIPTION)

@@ -35,7 +35,7 @@ namespace {
 // Line breaks sent ahead of the input in a read of their own: the fast paths
 // are taken only past the length at which the converters switch to their
 // table-driven way.
-constexpr std::size_t kLeadLines = 8200;
+constexpr std::size_t kLeadLines = detail::kUnitActionsAfter / 2 + 8;
 static_assert(2 * kLeadLines >= detail::kUnitActionsAfter);
 constexpr char kOldBytes[] = "old";
 
@@ -76,8 +76,11 @@ std::vector<std::string_view> Reads(std::string_view input) {
   std::uint32_t state = 2166136261u;
   for (const char c : input) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
   while (!input.empty()) {
+    // A read larger than the reader's chunk would be cut short on a socket
+    // that keeps boundaries; small blocks take a stream instead.
+    const std::size_t most = kSmallBlocks ? input.size() : cli::kChunkSize;
     const std::size_t size =
-        std::min(cli::kChunkSize, reads.size() >= 4 ? input.size() : 1 + state % input.size());
+        std::min(most, reads.size() >= 4 ? input.size() : 1 + state % input.size());
     reads.push_back(input.substr(0, size));
     input.remove_prefix(size);
     state = state * 1103515245u + 12345u;
@@ -92,12 +95,15 @@ struct Run {
 };
 
 // Runs the command line with standard input made of exactly these reads (a
-// socket that keeps message boundaries) and both outputs captured.
+// socket that keeps message boundaries; with small blocks, where the reader
+// cuts them itself, a stream) and both outputs captured.
 Run RunAsTheTool(const std::vector<std::string>& args,
                  const std::vector<std::string_view>& reads) {
   Files& files = TheFiles();
   int ends[2];
-  FUZZ_CHECK(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0, "socketpair");
+  FUZZ_CHECK(socketpair(AF_UNIX, (kSmallBlocks ? SOCK_STREAM : SOCK_SEQPACKET) | SOCK_CLOEXEC, 0,
+                        ends) == 0,
+             "socketpair");
   for (const std::string_view read : reads) {
     FUZZ_CHECK(send(ends[1], read.data(), read.size(), 0) == static_cast<ssize_t>(read.size()),
                "send");
@@ -142,16 +148,23 @@ void CheckConvert(const std::string& file, const std::vector<std::string_view>& 
   const Run run = RunAsTheTool(CommandLine("convert", breaks), reads);
   const auto decoded = DecodeUtf8(file);
   if (decoded.has_value()) {
-    const std::string expected =
-        EncodeUtf8(ConvertToCode(WithoutMark(decoded.value()), DefaultTables(), breaks));
-    FUZZ_CHECK(run.status == cli::kExitOk && run.err.empty() && run.out == expected,
+    // Each uncoded character is told on a line of its own, then their count.
+    std::vector<UncodedChar> uncoded;
+    const std::string expected = EncodeUtf8(
+        ConvertToCode(WithoutMark(decoded.value()), DefaultTables(), breaks, &uncoded));
+    const std::size_t lines = uncoded.empty() ? 0 : uncoded.size() + 1;
+    FUZZ_CHECK(run.status == (uncoded.empty() ? cli::kExitOk : cli::kExitRejected) &&
+                   static_cast<std::size_t>(std::count(run.err.begin(), run.err.end(), '\n')) ==
+                       lines &&
+                   run.out == expected,
                shown + "\nstatus " + std::to_string(run.status) + " " + run.err + "\nwritten  " +
                    Hex(std::string_view(run.out).substr(std::min(run.out.size(), 4 * kLeadLines))) +
                    "\nexpected " + Hex(std::string_view(expected).substr(4 * kLeadLines)));
     return;
   }
   const std::size_t offset = decoded.error().offset;
-  FUZZ_CHECK(run.status == cli::kExitError && run.err == OffsetMessage(offset),
+  // Uncoded characters before the bad sequence are told before it.
+  FUZZ_CHECK(run.status == cli::kExitError && run.err.ends_with(OffsetMessage(offset)),
              shown + "\nmessage  " + run.err + "expected " + OffsetMessage(offset));
   // What came before the bad sequence is listed, as far as it is settled.
   CodeConverter converter(DefaultTables(), breaks);
@@ -206,18 +219,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   files.real_stdin = dup(0);
   files.real_stdout = dup(1);
   files.real_stderr = dup(2);
-  const std::filesystem::path shm = "/dev/shm";
-  std::string pattern =
-      ((std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
-       "binconv-fuzz-XXXXXX")
-          .string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  files.folder = pattern;
+  files.folder = ScratchFolder("binconv-fuzz-");
   if (files.out < 0 || files.err < 0 || files.real_stdin < 0 || files.real_stdout < 0 ||
       files.real_stderr < 0) {
     std::abort();
   }
-  std::atexit([] { std::filesystem::remove_all(TheFiles().folder); });
   // Reports must reach the terminal even while standard error is captured.
   ReportFd() = files.real_stderr;
   __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(files.real_stderr)));

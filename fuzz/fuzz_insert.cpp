@@ -37,6 +37,11 @@ namespace fs = std::filesystem;
 constexpr const char* kPieces[] = {"あ",     "漢", "ア", "\n", "\r\n", " ",    "　",   "<0A>",
                                    "<2101>", "字", "い", "😀",  "<0>",  "<zz>", "\xFF", "ー"};
 
+// Numbers a plan may hold that no game file reaches: the room or offset of an
+// entry is sometimes one of these.
+constexpr std::uint64_t kHugeNumbers[] = {UINT64_MAX, UINT64_MAX - 1, std::uint64_t{1} << 63,
+                                          std::uint64_t{1} << 32, 0xFFFFFFFF};
+
 struct Folder {
   fs::path path;
   int out = -1;
@@ -98,12 +103,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace binconv::fuzz;
   DefaultTables();
   Folder& folder = TheFolder();
-  const fs::path shm = "/dev/shm";
-  std::string pattern =
-      ((fs::is_directory(shm) ? shm : fs::temp_directory_path()) / "binconv-insert-XXXXXX")
-          .string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  folder.path = pattern;
+  folder.path = ScratchFolder("binconv-fuzz-insert-");
   folder.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
   folder.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
   folder.real_stdout = dup(1);
@@ -111,7 +111,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (folder.out < 0 || folder.err < 0 || folder.real_stdout < 0 || folder.real_stderr < 0) {
     std::abort();
   }
-  std::atexit([] { fs::remove_all(TheFolder().path); });
   ReportFd() = folder.real_stderr;
   __sanitizer_set_report_fd(
       reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
@@ -135,6 +134,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     entry.offset = choices.Next() % 100;
     entry.room = 1 + choices.Next() % 24;
     const unsigned flags = choices.Next();
+    if (flags & 128) {
+      const unsigned pick = choices.Next();
+      std::uint64_t& number = pick & 1 ? entry.offset : entry.room;
+      number = kHugeNumbers[(pick >> 1) % std::size(kHugeNumbers)];
+    }
     if (flags & 1) entry.fill = static_cast<std::uint8_t>(choices.Next());
     entry.name = "t" + std::to_string(i) + ".txt";
     if ((flags & 6) != 6) {
@@ -164,10 +168,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string expected = game;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
-    if (e.offset + e.room > game.size()) good = false;
+    const bool fits = e.offset <= game.size() && e.room <= game.size() - e.offset;
+    if (!fits) good = false;
+    auto end_of = [](const Entry& x) {
+      return x.room > UINT64_MAX - x.offset ? UINT64_MAX : x.offset + x.room;
+    };
     for (std::size_t j = 0; j < i; ++j) {
       const Entry& o = entries[j];
-      if (e.offset < o.offset + o.room && o.offset < e.offset + e.room) good = false;
+      if (e.offset < end_of(o) && o.offset < end_of(e)) good = false;
     }
     if (!e.text) {
       good = false;
@@ -180,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       good = false;
       continue;
     }
+    if (!good) continue;
     if (e.fill) bytes.resize(e.room, *e.fill);
     if (good) expected.replace(e.offset, bytes.size(), std::string(bytes.begin(), bytes.end()));
   }

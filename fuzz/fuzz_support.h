@@ -3,12 +3,17 @@
 // a readable report, text built from raw bytes, and an in-memory file seam so
 // that writing is exercised without touching the disk.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -47,6 +52,35 @@ inline int& ReportFd() {
   } while (false)
 
 using test::Hex;
+
+// A new folder, in /dev/shm when there is one, removed when this process ends
+// however it ends: after a crash, a timeout or a single run libFuzzer leaves
+// by _Exit or a signal, past any atexit handler. So a child process waits for
+// the end of a pipe only this process writes to, and then removes it.
+inline std::filesystem::path ScratchFolder(const char* prefix) {
+  const std::filesystem::path shm = "/dev/shm";
+  std::string pattern =
+      ((std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path()) /
+       (std::string(prefix) + "XXXXXX"))
+          .string();
+  int ends[2];
+  if (mkdtemp(pattern.data()) == nullptr || pipe2(ends, O_CLOEXEC) != 0) std::abort();
+  const pid_t pid = fork();
+  if (pid < 0) std::abort();
+  if (pid == 0) {
+    close(ends[1]);
+    // Only the end of the pipe ends it: Ctrl+C reaches the whole group.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_IGN);
+    char byte;
+    while (read(ends[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(pattern, ignored);
+    _exit(0);
+  }
+  close(ends[0]);  // ends[1] stays open, unused, until this process ends
+  return pattern;
+}
 
 // Little-endian pairs of bytes as code units; an odd last byte is dropped.
 inline std::u16string Utf16FromBytes(const std::uint8_t* data, std::size_t size) {

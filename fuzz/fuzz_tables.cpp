@@ -141,7 +141,12 @@ void CheckError(const TableError& error, std::string_view main, std::string_view
       std::string_view raw = RawLine(bytes, error.line);
       if (error.line == 1 && marked) raw.remove_prefix(3);
       const auto decoded = DecodeUtf8(raw);
-      FUZZ_CHECK(!decoded.has_value() && decoded.error().offset + 1 == error.column,
+      FUZZ_CHECK(!decoded.has_value(), Describe(error) + " line bytes " + Hex(raw));
+      // The column counts the characters before the bad sequence, plus one.
+      const std::u16string before = DecodeUtf8(raw.substr(0, decoded.error().offset)).value();
+      const auto lows = std::count_if(before.begin(), before.end(),
+                                      [](char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; });
+      FUZZ_CHECK(before.size() - static_cast<std::size_t>(lows) + 1 == error.column,
                  Describe(error) + " line bytes " + Hex(raw));
       break;
     }

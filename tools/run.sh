@@ -9,4 +9,4 @@ cd "$root"
 cmake --preset release -DBINCONV_TESTS=OFF -DBINCONV_BENCH=OFF >/dev/null
 cmake --build build/release --target binconv binconv-cli
 cd "$root/tables"
-exec "$root/build/release/src/window/binconv" "$@"
+exec "$root/build/release/src/window/qt/binconv" "$@"

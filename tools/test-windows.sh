@@ -24,13 +24,20 @@ ctest --preset windows -j "$jobs"
 echo "== binconv-cli.exe against the end-to-end tests"
 cmake -S . -B build/wine-cli -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBINCONV_GUI=OFF \
   -DBINCONV_WERROR=ON -DBINCONV_CLI_UNDER_TEST="$root/tools/wine-cli.sh" >/dev/null
-cmake --build build/wine-cli -j "$jobs" --target cli_test cli_stream_test cli_reverse_test
+cmake --build build/wine-cli -j "$jobs" --target cli_test cli_stream_test cli_reverse_test \
+  cli_finding_test
+  cli_into_test
 build/wine-cli/tests/cli_test --gtest_brief=1
+build/wine-cli/tests/cli_into_test --gtest_brief=1
 build/wine-cli/tests/cli_stream_test --gtest_brief=1
+build/wine-cli/tests/cli_finding_test --gtest_brief=1
 # These three compare listings of the table folder, which Windows prints in
 # its own form (Z:\tmp\...\Zezovar.ini); the rest is byte for byte as on Linux.
 build/wine-cli/tests/cli_reverse_test --gtest_brief=1 \
   --gtest_filter='-*/CheckDefaultTables:*/CheckFindings:*/ReportClean'
+
+echo "== binconv-cli.exe and a console Ctrl+C"
+tools/wine-ctrl-c-test.sh
 
 echo "== binconv.exe driven by the keyboard"
 tools/win32-window-test.sh 1

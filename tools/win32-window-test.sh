@@ -6,7 +6,8 @@
 #   2. バイナリ出力 writes temp.bin, which must hold the listing's bytes;
 #   3. an odd listing: Text2 shows the writer's message, Ctrl+Z brings the
 #      listing back, and no file is written;
-#   4. a missing folder in Text1: an error dialog, the boxes as they were.
+#   4. a missing folder in Text1: an error dialog, the boxes as they were;
+# and first win32_form_test.exe, which needs the display too.
 # Usage: tools/win32-window-test.sh [ROUNDS] [SCREENSHOT.png]
 # Needs the windows preset built (binconv.exe and binconv-cli.exe).
 set -euo pipefail
@@ -42,6 +43,11 @@ for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
 done
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The window's geometry and tooltip against the layout table, which needs the
+# display that ctest's run under Wine lacks.
+"$root/tools/wine-run.sh" "$build/tests/win32_form_test.exe" --gtest_brief=1 ||
+  fail "win32_form_test"
 key() { xdotool key --delay 60 "$@"; sleep 0.4; }
 paste_text() { printf '%s' "$1" | xclip -selection clipboard -i; sleep 0.2; key ctrl+v; }
 copy_text() {

@@ -7,6 +7,7 @@
 #include "runtime/file.h"
 #include "runtime/strings.h"
 #include "runtime/text_file.h"
+#include "runtime/utf16.h"
 
 namespace binconv {
 namespace {
@@ -50,7 +51,7 @@ Result<TextEncoding, TableError> ReadTableFile(const TableFile& file, CharTable&
           static_cast<std::size_t>(cell.data() - line.data()) + (cell.empty() ? piece.size() : 0);
       table.SetCell(page, row, column, std::u16string(cell),
                     CellOrigin{file.id, static_cast<std::uint32_t>(reader.line_number()),
-                               static_cast<std::uint32_t>(start + 1)});
+                               static_cast<std::uint32_t>(ColumnOf(line, start))});
     }
     ++data_lines;
   }

@@ -45,7 +45,7 @@ std::optional<std::filesystem::path> Env(const char* name) {
   const char* value = std::getenv(name);
 #endif
   if (value == nullptr) return std::nullopt;
-  return std::filesystem::path(value);
+  return std::filesystem::path(value);  // native
 }
 
 std::filesystem::path ExecutablePath() {
@@ -54,7 +54,7 @@ std::filesystem::path ExecutablePath() {
   const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (n == 0 || n >= buffer.size()) return {};
   buffer.resize(n);
-  return std::filesystem::path(buffer);
+  return std::filesystem::path(buffer);  // native
 #else
   std::error_code error;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

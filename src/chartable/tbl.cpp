@@ -37,6 +37,23 @@ bool Storable(char16_t ch) {
   return !TextEqual(ch, u',') && ch != u' ' && ch != u'\r' && ch != u'\n';
 }
 
+// `text` with every control character (and the Unicode line and paragraph
+// separators) written as \xNN or \uNNNN, so that it stays on one comment line.
+std::u16string OnOneLine(std::u16string_view text) {
+  std::u16string out;
+  for (const char16_t ch : text) {
+    const bool control = ch < 0x20 || (ch >= 0x7F && ch < 0xA0);
+    if (!control && ch != u'\u2028' && ch != u'\u2029') {
+      out.push_back(ch);
+      continue;
+    }
+    const bool byte = ch < 0x100;
+    out += byte ? u"\\x" : u"\\u";
+    AppendHex(ch, byte ? 2 : 4, out);
+  }
+  return out;
+}
+
 }  // namespace
 
 TblExport ExportTbl(const CharTable& table, TblEncoding encoding) {
@@ -185,13 +202,33 @@ TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
   return result;
 }
 
-TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source) {
+namespace {
+constexpr std::string_view kStampMark = " stamp ";
+}  // namespace
+
+std::optional<std::string> ImportStampOf(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
+  bytes = bytes.substr(0, bytes.find_first_of("\r\n"));
+  if (bytes.find("made by binconv-cli import-tbl from ") == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::size_t mark = bytes.rfind(kStampMark);
+  if (mark == std::string_view::npos) return std::nullopt;
+  return std::string(bytes.substr(mark + kStampMark.size()));
+}
+
+TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
+                           std::string_view stamp) {
   auto write = [&](int first_page, int pages, std::u16string_view file) {
     std::u16string text;
     text += u"/ ";
     text += file;
     text += u": made by binconv-cli import-tbl from ";
-    text += source;
+    text += OnOneLine(source);
+    if (!stamp.empty()) {
+      for (const char c : kStampMark) text.push_back(static_cast<char16_t>(c));
+      for (const char c : stamp) text.push_back(static_cast<char16_t>(c));
+    }
     text +=
         u"\r\n/ Each data line is a label and the 16 cells of one row; 16 rows make a page.\r\n";
     for (int page = first_page; page < first_page + pages; ++page) {

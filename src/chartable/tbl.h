@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +70,13 @@ struct TableFiles {
 
 // The two table files for `table`, each in code page 932 when every character
 // fits, otherwise UTF-8 with a byte order mark, under a comment header that
-// names `source`.
-TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source);
+// names `source` and, when given, `stamp` (when the import ran, ASCII), the
+// same in both files so that a pair from two different imports shows.
+TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
+                           std::string_view stamp = {});
+
+// The stamp of the import-tbl header on the first line of a table file's
+// bytes; nullopt when there is none.
+std::optional<std::string> ImportStampOf(std::string_view file_bytes);
 
 }  // namespace binconv

@@ -3,10 +3,12 @@
 
 #include "chartable/check.h"
 #include "chartable/load.h"
+#include "chartable/tbl.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
 #include "runtime/describe.h"
+#include "runtime/file.h"
 #include "runtime/text_file.h"
 
 namespace binconv::cli {
@@ -36,6 +38,21 @@ int RunCheckTables(const ParsedArgs& args) {
   for (const TableFinding& finding : check.findings) {
     out += "warning: " + DescribeTableFinding(finding, names) + "\n";
   }
+  // Made by import-tbl, the two files carry the same stamp; different ones
+  // mean a crash between its two renames left a new file with an old one.
+  std::size_t findings = check.findings.size();
+  std::array<std::optional<std::string>, 2> stamps;
+  for (std::size_t file = 0; file < names.size(); ++file) {
+    const auto bytes =
+        ReadFileBytes(dir / PathFromUtf8(file == 0 ? kMainTableFile : kExtendedTableFile));
+    if (bytes) stamps[file] = ImportStampOf(bytes.value());
+  }
+  if (stamps[0] && stamps[1] && *stamps[0] != *stamps[1]) {
+    out += "warning: " + names[0] + " (import-tbl " + *stamps[0] + ") and " + names[1] +
+           " (import-tbl " + *stamps[1] +
+           ") come from different imports: run import-tbl again to make them a pair\n";
+    ++findings;
+  }
   out += "cells per page (not empty, of which conversion can produce):\n";
   for (int page = 0; page < kPages; ++page) {
     const PageUsage& usage = check.pages[static_cast<std::size_t>(page)];
@@ -54,15 +71,14 @@ int RunCheckTables(const ParsedArgs& args) {
       out += "  " + DescribeChar(duplicate.ch) + " at " + codes + "\n";
     }
   }
-  out += std::to_string(check.findings.size()) +
-         (check.findings.size() == 1 ? " finding\n" : " findings\n");
+  out += std::to_string(findings) + (findings == 1 ? " finding\n" : " findings\n");
 
-  auto sink = OpenOutput(kStdioName);
+  auto sink = OpenOutput(PathOfArg(kStdioName));
   if (!sink) return ReportOutputError(sink.error());
   if (auto written = sink.value()->Write(Bytes(out)); !written) {
     return ReportOutputError(written.error());
   }
-  return check.findings.empty() ? kExitOk : kExitRejected;
+  return findings == 0 ? kExitOk : kExitRejected;
 }
 
 }  // namespace

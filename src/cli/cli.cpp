@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <string_view>
 
 #include "chartable/table_folders.h"
@@ -13,8 +14,9 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::string_view kExitCodes =
-    "Exit status: 0 done; 1 the text or listing was rejected and nothing was\n"
-    "written; 2 usage error, unreadable input, bad tables or an output error.\n";
+    "Exit status: 0 done; 1 the input was rejected (a text or listing that can't\n"
+    "be written, a range past the end of a file) and nothing was written; 2 usage\n"
+    "error, unreadable input, bad tables or an output error.\n";
 
 std::string Overview() {
   std::size_t width = 0;
@@ -82,7 +84,17 @@ int RunCli(std::span<const std::string> args) {
   auto parsed = ParseArgs(args.subspan(1), command->options, command->max_positionals);
   if (!parsed) return UsageError(std::string(command->name) + ": " + parsed.error());
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
-  return command->run(parsed.value());
+  // Whatever escapes a command (memory, a library's exception) ends it with a
+  // message and the status of trouble, never an abort. A file being written
+  // is removed as its writer unwinds.
+  try {
+    return command->run(parsed.value());
+  } catch (const std::exception& error) {
+    PrintError(std::string(command->name) + ": unexpected failure: " + error.what());
+  } catch (...) {
+    PrintError(std::string(command->name) + ": unexpected failure");
+  }
+  return kExitError;
 }
 
 }  // namespace binconv::cli

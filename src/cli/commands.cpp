@@ -6,8 +6,10 @@ namespace binconv::cli {
 
 std::span<const Command> Commands() {
   static const std::array kCommands{kConvertCommand,    kWriteCommand,     kEncodeCommand,
-                                    kInsertCommand,     kDecodeCommand,    kCheckTablesCommand,
-                                    kExportTblCommand,  kImportTblCommand};
+                                    kInsertCommand,     kDumpCommand,      kDecodeCommand,
+                                    kCheckTablesCommand, kExportTblCommand, kImportTblCommand,
+                                    kDiffCommand,       kPatchCommand,     kSearchCommand,
+                                    kStringsCommand,    kPointersToCommand};
   return kCommands;
 }
 

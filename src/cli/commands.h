@@ -26,8 +26,14 @@ extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
 extern const Command kCheckTablesCommand;
 extern const Command kInsertCommand;
+extern const Command kDumpCommand;
 extern const Command kExportTblCommand;
 extern const Command kImportTblCommand;
+extern const Command kDiffCommand;
+extern const Command kPatchCommand;
+extern const Command kSearchCommand;
+extern const Command kStringsCommand;
+extern const Command kPointersToCommand;
 
 // Every command, in the order --help lists them.
 std::span<const Command> Commands();

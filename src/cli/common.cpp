@@ -17,13 +17,32 @@ LineBreaks LineBreaksOf(const ParsedArgs& args) {
   return args.Has("exact") ? LineBreaks::kCrLf : LineBreaks::kAny;
 }
 
-std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args) {
-  auto name = DecodeUtf8(args.Value("output").value_or(""));
-  if (!name) {
-    PrintError("the output name is not valid UTF-8");
-    return std::nullopt;
+std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallback) {
+  std::optional<std::string> value = args.Value("output");
+  switch (fallback) {
+    case OutputDefault::kStandardOutput:
+      return PathOfArg(value.value_or(kStdioName));
+    case OutputDefault::kCurrentFolder:
+      return PathOfArg(value.value_or("."));
+    case OutputDefault::kNameBox:
+      break;
   }
-  return PathFromUtf8(EncodeUtf8(OutputNameFromBox(name.value())));
+  // The name box trims only the ASCII space, so the bytes are trimmed as they
+  // are: a name that is not UTF-8 stays a valid name on POSIX.
+  std::string_view name = value ? std::string_view(*value) : std::string_view();
+  const std::size_t first = name.find_first_not_of(' ');
+  name = first == std::string_view::npos
+             ? std::string_view()
+             : name.substr(first, name.find_last_not_of(' ') - first + 1);
+  if (name.empty()) return PathOfArg(EncodeUtf8(kDefaultOutputName));
+  return PathOfArg(name);
+}
+
+int ReadWholeInput(const std::string& name, std::string& bytes) {
+  return ReadBytes(name, [&](std::string_view chunk) {
+    bytes.append(chunk);
+    return kExitOk;
+  });
 }
 
 std::string Position(const std::string& file, std::size_t line, std::size_t column) {
@@ -54,7 +73,7 @@ int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
 int StreamToOutput(const ParsedArgs& args,
                    const std::function<int(std::string_view, std::string&)>& step,
                    const std::function<int(std::string&)>& finish) {
-  auto opened = OpenOutput(PathFromUtf8(args.Value("output").value_or(kStdioName)));
+  auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kStandardOutput));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
   std::string out;

@@ -16,6 +16,7 @@
 #include "conversion/convert.h"
 #include "conversion/encode.h"
 #include "conversion/listing.h"
+#include "runtime/file.h"
 
 namespace binconv::cli {
 
@@ -36,9 +37,24 @@ inline std::span<const std::uint8_t> Bytes(std::string_view bytes) {
 std::string InputName(const ParsedArgs& args);
 LineBreaks LineBreaksOf(const ParsedArgs& args);
 
-// The name given with -o, as the window's name box would take it; reported
-// when it is not UTF-8.
-std::optional<std::filesystem::path> OutputPath(const ParsedArgs& args);
+// What -o means when it is not given, and how its name is taken.
+enum class OutputDefault {
+  kStandardOutput,  // absent: standard output
+  kNameBox,         // as the window's name box: trimmed of spaces, temp.bin when empty
+  kCurrentFolder,   // absent: "." (import-tbl's folder)
+};
+
+// The path -o names, converted once: UTF-8 on Windows (whose arguments arrive
+// as UTF-16), bytes as they are on POSIX, so any name the system allows is
+// taken. "-" stands for standard output.
+std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallback);
+
+// A file named on the command line (an argument or an option's value) as a path.
+inline std::filesystem::path PathOfArg(std::string_view arg) { return PathFromUtf8(arg); }
+
+// The whole of the file `name` ("-": standard input) in `bytes`; kExitOk, or
+// kExitError once the trouble has been reported.
+int ReadWholeInput(const std::string& name, std::string& bytes);
 
 // "FILE:LINE:COLUMN: "
 std::string Position(const std::string& file, std::size_t line, std::size_t column);

@@ -18,6 +18,10 @@ constexpr std::string_view kConvertDetails =
     "a line break becomes \"24\" and CR LF, a full-width or plain space \"50\".\n"
     "Characters the tables don't hold stay in the listing as they are, and text\n"
     "between \"<\" and \">\" is copied unchanged. The listing is written as UTF-8.\n"
+    "Each character without a code (a lone CR or LF with --exact too) is listed\n"
+    "on standard error with its line and column, and the exit status is then 1:\n"
+    "write would take such a hex digit for part of a code, or drop such a line\n"
+    "break, without a word.\n"
     "INPUT omitted or \"-\" reads standard input.\n";
 
 int RunConvert(const ParsedArgs& args) {
@@ -25,15 +29,31 @@ int RunConvert(const ParsedArgs& args) {
   if (!tables) return kExitError;
   const CharTable* table = &tables->loaded.table;
   CodeConverter converter(*table, LineBreaksOf(args));
+  std::vector<UncodedChar> uncoded;
+  converter.set_uncoded(&uncoded);
+  std::size_t uncoded_total = 0;
   const std::string input_name = ShownName(InputName(args));
-  // The listing of the text before a bad sequence is written all the same.
-  auto invalid = [&] { return ReportInvalidUtf8(input_name, converter.utf8_error().offset); };
-  return StreamToOutput(
+  // Told as they are found, so that memory stays bounded by a chunk.
+  auto tell = [&](bool good) {
+    for (const UncodedChar& u : uncoded) {
+      PrintProblem(input_name, {EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
+    }
+    uncoded_total += uncoded.size();
+    uncoded.clear();
+    // The listing of the text before a bad sequence is written all the same.
+    return good ? kExitOk : ReportInvalidUtf8(input_name, converter.utf8_error().offset);
+  };
+  const int status = StreamToOutput(
       args,
       [&](std::string_view bytes, std::string& listing) {
-        return converter.FeedUtf8(bytes, listing) ? kExitOk : invalid();
+        return tell(converter.FeedUtf8(bytes, listing));
       },
-      [&](std::string& listing) { return converter.FinishUtf8(listing) ? kExitOk : invalid(); });
+      [&](std::string& listing) { return tell(converter.FinishUtf8(listing)); });
+  if (status != kExitOk || uncoded_total == 0) return status;
+  PrintLine(input_name + ": " + std::to_string(uncoded_total) +
+            (uncoded_total == 1 ? " character" : " characters") +
+            " without a code left in the listing");
+  return kExitRejected;
 }
 
 }  // namespace

@@ -66,7 +66,8 @@ int RunDecode(const ParsedArgs& args) {
   // A file's size is known before any text is written; standard input's only
   // at its end.
   if (input_name != kStdioName) {
-    if (auto size = RegularFileSize(input_name); size && past_end(size.value())) return kExitError;
+    auto size = RegularFileSize(PathOfArg(input_name));
+    if (size && past_end(size.value())) return kExitRejected;
   }
   std::uint64_t position = 0;  // of the chunk's first byte in the input
   std::u16string text;
@@ -87,7 +88,8 @@ int RunDecode(const ParsedArgs& args) {
         return kExitOk;
       },
       [&](std::string& out) {
-        if ((range->at != 0 || range->length) && past_end(position)) return kExitError;
+        // A range past the end is a problem of the input, as for --into.
+        if ((range->at != 0 || range->length) && past_end(position)) return kExitRejected;
         text.clear();
         decoder.Finish(text);
         AppendUtf8(text, out);

@@ -93,11 +93,14 @@ int RunEncode(const ParsedArgs& args) {
   // against the room as a whole.
   std::vector<std::uint8_t> gathered;
   std::string text;
-  std::optional<std::filesystem::path> path = into ? into->game : OutputPath(args);
-  if (!path) return kExitError;
-  AtomicFileWriter writer;
+  const std::filesystem::path path =
+      into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
+  const std::string shown = PathToUtf8(path);
+  std::unique_ptr<OutputSink> writer;
   if (!into) {
-    if (auto opened = writer.Open(*path); !opened) return ReportOutputError(opened.error());
+    auto opened = OpenOutput(path, OutputHold::kUntilCommit);
+    if (!opened) return ReportOutputError(opened.error());
+    writer = std::move(opened).value();
   }
 
   const bool report = args.Has("report");
@@ -139,7 +142,7 @@ int RunEncode(const ParsedArgs& args) {
       bytes.clear();
       return kExitOk;
     }
-    auto written = writer.Write(Bytes(bytes));
+    auto written = writer->Write(Bytes(bytes));
     bytes.clear();
     return written ? kExitOk : ReportOutputError(written.error());
   };
@@ -164,7 +167,7 @@ int RunEncode(const ParsedArgs& args) {
     if (taken != kExitOk) {
       status = taken;
     } else if (!writable) {
-      if (!limited) PrintLine("nothing written to " + path->string());
+      if (!limited) PrintLine("nothing written to " + shown);
       status = kExitRejected;
     } else if (status = write(); status == kExitOk && into) {
       status = PatchInto(*into, std::move(gathered), input_name, "character", [&] {
@@ -173,15 +176,15 @@ int RunEncode(const ParsedArgs& args) {
                                  into->place.room.value_or(0), keep_going);
       });
       if (status == kExitOk && problems != 0) {
-        PrintLine("wrote " + std::to_string(written_bytes) + " bytes into " + path->string() +
+        PrintLine("wrote " + std::to_string(written_bytes) + " bytes into " + shown +
                   " WITHOUT the " + std::to_string(problems) +
                   (problems == 1 ? " character" : " characters") + " listed above");
       }
     } else if (status == kExitOk) {
-      if (auto committed = writer.Commit(); !committed) {
+      if (auto committed = writer->Commit(); !committed) {
         status = ReportOutputError(committed.error());
       } else if (problems != 0 || report) {
-        std::string line = "wrote " + std::to_string(written_bytes) + " bytes to " + path->string();
+        std::string line = "wrote " + std::to_string(written_bytes) + " bytes to " + shown;
         if (problems != 0) {
           line += " WITHOUT the " + std::to_string(problems) +
                   (problems == 1 ? " character" : " characters") + " listed above";
@@ -190,7 +193,7 @@ int RunEncode(const ParsedArgs& args) {
       }
     }
   }
-  if (status != kExitOk) writer.Abort();
+  if (status != kExitOk && writer) writer->Abort();
   return status;
 }
 

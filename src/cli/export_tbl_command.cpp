@@ -46,7 +46,7 @@ int RunExportTbl(const ParsedArgs& args) {
     PrintLine("nothing written; --encoding utf-8 holds every character");
     return kExitRejected;
   }
-  auto opened = OpenOutput(args.Value("output").value_or(kStdioName));
+  auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kStandardOutput));
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& sink = *opened.value();
   if (auto written = sink.Write(Bytes(exported.bytes)); !written) {

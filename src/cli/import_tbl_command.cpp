@@ -1,5 +1,9 @@
 // binconv-cli import-tbl: a hex editor's .tbl file as the two table files.
 
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
 #include "chartable/load.h"
 #include "chartable/tbl.h"
 #include "cli/commands.h"
@@ -53,6 +57,20 @@ std::string Describe(TblErrorCode code) {
   return "?";
 }
 
+// When this import ran, to the millisecond (UTC): both files carry it, so
+// that check-tables can tell a pair torn by a crash between the two renames.
+std::string ImportStamp() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
+  char fraction[8] = {};
+  std::snprintf(fraction, sizeof fraction, ".%03dZ", static_cast<int>(millis));
+  return std::string(text) + fraction;
+}
+
 int RunImportTbl(const ParsedArgs& args) {
   const std::optional<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return kExitError;
@@ -62,14 +80,7 @@ int RunImportTbl(const ParsedArgs& args) {
   }
   const std::string tbl_name = InputName(args);
   std::string bytes;
-  if (int read = ReadBytes(tbl_name,
-                           [&](std::string_view chunk) {
-                             bytes.append(chunk);
-                             return kExitOk;
-                           });
-      read != kExitOk) {
-    return read;
-  }
+  if (int read = ReadWholeInput(tbl_name, bytes); read != kExitOk) return read;
   const TblImport imported = ImportTbl(bytes, *encoding);
   for (const TblError& error : imported.errors) {
     std::string message =
@@ -88,28 +99,18 @@ int RunImportTbl(const ParsedArgs& args) {
 
   auto source = DecodeUtf8(tbl_name);
   const std::u16string source16 = source ? source.value() : u"?";
-  const TableFiles files = WriteTableFiles(imported.table, source16);
-  const std::filesystem::path dir = args.Value("output").value_or(".");
-  // Both are made in full before either is put in place.
-  AtomicFileWriter main_writer;
-  AtomicFileWriter extended_writer;
-  for (auto [writer, name, data] :
-       {std::tuple{&main_writer, kMainTableFile, &files.main},
-        std::tuple{&extended_writer, kExtendedTableFile, &files.extended}}) {
-    if (auto opened = writer->Open(dir / name); !opened) return ReportOutputError(opened.error());
-    if (auto written = writer->Write(Bytes(*data)); !written) {
-      return ReportOutputError(written.error());
-    }
-  }
-  if (auto committed = main_writer.Commit(); !committed) {
-    return ReportOutputError(committed.error());
-  }
-  if (auto committed = extended_writer.Commit(); !committed) {
-    return ReportOutputError(committed.error());
+  const TableFiles files = WriteTableFiles(imported.table, source16, ImportStamp());
+  const std::filesystem::path dir = OutputPathOf(args, OutputDefault::kCurrentFolder);
+  const std::filesystem::path main_path = dir / PathFromUtf8(kMainTableFile);
+  const std::filesystem::path extended_path = dir / PathFromUtf8(kExtendedTableFile);
+  // The two files define one encoding: they are replaced together or not at all.
+  if (auto replaced = ReplaceFilePairAtomically({main_path, Bytes(files.main)},
+                                                {extended_path, Bytes(files.extended)});
+      !replaced) {
+    return ReportOutputError(replaced.error());
   }
   std::string summary = std::to_string(imported.placed) + " entries placed into " +
-                        (dir / kMainTableFile).string() + " and " +
-                        (dir / kExtendedTableFile).string();
+                        PathToUtf8(main_path) + " and " + PathToUtf8(extended_path);
   if (!imported.errors.empty()) {
     summary += "; " + std::to_string(imported.errors.size()) + " left out";
   }

@@ -1,22 +1,35 @@
 // binconv-cli insert: many texts into their rooms of one game file, all or
 // nothing.
 
+#include <algorithm>
+
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/scripts.h"
 #include "cli/tables.h"
 #include "conversion/plan.h"
 #include "runtime/describe.h"
+#include "conversion/script_file.h"
+#include "conversion/script_layout.h"
+#include "conversion/script_plan.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
+#include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
 
 constexpr std::array kInsertOptions{
-    OptionSpec{"into", 0, "GAME", "the existing file to put the texts into (required)"},
-    kTablesOption, kExactOption, kHelpOption};
+    OptionSpec{"into", 0, "GAME", "patch the existing file GAME in place"},
+    OptionSpec{"from", 0, "ORIGINAL", "read ORIGINAL, which stays untouched, and write -o OUTPUT"},
+    OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
+    kTablesOption,
+    kExactOption,
+    OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
+    OptionSpec{"map", 0, "FILE", "write where every script entry went, as CSV, to FILE"},
+    kHelpOption};
 
 constexpr std::string_view kInsertDetails =
     "Puts many texts into one game file. PLAN (UTF-8) holds one entry a line:\n"
@@ -29,7 +42,28 @@ constexpr std::string_view kInsertDetails =
     "every room lies inside GAME and no two rooms overlap. Every problem is\n"
     "listed and then nothing is written. Otherwise GAME is replaced once,\n"
     "atomically, with every text in place, and each entry's bytes used and\n"
-    "room left are shown. PLAN \"-\" reads standard input.\n";
+    "room left are shown. PLAN \"-\" reads standard input.\n"
+    "\n"
+    "Scripts that move (written by dump) take keyword lines in the same plan:\n"
+    "  format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom]\n"
+    "         [relative=self|table]\n"
+    "  space START..END [fill=XX]\n"
+    "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
+    "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
+    "         [align=N] [fill=XX] [skip=V,V...]\n"
+    "TYPE is u16le u16be u24le u24be u32le or u32be; a value is\n"
+    "map(offset - header) + base, or with relative= the signed distance from\n"
+    "the pointer itself or its table. Ranges are inclusive. A space is free\n"
+    "room moved texts may take. With layout=slots (the default) a text that\n"
+    "fits its room stays; one that doesn't moves to the first space with room\n"
+    "at align=, and its old room gets fill= or keeps its bytes. With pack the\n"
+    "text= block is laid out again in entry order, and what doesn't fit goes\n"
+    "to the spaces. A moved text identical to one already placed is shared.\n"
+    "Every pointer to a moved text is rewritten. The script file must come\n"
+    "from this game (its #game size and CRC-32): rebuild from the original\n"
+    "with --from ORIGINAL -o OUTPUT after each edit. The summary tells per\n"
+    "script how many texts stayed and moved, and each space's bytes used and\n"
+    "free. --map writes script,index,pointers,old_offset,new_offset,bytes.\n";
 
 std::string Where(const PlanProblem& p) {
   if (p.line == 0) return p.file + ": ";
@@ -66,69 +100,315 @@ std::string Describe(const PlanProblem& p) {
   return "?";
 }
 
+// Where the result goes: GAME patched in place, or OUTPUT written as a
+// patched copy of ORIGINAL. One more way to write is one more case here.
+struct InsertTarget {
+  std::string game_name;  // the game read: GAME or ORIGINAL, as given
+  std::filesystem::path game;
+  std::optional<std::string> output_name;  // with --from
+  std::filesystem::path output;
+
+  const std::string& written_name() const { return output_name ? *output_name : game_name; }
+  Result<Unit, IoError> Write(std::span<const FilePatch> patches, bool* owner_kept) const {
+    if (output_name) return PatchCopyAtomically(game, output, patches);
+    return PatchFileAtomically(game, patches, SystemFileOps(), owner_kept);
+  }
+};
+
+std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
+  const std::optional<std::string> into = args.Value("into");
+  const std::optional<std::string> from = args.Value("from");
+  const std::optional<std::string> output = args.Value("output");
+  auto misuse = [](const std::string& message) {
+    PrintError(message + " (see binconv-cli --help)");
+    return std::nullopt;
+  };
+  if (into && from) return misuse("--into and --from exclude each other");
+  if (!into && !from) return misuse("insert needs --into GAME or --from ORIGINAL -o OUTPUT");
+  if (into && output) return misuse("-o goes with --from ORIGINAL, not with --into");
+  if (from && !output) return misuse("--from ORIGINAL needs -o OUTPUT");
+  if (args.positionals.empty()) return misuse("insert needs a PLAN");
+  InsertTarget target;
+  target.game_name = into ? *into : *from;
+  target.game = PathFromUtf8(target.game_name);
+  if (from) {
+    target.output_name = *output;
+    target.output = PathFromUtf8(*output);
+    std::error_code error;
+    if (std::filesystem::equivalent(target.game, target.output, error)) {
+      return misuse("-o OUTPUT is ORIGINAL itself; use --into to patch it in place");
+    }
+  }
+  return target;
+}
+
+// The scripts of a plan read, checked and laid out.
+struct InsertScripts {
+  std::vector<ScriptTexts> texts;
+  std::vector<ScriptProblem> problems;
+  ScriptLayoutResult layout;
+};
+
+void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const CharTable& table,
+                    FileReader& reader, const std::string& game_name,
+                    const std::vector<FixedRoom>& fixed, InsertScripts& out, int& status) {
+  out.problems = plan.problems;
+  if (plan.scripts.empty() && plan.spaces.empty()) return;
+  std::optional<std::uint32_t> crc;
+  if (!plan.scripts.empty()) {
+    crc = GameCrc32(reader);
+    if (!crc) {
+      status = kExitError;
+      return;
+    }
+  }
+  GameBytes game(reader);
+  for (const ScriptSpec& spec : plan.scripts) {
+    const std::size_t before = out.problems.size();
+    auto file = ReadFileBytes(spec.path);
+    if (!file) {
+      ScriptProblem p{ScriptProblemCode::kUnreadable, spec.shown};
+      p.reason = file.error().reason;
+      out.problems.push_back(std::move(p));
+      continue;
+    }
+    const ScriptFileContents contents = ParseScriptFile(file.value(), spec.shown, out.problems);
+    if (out.problems.size() != before) continue;
+    if (!contents.game) {
+      ScriptProblem p{ScriptProblemCode::kGameChanged, spec.shown};
+      p.reason = "no #game line says which game the script was dumped from; dump it again";
+      out.problems.push_back(std::move(p));
+      continue;
+    }
+    if (contents.game->size != reader.size() || contents.game->crc32 != *crc) {
+      ScriptProblem p{ScriptProblemCode::kGameChanged, spec.shown};
+      const std::string found = HexText(*crc, 8, HexCase::kLower);
+      const std::string wanted = HexText(contents.game->crc32, 8, HexCase::kLower);
+      p.reason = "dumped from " + contents.game->name + " (" + ByteCount(contents.game->size) +
+                 ", CRC-32 " + wanted + "), but " + game_name + " has " + ByteCount(reader.size()) +
+                 " and CRC-32 " + found +
+                 "; build from the original with --from ORIGINAL -o OUTPUT";
+      out.problems.push_back(std::move(p));
+      continue;
+    }
+    auto read = ReadScriptTable(spec, game, false, plan_name, out.problems);
+    if (!read) {
+      PrintError(DescribeIoError(read.error()));
+      status = kExitError;
+      return;
+    }
+    if (!read.value().ok) continue;
+    ScriptTexts texts;
+    texts.spec = &spec;
+    texts.strings = std::move(read.value().strings);
+    texts.bytes.resize(texts.strings.size());
+    texts.lines.resize(texts.strings.size());
+    std::vector<bool> seen(texts.strings.size(), false);
+    for (const ScriptFileEntry& entry : contents.entries) {
+      auto it = std::lower_bound(
+          texts.strings.begin(), texts.strings.end(), entry.index,
+          [](const ScriptString& s, std::size_t index) { return s.index < index; });
+      ScriptProblem p{ScriptProblemCode::kUnknownEntry, spec.shown, entry.line};
+      p.index = entry.index;
+      if (it == texts.strings.end() || it->index != entry.index) {
+        out.problems.push_back(std::move(p));
+        continue;
+      }
+      const auto k = static_cast<std::size_t>(it - texts.strings.begin());
+      if (seen[k]) {
+        p.code = ScriptProblemCode::kRepeatedEntry;
+        p.other_line = texts.lines[k];
+        out.problems.push_back(std::move(p));
+        continue;
+      }
+      seen[k] = true;
+      texts.lines[k] = entry.line;
+      if (auto bytes = EncodeScriptEntry(entry, table, spec.end, spec.shown, out.problems)) {
+        texts.bytes[k] = std::move(*bytes);
+      }
+    }
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+      if (seen[k]) continue;
+      ScriptProblem p{ScriptProblemCode::kMissingEntry, spec.shown};
+      p.index = texts.strings[k].index;
+      p.amount = texts.strings[k].at;
+      out.problems.push_back(std::move(p));
+    }
+    if (out.problems.size() == before) out.texts.push_back(std::move(texts));
+  }
+  if (!out.problems.empty()) return;
+  out.layout = LayOutScripts(out.texts, plan.spaces, fixed, plan_name);
+  out.problems = std::move(out.layout.problems);
+}
+
+// The ptr= list of a string, items apart by `separator`.
+std::string PointerList(const ScriptSpec& spec, const ScriptString& string, char separator) {
+  std::string list;
+  for (const std::size_t i : string.pointers) {
+    if (!list.empty()) list += separator;
+    list += spec.split ? HexNumber(spec.table + i) + "/" + HexNumber(spec.hi + i)
+                       : HexNumber(SiteOf(spec, i).offset);
+  }
+  return list;
+}
+
+std::string MapCsv(const InsertScripts& scripts) {
+  std::string csv = "script,index,pointers,old_offset,new_offset,bytes\n";
+  for (std::size_t s = 0; s < scripts.texts.size(); ++s) {
+    const ScriptTexts& texts = scripts.texts[s];
+    std::string name = texts.spec->file;
+    if (name.find_first_of(",\"\r\n") != std::string::npos) {
+      std::string quoted = "\"";
+      for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      name = quoted + "\"";
+    }
+    for (std::size_t i = 0; i < texts.strings.size(); ++i) {
+      const ScriptString& string = texts.strings[i];
+      csv += name + "," + std::to_string(string.index) + "," +
+             PointerList(*texts.spec, string, ';') + "," + HexNumber(string.at) + "," +
+             HexNumber(scripts.layout.placed[s][i].offset) + "," +
+             std::to_string(texts.bytes[i].size()) + "\n";
+    }
+  }
+  return csv;
+}
+
 int RunInsert(const ParsedArgs& args) {
-  const std::optional<std::string> game = args.Value("into");
-  if (!game) {
-    PrintError("insert needs --into GAME (see binconv-cli --help)");
-    return kExitError;
-  }
-  if (args.positionals.empty()) {
-    PrintError("insert needs a PLAN (see binconv-cli --help)");
-    return kExitError;
-  }
+  const std::optional<InsertTarget> target = ParseTarget(args);
+  if (!target) return kExitError;
   std::optional<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return kExitError;
   const CharTable* table = &tables->loaded.table;
-  auto size = RegularFileSize(*game);
+  FileReader reader;
+  auto size = reader.Open(target->game);
   if (!size) {
     PrintError(DescribeIoError(size.error()));
     return kExitError;
   }
   const std::string plan_name = InputName(args);
   std::string plan_bytes;
-  if (int read = ReadBytes(plan_name,
-                           [&](std::string_view chunk) {
-                             plan_bytes.append(chunk);
-                             return kExitOk;
-                           });
-      read != kExitOk) {
-    return read;
-  }
+  if (int read = ReadWholeInput(plan_name, plan_bytes); read != kExitOk) return read;
+  const std::string& game = target->game_name;
+  const std::string& written = target->written_name();
 
   const PreparedPlan plan =
       PreparePlan(plan_bytes, ShownName(plan_name), *table, LineBreaksOf(args), size.value());
-  if (!plan.problems.empty()) {
+  // Keyword lines only when the plan is UTF-8; PreparePlan reports it if not.
+  std::string_view plan_text = plan_bytes;
+  if (plan_text.starts_with(kUtf8ByteOrderMark)) plan_text.remove_prefix(kUtf8ByteOrderMark.size());
+  const bool utf8 =
+      plan.problems.empty() || plan.problems.front().code != PlanProblemCode::kBadPlanUtf8;
+  ScriptPlan script_plan = utf8 ? ParseScriptPlan(plan_text, ShownName(plan_name)) : ScriptPlan{};
+  CheckScriptPlanInGame(script_plan, ShownName(plan_name), size.value());
+  std::vector<FixedRoom> fixed;
+  for (const PlanEntry& entry : plan.entries) {
+    fixed.push_back({entry.line, entry.place.offset, entry.place.room.value_or(0)});
+  }
+  InsertScripts scripts;
+  int status = kExitOk;
+  if (script_plan.problems.empty()) {
+    PrepareScripts(script_plan, ShownName(plan_name), *table, reader, game, fixed, scripts, status);
+    if (status != kExitOk) return status;
+  } else {
+    scripts.problems = script_plan.problems;
+  }
+  const std::size_t problem_count = plan.problems.size() + scripts.problems.size();
+  if (problem_count != 0) {
     for (const PlanProblem& problem : plan.problems) PrintError(Where(problem) + Describe(problem));
-    PrintLine(std::to_string(plan.problems.size()) +
-              (plan.problems.size() == 1 ? " problem" : " problems") + "; nothing written to " +
-              *game);
+    for (const ScriptProblem& problem : scripts.problems) {
+      PrintError(DescribeScriptProblem(problem) +
+                 (problem.code == ScriptProblemCode::kNoRoom ? "; " + game + " is unchanged" : ""));
+    }
+    PrintLine(std::to_string(problem_count) + (problem_count == 1 ? " problem" : " problems") +
+              "; nothing written to " + written);
     return kExitRejected;
   }
-  if (plan.entries.empty()) {
+  const bool dry_run = args.Has("dry-run");
+  if (plan.entries.empty() && scripts.texts.empty() && !target->output_name) {
     // Nothing to change: the game file is not even copied.
-    PrintLine("the plan has no entries; " + *game + " is unchanged");
+    PrintLine("the plan has no entries; " + game + " is unchanged");
     return kExitOk;
   }
-  if (auto applied = ApplyPlan(plan, *game); !applied) return ReportOutputError(applied.error());
+
+  // Fills first, written as runs; then texts, then pointers and the fixed
+  // entries.
+  std::vector<FilePatch> patches;
+  for (const FillRun& run : scripts.layout.fills) {
+    patches.push_back({run.offset, {}, run.length, run.byte});
+  }
+  for (const ScriptLayoutResult::TextWrite& text : scripts.layout.texts) {
+    patches.push_back({text.offset, scripts.texts[text.script].bytes[text.string]});
+  }
+  // Pointers side by side in a table go out as one run, not one write each.
+  std::vector<PointerWrite>& pointers = scripts.layout.pointers;
+  std::sort(pointers.begin(), pointers.end(),
+            [](const PointerWrite& a, const PointerWrite& b) { return a.offset < b.offset; });
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> runs;
+  for (const PointerWrite& pointer : pointers) {
+    if (runs.empty() || runs.back().first + runs.back().second.size() != pointer.offset) {
+      runs.emplace_back(pointer.offset, std::vector<std::uint8_t>());
+    }
+    runs.back().second.insert(runs.back().second.end(), pointer.bytes,
+                              pointer.bytes + pointer.size);
+  }
+  for (const auto& [offset, bytes] : runs) patches.push_back({offset, bytes});
+  for (const PlanEntry& entry : plan.entries) {
+    patches.push_back(PatchForRoom(entry.place, entry.bytes));
+  }
+  if (!dry_run) {
+    bool owner_kept = true;
+    if (auto applied = target->Write(patches, &owner_kept); !applied) {
+      return ReportOutputError(applied.error());
+    }
+    if (!owner_kept) WarnOwnerChanged(written);
+  }
   for (const PlanEntry& entry : plan.entries) {
     PrintLine(ShownName(plan_name) + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
               HexNumber(entry.place.offset) + ": " + ByteCount(entry.used) + " used, " +
               ByteCount(*entry.place.room - entry.used) + " of " + ByteCount(*entry.place.room) +
               " left" + (entry.place.fill ? " (filled)" : ""));
   }
-  PrintLine(std::to_string(plan.entries.size()) + (plan.entries.size() == 1 ? " text" : " texts") +
-            " put into " + *game);
+  std::size_t text_count = plan.entries.size();
+  for (std::size_t s = 0; s < scripts.texts.size(); ++s) {
+    std::size_t moved = 0;
+    std::size_t shared = 0;
+    for (const PlacedString& placed : scripts.layout.placed[s]) {
+      moved += placed.moved ? 1 : 0;
+      shared += placed.shared ? 1 : 0;
+    }
+    const std::size_t count = scripts.texts[s].strings.size();
+    text_count += count;
+    PrintLine(scripts.texts[s].spec->shown + ": " + std::to_string(count - moved) + " stayed, " +
+              std::to_string(moved) + " moved" +
+              (shared != 0 ? " (" + std::to_string(shared) + " onto identical texts)" : ""));
+  }
+  for (std::size_t k = 0; k < script_plan.spaces.size() && k < scripts.layout.spaces.size(); ++k) {
+    const SpaceSpec& space = script_plan.spaces[k];
+    PrintLine("space " + HexNumber(space.range.first) + ".." + HexNumber(space.range.last) + ": " +
+              ByteCount(scripts.layout.spaces[k].used) + " used, " +
+              ByteCount(scripts.layout.spaces[k].free) + " free");
+  }
+  if (const auto map = args.Value("map")) {
+    const std::string csv = MapCsv(scripts);
+    if (auto saved = ReplaceFileAtomically(PathFromUtf8(*map), Bytes(csv)); !saved) {
+      return ReportOutputError(saved.error());
+    }
+  }
+  PrintLine(std::to_string(text_count) + (text_count == 1 ? " text" : " texts") +
+            (dry_run ? " checked; nothing written (--dry-run)" : " put into " + written));
   return kExitOk;
 }
 
 }  // namespace
 
-extern const Command kInsertCommand{"insert",
-                                    "--into GAME [--tables DIR] [--exact] PLAN",
-                                    "put many texts into their rooms of a game file",
-                                    kInsertDetails,
-                                    kInsertOptions,
-                                    1,
-                                    &RunInsert};
+extern const Command kInsertCommand{
+    "insert",
+    "(--into GAME | --from ORIGINAL -o OUTPUT) [--tables DIR] [--exact] [--dry-run] "
+    "[--map FILE] PLAN",
+    "put many texts into their rooms of a game file",
+    kInsertDetails,
+    kInsertOptions,
+    1,
+    &RunInsert};
 
 }  // namespace binconv::cli

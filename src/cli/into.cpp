@@ -58,7 +58,7 @@ std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
   };
   if (args.Has("output")) return fail("--into and -o exclude each other");
   IntoTarget target;
-  target.game = *game;
+  target.game = PathOfArg(*game);
   if (!args.Has("at")) return fail("--into needs --at OFFSET");
   std::optional<std::uint64_t> offset;
   if (!NumberOption(args, "at", offset) || !NumberOption(args, "room", target.place.room)) {
@@ -91,7 +91,7 @@ std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
 int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
               const std::string& input_name, std::string_view what,
               const std::function<std::optional<TextPlace>()>& locate) {
-  const std::string game = target.game.string();
+  const std::string game = PathToUtf8(target.game);
   if (auto error = CheckPlacement(target.place, bytes.size(), target.game_size)) {
     if (error->code == PlacementErrorCode::kPastEnd) {
       PrintError(DescribePastEnd(game, target.place.offset, error->end, error->limit));
@@ -114,11 +114,13 @@ int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
     return kExitRejected;
   }
   const std::uint64_t used = bytes.size();
-  FillRoom(target.place, bytes);
-  const FilePatch patch{target.place.offset, bytes};
-  if (auto patched = PatchFileAtomically(target.game, {&patch, 1}); !patched) {
+  const FilePatch patch = PatchForRoom(target.place, bytes);
+  bool owner_kept = true;
+  if (auto patched = PatchFileAtomically(target.game, {&patch, 1}, SystemFileOps(), &owner_kept);
+      !patched) {
     return ReportOutputError(patched.error());
   }
+  if (!owner_kept) WarnOwnerChanged(game);
   if (target.place.room) {
     PrintLine(game + ": " + ByteCount(used) + " at " + HexNumber(target.place.offset) + ", " +
               ByteCount(*target.place.room - used) + " of the room left" +

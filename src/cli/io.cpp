@@ -11,26 +11,71 @@ namespace {
 
 constexpr char kProgram[] = "binconv-cli: ";
 
-class StdoutSink final : public OutputSink {
+// Standard output, or an open descriptor named as /dev/stdout, /dev/fd/N or
+// /proc/PID/fd/N: written through, never replaced, so that a ">>" keeps its
+// old content and a pipe works. Such an output can't be taken back, so with
+// kUntilCommit the bytes wait for Commit and a refused run writes nothing.
+class StreamSink final : public OutputSink {
  public:
-  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
-    return WriteStdout(bytes);
+  StreamSink(FileHandle file, std::string shown, OutputHold hold)
+      : file_(file), shown_(std::move(shown)), hold_(hold == OutputHold::kUntilCommit) {}
+  ~StreamSink() override {
+    if (file_ != kNoFile) SystemFileOps().Close(file_);
   }
-  Result<Unit, IoError> Commit() override { return Unit{}; }
-  void Abort() override {}
+  StreamSink(const StreamSink&) = delete;
+  StreamSink& operator=(const StreamSink&) = delete;
+
+  Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
+    if (hold_) {
+      held_.insert(held_.end(), bytes.begin(), bytes.end());
+      return Unit{};
+    }
+    return Put(bytes);
+  }
+  Result<Unit, IoError> Commit() override {
+    auto put = Put(held_);
+    held_ = {};
+    return put;
+  }
+  void Abort() override { held_ = {}; }
+
+ private:
+  Result<Unit, IoError> Put(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return Unit{};
+    if (file_ == kNoFile) return WriteStdout(bytes);
+    if (const int error = SystemFileOps().Write(file_, bytes.data(), bytes.size()); error != 0) {
+      return Unexpected(IoErrorFromSystem(shown_, error));
+    }
+    return Unit{};
+  }
+
+  FileHandle file_;  // kNoFile: standard output
+  std::string shown_;
+  bool hold_;
+  std::vector<std::uint8_t> held_;
 };
 
 class FileSink final : public OutputSink {
  public:
-  Result<Unit, IoError> Open(const std::filesystem::path& path) { return writer_.Open(path); }
+  Result<Unit, IoError> Open(const std::filesystem::path& path) {
+    shown_ = PathToUtf8(path);
+    return writer_.Open(path);
+  }
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes) override {
     return writer_.Write(bytes);
   }
-  Result<Unit, IoError> Commit() override { return writer_.Commit(); }
+  Result<Unit, IoError> Commit() override {
+    auto committed = writer_.Commit();
+    if (committed && !writer_.owner_kept()) {
+      WarnOwnerChanged(shown_);
+    }
+    return committed;
+  }
   void Abort() override { writer_.Abort(); }
 
  private:
   AtomicFileWriter writer_;
+  std::string shown_;
 };
 
 }  // namespace
@@ -68,13 +113,25 @@ int ReadBytes(const std::string& name, const std::function<int(std::string_view)
   }
 }
 
-Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path) {
-  if (path.empty() || path == kStdioName) {
-    return std::unique_ptr<OutputSink>(std::make_unique<StdoutSink>());
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
+                                                        OutputHold hold) {
+  if (path.empty() || path.native() == PathFromUtf8(kStdioName).native()) {
+    return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(kNoFile, kStdoutName, hold));
+  }
+  auto descriptor = OpenDescriptorForWriting(path);
+  if (!descriptor) return Unexpected(descriptor.error());
+  if (const std::optional<FileHandle> file = descriptor.value()) {
+    return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(*file, PathToUtf8(path), hold));
   }
   auto sink = std::make_unique<FileSink>();
   if (auto opened = sink->Open(path); !opened) return Unexpected(opened.error());
   return std::unique_ptr<OutputSink>(std::move(sink));
+}
+
+void WarnOwnerChanged(const std::string& name) {
+  PrintError("warning: " + name +
+             " now belongs to you, not to its owner: only the owner or root may keep a"
+             " file's owner and group");
 }
 
 int ReportOutputError(const IoError& error) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/block_size.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
 
@@ -21,7 +22,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitRejected = 1;  // the text or listing can't be written
 inline constexpr int kExitError = 2;     // usage, input, table or output trouble
 
-inline constexpr std::size_t kChunkSize = 64 * 1024;
+inline constexpr std::size_t kChunkSize = kReadChunk;
 inline constexpr char kStdioName[] = "-";
 inline constexpr char kStdoutName[] = "<stdout>";
 
@@ -49,9 +50,20 @@ class OutputSink {
   virtual void Abort() = 0;
 };
 
-// Standard output for "-" or an empty name, otherwise the file `path` written
-// through AtomicFileWriter.
-Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path);
+// Whether the bytes written to standard output (or another open descriptor)
+// go out as they come, or only on Commit: a command that may still refuse
+// its whole input then writes nothing.
+enum class OutputHold { kStream, kUntilCommit };
+
+// Standard output for "-" or an empty name, the open descriptor for a name
+// such as /dev/stdout or /dev/fd/N, otherwise the file `path` written through
+// AtomicFileWriter.
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
+                                                        OutputHold hold = OutputHold::kStream);
+
+// Says on standard error that the replaced file `name` could not keep its
+// owner and group.
+void WarnOwnerChanged(const std::string& name);
 
 // Reports an output error and returns kExitError. A reader that has gone
 // away (a closed pipe) ends the program quietly.

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "runtime/file.h"
 
 int main(int argc, char** argv) {
   // A reader that goes away shows up as EPIPE on write, which ends quietly.
   std::signal(SIGPIPE, SIG_IGN);
+  binconv::RemoveTemporaryFilesOnSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return binconv::cli::RunCli(args);
 }

@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "runtime/file.h"
 #include "runtime/utf8.h"
 
 int wmain(int argc, wchar_t** argv) {
   for (FILE* stream : {stdin, stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
+  binconv::RemoveTemporaryFilesOnSignals();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::wstring_view arg = argv[i];

@@ -29,11 +29,7 @@ constexpr std::string_view kWriteDetails =
 int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const std::string listing_name = InputName(args);
   std::string utf8;
-  int status = ReadBytes(listing_name, [&](std::string_view chunk) {
-    utf8.append(chunk);
-    return kExitOk;
-  });
-  if (status != kExitOk) return status;
+  if (int status = ReadWholeInput(listing_name, utf8); status != kExitOk) return status;
   auto listing = DecodeUtf8Text(utf8);
   if (!listing) return ReportInvalidUtf8(ShownName(listing_name), listing.error().offset);
   auto bytes = ParseListing(listing.value());
@@ -53,17 +49,17 @@ int RunWrite(const ParsedArgs& args) {
     return RunWriteInto(args, *target);
   }
   if (into_status != kExitOk) return into_status;
-  std::optional<std::filesystem::path> path = OutputPath(args);
-  if (!path) return kExitError;
-  AtomicFileWriter writer;
-  if (auto opened = writer.Open(*path); !opened) return ReportOutputError(opened.error());
+  auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kNameBox), OutputHold::kUntilCommit);
+  if (!opened) return ReportOutputError(opened.error());
+  OutputSink& writer = *opened.value();
   ListingParser parser;
   Utf8TextInput input;
   std::vector<std::uint8_t> bytes;
   const std::string listing_name = InputName(args);
 
   auto feed = [&](std::u16string_view text) { parser.Feed(text, bytes); };
-  auto no_run = [](std::string_view) { return std::size_t{0}; };
+  // The parser has no way straight from UTF-8: every piece is decoded whole.
+  auto no_run = [](std::string_view) { return Utf8TextInput::kRunClosed; };
   auto write = [&]() -> int {
     auto written = writer.Write(Bytes(bytes));
     bytes.clear();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -24,7 +25,8 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
   for (int index = 0; index < kCells; ++index) {
     const CellCode code = CellCode::FromIndex(index);
     if (const std::optional<char16_t> ch = producible.CharAt(code)) {
-      actions_[*ch] = static_cast<std::uint16_t>(code.page << 8 | code.byte());
+      actions_[*ch] = IsSurrogate(*ch) ? Action(kSurrogateCode)
+                                       : static_cast<std::uint16_t>(code.page << 8 | code.byte());
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {
@@ -93,6 +95,11 @@ constexpr Pieces<Char> MakePieces() {
 constexpr Pieces<char16_t> kPieces16 = MakePieces<char16_t>();
 constexpr Pieces<char> kPieces8 = MakePieces<char>();
 
+// The most a unit adds to a listing: a lead code and a code, three each.
+// The pieces are copied four at a time, so a writer may store one more.
+constexpr std::size_t kMostPerUnit = 6;
+constexpr std::size_t kOvershoot = 1;
+
 template <class Char>
 Char* PutCode(const Pieces<Char>& pieces, std::uint16_t action, Char* w) {
   // Written whether or not the page has a lead code: pages mix too freely
@@ -119,15 +126,18 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
   ReserveFor(out, chunk.size());
   fed_ += chunk.size();
   if (!actions_ && fed_ >= detail::kUnitActionsAfter) actions_.emplace(table_);
+  out_start_ = out.size();
+  const bool fast = actions_.has_value();
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
-    if (actions_ && !in_tag_ && !pending_cr_ && pending_high_ == 0) {
+    if (fast && !in_tag_ && !pending_cr_ && !after_cr_ && pending_high_ == 0) {
       p = Run(p, end, out);
       if (p == end) break;
     }
     Unit(*p++, out);
   }
+  listed_ += out.size() - out_start_;
 }
 
 bool CodeConverter::FeedUtf8(std::string_view bytes, std::string& listing) {
@@ -152,15 +162,20 @@ bool CodeConverter::FinishUtf8(std::string& listing) {
 std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   if (!actions_ && fed_ + utf8.size() / 3 >= detail::kUnitActionsAfter) actions_.emplace(table_);
   if (!actions_) return Utf8TextInput::kRunClosed;
-  if (in_tag_ || pending_cr_ || pending_high_ != 0) return 0;
+  if (in_tag_ || pending_cr_ || after_cr_ || pending_high_ != 0) return 0;
 
-  constexpr std::size_t kBlock = 512;  // characters, each at most seven bytes of listing
-  char buffer[kBlock * 7];
+  // The walk takes at most kBlock units.
+  constexpr std::size_t kBlock = kConvertBlock;
+  char buffer[kBlock * kMostPerUnit + kOvershoot];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
   const std::size_t n = utf8.size();
   std::size_t i = 0;
+  const bool noting = uncoded_ != nullptr;
+  const std::size_t listing_before = listing.size();
+  std::size_t breaks = 0;
+  const std::uint8_t* line_start = p;  // just past the last line break taken
   bool blocked = false;
   while (!blocked && n - i >= 8) {
     char* w = buffer;
@@ -189,6 +204,8 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
             case Actions::kLf:
               if (!any) return 0;
               w = PutPiece(kPieces8.line_break, 4, w);
+              ++breaks;
+              line_start = at + 1;
               return length;
             case Actions::kLineBreak:
               w = PutPiece(kPieces8.line_break, 4, w);
@@ -197,30 +214,65 @@ std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) 
               // The CR and the LF of a pair are one line break.
               if (at[1] != '\n' && !any) return 0;
               w = PutPiece(kPieces8.line_break, 4, w);
+              ++breaks;
+              line_start = at + (at[1] == '\n' ? 2 : 1);
               return at[1] == '\n' ? 2 : 1;
             case Actions::kNoCode:
+              // Noted on the plain path, which knows its place.
+              if (noting) return 0;
               // Left in the listing as it is; never a surrogate here.
               std::memcpy(w, at, length);
               w += length;
               *w++ = ' ';
               return length;
             case Actions::kTagOpen:
+            case Actions::kSurrogateCode:
               break;
           }
           return 0;
         });
     listing.append(buffer, static_cast<std::size_t>(w - buffer));
   }
+  if (noting) {
+    // Characters are counted by their first bytes, only when they are noted.
+    const std::uint8_t* from = breaks > 0 ? line_start : p;
+    std::size_t columns = 0;
+    for (const std::uint8_t* q = from; q < p + i; ++q) columns += (*q & 0xC0) != 0x80;
+    PassRun(breaks, columns);
+    // All ASCII while uncoded characters are noted, so one unit a byte.
+    listed_ += listing.size() - listing_before;
+  }
   return i;
 }
 
+void CodeConverter::PassRun(std::size_t breaks, std::size_t columns) {
+  // A lone LF that the plain path took ends its line only when the next unit comes.
+  if (last_unit_ == u'\n') {
+    ++place_.line;
+    place_.column = 0;
+  }
+  if (breaks > 0) {
+    place_.line += breaks;
+    place_.column = columns;
+  } else {
+    place_.column += columns;
+  }
+  // The next unit goes on from here, on this line.
+  last_unit_ = 0;
+}
+
 const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
-                                   std::u16string& out) const {
+                                   std::u16string& out) {
   // Pieces are gathered here so that the string is grown once per block.
-  constexpr std::size_t kBlock = 512;
-  char16_t buffer[kBlock * 6 + 1];  // pieces are copied four units at a time
+  // At most kBlock units; a CR LF pair gives four for two.
+  constexpr std::size_t kBlock = kConvertBlock;
+  char16_t buffer[kBlock * kMostPerUnit + kOvershoot];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
+  const bool noting = uncoded_ != nullptr;
+  const char16_t* const start = p;
+  std::size_t breaks = 0;
+  const char16_t* line_start = p;  // just past the last line break taken
   for (;;) {
     char16_t* w = buffer;
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
@@ -246,17 +298,22 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
           if (end - p < 2 || (p[1] != u'\n' && !any)) break;
           p += p[1] == u'\n' ? 2 : 1;
           w = PutPiece(kPieces16.line_break, 4, w);
+          ++breaks;
+          line_start = p;
           continue;
         case Actions::kLf:
           if (!any) break;
+          ++breaks;
+          line_start = p + 1;
           [[fallthrough]];
         case Actions::kLineBreak:
           ++p;
           w = PutPiece(kPieces16.line_break, 4, w);
           continue;
         case Actions::kNoCode:
-          // A high surrogate waits to see whether its partner joins it.
-          if (IsHighSurrogate(*p)) break;
+          // A high surrogate waits to see whether its partner joins it; an
+          // uncoded character to be noted goes to the plain path.
+          if (IsHighSurrogate(*p) || noting) break;
           w[0] = *p++;
           w[1] = u' ';
           w += 2;
@@ -268,48 +325,91 @@ const char16_t* CodeConverter::Run(const char16_t* p, const char16_t* const end,
       break;
     }
     out.append(buffer, static_cast<std::size_t>(w - buffer));
-    if (blocked || p == end) return p;
+    if (blocked || p == end) break;
   }
+  if (noting) {
+    // The two units of a pair are one column.
+    std::size_t columns = 0;
+    for (const char16_t* q = breaks > 0 ? line_start : start; q < p; ++q) {
+      columns += !(IsLowSurrogate(*q) && q > start && IsHighSurrogate(q[-1]));
+    }
+    PassRun(breaks, columns);
+  }
+  return p;
 }
 
 void CodeConverter::Unit(char16_t ch, std::u16string& out) {
-  const char16_t lone_cr = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r';
-  const char16_t lone_lf = line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\n';
+  const bool any = line_breaks_ == LineBreaks::kAny;
+  if (uncoded_ != nullptr) {
+    // Lines end at CR LF, a lone CR or a lone LF, as the encoder counts them;
+    // the two units of a pair are one column.
+    if (last_unit_ == u'\n' || (last_unit_ == u'\r' && ch != u'\n')) {
+      ++place_.line;
+      place_.column = 1;
+    } else if (!(last_unit_ == u'\r' && ch == u'\n') &&
+               !(IsHighSurrogate(last_unit_) && IsLowSurrogate(ch))) {
+      ++place_.column;
+    }
+    last_unit_ = ch;
+  }
   if (pending_cr_) {
     pending_cr_ = false;
     if (ch == u'\n') {
-      Step(kLineBreakMark, out);
+      Step(kLineBreakMark, cr_place_, out);
       return;
     }
-    Step(lone_cr, out);
+    Step(u'\r', cr_place_, out);
   }
-  if (ch == u'\r') {
+  if (after_cr_) {
+    after_cr_ = false;
+    if (ch == u'\n') return;
+  }
+  if (ch == u'\r' && any) {
+    // One line break, with or without an LF after it.
+    Step(kLineBreakMark, place_, out);
+    after_cr_ = true;
+  } else if (ch == u'\r') {
     pending_cr_ = true;
+    cr_place_ = place_;
   } else if (ch == u'\n') {
-    Step(lone_lf, out);
+    Step(any ? kLineBreakMark : u'\n', place_, out);
   } else {
-    Step(ch, out);
+    Step(ch, place_, out);
   }
 }
 
 void CodeConverter::Finish(std::u16string& out) {
+  out_start_ = out.size();
   if (pending_cr_) {
     pending_cr_ = false;
-    Step(line_breaks_ == LineBreaks::kAny ? kLineBreakMark : u'\r', out);
+    Step(u'\r', cr_place_, out);
   }
+  after_cr_ = false;
   if (pending_high_ != 0) {
+    NoteUncoded(out.size(), 1, high_place_, pending_high_);
     out += std::exchange(pending_high_, char16_t{0});
     out += u' ';
   }
   in_tag_ = false;
+  place_ = Place();
+  last_unit_ = 0;
+  listed_ = 0;
 }
 
-void CodeConverter::Step(char16_t ch, std::u16string& out) {
+void CodeConverter::NoteUncoded(std::size_t at, std::size_t length, Place place, char32_t ch) {
+  if (uncoded_ == nullptr) return;
+  uncoded_->push_back({listed_ + (at - out_start_), length, place.line, place.column, ch});
+}
+
+void CodeConverter::Step(char16_t ch, Place place, std::u16string& out) {
   if (pending_high_ != 0) {
     const char16_t high = std::exchange(pending_high_, char16_t{0});
+    const bool pair = IsLowSurrogate(ch) && !table_.Find(ch);
+    NoteUncoded(out.size(), pair ? 2 : 1, high_place_,
+                pair ? CombineSurrogates(high, ch) : char32_t{high});
     out += high;
     // A pair that no cell holds stays one well-formed character with one space.
-    if (IsLowSurrogate(ch) && !table_.Find(ch)) {
+    if (pair) {
       out += ch;
       out += u' ';
       return;
@@ -333,11 +433,11 @@ void CodeConverter::Step(char16_t ch, std::u16string& out) {
       out += u' ';
       return;
     default:
-      Emit(ch, out);
+      Emit(ch, place, out);
   }
 }
 
-void CodeConverter::Emit(char16_t ch, std::u16string& out) {
+void CodeConverter::Emit(char16_t ch, Place place, std::u16string& out) {
   if (const std::optional<CellCode> code = table_.Find(ch)) {
     // One append per character keeps the hot path to a single capacity check.
     char16_t piece[8];
@@ -348,19 +448,22 @@ void CodeConverter::Emit(char16_t ch, std::u16string& out) {
   }
   if (IsHighSurrogate(ch)) {
     pending_high_ = ch;
+    high_place_ = place;
     return;
   }
+  NoteUncoded(out.size(), 1, place, ch);
   out += ch;
   out += u' ';
 }
 
 std::u16string ConvertToCode(std::u16string_view text, const CharTable& table,
-                             LineBreaks line_breaks) {
+                             LineBreaks line_breaks, std::vector<UncodedChar>* uncoded) {
   std::u16string out;
   // Room for the longest listing, so that a long text is never copied while
   // it grows; pages the listing doesn't reach are never touched.
   out.reserve(text.size() * 6 + 8);
   CodeConverter converter(table, line_breaks);
+  converter.set_uncoded(uncoded);
   converter.Feed(text, out);
   converter.Finish(out);
   return out;

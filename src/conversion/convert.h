@@ -13,6 +13,7 @@
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 #include "conversion/listing.h"
+#include "runtime/block_size.h"
 #include "runtime/hex.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
@@ -61,8 +62,9 @@ namespace detail {
 struct Utf8RunProbe;
 
 // Units fed before a converter builds its UnitActions: on short texts the
-// table would cost more than it saves.
-inline constexpr std::size_t kUnitActionsAfter = 16384;
+// table would cost more than it saves. Small blocks start the fast paths
+// early too, so that a fuzzer reaches them at once.
+inline constexpr std::size_t kUnitActionsAfter = BlockSize(16384, 40);
 
 // What conversion does with each UTF-16 unit when no tag is open and nothing
 // is pending, worked out once from the table so that the common case costs a
@@ -78,6 +80,9 @@ class UnitActions {
     kLf,
     kNoCode,
     kTagOpen,
+    // A unit of a surrogate pair that has a code of its own: the plain way
+    // takes it, which knows whether it begins a column.
+    kSurrogateCode,
   };
 
   explicit UnitActions(const CharTable& table);
@@ -97,9 +102,21 @@ class UnitActions {
 
 }  // namespace detail
 
+// A character that conversion left in the listing as it is, outside a tag,
+// because no cell holds it: the writer can't tell it from a code when it is a
+// hex digit, so the front-ends point at each one themselves.
+struct UncodedChar {
+  std::size_t offset;  // where it stands in the UTF-16 listing of the whole text
+  std::size_t length;  // in UTF-16 units: 2 for a surrogate pair, else 1
+  std::size_t line;    // 1-based line of the text; lines end at CR LF, a lone CR or a lone LF
+  std::size_t column;  // 1-based, in code points
+  char32_t ch;         // a whole surrogate pair as one character
+};
+
 // Streaming converter: feed the text in chunks of any size and get exactly the
-// listing of the whole text. The tag flag, a CR that may pair with an LF and a
-// high surrogate that may pair with a low one carry over between chunks. The
+// listing of the whole text. Feed writes all of the listing that no later
+// text can change. The tag flag, a CR that may pair with an LF and a high
+// surrogate that may pair with a low one carry over between chunks. The
 // table must not change while the converter is in use.
 class CodeConverter {
  public:
@@ -118,32 +135,58 @@ class CodeConverter {
   bool FinishUtf8(std::string& listing);
   Utf8Error utf8_error() const { return input_.error(); }
 
+  // Appends every uncoded character to `sink` as the listing is made (none:
+  // stop). The fast paths then leave each one to the plain path, the one
+  // place that notes it, and keep only the count of lines and columns.
+  void set_uncoded(std::vector<UncodedChar>* sink) { uncoded_ = sink; }
+
  private:
   friend struct detail::Utf8RunProbe;
+  struct Place {
+    std::size_t line = 1;
+    std::size_t column = 0;
+  };
   // Converts the run of units that need no state from `p` on; returns where
   // it stopped.
-  const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out) const;
+  const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out);
   // The same straight from UTF-8 bytes: converts the whole characters at the
   // start of `utf8` that need no state and returns how many bytes they took.
   std::size_t RunUtf8(std::string_view utf8, std::string& listing);
+  // Moves the place on past what a fast path took: `breaks` line breaks, and
+  // `columns` characters since the last of them (or since the run's start).
+  void PassRun(std::size_t breaks, std::size_t columns);
   void Unit(char16_t ch, std::u16string& out);
-  void Step(char16_t ch, std::u16string& out);
-  void Emit(char16_t ch, std::u16string& out);
+  void Step(char16_t ch, Place place, std::u16string& out);
+  void Emit(char16_t ch, Place place, std::u16string& out);
+  // Notes the character that starts at out[at] when uncoded characters are kept.
+  void NoteUncoded(std::size_t at, std::size_t length, Place place, char32_t ch);
 
   const CharTable& table_;
   std::optional<detail::UnitActions> actions_;
   std::size_t fed_ = 0;
   LineBreaks line_breaks_;
   bool in_tag_ = false;
-  bool pending_cr_ = false;
+  bool pending_cr_ = false;  // kCrLf: a CR that is a line break only if an LF follows
+  // kAny: a CR's line break is out already, being settled whatever follows;
+  // an LF right after it belongs to it.
+  bool after_cr_ = false;
   char16_t pending_high_ = 0;  // a high surrogate without a code, waiting for its partner
+  // Kept only while uncoded characters are noted.
+  std::vector<UncodedChar>* uncoded_ = nullptr;
+  Place place_;       // of the last unit fed
+  Place cr_place_;    // of the pending CR
+  Place high_place_;  // of the pending high surrogate
+  char16_t last_unit_ = 0;
+  std::size_t listed_ = 0;     // listing units written before the current Feed or Finish
+  std::size_t out_start_ = 0;  // where the current Feed or Finish began in its `out`
   Utf8TextInput input_;
   std::u16string listing16_;  // the listing of a decoded stretch of UTF-8
 };
 
 // The listing of a whole text whose line breaks are CR LF, as a Windows text
-// box holds it.
+// box holds it; with `uncoded`, every uncoded character is appended to it.
 std::u16string ConvertToCode(std::u16string_view text, const CharTable& table,
-                             LineBreaks line_breaks = LineBreaks::kCrLf);
+                             LineBreaks line_breaks = LineBreaks::kCrLf,
+                             std::vector<UncodedChar>* uncoded = nullptr);
 
 }  // namespace binconv

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -14,6 +15,8 @@ using Kind = EncodeProblem::Kind;
 using Actions = detail::UnitActions;
 
 constexpr std::uint32_t kNotCode = 0x80000000u;
+// The most bytes one unit encodes to: a lead byte and the code's byte.
+constexpr std::size_t kCodeBytes = 2;
 
 bool DroppedByWriter(char16_t ch) {
   return IsListingSeparator(ch) || ch == u'\r' || ch == u'\n';
@@ -87,8 +90,10 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
     }
   }
 
-  constexpr std::size_t kBlock = 1024;  // characters
-  std::uint8_t buffer[kBlock * 2];
+  // The walk takes at most kBlock units, and each gives at most kCodeBytes
+  // bytes: `put` stores both bytes of a code, whatever its count.
+  constexpr std::size_t kBlock = kEncodeBlock;  // units
+  std::uint8_t buffer[kBlock * kCodeBytes];
   const std::uint16_t* const actions = actions_->data();
   const std::uint32_t* const code_bytes = code_bytes_.data();
   const bool any = line_breaks_ == LineBreaks::kAny;
@@ -102,6 +107,7 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
   while (!blocked && n - i >= 8) {
     std::uint8_t* w = buffer;
     auto put = [&w](std::uint32_t bytes) {
+      static_assert(kCodeBytes == 2);
       w[0] = static_cast<std::uint8_t>(bytes);
       w[1] = static_cast<std::uint8_t>(bytes >> 8);
       w += bytes >> 16;
@@ -146,6 +152,7 @@ std::size_t Encoder::RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& o
   }
   line_ = line;
   column_ = column;
+  if (i != 0) last_unit_ = 0;  // the walk takes no surrogate
   return i;
 }
 
@@ -159,9 +166,11 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
 template <bool kCounting>
 const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
                              std::vector<std::uint8_t>& out, EncodeCounts* counts) {
-  // Bytes are gathered here so that the vector is grown once per block.
-  constexpr std::size_t kBlock = 1024;
-  std::uint8_t buffer[kBlock * 2];
+  const char16_t* const start = p;
+  // Bytes are gathered here so that the vector is grown once per block: at
+  // most kBlock units, a CR LF pair giving one byte for two.
+  constexpr std::size_t kBlock = kEncodeBlock;
+  std::uint8_t buffer[kBlock * kCodeBytes];
   const std::uint16_t* const actions = actions_->data();
   const bool any = line_breaks_ == LineBreaks::kAny;
   // Kept in locals: stores through the byte buffer could alias the members.
@@ -228,6 +237,7 @@ const char16_t* Encoder::Run(const char16_t* p, const char16_t* const end,
   }
   line_ = line;
   column_ = column;
+  if (p != start) last_unit_ = p[-1];
   return p;
 }
 
@@ -241,7 +251,9 @@ void Encoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
     }
     Step(any ? kLineBreakMark : u'\r', cr_place_, out);
   }
-  const Place place{line_, ++column_};
+  column_ += BeginsColumn(last_unit_, ch);
+  last_unit_ = ch;
+  const Place place{line_, column_};
   if (ch == u'\r' || ch == u'\n') {
     ++line_;
     column_ = 0;
@@ -268,6 +280,7 @@ void Encoder::Finish(std::vector<std::uint8_t>& out) {
   in_tag_ = false;
   line_ = 1;
   column_ = 0;
+  last_unit_ = 0;
   finished_ = true;
 }
 

@@ -24,7 +24,7 @@ struct EncodeProblem {
   };
   Kind kind;
   std::size_t line;    // 1-based line of the text
-  std::size_t column;  // 1-based column in UTF-16 units
+  std::size_t column;  // 1-based column in characters (BeginsColumn)
   char32_t ch;         // a whole surrogate pair as one character
 };
 
@@ -108,6 +108,7 @@ class Encoder {
   int pending_nibble_ = -1;
   std::size_t line_ = 1;
   std::size_t column_ = 0;
+  char16_t last_unit_ = 0;  // the unit before on the line, for BeginsColumn
   bool drop_problems_ = false;
   EncodeCounts* counts_ = nullptr;
   Utf8TextInput input_;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "runtime/block_size.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
@@ -50,7 +51,9 @@ void ListingParser::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& o
 const char16_t* ListingParser::Run(const char16_t* p, const char16_t* const end,
                                    std::vector<std::uint8_t>& out) {
   // Bytes are gathered here so that the vector is grown once per block.
-  constexpr std::size_t kBlock = 1024;
+  // At most kBlock digits make a byte each two, one more with a digit left
+  // over from before.
+  constexpr std::size_t kBlock = kListingBlock;
   std::uint8_t buffer[kBlock / 2 + 1];
   // Kept in locals: stores through the byte buffer could alias the members.
   std::size_t column = column_;
@@ -107,7 +110,7 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
     return;
   }
   after_cr_ = false;
-  ++column_;
+  column_ += BeginsColumn(pending_high_, ch);
   const char16_t previous_high = pending_high_;
   pending_high_ = IsHighSurrogate(ch) ? ch : char16_t{0};
   if (IsListingSeparator(ch)) return;
@@ -117,7 +120,7 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   if (completes_pair) {
     // Reported as one character at the place of its first unit.
     last_kept_.ch = CombineSurrogates(previous_high, ch);
-    if (first_bad_ && first_bad_->line == line_ && first_bad_->column + 1 == column_) {
+    if (first_bad_ && first_bad_->line == line_ && first_bad_->column == column_) {
       first_bad_->ch = last_kept_.ch;
     }
   } else {

@@ -25,7 +25,7 @@ enum class ListingErrorCode {
 
 struct ListingError {
   ListingErrorCode code;
-  // 1-based line and column (in UTF-16 units) of the offending character; for
+  // 1-based line and column (in characters) of the offending character; for
   // kOddCount, of the last character left, the one without a partner.
   std::size_t line = 0;
   std::size_t column = 0;

@@ -33,7 +33,7 @@ TextPlace PlaceOfUnit(std::u16string_view text, std::size_t index) {
       ++place.line;
       place.column = 0;
     } else {
-      ++place.column;
+      place.column += BeginsColumn(i > 0 ? text[i - 1] : char16_t{0}, ch);
     }
   }
   const char16_t ch = text[index];
@@ -68,10 +68,13 @@ std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64
   return std::nullopt;
 }
 
-void FillRoom(const Placement& place, std::vector<std::uint8_t>& bytes) {
+FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> bytes) {
+  FilePatch patch{place.offset, bytes};
   if (place.room && place.fill && bytes.size() < *place.room) {
-    bytes.resize(static_cast<std::size_t>(*place.room), *place.fill);
+    patch.fill_count = *place.room - bytes.size();
+    patch.fill = *place.fill;
   }
+  return patch;
 }
 
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,

@@ -7,11 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "chartable/char_table.h"
 #include "conversion/convert.h"
+#include "runtime/file.h"
 
 namespace binconv {
 
@@ -38,11 +40,13 @@ struct PlacementError {
 std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
                                              std::uint64_t file_size);
 
-// Appends the fill byte up to the room, when both are given.
-void FillRoom(const Placement& place, std::vector<std::uint8_t>& bytes);
+// The patch that puts `bytes` at the place and, when a room and a fill are
+// both given, the fill byte over the rest of the room: a run, never held in
+// memory, so a room as large as a number can say costs nothing.
+FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> bytes);
 
-// A character of a text or listing, by 1-based line and column in UTF-16
-// units; lines end at CR LF, a lone CR or a lone LF.
+// A character of a text or listing, by 1-based line and column in characters
+// (BeginsColumn); lines end at CR LF, a lone CR or a lone LF.
 struct TextPlace {
   std::size_t line = 0;
   std::size_t column = 0;

@@ -10,8 +10,9 @@
 namespace binconv {
 namespace {
 
-// 1-based line and byte column of `offset` in `bytes`, lines ending at CR LF,
-// a lone CR or a lone LF.
+// 1-based line and column (in characters, the bytes before `offset` being
+// well-formed) of `offset` in `bytes`, lines ending at CR LF, a lone CR or a
+// lone LF.
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
   std::size_t line = 1;
   std::size_t start = 0;
@@ -21,12 +22,14 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
       start = i + 1;
     }
   }
-  return {line, offset - start + 1};
+  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
 }
 
-// Splits a plan line into its fields; a "#" at the start of a field ends the
-// line. False, with `reason`, for an unclosed quote.
-bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::string& reason) {
+}  // namespace
+
+namespace detail {
+
+bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, std::string& reason) {
   std::size_t i = 0;
   auto blank = [&](char c) { return c == ' ' || c == '\t'; };
   while (i < line.size()) {
@@ -53,12 +56,25 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::s
   return true;
 }
 
+bool IsPlanKeyword(std::string_view field) {
+  return field == "format" || field == "space" || field == "script";
+}
+
+}  // namespace detail
+
+namespace {
+
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
-  const std::filesystem::path dir = std::filesystem::path(plan_name).parent_path();
-  const std::filesystem::path path(file);
-  if (dir.empty() || path.is_absolute()) return file;
-  return (dir / path).string();
+  if (PathFromUtf8(file).is_absolute()) return file;
+    // Joined as text, so that the name keeps the separators the plan's name has.
+#ifdef _WIN32
+  const std::size_t end = plan_name.find_last_of("/\\");
+#else
+  const std::size_t end = plan_name.rfind('/');
+#endif
+  if (end == std::string::npos) return file;
+  return plan_name.substr(0, end + 1) + file;
 }
 
 // Encodes the text of one entry; its problems are added to `problems`.
@@ -69,7 +85,7 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     p.other_line = entry.line;
     return p;
   };
-  auto read = ReadFileBytes(entry.file);
+  auto read = ReadFileBytes(PathFromUtf8(entry.file));
   if (!read) {
     PlanProblem p = problem(PlanProblemCode::kUnreadable);
     p.reason = read.error().reason;
@@ -111,7 +127,6 @@ void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks
     problems.push_back(std::move(p));
     return;
   }
-  FillRoom(entry.place, bytes);
   entry.bytes = std::move(bytes);
 }
 
@@ -154,11 +169,12 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
       p.reason = std::move(why);
       plan.problems.push_back(std::move(p));
     };
-    if (!SplitFields(line, fields, reason)) {
+    if (!detail::SplitPlanFields(line, fields, reason)) {
       bad(reason);
       continue;
     }
-    if (fields.empty()) continue;
+    // Keyword lines belong to scripts (conversion/script_plan.h).
+    if (fields.empty() || detail::IsPlanKeyword(fields[0])) continue;
     if (fields.size() < 3 || fields.size() > 4) {
       bad("expected OFFSET ROOM FILE [FILL], found " + std::to_string(fields.size()) +
           (fields.size() == 1 ? " field" : " fields"));
@@ -184,10 +200,12 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
       entry.place = Placement{*offset, *room, fill};
       entry.file = ShownTextName(plan_name, fields[2]);
       if (auto error = CheckPlacement(entry.place, 0, game_size)) {
+        // Rejected: its text is not even read.
         PlanProblem p{PlanProblemCode::kPastEnd, plan_name, line_number};
         p.amount = error->end;
         p.limit = error->limit;
         plan.problems.push_back(std::move(p));
+        continue;
       }
       EncodeText(entry, table, line_breaks, plan.problems);
       plan.entries.push_back(std::move(entry));
@@ -225,11 +243,13 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
 }
 
 Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
-                                FileOps& ops) {
+                                FileOps& ops, bool* owner_kept) {
   std::vector<FilePatch> patches;
   patches.reserve(plan.entries.size());
-  for (const PlanEntry& entry : plan.entries) patches.push_back({entry.place.offset, entry.bytes});
-  return PatchFileAtomically(game, patches, ops);
+  for (const PlanEntry& entry : plan.entries) {
+    patches.push_back(PatchForRoom(entry.place, entry.bytes));
+  }
+  return PatchFileAtomically(game, patches, ops, owner_kept);
 }
 
 }  // namespace binconv

@@ -24,10 +24,10 @@
 namespace binconv {
 
 enum class PlanProblemCode {
-  kBadPlanUtf8,  // the plan is not UTF-8 (column: the byte's, on its line)
+  kBadPlanUtf8,  // the plan is not UTF-8 (column: of the bad sequence, on its line)
   kBadLine,      // not OFFSET ROOM FILE [FILL]; reason says what is wrong
   kUnreadable,   // the text file can't be read; reason is the system's
-  kBadTextUtf8,  // the text is not UTF-8; column counts bytes on its line
+  kBadTextUtf8,  // the text is not UTF-8 (column: of the bad sequence, on its line)
   kNoCode,       // a character of the text without a code (ch)
   kNotHexInTag,  // a character in a tag that is not a hex digit (ch)
   kOddCount,     // the hex digits in the text's tags do not pair up
@@ -53,7 +53,7 @@ struct PlanEntry {
   std::size_t line = 0;             // in the plan
   Placement place;                  // room always given
   std::string file;                 // as named in messages: the plan's folder and FILE
-  std::vector<std::uint8_t> bytes;  // the text's bytes and the fill
+  std::vector<std::uint8_t> bytes;  // the text's bytes; the fill is written as a run
   std::uint64_t used = 0;           // the text's own bytes
 };
 
@@ -70,7 +70,17 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
                          const CharTable& table, LineBreaks line_breaks, std::uint64_t game_size);
 
 // Replaces `game` once, atomically, with every entry applied.
+// `owner_kept` as PatchFileAtomically tells it.
 Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
-                                FileOps& ops = SystemFileOps());
+                                FileOps& ops = SystemFileOps(), bool* owner_kept = nullptr);
+
+namespace detail {
+// Splits a plan line into its fields; a "#" at the start of a field ends the
+// line. False, with `reason`, for an unclosed quote.
+bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, std::string& reason);
+// Whether a line's first field makes it a `format`, `space` or `script` line
+// rather than an OFFSET ROOM FILE entry.
+bool IsPlanKeyword(std::string_view field);
+}  // namespace detail
 
 }  // namespace binconv

@@ -1,6 +1,9 @@
 #include "runtime/file.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -122,9 +125,22 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
     Abort();
     return Unexpected(IoErrorFromErrno(shown_, ENOENT));
   }
+  return CopyFrom(real_, shown_);
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopyOf(const std::filesystem::path& source,
+                                                            const std::filesystem::path& target) {
+  bool existing = false;
+  if (auto begun = Begin(target, existing); !begun) return Unexpected(begun.error());
+  return CopyFrom(source, PathToUtf8(source));
+}
+
+Result<std::uint64_t, IoError> AtomicFileWriter::CopyFrom(const std::filesystem::path& source,
+                                                          const std::string& shown_source) {
   FileHandle from = kNoFile;
-  if (const int error = platform::OpenForReading(real_, from); error != 0) {
-    return Unexpected(Fail(error).error());
+  if (const int error = platform::OpenForReading(source, from); error != 0) {
+    Abort();
+    return Unexpected(IoErrorFromSystem(shown_source, error));
   }
   const int copy_error = ops_.CopyContents(from, file_);
   std::uint64_t size = 0;
@@ -133,7 +149,7 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
   if (copy_error != 0) return Unexpected(Fail(copy_error).error());
   if (size_error != 0) return Unexpected(Fail(size_error).error());
   // The copy's own length bounds the patches, whatever happened to the
-  // target meanwhile.
+  // source meanwhile.
   copy_size_ = size;
   copy_ = true;
   return copy_size_;
@@ -155,10 +171,34 @@ Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
   return Unit{};
 }
 
+Result<Unit, IoError> AtomicFileWriter::FillAt(std::uint64_t offset, std::uint64_t count,
+                                               std::uint8_t byte) {
+  if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
+  if (offset > copy_size_ || count > copy_size_ - offset) {
+    const std::uint64_t end = count > UINT64_MAX - offset ? UINT64_MAX : offset + count;
+    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                   "Bytes " + std::to_string(offset) + " to " + std::to_string(end) +
+                       " reach past the end of the file (" + std::to_string(copy_size_) +
+                       " bytes)"});
+  }
+  std::array<std::uint8_t, 4096> run;
+  run.fill(byte);
+  while (count != 0) {
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, run.size()));
+    if (const int error = ops_.WriteAt(file_, offset, run.data(), piece); error != 0) {
+      return Fail(error);
+    }
+    offset += piece;
+    count -= piece;
+  }
+  return Unit{};
+}
+
 Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& target,
                                               bool& existing) {
   Abort();
   existing = false;
+  owner_kept_ = true;
   target_ = target;
   shown_ = PathToUtf8(target);
   if (target_.empty())
@@ -187,8 +227,13 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
     file_ = kNoFile;
     return Unexpected(IoErrorFromSystem(shown_, error));
   }
+  temp_slot_ = platform::RegisterTemp(temp_, file_);
   existing = state.value().exists;
+  existing_ = existing;
+  mode_ = state.value().mode;
   if (state.value().exists) {
+    // Before the mode: a change of owner clears the set-user-ID bits.
+    owner_kept_ = platform::KeepOwner(file_, state.value());
     const int mode_error = ops_.SetMode(temp_, state.value().mode);
     if (mode_error != 0) return Fail(mode_error);
   }
@@ -212,7 +257,7 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
   return Unit{};
 }
 
-Result<Unit, IoError> AtomicFileWriter::Commit() {
+Result<Unit, IoError> AtomicFileWriter::Seal() {
   if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
@@ -223,11 +268,49 @@ Result<Unit, IoError> AtomicFileWriter::Commit() {
   const int close_error = ops_.Close(file_);
   file_ = kNoFile;
   if (close_error != 0) return Fail(close_error);
+  sealed_ = true;
+  return Unit{};
+}
+
+Result<std::filesystem::path, IoError> AtomicFileWriter::KeepOldCopy() {
+  if (!existing_) return std::filesystem::path();
+  FileHandle from = kNoFile;
+  if (const int error = platform::OpenForReading(real_, from); error != 0) {
+    return Unexpected(IoErrorFromSystem(shown_, error));
+  }
+  std::random_device random;
+  std::filesystem::path copy;
+  FileHandle to = kNoFile;
+  int error = kNameTakenError;
+  for (int attempt = 0; attempt < kTempNameAttempts && error == kNameTakenError; ++attempt) {
+    copy = real_.parent_path() / TempNameFor(real_.filename(), random);
+    error = ops_.CreateExclusive(copy, to);
+  }
+  if (error == 0) {
+    error = ops_.CopyContents(from, to);
+    if (error == 0) error = ops_.Flush(to);
+    const int close_error = ops_.Close(to);
+    if (error == 0) error = close_error;
+    if (error == 0) error = ops_.SetMode(copy, mode_);
+    if (error != 0) ops_.Remove(copy);
+  }
+  platform::CloseReading(from);
+  if (error != 0) return Unexpected(IoErrorFromSystem(shown_, error));
+  return copy;
+}
+
+Result<Unit, IoError> AtomicFileWriter::Commit() {
+  if (!sealed_) {
+    if (auto sealed = Seal(); !sealed) return sealed;
+  }
+  sealed_ = false;
   if (const int error = ops_.Rename(temp_, real_); error != 0) return Fail(error);
+  platform::UnregisterTemp(temp_slot_);
+  temp_slot_ = -1;
   temp_.clear();
   buffer_ = {};
   const std::filesystem::path dir = real_.parent_path();
-  platform::SyncDirectory(dir.empty() ? std::filesystem::path(".") : dir);
+  platform::SyncDirectory(dir.empty() ? PathFromUtf8(".") : dir);
   return Unit{};
 }
 
@@ -238,11 +321,15 @@ void AtomicFileWriter::Abort() {
   }
   if (!temp_.empty()) {
     ops_.Remove(temp_);
+    // Only now: a signal in between removes the file, never leaves it.
+    platform::UnregisterTemp(temp_slot_);
+    temp_slot_ = -1;
     temp_.clear();
   }
   buffer_ = {};
   copy_ = false;
   copy_size_ = 0;
+  sealed_ = false;
 }
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
@@ -255,6 +342,45 @@ Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::
   return Unit{};
 }
 
+Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
+                                                const FileContents& second, FileOps& ops) {
+  AtomicFileWriter first_writer(ops);
+  AtomicFileWriter second_writer(ops);
+  for (auto [writer, file] :
+       {std::pair{&first_writer, &first}, std::pair{&second_writer, &second}}) {
+    if (auto opened = writer->Open(file->target); !opened) return opened;
+    if (auto written = writer->Write(file->bytes); !written) return written;
+  }
+  if (auto sealed = first_writer.Seal(); !sealed) return sealed;
+  if (auto sealed = second_writer.Seal(); !sealed) return sealed;
+  auto old_first = first_writer.KeepOldCopy();
+  if (!old_first) return Unexpected(old_first.error());
+  const std::filesystem::path& kept = old_first.value();
+  auto drop_kept = [&] {
+    if (!kept.empty()) ops.Remove(kept);
+  };
+  if (auto committed = first_writer.Commit(); !committed) {
+    drop_kept();
+    return committed;
+  }
+  auto committed = second_writer.Commit();
+  if (committed) {
+    drop_kept();
+    return committed;
+  }
+  // The new first file must not stay with the old second one.
+  const std::filesystem::path& real_first = first_writer.real();
+  const int undo_error = kept.empty() ? ops.Remove(real_first) : ops.Rename(kept, real_first);
+  if (undo_error != 0) {
+    IoError error = committed.error();
+    error.reason += "; and " + PathToUtf8(first.target) + " could not be put back (" +
+                    IoErrorFromSystem("", undo_error).reason + ")";
+    if (!kept.empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept);
+    return Unexpected(error);
+  }
+  return committed;
+}
+
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
                                             std::span<const std::uint8_t> bytes, FileOps& ops) {
   AtomicFileWriter writer(ops);
@@ -263,29 +389,78 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
   return writer.Commit();
 }
 
-Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
-  const std::string shown = PathToUtf8(path);
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) return Unexpected(IoErrorFromErrno(shown, error.value()));
-  if (std::filesystem::is_directory(status)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
-  if (!std::filesystem::is_regular_file(status)) {
-    return Unexpected(IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"});
+namespace {
+
+// Every patch over the writer's copy, each fill right after its bytes.
+Result<Unit, IoError> ApplyPatches(AtomicFileWriter& writer, std::span<const FilePatch> patches) {
+  for (const FilePatch& patch : patches) {
+    if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
+    if (patch.fill_count != 0) {
+      auto filled = writer.FillAt(patch.offset + patch.bytes.size(), patch.fill_count, patch.fill);
+      if (!filled) return filled;
+    }
   }
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return Unexpected(IoErrorFromErrno(shown, error.value()));
-  return static_cast<std::uint64_t>(size);
+  return Unit{};
 }
 
+}  // namespace
+
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
-                                          std::span<const FilePatch> patches, FileOps& ops) {
+                                          std::span<const FilePatch> patches, FileOps& ops,
+                                          bool* owner_kept) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopy(target);
   if (!opened) return Unexpected(opened.error());
-  for (const FilePatch& patch : patches) {
-    if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
-  }
+  if (auto applied = ApplyPatches(writer, patches); !applied) return applied;
+  if (owner_kept != nullptr) *owner_kept = writer.owner_kept();
   return writer.Commit();
+}
+
+Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
+                                          const std::filesystem::path& target,
+                                          std::span<const FilePatch> patches, FileOps& ops) {
+  AtomicFileWriter writer(ops);
+  auto opened = writer.OpenCopyOf(source, target);
+  if (!opened) return Unexpected(opened.error());
+  if (auto applied = ApplyPatches(writer, patches); !applied) return applied;
+  return writer.Commit();
+}
+
+FileReader::~FileReader() {
+  if (file_ != kNoFile) platform::CloseReading(file_);
+}
+
+Result<std::uint64_t, IoError> FileReader::Open(const std::filesystem::path& path) {
+  if (file_ != kNoFile) platform::CloseReading(file_);
+  file_ = kNoFile;
+  shown_ = PathToUtf8(path);
+  auto size = RegularFileSize(path);
+  if (!size) return Unexpected(size.error());
+  if (const int error = platform::OpenForReading(path, file_); error != 0) {
+    file_ = kNoFile;
+    return Unexpected(IoErrorFromSystem(shown_, error));
+  }
+  if (const int error = platform::SizeOfOpenFile(file_, size_); error != 0) {
+    return Unexpected(IoErrorFromSystem(shown_, error));
+  }
+  return size_;
+}
+
+Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    std::size_t got = 0;
+    const int error = file_ == kNoFile ? EBADF
+                                       : platform::ReadAt(file_, offset + done, out.data() + done,
+                                                          out.size() - done, got);
+    if (error != 0) return Unexpected(IoErrorFromSystem(shown_, error));
+    if (got == 0) {
+      return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                     "The file ended at " + std::to_string(offset + done) + " bytes"});
+    }
+    done += got;
+  }
+  return Unit{};
 }
 
 }  // namespace binconv

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@ enum class IoErrorCode {
   kInUse,             // another program holds the file open (a sharing violation)
   kReservedName,      // a device name such as CON or COM1, which must never be opened
   kOutOfRange,        // a patch would reach past the end of the file it patches
+  kNotRegularFile,    // the name is a device, pipe or socket, which is never replaced
   kOther,             // any other system error; reason says which
 };
 
@@ -99,10 +101,29 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 // The size of an existing regular file; an error for anything else.
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
 
-// Bytes to put over an existing file's bytes from `offset` on.
+// The reason given for kNotRegularFile.
+inline constexpr char kNotRegularFileReason[] = "Not a regular file (a device, pipe or socket)";
+
+// When `path` names an open descriptor (/dev/stdout, /dev/fd/N, /proc/PID/fd/N,
+// or a chain of links through one), a handle that writes to that same open
+// file, so that an appending redirection keeps appending and a pipe stays a
+// pipe; such a name is never replaced. nullopt for any other name, and always
+// on Windows. Close the handle with SystemFileOps().Close.
+Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
+    const std::filesystem::path& path);
+
+// Makes SIGINT, SIGTERM and SIGHUP (a console's Ctrl+C, Ctrl+Break and close on
+// Windows) remove every temporary file an AtomicFileWriter still holds before
+// the program dies of the signal. For a program's entry, once.
+void RemoveTemporaryFilesOnSignals();
+
+// Bytes to put over an existing file's bytes from `offset` on, then
+// `fill_count` copies of `fill` right after them.
 struct FilePatch {
   std::uint64_t offset = 0;
   std::span<const std::uint8_t> bytes;
+  std::uint64_t fill_count = 0;
+  std::uint8_t fill = 0;
 };
 
 // Writes a file in pieces and puts it in place only on Commit. Until then the
@@ -126,18 +147,40 @@ class AtomicFileWriter {
   // regular file, and tells its size. WriteAt then changes bytes inside it.
   // A symbolic link is followed: the file it names is the one replaced.
   Result<std::uint64_t, IoError> OpenCopy(const std::filesystem::path& target);
+  // The same with the copy made of another file, `source`, which stays as it
+  // is; the target need not exist.
+  Result<std::uint64_t, IoError> OpenCopyOf(const std::filesystem::path& source,
+                                            const std::filesystem::path& target);
   Result<Unit, IoError> Write(std::span<const std::uint8_t> bytes);
   // Overwrites bytes of a copy made by OpenCopy; refuses bytes past its end,
   // so the file's length never changes.
   Result<Unit, IoError> WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  // Writes out, flushes and closes the temporary file without putting it in
+  // place yet; Commit then only renames. After a failure it is gone.
+  Result<Unit, IoError> Seal();
+  // Overwrites `count` bytes of such a copy from `offset` on with `byte`,
+  // written from a small buffer, so a run of any length takes no memory.
+  Result<Unit, IoError> FillAt(std::uint64_t offset, std::uint64_t count, std::uint8_t byte);
   // Flushes, closes and renames over the target, which keeps the old file's
   // permission bits. After any failure the temporary file is gone.
   Result<Unit, IoError> Commit();
+  // A flushed copy of the file about to be replaced, hidden beside it with
+  // its permission bits, so that it can be put back; empty when the target
+  // doesn't exist yet. The caller removes it.
+  Result<std::filesystem::path, IoError> KeepOldCopy();
   // Removes the temporary file; safe to call at any time.
   void Abort();
+  // False once the replacing file could not be given the old file's owner and
+  // group (only the owner or root may give a file away): the file then
+  // belongs to whoever replaced it. POSIX only.
+  bool owner_kept() const { return owner_kept_; }
+  // The file replaced: the target with its links followed.
+  const std::filesystem::path& real() const { return real_; }
 
  private:
   Result<Unit, IoError> Begin(const std::filesystem::path& target, bool& existing);
+  Result<std::uint64_t, IoError> CopyFrom(const std::filesystem::path& source,
+                                          const std::string& shown_source);
   Result<Unit, IoError> Fail(int system_error);
   Result<Unit, IoError> WriteOut(const std::uint8_t* data, std::size_t size);
 
@@ -150,7 +193,26 @@ class AtomicFileWriter {
   std::vector<std::uint8_t> buffer_;
   std::uint64_t copy_size_ = 0;  // the length of a copy made by OpenCopy
   bool copy_ = false;
+  bool owner_kept_ = true;
+  bool sealed_ = false;
+  bool existing_ = false;
+  unsigned mode_ = 0;
+  int temp_slot_ = -1;           // where the signal handler finds temp_
 };
+
+// Two files that only make sense together (a pair of tables) replaced as one:
+// both new files are written and flushed before either is put in place, and
+// the old `first` is kept beside it until `second` is in place too; when that
+// fails, the old `first` goes back. A failure at any step leaves the old
+// pair. Only a crash between the two renames leaves the new `first` with the
+// old `second` (and the old `first` as a hidden ".NAME.*.tmp" beside it).
+struct FileContents {
+  std::filesystem::path target;
+  std::span<const std::uint8_t> bytes;
+};
+Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
+                                                const FileContents& second,
+                                                FileOps& ops = SystemFileOps());
 
 // Convenience: the whole file in one go, through AtomicFileWriter.
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
@@ -159,9 +221,38 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
 
 // Replaces `target` atomically with a copy of itself carrying the patches:
 // every other byte and the length stay as they were. Nothing changes when a
-// patch reaches past the end (kOutOfRange) or any step fails.
+// patch reaches past the end (kOutOfRange) or any step fails. `owner_kept`,
+// when given, tells whether the file kept its owner and group.
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches,
+                                          FileOps& ops = SystemFileOps(),
+                                          bool* owner_kept = nullptr);
+
+// Writes `target` atomically as a copy of `source` carrying the patches;
+// `source` is only read. Nothing is left behind when any step fails.
+Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
+                                          const std::filesystem::path& target,
+                                          std::span<const FilePatch> patches,
                                           FileOps& ops = SystemFileOps());
+
+// An existing file read at any offset, without holding it in memory.
+class FileReader {
+ public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Opens a regular file and tells its size.
+  Result<std::uint64_t, IoError> Open(const std::filesystem::path& path);
+  std::uint64_t size() const { return size_; }
+  // Exactly `out.size()` bytes from `offset`; an error past the end.
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+
+ private:
+  FileHandle file_ = kNoFile;
+  std::uint64_t size_ = 0;
+  std::string shown_;
+};
 
 }  // namespace binconv

@@ -17,11 +17,24 @@ struct TargetState {
   bool exists = false;
   unsigned mode = 0;  // for FileOps::SetMode; meaningful when `exists`
   std::filesystem::path real;  // the file to replace: the target, its links followed
+  unsigned uid = 0;            // its owner and group (POSIX); meaningful when `exists`
+  unsigned gid = 0;
 };
 
+// Gives the new file `file` the owner and group in `state` (POSIX); false when
+// the system refused and the file's owner or group now differs.
+bool KeepOwner(FileHandle file, const TargetState& state);
+
+// Makes the temporary file `temp`, open as `file`, one that a signal removes;
+// the slot to give back, or -1 when every slot is taken. `temp` must stay
+// unchanged until UnregisterTemp.
+int RegisterTemp(const std::filesystem::path& temp, FileHandle file);
+void UnregisterTemp(int slot);
+
 // Looks at the target of a write before anything is created: follows
-// symbolic links (POSIX), refuses a directory, a read-only file and anything
-// but a regular file, and on Windows a name Windows forbids.
+// symbolic links, refuses a directory, a read-only file, anything but a
+// regular file and (POSIX) a name that leads to an open descriptor, and on
+// Windows a name Windows forbids.
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown);
 
@@ -40,6 +53,10 @@ std::string SystemReason(int system_error);
 int OpenForReading(const std::filesystem::path& path, FileHandle& file);
 int SizeOfOpenFile(FileHandle file, std::uint64_t& size);
 void CloseReading(FileHandle file);
+// Reads up to `size` bytes at `offset` of a file opened for reading; `got`
+// is 0 only at its end.
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got);
 
 #ifdef _WIN32
 // The path as the system takes it: absolute, with the \\?\ prefix once it is

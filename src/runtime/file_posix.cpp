@@ -7,13 +7,19 @@
 #include <linux/fs.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <vector>
 
 #include "runtime/file.h"
 #include "runtime/file_platform.h"
+#include "runtime/hex.h"
 
 namespace binconv {
 namespace {
@@ -21,12 +27,63 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kMaxLinkHops = 40;  // as the system's own limit (SYMLOOP_MAX)
 
+// A name of an open descriptor: /dev/fd/N, /dev/stdin, /dev/stdout,
+// /dev/stderr or /proc/PID/fd/N. `own` tells whether it is one of this
+// process's own descriptors, `fd` which.
+struct DescriptorName {
+  int fd = -1;
+  bool own = false;
+};
+
+std::optional<int> DescriptorNumber(std::string_view digits) {
+  if (digits.size() > 9) return std::nullopt;
+  const std::optional<std::uint64_t> n = ParseDecimal(digits);
+  if (!n) return std::nullopt;
+  return static_cast<int>(*n);
+}
+
+std::optional<DescriptorName> DescriptorNameOf(const std::string& name) {
+  std::filesystem::path given;
+  given += name;
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(given, error).lexically_normal();
+  if (error) return std::nullopt;
+  const std::string_view path = full.native();
+  if (path == "/dev/stdin") return DescriptorName{0, true};
+  if (path == "/dev/stdout") return DescriptorName{1, true};
+  if (path == "/dev/stderr") return DescriptorName{2, true};
+  if (path.starts_with("/dev/fd/")) {
+    if (auto fd = DescriptorNumber(path.substr(8))) return DescriptorName{*fd, true};
+    return std::nullopt;
+  }
+  if (!path.starts_with("/proc/")) return std::nullopt;
+  const std::string_view rest = path.substr(6);
+  const std::size_t slash = rest.find('/');
+  if (slash == std::string_view::npos || !rest.substr(slash).starts_with("/fd/")) {
+    return std::nullopt;
+  }
+  const std::string_view pid = rest.substr(0, slash);
+  const std::optional<int> fd = DescriptorNumber(rest.substr(slash + 4));
+  if (!fd) return std::nullopt;
+  const bool own = pid == "self" || pid == "thread-self" || pid == std::to_string(getpid());
+  if (!own && !DescriptorNumber(pid)) return std::nullopt;
+  return DescriptorName{*fd, own};
+}
+
 // Follows a chain of symbolic links from `path` to the name it ends at: a file,
 // something else, or a name that does not exist yet (a dangling link names the
 // file to create). Relative links count from the link's own folder. 0 or errno.
-int ResolveLinks(const std::string& path, std::string& real) {
+// Stops at the name of an open descriptor, which it tells in `descriptor`:
+// the file behind it is someone's open file, to be written through, never
+// replaced.
+int ResolveLinks(const std::string& path, std::string& real,
+                 std::optional<DescriptorName>* descriptor = nullptr) {
   real = path;
   for (int hops = 0; hops <= kMaxLinkHops; ++hops) {
+    if (auto found = DescriptorNameOf(real)) {
+      if (descriptor != nullptr) *descriptor = found;
+      return 0;
+    }
     struct stat st;
     if (lstat(real.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
     if (!S_ISLNK(st.st_mode)) return 0;
@@ -35,8 +92,15 @@ int ResolveLinks(const std::string& path, std::string& real) {
     if (n < 0) return errno;
     if (static_cast<std::size_t>(n) >= link.size()) return ENAMETOOLONG;
     link.resize(static_cast<std::size_t>(n));
-    const std::filesystem::path to(link);
-    real = to.is_absolute() ? link : (std::filesystem::path(real).parent_path() / to).string();
+    // POSIX paths are bytes: native() in and out, never a conversion.
+    std::filesystem::path to;
+    to += link;
+    if (!to.is_absolute()) {
+      std::filesystem::path from;
+      from += real;
+      to = from.parent_path() / to;
+    }
+    real = to.native();
   }
   return ELOOP;
 }
@@ -170,6 +234,19 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 
 void CloseReading(FileHandle file) { close(static_cast<int>(file)); }
 
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got) {
+  got = 0;
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return 0;
+  ssize_t n;
+  do {
+    n = pread(static_cast<int>(file), data, size, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return errno;
+  got = static_cast<std::size_t>(n);
+  return 0;
+}
+
 const std::size_t kMaxNameUnits = NAME_MAX;
 
 std::string SystemReason(int system_error) {
@@ -180,21 +257,72 @@ std::string SystemReason(int system_error) {
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
                                            const std::string& shown) {
   std::string real;
-  if (const int error = ResolveLinks(target.native(), real); error != 0) {
+  std::optional<DescriptorName> descriptor;
+  if (const int error = ResolveLinks(target.native(), real, &descriptor); error != 0) {
     return Unexpected(IoErrorFromErrno(shown, error));
   }
+  // Renaming over someone's open file, a device or a pipe would destroy it
+  // rather than write to it.
+  if (descriptor) return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   struct stat st;
   if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
     if (!S_ISREG(st.st_mode)) {
-      // Renaming over a device or pipe would destroy it rather than write to it.
-      return Unexpected(IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"});
+      return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
     }
     if (IsReadOnly(real, st)) return Unexpected(ReadOnlyError(shown));
-    return TargetState{true, static_cast<unsigned>(st.st_mode & 07777), real};
+    TargetState state{true, static_cast<unsigned>(st.st_mode & 07777), real};
+    state.uid = st.st_uid;
+    state.gid = st.st_gid;
+    return state;
   }
   if (const int error = errno; error != ENOENT) return Unexpected(IoErrorFromErrno(shown, error));
   return TargetState{false, 0, real};
+}
+
+bool KeepOwner(FileHandle file, const TargetState& state) {
+  const int fd = static_cast<int>(file);
+  struct stat st;
+  if (fstat(fd, &st) != 0) return true;
+  if (st.st_uid == state.uid && st.st_gid == state.gid) return true;
+  if (fchown(fd, state.uid, state.gid) == 0) return true;
+  // Only the owner or root may give a file away; a member of the group may
+  // still keep the group.
+  if (st.st_gid != state.gid && fchown(fd, static_cast<uid_t>(-1), state.gid) == 0) {
+    st.st_gid = state.gid;
+  }
+  return st.st_uid == state.uid && st.st_gid == state.gid;
+}
+
+namespace {
+
+// The temporary files a signal must remove. A signal handler can reach
+// nothing but globals, so this is the one mutable global of the file
+// services: slots that writers fill and empty, and the handler reads.
+constexpr int kTempSlots = 16;
+std::atomic<const char*> g_temps[kTempSlots];
+
+extern "C" void RemoveTempsAndDie(int signal_number) {
+  for (std::atomic<const char*>& slot : g_temps) {
+    if (const char* name = slot.exchange(nullptr)) unlink(name);
+  }
+  // The handler was reset to the default, so this ends the program as the
+  // signal would have, once the handler returns.
+  raise(signal_number);
+}
+
+}  // namespace
+
+int RegisterTemp(const std::filesystem::path& temp, FileHandle) {
+  for (int i = 0; i < kTempSlots; ++i) {
+    const char* empty = nullptr;
+    if (g_temps[i].compare_exchange_strong(empty, temp.c_str())) return i;
+  }
+  return -1;
+}
+
+void UnregisterTemp(int slot) {
+  if (slot >= 0 && slot < kTempSlots) g_temps[slot].store(nullptr);
 }
 
 void SyncDirectory(const std::filesystem::path& dir) {
@@ -256,13 +384,60 @@ FileOps& SystemFileOps() {
   return ops;
 }
 
+void RemoveTemporaryFilesOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = platform::RemoveTempsAndDie;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    // An ignored signal (nohup, a background job) stays ignored.
+    if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaction(signal_number, &action, nullptr);
+  }
+}
+
+Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
+    const std::filesystem::path& path) {
+  const std::string shown = PathToUtf8(path);
+  std::string real;
+  std::optional<DescriptorName> descriptor;
+  if (const int error = ResolveLinks(path.native(), real, &descriptor); error != 0) {
+    return Unexpected(IoErrorFromErrno(shown, error));
+  }
+  if (!descriptor) return std::optional<FileHandle>();
+  int fd;
+  if (descriptor->own) {
+    // The very open file, with its offset and its append flag.
+    fd = fcntl(descriptor->fd, F_DUPFD_CLOEXEC, 0);
+  } else {
+    // Another process's descriptor can only be opened anew, as a shell's ">" would.
+    do {
+      fd = open(real.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+  }
+  if (fd < 0) return Unexpected(IoErrorFromErrno(shown, errno));
+  return std::optional<FileHandle>(fd);
+}
+
+Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
+  const std::string shown = PathToUtf8(path);
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return Unexpected(IoErrorFromErrno(shown, errno));
+  if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
+  if (!S_ISREG(st.st_mode)) {
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+  }
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool FileExists(const std::filesystem::path& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
-  const std::string name = path.string();
+  const std::string& name = path.native();
   int fd;
   do {
     fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <optional>
 #include <string>
 
 #include "runtime/file.h"
@@ -50,11 +53,24 @@ std::wstring FormatSystemMessage(DWORD error, DWORD language) {
   return text;
 }
 
+// Whether another program holds the file open without letting it be replaced.
+bool HeldWithoutSharing(const std::wstring& name) {
+  const HANDLE probe =
+      CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 class Win32FileOps final : public FileOps {
  public:
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
-    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // DELETE lets a console Ctrl+C mark the file for removal through its handle.
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | DELETE, 0,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       file = kNoFile;
       const DWORD error = GetLastError();
@@ -87,25 +103,33 @@ class Win32FileOps final : public FileOps {
   }
 
   int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    // Write-through: the call returns once the new name is on disk.
     const std::wstring target = SystemPath(to);
-    if (MoveFileExW(SystemPath(from).c_str(), target.c_str(),
+    const std::wstring source = SystemPath(from);
+    // ReplaceFileW keeps what Windows users expect of a file they own: its
+    // ACL, creation time, short name and other streams. Where it can't (a
+    // file system or share without its support, a new file, a target that
+    // vanished meanwhile, or a failure that already removed the old name),
+    // a replacing rename still puts the new bytes in place.
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      // A file held open without sharing is refused up front: some
+      // ReplaceFileW implementations (Wine's) leave a stray file behind then.
+      if (HeldWithoutSharing(target)) return ERROR_SHARING_VIOLATION;
+      if (ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                       nullptr, nullptr)) {
+        return 0;
+      }
+      // The old file is held open without sharing: nothing was changed.
+      if (GetLastError() == ERROR_SHARING_VIOLATION) return ERROR_SHARING_VIOLATION;
+    }
+    // Write-through: the call returns once the new name is on disk.
+    if (MoveFileExW(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return 0;
     }
     const DWORD error = GetLastError();
     // A file another program holds open refuses to be replaced with "access
     // denied"; opening it as the rename would tells the user the real reason.
-    if (error == ERROR_ACCESS_DENIED) {
-      const HANDLE probe = CreateFileW(target.c_str(), DELETE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (probe != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe);
-      } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
-        return ERROR_SHARING_VIOLATION;
-      }
-    }
+    if (error == ERROR_ACCESS_DENIED && HeldWithoutSharing(target)) return ERROR_SHARING_VIOLATION;
     return static_cast<int>(error);
   }
 
@@ -177,10 +201,40 @@ std::string SystemReason(int system_error) {
   return Utf8Of(text);
 }
 
-Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
+// The file a symbolic link (or junction, or chain of them) leads to, as
+// Windows resolves it; nullopt when it leads nowhere.
+std::optional<std::wstring> FollowLinks(const std::wstring& link) {
+  const HANDLE handle =
+      CreateFileW(link.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n >= final.size()) {
+    final.resize(n + 1);
+    n = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  CloseHandle(handle);
+  if (n == 0 || n >= final.size()) return std::nullopt;
+  final.resize(n);
+  return final;
+}
+
+Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
                                            const std::string& shown) {
-  if (auto bad = CheckName(target, shown)) return Unexpected(*bad);
-  const DWORD attributes = GetFileAttributesW(SystemPath(target).c_str());
+  if (auto bad = CheckName(given, shown)) return *bad;
+  std::filesystem::path target = given;
+  DWORD attributes = GetFileAttributesW(SystemPath(target).c_str());
+  // A link stays a link, as on POSIX: the file it leads to is the one
+  // replaced. A link that leads nowhere is replaced by the new file.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (std::optional<std::wstring> real = FollowLinks(SystemPath(target))) {
+      target = *real;
+      attributes = GetFileAttributesW(target.c_str());
+    }
+  }
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     // A missing folder shows up again, typed, when the file is created.
@@ -193,10 +247,57 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
     return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) {
-    return Unexpected(IoError{IoErrorCode::kInvalidName, shown, 0, "Not a regular file"});
+    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) return Unexpected(ReadOnlyError(shown));
   return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
+}
+
+// No owners to keep: ReplaceFileW keeps the old file's ACL.
+bool KeepOwner(FileHandle, const TargetState&) { return true; }
+
+namespace {
+
+// The temporary files a console Ctrl+C must remove: writers fill and empty
+// the slots, the console's handler thread reads them. The one mutable global
+// of the file services, since the handler can reach nothing else.
+constexpr int kTempSlots = 16;
+struct TempSlot {
+  std::atomic<const wchar_t*> name{nullptr};
+  std::atomic<FileHandle> file{kNoFile};
+};
+TempSlot g_temps[kTempSlots];
+
+BOOL WINAPI RemoveTempsOnCtrl(DWORD) {
+  for (TempSlot& slot : g_temps) {
+    const wchar_t* name = slot.name.exchange(nullptr);
+    if (name == nullptr) continue;
+    // An open file can't be deleted by name without sharing; its handle
+    // marks it for removal when the process ends.
+    if (!DeleteFileW(SystemPath(std::filesystem::path(std::wstring(name))).c_str())) {
+      FILE_DISPOSITION_INFO remove{TRUE};
+      SetFileInformationByHandle(reinterpret_cast<HANDLE>(slot.file.load()), FileDispositionInfo,
+                                 &remove, sizeof remove);
+    }
+  }
+  return FALSE;  // on to the default handler, which ends the process
+}
+
+}  // namespace
+
+int RegisterTemp(const std::filesystem::path& temp, FileHandle file) {
+  for (int i = 0; i < kTempSlots; ++i) {
+    const wchar_t* empty = nullptr;
+    if (g_temps[i].name.compare_exchange_strong(empty, temp.c_str())) {
+      g_temps[i].file.store(file);
+      return i;
+    }
+  }
+  return -1;
+}
+
+void UnregisterTemp(int slot) {
+  if (slot >= 0 && slot < kTempSlots) g_temps[slot].name.store(nullptr);
 }
 
 // MoveFileExW with MOVEFILE_WRITE_THROUGH has made the rename durable.
@@ -225,6 +326,22 @@ int SizeOfOpenFile(FileHandle file, std::uint64_t& size) {
 }
 
 void CloseReading(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+int ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* data, std::size_t size,
+           std::size_t& got) {
+  got = 0;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, DWORD{1} << 30));
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), data, want, &read, &at)) {
+    const DWORD error = GetLastError();
+    return error == ERROR_HANDLE_EOF ? 0 : static_cast<int>(error);
+  }
+  got = read;
+  return 0;
+}
 
 }  // namespace platform
 
@@ -314,6 +431,37 @@ std::u16string LocalizedSystemReason(int system_error) {
 FileOps& SystemFileOps() {
   static Win32FileOps ops;
   return ops;
+}
+
+void RemoveTemporaryFilesOnSignals() { SetConsoleCtrlHandler(platform::RemoveTempsOnCtrl, TRUE); }
+
+Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(const std::filesystem::path&) {
+  return std::optional<FileHandle>();
+}
+
+Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
+  const std::string shown = PathToUtf8(path);
+  if (auto bad = CheckName(path, shown)) return *bad;
+  // Opened, so that a symbolic link is followed to the file it names.
+  const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info);
+  const DWORD error = GetLastError();
+  const DWORD type = GetFileType(file);
+  CloseHandle(file);
+  if (!known) return IoErrorFromSystem(shown, static_cast<int>(error));
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+  }
+  if (type != FILE_TYPE_DISK || (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) {
+    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+  }
+  return (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
 }
 
 bool FileExists(const std::filesystem::path& path) {

@@ -1,25 +1,10 @@
 #include "runtime/hex.h"
 
 namespace binconv {
+
 namespace {
 
-std::string Digits(std::uint64_t value, int at_least) {
-  std::string text;
-  do {
-    text.insert(text.begin(), HexDigit(static_cast<unsigned>(value & 15)));
-    value >>= 4;
-  } while (value != 0 || static_cast<int>(text.size()) < at_least);
-  return text;
-}
-
-}  // namespace
-
-std::optional<std::uint64_t> ParseNumber(std::string_view text) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text.remove_prefix(2);
-  }
+std::optional<std::uint64_t> ParseDigits(std::string_view text, int base) {
   if (text.empty()) return std::nullopt;
   std::uint64_t value = 0;
   for (const char c : text) {
@@ -34,6 +19,17 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
   return value;
 }
 
+}  // namespace
+
+std::optional<std::uint64_t> ParseNumber(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    return ParseDigits(text.substr(2), 16);
+  }
+  return ParseDigits(text, 10);
+}
+
+std::optional<std::uint64_t> ParseDecimal(std::string_view text) { return ParseDigits(text, 10); }
+
 std::optional<std::uint8_t> ParseByte(std::string_view text) {
   if (text.size() != 2) return std::nullopt;
   const int high = HexValue(static_cast<unsigned char>(text[0]));
@@ -42,8 +38,16 @@ std::optional<std::uint8_t> ParseByte(std::string_view text) {
   return static_cast<std::uint8_t>(high * 16 + low);
 }
 
-std::string HexNumber(std::uint64_t value) { return "0x" + Digits(value, 1); }
+std::string HexNumber(std::uint64_t value, int width) {
+  std::string text = "0x";
+  AppendHex(value, width, text);
+  return text;
+}
 
-std::string CodePointName(char32_t ch) { return "U+" + Digits(ch, 4); }
+std::string CodePointName(char32_t ch) {
+  std::string text = "U+";
+  AppendHex(ch, 4, text);
+  return text;
+}
 
 }  // namespace binconv

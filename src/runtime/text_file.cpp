@@ -62,7 +62,7 @@ bool LineReader::Next(std::u16string& line) {
   auto decoded = DecodeUtf8(raw);
   if (!decoded.has_value()) {
     bad_utf8_ = true;
-    bad_utf8_column_ = decoded.error().offset + 1;
+    bad_utf8_column_ = ColumnOfByte(raw, decoded.error().offset);
     line.clear();
     return false;
   }

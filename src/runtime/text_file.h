@@ -47,8 +47,8 @@ class LineReader {
 
   // Reads the next line without its line end. Returns false at the end.
   // In UTF-8 mode an invalid sequence makes Next return false with
-  // bad_utf8() true; bad_utf8_column() then gives the 1-based byte column,
-  // counted after the byte order mark on the first line.
+  // bad_utf8() true; bad_utf8_column() then gives the 1-based column of
+  // its first byte, in characters, counted after the byte order mark.
   bool Next(std::u16string& line);
 
   // 1-based number of the line last returned by Next, or of the line that

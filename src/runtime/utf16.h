@@ -2,7 +2,9 @@
 // Surrogate pairs: the one place that knows how a character above U+FFFF is
 // held in UTF-16.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace binconv {
 
@@ -13,6 +15,24 @@ inline constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFF
 inline constexpr char32_t CombineSurrogates(char16_t high, char16_t low) {
   return 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) +
          (static_cast<char32_t>(low) - 0xDC00);
+}
+
+// Every line:column the program shows counts characters, as editors do: each
+// unit begins a column but the low unit of a pair. `previous` is the unit
+// before `unit` on its line, 0 at the line's start.
+inline constexpr bool BeginsColumn(char16_t previous, char16_t unit) {
+  return !(IsHighSurrogate(previous) && IsLowSurrogate(unit));
+}
+
+// The 1-based column of the unit at `at` of `line`, counted as above.
+// Past the end, the column after the last character.
+inline std::size_t ColumnOf(std::u16string_view line, std::size_t at) {
+  auto begins = [&](std::size_t i) {
+    return BeginsColumn(i > 0 ? line[i - 1] : char16_t{0}, line[i]);
+  };
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < at && i < line.size(); ++i) column += begins(i);
+  return at >= line.size() || begins(at) ? column + 1 : column;
 }
 
 // Writes `c` (at most U+10FFFF) as one unit or a surrogate pair at `w` and

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/block_size.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -110,10 +111,13 @@ constexpr ShortSequence DecodeShortSequence(std::uint64_t v) {
 
 // The fast way through UTF-8: walks the whole, well-formed sequences of one to
 // three bytes from `i` on while eight bytes are left to read, for at most
-// `steps` units. Two three-byte sequences in a row, the bulk of Japanese text,
-// are offered to `pair(c0, c1)` at once; it returns false to have them taken
-// one by one. `one(unit, length, at)` takes the unit of the `length`-byte
-// sequence at `at` and returns how many bytes it consumed, 0 to stop there.
+// `steps` units: each call of `one` counts one unit, each call of `pair` two,
+// so a caller's buffer of `steps` times its most per unit always suffices.
+// Two three-byte sequences in a row, the bulk of Japanese text, are offered
+// to `pair(c0, c1)` at once when two units are left; it returns false to
+// have them taken one by one. `one(unit, length, at)` takes the unit of the
+// `length`-byte sequence at `at` and returns how many bytes it consumed, 0 to
+// stop there.
 // Returns where the walk stopped; `blocked` is set when a sequence it can't
 // take or a callback stopped it. Anything it leaves goes to Utf8Decoder, the
 // plain rule, which it is tested against.
@@ -124,7 +128,7 @@ inline std::size_t WalkUtf8(const std::uint8_t* p, std::size_t i, std::size_t n,
   constexpr std::uint64_t kPattern = 0x8080E0u;
   for (std::size_t k = 0; k < steps && n - i >= 8; ++k) {
     const std::uint64_t v = LoadLittleEndian64(p + i);
-    if ((v & (kMask << 24 | kMask)) == (kPattern << 24 | kPattern)) {
+    if (steps - k >= 2 && (v & (kMask << 24 | kMask)) == (kPattern << 24 | kPattern)) {
       const std::uint32_t c0 = ThreeByteUnit(v);
       const std::uint32_t c1 = ThreeByteUnit(v >> 24);
       if (((BadThreeByteBits(c0) | BadThreeByteBits(c1)) & 1u) == 0 &&
@@ -194,13 +198,23 @@ class Utf8TextInput {
   Utf8Error error() const { return failed_ ? error_ : decoder_.error(); }
 
  private:
-  static constexpr std::size_t kDecodeStep = 32;
   Utf8Decoder decoder_;
   bool failed_ = false;  // the last text ended inside a sequence
   Utf8Error error_{0};
   bool at_start_ = true;
   std::u16string units_;
 };
+
+// The 1-based column of the byte at `at` of a line of UTF-8 that is
+// well-formed before it: the characters before it, plus one, as ColumnOf
+// counts them in UTF-16.
+inline std::size_t ColumnOfByte(std::string_view line, std::size_t at) {
+  std::size_t column = 1;
+  for (std::size_t i = 0; i < at && i < line.size(); ++i) {
+    column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+  }
+  return column;
+}
 
 // Lone surrogates become U+FFFD.
 std::string EncodeUtf8(std::u16string_view text);

@@ -4,8 +4,10 @@
 // and no temporary file behind.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -27,6 +29,25 @@ namespace {
 using namespace binconv::test;
 
 constexpr std::size_t kGameSize = 64;
+
+// Seven folders of Japanese names, more than 260 UTF-16 units in all: Windows
+// takes such a path only in its \\?\ form, and a name that passed through a
+// narrow string would be mangled. kUp leads from the deepest back to work/.
+const std::string kLongDir = [] {
+  std::string dir;
+  for (int i = 0; i < 7; ++i)
+    dir += "日本語の長いフォルダー名日本語の長いフォルダー名日本語の長い名前" + std::to_string(i) +
+           "/";
+  return dir;
+}();
+const std::string kUp = "../../../../../../../";
+
+// The CLI under test is binconv-cli.exe under Wine (tools/wine-cli.sh).
+bool UnderWine() {
+  return std::string_view(BINCONV_CLI_PATH).find("wine") != std::string_view::npos;
+}
+// The system's own words for a missing file.
+const std::string kNotFound = UnderWine() ? "File not found" : "No such file or directory";
 
 // Byte i of the game is i * 7 + 3, so every byte differs from its neighbours.
 std::string Game() {
@@ -108,6 +129,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "0A 0b\r\n0C",
                  0,
                  {{16, Bytes({0x0A, 0x0B, 0x0C})}}},
+        IntoCase{"JapaneseLongPaths",
+                 Args({"encode", "--into", kLongDir + kUp + "game.bin", "--at", "0x10",
+                       kLongDir + "テキスト.txt"}),
+                 {{kLongDir + "テキスト.txt", "あい"}},
+                 "",
+                 0,
+                 {{16, Enc(u"あい")}}},
         IntoCase{"WriteUpToTheLastByte",
                  Args({"write", "--into", "game.bin", "--at", "62"}),
                  {},
@@ -267,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "00",
                  2,
                  {},
-                 {"none.bin: No such file or directory"}},
+                 {"none.bin: " + kNotFound}},
         IntoCase{"GameIsAFolder",
                  Args({"write", "--into", ".", "--at", "0"}),
                  {},
@@ -302,6 +330,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {20, Enc(u"あい") + Bytes({0xFF, 0xFF})}},
                  {"plan.txt:2: texts/a.txt at 0x10: 2 bytes used, 2 bytes of 4 bytes left",
                   "4 texts put into game.bin"}},
+        IntoCase{"JapaneseLongPaths",
+                 Args({"insert", "--into", kLongDir + kUp + "game.bin", kLongDir + "計画.txt"}),
+                 {{kLongDir + "計画.txt", "0x10 4 テキスト.txt 00\n8 2 下/字.txt"},
+                  {kLongDir + "テキスト.txt", "あい"},
+                  {kLongDir + "下/字.txt", "字"}},
+                 "",
+                 0,
+                 {{16, Enc(u"あい") + Bytes({0, 0})}, {8, Enc(u"字")}},
+                 {"2 texts put into"}},
         IntoCase{"EveryProblemListed",
                  Args({"insert", "--into", "game.bin", "plan.txt"}),
                  {{"plan.txt",
@@ -323,7 +360,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"binconv-cli: long.txt:2:1: 2 bytes too long for the room of 2 bytes (4 bytes in "
                   "all); 'い' (U+3044) is the first character that does not fit (plan line 2)",
                   "binconv-cli: nocode.txt:1:2: no code for", "(plan line 3)",
-                  "binconv-cli: missing.txt: No such file or directory (plan line 4)",
+                  "binconv-cli: missing.txt: " + kNotFound + " (plan line 4)",
                   "binconv-cli: plan.txt:5: expected OFFSET ROOM FILE [FILL], found 2 fields",
                   "binconv-cli: plan.txt:6: the offset '0x' is not",
                   "binconv-cli: plan.txt:7: the room ends at 0x44, past the end of the game file",
@@ -346,6 +383,14 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {},
                  {"plan.txt:2:3: not valid UTF-8"}},
+        // Columns count characters: the emoji is one.
+        IntoCase{"BadTextUtf8ColumnInCharacters",
+                 Args({"insert", "--into", "game.bin", "plan.txt"}),
+                 {{"plan.txt", "0 4 bad.txt\n"}, {"bad.txt", "\U0001F600\u3042\xFF"}},
+                 "",
+                 1,
+                 {},
+                 {"bad.txt:1:3: not valid UTF-8 (plan line 1)"}},
         IntoCase{"ExactTakesOnlyCrLf",
                  Args({"insert", "--exact", "--into", "game.bin", "plan.txt"}),
                  {{"plan.txt", "0 4 a.txt"}, {"a.txt", "あ\nい"}},
@@ -360,6 +405,27 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  {},
                  {"insert needs --into GAME"}},
+        IntoCase{"FromNeedsOutput",
+                 Args({"insert", "--from", "game.bin", "plan.txt"}),
+                 {{"plan.txt", ""}},
+                 "",
+                 2,
+                 {},
+                 {"--from ORIGINAL needs -o OUTPUT"}},
+        IntoCase{"OutputGoesWithFrom",
+                 Args({"insert", "--into", "game.bin", "-o", "out.bin", "plan.txt"}),
+                 {{"plan.txt", ""}},
+                 "",
+                 2,
+                 {},
+                 {"-o goes with --from ORIGINAL, not with --into"}},
+        IntoCase{"OutputIsTheOriginal",
+                 Args({"insert", "--from", "game.bin", "-o", "./game.bin", "plan.txt"}),
+                 {{"plan.txt", "0 2 a.txt"}, {"a.txt", "あ"}},
+                 "",
+                 2,
+                 {},
+                 {"-o OUTPUT is ORIGINAL itself"}},
         IntoCase{"EmptyPlanChangesNothing",
                  Args({"insert", "--into", "game.bin", "plan.txt"}),
                  {{"plan.txt", "# nothing yet\n"}},
@@ -418,6 +484,8 @@ TEST_P(CliDecodeRangeCases, DecodesOnlyTheRange) {
   Scratch scratch;
   const std::string bytes = Bytes({0x56, kLeadBytes[3], 0x7B, kLineBreakByte, 0x5A, 0x58});
   WriteAll(scratch.work() / "game.bin", bytes);
+  fs::create_directories(scratch.work() / kLongDir);
+  WriteAll(scratch.work() / kLongDir / "ゲーム.bin", bytes);
   std::vector<std::string> args{"decode"};
   args.insert(args.end(), c.args.begin(), c.args.end());
   RunOptions options;
@@ -443,23 +511,35 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"StartAfterALeadByte", {"--at", "2", "game.bin"}, 2, 4, 0, ""},
         RangeCase{"EmptyAtTheEnd", {"--at", "6", "game.bin"}, 6, 0, 0, ""},
         RangeCase{"FromStandardInput", {"--at", "4", "--length", "1"}, 4, 1, 0, ""},
+        RangeCase{"JapaneseLongPath",
+                  {"--at", "1", "--length", "2", kLongDir + "ゲーム.bin"},
+                  1,
+                  2,
+                  0,
+                  ""},
+        RangeCase{"JapaneseLongPathPastTheEnd",
+                  {"--at", "7", kLongDir + "ゲーム.bin"},
+                  0,
+                  0,
+                  1,
+                  "ゲーム.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
         RangeCase{"PastTheEnd",
                   {"--at", "7", "game.bin"},
                   0,
                   0,
-                  2,
+                  1,
                   "game.bin: bytes 0x7 to 0x7 reach past its end (6 bytes)"},
         RangeCase{"LengthPastTheEnd",
                   {"--at", "2", "--length", "5", "game.bin"},
                   0,
                   0,
-                  2,
+                  1,
                   "bytes 0x2 to 0x7 reach past its end"},
         RangeCase{"StandardInputTooShort",
                   {"--at", "2", "--length", "5"},
                   0,
                   0,
-                  2,
+                  1,
                   "-: bytes 0x2 to 0x7 reach past its end (6 bytes)"},
         RangeCase{"BadNumber", {"--length", "-1", "game.bin"}, 0, 0, 2, "--length '-1' is not"}),
     CaseName<RangeCase>);
@@ -585,6 +665,135 @@ INSTANTIATE_TEST_SUITE_P(
                    ""}),
     CaseName<ImportCase>);
 
+// export-tbl -o and import-tbl -o with Japanese names deep in a long path: the
+// imported tables decode as the default ones.
+TEST(CliTblPathsTest, JapaneseLongPaths) {
+  Scratch scratch;
+  fs::create_directories(scratch.work() / kLongDir / "出力");
+  const Outcome exported = RunCli(scratch, {"export-tbl", "-o", kLongDir + "表.tbl"});
+  ASSERT_EQ(exported.exit_code, 0) << exported;
+  const Outcome imported =
+      RunCli(scratch, {"import-tbl", "-o", kLongDir + "出力", kLongDir + "表.tbl"});
+  ASSERT_EQ(imported.exit_code, 0) << imported;
+  const std::string row = Bytes({0x00, 0x01, 0x02, 0x20, 0x03, 0x24, 0x50, 0x18, 0x41});
+  WriteAll(scratch.work() / "row.bin", row);
+  const Outcome decoded = RunCli(scratch, {"decode", "--tables", kLongDir + "出力", "row.bin"});
+  EXPECT_EQ(decoded.exit_code, 0) << decoded;
+  const Outcome expected = RunCli(scratch, {"decode", "row.bin"});
+  EXPECT_EQ(decoded.out, expected.out);
+}
+
+// A pair torn by a crash between import-tbl's two renames: check-tables shows
+// that the two files come from different imports.
+TEST(CliTblPathsTest, CheckTablesShowsATornPair) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.tbl", "00=a\n2003=漢\n");
+  for (const char* dir : {"first", "second"}) {
+    fs::create_directory(scratch.work() / dir);
+    ASSERT_EQ(RunCli(scratch, {"import-tbl", "-o", dir, "in.tbl"}).exit_code, 0);
+  }
+  const Outcome pair = RunCli(scratch, {"check-tables", "--tables", "first"});
+  EXPECT_EQ(pair.out.find("different imports"), std::string::npos) << pair;
+  fs::copy_file(scratch.work() / "second" / "Zezovar_ex.ini",
+                scratch.work() / "first" / "Zezovar_ex.ini", fs::copy_options::overwrite_existing);
+  const Outcome torn = RunCli(scratch, {"check-tables", "--tables", "first"});
+  EXPECT_EQ(torn.exit_code, 1) << torn;
+  EXPECT_NE(torn.out.find("come from different imports: run import-tbl again"), std::string::npos)
+      << torn;
+}
+
+// Whatever a command meets, it ends with a message and a status, never an
+// abort: a room the size of a number once escaped as length_error.
+TEST(CliNeverAborts, HostilePlanEndsWithAStatus) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Game());
+  WriteAll(scratch.work() / "a.txt", "あ");
+  WriteAll(scratch.work() / "plan.txt", "0 0xFFFFFFFFFFFFFFFF a.txt 00\n");
+  const Outcome outcome = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
+  EXPECT_EQ(outcome.signal, 0) << outcome;
+  EXPECT_TRUE(outcome.exit_code == 1 || outcome.exit_code == 2) << outcome;
+  EXPECT_NE(outcome.err.find("binconv-cli: "), std::string::npos) << outcome;
+  EXPECT_EQ(ReadAll(scratch.work() / "game.bin"), Game());
+  EXPECT_EQ(scratch.Names(), (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "game.bin",
+                                                    "a.txt", "plan.txt"}));
+}
+
+// --- outputs that are not plain files (POSIX) ---------------------------------
+
+struct StreamOutputCase {
+  const char* name;
+  std::string command;   // a shell command line; $CLI is the program
+  std::string expected;  // out.bin afterwards
+};
+
+class CliStreamOutputTest : public testing::TestWithParam<StreamOutputCase> {};
+
+// Standard output named as a file is written through, never replaced: an
+// appending redirection keeps the old bytes and a pipe works. A replaced
+// file keeps its owner and group; a name that is not UTF-8 is a name.
+TEST_P(CliStreamOutputTest, WritesThroughTheOpenDescriptor) {
+  if (UnderWine()) GTEST_SKIP() << "POSIX names";
+  const StreamOutputCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.txt", "あい");
+  WriteAll(scratch.work() / "out.bin", "OLD");
+  WriteAll(scratch.path() / "run.sh", "set -e\ncd '" + scratch.work().native() + "'\nCLI='" +
+                                          std::string(BINCONV_CLI_PATH) + "'\n" + c.command);
+  const std::string command = "bash '" + (scratch.path() / "run.sh").native() + "'";
+  const int status = std::system(command.c_str());
+  // 77: what the case needs (root, a user "nobody") is not to be had here.
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "not possible here";
+  ASSERT_EQ(status, 0) << c.command;
+  EXPECT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(c.expected));
+  EXPECT_EQ(scratch.Names(),
+            (std::set<std::string>{"Zezovar.ini", "Zezovar_ex.ini", "in.txt", "out.bin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliStreamOutputTest,
+    testing::Values(
+        StreamOutputCase{"DevStdoutAppends", "\"$CLI\" encode -o /dev/stdout in.txt >>out.bin",
+                         "OLD" + Enc(u"あい")},
+        StreamOutputCase{"DevFdAppends", "\"$CLI\" write -o /dev/fd/3 3>>out.bin <<<'41 42'",
+                         "OLDAB"},
+        StreamOutputCase{"ProcSelfFdAppends",
+                         "\"$CLI\" convert -o /proc/self/fd/1 in.txt >>out.bin", "OLD56 58 "},
+        StreamOutputCase{"LinkToDevStdout",
+                         "ln -s /dev/stdout link && \"$CLI\" encode -o link in.txt >>out.bin && "
+                         "test -L link && rm link",
+                         "OLD" + Enc(u"あい")},
+        StreamOutputCase{"Pipe", "\"$CLI\" encode -o /dev/stdout in.txt | cat >out.bin",
+                         Enc(u"あい")},
+        StreamOutputCase{"Dash", "\"$CLI\" encode -o - in.txt >out.bin", Enc(u"あい")},
+        StreamOutputCase{"DecodeToDevStdout",
+                         "printf '\\x05' | \"$CLI\" decode -o /dev/stdout >>out.bin",
+                         "OLD\xE3\x80\x8D"},
+        StreamOutputCase{"NonUtf8Name",
+                         "\"$CLI\" encode -o $'\\xff.bin' in.txt\n"
+                         "\"$CLI\" write -o $'\\xfe.bin' <<<'41'\n"
+                         "test \"$(cat $'\\xfe.bin')\" = A\n"
+                         "mv $'\\xff.bin' out.bin && rm $'\\xfe.bin'",
+                         Enc(u"あい")},
+        StreamOutputCase{"KeepsOwnerAndGroup",
+                         "chown 4321:8765 out.bin 2>/dev/null || exit 77; \"$CLI\" encode -o "
+                         "out.bin in.txt && \"$CLI\" encode --into out.bin --at 0 in.txt && "
+                         "test \"$(stat -c %u:%g out.bin)\" = 4321:8765",
+                         Enc(u"あい")},
+        // A member of the file's group (here: nobody, in nogroup) may not give
+        // the new file to its owner: the group stays and a warning says so.
+        StreamOutputCase{
+            "OwnerLostIsSaid",
+            "chown 4321:65534 out.bin 2>/dev/null && chmod 664 out.bin && "
+            "chmod o+x .. && chmod 777 . || exit 77\n"
+            "as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups \"$@\"; }\n"
+            "as_nobody \"$CLI\" --version >/dev/null 2>&1 && as_nobody test -r in.txt "
+            "|| exit 77\n"
+            "as_nobody \"$CLI\" encode -o out.bin in.txt 2>../err.txt\n"
+            "test \"$(stat -c %u:%g out.bin)\" = 65534:65534\n"
+            "grep -q 'out.bin now belongs to you, not to its owner' ../err.txt",
+            Enc(u"あい")}),
+    CaseName<StreamOutputCase>);
+
 // Random tables, exported and imported in the core: every character whose
 // cell a text can be encoded to, and decoding shows, keeps that cell.
 TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
@@ -605,7 +814,9 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
       const TblImport imported = ImportTbl(exported.bytes, encoding);
       EXPECT_TRUE(imported.errors.empty())
           << "round " << round << " line " << imported.errors.front().line;
-      const TableFiles files = WriteTableFiles(imported.table, u"random.tbl");
+      // A file name may hold any control character; the comment that names it
+      // must still leave the table loadable.
+      const TableFiles files = WriteTableFiles(imported.table, u"ran\ndom\r\u2028\u0085\t.tbl");
       auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
       ASSERT_TRUE(loaded.has_value()) << DescribeTableError(loaded.error());
       const ProducibleCells cells(table);

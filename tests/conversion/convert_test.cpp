@@ -6,6 +6,9 @@
 #include <span>
 #include <string>
 
+#include "conversion/encode.h"
+#include "runtime/utf16.h"
+#include "runtime/utf8.h"
 #include "support/gtest_support.h"
 #include "support/random_text.h"
 #include "support/reference.h"
@@ -106,6 +109,29 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"LoneLow", u"\xDE00\u3042", u"\xDE00 1A "}),
     test::CaseName<ConvertCase>);
 
+// Feed lists at once all that no later text can change: under kAny a CR is a
+// line break whatever follows, so the listing before a bad UTF-8 byte holds it.
+TEST(ConvertTest, FeedListsWhatIsSettled) {
+  const CharTable table = MakeTable();
+  const struct {
+    std::string utf8;  // ends at a bad byte
+    LineBreaks line_breaks;
+    std::u16string settled;
+  } cases[] = {{"\xE3\x81\x82\r\x82", LineBreaks::kAny, u"1A 24\r\n"},
+               {"\xE3\x81\x82\r\x82", LineBreaks::kCrLf, u"1A "},
+               {"\xE3\x81\x82\r\n\r\x82", LineBreaks::kAny, u"1A 24\r\n24\r\n"},
+               {"\xE3\x81\x82\r\n\x82", LineBreaks::kCrLf, u"1A 24\r\n"}};
+  for (const auto& c : cases) {
+    CodeConverter converter(table, c.line_breaks);
+    std::u16string listing;
+    converter.Feed(DecodeUtf8(c.utf8.substr(0, c.utf8.size() - 1)).value(), listing);
+    EXPECT_U16_EQ(c.settled, listing) << Hex(c.utf8);
+    std::string listing8;
+    EXPECT_FALSE(CodeConverter(table, c.line_breaks).FeedUtf8(c.utf8, listing8));
+    EXPECT_U16_EQ(c.settled, DecodeUtf8(listing8).value()) << Hex(c.utf8);
+  }
+}
+
 TEST(ConvertTest, CellWithLineBreakCharacterIsUsedForLoneOnly) {
   CharTable table;
   table.SetCell(0, 3, 13, u"\r");
@@ -174,6 +200,79 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
     ASSERT_TRUE(SameUnits(
         whole, ConvertInRandomChunks(text, table, line_breaks, rng, long_text ? 3000 : 5)))
         << "seed " << seed << " input " << Hex(text);
+
+    // The uncoded characters are the encoder's characters without a code, each
+    // standing at its offset in the unchanged listing with its space after it.
+    std::vector<UncodedChar> uncoded;
+    ASSERT_TRUE(SameUnits(whole, ConvertToCode(text, table, line_breaks, &uncoded)));
+    Encoder encoder(table, line_breaks);
+    std::vector<std::uint8_t> bytes;
+    encoder.Feed(text, bytes);
+    encoder.Finish(bytes);
+    std::vector<EncodeProblem> no_code;
+    for (const EncodeProblem& p : encoder.problems()) {
+      if (p.kind == EncodeProblem::Kind::kNoCode) no_code.push_back(p);
+    }
+    ASSERT_EQ(uncoded.size(), no_code.size()) << "seed " << seed << " input " << Hex(text);
+    // The UTF-8 paths, in random pieces, note the same characters at the same places.
+    std::vector<std::size_t> no_code_offsets;
+    for (const UncodedChar& u : uncoded) no_code_offsets.push_back(u.offset);
+    if (!with_surrogates) {
+      std::vector<UncodedChar> from_utf8;
+      CodeConverter converter(table, line_breaks);
+      converter.set_uncoded(&from_utf8);
+      const std::string utf8 = EncodeUtf8(text);
+      std::string listing;
+      std::uniform_int_distribution<std::size_t> size(0, long_text ? 70000 : 7);
+      for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t n = std::min(size(rng), utf8.size() - at);
+        ASSERT_TRUE(converter.FeedUtf8(std::string_view(utf8).substr(at, n), listing));
+        at += n;
+      }
+      ASSERT_TRUE(converter.FinishUtf8(listing));
+      ASSERT_EQ(listing, EncodeUtf8(whole));
+      ASSERT_EQ(from_utf8.size(), uncoded.size()) << "seed " << seed;
+      for (std::size_t i = 0; i < uncoded.size(); ++i) {
+        EXPECT_EQ(from_utf8[i].offset, uncoded[i].offset) << "seed " << seed;
+        EXPECT_EQ(from_utf8[i].line, uncoded[i].line) << "seed " << seed;
+        EXPECT_EQ(from_utf8[i].column, uncoded[i].column) << "seed " << seed;
+      }
+    }
+    for (std::size_t i = 0; i < uncoded.size(); ++i) {
+      const UncodedChar& u = uncoded[i];
+      EXPECT_EQ(u.ch, no_code[i].ch);
+      EXPECT_EQ(u.line, no_code[i].line);
+      // Columns agree while every character is one unit.
+      if (!with_surrogates) {
+        EXPECT_EQ(u.column, no_code[i].column);
+      }
+      ASSERT_LE(u.offset + u.length, whole.size() - 1);
+      EXPECT_EQ(u.offset, no_code_offsets[i]);
+      EXPECT_EQ(whole.substr(u.offset, u.length), Utf16Of(u.ch));
+      EXPECT_EQ(whole[u.offset + u.length], u' ');
+    }
+  }
+}
+
+TEST(ConvertTest, UncodedCharactersKnowTheirPlaceInCodePoints) {
+  const CharTable table = MakeTable();
+  std::vector<UncodedChar> uncoded;
+  CodeConverter converter(table, LineBreaks::kCrLf);
+  converter.set_uncoded(&uncoded);
+  std::u16string out;
+  // Fed in two pieces: the second's offsets count on from the first's listing.
+  converter.Feed(u"\U0001F600\u3042\u304B\r\n1", out);
+  converter.Feed(u"<2>\n\xD83D", out);
+  converter.Finish(out);
+  EXPECT_U16_EQ(u"\U0001F600 1A \u304B 24\r\n1 2 \n \xD83D ", out);
+  ASSERT_EQ(uncoded.size(), 5u);
+  const std::size_t expected[][4] = {{0, 2, 1, 1}, {6, 1, 1, 3}, {12, 1, 2, 1}, {16, 1, 2, 5},
+                                     {18, 1, 3, 1}};
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(uncoded[i].offset, expected[i][0]) << i;
+    EXPECT_EQ(uncoded[i].length, expected[i][1]) << i;
+    EXPECT_EQ(uncoded[i].line, expected[i][2]) << i;
+    EXPECT_EQ(uncoded[i].column, expected[i][3]) << i;
   }
 }
 

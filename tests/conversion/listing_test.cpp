@@ -77,6 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ListingCase{"FullWidthDigits", u"\uFF11\uFF12", "bad at 1:1 U+FF11"},
                     ListingCase{"FirstBadOnly", u"12gH", "bad at 1:3 U+0067"},
                     ListingCase{"SpacesCountAsColumns", u"12 \u3000zz", "bad at 1:5 U+007A"},
+                    // Columns count characters: a pair is one.
+                    ListingCase{"PairIsOneColumn", u"\U0001F600\U0001F600\u20AC",
+                                "odd at 1:3 U+20AC"},
                     ListingCase{"BadOnThirdLineCrLf", u"12\r\n34\r\n5x", "bad at 3:2 U+0078"},
                     ListingCase{"BadAfterLoneBreaks", u"12\r34\n5x", "bad at 3:2 U+0078"},
                     ListingCase{"CrThenCrLfIsTwoBreaks", u"12\r\r\n3x", "bad at 3:2 U+0078"},

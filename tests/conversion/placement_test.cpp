@@ -8,26 +8,16 @@
 
 #include "conversion/encode.h"
 #include "conversion/listing.h"
+#include "support/encoded.h"
 
 namespace binconv {
 namespace {
 
-// The index of the unit at a 1-based line and column, lines ending at CR LF,
-// CR or LF.
+// The index of the first unit of the character at a place; the text's size
+// when there is none.
 std::size_t IndexOf(std::u16string_view text, const TextPlace& place) {
-  std::size_t line = 1;
-  std::size_t column = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\n' && i > 0 && text[i - 1] == u'\r') continue;
-    if (line == place.line && column + 1 == place.column) return i;
-    if (text[i] == u'\r' || text[i] == u'\n') {
-      ++line;
-      column = 0;
-    } else {
-      ++column;
-    }
-  }
-  return text.size();
+  const std::size_t at = test::Places(text).At(place.line, place.column);
+  return at == std::u16string_view::npos ? text.size() : at;
 }
 
 std::size_t EncodedSize(const CharTable& table, LineBreaks breaks, std::u16string_view text) {

@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                      0,
                      0,
                      0,
-                     {"no-code U+1F600 x1 at 1:1", "no-code U+D83D x1 at 1:3"}},
+                     {"no-code U+1F600 x1 at 1:1", "no-code U+D83D x1 at 1:2"}},
         CoverageCase{"LoneBreaksLookedUpWhenExact",
                      u"a\nb\r\n",
                      {1, 0, 0, 0, 0, 0},

@@ -98,11 +98,11 @@ TEST_P(UnitActionsTest, AgreesWithClassifyAndFindForEveryUnit) {
           break;
         case detail::Special::kNone:
           code = table.Find(ch);
-          if (code) kind = UnitActions::kCode;
+          if (code) kind = IsSurrogate(ch) ? UnitActions::kSurrogateCode : UnitActions::kCode;
       }
     }
     ASSERT_EQ(kind, UnitActions::KindOf(action)) << "unit " << Hex(std::u16string(1, ch));
-    if (code) {
+    if (kind == UnitActions::kCode) {
       ASSERT_EQ(code->page, UnitActions::PageOf(action)) << "unit " << Hex(std::u16string(1, ch));
       ASSERT_EQ(code->byte(), UnitActions::ByteOf(action)) << "unit " << Hex(std::u16string(1, ch));
     }

@@ -350,5 +350,78 @@ INSTANTIATE_TEST_SUITE_P(Counts, HostileEncodeLimitTest,
                                          LimitCase{"FarPast", 100000, 1000, true}),
                          CaseName<LimitCase>);
 
+// Plans whose numbers are as large as a number can be: a room past the end is
+// refused before its text is read, and a fill is written as a run, so that
+// memory follows the texts, not the numbers.
+struct RoomCase {
+  const char* name;
+  std::uint64_t game_size;  // a sparse file of this size
+  std::string plan;
+  int exit_code;
+  std::vector<std::string> said;
+  std::string not_said = {};
+  std::uint64_t filled = 0;  // bytes of 0x5A expected from offset 2 on
+};
+
+void PrintTo(const RoomCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileRoomTest : public testing::TestWithParam<RoomCase> {};
+
+TEST_P(HostileRoomTest, MemoryFollowsTheTextsNotTheNumbers) {
+  const RoomCase& c = GetParam();
+  Scratch scratch;
+  const fs::path game = scratch.work() / "game.bin";
+  WriteAll(game, "");
+  fs::resize_file(game, c.game_size);
+  WriteAll(scratch.work() / "a.txt", "あい");
+  WriteAll(scratch.work() / "plan.txt", c.plan);
+  const Outcome outcome = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
+  EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
+  for (const std::string& part : c.said) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "does not say '" << part << "'\n"
+                                                         << outcome;
+  }
+  if (!c.not_said.empty()) {
+    EXPECT_EQ(outcome.err.find(c.not_said), std::string::npos) << outcome;
+  }
+  EXPECT_LT(outcome.max_rss_kb, 64 * 1024) << "peak memory grows with the room";
+  EXPECT_EQ(fs::file_size(game), c.game_size);
+  std::ifstream in(game, std::ios::binary);
+  std::string head(2, '\0');
+  in.read(head.data(), 2);
+  EXPECT_EQ(Hex(head), c.filled != 0 ? "56 58 " : "00 00 ");
+  std::string chunk(1 << 20, '\0');
+  for (std::uint64_t left = c.filled; left > 0;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    in.read(chunk.data(), static_cast<std::streamsize>(n));
+    ASSERT_EQ(chunk.substr(0, n), std::string(n, '\x5A')) << c.filled - left << " bytes in";
+    left -= n;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, HostileRoomTest,
+    testing::Values(
+        RoomCase{"RoomOfTheLargestNumber",
+                 16,
+                 "0 0xFFFFFFFFFFFFFFFF a.txt 5A\n",
+                 1,
+                 {"plan.txt:1: the room ends at 0xFFFFFFFFFFFFFFFF, past the end"}},
+        RoomCase{"OffsetOfTheLargestNumber",
+                 16,
+                 "0xFFFFFFFFFFFFFFFF 1 a.txt\n",
+                 1,
+                 {"plan.txt:1: the room ends at 0xFFFFFFFFFFFFFFFF, past the end"}},
+        // Refused: its text is never read.
+        RoomCase{"PastTheEndNotRead",
+                 16,
+                 "0 17 missing.txt 5A\n",
+                 1,
+                 {"plan.txt:1: the room ends at 0x11"},
+                 "missing.txt"},
+        RoomCase{
+            "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2}),
+    CaseName<RoomCase>);
+
 }  // namespace
 }  // namespace binconv::hostile

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/patch_format.h"
 #include "conversion/plan.h"
 #include "conversion/write.h"
 #include "runtime/file.h"
@@ -118,6 +119,29 @@ Result<Unit, IoError> ThroughPlan(FileOps& ops, const fs::path& target, const st
   return ApplyPlan(plan, target, ops);
 }
 
+// patch -o and --into: a BPS patch from other bytes to the fresh ones,
+// applied and the result written.
+Result<Unit, IoError> ThroughBpsPatch(FileOps& ops, const fs::path& target,
+                                      const std::string& bytes) {
+  const std::vector<std::uint8_t> original = RandomByteVector(4000, 3);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::vector<std::uint8_t> patch = MakeBps(original, {data, bytes.size()});
+  auto applied = ApplyPatchToFile(original, patch, target, ops);
+  if (applied) return Unit{};
+  if (const auto* io = std::get_if<IoError>(&applied.error())) return Unexpected(*io);
+  return Unexpected(IoError{IoErrorCode::kOther, "the patch was refused", 0, ""});
+}
+
+// insert --from ORIGINAL -o OUTPUT: a patched copy of another file, which
+// holds what the old target would, so that Patched gives the result too.
+Result<Unit, IoError> ThroughCopy(FileOps& ops, const fs::path& target, const std::string& bytes) {
+  const fs::path original = target.parent_path() / "original.bin";
+  if (!fs::exists(original)) WriteAll(original, RandomBytes(5000, 1));
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const FilePatch patches[] = {{1000, {data, bytes.size()}}, {5000 - 7, {data, 7}}};
+  return PatchCopyAtomically(original, target, patches, ops);
+}
+
 struct FaultCase {
   const char* name;
   Writer write;
@@ -199,7 +223,10 @@ INSTANTIATE_TEST_SUITE_P(
                               true},
                     FaultCase{"PatchAnOldFile", ThroughPatch, 3000, true, false, Patched},
                     FaultCase{"PatchThroughALink", ThroughPatch, 3000, true, true, Patched},
-                    FaultCase{"InsertPlan", ThroughPlan, 3000, true, false, Patched}),
+                    FaultCase{"InsertPlan", ThroughPlan, 3000, true, false, Patched},
+                    FaultCase{"BpsPatchOverAnOldFile", ThroughBpsPatch, 300000, true},
+                    FaultCase{"CopyOverAnOldOutput", ThroughCopy, 3000, true, false, Patched},
+                    FaultCase{"CopyToANewOutput", ThroughCopy, 3000, false, false, Patched}),
     CaseName<FaultCase>);
 
 }  // namespace

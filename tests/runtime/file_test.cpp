@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -317,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     mkfifo((d / "pipe").c_str(), 0644);
                                     return d / "pipe";
                                   },
-                                  IoErrorCode::kInvalidName},
+                                  IoErrorCode::kNotRegularFile},
                       RealFailure{"NameTooLong",
                                   [](const fs::path& d) { return d / std::string(300, 'x'); },
                                   IoErrorCode::kInvalidName},
@@ -503,6 +504,72 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{Step::kClose, 1, test::kErrIo, IoErrorCode::kOther, true},
         Fault{Step::kRename, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, true},
         Fault{Step::kRename, 1, test::kErrIo, IoErrorCode::kOther, false}));
+
+// The size of a game file: a regular file only, each other kind named by its
+// own code, a link followed as the writer follows it.
+TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
+  WriteRaw(dir_ / "game.bin", "12345");
+  fs::create_directory(dir_ / "sub");
+  ASSERT_TRUE(RegularFileSize(dir_ / "game.bin").has_value());
+  EXPECT_EQ(RegularFileSize(dir_ / "game.bin").value(), 5u);
+  EXPECT_EQ(RegularFileSize(dir_ / "none.bin").error().code, IoErrorCode::kNotFound);
+  EXPECT_EQ(RegularFileSize(dir_ / "sub").error().code, IoErrorCode::kIsDirectory);
+#ifdef _WIN32
+  EXPECT_EQ(RegularFileSize(dir_ / "NUL").error().code, IoErrorCode::kReservedName);
+#else
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
+  const auto fifo = RegularFileSize(dir_ / "pipe");
+  EXPECT_EQ(fifo.error().code, IoErrorCode::kNotRegularFile);
+  EXPECT_EQ(DescribeIoError(fifo.error()),
+            PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
+  fs::create_symlink("game.bin", dir_ / "link.bin");
+  EXPECT_EQ(RegularFileSize(dir_ / "link.bin").value(), 5u);
+#endif
+}
+
+// A pair replaced together: a failure at any call of the seam, over an old
+// pair or none, leaves the old pair (or none) and no temporary file.
+TEST_F(AtomicWrite, PairFailingAtAnyStepLeavesTheOldPair) {
+  const fs::path a = dir_ / "a.ini";
+  const fs::path b = dir_ / "b.ini";
+  const auto new_a = RandomBytes(100000, 12);
+  const auto new_b = RandomBytes(70000, 13);
+  for (const bool existing : {true, false}) {
+    FaultyOps clean(Step::kNone, 0, 0);
+    if (existing) {
+      WriteRaw(a, "old a");
+      WriteRaw(b, "old b");
+    }
+    ASSERT_TRUE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, clean).has_value());
+    EXPECT_TRUE(ReadRaw(a) == AsString(new_a) && ReadRaw(b) == AsString(new_b));
+    EXPECT_EQ(Entries(), (std::set<std::string>{"a.ini", "b.ini"}));
+    std::map<Step, int> seen;
+    for (const Step step : clean.calls()) {
+      const int nth = ++seen[step];
+      SCOPED_TRACE(std::string(test::NameOf(step)) + " " + std::to_string(nth) +
+                   (existing ? " over an old pair" : " without one"));
+      fs::remove(a);
+      fs::remove(b);
+      if (existing) {
+        WriteRaw(a, "old a");
+        WriteRaw(b, "old b");
+      }
+      FaultyOps ops(step, nth, test::kErrIo);
+      EXPECT_FALSE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, ops).has_value());
+      EXPECT_TRUE(ops.fired());
+      EXPECT_EQ(ops.open(), 0);
+      if (existing) {
+        EXPECT_EQ(ReadRaw(a), "old a");
+        EXPECT_EQ(ReadRaw(b), "old b");
+        EXPECT_EQ(Entries(), (std::set<std::string>{"a.ini", "b.ini"}));
+      } else {
+        EXPECT_TRUE(Entries().empty());
+      }
+    }
+    fs::remove(a);
+    fs::remove(b);
+  }
+}
 
 TEST_F(AtomicWrite, UnusableAfterAFailure) {
   FaultyOps ops(Step::kWrite, 1, test::kErrIo);

@@ -52,6 +52,16 @@ TEST(HexTextTest, WritesUpperCase) {
   EXPECT_EQ(HexNumber(UINT64_MAX), "0xFFFFFFFFFFFFFFFF");
   EXPECT_EQ(CodePointName(U'\t'), "U+0009");
   EXPECT_EQ(CodePointName(U'\U0001F600'), "U+1F600");
+  // A width pads, never cuts; lower case only where asked.
+  EXPECT_EQ(HexNumber(0x1F4A0, 7), "0x001F4A0");
+  EXPECT_EQ(HexNumber(0x123456789, 7), "0x123456789");
+  EXPECT_EQ(HexText(0xBEEF, 8, HexCase::kLower), "0000beef");
+  std::u16string escaped = u"\\u";
+  AppendHex(0x2028, 4, escaped);
+  EXPECT_EQ(escaped, u"\\u2028");
+  EXPECT_EQ(ParseDecimal("0123"), 123u);
+  EXPECT_EQ(ParseDecimal("0x1F"), std::nullopt);
+  EXPECT_EQ(ParseDecimal("18446744073709551616"), std::nullopt);
   for (unsigned b = 0; b < 256; ++b) {
     EXPECT_EQ(ParseByte(HexByte(static_cast<std::uint8_t>(b))), b);
     EXPECT_EQ(ParseNumber(HexNumber(b * 0x1000001ull)), b * 0x1000001ull);

@@ -33,12 +33,12 @@ Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_vi
 std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
                            DecodeOptions options = {});
 
-// Where a problem points: the unit at a 1-based line and column, lines ending
-// at CR LF, a lone CR or a lone LF, columns counting every unit of the line,
-// its line end too.
+// Where a problem points: the first unit of the character at a 1-based line
+// and column, lines ending at CR LF, a lone CR or a lone LF, columns counting
+// every character of the line (a surrogate pair as one), its line end too.
 class Places {
  public:
-  explicit Places(std::u16string_view text) : size_(text.size()) {
+  explicit Places(std::u16string_view text) : text_(text), size_(text.size()) {
     starts_.push_back(0);
     for (std::size_t i = 0; i < text.size(); ++i) {
       if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
@@ -50,11 +50,17 @@ class Places {
   // npos when there is no such unit.
   std::size_t At(std::size_t line, std::size_t column) const {
     if (line == 0 || column == 0 || line >= starts_.size()) return std::u16string_view::npos;
-    const std::size_t at = starts_[line - 1] + column - 1;
-    return at < starts_[line] ? at : std::u16string_view::npos;
+    std::size_t seen = 0;
+    for (std::size_t at = starts_[line - 1]; at < starts_[line]; ++at) {
+      const bool pair_end = at > starts_[line - 1] && text_[at] >= 0xDC00 && text_[at] <= 0xDFFF &&
+                            text_[at - 1] >= 0xD800 && text_[at - 1] <= 0xDBFF;
+      if (!pair_end && ++seen == column) return at;
+    }
+    return std::u16string_view::npos;
   }
 
  private:
+  std::u16string_view text_;
   std::size_t size_;
   std::vector<std::size_t> starts_;
 };

@@ -56,6 +56,35 @@ TEST_F(Win32Files, ReadOnlyAttributeIsRefusedAndHiddenIsKept) {
   EXPECT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
 
+// A symbolic link stays a link, as on Linux: the file it leads to gets the
+// new bytes, and a replaced file keeps its creation time (ReplaceFileW).
+TEST_F(Win32Files, LinkIsWrittenThroughAndCreationTimeKept) {
+  const fs::path real = dir_ / u8"本物.bin";
+  const fs::path link = dir_ / u8"リンク.bin";
+  test::WriteAll(real, "old");
+  FILETIME old_time{};
+  old_time.dwHighDateTime = 0x01D00000;  // early 2015
+  {
+    const HANDLE file = CreateFileW(real.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(file, &old_time, nullptr, nullptr));
+    CloseHandle(file);
+  }
+  // Wine 8's CreateSymbolicLinkW reports success and makes nothing.
+  if (!CreateSymbolicLinkW(link.c_str(), real.c_str(), 0) ||
+      GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no symbolic links can be made here";
+  }
+  ASSERT_TRUE(ReplaceFileAtomically(link, std::vector<std::uint8_t>{0x41, 0x42}).has_value());
+  EXPECT_EQ(test::ReadAll(real), "AB");
+  EXPECT_TRUE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW(real.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.ftCreationTime.dwHighDateTime, old_time.dwHighDateTime);
+  EXPECT_EQ(scratch_.Names(), (std::set<std::string>{"本物.bin", "リンク.bin"}));
+}
+
 // Past the classic limit of 260 characters, and in Japanese, from the name box.
 TEST_F(Win32Files, LongAndJapanesePaths) {
   std::u16string box = u"フォルダー";

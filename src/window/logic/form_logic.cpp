@@ -7,9 +7,10 @@
 
 #include "conversion/convert.h"
 #include "conversion/write.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
-namespace binconv::window {
+namespace binconv::window::logic {
 namespace {
 
 std::u16string FromUtf8(std::string_view text) {
@@ -43,6 +44,8 @@ std::u16string JapaneseReason(IoErrorCode code) {
     case IoErrorCode::kReservedName:
       return u"CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9 はデバイス名のため、"
              u"ファイル名に使えません。";
+    case IoErrorCode::kNotRegularFile:
+      return u"通常のファイルではありません（デバイス、パイプまたはソケットです）。";
     case IoErrorCode::kOutOfRange:
       return u"ファイルの終わりを越えて書き込もうとしました。";
     case IoErrorCode::kOther:
@@ -92,9 +95,7 @@ std::u16string BoxTextFromCore(std::u16string_view text, std::u16string_view lin
 }
 
 bool IsRejectedInListing(char16_t ch) {
-  if ((ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f')) {
-    return false;
-  }
+  if (HexValue(ch) >= 0) return false;
   switch (ch) {
     case u' ':
     case u'\u3000':
@@ -110,13 +111,19 @@ bool IsRejectedInListing(char16_t ch) {
 
 LoadOutcome LoadForm(const std::filesystem::path& dir) {
   auto loaded = LoadCharTables(dir);
-  if (!loaded) return {CharTable(), TableErrorText(loaded.error())};
-  return {std::move(loaded).value(), std::nullopt};
+  if (!loaded) return {CharTable(), TableErrorText(loaded.error()), {}};
+  // The folder as a user finds it: absolute, without dots or a trailing separator.
+  std::error_code error;
+  std::filesystem::path shown = std::filesystem::absolute(dir, error);
+  shown = (error ? dir : shown).lexically_normal();
+  if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
+  return {std::move(loaded).value(), std::nullopt,
+          u"文字テーブル：" + FromUtf8(PathToUtf8(shown.make_preferred()))};
 }
 
 LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found) {
   if (found) return LoadForm(found.value());
-  return {CharTable(), TableFolderErrorText(found.error())};
+  return {CharTable(), TableFolderErrorText(found.error()), {}};
 }
 
 std::u16string TableFolderErrorText(const TableFolderError& error) {
@@ -127,11 +134,19 @@ std::u16string TableFolderErrorText(const TableFolderError& error) {
   return text;
 }
 
-std::u16string ConvertForm(std::u16string_view text3, const CharTable& table) {
-  return ConvertToCode(text3, table);
+ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table) {
+  ConvertOutcome outcome;
+  outcome.listing = ConvertToCode(text3, table, LineBreaks::kCrLf, &outcome.uncoded);
+  return outcome;
 }
 
-WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, FileOps& ops) {
+WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, UncodedMarks& uncoded,
+                       FileOps& ops) {
+  if (!uncoded.empty()) {
+    uncoded.HoldFor(text2);
+    return {WriteOutcome::Kind::kBoxMessage,
+            std::u16string(MessageFor(ListingErrorCode::kNotHexDigit))};
+  }
   auto written = WriteBinary(text2, text1, ops);
   if (written) return {WriteOutcome::Kind::kWritten, {}};
   return std::visit(
@@ -178,4 +193,4 @@ std::u16string WriteErrorText(const IoError& error) {
   return u"出力ファイルに書き込めませんでした。\n" + FileLine(error.path) + IoReasonText(error);
 }
 
-}  // namespace binconv::window
+}  // namespace binconv::window::logic

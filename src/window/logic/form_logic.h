@@ -8,23 +8,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chartable/char_table.h"
 #include "chartable/load.h"
 #include "chartable/table_folders.h"
 #include "runtime/file.h"
+#include "window/logic/uncoded_marks.h"
 
-namespace binconv::window {
-
-inline constexpr char16_t kCaption[] = u"バイナリ変換ツール";
-
-// The form's labels and buttons, and the name box's start value.
-inline constexpr char16_t kLabel1Caption[] = u"出力ファイル名：";
-inline constexpr char16_t kLabel2Caption[] = u"コード：";
-inline constexpr char16_t kLabel3Caption[] = u"日本語：";
-inline constexpr char16_t kCommand1Caption[] = u"コード変換";
-inline constexpr char16_t kCommand3Caption[] = u"バイナリ出力";
-inline constexpr char16_t kText1Start[] = u"temp.bin";
+namespace binconv::window::logic {
 
 // CR LF, lone CR, lone LF, U+2028 and U+2029 each become one CR LF; every
 // other character stays.
@@ -39,11 +31,15 @@ std::u16string BoxTextFromCore(std::u16string_view text, std::u16string_view lin
 // listing box marks because the writer would stop at them.
 bool IsRejectedInListing(char16_t ch);
 
-// The load event: the tables from `dir`, or the dialog text that names the
-// file, the line and the problem.
+// The load event, once the boxes hold their start values (Text1 kText1Start,
+// Text2 and Text3 empty): the tables from `dir` and the tooltip of the code
+// box's caption, which names their folder without a change to the layout; or
+// the dialog text that names the file, the line and the problem (the tooltip
+// is then empty).
 struct LoadOutcome {
   CharTable table;
   std::optional<std::u16string> error_message;
+  std::u16string tables_tooltip;
 };
 LoadOutcome LoadForm(const std::filesystem::path& dir);
 // The same for the folder the table search found, or the dialog text that
@@ -51,8 +47,13 @@ LoadOutcome LoadForm(const std::filesystem::path& dir);
 LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found);
 std::u16string TableFolderErrorText(const TableFolderError& error);
 
-// A click on Command1: the listing for the input box's text.
-std::u16string ConvertForm(std::u16string_view text3, const CharTable& table);
+// A click on Command1: the listing for the input box's text, with the marks of
+// the characters it leaves without a code.
+struct ConvertOutcome {
+  std::u16string listing;
+  std::vector<UncodedChar> uncoded;
+};
+ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table);
 
 // A click on Command3: what the window shows afterwards.
 struct WriteOutcome {
@@ -64,7 +65,11 @@ struct WriteOutcome {
   Kind kind;
   std::u16string text;
 };
-WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1,
+// While conversion's `uncoded` marks still stand, nothing is written and the
+// writer's bad-character message is shown: the writer would take an uncoded
+// hex digit for part of a code. The marks are then held, so that Ctrl+Z
+// brings them back with the listing.
+WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, UncodedMarks& uncoded,
                        FileOps& ops = SystemFileOps());
 
 // The dialog texts, in Japanese: what failed, the file, the line where there
@@ -74,4 +79,4 @@ std::u16string WriteErrorText(const IoError& error);
 // The reason of an I/O error in Japanese.
 std::u16string IoReasonText(const IoError& error);
 
-}  // namespace binconv::window
+}  // namespace binconv::window::logic

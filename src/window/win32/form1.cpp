@@ -8,42 +8,23 @@
 #include <array>
 #include <string_view>
 
+#include "window/logic/form_layout.h"
 #include "window/logic/form_logic.h"
 
 namespace binconv::window::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"binconv.Form1";
-constexpr int kTwipsPerInch = 1440;
-constexpr int kClientWidthTwips = 7020;
-constexpr int kClientHeightTwips = 4815;
-constexpr int kFontPoints = 9;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT_PTR kBoxSubclass = 1;
-// Light red behind each character the writer would stop at.
-constexpr COLORREF kRejectedColor = RGB(255, 196, 196);
+constexpr COLORREF ColorOf(logic::Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
 // {8CC497C0-A1DF-11CE-8098-00AA0047BE5D}
 constexpr GUID kIidTextDocument = {
     0x8CC497C0, 0xA1DF, 0x11CE, {0x80, 0x98, 0x00, 0xAA, 0x00, 0x47, 0xBE, 0x5D}};
 
-struct Place {
-  ControlId id;
-  int left, top, width, height;  // twips
-};
-
-// The form's layout, in twips from the client area's top left corner.
-constexpr std::array<Place, 8> kLayout = {{
-    {kLabel3, 150, 60, 2415, 285},
-    {kText3, 150, 300, 6765, 1455},
-    {kCommand1, 2700, 1830, 1515, 345},
-    {kLabel2, 150, 2190, 2325, 255},
-    {kText2, 150, 2430, 6765, 1335},
-    {kLabel1, 150, 3840, 2175, 285},
-    {kText1, 150, 4050, 6765, 285},
-    {kCommand3, 2670, 4410, 1515, 375},
-}};
-
-int FromTwips(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch); }
+int FromTwips(int twips, UINT dpi) {
+  return MulDiv(twips, static_cast<int>(dpi), logic::kTwipsPerInch);
+}
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 std::u16string Core(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
@@ -83,7 +64,7 @@ HFONT MakeFont(UINT dpi) {
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     lstrcpynW(font.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
   }
-  font.lfHeight = -MulDiv(kFontPoints, static_cast<int>(dpi), 72);
+  font.lfHeight = -MulDiv(logic::kFontPoints, static_cast<int>(dpi), 72);
   font.lfWeight = FW_NORMAL;
   font.lfCharSet = SHIFTJIS_CHARSET;
   font.lfQuality = CLEARTYPE_QUALITY;
@@ -173,6 +154,34 @@ class UndoPause {
 
 }  // namespace
 
+ControlId IdOf(logic::Control control) {
+  switch (control) {
+    case logic::Control::kLabel1:
+      return kLabel1;
+    case logic::Control::kLabel2:
+      return kLabel2;
+    case logic::Control::kLabel3:
+      return kLabel3;
+    case logic::Control::kText1:
+      return kText1;
+    case logic::Control::kText2:
+      return kText2;
+    case logic::Control::kText3:
+      return kText3;
+    case logic::Control::kCommand1:
+      return kCommand1;
+    case logic::Control::kCommand3:
+      return kCommand3;
+  }
+  return kLabel1;
+}
+
+RECT PixelsFromTwips(const logic::ControlLayout& place, UINT dpi) {
+  const int left = FromTwips(place.left, dpi);
+  const int top = FromTwips(place.top, dpi);
+  return {left, top, left + FromTwips(place.width, dpi), top + FromTwips(place.height, dpi)};
+}
+
 std::wstring GetText(HWND box) {
   const int length = GetWindowTextLengthW(box);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -206,11 +215,14 @@ bool Form1::Create(HINSTANCE instance) {
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kClassName;
   RegisterClassExW(&window_class);
-  const std::wstring caption = Wide(kCaption);
+  const std::wstring caption = Wide(logic::kCaption);
   hwnd_ = CreateWindowExW(0, kClassName, caption.c_str(), kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (hwnd_ == nullptr) return false;
   dpi_ = GetDpiForWindow(hwnd_);
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
   CreateControls();
   ApplyFont();
   Layout();
@@ -224,19 +236,35 @@ void Form1::CreateControls() {
                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                            nullptr);
   };
-  const DWORD label = SS_LEFT | SS_NOPREFIX;
+  // SS_NOTIFY lets a label's tooltip see the mouse.
+  const DWORD label = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
   const DWORD multi_line = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP;
-  // Created in the tab order: Text1, Text2, Command3, Text3, Command1.
-  make(L"STATIC", Wide(kLabel1Caption), label, 0, kLabel1);
-  make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kText1);
-  make(L"STATIC", Wide(kLabel2Caption), label, 0, kLabel2);
-  HWND text2 =
-      make(MSFTEDIT_CLASS, L"", multi_line | WS_VSCROLL | ES_DISABLENOSCROLL | ES_NOOLEDRAGDROP,
-           WS_EX_CLIENTEDGE, kText2);
-  make(L"BUTTON", Wide(kCommand3Caption), BS_PUSHBUTTON | WS_TABSTOP, 0, kCommand3);
-  make(L"STATIC", Wide(kLabel3Caption), label, 0, kLabel3);
-  HWND text3 = make(L"EDIT", L"", multi_line, WS_EX_CLIENTEDGE, kText3);
-  make(L"BUTTON", Wide(kCommand1Caption), BS_PUSHBUTTON | WS_TABSTOP, 0, kCommand1);
+  HWND text2 = nullptr;
+  HWND text3 = nullptr;
+  // Created in the tab order, which the dialog manager follows.
+  for (const logic::ControlLayout& place : logic::TabOrder()) {
+    const ControlId id = IdOf(place.control);
+    const std::wstring caption = Wide(place.caption);
+    switch (place.kind) {
+      case logic::ControlKind::kLabel:
+        make(L"STATIC", caption, label, 0, id);
+        break;
+      case logic::ControlKind::kSingleLine:
+        make(L"EDIT", caption, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, id);
+        break;
+      case logic::ControlKind::kMultiLine:
+        text3 = make(L"EDIT", caption, multi_line, WS_EX_CLIENTEDGE, id);
+        break;
+      case logic::ControlKind::kScrolled:
+        text2 = make(MSFTEDIT_CLASS, caption,
+                     multi_line | WS_VSCROLL | ES_DISABLENOSCROLL | ES_NOOLEDRAGDROP,
+                     WS_EX_CLIENTEDGE, id);
+        break;
+      case logic::ControlKind::kButton:
+        make(L"BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, id);
+        break;
+    }
+  }
 
   // Plain text in, the highlight the only format; EN_CHANGE drives it.
   SendMessageW(text2, EM_SETEVENTMASK, 0, ENM_CHANGE);
@@ -250,8 +278,8 @@ void Form1::CreateControls() {
 void Form1::ApplyFont() {
   HFONT old = font_;
   font_ = MakeFont(dpi_);
-  for (const Place& place : kLayout) {
-    SendMessageW(control(place.id), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  for (const logic::ControlLayout& place : logic::kLayout) {
+    SendMessageW(control(IdOf(place.control)), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   }
   // Rich Edit takes its default format, not WM_SETFONT alone, for new text.
   LOGFONTW face{};
@@ -259,7 +287,7 @@ void Form1::ApplyFont() {
   CHARFORMAT2W format{};
   format.cbSize = sizeof format;
   format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
-  format.yHeight = kFontPoints * 20;
+  format.yHeight = logic::kFontPoints * 20;
   format.bCharSet = SHIFTJIS_CHARSET;
   lstrcpynW(format.szFaceName, face.lfFaceName, LF_FACESIZE);
   SendMessageW(control(kText2), EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
@@ -279,28 +307,39 @@ void Form1::ApplyFont() {
 }
 
 void Form1::Layout() {
-  for (const Place& place : kLayout) {
-    SetWindowPos(control(place.id), nullptr, FromTwips(place.left, dpi_),
-                 FromTwips(place.top, dpi_), FromTwips(place.width, dpi_),
-                 FromTwips(place.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const logic::ControlLayout& place : logic::kLayout) {
+    const RECT r = PixelsFromTwips(place, dpi_);
+    SetWindowPos(control(IdOf(place.control)), nullptr, r.left, r.top, r.right - r.left,
+                 r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  RECT frame{0, 0, FromTwips(kClientWidthTwips, dpi_), FromTwips(kClientHeightTwips, dpi_)};
+  RECT frame{0, 0, FromTwips(logic::kClientWidthTwips, dpi_),
+             FromTwips(logic::kClientHeightTwips, dpi_)};
   AdjustWindowRectExForDpi(&frame, kFormStyle, FALSE, 0, dpi_);
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Form1::Load(const Result<std::filesystem::path, TableFolderError>& found) {
-  SetWindowTextW(control(kText1), Wide(kText1Start).c_str());
+  SetWindowTextW(control(kText1), Wide(logic::kText1Start).c_str());
   SetWindowTextW(control(kText2), L"");
   SetWindowTextW(control(kText3), L"");
-  LoadOutcome loaded = LoadForm(found);
+  logic::LoadOutcome loaded = logic::LoadForm(found);
+  table_ = std::move(loaded.table);
+  // The code box's caption names the tables' folder in its tooltip.
+  std::wstring tip = Wide(loaded.tables_tooltip);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control(kLabel2));
+  tool.lpszText = tip.data();
+  SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (!tip.empty()) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   if (loaded.error_message) {
-    MessageBoxW(nullptr, Wide(*loaded.error_message).c_str(), Wide(kCaption).c_str(),
+    MessageBoxW(nullptr, Wide(*loaded.error_message).c_str(), Wide(logic::kCaption).c_str(),
                 MB_OK | MB_ICONERROR);
     return false;
   }
-  table_ = std::move(loaded.table);
   return true;
 }
 
@@ -333,27 +372,33 @@ bool Form1::PreTranslate(const MSG& msg) {
 }
 
 void Form1::ConvertToCode() {
-  const std::u16string listing =
-      ConvertForm(CoreTextFromBox(Core(GetText(control(kText3)))), table_);
-  ReplaceTextUndoable(control(kText2), Wide(BoxTextFromCore(listing, u"\r\n")));
+  const logic::ConvertOutcome outcome =
+      logic::ConvertForm(logic::CoreTextFromBox(Core(GetText(control(kText3)))), table_);
+  uncoded_.Set(outcome.listing, outcome.uncoded);
+  showing_listing_ = true;
+  ReplaceTextUndoable(control(kText2), Wide(logic::BoxTextFromCore(outcome.listing, u"\r\n")));
+  showing_listing_ = false;
+  HighlightMarks(false);
 }
 
 void Form1::WriteBinary() {
-  const WriteOutcome outcome =
-      WriteForm(CoreTextFromBox(Core(GetText(control(kText2)))), Core(GetText(control(kText1))));
+  const logic::WriteOutcome outcome =
+      logic::WriteForm(logic::CoreTextFromBox(Core(GetText(control(kText2)))),
+                       Core(GetText(control(kText1))), uncoded_);
   switch (outcome.kind) {
-    case WriteOutcome::Kind::kWritten:
+    case logic::WriteOutcome::Kind::kWritten:
       break;
-    case WriteOutcome::Kind::kBoxMessage:
+    case logic::WriteOutcome::Kind::kBoxMessage:
       ReplaceTextUndoable(control(kText2), Wide(outcome.text));
       break;
-    case WriteOutcome::Kind::kErrorDialog:
-      MessageBoxW(hwnd_, Wide(outcome.text).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
+    case logic::WriteOutcome::Kind::kErrorDialog:
+      MessageBoxW(hwnd_, Wide(outcome.text).c_str(), Wide(logic::kCaption).c_str(),
+                  MB_OK | MB_ICONERROR);
       break;
   }
 }
 
-void Form1::HighlightRejected() {
+void Form1::HighlightMarks(bool track_edit) {
   HWND box = control(kText2);
   // Positions as Rich Edit counts them: one CR for each line break.
   GETTEXTLENGTHEX length_query{GTL_NUMCHARS | GTL_PRECISE, 1200};
@@ -365,6 +410,14 @@ void Form1::HighlightRejected() {
   const LRESULT got = SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&text_query),
                                    reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  const std::u16string now = Core(text);
+  if (track_edit) {
+    // An edit that touches an uncoded character takes its mark away; Ctrl+Z
+    // after a writer message brings the listing back with its marks.
+    uncoded_.Edit(shown_, now);
+    if (uncoded_.holding() && uncoded_.empty()) uncoded_.RestoreIf(logic::CoreTextFromBox(now));
+  }
+  shown_ = now;
 
   highlighting_ = true;
   UndoPause pause(box);
@@ -378,19 +431,28 @@ void Form1::HighlightRejected() {
   SendMessageW(box, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&plain));
   CHARFORMAT2W marked = plain;
   marked.dwEffects = 0;
-  marked.crBackColor = kRejectedColor;
+  marked.crBackColor = ColorOf(logic::kRejectedBackground);
+  const auto paint = [box](std::size_t start, std::size_t end, const CHARFORMAT2W& format) {
+    CHARRANGE run{static_cast<LONG>(start), static_cast<LONG>(end)};
+    SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&run));
+    SendMessageW(box, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  };
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n;) {
-    if (!IsRejectedInListing(static_cast<char16_t>(text[i]))) {
+    if (!logic::IsRejectedInListing(static_cast<char16_t>(text[i]))) {
       ++i;
       continue;
     }
     std::size_t end = i;
-    while (end < n && IsRejectedInListing(static_cast<char16_t>(text[end]))) ++end;
-    CHARRANGE run{static_cast<LONG>(i), static_cast<LONG>(end)};
-    SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&run));
-    SendMessageW(box, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&marked));
+    while (end < n && logic::IsRejectedInListing(static_cast<char16_t>(text[end]))) ++end;
+    paint(i, end, marked);
     i = end;
+  }
+  CHARFORMAT2W uncoded = plain;
+  uncoded.dwEffects = 0;
+  uncoded.crBackColor = ColorOf(logic::kUncodedBackground);
+  for (const logic::UncodedMark& mark : uncoded_.marks()) {
+    paint(mark.start, mark.start + mark.length, uncoded);
   }
   SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&kept));
   SendMessageW(box, WM_SETREDRAW, TRUE, 0);
@@ -420,8 +482,9 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         WriteBinary();
         return 0;
       }
-      if (HIWORD(wparam) == EN_CHANGE && LOWORD(wparam) == kText2 && !highlighting_) {
-        HighlightRejected();
+      if (HIWORD(wparam) == EN_CHANGE && LOWORD(wparam) == kText2 && !highlighting_ &&
+          !showing_listing_) {
+        HighlightMarks(true);
         return 0;
       }
       break;
@@ -440,10 +503,14 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    case WM_NCDESTROY: {
+      // The window still exists for this last message: DefWindowProcW gets
+      // its handle, and only then does the form forget it.
+      const HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
-      break;
+      return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
     default:
       break;
   }

@@ -1,7 +1,7 @@
 #pragma once
-// The tool's one window on Windows, in plain Win32: the same Form1 as the Qt
-// window, calling the same form logic. Sizes are in twips and follow the
-// window's DPI.
+// The tool's one window on Windows, in plain Win32: the same form as the Qt
+// window, built from the same layout table and calling the same form logic.
+// Sizes are in twips and follow the window's DPI.
 
 #include <windows.h>
 
@@ -10,6 +10,8 @@
 
 #include "chartable/char_table.h"
 #include "chartable/table_folders.h"
+#include "window/logic/form_layout.h"
+#include "window/logic/uncoded_marks.h"
 
 namespace binconv::window::win32 {
 
@@ -24,6 +26,10 @@ enum ControlId : int {
   kCommand1 = 301,
   kCommand3 = 303,
 };
+
+// The control of the layout table, and its place in pixels at `dpi`.
+ControlId IdOf(logic::Control control);
+RECT PixelsFromTwips(const logic::ControlLayout& place, UINT dpi);
 
 class Form1 {
  public:
@@ -53,7 +59,9 @@ class Form1 {
   void ApplyFont();
   void ConvertToCode();
   void WriteBinary();
-  void HighlightRejected();
+  // Colours the characters the writer would stop at and the uncoded ones;
+  // with `track_edit`, first moves the uncoded marks with the user's edit.
+  void HighlightMarks(bool track_edit);
   // Whether `msg` was a key the form handles itself (Enter on a button).
   bool PreTranslate(const MSG& msg);
 
@@ -63,7 +71,11 @@ class Form1 {
   HICON icon_big_ = nullptr;
   HICON icon_small_ = nullptr;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  HWND tooltip_ = nullptr;
   bool highlighting_ = false;
+  bool showing_listing_ = false;
+  logic::UncodedMarks uncoded_;
+  std::u16string shown_;  // Text2 as the last highlighting saw it
   CharTable table_;
 };
 

@@ -1,0 +1,72 @@
+// dump and insert of a script of 20,000 strings in a 64 MB game, through the
+// command-line tool's library as binconv-cli runs them. Peak memory is
+// measured on the program itself (README: /usr/bin/time -v with the game
+// that binconv-scriptgen writes).
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/script_game.h"
+#include "cli/cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& Folder() {
+  static const fs::path folder = [] {
+    fs::path dir = fs::temp_directory_path() / ("binconv-script-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    if (!binconv::bench::WriteBigScriptGame(dir, 64, 20000)) std::abort();
+    return dir;
+  }();
+  return folder;
+}
+
+int Run(std::vector<std::string> args) {
+  // The summaries go to standard error; the timing is what matters here.
+  std::FILE* saved = std::freopen("/dev/null", "w", stderr);
+  (void)saved;
+  const int status = binconv::cli::RunCli(args);
+  return status;
+}
+
+const std::string kTables = BINCONV_SOURCE_DIR "/tables";
+
+void BM_DumpScript(benchmark::State& state) {
+  const fs::path dir = Folder();
+  for (auto _ : state) {
+    const int status = Run({"dump", "--from", (dir / "game.bin").string(), "--tables", kTables,
+                            "--force", (dir / "plan.txt").string()});
+    if (status != 0) state.SkipWithError("dump failed");
+  }
+}
+BENCHMARK(BM_DumpScript)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_InsertScript(benchmark::State& state) {
+  const fs::path dir = Folder();
+  Run({"dump", "--from", (dir / "game.bin").string(), "--tables", kTables, "--force",
+       (dir / "plan.txt").string()});
+  for (auto _ : state) {
+    const int status =
+        Run({"insert", "--from", (dir / "game.bin").string(), "-o", (dir / "out.bin").string(),
+             "--tables", kTables, (dir / "plan.txt").string()});
+    if (status != 0) state.SkipWithError("insert failed");
+  }
+}
+BENCHMARK(BM_InsertScript)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  fs::remove_all(Folder());
+  return 0;
+}

@@ -1,0 +1,174 @@
+// dump and insert, the real commands run by the command-line tool's library,
+// on random games and plans (every pointer type and map, split tables,
+// shared and skipped pointers, slots and pack). The oracle is the round
+// trip: dump followed by insert --from -o gives the game back byte for byte.
+// Then a randomly edited script is inserted: it either applies or is
+// refused with the original untouched and no file left behind.
+
+#include <fcntl.h>
+#include <sanitizer/common_interface_defs.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/io.h"
+#include "fuzz_support.h"
+#include "runtime/file.h"
+#include "support/script_game.h"
+
+namespace binconv::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder {
+  fs::path path;
+  int out = -1;
+  int err = -1;
+  int real_stdout = -1;
+  int real_stderr = -1;
+};
+
+Folder& TheFolder() {
+  static Folder folder;
+  return folder;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
+
+int Run(const std::vector<std::string>& args) {
+  Folder& folder = TheFolder();
+  for (const int fd : {folder.out, folder.err}) {
+    FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
+  }
+  FUZZ_CHECK(dup2(folder.out, 1) == 1 && dup2(folder.err, 2) == 2, "dup2");
+  const int status = cli::RunCli(args);
+  FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
+  return status;
+}
+
+std::string ErrText() {
+  const int fd = TheFolder().err;
+  std::string text(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
+  if (pread(fd, text.data(), text.size(), 0) < 0) return "";
+  return text;
+}
+
+// Formats and how they go with split tables and pack.
+constexpr const char* kFormats[] = {
+    "u16le base=0x8000",   "u16be base=0x8000",   "u16le relative=self",   "u16be relative=table",
+    "u24le map=lorom",     "u24be map=hirom",     "u32le base=0x08000000", "u32be map=lorom",
+    "u24le relative=self", "u32be relative=table"};
+
+// Pieces a translator might type, good and bad.
+constexpr const char* kEdits[] = {"あ", "うう", "<FF>", "<20>", "<2400>", ";",  "@",   "#",
+                                  "漢", "<0",   "\n",   "\n\n", "　",     "ア", "ーー"};
+
+}  // namespace
+}  // namespace binconv::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  using namespace binconv::fuzz;
+  DefaultTables();
+  Folder& folder = TheFolder();
+  const fs::path shm = "/dev/shm";
+  std::string pattern =
+      ((fs::is_directory(shm) ? shm : fs::temp_directory_path()) / "binconv-script-XXXXXX")
+          .string();
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  folder.path = pattern;
+  folder.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
+  folder.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
+  folder.real_stdout = dup(1);
+  folder.real_stderr = dup(2);
+  if (folder.out < 0 || folder.err < 0 || folder.real_stdout < 0 || folder.real_stderr < 0) {
+    std::abort();
+  }
+  std::atexit([] { fs::remove_all(TheFolder().path); });
+  ReportFd() = folder.real_stderr;
+  __sanitizer_set_report_fd(
+      reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace binconv;
+  using namespace binconv::fuzz;
+  if (size < 6) return 0;
+  Folder& folder = TheFolder();
+  for (const auto& entry : fs::directory_iterator(folder.path)) fs::remove_all(entry.path());
+
+  test::ScriptGameSpec spec;
+  const unsigned format = data[0] % std::size(kFormats);
+  spec.format = kFormats[format];
+  spec.split = (data[1] & 1) != 0 && format < 4;  // split tables hold 16-bit values
+  spec.pack = (data[1] & 2) != 0;
+  spec.text_block = spec.pack || (data[1] & 4) != 0;
+  spec.strings = 1 + data[2] % 12;
+  spec.pointers = spec.strings + data[3] % 8;
+  const unsigned seed = data[4] | data[5] << 8;
+  const test::ScriptGameFiles files = test::MakeScriptGame(spec, seed);
+  const fs::path game = folder.path / "game.bin";
+  const fs::path plan = folder.path / "plan.txt";
+  const fs::path script = folder.path / "script.txt";
+  const fs::path out = folder.path / "out.bin";
+  WriteFile(game, files.game);
+  WriteFile(plan, files.plan + "space 0xF00..0xFFF\n");
+  const std::string tables = BINCONV_SOURCE_DIR "/tables";
+
+  const int dumped = Run({"dump", "--from", game.string(), "--tables", tables, plan.string()});
+  FUZZ_CHECK(dumped == cli::kExitOk, files.plan + ErrText());
+  const int inserted = Run(
+      {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
+  FUZZ_CHECK(inserted == cli::kExitOk, files.plan + ErrText());
+  auto rebuilt = ReadFileBytes(out);
+  FUZZ_CHECK(rebuilt.has_value() && rebuilt.value() == files.game,
+             files.plan + "round trip differs\nwritten  " + Hex(rebuilt.value()) + "\nexpected " +
+                 Hex(files.game));
+
+  // Edits at random text lines; the rest of the input picks them.
+  auto text = ReadFileBytes(script);
+  FUZZ_CHECK(text.has_value(), "no script");
+  std::string edited = text.value();
+  for (std::size_t i = 6; i + 1 < size; i += 2) {
+    std::size_t at = edited.find("\n@", (data[i] * edited.size()) / 256);
+    if (at == std::string::npos) break;
+    at = edited.find('\n', at + 1);  // the end of the @ line
+    if (at == std::string::npos) break;
+    edited.insert(at + 1, kEdits[data[i + 1] % std::size(kEdits)]);
+  }
+  WriteFile(script, edited);
+  fs::remove(out);
+  const std::set<std::string> before = Names(folder.path);
+  const int status = Run(
+      {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
+  auto original = ReadFileBytes(game);
+  FUZZ_CHECK(original.has_value() && original.value() == files.game, "the original changed");
+  if (status == cli::kExitOk) {
+    auto written = ReadFileBytes(out);
+    FUZZ_CHECK(written.has_value() && written.value().size() == files.game.size(),
+               "the output is not a whole game");
+  } else {
+    FUZZ_CHECK(status == cli::kExitRejected, files.plan + edited + ErrText());
+    FUZZ_CHECK(Names(folder.path) == before, "a file was left behind");
+  }
+  return 0;
+}

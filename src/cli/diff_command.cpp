@@ -1,0 +1,63 @@
+// binconv-cli diff: an IPS or BPS patch from an original to its modified copy.
+
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/io.h"
+#include "cli/patch_files.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::array kDiffOptions{
+    OptionSpec{"output", 'o', "PATCH", "the patch file to write (required)"},
+    OptionSpec{"format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"},
+    kHelpOption};
+
+constexpr std::string_view kDiffDetails =
+    "Writes a patch that turns ORIGINAL into MODIFIED, to share a translation\n"
+    "without sharing the game file. The format is IPS or BPS, from --format or\n"
+    "from PATCH's extension (.ips, .bps).\n"
+    "  BPS  records the CRC-32 of ORIGINAL, MODIFIED and the patch itself, so a\n"
+    "       player learns at once that their copy is the wrong one; any size.\n"
+    "  IPS  older and simpler; it can't reach changes at or past 16 MiB\n"
+    "       (0x1000000), which are refused with a word to use BPS.\n"
+    "Before PATCH is written the patch is applied to ORIGINAL in memory and the\n"
+    "result compared with MODIFIED; PATCH is then replaced atomically. Exit\n"
+    "status 1 when no patch can be made, 2 for a misuse or a file that can't be\n"
+    "read or written.\n";
+
+int RunDiff(const ParsedArgs& args) {
+  const std::optional<std::string> patch_name = args.Value("output");
+  if (args.positionals.size() != 2 || !patch_name || patch_name->empty()) {
+    PrintError("diff needs ORIGINAL, MODIFIED and -o PATCH (see binconv-cli --help)");
+    return kExitError;
+  }
+  int status = kExitOk;
+  const std::optional<PatchFormat> format =
+      ChoosePatchFormat(args.Value("format"), *patch_name, status);
+  if (!format) return status;
+  const std::string& original_name = args.positionals[0];
+  const std::string& modified_name = args.positionals[1];
+  if (RefuseToReplaceInput(*patch_name, original_name) ||
+      RefuseToReplaceInput(*patch_name, modified_name)) {
+    return kExitError;
+  }
+  const std::optional<std::string> original = ReadInputFile(original_name);
+  if (!original) return kExitError;
+  const std::optional<std::string> modified = ReadInputFile(modified_name);
+  if (!modified) return kExitError;
+  return WriteVerifiedPatch(original_name, Bytes(*original), modified_name, Bytes(*modified),
+                            *patch_name, *format);
+}
+
+}  // namespace
+
+extern const Command kDiffCommand{"diff",
+                                  "ORIGINAL MODIFIED -o PATCH [--format ips|bps]",
+                                  "make an IPS or BPS patch from ORIGINAL to MODIFIED",
+                                  kDiffDetails,
+                                  kDiffOptions,
+                                  2,
+                                  &RunDiff};
+
+}  // namespace binconv::cli

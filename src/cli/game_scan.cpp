@@ -1,0 +1,72 @@
+#include "cli/game_scan.h"
+
+#include "cli/io.h"
+#include "runtime/file.h"
+#include "runtime/hex.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::size_t kOutputBuffer = 64 * 1024;
+
+}  // namespace
+
+std::string OffsetHex(std::uint64_t offset) { return HexNumber(offset, kOffsetDigits); }
+
+bool GameInput::Open(const std::string& name) {
+  name_ = ShownName(name);
+  if (auto opened = file_.Open(name); !opened) {
+    PrintError(DescribeIoError(opened.error()));
+    return false;
+  }
+  if (name_ != kStdioName) {
+    if (auto size = RegularFileSize(PathFromUtf8(name_)); size) size_ = size.value();
+  }
+  bar_ = std::make_unique<ProgressBar>(size_);
+  return true;
+}
+
+ReadInput GameInput::Reader() {
+  return [this](std::span<std::uint8_t> buffer) -> Result<std::size_t, IoError> {
+    return file_.Read(std::span(reinterpret_cast<char*>(buffer.data()), buffer.size()));
+  };
+}
+
+ScanProgress GameInput::Progress() {
+  return [this](std::uint64_t done) { bar_->Update(done); };
+}
+
+LineOutput::LineOutput() { buffer_.reserve(kOutputBuffer + 4096); }
+
+LineOutput::~LineOutput() { Flush(); }
+
+bool LineOutput::Add(std::string_view line) {
+  if (failed_) return false;
+  buffer_ += line;
+  buffer_ += '\n';
+  return buffer_.size() < kOutputBuffer || Flush();
+}
+
+bool LineOutput::Flush() {
+  if (failed_ || buffer_.empty()) {
+    buffer_.clear();
+    return !failed_;
+  }
+  auto written =
+      WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
+  buffer_.clear();
+  if (!written) {
+    ReportOutputError(written.error());
+    failed_ = true;
+  }
+  return !failed_;
+}
+
+bool LineOutput::Finish() { return Flush(); }
+
+int ReportScanError(const IoError& error) {
+  PrintError(DescribeIoError(error));
+  return kExitError;
+}
+
+}  // namespace binconv::cli

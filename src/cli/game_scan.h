@@ -1,0 +1,62 @@
+#pragma once
+// What the commands that scan a game (search, strings, pointers-to) share:
+// GAME read in chunks with a progress bar, their lines written to standard
+// output as they come, and offsets in hex.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/progress.h"
+#include "cli/stdio.h"
+#include "conversion/byte_scan.h"
+
+namespace binconv::cli {
+
+// "0x001F4A0": at least seven digits, so that the lines of a file up to
+// 256 MB line up.
+inline constexpr int kOffsetDigits = 7;
+std::string OffsetHex(std::uint64_t offset);
+
+class GameInput {
+ public:
+  // Reports trouble (a missing file, a directory) and returns false. "-" is
+  // standard input.
+  bool Open(const std::string& name);
+  // Reads GAME, updating the progress bar.
+  ReadInput Reader();
+  ScanProgress Progress();
+  // The size of a regular file; nullopt for a pipe or standard input.
+  std::optional<std::uint64_t> size() const { return size_; }
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+  InputFile file_;
+  std::optional<std::uint64_t> size_;
+  std::unique_ptr<ProgressBar> bar_;
+};
+
+// Lines to standard output in large writes. A failed write is reported once
+// (a reader gone away quietly); every later line is then dropped.
+class LineOutput {
+ public:
+  LineOutput();
+  ~LineOutput();
+  // False once writing has failed: the scan should stop.
+  bool Add(std::string_view line);
+  // Writes what is left; false when anything failed.
+  bool Finish();
+
+ private:
+  bool Flush();
+  std::string buffer_;
+  bool failed_ = false;
+};
+
+// Reports a read error of the scan; returns kExitError.
+int ReportScanError(const IoError& error);
+
+}  // namespace binconv::cli

@@ -1,0 +1,54 @@
+#pragma once
+// Patch files for the commands: reading the inputs, describing what goes
+// wrong, and writing a patch that has been checked first. insert --patch
+// calls WriteVerifiedPatch too.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "conversion/patch_format.h"
+#include "runtime/file.h"
+
+namespace binconv::cli {
+
+// "--format ips|bps", or else PATCH's extension; a misuse is reported (with
+// `status` set) when neither tells.
+std::optional<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format,
+                                             const std::string& patch_name, int& status);
+
+// One line, without the program's name, saying what is wrong and which file
+// is to blame. `patch` and `original` are the names as given.
+std::string DescribePatchError(const PatchError& error, const std::string& patch,
+                               const std::string& original, const std::string& modified);
+
+// The exit status for a patch error: kExitRejected for a problem with the
+// inputs.
+int ReportPatchError(const PatchError& error, const std::string& patch,
+                     const std::string& original, const std::string& modified);
+
+// Either kind of error, reported; the exit status as ReportPatchError's or
+// ReportOutputError's.
+int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
+                         const std::string& original, const std::string& modified);
+
+// Whether `output` is "-" or names the same existing file as `input`; if so,
+// says why it can't be written.
+bool RefuseToReplaceInput(const std::string& output, const std::string& input);
+
+// The whole file named `name` (UTF-8), or nullopt once its error is reported.
+std::optional<std::string> ReadInputFile(const std::string& name);
+
+// Makes a patch in `format` from the bytes of `original` to `target`, applies
+// it to `original` in memory and compares the result with `target`, and only
+// then writes it to `patch_name`, atomically through `ops`. `target_name`
+// names the target in messages. Returns the exit status, having reported
+// any trouble and, on success, a line saying what was written.
+int WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
+                       const std::string& target_name, std::span<const std::uint8_t> target,
+                       const std::string& patch_name, PatchFormat format,
+                       FileOps& ops = SystemFileOps());
+
+}  // namespace binconv::cli

@@ -1,0 +1,325 @@
+// binconv-cli pointers-to: the pointers in a game file to given offsets, or
+// with --tables-of the game's likely pointer tables, each as a plan line.
+
+#include <algorithm>
+#include <limits>
+
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/game_scan.h"
+#include "cli/io.h"
+#include "cli/strings_options.h"
+#include "conversion/placement.h"
+#include "conversion/pointer_tables.h"
+#include "runtime/file.h"
+#include "runtime/hex.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::array kPointersToOptions{
+    OptionSpec{"format", 0, "TYPE",
+               "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's other "
+               "words follow it"},
+    OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
+    kTablesOption,
+    kMinCharsOption,
+    kEndByteOption,
+    kHelpOption};
+
+constexpr std::string_view kPointersToDetails =
+    "Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
+    "points at one of the OFFSETs (decimal or 0x hex), in file order:\n"
+    "  POINTER_OFFSET<TAB>VALUE<TAB>TARGET\n"
+    "all in 0x hex. The format is written with the same words as a plan's\n"
+    "format line, after --format:\n"
+    "  TYPE [header=N] [base=N] [map=linear|lorom|hirom] [relative=self]\n"
+    "An address maps from a file offset o as o - header mapped (linear: as it\n"
+    "is; lorom, hirom: the SNES maps) plus base; relative=self counts the\n"
+    "value, signed, from the pointer's own offset. Exit status: 0 something\n"
+    "was found, 1 nothing, 2 an error.\n"
+    "\n"
+    "With --tables-of (and no OFFSET) it lists likely pointer tables: runs of\n"
+    "at least 8 values at stride 2, 3 or 4 that all point inside GAME at the\n"
+    "start of a string that strings finds (with the same --tables, --min and\n"
+    "--end). Most entries first, ties in file order. The output is a piece of\n"
+    "plan: a format line, then per table a comment with its first targets and\n"
+    "a script line ready to paste; its end= byte is --end, or else the byte\n"
+    "the first strings stop at. relative=table counts from each table's start\n"
+    "here. GAME is read twice, so it must be a file. A GAME of 4 million runs\n"
+    "or more (mostly not text) is refused: give --end or a larger --min.\n"
+    "\n"
+    "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
+    "on a terminal for a GAME over 64 MB.\n";
+
+std::string DescribeWordError(FormatWordErrorCode code) {
+  switch (code) {
+    case FormatWordErrorCode::kNoType:
+      return "no TYPE (u16le u16be u24le u24be u32le u32be)";
+    case FormatWordErrorCode::kUnknownType:
+      return "not a TYPE (u16le u16be u24le u24be u32le u32be)";
+    case FormatWordErrorCode::kUnknownWord:
+      return "not header=N, base=N, map=… or relative=…";
+    case FormatWordErrorCode::kBadNumber:
+      return "not a decimal or 0x hex number";
+    case FormatWordErrorCode::kBadValue:
+      return "map= takes linear, lorom or hirom; relative= takes self or table";
+    case FormatWordErrorCode::kRepeated:
+      return "given twice";
+    case FormatWordErrorCode::kRelativeWith:
+      return "relative= counts from a pointer, so header=, base= and map= don't apply";
+  }
+  return "?";
+}
+
+std::string DescribeMapError(PointerMapErrorCode code) {
+  switch (code) {
+    case PointerMapErrorCode::kBelowHeader:
+      return "it lies inside the header";
+    case PointerMapErrorCode::kDoesNotFit:
+      return "its value doesn't fit the type";
+    case PointerMapErrorCode::kNotMappedBack:
+    case PointerMapErrorCode::kNotAnAddress:
+      return "the map has no address for it";
+    case PointerMapErrorCode::kBeforeStart:
+      return "it lies before the start of the file";
+  }
+  return "?";
+}
+
+struct Request {
+  PointerFormat format;
+  std::string words;  // as given, for the plan's format line
+  std::string game;
+  std::vector<std::uint64_t> offsets;
+};
+
+// The format's words come after --format, as its value and as the arguments
+// of the form NAME=VALUE that follow; then GAME and the OFFSETs.
+std::optional<Request> ParseRequest(const ParsedArgs& args) {
+  const std::optional<std::string> type = args.Value("format");
+  if (!type) {
+    PrintError("pointers-to needs --format TYPE (see binconv-cli pointers-to --help)");
+    return std::nullopt;
+  }
+  std::vector<std::string> words;
+  for (std::size_t at = 0; at <= type->size();) {
+    const std::size_t space = std::min(type->find(' ', at), type->size());
+    if (space > at) words.push_back(type->substr(at, space - at));
+    at = space + 1;
+  }
+  std::size_t i = 0;
+  for (; i < args.positionals.size() && args.positionals[i].find('=') != std::string::npos; ++i) {
+    words.push_back(args.positionals[i]);
+  }
+  std::vector<std::string_view> views(words.begin(), words.end());
+  const auto format = ParsePointerFormat(views);
+  if (!format) {
+    const std::size_t bad = format.error().word;
+    PrintError("--format: " + (bad < words.size() ? "'" + words[bad] + "': " : std::string()) +
+               DescribeWordError(format.error().code));
+    return std::nullopt;
+  }
+  Request request{format.value(), {}, {}, {}};
+  for (const std::string& w : words) request.words += (request.words.empty() ? "" : " ") + w;
+  if (i == args.positionals.size()) {
+    PrintError("pointers-to needs GAME (see binconv-cli pointers-to --help)");
+    return std::nullopt;
+  }
+  request.game = args.positionals[i++];
+  for (; i < args.positionals.size(); ++i) {
+    const auto offset = ParseNumber(args.positionals[i]);
+    if (!offset) {
+      PrintError("OFFSET '" + args.positionals[i] + "' is not a decimal or 0x hex number");
+      return std::nullopt;
+    }
+    request.offsets.push_back(*offset);
+  }
+  return request;
+}
+
+int RunFindPointers(const Request& request) {
+  if (request.offsets.empty()) {
+    PrintError("pointers-to needs at least one OFFSET, or --tables-of");
+    return kExitError;
+  }
+  if (!CanSearchPointers(request.format)) {
+    PrintError("relative=table counts from a table's start, which only --tables-of can find");
+    return kExitError;
+  }
+  GameInput game;
+  if (!game.Open(request.game)) return kExitError;
+  for (const std::uint64_t offset : request.offsets) {
+    const auto value = ValueOfTarget(request.format, offset, PointerSite{});
+    if (game.size() && offset >= *game.size()) {
+      PrintError("OFFSET " + OffsetHex(offset) + " lies past the end of " + game.name());
+    } else if (request.format.relative == PointerBase::kAddress && !value) {
+      PrintError("no pointer of this format can point at " + OffsetHex(offset) + ": " +
+                 DescribeMapError(value.error()));
+    }
+  }
+  const int digits = static_cast<int>(2 * WidthOf(request.format.type));
+  LineOutput out;
+  std::uint64_t hits = 0;
+  const auto scanned = SearchPointers(
+      game.Reader(), request.format, request.offsets, kScanChunkSize,
+      [&](const PointerHit& hit) {
+        ++hits;
+        return out.Add(OffsetHex(hit.offset) + "\t" + HexNumber(hit.value, digits) + "\t" +
+                       OffsetHex(hit.target));
+      },
+      game.Progress());
+  if (!scanned) return ReportScanError(scanned.error());
+  if (!out.Finish()) return kExitError;
+  return hits != 0 ? kExitOk : kExitRejected;
+}
+
+// The starts of GAME's strings, and per string the byte it stops at; only
+// the last can stop at the end of the file instead.
+struct Strings {
+  StringStarts starts;
+  std::vector<std::uint8_t> stops;
+  bool last_at_end = false;
+};
+
+// Past this many strings (5 bytes each) GAME is mostly not text, and the
+// pointers to them would not tell a table: --end or --min must narrow them.
+constexpr std::size_t kMostStrings = 4'000'000;
+
+std::optional<Strings> FindStrings(const std::string& name, const CharTable& table,
+                                   const StringRunOptions& options) {
+  GameInput game;
+  if (!game.Open(name)) return std::nullopt;
+  Strings strings;
+  StringRunFinder finder(table, options);
+  ScanWindow current;
+  std::uint8_t previous_last = 0;  // the last byte of the previous window
+  auto found = [&](const StringRun& run) {
+    if (strings.stops.size() == kMostStrings) return;
+    strings.starts.Add(run.offset);
+    const std::uint64_t stop = options.end ? run.offset + run.length - 1 : run.offset + run.length;
+    const std::uint64_t first = current.offset + current.from;
+    std::uint8_t byte = 0;
+    if (stop >= first && stop < current.offset + current.to) {
+      byte = current.bytes[static_cast<std::size_t>(stop - current.offset)];
+    } else if (stop + 1 == first) {
+      byte = previous_last;
+    } else {
+      strings.last_at_end = true;
+    }
+    strings.stops.push_back(byte);
+  };
+  const auto scanned = ScanWindows(
+      game.Reader(), kScanChunkSize, 0, 0,
+      [&](const ScanWindow& w) {
+        current = w;
+        finder.Feed(w.bytes.subspan(w.from, w.to - w.from), found);
+        previous_last = w.bytes[w.to - 1];
+        return strings.stops.size() < kMostStrings;
+      },
+      game.Progress());
+  if (!scanned) {
+    ReportScanError(scanned.error());
+    return std::nullopt;
+  }
+  if (strings.stops.size() == kMostStrings) {
+    PrintError(
+        game.name() + " holds " + std::to_string(kMostStrings) +
+        " runs of characters or more: give the byte its strings end with (--end XX) or a larger "
+        "--min");
+    return std::nullopt;
+  }
+  current = ScanWindow{};
+  finder.Finish(found);
+  return strings;
+}
+
+// The byte most of the candidate's first strings stop at.
+std::optional<std::uint8_t> EndByteOf(const TableCandidate& c, const Strings& strings) {
+  std::array<int, 256> votes{};
+  for (const std::uint64_t t : c.first_targets) {
+    const std::optional<std::size_t> at = strings.starts.Find(t);
+    if (!at || (strings.last_at_end && *at + 1 == strings.stops.size())) continue;
+    ++votes[strings.stops[*at]];
+  }
+  const auto best = std::max_element(votes.begin(), votes.end());
+  if (*best == 0) return std::nullopt;
+  return static_cast<std::uint8_t>(best - votes.begin());
+}
+
+int RunTablesOf(const ParsedArgs& args, const Request& request) {
+  if (!request.offsets.empty()) {
+    PrintError("--tables-of takes GAME only, no OFFSET");
+    return kExitError;
+  }
+  const auto size = request.game == kStdioName
+                        ? Result<std::uint64_t, IoError>(Unexpected(IoError{IoErrorCode::kOther, "", 0, ""}))
+                        : RegularFileSize(PathFromUtf8(request.game));
+  if (!size) {
+    const IoErrorCode code = size.error().code;
+    if (code == IoErrorCode::kNotFound || code == IoErrorCode::kPermissionDenied) {
+      PrintError(DescribeIoError(size.error()));
+    } else {
+      PrintError(
+          "--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder or "
+          "standard input: " +
+          request.game);
+    }
+    return kExitError;
+  }
+  const std::optional<StringRunOptions> options = StringRunOptionsOf(args);
+  if (!options) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  const std::optional<Strings> strings = FindStrings(request.game, tables->loaded.table, *options);
+  if (!strings) return kExitError;
+  GameInput game;
+  if (!game.Open(request.game)) return kExitError;
+  const auto candidates =
+      FindPointerTables(game.Reader(), request.format, size.value(), strings->starts,
+                        kScanChunkSize, TableSearchOptions{}, game.Progress());
+  if (!candidates) return ReportScanError(candidates.error());
+  LineOutput out;
+  if (!candidates.value().empty()) out.Add("format ptr " + request.words);
+  for (const TableCandidate& c : candidates.value()) {
+    std::string comment = "# " + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
+                          " count=" + std::to_string(c.count) + ":";
+    for (const std::uint64_t t : c.first_targets) comment += " " + OffsetHex(t);
+    if (c.count > c.first_targets.size()) comment += " …";
+    out.Add(comment);
+    const std::optional<std::uint8_t> end = options->end ? options->end : EndByteOf(c, *strings);
+    const std::string end_word = HexByte(end.value_or(0));
+    out.Add("script text_" + HexText(c.start, kOffsetDigits) + ".txt table=" + OffsetHex(c.start) +
+            " stride=" + std::to_string(c.stride) + " count=" + std::to_string(c.count) +
+            " format=ptr end=" + end_word);
+  }
+  if (!out.Finish()) return kExitError;
+  return candidates.value().empty() ? kExitRejected : kExitOk;
+}
+
+int RunPointersTo(const ParsedArgs& args) {
+  const std::optional<Request> request = ParseRequest(args);
+  if (!request) return kExitError;
+  if (args.Has("tables-of")) return RunTablesOf(args, *request);
+  for (const char* name : {"tables", "min", "end"}) {
+    if (args.Has(name)) {
+      PrintError("--" + std::string(name) + " goes with --tables-of");
+      return kExitError;
+    }
+  }
+  return RunFindPointers(*request);
+}
+
+}  // namespace
+
+extern const Command kPointersToCommand{
+    "pointers-to",
+    "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
+    "--format … [--tables DIR] [--min N] [--end XX] GAME",
+    "find pointers to offsets in a game file, or its pointer tables",
+    kPointersToDetails,
+    kPointersToOptions,
+    std::numeric_limits<std::size_t>::max(),
+    &RunPointersTo};
+
+}  // namespace binconv::cli

@@ -1,0 +1,85 @@
+// binconv-cli strings: the runs of characters in a game file.
+
+#include "cli/commands.h"
+#include "cli/common.h"
+#include "cli/game_scan.h"
+#include "cli/into.h"
+#include "cli/io.h"
+#include "cli/strings_options.h"
+#include "conversion/decode.h"
+#include "conversion/placement.h"
+#include "runtime/utf8.h"
+
+namespace binconv::cli {
+namespace {
+
+constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption, kHelpOption};
+
+constexpr std::string_view kStringsDetails =
+    "Lists every run of at least N characters (default 4) in GAME as decode\n"
+    "reads its bytes: a lead byte (20, 21, 22, 23, 18) and the byte after it\n"
+    "are one character, 24 (line break) and 50 (space) count as characters,\n"
+    "and a code decode would write as a tag ends a run. One line per run:\n"
+    "  OFFSET<TAB>LENGTH<TAB>TEXT\n"
+    "OFFSET in 0x hex, LENGTH in bytes (a plan's ROOM), line breaks shown as ⏎.\n"
+    "With --end XX a run must end with the byte XX, which ends it even where\n"
+    "the tables give XX a character; LENGTH counts it, TEXT doesn't show it.\n"
+    "The TEXT of a run longer than 1 MiB shows its first MiB and then …\n"
+    "With the default tables every byte is a character, so a game's own tables\n"
+    "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n";
+
+int RunStrings(const ParsedArgs& args) {
+  if (args.positionals.size() != 1) {
+    PrintError("strings needs GAME (see binconv-cli strings --help)");
+    return kExitError;
+  }
+  const std::optional<StringRunOptions> options = StringRunOptionsOf(args);
+  if (!options) return kExitError;
+  std::optional<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return kExitError;
+  GameInput game;
+  if (!game.Open(args.positionals.front())) return kExitError;
+  StringRunFinder finder(tables->loaded.table, *options);
+  DecodeOptions decode_options;
+  decode_options.line_break = u"\u23CE";
+  LineOutput out;
+  // One decoder for every run: Finish leaves it ready for the next.
+  Decoder decoder(tables->loaded.table, decode_options);
+  std::u16string text;
+  std::string line;
+  bool writing = true;
+  auto found = [&](const StringRun& run) {
+    text.clear();
+    decoder.Feed(run.bytes, text);
+    decoder.Finish(text);
+    if (run.cut) text += u'\u2026';
+    line = OffsetHex(run.offset);
+    line += '\t';
+    line += std::to_string(run.length);
+    line += '\t';
+    AppendUtf8(text, line);
+    writing = writing && out.Add(line);
+  };
+  const auto scanned = ScanWindows(
+      game.Reader(), kScanChunkSize, 0, 0,
+      [&](const ScanWindow& w) {
+        finder.Feed(w.bytes.subspan(w.from, w.to - w.from), found);
+        return writing;
+      },
+      game.Progress());
+  if (!scanned) return ReportScanError(scanned.error());
+  finder.Finish(found);
+  return out.Finish() && writing ? kExitOk : kExitError;
+}
+
+}  // namespace
+
+extern const Command kStringsCommand{"strings",
+                                     "[--tables DIR] [--min N] [--end XX] GAME",
+                                     "list the runs of characters in a game file",
+                                     kStringsDetails,
+                                     kStringsOptions,
+                                     1,
+                                     &RunStrings};
+
+}  // namespace binconv::cli

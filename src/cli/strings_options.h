@@ -1,0 +1,19 @@
+#pragma once
+// --min N and --end XX, which strings and pointers-to --tables-of share.
+
+#include <optional>
+
+#include "cli/args.h"
+#include "conversion/string_runs.h"
+
+namespace binconv::cli {
+
+inline constexpr OptionSpec kMinCharsOption{"min", 0, "N",
+                                            "a run needs at least N characters (default 4)"};
+inline constexpr OptionSpec kEndByteOption{
+    "end", 0, "XX", "a run must end with the byte XX (hex), which always ends it"};
+
+// Reports a bad value and gives nullopt.
+std::optional<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args);
+
+}  // namespace binconv::cli

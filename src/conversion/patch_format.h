@@ -1,0 +1,134 @@
+#pragma once
+// Patches that share a translation without sharing the game file: IPS and
+// BPS, made from an original and its modified copy and applied to an
+// original. Everything works on bytes in memory; the caller reads and writes
+// the files.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "runtime/file.h"
+#include "runtime/result.h"
+
+namespace binconv {
+
+enum class PatchFormat {
+  kIps,  // "PATCH", records of 24-bit offsets, "EOF"
+  kBps,  // "BPS1", copy actions, CRC-32 of source, target and patch
+};
+
+enum class PatchErrorCode {
+  // Making a patch.
+  kIpsOffsetTooLarge,  // IPS can't reach a change at `position` (16 MiB or past): use BPS
+  kNotReproduced,      // the patch made doesn't give back the modified file (a fault here)
+
+  // Reading a patch; `position` is the byte of the patch where it goes wrong.
+  kUnknownFormat,      // neither "PATCH" nor "BPS1" at the start
+  kTruncated,          // the patch ends inside a header, record, number or footer
+  kNoEofMarker,        // an IPS patch ends without "EOF": it is damaged, not finished
+  kTrailingBytes,      // bytes after the end that belong to nothing
+  kBadTruncation,      // IPS truncation to a size longer than the result
+  kNumberTooLarge,     // a BPS number doesn't fit in 64 bits
+  kTargetTooLarge,     // the target would be larger than `expected` bytes allows
+  kPastSource,         // an action reads past the end of the source
+  kPastTarget,         // an action writes past the target's size or copies what isn't there yet
+  kTargetIncomplete,   // the actions end before the target is whole
+  kPatchCrcMismatch,   // the patch's own CRC-32 (`actual`) isn't the one it records (`expected`)
+  kSourceSizeMismatch, // the source has `actual` bytes; the patch was made for `expected`
+  kSourceCrcMismatch,  // the source's CRC-32 is `actual`; the patch was made for `expected`
+  kTargetCrcMismatch,  // the result's CRC-32 is `actual`; the patch promises `expected`
+};
+
+struct PatchError {
+  PatchErrorCode code;
+  std::uint64_t position = 0;  // see the codes
+  std::uint64_t expected = 0;
+  std::uint64_t actual = 0;
+};
+
+// Larger targets are refused when applying, before anything is allocated.
+inline constexpr std::uint64_t kMaxPatchTarget = std::uint64_t{1} << 32;
+// IPS offsets have 24 bits.
+inline constexpr std::uint64_t kIpsOffsetLimit = 0x1000000;
+
+// The format a patch's first bytes announce.
+std::optional<PatchFormat> DetectPatchFormat(std::span<const std::uint8_t> patch);
+// ".ips" and ".bps", in any case; nullopt for anything else.
+std::optional<PatchFormat> PatchFormatFromExtension(std::u16string_view extension);
+
+// An IPS patch from `original` to `modified`: records of at most 65,535 bytes,
+// runs of one byte as RLE records where that is shorter, none starting at
+// 0x454F46 ("EOF"), a truncation size after "EOF" for a shorter `modified`.
+Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8_t> original,
+                                                      std::span<const std::uint8_t> modified);
+
+// A BPS patch (beat format) whose metadata names this program and version.
+std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
+                                  std::span<const std::uint8_t> modified);
+
+// Either, then applied to `original` and compared with `modified`: a patch
+// that wouldn't reproduce it is never returned.
+Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
+    PatchFormat format, std::span<const std::uint8_t> original,
+    std::span<const std::uint8_t> modified);
+
+// The result of applying a patch to `source`; the format is recognised from
+// the patch. A BPS patch's own CRC, then the source's CRC and size are checked
+// before anything is built, the target's CRC after.
+Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::uint8_t> source,
+                                                         std::span<const std::uint8_t> patch,
+                                                         std::uint64_t max_target = kMaxPatchTarget);
+Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
+                                                       std::span<const std::uint8_t> patch);
+Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
+                                                       std::span<const std::uint8_t> patch,
+                                                       std::uint64_t max_target = kMaxPatchTarget);
+
+// What goes wrong when a patch is made or applied and the result written.
+using PatchFileError = std::variant<PatchError, IoError>;
+
+// MakeVerifiedPatch, then the patch put in place of `patch_file` atomically
+// through `ops`. Returns the patch's size.
+Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
+    PatchFormat format, std::span<const std::uint8_t> original,
+    std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
+    FileOps& ops = SystemFileOps());
+
+// ApplyPatch, then the result put in place of `output` atomically through
+// `ops`: nothing is written unless the patch applies and every check passes.
+// Returns the result's size.
+Result<std::uint64_t, PatchFileError> ApplyPatchToFile(std::span<const std::uint8_t> original,
+                                                       std::span<const std::uint8_t> patch,
+                                                       const std::filesystem::path& output,
+                                                       FileOps& ops = SystemFileOps());
+
+// What a BPS patch says of itself, read from its header and footer alone.
+struct BpsHeader {
+  std::uint64_t source_size = 0;
+  std::uint64_t target_size = 0;
+  std::string metadata;
+  std::uint32_t source_crc = 0;
+  std::uint32_t target_crc = 0;
+  std::uint32_t patch_crc = 0;
+  std::size_t actions_begin = 0;  // where the actions start in the patch
+};
+Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch);
+
+namespace detail {
+
+// BPS numbers: seven bits a byte, the last byte flagged with 0x80, each
+// further byte adding one so that every number has a single spelling.
+void AppendBpsNumber(std::vector<std::uint8_t>& out, std::uint64_t value);
+// Reads a number at `pos` and moves past it.
+Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> patch,
+                                                std::size_t& pos);
+
+}  // namespace detail
+
+}  // namespace binconv

@@ -1,0 +1,87 @@
+#pragma once
+// How a game stores the address of a text: a 2-, 3- or 4-byte number, little
+// or big endian, that maps to a file offset through a header, a base and an
+// address map (linear, or one of the two SNES maps), or that counts from the
+// pointer itself or from its table. Every conversion is checked both ways: a
+// value that doesn't fit its type, or doesn't map back to the same offset, is
+// an error, never wrapped.
+//
+// A format is written as words, the same in a plan's `format` line and on the
+// command line: TYPE [header=N] [base=N] [map=linear|lorom|hirom]
+// [relative=self|table], TYPE one of u16le u16be u24le u24be u32le u32be.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "runtime/result.h"
+
+namespace binconv {
+
+enum class PointerType { kU16le, kU16be, kU24le, kU24be, kU32le, kU32be };
+enum class AddressMap { kLinear, kLoRom, kHiRom };
+enum class PointerBase {
+  kAddress,  // the value is an address: map(offset - header) + base
+  kSelf,     // the value is the signed distance from the pointer's own offset
+  kTable,    // the value is the signed distance from the start of its table
+};
+
+struct PointerFormat {
+  PointerType type = PointerType::kU16le;
+  std::uint64_t header = 0;
+  std::uint64_t base = 0;
+  AddressMap map = AddressMap::kLinear;
+  PointerBase relative = PointerBase::kAddress;
+};
+
+// Bytes a pointer of `type` takes: 2, 3 or 4.
+unsigned WidthOf(PointerType type);
+
+enum class FormatWordErrorCode {
+  kNoType,        // no TYPE word
+  kUnknownType,   // a first word that is not one of the six types
+  kUnknownWord,   // a word that is not NAME=VALUE with a known NAME
+  kBadNumber,     // header= or base= without a decimal or 0x number
+  kBadValue,      // map= or relative= with a value not in its list
+  kRepeated,      // a word given twice
+  kRelativeWith,  // relative= together with header=, base= or map=, which it ignores
+};
+
+struct FormatWordError {
+  FormatWordErrorCode code;
+  std::size_t word = 0;  // 0-based index of the offending word in the list
+};
+
+// Reads a format from its words, TYPE first.
+Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words);
+
+// Where a pointer stands: what a relative value counts from.
+struct PointerSite {
+  std::uint64_t offset = 0;       // the pointer's own offset in the file
+  std::uint64_t table_start = 0;  // the start of its table
+};
+
+enum class PointerMapErrorCode {
+  kBelowHeader,    // the target lies inside the header, which has no address
+  kDoesNotFit,     // the value needs more bits than the type has
+  kNotMappedBack,  // the value would not map back to the same offset
+  kNotAnAddress,   // the value is not one the format's map can produce
+  kBeforeStart,    // a relative value that points before the start of the file
+};
+
+// The value a pointer at `site` holds to point at file offset `target`.
+Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& format,
+                                                         std::uint64_t target,
+                                                         const PointerSite& site);
+// The file offset a value `value` held at `site` points at.
+Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& format,
+                                                         std::uint64_t value,
+                                                         const PointerSite& site);
+
+// Reads or writes a pointer's bytes; `bytes` holds WidthOf(type) bytes.
+std::uint64_t ReadPointer(PointerType type, const std::uint8_t* bytes);
+// `value` must fit the type (ValueOfTarget guarantees it).
+void WritePointer(PointerType type, std::uint64_t value, std::uint8_t* bytes);
+
+}  // namespace binconv

@@ -1,0 +1,101 @@
+#pragma once
+// The runs of characters in a game file, as decode reads its bytes: a lead
+// byte and the byte after it are one character of its page, 24 (line break)
+// and 50 (space) are characters, and a code that decode would write as a tag
+// ends a run. Fed in chunks of any size, so a file of any size is read with
+// flat memory.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "chartable/encoding.h"
+
+namespace binconv {
+
+// Whether decode writes the unit (a byte of `page`, after that page's lead
+// byte unless page 0) as a character rather than a tag. U+FEFF is taken for
+// a tag everywhere: a run's text may begin with it. The plain rule; the
+// scanner's byte classes are derived from it.
+bool IsCharacterUnit(const ProducibleCells& cells, int page, std::uint8_t byte);
+
+namespace detail {
+
+// What a byte does where a unit begins.
+enum class ByteClass : std::uint8_t {
+  kNone,       // decode writes it as a tag: it ends a run
+  kCharacter,  // one byte, one character (24 and 50 included)
+  kLead,       // the first of two bytes; the next decides
+  kEnd,        // the --end byte: a run ends with it
+};
+
+struct ByteClasses {
+  std::array<ByteClass, 256> first{};
+  // Per page, whether the byte after its lead byte makes a character.
+  std::array<std::array<bool, 256>, kPages> trail{};
+  std::array<std::uint8_t, 256> page_of_lead{};
+  // For skipping blocks of bytes: 1 a character, 2 an end byte or a lead
+  // byte of a page with characters, 4 a lead byte of a page without any
+  // (it and the byte after it can only be a tag).
+  std::array<std::uint8_t, 256> block_bits{};
+};
+
+ByteClasses DeriveByteClasses(const ProducibleCells& cells, std::optional<std::uint8_t> end);
+
+}  // namespace detail
+
+struct StringRunOptions {
+  std::size_t min_chars = 4;  // a run needs at least this many characters
+  // When set, a run must end with this byte, which ends it where a unit
+  // begins even if the tables give it a character; the run's length counts
+  // it, its bytes don't hold it.
+  std::optional<std::uint8_t> end;
+  // At most this many of a run's bytes are kept for its text; a longer run
+  // (a whole file of characters, say) is still found and measured in full.
+  std::size_t keep_bytes = std::size_t{1} << 20;
+};
+
+struct StringRun {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;  // in bytes, the end byte included
+  std::uint64_t chars = 0;
+  std::span<const std::uint8_t> bytes;  // the run's first bytes, without the end byte
+  bool cut = false;                     // bytes holds less than the run
+};
+
+class StringRunFinder {
+ public:
+  using Found = std::function<void(const StringRun&)>;
+
+  StringRunFinder(const CharTable& table, StringRunOptions options);
+
+  void Feed(std::span<const std::uint8_t> bytes, const Found& found);
+  // Ends the input: a run still open ends there.
+  void Finish(const Found& found);
+
+ private:
+  void Close(std::uint64_t end, bool with_end_byte, const Found& found);
+  void Keep(const std::uint8_t* from, const std::uint8_t* to);
+  // Skips 16-byte blocks, outside a run, that hold no end byte, no lead byte
+  // that can begin a character and no run of min_chars characters; stops at
+  // a block that needs the byte walk, or where characters at a block's end
+  // begin a run.
+  std::size_t SkipBlocks(const std::uint8_t* data, std::size_t i, std::size_t n);
+
+  StringRunOptions options_;
+  detail::ByteClasses classes_;
+  std::uint64_t position_ = 0;  // of the next byte fed
+  bool in_run_ = false;
+  std::uint64_t run_start_ = 0;
+  std::uint64_t chars_ = 0;
+  std::uint8_t pending_page_ = 0;   // a lead byte waits for its second byte
+  std::vector<std::uint8_t> kept_;  // at most keep_bytes
+};
+
+}  // namespace binconv

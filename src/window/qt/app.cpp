@@ -1,0 +1,60 @@
+#include "window/qt/app.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <string_view>
+
+#include "runtime/version.h"
+#include "window/qt/font_choice.h"
+#include "window/logic/form_layout.h"
+#include "window/qt/form1.h"
+
+namespace binconv::window::qt {
+
+int RunWindow(const std::filesystem::path& dir) {
+  return RunWindow(Result<std::filesystem::path, TableFolderError>(dir));
+}
+
+int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
+  // The dialogs are windows of their own and would not inherit it from the form.
+  QApplication::setFont(UiFont());
+  Form1 form;
+  if (const std::optional<QString> error = form.Load(found)) {
+    QMessageBox::critical(nullptr, QString::fromUtf16(logic::kCaption.data(),
+                                                      static_cast<qsizetype>(logic::kCaption.size())),
+                          *error);
+    return 1;
+  }
+  form.show();
+  form.activateWindow();
+  form.text1().setFocus();
+  return QApplication::exec();
+}
+
+std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) {
+  for (const std::string_view arg : args) {
+    if (arg == "--version") return std::string("binconv ") + kVersion + "\n";
+    if (arg == "--help" || arg == "-h") {
+      return std::string(
+                 "Usage: binconv [--help | --version]\n\n"
+                 "Opens the window of binconv, バイナリ変換ツール (binary conversion tool),\n"
+                 "which turns Japanese text into the bytes of a game's own character\n"
+                 "encoding, defined by two table files. Type or paste the text, press the\n"
+                 "conversion button to see its codes as a hex listing, check or edit the\n"
+                 "listing, name an output file (temp.bin unless changed) and press the\n"
+                 "output button to write the bytes. For scripts and whole folders of text\n"
+                 "use binconv-cli.\n\n"
+                 "Options:\n"
+                 "  -h, --help     show this help and exit\n"
+                 "      --version  print the version and exit\n"
+                 "Any other argument is ignored.\n\n") +
+             kTableSearchHelp +
+             "\nThe window shows the folder it uses as the tooltip of the code box's\n"
+             "caption.\n";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace binconv::window::qt

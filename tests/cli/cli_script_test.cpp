@@ -1,0 +1,493 @@
+// Scripts that move, end to end through binconv-cli: dump through a pointer
+// table, edit, insert with relocation and pointer rewriting. Whatever is
+// refused leaves every file as it was; the round trip of dump and insert
+// gives the game back byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/bytes.h"
+#include "support/cli_runner.h"
+#include "support/files.h"
+#include "support/script_game.h"
+
+namespace binconv::cli_test {
+namespace {
+
+using namespace binconv::test;
+
+constexpr std::size_t kGameSize = 0x100;
+
+std::string Bytes(std::initializer_list<unsigned> values) {
+  std::string bytes;
+  for (const unsigned v : values) bytes += static_cast<char>(v);
+  return bytes;
+}
+
+// Pointers at 0x10 (u16le, base 0x8000) to "あい" at 0x40 (twice) and "う"
+// at 0x48, and a skipped 0xFFFF; with `split`, low bytes at 0x10 and high
+// bytes at 0x18. あ い う are 56 58 5A in the default tables.
+std::string Game(bool split = false, unsigned last = 0xFFFF) {
+  std::string game(kGameSize, '\0');
+  for (std::size_t i = 0; i < game.size(); ++i) game[i] = static_cast<char>(i * 7 + 3);
+  const unsigned values[] = {0x8040, 0x8048, 0x8040, last};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (split) {
+      game[0x10 + i] = static_cast<char>(values[i] & 0xFF);
+      game[0x18 + i] = static_cast<char>(values[i] >> 8);
+    } else {
+      game[0x10 + 2 * i] = static_cast<char>(values[i] & 0xFF);
+      game[0x11 + 2 * i] = static_cast<char>(values[i] >> 8);
+    }
+  }
+  game.replace(0x40, 3, Bytes({0x56, 0x58, 0xFF}));
+  game.replace(0x48, 2, Bytes({0x5A, 0xFF}));
+  return game;
+}
+
+constexpr char kFormat[] = "format nes u16le base=0x8000\n";
+constexpr char kSpace[] = "space 0x80..0x8F\n";
+constexpr char kScript[] =
+    "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF";
+constexpr char kSplitScript[] =
+    "script s.txt lo=0x10 hi=0x18 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF";
+
+struct Patch {
+  std::size_t at;
+  std::string bytes;
+};
+
+std::string Patched(std::string game, const std::vector<Patch>& patches) {
+  for (const Patch& p : patches) game.replace(p.at, p.bytes.size(), p.bytes);
+  return game;
+}
+
+struct ScriptCase {
+  const char* name;
+  std::string plan;                                        // plan.txt
+  std::vector<std::pair<std::string, std::string>> edits;  // on the dumped s.txt
+  int exit_code;
+  std::vector<Patch> patches;  // of out.bin against the game; unused on failure
+  std::vector<std::string> err_has{};
+  std::vector<std::string> extra_args{};
+  bool split = false;
+  bool into = false;         // --into game.bin instead of --from game.bin -o out.bin
+  bool poke = false;         // change the game after the dump
+  std::string fixed_text{};  // t.txt, for a fixed entry
+};
+
+void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
+
+std::string Plan(const std::string& script_words = "", const std::string& space = kSpace) {
+  return std::string(kFormat) + space + kScript + script_words + "\n";
+}
+
+class CliScriptTest : public testing::TestWithParam<ScriptCase> {};
+
+TEST_P(CliScriptTest, InsertsExactlyOrTouchesNothing) {
+  const ScriptCase& c = GetParam();
+  Scratch scratch;
+  const std::string game = Game(c.split);
+  WriteAll(scratch.work() / "game.bin", game);
+  WriteAll(scratch.work() / "plan.txt", c.plan);
+  if (!c.fixed_text.empty()) WriteAll(scratch.work() / "t.txt", c.fixed_text);
+  const Outcome dumped = RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"});
+  ASSERT_EQ(dumped.exit_code, 0) << dumped;
+  std::string script = ReadAll(scratch.work() / "s.txt");
+  for (const auto& [from, to] : c.edits) {
+    const std::size_t at = script.find(from);
+    ASSERT_NE(at, std::string::npos) << from << " not in\n" << script;
+    script.replace(at, from.size(), to);
+  }
+  WriteAll(scratch.work() / "s.txt", script);
+  std::string start = game;
+  if (c.poke) {
+    start[0xF0] = static_cast<char>(start[0xF0] ^ 1);
+    WriteAll(scratch.work() / "game.bin", start);
+  }
+  const std::set<std::string> before = scratch.Names();
+  std::vector<std::string> args = {"insert"};
+  if (c.into) {
+    args.insert(args.end(), {"--into", "game.bin"});
+  } else {
+    args.insert(args.end(), {"--from", "game.bin", "-o", "out.bin"});
+  }
+  args.insert(args.end(), c.extra_args.begin(), c.extra_args.end());
+  args.push_back("plan.txt");
+  const Outcome outcome = RunCli(scratch, args);
+  EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome << "\n" << script;
+  for (const std::string& part : c.err_has) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
+                                                         << outcome.err;
+  }
+  const bool written =
+      c.exit_code == 0 && !c.into &&
+      std::find(c.extra_args.begin(), c.extra_args.end(), "--dry-run") == c.extra_args.end();
+  if (c.exit_code != 0 || !written) {
+    std::set<std::string> after = scratch.Names();
+    EXPECT_EQ(after, before) << "a file was left or lost";
+  }
+  if (c.into) {
+    EXPECT_EQ(Hex(ReadAll(scratch.work() / "game.bin")),
+              Hex(c.exit_code == 0 ? Patched(start, c.patches) : start));
+  } else {
+    EXPECT_EQ(Hex(ReadAll(scratch.work() / "game.bin")), Hex(start)) << "the original changed";
+    if (written) {
+      EXPECT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(Patched(start, c.patches)));
+    }
+  }
+}
+
+const std::string kLong9 = "ううううううううう";  // 9 bytes and the end byte: past a room of 8
+const std::string kLong9Bytes = std::string(9, '\x5A') + "\xFF";
+
+INSTANTIATE_TEST_SUITE_P(
+    Relocation, CliScriptTest,
+    testing::Values(
+        ScriptCase{"UnchangedIsTheSameGame", Plan(), {}, 0, {}, {"2 stayed, 0 moved"}},
+        ScriptCase{"LongerTextMovesAndItsPointerFollows",
+                   Plan(),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x80, kLong9Bytes}, {0x12, Bytes({0x80, 0x80})}},
+                   {"1 stayed, 1 moved", "space 0x80..0x8F: 10 bytes used, 6 bytes free"}},
+        ScriptCase{"EveryPointerOfASharedTextIsRewritten",
+                   Plan(),
+                   {{"\nあい\n", "\nあああああああああ\n"}},
+                   0,
+                   {{0x80, std::string(9, '\x56') + "\xFF"},
+                    {0x10, Bytes({0x80, 0x80})},
+                    {0x14, Bytes({0x80, 0x80})}}},
+        ScriptCase{"FillCoversOldRoomsAndTheRestOfRooms",
+                   Plan(" fill=00"),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x43, std::string(5, '\0')},
+                    {0x48, std::string(8, '\0')},
+                    {0x80, kLong9Bytes},
+                    {0x12, Bytes({0x80, 0x80})}}},
+        ScriptCase{"IdenticalMovedTextsAreStoredOnce",
+                   Plan(),
+                   {{"\nあい\n", "\n" + kLong9 + "\n"}, {"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x80, kLong9Bytes}, {0x10, Bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x80})}},
+                   {"0 stayed, 2 moved (1 onto identical texts)"}},
+        ScriptCase{"MovedTextsAreAligned",
+                   Plan(" align=4", "space 0x81..0x8F fill=EE\n"),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x81, Bytes({0xEE, 0xEE, 0xEE})},
+                    {0x84, kLong9Bytes + "\xEE\xEE"},
+                    {0x12, Bytes({0x84, 0x80})}}},
+        ScriptCase{"PackLaysTheBlockOutAgain",
+                   Plan(" layout=pack fill=EE"),
+                   {{"\nあい\n", "\nあ\n"}, {"\nう\n", "\nうう\n"}},
+                   0,
+                   {{0x40, Bytes({0x56, 0xFF, 0x5A, 0x5A, 0xFF}) + std::string(11, '\xEE')},
+                    {0x12, Bytes({0x42, 0x80})}}},
+        ScriptCase{"SplitTablePointersAreRewrittenByteByByte",
+                   std::string(kFormat) + kSpace + kSplitScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x80, kLong9Bytes}, {0x11, Bytes({0x80})}, {0x19, Bytes({0x80})}},
+                   {},
+                   {},
+                   true},
+        ScriptCase{"IntoPatchesInPlace",
+                   Plan(),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x80, kLong9Bytes}, {0x12, Bytes({0x80, 0x80})}},
+                   {},
+                   {},
+                   false,
+                   true},
+        ScriptCase{"FixedEntryBesideTheScript",
+                   Plan() + "0xA0 4 t.txt 00\n",
+                   {},
+                   0,
+                   {{0xA0, Bytes({0x56, 0, 0, 0})}},
+                   {},
+                   {},
+                   false,
+                   false,
+                   false,
+                   "あ"},
+        ScriptCase{"DryRunWritesNothing",
+                   Plan(),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {},
+                   {"nothing written (--dry-run)"},
+                   {"--dry-run"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, CliScriptTest,
+    testing::Values(
+        ScriptCase{"NoSpaceHasRoom",
+                   Plan(),
+                   {{"\nう\n", "\n" + kLong9 + kLong9 + "うう\n"}},
+                   1,
+                   {},
+                   {"s.txt:9:1: @1 needs 21 bytes; its room holds 8 and no space has 21 bytes "
+                    "left (0x80..0x8F: 16 free); game.bin is unchanged"}},
+        ScriptCase{"EndByteInsideAText",
+                   Plan(),
+                   {{"\nう\n", "\nう<FF>う\n"}},
+                   1,
+                   {},
+                   {"s.txt:11:", "@1: the end byte FF stands inside the text"}},
+        ScriptCase{"CharacterWithoutCode",
+                   Plan(),
+                   {{"\nう\n", "\nう漢\n"}},
+                   1,
+                   {},
+                   {"s.txt:11:2: @1: no code for '漢'"}},
+        ScriptCase{"UnknownEntry",
+                   Plan(),
+                   {{"\n\n@1", "\n\n@3\nう\n\n@1"}},
+                   1,
+                   {},
+                   {"s.txt:9: @3: no string of the table has its first pointer at index 3"}},
+        ScriptCase{"RepeatedEntry",
+                   Plan(),
+                   {{"\n\n@1", "\n\n@1\nう\n\n@1"}},
+                   1,
+                   {},
+                   {"s.txt:12: @1: given again; its first entry is on line 9"}},
+        ScriptCase{"MissingEntry",
+                   Plan(),
+                   {{"@1 ptr=0x12 at=0x48 room=8\n;う\nう\n", ""}},
+                   1,
+                   {},
+                   {"s.txt: @1: missing: the table has a string there (at 0x48)"}},
+        ScriptCase{"GameChangedSinceTheDump",
+                   Plan(),
+                   {},
+                   1,
+                   {},
+                   {"but game.bin has 256 bytes and CRC-32", "build from the original with --from"},
+                   {},
+                   false,
+                   true,
+                   true},
+        ScriptCase{"SpaceOverlapsARoom",
+                   Plan("", "space 0x44..0x4F\n"),
+                   {},
+                   1,
+                   {},
+                   {"plan.txt:3: the room of @0 at 0x40 overlaps the space of line 2"}},
+        ScriptCase{"SpacesOverlap",
+                   Plan("", "space 0x80..0x8F\nspace 0x88..0x9F\n"),
+                   {},
+                   1,
+                   {},
+                   {"plan.txt:3: the space overlaps the space of line 2"}},
+        ScriptCase{"FixedEntryOverPointers",
+                   Plan() + "0x12 2 t.txt\n",
+                   {},
+                   1,
+                   {},
+                   {"plan.txt:4: the room overlaps the pointer table of line 3"},
+                   {},
+                   false,
+                   false,
+                   false,
+                   "あ"}));
+
+// --- dump's own refusals: nothing is written ------------------------------
+
+struct DumpCase {
+  const char* name;
+  std::string plan;
+  int exit_code;
+  std::vector<std::string> err_has;
+  unsigned last_pointer = 0xFFFF;
+};
+
+void PrintTo(const DumpCase& c, std::ostream* os) { *os << c.name; }
+
+class CliDumpTest : public testing::TestWithParam<DumpCase> {};
+
+TEST_P(CliDumpTest, RefusesAndWritesNothing) {
+  const DumpCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Game(false, c.last_pointer));
+  WriteAll(scratch.work() / "plan.txt", c.plan);
+  if (std::string(c.name) == "ExistingFileNeedsForce") WriteAll(scratch.work() / "s.txt", "mine");
+  const std::set<std::string> before = scratch.Names();
+  const Outcome outcome = RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"});
+  EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
+  for (const std::string& part : c.err_has) {
+    EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
+                                                         << outcome.err;
+  }
+  EXPECT_EQ(scratch.Names(), before);
+  EXPECT_EQ(ReadAll(scratch.work() / "plan.txt"), c.plan);
+}
+
+std::string ScriptLine(const std::string& words) {
+  return std::string(kFormat) + "script s.txt " + words + "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, CliDumpTest,
+    testing::Values(
+        DumpCase{"PointerOutsideText",
+                 ScriptLine("table=0x10 count=4 format=nes end=FF text=0x40..0x47 skip=0xFFFF"),
+                 1,
+                 {"plan.txt:2: pointer 1 at 0x12 leads to 0x48, outside text="}},
+        DumpCase{"NoEndByteBeforeTheBlockEnds",
+                 ScriptLine("table=0x10 count=4 format=nes end=FF text=0x40..0x48 skip=0xFFFF"),
+                 1,
+                 {"pointer 1 at 0x12 leads to a string at 0x48 with no end byte before 0x49"}},
+        DumpCase{"PointerPastTheGame",
+                 ScriptLine("table=0x10 count=4 format=nes end=FF"),
+                 1,
+                 {"pointer 3 at 0x16 leads to 0x7FFF, past the end of the game"}},
+        DumpCase{"TablePointsIntoItself",
+                 ScriptLine("table=0x10 count=4 format=nes end=FF"),
+                 1,
+                 {"pointer 3 at 0x16 leads to a string at 0x10 that lies over a pointer table"},
+                 0x8010},
+        DumpCase{"CountNear2To64",
+                 ScriptLine("table=0x10 count=18446744073709551615 format=nes end=FF"),
+                 1,
+                 {"plan.txt:2: the pointer table ends at 0xFFFFFFFFFFFFFFFF, past the end of the "
+                  "game (256 bytes)"}},
+        DumpCase{"OffsetNear2To64",
+                 ScriptLine("table=0xFFFFFFFFFFFFFFFF count=2 stride=0xFFFFFFFFFFFFFFFF "
+                            "format=nes end=FF"),
+                 1,
+                 {"the pointer table ends at 0xFFFFFFFFFFFFFFFF"}},
+        DumpCase{"SplitTableNear2To64",
+                 ScriptLine("lo=0xFFFFFFFFFFFFFFF0 hi=0 count=0x20 format=nes end=FF"),
+                 1,
+                 {"the lo= table ends at 0xFFFFFFFFFFFFFFFF"}},
+        DumpCase{"MillionEntries",
+                 ScriptLine("table=0x10 count=1000000 format=nes end=FF"),
+                 1,
+                 {"the pointer table ends at 0x1E8490"}},
+        DumpCase{"ScriptIsThePlan",
+                 std::string(kFormat) + "script plan.txt table=0x10 count=1 format=nes end=FF\n",
+                 1,
+                 {"plan.txt:2: the script file is the plan itself"}},
+        DumpCase{"TwoScriptsOneFile",
+                 ScriptLine("table=0x10 count=1 format=nes end=FF") +
+                     "script ./s.txt table=0x12 count=1 format=nes end=FF\n",
+                 1,
+                 {"plan.txt:3: the script file is also that of line 2"}},
+        DumpCase{"UnknownFormat",
+                 "script s.txt table=0x10 count=1 format=snes end=FF\n",
+                 1,
+                 {"plan.txt:1: no format line names 'snes'"}},
+        DumpCase{"SplitNeeds16Bits",
+                 "format f u24le\nscript s.txt lo=0x10 hi=0x18 count=1 format=f end=FF\n",
+                 1,
+                 {"a split lo/hi table needs a 16-bit TYPE"}},
+        DumpCase{"BadFormatWord",
+                 "format f u16le base=0x8000 map=lorom relative=self\n",
+                 1,
+                 {"plan.txt:1: relative= counts from the pointer"}},
+        DumpCase{"SpacePastTheEnd",
+                 std::string(kFormat) + "space 0xF0..0x1FF\n" +
+                     "script s.txt table=0x10 count=1 format=nes end=FF\n",
+                 1,
+                 {"plan.txt:2: the space ends at 0x200, past the end of the game (256 bytes)"}},
+        DumpCase{"ExistingFileNeedsForce",
+                 ScriptLine("table=0x10 count=3 format=nes end=FF"),
+                 2,
+                 {"s.txt: already exists; use --force to replace it"}}));
+
+// --- the round trip, as a property over random games ------------------------
+
+struct RoundTripCase {
+  const char* name;
+  ScriptGameSpec spec;
+};
+
+void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
+
+class CliScriptRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE(seed);
+    const ScriptGameFiles files = MakeScriptGame(GetParam().spec, seed);
+    Scratch scratch;
+    WriteAll(scratch.work() / "game.bin", files.game);
+    WriteAll(scratch.work() / "plan.txt", files.plan);
+    const Outcome dumped = RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"});
+    ASSERT_EQ(dumped.exit_code, 0) << dumped << files.plan;
+    const Outcome inserted =
+        RunCli(scratch, {"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"});
+    ASSERT_EQ(inserted.exit_code, 0) << inserted << ReadAll(scratch.work() / "script.txt");
+    EXPECT_NE(inserted.err.find(" 0 moved"), std::string::npos) << inserted;
+    ASSERT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(files.game))
+        << files.plan << ReadAll(scratch.work() / "script.txt");
+  }
+}
+
+RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
+                   bool text_block = true, std::uint64_t header = 0, bool table_in_block = false) {
+  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryType, CliScriptRoundTripTest,
+    testing::Values(
+        Trip("U16leLinear", "u16le base=0x8000"),
+        Trip("U16beLinearHeader", "u16be header=0x10 base=0x8000", false, false, true, 0x10),
+        Trip("U24leLoRom", "u24le map=lorom base=0x800000"), Trip("U24beHiRom", "u24be map=hirom"),
+        Trip("U32leLinear", "u32le base=0x08000000"), Trip("U32beLoRom", "u32be map=lorom"),
+        Trip("U16leSelf", "u16le relative=self"), Trip("U24beTable", "u24be relative=table"),
+        Trip("U32leHiRomNoBlock", "u32le map=hirom", false, false, false),
+        Trip("SplitLinear", "u16le base=0x8000", true),
+        Trip("SplitTableRelative", "u16be relative=table", true, false, false),
+        Trip("PackLinear", "u16le base=0x8000", false, true),
+        Trip("PackSplitSelf", "u16le relative=self", true, true),
+        Trip("PackU24LoRom", "u24le map=lorom", false, true),
+        Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true)));
+
+// The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
+// the example game and its plan are also written into that folder.
+TEST(CliScriptExampleTest, ReadmeWalkThrough) {
+  const std::string plan =
+      "format nes u16le base=0x8000\nspace  0x80..0x8F\n"
+      "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF\n";
+  if (const char* dir = std::getenv("BINCONV_SCRIPT_EXAMPLE")) {
+    fs::create_directories(dir);
+    WriteAll(fs::path(dir) / "game.bin", Game());
+    WriteAll(fs::path(dir) / "plan.txt", plan);
+  }
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", Game());
+  WriteAll(scratch.work() / "plan.txt", plan);
+  ASSERT_EQ(RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"}).exit_code, 0);
+  const std::string script = ReadAll(scratch.work() / "s.txt");
+  EXPECT_EQ(script,
+            "#binconv script 1\n#game game.bin size=256 crc32=d7e72f4e\n#plan plan.txt s.txt\n\n"
+            "@0 ptr=0x10,0x14 at=0x40 room=8\n;あい\nあい\n\n"
+            "@1 ptr=0x12 at=0x48 room=8\n;う\nう\n\n");
+  std::string edited = script;
+  edited.replace(edited.rfind("\nう\n"), 5, "\n" + kLong9 + "\n");
+  WriteAll(scratch.work() / "s.txt", edited);
+  const Outcome inserted = RunCli(
+      scratch, {"insert", "--from", "game.bin", "-o", "new.bin", "--map", "map.csv", "plan.txt"});
+  ASSERT_EQ(inserted.exit_code, 0) << inserted;
+  EXPECT_EQ(inserted.err,
+            "s.txt: 1 stayed, 1 moved\nspace 0x80..0x8F: 10 bytes used, 6 bytes free\n"
+            "2 texts put into new.bin\n");
+  EXPECT_EQ(ReadAll(scratch.work() / "map.csv"),
+            "script,index,pointers,old_offset,new_offset,bytes\n"
+            "s.txt,0,0x10;0x14,0x40,0x40,3\ns.txt,1,0x12,0x48,0x80,10\n");
+  const Outcome decoded = RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
+  EXPECT_EQ(decoded.out, kLong9);
+}
+
+}  // namespace
+}  // namespace binconv::cli_test

@@ -1,0 +1,161 @@
+#include "support/script_game.h"
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "chartable/encoding.h"
+#include "conversion/encode.h"
+#include "support/files.h"
+
+namespace binconv::test {
+namespace {
+
+constexpr std::size_t kGameSize = 4096;
+constexpr std::uint64_t kOutsideTable = 0x20;
+constexpr std::uint64_t kInsideTable = 0x500;
+constexpr std::uint64_t kBlock = 0x200;
+constexpr std::uint64_t kBlockEnd = 0xBFF;  // inclusive
+constexpr std::uint64_t kSkip = 0;
+
+struct Format {
+  unsigned width = 2;
+  bool big = false;
+  std::string map = "linear";
+  std::string relative;
+  std::uint64_t base = 0;
+  std::uint64_t header = 0;
+};
+
+Format ParseWords(const std::string& words) {
+  Format f;
+  std::istringstream in(words);
+  std::string type;
+  in >> type;
+  f.width = static_cast<unsigned>(type[1] - '0' == 1 ? 2 : type[1] == '2' ? 3 : 4);
+  f.big = type.ends_with("be");
+  for (std::string word; in >> word;) {
+    const std::size_t eq = word.find('=');
+    const std::string name = word.substr(0, eq);
+    const std::string value = word.substr(eq + 1);
+    if (name == "map") f.map = value;
+    if (name == "relative") f.relative = value;
+    if (name == "base") f.base = std::stoull(value, nullptr, 0);
+    if (name == "header") f.header = std::stoull(value, nullptr, 0);
+  }
+  return f;
+}
+
+// The value a pointer at `site` holds for `target`, by the plain rules.
+std::uint64_t ValueFor(const Format& f, std::uint64_t target, std::uint64_t site,
+                       std::uint64_t table) {
+  const std::uint64_t mask = (std::uint64_t{1} << (8 * f.width)) - 1;
+  if (f.relative == "self") return (target - site) & mask;
+  if (f.relative == "table") return (target - table) & mask;
+  const std::uint64_t o = target - f.header;
+  std::uint64_t mapped = o;
+  if (f.map == "lorom") mapped = (o >> 15) << 16 | 0x8000 | (o & 0x7FFF);
+  if (f.map == "hirom") mapped = o | 0xC00000;
+  return (mapped + f.base) & mask;
+}
+
+std::string Hex(std::uint64_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << std::uppercase << value;
+  return out.str();
+}
+
+}  // namespace
+
+ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
+  std::mt19937 random(seed);
+  auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  const Format format = ParseWords(spec.format);
+  const std::uint64_t table = spec.table_in_block ? kInsideTable : kOutsideTable;
+  std::string game(kGameSize, '\0');
+  for (char& c : game) c = static_cast<char>(random());
+
+  static constexpr std::uint8_t kEnds[] = {0xFF, 0x00, 0x01, 0x7F};
+  const std::uint8_t end = kEnds[below(std::size(kEnds))];
+  // Bytes worth seeing often: breaks, spaces, lead bytes, ; @ # < >.
+  std::vector<std::uint8_t> interesting = {kLineBreakByte, kSpaceByte};
+  for (int page = 1; page < kPages; ++page) interesting.push_back(kLeadBytes[page]);
+  for (const char16_t* mark : {u";", u"@", u"#", u"<", u">"}) {
+    Encoder encoder(DefaultTables());
+    std::vector<std::uint8_t> bytes;
+    encoder.Feed(mark, bytes);
+    encoder.Finish(bytes);
+    interesting.insert(interesting.end(), bytes.begin(), bytes.end());
+  }
+  std::vector<std::string> strings(spec.strings);
+  for (std::string& s : strings) {
+    for (std::size_t units = below(10); units > 0; --units) {
+      std::uint8_t b = below(3) == 0 ? interesting[below(interesting.size())]
+                                     : static_cast<std::uint8_t>(random());
+      if (b == end) continue;
+      s += static_cast<char>(b);
+      // A lead byte takes any byte after it, the end byte too.
+      if (PageOfLeadByte(b) != 0) s += static_cast<char>(below(4) == 0 ? end : random());
+    }
+  }
+
+  // Every string gets a pointer; the rest are shared or skipped.
+  std::vector<std::ptrdiff_t> target_of(std::max(spec.pointers, spec.strings), -1);
+  for (std::size_t k = 0; k < spec.strings; ++k) target_of[k] = static_cast<std::ptrdiff_t>(k);
+  for (std::size_t i = spec.strings; i < target_of.size(); ++i) {
+    target_of[i] = below(4) == 0 ? -1 : static_cast<std::ptrdiff_t>(below(spec.strings));
+  }
+  std::shuffle(target_of.begin(), target_of.end(), random);
+  // Entry order: by each string's first pointer.
+  std::vector<std::size_t> order;
+  for (const std::ptrdiff_t t : target_of) {
+    if (t >= 0 &&
+        std::find(order.begin(), order.end(), static_cast<std::size_t>(t)) == order.end()) {
+      order.push_back(static_cast<std::size_t>(t));
+    }
+  }
+  if (!spec.pack) std::shuffle(order.begin(), order.end(), random);
+  std::vector<std::uint64_t> at(spec.strings);
+  std::uint64_t cursor = kBlock;
+  for (const std::size_t k : order) {
+    if (!spec.pack) cursor += below(4);  // bytes between strings belong to the room before
+    at[k] = cursor;
+    game.replace(cursor, strings[k].size(), strings[k]);
+    game[cursor + strings[k].size()] = static_cast<char>(end);
+    cursor += strings[k].size() + 1;
+  }
+
+  const std::size_t count = target_of.size();
+  const std::uint64_t stride = spec.split ? 1 : format.width + below(2);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t site = table + i * stride;
+    const std::uint64_t value =
+        target_of[i] < 0
+            ? kSkip
+            : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, table);
+    if (spec.split) {
+      game[table + i] = static_cast<char>(value & 0xFF);
+      game[table + count + i] = static_cast<char>(value >> 8);
+      continue;
+    }
+    for (unsigned b = 0; b < format.width; ++b) {
+      const unsigned shift = 8 * (format.big ? format.width - 1 - b : b);
+      game[site + b] = static_cast<char>(value >> shift);
+    }
+  }
+
+  std::string plan = "format f " + std::string(spec.format) + "\n";
+  plan += "space 0xC00..0xEFF\n";
+  plan += "script script.txt ";
+  plan += spec.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
+                     : "table=" + Hex(table) + " stride=" + std::to_string(stride);
+  plan += " count=" + std::to_string(count) +
+          " format=f end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
+  if (spec.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
+  plan += spec.pack ? " layout=pack" : " layout=slots";
+  plan += " skip=" + std::to_string(kSkip) + "\n";
+  return {game, plan};
+}
+
+}  // namespace binconv::test

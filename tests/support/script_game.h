@@ -1,0 +1,32 @@
+#pragma once
+// Small random games with a pointer table and the plan that describes it,
+// for the round trip of dump and insert: texts with every kind of byte
+// (lead bytes with any trail, line breaks, spaces, the codes of ; @ #),
+// shared pointers, skipped values, split tables, and every pointer TYPE and
+// map. The pointer values are worked out here from the plain rules.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace binconv::test {
+
+struct ScriptGameSpec {
+  const char* format = "u16le base=0x8000";  // the format line's words after NAME
+  bool split = false;                        // lo/hi tables (16-bit TYPE)
+  bool pack = false;       // layout=pack; the strings then stand in entry order without gaps
+  bool text_block = true;  // give text=
+  std::size_t strings = 8;
+  std::size_t pointers = 12;    // some shared, some skipped
+  std::uint64_t header = 0;     // matches header= in `format`
+  bool table_in_block = false;  // the table stands inside text=, after the strings
+};
+
+struct ScriptGameFiles {
+  std::string game;  // 4096 bytes
+  std::string plan;  // names the script "script.txt"
+};
+
+ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed);
+
+}  // namespace binconv::test

@@ -1,0 +1,287 @@
+// The window: its controls and layout, the start-up sequence, and the two
+// buttons over the core, seen through the boxes as the user sees them.
+
+#include "window/qt/form1.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "chartable/table_folders.h"
+#include "conversion/listing.h"
+#include "window/logic/form_layout.h"
+#include "test_tables.h"
+#include "window/qt/code_box.h"
+#include "window/qt/font_choice.h"
+
+using namespace Qt::StringLiterals;
+namespace w = binconv::window::qt;
+namespace logic = binconv::window::logic;
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(tables_.isValid() && work_.isValid());
+    QVERIFY(w::testing::WriteSmallTables(tables_.path()));
+    // The writer's relative names land in the working directory.
+    QVERIFY(QDir::setCurrent(work_.path()));
+  }
+  void init() {
+    form_ = new w::Form1;
+    const auto error = form_->Load(tables_.path().toStdString());
+    QVERIFY(!error);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+  }
+  void cleanup() { delete form_; }
+
+  // Every control of the one layout table, at 96 dpi: fifteen twips a pixel.
+  void Controls_data() {
+    QTest::addColumn<int>("index");
+    for (std::size_t i = 0; i < logic::kLayout.size(); ++i) {
+      QTest::newRow(logic::kLayout[i].name.data()) << static_cast<int>(i);
+    }
+  }
+  void Controls() {
+    QFETCH(int, index);
+    const logic::ControlLayout& place = logic::kLayout[static_cast<std::size_t>(index)];
+    auto* widget = form_->findChild<QWidget*>(QString::fromUtf8(place.name));
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), QRect(place.left / 15, place.top / 15, place.width / 15,
+                                       place.height / 15));
+    QString text;
+    if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+    if (auto* button = qobject_cast<QPushButton*>(widget)) text = button->text();
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) text = line->text();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) text = box->toPlainText();
+    const std::u16string_view caption =
+        place.control == logic::Control::kText1 ? logic::kText1Start : place.caption;
+    QCOMPARE(text.toStdU16String(), caption);
+    QCOMPARE(widget->font().family(), w::UiFont().family());
+    QCOMPARE(widget->font().pointSize(), logic::kFontPoints);
+  }
+
+  void Window() {
+    QCOMPARE(form_->objectName(), "Form1");
+    QCOMPARE(form_->windowTitle(), u"バイナリ変換ツール"_s);
+    const QSize client(logic::kClientWidthTwips / 15, logic::kClientHeightTwips / 15);
+    QCOMPARE(form_->minimumSize(), client);
+    QCOMPARE(form_->maximumSize(), client);
+    QVERIFY(!form_->windowIcon().pixmap(32).isNull());
+    if (!w::PickUiFontFamily(QFontDatabase::families()).isEmpty())
+      QVERIFY(w::PreferredUiFontFamilies().contains(form_->font().family(), Qt::CaseInsensitive));
+    auto& text2 = form_->text2();
+    auto& text3 = form_->text3();
+    QCOMPARE(text2.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(text3.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(text3.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(text3.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  }
+
+  // Tab leaves the multi-line boxes too, and the labels never take the focus.
+  void TabOrder() {
+    QCOMPARE(QApplication::focusWidget(), &form_->text1());
+    QStringList visited;
+    for (int i = 0; i < 5; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, QStringList({"Text2", "Command3", "Text3", "Command1", "Text1"}));
+    QVERIFY(form_->text3().toPlainText().isEmpty() && form_->text2().toPlainText().isEmpty());
+  }
+
+  void LoadResetsBoxesBeforeReadingTables() {
+    form_->text1().setText("x.bin");
+    form_->text3().setPlainText("abc");
+    QTemporaryDir empty;
+    const auto error = form_->Load(empty.path().toStdString());
+    QVERIFY(error);
+    QVERIFY(error->contains("Zezovar.ini"));
+    QCOMPARE(form_->text1().text(), "temp.bin");
+    QVERIFY(form_->text2().toPlainText().isEmpty() && form_->text3().toPlainText().isEmpty());
+    QVERIFY(form_->label2().toolTip().isEmpty());
+  }
+
+  // The folder in use is told without changing the layout: the code box's
+  // caption keeps its text and gets the folder as its tooltip.
+  void CodeCaptionTellsTheTablesFolder() {
+    QCOMPARE(form_->label2().text(), "コード：");
+    QCOMPARE(form_->label2().toolTip(),
+             "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
+    // The program's own start-up, through the table search, shows it too.
+    form_->label2().setToolTip(QString());
+    QVERIFY(!form_->Load(binconv::FindTableFolder(
+        binconv::TableSearchPlace{tables_.path().toStdString(), {}, {}, {}, {}, false})));
+    QCOMPARE(form_->label2().toolTip(),
+             "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
+    QVERIFY(QDir::setCurrent(tables_.path()));
+    QVERIFY(!form_->Load("."));
+    QVERIFY(QDir::setCurrent(work_.path()));
+    QCOMPARE(form_->label2().toolTip(),
+             "文字テーブル：" + QDir::toNativeSeparators(QDir(tables_.path()).absolutePath()));
+  }
+
+  void TableErrorNamesFileAndLine() {
+    QTemporaryDir dir;
+    QVERIFY(w::testing::WriteSmallTables(dir.path()));
+    QFile bad(dir.filePath("Zezovar_ex.ini"));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("/ c\r\n\r\nr,a,b\r\n") > 0);
+    bad.close();
+    const auto error = form_->Load(dir.path().toStdString());
+    QVERIFY(error);
+    const QString message = *error;
+    QVERIFY2(message.contains("Zezovar_ex.ini\n3 行目：項目が 3 個しかありません"),
+             qPrintable(message));
+  }
+
+  void Convert_data() {
+    QTest::addColumn<QString>("input");  // as the box holds it
+    QTest::addColumn<QString>("listing");
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("pages") << u"a\u3042q\u3000 p"_s << "00 20 00 18 00 50 50 0F ";
+    QTest::newRow("lines") << "ab\ncd\n"
+                           << "00 01 24\n02 03 24\n";
+    QTest::newRow("soft break") << u"a\u2028b"_s << "00 24\n01 ";
+    QTest::newRow("tag and unknown") << u"<0C01>z\u00a0"_s << u"0C01 z \u00a0 "_s;
+  }
+  void Convert() {
+    QFETCH(QString, input);
+    QFETCH(QString, listing);
+    form_->text3().setPlainText(input);
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    // Raw text: toPlainText would hide a no-break space as a space.
+    const QString shown = form_->text2().document()->toRawText();
+    QCOMPARE(QString(shown).replace(QChar::ParagraphSeparator, u'\n'), listing);
+    QVERIFY(!shown.contains(u'\r'));
+  }
+
+  void WritesListingBytes_data() {
+    QTest::addColumn<QString>("listing");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty after start") << "" << QByteArray();
+    QTest::newRow("lines") << "1a 2B 24\n\nFF " << QByteArray("\x1a\x2b\x24\xff");
+    QTest::newRow("pair split by a break") << "1\nA" << QByteArray("\x1a");
+  }
+  void WritesListingBytes() {
+    QFETCH(QString, listing);
+    QFETCH(QByteArray, bytes);
+    if (!listing.isEmpty()) form_->text2().setPlainText(listing);
+    QFile::remove("temp.bin");
+    ClickOutput();
+    QFile out("temp.bin");
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll().toHex(' '), bytes.toHex(' '));
+    QCOMPARE(form_->text2().toPlainText(), listing);
+  }
+
+  // The message replaces the listing as an edit the user can undo.
+  void RejectedListingMessageIsUndoable_data() {
+    QTest::addColumn<QString>("listing");
+    QTest::addColumn<int>("code");
+    QTest::newRow("odd") << "1A 2\nzz" << int(binconv::ListingErrorCode::kOddCount);
+    QTest::newRow("bad") << u"1A \u3042\u3042 "_s << int(binconv::ListingErrorCode::kNotHexDigit);
+  }
+  void RejectedListingMessageIsUndoable() {
+    QFETCH(QString, listing);
+    QFETCH(int, code);
+    auto& text2 = form_->text2();
+    text2.setPlainText(listing);
+    ClickOutput();
+    const auto message = binconv::MessageFor(static_cast<binconv::ListingErrorCode>(code));
+    QCOMPARE(text2.toPlainText().toStdU16String(), message);
+    // The message is selected in full when the box next gets the focus.
+    form_->text1().setFocus();
+    QTest::keyClick(&form_->text1(), Qt::Key_Tab);
+    QCOMPARE(text2.textCursor().selectedText().toStdU16String(), message);
+    QTest::keyClick(&text2, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text2.toPlainText(), listing);
+  }
+
+  void ConversionIsUndoable() {
+    form_->text2().setPlainText("FF 00");
+    form_->text3().setPlainText("ab");
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(form_->text2().toPlainText(), "00 01 ");
+    QTest::keyClick(&form_->text2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form_->text2().toPlainText(), "FF 00");
+  }
+
+  // Tables without "1" and "0": conversion leaves them as they are, and the
+  // writer would take them for the byte 10. They are marked, and writing is
+  // refused, until the user edits over them, even after Ctrl+Z.
+  void UncodedHexDigitsAreMarkedAndRefused() {
+    auto& text2 = form_->text2();
+    form_->text3().setPlainText("ab10c\nd");
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(text2.toPlainText(), "00 01 1 0 02 24\n03 ");
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u u      ");
+    QFile::remove("temp.bin");
+    for (int round = 0; round < 2; ++round) {
+      ClickOutput();
+      QCOMPARE(text2.toPlainText().toStdU16String(), binconv::kBadCharMessage);
+      QVERIFY(!QFile::exists("temp.bin"));
+      QTest::keyClick(&text2, Qt::Key_Z, Qt::ControlModifier);
+      QCOMPARE(text2.toPlainText(), "00 01 1 0 02 24\n03 ");
+      QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u u      ");
+    }
+    // Typing elsewhere keeps the marks where they are.
+    QTextCursor cursor(text2.document()->findBlockByNumber(1));
+    cursor.insertText("04 ");
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u u      ");
+    ClickOutput();
+    QCOMPARE(text2.toPlainText().toStdU16String(), binconv::kBadCharMessage);
+    QTest::keyClick(&text2, Qt::Key_Z, Qt::ControlModifier);
+    // Overtyping "1 0" with "10" makes it the user's code.
+    cursor = QTextCursor(text2.document());
+    cursor.setPosition(6);
+    cursor.setPosition(9, QTextCursor::KeepAnchor);
+    cursor.insertText("10");
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "              ");
+    ClickOutput();
+    QFile out("temp.bin");
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll().toHex(' '), QByteArray("00 01 10 02 24 04 03"));
+  }
+
+  // A failed write is reported in a dialog and costs the user nothing.
+  void WriteFailureKeepsEverything() {
+    const QString name = work_.filePath("no such dir/out.bin");
+    form_->text1().setText(name);
+    form_->text2().setPlainText("1A 2B");
+    form_->text3().setPlainText(u"\u3042"_s);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown = box->text();
+        box->close();
+      }
+    });
+    ClickOutput();
+    QVERIFY2(shown.contains(name) && shown.section(name, 1).size() > 2, qPrintable(shown));
+    QCOMPARE(form_->text1().text(), name);
+    QCOMPARE(form_->text2().toPlainText(), "1A 2B");
+    QCOMPARE(form_->text3().toPlainText(), u"\u3042"_s);
+    QVERIFY(form_->isVisible());
+  }
+
+ private:
+  void ClickOutput() {
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+  }
+
+  QTemporaryDir tables_;
+  QTemporaryDir work_;
+  w::Form1* form_ = nullptr;
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

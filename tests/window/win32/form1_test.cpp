@@ -1,0 +1,95 @@
+// The Win32 window against the one layout table: each control's place at the
+// window's DPI, its caption, the client size, and the tables-folder tooltip.
+
+#include "window/win32/form1.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.h"
+#include "window/logic/form_layout.h"
+
+namespace binconv::window::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Wine creates no window without an X display; Windows always has a desktop.
+bool UnderWineWithoutDisplay() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const bool wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  return wine && GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
+}
+
+int Px(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), logic::kTwipsPerInch); }
+
+class Win32FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadLibraryExW(L"Msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&controls);
+    dir_ = test::MakeTempDir("binconv-win32-form");
+    for (const char* name : {"Zezovar.ini", "Zezovar_ex.ini"}) {
+      fs::copy_file(fs::path(BINCONV_SOURCE_DIR) / "tables" / name, dir_ / name);
+    }
+    if (UnderWineWithoutDisplay()) {
+      GTEST_SKIP() << "Wine has no display here; tools/win32-window-test.sh runs this with one";
+    }
+    ASSERT_TRUE(form_.Create(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(form_.Load(Result<fs::path, TableFolderError>(dir_)));
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+
+  fs::path dir_;
+  Form1 form_;
+};
+
+TEST_F(Win32FormTest, EveryControlStandsWhereTheLayoutTableSays) {
+  const UINT dpi = GetDpiForWindow(form_.hwnd());
+  RECT client{};
+  GetClientRect(form_.hwnd(), &client);
+  EXPECT_EQ(client.right, Px(logic::kClientWidthTwips, dpi));
+  EXPECT_EQ(client.bottom, Px(logic::kClientHeightTwips, dpi));
+  for (const logic::ControlLayout& place : logic::kLayout) {
+    SCOPED_TRACE(std::string(place.name));
+    HWND control = form_.control(IdOf(place.control));
+    ASSERT_NE(control, nullptr);
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, form_.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, Px(place.left, dpi));
+    EXPECT_EQ(r.top, Px(place.top, dpi));
+    EXPECT_EQ(r.right - r.left, Px(place.width, dpi));
+    EXPECT_EQ(r.bottom - r.top, Px(place.height, dpi));
+    const std::wstring text = GetText(control);
+    const std::u16string_view caption =
+        place.control == logic::Control::kText1 ? logic::kText1Start : place.caption;
+    EXPECT_EQ(text, std::wstring(caption.begin(), caption.end()));
+  }
+}
+
+TEST_F(Win32FormTest, CodeCaptionTellsTheTablesFolder) {
+  HWND tooltip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
+  while (tooltip != nullptr && GetWindow(tooltip, GW_OWNER) != form_.hwnd()) {
+    tooltip = FindWindowExW(nullptr, tooltip, TOOLTIPS_CLASSW, nullptr);
+  }
+  ASSERT_NE(tooltip, nullptr);
+  wchar_t shown[1024] = {};
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = form_.hwnd();
+  tool.uId = reinterpret_cast<UINT_PTR>(form_.control(kLabel2));
+  tool.lpszText = shown;
+  SendMessageW(tooltip, TTM_GETTEXTW, std::size(shown), reinterpret_cast<LPARAM>(&tool));
+  const std::wstring expected = L"文字テーブル：" + fs::absolute(dir_).lexically_normal().wstring();
+  EXPECT_EQ(std::wstring(shown), expected);
+}
+
+}  // namespace
+}  // namespace binconv::window::win32
