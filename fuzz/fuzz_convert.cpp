@@ -217,7 +217,8 @@ void CheckEncodableText(std::u16string_view raw, LineBreaks breaks) {
   MemoryFileOps ops;
   const auto written = WriteBinary(listing, kMemoryTarget, ops);
   FUZZ_CHECK(written.has_value(), shown() + "\nthe listing did not write");
-  const std::vector<std::uint8_t>* file = ops.File(PathFromUtf8(EncodeUtf8(kMemoryTarget)).string());
+  const std::vector<std::uint8_t>* file =
+      ops.File(PathFromUtf8(EncodeUtf8(kMemoryTarget)).string());
   FUZZ_CHECK(file != nullptr && *file == expected,
              shown() + "\nfile " + (file ? Hex(*file) : std::string("missing")));
   FUZZ_CHECK(ops.open_count() == 0, shown() + "\na temporary file is left");

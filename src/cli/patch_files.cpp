@@ -1,6 +1,5 @@
 #include "cli/patch_files.h"
 
-
 #include "cli/into.h"
 #include "cli/io.h"
 #include "runtime/hex.h"

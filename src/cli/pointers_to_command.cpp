@@ -252,9 +252,10 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     PrintError("--tables-of takes GAME only, no OFFSET");
     return kExitError;
   }
-  const auto size = request.game == kStdioName
-                        ? Result<std::uint64_t, IoError>(Unexpected(IoError{IoErrorCode::kOther, "", 0, ""}))
-                        : RegularFileSize(PathFromUtf8(request.game));
+  const auto size =
+      request.game == kStdioName
+          ? Result<std::uint64_t, IoError>(Unexpected(IoError{IoErrorCode::kOther, "", 0, ""}))
+          : RegularFileSize(PathFromUtf8(request.game));
   if (!size) {
     const IoErrorCode code = size.error().code;
     if (code == IoErrorCode::kNotFound || code == IoErrorCode::kPermissionDenied) {

@@ -302,7 +302,8 @@ std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
 }
 
 Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch) {
-  if (patch.size() < sizeof kBpsMagic) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+  if (patch.size() < sizeof kBpsMagic)
+    return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
   if (!std::equal(std::begin(kBpsMagic), std::end(kBpsMagic), patch.begin())) {
     return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
   }
@@ -348,7 +349,8 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint
     return Unexpected(PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc, crc});
   }
   if (h.source_size != source.size()) {
-    return Unexpected(PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source.size()});
+    return Unexpected(
+        PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source.size()});
   }
   if (h.target_size > max_target) {
     return Unexpected(PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size});

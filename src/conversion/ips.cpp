@@ -47,7 +47,8 @@ class IpsWriter {
     while (begin < end) {
       // Starting one byte earlier rewrites a byte with its own value.
       const std::uint64_t start = begin == kEofOffset ? begin - 1 : begin;
-      if (start >= kIpsOffsetLimit) return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, start});
+      if (start >= kIpsOffsetLimit)
+        return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, start});
       const std::uint64_t stop = std::min<std::uint64_t>(end, start + kMaxRecord);
       Put24(out_, start);
       Put16(out_, static_cast<std::size_t>(stop - start));
@@ -66,7 +67,8 @@ class IpsWriter {
       ++begin;
     }
     while (begin < end) {
-      if (begin >= kIpsOffsetLimit) return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, begin});
+      if (begin >= kIpsOffsetLimit)
+        return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, begin});
       const std::uint64_t stop = std::min<std::uint64_t>(end, begin + kMaxRecord);
       if (stop - begin < 3 || begin == kEofOffset) return Plain(begin, stop);
       Put24(out_, begin);
@@ -148,7 +150,8 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
 
 Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
                                                        std::span<const std::uint8_t> patch) {
-  if (patch.size() < kIpsHeader.size()) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+  if (patch.size() < kIpsHeader.size())
+    return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
   if (!std::equal(kIpsHeader.begin(), kIpsHeader.end(), patch.begin())) {
     return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
   }

@@ -45,7 +45,7 @@ Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
     const auto& got = applied ? applied.value() : std::vector<std::uint8_t>{};
     const auto mismatch = std::mismatch(got.begin(), got.end(), modified.begin(), modified.end());
     return Unexpected(PatchError{PatchErrorCode::kNotReproduced,
-                      static_cast<std::uint64_t>(mismatch.second - modified.begin())});
+                                 static_cast<std::uint64_t>(mismatch.second - modified.begin())});
   }
   return patch;
 }
@@ -64,7 +64,8 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::ui
                  std::equal(patch.begin(), patch.end(), magic.begin(),
                             [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
         };
-        if (prefix_of(ips) || prefix_of(bps)) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+        if (prefix_of(ips) || prefix_of(bps))
+          return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
         return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
       }
       return ApplyIps(source, patch);

@@ -68,7 +68,8 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
   PointerFormat format;
   std::size_t type_index = 0;
   while (type_index < kTypeNames.size() && kTypeNames[type_index] != words[0]) ++type_index;
-  if (type_index == kTypeNames.size()) return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownType, 0});
+  if (type_index == kTypeNames.size())
+    return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownType, 0});
   format.type = static_cast<PointerType>(type_index);
 
   enum Seen { kHeader = 1, kBase = 2, kMap = 4, kRelative = 8 };
@@ -76,7 +77,8 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string_view word = words[i];
     const std::size_t eq = word.find('=');
-    if (eq == std::string_view::npos) return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
+    if (eq == std::string_view::npos)
+      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
     const std::string_view name = word.substr(0, eq);
     const std::string_view value = word.substr(eq + 1);
     unsigned bit = 0;

@@ -1,10 +1,10 @@
 #include "conversion/script_layout.h"
 
-#include "runtime/hex.h"
-
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
+
+#include "runtime/hex.h"
 
 namespace binconv {
 namespace {
@@ -135,8 +135,8 @@ class Layout {
     p.limit = script.strings[i].room;
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       if (!p.reason.empty()) p.reason += ", ";
-      p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) + ": " +
-                  std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
+      p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
+                  ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
     }
     result_.problems.push_back(std::move(p));
   }

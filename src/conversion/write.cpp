@@ -18,8 +18,8 @@ Result<Unit, WriteBinaryError> WriteBinary(std::u16string_view listing,
   // listing never costs the old file.
   Result<std::vector<std::uint8_t>, ListingError> bytes = ParseListing(listing);
   if (!bytes) return Unexpected(WriteBinaryError(bytes.error()));
-  Result<Unit, IoError> written =
-      ReplaceFileAtomically(PathFromUtf8(EncodeUtf8(OutputNameFromBox(name_box))), bytes.value(), ops);
+  Result<Unit, IoError> written = ReplaceFileAtomically(
+      PathFromUtf8(EncodeUtf8(OutputNameFromBox(name_box))), bytes.value(), ops);
   if (!written) return Unexpected(WriteBinaryError(written.error()));
   return Unit{};
 }

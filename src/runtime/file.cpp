@@ -177,9 +177,9 @@ Result<Unit, IoError> AtomicFileWriter::FillAt(std::uint64_t offset, std::uint64
   if (offset > copy_size_ || count > copy_size_ - offset) {
     const std::uint64_t end = count > UINT64_MAX - offset ? UINT64_MAX : offset + count;
     return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                   "Bytes " + std::to_string(offset) + " to " + std::to_string(end) +
-                       " reach past the end of the file (" + std::to_string(copy_size_) +
-                       " bytes)"});
+                              "Bytes " + std::to_string(offset) + " to " + std::to_string(end) +
+                                  " reach past the end of the file (" + std::to_string(copy_size_) +
+                                  " bytes)"});
   }
   std::array<std::uint8_t, 4096> run;
   run.fill(byte);
@@ -456,7 +456,7 @@ Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::ui
     if (error != 0) return Unexpected(IoErrorFromSystem(shown_, error));
     if (got == 0) {
       return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                     "The file ended at " + std::to_string(offset + done) + " bytes"});
+                                "The file ended at " + std::to_string(offset + done) + " bytes"});
     }
     done += got;
   }

@@ -263,7 +263,8 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
   }
   // Renaming over someone's open file, a device or a pipe would destroy it
   // rather than write to it.
-  if (descriptor) return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+  if (descriptor)
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   struct stat st;
   if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));

@@ -69,8 +69,8 @@ class Win32FileOps final : public FileOps {
  public:
   int CreateExclusive(const std::filesystem::path& path, FileHandle& file) override {
     // DELETE lets a console Ctrl+C mark the file for removal through its handle.
-    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | DELETE, 0,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       file = kNoFile;
       const DWORD error = GetLastError();

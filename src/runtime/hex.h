@@ -57,8 +57,7 @@ void AppendHex(std::uint64_t value, int width, String& out, HexCase letters = He
 }
 
 // "1F4A", "001F4A" with a `width` of 6: the digits alone.
-inline std::string HexText(std::uint64_t value, int width = 1,
-                           HexCase letters = HexCase::kUpper) {
+inline std::string HexText(std::uint64_t value, int width = 1, HexCase letters = HexCase::kUpper) {
   std::string text;
   AppendHex(value, width, text, letters);
   return text;

@@ -146,9 +146,8 @@ constexpr std::u16string_view kPieces[] = {
     u"G",      u"\xD83D", u"\xDE00", u"\U0001F600", u"\U0001F900", u"\U0001F601"};
 
 bool Benign(const EncodeProblem& p) {
-  return p.kind == Kind::kNoCode &&
-         (p.ch == U'\r' || p.ch == U'\n' ||
-          (p.ch < 0x80 && HexValue(static_cast<char16_t>(p.ch)) >= 0));
+  return p.kind == Kind::kNoCode && (p.ch == U'\r' || p.ch == U'\n' ||
+                                     (p.ch < 0x80 && HexValue(static_cast<char16_t>(p.ch)) >= 0));
 }
 
 void AppendUnits(char32_t ch, std::u16string& out) {

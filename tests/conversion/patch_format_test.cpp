@@ -68,8 +68,14 @@ PatchPair RandomPair(unsigned seed) {
 std::vector<PairCase> PairCases() {
   std::vector<PairCase> cases{
       {"BothEmpty", [] { return PatchPair{}; }},
-      {"FromEmpty", [] { return PatchPair{{}, RandomByteVector(100, 2)}; }},
-      {"ToEmpty", [] { return PatchPair{RandomByteVector(100, 2), {}}; }},
+      {"FromEmpty",
+       [] {
+         return PatchPair{{}, RandomByteVector(100, 2)};
+       }},
+      {"ToEmpty",
+       [] {
+         return PatchPair{RandomByteVector(100, 2), {}};
+       }},
       {"Same", [] { return Edited(1000, [](Bytes&) {}); }},
       {"ChangeAtZero", [] { return Edited(1000, [](Bytes& m) { m[0] ^= 1; }); }},
       {"ChangeAtEnd", [] { return Edited(1000, [](Bytes& m) { m.back() ^= 1; }); }},
@@ -168,7 +174,8 @@ TEST(PatchFormatTest, BpsOfTranslationCostsLittleMoreThanTheChangedBytes) {
 TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
   const std::size_t size = kIpsOffsetLimit + 10;
   const PatchPair reachable = Edited(size, [](Bytes& m) { m[kIpsOffsetLimit - 1] ^= 1; }, 0);
-  EXPECT_TRUE(MakeVerifiedPatch(PatchFormat::kIps, reachable.original, reachable.modified).has_value());
+  EXPECT_TRUE(
+      MakeVerifiedPatch(PatchFormat::kIps, reachable.original, reachable.modified).has_value());
   for (const auto& edit : std::vector<std::function<void(Bytes&)>>{
            [](Bytes& m) { m[kIpsOffsetLimit + 2] ^= 1; },
            [](Bytes& m) { m.resize(kIpsOffsetLimit + 1); },  // can't truncate to 24 bits

@@ -1,9 +1,8 @@
 // What exists on Windows alone: sharing violations, file attributes, paths
 // past 260 characters and Japanese folder names, through the real system.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <string>

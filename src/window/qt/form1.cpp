@@ -125,9 +125,7 @@ std::optional<QString> Form1::LoadFound(
   return std::nullopt;
 }
 
-std::optional<QString> Form1::Load(const std::filesystem::path& dir) {
-  return LoadFound(dir);
-}
+std::optional<QString> Form1::Load(const std::filesystem::path& dir) { return LoadFound(dir); }
 
 void Form1::ConvertToCode() {
   const logic::ConvertOutcome outcome = logic::ConvertForm(CoreTextOf(*text3_), table_);
