@@ -224,7 +224,7 @@ std::optional<std::wstring> FollowLinks(const std::wstring& link) {
 
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
                                            const std::string& shown) {
-  if (auto bad = CheckName(given, shown)) return *bad;
+  if (auto bad = CheckName(given, shown)) return Unexpected(*bad);
   std::filesystem::path target = given;
   DWORD attributes = GetFileAttributesW(SystemPath(target).c_str());
   // A link stays a link, as on POSIX: the file it leads to is the one
@@ -247,7 +247,7 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
     return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) {
-    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) return Unexpected(ReadOnlyError(shown));
   return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
@@ -441,25 +441,25 @@ Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(const std::f
 
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
   const std::string shown = PathToUtf8(path);
-  if (auto bad = CheckName(path, shown)) return *bad;
+  if (auto bad = CheckName(path, shown)) return Unexpected(*bad);
   // Opened, so that a symbolic link is followed to the file it names.
   const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+    return Unexpected(IoErrorFromSystem(shown, static_cast<int>(GetLastError())));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   const bool known = GetFileInformationByHandle(file, &info);
   const DWORD error = GetLastError();
   const DWORD type = GetFileType(file);
   CloseHandle(file);
-  if (!known) return IoErrorFromSystem(shown, static_cast<int>(error));
+  if (!known) return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (type != FILE_TYPE_DISK || (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) {
-    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   }
   return (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
 }
