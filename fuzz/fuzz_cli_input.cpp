@@ -147,7 +147,7 @@ void CheckConvert(const std::string& file, const std::vector<std::string_view>& 
                   LineBreaks breaks, const std::string& shown) {
   const Run run = RunAsTheTool(CommandLine("convert", breaks), reads);
   const auto decoded = DecodeUtf8(file);
-  if (decoded.ok()) {
+  if (decoded.has_value()) {
     // Each uncoded character is told on a line of its own, then their count.
     std::vector<UncodedChar> uncoded;
     const std::string expected = EncodeUtf8(
@@ -187,7 +187,7 @@ void CheckEncode(const std::string& file, const std::vector<std::string_view>& r
   const auto read_back = ReadFileBytes(target);
   const std::string written = read_back ? read_back.value() : "(missing)";
   const auto decoded = DecodeUtf8(file);
-  if (!decoded.ok()) {
+  if (!decoded.has_value()) {
     const std::string message = OffsetMessage(decoded.error().offset);
     FUZZ_CHECK(run.status == cli::kExitError && run.err.ends_with(message) && written == kOldBytes,
                shown + "\nmessage  " + run.err + "expected " + message);
@@ -259,7 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     from = to;
   }
   if (good) good = decoder.Finish();
-  FUZZ_CHECK(good == decoded.ok(), "input " + Hex(input));
+  FUZZ_CHECK(good == decoded.has_value(), "input " + Hex(input));
   if (good) {
     FUZZ_CHECK(streamed == decoded.value(), "input " + Hex(input) + "\nstreamed " + Hex(streamed));
   } else {

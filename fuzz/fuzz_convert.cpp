@@ -113,7 +113,7 @@ void CheckAfterLongStart(std::u16string_view text, LineBreaks breaks,
   }
 }
 
-bool IsHexDigit(char32_t c) { return c < 0x80 && detail::HexValue(static_cast<char16_t>(c)) >= 0; }
+bool IsHexDigit(char32_t c) { return c < 0x80 && HexValue(static_cast<char16_t>(c)) >= 0; }
 
 void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t seed) {
   const CharTable& table = DefaultTables();
@@ -161,11 +161,11 @@ void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t see
 
   const auto parsed = ParseListing(listing);
   const bool encoder_clean = only_benign_problems && !whole.odd;
-  FUZZ_CHECK(parsed.ok() == encoder_clean, shown() + "\nlisting " + Hex(listing) + "\nparse ok " +
-                                               std::to_string(parsed.ok()) + ", encoder problems " +
-                                               std::to_string(whole.problems.size()) + " odd " +
-                                               std::to_string(whole.odd));
-  if (parsed.ok()) {
+  FUZZ_CHECK(parsed.has_value() == encoder_clean,
+             shown() + "\nlisting " + Hex(listing) + "\nparse ok " +
+                 std::to_string(parsed.has_value()) + ", encoder problems " +
+                 std::to_string(whole.problems.size()) + " odd " + std::to_string(whole.odd));
+  if (parsed.has_value()) {
     FUZZ_CHECK(parsed.value() == whole.bytes, shown() + "\nconvert+parse " + Hex(parsed.value()) +
                                                   "\nencoder       " + Hex(whole.bytes));
   }
@@ -210,14 +210,15 @@ void CheckEncodableText(std::u16string_view raw, LineBreaks breaks) {
   const auto shown = [&] { return "encodable text " + Hex(text); };
   const std::u16string listing = ConvertToCode(text, table, breaks);
   const auto parsed = ParseListing(listing);
-  FUZZ_CHECK(parsed.ok(), shown() + "\nlisting " + Hex(listing));
+  FUZZ_CHECK(parsed.has_value(), shown() + "\nlisting " + Hex(listing));
   FUZZ_CHECK(parsed.value() == expected,
              shown() + "\nwritten  " + Hex(parsed.value()) + "\nexpected " + Hex(expected));
 
   MemoryFileOps ops;
   const auto written = WriteBinary(listing, kMemoryTarget, ops);
-  FUZZ_CHECK(written.ok(), shown() + "\nthe listing did not write");
-  const std::vector<std::uint8_t>* file = ops.File(PathFromName(kMemoryTarget).string());
+  FUZZ_CHECK(written.has_value(), shown() + "\nthe listing did not write");
+  const std::vector<std::uint8_t>* file =
+      ops.File(PathFromUtf8(EncodeUtf8(kMemoryTarget)).string());
   FUZZ_CHECK(file != nullptr && *file == expected,
              shown() + "\nfile " + (file ? Hex(*file) : std::string("missing")));
   FUZZ_CHECK(ops.open_count() == 0, shown() + "\na temporary file is left");

@@ -74,7 +74,8 @@ void CheckBytes(const Bytes& bytes, const CharTable& table, std::uint32_t seed) 
 
   const std::u16string text = test::DecodeBytes(bytes, table);
   auto reread = DecodeUtf8(EncodeUtf8(text));
-  FUZZ_CHECK(reread.ok() && reread.value() == text, "text " + Hex(text) + " is not UTF-8 safe");
+  FUZZ_CHECK(reread.has_value() && reread.value() == text,
+             "text " + Hex(text) + " is not UTF-8 safe");
   FUZZ_CHECK(text.empty() || text[0] != u'\uFEFF', "text starts with a byte order mark");
 
   Decoder decoder(table);

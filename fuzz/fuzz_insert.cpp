@@ -25,6 +25,7 @@
 #include "conversion/encode.h"
 #include "fuzz_support.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 
 namespace binconv::fuzz {
 namespace {
@@ -86,14 +87,13 @@ std::set<std::string> Names(const fs::path& dir) {
   return names;
 }
 
-std::string HexNumber(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
+// In lower case, which a plan may use as well.
+std::string LowerHexNumber(std::uint64_t value) {
+  std::string text = HexNumber(value);
+  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+    return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return text;
 }
 
 }  // namespace
@@ -151,12 +151,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Numbers in decimal or hex, fields apart by spaces or tabs.
     const char* gap = (flags & 8) ? "\t" : "  ";
-    plan += ((flags & 16) ? HexNumber(entry.offset) : std::to_string(entry.offset)) + gap +
-            ((flags & 32) ? HexNumber(entry.room) : std::to_string(entry.room)) + gap + entry.name;
-    if (entry.fill) {
-      static constexpr char kDigits[] = "0123456789ABCDEF";
-      plan += std::string(" ") + kDigits[*entry.fill >> 4] + kDigits[*entry.fill & 15];
-    }
+    plan += ((flags & 16) ? LowerHexNumber(entry.offset) : std::to_string(entry.offset)) + gap +
+            ((flags & 32) ? LowerHexNumber(entry.room) : std::to_string(entry.room)) + gap +
+            entry.name;
+    if (entry.fill) plan += " " + HexByte(*entry.fill);
     plan += (flags & 64) ? "  # entry\r\n" : "\n";
     entries.push_back(std::move(entry));
   }
@@ -209,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
 
   const auto after = ReadFileBytes(game_path);
-  FUZZ_CHECK(after.ok(), "the game file is gone");
+  FUZZ_CHECK(after.has_value(), "the game file is gone");
   const std::string shown = "plan:\n" + plan + "status " + std::to_string(status);
   FUZZ_CHECK(Names(folder.path) == before, shown + "\na file was left behind or lost");
   if (good) {

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     from = to;
   }
   const std::optional<ListingError> streamed_error = parser.Finish();
-  FUZZ_CHECK(parsed.ok() != streamed_error.has_value(), shown);
+  FUZZ_CHECK(parsed.has_value() != streamed_error.has_value(), shown);
   if (streamed_error) FUZZ_CHECK(Same(*streamed_error, parsed.error()), shown);
 
   std::u16string stripped;
@@ -67,14 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::size_t first_bad = stripped.size();
   for (std::size_t i = 0; i < stripped.size() && first_bad == stripped.size(); ++i) {
-    if (detail::HexValue(stripped[i]) < 0) first_bad = i;
+    if (HexValue(stripped[i]) < 0) first_bad = i;
   }
 
   MemoryFileOps ops;
   const auto written = WriteBinary(text, kMemoryTarget, ops);
-  const std::string target = PathFromName(kMemoryTarget).string();
+  const std::string target = PathFromUtf8(EncodeUtf8(kMemoryTarget)).string();
 
-  if (parsed.ok()) {
+  if (parsed.has_value()) {
     const std::vector<std::uint8_t>& bytes = parsed.value();
     FUZZ_CHECK(streamed == bytes,
                shown + "\nwhole    " + Hex(bytes) + "\nstreamed " + Hex(streamed));
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string upper = stripped;
     for (char16_t& c : upper) c = Upper(c);
     FUZZ_CHECK(printed == upper, shown + "\nbytes " + Hex(bytes));
-    FUZZ_CHECK(written.ok(), shown + "\na good listing did not write");
+    FUZZ_CHECK(written.has_value(), shown + "\na good listing did not write");
     const std::vector<std::uint8_t>* file = ops.File(target);
     FUZZ_CHECK(file != nullptr && *file == bytes, shown);
     FUZZ_CHECK(ops.open_count() == 0, shown + "\na temporary file is left");
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(kept_after == 0 || low_of_pair, shown + "\n" + Describe(error));
   }
 
-  FUZZ_CHECK(!written.ok(), shown + "\na rejected listing was written");
+  FUZZ_CHECK(!written.has_value(), shown + "\na rejected listing was written");
   FUZZ_CHECK(std::holds_alternative<ListingError>(written.error()) &&
                  Same(std::get<ListingError>(written.error()), error),
              shown);

@@ -39,15 +39,17 @@ void RoundTrip(const std::uint8_t* data, std::size_t size) {
   const Bytes modified(data + 2 + split, data + size);
   for (const PatchFormat format : {PatchFormat::kIps, PatchFormat::kBps}) {
     auto patch = MakeVerifiedPatch(format, original, modified);
-    FUZZ_CHECK(patch.ok(), "no patch made: code " + std::to_string(static_cast<int>(patch.error().code)));
+    FUZZ_CHECK(patch.has_value(),
+               "no patch made: code " + std::to_string(static_cast<int>(patch.error().code)));
     auto applied = ApplyPatch(original, patch.value());
-    FUZZ_CHECK(applied.ok() && applied.value() == modified, "the patch doesn't give back modified");
+    FUZZ_CHECK(applied.has_value() && applied.value() == modified,
+               "the patch doesn't give back modified");
   }
 }
 
 void Apply(std::span<const std::uint8_t> patch) {
   auto applied = ApplyPatch(FixedOriginal(), patch, kMaxTarget);
-  if (applied.ok() && DetectPatchFormat(patch) == PatchFormat::kBps) {
+  if (applied.has_value() && DetectPatchFormat(patch) == PatchFormat::kBps) {
     FUZZ_CHECK(applied.value().size() == ReadBpsHeader(patch).value().target_size,
                "a result of another size than the patch names");
   }

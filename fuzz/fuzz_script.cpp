@@ -140,13 +140,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
   FUZZ_CHECK(inserted == cli::kExitOk, files.plan + ErrText());
   auto rebuilt = ReadFileBytes(out);
-  FUZZ_CHECK(rebuilt.ok() && rebuilt.value() == files.game,
+  FUZZ_CHECK(rebuilt.has_value() && rebuilt.value() == files.game,
              files.plan + "round trip differs\nwritten  " + Hex(rebuilt.value()) + "\nexpected " +
                  Hex(files.game));
 
   // Edits at random text lines; the rest of the input picks them.
   auto text = ReadFileBytes(script);
-  FUZZ_CHECK(text.ok(), "no script");
+  FUZZ_CHECK(text.has_value(), "no script");
   std::string edited = text.value();
   for (std::size_t i = 6; i + 1 < size; i += 2) {
     std::size_t at = edited.find("\n@", (data[i] * edited.size()) / 256);
@@ -161,10 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int status = Run(
       {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
   auto original = ReadFileBytes(game);
-  FUZZ_CHECK(original.ok() && original.value() == files.game, "the original changed");
+  FUZZ_CHECK(original.has_value() && original.value() == files.game, "the original changed");
   if (status == cli::kExitOk) {
     auto written = ReadFileBytes(out);
-    FUZZ_CHECK(written.ok() && written.value().size() == files.game.size(),
+    FUZZ_CHECK(written.has_value() && written.value().size() == files.game.size(),
                "the output is not a whole game");
   } else {
     FUZZ_CHECK(status == cli::kExitRejected, files.plan + edited + ErrText());

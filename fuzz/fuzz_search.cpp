@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     got.emplace_back(m.offset, m.pattern, m.after_lead);
     return true;
   });
-  FUZZ_CHECK(scanned.ok(), "read error from memory");
+  FUZZ_CHECK(scanned.has_value(), "read error from memory");
   FUZZ_CHECK(got == expected, "chunk " + std::to_string(chunk) + "\nexpected " +
                                   Describe(expected) + "\n     got " + Describe(got));
   return 0;

@@ -131,7 +131,7 @@ void CheckError(const TableError& error, std::string_view main, std::string_view
       const bool marked = bytes.starts_with("\xEF\xBB\xBF");
       if (!marked) {
         const auto whole = DecodeUtf8(bytes);
-        FUZZ_CHECK(!whole.ok(), Describe(error));
+        FUZZ_CHECK(!whole.has_value(), Describe(error));
         const std::string_view valid = bytes.substr(0, whole.error().offset);
         const auto sequences = std::count_if(valid.begin(), valid.end(), [](char c) {
           return static_cast<unsigned char>(c) >= 0xC0;
@@ -141,7 +141,7 @@ void CheckError(const TableError& error, std::string_view main, std::string_view
       std::string_view raw = RawLine(bytes, error.line);
       if (error.line == 1 && marked) raw.remove_prefix(3);
       const auto decoded = DecodeUtf8(raw);
-      FUZZ_CHECK(!decoded.ok(), Describe(error) + " line bytes " + Hex(raw));
+      FUZZ_CHECK(!decoded.has_value(), Describe(error) + " line bytes " + Hex(raw));
       // The column counts the characters before the bad sequence, plus one.
       const std::u16string before = DecodeUtf8(raw.substr(0, decoded.error().offset)).value();
       const auto lows = std::count_if(before.begin(), before.end(),

@@ -1,39 +1,13 @@
 #include "chartable/check.h"
 
-#include <cstdio>
 #include <unordered_map>
 
 #include "chartable/encoding.h"
-#include "runtime/utf16.h"
-#include "runtime/utf8.h"
+#include "runtime/describe.h"
+#include "runtime/hex.h"
 
 namespace binconv {
 namespace {
-
-std::string HexByte(unsigned value) {
-  char buf[4];
-  std::snprintf(buf, sizeof buf, "%02X", value & 0xFFu);
-  return buf;
-}
-
-// "'ab' (U+0061 U+0062)"; control characters are shown by their numbers only.
-std::string DescribeText(std::u16string_view text) {
-  std::string numbers = "(";
-  bool printable = true;
-  for (const char16_t ch : text) {
-    char buf[12];
-    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(ch));
-    if (numbers.size() > 1) numbers += ' ';
-    numbers += buf;
-    if (ch < 0x20 || ch == 0x7F || IsSurrogate(ch)) printable = false;
-  }
-  numbers += ')';
-  if (!printable) return numbers;
-  std::string shown = "'";
-  AppendUtf8(text, shown);
-  shown += "' ";
-  return shown + numbers;
-}
 
 std::string Location(const CellOrigin& origin, const std::array<std::string, 2>& file_names) {
   if (origin.line == 0) return "(set by code)";

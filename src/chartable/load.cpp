@@ -22,11 +22,9 @@ struct TableFile {
 
 bool IsCommentLine(std::u16string_view line) { return !line.empty() && TextEqual(line[0], u'/'); }
 
-// `encoding`, when given, receives the encoding the file was read in.
-std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
-                                        TextEncoding* encoding = nullptr) {
+// Fills the file's pages; returns the encoding the file was read in.
+Result<TextEncoding, TableError> ReadTableFile(const TableFile& file, CharTable& table) {
   LineReader reader(file.bytes);
-  if (encoding != nullptr) *encoding = reader.encoding();
   std::u16string line;
   int data_lines = 0;
   while (reader.Next(line)) {
@@ -34,7 +32,7 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
     if (data_lines == file.max_data_lines) {
       TableError error{TableErrorCode::kTooManyDataLines, file.name, reader.line_number()};
       error.limit = static_cast<std::size_t>(file.max_data_lines);
-      return error;
+      return Unexpected(std::move(error));
     }
     // Only pieces 1 to 16 are stored; a line with more keeps none of the rest,
     // and one with fewer has them all, so the count in the error is exact.
@@ -42,7 +40,7 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
     if (pieces.size() < kMinFields) {
       TableError error{TableErrorCode::kTooFewFields, file.name, reader.line_number()};
       error.fields = pieces.size();
-      return error;
+      return Unexpected(std::move(error));
     }
     const int page = file.first_page + data_lines / kRows;
     const int row = data_lines % kRows;
@@ -60,14 +58,9 @@ std::optional<TableError> ReadTableFile(const TableFile& file, CharTable& table,
   if (reader.bad_utf8()) {
     TableError error{TableErrorCode::kInvalidUtf8, file.name, reader.line_number()};
     error.column = reader.bad_utf8_column();
-    return error;
+    return Unexpected(std::move(error));
   }
-  return std::nullopt;
-}
-
-std::string TablePath(const std::filesystem::path& dir, const char* name) {
-  if (dir.empty() || dir == ".") return name;
-  return PathToUtf8(dir / name);
+  return reader.encoding();
 }
 
 TableError CannotOpen(const std::string& path, const IoError& io) {
@@ -79,6 +72,11 @@ TableError CannotOpen(const std::string& path, const IoError& io) {
 }
 
 }  // namespace
+
+std::string TablePath(const std::filesystem::path& dir, const char* name) {
+  if (dir.empty() || dir == ".") return name;
+  return PathToUtf8(dir / name);
+}
 
 std::string DescribeTableError(const TableError& error) {
   const std::string where = error.file + ":" + std::to_string(error.line) + ": ";
@@ -116,16 +114,18 @@ Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_byte
                                                       std::string_view main_name,
                                                       std::string_view extended_name) {
   CharTable table;
-  if (auto error = ReadTableFile(MainFile(main_bytes, main_name), table)) return *std::move(error);
-  if (auto error = ReadTableFile(ExtendedFile(extended_bytes, extended_name), table)) {
-    return *std::move(error);
+  if (auto read = ReadTableFile(MainFile(main_bytes, main_name), table); !read) {
+    return Unexpected(std::move(read).error());
+  }
+  if (auto read = ReadTableFile(ExtendedFile(extended_bytes, extended_name), table); !read) {
+    return Unexpected(std::move(read).error());
   }
   return table;
 }
 
 Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir) {
   auto loaded = LoadTableFiles(dir);
-  if (!loaded) return loaded.error();
+  if (!loaded) return Unexpected(loaded.error());
   return std::move(loaded).value().table;
 }
 
@@ -134,19 +134,15 @@ Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir
   // the first fault in reading order is the one reported.
   LoadedTables loaded;
   CharTable& table = loaded.table;
-  const std::string main_path = TablePath(dir, kMainTableFile);
-  Result<std::string, IoError> main_bytes = ReadFileBytes(PathFromUtf8(main_path));
-  if (!main_bytes) return CannotOpen(main_path, main_bytes.error());
-  if (auto error =
-          ReadTableFile(MainFile(main_bytes.value(), main_path), table, &loaded.encodings[0])) {
-    return *std::move(error);
-  }
-  const std::string extended_path = TablePath(dir, kExtendedTableFile);
-  Result<std::string, IoError> extended_bytes = ReadFileBytes(PathFromUtf8(extended_path));
-  if (!extended_bytes) return CannotOpen(extended_path, extended_bytes.error());
-  if (auto error = ReadTableFile(ExtendedFile(extended_bytes.value(), extended_path), table,
-                                 &loaded.encodings[1])) {
-    return *std::move(error);
+  constexpr std::array<std::pair<const char*, TableFile (*)(std::string_view, std::string_view)>, 2>
+      kFiles{{{kMainTableFile, &MainFile}, {kExtendedTableFile, &ExtendedFile}}};
+  for (std::size_t i = 0; i < kFiles.size(); ++i) {
+    const std::string path = TablePath(dir, kFiles[i].first);
+    Result<std::string, IoError> bytes = ReadFileBytes(PathFromUtf8(path));
+    if (!bytes) return Unexpected(CannotOpen(path, bytes.error()));
+    auto read = ReadTableFile(kFiles[i].second(bytes.value(), path), table);
+    if (!read) return Unexpected(std::move(read).error());
+    loaded.encodings[i] = *read;
   }
   return loaded;
 }

@@ -21,6 +21,10 @@ inline constexpr int kMainTableMaxDataLines = 96;
 inline constexpr int kExtendedTableMaxDataLines = 16;
 inline constexpr std::size_t kMinFields = 17;
 
+// A table file in `dir` as messages name it: the bare name in the current
+// folder.
+std::string TablePath(const std::filesystem::path& dir, const char* name);
+
 enum class TableErrorCode {
   kCannotOpen,        // missing or unreadable file; reason says why
   kTooFewFields,      // a data line with fewer than 17 fields

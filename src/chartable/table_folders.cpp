@@ -82,7 +82,7 @@ Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearc
   for (const std::filesystem::path& folder : error.tried) {
     if (FileExists(folder / kMainTableFile)) return folder;
   }
-  return error;
+  return Unexpected(error);
 }
 
 std::string DescribeTableFolderError(const TableFolderError& error) {

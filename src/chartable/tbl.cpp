@@ -7,19 +7,13 @@
 #include "chartable/load.h"
 #include "runtime/compare.h"
 #include "runtime/cp932.h"
+#include "runtime/hex.h"
+#include "runtime/text_file.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-void AppendHexByte(std::uint8_t b, std::u16string& out) {
-  out.push_back(static_cast<char16_t>(kHexDigits[b >> 4]));
-  out.push_back(static_cast<char16_t>(kHexDigits[b & 15]));
-}
 
 // The text in the encoding; false when a character doesn't fit, with `bad`
 // the first such.
@@ -53,11 +47,9 @@ std::u16string OnOneLine(std::u16string_view text) {
       out.push_back(ch);
       continue;
     }
-    const int digits = ch < 0x100 ? 2 : 4;
-    out += digits == 2 ? u"\\x" : u"\\u";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-      out.push_back(static_cast<char16_t>(kHexDigits[(ch >> shift) & 0xF]));
-    }
+    const bool byte = ch < 0x100;
+    out += byte ? u"\\x" : u"\\u";
+    AppendHex(ch, byte ? 2 : 4, out);
   }
   return out;
 }
@@ -106,18 +98,13 @@ TblExport ExportTbl(const CharTable& table, TblEncoding encoding) {
 
 TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
   TblImport result;
-  if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8Bom)) {
-    bytes.remove_prefix(kUtf8Bom.size());
+  if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8ByteOrderMark)) {
+    bytes.remove_prefix(kUtf8ByteOrderMark.size());
   }
   std::map<int, std::size_t> seen;  // cell index (or -1, -2 for *24 and 50) -> line
   std::size_t number = 0;
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    std::size_t end = bytes.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) end = bytes.size();
-    const std::string_view raw = bytes.substr(at, end - at);
-    at = end + 1;
-    if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++at;
+  std::string_view raw;
+  while (TakeLine(bytes, raw)) {
     ++number;
 
     std::u16string line;
@@ -153,16 +140,10 @@ TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
     }
     bool hex = !digits.empty() && digits.size() % 2 == 0;
     for (std::size_t i = 0; hex && i < digits.size(); i += 2) {
-      const auto high = digits[i];
-      const auto low = digits[i + 1];
-      auto value_of = [](char16_t c) {
-        if (c >= u'0' && c <= u'9') return c - u'0';
-        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-        return -1;
-      };
-      hex = value_of(high) >= 0 && value_of(low) >= 0;
-      if (hex) code.push_back(static_cast<std::uint8_t>(value_of(high) * 16 + value_of(low)));
+      const int high = HexValue(digits[i]);
+      const int low = HexValue(digits[i + 1]);
+      hex = high >= 0 && low >= 0;
+      if (hex) code.push_back(static_cast<std::uint8_t>(high * 16 + low));
     }
     if (!hex) {
       error(TblErrorCode::kNotAnEntry);
@@ -226,7 +207,7 @@ constexpr std::string_view kStampMark = " stamp ";
 }  // namespace
 
 std::optional<std::string> ImportStampOf(std::string_view bytes) {
-  if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
   bytes = bytes.substr(0, bytes.find_first_of("\r\n"));
   if (bytes.find("made by binconv-cli import-tbl from ") == std::string_view::npos) {
     return std::nullopt;
@@ -254,7 +235,7 @@ TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
       text += u"/ page " + std::u16string(1, static_cast<char16_t>(u'0' + page)) + u"\r\n";
       for (int row = 0; row < kRows; ++row) {
         text.push_back(static_cast<char16_t>(u'0' + page));
-        text.push_back(static_cast<char16_t>(kHexDigits[row]));
+        text.push_back(HexDigits[row]);
         for (int column = 0; column < kColumns; ++column) {
           text.push_back(u',');
           text += table.Cell(page, row, column);
@@ -264,7 +245,7 @@ TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
     }
     std::string bytes;
     if (Encode(text, TblEncoding::kCp932, bytes)) return bytes;
-    bytes.assign(kUtf8Bom);
+    bytes.assign(kUtf8ByteOrderMark);
     AppendUtf8(text, bytes);
     return bytes;
   };

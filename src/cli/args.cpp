@@ -39,7 +39,7 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
     const bool is_option = !options_ended && arg.size() > 1 && arg[0] == '-';
     if (!is_option) {
       if (parsed.positionals.size() == max_positionals) {
-        return std::string("unexpected argument '") + arg + "'";
+        return Unexpected(std::string("unexpected argument '") + arg + "'");
       }
       parsed.positionals.push_back(arg);
       continue;
@@ -59,15 +59,15 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
         body = body.substr(0, eq);
       }
       def = FindLong(defs, body);
-      if (def == nullptr) return "unknown option '--" + std::string(body) + "'";
+      if (def == nullptr) return Unexpected("unknown option '--" + std::string(body) + "'");
       if (def->value_name.empty() && inline_value) {
-        return "option " + Spelling(*def) + " takes no value";
+        return Unexpected("option " + Spelling(*def) + " takes no value");
       }
     } else {
       def = FindAlias(defs, arg[1]);
-      if (def == nullptr) return "unknown option '" + arg.substr(0, 2) + "'";
+      if (def == nullptr) return Unexpected("unknown option '" + arg.substr(0, 2) + "'");
       if (arg.size() > 2) {
-        if (def->value_name.empty()) return "unknown option '" + arg + "'";
+        if (def->value_name.empty()) return Unexpected("unknown option '" + arg + "'");
         inline_value = arg.substr(2);
       }
     }
@@ -79,7 +79,8 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return "option " + Spelling(*def) + " needs a value (" + std::string(def->value_name) + ")";
+        return Unexpected("option " + Spelling(*def) + " needs a value (" +
+                          std::string(def->value_name) + ")");
       }
     }
     parsed.options[std::string(def->name)] = std::move(value);

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/text_file.h"
 
@@ -22,11 +23,6 @@ constexpr std::string_view kCheckTablesDetails =
     "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
     "space; then the cells used on each page and the characters found twice.\n"
     "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
-
-std::string TablePath(const std::filesystem::path& dir, const char* name) {
-  if (dir.empty() || dir == ".") return name;
-  return PathToUtf8(dir / name);
-}
 
 int RunCheckTables(const ParsedArgs& args) {
   std::optional<CommandTables> tables = LoadCommandTables(args);

@@ -6,6 +6,7 @@
 #include "cli/into.h"
 #include "cli/io.h"
 #include "conversion/report.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
 

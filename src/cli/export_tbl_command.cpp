@@ -6,6 +6,7 @@
 #include "cli/io.h"
 #include "cli/tables.h"
 #include "cli/tbl_options.h"
+#include "runtime/describe.h"
 
 namespace binconv::cli {
 namespace {

@@ -2,6 +2,7 @@
 
 #include "cli/io.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 
 namespace binconv::cli {
 namespace {
@@ -10,21 +11,7 @@ constexpr std::size_t kOutputBuffer = 64 * 1024;
 
 }  // namespace
 
-std::string HexDigitsOf(std::uint64_t value, int digits) {
-  // Written by hand: strings prints millions of offsets.
-  char text[20];
-  int at = sizeof text;
-  do {
-    text[--at] = "0123456789ABCDEF"[value & 15];
-    value >>= 4;
-    --digits;
-  } while (value != 0 || digits > 0);
-  text[--at] = 'x';
-  text[--at] = '0';
-  return std::string(text + at, sizeof text - static_cast<std::size_t>(at));
-}
-
-std::string OffsetHex(std::uint64_t offset) { return HexDigitsOf(offset, 7); }
+std::string OffsetHex(std::uint64_t offset) { return HexNumber(offset, kOffsetDigits); }
 
 bool GameInput::Open(const std::string& name) {
   name_ = ShownName(name);

@@ -17,9 +17,8 @@ namespace binconv::cli {
 
 // "0x001F4A0": at least seven digits, so that the lines of a file up to
 // 256 MB line up.
+inline constexpr int kOffsetDigits = 7;
 std::string OffsetHex(std::uint64_t offset);
-// "0x1F4A" with `digits` digits at least.
-std::string HexDigitsOf(std::uint64_t value, int digits);
 
 class GameInput {
  public:

@@ -11,6 +11,7 @@
 #include "cli/io.h"
 #include "cli/tbl_options.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {
@@ -128,10 +129,9 @@ std::optional<TblEncoding> TblEncodingOf(const ParsedArgs& args) {
 }
 
 std::string DescribeCell(const CharTable& table, CellCode cell) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text = PageName(cell.page) + " code ";
-  text += kDigits[cell.row];
-  text += kDigits[cell.column];
+  text += HexDigit(cell.row);
+  text += HexDigit(cell.column);
   const CellOrigin& origin = table.Origin(cell.page, cell.row, cell.column);
   if (origin.line != 0) {
     text += std::string(" (") + (origin.file == 0 ? kMainTableFile : kExtendedTableFile) + ":" +

@@ -2,7 +2,6 @@
 // nothing.
 
 #include <algorithm>
-#include <cstdio>
 
 #include "cli/commands.h"
 #include "cli/common.h"
@@ -14,7 +13,10 @@
 #include "conversion/script_file.h"
 #include "conversion/script_layout.h"
 #include "conversion/script_plan.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
+#include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
@@ -180,10 +182,8 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
     }
     if (contents.game->size != reader.size() || contents.game->crc32 != *crc) {
       ScriptProblem p{ScriptProblemCode::kGameChanged, spec.shown};
-      char found[9];
-      char wanted[9];
-      std::snprintf(found, sizeof found, "%08x", static_cast<unsigned>(*crc));
-      std::snprintf(wanted, sizeof wanted, "%08x", static_cast<unsigned>(contents.game->crc32));
+      const std::string found = HexText(*crc, 8, HexCase::kLower);
+      const std::string wanted = HexText(contents.game->crc32, 8, HexCase::kLower);
       p.reason = "dumped from " + contents.game->name + " (" + ByteCount(contents.game->size) +
                  ", CRC-32 " + wanted + "), but " + game_name + " has " + ByteCount(reader.size()) +
                  " and CRC-32 " + found +
@@ -294,9 +294,8 @@ int RunInsert(const ParsedArgs& args) {
   const PreparedPlan plan =
       PreparePlan(plan_bytes, ShownName(plan_name), *table, LineBreaksOf(args), size.value());
   // Keyword lines only when the plan is UTF-8; PreparePlan reports it if not.
-  const std::string_view plan_text = std::string_view(plan_bytes).starts_with("\xEF\xBB\xBF")
-                                         ? std::string_view(plan_bytes).substr(3)
-                                         : std::string_view(plan_bytes);
+  std::string_view plan_text = plan_bytes;
+  if (plan_text.starts_with(kUtf8ByteOrderMark)) plan_text.remove_prefix(kUtf8ByteOrderMark.size());
   const bool utf8 =
       plan.problems.empty() || plan.problems.front().code != PlanProblemCode::kBadPlanUtf8;
   ScriptPlan script_plan = utf8 ? ParseScriptPlan(plan_text, ShownName(plan_name)) : ScriptPlan{};

@@ -2,19 +2,11 @@
 
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 
 namespace binconv::cli {
-
-std::string HexNumber(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
 
 std::string ByteCount(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 

@@ -30,8 +30,6 @@ struct IntoTarget {
   std::uint64_t game_size = 0;
 };
 
-// "0x1F"
-std::string HexNumber(std::uint64_t value);
 // "1 byte", "2 bytes"
 std::string ByteCount(std::uint64_t n);
 // "GAME: bytes 0x10 to 0x20 reach past its end (16 bytes)"

@@ -2,29 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
 #include "cli/stdio.h"
-#include "runtime/utf16.h"
-#include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
 
 constexpr char kProgram[] = "binconv-cli: ";
-
-std::string Hex(char32_t ch) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(ch));
-  return buffer;
-}
-
-bool Printable(char32_t ch) {
-  if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0)) return false;
-  if (IsSurrogate(ch)) return false;
-  return ch <= 0x10FFFF;
-}
 
 // Standard output, or an open descriptor named as /dev/stdout, /dev/fd/N or
 // /proc/PID/fd/N: written through, never replaced, so that a ">>" keeps its
@@ -59,7 +44,7 @@ class StreamSink final : public OutputSink {
     if (bytes.empty()) return Unit{};
     if (file_ == kNoFile) return WriteStdout(bytes);
     if (const int error = SystemFileOps().Write(file_, bytes.data(), bytes.size()); error != 0) {
-      return IoErrorFromSystem(shown_, error);
+      return Unexpected(IoErrorFromSystem(shown_, error));
     }
     return Unit{};
   }
@@ -108,11 +93,6 @@ void PrintLine(std::string_view line) {
   WriteStderr(text);
 }
 
-std::string DescribeChar(char32_t ch) {
-  const std::string shown = Printable(ch) ? EncodeUtf8(Utf16Of(ch)) : EncodeUtf8(u"\uFFFD");
-  return "'" + shown + "' (" + Hex(ch) + ")";
-}
-
 int ReadBytes(const std::string& name, const std::function<int(std::string_view)>& consume) {
   InputFile input;
   if (auto opened = input.Open(name); !opened) {
@@ -139,12 +119,12 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
     return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(kNoFile, kStdoutName, hold));
   }
   auto descriptor = OpenDescriptorForWriting(path);
-  if (!descriptor) return descriptor.error();
+  if (!descriptor) return Unexpected(descriptor.error());
   if (const std::optional<FileHandle> file = descriptor.value()) {
     return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(*file, PathToUtf8(path), hold));
   }
   auto sink = std::make_unique<FileSink>();
-  if (auto opened = sink->Open(path); !opened) return opened.error();
+  if (auto opened = sink->Open(path); !opened) return Unexpected(opened.error());
   return std::unique_ptr<OutputSink>(std::move(sink));
 }
 

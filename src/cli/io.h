@@ -31,10 +31,6 @@ void PrintError(std::string_view message);
 // The line as it is, on standard error.
 void PrintLine(std::string_view line);
 
-// "'X' (U+XXXX)"; characters that can't be shown as they are become U+FFFD
-// inside the quotes.
-std::string DescribeChar(char32_t ch);
-
 // Reads the file `name` ("-" or empty: standard input) in chunks as they come
 // and hands each to `consume`. A nonzero result of `consume` stops the
 // reading and is returned; otherwise the result is kExitOk, or kExitError

@@ -1,19 +1,14 @@
 #include "cli/patch_files.h"
 
-#include <cstdio>
-
 #include "cli/into.h"
 #include "cli/io.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
 
-std::string Crc(std::uint64_t crc) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(crc));
-  return text;
-}
+std::string Crc(std::uint64_t crc) { return HexNumber(crc, 8); }
 
 std::string FormatName(PatchFormat format) { return format == PatchFormat::kIps ? "IPS" : "BPS"; }
 

@@ -12,6 +12,7 @@
 #include "conversion/placement.h"
 #include "conversion/pointer_tables.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 
 namespace binconv::cli {
 namespace {
@@ -164,7 +165,7 @@ int RunFindPointers(const Request& request) {
       game.Reader(), request.format, request.offsets, kScanChunkSize,
       [&](const PointerHit& hit) {
         ++hits;
-        return out.Add(OffsetHex(hit.offset) + "\t" + HexDigitsOf(hit.value, digits) + "\t" +
+        return out.Add(OffsetHex(hit.offset) + "\t" + HexNumber(hit.value, digits) + "\t" +
                        OffsetHex(hit.target));
       },
       game.Progress());
@@ -251,9 +252,10 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     PrintError("--tables-of takes GAME only, no OFFSET");
     return kExitError;
   }
-  const auto size = request.game == kStdioName
-                        ? Result<std::uint64_t, IoError>(IoError{IoErrorCode::kOther, "", 0, ""})
-                        : RegularFileSize(PathFromUtf8(request.game));
+  const auto size =
+      request.game == kStdioName
+          ? Result<std::uint64_t, IoError>(Unexpected(IoError{IoErrorCode::kOther, "", 0, ""}))
+          : RegularFileSize(PathFromUtf8(request.game));
   if (!size) {
     const IoErrorCode code = size.error().code;
     if (code == IoErrorCode::kNotFound || code == IoErrorCode::kPermissionDenied) {
@@ -287,8 +289,8 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     if (c.count > c.first_targets.size()) comment += " …";
     out.Add(comment);
     const std::optional<std::uint8_t> end = options->end ? options->end : EndByteOf(c, *strings);
-    const std::string end_word = end ? HexDigitsOf(*end, 2).substr(2) : std::string("00");
-    out.Add("script text_" + OffsetHex(c.start).substr(2) + ".txt table=" + OffsetHex(c.start) +
+    const std::string end_word = HexByte(end.value_or(0));
+    out.Add("script text_" + HexText(c.start, kOffsetDigits) + ".txt table=" + OffsetHex(c.start) +
             " stride=" + std::to_string(c.stride) + " count=" + std::to_string(c.count) +
             " format=ptr end=" + end_word);
   }

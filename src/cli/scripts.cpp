@@ -4,6 +4,7 @@
 #include "cli/into.h"
 #include "cli/io.h"
 #include "runtime/crc32.h"
+#include "runtime/describe.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {
@@ -123,7 +124,7 @@ std::optional<std::string> ReadPlanText(const std::string& plan_name, int& statu
     return kExitOk;
   });
   if (status != kExitOk) return std::nullopt;
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.erase(0, kUtf8ByteOrderMark.size());
   if (auto decoded = DecodeUtf8(bytes); !decoded) {
     std::size_t line = 1;
     std::size_t start = 0;

@@ -10,7 +10,9 @@
 #include "cli/game_scan.h"
 #include "cli/io.h"
 #include "conversion/relative_search.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {
@@ -194,7 +196,7 @@ std::string PageOf(const RelativeWord& word, int code_of_a, bool katakana) {
     const int code = zero + place;
     if (place < low || code < 0 || code > 255) continue;
     chars += kana;
-    codes += HexDigitsOf(static_cast<std::uint64_t>(code), 2).substr(2) + " ";
+    codes += HexByte(static_cast<std::uint8_t>(code)) + " ";
     ++shown;
   }
   return EncodeUtf8(chars) + "… = " + codes + "…";
@@ -210,7 +212,7 @@ int WriteRelativeTbl(const std::string& name, const RelativeWord& word, int code
   for (int place = 0; place < KanaCount(word.order); ++place) {
     const int code = zero + place;
     if (code < 0 || code > 255 || IsReservedByte(static_cast<std::uint8_t>(code))) continue;
-    tbl += HexDigitsOf(static_cast<std::uint64_t>(code), 2).substr(2) + "=" +
+    tbl += HexByte(static_cast<std::uint8_t>(code)) + "=" +
            EncodeUtf8(std::u16string(1, KanaAt(word.order, place, katakana))) + "\n";
     ++entries;
   }
@@ -242,7 +244,7 @@ int RunRelativeSearch(const ParsedArgs& args) {
         ++matches;
         const RelativeWord& word = setup->words[m.word];
         const std::string a = m.code_of_a >= 0 && m.code_of_a <= 255
-                                  ? HexDigitsOf(static_cast<std::uint64_t>(m.code_of_a), 2)
+                                  ? HexNumber(static_cast<std::uint64_t>(m.code_of_a), 2)
                                   : "none";
         return out.Add(OffsetHex(m.offset) + "\t" + a_name + "=" + a + "\t" +
                        PageOf(word, m.code_of_a, setup->katakana) + "\t" +

@@ -20,12 +20,13 @@ Result<Unit, IoError> InputFile::Open(const std::string& name) {
   int fd = STDIN_FILENO;
   if (name_ != kStdioName) {
     fd = ::open(name_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return IoErrorFromErrno(name_, errno);
+    if (fd < 0) return Unexpected(IoErrorFromErrno(name_, errno));
     owned_ = true;
   }
   handle_ = fd;
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return IoErrorFromErrno(name_, EISDIR);
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode))
+    return Unexpected(IoErrorFromErrno(name_, EISDIR));
   return Unit{};
 }
 
@@ -33,7 +34,7 @@ Result<std::size_t, IoError> InputFile::Read(std::span<char> buffer) {
   for (;;) {
     const ssize_t n = ::read(static_cast<int>(handle_), buffer.data(), buffer.size());
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) return IoErrorFromErrno(name_, errno);
+    if (errno != EINTR) return Unexpected(IoErrorFromErrno(name_, errno));
   }
 }
 
@@ -42,7 +43,7 @@ Result<Unit, IoError> WriteStdout(std::span<const std::uint8_t> bytes) {
     const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      return IoErrorFromErrno(kStdoutName, errno);
+      return Unexpected(IoErrorFromErrno(kStdoutName, errno));
     }
     bytes = bytes.subspan(static_cast<std::size_t>(n));
   }

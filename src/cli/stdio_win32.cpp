@@ -68,18 +68,18 @@ Result<Unit, IoError> InputFile::Open(const std::string& name) {
   }
   const std::filesystem::path path = PathFromUtf8(name_);
   if (auto bad = platform::CheckName(path, name_); bad && bad->code == IoErrorCode::kReservedName) {
-    return *bad;
+    return Unexpected(*bad);
   }
   const std::wstring system_path = platform::SystemPath(path);
   const DWORD attributes = GetFileAttributesW(system_path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return IoErrorFromErrno(name_, EISDIR);
+    return Unexpected(IoErrorFromErrno(name_, EISDIR));
   }
   const HANDLE file = CreateFileW(system_path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return IoErrorFromSystem(name_, static_cast<int>(GetLastError()));
+    return Unexpected(IoErrorFromSystem(name_, static_cast<int>(GetLastError())));
   }
   handle_ = reinterpret_cast<FileHandle>(file);
   owned_ = true;
@@ -95,7 +95,7 @@ Result<std::size_t, IoError> InputFile::Read(std::span<char> buffer) {
     std::wstring typed(buffer.size() / 3, L'\0');
     DWORD n = 0;
     if (!ReadConsoleW(handle, typed.data(), static_cast<DWORD>(typed.size()), &n, nullptr)) {
-      return IoErrorFromSystem(name_, static_cast<int>(GetLastError()));
+      return Unexpected(IoErrorFromSystem(name_, static_cast<int>(GetLastError())));
     }
     typed.resize(n);
     if (const std::size_t end = typed.find(kConsoleEnd); end != std::wstring::npos) {
@@ -111,7 +111,7 @@ Result<std::size_t, IoError> InputFile::Read(std::span<char> buffer) {
     const DWORD error = GetLastError();
     // The writing end of a pipe has closed: that is the end of the input.
     if (error == ERROR_BROKEN_PIPE) return std::size_t{0};
-    return IoErrorFromSystem(name_, static_cast<int>(error));
+    return Unexpected(IoErrorFromSystem(name_, static_cast<int>(error)));
   }
   return static_cast<std::size_t>(n);
 }
@@ -123,7 +123,7 @@ Result<Unit, IoError> WriteStdout(std::span<const std::uint8_t> bytes) {
           ? WriteConsoleText(
                 out, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
           : WriteAll(out, bytes);
-  if (error != 0) return IoErrorFromSystem(kStdoutName, static_cast<int>(error));
+  if (error != 0) return Unexpected(IoErrorFromSystem(kStdoutName, static_cast<int>(error)));
   return Unit{};
 }
 

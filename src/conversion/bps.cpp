@@ -269,17 +269,17 @@ Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> pa
   std::uint64_t data = 0;
   std::uint64_t shift = 1;
   for (;;) {
-    if (pos >= patch.size()) return PatchError{PatchErrorCode::kTruncated, start};
+    if (pos >= patch.size()) return Unexpected(PatchError{PatchErrorCode::kTruncated, start});
     const std::uint8_t x = patch[pos++];
     std::uint64_t add = 0;
     if (__builtin_mul_overflow(std::uint64_t{x & 0x7Fu}, shift, &add) ||
         __builtin_add_overflow(data, add, &data)) {
-      return PatchError{PatchErrorCode::kNumberTooLarge, start};
+      return Unexpected(PatchError{PatchErrorCode::kNumberTooLarge, start});
     }
     if (x & 0x80) return data;
     if (__builtin_mul_overflow(shift, std::uint64_t{128}, &shift) ||
         __builtin_add_overflow(data, shift, &data)) {
-      return PatchError{PatchErrorCode::kNumberTooLarge, start};
+      return Unexpected(PatchError{PatchErrorCode::kNumberTooLarge, start});
     }
   }
 }
@@ -302,25 +302,25 @@ std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
 }
 
 Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch) {
-  if (patch.size() < sizeof kBpsMagic) return PatchError{PatchErrorCode::kTruncated, patch.size()};
+  if (patch.size() < sizeof kBpsMagic) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
   if (!std::equal(std::begin(kBpsMagic), std::end(kBpsMagic), patch.begin())) {
-    return PatchError{PatchErrorCode::kUnknownFormat, 0};
+    return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
   }
   if (patch.size() < sizeof kBpsMagic + kFooterSize) {
-    return PatchError{PatchErrorCode::kTruncated, patch.size()};
+    return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
   }
   const std::span<const std::uint8_t> body = patch.first(patch.size() - kFooterSize);
   BpsHeader header;
   std::size_t pos = sizeof kBpsMagic;
   auto source = detail::ReadBpsNumber(body, pos);
-  if (!source) return source.error();
+  if (!source) return Unexpected(source.error());
   auto target = detail::ReadBpsNumber(body, pos);
-  if (!target) return target.error();
+  if (!target) return Unexpected(target.error());
   const std::size_t metadata_at = pos;
   auto metadata = detail::ReadBpsNumber(body, pos);
-  if (!metadata) return metadata.error();
+  if (!metadata) return Unexpected(metadata.error());
   if (metadata.value() > body.size() - pos) {
-    return PatchError{PatchErrorCode::kTruncated, metadata_at};
+    return Unexpected(PatchError{PatchErrorCode::kTruncated, metadata_at});
   }
   header.source_size = source.value();
   header.target_size = target.value();
@@ -339,11 +339,11 @@ Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch
                                              std::uint64_t source_size, PatchStreams& io,
                                              std::uint64_t max_target) {
   auto read = ReadBpsHeader(patch);
-  if (!read) return PatchFileError{read.error()};
+  if (!read) return Unexpected(PatchFileError{read.error()});
   const BpsHeader& h = read.value();
   const std::size_t end = patch.size() - kFooterSize;
   if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
-    return PatchFileError{PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc}};
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc}});
   }
   // One buffer serves every read of the source and of the result so far.
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
@@ -356,23 +356,23 @@ Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch
   for (std::uint64_t at = 0; at < source_size;) {
     const auto piece = window.first(
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), source_size - at)));
-    if (auto r = io.ReadSource(at, piece); !r) return io_error(r.error());
+    if (auto r = io.ReadSource(at, piece); !r) return Unexpected(io_error(r.error()));
     source_crc = UpdateCrc32(source_crc, piece);
     at += piece.size();
   }
   if (source_crc != h.source_crc) {
-    return PatchFileError{PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc,
-                                     source_crc}};
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc,
+                                     source_crc}});
   }
   if (h.source_size != source_size) {
-    return PatchFileError{
-        PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source_size}};
+    return Unexpected(PatchFileError{
+        PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source_size}});
   }
   if (h.target_size > max_target) {
-    return PatchFileError{
-        PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size}};
+    return Unexpected(PatchFileError{
+        PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size}});
   }
-  if (auto r = io.Begin(h.target_size); !r) return io_error(r.error());
+  if (auto r = io.Begin(h.target_size); !r) return Unexpected(io_error(r.error()));
   const std::span<const std::uint8_t> body = patch.first(end);
   const std::uint64_t size = h.target_size;
   std::uint64_t written = 0;
@@ -431,43 +431,43 @@ Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch
   auto relative = [&](std::uint64_t& offset, std::uint64_t limit, std::uint64_t length,
                       std::size_t at, PatchErrorCode past) -> Result<Unit, PatchError> {
     auto number = ReadBpsNumber(body, pos);
-    if (!number) return number.error();
+    if (!number) return Unexpected(number.error());
     const std::uint64_t distance = number.value() >> 1;
     if (number.value() & 1) {
-      if (distance > offset) return PatchError{past, at};
+      if (distance > offset) return Unexpected(PatchError{past, at});
       offset -= distance;
     } else {
-      if (distance > limit - offset) return PatchError{past, at};
+      if (distance > limit - offset) return Unexpected(PatchError{past, at});
       offset += distance;
     }
-    if (offset >= limit || length > limit - offset) return PatchError{past, at};
+    if (offset >= limit || length > limit - offset) return Unexpected(PatchError{past, at});
     return Unit{};
   };
   while (pos < end) {
     const std::size_t at = pos;
     auto number = ReadBpsNumber(body, pos);
-    if (!number) return PatchFileError{number.error()};
+    if (!number) return Unexpected(PatchFileError{number.error()});
     const std::uint64_t kind = number.value() & 3;
     const std::uint64_t length = (number.value() >> 2) + 1;
     const std::uint64_t out = written;
-    if (length > size - out) return PatchFileError{PatchError{PatchErrorCode::kPastTarget, at}};
+    if (length > size - out) return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPastTarget, at}});
     Result<Unit, IoError> done = Unit{};
     switch (kind) {
       case kSourceRead:
         if (out >= source_size || length > source_size - out) {
-          return PatchFileError{PatchError{PatchErrorCode::kPastSource, at}};
+          return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPastSource, at}});
         }
         done = copy_source(out, length);
         break;
       case kTargetRead:
-        if (length > end - pos) return PatchFileError{PatchError{PatchErrorCode::kTruncated, at}};
+        if (length > end - pos) return Unexpected(PatchFileError{PatchError{PatchErrorCode::kTruncated, at}});
         done = put(body.subspan(pos, static_cast<std::size_t>(length)));
         pos += static_cast<std::size_t>(length);
         break;
       case kSourceCopy:
         if (auto r = relative(source_rel, source_size, length, at, PatchErrorCode::kPastSource);
             !r) {
-          return PatchFileError{r.error()};
+          return Unexpected(PatchFileError{r.error()});
         }
         done = copy_source(source_rel, length);
         source_rel += length;
@@ -475,20 +475,20 @@ Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch
       case kTargetCopy:
         // Only bytes already written may be copied.
         if (auto r = relative(target_rel, out, 0, at, PatchErrorCode::kPastTarget); !r) {
-          return PatchFileError{r.error()};
+          return Unexpected(PatchFileError{r.error()});
         }
         done = copy_target(target_rel, length);
         target_rel += length;
         break;
     }
-    if (!done) return io_error(done.error());
+    if (!done) return Unexpected(io_error(done.error()));
   }
   if (written != size) {
-    return PatchFileError{PatchError{PatchErrorCode::kTargetIncomplete, end, size, written}};
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kTargetIncomplete, end, size, written}});
   }
   if (target_crc != h.target_crc) {
-    return PatchFileError{
-        PatchError{PatchErrorCode::kTargetCrcMismatch, end + 4, h.target_crc, target_crc}};
+    return Unexpected(PatchFileError{
+        PatchError{PatchErrorCode::kTargetCrcMismatch, end + 4, h.target_crc, target_crc}});
   }
   return Unit{};
 }
@@ -538,7 +538,7 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint
   MemoryStreams streams(source, patch.size(), target);
   auto applied = detail::ApplyBpsThrough(patch, source.size(), streams, max_target);
   // Memory reports no IoError.
-  if (!applied) return std::get<PatchError>(applied.error());
+  if (!applied) return Unexpected(std::get<PatchError>(applied.error()));
   return target;
 }
 

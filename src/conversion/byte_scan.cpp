@@ -148,7 +148,7 @@ Result<Unit, IoError> ScanWindows(const ReadInput& read, std::size_t chunk_size,
   std::uint64_t offset = 0;
   for (bool at_end = false; !at_end;) {
     auto got = read(std::span(buffer.data() + length, buffer.size() - length));
-    if (!got) return got.error();
+    if (!got) return Unexpected(got.error());
     at_end = got.value() == 0;
     length += got.value();
     std::size_t to = from;

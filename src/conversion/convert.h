@@ -14,13 +14,11 @@
 #include "chartable/encoding.h"
 #include "conversion/listing.h"
 #include "runtime/block_size.h"
+#include "runtime/hex.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
-
-inline constexpr std::array<char16_t, 16> HexDigits = {
-    u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7', u'8', u'9', u'A', u'B', u'C', u'D', u'E', u'F'};
 
 namespace detail {
 

@@ -1,6 +1,7 @@
 #include "conversion/decode.h"
 
 #include "conversion/convert.h"
+#include "runtime/hex.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
@@ -70,10 +71,7 @@ void Decoder::Unit(int page, std::uint8_t byte, std::u16string& out) {
 
 void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
   out += u'<';
-  for (const std::uint8_t b : bytes) {
-    out += HexDigits[b >> 4];
-    out += HexDigits[b & 0x0F];
-  }
+  for (const std::uint8_t b : bytes) AppendHexByte(b, out);
   out += u'>';
   at_start_ = false;
 }

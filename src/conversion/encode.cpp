@@ -310,7 +310,7 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
   const Special special = detail::ClassifySpecial(ch);
   if (detail::StepTagFlag(special, in_tag_)) return;
   if (in_tag_) {
-    if (const int value = detail::HexValue(ch); value >= 0) {
+    if (const int value = HexValue(ch); value >= 0) {
       if (counts_) ++counts_->tag_digits;
       Nibble(value, out);
     } else if (DroppedByWriter(ch)) {
@@ -353,7 +353,7 @@ void Encoder::Step(char16_t ch, Place place, std::vector<std::uint8_t>& out) {
   Report(Kind::kNoCode, place, ch);
   // The listing would carry this character on, and a digit-like one would be
   // read as a digit there; pairing follows the listing.
-  if (const int value = detail::HexValue(ch); value >= 0 && !drop_problems_) Nibble(value, out);
+  if (const int value = HexValue(ch); value >= 0 && !drop_problems_) Nibble(value, out);
 }
 
 // Written as two digits, as the listing would hold them: a digit may be

@@ -47,7 +47,7 @@ class IpsWriter {
     while (begin < end) {
       // Starting one byte earlier rewrites a byte with its own value.
       const std::uint64_t start = begin == kEofOffset ? begin - 1 : begin;
-      if (start >= kIpsOffsetLimit) return PatchError{PatchErrorCode::kIpsOffsetTooLarge, start};
+      if (start >= kIpsOffsetLimit) return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, start});
       const std::uint64_t stop = std::min<std::uint64_t>(end, start + kMaxRecord);
       Put24(out_, start);
       Put16(out_, static_cast<std::size_t>(stop - start));
@@ -66,7 +66,7 @@ class IpsWriter {
       ++begin;
     }
     while (begin < end) {
-      if (begin >= kIpsOffsetLimit) return PatchError{PatchErrorCode::kIpsOffsetTooLarge, begin};
+      if (begin >= kIpsOffsetLimit) return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, begin});
       const std::uint64_t stop = std::min<std::uint64_t>(end, begin + kMaxRecord);
       if (stop - begin < 3 || begin == kEofOffset) return Plain(begin, stop);
       Put24(out_, begin);
@@ -115,7 +115,7 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
   const std::size_t common = std::min(original.size(), n);
   // The size after "EOF" has 24 bits too.
   if (n < original.size() && n >= kIpsOffsetLimit) {
-    return PatchError{PatchErrorCode::kIpsOffsetTooLarge, n};
+    return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, n});
   }
   IpsWriter writer(modified);
   // Every byte past the original's end must be written, changed or not.
@@ -138,7 +138,7 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
       }
       break;
     }
-    if (auto r = writer.Change(begin, end); !r) return r.error();
+    if (auto r = writer.Change(begin, end); !r) return Unexpected(r.error());
     i = end;
   }
   std::optional<std::uint64_t> truncate;
@@ -149,9 +149,9 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
 namespace detail {
 
 Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patch) {
-  if (patch.size() < kIpsHeader.size()) return PatchError{PatchErrorCode::kTruncated, patch.size()};
+  if (patch.size() < kIpsHeader.size()) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
   if (!std::equal(kIpsHeader.begin(), kIpsHeader.end(), patch.begin())) {
-    return PatchError{PatchErrorCode::kUnknownFormat, 0};
+    return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
   }
   IpsRecords ips;
   std::size_t pos = kIpsHeader.size();
@@ -163,22 +163,22 @@ Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patc
   };
   for (;;) {
     const std::size_t at = pos;
-    if (patch.size() - pos < 3) return PatchError{PatchErrorCode::kNoEofMarker, at};
+    if (patch.size() - pos < 3) return Unexpected(PatchError{PatchErrorCode::kNoEofMarker, at});
     if (std::equal(kIpsEof.begin(), kIpsEof.end(), patch.begin() + static_cast<std::ptrdiff_t>(pos))) {
       pos += 3;
       break;
     }
-    if (patch.size() - pos < 5) return PatchError{PatchErrorCode::kTruncated, at};
+    if (patch.size() - pos < 5) return Unexpected(PatchError{PatchErrorCode::kTruncated, at});
     IpsRecord record;
     record.offset = get(3);
     record.size = get(2);
     record.rle = record.size == 0;
     if (record.rle) {
-      if (patch.size() - pos < 3) return PatchError{PatchErrorCode::kTruncated, at};
+      if (patch.size() - pos < 3) return Unexpected(PatchError{PatchErrorCode::kTruncated, at});
       record.size = get(2);
       record.fill = patch[pos++];
     } else {
-      if (patch.size() - pos < record.size) return PatchError{PatchErrorCode::kTruncated, at};
+      if (patch.size() - pos < record.size) return Unexpected(PatchError{PatchErrorCode::kTruncated, at});
       record.data_at = pos;
       pos += record.size;
     }
@@ -187,7 +187,7 @@ Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patc
     ips.records.push_back(record);
   }
   if (pos == patch.size()) return ips;
-  if (patch.size() - pos != 3) return PatchError{PatchErrorCode::kTrailingBytes, pos};
+  if (patch.size() - pos != 3) return Unexpected(PatchError{PatchErrorCode::kTrailingBytes, pos});
   ips.truncate_at = pos;
   ips.truncate = get(3);
   return ips;
@@ -197,7 +197,7 @@ Result<std::uint64_t, PatchError> IpsResultSize(const IpsRecords& ips, std::uint
   const std::uint64_t size = std::max(source_size, ips.end);
   if (!ips.truncate) return size;
   if (*ips.truncate > size) {
-    return PatchError{PatchErrorCode::kBadTruncation, ips.truncate_at, size, *ips.truncate};
+    return Unexpected(PatchError{PatchErrorCode::kBadTruncation, ips.truncate_at, size, *ips.truncate});
   }
   return *ips.truncate;
 }
@@ -207,10 +207,10 @@ Result<std::uint64_t, PatchError> IpsResultSize(const IpsRecords& ips, std::uint
 Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
                                                        std::span<const std::uint8_t> patch) {
   auto read = detail::ReadIpsRecords(patch);
-  if (!read) return read.error();
+  if (!read) return Unexpected(read.error());
   const detail::IpsRecords& ips = read.value();
   auto size = detail::IpsResultSize(ips, source.size());
-  if (!size) return size.error();
+  if (!size) return Unexpected(size.error());
   std::vector<std::uint8_t> target(source.begin(), source.end());
   target.resize(static_cast<std::size_t>(std::max<std::uint64_t>(source.size(), ips.end)));
   for (const detail::IpsRecord& r : ips.records) {

@@ -16,8 +16,8 @@ constexpr int kOther = -1;
 constexpr std::array<std::int8_t, 128> kAscii = [] {
   std::array<std::int8_t, 128> table{};
   for (char16_t ch = 0; ch < table.size(); ++ch) {
-    const int value = detail::HexValue(ch);
-    table[ch] = static_cast<std::int8_t>(value >= 0              ? value
+    const int value = HexValue(ch);
+    table[ch] = static_cast<std::int8_t>(value >= 0               ? value
                                          : IsListingSeparator(ch) ? kSpace
                                                                   : kOther);
   }
@@ -128,7 +128,7 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   }
   if (first_bad_) return;
 
-  const int value = detail::HexValue(ch);
+  const int value = HexValue(ch);
   if (value < 0) {
     first_bad_ = ListingError{ListingErrorCode::kNotHexDigit, line_, column_, ch};
     return;
@@ -157,7 +157,7 @@ Result<std::vector<std::uint8_t>, ListingError> ParseListing(std::u16string_view
   bytes.reserve(listing.size() / 2);
   ListingParser parser;
   parser.Feed(listing, bytes);
-  if (std::optional<ListingError> error = parser.Finish()) return *error;
+  if (std::optional<ListingError> error = parser.Finish()) return Unexpected(*error);
   return bytes;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/hex.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -33,18 +34,6 @@ struct ListingError {
 
 // The writer drops spaces: U+0020 and U+3000, which TextCompare takes for it.
 constexpr bool IsListingSeparator(char16_t ch) { return ch == u' ' || ch == u'\u3000'; }
-
-namespace detail {
-
-// 0-15 for an ASCII hex digit of either case, -1 for anything else.
-constexpr int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
-
-}  // namespace detail
 
 // The window's message for the error.
 std::u16string_view MessageFor(ListingErrorCode code);

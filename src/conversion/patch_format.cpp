@@ -34,7 +34,7 @@ Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
   std::vector<std::uint8_t> patch;
   if (format == PatchFormat::kIps) {
     auto made = MakeIps(original, modified);
-    if (!made) return made.error();
+    if (!made) return Unexpected(made.error());
     patch = std::move(made).value();
   } else {
     patch = MakeBps(original, modified);
@@ -44,8 +44,8 @@ Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
                               modified.end())) {
     const auto& got = applied ? applied.value() : std::vector<std::uint8_t>{};
     const auto mismatch = std::mismatch(got.begin(), got.end(), modified.begin(), modified.end());
-    return PatchError{PatchErrorCode::kNotReproduced,
-                      static_cast<std::uint64_t>(mismatch.second - modified.begin())};
+    return Unexpected(PatchError{PatchErrorCode::kNotReproduced,
+                      static_cast<std::uint64_t>(mismatch.second - modified.begin())});
   }
   return patch;
 }
@@ -64,14 +64,14 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::ui
                  std::equal(patch.begin(), patch.end(), magic.begin(),
                             [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
         };
-        if (prefix_of(ips) || prefix_of(bps)) return PatchError{PatchErrorCode::kTruncated, patch.size()};
-        return PatchError{PatchErrorCode::kUnknownFormat, 0};
+        if (prefix_of(ips) || prefix_of(bps)) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+        return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
       }
       return ApplyIps(source, patch);
     case PatchFormat::kBps:
       return ApplyBps(source, patch, max_target);
   }
-  return PatchError{PatchErrorCode::kUnknownFormat, 0};
+  return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
 }
 
 Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
@@ -79,9 +79,9 @@ Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
     std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
     FileOps& ops) {
   auto patch = MakeVerifiedPatch(format, original, modified);
-  if (!patch) return PatchFileError{patch.error()};
+  if (!patch) return Unexpected(PatchFileError{patch.error()});
   if (auto written = ReplaceFileAtomically(patch_file, patch.value(), ops); !written) {
-    return PatchFileError{written.error()};
+    return Unexpected(PatchFileError{written.error()});
   }
   return std::uint64_t{patch.value().size()};
 }
@@ -117,14 +117,14 @@ Result<std::uint64_t, PatchFileError> ApplyBpsToFile(const std::filesystem::path
                                                      FileOps& ops) {
   FileReader source;
   auto size = source.Open(original);
-  if (!size) return PatchFileError{size.error()};
+  if (!size) return Unexpected(PatchFileError{size.error()});
   AtomicFileWriter writer(ops);
   FileStreams streams(source, writer, output);
   auto applied = detail::ApplyBpsThrough(patch, size.value(), streams);
-  if (!applied) return applied.error();
+  if (!applied) return Unexpected(applied.error());
   // Closed first: Windows won't replace a file still open (--into).
   source.Close();
-  if (auto committed = writer.Commit(); !committed) return PatchFileError{committed.error()};
+  if (auto committed = writer.Commit(); !committed) return Unexpected(PatchFileError{committed.error()});
   return ReadBpsHeader(patch).value().target_size;
 }
 
@@ -134,22 +134,22 @@ Result<std::uint64_t, PatchFileError> ApplyIpsToFile(const std::filesystem::path
                                                      const std::filesystem::path& output,
                                                      FileOps& ops) {
   auto read = detail::ReadIpsRecords(patch);
-  if (!read) return PatchFileError{read.error()};
+  if (!read) return Unexpected(PatchFileError{read.error()});
   const detail::IpsRecords& ips = read.value();
   // Checked against the original before anything is written...
   auto source_size = RegularFileSize(original);
-  if (!source_size) return PatchFileError{source_size.error()};
+  if (!source_size) return Unexpected(PatchFileError{source_size.error()});
   if (auto size = detail::IpsResultSize(ips, source_size.value()); !size) {
-    return PatchFileError{size.error()};
+    return Unexpected(PatchFileError{size.error()});
   }
   AtomicFileWriter writer(ops);
   auto copied = writer.OpenCopyOf(original, output);
-  if (!copied) return PatchFileError{copied.error()};
+  if (!copied) return Unexpected(PatchFileError{copied.error()});
   // ...and again against the copy, which is what is patched.
   auto size = detail::IpsResultSize(ips, copied.value());
-  if (!size) return PatchFileError{size.error()};
+  if (!size) return Unexpected(PatchFileError{size.error()});
   if (ips.end > copied.value()) {
-    if (auto r = writer.Resize(ips.end); !r) return PatchFileError{r.error()};
+    if (auto r = writer.Resize(ips.end); !r) return Unexpected(PatchFileError{r.error()});
   }
   std::vector<std::uint8_t> run;
   for (const detail::IpsRecord& r : ips.records) {
@@ -158,12 +158,12 @@ Result<std::uint64_t, PatchFileError> ApplyIpsToFile(const std::filesystem::path
       run.assign(r.size, r.fill);
       bytes = run;
     }
-    if (auto w = writer.WriteAt(r.offset, bytes); !w) return PatchFileError{w.error()};
+    if (auto w = writer.WriteAt(r.offset, bytes); !w) return Unexpected(PatchFileError{w.error()});
   }
   if (size.value() != std::max(copied.value(), ips.end)) {
-    if (auto r = writer.Resize(size.value()); !r) return PatchFileError{r.error()};
+    if (auto r = writer.Resize(size.value()); !r) return Unexpected(PatchFileError{r.error()});
   }
-  if (auto committed = writer.Commit(); !committed) return PatchFileError{committed.error()};
+  if (auto committed = writer.Commit(); !committed) return Unexpected(PatchFileError{committed.error()});
   return size.value();
 }
 
@@ -176,7 +176,7 @@ Result<std::uint64_t, PatchFileError> ApplyPatchToFile(const std::filesystem::pa
   if (!DetectPatchFormat(patch)) {
     // The same refusal as in memory: too short to tell, or neither format.
     auto refused = ApplyPatch({}, patch);
-    if (!refused) return PatchFileError{refused.error()};
+    if (!refused) return Unexpected(PatchFileError{refused.error()});
   }
   if (DetectPatchFormat(patch) == PatchFormat::kBps) {
     return ApplyBpsToFile(original, patch, output, ops);

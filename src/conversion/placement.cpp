@@ -53,34 +53,6 @@ TextPlace PlaceOfUnit(std::u16string_view text, std::size_t index) {
 
 }  // namespace
 
-std::optional<std::uint64_t> ParseNumber(std::string_view text) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text.remove_prefix(2);
-  }
-  if (text.empty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    const int digit = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(c)));
-    if (digit < 0 || digit >= base) return std::nullopt;
-    if (value >
-        (UINT64_MAX - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) {
-      return std::nullopt;
-    }
-    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-  }
-  return value;
-}
-
-std::optional<std::uint8_t> ParseByte(std::string_view text) {
-  if (text.size() != 2) return std::nullopt;
-  const int high = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(text[0])));
-  const int low = detail::HexValue(static_cast<char16_t>(static_cast<unsigned char>(text[1])));
-  if (high < 0 || low < 0) return std::nullopt;
-  return static_cast<std::uint8_t>(high * 16 + low);
-}
-
 std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
                                              std::uint64_t file_size) {
   const std::uint64_t length = place.room.value_or(bytes);

@@ -17,12 +17,6 @@
 
 namespace binconv {
 
-// A decimal number or "0x" and hex digits; nullopt for anything else or a
-// value past 2^64 - 1.
-std::optional<std::uint64_t> ParseNumber(std::string_view text);
-// Exactly two hex digits, as a listing writes a byte.
-std::optional<std::uint8_t> ParseByte(std::string_view text);
-
 struct Placement {
   std::uint64_t offset = 0;
   std::optional<std::uint64_t> room;  // none: the bytes take what they need

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "conversion/encode.h"
+#include "runtime/hex.h"
+#include "runtime/text_file.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // 1-based line and column (in characters, the bytes before `offset` being
 // well-formed) of `offset` in `bytes`, lines ending at CR LF, a lone CR or a
@@ -148,7 +148,8 @@ std::size_t PlanLineOf(const PlanProblem& p) {
 PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_name,
                          const CharTable& table, LineBreaks line_breaks, std::uint64_t game_size) {
   PreparedPlan plan;
-  if (plan_bytes.starts_with(kUtf8Bom)) plan_bytes.remove_prefix(kUtf8Bom.size());
+  if (plan_bytes.starts_with(kUtf8ByteOrderMark))
+    plan_bytes.remove_prefix(kUtf8ByteOrderMark.size());
   if (auto decoded = DecodeUtf8(plan_bytes); !decoded) {
     PlanProblem p{PlanProblemCode::kBadPlanUtf8, plan_name};
     std::tie(p.line, p.column) = LineAndColumnOf(plan_bytes, decoded.error().offset);
@@ -157,15 +158,8 @@ PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_na
   }
 
   std::size_t line_number = 0;
-  std::size_t at = 0;
-  while (at < plan_bytes.size()) {
-    std::size_t end = plan_bytes.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) end = plan_bytes.size();
-    const std::string_view line = plan_bytes.substr(at, end - at);
-    at = end + 1;
-    if (end + 1 < plan_bytes.size() && plan_bytes[end] == '\r' && plan_bytes[end + 1] == '\n') {
-      ++at;
-    }
+  std::string_view line;
+  while (TakeLine(plan_bytes, line)) {
     ++line_number;
 
     std::vector<std::string> fields;

@@ -64,11 +64,12 @@ unsigned WidthOf(PointerType type) {
 }
 
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {
-  if (words.empty()) return FormatWordError{FormatWordErrorCode::kNoType, 0};
+  if (words.empty()) return Unexpected(FormatWordError{FormatWordErrorCode::kNoType, 0});
   PointerFormat format;
   std::size_t type_index = 0;
   while (type_index < kTypeNames.size() && kTypeNames[type_index] != words[0]) ++type_index;
-  if (type_index == kTypeNames.size()) return FormatWordError{FormatWordErrorCode::kUnknownType, 0};
+  if (type_index == kTypeNames.size())
+    return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownType, 0});
   format.type = static_cast<PointerType>(type_index);
 
   enum Seen { kHeader = 1, kBase = 2, kMap = 4, kRelative = 8 };
@@ -76,14 +77,15 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string_view word = words[i];
     const std::size_t eq = word.find('=');
-    if (eq == std::string_view::npos) return FormatWordError{FormatWordErrorCode::kUnknownWord, i};
+    if (eq == std::string_view::npos)
+      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
     const std::string_view name = word.substr(0, eq);
     const std::string_view value = word.substr(eq + 1);
     unsigned bit = 0;
     if (name == "header" || name == "base") {
       bit = name == "header" ? kHeader : kBase;
       const auto number = ParseNumber(value);
-      if (!number) return FormatWordError{FormatWordErrorCode::kBadNumber, i};
+      if (!number) return Unexpected(FormatWordError{FormatWordErrorCode::kBadNumber, i});
       (name == "header" ? format.header : format.base) = *number;
     } else if (name == "map") {
       bit = kMap;
@@ -94,7 +96,7 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
       } else if (value == "hirom") {
         format.map = AddressMap::kHiRom;
       } else {
-        return FormatWordError{FormatWordErrorCode::kBadValue, i};
+        return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
       }
     } else if (name == "relative") {
       bit = kRelative;
@@ -103,16 +105,16 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
       } else if (value == "table") {
         format.relative = PointerBase::kTable;
       } else {
-        return FormatWordError{FormatWordErrorCode::kBadValue, i};
+        return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
       }
     } else {
-      return FormatWordError{FormatWordErrorCode::kUnknownWord, i};
+      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
     }
-    if (seen & bit) return FormatWordError{FormatWordErrorCode::kRepeated, i};
+    if (seen & bit) return Unexpected(FormatWordError{FormatWordErrorCode::kRepeated, i});
     seen |= bit;
     // A relative value ignores header, base and map: giving both is a mistake.
     if ((seen & kRelative) && (seen & (kHeader | kBase | kMap)))
-      return FormatWordError{FormatWordErrorCode::kRelativeWith, i};
+      return Unexpected(FormatWordError{FormatWordErrorCode::kRelativeWith, i});
   }
   return format;
 }
@@ -128,28 +130,28 @@ Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& fo
     // 2^(bits-1) - 1; computed without overflow on either side.
     const std::uint64_t half = std::uint64_t{1} << (bits - 1);
     if (target >= from) {
-      if (target - from >= half) return PointerMapErrorCode::kDoesNotFit;
+      if (target - from >= half) return Unexpected(PointerMapErrorCode::kDoesNotFit);
       return target - from;
     }
-    if (from - target > half) return PointerMapErrorCode::kDoesNotFit;
+    if (from - target > half) return Unexpected(PointerMapErrorCode::kDoesNotFit);
     return (~(from - target) + 1) & Mask(format.type);
   }
-  if (target < format.header) return PointerMapErrorCode::kBelowHeader;
+  if (target < format.header) return Unexpected(PointerMapErrorCode::kBelowHeader);
   const std::uint64_t o = target - format.header;
   // Offsets past 2^40 have no address in any 32-bit map; stopping there keeps
   // the map's shifts clear of overflow.
-  if (o >> 40) return PointerMapErrorCode::kDoesNotFit;
+  if (o >> 40) return Unexpected(PointerMapErrorCode::kDoesNotFit);
   const std::uint64_t mapped = MapOffset(format.map, o);
-  if (UnmapAddress(format.map, mapped) != o) return PointerMapErrorCode::kNotMappedBack;
+  if (UnmapAddress(format.map, mapped) != o) return Unexpected(PointerMapErrorCode::kNotMappedBack);
   if (mapped > Mask(format.type) || format.base > Mask(format.type) - mapped)
-    return PointerMapErrorCode::kDoesNotFit;
+    return Unexpected(PointerMapErrorCode::kDoesNotFit);
   return mapped + format.base;
 }
 
 Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& format,
                                                          std::uint64_t value,
                                                          const PointerSite& site) {
-  if (value > Mask(format.type)) return PointerMapErrorCode::kDoesNotFit;
+  if (value > Mask(format.type)) return Unexpected(PointerMapErrorCode::kDoesNotFit);
   if (format.relative != PointerBase::kAddress) {
     const std::uint64_t from =
         format.relative == PointerBase::kSelf ? site.offset : site.table_start;
@@ -157,13 +159,13 @@ Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& fo
     const bool negative = (value >> (bits - 1)) & 1;
     if (!negative) return from + value;
     const std::uint64_t back = (Mask(format.type) - value) + 1;
-    if (back > from) return PointerMapErrorCode::kBeforeStart;
+    if (back > from) return Unexpected(PointerMapErrorCode::kBeforeStart);
     return from - back;
   }
-  if (value < format.base) return PointerMapErrorCode::kNotAnAddress;
+  if (value < format.base) return Unexpected(PointerMapErrorCode::kNotAnAddress);
   const auto o = UnmapAddress(format.map, value - format.base);
   if (!o || MapOffset(format.map, *o) != value - format.base)
-    return PointerMapErrorCode::kNotAnAddress;
+    return Unexpected(PointerMapErrorCode::kNotAnAddress);
   return *o + format.header;
 }
 

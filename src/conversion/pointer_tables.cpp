@@ -124,7 +124,7 @@ Result<std::vector<TableCandidate>, IoError> FindPointerTables(
         return true;
       },
       progress);
-  if (!scanned) return scanned.error();
+  if (!scanned) return Unexpected(scanned.error());
   for (std::size_t s = 0; s < kStrides.size(); ++s) {
     for (Chain& chain : chains[s]) close(chain, kStrides[s]);
   }

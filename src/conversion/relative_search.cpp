@@ -63,8 +63,8 @@ Result<RelativeWord, RelativeWordError> RelativeWordOf(std::u16string_view word,
       high = std::max(high, *place);
     }
   }
-  if (high <= low) return RelativeWordError::kTooFewKana;
-  if (high - low > 255) return RelativeWordError::kTooWide;
+  if (high <= low) return Unexpected(RelativeWordError::kTooFewKana);
+  if (high - low > 255) return Unexpected(RelativeWordError::kTooWide);
   return compiled;
 }
 

@@ -6,6 +6,7 @@
 #include "conversion/decode.h"
 #include "conversion/encode.h"
 #include "conversion/placement.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
@@ -13,22 +14,9 @@ namespace {
 
 constexpr std::string_view kMagic = "#binconv script 1";
 
-std::string Hex(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
-
 void AppendTag(std::span<const std::uint8_t> unit, std::u16string& out) {
   out += u'<';
-  for (const std::uint8_t b : unit) {
-    out += HexDigits[b >> 4];
-    out += HexDigits[b & 0x0F];
-  }
+  for (const std::uint8_t b : unit) AppendHexByte(b, out);
   out += u'>';
 }
 
@@ -49,9 +37,7 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
 
 std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
                              std::string_view file) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string crc(8, '0');
-  for (int i = 0; i < 8; ++i) crc[7 - i] = kDigits[(game.crc32 >> (4 * i)) & 15];
+  const std::string crc = HexText(game.crc32, 8, HexCase::kLower);
   return std::string(kMagic) + "\n#game " + game.name + " size=" + std::to_string(game.size) +
          " crc32=" + crc + "\n#plan " + std::string(plan_name) + " " + std::string(file) + "\n\n";
 }
@@ -111,12 +97,12 @@ void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, Decod
     if (k != 0) out += ',';
     const std::size_t i = string.pointers[k];
     if (spec.split) {
-      out += Hex(spec.table + i) + "/" + Hex(spec.hi + i);
+      out += HexNumber(spec.table + i) + "/" + HexNumber(spec.hi + i);
     } else {
-      out += Hex(SiteOf(spec, i).offset);
+      out += HexNumber(SiteOf(spec, i).offset);
     }
   }
-  out += " at=" + Hex(string.at) + " room=" + std::to_string(string.room) + "\n";
+  out += " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
   const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, decoder);
   for (const std::u16string& line : lines) {
     out += ';';
@@ -139,7 +125,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
     problems.push_back(std::move(p));
     return contents;
   }
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
   auto problem = [&](ScriptProblemCode code, std::size_t line, std::string reason = {}) {
     ScriptProblem p{code, shown, line};
     p.reason = std::move(reason);
@@ -165,15 +151,15 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
       entry.line = line_number;
       const std::size_t digits_end = std::min(line.find_first_of(" \t"), line.size());
       const std::string_view digits = line.substr(1, digits_end - 1);
-      const bool decimal =
-          !digits.empty() && digits.size() <= 19 &&
-          std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-      if (!decimal) {
+      // At most 19 digits, so that every index fits a std::size_t.
+      const std::optional<std::uint64_t> index =
+          digits.size() <= 19 ? ParseDecimal(digits) : std::nullopt;
+      if (!index) {
         problem(ScriptProblemCode::kBadEntryLine, line_number,
                 "an entry starts with @ and its decimal index, such as @12");
         continue;
       }
-      entry.index = static_cast<std::size_t>(*ParseNumber(digits));
+      entry.index = static_cast<std::size_t>(*index);
       contents.entries.push_back(std::move(entry));
       continue;
     }

@@ -4,18 +4,10 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "runtime/hex.h"
+
 namespace binconv {
 namespace {
-
-std::string Hex(std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
 
 struct Claim {
   ByteRange range;
@@ -143,8 +135,8 @@ class Layout {
     p.limit = script.strings[i].room;
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       if (!p.reason.empty()) p.reason += ", ";
-      p.reason += Hex(spaces_[k].range.first) + ".." + Hex(spaces_[k].range.last) + ": " +
-                  std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
+      p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
+                  ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
     }
     result_.problems.push_back(std::move(p));
   }
@@ -252,7 +244,7 @@ ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
         claims.push_back(
             {{string.at, string.at + string.room - 1},
              spec.line,
-             "the room of @" + std::to_string(string.index) + " at " + Hex(string.at)});
+             "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
       }
     }
   }

@@ -373,7 +373,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
     std::uint8_t raw[4] = {};
     if (spec.split) {
       if (!game.ByteAt(spec.table + i, raw[0]) || !game.ByteAt(spec.hi + i, raw[1])) {
-        return game.error();
+        return Unexpected(game.error());
       }
       // lo | hi << 8, whatever the TYPE's byte order says.
       const std::uint8_t lo = raw[0];
@@ -381,7 +381,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
       WritePointer(spec.format.type, std::uint64_t{lo} | std::uint64_t{hi} << 8, raw);
     } else {
       for (unsigned k = 0; k < width; ++k) {
-        if (!game.ByteAt(site.offset + k, raw[k])) return game.error();
+        if (!game.ByteAt(site.offset + k, raw[k])) return Unexpected(game.error());
       }
     }
     const std::uint64_t value = ReadPointer(spec.format.type, raw);
@@ -425,7 +425,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
     bool lead = false;
     for (; p < limit; ++p) {
       std::uint8_t b = 0;
-      if (!game.ByteAt(p, b)) return game.error();
+      if (!game.ByteAt(p, b)) return Unexpected(game.error());
       if (lead) {
         lead = false;
       } else if (b == spec.end) {

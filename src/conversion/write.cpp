@@ -12,20 +12,15 @@ std::u16string OutputNameFromBox(std::u16string_view box_text) {
   return std::u16string(name.empty() ? kDefaultOutputName : name);
 }
 
-std::filesystem::path PathFromName(std::u16string_view name) {
-  const std::string utf8 = EncodeUtf8(name);
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 Result<Unit, WriteBinaryError> WriteBinary(std::u16string_view listing,
                                            std::u16string_view name_box, FileOps& ops) {
   // The whole listing is judged before any file is touched, so a rejected
   // listing never costs the old file.
   Result<std::vector<std::uint8_t>, ListingError> bytes = ParseListing(listing);
-  if (!bytes) return WriteBinaryError(bytes.error());
-  Result<Unit, IoError> written =
-      ReplaceFileAtomically(PathFromName(OutputNameFromBox(name_box)), bytes.value(), ops);
-  if (!written) return WriteBinaryError(written.error());
+  if (!bytes) return Unexpected(WriteBinaryError(bytes.error()));
+  Result<Unit, IoError> written = ReplaceFileAtomically(
+      PathFromUtf8(EncodeUtf8(OutputNameFromBox(name_box))), bytes.value(), ops);
+  if (!written) return Unexpected(WriteBinaryError(written.error()));
   return Unit{};
 }
 

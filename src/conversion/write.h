@@ -20,9 +20,6 @@ inline constexpr std::u16string_view kDefaultOutputName = u"temp.bin";
 // are not expanded: the name is one file name.
 std::u16string OutputNameFromBox(std::u16string_view box_text);
 
-// A UTF-16 name as a file system path (UTF-8 on POSIX).
-std::filesystem::path PathFromName(std::u16string_view name);
-
 using WriteBinaryError = std::variant<ListingError, IoError>;
 
 // Parses `listing` and, if it is valid, writes its bytes to the file named by

@@ -120,10 +120,10 @@ Result<Unit, IoError> AtomicFileWriter::Open(const std::filesystem::path& target
 
 Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem::path& target) {
   bool existing = false;
-  if (auto begun = Begin(target, existing); !begun) return begun.error();
+  if (auto begun = Begin(target, existing); !begun) return Unexpected(begun.error());
   if (!existing) {
     Abort();
-    return IoErrorFromErrno(shown_, ENOENT);
+    return Unexpected(IoErrorFromErrno(shown_, ENOENT));
   }
   return CopyFrom(real_, shown_);
 }
@@ -131,7 +131,7 @@ Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopy(const std::filesystem:
 Result<std::uint64_t, IoError> AtomicFileWriter::OpenCopyOf(const std::filesystem::path& source,
                                                             const std::filesystem::path& target) {
   bool existing = false;
-  if (auto begun = Begin(target, existing); !begun) return begun.error();
+  if (auto begun = Begin(target, existing); !begun) return Unexpected(begun.error());
   return CopyFrom(source, PathToUtf8(source));
 }
 
@@ -140,14 +140,14 @@ Result<std::uint64_t, IoError> AtomicFileWriter::CopyFrom(const std::filesystem:
   FileHandle from = kNoFile;
   if (const int error = platform::OpenForReading(source, from); error != 0) {
     Abort();
-    return IoErrorFromSystem(shown_source, error);
+    return Unexpected(IoErrorFromSystem(shown_source, error));
   }
   const int copy_error = ops_.CopyContents(from, file_);
   std::uint64_t size = 0;
   const int size_error = copy_error == 0 ? platform::SizeOfOpenFile(file_, size) : 0;
   platform::CloseReading(from);
-  if (copy_error != 0) return Fail(copy_error).error();
-  if (size_error != 0) return Fail(size_error).error();
+  if (copy_error != 0) return Unexpected(Fail(copy_error).error());
+  if (size_error != 0) return Unexpected(Fail(size_error).error());
   // The copy's own length bounds the patches, whatever happened to the
   // source meanwhile.
   copy_size_ = size;
@@ -156,7 +156,7 @@ Result<std::uint64_t, IoError> AtomicFileWriter::CopyFrom(const std::filesystem:
 }
 
 Result<Unit, IoError> AtomicFileWriter::Resize(std::uint64_t size) {
-  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (const int error = ops_.SetLength(file_, size); error != 0) return Fail(error);
   copy_size_ = size;
   return Unit{};
@@ -164,11 +164,11 @@ Result<Unit, IoError> AtomicFileWriter::Resize(std::uint64_t size) {
 
 Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
                                                  std::span<std::uint8_t> bytes) {
-  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > written_ || bytes.size() > written_ - offset) {
-    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
                    "Bytes " + std::to_string(offset) + " to " +
-                       std::to_string(offset + bytes.size()) + " have not been written yet"};
+                       std::to_string(offset + bytes.size()) + " have not been written yet"});
   }
   // Whatever still waits in the buffer must be in the file to be read.
   if (!buffer_.empty() && offset + bytes.size() > written_ - buffer_.size()) {
@@ -187,19 +187,19 @@ Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
   if (error != 0) return Fail(error);
   if (got != bytes.size()) {
     Abort();
-    return IoError{IoErrorCode::kOther, shown_, 0, "The temporary file was cut short"};
+    return Unexpected(IoError{IoErrorCode::kOther, shown_, 0, "The temporary file was cut short"});
   }
   return Unit{};
 }
 
 Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
                                                 std::span<const std::uint8_t> bytes) {
-  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > copy_size_ || bytes.size() > copy_size_ - offset) {
-    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
                    "Bytes " + std::to_string(offset) + " to " +
                        std::to_string(offset + bytes.size()) + " reach past the end of the file (" +
-                       std::to_string(copy_size_) + " bytes)"};
+                       std::to_string(copy_size_) + " bytes)"});
   }
   if (bytes.empty()) return Unit{};
   if (const int error = ops_.WriteAt(file_, offset, bytes.data(), bytes.size()); error != 0) {
@@ -210,13 +210,13 @@ Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
 
 Result<Unit, IoError> AtomicFileWriter::FillAt(std::uint64_t offset, std::uint64_t count,
                                                std::uint8_t byte) {
-  if (file_ == kNoFile || !copy_) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > copy_size_ || count > copy_size_ - offset) {
     const std::uint64_t end = count > UINT64_MAX - offset ? UINT64_MAX : offset + count;
-    return IoError{IoErrorCode::kOutOfRange, shown_, 0,
+    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
                    "Bytes " + std::to_string(offset) + " to " + std::to_string(end) +
                        " reach past the end of the file (" + std::to_string(copy_size_) +
-                       " bytes)"};
+                       " bytes)"});
   }
   std::array<std::uint8_t, 4096> run;
   run.fill(byte);
@@ -238,17 +238,17 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   owner_kept_ = true;
   target_ = target;
   shown_ = PathToUtf8(target);
-  if (target_.empty()) return IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"};
+  if (target_.empty()) return Unexpected(IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"});
 
   Result<platform::TargetState, IoError> state = platform::InspectTarget(target_, shown_);
-  if (!state) return state.error();
+  if (!state) return Unexpected(state.error());
 
   // A link stays a link: the file it leads to is the one replaced, with the
   // temporary file beside it so that the rename stays within one folder.
   real_ = state.value().real;
   const std::filesystem::path name = real_.filename();
   if (name.empty() || name == "." || name == "..") {
-    return IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"};
+    return Unexpected(IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"});
   }
   const std::filesystem::path dir = real_.parent_path();
   std::random_device random;
@@ -261,7 +261,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   if (error != 0) {
     temp_.clear();
     file_ = kNoFile;
-    return IoErrorFromSystem(shown_, error);
+    return Unexpected(IoErrorFromSystem(shown_, error));
   }
   temp_slot_ = platform::RegisterTemp(temp_, file_);
   existing = state.value().exists;
@@ -278,7 +278,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
 }
 
 Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   written_ += bytes.size();
   if (buffer_.size() + bytes.size() <= kBufferSize) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
@@ -295,7 +295,7 @@ Result<Unit, IoError> AtomicFileWriter::Write(std::span<const std::uint8_t> byte
 }
 
 Result<Unit, IoError> AtomicFileWriter::Seal() {
-  if (file_ == kNoFile) return IoErrorFromErrno(shown_, EBADF);
+  if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (!buffer_.empty()) {
     auto flushed = WriteOut(buffer_.data(), buffer_.size());
     if (!flushed) return flushed;
@@ -314,7 +314,7 @@ Result<std::filesystem::path, IoError> AtomicFileWriter::KeepOldCopy() {
   if (!existing_) return std::filesystem::path();
   FileHandle from = kNoFile;
   if (const int error = platform::OpenForReading(real_, from); error != 0) {
-    return IoErrorFromSystem(shown_, error);
+    return Unexpected(IoErrorFromSystem(shown_, error));
   }
   std::random_device random;
   std::filesystem::path copy;
@@ -333,7 +333,7 @@ Result<std::filesystem::path, IoError> AtomicFileWriter::KeepOldCopy() {
     if (error != 0) ops_.Remove(copy);
   }
   platform::CloseReading(from);
-  if (error != 0) return IoErrorFromSystem(shown_, error);
+  if (error != 0) return Unexpected(IoErrorFromSystem(shown_, error));
   return copy;
 }
 
@@ -379,7 +379,7 @@ void AtomicFileWriter::Abort() {
 
 Result<Unit, IoError> AtomicFileWriter::Fail(int system_error) {
   Abort();
-  return IoErrorFromSystem(shown_, system_error);
+  return Unexpected(IoErrorFromSystem(shown_, system_error));
 }
 
 Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::size_t size) {
@@ -399,7 +399,7 @@ Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
   if (auto sealed = first_writer.Seal(); !sealed) return sealed;
   if (auto sealed = second_writer.Seal(); !sealed) return sealed;
   auto old_first = first_writer.KeepOldCopy();
-  if (!old_first) return old_first.error();
+  if (!old_first) return Unexpected(old_first.error());
   const std::filesystem::path& kept = old_first.value();
   auto drop_kept = [&] {
     if (!kept.empty()) ops.Remove(kept);
@@ -421,7 +421,7 @@ Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
     error.reason += "; and " + PathToUtf8(first.target) + " could not be put back (" +
                     IoErrorFromSystem("", undo_error).reason + ")";
     if (!kept.empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept);
-    return error;
+    return Unexpected(error);
   }
   return committed;
 }
@@ -455,7 +455,7 @@ Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           bool* owner_kept) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopy(target);
-  if (!opened) return opened.error();
+  if (!opened) return Unexpected(opened.error());
   if (auto applied = ApplyPatches(writer, patches); !applied) return applied;
   if (owner_kept != nullptr) *owner_kept = writer.owner_kept();
   return writer.Commit();
@@ -466,7 +466,7 @@ Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
                                           std::span<const FilePatch> patches, FileOps& ops) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopyOf(source, target);
-  if (!opened) return opened.error();
+  if (!opened) return Unexpected(opened.error());
   if (auto applied = ApplyPatches(writer, patches); !applied) return applied;
   return writer.Commit();
 }
@@ -482,13 +482,13 @@ Result<std::uint64_t, IoError> FileReader::Open(const std::filesystem::path& pat
   Close();
   shown_ = PathToUtf8(path);
   auto size = RegularFileSize(path);
-  if (!size) return size.error();
+  if (!size) return Unexpected(size.error());
   if (const int error = platform::OpenForReading(path, file_); error != 0) {
     file_ = kNoFile;
-    return IoErrorFromSystem(shown_, error);
+    return Unexpected(IoErrorFromSystem(shown_, error));
   }
   if (const int error = platform::SizeOfOpenFile(file_, size_); error != 0) {
-    return IoErrorFromSystem(shown_, error);
+    return Unexpected(IoErrorFromSystem(shown_, error));
   }
   return size_;
 }
@@ -500,10 +500,10 @@ Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::ui
     const int error = file_ == kNoFile ? EBADF
                                        : platform::ReadAt(file_, offset + done, out.data() + done,
                                                           out.size() - done, got);
-    if (error != 0) return IoErrorFromSystem(shown_, error);
+    if (error != 0) return Unexpected(IoErrorFromSystem(shown_, error));
     if (got == 0) {
-      return IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                     "The file ended at " + std::to_string(offset + done) + " bytes"};
+      return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
+                     "The file ended at " + std::to_string(offset + done) + " bytes"});
     }
     done += got;
   }

@@ -19,6 +19,7 @@
 
 #include "runtime/file.h"
 #include "runtime/file_platform.h"
+#include "runtime/hex.h"
 
 namespace binconv {
 namespace {
@@ -35,13 +36,10 @@ struct DescriptorName {
 };
 
 std::optional<int> DescriptorNumber(std::string_view digits) {
-  if (digits.empty() || digits.size() > 9) return std::nullopt;
-  int n = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  return n;
+  if (digits.size() > 9) return std::nullopt;
+  const std::optional<std::uint64_t> n = ParseDecimal(digits);
+  if (!n) return std::nullopt;
+  return static_cast<int>(*n);
 }
 
 std::optional<DescriptorName> DescriptorNameOf(const std::string& name) {
@@ -273,24 +271,25 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
   std::string real;
   std::optional<DescriptorName> descriptor;
   if (const int error = ResolveLinks(target.native(), real, &descriptor); error != 0) {
-    return IoErrorFromErrno(shown, error);
+    return Unexpected(IoErrorFromErrno(shown, error));
   }
   // Renaming over someone's open file, a device or a pipe would destroy it
   // rather than write to it.
-  if (descriptor) return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+  if (descriptor)
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   struct stat st;
   if (stat(real.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(shown, EISDIR);
+    if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
     if (!S_ISREG(st.st_mode)) {
-      return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+      return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
     }
-    if (IsReadOnly(real, st)) return ReadOnlyError(shown);
+    if (IsReadOnly(real, st)) return Unexpected(ReadOnlyError(shown));
     TargetState state{true, static_cast<unsigned>(st.st_mode & 07777), real};
     state.uid = st.st_uid;
     state.gid = st.st_gid;
     return state;
   }
-  if (const int error = errno; error != ENOENT) return IoErrorFromErrno(shown, error);
+  if (const int error = errno; error != ENOENT) return Unexpected(IoErrorFromErrno(shown, error));
   return TargetState{false, 0, real};
 }
 
@@ -425,7 +424,7 @@ Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
   std::string real;
   std::optional<DescriptorName> descriptor;
   if (const int error = ResolveLinks(path.native(), real, &descriptor); error != 0) {
-    return IoErrorFromErrno(shown, error);
+    return Unexpected(IoErrorFromErrno(shown, error));
   }
   if (!descriptor) return std::optional<FileHandle>();
   int fd;
@@ -438,17 +437,17 @@ Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
       fd = open(real.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
   }
-  if (fd < 0) return IoErrorFromErrno(shown, errno);
+  if (fd < 0) return Unexpected(IoErrorFromErrno(shown, errno));
   return std::optional<FileHandle>(fd);
 }
 
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
   const std::string shown = PathToUtf8(path);
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return IoErrorFromErrno(shown, errno);
-  if (S_ISDIR(st.st_mode)) return IoErrorFromErrno(shown, EISDIR);
+  if (stat(path.c_str(), &st) != 0) return Unexpected(IoErrorFromErrno(shown, errno));
+  if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
   if (!S_ISREG(st.st_mode)) {
-    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   }
   return static_cast<std::uint64_t>(st.st_size);
 }
@@ -466,17 +465,17 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int error = errno;
-    return IoErrorFromErrno(name, error);
+    return Unexpected(IoErrorFromErrno(name, error));
   }
   struct stat st;
   if (fstat(fd, &st) != 0) {
     const int error = errno;
     close(fd);
-    return IoErrorFromErrno(name, error);
+    return Unexpected(IoErrorFromErrno(name, error));
   }
   if (S_ISDIR(st.st_mode)) {
     close(fd);
-    return IoErrorFromErrno(name, EISDIR);
+    return Unexpected(IoErrorFromErrno(name, EISDIR));
   }
   std::string bytes;
   if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
@@ -487,7 +486,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
       if (errno == EINTR) continue;
       const int error = errno;
       close(fd);
-      return IoErrorFromErrno(name, error);
+      return Unexpected(IoErrorFromErrno(name, error));
     }
     if (n == 0) break;
     bytes.append(chunk, static_cast<std::size_t>(n));

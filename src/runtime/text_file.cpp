@@ -6,22 +6,18 @@
 #include "runtime/utf8.h"
 
 namespace binconv {
-namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-}  // namespace
 
 TextEncoding DetectTextEncoding(std::string_view bytes) {
-  if (bytes.starts_with(kUtf8Bom)) return TextEncoding::kUtf8Bom;
+  if (bytes.starts_with(kUtf8ByteOrderMark)) return TextEncoding::kUtf8Bom;
   auto starts_sequence = [](char c) { return static_cast<unsigned char>(c) >= 0xC0; };
   const auto decoded = DecodeUtf8(bytes);
   // Before the first bad sequence the bytes are valid UTF-8, so every byte
   // from 0xC0 up there starts a multi-byte sequence.
-  const std::string_view valid = decoded.ok() ? bytes : bytes.substr(0, decoded.error().offset);
+  const std::string_view valid =
+      decoded.has_value() ? bytes : bytes.substr(0, decoded.error().offset);
   const auto sequences =
       static_cast<std::size_t>(std::count_if(valid.begin(), valid.end(), starts_sequence));
-  if (decoded.ok() ? sequences > 0 : sequences >= kDamagedUtf8Evidence) {
+  if (decoded.has_value() ? sequences > 0 : sequences >= kDamagedUtf8Evidence) {
     return TextEncoding::kUtf8;
   }
   return TextEncoding::kCp932;
@@ -41,19 +37,22 @@ const char* EncodingName(TextEncoding encoding) {
 
 LineReader::LineReader(std::string_view bytes)
     : rest_(bytes), encoding_(DetectTextEncoding(bytes)) {
-  if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8Bom.size());
+  if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8ByteOrderMark.size());
+}
+
+bool TakeLine(std::string_view& rest, std::string_view& line) {
+  if (rest.empty()) return false;
+  const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+  line = rest.substr(0, end);
+  std::size_t skip = end;
+  if (end < rest.size()) skip += rest.substr(end).starts_with("\r\n") ? 2 : 1;
+  rest.remove_prefix(skip);
+  return true;
 }
 
 bool LineReader::Next(std::u16string& line) {
-  if (bad_utf8_ || rest_.empty()) return false;
-  const char* data = rest_.data();
-  const std::size_t n = rest_.size();
-  std::size_t end = 0;
-  while (end < n && data[end] != '\r' && data[end] != '\n') ++end;
-  const std::string_view raw = rest_.substr(0, end);
-  std::size_t skip = end;
-  if (end < n) skip += (data[end] == '\r' && end + 1 < n && data[end + 1] == '\n') ? 2 : 1;
-  rest_.remove_prefix(skip);
+  std::string_view raw;
+  if (bad_utf8_ || !TakeLine(rest_, raw)) return false;
   ++line_number_;
 
   if (encoding_ == TextEncoding::kCp932) {
@@ -61,7 +60,7 @@ bool LineReader::Next(std::u16string& line) {
     return true;
   }
   auto decoded = DecodeUtf8(raw);
-  if (!decoded.ok()) {
+  if (!decoded.has_value()) {
     bad_utf8_ = true;
     bad_utf8_column_ = ColumnOfByte(raw, decoded.error().offset);
     line.clear();

@@ -33,8 +33,12 @@ TextEncoding DetectTextEncoding(std::string_view bytes);
 // "code page 932", "UTF-8", "UTF-8 with a byte order mark".
 const char* EncodingName(TextEncoding encoding);
 
-// Splits at CR LF, a lone CR or a lone LF; a last line without a line end is
-// read as well. The bytes must outlive the reader.
+// Takes the next line off the front of `rest` into `line`, without its line
+// end. Lines end at CR LF, a lone CR or a lone LF; a last line without a line
+// end counts as well, so false only once `rest` is empty.
+bool TakeLine(std::string_view& rest, std::string_view& line);
+
+// Splits as TakeLine does. The bytes must outlive the reader.
 class LineReader {
  public:
   explicit LineReader(std::string_view bytes);

@@ -62,7 +62,7 @@ bool NarrowAscii(const char16_t* units, char* out) {
 Result<std::u16string, Utf8Error> DecodeUtf8(std::string_view bytes) {
   std::u16string out;
   Utf8Decoder decoder;
-  if (!decoder.Feed(bytes, out) || !decoder.Finish()) return decoder.error();
+  if (!decoder.Feed(bytes, out) || !decoder.Finish()) return Unexpected(decoder.error());
   return out;
 }
 
@@ -210,10 +210,9 @@ std::string EncodeUtf8(std::u16string_view text) {
 }
 
 Result<std::u16string, Utf8Error> DecodeUtf8Text(std::string_view bytes) {
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  const std::size_t skip = bytes.starts_with(kBom) ? kBom.size() : 0;
+  const std::size_t skip = bytes.starts_with(kUtf8ByteOrderMark) ? kUtf8ByteOrderMark.size() : 0;
   auto text = DecodeUtf8(bytes.substr(skip));
-  if (!text) return Utf8Error{text.error().offset + skip};
+  if (!text) return Unexpected(Utf8Error{text.error().offset + skip});
   return text;
 }
 

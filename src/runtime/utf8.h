@@ -14,6 +14,9 @@
 
 namespace binconv {
 
+// The byte order mark a UTF-8 file may start with: U+FEFF encoded.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 struct Utf8Error {
   std::size_t offset;  // byte offset of the first byte of the bad sequence
 };

@@ -818,7 +818,7 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
       // must still leave the table loadable.
       const TableFiles files = WriteTableFiles(imported.table, u"ran\ndom\r\u2028\u0085\t.tbl");
       auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
-      ASSERT_TRUE(loaded.ok()) << DescribeTableError(loaded.error());
+      ASSERT_TRUE(loaded.has_value()) << DescribeTableError(loaded.error());
       const ProducibleCells cells(table);
       for (int index = 0; index < kCells; ++index) {
         const CellCode code = CellCode::FromIndex(index);

@@ -175,7 +175,7 @@ TEST(DecodeRoundTripTest, RandomTablesAndBytes) {
       // What a UTF-8 file carries back must be the same text.
       const std::u16string text = DecodeWith(lf, bytes);
       auto reread = DecodeUtf8(EncodeUtf8(text));
-      ASSERT_TRUE(reread.ok());
+      ASSERT_TRUE(reread.has_value());
       EXPECT_EQ(Hex(text), Hex(reread.value()));
       if (HasFailure()) return;
     }

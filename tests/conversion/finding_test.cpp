@@ -69,7 +69,7 @@ TEST(SearchBytesTest, FindsWhatAPlainScanFindsWhereverTheChunksEnd) {
             got.emplace_back(m.offset, m.pattern, m.after_lead);
             return true;
           });
-      ASSERT_TRUE(scanned.ok());
+      ASSERT_TRUE(scanned.has_value());
       EXPECT_EQ(expected, got) << "seed " << seed << ", chunk " << chunk;
     }
   }
@@ -189,8 +189,8 @@ TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
 
 PointerFormat FormatOf(std::initializer_list<std::string_view> words) {
   auto format = ParsePointerFormat(std::vector<std::string_view>(words));
-  EXPECT_TRUE(format.ok());
-  return format.ok() ? format.value() : PointerFormat{};
+  EXPECT_TRUE(format.has_value());
+  return format.has_value() ? format.value() : PointerFormat{};
 }
 
 TEST(SearchPointersTest, FindsWhatReadingEveryOffsetFinds) {
@@ -226,7 +226,7 @@ TEST(SearchPointersTest, FindsWhatReadingEveryOffsetFinds) {
                                             got.emplace_back(h.offset, h.value, h.target);
                                             return true;
                                           });
-      ASSERT_TRUE(scanned.ok());
+      ASSERT_TRUE(scanned.has_value());
       EXPECT_EQ(expected, got) << "width " << width << ", chunk " << chunk;
     }
   }
@@ -237,7 +237,7 @@ TEST(SearchRelativeTest, FindsAWordInEitherOrderWhereverTheChunksEnd) {
   const std::u16string word = u"ゆうしゃ";  // ゃ lies outside the gojuon order
   const auto jis = RelativeWordOf(word, KanaOrder::kJis);
   const auto gojuon = RelativeWordOf(word, KanaOrder::kGojuon);
-  ASSERT_TRUE(jis.ok() && gojuon.ok());
+  ASSERT_TRUE(jis.has_value() && gojuon.has_value());
   for (std::size_t i = 0; i < word.size(); ++i) {
     data[500 + i] = static_cast<std::uint8_t>(0x35 - 1 + *KanaIndex(KanaOrder::kJis, word[i]));
     if (auto g = KanaIndex(KanaOrder::kGojuon, word[i]))
@@ -251,12 +251,12 @@ TEST(SearchRelativeTest, FindsAWordInEitherOrderWhereverTheChunksEnd) {
           got.emplace_back(m.offset, m.word, m.code_of_a);
           return true;
         });
-    ASSERT_TRUE(scanned.ok());
+    ASSERT_TRUE(scanned.has_value());
     const std::vector<std::tuple<std::uint64_t, std::size_t, int>> expected = {{500, 0, 0x35},
                                                                                {1000, 1, 0x80}};
     EXPECT_EQ(expected, got) << "chunk " << chunk;
   }
-  EXPECT_FALSE(RelativeWordOf(u"ああー", KanaOrder::kJis).ok());
+  EXPECT_FALSE(RelativeWordOf(u"ああー", KanaOrder::kJis).has_value());
 }
 
 TEST(StringStartsTest, FindsOffsetsOnEitherSideOfEvery4GiB) {

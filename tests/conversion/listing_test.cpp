@@ -118,7 +118,8 @@ TEST(ListingParserTest, OnlyAsciiHexDigitsAreAccepted) {
     const bool hex =
         (ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f');
     const std::u16string listing{u'0', ch};
-    ASSERT_EQ(hex, ParseListing(listing).ok()) << "U+" << std::hex << static_cast<unsigned>(u);
+    ASSERT_EQ(hex, ParseListing(listing).has_value())
+        << "U+" << std::hex << static_cast<unsigned>(u);
   }
 }
 
@@ -148,8 +149,8 @@ std::string ReferenceOutcome(std::u16string_view listing) {
   if (s.size() % 2 != 0) return "odd";
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i < s.size(); i += 2) {
-    const int hi = detail::HexValue(s[i]);
-    const int lo = detail::HexValue(s[i + 1]);
+    const int hi = HexValue(s[i]);
+    const int lo = HexValue(s[i + 1]);
     if (hi < 0 || lo < 0) return "bad";
     bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
   }

@@ -13,28 +13,6 @@
 namespace binconv {
 namespace {
 
-struct NumberCase {
-  const char* text;
-  std::optional<std::uint64_t> value;
-};
-
-class ParseNumberTest : public testing::TestWithParam<NumberCase> {};
-
-TEST_P(ParseNumberTest, DecimalOrHex) {
-  EXPECT_EQ(ParseNumber(GetParam().text), GetParam().value) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ParseNumberTest,
-    testing::Values(NumberCase{"0", 0}, NumberCase{"0123", 123}, NumberCase{"0x1f", 31},
-                    NumberCase{"0X1F", 31}, NumberCase{"18446744073709551615", UINT64_MAX},
-                    NumberCase{"0xFFFFFFFFFFFFFFFF", UINT64_MAX},
-                    NumberCase{"18446744073709551616", std::nullopt},
-                    NumberCase{"0x10000000000000000", std::nullopt}, NumberCase{"", std::nullopt},
-                    NumberCase{"0x", std::nullopt}, NumberCase{"1f", std::nullopt},
-                    NumberCase{"-1", std::nullopt}, NumberCase{"+1", std::nullopt},
-                    NumberCase{" 1", std::nullopt}, NumberCase{"１", std::nullopt}));
-
 // The index of the first unit of the character at a place; the text's size
 // when there is none.
 std::size_t IndexOf(std::u16string_view text, const TextPlace& place) {

@@ -20,8 +20,8 @@ PointerFormat Format(const std::string& text) {
   std::vector<std::string> store;
   const auto words = Words(text, store);
   auto format = ParsePointerFormat(words);
-  EXPECT_TRUE(format.ok()) << text;
-  return format.ok() ? format.value() : PointerFormat{};
+  EXPECT_TRUE(format.has_value()) << text;
+  return format.has_value() ? format.value() : PointerFormat{};
 }
 
 // A target offset, where its pointer stands, and the value it must get (or
@@ -45,14 +45,14 @@ TEST_P(PointerMapTest, ValueOfTargetAndBack) {
   const PointerSite site{c.site, c.site};
   const auto value = ValueOfTarget(format, c.target, site);
   if (c.value < 0) {
-    ASSERT_FALSE(value.ok()) << c.format << " 0x" << std::hex << value.value();
+    ASSERT_FALSE(value.has_value()) << c.format << " 0x" << std::hex << value.value();
     EXPECT_EQ(Err(value.error()), c.value) << c.format;
     return;
   }
-  ASSERT_TRUE(value.ok()) << c.format << " error " << static_cast<int>(value.error());
+  ASSERT_TRUE(value.has_value()) << c.format << " error " << static_cast<int>(value.error());
   EXPECT_EQ(value.value(), static_cast<std::uint64_t>(c.value)) << c.format;
   const auto back = TargetOfValue(format, value.value(), site);
-  ASSERT_TRUE(back.ok()) << c.format;
+  ASSERT_TRUE(back.has_value()) << c.format;
   EXPECT_EQ(back.value(), c.target) << c.format;
 }
 
@@ -98,9 +98,9 @@ TEST(PointerMapTest, EveryValueMapsBackExactly) {
       const std::uint64_t value = random() & mask;
       const PointerSite site{random() % 0x200000, random() % 0x200000};
       const auto target = TargetOfValue(format, value, site);
-      if (!target.ok()) continue;
+      if (!target.has_value()) continue;
       const auto again = ValueOfTarget(format, target.value(), site);
-      ASSERT_TRUE(again.ok()) << text << " value 0x" << std::hex << value;
+      ASSERT_TRUE(again.has_value()) << text << " value 0x" << std::hex << value;
       ASSERT_EQ(again.value(), value) << text;
     }
   }
@@ -143,7 +143,7 @@ TEST_P(FormatWordsTest, NamesTheWord) {
   std::vector<std::string> store;
   const auto words = Words(GetParam().words, store);
   const auto format = ParsePointerFormat(words);
-  ASSERT_FALSE(format.ok()) << GetParam().words;
+  ASSERT_FALSE(format.has_value()) << GetParam().words;
   EXPECT_EQ(format.error().code, GetParam().code) << GetParam().words;
   EXPECT_EQ(format.error().word, GetParam().word) << GetParam().words;
 }

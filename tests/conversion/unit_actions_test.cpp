@@ -282,7 +282,7 @@ TEST_P(LongTextTest, EncoderGivesTheListingsBytes) {
     const std::u16string text =
         LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, true, line_breaks());
     auto parsed = ParseListing(ReferenceConvert(text, table_, line_breaks()));
-    ASSERT_TRUE(parsed.ok()) << "seed " << seed;
+    ASSERT_TRUE(parsed.has_value()) << "seed " << seed;
     const Encoder no_problems(table_, line_breaks());
     ASSERT_EQ(Describe(no_problems, parsed.value()),
               Encode(table_, line_breaks(), Cut(text, plan(), rng)))

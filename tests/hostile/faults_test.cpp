@@ -90,7 +90,7 @@ Result<Unit, IoError> ThroughWriteBinary(FileOps& ops, const fs::path& target,
   const std::u16string name16(name.begin(), name.end());
   auto result = WriteBinary(listing16, name16, ops);
   if (result) return Unit{};
-  return std::get<IoError>(result.error());
+  return Unexpected(std::get<IoError>(result.error()));
 }
 
 // Two patches into the old file: the fresh bytes at 1000 and their first 7
@@ -143,11 +143,11 @@ Result<Unit, IoError> ThroughPatchFile(FileOps& ops, const fs::path& target,
   const fs::path original = kInto ? target : target.parent_path() / "original.bin";
   if (!kInto && !fs::exists(original)) WriteAll(original, old);
   auto patch = MakeVerifiedPatch(kFormat, Span(old), Span(fresh));
-  if (!patch) return IoError{IoErrorCode::kOther, "the patch was not made", 0, ""};
+  if (!patch) return Unexpected(IoError{IoErrorCode::kOther, "the patch was not made", 0, ""});
   auto applied = ApplyPatchToFile(original, patch.value(), target, ops);
   if (applied) return Unit{};
-  if (const auto* io = std::get_if<IoError>(&applied.error())) return *io;
-  return IoError{IoErrorCode::kOther, "the patch was refused", 0, ""};
+  if (const auto* io = std::get_if<IoError>(&applied.error())) return Unexpected(*io);
+  return Unexpected(IoError{IoErrorCode::kOther, "the patch was refused", 0, ""});
 }
 
 // insert --from ORIGINAL -o OUTPUT: a patched copy of another file, which
@@ -195,7 +195,7 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
   // A clean run gives the calls to fail, one at a time.
   if (c.existing) WriteAll(real, old);
   FaultyFileOps clean;
-  ASSERT_TRUE(c.write(clean, target, fresh).ok());
+  ASSERT_TRUE(c.write(clean, target, fresh).has_value());
   const std::string expected = c.expected != nullptr ? c.expected(old, fresh) : fresh;
   ASSERT_TRUE(ReadAll(real) == expected) << Hex(ReadAll(real), 64);
   ASSERT_EQ(fs::is_symlink(target), c.link);
@@ -215,7 +215,7 @@ TEST_P(FaultSweepTest, EveryCallFailsInTurnAndNothingIsLost) {
     const auto result = c.write(ops, target, fresh);
     ASSERT_TRUE(ops.fired()) << context << " was never made";
     ++injected_;
-    ASSERT_FALSE(result.ok()) << context;
+    ASSERT_FALSE(result.has_value()) << context;
     EXPECT_EQ(result.error().system_error, ErrorFor(calls[i])) << context;
     EXPECT_EQ(result.error().path, target.string()) << context;
     EXPECT_EQ(ops.open(), 0) << context << ": a descriptor stays open";

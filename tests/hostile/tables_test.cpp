@@ -63,7 +63,7 @@ auto Default() {
 // A typed error on `line` of the file `file` (0: main, 1: extended).
 auto FailsAt(TableErrorCode code, std::size_t line, int file = 0) {
   return [=](const Loaded& loaded, const std::string&, const std::string&) {
-    ASSERT_FALSE(loaded.ok()) << "expected an error on line " << line;
+    ASSERT_FALSE(loaded.has_value()) << "expected an error on line " << line;
     EXPECT_EQ(loaded.error().code, code) << Describe(loaded);
     EXPECT_EQ(loaded.error().line, line) << Describe(loaded);
     EXPECT_TRUE(loaded.error().file.ends_with(file == 0 ? kMainTableFile : kExtendedTableFile))
@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
             [] { return std::string("/\0 comment\r\n", 12) + Row("\0"sv, "\0bcdefghijklmnop"sv); },
             Default(),
             [](const Loaded& loaded, const std::string&, const std::string&) {
-              ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+              ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
               EXPECT_EQ(CellOf(loaded, 0, 0, 0), std::u16string(1, u'\0'));
               EXPECT_EQ(loaded.value().Find(u'\0'), (CellCode{0, 0, 0}));
               EXPECT_EQ(CellOf(loaded, 0, 0, 15), u"p");
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+                    ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
                     EXPECT_EQ(CellOf(loaded, 0, 1, 2).size(), std::size_t{1} << 20);
                     EXPECT_FALSE(loaded.value().Find(u'x').has_value());
                     EXPECT_EQ(CellOf(loaded, 0, 1, 15), u"p");
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+                    ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
                     EXPECT_EQ(CellOf(loaded, 0, 0, 0), u"0");
                     EXPECT_EQ(CellOf(loaded, 0, 0, 15), u"5");
                     EXPECT_EQ(CellOf(loaded, 0, 1, 15), u"f");
@@ -158,20 +158,20 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+                    ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
                     EXPECT_EQ(CellOf(loaded, 0, 0, 7), u"z");
                   }},
         TableCase{"DoubleByteCutAtTheEnd", [] { return Row("r", "0123456789abcde") + ",\x82"; },
                   Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+                    ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
                     // Windows gives its default character for the stray lead byte.
                     EXPECT_EQ(CellOf(loaded, 0, 0, 15), u"\u30FB");
                   }},
         TableCase{"DoubleByteCutBeforeALineEnd",
                   [] { return Row("r", "0123456789abcde") + ",\x82\r\n" + Row(); }, Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+                    ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
                     EXPECT_EQ(CellOf(loaded, 0, 0, 15), u"\u30FB");
                     EXPECT_EQ(CellOf(loaded, 0, 1, 15), u"f");
                   }},
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
             [] { return "/ comment\r" + Rows(3, "\r") + "\r  \r" + Row("r", "ABCDEFGHIJKLMNOP"); },
             Default(),
             [](const Loaded& loaded, const std::string&, const std::string&) {
-              ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+              ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
               EXPECT_EQ(CellOf(loaded, 0, 2, 15), u"f");
               EXPECT_EQ(CellOf(loaded, 0, 3, 0), u"A");
               EXPECT_EQ(loaded.value().Origin(0, 3, 0).line, 7u);
@@ -196,30 +196,30 @@ INSTANTIATE_TEST_SUITE_P(
                   [] { return std::string("/ one\r\n\x81\x5E two\r\n   \r\n\r\n/"); },
                   [] { return std::string("/ only a comment, without a line end"); },
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_TRUE(loaded.ok()) << Describe(loaded);
+                    ASSERT_TRUE(loaded.has_value()) << Describe(loaded);
                     for (int page = 0; page < kPages; ++page) {
                       EXPECT_TRUE(CellOf(loaded, page, 0, 0).empty()) << "page " << page;
                     }
                   }},
         TableCase{"EmptyFiles", Default(), Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    EXPECT_TRUE(loaded.ok()) << Describe(loaded);
+                    EXPECT_TRUE(loaded.has_value()) << Describe(loaded);
                   }},
         TableCase{"CommentsPastTheLastRowAreHarmless",
                   [] { return Rows(96) + "/ trailing\r\n  \r\n"; }, Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    EXPECT_TRUE(loaded.ok()) << Describe(loaded);
+                    EXPECT_TRUE(loaded.has_value()) << Describe(loaded);
                   }},
         TableCase{"TenMegabytesOfRandomBytes", [] { return RandomBytes(10 << 20, 1); }, Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_FALSE(loaded.ok());
+                    ASSERT_FALSE(loaded.has_value());
                     EXPECT_EQ(loaded.error().code, TableErrorCode::kTooFewFields)
                         << Describe(loaded);
                   }},
         TableCase{"TenMegabytesOfRandomBytesAsUtf8",
                   [] { return "\xEF\xBB\xBF" + RandomBytes(10 << 20, 2); }, Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_FALSE(loaded.ok());
+                    ASSERT_FALSE(loaded.has_value());
                     EXPECT_EQ(loaded.error().code, TableErrorCode::kInvalidUtf8)
                         << Describe(loaded);
                     EXPECT_GE(loaded.error().column, 1u);
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"TenMegabytesOfRandomBytesInTheExtendedFile", Default(),
                   [] { return RandomBytes(10 << 20, 3); },
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_FALSE(loaded.ok());
+                    ASSERT_FALSE(loaded.has_value());
                     EXPECT_TRUE(loaded.error().file.ends_with(kExtendedTableFile))
                         << Describe(loaded);
                   }},
@@ -246,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
-                    ASSERT_FALSE(loaded.ok());
+                    ASSERT_FALSE(loaded.has_value());
                     EXPECT_TRUE(loaded.error().code == TableErrorCode::kTooFewFields ||
                                 loaded.error().code == TableErrorCode::kTooManyDataLines)
                         << Describe(loaded);
@@ -258,7 +258,7 @@ TEST(HostileTableFileTest, DirectoryInPlaceOfATable) {
   fs::remove(scratch.work() / kExtendedTableFile);
   fs::create_directory(scratch.work() / kExtendedTableFile);
   const Loaded loaded = LoadCharTables(scratch.work());
-  ASSERT_FALSE(loaded.ok());
+  ASSERT_FALSE(loaded.has_value());
   EXPECT_EQ(loaded.error().code, TableErrorCode::kCannotOpen);
   EXPECT_NE(DescribeTableError(loaded.error()).find(kExtendedTableFile), std::string::npos)
       << DescribeTableError(loaded.error());

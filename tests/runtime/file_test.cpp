@@ -109,7 +109,7 @@ TEST_F(FileServices, ReadFileBytes) {
   const std::string bytes = AsString(RandomBytes(200000, 1));
   WriteRaw(dir_ / "a", bytes);
   auto r = ReadFileBytes(dir_ / "a");
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(r.value() == bytes);
   EXPECT_EQ(ReadFileBytes(dir_ / "missing").error().code, IoErrorCode::kNotFound);
   EXPECT_EQ(ReadFileBytes(dir_).error().code, IoErrorCode::kIsDirectory);
@@ -121,13 +121,13 @@ TEST_F(FileServices, FileReaderReadsAnywhereAndNoticesACutFile) {
   WriteRaw(dir_ / "a", AsString(bytes));
   FileReader input;
   auto size = input.Open(dir_ / "a");
-  ASSERT_TRUE(size.ok()) << DescribeIoError(size.error());
+  ASSERT_TRUE(size.has_value()) << DescribeIoError(size.error());
   EXPECT_EQ(size.value(), bytes.size());
   std::vector<std::uint8_t> piece(1000);
-  ASSERT_TRUE(input.ReadAt(99000, piece).ok());
+  ASSERT_TRUE(input.ReadAt(99000, piece).has_value());
   EXPECT_TRUE(std::equal(piece.begin(), piece.end(), bytes.begin() + 99000));
   const auto past = input.ReadAt(99001, piece);
-  ASSERT_FALSE(past.ok());
+  ASSERT_FALSE(past.has_value());
   EXPECT_EQ(past.error().path, PathToUtf8(dir_ / "a"));
   EXPECT_EQ(FileReader().Open(dir_ / "missing").error().code, IoErrorCode::kNotFound);
 }
@@ -138,23 +138,23 @@ TEST_F(FileServices, WriterReadsBackAndResizesItsCopy) {
   const auto bytes = RandomBytes(300000, 5);
   WriteRaw(dir_ / "source", AsString(bytes));
   AtomicFileWriter writer;
-  ASSERT_TRUE(writer.Open(dir_ / "out").ok());
-  ASSERT_TRUE(writer.Write({bytes.data(), 10}).ok());
+  ASSERT_TRUE(writer.Open(dir_ / "out").has_value());
+  ASSERT_TRUE(writer.Write({bytes.data(), 10}).has_value());
   std::vector<std::uint8_t> back(10);
-  ASSERT_TRUE(writer.ReadBack(0, back).ok());
+  ASSERT_TRUE(writer.ReadBack(0, back).has_value());
   EXPECT_TRUE(std::equal(back.begin(), back.end(), bytes.begin()));
   EXPECT_EQ(writer.ReadBack(1, back).error().code, IoErrorCode::kOutOfRange);
   writer.Abort();
 
   auto copied = writer.OpenCopyOf(dir_ / "source", dir_ / "out");
-  ASSERT_TRUE(copied.ok()) << DescribeIoError(copied.error());
+  ASSERT_TRUE(copied.has_value()) << DescribeIoError(copied.error());
   EXPECT_EQ(copied.value(), bytes.size());
-  ASSERT_TRUE(writer.Resize(300010).ok());
-  ASSERT_TRUE(writer.WriteAt(300000, {bytes.data(), 10}).ok());
+  ASSERT_TRUE(writer.Resize(300010).has_value());
+  ASSERT_TRUE(writer.WriteAt(300000, {bytes.data(), 10}).has_value());
   EXPECT_EQ(writer.WriteAt(300001, {bytes.data(), 10}).error().code, IoErrorCode::kOutOfRange);
-  ASSERT_TRUE(writer.Resize(5).ok());
-  ASSERT_TRUE(writer.Resize(8).ok());
-  ASSERT_TRUE(writer.Commit().ok());
+  ASSERT_TRUE(writer.Resize(5).has_value());
+  ASSERT_TRUE(writer.Resize(8).has_value());
+  ASSERT_TRUE(writer.Commit().has_value());
   EXPECT_EQ(ReadRaw(dir_ / "out"), AsString(bytes).substr(0, 5) + std::string(3, '\0'));
   EXPECT_EQ(ReadRaw(dir_ / "source"), AsString(bytes));
 }
@@ -168,7 +168,7 @@ TEST_F(AtomicWrite, ReplacesContentAndKeepsMode) {
   chmod(target.c_str(), 0640);
   const auto bytes = RandomBytes(300000, 2);
   const auto r = WriteInPieces(SystemFileOps(), target, bytes);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(ReadRaw(target) == AsString(bytes));
   EXPECT_EQ(ModeOf(target), 0640u);
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
@@ -180,7 +180,7 @@ TEST_F(AtomicWrite, EmptyFileAndRelativeName) {
   fs::current_path(dir_);
   const auto r = ReplaceFileAtomically("temp.bin", {});
   fs::current_path(old_cwd);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_EQ(fs::file_size(dir_ / "temp.bin"), 0u);
   EXPECT_EQ(Entries(), std::set<std::string>{"temp.bin"});
 }
@@ -190,8 +190,8 @@ TEST_F(AtomicWrite, UncommittedWriterLeavesTargetAlone) {
   WriteRaw(target, "old");
   {
     AtomicFileWriter writer;
-    ASSERT_TRUE(writer.Open(target).ok());
-    ASSERT_TRUE(writer.Write(RandomBytes(100000, 3)).ok());
+    ASSERT_TRUE(writer.Open(target).has_value());
+    ASSERT_TRUE(writer.Write(RandomBytes(100000, 3)).has_value());
     EXPECT_EQ(Entries().size(), 2u);
   }
   EXPECT_EQ(ReadRaw(target), "old");
@@ -211,7 +211,7 @@ TEST_F(AtomicWrite, NamesAreTakenLiterally) {
       dir_ / fs::path(u8"日本語の名前.bin"), dir_ / std::string(250, 'n')};
   for (const fs::path& name : names) {
     const auto r = ReplaceFileAtomically(name, bytes);
-    ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+    ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
     EXPECT_EQ(ReadRaw(name), "\x01\x02\x03") << name;
   }
   EXPECT_EQ(ReadRaw(dir_ / "ab.bin"), "other");
@@ -240,7 +240,7 @@ TEST_P(AtomicWriteFailure, ReportsTheTargetAndLeavesNoTrace) {
   for (const bool patching : {false, true}) {
     const auto r = patching ? PatchFileAtomically(target, {&patch, 1})
                             : ReplaceFileAtomically(target, bytes);
-    ASSERT_FALSE(r.ok()) << "patching " << patching;
+    ASSERT_FALSE(r.has_value()) << "patching " << patching;
     EXPECT_EQ(r.error().code, GetParam().code) << DescribeIoError(r.error());
     EXPECT_EQ(r.error().path, PathToUtf8(target));
     EXPECT_EQ(Entries(), before);
@@ -262,7 +262,7 @@ TEST_F(AtomicWrite, PatchChangesOnlyItsBytesAndKeepsMode) {
                                {old.size() - 1, {bytes.data(), 1}},
                                {old.size(), {}}};
   const auto r = PatchFileAtomically(target, patches);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   std::string expected = AsString(old);
   expected.replace(0, 3, AsString(bytes).substr(0, 3));
   expected.replace((1 << 20) + 1, bytes.size(), AsString(bytes));
@@ -279,7 +279,7 @@ TEST_F(AtomicWrite, PatchThroughASymbolicLinkPatchesTheFile) {
   const std::uint8_t bytes[] = {'a', 'b'};
   const FilePatch patch{4, bytes};
   const auto r = PatchFileAtomically(dir_ / "link.bin", {&patch, 1});
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.bin"));
   EXPECT_EQ(ReadRaw(dir_ / "data" / "game.bin"), "0123ab6789");
   EXPECT_EQ(fs::directory_iterator(dir_ / "data")->path().filename(), "game.bin");
@@ -292,13 +292,13 @@ TEST_F(AtomicWrite, PatchPastTheEndOrOfAMissingFileChangesNothing) {
   for (const std::uint64_t offset : {std::uint64_t{7}, std::uint64_t{11}, UINT64_MAX - 1}) {
     const FilePatch patches[] = {{0, {bytes.data(), 2}}, {offset, bytes}};
     const auto r = PatchFileAtomically(target, patches);
-    ASSERT_FALSE(r.ok()) << offset;
+    ASSERT_FALSE(r.has_value()) << offset;
     EXPECT_EQ(r.error().code, IoErrorCode::kOutOfRange) << DescribeIoError(r.error());
     EXPECT_EQ(ReadRaw(target), "0123456789");
     EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
   }
   const auto missing = PatchFileAtomically(dir_ / "none.bin", {});
-  ASSERT_FALSE(missing.ok());
+  ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(missing.error().code, IoErrorCode::kNotFound);
   EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
 }
@@ -420,7 +420,7 @@ TEST_P(AtomicWriteThroughLink, ReplacesTheRealFileAndKeepsTheLink) {
   const fs::path link = fs::read_symlink(target);
   const auto bytes = RandomBytes(100000, 12);
   const auto r = WriteInPieces(SystemFileOps(), target, bytes);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
   EXPECT_TRUE(fs::is_symlink(target));
   EXPECT_EQ(fs::read_symlink(target), link);
   EXPECT_TRUE(ReadRaw(real) == AsString(bytes));
@@ -469,7 +469,7 @@ TEST_F(AtomicWrite, ReadOnlyDirectory) {
   chmod(dir_.c_str(), 0555);
   const auto r = ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 5));
   chmod(dir_.c_str(), 0755);
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().code, IoErrorCode::kPermissionDenied);
   EXPECT_TRUE(Entries().empty());
 }
@@ -481,7 +481,7 @@ using FaultyOps = test::FaultyFileOps;
 TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
   FaultyOps ops(Step::kNone, 0, 0);
   const auto bytes = RandomBytes(300000, 6);
-  ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).ok());
+  ASSERT_TRUE(WriteInPieces(ops, dir_ / "out.bin", bytes).has_value());
   EXPECT_TRUE(ReadRaw(dir_ / "out.bin") == AsString(bytes));
   EXPECT_EQ(ops.writes(), 6);  // the fault cases below rely on this many
   EXPECT_EQ(ops.open(), 0);
@@ -489,7 +489,7 @@ TEST_F(AtomicWrite, WritesInSeveralCallsThroughTheSeam) {
 
 TEST_F(AtomicWrite, RetriesATakenTemporaryName) {
   FaultyOps ops(Step::kCreate, 1, kNameTakenError);
-  ASSERT_TRUE(ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 7), ops).ok());
+  ASSERT_TRUE(ReplaceFileAtomically(dir_ / "out.bin", RandomBytes(10, 7), ops).has_value());
   EXPECT_TRUE(ops.fired());
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
 }
@@ -517,7 +517,7 @@ TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
   FaultyOps ops(f.step, f.nth, f.error);
   const auto r = WriteInPieces(ops, target, RandomBytes(300000, 9));
   ASSERT_TRUE(ops.fired()) << "the fault was never reached";
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().code, f.code);
   EXPECT_EQ(r.error().system_error, f.error);
   EXPECT_EQ(r.error().path, PathToUtf8(target));
@@ -553,7 +553,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
   WriteRaw(dir_ / "game.bin", "12345");
   fs::create_directory(dir_ / "sub");
-  ASSERT_TRUE(RegularFileSize(dir_ / "game.bin").ok());
+  ASSERT_TRUE(RegularFileSize(dir_ / "game.bin").has_value());
   EXPECT_EQ(RegularFileSize(dir_ / "game.bin").value(), 5u);
   EXPECT_EQ(RegularFileSize(dir_ / "none.bin").error().code, IoErrorCode::kNotFound);
   EXPECT_EQ(RegularFileSize(dir_ / "sub").error().code, IoErrorCode::kIsDirectory);
@@ -583,7 +583,7 @@ TEST_F(AtomicWrite, PairFailingAtAnyStepLeavesTheOldPair) {
       WriteRaw(a, "old a");
       WriteRaw(b, "old b");
     }
-    ASSERT_TRUE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, clean).ok());
+    ASSERT_TRUE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, clean).has_value());
     EXPECT_TRUE(ReadRaw(a) == AsString(new_a) && ReadRaw(b) == AsString(new_b));
     EXPECT_EQ(Entries(), (std::set<std::string>{"a.ini", "b.ini"}));
     std::map<Step, int> seen;
@@ -598,7 +598,7 @@ TEST_F(AtomicWrite, PairFailingAtAnyStepLeavesTheOldPair) {
         WriteRaw(b, "old b");
       }
       FaultyOps ops(step, nth, test::kErrIo);
-      EXPECT_FALSE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, ops).ok());
+      EXPECT_FALSE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, ops).has_value());
       EXPECT_TRUE(ops.fired());
       EXPECT_EQ(ops.open(), 0);
       if (existing) {
@@ -617,11 +617,11 @@ TEST_F(AtomicWrite, PairFailingAtAnyStepLeavesTheOldPair) {
 TEST_F(AtomicWrite, UnusableAfterAFailure) {
   FaultyOps ops(Step::kWrite, 1, test::kErrIo);
   AtomicFileWriter writer(ops);
-  ASSERT_TRUE(writer.Open(dir_ / "out.bin").ok());
-  ASSERT_FALSE(writer.Write(RandomBytes(200000, 10)).ok());
-  EXPECT_FALSE(writer.Write(RandomBytes(10, 11)).ok());
+  ASSERT_TRUE(writer.Open(dir_ / "out.bin").has_value());
+  ASSERT_FALSE(writer.Write(RandomBytes(200000, 10)).has_value());
+  EXPECT_FALSE(writer.Write(RandomBytes(10, 11)).has_value());
   const auto r = writer.Commit();
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().path, PathToUtf8(dir_ / "out.bin"));
   EXPECT_TRUE(Entries().empty());
 }

@@ -17,7 +17,7 @@ using test::Hex;
 
 // Decoded text, or "error at N", so that both outcomes compare in one line.
 std::string Describe(const Result<std::u16string, Utf8Error>& r) {
-  return r.ok() ? Hex(r.value()) : "error at " + std::to_string(r.error().offset);
+  return r.has_value() ? Hex(r.value()) : "error at " + std::to_string(r.error().offset);
 }
 
 // A plain bit-by-bit decoder, written without range tables, as a reference.
@@ -26,15 +26,15 @@ Result<std::u16string, Utf8Error> ReferenceDecode(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const auto b = static_cast<std::uint8_t>(s[i]);
     int length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    if (length == 0 || i + length > s.size()) return Utf8Error{i};
+    if (length == 0 || i + length > s.size()) return Unexpected(Utf8Error{i});
     char32_t c = length == 1 ? b : b & (0x7F >> length);
     for (int k = 1; k < length; ++k) {
       const auto cont = static_cast<std::uint8_t>(s[i + k]);
-      if ((cont >> 6) != 2) return Utf8Error{i};
+      if ((cont >> 6) != 2) return Unexpected(Utf8Error{i});
       c = c << 6 | (cont & 0x3F);
     }
     const char32_t min = length == 1 ? 0 : length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return Utf8Error{i};
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return Unexpected(Utf8Error{i});
     if (c >= 0x10000) {
       out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -47,8 +47,8 @@ Result<std::u16string, Utf8Error> ReferenceDecode(std::string_view s) {
 }
 
 bool Same(const Result<std::u16string, Utf8Error>& a, const Result<std::u16string, Utf8Error>& b) {
-  if (a.ok() != b.ok()) return false;
-  return a.ok() ? a.value() == b.value() : a.error().offset == b.error().offset;
+  if (a.has_value() != b.has_value()) return false;
+  return a.has_value() ? a.value() == b.value() : a.error().offset == b.error().offset;
 }
 
 struct Case {
@@ -124,7 +124,7 @@ TEST(EncodeUtf8, RoundTripsEveryScalarValue) {
     const std::string bytes = EncodeUtf8(units);
     const auto back = ReferenceDecode(bytes);
     ASSERT_EQ(bytes.size(), length) << "block U+" << std::hex << static_cast<std::uint32_t>(first);
-    ASSERT_TRUE(back.ok() && back.value() == units)
+    ASSERT_TRUE(back.has_value() && back.value() == units)
         << "block U+" << std::hex << static_cast<std::uint32_t>(first);
   }
 }

@@ -3,18 +3,16 @@
 #include <random>
 #include <sstream>
 
+#include "runtime/hex.h"
+
 namespace binconv::test {
-namespace {
-
-constexpr char kDigits[] = "0123456789ABCDEF";
-
-}  // namespace
 
 std::string Hex(std::u16string_view units) {
   if (units.empty()) return "(empty)";
   std::string out;
   for (const char16_t c : units) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(c >> shift) & 0xF];
+    AppendHexByte(static_cast<std::uint8_t>(c >> 8), out);
+    AppendHexByte(static_cast<std::uint8_t>(c & 0xFF), out);
     out += ' ';
   }
   return out;
@@ -24,8 +22,8 @@ std::string Hex(std::string_view bytes, std::size_t limit) {
   if (bytes.empty()) return "(empty)";
   std::string out;
   for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    ((out += kDigits[b >> 4]) += kDigits[b & 0xF]) += ' ';
+    AppendHexByte(static_cast<std::uint8_t>(bytes[i]), out);
+    out += ' ';
   }
   if (bytes.size() > limit) out += "... (" + std::to_string(bytes.size()) + " bytes)";
   return out;

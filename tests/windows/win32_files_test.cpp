@@ -1,15 +1,15 @@
 // What exists on Windows alone: sharing violations, file attributes, paths
 // past 260 characters and Japanese folder names, through the real system.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <string>
 
 #include "conversion/write.h"
 #include "runtime/file.h"
+#include "runtime/utf8.h"
 #include "support/files.h"
 
 namespace binconv {
@@ -32,7 +32,7 @@ TEST_F(Win32Files, FileOpenInAnotherProgramIsInUse) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const auto r = ReplaceFileAtomically(target, std::vector<std::uint8_t>{1, 2});
   CloseHandle(held);
-  ASSERT_FALSE(r.ok());
+  ASSERT_FALSE(r.has_value());
   EXPECT_EQ(r.error().code, IoErrorCode::kInUse) << DescribeIoError(r.error());
   EXPECT_EQ(test::ReadAll(target), "old");
   EXPECT_EQ(scratch_.Names(), std::set<std::string>{"out.bin"});
@@ -46,11 +46,11 @@ TEST_F(Win32Files, ReadOnlyAttributeIsRefusedAndHiddenIsKept) {
   SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
   SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
   const auto refused = ReplaceFileAtomically(locked, std::vector<std::uint8_t>{1});
-  ASSERT_FALSE(refused.ok());
+  ASSERT_FALSE(refused.has_value());
   EXPECT_EQ(refused.error().code, IoErrorCode::kPermissionDenied);
   EXPECT_EQ(test::ReadAll(locked), "old");
   SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ASSERT_TRUE(ReplaceFileAtomically(hidden, std::vector<std::uint8_t>{0x41}).ok());
+  ASSERT_TRUE(ReplaceFileAtomically(hidden, std::vector<std::uint8_t>{0x41}).has_value());
   EXPECT_EQ(test::ReadAll(hidden), "A");
   EXPECT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 }
@@ -75,7 +75,7 @@ TEST_F(Win32Files, LinkIsWrittenThroughAndCreationTimeKept) {
       GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
     GTEST_SKIP() << "no symbolic links can be made here";
   }
-  ASSERT_TRUE(ReplaceFileAtomically(link, std::vector<std::uint8_t>{0x41, 0x42}).ok());
+  ASSERT_TRUE(ReplaceFileAtomically(link, std::vector<std::uint8_t>{0x41, 0x42}).has_value());
   EXPECT_EQ(test::ReadAll(real), "AB");
   EXPECT_TRUE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -87,7 +87,7 @@ TEST_F(Win32Files, LinkIsWrittenThroughAndCreationTimeKept) {
 // Past the classic limit of 260 characters, and in Japanese, from the name box.
 TEST_F(Win32Files, LongAndJapanesePaths) {
   std::u16string box = u"フォルダー";
-  fs::path folder = fs::absolute(dir_) / PathFromName(box);
+  fs::path folder = fs::absolute(dir_) / PathFromUtf8(EncodeUtf8(box));
   ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder.wstring()).c_str(), nullptr));
   while (folder.native().size() < 300) {
     folder /= std::wstring(40, L'長');
@@ -99,16 +99,16 @@ TEST_F(Win32Files, LongAndJapanesePaths) {
   fs::current_path(dir_);
   const auto r = WriteBinary(u"1A 2B", box + u"/出力.bin");
   fs::current_path(old_cwd);
-  ASSERT_TRUE(r.ok()) << DescribeIoError(std::get<IoError>(r.error()));
+  ASSERT_TRUE(r.has_value()) << DescribeIoError(std::get<IoError>(r.error()));
   const auto bytes = ReadFileBytes(folder / L"出力.bin");
-  ASSERT_TRUE(bytes.ok()) << DescribeIoError(bytes.error());
+  ASSERT_TRUE(bytes.has_value()) << DescribeIoError(bytes.error());
   EXPECT_EQ(bytes.value(), "\x1A\x2B");
 }
 
 TEST_F(Win32Files, DeviceNamesAreNeverOpened) {
   for (const char* name : {"CON", "nul.txt", "COM3", "lpt1.ini"}) {
     const auto r = ReadFileBytes(PathFromUtf8(name));
-    ASSERT_FALSE(r.ok()) << name;
+    ASSERT_FALSE(r.has_value()) << name;
     EXPECT_EQ(r.error().code, IoErrorCode::kReservedName) << name;
   }
 }

@@ -7,6 +7,7 @@
 
 #include "conversion/convert.h"
 #include "conversion/write.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv::window::logic {
@@ -94,9 +95,7 @@ std::u16string BoxTextFromCore(std::u16string_view text, std::u16string_view lin
 }
 
 bool IsRejectedInListing(char16_t ch) {
-  if ((ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f')) {
-    return false;
-  }
+  if (HexValue(ch) >= 0) return false;
   switch (ch) {
     case u' ':
     case u'\u3000':

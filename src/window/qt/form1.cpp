@@ -112,7 +112,8 @@ QWidget& Form1::control(logic::Control control) const {
   return *controls_[0];  // unreachable: every control is in the table
 }
 
-std::optional<QString> Form1::Load(const Result<std::filesystem::path, TableFolderError>& found) {
+std::optional<QString> Form1::LoadFound(
+    const Result<std::filesystem::path, TableFolderError>& found) {
   text1_->setText(FromCore(logic::kText1Start));
   text2_->setPlainText(QString());
   text3_->setPlainText(QString());
@@ -124,9 +125,7 @@ std::optional<QString> Form1::Load(const Result<std::filesystem::path, TableFold
   return std::nullopt;
 }
 
-std::optional<QString> Form1::Load(const std::filesystem::path& dir) {
-  return Load(Result<std::filesystem::path, TableFolderError>(dir));
-}
+std::optional<QString> Form1::Load(const std::filesystem::path& dir) { return LoadFound(dir); }
 
 void Form1::ConvertToCode() {
   const logic::ConvertOutcome outcome = logic::ConvertForm(CoreTextOf(*text3_), table_);

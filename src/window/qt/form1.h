@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <concepts>
 #include <filesystem>
 #include <optional>
 
@@ -36,7 +37,12 @@ class Form1 : public QWidget {
   // The start-up sequence: the boxes get their start values, then the tables
   // are read and the code box's caption names their folder in its tooltip.
   // On an error the table is left empty and the dialog text is returned.
-  std::optional<QString> Load(const Result<std::filesystem::path, TableFolderError>& found);
+  // A template taking exactly the search's Result: a folder given by name
+  // converts to a path and to a Result alike, and must go to the path.
+  template <std::same_as<Result<std::filesystem::path, TableFolderError>> Found>
+  std::optional<QString> Load(const Found& found) {
+    return LoadFound(found);
+  }
   std::optional<QString> Load(const std::filesystem::path& dir);
 
   QWidget& control(logic::Control control) const;
@@ -46,6 +52,7 @@ class Form1 : public QWidget {
   QLabel& label2() { return *label2_; }
 
  private:
+  std::optional<QString> LoadFound(const Result<std::filesystem::path, TableFolderError>& found);
   void ConvertToCode();
   void WriteBinary();
 

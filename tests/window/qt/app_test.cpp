@@ -35,7 +35,7 @@ class AppTest : public QObject {
       }
     });
     poll.start(5);
-    QCOMPARE(w::RunWindow(empty.path().toStdString()), 1);
+    QCOMPARE(w::RunWindow(std::filesystem::path(empty.path().toStdU16String())), 1);
     QVERIFY2(shown.contains("Zezovar.ini"), qPrintable(shown));
     QVERIFY(!window_seen);
   }
@@ -54,7 +54,7 @@ class AppTest : public QObject {
       form->close();
     });
     poll.start(5);
-    QCOMPARE(w::RunWindow(dir.path().toStdString()), 0);
+    QCOMPARE(w::RunWindow(std::filesystem::path(dir.path().toStdU16String())), 0);
     QCOMPARE(focus, "Text1");
     QCOMPARE(name, "temp.bin");
   }
@@ -71,7 +71,7 @@ class AppTest : public QObject {
       }
     });
     poll.start(5);
-    QCOMPARE(w::RunWindow(error), 1);
+    QCOMPARE(w::RunWindow(binconv::Unexpected(error)), 1);
     QVERIFY2(shown.contains("/first/place") && shown.contains("/second/place"), qPrintable(shown));
   }
 
