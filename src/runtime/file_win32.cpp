@@ -226,7 +226,7 @@ std::optional<std::wstring> FollowLinks(const std::wstring& link) {
 
 Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
                                            const std::string& shown) {
-  if (auto bad = CheckName(given, shown)) return *bad;
+  if (auto bad = CheckName(given, shown)) return Unexpected(*bad);
   std::filesystem::path target = given;
   DWORD attributes = GetFileAttributesW(SystemPath(target).c_str());
   // A link stays a link, as on POSIX: the file it leads to is the one
@@ -243,15 +243,15 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       return TargetState{false, 0, target};
     }
-    return IoErrorFromSystem(shown, static_cast<int>(error));
+    return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) {
-    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) return ReadOnlyError(shown);
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Unexpected(ReadOnlyError(shown));
   return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
 }
 
@@ -476,25 +476,25 @@ Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(const std::f
 
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path) {
   const std::string shown = PathToUtf8(path);
-  if (auto bad = CheckName(path, shown)) return *bad;
+  if (auto bad = CheckName(path, shown)) return Unexpected(*bad);
   // Opened, so that a symbolic link is followed to the file it names.
   const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+    return Unexpected(IoErrorFromSystem(shown, static_cast<int>(GetLastError())));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   const bool known = GetFileInformationByHandle(file, &info);
   const DWORD error = GetLastError();
   const DWORD type = GetFileType(file);
   CloseHandle(file);
-  if (!known) return IoErrorFromSystem(shown, static_cast<int>(error));
+  if (!known) return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (type != FILE_TYPE_DISK || (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) {
-    return IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason};
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
   }
   return (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
 }
@@ -508,19 +508,19 @@ bool FileExists(const std::filesystem::path& path) {
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::string shown = PathToUtf8(path);
   if (auto bad = CheckName(path, shown); bad && bad->code == IoErrorCode::kReservedName) {
-    return *bad;
+    return Unexpected(*bad);
   }
   const std::wstring name = SystemPath(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"};
+    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   // Others may go on reading and writing: a table open in an editor stays readable.
   const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    return IoErrorFromSystem(shown, static_cast<int>(GetLastError()));
+    return Unexpected(IoErrorFromSystem(shown, static_cast<int>(GetLastError())));
   std::string bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
@@ -532,7 +532,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
     if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &n, nullptr)) {
       const DWORD error = GetLastError();
       CloseHandle(file);
-      return IoErrorFromSystem(shown, static_cast<int>(error));
+      return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
     }
     if (n == 0) break;
     bytes.append(chunk.data(), n);
