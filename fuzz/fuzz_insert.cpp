@@ -23,7 +23,7 @@
 #include "cli/cli.h"
 #include "cli/io.h"
 #include "conversion/encode.h"
-#include "fuzz_support.h"
+#include "fuzz_cli_support.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 
@@ -41,19 +41,6 @@ constexpr const char* kPieces[] = {"あ",     "漢", "ア", "\n", "\r\n", " ",  
 // entry is sometimes one of these.
 constexpr std::uint64_t kHugeNumbers[] = {UINT64_MAX, UINT64_MAX - 1, std::uint64_t{1} << 63,
                                           std::uint64_t{1} << 32, 0xFFFFFFFF};
-
-struct Folder {
-  fs::path path;
-  int out = -1;
-  int err = -1;
-  int real_stdout = -1;
-  int real_stderr = -1;
-};
-
-Folder& TheFolder() {
-  static Folder folder;
-  return folder;
-}
 
 // Reads the input as a little stream of choices; zeros once it runs out.
 class Choices {
@@ -76,24 +63,9 @@ struct Entry {
   std::optional<std::string> text;  // none: the file is missing
 };
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
-  return names;
-}
-
 // In lower case, which a plan may use as well.
 std::string LowerHexNumber(std::uint64_t value) {
-  std::string text = HexNumber(value);
-  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-    return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return text;
+  return "0x" + HexText(value, 1, HexCase::kLower);
 }
 
 }  // namespace
@@ -102,26 +74,15 @@ std::string LowerHexNumber(std::uint64_t value) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace binconv::fuzz;
   DefaultTables();
-  Folder& folder = TheFolder();
-  folder.path = ScratchFolder("binconv-fuzz-insert-");
-  folder.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
-  folder.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
-  folder.real_stdout = dup(1);
-  folder.real_stderr = dup(2);
-  if (folder.out < 0 || folder.err < 0 || folder.real_stdout < 0 || folder.real_stderr < 0) {
-    std::abort();
-  }
-  ReportFd() = folder.real_stderr;
-  __sanitizer_set_report_fd(
-      reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
+  SetUpCliFolder("binconv-fuzz-insert-");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace binconv;
   using namespace binconv::fuzz;
-  Folder& folder = TheFolder();
-  for (const auto& entry : fs::directory_iterator(folder.path)) fs::remove_all(entry.path());
+  ClearCliFolder();
+  const CliFolder& folder = TheCliFolder();
 
   Choices choices(data, size);
   std::string game(choices.Next() % 96, '\0');
@@ -199,12 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       "--tables",
                                       BINCONV_SOURCE_DIR "/tables",
                                       (folder.path / "plan.txt").string()};
-  for (const int fd : {folder.out, folder.err}) {
-    FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
-  }
-  FUZZ_CHECK(dup2(folder.out, 1) == 1 && dup2(folder.err, 2) == 2, "dup2");
-  const int status = cli::RunCli(args);
-  FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
+  const int status = RunCaptured(args);
 
   const auto after = ReadFileBytes(game_path);
   FUZZ_CHECK(after.has_value(), "the game file is gone");

@@ -21,7 +21,7 @@
 
 #include "cli/cli.h"
 #include "cli/io.h"
-#include "fuzz_support.h"
+#include "fuzz_cli_support.h"
 #include "runtime/file.h"
 #include "support/script_game.h"
 
@@ -29,48 +29,6 @@ namespace binconv::fuzz {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Folder {
-  fs::path path;
-  int out = -1;
-  int err = -1;
-  int real_stdout = -1;
-  int real_stderr = -1;
-};
-
-Folder& TheFolder() {
-  static Folder folder;
-  return folder;
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
-  return names;
-}
-
-int Run(const std::vector<std::string>& args) {
-  Folder& folder = TheFolder();
-  for (const int fd : {folder.out, folder.err}) {
-    FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
-  }
-  FUZZ_CHECK(dup2(folder.out, 1) == 1 && dup2(folder.err, 2) == 2, "dup2");
-  const int status = cli::RunCli(args);
-  FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
-  return status;
-}
-
-std::string ErrText() {
-  const int fd = TheFolder().err;
-  std::string text(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-  if (pread(fd, text.data(), text.size(), 0) < 0) return "";
-  return text;
-}
 
 // Formats and how they go with split tables and pack.
 constexpr const char* kFormats[] = {
@@ -88,24 +46,7 @@ constexpr const char* kEdits[] = {"あ", "うう", "<FF>", "<20>", "<2400>", ";"
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace binconv::fuzz;
   DefaultTables();
-  Folder& folder = TheFolder();
-  const fs::path shm = "/dev/shm";
-  std::string pattern =
-      ((fs::is_directory(shm) ? shm : fs::temp_directory_path()) / "binconv-script-XXXXXX")
-          .string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  folder.path = pattern;
-  folder.out = memfd_create("binconv-fuzz-stdout", MFD_CLOEXEC);
-  folder.err = memfd_create("binconv-fuzz-stderr", MFD_CLOEXEC);
-  folder.real_stdout = dup(1);
-  folder.real_stderr = dup(2);
-  if (folder.out < 0 || folder.err < 0 || folder.real_stdout < 0 || folder.real_stderr < 0) {
-    std::abort();
-  }
-  std::atexit([] { fs::remove_all(TheFolder().path); });
-  ReportFd() = folder.real_stderr;
-  __sanitizer_set_report_fd(
-      reinterpret_cast<void*>(static_cast<std::intptr_t>(folder.real_stderr)));
+  SetUpCliFolder("binconv-fuzz-script-");
   return 0;
 }
 
@@ -113,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace binconv;
   using namespace binconv::fuzz;
   if (size < 6) return 0;
-  Folder& folder = TheFolder();
-  for (const auto& entry : fs::directory_iterator(folder.path)) fs::remove_all(entry.path());
+  ClearCliFolder();
+  const CliFolder& folder = TheCliFolder();
 
   test::ScriptGameSpec spec;
   const unsigned format = data[0] % std::size(kFormats);
@@ -134,11 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(plan, files.plan + "space 0xF00..0xFFF\n");
   const std::string tables = BINCONV_SOURCE_DIR "/tables";
 
-  const int dumped = Run({"dump", "--from", game.string(), "--tables", tables, plan.string()});
-  FUZZ_CHECK(dumped == cli::kExitOk, files.plan + ErrText());
-  const int inserted = Run(
+  const int dumped =
+      RunCaptured({"dump", "--from", game.string(), "--tables", tables, plan.string()});
+  FUZZ_CHECK(dumped == cli::kExitOk, files.plan + CapturedErr());
+  const int inserted = RunCaptured(
       {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
-  FUZZ_CHECK(inserted == cli::kExitOk, files.plan + ErrText());
+  FUZZ_CHECK(inserted == cli::kExitOk, files.plan + CapturedErr());
   auto rebuilt = ReadFileBytes(out);
   FUZZ_CHECK(rebuilt.has_value() && rebuilt.value() == files.game,
              files.plan + "round trip differs\nwritten  " + Hex(rebuilt.value()) + "\nexpected " +
@@ -158,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(script, edited);
   fs::remove(out);
   const std::set<std::string> before = Names(folder.path);
-  const int status = Run(
+  const int status = RunCaptured(
       {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
   auto original = ReadFileBytes(game);
   FUZZ_CHECK(original.has_value() && original.value() == files.game, "the original changed");
@@ -167,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(written.has_value() && written.value().size() == files.game.size(),
                "the output is not a whole game");
   } else {
-    FUZZ_CHECK(status == cli::kExitRejected, files.plan + edited + ErrText());
+    FUZZ_CHECK(status == cli::kExitRejected, files.plan + edited + CapturedErr());
     FUZZ_CHECK(Names(folder.path) == before, "a file was left behind");
   }
   return 0;
