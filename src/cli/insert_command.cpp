@@ -7,6 +7,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/patch_files.h"
 #include "cli/scripts.h"
 #include "cli/tables.h"
 #include "conversion/plan.h"
@@ -25,6 +26,8 @@ constexpr std::array kInsertOptions{
     OptionSpec{"into", 0, "GAME", "patch the existing file GAME in place"},
     OptionSpec{"from", 0, "ORIGINAL", "read ORIGINAL, which stays untouched, and write -o OUTPUT"},
     OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
+    OptionSpec{"patch", 0, "PATCH", "also write an IPS or BPS patch from the original to the result"},
+    OptionSpec{"format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"},
     kTablesOption,
     kExactOption,
     OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
@@ -63,7 +66,13 @@ constexpr std::string_view kInsertDetails =
     "from this game (its #game size and CRC-32): rebuild from the original\n"
     "with --from ORIGINAL -o OUTPUT after each edit. The summary tells per\n"
     "script how many texts stayed and moved, and each space's bytes used and\n"
-    "free. --map writes script,index,pointers,old_offset,new_offset,bytes.\n";
+    "free. --map writes script,index,pointers,old_offset,new_offset,bytes.\n"
+    "\n"
+    "--patch PATCH also writes a patch from ORIGINAL (or GAME as it was) to the\n"
+    "result, IPS or BPS after PATCH's extension or --format; with --from and no\n"
+    "-o, only the patch is written. It is applied to the original in memory and\n"
+    "compared with the result before anything is written, and PATCH is put in\n"
+    "place only once the result is. --dry-run checks it and writes nothing.\n";
 
 std::string Where(const PlanProblem& p) {
   if (p.line == 0) return p.file + ": ";
@@ -101,19 +110,49 @@ std::string Describe(const PlanProblem& p) {
 }
 
 // Where the result goes: GAME patched in place, or OUTPUT written as a
-// patched copy of ORIGINAL. One more way to write is one more case here.
+// patched copy of ORIGINAL, and a patch from the original to it. One more way
+// to write is one more case here.
 struct InsertTarget {
   std::string game_name;  // the game read: GAME or ORIGINAL, as given
   std::filesystem::path game;
   std::optional<std::string> output_name;  // with --from
   std::filesystem::path output;
+  bool in_place = false;                   // --into
+  std::optional<std::string> patch_name;   // --patch
+  PatchFormat patch_format = PatchFormat::kBps;
 
-  const std::string& written_name() const { return output_name ? *output_name : game_name; }
+  // False for --from ORIGINAL --patch PATCH alone, which writes only the patch.
+  bool writes_game() const { return in_place || output_name; }
+  const std::string& written_name() const {
+    if (output_name) return *output_name;
+    return in_place ? game_name : *patch_name;
+  }
+  // The result as the patch message names it.
+  std::string result_name() const {
+    if (output_name) return *output_name;
+    return in_place ? game_name + " with the texts" : "the result";
+  }
   Result<Unit, IoError> Write(std::span<const FilePatch> patches, bool* owner_kept) const {
     if (output_name) return PatchCopyAtomically(game, output, patches);
     return PatchFileAtomically(game, patches, SystemFileOps(), owner_kept);
   }
 };
+
+// Whether two names lead to one file; neither need exist yet, so the names
+// are compared as well as the files.
+bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  auto full = [](const std::filesystem::path& name) -> std::optional<std::filesystem::path> {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(name, error);
+    if (!error) path = std::filesystem::weakly_canonical(path, error);
+    if (error) return std::nullopt;
+    return path;
+  };
+  const std::optional<std::filesystem::path> a_full = full(a);
+  if (a_full && a_full == full(b)) return true;
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
 
 std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   const std::optional<std::string> into = args.Value("into");
@@ -126,12 +165,27 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   if (into && from) return misuse("--into and --from exclude each other");
   if (!into && !from) return misuse("insert needs --into GAME or --from ORIGINAL -o OUTPUT");
   if (into && output) return misuse("-o goes with --from ORIGINAL, not with --into");
-  if (from && !output) return misuse("--from ORIGINAL needs -o OUTPUT");
+  const std::optional<std::string> patch = args.Value("patch");
+  if (from && !output && !patch) return misuse("--from ORIGINAL needs -o OUTPUT or --patch PATCH");
+  if (args.Has("format") && !patch) return misuse("--format goes with --patch PATCH");
   if (args.positionals.empty()) return misuse("insert needs a PLAN");
   InsertTarget target;
   target.game_name = into ? *into : *from;
   target.game = PathFromUtf8(target.game_name);
-  if (from) {
+  target.in_place = into.has_value();
+  if (patch) {
+    if (patch->empty()) return misuse("the --patch name is empty");
+    int status = kExitOk;
+    const std::optional<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch, status);
+    if (!format) return std::nullopt;
+    if (RefuseToReplaceInput(*patch, target.game_name)) return std::nullopt;
+    if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
+      return misuse("--patch PATCH and -o OUTPUT name the same file");
+    }
+    target.patch_name = *patch;
+    target.patch_format = *format;
+  }
+  if (output) {
     target.output_name = *output;
     target.output = PathFromUtf8(*output);
     std::error_code error;
@@ -324,7 +378,7 @@ int RunInsert(const ParsedArgs& args) {
     return kExitRejected;
   }
   const bool dry_run = args.Has("dry-run");
-  if (plan.entries.empty() && scripts.texts.empty() && !target->output_name) {
+  if (plan.entries.empty() && scripts.texts.empty() && target->in_place && !target->patch_name) {
     // Nothing to change: the game file is not even copied.
     PrintLine("the plan has no entries; " + game + " is unchanged");
     return kExitOk;
@@ -355,12 +409,45 @@ int RunInsert(const ParsedArgs& args) {
   for (const PlanEntry& entry : plan.entries) {
     patches.push_back(PatchForRoom(entry.place, entry.bytes));
   }
-  if (!dry_run) {
-    bool owner_kept = true;
-    if (auto applied = target->Write(patches, &owner_kept); !applied) {
-      return ReportOutputError(applied.error());
+  // The patch is made and checked from the original as read now, before GAME
+  // is replaced; it goes in place only after the result, so that a failure
+  // leaves neither.
+  std::optional<std::vector<std::uint8_t>> patch_bytes;
+  if (target->patch_name) {
+    std::optional<std::string> original = ReadInputFile(game);
+    if (!original) return kExitError;
+    const std::span<const std::uint8_t> original_bytes = Bytes(*original);
+    std::vector<std::uint8_t> result(original_bytes.begin(), original_bytes.end());
+    if (!ApplyFilePatchesInMemory(result, patches)) {
+      PrintError(game + " changed while the texts were being laid out; nothing written");
+      return kExitError;
     }
-    if (!owner_kept) WarnOwnerChanged(written);
+    patch_bytes = MakeReportedPatch(game, original_bytes, target->result_name(), result,
+                                    *target->patch_name, target->patch_format, status);
+    if (!patch_bytes) return status;
+  }
+  if (!dry_run) {
+    AtomicFileWriter patch_writer;
+    if (patch_bytes) {
+      auto sealed = patch_writer.Open(PathFromUtf8(*target->patch_name));
+      if (sealed) sealed = patch_writer.Write(*patch_bytes);
+      if (sealed) sealed = patch_writer.Seal();
+      if (!sealed) return ReportOutputError(sealed.error());
+    }
+    if (target->writes_game()) {
+      bool owner_kept = true;
+      if (auto applied = target->Write(patches, &owner_kept); !applied) {
+        return ReportOutputError(applied.error());
+      }
+      if (!owner_kept) WarnOwnerChanged(written);
+    }
+    if (patch_bytes) {
+      if (auto committed = patch_writer.Commit(); !committed) {
+        return ReportOutputError(committed.error());
+      }
+      ReportPatchWritten(*target->patch_name, target->patch_format, patch_bytes->size(), game,
+                         target->result_name());
+    }
   }
   for (const PlanEntry& entry : plan.entries) {
     PrintLine(ShownName(plan_name) + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
@@ -403,8 +490,8 @@ int RunInsert(const ParsedArgs& args) {
 
 extern const Command kInsertCommand{
     "insert",
-    "(--into GAME | --from ORIGINAL -o OUTPUT) [--tables DIR] [--exact] [--dry-run] "
-    "[--map FILE] PLAN",
+    "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
+    "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN",
     "put many texts into their rooms of a game file",
     kInsertDetails,
     kInsertOptions,

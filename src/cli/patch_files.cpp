@@ -125,9 +125,27 @@ int WriteVerifiedPatch(const std::string& original_name, std::span<const std::ui
   auto written =
       WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
   if (!written) return ReportPatchFileError(written.error(), patch_name, original_name, target_name);
-  PrintLine(patch_name + ": " + FormatName(format) + " patch of " + ByteCount(written.value()) +
-            " from " + original_name + " to " + target_name + ", checked");
+  ReportPatchWritten(patch_name, format, written.value(), original_name, target_name);
   return kExitOk;
+}
+
+std::optional<std::vector<std::uint8_t>> MakeReportedPatch(
+    const std::string& original_name, std::span<const std::uint8_t> original,
+    const std::string& target_name, std::span<const std::uint8_t> target,
+    const std::string& patch_name, PatchFormat format, int& status) {
+  status = kExitOk;
+  auto made = MakeVerifiedPatch(format, original, target);
+  if (!made) {
+    status = ReportPatchError(made.error(), patch_name, original_name, target_name);
+    return std::nullopt;
+  }
+  return std::move(made).value();
+}
+
+void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
+                        const std::string& original_name, const std::string& target_name) {
+  PrintLine(patch_name + ": " + FormatName(format) + " patch of " + ByteCount(size) + " from " +
+            original_name + " to " + target_name + ", checked");
 }
 
 }  // namespace binconv::cli

@@ -41,6 +41,17 @@ bool RefuseToReplaceInput(const std::string& output, const std::string& input);
 // The whole file named `name` (UTF-8), or nullopt once its error is reported.
 std::optional<std::string> ReadInputFile(const std::string& name);
 
+// MakeVerifiedPatch, with any trouble reported; nullopt then, with `status`
+// set. For writing the patch later, once other files are in place.
+std::optional<std::vector<std::uint8_t>> MakeReportedPatch(
+    const std::string& original_name, std::span<const std::uint8_t> original,
+    const std::string& target_name, std::span<const std::uint8_t> target,
+    const std::string& patch_name, PatchFormat format, int& status);
+
+// The line saying a checked patch of `size` bytes was written.
+void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
+                        const std::string& original_name, const std::string& target_name);
+
 // Makes a patch in `format` from the bytes of `original` to `target`, applies
 // it to `original` in memory and compares the result with `target`, and only
 // then writes it to `patch_name`, atomically through `ops`. `target_name`

@@ -450,6 +450,24 @@ Result<Unit, IoError> ApplyPatches(AtomicFileWriter& writer, std::span<const Fil
 
 }  // namespace
 
+bool ApplyFilePatchesInMemory(std::vector<std::uint8_t>& bytes,
+                              std::span<const FilePatch> patches) {
+  for (const FilePatch& patch : patches) {
+    const std::uint64_t size = bytes.size();
+    if (patch.offset > size || patch.bytes.size() > size - patch.offset ||
+        patch.fill_count > size - patch.offset - patch.bytes.size()) {
+      return false;
+    }
+  }
+  for (const FilePatch& patch : patches) {
+    const auto at = bytes.begin() + static_cast<std::ptrdiff_t>(patch.offset);
+    std::copy(patch.bytes.begin(), patch.bytes.end(), at);
+    std::fill_n(at + static_cast<std::ptrdiff_t>(patch.bytes.size()),
+                static_cast<std::ptrdiff_t>(patch.fill_count), patch.fill);
+  }
+  return true;
+}
+
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches, FileOps& ops,
                                           bool* owner_kept) {

@@ -129,6 +129,10 @@ struct FilePatch {
   std::uint8_t fill = 0;
 };
 
+// The same patches over bytes in memory, as PatchFileAtomically puts them on
+// a file; false, with `bytes` unchanged, when one reaches past the end.
+bool ApplyFilePatchesInMemory(std::vector<std::uint8_t>& bytes, std::span<const FilePatch> patches);
+
 // Writes a file in pieces and puts it in place only on Commit. Until then the
 // target is untouched; if Commit is never reached the temporary file is
 // removed.

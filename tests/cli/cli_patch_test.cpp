@@ -42,6 +42,15 @@ const std::string kBadBps = [] {
   return p;
 }();
 
+// What insert makes of kOriginal with the plan below: "AB" and a fill at 0x10.
+const std::string kInserted = [] {
+  std::string m = kOriginal;
+  m.replace(0x10, 4, std::string("AB\0\0", 4));
+  return m;
+}();
+const std::string kInsertedBps = Str(MakeBps(Span(kOriginal), Span(kInserted)));
+const std::string kInsertedIps = Str(MakeIps(Span(kOriginal), Span(kInserted)).value());
+
 std::string CrcText(const std::string& bytes) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(Crc32(Span(bytes))));
@@ -54,6 +63,7 @@ struct PatchCliCase {
   int exit_code;
   std::map<std::string, std::string> written{};  // files made or replaced, and their bytes
   std::vector<std::string> err_has{};
+  const char* applies = nullptr;  // a patch written, which `patch` turns orig.bin into kInserted with
 };
 void PrintTo(const PatchCliCase& c, std::ostream* os) { *os << c.name; }
 
@@ -65,7 +75,8 @@ TEST_P(CliPatchTest, WritesExactlyWhatItSaysOrNothing) {
   std::map<std::string, std::string> files{{"orig.bin", kOriginal}, {"mod.bin", kModified},
                                            {"other.bin", kOther},   {"copy.bin", kOriginal},
                                            {"p.bps", kBps},         {"p.ips", kIps},
-                                           {"bad.bps", kBadBps},    {"cut.ips", kIps.substr(0, kIps.size() - 3)}};
+                                           {"bad.bps", kBadBps},    {"cut.ips", kIps.substr(0, kIps.size() - 3)},
+                                           {"plan.txt", "0x10 4 a.txt 00\n"},  {"a.txt", "<4142>"}};
   for (const auto& [name, bytes] : files) WriteAll(scratch.work() / name, bytes);
   std::set<std::string> names = scratch.Names();
   const Outcome outcome = RunCli(scratch, c.args);
@@ -80,6 +91,11 @@ TEST_P(CliPatchTest, WritesExactlyWhatItSaysOrNothing) {
   EXPECT_EQ(scratch.Names(), names) << "a file was left or lost";
   for (const auto& [name, bytes] : files) {
     EXPECT_TRUE(ReadAll(scratch.work() / name) == bytes) << name << " is not as expected";
+  }
+  if (c.applies != nullptr) {
+    const Outcome applied = RunCli(scratch, {"patch", "orig.bin", c.applies, "-o", "applied.bin"});
+    EXPECT_EQ(applied.exit_code, 0) << applied;
+    EXPECT_TRUE(ReadAll(scratch.work() / "applied.bin") == kInserted);
   }
 }
 
@@ -153,13 +169,49 @@ INSTANTIATE_TEST_SUITE_P(
         PatchCliCase{"PatchWithoutOutput", {"patch", "orig.bin", "p.bps"}, 2},
         PatchCliCase{"PatchWithBothOutputs",
                      {"patch", "orig.bin", "p.bps", "-o", "out.bin", "--into", "copy.bin"},
-                     2}),
+                     2},
+        PatchCliCase{"InsertWritesOnlyThePatch",
+                     {"insert", "--from", "orig.bin", "--patch", "ins.bps", "plan.txt"},
+                     0,
+                     {{"ins.bps", kInsertedBps}},
+                     {},
+                     "ins.bps"},
+        PatchCliCase{"InsertWritesOutputAndPatch",
+                     {"insert", "--from", "orig.bin", "-o", "out.bin", "--patch", "ins.dat",
+                      "--format", "ips", "plan.txt"},
+                     0,
+                     {{"out.bin", kInserted}, {"ins.dat", kInsertedIps}},
+                     {},
+                     "ins.dat"},
+        PatchCliCase{"InsertIntoPatchesFromTheGameAsItWas",
+                     {"insert", "--into", "copy.bin", "--patch", "ins.ips", "plan.txt"},
+                     0,
+                     {{"copy.bin", kInserted}, {"ins.ips", kInsertedIps}},
+                     {},
+                     "ins.ips"},
+        PatchCliCase{"InsertUnknownFormat",
+                     {"insert", "--into", "copy.bin", "--patch", "ins.bps", "--format", "xdelta",
+                      "plan.txt"},
+                     2,
+                     {},
+                     {"--format 'xdelta' is neither ips nor bps"}},
+        PatchCliCase{"InsertPatchOverItsOutput",
+                     {"insert", "--from", "orig.bin", "-o", "ins.bps", "--patch", "./ins.bps",
+                      "plan.txt"},
+                     2,
+                     {},
+                     {"name the same file"}},
+        PatchCliCase{"InsertDryRunWritesNoPatch",
+                     {"insert", "--dry-run", "--into", "copy.bin", "--patch", "ins.bps",
+                      "plan.txt"},
+                     0}),
     CaseName<PatchCliCase>);
 
 TEST(CliPatchHelpTest, DescribesBothCommands) {
   Scratch scratch;
   for (const auto& [command, mentions] : std::map<std::string, std::vector<std::string>>{
            {"diff", {"--format ips|bps", "-o, --output PATCH", "16 MiB", "CRC-32"}},
+           {"insert", {"--patch PATCH", "--format ips|bps", "only the patch"}},
            {"patch", {"--into FILE", "-o, --output OUTPUT", "\"EOF\"", "CRC-32"}}}) {
     const Outcome outcome = RunCli(scratch, {command, "--help"});
     EXPECT_EQ(outcome.exit_code, 0) << outcome;
