@@ -57,16 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ClearCliFolder();
   const CliFolder& folder = TheCliFolder();
 
-  test::ScriptGameSpec spec;
+  test::ScriptGameSpec def;
   const unsigned format = data[0] % std::size(kFormats);
-  spec.format = kFormats[format];
-  spec.split = (data[1] & 1) != 0 && format < 4;  // split tables hold 16-bit values
-  spec.pack = (data[1] & 2) != 0;
-  spec.text_block = spec.pack || (data[1] & 4) != 0;
-  spec.strings = 1 + data[2] % 12;
-  spec.pointers = spec.strings + data[3] % 8;
+  def.format = kFormats[format];
+  def.split = (data[1] & 1) != 0 && format < 4;  // split tables hold 16-bit values
+  def.pack = (data[1] & 2) != 0;
+  def.text_block = def.pack || (data[1] & 4) != 0;
+  def.strings = 1 + data[2] % 12;
+  def.pointers = def.strings + data[3] % 8;
   const unsigned seed = data[4] | data[5] << 8;
-  const test::ScriptGameFiles files = test::MakeScriptGame(spec, seed);
+  const test::ScriptGameFiles files = test::MakeScriptGame(def, seed);
   const fs::path game = folder.path / "game.bin";
   const fs::path plan = folder.path / "plan.txt";
   const fs::path script = folder.path / "script.txt";

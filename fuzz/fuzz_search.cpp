@@ -41,9 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::vector<std::uint8_t>> patterns;
   std::vector<std::size_t> from_game;  // lengths; 0 for a pattern of its own bytes
   for (std::size_t i = 0; i < count && at < size; ++i) {
-    const std::uint8_t spec = data[at++];
-    const std::size_t length = 1 + spec % 8;
-    if (spec & 0x80) {
+    const std::uint8_t def = data[at++];
+    const std::size_t length = 1 + def % 8;
+    if (def & 0x80) {
       const std::size_t n = std::min(length, size - at);
       patterns.emplace_back(data + at, data + at + n);
       if (n == 0) patterns.back().push_back(0);

@@ -60,9 +60,9 @@ int RunDump(const ParsedArgs& args) {
   }
   if (!args.Has("force")) {
     bool existing = false;
-    for (const ScriptSpec& spec : plan.scripts) {
-      if (FileExists(spec.path)) {
-        PrintError(spec.shown + ": already exists; use --force to replace it");
+    for (const ScriptSpec& def : plan.scripts) {
+      if (FileExists(def.path)) {
+        PrintError(def.shown + ": already exists; use --force to replace it");
         existing = true;
       }
     }
@@ -91,24 +91,24 @@ int RunDump(const ParsedArgs& args) {
     header.crc32 = *crc;
   }
   const std::string plan_file = PathToUtf8(PathFromUtf8(shown_plan).filename());
-  for (const ScriptSpec& spec : plan.scripts) {
-    auto read = ReadScriptTable(spec, game, true, shown_plan, problems);
+  for (const ScriptSpec& def : plan.scripts) {
+    auto read = ReadScriptTable(def, game, true, shown_plan, problems);
     if (!read) {
       PrintError(DescribeIoError(read.error()));
       return kExitError;
     }
     if (!read.value().ok) continue;
-    std::string text = ScriptHeaderText(header, plan_file, spec.file);
+    std::string text = ScriptHeaderText(header, plan_file, def.file);
     std::size_t pointers = 0;
     Decoder decoder(table);
     for (const ScriptString& string : read.value().strings) {
-      AppendScriptEntry(spec, string, decoder, text);
+      AppendScriptEntry(def, string, decoder, text);
       pointers += string.pointers.size();
     }
     texts.push_back(std::move(text));
-    summaries.push_back(spec.shown + ": " + std::to_string(read.value().strings.size()) +
+    summaries.push_back(def.shown + ": " + std::to_string(read.value().strings.size()) +
                         " strings, " + std::to_string(pointers) + " pointers, " +
-                        std::to_string(spec.count - pointers) + " skipped");
+                        std::to_string(def.count - pointers) + " skipped");
   }
   if (PrintScriptProblems(problems) != 0) {
     PrintLine(std::to_string(problems.size()) + (problems.size() == 1 ? " problem" : " problems") +

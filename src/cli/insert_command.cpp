@@ -26,7 +26,8 @@ constexpr std::array kInsertOptions{
     OptionSpec{"into", 0, "GAME", "patch the existing file GAME in place"},
     OptionSpec{"from", 0, "ORIGINAL", "read ORIGINAL, which stays untouched, and write -o OUTPUT"},
     OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
-    OptionSpec{"patch", 0, "PATCH", "also write an IPS or BPS patch from the original to the result"},
+    OptionSpec{"patch", 0, "PATCH",
+               "also write an IPS or BPS patch from the original to the result"},
     OptionSpec{"format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"},
     kTablesOption,
     kExactOption,
@@ -117,8 +118,8 @@ struct InsertTarget {
   std::filesystem::path game;
   std::optional<std::string> output_name;  // with --from
   std::filesystem::path output;
-  bool in_place = false;                   // --into
-  std::optional<std::string> patch_name;   // --patch
+  bool in_place = false;                  // --into
+  std::optional<std::string> patch_name;  // --patch
   PatchFormat patch_format = PatchFormat::kBps;
 
   // False for --from ORIGINAL --patch PATCH alone, which writes only the patch.
@@ -176,7 +177,8 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   if (patch) {
     if (patch->empty()) return misuse("the --patch name is empty");
     int status = kExitOk;
-    const std::optional<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch, status);
+    const std::optional<PatchFormat> format =
+        ChoosePatchFormat(args.Value("format"), *patch, status);
     if (!format) return std::nullopt;
     if (RefuseToReplaceInput(*patch, target.game_name)) return std::nullopt;
     if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
@@ -217,25 +219,25 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
     }
   }
   GameBytes game(reader);
-  for (const ScriptSpec& spec : plan.scripts) {
+  for (const ScriptSpec& def : plan.scripts) {
     const std::size_t before = out.problems.size();
-    auto file = ReadFileBytes(spec.path);
+    auto file = ReadFileBytes(def.path);
     if (!file) {
-      ScriptProblem p{ScriptProblemCode::kUnreadable, spec.shown};
+      ScriptProblem p{ScriptProblemCode::kUnreadable, def.shown};
       p.reason = file.error().reason;
       out.problems.push_back(std::move(p));
       continue;
     }
-    const ScriptFileContents contents = ParseScriptFile(file.value(), spec.shown, out.problems);
+    const ScriptFileContents contents = ParseScriptFile(file.value(), def.shown, out.problems);
     if (out.problems.size() != before) continue;
     if (!contents.game) {
-      ScriptProblem p{ScriptProblemCode::kGameChanged, spec.shown};
+      ScriptProblem p{ScriptProblemCode::kGameChanged, def.shown};
       p.reason = "no #game line says which game the script was dumped from; dump it again";
       out.problems.push_back(std::move(p));
       continue;
     }
     if (contents.game->size != reader.size() || contents.game->crc32 != *crc) {
-      ScriptProblem p{ScriptProblemCode::kGameChanged, spec.shown};
+      ScriptProblem p{ScriptProblemCode::kGameChanged, def.shown};
       const std::string found = HexText(*crc, 8, HexCase::kLower);
       const std::string wanted = HexText(contents.game->crc32, 8, HexCase::kLower);
       p.reason = "dumped from " + contents.game->name + " (" + ByteCount(contents.game->size) +
@@ -245,7 +247,7 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
       out.problems.push_back(std::move(p));
       continue;
     }
-    auto read = ReadScriptTable(spec, game, false, plan_name, out.problems);
+    auto read = ReadScriptTable(def, game, false, plan_name, out.problems);
     if (!read) {
       PrintError(DescribeIoError(read.error()));
       status = kExitError;
@@ -253,7 +255,7 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
     }
     if (!read.value().ok) continue;
     ScriptTexts texts;
-    texts.spec = &spec;
+    texts.def = &def;
     texts.strings = std::move(read.value().strings);
     texts.bytes.resize(texts.strings.size());
     texts.lines.resize(texts.strings.size());
@@ -262,7 +264,7 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
       auto it = std::lower_bound(
           texts.strings.begin(), texts.strings.end(), entry.index,
           [](const ScriptString& s, std::size_t index) { return s.index < index; });
-      ScriptProblem p{ScriptProblemCode::kUnknownEntry, spec.shown, entry.line};
+      ScriptProblem p{ScriptProblemCode::kUnknownEntry, def.shown, entry.line};
       p.index = entry.index;
       if (it == texts.strings.end() || it->index != entry.index) {
         out.problems.push_back(std::move(p));
@@ -277,13 +279,13 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
       }
       seen[k] = true;
       texts.lines[k] = entry.line;
-      if (auto bytes = EncodeScriptEntry(entry, table, spec.end, spec.shown, out.problems)) {
+      if (auto bytes = EncodeScriptEntry(entry, table, def.end, def.shown, out.problems)) {
         texts.bytes[k] = std::move(*bytes);
       }
     }
     for (std::size_t k = 0; k < seen.size(); ++k) {
       if (seen[k]) continue;
-      ScriptProblem p{ScriptProblemCode::kMissingEntry, spec.shown};
+      ScriptProblem p{ScriptProblemCode::kMissingEntry, def.shown};
       p.index = texts.strings[k].index;
       p.amount = texts.strings[k].at;
       out.problems.push_back(std::move(p));
@@ -296,12 +298,12 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
 }
 
 // The ptr= list of a string, items apart by `separator`.
-std::string PointerList(const ScriptSpec& spec, const ScriptString& string, char separator) {
+std::string PointerList(const ScriptSpec& def, const ScriptString& string, char separator) {
   std::string list;
   for (const std::size_t i : string.pointers) {
     if (!list.empty()) list += separator;
-    list += spec.split ? HexNumber(spec.table + i) + "/" + HexNumber(spec.hi + i)
-                       : HexNumber(SiteOf(spec, i).offset);
+    list += def.split ? HexNumber(def.table + i) + "/" + HexNumber(def.hi + i)
+                      : HexNumber(SiteOf(def, i).offset);
   }
   return list;
 }
@@ -310,7 +312,7 @@ std::string MapCsv(const InsertScripts& scripts) {
   std::string csv = "script,index,pointers,old_offset,new_offset,bytes\n";
   for (std::size_t s = 0; s < scripts.texts.size(); ++s) {
     const ScriptTexts& texts = scripts.texts[s];
-    std::string name = texts.spec->file;
+    std::string name = texts.def->file;
     if (name.find_first_of(",\"\r\n") != std::string::npos) {
       std::string quoted = "\"";
       for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -319,7 +321,7 @@ std::string MapCsv(const InsertScripts& scripts) {
     for (std::size_t i = 0; i < texts.strings.size(); ++i) {
       const ScriptString& string = texts.strings[i];
       csv += name + "," + std::to_string(string.index) + "," +
-             PointerList(*texts.spec, string, ';') + "," + HexNumber(string.at) + "," +
+             PointerList(*texts.def, string, ';') + "," + HexNumber(string.at) + "," +
              HexNumber(scripts.layout.placed[s][i].offset) + "," +
              std::to_string(texts.bytes[i].size()) + "\n";
     }
@@ -465,7 +467,7 @@ int RunInsert(const ParsedArgs& args) {
     }
     const std::size_t count = scripts.texts[s].strings.size();
     text_count += count;
-    PrintLine(scripts.texts[s].spec->shown + ": " + std::to_string(count - moved) + " stayed, " +
+    PrintLine(scripts.texts[s].def->shown + ": " + std::to_string(count - moved) + " stayed, " +
               std::to_string(moved) + " moved" +
               (shared != 0 ? " (" + std::to_string(shared) + " onto identical texts)" : ""));
   }

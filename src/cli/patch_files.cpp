@@ -71,11 +71,11 @@ std::string DescribePatchError(const PatchError& e, const std::string& patch,
     case PatchErrorCode::kPatchCrcMismatch:
       return damaged + "its CRC-32 is " + Crc(e.actual) + " but it records " + Crc(e.expected);
     case PatchErrorCode::kSourceSizeMismatch:
-      return original + " is not the file this patch was made for: it has " +
-             ByteCount(e.actual) + ", the patch expects " + ByteCount(e.expected);
+      return original + " is not the file this patch was made for: it has " + ByteCount(e.actual) +
+             ", the patch expects " + ByteCount(e.expected);
     case PatchErrorCode::kSourceCrcMismatch:
-      return original + " is not the file this patch was made for: its CRC-32 is " +
-             Crc(e.actual) + ", the patch expects " + Crc(e.expected);
+      return original + " is not the file this patch was made for: its CRC-32 is " + Crc(e.actual) +
+             ", the patch expects " + Crc(e.expected);
     case PatchErrorCode::kTargetCrcMismatch:
       return patch + " is damaged: the result's CRC-32 is " + Crc(e.actual) +
              " but the patch promises " + Crc(e.expected) + " (" + original +
@@ -84,8 +84,8 @@ std::string DescribePatchError(const PatchError& e, const std::string& patch,
   return patch + ": ?";
 }
 
-int ReportPatchError(const PatchError& error, const std::string& patch,
-                     const std::string& original, const std::string& modified) {
+int ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
+                     const std::string& modified) {
   PrintError(DescribePatchError(error, patch, original, modified) + "; nothing written");
   return kExitRejected;
 }
@@ -122,17 +122,19 @@ int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
 int WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
                        const std::string& target_name, std::span<const std::uint8_t> target,
                        const std::string& patch_name, PatchFormat format, FileOps& ops) {
-  auto written =
-      WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
-  if (!written) return ReportPatchFileError(written.error(), patch_name, original_name, target_name);
+  auto written = WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
+  if (!written)
+    return ReportPatchFileError(written.error(), patch_name, original_name, target_name);
   ReportPatchWritten(patch_name, format, written.value(), original_name, target_name);
   return kExitOk;
 }
 
-std::optional<std::vector<std::uint8_t>> MakeReportedPatch(
-    const std::string& original_name, std::span<const std::uint8_t> original,
-    const std::string& target_name, std::span<const std::uint8_t> target,
-    const std::string& patch_name, PatchFormat format, int& status) {
+std::optional<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
+                                                           std::span<const std::uint8_t> original,
+                                                           const std::string& target_name,
+                                                           std::span<const std::uint8_t> target,
+                                                           const std::string& patch_name,
+                                                           PatchFormat format, int& status) {
   status = kExitOk;
   auto made = MakeVerifiedPatch(format, original, target);
   if (!made) {

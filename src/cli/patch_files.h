@@ -26,8 +26,8 @@ std::string DescribePatchError(const PatchError& error, const std::string& patch
 
 // The exit status for a patch error: kExitRejected for a problem with the
 // inputs.
-int ReportPatchError(const PatchError& error, const std::string& patch,
-                     const std::string& original, const std::string& modified);
+int ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
+                     const std::string& modified);
 
 // Either kind of error, reported; the exit status as ReportPatchError's or
 // ReportOutputError's.
@@ -43,10 +43,12 @@ std::optional<std::string> ReadInputFile(const std::string& name);
 
 // MakeVerifiedPatch, with any trouble reported; nullopt then, with `status`
 // set. For writing the patch later, once other files are in place.
-std::optional<std::vector<std::uint8_t>> MakeReportedPatch(
-    const std::string& original_name, std::span<const std::uint8_t> original,
-    const std::string& target_name, std::span<const std::uint8_t> target,
-    const std::string& patch_name, PatchFormat format, int& status);
+std::optional<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
+                                                           std::span<const std::uint8_t> original,
+                                                           const std::string& target_name,
+                                                           std::span<const std::uint8_t> target,
+                                                           const std::string& patch_name,
+                                                           PatchFormat format, int& status);
 
 // The line saying a checked patch of `size` bytes was written.
 void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,

@@ -90,16 +90,16 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
   return lines;
 }
 
-void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, Decoder& decoder,
+void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
                        std::string& out) {
   out += "@" + std::to_string(string.index) + " ptr=";
   for (std::size_t k = 0; k < string.pointers.size(); ++k) {
     if (k != 0) out += ',';
     const std::size_t i = string.pointers[k];
-    if (spec.split) {
-      out += HexNumber(spec.table + i) + "/" + HexNumber(spec.hi + i);
+    if (def.split) {
+      out += HexNumber(def.table + i) + "/" + HexNumber(def.hi + i);
     } else {
-      out += HexNumber(SiteOf(spec, i).offset);
+      out += HexNumber(SiteOf(def, i).offset);
     }
   }
   out += " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";

@@ -44,7 +44,7 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
 // text, the text lines and a blank line.
 // The decoder is made once for all entries: it works out from the table
 // which codes come back the same.
-void AppendScriptEntry(const ScriptSpec& spec, const ScriptString& string, Decoder& decoder,
+void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
                        std::string& out);
 
 // The lines of the text of `bytes` (a string without its end byte), escaped

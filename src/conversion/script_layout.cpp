@@ -59,7 +59,7 @@ class Layout {
   void Run() {
     for (std::size_t s = 0; s < scripts_.size(); ++s) {
       result_.placed.emplace_back(scripts_[s].strings.size());
-      if (scripts_[s].spec->layout == ScriptLayout::kPack) {
+      if (scripts_[s].def->layout == ScriptLayout::kPack) {
         Pack(s);
       } else {
         Slots(s);
@@ -94,9 +94,9 @@ class Layout {
 
   // Whether every pointer of the string can point at `target`.
   bool Reachable(std::size_t s, std::size_t i, std::uint64_t target) const {
-    const ScriptSpec& spec = *scripts_[s].spec;
+    const ScriptSpec& def = *scripts_[s].def;
     for (const std::size_t p : scripts_[s].strings[i].pointers) {
-      if (!ValueOfTarget(spec.format, target, SiteOf(spec, p))) return false;
+      if (!ValueOfTarget(def.format, target, SiteOf(def, p))) return false;
     }
     return true;
   }
@@ -119,7 +119,7 @@ class Layout {
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       Cursor& cursor = cursors_[k];
       std::uint64_t at = 0;
-      if (!AlignUp(cursor.at, script.spec->align, at) || at > spaces_[k].range.last ||
+      if (!AlignUp(cursor.at, script.def->align, at) || at > spaces_[k].range.last ||
           size > spaces_[k].range.end() - at || !Reachable(s, i, at)) {
         continue;
       }
@@ -129,7 +129,7 @@ class Layout {
       Point(s, i);
       return;
     }
-    ScriptProblem p{ScriptProblemCode::kNoRoom, script.spec->shown, script.lines[i], 1};
+    ScriptProblem p{ScriptProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
     p.index = script.strings[i].index;
     p.amount = size;
     p.limit = script.strings[i].room;
@@ -144,15 +144,15 @@ class Layout {
   // Rewrites the pointers of a string placed away from where it was.
   void Point(std::size_t s, std::size_t i) {
     const ScriptTexts& script = scripts_[s];
-    const ScriptSpec& spec = *script.spec;
+    const ScriptSpec& def = *script.def;
     const ScriptString& string = script.strings[i];
     const std::uint64_t target = result_.placed[s][i].offset;
     if (target == string.at) return;
     for (const std::size_t p : string.pointers) {
-      const PointerSite site = SiteOf(spec, p);
-      const auto value = ValueOfTarget(spec.format, target, site);
+      const PointerSite site = SiteOf(def, p);
+      const auto value = ValueOfTarget(def.format, target, site);
       if (!value) {
-        ScriptProblem problem{ScriptProblemCode::kCantPoint, spec.shown, script.lines[i], 1};
+        ScriptProblem problem{ScriptProblemCode::kCantPoint, def.shown, script.lines[i], 1};
         problem.index = p;
         problem.offset = site.offset;
         problem.amount = target;
@@ -165,14 +165,14 @@ class Layout {
         continue;
       }
       PointerWrite write;
-      write.size = WidthOf(spec.format.type);
-      WritePointer(spec.format.type, value.value(), write.bytes);
-      if (spec.split) {
+      write.size = WidthOf(def.format.type);
+      WritePointer(def.format.type, value.value(), write.bytes);
+      if (def.split) {
         // Low byte in lo=, high byte in hi=, whatever TYPE's byte order.
         const std::uint8_t lo = static_cast<std::uint8_t>(value.value() & 0xFF);
         const std::uint8_t hi = static_cast<std::uint8_t>(value.value() >> 8);
-        result_.pointers.push_back({spec.table + p, {lo}, 1});
-        result_.pointers.push_back({spec.hi + p, {hi}, 1});
+        result_.pointers.push_back({def.table + p, {lo}, 1});
+        result_.pointers.push_back({def.hi + p, {hi}, 1});
       } else {
         write.offset = site.offset;
         result_.pointers.push_back(write);
@@ -182,7 +182,7 @@ class Layout {
 
   void Slots(std::size_t s) {
     const ScriptTexts& script = scripts_[s];
-    const std::optional<std::uint8_t> fill = script.spec->fill;
+    const std::optional<std::uint8_t> fill = script.def->fill;
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       const ScriptString& string = script.strings[i];
       const std::uint64_t size = script.bytes[i].size();
@@ -198,13 +198,13 @@ class Layout {
 
   void Pack(std::size_t s) {
     const ScriptTexts& script = scripts_[s];
-    const ByteRange block = *script.spec->text;
-    const std::optional<std::uint8_t> fill = script.spec->fill;
+    const ByteRange block = *script.def->text;
+    const std::optional<std::uint8_t> fill = script.def->fill;
     std::uint64_t cursor = block.first;
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       const std::uint64_t size = script.bytes[i].size();
       std::uint64_t at = 0;
-      if (AlignUp(cursor, script.spec->align, at) && at <= block.last && size <= block.end() - at &&
+      if (AlignUp(cursor, script.def->align, at) && at <= block.last && size <= block.end() - at &&
           Reachable(s, i, at)) {
         if (fill) Fill(cursor, at - cursor, *fill);
         cursor = at + size;
@@ -233,17 +233,17 @@ ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
   ScriptLayoutResult result;
   std::vector<Claim> claims;
   for (const ScriptTexts& script : scripts) {
-    const ScriptSpec& spec = *script.spec;
-    for (const ByteRange& range : PointerRangesOf(spec)) {
-      claims.push_back({range, spec.line, "the pointer table"});
+    const ScriptSpec& def = *script.def;
+    for (const ByteRange& range : PointerRangesOf(def)) {
+      claims.push_back({range, def.line, "the pointer table"});
     }
-    if (spec.layout == ScriptLayout::kPack) {
-      claims.push_back({*spec.text, spec.line, "the text= block"});
+    if (def.layout == ScriptLayout::kPack) {
+      claims.push_back({*def.text, def.line, "the text= block"});
     } else {
       for (const ScriptString& string : script.strings) {
         claims.push_back(
             {{string.at, string.at + string.room - 1},
-             spec.line,
+             def.line,
              "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
       }
     }

@@ -23,7 +23,7 @@ namespace binconv {
 // One script ready for layout: its strings as the table gives them and the
 // new bytes of each, end byte included.
 struct ScriptTexts {
-  const ScriptSpec* spec = nullptr;
+  const ScriptSpec* def = nullptr;
   std::vector<ScriptString> strings;             // in entry order
   std::vector<std::vector<std::uint8_t>> bytes;  // per string
   std::vector<std::size_t> lines;                // per string: its @ line in the script file

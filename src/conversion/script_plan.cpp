@@ -94,11 +94,11 @@ struct Parser {
   void Script(std::size_t line, const std::vector<std::string>& fields) {
     if (fields.size() < 2 || fields[1].empty())
       return Bad(line, "expected script FILE and its words");
-    ScriptSpec spec;
-    spec.line = line;
-    spec.file = fields[1];
-    spec.path = PathOfScript(std::string(plan_name), spec.file);
-    spec.shown = PathToUtf8(spec.path);
+    ScriptSpec def;
+    def.line = line;
+    def.file = fields[1];
+    def.path = PathOfScript(std::string(plan_name), def.file);
+    def.shown = PathToUtf8(def.path);
     std::map<std::string, std::string, std::less<>> words;
     static constexpr std::string_view kNames[] = {"table",  "stride", "lo",   "hi",
                                                   "count",  "format", "end",  "text",
@@ -134,59 +134,59 @@ struct Parser {
       return Bad(line, "a script needs either table=OFFSET or both lo=OFFSET and hi=OFFSET");
     }
     if (has_lo && words.count("stride") != 0) return Bad(line, "stride= is for table=, not lo/hi");
-    spec.split = has_lo;
+    def.split = has_lo;
     for (const char* needed : {"count", "format", "end"}) {
       if (words.count(needed) == 0) return Bad(line, std::string("a script needs ") + needed + "=");
     }
-    if (!number(spec.split ? "lo" : "table", spec.table) || !number("hi", spec.hi) ||
-        !number("count", spec.count) || !number("stride", spec.stride) ||
-        !number("align", spec.align)) {
+    if (!number(def.split ? "lo" : "table", def.table) || !number("hi", def.hi) ||
+        !number("count", def.count) || !number("stride", def.stride) ||
+        !number("align", def.align)) {
       return;
     }
-    spec.format_name = words["format"];
-    auto format = formats.find(spec.format_name);
+    def.format_name = words["format"];
+    auto format = formats.find(def.format_name);
     if (format == formats.end()) {
-      return Bad(line, "no format line names '" + spec.format_name + "'");
+      return Bad(line, "no format line names '" + def.format_name + "'");
     }
-    spec.format = format->second.first;
-    const unsigned width = WidthOf(spec.format.type);
-    if (spec.split && width != 2) {
-      return Bad(line, "a split lo/hi table needs a 16-bit TYPE; '" + spec.format_name + "' is " +
+    def.format = format->second.first;
+    const unsigned width = WidthOf(def.format.type);
+    if (def.split && width != 2) {
+      return Bad(line, "a split lo/hi table needs a 16-bit TYPE; '" + def.format_name + "' is " +
                            std::to_string(8 * width) + "-bit");
     }
-    if (!spec.split) {
-      if (words.count("stride") == 0) spec.stride = width;
-      if (spec.stride < width) {
-        return Bad(line, "stride=" + std::to_string(spec.stride) +
+    if (!def.split) {
+      if (words.count("stride") == 0) def.stride = width;
+      if (def.stride < width) {
+        return Bad(line, "stride=" + std::to_string(def.stride) +
                              " is less than the pointer's width of " + std::to_string(width));
       }
     }
     if (const auto end = ParseByte(words["end"])) {
-      spec.end = *end;
+      def.end = *end;
     } else {
       return Bad(line, "end='" + words["end"] + "' is not a byte of two hex digits");
     }
     if (auto it = words.find("text"); it != words.end()) {
-      spec.text = ParseRange(it->second);
-      if (!spec.text) {
+      def.text = ParseRange(it->second);
+      if (!def.text) {
         return Bad(line, "text='" + it->second + "' is not a range START..END with START <= END");
       }
     }
     if (auto it = words.find("layout"); it != words.end()) {
       if (it->second == "pack") {
-        spec.layout = ScriptLayout::kPack;
+        def.layout = ScriptLayout::kPack;
       } else if (it->second != "slots") {
         return Bad(line, "layout='" + it->second + "' is not slots or pack");
       }
-      if (spec.layout == ScriptLayout::kPack && !spec.text) {
+      if (def.layout == ScriptLayout::kPack && !def.text) {
         return Bad(line, "layout=pack lays out the text= block again; it needs text=START..END");
       }
     }
-    if (spec.align == 0 || spec.align > 0x10000) {
-      return Bad(line, "align=" + std::to_string(spec.align) + " must be 1 to 65536");
+    if (def.align == 0 || def.align > 0x10000) {
+      return Bad(line, "align=" + std::to_string(def.align) + " must be 1 to 65536");
     }
     if (auto it = words.find("fill"); it != words.end()) {
-      if (!(spec.fill = ParseByte(it->second))) {
+      if (!(def.fill = ParseByte(it->second))) {
         return Bad(line, "fill='" + it->second + "' is not a byte of two hex digits");
       }
     }
@@ -198,13 +198,13 @@ struct Parser {
         if (!value) {
           return Bad(line, "skip='" + it->second + "' is not a list of numbers V,V...");
         }
-        spec.skip.push_back(*value);
+        def.skip.push_back(*value);
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
       }
-      std::sort(spec.skip.begin(), spec.skip.end());
+      std::sort(def.skip.begin(), def.skip.end());
     }
-    plan.scripts.push_back(std::move(spec));
+    plan.scripts.push_back(std::move(def));
   }
 };
 
@@ -252,14 +252,14 @@ ScriptPlan ParseScriptPlan(std::string_view plan_bytes, const std::string& plan_
   }
   const std::filesystem::path plan_path = PathFromUtf8(plan_name);
   for (std::size_t i = 0; i < plan.scripts.size(); ++i) {
-    const ScriptSpec& spec = plan.scripts[i];
-    ScriptProblem p{ScriptProblemCode::kSameFile, plan_name, spec.line};
-    if (plan_name != "-" && SameFile(spec.path, plan_path)) {
+    const ScriptSpec& def = plan.scripts[i];
+    ScriptProblem p{ScriptProblemCode::kSameFile, plan_name, def.line};
+    if (plan_name != "-" && SameFile(def.path, plan_path)) {
       plan.problems.push_back(p);
       continue;
     }
     for (std::size_t j = 0; j < i; ++j) {
-      if (SameFile(spec.path, plan.scripts[j].path)) {
+      if (SameFile(def.path, plan.scripts[j].path)) {
         p.other_line = plan.scripts[j].line;
         plan.problems.push_back(p);
         break;
@@ -271,14 +271,14 @@ ScriptPlan ParseScriptPlan(std::string_view plan_bytes, const std::string& plan_
   return plan;
 }
 
-std::vector<ByteRange> PointerRangesOf(const ScriptSpec& spec) {
-  if (spec.count == 0) return {};
-  if (spec.split) {
-    return {ByteRange{spec.table, spec.table + spec.count - 1},
-            ByteRange{spec.hi, spec.hi + spec.count - 1}};
+std::vector<ByteRange> PointerRangesOf(const ScriptSpec& def) {
+  if (def.count == 0) return {};
+  if (def.split) {
+    return {ByteRange{def.table, def.table + def.count - 1},
+            ByteRange{def.hi, def.hi + def.count - 1}};
   }
-  return {ByteRange{spec.table,
-                    spec.table + (spec.count - 1) * spec.stride + WidthOf(spec.format.type) - 1}};
+  return {ByteRange{def.table,
+                    def.table + (def.count - 1) * def.stride + WidthOf(def.format.type) - 1}};
 }
 
 void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name,
@@ -293,32 +293,32 @@ void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name,
     return true;
   };
   std::vector<ScriptSpec> kept;
-  for (ScriptSpec& spec : plan.scripts) {
+  for (ScriptSpec& def : plan.scripts) {
     bool bad = false;
-    const unsigned width = WidthOf(spec.format.type);
-    if (spec.split) {
-      bad |= past(spec.line, "the lo= table", spec.table, spec.count);
-      bad |= past(spec.line, "the hi= table", spec.hi, spec.count);
-    } else if (spec.count != 0) {
+    const unsigned width = WidthOf(def.format.type);
+    if (def.split) {
+      bad |= past(def.line, "the lo= table", def.table, def.count);
+      bad |= past(def.line, "the hi= table", def.hi, def.count);
+    } else if (def.count != 0) {
       // count * stride checked against the game before it is multiplied.
-      const std::uint64_t room = game_size > spec.table ? game_size - spec.table : 0;
-      const bool fits = room >= width && (spec.count - 1) <= (room - width) / spec.stride;
+      const std::uint64_t room = game_size > def.table ? game_size - def.table : 0;
+      const bool fits = room >= width && (def.count - 1) <= (room - width) / def.stride;
       if (!fits) {
-        ScriptProblem p{ScriptProblemCode::kPastEnd, plan_name, spec.line};
+        ScriptProblem p{ScriptProblemCode::kPastEnd, plan_name, def.line};
         const std::uint64_t headroom =
-            spec.table > UINT64_MAX - width ? 0 : UINT64_MAX - spec.table - width;
-        p.amount = (spec.count - 1) > headroom / spec.stride
+            def.table > UINT64_MAX - width ? 0 : UINT64_MAX - def.table - width;
+        p.amount = (def.count - 1) > headroom / def.stride
                        ? UINT64_MAX
-                       : spec.table + (spec.count - 1) * spec.stride + width;
+                       : def.table + (def.count - 1) * def.stride + width;
         p.limit = game_size;
         p.reason = "the pointer table";
         plan.problems.push_back(std::move(p));
         bad = true;
       }
     }
-    if (spec.text)
-      bad |= past(spec.line, "text=", spec.text->first, spec.text->last - spec.text->first + 1);
-    if (!bad) kept.push_back(std::move(spec));
+    if (def.text)
+      bad |= past(def.line, "text=", def.text->first, def.text->last - def.text->first + 1);
+    if (!bad) kept.push_back(std::move(def));
   }
   plan.scripts = std::move(kept);
   for (const SpaceSpec& space : plan.spaces) {
@@ -328,8 +328,8 @@ void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name,
                    [](const ScriptProblem& a, const ScriptProblem& b) { return a.line < b.line; });
 }
 
-PointerSite SiteOf(const ScriptSpec& spec, std::uint64_t i) {
-  return PointerSite{spec.split ? spec.table + i : spec.table + i * spec.stride, spec.table};
+PointerSite SiteOf(const ScriptSpec& def, std::uint64_t i) {
+  return PointerSite{def.split ? def.table + i : def.table + i * def.stride, def.table};
 }
 
 bool GameBytes::ByteAt(std::uint64_t offset, std::uint8_t& byte) {
@@ -352,41 +352,41 @@ bool GameBytes::ByteAt(std::uint64_t offset, std::uint8_t& byte) {
   return true;
 }
 
-Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameBytes& game,
+Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def, GameBytes& game,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<ScriptProblem>& problems) {
   ScriptTableResult result;
   const std::size_t problems_before = problems.size();
   auto problem = [&](ScriptProblemCode code, std::size_t i, std::uint64_t amount) {
-    ScriptProblem p{code, plan_name, spec.line};
+    ScriptProblem p{code, plan_name, def.line};
     p.index = i;
-    p.offset = SiteOf(spec, i).offset;
+    p.offset = SiteOf(def, i).offset;
     p.amount = amount;
     return p;
   };
-  const unsigned width = WidthOf(spec.format.type);
-  const std::vector<ByteRange> tables = PointerRangesOf(spec);
+  const unsigned width = WidthOf(def.format.type);
+  const std::vector<ByteRange> tables = PointerRangesOf(def);
   // (target, pointer index) of every pointer that is not skipped.
   std::vector<std::pair<std::uint64_t, std::size_t>> targets;
-  for (std::uint64_t i = 0; i < spec.count; ++i) {
-    const PointerSite site = SiteOf(spec, i);
+  for (std::uint64_t i = 0; i < def.count; ++i) {
+    const PointerSite site = SiteOf(def, i);
     std::uint8_t raw[4] = {};
-    if (spec.split) {
-      if (!game.ByteAt(spec.table + i, raw[0]) || !game.ByteAt(spec.hi + i, raw[1])) {
+    if (def.split) {
+      if (!game.ByteAt(def.table + i, raw[0]) || !game.ByteAt(def.hi + i, raw[1])) {
         return Unexpected(game.error());
       }
       // lo | hi << 8, whatever the TYPE's byte order says.
       const std::uint8_t lo = raw[0];
       const std::uint8_t hi = raw[1];
-      WritePointer(spec.format.type, std::uint64_t{lo} | std::uint64_t{hi} << 8, raw);
+      WritePointer(def.format.type, std::uint64_t{lo} | std::uint64_t{hi} << 8, raw);
     } else {
       for (unsigned k = 0; k < width; ++k) {
         if (!game.ByteAt(site.offset + k, raw[k])) return Unexpected(game.error());
       }
     }
-    const std::uint64_t value = ReadPointer(spec.format.type, raw);
-    if (std::binary_search(spec.skip.begin(), spec.skip.end(), value)) continue;
-    const auto target = TargetOfValue(spec.format, value, site);
+    const std::uint64_t value = ReadPointer(def.format.type, raw);
+    if (std::binary_search(def.skip.begin(), def.skip.end(), value)) continue;
+    const auto target = TargetOfValue(def.format, value, site);
     if (!target) {
       ScriptProblem p = problem(ScriptProblemCode::kPointerUnmapped, i, value);
       p.reason = target.error() == PointerMapErrorCode::kBeforeStart
@@ -396,7 +396,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
       continue;
     }
     const std::uint64_t t = target.value();
-    if (t >= game.size() || (spec.text && (t < spec.text->first || t > spec.text->last))) {
+    if (t >= game.size() || (def.text && (t < def.text->first || t > def.text->last))) {
       ScriptProblem p = problem(ScriptProblemCode::kPointerOutside, i, t);
       p.reason = t >= game.size() ? "past the end of the game" : "outside text=";
       problems.push_back(std::move(p));
@@ -407,7 +407,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
   if (problems.size() != problems_before) return result;
   std::sort(targets.begin(), targets.end());
 
-  const std::uint64_t limit = spec.text ? spec.text->end() : game.size();
+  const std::uint64_t limit = def.text ? def.text->end() : game.size();
   for (std::size_t k = 0; k < targets.size();) {
     ScriptString s;
     s.at = targets[k].first;
@@ -428,7 +428,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
       if (!game.ByteAt(p, b)) return Unexpected(game.error());
       if (lead) {
         lead = false;
-      } else if (b == spec.end) {
+      } else if (b == def.end) {
         ended = true;
         break;
       } else {
@@ -456,7 +456,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameB
       problems.push_back(std::move(found));
       continue;
     }
-    s.room = spec.text ? next - s.at : s.length;
+    s.room = def.text ? next - s.at : s.length;
     result.strings.push_back(std::move(s));
   }
   if (problems.size() != problems_before) return result;

@@ -131,7 +131,7 @@ void CheckScriptPlanInGame(ScriptPlan& plan, const std::string& plan_name, std::
 
 // Where pointer `i` of a script stands: its offset (its low byte's for a
 // split table) and its table's start.
-PointerSite SiteOf(const ScriptSpec& spec, std::uint64_t i);
+PointerSite SiteOf(const ScriptSpec& def, std::uint64_t i);
 
 // One string of a script's table, with every pointer leading to it.
 struct ScriptString {
@@ -159,7 +159,7 @@ class GameBytes {
   std::optional<IoError> error_;
 };
 
-// Every string of `spec`'s table in entry order (by its first pointer), or
+// Every string of `def`'s table in entry order (by its first pointer), or
 // nothing with its problems added to `problems`. The string's own bytes are
 // kept when `keep_bytes`. Nothing is sized by the plan's numbers alone: the
 // table must lie inside the game before a pointer is read.
@@ -167,11 +167,11 @@ struct ScriptTableResult {
   std::vector<ScriptString> strings;
   bool ok = false;
 };
-Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& spec, GameBytes& game,
+Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def, GameBytes& game,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<ScriptProblem>& problems);
 
 // The byte ranges a script's pointers take: one for a table, two when split.
-std::vector<ByteRange> PointerRangesOf(const ScriptSpec& spec);
+std::vector<ByteRange> PointerRangesOf(const ScriptSpec& def);
 
 }  // namespace binconv

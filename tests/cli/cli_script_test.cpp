@@ -407,7 +407,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct RoundTripCase {
   const char* name;
-  ScriptGameSpec spec;
+  ScriptGameSpec def;
 };
 
 void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
@@ -417,7 +417,7 @@ class CliScriptRoundTripTest : public testing::TestWithParam<RoundTripCase> {};
 TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
   for (unsigned seed = 1; seed <= 4; ++seed) {
     SCOPED_TRACE(seed);
-    const ScriptGameFiles files = MakeScriptGame(GetParam().spec, seed);
+    const ScriptGameFiles files = MakeScriptGame(GetParam().def, seed);
     Scratch scratch;
     WriteAll(scratch.work() / "game.bin", files.game);
     WriteAll(scratch.work() / "plan.txt", files.plan);

@@ -107,16 +107,16 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
 // The layout core: slots that fit stay, what doesn't moves to the first
 // space its pointers reach, pack fills the block in entry order.
 TEST(ScriptLayoutTest, SlotsPackAndReach) {
-  ScriptSpec spec;
-  spec.line = 3;
-  spec.table = 0;
-  spec.stride = 2;
-  spec.count = 3;
-  spec.format.type = PointerType::kU16le;
-  spec.end = 0xFF;
-  spec.text = ByteRange{0x10, 0x1F};
+  ScriptSpec def;
+  def.line = 3;
+  def.table = 0;
+  def.stride = 2;
+  def.count = 3;
+  def.format.type = PointerType::kU16le;
+  def.end = 0xFF;
+  def.text = ByteRange{0x10, 0x1F};
   ScriptTexts texts;
-  texts.spec = &spec;
+  texts.def = &def;
   for (std::size_t i = 0; i < 3; ++i) {
     ScriptString s;
     s.index = i;
@@ -142,7 +142,7 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   EXPECT_EQ(slots.pointers[0].bytes[0], 0x40);
   EXPECT_EQ(slots.spaces[1].used, 6u);
 
-  spec.layout = ScriptLayout::kPack;
+  def.layout = ScriptLayout::kPack;
   ScriptLayoutResult pack = LayOutScripts({texts}, spaces, {}, "plan");
   ASSERT_TRUE(pack.problems.empty());
   EXPECT_EQ(pack.placed[0][0].offset, 0x10u);
@@ -152,7 +152,7 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
 
   // Nothing reaches: the problem names the entry's line and every space.
   texts.bytes[1].assign(40, 1);
-  spec.layout = ScriptLayout::kSlots;
+  def.layout = ScriptLayout::kSlots;
   ScriptLayoutResult full = LayOutScripts({texts}, spaces, {}, "plan");
   ASSERT_EQ(full.problems.size(), 1u);
   EXPECT_EQ(full.problems[0].code, ScriptProblemCode::kNoRoom);

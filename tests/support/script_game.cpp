@@ -68,11 +68,11 @@ std::string Hex(std::uint64_t value) {
 
 }  // namespace
 
-ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
+ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
   std::mt19937 random(seed);
   auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-  const Format format = ParseWords(spec.format);
-  const std::uint64_t table = spec.table_in_block ? kInsideTable : kOutsideTable;
+  const Format format = ParseWords(def.format);
+  const std::uint64_t table = def.table_in_block ? kInsideTable : kOutsideTable;
   std::string game(kGameSize, '\0');
   for (char& c : game) c = static_cast<char>(random());
 
@@ -88,7 +88,7 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
     encoder.Finish(bytes);
     interesting.insert(interesting.end(), bytes.begin(), bytes.end());
   }
-  std::vector<std::string> strings(spec.strings);
+  std::vector<std::string> strings(def.strings);
   for (std::string& s : strings) {
     for (std::size_t units = below(10); units > 0; --units) {
       std::uint8_t b = below(3) == 0 ? interesting[below(interesting.size())]
@@ -101,10 +101,10 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   }
 
   // Every string gets a pointer; the rest are shared or skipped.
-  std::vector<std::ptrdiff_t> target_of(std::max(spec.pointers, spec.strings), -1);
-  for (std::size_t k = 0; k < spec.strings; ++k) target_of[k] = static_cast<std::ptrdiff_t>(k);
-  for (std::size_t i = spec.strings; i < target_of.size(); ++i) {
-    target_of[i] = below(4) == 0 ? -1 : static_cast<std::ptrdiff_t>(below(spec.strings));
+  std::vector<std::ptrdiff_t> target_of(std::max(def.pointers, def.strings), -1);
+  for (std::size_t k = 0; k < def.strings; ++k) target_of[k] = static_cast<std::ptrdiff_t>(k);
+  for (std::size_t i = def.strings; i < target_of.size(); ++i) {
+    target_of[i] = below(4) == 0 ? -1 : static_cast<std::ptrdiff_t>(below(def.strings));
   }
   std::shuffle(target_of.begin(), target_of.end(), random);
   // Entry order: by each string's first pointer.
@@ -115,11 +115,11 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
       order.push_back(static_cast<std::size_t>(t));
     }
   }
-  if (!spec.pack) std::shuffle(order.begin(), order.end(), random);
-  std::vector<std::uint64_t> at(spec.strings);
+  if (!def.pack) std::shuffle(order.begin(), order.end(), random);
+  std::vector<std::uint64_t> at(def.strings);
   std::uint64_t cursor = kBlock;
   for (const std::size_t k : order) {
-    if (!spec.pack) cursor += below(4);  // bytes between strings belong to the room before
+    if (!def.pack) cursor += below(4);  // bytes between strings belong to the room before
     at[k] = cursor;
     game.replace(cursor, strings[k].size(), strings[k]);
     game[cursor + strings[k].size()] = static_cast<char>(end);
@@ -127,14 +127,14 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
   }
 
   const std::size_t count = target_of.size();
-  const std::uint64_t stride = spec.split ? 1 : format.width + below(2);
+  const std::uint64_t stride = def.split ? 1 : format.width + below(2);
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t site = table + i * stride;
     const std::uint64_t value =
         target_of[i] < 0
             ? kSkip
             : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, table);
-    if (spec.split) {
+    if (def.split) {
       game[table + i] = static_cast<char>(value & 0xFF);
       game[table + count + i] = static_cast<char>(value >> 8);
       continue;
@@ -145,15 +145,15 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed) {
     }
   }
 
-  std::string plan = "format f " + std::string(spec.format) + "\n";
+  std::string plan = "format f " + std::string(def.format) + "\n";
   plan += "space 0xC00..0xEFF\n";
   plan += "script script.txt ";
-  plan += spec.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
-                     : "table=" + Hex(table) + " stride=" + std::to_string(stride);
+  plan += def.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
+                    : "table=" + Hex(table) + " stride=" + std::to_string(stride);
   plan += " count=" + std::to_string(count) +
           " format=f end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
-  if (spec.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
-  plan += spec.pack ? " layout=pack" : " layout=slots";
+  if (def.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
+  plan += def.pack ? " layout=pack" : " layout=slots";
   plan += " skip=" + std::to_string(kSkip) + "\n";
   return {game, plan};
 }

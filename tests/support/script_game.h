@@ -27,6 +27,6 @@ struct ScriptGameFiles {
   std::string plan;  // names the script "script.txt"
 };
 
-ScriptGameFiles MakeScriptGame(const ScriptGameSpec& spec, unsigned seed);
+ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 
 }  // namespace binconv::test
