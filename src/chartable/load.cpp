@@ -58,6 +58,7 @@ Result<TextEncoding, TableError> ReadTableFile(const TableFile& file, CharTable&
   if (reader.bad_utf8()) {
     TableError error{TableErrorCode::kInvalidUtf8, file.name, reader.line_number()};
     error.column = reader.bad_utf8_column();
+    error.encoding = reader.encoding();
     return Unexpected(std::move(error));
   }
   return reader.encoding();

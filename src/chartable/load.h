@@ -42,6 +42,7 @@ struct TableError {
   std::string reason{};                       // system reason, for kCannotOpen
   IoErrorCode io_code = IoErrorCode::kOther;  // what kind of failure, for kCannotOpen
   int system_error = 0;                       // the system's error number, for kCannotOpen
+  TextEncoding encoding = TextEncoding::kCp932;  // how the file was read, for kInvalidUtf8
 };
 
 // "FILE:LINE: message", English, one line.

@@ -145,23 +145,38 @@ TEST(LineReader, RandomBytesSplitLikeTheDecodedText) {
 }
 
 // Code page 932 text read as UTF-8 would turn every cell into mojibake, so the
-// rule must practically never take it for UTF-8. Random strings of kana and
-// kanji (double-byte characters) are tried at several lengths. A table file
-// holds hundreds of them, and a cell of one such character between commas is
-// never valid UTF-8 at all: its lead byte is either a continuation byte
-// (0x81-0xBF) or starts a sequence longer than the two bytes it has.
-TEST(DetectTextEncoding, RandomCp932TextIsNotTakenForUtf8) {
+// rule must practically never take it for UTF-8. Random strings are tried at
+// several lengths: of kana and kanji (double-byte characters), and of
+// half-width katakana (single bytes 0xA1-0xDF), the one range whose bytes can
+// form valid UTF-8 pairs (ﾃｽ is C3 BD). A cell of one character between commas
+// is never valid UTF-8 at all: its lead byte is a continuation byte or starts
+// a sequence longer than the bytes it has before the comma.
+struct Cp932Sample {
+  const char* name;
+  bool double_byte;  // kana and kanji, else half-width katakana
+  int never_from;    // the length from which no string may pass for UTF-8
+};
+
+class RandomCp932Text : public testing::TestWithParam<Cp932Sample> {};
+
+TEST_P(RandomCp932Text, IsNotTakenForUtf8) {
   std::vector<std::string> characters;
-  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-      const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
-      const std::u16string decoded = DecodeCp932(bytes);
-      const bool kana = decoded[0] >= 0x3041 && decoded[0] <= 0x30FA;
-      const bool kanji = decoded[0] >= 0x4E00 && decoded[0] <= 0x9FFF;
-      if (decoded.size() == 1 && (kana || kanji)) characters.push_back(bytes);
+  if (GetParam().double_byte) {
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+        const std::u16string decoded = DecodeCp932(bytes);
+        const bool kana = decoded[0] >= 0x3041 && decoded[0] <= 0x30FA;
+        const bool kanji = decoded[0] >= 0x4E00 && decoded[0] <= 0x9FFF;
+        if (decoded.size() == 1 && (kana || kanji)) characters.push_back(bytes);
+      }
+    }
+    ASSERT_GT(characters.size(), 7000u);
+  } else {
+    for (unsigned byte = 0xA1; byte <= 0xDF; ++byte) {
+      characters.push_back(std::string(1, static_cast<char>(byte)));
     }
   }
-  ASSERT_GT(characters.size(), 7000u);
   std::mt19937 rng(932);
   std::uniform_int_distribution<std::size_t> pick(0, characters.size() - 1);
   constexpr int kTries = 100000;
@@ -172,15 +187,18 @@ TEST(DetectTextEncoding, RandomCp932TextIsNotTakenForUtf8) {
       for (int k = 0; k < length; ++k) text += characters[pick(rng)];
       taken += DetectTextEncoding(text) != TextEncoding::kCp932;
     }
-    std::printf("%2d characters: %d of %d taken for UTF-8 (%.4f%%)\n", length, taken, kTries,
-                100.0 * taken / kTries);
-    // Short strings can form valid sequences by chance (about 2% at two
-    // characters, 1 in 100000 at eight); from sixteen on it must not happen.
-    if (length >= 16) {
+    std::printf("%s, %2d characters: %d of %d taken for UTF-8 (%.4f%%)\n", GetParam().name,
+                length, taken, kTries, 100.0 * taken / kTries);
+    if (length >= GetParam().never_from) {
       EXPECT_EQ(taken, 0) << length << " characters";
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Samples, RandomCp932Text,
+                         testing::Values(Cp932Sample{"KanaAndKanji", true, 16},
+                                         Cp932Sample{"HalfWidthKatakana", false, 32}),
+                         [](const auto& sample) { return std::string(sample.param.name); });
 
 TEST(LineReader, OneMegabyteLine) {
   std::string bytes;

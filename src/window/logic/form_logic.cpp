@@ -182,9 +182,13 @@ std::u16string TableErrorText(const TableError& error) {
       return text + line + u"データ行が多すぎます（このファイルに書けるデータ行は " +
              Number(error.limit) + u" 行までです）。";
     case TableErrorCode::kInvalidUtf8:
+      // Why the file was taken for UTF-8: its mark, or the valid text before.
       return text + Number(error.line) + u" 行目 " + Number(error.column) +
-             u" バイト目：UTF-8 として正しくないバイト列があります（ファイルが UTF-8 の" +
-             u"バイトオーダーマークで始まっているため、UTF-8 として読んでいます）。";
+             u" 文字目：UTF-8 として正しくないバイト列があります（" +
+             (error.encoding == TextEncoding::kUtf8Bom
+                  ? u"ファイルが UTF-8 のバイトオーダーマークで始まっている"
+                  : u"ここまでのテキストが UTF-8 である") +
+             u"ため、UTF-8 として読んでいます）。";
   }
   return text;
 }

@@ -186,7 +186,14 @@ INSTANTIATE_TEST_SUITE_P(
             }(),
             u"\n17 行目：データ行が多すぎます（このファイルに書けるデータ行は 16 行までです）"},
         TableFault{"BadUtf8", "Zezovar.ini", "\xEF\xBB\xBF/ok\r\n\xFF",
-                   u"\n2 行目 1 バイト目：UTF-8"}),
+                   u"\n2 行目 1 文字目：UTF-8 として正しくないバイト列があります（ファイルが UTF-8 "
+                   u"のバイトオーダーマークで始まっているため"},
+        // Taken for UTF-8 by its first sixteen characters, without a mark.
+        TableFault{"BadUtf8WithoutMark", "Zezovar.ini",
+                   "/あいうえおかきくけこさしすせそた"
+                   "\r\nL,あ\xFF",
+                   u"\n2 行目 4 文字目：UTF-8 として正しくないバイト列があります（ここまでのテキストが "
+                   u"UTF-8 であるため"}),
     [](const ::testing::TestParamInfo<TableFault>& p) { return std::string(p.param.name); });
 
 TEST_F(FormLogicTest, WriteOutcomes) {
