@@ -56,11 +56,6 @@ int PrintHelp(const std::string& text) {
   return std::fflush(stdout) == 0 && written ? kExitOk : kExitError;
 }
 
-int UsageError(std::string_view message) {
-  PrintError(std::string(message) + " (see binconv-cli --help)");
-  return kExitError;
-}
-
 const Command* FindCommand(std::string_view name) {
   for (const Command& command : Commands()) {
     if (command.name == name) return &command;

@@ -23,12 +23,10 @@ namespace binconv::cli {
 inline constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
 inline constexpr OptionSpec kExactOption{
     "exact", 0, "", "only CR LF is a line break (default: lone CR and LF are too)"};
-inline constexpr OptionSpec kOutputNameOption{
-    "output", 'o', "NAME", "output file, trimmed of spaces (default: temp.bin)"};
+inline constexpr OptionSpec kOutputNameOption{"output", 'o', "NAME",
+                                              "output file, trimmed of spaces (default: temp.bin)"};
 
-inline std::span<const std::uint8_t> Bytes(const std::vector<std::uint8_t>& bytes) {
-  return bytes;
-}
+inline std::span<const std::uint8_t> Bytes(const std::vector<std::uint8_t>& bytes) { return bytes; }
 inline std::span<const std::uint8_t> Bytes(std::string_view bytes) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
 }

@@ -4,16 +4,17 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "conversion/decode.h"
 #include "conversion/placement.h"
 #include "runtime/file.h"
-#include "conversion/decode.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {
 namespace {
 
 constexpr std::array kDecodeOptions{
-    kTablesOption, OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
+    kTablesOption,
+    OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
     OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
     OptionSpec{"at", 0, "OFFSET", "decode from byte OFFSET on (decimal or 0x hex; default 0)"},
     OptionSpec{"length", 0, "N", "decode N bytes only (default: to the end)"},

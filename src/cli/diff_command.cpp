@@ -29,8 +29,7 @@ constexpr std::string_view kDiffDetails =
 int RunDiff(const ParsedArgs& args) {
   const std::optional<std::string> patch_name = args.Value("output");
   if (args.positionals.size() != 2 || !patch_name || patch_name->empty()) {
-    PrintError("diff needs ORIGINAL, MODIFIED and -o PATCH (see binconv-cli --help)");
-    return kExitError;
+    return UsageError("diff needs ORIGINAL, MODIFIED and -o PATCH");
   }
   int status = kExitOk;
   const std::optional<PatchFormat> format =

@@ -36,12 +36,10 @@ constexpr std::string_view kDumpDetails =
 int RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
   if (!game_name) {
-    PrintError("dump needs --from GAME (see binconv-cli --help)");
-    return kExitError;
+    return UsageError("dump needs --from GAME");
   }
   if (args.positionals.empty()) {
-    PrintError("dump needs a PLAN (see binconv-cli --help)");
-    return kExitError;
+    return UsageError("dump needs a PLAN");
   }
   const std::string plan_name = InputName(args);
   const std::string shown_plan = ShownName(plan_name);

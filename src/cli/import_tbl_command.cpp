@@ -75,8 +75,7 @@ int RunImportTbl(const ParsedArgs& args) {
   const std::optional<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return kExitError;
   if (args.positionals.empty()) {
-    PrintError("import-tbl needs a TBL file (see binconv-cli --help)");
-    return kExitError;
+    return UsageError("import-tbl needs a TBL file");
   }
   const std::string tbl_name = InputName(args);
   std::string bytes;
@@ -124,7 +123,7 @@ std::optional<TblEncoding> TblEncodingOf(const ParsedArgs& args) {
   const std::string name = args.Value("encoding").value_or("utf-8");
   if (name == "utf-8" || name == "UTF-8" || name == "utf8") return TblEncoding::kUtf8;
   if (name == "cp932" || name == "CP932") return TblEncoding::kCp932;
-  PrintError("--encoding '" + name + "' is neither utf-8 nor cp932 (see binconv-cli --help)");
+  UsageError("--encoding '" + name + "' is neither utf-8 nor cp932");
   return std::nullopt;
 }
 

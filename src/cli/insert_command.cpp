@@ -23,7 +23,7 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::array kInsertOptions{
-    OptionSpec{"into", 0, "GAME", "patch the existing file GAME in place"},
+    kIntoOption,
     OptionSpec{"from", 0, "ORIGINAL", "read ORIGINAL, which stays untouched, and write -o OUTPUT"},
     OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
     OptionSpec{"patch", 0, "PATCH",
@@ -160,7 +160,7 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   const std::optional<std::string> from = args.Value("from");
   const std::optional<std::string> output = args.Value("output");
   auto misuse = [](const std::string& message) {
-    PrintError(message + " (see binconv-cli --help)");
+    UsageError(message);
     return std::nullopt;
   };
   if (into && from) return misuse("--into and --from exclude each other");

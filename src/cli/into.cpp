@@ -12,10 +12,7 @@ std::string ByteCount(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " 
 
 namespace {
 
-int Misuse(const std::string& message) {
-  PrintError(message + " (see binconv-cli --help)");
-  return kExitError;
-}
+int Misuse(const std::string& message) { return UsageError(message); }
 
 }  // namespace
 

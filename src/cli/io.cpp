@@ -139,4 +139,9 @@ int ReportOutputError(const IoError& error) {
   return kExitError;
 }
 
+int UsageError(std::string_view message) {
+  PrintError(std::string(message) + " (see binconv-cli --help)");
+  return kExitError;
+}
+
 }  // namespace binconv::cli

@@ -28,6 +28,9 @@ inline constexpr char kStdoutName[] = "<stdout>";
 
 // "binconv-cli: message" on standard error.
 void PrintError(std::string_view message);
+// A command used the wrong way: the message with a pointer to --help, and
+// the exit status for it.
+int UsageError(std::string_view message);
 // The line as it is, on standard error.
 void PrintLine(std::string_view line);
 

@@ -37,14 +37,11 @@ int RunPatch(const ParsedArgs& args) {
     original_name = args.positionals[0];
     patch_name = args.positionals[1];
   } else {
-    PrintError(
-        "patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH (see binconv-cli --help)");
-    return kExitError;
+    return UsageError("patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH");
   }
   const std::string output_name = into ? *into : *output;
   if (output_name.empty()) {
-    PrintError("the output name is empty (see binconv-cli --help)");
-    return kExitError;
+    return UsageError("the output name is empty");
   }
   // Writing over ORIGINAL is what --into does; over the patch, it is lost.
   if (RefuseToReplaceInput(output_name, patch_name)) return kExitError;

@@ -20,15 +20,13 @@ std::optional<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& f
   if (format) {
     if (*format == "ips") return PatchFormat::kIps;
     if (*format == "bps") return PatchFormat::kBps;
-    PrintError("--format '" + *format + "' is neither ips nor bps (see binconv-cli --help)");
-    status = kExitError;
+    status = UsageError("--format '" + *format + "' is neither ips nor bps");
     return std::nullopt;
   }
   const std::filesystem::path path = PathFromUtf8(patch_name);
   if (auto chosen = PatchFormatFromExtension(path.extension().u16string())) return chosen;
-  PrintError("can't tell the patch format from the name " + patch_name +
-             ": name it .ips or .bps, or give --format ips|bps (see binconv-cli --help)");
-  status = kExitError;
+  status = UsageError("can't tell the patch format from the name " + patch_name +
+                      ": name it .ips or .bps, or give --format ips|bps");
   return std::nullopt;
 }
 

@@ -38,9 +38,8 @@ int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
     return kExitRejected;
   }
   const std::optional<std::uint64_t> room = target.place.room;
-  return PatchInto(target, std::move(bytes).value(), listing_name, "pair", [&] {
-    return FirstPairPastRoom(listing.value(), room.value_or(0));
-  });
+  return PatchInto(target, std::move(bytes).value(), listing_name, "pair",
+                   [&] { return FirstPairPastRoom(listing.value(), room.value_or(0)); });
 }
 
 int RunWrite(const ParsedArgs& args) {
@@ -91,7 +90,9 @@ extern const Command kWriteCommand{"write",
                                    "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] "
                                    "[LISTING]",
                                    "write the bytes of a code listing to a file",
-                                   kWriteDetails,   kWriteOptions,
-                                   1,               &RunWrite};
+                                   kWriteDetails,
+                                   kWriteOptions,
+                                   1,
+                                   &RunWrite};
 
 }  // namespace binconv::cli
