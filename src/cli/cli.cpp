@@ -79,6 +79,9 @@ int RunCli(std::span<const std::string> args) {
   auto parsed = ParseArgs(args.subspan(1), command->options, command->max_positionals);
   if (!parsed) return UsageError(std::string(command->name) + ": " + parsed.error());
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
+  if (parsed.value().positionals.size() < command->min_positionals) {
+    return UsageError(std::string(command->name) + " needs " + std::string(command->needs));
+  }
   // Whatever escapes a command (memory, a library's exception) ends it with a
   // message and the status of trouble, never an abort. A file being written
   // is removed as its writer unwinds.

@@ -18,6 +18,10 @@ struct Command {
   std::span<const OptionSpec> options;
   std::size_t max_positionals;
   int (*run)(const ParsedArgs& args);
+  // Fewer positional arguments than this is a usage error, checked before
+  // `run`; the message says the command needs `needs`.
+  std::size_t min_positionals = 0;
+  std::string_view needs = {};
 };
 
 extern const Command kConvertCommand;

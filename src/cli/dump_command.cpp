@@ -38,9 +38,6 @@ int RunDump(const ParsedArgs& args) {
   if (!game_name) {
     return UsageError("dump needs --from GAME");
   }
-  if (args.positionals.empty()) {
-    return UsageError("dump needs a PLAN");
-  }
   const std::string plan_name = InputName(args);
   const std::string shown_plan = ShownName(plan_name);
   int status = kExitOk;
@@ -130,6 +127,8 @@ extern const Command kDumpCommand{"dump",
                                   kDumpDetails,
                                   kDumpOptions,
                                   1,
-                                  &RunDump};
+                                  &RunDump,
+                                  1,
+                                  "a PLAN"};
 
 }  // namespace binconv::cli

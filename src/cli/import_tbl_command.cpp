@@ -74,9 +74,6 @@ std::string ImportStamp() {
 int RunImportTbl(const ParsedArgs& args) {
   const std::optional<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return kExitError;
-  if (args.positionals.empty()) {
-    return UsageError("import-tbl needs a TBL file");
-  }
   const std::string tbl_name = InputName(args);
   std::string bytes;
   if (int read = ReadWholeInput(tbl_name, bytes); read != kExitOk) return read;
@@ -145,6 +142,8 @@ extern const Command kImportTblCommand{"import-tbl",
                                        kImportTblDetails,
                                        kImportTblOptions,
                                        1,
-                                       &RunImportTbl};
+                                       &RunImportTbl,
+                                       1,
+                                       "a TBL file"};
 
 }  // namespace binconv::cli

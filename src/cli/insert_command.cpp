@@ -169,7 +169,6 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   const std::optional<std::string> patch = args.Value("patch");
   if (from && !output && !patch) return misuse("--from ORIGINAL needs -o OUTPUT or --patch PATCH");
   if (args.Has("format") && !patch) return misuse("--format goes with --patch PATCH");
-  if (args.positionals.empty()) return misuse("insert needs a PLAN");
   InsertTarget target;
   target.game_name = into ? *into : *from;
   target.game = PathFromUtf8(target.game_name);
@@ -498,6 +497,8 @@ extern const Command kInsertCommand{
     kInsertDetails,
     kInsertOptions,
     1,
-    &RunInsert};
+    &RunInsert,
+    1,
+    "a PLAN"};
 
 }  // namespace binconv::cli

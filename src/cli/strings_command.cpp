@@ -29,10 +29,6 @@ constexpr std::string_view kStringsDetails =
     "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n";
 
 int RunStrings(const ParsedArgs& args) {
-  if (args.positionals.size() != 1) {
-    PrintError("strings needs GAME (see binconv-cli strings --help)");
-    return kExitError;
-  }
   const std::optional<StringRunOptions> options = StringRunOptionsOf(args);
   if (!options) return kExitError;
   std::optional<CommandTables> tables = LoadCommandTables(args);
@@ -80,6 +76,8 @@ extern const Command kStringsCommand{"strings",
                                      kStringsDetails,
                                      kStringsOptions,
                                      1,
-                                     &RunStrings};
+                                     &RunStrings,
+                                     1,
+                                     "GAME"};
 
 }  // namespace binconv::cli
