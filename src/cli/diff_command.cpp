@@ -9,8 +9,7 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::array kDiffOptions{
-    OptionSpec{"output", 'o', "PATCH", "the patch file to write (required)"},
-    OptionSpec{"format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"},
+    OptionSpec{"output", 'o', "PATCH", "the patch file to write (required)"}, kPatchFormatOption,
     kHelpOption};
 
 constexpr std::string_view kDiffDetails =

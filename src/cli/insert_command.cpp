@@ -28,7 +28,7 @@ constexpr std::array kInsertOptions{
     OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
     OptionSpec{"patch", 0, "PATCH",
                "also write an IPS or BPS patch from the original to the result"},
-    OptionSpec{"format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"},
+    kPatchFormatOption,
     kTablesOption,
     kExactOption,
     OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},

@@ -9,10 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/args.h"
 #include "conversion/patch_format.h"
 #include "runtime/file.h"
 
 namespace binconv::cli {
+
+// The option that names a patch's format, for every command that writes one.
+inline constexpr OptionSpec kPatchFormatOption{
+    "format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"};
 
 // "--format ips|bps", or else PATCH's extension; a misuse is reported (with
 // `status` set) when neither tells.
