@@ -16,9 +16,9 @@
 
 #include "bench/text_gen.h"
 #include "chartable/load.h"
-#include "conversion/convert.h"
-#include "conversion/encode.h"
-#include "conversion/listing.h"
+#include "codec/convert.h"
+#include "codec/encode.h"
+#include "codec/listing.h"
 #include "runtime/compare.h"
 #include "runtime/strings.h"
 #include "runtime/utf8.h"

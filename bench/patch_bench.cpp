@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "conversion/patch_format.h"
+#include "patch/patch_format.h"
 #include "runtime/crc32.h"
 #include "support/patch_pairs.h"
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "conversion/convert.h"
+#include "codec/convert.h"
 #include "runtime/cp932.h"
 
 namespace binconv::bench {

@@ -23,8 +23,8 @@
 
 #include "cli/cli.h"
 #include "cli/io.h"
-#include "conversion/convert.h"
-#include "conversion/encode.h"
+#include "codec/convert.h"
+#include "codec/encode.h"
 #include "fuzz_support.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "chartable/char_table.h"
-#include "conversion/convert.h"
-#include "conversion/encode.h"
-#include "conversion/listing.h"
-#include "conversion/write.h"
+#include "codec/convert.h"
+#include "codec/encode.h"
+#include "codec/listing.h"
+#include "codec/write.h"
 #include "fuzz_support.h"
 #include "support/encoded.h"
 #include "support/reference.h"

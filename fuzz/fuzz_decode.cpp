@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "chartable/char_table.h"
-#include "conversion/decode.h"
-#include "conversion/encode.h"
+#include "codec/decode.h"
+#include "codec/encode.h"
 #include "fuzz_support.h"
 #include "runtime/utf8.h"
 #include "support/encoded.h"

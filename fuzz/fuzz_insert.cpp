@@ -22,7 +22,7 @@
 
 #include "cli/cli.h"
 #include "cli/io.h"
-#include "conversion/encode.h"
+#include "codec/encode.h"
 #include "fuzz_cli_support.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"

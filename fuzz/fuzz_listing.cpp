@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
-#include "conversion/convert.h"
-#include "conversion/listing.h"
-#include "conversion/write.h"
+#include "codec/convert.h"
+#include "codec/listing.h"
+#include "codec/write.h"
 #include "fuzz_support.h"
 
 namespace binconv::fuzz {

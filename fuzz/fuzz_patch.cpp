@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "conversion/patch_format.h"
+#include "patch/patch_format.h"
 #include "fuzz_support.h"
 #include "runtime/crc32.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "chartable/encoding.h"
-#include "conversion/byte_scan.h"
+#include "scan/byte_scan.h"
 #include "fuzz_support.h"
 
 namespace binconv::fuzz {

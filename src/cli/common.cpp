@@ -2,7 +2,7 @@
 
 #include "chartable/load.h"
 #include "cli/io.h"
-#include "conversion/write.h"
+#include "codec/write.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"

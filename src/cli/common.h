@@ -13,9 +13,9 @@
 #include "chartable/char_table.h"
 #include "cli/args.h"
 #include "cli/tables.h"
-#include "conversion/convert.h"
-#include "conversion/encode.h"
-#include "conversion/listing.h"
+#include "codec/convert.h"
+#include "codec/encode.h"
+#include "codec/listing.h"
 #include "runtime/file.h"
 
 namespace binconv::cli {

@@ -4,8 +4,8 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
-#include "conversion/decode.h"
-#include "conversion/placement.h"
+#include "codec/decode.h"
+#include "script/placement.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
 

@@ -6,8 +6,8 @@
 #include "cli/io.h"
 #include "cli/scripts.h"
 #include "cli/tables.h"
-#include "conversion/script_file.h"
-#include "conversion/script_plan.h"
+#include "script/script_file.h"
+#include "script/script_plan.h"
 #include "runtime/file.h"
 
 namespace binconv::cli {

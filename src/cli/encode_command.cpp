@@ -5,7 +5,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
-#include "conversion/report.h"
+#include "codec/report.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"

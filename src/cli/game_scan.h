@@ -11,7 +11,7 @@
 
 #include "cli/progress.h"
 #include "cli/stdio.h"
-#include "conversion/byte_scan.h"
+#include "scan/byte_scan.h"
 
 namespace binconv::cli {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/args.h"
-#include "conversion/placement.h"
+#include "script/placement.h"
 
 namespace binconv::cli {
 

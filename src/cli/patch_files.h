@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/args.h"
-#include "conversion/patch_format.h"
+#include "patch/patch_format.h"
 #include "runtime/file.h"
 
 namespace binconv::cli {

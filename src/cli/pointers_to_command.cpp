@@ -9,8 +9,8 @@
 #include "cli/game_scan.h"
 #include "cli/io.h"
 #include "cli/strings_options.h"
-#include "conversion/placement.h"
-#include "conversion/pointer_tables.h"
+#include "script/placement.h"
+#include "scan/pointer_tables.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/script_plan.h"
+#include "script/script_plan.h"
 #include "runtime/file.h"
 
 namespace binconv::cli {

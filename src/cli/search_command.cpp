@@ -9,7 +9,7 @@
 #include "cli/common.h"
 #include "cli/game_scan.h"
 #include "cli/io.h"
-#include "conversion/relative_search.h"
+#include "scan/relative_search.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"

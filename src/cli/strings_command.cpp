@@ -6,8 +6,8 @@
 #include "cli/into.h"
 #include "cli/io.h"
 #include "cli/strings_options.h"
-#include "conversion/decode.h"
-#include "conversion/placement.h"
+#include "codec/decode.h"
+#include "script/placement.h"
 #include "runtime/utf8.h"
 
 namespace binconv::cli {

@@ -2,7 +2,7 @@
 
 #include "cli/into.h"
 #include "cli/io.h"
-#include "conversion/placement.h"
+#include "script/placement.h"
 
 namespace binconv::cli {
 

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "cli/args.h"
-#include "conversion/string_runs.h"
+#include "scan/string_runs.h"
 
 namespace binconv::cli {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/patch_format.h"
+#include "patch/patch_format.h"
 #include "runtime/crc32.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"

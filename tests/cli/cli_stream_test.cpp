@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "chartable/load.h"
-#include "conversion/convert.h"
+#include "codec/convert.h"
 #include "runtime/utf8.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"

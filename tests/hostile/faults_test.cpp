@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "conversion/patch_format.h"
-#include "conversion/plan.h"
-#include "conversion/write.h"
+#include "patch/patch_format.h"
+#include "script/plan.h"
+#include "codec/write.h"
 #include "runtime/file.h"
 #include "support/bytes.h"
 #include "support/faulty_file_ops.h"

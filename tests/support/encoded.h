@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/decode.h"
-#include "conversion/encode.h"
+#include "codec/decode.h"
+#include "codec/encode.h"
 
 namespace binconv::test {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "chartable/char_table.h"
-#include "conversion/convert.h"
+#include "codec/convert.h"
 
 namespace binconv::test {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "chartable/encoding.h"
-#include "conversion/encode.h"
+#include "codec/encode.h"
 #include "support/files.h"
 
 namespace binconv::test {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "conversion/write.h"
+#include "codec/write.h"
 
 namespace binconv::window::logic {
 

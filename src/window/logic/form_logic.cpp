@@ -5,8 +5,8 @@
 #include <utility>
 #include <variant>
 
-#include "conversion/convert.h"
-#include "conversion/write.h"
+#include "codec/convert.h"
+#include "codec/write.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/convert.h"
+#include "codec/convert.h"
 
 namespace binconv::window::logic {
 

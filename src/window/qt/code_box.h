@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "conversion/convert.h"
+#include "codec/convert.h"
 #include "window/logic/uncoded_marks.h"
 
 namespace binconv::window::qt {

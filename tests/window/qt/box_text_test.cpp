@@ -9,7 +9,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#include "conversion/listing.h"
+#include "codec/listing.h"
 #include "test_tables.h"
 #include "window/qt/font_choice.h"
 #include "window/logic/form_logic.h"

@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "chartable/table_folders.h"
-#include "conversion/listing.h"
+#include "codec/listing.h"
 #include "window/logic/form_layout.h"
 #include "test_tables.h"
 #include "window/qt/code_box.h"

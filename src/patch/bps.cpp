@@ -1,0 +1,545 @@
+// BPS (beat format): "BPS1", the source size, the target size, a metadata
+// string, then actions until 12 bytes before the end, which hold the CRC-32
+// of the source, of the target and of the patch before them (little-endian).
+// An action is a number: its length less one times four, plus its kind.
+//   SourceRead: the source's bytes at the same place as the output.
+//   TargetRead: bytes of the patch.
+//   SourceCopy, TargetCopy: bytes of the source, or of the target written so
+//     far, from an offset kept per kind and moved by a signed number.
+
+#include <algorithm>
+#include <cstring>
+
+#include "patch/patch_format.h"
+#include "runtime/crc32.h"
+#include "runtime/version.h"
+
+namespace binconv {
+namespace {
+
+enum Action : std::uint64_t { kSourceRead = 0, kTargetRead = 1, kSourceCopy = 2, kTargetCopy = 3 };
+
+constexpr std::uint8_t kBpsMagic[4] = {'B', 'P', 'S', '1'};
+constexpr std::size_t kFooterSize = 12;
+
+std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+}
+
+std::size_t NumberSize(std::uint64_t value) {
+  std::size_t size = 1;
+  while (value >= 0x80) {
+    value = (value >> 7) - 1;
+    ++size;
+  }
+  return size;
+}
+
+std::uint64_t SignedNumber(std::uint64_t from, std::uint64_t to) {
+  return to >= from ? (to - from) << 1 : ((from - to) << 1) | 1;
+}
+
+// Matches in the source are looked up by a hash of their first eight bytes;
+// in the target, where repeated words of new text are worth a copy, four.
+constexpr std::size_t kHashBytes = 8;
+constexpr std::size_t kTargetHashBytes = 4;
+// Every fourth place of the source is indexed: a match found a little late
+// is extended backwards, so only its first bytes may be lost.
+constexpr std::size_t kSourceStep = 4;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+std::uint64_t Load64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+int TableBits(std::size_t entries) {
+  int bits = 12;
+  while (bits < 24 && (std::size_t{1} << bits) < entries) ++bits;
+  return bits;
+}
+
+std::uint64_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The last few places of each key of the target's new bytes, newest first,
+// so that the longest of them can be taken.
+class TargetIndex {
+ public:
+  static constexpr std::size_t kWays = 16;
+  explicit TargetIndex(std::size_t entries)
+      : bits_(TableBits(entries)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
+  std::uint32_t* Bucket(const std::uint8_t* p) {
+    return &slots_[((Load32(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)) * kWays];
+  }
+  void Insert(const std::uint8_t* p, std::uint32_t at) {
+    std::uint32_t* bucket = Bucket(p);
+    std::memmove(bucket + 1, bucket, (kWays - 1) * sizeof *bucket);
+    bucket[0] = at;
+  }
+
+ private:
+  int bits_;
+  std::vector<std::uint32_t> slots_;
+};
+
+class HashIndex {
+ public:
+  HashIndex(std::size_t entries, std::size_t key_bytes)
+      : bits_(TableBits(entries)), key_bytes_(key_bytes), slots_(std::size_t{1} << bits_, kNone) {}
+  std::uint32_t& Slot(const std::uint8_t* p) {
+    const std::uint64_t key = key_bytes_ == 8 ? Load64(p) : Load32(p);
+    return slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - bits_)];
+  }
+
+ private:
+  int bits_;
+  std::size_t key_bytes_;
+  std::vector<std::uint32_t> slots_;
+};
+
+std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+  std::size_t n = 0;
+  while (n + 8 <= limit && Load64(a + n) == Load64(b + n)) n += 8;
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+class BpsEncoder {
+ public:
+  BpsEncoder(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
+      : src_(source),
+        tgt_(target),
+        source_index_(source.size() / kSourceStep, kHashBytes),
+        target_index_(std::min<std::size_t>(target.size(), std::size_t{1} << 18)) {
+    const std::size_t indexed = std::min<std::size_t>(source.size(), kNone);
+    for (std::size_t s = 0; s + kHashBytes <= indexed; s += kSourceStep) {
+      source_index_.Slot(&src_[s]) = static_cast<std::uint32_t>(s);
+    }
+  }
+
+  void Encode(std::vector<std::uint8_t>& out) {
+    const std::size_t n = tgt_.size();
+    std::size_t t = 0;
+    std::size_t literal = 0;
+    while (t < n) {
+      Candidate best = Best(t);
+      // A better match one byte later is worth that byte sent as it is.
+      if (best.length == 0 || (best.kind != kSourceRead && t + 1 < n && Best(t + 1).gain > best.gain + 1)) {
+        Index(t, t + 1);
+        ++t;
+        continue;
+      }
+      // A match found late may start before t.
+      const std::uint8_t* base = best.kind == kTargetCopy ? tgt_.data() : src_.data();
+      while (best.kind != kSourceRead && t > literal && best.from > 0 &&
+             tgt_[t - 1] == base[best.from - 1]) {
+        --t;
+        --best.from;
+        ++best.length;
+      }
+      Literal(out, literal, t);
+      Emit(out, best, t);
+      // New text copied from earlier new text may be copied again.
+      if (best.kind == kTargetCopy) Index(t, t + best.length);
+      t += best.length;
+      literal = t;
+    }
+    Literal(out, literal, n);
+  }
+
+ private:
+  struct Candidate {
+    std::uint64_t kind = kSourceRead;
+    std::size_t from = 0;
+    std::size_t length = 0;
+    std::size_t gain = 0;  // bytes saved against sending the bytes as they are
+  };
+
+  void Consider(Candidate& best, std::uint64_t kind, std::size_t from, std::size_t length,
+                std::size_t cost) {
+    if (length <= cost + 1) return;
+    const std::size_t gain = length - cost;
+    if (gain > best.gain) best = {kind, from, length, gain};
+  }
+
+  Candidate Best(std::size_t t) {
+    Candidate best;
+    const std::size_t left = tgt_.size() - t;
+    if (t < src_.size()) {
+      const std::size_t length = MatchLength(&src_[t], &tgt_[t], std::min(src_.size() - t, left));
+      // Short reads pay off too: the next literal costs only its header.
+      Consider(best, kSourceRead, t, length, NumberSize(length << 2) + 1);
+      if (length >= 64) return best;
+    }
+    if (left < kTargetHashBytes) return best;
+    const std::uint32_t* bucket = target_index_.Bucket(&tgt_[t]);
+    for (std::size_t way = 0; way < TargetIndex::kWays && bucket[way] != kNone; ++way) {
+      const std::size_t u = bucket[way];
+      if (u >= t) continue;
+      const std::size_t length = MatchLength(&tgt_[u], &tgt_[t], left);
+      Consider(best, kTargetCopy, u, length,
+               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1);
+    }
+    if (left < kHashBytes) return best;
+    auto source_copy = [&](std::size_t s) {
+      if (s >= src_.size()) return;
+      const std::size_t length = MatchLength(&src_[s], &tgt_[t], std::min(src_.size() - s, left));
+      Consider(best, kSourceCopy, s, length,
+               NumberSize(length << 2) + NumberSize(SignedNumber(source_rel_, s)) + 1);
+    };
+    // The last match from the source continued past the bytes sent since:
+    // a stretch moved by an insertion or deletion goes on matching there.
+    if (shifted_ && t > shift_target_end_) source_copy(shift_source_end_ + (t - shift_target_end_));
+    if (const std::uint32_t s = source_index_.Slot(&tgt_[t]); s != kNone) source_copy(s);
+    return best;
+  }
+
+  void Index(std::size_t begin, std::size_t end) {
+    end = std::min({end, tgt_.size() - std::min(tgt_.size(), kTargetHashBytes - 1),
+                    std::size_t{kNone}});
+    for (std::size_t t = begin; t < end; ++t) {
+      target_index_.Insert(&tgt_[t], static_cast<std::uint32_t>(t));
+    }
+  }
+
+  void Literal(std::vector<std::uint8_t>& out, std::size_t begin, std::size_t end) {
+    if (end == begin) return;
+    detail::AppendBpsNumber(out, ((end - begin - 1) << 2) | kTargetRead);
+    out.insert(out.end(), tgt_.begin() + static_cast<std::ptrdiff_t>(begin),
+               tgt_.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+
+  void Emit(std::vector<std::uint8_t>& out, const Candidate& c, std::size_t t) {
+    detail::AppendBpsNumber(out, ((c.length - 1) << 2) | c.kind);
+    if (c.kind == kSourceCopy) {
+      detail::AppendBpsNumber(out, SignedNumber(source_rel_, c.from));
+      source_rel_ = c.from + c.length;
+    } else if (c.kind == kTargetCopy) {
+      detail::AppendBpsNumber(out, SignedNumber(target_rel_, c.from));
+      target_rel_ = c.from + c.length;
+    }
+    if (c.kind != kTargetCopy) {
+      shifted_ = true;
+      shift_source_end_ = c.from + c.length;
+      shift_target_end_ = t + c.length;
+    }
+  }
+
+  std::span<const std::uint8_t> src_;
+  std::span<const std::uint8_t> tgt_;
+  HashIndex source_index_;
+  TargetIndex target_index_;
+  std::uint64_t source_rel_ = 0;
+  std::uint64_t target_rel_ = 0;
+  bool shifted_ = false;
+  std::size_t shift_source_end_ = 0;
+  std::size_t shift_target_end_ = 0;
+};
+
+}  // namespace
+
+namespace detail {
+
+void AppendBpsNumber(std::vector<std::uint8_t>& out, std::uint64_t value) {
+  for (;;) {
+    const std::uint8_t low = value & 0x7F;
+    value >>= 7;
+    if (value == 0) {
+      out.push_back(0x80 | low);
+      return;
+    }
+    out.push_back(low);
+    --value;
+  }
+}
+
+Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> patch,
+                                                std::size_t& pos) {
+  const std::size_t start = pos;
+  std::uint64_t data = 0;
+  std::uint64_t shift = 1;
+  for (;;) {
+    if (pos >= patch.size()) return Unexpected(PatchError{PatchErrorCode::kTruncated, start});
+    const std::uint8_t x = patch[pos++];
+    std::uint64_t add = 0;
+    if (__builtin_mul_overflow(std::uint64_t{x & 0x7Fu}, shift, &add) ||
+        __builtin_add_overflow(data, add, &data)) {
+      return Unexpected(PatchError{PatchErrorCode::kNumberTooLarge, start});
+    }
+    if (x & 0x80) return data;
+    if (__builtin_mul_overflow(shift, std::uint64_t{128}, &shift) ||
+        __builtin_add_overflow(data, shift, &data)) {
+      return Unexpected(PatchError{PatchErrorCode::kNumberTooLarge, start});
+    }
+  }
+}
+
+}  // namespace detail
+
+std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
+                                  std::span<const std::uint8_t> modified) {
+  std::vector<std::uint8_t> out(std::begin(kBpsMagic), std::end(kBpsMagic));
+  const std::string metadata = std::string("binconv ") + kVersion;
+  detail::AppendBpsNumber(out, original.size());
+  detail::AppendBpsNumber(out, modified.size());
+  detail::AppendBpsNumber(out, metadata.size());
+  out.insert(out.end(), metadata.begin(), metadata.end());
+  BpsEncoder(original, modified).Encode(out);
+  Put32(out, Crc32(original));
+  Put32(out, Crc32(modified));
+  Put32(out, Crc32(out));
+  return out;
+}
+
+Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch) {
+  if (patch.size() < sizeof kBpsMagic) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+  if (!std::equal(std::begin(kBpsMagic), std::end(kBpsMagic), patch.begin())) {
+    return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
+  }
+  if (patch.size() < sizeof kBpsMagic + kFooterSize) {
+    return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+  }
+  const std::span<const std::uint8_t> body = patch.first(patch.size() - kFooterSize);
+  BpsHeader header;
+  std::size_t pos = sizeof kBpsMagic;
+  auto source = detail::ReadBpsNumber(body, pos);
+  if (!source) return Unexpected(source.error());
+  auto target = detail::ReadBpsNumber(body, pos);
+  if (!target) return Unexpected(target.error());
+  const std::size_t metadata_at = pos;
+  auto metadata = detail::ReadBpsNumber(body, pos);
+  if (!metadata) return Unexpected(metadata.error());
+  if (metadata.value() > body.size() - pos) {
+    return Unexpected(PatchError{PatchErrorCode::kTruncated, metadata_at});
+  }
+  header.source_size = source.value();
+  header.target_size = target.value();
+  header.metadata.assign(body.begin() + static_cast<std::ptrdiff_t>(pos),
+                         body.begin() + static_cast<std::ptrdiff_t>(pos + metadata.value()));
+  header.actions_begin = pos + static_cast<std::size_t>(metadata.value());
+  header.source_crc = Get32(patch, body.size());
+  header.target_crc = Get32(patch, body.size() + 4);
+  header.patch_crc = Get32(patch, body.size() + 8);
+  return header;
+}
+
+namespace detail {
+
+Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch,
+                                             std::uint64_t source_size, PatchStreams& io,
+                                             std::uint64_t max_target) {
+  auto read = ReadBpsHeader(patch);
+  if (!read) return Unexpected(PatchFileError{read.error()});
+  const BpsHeader& h = read.value();
+  const std::size_t end = patch.size() - kFooterSize;
+  if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc}});
+  }
+  // One buffer serves every read of the source and of the result so far.
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
+      std::min<std::uint64_t>(kPatchCopyBuffer, std::max<std::uint64_t>(
+                                                    {source_size, h.target_size, 1}))));
+  const std::span<std::uint8_t> window(buffer);
+  auto io_error = [](IoError e) { return PatchFileError{std::move(e)}; };
+  // The CRC first: it is what a player compares with the revision they have.
+  std::uint32_t source_crc = 0;
+  for (std::uint64_t at = 0; at < source_size;) {
+    const auto piece = window.first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), source_size - at)));
+    if (auto r = io.ReadSource(at, piece); !r) return Unexpected(io_error(r.error()));
+    source_crc = UpdateCrc32(source_crc, piece);
+    at += piece.size();
+  }
+  if (source_crc != h.source_crc) {
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc,
+                                     source_crc}});
+  }
+  if (h.source_size != source_size) {
+    return Unexpected(PatchFileError{
+        PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source_size}});
+  }
+  if (h.target_size > max_target) {
+    return Unexpected(PatchFileError{
+        PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size}});
+  }
+  if (auto r = io.Begin(h.target_size); !r) return Unexpected(io_error(r.error()));
+  const std::span<const std::uint8_t> body = patch.first(end);
+  const std::uint64_t size = h.target_size;
+  std::uint64_t written = 0;
+  std::uint32_t target_crc = 0;
+  auto put = [&](std::span<const std::uint8_t> bytes) {
+    target_crc = UpdateCrc32(target_crc, bytes);
+    written += bytes.size();
+    return io.Append(bytes);
+  };
+  // Bytes of the source, a buffer at a time.
+  auto copy_source = [&](std::uint64_t from, std::uint64_t length) -> Result<Unit, IoError> {
+    while (length > 0) {
+      const auto piece =
+          window.first(static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length)));
+      if (auto r = io.ReadSource(from, piece); !r) return r;
+      if (auto r = put(piece); !r) return r;
+      from += piece.size();
+      length -= piece.size();
+    }
+    return Unit{};
+  };
+  // Bytes of the result from `from` on; the copy may overlap what it
+  // writes, repeating the `distance` bytes before it.
+  auto copy_target = [&](std::uint64_t from, std::uint64_t length) -> Result<Unit, IoError> {
+    const std::uint64_t distance = written - from;
+    if (distance >= buffer.size()) {
+      while (length > 0) {
+        const auto piece =
+            window.first(static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length)));
+        if (auto r = io.ReadTarget(from, piece); !r) return r;
+        if (auto r = put(piece); !r) return r;
+        from += piece.size();
+        length -= piece.size();
+      }
+      return Unit{};
+    }
+    // A short pattern: read once, repeated across the buffer in whole
+    // periods, then written a buffer at a time.
+    const std::size_t period = static_cast<std::size_t>(distance);
+    if (auto r = io.ReadTarget(from, window.first(period)); !r) return r;
+    const std::size_t filled = static_cast<std::size_t>(
+        std::min<std::uint64_t>(buffer.size() / period * period, length));
+    for (std::size_t k = period; k < filled; ++k) buffer[k] = buffer[k - period];
+    while (length > 0) {
+      const auto piece = std::span<const std::uint8_t>(buffer).first(
+          static_cast<std::size_t>(std::min<std::uint64_t>(filled, length)));
+      if (auto r = put(piece); !r) return r;
+      length -= piece.size();
+    }
+    return Unit{};
+  };
+  std::uint64_t source_rel = 0;
+  std::uint64_t target_rel = 0;
+  std::size_t pos = h.actions_begin;
+  // Moves an offset by a signed number; the copy must lie inside `limit`.
+  auto relative = [&](std::uint64_t& offset, std::uint64_t limit, std::uint64_t length,
+                      std::size_t at, PatchErrorCode past) -> Result<Unit, PatchError> {
+    auto number = ReadBpsNumber(body, pos);
+    if (!number) return Unexpected(number.error());
+    const std::uint64_t distance = number.value() >> 1;
+    if (number.value() & 1) {
+      if (distance > offset) return Unexpected(PatchError{past, at});
+      offset -= distance;
+    } else {
+      if (distance > limit - offset) return Unexpected(PatchError{past, at});
+      offset += distance;
+    }
+    if (offset >= limit || length > limit - offset) return Unexpected(PatchError{past, at});
+    return Unit{};
+  };
+  while (pos < end) {
+    const std::size_t at = pos;
+    auto number = ReadBpsNumber(body, pos);
+    if (!number) return Unexpected(PatchFileError{number.error()});
+    const std::uint64_t kind = number.value() & 3;
+    const std::uint64_t length = (number.value() >> 2) + 1;
+    const std::uint64_t out = written;
+    if (length > size - out) return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPastTarget, at}});
+    Result<Unit, IoError> done = Unit{};
+    switch (kind) {
+      case kSourceRead:
+        if (out >= source_size || length > source_size - out) {
+          return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPastSource, at}});
+        }
+        done = copy_source(out, length);
+        break;
+      case kTargetRead:
+        if (length > end - pos) return Unexpected(PatchFileError{PatchError{PatchErrorCode::kTruncated, at}});
+        done = put(body.subspan(pos, static_cast<std::size_t>(length)));
+        pos += static_cast<std::size_t>(length);
+        break;
+      case kSourceCopy:
+        if (auto r = relative(source_rel, source_size, length, at, PatchErrorCode::kPastSource);
+            !r) {
+          return Unexpected(PatchFileError{r.error()});
+        }
+        done = copy_source(source_rel, length);
+        source_rel += length;
+        break;
+      case kTargetCopy:
+        // Only bytes already written may be copied.
+        if (auto r = relative(target_rel, out, 0, at, PatchErrorCode::kPastTarget); !r) {
+          return Unexpected(PatchFileError{r.error()});
+        }
+        done = copy_target(target_rel, length);
+        target_rel += length;
+        break;
+    }
+    if (!done) return Unexpected(io_error(done.error()));
+  }
+  if (written != size) {
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kTargetIncomplete, end, size, written}});
+  }
+  if (target_crc != h.target_crc) {
+    return Unexpected(PatchFileError{
+        PatchError{PatchErrorCode::kTargetCrcMismatch, end + 4, h.target_crc, target_crc}});
+  }
+  return Unit{};
+}
+
+}  // namespace detail
+
+namespace {
+
+// The source and the result in memory.
+class MemoryStreams final : public detail::PatchStreams {
+ public:
+  MemoryStreams(std::span<const std::uint8_t> source, std::uint64_t patch_size,
+                std::vector<std::uint8_t>& target)
+      : source_(source), patch_size_(patch_size), target_(target) {}
+  Result<Unit, IoError> ReadSource(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    std::memcpy(bytes.data(), source_.data() + offset, bytes.size());
+    return Unit{};
+  }
+  Result<Unit, IoError> Begin(std::uint64_t target_size) override {
+    // Reserved only as far as the patch could plausibly fill it; the rest
+    // grows as actions really write.
+    target_.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(target_size, source_.size() + patch_size_ * 4)));
+    return Unit{};
+  }
+  Result<Unit, IoError> Append(std::span<const std::uint8_t> bytes) override {
+    target_.insert(target_.end(), bytes.begin(), bytes.end());
+    return Unit{};
+  }
+  Result<Unit, IoError> ReadTarget(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    std::memcpy(bytes.data(), target_.data() + offset, bytes.size());
+    return Unit{};
+  }
+
+ private:
+  std::span<const std::uint8_t> source_;
+  std::uint64_t patch_size_;
+  std::vector<std::uint8_t>& target_;
+};
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
+                                                       std::span<const std::uint8_t> patch,
+                                                       std::uint64_t max_target) {
+  std::vector<std::uint8_t> target;
+  MemoryStreams streams(source, patch.size(), target);
+  auto applied = detail::ApplyBpsThrough(patch, source.size(), streams, max_target);
+  // Memory reports no IoError.
+  if (!applied) return Unexpected(std::get<PatchError>(applied.error()));
+  return target;
+}
+
+}  // namespace binconv

@@ -1,0 +1,80 @@
+#pragma once
+// Scanning a game file of any size for bytes: the input is read in chunks
+// into one buffer that keeps a few bytes of the previous chunk, so that a
+// match across a chunk border is seen once and memory stays flat. On that
+// seam: several byte strings found in one pass, and the pointers to given
+// offsets.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "script/pointer_format.h"
+#include "runtime/file.h"
+#include "runtime/result.h"
+
+namespace binconv {
+
+// Gives at most buffer.size() bytes of the input, 0 at its end.
+using ReadInput = std::function<Result<std::size_t, IoError>(std::span<std::uint8_t>)>;
+// Told how many bytes of the input have been examined so far.
+using ScanProgress = std::function<void(std::uint64_t)>;
+
+// The chunk the command-line tool reads; tests pass tiny ones to put chunk
+// borders everywhere.
+inline constexpr std::size_t kScanChunkSize = std::size_t{1} << 20;
+
+// Part of the input in memory: positions [from, to) of `bytes` are examined
+// now, each exactly once over the whole scan. Each has `lookahead` bytes after
+// it in `bytes` (fewer only at the end of the input) and `behind` bytes
+// before it (fewer only at its start).
+struct ScanWindow {
+  std::span<const std::uint8_t> bytes;
+  std::uint64_t offset = 0;  // of bytes[0] in the input
+  std::size_t from = 0;
+  std::size_t to = 0;
+};
+
+// Reads the whole input and visits its windows in order; `visit` returns
+// false to stop early. Stops at the first read error.
+Result<Unit, IoError> ScanWindows(const ReadInput& read, std::size_t chunk_size,
+                                  std::size_t lookahead, std::size_t behind,
+                                  const std::function<bool(const ScanWindow&)>& visit,
+                                  const ScanProgress& progress = {});
+
+struct ByteMatch {
+  std::uint64_t offset = 0;
+  std::size_t pattern = 0;  // index into the patterns searched for
+  bool after_lead = false;  // the byte before it is a lead byte
+};
+
+// Every place where one of `patterns` (none empty) occurs, in file order and,
+// at one offset, in pattern order. A memchr scan for one byte of each pattern
+// (the first that is not a lead byte, a line break or a space, which are
+// common in text) finds the candidates. `found` returns false to stop.
+Result<Unit, IoError> SearchBytes(const ReadInput& read,
+                                  std::span<const std::vector<std::uint8_t>> patterns,
+                                  std::size_t chunk_size,
+                                  const std::function<bool(const ByteMatch&)>& found,
+                                  const ScanProgress& progress = {});
+
+struct PointerHit {
+  std::uint64_t offset = 0;  // where the pointer is
+  std::uint64_t value = 0;
+  std::uint64_t target = 0;
+};
+
+// Every byte offset whose value, read as the format's type, maps to one of
+// `targets`, in file order. An address format has one value per target,
+// found as bytes; with relative=self the value depends on the position, so
+// every position is read. relative=table counts from a table's start, which
+// a search can't know: such a format finds nothing (CanSearchPointers).
+bool CanSearchPointers(const PointerFormat& format);
+Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat& format,
+                                     std::span<const std::uint64_t> targets, std::size_t chunk_size,
+                                     const std::function<bool(const PointerHit&)>& found,
+                                     const ScanProgress& progress = {});
+
+}  // namespace binconv

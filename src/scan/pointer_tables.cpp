@@ -1,0 +1,144 @@
+#include "scan/pointer_tables.h"
+
+#include <algorithm>
+#include <array>
+
+namespace binconv {
+namespace {
+
+constexpr std::array<unsigned, 3> kStrides = {2, 3, 4};
+
+// String starts by 64-byte block, to turn most misses away before a binary
+// search: 2 MB for a 1 GB file.
+class StartSet {
+ public:
+  StartSet(const StringStarts& starts, std::uint64_t file_size)
+      : starts_(starts), blocks_(static_cast<std::size_t>(file_size / 64 + 1), false) {
+    starts.ForEach([&](std::uint64_t start) {
+      if (start < file_size) blocks_[static_cast<std::size_t>(start / 64)] = true;
+    });
+  }
+  bool Has(std::uint64_t target, std::uint64_t file_size) const {
+    return target < file_size && blocks_[static_cast<std::size_t>(target / 64)] &&
+           starts_.Find(target).has_value();
+  }
+
+ private:
+  const StringStarts& starts_;
+  std::vector<bool> blocks_;
+};
+
+// One stride and phase: the run of entries being followed.
+struct Chain {
+  bool open = false;
+  std::uint64_t start = 0;
+  std::uint64_t count = 0;
+  std::vector<std::uint64_t> targets;
+};
+
+bool Covers(const TableCandidate& wide, const TableCandidate& narrow) {
+  if (wide.stride != 2 || narrow.stride != 4 || narrow.start < wide.start) return false;
+  if ((narrow.start - wide.start) % 2 != 0) return false;
+  return narrow.start + 4 * (narrow.count - 1) <= wide.start + 2 * (wide.count - 1);
+}
+
+}  // namespace
+
+void StringStarts::Add(std::uint64_t offset) {
+  const auto segment = static_cast<std::size_t>(offset >> 32);
+  while (segments_.size() <= segment) segments_.push_back(low_.size());
+  low_.push_back(static_cast<std::uint32_t>(offset));
+}
+
+std::optional<std::size_t> StringStarts::Find(std::uint64_t offset) const {
+  const auto segment = static_cast<std::size_t>(offset >> 32);
+  if (segment >= segments_.size()) return std::nullopt;
+  const auto begin = low_.begin() + static_cast<std::ptrdiff_t>(segments_[segment]);
+  const auto end = segment + 1 < segments_.size()
+                       ? low_.begin() + static_cast<std::ptrdiff_t>(segments_[segment + 1])
+                       : low_.end();
+  const auto low = static_cast<std::uint32_t>(offset);
+  const auto it = std::lower_bound(begin, end, low);
+  if (it == end || *it != low) return std::nullopt;
+  return static_cast<std::size_t>(it - low_.begin());
+}
+
+Result<std::vector<TableCandidate>, IoError> FindPointerTables(
+    const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
+    const StringStarts& string_starts, std::size_t chunk_size, const TableSearchOptions& options,
+    const ScanProgress& progress) {
+  const unsigned width = WidthOf(format.type);
+  const StartSet starts(string_starts, file_size);
+  std::vector<TableCandidate> found;
+  std::array<std::array<Chain, 4>, kStrides.size()> chains{};
+  auto close = [&](Chain& chain, unsigned stride) {
+    if (chain.open && chain.count >= options.min_entries) {
+      found.push_back(TableCandidate{chain.start, stride, chain.count, chain.targets});
+    }
+    chain.open = false;
+    chain.count = 0;
+    chain.targets.clear();
+  };
+  auto hit_from = [&](std::uint64_t value, std::uint64_t at, std::uint64_t table_start,
+                      std::uint64_t& target) {
+    const auto t = TargetOfValue(format, value, PointerSite{at, table_start});
+    if (!t || !starts.Has(t.value(), file_size)) return false;
+    target = t.value();
+    return true;
+  };
+  const bool from_table = format.relative == PointerBase::kTable;
+  auto scanned = ScanWindows(
+      read, chunk_size, width - 1, 0,
+      [&](const ScanWindow& w) {
+        const std::size_t size = w.bytes.size();
+        for (std::size_t p = w.from; p < w.to && p + width <= size; ++p) {
+          const std::uint64_t at = w.offset + p;
+          const std::uint64_t value = ReadPointer(format.type, w.bytes.data() + p);
+          std::uint64_t target = 0;
+          // Outside relative=table the target doesn't depend on the run.
+          const bool plain_hit = !from_table && hit_from(value, at, 0, target);
+          for (std::size_t s = 0; s < kStrides.size(); ++s) {
+            const unsigned stride = kStrides[s];
+            if (stride < width) continue;
+            Chain& chain = chains[s][at % stride];
+            bool hit = plain_hit;
+            if (from_table) {
+              hit = chain.open && hit_from(value, at, chain.start, target);
+              if (!hit) {
+                close(chain, stride);
+                hit = hit_from(value, at, at, target);
+              }
+            }
+            if (!hit) {
+              close(chain, stride);
+              continue;
+            }
+            if (!chain.open) {
+              chain.open = true;
+              chain.start = at;
+            }
+            ++chain.count;
+            if (chain.targets.size() < options.shown_targets) chain.targets.push_back(target);
+          }
+        }
+        return true;
+      },
+      progress);
+  if (!scanned) return Unexpected(scanned.error());
+  for (std::size_t s = 0; s < kStrides.size(); ++s) {
+    for (Chain& chain : chains[s]) close(chain, kStrides[s]);
+  }
+  std::vector<TableCandidate> kept;
+  for (const TableCandidate& c : found) {
+    const bool covered = std::any_of(found.begin(), found.end(),
+                                     [&](const TableCandidate& o) { return Covers(o, c); });
+    if (!covered) kept.push_back(c);
+  }
+  std::stable_sort(kept.begin(), kept.end(), [](const TableCandidate& a, const TableCandidate& b) {
+    if (a.count != b.count) return a.count > b.count;
+    return a.start < b.start;
+  });
+  return kept;
+}
+
+}  // namespace binconv

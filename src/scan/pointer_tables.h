@@ -1,0 +1,64 @@
+#pragma once
+// Finding a game's pointer tables: runs of values at one stride that all
+// point at the start of a string.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "scan/byte_scan.h"
+
+namespace binconv {
+
+// The starts of a file's strings, added in increasing order and kept in 4
+// bytes each (the low 32 bits, with where each 4 GiB of the file begins), so
+// that millions of them fit in a few megabytes.
+class StringStarts {
+ public:
+  // `offset` must be larger than every offset added before.
+  void Add(std::uint64_t offset);
+  std::size_t size() const { return low_.size(); }
+  // The index of `offset` in the order of adding, if it was added.
+  std::optional<std::size_t> Find(std::uint64_t offset) const;
+  // Every offset, in order.
+  template <class Visit>
+  void ForEach(Visit visit) const {
+    for (std::size_t segment = 0; segment < segments_.size(); ++segment) {
+      const std::size_t end = segment + 1 < segments_.size() ? segments_[segment + 1] : low_.size();
+      for (std::size_t i = segments_[segment]; i < end; ++i) {
+        visit(std::uint64_t{segment} << 32 | low_[i]);
+      }
+    }
+  }
+
+ private:
+  std::vector<std::uint32_t> low_;
+  std::vector<std::size_t> segments_;  // index in low_ where each 4 GiB begins
+};
+
+struct TableCandidate {
+  std::uint64_t start = 0;
+  unsigned stride = 0;
+  std::uint64_t count = 0;
+  std::vector<std::uint64_t> first_targets;  // the first few entries' targets
+};
+
+struct TableSearchOptions {
+  std::uint64_t min_entries = 8;
+  std::size_t shown_targets = 4;
+};
+
+// Every run of at least min_entries values, at stride 2, 3 or 4 (no less
+// than the type's width), each of which points inside a file of `file_size`
+// bytes at one of `string_starts`. With relative=table a run counts
+// from its own start. Ordered by entries, most first, then by start; a run
+// at stride 4 that only takes every other entry of a stride-2 run is left
+// out.
+Result<std::vector<TableCandidate>, IoError> FindPointerTables(
+    const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
+    const StringStarts& string_starts, std::size_t chunk_size,
+    const TableSearchOptions& options = {}, const ScanProgress& progress = {});
+
+}  // namespace binconv

@@ -1,0 +1,63 @@
+#pragma once
+// Relative search: finding a word of a game whose table is unknown. Most
+// games give kana codes in one of two orders, one byte each; the word's
+// bytes then step as its characters do in that order, whatever code the
+// first kana has.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/byte_scan.h"
+
+namespace binconv {
+
+enum class KanaOrder {
+  kJis,     // Unicode (and JIS) order: ぁあぃい…, dakuten forms beside their base
+  kGojuon,  // あいうえお…わをん only; small kana and dakuten forms are elsewhere
+};
+
+// "jis", "gojuon"
+std::string_view NameOf(KanaOrder order);
+
+// The place of a hiragana or katakana in the order (both scripts share it),
+// or nullopt for a character outside it.
+std::optional<int> KanaIndex(KanaOrder order, char16_t ch);
+// The hiragana (or katakana) at a place of the order.
+char16_t KanaAt(KanaOrder order, int index, bool katakana);
+// Places 0 .. KanaCount(order) - 1.
+int KanaCount(KanaOrder order);
+// The place of あ, whose code a match implies.
+int IndexOfA(KanaOrder order);
+
+enum class RelativeWordError {
+  kTooFewKana,  // fewer than two different kana of the order: every place would match
+  kTooWide,     // the kana lie further apart in the order than one byte can step
+};
+
+// A word compiled for one order: per character its place, or none (any byte).
+struct RelativeWord {
+  KanaOrder order;
+  std::vector<std::optional<int>> places;
+};
+
+Result<RelativeWord, RelativeWordError> RelativeWordOf(std::u16string_view word, KanaOrder order);
+
+struct RelativeMatch {
+  std::uint64_t offset = 0;
+  std::size_t word = 0;  // index into the words searched for
+  int code_of_a = 0;     // the code the match implies for あ; may lie outside 0..255
+};
+
+// Every offset where the bytes step as a word's places do, one byte a
+// character, in file order.
+Result<Unit, IoError> SearchRelative(const ReadInput& read, std::span<const RelativeWord> words,
+                                     std::size_t chunk_size,
+                                     const std::function<bool(const RelativeMatch&)>& found,
+                                     const ScanProgress& progress = {});
+
+}  // namespace binconv

@@ -1,0 +1,190 @@
+#include "scan/string_runs.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "runtime/utf16.h"
+
+namespace binconv {
+
+bool IsCharacterUnit(const ProducibleCells& cells, int page, std::uint8_t byte) {
+  if (page == 0 && (byte == kLineBreakByte || byte == kSpaceByte)) return true;
+  if (page == 0 && PageOfLeadByte(byte) != 0) return false;
+  const CellCode code{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
+                      static_cast<std::uint8_t>(byte & 0x0F)};
+  const std::optional<char16_t> ch = cells.CharAt(code);
+  return ch && !IsSurrogate(*ch) && *ch != u'\uFEFF';
+}
+
+namespace detail {
+
+ByteClasses DeriveByteClasses(const ProducibleCells& cells, std::optional<std::uint8_t> end) {
+  ByteClasses classes;
+  for (int b = 0; b < 256; ++b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    const int page = PageOfLeadByte(byte);
+    classes.page_of_lead[b] = static_cast<std::uint8_t>(page);
+    if (end && *end == byte) {
+      classes.first[b] = ByteClass::kEnd;
+    } else if (page != 0) {
+      classes.first[b] = ByteClass::kLead;
+    } else {
+      classes.first[b] = IsCharacterUnit(cells, 0, byte) ? ByteClass::kCharacter : ByteClass::kNone;
+    }
+    for (int p = 1; p < kPages; ++p) classes.trail[p][b] = IsCharacterUnit(cells, p, byte);
+  }
+  for (int b = 0; b < 256; ++b) {
+    const ByteClass first = classes.first[b];
+    const std::array<bool, 256>& trail = classes.trail[classes.page_of_lead[b]];
+    const bool dead = std::none_of(trail.begin(), trail.end(), [](bool c) { return c; });
+    classes.block_bits[b] = first == ByteClass::kCharacter ? 1
+                            : first == ByteClass::kEnd     ? 2
+                            : first == ByteClass::kLead    ? (dead ? 4 : 2)
+                                                           : 0;
+  }
+  return classes;
+}
+
+}  // namespace detail
+
+StringRunFinder::StringRunFinder(const CharTable& table, StringRunOptions options)
+    : options_(options), classes_(detail::DeriveByteClasses(ProducibleCells(table), options.end)) {}
+
+void StringRunFinder::Keep(const std::uint8_t* from, const std::uint8_t* to) {
+  const std::size_t room = options_.keep_bytes - std::min(options_.keep_bytes, kept_.size());
+  const auto size = static_cast<std::size_t>(to - from);
+  kept_.insert(kept_.end(), from, from + std::min(size, room));
+}
+
+void StringRunFinder::Close(std::uint64_t end, bool with_end_byte, const Found& found) {
+  if (!in_run_) return;
+  in_run_ = false;
+  const std::uint64_t length = end - run_start_;
+  // A run cut back to before a lead byte of the previous chunk already kept it.
+  const std::uint64_t text_length = with_end_byte ? length - 1 : length;
+  if (kept_.size() > text_length) kept_.resize(static_cast<std::size_t>(text_length));
+  if (chars_ >= options_.min_chars && (!options_.end || with_end_byte)) {
+    found(StringRun{run_start_, length, chars_, kept_, kept_.size() < text_length});
+  }
+  kept_.clear();
+  chars_ = 0;
+}
+
+std::size_t StringRunFinder::SkipBlocks(const std::uint8_t* data, std::size_t i, std::size_t n) {
+  constexpr std::size_t kBlock = 16;
+  const std::size_t need = std::min<std::size_t>(options_.min_chars, kBlock + 1);
+  for (; i + kBlock <= n; i += kBlock) {
+    std::uint32_t chars = 0;
+    std::uint32_t special = 0;
+    std::uint32_t dead = 0;
+    for (std::size_t k = 0; k < kBlock; ++k) {
+      const std::uint32_t bits = classes_.block_bits[data[i + k]];
+      chars |= (bits & 1) << k;
+      special |= ((bits >> 1) & 1) << k;
+      dead |= (bits >> 2) << k;
+    }
+    // A lead byte that can't begin a character takes the next byte into its
+    // tag; two in a row, or one at the end, need the walk to pair them.
+    if ((dead & (dead << 1)) != 0 || (dead >> (kBlock - 1)) != 0) return i;
+    chars &= ~(dead << 1);
+    // Bit k of `full`: min_chars characters in a row from byte k, inside the block.
+    std::uint32_t full = chars;
+    for (std::size_t j = 1; j < need && full != 0; ++j) full &= chars >> j;
+    if (special != 0 || full != 0) return i;
+    const auto tail = static_cast<std::size_t>(std::countl_one(static_cast<std::uint16_t>(chars)));
+    if (tail != 0) {
+      // Every byte of the block begins a unit, so these characters begin a run.
+      in_run_ = true;
+      run_start_ = position_ + i + kBlock - tail;
+      chars_ = tail;
+      return i + kBlock;
+    }
+  }
+  return i;
+}
+
+void StringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& found) {
+  using detail::ByteClass;
+  const std::uint8_t* const data = bytes.data();
+  const std::size_t n = bytes.size();
+  std::size_t kept_from = 0;  // the run's bytes in this chunk begin here
+  // Ends the run at byte `i` of this chunk (which may be 0 while the run's
+  // last unit ends in an earlier one).
+  auto close_at = [&](std::size_t i, bool with_end_byte) {
+    if (!in_run_) return;
+    const std::size_t text_end = with_end_byte ? i - 1 : i;
+    if (text_end > kept_from) Keep(data + kept_from, data + text_end);
+    Close(position_ + i, with_end_byte, found);
+  };
+  std::size_t i = 0;
+  std::size_t walk_until = 0;  // a block that needs the byte walk gets it to its end
+  while (i < n) {
+    if (!in_run_ && pending_page_ == 0 && i >= walk_until) {
+      i = SkipBlocks(data, i, n);
+      if (in_run_) {
+        kept_from = static_cast<std::size_t>(run_start_ - position_);
+        continue;
+      }
+      walk_until = i + 16;
+      if (i == n) break;
+    }
+    if (pending_page_ != 0) {
+      const int page = pending_page_;
+      pending_page_ = 0;
+      if (classes_.trail[page][data[i]]) {
+        ++chars_;
+        ++i;
+        continue;
+      }
+      // Decode writes the pair as a tag: the run ends before its lead byte,
+      // which may be the last byte of the previous chunk.
+      if (i == 0) {
+        Close(position_ - 1, false, found);
+      } else {
+        close_at(i - 1, false);
+      }
+      ++i;
+      continue;
+    }
+    if (!in_run_) {
+      while (i < n && classes_.first[data[i]] == ByteClass::kNone) ++i;
+      if (i == n) break;
+      in_run_ = true;
+      run_start_ = position_ + i;
+      kept_from = i;
+    }
+    // The common case, one-byte characters in a row, without the switch.
+    while (i < n && classes_.first[data[i]] == ByteClass::kCharacter) {
+      ++chars_;
+      ++i;
+    }
+    if (i == n) break;
+    const std::uint8_t b = data[i];
+    switch (classes_.first[b]) {
+      case ByteClass::kNone:
+        close_at(i, false);
+        break;
+      case ByteClass::kCharacter:
+        ++chars_;
+        break;
+      case ByteClass::kLead:
+        pending_page_ = classes_.page_of_lead[b];
+        break;
+      case ByteClass::kEnd:
+        close_at(i + 1, true);
+        break;
+    }
+    ++i;
+  }
+  if (in_run_ && n > kept_from) Keep(data + kept_from, data + n);
+  position_ += n;
+}
+
+void StringRunFinder::Finish(const Found& found) {
+  // A lead byte at the very end is a tag for decode.
+  const std::uint64_t end = pending_page_ != 0 ? position_ - 1 : position_;
+  pending_page_ = 0;
+  Close(end, false, found);
+}
+
+}  // namespace binconv

@@ -1,0 +1,117 @@
+#include "script/placement.h"
+
+#include "codec/encode.h"
+#include "codec/listing.h"
+#include "runtime/utf16.h"
+
+namespace binconv {
+namespace {
+
+// The smallest prefix length k in [0, n] for which `past(k)` holds, given that
+// it holds for n and, once it holds, for every longer prefix.
+template <class Past>
+std::size_t SmallestPrefix(std::size_t n, Past past) {
+  std::size_t low = 0;
+  std::size_t high = n;
+  while (low < high) {
+    const std::size_t mid = low + (high - low) / 2;
+    if (past(mid)) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  return low;
+}
+
+TextPlace PlaceOfUnit(std::u16string_view text, std::size_t index) {
+  TextPlace place{1, 0, 0};
+  for (std::size_t i = 0; i < index; ++i) {
+    const char16_t ch = text[i];
+    if (ch == u'\n' && i > 0 && text[i - 1] == u'\r') continue;
+    if (ch == u'\r' || ch == u'\n') {
+      ++place.line;
+      place.column = 0;
+    } else {
+      place.column += BeginsColumn(i > 0 ? text[i - 1] : char16_t{0}, ch);
+    }
+  }
+  const char16_t ch = text[index];
+  if (ch == u'\n' && index > 0 && text[index - 1] == u'\r') {
+    // The LF of a CR LF belongs to the line break at its CR.
+    return PlaceOfUnit(text, index - 1);
+  }
+  ++place.column;
+  place.ch = ch;
+  if (IsHighSurrogate(ch) && index + 1 < text.size() && IsLowSurrogate(text[index + 1])) {
+    place.ch = CombineSurrogates(ch, text[index + 1]);
+  } else if (IsLowSurrogate(ch) && index > 0 && IsHighSurrogate(text[index - 1])) {
+    return PlaceOfUnit(text, index - 1);
+  }
+  return place;
+}
+
+}  // namespace
+
+std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                             std::uint64_t file_size) {
+  const std::uint64_t length = place.room.value_or(bytes);
+  if (place.offset > file_size || length > file_size - place.offset) {
+    // Past 2^64 the end is shown as the largest value; no file gets that big.
+    const std::uint64_t end =
+        length > UINT64_MAX - place.offset ? UINT64_MAX : place.offset + length;
+    return PlacementError{PlacementErrorCode::kPastEnd, end, file_size};
+  }
+  if (place.room && bytes > *place.room) {
+    return PlacementError{PlacementErrorCode::kTooLong, bytes, *place.room};
+  }
+  return std::nullopt;
+}
+
+FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> bytes) {
+  FilePatch patch{place.offset, bytes};
+  if (place.room && place.fill && bytes.size() < *place.room) {
+    patch.fill_count = *place.room - bytes.size();
+    patch.fill = *place.fill;
+  }
+  return patch;
+}
+
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems) {
+  Encoder encoder(table, line_breaks);
+  encoder.set_drop_problems(drop_problems);
+  std::vector<std::uint8_t> bytes;
+  // Bytes only grow as the text grows, so the prefixes that overflow are all
+  // those from some length on; the unit that ends the shortest is the culprit.
+  auto past = [&](std::size_t k) {
+    bytes.clear();
+    encoder.Feed(text.substr(0, k), bytes);
+    encoder.Finish(bytes);
+    return bytes.size() > room;
+  };
+  if (!past(text.size())) return std::nullopt;
+  const std::size_t k = SmallestPrefix(text.size(), past);
+  return PlaceOfUnit(text, k - 1);
+}
+
+std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room) {
+  // Digits kept by a prefix: a half pair counts as one, so the shortest
+  // prefix with more than 2 * room digits ends on the pair's first digit.
+  std::vector<std::uint8_t> bytes;
+  auto digits = [&](std::size_t k) {
+    ListingParser parser;
+    bytes.clear();
+    parser.Feed(listing.substr(0, k), bytes);
+    const std::optional<ListingError> error = parser.Finish();
+    return 2 * static_cast<std::uint64_t>(bytes.size()) +
+           (error && error->code == ListingErrorCode::kOddCount ? 1 : 0);
+  };
+  if (digits(listing.size()) <= 2 * room) return std::nullopt;
+  const std::size_t k =
+      SmallestPrefix(listing.size(), [&](std::size_t n) { return digits(n) > 2 * room; });
+  return PlaceOfUnit(listing, k - 1);
+}
+
+}  // namespace binconv

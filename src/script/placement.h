@@ -1,0 +1,67 @@
+#pragma once
+// Putting bytes into an existing file: where they go, the room they may take
+// and what fills the rest of it; and, when a text is too long, the first
+// character (or listing pair) that no longer fits, so the translator knows
+// where to shorten.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "codec/convert.h"
+#include "runtime/file.h"
+
+namespace binconv {
+
+struct Placement {
+  std::uint64_t offset = 0;
+  std::optional<std::uint64_t> room;  // none: the bytes take what they need
+  std::optional<std::uint8_t> fill;   // none: the rest of the room keeps its bytes
+};
+
+enum class PlacementErrorCode {
+  kPastEnd,  // the room (or, without one, the bytes) reaches past the end of the file
+  kTooLong,  // the bytes are longer than the room
+};
+
+struct PlacementError {
+  PlacementErrorCode code;
+  std::uint64_t end = 0;    // kPastEnd: where the range ends; kTooLong: the bytes' count
+  std::uint64_t limit = 0;  // kPastEnd: the file's size; kTooLong: the room
+};
+
+// Whether `bytes` bytes may go to `place` in a file of `file_size` bytes.
+// A room that doesn't lie inside the file is reported before a text too
+// long for it.
+std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                             std::uint64_t file_size);
+
+// The patch that puts `bytes` at the place and, when a room and a fill are
+// both given, the fill byte over the rest of the room: a run, never held in
+// memory, so a room as large as a number can say costs nothing.
+FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> bytes);
+
+// A character of a text or listing, by 1-based line and column in characters
+// (BeginsColumn); lines end at CR LF, a lone CR or a lone LF.
+struct TextPlace {
+  std::size_t line = 0;
+  std::size_t column = 0;
+  char32_t ch = 0;  // a whole surrogate pair as one character
+};
+
+// The first character of `text` whose bytes don't all fit into `room` bytes,
+// as the Encoder encodes it (leaving out characters without a code when
+// `drop_problems`); nullopt when the whole text fits.
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems = false);
+
+// The first digit of the first pair of a valid listing that doesn't fit into
+// `room` bytes; nullopt when the whole listing fits.
+std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room);
+
+}  // namespace binconv

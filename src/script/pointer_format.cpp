@@ -1,0 +1,190 @@
+#include "script/pointer_format.h"
+
+#include <array>
+#include <optional>
+
+#include "script/placement.h"
+
+namespace binconv {
+namespace {
+
+constexpr std::array<std::string_view, 6> kTypeNames = {"u16le", "u16be", "u24le",
+                                                        "u24be", "u32le", "u32be"};
+
+bool IsBigEndian(PointerType type) {
+  return type == PointerType::kU16be || type == PointerType::kU24be || type == PointerType::kU32be;
+}
+
+std::uint64_t Mask(PointerType type) { return (std::uint64_t{1} << (8 * WidthOf(type))) - 1; }
+
+// The address an offset past the header has under a map, before the base.
+std::uint64_t MapOffset(AddressMap map, std::uint64_t o) {
+  switch (map) {
+    case AddressMap::kLinear:
+      return o;
+    case AddressMap::kLoRom:
+      return (o >> 15) << 16 | 0x8000 | (o & 0x7FFF);
+    case AddressMap::kHiRom:
+      return o | 0xC00000;
+  }
+  return o;
+}
+
+// The one offset a mapped address can come from, if any; MapOffset is the
+// rule, this only finds the candidate, which callers map again to confirm.
+std::optional<std::uint64_t> UnmapAddress(AddressMap map, std::uint64_t address) {
+  switch (map) {
+    case AddressMap::kLinear:
+      return address;
+    case AddressMap::kLoRom:
+      if ((address & 0x8000) == 0) return std::nullopt;
+      return (address >> 16) << 15 | (address & 0x7FFF);
+    case AddressMap::kHiRom:
+      if ((address & 0xC00000) != 0xC00000) return std::nullopt;
+      return address & ~std::uint64_t{0xC00000};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+unsigned WidthOf(PointerType type) {
+  switch (type) {
+    case PointerType::kU16le:
+    case PointerType::kU16be:
+      return 2;
+    case PointerType::kU24le:
+    case PointerType::kU24be:
+      return 3;
+    case PointerType::kU32le:
+    case PointerType::kU32be:
+      return 4;
+  }
+  return 2;
+}
+
+Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {
+  if (words.empty()) return Unexpected(FormatWordError{FormatWordErrorCode::kNoType, 0});
+  PointerFormat format;
+  std::size_t type_index = 0;
+  while (type_index < kTypeNames.size() && kTypeNames[type_index] != words[0]) ++type_index;
+  if (type_index == kTypeNames.size())
+    return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownType, 0});
+  format.type = static_cast<PointerType>(type_index);
+
+  enum Seen { kHeader = 1, kBase = 2, kMap = 4, kRelative = 8 };
+  unsigned seen = 0;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string_view word = words[i];
+    const std::size_t eq = word.find('=');
+    if (eq == std::string_view::npos)
+      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
+    const std::string_view name = word.substr(0, eq);
+    const std::string_view value = word.substr(eq + 1);
+    unsigned bit = 0;
+    if (name == "header" || name == "base") {
+      bit = name == "header" ? kHeader : kBase;
+      const auto number = ParseNumber(value);
+      if (!number) return Unexpected(FormatWordError{FormatWordErrorCode::kBadNumber, i});
+      (name == "header" ? format.header : format.base) = *number;
+    } else if (name == "map") {
+      bit = kMap;
+      if (value == "linear") {
+        format.map = AddressMap::kLinear;
+      } else if (value == "lorom") {
+        format.map = AddressMap::kLoRom;
+      } else if (value == "hirom") {
+        format.map = AddressMap::kHiRom;
+      } else {
+        return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
+      }
+    } else if (name == "relative") {
+      bit = kRelative;
+      if (value == "self") {
+        format.relative = PointerBase::kSelf;
+      } else if (value == "table") {
+        format.relative = PointerBase::kTable;
+      } else {
+        return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
+      }
+    } else {
+      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
+    }
+    if (seen & bit) return Unexpected(FormatWordError{FormatWordErrorCode::kRepeated, i});
+    seen |= bit;
+    // A relative value ignores header, base and map: giving both is a mistake.
+    if ((seen & kRelative) && (seen & (kHeader | kBase | kMap)))
+      return Unexpected(FormatWordError{FormatWordErrorCode::kRelativeWith, i});
+  }
+  return format;
+}
+
+Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& format,
+                                                         std::uint64_t target,
+                                                         const PointerSite& site) {
+  const unsigned bits = 8 * WidthOf(format.type);
+  if (format.relative != PointerBase::kAddress) {
+    const std::uint64_t from =
+        format.relative == PointerBase::kSelf ? site.offset : site.table_start;
+    // The distance must lie in the type's signed range, -2^(bits-1) ..
+    // 2^(bits-1) - 1; computed without overflow on either side.
+    const std::uint64_t half = std::uint64_t{1} << (bits - 1);
+    if (target >= from) {
+      if (target - from >= half) return Unexpected(PointerMapErrorCode::kDoesNotFit);
+      return target - from;
+    }
+    if (from - target > half) return Unexpected(PointerMapErrorCode::kDoesNotFit);
+    return (~(from - target) + 1) & Mask(format.type);
+  }
+  if (target < format.header) return Unexpected(PointerMapErrorCode::kBelowHeader);
+  const std::uint64_t o = target - format.header;
+  // Offsets past 2^40 have no address in any 32-bit map; stopping there keeps
+  // the map's shifts clear of overflow.
+  if (o >> 40) return Unexpected(PointerMapErrorCode::kDoesNotFit);
+  const std::uint64_t mapped = MapOffset(format.map, o);
+  if (UnmapAddress(format.map, mapped) != o) return Unexpected(PointerMapErrorCode::kNotMappedBack);
+  if (mapped > Mask(format.type) || format.base > Mask(format.type) - mapped)
+    return Unexpected(PointerMapErrorCode::kDoesNotFit);
+  return mapped + format.base;
+}
+
+Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& format,
+                                                         std::uint64_t value,
+                                                         const PointerSite& site) {
+  if (value > Mask(format.type)) return Unexpected(PointerMapErrorCode::kDoesNotFit);
+  if (format.relative != PointerBase::kAddress) {
+    const std::uint64_t from =
+        format.relative == PointerBase::kSelf ? site.offset : site.table_start;
+    const unsigned bits = 8 * WidthOf(format.type);
+    const bool negative = (value >> (bits - 1)) & 1;
+    if (!negative) return from + value;
+    const std::uint64_t back = (Mask(format.type) - value) + 1;
+    if (back > from) return Unexpected(PointerMapErrorCode::kBeforeStart);
+    return from - back;
+  }
+  if (value < format.base) return Unexpected(PointerMapErrorCode::kNotAnAddress);
+  const auto o = UnmapAddress(format.map, value - format.base);
+  if (!o || MapOffset(format.map, *o) != value - format.base)
+    return Unexpected(PointerMapErrorCode::kNotAnAddress);
+  return *o + format.header;
+}
+
+std::uint64_t ReadPointer(PointerType type, const std::uint8_t* bytes) {
+  const unsigned width = WidthOf(type);
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < width; ++i) {
+    const unsigned k = IsBigEndian(type) ? i : width - 1 - i;
+    value = value << 8 | bytes[k];
+  }
+  return value;
+}
+
+void WritePointer(PointerType type, std::uint64_t value, std::uint8_t* bytes) {
+  const unsigned width = WidthOf(type);
+  for (unsigned i = 0; i < width; ++i) {
+    const unsigned k = IsBigEndian(type) ? width - 1 - i : i;
+    bytes[k] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+}  // namespace binconv

@@ -1,0 +1,271 @@
+#include "script/script_file.h"
+
+#include <algorithm>
+
+#include "chartable/encoding.h"
+#include "codec/decode.h"
+#include "codec/encode.h"
+#include "script/placement.h"
+#include "runtime/hex.h"
+#include "runtime/utf8.h"
+
+namespace binconv {
+namespace {
+
+constexpr std::string_view kMagic = "#binconv script 1";
+
+void AppendTag(std::span<const std::uint8_t> unit, std::u16string& out) {
+  out += u'<';
+  for (const std::uint8_t b : unit) AppendHexByte(b, out);
+  out += u'>';
+}
+
+// 1-based line and byte column of `offset`.
+std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
+  std::size_t line = 1;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
+    if (bytes[i] == '\n') {
+      ++line;
+      start = i + 1;
+    }
+  }
+  return {line, offset - start + 1};
+}
+
+}  // namespace
+
+std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
+                             std::string_view file) {
+  const std::string crc = HexText(game.crc32, 8, HexCase::kLower);
+  return std::string(kMagic) + "\n#game " + game.name + " size=" + std::to_string(game.size) +
+         " crc32=" + crc + "\n#plan " + std::string(plan_name) + " " + std::string(file) + "\n\n";
+}
+
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
+                                          const CharTable& table) {
+  Decoder decoder(table);
+  return ScriptLinesOf(bytes, decoder);
+}
+
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder) {
+  std::vector<std::u16string> lines;
+  if (bytes.empty()) return lines;
+  lines.emplace_back();
+  std::u16string piece;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::uint8_t b = bytes[i];
+    const std::size_t n = PageOfLeadByte(b) != 0 && i + 1 < bytes.size() ? 2 : 1;
+    const std::span<const std::uint8_t> unit = bytes.subspan(i, n);
+    i += n;
+    std::u16string& line = lines.back();
+    if (n == 1 && b == kLineBreakByte) {
+      // A break at the very end would leave an empty last line, which is
+      // not part of an entry: it is written as its tag.
+      if (i == bytes.size()) {
+        AppendTag(unit, line);
+      } else {
+        lines.emplace_back();
+      }
+      continue;
+    }
+    piece.clear();
+    if (n == 1 && PageOfLeadByte(b) != 0) {
+      // A lead byte at the end, with nothing to take.
+      AppendTag(unit, piece);
+    } else {
+      decoder.Feed(unit, piece);
+    }
+    const bool breaks_line = piece.find_first_of(u"\r\n") != std::u16string::npos;
+    const bool marks_line = line.empty() && !piece.empty() &&
+                            (piece[0] == u';' || piece[0] == u'@' || piece[0] == u'#');
+    if (breaks_line || marks_line) {
+      piece.clear();
+      AppendTag(unit, piece);
+    }
+    line += piece;
+  }
+  std::u16string rest;
+  decoder.Finish(rest);  // ready for the next string
+  return lines;
+}
+
+void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
+                       std::string& out) {
+  out += "@" + std::to_string(string.index) + " ptr=";
+  for (std::size_t k = 0; k < string.pointers.size(); ++k) {
+    if (k != 0) out += ',';
+    const std::size_t i = string.pointers[k];
+    if (def.split) {
+      out += HexNumber(def.table + i) + "/" + HexNumber(def.hi + i);
+    } else {
+      out += HexNumber(SiteOf(def, i).offset);
+    }
+  }
+  out += " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
+  const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, decoder);
+  for (const std::u16string& line : lines) {
+    out += ';';
+    AppendUtf8(line, out);
+    out += '\n';
+  }
+  for (const std::u16string& line : lines) {
+    AppendUtf8(line, out);
+    out += '\n';
+  }
+  out += '\n';
+}
+
+ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& shown,
+                                   std::vector<ScriptProblem>& problems) {
+  ScriptFileContents contents;
+  if (auto decoded = DecodeUtf8Text(bytes); !decoded) {
+    ScriptProblem p{ScriptProblemCode::kBadUtf8, shown};
+    std::tie(p.line, p.column) = LineAndColumnOf(bytes, decoded.error().offset);
+    problems.push_back(std::move(p));
+    return contents;
+  }
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
+  auto problem = [&](ScriptProblemCode code, std::size_t line, std::string reason = {}) {
+    ScriptProblem p{code, shown, line};
+    p.reason = std::move(reason);
+    problems.push_back(std::move(p));
+  };
+  std::size_t line_number = 0;
+  std::size_t at = 0;
+  bool in_header = true;
+  while (at < bytes.size()) {
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view line = bytes.substr(at, end - at);
+    at = end + 1;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    ++line_number;
+    if (line_number == 1 && line != kMagic) {
+      problem(ScriptProblemCode::kNotScript, 1);
+      return contents;
+    }
+    if (line.starts_with('@')) {
+      in_header = false;
+      ScriptFileEntry entry;
+      entry.line = line_number;
+      const std::size_t digits_end = std::min(line.find_first_of(" \t"), line.size());
+      const std::string_view digits = line.substr(1, digits_end - 1);
+      // At most 19 digits, so that every index fits a std::size_t.
+      const std::optional<std::uint64_t> index =
+          digits.size() <= 19 ? ParseDecimal(digits) : std::nullopt;
+      if (!index) {
+        problem(ScriptProblemCode::kBadEntryLine, line_number,
+                "an entry starts with @ and its decimal index, such as @12");
+        continue;
+      }
+      entry.index = static_cast<std::size_t>(*index);
+      contents.entries.push_back(std::move(entry));
+      continue;
+    }
+    if (in_header) {
+      if (line.starts_with("#game ")) {
+        ScriptGame game;
+        std::string_view rest = line.substr(6);
+        // NAME may hold spaces: size= and crc32= are the last two words.
+        const std::size_t crc_at = rest.rfind(" crc32=");
+        const std::size_t size_at = rest.rfind(" size=", crc_at);
+        std::optional<std::uint64_t> size;
+        std::optional<std::uint64_t> crc;
+        if (crc_at != std::string_view::npos && size_at != std::string_view::npos) {
+          game.name = std::string(rest.substr(0, size_at));
+          size = ParseNumber(rest.substr(size_at + 6, crc_at - size_at - 6));
+          const std::string_view crc_text = rest.substr(crc_at + 7);
+          if (crc_text.size() == 8) crc = ParseNumber("0x" + std::string(crc_text));
+        }
+        if (!size || !crc) {
+          problem(ScriptProblemCode::kBadHeader, line_number,
+                  "expected #game NAME size=N crc32=XXXXXXXX");
+          continue;
+        }
+        game.size = *size;
+        game.crc32 = static_cast<std::uint32_t>(*crc);
+        contents.game = game;
+      } else if (!line.empty() && !line.starts_with('#')) {
+        problem(ScriptProblemCode::kBadEntryLine, line_number, "text before the first @ entry");
+      }
+      continue;
+    }
+    if (line.starts_with(';')) continue;
+    contents.entries.back().lines.push_back({line_number, line});
+  }
+  if (line_number == 0) problem(ScriptProblemCode::kNotScript, 0);
+  for (ScriptFileEntry& entry : contents.entries) {
+    while (!entry.lines.empty() && entry.lines.back().text.empty()) entry.lines.pop_back();
+  }
+  return contents;
+}
+
+std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
+                                                           const CharTable& table, std::uint8_t end,
+                                                           const std::string& shown,
+                                                           std::vector<ScriptProblem>& problems) {
+  const std::size_t before = problems.size();
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::size_t> starts;  // where each line's bytes start
+  Encoder encoder(table, LineBreaks::kAny);
+  for (std::size_t k = 0; k < entry.lines.size(); ++k) {
+    const ScriptTextLine& line = entry.lines[k];
+    if (k != 0) bytes.push_back(kLineBreakByte);
+    starts.push_back(bytes.size());
+    encoder.FeedUtf8(line.text, bytes);
+    encoder.FinishUtf8(bytes);
+    for (const EncodeProblem& found : encoder.problems()) {
+      ScriptProblem p{found.kind == EncodeProblem::Kind::kNoCode ? ScriptProblemCode::kNoCode
+                                                                 : ScriptProblemCode::kNotHexInTag,
+                      shown, line.line, found.column};
+      p.ch = found.ch;
+      p.index = entry.index;
+      problems.push_back(std::move(p));
+    }
+    if (encoder.odd_count()) {
+      ScriptProblem p{ScriptProblemCode::kOddCount, shown, line.line};
+      p.index = entry.index;
+      problems.push_back(std::move(p));
+    }
+  }
+  if (problems.size() != before) return std::nullopt;
+  // The game stops at the first end byte at a character boundary.
+  bool lead = false;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (lead) {
+      lead = false;
+      continue;
+    }
+    if (bytes[i] == end) {
+      const std::size_t k =
+          static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), i) -
+                                   starts.begin()) -
+          1;
+      const ScriptTextLine& line = entry.lines[k];
+      ScriptProblem p{ScriptProblemCode::kEndInText, shown, line.line};
+      p.index = entry.index;
+      p.amount = end;
+      const auto text = DecodeUtf8(line.text);
+      if (auto place = FirstCharPastRoom(text.value(), table, LineBreaks::kAny, i - starts[k])) {
+        p.column = place->column;
+        p.ch = place->ch;
+      } else {
+        p.column = text.value().size() + 1;  // the line break after the line
+      }
+      problems.push_back(std::move(p));
+      return std::nullopt;
+    }
+    lead = PageOfLeadByte(bytes[i]) != 0;
+  }
+  if (lead) {
+    ScriptProblem p{ScriptProblemCode::kEndsInLead, shown, entry.lines.back().line};
+    p.index = entry.index;
+    problems.push_back(std::move(p));
+    return std::nullopt;
+  }
+  bytes.push_back(end);
+  return bytes;
+}
+
+}  // namespace binconv

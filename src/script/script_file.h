@@ -1,0 +1,84 @@
+#pragma once
+// The script file that dump writes and insert reads, UTF-8, read with or
+// without a byte order mark and with LF or CR LF:
+//
+//   #binconv script 1
+//   #game NAME size=N crc32=XXXXXXXX
+//   #plan PLAN FILE
+//
+//   @N ptr=0x2810,0x2840 at=0x2010 room=14      (split tables: ptr=LO/HI)
+//   ;each line of the original text
+//   the text, its lines joined by line breaks (24)
+//
+// Lines before the first @ that start with "#" are the header. Each ";" line
+// is ignored by insert. Empty lines at the end of an entry are not part of
+// it. A text that ends in a line break ends in the tag <24>; a text line
+// whose first character would be ";", "@" or "#" starts with that
+// character's tag instead; a code whose character would not come back the
+// same is a tag, as decode writes it.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chartable/char_table.h"
+#include "codec/decode.h"
+#include "script/script_plan.h"
+
+namespace binconv {
+
+struct ScriptGame {
+  std::string name;  // the game's file name
+  std::uint64_t size = 0;
+  std::uint32_t crc32 = 0;
+};
+
+// The header of a script file.
+std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
+                             std::string_view file);
+
+// One entry as dump writes it: its @ line, the ";" lines of the original
+// text, the text lines and a blank line.
+// The decoder is made once for all entries: it works out from the table
+// which codes come back the same.
+void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
+                       std::string& out);
+
+// The lines of the text of `bytes` (a string without its end byte), escaped
+// as above; none for an empty text.
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder);
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
+                                          const CharTable& table);
+
+struct ScriptTextLine {
+  std::size_t line = 0;  // 1-based, in the script file
+  std::string_view text;
+};
+
+struct ScriptFileEntry {
+  std::size_t index = 0;  // @N
+  std::size_t line = 0;   // of its @ line
+  std::vector<ScriptTextLine> lines;
+};
+
+struct ScriptFileContents {
+  std::optional<ScriptGame> game;
+  std::vector<ScriptFileEntry> entries;  // in the file's order
+};
+
+// Reads a script file's entries from `bytes`, which must outlive the result.
+// Problems are added with `shown` as the file's name.
+ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& shown,
+                                   std::vector<ScriptProblem>& problems);
+
+// The bytes of an entry's text with `end` after it, or nothing with the
+// problems of its lines added. `encoder` is reused from entry to entry.
+std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
+                                                           const CharTable& table, std::uint8_t end,
+                                                           const std::string& shown,
+                                                           std::vector<ScriptProblem>& problems);
+
+}  // namespace binconv

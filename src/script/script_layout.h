@@ -1,0 +1,84 @@
+#pragma once
+// Where every text of every script goes when the scripts are inserted, and
+// the bytes that put it there: the texts, the fills, and the pointers of
+// every text that moved. All is worked out, and every problem found, before
+// anything is written.
+//
+// With layout=slots a text that fits its room stays where it was; one that
+// doesn't moves to the first space, in plan order, with room for it at the
+// script's align= and within reach of all its pointers. With layout=pack the
+// text= block is laid out again in entry order and what doesn't fit goes to
+// the spaces. A moving text identical to one already placed is not stored
+// again. The result depends only on the plan, the scripts and the game.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script/script_plan.h"
+
+namespace binconv {
+
+// One script ready for layout: its strings as the table gives them and the
+// new bytes of each, end byte included.
+struct ScriptTexts {
+  const ScriptSpec* def = nullptr;
+  std::vector<ScriptString> strings;             // in entry order
+  std::vector<std::vector<std::uint8_t>> bytes;  // per string
+  std::vector<std::size_t> lines;                // per string: its @ line in the script file
+};
+
+// A room of an OFFSET ROOM FILE entry of the same plan.
+struct FixedRoom {
+  std::size_t line = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t room = 0;
+};
+
+// A byte run written over the game.
+struct FillRun {
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  std::uint8_t byte = 0;
+};
+
+struct PointerWrite {
+  std::uint64_t offset = 0;
+  std::uint8_t bytes[4] = {};
+  unsigned size = 0;
+};
+
+// Where one string ended up.
+struct PlacedString {
+  std::uint64_t offset = 0;
+  bool moved = false;   // to a space
+  bool shared = false;  // to a text already placed, not stored again
+};
+
+struct SpaceUse {
+  std::uint64_t used = 0;
+  std::uint64_t free = 0;
+};
+
+struct ScriptLayoutResult {
+  std::vector<FillRun> fills;  // written first
+  struct TextWrite {
+    std::uint64_t offset = 0;
+    std::size_t script = 0;
+    std::size_t string = 0;
+  };
+  std::vector<TextWrite> texts;  // the bytes of ScriptTexts, after the fills
+  std::vector<PointerWrite> pointers;
+  std::vector<std::vector<PlacedString>> placed;  // per script, per string
+  std::vector<SpaceUse> spaces;                   // per space of the plan
+  std::vector<ScriptProblem> problems;
+};
+
+// Checks that no pointer table, room, text block, space or fixed entry
+// shares bytes with another, then lays every script out.
+ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
+                                 const std::vector<SpaceSpec>& spaces,
+                                 const std::vector<FixedRoom>& fixed, const std::string& plan_name);
+
+}  // namespace binconv

@@ -1,0 +1,165 @@
+#include "script/pointer_format.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace binconv {
+namespace {
+
+std::vector<std::string_view> Words(const std::string& text, std::vector<std::string>& store) {
+  std::istringstream in(text);
+  for (std::string word; in >> word;) store.push_back(word);
+  return {store.begin(), store.end()};
+}
+
+PointerFormat Format(const std::string& text) {
+  std::vector<std::string> store;
+  const auto words = Words(text, store);
+  auto format = ParsePointerFormat(words);
+  EXPECT_TRUE(format.has_value()) << text;
+  return format.has_value() ? format.value() : PointerFormat{};
+}
+
+// A target offset, where its pointer stands, and the value it must get (or
+// the error, as a negative code).
+struct MapCase {
+  const char* format;
+  std::uint64_t target;
+  std::uint64_t site;
+  std::int64_t value;  // < 0: -1 - the error code
+};
+
+constexpr std::int64_t Err(PointerMapErrorCode code) {
+  return -1 - static_cast<std::int64_t>(code);
+}
+
+class PointerMapTest : public testing::TestWithParam<MapCase> {};
+
+TEST_P(PointerMapTest, ValueOfTargetAndBack) {
+  const MapCase& c = GetParam();
+  const PointerFormat format = Format(c.format);
+  const PointerSite site{c.site, c.site};
+  const auto value = ValueOfTarget(format, c.target, site);
+  if (c.value < 0) {
+    ASSERT_FALSE(value.has_value()) << c.format << " 0x" << std::hex << value.value();
+    EXPECT_EQ(Err(value.error()), c.value) << c.format;
+    return;
+  }
+  ASSERT_TRUE(value.has_value()) << c.format << " error " << static_cast<int>(value.error());
+  EXPECT_EQ(value.value(), static_cast<std::uint64_t>(c.value)) << c.format;
+  const auto back = TargetOfValue(format, value.value(), site);
+  ASSERT_TRUE(back.has_value()) << c.format;
+  EXPECT_EQ(back.value(), c.target) << c.format;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maps, PointerMapTest,
+    testing::Values(MapCase{"u16le header=0x10 base=0x8000", 0x2010, 0, 0xA000},
+                    MapCase{"u16le header=0x10 base=0x8000", 0x7FFF + 0x10, 0, 0xFFFF},
+                    MapCase{"u16le header=0x10 base=0x8000", 0x8000 + 0x10, 0,
+                            Err(PointerMapErrorCode::kDoesNotFit)},
+                    MapCase{"u16le header=0x10", 0x0F, 0, Err(PointerMapErrorCode::kBelowHeader)},
+                    MapCase{"u32le base=0x08000000", 0x123456, 0, 0x08123456},
+                    MapCase{"u24be map=lorom", 0x7FFF, 0, 0xFFFF},
+                    MapCase{"u24be map=lorom", 0x8000, 0, 0x018000},
+                    MapCase{"u24be map=lorom base=0x800000", 0x1234, 0, 0x809234},
+                    MapCase{"u24le map=hirom", 0x3FFFFF, 0, 0xFFFFFF},
+                    MapCase{"u24le map=hirom", 0x400000, 0,
+                            Err(PointerMapErrorCode::kNotMappedBack)},
+                    MapCase{"u32le map=hirom", 0x1000000, 0, 0x1C00000},
+                    MapCase{"u16be relative=self", 0x10100, 0x10000, 0x100},
+                    MapCase{"u16be relative=self", 0xFF00, 0x10000, 0xFF00},
+                    MapCase{"u16be relative=self", 0x10000 + 0x7FFF, 0x10000, 0x7FFF},
+                    MapCase{"u16be relative=self", 0x10000 + 0x8000, 0x10000,
+                            Err(PointerMapErrorCode::kDoesNotFit)},
+                    MapCase{"u16be relative=self", 0x10000 - 0x8000, 0x10000, 0x8000},
+                    MapCase{"u16be relative=self", 0x10000 - 0x8001, 0x10000,
+                            Err(PointerMapErrorCode::kDoesNotFit)},
+                    MapCase{"u32be relative=table", 0, 0x20, 0xFFFFFFE0},
+                    MapCase{"u32le", 0xFFFFFFFF, 0, 0xFFFFFFFF},
+                    MapCase{"u32le", 0x100000000, 0, Err(PointerMapErrorCode::kDoesNotFit)},
+                    MapCase{"u32le base=1", 0xFFFFFFFF, 0, Err(PointerMapErrorCode::kDoesNotFit)},
+                    MapCase{"u32le", UINT64_MAX, 0, Err(PointerMapErrorCode::kDoesNotFit)}));
+
+// Every value a format reads as a target gives that value back, and no other
+// value of the type reads as the same target: a map never wraps.
+TEST(PointerMapTest, EveryValueMapsBackExactly) {
+  std::mt19937_64 random(7);
+  for (const char* text : {"u16le header=0x10 base=0x8000", "u24be map=lorom base=0x800000",
+                           "u24le map=hirom", "u32be map=lorom", "u16le relative=self",
+                           "u24be relative=table", "u32le base=0x08000000"}) {
+    const PointerFormat format = Format(text);
+    const std::uint64_t mask = (std::uint64_t{1} << (8 * WidthOf(format.type))) - 1;
+    for (int i = 0; i < 20000; ++i) {
+      const std::uint64_t value = random() & mask;
+      const PointerSite site{random() % 0x200000, random() % 0x200000};
+      const auto target = TargetOfValue(format, value, site);
+      if (!target.has_value()) continue;
+      const auto again = ValueOfTarget(format, target.value(), site);
+      ASSERT_TRUE(again.has_value()) << text << " value 0x" << std::hex << value;
+      ASSERT_EQ(again.value(), value) << text;
+    }
+  }
+}
+
+struct BytesCase {
+  PointerType type;
+  std::uint64_t value;
+  std::vector<std::uint8_t> bytes;
+};
+
+class PointerBytesTest : public testing::TestWithParam<BytesCase> {};
+
+TEST_P(PointerBytesTest, ReadAndWrite) {
+  const BytesCase& c = GetParam();
+  std::vector<std::uint8_t> out(c.bytes.size(), 0xEE);
+  WritePointer(c.type, c.value, out.data());
+  EXPECT_EQ(out, c.bytes);
+  EXPECT_EQ(ReadPointer(c.type, c.bytes.data()), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endianness, PointerBytesTest,
+    testing::Values(BytesCase{PointerType::kU16le, 0x1234, {0x34, 0x12}},
+                    BytesCase{PointerType::kU16be, 0x1234, {0x12, 0x34}},
+                    BytesCase{PointerType::kU24le, 0x123456, {0x56, 0x34, 0x12}},
+                    BytesCase{PointerType::kU24be, 0x123456, {0x12, 0x34, 0x56}},
+                    BytesCase{PointerType::kU32le, 0x12345678, {0x78, 0x56, 0x34, 0x12}},
+                    BytesCase{PointerType::kU32be, 0x12345678, {0x12, 0x34, 0x56, 0x78}}));
+
+struct WordsCase {
+  const char* words;
+  FormatWordErrorCode code;
+  std::size_t word;
+};
+
+class FormatWordsTest : public testing::TestWithParam<WordsCase> {};
+
+TEST_P(FormatWordsTest, NamesTheWord) {
+  std::vector<std::string> store;
+  const auto words = Words(GetParam().words, store);
+  const auto format = ParsePointerFormat(words);
+  ASSERT_FALSE(format.has_value()) << GetParam().words;
+  EXPECT_EQ(format.error().code, GetParam().code) << GetParam().words;
+  EXPECT_EQ(format.error().word, GetParam().word) << GetParam().words;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, FormatWordsTest,
+    testing::Values(WordsCase{"", FormatWordErrorCode::kNoType, 0},
+                    WordsCase{"u8", FormatWordErrorCode::kUnknownType, 0},
+                    WordsCase{"u16le base", FormatWordErrorCode::kUnknownWord, 1},
+                    WordsCase{"u16le bank=1", FormatWordErrorCode::kUnknownWord, 1},
+                    WordsCase{"u16le header=0x", FormatWordErrorCode::kBadNumber, 1},
+                    WordsCase{"u16le map=exhirom", FormatWordErrorCode::kBadValue, 1},
+                    WordsCase{"u16le relative=file", FormatWordErrorCode::kBadValue, 1},
+                    WordsCase{"u16le base=1 base=2", FormatWordErrorCode::kRepeated, 2},
+                    WordsCase{"u16le base=1 relative=self", FormatWordErrorCode::kRelativeWith,
+                              2}));
+
+}  // namespace
+}  // namespace binconv
