@@ -22,6 +22,15 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitRejected = 1;  // the text or listing can't be written
 inline constexpr int kExitError = 2;     // usage, input, table or output trouble
 
+// How a failure travels in the command-line tool: it is reported on standard
+// error where it is found, and all that goes up is the exit status it calls
+// for. A helper that can fail returns Reported<T> (Reported<> when it gives
+// no value); a command returns the status.
+enum class ExitStatus { kOk = kExitOk, kRejected = kExitRejected, kError = kExitError };
+template <class T = Unit>
+using Reported = Result<T, ExitStatus>;
+inline int ToInt(ExitStatus status) { return static_cast<int>(status); }
+
 inline constexpr std::size_t kChunkSize = kReadChunk;
 inline constexpr char kStdioName[] = "-";
 inline constexpr char kStdoutName[] = "<stdout>";
