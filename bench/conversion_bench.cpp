@@ -5,10 +5,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,6 +19,7 @@
 #include "bench/text_gen.h"
 #include "chartable/load.h"
 #include "codec/convert.h"
+#include "codec/decode.h"
 #include "codec/encode.h"
 #include "codec/listing.h"
 #include "runtime/compare.h"
@@ -130,6 +133,26 @@ void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) 
   SetUnits(state, text.size());
 }
 
+// The encoded text decoded back in 64 KiB chunks; items are bytes.
+void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  std::vector<std::uint8_t> bytes;
+  Encoder encoder(DefaultTable(), LineBreaks::kCrLf);
+  encoder.Feed(Text(mix, megabytes), bytes);
+  encoder.Finish(bytes);
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  std::u16string text;
+  for (auto _ : state) {
+    text.clear();
+    Decoder decoder(DefaultTable());
+    for (std::size_t at = 0; at < bytes.size(); at += kChunk) {
+      decoder.Feed(std::span(bytes).subspan(at, std::min(kChunk, bytes.size() - at)), text);
+    }
+    decoder.Finish(text);
+    benchmark::DoNotOptimize(text.data());
+  }
+  SetUnits(state, bytes.size());
+}
+
 // The text as binconv-cli reads it, decoded in the tool's read size; items
 // are bytes here.
 void BM_Utf8Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
@@ -208,6 +231,8 @@ void RegisterAll() {
           ->Unit(benchmark::kMillisecond);
     }
     const std::string big = std::string("/") + mix.name + "/16MB";
+    benchmark::RegisterBenchmark(("Decoder" + big).c_str(), BM_Decoder, mix, 16)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Utf8Decoder" + big).c_str(), BM_Utf8Decoder, mix, 16)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("AppendUtf8" + big).c_str(), BM_AppendUtf8, mix, 16)

@@ -1,59 +1,66 @@
 #include "codec/decode.h"
 
+#include <algorithm>
+
 #include "codec/convert.h"
 #include "runtime/hex.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
-namespace {
 
-// The page of each byte as a lead byte, looked up once per byte.
-constexpr std::array<std::uint8_t, 256> kPageOfLeadByte = [] {
-  std::array<std::uint8_t, 256> pages{};
-  for (int b = 0; b < 256; ++b) {
-    pages[b] = static_cast<std::uint8_t>(PageOfLeadByte(static_cast<std::uint8_t>(b)));
-  }
-  return pages;
-}();
-
-}  // namespace
+void AppendHexTag(std::span<const std::uint8_t> bytes, std::u16string& out) {
+  out += u'<';
+  for (const std::uint8_t b : bytes) AppendHexByte(b, out);
+  out += u'>';
+}
 
 Decoder::Decoder(const CharTable& table, DecodeOptions options)
     : cells_(table), options_(options) {}
 
 void Decoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
-  for (const std::uint8_t b : bytes) {
-    if (pending_lead_) {
-      const int page = kPageOfLeadByte[*pending_lead_];
-      pending_lead_.reset();
-      Unit(page, b, out);
-    } else if (b == kLineBreakByte) {
-      out += options_.line_break;
-      at_start_ = false;
-    } else if (b == kSpaceByte) {
-      out += u'\u3000';
-      at_start_ = false;
-    } else if (kPageOfLeadByte[b] != 0) {
-      pending_lead_ = b;
-    } else {
-      Unit(0, b, out);
+  std::size_t i = 0;
+  // First the unit the last chunk's end cut, a byte at a time.
+  while (held_size_ != 0 && i < bytes.size()) {
+    held_[held_size_++] = bytes[i++];
+    const std::span<const std::uint8_t> held(held_.data(), held_size_);
+    const GameUnit unit = ReadUnit(held);
+    if (unit.kind == UnitKind::kCut) continue;
+    held_size_ = 0;
+    Write(unit, held, out);
+  }
+  while (i < bytes.size()) {
+    const std::span<const std::uint8_t> rest = bytes.subspan(i);
+    const GameUnit unit = ReadUnit(rest);
+    if (unit.kind == UnitKind::kCut) {
+      std::copy(rest.begin(), rest.end(), held_.begin());
+      held_size_ = rest.size();
+      return;
     }
+    Write(unit, rest.first(unit.size), out);
+    i += unit.size;
   }
 }
 
 void Decoder::Finish(std::u16string& out) {
-  if (pending_lead_) {
-    const std::uint8_t lead = *pending_lead_;
-    pending_lead_.reset();
-    Tag(std::span(&lead, 1), out);
+  if (held_size_ != 0) {
+    Tag(std::span(held_.data(), held_size_), out);
+    held_size_ = 0;
   }
   at_start_ = true;
 }
 
-void Decoder::Unit(int page, std::uint8_t byte, std::u16string& out) {
-  const CellCode code{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
-                      static_cast<std::uint8_t>(byte & 0x0F)};
-  const std::optional<char16_t> ch = cells_.CharAt(code);
+void Decoder::Write(GameUnit unit, std::span<const std::uint8_t> bytes, std::u16string& out) {
+  if (unit.kind == UnitKind::kLineBreak) {
+    out += options_.line_break;
+    at_start_ = false;
+    return;
+  }
+  if (unit.kind == UnitKind::kSpace) {
+    out += u'\u3000';
+    at_start_ = false;
+    return;
+  }
+  const std::optional<char16_t> ch = cells_.CharAt(unit.code);
   const bool fits_file =
       !options_.utf8_file || (ch && !IsSurrogate(*ch) && !(at_start_ && *ch == u'\uFEFF'));
   if (ch && fits_file) {
@@ -61,18 +68,11 @@ void Decoder::Unit(int page, std::uint8_t byte, std::u16string& out) {
     at_start_ = false;
     return;
   }
-  if (page == 0) {
-    Tag(std::span(&byte, 1), out);
-  } else {
-    const std::uint8_t unit[2] = {kLeadBytes[page], byte};
-    Tag(unit, out);
-  }
+  Tag(bytes, out);
 }
 
 void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
-  out += u'<';
-  for (const std::uint8_t b : bytes) AppendHexByte(b, out);
-  out += u'>';
+  AppendHexTag(bytes, out);
   at_start_ = false;
 }
 

@@ -7,11 +7,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "chartable/byte_reader.h"
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 
@@ -26,26 +26,29 @@ struct DecodeOptions {
   bool utf8_file = true;
 };
 
+// Appends the tag of bytes that have no character: "<", their hex, ">".
+void AppendHexTag(std::span<const std::uint8_t> bytes, std::u16string& out);
+
 // Streaming decoder: feed the bytes in chunks of any size and get exactly the
-// text of the whole string. A lead byte at the end of a chunk waits for the
+// text of the whole string. A unit cut by the end of a chunk waits for the
 // next one.
 class Decoder {
  public:
   explicit Decoder(const CharTable& table, DecodeOptions options = {});
 
   void Feed(std::span<const std::uint8_t> bytes, std::u16string& out);
-  // Writes a lead byte left at the end as a tag; ready for a new string then.
+  // Writes a unit left cut at the end as a tag; ready for a new string then.
   void Finish(std::u16string& out);
 
  private:
-  void Unit(int page, std::uint8_t byte, std::u16string& out);
+  void Write(GameUnit unit, std::span<const std::uint8_t> bytes, std::u16string& out);
   void Tag(std::span<const std::uint8_t> bytes, std::u16string& out);
 
   ProducibleCells cells_;
   DecodeOptions options_;
-  std::optional<std::uint8_t> pending_lead_;
+  std::array<std::uint8_t, kMaxUnitBytes> held_{};  // a unit's first bytes, from the last chunk
+  std::size_t held_size_ = 0;
   bool at_start_ = true;  // nothing written yet for this string
 };
-
 
 }  // namespace binconv

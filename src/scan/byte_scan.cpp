@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "chartable/byte_reader.h"
 #include "chartable/encoding.h"
 
 namespace binconv {
@@ -196,7 +197,8 @@ Result<Unit, IoError> SearchBytes(const ReadInput& read,
           }
           if (first == nullptr) return true;
           const std::size_t start = first->start();
-          const bool after_lead = start > 0 && PageOfLeadByte(w.bytes[start - 1]) != 0;
+          // A unit begun by the byte before would take the match's first byte.
+          const bool after_lead = start > 0 && ReadUnit(w.bytes.subspan(start - 1)).size > 1;
           if (!found(ByteMatch{w.offset + start, first->index(), after_lead})) return false;
           first->Next();
         }

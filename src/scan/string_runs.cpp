@@ -7,12 +7,10 @@
 
 namespace binconv {
 
-bool IsCharacterUnit(const ProducibleCells& cells, int page, std::uint8_t byte) {
-  if (page == 0 && (byte == kLineBreakByte || byte == kSpaceByte)) return true;
-  if (page == 0 && PageOfLeadByte(byte) != 0) return false;
-  const CellCode code{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
-                      static_cast<std::uint8_t>(byte & 0x0F)};
-  const std::optional<char16_t> ch = cells.CharAt(code);
+bool IsCharacterUnit(const ProducibleCells& cells, const GameUnit& unit) {
+  if (unit.kind == UnitKind::kLineBreak || unit.kind == UnitKind::kSpace) return true;
+  if (unit.kind == UnitKind::kCut) return false;
+  const std::optional<char16_t> ch = cells.CharAt(unit.code);
   return ch && !IsSurrogate(*ch) && *ch != u'\uFEFF';
 }
 
@@ -21,17 +19,23 @@ namespace detail {
 ByteClasses DeriveByteClasses(const ProducibleCells& cells, std::optional<std::uint8_t> end) {
   ByteClasses classes;
   for (int b = 0; b < 256; ++b) {
-    const auto byte = static_cast<std::uint8_t>(b);
-    const int page = PageOfLeadByte(byte);
-    classes.page_of_lead[b] = static_cast<std::uint8_t>(page);
-    if (end && *end == byte) {
+    const std::array<std::uint8_t, 1> alone{static_cast<std::uint8_t>(b)};
+    const GameUnit unit = ReadUnit(alone);
+    if (end && *end == alone[0]) {
       classes.first[b] = ByteClass::kEnd;
-    } else if (page != 0) {
+    } else if (unit.kind == UnitKind::kCut) {
       classes.first[b] = ByteClass::kLead;
     } else {
-      classes.first[b] = IsCharacterUnit(cells, 0, byte) ? ByteClass::kCharacter : ByteClass::kNone;
+      classes.first[b] = IsCharacterUnit(cells, unit) ? ByteClass::kCharacter : ByteClass::kNone;
     }
-    for (int p = 1; p < kPages; ++p) classes.trail[p][b] = IsCharacterUnit(cells, p, byte);
+    if (unit.kind != UnitKind::kCut) continue;
+    // A byte that needs the next one: which of those make a character.
+    for (int t = 0; t < 256; ++t) {
+      const std::array<std::uint8_t, 2> pair{alone[0], static_cast<std::uint8_t>(t)};
+      const GameUnit whole = ReadUnit(pair);
+      classes.page_of_lead[b] = whole.code.page;
+      classes.trail[whole.code.page][t] = IsCharacterUnit(cells, whole);
+    }
   }
   for (int b = 0; b < 256; ++b) {
     const ByteClass first = classes.first[b];

@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "chartable/byte_reader.h"
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 
 namespace binconv {
 
-// Whether decode writes the unit (a byte of `page`, after that page's lead
-// byte unless page 0) as a character rather than a tag. U+FEFF is taken for
-// a tag everywhere: a run's text may begin with it. The plain rule; the
-// scanner's byte classes are derived from it.
-bool IsCharacterUnit(const ProducibleCells& cells, int page, std::uint8_t byte);
+// Whether decode writes the unit as a character rather than a tag. U+FEFF is
+// taken for a tag everywhere: a run's text may begin with it. The plain rule;
+// the scanner's byte classes are derived from it.
+bool IsCharacterUnit(const ProducibleCells& cells, const GameUnit& unit);
 
 namespace detail {
 

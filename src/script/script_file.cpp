@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "chartable/byte_reader.h"
 #include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
@@ -13,12 +14,6 @@ namespace binconv {
 namespace {
 
 constexpr std::string_view kMagic = "#binconv script 1";
-
-void AppendTag(std::span<const std::uint8_t> unit, std::u16string& out) {
-  out += u'<';
-  for (const std::uint8_t b : unit) AppendHexByte(b, out);
-  out += u'>';
-}
 
 // 1-based line and byte column of `offset`.
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
@@ -54,25 +49,24 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
   lines.emplace_back();
   std::u16string piece;
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::uint8_t b = bytes[i];
-    const std::size_t n = PageOfLeadByte(b) != 0 && i + 1 < bytes.size() ? 2 : 1;
-    const std::span<const std::uint8_t> unit = bytes.subspan(i, n);
-    i += n;
+    const GameUnit read = ReadUnit(bytes.subspan(i));
+    const std::span<const std::uint8_t> unit = bytes.subspan(i, read.size);
+    i += read.size;
     std::u16string& line = lines.back();
-    if (n == 1 && b == kLineBreakByte) {
+    if (read.kind == UnitKind::kLineBreak) {
       // A break at the very end would leave an empty last line, which is
       // not part of an entry: it is written as its tag.
       if (i == bytes.size()) {
-        AppendTag(unit, line);
+        AppendHexTag(unit, line);
       } else {
         lines.emplace_back();
       }
       continue;
     }
     piece.clear();
-    if (n == 1 && PageOfLeadByte(b) != 0) {
+    if (read.kind == UnitKind::kCut) {
       // A lead byte at the end, with nothing to take.
-      AppendTag(unit, piece);
+      AppendHexTag(unit, piece);
     } else {
       decoder.Feed(unit, piece);
     }
@@ -81,7 +75,7 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
                             (piece[0] == u';' || piece[0] == u'@' || piece[0] == u'#');
     if (breaks_line || marks_line) {
       piece.clear();
-      AppendTag(unit, piece);
+      AppendHexTag(unit, piece);
     }
     line += piece;
   }
@@ -231,12 +225,9 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
   }
   if (problems.size() != before) return std::nullopt;
   // The game stops at the first end byte at a character boundary.
-  bool lead = false;
+  UnitBounds units;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (lead) {
-      lead = false;
-      continue;
-    }
+    if (!units.Feed(bytes[i])) continue;
     if (bytes[i] == end) {
       const std::size_t k =
           static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), i) -
@@ -256,9 +247,8 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
       problems.push_back(std::move(p));
       return std::nullopt;
     }
-    lead = PageOfLeadByte(bytes[i]) != 0;
   }
-  if (lead) {
+  if (units.InsideUnit()) {
     ScriptProblem p{ScriptProblemCode::kEndsInLead, shown, entry.lines.back().line};
     p.index = entry.index;
     problems.push_back(std::move(p));

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "chartable/encoding.h"
+#include "chartable/byte_reader.h"
 #include "script/placement.h"
 #include "script/plan.h"
 
@@ -422,17 +422,13 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def, GameBy
     // Read as the game does: a lead byte takes the byte after it.
     std::uint64_t p = s.at;
     bool ended = false;
-    bool lead = false;
+    UnitBounds units;
     for (; p < limit; ++p) {
       std::uint8_t b = 0;
       if (!game.ByteAt(p, b)) return Unexpected(game.error());
-      if (lead) {
-        lead = false;
-      } else if (b == def.end) {
+      if (units.Feed(b) && b == def.end) {
         ended = true;
         break;
-      } else {
-        lead = PageOfLeadByte(b) != 0;
       }
       if (keep_bytes) s.bytes.push_back(b);
     }

@@ -93,24 +93,33 @@ CharTable SparseTable(int pages = kPages) {
   return table;
 }
 
+// The unit of `byte` in `page`, after the page's lead byte unless page 0.
+GameUnit UnitOf(int page, std::uint8_t byte) {
+  std::vector<std::uint8_t> bytes;
+  if (page != 0) bytes.push_back(kLeadBytes[page]);
+  bytes.push_back(byte);
+  return ReadUnit(bytes);
+}
+
 TEST(StringRunsTest, ByteClassesFollowThePlainRule) {
   const CharTable table = SparseTable();
   const ProducibleCells cells(table);
   const detail::ByteClasses classes = detail::DeriveByteClasses(cells, 0x00);
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<std::uint8_t>(b);
-    const auto expected = b == 0                            ? detail::ByteClass::kEnd
-                          : PageOfLeadByte(byte) != 0       ? detail::ByteClass::kLead
-                          : IsCharacterUnit(cells, 0, byte) ? detail::ByteClass::kCharacter
-                                                            : detail::ByteClass::kNone;
+    const auto expected = b == 0                                    ? detail::ByteClass::kEnd
+                          : PageOfLeadByte(byte) != 0               ? detail::ByteClass::kLead
+                          : IsCharacterUnit(cells, UnitOf(0, byte)) ? detail::ByteClass::kCharacter
+                                                                    : detail::ByteClass::kNone;
     EXPECT_EQ(expected, classes.first[b]) << b;
     for (int page = 1; page < kPages; ++page) {
-      EXPECT_EQ(IsCharacterUnit(cells, page, byte), classes.trail[page][b]) << page << " " << b;
+      EXPECT_EQ(IsCharacterUnit(cells, UnitOf(page, byte)), classes.trail[page][b])
+          << page << " " << b;
     }
   }
-  EXPECT_TRUE(IsCharacterUnit(cells, 0, kLineBreakByte));
-  EXPECT_TRUE(IsCharacterUnit(cells, 0, kSpaceByte));
-  EXPECT_FALSE(IsCharacterUnit(cells, 0, 0x05));  // the lone surrogate
+  EXPECT_TRUE(IsCharacterUnit(cells, UnitOf(0, kLineBreakByte)));
+  EXPECT_TRUE(IsCharacterUnit(cells, UnitOf(0, kSpaceByte)));
+  EXPECT_FALSE(IsCharacterUnit(cells, UnitOf(0, 0x05)));  // the lone surrogate
 }
 
 // The runs as a walk over decode's units with the plain rule gives them.
@@ -136,13 +145,13 @@ std::string PlainRuns(const std::vector<std::uint8_t>& data, const CharTable& ta
       close(p + 1, true);
       ++p;
     } else if (page != 0) {
-      if (p + 1 < data.size() && IsCharacterUnit(cells, page, data[p + 1])) {
+      if (p + 1 < data.size() && IsCharacterUnit(cells, UnitOf(page, data[p + 1]))) {
         ++chars;
       } else {
         close(p, false);
       }
       p += 2;
-    } else if (IsCharacterUnit(cells, 0, data[p])) {
+    } else if (IsCharacterUnit(cells, UnitOf(0, data[p]))) {
       ++chars;
       ++p;
     } else {
