@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "chartable/encoding.h"
 #include "chartable/load.h"
 #include "runtime/compare.h"
 #include "runtime/cp932.h"
 #include "runtime/hex.h"
+#include "runtime/result.h"
 #include "runtime/text_file.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
@@ -96,106 +98,118 @@ TblExport ExportTbl(const CharTable& table, TblEncoding encoding) {
   return result;
 }
 
+namespace {
+
+// An entry line as written: the bytes of its code and the value after "=".
+struct TblEntry {
+  std::vector<std::uint8_t> code;
+  std::u16string_view value;
+  bool line_break = false;  // "*24", which has no value
+};
+
+// Where an entry goes, keyed as ImportTbl counts duplicates: a cell's index,
+// or these for the fixed line break and space.
+constexpr int kLineBreakSlot = -1;
+constexpr int kSpaceSlot = -2;
+
+// The line in the file's encoding; nullopt when it is not valid UTF-8.
+std::optional<std::u16string> DecodeTblLine(std::string_view raw, TblEncoding encoding) {
+  if (encoding == TblEncoding::kCp932) return DecodeCp932(raw);
+  auto decoded = DecodeUtf8(raw);
+  if (!decoded) return std::nullopt;
+  return std::move(decoded).value();
+}
+
+// The code, hex byte pairs up to "=" or "*24" for the line break, and the value.
+Result<TblEntry, TblErrorCode> ParseTblEntry(std::u16string_view line) {
+  TblEntry entry;
+  const std::size_t equals = line.find(u'=');
+  std::u16string_view digits = line.substr(0, equals);
+  if (!digits.empty() && digits.front() == u'*' && equals == std::u16string_view::npos) {
+    digits.remove_prefix(1);
+    entry.line_break = true;
+  } else if (equals == std::u16string_view::npos) {
+    return Unexpected(TblErrorCode::kNotAnEntry);
+  } else {
+    entry.value = line.substr(equals + 1);
+  }
+  if (digits.empty() || digits.size() % 2 != 0) return Unexpected(TblErrorCode::kNotAnEntry);
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    const int high = HexValue(digits[i]);
+    const int low = HexValue(digits[i + 1]);
+    if (high < 0 || low < 0) return Unexpected(TblErrorCode::kNotAnEntry);
+    entry.code.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  return entry;
+}
+
+// The slot the entry fills, or why the grid can't hold it.
+Result<int, TblErrorCode> SlotOfTblEntry(const TblEntry& entry) {
+  const std::vector<std::uint8_t>& code = entry.code;
+  if (entry.line_break) {
+    if (code != std::vector<std::uint8_t>{kLineBreakByte}) {
+      return Unexpected(TblErrorCode::kReservedByte);
+    }
+    return kLineBreakSlot;
+  }
+  if (code.size() > 2) return Unexpected(TblErrorCode::kCodeTooLong);
+  int page = 0;
+  if (code.size() == 2) {
+    page = PageOfLeadByte(code[0]);
+    if (page == 0) return Unexpected(TblErrorCode::kOtherLeadByte);
+  }
+  const std::uint8_t byte = code.back();
+  const std::u16string_view value = entry.value;
+  if (page == 0 && byte == kSpaceByte && value.size() == 1 &&
+      detail::ClassifySpecial(value[0]) == detail::Special::kSpace) {
+    return kSpaceSlot;  // the fixed space, as export writes it
+  }
+  if (page == 0 && IsReservedByte(byte)) return Unexpected(TblErrorCode::kReservedByte);
+  if (value.size() != 1) return Unexpected(TblErrorCode::kNotOneChar);
+  if (!Storable(value[0])) return Unexpected(TblErrorCode::kUnstorable);
+  const CellCode cell{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
+                      static_cast<std::uint8_t>(byte & 15)};
+  return cell.index();
+}
+
+}  // namespace
+
 TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
   TblImport result;
   if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8ByteOrderMark)) {
     bytes.remove_prefix(kUtf8ByteOrderMark.size());
   }
-  std::map<int, std::size_t> seen;  // cell index (or -1, -2 for *24 and 50) -> line
+  std::map<int, std::size_t> seen;  // slot -> line
   std::size_t number = 0;
   std::string_view raw;
   while (TakeLine(bytes, raw)) {
     ++number;
-
-    std::u16string line;
-    if (encoding == TblEncoding::kUtf8) {
-      auto decoded = DecodeUtf8(raw);
-      if (!decoded) {
-        result.errors.push_back({TblErrorCode::kBadUtf8, number});
-        continue;
-      }
-      line = std::move(decoded).value();
-    } else {
-      line = DecodeCp932(raw);
+    const std::optional<std::u16string> line = DecodeTblLine(raw, encoding);
+    if (!line) {
+      result.errors.push_back({TblErrorCode::kBadUtf8, number});
+      continue;
     }
-    if (line.find_first_not_of(u" \t") == std::u16string::npos) continue;
+    if (line->find_first_not_of(u" \t") == std::u16string::npos) continue;
     auto error = [&](TblErrorCode code, std::size_t other = 0) {
-      result.errors.push_back({code, number, other, line});
+      result.errors.push_back({code, number, other, *line});
     };
-
-    // The code: hex byte pairs up to "=", or "*24" for the line break.
-    std::vector<std::uint8_t> code;
-    std::u16string_view value;
-    bool line_break = false;
-    const std::size_t equals = line.find(u'=');
-    std::u16string_view digits = std::u16string_view(line).substr(0, equals);
-    if (!digits.empty() && digits.front() == u'*' && equals == std::u16string::npos) {
-      digits.remove_prefix(1);
-      line_break = true;
-    } else if (equals == std::u16string::npos) {
-      error(TblErrorCode::kNotAnEntry);
-      continue;
-    } else {
-      value = std::u16string_view(line).substr(equals + 1);
-    }
-    bool hex = !digits.empty() && digits.size() % 2 == 0;
-    for (std::size_t i = 0; hex && i < digits.size(); i += 2) {
-      const int high = HexValue(digits[i]);
-      const int low = HexValue(digits[i + 1]);
-      hex = high >= 0 && low >= 0;
-      if (hex) code.push_back(static_cast<std::uint8_t>(high * 16 + low));
-    }
-    if (!hex) {
-      error(TblErrorCode::kNotAnEntry);
+    const auto entry = ParseTblEntry(*line);
+    if (!entry) {
+      error(entry.error());
       continue;
     }
-    if (line_break) {
-      if (code != std::vector<std::uint8_t>{kLineBreakByte}) {
-        error(TblErrorCode::kReservedByte);
-      } else if (auto [it, fresh] = seen.emplace(-1, number); !fresh) {
-        error(TblErrorCode::kDuplicate, it->second);
-      }
+    const auto slot = SlotOfTblEntry(*entry);
+    if (!slot) {
+      error(slot.error());
       continue;
     }
-    if (code.size() > 2) {
-      error(TblErrorCode::kCodeTooLong);
-      continue;
-    }
-    int page = 0;
-    if (code.size() == 2) {
-      page = PageOfLeadByte(code[0]);
-      if (page == 0) {
-        error(TblErrorCode::kOtherLeadByte);
-        continue;
-      }
-    }
-    const std::uint8_t byte = code.back();
-    if (page == 0 && byte == kSpaceByte && value.size() == 1 &&
-        detail::ClassifySpecial(value[0]) == detail::Special::kSpace) {
-      // The fixed space, as export writes it.
-      if (auto [it, fresh] = seen.emplace(-2, number); !fresh)
-        error(TblErrorCode::kDuplicate, it->second);
-      continue;
-    }
-    if (page == 0 && IsReservedByte(byte)) {
-      error(TblErrorCode::kReservedByte);
-      continue;
-    }
-    if (value.size() != 1) {
-      error(TblErrorCode::kNotOneChar);
-      continue;
-    }
-    if (!Storable(value[0])) {
-      error(TblErrorCode::kUnstorable);
-      continue;
-    }
-    const CellCode cell{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
-                        static_cast<std::uint8_t>(byte & 15)};
-    if (auto [it, fresh] = seen.emplace(cell.index(), number); !fresh) {
+    if (auto [it, fresh] = seen.emplace(*slot, number); !fresh) {
       error(TblErrorCode::kDuplicate, it->second);
       continue;
     }
-    result.table.SetCell(cell.page, cell.row, cell.column, std::u16string(value),
+    if (*slot < 0) continue;  // the fixed line break and space have no cell
+    const CellCode cell = CellCode::FromIndex(*slot);
+    result.table.SetCell(cell.page, cell.row, cell.column, std::u16string(entry->value),
                          CellOrigin{0, static_cast<std::uint32_t>(number), 0});
     ++result.placed;
   }

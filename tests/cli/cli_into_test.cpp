@@ -6,16 +6,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "chartable/encoding.h"
-#include "chartable/load.h"
-#include "chartable/tbl.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
@@ -801,47 +797,6 @@ INSTANTIATE_TEST_SUITE_P(
             "grep -q 'out.bin now belongs to you, not to its owner' ../err.txt",
             Enc(u"あい")}),
     CaseName<StreamOutputCase>);
-
-// Random tables, exported and imported in the core: every character whose
-// cell a text can be encoded to, and decoding shows, keeps that cell.
-TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
-  std::mt19937 rng(13);
-  const std::u16string pool = u"あいうえおアイウエオ漢字ｱｲ０１abcXYZ<>＜＞ 　鰯\r\n=*€😀ÄÖÜ丁七万";
-  for (int round = 0; round < 40; ++round) {
-    CharTable table;
-    for (int i = 0; i < 400; ++i) {
-      const int index = static_cast<int>(rng() % kCells);
-      const CellCode code = CellCode::FromIndex(index);
-      std::u16string cell(1, pool[rng() % pool.size()]);
-      if (rng() % 6 == 0) cell = std::u16string(1, static_cast<char16_t>(0x4E00 + rng() % 0x5000));
-      if (rng() % 20 == 0) cell += u'x';
-      table.SetCell(code.page, code.row, code.column, cell);
-    }
-    for (const TblEncoding encoding : {TblEncoding::kUtf8, TblEncoding::kCp932}) {
-      const TblExport exported = ExportTbl(table, encoding);
-      const TblImport imported = ImportTbl(exported.bytes, encoding);
-      EXPECT_TRUE(imported.errors.empty())
-          << "round " << round << " line " << imported.errors.front().line;
-      // A file name may hold any control character; the comment that names it
-      // must still leave the table loadable.
-      const TableFiles files = WriteTableFiles(imported.table, u"ran\ndom\r\u2028\u0085\t.tbl");
-      auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
-      ASSERT_TRUE(loaded.has_value()) << DescribeTableError(loaded.error());
-      const ProducibleCells cells(table);
-      for (int index = 0; index < kCells; ++index) {
-        const CellCode code = CellCode::FromIndex(index);
-        const std::optional<char16_t> ch = cells.CharAt(code);
-        if (!ch) continue;
-        const bool shadowed = std::find(exported.shadowed.begin(), exported.shadowed.end(), code) !=
-                              exported.shadowed.end();
-        const bool unwritable = std::find(exported.unwritable.begin(), exported.unwritable.end(),
-                                          code) != exported.unwritable.end();
-        if (shadowed || unwritable) continue;
-        EXPECT_EQ(loaded.value().Find(*ch), code) << "round " << round << " cell " << index;
-      }
-    }
-  }
-}
 
 }  // namespace
 }  // namespace binconv::cli_test
