@@ -31,7 +31,7 @@ std::vector<bool> Cp932Chars() {
   std::vector<bool> in(0x10000, false);
   std::string bytes;
   for (int b = 0x20; b < 0x100; ++b) {
-    if (IsCp932LeadByte(static_cast<std::uint8_t>(b))) {
+    if (detail::IsCp932LeadByte(static_cast<std::uint8_t>(b))) {
       for (int t = 0x40; t <= 0xFC; ++t) {
         if (t == 0x7F) continue;
         bytes += static_cast<char>(b);
@@ -66,8 +66,7 @@ std::vector<char16_t> EncodableChars(const CharTable& table, bool cp932_only) {
           continue;
         }
         if (detail::ClassifySpecial(ch) != detail::Special::kNone) continue;
-        if (ch == u'\r' || ch == u'\n' || IsHighSurrogate(ch) ||
-            IsLowSurrogate(ch)) {
+        if (ch == u'\r' || ch == u'\n' || IsHighSurrogate(ch) || IsLowSurrogate(ch)) {
           continue;
         }
         if (cp932_only && !cp932[ch]) continue;

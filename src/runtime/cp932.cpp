@@ -17,9 +17,15 @@ constexpr std::size_t TrailIndex(std::uint8_t b) {
 
 }  // namespace
 
+namespace detail {
+
 bool IsCp932LeadByte(std::uint8_t b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
+
+}  // namespace detail
+
+using detail::IsCp932LeadByte;
 
 std::u16string DecodeCp932(std::string_view bytes) {
   std::u16string out;

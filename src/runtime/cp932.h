@@ -11,8 +11,6 @@ namespace binconv {
 // What Windows gives for a byte sequence that code page 932 does not define.
 inline constexpr char16_t kCp932DefaultChar = u'\u30FB';
 
-bool IsCp932LeadByte(std::uint8_t b);
-
 // Never fails: undefined sequences become kCp932DefaultChar. A lead byte whose
 // next byte is not a trail byte (or that ends the input) becomes one
 // kCp932DefaultChar and the next byte is decoded on its own, so a stray lead
@@ -23,5 +21,13 @@ std::u16string DecodeCp932(std::string_view bytes);
 // picks them where a character has several (the IBM extensions at FA-FC over
 // their NEC-selected copies at ED-EE); false when code page 932 can't hold it.
 bool AppendCp932(char16_t ch, std::string& out);
+
+namespace detail {
+
+// The first byte of a pair: 81-9F and E0-FC. Here for the tests and the
+// benchmark's text generator, which walk every pair.
+bool IsCp932LeadByte(std::uint8_t b);
+
+}  // namespace detail
 
 }  // namespace binconv

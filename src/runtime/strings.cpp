@@ -39,23 +39,6 @@ std::vector<std::u16string_view> Split(std::u16string_view s, std::u16string_vie
   return pieces;
 }
 
-std::u16string ReplaceAll(std::u16string_view s, std::u16string_view search,
-                          std::u16string_view replacement) {
-  if (search.empty()) return std::u16string(s);
-  std::u16string out;
-  out.reserve(s.size());
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = FindText(s, search, start);
-    if (at == std::u16string_view::npos) break;
-    out.append(s.substr(start, at - start));
-    out.append(replacement);
-    start = at + search.size();
-  }
-  out.append(s.substr(start));
-  return out;
-}
-
 std::u16string_view Trim(std::u16string_view s) {
   const std::size_t first = s.find_first_not_of(u' ');
   if (first == std::u16string_view::npos) return {};

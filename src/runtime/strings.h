@@ -17,11 +17,6 @@ namespace binconv {
 std::vector<std::u16string_view> Split(std::u16string_view s, std::u16string_view delimiter,
                                        std::size_t max_pieces = SIZE_MAX);
 
-// Every non-overlapping occurrence of `search` replaced by `replacement`.
-// An empty `search` leaves `s` unchanged.
-std::u16string ReplaceAll(std::u16string_view s, std::u16string_view search,
-                          std::u16string_view replacement);
-
 // Leading and trailing U+0020 removed. U+3000 is kept: a table cell may hold it
 // on purpose.
 std::u16string_view Trim(std::u16string_view s);

@@ -11,6 +11,7 @@
 #include "codec/convert.h"
 #include "runtime/strings.h"
 #include "support/bytes.h"
+#include "support/reference.h"
 
 namespace binconv {
 namespace {
@@ -144,6 +145,7 @@ TEST(ListingParserTest, ReusableAfterFinish) {
 // in that order, count, then walk), and against random chunking.
 
 std::string ReferenceOutcome(std::u16string_view listing) {
+  using test::ReplaceAll;
   std::u16string s = ReplaceAll(listing, u" ", u"");
   s = ReplaceAll(ReplaceAll(ReplaceAll(s, u"\r\n", u""), u"\r", u""), u"\n", u"");
   if (s.size() % 2 != 0) return "odd";

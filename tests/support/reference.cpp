@@ -17,6 +17,19 @@ bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
+std::u16string ReplaceAll(std::u16string_view s, std::u16string_view search,
+                          std::u16string_view replacement) {
+  std::u16string out;
+  out.reserve(s.size());
+  // The pieces between the matches, joined by the replacement.
+  const std::vector<std::u16string_view> pieces = Split(s, search);
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (i != 0) out.append(replacement);
+    out.append(pieces[i]);
+  }
+  return out;
+}
+
 ReferenceModel::ReferenceModel(const CharTable& table, bool remember)
     : table_(table), remember_(remember) {}
 

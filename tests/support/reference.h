@@ -16,6 +16,12 @@
 
 namespace binconv::test {
 
+// Every non-overlapping occurrence of `search` (found by TextCompare, as the
+// procedure does) replaced by `replacement`. An empty `search` leaves `s`
+// unchanged.
+std::u16string ReplaceAll(std::u16string_view s, std::u16string_view search,
+                          std::u16string_view replacement);
+
 class ReferenceModel {
  public:
   // The table must outlive the model. Without `remember`, every lookup scans
