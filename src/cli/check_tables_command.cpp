@@ -83,9 +83,10 @@ int RunCheckTables(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kCheckTablesCommand{
-    "check-tables",      "[--tables DIR]",    "report unusable cells of the tables",
-    kCheckTablesDetails, kCheckTablesOptions, 0,
-    &RunCheckTables};
+extern const Command kCheckTablesCommand{.name = "check-tables",
+                                         .summary = "report unusable cells of the tables",
+                                         .details = kCheckTablesDetails,
+                                         .usage = {.options = kCheckTablesOptions},
+                                         .run = &RunCheckTables};
 
 }  // namespace binconv::cli

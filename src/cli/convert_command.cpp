@@ -58,12 +58,11 @@ int RunConvert(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kConvertCommand{"convert",
-                                     "[--tables DIR] [--exact] [-o FILE] [INPUT]",
-                                     "convert text into a code listing",
-                                     kConvertDetails,
-                                     kConvertOptions,
-                                     1,
-                                     &RunConvert};
+extern const Command kConvertCommand{
+    .name = "convert",
+    .summary = "convert text into a code listing",
+    .details = kConvertDetails,
+    .usage = {.options = kConvertOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .run = &RunConvert};
 
 }  // namespace binconv::cli

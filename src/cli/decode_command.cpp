@@ -100,13 +100,13 @@ int RunDecode(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kDecodeCommand{"decode",
-                                    "[--tables DIR] [--crlf] [--at OFFSET] [--length N] [-o FILE] "
-                                    "[BINARY]",
-                                    "turn bytes back into text",
-                                    kDecodeDetails,
-                                    kDecodeOptions,
-                                    1,
-                                    &RunDecode};
+extern const Command kDecodeCommand{
+    .name = "decode",
+    .summary = "turn bytes back into text",
+    .details = kDecodeDetails,
+    .usage = {.options = kDecodeOptions,
+              .form = {.positionals = {.shown = "[BINARY]", .max = 1},
+                       .order = "tables crlf at length output @"}},
+    .run = &RunDecode};
 
 }  // namespace binconv::cli

@@ -8,9 +8,15 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kDiffOptions{
-    OptionSpec{"output", 'o', "PATCH", "the patch file to write (required)"}, kPatchFormatOption,
-    kHelpOption};
+constexpr std::string_view kDiffNeeds = "diff needs ORIGINAL, MODIFIED and -o PATCH";
+
+constexpr std::array kDiffOptions{OptionSpec{.name = "output",
+                                             .alias = 'o',
+                                             .value_name = "PATCH",
+                                             .help = "the patch file to write (required)",
+                                             .required = true,
+                                             .missing = kDiffNeeds},
+                                  kPatchFormatOption, kHelpOption};
 
 constexpr std::string_view kDiffDetails =
     "Writes a patch that turns ORIGINAL into MODIFIED, to share a translation\n"
@@ -27,9 +33,7 @@ constexpr std::string_view kDiffDetails =
 
 int RunDiff(const ParsedArgs& args) {
   const std::optional<std::string> patch_name = args.Value("output");
-  if (args.positionals.size() != 2 || !patch_name || patch_name->empty()) {
-    return UsageError("diff needs ORIGINAL, MODIFIED and -o PATCH");
-  }
+  if (patch_name->empty()) return UsageError(kDiffNeeds);
   int status = kExitOk;
   const std::optional<PatchFormat> format =
       ChoosePatchFormat(args.Value("format"), *patch_name, status);
@@ -50,12 +54,16 @@ int RunDiff(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kDiffCommand{"diff",
-                                  "ORIGINAL MODIFIED -o PATCH [--format ips|bps]",
-                                  "make an IPS or BPS patch from ORIGINAL to MODIFIED",
-                                  kDiffDetails,
-                                  kDiffOptions,
-                                  2,
-                                  &RunDiff};
+extern const Command kDiffCommand{
+    .name = "diff",
+    .summary = "make an IPS or BPS patch from ORIGINAL to MODIFIED",
+    .details = kDiffDetails,
+    .usage = {.options = kDiffOptions,
+              .form = {.positionals = {.shown = "ORIGINAL MODIFIED",
+                                       .min = 2,
+                                       .max = 2,
+                                       .needs = kDiffNeeds},
+                       .order = "@ output format"}},
+    .run = &RunDiff};
 
 }  // namespace binconv::cli

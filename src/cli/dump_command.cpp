@@ -14,7 +14,11 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::array kDumpOptions{
-    OptionSpec{"from", 0, "GAME", "the game to read the scripts from (required)"}, kTablesOption,
+    OptionSpec{.name = "from",
+               .value_name = "GAME",
+               .help = "the game to read the scripts from (required)",
+               .required = true},
+    kTablesOption,
     OptionSpec{"force", 0, "", "replace script files that already exist"}, kHelpOption};
 
 constexpr std::string_view kDumpDetails =
@@ -35,9 +39,6 @@ constexpr std::string_view kDumpDetails =
 
 int RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
-  if (!game_name) {
-    return UsageError("dump needs --from GAME");
-  }
   const std::string plan_name = InputName(args);
   const std::string shown_plan = ShownName(plan_name);
   int status = kExitOk;
@@ -121,14 +122,13 @@ int RunDump(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kDumpCommand{"dump",
-                                  "--from GAME [--tables DIR] [--force] PLAN",
-                                  "write the scripts of a plan out of a game, through its pointers",
-                                  kDumpDetails,
-                                  kDumpOptions,
-                                  1,
-                                  &RunDump,
-                                  1,
-                                  "a PLAN"};
+extern const Command kDumpCommand{
+    .name = "dump",
+    .summary = "write the scripts of a plan out of a game, through its pointers",
+    .details = kDumpDetails,
+    .usage = {.options = kDumpOptions,
+              .form = {.positionals = {
+                           .shown = "PLAN", .min = 1, .max = 1, .needs = "dump needs a PLAN"}}},
+    .run = &RunDump};
 
 }  // namespace binconv::cli

@@ -200,13 +200,10 @@ int RunEncode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kEncodeCommand{
-    "encode",
-    "[--tables DIR] [--exact] [--report] [--keep-going] "
-    "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]",
-    "convert text and write its bytes in one step",
-    kEncodeDetails,
-    kEncodeOptions,
-    1,
-    &RunEncode};
+    .name = "encode",
+    .summary = "convert text and write its bytes in one step",
+    .details = kEncodeDetails,
+    .usage = {.options = kEncodeOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .run = &RunEncode};
 
 }  // namespace binconv::cli

@@ -59,12 +59,12 @@ int RunExportTbl(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kExportTblCommand{"export-tbl",
-                                       "[--tables DIR] [--encoding utf-8|cp932] [-o FILE]",
-                                       "write the tables as a hex editor's .tbl file",
-                                       kExportTblDetails,
-                                       kExportTblOptions,
-                                       0,
-                                       &RunExportTbl};
+extern const Command kExportTblCommand{
+    .name = "export-tbl",
+    .summary = "write the tables as a hex editor's .tbl file",
+    .details = kExportTblDetails,
+    .usage = {.options = kExportTblOptions,
+              .form = {.order = "tables encoding=utf-8|cp932 output"}},
+    .run = &RunExportTbl};
 
 }  // namespace binconv::cli

@@ -136,14 +136,16 @@ std::string DescribeCell(const CharTable& table, CellCode cell) {
   return text;
 }
 
-extern const Command kImportTblCommand{"import-tbl",
-                                       "[--encoding utf-8|cp932] [--keep-going] [-o DIR] TBL",
-                                       "make the table files from a hex editor's .tbl file",
-                                       kImportTblDetails,
-                                       kImportTblOptions,
-                                       1,
-                                       &RunImportTbl,
-                                       1,
-                                       "a TBL file"};
+extern const Command kImportTblCommand{
+    .name = "import-tbl",
+    .summary = "make the table files from a hex editor's .tbl file",
+    .details = kImportTblDetails,
+    .usage = {.options = kImportTblOptions,
+              .form = {.positionals = {.shown = "TBL",
+                                       .min = 1,
+                                       .max = 1,
+                                       .needs = "import-tbl needs a TBL file"},
+                       .order = "encoding=utf-8|cp932 keep-going output @"}},
+    .run = &RunImportTbl};
 
 }  // namespace binconv::cli

@@ -22,13 +22,31 @@
 namespace binconv::cli {
 namespace {
 
+// GAME patched in place, or ORIGINAL read and OUTPUT (or only PATCH) written.
+constexpr OptionSpec kInsertIntoOption = [] {
+  OptionSpec into = Related(kIntoOption, "from", "");
+  into.required = true;
+  into.missing = "insert needs --into GAME or --from ORIGINAL -o OUTPUT";
+  return into;
+}();
+
 constexpr std::array kInsertOptions{
-    kIntoOption,
-    OptionSpec{"from", 0, "ORIGINAL", "read ORIGINAL, which stays untouched, and write -o OUTPUT"},
-    OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
+    kInsertIntoOption,
+    OptionSpec{.name = "from",
+               .value_name = "ORIGINAL",
+               .help = "read ORIGINAL, which stays untouched, and write -o OUTPUT",
+               .required = true,
+               .needs = "output|patch",
+               .misuse = "--from ORIGINAL needs -o OUTPUT or --patch PATCH"},
+    OptionSpec{.name = "output",
+               .alias = 'o',
+               .value_name = "OUTPUT",
+               .help = "with --from: the file to write, atomically",
+               .needs = "from",
+               .misuse = "-o goes with --from ORIGINAL, not with --into"},
     OptionSpec{"patch", 0, "PATCH",
                "also write an IPS or BPS patch from the original to the result"},
-    kPatchFormatOption,
+    Related(kPatchFormatOption, "", "patch", "--format goes with --patch PATCH"),
     kTablesOption,
     kExactOption,
     OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
@@ -163,12 +181,7 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
     UsageError(message);
     return std::nullopt;
   };
-  if (into && from) return misuse("--into and --from exclude each other");
-  if (!into && !from) return misuse("insert needs --into GAME or --from ORIGINAL -o OUTPUT");
-  if (into && output) return misuse("-o goes with --from ORIGINAL, not with --into");
   const std::optional<std::string> patch = args.Value("patch");
-  if (from && !output && !patch) return misuse("--from ORIGINAL needs -o OUTPUT or --patch PATCH");
-  if (args.Has("format") && !patch) return misuse("--format goes with --patch PATCH");
   InsertTarget target;
   target.game_name = into ? *into : *from;
   target.game = PathFromUtf8(target.game_name);
@@ -490,15 +503,12 @@ int RunInsert(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kInsertCommand{
-    "insert",
-    "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
-    "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN",
-    "put many texts into their rooms of a game file",
-    kInsertDetails,
-    kInsertOptions,
-    1,
-    &RunInsert,
-    1,
-    "a PLAN"};
+    .name = "insert",
+    .summary = "put many texts into their rooms of a game file",
+    .details = kInsertDetails,
+    .usage = {.options = kInsertOptions,
+              .form = {.positionals = {
+                           .shown = "PLAN", .min = 1, .max = 1, .needs = "insert needs a PLAN"}}},
+    .run = &RunInsert};
 
 }  // namespace binconv::cli

@@ -10,12 +10,6 @@ namespace binconv::cli {
 
 std::string ByteCount(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
 
-namespace {
-
-int Misuse(const std::string& message) { return UsageError(message); }
-
-}  // namespace
-
 std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
                             std::uint64_t size) {
   return game + ": bytes " + HexNumber(offset) + " to " + HexNumber(end) + " reach past its end (" +
@@ -33,30 +27,21 @@ bool NumberOption(const ParsedArgs& args, std::string_view name,
   if (!value) return true;
   number = ParseNumber(*value);
   if (number) return true;
-  Misuse("--" + std::string(name) + " '" + *value + "' is not a decimal or 0x hex number");
+  UsageError("--" + std::string(name) + " '" + *value + "' is not a decimal or 0x hex number");
   return false;
 }
 
 std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
   status = kExitOk;
+  // What goes with --into, and --at with it, is checked by the declaration.
   const std::optional<std::string> game = args.Value("into");
-  if (!game) {
-    for (const char* name : {"at", "room", "fill"}) {
-      if (args.Has(name)) {
-        status = Misuse(std::string("--") + name + " needs --into GAME");
-        return std::nullopt;
-      }
-    }
-    return std::nullopt;
-  }
+  if (!game) return std::nullopt;
   auto fail = [&](const std::string& message) {
-    status = Misuse(message);
+    status = UsageError(message);
     return std::nullopt;
   };
-  if (args.Has("output")) return fail("--into and -o exclude each other");
   IntoTarget target;
   target.game = PathOfArg(*game);
-  if (!args.Has("at")) return fail("--into needs --at OFFSET");
   std::optional<std::uint64_t> offset;
   if (!NumberOption(args, "at", offset) || !NumberOption(args, "room", target.place.room)) {
     status = kExitError;
@@ -64,7 +49,6 @@ std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
   }
   target.place.offset = *offset;
   if (const auto fill = args.Value("fill")) {
-    if (!target.place.room) return fail("--fill needs --room N");
     target.place.fill = ParseByte(*fill);
     if (!target.place.fill) return fail("--fill '" + *fill + "' is not a byte of two hex digits");
   }

@@ -15,14 +15,27 @@
 
 namespace binconv::cli {
 
+// The bytes go into GAME instead of -o's file, and then need --at.
 inline constexpr OptionSpec kIntoOption{
-    "into", 0, "GAME", "put the bytes into the existing file GAME instead of a new file"};
-inline constexpr OptionSpec kAtOption{"at", 0, "OFFSET",
-                                      "with --into: where the bytes go (decimal or 0x hex)"};
+    .name = "into",
+    .value_name = "GAME",
+    .help = "put the bytes into the existing file GAME instead of a new file",
+    .excludes = "output",
+    .needs = "at"};
+inline constexpr OptionSpec kAtOption{.name = "at",
+                                      .value_name = "OFFSET",
+                                      .help = "with --into: where the bytes go (decimal or 0x hex)",
+                                      .needs = "into"};
 inline constexpr OptionSpec kRoomOption{
-    "room", 0, "N", "with --into: the bytes may take N bytes at most; refuse a longer text"};
+    .name = "room",
+    .value_name = "N",
+    .help = "with --into: the bytes may take N bytes at most; refuse a longer text",
+    .needs = "into"};
 inline constexpr OptionSpec kFillOption{
-    "fill", 0, "XX", "with --room: fill the rest of the room with the byte XX (hex)"};
+    .name = "fill",
+    .value_name = "XX",
+    .help = "with --room: fill the rest of the room with the byte XX (hex)",
+    .needs = "into room"};
 
 struct IntoTarget {
   std::filesystem::path game;

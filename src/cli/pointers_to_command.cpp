@@ -18,14 +18,22 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::array kPointersToOptions{
-    OptionSpec{"format", 0, "TYPE",
-               "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's other "
-               "words follow it"},
+    OptionSpec{.name = "format",
+               .value_name = "TYPE",
+               .help = "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
+                       "other words follow it",
+               .required = true},
     OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
-    kTablesOption,
-    kMinCharsOption,
-    kEndByteOption,
+    Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
+    Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
+    Related(kEndByteOption, "", "tables-of", "--end goes with --tables-of"),
     kHelpOption};
+
+// The format's words and OFFSETs stand among the positionals; ParseRequest
+// tells them apart and counts them.
+constexpr Form kTablesOfForm{.when = "tables-of",
+                             .positionals = {.shown = "GAME", .max = kAnyNumber},
+                             .order = "tables-of format=… tables min end @"};
 
 constexpr std::string_view kPointersToDetails =
     "Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
@@ -98,10 +106,6 @@ struct Request {
 // of the form NAME=VALUE that follow; then GAME and the OFFSETs.
 std::optional<Request> ParseRequest(const ParsedArgs& args) {
   const std::optional<std::string> type = args.Value("format");
-  if (!type) {
-    PrintError("pointers-to needs --format TYPE (see binconv-cli pointers-to --help)");
-    return std::nullopt;
-  }
   std::vector<std::string> words;
   for (std::size_t at = 0; at <= type->size();) {
     const std::size_t space = std::min(type->find(' ', at), type->size());
@@ -302,25 +306,21 @@ int RunPointersTo(const ParsedArgs& args) {
   const std::optional<Request> request = ParseRequest(args);
   if (!request) return kExitError;
   if (args.Has("tables-of")) return RunTablesOf(args, *request);
-  for (const char* name : {"tables", "min", "end"}) {
-    if (args.Has(name)) {
-      PrintError("--" + std::string(name) + " goes with --tables-of");
-      return kExitError;
-    }
-  }
   return RunFindPointers(*request);
 }
 
 }  // namespace
 
 extern const Command kPointersToCommand{
-    "pointers-to",
-    "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
-    "--format … [--tables DIR] [--min N] [--end XX] GAME",
-    "find pointers to offsets in a game file, or its pointer tables",
-    kPointersToDetails,
-    kPointersToOptions,
-    std::numeric_limits<std::size_t>::max(),
-    &RunPointersTo};
+    .name = "pointers-to",
+    .summary = "find pointers to offsets in a game file, or its pointer tables",
+    .details = kPointersToDetails,
+    .usage = {.options = kPointersToOptions,
+              .form = {.positionals = {.shown = "[header=N] [base=N] [map=…] [relative=self] GAME "
+                                                "OFFSET...",
+                                       .max = kAnyNumber}},
+              .other = &kTablesOfForm,
+              .points = HelpPointer::kCommand},
+    .run = &RunPointersTo};
 
 }  // namespace binconv::cli

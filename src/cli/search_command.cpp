@@ -18,14 +18,36 @@
 namespace binconv::cli {
 namespace {
 
+constexpr std::string_view kRelativeOnly = "--order and --tbl go with --relative";
+
 constexpr std::array kSearchOptions{
     kTablesOption,
     kExactOption,
     OptionSpec{"count", 0, "", "print only how often each TEXT occurs: COUNT<TAB>TEXT"},
-    OptionSpec{"relative", 0, "", "relative search for a kana word in a game of unknown table"},
-    OptionSpec{"order", 0, "ORDER", "with --relative: jis or gojuon only (default: both)"},
-    OptionSpec{"tbl", 0, "FILE", "with --relative: write a .tbl of the best match to FILE"},
+    OptionSpec{.name = "relative",
+               .help = "relative search for a kana word in a game of unknown table",
+               .excludes = "count tables exact",
+               .misuse = "--relative needs no tables: --count, --tables and --exact don't go with "
+                         "it"},
+    OptionSpec{.name = "order",
+               .value_name = "ORDER",
+               .help = "with --relative: jis or gojuon only (default: both)",
+               .needs = "relative",
+               .misuse = kRelativeOnly},
+    OptionSpec{.name = "tbl",
+               .value_name = "FILE",
+               .help = "with --relative: write a .tbl of the best match to FILE",
+               .needs = "relative",
+               .misuse = kRelativeOnly},
     kHelpOption};
+
+constexpr Form kRelativeForm{.when = "relative",
+                             .positionals = {.shown = "GAME KANA",
+                                             .min = 2,
+                                             .max = 2,
+                                             .needs = "search --relative needs GAME and one KANA "
+                                                      "word"},
+                             .order = "relative order=jis|gojuon tbl @"};
 
 constexpr std::string_view kSearchDetails =
     "Encodes each TEXT with the tables and lists every offset of GAME where its\n"
@@ -90,10 +112,6 @@ std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedAr
 }
 
 int RunPlainSearch(const ParsedArgs& args) {
-  if (args.positionals.size() < 2) {
-    PrintError("search needs GAME and at least one TEXT (see binconv-cli search --help)");
-    return kExitError;
-  }
   std::optional<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return kExitError;
   const auto patterns = EncodeTexts(args, tables->loaded.table);
@@ -131,10 +149,6 @@ struct RelativeSetup {
 };
 
 std::optional<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
-  if (args.positionals.size() != 2) {
-    PrintError("search --relative needs GAME and one KANA word (see binconv-cli search --help)");
-    return std::nullopt;
-  }
   auto word = DecodeUtf8(args.positionals[1]);
   if (!word) {
     PrintError("KANA is not valid UTF-8");
@@ -268,27 +282,22 @@ int RunRelativeSearch(const ParsedArgs& args) {
 }
 
 int RunSearch(const ParsedArgs& args) {
-  if (!args.Has("relative") && (args.Has("order") || args.Has("tbl"))) {
-    PrintError("--order and --tbl go with --relative");
-    return kExitError;
-  }
-  if (args.Has("relative") && (args.Has("count") || args.Has("tables") || args.Has("exact"))) {
-    PrintError("--relative needs no tables: --count, --tables and --exact don't go with it");
-    return kExitError;
-  }
   return args.Has("relative") ? RunRelativeSearch(args) : RunPlainSearch(args);
 }
 
 }  // namespace
 
 extern const Command kSearchCommand{
-    "search",
-    "[--tables DIR] [--exact] [--count] GAME TEXT...  |  --relative [--order jis|gojuon] "
-    "[--tbl FILE] GAME KANA",
-    "find texts in a game file, or a kana word by relative search",
-    kSearchDetails,
-    kSearchOptions,
-    std::numeric_limits<std::size_t>::max(),
-    &RunSearch};
+    .name = "search",
+    .summary = "find texts in a game file, or a kana word by relative search",
+    .details = kSearchDetails,
+    .usage = {.options = kSearchOptions,
+              .form = {.positionals = {.shown = "GAME TEXT...",
+                                       .min = 2,
+                                       .max = kAnyNumber,
+                                       .needs = "search needs GAME and at least one TEXT"}},
+              .other = &kRelativeForm,
+              .points = HelpPointer::kCommand},
+    .run = &RunSearch};
 
 }  // namespace binconv::cli

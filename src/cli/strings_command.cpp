@@ -70,14 +70,13 @@ int RunStrings(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kStringsCommand{"strings",
-                                     "[--tables DIR] [--min N] [--end XX] GAME",
-                                     "list the runs of characters in a game file",
-                                     kStringsDetails,
-                                     kStringsOptions,
-                                     1,
-                                     &RunStrings,
-                                     1,
-                                     "GAME"};
+extern const Command kStringsCommand{
+    .name = "strings",
+    .summary = "list the runs of characters in a game file",
+    .details = kStringsDetails,
+    .usage = {.options = kStringsOptions,
+              .form = {.positionals = {
+                           .shown = "GAME", .min = 1, .max = 1, .needs = "strings needs GAME"}}},
+    .run = &RunStrings};
 
 }  // namespace binconv::cli

@@ -86,13 +86,11 @@ int RunWrite(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kWriteCommand{"write",
-                                   "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] "
-                                   "[LISTING]",
-                                   "write the bytes of a code listing to a file",
-                                   kWriteDetails,
-                                   kWriteOptions,
-                                   1,
-                                   &RunWrite};
+extern const Command kWriteCommand{
+    .name = "write",
+    .summary = "write the bytes of a code listing to a file",
+    .details = kWriteDetails,
+    .usage = {.options = kWriteOptions, .form = {.positionals = {.shown = "[LISTING]", .max = 1}}},
+    .run = &RunWrite};
 
 }  // namespace binconv::cli
