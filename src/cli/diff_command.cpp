@@ -34,22 +34,22 @@ constexpr std::string_view kDiffDetails =
 int RunDiff(const ParsedArgs& args) {
   const std::optional<std::string> patch_name = args.Value("output");
   if (patch_name->empty()) return UsageError(kDiffNeeds);
-  int status = kExitOk;
-  const std::optional<PatchFormat> format =
-      ChoosePatchFormat(args.Value("format"), *patch_name, status);
-  if (!format) return status;
+  const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch_name);
+  if (!format) return ToInt(format.error());
   const std::string& original_name = args.positionals[0];
   const std::string& modified_name = args.positionals[1];
-  if (RefuseToReplaceInput(*patch_name, original_name) ||
-      RefuseToReplaceInput(*patch_name, modified_name)) {
-    return kExitError;
+  for (const std::string* input : {&original_name, &modified_name}) {
+    if (auto spared = CheckOutputSparesInput(*patch_name, *input); !spared) {
+      return ToInt(spared.error());
+    }
   }
-  const std::optional<std::string> original = ReadInputFile(original_name);
-  if (!original) return kExitError;
-  const std::optional<std::string> modified = ReadInputFile(modified_name);
-  if (!modified) return kExitError;
-  return WriteVerifiedPatch(original_name, Bytes(*original), modified_name, Bytes(*modified),
-                            *patch_name, *format);
+  const Reported<std::string> original = ReadInputFile(original_name);
+  if (!original) return ToInt(original.error());
+  const Reported<std::string> modified = ReadInputFile(modified_name);
+  if (!modified) return ToInt(modified.error());
+  const Reported<> written = WriteVerifiedPatch(original_name, Bytes(*original), modified_name,
+                                                Bytes(*modified), *patch_name, *format);
+  return written ? kExitOk : ToInt(written.error());
 }
 
 }  // namespace

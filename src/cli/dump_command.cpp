@@ -41,9 +41,8 @@ int RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
   const std::string plan_name = InputName(args);
   const std::string shown_plan = ShownName(plan_name);
-  int status = kExitOk;
-  const std::optional<std::string> plan_text = ReadPlanText(plan_name, status);
-  if (!plan_text) return status;
+  const Reported<std::string> plan_text = ReadPlanText(plan_name);
+  if (!plan_text) return ToInt(plan_text.error());
   ScriptPlan plan = ParseScriptPlan(*plan_text, shown_plan);
   if (PrintScriptProblems(plan.problems) != 0) {
     PrintLine(std::to_string(plan.problems.size()) +
@@ -64,8 +63,8 @@ int RunDump(const ParsedArgs& args) {
     }
     if (existing) return kExitError;
   }
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable& table = tables->loaded.table;
 
   FileReader reader;
@@ -82,8 +81,8 @@ int RunDump(const ParsedArgs& args) {
   header.name = PathToUtf8(PathFromUtf8(*game_name).filename());
   header.size = reader.size();
   if (!plan.scripts.empty()) {
-    const std::optional<std::uint32_t> crc = GameCrc32(reader);
-    if (!crc) return kExitError;
+    const Reported<std::uint32_t> crc = GameCrc32(reader);
+    if (!crc) return ToInt(crc.error());
     header.crc32 = *crc;
   }
   const std::string plan_file = PathToUtf8(PathFromUtf8(shown_plan).filename());

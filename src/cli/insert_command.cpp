@@ -188,11 +188,9 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   target.in_place = into.has_value();
   if (patch) {
     if (patch->empty()) return misuse("the --patch name is empty");
-    int status = kExitOk;
-    const std::optional<PatchFormat> format =
-        ChoosePatchFormat(args.Value("format"), *patch, status);
+    const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch);
     if (!format) return std::nullopt;
-    if (RefuseToReplaceInput(*patch, target.game_name)) return std::nullopt;
+    if (!CheckOutputSparesInput(*patch, target.game_name)) return std::nullopt;
     if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
       return misuse("--patch PATCH and -o OUTPUT name the same file");
     }
@@ -224,7 +222,8 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
   if (plan.scripts.empty() && plan.spaces.empty()) return;
   std::optional<std::uint32_t> crc;
   if (!plan.scripts.empty()) {
-    crc = GameCrc32(reader);
+    const Reported<std::uint32_t> game_crc = GameCrc32(reader);
+    if (game_crc) crc = *game_crc;
     if (!crc) {
       status = kExitError;
       return;
@@ -344,8 +343,8 @@ std::string MapCsv(const InsertScripts& scripts) {
 int RunInsert(const ParsedArgs& args) {
   const std::optional<InsertTarget> target = ParseTarget(args);
   if (!target) return kExitError;
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable* table = &tables->loaded.table;
   FileReader reader;
   auto size = reader.Open(target->game);
@@ -354,8 +353,9 @@ int RunInsert(const ParsedArgs& args) {
     return kExitError;
   }
   const std::string plan_name = InputName(args);
-  std::string plan_bytes;
-  if (int read = ReadWholeInput(plan_name, plan_bytes); read != kExitOk) return read;
+  const Reported<std::string> plan_read = ReadWholeInput(plan_name);
+  if (!plan_read) return ToInt(plan_read.error());
+  const std::string& plan_bytes = *plan_read;
   const std::string& game = target->game_name;
   const std::string& written = target->written_name();
 
@@ -428,17 +428,18 @@ int RunInsert(const ParsedArgs& args) {
   // leaves neither.
   std::optional<std::vector<std::uint8_t>> patch_bytes;
   if (target->patch_name) {
-    std::optional<std::string> original = ReadInputFile(game);
-    if (!original) return kExitError;
+    const Reported<std::string> original = ReadInputFile(game);
+    if (!original) return ToInt(original.error());
     const std::span<const std::uint8_t> original_bytes = Bytes(*original);
     std::vector<std::uint8_t> result(original_bytes.begin(), original_bytes.end());
     if (!ApplyFilePatchesInMemory(result, patches)) {
       PrintError(game + " changed while the texts were being laid out; nothing written");
       return kExitError;
     }
-    patch_bytes = MakeReportedPatch(game, original_bytes, target->result_name(), result,
-                                    *target->patch_name, target->patch_format, status);
-    if (!patch_bytes) return status;
+    auto made = MakeReportedPatch(game, original_bytes, target->result_name(), result,
+                                  *target->patch_name, target->patch_format);
+    if (!made) return ToInt(made.error());
+    patch_bytes = std::move(made).value();
   }
   if (!dry_run) {
     AtomicFileWriter patch_writer;

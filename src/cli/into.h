@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/args.h"
+#include "cli/io.h"
 #include "script/placement.h"
 
 namespace binconv::cli {
@@ -51,20 +52,18 @@ std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::
 // "3 bytes too long for the room of 10 bytes (13 bytes in all)"
 std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room);
 
-// The number (decimal or 0x hex) given with --NAME, if any; false once a
-// bad one is reported.
-bool NumberOption(const ParsedArgs& args, std::string_view name,
-                  std::optional<std::uint64_t>& number);
+// The number (decimal or 0x hex) given with --NAME, if any.
+Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args, std::string_view name);
 
-// What the options ask for: nullopt without --into. Reports a misuse or a
-// GAME that is not an existing regular file (with `status` set); a room that
-// doesn't lie inside GAME is reported too, before any input is read.
-std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status);
+// What the options ask for: nullopt without --into. A bad number or byte, or
+// a GAME that is not an existing regular file, is reported; a room that
+// doesn't lie inside GAME too, before any input is read.
+Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args);
 
 // Checks the bytes against the room, fills it and replaces GAME with the
 // patched copy. When the bytes are too long, `locate` finds the first
 // character (or pair) that doesn't fit, which `what` names.
-int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
+Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
               const std::string& input_name, std::string_view what,
               const std::function<std::optional<TextPlace>()>& locate);
 

@@ -55,9 +55,11 @@ int RunPatch(const ParsedArgs& args) {
     return UsageError("the output name is empty");
   }
   // Writing over ORIGINAL is what --into does; over the patch, it is lost.
-  if (RefuseToReplaceInput(output_name, patch_name)) return kExitError;
-  const std::optional<std::string> patch = ReadInputFile(patch_name);
-  if (!patch) return kExitError;
+  if (auto spared = CheckOutputSparesInput(output_name, patch_name); !spared) {
+    return ToInt(spared.error());
+  }
+  const Reported<std::string> patch = ReadInputFile(patch_name);
+  if (!patch) return ToInt(patch.error());
   // The original is read where the patch needs it, never whole.
   auto written =
       ApplyPatchToFile(PathFromUtf8(original_name), Bytes(*patch), PathFromUtf8(output_name));
