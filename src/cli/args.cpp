@@ -21,6 +21,183 @@ const OptionSpec* FindAlias(std::span<const OptionSpec> defs, char alias) {
 
 std::string Spelling(const OptionSpec& def) { return "--" + std::string(def.name); }
 
+// The words of a space-separated list.
+std::vector<std::string_view> Words(std::string_view list, char separator = ' ') {
+  std::vector<std::string_view> words;
+  while (!list.empty()) {
+    const std::size_t end = std::min(list.find(separator), list.size());
+    if (end != 0) words.push_back(list.substr(0, end));
+    list.remove_prefix(std::min(end + 1, list.size()));
+  }
+  return words;
+}
+
+bool Lists(std::string_view list, std::string_view name) {
+  for (const std::string_view word : Words(list)) {
+    if (word == name) return true;
+  }
+  return false;
+}
+
+// Either declares that it excludes the other.
+bool Exclude(const OptionSpec& a, const OptionSpec& b) {
+  return Lists(a.excludes, b.name) || Lists(b.excludes, a.name);
+}
+
+// "-o" or "--into", as a message names an option.
+std::string Flag(const OptionSpec& def) {
+  return def.alias != 0 ? std::string("-") + def.alias : Spelling(def);
+}
+
+// "-o NAME", "--into GAME", "--force".
+std::string Spelled(const OptionSpec& def, std::string_view value) {
+  std::string text = Flag(def);
+  if (!value.empty()) text.append(" ").append(value);
+  return text;
+}
+std::string Spelled(const OptionSpec& def) { return Spelled(def, def.value_name); }
+
+// A name the declaration gives; one it lacks (a slip that the unit test
+// catches) stands as a flag of that name.
+OptionSpec Named(std::span<const OptionSpec> defs, std::string_view name) {
+  const OptionSpec* def = FindLong(defs, name);
+  return def != nullptr ? *def : OptionSpec{.name = name};
+}
+
+const Form& FormOf(const ParsedArgs& args, const Usage& usage) {
+  return usage.other != nullptr && args.Has(usage.other->when) ? *usage.other : usage.form;
+}
+
+std::optional<Misuse> MissingOption(std::string_view command, const ParsedArgs& args,
+                                    std::span<const OptionSpec> defs) {
+  for (const OptionSpec& def : defs) {
+    if (!def.required || args.Has(def.name)) continue;
+    bool stood_in = false;
+    for (const OptionSpec& other : defs) {
+      stood_in = stood_in || (other.required && Exclude(def, other) && args.Has(other.name));
+    }
+    if (stood_in) continue;
+    if (!def.missing.empty()) return Misuse{Misuse::Kind::kMissing, std::string(def.missing)};
+    return Misuse{Misuse::Kind::kMissing, std::string(command) + " needs " + Spelled(def)};
+  }
+  return std::nullopt;
+}
+
+// What `def`, given, excludes or lacks.
+std::optional<Misuse> Clash(const ParsedArgs& args, std::span<const OptionSpec> defs,
+                            const OptionSpec& def) {
+  auto clash = [&](std::string message) {
+    if (!def.misuse.empty()) message = def.misuse;
+    return Misuse{Misuse::Kind::kClash, std::move(message)};
+  };
+  for (const std::string_view name : Words(def.excludes)) {
+    if (args.Has(name)) return clash(Flag(def) + " and " + Flag(Named(defs, name)) +
+                                     " exclude each other");
+  }
+  for (const std::string_view need : Words(def.needs)) {
+    std::string wanted;
+    bool met = false;
+    for (const std::string_view name : Words(need, '|')) {
+      met = met || args.Has(name);
+      wanted += (wanted.empty() ? "" : " or ") + Spelled(Named(defs, name));
+    }
+    if (!met) return clash(Flag(def) + " needs " + wanted);
+  }
+  return std::nullopt;
+}
+
+// The synopsis of one form: which options it shows, nested under the option
+// they need, options that exclude each other as one group "[a | b]" (in
+// parentheses when one of them is required) where the last of them stands.
+class FormSynopsis {
+ public:
+  FormSynopsis(const Usage& usage, const Form& form) : defs_(usage.options), form_(form) {
+    const Form* rival = &form == &usage.form ? usage.other : nullptr;
+    const OptionSpec* selector = form.when.empty() ? nullptr : FindLong(defs_, form.when);
+    for (const OptionSpec& def : defs_) {
+      bool shown = def.name != "help" && &def != selector;
+      if (rival != nullptr) {
+        shown = shown && def.name != rival->when && !Lists(def.needs, rival->when);
+      }
+      if (selector != nullptr) shown = shown && !Exclude(*selector, def);
+      shown_.push_back(shown);
+    }
+  }
+
+  std::string Text() const {
+    std::vector<std::string> pieces;
+    if (!form_.order.empty()) {
+      for (const std::string_view token : Words(form_.order)) pieces.push_back(Token(token));
+    } else {
+      if (!form_.when.empty()) pieces.push_back(Spelled(Named(defs_, form_.when)));
+      for (std::size_t i = 0; i < defs_.size(); ++i) pieces.push_back(TopLevel(i));
+      pieces.emplace_back(form_.positionals.shown);
+    }
+    std::string text;
+    for (const std::string& piece : pieces) {
+      if (piece.empty()) continue;
+      text += (text.empty() ? "" : " ") + piece;
+    }
+    return text;
+  }
+
+ private:
+  // "@", "name" or "name=VALUE", shown flat.
+  std::string Token(std::string_view token) const {
+    if (token == "@") return std::string(form_.positionals.shown);
+    const std::size_t eq = token.find('=');
+    const OptionSpec def = Named(defs_, token.substr(0, eq));
+    const std::string_view value =
+        eq == std::string_view::npos ? def.value_name : token.substr(eq + 1);
+    const bool bare = def.required || def.name == form_.when;
+    return bare ? Spelled(def, value) : "[" + Spelled(def, value) + "]";
+  }
+
+  // The option a shown option is nested under: the first it needs alone,
+  // declared before it.
+  std::optional<std::size_t> Parent(std::size_t i) const {
+    const std::vector<std::string_view> needs = Words(defs_[i].needs);
+    if (needs.empty() || needs.front().find('|') != std::string_view::npos) return std::nullopt;
+    for (std::size_t p = 0; p < i; ++p) {
+      if (shown_[p] && defs_[p].name == needs.front()) return p;
+    }
+    return std::nullopt;
+  }
+
+  // The option with what is nested under it.
+  std::string Item(std::size_t i) const {
+    std::string text = Spelled(defs_[i]);
+    for (std::size_t c = i + 1; c < defs_.size(); ++c) {
+      if (!shown_[c] || Parent(c) != i) continue;
+      const bool bare = defs_[c].required || Lists(defs_[i].needs, defs_[c].name);
+      text += " " + (bare ? Item(c) : "[" + Item(c) + "]");
+    }
+    return text;
+  }
+
+  std::string TopLevel(std::size_t i) const {
+    if (!shown_[i] || Parent(i)) return {};
+    std::vector<std::size_t> group;
+    for (std::size_t g = 0; g < defs_.size(); ++g) {
+      if (shown_[g] && Parent(g) == std::nullopt && (g == i || Exclude(defs_[i], defs_[g]))) {
+        group.push_back(g);
+      }
+    }
+    if (group.back() != i) return {};  // shown where the last of the group stands
+    std::string text;
+    bool required = false;
+    for (const std::size_t g : group) {
+      text += (text.empty() ? "" : " | ") + Item(g);
+      required = required || defs_[g].required;
+    }
+    return required ? (group.size() > 1 ? "(" + text + ")" : text) : "[" + text + "]";
+  }
+
+  std::span<const OptionSpec> defs_;
+  const Form& form_;
+  std::vector<bool> shown_;
+};
+
 }  // namespace
 
 std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
@@ -86,6 +263,35 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
     parsed.options[std::string(def->name)] = std::move(value);
   }
   return parsed;
+}
+
+Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args, const Usage& usage) {
+  std::size_t most = usage.form.positionals.max;
+  if (usage.other != nullptr) most = std::max(most, usage.other->positionals.max);
+  return ParseArgs(args, usage.options, most);
+}
+
+std::optional<Misuse> FindMisuse(std::string_view command, const ParsedArgs& args,
+                                 const Usage& usage) {
+  const Positionals& wanted = FormOf(args, usage).positionals;
+  const std::size_t given = args.positionals.size();
+  if (given < wanted.min || given > wanted.max) {
+    return Misuse{Misuse::Kind::kMissing, std::string(wanted.needs)};
+  }
+  if (auto missing = MissingOption(command, args, usage.options)) return missing;
+  for (const OptionSpec& def : usage.options) {
+    if (!args.Has(def.name)) continue;
+    if (auto clash = Clash(args, usage.options, def)) return clash;
+  }
+  return std::nullopt;
+}
+
+std::string Synopsis(const Usage& usage) {
+  std::string text = FormSynopsis(usage, usage.form).Text();
+  if (usage.other != nullptr) {
+    text += std::string(usage.other->apart) + FormSynopsis(usage, *usage.other).Text();
+  }
+  return text;
 }
 
 std::string DescribeOptions(std::span<const OptionSpec> defs) {

@@ -25,8 +25,8 @@ constexpr std::string_view kCheckTablesDetails =
     "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
 
 int RunCheckTables(const ParsedArgs& args) {
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const std::filesystem::path& dir = tables->folder;
   const TableCheck check = CheckCharTable(tables->loaded.table);
   const std::array<std::string, 2> names{TablePath(dir, kMainTableFile),
@@ -71,7 +71,7 @@ int RunCheckTables(const ParsedArgs& args) {
       out += "  " + DescribeChar(duplicate.ch) + " at " + codes + "\n";
     }
   }
-  out += std::to_string(findings) + (findings == 1 ? " finding\n" : " findings\n");
+  out += Counted(findings, "finding", "findings") + "\n";
 
   auto sink = OpenOutput(PathOfArg(kStdioName));
   if (!sink) return ReportOutputError(sink.error());
@@ -83,9 +83,10 @@ int RunCheckTables(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kCheckTablesCommand{
-    "check-tables",      "[--tables DIR]",    "report unusable cells of the tables",
-    kCheckTablesDetails, kCheckTablesOptions, 0,
-    &RunCheckTables};
+extern const Command kCheckTablesCommand{.name = "check-tables",
+                                         .summary = "report unusable cells of the tables",
+                                         .details = kCheckTablesDetails,
+                                         .usage = {.options = kCheckTablesOptions},
+                                         .run = &RunCheckTables};
 
 }  // namespace binconv::cli

@@ -43,9 +43,9 @@ std::string Overview() {
 
 std::string CommandHelp(const Command& command) {
   std::string text = "Usage: binconv-cli " + std::string(command.name) + " " +
-                     std::string(command.synopsis) + "\n\n" + std::string(command.details) +
-                     "\nOptions:\n" + DescribeOptions(command.options) + "\n";
-  for (const OptionSpec& option : command.options) {
+                     Synopsis(command.usage) + "\n\n" + std::string(command.details) +
+                     "\nOptions:\n" + DescribeOptions(command.usage.options) + "\n";
+  for (const OptionSpec& option : command.usage.options) {
     if (option.name == "tables") text += std::string(kTableSearchHelp) + "\n";
   }
   return text + std::string(kExitCodes);
@@ -54,6 +54,17 @@ std::string CommandHelp(const Command& command) {
 int PrintHelp(const std::string& text) {
   const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   return std::fflush(stdout) == 0 && written ? kExitOk : kExitError;
+}
+
+// A misuse told the way the command's declaration says.
+int ReportMisuse(const Command& command, const Misuse& misuse) {
+  if (command.usage.points == HelpPointer::kOverview) return UsageError(misuse.message);
+  if (misuse.kind == Misuse::Kind::kClash) {
+    PrintError(misuse.message);
+  } else {
+    PrintError(misuse.message + " (see binconv-cli " + std::string(command.name) + " --help)");
+  }
+  return kExitError;
 }
 
 const Command* FindCommand(std::string_view name) {
@@ -76,11 +87,11 @@ int RunCli(std::span<const std::string> args) {
   const Command* command = FindCommand(args.front());
   if (command == nullptr) return UsageError("unknown command '" + args.front() + "'");
 
-  auto parsed = ParseArgs(args.subspan(1), command->options, command->max_positionals);
+  auto parsed = ParseArgs(args.subspan(1), command->usage);
   if (!parsed) return UsageError(std::string(command->name) + ": " + parsed.error());
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
-  if (parsed.value().positionals.size() < command->min_positionals) {
-    return UsageError(std::string(command->name) + " needs " + std::string(command->needs));
+  if (auto misuse = FindMisuse(command->name, parsed.value(), command->usage)) {
+    return ReportMisuse(*command, *misuse);
   }
   // Whatever escapes a command (memory, a library's exception) ends it with a
   // message and the status of trouble, never an abort. A file being written

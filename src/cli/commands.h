@@ -11,17 +11,13 @@
 namespace binconv::cli {
 
 struct Command {
-  std::string_view name;
-  std::string_view synopsis;  // the arguments after the command's name
-  std::string_view summary;   // one line for the overview
-  std::string_view details;   // the rest of the command's --help
-  std::span<const OptionSpec> options;
-  std::size_t max_positionals;
-  int (*run)(const ParsedArgs& args);
-  // Fewer positional arguments than this is a usage error, checked before
-  // `run`; the message says the command needs `needs`.
-  std::size_t min_positionals = 0;
-  std::string_view needs = {};
+  std::string_view name = {};
+  std::string_view summary = {};  // one line for the overview
+  std::string_view details = {};  // the rest of the command's --help
+  // Its options and positional arguments; the synopsis of --help and the
+  // checks made before `run` follow from them.
+  Usage usage = {};
+  int (*run)(const ParsedArgs& args) = nullptr;
 };
 
 extern const Command kConvertCommand;

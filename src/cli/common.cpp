@@ -38,11 +38,14 @@ std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallbac
   return PathOfArg(name);
 }
 
-int ReadWholeInput(const std::string& name, std::string& bytes) {
-  return ReadBytes(name, [&](std::string_view chunk) {
+Reported<std::string> ReadWholeInput(const std::string& name) {
+  std::string bytes;
+  auto read = ReadBytes(name, [&](std::string_view chunk) -> Reported<> {
     bytes.append(chunk);
-    return kExitOk;
+    return Unit{};
   });
+  if (!read) return Unexpected(read.error());
+  return bytes;
 }
 
 std::string Position(const std::string& file, std::size_t line, std::size_t column) {
@@ -70,30 +73,28 @@ int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
   return kExitError;
 }
 
-int StreamToOutput(const ParsedArgs& args,
-                   const std::function<int(std::string_view, std::string&)>& step,
-                   const std::function<int(std::string&)>& finish) {
+Reported<> StreamToOutput(const ParsedArgs& args,
+                          const std::function<Reported<>(std::string_view, std::string&)>& step,
+                          const std::function<Reported<>(std::string&)>& finish) {
   auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kStandardOutput));
-  if (!opened) return ReportOutputError(opened.error());
+  if (!opened) return Failure(ReportOutputError(opened.error()));
   OutputSink& sink = *opened.value();
   std::string out;
-  auto write = [&](int status) -> int {
+  auto write = [&](Reported<> status) -> Reported<> {
     auto written = sink.Write(Bytes(out));
     out.clear();
-    return written ? status : ReportOutputError(written.error());
+    return written ? status : Failure(ReportOutputError(written.error()));
   };
-  int status = ReadBytes(InputName(args), [&](std::string_view chunk) {
-    const int stepped = step(chunk, out);
-    return write(stepped);
+  Reported<> status = ReadBytes(InputName(args), [&](std::string_view chunk) {
+    return write(step(chunk, out));
   });
-  if (status == kExitOk) {
-    const int finished = finish(out);
-    status = write(finished);
+  if (status) status = write(finish(out));
+  if (status) {
+    if (auto committed = sink.Commit(); !committed) {
+      status = Failure(ReportOutputError(committed.error()));
+    }
   }
-  if (status == kExitOk) {
-    if (auto committed = sink.Commit(); !committed) status = ReportOutputError(committed.error());
-  }
-  if (status != kExitOk) sink.Abort();
+  if (!status) sink.Abort();
   return status;
 }
 

@@ -12,6 +12,7 @@
 
 #include "chartable/char_table.h"
 #include "cli/args.h"
+#include "cli/io.h"
 #include "cli/tables.h"
 #include "codec/convert.h"
 #include "codec/encode.h"
@@ -50,9 +51,8 @@ std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallbac
 // A file named on the command line (an argument or an option's value) as a path.
 inline std::filesystem::path PathOfArg(std::string_view arg) { return PathFromUtf8(arg); }
 
-// The whole of the file `name` ("-": standard input) in `bytes`; kExitOk, or
-// kExitError once the trouble has been reported.
-int ReadWholeInput(const std::string& name, std::string& bytes);
+// The whole of the file `name` ("-": standard input).
+Reported<std::string> ReadWholeInput(const std::string& name);
 
 // "FILE:LINE:COLUMN: "
 std::string Position(const std::string& file, std::size_t line, std::size_t column);
@@ -67,11 +67,11 @@ int ReportInvalidUtf8(const std::string& input_name, std::size_t offset);
 // Streams the input through `step` into the output named by -o (standard
 // output by default): `step(chunk, out)` appends what a chunk gives and
 // `finish(out)` what is left at the end; what they appended is written even
-// when they return a nonzero status, which then stops the run. The output is
-// made final only when everything went well.
-int StreamToOutput(const ParsedArgs& args,
-                   const std::function<int(std::string_view, std::string&)>& step,
-                   const std::function<int(std::string&)>& finish);
+// when they fail, which then stops the run. The output is made final only
+// when everything went well.
+Reported<> StreamToOutput(const ParsedArgs& args,
+                          const std::function<Reported<>(std::string_view, std::string&)>& step,
+                          const std::function<Reported<>(std::string&)>& finish);
 
 // "page 2 (21)"; page 0 has no lead byte.
 std::string PageName(int page);

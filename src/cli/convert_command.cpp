@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "runtime/describe.h"
 
 namespace binconv::cli {
 namespace {
@@ -25,8 +26,8 @@ constexpr std::string_view kConvertDetails =
     "INPUT omitted or \"-\" reads standard input.\n";
 
 int RunConvert(const ParsedArgs& args) {
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable* table = &tables->loaded.table;
   CodeConverter converter(*table, LineBreaksOf(args));
   std::vector<UncodedChar> uncoded;
@@ -34,36 +35,36 @@ int RunConvert(const ParsedArgs& args) {
   std::size_t uncoded_total = 0;
   const std::string input_name = ShownName(InputName(args));
   // Told as they are found, so that memory stays bounded by a chunk.
-  auto tell = [&](bool good) {
+  auto tell = [&](bool good) -> Reported<> {
     for (const UncodedChar& u : uncoded) {
       PrintProblem(input_name, {EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
     }
     uncoded_total += uncoded.size();
     uncoded.clear();
     // The listing of the text before a bad sequence is written all the same.
-    return good ? kExitOk : ReportInvalidUtf8(input_name, converter.utf8_error().offset);
+    if (good) return Unit{};
+    return Failure(ReportInvalidUtf8(input_name, converter.utf8_error().offset));
   };
-  const int status = StreamToOutput(
+  const Reported<> streamed = StreamToOutput(
       args,
       [&](std::string_view bytes, std::string& listing) {
         return tell(converter.FeedUtf8(bytes, listing));
       },
       [&](std::string& listing) { return tell(converter.FinishUtf8(listing)); });
-  if (status != kExitOk || uncoded_total == 0) return status;
-  PrintLine(input_name + ": " + std::to_string(uncoded_total) +
-            (uncoded_total == 1 ? " character" : " characters") +
+  if (!streamed) return ToInt(streamed.error());
+  if (uncoded_total == 0) return kExitOk;
+  PrintLine(input_name + ": " + Counted(uncoded_total, "character", "characters") +
             " without a code left in the listing");
   return kExitRejected;
 }
 
 }  // namespace
 
-extern const Command kConvertCommand{"convert",
-                                     "[--tables DIR] [--exact] [-o FILE] [INPUT]",
-                                     "convert text into a code listing",
-                                     kConvertDetails,
-                                     kConvertOptions,
-                                     1,
-                                     &RunConvert};
+extern const Command kConvertCommand{
+    .name = "convert",
+    .summary = "convert text into a code listing",
+    .details = kConvertDetails,
+    .usage = {.options = kConvertOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .run = &RunConvert};
 
 }  // namespace binconv::cli

@@ -36,26 +36,24 @@ struct Range {
   std::optional<std::uint64_t> length;
 };
 
-std::optional<Range> ParseRange(const ParsedArgs& args) {
-  std::optional<std::uint64_t> at;
-  Range range;
-  if (!NumberOption(args, "at", at) || !NumberOption(args, "length", range.length)) {
-    return std::nullopt;
-  }
-  range.at = at.value_or(0);
-  return range;
+Reported<Range> ParseRange(const ParsedArgs& args) {
+  const auto at = NumberOption(args, "at");
+  if (!at) return Unexpected(at.error());
+  const auto length = NumberOption(args, "length");
+  if (!length) return Unexpected(length.error());
+  return Range{at->value_or(0), *length};
 }
 
 int RunDecode(const ParsedArgs& args) {
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable* table = &tables->loaded.table;
   DecodeOptions options;
   if (args.Has("crlf")) options.line_break = u"\r\n";
   // Made for a UTF-8 file, the text holds no lone surrogate.
   Decoder decoder(*table, options);
-  const std::optional<Range> range = ParseRange(args);
-  if (!range) return kExitError;
+  const Reported<Range> range = ParseRange(args);
+  if (!range) return ToInt(range.error());
   const std::string input_name = InputName(args);
   const Placement place{range->at, range->length, std::nullopt};
   auto past_end = [&](std::uint64_t size) {
@@ -72,41 +70,42 @@ int RunDecode(const ParsedArgs& args) {
   }
   std::uint64_t position = 0;  // of the chunk's first byte in the input
   std::u16string text;
-  return StreamToOutput(
+  const Reported<> streamed = StreamToOutput(
       args,
-      [&](std::string_view bytes, std::string& out) {
+      [&](std::string_view bytes, std::string& out) -> Reported<> {
         const std::uint64_t start = position;
         position += bytes.size();
         const std::uint64_t end = range->length && *range->length <= UINT64_MAX - range->at
                                       ? range->at + *range->length
                                       : UINT64_MAX;
-        if (position <= range->at || start >= end) return kExitOk;
+        if (position <= range->at || start >= end) return Unit{};
         const std::uint64_t from = range->at > start ? range->at - start : 0;
         const std::uint64_t to = std::min<std::uint64_t>(bytes.size(), end - start);
         text.clear();
         decoder.Feed(Bytes(bytes.substr(from, to - from)), text);
         AppendUtf8(text, out);
-        return kExitOk;
+        return Unit{};
       },
-      [&](std::string& out) {
+      [&](std::string& out) -> Reported<> {
         // A range past the end is a problem of the input, as for --into.
-        if ((range->at != 0 || range->length) && past_end(position)) return kExitRejected;
+        if ((range->at != 0 || range->length) && past_end(position)) return Failure(kExitRejected);
         text.clear();
         decoder.Finish(text);
         AppendUtf8(text, out);
-        return kExitOk;
+        return Unit{};
       });
+  return streamed ? kExitOk : ToInt(streamed.error());
 }
 
 }  // namespace
 
-extern const Command kDecodeCommand{"decode",
-                                    "[--tables DIR] [--crlf] [--at OFFSET] [--length N] [-o FILE] "
-                                    "[BINARY]",
-                                    "turn bytes back into text",
-                                    kDecodeDetails,
-                                    kDecodeOptions,
-                                    1,
-                                    &RunDecode};
+extern const Command kDecodeCommand{
+    .name = "decode",
+    .summary = "turn bytes back into text",
+    .details = kDecodeDetails,
+    .usage = {.options = kDecodeOptions,
+              .form = {.positionals = {.shown = "[BINARY]", .max = 1},
+                       .order = "tables crlf at length output @"}},
+    .run = &RunDecode};
 
 }  // namespace binconv::cli

@@ -8,9 +8,15 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kDiffOptions{
-    OptionSpec{"output", 'o', "PATCH", "the patch file to write (required)"}, kPatchFormatOption,
-    kHelpOption};
+constexpr std::string_view kDiffNeeds = "diff needs ORIGINAL, MODIFIED and -o PATCH";
+
+constexpr std::array kDiffOptions{OptionSpec{.name = "output",
+                                             .alias = 'o',
+                                             .value_name = "PATCH",
+                                             .help = "the patch file to write (required)",
+                                             .required = true,
+                                             .missing = kDiffNeeds},
+                                  kPatchFormatOption, kHelpOption};
 
 constexpr std::string_view kDiffDetails =
     "Writes a patch that turns ORIGINAL into MODIFIED, to share a translation\n"
@@ -27,35 +33,37 @@ constexpr std::string_view kDiffDetails =
 
 int RunDiff(const ParsedArgs& args) {
   const std::optional<std::string> patch_name = args.Value("output");
-  if (args.positionals.size() != 2 || !patch_name || patch_name->empty()) {
-    return UsageError("diff needs ORIGINAL, MODIFIED and -o PATCH");
-  }
-  int status = kExitOk;
-  const std::optional<PatchFormat> format =
-      ChoosePatchFormat(args.Value("format"), *patch_name, status);
-  if (!format) return status;
+  if (patch_name->empty()) return UsageError(kDiffNeeds);
+  const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch_name);
+  if (!format) return ToInt(format.error());
   const std::string& original_name = args.positionals[0];
   const std::string& modified_name = args.positionals[1];
-  if (RefuseToReplaceInput(*patch_name, original_name) ||
-      RefuseToReplaceInput(*patch_name, modified_name)) {
-    return kExitError;
+  for (const std::string* input : {&original_name, &modified_name}) {
+    if (auto spared = CheckOutputSparesInput(*patch_name, *input); !spared) {
+      return ToInt(spared.error());
+    }
   }
-  const std::optional<std::string> original = ReadInputFile(original_name);
-  if (!original) return kExitError;
-  const std::optional<std::string> modified = ReadInputFile(modified_name);
-  if (!modified) return kExitError;
-  return WriteVerifiedPatch(original_name, Bytes(*original), modified_name, Bytes(*modified),
-                            *patch_name, *format);
+  const Reported<std::string> original = ReadInputFile(original_name);
+  if (!original) return ToInt(original.error());
+  const Reported<std::string> modified = ReadInputFile(modified_name);
+  if (!modified) return ToInt(modified.error());
+  const Reported<> written = WriteVerifiedPatch(original_name, Bytes(*original), modified_name,
+                                                Bytes(*modified), *patch_name, *format);
+  return written ? kExitOk : ToInt(written.error());
 }
 
 }  // namespace
 
-extern const Command kDiffCommand{"diff",
-                                  "ORIGINAL MODIFIED -o PATCH [--format ips|bps]",
-                                  "make an IPS or BPS patch from ORIGINAL to MODIFIED",
-                                  kDiffDetails,
-                                  kDiffOptions,
-                                  2,
-                                  &RunDiff};
+extern const Command kDiffCommand{
+    .name = "diff",
+    .summary = "make an IPS or BPS patch from ORIGINAL to MODIFIED",
+    .details = kDiffDetails,
+    .usage = {.options = kDiffOptions,
+              .form = {.positionals = {.shown = "ORIGINAL MODIFIED",
+                                       .min = 2,
+                                       .max = 2,
+                                       .needs = kDiffNeeds},
+                       .order = "@ output format"}},
+    .run = &RunDiff};
 
 }  // namespace binconv::cli

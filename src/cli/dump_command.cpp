@@ -14,7 +14,11 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::array kDumpOptions{
-    OptionSpec{"from", 0, "GAME", "the game to read the scripts from (required)"}, kTablesOption,
+    OptionSpec{.name = "from",
+               .value_name = "GAME",
+               .help = "the game to read the scripts from (required)",
+               .required = true},
+    kTablesOption,
     OptionSpec{"force", 0, "", "replace script files that already exist"}, kHelpOption};
 
 constexpr std::string_view kDumpDetails =
@@ -35,14 +39,10 @@ constexpr std::string_view kDumpDetails =
 
 int RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
-  if (!game_name) {
-    return UsageError("dump needs --from GAME");
-  }
   const std::string plan_name = InputName(args);
   const std::string shown_plan = ShownName(plan_name);
-  int status = kExitOk;
-  const std::optional<std::string> plan_text = ReadPlanText(plan_name, status);
-  if (!plan_text) return status;
+  const Reported<std::string> plan_text = ReadPlanText(plan_name);
+  if (!plan_text) return ToInt(plan_text.error());
   ScriptPlan plan = ParseScriptPlan(*plan_text, shown_plan);
   if (PrintScriptProblems(plan.problems) != 0) {
     PrintLine(std::to_string(plan.problems.size()) +
@@ -63,8 +63,8 @@ int RunDump(const ParsedArgs& args) {
     }
     if (existing) return kExitError;
   }
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable& table = tables->loaded.table;
 
   FileReader reader;
@@ -81,8 +81,8 @@ int RunDump(const ParsedArgs& args) {
   header.name = PathToUtf8(PathFromUtf8(*game_name).filename());
   header.size = reader.size();
   if (!plan.scripts.empty()) {
-    const std::optional<std::uint32_t> crc = GameCrc32(reader);
-    if (!crc) return kExitError;
+    const Reported<std::uint32_t> crc = GameCrc32(reader);
+    if (!crc) return ToInt(crc.error());
     header.crc32 = *crc;
   }
   const std::string plan_file = PathToUtf8(PathFromUtf8(shown_plan).filename());
@@ -121,14 +121,13 @@ int RunDump(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kDumpCommand{"dump",
-                                  "--from GAME [--tables DIR] [--force] PLAN",
-                                  "write the scripts of a plan out of a game, through its pointers",
-                                  kDumpDetails,
-                                  kDumpOptions,
-                                  1,
-                                  &RunDump,
-                                  1,
-                                  "a PLAN"};
+extern const Command kDumpCommand{
+    .name = "dump",
+    .summary = "write the scripts of a plan out of a game, through its pointers",
+    .details = kDumpDetails,
+    .usage = {.options = kDumpOptions,
+              .form = {.positionals = {
+                           .shown = "PLAN", .min = 1, .max = 1, .needs = "dump needs a PLAN"}}},
+    .run = &RunDump};
 
 }  // namespace binconv::cli

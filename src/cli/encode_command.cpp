@@ -46,9 +46,7 @@ constexpr std::string_view kEncodeDetails =
 // every problem of a large file would cost memory and bury the first ones.
 constexpr std::size_t kMaxProblemsListed = 1000;
 
-std::string Times(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " time" : " times");
-}
+std::string Times(std::size_t count) { return Counted(count, "time", "times"); }
 
 void PrintCoverage(const CoverageReport& report) {
   PrintLine("coverage: " + std::to_string(report.converted()) + " characters converted");
@@ -72,8 +70,8 @@ void PrintCoverage(const CoverageReport& report) {
     if (distinct == 0) continue;
     const char* what = kind == EncodeProblem::Kind::kNoCode ? " without a code, "
                                                             : " in tags that are not hex digits, ";
-    PrintLine("coverage: " + std::to_string(distinct) +
-              (distinct == 1 ? " character" : " characters") + what + Times(total) + " in all");
+    PrintLine("coverage: " + Counted(distinct, "character", "characters") + what + Times(total) +
+              " in all");
     for (const MissingChar& m : report.missing) {
       if (m.kind != kind) continue;
       PrintLine("  " + DescribeChar(m.ch) + " " + Times(m.count) + ", first at " +
@@ -82,131 +80,172 @@ void PrintCoverage(const CoverageReport& report) {
   }
 }
 
-int RunEncode(const ParsedArgs& args) {
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
-  const CharTable* table = &tables->loaded.table;
-  int into_status = kExitOk;
-  const std::optional<IntoTarget> into = ParseInto(args, into_status);
-  if (into_status != kExitOk) return into_status;
-  // Into a game file the bytes are gathered, with the text, to be checked
-  // against the room as a whole.
-  std::vector<std::uint8_t> gathered;
-  std::string text;
-  const std::filesystem::path path =
-      into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
-  const std::string shown = PathToUtf8(path);
-  std::unique_ptr<OutputSink> writer;
-  if (!into) {
-    auto opened = OpenOutput(path, OutputHold::kUntilCommit);
-    if (!opened) return ReportOutputError(opened.error());
-    writer = std::move(opened).value();
+// One run of encode: the text read in chunks, its problems told as they are
+// found (so that a long text with many of them still shows progress), and
+// the bytes passed on to -o's output while they may still be kept, or
+// gathered with the text for --into, to be checked against the room whole.
+class EncodeRun {
+ public:
+  EncodeRun(const ParsedArgs& args, const CommandTables& tables,
+            const std::optional<IntoTarget>& into)
+      : args_(args),
+        tables_(tables),
+        into_(into),
+        input_name_(InputName(args)),
+        report_(args.Has("report")),
+        keep_going_(args.Has("keep-going")),
+        encoder_(tables.loaded.table, LineBreaksOf(args)) {
+    if (report_) encoder_.set_counts(&coverage_.counts());
+    encoder_.set_drop_problems(keep_going_);
+    path_ = into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
+    shown_ = PathToUtf8(path_);
   }
 
-  const bool report = args.Has("report");
-  const bool keep_going = args.Has("keep-going");
-  // With either, every problem is counted and the reading goes on to the end.
-  const bool limited = !report && !keep_going;
-  Encoder encoder(*table, LineBreaksOf(args));
-  CoverageCounter coverage;
-  if (report) encoder.set_counts(&coverage.counts());
-  encoder.set_drop_problems(keep_going);
-  std::vector<std::uint8_t> bytes;
-  std::size_t written_bytes = 0;
-  std::size_t problems = 0;
-  const std::string input_name = InputName(args);
+  Reported<> Open() {
+    if (into_) return Unit{};
+    auto opened = OpenOutput(path_, OutputHold::kUntilCommit);
+    if (!opened) return Failure(ReportOutputError(opened.error()));
+    writer_ = std::move(opened).value();
+    return Unit{};
+  }
 
-  // Problems are reported as they are found so that a long text with many of
-  // them still shows progress.
-  auto take_problems = [&]() -> int {
-    const std::vector<EncodeProblem>& found = encoder.problems();
+  Reported<> Feed(std::string_view chunk) {
+    if (into_) text_.append(chunk);
+    if (!encoder_.FeedUtf8(chunk, bytes_)) return BadUtf8();
+    if (auto taken = TakeProblems(); !taken) return taken;
+    return Pass();
+  }
+
+  // After the whole input: the report, then the bytes made final or refused.
+  Reported<> Finish() {
+    if (!encoder_.FinishUtf8(bytes_)) return BadUtf8();
+    const Reported<> taken = TakeProblems();
+    if (encoder_.odd_count()) PrintOddCount(input_name_);
+    if (report_) {
+      PrintLine("tables: " + PathToUtf8(tables_.folder));
+      PrintCoverage(coverage_.Finish());
+    }
+    if (!taken) return taken;
+    if (encoder_.odd_count() || (problems_ != 0 && !keep_going_)) {
+      if (!Limited()) PrintLine("nothing written to " + shown_);
+      return Failure(kExitRejected);
+    }
+    if (auto passed = Pass(); !passed) return passed;
+    return into_ ? PutInto() : Commit();
+  }
+
+  void Abort() {
+    if (writer_) writer_->Abort();
+  }
+
+ private:
+  // Without --report or --keep-going the reading stops at so many problems.
+  bool Limited() const { return !report_ && !keep_going_; }
+
+  Reported<> BadUtf8() {
+    return Failure(ReportInvalidUtf8(ShownName(input_name_), encoder_.utf8_error().offset));
+  }
+
+  Reported<> TakeProblems() {
+    const std::vector<EncodeProblem>& found = encoder_.problems();
     for (const EncodeProblem& problem : found) {
-      if (limited && problems == kMaxProblemsListed) {
-        PrintError(input_name + ": more than " + std::to_string(kMaxProblemsListed) +
+      if (Limited() && problems_ == kMaxProblemsListed) {
+        PrintError(input_name_ + ": more than " + std::to_string(kMaxProblemsListed) +
                    " problems; stopped reading");
-        return kExitRejected;
+        return Failure(kExitRejected);
       }
-      PrintProblem(input_name, problem);
-      ++problems;
+      PrintProblem(input_name_, problem);
+      ++problems_;
     }
-    coverage.AddProblems(found);
-    encoder.clear_problems();
-    return kExitOk;
-  };
-  // Bytes go on to the writer while they may still be kept.
-  auto write = [&]() -> int {
-    if (problems != 0 && !keep_going) bytes.clear();
-    written_bytes += bytes.size();
-    if (into) {
-      gathered.insert(gathered.end(), bytes.begin(), bytes.end());
-      bytes.clear();
-      return kExitOk;
-    }
-    auto written = writer->Write(Bytes(bytes));
-    bytes.clear();
-    return written ? kExitOk : ReportOutputError(written.error());
-  };
-  int status = ReadBytes(input_name, [&](std::string_view chunk) {
-    if (into) text.append(chunk);
-    const bool good = encoder.FeedUtf8(chunk, bytes);
-    if (!good) return ReportInvalidUtf8(ShownName(input_name), encoder.utf8_error().offset);
-    if (int taken = take_problems(); taken != kExitOk) return taken;
-    return write();
-  });
-  if (status == kExitOk && !encoder.FinishUtf8(bytes)) {
-    status = ReportInvalidUtf8(ShownName(input_name), encoder.utf8_error().offset);
+    coverage_.AddProblems(found);
+    encoder_.clear_problems();
+    return Unit{};
   }
-  if (status == kExitOk) {
-    const int taken = take_problems();
-    if (encoder.odd_count()) PrintOddCount(input_name);
-    if (report) {
-      PrintLine("tables: " + PathToUtf8(tables->folder));
-      PrintCoverage(coverage.Finish());
+
+  // The bytes so far, on to the output or the gathered bytes.
+  Reported<> Pass() {
+    if (problems_ != 0 && !keep_going_) bytes_.clear();
+    written_bytes_ += bytes_.size();
+    if (into_) {
+      gathered_.insert(gathered_.end(), bytes_.begin(), bytes_.end());
+      bytes_.clear();
+      return Unit{};
     }
-    const bool writable = !encoder.odd_count() && (problems == 0 || keep_going);
-    if (taken != kExitOk) {
-      status = taken;
-    } else if (!writable) {
-      if (!limited) PrintLine("nothing written to " + shown);
-      status = kExitRejected;
-    } else if (status = write(); status == kExitOk && into) {
-      status = PatchInto(*into, std::move(gathered), input_name, "character", [&] {
-        auto units = DecodeUtf8Text(text);
-        return FirstCharPastRoom(units.value(), *table, LineBreaksOf(args),
-                                 into->place.room.value_or(0), keep_going);
-      });
-      if (status == kExitOk && problems != 0) {
-        PrintLine("wrote " + std::to_string(written_bytes) + " bytes into " + shown +
-                  " WITHOUT the " + std::to_string(problems) +
-                  (problems == 1 ? " character" : " characters") + " listed above");
-      }
-    } else if (status == kExitOk) {
-      if (auto committed = writer->Commit(); !committed) {
-        status = ReportOutputError(committed.error());
-      } else if (problems != 0 || report) {
-        std::string line = "wrote " + std::to_string(written_bytes) + " bytes to " + shown;
-        if (problems != 0) {
-          line += " WITHOUT the " + std::to_string(problems) +
-                  (problems == 1 ? " character" : " characters") + " listed above";
-        }
-        PrintLine(line);
-      }
-    }
+    auto written = writer_->Write(Bytes(bytes_));
+    bytes_.clear();
+    if (written) return Unit{};
+    return Failure(ReportOutputError(written.error()));
   }
-  if (status != kExitOk && writer) writer->Abort();
-  return status;
+
+  Reported<> PutInto() {
+    auto patched = PatchInto(*into_, std::move(gathered_), input_name_, "character", [&] {
+      auto units = DecodeUtf8Text(text_);
+      return FirstCharPastRoom(units.value(), tables_.loaded.table, LineBreaksOf(args_),
+                               into_->place.room.value_or(0), keep_going_);
+    });
+    if (patched && problems_ != 0) {
+      PrintLine("wrote " + std::to_string(written_bytes_) + " bytes into " + shown_ + Without());
+    }
+    return patched;
+  }
+
+  Reported<> Commit() {
+    if (auto committed = writer_->Commit(); !committed) {
+      return Failure(ReportOutputError(committed.error()));
+    }
+    if (problems_ != 0 || report_) {
+      PrintLine("wrote " + std::to_string(written_bytes_) + " bytes to " + shown_ + Without());
+    }
+    return Unit{};
+  }
+
+  // " WITHOUT the 2 characters listed above", or nothing.
+  std::string Without() const {
+    if (problems_ == 0) return {};
+    return " WITHOUT the " + Counted(problems_, "character", "characters") + " listed above";
+  }
+
+  const ParsedArgs& args_;
+  const CommandTables& tables_;
+  const std::optional<IntoTarget>& into_;
+  const std::string input_name_;
+  const bool report_;
+  const bool keep_going_;
+  Encoder encoder_;
+  CoverageCounter coverage_;
+  std::filesystem::path path_;
+  std::string shown_;
+  std::unique_ptr<OutputSink> writer_;
+  std::vector<std::uint8_t> bytes_;     // made from the latest chunk
+  std::vector<std::uint8_t> gathered_;  // with --into, every byte so far
+  std::string text_;                    // with --into, the text so far
+  std::size_t written_bytes_ = 0;
+  std::size_t problems_ = 0;
+};
+
+int RunEncode(const ParsedArgs& args) {
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
+  const Reported<std::optional<IntoTarget>> into = ParseInto(args);
+  if (!into) return ToInt(into.error());
+  EncodeRun run(args, *tables, *into);
+  Reported<> status = run.Open();
+  if (status) {
+    status = ReadBytes(InputName(args), [&](std::string_view chunk) { return run.Feed(chunk); });
+  }
+  if (status) status = run.Finish();
+  if (status) return kExitOk;
+  run.Abort();
+  return ToInt(status.error());
 }
 
 }  // namespace
 
 extern const Command kEncodeCommand{
-    "encode",
-    "[--tables DIR] [--exact] [--report] [--keep-going] "
-    "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]",
-    "convert text and write its bytes in one step",
-    kEncodeDetails,
-    kEncodeOptions,
-    1,
-    &RunEncode};
+    .name = "encode",
+    .summary = "convert text and write its bytes in one step",
+    .details = kEncodeDetails,
+    .usage = {.options = kEncodeOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .run = &RunEncode};
 
 }  // namespace binconv::cli

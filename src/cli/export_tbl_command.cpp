@@ -27,10 +27,10 @@ constexpr std::string_view kExportTblDetails =
     "page 932 can't hold is then an error and nothing is written.\n";
 
 int RunExportTbl(const ParsedArgs& args) {
-  const std::optional<TblEncoding> encoding = TblEncodingOf(args);
-  if (!encoding) return kExitError;
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<TblEncoding> encoding = TblEncodingOf(args);
+  if (!encoding) return ToInt(encoding.error());
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable* table = &tables->loaded.table;
   const TblExport exported = ExportTbl(*table, *encoding);
   for (const CellCode& cell : exported.shadowed) {
@@ -59,12 +59,12 @@ int RunExportTbl(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kExportTblCommand{"export-tbl",
-                                       "[--tables DIR] [--encoding utf-8|cp932] [-o FILE]",
-                                       "write the tables as a hex editor's .tbl file",
-                                       kExportTblDetails,
-                                       kExportTblOptions,
-                                       0,
-                                       &RunExportTbl};
+extern const Command kExportTblCommand{
+    .name = "export-tbl",
+    .summary = "write the tables as a hex editor's .tbl file",
+    .details = kExportTblDetails,
+    .usage = {.options = kExportTblOptions,
+              .form = {.order = "tables encoding=utf-8|cp932 output"}},
+    .run = &RunExportTbl};
 
 }  // namespace binconv::cli

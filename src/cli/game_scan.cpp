@@ -13,17 +13,17 @@ constexpr std::size_t kOutputBuffer = 64 * 1024;
 
 std::string OffsetHex(std::uint64_t offset) { return HexNumber(offset, kOffsetDigits); }
 
-bool GameInput::Open(const std::string& name) {
+Reported<> GameInput::Open(const std::string& name) {
   name_ = ShownName(name);
   if (auto opened = file_.Open(name); !opened) {
     PrintError(DescribeIoError(opened.error()));
-    return false;
+    return Failure(kExitError);
   }
   if (name_ != kStdioName) {
     if (auto size = RegularFileSize(PathFromUtf8(name_)); size) size_ = size.value();
   }
   bar_ = std::make_unique<ProgressBar>(size_);
-  return true;
+  return Unit{};
 }
 
 ReadInput GameInput::Reader() {
@@ -62,7 +62,10 @@ bool LineOutput::Flush() {
   return !failed_;
 }
 
-bool LineOutput::Finish() { return Flush(); }
+Reported<> LineOutput::Finish() {
+  if (Flush()) return Unit{};
+  return Failure(kExitError);
+}
 
 int ReportScanError(const IoError& error) {
   PrintError(DescribeIoError(error));

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/io.h"
 #include "cli/progress.h"
 #include "cli/stdio.h"
 #include "scan/byte_scan.h"
@@ -22,9 +23,8 @@ std::string OffsetHex(std::uint64_t offset);
 
 class GameInput {
  public:
-  // Reports trouble (a missing file, a directory) and returns false. "-" is
-  // standard input.
-  bool Open(const std::string& name);
+  // Reports trouble (a missing file, a directory). "-" is standard input.
+  Reported<> Open(const std::string& name);
   // Reads GAME, updating the progress bar.
   ReadInput Reader();
   ScanProgress Progress();
@@ -47,8 +47,8 @@ class LineOutput {
   ~LineOutput();
   // False once writing has failed: the scan should stop.
   bool Add(std::string_view line);
-  // Writes what is left; false when anything failed.
-  bool Finish();
+  // Writes what is left; fails when anything failed.
+  Reported<> Finish();
 
  private:
   bool Flush();

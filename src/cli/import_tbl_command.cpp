@@ -10,6 +10,7 @@
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/tbl_options.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -72,12 +73,12 @@ std::string ImportStamp() {
 }
 
 int RunImportTbl(const ParsedArgs& args) {
-  const std::optional<TblEncoding> encoding = TblEncodingOf(args);
-  if (!encoding) return kExitError;
+  const Reported<TblEncoding> encoding = TblEncodingOf(args);
+  if (!encoding) return ToInt(encoding.error());
   const std::string tbl_name = InputName(args);
-  std::string bytes;
-  if (int read = ReadWholeInput(tbl_name, bytes); read != kExitOk) return read;
-  const TblImport imported = ImportTbl(bytes, *encoding);
+  const Reported<std::string> bytes = ReadWholeInput(tbl_name);
+  if (!bytes) return ToInt(bytes.error());
+  const TblImport imported = ImportTbl(*bytes, *encoding);
   for (const TblError& error : imported.errors) {
     std::string message =
         ShownName(tbl_name) + ":" + std::to_string(error.line) + ": " + Describe(error.code);
@@ -87,8 +88,7 @@ int RunImportTbl(const ParsedArgs& args) {
   }
   const bool keep_going = args.Has("keep-going");
   if (!imported.errors.empty() && !keep_going) {
-    PrintLine(std::to_string(imported.errors.size()) +
-              (imported.errors.size() == 1 ? " entry" : " entries") +
+    PrintLine(Counted(imported.errors.size(), "entry", "entries") +
               " can't be placed; nothing written");
     return kExitRejected;
   }
@@ -116,12 +116,11 @@ int RunImportTbl(const ParsedArgs& args) {
 
 }  // namespace
 
-std::optional<TblEncoding> TblEncodingOf(const ParsedArgs& args) {
+Reported<TblEncoding> TblEncodingOf(const ParsedArgs& args) {
   const std::string name = args.Value("encoding").value_or("utf-8");
   if (name == "utf-8" || name == "UTF-8" || name == "utf8") return TblEncoding::kUtf8;
   if (name == "cp932" || name == "CP932") return TblEncoding::kCp932;
-  UsageError("--encoding '" + name + "' is neither utf-8 nor cp932");
-  return std::nullopt;
+  return Failure(UsageError("--encoding '" + name + "' is neither utf-8 nor cp932"));
 }
 
 std::string DescribeCell(const CharTable& table, CellCode cell) {
@@ -136,14 +135,16 @@ std::string DescribeCell(const CharTable& table, CellCode cell) {
   return text;
 }
 
-extern const Command kImportTblCommand{"import-tbl",
-                                       "[--encoding utf-8|cp932] [--keep-going] [-o DIR] TBL",
-                                       "make the table files from a hex editor's .tbl file",
-                                       kImportTblDetails,
-                                       kImportTblOptions,
-                                       1,
-                                       &RunImportTbl,
-                                       1,
-                                       "a TBL file"};
+extern const Command kImportTblCommand{
+    .name = "import-tbl",
+    .summary = "make the table files from a hex editor's .tbl file",
+    .details = kImportTblDetails,
+    .usage = {.options = kImportTblOptions,
+              .form = {.positionals = {.shown = "TBL",
+                                       .min = 1,
+                                       .max = 1,
+                                       .needs = "import-tbl needs a TBL file"},
+                       .order = "encoding=utf-8|cp932 keep-going output @"}},
+    .run = &RunImportTbl};
 
 }  // namespace binconv::cli

@@ -22,13 +22,31 @@
 namespace binconv::cli {
 namespace {
 
+// GAME patched in place, or ORIGINAL read and OUTPUT (or only PATCH) written.
+constexpr OptionSpec kInsertIntoOption = [] {
+  OptionSpec into = Related(kIntoOption, "from", "");
+  into.required = true;
+  into.missing = "insert needs --into GAME or --from ORIGINAL -o OUTPUT";
+  return into;
+}();
+
 constexpr std::array kInsertOptions{
-    kIntoOption,
-    OptionSpec{"from", 0, "ORIGINAL", "read ORIGINAL, which stays untouched, and write -o OUTPUT"},
-    OptionSpec{"output", 'o', "OUTPUT", "with --from: the file to write, atomically"},
+    kInsertIntoOption,
+    OptionSpec{.name = "from",
+               .value_name = "ORIGINAL",
+               .help = "read ORIGINAL, which stays untouched, and write -o OUTPUT",
+               .required = true,
+               .needs = "output|patch",
+               .misuse = "--from ORIGINAL needs -o OUTPUT or --patch PATCH"},
+    OptionSpec{.name = "output",
+               .alias = 'o',
+               .value_name = "OUTPUT",
+               .help = "with --from: the file to write, atomically",
+               .needs = "from",
+               .misuse = "-o goes with --from ORIGINAL, not with --into"},
     OptionSpec{"patch", 0, "PATCH",
                "also write an IPS or BPS patch from the original to the result"},
-    kPatchFormatOption,
+    Related(kPatchFormatOption, "", "patch", "--format goes with --patch PATCH"),
     kTablesOption,
     kExactOption,
     OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
@@ -163,23 +181,16 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
     UsageError(message);
     return std::nullopt;
   };
-  if (into && from) return misuse("--into and --from exclude each other");
-  if (!into && !from) return misuse("insert needs --into GAME or --from ORIGINAL -o OUTPUT");
-  if (into && output) return misuse("-o goes with --from ORIGINAL, not with --into");
   const std::optional<std::string> patch = args.Value("patch");
-  if (from && !output && !patch) return misuse("--from ORIGINAL needs -o OUTPUT or --patch PATCH");
-  if (args.Has("format") && !patch) return misuse("--format goes with --patch PATCH");
   InsertTarget target;
   target.game_name = into ? *into : *from;
   target.game = PathFromUtf8(target.game_name);
   target.in_place = into.has_value();
   if (patch) {
     if (patch->empty()) return misuse("the --patch name is empty");
-    int status = kExitOk;
-    const std::optional<PatchFormat> format =
-        ChoosePatchFormat(args.Value("format"), *patch, status);
+    const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch);
     if (!format) return std::nullopt;
-    if (RefuseToReplaceInput(*patch, target.game_name)) return std::nullopt;
+    if (!CheckOutputSparesInput(*patch, target.game_name)) return std::nullopt;
     if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
       return misuse("--patch PATCH and -o OUTPUT name the same file");
     }
@@ -211,7 +222,8 @@ void PrepareScripts(const ScriptPlan& plan, const std::string& plan_name, const 
   if (plan.scripts.empty() && plan.spaces.empty()) return;
   std::optional<std::uint32_t> crc;
   if (!plan.scripts.empty()) {
-    crc = GameCrc32(reader);
+    const Reported<std::uint32_t> game_crc = GameCrc32(reader);
+    if (game_crc) crc = *game_crc;
     if (!crc) {
       status = kExitError;
       return;
@@ -331,8 +343,8 @@ std::string MapCsv(const InsertScripts& scripts) {
 int RunInsert(const ParsedArgs& args) {
   const std::optional<InsertTarget> target = ParseTarget(args);
   if (!target) return kExitError;
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const CharTable* table = &tables->loaded.table;
   FileReader reader;
   auto size = reader.Open(target->game);
@@ -341,8 +353,9 @@ int RunInsert(const ParsedArgs& args) {
     return kExitError;
   }
   const std::string plan_name = InputName(args);
-  std::string plan_bytes;
-  if (int read = ReadWholeInput(plan_name, plan_bytes); read != kExitOk) return read;
+  const Reported<std::string> plan_read = ReadWholeInput(plan_name);
+  if (!plan_read) return ToInt(plan_read.error());
+  const std::string& plan_bytes = *plan_read;
   const std::string& game = target->game_name;
   const std::string& written = target->written_name();
 
@@ -415,17 +428,18 @@ int RunInsert(const ParsedArgs& args) {
   // leaves neither.
   std::optional<std::vector<std::uint8_t>> patch_bytes;
   if (target->patch_name) {
-    std::optional<std::string> original = ReadInputFile(game);
-    if (!original) return kExitError;
+    const Reported<std::string> original = ReadInputFile(game);
+    if (!original) return ToInt(original.error());
     const std::span<const std::uint8_t> original_bytes = Bytes(*original);
     std::vector<std::uint8_t> result(original_bytes.begin(), original_bytes.end());
     if (!ApplyFilePatchesInMemory(result, patches)) {
       PrintError(game + " changed while the texts were being laid out; nothing written");
       return kExitError;
     }
-    patch_bytes = MakeReportedPatch(game, original_bytes, target->result_name(), result,
-                                    *target->patch_name, target->patch_format, status);
-    if (!patch_bytes) return status;
+    auto made = MakeReportedPatch(game, original_bytes, target->result_name(), result,
+                                  *target->patch_name, target->patch_format);
+    if (!made) return ToInt(made.error());
+    patch_bytes = std::move(made).value();
   }
   if (!dry_run) {
     AtomicFileWriter patch_writer;
@@ -490,15 +504,12 @@ int RunInsert(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kInsertCommand{
-    "insert",
-    "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
-    "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN",
-    "put many texts into their rooms of a game file",
-    kInsertDetails,
-    kInsertOptions,
-    1,
-    &RunInsert,
-    1,
-    "a PLAN"};
+    .name = "insert",
+    .summary = "put many texts into their rooms of a game file",
+    .details = kInsertDetails,
+    .usage = {.options = kInsertOptions,
+              .form = {.positionals = {
+                           .shown = "PLAN", .min = 1, .max = 1, .needs = "insert needs a PLAN"}}},
+    .run = &RunInsert};
 
 }  // namespace binconv::cli

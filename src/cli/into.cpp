@@ -8,13 +8,7 @@
 
 namespace binconv::cli {
 
-std::string ByteCount(std::uint64_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
-
-namespace {
-
-int Misuse(const std::string& message) { return UsageError(message); }
-
-}  // namespace
+std::string ByteCount(std::uint64_t n) { return Counted(n, "byte", "bytes"); }
 
 std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
                             std::uint64_t size) {
@@ -27,65 +21,49 @@ std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room) {
          ByteCount(bytes) + " in all)";
 }
 
-bool NumberOption(const ParsedArgs& args, std::string_view name,
-                  std::optional<std::uint64_t>& number) {
+Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args,
+                                                    std::string_view name) {
   const std::optional<std::string> value = args.Value(name);
-  if (!value) return true;
-  number = ParseNumber(*value);
-  if (number) return true;
-  Misuse("--" + std::string(name) + " '" + *value + "' is not a decimal or 0x hex number");
-  return false;
+  if (!value) return std::optional<std::uint64_t>();
+  if (const std::optional<std::uint64_t> number = ParseNumber(*value)) return number;
+  return Failure(
+      UsageError("--" + std::string(name) + " '" + *value + "' is not a decimal or 0x hex number"));
 }
 
-std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status) {
-  status = kExitOk;
+Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args) {
+  // What goes with --into, and --at with it, is checked by the declaration.
   const std::optional<std::string> game = args.Value("into");
-  if (!game) {
-    for (const char* name : {"at", "room", "fill"}) {
-      if (args.Has(name)) {
-        status = Misuse(std::string("--") + name + " needs --into GAME");
-        return std::nullopt;
-      }
-    }
-    return std::nullopt;
-  }
-  auto fail = [&](const std::string& message) {
-    status = Misuse(message);
-    return std::nullopt;
-  };
-  if (args.Has("output")) return fail("--into and -o exclude each other");
+  if (!game) return std::optional<IntoTarget>();
   IntoTarget target;
   target.game = PathOfArg(*game);
-  if (!args.Has("at")) return fail("--into needs --at OFFSET");
-  std::optional<std::uint64_t> offset;
-  if (!NumberOption(args, "at", offset) || !NumberOption(args, "room", target.place.room)) {
-    status = kExitError;
-    return std::nullopt;
-  }
-  target.place.offset = *offset;
+  const auto offset = NumberOption(args, "at");
+  if (!offset) return Unexpected(offset.error());
+  const auto room = NumberOption(args, "room");
+  if (!room) return Unexpected(room.error());
+  target.place.offset = **offset;
+  target.place.room = *room;
   if (const auto fill = args.Value("fill")) {
-    if (!target.place.room) return fail("--fill needs --room N");
     target.place.fill = ParseByte(*fill);
-    if (!target.place.fill) return fail("--fill '" + *fill + "' is not a byte of two hex digits");
+    if (!target.place.fill) {
+      return Failure(UsageError("--fill '" + *fill + "' is not a byte of two hex digits"));
+    }
   }
   auto size = RegularFileSize(target.game);
   if (!size) {
     PrintError(DescribeIoError(size.error()));
-    status = kExitError;
-    return std::nullopt;
+    return Failure(kExitError);
   }
   target.game_size = size.value();
   if (target.place.room) {
     if (auto error = CheckPlacement(target.place, 0, target.game_size)) {
       PrintError(DescribePastEnd(*game, target.place.offset, error->end, error->limit));
-      status = kExitRejected;
-      return std::nullopt;
+      return Failure(kExitRejected);
     }
   }
-  return target;
+  return std::optional<IntoTarget>(std::move(target));
 }
 
-int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
+Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
               const std::string& input_name, std::string_view what,
               const std::function<std::optional<TextPlace>()>& locate) {
   const std::string game = PathToUtf8(target.game);
@@ -108,14 +86,14 @@ int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
       }
       PrintError(message + "; " + game + " is unchanged");
     }
-    return kExitRejected;
+    return Failure(kExitRejected);
   }
   const std::uint64_t used = bytes.size();
   const FilePatch patch = PatchForRoom(target.place, bytes);
   bool owner_kept = true;
   if (auto patched = PatchFileAtomically(target.game, {&patch, 1}, SystemFileOps(), &owner_kept);
       !patched) {
-    return ReportOutputError(patched.error());
+    return Failure(ReportOutputError(patched.error()));
   }
   if (!owner_kept) WarnOwnerChanged(game);
   if (target.place.room) {
@@ -123,7 +101,7 @@ int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
               ByteCount(*target.place.room - used) + " of the room left" +
               (target.place.fill ? " (filled)" : ""));
   }
-  return kExitOk;
+  return Unit{};
 }
 
 }  // namespace binconv::cli

@@ -11,18 +11,32 @@
 #include <vector>
 
 #include "cli/args.h"
+#include "cli/io.h"
 #include "script/placement.h"
 
 namespace binconv::cli {
 
+// The bytes go into GAME instead of -o's file, and then need --at.
 inline constexpr OptionSpec kIntoOption{
-    "into", 0, "GAME", "put the bytes into the existing file GAME instead of a new file"};
-inline constexpr OptionSpec kAtOption{"at", 0, "OFFSET",
-                                      "with --into: where the bytes go (decimal or 0x hex)"};
+    .name = "into",
+    .value_name = "GAME",
+    .help = "put the bytes into the existing file GAME instead of a new file",
+    .excludes = "output",
+    .needs = "at"};
+inline constexpr OptionSpec kAtOption{.name = "at",
+                                      .value_name = "OFFSET",
+                                      .help = "with --into: where the bytes go (decimal or 0x hex)",
+                                      .needs = "into"};
 inline constexpr OptionSpec kRoomOption{
-    "room", 0, "N", "with --into: the bytes may take N bytes at most; refuse a longer text"};
+    .name = "room",
+    .value_name = "N",
+    .help = "with --into: the bytes may take N bytes at most; refuse a longer text",
+    .needs = "into"};
 inline constexpr OptionSpec kFillOption{
-    "fill", 0, "XX", "with --room: fill the rest of the room with the byte XX (hex)"};
+    .name = "fill",
+    .value_name = "XX",
+    .help = "with --room: fill the rest of the room with the byte XX (hex)",
+    .needs = "into room"};
 
 struct IntoTarget {
   std::filesystem::path game;
@@ -38,20 +52,18 @@ std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::
 // "3 bytes too long for the room of 10 bytes (13 bytes in all)"
 std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room);
 
-// The number (decimal or 0x hex) given with --NAME, if any; false once a
-// bad one is reported.
-bool NumberOption(const ParsedArgs& args, std::string_view name,
-                  std::optional<std::uint64_t>& number);
+// The number (decimal or 0x hex) given with --NAME, if any.
+Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args, std::string_view name);
 
-// What the options ask for: nullopt without --into. Reports a misuse or a
-// GAME that is not an existing regular file (with `status` set); a room that
-// doesn't lie inside GAME is reported too, before any input is read.
-std::optional<IntoTarget> ParseInto(const ParsedArgs& args, int& status);
+// What the options ask for: nullopt without --into. A bad number or byte, or
+// a GAME that is not an existing regular file, is reported; a room that
+// doesn't lie inside GAME too, before any input is read.
+Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args);
 
 // Checks the bytes against the room, fills it and replaces GAME with the
 // patched copy. When the bytes are too long, `locate` finds the first
 // character (or pair) that doesn't fit, which `what` names.
-int PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
+Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
               const std::string& input_name, std::string_view what,
               const std::function<std::optional<TextPlace>()>& locate);
 

@@ -93,22 +93,23 @@ void PrintLine(std::string_view line) {
   WriteStderr(text);
 }
 
-int ReadBytes(const std::string& name, const std::function<int(std::string_view)>& consume) {
+Reported<> ReadBytes(const std::string& name,
+                     const std::function<Reported<>(std::string_view)>& consume) {
   InputFile input;
   if (auto opened = input.Open(name); !opened) {
     PrintError(DescribeIoError(opened.error()));
-    return kExitError;
+    return Failure(kExitError);
   }
   std::vector<char> buffer(kChunkSize);
   for (;;) {
     auto read = input.Read(buffer);
     if (!read) {
       PrintError(DescribeIoError(read.error()));
-      return kExitError;
+      return Failure(kExitError);
     }
-    if (read.value() == 0) return kExitOk;
-    if (int status = consume(std::string_view(buffer.data(), read.value())); status != kExitOk) {
-      return status;
+    if (read.value() == 0) return Unit{};
+    if (auto consumed = consume(std::string_view(buffer.data(), read.value())); !consumed) {
+      return consumed;
     }
   }
 }

@@ -30,6 +30,11 @@ enum class ExitStatus { kOk = kExitOk, kRejected = kExitRejected, kError = kExit
 template <class T = Unit>
 using Reported = Result<T, ExitStatus>;
 inline int ToInt(ExitStatus status) { return static_cast<int>(status); }
+// What a helper gives up with once it has reported its trouble, `status`
+// being the exit status that trouble calls for.
+inline Unexpected<ExitStatus> Failure(int status) {
+  return Unexpected(static_cast<ExitStatus>(status));
+}
 
 inline constexpr std::size_t kChunkSize = kReadChunk;
 inline constexpr char kStdioName[] = "-";
@@ -44,10 +49,10 @@ int UsageError(std::string_view message);
 void PrintLine(std::string_view line);
 
 // Reads the file `name` ("-" or empty: standard input) in chunks as they come
-// and hands each to `consume`. A nonzero result of `consume` stops the
-// reading and is returned; otherwise the result is kExitOk, or kExitError
-// once the trouble has been reported.
-int ReadBytes(const std::string& name, const std::function<int(std::string_view)>& consume);
+// and hands each to `consume`. A failure of `consume` stops the reading and
+// is returned; a read error is reported.
+Reported<> ReadBytes(const std::string& name,
+                     const std::function<Reported<>(std::string_view)>& consume);
 
 // The name a file is shown by in messages.
 inline std::string ShownName(const std::string& name) { return name.empty() ? kStdioName : name; }

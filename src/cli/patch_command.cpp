@@ -9,9 +9,30 @@
 namespace binconv::cli {
 namespace {
 
+// Every misuse of patch is told with its two forms.
+constexpr std::string_view kPatchNeeds =
+    "patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH";
+
 constexpr std::array kPatchOptions{
-    OptionSpec{"output", 'o', "OUTPUT", "the patched file to write"},
-    OptionSpec{"into", 0, "FILE", "patch FILE in place instead (atomically)"}, kHelpOption};
+    OptionSpec{.name = "output",
+               .alias = 'o',
+               .value_name = "OUTPUT",
+               .help = "the patched file to write",
+               .required = true,
+               .missing = kPatchNeeds},
+    OptionSpec{.name = "into",
+               .value_name = "FILE",
+               .help = "patch FILE in place instead (atomically)",
+               .required = true,
+               .excludes = "output",
+               .misuse = kPatchNeeds},
+    kHelpOption};
+
+// With --into FILE, FILE is the original.
+constexpr Form kPatchIntoForm{
+    .when = "into",
+    .positionals = {.shown = "PATCH", .min = 1, .max = 1, .needs = kPatchNeeds},
+    .apart = " | "};
 
 constexpr std::string_view kPatchDetails =
     "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
@@ -26,27 +47,19 @@ constexpr std::string_view kPatchDetails =
     "read or written.\n";
 
 int RunPatch(const ParsedArgs& args) {
-  const std::optional<std::string> output = args.Value("output");
   const std::optional<std::string> into = args.Value("into");
-  std::string original_name;
-  std::string patch_name;
-  if (into && !output && args.positionals.size() == 1) {
-    original_name = *into;
-    patch_name = args.positionals[0];
-  } else if (output && !into && args.positionals.size() == 2) {
-    original_name = args.positionals[0];
-    patch_name = args.positionals[1];
-  } else {
-    return UsageError("patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH");
-  }
-  const std::string output_name = into ? *into : *output;
+  const std::string original_name = into ? *into : args.positionals[0];
+  const std::string patch_name = args.positionals.back();
+  const std::string output_name = into ? *into : *args.Value("output");
   if (output_name.empty()) {
     return UsageError("the output name is empty");
   }
   // Writing over ORIGINAL is what --into does; over the patch, it is lost.
-  if (RefuseToReplaceInput(output_name, patch_name)) return kExitError;
-  const std::optional<std::string> patch = ReadInputFile(patch_name);
-  if (!patch) return kExitError;
+  if (auto spared = CheckOutputSparesInput(output_name, patch_name); !spared) {
+    return ToInt(spared.error());
+  }
+  const Reported<std::string> patch = ReadInputFile(patch_name);
+  if (!patch) return ToInt(patch.error());
   // The original is read where the patch needs it, never whole.
   auto written =
       ApplyPatchToFile(PathFromUtf8(original_name), Bytes(*patch), PathFromUtf8(output_name));
@@ -60,12 +73,17 @@ int RunPatch(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kPatchCommand{"patch",
-                                   "ORIGINAL PATCH -o OUTPUT | --into FILE PATCH",
-                                   "apply an IPS or BPS patch",
-                                   kPatchDetails,
-                                   kPatchOptions,
-                                   2,
-                                   &RunPatch};
+extern const Command kPatchCommand{
+    .name = "patch",
+    .summary = "apply an IPS or BPS patch",
+    .details = kPatchDetails,
+    .usage = {.options = kPatchOptions,
+              .form = {.positionals = {.shown = "ORIGINAL PATCH",
+                                       .min = 2,
+                                       .max = 2,
+                                       .needs = kPatchNeeds},
+                       .order = "@ output"},
+              .other = &kPatchIntoForm},
+    .run = &RunPatch};
 
 }  // namespace binconv::cli

@@ -14,20 +14,17 @@ std::string FormatName(PatchFormat format) { return format == PatchFormat::kIps 
 
 }  // namespace
 
-std::optional<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format,
-                                             const std::string& patch_name, int& status) {
-  status = kExitOk;
+Reported<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format,
+                                        const std::string& patch_name) {
   if (format) {
     if (*format == "ips") return PatchFormat::kIps;
     if (*format == "bps") return PatchFormat::kBps;
-    status = UsageError("--format '" + *format + "' is neither ips nor bps");
-    return std::nullopt;
+    return Failure(UsageError("--format '" + *format + "' is neither ips nor bps"));
   }
   const std::filesystem::path path = PathFromUtf8(patch_name);
-  if (auto chosen = PatchFormatFromExtension(path.extension().u16string())) return chosen;
-  status = UsageError("can't tell the patch format from the name " + patch_name +
-                      ": name it .ips or .bps, or give --format ips|bps");
-  return std::nullopt;
+  if (auto chosen = PatchFormatFromExtension(path.extension().u16string())) return *chosen;
+  return Failure(UsageError("can't tell the patch format from the name " + patch_name +
+                            ": name it .ips or .bps, or give --format ips|bps"));
 }
 
 std::string DescribePatchError(const PatchError& e, const std::string& patch,
@@ -88,25 +85,27 @@ int ReportPatchError(const PatchError& error, const std::string& patch, const st
   return kExitRejected;
 }
 
-bool RefuseToReplaceInput(const std::string& output, const std::string& input) {
+Reported<> CheckOutputSparesInput(const std::string& output, const std::string& input) {
   if (output == kStdioName) {
     // Binary output on a terminal helps no one, and "-" is no file name.
     PrintError("patches and patched files are written to a named file, not to \"-\"");
-    return true;
+    return Failure(kExitError);
   }
   std::error_code error;
-  if (!std::filesystem::equivalent(PathFromUtf8(output), PathFromUtf8(input), error)) return false;
+  if (!std::filesystem::equivalent(PathFromUtf8(output), PathFromUtf8(input), error)) {
+    return Unit{};
+  }
   PrintError(output + " is " + input + ", which would be lost; write to another name");
-  return true;
+  return Failure(kExitError);
 }
 
-std::optional<std::string> ReadInputFile(const std::string& name) {
+Reported<std::string> ReadInputFile(const std::string& name) {
   auto bytes = ReadFileBytes(PathFromUtf8(name));
   if (!bytes) {
     IoError error = bytes.error();
     error.path = name;
     PrintError(DescribeIoError(error));
-    return std::nullopt;
+    return Failure(kExitError);
   }
   return std::move(bytes).value();
 }
@@ -117,27 +116,27 @@ int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
   return ReportPatchError(std::get<PatchError>(error), patch, original, modified);
 }
 
-int WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
-                       const std::string& target_name, std::span<const std::uint8_t> target,
-                       const std::string& patch_name, PatchFormat format, FileOps& ops) {
+Reported<> WriteVerifiedPatch(const std::string& original_name,
+                              std::span<const std::uint8_t> original,
+                              const std::string& target_name, std::span<const std::uint8_t> target,
+                              const std::string& patch_name, PatchFormat format, FileOps& ops) {
   auto written = WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
-  if (!written)
-    return ReportPatchFileError(written.error(), patch_name, original_name, target_name);
+  if (!written) {
+    return Failure(ReportPatchFileError(written.error(), patch_name, original_name, target_name));
+  }
   ReportPatchWritten(patch_name, format, written.value(), original_name, target_name);
-  return kExitOk;
+  return Unit{};
 }
 
-std::optional<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                           std::span<const std::uint8_t> original,
-                                                           const std::string& target_name,
-                                                           std::span<const std::uint8_t> target,
-                                                           const std::string& patch_name,
-                                                           PatchFormat format, int& status) {
-  status = kExitOk;
+Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
+                                                      std::span<const std::uint8_t> original,
+                                                      const std::string& target_name,
+                                                      std::span<const std::uint8_t> target,
+                                                      const std::string& patch_name,
+                                                      PatchFormat format) {
   auto made = MakeVerifiedPatch(format, original, target);
   if (!made) {
-    status = ReportPatchError(made.error(), patch_name, original_name, target_name);
-    return std::nullopt;
+    return Failure(ReportPatchError(made.error(), patch_name, original_name, target_name));
   }
   return std::move(made).value();
 }

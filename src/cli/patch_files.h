@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/args.h"
+#include "cli/io.h"
 #include "patch/patch_format.h"
 #include "runtime/file.h"
 
@@ -19,10 +20,9 @@ namespace binconv::cli {
 inline constexpr OptionSpec kPatchFormatOption{
     "format", 0, "ips|bps", "the patch format (default: from PATCH's extension)"};
 
-// "--format ips|bps", or else PATCH's extension; a misuse is reported (with
-// `status` set) when neither tells.
-std::optional<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format,
-                                             const std::string& patch_name, int& status);
+// "--format ips|bps", or else PATCH's extension; a misuse when neither tells.
+Reported<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format,
+                                        const std::string& patch_name);
 
 // One line, without the program's name, saying what is wrong and which file
 // is to blame. `patch` and `original` are the names as given.
@@ -39,21 +39,21 @@ int ReportPatchError(const PatchError& error, const std::string& patch, const st
 int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
                          const std::string& original, const std::string& modified);
 
-// Whether `output` is "-" or names the same existing file as `input`; if so,
-// says why it can't be written.
-bool RefuseToReplaceInput(const std::string& output, const std::string& input);
+// Refuses an `output` that is "-" or names the same existing file as
+// `input`, saying why it can't be written.
+Reported<> CheckOutputSparesInput(const std::string& output, const std::string& input);
 
-// The whole file named `name` (UTF-8), or nullopt once its error is reported.
-std::optional<std::string> ReadInputFile(const std::string& name);
+// The whole file named `name` (UTF-8).
+Reported<std::string> ReadInputFile(const std::string& name);
 
-// MakeVerifiedPatch, with any trouble reported; nullopt then, with `status`
-// set. For writing the patch later, once other files are in place.
-std::optional<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                           std::span<const std::uint8_t> original,
-                                                           const std::string& target_name,
-                                                           std::span<const std::uint8_t> target,
-                                                           const std::string& patch_name,
-                                                           PatchFormat format, int& status);
+// MakeVerifiedPatch, with any trouble reported. For writing the patch later,
+// once other files are in place.
+Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
+                                                      std::span<const std::uint8_t> original,
+                                                      const std::string& target_name,
+                                                      std::span<const std::uint8_t> target,
+                                                      const std::string& patch_name,
+                                                      PatchFormat format);
 
 // The line saying a checked patch of `size` bytes was written.
 void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
@@ -62,9 +62,8 @@ void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::
 // Makes a patch in `format` from the bytes of `original` to `target`, applies
 // it to `original` in memory and compares the result with `target`, and only
 // then writes it to `patch_name`, atomically through `ops`. `target_name`
-// names the target in messages. Returns the exit status, having reported
-// any trouble and, on success, a line saying what was written.
-int WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
+// names the target in messages. On success a line says what was written.
+Reported<> WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
                        const std::string& target_name, std::span<const std::uint8_t> target,
                        const std::string& patch_name, PatchFormat format,
                        FileOps& ops = SystemFileOps());

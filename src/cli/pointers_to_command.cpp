@@ -18,14 +18,22 @@ namespace binconv::cli {
 namespace {
 
 constexpr std::array kPointersToOptions{
-    OptionSpec{"format", 0, "TYPE",
-               "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's other "
-               "words follow it"},
+    OptionSpec{.name = "format",
+               .value_name = "TYPE",
+               .help = "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
+                       "other words follow it",
+               .required = true},
     OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
-    kTablesOption,
-    kMinCharsOption,
-    kEndByteOption,
+    Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
+    Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
+    Related(kEndByteOption, "", "tables-of", "--end goes with --tables-of"),
     kHelpOption};
+
+// The format's words and OFFSETs stand among the positionals; ParseRequest
+// tells them apart and counts them.
+constexpr Form kTablesOfForm{.when = "tables-of",
+                             .positionals = {.shown = "GAME", .max = kAnyNumber},
+                             .order = "tables-of format=… tables min end @"};
 
 constexpr std::string_view kPointersToDetails =
     "Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
@@ -96,12 +104,8 @@ struct Request {
 
 // The format's words come after --format, as its value and as the arguments
 // of the form NAME=VALUE that follow; then GAME and the OFFSETs.
-std::optional<Request> ParseRequest(const ParsedArgs& args) {
+Reported<Request> ParseRequest(const ParsedArgs& args) {
   const std::optional<std::string> type = args.Value("format");
-  if (!type) {
-    PrintError("pointers-to needs --format TYPE (see binconv-cli pointers-to --help)");
-    return std::nullopt;
-  }
   std::vector<std::string> words;
   for (std::size_t at = 0; at <= type->size();) {
     const std::size_t space = std::min(type->find(' ', at), type->size());
@@ -118,20 +122,20 @@ std::optional<Request> ParseRequest(const ParsedArgs& args) {
     const std::size_t bad = format.error().word;
     PrintError("--format: " + (bad < words.size() ? "'" + words[bad] + "': " : std::string()) +
                DescribeWordError(format.error().code));
-    return std::nullopt;
+    return Failure(kExitError);
   }
   Request request{format.value(), {}, {}, {}};
   for (const std::string& w : words) request.words += (request.words.empty() ? "" : " ") + w;
   if (i == args.positionals.size()) {
     PrintError("pointers-to needs GAME (see binconv-cli pointers-to --help)");
-    return std::nullopt;
+    return Failure(kExitError);
   }
   request.game = args.positionals[i++];
   for (; i < args.positionals.size(); ++i) {
     const auto offset = ParseNumber(args.positionals[i]);
     if (!offset) {
       PrintError("OFFSET '" + args.positionals[i] + "' is not a decimal or 0x hex number");
-      return std::nullopt;
+      return Failure(kExitError);
     }
     request.offsets.push_back(*offset);
   }
@@ -148,7 +152,7 @@ int RunFindPointers(const Request& request) {
     return kExitError;
   }
   GameInput game;
-  if (!game.Open(request.game)) return kExitError;
+  if (auto opened = game.Open(request.game); !opened) return ToInt(opened.error());
   for (const std::uint64_t offset : request.offsets) {
     const auto value = ValueOfTarget(request.format, offset, PointerSite{});
     if (game.size() && offset >= *game.size()) {
@@ -170,7 +174,7 @@ int RunFindPointers(const Request& request) {
       },
       game.Progress());
   if (!scanned) return ReportScanError(scanned.error());
-  if (!out.Finish()) return kExitError;
+  if (auto finished = out.Finish(); !finished) return ToInt(finished.error());
   return hits != 0 ? kExitOk : kExitRejected;
 }
 
@@ -186,10 +190,10 @@ struct Strings {
 // pointers to them would not tell a table: --end or --min must narrow them.
 constexpr std::size_t kMostStrings = 4'000'000;
 
-std::optional<Strings> FindStrings(const std::string& name, const CharTable& table,
+Reported<Strings> FindStrings(const std::string& name, const CharTable& table,
                                    const StringRunOptions& options) {
   GameInput game;
-  if (!game.Open(name)) return std::nullopt;
+  if (auto opened = game.Open(name); !opened) return Unexpected(opened.error());
   Strings strings;
   StringRunFinder finder(table, options);
   ScanWindow current;
@@ -219,15 +223,14 @@ std::optional<Strings> FindStrings(const std::string& name, const CharTable& tab
       },
       game.Progress());
   if (!scanned) {
-    ReportScanError(scanned.error());
-    return std::nullopt;
+    return Failure(ReportScanError(scanned.error()));
   }
   if (strings.stops.size() == kMostStrings) {
     PrintError(
         game.name() + " holds " + std::to_string(kMostStrings) +
         " runs of characters or more: give the byte its strings end with (--end XX) or a larger "
         "--min");
-    return std::nullopt;
+    return Failure(kExitError);
   }
   current = ScanWindow{};
   finder.Finish(found);
@@ -268,14 +271,14 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     }
     return kExitError;
   }
-  const std::optional<StringRunOptions> options = StringRunOptionsOf(args);
-  if (!options) return kExitError;
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
-  const std::optional<Strings> strings = FindStrings(request.game, tables->loaded.table, *options);
-  if (!strings) return kExitError;
+  const Reported<StringRunOptions> options = StringRunOptionsOf(args);
+  if (!options) return ToInt(options.error());
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
+  const Reported<Strings> strings = FindStrings(request.game, tables->loaded.table, *options);
+  if (!strings) return ToInt(strings.error());
   GameInput game;
-  if (!game.Open(request.game)) return kExitError;
+  if (auto opened = game.Open(request.game); !opened) return ToInt(opened.error());
   const auto candidates =
       FindPointerTables(game.Reader(), request.format, size.value(), strings->starts,
                         kScanChunkSize, TableSearchOptions{}, game.Progress());
@@ -294,33 +297,29 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
             " stride=" + std::to_string(c.stride) + " count=" + std::to_string(c.count) +
             " format=ptr end=" + end_word);
   }
-  if (!out.Finish()) return kExitError;
+  if (auto finished = out.Finish(); !finished) return ToInt(finished.error());
   return candidates.value().empty() ? kExitRejected : kExitOk;
 }
 
 int RunPointersTo(const ParsedArgs& args) {
-  const std::optional<Request> request = ParseRequest(args);
-  if (!request) return kExitError;
+  const Reported<Request> request = ParseRequest(args);
+  if (!request) return ToInt(request.error());
   if (args.Has("tables-of")) return RunTablesOf(args, *request);
-  for (const char* name : {"tables", "min", "end"}) {
-    if (args.Has(name)) {
-      PrintError("--" + std::string(name) + " goes with --tables-of");
-      return kExitError;
-    }
-  }
   return RunFindPointers(*request);
 }
 
 }  // namespace
 
 extern const Command kPointersToCommand{
-    "pointers-to",
-    "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
-    "--format … [--tables DIR] [--min N] [--end XX] GAME",
-    "find pointers to offsets in a game file, or its pointer tables",
-    kPointersToDetails,
-    kPointersToOptions,
-    std::numeric_limits<std::size_t>::max(),
-    &RunPointersTo};
+    .name = "pointers-to",
+    .summary = "find pointers to offsets in a game file, or its pointer tables",
+    .details = kPointersToDetails,
+    .usage = {.options = kPointersToOptions,
+              .form = {.positionals = {.shown = "[header=N] [base=N] [map=…] [relative=self] GAME "
+                                                "OFFSET...",
+                                       .max = kAnyNumber}},
+              .other = &kTablesOfForm,
+              .points = HelpPointer::kCommand},
+    .run = &RunPointersTo};
 
 }  // namespace binconv::cli

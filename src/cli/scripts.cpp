@@ -101,7 +101,7 @@ std::size_t PrintScriptProblems(const std::vector<ScriptProblem>& problems) {
   return problems.size();
 }
 
-std::optional<std::uint32_t> GameCrc32(FileReader& game) {
+Reported<std::uint32_t> GameCrc32(FileReader& game) {
   std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
   std::uint32_t crc = 0;
   for (std::uint64_t at = 0; at < game.size();) {
@@ -109,7 +109,7 @@ std::optional<std::uint32_t> GameCrc32(FileReader& game) {
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), game.size() - at));
     if (auto read = game.ReadAt(at, std::span(buffer.data(), n)); !read) {
       PrintError(DescribeIoError(read.error()));
-      return std::nullopt;
+      return Failure(kExitError);
     }
     crc = UpdateCrc32(crc, std::span(buffer.data(), n));
     at += n;
@@ -117,13 +117,10 @@ std::optional<std::uint32_t> GameCrc32(FileReader& game) {
   return crc;
 }
 
-std::optional<std::string> ReadPlanText(const std::string& plan_name, int& status) {
-  std::string bytes;
-  status = ReadBytes(plan_name, [&](std::string_view chunk) {
-    bytes.append(chunk);
-    return kExitOk;
-  });
-  if (status != kExitOk) return std::nullopt;
+Reported<std::string> ReadPlanText(const std::string& plan_name) {
+  Reported<std::string> read = ReadWholeInput(plan_name);
+  if (!read) return read;
+  std::string& bytes = *read;
   if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.erase(0, kUtf8ByteOrderMark.size());
   if (auto decoded = DecodeUtf8(bytes); !decoded) {
     std::size_t line = 1;
@@ -136,10 +133,9 @@ std::optional<std::string> ReadPlanText(const std::string& plan_name, int& statu
     }
     PrintError(Position(ShownName(plan_name), line, decoded.error().offset - start + 1) +
                "not valid UTF-8");
-    status = kExitRejected;
-    return std::nullopt;
+    return Failure(kExitRejected);
   }
-  return bytes;
+  return read;
 }
 
 }  // namespace binconv::cli

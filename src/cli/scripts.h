@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/io.h"
 #include "script/script_plan.h"
 #include "runtime/file.h"
 
@@ -18,12 +19,10 @@ std::string DescribeScriptProblem(const ScriptProblem& problem);
 // Prints every problem; returns how many there were.
 std::size_t PrintScriptProblems(const std::vector<ScriptProblem>& problems);
 
-// The CRC-32 of the whole file, read in pieces; nullopt once a read error
-// has been reported.
-std::optional<std::uint32_t> GameCrc32(FileReader& game);
+// The CRC-32 of the whole file, read in pieces.
+Reported<std::uint32_t> GameCrc32(FileReader& game);
 
-// The plan's bytes, checked to be UTF-8 and without a byte order mark; a
-// problem is printed (and the status set) otherwise.
-std::optional<std::string> ReadPlanText(const std::string& plan_name, int& status);
+// The plan's bytes, checked to be UTF-8 and without a byte order mark.
+Reported<std::string> ReadPlanText(const std::string& plan_name);
 
 }  // namespace binconv::cli

@@ -18,14 +18,36 @@
 namespace binconv::cli {
 namespace {
 
+constexpr std::string_view kRelativeOnly = "--order and --tbl go with --relative";
+
 constexpr std::array kSearchOptions{
     kTablesOption,
     kExactOption,
     OptionSpec{"count", 0, "", "print only how often each TEXT occurs: COUNT<TAB>TEXT"},
-    OptionSpec{"relative", 0, "", "relative search for a kana word in a game of unknown table"},
-    OptionSpec{"order", 0, "ORDER", "with --relative: jis or gojuon only (default: both)"},
-    OptionSpec{"tbl", 0, "FILE", "with --relative: write a .tbl of the best match to FILE"},
+    OptionSpec{.name = "relative",
+               .help = "relative search for a kana word in a game of unknown table",
+               .excludes = "count tables exact",
+               .misuse = "--relative needs no tables: --count, --tables and --exact don't go with "
+                         "it"},
+    OptionSpec{.name = "order",
+               .value_name = "ORDER",
+               .help = "with --relative: jis or gojuon only (default: both)",
+               .needs = "relative",
+               .misuse = kRelativeOnly},
+    OptionSpec{.name = "tbl",
+               .value_name = "FILE",
+               .help = "with --relative: write a .tbl of the best match to FILE",
+               .needs = "relative",
+               .misuse = kRelativeOnly},
     kHelpOption};
+
+constexpr Form kRelativeForm{.when = "relative",
+                             .positionals = {.shown = "GAME KANA",
+                                             .min = 2,
+                                             .max = 2,
+                                             .needs = "search --relative needs GAME and one KANA "
+                                                      "word"},
+                             .order = "relative order=jis|gojuon tbl @"};
 
 constexpr std::string_view kSearchDetails =
     "Encodes each TEXT with the tables and lists every offset of GAME where its\n"
@@ -50,14 +72,15 @@ constexpr std::string_view kSearchDetails =
     "GAME is read in pieces, so it may be of any size; \"-\" reads standard\n"
     "input. A progress bar is shown on a terminal for a GAME over 64 MB.\n";
 
-int ScanFailed(const Result<Unit, IoError>& scanned, LineOutput& out) {
-  if (!scanned) return ReportScanError(scanned.error());
-  return out.Finish() ? kExitOk : kExitError;
+// The scan's read error, or the output's, reported.
+Reported<> ScanResult(const Result<Unit, IoError>& scanned, LineOutput& out) {
+  if (!scanned) return Failure(ReportScanError(scanned.error()));
+  return out.Finish();
 }
 
-// Each TEXT's bytes; reports the first trouble and gives nullopt.
-std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
-                                                                  const CharTable& table) {
+// Each TEXT's bytes; the first trouble is reported.
+Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
+                                                             const CharTable& table) {
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 1; i < args.positionals.size(); ++i) {
     const std::string& text = args.positionals[i];
@@ -66,7 +89,7 @@ std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedAr
     std::vector<std::uint8_t> bytes;
     if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
       PrintError("TEXT " + std::to_string(i) + " is not valid UTF-8");
-      return std::nullopt;
+      return Failure(kExitError);
     }
     if (!encoder.problems().empty()) {
       const EncodeProblem& p = encoder.problems().front();
@@ -74,15 +97,15 @@ std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedAr
           shown + ": " +
           (p.kind == EncodeProblem::Kind::kNoCode ? "no code for " : "not a hex digit in a tag ") +
           DescribeChar(p.ch));
-      return std::nullopt;
+      return Failure(kExitError);
     }
     if (encoder.odd_count()) {
       PrintError(shown + ": the hex digits of its tags do not pair up");
-      return std::nullopt;
+      return Failure(kExitError);
     }
     if (bytes.empty()) {
       PrintError(shown + " gives no bytes to search for");
-      return std::nullopt;
+      return Failure(kExitError);
     }
     patterns.push_back(std::move(bytes));
   }
@@ -90,16 +113,12 @@ std::optional<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedAr
 }
 
 int RunPlainSearch(const ParsedArgs& args) {
-  if (args.positionals.size() < 2) {
-    PrintError("search needs GAME and at least one TEXT (see binconv-cli search --help)");
-    return kExitError;
-  }
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   const auto patterns = EncodeTexts(args, tables->loaded.table);
-  if (!patterns) return kExitError;
+  if (!patterns) return ToInt(patterns.error());
   GameInput game;
-  if (!game.Open(args.positionals.front())) return kExitError;
+  if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
   const bool count_only = args.Has("count");
   std::vector<std::uint64_t> counts(patterns->size(), 0);
   LineOutput out;
@@ -118,7 +137,7 @@ int RunPlainSearch(const ParsedArgs& args) {
       out.Add(std::to_string(counts[i]) + "\t" + args.positionals[i + 1]);
     }
   }
-  if (const int status = ScanFailed(scanned, out); status != kExitOk) return status;
+  if (auto result = ScanResult(scanned, out); !result) return ToInt(result.error());
   for (const std::uint64_t c : counts) {
     if (c != 0) return kExitOk;
   }
@@ -130,15 +149,11 @@ struct RelativeSetup {
   bool katakana = false;
 };
 
-std::optional<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
-  if (args.positionals.size() != 2) {
-    PrintError("search --relative needs GAME and one KANA word (see binconv-cli search --help)");
-    return std::nullopt;
-  }
+Reported<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
   auto word = DecodeUtf8(args.positionals[1]);
   if (!word) {
     PrintError("KANA is not valid UTF-8");
-    return std::nullopt;
+    return Failure(kExitError);
   }
   std::vector<KanaOrder> orders = {KanaOrder::kJis, KanaOrder::kGojuon};
   if (auto named = args.Value("order")) {
@@ -148,7 +163,7 @@ std::optional<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
       orders = {KanaOrder::kGojuon};
     } else {
       PrintError("--order takes jis or gojuon, not '" + *named + "'");
-      return std::nullopt;
+      return Failure(kExitError);
     }
   }
   RelativeSetup setup;
@@ -173,7 +188,7 @@ std::optional<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
   }
   if (setup.words.empty()) {
     PrintError("KANA '" + args.positionals[1] + "' " + why);
-    return std::nullopt;
+    return Failure(kExitError);
   }
   return setup;
 }
@@ -204,7 +219,7 @@ std::string PageOf(const RelativeWord& word, int code_of_a, bool katakana) {
 
 // The .tbl the best match gives: every kana of its order with a code that a
 // page 0 cell can take.
-int WriteRelativeTbl(const std::string& name, const RelativeWord& word, int code_of_a,
+Reported<> WriteRelativeTbl(const std::string& name, const RelativeWord& word, int code_of_a,
                      bool katakana) {
   const int zero = code_of_a - IndexOfA(word.order);
   std::string tbl;
@@ -219,18 +234,18 @@ int WriteRelativeTbl(const std::string& name, const RelativeWord& word, int code
   auto written = ReplaceFileAtomically(PathFromUtf8(name), Bytes(tbl));
   if (!written) {
     PrintError(DescribeIoError(written.error()));
-    return kExitError;
+    return Failure(kExitError);
   }
   PrintError("wrote " + std::to_string(entries) + " entries (" + std::string(NameOf(word.order)) +
              " order) to " + name);
-  return kExitOk;
+  return Unit{};
 }
 
 int RunRelativeSearch(const ParsedArgs& args) {
-  const std::optional<RelativeSetup> setup = SetUpRelative(args);
-  if (!setup) return kExitError;
+  const Reported<RelativeSetup> setup = SetUpRelative(args);
+  if (!setup) return ToInt(setup.error());
   GameInput game;
-  if (!game.Open(args.positionals.front())) return kExitError;
+  if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
   const std::string a_name = setup->katakana ? "ア" : "あ";
   // Per word and あ code: how many matches agree, and which came first.
   std::map<std::pair<std::size_t, int>, std::pair<std::uint64_t, std::uint64_t>> votes;
@@ -251,7 +266,7 @@ int RunRelativeSearch(const ParsedArgs& args) {
                        std::string(NameOf(word.order)));
       },
       game.Progress());
-  if (const int status = ScanFailed(scanned, out); status != kExitOk) return status;
+  if (auto result = ScanResult(scanned, out); !result) return ToInt(result.error());
   if (matches == 0) return kExitRejected;
   if (auto tbl = args.Value("tbl")) {
     auto best = votes.begin();
@@ -261,34 +276,30 @@ int RunRelativeSearch(const ParsedArgs& args) {
           it->second.first == best->second.first && it->second.second < best->second.second;
       if (more || earlier) best = it;
     }
-    return WriteRelativeTbl(*tbl, setup->words[best->first.first], best->first.second,
-                            setup->katakana);
+    const Reported<> written = WriteRelativeTbl(*tbl, setup->words[best->first.first],
+                                                best->first.second, setup->katakana);
+    if (!written) return ToInt(written.error());
   }
   return kExitOk;
 }
 
 int RunSearch(const ParsedArgs& args) {
-  if (!args.Has("relative") && (args.Has("order") || args.Has("tbl"))) {
-    PrintError("--order and --tbl go with --relative");
-    return kExitError;
-  }
-  if (args.Has("relative") && (args.Has("count") || args.Has("tables") || args.Has("exact"))) {
-    PrintError("--relative needs no tables: --count, --tables and --exact don't go with it");
-    return kExitError;
-  }
   return args.Has("relative") ? RunRelativeSearch(args) : RunPlainSearch(args);
 }
 
 }  // namespace
 
 extern const Command kSearchCommand{
-    "search",
-    "[--tables DIR] [--exact] [--count] GAME TEXT...  |  --relative [--order jis|gojuon] "
-    "[--tbl FILE] GAME KANA",
-    "find texts in a game file, or a kana word by relative search",
-    kSearchDetails,
-    kSearchOptions,
-    std::numeric_limits<std::size_t>::max(),
-    &RunSearch};
+    .name = "search",
+    .summary = "find texts in a game file, or a kana word by relative search",
+    .details = kSearchDetails,
+    .usage = {.options = kSearchOptions,
+              .form = {.positionals = {.shown = "GAME TEXT...",
+                                       .min = 2,
+                                       .max = kAnyNumber,
+                                       .needs = "search needs GAME and at least one TEXT"}},
+              .other = &kRelativeForm,
+              .points = HelpPointer::kCommand},
+    .run = &RunSearch};
 
 }  // namespace binconv::cli

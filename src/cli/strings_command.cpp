@@ -29,12 +29,12 @@ constexpr std::string_view kStringsDetails =
     "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n";
 
 int RunStrings(const ParsedArgs& args) {
-  const std::optional<StringRunOptions> options = StringRunOptionsOf(args);
-  if (!options) return kExitError;
-  std::optional<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return kExitError;
+  const Reported<StringRunOptions> options = StringRunOptionsOf(args);
+  if (!options) return ToInt(options.error());
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
   GameInput game;
-  if (!game.Open(args.positionals.front())) return kExitError;
+  if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
   StringRunFinder finder(tables->loaded.table, *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
@@ -70,14 +70,13 @@ int RunStrings(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kStringsCommand{"strings",
-                                     "[--tables DIR] [--min N] [--end XX] GAME",
-                                     "list the runs of characters in a game file",
-                                     kStringsDetails,
-                                     kStringsOptions,
-                                     1,
-                                     &RunStrings,
-                                     1,
-                                     "GAME"};
+extern const Command kStringsCommand{
+    .name = "strings",
+    .summary = "list the runs of characters in a game file",
+    .details = kStringsDetails,
+    .usage = {.options = kStringsOptions,
+              .form = {.positionals = {
+                           .shown = "GAME", .min = 1, .max = 1, .needs = "strings needs GAME"}}},
+    .run = &RunStrings};
 
 }  // namespace binconv::cli

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/args.h"
+#include "cli/io.h"
 #include "scan/string_runs.h"
 
 namespace binconv::cli {
@@ -13,7 +14,6 @@ inline constexpr OptionSpec kMinCharsOption{"min", 0, "N",
 inline constexpr OptionSpec kEndByteOption{
     "end", 0, "XX", "a run must end with the byte XX (hex), which always ends it"};
 
-// Reports a bad value and gives nullopt.
-std::optional<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args);
+Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args);
 
 }  // namespace binconv::cli

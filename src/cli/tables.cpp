@@ -5,7 +5,7 @@
 
 namespace binconv::cli {
 
-std::optional<CommandTables> LoadCommandTables(const ParsedArgs& args) {
+Reported<CommandTables> LoadCommandTables(const ParsedArgs& args) {
   std::filesystem::path folder;
   if (std::optional<std::string> named = args.Value("tables")) {
     folder = PathFromUtf8(*named);
@@ -13,14 +13,14 @@ std::optional<CommandTables> LoadCommandTables(const ParsedArgs& args) {
     auto found = FindTableFolder(TableSearchPlaceOfThisProcess());
     if (!found) {
       PrintError(DescribeTableFolderError(found.error()));
-      return std::nullopt;
+      return Failure(kExitError);
     }
     folder = std::move(found).value();
   }
   auto loaded = LoadTableFiles(folder);
   if (!loaded) {
     PrintError(DescribeTableError(loaded.error()));
-    return std::nullopt;
+    return Failure(kExitError);
   }
   return CommandTables{std::move(loaded).value(), folder};
 }

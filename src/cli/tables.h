@@ -7,6 +7,7 @@
 
 #include "chartable/load.h"
 #include "cli/args.h"
+#include "cli/io.h"
 
 namespace binconv::cli {
 
@@ -19,7 +20,8 @@ struct CommandTables {
   std::filesystem::path folder;  // as given with --tables, or as found
 };
 
-// Reports any trouble on standard error and then gives nullopt.
-std::optional<CommandTables> LoadCommandTables(const ParsedArgs& args);
+// The one way a command loads its tables: those --tables names, or else the
+// first folder of the search that holds them.
+Reported<CommandTables> LoadCommandTables(const ParsedArgs& args);
 
 }  // namespace binconv::cli

@@ -28,9 +28,9 @@ constexpr std::string_view kWriteDetails =
 // The whole listing is held, to find the pair that overflows the room.
 int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const std::string listing_name = InputName(args);
-  std::string utf8;
-  if (int status = ReadWholeInput(listing_name, utf8); status != kExitOk) return status;
-  auto listing = DecodeUtf8Text(utf8);
+  const Reported<std::string> utf8 = ReadWholeInput(listing_name);
+  if (!utf8) return ToInt(utf8.error());
+  auto listing = DecodeUtf8Text(*utf8);
   if (!listing) return ReportInvalidUtf8(ShownName(listing_name), listing.error().offset);
   auto bytes = ParseListing(listing.value());
   if (!bytes) {
@@ -38,16 +38,16 @@ int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
     return kExitRejected;
   }
   const std::optional<std::uint64_t> room = target.place.room;
-  return PatchInto(target, std::move(bytes).value(), listing_name, "pair",
-                   [&] { return FirstPairPastRoom(listing.value(), room.value_or(0)); });
+  const Reported<> patched =
+      PatchInto(target, std::move(bytes).value(), listing_name, "pair",
+                [&] { return FirstPairPastRoom(listing.value(), room.value_or(0)); });
+  return patched ? kExitOk : ToInt(patched.error());
 }
 
 int RunWrite(const ParsedArgs& args) {
-  int into_status = kExitOk;
-  if (std::optional<IntoTarget> target = ParseInto(args, into_status)) {
-    return RunWriteInto(args, *target);
-  }
-  if (into_status != kExitOk) return into_status;
+  const Reported<std::optional<IntoTarget>> into = ParseInto(args);
+  if (!into) return ToInt(into.error());
+  if (*into) return RunWriteInto(args, **into);
   auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kNameBox), OutputHold::kUntilCommit);
   if (!opened) return ReportOutputError(opened.error());
   OutputSink& writer = *opened.value();
@@ -59,40 +59,42 @@ int RunWrite(const ParsedArgs& args) {
   auto feed = [&](std::u16string_view text) { parser.Feed(text, bytes); };
   // The parser has no way straight from UTF-8: every piece is decoded whole.
   auto no_run = [](std::string_view) { return Utf8TextInput::kRunClosed; };
-  auto write = [&]() -> int {
+  auto write = [&]() -> Reported<> {
     auto written = writer.Write(Bytes(bytes));
     bytes.clear();
-    return written ? kExitOk : ReportOutputError(written.error());
+    if (written) return Unit{};
+    return Failure(ReportOutputError(written.error()));
   };
-  int status = ReadBytes(listing_name, [&](std::string_view chunk) {
+  auto bad_utf8 = [&] {
+    return Failure(ReportInvalidUtf8(ShownName(listing_name), input.error().offset));
+  };
+  Reported<> status = ReadBytes(listing_name, [&](std::string_view chunk) -> Reported<> {
     const bool good = input.Take(chunk, no_run, feed);
-    if (int written = write(); written != kExitOk) return written;
-    return good ? kExitOk : ReportInvalidUtf8(ShownName(listing_name), input.error().offset);
+    if (auto written = write(); !written) return written;
+    if (good) return Unit{};
+    return bad_utf8();
   });
-  if (status == kExitOk && !input.Finish()) {
-    status = ReportInvalidUtf8(ShownName(listing_name), input.error().offset);
-  }
-  if (status == kExitOk) {
+  if (status && !input.Finish()) status = bad_utf8();
+  if (status) {
     if (std::optional<ListingError> error = parser.Finish()) {
       PrintListingError(listing_name, *error);
-      status = kExitRejected;
+      status = Failure(kExitRejected);
     } else if (auto committed = writer.Commit(); !committed) {
-      status = ReportOutputError(committed.error());
+      status = Failure(ReportOutputError(committed.error()));
     }
   }
-  if (status != kExitOk) writer.Abort();
-  return status;
+  if (status) return kExitOk;
+  writer.Abort();
+  return ToInt(status.error());
 }
 
 }  // namespace
 
-extern const Command kWriteCommand{"write",
-                                   "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] "
-                                   "[LISTING]",
-                                   "write the bytes of a code listing to a file",
-                                   kWriteDetails,
-                                   kWriteOptions,
-                                   1,
-                                   &RunWrite};
+extern const Command kWriteCommand{
+    .name = "write",
+    .summary = "write the bytes of a code listing to a file",
+    .details = kWriteDetails,
+    .usage = {.options = kWriteOptions, .form = {.positionals = {.shown = "[LISTING]", .max = 1}}},
+    .run = &RunWrite};
 
 }  // namespace binconv::cli

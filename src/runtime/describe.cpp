@@ -31,6 +31,10 @@ std::string DescribeText(std::u16string_view text) {
   return "'" + EncodeUtf8(shown) + "' (" + numbers + ")";
 }
 
+std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
 std::string DescribeChar(char32_t ch) {
   if (!Printable(ch)) return "'\xEF\xBF\xBD' (" + CodePointName(ch) + ")";
   return DescribeText(Utf16Of(ch));

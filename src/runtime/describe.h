@@ -1,10 +1,14 @@
 #pragma once
 // Characters named in messages, by code point.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace binconv {
+
+// "1 byte", "2 bytes": a number and the word that goes with it.
+std::string Counted(std::uint64_t n, std::string_view one, std::string_view many);
 
 // "'ab' (U+0061 U+0062)", "'😀' (U+1F600)". A character a terminal can't
 // show as it is (a control character, a lone surrogate) stands as U+FFFD
