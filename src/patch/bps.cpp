@@ -333,104 +333,121 @@ Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch)
   return header;
 }
 
-namespace detail {
+namespace {
 
-Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch,
-                                             std::uint64_t source_size, PatchStreams& io,
-                                             std::uint64_t max_target) {
-  auto read = ReadBpsHeader(patch);
-  if (!read) return Unexpected(PatchFileError{read.error()});
-  const BpsHeader& h = read.value();
-  const std::size_t end = patch.size() - kFooterSize;
-  if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
-    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc}});
-  }
-  // One buffer serves every read of the source and of the result so far.
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
-      std::min<std::uint64_t>(kPatchCopyBuffer, std::max<std::uint64_t>(
-                                                    {source_size, h.target_size, 1}))));
-  const std::span<std::uint8_t> window(buffer);
-  auto io_error = [](IoError e) { return PatchFileError{std::move(e)}; };
+using ReadStream = Result<Unit, IoError> (detail::PatchStreams::*)(std::uint64_t,
+                                                                   std::span<std::uint8_t>);
+
+PatchFileError PatchFailure(PatchErrorCode code, std::uint64_t position, std::uint64_t expected = 0,
+                            std::uint64_t actual = 0) {
+  return PatchFileError{PatchError{code, position, expected, actual}};
+}
+
+// One patch being applied: where its actions are read and what the result
+// holds so far.
+class BpsApplier {
+ public:
+  BpsApplier(std::span<const std::uint8_t> body, const BpsHeader& header,
+             std::uint64_t source_size, detail::PatchStreams& io)
+      : body_(body),
+        header_(header),
+        source_size_(source_size),
+        io_(io),
+        // One buffer serves every read of the source and of the result so far.
+        buffer_(static_cast<std::size_t>(std::min<std::uint64_t>(
+            kPatchCopyBuffer, std::max<std::uint64_t>({source_size, header.target_size, 1})))),
+        pos_(header.actions_begin) {}
+
   // The CRC first: it is what a player compares with the revision they have.
-  std::uint32_t source_crc = 0;
-  for (std::uint64_t at = 0; at < source_size;) {
-    const auto piece = window.first(
-        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), source_size - at)));
-    if (auto r = io.ReadSource(at, piece); !r) return Unexpected(io_error(r.error()));
-    source_crc = UpdateCrc32(source_crc, piece);
-    at += piece.size();
-  }
-  if (source_crc != h.source_crc) {
-    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kSourceCrcMismatch, end, h.source_crc,
-                                     source_crc}});
-  }
-  if (h.source_size != source_size) {
-    return Unexpected(PatchFileError{
-        PatchError{PatchErrorCode::kSourceSizeMismatch, 4, h.source_size, source_size}});
-  }
-  if (h.target_size > max_target) {
-    return Unexpected(PatchFileError{
-        PatchError{PatchErrorCode::kTargetTooLarge, 4, max_target, h.target_size}});
-  }
-  if (auto r = io.Begin(h.target_size); !r) return Unexpected(io_error(r.error()));
-  const std::span<const std::uint8_t> body = patch.first(end);
-  const std::uint64_t size = h.target_size;
-  std::uint64_t written = 0;
-  std::uint32_t target_crc = 0;
-  auto put = [&](std::span<const std::uint8_t> bytes) {
-    target_crc = UpdateCrc32(target_crc, bytes);
-    written += bytes.size();
-    return io.Append(bytes);
-  };
-  // Bytes of the source, a buffer at a time.
-  auto copy_source = [&](std::uint64_t from, std::uint64_t length) -> Result<Unit, IoError> {
-    while (length > 0) {
-      const auto piece =
-          window.first(static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length)));
-      if (auto r = io.ReadSource(from, piece); !r) return r;
-      if (auto r = put(piece); !r) return r;
-      from += piece.size();
-      length -= piece.size();
+  Result<Unit, PatchFileError> CheckSource(std::uint64_t max_target) {
+    std::uint32_t crc = 0;
+    for (std::uint64_t at = 0; at < source_size_;) {
+      const auto piece = Window(source_size_ - at);
+      if (auto r = io_.ReadSource(at, piece); !r) return Unexpected(PatchFileError{r.error()});
+      crc = UpdateCrc32(crc, piece);
+      at += piece.size();
+    }
+    if (crc != header_.source_crc) {
+      return Unexpected(
+          PatchFailure(PatchErrorCode::kSourceCrcMismatch, body_.size(), header_.source_crc, crc));
+    }
+    if (header_.source_size != source_size_) {
+      return Unexpected(PatchFailure(PatchErrorCode::kSourceSizeMismatch, 4, header_.source_size,
+                                     source_size_));
+    }
+    if (header_.target_size > max_target) {
+      return Unexpected(
+          PatchFailure(PatchErrorCode::kTargetTooLarge, 4, max_target, header_.target_size));
     }
     return Unit{};
-  };
-  // Bytes of the result from `from` on; the copy may overlap what it
-  // writes, repeating the `distance` bytes before it.
-  auto copy_target = [&](std::uint64_t from, std::uint64_t length) -> Result<Unit, IoError> {
-    const std::uint64_t distance = written - from;
-    if (distance >= buffer.size()) {
-      while (length > 0) {
-        const auto piece =
-            window.first(static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length)));
-        if (auto r = io.ReadTarget(from, piece); !r) return r;
-        if (auto r = put(piece); !r) return r;
-        from += piece.size();
-        length -= piece.size();
-      }
-      return Unit{};
+  }
+
+  // Every action in turn, then the result's size and CRC.
+  Result<Unit, PatchFileError> ApplyActions() {
+    while (pos_ < body_.size()) {
+      if (auto r = ApplyAction(); !r) return r;
     }
-    // A short pattern: read once, repeated across the buffer in whole
-    // periods, then written a buffer at a time.
-    const std::size_t period = static_cast<std::size_t>(distance);
-    if (auto r = io.ReadTarget(from, window.first(period)); !r) return r;
-    const std::size_t filled = static_cast<std::size_t>(
-        std::min<std::uint64_t>(buffer.size() / period * period, length));
-    for (std::size_t k = period; k < filled; ++k) buffer[k] = buffer[k - period];
-    while (length > 0) {
-      const auto piece = std::span<const std::uint8_t>(buffer).first(
-          static_cast<std::size_t>(std::min<std::uint64_t>(filled, length)));
-      if (auto r = put(piece); !r) return r;
-      length -= piece.size();
+    const std::size_t end = body_.size();
+    if (written_ != header_.target_size) {
+      return Unexpected(
+          PatchFailure(PatchErrorCode::kTargetIncomplete, end, header_.target_size, written_));
+    }
+    if (target_crc_ != header_.target_crc) {
+      return Unexpected(
+          PatchFailure(PatchErrorCode::kTargetCrcMismatch, end + 4, header_.target_crc, target_crc_));
     }
     return Unit{};
-  };
-  std::uint64_t source_rel = 0;
-  std::uint64_t target_rel = 0;
-  std::size_t pos = h.actions_begin;
-  // Moves an offset by a signed number; the copy must lie inside `limit`.
-  auto relative = [&](std::uint64_t& offset, std::uint64_t limit, std::uint64_t length,
-                      std::size_t at, PatchErrorCode past) -> Result<Unit, PatchError> {
-    auto number = ReadBpsNumber(body, pos);
+  }
+
+ private:
+  Result<Unit, PatchFileError> ApplyAction() {
+    const std::size_t at = pos_;
+    auto number = detail::ReadBpsNumber(body_, pos_);
+    if (!number) return Unexpected(PatchFileError{number.error()});
+    const std::uint64_t kind = number.value() & 3;
+    const std::uint64_t length = (number.value() >> 2) + 1;
+    const std::uint64_t out = written_;
+    if (length > header_.target_size - out) {
+      return Unexpected(PatchFailure(PatchErrorCode::kPastTarget, at));
+    }
+    Result<Unit, IoError> done = Unit{};
+    switch (kind) {
+      case kSourceRead:
+        if (out >= source_size_ || length > source_size_ - out) {
+          return Unexpected(PatchFailure(PatchErrorCode::kPastSource, at));
+        }
+        done = CopyThrough(&detail::PatchStreams::ReadSource, out, length);
+        break;
+      case kTargetRead:
+        if (length > body_.size() - pos_) return Unexpected(PatchFailure(PatchErrorCode::kTruncated, at));
+        done = Put(body_.subspan(pos_, static_cast<std::size_t>(length)));
+        pos_ += static_cast<std::size_t>(length);
+        break;
+      case kSourceCopy:
+        if (auto r = MoveOffset(source_rel_, source_size_, length, at, PatchErrorCode::kPastSource);
+            !r) {
+          return Unexpected(PatchFileError{r.error()});
+        }
+        done = CopyThrough(&detail::PatchStreams::ReadSource, source_rel_, length);
+        source_rel_ += length;
+        break;
+      case kTargetCopy:
+        // Only bytes already written may be copied.
+        if (auto r = MoveOffset(target_rel_, out, 0, at, PatchErrorCode::kPastTarget); !r) {
+          return Unexpected(PatchFileError{r.error()});
+        }
+        done = CopyTarget(target_rel_, length);
+        target_rel_ += length;
+        break;
+    }
+    if (!done) return Unexpected(PatchFileError{done.error()});
+    return Unit{};
+  }
+
+  // Moves an offset by the signed number at pos_; the copy must lie inside `limit`.
+  Result<Unit, PatchError> MoveOffset(std::uint64_t& offset, std::uint64_t limit,
+                                      std::uint64_t length, std::size_t at, PatchErrorCode past) {
+    auto number = detail::ReadBpsNumber(body_, pos_);
     if (!number) return Unexpected(number.error());
     const std::uint64_t distance = number.value() >> 1;
     if (number.value() & 1) {
@@ -442,55 +459,83 @@ Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch
     }
     if (offset >= limit || length > limit - offset) return Unexpected(PatchError{past, at});
     return Unit{};
-  };
-  while (pos < end) {
-    const std::size_t at = pos;
-    auto number = ReadBpsNumber(body, pos);
-    if (!number) return Unexpected(PatchFileError{number.error()});
-    const std::uint64_t kind = number.value() & 3;
-    const std::uint64_t length = (number.value() >> 2) + 1;
-    const std::uint64_t out = written;
-    if (length > size - out) return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPastTarget, at}});
-    Result<Unit, IoError> done = Unit{};
-    switch (kind) {
-      case kSourceRead:
-        if (out >= source_size || length > source_size - out) {
-          return Unexpected(PatchFileError{PatchError{PatchErrorCode::kPastSource, at}});
-        }
-        done = copy_source(out, length);
-        break;
-      case kTargetRead:
-        if (length > end - pos) return Unexpected(PatchFileError{PatchError{PatchErrorCode::kTruncated, at}});
-        done = put(body.subspan(pos, static_cast<std::size_t>(length)));
-        pos += static_cast<std::size_t>(length);
-        break;
-      case kSourceCopy:
-        if (auto r = relative(source_rel, source_size, length, at, PatchErrorCode::kPastSource);
-            !r) {
-          return Unexpected(PatchFileError{r.error()});
-        }
-        done = copy_source(source_rel, length);
-        source_rel += length;
-        break;
-      case kTargetCopy:
-        // Only bytes already written may be copied.
-        if (auto r = relative(target_rel, out, 0, at, PatchErrorCode::kPastTarget); !r) {
-          return Unexpected(PatchFileError{r.error()});
-        }
-        done = copy_target(target_rel, length);
-        target_rel += length;
-        break;
+  }
+
+  // The first `length` bytes of the buffer, or all of it.
+  std::span<std::uint8_t> Window(std::uint64_t length) {
+    return std::span<std::uint8_t>(buffer_).first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), length)));
+  }
+
+  Result<Unit, IoError> Put(std::span<const std::uint8_t> bytes) {
+    target_crc_ = UpdateCrc32(target_crc_, bytes);
+    written_ += bytes.size();
+    return io_.Append(bytes);
+  }
+
+  // Bytes of the source or of the result, a buffer at a time.
+  Result<Unit, IoError> CopyThrough(ReadStream read, std::uint64_t from, std::uint64_t length) {
+    while (length > 0) {
+      const auto piece = Window(length);
+      if (auto r = (io_.*read)(from, piece); !r) return r;
+      if (auto r = Put(piece); !r) return r;
+      from += piece.size();
+      length -= piece.size();
     }
-    if (!done) return Unexpected(io_error(done.error()));
+    return Unit{};
   }
-  if (written != size) {
-    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kTargetIncomplete, end, size, written}});
+
+  // Bytes of the result from `from` on; the copy may overlap what it
+  // writes, repeating the `distance` bytes before it.
+  Result<Unit, IoError> CopyTarget(std::uint64_t from, std::uint64_t length) {
+    const std::uint64_t distance = written_ - from;
+    if (distance >= buffer_.size()) return CopyThrough(&detail::PatchStreams::ReadTarget, from, length);
+    // A short pattern: read once, repeated across the buffer in whole
+    // periods, then written a buffer at a time.
+    const std::size_t period = static_cast<std::size_t>(distance);
+    if (auto r = io_.ReadTarget(from, Window(period)); !r) return r;
+    const std::size_t filled = static_cast<std::size_t>(
+        std::min<std::uint64_t>(buffer_.size() / period * period, length));
+    for (std::size_t k = period; k < filled; ++k) buffer_[k] = buffer_[k - period];
+    while (length > 0) {
+      const auto piece = std::span<const std::uint8_t>(buffer_).first(
+          static_cast<std::size_t>(std::min<std::uint64_t>(filled, length)));
+      if (auto r = Put(piece); !r) return r;
+      length -= piece.size();
+    }
+    return Unit{};
   }
-  if (target_crc != h.target_crc) {
-    return Unexpected(PatchFileError{
-        PatchError{PatchErrorCode::kTargetCrcMismatch, end + 4, h.target_crc, target_crc}});
+
+  std::span<const std::uint8_t> body_;  // the patch without its footer
+  const BpsHeader& header_;
+  std::uint64_t source_size_;
+  detail::PatchStreams& io_;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t pos_;
+  std::uint64_t written_ = 0;
+  std::uint32_t target_crc_ = 0;
+  std::uint64_t source_rel_ = 0;
+  std::uint64_t target_rel_ = 0;
+};
+
+}  // namespace
+
+namespace detail {
+
+Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch,
+                                             std::uint64_t source_size, PatchStreams& io,
+                                             std::uint64_t max_target) {
+  auto read = ReadBpsHeader(patch);
+  if (!read) return Unexpected(PatchFileError{read.error()});
+  const BpsHeader& h = read.value();
+  const std::size_t end = patch.size() - kFooterSize;
+  if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
+    return Unexpected(PatchFailure(PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc));
   }
-  return Unit{};
+  BpsApplier applier(patch.first(end), h, source_size, io);
+  if (auto r = applier.CheckSource(max_target); !r) return r;
+  if (auto r = io.Begin(h.target_size); !r) return Unexpected(PatchFileError{r.error()});
+  return applier.ApplyActions();
 }
 
 }  // namespace detail

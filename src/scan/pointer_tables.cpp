@@ -42,6 +42,107 @@ bool Covers(const TableCandidate& wide, const TableCandidate& narrow) {
   return narrow.start + 4 * (narrow.count - 1) <= wide.start + 2 * (wide.count - 1);
 }
 
+// The runs that no other run covers, most entries first, then by start.
+std::vector<TableCandidate> UncoveredByCount(const std::vector<TableCandidate>& found) {
+  std::vector<TableCandidate> kept;
+  for (const TableCandidate& c : found) {
+    const bool covered = std::any_of(found.begin(), found.end(),
+                                     [&](const TableCandidate& o) { return Covers(o, c); });
+    if (!covered) kept.push_back(c);
+  }
+  std::stable_sort(kept.begin(), kept.end(), [](const TableCandidate& a, const TableCandidate& b) {
+    if (a.count != b.count) return a.count > b.count;
+    return a.start < b.start;
+  });
+  return kept;
+}
+
+// Follows one chain per stride and phase over the file's values, position
+// by position, and keeps the runs long enough to be tables.
+class TableFinder {
+ public:
+  TableFinder(const PointerFormat& format, std::uint64_t file_size,
+              const StringStarts& string_starts, const TableSearchOptions& options)
+      : format_(format),
+        width_(WidthOf(format.type)),
+        file_size_(file_size),
+        starts_(string_starts, file_size),
+        options_(options) {}
+
+  unsigned width() const { return width_; }
+
+  void FeedWindow(const ScanWindow& w) {
+    const std::size_t size = w.bytes.size();
+    for (std::size_t p = w.from; p < w.to && p + width_ <= size; ++p) {
+      FeedValue(w.offset + p, ReadPointer(format_.type, w.bytes.data() + p));
+    }
+  }
+
+  std::vector<TableCandidate> Finish() {
+    for (std::size_t s = 0; s < kStrides.size(); ++s) {
+      for (Chain& chain : chains_[s]) Close(chain, kStrides[s]);
+    }
+    return UncoveredByCount(found_);
+  }
+
+ private:
+  // The value at `at`, counted in or ending the chain of each stride.
+  void FeedValue(std::uint64_t at, std::uint64_t value) {
+    const bool from_table = format_.relative == PointerBase::kTable;
+    std::uint64_t target = 0;
+    // Outside relative=table the target doesn't depend on the run.
+    const bool plain_hit = !from_table && HitFrom(value, at, 0, target);
+    for (std::size_t s = 0; s < kStrides.size(); ++s) {
+      const unsigned stride = kStrides[s];
+      if (stride < width_) continue;
+      Chain& chain = chains_[s][at % stride];
+      bool hit = plain_hit;
+      if (from_table) {
+        hit = chain.open && HitFrom(value, at, chain.start, target);
+        if (!hit) {
+          Close(chain, stride);
+          hit = HitFrom(value, at, at, target);
+        }
+      }
+      if (!hit) {
+        Close(chain, stride);
+        continue;
+      }
+      if (!chain.open) {
+        chain.open = true;
+        chain.start = at;
+      }
+      ++chain.count;
+      if (chain.targets.size() < options_.shown_targets) chain.targets.push_back(target);
+    }
+  }
+
+  bool HitFrom(std::uint64_t value, std::uint64_t at, std::uint64_t table_start,
+               std::uint64_t& target) const {
+    const auto t = TargetOfValue(format_, value, PointerSite{at, table_start});
+    if (!t || !starts_.Has(t.value(), file_size_)) return false;
+    target = t.value();
+    return true;
+  }
+
+  void Close(Chain& chain, unsigned stride) {
+    if (chain.open && chain.count >= options_.min_entries) {
+      found_.push_back(TableCandidate{chain.start, stride, chain.count, chain.targets});
+    }
+    chain.open = false;
+    chain.count = 0;
+    chain.targets.clear();
+  }
+
+  const PointerFormat& format_;
+  unsigned width_;
+  std::uint64_t file_size_;
+  StartSet starts_;
+  const TableSearchOptions& options_;
+  std::array<std::array<Chain, 4>, kStrides.size()> chains_{};
+  std::vector<TableCandidate> found_;
+};
+
 }  // namespace
 
 void StringStarts::Add(std::uint64_t offset) {
@@ -67,78 +168,16 @@ Result<std::vector<TableCandidate>, IoError> FindPointerTables(
     const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
     const StringStarts& string_starts, std::size_t chunk_size, const TableSearchOptions& options,
     const ScanProgress& progress) {
-  const unsigned width = WidthOf(format.type);
-  const StartSet starts(string_starts, file_size);
-  std::vector<TableCandidate> found;
-  std::array<std::array<Chain, 4>, kStrides.size()> chains{};
-  auto close = [&](Chain& chain, unsigned stride) {
-    if (chain.open && chain.count >= options.min_entries) {
-      found.push_back(TableCandidate{chain.start, stride, chain.count, chain.targets});
-    }
-    chain.open = false;
-    chain.count = 0;
-    chain.targets.clear();
-  };
-  auto hit_from = [&](std::uint64_t value, std::uint64_t at, std::uint64_t table_start,
-                      std::uint64_t& target) {
-    const auto t = TargetOfValue(format, value, PointerSite{at, table_start});
-    if (!t || !starts.Has(t.value(), file_size)) return false;
-    target = t.value();
-    return true;
-  };
-  const bool from_table = format.relative == PointerBase::kTable;
+  TableFinder finder(format, file_size, string_starts, options);
   auto scanned = ScanWindows(
-      read, chunk_size, width - 1, 0,
+      read, chunk_size, finder.width() - 1, 0,
       [&](const ScanWindow& w) {
-        const std::size_t size = w.bytes.size();
-        for (std::size_t p = w.from; p < w.to && p + width <= size; ++p) {
-          const std::uint64_t at = w.offset + p;
-          const std::uint64_t value = ReadPointer(format.type, w.bytes.data() + p);
-          std::uint64_t target = 0;
-          // Outside relative=table the target doesn't depend on the run.
-          const bool plain_hit = !from_table && hit_from(value, at, 0, target);
-          for (std::size_t s = 0; s < kStrides.size(); ++s) {
-            const unsigned stride = kStrides[s];
-            if (stride < width) continue;
-            Chain& chain = chains[s][at % stride];
-            bool hit = plain_hit;
-            if (from_table) {
-              hit = chain.open && hit_from(value, at, chain.start, target);
-              if (!hit) {
-                close(chain, stride);
-                hit = hit_from(value, at, at, target);
-              }
-            }
-            if (!hit) {
-              close(chain, stride);
-              continue;
-            }
-            if (!chain.open) {
-              chain.open = true;
-              chain.start = at;
-            }
-            ++chain.count;
-            if (chain.targets.size() < options.shown_targets) chain.targets.push_back(target);
-          }
-        }
+        finder.FeedWindow(w);
         return true;
       },
       progress);
   if (!scanned) return Unexpected(scanned.error());
-  for (std::size_t s = 0; s < kStrides.size(); ++s) {
-    for (Chain& chain : chains[s]) close(chain, kStrides[s]);
-  }
-  std::vector<TableCandidate> kept;
-  for (const TableCandidate& c : found) {
-    const bool covered = std::any_of(found.begin(), found.end(),
-                                     [&](const TableCandidate& o) { return Covers(o, c); });
-    if (!covered) kept.push_back(c);
-  }
-  std::stable_sort(kept.begin(), kept.end(), [](const TableCandidate& a, const TableCandidate& b) {
-    if (a.count != b.count) return a.count > b.count;
-    return a.start < b.start;
-  });
-  return kept;
+  return finder.Finish();
 }
 
 }  // namespace binconv

@@ -106,10 +106,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 }
 
 QWidget& Form1::control(logic::Control control) const {
-  for (std::size_t i = 0; i < logic::kLayout.size(); ++i) {
-    if (logic::kLayout[i].control == control) return *controls_[i];
-  }
-  return *controls_[0];  // unreachable: every control is in the table
+  // controls_ is in layout order: the control's place in the table is its index.
+  return *controls_[static_cast<std::size_t>(&logic::LayoutOf(control) - logic::kLayout.data())];
 }
 
 std::optional<QString> Form1::LoadFound(

@@ -1,0 +1,129 @@
+// The pointer tables of a made-up file, found through reads of every small
+// size; the string starts on either side of 4 GiB.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scan/pointer_tables.h"
+#include "support/gtest_support.h"
+#include "support/scan_input.h"
+
+namespace binconv {
+namespace {
+
+// A table of `values` one every `stride` bytes from `start`, in a file of
+// 0xEE, which no format here reads as a pointer to a string.
+struct PlacedTable {
+  std::uint64_t start = 0;
+  unsigned stride = 0;
+  std::vector<std::uint64_t> values;
+};
+
+struct TableCase {
+  const char* name;
+  std::vector<std::string_view> format;
+  std::vector<PlacedTable> tables;
+  std::string expected;  // "start stride count: first targets" per table found, in order
+};
+
+constexpr std::uint64_t kFileSize = 0x180;
+// Four entries make a table; three targets are shown.
+constexpr TableSearchOptions kOptions{4, 3};
+constexpr std::uint64_t kEE = 0xEEEE;
+
+// The strings start every six bytes from 0x100.
+StringStarts StartsEverySixBytes() {
+  StringStarts starts;
+  for (std::uint64_t at = 0x100; at < kFileSize; at += 6) starts.Add(at);
+  return starts;
+}
+
+std::string Listed(const std::vector<TableCandidate>& found) {
+  std::ostringstream out;
+  out << std::hex;
+  for (const TableCandidate& t : found) {
+    out << "0x" << t.start << " " << t.stride << " " << t.count << ":";
+    for (const std::uint64_t target : t.first_targets) out << " 0x" << target;
+    out << "\n";
+  }
+  return out.str();
+}
+
+class FindPointerTablesTest : public testing::TestWithParam<TableCase> {};
+
+TEST_P(FindPointerTablesTest, FindsTheTablesWhereverTheChunksEnd) {
+  const TableCase& c = GetParam();
+  const PointerFormat format = ParsePointerFormat(c.format).value();
+  std::vector<std::uint8_t> data(kFileSize, 0xEE);
+  for (const PlacedTable& table : c.tables) {
+    for (std::size_t i = 0; i < table.values.size(); ++i) {
+      WritePointer(format.type, table.values[i], data.data() + table.start + i * table.stride);
+    }
+  }
+  const StringStarts starts = StartsEverySixBytes();
+  for (const std::size_t chunk : test::kScanChunks) {
+    const auto found = FindPointerTables(test::ReaderOf(data, chunk, 5), format, kFileSize,
+                                         starts, chunk, kOptions);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(c.expected, Listed(found.value())) << "chunk " << chunk;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, FindPointerTablesTest,
+    testing::Values(
+        // Every other entry of it is a run at stride 4 too, which is left out.
+        TableCase{"OneTable",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, 0x118, 0x11E, 0x124, 0x12A}}},
+                  "0x20 2 8: 0x100 0x106 0x10c\n"},
+        TableCase{"ShorterThanMinEntries", {"u16le"}, {{0x20, 2, {0x100, 0x106, 0x10C}}}, ""},
+        // Two entries that point at no string split a table in two, the
+        // longer listed first.
+        TableCase{"SplitTable",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, kEE, kEE, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
+                  "0x2c 2 5: 0x118 0x11e 0x124\n0x20 2 4: 0x100 0x106 0x10c\n"},
+        TableCase{"StrideThree",
+                  {"u16be"},
+                  {{0x30, 3, {0x100, 0x106, 0x10C, 0x112, 0x118}}},
+                  "0x30 3 5: 0x100 0x106 0x10c\n"},
+        TableCase{"StrideFourOnlyForFourBytes",
+                  {"u32le"},
+                  {{0x40, 4, {0x100, 0x106, 0x10C, 0x112, 0x118}}},
+                  "0x40 4 5: 0x100 0x106 0x10c\n"},
+        TableCase{"BaseAndHeader",
+                  {"u16be", "header=0x10", "base=0x8000"},
+                  {{0x20, 2, {0x80F0, 0x80F6, 0x80FC, 0x8102, 0x8108}}},
+                  "0x20 2 5: 0x100 0x106 0x10c\n"},
+        TableCase{"RelativeToItself",
+                  {"u16le", "relative=self"},
+                  {{0x20, 2, {0xE0, 0xE4, 0xE8, 0xEC, 0xF0}}},
+                  "0x20 2 5: 0x100 0x106 0x10c\n"},
+        // The same values from another table's start point elsewhere.
+        TableCase{"RelativeToTheTable",
+                  {"u16le", "relative=table"},
+                  {{0x20, 2, {0xE0, 0xE6, 0xEC, 0xF2, 0xF8}}, {0x50, 2, {0xB0, 0xB6, 0xBC, 0xC2}}},
+                  "0x20 2 5: 0x100 0x106 0x10c\n0x50 2 4: 0x100 0x106 0x10c\n"}),
+    test::CaseName<TableCase>);
+
+TEST(StringStartsTest, FindsOffsetsOnEitherSideOfEvery4GiB) {
+  const std::vector<std::uint64_t> offsets = {5, 0xFFFFFFFF, 0x100000003, 0x300000000, 0x3FFFFFFFF};
+  StringStarts starts;
+  for (const std::uint64_t o : offsets) starts.Add(o);
+  std::vector<std::uint64_t> listed;
+  starts.ForEach([&](std::uint64_t o) { listed.push_back(o); });
+  EXPECT_EQ(offsets, listed);
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    EXPECT_EQ(std::optional<std::size_t>(i), starts.Find(offsets[i])) << offsets[i];
+    EXPECT_EQ(std::nullopt, starts.Find(offsets[i] + 1)) << offsets[i];
+  }
+  EXPECT_EQ(std::nullopt, starts.Find(0x200000000 + 5));
+  EXPECT_EQ(std::nullopt, starts.Find(0x500000000));
+}
+
+}  // namespace
+}  // namespace binconv

@@ -1,0 +1,142 @@
+// The string runs, fed in chunks of every small size, against a plain walk
+// over decode's units; the byte classes against the plain rule.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+
+#include "scan/string_runs.h"
+#include "support/bytes.h"
+#include "support/scan_input.h"
+
+namespace binconv {
+namespace {
+
+using test::kScanChunks;
+using test::RandomByteVector;
+
+// About a quarter of the cells of every page (or of page 0 only) hold a
+// character; a few are repeats, which decode never shows, and one is a lone
+// surrogate.
+CharTable SparseTable(int pages = kPages) {
+  CharTable table;
+  std::mt19937 rng(7);
+  for (int page = 0; page < pages; ++page) {
+    for (int cell = 0; cell < kRows * kColumns; ++cell) {
+      if (rng() % 4 != 0) continue;
+      const char16_t ch =
+          rng() % 16 == 0 ? u'\u4E00' : static_cast<char16_t>(0x4E01 + rng() % 5000);
+      table.SetCell(page, cell / kColumns, cell % kColumns, std::u16string(1, ch));
+    }
+  }
+  table.SetCell(0, 0, 5, u"\xD800");
+  return table;
+}
+
+// The unit of `byte` in `page`, after the page's lead byte unless page 0.
+GameUnit UnitOf(int page, std::uint8_t byte) {
+  std::vector<std::uint8_t> bytes;
+  if (page != 0) bytes.push_back(kLeadBytes[page]);
+  bytes.push_back(byte);
+  return ReadUnit(bytes);
+}
+
+TEST(StringRunsTest, ByteClassesFollowThePlainRule) {
+  const CharTable table = SparseTable();
+  const ProducibleCells cells(table);
+  const detail::ByteClasses classes = detail::DeriveByteClasses(cells, 0x00);
+  for (int b = 0; b < 256; ++b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    const auto expected = b == 0                                    ? detail::ByteClass::kEnd
+                          : PageOfLeadByte(byte) != 0               ? detail::ByteClass::kLead
+                          : IsCharacterUnit(cells, UnitOf(0, byte)) ? detail::ByteClass::kCharacter
+                                                                    : detail::ByteClass::kNone;
+    EXPECT_EQ(expected, classes.first[b]) << b;
+    for (int page = 1; page < kPages; ++page) {
+      EXPECT_EQ(IsCharacterUnit(cells, UnitOf(page, byte)), classes.trail[page][b])
+          << page << " " << b;
+    }
+  }
+  EXPECT_TRUE(IsCharacterUnit(cells, UnitOf(0, kLineBreakByte)));
+  EXPECT_TRUE(IsCharacterUnit(cells, UnitOf(0, kSpaceByte)));
+  EXPECT_FALSE(IsCharacterUnit(cells, UnitOf(0, 0x05)));  // the lone surrogate
+}
+
+// The runs as a walk over decode's units with the plain rule gives them.
+std::string PlainRuns(const std::vector<std::uint8_t>& data, const CharTable& table,
+                      const StringRunOptions& options) {
+  const ProducibleCells cells(table);
+  std::ostringstream out;
+  std::size_t start = 0;
+  std::size_t chars = 0;
+  auto close = [&](std::size_t end, bool with_end) {
+    if (chars >= options.min_chars && (with_end || !options.end)) {
+      const std::size_t text_end = std::min(with_end ? end - 1 : end, start + options.keep_bytes);
+      out << start << "+" << end - start << "/" << chars << ":"
+          << test::Hex(std::vector<std::uint8_t>(data.begin() + start, data.begin() + text_end))
+          << (text_end < (with_end ? end - 1 : end) ? "cut" : "") << "\n";
+    }
+    chars = 0;
+  };
+  for (std::size_t p = 0; p < data.size();) {
+    const int page = PageOfLeadByte(data[p]);
+    if (chars == 0) start = p;
+    if (options.end && data[p] == *options.end) {
+      close(p + 1, true);
+      ++p;
+    } else if (page != 0) {
+      if (p + 1 < data.size() && IsCharacterUnit(cells, UnitOf(page, data[p + 1]))) {
+        ++chars;
+      } else {
+        close(p, false);
+      }
+      p += 2;
+    } else if (IsCharacterUnit(cells, UnitOf(0, data[p]))) {
+      ++chars;
+      ++p;
+    } else {
+      close(p, false);
+      ++p;
+    }
+  }
+  close(data.size(), false);
+  return out.str();
+}
+
+TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
+  const StringRunOptions shapes[] = {
+      {4, std::nullopt, 1 << 20}, {1, std::nullopt, 3}, {2, 0x00, 1 << 20}, {3, 0x24, 4}};
+  // With page 0 only, no lead byte can begin a character: blocks are skipped
+  // over them.
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    const CharTable table = SparseTable(seed <= 4 ? kPages : 1);
+    std::vector<std::uint8_t> data = RandomByteVector(3000, seed);
+    // Stretches of characters only, lead bytes and line breaks among them.
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      if ((i / 97) % 3 == 0)
+        data[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 0x24 : data[i] | 0x20);
+    }
+    for (const StringRunOptions& options : shapes) {
+      const std::string expected = PlainRuns(data, table, options);
+      for (const std::size_t chunk : kScanChunks) {
+        std::ostringstream got;
+        StringRunFinder finder(table, options);
+        auto found = [&](const StringRun& run) {
+          got << run.offset << "+" << run.length << "/" << run.chars << ":"
+              << test::Hex(std::vector<std::uint8_t>(run.bytes.begin(), run.bytes.end()))
+              << (run.cut ? "cut" : "") << "\n";
+        };
+        for (std::size_t at = 0; at < data.size(); at += chunk) {
+          finder.Feed(std::span(data).subspan(at, std::min(chunk, data.size() - at)), found);
+        }
+        finder.Finish(found);
+        EXPECT_EQ(expected, got.str()) << "seed " << seed << ", chunk " << chunk;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace binconv
