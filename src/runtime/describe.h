@@ -1,6 +1,7 @@
 #pragma once
 // Characters named in messages, by code point.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,8 @@ namespace binconv {
 std::string DescribeText(std::u16string_view text);
 // The same for one character.
 std::string DescribeChar(char32_t ch);
+
+// "1 problem", "2 problems": `n` and the noun, plural unless n is 1.
+std::string CountOf(std::uint64_t n, std::string_view noun);
 
 }  // namespace binconv
