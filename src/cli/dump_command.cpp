@@ -6,10 +6,10 @@
 #include "cli/io.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
-#include "script/dump.h"
-#include "script/plan.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
+#include "script/dump.h"
+#include "script/plan.h"
 
 namespace binconv::cli {
 namespace {
@@ -93,8 +93,7 @@ int RunDump(const ParsedArgs& args) {
     return kExitError;
   }
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
-  auto dumped =
-      DumpPlan({plan.value(), shown_plan, tables->loaded.table, reader, game_file});
+  auto dumped = DumpPlan({plan.value(), shown_plan, tables->loaded.table, reader, game_file});
   if (!dumped) return ReportJobError(dumped.error(), RejectProblems);
   for (const DumpedScript& script : dumped.value()) {
     if (auto written = ReplaceFileAtomically(script.path, Bytes(script.text)); !written) {

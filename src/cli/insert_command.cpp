@@ -10,11 +10,11 @@
 #include "cli/patch_files.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
-#include "script/insert.h"
-#include "script/plan.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
+#include "script/insert.h"
+#include "script/plan.h"
 
 namespace binconv::cli {
 namespace {
@@ -96,7 +96,8 @@ struct InsertTarget {
     return in_place ? game_name + " with the texts" : "the result";
   }
   Result<Unit, IoError> Write(std::span<const GameWrite> writes, bool* owner_kept) const {
-    return WriteInserted(writes, game, output_name ? &output : nullptr, SystemFileOps(), owner_kept);
+    return WriteInserted(writes, game, output_name ? &output : nullptr, SystemFileOps(),
+                         owner_kept);
   }
 };
 
@@ -149,8 +150,7 @@ int RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target)
                                         ? "; " + target.game_name + " is unchanged"
                                         : ""));
   }
-  PrintLine(CountOf(problems.size(), "problem") + "; nothing written to " +
-            target.written_name());
+  PrintLine(CountOf(problems.size(), "problem") + "; nothing written to " + target.written_name());
   return kExitRejected;
 }
 
@@ -165,8 +165,8 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(plan_bytes, shown_plan);
   if (!plan) return Unexpected(static_cast<ExitStatus>(RejectPlan({plan.error()}, target)));
-  auto done = InsertPlan(
-      {plan.value(), shown_plan, table, LineBreaksOf(args), game, target.game_name});
+  auto done =
+      InsertPlan({{plan.value(), shown_plan, table, game, target.game_name}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
   return Unexpected(static_cast<ExitStatus>(ReportJobError(
       done.error(), [&](const std::vector<Problem>& found) { return RejectPlan(found, target); })));
@@ -289,9 +289,8 @@ int RunInsert(const ParsedArgs& args) {
       return ReportOutputError(saved.error());
     }
   }
-  PrintLine(CountOf(inserted.texts, "text") +
-            (dry_run ? " checked; nothing written (--dry-run)"
-                     : " put into " + target->written_name()));
+  PrintLine(CountOf(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
+                                                       : " put into " + target->written_name()));
   return kExitOk;
 }
 

@@ -68,8 +68,8 @@ std::string GameMessage(const Problem& p) {
     case ProblemCode::kPointerOutside:
       return Pointer(p) + " leads to " + HexNumber(p.at) + ", " + p.reason;
     case ProblemCode::kNoTerminator:
-      return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
-             " with no end byte before " + HexNumber(p.end);
+      return Pointer(p) + " leads to a string at " + HexNumber(p.at) + " with no end byte before " +
+             HexNumber(p.end);
     case ProblemCode::kStringsOverlap:
       return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
              " that runs into the string at " + HexNumber(p.end) +

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "script/job.h"
 #include "runtime/problem.h"
+#include "script/job.h"
 
 namespace binconv::cli {
 

@@ -17,10 +17,10 @@ enum class ProblemCode {
   kNoCode,       // no cell holds it
   kNotHexInTag,  // inside a tag, and not a hex digit
   // A text as a whole.
-  kOddCount,     // the hex digits in its tags do not pair up
-  kBadUtf8,      // not UTF-8; line and column of the bad sequence
-  kUnreadable,   // can't be read; reason is the system's
-  kTooLong,      // `bytes` exceed its `room`; ch is the first character past it
+  kOddCount,    // the hex digits in its tags do not pair up
+  kBadUtf8,     // not UTF-8; line and column of the bad sequence
+  kUnreadable,  // can't be read; reason is the system's
+  kTooLong,     // `bytes` exceed its `room`; ch is the first character past it
   // A line of a plan (line).
   kBadLine,      // can't be read; reason says what is wrong
   kRoomPastEnd,  // an entry's room ends at `end`, past the game's `game_size` bytes

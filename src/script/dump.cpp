@@ -6,7 +6,7 @@
 
 namespace binconv {
 
-Result<std::vector<DumpedScript>, JobError> DumpPlan(const DumpInput& input) {
+Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
   std::vector<ScriptSpec> scripts = input.plan.scripts;
   std::vector<Problem> problems;
   CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(), problems);

@@ -8,20 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "chartable/char_table.h"
 #include "script/job.h"
-#include "script/plan.h"
-#include "runtime/file.h"
 
 namespace binconv {
-
-struct DumpInput {
-  const Plan& plan;
-  const std::string& plan_name;  // as messages name it
-  const CharTable& table;
-  FileReader& game;
-  const std::string& game_name;  // the game's file name, for the #game line
-};
 
 // One script file to write, and what its summary says.
 struct DumpedScript {
@@ -35,6 +24,6 @@ struct DumpedScript {
 
 // Every script of the plan, in plan order; or every problem found (the plan's
 // keyword lines are taken as already checked), or the game's read error.
-Result<std::vector<DumpedScript>, JobError> DumpPlan(const DumpInput& input);
+Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input);
 
 }  // namespace binconv

@@ -5,13 +5,13 @@
 #include <utility>
 
 #include "codec/encode.h"
-#include "script/placement.h"
-#include "script/script_file.h"
-#include "script/script_layout.h"
 #include "runtime/describe.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
 #include "runtime/utf8.h"
+#include "script/placement.h"
+#include "script/script_file.h"
+#include "script/script_layout.h"
 
 namespace binconv {
 namespace {
@@ -121,9 +121,8 @@ std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::vector<Pr
   }
   CheckRoomOverlaps(input.plan_name, entries, problems);
   auto plan_line = [](const Problem& p) { return p.plan_line != 0 ? p.plan_line : p.line; };
-  std::stable_sort(problems.begin(), problems.end(), [&](const Problem& a, const Problem& b) {
-    return plan_line(a) < plan_line(b);
-  });
+  std::stable_sort(problems.begin(), problems.end(),
+                   [&](const Problem& a, const Problem& b) { return plan_line(a) < plan_line(b); });
   return entries;
 }
 
@@ -148,16 +147,16 @@ std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpe
 // Each entry of the script file matched to its string of the table, and
 // encoded; a problem for an entry the table lacks, one given twice and a
 // string without one.
-void MatchEntries(const InsertInput& input, const ScriptFileContents& contents,
-                  ScriptTexts& texts, std::vector<Problem>& problems) {
+void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, ScriptTexts& texts,
+                  std::vector<Problem>& problems) {
   const ScriptSpec& def = *texts.def;
   texts.bytes.resize(texts.strings.size());
   texts.lines.resize(texts.strings.size());
   std::vector<bool> seen(texts.strings.size(), false);
   for (const ScriptFileEntry& entry : contents.entries) {
-    auto it = std::lower_bound(
-        texts.strings.begin(), texts.strings.end(), entry.index,
-        [](const ScriptString& s, std::size_t index) { return s.index < index; });
+    auto it =
+        std::lower_bound(texts.strings.begin(), texts.strings.end(), entry.index,
+                         [](const ScriptString& s, std::size_t index) { return s.index < index; });
     Problem p{ProblemCode::kUnknownEntry, def.shown, entry.line};
     p.entry = entry.index;
     if (it == texts.strings.end() || it->index != entry.index) {

@@ -11,21 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "chartable/char_table.h"
 #include "codec/convert.h"
-#include "script/job.h"
-#include "script/plan.h"
 #include "runtime/file.h"
+#include "script/job.h"
 
 namespace binconv {
 
-struct InsertInput {
-  const Plan& plan;
-  const std::string& plan_name;  // as messages name it
-  const CharTable& table;
-  LineBreaks line_breaks;        // of the entries' texts; script files take any
-  FileReader& game;
-  const std::string& game_name;  // as messages name it
+struct InsertInput : JobInput {
+  LineBreaks line_breaks;  // of the entries' texts; script files take any
   FileSource read_file = ReadFileBytes;
 };
 

@@ -8,11 +8,22 @@
 #include <variant>
 #include <vector>
 
+#include "chartable/char_table.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "runtime/result.h"
+#include "script/plan.h"
 
 namespace binconv {
+
+// What a job is given: the plan read and the game open.
+struct JobInput {
+  const Plan& plan;
+  const std::string& plan_name;  // as messages name it
+  const CharTable& table;
+  FileReader& game;
+  const std::string& game_name;  // insert: as messages name it; dump: its file name
+};
 
 // Reads a file a plan names (a text or a script file) whole.
 using FileSource = std::function<Result<std::string, IoError>(const std::filesystem::path&)>;

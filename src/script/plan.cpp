@@ -96,7 +96,8 @@ void ReadEntry(std::size_t line, const Fields& fields, const std::string& plan_n
     return bad("the fill '" + fields[3] + "' is not a byte of two hex digits");
   }
   if (fields[2].empty()) return bad("the file name is empty");
-  plan.entries.push_back({line, Placement{*offset, *room, fill}, ShownTextName(plan_name, fields[2])});
+  plan.entries.push_back(
+      {line, Placement{*offset, *room, fill}, ShownTextName(plan_name, fields[2])});
 }
 
 // FILE of a script line as found from the plan's folder.
@@ -270,8 +271,8 @@ struct KeywordLines {
     if (!def.split) {
       if (words.count("stride") == 0) def.stride = width;
       if (def.stride < width) {
-        return Bad("stride=" + std::to_string(def.stride) + " is less than the pointer's width of " +
-                   std::to_string(width));
+        return Bad("stride=" + std::to_string(def.stride) +
+                   " is less than the pointer's width of " + std::to_string(width));
       }
     }
     const auto end = ParseByte(words["end"]);

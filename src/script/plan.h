@@ -22,10 +22,10 @@
 #include <string_view>
 #include <vector>
 
-#include "script/placement.h"
-#include "script/script_plan.h"
 #include "runtime/problem.h"
 #include "runtime/result.h"
+#include "script/placement.h"
+#include "script/script_plan.h"
 
 namespace binconv {
 

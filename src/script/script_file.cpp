@@ -5,10 +5,10 @@
 #include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
-#include "script/placement.h"
 #include "runtime/crc32.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
+#include "script/placement.h"
 
 namespace binconv {
 namespace {
@@ -22,7 +22,8 @@ void AppendTag(std::span<const std::uint8_t> unit, std::u16string& out) {
 }
 
 // 1-based line and byte column of `offset`.
-std::pair<std::size_t, std::size_t> LineAndByteColumnOf(std::string_view bytes, std::size_t offset) {
+std::pair<std::size_t, std::size_t> LineAndByteColumnOf(std::string_view bytes,
+                                                        std::size_t offset) {
   std::size_t line = 1;
   std::size_t start = 0;
   for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
@@ -102,7 +103,8 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
 
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
                        std::string& out) {
-  out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') + " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
+  out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') +
+         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
   const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, decoder);
   for (const std::u16string& line : lines) {
     out += ';';

@@ -26,10 +26,10 @@
 
 #include "chartable/char_table.h"
 #include "codec/decode.h"
-#include "script/script_plan.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "runtime/result.h"
+#include "script/script_plan.h"
 
 namespace binconv {
 

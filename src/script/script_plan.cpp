@@ -3,16 +3,16 @@
 #include <algorithm>
 
 #include "chartable/encoding.h"
-#include "script/placement.h"
 #include "runtime/hex.h"
+#include "script/placement.h"
 
 namespace binconv {
 namespace {
 
 constexpr std::size_t kWindow = 64 * 1024;
 
-Problem PastEnd(const std::string& plan_name, std::size_t line, std::string what,
-                std::uint64_t end, std::uint64_t game_size) {
+Problem PastEnd(const std::string& plan_name, std::size_t line, std::string what, std::uint64_t end,
+                std::uint64_t game_size) {
   Problem p{ProblemCode::kPastEnd, plan_name, line};
   p.what = std::move(what);
   p.end = end;

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "script/pointer_format.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
+#include "script/pointer_format.h"
 
 namespace binconv {
 

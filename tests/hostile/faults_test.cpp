@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "codec/write.h"
 #include "patch/patch_format.h"
+#include "runtime/file.h"
 #include "script/insert.h"
 #include "script/plan.h"
-#include "codec/write.h"
-#include "runtime/file.h"
 #include "support/bytes.h"
 #include "support/faulty_file_ops.h"
 #include "support/files.h"
@@ -129,7 +129,7 @@ Result<Unit, IoError> ThroughPlan(FileOps& ops, const fs::path& target, const st
   };
   const std::string game_name = "game.bin";
   auto inserted = InsertPlan(
-      {plan.value(), plan_name, DefaultTables(), LineBreaks::kAny, game, game_name, read});
+      {{plan.value(), plan_name, DefaultTables(), game, game_name}, LineBreaks::kAny, read});
   if (!inserted) return Unexpected(IoError{IoErrorCode::kOther, "the plan was refused", 0, ""});
   return WriteInserted(inserted.value().writes, target, nullptr, ops);
 }

@@ -58,7 +58,7 @@ class JobRun {
       return Unexpected(IoError{IoErrorCode::kNotFound, PathToUtf8(name), 0, "not found"});
     };
     return InsertPlan(
-        {plan_, plan_name_, DefaultTables(), LineBreaks::kAny, game, game_name_, read});
+        {{plan_, plan_name_, DefaultTables(), game, game_name_}, LineBreaks::kAny, read});
   }
 
  private:
@@ -87,8 +87,8 @@ struct InsertCase {
   const char* name;
   std::string plan;
   Files files;
-  Lines problems{};      // none: the job succeeds
-  std::string after{};   // then the game after the writes, in hex
+  Lines problems{};     // none: the job succeeds
+  std::string after{};  // then the game after the writes, in hex
 };
 
 void PrintTo(const InsertCase& c, std::ostream* os) { *os << c.name; }
@@ -111,28 +111,28 @@ TEST_P(InsertJobTest, AllOrEveryProblem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Plans, InsertJobTest,
-    testing::Values(
-        InsertCase{"TextsIntoTheirRoomsAndFill",
-                   "4 4 a.txt\n8 4 b.txt 7E\n",
-                   {{"a.txt", "<0102>"}, {"b.txt", "い"}},
-                   {},
-                   "10 00 14 00 01 02 00 00 58 7E 7E 7E "},
-        // Problems of the entries in line order, each line's own before the
-        // overlap found later; the script's after them.
-        InsertCase{"EveryProblemInLineOrder",
-                   std::string("4 2 a.txt\n40 4 b.txt\n5 2 c.txt\nnot an entry\n") + kScriptLines +
-                       "8 2 a.txt\n",
-                   {{"a.txt", "<010203>"}},
-                   {{1, ProblemCode::kTooLong},
-                    {2, ProblemCode::kRoomPastEnd},
-                    {3, ProblemCode::kUnreadable},
-                    {3, ProblemCode::kOverlap},
-                    {4, ProblemCode::kBadLine},
-                    {8, ProblemCode::kTooLong},
-                    {0, ProblemCode::kUnreadable}}},
-        InsertCase{"AnEntryInsideTheScriptsBlock", std::string(kScriptLines) + "0x12 2 a.txt\n",
-                   {{"a.txt", "あ"}, {"s.txt", ""}},
-                   {{0, ProblemCode::kNotScript}}}),
+    testing::Values(InsertCase{"TextsIntoTheirRoomsAndFill",
+                               "4 4 a.txt\n8 4 b.txt 7E\n",
+                               {{"a.txt", "<0102>"}, {"b.txt", "い"}},
+                               {},
+                               "10 00 14 00 01 02 00 00 58 7E 7E 7E "},
+                    // Problems of the entries in line order, each line's own before the
+                    // overlap found later; the script's after them.
+                    InsertCase{"EveryProblemInLineOrder",
+                               std::string("4 2 a.txt\n40 4 b.txt\n5 2 c.txt\nnot an entry\n") +
+                                   kScriptLines + "8 2 a.txt\n",
+                               {{"a.txt", "<010203>"}},
+                               {{1, ProblemCode::kTooLong},
+                                {2, ProblemCode::kRoomPastEnd},
+                                {3, ProblemCode::kUnreadable},
+                                {3, ProblemCode::kOverlap},
+                                {4, ProblemCode::kBadLine},
+                                {8, ProblemCode::kTooLong},
+                                {0, ProblemCode::kUnreadable}}},
+                    InsertCase{"AnEntryInsideTheScriptsBlock",
+                               std::string(kScriptLines) + "0x12 2 a.txt\n",
+                               {{"a.txt", "あ"}, {"s.txt", ""}},
+                               {{0, ProblemCode::kNotScript}}}),
     CaseName<InsertCase>);
 
 // A dumped script comes back; a text too long for its room moves to the
@@ -183,8 +183,9 @@ TEST(DumpJobTest, CountsAndRefusals) {
   EXPECT_EQ(dumped.value()[0].pointers, 3u);
   EXPECT_EQ(dumped.value()[0].skipped, 1u);
 
-  auto outside = run.Dump("format p u16le\nscript s.txt table=0 count=2 format=p end=FF "
-                          "text=0x14..0x17\nspace 0x20..0x30\n");
+  auto outside = run.Dump(
+      "format p u16le\nscript s.txt table=0 count=2 format=p end=FF "
+      "text=0x14..0x17\nspace 0x20..0x30\n");
   ASSERT_FALSE(outside.has_value());
   // What lies past the game's end is found before any pointer is read.
   EXPECT_EQ(LinesOf(outside.error()),

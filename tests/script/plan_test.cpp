@@ -51,30 +51,47 @@ constexpr char kScript[] = "script s.txt table=0 count=2 format=p end=FF\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Plans, PlanParseTest,
-    testing::Values(
-        PlanCase{"EntriesAndKeywordLinesTogether",
-                 std::string("0x10 4 a.txt\n") + kFormat + "space 0x100..0x1FF fill=00\n" +
-                     kScript + "20 4 \"b c.txt\" 00\n",
-                 2, 1, 1},
-        // Formats are read before the scripts that name them.
-        PlanCase{"FormatAfterItsScript", std::string(kScript) + kFormat, 0, 1, 0},
-        PlanCase{"ByteOrderMarkAndCrLf", "\xEF\xBB\xBF" "0 1 a.txt\r\n\r\n# note\r\nformat p u16le\r\n",
-                 1},
-        // A line that can't be split is the entries' problem, whatever it
-        // starts with: dump, which reads keyword lines only, never sees it.
-        PlanCase{"BadQuoteOnAKeywordLine", std::string(kFormat) + "script \"s.txt table=0\n", 0, 0,
-                 0, {{2, ProblemCode::kBadLine}}},
-        PlanCase{"OnlyTheWholeWordIsAKeyword", "formats p u16le\nScript s.txt\n", 0, 0, 0,
-                 {{1, ProblemCode::kBadLine}, {2, ProblemCode::kBadLine}}},
-        PlanCase{"EachProblemInItsList",
-                 std::string("0 0 a.txt\nspace 5..4\n") + kFormat +
-                     "script s.txt table=0 count=1 format=none end=FF\n1 2\n",
-                 0, 0, 0, {{1, ProblemCode::kBadLine}, {5, ProblemCode::kBadLine}},
-                 {{2, ProblemCode::kBadLine}, {4, ProblemCode::kBadLine}}},
-        PlanCase{"ScriptFilesMustDiffer",
-                 std::string(kFormat) + kScript + "script ./s.txt table=8 count=1 format=p end=FF\n" +
-                     "script plan.txt table=16 count=1 format=p end=FF\n",
-                 0, 3, 0, {}, {{3, ProblemCode::kSameFile}, {4, ProblemCode::kSameFile}}}),
+    testing::Values(PlanCase{"EntriesAndKeywordLinesTogether",
+                             std::string("0x10 4 a.txt\n") + kFormat +
+                                 "space 0x100..0x1FF fill=00\n" + kScript + "20 4 \"b c.txt\" 00\n",
+                             2, 1, 1},
+                    // Formats are read before the scripts that name them.
+                    PlanCase{"FormatAfterItsScript", std::string(kScript) + kFormat, 0, 1, 0},
+                    PlanCase{"ByteOrderMarkAndCrLf",
+                             "\xEF\xBB\xBF"
+                             "0 1 a.txt\r\n\r\n# note\r\nformat p u16le\r\n",
+                             1},
+                    // A line that can't be split is the entries' problem, whatever it
+                    // starts with: dump, which reads keyword lines only, never sees it.
+                    PlanCase{"BadQuoteOnAKeywordLine",
+                             std::string(kFormat) + "script \"s.txt table=0\n",
+                             0,
+                             0,
+                             0,
+                             {{2, ProblemCode::kBadLine}}},
+                    PlanCase{"OnlyTheWholeWordIsAKeyword",
+                             "formats p u16le\nScript s.txt\n",
+                             0,
+                             0,
+                             0,
+                             {{1, ProblemCode::kBadLine}, {2, ProblemCode::kBadLine}}},
+                    PlanCase{"EachProblemInItsList",
+                             std::string("0 0 a.txt\nspace 5..4\n") + kFormat +
+                                 "script s.txt table=0 count=1 format=none end=FF\n1 2\n",
+                             0,
+                             0,
+                             0,
+                             {{1, ProblemCode::kBadLine}, {5, ProblemCode::kBadLine}},
+                             {{2, ProblemCode::kBadLine}, {4, ProblemCode::kBadLine}}},
+                    PlanCase{"ScriptFilesMustDiffer",
+                             std::string(kFormat) + kScript +
+                                 "script ./s.txt table=8 count=1 format=p end=FF\n" +
+                                 "script plan.txt table=16 count=1 format=p end=FF\n",
+                             0,
+                             3,
+                             0,
+                             {},
+                             {{3, ProblemCode::kSameFile}, {4, ProblemCode::kSameFile}}}),
     test::CaseName<PlanCase>);
 
 TEST(PlanParseTest, ScriptWordsAreRead) {
@@ -98,7 +115,10 @@ TEST(PlanParseTest, ScriptWordsAreRead) {
 // Nothing of a plan that is not UTF-8 is read; the place is counted in
 // characters after the byte order mark, lines ending at CR too.
 TEST(PlanParseTest, NotUtf8IsTheWholePlansError) {
-  auto plan = ParsePlan("\xEF\xBB\xBF" "0 1 a.txt\rformat \xE3\x81\x82\xFF\n", "plan.txt");
+  auto plan = ParsePlan(
+      "\xEF\xBB\xBF"
+      "0 1 a.txt\rformat \xE3\x81\x82\xFF\n",
+      "plan.txt");
   ASSERT_FALSE(plan.has_value());
   EXPECT_EQ(plan.error().code, ProblemCode::kBadUtf8);
   EXPECT_EQ(plan.error().line, 2u);
