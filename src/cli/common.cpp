@@ -2,6 +2,7 @@
 
 #include "chartable/load.h"
 #include "cli/io.h"
+#include "cli/problems.h"
 #include "codec/write.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -58,9 +59,7 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
 }
 
 void PrintProblem(const std::string& input_name, const EncodeProblem& problem) {
-  const char* what =
-      problem.kind == EncodeProblem::Kind::kNoCode ? "no code for " : "not a hex digit in a tag ";
-  PrintLine(Position(input_name, problem.line, problem.column) + what + DescribeChar(problem.ch));
+  PrintLine(Describe(ToProblem(problem, input_name)));
 }
 
 void PrintOddCount(const std::string& input_name) {

@@ -4,11 +4,12 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
-#include "cli/scripts.h"
+#include "cli/problems.h"
 #include "cli/tables.h"
-#include "script/script_file.h"
-#include "script/script_plan.h"
+#include "runtime/describe.h"
 #include "runtime/file.h"
+#include "script/dump.h"
+#include "script/plan.h"
 
 namespace binconv::cli {
 namespace {
@@ -37,84 +38,69 @@ constexpr std::string_view kDumpDetails =
     "error naming the pointer; nothing is written then. An existing FILE is\n"
     "only replaced with --force.\n";
 
+// Every problem, then their count; nothing is written.
+int RejectProblems(const std::vector<Problem>& problems) {
+  for (const Problem& problem : problems) PrintError(Describe(problem));
+  PrintLine(CountOf(problems.size(), "problem") + "; nothing written");
+  return kExitRejected;
+}
+
+// The plan, its keyword lines read and checked; it must name a script.
+Reported<Plan> ReadDumpPlan(const std::string& plan_name) {
+  const Reported<std::string> bytes = ReadWholeInput(plan_name);
+  if (!bytes) return Unexpected(bytes.error());
+  const std::string shown_plan = ShownName(plan_name);
+  auto plan = ParsePlan(*bytes, shown_plan);
+  if (!plan) {
+    PrintError(Describe(plan.error()));
+    return Unexpected(ExitStatus::kRejected);
+  }
+  if (!plan.value().script_problems.empty()) {
+    return Unexpected(static_cast<ExitStatus>(RejectProblems(plan.value().script_problems)));
+  }
+  if (plan.value().scripts.empty()) {
+    PrintError(shown_plan + ": the plan has no script lines; nothing to dump");
+    return Unexpected(ExitStatus::kRejected);
+  }
+  return std::move(plan).value();
+}
+
+// Whether a script file would be replaced without --force; each is named.
+bool RefuseExisting(const Plan& plan) {
+  bool existing = false;
+  for (const ScriptSpec& def : plan.scripts) {
+    if (FileExists(def.path)) {
+      PrintError(def.shown + ": already exists; use --force to replace it");
+      existing = true;
+    }
+  }
+  return existing;
+}
+
 int RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
-  const std::string plan_name = InputName(args);
-  const std::string shown_plan = ShownName(plan_name);
-  const Reported<std::string> plan_text = ReadPlanText(plan_name);
-  if (!plan_text) return ToInt(plan_text.error());
-  ScriptPlan plan = ParseScriptPlan(*plan_text, shown_plan);
-  if (PrintScriptProblems(plan.problems) != 0) {
-    PrintLine(std::to_string(plan.problems.size()) +
-              (plan.problems.size() == 1 ? " problem" : " problems") + "; nothing written");
-    return kExitRejected;
-  }
-  if (plan.scripts.empty()) {
-    PrintError(shown_plan + ": the plan has no script lines; nothing to dump");
-    return kExitRejected;
-  }
-  if (!args.Has("force")) {
-    bool existing = false;
-    for (const ScriptSpec& def : plan.scripts) {
-      if (FileExists(def.path)) {
-        PrintError(def.shown + ": already exists; use --force to replace it");
-        existing = true;
-      }
-    }
-    if (existing) return kExitError;
-  }
+  const std::string shown_plan = ShownName(InputName(args));
+  const Reported<Plan> plan = ReadDumpPlan(InputName(args));
+  if (!plan) return ToInt(plan.error());
+  if (!args.Has("force") && RefuseExisting(plan.value())) return kExitError;
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return ToInt(tables.error());
-  const CharTable& table = tables->loaded.table;
 
   FileReader reader;
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
     PrintError(DescribeIoError(opened.error()));
     return kExitError;
   }
-  CheckScriptPlanInGame(plan, shown_plan, reader.size());
-  GameBytes game(reader);
-  std::vector<ScriptProblem> problems = plan.problems;
-  std::vector<std::string> texts;
-  std::vector<std::string> summaries;
-  ScriptGame header;
-  header.name = PathToUtf8(PathFromUtf8(*game_name).filename());
-  header.size = reader.size();
-  if (!plan.scripts.empty()) {
-    const Reported<std::uint32_t> crc = GameCrc32(reader);
-    if (!crc) return ToInt(crc.error());
-    header.crc32 = *crc;
-  }
-  const std::string plan_file = PathToUtf8(PathFromUtf8(shown_plan).filename());
-  for (const ScriptSpec& def : plan.scripts) {
-    auto read = ReadScriptTable(def, game, true, shown_plan, problems);
-    if (!read) {
-      PrintError(DescribeIoError(read.error()));
-      return kExitError;
-    }
-    if (!read.value().ok) continue;
-    std::string text = ScriptHeaderText(header, plan_file, def.file);
-    std::size_t pointers = 0;
-    Decoder decoder(table);
-    for (const ScriptString& string : read.value().strings) {
-      AppendScriptEntry(def, string, decoder, text);
-      pointers += string.pointers.size();
-    }
-    texts.push_back(std::move(text));
-    summaries.push_back(def.shown + ": " + std::to_string(read.value().strings.size()) +
-                        " strings, " + std::to_string(pointers) + " pointers, " +
-                        std::to_string(def.count - pointers) + " skipped");
-  }
-  if (PrintScriptProblems(problems) != 0) {
-    PrintLine(std::to_string(problems.size()) + (problems.size() == 1 ? " problem" : " problems") +
-              "; nothing written");
-    return kExitRejected;
-  }
-  for (std::size_t i = 0; i < plan.scripts.size(); ++i) {
-    if (auto written = ReplaceFileAtomically(plan.scripts[i].path, Bytes(texts[i])); !written) {
+  const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
+  auto dumped = DumpPlan({plan.value(), shown_plan, tables->loaded.table, reader, game_file});
+  if (!dumped) return ReportJobError(dumped.error(), RejectProblems);
+  for (const DumpedScript& script : dumped.value()) {
+    if (auto written = ReplaceFileAtomically(script.path, Bytes(script.text)); !written) {
       return ReportOutputError(written.error());
     }
-    PrintLine(summaries[i]);
+    PrintLine(script.shown + ": " + std::to_string(script.strings) + " strings, " +
+              std::to_string(script.pointers) + " pointers, " + std::to_string(script.skipped) +
+              " skipped");
   }
   return kExitOk;
 }

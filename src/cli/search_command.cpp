@@ -9,6 +9,7 @@
 #include "cli/common.h"
 #include "cli/game_scan.h"
 #include "cli/io.h"
+#include "cli/problems.h"
 #include "scan/relative_search.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -92,11 +93,10 @@ Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& a
       return Failure(kExitError);
     }
     if (!encoder.problems().empty()) {
-      const EncodeProblem& p = encoder.problems().front();
-      PrintError(
-          shown + ": " +
-          (p.kind == EncodeProblem::Kind::kNoCode ? "no code for " : "not a hex digit in a tag ") +
-          DescribeChar(p.ch));
+      // A TEXT argument is named whole, without a line and column.
+      Problem problem = ToProblem(encoder.problems().front(), shown);
+      problem.line = problem.column = 0;
+      PrintError(Describe(problem));
       return Failure(kExitError);
     }
     if (encoder.odd_count()) {

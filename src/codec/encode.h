@@ -8,25 +8,34 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "chartable/char_table.h"
 #include "codec/convert.h"
 #include "codec/listing.h"
+#include "runtime/problem.h"
 
 namespace binconv {
 
 struct EncodeProblem {
-  enum class Kind {
-    kNoCode,      // a character outside tags that no cell holds
-    kNotHexInTag  // a character inside a tag that is not a hex digit or separator
-  };
+  // kNoCode: a character outside tags that no cell holds; kNotHexInTag: a
+  // character inside a tag that is not a hex digit or separator.
+  using Kind = ProblemCode;
   Kind kind;
   std::size_t line;    // 1-based line of the text
   std::size_t column;  // 1-based column in characters (BeginsColumn)
   char32_t ch;         // a whole surrogate pair as one character
 };
+
+// The problem as every layer reports it, in the text named `file`.
+inline Problem ToProblem(const EncodeProblem& found, std::string file) {
+  Problem problem{found.kind, std::move(file), found.line, found.column};
+  problem.ch = found.ch;
+  return problem;
+}
 
 // What a text held, counted as it was encoded.
 struct EncodeCounts {

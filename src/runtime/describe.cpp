@@ -40,4 +40,11 @@ std::string DescribeChar(char32_t ch) {
   return DescribeText(Utf16Of(ch));
 }
 
+std::string CountOf(std::uint64_t n, std::string_view noun) {
+  std::string counted = std::to_string(n) + " ";
+  counted += noun;
+  if (n != 1) counted += 's';
+  return counted;
+}
+
 }  // namespace binconv

@@ -17,4 +17,7 @@ std::string DescribeText(std::u16string_view text);
 // The same for one character.
 std::string DescribeChar(char32_t ch);
 
+// "1 problem", "2 problems": `n` and the noun, plural unless n is 1.
+std::string CountOf(std::uint64_t n, std::string_view noun);
+
 }  // namespace binconv

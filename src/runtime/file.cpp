@@ -528,4 +528,17 @@ Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::ui
   return Unit{};
 }
 
+bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  if (std::filesystem::equivalent(a, b, error)) return true;
+  auto full = [](const std::filesystem::path& p) {
+    std::error_code e;
+    std::filesystem::path absolute = std::filesystem::absolute(p, e);
+    if (e) return p.lexically_normal();
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, e);
+    return e ? absolute.lexically_normal() : canonical;
+  };
+  return full(a) == full(b);
+}
+
 }  // namespace binconv

@@ -50,6 +50,18 @@ bool TakeLine(std::string_view& rest, std::string_view& line) {
   return true;
 }
 
+std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
+  std::size_t line = 1;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
+    if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) {
+      ++line;
+      start = i + 1;
+    }
+  }
+  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
+}
+
 bool LineReader::Next(std::u16string& line) {
   std::string_view raw;
   if (bad_utf8_ || !TakeLine(rest_, raw)) return false;

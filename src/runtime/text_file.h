@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace binconv {
 
@@ -37,6 +38,11 @@ const char* EncodingName(TextEncoding encoding);
 // end. Lines end at CR LF, a lone CR or a lone LF; a last line without a line
 // end counts as well, so false only once `rest` is empty.
 bool TakeLine(std::string_view& rest, std::string_view& line);
+
+// The 1-based line, as TakeLine counts them, and column in characters of the
+// byte at `offset`, the bytes before it being well-formed UTF-8: where a
+// message puts a bad sequence.
+std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset);
 
 // Splits as TakeLine does. The bytes must outlive the reader.
 class LineReader {

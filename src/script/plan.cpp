@@ -1,31 +1,15 @@
 #include "script/plan.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
-#include "codec/encode.h"
+#include "runtime/file.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
-namespace {
-
-// 1-based line and column (in characters, the bytes before `offset` being
-// well-formed) of `offset` in `bytes`, lines ending at CR LF, a lone CR or a
-// lone LF.
-std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
-  std::size_t line = 1;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
-    if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) {
-      ++line;
-      start = i + 1;
-    }
-  }
-  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
-}
-
-}  // namespace
 
 namespace detail {
 
@@ -56,14 +40,29 @@ bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, st
   return true;
 }
 
-bool IsPlanKeyword(std::string_view field) {
-  return field == "format" || field == "space" || field == "script";
-}
-
 }  // namespace detail
 
 namespace {
 
+using Fields = std::vector<std::string>;
+
+// What a line is, by its first field: the one place the keywords are known.
+enum class LineKind { kEntry, kFormat, kSpace, kScript };
+
+LineKind KindOfLine(std::string_view first) {
+  if (first == "format") return LineKind::kFormat;
+  if (first == "space") return LineKind::kSpace;
+  if (first == "script") return LineKind::kScript;
+  return LineKind::kEntry;
+}
+
+Problem BadLine(const std::string& plan_name, std::size_t line, std::string reason) {
+  Problem p{ProblemCode::kBadLine, plan_name, line};
+  p.reason = std::move(reason);
+  return p;
+}
+
+// FILE of an entry as messages name it, found from the plan's folder.
 std::string ShownTextName(const std::string& plan_name, const std::string& file) {
   if (plan_name == "-" || plan_name.empty()) return file;
   if (PathFromUtf8(file).is_absolute()) return file;
@@ -77,179 +76,314 @@ std::string ShownTextName(const std::string& plan_name, const std::string& file)
   return plan_name.substr(0, end + 1) + file;
 }
 
-// Encodes the text of one entry; its problems are added to `problems`.
-void EncodeText(PlanEntry& entry, const CharTable& table, LineBreaks line_breaks,
-                std::vector<PlanProblem>& problems) {
-  auto problem = [&](PlanProblemCode code) {
-    PlanProblem p{code, entry.file};
-    p.other_line = entry.line;
-    return p;
+// An OFFSET ROOM FILE [FILL] line into `plan`.
+void ReadEntry(std::size_t line, const Fields& fields, const std::string& plan_name, Plan& plan) {
+  auto bad = [&](std::string why) {
+    plan.entry_problems.push_back(BadLine(plan_name, line, std::move(why)));
   };
-  auto read = ReadFileBytes(PathFromUtf8(entry.file));
-  if (!read) {
-    PlanProblem p = problem(PlanProblemCode::kUnreadable);
-    p.reason = read.error().reason;
-    problems.push_back(std::move(p));
-    return;
+  if (fields.size() < 3 || fields.size() > 4) {
+    return bad("expected OFFSET ROOM FILE [FILL], found " + std::to_string(fields.size()) +
+               (fields.size() == 1 ? " field" : " fields"));
   }
-  const std::string& text = read.value();
-  Encoder encoder(table, line_breaks);
-  std::vector<std::uint8_t> bytes;
-  if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
-    PlanProblem p = problem(PlanProblemCode::kBadTextUtf8);
-    std::tie(p.line, p.column) = LineAndColumnOf(text, encoder.utf8_error().offset);
-    problems.push_back(std::move(p));
-    return;
+  const auto offset = ParseNumber(fields[0]);
+  const auto room = ParseNumber(fields[1]);
+  std::optional<std::uint8_t> fill;
+  if (fields.size() == 4) fill = ParseByte(fields[3]);
+  if (!offset) return bad("the offset '" + fields[0] + "' is not a decimal or 0x hex number");
+  if (!room) return bad("the room '" + fields[1] + "' is not a decimal or 0x hex number");
+  if (*room == 0) return bad("the room is 0 bytes");
+  if (fields.size() == 4 && !fill) {
+    return bad("the fill '" + fields[3] + "' is not a byte of two hex digits");
   }
-  for (const EncodeProblem& found : encoder.problems()) {
-    PlanProblem p =
-        problem(found.kind == EncodeProblem::Kind::kNoCode ? PlanProblemCode::kNoCode
-                                                           : PlanProblemCode::kNotHexInTag);
-    p.line = found.line;
-    p.column = found.column;
-    p.ch = found.ch;
-    problems.push_back(std::move(p));
-  }
-  if (encoder.odd_count()) problems.push_back(problem(PlanProblemCode::kOddCount));
-  if (!encoder.problems().empty() || encoder.odd_count()) return;
-
-  entry.used = bytes.size();
-  if (entry.used > *entry.place.room) {
-    PlanProblem p = problem(PlanProblemCode::kTooLong);
-    p.amount = entry.used;
-    p.limit = *entry.place.room;
-    auto units = DecodeUtf8Text(text);
-    if (auto place = FirstCharPastRoom(units.value(), table, line_breaks, *entry.place.room)) {
-      p.line = place->line;
-      p.column = place->column;
-      p.ch = place->ch;
-    }
-    problems.push_back(std::move(p));
-    return;
-  }
-  entry.bytes = std::move(bytes);
+  if (fields[2].empty()) return bad("the file name is empty");
+  plan.entries.push_back(
+      {line, Placement{*offset, *room, fill}, ShownTextName(plan_name, fields[2])});
 }
 
-// The plan line a problem belongs to.
-std::size_t PlanLineOf(const PlanProblem& p) {
-  switch (p.code) {
-    case PlanProblemCode::kBadPlanUtf8:
-    case PlanProblemCode::kBadLine:
-    case PlanProblemCode::kPastEnd:
-    case PlanProblemCode::kOverlap:
-      return p.line;
-    default:
-      return p.other_line;  // a problem in a text
+// FILE of a script line as found from the plan's folder.
+std::filesystem::path PathOfScript(const std::string& plan_name, const std::string& file) {
+  const std::filesystem::path path = PathFromUtf8(file);
+  if (plan_name == "-" || plan_name.empty() || path.is_absolute()) return path;
+  return PathFromUtf8(plan_name).parent_path() / path;
+}
+
+std::optional<ByteRange> ParseRange(std::string_view text) {
+  const std::size_t dots = text.find("..");
+  if (dots == std::string_view::npos) return std::nullopt;
+  const auto first = ParseNumber(text.substr(0, dots));
+  const auto last = ParseNumber(text.substr(dots + 2));
+  if (!first || !last || *last < *first || *last == UINT64_MAX) return std::nullopt;
+  return ByteRange{*first, *last};
+}
+
+std::string DescribeFormatError(const FormatWordError& error,
+                                std::span<const std::string_view> words) {
+  const std::string word = error.word < words.size() ? std::string(words[error.word]) : "";
+  switch (error.code) {
+    case FormatWordErrorCode::kNoType:
+      return "format NAME needs a TYPE (u16le u16be u24le u24be u32le u32be)";
+    case FormatWordErrorCode::kUnknownType:
+      return "'" + word + "' is not a TYPE (u16le u16be u24le u24be u32le u32be)";
+    case FormatWordErrorCode::kUnknownWord:
+      return "'" + word + "' is not header=, base=, map= or relative=";
+    case FormatWordErrorCode::kBadNumber:
+      return "'" + word + "' needs a decimal or 0x hex number";
+    case FormatWordErrorCode::kBadValue:
+      return "'" + word + "' is not map=linear|lorom|hirom or relative=self|table";
+    case FormatWordErrorCode::kRepeated:
+      return "'" + word + "' is given twice";
+    case FormatWordErrorCode::kRelativeWith:
+      return "relative= counts from the pointer or its table; header=, base= and map= "
+             "don't apply with it";
+  }
+  return "?";
+}
+
+// The words NAME=VALUE of a script line.
+using Words = std::map<std::string, std::string, std::less<>>;
+
+// The keyword lines of one plan; each returns early at its line's first
+// problem, so a line gives at most one.
+struct KeywordLines {
+  const std::string& plan_name;
+  Plan& plan;
+  std::map<std::string, std::pair<PointerFormat, std::size_t>, std::less<>> formats{};
+  std::size_t line = 0;
+
+  bool Bad(std::string reason) {
+    plan.script_problems.push_back(BadLine(plan_name, line, std::move(reason)));
+    return false;
+  }
+
+  void Format(const Fields& fields) {
+    if (fields.size() < 3) {
+      Bad("expected format NAME TYPE [header=N] [base=N] "
+          "[map=linear|lorom|hirom] [relative=self|table]");
+      return;
+    }
+    std::vector<std::string_view> words(fields.begin() + 2, fields.end());
+    auto format = ParsePointerFormat(words);
+    if (!format) {
+      Bad(DescribeFormatError(format.error(), words));
+      return;
+    }
+    if (auto [it, fresh] = formats.try_emplace(fields[1], format.value(), line); !fresh) {
+      Bad("the format '" + fields[1] + "' is already named on line " +
+          std::to_string(it->second.second));
+    }
+  }
+
+  void Space(const Fields& fields) {
+    if (fields.size() < 2 || fields.size() > 3) {
+      Bad("expected space START..END [fill=XX]");
+      return;
+    }
+    SpaceSpec space{line};
+    const auto range = ParseRange(fields[1]);
+    if (!range) {
+      Bad("'" + fields[1] + "' is not a range START..END with START <= END");
+      return;
+    }
+    space.range = *range;
+    if (fields.size() == 3) {
+      if (!fields[2].starts_with("fill=") || !(space.fill = ParseByte(fields[2].substr(5)))) {
+        Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
+        return;
+      }
+    }
+    plan.spaces.push_back(space);
+  }
+
+  void Script(const Fields& fields) {
+    if (fields.size() < 2 || fields[1].empty()) {
+      Bad("expected script FILE and its words");
+      return;
+    }
+    ScriptSpec def;
+    def.line = line;
+    def.file = fields[1];
+    def.path = PathOfScript(plan_name, def.file);
+    def.shown = PathToUtf8(def.path);
+    Words words;
+    if (ReadWords(fields, words) && ReadTable(words, def) && ReadOptions(words, def)) {
+      plan.scripts.push_back(std::move(def));
+    }
+  }
+
+  bool ReadWords(const Fields& fields, Words& words) {
+    static constexpr std::string_view kNames[] = {"table",  "stride", "lo",   "hi",
+                                                  "count",  "format", "end",  "text",
+                                                  "layout", "align",  "fill", "skip"};
+    for (std::size_t i = 2; i < fields.size(); ++i) {
+      const std::size_t eq = fields[i].find('=');
+      const std::string name = fields[i].substr(0, eq);
+      if (eq == std::string::npos ||
+          std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
+        return Bad("'" + fields[i] +
+                   "' is not one of table= stride= lo= hi= count= format= "
+                   "end= text= layout= align= fill= skip=");
+      }
+      if (!words.emplace(name, fields[i].substr(eq + 1)).second) {
+        return Bad("'" + name + "=' is given twice");
+      }
+    }
+    return true;
+  }
+
+  bool Number(const Words& words, std::string_view name, std::uint64_t& value) {
+    auto it = words.find(name);
+    if (it == words.end()) return true;
+    const auto parsed = ParseNumber(it->second);
+    if (!parsed) {
+      return Bad(std::string(name) + "='" + it->second + "' is not a decimal or 0x hex number");
+    }
+    value = *parsed;
+    return true;
+  }
+
+  // Where the pointers stand and how they are read.
+  bool ReadTable(Words& words, ScriptSpec& def) {
+    const bool has_table = words.count("table") != 0;
+    const bool has_lo = words.count("lo") != 0;
+    const bool has_hi = words.count("hi") != 0;
+    if (has_table == (has_lo || has_hi) || has_lo != has_hi) {
+      return Bad("a script needs either table=OFFSET or both lo=OFFSET and hi=OFFSET");
+    }
+    if (has_lo && words.count("stride") != 0) return Bad("stride= is for table=, not lo/hi");
+    def.split = has_lo;
+    for (const char* needed : {"count", "format", "end"}) {
+      if (words.count(needed) == 0) return Bad(std::string("a script needs ") + needed + "=");
+    }
+    if (!Number(words, def.split ? "lo" : "table", def.table) || !Number(words, "hi", def.hi) ||
+        !Number(words, "count", def.count) || !Number(words, "stride", def.stride) ||
+        !Number(words, "align", def.align)) {
+      return false;
+    }
+    def.format_name = words["format"];
+    auto format = formats.find(def.format_name);
+    if (format == formats.end()) return Bad("no format line names '" + def.format_name + "'");
+    def.format = format->second.first;
+    const unsigned width = WidthOf(def.format.type);
+    if (def.split && width != 2) {
+      return Bad("a split lo/hi table needs a 16-bit TYPE; '" + def.format_name + "' is " +
+                 std::to_string(8 * width) + "-bit");
+    }
+    if (!def.split) {
+      if (words.count("stride") == 0) def.stride = width;
+      if (def.stride < width) {
+        return Bad("stride=" + std::to_string(def.stride) +
+                   " is less than the pointer's width of " + std::to_string(width));
+      }
+    }
+    const auto end = ParseByte(words["end"]);
+    if (!end) return Bad("end='" + words["end"] + "' is not a byte of two hex digits");
+    def.end = *end;
+    return true;
+  }
+
+  // The text block, how it is laid out, and the skipped values.
+  bool ReadOptions(const Words& words, ScriptSpec& def) {
+    if (auto it = words.find("text"); it != words.end()) {
+      def.text = ParseRange(it->second);
+      if (!def.text) {
+        return Bad("text='" + it->second + "' is not a range START..END with START <= END");
+      }
+    }
+    if (auto it = words.find("layout"); it != words.end()) {
+      if (it->second == "pack") {
+        def.layout = ScriptLayout::kPack;
+      } else if (it->second != "slots") {
+        return Bad("layout='" + it->second + "' is not slots or pack");
+      }
+      if (def.layout == ScriptLayout::kPack && !def.text) {
+        return Bad("layout=pack lays out the text= block again; it needs text=START..END");
+      }
+    }
+    if (def.align == 0 || def.align > 0x10000) {
+      return Bad("align=" + std::to_string(def.align) + " must be 1 to 65536");
+    }
+    if (auto it = words.find("fill"); it != words.end()) {
+      if (!(def.fill = ParseByte(it->second))) {
+        return Bad("fill='" + it->second + "' is not a byte of two hex digits");
+      }
+    }
+    if (auto it = words.find("skip"); it != words.end()) {
+      std::string_view rest = it->second;
+      while (true) {
+        const std::size_t comma = rest.find(',');
+        const auto value = ParseNumber(rest.substr(0, comma));
+        if (!value) return Bad("skip='" + it->second + "' is not a list of numbers V,V...");
+        def.skip.push_back(*value);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+      }
+      std::sort(def.skip.begin(), def.skip.end());
+    }
+    return true;
+  }
+};
+
+// A script's file must be neither the plan nor another script's file.
+void CheckScriptFiles(const std::string& plan_name, Plan& plan) {
+  const std::filesystem::path plan_path = PathFromUtf8(plan_name);
+  for (std::size_t i = 0; i < plan.scripts.size(); ++i) {
+    const ScriptSpec& def = plan.scripts[i];
+    Problem p{ProblemCode::kSameFile, plan_name, def.line};
+    if (plan_name != "-" && NameTheSameFile(def.path, plan_path)) {
+      plan.script_problems.push_back(p);
+      continue;
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (NameTheSameFile(def.path, plan.scripts[j].path)) {
+        p.other_line = plan.scripts[j].line;
+        plan.script_problems.push_back(p);
+        break;
+      }
+    }
   }
 }
 
 }  // namespace
 
-PreparedPlan PreparePlan(std::string_view plan_bytes, const std::string& plan_name,
-                         const CharTable& table, LineBreaks line_breaks, std::uint64_t game_size) {
-  PreparedPlan plan;
-  if (plan_bytes.starts_with(kUtf8ByteOrderMark))
+Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name) {
+  if (plan_bytes.starts_with(kUtf8ByteOrderMark)) {
     plan_bytes.remove_prefix(kUtf8ByteOrderMark.size());
-  if (auto decoded = DecodeUtf8(plan_bytes); !decoded) {
-    PlanProblem p{PlanProblemCode::kBadPlanUtf8, plan_name};
-    std::tie(p.line, p.column) = LineAndColumnOf(plan_bytes, decoded.error().offset);
-    plan.problems.push_back(std::move(p));
-    return plan;
   }
-
+  if (auto decoded = DecodeUtf8(plan_bytes); !decoded) {
+    Problem p{ProblemCode::kBadUtf8, plan_name};
+    std::tie(p.line, p.column) = LineAndColumnOf(plan_bytes, decoded.error().offset);
+    return Unexpected(std::move(p));
+  }
+  Plan plan;
+  std::vector<std::pair<std::size_t, Fields>> keyword_lines;
   std::size_t line_number = 0;
   std::string_view line;
   while (TakeLine(plan_bytes, line)) {
     ++line_number;
-
-    std::vector<std::string> fields;
+    Fields fields;
     std::string reason;
-    auto bad = [&](std::string why) {
-      PlanProblem p{PlanProblemCode::kBadLine, plan_name, line_number};
-      p.reason = std::move(why);
-      plan.problems.push_back(std::move(p));
-    };
     if (!detail::SplitPlanFields(line, fields, reason)) {
-      bad(reason);
-      continue;
-    }
-    // Keyword lines belong to scripts (script/script_plan.h).
-    if (fields.empty() || detail::IsPlanKeyword(fields[0])) continue;
-    if (fields.size() < 3 || fields.size() > 4) {
-      bad("expected OFFSET ROOM FILE [FILL], found " + std::to_string(fields.size()) +
-          (fields.size() == 1 ? " field" : " fields"));
-      continue;
-    }
-    PlanEntry entry;
-    entry.line = line_number;
-    const auto offset = ParseNumber(fields[0]);
-    const auto room = ParseNumber(fields[1]);
-    std::optional<std::uint8_t> fill;
-    if (fields.size() == 4) fill = ParseByte(fields[3]);
-    if (!offset) {
-      bad("the offset '" + fields[0] + "' is not a decimal or 0x hex number");
-    } else if (!room) {
-      bad("the room '" + fields[1] + "' is not a decimal or 0x hex number");
-    } else if (*room == 0) {
-      bad("the room is 0 bytes");
-    } else if (fields.size() == 4 && !fill) {
-      bad("the fill '" + fields[3] + "' is not a byte of two hex digits");
-    } else if (fields[2].empty()) {
-      bad("the file name is empty");
-    } else {
-      entry.place = Placement{*offset, *room, fill};
-      entry.file = ShownTextName(plan_name, fields[2]);
-      if (auto error = CheckPlacement(entry.place, 0, game_size)) {
-        // Rejected: its text is not even read.
-        PlanProblem p{PlanProblemCode::kPastEnd, plan_name, line_number};
-        p.amount = error->end;
-        p.limit = error->limit;
-        plan.problems.push_back(std::move(p));
-        continue;
-      }
-      EncodeText(entry, table, line_breaks, plan.problems);
-      plan.entries.push_back(std::move(entry));
+      plan.entry_problems.push_back(BadLine(plan_name, line_number, std::move(reason)));
+    } else if (!fields.empty() && KindOfLine(fields[0]) == LineKind::kEntry) {
+      ReadEntry(line_number, fields, plan_name, plan);
+    } else if (!fields.empty()) {
+      keyword_lines.emplace_back(line_number, std::move(fields));
     }
   }
-
-  // Each room against the one reaching farthest among those that start
-  // before it: every room that overlaps another is reported at least once.
-  std::vector<const PlanEntry*> by_offset;
-  for (const PlanEntry& entry : plan.entries) by_offset.push_back(&entry);
-  std::stable_sort(by_offset.begin(), by_offset.end(), [](const PlanEntry* a, const PlanEntry* b) {
-    return a->place.offset < b->place.offset;
-  });
-  const PlanEntry* farthest = nullptr;
-  auto end_of = [](const PlanEntry* e) {
-    const std::uint64_t room = *e->place.room;
-    return room > UINT64_MAX - e->place.offset ? UINT64_MAX : e->place.offset + room;
-  };
-  std::vector<PlanProblem> overlaps;
-  for (const PlanEntry* entry : by_offset) {
-    if (farthest != nullptr && entry->place.offset < end_of(farthest)) {
-      const bool later = entry->line > farthest->line;
-      PlanProblem p{PlanProblemCode::kOverlap, plan_name, later ? entry->line : farthest->line};
-      p.other_line = later ? farthest->line : entry->line;
-      overlaps.push_back(std::move(p));
-    }
-    if (farthest == nullptr || end_of(entry) > end_of(farthest)) farthest = entry;
+  KeywordLines keywords{plan_name, plan};
+  // Formats may be named after the scripts that use them: read them first.
+  for (const auto& [number, fields] : keyword_lines) {
+    keywords.line = number;
+    if (KindOfLine(fields[0]) == LineKind::kFormat) keywords.Format(fields);
   }
-  // Problems of the plan's lines in line order, each before those of its text.
-  plan.problems.insert(plan.problems.end(), overlaps.begin(), overlaps.end());
-  std::stable_sort(
-      plan.problems.begin(), plan.problems.end(),
-      [](const PlanProblem& a, const PlanProblem& b) { return PlanLineOf(a) < PlanLineOf(b); });
+  for (const auto& [number, fields] : keyword_lines) {
+    keywords.line = number;
+    if (KindOfLine(fields[0]) == LineKind::kSpace) keywords.Space(fields);
+    if (KindOfLine(fields[0]) == LineKind::kScript) keywords.Script(fields);
+  }
+  CheckScriptFiles(plan_name, plan);
+  SortByLine(plan.script_problems);
   return plan;
-}
-
-Result<Unit, IoError> ApplyPlan(const PreparedPlan& plan, const std::filesystem::path& game,
-                                FileOps& ops, bool* owner_kept) {
-  std::vector<FilePatch> patches;
-  patches.reserve(plan.entries.size());
-  for (const PlanEntry& entry : plan.entries) {
-    patches.push_back(PatchForRoom(entry.place, entry.bytes));
-  }
-  return PatchFileAtomically(game, patches, ops, owner_kept);
 }
 
 }  // namespace binconv

@@ -6,9 +6,10 @@
 #include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
-#include "script/placement.h"
+#include "runtime/crc32.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
+#include "script/placement.h"
 
 namespace binconv {
 namespace {
@@ -16,7 +17,8 @@ namespace {
 constexpr std::string_view kMagic = "#binconv script 1";
 
 // 1-based line and byte column of `offset`.
-std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
+std::pair<std::size_t, std::size_t> LineAndByteColumnOf(std::string_view bytes,
+                                                        std::size_t offset) {
   std::size_t line = 1;
   std::size_t start = 0;
   for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
@@ -30,17 +32,26 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
 
 }  // namespace
 
+Result<std::uint32_t, IoError> GameCrc32(FileReader& game) {
+  std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
+  std::uint32_t crc = 0;
+  for (std::uint64_t at = 0; at < game.size();) {
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), game.size() - at));
+    if (auto read = game.ReadAt(at, std::span(buffer.data(), n)); !read) {
+      return Unexpected(read.error());
+    }
+    crc = UpdateCrc32(crc, std::span(buffer.data(), n));
+    at += n;
+  }
+  return crc;
+}
+
 std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
                              std::string_view file) {
   const std::string crc = HexText(game.crc32, 8, HexCase::kLower);
   return std::string(kMagic) + "\n#game " + game.name + " size=" + std::to_string(game.size) +
          " crc32=" + crc + "\n#plan " + std::string(plan_name) + " " + std::string(file) + "\n\n";
-}
-
-std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
-                                          const CharTable& table) {
-  Decoder decoder(table);
-  return ScriptLinesOf(bytes, decoder);
 }
 
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder) {
@@ -86,17 +97,8 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
 
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
                        std::string& out) {
-  out += "@" + std::to_string(string.index) + " ptr=";
-  for (std::size_t k = 0; k < string.pointers.size(); ++k) {
-    if (k != 0) out += ',';
-    const std::size_t i = string.pointers[k];
-    if (def.split) {
-      out += HexNumber(def.table + i) + "/" + HexNumber(def.hi + i);
-    } else {
-      out += HexNumber(SiteOf(def, i).offset);
-    }
-  }
-  out += " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
+  out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') +
+         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
   const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, decoder);
   for (const std::u16string& line : lines) {
     out += ';';
@@ -110,18 +112,53 @@ void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decode
   out += '\n';
 }
 
+namespace {
+
+// NAME size=N crc32=XXXXXXXX of a #game line; nothing when it can't be read.
+std::optional<ScriptGame> ReadGameLine(std::string_view rest) {
+  ScriptGame game;
+  // NAME may hold spaces: size= and crc32= are the last two words.
+  const std::size_t crc_at = rest.rfind(" crc32=");
+  const std::size_t size_at = rest.rfind(" size=", crc_at);
+  std::optional<std::uint64_t> size;
+  std::optional<std::uint64_t> crc;
+  if (crc_at != std::string_view::npos && size_at != std::string_view::npos) {
+    game.name = std::string(rest.substr(0, size_at));
+    size = ParseNumber(rest.substr(size_at + 6, crc_at - size_at - 6));
+    const std::string_view crc_text = rest.substr(crc_at + 7);
+    if (crc_text.size() == 8) crc = ParseNumber("0x" + std::string(crc_text));
+  }
+  if (!size || !crc) return std::nullopt;
+  game.size = *size;
+  game.crc32 = static_cast<std::uint32_t>(*crc);
+  return game;
+}
+
+// The index of an @ line; nothing when it isn't one.
+std::optional<std::size_t> EntryIndexOf(std::string_view line) {
+  const std::size_t digits_end = std::min(line.find_first_of(" \t"), line.size());
+  const std::string_view digits = line.substr(1, digits_end - 1);
+  // At most 19 digits, so that every index fits a std::size_t.
+  const std::optional<std::uint64_t> index =
+      digits.size() <= 19 ? ParseDecimal(digits) : std::nullopt;
+  if (!index) return std::nullopt;
+  return static_cast<std::size_t>(*index);
+}
+
+}  // namespace
+
 ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& shown,
-                                   std::vector<ScriptProblem>& problems) {
+                                   std::vector<Problem>& problems) {
   ScriptFileContents contents;
   if (auto decoded = DecodeUtf8Text(bytes); !decoded) {
-    ScriptProblem p{ScriptProblemCode::kBadUtf8, shown};
-    std::tie(p.line, p.column) = LineAndColumnOf(bytes, decoded.error().offset);
+    Problem p{ProblemCode::kBadUtf8, shown};
+    std::tie(p.line, p.column) = LineAndByteColumnOf(bytes, decoded.error().offset);
     problems.push_back(std::move(p));
     return contents;
   }
   if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
-  auto problem = [&](ScriptProblemCode code, std::size_t line, std::string reason = {}) {
-    ScriptProblem p{code, shown, line};
+  auto problem = [&](ProblemCode code, std::size_t line, std::string reason = {}) {
+    Problem p{code, shown, line};
     p.reason = std::move(reason);
     problems.push_back(std::move(p));
   };
@@ -136,59 +173,33 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
     if (line.ends_with('\r')) line.remove_suffix(1);
     ++line_number;
     if (line_number == 1 && line != kMagic) {
-      problem(ScriptProblemCode::kNotScript, 1);
+      problem(ProblemCode::kNotScript, 1);
       return contents;
     }
     if (line.starts_with('@')) {
       in_header = false;
-      ScriptFileEntry entry;
-      entry.line = line_number;
-      const std::size_t digits_end = std::min(line.find_first_of(" \t"), line.size());
-      const std::string_view digits = line.substr(1, digits_end - 1);
-      // At most 19 digits, so that every index fits a std::size_t.
-      const std::optional<std::uint64_t> index =
-          digits.size() <= 19 ? ParseDecimal(digits) : std::nullopt;
-      if (!index) {
-        problem(ScriptProblemCode::kBadEntryLine, line_number,
+      if (const std::optional<std::size_t> index = EntryIndexOf(line)) {
+        contents.entries.push_back({*index, line_number, {}});
+      } else {
+        problem(ProblemCode::kBadEntryLine, line_number,
                 "an entry starts with @ and its decimal index, such as @12");
-        continue;
       }
-      entry.index = static_cast<std::size_t>(*index);
-      contents.entries.push_back(std::move(entry));
-      continue;
-    }
-    if (in_header) {
-      if (line.starts_with("#game ")) {
-        ScriptGame game;
-        std::string_view rest = line.substr(6);
-        // NAME may hold spaces: size= and crc32= are the last two words.
-        const std::size_t crc_at = rest.rfind(" crc32=");
-        const std::size_t size_at = rest.rfind(" size=", crc_at);
-        std::optional<std::uint64_t> size;
-        std::optional<std::uint64_t> crc;
-        if (crc_at != std::string_view::npos && size_at != std::string_view::npos) {
-          game.name = std::string(rest.substr(0, size_at));
-          size = ParseNumber(rest.substr(size_at + 6, crc_at - size_at - 6));
-          const std::string_view crc_text = rest.substr(crc_at + 7);
-          if (crc_text.size() == 8) crc = ParseNumber("0x" + std::string(crc_text));
-        }
-        if (!size || !crc) {
-          problem(ScriptProblemCode::kBadHeader, line_number,
-                  "expected #game NAME size=N crc32=XXXXXXXX");
-          continue;
-        }
-        game.size = *size;
-        game.crc32 = static_cast<std::uint32_t>(*crc);
+    } else if (!in_header) {
+      // After an @ line that can't be read there is no entry to add to.
+      if (!line.starts_with(';') && !contents.entries.empty()) {
+        contents.entries.back().lines.push_back({line_number, line});
+      }
+    } else if (line.starts_with("#game ")) {
+      if (const std::optional<ScriptGame> game = ReadGameLine(line.substr(6))) {
         contents.game = game;
-      } else if (!line.empty() && !line.starts_with('#')) {
-        problem(ScriptProblemCode::kBadEntryLine, line_number, "text before the first @ entry");
+      } else {
+        problem(ProblemCode::kBadHeader, line_number, "expected #game NAME size=N crc32=XXXXXXXX");
       }
-      continue;
+    } else if (!line.empty() && !line.starts_with('#')) {
+      problem(ProblemCode::kBadEntryLine, line_number, "text before the first @ entry");
     }
-    if (line.starts_with(';')) continue;
-    contents.entries.back().lines.push_back({line_number, line});
   }
-  if (line_number == 0) problem(ScriptProblemCode::kNotScript, 0);
+  if (line_number == 0) problem(ProblemCode::kNotScript, 0);
   for (ScriptFileEntry& entry : contents.entries) {
     while (!entry.lines.empty() && entry.lines.back().text.empty()) entry.lines.pop_back();
   }
@@ -198,7 +209,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
                                                            const CharTable& table, std::uint8_t end,
                                                            const std::string& shown,
-                                                           std::vector<ScriptProblem>& problems) {
+                                                           std::vector<Problem>& problems) {
   const std::size_t before = problems.size();
   std::vector<std::uint8_t> bytes;
   std::vector<std::size_t> starts;  // where each line's bytes start
@@ -210,16 +221,14 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
     encoder.FeedUtf8(line.text, bytes);
     encoder.FinishUtf8(bytes);
     for (const EncodeProblem& found : encoder.problems()) {
-      ScriptProblem p{found.kind == EncodeProblem::Kind::kNoCode ? ScriptProblemCode::kNoCode
-                                                                 : ScriptProblemCode::kNotHexInTag,
-                      shown, line.line, found.column};
-      p.ch = found.ch;
-      p.index = entry.index;
+      Problem p = ToProblem(found, shown);
+      p.line = line.line;
+      p.entry = entry.index;
       problems.push_back(std::move(p));
     }
     if (encoder.odd_count()) {
-      ScriptProblem p{ScriptProblemCode::kOddCount, shown, line.line};
-      p.index = entry.index;
+      Problem p{ProblemCode::kOddCount, shown, line.line};
+      p.entry = entry.index;
       problems.push_back(std::move(p));
     }
   }
@@ -234,9 +243,9 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
                                    starts.begin()) -
           1;
       const ScriptTextLine& line = entry.lines[k];
-      ScriptProblem p{ScriptProblemCode::kEndInText, shown, line.line};
-      p.index = entry.index;
-      p.amount = end;
+      Problem p{ProblemCode::kEndInText, shown, line.line};
+      p.entry = entry.index;
+      p.byte = end;
       const auto text = DecodeUtf8(line.text);
       if (auto place = FirstCharPastRoom(text.value(), table, LineBreaks::kAny, i - starts[k])) {
         p.column = place->column;
@@ -249,8 +258,8 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
     }
   }
   if (units.InsideUnit()) {
-    ScriptProblem p{ScriptProblemCode::kEndsInLead, shown, entry.lines.back().line};
-    p.index = entry.index;
+    Problem p{ProblemCode::kEndsInLead, shown, entry.lines.back().line};
+    p.entry = entry.index;
     problems.push_back(std::move(p));
     return std::nullopt;
   }

@@ -26,6 +26,9 @@
 
 #include "chartable/char_table.h"
 #include "codec/decode.h"
+#include "runtime/file.h"
+#include "runtime/problem.h"
+#include "runtime/result.h"
 #include "script/script_plan.h"
 
 namespace binconv {
@@ -35,6 +38,9 @@ struct ScriptGame {
   std::uint64_t size = 0;
   std::uint32_t crc32 = 0;
 };
+
+// The CRC-32 of the whole game, read in pieces, as the #game line records it.
+Result<std::uint32_t, IoError> GameCrc32(FileReader& game);
 
 // The header of a script file.
 std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
@@ -50,8 +56,6 @@ void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decode
 // The lines of the text of `bytes` (a string without its end byte), escaped
 // as above; none for an empty text.
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder);
-std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
-                                          const CharTable& table);
 
 struct ScriptTextLine {
   std::size_t line = 0;  // 1-based, in the script file
@@ -72,13 +76,13 @@ struct ScriptFileContents {
 // Reads a script file's entries from `bytes`, which must outlive the result.
 // Problems are added with `shown` as the file's name.
 ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& shown,
-                                   std::vector<ScriptProblem>& problems);
+                                   std::vector<Problem>& problems);
 
 // The bytes of an entry's text with `end` after it, or nothing with the
-// problems of its lines added. `encoder` is reused from entry to entry.
+// problems of its lines added (`shown` names the script file).
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
                                                            const CharTable& table, std::uint8_t end,
                                                            const std::string& shown,
-                                                           std::vector<ScriptProblem>& problems);
+                                                           std::vector<Problem>& problems);
 
 }  // namespace binconv

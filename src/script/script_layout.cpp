@@ -18,7 +18,7 @@ struct Claim {
 // Every claim against the one reaching farthest among those that start
 // before it, so each overlap is reported at least once.
 void CheckOverlaps(std::vector<Claim>& claims, const std::string& plan_name,
-                   std::vector<ScriptProblem>& problems) {
+                   std::vector<Problem>& problems) {
   std::stable_sort(claims.begin(), claims.end(),
                    [](const Claim& a, const Claim& b) { return a.range.first < b.range.first; });
   const Claim* farthest = nullptr;
@@ -27,9 +27,10 @@ void CheckOverlaps(std::vector<Claim>& claims, const std::string& plan_name,
       const bool later = claim.line >= farthest->line;
       const Claim& a = later ? claim : *farthest;
       const Claim& b = later ? *farthest : claim;
-      ScriptProblem p{ScriptProblemCode::kOverlap, plan_name, a.line};
+      Problem p{ProblemCode::kOverlap, plan_name, a.line};
       p.other_line = b.line;
-      p.reason = a.what + " overlaps " + b.what + " of line " + std::to_string(b.line);
+      p.what = a.what;
+      p.other_what = b.what;
       problems.push_back(std::move(p));
     }
     if (farthest == nullptr || claim.range.last > farthest->range.last) farthest = &claim;
@@ -129,10 +130,10 @@ class Layout {
       Point(s, i);
       return;
     }
-    ScriptProblem p{ScriptProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
-    p.index = script.strings[i].index;
-    p.amount = size;
-    p.limit = script.strings[i].room;
+    Problem p{ProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
+    p.entry = script.strings[i].index;
+    p.bytes = size;
+    p.room = script.strings[i].room;
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       if (!p.reason.empty()) p.reason += ", ";
       p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
@@ -152,10 +153,11 @@ class Layout {
       const PointerSite site = SiteOf(def, p);
       const auto value = ValueOfTarget(def.format, target, site);
       if (!value) {
-        ScriptProblem problem{ScriptProblemCode::kCantPoint, def.shown, script.lines[i], 1};
-        problem.index = p;
-        problem.offset = site.offset;
-        problem.amount = target;
+        Problem problem{ProblemCode::kCantPoint, def.shown, script.lines[i], 1};
+        problem.entry = p;  // as the message has always named it
+        problem.pointer = p;
+        problem.pointer_at = site.offset;
+        problem.at = target;
         problem.reason = value.error() == PointerMapErrorCode::kDoesNotFit
                              ? "the value does not fit its type"
                          : value.error() == PointerMapErrorCode::kBelowHeader

@@ -72,7 +72,7 @@ struct ScriptLayoutResult {
   std::vector<PointerWrite> pointers;
   std::vector<std::vector<PlacedString>> placed;  // per script, per string
   std::vector<SpaceUse> spaces;                   // per space of the plan
-  std::vector<ScriptProblem> problems;
+  std::vector<Problem> problems;
 };
 
 // Checks that no pointer table, room, text block, space or fixed entry

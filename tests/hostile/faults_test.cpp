@@ -7,14 +7,16 @@
 #include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "patch/patch_format.h"
-#include "script/plan.h"
 #include "codec/write.h"
+#include "patch/patch_format.h"
 #include "runtime/file.h"
+#include "script/insert.h"
+#include "script/plan.h"
 #include "support/bytes.h"
 #include "support/faulty_file_ops.h"
 #include "support/files.h"
@@ -108,17 +110,28 @@ Result<Unit, IoError> ThroughPatch(FileOps& ops, const fs::path& target, const s
   return PatchFileAtomically(target, patches, ops);
 }
 
-// insert's write: the plan's entries, each with its room filled.
+// insert's write as the CLI makes it: a plan of two entries, each text the
+// tag of its bytes, through the job and its one replacement of the game.
 Result<Unit, IoError> ThroughPlan(FileOps& ops, const fs::path& target, const std::string& bytes) {
-  PreparedPlan plan;
-  PlanEntry first;
-  first.place = {1000, bytes.size(), std::nullopt};
-  first.bytes.assign(bytes.begin(), bytes.end());
-  PlanEntry last;
-  last.place = {5000 - 7, 7, std::uint8_t{0}};
-  last.bytes.assign(bytes.begin(), bytes.begin() + 7);
-  plan.entries = {first, last};
-  return ApplyPlan(plan, target, ops);
+  auto tag = [](std::string_view part) { return "<" + ListingOf(part) + ">"; };
+  const std::map<std::string, std::string> texts = {{"fresh.txt", tag(bytes)},
+                                                    {"end.txt", tag(bytes.substr(0, 7))}};
+  const std::string plan_text = "1000 " + std::to_string(bytes.size()) + " fresh.txt\n" +
+                                std::to_string(5000 - 7) + " 7 end.txt 00\n";
+  const std::string plan_name = "plan.txt";
+  auto plan = ParsePlan(plan_text, plan_name);
+  FileReader game;
+  if (!plan || !game.Open(target)) {
+    return Unexpected(IoError{IoErrorCode::kOther, "the plan was not read", 0, ""});
+  }
+  auto read = [&](const fs::path& path) -> Result<std::string, IoError> {
+    return texts.at(path.string());
+  };
+  const std::string game_name = "game.bin";
+  auto inserted = InsertPlan(
+      {{plan.value(), plan_name, DefaultTables(), game, game_name}, LineBreaks::kAny, read});
+  if (!inserted) return Unexpected(IoError{IoErrorCode::kOther, "the plan was refused", 0, ""});
+  return WriteInserted(inserted.value().writes, target, nullptr, ops);
 }
 
 // The fresh bytes with their first half twice, as ThroughPatchFile writes them.

@@ -37,7 +37,8 @@ std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> 
 
 std::vector<std::string> Lines(std::vector<std::uint8_t> bytes) {
   std::vector<std::string> lines;
-  for (const std::u16string& line : ScriptLinesOf(bytes, DefaultTables())) {
+  Decoder decoder(DefaultTables());
+  for (const std::u16string& line : ScriptLinesOf(bytes, decoder)) {
     lines.push_back(EncodeUtf8(line));
   }
   return lines;
@@ -90,7 +91,7 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     std::string file = "#binconv script 1\n#game g size=1 crc32=00000000\n\n@0\n";
     for (const std::string& line : Lines(bytes)) file += line + "\r\n";
     file += "\n\n";
-    std::vector<ScriptProblem> problems;
+    std::vector<Problem> problems;
     const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
     ASSERT_TRUE(problems.empty()) << file;
     ASSERT_EQ(contents.entries.size(), 1u);
@@ -155,7 +156,7 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   def.layout = ScriptLayout::kSlots;
   ScriptLayoutResult full = LayOutScripts({texts}, spaces, {}, "plan");
   ASSERT_EQ(full.problems.size(), 1u);
-  EXPECT_EQ(full.problems[0].code, ScriptProblemCode::kNoRoom);
+  EXPECT_EQ(full.problems[0].code, ProblemCode::kNoRoom);
   EXPECT_EQ(full.problems[0].line, 9u);
   EXPECT_EQ(full.problems[0].reason, "0x10000..0x1000F: 16 free, 0x40..0x4F: 16 free");
 }

@@ -1,0 +1,118 @@
+#include "cli/problems.h"
+
+#include "cli/common.h"
+#include "cli/into.h"
+#include "cli/io.h"
+#include "runtime/describe.h"
+#include "runtime/hex.h"
+
+namespace binconv::cli {
+namespace {
+
+std::string Where(const Problem& p) {
+  if (p.line == 0) return p.file + ": ";
+  if (p.column == 0) return p.file + ":" + std::to_string(p.line) + ": ";
+  return Position(p.file, p.line, p.column);
+}
+
+std::string Pointer(const Problem& p) {
+  return "pointer " + std::to_string(p.pointer) + " at " + HexNumber(p.pointer_at);
+}
+
+// What is wrong with a text or one of its characters.
+std::string TextMessage(const Problem& p) {
+  switch (p.code) {
+    case ProblemCode::kNoCode:
+      return "no code for " + DescribeChar(p.ch);
+    case ProblemCode::kNotHexInTag:
+      return "not a hex digit in a tag " + DescribeChar(p.ch);
+    case ProblemCode::kOddCount:
+      return "the hex digits in tags do not pair up";
+    case ProblemCode::kBadUtf8:
+      return "not valid UTF-8";
+    case ProblemCode::kTooLong:
+      return DescribeTooLong(p.bytes, p.room) + "; " + DescribeChar(p.ch) +
+             " is the first character that does not fit";
+    case ProblemCode::kNotScript:
+      return "not a script file: its first line must be \"#binconv script 1\"";
+    case ProblemCode::kEndInText:
+      return "the end byte " + HexNumber(p.byte).substr(2) + " stands inside the text" +
+             (p.ch != 0 ? " (from " + DescribeChar(p.ch) + ")" : "") +
+             "; the game would stop there";
+    case ProblemCode::kEndsInLead:
+      return "the text ends in a lead byte, which would take the end byte";
+    default:
+      return p.reason;  // kUnreadable, kBadLine, kBadHeader, kBadEntryLine, kGameChanged
+  }
+}
+
+// What is wrong with what a plan names in the game.
+std::string GameMessage(const Problem& p) {
+  const std::string entry = "@" + std::to_string(p.entry.value_or(0));
+  switch (p.code) {
+    case ProblemCode::kRoomPastEnd:
+      return "the room ends at " + HexNumber(p.end) + ", past the end of the game file (" +
+             ByteCount(p.game_size) + ")";
+    case ProblemCode::kPastEnd:
+      return p.what + " ends at " + HexNumber(p.end) + ", past the end of the game (" +
+             ByteCount(p.game_size) + ")";
+    case ProblemCode::kOverlap:
+      return p.what + " overlaps " + p.other_what + " of line " + std::to_string(p.other_line);
+    case ProblemCode::kSameFile:
+      return p.other_line == 0
+                 ? "the script file is the plan itself"
+                 : "the script file is also that of line " + std::to_string(p.other_line);
+    case ProblemCode::kPointerUnmapped:
+      return Pointer(p) + " holds " + HexNumber(p.value) +
+             ", which maps to no file offset: " + p.reason;
+    case ProblemCode::kPointerOutside:
+      return Pointer(p) + " leads to " + HexNumber(p.at) + ", " + p.reason;
+    case ProblemCode::kNoTerminator:
+      return Pointer(p) + " leads to a string at " + HexNumber(p.at) + " with no end byte before " +
+             HexNumber(p.end);
+    case ProblemCode::kStringsOverlap:
+      return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
+             " that runs into the string at " + HexNumber(p.end) +
+             "; strings that share bytes can't be dumped";
+    case ProblemCode::kIntoTable:
+      return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
+             " that lies over a pointer table";
+    case ProblemCode::kUnknownEntry:
+      return "no string of the table has its first pointer at index " + std::to_string(*p.entry);
+    case ProblemCode::kRepeatedEntry:
+      return "given again; its first entry is on line " + std::to_string(p.other_line);
+    case ProblemCode::kMissingEntry:
+      return "missing: the table has a string there (at " + HexNumber(p.at) + ")";
+    case ProblemCode::kNoRoom:
+      return entry + " needs " + std::to_string(p.bytes) + " bytes; its room holds " +
+             std::to_string(p.room) + " and no space has " + std::to_string(p.bytes) +
+             " bytes left" +
+             (p.reason.empty() ? " (the plan has no space line)" : " (" + p.reason + ")");
+    case ProblemCode::kCantPoint:
+      return Pointer(p) + " can't point at " + HexNumber(p.at) + ": " + p.reason;
+    default:
+      return TextMessage(p);
+  }
+}
+
+}  // namespace
+
+std::string Describe(const Problem& p) {
+  // An entry of a script file leads its message; kNoRoom names it in its own words.
+  std::string entry;
+  if (p.entry && p.code != ProblemCode::kNoRoom) entry = "@" + std::to_string(*p.entry) + ": ";
+  const std::string plan_line =
+      p.plan_line != 0 ? " (plan line " + std::to_string(p.plan_line) + ")" : "";
+  return Where(p) + entry + GameMessage(p) + plan_line;
+}
+
+int ReportJobError(const JobError& error,
+                   const std::function<int(const std::vector<Problem>&)>& reject) {
+  if (const auto* io = std::get_if<IoError>(&error)) {
+    PrintError(DescribeIoError(*io));
+    return kExitError;
+  }
+  return reject(std::get<std::vector<Problem>>(error));
+}
+
+}  // namespace binconv::cli

@@ -1,0 +1,21 @@
+#pragma once
+// The one place every problem of a text, a plan or a script is worded.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/problem.h"
+#include "script/job.h"
+
+namespace binconv::cli {
+
+// "FILE:LINE:COLUMN: message", "FILE:LINE: message" or "FILE: message".
+std::string Describe(const Problem& problem);
+
+// Reports why a job gave nothing and returns the exit status: the game's
+// read error, or its problems through `reject`.
+int ReportJobError(const JobError& error,
+                   const std::function<int(const std::vector<Problem>&)>& reject);
+
+}  // namespace binconv::cli

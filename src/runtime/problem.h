@@ -1,0 +1,85 @@
+#pragma once
+// What is wrong with something a user gave: a text, a plan, a script file.
+// The encoder, the plans and the scripts all report in this one type, so one
+// place can word every problem (the CLI's Describe) and none is worded twice.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace binconv {
+
+enum class ProblemCode {
+  // A character of a text (ch, at line and column).
+  kNoCode,       // no cell holds it
+  kNotHexInTag,  // inside a tag, and not a hex digit
+  // A text as a whole.
+  kOddCount,    // the hex digits in its tags do not pair up
+  kBadUtf8,     // not UTF-8; line and column of the bad sequence
+  kUnreadable,  // can't be read; reason is the system's
+  kTooLong,     // `bytes` exceed its `room`; ch is the first character past it
+  // A line of a plan (line).
+  kBadLine,      // can't be read; reason says what is wrong
+  kRoomPastEnd,  // an entry's room ends at `end`, past the game's `game_size` bytes
+  kPastEnd,      // `what` ends at `end`, past the game's `game_size` bytes
+  kOverlap,      // `what` shares bytes with `other_what` of line `other_line`
+  kSameFile,     // the script file is the plan itself (other_line 0) or that of
+                 // the script on line `other_line`
+  // A pointer of a script's table (`pointer`, standing at `pointer_at`).
+  kPointerUnmapped,  // its `value` maps to no file offset; reason says why
+  kPointerOutside,   // it leads to `at`, which lies where reason says
+  kNoTerminator,     // its string at `at` has no end byte before `end`
+  kStringsOverlap,   // its string at `at` runs into the string at `end`
+  kIntoTable,        // its string at `at` lies over a pointer table
+  // A script file, and its entries (`entry`, the N of @N).
+  kNotScript,      // the first line is not the script file's mark
+  kBadHeader,      // a header line can't be read; reason says what is wrong
+  kGameChanged,    // dumped from another game; reason says what differs
+  kBadEntryLine,   // an @ line can't be read, or text stands before the first
+  kUnknownEntry,   // no string of the table has its first pointer at `entry`
+  kRepeatedEntry,  // given again; its first is on line `other_line`
+  kMissingEntry,   // none is given for the string at `at`
+  kEndInText,      // the end `byte` stands inside the text (ch: where it comes from)
+  kEndsInLead,     // the text ends in a lead byte, which would take the end byte
+  kNoRoom,         // needs `bytes`, its room holds `room` and no space has them;
+                   // reason lists the spaces' free bytes
+  kCantPoint,      // `pointer` at `pointer_at` can't point at `at`; reason says why
+};
+
+struct Problem {
+  ProblemCode code;
+  // Where: a file as messages name it, its 1-based line (0: the whole file)
+  // and column (0: the whole line).
+  std::string file{};
+  std::size_t line = 0;
+  std::size_t column = 0;
+  // For a problem in a text an entry of the plan names: that entry's line.
+  std::size_t plan_line = 0;
+  // What, each number meaning one thing whatever the code (see ProblemCode).
+  char32_t ch = 0;
+  std::optional<std::size_t> entry{};  // the @N of a script's entry
+  std::size_t pointer = 0;
+  std::uint64_t pointer_at = 0;
+  std::uint64_t value = 0;
+  std::uint64_t at = 0;
+  std::uint64_t end = 0;
+  std::uint64_t game_size = 0;
+  std::uint64_t bytes = 0;
+  std::uint64_t room = 0;
+  std::uint8_t byte = 0;
+  std::size_t other_line = 0;
+  std::string what{};
+  std::string other_what{};
+  std::string reason{};
+};
+
+// In line order; problems of one line keep the order they were found in.
+inline void SortByLine(std::vector<Problem>& problems) {
+  std::stable_sort(problems.begin(), problems.end(),
+                   [](const Problem& a, const Problem& b) { return a.line < b.line; });
+}
+
+}  // namespace binconv

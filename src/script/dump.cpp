@@ -1,0 +1,40 @@
+#include "script/dump.h"
+
+#include "codec/decode.h"
+#include "script/script_file.h"
+#include "script/script_plan.h"
+
+namespace binconv {
+
+Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
+  std::vector<ScriptSpec> scripts = input.plan.scripts;
+  std::vector<Problem> problems;
+  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(), problems);
+  ScriptGame header{input.game_name, input.game.size()};
+  if (!scripts.empty()) {
+    auto crc = GameCrc32(input.game);
+    if (!crc) return Unexpected(JobError(crc.error()));
+    header.crc32 = crc.value();
+  }
+  GameBytes game(input.game);
+  const std::string plan_file = PathToUtf8(PathFromUtf8(input.plan_name).filename());
+  std::vector<DumpedScript> dumped;
+  for (const ScriptSpec& def : scripts) {
+    auto read = ReadScriptTable(def, game, true, input.plan_name, problems);
+    if (!read) return Unexpected(JobError(read.error()));
+    if (!read.value().ok) continue;
+    DumpedScript out{def.path, def.shown, ScriptHeaderText(header, plan_file, def.file)};
+    Decoder decoder(input.table);
+    for (const ScriptString& string : read.value().strings) {
+      AppendScriptEntry(def, string, decoder, out.text);
+      out.pointers += string.pointers.size();
+    }
+    out.strings = read.value().strings.size();
+    out.skipped = def.count - out.pointers;
+    dumped.push_back(std::move(out));
+  }
+  if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
+  return dumped;
+}
+
+}  // namespace binconv

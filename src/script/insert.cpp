@@ -1,0 +1,338 @@
+#include "script/insert.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "codec/encode.h"
+#include "runtime/describe.h"
+#include "runtime/hex.h"
+#include "runtime/text_file.h"
+#include "runtime/utf8.h"
+#include "script/placement.h"
+#include "script/script_file.h"
+#include "script/script_layout.h"
+
+namespace binconv {
+namespace {
+
+// An OFFSET ROOM FILE entry whose room lies inside the game, with its text's
+// bytes when they fit.
+struct EncodedEntry {
+  const PlanEntry* entry = nullptr;
+  std::vector<std::uint8_t> bytes{};
+  std::uint64_t used = 0;  // the text's own bytes
+};
+
+// Encodes the text of one entry; its problems are added to `problems`.
+void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Problem>& problems) {
+  const PlanEntry& entry = *encoded.entry;
+  auto problem = [&](ProblemCode code) {
+    Problem p{code, entry.file};
+    p.plan_line = entry.line;
+    return p;
+  };
+  auto read = input.read_file(PathFromUtf8(entry.file));
+  if (!read) {
+    Problem p = problem(ProblemCode::kUnreadable);
+    p.reason = read.error().reason;
+    problems.push_back(std::move(p));
+    return;
+  }
+  const std::string& text = read.value();
+  Encoder encoder(input.table, input.line_breaks);
+  std::vector<std::uint8_t> bytes;
+  if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
+    Problem p = problem(ProblemCode::kBadUtf8);
+    std::tie(p.line, p.column) = LineAndColumnOf(text, encoder.utf8_error().offset);
+    problems.push_back(std::move(p));
+    return;
+  }
+  for (const EncodeProblem& found : encoder.problems()) {
+    Problem p = ToProblem(found, entry.file);
+    p.plan_line = entry.line;
+    problems.push_back(std::move(p));
+  }
+  if (encoder.odd_count()) problems.push_back(problem(ProblemCode::kOddCount));
+  if (!encoder.problems().empty() || encoder.odd_count()) return;
+
+  encoded.used = bytes.size();
+  const std::uint64_t room = *entry.place.room;
+  if (encoded.used > room) {
+    Problem p = problem(ProblemCode::kTooLong);
+    p.bytes = encoded.used;
+    p.room = room;
+    auto units = DecodeUtf8Text(text);
+    if (auto place = FirstCharPastRoom(units.value(), input.table, input.line_breaks, room)) {
+      p.line = place->line;
+      p.column = place->column;
+      p.ch = place->ch;
+    }
+    problems.push_back(std::move(p));
+    return;
+  }
+  encoded.bytes = std::move(bytes);
+}
+
+// Each room against the one reaching farthest among those that start
+// before it: every room that overlaps another is reported at least once.
+void CheckRoomOverlaps(const std::string& plan_name, const std::vector<EncodedEntry>& entries,
+                       std::vector<Problem>& problems) {
+  std::vector<const PlanEntry*> by_offset;
+  for (const EncodedEntry& encoded : entries) by_offset.push_back(encoded.entry);
+  std::stable_sort(by_offset.begin(), by_offset.end(), [](const PlanEntry* a, const PlanEntry* b) {
+    return a->place.offset < b->place.offset;
+  });
+  const PlanEntry* farthest = nullptr;
+  auto end_of = [](const PlanEntry* e) {
+    const std::uint64_t room = *e->place.room;
+    return room > UINT64_MAX - e->place.offset ? UINT64_MAX : e->place.offset + room;
+  };
+  for (const PlanEntry* entry : by_offset) {
+    if (farthest != nullptr && entry->place.offset < end_of(farthest)) {
+      const bool later = entry->line > farthest->line;
+      Problem p{ProblemCode::kOverlap, plan_name, later ? entry->line : farthest->line};
+      p.other_line = later ? farthest->line : entry->line;
+      p.what = "the room";
+      p.other_what = "the room";
+      problems.push_back(std::move(p));
+    }
+    if (farthest == nullptr || end_of(entry) > end_of(farthest)) farthest = entry;
+  }
+}
+
+// The entries whose rooms lie inside the game, their texts encoded; the
+// problems of every entry added after those of the plan's lines, all in the
+// order of the plan's lines, each line's before those of its text.
+std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::vector<Problem>& problems) {
+  std::vector<EncodedEntry> entries;
+  for (const PlanEntry& entry : input.plan.entries) {
+    if (auto error = CheckPlacement(entry.place, 0, input.game.size())) {
+      // Rejected: its text is not even read.
+      Problem p{ProblemCode::kRoomPastEnd, input.plan_name, entry.line};
+      p.end = error->end;
+      p.game_size = error->limit;
+      problems.push_back(std::move(p));
+      continue;
+    }
+    EncodedEntry encoded{&entry};
+    EncodeText(input, encoded, problems);
+    entries.push_back(std::move(encoded));
+  }
+  CheckRoomOverlaps(input.plan_name, entries, problems);
+  auto plan_line = [](const Problem& p) { return p.plan_line != 0 ? p.plan_line : p.line; };
+  std::stable_sort(problems.begin(), problems.end(),
+                   [&](const Problem& a, const Problem& b) { return plan_line(a) < plan_line(b); });
+  return entries;
+}
+
+// Whether a script file was dumped from this game, by its #game line.
+std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpec& def,
+                                       const ScriptFileContents& contents, std::uint32_t crc) {
+  Problem p{ProblemCode::kGameChanged, def.shown};
+  if (!contents.game) {
+    p.reason = "no #game line says which game the script was dumped from; dump it again";
+    return p;
+  }
+  const ScriptGame& dumped = *contents.game;
+  if (dumped.size == input.game.size() && dumped.crc32 == crc) return std::nullopt;
+  const std::string found = HexText(crc, 8, HexCase::kLower);
+  const std::string wanted = HexText(dumped.crc32, 8, HexCase::kLower);
+  p.reason = "dumped from " + dumped.name + " (" + CountOf(dumped.size, "byte") + ", CRC-32 " +
+             wanted + "), but " + input.game_name + " has " + CountOf(input.game.size(), "byte") +
+             " and CRC-32 " + found + "; build from the original with --from ORIGINAL -o OUTPUT";
+  return p;
+}
+
+// Each entry of the script file matched to its string of the table, and
+// encoded; a problem for an entry the table lacks, one given twice and a
+// string without one.
+void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, ScriptTexts& texts,
+                  std::vector<Problem>& problems) {
+  const ScriptSpec& def = *texts.def;
+  texts.bytes.resize(texts.strings.size());
+  texts.lines.resize(texts.strings.size());
+  std::vector<bool> seen(texts.strings.size(), false);
+  for (const ScriptFileEntry& entry : contents.entries) {
+    auto it =
+        std::lower_bound(texts.strings.begin(), texts.strings.end(), entry.index,
+                         [](const ScriptString& s, std::size_t index) { return s.index < index; });
+    Problem p{ProblemCode::kUnknownEntry, def.shown, entry.line};
+    p.entry = entry.index;
+    if (it == texts.strings.end() || it->index != entry.index) {
+      problems.push_back(std::move(p));
+      continue;
+    }
+    const auto k = static_cast<std::size_t>(it - texts.strings.begin());
+    if (seen[k]) {
+      p.code = ProblemCode::kRepeatedEntry;
+      p.other_line = texts.lines[k];
+      problems.push_back(std::move(p));
+      continue;
+    }
+    seen[k] = true;
+    texts.lines[k] = entry.line;
+    if (auto bytes = EncodeScriptEntry(entry, input.table, def.end, def.shown, problems)) {
+      texts.bytes[k] = std::move(*bytes);
+    }
+  }
+  for (std::size_t k = 0; k < seen.size(); ++k) {
+    if (seen[k]) continue;
+    Problem p{ProblemCode::kMissingEntry, def.shown};
+    p.entry = texts.strings[k].index;
+    p.at = texts.strings[k].at;
+    problems.push_back(std::move(p));
+  }
+}
+
+// The scripts of a plan read, checked and laid out.
+struct PreparedScripts {
+  std::vector<ScriptTexts> texts{};
+  ScriptLayoutResult layout;
+};
+
+Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
+                                                const std::vector<ScriptSpec>& scripts,
+                                                const std::vector<FixedRoom>& fixed,
+                                                std::vector<Problem>& problems) {
+  PreparedScripts out;
+  if (scripts.empty() && input.plan.spaces.empty()) return out;
+  std::uint32_t crc = 0;
+  if (!scripts.empty()) {
+    auto found = GameCrc32(input.game);
+    if (!found) return Unexpected(found.error());
+    crc = found.value();
+  }
+  GameBytes game(input.game);
+  for (const ScriptSpec& def : scripts) {
+    const std::size_t before = problems.size();
+    auto file = input.read_file(def.path);
+    if (!file) {
+      Problem p{ProblemCode::kUnreadable, def.shown};
+      p.reason = file.error().reason;
+      problems.push_back(std::move(p));
+      continue;
+    }
+    const ScriptFileContents contents = ParseScriptFile(file.value(), def.shown, problems);
+    if (problems.size() != before) continue;
+    if (auto changed = CheckScriptGame(input, def, contents, crc)) {
+      problems.push_back(std::move(*changed));
+      continue;
+    }
+    auto read = ReadScriptTable(def, game, false, input.plan_name, problems);
+    if (!read) return Unexpected(read.error());
+    if (!read.value().ok) continue;
+    ScriptTexts texts;
+    texts.def = &def;
+    texts.strings = std::move(read.value().strings);
+    MatchEntries(input, contents, texts, problems);
+    if (problems.size() == before) out.texts.push_back(std::move(texts));
+  }
+  if (!problems.empty()) return out;
+  out.layout = LayOutScripts(out.texts, input.plan.spaces, fixed, input.plan_name);
+  problems = std::move(out.layout.problems);
+  return out;
+}
+
+// Fills first, written as runs; then texts, then pointers.
+void AddScriptWrites(PreparedScripts& scripts, std::vector<GameWrite>& writes) {
+  for (const FillRun& run : scripts.layout.fills) {
+    writes.push_back({run.offset, {}, run.length, run.byte});
+  }
+  for (const ScriptLayoutResult::TextWrite& text : scripts.layout.texts) {
+    writes.push_back({text.offset, scripts.texts[text.script].bytes[text.string]});
+  }
+  // Pointers side by side in a table go out as one run, not one write each.
+  std::vector<PointerWrite>& pointers = scripts.layout.pointers;
+  std::sort(pointers.begin(), pointers.end(),
+            [](const PointerWrite& a, const PointerWrite& b) { return a.offset < b.offset; });
+  const std::size_t first_run = writes.size();
+  for (const PointerWrite& pointer : pointers) {
+    if (writes.size() == first_run ||
+        writes.back().offset + writes.back().bytes.size() != pointer.offset) {
+      writes.push_back({pointer.offset, {}});
+    }
+    writes.back().bytes.insert(writes.back().bytes.end(), pointer.bytes,
+                               pointer.bytes + pointer.size);
+  }
+}
+
+// What the summary and the map say of each script and space.
+void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpec>& spaces,
+                      InsertResult& result) {
+  for (std::size_t s = 0; s < scripts.texts.size(); ++s) {
+    const ScriptTexts& texts = scripts.texts[s];
+    InsertedScript summary{texts.def->shown, texts.strings.size()};
+    for (std::size_t i = 0; i < texts.strings.size(); ++i) {
+      const PlacedString& placed = scripts.layout.placed[s][i];
+      summary.moved += placed.moved ? 1 : 0;
+      summary.shared += placed.shared ? 1 : 0;
+      const ScriptString& string = texts.strings[i];
+      result.map.push_back({texts.def->file, string.index, PointerListOf(*texts.def, string, ';'),
+                            string.at, placed.offset, texts.bytes[i].size()});
+    }
+    result.texts += summary.strings;
+    result.scripts.push_back(std::move(summary));
+  }
+  for (std::size_t k = 0; k < spaces.size() && k < scripts.layout.spaces.size(); ++k) {
+    result.spaces.push_back({spaces[k].range.first, spaces[k].range.last,
+                             scripts.layout.spaces[k].used, scripts.layout.spaces[k].free});
+  }
+}
+
+}  // namespace
+
+Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
+  std::vector<Problem> problems = input.plan.entry_problems;
+  std::vector<EncodedEntry> entries = EncodeEntries(input, problems);
+  std::vector<ScriptSpec> scripts = input.plan.scripts;
+  std::vector<Problem> script_problems = input.plan.script_problems;
+  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(),
+                     script_problems);
+  std::vector<FixedRoom> fixed;
+  for (const EncodedEntry& encoded : entries) {
+    const PlanEntry& entry = *encoded.entry;
+    fixed.push_back({entry.line, entry.place.offset, entry.place.room.value_or(0)});
+  }
+  PreparedScripts prepared;
+  if (script_problems.empty()) {
+    auto done = PrepareScripts(input, scripts, fixed, script_problems);
+    if (!done) return Unexpected(JobError(done.error()));
+    prepared = std::move(done).value();
+  }
+  problems.insert(problems.end(), script_problems.begin(), script_problems.end());
+  if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
+
+  InsertResult result;
+  AddScriptWrites(prepared, result.writes);
+  for (const EncodedEntry& encoded : entries) {
+    const PlanEntry& entry = *encoded.entry;
+    const FilePatch patch = PatchForRoom(entry.place, encoded.bytes);
+    result.writes.push_back({patch.offset, encoded.bytes, patch.fill_count, patch.fill});
+    result.entries.push_back({entry.line, entry.file, entry.place.offset, encoded.used,
+                              *entry.place.room, entry.place.fill.has_value()});
+  }
+  result.texts = entries.size();
+  SummarizeScripts(prepared, input.plan.spaces, result);
+  return result;
+}
+
+std::vector<FilePatch> PatchesOf(std::span<const GameWrite> writes) {
+  std::vector<FilePatch> patches;
+  patches.reserve(writes.size());
+  for (const GameWrite& write : writes) {
+    patches.push_back({write.offset, write.bytes, write.fill_count, write.fill});
+  }
+  return patches;
+}
+
+Result<Unit, IoError> WriteInserted(std::span<const GameWrite> writes,
+                                    const std::filesystem::path& game,
+                                    const std::filesystem::path* output, FileOps& ops,
+                                    bool* owner_kept) {
+  const std::vector<FilePatch> patches = PatchesOf(writes);
+  if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops);
+  return PatchFileAtomically(game, patches, ops, owner_kept);
+}
+
+}  // namespace binconv

@@ -1,0 +1,129 @@
+// One parser for a plan's entries and keyword lines: which line is which,
+// which list a problem goes to, and where a plan that is not UTF-8 goes wrong.
+
+#include "script/plan.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "support/gtest_support.h"
+
+namespace binconv {
+namespace {
+
+using Lines = std::vector<std::pair<std::size_t, ProblemCode>>;
+
+Lines LinesOf(const std::vector<Problem>& problems) {
+  Lines lines;
+  for (const Problem& p : problems) lines.emplace_back(p.line, p.code);
+  return lines;
+}
+
+struct PlanCase {
+  const char* name;
+  std::string plan;
+  std::size_t entries = 0;
+  std::size_t scripts = 0;
+  std::size_t spaces = 0;
+  Lines entry_problems{};
+  Lines script_problems{};
+};
+
+void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
+
+class PlanParseTest : public testing::TestWithParam<PlanCase> {};
+
+TEST_P(PlanParseTest, EachLineGoesToItsList) {
+  const PlanCase& c = GetParam();
+  auto plan = ParsePlan(c.plan, "plan.txt");
+  ASSERT_TRUE(plan.has_value());
+  EXPECT_EQ(plan.value().entries.size(), c.entries);
+  EXPECT_EQ(plan.value().scripts.size(), c.scripts);
+  EXPECT_EQ(plan.value().spaces.size(), c.spaces);
+  EXPECT_EQ(LinesOf(plan.value().entry_problems), c.entry_problems);
+  EXPECT_EQ(LinesOf(plan.value().script_problems), c.script_problems);
+}
+
+constexpr char kFormat[] = "format p u16le\n";
+constexpr char kScript[] = "script s.txt table=0 count=2 format=p end=FF\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, PlanParseTest,
+    testing::Values(PlanCase{"EntriesAndKeywordLinesTogether",
+                             std::string("0x10 4 a.txt\n") + kFormat +
+                                 "space 0x100..0x1FF fill=00\n" + kScript + "20 4 \"b c.txt\" 00\n",
+                             2, 1, 1},
+                    // Formats are read before the scripts that name them.
+                    PlanCase{"FormatAfterItsScript", std::string(kScript) + kFormat, 0, 1, 0},
+                    PlanCase{"ByteOrderMarkAndCrLf",
+                             "\xEF\xBB\xBF"
+                             "0 1 a.txt\r\n\r\n# note\r\nformat p u16le\r\n",
+                             1},
+                    // A line that can't be split is the entries' problem, whatever it
+                    // starts with: dump, which reads keyword lines only, never sees it.
+                    PlanCase{"BadQuoteOnAKeywordLine",
+                             std::string(kFormat) + "script \"s.txt table=0\n",
+                             0,
+                             0,
+                             0,
+                             {{2, ProblemCode::kBadLine}}},
+                    PlanCase{"OnlyTheWholeWordIsAKeyword",
+                             "formats p u16le\nScript s.txt\n",
+                             0,
+                             0,
+                             0,
+                             {{1, ProblemCode::kBadLine}, {2, ProblemCode::kBadLine}}},
+                    PlanCase{"EachProblemInItsList",
+                             std::string("0 0 a.txt\nspace 5..4\n") + kFormat +
+                                 "script s.txt table=0 count=1 format=none end=FF\n1 2\n",
+                             0,
+                             0,
+                             0,
+                             {{1, ProblemCode::kBadLine}, {5, ProblemCode::kBadLine}},
+                             {{2, ProblemCode::kBadLine}, {4, ProblemCode::kBadLine}}},
+                    PlanCase{"ScriptFilesMustDiffer",
+                             std::string(kFormat) + kScript +
+                                 "script ./s.txt table=8 count=1 format=p end=FF\n" +
+                                 "script plan.txt table=16 count=1 format=p end=FF\n",
+                             0,
+                             3,
+                             0,
+                             {},
+                             {{3, ProblemCode::kSameFile}, {4, ProblemCode::kSameFile}}}),
+    test::CaseName<PlanCase>);
+
+TEST(PlanParseTest, ScriptWordsAreRead) {
+  auto plan = ParsePlan(std::string(kFormat) +
+                            "script s.txt lo=0x10 hi=0x20 count=3 format=p end=00 text=0x40..0x7F "
+                            "layout=pack align=2 fill=FF skip=9,0x3\n",
+                        "dir/plan.txt");
+  ASSERT_TRUE(plan.has_value());
+  ASSERT_EQ(plan.value().scripts.size(), 1u);
+  const ScriptSpec& def = plan.value().scripts[0];
+  EXPECT_TRUE(def.split);
+  EXPECT_EQ(def.table, 0x10u);
+  EXPECT_EQ(def.hi, 0x20u);
+  EXPECT_EQ(def.text->last, 0x7Fu);
+  EXPECT_EQ(def.layout, ScriptLayout::kPack);
+  EXPECT_EQ(def.fill, std::uint8_t{0xFF});
+  EXPECT_EQ(def.skip, (std::vector<std::uint64_t>{3, 9}));
+  EXPECT_EQ(def.shown, "dir/s.txt");
+}
+
+// Nothing of a plan that is not UTF-8 is read; the place is counted in
+// characters after the byte order mark, lines ending at CR too.
+TEST(PlanParseTest, NotUtf8IsTheWholePlansError) {
+  auto plan = ParsePlan(
+      "\xEF\xBB\xBF"
+      "0 1 a.txt\rformat \xE3\x81\x82\xFF\n",
+      "plan.txt");
+  ASSERT_FALSE(plan.has_value());
+  EXPECT_EQ(plan.error().code, ProblemCode::kBadUtf8);
+  EXPECT_EQ(plan.error().line, 2u);
+  EXPECT_EQ(plan.error().column, 9u);
+}
+
+}  // namespace
+}  // namespace binconv
