@@ -71,7 +71,7 @@ int RunCheckTables(const ParsedArgs& args) {
       out += "  " + DescribeChar(duplicate.ch) + " at " + codes + "\n";
     }
   }
-  out += Counted(findings, "finding", "findings") + "\n";
+  out += Counted(findings, "finding") + "\n";
 
   auto sink = OpenOutput(PathOfArg(kStdioName));
   if (!sink) return ReportOutputError(sink.error());

@@ -53,7 +53,7 @@ int RunConvert(const ParsedArgs& args) {
       [&](std::string& listing) { return tell(converter.FinishUtf8(listing)); });
   if (!streamed) return ToInt(streamed.error());
   if (uncoded_total == 0) return kExitOk;
-  PrintLine(input_name + ": " + Counted(uncoded_total, "character", "characters") +
+  PrintLine(input_name + ": " + Counted(uncoded_total, "character") +
             " without a code left in the listing");
   return kExitRejected;
 }

@@ -41,7 +41,7 @@ constexpr std::string_view kDumpDetails =
 // Every problem, then their count; nothing is written.
 int RejectProblems(const std::vector<Problem>& problems) {
   for (const Problem& problem : problems) PrintError(Describe(problem));
-  PrintLine(CountOf(problems.size(), "problem") + "; nothing written");
+  PrintLine(Counted(problems.size(), "problem") + "; nothing written");
   return kExitRejected;
 }
 

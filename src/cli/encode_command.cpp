@@ -46,7 +46,7 @@ constexpr std::string_view kEncodeDetails =
 // every problem of a large file would cost memory and bury the first ones.
 constexpr std::size_t kMaxProblemsListed = 1000;
 
-std::string Times(std::size_t count) { return Counted(count, "time", "times"); }
+std::string Times(std::size_t count) { return Counted(count, "time"); }
 
 void PrintCoverage(const CoverageReport& report) {
   PrintLine("coverage: " + std::to_string(report.converted()) + " characters converted");
@@ -70,7 +70,7 @@ void PrintCoverage(const CoverageReport& report) {
     if (distinct == 0) continue;
     const char* what = kind == EncodeProblem::Kind::kNoCode ? " without a code, "
                                                             : " in tags that are not hex digits, ";
-    PrintLine("coverage: " + Counted(distinct, "character", "characters") + what + Times(total) +
+    PrintLine("coverage: " + Counted(distinct, "character") + what + Times(total) +
               " in all");
     for (const MissingChar& m : report.missing) {
       if (m.kind != kind) continue;
@@ -202,7 +202,7 @@ class EncodeRun {
   // " WITHOUT the 2 characters listed above", or nothing.
   std::string Without() const {
     if (problems_ == 0) return {};
-    return " WITHOUT the " + Counted(problems_, "character", "characters") + " listed above";
+    return " WITHOUT the " + Counted(problems_, "character") + " listed above";
   }
 
   const ParsedArgs& args_;

@@ -161,7 +161,7 @@ int RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target)
                                         ? "; " + target.game_name + " is unchanged"
                                         : ""));
   }
-  PrintLine(CountOf(problems.size(), "problem") + "; nothing written to " + target.written_name());
+  PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
   return kExitRejected;
 }
 
@@ -297,7 +297,7 @@ int RunInsert(const ParsedArgs& args) {
       return ReportOutputError(saved.error());
     }
   }
-  PrintLine(CountOf(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
+  PrintLine(Counted(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
                                                        : " put into " + target->written_name()));
   return kExitOk;
 }

@@ -8,7 +8,7 @@
 
 namespace binconv::cli {
 
-std::string ByteCount(std::uint64_t n) { return Counted(n, "byte", "bytes"); }
+std::string ByteCount(std::uint64_t n) { return Counted(n, "byte"); }
 
 std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
                             std::uint64_t size) {

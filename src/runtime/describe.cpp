@@ -32,19 +32,14 @@ std::string DescribeText(std::u16string_view text) {
 }
 
 std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
-  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+  std::string counted = std::to_string(n) + " ";
+  if (n == 1 || !many.empty()) return counted += n == 1 ? one : many;
+  return (counted += one) += 's';
 }
 
 std::string DescribeChar(char32_t ch) {
   if (!Printable(ch)) return "'\xEF\xBF\xBD' (" + CodePointName(ch) + ")";
   return DescribeText(Utf16Of(ch));
-}
-
-std::string CountOf(std::uint64_t n, std::string_view noun) {
-  std::string counted = std::to_string(n) + " ";
-  counted += noun;
-  if (n != 1) counted += 's';
-  return counted;
 }
 
 }  // namespace binconv

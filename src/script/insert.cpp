@@ -138,8 +138,8 @@ std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpe
   if (dumped.size == input.game.size() && dumped.crc32 == crc) return std::nullopt;
   const std::string found = HexText(crc, 8, HexCase::kLower);
   const std::string wanted = HexText(dumped.crc32, 8, HexCase::kLower);
-  p.reason = "dumped from " + dumped.name + " (" + CountOf(dumped.size, "byte") + ", CRC-32 " +
-             wanted + "), but " + input.game_name + " has " + CountOf(input.game.size(), "byte") +
+  p.reason = "dumped from " + dumped.name + " (" + Counted(dumped.size, "byte") + ", CRC-32 " +
+             wanted + "), but " + input.game_name + " has " + Counted(input.game.size(), "byte") +
              " and CRC-32 " + found + "; build from the original with --from ORIGINAL -o OUTPUT";
   return p;
 }

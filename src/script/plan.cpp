@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
@@ -82,8 +83,7 @@ void ReadEntry(std::size_t line, const Fields& fields, const std::string& plan_n
     plan.entry_problems.push_back(BadLine(plan_name, line, std::move(why)));
   };
   if (fields.size() < 3 || fields.size() > 4) {
-    return bad("expected OFFSET ROOM FILE [FILL], found " + std::to_string(fields.size()) +
-               (fields.size() == 1 ? " field" : " fields"));
+    return bad("expected OFFSET ROOM FILE [FILL], found " + Counted(fields.size(), "field"));
   }
   const auto offset = ParseNumber(fields[0]);
   const auto room = ParseNumber(fields[1]);
