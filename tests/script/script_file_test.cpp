@@ -7,13 +7,18 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chartable/encoding.h"
 #include "codec/encode.h"
+#include "runtime/crc32.h"
+#include "runtime/file.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
 #include "support/files.h"
+#include "support/gtest_support.h"
 
 namespace binconv {
 namespace {
@@ -101,6 +106,106 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     expected.push_back(end);
     // Bytes after a lead byte at the end read as its pair; compare as read.
     ASSERT_EQ(test::Hex(*encoded), test::Hex(expected)) << file;
+  }
+}
+
+// What a file read gives, one string: the game, then each entry as
+// "@N:LINE" and its text lines as " LINE=TEXT".
+std::string ContentsOf(const ScriptFileContents& contents) {
+  std::string out;
+  if (contents.game) {
+    out += "[" + contents.game->name + "|" + std::to_string(contents.game->size) + "|" +
+           HexText(contents.game->crc32, 8, HexCase::kUpper) + "]";
+  }
+  for (const ScriptFileEntry& entry : contents.entries) {
+    out += "@" + std::to_string(entry.index) + ":" + std::to_string(entry.line);
+    for (const ScriptTextLine& line : entry.lines) {
+      out += " " + std::to_string(line.line) + "=" + std::string(line.text);
+    }
+    out += ";";
+  }
+  return out;
+}
+
+struct FileCase {
+  const char* name;
+  std::string file;
+  std::string contents;
+  std::vector<std::pair<ProblemCode, std::size_t>> problems{};  // code, line
+};
+
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+
+class ParseScriptFileTest : public testing::TestWithParam<FileCase> {};
+
+TEST_P(ParseScriptFileTest, EntriesAndProblems) {
+  const FileCase& c = GetParam();
+  std::vector<Problem> problems;
+  EXPECT_EQ(ContentsOf(ParseScriptFile(c.file, "s.txt", problems)), c.contents);
+  std::vector<std::pair<ProblemCode, std::size_t>> found;
+  for (const Problem& p : problems) found.emplace_back(p.code, p.line);
+  EXPECT_EQ(found, c.problems);
+}
+
+constexpr char kMark[] = "#binconv script 1\n";
+const std::string kGame = std::string(kMark) + "#game g size=32 crc32=0a0b0c0d\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ParseScriptFileTest,
+    testing::Values(
+        // ";" lines, CRs and the empty lines at an entry's end are not its text;
+        // after the first @ a "#" line is text.
+        FileCase{
+            "HeaderAndEntries",
+            kGame + "#plan p s.txt\n\n@3 ptr=0x0 at=0x10 room=2\n;old\nnew\n\n#x\n\n\n@1\r\nb\r\n",
+            "[g|32|0A0B0C0D]@3:5 7=new 8= 9=#x;@1:12 13=b;"},
+        FileCase{"ByteOrderMark", "\xEF\xBB\xBF" + std::string(kMark) + "@0\n", "@0:2;"},
+        // The job tells a repeated entry; the file keeps both, in order.
+        FileCase{"RepeatedEntries", std::string(kMark) + "@0\na\n@0\nb", "@0:2 3=a;@0:4 5=b;"},
+        FileCase{"NotAScript", "#binconv script 2\n@0\nx\n", "", {{ProblemCode::kNotScript, 1}}},
+        FileCase{"Empty", "", "", {{ProblemCode::kNotScript, 0}}},
+        FileCase{"NotUtf8", std::string(kMark) + "@0\n\xFF\n", "", {{ProblemCode::kBadUtf8, 3}}},
+        FileCase{"BadGameLines",
+                 std::string(kMark) +
+                     "#game g size=x crc32=00000000\n#game g size=1 crc32=0000000\n"
+                     "#game g crc32=00000000\n#game g size=1 crc32=0000000G\n",
+                 "",
+                 {{ProblemCode::kBadHeader, 2},
+                  {ProblemCode::kBadHeader, 3},
+                  {ProblemCode::kBadHeader, 4},
+                  {ProblemCode::kBadHeader, 5}}},
+        // The text after an @ line that can't be read belongs to no entry.
+        FileCase{"BadFirstEntryLineThenText",
+                 kGame + "@x\ntext\n@\n@12345678901234567890\nmore\n@2\ny\n",
+                 "[g|32|0A0B0C0D]@2:8 9=y;",
+                 {{ProblemCode::kBadEntryLine, 3},
+                  {ProblemCode::kBadEntryLine, 5},
+                  {ProblemCode::kBadEntryLine, 6}}},
+        FileCase{"TextBeforeTheFirstEntry",
+                 kGame + "hello\n@0\n",
+                 "[g|32|0A0B0C0D]@0:4;",
+                 {{ProblemCode::kBadEntryLine, 3}}}),
+    test::CaseName<FileCase>);
+
+// The header dump writes reads back as the same game, a name with spaces
+// too; its CRC is the whole game's, read in pieces.
+TEST(ParseScriptFileTest, HeaderReadsBack) {
+  test::ScratchDir scratch;
+  const std::vector<std::uint8_t> bytes = test::RandomByteVector((1u << 20) + 5, 3);
+  test::WriteAll(scratch.path() / "game", std::string(bytes.begin(), bytes.end()));
+  FileReader reader;
+  ASSERT_TRUE(reader.Open(scratch.path() / "game").has_value());
+  const std::uint32_t crc = GameCrc32(reader).value();
+  EXPECT_EQ(crc, Crc32(bytes));
+  for (const char* name : {"g", "my game.bin", " size=1 crc32=00000000"}) {
+    std::vector<Problem> problems;
+    const std::string header = ScriptHeaderText({name, bytes.size(), crc}, "p", "s.txt");
+    const ScriptFileContents contents = ParseScriptFile(header, "s.txt", problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_TRUE(contents.game);
+    EXPECT_EQ(contents.game->name, name);
+    EXPECT_EQ(contents.game->size, bytes.size());
+    EXPECT_EQ(contents.game->crc32, crc);
   }
 }
 

@@ -165,7 +165,7 @@ struct TableCase {
   const char* name;
   std::string words;  // of `script s.txt`
   std::vector<Patch> patches{};
-  std::vector<std::string> strings{};  // each "@N POINTERS at=AT len=L room=R BYTES"
+  std::vector<std::string> strings{};   // each "@N POINTERS at=AT len=L room=R BYTES"
   std::vector<std::string> problems{};  // each "CODE #N@SITE at=AT end=END value=V"
   const char* format = "u16le";
 };
@@ -173,8 +173,8 @@ struct TableCase {
 void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
 std::string Brief(const ScriptSpec& def, const ScriptString& s) {
-  return "@" + std::to_string(s.index) + " " + PointerListOf(def, s, ',') + " at=" +
-         HexNumber(s.at) + " len=" + std::to_string(s.length) +
+  return "@" + std::to_string(s.index) + " " + PointerListOf(def, s, ',') +
+         " at=" + HexNumber(s.at) + " len=" + std::to_string(s.length) +
          " room=" + std::to_string(s.room) + " " + Hex(s.bytes);
 }
 
@@ -185,6 +185,19 @@ std::string Brief(const Problem& p) {
 }
 
 std::string Code(ProblemCode code) { return std::to_string(static_cast<int>(code)); }
+
+// `def`'s table read from a game of `bytes`, each string's bytes kept.
+Result<ScriptTableResult, IoError> ReadTableOf(const std::string& bytes, const ScriptSpec& def,
+                                               std::vector<Problem>& problems) {
+  ScratchDir scratch;
+  WriteAll(scratch.path() / "game", bytes);
+  FileReader reader;
+  if (auto opened = reader.Open(scratch.path() / "game"); !opened) {
+    return Unexpected(opened.error());
+  }
+  GameBytes game(reader);
+  return ReadScriptTable(def, game, true, "p", problems);
+}
 
 class ReadScriptTableTest : public testing::TestWithParam<TableCase> {};
 
@@ -198,13 +211,8 @@ TEST_P(ReadScriptTableTest, StringsOrEveryProblem) {
       ParsePlan("format p " + std::string(c.format) + "\nscript s.txt " + c.words + "\n", "p")
           .value();
   ASSERT_EQ(plan.scripts.size(), 1u);
-  ScratchDir scratch;
-  WriteAll(scratch.path() / "game", bytes);
-  FileReader reader;
-  ASSERT_TRUE(reader.Open(scratch.path() / "game").has_value());
-  GameBytes game(reader);
   std::vector<Problem> problems;
-  auto read = ReadScriptTable(plan.scripts[0], game, true, "p", problems);
+  auto read = ReadTableOf(bytes, plan.scripts[0], problems);
   ASSERT_TRUE(read.has_value());
   std::vector<std::string> strings;
   for (const ScriptString& s : read.value().strings) strings.push_back(Brief(plan.scripts[0], s));
@@ -313,14 +321,8 @@ TEST(ReadScriptTableTest, SharedPointersMakeOneEntry) {
     for (unsigned seed = 1; seed <= 5; ++seed) {
       const ScriptGameFiles files = MakeScriptGame(spec, seed);
       const Plan plan = ParsePlan(files.plan, "p").value();
-      ScratchDir scratch;
-      WriteAll(scratch.path() / "game", files.game);
-      FileReader reader;
-      ASSERT_TRUE(reader.Open(scratch.path() / "game").has_value());
-      GameBytes game(reader);
       std::vector<Problem> problems;
-      const ScriptTableResult read =
-          ReadScriptTable(plan.scripts.at(0), game, false, "p", problems).value();
+      const ScriptTableResult read = ReadTableOf(files.game, plan.scripts.at(0), problems).value();
       ASSERT_TRUE(read.ok) << files.plan << seed;
       ASSERT_EQ(read.strings.size(), spec.strings) << files.plan << seed;
       std::set<std::size_t> pointers;
