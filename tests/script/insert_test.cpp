@@ -5,77 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <utility>
+#include <string>
 #include <vector>
 
-#include "script/dump.h"
 #include "support/bytes.h"
-#include "support/files.h"
 #include "support/gtest_support.h"
+#include "support/script_job.h"
 
 namespace binconv {
 namespace {
 
 using namespace binconv::test;
-using Lines = std::vector<std::pair<std::size_t, ProblemCode>>;
-using Files = std::map<std::string, std::string>;
-
-// A game of 32 bytes: a u16le table at 0 of two pointers, to あ at 0x10 and
-// い at 0x14, each ended by FF.
-std::string SmallGame() {
-  std::string game(32, '\0');
-  game.replace(0, 4, "\x10\x00\x14\x00", 4);
-  game.replace(0x10, 2, "\x56\xFF");
-  game.replace(0x14, 2, "\x58\xFF");
-  return game;
-}
-
-constexpr char kScriptLines[] =
-    "format p u16le\nspace 0x18..0x1F\nscript s.txt table=0 count=2 format=p end=FF "
-    "text=0x10..0x17\n";
-
-// Runs a job on the game in a scratch folder; the files the plan names come
-// from `files`, by name.
-class JobRun {
- public:
-  explicit JobRun(const std::string& game) { WriteAll(path(), game); }
-  fs::path path() const { return scratch_.path() / "game.bin"; }
-
-  Result<std::vector<DumpedScript>, JobError> Dump(const std::string& plan_text) {
-    plan_ = ParsePlan(plan_text, plan_name_).value();
-    FileReader game;
-    if (!game.Open(path())) ADD_FAILURE() << "the game did not open";
-    return DumpPlan({plan_, plan_name_, DefaultTables(), game, game_name_});
-  }
-
-  Result<InsertResult, JobError> Insert(const std::string& plan_text, const Files& files) {
-    plan_ = ParsePlan(plan_text, plan_name_).value();
-    FileReader game;
-    if (!game.Open(path())) ADD_FAILURE() << "the game did not open";
-    auto read = [&](const fs::path& name) -> Result<std::string, IoError> {
-      if (auto it = files.find(PathToUtf8(name)); it != files.end()) return it->second;
-      return Unexpected(IoError{IoErrorCode::kNotFound, PathToUtf8(name), 0, "not found"});
-    };
-    return InsertPlan(
-        {{plan_, plan_name_, DefaultTables(), game, game_name_}, LineBreaks::kAny, read});
-  }
-
- private:
-  ScratchDir scratch_;
-  std::string plan_name_ = "plan.txt";
-  std::string game_name_ = "game.bin";
-  Plan plan_;
-};
-
-// The plan line a problem belongs to, and its code.
-Lines LinesOf(const JobError& error) {
-  Lines lines;
-  for (const Problem& p : std::get<std::vector<Problem>>(error)) {
-    lines.emplace_back(p.plan_line != 0 ? p.plan_line : p.line, p.code);
-  }
-  return lines;
-}
+using Lines = ProblemLines;
 
 std::string Applied(const std::string& game, const InsertResult& result) {
   std::vector<std::uint8_t> bytes(game.begin(), game.end());
@@ -169,27 +110,6 @@ TEST(InsertJobTest, MovedTextsArePointedAt) {
   auto changed = run.Insert(kScriptLines, files);
   ASSERT_FALSE(changed.has_value());
   EXPECT_EQ(LinesOf(changed.error()), (Lines{{0, ProblemCode::kGameChanged}}));
-}
-
-// The dump's counts, and a pointer the table can't follow.
-TEST(DumpJobTest, CountsAndRefusals) {
-  std::string game = SmallGame();
-  game.replace(4, 2, "\x14\x00", 2);  // a third pointer, to the second string
-  JobRun run(game);
-  auto dumped = run.Dump("format p u16le\nscript s.txt table=0 count=4 format=p end=FF skip=0\n");
-  ASSERT_TRUE(dumped.has_value());
-  ASSERT_EQ(dumped.value().size(), 1u);
-  EXPECT_EQ(dumped.value()[0].strings, 2u);
-  EXPECT_EQ(dumped.value()[0].pointers, 3u);
-  EXPECT_EQ(dumped.value()[0].skipped, 1u);
-
-  auto outside = run.Dump(
-      "format p u16le\nscript s.txt table=0 count=2 format=p end=FF "
-      "text=0x14..0x17\nspace 0x20..0x30\n");
-  ASSERT_FALSE(outside.has_value());
-  // What lies past the game's end is found before any pointer is read.
-  EXPECT_EQ(LinesOf(outside.error()),
-            (Lines{{3, ProblemCode::kPastEnd}, {2, ProblemCode::kPointerOutside}}));
 }
 
 }  // namespace

@@ -1,0 +1,213 @@
+// The script file: its escapes read back exactly, and what a file that is
+// not one dump wrote gives.
+
+#include "script/script_file.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "chartable/encoding.h"
+#include "codec/encode.h"
+#include "runtime/crc32.h"
+#include "runtime/file.h"
+#include "runtime/hex.h"
+#include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/files.h"
+#include "support/gtest_support.h"
+
+namespace binconv {
+namespace {
+
+using test::DefaultTables;
+
+std::vector<std::uint8_t> CodeOf(std::u16string_view ch) {
+  Encoder encoder(DefaultTables());
+  std::vector<std::uint8_t> bytes;
+  encoder.Feed(ch, bytes);
+  encoder.Finish(bytes);
+  return bytes;
+}
+
+std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> parts) {
+  std::vector<std::uint8_t> bytes;
+  for (const auto& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+  return bytes;
+}
+
+std::vector<std::string> Lines(std::vector<std::uint8_t> bytes) {
+  std::vector<std::string> lines;
+  Decoder decoder(DefaultTables());
+  for (const std::u16string& line : ScriptLinesOf(bytes, decoder)) {
+    lines.push_back(EncodeUtf8(line));
+  }
+  return lines;
+}
+
+TEST(ScriptLinesTest, EscapesWhatWouldReadOtherwise) {
+  const std::vector<std::uint8_t> semicolon = CodeOf(u";");
+  const std::vector<std::uint8_t> at = CodeOf(u"@");
+  using L = std::vector<std::string>;
+  EXPECT_EQ(Lines({}), L{});
+  EXPECT_EQ(Lines({0x56, 0x24, 0x58}), (L{"あ", "い"}));
+  EXPECT_EQ(Lines({0x56, 0x24}), L{"あ<24>"});
+  EXPECT_EQ(Lines({0x24}), L{"<24>"});
+  EXPECT_EQ(Lines({0x24, 0x24}), (L{"", "<24>"}));
+  EXPECT_EQ(Lines({0x24, 0x56}), (L{"", "あ"}));
+  EXPECT_EQ(Lines({0x20}), L{"<20>"});
+  // A lead byte takes the 24 after it: no line break there.
+  EXPECT_EQ(Lines({0x20, 0x24}).size(), 1u);
+  const std::string hex = "0123456789ABCDEF";
+  std::string tag = "<";
+  for (const std::uint8_t b : semicolon) tag += std::string{hex[b >> 4], hex[b & 15]};
+  tag += ">";
+  EXPECT_EQ(Lines(Join({semicolon, semicolon, {0x24, 0x56}, semicolon})), (L{tag + ";", "あ;"}));
+  EXPECT_EQ(Lines(Join({{0x56, 0x24}, at})).back().substr(0, 1), "<");
+}
+
+// Any string without its end byte at a character boundary comes back from
+// its lines exactly, through the script file.
+TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
+  std::mt19937 random(11);
+  const std::uint8_t end = 0xFF;
+  std::vector<std::uint8_t> interesting = {0x24, 0x50, 0x20, 0x21, 0x22, 0x23, 0x18};
+  for (const char16_t* mark : {u";", u"@", u"#", u"<", u">"}) {
+    const std::vector<std::uint8_t> code = CodeOf(mark);
+    interesting.insert(interesting.end(), code.begin(), code.end());
+  }
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::uint8_t> bytes;
+    for (int n = static_cast<int>(random() % 12); n > 0; --n) {
+      std::uint8_t b = random() % 2 ? interesting[random() % interesting.size()]
+                                    : static_cast<std::uint8_t>(random());
+      if (b == end) continue;
+      bytes.push_back(b);
+      if (PageOfLeadByte(b) != 0) bytes.push_back(static_cast<std::uint8_t>(random()));
+    }
+    if (!bytes.empty() && PageOfLeadByte(bytes.back()) != 0 &&
+        (bytes.size() < 2 || PageOfLeadByte(bytes[bytes.size() - 2]) == 0)) {
+      bytes.pop_back();  // a lone lead byte at the end would take the end byte
+    }
+    std::string file = "#binconv script 1\n#game g size=1 crc32=00000000\n\n@0\n";
+    for (const std::string& line : Lines(bytes)) file += line + "\r\n";
+    file += "\n\n";
+    std::vector<Problem> problems;
+    const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
+    ASSERT_TRUE(problems.empty()) << file;
+    ASSERT_EQ(contents.entries.size(), 1u);
+    const auto encoded =
+        EncodeScriptEntry(contents.entries[0], DefaultTables(), end, "s.txt", problems);
+    ASSERT_TRUE(encoded) << file << (problems.empty() ? "" : problems[0].reason);
+    std::vector<std::uint8_t> expected = bytes;
+    expected.push_back(end);
+    // Bytes after a lead byte at the end read as its pair; compare as read.
+    ASSERT_EQ(test::Hex(*encoded), test::Hex(expected)) << file;
+  }
+}
+
+// What a file read gives, one string: the game, then each entry as
+// "@N:LINE" and its text lines as " LINE=TEXT".
+std::string ContentsOf(const ScriptFileContents& contents) {
+  std::string out;
+  if (contents.game) {
+    out += "[" + contents.game->name + "|" + std::to_string(contents.game->size) + "|" +
+           HexText(contents.game->crc32, 8, HexCase::kUpper) + "]";
+  }
+  for (const ScriptFileEntry& entry : contents.entries) {
+    out += "@" + std::to_string(entry.index) + ":" + std::to_string(entry.line);
+    for (const ScriptTextLine& line : entry.lines) {
+      out += " " + std::to_string(line.line) + "=" + std::string(line.text);
+    }
+    out += ";";
+  }
+  return out;
+}
+
+struct FileCase {
+  const char* name;
+  std::string file;
+  std::string contents;
+  std::vector<std::pair<ProblemCode, std::size_t>> problems{};  // code, line
+};
+
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+
+class ParseScriptFileTest : public testing::TestWithParam<FileCase> {};
+
+TEST_P(ParseScriptFileTest, EntriesAndProblems) {
+  const FileCase& c = GetParam();
+  std::vector<Problem> problems;
+  EXPECT_EQ(ContentsOf(ParseScriptFile(c.file, "s.txt", problems)), c.contents);
+  std::vector<std::pair<ProblemCode, std::size_t>> found;
+  for (const Problem& p : problems) found.emplace_back(p.code, p.line);
+  EXPECT_EQ(found, c.problems);
+}
+
+constexpr char kMark[] = "#binconv script 1\n";
+const std::string kGame = std::string(kMark) + "#game g size=32 crc32=0a0b0c0d\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ParseScriptFileTest,
+    testing::Values(
+        // ";" lines, CRs and the empty lines at an entry's end are not its text;
+        // after the first @ a "#" line is text.
+        FileCase{
+            "HeaderAndEntries",
+            kGame + "#plan p s.txt\n\n@3 ptr=0x0 at=0x10 room=2\n;old\nnew\n\n#x\n\n\n@1\r\nb\r\n",
+            "[g|32|0A0B0C0D]@3:5 7=new 8= 9=#x;@1:12 13=b;"},
+        FileCase{"ByteOrderMark", "\xEF\xBB\xBF" + std::string(kMark) + "@0\n", "@0:2;"},
+        // The job tells a repeated entry; the file keeps both, in order.
+        FileCase{"RepeatedEntries", std::string(kMark) + "@0\na\n@0\nb", "@0:2 3=a;@0:4 5=b;"},
+        FileCase{"NotAScript", "#binconv script 2\n@0\nx\n", "", {{ProblemCode::kNotScript, 1}}},
+        FileCase{"Empty", "", "", {{ProblemCode::kNotScript, 0}}},
+        FileCase{"NotUtf8", std::string(kMark) + "@0\n\xFF\n", "", {{ProblemCode::kBadUtf8, 3}}},
+        FileCase{"BadGameLines",
+                 std::string(kMark) +
+                     "#game g size=x crc32=00000000\n#game g size=1 crc32=0000000\n"
+                     "#game g crc32=00000000\n#game g size=1 crc32=0000000G\n",
+                 "",
+                 {{ProblemCode::kBadHeader, 2},
+                  {ProblemCode::kBadHeader, 3},
+                  {ProblemCode::kBadHeader, 4},
+                  {ProblemCode::kBadHeader, 5}}},
+        // The text after an @ line that can't be read belongs to no entry.
+        FileCase{"BadFirstEntryLineThenText",
+                 kGame + "@x\ntext\n@\n@12345678901234567890\nmore\n@2\ny\n",
+                 "[g|32|0A0B0C0D]@2:8 9=y;",
+                 {{ProblemCode::kBadEntryLine, 3},
+                  {ProblemCode::kBadEntryLine, 5},
+                  {ProblemCode::kBadEntryLine, 6}}},
+        FileCase{"TextBeforeTheFirstEntry",
+                 kGame + "hello\n@0\n",
+                 "[g|32|0A0B0C0D]@0:4;",
+                 {{ProblemCode::kBadEntryLine, 3}}}),
+    test::CaseName<FileCase>);
+
+// The header dump writes reads back as the same game, a name with spaces
+// too; its CRC is the whole game's, read in pieces.
+TEST(ParseScriptFileTest, HeaderReadsBack) {
+  test::ScratchDir scratch;
+  const std::vector<std::uint8_t> bytes = test::RandomByteVector((1u << 20) + 5, 3);
+  test::WriteAll(scratch.path() / "game", std::string(bytes.begin(), bytes.end()));
+  FileReader reader;
+  ASSERT_TRUE(reader.Open(scratch.path() / "game").has_value());
+  const std::uint32_t crc = GameCrc32(reader).value();
+  EXPECT_EQ(crc, Crc32(bytes));
+  for (const char* name : {"g", "my game.bin", " size=1 crc32=00000000"}) {
+    std::vector<Problem> problems;
+    const std::string header = ScriptHeaderText({name, bytes.size(), crc}, "p", "s.txt");
+    const ScriptFileContents contents = ParseScriptFile(header, "s.txt", problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_TRUE(contents.game);
+    EXPECT_EQ(contents.game->name, name);
+    EXPECT_EQ(contents.game->size, bytes.size());
+    EXPECT_EQ(contents.game->crc32, crc);
+  }
+}
+
+}  // namespace
+}  // namespace binconv

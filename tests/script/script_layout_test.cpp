@@ -1,0 +1,69 @@
+// The layout of moving texts: slots, pack, and the spaces a pointer reaches.
+
+#include "script/script_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace binconv {
+namespace {
+
+// The layout core: slots that fit stay, what doesn't moves to the first
+// space its pointers reach, pack fills the block in entry order.
+TEST(ScriptLayoutTest, SlotsPackAndReach) {
+  ScriptSpec def;
+  def.line = 3;
+  def.table = 0;
+  def.stride = 2;
+  def.count = 3;
+  def.format.type = PointerType::kU16le;
+  def.end = 0xFF;
+  def.text = ByteRange{0x10, 0x1F};
+  ScriptTexts texts;
+  texts.def = &def;
+  for (std::size_t i = 0; i < 3; ++i) {
+    ScriptString s;
+    s.index = i;
+    s.pointers = {i};
+    s.at = 0x10 + 4 * i;
+    s.room = i == 2 ? 8 : 4;
+    texts.strings.push_back(s);
+    texts.lines.push_back(5 + 4 * i);
+  }
+  texts.bytes = {{1, 2, 0xFF}, {1, 2, 3, 4, 5, 0xFF}, {7, 0xFF}};
+  // The first space lies beyond what a u16 reaches.
+  const std::vector<SpaceSpec> spaces = {{1, {0x10000, 0x1000F}, {}}, {2, {0x40, 0x4F}, {}}};
+
+  ScriptLayoutResult slots = LayOutScripts({texts}, spaces, {}, "plan");
+  ASSERT_TRUE(slots.problems.empty());
+  ASSERT_EQ(slots.placed[0].size(), 3u);
+  EXPECT_EQ(slots.placed[0][0].offset, 0x10u);
+  EXPECT_EQ(slots.placed[0][1].offset, 0x40u);
+  EXPECT_TRUE(slots.placed[0][1].moved);
+  EXPECT_EQ(slots.placed[0][2].offset, 0x18u);
+  ASSERT_EQ(slots.pointers.size(), 1u);
+  EXPECT_EQ(slots.pointers[0].offset, 2u);
+  EXPECT_EQ(slots.pointers[0].bytes[0], 0x40);
+  EXPECT_EQ(slots.spaces[1].used, 6u);
+
+  def.layout = ScriptLayout::kPack;
+  ScriptLayoutResult pack = LayOutScripts({texts}, spaces, {}, "plan");
+  ASSERT_TRUE(pack.problems.empty());
+  EXPECT_EQ(pack.placed[0][0].offset, 0x10u);
+  EXPECT_EQ(pack.placed[0][1].offset, 0x13u);
+  EXPECT_EQ(pack.placed[0][2].offset, 0x19u);
+  EXPECT_EQ(pack.pointers.size(), 2u);
+
+  // Nothing reaches: the problem names the entry's line and every space.
+  texts.bytes[1].assign(40, 1);
+  def.layout = ScriptLayout::kSlots;
+  ScriptLayoutResult full = LayOutScripts({texts}, spaces, {}, "plan");
+  ASSERT_EQ(full.problems.size(), 1u);
+  EXPECT_EQ(full.problems[0].code, ProblemCode::kNoRoom);
+  EXPECT_EQ(full.problems[0].line, 9u);
+  EXPECT_EQ(full.problems[0].reason, "0x10000..0x1000F: 16 free, 0x40..0x4F: 16 free");
+}
+
+}  // namespace
+}  // namespace binconv
