@@ -94,7 +94,7 @@ struct ListingWriter {
   using Out = typename Text::value_type;
   static constexpr std::size_t kBlock = kConvertBlock;
   static constexpr std::size_t kBufferSize = kBlock * kMostPerUnit + kOvershoot;
-  const Pieces<Out>& pieces;
+  static constexpr const Pieces<Out>& pieces = kPieces<Out>;
   const std::uint16_t* actions;
   bool noting;
   Text& out;
@@ -145,7 +145,7 @@ struct CodeConverter::Sink {
   void Reserve(std::size_t units) { ReserveFor(out, units); }
   template <class Run>
   auto WithWriter(Run&& run) {
-    return run(ListingWriter<Text>{kPieces<Char>, self.core_.actions()->data(), places(), out});
+    return run(ListingWriter<Text>{self.core_.actions()->data(), places(), out});
   }
 
   void PutCode(int page, std::uint8_t byte) {

@@ -16,7 +16,7 @@
 //     PutUncoded(high, low, place, in_tag)   a character without a code: one
 //                                            unit (low 0) or a surrogate pair
 //   A writer, for the fast paths, fills a block of Out and appends it whole:
-//     Out, kBlock (units taken per block), kBufferSize
+//     Out, kBlock (units taken per block), kBufferSize, actions (the core's)
 //     TakeCode(unit, w), TakeCodes(unit0, unit1, w)   false: not all codes
 //     PutSpace(w), PutLineBreak(w), PutTagClose(w)
 //     PutAsIs(unit, at, length, w)   an uncoded unit; false: the plain way's
@@ -42,8 +42,7 @@ namespace binconv::detail {
 template <class Writer, class In>
 struct FastRun {
   using Actions = UnitActions;
-  Writer writer;
-  const std::uint16_t* actions;
+  Writer writer;  // its `actions` are the core's
   bool any;
   typename Writer::Out* w = nullptr;
   std::size_t breaks = 0;  // line breaks of the text taken
@@ -67,7 +66,7 @@ struct FastRun {
   std::size_t TakeUnit(char16_t unit, Next next_unit, const In* at, unsigned length) {
     // Codes first, the bulk of any text.
     if (writer.TakeCode(unit, w)) return length;
-    switch (Actions::KindOf(actions[unit])) {
+    switch (Actions::KindOf(writer.actions[unit])) {
       case Actions::kSpace:
         writer.PutSpace(w);
         return length;
@@ -123,8 +122,7 @@ const char16_t* EncodingCore::Run(const char16_t* p, const char16_t* const end, 
   constexpr std::size_t kBlock = Writer::kBlock;
   typename Writer::Out buffer[Writer::kBufferSize];
   const char16_t* const start = p;
-  FastRun<Writer, char16_t> run{writer, actions_->data(), line_breaks_ == LineBreaks::kAny,
-                                buffer, 0, p};
+  FastRun<Writer, char16_t> run{writer, line_breaks_ == LineBreaks::kAny, buffer, 0, p};
   for (;;) {
     run.w = buffer;
     const char16_t* const stop = end - p > static_cast<std::ptrdiff_t>(kBlock) ? p + kBlock : end;
@@ -161,8 +159,7 @@ std::size_t EncodingCore::RunUtf8(std::string_view utf8, Writer writer, bool pla
   // The walk takes at most kBlock units.
   typename Writer::Out buffer[Writer::kBufferSize];
   const auto* const p = reinterpret_cast<const std::uint8_t*>(utf8.data());
-  FastRun<Writer, std::uint8_t> run{writer, actions_->data(), line_breaks_ == LineBreaks::kAny,
-                                    buffer, 0, p};
+  FastRun<Writer, std::uint8_t> run{writer, line_breaks_ == LineBreaks::kAny, buffer, 0, p};
   const std::size_t n = utf8.size();
   std::size_t i = 0;
   bool blocked = false;
