@@ -49,26 +49,4 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
   actions_[u'\n'] = Action(kLf);
 }
 
-TextPlace EncodingCore::Place(char16_t ch) {
-  place_.column += BeginsColumn(last_unit_, ch);
-  last_unit_ = ch;
-  const TextPlace place = place_;
-  if (ch == u'\r' || ch == u'\n') {
-    ++place_.line;
-    place_.column = 0;
-  }
-  return place;
-}
-
-void EncodingCore::PassRun(std::size_t breaks, std::size_t columns) {
-  if (breaks > 0) {
-    place_.line += breaks;
-    place_.column = columns;
-  } else {
-    place_.column += columns;
-  }
-  // The fast paths take no surrogate, so the next unit begins a column.
-  last_unit_ = 0;
-}
-
 }  // namespace binconv::detail

@@ -98,6 +98,29 @@ struct FastRun {
   }
 };
 
+// Both run once a unit or once a run: inline, so that they cost next to nothing.
+inline TextPlace EncodingCore::Place(char16_t ch) {
+  place_.column += BeginsColumn(last_unit_, ch);
+  last_unit_ = ch;
+  const TextPlace place = place_;
+  if (ch == u'\r' || ch == u'\n') {
+    ++place_.line;
+    place_.column = 0;
+  }
+  return place;
+}
+
+inline void EncodingCore::PassRun(std::size_t breaks, std::size_t columns) {
+  if (breaks > 0) {
+    place_.line += breaks;
+    place_.column = columns;
+  } else {
+    place_.column += columns;
+  }
+  // The fast paths take no surrogate, so the next unit begins a column.
+  last_unit_ = 0;
+}
+
 template <class Sink>
 void EncodingCore::Feed(std::u16string_view chunk, Sink& sink) {
   sink.Reserve(chunk.size());
