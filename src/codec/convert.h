@@ -12,6 +12,7 @@
 
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
+#include "codec/detail/encoding_core.h"
 #include "codec/listing.h"
 #include "runtime/block_size.h"
 #include "runtime/hex.h"
@@ -50,65 +51,6 @@ inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {
 
 inline constexpr std::u16string_view kLineBreakCode = detail::kLineBreakText.view();
 inline constexpr std::u16string_view kFullWidthSpaceCode = detail::kSpaceText.view();
-
-enum class LineBreaks {
-  kCrLf,  // only CR LF is a line break; a lone CR or LF is looked up like any character
-  kAny,   // CR LF, a lone CR and a lone LF are each one line break
-};
-
-namespace detail {
-
-// Lets the differential tests call the UTF-8 fast paths on their own.
-struct Utf8RunProbe;
-
-// Units fed before a converter builds its UnitActions: on short texts the
-// table would cost more than it saves. Small blocks start the fast paths
-// early too, so that a fuzzer reaches them at once.
-inline constexpr std::size_t kUnitActionsAfter = BlockSize(16384, 40);
-
-// The unit after a CR, as a fast path's unit rule asks for it, is past the
-// end of the chunk: the CR waits for it.
-inline constexpr char32_t kChunkEnds = 0xFFFFFFFFu;
-
-// What conversion does with each UTF-16 unit when no tag is open and nothing
-// is pending, worked out once from the table so that the common case costs a
-// single load: a code (page and byte), or the kind of unit that needs more.
-class UnitActions {
- public:
-  enum Kind : std::uint16_t {
-    kCode = 0,
-    kSpace,      // "50 "
-    kLineBreak,  // LineBreakMark: "24" CR LF
-    kTagClose,   // " "
-    kCr,         // may pair with an LF
-    kLf,
-    kNoCode,
-    kTagOpen,
-    // A unit of a surrogate pair that has a code of its own: the plain way
-    // takes it, which knows whether it begins a column.
-    kSurrogateCode,
-  };
-
-  explicit UnitActions(const CharTable& table);
-
-  std::uint16_t operator[](char16_t ch) const { return actions_[ch]; }
-  const std::uint16_t* data() const { return actions_.data(); }
-  // Every unit whose action may be kCode, so that a table of the codes alone
-  // is made without going through all the units.
-  const std::vector<char16_t>& coded() const { return coded_; }
-
-  static constexpr Kind KindOf(std::uint16_t action) { return static_cast<Kind>(action >> 11); }
-  static constexpr int PageOf(std::uint16_t action) { return (action >> 8) & 7; }
-  static constexpr std::uint8_t ByteOf(std::uint16_t action) {
-    return static_cast<std::uint8_t>(action & 0xFF);
-  }
-
- private:
-  std::vector<std::uint16_t> actions_;
-  std::vector<char16_t> coded_;
-};
-
-}  // namespace detail
 
 // A character that conversion left in the listing as it is, outside a tag,
 // because no cell holds it: the writer can't tell it from a code when it is a
@@ -150,41 +92,16 @@ class CodeConverter {
 
  private:
   friend struct detail::Utf8RunProbe;
-  struct Place {
-    std::size_t line = 1;
-    std::size_t column = 0;
-  };
-  // Converts the run of units that need no state from `p` on; returns where
-  // it stopped.
-  const char16_t* Run(const char16_t* p, const char16_t* end, std::u16string& out);
-  // The same straight from UTF-8 bytes: converts the whole characters at the
-  // start of `utf8` that need no state and returns how many bytes they took.
+  template <class Text>
+  struct Sink;
+  // The fast path straight from UTF-8 bytes: converts the whole characters
+  // at the start of `utf8` that need no state and returns how many bytes
+  // they took.
   std::size_t RunUtf8(std::string_view utf8, std::string& listing);
-  // Moves the place on past what a fast path took: `breaks` line breaks, and
-  // `columns` characters since the last of them (or since the run's start).
-  void PassRun(std::size_t breaks, std::size_t columns);
-  void Unit(char16_t ch, std::u16string& out);
-  void Step(char16_t ch, Place place, std::u16string& out);
-  void Emit(char16_t ch, Place place, std::u16string& out);
-  // Notes the character that starts at out[at] when uncoded characters are kept.
-  void NoteUncoded(std::size_t at, std::size_t length, Place place, char32_t ch);
 
-  const CharTable& table_;
-  std::optional<detail::UnitActions> actions_;
-  std::size_t fed_ = 0;
-  LineBreaks line_breaks_;
-  bool in_tag_ = false;
-  bool pending_cr_ = false;  // kCrLf: a CR that is a line break only if an LF follows
-  // kAny: a CR's line break is out already, being settled whatever follows;
-  // an LF right after it belongs to it.
-  bool after_cr_ = false;
-  char16_t pending_high_ = 0;  // a high surrogate without a code, waiting for its partner
+  detail::EncodingCore core_;
   // Kept only while uncoded characters are noted.
   std::vector<UncodedChar>* uncoded_ = nullptr;
-  Place place_;       // of the last unit fed
-  Place cr_place_;    // of the pending CR
-  Place high_place_;  // of the pending high surrogate
-  char16_t last_unit_ = 0;
   std::size_t listed_ = 0;     // listing units written before the current Feed or Finish
   std::size_t out_start_ = 0;  // where the current Feed or Finish began in its `out`
   Utf8TextInput input_;

@@ -79,47 +79,21 @@ class Encoder {
 
  private:
   friend struct detail::Utf8RunProbe;
-  struct Place {
-    std::size_t line = 0;
-    std::size_t column = 0;
-  };
-  // Encodes the run of units that need no state from `p` on; returns where it
-  // stopped.
-  const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out);
-  template <bool kCounting>
-  const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out,
-                      EncodeCounts* counts);
-  // The same straight from UTF-8 bytes: encodes the whole characters at the
-  // start of `utf8` that need no state and returns how many bytes they took.
+  struct Sink;
+  // The fast path straight from UTF-8 bytes: encodes the whole characters at
+  // the start of `utf8` that need no state and returns how many bytes they
+  // took.
   std::size_t RunUtf8(std::string_view utf8, std::vector<std::uint8_t>& out);
   // Fills code_bytes_ on the first use of a fast path.
   void MakeCodeBytes();
-  bool FastPathOpen() const;
   void StartText();
-  void Unit(char16_t ch, std::vector<std::uint8_t>& out);
-  void Step(char16_t ch, Place place, std::vector<std::uint8_t>& out);
-  void Nibble(int value, std::vector<std::uint8_t>& out);
-  void Byte(std::uint8_t byte, std::vector<std::uint8_t>& out);
-  void Report(EncodeProblem::Kind kind, Place place, char32_t ch);
 
-  const CharTable& table_;
-  std::optional<detail::UnitActions> actions_;
+  detail::EncodingCore core_;
   std::vector<std::uint32_t> code_bytes_;  // for the fast paths, made on their first use
-  std::size_t fed_ = 0;
-  LineBreaks line_breaks_;
   std::vector<EncodeProblem> problems_;
   bool odd_count_ = false;
   bool finished_ = false;  // the next Feed starts a new text
-  bool in_tag_ = false;
-  bool pending_cr_ = false;
-  Place cr_place_;
-  char16_t pending_high_ = 0;  // waiting to see whether a low unit joins it
-  Place high_place_;
-  EncodeProblem::Kind high_kind_ = EncodeProblem::Kind::kNoCode;
   int pending_nibble_ = -1;
-  std::size_t line_ = 1;
-  std::size_t column_ = 0;
-  char16_t last_unit_ = 0;  // the unit before on the line, for BeginsColumn
   bool drop_problems_ = false;
   EncodeCounts* counts_ = nullptr;
   Utf8TextInput input_;

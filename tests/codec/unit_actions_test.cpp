@@ -224,6 +224,17 @@ TEST_P(LongTextTest, ConverterMatchesReference) {
   }
 }
 
+std::string Describe(const std::vector<EncodeProblem>& problems) {
+  std::string out;
+  char buf[48];
+  for (const EncodeProblem& p : problems) {
+    std::snprintf(buf, sizeof buf, "%zu:%zu U+%04X kind %d\n", p.line, p.column,
+                  static_cast<unsigned>(p.ch), static_cast<int>(p.kind));
+    out += buf;
+  }
+  return out;
+}
+
 // Bytes, odd count, problems and (when given) counts, so that both sides
 // print readably.
 std::string Describe(const Encoder& encoder, const std::vector<std::uint8_t>& bytes,
@@ -235,11 +246,7 @@ std::string Describe(const Encoder& encoder, const std::vector<std::uint8_t>& by
     out += std::to_string(counts->line_breaks) + ' ' + std::to_string(counts->spaces) + ' ' +
            std::to_string(counts->tag_digits) + '\n';
   }
-  for (const EncodeProblem& p : encoder.problems()) {
-    std::snprintf(buf, sizeof buf, "%zu:%zu U+%04X kind %d\n", p.line, p.column,
-                  static_cast<unsigned>(p.ch), static_cast<int>(p.kind));
-    out += buf;
-  }
+  out += Describe(encoder.problems());
   for (const std::uint8_t b : bytes) {
     std::snprintf(buf, sizeof buf, "%02X", b);
     out += buf;
@@ -287,6 +294,39 @@ TEST_P(LongTextTest, EncoderGivesTheListingsBytes) {
     ASSERT_EQ(Describe(no_problems, parsed.value()),
               Encode(table_, line_breaks(), Cut(text, plan(), rng)))
         << "seed " << seed;
+  }
+}
+
+// The listing notes every character without a code where the encoder
+// reports it, whichever path took the units around it.
+TEST_P(LongTextTest, ConverterNotesWhereTheEncoderReports) {
+  for (unsigned seed = 1; seed <= 2; ++seed) {
+    std::mt19937 rng(seed);
+    std::u16string text =
+        LongText(table_, rng, detail::kUnitActionsAfter + 3000 * seed, false, line_breaks());
+    // In the tricky table, a high unit with a code and a low one without.
+    for (std::size_t at = detail::kUnitActionsAfter; at < text.size(); at += 1999) {
+      text.insert(at, u"\U0001F680");
+    }
+    std::vector<UncodedChar> uncoded;
+    CodeConverter converter(table_, line_breaks());
+    converter.set_uncoded(&uncoded);
+    std::u16string listing;
+    for (const std::u16string_view chunk : Cut(text, plan(), rng)) converter.Feed(chunk, listing);
+    converter.Finish(listing);
+    Encoder encoder(table_, line_breaks());
+    std::vector<std::uint8_t> bytes;
+    encoder.Feed(text, bytes);
+    encoder.Finish(bytes);
+    std::vector<EncodeProblem> noted;
+    for (const UncodedChar& u : uncoded) {
+      noted.push_back({EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
+    }
+    std::vector<EncodeProblem> reported = encoder.problems();
+    std::erase_if(reported, [](const EncodeProblem& p) {
+      return p.kind != EncodeProblem::Kind::kNoCode;
+    });
+    ASSERT_EQ(Describe(reported), Describe(noted)) << "seed " << seed;
   }
 }
 
