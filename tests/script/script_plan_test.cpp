@@ -310,16 +310,16 @@ INSTANTIATE_TEST_SUITE_P(
 // Random games of every kind: every string is one entry however many
 // pointers share it, each pointer in one entry, entries by first pointer.
 TEST(ReadScriptTableTest, SharedPointersMakeOneEntry) {
-  for (const ScriptGameSpec& spec :
+  for (const ScriptGameSpec& kind :
        {ScriptGameSpec{}, ScriptGameSpec{"u24be map=hirom"}, ScriptGameSpec{"u16le", true},
         ScriptGameSpec{"u32le relative=self", false, true}}) {
     for (unsigned seed = 1; seed <= 5; ++seed) {
-      const ScriptGameFiles files = MakeScriptGame(spec, seed);
+      const ScriptGameFiles files = MakeScriptGame(kind, seed);
       const Plan plan = ParsePlan(files.plan, "p").value();
       std::vector<Problem> problems;
       const ScriptTableResult read = ReadTableOf(files.game, plan.scripts.at(0), problems).value();
       ASSERT_TRUE(read.ok) << files.plan << seed;
-      ASSERT_EQ(read.strings.size(), spec.strings) << files.plan << seed;
+      ASSERT_EQ(read.strings.size(), kind.strings) << files.plan << seed;
       std::set<std::size_t> pointers;
       std::set<std::uint64_t> starts;
       for (std::size_t k = 0; k < read.strings.size(); ++k) {
