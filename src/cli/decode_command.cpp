@@ -104,7 +104,7 @@ extern const Command kDecodeCommand{
     .summary = "turn bytes back into text",
     .details = kDecodeDetails,
     .usage = {.options = kDecodeOptions,
-              .form = {.positionals = {.shown = "[BINARY]", .max = 1},
+              .form = {.positionals = OptionalInput("[BINARY]"),
                        .order = "tables crlf at length output @"}},
     .run = &RunDecode};
 

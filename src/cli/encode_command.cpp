@@ -245,7 +245,7 @@ extern const Command kEncodeCommand{
     .name = "encode",
     .summary = "convert text and write its bytes in one step",
     .details = kEncodeDetails,
-    .usage = {.options = kEncodeOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .usage = {.options = kEncodeOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
     .run = &RunEncode};
 
 }  // namespace binconv::cli

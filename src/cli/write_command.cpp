@@ -94,7 +94,7 @@ extern const Command kWriteCommand{
     .name = "write",
     .summary = "write the bytes of a code listing to a file",
     .details = kWriteDetails,
-    .usage = {.options = kWriteOptions, .form = {.positionals = {.shown = "[LISTING]", .max = 1}}},
+    .usage = {.options = kWriteOptions, .form = {.positionals = OptionalInput("[LISTING]")}},
     .run = &RunWrite};
 
 }  // namespace binconv::cli
