@@ -94,7 +94,7 @@ int RunDecode(const ParsedArgs& args) {
         AppendUtf8(text, out);
         return Unit{};
       });
-  return streamed ? kExitOk : ToInt(streamed.error());
+  return ExitStatusOf(streamed);
 }
 
 }  // namespace

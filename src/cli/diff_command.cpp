@@ -49,7 +49,7 @@ int RunDiff(const ParsedArgs& args) {
   if (!modified) return ToInt(modified.error());
   const Reported<> written = WriteVerifiedPatch(original_name, Bytes(*original), modified_name,
                                                 Bytes(*modified), *patch_name, *format);
-  return written ? kExitOk : ToInt(written.error());
+  return ExitStatusOf(written);
 }
 
 }  // namespace

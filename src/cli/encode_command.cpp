@@ -234,9 +234,8 @@ int RunEncode(const ParsedArgs& args) {
     status = ReadBytes(InputName(args), [&](std::string_view chunk) { return run.Feed(chunk); });
   }
   if (status) status = run.Finish();
-  if (status) return kExitOk;
-  run.Abort();
-  return ToInt(status.error());
+  if (!status) run.Abort();
+  return ExitStatusOf(status);
 }
 
 }  // namespace
