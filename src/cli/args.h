@@ -59,6 +59,13 @@ struct Positionals {
   std::string_view needs = {};  // the whole message when there are fewer than min or more than max
 };
 
+// Exactly `count` positional arguments, `needs` saying which when they aren't.
+constexpr Positionals Exactly(std::size_t count, std::string_view shown, std::string_view needs) {
+  return {shown, count, count, needs};
+}
+// One input at the most: standard input when there is none.
+constexpr Positionals OptionalInput(std::string_view shown) { return {shown, 0, 1, {}}; }
+
 // One way to call a command.
 struct Form {
   std::string_view when = {};  // the option that selects this form; empty for the main one

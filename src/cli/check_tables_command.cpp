@@ -73,10 +73,8 @@ int RunCheckTables(const ParsedArgs& args) {
   }
   out += Counted(findings, "finding") + "\n";
 
-  auto sink = OpenOutput(PathOfArg(kStdioName));
-  if (!sink) return ReportOutputError(sink.error());
-  if (auto written = sink.value()->Write(Bytes(out)); !written) {
-    return ReportOutputError(written.error());
+  if (auto written = WriteOutput(PathOfArg(kStdioName), Bytes(out)); !written) {
+    return ToInt(written.error());
   }
   return findings == 0 ? kExitOk : kExitRejected;
 }

@@ -64,7 +64,7 @@ extern const Command kConvertCommand{
     .name = "convert",
     .summary = "convert text into a code listing",
     .details = kConvertDetails,
-    .usage = {.options = kConvertOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .usage = {.options = kConvertOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
     .run = &RunConvert};
 
 }  // namespace binconv::cli

@@ -94,7 +94,7 @@ int RunDecode(const ParsedArgs& args) {
         AppendUtf8(text, out);
         return Unit{};
       });
-  return streamed ? kExitOk : ToInt(streamed.error());
+  return ExitStatusOf(streamed);
 }
 
 }  // namespace
@@ -104,7 +104,7 @@ extern const Command kDecodeCommand{
     .summary = "turn bytes back into text",
     .details = kDecodeDetails,
     .usage = {.options = kDecodeOptions,
-              .form = {.positionals = {.shown = "[BINARY]", .max = 1},
+              .form = {.positionals = OptionalInput("[BINARY]"),
                        .order = "tables crlf at length output @"}},
     .run = &RunDecode};
 

@@ -49,7 +49,7 @@ int RunDiff(const ParsedArgs& args) {
   if (!modified) return ToInt(modified.error());
   const Reported<> written = WriteVerifiedPatch(original_name, Bytes(*original), modified_name,
                                                 Bytes(*modified), *patch_name, *format);
-  return written ? kExitOk : ToInt(written.error());
+  return ExitStatusOf(written);
 }
 
 }  // namespace
@@ -59,10 +59,7 @@ extern const Command kDiffCommand{
     .summary = "make an IPS or BPS patch from ORIGINAL to MODIFIED",
     .details = kDiffDetails,
     .usage = {.options = kDiffOptions,
-              .form = {.positionals = {.shown = "ORIGINAL MODIFIED",
-                                       .min = 2,
-                                       .max = 2,
-                                       .needs = kDiffNeeds},
+              .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),
                        .order = "@ output format"}},
     .run = &RunDiff};
 

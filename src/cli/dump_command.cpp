@@ -39,10 +39,10 @@ constexpr std::string_view kDumpDetails =
     "only replaced with --force.\n";
 
 // Every problem, then their count; nothing is written.
-int RejectProblems(const std::vector<Problem>& problems) {
+Reported<> RejectProblems(const std::vector<Problem>& problems) {
   for (const Problem& problem : problems) PrintError(Describe(problem));
   PrintLine(Counted(problems.size(), "problem") + "; nothing written");
-  return kExitRejected;
+  return Failure(kExitRejected);
 }
 
 // The plan, its keyword lines read and checked; it must name a script.
@@ -56,7 +56,7 @@ Reported<Plan> ReadDumpPlan(const std::string& plan_name) {
     return Unexpected(ExitStatus::kRejected);
   }
   if (!plan.value().script_problems.empty()) {
-    return Unexpected(static_cast<ExitStatus>(RejectProblems(plan.value().script_problems)));
+    return Unexpected(RejectProblems(plan.value().script_problems).error());
   }
   if (plan.value().scripts.empty()) {
     PrintError(shown_plan + ": the plan has no script lines; nothing to dump");
@@ -65,8 +65,8 @@ Reported<Plan> ReadDumpPlan(const std::string& plan_name) {
   return std::move(plan).value();
 }
 
-// Whether a script file would be replaced without --force; each is named.
-bool RefuseExisting(const Plan& plan) {
+// Fails if a script file would be replaced without --force; each is named.
+Reported<> RefuseExisting(const Plan& plan) {
   bool existing = false;
   for (const ScriptSpec& def : plan.scripts) {
     if (FileExists(def.path)) {
@@ -74,7 +74,8 @@ bool RefuseExisting(const Plan& plan) {
       existing = true;
     }
   }
-  return existing;
+  if (existing) return Failure(kExitError);
+  return Unit{};
 }
 
 int RunDump(const ParsedArgs& args) {
@@ -82,7 +83,9 @@ int RunDump(const ParsedArgs& args) {
   const std::string shown_plan = ShownName(InputName(args));
   const Reported<Plan> plan = ReadDumpPlan(InputName(args));
   if (!plan) return ToInt(plan.error());
-  if (!args.Has("force") && RefuseExisting(plan.value())) return kExitError;
+  if (!args.Has("force")) {
+    if (auto refused = RefuseExisting(plan.value()); !refused) return ToInt(refused.error());
+  }
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return ToInt(tables.error());
 
@@ -93,7 +96,7 @@ int RunDump(const ParsedArgs& args) {
   }
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
   auto dumped = DumpPlan({plan.value(), shown_plan, tables->loaded.table, reader, game_file});
-  if (!dumped) return ReportJobError(dumped.error(), RejectProblems);
+  if (!dumped) return ToInt(ReportJobError(dumped.error(), RejectProblems).error());
   for (const DumpedScript& script : dumped.value()) {
     if (auto written = ReplaceFileAtomically(script.path, Bytes(script.text)); !written) {
       return ReportOutputError(written.error());
@@ -112,8 +115,7 @@ extern const Command kDumpCommand{
     .summary = "write the scripts of a plan out of a game, through its pointers",
     .details = kDumpDetails,
     .usage = {.options = kDumpOptions,
-              .form = {.positionals = {
-                           .shown = "PLAN", .min = 1, .max = 1, .needs = "dump needs a PLAN"}}},
+              .form = {.positionals = Exactly(1, "PLAN", "dump needs a PLAN")}},
     .run = &RunDump};
 
 }  // namespace binconv::cli

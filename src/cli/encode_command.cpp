@@ -234,9 +234,8 @@ int RunEncode(const ParsedArgs& args) {
     status = ReadBytes(InputName(args), [&](std::string_view chunk) { return run.Feed(chunk); });
   }
   if (status) status = run.Finish();
-  if (status) return kExitOk;
-  run.Abort();
-  return ToInt(status.error());
+  if (!status) run.Abort();
+  return ExitStatusOf(status);
 }
 
 }  // namespace
@@ -245,7 +244,7 @@ extern const Command kEncodeCommand{
     .name = "encode",
     .summary = "convert text and write its bytes in one step",
     .details = kEncodeDetails,
-    .usage = {.options = kEncodeOptions, .form = {.positionals = {.shown = "[INPUT]", .max = 1}}},
+    .usage = {.options = kEncodeOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
     .run = &RunEncode};
 
 }  // namespace binconv::cli

@@ -46,15 +46,8 @@ int RunExportTbl(const ParsedArgs& args) {
     PrintLine("nothing written; --encoding utf-8 holds every character");
     return kExitRejected;
   }
-  auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kStandardOutput));
-  if (!opened) return ReportOutputError(opened.error());
-  OutputSink& sink = *opened.value();
-  if (auto written = sink.Write(Bytes(exported.bytes)); !written) {
-    sink.Abort();
-    return ReportOutputError(written.error());
-  }
-  if (auto committed = sink.Commit(); !committed) return ReportOutputError(committed.error());
-  return kExitOk;
+  return ExitStatusOf(
+      WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput), Bytes(exported.bytes)));
 }
 
 }  // namespace

@@ -140,10 +140,7 @@ extern const Command kImportTblCommand{
     .summary = "make the table files from a hex editor's .tbl file",
     .details = kImportTblDetails,
     .usage = {.options = kImportTblOptions,
-              .form = {.positionals = {.shown = "TBL",
-                                       .min = 1,
-                                       .max = 1,
-                                       .needs = "import-tbl needs a TBL file"},
+              .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
                        .order = "encoding=utf-8|cp932 keep-going output @"}},
     .run = &RunImportTbl};
 

@@ -119,14 +119,11 @@ struct InsertTarget {
   }
 };
 
-std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
+Reported<InsertTarget> ParseTarget(const ParsedArgs& args) {
   const std::optional<std::string> into = args.Value("into");
   const std::optional<std::string> from = args.Value("from");
   const std::optional<std::string> output = args.Value("output");
-  auto misuse = [](const std::string& message) {
-    UsageError(message);
-    return std::nullopt;
-  };
+  auto misuse = [](const std::string& message) { return Failure(UsageError(message)); };
   const std::optional<std::string> patch = args.Value("patch");
   InsertTarget target;
   target.game_name = into ? *into : *from;
@@ -135,8 +132,10 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   if (patch) {
     if (patch->empty()) return misuse("the --patch name is empty");
     const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch);
-    if (!format) return std::nullopt;
-    if (!CheckOutputSparesInput(*patch, target.game_name)) return std::nullopt;
+    if (!format) return Unexpected(format.error());
+    if (auto spared = CheckOutputSparesInput(*patch, target.game_name); !spared) {
+      return Unexpected(spared.error());
+    }
     if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
       return misuse("--patch PATCH and -o OUTPUT name the same file");
     }
@@ -146,8 +145,8 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
   if (output) {
     target.output_name = *output;
     target.output = PathFromUtf8(*output);
-    std::error_code error;
-    if (std::filesystem::equivalent(target.game, target.output, error)) {
+    // Only an existing ORIGINAL: a missing one is told as a file not found.
+    if (AreOneExistingFile(target.game, target.output)) {
       return misuse("-o OUTPUT is ORIGINAL itself; use --into to patch it in place");
     }
   }
@@ -155,14 +154,14 @@ std::optional<InsertTarget> ParseTarget(const ParsedArgs& args) {
 }
 
 // Every problem, then their count; nothing is written.
-int RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
+Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
     PrintError(Describe(problem) + (problem.code == ProblemCode::kNoRoom
                                         ? "; " + target.game_name + " is unchanged"
                                         : ""));
   }
   PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
-  return kExitRejected;
+  return Failure(kExitRejected);
 }
 
 // The plan read and the job done: every text encoded and every script laid out.
@@ -173,12 +172,12 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   if (!plan_bytes) return Unexpected(plan_bytes.error());
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*plan_bytes, shown_plan);
-  if (!plan) return Unexpected(static_cast<ExitStatus>(RejectPlan({plan.error()}, target)));
+  if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
   auto done =
       InsertPlan({{plan.value(), shown_plan, table, game, target.game_name}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
-  return Unexpected(static_cast<ExitStatus>(ReportJobError(
-      done.error(), [&](const std::vector<Problem>& found) { return RejectPlan(found, target); })));
+  auto reject = [&](const std::vector<Problem>& found) { return RejectPlan(found, target); };
+  return Unexpected(ReportJobError(done.error(), reject).error());
 }
 
 // The patch from the original to the result, made and checked from the
@@ -264,8 +263,8 @@ void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
 }
 
 int RunInsert(const ParsedArgs& args) {
-  const std::optional<InsertTarget> target = ParseTarget(args);
-  if (!target) return kExitError;
+  const Reported<InsertTarget> target = ParseTarget(args);
+  if (!target) return ToInt(target.error());
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return ToInt(tables.error());
   FileReader reader;
@@ -309,8 +308,7 @@ extern const Command kInsertCommand{
     .summary = "put many texts into their rooms of a game file",
     .details = kInsertDetails,
     .usage = {.options = kInsertOptions,
-              .form = {.positionals = {
-                           .shown = "PLAN", .min = 1, .max = 1, .needs = "insert needs a PLAN"}}},
+              .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}},
     .run = &RunInsert};
 
 }  // namespace binconv::cli

@@ -129,6 +129,20 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
   return std::unique_ptr<OutputSink>(std::move(sink));
 }
 
+Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  auto opened = OpenOutput(path);
+  if (!opened) return Failure(ReportOutputError(opened.error()));
+  OutputSink& sink = *opened.value();
+  Result<Unit, IoError> written = sink.Write(bytes);
+  if (written) {
+    written = sink.Commit();
+  } else {
+    sink.Abort();
+  }
+  if (!written) return Failure(ReportOutputError(written.error()));
+  return Unit{};
+}
+
 void WarnOwnerChanged(const std::string& name) {
   PrintError("warning: " + name +
              " now belongs to you, not to its owner: only the owner or root may keep a"

@@ -30,6 +30,10 @@ enum class ExitStatus { kOk = kExitOk, kRejected = kExitRejected, kError = kExit
 template <class T = Unit>
 using Reported = Result<T, ExitStatus>;
 inline int ToInt(ExitStatus status) { return static_cast<int>(status); }
+// The exit status of a run that ends with `status`.
+inline int ExitStatusOf(const Reported<>& status) {
+  return status ? kExitOk : ToInt(status.error());
+}
 // What a helper gives up with once it has reported its trouble, `status`
 // being the exit status that trouble calls for.
 inline Unexpected<ExitStatus> Failure(int status) {
@@ -77,6 +81,10 @@ enum class OutputHold { kStream, kUntilCommit };
 // AtomicFileWriter.
 Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
                                                         OutputHold hold = OutputHold::kStream);
+
+// Writes `bytes` whole to the output `path` names, as OpenOutput does, and
+// makes it final. A failure is reported, and a file then keeps its old bytes.
+Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // Says on standard error that the replaced file `name` could not keep its
 // owner and group.

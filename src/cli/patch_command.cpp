@@ -30,9 +30,7 @@ constexpr std::array kPatchOptions{
 
 // With --into FILE, FILE is the original.
 constexpr Form kPatchIntoForm{
-    .when = "into",
-    .positionals = {.shown = "PATCH", .min = 1, .max = 1, .needs = kPatchNeeds},
-    .apart = " | "};
+    .when = "into", .positionals = Exactly(1, "PATCH", kPatchNeeds), .apart = " | "};
 
 constexpr std::string_view kPatchDetails =
     "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
@@ -78,10 +76,7 @@ extern const Command kPatchCommand{
     .summary = "apply an IPS or BPS patch",
     .details = kPatchDetails,
     .usage = {.options = kPatchOptions,
-              .form = {.positionals = {.shown = "ORIGINAL PATCH",
-                                       .min = 2,
-                                       .max = 2,
-                                       .needs = kPatchNeeds},
+              .form = {.positionals = Exactly(2, "ORIGINAL PATCH", kPatchNeeds),
                        .order = "@ output"},
               .other = &kPatchIntoForm},
     .run = &RunPatch};

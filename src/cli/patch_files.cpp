@@ -91,10 +91,8 @@ Reported<> CheckOutputSparesInput(const std::string& output, const std::string& 
     PrintError("patches and patched files are written to a named file, not to \"-\"");
     return Failure(kExitError);
   }
-  std::error_code error;
-  if (!std::filesystem::equivalent(PathFromUtf8(output), PathFromUtf8(input), error)) {
-    return Unit{};
-  }
+  // Only an existing input: a missing one is told as a file not found.
+  if (!AreOneExistingFile(PathFromUtf8(output), PathFromUtf8(input))) return Unit{};
   PrintError(output + " is " + input + ", which would be lost; write to another name");
   return Failure(kExitError);
 }

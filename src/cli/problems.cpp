@@ -106,11 +106,11 @@ std::string Describe(const Problem& p) {
   return Where(p) + entry + GameMessage(p) + plan_line;
 }
 
-int ReportJobError(const JobError& error,
-                   const std::function<int(const std::vector<Problem>&)>& reject) {
+Reported<> ReportJobError(const JobError& error,
+                          const std::function<Reported<>(const std::vector<Problem>&)>& reject) {
   if (const auto* io = std::get_if<IoError>(&error)) {
     PrintError(DescribeIoError(*io));
-    return kExitError;
+    return Failure(kExitError);
   }
   return reject(std::get<std::vector<Problem>>(error));
 }

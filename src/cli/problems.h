@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/io.h"
 #include "runtime/problem.h"
 #include "script/job.h"
 
@@ -13,9 +14,9 @@ namespace binconv::cli {
 // "FILE:LINE:COLUMN: message", "FILE:LINE: message" or "FILE: message".
 std::string Describe(const Problem& problem);
 
-// Reports why a job gave nothing and returns the exit status: the game's
-// read error, or its problems through `reject`.
-int ReportJobError(const JobError& error,
-                   const std::function<int(const std::vector<Problem>&)>& reject);
+// Reports why a job gave nothing: the game's read error, or its problems
+// through `reject`. Always a failure.
+Reported<> ReportJobError(const JobError& error,
+                          const std::function<Reported<>(const std::vector<Problem>&)>& reject);
 
 }  // namespace binconv::cli

@@ -42,13 +42,10 @@ constexpr std::array kSearchOptions{
                .misuse = kRelativeOnly},
     kHelpOption};
 
-constexpr Form kRelativeForm{.when = "relative",
-                             .positionals = {.shown = "GAME KANA",
-                                             .min = 2,
-                                             .max = 2,
-                                             .needs = "search --relative needs GAME and one KANA "
-                                                      "word"},
-                             .order = "relative order=jis|gojuon tbl @"};
+constexpr Form kRelativeForm{
+    .when = "relative",
+    .positionals = Exactly(2, "GAME KANA", "search --relative needs GAME and one KANA word"),
+    .order = "relative order=jis|gojuon tbl @"};
 
 constexpr std::string_view kSearchDetails =
     "Encodes each TEXT with the tables and lists every offset of GAME where its\n"

@@ -75,8 +75,7 @@ extern const Command kStringsCommand{
     .summary = "list the runs of characters in a game file",
     .details = kStringsDetails,
     .usage = {.options = kStringsOptions,
-              .form = {.positionals = {
-                           .shown = "GAME", .min = 1, .max = 1, .needs = "strings needs GAME"}}},
+              .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}},
     .run = &RunStrings};
 
 }  // namespace binconv::cli

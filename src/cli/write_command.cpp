@@ -41,7 +41,7 @@ int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const Reported<> patched =
       PatchInto(target, std::move(bytes).value(), listing_name, "pair",
                 [&] { return FirstPairPastRoom(listing.value(), room.value_or(0)); });
-  return patched ? kExitOk : ToInt(patched.error());
+  return ExitStatusOf(patched);
 }
 
 int RunWrite(const ParsedArgs& args) {
@@ -83,9 +83,8 @@ int RunWrite(const ParsedArgs& args) {
       status = Failure(ReportOutputError(committed.error()));
     }
   }
-  if (status) return kExitOk;
-  writer.Abort();
-  return ToInt(status.error());
+  if (!status) writer.Abort();
+  return ExitStatusOf(status);
 }
 
 }  // namespace
@@ -94,7 +93,7 @@ extern const Command kWriteCommand{
     .name = "write",
     .summary = "write the bytes of a code listing to a file",
     .details = kWriteDetails,
-    .usage = {.options = kWriteOptions, .form = {.positionals = {.shown = "[LISTING]", .max = 1}}},
+    .usage = {.options = kWriteOptions, .form = {.positionals = OptionalInput("[LISTING]")}},
     .run = &RunWrite};
 
 }  // namespace binconv::cli

@@ -528,9 +528,13 @@ Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::ui
   return Unit{};
 }
 
-bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+bool AreOneExistingFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code error;
-  if (std::filesystem::equivalent(a, b, error)) return true;
+  return std::filesystem::equivalent(a, b, error);
+}
+
+bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  if (AreOneExistingFile(a, b)) return true;
   auto full = [](const std::filesystem::path& p) {
     std::error_code e;
     std::filesystem::path absolute = std::filesystem::absolute(p, e);

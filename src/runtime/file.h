@@ -98,6 +98,9 @@ FileOps& SystemFileOps();
 
 // Whether a regular file of that name exists.
 bool FileExists(const std::filesystem::path& path);
+// Whether two names lead to one file that exists, such as an input that
+// writing the other would destroy.
+bool AreOneExistingFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // Whether two names lead to one file. Either may not exist yet (an output
 // about to be written), so the full names are compared as well as the files.
 bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

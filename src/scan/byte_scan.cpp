@@ -1,6 +1,7 @@
 #include "scan/byte_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 
@@ -206,6 +207,12 @@ Result<Unit, IoError> SearchBytes(const ReadInput& read,
       progress);
 }
 
+// SearchSelfRelative made for each type, in PointerType's order.
+constexpr std::array kSelfRelativeSearches{
+    &SearchSelfRelative<PointerType::kU16le>, &SearchSelfRelative<PointerType::kU16be>,
+    &SearchSelfRelative<PointerType::kU24le>, &SearchSelfRelative<PointerType::kU24be>,
+    &SearchSelfRelative<PointerType::kU32le>, &SearchSelfRelative<PointerType::kU32be>};
+
 bool CanSearchPointers(const PointerFormat& format) {
   return format.relative != PointerBase::kTable;
 }
@@ -218,26 +225,8 @@ Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat&
   std::sort(sorted.begin(), sorted.end());
   sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
   if (format.relative == PointerBase::kSelf) {
-    switch (format.type) {
-      case PointerType::kU16le:
-        return SearchSelfRelative<PointerType::kU16le>(read, format, sorted, chunk_size, found,
-                                                       progress);
-      case PointerType::kU16be:
-        return SearchSelfRelative<PointerType::kU16be>(read, format, sorted, chunk_size, found,
-                                                       progress);
-      case PointerType::kU24le:
-        return SearchSelfRelative<PointerType::kU24le>(read, format, sorted, chunk_size, found,
-                                                       progress);
-      case PointerType::kU24be:
-        return SearchSelfRelative<PointerType::kU24be>(read, format, sorted, chunk_size, found,
-                                                       progress);
-      case PointerType::kU32le:
-        return SearchSelfRelative<PointerType::kU32le>(read, format, sorted, chunk_size, found,
-                                                       progress);
-      case PointerType::kU32be:
-        return SearchSelfRelative<PointerType::kU32be>(read, format, sorted, chunk_size, found,
-                                                       progress);
-    }
+    return kSelfRelativeSearches[static_cast<std::size_t>(format.type)](
+        read, format, sorted, chunk_size, found, progress);
   }
   // An address format: each target has one value, whatever the position.
   std::vector<std::vector<std::uint8_t>> patterns;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "script/placement.h"
 
@@ -10,6 +11,26 @@ namespace {
 
 constexpr std::array<std::string_view, 6> kTypeNames = {"u16le", "u16be", "u24le",
                                                         "u24be", "u32le", "u32be"};
+// The words map= and relative= take.
+constexpr std::array<std::pair<std::string_view, AddressMap>, 3> kMapNames{
+    {{"linear", AddressMap::kLinear},
+     {"lorom", AddressMap::kLoRom},
+     {"hirom", AddressMap::kHiRom}}};
+constexpr std::array<std::pair<std::string_view, PointerBase>, 2> kRelativeNames{
+    {{"self", PointerBase::kSelf}, {"table", PointerBase::kTable}}};
+
+// Sets `value` to what `word` names in `names`; false if it names nothing.
+template <class T, std::size_t N>
+bool SetFromName(const std::array<std::pair<std::string_view, T>, N>& names, std::string_view word,
+                 T& value) {
+  for (const auto& [name, named] : names) {
+    if (name == word) {
+      value = named;
+      return true;
+    }
+  }
+  return false;
+}
 
 bool IsBigEndian(PointerType type) {
   return type == PointerType::kU16be || type == PointerType::kU24be || type == PointerType::kU32be;
@@ -87,26 +108,11 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
       const auto number = ParseNumber(value);
       if (!number) return Unexpected(FormatWordError{FormatWordErrorCode::kBadNumber, i});
       (name == "header" ? format.header : format.base) = *number;
-    } else if (name == "map") {
-      bit = kMap;
-      if (value == "linear") {
-        format.map = AddressMap::kLinear;
-      } else if (value == "lorom") {
-        format.map = AddressMap::kLoRom;
-      } else if (value == "hirom") {
-        format.map = AddressMap::kHiRom;
-      } else {
-        return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
-      }
-    } else if (name == "relative") {
-      bit = kRelative;
-      if (value == "self") {
-        format.relative = PointerBase::kSelf;
-      } else if (value == "table") {
-        format.relative = PointerBase::kTable;
-      } else {
-        return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
-      }
+    } else if (name == "map" || name == "relative") {
+      bit = name == "map" ? kMap : kRelative;
+      const bool named = name == "map" ? SetFromName(kMapNames, value, format.map)
+                                       : SetFromName(kRelativeNames, value, format.relative);
+      if (!named) return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
     } else {
       return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
     }

@@ -116,6 +116,25 @@ TEST_F(FileServices, ReadFileBytes) {
   EXPECT_EQ(ReadFileBytes(dir_).error().path, PathToUtf8(dir_));
 }
 
+// A missing file named twice is the same name but no existing file: an input
+// that isn't there is told as not found, not as one an output would destroy.
+TEST_F(FileServices, SameFileByNameOrAsExistingFile) {
+  WriteRaw(dir_ / "a", "a");
+  WriteRaw(dir_ / "b", "b");
+  fs::create_directory(dir_ / "sub");
+  const struct {
+    fs::path one, other;
+    bool same_name, one_existing;
+  } cases[] = {{dir_ / "a", dir_ / "sub" / ".." / "a", true, true},
+               {dir_ / "a", dir_ / "b", false, false},
+               {dir_ / "m", dir_ / "sub" / ".." / "m", true, false},
+               {dir_ / "a", dir_ / "m", false, false}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(NameTheSameFile(c.one, c.other), c.same_name) << c.one << " " << c.other;
+    EXPECT_EQ(AreOneExistingFile(c.one, c.other), c.one_existing) << c.one << " " << c.other;
+  }
+}
+
 TEST_F(FileServices, FileReaderReadsAnywhereAndNoticesACutFile) {
   const auto bytes = RandomBytes(100000, 4);
   WriteRaw(dir_ / "a", AsString(bytes));

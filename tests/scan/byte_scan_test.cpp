@@ -58,7 +58,12 @@ TEST(SearchPointersTest, FindsWhatReadingEveryOffsetFinds) {
                                    FormatOf({"u24le", "relative=self"}),
                                    FormatOf({"u32be", "header=0x10", "base=0x80000000"}),
                                    FormatOf({"u16le", "relative=self"}),
-                                   FormatOf({"u24be", "map=lorom"})};
+                                   FormatOf({"u24be", "map=lorom"}),
+                                   // One self-relative search per type.
+                                   FormatOf({"u16be", "relative=self"}),
+                                   FormatOf({"u24be", "relative=self"}),
+                                   FormatOf({"u32le", "relative=self"}),
+                                   FormatOf({"u32be", "relative=self"})};
   for (const PointerFormat& format : formats) {
     const unsigned width = WidthOf(format.type);
     std::vector<std::uint8_t> data = Noise(2000, width);
