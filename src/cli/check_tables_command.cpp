@@ -16,13 +16,16 @@ namespace {
 
 constexpr std::array kCheckTablesOptions{kTablesOption, kHelpOption};
 
-constexpr std::string_view kCheckTablesDetails =
-    "Loads the tables and lists, with file, line and column, each cell that\n"
-    "conversion can never produce (more than one character, a duplicate of an\n"
-    "earlier cell, a character taken for a tag mark, space or line break) and\n"
-    "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
-    "space; then the cells used on each page and the characters found twice.\n"
-    "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n";
+constexpr CommandText kCheckTablesText{
+    .name = "check-tables",
+    .summary = "report unusable cells of the tables",
+    .details =
+        "Loads the tables and lists, with file, line and column, each cell that\n"
+        "conversion can never produce (more than one character, a duplicate of an\n"
+        "earlier cell, a character taken for a tag mark, space or line break) and\n"
+        "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
+        "space; then the cells used on each page and the characters found twice.\n"
+        "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n"};
 
 int RunCheckTables(const ParsedArgs& args) {
   const Reported<CommandTables> tables = LoadCommandTables(args);
@@ -81,10 +84,7 @@ int RunCheckTables(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kCheckTablesCommand{.name = "check-tables",
-                                         .summary = "report unusable cells of the tables",
-                                         .details = kCheckTablesDetails,
-                                         .usage = {.options = kCheckTablesOptions},
-                                         .run = &RunCheckTables};
+extern const Command kCheckTablesCommand{
+    kCheckTablesText, {.options = kCheckTablesOptions}, &RunCheckTables};
 
 }  // namespace binconv::cli

@@ -10,10 +10,15 @@
 
 namespace binconv::cli {
 
-struct Command {
+// What --help says of a command, declared at the top of its file with the
+// prose of its details.
+struct CommandText {
   std::string_view name = {};
   std::string_view summary = {};  // one line for the overview
   std::string_view details = {};  // the rest of the command's --help
+};
+
+struct Command : CommandText {
   // Its options and positional arguments; the synopsis of --help and the
   // checks made before `run` follow from them.
   Usage usage = {};

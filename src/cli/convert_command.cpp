@@ -13,17 +13,20 @@ constexpr std::array kConvertOptions{
     OptionSpec{"output", 'o', "FILE", "write the listing to FILE instead of standard output"},
     kHelpOption};
 
-constexpr std::string_view kConvertDetails =
-    "Converts Japanese text (UTF-8) into a code listing: each character becomes\n"
-    "its lead code (pages 1-5) and its two hex digits, each followed by a space;\n"
-    "a line break becomes \"24\" and CR LF, a full-width or plain space \"50\".\n"
-    "Characters the tables don't hold stay in the listing as they are, and text\n"
-    "between \"<\" and \">\" is copied unchanged. The listing is written as UTF-8.\n"
-    "Each character without a code (a lone CR or LF with --exact too) is listed\n"
-    "on standard error with its line and column, and the exit status is then 1:\n"
-    "write would take such a hex digit for part of a code, or drop such a line\n"
-    "break, without a word.\n"
-    "INPUT omitted or \"-\" reads standard input.\n";
+constexpr CommandText kConvertText{
+    .name = "convert",
+    .summary = "convert text into a code listing",
+    .details =
+        "Converts Japanese text (UTF-8) into a code listing: each character becomes\n"
+        "its lead code (pages 1-5) and its two hex digits, each followed by a space;\n"
+        "a line break becomes \"24\" and CR LF, a full-width or plain space \"50\".\n"
+        "Characters the tables don't hold stay in the listing as they are, and text\n"
+        "between \"<\" and \">\" is copied unchanged. The listing is written as UTF-8.\n"
+        "Each character without a code (a lone CR or LF with --exact too) is listed\n"
+        "on standard error with its line and column, and the exit status is then 1:\n"
+        "write would take such a hex digit for part of a code, or drop such a line\n"
+        "break, without a word.\n"
+        "INPUT omitted or \"-\" reads standard input.\n"};
 
 int RunConvert(const ParsedArgs& args) {
   const Reported<CommandTables> tables = LoadCommandTables(args);
@@ -61,10 +64,8 @@ int RunConvert(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kConvertCommand{
-    .name = "convert",
-    .summary = "convert text into a code listing",
-    .details = kConvertDetails,
-    .usage = {.options = kConvertOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
-    .run = &RunConvert};
+    kConvertText,
+    {.options = kConvertOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
+    &RunConvert};
 
 }  // namespace binconv::cli

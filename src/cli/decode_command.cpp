@@ -100,12 +100,9 @@ int RunDecode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kDecodeCommand{
-    .name = "decode",
-    .summary = "turn bytes back into text",
-    .details = kDecodeDetails,
-    .usage = {.options = kDecodeOptions,
-              .form = {.positionals = OptionalInput("[BINARY]"),
-                       .order = "tables crlf at length output @"}},
-    .run = &RunDecode};
+    {.name = "decode", .summary = "turn bytes back into text", .details = kDecodeDetails},
+    {.options = kDecodeOptions,
+     .form = {.positionals = OptionalInput("[BINARY]"), .order = "tables crlf at length output @"}},
+    &RunDecode};
 
 }  // namespace binconv::cli

@@ -18,18 +18,21 @@ constexpr std::array kDiffOptions{OptionSpec{.name = "output",
                                              .missing = kDiffNeeds},
                                   kPatchFormatOption, kHelpOption};
 
-constexpr std::string_view kDiffDetails =
-    "Writes a patch that turns ORIGINAL into MODIFIED, to share a translation\n"
-    "without sharing the game file. The format is IPS or BPS, from --format or\n"
-    "from PATCH's extension (.ips, .bps).\n"
-    "  BPS  records the CRC-32 of ORIGINAL, MODIFIED and the patch itself, so a\n"
-    "       player learns at once that their copy is the wrong one; any size.\n"
-    "  IPS  older and simpler; it can't reach changes at or past 16 MiB\n"
-    "       (0x1000000), which are refused with a word to use BPS.\n"
-    "Before PATCH is written the patch is applied to ORIGINAL in memory and the\n"
-    "result compared with MODIFIED; PATCH is then replaced atomically. Exit\n"
-    "status 1 when no patch can be made, 2 for a misuse or a file that can't be\n"
-    "read or written.\n";
+constexpr CommandText kDiffText{
+    .name = "diff",
+    .summary = "make an IPS or BPS patch from ORIGINAL to MODIFIED",
+    .details =
+        "Writes a patch that turns ORIGINAL into MODIFIED, to share a translation\n"
+        "without sharing the game file. The format is IPS or BPS, from --format or\n"
+        "from PATCH's extension (.ips, .bps).\n"
+        "  BPS  records the CRC-32 of ORIGINAL, MODIFIED and the patch itself, so a\n"
+        "       player learns at once that their copy is the wrong one; any size.\n"
+        "  IPS  older and simpler; it can't reach changes at or past 16 MiB\n"
+        "       (0x1000000), which are refused with a word to use BPS.\n"
+        "Before PATCH is written the patch is applied to ORIGINAL in memory and the\n"
+        "result compared with MODIFIED; PATCH is then replaced atomically. Exit\n"
+        "status 1 when no patch can be made, 2 for a misuse or a file that can't be\n"
+        "read or written.\n"};
 
 int RunDiff(const ParsedArgs& args) {
   const std::optional<std::string> patch_name = args.Value("output");
@@ -55,12 +58,10 @@ int RunDiff(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kDiffCommand{
-    .name = "diff",
-    .summary = "make an IPS or BPS patch from ORIGINAL to MODIFIED",
-    .details = kDiffDetails,
-    .usage = {.options = kDiffOptions,
-              .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),
-                       .order = "@ output format"}},
-    .run = &RunDiff};
+    kDiffText,
+    {.options = kDiffOptions,
+     .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),
+              .order = "@ output format"}},
+    &RunDiff};
 
 }  // namespace binconv::cli

@@ -19,24 +19,27 @@ constexpr std::array kDumpOptions{
                .value_name = "GAME",
                .help = "the game to read the scripts from (required)",
                .required = true},
-    kTablesOption,
-    OptionSpec{"force", 0, "", "replace script files that already exist"}, kHelpOption};
+    kTablesOption, OptionSpec{"force", 0, "", "replace script files that already exist"},
+    kHelpOption};
 
-constexpr std::string_view kDumpDetails =
-    "Writes the FILE of each script line of PLAN (see insert) from GAME: every\n"
-    "pointer of the table is read and mapped to a file offset, and the string\n"
-    "there is read as the game reads it (a lead byte takes the byte after it)\n"
-    "up to the first end byte, then decoded as decode does. Pointers to one\n"
-    "string make one entry. Each entry is written as\n"
-    "  @N ptr=OFFSET,... at=OFFSET room=BYTES\n"
-    "  ;each line of the original text, for the translator\n"
-    "  the text, whose lines insert joins with line breaks (24)\n"
-    "after a header \"#binconv script 1\", \"#game NAME size=N crc32=XXXXXXXX\"\n"
-    "and \"#plan PLAN FILE\". A text ending in a line break ends in <24>; a\n"
-    "line whose first character would be ; @ or # starts with its tag. A\n"
-    "pointer outside GAME or text=, or a string without an end byte, is an\n"
-    "error naming the pointer; nothing is written then. An existing FILE is\n"
-    "only replaced with --force.\n";
+constexpr CommandText kDumpText{
+    .name = "dump",
+    .summary = "write the scripts of a plan out of a game, through its pointers",
+    .details =
+        "Writes the FILE of each script line of PLAN (see insert) from GAME: every\n"
+        "pointer of the table is read and mapped to a file offset, and the string\n"
+        "there is read as the game reads it (a lead byte takes the byte after it)\n"
+        "up to the first end byte, then decoded as decode does. Pointers to one\n"
+        "string make one entry. Each entry is written as\n"
+        "  @N ptr=OFFSET,... at=OFFSET room=BYTES\n"
+        "  ;each line of the original text, for the translator\n"
+        "  the text, whose lines insert joins with line breaks (24)\n"
+        "after a header \"#binconv script 1\", \"#game NAME size=N crc32=XXXXXXXX\"\n"
+        "and \"#plan PLAN FILE\". A text ending in a line break ends in <24>; a\n"
+        "line whose first character would be ; @ or # starts with its tag. A\n"
+        "pointer outside GAME or text=, or a string without an end byte, is an\n"
+        "error naming the pointer; nothing is written then. An existing FILE is\n"
+        "only replaced with --force.\n"};
 
 // Every problem, then their count; nothing is written.
 Reported<> RejectProblems(const std::vector<Problem>& problems) {
@@ -111,11 +114,8 @@ int RunDump(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kDumpCommand{
-    .name = "dump",
-    .summary = "write the scripts of a plan out of a game, through its pointers",
-    .details = kDumpDetails,
-    .usage = {.options = kDumpOptions,
-              .form = {.positionals = Exactly(1, "PLAN", "dump needs a PLAN")}},
-    .run = &RunDump};
+    kDumpText,
+    {.options = kDumpOptions, .form = {.positionals = Exactly(1, "PLAN", "dump needs a PLAN")}},
+    &RunDump};
 
 }  // namespace binconv::cli

@@ -27,20 +27,23 @@ constexpr std::array kEncodeOptions{
     kFillOption,
     kHelpOption};
 
-constexpr std::string_view kEncodeDetails =
-    "Converts Japanese text (UTF-8) straight into bytes, as convert followed by\n"
-    "write would. Every character without a code, and every tag character that\n"
-    "is not a hex digit, is listed with its line and column (past 1000 of them\n"
-    "the reading stops, unless --report or --keep-going is given); then nothing\n"
-    "is written, unless --keep-going leaves them out. --report prints to\n"
-    "standard error how many characters got a code on each page and each\n"
-    "character without one. INPUT omitted or \"-\" reads standard input.\n"
-    "\n"
-    "With --into GAME --at OFFSET the bytes replace GAME's bytes from OFFSET on;\n"
-    "GAME keeps its length and every other byte. With --room N a text of more\n"
-    "than N bytes is refused, naming by line and column the first character\n"
-    "that does not fit, and --fill XX fills the rest of the room. GAME is\n"
-    "replaced atomically, or not at all.\n";
+constexpr CommandText kEncodeText{
+    .name = "encode",
+    .summary = "convert text and write its bytes in one step",
+    .details =
+        "Converts Japanese text (UTF-8) straight into bytes, as convert followed by\n"
+        "write would. Every character without a code, and every tag character that\n"
+        "is not a hex digit, is listed with its line and column (past 1000 of them\n"
+        "the reading stops, unless --report or --keep-going is given); then nothing\n"
+        "is written, unless --keep-going leaves them out. --report prints to\n"
+        "standard error how many characters got a code on each page and each\n"
+        "character without one. INPUT omitted or \"-\" reads standard input.\n"
+        "\n"
+        "With --into GAME --at OFFSET the bytes replace GAME's bytes from OFFSET on;\n"
+        "GAME keeps its length and every other byte. With --room N a text of more\n"
+        "than N bytes is refused, naming by line and column the first character\n"
+        "that does not fit, and --fill XX fills the rest of the room. GAME is\n"
+        "replaced atomically, or not at all.\n"};
 
 // Past this many problems a text is plainly not for these tables: listing
 // every problem of a large file would cost memory and bury the first ones.
@@ -70,8 +73,7 @@ void PrintCoverage(const CoverageReport& report) {
     if (distinct == 0) continue;
     const char* what = kind == EncodeProblem::Kind::kNoCode ? " without a code, "
                                                             : " in tags that are not hex digits, ";
-    PrintLine("coverage: " + Counted(distinct, "character") + what + Times(total) +
-              " in all");
+    PrintLine("coverage: " + Counted(distinct, "character") + what + Times(total) + " in all");
     for (const MissingChar& m : report.missing) {
       if (m.kind != kind) continue;
       PrintLine("  " + DescribeChar(m.ch) + " " + Times(m.count) + ", first at " +
@@ -241,10 +243,8 @@ int RunEncode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kEncodeCommand{
-    .name = "encode",
-    .summary = "convert text and write its bytes in one step",
-    .details = kEncodeDetails,
-    .usage = {.options = kEncodeOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
-    .run = &RunEncode};
+    kEncodeText,
+    {.options = kEncodeOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
+    &RunEncode};
 
 }  // namespace binconv::cli

@@ -16,15 +16,18 @@ constexpr std::array kExportTblOptions{
     OptionSpec{"output", 'o', "FILE", "write the .tbl to FILE instead of standard output"},
     kHelpOption};
 
-constexpr std::string_view kExportTblDetails =
-    "Writes the tables as a .tbl file for hex editors (ImHex, WindHex,\n"
-    "Thingy32): one entry a line, XX=c for a page 0 code and LLXX=c for a code\n"
-    "after the lead byte LL, for every code that decode shows as a character,\n"
-    "in byte order; the line break as *24 and the space as 50= and U+3000.\n"
-    "A page 0 cell at 18, 20-24 or 50 is left out with a warning: those bytes\n"
-    "are read as lead bytes, the line break and the space. --encoding cp932\n"
-    "(CR LF line ends) serves older Windows editors; a character that code\n"
-    "page 932 can't hold is then an error and nothing is written.\n";
+constexpr CommandText kExportTblText{
+    .name = "export-tbl",
+    .summary = "write the tables as a hex editor's .tbl file",
+    .details =
+        "Writes the tables as a .tbl file for hex editors (ImHex, WindHex,\n"
+        "Thingy32): one entry a line, XX=c for a page 0 code and LLXX=c for a code\n"
+        "after the lead byte LL, for every code that decode shows as a character,\n"
+        "in byte order; the line break as *24 and the space as 50= and U+3000.\n"
+        "A page 0 cell at 18, 20-24 or 50 is left out with a warning: those bytes\n"
+        "are read as lead bytes, the line break and the space. --encoding cp932\n"
+        "(CR LF line ends) serves older Windows editors; a character that code\n"
+        "page 932 can't hold is then an error and nothing is written.\n"};
 
 int RunExportTbl(const ParsedArgs& args) {
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
@@ -53,11 +56,8 @@ int RunExportTbl(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kExportTblCommand{
-    .name = "export-tbl",
-    .summary = "write the tables as a hex editor's .tbl file",
-    .details = kExportTblDetails,
-    .usage = {.options = kExportTblOptions,
-              .form = {.order = "tables encoding=utf-8|cp932 output"}},
-    .run = &RunExportTbl};
+    kExportTblText,
+    {.options = kExportTblOptions, .form = {.order = "tables encoding=utf-8|cp932 output"}},
+    &RunExportTbl};
 
 }  // namespace binconv::cli

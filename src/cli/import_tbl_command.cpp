@@ -24,17 +24,20 @@ constexpr std::array kImportTblOptions{
     OptionSpec{"output", 'o', "DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"},
     kHelpOption};
 
-constexpr std::string_view kImportTblDetails =
-    "Reads a .tbl file of a hex editor (XX=c and LLXX=c entries, LL one of the\n"
-    "lead bytes 20, 21, 22, 23, 18; with or without a byte order mark) and\n"
-    "writes Zezovar.ini (pages 0-4) and Zezovar_ex.ini (page 5) into DIR, in\n"
-    "code page 932 when every character fits, else UTF-8 with a byte order\n"
-    "mark. *24 and 50= with a space are the fixed line break and space. Every\n"
-    "entry that can't be placed is listed with its line (another lead byte, a\n"
-    "code of more than two bytes, a value of more than one character, a page 0\n"
-    "code at 18, 20-24 or 50, a second entry for a code, a comma or space);\n"
-    "then nothing is written, unless --keep-going leaves them out. TBL \"-\"\n"
-    "reads standard input.\n";
+constexpr CommandText kImportTblText{
+    .name = "import-tbl",
+    .summary = "make the table files from a hex editor's .tbl file",
+    .details =
+        "Reads a .tbl file of a hex editor (XX=c and LLXX=c entries, LL one of the\n"
+        "lead bytes 20, 21, 22, 23, 18; with or without a byte order mark) and\n"
+        "writes Zezovar.ini (pages 0-4) and Zezovar_ex.ini (page 5) into DIR, in\n"
+        "code page 932 when every character fits, else UTF-8 with a byte order\n"
+        "mark. *24 and 50= with a space are the fixed line break and space. Every\n"
+        "entry that can't be placed is listed with its line (another lead byte, a\n"
+        "code of more than two bytes, a value of more than one character, a page 0\n"
+        "code at 18, 20-24 or 50, a second entry for a code, a comma or space);\n"
+        "then nothing is written, unless --keep-going leaves them out. TBL \"-\"\n"
+        "reads standard input.\n"};
 
 std::string Describe(TblErrorCode code) {
   switch (code) {
@@ -136,12 +139,10 @@ std::string DescribeCell(const CharTable& table, CellCode cell) {
 }
 
 extern const Command kImportTblCommand{
-    .name = "import-tbl",
-    .summary = "make the table files from a hex editor's .tbl file",
-    .details = kImportTblDetails,
-    .usage = {.options = kImportTblOptions,
-              .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
-                       .order = "encoding=utf-8|cp932 keep-going output @"}},
-    .run = &RunImportTbl};
+    kImportTblText,
+    {.options = kImportTblOptions,
+     .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
+              .order = "encoding=utf-8|cp932 keep-going output @"}},
+    &RunImportTbl};
 
 }  // namespace binconv::cli

@@ -50,45 +50,48 @@ constexpr std::array kInsertOptions{
     OptionSpec{"map", 0, "FILE", "write where every script entry went, as CSV, to FILE"},
     kHelpOption};
 
-constexpr std::string_view kInsertDetails =
-    "Puts many texts into one game file. PLAN (UTF-8) holds one entry a line:\n"
-    "  OFFSET ROOM FILE [FILL]\n"
-    "OFFSET and ROOM are decimal or 0x hex; FILE is a UTF-8 text, found from\n"
-    "PLAN's folder (in double quotes if its name has spaces); FILL, two hex\n"
-    "digits, fills the rest of the room, which otherwise keeps its bytes. \"#\"\n"
-    "starts a comment; blank lines are skipped. Every entry is checked first:\n"
-    "the texts exist and every character has a code, every text fits its room,\n"
-    "every room lies inside GAME and no two rooms overlap. Every problem is\n"
-    "listed and then nothing is written. Otherwise GAME is replaced once,\n"
-    "atomically, with every text in place, and each entry's bytes used and\n"
-    "room left are shown. PLAN \"-\" reads standard input.\n"
-    "\n"
-    "Scripts that move (written by dump) take keyword lines in the same plan:\n"
-    "  format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom]\n"
-    "         [relative=self|table]\n"
-    "  space START..END [fill=XX]\n"
-    "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
-    "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
-    "         [align=N] [fill=XX] [skip=V,V...]\n"
-    "TYPE is u16le u16be u24le u24be u32le or u32be; a value is\n"
-    "map(offset - header) + base, or with relative= the signed distance from\n"
-    "the pointer itself or its table. Ranges are inclusive. A space is free\n"
-    "room moved texts may take. With layout=slots (the default) a text that\n"
-    "fits its room stays; one that doesn't moves to the first space with room\n"
-    "at align=, and its old room gets fill= or keeps its bytes. With pack the\n"
-    "text= block is laid out again in entry order, and what doesn't fit goes\n"
-    "to the spaces. A moved text identical to one already placed is shared.\n"
-    "Every pointer to a moved text is rewritten. The script file must come\n"
-    "from this game (its #game size and CRC-32): rebuild from the original\n"
-    "with --from ORIGINAL -o OUTPUT after each edit. The summary tells per\n"
-    "script how many texts stayed and moved, and each space's bytes used and\n"
-    "free. --map writes script,index,pointers,old_offset,new_offset,bytes.\n"
-    "\n"
-    "--patch PATCH also writes a patch from ORIGINAL (or GAME as it was) to the\n"
-    "result, IPS or BPS after PATCH's extension or --format; with --from and no\n"
-    "-o, only the patch is written. It is applied to the original in memory and\n"
-    "compared with the result before anything is written, and PATCH is put in\n"
-    "place only once the result is. --dry-run checks it and writes nothing.\n";
+constexpr CommandText kInsertText{
+    .name = "insert",
+    .summary = "put many texts into their rooms of a game file",
+    .details =
+        "Puts many texts into one game file. PLAN (UTF-8) holds one entry a line:\n"
+        "  OFFSET ROOM FILE [FILL]\n"
+        "OFFSET and ROOM are decimal or 0x hex; FILE is a UTF-8 text, found from\n"
+        "PLAN's folder (in double quotes if its name has spaces); FILL, two hex\n"
+        "digits, fills the rest of the room, which otherwise keeps its bytes. \"#\"\n"
+        "starts a comment; blank lines are skipped. Every entry is checked first:\n"
+        "the texts exist and every character has a code, every text fits its room,\n"
+        "every room lies inside GAME and no two rooms overlap. Every problem is\n"
+        "listed and then nothing is written. Otherwise GAME is replaced once,\n"
+        "atomically, with every text in place, and each entry's bytes used and\n"
+        "room left are shown. PLAN \"-\" reads standard input.\n"
+        "\n"
+        "Scripts that move (written by dump) take keyword lines in the same plan:\n"
+        "  format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom]\n"
+        "         [relative=self|table]\n"
+        "  space START..END [fill=XX]\n"
+        "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
+        "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
+        "         [align=N] [fill=XX] [skip=V,V...]\n"
+        "TYPE is u16le u16be u24le u24be u32le or u32be; a value is\n"
+        "map(offset - header) + base, or with relative= the signed distance from\n"
+        "the pointer itself or its table. Ranges are inclusive. A space is free\n"
+        "room moved texts may take. With layout=slots (the default) a text that\n"
+        "fits its room stays; one that doesn't moves to the first space with room\n"
+        "at align=, and its old room gets fill= or keeps its bytes. With pack the\n"
+        "text= block is laid out again in entry order, and what doesn't fit goes\n"
+        "to the spaces. A moved text identical to one already placed is shared.\n"
+        "Every pointer to a moved text is rewritten. The script file must come\n"
+        "from this game (its #game size and CRC-32): rebuild from the original\n"
+        "with --from ORIGINAL -o OUTPUT after each edit. The summary tells per\n"
+        "script how many texts stayed and moved, and each space's bytes used and\n"
+        "free. --map writes script,index,pointers,old_offset,new_offset,bytes.\n"
+        "\n"
+        "--patch PATCH also writes a patch from ORIGINAL (or GAME as it was) to the\n"
+        "result, IPS or BPS after PATCH's extension or --format; with --from and no\n"
+        "-o, only the patch is written. It is applied to the original in memory and\n"
+        "compared with the result before anything is written, and PATCH is put in\n"
+        "place only once the result is. --dry-run checks it and writes nothing.\n"};
 
 // Where the result goes: GAME patched in place, or OUTPUT written as a
 // patched copy of ORIGINAL, and a patch from the original to it. One more way
@@ -304,11 +307,8 @@ int RunInsert(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kInsertCommand{
-    .name = "insert",
-    .summary = "put many texts into their rooms of a game file",
-    .details = kInsertDetails,
-    .usage = {.options = kInsertOptions,
-              .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}},
-    .run = &RunInsert};
+    kInsertText,
+    {.options = kInsertOptions, .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}},
+    &RunInsert};
 
 }  // namespace binconv::cli

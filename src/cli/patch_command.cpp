@@ -13,36 +13,38 @@ namespace {
 constexpr std::string_view kPatchNeeds =
     "patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH";
 
-constexpr std::array kPatchOptions{
-    OptionSpec{.name = "output",
-               .alias = 'o',
-               .value_name = "OUTPUT",
-               .help = "the patched file to write",
-               .required = true,
-               .missing = kPatchNeeds},
-    OptionSpec{.name = "into",
-               .value_name = "FILE",
-               .help = "patch FILE in place instead (atomically)",
-               .required = true,
-               .excludes = "output",
-               .misuse = kPatchNeeds},
-    kHelpOption};
+constexpr std::array kPatchOptions{OptionSpec{.name = "output",
+                                              .alias = 'o',
+                                              .value_name = "OUTPUT",
+                                              .help = "the patched file to write",
+                                              .required = true,
+                                              .missing = kPatchNeeds},
+                                   OptionSpec{.name = "into",
+                                              .value_name = "FILE",
+                                              .help = "patch FILE in place instead (atomically)",
+                                              .required = true,
+                                              .excludes = "output",
+                                              .misuse = kPatchNeeds},
+                                   kHelpOption};
 
 // With --into FILE, FILE is the original.
 constexpr Form kPatchIntoForm{
     .when = "into", .positionals = Exactly(1, "PATCH", kPatchNeeds), .apart = " | "};
 
-constexpr std::string_view kPatchDetails =
-    "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
-    "and writes the result to OUTPUT, or with --into FILE replaces FILE with\n"
-    "the result. A BPS patch's own CRC-32 and ORIGINAL's CRC-32 and size are\n"
-    "checked before anything is built, the result's CRC-32 after; a mismatch\n"
-    "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
-    "without its \"EOF\" marker, an action past the end of a file) is\n"
-    "refused. The output is written to a temporary file and put in place only\n"
-    "when everything went well; otherwise nothing is written. Exit status 1\n"
-    "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
-    "read or written.\n";
+constexpr CommandText kPatchText{
+    .name = "patch",
+    .summary = "apply an IPS or BPS patch",
+    .details =
+        "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
+        "and writes the result to OUTPUT, or with --into FILE replaces FILE with\n"
+        "the result. A BPS patch's own CRC-32 and ORIGINAL's CRC-32 and size are\n"
+        "checked before anything is built, the result's CRC-32 after; a mismatch\n"
+        "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
+        "without its \"EOF\" marker, an action past the end of a file) is\n"
+        "refused. The output is written to a temporary file and put in place only\n"
+        "when everything went well; otherwise nothing is written. Exit status 1\n"
+        "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
+        "read or written.\n"};
 
 int RunPatch(const ParsedArgs& args) {
   const std::optional<std::string> into = args.Value("into");
@@ -72,13 +74,10 @@ int RunPatch(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kPatchCommand{
-    .name = "patch",
-    .summary = "apply an IPS or BPS patch",
-    .details = kPatchDetails,
-    .usage = {.options = kPatchOptions,
-              .form = {.positionals = Exactly(2, "ORIGINAL PATCH", kPatchNeeds),
-                       .order = "@ output"},
-              .other = &kPatchIntoForm},
-    .run = &RunPatch};
+    kPatchText,
+    {.options = kPatchOptions,
+     .form = {.positionals = Exactly(2, "ORIGINAL PATCH", kPatchNeeds), .order = "@ output"},
+     .other = &kPatchIntoForm},
+    &RunPatch};
 
 }  // namespace binconv::cli

@@ -9,10 +9,10 @@
 #include "cli/game_scan.h"
 #include "cli/io.h"
 #include "cli/strings_options.h"
-#include "script/placement.h"
-#include "scan/pointer_tables.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
+#include "scan/pointer_tables.h"
+#include "script/placement.h"
 
 namespace binconv::cli {
 namespace {
@@ -35,30 +35,33 @@ constexpr Form kTablesOfForm{.when = "tables-of",
                              .positionals = {.shown = "GAME", .max = kAnyNumber},
                              .order = "tables-of format=… tables min end @"};
 
-constexpr std::string_view kPointersToDetails =
-    "Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
-    "points at one of the OFFSETs (decimal or 0x hex), in file order:\n"
-    "  POINTER_OFFSET<TAB>VALUE<TAB>TARGET\n"
-    "all in 0x hex. The format is written with the same words as a plan's\n"
-    "format line, after --format:\n"
-    "  TYPE [header=N] [base=N] [map=linear|lorom|hirom] [relative=self]\n"
-    "An address maps from a file offset o as o - header mapped (linear: as it\n"
-    "is; lorom, hirom: the SNES maps) plus base; relative=self counts the\n"
-    "value, signed, from the pointer's own offset. Exit status: 0 something\n"
-    "was found, 1 nothing, 2 an error.\n"
-    "\n"
-    "With --tables-of (and no OFFSET) it lists likely pointer tables: runs of\n"
-    "at least 8 values at stride 2, 3 or 4 that all point inside GAME at the\n"
-    "start of a string that strings finds (with the same --tables, --min and\n"
-    "--end). Most entries first, ties in file order. The output is a piece of\n"
-    "plan: a format line, then per table a comment with its first targets and\n"
-    "a script line ready to paste; its end= byte is --end, or else the byte\n"
-    "the first strings stop at. relative=table counts from each table's start\n"
-    "here. GAME is read twice, so it must be a file. A GAME of 4 million runs\n"
-    "or more (mostly not text) is refused: give --end or a larger --min.\n"
-    "\n"
-    "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
-    "on a terminal for a GAME over 64 MB.\n";
+constexpr CommandText kPointersToText{
+    .name = "pointers-to",
+    .summary = "find pointers to offsets in a game file, or its pointer tables",
+    .details =
+        "Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
+        "points at one of the OFFSETs (decimal or 0x hex), in file order:\n"
+        "  POINTER_OFFSET<TAB>VALUE<TAB>TARGET\n"
+        "all in 0x hex. The format is written with the same words as a plan's\n"
+        "format line, after --format:\n"
+        "  TYPE [header=N] [base=N] [map=linear|lorom|hirom] [relative=self]\n"
+        "An address maps from a file offset o as o - header mapped (linear: as it\n"
+        "is; lorom, hirom: the SNES maps) plus base; relative=self counts the\n"
+        "value, signed, from the pointer's own offset. Exit status: 0 something\n"
+        "was found, 1 nothing, 2 an error.\n"
+        "\n"
+        "With --tables-of (and no OFFSET) it lists likely pointer tables: runs of\n"
+        "at least 8 values at stride 2, 3 or 4 that all point inside GAME at the\n"
+        "start of a string that strings finds (with the same --tables, --min and\n"
+        "--end). Most entries first, ties in file order. The output is a piece of\n"
+        "plan: a format line, then per table a comment with its first targets and\n"
+        "a script line ready to paste; its end= byte is --end, or else the byte\n"
+        "the first strings stop at. relative=table counts from each table's start\n"
+        "here. GAME is read twice, so it must be a file. A GAME of 4 million runs\n"
+        "or more (mostly not text) is refused: give --end or a larger --min.\n"
+        "\n"
+        "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
+        "on a terminal for a GAME over 64 MB.\n"};
 
 std::string DescribeWordError(FormatWordErrorCode code) {
   switch (code) {
@@ -191,7 +194,7 @@ struct Strings {
 constexpr std::size_t kMostStrings = 4'000'000;
 
 Reported<Strings> FindStrings(const std::string& name, const CharTable& table,
-                                   const StringRunOptions& options) {
+                              const StringRunOptions& options) {
   GameInput game;
   if (auto opened = game.Open(name); !opened) return Unexpected(opened.error());
   Strings strings;
@@ -311,15 +314,13 @@ int RunPointersTo(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kPointersToCommand{
-    .name = "pointers-to",
-    .summary = "find pointers to offsets in a game file, or its pointer tables",
-    .details = kPointersToDetails,
-    .usage = {.options = kPointersToOptions,
-              .form = {.positionals = {.shown = "[header=N] [base=N] [map=…] [relative=self] GAME "
-                                                "OFFSET...",
-                                       .max = kAnyNumber}},
-              .other = &kTablesOfForm,
-              .points = HelpPointer::kCommand},
-    .run = &RunPointersTo};
+    kPointersToText,
+    {.options = kPointersToOptions,
+     .form = {.positionals = {.shown = "[header=N] [base=N] [map=…] [relative=self] GAME "
+                                       "OFFSET...",
+                              .max = kAnyNumber}},
+     .other = &kTablesOfForm,
+     .points = HelpPointer::kCommand},
+    &RunPointersTo};
 
 }  // namespace binconv::cli

@@ -7,26 +7,29 @@
 #include "cli/io.h"
 #include "cli/strings_options.h"
 #include "codec/decode.h"
-#include "script/placement.h"
 #include "runtime/utf8.h"
+#include "script/placement.h"
 
 namespace binconv::cli {
 namespace {
 
 constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption, kHelpOption};
 
-constexpr std::string_view kStringsDetails =
-    "Lists every run of at least N characters (default 4) in GAME as decode\n"
-    "reads its bytes: a lead byte (20, 21, 22, 23, 18) and the byte after it\n"
-    "are one character, 24 (line break) and 50 (space) count as characters,\n"
-    "and a code decode would write as a tag ends a run. One line per run:\n"
-    "  OFFSET<TAB>LENGTH<TAB>TEXT\n"
-    "OFFSET in 0x hex, LENGTH in bytes (a plan's ROOM), line breaks shown as ⏎.\n"
-    "With --end XX a run must end with the byte XX, which ends it even where\n"
-    "the tables give XX a character; LENGTH counts it, TEXT doesn't show it.\n"
-    "The TEXT of a run longer than 1 MiB shows its first MiB and then …\n"
-    "With the default tables every byte is a character, so a game's own tables\n"
-    "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n";
+constexpr CommandText kStringsText{
+    .name = "strings",
+    .summary = "list the runs of characters in a game file",
+    .details =
+        "Lists every run of at least N characters (default 4) in GAME as decode\n"
+        "reads its bytes: a lead byte (20, 21, 22, 23, 18) and the byte after it\n"
+        "are one character, 24 (line break) and 50 (space) count as characters,\n"
+        "and a code decode would write as a tag ends a run. One line per run:\n"
+        "  OFFSET<TAB>LENGTH<TAB>TEXT\n"
+        "OFFSET in 0x hex, LENGTH in bytes (a plan's ROOM), line breaks shown as ⏎.\n"
+        "With --end XX a run must end with the byte XX, which ends it even where\n"
+        "the tables give XX a character; LENGTH counts it, TEXT doesn't show it.\n"
+        "The TEXT of a run longer than 1 MiB shows its first MiB and then …\n"
+        "With the default tables every byte is a character, so a game's own tables\n"
+        "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n"};
 
 int RunStrings(const ParsedArgs& args) {
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
@@ -71,11 +74,8 @@ int RunStrings(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kStringsCommand{
-    .name = "strings",
-    .summary = "list the runs of characters in a game file",
-    .details = kStringsDetails,
-    .usage = {.options = kStringsOptions,
-              .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}},
-    .run = &RunStrings};
+    kStringsText,
+    {.options = kStringsOptions, .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}},
+    &RunStrings};
 
 }  // namespace binconv::cli

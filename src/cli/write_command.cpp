@@ -13,17 +13,20 @@ namespace {
 constexpr std::array kWriteOptions{kOutputNameOption, kIntoOption, kAtOption,
                                    kRoomOption,       kFillOption, kHelpOption};
 
-constexpr std::string_view kWriteDetails =
-    "Turns a code listing (UTF-8) into bytes: spaces and line breaks are dropped\n"
-    "and each pair of hex digits becomes one byte. An odd number of digits or any\n"
-    "other character rejects the whole listing; the output file is then left as\n"
-    "it was. LISTING omitted or \"-\" reads standard input.\n"
-    "\n"
-    "With --into GAME --at OFFSET the bytes replace GAME's bytes from OFFSET on;\n"
-    "GAME keeps its length and every other byte. With --room N a listing of\n"
-    "more than N bytes is refused, naming the first pair that does not fit, and\n"
-    "--fill XX fills the rest of the room. GAME is replaced atomically, or not\n"
-    "at all.\n";
+constexpr CommandText kWriteText{
+    .name = "write",
+    .summary = "write the bytes of a code listing to a file",
+    .details =
+        "Turns a code listing (UTF-8) into bytes: spaces and line breaks are dropped\n"
+        "and each pair of hex digits becomes one byte. An odd number of digits or any\n"
+        "other character rejects the whole listing; the output file is then left as\n"
+        "it was. LISTING omitted or \"-\" reads standard input.\n"
+        "\n"
+        "With --into GAME --at OFFSET the bytes replace GAME's bytes from OFFSET on;\n"
+        "GAME keeps its length and every other byte. With --room N a listing of\n"
+        "more than N bytes is refused, naming the first pair that does not fit, and\n"
+        "--fill XX fills the rest of the room. GAME is replaced atomically, or not\n"
+        "at all.\n"};
 
 // The whole listing is held, to find the pair that overflows the room.
 int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
@@ -38,9 +41,9 @@ int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
     return kExitRejected;
   }
   const std::optional<std::uint64_t> room = target.place.room;
-  const Reported<> patched =
-      PatchInto(target, std::move(bytes).value(), listing_name, "pair",
-                [&] { return FirstPairPastRoom(listing.value(), room.value_or(0)); });
+  const Reported<> patched = PatchInto(target, std::move(bytes).value(), listing_name, "pair", [&] {
+    return FirstPairPastRoom(listing.value(), room.value_or(0));
+  });
   return ExitStatusOf(patched);
 }
 
@@ -90,10 +93,8 @@ int RunWrite(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kWriteCommand{
-    .name = "write",
-    .summary = "write the bytes of a code listing to a file",
-    .details = kWriteDetails,
-    .usage = {.options = kWriteOptions, .form = {.positionals = OptionalInput("[LISTING]")}},
-    .run = &RunWrite};
+    kWriteText,
+    {.options = kWriteOptions, .form = {.positionals = OptionalInput("[LISTING]")}},
+    &RunWrite};
 
 }  // namespace binconv::cli
