@@ -14,8 +14,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kCheckTablesOptions{kTablesOption, kHelpOption};
-
 constexpr CommandText kCheckTablesText{
     .name = "check-tables",
     .summary = "report unusable cells of the tables",
@@ -26,6 +24,10 @@ constexpr CommandText kCheckTablesText{
         "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
         "space; then the cells used on each page and the characters found twice.\n"
         "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n"};
+
+constexpr std::array kCheckTablesOptions{kTablesOption, kHelpOption};
+
+constexpr Usage kCheckTablesUsage{.options = kCheckTablesOptions};
 
 int RunCheckTables(const ParsedArgs& args) {
   const Reported<CommandTables> tables = LoadCommandTables(args);
@@ -84,7 +86,6 @@ int RunCheckTables(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kCheckTablesCommand{
-    kCheckTablesText, {.options = kCheckTablesOptions}, &RunCheckTables};
+extern const Command kCheckTablesCommand{kCheckTablesText, kCheckTablesUsage, &RunCheckTables};
 
 }  // namespace binconv::cli

@@ -8,11 +8,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kConvertOptions{
-    kTablesOption, kExactOption,
-    OptionSpec{"output", 'o', "FILE", "write the listing to FILE instead of standard output"},
-    kHelpOption};
-
 constexpr CommandText kConvertText{
     .name = "convert",
     .summary = "convert text into a code listing",
@@ -27,6 +22,14 @@ constexpr CommandText kConvertText{
         "write would take such a hex digit for part of a code, or drop such a line\n"
         "break, without a word.\n"
         "INPUT omitted or \"-\" reads standard input.\n"};
+
+constexpr std::array kConvertOptions{
+    kTablesOption, kExactOption,
+    OptionSpec{"output", 'o', "FILE", "write the listing to FILE instead of standard output"},
+    kHelpOption};
+
+constexpr Usage kConvertUsage{.options = kConvertOptions,
+                              .form = {.positionals = OptionalInput("[INPUT]")}};
 
 int RunConvert(const ParsedArgs& args) {
   const Reported<CommandTables> tables = LoadCommandTables(args);
@@ -63,9 +66,6 @@ int RunConvert(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kConvertCommand{
-    kConvertText,
-    {.options = kConvertOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
-    &RunConvert};
+extern const Command kConvertCommand{kConvertText, kConvertUsage, &RunConvert};
 
 }  // namespace binconv::cli

@@ -8,16 +8,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::string_view kDiffNeeds = "diff needs ORIGINAL, MODIFIED and -o PATCH";
-
-constexpr std::array kDiffOptions{OptionSpec{.name = "output",
-                                             .alias = 'o',
-                                             .value_name = "PATCH",
-                                             .help = "the patch file to write (required)",
-                                             .required = true,
-                                             .missing = kDiffNeeds},
-                                  kPatchFormatOption, kHelpOption};
-
 constexpr CommandText kDiffText{
     .name = "diff",
     .summary = "make an IPS or BPS patch from ORIGINAL to MODIFIED",
@@ -33,6 +23,20 @@ constexpr CommandText kDiffText{
         "result compared with MODIFIED; PATCH is then replaced atomically. Exit\n"
         "status 1 when no patch can be made, 2 for a misuse or a file that can't be\n"
         "read or written.\n"};
+
+constexpr std::string_view kDiffNeeds = "diff needs ORIGINAL, MODIFIED and -o PATCH";
+
+constexpr std::array kDiffOptions{OptionSpec{.name = "output",
+                                             .alias = 'o',
+                                             .value_name = "PATCH",
+                                             .help = "the patch file to write (required)",
+                                             .required = true,
+                                             .missing = kDiffNeeds},
+                                  kPatchFormatOption, kHelpOption};
+
+constexpr Usage kDiffUsage{.options = kDiffOptions,
+                           .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),
+                                    .order = "@ output format"}};
 
 int RunDiff(const ParsedArgs& args) {
   const std::optional<std::string> patch_name = args.Value("output");
@@ -57,11 +61,6 @@ int RunDiff(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kDiffCommand{
-    kDiffText,
-    {.options = kDiffOptions,
-     .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),
-              .order = "@ output format"}},
-    &RunDiff};
+extern const Command kDiffCommand{kDiffText, kDiffUsage, &RunDiff};
 
 }  // namespace binconv::cli

@@ -14,14 +14,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kDumpOptions{
-    OptionSpec{.name = "from",
-               .value_name = "GAME",
-               .help = "the game to read the scripts from (required)",
-               .required = true},
-    kTablesOption, OptionSpec{"force", 0, "", "replace script files that already exist"},
-    kHelpOption};
-
 constexpr CommandText kDumpText{
     .name = "dump",
     .summary = "write the scripts of a plan out of a game, through its pointers",
@@ -40,6 +32,17 @@ constexpr CommandText kDumpText{
         "pointer outside GAME or text=, or a string without an end byte, is an\n"
         "error naming the pointer; nothing is written then. An existing FILE is\n"
         "only replaced with --force.\n"};
+
+constexpr std::array kDumpOptions{
+    OptionSpec{.name = "from",
+               .value_name = "GAME",
+               .help = "the game to read the scripts from (required)",
+               .required = true},
+    kTablesOption, OptionSpec{"force", 0, "", "replace script files that already exist"},
+    kHelpOption};
+
+constexpr Usage kDumpUsage{.options = kDumpOptions,
+                           .form = {.positionals = Exactly(1, "PLAN", "dump needs a PLAN")}};
 
 // Every problem, then their count; nothing is written.
 Reported<> RejectProblems(const std::vector<Problem>& problems) {
@@ -113,9 +116,6 @@ int RunDump(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kDumpCommand{
-    kDumpText,
-    {.options = kDumpOptions, .form = {.positionals = Exactly(1, "PLAN", "dump needs a PLAN")}},
-    &RunDump};
+extern const Command kDumpCommand{kDumpText, kDumpUsage, &RunDump};
 
 }  // namespace binconv::cli

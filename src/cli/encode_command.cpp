@@ -13,20 +13,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kEncodeOptions{
-    kTablesOption,
-    kExactOption,
-    kOutputNameOption,
-    OptionSpec{"report", 0, "",
-               "print what was converted, by page, and each character without a code"},
-    OptionSpec{"keep-going", 0, "",
-               "write the file anyway, leaving out each character without a code"},
-    kIntoOption,
-    kAtOption,
-    kRoomOption,
-    kFillOption,
-    kHelpOption};
-
 constexpr CommandText kEncodeText{
     .name = "encode",
     .summary = "convert text and write its bytes in one step",
@@ -44,6 +30,23 @@ constexpr CommandText kEncodeText{
         "than N bytes is refused, naming by line and column the first character\n"
         "that does not fit, and --fill XX fills the rest of the room. GAME is\n"
         "replaced atomically, or not at all.\n"};
+
+constexpr std::array kEncodeOptions{
+    kTablesOption,
+    kExactOption,
+    kOutputNameOption,
+    OptionSpec{"report", 0, "",
+               "print what was converted, by page, and each character without a code"},
+    OptionSpec{"keep-going", 0, "",
+               "write the file anyway, leaving out each character without a code"},
+    kIntoOption,
+    kAtOption,
+    kRoomOption,
+    kFillOption,
+    kHelpOption};
+
+constexpr Usage kEncodeUsage{.options = kEncodeOptions,
+                             .form = {.positionals = OptionalInput("[INPUT]")}};
 
 // Past this many problems a text is plainly not for these tables: listing
 // every problem of a large file would cost memory and bury the first ones.
@@ -242,9 +245,6 @@ int RunEncode(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kEncodeCommand{
-    kEncodeText,
-    {.options = kEncodeOptions, .form = {.positionals = OptionalInput("[INPUT]")}},
-    &RunEncode};
+extern const Command kEncodeCommand{kEncodeText, kEncodeUsage, &RunEncode};
 
 }  // namespace binconv::cli

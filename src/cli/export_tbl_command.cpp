@@ -11,11 +11,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kExportTblOptions{
-    kTablesOption, kTblEncodingOption,
-    OptionSpec{"output", 'o', "FILE", "write the .tbl to FILE instead of standard output"},
-    kHelpOption};
-
 constexpr CommandText kExportTblText{
     .name = "export-tbl",
     .summary = "write the tables as a hex editor's .tbl file",
@@ -28,6 +23,14 @@ constexpr CommandText kExportTblText{
         "are read as lead bytes, the line break and the space. --encoding cp932\n"
         "(CR LF line ends) serves older Windows editors; a character that code\n"
         "page 932 can't hold is then an error and nothing is written.\n"};
+
+constexpr std::array kExportTblOptions{
+    kTablesOption, kTblEncodingOption,
+    OptionSpec{"output", 'o', "FILE", "write the .tbl to FILE instead of standard output"},
+    kHelpOption};
+
+constexpr Usage kExportTblUsage{.options = kExportTblOptions,
+                                .form = {.order = "tables encoding=utf-8|cp932 output"}};
 
 int RunExportTbl(const ParsedArgs& args) {
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
@@ -55,9 +58,6 @@ int RunExportTbl(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kExportTblCommand{
-    kExportTblText,
-    {.options = kExportTblOptions, .form = {.order = "tables encoding=utf-8|cp932 output"}},
-    &RunExportTbl};
+extern const Command kExportTblCommand{kExportTblText, kExportTblUsage, &RunExportTbl};
 
 }  // namespace binconv::cli

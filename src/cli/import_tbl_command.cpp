@@ -18,12 +18,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kImportTblOptions{
-    kTblEncodingOption,
-    OptionSpec{"keep-going", 0, "", "write the tables anyway, leaving out the entries listed"},
-    OptionSpec{"output", 'o', "DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"},
-    kHelpOption};
-
 constexpr CommandText kImportTblText{
     .name = "import-tbl",
     .summary = "make the table files from a hex editor's .tbl file",
@@ -38,6 +32,17 @@ constexpr CommandText kImportTblText{
         "code at 18, 20-24 or 50, a second entry for a code, a comma or space);\n"
         "then nothing is written, unless --keep-going leaves them out. TBL \"-\"\n"
         "reads standard input.\n"};
+
+constexpr std::array kImportTblOptions{
+    kTblEncodingOption,
+    OptionSpec{"keep-going", 0, "", "write the tables anyway, leaving out the entries listed"},
+    OptionSpec{"output", 'o', "DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"},
+    kHelpOption};
+
+constexpr Usage kImportTblUsage{
+    .options = kImportTblOptions,
+    .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
+             .order = "encoding=utf-8|cp932 keep-going output @"}};
 
 std::string Describe(TblErrorCode code) {
   switch (code) {
@@ -138,11 +143,6 @@ std::string DescribeCell(const CharTable& table, CellCode cell) {
   return text;
 }
 
-extern const Command kImportTblCommand{
-    kImportTblText,
-    {.options = kImportTblOptions,
-     .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
-              .order = "encoding=utf-8|cp932 keep-going output @"}},
-    &RunImportTbl};
+extern const Command kImportTblCommand{kImportTblText, kImportTblUsage, &RunImportTbl};
 
 }  // namespace binconv::cli

@@ -19,37 +19,6 @@
 namespace binconv::cli {
 namespace {
 
-// GAME patched in place, or ORIGINAL read and OUTPUT (or only PATCH) written.
-constexpr OptionSpec kInsertIntoOption = [] {
-  OptionSpec into = Related(kIntoOption, "from", "");
-  into.required = true;
-  into.missing = "insert needs --into GAME or --from ORIGINAL -o OUTPUT";
-  return into;
-}();
-
-constexpr std::array kInsertOptions{
-    kInsertIntoOption,
-    OptionSpec{.name = "from",
-               .value_name = "ORIGINAL",
-               .help = "read ORIGINAL, which stays untouched, and write -o OUTPUT",
-               .required = true,
-               .needs = "output|patch",
-               .misuse = "--from ORIGINAL needs -o OUTPUT or --patch PATCH"},
-    OptionSpec{.name = "output",
-               .alias = 'o',
-               .value_name = "OUTPUT",
-               .help = "with --from: the file to write, atomically",
-               .needs = "from",
-               .misuse = "-o goes with --from ORIGINAL, not with --into"},
-    OptionSpec{"patch", 0, "PATCH",
-               "also write an IPS or BPS patch from the original to the result"},
-    Related(kPatchFormatOption, "", "patch", "--format goes with --patch PATCH"),
-    kTablesOption,
-    kExactOption,
-    OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
-    OptionSpec{"map", 0, "FILE", "write where every script entry went, as CSV, to FILE"},
-    kHelpOption};
-
 constexpr CommandText kInsertText{
     .name = "insert",
     .summary = "put many texts into their rooms of a game file",
@@ -92,6 +61,40 @@ constexpr CommandText kInsertText{
         "-o, only the patch is written. It is applied to the original in memory and\n"
         "compared with the result before anything is written, and PATCH is put in\n"
         "place only once the result is. --dry-run checks it and writes nothing.\n"};
+
+// GAME patched in place, or ORIGINAL read and OUTPUT (or only PATCH) written.
+constexpr OptionSpec kInsertIntoOption = [] {
+  OptionSpec into = Related(kIntoOption, "from", "");
+  into.required = true;
+  into.missing = "insert needs --into GAME or --from ORIGINAL -o OUTPUT";
+  return into;
+}();
+
+constexpr std::array kInsertOptions{
+    kInsertIntoOption,
+    OptionSpec{.name = "from",
+               .value_name = "ORIGINAL",
+               .help = "read ORIGINAL, which stays untouched, and write -o OUTPUT",
+               .required = true,
+               .needs = "output|patch",
+               .misuse = "--from ORIGINAL needs -o OUTPUT or --patch PATCH"},
+    OptionSpec{.name = "output",
+               .alias = 'o',
+               .value_name = "OUTPUT",
+               .help = "with --from: the file to write, atomically",
+               .needs = "from",
+               .misuse = "-o goes with --from ORIGINAL, not with --into"},
+    OptionSpec{"patch", 0, "PATCH",
+               "also write an IPS or BPS patch from the original to the result"},
+    Related(kPatchFormatOption, "", "patch", "--format goes with --patch PATCH"),
+    kTablesOption,
+    kExactOption,
+    OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
+    OptionSpec{"map", 0, "FILE", "write where every script entry went, as CSV, to FILE"},
+    kHelpOption};
+
+constexpr Usage kInsertUsage{.options = kInsertOptions,
+                             .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}};
 
 // Where the result goes: GAME patched in place, or OUTPUT written as a
 // patched copy of ORIGINAL, and a patch from the original to it. One more way
@@ -306,9 +309,6 @@ int RunInsert(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kInsertCommand{
-    kInsertText,
-    {.options = kInsertOptions, .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}},
-    &RunInsert};
+extern const Command kInsertCommand{kInsertText, kInsertUsage, &RunInsert};
 
 }  // namespace binconv::cli

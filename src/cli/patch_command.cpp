@@ -9,6 +9,21 @@
 namespace binconv::cli {
 namespace {
 
+constexpr CommandText kPatchText{
+    .name = "patch",
+    .summary = "apply an IPS or BPS patch",
+    .details =
+        "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
+        "and writes the result to OUTPUT, or with --into FILE replaces FILE with\n"
+        "the result. A BPS patch's own CRC-32 and ORIGINAL's CRC-32 and size are\n"
+        "checked before anything is built, the result's CRC-32 after; a mismatch\n"
+        "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
+        "without its \"EOF\" marker, an action past the end of a file) is\n"
+        "refused. The output is written to a temporary file and put in place only\n"
+        "when everything went well; otherwise nothing is written. Exit status 1\n"
+        "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
+        "read or written.\n"};
+
 // Every misuse of patch is told with its two forms.
 constexpr std::string_view kPatchNeeds =
     "patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH";
@@ -31,20 +46,10 @@ constexpr std::array kPatchOptions{OptionSpec{.name = "output",
 constexpr Form kPatchIntoForm{
     .when = "into", .positionals = Exactly(1, "PATCH", kPatchNeeds), .apart = " | "};
 
-constexpr CommandText kPatchText{
-    .name = "patch",
-    .summary = "apply an IPS or BPS patch",
-    .details =
-        "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
-        "and writes the result to OUTPUT, or with --into FILE replaces FILE with\n"
-        "the result. A BPS patch's own CRC-32 and ORIGINAL's CRC-32 and size are\n"
-        "checked before anything is built, the result's CRC-32 after; a mismatch\n"
-        "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
-        "without its \"EOF\" marker, an action past the end of a file) is\n"
-        "refused. The output is written to a temporary file and put in place only\n"
-        "when everything went well; otherwise nothing is written. Exit status 1\n"
-        "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
-        "read or written.\n"};
+constexpr Usage kPatchUsage{
+    .options = kPatchOptions,
+    .form = {.positionals = Exactly(2, "ORIGINAL PATCH", kPatchNeeds), .order = "@ output"},
+    .other = &kPatchIntoForm};
 
 int RunPatch(const ParsedArgs& args) {
   const std::optional<std::string> into = args.Value("into");
@@ -73,11 +78,6 @@ int RunPatch(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kPatchCommand{
-    kPatchText,
-    {.options = kPatchOptions,
-     .form = {.positionals = Exactly(2, "ORIGINAL PATCH", kPatchNeeds), .order = "@ output"},
-     .other = &kPatchIntoForm},
-    &RunPatch};
+extern const Command kPatchCommand{kPatchText, kPatchUsage, &RunPatch};
 
 }  // namespace binconv::cli

@@ -17,24 +17,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kPointersToOptions{
-    OptionSpec{.name = "format",
-               .value_name = "TYPE",
-               .help = "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
-                       "other words follow it",
-               .required = true},
-    OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
-    Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
-    Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
-    Related(kEndByteOption, "", "tables-of", "--end goes with --tables-of"),
-    kHelpOption};
-
-// The format's words and OFFSETs stand among the positionals; ParseRequest
-// tells them apart and counts them.
-constexpr Form kTablesOfForm{.when = "tables-of",
-                             .positionals = {.shown = "GAME", .max = kAnyNumber},
-                             .order = "tables-of format=… tables min end @"};
-
 constexpr CommandText kPointersToText{
     .name = "pointers-to",
     .summary = "find pointers to offsets in a game file, or its pointer tables",
@@ -62,6 +44,32 @@ constexpr CommandText kPointersToText{
         "\n"
         "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
         "on a terminal for a GAME over 64 MB.\n"};
+
+constexpr std::array kPointersToOptions{
+    OptionSpec{.name = "format",
+               .value_name = "TYPE",
+               .help = "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
+                       "other words follow it",
+               .required = true},
+    OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
+    Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
+    Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
+    Related(kEndByteOption, "", "tables-of", "--end goes with --tables-of"),
+    kHelpOption};
+
+// The format's words and OFFSETs stand among the positionals; ParseRequest
+// tells them apart and counts them.
+constexpr Form kTablesOfForm{.when = "tables-of",
+                             .positionals = {.shown = "GAME", .max = kAnyNumber},
+                             .order = "tables-of format=… tables min end @"};
+
+constexpr Usage kPointersToUsage{
+    .options = kPointersToOptions,
+    .form = {.positionals = {.shown = "[header=N] [base=N] [map=…] [relative=self] GAME "
+                                      "OFFSET...",
+                             .max = kAnyNumber}},
+    .other = &kTablesOfForm,
+    .points = HelpPointer::kCommand};
 
 std::string DescribeWordError(FormatWordErrorCode code) {
   switch (code) {
@@ -313,14 +321,6 @@ int RunPointersTo(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kPointersToCommand{
-    kPointersToText,
-    {.options = kPointersToOptions,
-     .form = {.positionals = {.shown = "[header=N] [base=N] [map=…] [relative=self] GAME "
-                                       "OFFSET...",
-                              .max = kAnyNumber}},
-     .other = &kTablesOfForm,
-     .points = HelpPointer::kCommand},
-    &RunPointersTo};
+extern const Command kPointersToCommand{kPointersToText, kPointersToUsage, &RunPointersTo};
 
 }  // namespace binconv::cli

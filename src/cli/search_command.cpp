@@ -19,6 +19,32 @@
 namespace binconv::cli {
 namespace {
 
+constexpr CommandText kSearchText{
+    .name = "search",
+    .summary = "find texts in a game file, or a kana word by relative search",
+    .details =
+        "Encodes each TEXT with the tables and lists every offset of GAME where its\n"
+        "bytes occur, in file order: OFFSET<TAB>TEXT, OFFSET in 0x hex. A match\n"
+        "whose previous byte is a lead byte (20, 21, 22, 23, 18) may sit inside a\n"
+        "two-byte code: it gets <TAB>(after a lead byte). All TEXTs are searched in\n"
+        "one pass. Exit status: 0 something was found, 1 nothing, 2 an error (such\n"
+        "as a TEXT with a character that has no code, which is named).\n"
+        "\n"
+        "--relative finds the table of a game not seen before. KANA is a word in\n"
+        "hiragana or katakana that the game shows, such as a name. Every offset is\n"
+        "listed where the bytes, one per character, step as the word's kana do in\n"
+        "a common kana order: jis (Unicode order, ぁあぃい…, dakuten forms beside\n"
+        "their base; the default tables use it) or gojuon (あいうえお…わをん, small\n"
+        "kana and dakuten forms elsewhere). Both are tried unless --order names\n"
+        "one; a character outside the order matches any byte. Each line gives the\n"
+        "code the match implies for あ (ア), the table page it gives and the order:\n"
+        "  0x0012345<TAB>あ=0x35<TAB>かきくけこ… = 3A 3C 3E 40 42 …<TAB>jis\n"
+        "--tbl FILE writes a .tbl of the kana of the best match (the あ code most\n"
+        "matches agree on) for import-tbl; codes at 18, 20-24 and 50 are left out.\n"
+        "\n"
+        "GAME is read in pieces, so it may be of any size; \"-\" reads standard\n"
+        "input. A progress bar is shown on a terminal for a GAME over 64 MB.\n"};
+
 constexpr std::string_view kRelativeOnly = "--order and --tbl go with --relative";
 
 constexpr std::array kSearchOptions{
@@ -47,31 +73,14 @@ constexpr Form kRelativeForm{
     .positionals = Exactly(2, "GAME KANA", "search --relative needs GAME and one KANA word"),
     .order = "relative order=jis|gojuon tbl @"};
 
-constexpr CommandText kSearchText{
-    .name = "search",
-    .summary = "find texts in a game file, or a kana word by relative search",
-    .details =
-        "Encodes each TEXT with the tables and lists every offset of GAME where its\n"
-        "bytes occur, in file order: OFFSET<TAB>TEXT, OFFSET in 0x hex. A match\n"
-        "whose previous byte is a lead byte (20, 21, 22, 23, 18) may sit inside a\n"
-        "two-byte code: it gets <TAB>(after a lead byte). All TEXTs are searched in\n"
-        "one pass. Exit status: 0 something was found, 1 nothing, 2 an error (such\n"
-        "as a TEXT with a character that has no code, which is named).\n"
-        "\n"
-        "--relative finds the table of a game not seen before. KANA is a word in\n"
-        "hiragana or katakana that the game shows, such as a name. Every offset is\n"
-        "listed where the bytes, one per character, step as the word's kana do in\n"
-        "a common kana order: jis (Unicode order, ぁあぃい…, dakuten forms beside\n"
-        "their base; the default tables use it) or gojuon (あいうえお…わをん, small\n"
-        "kana and dakuten forms elsewhere). Both are tried unless --order names\n"
-        "one; a character outside the order matches any byte. Each line gives the\n"
-        "code the match implies for あ (ア), the table page it gives and the order:\n"
-        "  0x0012345<TAB>あ=0x35<TAB>かきくけこ… = 3A 3C 3E 40 42 …<TAB>jis\n"
-        "--tbl FILE writes a .tbl of the kana of the best match (the あ code most\n"
-        "matches agree on) for import-tbl; codes at 18, 20-24 and 50 are left out.\n"
-        "\n"
-        "GAME is read in pieces, so it may be of any size; \"-\" reads standard\n"
-        "input. A progress bar is shown on a terminal for a GAME over 64 MB.\n"};
+constexpr Usage kSearchUsage{
+    .options = kSearchOptions,
+    .form = {.positionals = {.shown = "GAME TEXT...",
+                             .min = 2,
+                             .max = kAnyNumber,
+                             .needs = "search needs GAME and at least one TEXT"}},
+    .other = &kRelativeForm,
+    .points = HelpPointer::kCommand};
 
 // The scan's read error, or the output's, reported.
 Reported<> ScanResult(const Result<Unit, IoError>& scanned, LineOutput& out) {
@@ -289,15 +298,6 @@ int RunSearch(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kSearchCommand{
-    kSearchText,
-    {.options = kSearchOptions,
-     .form = {.positionals = {.shown = "GAME TEXT...",
-                              .min = 2,
-                              .max = kAnyNumber,
-                              .needs = "search needs GAME and at least one TEXT"}},
-     .other = &kRelativeForm,
-     .points = HelpPointer::kCommand},
-    &RunSearch};
+extern const Command kSearchCommand{kSearchText, kSearchUsage, &RunSearch};
 
 }  // namespace binconv::cli

@@ -13,8 +13,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption, kHelpOption};
-
 constexpr CommandText kStringsText{
     .name = "strings",
     .summary = "list the runs of characters in a game file",
@@ -30,6 +28,11 @@ constexpr CommandText kStringsText{
         "The TEXT of a run longer than 1 MiB shows its first MiB and then …\n"
         "With the default tables every byte is a character, so a game's own tables\n"
         "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n"};
+
+constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption, kHelpOption};
+
+constexpr Usage kStringsUsage{.options = kStringsOptions,
+                              .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}};
 
 int RunStrings(const ParsedArgs& args) {
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
@@ -73,9 +76,6 @@ int RunStrings(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kStringsCommand{
-    kStringsText,
-    {.options = kStringsOptions, .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}},
-    &RunStrings};
+extern const Command kStringsCommand{kStringsText, kStringsUsage, &RunStrings};
 
 }  // namespace binconv::cli

@@ -10,9 +10,6 @@
 namespace binconv::cli {
 namespace {
 
-constexpr std::array kWriteOptions{kOutputNameOption, kIntoOption, kAtOption,
-                                   kRoomOption,       kFillOption, kHelpOption};
-
 constexpr CommandText kWriteText{
     .name = "write",
     .summary = "write the bytes of a code listing to a file",
@@ -27,6 +24,12 @@ constexpr CommandText kWriteText{
         "more than N bytes is refused, naming the first pair that does not fit, and\n"
         "--fill XX fills the rest of the room. GAME is replaced atomically, or not\n"
         "at all.\n"};
+
+constexpr std::array kWriteOptions{kOutputNameOption, kIntoOption, kAtOption,
+                                   kRoomOption,       kFillOption, kHelpOption};
+
+constexpr Usage kWriteUsage{.options = kWriteOptions,
+                            .form = {.positionals = OptionalInput("[LISTING]")}};
 
 // The whole listing is held, to find the pair that overflows the room.
 int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
@@ -92,9 +95,6 @@ int RunWrite(const ParsedArgs& args) {
 
 }  // namespace
 
-extern const Command kWriteCommand{
-    kWriteText,
-    {.options = kWriteOptions, .form = {.positionals = OptionalInput("[LISTING]")}},
-    &RunWrite};
+extern const Command kWriteCommand{kWriteText, kWriteUsage, &RunWrite};
 
 }  // namespace binconv::cli
