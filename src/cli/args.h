@@ -52,6 +52,13 @@ constexpr OptionSpec Related(OptionSpec option, std::string_view excludes, std::
   return option;
 }
 
+// The same option, required: `missing` is the whole message when it isn't given.
+constexpr OptionSpec Required(OptionSpec option, std::string_view missing) {
+  option.required = true;
+  option.missing = missing;
+  return option;
+}
+
 struct Positionals {
   std::string_view shown = {};  // as the synopsis shows them: "[INPUT]", "GAME TEXT..."
   std::size_t min = 0;

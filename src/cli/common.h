@@ -24,8 +24,12 @@ namespace binconv::cli {
 inline constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
 inline constexpr OptionSpec kExactOption{
     "exact", 0, "", "only CR LF is a line break (default: lone CR and LF are too)"};
-inline constexpr OptionSpec kOutputNameOption{"output", 'o', "NAME",
-                                              "output file, trimmed of spaces (default: temp.bin)"};
+// -o, with what it names (FILE, DIR, ...) and says in --help.
+constexpr OptionSpec OutputOption(std::string_view value_name, std::string_view help) {
+  return {.name = "output", .alias = 'o', .value_name = value_name, .help = help};
+}
+inline constexpr OptionSpec kOutputNameOption =
+    OutputOption("NAME", "output file, trimmed of spaces (default: temp.bin)");
 
 inline std::span<const std::uint8_t> Bytes(const std::vector<std::uint8_t>& bytes) { return bytes; }
 inline std::span<const std::uint8_t> Bytes(std::string_view bytes) {

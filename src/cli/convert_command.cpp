@@ -25,8 +25,7 @@ constexpr CommandText kConvertText{
 
 constexpr std::array kConvertOptions{
     kTablesOption, kExactOption,
-    OptionSpec{"output", 'o', "FILE", "write the listing to FILE instead of standard output"},
-    kHelpOption};
+    OutputOption("FILE", "write the listing to FILE instead of standard output"), kHelpOption};
 
 constexpr Usage kConvertUsage{.options = kConvertOptions,
                               .form = {.positionals = OptionalInput("[INPUT]")}};

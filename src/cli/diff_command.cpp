@@ -26,13 +26,9 @@ constexpr CommandText kDiffText{
 
 constexpr std::string_view kDiffNeeds = "diff needs ORIGINAL, MODIFIED and -o PATCH";
 
-constexpr std::array kDiffOptions{OptionSpec{.name = "output",
-                                             .alias = 'o',
-                                             .value_name = "PATCH",
-                                             .help = "the patch file to write (required)",
-                                             .required = true,
-                                             .missing = kDiffNeeds},
-                                  kPatchFormatOption, kHelpOption};
+constexpr std::array kDiffOptions{
+    Required(OutputOption("PATCH", "the patch file to write (required)"), kDiffNeeds),
+    kPatchFormatOption, kHelpOption};
 
 constexpr Usage kDiffUsage{.options = kDiffOptions,
                            .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),

@@ -26,8 +26,7 @@ constexpr CommandText kExportTblText{
 
 constexpr std::array kExportTblOptions{
     kTablesOption, kTblEncodingOption,
-    OptionSpec{"output", 'o', "FILE", "write the .tbl to FILE instead of standard output"},
-    kHelpOption};
+    OutputOption("FILE", "write the .tbl to FILE instead of standard output"), kHelpOption};
 
 constexpr Usage kExportTblUsage{.options = kExportTblOptions,
                                 .form = {.order = "tables encoding=utf-8|cp932 output"}};

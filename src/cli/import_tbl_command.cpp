@@ -36,8 +36,7 @@ constexpr CommandText kImportTblText{
 constexpr std::array kImportTblOptions{
     kTblEncodingOption,
     OptionSpec{"keep-going", 0, "", "write the tables anyway, leaving out the entries listed"},
-    OptionSpec{"output", 'o', "DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"},
-    kHelpOption};
+    OutputOption("DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"), kHelpOption};
 
 constexpr Usage kImportTblUsage{
     .options = kImportTblOptions,

@@ -28,19 +28,15 @@ constexpr CommandText kPatchText{
 constexpr std::string_view kPatchNeeds =
     "patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH";
 
-constexpr std::array kPatchOptions{OptionSpec{.name = "output",
-                                              .alias = 'o',
-                                              .value_name = "OUTPUT",
-                                              .help = "the patched file to write",
-                                              .required = true,
-                                              .missing = kPatchNeeds},
-                                   OptionSpec{.name = "into",
-                                              .value_name = "FILE",
-                                              .help = "patch FILE in place instead (atomically)",
-                                              .required = true,
-                                              .excludes = "output",
-                                              .misuse = kPatchNeeds},
-                                   kHelpOption};
+constexpr std::array kPatchOptions{
+    Required(OutputOption("OUTPUT", "the patched file to write"), kPatchNeeds),
+    OptionSpec{.name = "into",
+               .value_name = "FILE",
+               .help = "patch FILE in place instead (atomically)",
+               .required = true,
+               .excludes = "output",
+               .misuse = kPatchNeeds},
+    kHelpOption};
 
 // With --into FILE, FILE is the original.
 constexpr Form kPatchIntoForm{
