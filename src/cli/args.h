@@ -52,8 +52,9 @@ constexpr OptionSpec Related(OptionSpec option, std::string_view excludes, std::
   return option;
 }
 
-// The same option, required: `missing` is the whole message when it isn't given.
-constexpr OptionSpec Required(OptionSpec option, std::string_view missing) {
+// The same option, required: `missing` is the whole message when it isn't
+// given, by default "COMMAND needs --name VALUE".
+constexpr OptionSpec Required(OptionSpec option, std::string_view missing = {}) {
   option.required = true;
   option.missing = missing;
   return option;

@@ -34,10 +34,7 @@ constexpr CommandText kDumpText{
         "only replaced with --force.\n"};
 
 constexpr std::array kDumpOptions{
-    OptionSpec{.name = "from",
-               .value_name = "GAME",
-               .help = "the game to read the scripts from (required)",
-               .required = true},
+    Required(OptionSpec{"from", 0, "GAME", "the game to read the scripts from (required)"}),
     kTablesOption, OptionSpec{"force", 0, "", "replace script files that already exist"},
     kHelpOption};
 

@@ -46,11 +46,9 @@ constexpr CommandText kPointersToText{
         "on a terminal for a GAME over 64 MB.\n"};
 
 constexpr std::array kPointersToOptions{
-    OptionSpec{.name = "format",
-               .value_name = "TYPE",
-               .help = "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
-                       "other words follow it",
-               .required = true},
+    Required(OptionSpec{"format", 0, "TYPE",
+                        "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
+                        "other words follow it"}),
     OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
     Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
     Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
