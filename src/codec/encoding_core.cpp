@@ -1,5 +1,8 @@
 #include "codec/detail/encoding_core.h"
 
+#include <array>
+#include <utility>
+
 #include "chartable/encoding.h"
 #include "runtime/utf16.h"
 
@@ -9,6 +12,15 @@ namespace {
 constexpr std::uint16_t Action(UnitActions::Kind kind) {
   return static_cast<std::uint16_t>(kind << 11);
 }
+
+// Each class of unit that conversion intercepts, with its kind. The test of
+// this table switches over every class, so a new one is not forgotten here.
+constexpr std::array<std::pair<Special, UnitActions::Kind>, 4> kSpecialKinds{{
+    {Special::kTagOpen, UnitActions::kTagOpen},
+    {Special::kTagClose, UnitActions::kTagClose},
+    {Special::kLineBreak, UnitActions::kLineBreak},
+    {Special::kSpace, UnitActions::kSpace},
+}};
 
 }  // namespace
 
@@ -28,21 +40,8 @@ UnitActions::UnitActions(const CharTable& table) : actions_(0x10000, Action(kNoC
     }
   }
   for (const auto& [ch, special] : SpecialUnits()) {
-    switch (special) {
-      case Special::kTagOpen:
-        actions_[ch] = Action(kTagOpen);
-        break;
-      case Special::kTagClose:
-        actions_[ch] = Action(kTagClose);
-        break;
-      case Special::kLineBreak:
-        actions_[ch] = Action(kLineBreak);
-        break;
-      case Special::kSpace:
-        actions_[ch] = Action(kSpace);
-        break;
-      case Special::kNone:
-        break;
+    for (const auto& [of, kind] : kSpecialKinds) {
+      if (special == of) actions_[ch] = Action(kind);
     }
   }
   actions_[u'\r'] = Action(kCr);
