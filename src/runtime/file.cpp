@@ -15,6 +15,21 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr int kTempNameAttempts = 100;
 
+#ifdef EDQUOT
+constexpr int kQuotaExceeded = EDQUOT;
+#else
+constexpr int kQuotaExceeded = ENOSPC;  // a system without quotas
+#endif
+
+const platform::ErrorMeaning kErrnoMeanings[] = {
+    {IoErrorCode::kNotFound, {ENOENT, ENOTDIR}},
+    {IoErrorCode::kPermissionDenied, {EACCES, EPERM, EROFS}},
+    {IoErrorCode::kIsDirectory, {EISDIR}},
+    {IoErrorCode::kDiskFull, {ENOSPC, kQuotaExceeded}},
+    {IoErrorCode::kInvalidName, {ENAMETOOLONG, EINVAL, EILSEQ}},
+    {IoErrorCode::kInUse, {EBUSY, ETXTBSY}},
+};
+
 // Cuts a name to at most `limit` units without splitting a character: a UTF-8
 // sequence on POSIX, a surrogate pair on Windows.
 template <class Char>
@@ -56,40 +71,17 @@ std::filesystem::path TempNameFor(const std::filesystem::path& name, std::random
 
 std::string DescribeIoError(const IoError& error) { return error.path + ": " + error.reason; }
 
-IoError IoErrorFromErrno(std::string path, int system_error) {
-  IoErrorCode code;
-  switch (system_error) {
-    case ENOENT:
-    case ENOTDIR:
-      code = IoErrorCode::kNotFound;
-      break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      code = IoErrorCode::kPermissionDenied;
-      break;
-    case EISDIR:
-      code = IoErrorCode::kIsDirectory;
-      break;
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-      code = IoErrorCode::kDiskFull;
-      break;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EILSEQ:
-      code = IoErrorCode::kInvalidName;
-      break;
-    case EBUSY:
-    case ETXTBSY:
-      code = IoErrorCode::kInUse;
-      break;
-    default:
-      code = IoErrorCode::kOther;
-      break;
+IoErrorCode platform::CodeFromError(std::span<const ErrorMeaning> meanings, int system_error) {
+  for (const ErrorMeaning& meaning : meanings) {
+    if (std::ranges::find(meaning.errors, system_error) != meaning.errors.end()) {
+      return meaning.code;
+    }
   }
+  return IoErrorCode::kOther;
+}
+
+IoError IoErrorFromErrno(std::string path, int system_error) {
+  const IoErrorCode code = platform::CodeFromError(kErrnoMeanings, system_error);
 #ifdef _WIN32
   char buffer[256] = {};
   strerror_s(buffer, sizeof buffer, system_error);

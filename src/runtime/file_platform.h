@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "runtime/file.h"
@@ -47,6 +49,14 @@ void SyncDirectory(const std::filesystem::path& dir);
 extern const std::size_t kMaxNameUnits;
 
 std::string SystemReason(int system_error);
+
+// The system's error numbers that mean one code to a user.
+struct ErrorMeaning {
+  IoErrorCode code;
+  std::initializer_list<int> errors;
+};
+// The code that `meanings` give `system_error`; kOther when none lists it.
+IoErrorCode CodeFromError(std::span<const ErrorMeaning> meanings, int system_error);
 
 // An existing file opened for reading, its size, and closing it again; 0 or
 // the system's error.

@@ -418,42 +418,21 @@ int FileOps::SetMode(const std::filesystem::path& path, unsigned mode) {
 }
 
 IoError IoErrorFromSystem(std::string path, int system_error) {
-  IoErrorCode code;
-  switch (static_cast<DWORD>(system_error)) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_DIRECTORY:
-      code = IoErrorCode::kNotFound;
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_PRIVILEGE_NOT_HELD:
-    case ERROR_NETWORK_ACCESS_DENIED:
-      code = IoErrorCode::kPermissionDenied;
-      break;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_USER_MAPPED_FILE:
-      code = IoErrorCode::kInUse;
-      break;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-    case kDiskQuotaExceeded:
-      code = IoErrorCode::kDiskFull;
-      break;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_INVALID_PARAMETER:
-      code = IoErrorCode::kInvalidName;
-      break;
-    default:
-      code = IoErrorCode::kOther;
-      break;
-  }
+  static const platform::ErrorMeaning kMeanings[] = {
+      {IoErrorCode::kNotFound,
+       {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_BAD_NETPATH,
+        ERROR_BAD_NET_NAME, ERROR_DIRECTORY}},
+      {IoErrorCode::kPermissionDenied,
+       {ERROR_ACCESS_DENIED, ERROR_WRITE_PROTECT, ERROR_PRIVILEGE_NOT_HELD,
+        ERROR_NETWORK_ACCESS_DENIED}},
+      {IoErrorCode::kInUse,
+       {ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_USER_MAPPED_FILE}},
+      {IoErrorCode::kDiskFull, {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL, kDiskQuotaExceeded}},
+      {IoErrorCode::kInvalidName,
+       {ERROR_INVALID_NAME, ERROR_BAD_PATHNAME, ERROR_FILENAME_EXCED_RANGE,
+        ERROR_INVALID_PARAMETER}},
+  };
+  const IoErrorCode code = platform::CodeFromError(kMeanings, system_error);
   return IoError{code, std::move(path), system_error, platform::SystemReason(system_error)};
 }
 
