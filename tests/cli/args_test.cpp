@@ -120,6 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, CommandMisuseTest,
     testing::Values(
         CommandMisuseCase{"dump", Args({"--from", "g"}), "dump needs a PLAN"},
+        // Required options, with their own message or the one made from the name.
+        CommandMisuseCase{"dump", Args({"plan"}), "dump needs --from GAME"},
+        CommandMisuseCase{"diff", Args({"a", "b"}), "diff needs ORIGINAL, MODIFIED and -o PATCH"},
+        CommandMisuseCase{"pointers-to", Args({"g", "1"}), "pointers-to needs --format TYPE"},
         CommandMisuseCase{"search", Args({"g", "a", "b"}), ""},
         CommandMisuseCase{"search", Args({"--relative", "g", "a", "b"}),
                           "search --relative needs GAME and one KANA word"},
