@@ -5,16 +5,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "chartable/load.h"
 #include "codec/encode.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
 #include "support/encoded.h"
 #include "support/files.h"
+#include "support/gtest_support.h"
+#include "support/reference.h"
 
 namespace binconv {
 namespace {
@@ -229,6 +233,121 @@ TEST(DecodeRoundTripTest, DefaultTablesEveryUnit) {
   const std::size_t tags = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'<'));
   EXPECT_GT(filled, 900u);
   EXPECT_EQ(tags + filled, units) << "filled " << filled << " tags " << tags;
+}
+
+// A game's own table: codes that begin alike, of every kind.
+constexpr std::string_view kGameTbl =
+    "41=A\n4142=[AB]\n414243=<ABC>\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
+    "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\nEF=\xEF\xBB\xBF\n";
+
+const GameTable& TestGameTable() {
+  static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
+  return table;
+}
+
+// The text of `bytes` fed in pieces of the sizes `cuts` gives, in turn.
+std::u16string GameDecodeInPieces(GameDecoder& decoder, std::span<const std::uint8_t> bytes,
+                                  const std::function<std::size_t()>& cuts) {
+  std::u16string out;
+  while (!bytes.empty()) {
+    const std::size_t piece = std::min(cuts(), bytes.size());
+    decoder.Feed(bytes.first(piece), out);
+    bytes = bytes.subspan(piece);
+  }
+  decoder.Finish(out);
+  return out;
+}
+
+struct GameDecodeCase {
+  const char* name;
+  Bytes bytes;
+  std::u16string expected;
+  DecodeOptions options = {};
+  bool as_reference = true;  // the byte order mark rule is the decoder's alone
+};
+
+class GameDecodeTest : public testing::TestWithParam<GameDecodeCase> {};
+
+TEST_P(GameDecodeTest, TextAtEverySplitAndAsTheReference) {
+  const GameDecodeCase& c = GetParam();
+  const GameTable& table = TestGameTable();
+  for (std::size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+    GameDecoder decoder(table, c.options);
+    std::u16string out;
+    decoder.Feed(std::span(c.bytes).first(cut), out);
+    decoder.Feed(std::span(c.bytes).subspan(cut), out);
+    decoder.Finish(out);
+    EXPECT_U16_EQ(c.expected, out) << "cut at " << cut;
+  }
+  GameDecoder one_at_a_time(table, c.options);
+  EXPECT_U16_EQ(c.expected, GameDecodeInPieces(one_at_a_time, c.bytes, [] { return 1; }));
+  if (c.as_reference) {
+    EXPECT_U16_EQ(c.expected, test::ReferenceGameDecode(table.codes(), c.bytes,
+                                                        c.options.line_break));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GameDecodeTest,
+    testing::Values(
+        GameDecodeCase{"Empty", {}, u""},
+        GameDecodeCase{"LongestWins", {0x41, 0x42, 0x43, 0x41, 0x42, 0x41}, u"<ABC>[AB]A"},
+        GameDecodeCase{"ShorterWhenTheLongerBreaksOff", {0x41, 0x42, 0x44}, u"[AB]<44>"},
+        GameDecodeCase{"LongerCutByTheEnd", {0x41, 0x42}, u"[AB]"},
+        GameDecodeCase{"NoCodeIsATag", {0x44, 0x41, 0x81}, u"<44>A<81>"},
+        GameDecodeCase{"EndTokens", {0x00, 0x01, 0x41}, u"[end]A"},
+        GameDecodeCase{"LineBreaks", {0x0A, 0x0B, 0x41}, u"\n#\nA"},
+        GameDecodeCase{"LineBreaksCrLf", {0x0A, 0x0B}, u"\r\n#\r\n", kCrLfOptions},
+        GameDecodeCase{"ControlAndItsParameter", {0xFE, 0x1E}, u"<wait><1E>"},
+        GameDecodeCase{"ParametersNeverStartACode", {0xFE, 0x41, 0x42}, u"<wait><41>B"},
+        GameDecodeCase{"ThreeParametersOneTag", {0xFD, 0x41, 0xFE, 0x00, 0x41}, u"<go><41FE00>A"},
+        GameDecodeCase{"NoParameters", {0xFC, 0x41}, u"<nop>A"},
+        GameDecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<go><01>"},
+        GameDecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
+        GameDecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
+        GameDecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<02><03>"},
+        GameDecodeCase{"ByteOrderMarkFirstIsATag", {0xEF, 0xEF}, u"<EF>\uFEFF", {}, false},
+        GameDecodeCase{"ByteOrderMarkKeptInUtf16", {0xEF}, u"\uFEFF", kUtf16Options}),
+    test::CaseName<GameDecodeCase>);
+
+// A .tbl line for a random code over few byte values, so that codes begin
+// alike; its text names its code, so that a wrong match shows.
+std::string RandomTblLine(std::mt19937& rng) {
+  constexpr std::string_view kMarks[] = {"", "/", "*", "$"};
+  const std::size_t kind = rng() % 4;
+  std::string code;
+  for (std::size_t n = 1 + rng() % kMaxGameCodeBytes; n > 0; --n) {
+    AppendHexByte(static_cast<std::uint8_t>(rng() % 6), code);
+  }
+  std::string line = std::string(kMarks[kind]) + code;
+  if (kind == 1 && rng() % 2 == 0) return line;  // an end token without text
+  line += "={" + code + "}";
+  if (kind == 3) line += "," + std::to_string(rng() % 4);
+  return line;
+}
+
+TEST(GameDecodeReferenceTest, RandomTablesBytesAndPieces) {
+  std::mt19937 rng(4242);
+  for (int round = 0; round < 300; ++round) {
+    // Lines the parser refuses (a code again, one a control shadows) are left out.
+    std::string tbl;
+    for (int i = 0; i < 14; ++i) {
+      const std::string with = tbl + RandomTblLine(rng) + "\n";
+      if (ParseGameTable(with, "r.tbl")) tbl = with;
+    }
+    const GameTable table = ParseGameTable(tbl, "r.tbl").value();
+    const DecodeOptions options = round % 3 == 0 ? kCrLfOptions : kUtf16Options;
+    GameDecoder decoder(table, options);
+    for (int i = 0; i < 20; ++i) {
+      Bytes bytes(rng() % 30);
+      for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(rng() % 8);
+      const std::u16string got =
+          GameDecodeInPieces(decoder, bytes, [&] { return std::size_t{rng() % 6}; });
+      ASSERT_TRUE(test::SameUnits(
+          test::ReferenceGameDecode(table.codes(), bytes, options.line_break), got))
+          << "table\n" << tbl << "bytes " << Hex(bytes);
+    }
+  }
 }
 
 }  // namespace

@@ -11,7 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include <span>
+
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 #include "codec/convert.h"
 
 namespace binconv::test {
@@ -51,5 +54,15 @@ class ReferenceModel {
 // One-off convenience for a single text.
 std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
                                 LineBreaks line_breaks, bool join_pairs = true);
+
+// The text of `bytes` under a game's table, spelt out plainly: at each
+// position, every code is tried against the bytes there and the longest that
+// matches wins; its kind says how it shows (a line break: its text and
+// `line_break`; a control: its label and the parameter bytes there are, up to
+// its count, as one tag). A byte no code matches is a tag of its own. Every
+// unit at the start shows as it is (no byte order mark rule).
+std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
+                                   std::span<const std::uint8_t> bytes,
+                                   std::u16string_view line_break = u"\n");
 
 }  // namespace binconv::test
