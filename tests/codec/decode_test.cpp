@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,34 @@ CharTable MakeTable() {
   return t;
 }
 
+// The text of `bytes` fed in pieces of the sizes `cuts` gives, in turn.
+template <class AnyDecoder>
+std::u16string DecodeInPieces(AnyDecoder& decoder, std::span<const std::uint8_t> bytes,
+                              const std::function<std::size_t()>& cuts) {
+  std::u16string out;
+  while (!bytes.empty()) {
+    const std::size_t piece = std::min(cuts(), bytes.size());
+    decoder.Feed(bytes.first(piece), out);
+    bytes = bytes.subspan(piece);
+  }
+  decoder.Finish(out);
+  return out;
+}
+
+// Bytes fed in two chunks, cut at every place, and a byte at a time.
+template <class AnyDecoder, class Table>
+void ExpectSameInAnyChunks(const Table& table, DecodeOptions options, const Bytes& bytes,
+                           std::u16string_view expected) {
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+    AnyDecoder decoder(table, options);
+    bool first = true;
+    const auto two = [&] { return std::exchange(first, false) ? cut : bytes.size(); };
+    EXPECT_U16_EQ(expected, DecodeInPieces(decoder, bytes, two)) << "cut at " << cut;
+  }
+  AnyDecoder decoder(table, options);
+  EXPECT_U16_EQ(expected, DecodeInPieces(decoder, bytes, [] { return 1; })) << "byte by byte";
+}
+
 struct DecodeCase {
   const char* name;
   Bytes bytes;
@@ -89,14 +118,7 @@ class DecodeTest : public testing::TestWithParam<DecodeCase> {
 TEST_P(DecodeTest, TextAndRoundTripAtEverySplit) {
   const DecodeCase& c = GetParam();
   EXPECT_EQ(Hex(c.expected), Hex(DecodeBytes(c.bytes, table_, c.options)));
-  for (std::size_t cut = 0; cut <= c.bytes.size(); ++cut) {
-    Decoder decoder(table_, c.options);
-    std::u16string out;
-    decoder.Feed(std::span(c.bytes).first(cut), out);
-    decoder.Feed(std::span(c.bytes).subspan(cut), out);
-    decoder.Finish(out);
-    EXPECT_EQ(Hex(c.expected), Hex(out)) << "cut at " << cut;
-  }
+  ExpectSameInAnyChunks<Decoder>(table_, c.options, c.bytes, c.expected);
   const bool crlf = c.options.line_break == u"\r\n";
   ExpectRoundTrip(c.bytes, table_, c.options, LineBreaks::kAny);
   if (crlf) ExpectRoundTrip(c.bytes, table_, c.options, LineBreaks::kCrLf);
@@ -245,70 +267,37 @@ const GameTable& TestGameTable() {
   return table;
 }
 
-// The text of `bytes` fed in pieces of the sizes `cuts` gives, in turn.
-std::u16string GameDecodeInPieces(GameDecoder& decoder, std::span<const std::uint8_t> bytes,
-                                  const std::function<std::size_t()>& cuts) {
-  std::u16string out;
-  while (!bytes.empty()) {
-    const std::size_t piece = std::min(cuts(), bytes.size());
-    decoder.Feed(bytes.first(piece), out);
-    bytes = bytes.subspan(piece);
-  }
-  decoder.Finish(out);
-  return out;
-}
-
-struct GameDecodeCase {
-  const char* name;
-  Bytes bytes;
-  std::u16string expected;
-  DecodeOptions options = {};
-  bool as_reference = true;  // the byte order mark rule is the decoder's alone
-};
-
-class GameDecodeTest : public testing::TestWithParam<GameDecodeCase> {};
+class GameDecodeTest : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(GameDecodeTest, TextAtEverySplitAndAsTheReference) {
-  const GameDecodeCase& c = GetParam();
+  const DecodeCase& c = GetParam();
   const GameTable& table = TestGameTable();
-  for (std::size_t cut = 0; cut <= c.bytes.size(); ++cut) {
-    GameDecoder decoder(table, c.options);
-    std::u16string out;
-    decoder.Feed(std::span(c.bytes).first(cut), out);
-    decoder.Feed(std::span(c.bytes).subspan(cut), out);
-    decoder.Finish(out);
-    EXPECT_U16_EQ(c.expected, out) << "cut at " << cut;
-  }
-  GameDecoder one_at_a_time(table, c.options);
-  EXPECT_U16_EQ(c.expected, GameDecodeInPieces(one_at_a_time, c.bytes, [] { return 1; }));
-  if (c.as_reference) {
-    EXPECT_U16_EQ(c.expected, test::ReferenceGameDecode(table.codes(), c.bytes,
-                                                        c.options.line_break));
-  }
+  ExpectSameInAnyChunks<GameDecoder>(table, c.options, c.bytes, c.expected);
+  EXPECT_U16_EQ(c.expected, test::ReferenceGameDecode(table.codes(), c.bytes, c.options));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GameDecodeTest,
     testing::Values(
-        GameDecodeCase{"Empty", {}, u""},
-        GameDecodeCase{"LongestWins", {0x41, 0x42, 0x43, 0x41, 0x42, 0x41}, u"<ABC>[AB]A"},
-        GameDecodeCase{"ShorterWhenTheLongerBreaksOff", {0x41, 0x42, 0x44}, u"[AB]<44>"},
-        GameDecodeCase{"LongerCutByTheEnd", {0x41, 0x42}, u"[AB]"},
-        GameDecodeCase{"NoCodeIsATag", {0x44, 0x41, 0x81}, u"<44>A<81>"},
-        GameDecodeCase{"EndTokens", {0x00, 0x01, 0x41}, u"[end]A"},
-        GameDecodeCase{"LineBreaks", {0x0A, 0x0B, 0x41}, u"\n#\nA"},
-        GameDecodeCase{"LineBreaksCrLf", {0x0A, 0x0B}, u"\r\n#\r\n", kCrLfOptions},
-        GameDecodeCase{"ControlAndItsParameter", {0xFE, 0x1E}, u"<wait><1E>"},
-        GameDecodeCase{"ParametersNeverStartACode", {0xFE, 0x41, 0x42}, u"<wait><41>B"},
-        GameDecodeCase{"ThreeParametersOneTag", {0xFD, 0x41, 0xFE, 0x00, 0x41}, u"<go><41FE00>A"},
-        GameDecodeCase{"NoParameters", {0xFC, 0x41}, u"<nop>A"},
-        GameDecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<go><01>"},
-        GameDecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
-        GameDecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
-        GameDecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<02><03>"},
-        GameDecodeCase{"ByteOrderMarkFirstIsATag", {0xEF, 0xEF}, u"<EF>\uFEFF", {}, false},
-        GameDecodeCase{"ByteOrderMarkKeptInUtf16", {0xEF}, u"\uFEFF", kUtf16Options}),
-    test::CaseName<GameDecodeCase>);
+        DecodeCase{"Empty", {}, u""},
+        DecodeCase{"LongestWins", {0x41, 0x42, 0x43, 0x41, 0x42, 0x41}, u"<ABC>[AB]A"},
+        DecodeCase{"ShorterWhenTheLongerBreaksOff", {0x41, 0x42, 0x44}, u"[AB]<44>"},
+        DecodeCase{"LongerCutByTheEnd", {0x41, 0x42}, u"[AB]"},
+        DecodeCase{"NoCodeIsATag", {0x44, 0x41, 0x81}, u"<44>A<81>"},
+        DecodeCase{"EndTokens", {0x00, 0x01, 0x41}, u"[end]A"},
+        DecodeCase{"LineBreaks", {0x0A, 0x0B, 0x41}, u"\n#\nA"},
+        DecodeCase{"LineBreaksCrLf", {0x0A, 0x0B}, u"\r\n#\r\n", kCrLfOptions},
+        DecodeCase{"ControlAndItsParameter", {0xFE, 0x1E}, u"<wait><1E>"},
+        DecodeCase{"ParametersNeverStartACode", {0xFE, 0x41, 0x42}, u"<wait><41>B"},
+        DecodeCase{"ThreeParametersOneTag", {0xFD, 0x41, 0xFE, 0x00, 0x41}, u"<go><41FE00>A"},
+        DecodeCase{"NoParameters", {0xFC, 0x41}, u"<nop>A"},
+        DecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<go><01>"},
+        DecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
+        DecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
+        DecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<02><03>"},
+        DecodeCase{"ByteOrderMarkFirstIsATag", {0xEF, 0xEF}, u"<EF>\uFEFF"},
+        DecodeCase{"ByteOrderMarkKeptInUtf16", {0xEF}, u"\uFEFF", kUtf16Options}),
+    test::CaseName<DecodeCase>);
 
 // A .tbl line for a random code over few byte values, so that codes begin
 // alike; its text names its code, so that a wrong match shows.
@@ -342,9 +331,9 @@ TEST(GameDecodeReferenceTest, RandomTablesBytesAndPieces) {
       Bytes bytes(rng() % 30);
       for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(rng() % 8);
       const std::u16string got =
-          GameDecodeInPieces(decoder, bytes, [&] { return std::size_t{rng() % 6}; });
+          DecodeInPieces(decoder, bytes, [&] { return std::size_t{rng() % 6}; });
       ASSERT_TRUE(test::SameUnits(
-          test::ReferenceGameDecode(table.codes(), bytes, options.line_break), got))
+          test::ReferenceGameDecode(table.codes(), bytes, options), got))
           << "table\n" << tbl << "bytes " << Hex(bytes);
     }
   }

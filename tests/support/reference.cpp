@@ -130,7 +130,7 @@ std::u16string TagOf(std::span<const std::uint8_t> bytes) {
 
 std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
                                    std::span<const std::uint8_t> bytes,
-                                   std::u16string_view line_break) {
+                                   DecodeOptions options) {
   std::u16string out;
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -147,11 +147,18 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
       ++at;
       continue;
     }
+    const std::size_t start = at;
     at += best->bytes.size();
+    const std::size_t params =
+        best->kind == GameCodeKind::kControl ? std::min<std::size_t>(best->params, bytes.size() - at)
+                                             : 0;
+    if (start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) {
+      out += TagOf(bytes.subspan(0, at + params));
+      at += params;
+      continue;
+    }
     out += best->text;
-    if (best->kind == GameCodeKind::kLineBreak) out += line_break;
-    if (best->kind != GameCodeKind::kControl) continue;
-    const std::size_t params = std::min<std::size_t>(best->params, bytes.size() - at);
+    if (best->kind == GameCodeKind::kLineBreak) out += options.line_break;
     if (params != 0) out += TagOf(bytes.subspan(at, params));
     at += params;
   }

@@ -16,6 +16,7 @@
 #include "chartable/char_table.h"
 #include "chartable/game_table.h"
 #include "codec/convert.h"
+#include "codec/decode.h"
 
 namespace binconv::test {
 
@@ -58,11 +59,12 @@ std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table
 // The text of `bytes` under a game's table, spelt out plainly: at each
 // position, every code is tried against the bytes there and the longest that
 // matches wins; its kind says how it shows (a line break: its text and
-// `line_break`; a control: its label and the parameter bytes there are, up to
-// its count, as one tag). A byte no code matches is a tag of its own. Every
-// unit at the start shows as it is (no byte order mark rule).
+// the line break of `options`; a control: its label and the parameter bytes
+// there are, up to its count, as one tag). A byte no code matches is a tag of
+// its own, and so is a first unit whose text starts with a byte order mark,
+// for a UTF-8 file.
 std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
                                    std::span<const std::uint8_t> bytes,
-                                   std::u16string_view line_break = u"\n");
+                                   DecodeOptions options = {});
 
 }  // namespace binconv::test
