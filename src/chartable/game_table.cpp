@@ -9,33 +9,65 @@
 
 namespace binconv {
 
+namespace {
+
+// The bytes as one number, the first byte highest.
+std::uint32_t Packed(std::span<const std::uint8_t> bytes) {
+  std::uint32_t key = 0;
+  for (const std::uint8_t b : bytes) key = key << 8 | b;
+  return key;
+}
+
+}  // namespace
+
 GameTable::GameTable(std::vector<GameCode> codes) : codes_(std::move(codes)) {
-  for (std::uint32_t i = 0; i < codes_.size(); ++i) by_first_[codes_[i].bytes[0]].push_back(i);
-  for (std::vector<std::uint32_t>& list : by_first_) {
-    std::stable_sort(list.begin(), list.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return codes_[a].bytes.size() > codes_[b].bytes.size();
-    });
+  for (std::uint32_t i = 0; i < codes_.size(); ++i) {
+    const std::vector<std::uint8_t>& bytes = codes_[i].bytes;
+    keys_[bytes.size() - 1].push_back({Packed(bytes), i});
+    lengths_[bytes[0]] |= static_cast<std::uint8_t>(1u << (bytes.size() - 1));
   }
+  for (std::vector<Key>& keys : keys_) {
+    std::sort(keys.begin(), keys.end(), [](Key a, Key b) { return a.bytes < b.bytes; });
+  }
+}
+
+const GameTable::Key* GameTable::Find(std::span<const std::uint8_t> bytes) const {
+  const std::vector<Key>& keys = keys_[bytes.size() - 1];
+  const std::uint32_t wanted = Packed(bytes);
+  const auto it = std::lower_bound(keys.begin(), keys.end(), wanted,
+                                   [](Key key, std::uint32_t value) { return key.bytes < value; });
+  return it != keys.end() && it->bytes == wanted ? &*it : nullptr;
+}
+
+bool GameTable::Continues(std::span<const std::uint8_t> bytes, std::size_t length) const {
+  const std::vector<Key>& keys = keys_[length - 1];
+  // The keys that begin with `bytes` lie from `bytes` with zeros after it.
+  const int shift = static_cast<int>(8 * (length - bytes.size()));
+  const std::uint32_t prefix = Packed(bytes);
+  const std::uint32_t low = static_cast<std::uint32_t>(std::uint64_t{prefix} << shift);
+  const auto it = std::lower_bound(keys.begin(), keys.end(), low,
+                                   [](Key key, std::uint32_t value) { return key.bytes < value; });
+  return it != keys.end() && (std::uint64_t{it->bytes} >> shift) == prefix;
 }
 
 GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
   const GameTableUnit cut{GameUnitKind::kCut, 0, static_cast<std::uint8_t>(bytes.size())};
-  for (const std::uint32_t index : by_first_[bytes[0]]) {
-    const GameCode& code = codes_[index];
-    const std::size_t length = code.bytes.size();
-    const std::size_t have = std::min(length, bytes.size());
-    if (!std::equal(code.bytes.begin(), code.bytes.begin() + have, bytes.begin())) continue;
-    if (have < length) {
-      // The bytes so far may be the start of this longer code.
-      if (!at_end) return cut;
+  const std::uint8_t lengths = lengths_[bytes[0]];
+  for (std::size_t length = kMaxGameCodeBytes; length >= 1; --length) {
+    if ((lengths >> (length - 1) & 1) == 0) continue;
+    if (bytes.size() < length) {
+      // The bytes so far may be the start of a longer code.
+      if (!at_end && Continues(bytes, length)) return cut;
       continue;
     }
-    std::size_t size = length + code.params;
+    const Key* key = Find(bytes.first(length));
+    if (key == nullptr) continue;
+    std::size_t size = length + codes_[key->code].params;
     if (size > bytes.size()) {
       if (!at_end) return cut;
       size = bytes.size();  // a control cut short by the end keeps what there is
     }
-    return {GameUnitKind::kCode, index, static_cast<std::uint8_t>(size)};
+    return {GameUnitKind::kCode, key->code, static_cast<std::uint8_t>(size)};
   }
   return {GameUnitKind::kNoCode, 0, 1};
 }

@@ -67,9 +67,23 @@ class GameTable {
   GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const;
 
  private:
+  // A code's bytes as one number, the first byte highest, and its index.
+  struct Key {
+    std::uint32_t bytes;
+    std::uint32_t code;
+  };
+
+  // The code of exactly these bytes; nullptr when there is none.
+  const Key* Find(std::span<const std::uint8_t> bytes) const;
+  // Whether a code of `length` bytes begins with the shorter `bytes`.
+  bool Continues(std::span<const std::uint8_t> bytes, std::size_t length) const;
+
   std::vector<GameCode> codes_;
-  // Per first byte, the codes that begin with it, longest first.
-  std::array<std::vector<std::uint32_t>, 256> by_first_{};
+  // Per length less one, every code's key, in order: a code is found by
+  // halving, so a table of thousands of codes costs no more than a few.
+  std::array<std::vector<Key>, kMaxGameCodeBytes> keys_{};
+  // Per first byte, bit L-1 set when some code of L bytes begins with it.
+  std::array<std::uint8_t, 256> lengths_{};
 };
 
 // Reads a .tbl (UTF-8 with or without a byte order mark, or code page 932,
