@@ -1,9 +1,13 @@
 // binconv-cli decode: bytes back to text.
 
+#include <optional>
+#include <variant>
+
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/tables.h"
 #include "codec/decode.h"
 #include "script/placement.h"
 #include "runtime/file.h"
@@ -14,6 +18,7 @@ namespace {
 
 constexpr std::array kDecodeOptions{
     kTablesOption,
+    kGameTblOption,
     OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
     OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
     OptionSpec{"at", 0, "OFFSET", "decode from byte OFFSET on (decimal or 0x hex; default 0)"},
@@ -29,7 +34,11 @@ constexpr std::string_view kDecodeDetails =
     "with its bytes in hex, e.g. <2117>, so encoding the text gives the same\n"
     "bytes again. Use --crlf if the text will be encoded with --exact.\n"
     "BINARY omitted or \"-\" reads standard input. --at and --length decode one\n"
-    "range, such as a room filled by insert; a range past the end is refused.\n";
+    "range, such as a room filled by insert; a range past the end is refused.\n"
+    "--tbl FILE reads a game's own encoding from a .tbl instead: HEX=TEXT (a\n"
+    "code of 1-4 bytes for one or more characters), /HEX=TEXT (an end token),\n"
+    "*HEX=TEXT (a line break), $HEX=LABEL,N (a control code and N parameter\n"
+    "bytes, shown as one tag); the longest code wins, a byte of no code is a tag.\n";
 
 struct Range {
   std::uint64_t at = 0;
@@ -44,14 +53,29 @@ Reported<Range> ParseRange(const ParsedArgs& args) {
   return Range{at->value_or(0), *length};
 }
 
-int RunDecode(const ParsedArgs& args) {
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
-  const CharTable* table = &tables->loaded.table;
+using AnyDecoder = std::variant<Decoder, GameDecoder>;
+
+// The decoder of the .tbl --tbl names, which `game` keeps, or of the tables.
+Reported<AnyDecoder> MakeDecoder(const ParsedArgs& args, std::optional<GameTable>& game) {
   DecodeOptions options;
   if (args.Has("crlf")) options.line_break = u"\r\n";
   // Made for a UTF-8 file, the text holds no lone surrogate.
-  Decoder decoder(*table, options);
+  if (const std::optional<std::string> tbl = args.Value("tbl")) {
+    Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
+    if (!loaded) return Unexpected(loaded.error());
+    game.emplace(std::move(loaded).value());
+    return AnyDecoder(std::in_place_type<GameDecoder>, *game, options);
+  }
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return Unexpected(tables.error());
+  return AnyDecoder(std::in_place_type<Decoder>, tables->loaded.table, options);
+}
+
+int RunDecode(const ParsedArgs& args) {
+  std::optional<GameTable> game;
+  Reported<AnyDecoder> made = MakeDecoder(args, game);
+  if (!made) return ToInt(made.error());
+  AnyDecoder& decoder = *made;
   const Reported<Range> range = ParseRange(args);
   if (!range) return ToInt(range.error());
   const std::string input_name = InputName(args);
@@ -82,7 +106,8 @@ int RunDecode(const ParsedArgs& args) {
         const std::uint64_t from = range->at > start ? range->at - start : 0;
         const std::uint64_t to = std::min<std::uint64_t>(bytes.size(), end - start);
         text.clear();
-        decoder.Feed(Bytes(bytes.substr(from, to - from)), text);
+        const auto part = Bytes(bytes.substr(from, to - from));
+        std::visit([&](auto& d) { d.Feed(part, text); }, decoder);
         AppendUtf8(text, out);
         return Unit{};
       },
@@ -90,7 +115,7 @@ int RunDecode(const ParsedArgs& args) {
         // A range past the end is a problem of the input, as for --into.
         if ((range->at != 0 || range->length) && past_end(position)) return Failure(kExitRejected);
         text.clear();
-        decoder.Finish(text);
+        std::visit([&](auto& d) { d.Finish(text); }, decoder);
         AppendUtf8(text, out);
         return Unit{};
       });

@@ -19,6 +19,33 @@ std::string Pointer(const Problem& p) {
   return "pointer " + std::to_string(p.pointer) + " at " + HexNumber(p.pointer_at);
 }
 
+// What is wrong with an entry of a game's .tbl.
+std::string TblMessage(const Problem& p) {
+  switch (p.code) {
+    case ProblemCode::kTblNotAnEntry:
+      return "not an entry: HEX=TEXT, /HEX, *HEX, $HEX=LABEL,N, a comment or @NAME";
+    case ProblemCode::kTblBadCode:
+      return "the code is not hex digit pairs";
+    case ProblemCode::kTblEmptyCode:
+      return "the entry has no code";
+    case ProblemCode::kTblCodeTooLong:
+      return "a code of more than 4 bytes";
+    case ProblemCode::kTblNoText:
+      return "the entry has no text after \"=\"";
+    case ProblemCode::kTblBadParams:
+      return "a control code needs LABEL,N with N from 0 to 8 parameter bytes";
+    case ProblemCode::kTblDuplicateCode:
+      return "a second entry for the code of line " + std::to_string(p.other_line);
+    case ProblemCode::kTblUnreachable:
+      return "never read: its code begins with the control code of line " +
+             std::to_string(p.other_line) + ", which takes the bytes after it";
+    case ProblemCode::kTblSwitch:
+      return "table switching (!HEX) is not supported yet";
+    default:
+      return p.reason;  // kUnreadable, kBadLine, kBadHeader, kBadEntryLine, kGameChanged
+  }
+}
+
 // What is wrong with a text or one of its characters.
 std::string TextMessage(const Problem& p) {
   switch (p.code) {
@@ -42,7 +69,7 @@ std::string TextMessage(const Problem& p) {
     case ProblemCode::kEndsInLead:
       return "the text ends in a lead byte, which would take the end byte";
     default:
-      return p.reason;  // kUnreadable, kBadLine, kBadHeader, kBadEntryLine, kGameChanged
+      return TblMessage(p);
   }
 }
 

@@ -1,7 +1,9 @@
 #include "cli/tables.h"
 
 #include "chartable/table_folders.h"
+#include "cli/common.h"
 #include "cli/io.h"
+#include "cli/problems.h"
 
 namespace binconv::cli {
 
@@ -23,6 +25,17 @@ Reported<CommandTables> LoadCommandTables(const ParsedArgs& args) {
     return Failure(kExitError);
   }
   return CommandTables{std::move(loaded).value(), folder};
+}
+
+Reported<GameTable> LoadCommandGameTable(const std::string& name) {
+  const Reported<std::string> bytes = ReadWholeInput(name);
+  if (!bytes) return Unexpected(bytes.error());
+  auto table = ParseGameTable(*bytes, name);
+  if (!table) {
+    for (const Problem& problem : table.error()) PrintError(Describe(problem));
+    return Failure(kExitError);
+  }
+  return std::move(table).value();
 }
 
 }  // namespace binconv::cli

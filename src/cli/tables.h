@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
+#include "chartable/game_table.h"
 #include "chartable/load.h"
 #include "cli/args.h"
 #include "cli/io.h"
@@ -15,6 +17,11 @@ inline constexpr OptionSpec kTablesOption{
     "tables", 0, "DIR",
     "read Zezovar.ini and Zezovar_ex.ini from DIR only (default: searched, see below)"};
 
+// A game's own encoding instead of the tables; decode alone takes it so far.
+inline constexpr OptionSpec kGameTblOption{
+    "tbl", 0, "FILE", "read the encoding from the .tbl FILE instead of the tables",
+    false, "tables"};
+
 struct CommandTables {
   LoadedTables loaded;
   std::filesystem::path folder;  // as given with --tables, or as found
@@ -23,5 +30,9 @@ struct CommandTables {
 // The one way a command loads its tables: those --tables names, or else the
 // first folder of the search that holds them.
 Reported<CommandTables> LoadCommandTables(const ParsedArgs& args);
+
+// The encoding of the .tbl file `name`; every problem of it is reported, with
+// its line, and then there is none.
+Reported<GameTable> LoadCommandGameTable(const std::string& name);
 
 }  // namespace binconv::cli

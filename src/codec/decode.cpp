@@ -1,6 +1,7 @@
 #include "codec/decode.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "codec/convert.h"
 #include "runtime/hex.h"
@@ -74,6 +75,74 @@ void Decoder::Write(GameUnit unit, std::span<const std::uint8_t> bytes, std::u16
 void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
   AppendHexTag(bytes, out);
   at_start_ = false;
+}
+
+GameDecoder::GameDecoder(const GameTable& table, DecodeOptions options)
+    : table_(table), options_(options) {}
+
+void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
+  std::size_t i = 0;
+  if (!held_.empty()) {
+    // The held bytes and as much of this chunk as a unit can take end every
+    // unit that begins in the held bytes.
+    const std::size_t held = held_.size();
+    const std::size_t take = std::min(bytes.size(), kMaxGameUnitBytes);
+    held_.insert(held_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+    std::size_t at = 0;
+    while (at < held) {
+      const std::span<const std::uint8_t> rest = std::span(held_).subspan(at);
+      const GameTableUnit unit = table_.ReadUnit(rest, false);
+      if (unit.kind == GameUnitKind::kCut) {
+        // Then the chunk was shorter than a unit, and all of it is held.
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+      }
+      Write(unit, rest.first(unit.size), out);
+      at += unit.size;
+    }
+    i = at - held;
+    held_.clear();
+  }
+  const std::span<const std::uint8_t> rest = bytes.subspan(i);
+  const std::size_t read = ReadUnits(rest, false, out);
+  held_.assign(rest.begin() + static_cast<std::ptrdiff_t>(read), rest.end());
+}
+
+void GameDecoder::Finish(std::u16string& out) {
+  ReadUnits(held_, true, out);
+  held_.clear();
+  at_start_ = true;
+}
+
+std::size_t GameDecoder::ReadUnits(std::span<const std::uint8_t> bytes, bool at_end,
+                                   std::u16string& out) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const GameTableUnit unit = table_.ReadUnit(bytes.subspan(i), at_end);
+    if (unit.kind == GameUnitKind::kCut) break;
+    Write(unit, bytes.subspan(i, unit.size), out);
+    i += unit.size;
+  }
+  return i;
+}
+
+void GameDecoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
+                        std::u16string& out) {
+  const bool first = std::exchange(at_start_, false);
+  if (unit.kind == GameUnitKind::kNoCode) {
+    AppendHexTag(bytes, out);
+    return;
+  }
+  const GameCode& code = table_.codes()[unit.code];
+  // A UTF-8 file's readers drop a byte order mark at its start.
+  if (first && options_.utf8_file && code.text.starts_with(u'\uFEFF')) {
+    AppendHexTag(bytes, out);
+    return;
+  }
+  out += code.text;
+  if (code.kind == GameCodeKind::kLineBreak) out += options_.line_break;
+  const std::span<const std::uint8_t> params = bytes.subspan(code.bytes.size());
+  if (!params.empty()) AppendHexTag(params, out);
 }
 
 }  // namespace binconv

@@ -10,10 +10,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chartable/byte_reader.h"
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
+#include "chartable/game_table.h"
 
 namespace binconv {
 
@@ -49,6 +51,32 @@ class Decoder {
   std::array<std::uint8_t, kMaxUnitBytes> held_{};  // a unit's first bytes, from the last chunk
   std::size_t held_size_ = 0;
   bool at_start_ = true;  // nothing written yet for this string
+};
+
+// The same for a game's own table (a .tbl): each unit as the table shows it,
+// the longest code first; a line-break code ends the line after its text, a
+// control code is its label and then its parameter bytes as one tag, and a
+// byte that starts no code is a tag. The text is for reading: encoding it
+// back is not yet promised.
+class GameDecoder {
+ public:
+  // The table must outlive the decoder.
+  explicit GameDecoder(const GameTable& table, DecodeOptions options = {});
+
+  void Feed(std::span<const std::uint8_t> bytes, std::u16string& out);
+  // Reads what the last chunk left waiting as the end of the bytes.
+  void Finish(std::u16string& out);
+
+ private:
+  void Write(GameTableUnit unit, std::span<const std::uint8_t> bytes, std::u16string& out);
+  // Reads units off the front of `bytes` until it is empty or, unless
+  // `at_end`, what is left must wait for more; returns the bytes read.
+  std::size_t ReadUnits(std::span<const std::uint8_t> bytes, bool at_end, std::u16string& out);
+
+  const GameTable& table_;
+  DecodeOptions options_;
+  std::vector<std::uint8_t> held_;  // the last chunk's end, which more bytes may continue
+  bool at_start_ = true;
 };
 
 }  // namespace binconv

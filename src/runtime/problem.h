@@ -47,6 +47,17 @@ enum class ProblemCode {
   kNoRoom,         // needs `bytes`, its room holds `room` and no space has them;
                    // reason lists the spaces' free bytes
   kCantPoint,      // `pointer` at `pointer_at` can't point at `at`; reason says why
+  // An entry of a game's .tbl (line).
+  kTblNotAnEntry,     // none of the entry forms, nor a comment or a table id
+  kTblBadCode,        // the code's digits are odd in number or not all hex
+  kTblEmptyCode,      // no digits before "=" (or after the kind mark)
+  kTblCodeTooLong,    // a code of more than 4 bytes
+  kTblNoText,         // HEX= with no text after it
+  kTblBadParams,      // a control code's ",N" is missing, not a number or over 8
+  kTblDuplicateCode,  // a second entry for a code; its first is on `other_line`
+  kTblUnreachable,    // its code begins with the control code of `other_line`,
+                      // which always wins and takes the bytes after it
+  kTblSwitch,         // "!HEX=...": table switching, not supported yet
 };
 
 struct Problem {

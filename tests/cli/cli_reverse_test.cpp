@@ -57,6 +57,10 @@ TEST_P(CliReverseTest, ExitOutputAndFile) {
   WriteAll(scratch.work() / "t" / "Zezovar.ini",
            TableFile(17, {{0, 1, "あ"}, {2, 1, "い"}, {3, 0, "ab"}, {4, 2, "＜"}, {16, 5, "あ"}}));
   WriteAll(scratch.work() / "t" / "Zezovar_ex.ini", TableFile(0, {}));
+  // A game's own table, in code page 932 with CR LF, and one with problems.
+  WriteAll(scratch.work() / "g.tbl",
+           "; game\r\n82A0=\x82\xA0\r\n8141=\x81\x41=\r\n/FF=[end]\r\n*0A\r\n$FE=<wait>,1");
+  WriteAll(scratch.work() / "bad.tbl", "41=A\n41=B\n$FE=w,1\nFE01=x\n!02=t\n");
   const Outcome outcome = RunCli(scratch, c.args, {.input = c.input});
   // @WORK@ stands for the folder the tables were found in.
   auto in_work = [&](std::string text) {
@@ -95,6 +99,37 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 "あ<2005><30><42><21>",
                 {},
+                ""},
+        CliCase{"DecodeTbl",
+                {"decode", "--tbl", "g.tbl"},
+                "\x82\xA0\x81\x41\x0A\xFE\x1E\x41\xFF",
+                0,
+                "あ、=\n<wait><1E><41>[end]",
+                {},
+                ""},
+        CliCase{"DecodeTblCrLfAndRange",
+                {"decode", "--tbl", "g.tbl", "--crlf", "--at", "4", "--length", "2"},
+                "\x82\xA0\x81\x41\x0A\xFE\x1E",
+                0,
+                "\r\n<wait>",
+                {},
+                ""},
+        CliCase{"DecodeTblProblems",
+                {"decode", "--tbl", "bad.tbl", "-o", "out.bin"},
+                "\x41",
+                2,
+                "",
+                {"bad.tbl:2: a second entry for the code of line 1\n",
+                 "bad.tbl:4: never read: its code begins with the control code of line 3",
+                 "bad.tbl:5: table switching (!HEX) is not supported yet\n"},
+                "-"},
+        CliCase{"DecodeTblMissing", {"decode", "--tbl", "none.tbl"}, "", 2, "", {"none.tbl"}, ""},
+        CliCase{"DecodeTblOrTables",
+                {"decode", "--tbl", "g.tbl", "--tables", "t"},
+                "",
+                2,
+                "",
+                {"--tbl and --tables exclude each other"},
                 ""},
         CliCase{"DecodeMissingInput", {"decode", "nothing.bin"}, "", 2, "", {"nothing.bin"}, ""},
         CliCase{"CheckDefaultTables",

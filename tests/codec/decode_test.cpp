@@ -5,16 +5,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "chartable/load.h"
 #include "codec/encode.h"
+#include "runtime/hex.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
 #include "support/encoded.h"
 #include "support/files.h"
+#include "support/gtest_support.h"
+#include "support/reference.h"
 
 namespace binconv {
 namespace {
@@ -70,6 +75,34 @@ CharTable MakeTable() {
   return t;
 }
 
+// The text of `bytes` fed in pieces of the sizes `cuts` gives, in turn.
+template <class AnyDecoder>
+std::u16string DecodeInPieces(AnyDecoder& decoder, std::span<const std::uint8_t> bytes,
+                              const std::function<std::size_t()>& cuts) {
+  std::u16string out;
+  while (!bytes.empty()) {
+    const std::size_t piece = std::min(cuts(), bytes.size());
+    decoder.Feed(bytes.first(piece), out);
+    bytes = bytes.subspan(piece);
+  }
+  decoder.Finish(out);
+  return out;
+}
+
+// Bytes fed in two chunks, cut at every place, and a byte at a time.
+template <class AnyDecoder, class Table>
+void ExpectSameInAnyChunks(const Table& table, DecodeOptions options, const Bytes& bytes,
+                           std::u16string_view expected) {
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+    AnyDecoder decoder(table, options);
+    bool first = true;
+    const auto two = [&] { return std::exchange(first, false) ? cut : bytes.size(); };
+    EXPECT_U16_EQ(expected, DecodeInPieces(decoder, bytes, two)) << "cut at " << cut;
+  }
+  AnyDecoder decoder(table, options);
+  EXPECT_U16_EQ(expected, DecodeInPieces(decoder, bytes, [] { return 1; })) << "byte by byte";
+}
+
 struct DecodeCase {
   const char* name;
   Bytes bytes;
@@ -85,14 +118,7 @@ class DecodeTest : public testing::TestWithParam<DecodeCase> {
 TEST_P(DecodeTest, TextAndRoundTripAtEverySplit) {
   const DecodeCase& c = GetParam();
   EXPECT_EQ(Hex(c.expected), Hex(DecodeBytes(c.bytes, table_, c.options)));
-  for (std::size_t cut = 0; cut <= c.bytes.size(); ++cut) {
-    Decoder decoder(table_, c.options);
-    std::u16string out;
-    decoder.Feed(std::span(c.bytes).first(cut), out);
-    decoder.Feed(std::span(c.bytes).subspan(cut), out);
-    decoder.Finish(out);
-    EXPECT_EQ(Hex(c.expected), Hex(out)) << "cut at " << cut;
-  }
+  ExpectSameInAnyChunks<Decoder>(table_, c.options, c.bytes, c.expected);
   const bool crlf = c.options.line_break == u"\r\n";
   ExpectRoundTrip(c.bytes, table_, c.options, LineBreaks::kAny);
   if (crlf) ExpectRoundTrip(c.bytes, table_, c.options, LineBreaks::kCrLf);
@@ -229,6 +255,88 @@ TEST(DecodeRoundTripTest, DefaultTablesEveryUnit) {
   const std::size_t tags = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'<'));
   EXPECT_GT(filled, 900u);
   EXPECT_EQ(tags + filled, units) << "filled " << filled << " tags " << tags;
+}
+
+// A game's own table: codes that begin alike, of every kind.
+constexpr std::string_view kGameTbl =
+    "41=A\n4142=[AB]\n414243=<ABC>\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
+    "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\nEF=\xEF\xBB\xBF\n";
+
+const GameTable& TestGameTable() {
+  static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
+  return table;
+}
+
+class GameDecodeTest : public testing::TestWithParam<DecodeCase> {};
+
+TEST_P(GameDecodeTest, TextAtEverySplitAndAsTheReference) {
+  const DecodeCase& c = GetParam();
+  const GameTable& table = TestGameTable();
+  ExpectSameInAnyChunks<GameDecoder>(table, c.options, c.bytes, c.expected);
+  EXPECT_U16_EQ(c.expected, test::ReferenceGameDecode(table.codes(), c.bytes, c.options));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GameDecodeTest,
+    testing::Values(
+        DecodeCase{"Empty", {}, u""},
+        DecodeCase{"LongestWins", {0x41, 0x42, 0x43, 0x41, 0x42, 0x41}, u"<ABC>[AB]A"},
+        DecodeCase{"ShorterWhenTheLongerBreaksOff", {0x41, 0x42, 0x44}, u"[AB]<44>"},
+        DecodeCase{"LongerCutByTheEnd", {0x41, 0x42}, u"[AB]"},
+        DecodeCase{"NoCodeIsATag", {0x44, 0x41, 0x81}, u"<44>A<81>"},
+        DecodeCase{"EndTokens", {0x00, 0x01, 0x41}, u"[end]A"},
+        DecodeCase{"LineBreaks", {0x0A, 0x0B, 0x41}, u"\n#\nA"},
+        DecodeCase{"LineBreaksCrLf", {0x0A, 0x0B}, u"\r\n#\r\n", kCrLfOptions},
+        DecodeCase{"ControlAndItsParameter", {0xFE, 0x1E}, u"<wait><1E>"},
+        DecodeCase{"ParametersNeverStartACode", {0xFE, 0x41, 0x42}, u"<wait><41>B"},
+        DecodeCase{"ThreeParametersOneTag", {0xFD, 0x41, 0xFE, 0x00, 0x41}, u"<go><41FE00>A"},
+        DecodeCase{"NoParameters", {0xFC, 0x41}, u"<nop>A"},
+        DecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<go><01>"},
+        DecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
+        DecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
+        DecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<02><03>"},
+        DecodeCase{"ByteOrderMarkFirstIsATag", {0xEF, 0xEF}, u"<EF>\uFEFF"},
+        DecodeCase{"ByteOrderMarkKeptInUtf16", {0xEF}, u"\uFEFF", kUtf16Options}),
+    test::CaseName<DecodeCase>);
+
+// A .tbl line for a random code over few byte values, so that codes begin
+// alike; its text names its code, so that a wrong match shows.
+std::string RandomTblLine(std::mt19937& rng) {
+  constexpr std::string_view kMarks[] = {"", "/", "*", "$"};
+  const std::size_t kind = rng() % 4;
+  std::string code;
+  for (std::size_t n = 1 + rng() % kMaxGameCodeBytes; n > 0; --n) {
+    AppendHexByte(static_cast<std::uint8_t>(rng() % 6), code);
+  }
+  std::string line = std::string(kMarks[kind]) + code;
+  if (kind == 1 && rng() % 2 == 0) return line;  // an end token without text
+  line += "={" + code + "}";
+  if (kind == 3) line += "," + std::to_string(rng() % 4);
+  return line;
+}
+
+TEST(GameDecodeReferenceTest, RandomTablesBytesAndPieces) {
+  std::mt19937 rng(4242);
+  for (int round = 0; round < 300; ++round) {
+    // Lines the parser refuses (a code again, one a control shadows) are left out.
+    std::string tbl;
+    for (int i = 0; i < 14; ++i) {
+      const std::string with = tbl + RandomTblLine(rng) + "\n";
+      if (ParseGameTable(with, "r.tbl")) tbl = with;
+    }
+    const GameTable table = ParseGameTable(tbl, "r.tbl").value();
+    const DecodeOptions options = round % 3 == 0 ? kCrLfOptions : kUtf16Options;
+    GameDecoder decoder(table, options);
+    for (int i = 0; i < 20; ++i) {
+      Bytes bytes(rng() % 30);
+      for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(rng() % 8);
+      const std::u16string got =
+          DecodeInPieces(decoder, bytes, [&] { return std::size_t{rng() % 6}; });
+      ASSERT_TRUE(test::SameUnits(
+          test::ReferenceGameDecode(table.codes(), bytes, options), got))
+          << "table\n" << tbl << "bytes " << Hex(bytes);
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/reference.h"
 
+#include <algorithm>
+
 #include "runtime/compare.h"
 #include "runtime/strings.h"
 
@@ -109,6 +111,58 @@ void ReferenceModel::AppendBytes(CellCode code, std::vector<std::uint8_t>& out) 
 std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
                                 LineBreaks line_breaks, bool join_pairs) {
   return ReferenceModel(table).Convert(text, line_breaks, join_pairs);
+}
+
+namespace {
+
+// "<" and the bytes in upper-case hex and ">".
+std::u16string TagOf(std::span<const std::uint8_t> bytes) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string tag = u"<";
+  for (const std::uint8_t b : bytes) {
+    tag += kDigits[b >> 4];
+    tag += kDigits[b & 15];
+  }
+  return tag + u">";
+}
+
+}  // namespace
+
+std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
+                                   std::span<const std::uint8_t> bytes,
+                                   DecodeOptions options) {
+  std::u16string out;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const GameCode* best = nullptr;
+    for (const GameCode& code : codes) {
+      const bool fits = code.bytes.size() <= bytes.size() - at;
+      if (fits && std::equal(code.bytes.begin(), code.bytes.end(), bytes.begin() + at) &&
+          (best == nullptr || code.bytes.size() > best->bytes.size())) {
+        best = &code;
+      }
+    }
+    if (best == nullptr) {
+      out += TagOf(bytes.subspan(at, 1));
+      ++at;
+      continue;
+    }
+    const std::size_t start = at;
+    at += best->bytes.size();
+    const std::size_t params =
+        best->kind == GameCodeKind::kControl ? std::min<std::size_t>(best->params, bytes.size() - at)
+                                             : 0;
+    if (start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) {
+      out += TagOf(bytes.subspan(0, at + params));
+      at += params;
+      continue;
+    }
+    out += best->text;
+    if (best->kind == GameCodeKind::kLineBreak) out += options.line_break;
+    if (params != 0) out += TagOf(bytes.subspan(at, params));
+    at += params;
+  }
+  return out;
 }
 
 }  // namespace binconv::test

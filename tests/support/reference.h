@@ -11,8 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include <span>
+
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 #include "codec/convert.h"
+#include "codec/decode.h"
 
 namespace binconv::test {
 
@@ -51,5 +55,16 @@ class ReferenceModel {
 // One-off convenience for a single text.
 std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table,
                                 LineBreaks line_breaks, bool join_pairs = true);
+
+// The text of `bytes` under a game's table, spelt out plainly: at each
+// position, every code is tried against the bytes there and the longest that
+// matches wins; its kind says how it shows (a line break: its text and
+// the line break of `options`; a control: its label and the parameter bytes
+// there are, up to its count, as one tag). A byte no code matches is a tag of
+// its own, and so is a first unit whose text starts with a byte order mark,
+// for a UTF-8 file.
+std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
+                                   std::span<const std::uint8_t> bytes,
+                                   DecodeOptions options = {});
 
 }  // namespace binconv::test

@@ -1,0 +1,95 @@
+#pragma once
+// Any game's encoding, as the table files of hex editors and script tools
+// write it: codes of 1 to 4 bytes for one character or several (DTE/MTE),
+// end tokens, line-break codes and control codes with parameter bytes. The
+// fixed encoding of the two table files keeps its own reader (byte_reader.h);
+// this one reads a game's bytes by the longest code that matches.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/problem.h"
+#include "runtime/result.h"
+
+namespace binconv {
+
+enum class GameCodeKind : std::uint8_t {
+  kText,       // HEX=TEXT
+  kEnd,        // /HEX or /HEX=TEXT
+  kLineBreak,  // *HEX or *HEX=TEXT: the text, then a line break
+  kControl,    // $HEX=LABEL,N: the label, then N parameter bytes
+};
+
+inline constexpr std::size_t kMaxGameCodeBytes = 4;
+inline constexpr std::size_t kMaxControlParams = 8;
+// The most bytes one unit takes: the longest code and the most parameters.
+inline constexpr std::size_t kMaxGameUnitBytes = kMaxGameCodeBytes + kMaxControlParams;
+
+struct GameCode {
+  std::vector<std::uint8_t> bytes;  // 1 to kMaxGameCodeBytes
+  GameCodeKind kind = GameCodeKind::kText;
+  std::u16string text;     // what it shows; a control code's label
+  std::uint8_t params = 0;  // parameter bytes after a control code
+  std::size_t line = 0;     // in the .tbl, for messages
+};
+
+enum class GameUnitKind : std::uint8_t {
+  kCode,    // the code `code` of the table, with its parameters if a control
+  kNoCode,  // one byte that starts no code
+  kCut,     // the bytes end where a longer code or a control's parameters may go on
+};
+
+// The same shape as GameUnit of ReadUnit: what the unit is and its bytes.
+struct GameTableUnit {
+  GameUnitKind kind = GameUnitKind::kCut;
+  std::uint32_t code = 0;  // index into GameTable::codes(), for kCode
+  std::uint8_t size = 0;   // bytes taken; for kCut, all there were
+  friend bool operator==(const GameTableUnit&, const GameTableUnit&) = default;
+};
+
+class GameTable {
+ public:
+  // Codes are checked by ParseGameTable: no two alike, none unreachable.
+  explicit GameTable(std::vector<GameCode> codes);
+
+  std::span<const GameCode> codes() const { return codes_; }
+
+  // The unit at the start of `bytes` (not empty): the longest code that
+  // matches. Unless `at_end`, bytes that a longer code or a control's
+  // parameters may still continue are kCut, to be read again with more; at
+  // the end the longest code within them wins, and a control takes the
+  // parameter bytes there are.
+  GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const;
+
+ private:
+  // A code's bytes as one number, the first byte highest, and its index.
+  struct Key {
+    std::uint32_t bytes;
+    std::uint32_t code;
+  };
+
+  // The code of exactly these bytes; nullptr when there is none.
+  const Key* Find(std::span<const std::uint8_t> bytes) const;
+  // Whether a code of `length` bytes begins with the shorter `bytes`.
+  bool Continues(std::span<const std::uint8_t> bytes, std::size_t length) const;
+
+  std::vector<GameCode> codes_;
+  // Per length less one, every code's key, in order: a code is found by
+  // halving, so a table of thousands of codes costs no more than a few.
+  std::array<std::vector<Key>, kMaxGameCodeBytes> keys_{};
+  // Per first byte, bit L-1 set when some code of L bytes begins with it.
+  std::array<std::uint8_t, 256> lengths_{};
+};
+
+// Reads a .tbl (UTF-8 with or without a byte order mark, or code page 932,
+// told apart as the table files are). `file` names it in the problems; when
+// there are any, nothing is loaded.
+Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
+                                                       std::string_view file);
+
+}  // namespace binconv
