@@ -127,7 +127,7 @@ int RunDecode(const ParsedArgs& args) {
 extern const Command kDecodeCommand{
     {.name = "decode", .summary = "turn bytes back into text", .details = kDecodeDetails},
     {.options = kDecodeOptions,
-     .form = {.positionals = OptionalInput("[BINARY]"), .order = "tables crlf at length output @"}},
+     .form = {.positionals = OptionalInput("[BINARY]"), .order = "tables tbl crlf at length output @"}},
     &RunDecode};
 
 }  // namespace binconv::cli

@@ -149,7 +149,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
      "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
      "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN"},
     {"dump", "--from GAME [--tables DIR] [--force] PLAN"},
-    {"decode", "[--tables DIR] [--crlf] [--at OFFSET] [--length N] [-o FILE] [BINARY]"},
+    {"decode", "[--tables DIR] [--tbl FILE] [--crlf] [--at OFFSET] [--length N] [-o FILE] [BINARY]"},
     {"check-tables", "[--tables DIR]"},
     {"export-tbl", "[--tables DIR] [--encoding utf-8|cp932] [-o FILE]"},
     {"import-tbl", "[--encoding utf-8|cp932] [--keep-going] [-o DIR] TBL"},
