@@ -1,0 +1,49 @@
+// A .tbl read from arbitrary text, then arbitrary bytes decoded through it.
+// Parsing must never fail but by listing problems; a table that loads must
+// decode exactly as the plain longest-match reference does, however the bytes
+// are cut into chunks.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chartable/game_table.h"
+#include "codec/decode.h"
+#include "fuzz_support.h"
+#include "support/reference.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace binconv;
+  // The table's text, then a NUL, then the bytes to decode; no NUL: a table alone.
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::size_t split = std::min(input.find('\0'), input.size());
+  auto table = ParseGameTable(input.substr(0, split), "fuzz.tbl");
+  if (!table) {
+    FUZZ_CHECK(!table.error().empty(), "a table refused without a problem");
+    const std::string_view text = input.substr(0, split);
+    const auto lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n') +
+                                                    std::count(text.begin(), text.end(), '\r'));
+    for (const Problem& problem : table.error()) {
+      FUZZ_CHECK(problem.line <= lines, "a problem on a line past the table's end");
+    }
+    return 0;
+  }
+  const std::span<const std::uint8_t> bytes =
+      split < size ? std::span(data + split + 1, size - split - 1) : std::span<const std::uint8_t>();
+  const std::u16string expected = test::ReferenceGameDecode(table.value().codes(), bytes);
+  // Chunk lengths from the bytes themselves, so that cuts land everywhere.
+  GameDecoder decoder(table.value());
+  std::u16string got;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t n = std::min<std::size_t>(1 + bytes[at] % 7, bytes.size() - at);
+    decoder.Feed(bytes.subspan(at, n), got);
+    at += n;
+  }
+  decoder.Finish(got);
+  FUZZ_CHECK(got == expected, "the streaming decoder differs from the reference");
+  return 0;
+}
