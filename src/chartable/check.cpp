@@ -1,5 +1,7 @@
 #include "chartable/check.h"
 
+#include <map>
+#include <set>
 #include <unordered_map>
 
 #include "chartable/encoding.h"
@@ -36,6 +38,30 @@ std::string WhatAGameReads(std::uint8_t byte) {
     return "the lead byte of page " + std::to_string(page);
   }
   return byte == kLineBreakByte ? "a line break" : "a space";
+}
+
+// The codes of a game's table and every proper start of them.
+struct CodeTree {
+  std::set<std::vector<std::uint8_t>> codes;
+  std::set<std::vector<std::uint8_t>> starts;
+};
+
+// Whether the bytes from `bytes` on match a code longer than `bytes`
+// whatever byte follows, when enough bytes follow: for every next byte the
+// bytes with it are a code, or again match a longer code whatever follows.
+// Decode takes the longest code that matches, so a code for which this holds
+// is never read, except where the bytes end before a longer code could. The
+// rule asks for every next byte; a code that one byte leaves is not reported.
+bool LongerCodeAlwaysMatches(const CodeTree& tree, std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() >= kMaxGameCodeBytes || !tree.starts.contains(bytes)) return false;
+  bool all = true;
+  bytes.push_back(0);
+  for (int next = 0; next < 256 && all; ++next) {
+    bytes.back() = static_cast<std::uint8_t>(next);
+    all = tree.codes.contains(bytes) || LongerCodeAlwaysMatches(tree, bytes);
+  }
+  bytes.pop_back();
+  return all;
 }
 
 }  // namespace
@@ -112,6 +138,36 @@ std::string DescribeTableFinding(const TableFinding& finding,
              " as " + WhatAGameReads(finding.code.byte());
   }
   return line + cell;
+}
+
+std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view file) {
+  CodeTree tree;
+  for (const GameCode& code : table.codes()) {
+    tree.codes.insert(code.bytes);
+    for (std::size_t length = 1; length < code.bytes.size(); ++length) {
+      tree.starts.emplace(code.bytes.begin(), code.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+    }
+  }
+  std::vector<Problem> problems;
+  auto add = [&](ProblemCode kind, const GameCode& code, std::size_t other_line) {
+    Problem problem{kind};
+    problem.file = std::string(file);
+    problem.line = code.line;
+    problem.other_line = other_line;
+    problems.push_back(std::move(problem));
+  };
+  // An end or a line break may go without text; that is no text to share.
+  std::map<std::pair<GameCodeKind, std::u16string>, std::size_t> first_line;
+  for (const GameCode& code : table.codes()) {
+    if (!code.text.empty()) {
+      const auto [it, fresh] = first_line.try_emplace({code.kind, code.text}, code.line);
+      if (!fresh) add(ProblemCode::kTblSameText, code, it->second);
+    }
+    std::vector<std::uint8_t> bytes = code.bytes;
+    if (LongerCodeAlwaysMatches(tree, bytes)) add(ProblemCode::kTblNeverRead, code, 0);
+  }
+  SortByLine(problems);
+  return problems;
 }
 
 }  // namespace binconv

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
+#include "runtime/problem.h"
 
 namespace binconv {
 
@@ -48,6 +50,12 @@ struct TableCheck {
 };
 
 TableCheck CheckCharTable(const CharTable& table);
+
+// What a game's table that loads still gets wrong, in line order, each a
+// Problem of `file`: a text that more than one code of the same kind has
+// (kTblSameText, against the first), and a code decode never reads before the
+// end of the bytes (kTblNeverRead).
+std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view file);
 
 // The cell's code as a game sees it: "1A" on page 0, "21 1A" on page 2.
 std::string DescribeCode(CellCode code);

@@ -6,6 +6,7 @@
 
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
 
@@ -211,6 +212,29 @@ Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
     return Unexpected(std::move(problems));
   }
   return GameTable(std::move(codes));
+}
+
+std::string GameTableToTbl(const GameTable& table) {
+  std::vector<const GameCode*> sorted;
+  for (const GameCode& code : table.codes()) sorted.push_back(&code);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const GameCode* a, const GameCode* b) { return a->bytes < b->bytes; });
+  std::string tbl;
+  for (const GameCode* code : sorted) {
+    constexpr std::string_view kMarks[] = {"", "/", "*", "$"};
+    tbl += kMarks[static_cast<std::size_t>(code->kind)];
+    for (const std::uint8_t b : code->bytes) AppendHexByte(b, tbl);
+    // An end or line break reads the same with "=" and nothing after it.
+    const bool bare = code->text.empty() && (code->kind == GameCodeKind::kEnd ||
+                                             code->kind == GameCodeKind::kLineBreak);
+    if (!bare) {
+      tbl += '=';
+      AppendUtf8(code->text, tbl);
+    }
+    if (code->kind == GameCodeKind::kControl) tbl += "," + std::to_string(code->params);
+    tbl += '\n';
+  }
+  return tbl;
 }
 
 }  // namespace binconv

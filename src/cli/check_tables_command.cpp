@@ -7,6 +7,8 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/problems.h"
+#include "cli/tables.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/text_file.h"
@@ -23,13 +25,33 @@ constexpr CommandText kCheckTablesText{
         "earlier cell, a character taken for a tag mark, space or line break) and\n"
         "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
         "space; then the cells used on each page and the characters found twice.\n"
+        "--tbl FILE checks a game's .tbl instead: each text that more than one code\n"
+        "of the same kind has, and each code that decode never reads because longer\n"
+        "codes that begin with it cover every byte that can follow it.\n"
         "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n"};
 
-constexpr std::array kCheckTablesOptions{kTablesOption, kHelpOption};
+constexpr std::array kCheckTablesOptions{kTablesOption, kGameTblOption, kHelpOption};
 
-constexpr Usage kCheckTablesUsage{.options = kCheckTablesOptions};
+constexpr Usage kCheckTablesUsage{.options = kCheckTablesOptions,
+                                  .form = {.order = "tables tbl"}};
+
+// check-tables --tbl FILE: the file's problems as decode lists them, or its
+// findings.
+int CheckGameTbl(const std::string& name) {
+  const Reported<GameTable> table = LoadCommandGameTable(name);
+  if (!table) return ToInt(table.error());
+  const std::vector<Problem> findings = CheckGameTable(*table, name);
+  std::string out = "tbl: " + name + "\n";
+  for (const Problem& finding : findings) out += "warning: " + Describe(finding) + "\n";
+  out += Counted(findings.size(), "finding") + "\n";
+  if (auto written = WriteOutput(PathOfArg(kStdioName), Bytes(out)); !written) {
+    return ToInt(written.error());
+  }
+  return findings.empty() ? kExitOk : kExitRejected;
+}
 
 int RunCheckTables(const ParsedArgs& args) {
+  if (const std::optional<std::string> tbl = args.Value("tbl")) return CheckGameTbl(*tbl);
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return ToInt(tables.error());
   const std::filesystem::path& dir = tables->folder;

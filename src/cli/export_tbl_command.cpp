@@ -22,16 +22,27 @@ constexpr CommandText kExportTblText{
         "A page 0 cell at 18, 20-24 or 50 is left out with a warning: those bytes\n"
         "are read as lead bytes, the line break and the space. --encoding cp932\n"
         "(CR LF line ends) serves older Windows editors; a character that code\n"
-        "page 932 can't hold is then an error and nothing is written.\n"};
+        "page 932 can't hold is then an error and nothing is written.\n"
+        "--tbl FILE writes that game's .tbl in one canonical form instead: UTF-8,\n"
+        "one entry a line in the order of the codes' bytes, upper-case hex, the\n"
+        "kind marks / * $, no comments; read again, it gives the same codes.\n"};
 
 constexpr std::array kExportTblOptions{
-    kTablesOption, kTblEncodingOption,
+    kTablesOption, kGameTblOption,
+    Related(kTblEncodingOption, "tbl", "",
+            "--tbl writes the .tbl in UTF-8; --encoding goes with the tables"),
     OutputOption("FILE", "write the .tbl to FILE instead of standard output"), kHelpOption};
 
 constexpr Usage kExportTblUsage{.options = kExportTblOptions,
-                                .form = {.order = "tables encoding=utf-8|cp932 output"}};
+                                .form = {.order = "tables tbl encoding=utf-8|cp932 output"}};
 
 int RunExportTbl(const ParsedArgs& args) {
+  if (const std::optional<std::string> tbl = args.Value("tbl")) {
+    const Reported<GameTable> game = LoadCommandGameTable(*tbl);
+    if (!game) return ToInt(game.error());
+    return ExitStatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput),
+                                    Bytes(GameTableToTbl(*game))));
+  }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return ToInt(encoding.error());
   const Reported<CommandTables> tables = LoadCommandTables(args);

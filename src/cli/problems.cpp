@@ -41,6 +41,12 @@ std::string TblMessage(const Problem& p) {
              std::to_string(p.other_line) + ", which takes the bytes after it";
     case ProblemCode::kTblSwitch:
       return "table switching (!HEX) is not supported yet";
+    case ProblemCode::kTblSameText:
+      return "the same text as the code of line " + std::to_string(p.other_line) +
+             "; a text can be written with one code only";
+    case ProblemCode::kTblNeverRead:
+      return "never read before the end of the bytes: longer codes that begin with its "
+             "code cover every byte that can follow it";
     default:
       return p.reason;  // kUnreadable, kBadLine, kBadHeader, kBadEntryLine, kGameChanged
   }

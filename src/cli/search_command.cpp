@@ -39,13 +39,13 @@ constexpr CommandText kSearchText{
         "one; a character outside the order matches any byte. Each line gives the\n"
         "code the match implies for あ (ア), the table page it gives and the order:\n"
         "  0x0012345<TAB>あ=0x35<TAB>かきくけこ… = 3A 3C 3E 40 42 …<TAB>jis\n"
-        "--tbl FILE writes a .tbl of the kana of the best match (the あ code most\n"
-        "matches agree on) for import-tbl; codes at 18, 20-24 and 50 are left out.\n"
+        "--save-tbl FILE writes a .tbl of the kana of the best match (the あ code\n"
+        "most matches agree on) for import-tbl; codes at 18, 20-24 and 50 are left out.\n"
         "\n"
         "GAME is read in pieces, so it may be of any size; \"-\" reads standard\n"
         "input. A progress bar is shown on a terminal for a GAME over 64 MB.\n"};
 
-constexpr std::string_view kRelativeOnly = "--order and --tbl go with --relative";
+constexpr std::string_view kRelativeOnly = "--order and --save-tbl go with --relative";
 
 constexpr std::array kSearchOptions{
     kTablesOption,
@@ -61,17 +61,26 @@ constexpr std::array kSearchOptions{
                .help = "with --relative: jis or gojuon only (default: both)",
                .needs = "relative",
                .misuse = kRelativeOnly},
-    OptionSpec{.name = "tbl",
+    OptionSpec{.name = "save-tbl",
                .value_name = "FILE",
                .help = "with --relative: write a .tbl of the best match to FILE",
                .needs = "relative",
                .misuse = kRelativeOnly},
+    // --save-tbl's old spelling: --tbl FILE reads an encoding everywhere else,
+    // so it is refused, with or without --relative, naming the new one.
+    OptionSpec{.name = "tbl",
+               .value_name = "FILE",
+               .help = "not taken: --save-tbl FILE writes the table of --relative",
+               .excludes = "relative",
+               .needs = "relative",
+               .misuse = "search --relative writes its table with --save-tbl OUT; --tbl FILE "
+                         "reads an encoding"},
     kHelpOption};
 
 constexpr Form kRelativeForm{
     .when = "relative",
     .positionals = Exactly(2, "GAME KANA", "search --relative needs GAME and one KANA word"),
-    .order = "relative order=jis|gojuon tbl @"};
+    .order = "relative order=jis|gojuon save-tbl @"};
 
 constexpr Usage kSearchUsage{
     .options = kSearchOptions,
@@ -277,7 +286,7 @@ int RunRelativeSearch(const ParsedArgs& args) {
       game.Progress());
   if (auto result = ScanResult(scanned, out); !result) return ToInt(result.error());
   if (matches == 0) return kExitRejected;
-  if (auto tbl = args.Value("tbl")) {
+  if (auto tbl = args.Value("save-tbl")) {
     auto best = votes.begin();
     for (auto it = votes.begin(); it != votes.end(); ++it) {
       const bool more = it->second.first > best->second.first;

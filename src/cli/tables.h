@@ -17,7 +17,7 @@ inline constexpr OptionSpec kTablesOption{
     "tables", 0, "DIR",
     "read Zezovar.ini and Zezovar_ex.ini from DIR only (default: searched, see below)"};
 
-// A game's own encoding instead of the tables; decode alone takes it so far.
+// A game's own encoding instead of the tables.
 inline constexpr OptionSpec kGameTblOption{
     "tbl", 0, "FILE", "read the encoding from the .tbl FILE instead of the tables",
     false, "tables"};

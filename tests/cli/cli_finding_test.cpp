@@ -131,6 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  "",
                  "--count"},
+        FindCase{"SearchRelativeOldTblSpelling",
+                 {"search", "--relative", "--tbl", "game.tbl", "big.bin", "かき"},
+                 2,
+                 "",
+                 "search --relative writes its table with --save-tbl OUT; --tbl FILE reads an "
+                 "encoding"},
         FindCase{"SearchTextWithoutCode", With(kSearch, {"one.bin", "あ漢"}), 2, "",
                  "no code for '漢' (U+6F22)"},
         FindCase{"StringsEndByte",
@@ -229,7 +235,7 @@ TEST(CliFindingStreamTest, RelativeSearchFindsTheTableOfAShiftedGame) {
   game.replace(123, 4, "\x79\x39\x4A\x76");  // ゆうしゃ
   game.replace(200, 4, "\x3E\x79\x37\x39");  // かゆいう: no match
   WriteAll(scratch.work() / "rel.bin", game);
-  Outcome found = RunCli(scratch, {"search", "--relative", "--order", "jis", "--tbl", "game.tbl",
+  Outcome found = RunCli(scratch, {"search", "--relative", "--order", "jis", "--save-tbl", "game.tbl",
                                    "rel.bin", "ゆうしゃ"});
   EXPECT_EQ(0, found.exit_code) << found;
   EXPECT_EQ("0x000007B\tあ=0x35\tうえおかき… = 39 3B 3D 3E 40 …\tjis\n", found.out);

@@ -1,5 +1,5 @@
-// End-to-end tests of binconv-cli decode, check-tables and encode --report /
-// --keep-going: the built binary runs in a scratch directory holding the
+// End-to-end tests of binconv-cli decode, check-tables, export-tbl --tbl and
+// encode --report / --keep-going: the built binary runs in a scratch directory holding the
 // default tables.
 
 #include <gtest/gtest.h>
@@ -61,6 +61,7 @@ TEST_P(CliReverseTest, ExitOutputAndFile) {
   WriteAll(scratch.work() / "g.tbl",
            "; game\r\n82A0=\x82\xA0\r\n8141=\x81\x41=\r\n/FF=[end]\r\n*0A\r\n$FE=<wait>,1");
   WriteAll(scratch.work() / "bad.tbl", "41=A\n41=B\n$FE=w,1\nFE01=x\n!02=t\n");
+  WriteAll(scratch.work() / "warn.tbl", "41=A\n/00=A\n42=A\n");  // 42 has 41's text
   const Outcome outcome = RunCli(scratch, c.args, {.input = c.input});
   // @WORK@ stands for the folder the tables were found in.
   auto in_work = [&](std::string text) {
@@ -177,6 +178,30 @@ INSTANTIATE_TEST_SUITE_P(
                 "4 findings\n",
                 {},
                 ""},
+        CliCase{"CheckTblClean",
+                {"check-tables", "--tbl", "g.tbl"}, "", 0, "tbl: g.tbl\n0 findings\n", {}, ""},
+        CliCase{"CheckTblFindings",
+                {"check-tables", "--tbl", "warn.tbl"},
+                "",
+                1,
+                "tbl: warn.tbl\nwarning: warn.tbl:3: the same text as the code of line 1; a text "
+                "can be written with one code only\n1 finding\n",
+                {},
+                ""},
+        CliCase{"CheckTblProblems",
+                {"check-tables", "--tbl", "bad.tbl"},
+                "",
+                2,
+                "",
+                {"bad.tbl:2: a second entry for the code of line 1\n"},
+                ""},
+        CliCase{"ExportTblCanonical",
+                {"export-tbl", "--tbl", "g.tbl", "-o", "out.bin"},
+                "",
+                0,
+                "",
+                {},
+                "*0A\n8141=\xE3\x80\x81=\n82A0=\xE3\x81\x82\n$FE=<wait>,1\n/FF=[end]\n"},
         CliCase{"CheckLoadError", {"check-tables", "--tables", "none"}, "", 2, "", {"none", "Zezovar.ini"}, ""},
         CliCase{"ReportStrict",
                 {"encode", "--report", "-o", "out.bin"},
