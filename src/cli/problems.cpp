@@ -58,7 +58,7 @@ std::string TextMessage(const Problem& p) {
     case ProblemCode::kNoParams:
       return "the control code here needs a tag of exactly its parameter bytes right after it";
     case ProblemCode::kNoLineBreakCode:
-      return "a line break, and the .tbl has no line-break code (*HEX)";
+      return "a line break, and the .tbl has no line-break code without text (*HEX)";
     case ProblemCode::kBadUtf8:
       return "not valid UTF-8";
     case ProblemCode::kTooLong:

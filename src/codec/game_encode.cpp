@@ -48,7 +48,12 @@ GameTextIndex::GameTextIndex(const GameTable& table) {
     const GameCode& code = codes[i];
     std::u32string text(code.text.begin(), code.text.end());
     if (code.kind == GameCodeKind::kLineBreak) {
-      if (!break_code_) break_code_ = i;
+      // A break alone is the first *HEX without text: one with text would
+      // add its text.
+      if (code.text.empty()) {
+        if (!break_code_) break_code_ = i;
+        continue;
+      }
       text += kBreak;
     }
     if (text.empty()) continue;  // an end token without text: a tag writes it
@@ -166,20 +171,19 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
 
 void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   const char32_t unit = token.unit;
-  if (unit == kBreak) {
-    tag_bad_.push_back(
-        {ProblemCode::kNotHexInTag, token.place.line, token.place.column, kLineBreakMark});
-    return;
-  }
   const auto ch = static_cast<char16_t>(unit);
-  const Special special = ClassifySpecial(ch);
-  if (special == Special::kTagClose) {
+  if (unit != kBreak && ClassifySpecial(ch) == Special::kTagClose) {
     CloseTag(out);
     return;
   }
-  if (special == Special::kTagOpen) return;  // as in the tables' tags, it leaves nothing
-  if (tag_text_.size() <= index_.longest_label()) tag_text_ += FoldForTextCompare(ch);
-  if (const int value = HexValue(ch); value >= 0) {
+  // A label has no line break, which stands here as an LF.
+  if (tag_text_.size() <= index_.longest_label()) {
+    tag_text_ += unit == kBreak ? u'\n' : FoldForTextCompare(ch);
+  }
+  const TextPlace place = token.place;
+  if (unit == kBreak) {
+    tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, kLineBreakMark});
+  } else if (const int value = HexValue(ch); value >= 0) {
     if (tag_nibble_ < 0) {
       tag_nibble_ = value;
     } else {
@@ -188,10 +192,13 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
     }
   } else if (IsLowSurrogate(ch) && !tag_bad_.empty() &&
              IsHighSurrogate(static_cast<char16_t>(tag_bad_.back().ch)) &&
-             tag_bad_.back().line == token.place.line) {
+             tag_bad_.back().line == place.line && tag_bad_.back().column == place.column) {
+    // The low unit of a pair shares its high unit's column.
     tag_bad_.back().ch = CombineSurrogates(static_cast<char16_t>(tag_bad_.back().ch), ch);
-  } else if (!IsListingSeparator(ch) && ch != u'\r' && ch != u'\n') {
-    tag_bad_.push_back({ProblemCode::kNotHexInTag, token.place.line, token.place.column, ch});
+  } else if (!IsListingSeparator(ch) && ch != u'\r' && ch != u'\n' &&
+             ClassifySpecial(ch) != Special::kTagOpen) {
+    // As in the tables' tags, a second "<" leaves nothing.
+    tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, ch});
   }
 }
 

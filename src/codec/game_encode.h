@@ -2,7 +2,7 @@
 // Text to bytes through a game's own table (a .tbl), the inverse of
 // GameDecoder where the table has one code per text: a tag is a label or
 // hex bytes, elsewhere the longest text of the table wins, and a line break
-// is a line-break code.
+// is a line-break code (its text and the break, or a *HEX alone).
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +34,8 @@ class GameTextIndex {
   // The code whose label is "<" `folded` ">", the content folded as
   // TextCompare folds it; the same tie rule.
   std::optional<std::uint32_t> CodeOfLabel(std::u16string_view folded) const;
-  // The code a line break alone becomes: the first line-break code.
+  // The code a line break alone becomes: the first line-break code without
+  // text; none when there is none.
   std::optional<std::uint32_t> break_code() const { return break_code_; }
   std::size_t longest_text() const { return longest_text_; }
   std::size_t longest_label() const { return longest_label_; }
