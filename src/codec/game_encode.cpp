@@ -108,19 +108,6 @@ bool GameEncoder::FinishUtf8(std::vector<std::uint8_t>& out) {
   return good;
 }
 
-TextPlace GameEncoder::Place(char16_t ch) {
-  place_.column += BeginsColumn(last_unit_, ch);
-  last_unit_ = ch;
-  const TextPlace here = place_;
-  // The LF of a CR LF never comes here: the CR has ended the line.
-  if (ch == u'\r' || ch == u'\n') {
-    ++place_.line;
-    place_.column = 0;
-    last_unit_ = 0;
-  }
-  return here;
-}
-
 // Line breaks are settled here, as LineBreaks says, before anything else
 // sees the units.
 void GameEncoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
@@ -138,7 +125,7 @@ void GameEncoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
     pending_cr_ = false;
     Take({u'\r', cr_place_}, out);
   }
-  const TextPlace here = Place(ch);
+  const TextPlace here = detail::StepPlace(place_, last_unit_, ch);
   if (ch == u'\r') {
     after_cr_ = true;
     if (line_breaks_ == LineBreaks::kAny) {

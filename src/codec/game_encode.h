@@ -76,7 +76,6 @@ class GameEncoder {
   };
 
   void Unit(char16_t ch, std::vector<std::uint8_t>& out);
-  detail::TextPlace Place(char16_t ch);
   void Take(Token token, std::vector<std::uint8_t>& out);
   void TakeInTag(Token token, std::vector<std::uint8_t>& out);
   void CloseTag(std::vector<std::uint8_t>& out);
