@@ -21,9 +21,8 @@ bool Wins(const GameCode& a, std::uint32_t a_index, const GameCode& b, std::uint
   return a.line != b.line ? a.line < b.line : a_index < b_index;
 }
 
-template <class Key>
-void Keep(std::unordered_map<Key, std::uint32_t>& map, Key key, std::uint32_t index,
-          std::span<const GameCode> codes) {
+template <class Map, class Key>
+void Keep(Map& map, Key key, std::uint32_t index, std::span<const GameCode> codes) {
   auto [at, added] = map.try_emplace(std::move(key), index);
   if (!added && Wins(codes[index], index, codes[at->second], at->second)) at->second = index;
 }
@@ -42,7 +41,11 @@ std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
 
 }  // namespace
 
-GameTextIndex::GameTextIndex(const GameTable& table) {
+GameTextIndex::GameTextIndex(const GameTable& table)
+    : single_(kBreak + 1, kNoCode), longest_from_(kBreak + 1, 0), marks_(kBreak + 1) {
+  for (const auto& [unit, special] : detail::SpecialUnits()) {
+    if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
+  }
   const std::span<const GameCode> codes = table.codes();
   for (std::uint32_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];
@@ -58,6 +61,11 @@ GameTextIndex::GameTextIndex(const GameTable& table) {
     }
     if (text.empty()) continue;  // an end token without text: a tag writes it
     longest_text_ = std::max(longest_text_, text.size());
+    longest_from_[text[0]] = std::max(longest_from_[text[0]], text.size());
+    if (text.size() == 1) {
+      const std::uint32_t kept = single_[text[0]];
+      if (kept == kNoCode || Wins(code, i, codes[kept], kept)) single_[text[0]] = i;
+    }
     Keep(texts_, std::move(text), i, codes);
     if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
       longest_label_ = std::max(longest_label_, label->size());
@@ -67,7 +75,11 @@ GameTextIndex::GameTextIndex(const GameTable& table) {
 }
 
 std::optional<std::uint32_t> GameTextIndex::CodeOfText(std::u32string_view text) const {
-  const auto found = texts_.find(std::u32string(text));
+  if (text.size() == 1) {
+    if (single_[text[0]] == kNoCode) return std::nullopt;
+    return single_[text[0]];
+  }
+  const auto found = texts_.find(text);
   if (found == texts_.end()) return std::nullopt;
   return found->second;
 }
@@ -79,11 +91,14 @@ std::optional<std::uint32_t> GameTextIndex::CodeOfLabel(std::u16string_view fold
 }
 
 GameEncoder::GameEncoder(const GameTable& table, LineBreaks line_breaks)
-    : table_(table), index_(table), line_breaks_(line_breaks) {}
+    : table_(table),
+      index_(table),
+      line_breaks_(line_breaks),
+      // A pair's low unit must be in sight when its high unit has no code.
+      sight_(std::max<std::size_t>(index_.longest_text(), 2)) {}
 
 void GameEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
   for (const char16_t ch : chunk) Unit(ch, out);
-  WriteRun(false, out);
 }
 
 void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
@@ -145,8 +160,7 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
     TakeInTag(token, out);
     return;
   }
-  if (token.unit != kBreak &&
-      ClassifySpecial(static_cast<char16_t>(token.unit)) == Special::kTagOpen) {
+  if (index_.MarkOf(token.unit) == Special::kTagOpen) {
     // Tags are read first: no text of the table goes on across one.
     WriteRun(true, out);
     in_tag_ = true;
@@ -154,12 +168,14 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
     return;
   }
   run_.push_back(token);
+  // Written as soon as it is final, so that a long chunk holds few units.
+  WriteRun(false, out);
 }
 
 void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   const char32_t unit = token.unit;
   const auto ch = static_cast<char16_t>(unit);
-  if (unit != kBreak && ClassifySpecial(ch) == Special::kTagClose) {
+  if (index_.MarkOf(unit) == Special::kTagClose) {
     CloseTag(out);
     return;
   }
@@ -183,7 +199,7 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
     // The low unit of a pair shares its high unit's column.
     tag_bad_.back().ch = CombineSurrogates(static_cast<char16_t>(tag_bad_.back().ch), ch);
   } else if (!IsListingSeparator(ch) && ch != u'\r' && ch != u'\n' &&
-             ClassifySpecial(ch) != Special::kTagOpen) {
+             index_.MarkOf(unit) != Special::kTagOpen) {
     // As in the tables' tags, a second "<" leaves nothing.
     tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, ch});
   }
@@ -217,9 +233,7 @@ void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
 }
 
 void GameEncoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
-  // A pair's low unit must be in sight when its high unit has no code.
-  const std::size_t sight = std::max<std::size_t>(index_.longest_text(), 2);
-  while (run_start_ < run_.size() && (at_end || run_.size() - run_start_ >= sight)) {
+  while (run_start_ < run_.size() && (at_end || run_.size() - run_start_ >= sight_)) {
     WriteFront(out);
   }
   if (run_start_ == run_.size()) {
@@ -235,12 +249,12 @@ void GameEncoder::WriteFront(std::vector<std::uint8_t>& out) {
   if (params_place_) MissParams();
   const Token front = run_[run_start_];
   const std::size_t left = run_.size() - run_start_;
-  std::u32string text;
-  for (std::size_t i = 0; i < std::min(left, index_.longest_text()); ++i) {
-    text += run_[run_start_ + i].unit;
+  match_.clear();
+  for (std::size_t i = 0; i < std::min(left, index_.LongestFrom(front.unit)); ++i) {
+    match_ += run_[run_start_ + i].unit;
   }
-  for (std::size_t length = text.size(); length > 0; --length) {
-    if (const auto code = index_.CodeOfText(std::u32string_view(text).substr(0, length))) {
+  for (std::size_t length = match_.size(); length > 0; --length) {
+    if (const auto code = index_.CodeOfText(std::u32string_view(match_).substr(0, length))) {
       run_start_ += length;
       WriteCode(*code, front.place, out);
       return;

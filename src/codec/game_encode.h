@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "codec/detail/encoding_core.h"
 #include "codec/encode.h"
@@ -38,10 +39,26 @@ class GameTextIndex {
   // text; none when there is none.
   std::optional<std::uint32_t> break_code() const { return break_code_; }
   std::size_t longest_text() const { return longest_text_; }
+  // The tag mark `unit` is (kBreakUnit is none), as ClassifySpecial says.
+  detail::Special MarkOf(char32_t unit) const { return marks_[unit]; }
+  // The longest text that begins with `first`: 0 when none does.
+  std::size_t LongestFrom(char32_t first) const { return longest_from_[first]; }
   std::size_t longest_label() const { return longest_label_; }
 
  private:
-  std::unordered_map<std::u32string, std::uint32_t> texts_;
+  // Looked up by a view of the text, so that a lookup makes no string.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::u32string_view text) const {
+      return std::hash<std::u32string_view>{}(text);
+    }
+  };
+  static constexpr std::uint32_t kNoCode = UINT32_MAX;
+
+  std::unordered_map<std::u32string, std::uint32_t, Hash, std::equal_to<>> texts_;
+  std::vector<std::uint32_t> single_;      // per unit, the code of its text alone
+  std::vector<std::size_t> longest_from_;  // per unit
+  std::vector<detail::Special> marks_;     // per unit, a tag mark or kNone
   std::unordered_map<std::u16string, std::uint32_t> labels_;
   std::optional<std::uint32_t> break_code_;
   std::size_t longest_text_ = 0;
@@ -101,6 +118,8 @@ class GameEncoder {
   // Text outside tags not yet written, the units a longer match may still take.
   std::vector<Token> run_;
   std::size_t run_start_ = 0;
+  std::size_t sight_;     // units a match may need in sight to be final
+  std::u32string match_;  // the units of a match tried, kept for its storage
   // The tag open: its place, its folded content while a label may fit, its
   // bytes so far and the characters that are not hex digits.
   bool in_tag_ = false;
