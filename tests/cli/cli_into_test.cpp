@@ -578,8 +578,9 @@ std::string EveryCharacter() {
   return EncodeUtf8(text);
 }
 
-// export-tbl then import-tbl: the new tables encode every character to the
-// same bytes as the default ones, in either encoding of the .tbl.
+// export-tbl then import-tbl: the new tables, and encode --tbl with the .tbl,
+// encode every character to the same bytes as the default ones, in either
+// encoding of the .tbl.
 TEST(CliTblTest, ExportThenImportEncodesTheSame) {
   Scratch scratch;
   WriteAll(scratch.work() / "all.txt", EveryCharacter());
@@ -593,13 +594,17 @@ TEST(CliTblTest, ExportThenImportEncodesTheSame) {
     const Outcome imported =
         RunCli(scratch, {"import-tbl", "--encoding", encoding, "-o", encoding, "game.tbl"});
     ASSERT_EQ(imported.exit_code, 0) << imported;
-    const Outcome again =
-        RunCli(scratch, {"encode", "--tables", encoding, "-o", "again.bin", "all.txt"});
-    ASSERT_EQ(again.exit_code, 0) << again;
-    EXPECT_EQ(Hex(ReadAll(scratch.work() / "again.bin"), 256),
-              Hex(ReadAll(scratch.work() / "original.bin"), 256))
-        << encoding;
-    EXPECT_TRUE(ReadAll(scratch.work() / "again.bin") == ReadAll(scratch.work() / "original.bin"));
+    // The imported tables, and the .tbl itself through encode --tbl.
+    for (const std::string option : {"--tables", "--tbl"}) {
+      const std::string from = option == "--tbl" ? "game.tbl" : encoding;
+      const Outcome again = RunCli(scratch, {"encode", option, from, "-o", "again.bin", "all.txt"});
+      ASSERT_EQ(again.exit_code, 0) << again;
+      EXPECT_EQ(Hex(ReadAll(scratch.work() / "again.bin"), 256),
+                Hex(ReadAll(scratch.work() / "original.bin"), 256))
+          << encoding << " " << option;
+      EXPECT_TRUE(ReadAll(scratch.work() / "again.bin") ==
+                  ReadAll(scratch.work() / "original.bin"));
+    }
     // The default tables hold only code page 932 characters, so the files are too.
     EXPECT_FALSE(ReadAll(scratch.work() / encoding / "Zezovar.ini").starts_with("\xEF\xBB\xBF"));
   }
