@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "codec/decode.h"
 #include "runtime/hex.h"
 #include "support/bytes.h"
+#include "support/encoded.h"
 #include "support/gtest_support.h"
 #include "support/reference.h"
 
@@ -19,42 +19,6 @@ namespace {
 using test::Hex;
 using Bytes = std::vector<std::uint8_t>;
 using P = ProblemCode;
-
-// The problems as one line each, so that a difference shows at a glance.
-std::string Shown(const std::vector<EncodeProblem>& problems) {
-  std::string shown;
-  for (const EncodeProblem& p : problems) {
-    shown += std::to_string(static_cast<int>(p.kind)) + "@" + std::to_string(p.line) + ":" +
-             std::to_string(p.column) + " U+" + std::to_string(static_cast<std::uint32_t>(p.ch)) +
-             "\n";
-  }
-  return shown;
-}
-
-// The text fed in pieces of the sizes `cuts` gives, in turn.
-test::ReferenceEncoded EncodeInPieces(GameEncoder& encoder, std::u16string_view text,
-                                      const std::function<std::size_t()>& cuts) {
-  test::ReferenceEncoded got;
-  while (!text.empty()) {
-    const std::size_t piece = std::min(cuts(), text.size());
-    encoder.Feed(text.substr(0, piece), got.bytes);
-    text.remove_prefix(piece);
-  }
-  encoder.Finish(got.bytes);
-  got.problems = encoder.problems();
-  encoder.clear_problems();
-  return got;
-}
-
-testing::AssertionResult SameEncoded(const test::ReferenceEncoded& expected,
-                                     const test::ReferenceEncoded& got) {
-  if (expected.bytes == got.bytes && Shown(expected.problems) == Shown(got.problems)) {
-    return testing::AssertionSuccess();
-  }
-  return testing::AssertionFailure() << "expected " << Hex(expected.bytes) << "\n"
-                                     << Shown(expected.problems) << "got " << Hex(got.bytes) << "\n"
-                                     << Shown(got.problems);
-}
 
 constexpr std::string_view kGameTbl =
     "41=A\n4142=AB\n43=ABC\n0043=ABC\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
@@ -66,24 +30,23 @@ struct EncodeCase {
   Bytes bytes;
   std::vector<EncodeProblem> problems = {};
   LineBreaks line_breaks = LineBreaks::kAny;
+  std::string_view tbl = kGameTbl;
 };
 
 class GameEncodeTest : public testing::TestWithParam<EncodeCase> {};
 
 TEST_P(GameEncodeTest, BytesAtEverySplitAndAsTheReference) {
   const EncodeCase& c = GetParam();
-  static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
-  const test::ReferenceEncoded expected{c.bytes, c.problems};
-  EXPECT_TRUE(
-      SameEncoded(expected, test::ReferenceGameEncode(table.codes(), c.text, c.line_breaks)));
+  const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
+  const std::string expected = test::Encoded{c.bytes, false, c.problems}.Describe();
+  EXPECT_EQ(expected, test::ReferenceGameEncode(table.codes(), c.text, c.line_breaks).Describe());
+  GameEncoder encoder(table, c.line_breaks);
   for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
-    GameEncoder encoder(table, c.line_breaks);
     bool first = true;
     const auto two = [&] { return std::exchange(first, false) ? cut : c.text.size(); };
-    EXPECT_TRUE(SameEncoded(expected, EncodeInPieces(encoder, c.text, two))) << "cut " << cut;
+    EXPECT_EQ(expected, test::Encode(encoder, c.text, two).Describe()) << "cut " << cut;
   }
-  GameEncoder encoder(table, c.line_breaks);
-  EXPECT_TRUE(SameEncoded(expected, EncodeInPieces(encoder, c.text, [] { return 1; })));
+  EXPECT_EQ(expected, test::Encode(encoder, c.text, [] { return 1; }).Describe());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,16 +90,15 @@ INSTANTIATE_TEST_SUITE_P(
                     {P::kNotHexInTag, 1, 4, U'\U0001F600'},
                     {P::kNotHexInTag, 1, 5, u'\u9C2F'}}},
         EncodeCase{"OddTag", u"A<123>", {0x41, 0x12}, {{P::kOddCount, 1, 2, 0}}},
-        EncodeCase{"TagLeftOpen", u"<4142", {0x41, 0x42}}),
+        EncodeCase{"TagLeftOpen", u"<4142", {0x41, 0x42}},
+        // A break alone needs a *HEX without text: one with text would add its text.
+        EncodeCase{"NoLineBreakCode",
+                   u"A\nA#\n",
+                   {0x41, 0x41, 0x0B},
+                   {{P::kNoLineBreakCode, 1, 2, u'\n'}},
+                   LineBreaks::kAny,
+                   "41=A\n*0B=#\n"}),
     test::CaseName<EncodeCase>);
-
-// A break alone needs a *HEX without text: one with text would add its text.
-TEST(GameEncodeTest, NoLineBreakCode) {
-  const GameTable table = ParseGameTable("41=A\n*0B=#\n", "g.tbl").value();
-  GameEncoder encoder(table, LineBreaks::kAny);
-  const test::ReferenceEncoded got = EncodeInPieces(encoder, u"A\nA#\n", [] { return 2; });
-  EXPECT_TRUE(SameEncoded({{0x41, 0x41, 0x0B}, {{P::kNoLineBreakCode, 1, 2, u'\n'}}}, got));
-}
 
 // A random .tbl over few bytes and a few characters, so that codes and texts
 // begin alike and the tie rules are reached.
@@ -187,8 +149,8 @@ TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
     for (int i = 0; i < 20; ++i) {
       std::u16string text;
       for (std::size_t n = rng() % 30; n > 0; --n) text += kPieces[rng() % std::size(kPieces)];
-      ASSERT_TRUE(SameEncoded(test::ReferenceGameEncode(table.codes(), text, line_breaks),
-                              EncodeInPieces(encoder, text, [&] { return rng() % 6; })))
+      ASSERT_EQ(test::ReferenceGameEncode(table.codes(), text, line_breaks).Describe(),
+                test::Encode(encoder, text, [&] { return rng() % 6; }).Describe())
           << "table\n"
           << tbl << "text " << Hex(text);
     }
@@ -217,8 +179,7 @@ TEST(GameEncodeRoundTripTest, TextsOfTheTableComeBack) {
     for (int i = 0; i < 10 && !pieces.empty(); ++i) {
       std::u16string text;
       for (std::size_t n = rng() % 12; n > 0; --n) text += pieces[rng() % pieces.size()];
-      const test::ReferenceEncoded encoded =
-          EncodeInPieces(encoder, text, [&] { return rng() % 5; });
+      const test::Encoded encoded = test::Encode(encoder, text, [&] { return rng() % 5; });
       if (!encoded.problems.empty()) continue;  // a longer text took part of the next piece
       std::u16string back;
       decoder.Feed(encoded.bytes, back);

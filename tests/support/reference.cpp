@@ -232,7 +232,7 @@ const GameCode* LabelOf(std::span<const GameCode> codes, std::span<const PlacedU
 struct GameWalk {
   std::span<const GameCode> codes;
   std::vector<PlacedUnit> units;
-  ReferenceEncoded out;
+  Encoded out;
   std::optional<std::pair<PlacedUnit, std::size_t>> due;  // a control's place and count
 
   void Report(ProblemCode kind, const PlacedUnit& at, char32_t ch) {
@@ -330,8 +330,8 @@ struct GameWalk {
 
 }  // namespace
 
-ReferenceEncoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
-                                     LineBreaks line_breaks) {
+Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
+                            LineBreaks line_breaks) {
   GameWalk walk{codes, PlaceUnits(text, line_breaks), {}, std::nullopt};
   std::size_t i = 0;
   while (i < walk.units.size()) {

@@ -17,6 +17,7 @@
 #include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
+#include "support/encoded.h"
 
 namespace binconv::test {
 
@@ -72,11 +73,7 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
 // and the longest that matches wins (then the shorter code, then the line
 // first in the file), a line-break code's text being followed by a break; a
 // break no text takes is the first line-break code without text.
-struct ReferenceEncoded {
-  std::vector<std::uint8_t> bytes;
-  std::vector<EncodeProblem> problems;
-};
-ReferenceEncoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
-                                     LineBreaks line_breaks);
+Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
+                            LineBreaks line_breaks);
 
 }  // namespace binconv::test
