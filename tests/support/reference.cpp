@@ -309,9 +309,9 @@ struct GameWalk {
       return i + best_length;
     }
     if (at.unit == kBreakUnit) {
-      const auto is_break = [](const GameCode& c) { return c.kind == GameCodeKind::kLineBreak; };
-      auto first = std::find_if(codes.begin(), codes.end(),
-                                [&](const GameCode& c) { return is_break(c) && c.text.empty(); });
+      const auto first = std::find_if(codes.begin(), codes.end(), [](const GameCode& c) {
+        return c.kind == GameCodeKind::kLineBreak && c.text.empty();
+      });
       if (first == codes.end()) {
         Report(ProblemCode::kNoLineBreakCode, at, u'\n');
       } else {
