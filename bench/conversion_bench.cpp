@@ -1,7 +1,8 @@
 // Throughput of table loading, conversion, listing parse and the one-pass
-// encoder on seeded Japanese text, with a cell-by-cell table scan in the same
-// binary as the baseline. Items are UTF-16 units of the input; the summary at
-// the end gives the speed-up over the scan.
+// encoders (of the tables and of a .tbl) on seeded Japanese text, with a
+// cell-by-cell table scan in the same binary as the baseline. Items are
+// UTF-16 units of the input; the summary at the end gives the speed-up over
+// the scan.
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +22,7 @@
 #include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
+#include "codec/game_encode.h"
 #include "codec/listing.h"
 #include "runtime/compare.h"
 #include "runtime/strings.h"
@@ -133,6 +135,48 @@ void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) 
   SetUnits(state, text.size());
 }
 
+// The default tables as a game's .tbl, every producible cell a code, with a
+// line break, a space and 256 two-character texts (DTE) of 3-byte codes, so
+// that the longest match is taken now and then.
+const GameTable& DefaultGameTable() {
+  static const GameTable table = [] {
+    std::vector<GameCode> codes;
+    const ProducibleCells cells(DefaultTable());
+    std::vector<char16_t> chars;
+    for (int index = 0; index < kCells; ++index) {
+      const CellCode code = CellCode::FromIndex(index);
+      if (const std::optional<char16_t> ch = cells.CharAt(code)) {
+        std::vector<std::uint8_t> bytes;
+        test::ReferenceModel::AppendBytes(code, bytes);
+        codes.push_back({bytes, GameCodeKind::kText, std::u16string(1, *ch)});
+        chars.push_back(*ch);
+      }
+    }
+    codes.push_back({{kLineBreakByte}, GameCodeKind::kLineBreak, u""});
+    codes.push_back({{kSpaceByte}, GameCodeKind::kText, u"\u3000"});
+    for (std::size_t k = 0; k < 256; ++k) {
+      const std::u16string pair{chars[k % chars.size()], chars[(k * 7 + 1) % chars.size()]};
+      codes.push_back({{0x19, 0x00, static_cast<std::uint8_t>(k)}, GameCodeKind::kText, pair});
+    }
+    for (std::size_t i = 0; i < codes.size(); ++i) codes[i].line = i + 1;
+    return GameTable(std::move(codes));
+  }();
+  return table;
+}
+
+void BM_GameEncoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& text = Text(mix, megabytes);
+  std::vector<std::uint8_t> bytes;
+  for (auto _ : state) {
+    bytes.clear();
+    GameEncoder encoder(DefaultGameTable(), LineBreaks::kCrLf);
+    encoder.Feed(text, bytes);
+    encoder.Finish(bytes);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  SetUnits(state, text.size());
+}
+
 // The encoded text decoded back in 64 KiB chunks; items are bytes.
 void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
   std::vector<std::uint8_t> bytes;
@@ -228,6 +272,8 @@ void RegisterAll() {
       benchmark::RegisterBenchmark(("ParseListing" + suffix).c_str(), BM_ParseListing, mix, mb)
           ->Unit(benchmark::kMillisecond);
       benchmark::RegisterBenchmark(("Encoder" + suffix).c_str(), BM_Encoder, mix, mb)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("GameEncoder" + suffix).c_str(), BM_GameEncoder, mix, mb)
           ->Unit(benchmark::kMillisecond);
     }
     const std::string big = std::string("/") + mix.name + "/16MB";

@@ -1,10 +1,13 @@
 // binconv-cli encode: text straight to bytes, with an optional coverage
 // report and a lenient mode that leaves out what can't be written.
 
+#include <variant>
+
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "codec/game_encode.h"
 #include "codec/report.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -29,10 +32,19 @@ constexpr CommandText kEncodeText{
         "GAME keeps its length and every other byte. With --room N a text of more\n"
         "than N bytes is refused, naming by line and column the first character\n"
         "that does not fit, and --fill XX fills the rest of the room. GAME is\n"
-        "replaced atomically, or not at all.\n"};
+        "replaced atomically, or not at all.\n"
+        "\n"
+        "--tbl FILE encodes through a game's own table (see decode --tbl): a tag is\n"
+        "a label of the table (<wait>) or bytes in hex, and a control code's label\n"
+        "is followed by a tag of exactly its parameter bytes (<wait><1E>); elsewhere\n"
+        "the longest text of the table wins (then the shorter code, then the entry\n"
+        "first in the file), and a line break alone is the first *HEX without text.\n"
+        "--report goes with the tables only; with --room, a text too long for it is\n"
+        "refused without the place of the first character that does not fit.\n"};
 
 constexpr std::array kEncodeOptions{
     kTablesOption,
+    kGameTblOption,
     kExactOption,
     kOutputNameOption,
     OptionSpec{"report", 0, "",
@@ -90,8 +102,23 @@ void PrintCoverage(const CoverageReport& report) {
 // the bytes passed on to -o's output while they may still be kept, or
 // gathered with the text for --into, to be checked against the room whole.
 class EncodeRun {
+  using AnyEncoder = std::variant<Encoder, GameEncoder>;
+
+  static AnyEncoder MakeEncoder(const ParsedArgs& args, const CommandTables* tables,
+                                const GameTable* game) {
+    if (game != nullptr)
+      return AnyEncoder(std::in_place_type<GameEncoder>, *game, LineBreaksOf(args));
+    return AnyEncoder(std::in_place_type<Encoder>, tables->loaded.table, LineBreaksOf(args));
+  }
+
+  template <class Call>
+  auto Visit(Call&& call) {
+    return std::visit(std::forward<Call>(call), encoder_);
+  }
+
  public:
-  EncodeRun(const ParsedArgs& args, const CommandTables& tables,
+  // The encoding is that of `tables`, or with --tbl that of `game`.
+  EncodeRun(const ParsedArgs& args, const CommandTables* tables, const GameTable* game,
             const std::optional<IntoTarget>& into)
       : args_(args),
         tables_(tables),
@@ -99,9 +126,11 @@ class EncodeRun {
         input_name_(InputName(args)),
         report_(args.Has("report")),
         keep_going_(args.Has("keep-going")),
-        encoder_(tables.loaded.table, LineBreaksOf(args)) {
-    if (report_) encoder_.set_counts(&coverage_.counts());
-    encoder_.set_drop_problems(keep_going_);
+        encoder_(MakeEncoder(args, tables, game)) {
+    if (auto* encoder = std::get_if<Encoder>(&encoder_)) {
+      if (report_) encoder->set_counts(&coverage_.counts());
+      encoder->set_drop_problems(keep_going_);
+    }
     path_ = into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
     shown_ = PathToUtf8(path_);
   }
@@ -116,22 +145,25 @@ class EncodeRun {
 
   Reported<> Feed(std::string_view chunk) {
     if (into_) text_.append(chunk);
-    if (!encoder_.FeedUtf8(chunk, bytes_)) return BadUtf8();
+    if (!Visit([&](auto& e) { return e.FeedUtf8(chunk, bytes_); })) return BadUtf8();
     if (auto taken = TakeProblems(); !taken) return taken;
     return Pass();
   }
 
   // After the whole input: the report, then the bytes made final or refused.
   Reported<> Finish() {
-    if (!encoder_.FinishUtf8(bytes_)) return BadUtf8();
+    if (!Visit([&](auto& e) { return e.FinishUtf8(bytes_); })) return BadUtf8();
     const Reported<> taken = TakeProblems();
-    if (encoder_.odd_count()) PrintOddCount(input_name_);
+    // A .tbl's tags pair up one by one, each odd one a problem of its own.
+    const auto* encoder = std::get_if<Encoder>(&encoder_);
+    const bool odd_count = encoder != nullptr && encoder->odd_count();
+    if (odd_count) PrintOddCount(input_name_);
     if (report_) {
-      PrintLine("tables: " + PathToUtf8(tables_.folder));
+      PrintLine("tables: " + PathToUtf8(tables_->folder));
       PrintCoverage(coverage_.Finish());
     }
     if (!taken) return taken;
-    if (encoder_.odd_count() || (problems_ != 0 && !keep_going_)) {
+    if (odd_count || (problems_ != 0 && !keep_going_)) {
       if (!Limited()) PrintLine("nothing written to " + shown_);
       return Failure(kExitRejected);
     }
@@ -148,11 +180,13 @@ class EncodeRun {
   bool Limited() const { return !report_ && !keep_going_; }
 
   Reported<> BadUtf8() {
-    return Failure(ReportInvalidUtf8(ShownName(input_name_), encoder_.utf8_error().offset));
+    const Utf8Error error = Visit([](auto& e) { return e.utf8_error(); });
+    return Failure(ReportInvalidUtf8(ShownName(input_name_), error.offset));
   }
 
   Reported<> TakeProblems() {
-    const std::vector<EncodeProblem>& found = encoder_.problems();
+    const std::vector<EncodeProblem>& found =
+        Visit([](auto& e) -> const std::vector<EncodeProblem>& { return e.problems(); });
     for (const EncodeProblem& problem : found) {
       if (Limited() && problems_ == kMaxProblemsListed) {
         PrintError(input_name_ + ": more than " + std::to_string(kMaxProblemsListed) +
@@ -163,7 +197,7 @@ class EncodeRun {
       ++problems_;
     }
     coverage_.AddProblems(found);
-    encoder_.clear_problems();
+    Visit([](auto& e) { e.clear_problems(); });
     return Unit{};
   }
 
@@ -183,11 +217,14 @@ class EncodeRun {
   }
 
   Reported<> PutInto() {
-    auto patched = PatchInto(*into_, std::move(gathered_), input_name_, "character", [&] {
-      auto units = DecodeUtf8Text(text_);
-      return FirstCharPastRoom(units.value(), tables_.loaded.table, LineBreaksOf(args_),
-                               into_->place.room.value_or(0), keep_going_);
-    });
+    auto patched = PatchInto(
+        *into_, std::move(gathered_), input_name_, "character", [&]() -> std::optional<TextPlace> {
+          // A .tbl's first character past the room is not looked for.
+          if (tables_ == nullptr) return std::nullopt;
+          auto units = DecodeUtf8Text(text_);
+          return FirstCharPastRoom(units.value(), tables_->loaded.table, LineBreaksOf(args_),
+                                   into_->place.room.value_or(0), keep_going_);
+        });
     if (patched && problems_ != 0) {
       PrintLine("wrote " + std::to_string(written_bytes_) + " bytes into " + shown_ + Without());
     }
@@ -211,12 +248,12 @@ class EncodeRun {
   }
 
   const ParsedArgs& args_;
-  const CommandTables& tables_;
+  const CommandTables* tables_;  // none with --tbl
   const std::optional<IntoTarget>& into_;
   const std::string input_name_;
   const bool report_;
   const bool keep_going_;
-  Encoder encoder_;
+  AnyEncoder encoder_;
   CoverageCounter coverage_;
   std::filesystem::path path_;
   std::string shown_;
@@ -229,11 +266,22 @@ class EncodeRun {
 };
 
 int RunEncode(const ParsedArgs& args) {
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
+  std::optional<CommandTables> tables;
+  std::optional<GameTable> game;
+  if (const std::optional<std::string> tbl = args.Value("tbl")) {
+    // The report counts the pages of the tables, which a .tbl has not.
+    if (args.Has("report")) return UsageError("--tbl and --report exclude each other");
+    Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
+    if (!loaded) return ToInt(loaded.error());
+    game.emplace(std::move(loaded).value());
+  } else {
+    Reported<CommandTables> loaded = LoadCommandTables(args);
+    if (!loaded) return ToInt(loaded.error());
+    tables.emplace(std::move(loaded).value());
+  }
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
   if (!into) return ToInt(into.error());
-  EncodeRun run(args, *tables, *into);
+  EncodeRun run(args, tables ? &*tables : nullptr, game ? &*game : nullptr, *into);
   Reported<> status = run.Open();
   if (status) {
     status = ReadBytes(InputName(args), [&](std::string_view chunk) { return run.Feed(chunk); });

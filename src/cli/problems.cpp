@@ -61,6 +61,10 @@ std::string TextMessage(const Problem& p) {
       return "not a hex digit in a tag " + DescribeChar(p.ch);
     case ProblemCode::kOddCount:
       return "the hex digits in tags do not pair up";
+    case ProblemCode::kNoParams:
+      return "the control code here needs a tag of exactly its parameter bytes right after it";
+    case ProblemCode::kNoLineBreakCode:
+      return "a line break, and the .tbl has no line-break code without text (*HEX)";
     case ProblemCode::kBadUtf8:
       return "not valid UTF-8";
     case ProblemCode::kTooLong:

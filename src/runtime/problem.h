@@ -16,6 +16,9 @@ enum class ProblemCode {
   // A character of a text (ch, at line and column).
   kNoCode,       // no cell holds it
   kNotHexInTag,  // inside a tag, and not a hex digit
+  // Of a text written through a game's .tbl (at line and column).
+  kNoParams,         // a control code not followed by a tag of exactly its parameter bytes
+  kNoLineBreakCode,  // a line break alone, and the .tbl has no *HEX without text
   // A text as a whole.
   kOddCount,    // the hex digits in its tags do not pair up
   kBadUtf8,     // not UTF-8; line and column of the bad sequence

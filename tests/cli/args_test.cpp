@@ -143,7 +143,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
     {"convert", "[--tables DIR] [--exact] [-o FILE] [INPUT]"},
     {"write", "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [LISTING]"},
     {"encode",
-     "[--tables DIR] [--exact] [--report] [--keep-going] "
+     "[--tables DIR | --tbl FILE] [--exact] [--report] [--keep-going] "
      "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]"},
     {"insert",
      "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "

@@ -214,6 +214,21 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {},
                  {"-:1:6: 1 byte too long", "'2' (U+0032)"}},
+        IntoCase{"EncodeTblFillsTheRoom",
+                 Args({"encode", "--tbl", "g.tbl", "--into", "game.bin", "--at", "4", "--room", "4",
+                       "--fill", "FF"}),
+                 {{"g.tbl", "82A0=\xE3\x81\x82\n"}},
+                 "あ",
+                 0,
+                 {{4, "\x82\xA0\xFF\xFF"}}},
+        IntoCase{
+            "EncodeTblTooLongWithoutItsPlace",
+            Args({"encode", "--tbl", "g.tbl", "--into", "game.bin", "--at", "4", "--room", "3"}),
+            {{"g.tbl", "82A0=\xE3\x81\x82\n"}},
+            "ああ",
+            1,
+            {},
+            {"-: 1 byte too long for the room of 3 bytes"}},
         IntoCase{"EncodeNoCodeTouchesNothing",
                  Args({"encode", "--into", "game.bin", "--at", "4", "--room", "9"}),
                  {},
@@ -563,8 +578,9 @@ std::string EveryCharacter() {
   return EncodeUtf8(text);
 }
 
-// export-tbl then import-tbl: the new tables encode every character to the
-// same bytes as the default ones, in either encoding of the .tbl.
+// export-tbl then import-tbl: the new tables, and encode --tbl with the .tbl,
+// encode every character to the same bytes as the default ones, in either
+// encoding of the .tbl.
 TEST(CliTblTest, ExportThenImportEncodesTheSame) {
   Scratch scratch;
   WriteAll(scratch.work() / "all.txt", EveryCharacter());
@@ -578,13 +594,17 @@ TEST(CliTblTest, ExportThenImportEncodesTheSame) {
     const Outcome imported =
         RunCli(scratch, {"import-tbl", "--encoding", encoding, "-o", encoding, "game.tbl"});
     ASSERT_EQ(imported.exit_code, 0) << imported;
-    const Outcome again =
-        RunCli(scratch, {"encode", "--tables", encoding, "-o", "again.bin", "all.txt"});
-    ASSERT_EQ(again.exit_code, 0) << again;
-    EXPECT_EQ(Hex(ReadAll(scratch.work() / "again.bin"), 256),
-              Hex(ReadAll(scratch.work() / "original.bin"), 256))
-        << encoding;
-    EXPECT_TRUE(ReadAll(scratch.work() / "again.bin") == ReadAll(scratch.work() / "original.bin"));
+    // The imported tables, and the .tbl itself through encode --tbl.
+    for (const std::string option : {"--tables", "--tbl"}) {
+      const std::string from = option == "--tbl" ? "game.tbl" : encoding;
+      const Outcome again = RunCli(scratch, {"encode", option, from, "-o", "again.bin", "all.txt"});
+      ASSERT_EQ(again.exit_code, 0) << again;
+      EXPECT_EQ(Hex(ReadAll(scratch.work() / "again.bin"), 256),
+                Hex(ReadAll(scratch.work() / "original.bin"), 256))
+          << encoding << " " << option;
+      EXPECT_TRUE(ReadAll(scratch.work() / "again.bin") ==
+                  ReadAll(scratch.work() / "original.bin"));
+    }
     // The default tables hold only code page 932 characters, so the files are too.
     EXPECT_FALSE(ReadAll(scratch.work() / encoding / "Zezovar.ini").starts_with("\xEF\xBB\xBF"));
   }

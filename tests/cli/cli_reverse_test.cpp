@@ -1,6 +1,6 @@
-// End-to-end tests of binconv-cli decode, check-tables, export-tbl --tbl and
-// encode --report / --keep-going: the built binary runs in a scratch directory holding the
-// default tables.
+// End-to-end tests of binconv-cli decode, check-tables, export-tbl, encode
+// --tbl and encode --report / --keep-going: the built binary runs in a
+// scratch directory holding the default tables.
 
 #include <gtest/gtest.h>
 
@@ -132,6 +132,38 @@ INSTANTIATE_TEST_SUITE_P(
                 "",
                 {"--tbl and --tables exclude each other"},
                 ""},
+        CliCase{"EncodeTbl",
+                {"encode", "--tbl", "g.tbl", "-o", "out.bin"},
+                "あ、=\r\n<wait><1E><41>[end]",
+                0,
+                "",
+                {},
+                "\x82\xA0\x81\x41\x0A\xFE\x1E\x41\xFF"},
+        CliCase{"EncodeTblProblemsWriteNothing",
+                {"encode", "--tbl", "g.tbl", "-o", "out.bin"},
+                "あx\n<wait>あ",
+                1,
+                "",
+                {"-:1:2: no code for 'x' (U+0078)\n",
+                 "-:2:1: the control code here needs a tag of exactly its parameter bytes"},
+                "-"},
+        CliCase{"EncodeTblKeepGoingExact",
+                {"encode", "--tbl", "g.tbl", "--exact", "--keep-going", "-o", "out.bin"},
+                "あ\nあ\r\n",
+                0,
+                "",
+                {"-:1:2: no code for", "(U+000A)\n",
+                 "wrote 5 bytes to out.bin WITHOUT the 1 character"},
+                "\x82\xA0\x82\xA0\x0A"},
+        CliCase{"EncodeTblNoReport",
+                {"encode", "--tbl", "g.tbl", "--report"},
+                "",
+                2,
+                "",
+                {"--tbl and --report exclude each other"},
+                ""},
+        CliCase{
+            "EncodeTblProblems", {"encode", "--tbl", "bad.tbl"}, "A", 2, "", {"bad.tbl:2:"}, ""},
         CliCase{"DecodeMissingInput", {"decode", "nothing.bin"}, "", 2, "", {"nothing.bin"}, ""},
         CliCase{"CheckDefaultTables",
                 {"check-tables"},
@@ -202,7 +234,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "",
                 {},
                 "*0A\n8141=\xE3\x80\x81=\n82A0=\xE3\x81\x82\n$FE=<wait>,1\n/FF=[end]\n"},
-        CliCase{"CheckLoadError", {"check-tables", "--tables", "none"}, "", 2, "", {"none", "Zezovar.ini"}, ""},
+        CliCase{"CheckLoadError",
+                {"check-tables", "--tables", "none"},
+                "",
+                2,
+                "",
+                {"none", "Zezovar.ini"},
+                ""},
         CliCase{"ReportStrict",
                 {"encode", "--report", "-o", "out.bin"},
                 "あΩい\nΩ<0C>",

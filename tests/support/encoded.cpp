@@ -14,17 +14,22 @@ std::string Encoded::Describe() const {
   }
   if (odd) out += " | odd";
   for (const EncodeProblem& p : problems) {
-    std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X",
-                  p.kind == EncodeProblem::Kind::kNoCode ? "nocode" : "intag", p.line, p.column,
+    const std::string kind = p.kind == EncodeProblem::Kind::kNoCode ? "nocode"
+                             : p.kind == EncodeProblem::Kind::kNotHexInTag
+                                 ? "intag"
+                                 : "#" + std::to_string(static_cast<int>(p.kind));
+    std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X", kind.c_str(), p.line, p.column,
                   static_cast<unsigned>(p.ch));
     out += buf;
   }
   return out;
 }
 
-Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
-               const std::function<std::size_t()>& next_size) {
-  Encoder encoder(table, line_breaks);
+namespace {
+
+template <class AnyEncoder>
+Encoded FeedAll(AnyEncoder& encoder, std::u16string_view text,
+                const std::function<std::size_t()>& next_size) {
   Encoded outcome;
   while (!text.empty()) {
     const std::size_t n = next_size ? std::min(next_size(), text.size()) : text.size();
@@ -32,8 +37,24 @@ Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_vi
     text.remove_prefix(n);
   }
   encoder.Finish(outcome.bytes);
-  outcome.odd = encoder.odd_count();
   outcome.problems = encoder.problems();
+  return outcome;
+}
+
+}  // namespace
+
+Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
+               const std::function<std::size_t()>& next_size) {
+  Encoder encoder(table, line_breaks);
+  Encoded outcome = FeedAll(encoder, text, next_size);
+  outcome.odd = encoder.odd_count();
+  return outcome;
+}
+
+Encoded Encode(GameEncoder& encoder, std::u16string_view text,
+               const std::function<std::size_t()>& next_size) {
+  Encoded outcome = FeedAll(encoder, text, next_size);
+  encoder.clear_problems();
   return outcome;
 }
 

@@ -11,6 +11,7 @@
 
 #include "codec/decode.h"
 #include "codec/encode.h"
+#include "codec/game_encode.h"
 
 namespace binconv::test {
 
@@ -20,13 +21,18 @@ struct Encoded {
   std::vector<EncodeProblem> problems = {};
 
   // "bytes 1A 2B | odd | nocode 1:2 U+03A9 | intag 2:3 U+0047" on one line,
-  // so that failures show both sides.
+  // so that failures show both sides; other kinds by number ("#3 1:1").
   std::string Describe() const;
 };
 
 // Feeds `text` in pieces as long as `next_size` says (all of it at once when
 // it is empty), then finishes.
 Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
+               const std::function<std::size_t()>& next_size = {});
+
+// The same through a game's table, with `encoder` (its problems then
+// cleared, so that it is ready for the next text).
+Encoded Encode(GameEncoder& encoder, std::u16string_view text,
                const std::function<std::size_t()>& next_size = {});
 
 // The text of a whole byte string, decoded in one go.

@@ -129,8 +129,7 @@ std::u16string TagOf(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
-                                   std::span<const std::uint8_t> bytes,
-                                   DecodeOptions options) {
+                                   std::span<const std::uint8_t> bytes, DecodeOptions options) {
   std::u16string out;
   std::size_t at = 0;
   while (at < bytes.size()) {
@@ -149,9 +148,9 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
     }
     const std::size_t start = at;
     at += best->bytes.size();
-    const std::size_t params =
-        best->kind == GameCodeKind::kControl ? std::min<std::size_t>(best->params, bytes.size() - at)
-                                             : 0;
+    const std::size_t params = best->kind == GameCodeKind::kControl
+                                   ? std::min<std::size_t>(best->params, bytes.size() - at)
+                                   : 0;
     if (start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) {
       out += TagOf(bytes.subspan(0, at + params));
       at += params;
@@ -163,6 +162,183 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
     at += params;
   }
   return out;
+}
+
+}  // namespace binconv::test
+
+namespace binconv::test {
+namespace {
+
+constexpr char32_t kBreakUnit = 0x10000;
+
+struct PlacedUnit {
+  char32_t unit;  // a UTF-16 unit or kBreakUnit
+  std::size_t line;
+  std::size_t column;
+};
+
+// The text's units with line breaks as kBreakUnit, each at its place.
+std::vector<PlacedUnit> PlaceUnits(std::u16string_view text, LineBreaks line_breaks) {
+  std::vector<PlacedUnit> units;
+  std::size_t line = 1;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t ch = text[i];
+    const bool pair = i > 0 && IsHigh(text[i - 1]) && IsLow(ch);
+    if (!pair) ++column;
+    const bool crlf = ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
+    const bool lone = ch == u'\r' || ch == u'\n';
+    const bool is_break = crlf || (lone && line_breaks == LineBreaks::kAny);
+    units.push_back({is_break ? kBreakUnit : ch, line, column});
+    if (crlf) ++i;
+    if (lone) {
+      ++line;
+      column = 0;
+    }
+  }
+  return units;
+}
+
+bool IsMark(char32_t unit, detail::Special special) {
+  return unit != kBreakUnit && detail::ClassifySpecial(static_cast<char16_t>(unit)) == special;
+}
+
+// Whether `code` beats `best` (none yet: nullptr) for the same text.
+bool Better(const GameCode& code, const GameCode* best) {
+  if (best == nullptr) return true;
+  if (code.bytes.size() != best->bytes.size()) return code.bytes.size() < best->bytes.size();
+  return code.line < best->line;
+}
+
+const GameCode* LabelOf(std::span<const GameCode> codes, std::span<const PlacedUnit> content) {
+  const GameCode* best = nullptr;
+  for (const GameCode& code : codes) {
+    const std::u16string& t = code.text;
+    if (t.size() != content.size() + 2 || !IsMark(t.front(), detail::Special::kTagOpen) ||
+        !IsMark(t.back(), detail::Special::kTagClose)) {
+      continue;
+    }
+    bool same = true;
+    for (std::size_t k = 0; k < content.size(); ++k) {
+      same = same && content[k].unit != kBreakUnit &&
+             TextEqual(t[k + 1], static_cast<char16_t>(content[k].unit));
+    }
+    if (same && Better(code, best)) best = &code;
+  }
+  return best;
+}
+
+// The plain walk: one tag or one match at a time.
+struct GameWalk {
+  std::span<const GameCode> codes;
+  std::vector<PlacedUnit> units;
+  Encoded out;
+  std::optional<std::pair<PlacedUnit, std::size_t>> due;  // a control's place and count
+
+  void Report(ProblemCode kind, const PlacedUnit& at, char32_t ch) {
+    out.problems.push_back({kind, at.line, at.column, ch});
+  }
+  void Miss() {
+    if (due) Report(ProblemCode::kNoParams, due->first, 0);
+    due.reset();
+  }
+  void Write(const GameCode& code, const PlacedUnit& at) {
+    out.bytes.insert(out.bytes.end(), code.bytes.begin(), code.bytes.end());
+    if (code.kind == GameCodeKind::kControl && code.params > 0) due = {{at, code.params}};
+  }
+
+  // The tag opening at `i`; returns where it ends.
+  std::size_t Tag(std::size_t i) {
+    std::size_t close = i + 1;
+    while (close < units.size() && !IsMark(units[close].unit, detail::Special::kTagClose)) ++close;
+    const std::span<const PlacedUnit> content(units.data() + i + 1, close - i - 1);
+    if (const GameCode* label = LabelOf(codes, content)) {
+      Miss();
+      Write(*label, units[i]);
+      return close + 1;
+    }
+    std::string digits;
+    bool bad = false;
+    for (std::size_t k = 0; k < content.size(); ++k) {
+      const char32_t u = content[k].unit;
+      const bool low_of_pair = k > 0 && IsLow(static_cast<char16_t>(u)) &&
+                               IsHigh(static_cast<char16_t>(content[k - 1].unit));
+      if (HexValue(u) >= 0) {
+        digits += static_cast<char>(u);
+      } else if (low_of_pair) {
+        out.problems.back().ch = 0x10000 + ((content[k - 1].unit - 0xD800) << 10) + (u - 0xDC00);
+      } else if (u == kBreakUnit || (u != u' ' && u != u'\u3000' && u != u'\r' && u != u'\n' &&
+                                     !IsMark(u, detail::Special::kTagOpen))) {
+        Report(ProblemCode::kNotHexInTag, content[k], u == kBreakUnit ? kLineBreakMark : u);
+        bad = true;
+      }
+    }
+    const bool odd = digits.size() % 2 != 0;
+    if (odd) Report(ProblemCode::kOddCount, units[i], 0);
+    if (due && (bad || odd || digits.size() / 2 != due->second)) Miss();
+    due.reset();
+    for (std::size_t k = 0; k + 1 < digits.size(); k += 2) {
+      out.bytes.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(k, 2), nullptr, 16)));
+    }
+    return close + 1;
+  }
+
+  // The longest text at `i`, or the break or character there; returns where it ends.
+  std::size_t Text(std::size_t i) {
+    Miss();
+    const PlacedUnit& at = units[i];
+    const GameCode* best = nullptr;
+    std::size_t best_length = 0;
+    for (const GameCode& code : codes) {
+      std::u32string t(code.text.begin(), code.text.end());
+      if (code.kind == GameCodeKind::kLineBreak && !t.empty()) t += kBreakUnit;
+      if (t.empty() || t.size() > units.size() - i || t.size() < best_length) continue;
+      bool same = true;
+      // Tags come first: no text goes on across a "<".
+      for (std::size_t k = 0; k < t.size(); ++k) {
+        same = same && units[i + k].unit == t[k] &&
+               (k == 0 || !IsMark(units[i + k].unit, detail::Special::kTagOpen));
+      }
+      if (same && (t.size() > best_length || Better(code, best))) {
+        best = &code;
+        best_length = t.size();
+      }
+    }
+    if (best != nullptr) {
+      Write(*best, at);
+      return i + best_length;
+    }
+    if (at.unit == kBreakUnit) {
+      const auto first = std::find_if(codes.begin(), codes.end(), [](const GameCode& c) {
+        return c.kind == GameCodeKind::kLineBreak && c.text.empty();
+      });
+      if (first == codes.end()) {
+        Report(ProblemCode::kNoLineBreakCode, at, u'\n');
+      } else {
+        Write(*first, at);
+      }
+      return i + 1;
+    }
+    const bool pair = i + 1 < units.size() && IsHigh(static_cast<char16_t>(at.unit)) &&
+                      IsLow(static_cast<char16_t>(units[i + 1].unit));
+    const char32_t ch =
+        pair ? 0x10000 + ((at.unit - 0xD800) << 10) + (units[i + 1].unit - 0xDC00) : at.unit;
+    Report(ProblemCode::kNoCode, at, ch);
+    return i + (pair ? 2 : 1);
+  }
+};
+
+}  // namespace
+
+Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
+                            LineBreaks line_breaks) {
+  GameWalk walk{codes, PlaceUnits(text, line_breaks), {}, std::nullopt};
+  std::size_t i = 0;
+  while (i < walk.units.size()) {
+    i = IsMark(walk.units[i].unit, detail::Special::kTagOpen) ? walk.Tag(i) : walk.Text(i);
+  }
+  walk.Miss();
+  return std::move(walk.out);
 }
 
 }  // namespace binconv::test

@@ -7,16 +7,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <span>
 
 #include "chartable/char_table.h"
 #include "chartable/game_table.h"
 #include "codec/convert.h"
 #include "codec/decode.h"
+#include "codec/encode.h"
+#include "support/encoded.h"
 
 namespace binconv::test {
 
@@ -64,7 +65,15 @@ std::u16string ReferenceConvert(std::u16string_view text, const CharTable& table
 // its own, and so is a first unit whose text starts with a byte order mark,
 // for a UTF-8 file.
 std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
-                                   std::span<const std::uint8_t> bytes,
-                                   DecodeOptions options = {});
+                                   std::span<const std::uint8_t> bytes, DecodeOptions options = {});
+
+// The bytes and problems of `text` under a game's table, spelt out plainly:
+// line breaks settled up front; a tag ("<" to ">", either width) is the code
+// whose label it is, else hex bytes; elsewhere every code's text is tried
+// and the longest that matches wins (then the shorter code, then the line
+// first in the file), a line-break code's text being followed by a break; a
+// break no text takes is the first line-break code without text.
+Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
+                            LineBreaks line_breaks);
 
 }  // namespace binconv::test

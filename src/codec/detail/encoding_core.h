@@ -13,6 +13,7 @@
 
 #include "chartable/char_table.h"
 #include "runtime/block_size.h"
+#include "runtime/utf16.h"
 
 namespace binconv {
 
@@ -79,6 +80,20 @@ struct TextPlace {
   std::size_t line = 1;
   std::size_t column = 0;
 };
+
+// The place of `ch`, the unit after `place` on its line, `last` being the unit
+// before it (0 at the line's start); moves `place` on, to the next line after
+// a CR or an LF. The caller keeps the LF of a CR LF away.
+inline TextPlace StepPlace(TextPlace& place, char16_t& last, char16_t ch) {
+  place.column += BeginsColumn(last, ch);
+  last = ch;
+  const TextPlace here = place;
+  if (ch == u'\r' || ch == u'\n') {
+    ++place.line;
+    place.column = 0;
+  }
+  return here;
+}
 
 // The encoding rule's state: the tag flag, a CR that may pair with an LF, a
 // high surrogate that may pair with a low one, and the place in the text.

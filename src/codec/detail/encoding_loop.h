@@ -99,16 +99,7 @@ struct FastRun {
 };
 
 // Both run once a unit or once a run: inline, so that they cost next to nothing.
-inline TextPlace EncodingCore::Place(char16_t ch) {
-  place_.column += BeginsColumn(last_unit_, ch);
-  last_unit_ = ch;
-  const TextPlace place = place_;
-  if (ch == u'\r' || ch == u'\n') {
-    ++place_.line;
-    place_.column = 0;
-  }
-  return place;
-}
+inline TextPlace EncodingCore::Place(char16_t ch) { return StepPlace(place_, last_unit_, ch); }
 
 inline void EncodingCore::PassRun(std::size_t breaks, std::size_t columns) {
   if (breaks > 0) {

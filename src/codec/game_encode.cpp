@@ -1,0 +1,299 @@
+#include "codec/game_encode.h"
+
+#include "chartable/encoding.h"
+#include "codec/listing.h"
+#include "runtime/compare.h"
+#include "runtime/hex.h"
+#include "runtime/utf16.h"
+
+namespace binconv {
+namespace {
+
+using detail::ClassifySpecial;
+using detail::Special;
+using detail::TextPlace;
+
+constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
+
+// Whether code `a` wins over code `b` of the same text.
+bool Wins(const GameCode& a, std::uint32_t a_index, const GameCode& b, std::uint32_t b_index) {
+  if (a.bytes.size() != b.bytes.size()) return a.bytes.size() < b.bytes.size();
+  return a.line != b.line ? a.line < b.line : a_index < b_index;
+}
+
+template <class Map, class Key>
+void Keep(Map& map, Key key, std::uint32_t index, std::span<const GameCode> codes) {
+  auto [at, added] = map.try_emplace(std::move(key), index);
+  if (!added && Wins(codes[index], index, codes[at->second], at->second)) at->second = index;
+}
+
+// The content of a label "<...>", tag marks of either width, folded; none
+// when the text is not one.
+std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
+  if (text.size() < 2 || ClassifySpecial(text.front()) != Special::kTagOpen ||
+      ClassifySpecial(text.back()) != Special::kTagClose) {
+    return std::nullopt;
+  }
+  std::u16string folded;
+  for (const char16_t ch : text.substr(1, text.size() - 2)) folded += FoldForTextCompare(ch);
+  return folded;
+}
+
+}  // namespace
+
+GameTextIndex::GameTextIndex(const GameTable& table)
+    : single_(kBreak + 1, kNoCode), longest_from_(kBreak + 1, 0), marks_(kBreak + 1) {
+  for (const auto& [unit, special] : detail::SpecialUnits()) {
+    if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
+  }
+  const std::span<const GameCode> codes = table.codes();
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    const GameCode& code = codes[i];
+    std::u32string text(code.text.begin(), code.text.end());
+    if (code.kind == GameCodeKind::kLineBreak) {
+      // A break alone is the first *HEX without text: one with text would
+      // add its text.
+      if (code.text.empty()) {
+        if (!break_code_) break_code_ = i;
+        continue;
+      }
+      text += kBreak;
+    }
+    if (text.empty()) continue;  // an end token without text: a tag writes it
+    longest_text_ = std::max(longest_text_, text.size());
+    longest_from_[text[0]] = std::max(longest_from_[text[0]], text.size());
+    if (text.size() == 1) {
+      const std::uint32_t kept = single_[text[0]];
+      if (kept == kNoCode || Wins(code, i, codes[kept], kept)) single_[text[0]] = i;
+    }
+    Keep(texts_, std::move(text), i, codes);
+    if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
+      longest_label_ = std::max(longest_label_, label->size());
+      Keep(labels_, std::move(*label), i, codes);
+    }
+  }
+}
+
+std::optional<std::uint32_t> GameTextIndex::CodeOfText(std::u32string_view text) const {
+  if (text.size() == 1) {
+    if (single_[text[0]] == kNoCode) return std::nullopt;
+    return single_[text[0]];
+  }
+  const auto found = texts_.find(text);
+  if (found == texts_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::uint32_t> GameTextIndex::CodeOfLabel(std::u16string_view folded) const {
+  const auto found = labels_.find(std::u16string(folded));
+  if (found == labels_.end()) return std::nullopt;
+  return found->second;
+}
+
+GameEncoder::GameEncoder(const GameTable& table, LineBreaks line_breaks)
+    : table_(table),
+      index_(table),
+      line_breaks_(line_breaks),
+      // A pair's low unit must be in sight when its high unit has no code.
+      sight_(std::max<std::size_t>(index_.longest_text(), 2)) {}
+
+void GameEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
+  for (const char16_t ch : chunk) Unit(ch, out);
+}
+
+void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
+  if (pending_cr_) Take({u'\r', cr_place_}, out);
+  if (in_tag_) CloseTag(out);
+  WriteRun(true, out);
+  if (params_place_) MissParams();
+  pending_cr_ = after_cr_ = false;
+  place_ = {};
+  last_unit_ = 0;
+}
+
+bool GameEncoder::FeedUtf8(std::string_view bytes, std::vector<std::uint8_t>& out) {
+  return input_.Take(
+      bytes, [](std::string_view) { return Utf8TextInput::kRunClosed; },
+      [&](std::u16string_view text) { Feed(text, out); });
+}
+
+bool GameEncoder::FinishUtf8(std::vector<std::uint8_t>& out) {
+  const bool good = input_.Finish();
+  Finish(out);
+  return good;
+}
+
+// Line breaks are settled here, as LineBreaks says, before anything else
+// sees the units.
+void GameEncoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
+  if (ch == u'\n' && after_cr_) {
+    // The LF of a CR LF: its place is on the CR's line, which has ended.
+    after_cr_ = false;
+    if (pending_cr_) {
+      pending_cr_ = false;
+      Take({kBreak, cr_place_}, out);
+    }
+    return;
+  }
+  const bool was_cr = std::exchange(after_cr_, false);
+  if (pending_cr_ && was_cr) {
+    pending_cr_ = false;
+    Take({u'\r', cr_place_}, out);
+  }
+  const TextPlace here = detail::StepPlace(place_, last_unit_, ch);
+  if (ch == u'\r') {
+    after_cr_ = true;
+    if (line_breaks_ == LineBreaks::kAny) {
+      Take({kBreak, here}, out);
+    } else {
+      pending_cr_ = true;
+      cr_place_ = here;
+    }
+    return;
+  }
+  const bool is_break = ch == u'\n' && line_breaks_ == LineBreaks::kAny;
+  Take({is_break ? kBreak : ch, here}, out);
+}
+
+void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
+  if (in_tag_) {
+    TakeInTag(token, out);
+    return;
+  }
+  if (index_.MarkOf(token.unit) == Special::kTagOpen) {
+    // Tags are read first: no text of the table goes on across one.
+    WriteRun(true, out);
+    in_tag_ = true;
+    tag_place_ = token.place;
+    return;
+  }
+  run_.push_back(token);
+  // Written as soon as it is final, so that a long chunk holds few units.
+  WriteRun(false, out);
+}
+
+void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
+  const char32_t unit = token.unit;
+  const auto ch = static_cast<char16_t>(unit);
+  if (index_.MarkOf(unit) == Special::kTagClose) {
+    CloseTag(out);
+    return;
+  }
+  // A label has no line break, which stands here as an LF.
+  if (tag_text_.size() <= index_.longest_label()) {
+    tag_text_ += unit == kBreak ? u'\n' : FoldForTextCompare(ch);
+  }
+  const TextPlace place = token.place;
+  if (unit == kBreak) {
+    tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, kLineBreakMark});
+  } else if (const int value = HexValue(ch); value >= 0) {
+    if (tag_nibble_ < 0) {
+      tag_nibble_ = value;
+    } else {
+      tag_bytes_.push_back(static_cast<std::uint8_t>(tag_nibble_ * 16 + value));
+      tag_nibble_ = -1;
+    }
+  } else if (IsLowSurrogate(ch) && !tag_bad_.empty() &&
+             IsHighSurrogate(static_cast<char16_t>(tag_bad_.back().ch)) &&
+             tag_bad_.back().line == place.line && tag_bad_.back().column == place.column) {
+    // The low unit of a pair shares its high unit's column.
+    tag_bad_.back().ch = CombineSurrogates(static_cast<char16_t>(tag_bad_.back().ch), ch);
+  } else if (!IsListingSeparator(ch) && ch != u'\r' && ch != u'\n' &&
+             index_.MarkOf(unit) != Special::kTagOpen) {
+    // As in the tables' tags, a second "<" leaves nothing.
+    tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, ch});
+  }
+}
+
+void GameEncoder::CloseTag(std::vector<std::uint8_t>& out) {
+  in_tag_ = false;
+  const std::optional<std::uint32_t> label =
+      tag_text_.size() <= index_.longest_label() ? index_.CodeOfLabel(tag_text_) : std::nullopt;
+  if (label) {
+    if (params_place_) MissParams();
+    WriteCode(*label, tag_place_, out);
+  } else {
+    WriteHexTag(out);
+  }
+  tag_text_.clear();
+  tag_bytes_.clear();
+  tag_bad_.clear();
+  tag_nibble_ = -1;
+}
+
+void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
+  problems_.insert(problems_.end(), tag_bad_.begin(), tag_bad_.end());
+  if (tag_nibble_ >= 0) Report(ProblemCode::kOddCount, tag_place_, 0);
+  if (params_place_) {
+    const bool fits = tag_bad_.empty() && tag_nibble_ < 0 && tag_bytes_.size() == params_due_;
+    if (!fits) MissParams();
+    params_place_.reset();
+  }
+  out.insert(out.end(), tag_bytes_.begin(), tag_bytes_.end());
+}
+
+void GameEncoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
+  while (run_start_ < run_.size() && (at_end || run_.size() - run_start_ >= sight_)) {
+    WriteFront(out);
+  }
+  if (run_start_ == run_.size()) {
+    run_.clear();
+    run_start_ = 0;
+  } else if (run_start_ > 4096) {
+    run_.erase(run_.begin(), run_.begin() + static_cast<std::ptrdiff_t>(run_start_));
+    run_start_ = 0;
+  }
+}
+
+void GameEncoder::WriteFront(std::vector<std::uint8_t>& out) {
+  if (params_place_) MissParams();
+  const Token front = run_[run_start_];
+  const std::size_t left = run_.size() - run_start_;
+  match_.clear();
+  for (std::size_t i = 0; i < std::min(left, index_.LongestFrom(front.unit)); ++i) {
+    match_ += run_[run_start_ + i].unit;
+  }
+  for (std::size_t length = match_.size(); length > 0; --length) {
+    if (const auto code = index_.CodeOfText(std::u32string_view(match_).substr(0, length))) {
+      run_start_ += length;
+      WriteCode(*code, front.place, out);
+      return;
+    }
+  }
+  ++run_start_;
+  if (front.unit == kBreak) {
+    if (const auto code = index_.break_code()) {
+      WriteCode(*code, front.place, out);
+    } else {
+      Report(ProblemCode::kNoLineBreakCode, front.place, u'\n');
+    }
+    return;
+  }
+  char32_t ch = front.unit;
+  if (IsHighSurrogate(static_cast<char16_t>(ch)) && run_start_ < run_.size() &&
+      IsLowSurrogate(static_cast<char16_t>(run_[run_start_].unit))) {
+    ch = CombineSurrogates(static_cast<char16_t>(ch),
+                           static_cast<char16_t>(run_[run_start_++].unit));
+  }
+  Report(ProblemCode::kNoCode, front.place, ch);
+}
+
+void GameEncoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<std::uint8_t>& out) {
+  const GameCode& code = table_.codes()[index];
+  out.insert(out.end(), code.bytes.begin(), code.bytes.end());
+  if (code.kind == GameCodeKind::kControl && code.params > 0) {
+    params_place_ = place;
+    params_due_ = code.params;
+  }
+}
+
+void GameEncoder::MissParams() {
+  Report(ProblemCode::kNoParams, *params_place_, 0);
+  params_place_.reset();
+}
+
+void GameEncoder::Report(ProblemCode kind, TextPlace place, char32_t ch) {
+  problems_.push_back({kind, place.line, place.column, ch});
+}
+
+}  // namespace binconv
