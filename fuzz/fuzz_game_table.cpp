@@ -1,7 +1,7 @@
-// A .tbl read from arbitrary text, then arbitrary bytes decoded through it.
-// Parsing must never fail but by listing problems; a table that loads must
-// decode exactly as the plain longest-match reference does, however the bytes
-// are cut into chunks.
+// A .tbl read from arbitrary text, then arbitrary bytes decoded through it and
+// the text they give encoded again. Parsing must never fail but by listing
+// problems; a table that loads must decode and encode exactly as the plain
+// longest-match references do, however the input is cut into chunks.
 
 #include <algorithm>
 #include <cstddef>
@@ -13,7 +13,9 @@
 
 #include "chartable/game_table.h"
 #include "codec/decode.h"
+#include "codec/game_encode.h"
 #include "fuzz_support.h"
+#include "support/encoded.h"
 #include "support/reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -45,5 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   decoder.Finish(got);
   FUZZ_CHECK(got == expected, "the streaming decoder differs from the reference");
+
+  // The decoded text, and the table's own texts among it, encoded in chunks
+  // of the lengths the bytes give.
+  const LineBreaks breaks = bytes.empty() || bytes[0] % 2 ? LineBreaks::kCrLf : LineBreaks::kAny;
+  const test::Encoded plain = test::ReferenceGameEncode(table.value().codes(), got, breaks);
+  GameEncoder encoder(table.value(), breaks);
+  std::size_t next = 0;
+  const test::Encoded fed = test::Encode(encoder, got, [&] {
+    return bytes.empty() ? got.size() : 1 + bytes[next++ % bytes.size()] % 5;
+  });
+  FUZZ_CHECK(fed.Describe() == plain.Describe(), "the encoder differs from the reference");
   return 0;
 }
