@@ -233,18 +233,24 @@ struct GameWalk {
   std::span<const GameCode> codes;
   std::vector<PlacedUnit> units;
   Encoded out;
-  std::optional<std::pair<PlacedUnit, std::size_t>> due;  // a control's place and count
+  // A control still waiting for its parameters: its place, and how many bytes
+  // (0: none waiting). Not an optional, which GCC 12 at -O3 takes for unset.
+  PlacedUnit due_at{0, 0, 0};
+  std::size_t due = 0;
 
   void Report(ProblemCode kind, const PlacedUnit& at, char32_t ch) {
     out.problems.push_back({kind, at.line, at.column, ch});
   }
   void Miss() {
-    if (due) Report(ProblemCode::kNoParams, due->first, 0);
-    due.reset();
+    if (due != 0) Report(ProblemCode::kNoParams, due_at, 0);
+    due = 0;
   }
   void Write(const GameCode& code, const PlacedUnit& at) {
     out.bytes.insert(out.bytes.end(), code.bytes.begin(), code.bytes.end());
-    if (code.kind == GameCodeKind::kControl && code.params > 0) due = {{at, code.params}};
+    if (code.kind == GameCodeKind::kControl && code.params > 0) {
+      due_at = at;
+      due = code.params;
+    }
   }
 
   // The tag opening at `i`; returns where it ends.
@@ -275,8 +281,8 @@ struct GameWalk {
     }
     const bool odd = digits.size() % 2 != 0;
     if (odd) Report(ProblemCode::kOddCount, units[i], 0);
-    if (due && (bad || odd || digits.size() / 2 != due->second)) Miss();
-    due.reset();
+    if (due != 0 && (bad || odd || digits.size() / 2 != due)) Miss();
+    due = 0;
     for (std::size_t k = 0; k + 1 < digits.size(); k += 2) {
       out.bytes.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(k, 2), nullptr, 16)));
     }
@@ -332,7 +338,7 @@ struct GameWalk {
 
 Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
                             LineBreaks line_breaks) {
-  GameWalk walk{codes, PlaceUnits(text, line_breaks), {}, std::nullopt};
+  GameWalk walk{codes, PlaceUnits(text, line_breaks), {}};
   std::size_t i = 0;
   while (i < walk.units.size()) {
     i = IsMark(walk.units[i].unit, detail::Special::kTagOpen) ? walk.Tag(i) : walk.Text(i);
