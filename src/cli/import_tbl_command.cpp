@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "chartable/game_table.h"
 #include "chartable/load.h"
 #include "chartable/tbl.h"
 #include "cli/commands.h"
@@ -97,6 +98,12 @@ int RunImportTbl(const ParsedArgs& args) {
   if (!imported.errors.empty() && !keep_going) {
     PrintLine(Counted(imported.errors.size(), "entry", "entries") +
               " can't be placed; nothing written");
+    // Codes of other lengths, DTE or control codes: a game's own table, which
+    // the commands that take --tbl read as it is.
+    if (ParseGameTable(*bytes, ShownName(tbl_name))) {
+      PrintLine("it reads as a game's own table: give it with --tbl " + ShownName(tbl_name) +
+                " to decode, encode, check-tables or export-tbl instead");
+    }
     return kExitRejected;
   }
 
