@@ -122,17 +122,22 @@ void BM_ParseListing(benchmark::State& state, const Mix& mix, std::size_t megaby
   SetUnits(state, listing.size());
 }
 
-void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  const std::u16string& text = Text(mix, megabytes);
+// A whole text through a fresh encoder of either kind, as one Feed.
+template <class TextEncoder, class Table>
+void EncodeWhole(benchmark::State& state, const Table& table, const std::u16string& text) {
   std::vector<std::uint8_t> bytes;
   for (auto _ : state) {
     bytes.clear();
-    Encoder encoder(DefaultTable(), LineBreaks::kCrLf);
+    TextEncoder encoder(table, LineBreaks::kCrLf);
     encoder.Feed(text, bytes);
     encoder.Finish(bytes);
     benchmark::DoNotOptimize(bytes.data());
   }
   SetUnits(state, text.size());
+}
+
+void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  EncodeWhole<Encoder>(state, DefaultTable(), Text(mix, megabytes));
 }
 
 // The default tables as a game's .tbl, every producible cell a code, with a
@@ -165,16 +170,7 @@ const GameTable& DefaultGameTable() {
 }
 
 void BM_GameEncoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  const std::u16string& text = Text(mix, megabytes);
-  std::vector<std::uint8_t> bytes;
-  for (auto _ : state) {
-    bytes.clear();
-    GameEncoder encoder(DefaultGameTable(), LineBreaks::kCrLf);
-    encoder.Feed(text, bytes);
-    encoder.Finish(bytes);
-    benchmark::DoNotOptimize(bytes.data());
-  }
-  SetUnits(state, text.size());
+  EncodeWhole<GameEncoder>(state, DefaultGameTable(), Text(mix, megabytes));
 }
 
 // The encoded text decoded back in 64 KiB chunks; items are bytes.
