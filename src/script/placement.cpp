@@ -80,7 +80,13 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems) {
-  Encoder encoder(table, line_breaks);
+  return FirstCharPastRoom(text, TextCodec(table), line_breaks, room, drop_problems);
+}
+
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems) {
+  TextEncoder encoder(encoding, line_breaks);
   encoder.set_drop_problems(drop_problems);
   std::vector<std::uint8_t> bytes;
   // Bytes only grow as the text grows, so the prefixes that overflow are all

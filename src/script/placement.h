@@ -13,6 +13,7 @@
 
 #include "chartable/char_table.h"
 #include "codec/convert.h"
+#include "codec/text_codec.h"
 #include "runtime/file.h"
 
 namespace binconv {
@@ -57,6 +58,10 @@ struct TextPlace {
 // as the Encoder encodes it (leaving out characters without a code when
 // `drop_problems`); nullopt when the whole text fits.
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems = false);
+// The same in either encoding; a .tbl's encoder always leaves such characters out.
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems = false);
 

@@ -148,7 +148,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
     {"insert",
      "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
      "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN"},
-    {"dump", "--from GAME [--tables DIR] [--force] PLAN"},
+    {"dump", "--from GAME [--tables DIR | --tbl FILE] [--force] PLAN"},
     {"decode", "[--tables DIR] [--tbl FILE] [--crlf] [--at OFFSET] [--length N] [-o FILE] [BINARY]"},
     {"check-tables", "[--tables DIR] [--tbl FILE]"},
     {"export-tbl", "[--tables DIR] [--tbl FILE] [--encoding utf-8|cp932] [-o FILE]"},

@@ -41,8 +41,8 @@ std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> 
 
 std::vector<std::string> Lines(std::vector<std::uint8_t> bytes) {
   std::vector<std::string> lines;
-  Decoder decoder(DefaultTables());
-  for (const std::u16string& line : ScriptLinesOf(bytes, decoder)) {
+  TextDecoder decoder(test::DefaultCodec());
+  for (const std::u16string& line : ScriptLinesOf(bytes, test::DefaultCodec(), decoder)) {
     lines.push_back(EncodeUtf8(line));
   }
   return lines;
@@ -100,7 +100,7 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     ASSERT_TRUE(problems.empty()) << file;
     ASSERT_EQ(contents.entries.size(), 1u);
     const auto encoded =
-        EncodeScriptEntry(contents.entries[0], DefaultTables(), end, "s.txt", problems);
+        EncodeScriptEntry(contents.entries[0], test::DefaultCodec(), end, "s.txt", problems);
     ASSERT_TRUE(encoded) << file << (problems.empty() ? "" : problems[0].reason);
     std::vector<std::uint8_t> expected = bytes;
     expected.push_back(end);
