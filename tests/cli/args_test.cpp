@@ -147,9 +147,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
      "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]"},
     {"insert",
      "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
-     "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN"},
+     "[--tables DIR | --tbl FILE] [--exact] [--dry-run] [--map FILE] PLAN"},
     {"dump", "--from GAME [--tables DIR | --tbl FILE] [--force] PLAN"},
-    {"decode", "[--tables DIR] [--tbl FILE] [--crlf] [--at OFFSET] [--length N] [-o FILE] [BINARY]"},
+    {"decode", "[--tables DIR] [--tbl FILE] [--crlf] [--at OFFSET] [--length N] [--end XX|token] [-o FILE] [BINARY]"},
     {"check-tables", "[--tables DIR] [--tbl FILE]"},
     {"export-tbl", "[--tables DIR] [--tbl FILE] [--encoding utf-8|cp932] [-o FILE]"},
     {"import-tbl", "[--encoding utf-8|cp932] [--keep-going] [-o DIR] TBL"},

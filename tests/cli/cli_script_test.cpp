@@ -421,10 +421,20 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
     Scratch scratch;
     WriteAll(scratch.work() / "game.bin", files.game);
     WriteAll(scratch.work() / "plan.txt", files.plan);
-    const Outcome dumped = RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"});
-    ASSERT_EQ(dumped.exit_code, 0) << dumped << files.plan;
+    std::vector<std::string> tbl;
+    if (GetParam().def.game_table) {
+      WriteAll(scratch.work() / "game.tbl", files.tbl);
+      tbl = {"--tbl", "game.tbl"};
+    }
+    auto with_tbl = [&](std::vector<std::string> args) {
+      args.insert(args.begin() + 1, tbl.begin(), tbl.end());
+      return args;
+    };
+    const Outcome dumped =
+        RunCli(scratch, with_tbl({"dump", "--from", "game.bin", "plan.txt"}));
+    ASSERT_EQ(dumped.exit_code, 0) << dumped << files.plan << files.tbl;
     const Outcome inserted =
-        RunCli(scratch, {"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"});
+        RunCli(scratch, with_tbl({"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"}));
     ASSERT_EQ(inserted.exit_code, 0) << inserted << ReadAll(scratch.work() / "script.txt");
     EXPECT_NE(inserted.err.find(" 0 moved"), std::string::npos) << inserted;
     ASSERT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(files.game))
@@ -433,8 +443,10 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
 }
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
-                   bool text_block = true, std::uint64_t header = 0, bool table_in_block = false) {
-  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block}};
+                   bool text_block = true, std::uint64_t header = 0, bool table_in_block = false,
+                   bool game_table = false) {
+  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block,
+                               game_table}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -451,7 +463,10 @@ INSTANTIATE_TEST_SUITE_P(
         Trip("PackLinear", "u16le base=0x8000", false, true),
         Trip("PackSplitSelf", "u16le relative=self", true, true),
         Trip("PackU24LoRom", "u24le map=lorom", false, true),
-        Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true)));
+        Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true),
+        Trip("GameTable", "u16le base=0x8000", false, false, true, 0, false, true),
+        Trip("GameTablePackU24", "u24le map=lorom", false, true, true, 0, false, true),
+        Trip("GameTableSplitNoBlock", "u16be base=0x8000", true, false, false, 0, false, true)));
 
 // The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
 // the example game and its plan are also written into that folder.
