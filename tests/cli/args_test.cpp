@@ -156,9 +156,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
     {"diff", "ORIGINAL MODIFIED -o PATCH [--format ips|bps]"},
     {"patch", "ORIGINAL PATCH -o OUTPUT | --into FILE PATCH"},
     {"search",
-     "[--tables DIR] [--exact] [--count] GAME TEXT...  |  --relative [--order jis|gojuon] "
+     "[--exact] [--count] [--tables DIR | --tbl FILE] GAME TEXT...  |  --relative [--order jis|gojuon] "
      "[--save-tbl FILE] GAME KANA"},
-    {"strings", "[--tables DIR] [--min N] [--end XX] GAME"},
+    {"strings", "[--tables DIR | --tbl FILE] [--min N] [--end XX] GAME"},
     {"pointers-to",
      "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
      "--format … [--tables DIR] [--min N] [--end XX] GAME"},
