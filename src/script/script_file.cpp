@@ -347,7 +347,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
       p.byte = bytes[found->first];
       const auto text = DecodeUtf8(line.text);
       if (auto place = FirstCharPastRoom(text.value(), encoding, LineBreaks::kAny,
-                                         found->first - starts[k])) {
+                                         found->first - starts[k], false, true)) {
         p.column = place->column;
         p.ch = place->ch;
       } else {
