@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   def.text_block = def.pack || (data[1] & 4) != 0;
   def.strings = 1 + data[2] % 12;
   def.pointers = def.strings + data[3] % 8;
+  def.game_table = (data[1] & 8) != 0;
   const unsigned seed = data[4] | data[5] << 8;
   const test::ScriptGameFiles files = test::MakeScriptGame(def, seed);
   const fs::path game = folder.path / "game.bin";
@@ -74,12 +75,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(game, files.game);
   WriteFile(plan, files.plan + "space 0xF00..0xFFF\n");
   const std::string tables = BINCONV_SOURCE_DIR "/tables";
+  // The game's own .tbl, or the tables.
+  std::vector<std::string> encoding = {"--tables", tables};
+  if (def.game_table) {
+    WriteFile(folder.path / "game.tbl", files.tbl);
+    encoding = {"--tbl", (folder.path / "game.tbl").string()};
+  }
+  auto with_encoding = [&](std::vector<std::string> args) {
+    args.insert(args.begin() + 1, encoding.begin(), encoding.end());
+    return args;
+  };
 
   const int dumped =
-      RunCaptured({"dump", "--from", game.string(), "--tables", tables, plan.string()});
+      RunCaptured(with_encoding({"dump", "--from", game.string(), plan.string()}));
   FUZZ_CHECK(dumped == cli::kExitOk, files.plan + CapturedErr());
   const int inserted = RunCaptured(
-      {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
+      with_encoding({"insert", "--from", game.string(), "-o", out.string(), plan.string()}));
   FUZZ_CHECK(inserted == cli::kExitOk, files.plan + CapturedErr());
   auto rebuilt = ReadFileBytes(out);
   FUZZ_CHECK(rebuilt.has_value() && rebuilt.value() == files.game,
@@ -101,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::remove(out);
   const std::set<std::string> before = Names(folder.path);
   const int status = RunCaptured(
-      {"insert", "--from", game.string(), "-o", out.string(), "--tables", tables, plan.string()});
+      with_encoding({"insert", "--from", game.string(), "-o", out.string(), plan.string()}));
   auto original = ReadFileBytes(game);
   FUZZ_CHECK(original.has_value() && original.value() == files.game, "the original changed");
   if (status == cli::kExitOk) {

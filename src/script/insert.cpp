@@ -190,14 +190,14 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     }
     seen[k] = true;
     texts.lines[k] = entry.line;
-    if (auto bytes = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
+    if (IsDumpedText(entry, def, *it, input.encoding, decoder)) {
+      // A .tbl may give one text several codes, or split it so that the
+      // longest match fails: a text left as dumped keeps the bytes it had,
+      // so dump then insert changes nothing.
+      texts.bytes[k] = it->bytes;
+      texts.bytes[k].insert(texts.bytes[k].end(), it->end.begin(), it->end.end());
+    } else if (auto bytes = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
       texts.bytes[k] = std::move(*bytes);
-      if (IsDumpedText(entry, def, *it, input.encoding, decoder)) {
-        // A .tbl may give one text several codes: a text left as dumped
-        // keeps the bytes it had, so dump then insert changes nothing.
-        texts.bytes[k] = it->bytes;
-        texts.bytes[k].insert(texts.bytes[k].end(), it->end.begin(), it->end.end());
-      }
     }
   }
   for (std::size_t k = 0; k < seen.size(); ++k) {
