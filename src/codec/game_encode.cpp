@@ -70,10 +70,12 @@ GameTextIndex::GameTextIndex(const GameTable& table)
     longest_text_ = std::max(longest_text_, text.size());
     longest_from_[text[0]] = std::max(longest_from_[text[0]], text.size());
     if (text.size() == 1) {
+      // Most texts: a table per unit, which no map need repeat.
       const std::uint32_t kept = single_[text[0]];
       if (kept == kNoCode || Wins(code, i, codes[kept], kept)) single_[text[0]] = i;
+    } else {
+      Keep(texts_, std::move(text), i, codes);
     }
-    Keep(texts_, std::move(text), i, codes);
     if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
       longest_label_ = std::max(longest_label_, label->size());
       Keep(labels_, std::move(*label), i, codes);
@@ -104,10 +106,19 @@ void GameTextIndex::MakeFastPath() {
       fast.fast = longest_from_[unit] > 1 ? Fast::kLook : Fast::kSlow;
     }
   }
-  std::size_t pairs = 0;
-  for (const auto& [text, code] : texts_) pairs += text.size() == 2;
+  MakePairTable();
+}
+
+void GameTextIndex::MakePairTable() {
+  // The pairs' texts, each with the code that wins it.
+  std::vector<std::u32string> pairs;
+  for (const GameCode& code : codes_) {
+    const bool is_break = code.kind == GameCodeKind::kLineBreak;
+    if (code.text.size() + is_break != 2) continue;
+    pairs.push_back({code.text[0], is_break ? kBreak : char32_t{code.text[1]}});
+  }
   std::size_t slots = 2;
-  while (slots < 2 * pairs) slots *= 2;
+  while (slots < 2 * pairs.size()) slots *= 2;
   pair_shift_ = 32 - std::countr_zero(slots);
   pairs_.assign(slots, {kNoPair, {}});
   pair_bits_.assign(std::size_t{1} << 10, 0);
@@ -115,8 +126,7 @@ void GameTextIndex::MakeFastPath() {
     const std::uint32_t at = PairBit(fast_[first].salt, second);
     pair_bits_[at >> 6] |= std::uint64_t{1} << (at & 63);
   };
-  for (const auto& [text, code] : texts_) {
-    if (text.size() != 2) continue;
+  for (const std::u32string& text : pairs) {
     const auto first = static_cast<char16_t>(text[0]);
     if (text[1] == kBreak) {
       may_pair(first, u'\r');
@@ -125,11 +135,14 @@ void GameTextIndex::MakeFastPath() {
     }
     may_pair(first, static_cast<char16_t>(text[1]));
     // No pair's key is kNoPair: U+FFFF is left to the plain way then.
-    if (text[0] == 0xFFFF && text[1] == 0xFFFF) fast_[0xFFFF].fast = Fast::kStop;
+    if (text[0] == 0xFFFF && text[1] == 0xFFFF) {
+      fast_[0xFFFF].fast = Fast::kStop;
+      continue;
+    }
     const std::uint32_t key = text[0] << 16 | text[1];
     std::size_t at = (key * 0x9E3779B1u) >> pair_shift_;
-    while (pairs_[at].key != kNoPair) at = (at + 1) & (slots - 1);
-    pairs_[at] = {key, FastCodeOf(code)};
+    while (pairs_[at].key != kNoPair && pairs_[at].key != key) at = (at + 1) & (slots - 1);
+    pairs_[at] = {key, FastCodeOf(*CodeOfText(text))};
   }
 }
 
@@ -192,6 +205,22 @@ void PutCode(std::uint32_t bytes, std::uint8_t count, std::uint8_t*& w) {
 
 bool InRun(GameTextIndex::Fast fast) { return fast <= GameTextIndex::Fast::kLook; }
 
+// The bulk of a text: units with a code of their own where no pair's text
+// begins, up to `last`, before which the next unit is always there. A loop
+// of its own, with no branch that goes one way one time and the other the
+// next, and few values to keep.
+const char16_t* TakeCodes(const char16_t* p, const char16_t* last,
+                          GameTextIndex::FastTables tables, std::uint8_t*& w) {
+  std::uint8_t* out = w;
+  for (; p < last; ++p) {
+    const GameTextIndex::FastUnit unit = tables.Of(*p);
+    if (unit.fast != GameTextIndex::Fast::kCode || tables.MayPair(unit, p[1])) break;
+    PutCode(unit.bytes, unit.count, out);
+  }
+  w = out;
+  return p;
+}
+
 }  // namespace
 
 const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const end,
@@ -208,15 +237,11 @@ const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const en
   while (!blocked && p != end) {
     std::uint8_t* w = buffer;
     const char16_t* const stop = end - p > std::ptrdiff_t{kEncodeBlock} ? p + kEncodeBlock : end;
+    const char16_t* const last = stop == end ? end - 1 : stop;
     while (p < stop) {
+      p = TakeCodes(p, last, tables, w);
+      if (p == stop) break;
       const GameTextIndex::FastUnit unit = tables.Of(*p);
-      // The bulk of a text, with no branch that goes one way one time and
-      // the other the next.
-      if (unit.fast == Fast::kCode && p + 1 < end && !tables.MayPair(unit, p[1])) {
-        PutCode(unit.bytes, unit.count, w);
-        ++p;
-        continue;
-      }
       const Step step = SlowStep(unit, p, end);
       if (step.units == 0) {
         blocked = true;

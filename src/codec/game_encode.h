@@ -126,6 +126,7 @@ class GameTextIndex {
   static constexpr std::uint32_t kNoPair = UINT32_MAX;
   static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
   void MakeFastPath();
+  void MakePairTable();
   std::span<const GameCode> codes_;
   std::vector<FastUnit> fast_;
   std::vector<PairSlot> pairs_;
