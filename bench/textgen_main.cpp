@@ -15,8 +15,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: binconv-textgen [--tables DIR] [--gaps] [--cp932] [--crlf] [--seed N] [--tbl FILE] MEGABYTES "
-    "OUTPUT\n";
+    "usage: binconv-textgen [--tables DIR] [--gaps] [--cp932] [--crlf] [--seed N] [--tbl FILE] "
+    "MEGABYTES OUTPUT\n";
 // Large texts are made block by block so that memory stays small.
 constexpr std::size_t kBlockBytes = std::size_t{8} << 20;
 
@@ -27,7 +27,8 @@ int Usage() {
 
 bool WriteFile(const std::string& path, std::string_view bytes) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
-  const bool written = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  const bool written =
+      out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
   if (out == nullptr || std::fclose(out) != 0 || !written) {
     std::perror(path.c_str());
     return false;

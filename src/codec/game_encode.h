@@ -91,7 +91,8 @@ class GameTextIndex {
   // The code of the two-unit text `first` `second`; nullptr when there is none.
   const FastCode* PairCode(char16_t first, char16_t second) const {
     const std::uint32_t key = std::uint32_t{first} << 16 | second;
-    for (std::size_t at = (key * 0x9E3779B1u) >> pair_shift_;; at = (at + 1) & (pairs_.size() - 1)) {
+    for (std::size_t at = (key * 0x9E3779B1u) >> pair_shift_;;
+         at = (at + 1) & (pairs_.size() - 1)) {
       if (pairs_[at].key == key) return &pairs_[at].code;
       if (pairs_[at].key == kNoPair) return nullptr;
     }
