@@ -1,8 +1,9 @@
-// Throughput of table loading, conversion, listing parse and the one-pass
-// encoders (of the tables and of a .tbl) on seeded Japanese text, with a
-// cell-by-cell table scan in the same binary as the baseline. Items are
-// UTF-16 units of the input; the summary at the end gives the speed-up over
-// the scan.
+// Throughput of table loading, conversion, listing parse, the one-pass
+// encoders and the decoders (of the tables and of a game's .tbl) on seeded
+// Japanese text, with a cell-by-cell table scan in the same binary as the
+// baseline. Items are UTF-16 units of the input (bytes for the decoders);
+// the summary at the end gives the speed-up over the scan and the .tbl's
+// speed against the tables'.
 
 #include <benchmark/benchmark.h>
 
@@ -140,50 +141,31 @@ void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) 
   EncodeWhole<Encoder>(state, DefaultTable(), Text(mix, megabytes));
 }
 
-// The default tables as a game's .tbl, every producible cell a code, with a
-// line break, a space and 256 two-character texts (DTE) of 3-byte codes, so
-// that the longest match is taken now and then.
-const GameTable& DefaultGameTable() {
-  static const GameTable table = [] {
-    std::vector<GameCode> codes;
-    const ProducibleCells cells(DefaultTable());
-    std::vector<char16_t> chars;
-    for (int index = 0; index < kCells; ++index) {
-      const CellCode code = CellCode::FromIndex(index);
-      if (const std::optional<char16_t> ch = cells.CharAt(code)) {
-        std::vector<std::uint8_t> bytes;
-        test::ReferenceModel::AppendBytes(code, bytes);
-        codes.push_back({bytes, GameCodeKind::kText, std::u16string(1, *ch)});
-        chars.push_back(*ch);
-      }
-    }
-    codes.push_back({{kLineBreakByte}, GameCodeKind::kLineBreak, u""});
-    codes.push_back({{kSpaceByte}, GameCodeKind::kText, u"\u3000"});
-    for (std::size_t k = 0; k < 256; ++k) {
-      const std::u16string pair{chars[k % chars.size()], chars[(k * 7 + 1) % chars.size()]};
-      codes.push_back({{0x19, 0x00, static_cast<std::uint8_t>(k)}, GameCodeKind::kText, pair});
-    }
-    for (std::size_t i = 0; i < codes.size(); ++i) codes[i].line = i + 1;
-    return GameTable(std::move(codes));
-  }();
+// A game's own table of 7,000 codes that encodes the same text: the default
+// tables' characters, 500 two-character texts (DTE), 20 control codes and
+// ideographs the tables lack.
+const GameTable& BigGameTable() {
+  static const GameTable table(MakeGameCodes(DefaultTable()));
   return table;
 }
 
 void BM_GameEncoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  EncodeWhole<GameEncoder>(state, DefaultGameTable(), Text(mix, megabytes));
+  EncodeWhole<GameEncoder>(state, BigGameTable(), Text(mix, megabytes));
 }
 
-// The encoded text decoded back in 64 KiB chunks; items are bytes.
-void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+// The encoded text decoded back in 64 KiB chunks by a fresh decoder of
+// either kind; items are bytes.
+template <class TextEncoder, class TextDecoder, class Table>
+void DecodeWhole(benchmark::State& state, const Table& table, const std::u16string& source) {
   std::vector<std::uint8_t> bytes;
-  Encoder encoder(DefaultTable(), LineBreaks::kCrLf);
-  encoder.Feed(Text(mix, megabytes), bytes);
+  TextEncoder encoder(table, LineBreaks::kCrLf);
+  encoder.Feed(source, bytes);
   encoder.Finish(bytes);
   constexpr std::size_t kChunk = std::size_t{1} << 16;
   std::u16string text;
   for (auto _ : state) {
     text.clear();
-    Decoder decoder(DefaultTable());
+    TextDecoder decoder(table);
     for (std::size_t at = 0; at < bytes.size(); at += kChunk) {
       decoder.Feed(std::span(bytes).subspan(at, std::min(kChunk, bytes.size() - at)), text);
     }
@@ -191,6 +173,14 @@ void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) 
     benchmark::DoNotOptimize(text.data());
   }
   SetUnits(state, bytes.size());
+}
+
+void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  DecodeWhole<Encoder, Decoder>(state, DefaultTable(), Text(mix, megabytes));
+}
+
+void BM_GameDecoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  DecodeWhole<GameEncoder, GameDecoder>(state, BigGameTable(), Text(mix, megabytes));
 }
 
 // The text as binconv-cli reads it, decoded in the tool's read size; items
@@ -227,7 +217,8 @@ void BM_AppendUtf8(benchmark::State& state, const Mix& mix, std::size_t megabyte
 }
 
 // Keeps each benchmark's items per second (the median when repeated) and
-// prints how many times faster than the scan the conversion runs.
+// prints how many times faster than the scan the conversion runs, and how a
+// game's .tbl fares against the default tables.
 class SpeedupReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -244,17 +235,26 @@ class SpeedupReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    for (const auto& [name, scan_rate] : rates_) {
-      if (!name.starts_with("ScanConvert/")) continue;
-      const std::string rest = name.substr(std::string_view("ScanConvert").size());
-      const auto ours = rates_.find("ConvertToCode" + rest);
-      if (ours == rates_.end() || scan_rate <= 0) continue;
-      std::printf("speed-up ConvertToCode/ScanConvert%s: %.1fx (%.3g vs %.3g chars/s)\n",
-                  rest.c_str(), ours->second / scan_rate, ours->second, scan_rate);
-    }
+    Compare("ConvertToCode", "ScanConvert");
+    // A game's .tbl against the default tables on the same text.
+    Compare("GameEncoder", "Encoder");
+    Compare("GameDecoder", "Decoder");
   }
 
  private:
+  // How many times faster each `ours` ran than the `base` of the same case.
+  void Compare(std::string_view ours, std::string_view base) const {
+    for (const auto& [name, base_rate] : rates_) {
+      if (!name.starts_with(std::string(base) + "/")) continue;
+      const std::string rest = name.substr(base.size());
+      const auto found = rates_.find(std::string(ours) + rest);
+      if (found == rates_.end() || base_rate <= 0) continue;
+      std::printf("speed-up %s/%s%s: %.2fx (%.3g vs %.3g items/s)\n", std::string(ours).c_str(),
+                  std::string(base).c_str(), rest.c_str(), found->second / base_rate,
+                  found->second, base_rate);
+    }
+  }
+
   std::map<std::string, double> rates_;
 };
 
@@ -274,6 +274,8 @@ void RegisterAll() {
     }
     const std::string big = std::string("/") + mix.name + "/16MB";
     benchmark::RegisterBenchmark(("Decoder" + big).c_str(), BM_Decoder, mix, 16)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("GameDecoder" + big).c_str(), BM_GameDecoder, mix, 16)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Utf8Decoder" + big).c_str(), BM_Utf8Decoder, mix, 16)
         ->Unit(benchmark::kMillisecond);

@@ -1,8 +1,12 @@
 #include "bench/text_gen.h"
 
+#include <algorithm>
 #include <array>
+#include <set>
 #include <string>
+#include <utility>
 
+#include "chartable/encoding.h"
 #include "codec/convert.h"
 #include "runtime/cp932.h"
 
@@ -115,6 +119,67 @@ std::u16string GenerateText(const CharTable& table, std::size_t utf8_bytes, cons
     for (const char16_t c : mix.line_break) put(c);
   }
   return text;
+}
+
+std::vector<GameCode> MakeGameCodes(const CharTable& table, std::size_t entries,
+                                    std::size_t pairs, std::size_t controls) {
+  std::vector<GameCode> codes;
+  auto add = [&](std::vector<std::uint8_t> bytes, GameCodeKind kind, std::u16string text,
+                 std::uint8_t params = 0) {
+    codes.push_back({std::move(bytes), kind, std::move(text), params, codes.size() + 1});
+  };
+  const ProducibleCells cells(table);
+  std::vector<std::pair<CellCode, char16_t>> cell_chars;
+  for (int index = 0; index < kCells; ++index) {
+    const CellCode code = CellCode::FromIndex(index);
+    if (const std::optional<char16_t> ch = cells.CharAt(code)) cell_chars.emplace_back(code, *ch);
+  }
+  // The rest go on two-byte codes after page-0 bytes from FF down, whose
+  // characters move there too, so that no code begins another and the bytes
+  // read back as the text.
+  const std::size_t rest = entries - std::min(entries, cell_chars.size() + 2);
+  std::vector<std::uint8_t> prefixes;
+  for (int b = 255; b >= 0 && prefixes.size() * 255 < rest; --b) {
+    if (!IsReservedByte(static_cast<std::uint8_t>(b))) {
+      prefixes.push_back(static_cast<std::uint8_t>(b));
+    }
+  }
+  std::size_t next = 0;
+  auto next_code = [&] {
+    const std::uint8_t prefix = prefixes[next / 256 % prefixes.size()];
+    return std::vector<std::uint8_t>{prefix, static_cast<std::uint8_t>(next++ % 256)};
+  };
+  std::vector<char16_t> moved;
+  for (const auto& [code, ch] : cell_chars) {
+    const bool prefix = code.page == 0 && std::find(prefixes.begin(), prefixes.end(),
+                                                     code.byte()) != prefixes.end();
+    if (prefix) {
+      moved.push_back(ch);
+    } else if (code.page == 0) {
+      add({code.byte()}, GameCodeKind::kText, std::u16string(1, ch));
+    } else {
+      add({kLeadBytes[code.page], code.byte()}, GameCodeKind::kText, std::u16string(1, ch));
+    }
+  }
+  add({kLineBreakByte}, GameCodeKind::kLineBreak, u"");
+  add({kSpaceByte}, GameCodeKind::kText, u"\u3000");
+  for (const char16_t ch : moved) add(next_code(), GameCodeKind::kText, std::u16string(1, ch));
+  const std::vector<char16_t> chars = EncodableChars(table, false);
+  std::set<std::u16string> texts;
+  for (std::size_t k = 0; texts.size() < pairs && k < chars.size() * chars.size(); ++k) {
+    std::u16string pair{chars[k * 37 % chars.size()], chars[(k * 101 + 7) % chars.size()]};
+    if (texts.insert(pair).second) add(next_code(), GameCodeKind::kText, std::move(pair));
+  }
+  for (std::size_t k = 0; k < controls; ++k) {
+    const std::string label = "<c" + std::to_string(k) + ">";
+    add(next_code(), GameCodeKind::kControl, std::u16string(label.begin(), label.end()),
+        static_cast<std::uint8_t>(k % 4));
+  }
+  for (char16_t c = u'\u4E00'; codes.size() < entries && c <= u'\u9FA5'; ++c) {
+    if (table.Find(c)) continue;
+    add(next_code(), GameCodeKind::kText, std::u16string(1, c));
+  }
+  return codes;
 }
 
 }  // namespace binconv::bench

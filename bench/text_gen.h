@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 
 namespace binconv::bench {
 
@@ -35,5 +36,14 @@ std::vector<char16_t> EncodableChars(const CharTable& table, bool cp932_only);
 // same seed, table and mix.
 std::u16string GenerateText(const CharTable& table, std::size_t utf8_bytes, const TextMix& mix,
                             std::uint32_t seed);
+
+// The codes of a game's own table as big as a real game's, made from the
+// tables so that the same text encodes with both: every producible cell with
+// its bytes, the line break and the space, then `pairs` two-character texts
+// (DTE) of pairs of those characters and `controls` control codes of 0 to 3
+// parameters, on two-byte codes after some of the one-byte codes; then
+// ideographs the tables lack, to make up `entries` codes. The same every time.
+std::vector<GameCode> MakeGameCodes(const CharTable& table, std::size_t entries = 7000,
+                                    std::size_t pairs = 500, std::size_t controls = 20);
 
 }  // namespace binconv::bench

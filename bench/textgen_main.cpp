@@ -1,5 +1,5 @@
 // binconv-textgen: writes seeded Japanese text as UTF-8 for the whole-process
-// comparison.
+// comparison, and with --tbl a game's own table that encodes the same text.
 
 #include <algorithm>
 #include <cstdio>
@@ -8,14 +8,15 @@
 #include <string_view>
 
 #include "bench/text_gen.h"
+#include "chartable/game_table.h"
 #include "chartable/load.h"
 #include "runtime/utf8.h"
 
 namespace {
 
 constexpr char kUsage[] =
-    "usage: binconv-textgen [--tables DIR] [--gaps] [--cp932] [--crlf] [--seed N] MEGABYTES "
-    "OUTPUT\n";
+    "usage: binconv-textgen [--tables DIR] [--gaps] [--cp932] [--crlf] [--seed N] [--tbl FILE] "
+    "MEGABYTES OUTPUT\n";
 // Large texts are made block by block so that memory stays small.
 constexpr std::size_t kBlockBytes = std::size_t{8} << 20;
 
@@ -24,10 +25,22 @@ int Usage() {
   return 2;
 }
 
+bool WriteFile(const std::string& path, std::string_view bytes) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  const bool written =
+      out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  if (out == nullptr || std::fclose(out) != 0 || !written) {
+    std::perror(path.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string tables = ".";
+  std::string tbl;
   binconv::bench::TextMix mix;
   mix.line_break = u"\n";
   unsigned long seed = 1;
@@ -37,6 +50,8 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--tables" && i + 1 < argc) {
       tables = argv[++i];
+    } else if (arg == "--tbl" && i + 1 < argc) {
+      tbl = argv[++i];
     } else if (arg == "--seed" && i + 1 < argc) {
       seed = std::strtoul(argv[++i], nullptr, 10);
     } else if (arg == "--gaps") {
@@ -61,6 +76,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "binconv-textgen: %s\n",
                  binconv::DescribeTableError(table.error()).c_str());
     return 2;
+  }
+  if (!tbl.empty()) {
+    const binconv::GameTable game(binconv::bench::MakeGameCodes(table.value()));
+    if (!WriteFile(tbl, binconv::GameTableToTbl(game))) return 2;
   }
   std::FILE* out = std::fopen(positional[1].c_str(), "wb");
   if (out == nullptr) {

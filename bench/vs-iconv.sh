@@ -2,6 +2,9 @@
 # Whole-process comparison with glibc's iconv: binconv-cli encode and convert
 # against `iconv -f UTF-8 -t CP932` on the same seeded Japanese text, in
 # alternating runs, with wall-time medians, peak resident memory and ratios.
+# The same text also goes through encode --tbl and, encoded, back through
+# decode and decode --tbl, with a game's table of 7,000 codes that
+# binconv-textgen writes: a .tbl against the default tables.
 #
 # Usage: bench/vs-iconv.sh [--runs N] [--size MB] [--seed N] [--dir DIR]
 #                          [--build-dir DIR] [--big] [--keep]
@@ -38,7 +41,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build=$2; shift 2 ;;
     --big) big=1; shift ;;
     --keep) keep=1; shift ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "vs-iconv.sh: unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -67,15 +70,19 @@ if [ -z "$dir" ]; then
   [ "$keep" = 1 ] || trap 'rm -rf "$dir"' EXIT
 else
   mkdir -p "$dir"
-  [ "$keep" = 1 ] || trap 'rm -f "$dir"/text-*.txt "$dir"/out.* "$dir"/time.*' EXIT
+  [ "$keep" = 1 ] || trap 'rm -f "$dir"/text-*.txt "$dir"/game.tbl "$dir"/out.* "$dir"/time.*' EXIT
 fi
 echo "folder: $dir ($(df -P "$dir" | awk 'NR==2 {print $1}'))"
 
 tables="$root/tables"
 text="$dir/text-${size}MB.txt"
+tbl="$dir/game.tbl"
 # Characters that code page 932 holds too, so that iconv takes the same text.
-"$textgen" --tables "$tables" --cp932 --seed "$seed" "$size" "$text"
-echo "text: $text, $(wc -c <"$text") bytes, $(wc -l <"$text") lines"
+"$textgen" --tables "$tables" --cp932 --seed "$seed" --tbl "$tbl" "$size" "$text"
+echo "text: $text, $(wc -c <"$text") bytes, $(wc -l <"$text") lines; table: $(wc -l <"$tbl") codes"
+# The bytes the decoders read, made once so that each run stands alone.
+"$cli" encode --tables "$tables" -o "$dir/out.bin" "$text"
+"$cli" encode --tbl "$tbl" -o "$dir/out.tbin" "$text"
 
 # Runs "$@" with stdout to $out; sets wall (seconds, from the clock) and rss
 # (kB, from time -v). Fails if the command does.
@@ -97,22 +104,26 @@ measure() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 max() { sort -g | tail -n 1; }
 
+names=(iconv encode convert encode-tbl decode decode-tbl)
 declare -A walls rsses
 for ((r = 1; r <= runs; r++)); do
   # The order rotates so that no program always runs right after another.
-  order=(iconv encode convert)
-  for ((k = 0; k < (r - 1) % 3; k++)); do order=("${order[@]:1}" "${order[0]}"); done
+  order=("${names[@]}")
+  for ((k = 0; k < (r - 1) % ${#names[@]}; k++)); do order=("${order[@]:1}" "${order[0]}"); done
   for name in "${order[@]}"; do
     case $name in
       iconv) measure "$dir/out.sjis" iconv iconv -f UTF-8 -t CP932 "$text" ;;
       encode) measure /dev/null encode "$cli" encode --tables "$tables" -o "$dir/out.bin" "$text" ;;
       convert) measure /dev/null convert "$cli" convert --tables "$tables" -o "$dir/out.lst" "$text" ;;
+      encode-tbl) measure /dev/null encode-tbl "$cli" encode --tbl "$tbl" -o "$dir/out.tbin" "$text" ;;
+      decode) measure /dev/null decode "$cli" decode --tables "$tables" -o "$dir/out.txt" "$dir/out.bin" ;;
+      decode-tbl) measure /dev/null decode-tbl "$cli" decode --tbl "$tbl" -o "$dir/out.ttxt" "$dir/out.tbin" ;;
     esac
     walls[$name]+="$wall "
     rsses[$name]+="$rss "
   done
   line="run $r:"
-  for name in iconv encode convert; do
+  for name in "${names[@]}"; do
     line+=" $name $(echo "${walls[$name]}" | awk '{ print $NF }')s"
   done
   echo "$line"
@@ -121,22 +132,26 @@ done
 result=0
 declare -A med peak
 echo
-printf '%-8s %10s %14s %12s\n' "" "median s" "peak RSS MB" "output MB"
-for name in iconv encode convert; do
+printf '%-10s %10s %14s %12s\n' "" "median s" "peak RSS MB" "output MB"
+for name in "${names[@]}"; do
   med[$name]=$(echo "${walls[$name]}" | tr ' ' '\n' | grep . | median)
   peak[$name]=$(echo "${rsses[$name]}" | tr ' ' '\n' | grep . | max)
-  case $name in iconv) out=$dir/out.sjis ;; encode) out=$dir/out.bin ;; convert) out=$dir/out.lst ;; esac
-  printf '%-8s %10.3f %14.1f %12.1f\n' "$name" "${med[$name]}" \
+  case $name in
+    iconv) out=$dir/out.sjis ;; encode) out=$dir/out.bin ;; convert) out=$dir/out.lst ;;
+    encode-tbl) out=$dir/out.tbin ;; decode) out=$dir/out.txt ;; decode-tbl) out=$dir/out.ttxt ;;
+  esac
+  printf '%-10s %10.3f %14.1f %12.1f\n' "$name" "${med[$name]}" \
     "$(awk -v k="${peak[$name]}" 'BEGIN { print k / 1024 }')" \
     "$(awk -v b="$(wc -c <"$out")" 'BEGIN { print b / 1048576 }')"
 done
 echo
 
-# Prints a ratio against its target and remembers a miss.
+# Prints a ratio against its target and remembers a miss; the base is iconv
+# unless a fourth argument names another.
 check_ratio() {
-  local label=$1 ours=$2 target=$3
+  local label=$1 ours=$2 target=$3 base=${4:-${med[iconv]}}
   local ratio
-  ratio=$(awk -v a="$ours" -v b="${med[iconv]}" 'BEGIN { printf "%.2f", a / b }')
+  ratio=$(awk -v a="$ours" -v b="$base" 'BEGIN { printf "%.2f", a / b }')
   local verdict
   verdict=$(awk -v r="$ratio" -v t="$target" 'BEGIN { print (r <= t) ? "ok" : "MISSED" }')
   printf '%-32s %5s  (target <= %s)  %s\n' "$label" "$ratio" "$target" "$verdict"
@@ -144,6 +159,9 @@ check_ratio() {
 }
 check_ratio "encode / iconv wall time" "${med[encode]}" 0.5
 check_ratio "convert / iconv wall time" "${med[convert]}" 1.0
+# A game's .tbl at least half as fast as the default tables.
+check_ratio "encode --tbl / encode wall time" "${med[encode-tbl]}" 2.0 "${med[encode]}"
+check_ratio "decode --tbl / decode wall time" "${med[decode-tbl]}" 2.0 "${med[decode]}"
 
 check_memory() {
   local label=$1 kb=$2

@@ -52,10 +52,4 @@ ProducibleCells::ProducibleCells(const CharTable& table) {
   }
 }
 
-std::optional<char16_t> ProducibleCells::CharAt(CellCode code) const {
-  const std::int32_t ch = chars_[static_cast<std::size_t>(code.index())];
-  if (ch == kNone) return std::nullopt;
-  return static_cast<char16_t>(ch);
-}
-
 }  // namespace binconv

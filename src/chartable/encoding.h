@@ -77,8 +77,13 @@ class ProducibleCells {
  public:
   explicit ProducibleCells(const CharTable& table);
 
-  // The cell's character when a text can be encoded to the cell.
-  std::optional<char16_t> CharAt(CellCode code) const;
+  // The cell's character when a text can be encoded to the cell. Inline:
+  // decoding asks it once a unit.
+  std::optional<char16_t> CharAt(CellCode code) const {
+    const std::int32_t ch = chars_[static_cast<std::size_t>(code.index())];
+    if (ch == kNone) return std::nullopt;
+    return static_cast<char16_t>(ch);
+  }
 
  private:
   static constexpr std::int32_t kNone = -1;

@@ -73,6 +73,20 @@ GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_e
   return {GameUnitKind::kNoCode, 0, 1};
 }
 
+GameUnitReader::GameUnitReader(const GameTable& table) : table_(table) {
+  for (std::size_t b = 0; b < 256; ++b) {
+    const std::uint8_t first[] = {static_cast<std::uint8_t>(b)};
+    first_[b] = table.ReadUnit(first, false);
+    rows_of_[b] = kNoRow;
+    if (first_[b].kind != GameUnitKind::kCut) continue;
+    rows_of_[b] = static_cast<std::uint32_t>(rows_.size());
+    for (std::size_t next = 0; next < 256; ++next) {
+      const std::uint8_t pair[] = {first[0], static_cast<std::uint8_t>(next)};
+      rows_.push_back(table.ReadUnit(pair, false));
+    }
+  }
+}
+
 namespace {
 
 Problem TblProblem(ProblemCode code, std::string_view file, std::size_t line) {

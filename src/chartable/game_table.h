@@ -86,6 +86,38 @@ class GameTable {
   std::array<std::uint8_t, 256> lengths_{};
 };
 
+// GameTable::ReadUnit's answers worked out once, by asking it, for every first
+// byte and, where the first byte alone can't tell, for every second byte
+// after it: most units then cost a load or two. A prefix that ReadUnit does
+// not leave cut is read the same whatever follows it, which is what makes a
+// table of prefixes exact. Longer units go to ReadUnit itself.
+class GameUnitReader {
+ public:
+  // The table must outlive the reader.
+  explicit GameUnitReader(const GameTable& table);
+
+  // What table.ReadUnit(bytes, at_end) answers.
+  GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
+    const GameTableUnit& first = first_[bytes[0]];
+    if (first.kind != GameUnitKind::kCut) return first;
+    const std::uint32_t row = rows_of_[bytes[0]];
+    if (bytes.size() >= 2 && row != kNoRow) {
+      const GameTableUnit& second = rows_[row + bytes[1]];
+      if (second.kind != GameUnitKind::kCut) return second;
+    }
+    return table_.ReadUnit(bytes, at_end);
+  }
+
+ private:
+  static constexpr std::uint32_t kNoRow = UINT32_MAX;
+
+  const GameTable& table_;
+  std::array<GameTableUnit, 256> first_{};
+  // Per first byte left cut, where its 256 answers start in rows_.
+  std::array<std::uint32_t, 256> rows_of_{};
+  std::vector<GameTableUnit> rows_;
+};
+
 // Reads a .tbl (UTF-8 with or without a byte order mark, or code page 932,
 // told apart as the table files are). `file` names it in the problems; when
 // there are any, nothing is loaded.

@@ -78,7 +78,16 @@ void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
 }
 
 GameDecoder::GameDecoder(const GameTable& table, DecodeOptions options)
-    : table_(table), options_(options) {}
+    : reader_(table), options_(options) {
+  for (const GameCode& code : table.codes()) {
+    const auto at = static_cast<std::uint32_t>(shown_text_.size());
+    shown_text_ += code.text;
+    if (code.kind == GameCodeKind::kLineBreak) shown_text_ += options_.line_break;
+    shown_.push_back({at, static_cast<std::uint32_t>(shown_text_.size() - at),
+                      static_cast<std::uint8_t>(code.bytes.size()),
+                      code.text.starts_with(u'\uFEFF')});
+  }
+}
 
 void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
   std::size_t i = 0;
@@ -91,7 +100,7 @@ void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out)
     std::size_t at = 0;
     while (at < held) {
       const std::span<const std::uint8_t> rest = std::span(held_).subspan(at);
-      const GameTableUnit unit = table_.ReadUnit(rest, false);
+      const GameTableUnit unit = reader_.ReadUnit(rest, false);
       if (unit.kind == GameUnitKind::kCut) {
         // Then the chunk was shorter than a unit, and all of it is held.
         held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(at));
@@ -116,9 +125,14 @@ void GameDecoder::Finish(std::u16string& out) {
 
 std::size_t GameDecoder::ReadUnits(std::span<const std::uint8_t> bytes, bool at_end,
                                    std::u16string& out) {
+  // Most units show one unit of text: room for them saves growing the text
+  // one unit at a time.
+  if (const std::size_t need = out.size() + bytes.size(); need > out.capacity()) {
+    out.reserve(std::max(need, out.capacity() * 2));
+  }
   std::size_t i = 0;
   while (i < bytes.size()) {
-    const GameTableUnit unit = table_.ReadUnit(bytes.subspan(i), at_end);
+    const GameTableUnit unit = reader_.ReadUnit(bytes.subspan(i), at_end);
     if (unit.kind == GameUnitKind::kCut) break;
     Write(unit, bytes.subspan(i, unit.size), out);
     i += unit.size;
@@ -133,16 +147,18 @@ void GameDecoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
     AppendHexTag(bytes, out);
     return;
   }
-  const GameCode& code = table_.codes()[unit.code];
+  const Shown& shown = shown_[unit.code];
   // A UTF-8 file's readers drop a byte order mark at its start.
-  if (first && options_.utf8_file && code.text.starts_with(u'\uFEFF')) {
+  if (first && options_.utf8_file && shown.byte_order_mark) {
     AppendHexTag(bytes, out);
     return;
   }
-  out += code.text;
-  if (code.kind == GameCodeKind::kLineBreak) out += options_.line_break;
-  const std::span<const std::uint8_t> params = bytes.subspan(code.bytes.size());
-  if (!params.empty()) AppendHexTag(params, out);
+  if (shown.length == 1) {
+    out += shown_text_[shown.at];
+  } else {
+    out.append(shown_text_, shown.at, shown.length);
+  }
+  if (bytes.size() > shown.code_size) AppendHexTag(bytes.subspan(shown.code_size), out);
 }
 
 }  // namespace binconv

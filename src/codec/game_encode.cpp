@@ -1,7 +1,11 @@
 #include "codec/game_encode.h"
 
+#include <bit>
+#include <cstring>
+
 #include "chartable/encoding.h"
 #include "codec/listing.h"
+#include "runtime/block_size.h"
 #include "runtime/compare.h"
 #include "runtime/hex.h"
 #include "runtime/utf16.h"
@@ -42,7 +46,10 @@ std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
 }  // namespace
 
 GameTextIndex::GameTextIndex(const GameTable& table)
-    : single_(kBreak + 1, kNoCode), longest_from_(kBreak + 1, 0), marks_(kBreak + 1) {
+    : single_(kBreak + 1, kNoCode),
+      longest_from_(kBreak + 1, 0),
+      marks_(kBreak + 1),
+      codes_(table.codes()) {
   for (const auto& [unit, special] : detail::SpecialUnits()) {
     if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
   }
@@ -63,15 +70,92 @@ GameTextIndex::GameTextIndex(const GameTable& table)
     longest_text_ = std::max(longest_text_, text.size());
     longest_from_[text[0]] = std::max(longest_from_[text[0]], text.size());
     if (text.size() == 1) {
+      // Most texts: a table per unit, which no map need repeat.
       const std::uint32_t kept = single_[text[0]];
       if (kept == kNoCode || Wins(code, i, codes[kept], kept)) single_[text[0]] = i;
+    } else {
+      Keep(texts_, std::move(text), i, codes);
     }
-    Keep(texts_, std::move(text), i, codes);
     if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
       longest_label_ = std::max(longest_label_, label->size());
       Keep(labels_, std::move(*label), i, codes);
     }
   }
+  MakeFastPath();
+}
+
+void GameTextIndex::MakeFastPath() {
+  fast_.resize(0x10000);
+  for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
+    const auto ch = static_cast<char16_t>(unit);
+    FastUnit& fast = fast_[unit];
+    if (single_[unit] != kNoCode) {
+      const FastCode code = FastCodeOf(single_[unit]);
+      fast.bytes = code.bytes;
+      fast.count = code.count;
+    }
+    fast.salt = static_cast<std::uint16_t>((unit * 0x9E3779B1u) >> 16);
+    if (ch == u'\r' || ch == u'\n') {
+      fast.fast = ch == u'\r' ? Fast::kCr : Fast::kLf;
+    } else if (marks_[unit] == Special::kTagOpen || IsSurrogate(ch)) {
+      // A tag is read by the plain way; a surrogate may share a column.
+      fast.fast = Fast::kStop;
+    } else if (fast.count > 0 && longest_from_[unit] <= 2) {
+      fast.fast = Fast::kCode;
+    } else {
+      fast.fast = longest_from_[unit] > 1 ? Fast::kLook : Fast::kSlow;
+    }
+  }
+  MakePairTable();
+}
+
+void GameTextIndex::MakePairTable() {
+  // The pairs' texts, each with the code that wins it.
+  std::vector<std::u32string> pairs;
+  for (const GameCode& code : codes_) {
+    const bool is_break = code.kind == GameCodeKind::kLineBreak;
+    if (code.text.size() + is_break != 2) continue;
+    pairs.push_back({code.text[0], is_break ? kBreak : char32_t{code.text[1]}});
+  }
+  std::size_t slots = 2;
+  while (slots < 2 * pairs.size()) slots *= 2;
+  pair_shift_ = 32 - std::countr_zero(slots);
+  pairs_.assign(slots, {kNoPair, {}});
+  pair_bits_.assign(std::size_t{1} << 10, 0);
+  auto may_pair = [&](char16_t first, char16_t second) {
+    const std::uint32_t at = PairBit(fast_[first].salt, second);
+    pair_bits_[at >> 6] |= std::uint64_t{1} << (at & 63);
+  };
+  for (const std::u32string& text : pairs) {
+    const auto first = static_cast<char16_t>(text[0]);
+    if (text[1] == kBreak) {
+      may_pair(first, u'\r');
+      may_pair(first, u'\n');
+      continue;
+    }
+    may_pair(first, static_cast<char16_t>(text[1]));
+    // No pair's key is kNoPair: U+FFFF is left to the plain way then.
+    if (text[0] == 0xFFFF && text[1] == 0xFFFF) {
+      fast_[0xFFFF].fast = Fast::kStop;
+      continue;
+    }
+    const std::uint32_t key = text[0] << 16 | text[1];
+    std::size_t at = (key * 0x9E3779B1u) >> pair_shift_;
+    while (pairs_[at].key != kNoPair && pairs_[at].key != key) at = (at + 1) & (slots - 1);
+    pairs_[at] = {key, FastCodeOf(*CodeOfText(text))};
+  }
+}
+
+GameTextIndex::FastCode GameTextIndex::FastCodeOf(std::uint32_t index) const {
+  const GameCode& code = codes_[index];
+  // A control's parameters are the plain way's to wait for.
+  if (code.kind == GameCodeKind::kControl && code.params > 0) return {};
+  FastCode fast;
+  for (std::size_t i = 0; i < code.bytes.size(); ++i) {
+    fast.bytes |= std::uint32_t{code.bytes[i]} << (8 * i);
+  }
+  fast.count = static_cast<std::uint8_t>(code.bytes.size());
+  return fast;
 }
 
 std::optional<std::uint32_t> GameTextIndex::CodeOfText(std::u32string_view text) const {
@@ -91,14 +175,152 @@ std::optional<std::uint32_t> GameTextIndex::CodeOfLabel(std::u16string_view fold
 }
 
 GameEncoder::GameEncoder(const GameTable& table, LineBreaks line_breaks)
-    : table_(table),
-      index_(table),
-      line_breaks_(line_breaks),
-      // A pair's low unit must be in sight when its high unit has no code.
-      sight_(std::max<std::size_t>(index_.longest_text(), 2)) {}
+    : table_(table), index_(table), line_breaks_(line_breaks) {
+  if (const auto code = index_.break_code()) break_ = index_.FastCodeOf(*code);
+}
 
 void GameEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
-  for (const char16_t ch : chunk) Unit(ch, out);
+  const char16_t* p = chunk.data();
+  const char16_t* const end = p + chunk.size();
+  while (p != end) {
+    if (Settled()) {
+      p = RunFast(p, end, out);
+      if (p == end) break;
+    }
+    Unit(*p++, out);
+  }
+}
+
+namespace {
+
+void PutCode(std::uint32_t bytes, std::uint8_t count, std::uint8_t*& w) {
+  // All four stored, the count kept: no branch on it.
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(w, &bytes, 4);
+  } else {
+    for (int i = 0; i < 4; ++i) w[i] = static_cast<std::uint8_t>(bytes >> (8 * i));
+  }
+  w += count;
+}
+
+bool InRun(GameTextIndex::Fast fast) { return fast <= GameTextIndex::Fast::kLook; }
+
+// The bulk of a text: units with a code of their own where no pair's text
+// begins, up to `last`, before which the next unit is always there. A loop
+// of its own, with no branch that goes one way one time and the other the
+// next, and few values to keep.
+const char16_t* TakeCodes(const char16_t* p, const char16_t* last,
+                          GameTextIndex::FastTables tables, std::uint8_t*& w) {
+  std::uint8_t* out = w;
+  for (; p < last; ++p) {
+    const GameTextIndex::FastUnit unit = tables.Of(*p);
+    if (unit.fast != GameTextIndex::Fast::kCode || tables.MayPair(unit, p[1])) break;
+    PutCode(unit.bytes, unit.count, out);
+  }
+  w = out;
+  return p;
+}
+
+}  // namespace
+
+const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const end,
+                                     std::vector<std::uint8_t>& out) {
+  using Fast = GameTextIndex::Fast;
+  const GameTextIndex::FastTables tables = index_.fast_tables();
+  // The output is gathered here so that it grows once a block: a step takes
+  // a unit or more and writes one code, with room for all four of its bytes.
+  std::uint8_t buffer[kEncodeBlock * kMaxGameCodeBytes];
+  const char16_t* const start = p;
+  const char16_t* line_start = p;  // just past the last line break taken
+  std::size_t breaks = 0;
+  bool blocked = false;
+  while (!blocked && p != end) {
+    std::uint8_t* w = buffer;
+    const char16_t* const stop = end - p > std::ptrdiff_t{kEncodeBlock} ? p + kEncodeBlock : end;
+    const char16_t* const last = stop == end ? end - 1 : stop;
+    while (p < stop) {
+      p = TakeCodes(p, last, tables, w);
+      if (p == stop) break;
+      const GameTextIndex::FastUnit unit = tables.Of(*p);
+      const Step step = SlowStep(unit, p, end);
+      if (step.units == 0) {
+        blocked = true;
+        break;
+      }
+      PutCode(step.code.bytes, step.code.count, w);
+      p += step.units;
+      if (unit.fast == Fast::kCr || unit.fast == Fast::kLf) {
+        ++breaks;
+        line_start = p;
+      }
+    }
+    out.insert(out.end(), buffer, w);
+  }
+  // No surrogate was taken: each unit is a column, and the next begins one.
+  if (p != start) {
+    if (breaks > 0) {
+      place_.line += breaks;
+      place_.column = static_cast<std::size_t>(p - line_start);
+    } else {
+      place_.column += static_cast<std::size_t>(p - start);
+    }
+    last_unit_ = 0;
+  }
+  return p;
+}
+
+GameEncoder::Step GameEncoder::SlowStep(GameTextIndex::FastUnit unit, const char16_t* p,
+                                        const char16_t* end) {
+  switch (unit.fast) {
+    case GameTextIndex::Fast::kCode:
+      if (index_.LongestFrom(*p) < 2) return {1, {unit.bytes, unit.count}};
+      return PairStep(p, end);
+    case GameTextIndex::Fast::kLook:
+      return LongerStep(p, end);
+    case GameTextIndex::Fast::kCr:
+    case GameTextIndex::Fast::kLf:
+      return BreakStep(p, end);
+    default:
+      return {};
+  }
+}
+
+GameEncoder::Step GameEncoder::PairStep(const char16_t* p, const char16_t* end) const {
+  if (end - p < 2 || !InRun(index_.FastOf(p[1]).fast)) return {};
+  if (const GameTextIndex::FastCode* pair = index_.PairCode(p[0], p[1])) {
+    if (pair->count == 0) return {};
+    return {2, *pair};
+  }
+  const GameTextIndex::FastUnit alone = index_.FastOf(p[0]);
+  if (alone.count == 0) return {};
+  return {1, {alone.bytes, alone.count}};
+}
+
+GameEncoder::Step GameEncoder::LongerStep(const char16_t* p, const char16_t* end) {
+  // The plain way's match: the longest text from here, read when all the
+  // units it may take are here and none is a line break or a tag.
+  const std::size_t longest = index_.LongestFrom(*p);
+  if (static_cast<std::size_t>(end - p) < longest) return {};
+  for (std::size_t i = 1; i < longest; ++i) {
+    if (!InRun(index_.FastOf(p[i]).fast)) return {};
+  }
+  for (std::size_t length = longest; length > 2; --length) {
+    match_.assign(p, p + length);
+    if (const auto found = index_.CodeOfText(match_)) {
+      const GameTextIndex::FastCode code = index_.FastCodeOf(*found);
+      if (code.count == 0) return {};
+      return {length, code};
+    }
+  }
+  return PairStep(p, end);
+}
+
+GameEncoder::Step GameEncoder::BreakStep(const char16_t* p, const char16_t* end) const {
+  if (break_.count == 0 || end - p < 2) return {};  // a CR waits for what follows
+  const bool crlf = p[0] == u'\r' && p[1] == u'\n';
+  const bool any = line_breaks_ == LineBreaks::kAny;
+  if (!crlf && !any) return {};  // a lone CR or LF is looked up as a character
+  return {crlf ? std::size_t{2} : std::size_t{1}, break_};
 }
 
 void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
@@ -232,10 +454,15 @@ void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   out.insert(out.end(), tag_bytes_.begin(), tag_bytes_.end());
 }
 
+bool GameEncoder::FrontFinal() const {
+  const char32_t front = run_[run_start_].unit;
+  // A pair's low unit must be in sight when its high unit has no code.
+  const std::size_t high = IsHighSurrogate(static_cast<char16_t>(front)) ? 2 : 1;
+  return run_.size() - run_start_ >= std::max(index_.LongestFrom(front), high);
+}
+
 void GameEncoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
-  while (run_start_ < run_.size() && (at_end || run_.size() - run_start_ >= sight_)) {
-    WriteFront(out);
-  }
+  while (run_start_ < run_.size() && (at_end || FrontFinal())) WriteFront(out);
   if (run_start_ == run_.size()) {
     run_.clear();
     run_start_ = 0;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +46,60 @@ class GameTextIndex {
   std::size_t LongestFrom(char32_t first) const { return longest_from_[first]; }
   std::size_t longest_label() const { return longest_label_; }
 
+  // What the encoder's fast path may do with a unit, worked out once from
+  // the plain rule above, where no tag, CR or parameters are pending and no
+  // text is waiting.
+  enum class Fast : std::uint8_t {
+    // The kinds a look-ahead may read past: they stay units of the run.
+    kSlow,  // the plain way takes it
+    kCode,  // texts of two units at most begin with it, one its own: its code
+            // unless a pair's text takes the unit after it
+    kLook,  // look ahead: longer texts begin with it, or it has no code alone
+    // The plain way takes these and a look-ahead stops at them.
+    kStop,  // a tag mark, or a surrogate, which may share a column
+    kCr,
+    kLf,
+  };
+  // A code's bytes, the first lowest, and their count; a count of 0: none
+  // the fast path may write (a control waiting for parameters, or no code).
+  struct FastCode {
+    std::uint32_t bytes = 0;
+    std::uint8_t count = 0;
+  };
+  struct FastUnit {
+    std::uint32_t bytes = 0;  // the FastCode of the unit alone
+    std::uint8_t count = 0;
+    Fast fast = Fast::kStop;
+    std::uint16_t salt = 0;  // spreads the pairs it begins over pair_bits
+  };
+  // The two tables a fast path reads once a unit, as plain pointers, which
+  // its writes can't be taken to change.
+  struct FastTables {
+    const FastUnit* units;
+    const std::uint64_t* pair_bits;
+
+    FastUnit Of(char16_t unit) const { return units[unit]; }
+    // False when no text is `first` and then `second` (a line break for a
+    // CR or an LF): one bit of a hash, so a true may be wrong.
+    bool MayPair(FastUnit first, char16_t second) const {
+      const std::uint32_t at = PairBit(first.salt, second);
+      return (pair_bits[at >> 6] >> (at & 63) & 1) != 0;
+    }
+  };
+  FastTables fast_tables() const { return {fast_.data(), pair_bits_.data()}; }
+  FastUnit FastOf(char16_t unit) const { return fast_[unit]; }
+  // The code of the two-unit text `first` `second`; nullptr when there is none.
+  const FastCode* PairCode(char16_t first, char16_t second) const {
+    const std::uint32_t key = std::uint32_t{first} << 16 | second;
+    for (std::size_t at = (key * 0x9E3779B1u) >> pair_shift_;;
+         at = (at + 1) & (pairs_.size() - 1)) {
+      if (pairs_[at].key == key) return &pairs_[at].code;
+      if (pairs_[at].key == kNoPair) return nullptr;
+    }
+  }
+  // The code a fast path writes for `code`.
+  FastCode FastCodeOf(std::uint32_t code) const;
+
  private:
   // Looked up by a view of the text, so that a lookup makes no string.
   struct Hash {
@@ -63,6 +118,21 @@ class GameTextIndex {
   std::optional<std::uint32_t> break_code_;
   std::size_t longest_text_ = 0;
   std::size_t longest_label_ = 0;
+  // Derived from the above: per unit, and the texts of two units in a table
+  // of open addressing, a key per slot (kNoPair for none).
+  struct PairSlot {
+    std::uint32_t key;
+    FastCode code;
+  };
+  static constexpr std::uint32_t kNoPair = UINT32_MAX;
+  static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
+  void MakeFastPath();
+  void MakePairTable();
+  std::span<const GameCode> codes_;
+  std::vector<FastUnit> fast_;
+  std::vector<PairSlot> pairs_;
+  int pair_shift_ = 32;
+  std::vector<std::uint64_t> pair_bits_;
 };
 
 // Streaming: feed the text in chunks split anywhere and get the bytes of the
@@ -92,6 +162,26 @@ class GameEncoder {
     detail::TextPlace place;
   };
 
+  // Nothing open, pending or waiting: the fast path may take the next unit.
+  bool Settled() const {
+    return !in_tag_ && !pending_cr_ && !after_cr_ && !params_place_ && run_start_ == run_.size();
+  }
+  // Takes units from `p` while each is settled by the unit tables alone,
+  // and returns where it stopped.
+  const char16_t* RunFast(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out);
+  // What the fast path does at `p` past its common case: the units it takes
+  // (none: the plain way's) and the code it writes for them.
+  struct Step {
+    std::size_t units = 0;
+    GameTextIndex::FastCode code;
+  };
+  Step SlowStep(GameTextIndex::FastUnit unit, const char16_t* p, const char16_t* end);
+  // A unit that texts of two units begin with, or of more, and a line break.
+  Step PairStep(const char16_t* p, const char16_t* end) const;
+  Step LongerStep(const char16_t* p, const char16_t* end);
+  Step BreakStep(const char16_t* p, const char16_t* end) const;
+  // Whether the front of the run is settled whatever comes after it.
+  bool FrontFinal() const;
   void Unit(char16_t ch, std::vector<std::uint8_t>& out);
   void Take(Token token, std::vector<std::uint8_t>& out);
   void TakeInTag(Token token, std::vector<std::uint8_t>& out);
@@ -108,6 +198,7 @@ class GameEncoder {
 
   const GameTable& table_;
   GameTextIndex index_;
+  GameTextIndex::FastCode break_;  // of a line break alone; a count of 0: none
   LineBreaks line_breaks_;
   // The place of the next unit: its line, and the column of the unit before.
   detail::TextPlace place_;
@@ -118,7 +209,6 @@ class GameEncoder {
   // Text outside tags not yet written, the units a longer match may still take.
   std::vector<Token> run_;
   std::size_t run_start_ = 0;
-  std::size_t sight_;     // units a match may need in sight to be final
   std::u32string match_;  // the units of a match tried, kept for its storage
   // The tag open: its place, its folded content while a label may fit, its
   // bytes so far and the characters that are not hex digits.

@@ -12,6 +12,7 @@
 #include "chartable/check.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
+#include "support/bytes.h"
 #include "support/gtest_support.h"
 
 namespace binconv {
@@ -226,6 +227,42 @@ TEST(GameTableToTblTest, ReadsBackRandomTables) {
     ASSERT_TRUE(again.has_value()) << tbl;
     ASSERT_EQ(Facts(table), Facts(*again)) << tbl;
     EXPECT_EQ(tbl, GameTableToTbl(*again));
+  }
+}
+
+// The reader's tables answer as ReadUnit does, for every string of up to
+// three bytes over few values, so that codes begin alike, cut or whole.
+TEST(GameUnitReaderTest, AnswersAsReadUnit) {
+  std::mt19937 rng(515);
+  constexpr int kValues = 5;
+  for (int round = 0; round < 200; ++round) {
+    std::vector<GameCode> codes;
+    std::set<std::vector<std::uint8_t>> taken;
+    for (int i = 0, n = 1 + static_cast<int>(rng() % 12); i < n; ++i) {
+      GameCode code;
+      code.kind = static_cast<GameCodeKind>(rng() % 4);
+      for (std::size_t length = 1 + rng() % kMaxGameCodeBytes; length > 0; --length) {
+        code.bytes.push_back(static_cast<std::uint8_t>(rng() % kValues));
+      }
+      if (code.kind == GameCodeKind::kControl) code.params = static_cast<std::uint8_t>(rng() % 4);
+      if (taken.insert(code.bytes).second) codes.push_back(std::move(code));
+    }
+    const GameTable table(std::move(codes));
+    const GameUnitReader reader(table);
+    std::vector<std::vector<std::uint8_t>> strings{{}};
+    for (std::size_t at = 0; at < strings.size() && strings.size() < 200; ++at) {
+      for (std::uint8_t b = 0; b <= kValues; ++b) {
+        strings.push_back(strings[at]);
+        strings.back().push_back(b);
+      }
+    }
+    for (const std::vector<std::uint8_t>& bytes : strings) {
+      for (const bool at_end : {false, true}) {
+        if (bytes.empty()) continue;
+        ASSERT_EQ(table.ReadUnit(bytes, at_end), reader.ReadUnit(bytes, at_end))
+            << test::Hex(bytes) << " at_end " << at_end << "\n" << GameTableToTbl(table);
+      }
+    }
   }
 }
 

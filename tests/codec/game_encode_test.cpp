@@ -24,6 +24,13 @@ constexpr std::string_view kGameTbl =
     "41=A\n4142=AB\n43=ABC\n0043=ABC\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
     "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\n5A=\xF0\xA0\x80\x8B\n";
 
+// Texts that begin alike for the unit tables: a pair and a text of three,
+// a text ending in a line break, a control with a parameter as a plain
+// pair's text, and a pair of U+FFFF, the pair table's mark of an empty slot.
+constexpr std::string_view kFastTbl =
+    "41=A\n42=B\n4142=AB\n43=C\n44=D\n45=E\nE0=CDE\n*0A\n*0B=B\n$FD=DA,1\n"
+    "F0=\xEF\xBF\xBF\xEF\xBF\xBF\nF1=\xEF\xBF\xBF\n";
+
 struct EncodeCase {
   const char* name;
   std::u16string text;
@@ -92,6 +99,30 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"OddTag", u"A<123>", {0x41, 0x12}, {{P::kOddCount, 1, 2, 0}}},
         EncodeCase{"TagLeftOpen", u"<4142", {0x41, 0x42}},
         // A break alone needs a *HEX without text: one with text would add its text.
+        EncodeCase{"FastPairs", u"ABAAB", {0x41, 0x42, 0x41, 0x41, 0x42}, {}, LineBreaks::kAny,
+                   kFastTbl},
+        EncodeCase{"FastTextOfThree", u"CDECDCE", {0xE0, 0x43, 0x44, 0x43, 0x45}, {},
+                   LineBreaks::kAny, kFastTbl},
+        EncodeCase{"FastTextBeforeALineBreak",
+                   u"AB\r\nB\r\nB",
+                   {0x41, 0x42, 0x0A, 0x0B, 0x42},
+                   {},
+                   LineBreaks::kCrLf,
+                   kFastTbl},
+        EncodeCase{"FastControlAsAPair",
+                   u"DA<05>DAD",
+                   {0xFD, 0x05, 0xFD, 0x44},
+                   {{P::kNoParams, 1, 7, 0}},
+                   LineBreaks::kAny,
+                   kFastTbl},
+        EncodeCase{"FastPairOfTheEmptyMark", u"\uFFFF\uFFFF\uFFFF", {0xF0, 0xF1}, {},
+                   LineBreaks::kAny, kFastTbl},
+        EncodeCase{"FastPlacesAcrossLines",
+                   u"AB\r\nAAx\rA\U0001F600",
+                   {0x41, 0x42, 0x0A, 0x41, 0x41, 0x0A, 0x41},
+                   {{P::kNoCode, 2, 3, u'x'}, {P::kNoCode, 3, 2, U'\U0001F600'}},
+                   LineBreaks::kAny,
+                   kFastTbl},
         EncodeCase{"NoLineBreakCode",
                    u"A\nA#\n",
                    {0x41, 0x41, 0x0B},
