@@ -42,8 +42,7 @@ void GameCodeConverter::ListStep(Step&& step, bool settles_run, std::u16string& 
   bytes_.clear();
   const std::size_t first = problems_listed_;
   step();
-  const std::span<const EncodeProblem> found =
-      std::span(encoder_.problems()).subspan(first);
+  const std::span<const EncodeProblem> found = std::span(encoder_.problems()).subspan(first);
   problems_listed_ = encoder_.problems().size();
   // A control's missing parameters are due before whatever came next, and
   // a tag's own problems before its bytes.
@@ -79,8 +78,8 @@ std::vector<GameCodeConverter::Placed> GameCodeConverter::PlaceByReplay(
   for (std::size_t length = 1; length <= std::min(recent_.size(), recent_limit_); ++length) {
     const std::u16string_view units = std::u16string_view(recent_).substr(recent_.size() - length);
     if (!Replay(units, bytes, placed)) break;
-    if (bytes == bytes_ && std::equal(found.begin(), found.end(), placed.begin(), placed.end(),
-                                      same)) {
+    if (bytes == bytes_ &&
+        std::equal(found.begin(), found.end(), placed.begin(), placed.end(), same)) {
       for (std::size_t i = 0; i < found.size(); ++i) placed[i].problem = found[i];
       return placed;
     }

@@ -83,8 +83,8 @@ class GameCodeConverter {
   std::u16string recent_;
   std::size_t recent_limit_;
   std::optional<GameEncoder> probe_;  // made for the first replay
-  std::vector<std::uint8_t> bytes_;  // of the current step
-  std::size_t problems_listed_ = 0;  // of encoder_.problems(), already marked
+  std::vector<std::uint8_t> bytes_;   // of the current step
+  std::size_t problems_listed_ = 0;   // of encoder_.problems(), already marked
   std::vector<UncodedChar>* uncoded_ = nullptr;
   std::size_t listed_ = 0;     // listing units written before the current Feed
   std::size_t out_start_ = 0;  // where the current Feed or Finish began in its `out`

@@ -115,8 +115,8 @@ TEST(GameListingTest, NoLineBreakCodeIsMarked) {
   const GameTable table = ParseGameTable("41=A\n", "g.tbl").value();
   std::vector<UncodedChar> uncoded;
   std::vector<EncodeProblem> problems;
-  EXPECT_EQ(u"41 \uFF1F 41 ", ConvertToCode(u"A\r\nA", table, LineBreaks::kCrLf, &uncoded,
-                                            &problems));
+  EXPECT_EQ(u"41 \uFF1F 41 ",
+            ConvertToCode(u"A\r\nA", table, LineBreaks::kCrLf, &uncoded, &problems));
   ASSERT_EQ(1u, problems.size());
   EXPECT_EQ(P::kNoLineBreakCode, problems[0].kind);
   ASSERT_EQ(1u, uncoded.size());
@@ -150,7 +150,8 @@ TEST(GameListingTest, WithoutItsMarksWritesTheEncodersBytes) {
       const auto bytes = ParseListing(unmarked);
       ASSERT_TRUE(bytes.has_value()) << Hex(unmarked) << "\n" << tbl;
       ASSERT_EQ((test::Encoded{*bytes, false, listed.problems}.Describe()), encoded.Describe())
-          << "table\n" << tbl << "text " << Hex(text);
+          << "table\n"
+          << tbl << "text " << Hex(text);
       ASSERT_EQ(encoded.problems.size(), listed.marks.size());
     }
   }
@@ -160,7 +161,10 @@ TEST(GameListingTest, Utf8ListingIsTheUtf16One) {
   const GameTable table = ParseGameTable(kTbl, "g.tbl").value();
   GameCodeConverter converter(table);
   std::string listing;
-  EXPECT_TRUE(converter.FeedUtf8("\xEF\xBB\xBF" "A\xE3\x81", listing));
+  EXPECT_TRUE(
+      converter.FeedUtf8("\xEF\xBB\xBF"
+                         "A\xE3\x81",
+                         listing));
   EXPECT_TRUE(converter.FeedUtf8("\x82x", listing));
   EXPECT_TRUE(converter.FinishUtf8(listing));
   EXPECT_EQ("41 81 40 x ", listing);

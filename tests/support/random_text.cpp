@@ -26,7 +26,6 @@ std::u16string RandomText(std::mt19937& rng, std::span<const std::u16string_view
   return text;
 }
 
-
 std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
   // Tag marks only where a tag can't take them, for a text to come back.
   const std::u16string_view chars = one_code_per_text ? u"ab>\u3042" : u"ab<>\u3042";
