@@ -4,11 +4,13 @@
 #include "window/qt/app.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,6 +75,32 @@ class AppTest : public QObject {
     poll.start(5);
     QCOMPARE(w::RunWindow(binconv::Unexpected(error)), 1);
     QVERIFY2(shown.contains("/first/place") && shown.contains("/second/place"), qPrintable(shown));
+  }
+
+  // A bad .tbl given with --tbl is told as bad tables are: a message naming
+  // the file and line of each problem, and no window.
+  void BadTblShowsMessageAndNoWindow() {
+    QTemporaryDir dir;
+    const QString tbl = dir.filePath("bad.tbl");
+    QFile file(tbl);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("41=A\nZZ=B\n41=C\n") > 0);
+    file.close();
+    QString shown;
+    bool window_seen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      window_seen = window_seen || VisibleForm() != nullptr;
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown = box->text();
+        box->close();
+      }
+    });
+    poll.start(5);
+    const std::string name = tbl.toStdString();
+    const char* const args[] = {"--tbl", name.c_str()};
+    QCOMPARE(w::RunWindow(std::span<const char* const>(args)), 1);
+    QVERIFY2(shown.contains("bad.tbl:2：") && shown.contains("bad.tbl:3："), qPrintable(shown));
+    QVERIFY(!window_seen);
   }
 
   void CommandLineAnswers_data() {
