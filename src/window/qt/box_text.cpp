@@ -10,7 +10,7 @@ namespace binconv::window::qt {
 
 std::u16string CoreTextFromBox(QStringView raw) {
   return logic::CoreTextFromBox(std::u16string_view(reinterpret_cast<const char16_t*>(raw.utf16()),
-                                                    static_cast<std::size_t>(raw.size())));
+                                             static_cast<std::size_t>(raw.size())));
 }
 
 std::u16string CoreTextOf(const QPlainTextEdit& box) {

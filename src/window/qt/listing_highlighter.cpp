@@ -32,8 +32,7 @@ void ListingHighlighter::highlightBlock(const QString& text) {
     }
   }
   const auto start = static_cast<std::size_t>(currentBlock().position());
-  for (const logic::UncodedMark& mark :
-       uncoded_->Within(start, start + static_cast<std::size_t>(n))) {
+  for (const logic::UncodedMark& mark : uncoded_->Within(start, start + static_cast<std::size_t>(n))) {
     setFormat(static_cast<int>(mark.start - start), static_cast<int>(mark.length), uncoded_format_);
   }
 }

@@ -56,8 +56,8 @@ class Form1Test : public QObject {
     const logic::ControlLayout& place = logic::kLayout[static_cast<std::size_t>(index)];
     auto* widget = form_->findChild<QWidget*>(QString::fromUtf8(place.name));
     QVERIFY(widget);
-    QCOMPARE(widget->geometry(),
-             QRect(place.left / 15, place.top / 15, place.width / 15, place.height / 15));
+    QCOMPARE(widget->geometry(), QRect(place.left / 15, place.top / 15, place.width / 15,
+                                       place.height / 15));
     QString text;
     if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
     if (auto* button = qobject_cast<QPushButton*>(widget)) text = button->text();
