@@ -1,6 +1,6 @@
 // End-to-end tests of binconv-cli decode, check-tables, export-tbl, encode
-// --tbl, convert --tbl and encode --report / --keep-going: the built binary runs in a
-// scratch directory holding the default tables.
+// --tbl, convert --tbl and encode --report / --keep-going: the built binary
+// runs in a scratch directory holding the default tables.
 
 #include <gtest/gtest.h>
 
@@ -241,12 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 ""},
         CliCase{"CheckTblClean",
-                {"check-tables", "--tbl", "g.tbl"},
-                "",
-                0,
-                "tbl: g.tbl\n0 findings\n",
-                {},
-                ""},
+                {"check-tables", "--tbl", "g.tbl"}, "", 0, "tbl: g.tbl\n0 findings\n", {}, ""},
         CliCase{"CheckTblFindings",
                 {"check-tables", "--tbl", "warn.tbl"},
                 "",
