@@ -102,9 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
     test::CaseName<EncodeCase>);
 
 TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
-  constexpr std::u16string_view kPieces[] = {
-      u"a",  u"b",  u"<",    u">", u"\uFF1E",     u"\u3042", u"0",      u"f",
-      u"\r", u"\n", u"\r\n", u" ", u"\U0001F600", u"\xD800", u"\xDC00", u"x"};
   std::mt19937 rng(777);
   for (int round = 0; round < 300; ++round) {
     const std::string tbl = test::RandomGameTbl(rng, false);
@@ -112,8 +109,7 @@ TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
     const LineBreaks line_breaks = round % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
     GameEncoder encoder(table, line_breaks);
     for (int i = 0; i < 20; ++i) {
-      std::u16string text;
-      for (std::size_t n = rng() % 30; n > 0; --n) text += kPieces[rng() % std::size(kPieces)];
+      const std::u16string text = test::RandomGameText(rng);
       ASSERT_EQ(test::ReferenceGameEncode(table.codes(), text, line_breaks).Describe(),
                 test::Encode(encoder, text, [&] { return rng() % 6; }).Describe())
           << "table\n"

@@ -126,9 +126,6 @@ TEST(GameListingTest, NoLineBreakCodeIsMarked) {
 // The listing without its marks is what the writer makes the encoder's bytes
 // from, and the problems are the encoder's, on random tables and texts.
 TEST(GameListingTest, WithoutItsMarksWritesTheEncodersBytes) {
-  constexpr std::u16string_view kPieces[] = {
-      u"a",  u"b",  u"<",    u">", u"\uFF1E",     u"\u3042", u"0",      u"f",
-      u"\r", u"\n", u"\r\n", u" ", u"\U0001F600", u"\xD800", u"\xDC00", u"x"};
   std::mt19937 rng(4242);
   for (int round = 0; round < 200; ++round) {
     const std::string tbl = test::RandomGameTbl(rng, false);
@@ -137,8 +134,7 @@ TEST(GameListingTest, WithoutItsMarksWritesTheEncodersBytes) {
     GameEncoder encoder(table, line_breaks);
     GameCodeConverter converter(table, line_breaks);
     for (int i = 0; i < 20; ++i) {
-      std::u16string text;
-      for (std::size_t n = rng() % 30; n > 0; --n) text += kPieces[rng() % std::size(kPieces)];
+      const std::u16string text = test::RandomGameText(rng);
       const test::Encoded encoded = test::Encode(encoder, text);
       const Listed listed = List(converter, text, [&] { return rng() % 6; });
       std::u16string unmarked = listed.listing;

@@ -60,4 +60,13 @@ std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
   return tbl;
 }
 
+std::u16string RandomGameText(std::mt19937& rng) {
+  static constexpr std::u16string_view kPieces[] = {
+      u"a",  u"b",  u"<",    u">", u"\uFF1E",     u"\u3042", u"0",      u"f",
+      u"\r", u"\n", u"\r\n", u" ", u"\U0001F600", u"\xD800", u"\xDC00", u"x"};
+  std::u16string text;
+  for (std::size_t n = rng() % 30; n > 0; --n) text += kPieces[rng() % std::size(kPieces)];
+  return text;
+}
+
 }  // namespace binconv::test

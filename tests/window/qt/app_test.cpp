@@ -28,16 +28,10 @@ class AppTest : public QObject {
     QTemporaryDir empty;
     QString shown;
     bool window_seen = false;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-      window_seen = window_seen || VisibleForm() != nullptr;
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        shown = box->text();
-        box->close();
-      }
-    });
-    poll.start(5);
-    QCOMPARE(w::RunWindow(std::filesystem::path(empty.path().toStdU16String())), 1);
+    QCOMPARE(RunClosingMessages(
+                 [&] { return w::RunWindow(std::filesystem::path(empty.path().toStdU16String())); },
+                 shown, window_seen),
+             1);
     QVERIFY2(shown.contains("Zezovar.ini"), qPrintable(shown));
     QVERIFY(!window_seen);
   }
@@ -87,18 +81,11 @@ class AppTest : public QObject {
     file.close();
     QString shown;
     bool window_seen = false;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-      window_seen = window_seen || VisibleForm() != nullptr;
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        shown = box->text();
-        box->close();
-      }
-    });
-    poll.start(5);
     const std::string name = tbl.toStdString();
     const char* const args[] = {"--tbl", name.c_str()};
-    QCOMPARE(w::RunWindow(std::span<const char* const>(args)), 1);
+    QCOMPARE(RunClosingMessages([&] { return w::RunWindow(std::span<const char* const>(args)); },
+                                shown, window_seen),
+             1);
     QVERIFY2(shown.contains("bad.tbl:2：") && shown.contains("bad.tbl:3："), qPrintable(shown));
     QVERIFY(!window_seen);
   }
@@ -128,6 +115,22 @@ class AppTest : public QObject {
   }
 
  private:
+  // Runs `run`, closing each message box it shows (the last one's text goes to
+  // `shown`) and noting whether the form was ever visible.
+  template <class Run>
+  int RunClosingMessages(Run&& run, QString& shown, bool& window_seen) {
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      window_seen = window_seen || VisibleForm() != nullptr;
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown = box->text();
+        box->close();
+      }
+    });
+    poll.start(5);
+    return run();
+  }
+
   static w::Form1* VisibleForm() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       auto* form = qobject_cast<w::Form1*>(widget);
