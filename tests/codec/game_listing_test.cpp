@@ -37,6 +37,7 @@ struct Mark {
 
 struct Listed {
   std::u16string listing;
+  std::vector<UncodedChar> uncoded;
   std::vector<Mark> marks;
   std::vector<EncodeProblem> problems;
 };
@@ -45,15 +46,16 @@ struct Listed {
 Listed List(GameCodeConverter& converter, std::u16string_view text,
             const std::function<std::size_t()>& next_size) {
   Listed listed;
-  std::vector<UncodedChar> uncoded;
-  converter.set_uncoded(&uncoded);
+  converter.set_uncoded(&listed.uncoded);
   while (!text.empty()) {
     const std::size_t size = std::min(text.size(), next_size());
     converter.Feed(text.substr(0, size), listed.listing);
     text.remove_prefix(size);
   }
   converter.Finish(listed.listing);
-  for (const UncodedChar& u : uncoded) listed.marks.push_back({u.offset, u.line, u.column, u.ch});
+  for (const UncodedChar& u : listed.uncoded) {
+    listed.marks.push_back({u.offset, u.line, u.column, u.ch});
+  }
   listed.problems = converter.problems();
   converter.clear_problems();
   return listed;
@@ -137,14 +139,8 @@ TEST(GameListingTest, WithoutItsMarksWritesTheEncodersBytes) {
       const std::u16string text = test::RandomGameText(rng);
       const test::Encoded encoded = test::Encode(encoder, text);
       const Listed listed = List(converter, text, [&] { return rng() % 6; });
-      std::u16string unmarked = listed.listing;
-      for (auto m = listed.marks.rbegin(); m != listed.marks.rend(); ++m) {
-        const std::size_t length = m->ch > 0xFFFF ? 3 : 2;
-        ASSERT_EQ(u' ', unmarked[m->offset + length - 1]) << Hex(listed.listing);
-        unmarked.erase(m->offset, length);
-      }
-      const auto bytes = ParseListing(unmarked);
-      ASSERT_TRUE(bytes.has_value()) << Hex(unmarked) << "\n" << tbl;
+      const auto bytes = test::BytesWithoutMarks(listed.listing, listed.uncoded);
+      ASSERT_TRUE(bytes.has_value()) << Hex(listed.listing) << "\n" << tbl;
       ASSERT_EQ((test::Encoded{*bytes, false, listed.problems}.Describe()), encoded.Describe())
           << "table\n"
           << tbl << "text " << Hex(text);
