@@ -2,7 +2,8 @@
 // Text to code listing through a game's own table (a .tbl): the bytes that
 // GameEncoder writes, each as its two hex digits and a space, as the listing
 // of the tables writes a lead code and its code; a line-break code ends its
-// line with CR LF instead of the space. The writer reads it back unchanged.
+// line with CR LF instead of the space. The writer makes exactly those bytes
+// of it.
 //
 // Each problem of the text stays in the listing where it was found, marked
 // as the tables' listing marks a character without a code: the character
