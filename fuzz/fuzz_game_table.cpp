@@ -66,7 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<EncodeProblem> problems;
   const std::u16string listing = ConvertToCode(got, table.value(), breaks, &marks, &problems);
   const auto written = test::BytesWithoutMarks(listing, marks);
-  FUZZ_CHECK(written && test::Encoded{*written, false, problems}.Describe() == plain.Describe(),
+  FUZZ_CHECK(written, "the listing without its marks is refused by the writer");
+  const test::Encoded listed{*written, false, problems};
+  FUZZ_CHECK(listed.Describe() == plain.Describe(),
              "the listing writes other bytes than the encoder");
   FUZZ_CHECK(marks.size() == problems.size(), "a problem without its mark in the listing");
   return 0;
