@@ -66,15 +66,15 @@ struct ListingCase {
   std::u16string text;
   std::u16string listing;
   std::vector<Mark> marks = {};
+  std::string_view tbl = kTbl;
 };
 
 class GameListingTest : public testing::TestWithParam<ListingCase> {};
 
 TEST_P(GameListingTest, WholeAndAtEverySplit) {
   const ListingCase& c = GetParam();
-  const GameTable table = ParseGameTable(kTbl, "g.tbl").value();
-  std::vector<UncodedChar> uncoded;
-  EXPECT_EQ(Hex(c.listing), Hex(ConvertToCode(c.text, table, LineBreaks::kAny, &uncoded)));
+  const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
+  EXPECT_EQ(Hex(c.listing), Hex(ConvertToCode(c.text, table, LineBreaks::kAny)));
   GameCodeConverter converter(table, LineBreaks::kAny);
   for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
     bool first = true;
@@ -110,20 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
                     u"FE \uFF1F 1E 2F ",
                     {{3, 1, 1, kProblemMark}}},
         ListingCase{"NotHexInTag", u"<1g2>", u"g 12 ", {{0, 1, 3, u'g'}}},
-        ListingCase{"OddCountInTag", u"<123>", u"\uFF1F 12 ", {{0, 1, 1, kProblemMark}}}),
+        ListingCase{"OddCountInTag", u"<123>", u"\uFF1F 12 ", {{0, 1, 1, kProblemMark}}},
+        ListingCase{
+            "NoLineBreakCode", u"A\nA", u"41 \uFF1F 41 ", {{3, 1, 2, kProblemMark}}, "41=A\n"}),
     test::CaseName<ListingCase>);
-
-TEST(GameListingTest, NoLineBreakCodeIsMarked) {
-  const GameTable table = ParseGameTable("41=A\n", "g.tbl").value();
-  std::vector<UncodedChar> uncoded;
-  std::vector<EncodeProblem> problems;
-  EXPECT_EQ(u"41 \uFF1F 41 ",
-            ConvertToCode(u"A\r\nA", table, LineBreaks::kCrLf, &uncoded, &problems));
-  ASSERT_EQ(1u, problems.size());
-  EXPECT_EQ(P::kNoLineBreakCode, problems[0].kind);
-  ASSERT_EQ(1u, uncoded.size());
-  EXPECT_EQ(3u, uncoded[0].offset);
-}
 
 // The listing without its marks is what the writer makes the encoder's bytes
 // from, and the problems are the encoder's, on random tables and texts.

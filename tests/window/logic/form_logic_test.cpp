@@ -215,9 +215,6 @@ TEST_F(FormLogicTest, GameTblFromTheCommandLine) {
   ASSERT_EQ(converted.uncoded.size(), 2u);
   EXPECT_EQ(converted.uncoded[0].offset, 6u);
   EXPECT_EQ(converted.uncoded[1].offset, 15u);
-  UncodedMarks marks;
-  marks.Set(converted.listing, converted.uncoded);
-  EXPECT_EQ(WriteForm(converted.listing, u"out.bin", marks).kind, WriteOutcome::Kind::kBoxMessage);
   // Without --tbl, the tables of the search as before.
   TableSearchPlace place;
   place.current_dir = dir_;
