@@ -24,6 +24,7 @@
 #include "codec/decode.h"
 #include "codec/encode.h"
 #include "codec/game_encode.h"
+#include "codec/game_listing.h"
 #include "codec/listing.h"
 #include "runtime/compare.h"
 #include "runtime/strings.h"
@@ -153,6 +154,16 @@ void BM_GameEncoder(benchmark::State& state, const Mix& mix, std::size_t megabyt
   EncodeWhole<GameEncoder>(state, BigGameTable(), Text(mix, megabytes));
 }
 
+// The listing through the same .tbl, which takes the encoder one unit at a time.
+void BM_GameConvertToCode(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+  const std::u16string& text = Text(mix, megabytes);
+  for (auto _ : state) {
+    std::u16string listing = ConvertToCode(text, BigGameTable());
+    benchmark::DoNotOptimize(listing.data());
+  }
+  SetUnits(state, text.size());
+}
+
 // The encoded text decoded back in 64 KiB chunks by a fresh decoder of
 // either kind; items are bytes.
 template <class TextEncoder, class TextDecoder, class Table>
@@ -272,6 +283,9 @@ void RegisterAll() {
       benchmark::RegisterBenchmark(("GameEncoder" + suffix).c_str(), BM_GameEncoder, mix, mb)
           ->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark((std::string("GameConvertToCode/") + mix.name + "/1MB").c_str(),
+                                 BM_GameConvertToCode, mix, std::size_t{1})
+        ->Unit(benchmark::kMillisecond);
     const std::string big = std::string("/") + mix.name + "/16MB";
     benchmark::RegisterBenchmark(("Decoder" + big).c_str(), BM_Decoder, mix, 16)
         ->Unit(benchmark::kMillisecond);

@@ -1,7 +1,8 @@
 // A .tbl read from arbitrary text, then arbitrary bytes decoded through it and
 // the text they give encoded again. Parsing must never fail but by listing
 // problems; a table that loads must decode and encode exactly as the plain
-// longest-match references do, however the input is cut into chunks.
+// longest-match references do, however the input is cut into chunks, and its
+// listing must write the same bytes.
 
 #include <algorithm>
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include "chartable/game_table.h"
 #include "codec/decode.h"
 #include "codec/game_encode.h"
+#include "codec/game_listing.h"
 #include "fuzz_support.h"
 #include "support/encoded.h"
 #include "support/reference.h"
@@ -58,5 +60,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return bytes.empty() ? got.size() : 1 + bytes[next++ % bytes.size()] % 5;
   });
   FUZZ_CHECK(fed.Describe() == plain.Describe(), "the encoder differs from the reference");
+
+  // Its listing, the marks of its problems taken out, writes the same bytes.
+  std::vector<UncodedChar> marks;
+  std::vector<EncodeProblem> problems;
+  const std::u16string listing = ConvertToCode(got, table.value(), breaks, &marks, &problems);
+  const auto written = test::BytesWithoutMarks(listing, marks);
+  FUZZ_CHECK(written, "the listing without its marks is refused by the writer");
+  const test::Encoded listed{*written, false, problems};
+  FUZZ_CHECK(listed.Describe() == plain.Describe(),
+             "the listing writes other bytes than the encoder");
+  FUZZ_CHECK(marks.size() == problems.size(), "a problem without its mark in the listing");
   return 0;
 }

@@ -1,8 +1,12 @@
 // binconv-cli convert: text to code listing.
 
+#include <utility>
+
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/tables.h"
+#include "codec/game_listing.h"
 #include "runtime/describe.h"
 
 namespace binconv::cli {
@@ -21,31 +25,33 @@ constexpr CommandText kConvertText{
         "on standard error with its line and column, and the exit status is then 1:\n"
         "write would take such a hex digit for part of a code, or drop such a line\n"
         "break, without a word.\n"
-        "INPUT omitted or \"-\" reads standard input.\n"};
+        "INPUT omitted or \"-\" reads standard input.\n"
+        "\n"
+        "--tbl FILE converts through a game's own table, as encode --tbl encodes:\n"
+        "each byte of a code becomes its two hex digits and a space, and a line-break\n"
+        "code ends its line with CR LF. Each problem (a character without a code, a\n"
+        "control code without its parameter tag, a tag character that is not a hex\n"
+        "digit) is listed on standard error with its line and column and stays in the\n"
+        "listing where it was found: the character itself, or \"？\" where it has\n"
+        "none. The exit status is then 1.\n"};
 
 constexpr std::array kConvertOptions{
-    kTablesOption, kExactOption,
+    kTablesOption, kGameTblOption, kExactOption,
     OutputOption("FILE", "write the listing to FILE instead of standard output"), kHelpOption};
 
 constexpr Usage kConvertUsage{.options = kConvertOptions,
                               .form = {.positionals = OptionalInput("[INPUT]")}};
 
-int RunConvert(const ParsedArgs& args) {
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
-  const CharTable* table = &tables->loaded.table;
-  CodeConverter converter(*table, LineBreaksOf(args));
-  std::vector<UncodedChar> uncoded;
-  converter.set_uncoded(&uncoded);
-  std::size_t uncoded_total = 0;
+// The listing streamed through `converter`, each problem told as it is found
+// (so that memory stays bounded by a chunk) by `tell`, which returns how
+// many it told; then how many there were: "3 `one``left`".
+template <class Converter, class Tell>
+int StreamListing(const ParsedArgs& args, Converter& converter, Tell&& tell, std::string_view one,
+                  std::string_view left) {
+  std::size_t told = 0;
   const std::string input_name = ShownName(InputName(args));
-  // Told as they are found, so that memory stays bounded by a chunk.
-  auto tell = [&](bool good) -> Reported<> {
-    for (const UncodedChar& u : uncoded) {
-      PrintProblem(input_name, {EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
-    }
-    uncoded_total += uncoded.size();
-    uncoded.clear();
+  const auto told_then = [&](bool good) -> Reported<> {
+    told += tell(input_name);
     // The listing of the text before a bad sequence is written all the same.
     if (good) return Unit{};
     return Failure(ReportInvalidUtf8(input_name, converter.utf8_error().offset));
@@ -53,14 +59,47 @@ int RunConvert(const ParsedArgs& args) {
   const Reported<> streamed = StreamToOutput(
       args,
       [&](std::string_view bytes, std::string& listing) {
-        return tell(converter.FeedUtf8(bytes, listing));
+        return told_then(converter.FeedUtf8(bytes, listing));
       },
-      [&](std::string& listing) { return tell(converter.FinishUtf8(listing)); });
+      [&](std::string& listing) { return told_then(converter.FinishUtf8(listing)); });
   if (!streamed) return ToInt(streamed.error());
-  if (uncoded_total == 0) return kExitOk;
-  PrintLine(input_name + ": " + Counted(uncoded_total, "character") +
-            " without a code left in the listing");
+  if (told == 0) return kExitOk;
+  PrintLine(input_name + ": " + Counted(told, one) + std::string(left));
   return kExitRejected;
+}
+
+int ConvertWithTables(const ParsedArgs& args) {
+  const Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return ToInt(tables.error());
+  CodeConverter converter(tables->loaded.table, LineBreaksOf(args));
+  std::vector<UncodedChar> uncoded;
+  converter.set_uncoded(&uncoded);
+  const auto tell = [&](const std::string& input_name) {
+    for (const UncodedChar& u : uncoded) {
+      PrintProblem(input_name, {EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
+    }
+    return std::exchange(uncoded, {}).size();
+  };
+  return StreamListing(args, converter, tell, "character", " without a code left in the listing");
+}
+
+int ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
+  const Reported<GameTable> table = LoadCommandGameTable(tbl);
+  if (!table) return ToInt(table.error());
+  GameCodeConverter converter(*table, LineBreaksOf(args));
+  const auto tell = [&](const std::string& input_name) {
+    for (const EncodeProblem& problem : converter.problems()) PrintProblem(input_name, problem);
+    const std::size_t found = converter.problems().size();
+    converter.clear_problems();
+    return found;
+  };
+  return StreamListing(args, converter, tell, "problem", " marked in the listing");
+}
+
+int RunConvert(const ParsedArgs& args) {
+  if (const std::optional<std::string> tbl = args.Value("tbl"))
+    return ConvertWithGameTbl(args, *tbl);
+  return ConvertWithTables(args);
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The synopsis each command shows, derived from its declaration; the README
 // and --help have always shown these.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopses{{
-    {"convert", "[--tables DIR] [--exact] [-o FILE] [INPUT]"},
+    {"convert", "[--tables DIR | --tbl FILE] [--exact] [-o FILE] [INPUT]"},
     {"write", "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [LISTING]"},
     {"encode",
      "[--tables DIR | --tbl FILE] [--exact] [--report] [--keep-going] "

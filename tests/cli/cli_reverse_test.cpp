@@ -1,6 +1,6 @@
 // End-to-end tests of binconv-cli decode, check-tables, export-tbl, encode
-// --tbl and encode --report / --keep-going: the built binary runs in a
-// scratch directory holding the default tables.
+// --tbl, convert --tbl and encode --report / --keep-going: the built binary
+// runs in a scratch directory holding the default tables.
 
 #include <gtest/gtest.h>
 
@@ -164,6 +164,36 @@ INSTANTIATE_TEST_SUITE_P(
                 ""},
         CliCase{
             "EncodeTblProblems", {"encode", "--tbl", "bad.tbl"}, "A", 2, "", {"bad.tbl:2:"}, ""},
+        CliCase{"ConvertTbl",
+                {"convert", "--tbl", "g.tbl"},
+                "あ、=\r\n<wait><1E><41>[end]",
+                0,
+                "82 A0 81 41 0A\r\nFE 1E 41 FF ",
+                {},
+                ""},
+        CliCase{"ConvertTblMarksProblems",
+                {"convert", "--tbl", "g.tbl", "-o", "out.bin"},
+                "あx\n<wait>あ",
+                1,
+                "",
+                {"-:1:2: no code for 'x' (U+0078)\n",
+                 "-:2:1: the control code here needs a tag of exactly its parameter bytes",
+                 "-: 2 problems marked in the listing"},
+                "82 A0 x 0A\r\nFE ？ 82 A0 "},
+        CliCase{"ConvertTblNotWithTables",
+                {"convert", "--tbl", "g.tbl", "--tables", "t"},
+                "",
+                2,
+                "",
+                {"--tbl and --tables exclude each other"},
+                ""},
+        CliCase{"ConvertTblProblems",
+                {"convert", "--tbl", "bad.tbl", "-o", "out.bin"},
+                "A",
+                2,
+                "",
+                {"bad.tbl:2:"},
+                "-"},
         CliCase{"DecodeMissingInput", {"decode", "nothing.bin"}, "", 2, "", {"nothing.bin"}, ""},
         CliCase{"CheckDefaultTables",
                 {"check-tables"},

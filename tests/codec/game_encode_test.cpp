@@ -11,6 +11,7 @@
 #include "support/bytes.h"
 #include "support/encoded.h"
 #include "support/gtest_support.h"
+#include "support/random_text.h"
 #include "support/reference.h"
 
 namespace binconv {
@@ -131,55 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "41=A\n*0B=#\n"}),
     test::CaseName<EncodeCase>);
 
-// A random .tbl over few bytes and a few characters, so that codes and texts
-// begin alike and the tie rules are reached.
-std::string RandomTbl(std::mt19937& rng, bool one_code_per_text) {
-  // Tag marks only where a tag can't take them, for a text to come back.
-  const std::u16string_view chars = one_code_per_text ? u"ab>\u3042" : u"ab<>\u3042";
-  std::string tbl;
-  std::vector<std::u16string> texts;
-  for (int i = 0; i < 12; ++i) {
-    std::u16string text;
-    for (std::size_t n = 1 + rng() % 3; n > 0; --n) text += chars[rng() % chars.size()];
-    const std::size_t kind = rng() % 6;  // text thrice as often as each other kind
-    if (kind == 4) {
-      // A label holds no tag mark, which would end its tag early.
-      std::erase_if(text, [](char16_t ch) { return ch == u'<' || ch == u'>'; });
-      text = u"<" + text + u">";
-    }
-    if (one_code_per_text) {
-      if (std::find(texts.begin(), texts.end(), text) != texts.end()) continue;
-      texts.push_back(text);
-    }
-    std::string code;
-    const std::size_t length = one_code_per_text ? 2 : 1 + rng() % 2;
-    for (std::size_t n = length; n > 0; --n) {
-      AppendHexByte(static_cast<std::uint8_t>(rng() % (one_code_per_text ? 16 : 5)), code);
-    }
-    const std::string line = std::string(kind == 3   ? "*"
-                                         : kind == 4 ? "$"
-                                         : kind == 5 ? "/"
-                                                     : "") +
-                             code + "=" + EncodeUtf8(text) +
-                             (kind == 4 ? "," + std::to_string(rng() % 3) : "");
-    if (ParseGameTable(tbl + line + "\n", "r.tbl")) tbl += line + "\n";
-  }
-  return tbl;
-}
-
 TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
-  constexpr std::u16string_view kPieces[] = {
-      u"a",  u"b",  u"<",    u">", u"\uFF1E",     u"\u3042", u"0",      u"f",
-      u"\r", u"\n", u"\r\n", u" ", u"\U0001F600", u"\xD800", u"\xDC00", u"x"};
   std::mt19937 rng(777);
   for (int round = 0; round < 300; ++round) {
-    const std::string tbl = RandomTbl(rng, false);
+    const std::string tbl = test::RandomGameTbl(rng, false);
     const GameTable table = ParseGameTable(tbl, "r.tbl").value();
     const LineBreaks line_breaks = round % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
     GameEncoder encoder(table, line_breaks);
     for (int i = 0; i < 20; ++i) {
-      std::u16string text;
-      for (std::size_t n = rng() % 30; n > 0; --n) text += kPieces[rng() % std::size(kPieces)];
+      const std::u16string text = test::RandomGameText(rng);
       ASSERT_EQ(test::ReferenceGameEncode(table.codes(), text, line_breaks).Describe(),
                 test::Encode(encoder, text, [&] { return rng() % 6; }).Describe())
           << "table\n"
@@ -194,7 +155,7 @@ TEST(GameEncodeRoundTripTest, TextsOfTheTableComeBack) {
   std::mt19937 rng(99);
   int checked = 0;
   for (int round = 0; round < 200; ++round) {
-    const std::string tbl = RandomTbl(rng, true);
+    const std::string tbl = test::RandomGameTbl(rng, true);
     const GameTable table = ParseGameTable(tbl, "r.tbl").value();
     std::vector<std::u16string> pieces;
     for (const GameCode& code : table.codes()) {

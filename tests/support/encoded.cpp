@@ -76,4 +76,18 @@ std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable&
   return out;
 }
 
+std::optional<std::vector<std::uint8_t>> BytesWithoutMarks(std::u16string_view listing,
+                                                           std::span<const UncodedChar> marks) {
+  std::u16string unmarked(listing);
+  for (auto m = marks.rbegin(); m != marks.rend(); ++m) {
+    if (m->offset + m->length >= unmarked.size() || unmarked[m->offset + m->length] != u' ') {
+      return std::nullopt;
+    }
+    unmarked.erase(m->offset, m->length + 1);
+  }
+  auto bytes = ParseListing(unmarked);
+  if (!bytes) return std::nullopt;
+  return std::move(bytes).value();
+}
+
 }  // namespace binconv::test

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,12 @@ Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_vi
 // cleared, so that it is ready for the next text).
 Encoded Encode(GameEncoder& encoder, std::u16string_view text,
                const std::function<std::size_t()>& next_size = {});
+
+// The bytes the writer makes of a listing once the marks of its problems are
+// taken out, each with the space after it; nullopt when a mark lacks its
+// space or the writer refuses what is left.
+std::optional<std::vector<std::uint8_t>> BytesWithoutMarks(std::u16string_view listing,
+                                                           std::span<const UncodedChar> marks);
 
 // The text of a whole byte string, decoded in one go.
 std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,

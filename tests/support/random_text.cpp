@@ -1,6 +1,12 @@
 #include "support/random_text.h"
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
+
+#include "chartable/game_table.h"
+#include "runtime/hex.h"
+#include "runtime/utf8.h"
 
 namespace binconv::test {
 
@@ -17,6 +23,49 @@ std::u16string RandomText(std::mt19937& rng, std::span<const std::u16string_view
   for (int n = length(rng); n > 0; --n) {
     text += long_text && percent(rng) < 97 ? kStateless[stateless(rng)] : pieces[piece(rng)];
   }
+  return text;
+}
+
+std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
+  // Tag marks only where a tag can't take them, for a text to come back.
+  const std::u16string_view chars = one_code_per_text ? u"ab>\u3042" : u"ab<>\u3042";
+  std::string tbl;
+  std::vector<std::u16string> texts;
+  for (int i = 0; i < 12; ++i) {
+    std::u16string text;
+    for (std::size_t n = 1 + rng() % 3; n > 0; --n) text += chars[rng() % chars.size()];
+    const std::size_t kind = rng() % 6;  // text thrice as often as each other kind
+    if (kind == 4) {
+      // A label holds no tag mark, which would end its tag early.
+      std::erase_if(text, [](char16_t ch) { return ch == u'<' || ch == u'>'; });
+      text = u"<" + text + u">";
+    }
+    if (one_code_per_text) {
+      if (std::find(texts.begin(), texts.end(), text) != texts.end()) continue;
+      texts.push_back(text);
+    }
+    std::string code;
+    const std::size_t length = one_code_per_text ? 2 : 1 + rng() % 2;
+    for (std::size_t n = length; n > 0; --n) {
+      AppendHexByte(static_cast<std::uint8_t>(rng() % (one_code_per_text ? 16 : 5)), code);
+    }
+    const std::string line = std::string(kind == 3   ? "*"
+                                         : kind == 4 ? "$"
+                                         : kind == 5 ? "/"
+                                                     : "") +
+                             code + "=" + EncodeUtf8(text) +
+                             (kind == 4 ? "," + std::to_string(rng() % 3) : "");
+    if (ParseGameTable(tbl + line + "\n", "r.tbl")) tbl += line + "\n";
+  }
+  return tbl;
+}
+
+std::u16string RandomGameText(std::mt19937& rng) {
+  static constexpr std::u16string_view kPieces[] = {
+      u"a",  u"b",  u"<",    u">", u"\uFF1E",     u"\u3042", u"0",      u"f",
+      u"\r", u"\n", u"\r\n", u" ", u"\U0001F600", u"\xD800", u"\xDC00", u"x"};
+  std::u16string text;
+  for (std::size_t n = rng() % 30; n > 0; --n) text += kPieces[rng() % std::size(kPieces)];
   return text;
 }
 

@@ -14,4 +14,14 @@ namespace binconv::test {
 std::u16string RandomText(std::mt19937& rng, std::span<const std::u16string_view> pieces,
                           bool long_text);
 
+// A random .tbl over few bytes and a few characters, so that codes and texts
+// begin alike and the tie rules are reached; with `one_code_per_text`, codes
+// of two bytes and no two alike in text.
+std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text);
+
+// Up to 29 pieces that reach every rule of the encoder through such a table:
+// its characters, tag marks of both widths, hex digits, each line break, a
+// space, a surrogate pair and both lone halves, and a character it never holds.
+std::u16string RandomGameText(std::mt19937& rng);
+
 }  // namespace binconv::test

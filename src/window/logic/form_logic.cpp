@@ -1,11 +1,13 @@
 #include "window/logic/form_logic.h"
 
+#include <algorithm>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <variant>
 
 #include "codec/convert.h"
+#include "codec/game_listing.h"
 #include "codec/write.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -52,6 +54,61 @@ std::u16string JapaneseReason(IoErrorCode code) {
       break;
   }
   return u"システムエラーが発生しました。";
+}
+
+// A file or folder as a user finds it: absolute, without dots or a trailing
+// separator.
+std::u16string ShownPath(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::path shown = std::filesystem::absolute(path, error);
+  shown = (error ? path : shown).lexically_normal();
+  if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
+  return FromUtf8(PathToUtf8(shown.make_preferred()));
+}
+
+std::u16string GameTblReason(const Problem& problem) {
+  switch (problem.code) {
+    case ProblemCode::kTblNotAnEntry:
+      return u"項目の形になっていません（HEX=TEXT、/HEX、*HEX、$HEX=LABEL,N、コメント、"
+             u"@NAME のどれか）。";
+    case ProblemCode::kTblBadCode:
+      return u"コードが 16 進数 2 桁ずつになっていません。";
+    case ProblemCode::kTblEmptyCode:
+      return u"コードがありません。";
+    case ProblemCode::kTblCodeTooLong:
+      return u"コードが 4 バイトを超えています。";
+    case ProblemCode::kTblNoText:
+      return u"「=」のあとに文字がありません。";
+    case ProblemCode::kTblBadParams:
+      return u"制御コードには LABEL,N（N はパラメーターのバイト数で 0～8）が必要です。";
+    case ProblemCode::kTblDuplicateCode:
+      return u"同じコードが " + Number(problem.other_line) + u" 行目にもあります。";
+    case ProblemCode::kTblUnreachable:
+      return Number(problem.other_line) +
+             u" 行目の制御コードで始まるコードのため、読まれることがありません。";
+    case ProblemCode::kTblSwitch:
+      return u"テーブルの切り替え（!HEX）にはまだ対応していません。";
+    case ProblemCode::kBadUtf8:
+      return Number(problem.column) + u" 文字目：UTF-8 として正しくないバイト列があります。";
+    default:
+      return u"読み込めない行です。";
+  }
+}
+
+// The arguments, each turned into a path as `path_of` says.
+template <class View, class PathOf>
+WindowArgs ArgsOf(std::span<const View> args, View tbl, View tbl_is, PathOf&& path_of) {
+  WindowArgs found;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == tbl) {
+      found.tbl_without_file = i + 1 == args.size();
+      if (!found.tbl_without_file) found.tbl = path_of(args[++i]);
+    } else if (args[i].starts_with(tbl_is)) {
+      found.tbl = path_of(args[i].substr(tbl_is.size()));
+      found.tbl_without_file = false;
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -112,13 +169,56 @@ bool IsRejectedInListing(char16_t ch) {
 LoadOutcome LoadForm(const std::filesystem::path& dir) {
   auto loaded = LoadCharTables(dir);
   if (!loaded) return {CharTable(), TableErrorText(loaded.error()), {}};
-  // The folder as a user finds it: absolute, without dots or a trailing separator.
-  std::error_code error;
-  std::filesystem::path shown = std::filesystem::absolute(dir, error);
-  shown = (error ? dir : shown).lexically_normal();
-  if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
-  return {std::move(loaded).value(), std::nullopt,
-          u"文字テーブル：" + FromUtf8(PathToUtf8(shown.make_preferred()))};
+  return {std::move(loaded).value(), std::nullopt, u"文字テーブル：" + ShownPath(dir)};
+}
+
+WindowArgs WindowArgsOf(std::span<const std::string_view> args) {
+  return ArgsOf<std::string_view>(
+      args, "--tbl", "--tbl=", [](std::string_view name) { return PathFromUtf8(name); });
+}
+
+WindowArgs WindowArgsOf(std::span<const std::u16string_view> args) {
+  return ArgsOf<std::u16string_view>(args, u"--tbl", u"--tbl=", [](std::u16string_view name) {
+    return std::filesystem::path(std::u16string(name));  // native: UTF-16 as Windows gives it
+  });
+}
+
+LoadOutcome LoadForm(const WindowArgs& args, const TableSearchPlace& place) {
+  if (args.tbl_without_file) {
+    return {CharTable(), u"--tbl のあとにゲームのテーブルのファイル名がありません。", {}};
+  }
+  if (args.tbl) return LoadGameTblForm(*args.tbl);
+  return LoadForm(FindTableFolder(place));
+}
+
+LoadOutcome LoadGameTblForm(const std::filesystem::path& file) {
+  const std::string name = PathToUtf8(file);
+  auto bytes = ReadFileBytes(file);
+  if (!bytes) {
+    return {CharTable(),
+            u"ゲームのテーブルを読み込めませんでした。\n" + FileLine(name) +
+                u"ファイルを開けません。" + IoReasonText(bytes.error()),
+            {}};
+  }
+  auto table = ParseGameTable(*bytes, name);
+  if (!table) return {CharTable(), GameTblErrorText(table.error()), {}};
+  return {CharTable(), std::nullopt, u"ゲームのテーブル：" + ShownPath(file),
+          std::move(table).value()};
+}
+
+std::u16string GameTblErrorText(std::span<const Problem> problems) {
+  // A message box taller than the screen would hide its button.
+  constexpr std::size_t kMostShown = 20;
+  std::u16string text = u"ゲームのテーブルを読み込めませんでした。";
+  for (std::size_t i = 0; i < std::min(problems.size(), kMostShown); ++i) {
+    const Problem& problem = problems[i];
+    text += u"\n" + FromUtf8(problem.file) + u":" + Number(problem.line) + u"：" +
+            GameTblReason(problem);
+  }
+  if (problems.size() > kMostShown) {
+    text += u"\nほかに " + Number(problems.size() - kMostShown) + u" 件の問題があります。";
+  }
+  return text;
 }
 
 LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found) {
@@ -137,6 +237,14 @@ std::u16string TableFolderErrorText(const TableFolderError& error) {
 ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table) {
   ConvertOutcome outcome;
   outcome.listing = ConvertToCode(text3, table, LineBreaks::kCrLf, &outcome.uncoded);
+  return outcome;
+}
+
+ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table,
+                           const std::optional<GameTable>& game) {
+  if (!game) return ConvertForm(text3, table);
+  ConvertOutcome outcome;
+  outcome.listing = ConvertToCode(text3, *game, LineBreaks::kCrLf, &outcome.uncoded);
   return outcome;
 }
 

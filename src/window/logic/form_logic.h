@@ -6,14 +6,17 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 #include "chartable/load.h"
 #include "chartable/table_folders.h"
 #include "runtime/file.h"
+#include "runtime/problem.h"
 #include "window/logic/uncoded_marks.h"
 
 namespace binconv::window::logic {
@@ -40,12 +43,34 @@ struct LoadOutcome {
   CharTable table;
   std::optional<std::u16string> error_message;
   std::u16string tables_tooltip;
+  // A game's own table, given with --tbl FILE: conversion goes through it
+  // instead of `table`, and the tooltip names its file.
+  std::optional<GameTable> game = std::nullopt;
 };
 LoadOutcome LoadForm(const std::filesystem::path& dir);
 // The same for the folder the table search found, or the dialog text that
 // lists where it looked.
 LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found);
 std::u16string TableFolderErrorText(const TableFolderError& error);
+
+// What the window's command line asks for besides --help and --version:
+// "--tbl FILE" or "--tbl=FILE" (the last one given) names a game's own
+// table; every other argument is ignored.
+struct WindowArgs {
+  std::optional<std::filesystem::path> tbl;
+  bool tbl_without_file = false;  // "--tbl" last, with no FILE after it
+};
+// The arguments after the program's name: names in UTF-8 (as Linux passes
+// them), or in UTF-16 (as Windows does).
+WindowArgs WindowArgsOf(std::span<const std::string_view> args);
+WindowArgs WindowArgsOf(std::span<const std::u16string_view> args);
+
+// The load event for the command line: with --tbl FILE, the .tbl FILE and a
+// tooltip that names it, or the dialog text that names FILE:LINE for each
+// problem; without it, the tables the search from `place` finds.
+LoadOutcome LoadForm(const WindowArgs& args, const TableSearchPlace& place);
+LoadOutcome LoadGameTblForm(const std::filesystem::path& file);
+std::u16string GameTblErrorText(std::span<const Problem> problems);
 
 // A click on Command1: the listing for the input box's text, with the marks of
 // the characters it leaves without a code.
@@ -54,6 +79,10 @@ struct ConvertOutcome {
   std::vector<UncodedChar> uncoded;
 };
 ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table);
+// The same through the game's own table when there is one: every problem of
+// the text is marked where it stands in the listing.
+ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table,
+                           const std::optional<GameTable>& game);
 
 // A click on Command3: what the window shows afterwards.
 struct WriteOutcome {

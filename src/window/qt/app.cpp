@@ -4,10 +4,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <string_view>
+#include <vector>
 
 #include "runtime/version.h"
-#include "window/qt/font_choice.h"
 #include "window/logic/form_layout.h"
+#include "window/logic/form_logic.h"
+#include "window/qt/font_choice.h"
 #include "window/qt/form1.h"
 
 namespace binconv::window::qt {
@@ -16,14 +18,19 @@ int RunWindow(const std::filesystem::path& dir) {
   return RunWindow(Result<std::filesystem::path, TableFolderError>(dir));
 }
 
-int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
+namespace {
+
+// Shows the form once `load` has loaded it, or the message of its error.
+template <class Load>
+int RunLoaded(Load&& load) {
   // The dialogs are windows of their own and would not inherit it from the form.
   QApplication::setFont(UiFont());
   Form1 form;
-  if (const std::optional<QString> error = form.Load(found)) {
-    QMessageBox::critical(nullptr, QString::fromUtf16(logic::kCaption.data(),
-                                                      static_cast<qsizetype>(logic::kCaption.size())),
-                          *error);
+  if (const std::optional<QString> error = load(form)) {
+    QMessageBox::critical(
+        nullptr,
+        QString::fromUtf16(logic::kCaption.data(), static_cast<qsizetype>(logic::kCaption.size())),
+        *error);
     return 1;
   }
   form.show();
@@ -32,12 +39,26 @@ int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
   return QApplication::exec();
 }
 
+}  // namespace
+
+int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
+  return RunLoaded([&](Form1& form) { return form.Load(found); });
+}
+
+int RunWindow(std::span<const char* const> args) {
+  const std::vector<std::string_view> views(args.begin(), args.end());
+  return RunLoaded([&](Form1& form) {
+    return form.Load(logic::WindowArgsOf(views), TableSearchPlaceOfThisProcess());
+  });
+}
+
 std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) {
   for (const std::string_view arg : args) {
     if (arg == "--version") return std::string("binconv ") + kVersion + "\n";
     if (arg == "--help" || arg == "-h") {
       return std::string(
-                 "Usage: binconv [--help | --version]\n\n"
+                 "Usage: binconv [--help | --version]\n"
+                 "       binconv [--tbl FILE]\n\n"
                  "Opens the window of binconv, バイナリ変換ツール (binary conversion tool),\n"
                  "which turns Japanese text into the bytes of a game's own character\n"
                  "encoding, defined by two table files. Type or paste the text, press the\n"
@@ -46,12 +67,15 @@ std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) 
                  "output button to write the bytes. For scripts and whole folders of text\n"
                  "use binconv-cli.\n\n"
                  "Options:\n"
-                 "  -h, --help     show this help and exit\n"
-                 "      --version  print the version and exit\n"
+                 "  -h, --help      show this help and exit\n"
+                 "      --version   print the version and exit\n"
+                 "      --tbl FILE  convert through the game's own table FILE (a .tbl,\n"
+                 "                  as binconv-cli encode --tbl reads it) instead of\n"
+                 "                  the two table files\n"
                  "Any other argument is ignored.\n\n") +
              kTableSearchHelp +
-             "\nThe window shows the folder it uses as the tooltip of the code box's\n"
-             "caption.\n";
+             "\nThe window shows the folder it uses (or with --tbl, the .tbl file) as\n"
+             "the tooltip of the code box's caption.\n";
     }
   }
   return std::nullopt;

@@ -22,6 +22,10 @@ int RunWindow(const std::filesystem::path& dir);
 // message lists every folder tried and the result is 1.
 int RunWindow(const Result<std::filesystem::path, TableFolderError>& found);
 
+// The same as the command line `args` (those after the program's name) says:
+// with --tbl FILE a game's own table, else the tables the search finds.
+int RunWindow(std::span<const char* const> args);
+
 // What the program prints for --help or --version (also -h), wherever among
 // the arguments after the program's name; nullopt for anything else, which
 // the window ignores.

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <utility>
 
-#include "window/logic/form_logic.h"
 #include "window/qt/box_text.h"
 #include "window/qt/code_box.h"
 #include "window/qt/font_choice.h"
@@ -63,7 +62,8 @@ QWidget* MakeControl(QWidget* parent, const logic::ControlLayout& place) {
       break;
     }
   }
-  widget->setObjectName(QLatin1String(place.name.data(), static_cast<qsizetype>(place.name.size())));
+  widget->setObjectName(
+      QLatin1String(place.name.data(), static_cast<qsizetype>(place.name.size())));
   widget->setGeometry(PixelsFromTwips(place));
   return widget;
 }
@@ -112,21 +112,29 @@ QWidget& Form1::control(logic::Control control) const {
 
 std::optional<QString> Form1::LoadFound(
     const Result<std::filesystem::path, TableFolderError>& found) {
+  return Start(logic::LoadForm(found));
+}
+
+std::optional<QString> Form1::Load(const std::filesystem::path& dir) { return LoadFound(dir); }
+
+std::optional<QString> Form1::Load(const logic::WindowArgs& args, const TableSearchPlace& place) {
+  return Start(logic::LoadForm(args, place));
+}
+
+std::optional<QString> Form1::Start(logic::LoadOutcome loaded) {
   text1_->setText(FromCore(logic::kText1Start));
   text2_->setPlainText(QString());
   text3_->setPlainText(QString());
   text1_->setFocus();
-  logic::LoadOutcome loaded = logic::LoadForm(found);
   table_ = std::move(loaded.table);
+  game_ = std::move(loaded.game);
   label2_->setToolTip(FromCore(loaded.tables_tooltip));
   if (loaded.error_message) return FromCore(*loaded.error_message);
   return std::nullopt;
 }
 
-std::optional<QString> Form1::Load(const std::filesystem::path& dir) { return LoadFound(dir); }
-
 void Form1::ConvertToCode() {
-  const logic::ConvertOutcome outcome = logic::ConvertForm(CoreTextOf(*text3_), table_);
+  const logic::ConvertOutcome outcome = logic::ConvertForm(CoreTextOf(*text3_), table_, game_);
   text2_->ShowListing(outcome.listing, outcome.uncoded);
 }
 

@@ -11,9 +11,11 @@
 #include <optional>
 
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 #include "chartable/table_folders.h"
 #include "runtime/result.h"
 #include "window/logic/form_layout.h"
+#include "window/logic/form_logic.h"
 
 class QLabel;
 class QLineEdit;
@@ -44,6 +46,9 @@ class Form1 : public QWidget {
     return LoadFound(found);
   }
   std::optional<QString> Load(const std::filesystem::path& dir);
+  // The same as the command line says: with --tbl FILE, that game's own
+  // table, named in the tooltip; else the tables the search from `place` finds.
+  std::optional<QString> Load(const logic::WindowArgs& args, const TableSearchPlace& place);
 
   QWidget& control(logic::Control control) const;
   QLineEdit& text1() { return *text1_; }
@@ -53,6 +58,8 @@ class Form1 : public QWidget {
 
  private:
   std::optional<QString> LoadFound(const Result<std::filesystem::path, TableFolderError>& found);
+  // The boxes get their start values, then the outcome of the load event.
+  std::optional<QString> Start(logic::LoadOutcome loaded);
   void ConvertToCode();
   void WriteBinary();
 
@@ -62,6 +69,7 @@ class Form1 : public QWidget {
   CodeBox* text2_ = nullptr;
   QPlainTextEdit* text3_ = nullptr;
   CharTable table_;
+  std::optional<GameTable> game_;  // with --tbl
 };
 
 }  // namespace binconv::window::qt

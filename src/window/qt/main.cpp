@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <span>
 
-#include "chartable/table_folders.h"
 #include "window/qt/app.h"
 
 int main(int argc, char* argv[]) {
@@ -17,6 +16,5 @@ int main(int argc, char* argv[]) {
   }
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral(BINCONV_APP_ID));
-  return binconv::window::qt::RunWindow(
-      binconv::FindTableFolder(binconv::TableSearchPlaceOfThisProcess()));
+  return binconv::window::qt::RunWindow(args);
 }

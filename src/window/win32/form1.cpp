@@ -320,12 +320,20 @@ void Form1::Layout() {
 }
 
 bool Form1::Load(const Result<std::filesystem::path, TableFolderError>& found) {
+  return Start(logic::LoadForm(found));
+}
+
+bool Form1::Load(const logic::WindowArgs& args, const TableSearchPlace& place) {
+  return Start(logic::LoadForm(args, place));
+}
+
+bool Form1::Start(logic::LoadOutcome loaded) {
   SetWindowTextW(control(kText1), Wide(logic::kText1Start).c_str());
   SetWindowTextW(control(kText2), L"");
   SetWindowTextW(control(kText3), L"");
-  logic::LoadOutcome loaded = logic::LoadForm(found);
   table_ = std::move(loaded.table);
-  // The code box's caption names the tables' folder in its tooltip.
+  game_ = std::move(loaded.game);
+  // The code box's caption names the tables' folder (or the .tbl) in its tooltip.
   std::wstring tip = Wide(loaded.tables_tooltip);
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
@@ -373,7 +381,7 @@ bool Form1::PreTranslate(const MSG& msg) {
 
 void Form1::ConvertToCode() {
   const logic::ConvertOutcome outcome =
-      logic::ConvertForm(logic::CoreTextFromBox(Core(GetText(control(kText3)))), table_);
+      logic::ConvertForm(logic::CoreTextFromBox(Core(GetText(control(kText3)))), table_, game_);
   uncoded_.Set(outcome.listing, outcome.uncoded);
   showing_listing_ = true;
   ReplaceTextUndoable(control(kText2), Wide(logic::BoxTextFromCore(outcome.listing, u"\r\n")));

@@ -6,11 +6,14 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 #include "chartable/table_folders.h"
 #include "window/logic/form_layout.h"
+#include "window/logic/form_logic.h"
 #include "window/logic/uncoded_marks.h"
 
 namespace binconv::window::win32 {
@@ -43,6 +46,9 @@ class Form1 {
   // The start-up sequence: the boxes get their start values, then the tables
   // are read from `dir`. On failure the message box has been shown.
   bool Load(const Result<std::filesystem::path, TableFolderError>& found);
+  // The same as the command line says: with --tbl FILE, that game's own
+  // table, named in the tooltip; else the tables the search from `place` finds.
+  bool Load(const logic::WindowArgs& args, const TableSearchPlace& place);
   // Shows the window with the focus in Text1.
   void Show(int show_command);
   // Runs the message loop until the window closes; returns the exit status.
@@ -57,6 +63,8 @@ class Form1 {
   void CreateControls();
   void Layout();
   void ApplyFont();
+  // The boxes get their start values, then the outcome of the load event.
+  bool Start(logic::LoadOutcome loaded);
   void ConvertToCode();
   void WriteBinary();
   // Colours the characters the writer would stop at and the uncoded ones;
@@ -77,6 +85,7 @@ class Form1 {
   logic::UncodedMarks uncoded_;
   std::u16string shown_;  // Text2 as the last highlighting saw it
   CharTable table_;
+  std::optional<GameTable> game_;  // with --tbl
 };
 
 // The box texts as they are, and set as one undoable edit.

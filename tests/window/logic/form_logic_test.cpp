@@ -7,8 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "runtime/utf8.h"
 #include "support/temp_dir.h"
@@ -189,12 +192,114 @@ INSTANTIATE_TEST_SUITE_P(
                    u"\n2 行目 1 文字目：UTF-8 として正しくないバイト列があります（ファイルが UTF-8 "
                    u"のバイトオーダーマークで始まっているため"},
         // Taken for UTF-8 by its first sixteen characters, without a mark.
-        TableFault{"BadUtf8WithoutMark", "Zezovar.ini",
-                   "/あいうえおかきくけこさしすせそた"
-                   "\r\nL,あ\xFF",
-                   u"\n2 行目 4 文字目：UTF-8 として正しくないバイト列があります（ここまでのテキストが "
-                   u"UTF-8 であるため"}),
+        TableFault{
+            "BadUtf8WithoutMark", "Zezovar.ini",
+            "/あいうえおかきくけこさしすせそた"
+            "\r\nL,あ\xFF",
+            u"\n2 行目 4 文字目：UTF-8 として正しくないバイト列があります（ここまでのテキストが "
+            u"UTF-8 であるため"}),
     [](const ::testing::TestParamInfo<TableFault>& p) { return std::string(p.param.name); });
+
+// With --tbl FILE the window converts through the game's own table, marks
+// each problem where it stands, and names the file in the tooltip.
+TEST_F(FormLogicTest, GameTblFromTheCommandLine) {
+  Put("g.tbl", "82A0=\xE3\x81\x82\n*0A\n$FE=<wait>,1\n");
+  const std::string tbl = PathToUtf8(dir_ / "g.tbl");
+  const std::string_view args[] = {"-x", "--tbl", tbl};
+  const LoadOutcome loaded = LoadForm(WindowArgsOf(args), TableSearchPlace{});
+  ASSERT_FALSE(loaded.error_message) << Utf8(*loaded.error_message);
+  ASSERT_TRUE(loaded.game);
+  EXPECT_EQ(Utf8(loaded.tables_tooltip), "ゲームのテーブル：" + tbl);
+  const ConvertOutcome converted = ConvertForm(u"あx\r\n<wait>", loaded.table, loaded.game);
+  EXPECT_EQ(Utf8(converted.listing), "82 A0 x 0A\r\nFE ？ ");
+  ASSERT_EQ(converted.uncoded.size(), 2u);
+  EXPECT_EQ(converted.uncoded[0].offset, 6u);
+  EXPECT_EQ(converted.uncoded[1].offset, 15u);
+  // Without --tbl, the tables of the search as before.
+  TableSearchPlace place;
+  place.current_dir = dir_;
+  const LoadOutcome searched = LoadForm(WindowArgs{}, place);
+  ASSERT_FALSE(searched.error_message);
+  EXPECT_FALSE(searched.game);
+  EXPECT_TRUE(searched.tables_tooltip.starts_with(u"文字テーブル："));
+  EXPECT_EQ(ConvertForm(u"あ", searched.table, searched.game).listing,
+            ConvertForm(u"あ", searched.table).listing);
+}
+
+struct ArgsCase {
+  std::vector<std::u16string_view> args;
+  std::optional<std::u16string_view> tbl;
+  bool without_file = false;
+};
+
+class WindowArgsTest : public ::testing::TestWithParam<ArgsCase> {};
+
+TEST_P(WindowArgsTest, TblFileInUtf8AndUtf16) {
+  const ArgsCase& c = GetParam();
+  std::vector<std::string> narrow;
+  for (std::u16string_view arg : c.args) narrow.push_back(Utf8(arg));
+  const std::vector<std::string_view> views(narrow.begin(), narrow.end());
+  for (const WindowArgs& found : {WindowArgsOf(views), WindowArgsOf(c.args)}) {
+    EXPECT_EQ(found.tbl_without_file, c.without_file);
+    ASSERT_EQ(found.tbl.has_value(), c.tbl.has_value());
+    if (c.tbl) {
+      EXPECT_EQ(PathToUtf8(*found.tbl), Utf8(*c.tbl));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Args, WindowArgsTest,
+                         ::testing::Values(ArgsCase{{}, std::nullopt},
+                                           ArgsCase{{u"--tbl", u"ゲーム.tbl"}, u"ゲーム.tbl"},
+                                           ArgsCase{{u"--tbl=a.tbl", u"other"}, u"a.tbl"},
+                                           ArgsCase{{u"--tbl", u"a.tbl", u"--tbl", u"b.tbl"},
+                                                    u"b.tbl"},
+                                           ArgsCase{{u"a.tbl", u"--tbl"}, std::nullopt, true}));
+
+struct GameTblFault {
+  const char* name;
+  std::string bytes;  // none: no such file
+  std::vector<std::u16string> says;
+};
+
+class GameTblFaults : public FormLogicTest, public ::testing::WithParamInterface<GameTblFault> {};
+
+TEST_P(GameTblFaults, EveryProblemWithFileAndLine) {
+  const GameTblFault& f = GetParam();
+  if (!f.bytes.empty()) Put("bad.tbl", f.bytes);
+  const LoadOutcome loaded = LoadGameTblForm(dir_ / "bad.tbl");
+  ASSERT_TRUE(loaded.error_message);
+  EXPECT_FALSE(loaded.game);
+  EXPECT_TRUE(loaded.tables_tooltip.empty());
+  const std::u16string& text = *loaded.error_message;
+  EXPECT_TRUE(text.starts_with(u"ゲームのテーブルを読み込めませんでした。\n")) << Utf8(text);
+  for (const std::u16string& part : f.says) EXPECT_TRUE(Contains(text, part)) << Utf8(text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, GameTblFaults,
+    ::testing::Values(GameTblFault{"Missing", "", {u"bad.tbl\n", u"ファイルを開けません。"}},
+                      GameTblFault{
+                          "EveryProblem",
+                          "41=A\n41=B\n$FE=w\nZZ=C\n",
+                          {u"bad.tbl:2：同じコードが 1 行目にもあります。",
+                           u"bad.tbl:3：制御コードには LABEL,N", u"bad.tbl:4：コードが 16 進数"}},
+                      GameTblFault{"Many",
+                                   [] {
+                                     std::string text;
+                                     for (int i = 0; i < 25; ++i) text += "ZZ=a\n";
+                                     return text;
+                                   }(),
+                                   {u"bad.tbl:20：", u"ほかに 5 件の問題があります。"}}),
+    [](const ::testing::TestParamInfo<GameTblFault>& p) { return std::string(p.param.name); });
+
+TEST(WindowArgsLoad, TblWithoutFileIsSaid) {
+  WindowArgs args;
+  args.tbl_without_file = true;
+  const LoadOutcome loaded = LoadForm(args, TableSearchPlace{});
+  ASSERT_TRUE(loaded.error_message);
+  EXPECT_TRUE(Contains(*loaded.error_message, u"--tbl")) << Utf8(*loaded.error_message);
+}
 
 TEST_F(FormLogicTest, WriteOutcomes) {
   const fs::path old_cwd = fs::current_path();

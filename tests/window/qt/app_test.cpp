@@ -4,11 +4,13 @@
 #include "window/qt/app.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,16 +28,10 @@ class AppTest : public QObject {
     QTemporaryDir empty;
     QString shown;
     bool window_seen = false;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-      window_seen = window_seen || VisibleForm() != nullptr;
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        shown = box->text();
-        box->close();
-      }
-    });
-    poll.start(5);
-    QCOMPARE(w::RunWindow(std::filesystem::path(empty.path().toStdU16String())), 1);
+    QCOMPARE(RunClosingMessages(
+                 [&] { return w::RunWindow(std::filesystem::path(empty.path().toStdU16String())); },
+                 shown, window_seen),
+             1);
     QVERIFY2(shown.contains("Zezovar.ini"), qPrintable(shown));
     QVERIFY(!window_seen);
   }
@@ -75,6 +71,25 @@ class AppTest : public QObject {
     QVERIFY2(shown.contains("/first/place") && shown.contains("/second/place"), qPrintable(shown));
   }
 
+  // A bad .tbl given with --tbl is told as bad tables are: a message naming
+  // the file and line of each problem, and no window.
+  void BadTblShowsMessageAndNoWindow() {
+    QTemporaryDir dir;
+    const QString tbl = dir.filePath("bad.tbl");
+    QFile file(tbl);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("41=A\nZZ=B\n41=C\n") > 0);
+    file.close();
+    QString shown;
+    bool window_seen = false;
+    const std::string name = tbl.toStdString();
+    const char* const args[] = {"--tbl", name.c_str()};
+    QCOMPARE(RunClosingMessages([&] { return w::RunWindow(std::span<const char* const>(args)); },
+                                shown, window_seen),
+             1);
+    QVERIFY2(shown.contains("bad.tbl:2：") && shown.contains("bad.tbl:3："), qPrintable(shown));
+    QVERIFY(!window_seen);
+  }
+
   void CommandLineAnswers_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("answer");  // empty: the window starts
@@ -100,6 +115,22 @@ class AppTest : public QObject {
   }
 
  private:
+  // Runs `run`, closing each message box it shows (the last one's text goes to
+  // `shown`) and noting whether the form was ever visible.
+  template <class Run>
+  int RunClosingMessages(Run&& run, QString& shown, bool& window_seen) {
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      window_seen = window_seen || VisibleForm() != nullptr;
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown = box->text();
+        box->close();
+      }
+    });
+    poll.start(5);
+    return run();
+  }
+
   static w::Form1* VisibleForm() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       auto* form = qobject_cast<w::Form1*>(widget);

@@ -15,8 +15,9 @@
 
 #include "chartable/table_folders.h"
 #include "codec/listing.h"
-#include "window/logic/form_layout.h"
 #include "test_tables.h"
+#include "window/logic/form_layout.h"
+#include "window/logic/form_logic.h"
 #include "window/qt/code_box.h"
 #include "window/qt/font_choice.h"
 
@@ -250,6 +251,47 @@ class Form1Test : public QObject {
     QFile out("temp.bin");
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(out.readAll().toHex(' '), QByteArray("00 01 10 02 24 04 03"));
+  }
+
+  // With --tbl FILE, conversion goes through the game's own table, its
+  // problems are marked, the tooltip names the file, and the bytes are written
+  // from the listing as ever; a bad .tbl names each line.
+  void GameTblFromTheCommandLine() {
+    QTemporaryDir dir;
+    const QString tbl = dir.filePath(u"ゲーム.tbl"_s);
+    QFile file(tbl);
+    QVERIFY(file.open(QIODevice::WriteOnly) &&
+            file.write("82A0=\xE3\x81\x82\n*0A\n$FE=<wait>,1\n") > 0);
+    file.close();
+    const std::string tbl_utf8 = tbl.toStdString();
+    const std::string_view named[] = {"--tbl", tbl_utf8};
+    QVERIFY(!form_->Load(logic::WindowArgsOf(named), binconv::TableSearchPlace{}));
+    QCOMPARE(form_->label2().toolTip(), u"ゲームのテーブル："_s + QDir::toNativeSeparators(tbl));
+    auto& text2 = form_->text2();
+    form_->text3().setPlainText(u"\u3042x\n<wait>"_s);
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(text2.toPlainText(), u"82 A0 x 0A\nFE \uFF1F "_s);
+    QCOMPARE(w::testing::FormatMarks(text2, 0, text2.highlighter()), "      u   ");
+    QCOMPARE(w::testing::FormatMarks(text2, 1, text2.highlighter()), "   u ");
+    QFile::remove("temp.bin");
+    ClickOutput();
+    QCOMPARE(text2.toPlainText().toStdU16String(), binconv::kBadCharMessage);
+    form_->text3().setPlainText(u"<wait><1E>\u3042\n"_s);
+    QTest::mouseClick(form_->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QCOMPARE(text2.toPlainText(), "FE 1E 82 A0 0A\n");
+    ClickOutput();
+    QFile out("temp.bin");
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll().toHex(' '), QByteArray("fe 1e 82 a0 0a"));
+
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+            file.write("41=A\n41=B\n") > 0);
+    file.close();
+    const auto error = form_->Load(logic::WindowArgsOf(named), binconv::TableSearchPlace{});
+    QVERIFY(error);
+    QVERIFY2(error->contains(u"ゲーム.tbl:2：同じコードが 1 行目にもあります。"_s),
+             qPrintable(*error));
+    QVERIFY(form_->label2().toolTip().isEmpty());
   }
 
   // A failed write is reported in a dialog and costs the user nothing.

@@ -1,5 +1,6 @@
 // The Win32 window against the one layout table: each control's place at the
-// window's DPI, its caption, the client size, and the tables-folder tooltip.
+// window's DPI, its caption, the client size, the tables-folder tooltip, and
+// the game's own table given with --tbl.
 
 #include "window/win32/form1.h"
 
@@ -7,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "support/temp_dir.h"
 #include "window/logic/form_layout.h"
+#include "window/logic/form_logic.h"
 
 namespace binconv::window::win32 {
 namespace {
@@ -74,21 +77,52 @@ TEST_F(Win32FormTest, EveryControlStandsWhereTheLayoutTableSays) {
   }
 }
 
-TEST_F(Win32FormTest, CodeCaptionTellsTheTablesFolder) {
+// The tooltip of the code box's caption; empty when it has none.
+std::wstring TooltipOfCodeCaption(const Form1& form) {
   HWND tooltip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
-  while (tooltip != nullptr && GetWindow(tooltip, GW_OWNER) != form_.hwnd()) {
+  while (tooltip != nullptr && GetWindow(tooltip, GW_OWNER) != form.hwnd()) {
     tooltip = FindWindowExW(nullptr, tooltip, TOOLTIPS_CLASSW, nullptr);
   }
-  ASSERT_NE(tooltip, nullptr);
+  if (tooltip == nullptr) return L"<no tooltip window>";
   wchar_t shown[1024] = {};
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
-  tool.hwnd = form_.hwnd();
-  tool.uId = reinterpret_cast<UINT_PTR>(form_.control(kLabel2));
+  tool.hwnd = form.hwnd();
+  tool.uId = reinterpret_cast<UINT_PTR>(form.control(kLabel2));
   tool.lpszText = shown;
   SendMessageW(tooltip, TTM_GETTEXTW, std::size(shown), reinterpret_cast<LPARAM>(&tool));
+  return shown;
+}
+
+TEST_F(Win32FormTest, CodeCaptionTellsTheTablesFolder) {
   const std::wstring expected = L"文字テーブル：" + fs::absolute(dir_).lexically_normal().wstring();
-  EXPECT_EQ(std::wstring(shown), expected);
+  EXPECT_EQ(TooltipOfCodeCaption(form_), expected);
+}
+
+// With --tbl FILE (a UTF-16 name, as Windows passes it) コード変換 goes through
+// the game's own table and the tooltip names the file; a bad .tbl is refused.
+TEST_F(Win32FormTest, GameTblFromTheCommandLine) {
+  const fs::path tbl = dir_ / L"ゲーム.tbl";
+  {
+    std::ofstream(tbl, std::ios::binary) << "82A0=\xE3\x81\x82\n*0A\n$FE=<wait>,1\n";
+  }
+  const std::wstring name = tbl.wstring();
+  const std::u16string_view args[] = {u"--tbl",
+                                      {reinterpret_cast<const char16_t*>(name.c_str()), name.size()}};
+  ASSERT_TRUE(form_.Load(logic::WindowArgsOf(args), TableSearchPlace{}));
+  EXPECT_EQ(TooltipOfCodeCaption(form_),
+            L"ゲームのテーブル：" + fs::absolute(tbl).lexically_normal().wstring());
+  SetWindowTextW(form_.control(kText3), L"あx\r\n<wait><1E>");
+  SendMessageW(form_.control(kCommand1), BM_CLICK, 0, 0);
+  EXPECT_EQ(GetText(form_.control(kText2)), L"82 A0 x 0A\r\nFE 1E ");
+  { std::ofstream(tbl, std::ios::binary) << "41=A\n41=B\n"; }
+  // The message box of a bad .tbl is closed as soon as it shows.
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND box = FindWindowW(L"#32770", nullptr)) PostMessageW(box, WM_CLOSE, 0, 0);
+  });
+  EXPECT_FALSE(form_.Load(logic::WindowArgsOf(args), TableSearchPlace{}));
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(TooltipOfCodeCaption(form_), L"");
 }
 
 }  // namespace
