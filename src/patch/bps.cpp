@@ -149,8 +149,9 @@ class BpsEncoder {
       }
       Literal(out, literal, t);
       Emit(out, best, t);
-      // New text copied from earlier new text may be copied again.
-      if (best.kind == kTargetCopy) Index(t, t + best.length);
+      // New text copied from earlier new text may be copied again; a run
+      // is found again as a run.
+      if (best.kind == kTargetCopy && best.from + 1 != t) Index(t, t + best.length);
       t += best.length;
       literal = t;
     }
@@ -175,6 +176,13 @@ class BpsEncoder {
   Candidate Best(std::size_t t) {
     Candidate best;
     const std::size_t left = tgt_.size() - t;
+    // A run of the byte before t, however long, is one copy of that byte
+    // overlapping itself: fill after a grown game, a wiped block.
+    if (t > 0) {
+      const std::size_t length = MatchLength(&tgt_[t - 1], &tgt_[t], left);
+      Consider(best, kTargetCopy, t - 1, length,
+               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, t - 1)) + 1);
+    }
     if (t < src_.size()) {
       const std::size_t length = MatchLength(&src_[t], &tgt_[t], std::min(src_.size() - t, left));
       // Short reads pay off too: the next literal costs only its header.

@@ -198,6 +198,70 @@ TEST(PatchFormatTest, BpsOfTranslationCostsLittleMoreThanTheChangedBytes) {
   EXPECT_LE(MakeBps(pair.original, doubled).size(), size + 64);
 }
 
+// Growing a game with fill and wiping a block cost a few actions whatever
+// their length: one overlapping target copy in BPS, RLE records in IPS.
+struct RunCase {
+  std::string name;
+  std::function<PatchPair()> make;
+  std::size_t max_bps;
+  std::size_t max_ips;
+};
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+class PatchOfRunsTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(PatchOfRunsTest, StaysSmallWhateverTheRunsLength) {
+  const PatchPair pair = GetParam().make();
+  for (const PatchFormat format : {PatchFormat::kBps, PatchFormat::kIps}) {
+    auto patch = MakeVerifiedPatch(format, pair.original, pair.modified);
+    ASSERT_TRUE(patch.has_value());
+    EXPECT_LE(patch.value().size(), format == PatchFormat::kBps ? GetParam().max_bps : GetParam().max_ips)
+        << (format == PatchFormat::kBps ? "BPS" : "IPS");
+  }
+}
+
+// Noise with a short run of 0xFF near its start and at its end, as games
+// have: the source then offers 0xFF eight bytes at a time.
+PatchPair GameWithFill(const std::function<void(Bytes&)>& edit) {
+  return Edited(65536, [&](Bytes& m) {
+    std::fill_n(m.begin() + 100, 16, std::uint8_t{0xFF});
+    std::fill_n(m.end() - 16, 16, std::uint8_t{0xFF});
+    edit(m);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, PatchOfRunsTest,
+    testing::Values(
+        // The 16 bytes of 0xFF the original ends with, then 1 MiB more.
+        RunCase{"GrownWithFill",
+                [] {
+                  PatchPair pair = test::TranslatedPair(65536, 0, 3);
+                  pair.original.insert(pair.original.end(), 16, 0xFF);
+                  pair.modified = pair.original;
+                  pair.modified.insert(pair.modified.end(), 1 << 20, 0xFF);
+                  return pair;
+                },
+                100, 200},
+        RunCase{"WipedBlock",
+                [] {
+                  PatchPair pair = GameWithFill([](Bytes& m) { m.resize(1 << 20); });
+                  pair.original = pair.modified;
+                  std::fill_n(pair.modified.begin() + 4096, 512 << 10, std::uint8_t{0xFF});
+                  return pair;
+                },
+                100, 100},
+        RunCase{"ManyWipes",
+                [] {
+                  return GameWithFill([](Bytes& m) {
+                    for (std::size_t at = 1000; at + 5000 < m.size(); at += 10000) {
+                      std::fill_n(m.begin() + static_cast<std::ptrdiff_t>(at), 5000, std::uint8_t{0xFF});
+                    }
+                  });
+                },
+                200, 200}),
+    test::CaseName<RunCase>);
+
 TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
   const std::size_t size = kIpsOffsetLimit + 10;
   const PatchPair reachable = Edited(size, [](Bytes& m) { m[kIpsOffsetLimit - 1] ^= 1; }, 0);
