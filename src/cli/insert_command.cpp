@@ -41,7 +41,7 @@ constexpr CommandText kInsertText{
         "  space START..END [fill=XX]\n"
         "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
         "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
-        "         [align=N] [fill=XX] [skip=V,V...]\n"
+        "         [align=N] [fill=XX] [skip=V,V...] [max=N]\n"
         "TYPE is u16le u16be u24le u24be u32le or u32be; a value is\n"
         "map(offset - header) + base, or with relative= the signed distance from\n"
         "the pointer itself or its table. Ranges are inclusive. A space is free\n"
