@@ -159,6 +159,22 @@ Result<Bytes, PatchFileError> ApplyThroughFiles(const Bytes& original, const Byt
   return Bytes(bytes.begin(), bytes.end());
 }
 
+// The patch made from the pair written to files, read in `memory`.
+Result<Bytes, PatchFileError> MakeThroughFiles(PatchFormat format, const PatchPair& pair,
+                                               const PatchMemory& memory) {
+  test::ScratchDir scratch;
+  FileReader readers[2];
+  const Bytes* bytes[2] = {&pair.original, &pair.modified};
+  for (int k = 0; k < 2; ++k) {
+    const auto path = scratch.path() / (k == 0 ? "original.bin" : "modified.bin");
+    test::WriteAll(path, {reinterpret_cast<const char*>(bytes[k]->data()), bytes[k]->size()});
+    EXPECT_TRUE(readers[k].Open(path).has_value());
+  }
+  FileInput original(readers[0]);
+  FileInput modified(readers[1]);
+  return MakeVerifiedPatchFrom(format, original, modified, memory);
+}
+
 class PatchRoundTripTest : public testing::TestWithParam<PairCase> {};
 
 TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
@@ -175,6 +191,13 @@ TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
     ASSERT_TRUE(from_file.has_value());
     EXPECT_TRUE(from_file.value() == pair.modified);
     if (format == PatchFormat::kIps) ExpectSaneIpsRecords(patch.value());
+    // Made again from the files, through caches of a few small blocks and an
+    // index of 4,096 places: it may be larger, never wrong.
+    auto bounded = MakeThroughFiles(format, pair, {.index_bits = 12, .block_bytes = 512, .blocks = 4});
+    ASSERT_TRUE(bounded.has_value());
+    auto reapplied = ApplyPatch(pair.original, bounded.value());
+    ASSERT_TRUE(reapplied.has_value());
+    EXPECT_TRUE(reapplied.value() == pair.modified);
   }
 }
 
@@ -263,13 +286,16 @@ INSTANTIATE_TEST_SUITE_P(
     test::CaseName<RunCase>);
 
 TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
-  const std::size_t size = kIpsOffsetLimit + 10;
+  // Past 16 MiB and a record's length, the two are compared, not held.
+  const std::size_t size = kIpsOffsetLimit + 0x10000 + 10;
   const PatchPair reachable = Edited(size, [](Bytes& m) { m[kIpsOffsetLimit - 1] ^= 1; }, 0);
   EXPECT_TRUE(
       MakeVerifiedPatch(PatchFormat::kIps, reachable.original, reachable.modified).has_value());
   for (const auto& edit : std::vector<std::function<void(Bytes&)>>{
            [](Bytes& m) { m[kIpsOffsetLimit + 2] ^= 1; },
            [](Bytes& m) { m.resize(kIpsOffsetLimit + 1); },  // can't truncate to 24 bits
+           [](Bytes& m) { m.back() ^= 1; },
+           [](Bytes& m) { m.push_back(0); },
        }) {
     const PatchPair pair = Edited(size, edit, 0);
     auto patch = MakeVerifiedPatch(PatchFormat::kIps, pair.original, pair.modified);
