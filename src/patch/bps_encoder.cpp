@@ -314,8 +314,8 @@ Result<std::vector<std::uint8_t>, IoError> MakeBpsFrom(PatchInput& original, Pat
   detail::AppendBpsNumber(out, modified.size());
   detail::AppendBpsNumber(out, metadata.size());
   out.insert(out.end(), metadata.begin(), metadata.end());
-  InputCache source(original, memory);
-  InputCache target(modified, memory);
+  InputCache source(original, memory.block_bytes, memory.source_blocks);
+  InputCache target(modified, memory.block_bytes, memory.target_blocks);
   BpsEncoder(source, target, memory).Encode(out);
   for (const InputCache* read : {&source, &target}) {
     if (read->error()) return Unexpected(*read->error());

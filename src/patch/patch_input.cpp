@@ -21,19 +21,19 @@ Result<Unit, IoError> FileInput::ReadAt(std::uint64_t offset, std::span<std::uin
 
 namespace detail {
 
-InputCache::InputCache(PatchInput& input, const PatchMemory& memory)
+InputCache::InputCache(PatchInput& input, std::size_t block_bytes, std::size_t blocks)
     : input_(input),
       whole_(input.whole()),
       size_(input.size()),
-      block_bytes_(std::max<std::size_t>(memory.block_bytes, kCacheSlack)) {
+      block_bytes_(std::max<std::size_t>(block_bytes, kCacheSlack)) {
   if (whole_ != nullptr) return;
   // No more blocks than the input has, and one more so that reach() covers
   // it all; two at least, for a run's byte in the block before.
   const std::uint64_t needed = size_ / block_bytes_ + 2;
-  const std::size_t blocks = static_cast<std::size_t>(
-      std::max<std::uint64_t>(std::min<std::uint64_t>(memory.blocks, needed), 2));
-  tags_.assign(blocks, ~std::uint64_t{0});
-  bytes_.resize(blocks * (block_bytes_ + kCacheSlack));
+  const std::size_t kept = static_cast<std::size_t>(
+      std::max<std::uint64_t>(std::min<std::uint64_t>(blocks, needed), 2));
+  tags_.assign(kept, ~std::uint64_t{0});
+  bytes_.resize(kept * (block_bytes_ + kCacheSlack));
 }
 
 std::size_t InputCache::Available(std::uint64_t offset) const {

@@ -58,9 +58,11 @@ struct PatchMemory {
   // The index of the original has 2^bits places of 8 bytes; a larger
   // original is indexed at every (size / 2^bits)-th place rather than every
   // fourth, so matches shorter than that step may go unseen.
-  int index_bits = 24;
+  int index_bits = 23;
   std::size_t block_bytes = std::size_t{64} << 10;
-  std::size_t blocks = 256;  // in each cache; new bytes repeat what is at most this far back
+  std::size_t source_blocks = 256;
+  // New bytes are found again only as far back as these blocks reach.
+  std::size_t target_blocks = 1024;
 };
 
 namespace detail {
@@ -72,7 +74,7 @@ namespace detail {
 class InputCache {
  public:
   static constexpr std::size_t kCacheSlack = 64;
-  InputCache(PatchInput& input, const PatchMemory& memory);
+  InputCache(PatchInput& input, std::size_t block_bytes, std::size_t blocks);
   std::uint64_t size() const { return size_; }
   // The bytes from `offset` < size() on, at least min(kCacheSlack, size() - offset)
   // of them, as told by Available.

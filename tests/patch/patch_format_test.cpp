@@ -193,7 +193,7 @@ TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
     if (format == PatchFormat::kIps) ExpectSaneIpsRecords(patch.value());
     // Made again from the files, through caches of a few small blocks and an
     // index of 4,096 places: it may be larger, never wrong.
-    auto bounded = MakeThroughFiles(format, pair, {.index_bits = 12, .block_bytes = 512, .blocks = 4});
+    auto bounded = MakeThroughFiles(format, pair, {.index_bits = 12, .block_bytes = 512, .source_blocks = 4, .target_blocks = 4});
     ASSERT_TRUE(bounded.has_value());
     auto reapplied = ApplyPatch(pair.original, bounded.value());
     ASSERT_TRUE(reapplied.has_value());
