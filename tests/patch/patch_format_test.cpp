@@ -285,6 +285,36 @@ INSTANTIATE_TEST_SUITE_P(
                 200, 200}),
     test::CaseName<RunCase>);
 
+// A file that changes while its patch is made: every read after the first
+// pass gives its bytes with one of them flipped.
+class ChangingInput final : public PatchInput {
+ public:
+  explicit ChangingInput(const Bytes& bytes) : bytes_(bytes) {}
+  std::uint64_t size() const override { return bytes_.size(); }
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    if (offset + out.size() >= bytes_.size() && !changed_) {
+      changed_ = true;
+      bytes_[bytes_.size() / 2] ^= 1;
+    }
+    return Unit{};
+  }
+
+ private:
+  Bytes bytes_;
+  bool changed_ = false;
+};
+
+TEST(PatchFormatTest, BpsOfAFileThatChangesWhileReadIsNotReturned) {
+  const PatchPair pair = test::TranslatedPair(std::size_t{1} << 16, 20, 3);
+  MemoryInput original(pair.original);
+  ChangingInput modified(pair.modified);
+  auto patch = MakeVerifiedPatchFrom(PatchFormat::kBps, original, modified);
+  ASSERT_FALSE(patch.has_value());
+  ASSERT_TRUE(std::holds_alternative<PatchError>(patch.error()));
+  EXPECT_EQ(std::get<PatchError>(patch.error()).code, PatchErrorCode::kNotReproduced);
+}
+
 TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
   // Past 16 MiB and a record's length, the two are compared, not held.
   const std::size_t size = kIpsOffsetLimit + 0x10000 + 10;
