@@ -66,7 +66,7 @@ int TableBits(std::uint64_t entries, int most) {
 // so that the longest of them can be taken.
 class TargetIndex {
  public:
-  static constexpr std::size_t kWays = 16;
+  static constexpr std::size_t kWays = 32;
   explicit TargetIndex(std::uint64_t entries)
       : bits_(TableBits(entries, 18)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
   std::uint32_t* Bucket(const std::uint8_t* p) {
