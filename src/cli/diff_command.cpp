@@ -19,8 +19,9 @@ constexpr CommandText kDiffText{
         "       player learns at once that their copy is the wrong one; any size.\n"
         "  IPS  older and simpler; it can't reach changes at or past 16 MiB\n"
         "       (0x1000000), which are refused with a word to use BPS.\n"
-        "Before PATCH is written the patch is applied to ORIGINAL in memory and the\n"
-        "result compared with MODIFIED; PATCH is then replaced atomically. Exit\n"
+        "Neither file is held in memory whole. Before PATCH is written the patch is\n"
+        "applied to ORIGINAL and the result compared with MODIFIED; PATCH is then\n"
+        "replaced atomically. Exit\n"
         "status 1 when no patch can be made, 2 for a misuse or a file that can't be\n"
         "read or written.\n"};
 
@@ -46,12 +47,15 @@ int RunDiff(const ParsedArgs& args) {
       return ToInt(spared.error());
     }
   }
-  const Reported<std::string> original = ReadInputFile(original_name);
-  if (!original) return ToInt(original.error());
-  const Reported<std::string> modified = ReadInputFile(modified_name);
-  if (!modified) return ToInt(modified.error());
-  const Reported<> written = WriteVerifiedPatch(original_name, Bytes(*original), modified_name,
-                                                Bytes(*modified), *patch_name, *format);
+  // Both are read where the patch needs them, never whole.
+  FileReader original;
+  FileReader modified;
+  if (auto opened = OpenInputFile(original_name, original); !opened) return ToInt(opened.error());
+  if (auto opened = OpenInputFile(modified_name, modified); !opened) return ToInt(opened.error());
+  FileInput from(original);
+  FileInput to(modified);
+  const Reported<> written =
+      WriteVerifiedPatch(original_name, from, modified_name, to, *patch_name, *format);
   return ExitStatusOf(written);
 }
 

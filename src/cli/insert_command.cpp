@@ -41,7 +41,7 @@ constexpr CommandText kInsertText{
         "  space START..END [fill=XX]\n"
         "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
         "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
-        "         [align=N] [fill=XX] [skip=V,V...]\n"
+        "         [align=N] [fill=XX] [skip=V,V...] [max=N]\n"
         "TYPE is u16le u16be u24le u24be u32le or u32be; a value is\n"
         "map(offset - header) + base, or with relative= the signed distance from\n"
         "the pointer itself or its table. Ranges are inclusive. A space is free\n"
@@ -58,8 +58,8 @@ constexpr CommandText kInsertText{
         "\n"
         "--patch PATCH also writes a patch from ORIGINAL (or GAME as it was) to the\n"
         "result, IPS or BPS after PATCH's extension or --format; with --from and no\n"
-        "-o, only the patch is written. It is applied to the original in memory and\n"
-        "compared with the result before anything is written, and PATCH is put in\n"
+        "-o, only the patch is written. It is applied to the original and compared\n"
+        "with the result before anything is written, and PATCH is put in\n"
         "place only once the result is. --dry-run checks it and writes nothing.\n"
         "\n"
         "--tbl FILE encodes every text through a game's own table (see encode),\n"
@@ -195,15 +195,17 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
     const InsertTarget& target, std::span<const GameWrite> writes) {
   if (!target.patch_name) return std::optional<std::vector<std::uint8_t>>();
   const std::string& game = target.game_name;
-  const Reported<std::string> original = ReadInputFile(game);
-  if (!original) return Unexpected(original.error());
-  const std::span<const std::uint8_t> original_bytes = Bytes(*original);
-  std::vector<std::uint8_t> result(original_bytes.begin(), original_bytes.end());
-  if (!ApplyFilePatchesInMemory(result, PatchesOf(writes))) {
+  FileReader reader;
+  if (auto opened = OpenInputFile(game, reader); !opened) return Unexpected(opened.error());
+  // The result is the original read with the writes laid over it.
+  const std::vector<FilePatch> patches = PatchesOf(writes);
+  if (!FilePatchesFit(reader.size(), patches)) {
     PrintError(game + " changed while the texts were being laid out; nothing written");
     return Unexpected(ExitStatus::kError);
   }
-  auto patch = MakeReportedPatch(game, original_bytes, target.result_name(), result,
+  FileInput original(reader);
+  FileInput result(reader, patches);
+  auto patch = MakeReportedPatch(game, original, target.result_name(), result,
                                  *target.patch_name, target.patch_format);
   if (!patch) return Unexpected(patch.error());
   return std::optional(std::move(patch).value());

@@ -114,9 +114,18 @@ int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
   return ReportPatchError(std::get<PatchError>(error), patch, original, modified);
 }
 
-Reported<> WriteVerifiedPatch(const std::string& original_name,
-                              std::span<const std::uint8_t> original,
-                              const std::string& target_name, std::span<const std::uint8_t> target,
+Reported<> OpenInputFile(const std::string& name, FileReader& reader) {
+  if (auto opened = reader.Open(PathFromUtf8(name)); !opened) {
+    IoError error = opened.error();
+    error.path = name;
+    PrintError(DescribeIoError(error));
+    return Failure(kExitError);
+  }
+  return Unit{};
+}
+
+Reported<> WriteVerifiedPatch(const std::string& original_name, PatchInput& original,
+                              const std::string& target_name, PatchInput& target,
                               const std::string& patch_name, PatchFormat format, FileOps& ops) {
   auto written = WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
   if (!written) {
@@ -127,14 +136,14 @@ Reported<> WriteVerifiedPatch(const std::string& original_name,
 }
 
 Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                      std::span<const std::uint8_t> original,
+                                                      PatchInput& original,
                                                       const std::string& target_name,
-                                                      std::span<const std::uint8_t> target,
+                                                      PatchInput& target,
                                                       const std::string& patch_name,
                                                       PatchFormat format) {
-  auto made = MakeVerifiedPatch(format, original, target);
+  auto made = MakeVerifiedPatchFrom(format, original, target);
   if (!made) {
-    return Failure(ReportPatchError(made.error(), patch_name, original_name, target_name));
+    return Failure(ReportPatchFileError(made.error(), patch_name, original_name, target_name));
   }
   return std::move(made).value();
 }

@@ -46,12 +46,15 @@ Reported<> CheckOutputSparesInput(const std::string& output, const std::string& 
 // The whole file named `name` (UTF-8).
 Reported<std::string> ReadInputFile(const std::string& name);
 
-// MakeVerifiedPatch, with any trouble reported. For writing the patch later,
-// once other files are in place.
+// `reader` opened on the file named `name` (UTF-8), any trouble reported.
+Reported<> OpenInputFile(const std::string& name, FileReader& reader);
+
+// MakeVerifiedPatchFrom, with any trouble reported. For writing the patch
+// later, once other files are in place.
 Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                      std::span<const std::uint8_t> original,
+                                                      PatchInput& original,
                                                       const std::string& target_name,
-                                                      std::span<const std::uint8_t> target,
+                                                      PatchInput& target,
                                                       const std::string& patch_name,
                                                       PatchFormat format);
 
@@ -59,13 +62,14 @@ Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& origina
 void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
                         const std::string& original_name, const std::string& target_name);
 
-// Makes a patch in `format` from the bytes of `original` to `target`, applies
-// it to `original` in memory and compares the result with `target`, and only
-// then writes it to `patch_name`, atomically through `ops`. `target_name`
-// names the target in messages. On success a line says what was written.
-Reported<> WriteVerifiedPatch(const std::string& original_name, std::span<const std::uint8_t> original,
-                       const std::string& target_name, std::span<const std::uint8_t> target,
-                       const std::string& patch_name, PatchFormat format,
-                       FileOps& ops = SystemFileOps());
+// Makes a patch in `format` from `original` to `target`, read from their
+// files and never held whole, checks that applied to `original` it gives
+// `target`, and only then writes it to `patch_name`, atomically through
+// `ops`. `target_name` names the target in messages. On success a line says
+// what was written.
+Reported<> WriteVerifiedPatch(const std::string& original_name, PatchInput& original,
+                              const std::string& target_name, PatchInput& target,
+                              const std::string& patch_name, PatchFormat format,
+                              FileOps& ops = SystemFileOps());
 
 }  // namespace binconv::cli

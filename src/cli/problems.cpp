@@ -107,6 +107,10 @@ std::string GameMessage(const Problem& p) {
     case ProblemCode::kNoTerminator:
       return Pointer(p) + " leads to a string at " + HexNumber(p.at) + " with no end byte before " +
              HexNumber(p.end);
+    case ProblemCode::kStringTooLong:
+      return Pointer(p) + " leads to a string at " + HexNumber(p.at) + " with no end byte before " +
+             HexNumber(p.end) + ", the most one string may take (" +
+             ByteCount(p.end - p.at) + "; max= in the plan allows more)";
     case ProblemCode::kStringsOverlap:
       return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
              " that runs into the string at " + HexNumber(p.end) +

@@ -93,6 +93,8 @@ class StringEndReader {
   std::optional<Ended> Feed(std::uint8_t byte);
   // The string's bytes run out: whether what is held ends it.
   std::optional<Ended> Finish();
+  // Whether the next byte starts a unit: none is waiting for more bytes.
+  bool at_unit_start() const { return game_ == nullptr ? !units_.InsideUnit() : held_.empty(); }
 
  private:
   std::optional<Ended> Read(bool at_end);

@@ -12,14 +12,13 @@
 
 #include "patch/patch_format.h"
 #include "runtime/crc32.h"
-#include "runtime/version.h"
 
 namespace binconv {
 namespace {
 
-enum Action : std::uint64_t { kSourceRead = 0, kTargetRead = 1, kSourceCopy = 2, kTargetCopy = 3 };
+using enum detail::BpsAction;
 
-constexpr std::uint8_t kBpsMagic[4] = {'B', 'P', 'S', '1'};
+using detail::kBpsMagic;
 constexpr std::size_t kFooterSize = 12;
 
 std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
@@ -27,225 +26,6 @@ std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t at) {
          static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
          static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-}
-
-std::size_t NumberSize(std::uint64_t value) {
-  std::size_t size = 1;
-  while (value >= 0x80) {
-    value = (value >> 7) - 1;
-    ++size;
-  }
-  return size;
-}
-
-std::uint64_t SignedNumber(std::uint64_t from, std::uint64_t to) {
-  return to >= from ? (to - from) << 1 : ((from - to) << 1) | 1;
-}
-
-// Matches in the source are looked up by a hash of their first eight bytes;
-// in the target, where repeated words of new text are worth a copy, four.
-constexpr std::size_t kHashBytes = 8;
-constexpr std::size_t kTargetHashBytes = 4;
-// Every fourth place of the source is indexed: a match found a little late
-// is extended backwards, so only its first bytes may be lost.
-constexpr std::size_t kSourceStep = 4;
-constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
-std::uint64_t Load64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-int TableBits(std::size_t entries) {
-  int bits = 12;
-  while (bits < 24 && (std::size_t{1} << bits) < entries) ++bits;
-  return bits;
-}
-
-std::uint64_t Load32(const std::uint8_t* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// The last few places of each key of the target's new bytes, newest first,
-// so that the longest of them can be taken.
-class TargetIndex {
- public:
-  static constexpr std::size_t kWays = 16;
-  explicit TargetIndex(std::size_t entries)
-      : bits_(TableBits(entries)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
-  std::uint32_t* Bucket(const std::uint8_t* p) {
-    return &slots_[((Load32(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)) * kWays];
-  }
-  void Insert(const std::uint8_t* p, std::uint32_t at) {
-    std::uint32_t* bucket = Bucket(p);
-    std::memmove(bucket + 1, bucket, (kWays - 1) * sizeof *bucket);
-    bucket[0] = at;
-  }
-
- private:
-  int bits_;
-  std::vector<std::uint32_t> slots_;
-};
-
-class HashIndex {
- public:
-  HashIndex(std::size_t entries, std::size_t key_bytes)
-      : bits_(TableBits(entries)), key_bytes_(key_bytes), slots_(std::size_t{1} << bits_, kNone) {}
-  std::uint32_t& Slot(const std::uint8_t* p) {
-    const std::uint64_t key = key_bytes_ == 8 ? Load64(p) : Load32(p);
-    return slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - bits_)];
-  }
-
- private:
-  int bits_;
-  std::size_t key_bytes_;
-  std::vector<std::uint32_t> slots_;
-};
-
-std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
-  std::size_t n = 0;
-  while (n + 8 <= limit && Load64(a + n) == Load64(b + n)) n += 8;
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
-}
-
-class BpsEncoder {
- public:
-  BpsEncoder(std::span<const std::uint8_t> source, std::span<const std::uint8_t> target)
-      : src_(source),
-        tgt_(target),
-        source_index_(source.size() / kSourceStep, kHashBytes),
-        target_index_(std::min<std::size_t>(target.size(), std::size_t{1} << 18)) {
-    const std::size_t indexed = std::min<std::size_t>(source.size(), kNone);
-    for (std::size_t s = 0; s + kHashBytes <= indexed; s += kSourceStep) {
-      source_index_.Slot(&src_[s]) = static_cast<std::uint32_t>(s);
-    }
-  }
-
-  void Encode(std::vector<std::uint8_t>& out) {
-    const std::size_t n = tgt_.size();
-    std::size_t t = 0;
-    std::size_t literal = 0;
-    while (t < n) {
-      Candidate best = Best(t);
-      // A better match one byte later is worth that byte sent as it is.
-      if (best.length == 0 || (best.kind != kSourceRead && t + 1 < n && Best(t + 1).gain > best.gain + 1)) {
-        Index(t, t + 1);
-        ++t;
-        continue;
-      }
-      // A match found late may start before t.
-      const std::uint8_t* base = best.kind == kTargetCopy ? tgt_.data() : src_.data();
-      while (best.kind != kSourceRead && t > literal && best.from > 0 &&
-             tgt_[t - 1] == base[best.from - 1]) {
-        --t;
-        --best.from;
-        ++best.length;
-      }
-      Literal(out, literal, t);
-      Emit(out, best, t);
-      // New text copied from earlier new text may be copied again.
-      if (best.kind == kTargetCopy) Index(t, t + best.length);
-      t += best.length;
-      literal = t;
-    }
-    Literal(out, literal, n);
-  }
-
- private:
-  struct Candidate {
-    std::uint64_t kind = kSourceRead;
-    std::size_t from = 0;
-    std::size_t length = 0;
-    std::size_t gain = 0;  // bytes saved against sending the bytes as they are
-  };
-
-  void Consider(Candidate& best, std::uint64_t kind, std::size_t from, std::size_t length,
-                std::size_t cost) {
-    if (length <= cost + 1) return;
-    const std::size_t gain = length - cost;
-    if (gain > best.gain) best = {kind, from, length, gain};
-  }
-
-  Candidate Best(std::size_t t) {
-    Candidate best;
-    const std::size_t left = tgt_.size() - t;
-    if (t < src_.size()) {
-      const std::size_t length = MatchLength(&src_[t], &tgt_[t], std::min(src_.size() - t, left));
-      // Short reads pay off too: the next literal costs only its header.
-      Consider(best, kSourceRead, t, length, NumberSize(length << 2) + 1);
-      if (length >= 64) return best;
-    }
-    if (left < kTargetHashBytes) return best;
-    const std::uint32_t* bucket = target_index_.Bucket(&tgt_[t]);
-    for (std::size_t way = 0; way < TargetIndex::kWays && bucket[way] != kNone; ++way) {
-      const std::size_t u = bucket[way];
-      if (u >= t) continue;
-      const std::size_t length = MatchLength(&tgt_[u], &tgt_[t], left);
-      Consider(best, kTargetCopy, u, length,
-               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1);
-    }
-    if (left < kHashBytes) return best;
-    auto source_copy = [&](std::size_t s) {
-      if (s >= src_.size()) return;
-      const std::size_t length = MatchLength(&src_[s], &tgt_[t], std::min(src_.size() - s, left));
-      Consider(best, kSourceCopy, s, length,
-               NumberSize(length << 2) + NumberSize(SignedNumber(source_rel_, s)) + 1);
-    };
-    // The last match from the source continued past the bytes sent since:
-    // a stretch moved by an insertion or deletion goes on matching there.
-    if (shifted_ && t > shift_target_end_) source_copy(shift_source_end_ + (t - shift_target_end_));
-    if (const std::uint32_t s = source_index_.Slot(&tgt_[t]); s != kNone) source_copy(s);
-    return best;
-  }
-
-  void Index(std::size_t begin, std::size_t end) {
-    end = std::min({end, tgt_.size() - std::min(tgt_.size(), kTargetHashBytes - 1),
-                    std::size_t{kNone}});
-    for (std::size_t t = begin; t < end; ++t) {
-      target_index_.Insert(&tgt_[t], static_cast<std::uint32_t>(t));
-    }
-  }
-
-  void Literal(std::vector<std::uint8_t>& out, std::size_t begin, std::size_t end) {
-    if (end == begin) return;
-    detail::AppendBpsNumber(out, ((end - begin - 1) << 2) | kTargetRead);
-    out.insert(out.end(), tgt_.begin() + static_cast<std::ptrdiff_t>(begin),
-               tgt_.begin() + static_cast<std::ptrdiff_t>(end));
-  }
-
-  void Emit(std::vector<std::uint8_t>& out, const Candidate& c, std::size_t t) {
-    detail::AppendBpsNumber(out, ((c.length - 1) << 2) | c.kind);
-    if (c.kind == kSourceCopy) {
-      detail::AppendBpsNumber(out, SignedNumber(source_rel_, c.from));
-      source_rel_ = c.from + c.length;
-    } else if (c.kind == kTargetCopy) {
-      detail::AppendBpsNumber(out, SignedNumber(target_rel_, c.from));
-      target_rel_ = c.from + c.length;
-    }
-    if (c.kind != kTargetCopy) {
-      shifted_ = true;
-      shift_source_end_ = c.from + c.length;
-      shift_target_end_ = t + c.length;
-    }
-  }
-
-  std::span<const std::uint8_t> src_;
-  std::span<const std::uint8_t> tgt_;
-  HashIndex source_index_;
-  TargetIndex target_index_;
-  std::uint64_t source_rel_ = 0;
-  std::uint64_t target_rel_ = 0;
-  bool shifted_ = false;
-  std::size_t shift_source_end_ = 0;
-  std::size_t shift_target_end_ = 0;
-};
-
 }  // namespace
 
 namespace detail {
@@ -285,21 +65,6 @@ Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> pa
 }
 
 }  // namespace detail
-
-std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
-                                  std::span<const std::uint8_t> modified) {
-  std::vector<std::uint8_t> out(std::begin(kBpsMagic), std::end(kBpsMagic));
-  const std::string metadata = std::string("binconv ") + kVersion;
-  detail::AppendBpsNumber(out, original.size());
-  detail::AppendBpsNumber(out, modified.size());
-  detail::AppendBpsNumber(out, metadata.size());
-  out.insert(out.end(), metadata.begin(), metadata.end());
-  BpsEncoder(original, modified).Encode(out);
-  Put32(out, Crc32(original));
-  Put32(out, Crc32(modified));
-  Put32(out, Crc32(out));
-  return out;
-}
 
 Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch) {
   if (patch.size() < sizeof kBpsMagic) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});

@@ -28,26 +28,145 @@ std::optional<PatchFormat> PatchFormatFromExtension(std::u16string_view extensio
   return std::nullopt;
 }
 
+namespace {
+
+PatchFileError NotReproduced(std::uint64_t at) {
+  return PatchFileError{PatchError{PatchErrorCode::kNotReproduced, at}};
+}
+
+// A BPS patch applied to the original with each byte it gives compared with
+// the modified file, which also serves the copies from the result so far:
+// up to the first difference the two are the same.
+class CheckingStreams final : public detail::PatchStreams {
+ public:
+  CheckingStreams(PatchInput& original, PatchInput& modified)
+      : original_(original), modified_(modified) {}
+  Result<Unit, IoError> ReadSource(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    return original_.ReadAt(offset, bytes);
+  }
+  Result<Unit, IoError> Begin(std::uint64_t target_size) override {
+    if (target_size != modified_.size()) return Differ(std::min(target_size, modified_.size()));
+    return Unit{};
+  }
+  Result<Unit, IoError> Append(std::span<const std::uint8_t> bytes) override {
+    while (!bytes.empty()) {
+      const std::size_t piece = std::min(bytes.size(), kPatchCopyBuffer);
+      expected_.resize(piece);
+      if (auto read = modified_.ReadAt(written_, expected_); !read) return read;
+      const auto differ = std::mismatch(expected_.begin(), expected_.end(), bytes.begin());
+      if (differ.first != expected_.end()) return Differ(written_ + (differ.first - expected_.begin()));
+      written_ += piece;
+      bytes = bytes.subspan(piece);
+    }
+    return Unit{};
+  }
+  Result<Unit, IoError> ReadTarget(std::uint64_t offset, std::span<std::uint8_t> bytes) override {
+    return modified_.ReadAt(offset, bytes);
+  }
+  // Where the result first differs from the modified file, if it does.
+  const std::optional<std::uint64_t>& differs_at() const { return differs_at_; }
+
+ private:
+  // Stops the applier; the caller reads differs_at().
+  Result<Unit, IoError> Differ(std::uint64_t at) {
+    differs_at_ = at;
+    return Unexpected(IoError{IoErrorCode::kOutOfRange, "", 0, "The result differs"});
+  }
+
+  PatchInput& original_;
+  PatchInput& modified_;
+  std::vector<std::uint8_t> expected_;
+  std::uint64_t written_ = 0;
+  std::optional<std::uint64_t> differs_at_;
+};
+
+Result<Unit, PatchFileError> CheckBps(std::span<const std::uint8_t> patch, PatchInput& original,
+                                      PatchInput& modified) {
+  CheckingStreams streams(original, modified);
+  auto applied = detail::ApplyBpsThrough(patch, original.size(), streams);
+  if (streams.differs_at()) return Unexpected(NotReproduced(*streams.differs_at()));
+  if (!applied) {
+    // A read that failed is told as it is; any other refusal is a fault here.
+    if (std::holds_alternative<IoError>(applied.error())) return Unexpected(applied.error());
+    return Unexpected(NotReproduced(0));
+  }
+  return Unit{};
+}
+
+// IPS reaches no further than a record starting just below 16 MiB.
+constexpr std::uint64_t kIpsReach = kIpsOffsetLimit + 0x10000;
+
+// The first min(size, kIpsReach) bytes of `input`.
+Result<std::vector<std::uint8_t>, IoError> IpsHead(PatchInput& input) {
+  std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min(input.size(), kIpsReach)));
+  if (auto read = input.ReadAt(0, head); !read) return Unexpected(read.error());
+  return head;
+}
+
+// Where the two inputs first differ at or past kIpsReach, if they do.
+Result<std::optional<std::uint64_t>, IoError> DifferencePastIpsReach(PatchInput& a, PatchInput& b) {
+  const std::uint64_t common = std::min(a.size(), b.size());
+  std::vector<std::uint8_t> x(kPatchCopyBuffer);
+  std::vector<std::uint8_t> y(kPatchCopyBuffer);
+  for (std::uint64_t at = kIpsReach; at < common;) {
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(x.size(), common - at));
+    if (auto read = a.ReadAt(at, std::span(x).first(piece)); !read) return Unexpected(read.error());
+    if (auto read = b.ReadAt(at, std::span(y).first(piece)); !read) return Unexpected(read.error());
+    const auto differ = std::mismatch(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(piece), y.begin());
+    if (differ.first != x.begin() + static_cast<std::ptrdiff_t>(piece)) {
+      return std::optional<std::uint64_t>(at + static_cast<std::uint64_t>(differ.first - x.begin()));
+    }
+    at += piece;
+  }
+  if (a.size() != b.size() && common >= kIpsReach) return std::optional<std::uint64_t>(common);
+  return std::optional<std::uint64_t>();
+}
+
+Result<std::vector<std::uint8_t>, PatchFileError> MakeVerifiedIps(PatchInput& original,
+                                                                  PatchInput& modified) {
+  auto past = DifferencePastIpsReach(original, modified);
+  if (!past) return Unexpected(PatchFileError{past.error()});
+  if (past.value()) {
+    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kIpsOffsetTooLarge, *past.value()}});
+  }
+  // Past the heads the two are the same: the heads' patch is the whole one.
+  auto from = IpsHead(original);
+  if (!from) return Unexpected(PatchFileError{from.error()});
+  auto to = IpsHead(modified);
+  if (!to) return Unexpected(PatchFileError{to.error()});
+  auto made = MakeIps(from.value(), to.value());
+  if (!made) return Unexpected(PatchFileError{made.error()});
+  auto applied = ApplyIps(from.value(), made.value());
+  if (!applied || applied.value() != to.value()) {
+    const auto& got = applied ? applied.value() : std::vector<std::uint8_t>{};
+    const auto differ = std::mismatch(got.begin(), got.end(), to.value().begin(), to.value().end());
+    return Unexpected(NotReproduced(static_cast<std::uint64_t>(differ.second - to.value().begin())));
+  }
+  return std::move(made).value();
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>, PatchFileError> MakeVerifiedPatchFrom(
+    PatchFormat format, PatchInput& original, PatchInput& modified, const PatchMemory& memory) {
+  if (format == PatchFormat::kIps) return MakeVerifiedIps(original, modified);
+  auto made = MakeBpsFrom(original, modified, memory);
+  if (!made) return Unexpected(PatchFileError{made.error()});
+  if (auto checked = CheckBps(made.value(), original, modified); !checked) {
+    return Unexpected(checked.error());
+  }
+  return std::move(made).value();
+}
+
 Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
     PatchFormat format, std::span<const std::uint8_t> original,
     std::span<const std::uint8_t> modified) {
-  std::vector<std::uint8_t> patch;
-  if (format == PatchFormat::kIps) {
-    auto made = MakeIps(original, modified);
-    if (!made) return Unexpected(made.error());
-    patch = std::move(made).value();
-  } else {
-    patch = MakeBps(original, modified);
-  }
-  auto applied = ApplyPatch(original, patch);
-  if (!applied || !std::equal(applied.value().begin(), applied.value().end(), modified.begin(),
-                              modified.end())) {
-    const auto& got = applied ? applied.value() : std::vector<std::uint8_t>{};
-    const auto mismatch = std::mismatch(got.begin(), got.end(), modified.begin(), modified.end());
-    return Unexpected(PatchError{PatchErrorCode::kNotReproduced,
-                      static_cast<std::uint64_t>(mismatch.second - modified.begin())});
-  }
-  return patch;
+  MemoryInput from(original);
+  MemoryInput to(modified);
+  auto made = MakeVerifiedPatchFrom(format, from, to);
+  // Memory reports no IoError.
+  if (!made) return Unexpected(std::get<PatchError>(made.error()));
+  return made.value();
 }
 
 Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::uint8_t> source,
@@ -75,11 +194,10 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::ui
 }
 
 Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
-    PatchFormat format, std::span<const std::uint8_t> original,
-    std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
-    FileOps& ops) {
-  auto patch = MakeVerifiedPatch(format, original, modified);
-  if (!patch) return Unexpected(PatchFileError{patch.error()});
+    PatchFormat format, PatchInput& original, PatchInput& modified,
+    const std::filesystem::path& patch_file, FileOps& ops, const PatchMemory& memory) {
+  auto patch = MakeVerifiedPatchFrom(format, original, modified, memory);
+  if (!patch) return Unexpected(patch.error());
   if (auto written = ReplaceFileAtomically(patch_file, patch.value(), ops); !written) {
     return Unexpected(PatchFileError{written.error()});
   }

@@ -1,8 +1,8 @@
 #pragma once
 // Patches that share a translation without sharing the game file: IPS and
 // BPS, made from an original and its modified copy and applied to an
-// original. Making works on bytes in memory; applying works on bytes in
-// memory or, holding neither file whole, from file to file.
+// original. Both making and applying work on bytes in memory or, holding
+// neither file whole, on files.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include <variant>
 #include <vector>
 
+#include "patch/patch_input.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
 
@@ -52,6 +53,9 @@ struct PatchError {
   std::uint64_t actual = 0;
 };
 
+// What goes wrong when a patch is made or applied and the result written.
+using PatchFileError = std::variant<PatchError, IoError>;
+
 // Larger targets are refused when applying, before anything is allocated.
 inline constexpr std::uint64_t kMaxPatchTarget = std::uint64_t{1} << 32;
 // IPS offsets have 24 bits.
@@ -72,11 +76,23 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
 std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
                                   std::span<const std::uint8_t> modified);
 
+// The same, from inputs read through caches of blocks in at most `memory`.
+Result<std::vector<std::uint8_t>, IoError> MakeBpsFrom(PatchInput& original, PatchInput& modified,
+                                                      const PatchMemory& memory);
+
 // Either, then applied to `original` and compared with `modified`: a patch
 // that wouldn't reproduce it is never returned.
 Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
     PatchFormat format, std::span<const std::uint8_t> original,
     std::span<const std::uint8_t> modified);
+// The same from inputs, holding neither: BPS reads them through `memory`'s
+// caches and checks the patch by applying it to `original` while comparing
+// each byte it gives with `modified`; IPS, which reaches only 16 MiB, holds
+// the first 16 MiB and a record's length of each and checks that the rest
+// are the same.
+Result<std::vector<std::uint8_t>, PatchFileError> MakeVerifiedPatchFrom(
+    PatchFormat format, PatchInput& original, PatchInput& modified,
+    const PatchMemory& memory = {});
 
 // The result of applying a patch to `source`; the format is recognised from
 // the patch. A BPS patch's own CRC, then the source's CRC and size are checked
@@ -90,15 +106,13 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint
                                                        std::span<const std::uint8_t> patch,
                                                        std::uint64_t max_target = kMaxPatchTarget);
 
-// What goes wrong when a patch is made or applied and the result written.
-using PatchFileError = std::variant<PatchError, IoError>;
 
-// MakeVerifiedPatch, then the patch put in place of `patch_file` atomically
-// through `ops`. Returns the patch's size.
+// MakeVerifiedPatchFrom, then the patch put in place of `patch_file`
+// atomically through `ops`. Returns the patch's size.
 Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
-    PatchFormat format, std::span<const std::uint8_t> original,
-    std::span<const std::uint8_t> modified, const std::filesystem::path& patch_file,
-    FileOps& ops = SystemFileOps());
+    PatchFormat format, PatchInput& original, PatchInput& modified,
+    const std::filesystem::path& patch_file, FileOps& ops = SystemFileOps(),
+    const PatchMemory& memory = {});
 
 // The patch applied to the file `original`, the result put in place of
 // `output` (which may be `original`) atomically through `ops`. Neither file
@@ -129,6 +143,10 @@ struct BpsHeader {
 Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch);
 
 namespace detail {
+
+inline constexpr std::uint8_t kBpsMagic[4] = {'B', 'P', 'S', '1'};
+// The kind of a BPS action, in the low two bits of its number.
+enum BpsAction : std::uint64_t { kSourceRead = 0, kTargetRead = 1, kSourceCopy = 2, kTargetCopy = 3 };
 
 // BPS numbers: seven bits a byte, the last byte flagged with 0x80, each
 // further byte adding one so that every number has a single spelling.

@@ -442,21 +442,35 @@ Result<Unit, IoError> ApplyPatches(AtomicFileWriter& writer, std::span<const Fil
 
 }  // namespace
 
+bool FilePatchesFit(std::uint64_t size, std::span<const FilePatch> patches) {
+  return std::all_of(patches.begin(), patches.end(), [&](const FilePatch& patch) {
+    return patch.offset <= size && patch.bytes.size() <= size - patch.offset &&
+           patch.fill_count <= size - patch.offset - patch.bytes.size();
+  });
+}
+
+void LayFilePatches(std::uint64_t offset, std::span<std::uint8_t> bytes,
+                    std::span<const FilePatch> patches) {
+  const std::uint64_t end = offset + bytes.size();
+  // Each part of a patch clipped to [offset, end), later patches over earlier.
+  auto lay = [&](std::uint64_t from, std::uint64_t count, auto&& put) {
+    const std::uint64_t first = std::max(from, offset);
+    const std::uint64_t last = std::min(from + count, end);
+    for (std::uint64_t at = first; at < last; ++at) {
+      bytes[static_cast<std::size_t>(at - offset)] = put(at - from);
+    }
+  };
+  for (const FilePatch& patch : patches) {
+    lay(patch.offset, patch.bytes.size(),
+        [&](std::uint64_t k) { return patch.bytes[static_cast<std::size_t>(k)]; });
+    lay(patch.offset + patch.bytes.size(), patch.fill_count, [&](std::uint64_t) { return patch.fill; });
+  }
+}
+
 bool ApplyFilePatchesInMemory(std::vector<std::uint8_t>& bytes,
                               std::span<const FilePatch> patches) {
-  for (const FilePatch& patch : patches) {
-    const std::uint64_t size = bytes.size();
-    if (patch.offset > size || patch.bytes.size() > size - patch.offset ||
-        patch.fill_count > size - patch.offset - patch.bytes.size()) {
-      return false;
-    }
-  }
-  for (const FilePatch& patch : patches) {
-    const auto at = bytes.begin() + static_cast<std::ptrdiff_t>(patch.offset);
-    std::copy(patch.bytes.begin(), patch.bytes.end(), at);
-    std::fill_n(at + static_cast<std::ptrdiff_t>(patch.bytes.size()),
-                static_cast<std::ptrdiff_t>(patch.fill_count), patch.fill);
-  }
+  if (!FilePatchesFit(bytes.size(), patches)) return false;
+  LayFilePatches(0, bytes, patches);
   return true;
 }
 

@@ -135,6 +135,13 @@ struct FilePatch {
   std::uint8_t fill = 0;
 };
 
+// Whether every patch lies inside a file of `size` bytes.
+bool FilePatchesFit(std::uint64_t size, std::span<const FilePatch> patches);
+// The patches, in order, over `bytes`, which hold a file's bytes from
+// `offset` on: what a read of the patched file gives there.
+void LayFilePatches(std::uint64_t offset, std::span<std::uint8_t> bytes,
+                    std::span<const FilePatch> patches);
+
 // The same patches over bytes in memory, as PatchFileAtomically puts them on
 // a file; false, with `bytes` unchanged, when one reaches past the end.
 bool ApplyFilePatchesInMemory(std::vector<std::uint8_t>& bytes, std::span<const FilePatch> patches);

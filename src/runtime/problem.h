@@ -35,6 +35,8 @@ enum class ProblemCode {
   kPointerUnmapped,  // its `value` maps to no file offset; reason says why
   kPointerOutside,   // it leads to `at`, which lies where reason says
   kNoTerminator,     // its string at `at` has no end byte before `end`
+  kStringTooLong,    // its string at `at` has no end byte before `end`, where the
+                     // plan's max= (64 KiB unless given) stops it
   kStringsOverlap,   // its string at `at` runs into the string at `end`
   kIntoTable,        // its string at `at` lies over a pointer table
   // A script file, and its entries (`entry`, the N of @N).

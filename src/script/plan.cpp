@@ -214,7 +214,7 @@ struct KeywordLines {
   bool ReadWords(const Fields& fields, Words& words) {
     static constexpr std::string_view kNames[] = {"table",  "stride", "lo",   "hi",
                                                   "count",  "format", "end",  "text",
-                                                  "layout", "align",  "fill", "skip"};
+                                                  "layout", "align",  "fill", "skip", "max"};
     for (std::size_t i = 2; i < fields.size(); ++i) {
       const std::size_t eq = fields[i].find('=');
       const std::string name = fields[i].substr(0, eq);
@@ -222,7 +222,7 @@ struct KeywordLines {
           std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
         return Bad("'" + fields[i] +
                    "' is not one of table= stride= lo= hi= count= format= "
-                   "end= text= layout= align= fill= skip=");
+                   "end= text= layout= align= fill= skip= max=");
       }
       if (!words.emplace(name, fields[i].substr(eq + 1)).second) {
         return Bad("'" + name + "=' is given twice");
@@ -259,7 +259,7 @@ struct KeywordLines {
     }
     if (!Number(words, def.split ? "lo" : "table", def.table) || !Number(words, "hi", def.hi) ||
         !Number(words, "count", def.count) || !Number(words, "stride", def.stride) ||
-        !Number(words, "align", def.align)) {
+        !Number(words, "align", def.align) || !Number(words, "max", def.max_string)) {
       return false;
     }
     def.format_name = words["format"];
@@ -306,6 +306,7 @@ struct KeywordLines {
     if (def.align == 0 || def.align > 0x10000) {
       return Bad("align=" + std::to_string(def.align) + " must be 1 to 65536");
     }
+    if (def.max_string == 0) return Bad("max=0 leaves no room for even the end byte");
     if (auto it = words.find("fill"); it != words.end()) {
       if (!(def.fill = ParseByte(it->second))) {
         return Bad("fill='" + it->second + "' is not a byte of two hex digits");

@@ -171,8 +171,60 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
   return targets;
 }
 
+// Where a string's end unit is, if it has one before its scan stopped.
+struct StringEnd {
+  std::optional<std::uint64_t> end;  // the offset after the end unit
+  std::size_t end_size = 0;
+  bool capped = false;  // stopped by the length cap, not by the end of text= or the game
+};
+
+// The end of every string starting at `starts` (ascending), read as the
+// game does, one unit after another (StringEndReader). A string stops at its
+// end, `limit`, or `cap` bytes after its start. Read from the last to the
+// first: a scan that reaches the next start at a unit boundary goes on as
+// that string's scan did, so pointers packed into bytes without an end cost
+// one pass rather than one pass each.
+Result<std::vector<StringEnd>, IoError> FindStringEnds(const std::vector<std::uint64_t>& starts,
+                                                       GameBytes& game, const TextCodec& encoding,
+                                                       std::optional<std::uint8_t> end_byte,
+                                                       std::uint64_t limit, std::uint64_t cap) {
+  std::vector<StringEnd> ends(starts.size());
+  for (std::size_t k = starts.size(); k-- > 0;) {
+    const std::uint64_t at = starts[k];
+    const std::uint64_t stop = at + std::min(cap, limit - at);
+    StringEnd& found = ends[k];
+    StringEndReader reader(encoding, end_byte);
+    std::size_t next = k + 1;
+    std::uint64_t p = at;
+    for (; p < stop; ++p) {
+      while (next < starts.size() && starts[next] < p) ++next;
+      if (reader.at_unit_start() && next < starts.size() && starts[next] == p) {
+        const StringEnd& later = ends[next];
+        if (later.end && *later.end <= stop) found = later;
+        break;
+      }
+      std::uint8_t b = 0;
+      if (!game.ByteAt(p, b)) return Unexpected(game.error());
+      if (const std::optional<StringEndReader::Ended> ended = reader.Feed(b)) {
+        found.end = p + 1 - ended->past;
+        found.end_size = ended->size;
+        break;
+      }
+    }
+    if (p == stop && !found.end) {
+      if (const std::optional<StringEndReader::Ended> ended = reader.Finish()) {
+        found.end = p - ended->past;
+        found.end_size = ended->size;
+      }
+    }
+    found.capped = !found.end && stop < limit;
+  }
+  return ends;
+}
+
 // The string each target leads to, in target order; a problem for each that
-// has no end byte or runs into another string or a table.
+// has no end byte, is longer than the cap, or runs into another string or a
+// table.
 Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
                                                        const TextCodec& encoding,
                                                        GameBytes& game, const Targets& targets,
@@ -180,15 +232,23 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
                                                        const std::string& plan_name,
                                                        std::vector<Problem>& problems) {
   const std::vector<ByteRange> tables = PointerRangesOf(def);
-  std::vector<ScriptString> strings;
   const std::uint64_t limit = def.text ? def.text->end() : game.size();
+  std::vector<ScriptString> strings;
+  std::vector<std::uint64_t> starts;
   for (std::size_t k = 0; k < targets.size();) {
     ScriptString s;
     s.at = targets[k].first;
-    while (k < targets.size() && targets[k].first == s.at)
-      s.pointers.push_back(targets[k++].second);
+    while (k < targets.size() && targets[k].first == s.at) s.pointers.push_back(targets[k++].second);
     s.index = s.pointers.front();
-    std::uint64_t next = k < targets.size() ? targets[k].first : limit;
+    starts.push_back(s.at);
+    strings.push_back(std::move(s));
+  }
+  auto ends = FindStringEnds(starts, game, encoding, def.end, limit, def.max_string);
+  if (!ends) return Unexpected(ends.error());
+  std::vector<ScriptString> read;
+  for (std::size_t k = 0; k < strings.size(); ++k) {
+    ScriptString& s = strings[k];
+    std::uint64_t next = k + 1 < starts.size() ? starts[k + 1] : limit;
     // A room also ends where the table itself stands inside the block.
     for (const ByteRange& table : tables) {
       if (table.first > s.at) next = std::min(next, table.first);
@@ -199,28 +259,16 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
       p.end = end;
       problems.push_back(std::move(p));
     };
-    // Read as the game does, one unit after another: a code's own bytes and
-    // a control's parameters never end the string.
-    std::uint64_t p = s.at;
-    std::optional<StringEndReader::Ended> ended;
-    StringEndReader ends(encoding, def.end);
-    for (; p < limit && !ended; ++p) {
-      std::uint8_t b = 0;
-      if (!game.ByteAt(p, b)) return Unexpected(game.error());
-      if (keep_bytes) s.bytes.push_back(b);
-      ended = ends.Feed(b);
-    }
-    if (!ended) ended = ends.Finish();
-    if (!ended) {
-      problem(ProblemCode::kNoTerminator, limit);
+    const StringEnd& end = ends.value()[k];
+    if (!end.end) {
+      if (end.capped) {
+        problem(ProblemCode::kStringTooLong, s.at + def.max_string);
+      } else {
+        problem(ProblemCode::kNoTerminator, limit);
+      }
       continue;
     }
-    s.length = p - ended->past - s.at;
-    if (keep_bytes) {
-      s.bytes.resize(static_cast<std::size_t>(s.length));
-      s.end.assign(s.bytes.end() - static_cast<std::ptrdiff_t>(ended->size), s.bytes.end());
-      s.bytes.resize(s.bytes.size() - ended->size);
-    }
+    s.length = *end.end - s.at;
     const bool into_table = std::any_of(tables.begin(), tables.end(), [&](const ByteRange& t) {
       return s.at <= t.last && t.first < s.at + s.length;
     });
@@ -233,9 +281,18 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
       continue;
     }
     s.room = def.text ? next - s.at : s.length;
-    strings.push_back(std::move(s));
+    if (keep_bytes) {
+      s.bytes.resize(static_cast<std::size_t>(s.length));
+      for (std::size_t i = 0; i < s.bytes.size(); ++i) {
+        if (!game.ByteAt(s.at + i, s.bytes[i])) return Unexpected(game.error());
+      }
+      const auto text_size = static_cast<std::ptrdiff_t>(s.bytes.size() - end.end_size);
+      s.end.assign(s.bytes.begin() + text_size, s.bytes.end());
+      s.bytes.resize(static_cast<std::size_t>(text_size));
+    }
+    read.push_back(std::move(s));
   }
-  return strings;
+  return read;
 }
 
 }  // namespace

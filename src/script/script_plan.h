@@ -29,6 +29,9 @@ struct ByteRange {
 
 enum class ScriptLayout { kSlots, kPack };
 
+// How long one string of a script may be unless its plan line says otherwise.
+inline constexpr std::uint64_t kMaxStringBytes = 64 * 1024;
+
 struct ScriptSpec {
   std::size_t line = 0;        // in the plan
   std::string file;            // as named in the plan
@@ -47,6 +50,9 @@ struct ScriptSpec {
   std::uint64_t align = 1;
   std::optional<std::uint8_t> fill{};
   std::vector<std::uint64_t> skip;  // sorted
+  // max=: the most bytes one string may take, end byte included; a string
+  // read from the game is refused past it rather than held whole.
+  std::uint64_t max_string = kMaxStringBytes;
 };
 
 struct SpaceSpec {

@@ -345,6 +345,11 @@ INSTANTIATE_TEST_SUITE_P(
                  ScriptLine("table=0x10 count=4 format=nes end=FF text=0x40..0x48 skip=0xFFFF"),
                  1,
                  {"pointer 1 at 0x12 leads to a string at 0x48 with no end byte before 0x49"}},
+        DumpCase{"StringPastMax",
+                 ScriptLine("table=0x10 count=4 format=nes end=FF skip=0xFFFF max=1"),
+                 1,
+                 {"pointer 0 at 0x10 leads to a string at 0x40 with no end byte before 0x41, the "
+                  "most one string may take (1 byte; max= in the plan allows more)"}},
         DumpCase{"PointerPastTheGame",
                  ScriptLine("table=0x10 count=4 format=nes end=FF"),
                  1,

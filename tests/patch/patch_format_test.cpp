@@ -159,6 +159,22 @@ Result<Bytes, PatchFileError> ApplyThroughFiles(const Bytes& original, const Byt
   return Bytes(bytes.begin(), bytes.end());
 }
 
+// The patch made from the pair written to files, read in `memory`.
+Result<Bytes, PatchFileError> MakeThroughFiles(PatchFormat format, const PatchPair& pair,
+                                               const PatchMemory& memory) {
+  test::ScratchDir scratch;
+  FileReader readers[2];
+  const Bytes* bytes[2] = {&pair.original, &pair.modified};
+  for (int k = 0; k < 2; ++k) {
+    const auto path = scratch.path() / (k == 0 ? "original.bin" : "modified.bin");
+    test::WriteAll(path, {reinterpret_cast<const char*>(bytes[k]->data()), bytes[k]->size()});
+    EXPECT_TRUE(readers[k].Open(path).has_value());
+  }
+  FileInput original(readers[0]);
+  FileInput modified(readers[1]);
+  return MakeVerifiedPatchFrom(format, original, modified, memory);
+}
+
 class PatchRoundTripTest : public testing::TestWithParam<PairCase> {};
 
 TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
@@ -175,6 +191,13 @@ TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
     ASSERT_TRUE(from_file.has_value());
     EXPECT_TRUE(from_file.value() == pair.modified);
     if (format == PatchFormat::kIps) ExpectSaneIpsRecords(patch.value());
+    // Made again from the files, through caches of a few small blocks and an
+    // index of 4,096 places: it may be larger, never wrong.
+    auto bounded = MakeThroughFiles(format, pair, {.index_bits = 12, .block_bytes = 512, .source_blocks = 4, .target_blocks = 4});
+    ASSERT_TRUE(bounded.has_value());
+    auto reapplied = ApplyPatch(pair.original, bounded.value());
+    ASSERT_TRUE(reapplied.has_value());
+    EXPECT_TRUE(reapplied.value() == pair.modified);
   }
 }
 
@@ -198,14 +221,111 @@ TEST(PatchFormatTest, BpsOfTranslationCostsLittleMoreThanTheChangedBytes) {
   EXPECT_LE(MakeBps(pair.original, doubled).size(), size + 64);
 }
 
+// Growing a game with fill and wiping a block cost a few actions whatever
+// their length: one overlapping target copy in BPS, RLE records in IPS.
+struct RunCase {
+  std::string name;
+  std::function<PatchPair()> make;
+  std::size_t max_bps;
+  std::size_t max_ips;
+};
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+class PatchOfRunsTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(PatchOfRunsTest, StaysSmallWhateverTheRunsLength) {
+  const PatchPair pair = GetParam().make();
+  for (const PatchFormat format : {PatchFormat::kBps, PatchFormat::kIps}) {
+    auto patch = MakeVerifiedPatch(format, pair.original, pair.modified);
+    ASSERT_TRUE(patch.has_value());
+    EXPECT_LE(patch.value().size(), format == PatchFormat::kBps ? GetParam().max_bps : GetParam().max_ips)
+        << (format == PatchFormat::kBps ? "BPS" : "IPS");
+  }
+}
+
+// Noise with a short run of 0xFF near its start and at its end, as games
+// have: the source then offers 0xFF eight bytes at a time.
+PatchPair GameWithFill(const std::function<void(Bytes&)>& edit) {
+  return Edited(65536, [&](Bytes& m) {
+    std::fill_n(m.begin() + 100, 16, std::uint8_t{0xFF});
+    std::fill_n(m.end() - 16, 16, std::uint8_t{0xFF});
+    edit(m);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, PatchOfRunsTest,
+    testing::Values(
+        // The 16 bytes of 0xFF the original ends with, then 1 MiB more.
+        RunCase{"GrownWithFill",
+                [] {
+                  PatchPair pair = test::TranslatedPair(65536, 0, 3);
+                  pair.original.insert(pair.original.end(), 16, 0xFF);
+                  pair.modified = pair.original;
+                  pair.modified.insert(pair.modified.end(), 1 << 20, 0xFF);
+                  return pair;
+                },
+                100, 200},
+        RunCase{"WipedBlock",
+                [] {
+                  PatchPair pair = GameWithFill([](Bytes& m) { m.resize(1 << 20); });
+                  pair.original = pair.modified;
+                  std::fill_n(pair.modified.begin() + 4096, 512 << 10, std::uint8_t{0xFF});
+                  return pair;
+                },
+                100, 100},
+        RunCase{"ManyWipes",
+                [] {
+                  return GameWithFill([](Bytes& m) {
+                    for (std::size_t at = 1000; at + 5000 < m.size(); at += 10000) {
+                      std::fill_n(m.begin() + static_cast<std::ptrdiff_t>(at), 5000, std::uint8_t{0xFF});
+                    }
+                  });
+                },
+                200, 200}),
+    test::CaseName<RunCase>);
+
+// A file that changes while its patch is made: every read after the first
+// pass gives its bytes with one of them flipped.
+class ChangingInput final : public PatchInput {
+ public:
+  explicit ChangingInput(const Bytes& bytes) : bytes_(bytes) {}
+  std::uint64_t size() const override { return bytes_.size(); }
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    if (offset + out.size() >= bytes_.size() && !changed_) {
+      changed_ = true;
+      bytes_[bytes_.size() / 2] ^= 1;
+    }
+    return Unit{};
+  }
+
+ private:
+  Bytes bytes_;
+  bool changed_ = false;
+};
+
+TEST(PatchFormatTest, BpsOfAFileThatChangesWhileReadIsNotReturned) {
+  const PatchPair pair = test::TranslatedPair(std::size_t{1} << 16, 20, 3);
+  MemoryInput original(pair.original);
+  ChangingInput modified(pair.modified);
+  auto patch = MakeVerifiedPatchFrom(PatchFormat::kBps, original, modified);
+  ASSERT_FALSE(patch.has_value());
+  ASSERT_TRUE(std::holds_alternative<PatchError>(patch.error()));
+  EXPECT_EQ(std::get<PatchError>(patch.error()).code, PatchErrorCode::kNotReproduced);
+}
+
 TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
-  const std::size_t size = kIpsOffsetLimit + 10;
+  // Past 16 MiB and a record's length, the two are compared, not held.
+  const std::size_t size = kIpsOffsetLimit + 0x10000 + 10;
   const PatchPair reachable = Edited(size, [](Bytes& m) { m[kIpsOffsetLimit - 1] ^= 1; }, 0);
   EXPECT_TRUE(
       MakeVerifiedPatch(PatchFormat::kIps, reachable.original, reachable.modified).has_value());
   for (const auto& edit : std::vector<std::function<void(Bytes&)>>{
            [](Bytes& m) { m[kIpsOffsetLimit + 2] ^= 1; },
            [](Bytes& m) { m.resize(kIpsOffsetLimit + 1); },  // can't truncate to 24 bits
+           [](Bytes& m) { m.back() ^= 1; },
+           [](Bytes& m) { m.push_back(0); },
        }) {
     const PatchPair pair = Edited(size, edit, 0);
     auto patch = MakeVerifiedPatch(PatchFormat::kIps, pair.original, pair.modified);

@@ -1,0 +1,65 @@
+#include "patch/patch_input.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace binconv {
+
+Result<Unit, IoError> MemoryInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
+    return Unexpected(IoError{IoErrorCode::kOutOfRange, "", 0, "Read past the end"});
+  }
+  if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
+  return Unit{};
+}
+
+Result<Unit, IoError> FileInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (auto read = reader_.ReadAt(offset, out); !read) return read;
+  LayFilePatches(offset, out, patches_);
+  return Unit{};
+}
+
+namespace detail {
+
+InputCache::InputCache(PatchInput& input, std::size_t block_bytes, std::size_t blocks)
+    : input_(input),
+      whole_(input.whole()),
+      size_(input.size()),
+      block_bytes_(std::max<std::size_t>(block_bytes, kCacheSlack)) {
+  if (whole_ != nullptr) return;
+  // No more blocks than the input has, and one more so that reach() covers
+  // it all; two at least, for a run's byte in the block before.
+  const std::uint64_t needed = size_ / block_bytes_ + 2;
+  const std::size_t kept = static_cast<std::size_t>(
+      std::max<std::uint64_t>(std::min<std::uint64_t>(blocks, needed), 2));
+  tags_.assign(kept, ~std::uint64_t{0});
+  bytes_.resize(kept * (block_bytes_ + kCacheSlack));
+}
+
+std::size_t InputCache::Available(std::uint64_t offset) const {
+  const std::uint64_t left = size_ - offset;
+  if (whole_ != nullptr) return static_cast<std::size_t>(std::min<std::uint64_t>(left, SIZE_MAX));
+  const std::uint64_t in_block = block_bytes_ + kCacheSlack - offset % block_bytes_;
+  return static_cast<std::size_t>(std::min(left, in_block));
+}
+
+std::uint64_t InputCache::reach() const {
+  if (whole_ != nullptr) return size_;
+  return static_cast<std::uint64_t>(tags_.size() - 1) * block_bytes_;
+}
+
+void InputCache::Load(std::uint64_t block, std::size_t slot) {
+  const std::uint64_t from = block * block_bytes_;
+  const std::size_t length =
+      static_cast<std::size_t>(std::min<std::uint64_t>(block_bytes_ + kCacheSlack, size_ - from));
+  const std::span<std::uint8_t> into(&bytes_[slot * (block_bytes_ + kCacheSlack)], length);
+  tags_[slot] = block;
+  if (auto read = input_.ReadAt(from, into); !read) {
+    std::fill(into.begin(), into.end(), std::uint8_t{0});
+    if (!error_) error_ = read.error();
+  }
+}
+
+}  // namespace detail
+
+}  // namespace binconv

@@ -1,0 +1,108 @@
+#pragma once
+// What a patch is made from: the original and the result, each read at any
+// offset from a file (or a file with writes laid over it) or from memory,
+// and the cache through which the maker reads them, so that neither is held
+// whole.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "runtime/file.h"
+#include "runtime/result.h"
+
+namespace binconv {
+
+class PatchInput {
+ public:
+  virtual ~PatchInput() = default;
+  virtual std::uint64_t size() const = 0;
+  // Exactly `out.size()` bytes from `offset`.
+  virtual Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+  // Every byte, when they are in memory already; null when they are read.
+  virtual const std::uint8_t* whole() const { return nullptr; }
+};
+
+class MemoryInput final : public PatchInput {
+ public:
+  explicit MemoryInput(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::uint64_t size() const override { return bytes_.size(); }
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+  const std::uint8_t* whole() const override { return bytes_.data(); }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+// An open file, and with `patches` the file as it will be once they are
+// written over it (PatchFileAtomically): the result of an insert before it
+// exists. The patches must fit the file (FilePatchesFit).
+class FileInput final : public PatchInput {
+ public:
+  explicit FileInput(FileReader& reader, std::span<const FilePatch> patches = {})
+      : reader_(reader), patches_(patches) {}
+  std::uint64_t size() const override { return reader_.size(); }
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+
+ private:
+  FileReader& reader_;
+  std::span<const FilePatch> patches_;
+};
+
+// How much memory making a patch may take. The maker holds the index of the
+// original, two caches of blocks (one of the original, one of the result),
+// the index of the result's recent bytes and the patch itself.
+struct PatchMemory {
+  // The index of the original has 2^bits places of 8 bytes; a larger
+  // original is indexed at every (size / 2^bits)-th place rather than every
+  // fourth, so matches shorter than that step may go unseen.
+  int index_bits = 23;
+  std::size_t block_bytes = std::size_t{64} << 10;
+  std::size_t source_blocks = 256;
+  // New bytes are found again only as far back as these blocks reach.
+  std::size_t target_blocks = 1024;
+};
+
+namespace detail {
+
+// Blocks of an input, read as they are needed; each kept until another
+// block takes its place (block number modulo the count). The bytes of a
+// block are followed by kCacheSlack bytes of the next, so that an 8-byte
+// key never straddles two blocks.
+class InputCache {
+ public:
+  static constexpr std::size_t kCacheSlack = 64;
+  InputCache(PatchInput& input, std::size_t block_bytes, std::size_t blocks);
+  std::uint64_t size() const { return size_; }
+  // The bytes from `offset` < size() on, at least min(kCacheSlack, size() - offset)
+  // of them, as told by Available.
+  const std::uint8_t* At(std::uint64_t offset) {
+    if (whole_ != nullptr) return whole_ + offset;
+    const std::uint64_t block = offset / block_bytes_;
+    const std::size_t slot = static_cast<std::size_t>(block % tags_.size());
+    if (tags_[slot] != block) Load(block, slot);
+    return &bytes_[slot * (block_bytes_ + kCacheSlack) + static_cast<std::size_t>(offset % block_bytes_)];
+  }
+  std::size_t Available(std::uint64_t offset) const;
+  // How far apart two offsets may be and still be held at once.
+  std::uint64_t reach() const;
+  // The first read that failed; its bytes read as zeros.
+  const std::optional<IoError>& error() const { return error_; }
+
+ private:
+  void Load(std::uint64_t block, std::size_t slot);
+
+  PatchInput& input_;
+  const std::uint8_t* whole_;
+  std::uint64_t size_;
+  std::size_t block_bytes_;
+  std::vector<std::uint64_t> tags_;
+  std::vector<std::uint8_t> bytes_;
+  std::optional<IoError> error_;
+};
+
+}  // namespace detail
+
+}  // namespace binconv
