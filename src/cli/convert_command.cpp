@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "runtime/describe.h"
 
 namespace binconv::cli {
@@ -31,6 +32,9 @@ constexpr Usage kConvertUsage{.options = kConvertOptions,
                               .form = {.positionals = OptionalInput("[INPUT]")}};
 
 int RunConvert(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("convert", args); !spared) {
+    return ToInt(spared.error());
+  }
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return ToInt(tables.error());
   const CharTable* table = &tables->loaded.table;

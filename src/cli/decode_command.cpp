@@ -7,6 +7,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/tables.h"
 #include "codec/decode.h"
 #include "script/placement.h"
@@ -72,6 +73,9 @@ Reported<AnyDecoder> MakeDecoder(const ParsedArgs& args, std::optional<GameTable
 }
 
 int RunDecode(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("decode", args); !spared) {
+    return ToInt(spared.error());
+  }
   std::optional<GameTable> game;
   Reported<AnyDecoder> made = MakeDecoder(args, game);
   if (!made) return ToInt(made.error());
