@@ -100,6 +100,8 @@ std::string DescribeMapError(PointerMapErrorCode code) {
       return "the map has no address for it";
     case PointerMapErrorCode::kBeforeStart:
       return "it lies before the start of the file";
+    case PointerMapErrorCode::kPastLastOffset:
+      return "it lies past the last offset a file can have";
   }
   return "?";
 }

@@ -68,6 +68,7 @@ enum class PointerMapErrorCode {
   kNotMappedBack,  // the value would not map back to the same offset
   kNotAnAddress,   // the value is not one the format's map can produce
   kBeforeStart,    // a relative value that points before the start of the file
+  kPastLastOffset, // the offset would pass 2^64 - 1: a sum that would wrap
 };
 
 // The value a pointer at `site` holds to point at file offset `target`.
