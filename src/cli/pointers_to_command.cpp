@@ -114,7 +114,7 @@ struct Request {
 };
 
 // The format's words come after --format, as its value and as the arguments
-// of the form NAME=VALUE that follow; then GAME and the OFFSETs.
+// of a known KEY=VALUE that follow, up to "--"; then GAME and the OFFSETs.
 Reported<Request> ParseRequest(const ParsedArgs& args) {
   const std::optional<std::string> type = args.Value("format");
   std::vector<std::string> words;
@@ -124,7 +124,11 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
     at = space + 1;
   }
   std::size_t i = 0;
-  for (; i < args.positionals.size() && args.positionals[i].find('=') != std::string::npos; ++i) {
+  // Only a word of a known key: a game may have "=" in its name, and "--"
+  // ends the words.
+  for (; i < std::min(args.positionals.size(), args.before_end_of_options) &&
+         IsPointerFormatWord(args.positionals[i]);
+       ++i) {
     words.push_back(args.positionals[i]);
   }
   std::vector<std::string_view> views(words.begin(), words.end());

@@ -85,6 +85,12 @@ unsigned WidthOf(PointerType type) {
   return 2;
 }
 
+bool IsPointerFormatWord(std::string_view word) {
+  const std::string_view key = word.substr(0, word.find('='));
+  return key.size() < word.size() &&
+         (key == "header" || key == "base" || key == "map" || key == "relative");
+}
+
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {
   if (words.empty()) return Unexpected(FormatWordError{FormatWordErrorCode::kNoType, 0});
   PointerFormat format;

@@ -53,6 +53,10 @@ struct FormatWordError {
   std::size_t word = 0;  // 0-based index of the offending word in the list
 };
 
+// Whether `word` is KEY=VALUE with one of the format's keys (header, base,
+// map, relative), whatever its value: a word that follows TYPE.
+bool IsPointerFormatWord(std::string_view word);
+
 // Reads a format from its words, TYPE first.
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words);
 
