@@ -109,6 +109,8 @@ bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path
 // through links or "./" give one full name; hard links don't.
 std::filesystem::path FullFileName(const std::filesystem::path& path);
 
+// The whole of a regular file; a device, pipe or socket (which may never end,
+// or never start) is kNotRegularFile, and a FIFO is never waited on.
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
 // The size of an existing regular file; an error for anything else.

@@ -567,8 +567,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{Step::kRename, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, true},
         Fault{Step::kRename, 1, test::kErrIo, IoErrorCode::kOther, false}));
 
-// The size of a game file: a regular file only, each other kind named by its
-// own code, a link followed as the writer follows it.
+// The size of a game file, and a file read whole: a regular file only, each
+// other kind named by its own code, a link followed as the writer follows it.
 TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
   WriteRaw(dir_ / "game.bin", "12345");
   fs::create_directory(dir_ / "sub");
@@ -586,6 +586,10 @@ TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
             PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
   fs::create_symlink("game.bin", dir_ / "link.bin");
   EXPECT_EQ(RegularFileSize(dir_ / "link.bin").value(), 5u);
+  // Read whole, a FIFO would wait for a writer forever and /dev/zero never end.
+  EXPECT_EQ(ReadFileBytes(dir_ / "pipe").error().code, IoErrorCode::kNotRegularFile);
+  EXPECT_EQ(ReadFileBytes("/dev/zero").error().code, IoErrorCode::kNotRegularFile);
+  EXPECT_EQ(ReadFileBytes(dir_ / "link.bin").value(), "12345");
 #endif
 }
 
