@@ -181,6 +181,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {{ProblemCode::kBadEntryLine, 3},
                   {ProblemCode::kBadEntryLine, 5},
                   {ProblemCode::kBadEntryLine, 6}}},
+        // A full-width space typed after the index, on the first @ line.
+        FileCase{"FullWidthSpaceAfterTheFirstIndex",
+                 kGame + "@0　ptr=0x10 at=0x40 room=8\nあい\n@1 ptr=0x12\nう\n",
+                 "[g|32|0A0B0C0D]@1:5 6=う;",
+                 {{ProblemCode::kBadEntryLine, 3}}},
         FileCase{"TextBeforeTheFirstEntry",
                  kGame + "hello\n@0\n",
                  "[g|32|0A0B0C0D]@0:4;",
