@@ -40,6 +40,12 @@ bool IsReplaceable(const std::string& name) {
 
 bool Writes(const NamedFile& file) { return file.use != FileUse::kRead; }
 
+// Whether two names of one file are a clash: one of them is written, and it
+// is not GAME updated in place, named once.
+bool Clash(const NamedFile& a, const NamedFile& b) {
+  return (Writes(a) || Writes(b)) && !(a.use == FileUse::kUpdated && b.use == FileUse::kUpdated);
+}
+
 Reported<> Refuse(const NamedFile& output, const NamedFile& other) {
   if (!Writes(other)) {
     PrintError(std::string(output.role) + ": " + output.name + " is " + other.name +
@@ -86,10 +92,7 @@ Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files) {
     const std::filesystem::path full = FullFileName(PathFromUtf8(file.name));
     if (const auto [at, added] = by_full_name.emplace(full, &file); !added) {
       const NamedFile& other = *at->second;
-      const bool itself = file.use == FileUse::kUpdated && other.use == FileUse::kUpdated;
-      if ((Writes(file) || Writes(other)) && !itself) {
-        return Writes(file) ? Refuse(file, other) : Refuse(other, file);
-      }
+      if (Clash(file, other)) return Writes(file) ? Refuse(file, other) : Refuse(other, file);
     }
     if (!file.from_list) named.push_back(&file);
   }
@@ -99,9 +102,7 @@ Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files) {
     for (std::size_t j = 0; j < i; ++j) {
       const NamedFile& a = *named[i];
       const NamedFile& b = *named[j];
-      if (!Writes(a) && !Writes(b)) continue;
-      if (a.use == FileUse::kUpdated && b.use == FileUse::kUpdated) continue;
-      if (AreOneExistingFile(PathFromUtf8(a.name), PathFromUtf8(b.name))) {
+      if (Clash(a, b) && AreOneExistingFile(PathFromUtf8(a.name), PathFromUtf8(b.name))) {
         return Writes(a) ? Refuse(a, b) : Refuse(b, a);
       }
     }
