@@ -10,6 +10,8 @@
 #include "cli/outputs.h"
 #include "cli/tables.h"
 #include "codec/decode.h"
+#include "codec/text_codec.h"
+#include "runtime/hex.h"
 #include "script/placement.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
@@ -24,6 +26,7 @@ constexpr std::array kDecodeOptions{
     OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
     OptionSpec{"at", 0, "OFFSET", "decode from byte OFFSET on (decimal or 0x hex; default 0)"},
     OptionSpec{"length", 0, "N", "decode N bytes only (default: to the end)"},
+    OptionSpec{"end", 0, "XX|token", "stop at the end byte XX (or, with --tbl, an end token)"},
     kHelpOption};
 
 constexpr std::string_view kDecodeDetails =
@@ -39,7 +42,11 @@ constexpr std::string_view kDecodeDetails =
     "--tbl FILE reads a game's own encoding from a .tbl instead: HEX=TEXT (a\n"
     "code of 1-4 bytes for one or more characters), /HEX=TEXT (an end token),\n"
     "*HEX=TEXT (a line break), $HEX=LABEL,N (a control code and N parameter\n"
-    "bytes, shown as one tag); the longest code wins, a byte of no code is a tag.\n";
+    "bytes, shown as one tag); the longest code wins, a byte of no code is a tag.\n"
+    "--end XX stops the text before the first byte XX that starts a unit, as a\n"
+    "game reads a string; a lead byte's or a control code's bytes never end it.\n"
+    "With --tbl an end token ends it too, and --end token stops at end tokens\n"
+    "only.\n";
 
 struct Range {
   std::uint64_t at = 0;
@@ -54,32 +61,38 @@ Reported<Range> ParseRange(const ParsedArgs& args) {
   return Range{at->value_or(0), *length};
 }
 
-using AnyDecoder = std::variant<Decoder, GameDecoder>;
-
-// The decoder of the .tbl --tbl names, which `game` keeps, or of the tables.
-Reported<AnyDecoder> MakeDecoder(const ParsedArgs& args, std::optional<GameTable>& game) {
-  DecodeOptions options;
-  if (args.Has("crlf")) options.line_break = u"\r\n";
-  // Made for a UTF-8 file, the text holds no lone surrogate.
-  if (const std::optional<std::string> tbl = args.Value("tbl")) {
-    Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
-    if (!loaded) return Unexpected(loaded.error());
-    game.emplace(std::move(loaded).value());
-    return AnyDecoder(std::in_place_type<GameDecoder>, *game, options);
-  }
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return Unexpected(tables.error());
-  return AnyDecoder(std::in_place_type<Decoder>, tables->loaded.table, options);
+// The end --end names: a byte, or with a .tbl none beside its end tokens.
+Reported<std::optional<std::uint8_t>> EndOption(const ParsedArgs& args) {
+  const std::optional<std::string> end = args.Value("end");
+  if (!end || (*end == "token" && args.Has("tbl"))) return std::optional<std::uint8_t>();
+  if (const std::optional<std::uint8_t> byte = ParseByte(*end)) return byte;
+  PrintError("--end '" + *end + "' is not a byte of two hex digits" +
+             (args.Has("tbl") ? " or the word token" : ""));
+  return Failure(kExitError);
 }
 
 int RunDecode(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("decode", args); !spared) {
     return ToInt(spared.error());
   }
-  std::optional<GameTable> game;
-  Reported<AnyDecoder> made = MakeDecoder(args, game);
-  if (!made) return ToInt(made.error());
-  AnyDecoder& decoder = *made;
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  const Reported<std::optional<std::uint8_t>> end_byte = EndOption(args);
+  if (!end_byte) return ToInt(end_byte.error());
+  DecodeOptions options;
+  if (args.Has("crlf")) options.line_break = u"\r\n";
+  // Made for a UTF-8 file, the text holds no lone surrogate.
+  const TextCodec codec = encoding.encoding();
+  TextDecoder whole(codec, options);
+  std::optional<StringDecoder> string;
+  if (args.Has("end")) string.emplace(codec, *end_byte, options);
+  auto feed = [&](std::span<const std::uint8_t> part, std::u16string& out) {
+    if (string) {
+      string->Feed(part, out);
+    } else {
+      whole.Feed(part, out);
+    }
+  };
   const Reported<Range> range = ParseRange(args);
   if (!range) return ToInt(range.error());
   const std::string input_name = InputName(args);
@@ -111,7 +124,7 @@ int RunDecode(const ParsedArgs& args) {
         const std::uint64_t to = std::min<std::uint64_t>(bytes.size(), end - start);
         text.clear();
         const auto part = Bytes(bytes.substr(from, to - from));
-        std::visit([&](auto& d) { d.Feed(part, text); }, decoder);
+        feed(part, text);
         AppendUtf8(text, out);
         return Unit{};
       },
@@ -119,7 +132,11 @@ int RunDecode(const ParsedArgs& args) {
         // A range past the end is a problem of the input, as for --into.
         if ((range->at != 0 || range->length) && past_end(position)) return Failure(kExitRejected);
         text.clear();
-        std::visit([&](auto& d) { d.Finish(text); }, decoder);
+        if (string) {
+          string->Finish(text);
+        } else {
+          whole.Finish(text);
+        }
         AppendUtf8(text, out);
         return Unit{};
       });
@@ -131,7 +148,7 @@ int RunDecode(const ParsedArgs& args) {
 extern const Command kDecodeCommand{
     {.name = "decode", .summary = "turn bytes back into text", .details = kDecodeDetails},
     {.options = kDecodeOptions,
-     .form = {.positionals = OptionalInput("[BINARY]"), .order = "tables tbl crlf at length output @"}},
+     .form = {.positionals = OptionalInput("[BINARY]"), .order = "tables tbl crlf at length end output @"}},
     &RunDecode};
 
 }  // namespace binconv::cli

@@ -32,11 +32,18 @@ constexpr CommandText kDumpText{
         "line whose first character would be ; @ or # starts with its tag. A\n"
         "pointer outside GAME or text=, or a string without an end byte, is an\n"
         "error naming the pointer; nothing is written then. An existing FILE is\n"
-        "only replaced with --force.\n"};
+        "only replaced with --force.\n"
+        "\n"
+        "With --tbl FILE the strings are read and decoded through a game's own\n"
+        "table (see decode): a string ends at an end token, or at end=XX when\n"
+        "given; end= may be left out when the table has an end token. A control\n"
+        "code's parameter bytes never end a string. A string ending in another\n"
+        "end token than that of end= (or the table's first) keeps it in its text.\n"};
 
 constexpr std::array kDumpOptions{
     Required(OptionSpec{"from", 0, "GAME", "the game to read the scripts from (required)"}),
-    kTablesOption, OptionSpec{"force", 0, "", "replace script files that already exist"},
+    kTablesOption, kGameTblOption,
+    OptionSpec{"force", 0, "", "replace script files that already exist"},
     kHelpOption};
 
 constexpr Usage kDumpUsage{.options = kDumpOptions,
@@ -50,11 +57,11 @@ Reported<> RejectProblems(const std::vector<Problem>& problems) {
 }
 
 // The plan, its keyword lines read and checked; it must name a script.
-Reported<Plan> ReadDumpPlan(const std::string& plan_name) {
+Reported<Plan> ReadDumpPlan(const std::string& plan_name, const TextCodec& encoding) {
   const Reported<std::string> bytes = ReadWholeInput(plan_name);
   if (!bytes) return Unexpected(bytes.error());
   const std::string shown_plan = ShownName(plan_name);
-  auto plan = ParsePlan(*bytes, shown_plan);
+  auto plan = ParsePlan(*bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) {
     PrintError(Describe(plan.error()));
     return Unexpected(ExitStatus::kRejected);
@@ -85,7 +92,9 @@ Reported<> RefuseExisting(const Plan& plan) {
 int RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
   const std::string shown_plan = ShownName(InputName(args));
-  const Reported<Plan> plan = ReadDumpPlan(InputName(args));
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  const Reported<Plan> plan = ReadDumpPlan(InputName(args), encoding.encoding());
   if (!plan) return ToInt(plan.error());
   std::vector<NamedFile> named = FilesOfCommand("dump", args);
   AddScriptFiles(plan.value(), FileUse::kWritten, named);
@@ -93,8 +102,6 @@ int RunDump(const ParsedArgs& args) {
   if (!args.Has("force")) {
     if (auto refused = RefuseExisting(plan.value()); !refused) return ToInt(refused.error());
   }
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
 
   FileReader reader;
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
@@ -102,7 +109,8 @@ int RunDump(const ParsedArgs& args) {
     return kExitError;
   }
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
-  auto dumped = DumpPlan({plan.value(), shown_plan, tables->loaded.table, reader, game_file});
+  const TextCodec in_use = encoding.encoding();
+  auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});
   if (!dumped) return ToInt(ReportJobError(dumped.error(), RejectProblems).error());
   // Every script or none: each is staged before the first is replaced.
   std::vector<FileContents> files;

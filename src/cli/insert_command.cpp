@@ -61,7 +61,13 @@ constexpr CommandText kInsertText{
         "result, IPS or BPS after PATCH's extension or --format; with --from and no\n"
         "-o, only the patch is written. It is applied to the original in memory and\n"
         "compared with the result before anything is written, and PATCH is put in\n"
-        "place only once the result is. --dry-run checks it and writes nothing.\n"};
+        "place only once the result is. --dry-run checks it and writes nothing.\n"
+        "\n"
+        "--tbl FILE encodes every text through a game's own table (see encode),\n"
+        "and reads the scripts' strings as dump does with it. A script text that\n"
+        "ends with an end token ends there; otherwise end= (or, without end=, the\n"
+        "table's first end token) is added. A text left as dump wrote it keeps its\n"
+        "original bytes, even where the table gives its text more than one code.\n"};
 
 // GAME patched in place, or ORIGINAL read and OUTPUT (or only PATCH) written.
 constexpr OptionSpec kInsertIntoOption = [] {
@@ -85,6 +91,7 @@ constexpr std::array kInsertOptions{
                "also write an IPS or BPS patch from the original to the result"},
     Related(kPatchFormatOption, "", "patch", "--format goes with --patch PATCH"),
     kTablesOption,
+    kGameTblOption,
     kExactOption,
     OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
     OptionSpec{"map", 0, "FILE", "write where every script entry went, as CSV, to FILE"},
@@ -169,18 +176,18 @@ Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& 
 
 // The plan read and the job done: every text encoded and every script laid out.
 Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget& target,
-                                     const CharTable& table, FileReader& game) {
+                                     const TextCodec& encoding, FileReader& game) {
   const std::string plan_name = InputName(args);
   const Reported<std::string> plan_bytes = ReadWholeInput(plan_name);
   if (!plan_bytes) return Unexpected(plan_bytes.error());
   const std::string shown_plan = ShownName(plan_name);
-  auto plan = ParsePlan(*plan_bytes, shown_plan);
+  auto plan = ParsePlan(*plan_bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
   std::vector<NamedFile> files = FilesOfCommand("insert", args);
   AddScriptFiles(plan.value(), FileUse::kRead, files);
   if (auto spared = RefuseOutputsOverInputs(files); !spared) return Unexpected(spared.error());
-  auto done =
-      InsertPlan({{plan.value(), shown_plan, table, game, target.game_name}, LineBreaksOf(args)});
+  auto done = InsertPlan(
+      {{plan.value(), shown_plan, encoding, game, target.game_name}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
   auto reject = [&](const std::vector<Problem>& found) { return RejectPlan(found, target); };
   return Unexpected(ReportJobError(done.error(), reject).error());
@@ -289,14 +296,14 @@ void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
 int RunInsert(const ParsedArgs& args) {
   const Reported<InsertTarget> target = ParseTarget(args);
   if (!target) return ToInt(target.error());
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   FileReader reader;
   if (auto size = reader.Open(target->game); !size) {
     PrintError(DescribeIoError(size.error()));
     return kExitError;
   }
-  Reported<InsertResult> prepared = PrepareInsert(args, *target, tables->loaded.table, reader);
+  Reported<InsertResult> prepared = PrepareInsert(args, *target, encoding.encoding(), reader);
   if (!prepared) return ToInt(prepared.error());
   const InsertResult& inserted = prepared.value();
   if (inserted.entries.empty() && inserted.scripts.empty() && target->in_place &&

@@ -29,7 +29,8 @@ constexpr CommandText kSearchText{
         "whose previous byte is a lead byte (20, 21, 22, 23, 18) may sit inside a\n"
         "two-byte code: it gets <TAB>(after a lead byte). All TEXTs are searched in\n"
         "one pass. Exit status: 0 something was found, 1 nothing, 2 an error (such\n"
-        "as a TEXT with a character that has no code, which is named).\n"
+        "as a TEXT with a character that has no code, which is named). --tbl FILE\n"
+        "encodes each TEXT through a game's own table (see encode) instead.\n"
         "\n"
         "--relative finds the table of a game not seen before. KANA is a word in\n"
         "hiragana or katakana that the game shows, such as a name. Every offset is\n"
@@ -49,7 +50,7 @@ constexpr CommandText kSearchText{
 constexpr std::string_view kRelativeOnly = "--order and --save-tbl go with --relative";
 
 constexpr std::array kSearchOptions{
-    kTablesOption,
+    Related(kTablesOption, "tbl", ""),
     kExactOption,
     OptionSpec{"count", 0, "", "print only how often each TEXT occurs: COUNT<TAB>TEXT"},
     OptionSpec{.name = "relative",
@@ -67,13 +68,12 @@ constexpr std::array kSearchOptions{
                .help = "with --relative: write a .tbl of the best match to FILE",
                .needs = "relative",
                .misuse = kRelativeOnly},
-    // --save-tbl's old spelling: --tbl FILE reads an encoding everywhere else,
-    // so it is refused, with or without --relative, naming the new one.
+    // --tbl FILE reads an encoding, as everywhere; with --relative it was
+    // once --save-tbl's spelling, so it is refused there naming the new one.
     OptionSpec{.name = "tbl",
                .value_name = "FILE",
-               .help = "not taken: --save-tbl FILE writes the table of --relative",
+               .help = "encode each TEXT through a game's own .tbl FILE instead of the tables",
                .excludes = "relative",
-               .needs = "relative",
                .misuse = "search --relative writes its table with --save-tbl OUT; --tbl FILE "
                          "reads an encoding"},
     kHelpOption};
@@ -100,12 +100,12 @@ Reported<> ScanResult(const Result<Unit, IoError>& scanned, LineOutput& out) {
 
 // Each TEXT's bytes; the first trouble is reported.
 Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
-                                                             const CharTable& table) {
+                                                             const TextCodec& encoding) {
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 1; i < args.positionals.size(); ++i) {
     const std::string& text = args.positionals[i];
     const std::string shown = "TEXT '" + text + "'";
-    Encoder encoder(table, LineBreaksOf(args));
+    TextEncoder encoder(encoding, LineBreaksOf(args));
     std::vector<std::uint8_t> bytes;
     if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
       PrintError("TEXT " + std::to_string(i) + " is not valid UTF-8");
@@ -132,9 +132,9 @@ Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& a
 }
 
 int RunPlainSearch(const ParsedArgs& args) {
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
-  const auto patterns = EncodeTexts(args, tables->loaded.table);
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  const auto patterns = EncodeTexts(args, encoding.encoding());
   if (!patterns) return ToInt(patterns.error());
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
@@ -147,7 +147,8 @@ int RunPlainSearch(const ParsedArgs& args) {
         ++counts[m.pattern];
         if (count_only) return true;
         std::string line = OffsetHex(m.offset) + "\t" + args.positionals[m.pattern + 1];
-        if (m.after_lead) line += "\t(after a lead byte)";
+        // Lead bytes are the table files'; a .tbl's codes have their own.
+        if (m.after_lead && !encoding.game) line += "\t(after a lead byte)";
         return out.Add(line);
       },
       game.Progress());

@@ -1,11 +1,15 @@
 // binconv-cli strings: the runs of characters in a game file.
 
+#include <variant>
+
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/game_scan.h"
 #include "cli/into.h"
 #include "cli/io.h"
 #include "cli/strings_options.h"
+#include "cli/tables.h"
+#include "codec/text_codec.h"
 #include "codec/decode.h"
 #include "runtime/utf8.h"
 #include "script/placement.h"
@@ -27,9 +31,14 @@ constexpr CommandText kStringsText{
         "the tables give XX a character; LENGTH counts it, TEXT doesn't show it.\n"
         "The TEXT of a run longer than 1 MiB shows its first MiB and then …\n"
         "With the default tables every byte is a character, so a game's own tables\n"
-        "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n"};
+        "are wanted here. GAME is read in pieces; \"-\" reads standard input.\n"
+        "--tbl FILE reads GAME through a game's own table (see decode): a run is\n"
+        "codes of the table (a control code with its parameters and a line break\n"
+        "count as one character each), a byte of no code ends it, and an end token\n"
+        "ends it as --end XX does.\n"};
 
-constexpr std::array kStringsOptions{kTablesOption, kMinCharsOption, kEndByteOption, kHelpOption};
+constexpr std::array kStringsOptions{kTablesOption, kGameTblOption, kMinCharsOption, kEndByteOption,
+                                     kHelpOption};
 
 constexpr Usage kStringsUsage{.options = kStringsOptions,
                               .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}};
@@ -37,16 +46,21 @@ constexpr Usage kStringsUsage{.options = kStringsOptions,
 int RunStrings(const ParsedArgs& args) {
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
   if (!options) return ToInt(options.error());
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
-  StringRunFinder finder(tables->loaded.table, *options);
+  std::variant<StringRunFinder, GameStringRunFinder> finder =
+      encoding.game ? std::variant<StringRunFinder, GameStringRunFinder>(
+                          std::in_place_type<GameStringRunFinder>, *encoding.game, *options)
+                    : std::variant<StringRunFinder, GameStringRunFinder>(
+                          std::in_place_type<StringRunFinder>, encoding.tables->loaded.table,
+                          *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
   LineOutput out;
   // One decoder for every run: Finish leaves it ready for the next.
-  Decoder decoder(tables->loaded.table, decode_options);
+  TextDecoder decoder(encoding.encoding(), decode_options);
   std::u16string text;
   std::string line;
   bool writing = true;
@@ -65,12 +79,13 @@ int RunStrings(const ParsedArgs& args) {
   const auto scanned = ScanWindows(
       game.Reader(), kScanChunkSize, 0, 0,
       [&](const ScanWindow& w) {
-        finder.Feed(w.bytes.subspan(w.from, w.to - w.from), found);
+        std::visit([&](auto& f) { f.Feed(w.bytes.subspan(w.from, w.to - w.from), found); },
+                   finder);
         return writing;
       },
       game.Progress());
   if (!scanned) return ReportScanError(scanned.error());
-  finder.Finish(found);
+  std::visit([&](auto& f) { f.Finish(found); }, finder);
   return out.Finish() && writing ? kExitOk : kExitError;
 }
 

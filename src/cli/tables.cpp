@@ -38,4 +38,17 @@ Reported<GameTable> LoadCommandGameTable(const std::string& name) {
   return std::move(table).value();
 }
 
+Reported<> LoadCommandEncoding(const ParsedArgs& args, CommandEncoding& out) {
+  if (const std::optional<std::string> tbl = args.Value("tbl")) {
+    Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
+    if (!loaded) return Unexpected(loaded.error());
+    out.game.emplace(std::move(loaded).value());
+    return Unit{};
+  }
+  Reported<CommandTables> tables = LoadCommandTables(args);
+  if (!tables) return Unexpected(tables.error());
+  out.tables.emplace(std::move(tables).value());
+  return Unit{};
+}
+
 }  // namespace binconv::cli

@@ -10,6 +10,7 @@
 #include "chartable/load.h"
 #include "cli/args.h"
 #include "cli/io.h"
+#include "codec/text_codec.h"
 
 namespace binconv::cli {
 
@@ -30,6 +31,19 @@ struct CommandTables {
 // The one way a command loads its tables: those --tables names, or else the
 // first folder of the search that holds them.
 Reported<CommandTables> LoadCommandTables(const ParsedArgs& args);
+
+// The encoding a command works in: that of the .tbl --tbl names, or of the
+// tables. It must stay where it is while its encoding() is in use.
+struct CommandEncoding {
+  std::optional<CommandTables> tables;
+  std::optional<GameTable> game;
+  TextCodec encoding() const {
+    return game ? TextCodec(*game) : TextCodec(tables->loaded.table);
+  }
+};
+
+// Loads the encoding --tbl or --tables names (see LoadCommandTables).
+Reported<> LoadCommandEncoding(const ParsedArgs& args, CommandEncoding& out);
 
 // The encoding of the .tbl file `name`; every problem of it is reported, with
 // its line, and then there is none.

@@ -191,4 +191,57 @@ void StringRunFinder::Finish(const Found& found) {
   Close(end, false, found);
 }
 
+GameStringRunFinder::GameStringRunFinder(const GameTable& table, StringRunOptions options)
+    : table_(table), options_(options) {}
+
+void GameStringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& found) {
+  held_.insert(held_.end(), bytes.begin(), bytes.end());
+  ReadUnits(false, found);
+}
+
+void GameStringRunFinder::Finish(const Found& found) {
+  ReadUnits(true, found);
+  Close(held_at_, 0, found);
+}
+
+void GameStringRunFinder::ReadUnits(bool at_end, const Found& found) {
+  std::size_t i = 0;
+  while (i < held_.size()) {
+    const GameTableUnit unit = table_.ReadUnit(std::span(held_).subspan(i), at_end);
+    if (unit.kind == GameUnitKind::kCut) break;
+    const std::uint64_t at = held_at_ + i;
+    const bool is_end =
+        (unit.kind == GameUnitKind::kCode && table_.codes()[unit.code].kind == GameCodeKind::kEnd) ||
+        (options_.end && unit.size == 1 && held_[i] == *options_.end);
+    if (is_end) {
+      Close(at + unit.size, unit.size, found);
+    } else if (unit.kind == GameUnitKind::kNoCode) {
+      Close(at, 0, found);
+    } else {
+      if (!in_run_) {
+        in_run_ = true;
+        run_start_ = at;
+      }
+      ++chars_;
+      const std::size_t room = options_.keep_bytes - std::min(options_.keep_bytes, kept_.size());
+      kept_.insert(kept_.end(), held_.begin() + static_cast<std::ptrdiff_t>(i),
+                   held_.begin() + static_cast<std::ptrdiff_t>(i + std::min<std::size_t>(unit.size, room)));
+    }
+    i += unit.size;
+  }
+  held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(i));
+  held_at_ += i;
+}
+
+void GameStringRunFinder::Close(std::uint64_t end, std::size_t end_size, const Found& found) {
+  if (!in_run_) return;
+  in_run_ = false;
+  const std::uint64_t length = end - run_start_;
+  if (chars_ >= options_.min_chars && (!options_.end || end_size != 0)) {
+    found(StringRun{run_start_, length, chars_, kept_, kept_.size() < length - end_size});
+  }
+  kept_.clear();
+  chars_ = 0;
+}
+
 }  // namespace binconv

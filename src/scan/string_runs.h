@@ -17,6 +17,7 @@
 #include "chartable/byte_reader.h"
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
+#include "chartable/game_table.h"
 
 namespace binconv {
 
@@ -96,6 +97,37 @@ class StringRunFinder {
   std::uint64_t chars_ = 0;
   std::uint8_t pending_page_ = 0;   // a lead byte waits for its second byte
   std::vector<std::uint8_t> kept_;  // at most keep_bytes
+};
+
+// The same through a game's own table (a .tbl): a run is units that are
+// codes of the table, a control code with its parameters and a line break
+// counting as one character each; a byte of no code ends it, and an end token
+// (or a unit of options.end alone) ends it with the end counted in its
+// length. With options.end a run must end so.
+class GameStringRunFinder {
+ public:
+  using Found = StringRunFinder::Found;
+
+  // The table must outlive the finder.
+  GameStringRunFinder(const GameTable& table, StringRunOptions options);
+
+  void Feed(std::span<const std::uint8_t> bytes, const Found& found);
+  void Finish(const Found& found);
+
+ private:
+  // Reads the units at the front of held_; unless `at_end`, stops where more
+  // bytes may still change the unit.
+  void ReadUnits(bool at_end, const Found& found);
+  void Close(std::uint64_t end, std::size_t end_size, const Found& found);
+
+  const GameTable& table_;
+  StringRunOptions options_;
+  std::vector<std::uint8_t> held_;  // bytes fed and not yet read
+  std::uint64_t held_at_ = 0;       // the offset of held_'s first byte
+  bool in_run_ = false;
+  std::uint64_t run_start_ = 0;
+  std::uint64_t chars_ = 0;
+  std::vector<std::uint8_t> kept_;
 };
 
 }  // namespace binconv

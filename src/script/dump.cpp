@@ -20,13 +20,13 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
   const std::string plan_file = PathToUtf8(PathFromUtf8(input.plan_name).filename());
   std::vector<DumpedScript> dumped;
   for (const ScriptSpec& def : scripts) {
-    auto read = ReadScriptTable(def, game, true, input.plan_name, problems);
+    auto read = ReadScriptTable(def, input.encoding, game, true, input.plan_name, problems);
     if (!read) return Unexpected(JobError(read.error()));
     if (!read.value().ok) continue;
     DumpedScript out{def.path, def.shown, ScriptHeaderText(header, plan_file, def.file)};
-    Decoder decoder(input.table);
+    TextDecoder decoder(input.encoding);
     for (const ScriptString& string : read.value().strings) {
-      AppendScriptEntry(def, string, decoder, out.text);
+      AppendScriptEntry(def, string, input.encoding, decoder, out.text);
       out.pointers += string.pointers.size();
     }
     out.strings = read.value().strings.size();

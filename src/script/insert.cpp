@@ -40,7 +40,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     return;
   }
   const std::string& text = read.value();
-  Encoder encoder(input.table, input.line_breaks);
+  TextEncoder encoder(input.encoding, input.line_breaks);
   std::vector<std::uint8_t> bytes;
   if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
     Problem p = problem(ProblemCode::kBadUtf8);
@@ -63,7 +63,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     p.bytes = encoded.used;
     p.room = room;
     auto units = DecodeUtf8Text(text);
-    if (auto place = FirstCharPastRoom(units.value(), input.table, input.line_breaks, room)) {
+    if (auto place = FirstCharPastRoom(units.value(), input.encoding, input.line_breaks, room)) {
       p.line = place->line;
       p.column = place->column;
       p.ch = place->ch;
@@ -144,6 +144,23 @@ std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpe
   return p;
 }
 
+// Whether `entry` holds the text dump wrote for `string`; only a .tbl's
+// strings are kept for this (the table files' encoding gives each text one
+// code, so their text encodes back to the same bytes).
+bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const ScriptString& string,
+                  const TextCodec& encoding, TextDecoder& decoder) {
+  if (encoding.game() == nullptr) return false;
+  const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
+  if (lines.size() != entry.lines.size()) return false;
+  std::string utf8;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    utf8.clear();
+    AppendUtf8(lines[k], utf8);
+    if (utf8 != entry.lines[k].text) return false;
+  }
+  return true;
+}
+
 // Each entry of the script file matched to its string of the table, and
 // encoded; a problem for an entry the table lacks, one given twice and a
 // string without one.
@@ -153,6 +170,7 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
   texts.bytes.resize(texts.strings.size());
   texts.lines.resize(texts.strings.size());
   std::vector<bool> seen(texts.strings.size(), false);
+  TextDecoder decoder(input.encoding);
   for (const ScriptFileEntry& entry : contents.entries) {
     auto it =
         std::lower_bound(texts.strings.begin(), texts.strings.end(), entry.index,
@@ -172,8 +190,14 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     }
     seen[k] = true;
     texts.lines[k] = entry.line;
-    if (auto bytes = EncodeScriptEntry(entry, input.table, def.end, def.shown, problems)) {
+    if (auto bytes = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
       texts.bytes[k] = std::move(*bytes);
+      if (IsDumpedText(entry, def, *it, input.encoding, decoder)) {
+        // A .tbl may give one text several codes: a text left as dumped
+        // keeps the bytes it had, so dump then insert changes nothing.
+        texts.bytes[k] = it->bytes;
+        texts.bytes[k].insert(texts.bytes[k].end(), it->end.begin(), it->end.end());
+      }
     }
   }
   for (std::size_t k = 0; k < seen.size(); ++k) {
@@ -219,7 +243,8 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
       problems.push_back(std::move(*changed));
       continue;
     }
-    auto read = ReadScriptTable(def, game, false, input.plan_name, problems);
+    auto read = ReadScriptTable(def, input.encoding, game, input.encoding.game() != nullptr,
+                                input.plan_name, problems);
     if (!read) return Unexpected(read.error());
     if (!read.value().ok) continue;
     ScriptTexts texts;

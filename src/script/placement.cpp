@@ -1,11 +1,22 @@
 #include "script/placement.h"
 
+#include "chartable/encoding.h"
 #include "codec/encode.h"
 #include "codec/listing.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
 namespace {
+
+// The opening mark of the tag that holds text[at], or `at` when none does.
+std::size_t TagStartAround(std::u16string_view text, std::size_t at) {
+  for (std::size_t j = at + 1; j-- > 0;) {
+    const detail::Special mark = detail::ClassifySpecial(text[j]);
+    if (mark == detail::Special::kTagOpen) return j;
+    if (mark == detail::Special::kTagClose && j != at) break;
+  }
+  return at;
+}
 
 // The smallest prefix length k in [0, n] for which `past(k)` holds, given that
 // it holds for n and, once it holds, for every longer prefix.
@@ -80,7 +91,13 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems) {
-  Encoder encoder(table, line_breaks);
+  return FirstCharPastRoom(text, TextCodec(table), line_breaks, room, drop_problems);
+}
+
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems, bool whole_tags) {
+  TextEncoder encoder(encoding, line_breaks);
   encoder.set_drop_problems(drop_problems);
   std::vector<std::uint8_t> bytes;
   // Bytes only grow as the text grows, so the prefixes that overflow are all
@@ -93,7 +110,7 @@ std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharT
   };
   if (!past(text.size())) return std::nullopt;
   const std::size_t k = SmallestPrefix(text.size(), past);
-  return PlaceOfUnit(text, k - 1);
+  return PlaceOfUnit(text, whole_tags ? TagStartAround(text, k - 1) : k - 1);
 }
 
 std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room) {

@@ -13,6 +13,7 @@
 
 #include "chartable/char_table.h"
 #include "codec/convert.h"
+#include "codec/text_codec.h"
 #include "runtime/file.h"
 
 namespace binconv {
@@ -59,6 +60,12 @@ struct TextPlace {
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems = false);
+// The same in either encoding; a .tbl's encoder always leaves such characters
+// out. With `whole_tags`, a character inside a tag names the tag's opening
+// mark: the tag as a whole is what doesn't fit (an end byte in a tag, say).
+std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
+                                           LineBreaks line_breaks, std::uint64_t room,
+                                           bool drop_problems = false, bool whole_tags = false);
 
 // The first digit of the first pair of a valid listing that doesn't fit into
 // `room` bytes; nullopt when the whole listing fits.

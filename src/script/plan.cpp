@@ -152,6 +152,7 @@ using Words = std::map<std::string, std::string, std::less<>>;
 struct KeywordLines {
   const std::string& plan_name;
   Plan& plan;
+  bool has_end_token = false;
   std::map<std::string, std::pair<PointerFormat, std::size_t>, std::less<>> formats{};
   std::size_t line = 0;
 
@@ -261,7 +262,9 @@ struct KeywordLines {
     if (has_lo && words.count("stride") != 0) return Bad("stride= is for table=, not lo/hi");
     def.split = has_lo;
     for (const char* needed : {"count", "format", "end"}) {
-      if (words.count(needed) == 0) return Bad(std::string("a script needs ") + needed + "=");
+      if (words.count(needed) == 0 && !(needed == std::string_view("end") && has_end_token)) {
+        return Bad(std::string("a script needs ") + needed + "=");
+      }
     }
     if (!Number(words, def.split ? "lo" : "table", def.table) || !Number(words, "hi", def.hi) ||
         !Number(words, "count", def.count) || !Number(words, "stride", def.stride) ||
@@ -284,6 +287,7 @@ struct KeywordLines {
                    " is less than the pointer's width of " + std::to_string(width));
       }
     }
+    if (words.count("end") == 0) return true;
     const auto end = ParseByte(words["end"]);
     if (!end) return Bad("end='" + words["end"] + "' is not a byte of two hex digits");
     def.end = *end;
@@ -353,7 +357,8 @@ void CheckScriptFiles(const std::string& plan_name, Plan& plan) {
 
 }  // namespace
 
-Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name) {
+Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name,
+                                bool has_end_token) {
   if (plan_bytes.starts_with(kUtf8ByteOrderMark)) {
     plan_bytes.remove_prefix(kUtf8ByteOrderMark.size());
   }
@@ -378,7 +383,7 @@ Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& 
       keyword_lines.emplace_back(line_number, std::move(fields));
     }
   }
-  KeywordLines keywords{plan_name, plan};
+  KeywordLines keywords{plan_name, plan, has_end_token};
   // Formats may be named after the scripts that use them: read them first.
   for (const auto& [number, fields] : keyword_lines) {
     keywords.line = number;

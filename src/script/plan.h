@@ -50,7 +50,10 @@ struct Plan {
 // Reads the plan `plan_bytes` named `plan_name` ("-": standard input, whose
 // files are found from the current folder); a byte order mark is skipped. A
 // plan that is not UTF-8 is not read at all: its one problem is the error.
-Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name);
+// A script may leave out end= when `has_end_token`: the encoding in use (a
+// .tbl) ends its strings with an end token of its own.
+Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name,
+                                bool has_end_token = false);
 
 namespace detail {
 // Splits a plan line into its fields; a "#" at the start of a field ends the

@@ -6,6 +6,7 @@
 #include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
+#include "codec/text_codec.h"
 #include "runtime/crc32.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -86,37 +87,70 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
          NameOnHeader(plan_name) + " " + NameOnHeader(file) + "\n\n";
 }
 
-std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder) {
+namespace {
+
+// One unit of a string as a script line shows it: a line break, or the text
+// the decoder gives for it.
+struct ShownUnit {
+  std::size_t size = 0;
+  bool line_break = false;
+  bool cut = false;  // a code cut by the end of the string
+};
+
+// The unit at `bytes`' start, its text (for a line break, the text before
+// the break) appended to `piece`.
+ShownUnit ShowUnit(std::span<const std::uint8_t> bytes, const TextCodec& encoding,
+                   TextDecoder& decoder, std::u16string& piece) {
+  ShownUnit shown;
+  if (const GameTable* game = encoding.game()) {
+    const GameTableUnit unit = game->ReadUnit(bytes, true);
+    shown.size = unit.size;
+    shown.line_break = unit.kind == GameUnitKind::kCode &&
+                       game->codes()[unit.code].kind == GameCodeKind::kLineBreak;
+    decoder.Feed(bytes.first(unit.size), piece);
+    decoder.Finish(piece);
+    if (shown.line_break && piece.ends_with(u'\n')) piece.pop_back();
+    return shown;
+  }
+  const GameUnit unit = ReadUnit(bytes);
+  shown.size = unit.size;
+  shown.line_break = unit.kind == UnitKind::kLineBreak;
+  shown.cut = unit.kind == UnitKind::kCut;
+  if (!shown.line_break && !shown.cut) decoder.Feed(bytes.first(unit.size), piece);
+  return shown;
+}
+
+// Whether `piece` can't stand as it is at the end of `line`: it would break
+// the line, or start it as a comment, an entry or a header.
+bool NeedsTag(std::u16string_view line, std::u16string_view piece) {
+  const bool breaks_line = piece.find_first_of(u"\r\n") != std::u16string::npos;
+  const bool marks_line =
+      line.empty() && !piece.empty() && (piece[0] == u';' || piece[0] == u'@' || piece[0] == u'#');
+  return breaks_line || marks_line;
+}
+
+}  // namespace
+
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
+                                          const TextCodec& encoding, TextDecoder& decoder) {
   std::vector<std::u16string> lines;
   if (bytes.empty()) return lines;
   lines.emplace_back();
   std::u16string piece;
   for (std::size_t i = 0; i < bytes.size();) {
-    const GameUnit read = ReadUnit(bytes.subspan(i));
+    piece.clear();
+    const ShownUnit read = ShowUnit(bytes.subspan(i), encoding, decoder, piece);
     const std::span<const std::uint8_t> unit = bytes.subspan(i, read.size);
     i += read.size;
     std::u16string& line = lines.back();
-    if (read.kind == UnitKind::kLineBreak) {
-      // A break at the very end would leave an empty last line, which is
-      // not part of an entry: it is written as its tag.
-      if (i == bytes.size()) {
-        AppendHexTag(unit, line);
-      } else {
-        lines.emplace_back();
-      }
+    // A break at the very end would leave an empty last line, which is not
+    // part of an entry: it is written as its tag.
+    if (read.line_break && i != bytes.size() && !NeedsTag(line, piece)) {
+      line += piece;
+      lines.emplace_back();
       continue;
     }
-    piece.clear();
-    if (read.kind == UnitKind::kCut) {
-      // A lead byte at the end, with nothing to take.
-      AppendHexTag(unit, piece);
-    } else {
-      decoder.Feed(unit, piece);
-    }
-    const bool breaks_line = piece.find_first_of(u"\r\n") != std::u16string::npos;
-    const bool marks_line = line.empty() && !piece.empty() &&
-                            (piece[0] == u';' || piece[0] == u'@' || piece[0] == u'#');
-    if (breaks_line || marks_line) {
+    if (read.line_break || read.cut || NeedsTag(line, piece)) {
       piece.clear();
       AppendHexTag(unit, piece);
     }
@@ -127,11 +161,29 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, D
   return lines;
 }
 
-void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
-                       std::string& out) {
+std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptString& string,
+                                          const TextCodec& encoding, TextDecoder& decoder) {
+  std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, encoding, decoder);
+  // An end other than the one insert adds stays in the text, which ends there.
+  if (!string.end.empty() && encoding.EndBytes(def.end) != string.end) {
+    if (lines.empty()) lines.emplace_back();
+    std::u16string piece;
+    decoder.Feed(string.end, piece);
+    decoder.Finish(piece);
+    if (piece.empty() || NeedsTag(lines.back(), piece)) {
+      piece.clear();
+      AppendHexTag(string.end, piece);
+    }
+    lines.back() += piece;
+  }
+  return lines;
+}
+
+void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
+                       const TextCodec& encoding, TextDecoder& decoder, std::string& out) {
   out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') +
          " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
-  const std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, decoder);
+  const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   for (const std::u16string& line : lines) {
     out += ';';
     AppendUtf8(line, out);
@@ -238,48 +290,96 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
   return contents;
 }
 
+namespace {
+
+// Where the game ends a string of `bytes`: the offsets of its end unit's
+// first byte and of the byte after it; nullopt when nothing ends it.
+std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std::uint8_t> bytes,
+                                                             const TextCodec& encoding,
+                                                             std::optional<std::uint8_t> end) {
+  StringEndReader ends(encoding, end);
+  std::optional<StringEndReader::Ended> ended;
+  std::size_t i = 0;
+  while (i < bytes.size() && !ended) ended = ends.Feed(bytes[i++]);
+  if (!ended) ended = ends.Finish();
+  if (!ended) return std::nullopt;
+  const std::size_t after = i - ended->past;
+  return std::pair{after - ended->size, after};
+}
+
+// The entry's text bytes, each line's start in `starts`. The two table
+// files' encoder reads each line on its own; a .tbl's reads them as one
+// text, since a line-break code may have a text of its own before the break.
+std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCodec& encoding,
+                                      const std::string& shown, std::vector<std::size_t>& starts,
+                                      std::vector<Problem>& problems) {
+  std::vector<std::uint8_t> bytes;
+  TextEncoder encoder(encoding, LineBreaks::kAny);
+  auto report = [&](std::size_t line, std::optional<EncodeProblem> found) {
+    Problem p = found ? ToProblem(*found, shown) : Problem{ProblemCode::kOddCount, shown};
+    p.line = line;
+    p.entry = entry.index;
+    problems.push_back(std::move(p));
+  };
+  for (std::size_t k = 0; k < entry.lines.size(); ++k) {
+    const ScriptTextLine& line = entry.lines[k];
+    if (k != 0) encoder.Feed(u"\n", bytes);
+    starts.push_back(bytes.size());
+    encoder.FeedUtf8(line.text, bytes);
+    if (encoding.game() != nullptr) continue;
+    encoder.FinishUtf8(bytes);
+    for (const EncodeProblem& found : encoder.problems()) report(line.line, found);
+    if (encoder.odd_count()) report(line.line, std::nullopt);
+    encoder.clear_problems();
+  }
+  if (encoding.game() != nullptr) {
+    encoder.Finish(bytes);
+    for (const EncodeProblem& found : encoder.problems()) {
+      report(entry.lines[std::min(found.line, entry.lines.size()) - 1].line, found);
+    }
+    // Where each line starts, for the place of an end inside the text.
+    starts.clear();
+    for (std::size_t k = 0; k < entry.lines.size(); ++k) {
+      std::vector<std::uint8_t> before;
+      TextEncoder prefix(encoding, LineBreaks::kAny);
+      for (std::size_t j = 0; j < k; ++j) {
+        prefix.FeedUtf8(entry.lines[j].text, before);
+        prefix.Feed(u"\n", before);
+      }
+      prefix.Finish(before);
+      starts.push_back(before.size());
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
-                                                           const CharTable& table, std::uint8_t end,
+                                                           const TextCodec& encoding,
+                                                           std::optional<std::uint8_t> end,
                                                            const std::string& shown,
                                                            std::vector<Problem>& problems) {
   const std::size_t before = problems.size();
-  std::vector<std::uint8_t> bytes;
-  std::vector<std::size_t> starts;  // where each line's bytes start
-  Encoder encoder(table, LineBreaks::kAny);
-  for (std::size_t k = 0; k < entry.lines.size(); ++k) {
-    const ScriptTextLine& line = entry.lines[k];
-    if (k != 0) bytes.push_back(kLineBreakByte);
-    starts.push_back(bytes.size());
-    encoder.FeedUtf8(line.text, bytes);
-    encoder.FinishUtf8(bytes);
-    for (const EncodeProblem& found : encoder.problems()) {
-      Problem p = ToProblem(found, shown);
-      p.line = line.line;
-      p.entry = entry.index;
-      problems.push_back(std::move(p));
-    }
-    if (encoder.odd_count()) {
-      Problem p{ProblemCode::kOddCount, shown, line.line};
-      p.entry = entry.index;
-      problems.push_back(std::move(p));
-    }
-  }
+  std::vector<std::size_t> starts;
+  std::vector<std::uint8_t> bytes = EncodeLines(entry, encoding, shown, starts, problems);
   if (problems.size() != before) return std::nullopt;
-  // The game stops at the first end byte at a character boundary.
-  UnitBounds units;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (!units.Feed(bytes[i])) continue;
-    if (bytes[i] == end) {
-      const std::size_t k =
-          static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), i) -
-                                   starts.begin()) -
-          1;
+  Problem p{ProblemCode::kEndsInLead, shown, entry.lines.empty() ? entry.line : entry.lines.back().line};
+  p.entry = entry.index;
+  auto found = EndUnitIn(bytes, encoding, end);
+  // With a .tbl, a text may end with an end token of its own.
+  if (!found || encoding.game() == nullptr || found->second != bytes.size()) {
+    if (found) {
+      // The game would stop at this end, inside the text.
+      const std::size_t k = static_cast<std::size_t>(
+          std::upper_bound(starts.begin(), starts.end(), found->first) - starts.begin() - 1);
       const ScriptTextLine& line = entry.lines[k];
-      Problem p{ProblemCode::kEndInText, shown, line.line};
-      p.entry = entry.index;
-      p.byte = end;
+      p.code = ProblemCode::kEndInText;
+      p.line = line.line;
+      p.byte = bytes[found->first];
       const auto text = DecodeUtf8(line.text);
-      if (auto place = FirstCharPastRoom(text.value(), table, LineBreaks::kAny, i - starts[k])) {
+      if (auto place = FirstCharPastRoom(text.value(), encoding, LineBreaks::kAny,
+                                         found->first - starts[k], false, true)) {
         p.column = place->column;
         p.ch = place->ch;
       } else {
@@ -288,14 +388,15 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
       problems.push_back(std::move(p));
       return std::nullopt;
     }
+    const std::optional<std::vector<std::uint8_t>> end_bytes = encoding.EndBytes(end);
+    bytes.insert(bytes.end(), end_bytes->begin(), end_bytes->end());
+    // A lead byte or a control's parameters at the end would take the end.
+    found = EndUnitIn(bytes, encoding, end);
+    if (!found || found->second != bytes.size()) {
+      problems.push_back(std::move(p));
+      return std::nullopt;
+    }
   }
-  if (units.InsideUnit()) {
-    Problem p{ProblemCode::kEndsInLead, shown, entry.lines.back().line};
-    p.entry = entry.index;
-    problems.push_back(std::move(p));
-    return std::nullopt;
-  }
-  bytes.push_back(end);
   return bytes;
 }
 

@@ -50,12 +50,17 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
 // text, the text lines and a blank line.
 // The decoder is made once for all entries: it works out from the table
 // which codes come back the same.
-void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string, Decoder& decoder,
-                       std::string& out);
+void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
+                       const TextCodec& encoding, TextDecoder& decoder, std::string& out);
+
+// The text lines of `string` as AppendScriptEntry writes them.
+std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptString& string,
+                                          const TextCodec& encoding, TextDecoder& decoder);
 
 // The lines of the text of `bytes` (a string without its end byte), escaped
 // as above; none for an empty text.
-std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes, Decoder& decoder);
+std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
+                                          const TextCodec& encoding, TextDecoder& decoder);
 
 struct ScriptTextLine {
   std::size_t line = 0;  // 1-based, in the script file
@@ -78,10 +83,12 @@ struct ScriptFileContents {
 ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& shown,
                                    std::vector<Problem>& problems);
 
-// The bytes of an entry's text with `end` after it, or nothing with the
-// problems of its lines added (`shown` names the script file).
+// The bytes of an entry's text with the encoding's end for `end` after it
+// (with a .tbl, none when the text ends with an end token), or nothing with
+// the problems of its lines added (`shown` names the script file).
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
-                                                           const CharTable& table, std::uint8_t end,
+                                                           const TextCodec& encoding,
+                                                           std::optional<std::uint8_t> end,
                                                            const std::string& shown,
                                                            std::vector<Problem>& problems);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "chartable/byte_reader.h"
+#include "codec/text_codec.h"
 #include "chartable/encoding.h"
 #include "runtime/hex.h"
 #include "script/placement.h"
@@ -174,8 +175,10 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
 
 // The string each target leads to, in target order; a problem for each that
 // has no end byte or runs into another string or a table.
-Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def, GameBytes& game,
-                                                       const Targets& targets, bool keep_bytes,
+Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
+                                                       const TextCodec& encoding,
+                                                       GameBytes& game, const Targets& targets,
+                                                       bool keep_bytes,
                                                        const std::string& plan_name,
                                                        std::vector<Problem>& problems) {
   const std::vector<ByteRange> tables = PointerRangesOf(def);
@@ -198,24 +201,28 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def, Ga
       p.end = end;
       problems.push_back(std::move(p));
     };
-    // Read as the game does: a lead byte takes the byte after it.
+    // Read as the game does, one unit after another: a code's own bytes and
+    // a control's parameters never end the string.
     std::uint64_t p = s.at;
-    bool ended = false;
-    UnitBounds units;
-    for (; p < limit; ++p) {
+    std::optional<StringEndReader::Ended> ended;
+    StringEndReader ends(encoding, def.end);
+    for (; p < limit && !ended; ++p) {
       std::uint8_t b = 0;
       if (!game.ByteAt(p, b)) return Unexpected(game.error());
-      if (units.Feed(b) && b == def.end) {
-        ended = true;
-        break;
-      }
       if (keep_bytes) s.bytes.push_back(b);
+      ended = ends.Feed(b);
     }
+    if (!ended) ended = ends.Finish();
     if (!ended) {
       problem(ProblemCode::kNoTerminator, limit);
       continue;
     }
-    s.length = p + 1 - s.at;
+    s.length = p - ended->past - s.at;
+    if (keep_bytes) {
+      s.bytes.resize(static_cast<std::size_t>(s.length));
+      s.end.assign(s.bytes.end() - static_cast<std::ptrdiff_t>(ended->size), s.bytes.end());
+      s.bytes.resize(s.bytes.size() - ended->size);
+    }
     const bool into_table = std::any_of(tables.begin(), tables.end(), [&](const ByteRange& t) {
       return s.at <= t.last && t.first < s.at + s.length;
     });
@@ -235,7 +242,8 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def, Ga
 
 }  // namespace
 
-Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def, GameBytes& game,
+Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def,
+                                                   const TextCodec& encoding, GameBytes& game,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<Problem>& problems) {
   ScriptTableResult result;
@@ -244,7 +252,7 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def, GameBy
   if (!targets) return Unexpected(targets.error());
   if (problems.size() != problems_before) return result;
   std::sort(targets.value().begin(), targets.value().end());
-  auto strings = ReadStrings(def, game, targets.value(), keep_bytes, plan_name, problems);
+  auto strings = ReadStrings(def, encoding, game, targets.value(), keep_bytes, plan_name, problems);
   if (!strings) return Unexpected(strings.error());
   if (problems.size() != problems_before) return result;
   result.strings = std::move(strings).value();

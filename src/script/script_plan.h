@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/text_codec.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "script/pointer_format.h"
@@ -40,7 +41,7 @@ struct ScriptSpec {
   std::uint64_t count = 0;
   std::string format_name;
   PointerFormat format;
-  std::uint8_t end = 0;
+  std::optional<std::uint8_t> end;  // none: the encoding's own end token
   std::optional<ByteRange> text;
   ScriptLayout layout = ScriptLayout::kSlots;
   std::uint64_t align = 1;
@@ -70,9 +71,10 @@ struct ScriptString {
   std::size_t index = 0;              // its first pointer's index: the entry's @N
   std::vector<std::size_t> pointers;  // every pointer's index, ascending
   std::uint64_t at = 0;               // where it starts
-  std::uint64_t length = 0;           // its bytes with the end byte
+  std::uint64_t length = 0;           // its bytes with the end
   std::uint64_t room = 0;             // what it may take in place, end byte included
-  std::vector<std::uint8_t> bytes;    // its bytes without the end byte, when kept
+  std::vector<std::uint8_t> bytes;    // its bytes without the end, when kept
+  std::vector<std::uint8_t> end;      // the end's bytes, when kept
 };
 
 // A game read at the offsets needed, through a small cache.
@@ -99,7 +101,8 @@ struct ScriptTableResult {
   std::vector<ScriptString> strings;
   bool ok = false;
 };
-Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def, GameBytes& game,
+Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def,
+                                                   const TextCodec& encoding, GameBytes& game,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<Problem>& problems);
 

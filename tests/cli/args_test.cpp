@@ -147,18 +147,18 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
      "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [INPUT]"},
     {"insert",
      "(--into GAME | --from ORIGINAL [-o OUTPUT]) [--patch PATCH [--format ips|bps]] "
-     "[--tables DIR] [--exact] [--dry-run] [--map FILE] PLAN"},
-    {"dump", "--from GAME [--tables DIR] [--force] PLAN"},
-    {"decode", "[--tables DIR] [--tbl FILE] [--crlf] [--at OFFSET] [--length N] [-o FILE] [BINARY]"},
+     "[--tables DIR | --tbl FILE] [--exact] [--dry-run] [--map FILE] PLAN"},
+    {"dump", "--from GAME [--tables DIR | --tbl FILE] [--force] PLAN"},
+    {"decode", "[--tables DIR] [--tbl FILE] [--crlf] [--at OFFSET] [--length N] [--end XX|token] [-o FILE] [BINARY]"},
     {"check-tables", "[--tables DIR] [--tbl FILE]"},
     {"export-tbl", "[--tables DIR] [--tbl FILE] [--encoding utf-8|cp932] [-o FILE]"},
     {"import-tbl", "[--encoding utf-8|cp932] [--keep-going] [-o DIR] TBL"},
     {"diff", "ORIGINAL MODIFIED -o PATCH [--format ips|bps]"},
     {"patch", "ORIGINAL PATCH -o OUTPUT | --into FILE PATCH"},
     {"search",
-     "[--tables DIR] [--exact] [--count] GAME TEXT...  |  --relative [--order jis|gojuon] "
+     "[--exact] [--count] [--tables DIR | --tbl FILE] GAME TEXT...  |  --relative [--order jis|gojuon] "
      "[--save-tbl FILE] GAME KANA"},
-    {"strings", "[--tables DIR] [--min N] [--end XX] GAME"},
+    {"strings", "[--tables DIR | --tbl FILE] [--min N] [--end XX] GAME"},
     {"pointers-to",
      "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
      "--format … [--tables DIR] [--min N] [--end XX] GAME"},

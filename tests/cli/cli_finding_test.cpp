@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/hex.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"
@@ -98,6 +99,14 @@ TEST_P(CliFindingTest, ExitAndOutput) {
   WriteAll(scratch.work() / "base=1", TableGame());
   WriteAll(scratch.work() / "empty.bin", "");
   WriteAll(scratch.work() / "one.bin", "\x30");
+  // The same kana as a game's own table, with an end token, a line break and
+  // a control code with a parameter.
+  std::string tbl = "*24\n/00=<end>\n$FE=<w>,1\n";
+  for (int code = 0x30; code < 0x50; ++code) {
+    tbl += binconv::HexText(static_cast<std::uint64_t>(code), 2, binconv::HexCase::kUpper) + "=" +
+           KanaOf(code) + "\n";
+  }
+  WriteAll(scratch.work() / "g.tbl", tbl);
   fs::create_directory(scratch.work() / "folder");
   const Outcome outcome = RunCli(scratch, c.args);
   EXPECT_EQ(c.exit_code, outcome.exit_code) << outcome;
@@ -146,6 +155,33 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  TableGameStrings(),
                  ""},
+        // Through a .tbl: no lead bytes, an end token ends a run as --end does.
+        FindCase{"SearchTbl",
+                 {"search", "--tbl", "g.tbl", "big.bin", "かきくけ", "こ"},
+                 0,
+                 "0x0000011\tかきくけ\n0x0000050\tこ\n0x00FFFFE\tかきくけ\n0x010000C\tかきくけ\n",
+                 ""},
+        FindCase{"SearchTblAndTables",
+                 {"search", "--tbl", "g.tbl", "--tables", "g", "big.bin", "こ"},
+                 2,
+                 "",
+                 "--tables and --tbl exclude each other"},
+        FindCase{"StringsTbl", {"strings", "--tbl", "g.tbl", "game.bin"}, 0, TableGameStrings(), ""},
+        FindCase{"DecodeTblEndToken",
+                 {"decode", "--tbl", "g.tbl", "--end", "token", "--at", "0x180", "game.bin"},
+                 0,
+                 "あ\nいう",
+                 ""},
+        FindCase{"DecodeEndByte",
+                 {"decode", "--tables", "g", "--end", "32", "--at", "0x180", "game.bin"},
+                 0,
+                 "あ\nい",
+                 ""},
+        FindCase{"DecodeEndTokenNeedsTbl",
+                 {"decode", "--tables", "g", "--end", "token", "game.bin"},
+                 2,
+                 "",
+                 "--end 'token' is not a byte of two hex digits"},
         FindCase{"StringsOneByteGame",
                  {"strings", "--tables", "g", "--min", "1", "one.bin"},
                  0,

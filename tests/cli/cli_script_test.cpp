@@ -461,10 +461,20 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
     Scratch scratch;
     WriteAll(scratch.work() / "game.bin", files.game);
     WriteAll(scratch.work() / "plan.txt", files.plan);
-    const Outcome dumped = RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"});
-    ASSERT_EQ(dumped.exit_code, 0) << dumped << files.plan;
+    std::vector<std::string> tbl;
+    if (GetParam().def.game_table) {
+      WriteAll(scratch.work() / "game.tbl", files.tbl);
+      tbl = {"--tbl", "game.tbl"};
+    }
+    auto with_tbl = [&](std::vector<std::string> args) {
+      args.insert(args.begin() + 1, tbl.begin(), tbl.end());
+      return args;
+    };
+    const Outcome dumped =
+        RunCli(scratch, with_tbl({"dump", "--from", "game.bin", "plan.txt"}));
+    ASSERT_EQ(dumped.exit_code, 0) << dumped << files.plan << files.tbl;
     const Outcome inserted =
-        RunCli(scratch, {"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"});
+        RunCli(scratch, with_tbl({"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"}));
     ASSERT_EQ(inserted.exit_code, 0) << inserted << ReadAll(scratch.work() / "script.txt");
     EXPECT_NE(inserted.err.find(" 0 moved"), std::string::npos) << inserted;
     ASSERT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(files.game))
@@ -473,8 +483,10 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
 }
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
-                   bool text_block = true, std::uint64_t header = 0, bool table_in_block = false) {
-  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block}};
+                   bool text_block = true, std::uint64_t header = 0, bool table_in_block = false,
+                   bool game_table = false) {
+  return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block,
+                               game_table}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -491,7 +503,10 @@ INSTANTIATE_TEST_SUITE_P(
         Trip("PackLinear", "u16le base=0x8000", false, true),
         Trip("PackSplitSelf", "u16le relative=self", true, true),
         Trip("PackU24LoRom", "u24le map=lorom", false, true),
-        Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true)));
+        Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true),
+        Trip("GameTable", "u16le base=0x8000", false, false, true, 0, false, true),
+        Trip("GameTablePackU24", "u24le map=lorom", false, true, true, 0, false, true),
+        Trip("GameTableSplitNoBlock", "u16be base=0x8000", true, false, false, 0, false, true)));
 
 // The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
 // the example game and its plan are also written into that folder.
@@ -527,6 +542,59 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
             "s.txt,0,0x10;0x14,0x40,0x40,3\ns.txt,1,0x12,0x48,0x80,10\n");
   const Outcome decoded = RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
   EXPECT_EQ(decoded.out, kLong9);
+}
+
+// The README's "Any game's table": a .tbl with two-byte codes, DTE, a control
+// with a parameter, an end token and a line-break code; a game whose two
+// strings use them all, the second with a parameter byte equal to the end.
+TEST(CliScriptExampleTest, ReadmeGameTable) {
+  const std::string tbl =
+      "# Letters, one byte each\n10=あ\n11=い\n12=う\n13=か\n14=き\n15=は\n16=を\n"
+      "17=た\n18=お\n19=し\n# Two-byte codes\n8141=勇\n8142=者\n8143=剣\n8144=手\n"
+      "8145=入\n8146=れ\n# DTE and MTE: one code, several letters\n30=です\n31=ゆうしゃ\n"
+      "32=した\n$FE=<wait>,1\n/FF=<end>\n*FD\n";
+  std::string game(0x80, '\0');
+  game.replace(0x10, 4, "\x40\x80\x50\x80");
+  game.replace(0x40, 11, "\x31\x15\xFE\x1E\xFD\x81\x41\x81\x42\x30\xFF");
+  game.replace(0x50, 13, "\x81\x43\x16\xFE\xFF\x81\x44\x81\x45\x81\x46\x32\xFF");
+  game.replace(0x60, 0x20, std::string(0x20, '\xFF'));
+  const std::string plan =
+      "format gba u16le base=0x8000\nspace  0x60..0x7F\n"
+      "script s.txt table=0x10 count=2 format=gba text=0x40..0x5F\n";
+  Scratch scratch;
+  std::vector<fs::path> folders{scratch.work()};
+  if (const char* dir = std::getenv("BINCONV_TBL_EXAMPLE")) folders.emplace_back(dir);
+  for (const fs::path& folder : folders) {
+    fs::create_directories(folder);
+    WriteAll(folder / "game.tbl", tbl);
+    WriteAll(folder / "game.bin", game);
+    WriteAll(folder / "plan.txt", plan);
+  }
+  const Outcome dumped =
+      RunCli(scratch, {"dump", "--tbl", "game.tbl", "--from", "game.bin", "plan.txt"});
+  ASSERT_EQ(dumped.exit_code, 0) << dumped;
+  const std::string script = ReadAll(scratch.work() / "s.txt");
+  EXPECT_EQ(script,
+            "#binconv script 1\n#game game.bin size=128 crc32=e8dcb6db\n#plan plan.txt s.txt\n\n"
+            "@0 ptr=0x10 at=0x40 room=16\n;ゆうしゃは<wait><1E>\n;勇者です\n"
+            "ゆうしゃは<wait><1E>\n勇者です\n\n"
+            "@1 ptr=0x12 at=0x50 room=16\n;剣を<wait><FF>手入れした\n剣を<wait><FF>手入れした\n\n");
+  std::string edited = script;
+  const std::string old_line = "\n剣を<wait><FF>手入れした\n\n";
+  edited.replace(edited.rfind(old_line), old_line.size(),
+                 "\n勇者は剣を手入れした<wait><3C>\nゆうしゃです\n\n");
+  WriteAll(scratch.work() / "s.txt", edited);
+  const Outcome inserted = RunCli(
+      scratch, {"insert", "--tbl", "game.tbl", "--from", "game.bin", "-o", "new.bin", "plan.txt"});
+  ASSERT_EQ(inserted.exit_code, 0) << inserted;
+  EXPECT_EQ(inserted.err,
+            "s.txt: 1 stayed, 1 moved\nspace 0x60..0x7F: 21 bytes used, 11 bytes free\n"
+            "2 texts put into new.bin\n");
+  const Outcome decoded = RunCli(
+      scratch, {"decode", "--tbl", "game.tbl", "--end", "token", "--at", "0x60", "new.bin"});
+  EXPECT_EQ(decoded.out, "勇者は剣を手入れした<wait><3C>\nゆうしゃです");
+  const Outcome search = RunCli(scratch, {"search", "--tbl", "game.tbl", "new.bin", "ゆうしゃです"});
+  EXPECT_EQ(search.out, "0x0000072\tゆうしゃです\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -12,6 +13,8 @@
 
 #include "chartable/encoding.h"
 #include "codec/encode.h"
+#include "codec/text_codec.h"
+#include "chartable/game_table.h"
 #include "runtime/crc32.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
@@ -41,8 +44,8 @@ std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> 
 
 std::vector<std::string> Lines(std::vector<std::uint8_t> bytes) {
   std::vector<std::string> lines;
-  Decoder decoder(DefaultTables());
-  for (const std::u16string& line : ScriptLinesOf(bytes, decoder)) {
+  TextDecoder decoder(test::DefaultCodec());
+  for (const std::u16string& line : ScriptLinesOf(bytes, test::DefaultCodec(), decoder)) {
     lines.push_back(EncodeUtf8(line));
   }
   return lines;
@@ -100,7 +103,7 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     ASSERT_TRUE(problems.empty()) << file;
     ASSERT_EQ(contents.entries.size(), 1u);
     const auto encoded =
-        EncodeScriptEntry(contents.entries[0], DefaultTables(), end, "s.txt", problems);
+        EncodeScriptEntry(contents.entries[0], test::DefaultCodec(), end, "s.txt", problems);
     ASSERT_TRUE(encoded) << file << (problems.empty() ? "" : problems[0].reason);
     std::vector<std::uint8_t> expected = bytes;
     expected.push_back(end);
@@ -215,6 +218,130 @@ TEST(ParseScriptFileTest, HeaderReadsBack) {
     EXPECT_EQ(contents.game->crc32, crc);
   }
 }
+
+// --- a game's own table -------------------------------------------------------
+
+constexpr std::string_view kGameTbl =
+    "10=あ\n11=い\n12=う\n30=です\n8141=勇\n$FE=<wait>,1\n/FF=<end>\n/FB=<stop>\n"
+    "*FD\n*FC=<page>\nFF01=X\n";
+
+const GameTable& OwnTable() {
+  static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
+  return table;
+}
+
+struct OwnEntryCase {
+  const char* name;
+  std::string lines;  // the entry's text lines, LF between them
+  std::optional<std::uint8_t> end;
+  std::string bytes;        // hex of the bytes insert writes, or empty for a problem
+  ProblemCode problem{};    // when refused
+  std::size_t line = 0;     // of the problem, in the script file
+  std::size_t column = 0;
+};
+
+void PrintTo(const OwnEntryCase& c, std::ostream* os) { *os << c.name; }
+
+class OwnEntryTest : public testing::TestWithParam<OwnEntryCase> {};
+
+TEST_P(OwnEntryTest, EncodesOrNamesThePlace) {
+  const OwnEntryCase& c = GetParam();
+  const std::string file = "#binconv script 1\n#game g size=1 crc32=00000000\n\n@0\n" + c.lines + "\n";
+  std::vector<Problem> problems;
+  const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
+  ASSERT_TRUE(problems.empty());
+  const TextCodec codec(OwnTable());
+  const auto encoded = EncodeScriptEntry(contents.entries.at(0), codec, c.end, "s.txt", problems);
+  if (!c.bytes.empty()) {
+    ASSERT_TRUE(encoded) << (problems.empty() ? "" : problems[0].reason);
+    EXPECT_EQ(test::Hex(*encoded), c.bytes + " ");
+    return;
+  }
+  ASSERT_FALSE(encoded);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].code, c.problem);
+  EXPECT_EQ(problems[0].line, c.line);
+  EXPECT_EQ(problems[0].column, c.column);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OwnEntryTest,
+    testing::Values(
+        OwnEntryCase{"FirstEndTokenAdded", "あです", std::nullopt, "10 30 FF"},
+        OwnEntryCase{"EndByteOfThePlan", "あ", 0xFB, "10 FB"},
+        OwnEntryCase{"LinesJoinedByTheBreakWithoutText", "あ\nい", std::nullopt, "10 FD 11 FF"},
+        OwnEntryCase{"ControlWithTheEndAsParameter", "<wait><FF>勇", std::nullopt, "FE FF 81 41 FF"},
+        // A text that ends with an end token ends there: nothing is added.
+        OwnEntryCase{"OwnEndToken", "あ<stop>", std::nullopt, "10 FB"},
+        OwnEntryCase{"OwnEndTokenAsTag", "あ<FB>", 0xFF, "10 FB"},
+        OwnEntryCase{"EndInsideTheText", "あ\nい<end>う", std::nullopt, "", ProblemCode::kEndInText, 6, 2},
+        // A control's parameters or a longer code would take the end.
+        OwnEntryCase{"ControlWithoutParameters", "あ<FE>", std::nullopt, "", ProblemCode::kEndsInLead, 5, 0},
+        OwnEntryCase{"ControlLabelWithoutTag", "い<wait>", std::nullopt, "", ProblemCode::kNoParams, 5, 2},
+        OwnEntryCase{"NoCodeOnTheSecondLine", "あ\nか", std::nullopt, "", ProblemCode::kNoCode, 6, 1}));
+
+// Where a string of the game ends, one byte at a time, against the longest
+// match read by hand.
+struct EndCase {
+  const char* name;
+  bool own;  // the .tbl above, else the default tables
+  std::vector<std::uint8_t> bytes;
+  std::optional<std::uint8_t> end;
+  std::optional<std::size_t> end_at;  // the end unit's first byte
+  std::size_t end_size = 1;
+};
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+
+class StringEndTest : public testing::TestWithParam<EndCase> {};
+
+TEST_P(StringEndTest, EndsWhereTheGameStops) {
+  const EndCase& c = GetParam();
+  const TextCodec codec = c.own ? TextCodec(OwnTable()) : TextCodec(test::DefaultTables());
+  StringEndReader reader(codec, c.end);
+  std::optional<std::size_t> at;
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < c.bytes.size() && !at; ++i) {
+    if (auto ended = reader.Feed(c.bytes[i])) {
+      at = i + 1 - ended->past - ended->size;
+      size = ended->size;
+    }
+  }
+  if (!at) {
+    if (auto ended = reader.Finish()) {
+      at = c.bytes.size() - ended->past - ended->size;
+      size = ended->size;
+    }
+  }
+  EXPECT_EQ(at, c.end_at);
+  if (at) {
+    EXPECT_EQ(size, c.end_size);
+  }
+  // StringDecoder shows what comes before the end, whatever follows it.
+  StringDecoder decoder(codec, c.end);
+  std::u16string cut;
+  for (const std::uint8_t b : c.bytes) decoder.Feed(std::span(&b, 1), cut);
+  decoder.Finish(cut);
+  TextDecoder whole(codec);
+  std::u16string before;
+  whole.Feed(std::span(c.bytes).first(at.value_or(c.bytes.size())), before);
+  whole.Finish(before);
+  EXPECT_EQ(EncodeUtf8(cut), EncodeUtf8(before));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StringEndTest,
+    testing::Values(
+        EndCase{"DefaultAtAUnitStart", false, {0x56, 0xFF, 0x58}, 0xFF, 1},
+        EndCase{"DefaultLeadByteTakesTheEnd", false, {0x20, 0xFF, 0x58, 0xFF}, 0xFF, 3},
+        EndCase{"DefaultNoEnd", false, {0x56, 0x57}, 0xFF, std::nullopt},
+        EndCase{"OwnEndToken", true, {0x10, 0xFB, 0x11}, std::nullopt, 1},
+        EndCase{"OwnParameterIsNoEnd", true, {0xFE, 0xFF, 0x10, 0xFF}, std::nullopt, 3},
+        // FF01 is a longer code: FF is an end only where 01 doesn't follow.
+        EndCase{"OwnLongerCodeWins", true, {0xFF, 0x01, 0x10, 0xFF, 0x02}, std::nullopt, 3},
+        EndCase{"OwnEndKnownAtTheLastByte", true, {0x10, 0xFF}, std::nullopt, 1},
+        EndCase{"OwnPlanByte", true, {0x10, 0x11, 0x12}, 0x11, 1},
+        EndCase{"OwnPlanByteInsideACode", true, {0x81, 0x41, 0x10}, 0x41, std::nullopt}));
 
 }  // namespace
 }  // namespace binconv

@@ -46,7 +46,8 @@ std::string SpecsOf(const Plan& plan) {
   for (const ScriptSpec& d : plan.scripts) {
     out += d.split ? "lo=" + HexNumber(d.table) + " hi=" + HexNumber(d.hi)
                    : "table=" + HexNumber(d.table) + " stride=" + std::to_string(d.stride);
-    out += " count=" + std::to_string(d.count) + " end=" + HexText(d.end, 2, HexCase::kUpper);
+    out += " count=" + std::to_string(d.count);
+    if (d.end) out += " end=" + HexText(*d.end, 2, HexCase::kUpper);
     if (d.text) out += " text=" + HexNumber(d.text->first) + ".." + HexNumber(d.text->last);
     if (d.layout == ScriptLayout::kPack) out += " pack";
     if (d.align != 1) out += " align=" + std::to_string(d.align);
@@ -196,7 +197,7 @@ Result<ScriptTableResult, IoError> ReadTableOf(const std::string& bytes, const S
     return Unexpected(opened.error());
   }
   GameBytes game(reader);
-  return ReadScriptTable(def, game, true, "p", problems);
+  return ReadScriptTable(def, DefaultCodec(), game, true, "p", problems);
 }
 
 class ReadScriptTableTest : public testing::TestWithParam<TableCase> {};

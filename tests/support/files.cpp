@@ -35,6 +35,11 @@ const CharTable& DefaultTables() {
   return table;
 }
 
+const TextCodec& DefaultCodec() {
+  static const TextCodec codec(DefaultTables());
+  return codec;
+}
+
 ScratchDir::ScratchDir() {
   root_ = MakeTempDir("binconv-test");
   if (root_.empty()) throw std::runtime_error("can't make a scratch folder");

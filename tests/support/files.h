@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "chartable/char_table.h"
+#include "codec/text_codec.h"
 
 namespace binconv::test {
 
@@ -19,6 +20,8 @@ void WriteAll(const fs::path& path, std::string_view bytes);
 fs::path DefaultTablesDir();
 // Those tables, loaded once; a load error throws.
 const CharTable& DefaultTables();
+// The same tables as the codec the jobs take.
+const TextCodec& DefaultCodec();
 
 // A fresh, empty folder, removed with all it holds (made writable first).
 // Setup errors throw, which fails the test that made it.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -66,7 +67,86 @@ std::string Hex(std::uint64_t value) {
   return out.str();
 }
 
+// Codes as hex, first byte first.
+std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
+  std::string out;
+  for (const std::uint8_t b : bytes) out += Hex(b).substr(2).insert(0, b < 16 ? "0" : "");
+  return out;
+}
+
 }  // namespace
+
+GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  struct Entry {
+    std::vector<std::uint8_t> bytes;
+    std::string line;
+    std::size_t params = 0;
+  };
+  std::vector<Entry> units;  // what a string may hold
+  std::string tbl = "# random\n";
+  static constexpr const char* kTexts[] = {"あ", "い", "う", "か", "き", "勇", "者", "剣",
+                                           ";",  "@",  "#",  "ア", "ー", "　", "は", "を"};
+  auto text_of = [&] {
+    std::string text;
+    for (std::size_t n = below(4) == 0 ? 2 + below(3) : 1; n > 0; --n) text += kTexts[below(16)];
+    return text;
+  };
+  // One-byte codes 10..5F, some missing (bytes of no code); two-byte codes
+  // under 80..83; three and four bytes under 84 and 85; 81 alone too, so
+  // that a longer code must win over it.
+  for (int b = 0x10; b < 0x60; ++b) {
+    if (below(6) != 0) units.push_back({{static_cast<std::uint8_t>(b)}, text_of()});
+  }
+  units.push_back({{0x81}, text_of()});
+  for (int n = 0; n < 24; ++n) {
+    std::vector<std::uint8_t> code{static_cast<std::uint8_t>(0x80 + below(4)),
+                                   static_cast<std::uint8_t>(0x40 + below(64))};
+    if (below(4) == 0) code = {0x84, static_cast<std::uint8_t>(below(4)), 0x40};
+    if (below(6) == 0) code = {0x85, 0x01, static_cast<std::uint8_t>(below(3)), 0x7F};
+    const bool taken = std::any_of(units.begin(), units.end(),
+                                   [&](const Entry& e) { return e.bytes == code; });
+    // A text twice: the dump shows one code's text for both.
+    if (!taken) units.push_back({code, below(5) == 0 ? units[below(units.size())].line : text_of()});
+  }
+  for (Entry& e : units) {
+    e.line = e.line.empty() ? HexBytes(e.bytes) + "=" + text_of() : e.line;
+    if (e.line.find('=') == std::string::npos) e.line = HexBytes(e.bytes) + "=" + e.line;
+  }
+  for (int n = 0; n < 4; ++n) {
+    const std::size_t params = static_cast<std::size_t>(n);
+    Entry control{{static_cast<std::uint8_t>(0xE0 + n)},
+                  "$" + HexBytes({static_cast<std::uint8_t>(0xE0 + n)}) + "=<c" +
+                      std::to_string(n) + ">," + std::to_string(params),
+                  params};
+    units.push_back(control);
+  }
+  units.push_back({{0xFD}, "*FD"});
+  units.push_back({{0xFC}, "*FC=<page>"});
+  for (const Entry& e : units) tbl += e.line + "\n";
+  const std::vector<std::vector<std::uint8_t>> ends = {{0xFF}, {0xFE}, {0xFB, 0x00}};
+  tbl += "/FF=<end>\n/FE\n/FB00=<stop>\n";
+
+  GameTableStrings out{tbl, {}, below(2) == 0};
+  for (std::size_t k = 0; k < count; ++k) {
+    std::string s;
+    for (std::size_t n = below(8); n > 0; --n) {
+      const Entry& e = units[below(units.size())];
+      s.append(e.bytes.begin(), e.bytes.end());
+      // Parameters take any byte, an end token's too.
+      for (std::size_t p = 0; p < e.params; ++p) {
+        s += static_cast<char>(below(3) == 0 ? 0xFF : random());
+      }
+      // A byte of no code now and then (6x).
+      if (below(10) == 0) s += static_cast<char>(0x60 + below(16));
+    }
+    const std::vector<std::uint8_t>& end = ends[below(5) == 0 ? 1 + below(2) : 0];
+    s.append(end.begin(), end.end());
+    out.strings.push_back(std::move(s));
+  }
+  return out;
+}
 
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
   std::mt19937 random(seed);
@@ -89,7 +169,12 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     interesting.insert(interesting.end(), bytes.begin(), bytes.end());
   }
   std::vector<std::string> strings(def.strings);
-  for (std::string& s : strings) {
+  GameTableStrings own;
+  if (def.game_table) {
+    own = MakeGameTableStrings(def.strings, seed);
+    strings = own.strings;
+  }
+  for (std::string& s : def.game_table ? std::span<std::string>() : std::span(strings)) {
     for (std::size_t units = below(10); units > 0; --units) {
       std::uint8_t b = below(3) == 0 ? interesting[below(interesting.size())]
                                      : static_cast<std::uint8_t>(random());
@@ -122,8 +207,8 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     if (!def.pack) cursor += below(4);  // bytes between strings belong to the room before
     at[k] = cursor;
     game.replace(cursor, strings[k].size(), strings[k]);
-    game[cursor + strings[k].size()] = static_cast<char>(end);
-    cursor += strings[k].size() + 1;
+    cursor += strings[k].size();
+    if (!def.game_table) game[cursor++] = static_cast<char>(end);
   }
 
   const std::size_t count = target_of.size();
@@ -150,12 +235,16 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
   plan += "script script.txt ";
   plan += def.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
                     : "table=" + Hex(table) + " stride=" + std::to_string(stride);
-  plan += " count=" + std::to_string(count) +
-          " format=f end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
+  plan += " count=" + std::to_string(count) + " format=f";
+  if (!def.game_table) {
+    plan += " end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
+  } else if (own.end_given) {
+    plan += " end=FF";
+  }
   if (def.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
   plan += def.pack ? " layout=pack" : " layout=slots";
   plan += " skip=" + std::to_string(kSkip) + "\n";
-  return {game, plan};
+  return {game, plan, own.tbl};
 }
 
 }  // namespace binconv::test

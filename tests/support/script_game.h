@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace binconv::test {
 
@@ -20,12 +21,26 @@ struct ScriptGameSpec {
   std::size_t pointers = 12;    // some shared, some skipped
   std::uint64_t header = 0;     // matches header= in `format`
   bool table_in_block = false;  // the table stands inside text=, after the strings
+  // The game's own encoding, a random .tbl: codes of 1 to 4 bytes, DTE/MTE,
+  // texts with two codes, controls whose parameters take any byte, several
+  // end tokens and line breaks; the plan then leaves end= out at times.
+  bool game_table = false;
 };
 
 struct ScriptGameFiles {
   std::string game;  // 4096 bytes
   std::string plan;  // names the script "script.txt"
+  std::string tbl;   // with game_table: the .tbl, to be saved as "game.tbl"
 };
+
+// A random .tbl as above, and strings made of its whole units, each ended by
+// one of its end tokens: what MakeScriptGame puts into a game_table game.
+struct GameTableStrings {
+  std::string tbl;
+  std::vector<std::string> strings;  // with their ends
+  bool end_given = false;            // the plan says end=FF
+};
+GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed);
 
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 
