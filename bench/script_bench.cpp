@@ -61,6 +61,49 @@ void BM_InsertScript(benchmark::State& state) {
 }
 BENCHMARK(BM_InsertScript)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// 10,000 script lines of one string each: every check across the scripts
+// (their files, the outputs) must stay near-linear.
+const fs::path& ManyScriptsFolder() {
+  static const fs::path folder = [] {
+    constexpr std::size_t kScripts = 10000;
+    fs::path dir = Folder() / "many";
+    fs::create_directories(dir);
+    std::string game(4 * kScripts, '\xEE');
+    std::string plan = "format f u16le\n";
+    for (std::size_t i = 0; i < kScripts; ++i) {
+      const std::size_t at = 2 * kScripts + 2 * i;
+      game[2 * i] = static_cast<char>(at & 0xFF);
+      game[2 * i + 1] = static_cast<char>(at >> 8);
+      game.replace(at, 2, "\x56\xFF");
+      plan += "script s" + std::to_string(i) + ".txt table=" + std::to_string(2 * i) +
+              " count=1 format=f end=FF\n";
+    }
+    for (const auto& [name, bytes] : {std::pair{"game.bin", game}, std::pair{"plan.txt", plan}}) {
+      std::FILE* file = std::fopen((dir / name).c_str(), "wb");
+      if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        std::abort();
+      }
+      std::fclose(file);
+    }
+    return dir;
+  }();
+  return folder;
+}
+
+void BM_DumpAndInsertManyScripts(benchmark::State& state) {
+  const fs::path dir = ManyScriptsFolder();
+  const std::string game = (dir / "game.bin").string();
+  const std::string plan = (dir / "plan.txt").string();
+  for (auto _ : state) {
+    if (Run({"dump", "--from", game, "--tables", kTables, "--force", plan}) != 0 ||
+        Run({"insert", "--from", game, "-o", (dir / "out.bin").string(), "--tables", kTables,
+             plan}) != 0) {
+      state.SkipWithError("dump or insert failed");
+    }
+  }
+}
+BENCHMARK(BM_DumpAndInsertManyScripts)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -2,14 +2,16 @@
 // on random games and plans (every pointer type and map, split tables,
 // shared and skipped pointers, slots and pack). The oracle is the round
 // trip: dump followed by insert --from -o gives the game back byte for byte.
-// Then a randomly edited script is inserted: it either applies or is
-// refused with the original untouched and no file left behind.
+// Then a script edited as by hand (pieces of text, tags and full-width
+// spaces, @ lines and # lines) is inserted: it either applies or is refused
+// with the original untouched and no file left behind.
 
 #include <fcntl.h>
 #include <sanitizer/common_interface_defs.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,9 +38,65 @@ constexpr const char* kFormats[] = {
     "u24le map=lorom",     "u24be map=hirom",     "u32le base=0x08000000", "u32be map=lorom",
     "u24le relative=self", "u32be relative=table"};
 
-// Pieces a translator might type, good and bad.
-constexpr const char* kEdits[] = {"あ", "うう", "<FF>", "<20>", "<2400>", ";",  "@",   "#",
-                                  "漢", "<0",   "\n",   "\n\n", "　",     "ア", "ーー"};
+// Pieces a translator might type into a text, good and bad.
+constexpr const char* kEdits[] = {"あ", "うう", "<FF>", "<20>", "<2400>", ";",     "@",  "#",
+                                  "漢", "<0",   "\n",   "\n\n", "　",     "ア",     "ーー", "<>",
+                                  "<ＦＦ>", "＜FF＞", "<24>", "　;",   "<wait>", "\r"};
+
+// What a hand edit makes of an @ line's head (its "@N"), such as a
+// full-width space typed after the index.
+constexpr const char* kEntryHeads[] = {"@0　", "@x",  "@ 0", "@0ptr=", "@-1", "@99999999999999999999",
+                                       "@",    "@１", "＠0", "@0\t",   "@00", "@1"};
+
+// What a hand edit makes of a # line of the header.
+constexpr const char* kHeaderLines[] = {"#game",    "#game x size=1 crc32=00000000",
+                                        "#binconv script 2", "",
+                                        "#plan",    "text before the first entry",
+                                        "#",        "　#game",
+                                        "@0",       "#game \\x0A size=1 crc32=0"};
+
+// The first line from `from` on that `wanted` accepts; lines.size() if none.
+template <class Wanted>
+std::size_t LineFrom(const std::vector<std::string>& lines, std::size_t from, Wanted wanted) {
+  while (from < lines.size() && !wanted(lines[from])) ++from;
+  return from;
+}
+
+// The script edited as by hand, three input bytes an edit: where, what kind
+// (a piece of text, an @ line's head, a # line) and which shape.
+std::string EditByHand(const std::string& script, const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at <= script.size();) {
+    const std::size_t end = std::min(script.find('\n', at), script.size());
+    lines.push_back(script.substr(at, end - at));
+    at = end + 1;
+  }
+  for (std::size_t i = 0; i + 2 < size; i += 3) {
+    const std::size_t line = data[i] * lines.size() / 256;
+    const unsigned shape = data[i + 2];
+    if (data[i + 1] % 3 == 0) {
+      const std::size_t at = LineFrom(lines, line, [](const std::string& l) {
+        return !l.starts_with('@') && !l.starts_with('#');
+      });
+      if (at < lines.size()) lines[at].insert(0, kEdits[shape % std::size(kEdits)]);
+    } else if (data[i + 1] % 3 == 1) {
+      const std::size_t at =
+          LineFrom(lines, line, [](const std::string& l) { return l.starts_with('@'); });
+      if (at < lines.size()) {
+        lines[at].replace(0, std::min(lines[at].find(' '), lines[at].size()),
+                          kEntryHeads[shape % std::size(kEntryHeads)]);
+      }
+    } else {
+      const std::size_t at =
+          LineFrom(lines, 0, [](const std::string& l) { return l.starts_with('#'); });
+      const std::size_t nth = std::min<std::size_t>(at + line % 3, lines.size() - 1);
+      lines[nth] = kHeaderLines[shape % std::size(kHeaderLines)];
+    }
+  }
+  std::string edited;
+  for (std::size_t i = 0; i < lines.size(); ++i) edited += (i == 0 ? "" : "\n") + lines[i];
+  return edited;
+}
 
 }  // namespace
 }  // namespace binconv::fuzz
@@ -97,17 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              files.plan + "round trip differs\nwritten  " + Hex(rebuilt.value()) + "\nexpected " +
                  Hex(files.game));
 
-  // Edits at random text lines; the rest of the input picks them.
+  // Edits by hand; the rest of the input picks them.
   auto text = ReadFileBytes(script);
   FUZZ_CHECK(text.has_value(), "no script");
-  std::string edited = text.value();
-  for (std::size_t i = 6; i + 1 < size; i += 2) {
-    std::size_t at = edited.find("\n@", (data[i] * edited.size()) / 256);
-    if (at == std::string::npos) break;
-    at = edited.find('\n', at + 1);  // the end of the @ line
-    if (at == std::string::npos) break;
-    edited.insert(at + 1, kEdits[data[i + 1] % std::size(kEdits)]);
-  }
+  const std::string edited = EditByHand(text.value(), data + 6, size - 6);
   WriteFile(script, edited);
   fs::remove(out);
   const std::set<std::string> before = Names(folder.path);

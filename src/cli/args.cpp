@@ -223,6 +223,7 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
     }
     if (arg == "--") {
       options_ended = true;
+      parsed.before_end_of_options = parsed.positionals.size();
       continue;
     }
 

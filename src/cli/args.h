@@ -101,6 +101,8 @@ struct Usage {
 struct ParsedArgs {
   std::map<std::string, std::string, std::less<>> options;  // flags map to ""
   std::vector<std::string> positionals;
+  // How many positionals came before "--"; all of them without one.
+  std::size_t before_end_of_options = std::numeric_limits<std::size_t>::max();
 
   bool Has(std::string_view name) const { return options.find(name) != options.end(); }
   std::optional<std::string> Value(std::string_view name) const;

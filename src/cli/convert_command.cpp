@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/tables.h"
 #include "codec/game_listing.h"
 #include "runtime/describe.h"
@@ -97,6 +98,9 @@ int ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
 }
 
 int RunConvert(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("convert", args); !spared) {
+    return ToInt(spared.error());
+  }
   if (const std::optional<std::string> tbl = args.Value("tbl"))
     return ConvertWithGameTbl(args, *tbl);
   return ConvertWithTables(args);

@@ -7,6 +7,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/tables.h"
 #include "codec/decode.h"
 #include "codec/text_codec.h"
@@ -71,6 +72,9 @@ Reported<std::optional<std::uint8_t>> EndOption(const ParsedArgs& args) {
 }
 
 int RunDecode(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("decode", args); !spared) {
+    return ToInt(spared.error());
+  }
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   const Reported<std::optional<std::uint8_t>> end_byte = EndOption(args);

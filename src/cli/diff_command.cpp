@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/patch_files.h"
 
 namespace binconv::cli {
@@ -36,6 +37,9 @@ constexpr Usage kDiffUsage{.options = kDiffOptions,
                                     .order = "@ output format"}};
 
 int RunDiff(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("diff", args); !spared) {
+    return ToInt(spared.error());
+  }
   const std::optional<std::string> patch_name = args.Value("output");
   if (patch_name->empty()) return UsageError(kDiffNeeds);
   const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch_name);

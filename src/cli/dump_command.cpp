@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
@@ -95,6 +96,9 @@ int RunDump(const ParsedArgs& args) {
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   const Reported<Plan> plan = ReadDumpPlan(InputName(args), encoding.encoding());
   if (!plan) return ToInt(plan.error());
+  std::vector<NamedFile> named = FilesOfCommand("dump", args);
+  AddScriptFiles(plan.value(), FileUse::kWritten, named);
+  if (auto spared = RefuseOutputsOverInputs(named); !spared) return ToInt(spared.error());
   if (!args.Has("force")) {
     if (auto refused = RefuseExisting(plan.value()); !refused) return ToInt(refused.error());
   }
@@ -108,10 +112,15 @@ int RunDump(const ParsedArgs& args) {
   const TextCodec in_use = encoding.encoding();
   auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});
   if (!dumped) return ToInt(ReportJobError(dumped.error(), RejectProblems).error());
+  // Every script or none: each is staged before the first is replaced.
+  std::vector<FileContents> files;
   for (const DumpedScript& script : dumped.value()) {
-    if (auto written = ReplaceFileAtomically(script.path, Bytes(script.text)); !written) {
-      return ReportOutputError(written.error());
-    }
+    files.push_back({script.path, Bytes(script.text)});
+  }
+  if (auto written = ReplaceFilesAtomically(files); !written) {
+    return ReportOutputError(written.error());
+  }
+  for (const DumpedScript& script : dumped.value()) {
     PrintLine(script.shown + ": " + std::to_string(script.strings) + " strings, " +
               std::to_string(script.pointers) + " pointers, " + std::to_string(script.skipped) +
               " skipped");

@@ -7,6 +7,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "codec/game_encode.h"
 #include "codec/report.h"
 #include "runtime/describe.h"
@@ -266,6 +267,9 @@ class EncodeRun {
 };
 
 int RunEncode(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("encode", args); !spared) {
+    return ToInt(spared.error());
+  }
   std::optional<CommandTables> tables;
   std::optional<GameTable> game;
   if (const std::optional<std::string> tbl = args.Value("tbl")) {

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/tables.h"
 #include "cli/tbl_options.h"
 #include "runtime/describe.h"
@@ -37,6 +38,9 @@ constexpr Usage kExportTblUsage{.options = kExportTblOptions,
                                 .form = {.order = "tables tbl encoding=utf-8|cp932 output"}};
 
 int RunExportTbl(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("export-tbl", args); !spared) {
+    return ToInt(spared.error());
+  }
   if (const std::optional<std::string> tbl = args.Value("tbl")) {
     const Reported<GameTable> game = LoadCommandGameTable(*tbl);
     if (!game) return ToInt(game.error());

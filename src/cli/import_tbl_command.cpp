@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/tbl_options.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -81,6 +82,9 @@ std::string ImportStamp() {
 }
 
 int RunImportTbl(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("import-tbl", args); !spared) {
+    return ToInt(spared.error());
+  }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return ToInt(encoding.error());
   const std::string tbl_name = InputName(args);

@@ -7,6 +7,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/patch_files.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
@@ -182,6 +183,9 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*plan_bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
+  std::vector<NamedFile> files = FilesOfCommand("insert", args);
+  AddScriptFiles(plan.value(), FileUse::kRead, files);
+  if (auto spared = RefuseOutputsOverInputs(files); !spared) return Unexpected(spared.error());
   auto done = InsertPlan(
       {{plan.value(), shown_plan, encoding, game, target.game_name}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
@@ -254,6 +258,24 @@ std::string MapCsv(const std::vector<MapRow>& rows) {
   return csv;
 }
 
+// The --map output, opened with the CSV in it before anything is replaced,
+// so that a map that can't be written leaves every file as it was; null
+// without --map, and in a dry run unless it goes to standard output.
+Reported<std::unique_ptr<OutputSink>> OpenMap(const ParsedArgs& args, bool dry_run,
+                                              const std::vector<MapRow>& rows) {
+  const std::optional<std::string> name = args.Value("map");
+  if (!name || (dry_run && !NamesOpenStream(PathFromUtf8(*name)))) {
+    return std::unique_ptr<OutputSink>();
+  }
+  auto opened = OpenOutput(PathFromUtf8(*name), OutputHold::kUntilCommit);
+  if (!opened) return Failure(ReportOutputError(opened.error()));
+  const std::string csv = MapCsv(rows);
+  if (auto written = opened.value()->Write(Bytes(csv)); !written) {
+    return Failure(ReportOutputError(written.error()));
+  }
+  return std::move(opened).value();
+}
+
 void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
   for (const InsertedEntry& entry : inserted.entries) {
     PrintLine(plan_name + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
@@ -295,17 +317,16 @@ int RunInsert(const ParsedArgs& args) {
   const bool dry_run = args.Has("dry-run");
   auto patch = MakeInsertPatch(*target, inserted.writes);
   if (!patch) return ToInt(patch.error());
+  auto map = OpenMap(args, dry_run, inserted.map);
+  if (!map) return ToInt(map.error());
   if (!dry_run) {
     if (auto written = WriteInsert(*target, inserted.writes, patch.value()); !written) {
       return ToInt(written.error());
     }
   }
   PrintSummary(ShownName(InputName(args)), inserted);
-  if (const auto map = args.Value("map")) {
-    const std::string csv = MapCsv(inserted.map);
-    if (auto saved = ReplaceFileAtomically(PathFromUtf8(*map), Bytes(csv)); !saved) {
-      return ReportOutputError(saved.error());
-    }
+  if (*map) {
+    if (auto saved = (*map)->Commit(); !saved) return ReportOutputError(saved.error());
   }
   PrintLine(Counted(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
                                                        : " put into " + target->written_name()));

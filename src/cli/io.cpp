@@ -129,6 +129,14 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
   return std::unique_ptr<OutputSink>(std::move(sink));
 }
 
+bool NamesOpenStream(const std::filesystem::path& path) {
+  if (path.empty() || path.native() == PathFromUtf8(kStdioName).native()) return true;
+  auto descriptor = OpenDescriptorForWriting(path);
+  if (!descriptor || !descriptor.value()) return false;
+  SystemFileOps().Close(*descriptor.value());
+  return true;
+}
+
 Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   auto opened = OpenOutput(path);
   if (!opened) return Failure(ReportOutputError(opened.error()));

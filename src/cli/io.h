@@ -82,6 +82,10 @@ enum class OutputHold { kStream, kUntilCommit };
 Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
                                                         OutputHold hold = OutputHold::kStream);
 
+// Whether `path` names standard output or an open descriptor, which
+// OpenOutput writes through and never replaces.
+bool NamesOpenStream(const std::filesystem::path& path);
+
 // Writes `bytes` whole to the output `path` names, as OpenOutput does, and
 // makes it final. A failure is reported, and a file then keeps its old bytes.
 Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/patch_files.h"
 
 namespace binconv::cli {
@@ -48,6 +49,9 @@ constexpr Usage kPatchUsage{
     .other = &kPatchIntoForm};
 
 int RunPatch(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("patch", args); !spared) {
+    return ToInt(spared.error());
+  }
   const std::optional<std::string> into = args.Value("into");
   const std::string original_name = into ? *into : args.positionals[0];
   const std::string patch_name = args.positionals.back();

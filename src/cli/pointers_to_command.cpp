@@ -29,8 +29,9 @@ constexpr CommandText kPointersToText{
         "  TYPE [header=N] [base=N] [map=linear|lorom|hirom] [relative=self]\n"
         "An address maps from a file offset o as o - header mapped (linear: as it\n"
         "is; lorom, hirom: the SNES maps) plus base; relative=self counts the\n"
-        "value, signed, from the pointer's own offset. Exit status: 0 something\n"
-        "was found, 1 nothing, 2 an error.\n"
+        "value, signed, from the pointer's own offset. The first argument after\n"
+        "the words that is not KEY=VALUE of those keys is GAME; \"--\" ends the\n"
+        "words. Exit status: 0 something was found, 1 nothing, 2 an error.\n"
         "\n"
         "With --tables-of (and no OFFSET) it lists likely pointer tables: runs of\n"
         "at least 8 values at stride 2, 3 or 4 that all point inside GAME at the\n"
@@ -100,6 +101,8 @@ std::string DescribeMapError(PointerMapErrorCode code) {
       return "the map has no address for it";
     case PointerMapErrorCode::kBeforeStart:
       return "it lies before the start of the file";
+    case PointerMapErrorCode::kPastLastOffset:
+      return "it lies past the last offset a file can have";
   }
   return "?";
 }
@@ -112,7 +115,7 @@ struct Request {
 };
 
 // The format's words come after --format, as its value and as the arguments
-// of the form NAME=VALUE that follow; then GAME and the OFFSETs.
+// of a known KEY=VALUE that follow, up to "--"; then GAME and the OFFSETs.
 Reported<Request> ParseRequest(const ParsedArgs& args) {
   const std::optional<std::string> type = args.Value("format");
   std::vector<std::string> words;
@@ -122,7 +125,11 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
     at = space + 1;
   }
   std::size_t i = 0;
-  for (; i < args.positionals.size() && args.positionals[i].find('=') != std::string::npos; ++i) {
+  // Only a word of a known key: a game may have "=" in its name, and "--"
+  // ends the words.
+  for (; i < std::min(args.positionals.size(), args.before_end_of_options) &&
+         IsPointerFormatWord(args.positionals[i]);
+       ++i) {
     words.push_back(args.positionals[i]);
   }
   std::vector<std::string_view> views(words.begin(), words.end());

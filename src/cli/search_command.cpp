@@ -9,6 +9,7 @@
 #include "cli/common.h"
 #include "cli/game_scan.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/problems.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -303,6 +304,9 @@ int RunRelativeSearch(const ParsedArgs& args) {
 }
 
 int RunSearch(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("search", args); !spared) {
+    return ToInt(spared.error());
+  }
   return args.Has("relative") ? RunRelativeSearch(args) : RunPlainSearch(args);
 }
 

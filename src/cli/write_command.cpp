@@ -4,6 +4,7 @@
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
 
@@ -51,6 +52,9 @@ int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
 }
 
 int RunWrite(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("write", args); !spared) {
+    return ToInt(spared.error());
+  }
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
   if (!into) return ToInt(into.error());
   if (*into) return RunWriteInto(args, **into);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 
 #include "runtime/file_platform.h"
@@ -379,43 +380,69 @@ Result<Unit, IoError> AtomicFileWriter::WriteOut(const std::uint8_t* data, std::
   return Unit{};
 }
 
-Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
-                                                const FileContents& second, FileOps& ops) {
-  AtomicFileWriter first_writer(ops);
-  AtomicFileWriter second_writer(ops);
-  for (auto [writer, file] :
-       {std::pair{&first_writer, &first}, std::pair{&second_writer, &second}}) {
-    if (auto opened = writer->Open(file->target); !opened) return opened;
-    if (auto written = writer->Write(file->bytes); !written) return written;
-  }
-  if (auto sealed = first_writer.Seal(); !sealed) return sealed;
-  if (auto sealed = second_writer.Seal(); !sealed) return sealed;
-  auto old_first = first_writer.KeepOldCopy();
-  if (!old_first) return Unexpected(old_first.error());
-  const std::filesystem::path& kept = old_first.value();
-  auto drop_kept = [&] {
-    if (!kept.empty()) ops.Remove(kept);
-  };
-  if (auto committed = first_writer.Commit(); !committed) {
-    drop_kept();
-    return committed;
-  }
-  auto committed = second_writer.Commit();
-  if (committed) {
-    drop_kept();
-    return committed;
-  }
-  // The new first file must not stay with the old second one.
-  const std::filesystem::path& real_first = first_writer.real();
-  const int undo_error = kept.empty() ? ops.Remove(real_first) : ops.Rename(kept, real_first);
-  if (undo_error != 0) {
-    IoError error = committed.error();
-    error.reason += "; and " + PathToUtf8(first.target) + " could not be put back (" +
+namespace {
+
+// Puts back the old files of `writers`, the last replaced first: the kept
+// copy where there was an old file, none where there wasn't. The first
+// failure is added to `error`; that old file stays where it was kept.
+void PutBackReplaced(std::span<const std::unique_ptr<AtomicFileWriter>> writers,
+                     std::span<const std::filesystem::path> kept, std::span<const FileContents> files,
+                     FileOps& ops, IoError& error) {
+  bool told = false;
+  for (std::size_t i = writers.size(); i-- > 0;) {
+    const std::filesystem::path& real = writers[i]->real();
+    const int undo_error = kept[i].empty() ? ops.Remove(real) : ops.Rename(kept[i], real);
+    if (undo_error == 0 || told) continue;
+    told = true;
+    error.reason += "; and " + PathToUtf8(files[i].target) + " could not be put back (" +
                     IoErrorFromSystem("", undo_error).reason + ")";
-    if (!kept.empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept);
+    if (!kept[i].empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept[i]);
+  }
+}
+
+}  // namespace
+
+Result<Unit, IoError> ReplaceFilesAtomically(std::span<const FileContents> files, FileOps& ops) {
+  std::vector<std::unique_ptr<AtomicFileWriter>> writers;
+  for (const FileContents& file : files) {
+    writers.push_back(std::make_unique<AtomicFileWriter>(ops));
+    if (auto opened = writers.back()->Open(file.target); !opened) return opened;
+    if (auto written = writers.back()->Write(file.bytes); !written) return written;
+    if (auto sealed = writers.back()->Seal(); !sealed) return sealed;
+  }
+  // The old file of each but the last is kept until every new one is in place.
+  std::vector<std::filesystem::path> kept;
+  auto drop_kept = [&] {
+    for (const std::filesystem::path& old : kept) {
+      if (!old.empty()) ops.Remove(old);
+    }
+  };
+  for (std::size_t i = 0; i + 1 < writers.size(); ++i) {
+    auto old = writers[i]->KeepOldCopy();
+    if (!old) {
+      drop_kept();
+      return Unexpected(old.error());
+    }
+    kept.push_back(std::move(old).value());
+  }
+  for (std::size_t i = 0; i < writers.size(); ++i) {
+    auto committed = writers[i]->Commit();
+    if (committed) continue;
+    IoError error = committed.error();
+    PutBackReplaced(std::span(writers).first(i), std::span(kept).first(i), files, ops, error);
+    for (std::size_t j = i; j < kept.size(); ++j) {
+      if (!kept[j].empty()) ops.Remove(kept[j]);
+    }
     return Unexpected(error);
   }
-  return committed;
+  drop_kept();
+  return Unit{};
+}
+
+Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
+                                                const FileContents& second, FileOps& ops) {
+  const FileContents files[] = {first, second};
+  return ReplaceFilesAtomically(files, ops);
 }
 
 Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
@@ -540,15 +567,15 @@ bool AreOneExistingFile(const std::filesystem::path& a, const std::filesystem::p
 }
 
 bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  if (AreOneExistingFile(a, b)) return true;
-  auto full = [](const std::filesystem::path& p) {
-    std::error_code e;
-    std::filesystem::path absolute = std::filesystem::absolute(p, e);
-    if (e) return p.lexically_normal();
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, e);
-    return e ? absolute.lexically_normal() : canonical;
-  };
-  return full(a) == full(b);
+  return AreOneExistingFile(a, b) || FullFileName(a) == FullFileName(b);
+}
+
+std::filesystem::path FullFileName(const std::filesystem::path& path) {
+  std::error_code e;
+  std::filesystem::path absolute = std::filesystem::absolute(path, e);
+  if (e) return path.lexically_normal();
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, e);
+  return e ? absolute.lexically_normal() : canonical;
 }
 
 }  // namespace binconv

@@ -104,7 +104,13 @@ bool AreOneExistingFile(const std::filesystem::path& a, const std::filesystem::p
 // Whether two names lead to one file. Either may not exist yet (an output
 // about to be written), so the full names are compared as well as the files.
 bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+// The full name that NameTheSameFile compares: absolute, with "." and ".."
+// and the links of the part that exists followed. Two names of one file
+// through links or "./" give one full name; hard links don't.
+std::filesystem::path FullFileName(const std::filesystem::path& path);
 
+// The whole of a regular file; a device, pipe or socket (which may never end,
+// or never start) is kNotRegularFile, and a FIFO is never waited on.
 Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 
 // The size of an existing regular file; an error for anything else.
@@ -238,6 +244,10 @@ struct FileContents {
   std::filesystem::path target;
   std::span<const std::uint8_t> bytes;
 };
+// The same for any number of files, replaced in order; when a rename fails,
+// those already replaced are put back.
+Result<Unit, IoError> ReplaceFilesAtomically(std::span<const FileContents> files,
+                                             FileOps& ops = SystemFileOps());
 Result<Unit, IoError> ReplaceFilePairAtomically(const FileContents& first,
                                                 const FileContents& second,
                                                 FileOps& ops = SystemFileOps());

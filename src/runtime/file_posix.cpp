@@ -461,7 +461,8 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::string& name = path.native();
   int fd;
   do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking, so that a FIFO is refused below rather than waited on.
+    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int error = errno;
@@ -477,8 +478,13 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
     close(fd);
     return Unexpected(IoErrorFromErrno(name, EISDIR));
   }
+  // A whole file is a regular one: a device such as /dev/zero never ends.
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, name, 0, kNotRegularFileReason});
+  }
   std::string bytes;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
   char chunk[kBufferSize];
   for (;;) {
     const ssize_t n = read(fd, chunk, sizeof chunk);

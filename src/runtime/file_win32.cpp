@@ -500,6 +500,11 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return Unexpected(IoErrorFromSystem(shown, static_cast<int>(GetLastError())));
+  // A whole file is one on a disk: a device or pipe may never end.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+  }
   std::string bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {

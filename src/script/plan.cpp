@@ -57,6 +57,10 @@ LineKind KindOfLine(std::string_view first) {
   return LineKind::kEntry;
 }
 
+// A name is cut at its first NUL by every system call: two names that
+// differ after it would be one file.
+constexpr char kNulInName[] = "the file name holds a NUL byte, which no file name can";
+
 Problem BadLine(const std::string& plan_name, std::size_t line, std::string reason) {
   Problem p{ProblemCode::kBadLine, plan_name, line};
   p.reason = std::move(reason);
@@ -96,6 +100,7 @@ void ReadEntry(std::size_t line, const Fields& fields, const std::string& plan_n
     return bad("the fill '" + fields[3] + "' is not a byte of two hex digits");
   }
   if (fields[2].empty()) return bad("the file name is empty");
+  if (fields[2].find('\0') != std::string::npos) return bad(kNulInName);
   plan.entries.push_back(
       {line, Placement{*offset, *room, fill}, ShownTextName(plan_name, fields[2])});
 }
@@ -198,6 +203,10 @@ struct KeywordLines {
   void Script(const Fields& fields) {
     if (fields.size() < 2 || fields[1].empty()) {
       Bad("expected script FILE and its words");
+      return;
+    }
+    if (fields[1].find('\0') != std::string::npos) {
+      Bad(kNulInName);
       return;
     }
     ScriptSpec def;
@@ -328,22 +337,21 @@ struct KeywordLines {
   }
 };
 
-// A script's file must be neither the plan nor another script's file.
+// A script's file must be neither the plan nor another script's file. The
+// names are compared by full name through a map, so that thousands of
+// scripts take no longer than sorting them.
 void CheckScriptFiles(const std::string& plan_name, Plan& plan) {
   const std::filesystem::path plan_path = PathFromUtf8(plan_name);
-  for (std::size_t i = 0; i < plan.scripts.size(); ++i) {
-    const ScriptSpec& def = plan.scripts[i];
+  std::map<std::filesystem::path, std::size_t> first_lines;  // line 0: the plan
+  if (plan_name != "-") first_lines.emplace(FullFileName(plan_path), 0);
+  for (const ScriptSpec& def : plan.scripts) {
     Problem p{ProblemCode::kSameFile, plan_name, def.line};
-    if (plan_name != "-" && NameTheSameFile(def.path, plan_path)) {
+    const auto [first, added] = first_lines.emplace(FullFileName(def.path), def.line);
+    if (!added) {
+      p.other_line = first->second;
       plan.script_problems.push_back(p);
-      continue;
-    }
-    for (std::size_t j = 0; j < i; ++j) {
-      if (NameTheSameFile(def.path, plan.scripts[j].path)) {
-        p.other_line = plan.scripts[j].line;
-        plan.script_problems.push_back(p);
-        break;
-      }
+    } else if (plan_name != "-" && AreOneExistingFile(def.path, plan_path)) {
+      plan.script_problems.push_back(p);
     }
   }
 }

@@ -1,6 +1,7 @@
 #include "script/pointer_format.h"
 
 #include <array>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -84,6 +85,12 @@ unsigned WidthOf(PointerType type) {
   return 2;
 }
 
+bool IsPointerFormatWord(std::string_view word) {
+  const std::string_view key = word.substr(0, word.find('='));
+  return key.size() < word.size() &&
+         (key == "header" || key == "base" || key == "map" || key == "relative");
+}
+
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {
   if (words.empty()) return Unexpected(FormatWordError{FormatWordErrorCode::kNoType, 0});
   PointerFormat format;
@@ -154,6 +161,9 @@ Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& fo
   return mapped + format.base;
 }
 
+// The last offset a sum of the mapping may reach; past it, it would wrap.
+constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint64_t>::max();
+
 Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& format,
                                                          std::uint64_t value,
                                                          const PointerSite& site) {
@@ -163,7 +173,10 @@ Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& fo
         format.relative == PointerBase::kSelf ? site.offset : site.table_start;
     const unsigned bits = 8 * WidthOf(format.type);
     const bool negative = (value >> (bits - 1)) & 1;
-    if (!negative) return from + value;
+    if (!negative) {
+      if (value > kLastOffset - from) return Unexpected(PointerMapErrorCode::kPastLastOffset);
+      return from + value;
+    }
     const std::uint64_t back = (Mask(format.type) - value) + 1;
     if (back > from) return Unexpected(PointerMapErrorCode::kBeforeStart);
     return from - back;
@@ -172,6 +185,7 @@ Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& fo
   const auto o = UnmapAddress(format.map, value - format.base);
   if (!o || MapOffset(format.map, *o) != value - format.base)
     return Unexpected(PointerMapErrorCode::kNotAnAddress);
+  if (*o > kLastOffset - format.header) return Unexpected(PointerMapErrorCode::kPastLastOffset);
   return *o + format.header;
 }
 

@@ -53,6 +53,10 @@ struct FormatWordError {
   std::size_t word = 0;  // 0-based index of the offending word in the list
 };
 
+// Whether `word` is KEY=VALUE with one of the format's keys (header, base,
+// map, relative), whatever its value: a word that follows TYPE.
+bool IsPointerFormatWord(std::string_view word);
+
 // Reads a format from its words, TYPE first.
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words);
 
@@ -68,6 +72,7 @@ enum class PointerMapErrorCode {
   kNotMappedBack,  // the value would not map back to the same offset
   kNotAnAddress,   // the value is not one the format's map can produce
   kBeforeStart,    // a relative value that points before the start of the file
+  kPastLastOffset, // the offset would pass 2^64 - 1: a sum that would wrap
 };
 
 // The value a pointer at `site` holds to point at file offset `target`.

@@ -31,6 +31,37 @@ std::pair<std::size_t, std::size_t> LineAndByteColumnOf(std::string_view bytes,
   return {line, offset - start + 1};
 }
 
+// A name on one header line: a control byte, and the backslash that marks
+// them, as \xNN, which NameFromHeader reads back.
+std::string NameOnHeader(std::string_view name) {
+  std::string out;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F && c != '\\') {
+      out += c;
+      continue;
+    }
+    out += "\\x";
+    out += HexText(byte, 2);
+  }
+  return out;
+}
+
+std::string NameFromHeader(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::optional<std::uint8_t> byte =
+        text.substr(i).starts_with("\\x") ? ParseByte(text.substr(i + 2, 2)) : std::nullopt;
+    if (!byte) {
+      out += text[i];
+      continue;
+    }
+    out += static_cast<char>(*byte);
+    i += 3;
+  }
+  return out;
+}
+
 }  // namespace
 
 Result<std::uint32_t, IoError> GameCrc32(FileReader& game) {
@@ -51,8 +82,9 @@ Result<std::uint32_t, IoError> GameCrc32(FileReader& game) {
 std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
                              std::string_view file) {
   const std::string crc = HexText(game.crc32, 8, HexCase::kLower);
-  return std::string(kMagic) + "\n#game " + game.name + " size=" + std::to_string(game.size) +
-         " crc32=" + crc + "\n#plan " + std::string(plan_name) + " " + std::string(file) + "\n\n";
+  return std::string(kMagic) + "\n#game " + NameOnHeader(game.name) +
+         " size=" + std::to_string(game.size) + " crc32=" + crc + "\n#plan " +
+         NameOnHeader(plan_name) + " " + NameOnHeader(file) + "\n\n";
 }
 
 namespace {
@@ -175,7 +207,7 @@ std::optional<ScriptGame> ReadGameLine(std::string_view rest) {
   std::optional<std::uint64_t> size;
   std::optional<std::uint64_t> crc;
   if (crc_at != std::string_view::npos && size_at != std::string_view::npos) {
-    game.name = std::string(rest.substr(0, size_at));
+    game.name = NameFromHeader(rest.substr(0, size_at));
     size = ParseNumber(rest.substr(size_at + 6, crc_at - size_at - 6));
     const std::string_view crc_text = rest.substr(crc_at + 7);
     if (crc_text.size() == 8) crc = ParseNumber("0x" + std::string(crc_text));

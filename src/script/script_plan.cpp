@@ -154,6 +154,8 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
       p.value = value;
       p.reason = target.error() == PointerMapErrorCode::kBeforeStart
                      ? "it points before the start of the file"
+                 : target.error() == PointerMapErrorCode::kPastLastOffset
+                     ? "it points past the last offset a file can have"
                      : "it is not an address the format can produce";
       problems.push_back(std::move(p));
       continue;

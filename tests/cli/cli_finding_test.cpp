@@ -95,6 +95,8 @@ TEST_P(CliFindingTest, ExitAndOutput) {
   WriteGameTables(scratch.work() / "g");
   WriteAll(scratch.work() / "big.bin", BigGame());
   WriteAll(scratch.work() / "game.bin", TableGame());
+  WriteAll(scratch.work() / "v=1.bin", TableGame());
+  WriteAll(scratch.work() / "base=1", TableGame());
   WriteAll(scratch.work() / "empty.bin", "");
   WriteAll(scratch.work() / "one.bin", "\x30");
   // The same kana as a game's own table, with an end token, a line break and
@@ -191,6 +193,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {"pointers-to", "--format", "u16le", "base=0x8000", "game.bin", "0x106", "0x130"},
                  0,
                  "0x0000042\t0x8106\t0x0000106\n0x0000050\t0x8130\t0x0000130\n",
+                 ""},
+        // After the format words, a word without a known key is the game;
+        // "--" ends the words.
+        FindCase{"PointersToAGameNamedLikeAWord",
+                 {"pointers-to", "--format", "u16le", "base=0x8000", "v=1.bin", "0x106", "0x130"},
+                 0,
+                 "0x0000042\t0x8106\t0x0000106\n0x0000050\t0x8130\t0x0000130\n",
+                 ""},
+        FindCase{"PointersToAGameAfterDashDash",
+                 {"pointers-to", "--format", "u16le base=0x8000", "--", "base=1", "0x106"},
+                 0,
+                 "0x0000042\t0x8106\t0x0000106\n",
                  ""},
         FindCase{"PointersToSelfRelative",
                  {"pointers-to", "--format", "u16le relative=self", "game.bin", "0x106"},

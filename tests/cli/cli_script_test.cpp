@@ -69,15 +69,16 @@ std::string Patched(std::string game, const std::vector<Patch>& patches) {
 struct ScriptCase {
   const char* name;
   std::string plan;                                        // plan.txt
-  std::vector<std::pair<std::string, std::string>> edits;  // on the dumped s.txt
+  std::vector<std::pair<std::string, std::string>> edits{};  // on the dumped s.txt
   int exit_code;
-  std::vector<Patch> patches;  // of out.bin against the game; unused on failure
+  std::vector<Patch> patches{};  // of out.bin against the game; unused on failure
   std::vector<std::string> err_has{};
   std::vector<std::string> extra_args{};
   bool split = false;
   bool into = false;         // --into game.bin instead of --from game.bin -o out.bin
   bool poke = false;         // change the game after the dump
   std::string fixed_text{};  // t.txt, for a fixed entry
+  std::string out_has{};     // on standard output
 };
 
 void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
@@ -123,6 +124,9 @@ TEST_P(CliScriptTest, InsertsExactlyOrTouchesNothing) {
   for (const std::string& part : c.err_has) {
     EXPECT_NE(outcome.err.find(part), std::string::npos) << "no '" << part << "' in\n"
                                                          << outcome.err;
+  }
+  if (!c.out_has.empty()) {
+    EXPECT_NE(outcome.out.find(c.out_has), std::string::npos) << outcome;
   }
   const bool written =
       c.exit_code == 0 && !c.into &&
@@ -223,11 +227,47 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    {},
                    {"nothing written (--dry-run)"},
-                   {"--dry-run"}}));
+                   {"--dry-run"}},
+        // A dry run writes no map, but shows it on standard output when asked.
+        ScriptCase{"DryRunWritesNoMap",
+                   Plan(),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {},
+                   {"nothing written (--dry-run)"},
+                   {"--dry-run", "--map", "m.csv"}},
+        ScriptCase{.name = "DryRunShowsTheMapOnStandardOutput",
+                   .plan = Plan(),
+                   .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   .exit_code = 0,
+                   .extra_args = {"--dry-run", "--map", "-"},
+                   .out_has = "s.txt,1,0x12,0x48,0x80,10\n"},
+        ScriptCase{.name = "MapToStandardOutput",
+                   .plan = Plan(),
+                   .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   .exit_code = 0,
+                   .patches = {{0x80, kLong9Bytes}, {0x12, Bytes({0x80, 0x80})}},
+                   .extra_args = {"--map", "/dev/stdout"},
+                   .into = true,
+                   .out_has = "s.txt,1,0x12,0x48,0x80,10\n"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, CliScriptTest,
     testing::Values(
+        // Every output is checked before the game is replaced.
+        ScriptCase{.name = "MapThatCantBeWrittenLeavesTheGame",
+                   .plan = Plan(),
+                   .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   .exit_code = 2,
+                   .err_has = {"nosuch/m.csv"},
+                   .extra_args = {"--map", "nosuch/m.csv"},
+                   .into = true},
+        ScriptCase{.name = "MapOverTheGame",
+                   .plan = Plan(),
+                   .exit_code = 2,
+                   .err_has = {"--into GAME and --map FILE name the same file"},
+                   .extra_args = {"--map", "./game.bin"},
+                   .into = true},
         ScriptCase{"NoSpaceHasRoom",
                    Plan(),
                    {{"\nう\n", "\n" + kLong9 + kLong9 + "うう\n"}},

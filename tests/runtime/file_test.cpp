@@ -567,8 +567,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{Step::kRename, 1, test::kErrAccess, IoErrorCode::kPermissionDenied, true},
         Fault{Step::kRename, 1, test::kErrIo, IoErrorCode::kOther, false}));
 
-// The size of a game file: a regular file only, each other kind named by its
-// own code, a link followed as the writer follows it.
+// The size of a game file, and a file read whole: a regular file only, each
+// other kind named by its own code, a link followed as the writer follows it.
 TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
   WriteRaw(dir_ / "game.bin", "12345");
   fs::create_directory(dir_ / "sub");
@@ -586,50 +586,64 @@ TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
             PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
   fs::create_symlink("game.bin", dir_ / "link.bin");
   EXPECT_EQ(RegularFileSize(dir_ / "link.bin").value(), 5u);
+  // Read whole, a FIFO would wait for a writer forever and /dev/zero never end.
+  EXPECT_EQ(ReadFileBytes(dir_ / "pipe").error().code, IoErrorCode::kNotRegularFile);
+  EXPECT_EQ(ReadFileBytes("/dev/zero").error().code, IoErrorCode::kNotRegularFile);
+  EXPECT_EQ(ReadFileBytes(dir_ / "link.bin").value(), "12345");
 #endif
 }
 
-// A pair replaced together: a failure at any call of the seam, over an old
-// pair or none, leaves the old pair (or none) and no temporary file.
-TEST_F(AtomicWrite, PairFailingAtAnyStepLeavesTheOldPair) {
-  const fs::path a = dir_ / "a.ini";
-  const fs::path b = dir_ / "b.ini";
-  const auto new_a = RandomBytes(100000, 12);
-  const auto new_b = RandomBytes(70000, 13);
-  for (const bool existing : {true, false}) {
-    FaultyOps clean(Step::kNone, 0, 0);
-    if (existing) {
-      WriteRaw(a, "old a");
-      WriteRaw(b, "old b");
+// Files replaced together (a pair of tables, a plan's scripts): a failure at
+// any call of the seam, over old files or none, leaves the old files (or
+// none) and no temporary file.
+TEST_F(AtomicWrite, FilesFailingAtAnyStepLeaveTheOldFiles) {
+  const std::vector<fs::path> paths = {dir_ / "a.ini", dir_ / "b.ini", dir_ / "c.txt"};
+  const std::vector<std::vector<std::uint8_t>> bytes = {
+      RandomBytes(100000, 12), RandomBytes(70000, 13), RandomBytes(300, 14)};
+  for (const std::size_t count : {2u, 3u}) {
+    std::vector<FileContents> files;
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < count; ++i) {
+      files.push_back({paths[i], bytes[i]});
+      names.insert(PathToUtf8(paths[i].filename()));
     }
-    ASSERT_TRUE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, clean).has_value());
-    EXPECT_TRUE(ReadRaw(a) == AsString(new_a) && ReadRaw(b) == AsString(new_b));
-    EXPECT_EQ(Entries(), (std::set<std::string>{"a.ini", "b.ini"}));
-    std::map<Step, int> seen;
-    for (const Step step : clean.calls()) {
-      const int nth = ++seen[step];
-      SCOPED_TRACE(std::string(test::NameOf(step)) + " " + std::to_string(nth) +
-                   (existing ? " over an old pair" : " without one"));
-      fs::remove(a);
-      fs::remove(b);
-      if (existing) {
-        WriteRaw(a, "old a");
-        WriteRaw(b, "old b");
+    auto replace = [&](FileOps& ops) {
+      return count == 2 ? ReplaceFilePairAtomically(files[0], files[1], ops)
+                        : ReplaceFilesAtomically(files, ops);
+    };
+    auto reset = [&](bool existing) {
+      for (std::size_t i = 0; i < count; ++i) {
+        fs::remove(paths[i]);
+        if (existing) WriteRaw(paths[i], "old " + std::to_string(i));
       }
-      FaultyOps ops(step, nth, test::kErrIo);
-      EXPECT_FALSE(ReplaceFilePairAtomically({a, new_a}, {b, new_b}, ops).has_value());
-      EXPECT_TRUE(ops.fired());
-      EXPECT_EQ(ops.open(), 0);
-      if (existing) {
-        EXPECT_EQ(ReadRaw(a), "old a");
-        EXPECT_EQ(ReadRaw(b), "old b");
-        EXPECT_EQ(Entries(), (std::set<std::string>{"a.ini", "b.ini"}));
-      } else {
-        EXPECT_TRUE(Entries().empty());
+    };
+    for (const bool existing : {true, false}) {
+      FaultyOps clean(Step::kNone, 0, 0);
+      reset(existing);
+      ASSERT_TRUE(replace(clean).has_value());
+      for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(ReadRaw(paths[i]), AsString(bytes[i]));
+      EXPECT_EQ(Entries(), names);
+      std::map<Step, int> seen;
+      for (const Step step : clean.calls()) {
+        const int nth = ++seen[step];
+        SCOPED_TRACE(std::string(test::NameOf(step)) + " " + std::to_string(nth) + " of " +
+                     std::to_string(count) + (existing ? " files over old ones" : " new files"));
+        reset(existing);
+        FaultyOps ops(step, nth, test::kErrIo);
+        EXPECT_FALSE(replace(ops).has_value());
+        EXPECT_TRUE(ops.fired());
+        EXPECT_EQ(ops.open(), 0);
+        if (existing) {
+          for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(ReadRaw(paths[i]), "old " + std::to_string(i));
+          }
+          EXPECT_EQ(Entries(), names);
+        } else {
+          EXPECT_TRUE(Entries().empty());
+        }
       }
+      reset(false);
     }
-    fs::remove(a);
-    fs::remove(b);
   }
 }
 

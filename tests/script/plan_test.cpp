@@ -91,7 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
                              3,
                              0,
                              {},
-                             {{3, ProblemCode::kSameFile}, {4, ProblemCode::kSameFile}}}),
+                             {{3, ProblemCode::kSameFile}, {4, ProblemCode::kSameFile}}},
+                    // Cut at the NUL, both scripts would be the file "s".
+                    PlanCase{"NulInAName",
+                             std::string(kFormat) + "script s" + '\0' +
+                                 "a.txt table=0 count=1 format=p end=FF\nscript s" + '\0' +
+                                 "b.txt table=8 count=1 format=p end=FF\n0 1 a" + '\0' + "\n",
+                             0,
+                             0,
+                             0,
+                             {{4, ProblemCode::kBadLine}},
+                             {{2, ProblemCode::kBadLine}, {3, ProblemCode::kBadLine}}}),
     test::CaseName<PlanCase>);
 
 TEST(PlanParseTest, ScriptWordsAreRead) {
@@ -119,6 +129,22 @@ TEST(PlanParseTest, ScriptWordsAreRead) {
 
 // Nothing of a plan that is not UTF-8 is read; the place is counted in
 // characters after the byte order mark, lines ending at CR too.
+// Many scripts are checked against each other in one pass; the last names
+// the first one's file again, through "./".
+TEST(PlanParseTest, TenThousandScriptFilesAreComparedByName) {
+  std::string plan = kFormat;
+  for (int i = 0; i < 10000; ++i) {
+    plan += "script s" + std::to_string(i) + ".txt table=" + std::to_string(2 * i) +
+            " count=1 format=p end=FF\n";
+  }
+  plan += "script ./s0.txt table=20000 count=1 format=p end=FF\n";
+  auto parsed = ParsePlan(plan, "plan.txt");
+  ASSERT_TRUE(parsed.has_value());
+  ASSERT_EQ(parsed.value().script_problems.size(), 1u);
+  EXPECT_EQ(parsed.value().script_problems[0].line, 10002u);
+  EXPECT_EQ(parsed.value().script_problems[0].other_line, 2u);
+}
+
 TEST(PlanParseTest, NotUtf8IsTheWholePlansError) {
   auto plan = ParsePlan(
       "\xEF\xBB\xBF"

@@ -86,17 +86,22 @@ INSTANTIATE_TEST_SUITE_P(
                     MapCase{"u32le", UINT64_MAX, 0, Err(PointerMapErrorCode::kDoesNotFit)}));
 
 // Every value a format reads as a target gives that value back, and no other
-// value of the type reads as the same target: a map never wraps.
+// value of the type reads as the same target: a map never wraps, even with a
+// header or a pointer near 2^64.
 TEST(PointerMapTest, EveryValueMapsBackExactly) {
   std::mt19937_64 random(7);
   for (const char* text : {"u16le header=0x10 base=0x8000", "u24be map=lorom base=0x800000",
                            "u24le map=hirom", "u32be map=lorom", "u16le relative=self",
-                           "u24be relative=table", "u32le base=0x08000000"}) {
+                           "u24be relative=table", "u32le base=0x08000000",
+                           "u16le header=0xFFFFFFFFFFFFFF00", "u32be header=0xFFFFFFFFFFFF0000"}) {
     const PointerFormat format = Format(text);
     const std::uint64_t mask = (std::uint64_t{1} << (8 * WidthOf(format.type))) - 1;
     for (int i = 0; i < 20000; ++i) {
       const std::uint64_t value = random() & mask;
-      const PointerSite site{random() % 0x200000, random() % 0x200000};
+      // A pointer near the last offset too, where a sum would wrap.
+      const std::uint64_t near = i % 4 == 0 ? UINT64_MAX - 0x10000 : 0;
+      const std::uint64_t span = near != 0 ? 0x10000 : 0x200000;
+      const PointerSite site{near + random() % span, near + random() % span};
       const auto target = TargetOfValue(format, value, site);
       if (!target.has_value()) continue;
       const auto again = ValueOfTarget(format, target.value(), site);

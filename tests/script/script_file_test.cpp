@@ -184,6 +184,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {{ProblemCode::kBadEntryLine, 3},
                   {ProblemCode::kBadEntryLine, 5},
                   {ProblemCode::kBadEntryLine, 6}}},
+        // A full-width space typed after the index, on the first @ line.
+        FileCase{"FullWidthSpaceAfterTheFirstIndex",
+                 kGame + "@0　ptr=0x10 at=0x40 room=8\nあい\n@1 ptr=0x12\nう\n",
+                 "[g|32|0A0B0C0D]@1:5 6=う;",
+                 {{ProblemCode::kBadEntryLine, 3}}},
         FileCase{"TextBeforeTheFirstEntry",
                  kGame + "hello\n@0\n",
                  "[g|32|0A0B0C0D]@0:4;",
@@ -191,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
     test::CaseName<FileCase>);
 
 // The header dump writes reads back as the same game, a name with spaces
-// too; its CRC is the whole game's, read in pieces.
+// or control bytes too; its CRC is the whole game's, read in pieces.
 TEST(ParseScriptFileTest, HeaderReadsBack) {
   test::ScratchDir scratch;
   const std::vector<std::uint8_t> bytes = test::RandomByteVector((1u << 20) + 5, 3);
@@ -200,7 +205,9 @@ TEST(ParseScriptFileTest, HeaderReadsBack) {
   ASSERT_TRUE(reader.Open(scratch.path() / "game").has_value());
   const std::uint32_t crc = GameCrc32(reader).value();
   EXPECT_EQ(crc, Crc32(bytes));
-  for (const char* name : {"g", "my game.bin", " size=1 crc32=00000000"}) {
+  // Control bytes, and the backslash that escapes them, read back as they were.
+  for (const char* name : {"g", "my game.bin", " size=1 crc32=00000000", "ga\nme.bin",
+                           "a\\x41\r\x7F\x01.bin"}) {
     std::vector<Problem> problems;
     const std::string header = ScriptHeaderText({name, bytes.size(), crc}, "p", "s.txt");
     const ScriptFileContents contents = ParseScriptFile(header, "s.txt", problems);

@@ -236,8 +236,11 @@ void Form1::CreateControls() {
                            hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
                            nullptr);
   };
-  // SS_NOTIFY lets a label's tooltip see the mouse.
-  const DWORD label = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+  // SS_NOTIFY lets a label's tooltip see the mouse. A label's rectangle may
+  // reach into the box below it (コード： does by 15 twips): every label goes
+  // under the other controls, and WS_CLIPSIBLINGS keeps its background off
+  // their borders. Labels take no focus, so the tab order stays.
+  const DWORD label = SS_LEFT | SS_NOPREFIX | SS_NOTIFY | WS_CLIPSIBLINGS;
   const DWORD multi_line = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_TABSTOP;
   HWND text2 = nullptr;
   HWND text3 = nullptr;
@@ -264,6 +267,12 @@ void Form1::CreateControls() {
         make(L"BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, id);
         break;
     }
+  }
+
+  for (const logic::ControlLayout& place : logic::kLayout) {
+    if (place.kind != logic::ControlKind::kLabel) continue;
+    SetWindowPos(control(IdOf(place.control)), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 
   // Plain text in, the highlight the only format; EN_CHANGE drives it.

@@ -77,6 +77,33 @@ TEST_F(Win32FormTest, EveryControlStandsWhereTheLayoutTableSays) {
   }
 }
 
+// A label whose rectangle reaches into another control (コード： into the
+// listing box) lies under it and clips it out, so that its background never
+// covers the control's border.
+TEST_F(Win32FormTest, NoLabelPaintsOverAControlItOverlaps) {
+  auto rect_of = [](const logic::ControlLayout& c) {
+    return RECT{c.left, c.top, c.left + c.width, c.top + c.height};
+  };
+  int overlaps = 0;
+  for (const logic::ControlLayout& label : logic::kLayout) {
+    if (label.kind != logic::ControlKind::kLabel) continue;
+    HWND label_window = form_.control(IdOf(label.control));
+    for (const logic::ControlLayout& other : logic::kLayout) {
+      RECT common{};
+      const RECT a = rect_of(label);
+      const RECT b = rect_of(other);
+      if (&other == &label || !IntersectRect(&common, &a, &b)) continue;
+      SCOPED_TRACE(std::string(label.name) + " over " + std::string(other.name));
+      ++overlaps;
+      EXPECT_NE(GetWindowLongW(label_window, GWL_STYLE) & WS_CLIPSIBLINGS, 0);
+      HWND below = form_.control(IdOf(other.control));
+      while (below != nullptr && below != label_window) below = GetWindow(below, GW_HWNDNEXT);
+      EXPECT_EQ(below, label_window) << "the label is above the control";
+    }
+  }
+  EXPECT_GT(overlaps, 0);
+}
+
 // The tooltip of the code box's caption; empty when it has none.
 std::wstring TooltipOfCodeCaption(const Form1& form) {
   HWND tooltip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
