@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "chartable/encoding.h"
 #include "codec/listing.h"
@@ -328,7 +329,7 @@ void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
   if (in_tag_) CloseTag(out);
   WriteRun(true, out);
   if (params_place_) MissParams();
-  pending_cr_ = after_cr_ = false;
+  pending_cr_ = after_cr_ = break_is_code_s_ = false;
   place_ = {};
   last_unit_ = 0;
 }
@@ -382,6 +383,7 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
     TakeInTag(token, out);
     return;
   }
+  if (std::exchange(break_is_code_s_, false) && token.unit == GameTextIndex::kBreakUnit) return;
   if (index_.MarkOf(token.unit) == Special::kTagOpen) {
     // Tags are read first: no text of the table goes on across one.
     WriteRun(true, out);
@@ -434,6 +436,7 @@ void GameEncoder::CloseTag(std::vector<std::uint8_t>& out) {
   if (label) {
     if (params_place_) MissParams();
     WriteCode(*label, tag_place_, out);
+    break_is_code_s_ = table_.codes()[*label].kind == GameCodeKind::kLineBreak;
   } else {
     WriteHexTag(out);
   }

@@ -164,7 +164,8 @@ class GameEncoder {
 
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
-    return !in_tag_ && !pending_cr_ && !after_cr_ && !params_place_ && run_start_ == run_.size();
+    return !in_tag_ && !pending_cr_ && !after_cr_ && !params_place_ && !break_is_code_s_ &&
+           run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,
   // and returns where it stopped.
@@ -221,6 +222,9 @@ class GameEncoder {
   // A control code waiting for its parameter tag: where it stands and how many.
   std::optional<detail::TextPlace> params_place_;
   std::size_t params_due_ = 0;
+  // A line-break code written from its label: a line break right after it
+  // is its own, as decode writes its text and then the break.
+  bool break_is_code_s_ = false;
   std::vector<EncodeProblem> problems_;
   Utf8TextInput input_;
 };

@@ -22,7 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 using P = ProblemCode;
 
 constexpr std::string_view kGameTbl =
-    "41=A\n4142=AB\n43=ABC\n0043=ABC\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
+    "41=A\n4142=AB\n43=ABC\n0043=ABC\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n*0C=<page>\n$FE=<wait>,1\n"
     "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\n5A=\xF0\xA0\x80\x8B\n";
 
 // Texts that begin alike for the unit tables: a pair and a text of three,
@@ -75,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                    u"A\r\nB\nA\rB",
                    {0x41, 0x0A, 0x42, 0x0A, 0x41, 0x0A, 0x42}},
         EncodeCase{"BreakCodeWithText", u"A#\nB", {0x41, 0x0B, 0x42}},
+        // A break code reached by its label takes the break after it, as
+        // decode writes it; a second break is one of its own.
+        EncodeCase{"BreakCodeByItsLabel", u"A<page>\nB<page>\r\n\nA<page>", {0x41, 0x0C, 0x42, 0x0C, 0x0A, 0x41, 0x0C}},
         EncodeCase{"ExactLoneBreaksAreCharacters",
                    u"A\nB\r\n",
                    {0x41, 0x42, 0x0A},

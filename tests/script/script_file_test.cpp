@@ -270,6 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
         OwnEntryCase{"FirstEndTokenAdded", "あです", std::nullopt, "10 30 FF"},
         OwnEntryCase{"EndByteOfThePlan", "あ", 0xFB, "10 FB"},
         OwnEntryCase{"LinesJoinedByTheBreakWithoutText", "あ\nい", std::nullopt, "10 FD 11 FF"},
+        OwnEntryCase{"BreakWithTextKept", "あ<page>\nい", std::nullopt, "10 FC 11 FF"},
         OwnEntryCase{"ControlWithTheEndAsParameter", "<wait><FF>勇", std::nullopt, "FE FF 81 41 FF"},
         // A text that ends with an end token ends there: nothing is added.
         OwnEntryCase{"OwnEndToken", "あ<stop>", std::nullopt, "10 FB"},

@@ -261,7 +261,10 @@ struct GameWalk {
     if (const GameCode* label = LabelOf(codes, content)) {
       Miss();
       Write(*label, units[i]);
-      return close + 1;
+      // A line-break code's label and the break after it are one code.
+      const bool own_break = label->kind == GameCodeKind::kLineBreak && close + 1 < units.size() &&
+                             units[close + 1].unit == kBreakUnit;
+      return close + (own_break ? 2 : 1);
     }
     std::string digits;
     bool bad = false;
