@@ -40,7 +40,8 @@ constexpr CommandText kPointersToText{
         "plan: a format line, then per table a comment with its first targets and\n"
         "a script line ready to paste; its end= byte is --end, or else the byte\n"
         "the first strings stop at. relative=table counts from each table's start\n"
-        "here. GAME is read twice, so it must be a file. A GAME of 4 million runs\n"
+        "here. Only the best 10,000 are listed, then a count of the rest. GAME is\n"
+        "read twice, so it must be a file. A GAME of 4 million runs\n"
         "or more (mostly not text) is refused: give --end or a larger --min.\n"
         "\n"
         "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
@@ -300,8 +301,9 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
                         kScanChunkSize, TableSearchOptions{}, game.Progress());
   if (!candidates) return ReportScanError(candidates.error());
   LineOutput out;
-  if (!candidates.value().empty()) out.Add("format ptr " + request.words);
-  for (const TableCandidate& c : candidates.value()) {
+  const std::vector<TableCandidate>& found = candidates->candidates;
+  if (!found.empty()) out.Add("format ptr " + request.words);
+  for (const TableCandidate& c : found) {
     std::string comment = "# " + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
                           " count=" + std::to_string(c.count) + ":";
     for (const std::uint64_t t : c.first_targets) comment += " " + OffsetHex(t);
@@ -313,8 +315,11 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
             " stride=" + std::to_string(c.stride) + " count=" + std::to_string(c.count) +
             " format=ptr end=" + end_word);
   }
+  if (candidates->left_out != 0) {
+    out.Add("# and " + std::to_string(candidates->left_out) + " more candidates, none with more entries");
+  }
   if (auto finished = out.Finish(); !finished) return ToInt(finished.error());
-  return candidates.value().empty() ? kExitRejected : kExitOk;
+  return found.empty() ? kExitRejected : kExitOk;
 }
 
 int RunPointersTo(const ParsedArgs& args) {

@@ -32,33 +32,59 @@ class StartSet {
 struct Chain {
   bool open = false;
   std::uint64_t start = 0;
+  std::uint64_t last = 0;  // the offset of its last entry
   std::uint64_t count = 0;
   std::vector<std::uint64_t> targets;
 };
 
-bool Covers(const TableCandidate& wide, const TableCandidate& narrow) {
-  if (wide.stride != 2 || narrow.stride != 4 || narrow.start < wide.start) return false;
-  if ((narrow.start - wide.start) % 2 != 0) return false;
-  return narrow.start + 4 * (narrow.count - 1) <= wide.start + 2 * (wide.count - 1);
+// Where a run of stride 2 began and its last entry.
+struct Span {
+  bool seen = false;
+  std::uint64_t start = 0;
+  std::uint64_t last = 0;
+};
+
+// Most entries first, then by start, then the narrower stride.
+bool Better(const TableCandidate& a, const TableCandidate& b) {
+  if (a.count != b.count) return a.count > b.count;
+  if (a.start != b.start) return a.start < b.start;
+  return a.stride < b.stride;
 }
 
-// The runs that no other run covers, most entries first, then by start.
-std::vector<TableCandidate> UncoveredByCount(const std::vector<TableCandidate>& found) {
-  std::vector<TableCandidate> kept;
-  for (const TableCandidate& c : found) {
-    const bool covered = std::any_of(found.begin(), found.end(),
-                                     [&](const TableCandidate& o) { return Covers(o, c); });
-    if (!covered) kept.push_back(c);
+// The best `most` candidates offered, in a heap whose top is the worst, and
+// how many were turned away.
+class BestCandidates {
+ public:
+  explicit BestCandidates(std::size_t most) : most_(most) {}
+
+  void Offer(TableCandidate candidate) {
+    if (heap_.size() < most_) {
+      heap_.push_back(std::move(candidate));
+      std::push_heap(heap_.begin(), heap_.end(), Better);
+      return;
+    }
+    ++left_out_;
+    if (heap_.empty() || !Better(candidate, heap_.front())) return;
+    std::pop_heap(heap_.begin(), heap_.end(), Better);
+    heap_.back() = std::move(candidate);
+    std::push_heap(heap_.begin(), heap_.end(), Better);
   }
-  std::stable_sort(kept.begin(), kept.end(), [](const TableCandidate& a, const TableCandidate& b) {
-    if (a.count != b.count) return a.count > b.count;
-    return a.start < b.start;
-  });
-  return kept;
-}
+
+  TableSearch Take() {
+    std::sort_heap(heap_.begin(), heap_.end(), Better);
+    return TableSearch{std::move(heap_), left_out_};
+  }
+
+ private:
+  std::size_t most_;
+  std::vector<TableCandidate> heap_;
+  std::uint64_t left_out_ = 0;
+};
 
 // Follows one chain per stride and phase over the file's values, position
-// by position, and keeps the runs long enough to be tables.
+// by position, and keeps the best runs long enough to be tables. A run at
+// stride 4 is checked against the runs of stride 2 as it closes, so nothing
+// but the kept candidates grows with the file.
 class TableFinder {
  public:
   TableFinder(const PointerFormat& format, std::uint64_t file_size,
@@ -67,7 +93,8 @@ class TableFinder {
         width_(WidthOf(format.type)),
         file_size_(file_size),
         starts_(string_starts, file_size),
-        options_(options) {}
+        options_(options),
+        best_(options.most_candidates) {}
 
   unsigned width() const { return width_; }
 
@@ -78,21 +105,23 @@ class TableFinder {
     }
   }
 
-  std::vector<TableCandidate> Finish() {
-    for (std::size_t s = 0; s < kStrides.size(); ++s) {
+  TableSearch Finish() {
+    for (std::size_t s = kStrides.size(); s-- > 0;) {
       for (Chain& chain : chains_[s]) Close(chain, kStrides[s]);
     }
-    return UncoveredByCount(found_);
+    return best_.Take();
   }
 
  private:
-  // The value at `at`, counted in or ending the chain of each stride.
+  // The value at `at`, counted in or ending the chain of each stride. The
+  // widest stride goes first: when a stride-4 run closes at `at`, the
+  // stride-2 runs have been followed up to just before it.
   void FeedValue(std::uint64_t at, std::uint64_t value) {
     const bool from_table = format_.relative == PointerBase::kTable;
     std::uint64_t target = 0;
     // Outside relative=table the target doesn't depend on the run.
     const bool plain_hit = !from_table && HitFrom(value, at, 0, target);
-    for (std::size_t s = 0; s < kStrides.size(); ++s) {
+    for (std::size_t s = kStrides.size(); s-- > 0;) {
       const unsigned stride = kStrides[s];
       if (stride < width_) continue;
       Chain& chain = chains_[s][at % stride];
@@ -112,9 +141,27 @@ class TableFinder {
         chain.open = true;
         chain.start = at;
       }
+      chain.last = at;
       ++chain.count;
       if (chain.targets.size() < options_.shown_targets) chain.targets.push_back(target);
+      if (stride == 2) NoteStrideTwo(chain, at % 2);
     }
+  }
+
+  void NoteStrideTwo(const Chain& chain, std::uint64_t phase) {
+    std::array<Span, 2>& spans = recent_[phase];
+    if (chain.count == 1) spans[1] = spans[0];
+    spans[0] = Span{true, chain.start, chain.last};
+  }
+
+  // A stride-4 run that only takes every other entry of a stride-2 run. The
+  // stride-2 run holding its last entry is the latest one of its phase, or
+  // the one before if another began right after that entry.
+  bool CoveredByStrideTwo(const Chain& narrow) const {
+    for (const Span& wide : recent_[narrow.start % 2]) {
+      if (wide.seen && wide.start <= narrow.start && narrow.last <= wide.last) return true;
+    }
+    return false;
   }
 
   bool HitFrom(std::uint64_t value, std::uint64_t at, std::uint64_t table_start,
@@ -126,8 +173,9 @@ class TableFinder {
   }
 
   void Close(Chain& chain, unsigned stride) {
-    if (chain.open && chain.count >= options_.min_entries) {
-      found_.push_back(TableCandidate{chain.start, stride, chain.count, chain.targets});
+    if (chain.open && chain.count >= options_.min_entries &&
+        !(stride == 4 && CoveredByStrideTwo(chain))) {
+      best_.Offer(TableCandidate{chain.start, stride, chain.count, chain.targets});
     }
     chain.open = false;
     chain.count = 0;
@@ -140,7 +188,8 @@ class TableFinder {
   StartSet starts_;
   const TableSearchOptions& options_;
   std::array<std::array<Chain, 4>, kStrides.size()> chains_{};
-  std::vector<TableCandidate> found_;
+  std::array<std::array<Span, 2>, 2> recent_{};  // per phase, the latest first
+  BestCandidates best_;
 };
 
 }  // namespace
@@ -164,7 +213,7 @@ std::optional<std::size_t> StringStarts::Find(std::uint64_t offset) const {
   return static_cast<std::size_t>(it - low_.begin());
 }
 
-Result<std::vector<TableCandidate>, IoError> FindPointerTables(
+Result<TableSearch, IoError> FindPointerTables(
     const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
     const StringStarts& string_starts, std::size_t chunk_size, const TableSearchOptions& options,
     const ScanProgress& progress) {

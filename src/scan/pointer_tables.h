@@ -48,6 +48,14 @@ struct TableCandidate {
 struct TableSearchOptions {
   std::uint64_t min_entries = 8;
   std::size_t shown_targets = 4;
+  // Only this many of the best candidates are kept, so that memory stays
+  // flat however many runs a file holds.
+  std::size_t most_candidates = 10'000;
+};
+
+struct TableSearch {
+  std::vector<TableCandidate> candidates;
+  std::uint64_t left_out = 0;  // candidates past most_candidates
 };
 
 // Every run of at least min_entries values, at stride 2, 3 or 4 (no less
@@ -55,8 +63,8 @@ struct TableSearchOptions {
 // bytes at one of `string_starts`. With relative=table a run counts
 // from its own start. Ordered by entries, most first, then by start; a run
 // at stride 4 that only takes every other entry of a stride-2 run is left
-// out.
-Result<std::vector<TableCandidate>, IoError> FindPointerTables(
+// out. Linear in the file's size; memory grows with most_candidates only.
+Result<TableSearch, IoError> FindPointerTables(
     const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
     const StringStarts& string_starts, std::size_t chunk_size,
     const TableSearchOptions& options = {}, const ScanProgress& progress = {});

@@ -27,11 +27,13 @@ struct TableCase {
   std::vector<std::string_view> format;
   std::vector<PlacedTable> tables;
   std::string expected;  // "start stride count: first targets" per table found, in order
+  std::size_t most_candidates = 100;
+  std::uint64_t left_out = 0;
 };
 
 constexpr std::uint64_t kFileSize = 0x180;
 // Four entries make a table; three targets are shown.
-constexpr TableSearchOptions kOptions{4, 3};
+constexpr TableSearchOptions kOptions{4, 3, 100};
 constexpr std::uint64_t kEE = 0xEEEE;
 
 // The strings start every six bytes from 0x100.
@@ -65,10 +67,13 @@ TEST_P(FindPointerTablesTest, FindsTheTablesWhereverTheChunksEnd) {
   }
   const StringStarts starts = StartsEverySixBytes();
   for (const std::size_t chunk : test::kScanChunks) {
+    TableSearchOptions options = kOptions;
+    options.most_candidates = c.most_candidates;
     const auto found = FindPointerTables(test::ReaderOf(data, chunk, 5), format, kFileSize,
-                                         starts, chunk, kOptions);
+                                         starts, chunk, options);
     ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(c.expected, Listed(found.value())) << "chunk " << chunk;
+    EXPECT_EQ(c.expected, Listed(found->candidates)) << "chunk " << chunk;
+    EXPECT_EQ(c.left_out, found->left_out) << "chunk " << chunk;
   }
 }
 
@@ -87,6 +92,21 @@ INSTANTIATE_TEST_SUITE_P(
                   {"u16le"},
                   {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, kEE, kEE, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
                   "0x2c 2 5: 0x118 0x11e 0x124\n0x20 2 4: 0x100 0x106 0x10c\n"},
+        // The stride-2 run breaks at an odd entry, so the even entries are a
+        // run of their own.
+        TableCase{"StrideFourAcrossAGap",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, kEE, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
+                  "0x20 4 5: 0x100 0x10c 0x118\n0x28 2 5: 0x118 0x11e 0x124\n"},
+        // Only the best two are kept, the one of fewest entries counted.
+        TableCase{"KeepsTheBest",
+                  {"u16le"},
+                  {{0x10, 2, {0x100, 0x106, 0x10C, 0x112}},
+                   {0x40, 2, {0x100, 0x106, 0x10C, 0x112, 0x118, 0x11E}},
+                   {0x70, 2, {0x100, 0x106, 0x10C, 0x112, 0x118}}},
+                  "0x40 2 6: 0x100 0x106 0x10c\n0x70 2 5: 0x100 0x106 0x10c\n",
+                  2,
+                  1},
         TableCase{"StrideThree",
                   {"u16be"},
                   {{0x30, 3, {0x100, 0x106, 0x10C, 0x112, 0x118}}},
