@@ -8,24 +8,37 @@ namespace {
 
 constexpr std::array<unsigned, 3> kStrides = {2, 3, 4};
 
-// String starts by 64-byte block, to turn most misses away before a binary
-// search: 2 MB for a 1 GB file.
+// String starts by 64-byte block, to turn most misses away at once, and the
+// index of the first start of each 1 KiB, so that a hit is searched for
+// among that KiB's starts only: 6 MB for a 1 GB file.
 class StartSet {
  public:
   StartSet(const StringStarts& starts, std::uint64_t file_size)
-      : starts_(starts), blocks_(static_cast<std::size_t>(file_size / 64 + 1), false) {
+      : starts_(starts),
+        blocks_(static_cast<std::size_t>(file_size / 64 + 1), false),
+        first_(static_cast<std::size_t>(file_size / kKiB + 2), 0) {
+    std::size_t index = 0;
+    std::size_t kib = 0;  // first_ is filled up to here
     starts.ForEach([&](std::uint64_t start) {
-      if (start < file_size) blocks_[static_cast<std::size_t>(start / 64)] = true;
+      if (start < file_size) {
+        blocks_[static_cast<std::size_t>(start / 64)] = true;
+        for (; kib <= start / kKiB; ++kib) first_[kib] = static_cast<std::uint32_t>(index);
+      }
+      ++index;
     });
+    for (; kib < first_.size(); ++kib) first_[kib] = static_cast<std::uint32_t>(index);
   }
   bool Has(std::uint64_t target, std::uint64_t file_size) const {
-    return target < file_size && blocks_[static_cast<std::size_t>(target / 64)] &&
-           starts_.Find(target).has_value();
+    if (target >= file_size || !blocks_[static_cast<std::size_t>(target / 64)]) return false;
+    const auto kib = static_cast<std::size_t>(target / kKiB);
+    return starts_.HasAmong(first_[kib], first_[kib + 1], target);
   }
 
  private:
+  static constexpr std::uint64_t kKiB = 1024;
   const StringStarts& starts_;
   std::vector<bool> blocks_;
+  std::vector<std::uint32_t> first_;
 };
 
 // One stride and phase: the run of entries being followed.
@@ -211,6 +224,14 @@ std::optional<std::size_t> StringStarts::Find(std::uint64_t offset) const {
   const auto it = std::lower_bound(begin, end, low);
   if (it == end || *it != low) return std::nullopt;
   return static_cast<std::size_t>(it - low_.begin());
+}
+
+bool StringStarts::HasAmong(std::size_t from, std::size_t to, std::uint64_t offset) const {
+  const auto low = static_cast<std::uint32_t>(offset);
+  const auto begin = low_.begin() + static_cast<std::ptrdiff_t>(from);
+  const auto end = low_.begin() + static_cast<std::ptrdiff_t>(to);
+  const auto it = std::lower_bound(begin, end, low);
+  return it != end && *it == low;
 }
 
 Result<TableSearch, IoError> FindPointerTables(

@@ -22,6 +22,9 @@ class StringStarts {
   std::size_t size() const { return low_.size(); }
   // The index of `offset` in the order of adding, if it was added.
   std::optional<std::size_t> Find(std::uint64_t offset) const;
+  // Whether `offset` is among the offsets added from index `from` up to
+  // `to`, which all lie in the same 4 GiB as it.
+  bool HasAmong(std::size_t from, std::size_t to, std::uint64_t offset) const;
   // Every offset, in order.
   template <class Visit>
   void ForEach(Visit visit) const {
