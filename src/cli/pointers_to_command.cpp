@@ -10,7 +10,9 @@
 #include "cli/io.h"
 #include "cli/strings_options.h"
 #include "runtime/file.h"
+#include "codec/text_codec.h"
 #include "runtime/hex.h"
+#include "runtime/utf8.h"
 #include "scan/pointer_tables.h"
 #include "script/placement.h"
 
@@ -267,6 +269,45 @@ std::optional<std::uint8_t> EndByteOf(const TableCandidate& c, const Strings& st
   return static_cast<std::uint8_t>(best - votes.begin());
 }
 
+// The first string of a table as the strings command shows it, cut short
+// past kShownBytes.
+constexpr std::size_t kShownBytes = 48;
+
+Result<std::string, IoError> FirstTextAt(FileReader& reader, const TextCodec& codec,
+                                         std::uint64_t at, std::optional<std::uint8_t> end) {
+  std::vector<std::uint8_t> bytes(
+      static_cast<std::size_t>(std::min<std::uint64_t>(kShownBytes, reader.size() - at)));
+  if (auto read = reader.ReadAt(at, bytes); !read) return Unexpected(read.error());
+  DecodeOptions decode_options;
+  decode_options.line_break = u"\u23CE";
+  StringDecoder decoder(codec, end, decode_options);
+  std::u16string text;
+  decoder.Feed(bytes, text);
+  decoder.Finish(text);
+  if (!decoder.ended() && at + bytes.size() < reader.size()) text += u'\u2026';
+  std::string shown;
+  AppendUtf8(text, shown);
+  return shown;
+}
+
+// A candidate as a piece of plan: a comment with its first targets and its
+// first string, and a script line with the skip= that joins its gaps.
+std::vector<std::string> PlanLinesOf(const TableCandidate& c, std::uint8_t end, int digits,
+                                     const std::string& first_text) {
+  std::string comment = "# " + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
+                        " count=" + std::to_string(c.count) + ":";
+  for (const std::uint64_t t : c.first_targets) comment += " " + OffsetHex(t);
+  if (c.count > c.first_targets.size()) comment += " …";
+  comment += " first: " + first_text;
+  std::string script = "script text_" + HexText(c.start, kOffsetDigits) +
+                       ".txt table=" + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
+                       " count=" + std::to_string(c.count) + " format=ptr end=" + HexByte(end);
+  for (std::size_t i = 0; i < c.skips.size(); ++i) {
+    script += (i == 0 ? " skip=" : ",") + HexNumber(c.skips[i], digits);
+  }
+  return {comment, script};
+}
+
 int RunTablesOf(const ParsedArgs& args, const Request& request) {
   if (!request.offsets.empty()) {
     PrintError("--tables-of takes GAME only, no OFFSET");
@@ -300,20 +341,21 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
       FindPointerTables(game.Reader(), request.format, size.value(), strings->starts,
                         kScanChunkSize, TableSearchOptions{}, game.Progress());
   if (!candidates) return ReportScanError(candidates.error());
+  FileReader reader;
+  if (auto opened = reader.Open(PathFromUtf8(request.game)); !opened) {
+    PrintError(DescribeIoError(opened.error()));
+    return kExitError;
+  }
+  const TextCodec codec(tables->loaded.table);
   LineOutput out;
   const std::vector<TableCandidate>& found = candidates->candidates;
   if (!found.empty()) out.Add("format ptr " + request.words);
   for (const TableCandidate& c : found) {
-    std::string comment = "# " + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
-                          " count=" + std::to_string(c.count) + ":";
-    for (const std::uint64_t t : c.first_targets) comment += " " + OffsetHex(t);
-    if (c.count > c.first_targets.size()) comment += " …";
-    out.Add(comment);
     const std::optional<std::uint8_t> end = options->end ? options->end : EndByteOf(c, *strings);
-    const std::string end_word = HexByte(end.value_or(0));
-    out.Add("script text_" + HexText(c.start, kOffsetDigits) + ".txt table=" + OffsetHex(c.start) +
-            " stride=" + std::to_string(c.stride) + " count=" + std::to_string(c.count) +
-            " format=ptr end=" + end_word);
+    const auto first = FirstTextAt(reader, codec, c.first_targets.front(), end);
+    if (!first) return ReportScanError(first.error());
+    const int digits = static_cast<int>(2 * WidthOf(request.format.type));
+    for (const std::string& line : PlanLinesOf(c, end.value_or(0), digits, *first)) out.Add(line);
   }
   if (candidates->left_out != 0) {
     out.Add("# and " + std::to_string(candidates->left_out) + " more candidates, none with more entries");

@@ -47,7 +47,12 @@ struct Chain {
   std::uint64_t start = 0;
   std::uint64_t last = 0;  // the offset of its last entry
   std::uint64_t count = 0;
+  bool varied = false;  // its entries lead to more than one string
+  std::uint64_t segment = 0;  // entries that led to a string since the last gap
+  std::uint64_t gap = 0;      // entries since the last that led to a string
+  std::uint64_t gap_value = 0;
   std::vector<std::uint64_t> targets;
+  std::vector<std::uint64_t> skips;
 };
 
 // Where a run of stride 2 began and its last entry.
@@ -147,18 +152,52 @@ class TableFinder {
         }
       }
       if (!hit) {
-        Close(chain, stride);
+        if (from_table || stride != width_ || !HoldInGap(chain, value)) Close(chain, stride);
         continue;
       }
       if (!chain.open) {
         chain.open = true;
         chain.start = at;
+        chain.targets.push_back(target);
       }
+      CloseGap(chain);
+      chain.varied = chain.varied || target != chain.targets.front();
       chain.last = at;
       ++chain.count;
-      if (chain.targets.size() < options_.shown_targets) chain.targets.push_back(target);
+      if (chain.count > 1 && chain.targets.size() < options_.shown_targets) {
+        chain.targets.push_back(target);
+      }
       if (stride == 2) NoteStrideTwo(chain, at % 2);
     }
+  }
+
+  // A value that leads to no string, held while it may be a gap of the run.
+  // Only at the type's own width: wider strides would find every other
+  // entry of a table, and its gaps, once more.
+  bool HoldInGap(Chain& chain, std::uint64_t value) const {
+    // Entries that only every other time lead to a string are no gaps.
+    if (!chain.open || chain.segment < 2 || chain.gap >= chain.segment) return false;
+    if (chain.gap != 0) {
+      if (value != chain.gap_value) return false;
+    } else if (std::find(chain.skips.begin(), chain.skips.end(), value) == chain.skips.end() &&
+               chain.skips.size() == options_.most_skips) {
+      return false;
+    }
+    chain.gap_value = value;
+    ++chain.gap;
+    return true;
+  }
+
+  // The run goes on after a gap: its entries count, its value is skipped.
+  static void CloseGap(Chain& chain) {
+    ++chain.segment;
+    if (chain.gap == 0) return;
+    chain.segment = 1;
+    chain.count += chain.gap;
+    if (std::find(chain.skips.begin(), chain.skips.end(), chain.gap_value) == chain.skips.end()) {
+      chain.skips.push_back(chain.gap_value);
+    }
+    chain.gap = 0;
   }
 
   void NoteStrideTwo(const Chain& chain, std::uint64_t phase) {
@@ -186,13 +225,18 @@ class TableFinder {
   }
 
   void Close(Chain& chain, unsigned stride) {
-    if (chain.open && chain.count >= options_.min_entries &&
+    if (chain.open && chain.count >= options_.min_entries && chain.varied &&
         !(stride == 4 && CoveredByStrideTwo(chain))) {
-      best_.Offer(TableCandidate{chain.start, stride, chain.count, chain.targets});
+      std::sort(chain.skips.begin(), chain.skips.end());
+      best_.Offer(TableCandidate{chain.start, stride, chain.count, chain.targets, chain.skips});
     }
     chain.open = false;
     chain.count = 0;
+    chain.varied = false;
+    chain.gap = 0;
+    chain.segment = 0;
     chain.targets.clear();
+    chain.skips.clear();
   }
 
   const PointerFormat& format_;

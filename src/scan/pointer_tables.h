@@ -46,11 +46,13 @@ struct TableCandidate {
   unsigned stride = 0;
   std::uint64_t count = 0;
   std::vector<std::uint64_t> first_targets;  // the first few entries' targets
+  std::vector<std::uint64_t> skips;          // values of entries that are no strings
 };
 
 struct TableSearchOptions {
   std::uint64_t min_entries = 8;
   std::size_t shown_targets = 4;
+  std::size_t most_skips = 2;  // distinct gap values one run may have
   // Only this many of the best candidates are kept, so that memory stays
   // flat however many runs a file holds.
   std::size_t most_candidates = 10'000;
@@ -64,7 +66,10 @@ struct TableSearch {
 // Every run of at least min_entries values, at stride 2, 3 or 4 (no less
 // than the type's width), each of which points inside a file of `file_size`
 // bytes at one of `string_starts`. With relative=table a run counts
-// from its own start. Ordered by entries, most first, then by start; a run
+// from its own start. Elsewhere a run at the type's width goes on over a gap of entries holding
+// one value (null or a filler), no longer than the entries since the last
+// gap, which must be two or more, and names that value among its skips; a run whose entries all lead to one string is
+// no table. Ordered by entries, most first, then by start; a run
 // at stride 4 that only takes every other entry of a stride-2 run is left
 // out. Linear in the file's size; memory grows with most_candidates only.
 Result<TableSearch, IoError> FindPointerTables(

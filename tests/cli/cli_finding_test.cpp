@@ -96,6 +96,8 @@ TEST_P(CliFindingTest, ExitAndOutput) {
   WriteAll(scratch.work() / "big.bin", BigGame());
   WriteAll(scratch.work() / "game.bin", TableGame());
   WriteAll(scratch.work() / "v=1.bin", TableGame());
+  // Two null pointers in the middle of the table.
+  WriteAll(scratch.work() / "gaps.bin", TableGame().replace(0x48, 4, 4, '\0'));
   WriteAll(scratch.work() / "base=1", TableGame());
   WriteAll(scratch.work() / "empty.bin", "");
   WriteAll(scratch.work() / "one.bin", "\x30");
@@ -226,8 +228,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "game.bin"},
                  0,
                  "format ptr u16le base=0x8000\n"
-                 "# 0x0000040 stride=2 count=10: 0x0000100 0x0000106 0x000010C 0x0000112 …\n"
+                 "# 0x0000040 stride=2 count=10: 0x0000100 0x0000106 0x000010C 0x0000112 … first: あいうえお\n"
                  "script text_0000040.txt table=0x0000040 stride=2 count=10 format=ptr end=00\n",
+                 ""},
+        FindCase{"TablesOfOverNulls",
+                 {"pointers-to", "--tables-of", "--format", "u16le", "base=0x8000", "--tables", "g",
+                  "gaps.bin"},
+                 0,
+                 "format ptr u16le base=0x8000\n"
+                 "# 0x0000040 stride=2 count=10: 0x0000100 0x0000106 0x000010C 0x0000112 … first: あいうえお\n"
+                 "script text_0000040.txt table=0x0000040 stride=2 count=10 format=ptr end=00 "
+                 "skip=0x0000\n",
                  ""},
         FindCase{"TablesOfStandardInput",
                  {"pointers-to", "--tables-of", "--format", "u16le", "--tables", "g", "-"},

@@ -45,10 +45,11 @@ StringStarts StartsEverySixBytes() {
 
 std::string Listed(const std::vector<TableCandidate>& found) {
   std::ostringstream out;
-  out << std::hex;
+  out << std::hex;  // counts too: 0xc entries read "c"
   for (const TableCandidate& t : found) {
     out << "0x" << t.start << " " << t.stride << " " << t.count << ":";
     for (const std::uint64_t target : t.first_targets) out << " 0x" << target;
+    for (const std::uint64_t skip : t.skips) out << " skip 0x" << skip;
     out << "\n";
   }
   return out.str();
@@ -86,18 +87,28 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, 0x118, 0x11E, 0x124, 0x12A}}},
                   "0x20 2 8: 0x100 0x106 0x10c\n"},
         TableCase{"ShorterThanMinEntries", {"u16le"}, {{0x20, 2, {0x100, 0x106, 0x10C}}}, ""},
-        // Two entries that point at no string split a table in two, the
-        // longer listed first.
-        TableCase{"SplitTable",
+        // Entries of one value that point at no string are a gap the run
+        // goes on over, no longer than the entries since the last gap.
+        TableCase{"GapsOfOneValue",
                   {"u16le"},
-                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, kEE, kEE, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, kEE, kEE, 0x118, 0x11E, 0, 0x124, 0x12A, 0x130}}},
+                  "0x20 2 c: 0x100 0x106 0x10c skip 0x0 skip 0xeeee\n"},
+        TableCase{"GapOfTwoValues",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, kEE, 0, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
                   "0x2c 2 5: 0x118 0x11e 0x124\n0x20 2 4: 0x100 0x106 0x10c\n"},
-        // The stride-2 run breaks at an odd entry, so the even entries are a
-        // run of their own.
-        TableCase{"StrideFourAcrossAGap",
+        TableCase{"GapLongerThanTheRunBefore",
                   {"u16le"},
-                  {{0x20, 2, {0x100, 0x106, 0x10C, kEE, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
-                  "0x20 4 5: 0x100 0x10c 0x118\n0x28 2 5: 0x118 0x11e 0x124\n"},
+                  {{0x20, 2, {0x100, 0x106, 0, 0, 0, 0x112, 0x118, 0x11E, 0x124}}},
+                  "0x2a 2 4: 0x112 0x118 0x11e\n"},
+        // Every entry leads to one string: no table.
+        TableCase{"AllToOneString", {"u16le"}, {{0x20, 2, {0x100, 0x100, 0x100, 0x100, 0x100}}}, ""},
+        // The stride-2 run breaks at an odd entry too soon for a gap, so the
+        // even entries are a run of their own.
+        TableCase{"StrideFourAcrossABreak",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, kEE, 0x10C, 0x112, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
+                  "0x24 2 7: 0x10c 0x112 0x118\n0x20 4 5: 0x100 0x10c 0x118\n"},
         // Only the best two are kept, the one of fewest entries counted.
         TableCase{"KeepsTheBest",
                   {"u16le"},
