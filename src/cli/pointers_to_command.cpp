@@ -40,14 +40,18 @@ constexpr CommandText kPointersToText{
         "start of a string that strings finds (with the same --tables, --min and\n"
         "--end). Most entries first, ties in file order. The output is a piece of\n"
         "plan: a format line, then per table a comment with its first targets and\n"
-        "a script line ready to paste; its end= byte is --end, or else the byte\n"
-        "the first strings stop at. relative=table counts from each table's start\n"
-        "here. Only the best 10,000 are listed, then a count of the rest. GAME is\n"
-        "read twice, so it must be a file. A GAME of 4 million runs\n"
-        "or more (mostly not text) is refused: give --end or a larger --min.\n"
+        "its first string, and a script line ready to paste; its end= byte is\n"
+        "--end, or else the byte the first strings stop at. A table goes on over\n"
+        "a gap of entries of one value (a null pointer, a filler) no longer than\n"
+        "the entries since the previous gap, and skip= names that value. Entries\n"
+        "that all lead to one string are no table. relative=table counts from\n"
+        "each table's start here. Only the best 10,000 are listed, then a count\n"
+        "of the rest. GAME is read twice, so it must be a file. A GAME of 4\n"
+        "million runs or more (mostly not text) is refused: give --end or a\n"
+        "larger --min.\n"
         "\n"
         "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
-        "on a terminal for a GAME over 64 MB.\n"};
+        "on a terminal for a GAME over 64 MiB.\n"};
 
 constexpr std::array kPointersToOptions{
     Required(OptionSpec{"format", 0, "TYPE",

@@ -1,6 +1,6 @@
 #pragma once
 // A progress bar on standard error for long scans: shown only for an input
-// over 64 MB when standard error is a terminal, with the percent done, the
+// over 64 MiB when standard error is a terminal, with the percent done, the
 // speed and the time left; it clears its line when done.
 
 #include <chrono>

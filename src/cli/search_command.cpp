@@ -45,7 +45,7 @@ constexpr CommandText kSearchText{
         "most matches agree on) for import-tbl; codes at 18, 20-24 and 50 are left out.\n"
         "\n"
         "GAME is read in pieces, so it may be of any size; \"-\" reads standard\n"
-        "input. A progress bar is shown on a terminal for a GAME over 64 MB.\n"};
+        "input. A progress bar is shown on a terminal for a GAME over 64 MiB.\n"};
 
 constexpr std::string_view kRelativeOnly = "--order and --save-tbl go with --relative";
 
