@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace binconv {
 namespace {
@@ -51,6 +52,11 @@ struct Chain {
   std::uint64_t segment = 0;  // entries that led to a string since the last gap
   std::uint64_t gap = 0;      // entries since the last that led to a string
   std::uint64_t gap_value = 0;
+  // The target of the entry just before the run, which may be the string
+  // right after the table: the strings found run into it from the table.
+  std::optional<std::uint64_t> before;
+  std::uint64_t miss_at = 0;  // the last entry that led to no string, closed
+  std::optional<std::uint64_t> miss_target;
   std::vector<std::uint64_t> targets;
   std::vector<std::uint64_t> skips;
 };
@@ -138,7 +144,12 @@ class TableFinder {
     const bool from_table = format_.relative == PointerBase::kTable;
     std::uint64_t target = 0;
     // Outside relative=table the target doesn't depend on the run.
-    const bool plain_hit = !from_table && HitFrom(value, at, 0, target);
+    std::optional<std::uint64_t> plain;
+    if (!from_table) {
+      if (const auto t = TargetOfValue(format_, value, PointerSite{at, 0})) plain = t.value();
+    }
+    const bool plain_hit = plain && starts_.Has(*plain, file_size_);
+    if (plain_hit) target = *plain;
     for (std::size_t s = kStrides.size(); s-- > 0;) {
       const unsigned stride = kStrides[s];
       if (stride < width_) continue;
@@ -151,14 +162,20 @@ class TableFinder {
           hit = HitFrom(value, at, at, target);
         }
       }
+      const bool own_width = !from_table && stride == width_;
       if (!hit) {
-        if (from_table || stride != width_ || !HoldInGap(chain, value)) Close(chain, stride);
+        if (own_width && HoldInGap(chain, value)) continue;
+        Close(chain, stride);
+        chain.miss_at = at;
+        chain.miss_target = plain;
         continue;
       }
       if (!chain.open) {
         chain.open = true;
         chain.start = at;
         chain.targets.push_back(target);
+        const bool just_before = chain.miss_target && chain.miss_at + stride == at;
+        chain.before = own_width && just_before ? chain.miss_target : std::nullopt;
       }
       CloseGap(chain);
       chain.varied = chain.varied || target != chain.targets.front();
@@ -224,7 +241,18 @@ class TableFinder {
     return true;
   }
 
+  // The entry before the run leads to the byte right after its last entry.
+  static void TakeEntryBefore(Chain& chain, unsigned stride, std::size_t shown) {
+    if (!chain.open || !chain.before || *chain.before != chain.last + stride) return;
+    chain.start -= stride;
+    ++chain.count;
+    chain.varied = chain.varied || *chain.before != chain.targets.front();
+    chain.targets.insert(chain.targets.begin(), *chain.before);
+    if (chain.targets.size() > std::max<std::size_t>(shown, 1)) chain.targets.pop_back();
+  }
+
   void Close(Chain& chain, unsigned stride) {
+    TakeEntryBefore(chain, stride, options_.shown_targets);
     if (chain.open && chain.count >= options_.min_entries && chain.varied &&
         !(stride == 4 && CoveredByStrideTwo(chain))) {
       std::sort(chain.skips.begin(), chain.skips.end());
@@ -235,6 +263,7 @@ class TableFinder {
     chain.varied = false;
     chain.gap = 0;
     chain.segment = 0;
+    chain.before.reset();
     chain.targets.clear();
     chain.skips.clear();
   }

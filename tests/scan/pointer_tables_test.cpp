@@ -101,6 +101,16 @@ INSTANTIATE_TEST_SUITE_P(
                   {"u16le"},
                   {{0x20, 2, {0x100, 0x106, 0, 0, 0, 0x112, 0x118, 0x11E, 0x124}}},
                   "0x2a 2 4: 0x112 0x118 0x11e\n"},
+        // The first string starts right after the table, where the strings
+        // found run into it from the table; any other byte is no string.
+        TableCase{"StringRightAfterTheTable",
+                  {"u16le"},
+                  {{0x20, 2, {0x2A, 0x100, 0x106, 0x10C, 0x112}}},
+                  "0x20 2 5: 0x2a 0x100 0x106\n"},
+        TableCase{"NoStringBeforeTheTableEnds",
+                  {"u16le"},
+                  {{0x20, 2, {0x28, 0x100, 0x106, 0x10C, 0x112}}},
+                  "0x22 2 4: 0x100 0x106 0x10c\n"},
         // Every entry leads to one string: no table.
         TableCase{"AllToOneString", {"u16le"}, {{0x20, 2, {0x100, 0x100, 0x100, 0x100, 0x100}}}, ""},
         // The stride-2 run breaks at an odd entry too soon for a gap, so the
