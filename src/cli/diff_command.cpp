@@ -5,6 +5,7 @@
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/patch_files.h"
+#include "cli/progress.h"
 
 namespace binconv::cli {
 namespace {
@@ -22,9 +23,9 @@ constexpr CommandText kDiffText{
         "       (0x1000000), which are refused with a word to use BPS.\n"
         "Neither file is held in memory whole. Before PATCH is written the patch is\n"
         "applied to ORIGINAL and the result compared with MODIFIED; PATCH is then\n"
-        "replaced atomically. Exit\n"
-        "status 1 when no patch can be made, 2 for a misuse or a file that can't be\n"
-        "read or written.\n"};
+        "replaced atomically. A progress bar is shown on a terminal for a MODIFIED\n"
+        "over 64 MiB. Exit status 1 when no patch can be made, 2 for a misuse or a\n"
+        "file that can't be read or written.\n"};
 
 constexpr std::string_view kDiffNeeds = "diff needs ORIGINAL, MODIFIED and -o PATCH";
 
@@ -57,7 +58,10 @@ int RunDiff(const ParsedArgs& args) {
   if (auto opened = OpenInputFile(original_name, original); !opened) return ToInt(opened.error());
   if (auto opened = OpenInputFile(modified_name, modified); !opened) return ToInt(opened.error());
   FileInput from(original);
-  FileInput to(modified);
+  FileInput modified_input(modified);
+  // The patch follows the modified file from its start to its end.
+  ProgressBar bar(modified.size());
+  ProgressInput to(modified_input, [&bar](std::uint64_t done) { bar.Update(done); });
   const Reported<> written =
       WriteVerifiedPatch(original_name, from, modified_name, to, *patch_name, *format);
   return ExitStatusOf(written);

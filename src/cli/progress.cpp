@@ -59,4 +59,13 @@ void ProgressBar::Update(std::uint64_t done) {
   drawn_ = true;
 }
 
+Result<Unit, IoError> ProgressInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  auto read = input_.ReadAt(offset, out);
+  if (read && offset + out.size() > furthest_) {
+    furthest_ = offset + out.size();
+    if (progress_) progress_(furthest_);
+  }
+  return read;
+}
+
 }  // namespace binconv::cli

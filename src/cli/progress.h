@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "patch/patch_input.h"
+#include "scan/byte_scan.h"
+
 namespace binconv::cli {
 
 class ProgressBar {
@@ -26,6 +29,22 @@ class ProgressBar {
   bool drawn_ = false;  // something is on the line
   Clock::time_point start_;
   Clock::time_point last_;
+};
+
+// A patch's input read through, telling `progress` the furthest byte read
+// so far, so that a command that makes a patch can show a bar too.
+class ProgressInput final : public PatchInput {
+ public:
+  ProgressInput(PatchInput& input, ScanProgress progress)
+      : input_(input), progress_(std::move(progress)) {}
+  std::uint64_t size() const override { return input_.size(); }
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+  const std::uint8_t* whole() const override { return input_.whole(); }
+
+ private:
+  PatchInput& input_;
+  ScanProgress progress_;
+  std::uint64_t furthest_ = 0;
 };
 
 }  // namespace binconv::cli
