@@ -314,11 +314,7 @@ Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   std::vector<Problem> script_problems = input.plan.script_problems;
   CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(),
                      script_problems);
-  std::vector<FixedRoom> fixed;
-  for (const EncodedEntry& encoded : entries) {
-    const PlanEntry& entry = *encoded.entry;
-    fixed.push_back({entry.line, entry.place.offset, entry.place.room.value_or(0)});
-  }
+  const std::vector<FixedRoom> fixed = FixedRoomsOf(input.plan, input.game.size());
   PreparedScripts prepared;
   if (script_problems.empty()) {
     auto done = PrepareScripts(input, scripts, fixed, script_problems);

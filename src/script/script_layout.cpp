@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "runtime/hex.h"
+#include "script/placement.h"
 
 namespace binconv {
 namespace {
@@ -188,8 +189,17 @@ class Layout {
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       const ScriptString& string = script.strings[i];
       const std::uint64_t size = script.bytes[i].size();
-      if (size <= string.room) {
+      if (auto held = in_place_.find(string.at); held != in_place_.end()) {
+        // Another script's table leads here too: the same text stays
+        // shared, a different one is placed on its own.
+        if (held->second == Key(s, i)) {
+          result_.placed[s][i] = PlacedString{string.at, false, false};
+        } else {
+          Move(s, i);
+        }
+      } else if (size <= string.room) {
         Place(s, i, string.at, false);
+        in_place_.emplace(string.at, Key(s, i));
         if (fill) Fill(string.at + size, string.room - size, *fill);
       } else {
         if (fill) Fill(string.at, string.room, *fill);
@@ -224,39 +234,91 @@ class Layout {
   ScriptLayoutResult& result_;
   std::vector<Cursor> cursors_;
   std::unordered_map<std::string_view, std::uint64_t> known_;
+  std::unordered_map<std::uint64_t, std::string_view> in_place_;  // by offset: the text kept there
 };
 
 }  // namespace
 
-ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
-                                 const std::vector<SpaceSpec>& spaces,
-                                 const std::vector<FixedRoom>& fixed,
-                                 const std::string& plan_name) {
-  ScriptLayoutResult result;
-  std::vector<Claim> claims;
-  for (const ScriptTexts& script : scripts) {
-    const ScriptSpec& def = *script.def;
+namespace {
+
+// The bytes a script's pointers take: one range per run of pointers that
+// touch, so tables interleaved with another's (stride wider than TYPE) share
+// no byte with it.
+void ClaimPointers(const ScriptSpec& def, std::vector<Claim>& claims) {
+  const unsigned width = WidthOf(def.format.type);
+  if (def.split || def.stride <= width) {
     for (const ByteRange& range : PointerRangesOf(def)) {
       claims.push_back({range, def.line, "the pointer table"});
     }
-    if (def.layout == ScriptLayout::kPack) {
-      claims.push_back({*def.text, def.line, "the text= block"});
-    } else {
-      for (const ScriptString& string : script.strings) {
-        claims.push_back(
-            {{string.at, string.at + string.room - 1},
-             def.line,
-             "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
-      }
+    return;
+  }
+  for (std::uint64_t i = 0; i < def.count; ++i) {
+    const std::uint64_t at = SiteOf(def, i).offset;
+    claims.push_back({{at, at + width - 1}, def.line, "the pointer table"});
+  }
+}
+
+// The rooms of slot scripts, one claim per start: a string that tables of
+// several scripts lead to is one string, and claims the longest room any of
+// them gives it.
+void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& claims) {
+  std::vector<Claim> rooms;
+  for (const ScriptTexts& script : scripts) {
+    if (script.def->layout == ScriptLayout::kPack) continue;
+    for (const ScriptString& string : script.strings) {
+      rooms.push_back(
+          {{string.at, string.at + string.room - 1},
+           script.def->line,
+           "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
     }
   }
+  std::stable_sort(rooms.begin(), rooms.end(), [](const Claim& a, const Claim& b) {
+    return a.range.first != b.range.first ? a.range.first < b.range.first
+                                          : a.range.last > b.range.last;
+  });
+  for (std::size_t k = 0; k < rooms.size(); ++k) {
+    if (k == 0 || rooms[k].range.first != rooms[k - 1].range.first) claims.push_back(rooms[k]);
+  }
+}
+
+}  // namespace
+
+std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size) {
+  std::vector<FixedRoom> fixed;
+  for (const PlanEntry& entry : plan.entries) {
+    if (CheckPlacement(entry.place, 0, game_size)) continue;
+    fixed.push_back({entry.line, entry.place.offset, entry.place.room.value_or(0)});
+  }
+  return fixed;
+}
+
+void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
+                       const std::vector<SpaceSpec>& spaces, const std::vector<FixedRoom>& fixed,
+                       const std::string& plan_name, std::vector<Problem>& problems) {
+  std::vector<Claim> claims;
+  for (const ScriptTexts& script : scripts) {
+    const ScriptSpec& def = *script.def;
+    ClaimPointers(def, claims);
+    if (def.layout == ScriptLayout::kPack) {
+      claims.push_back({*def.text, def.line, "the text= block"});
+    }
+  }
+  ClaimRooms(scripts, claims);
   for (const SpaceSpec& space : spaces) claims.push_back({space.range, space.line, "the space"});
   for (const FixedRoom& room : fixed) {
     if (room.room != 0 && room.offset <= UINT64_MAX - (room.room - 1)) {
       claims.push_back({{room.offset, room.offset + room.room - 1}, room.line, "the room"});
     }
   }
-  CheckOverlaps(claims, plan_name, result.problems);
+  CheckOverlaps(claims, plan_name, problems);
+}
+
+ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
+                                 const std::vector<SpaceSpec>& spaces,
+                                 const std::vector<FixedRoom>& fixed,
+                                 const std::string& plan_name) {
+  ScriptLayoutResult result;
+  CheckScriptClaims(scripts, spaces, fixed, plan_name, result.problems);
   if (!result.problems.empty()) return result;
   Layout(scripts, spaces, result).Run();
   return result;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "script/plan.h"
 #include "script/script_plan.h"
 
 namespace binconv {
@@ -74,6 +75,17 @@ struct ScriptLayoutResult {
   std::vector<SpaceUse> spaces;                   // per space of the plan
   std::vector<Problem> problems;
 };
+
+// The rooms of the plan's OFFSET ROOM FILE entries that lie inside a game
+// of `game_size` bytes: those insert writes.
+std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size);
+
+// Adds a problem for every pointer, room, text block, space or fixed entry
+// that shares bytes with another. A string that several scripts' tables lead
+// to is one room, not two that overlap.
+void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
+                       const std::vector<SpaceSpec>& spaces, const std::vector<FixedRoom>& fixed,
+                       const std::string& plan_name, std::vector<Problem>& problems);
 
 // Checks that no pointer table, room, text block, space or fixed entry
 // shares bytes with another, then lays every script out.
