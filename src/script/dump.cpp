@@ -37,9 +37,10 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
     dumped.push_back(std::move(out));
   }
   if (problems.empty()) {
-    // What insert would refuse of the untouched scripts is refused here.
-    CheckScriptClaims(read_scripts, input.plan.spaces, FixedRoomsOf(input.plan, input.game.size()),
-                      input.plan_name, problems);
+    // Scripts that insert would refuse untouched, for bytes two of them
+    // claim, are refused here; spaces and entries are insert's alone.
+    EndRoomsAtOtherStrings(read_scripts);
+    CheckScriptClaims(read_scripts, {}, {}, input.plan_name, problems);
   }
   if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
   return dumped;

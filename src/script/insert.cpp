@@ -254,6 +254,7 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
     if (problems.size() == before) out.texts.push_back(std::move(texts));
   }
   if (!problems.empty()) return out;
+  EndRoomsAtOtherStrings(out.texts);
   out.layout = LayOutScripts(out.texts, input.plan.spaces, fixed, input.plan_name);
   problems = std::move(out.layout.problems);
   return out;

@@ -283,6 +283,25 @@ void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& cla
 
 }  // namespace
 
+void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts) {
+  std::vector<std::uint64_t> starts;
+  for (const ScriptTexts& script : scripts) {
+    for (const ScriptString& string : script.strings) starts.push_back(string.at);
+    for (const ByteRange& table : PointerRangesOf(*script.def)) starts.push_back(table.first);
+  }
+  std::sort(starts.begin(), starts.end());
+  for (ScriptTexts& script : scripts) {
+    for (ScriptString& string : script.strings) {
+      const auto next = std::upper_bound(starts.begin(), starts.end(), string.at);
+      // A string another (or a table) starts inside keeps its bytes: the overlap check
+      // then names the two.
+      if (next != starts.end() && *next - string.at < string.room) {
+        string.room = std::max(*next - string.at, string.length);
+      }
+    }
+  }
+}
+
 std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size) {
   std::vector<FixedRoom> fixed;
   for (const PlanEntry& entry : plan.entries) {

@@ -76,6 +76,11 @@ struct ScriptLayoutResult {
   std::vector<Problem> problems;
 };
 
+// Ends each room where a string or a pointer table of any script starts,
+// not only at those of its own script: tables that share or interleave their strings then claim the
+// bytes each string uses.
+void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts);
+
 // The rooms of the plan's OFFSET ROOM FILE entries that lie inside a game
 // of `game_size` bytes: those insert writes.
 std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size);

@@ -489,9 +489,9 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
                    bool text_block = true, std::uint64_t header = 0, bool table_in_block = false,
-                   bool game_table = false) {
+                   bool game_table = false, bool second = false) {
   return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block,
-                               game_table}};
+                               game_table, second}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -511,7 +511,14 @@ INSTANTIATE_TEST_SUITE_P(
         Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true),
         Trip("GameTable", "u16le base=0x8000", false, false, true, 0, false, true),
         Trip("GameTablePackU24", "u24le map=lorom", false, true, true, 0, false, true),
-        Trip("GameTableSplitNoBlock", "u16be base=0x8000", true, false, false, 0, false, true)));
+        Trip("GameTableSplitNoBlock", "u16be base=0x8000", true, false, false, 0, false, true),
+        Trip("SharedInterleaved", "u16le base=0x8000", false, false, true, 0, false, false, true),
+        Trip("SharedInterleavedNoBlock", "u24be map=lorom", false, false, false, 0, false, false,
+             true),
+        Trip("SharedInterleavedInBlock", "u32le relative=self", false, false, true, 0, true, false,
+             true),
+        Trip("SharedGameTable", "u16be relative=table", false, false, true, 0, false, true,
+             true)));
 
 // The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
 // the example game and its plan are also written into that folder.

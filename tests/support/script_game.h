@@ -25,6 +25,10 @@ struct ScriptGameSpec {
   // texts with two codes, controls whose parameters take any byte, several
   // end tokens and line breaks; the plan then leaves end= out at times.
   bool game_table = false;
+  // A second script, "second.txt", whose table interleaves with the first
+  // (stride twice TYPE's width) and leads to the same strings in another
+  // order; the two script lines stand in random order.
+  bool second = false;
 };
 
 struct ScriptGameFiles {
