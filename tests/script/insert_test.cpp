@@ -18,10 +18,14 @@ namespace {
 using namespace binconv::test;
 using Lines = ProblemLines;
 
-std::string Applied(const std::string& game, const InsertResult& result) {
+std::string AppliedBytes(const std::string& game, const InsertResult& result) {
   std::vector<std::uint8_t> bytes(game.begin(), game.end());
   EXPECT_TRUE(ApplyFilePatchesInMemory(bytes, PatchesOf(result.writes)));
-  return Hex(bytes);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::string Applied(const std::string& game, const InsertResult& result) {
+  return Hex(AppliedBytes(game, result));
 }
 
 struct InsertCase {
@@ -110,6 +114,42 @@ TEST(InsertJobTest, MovedTextsArePointedAt) {
   auto changed = run.Insert(kScriptLines, files);
   ASSERT_FALSE(changed.has_value());
   EXPECT_EQ(LinesOf(changed.error()), (Lines{{0, ProblemCode::kGameChanged}}));
+}
+
+// The bytes from where the u16le pointer at `site` leads up to its FF, read
+// straight from the game rather than through the script's tables.
+std::string TextAtPointer(const std::string& game, std::size_t site) {
+  const std::size_t target = static_cast<std::uint8_t>(game[site]) |
+                             static_cast<std::size_t>(static_cast<std::uint8_t>(game[site + 1])) << 8;
+  return Hex(game.substr(target, game.find('\xFF', target) + 1 - target));
+}
+
+// A string two scripts' tables lead to stays one string while both texts are
+// the same; a different text gets its own place and only its pointer moves.
+TEST(InsertJobTest, StringSharedByTwoScripts) {
+  std::string game = SmallGame();
+  game.replace(8, 2, "\x10\x00", 2);  // t.txt's pointer, to あ
+  const std::string plan =
+      "format p u16le\nspace 0x18..0x1F\nscript s.txt table=0 count=2 format=p end=FF\n"
+      "script t.txt table=8 count=1 format=p end=FF\n";
+  JobRun run(game);
+  auto dumped = run.Dump(plan);
+  ASSERT_TRUE(dumped.has_value());
+  ASSERT_EQ(dumped.value().size(), 2u);
+  Files files;
+  for (const DumpedScript& script : dumped.value()) files[PathToUtf8(script.path)] = script.text;
+  auto same = run.Insert(plan, files);
+  ASSERT_TRUE(same.has_value());
+  EXPECT_EQ(Applied(game, same.value()), Hex(game));
+
+  std::string& t = files[PathToUtf8(dumped.value()[1].path)];
+  t.replace(t.find("\nあ\n"), 5, "\nう\n");
+  auto split = run.Insert(plan, files);
+  ASSERT_TRUE(split.has_value());
+  const std::string after = AppliedBytes(game, split.value());
+  EXPECT_EQ(TextAtPointer(after, 0), "56 FF ");
+  EXPECT_EQ(TextAtPointer(after, 8), "5A FF ");
+  EXPECT_EQ(split.value().scripts[1].moved, 1u);
 }
 
 }  // namespace
