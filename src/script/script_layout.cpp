@@ -59,6 +59,7 @@ class Layout {
   }
 
   void Run() {
+    ChooseRoomOwners();
     for (std::size_t s = 0; s < scripts_.size(); ++s) {
       result_.placed.emplace_back(scripts_[s].strings.size());
       if (scripts_[s].def->layout == ScriptLayout::kPack) {
@@ -67,6 +68,7 @@ class Layout {
         Slots(s);
       }
     }
+    MoveMostConstrainedFirst();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const SpaceSpec& space = spaces_[k];
       Cursor& cursor = cursors_[k];
@@ -135,12 +137,37 @@ class Layout {
     p.entry = script.strings[i].index;
     p.bytes = size;
     p.room = script.strings[i].room;
-    for (std::size_t k = 0; k < spaces_.size(); ++k) {
-      if (!p.reason.empty()) p.reason += ", ";
+    p.reason = OutOfReach(s, i);
+    const bool within_reach = p.reason.empty();
+    for (std::size_t k = 0; k < spaces_.size() && within_reach; ++k) {
+      if (k != 0) p.reason += ", ";
       p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
                   ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
     }
     result_.problems.push_back(std::move(p));
+  }
+
+  // Why no space can take the string when none lies within reach of all
+  // its pointers, naming what they reach; empty when one does. The targets
+  // a format reaches from one site form one run, and the string's own start
+  // lies in it.
+  std::string OutOfReach(std::size_t s, std::size_t i) const {
+    for (const SpaceSpec& space : spaces_) {
+      if (Reachable(s, i, space.range.first) || Reachable(s, i, space.range.last)) return {};
+    }
+    const std::uint64_t at = scripts_[s].strings[i].at;
+    std::uint64_t low = 0;  // the first reachable target, in [0, at]
+    for (std::uint64_t high = at; low < high;) {
+      const std::uint64_t mid = low + (high - low) / 2;
+      if (Reachable(s, i, mid)) high = mid; else low = mid + 1;
+    }
+    std::uint64_t high = UINT64_MAX;  // the last, in [at, 2^64)
+    for (std::uint64_t from = at; from < high;) {
+      const std::uint64_t mid = from + (high - from) / 2 + 1;
+      if (Reachable(s, i, mid)) from = mid; else high = mid - 1;
+    }
+    return "no space lies within reach of its pointers, which reach only " + HexNumber(low) +
+           ".." + HexNumber(high);
   }
 
   // Rewrites the pointers of a string placed away from where it was.
@@ -183,29 +210,87 @@ class Layout {
     }
   }
 
+  using StringId = std::pair<std::size_t, std::size_t>;  // script, string
+
+  // Where the string's first pointer stands: one place in the game per
+  // string, whatever the order of the script lines.
+  std::uint64_t FirstSite(StringId id) const {
+    const ScriptTexts& script = scripts_[id.first];
+    return SiteOf(*script.def, script.strings[id.second].pointers.front()).offset;
+  }
+
+  // A room that several scripts' tables lead to keeps the text of the one
+  // whose first pointer comes first among those that fit it.
+  void ChooseRoomOwners() {
+    for (std::size_t s = 0; s < scripts_.size(); ++s) {
+      if (scripts_[s].def->layout == ScriptLayout::kPack) continue;
+      for (std::size_t i = 0; i < scripts_[s].strings.size(); ++i) {
+        const ScriptString& string = scripts_[s].strings[i];
+        if (scripts_[s].bytes[i].size() > string.room) continue;
+        auto [it, added] = owners_.emplace(string.at, StringId{s, i});
+        if (!added && FirstSite({s, i}) < FirstSite(it->second)) it->second = {s, i};
+      }
+    }
+  }
+
   void Slots(std::size_t s) {
     const ScriptTexts& script = scripts_[s];
     const std::optional<std::uint8_t> fill = script.def->fill;
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       const ScriptString& string = script.strings[i];
       const std::uint64_t size = script.bytes[i].size();
-      if (auto held = in_place_.find(string.at); held != in_place_.end()) {
-        // Another script's table leads here too: the same text stays
-        // shared, a different one is placed on its own.
-        if (held->second == Key(s, i)) {
-          result_.placed[s][i] = PlacedString{string.at, false, false};
-        } else {
-          Move(s, i);
-        }
-      } else if (size <= string.room) {
-        Place(s, i, string.at, false);
-        in_place_.emplace(string.at, Key(s, i));
-        if (fill) Fill(string.at + size, string.room - size, *fill);
-      } else {
+      const auto owner = owners_.find(string.at);
+      if (owner == owners_.end()) {
         if (fill) Fill(string.at, string.room, *fill);
-        Move(s, i);
+        moving_.push_back({s, i});
+      } else if (owner->second == StringId{s, i}) {
+        Place(s, i, string.at, false);
+        if (fill) Fill(string.at + size, string.room - size, *fill);
+      } else if (Key(owner->second.first, owner->second.second) == Key(s, i)) {
+        // Another script's table leads here with the same text: still one.
+        result_.placed[s][i] = PlacedString{string.at, false, false};
+      } else {
+        moving_.push_back({s, i});
       }
     }
+  }
+
+  // How many spaces could take the string at all: reachable from all its
+  // pointers at the space's first byte and the last it could start at.
+  std::size_t SpacesWithinReach(StringId id) const {
+    const std::uint64_t size = scripts_[id.first].bytes[id.second].size();
+    std::size_t count = 0;
+    for (const SpaceSpec& space : spaces_) {
+      const std::uint64_t length = space.range.end() - space.range.first;
+      if (size <= length && Reachable(id.first, id.second, space.range.first) &&
+          Reachable(id.first, id.second, space.range.end() - size)) {
+        ++count;
+      }
+    }
+    return count;
+  }
+
+  // The texts that move go to the spaces with the most constrained first:
+  // those that fewest spaces can take, then the longest; the place of the
+  // first pointer breaks ties, so the order of the script lines never does.
+  void MoveMostConstrainedFirst() {
+    struct Order {
+      std::size_t reach;
+      std::uint64_t size;
+      std::uint64_t site;
+      StringId id;
+    };
+    std::vector<Order> order;
+    for (const StringId& id : moving_) {
+      order.push_back({SpacesWithinReach(id), scripts_[id.first].bytes[id.second].size(),
+                       FirstSite(id), id});
+    }
+    std::sort(order.begin(), order.end(), [](const Order& a, const Order& b) {
+      if (a.reach != b.reach) return a.reach < b.reach;
+      if (a.size != b.size) return a.size > b.size;
+      return a.site < b.site;
+    });
+    for (const Order& o : order) Move(o.id.first, o.id.second);
   }
 
   void Pack(std::size_t s) {
@@ -223,7 +308,7 @@ class Layout {
         Place(s, i, at, false);
         Point(s, i);
       } else {
-        Move(s, i);
+        moving_.push_back({s, i});
       }
     }
     if (fill) Fill(cursor, block.end() - cursor, *fill);
@@ -234,7 +319,8 @@ class Layout {
   ScriptLayoutResult& result_;
   std::vector<Cursor> cursors_;
   std::unordered_map<std::string_view, std::uint64_t> known_;
-  std::unordered_map<std::uint64_t, std::string_view> in_place_;  // by offset: the text kept there
+  std::unordered_map<std::uint64_t, StringId> owners_;  // by offset: whose text stays there
+  std::vector<StringId> moving_;                        // to place once all others stand
 };
 
 }  // namespace
