@@ -320,6 +320,9 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     }
     entry_line[entry.index] = entry.line;
     const ScriptString& string = read[string_of[entry.index]];
+    // An entry refused for its fields is not missing as well.
+    const std::size_t taken = line_of[entry.index];
+    if (taken == 0) line_of[entry.index] = entry.line;
     const std::optional<EntryFields> fields = ReadEntryFields(entry, def, problems);
     if (!fields) continue;
     // Without ptr=, @N of a string takes all its pointers; of a pointer that
@@ -327,11 +330,13 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     std::vector<std::size_t> pointers = fields->pointers.value_or(
         entry.index == string.index ? string.pointers : std::vector<std::size_t>{entry.index});
     std::sort(pointers.begin(), pointers.end());
+    line_of[entry.index] = taken;  // its own pointer, checked like the others
     if (std::string reason = RefusedFields(def, entry, *fields, string, pointers, string_of, line_of);
         !reason.empty()) {
       p.code = ProblemCode::kBadEntryLine;
       p.reason = std::move(reason);
       problems.push_back(std::move(p));
+      if (line_of[entry.index] == 0) line_of[entry.index] = entry.line;
       continue;
     }
     for (const std::size_t k : pointers) line_of[k] = entry.line;
