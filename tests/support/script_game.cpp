@@ -262,4 +262,31 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
   return {game, plan, own.tbl};
 }
 
+std::uint64_t TargetOfPointer(const std::string& game, const std::string& format,
+                              const std::string& item, std::uint64_t table) {
+  const Format f = ParseWords(format);
+  auto byte = [&](std::uint64_t at) { return std::uint64_t{static_cast<std::uint8_t>(game[at])}; };
+  const std::size_t slash = item.find('/');
+  const std::uint64_t site = std::stoull(item.substr(0, slash), nullptr, 0);
+  std::uint64_t value = 0;
+  if (slash != std::string::npos) {
+    value = byte(site) | byte(std::stoull(item.substr(slash + 1), nullptr, 0)) << 8;
+  } else {
+    for (unsigned b = 0; b < f.width; ++b) {
+      value |= byte(site + b) << 8 * (f.big ? f.width - 1 - b : b);
+    }
+  }
+  const unsigned bits = 8 * f.width;
+  const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+  // A relative value is a signed distance.
+  const std::uint64_t distance = value >> (bits - 1) ? value | ~mask : value;
+  if (f.relative == "self") return site + distance;
+  if (f.relative == "table") return table + distance;
+  const std::uint64_t mapped = (value - f.base) & mask;
+  std::uint64_t o = mapped;
+  if (f.map == "lorom") o = (mapped >> 16) << 15 | (mapped & 0x7FFF);
+  if (f.map == "hirom") o = mapped & 0x3FFFFF;
+  return o + f.header;
+}
+
 }  // namespace binconv::test

@@ -48,4 +48,10 @@ GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed);
 
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 
+// Where the pointer named `item` (OFFSET, or LO/HI for a split table) of a
+// table at `table` in `game` leads, read by the plain rules of `format` (the
+// format line's words after NAME), apart from binconv's own reader.
+std::uint64_t TargetOfPointer(const std::string& game, const std::string& format,
+                              const std::string& item, std::uint64_t table);
+
 }  // namespace binconv::test
