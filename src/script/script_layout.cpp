@@ -1,6 +1,7 @@
 #include "script/script_layout.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -108,14 +109,41 @@ class Layout {
   void Place(std::size_t s, std::size_t i, std::uint64_t offset, bool moved) {
     result_.texts.push_back({offset, s, i});
     result_.placed[s][i] = PlacedString{offset, moved, false};
-    known_.emplace(Key(s, i), offset);
+    // The lowest of identical texts, so that the order of the scripts
+    // doesn't choose.
+    auto [it, added] = known_.emplace(Key(s, i), offset);
+    if (!added && offset < it->second) it->second = offset;
+    placed_texts_.emplace_back(Key(s, i), offset);
   }
 
-  // Puts a text that has to move: onto an identical one, else into a space.
+  // The lowest offset inside a placed text whose last bytes are all of the
+  // string's, at its align= and within reach of its pointers: a tail the
+  // string can share rather than be stored again.
+  std::optional<std::uint64_t> TailOfPlaced(std::size_t s, std::size_t i) const {
+    const std::string_view key = Key(s, i);
+    std::optional<std::uint64_t> best;
+    for (const auto& [text, offset] : placed_texts_) {
+      if (text.size() <= key.size() || !text.ends_with(key)) continue;
+      const std::uint64_t at = offset + (text.size() - key.size());
+      if (at % scripts_[s].def->align == 0 && (!best || at < *best) && Reachable(s, i, at)) {
+        best = at;
+      }
+    }
+    return best;
+  }
+
+  // Puts a text that has to move: onto an identical one or the tail of a
+  // longer one, else into a space.
   void Move(std::size_t s, std::size_t i) {
     const ScriptTexts& script = scripts_[s];
+    std::optional<std::uint64_t> onto;
     if (auto it = known_.find(Key(s, i)); it != known_.end() && Reachable(s, i, it->second)) {
-      result_.placed[s][i] = PlacedString{it->second, true, true};
+      onto = it->second;
+    } else {
+      onto = TailOfPlaced(s, i);
+    }
+    if (onto) {
+      result_.placed[s][i] = PlacedString{*onto, true, true};
       Point(s, i);
       return;
     }
@@ -319,6 +347,7 @@ class Layout {
   ScriptLayoutResult& result_;
   std::vector<Cursor> cursors_;
   std::unordered_map<std::string_view, std::uint64_t> known_;
+  std::vector<std::pair<std::string_view, std::uint64_t>> placed_texts_;  // in placing order
   std::unordered_map<std::uint64_t, StringId> owners_;  // by offset: whose text stays there
   std::vector<StringId> moving_;                        // to place once all others stand
 };

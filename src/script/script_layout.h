@@ -8,8 +8,12 @@
 // doesn't moves to the first space, in plan order, with room for it at the
 // script's align= and within reach of all its pointers. With layout=pack the
 // text= block is laid out again in entry order and what doesn't fit goes to
-// the spaces. A moving text identical to one already placed is not stored
-// again. The result depends only on the plan, the scripts and the game.
+// the spaces. Texts move once all others stand, the most constrained first
+// (fewest spaces that can take them, then the longest). A moving text
+// identical to one already placed, or to its tail, is not stored again. A
+// string that several scripts lead to keeps one text while theirs agree.
+// The result depends only on the plan, the scripts and the game, not on the
+// order of the script lines.
 
 #include <cstddef>
 #include <cstdint>
