@@ -2,6 +2,7 @@
 
 #include "codec/decode.h"
 #include "script/script_file.h"
+#include "script/script_layout.h"
 #include "script/script_plan.h"
 
 namespace binconv {
@@ -19,10 +20,12 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
   GameBytes game(input.game);
   const std::string plan_file = PathToUtf8(PathFromUtf8(input.plan_name).filename());
   std::vector<DumpedScript> dumped;
+  std::vector<ScriptTexts> read_scripts;
   for (const ScriptSpec& def : scripts) {
     auto read = ReadScriptTable(def, input.encoding, game, true, input.plan_name, problems);
     if (!read) return Unexpected(JobError(read.error()));
     if (!read.value().ok) continue;
+    read_scripts.push_back({&def, read.value().strings, {}, {}});
     DumpedScript out{def.path, def.shown, ScriptHeaderText(header, plan_file, def.file)};
     TextDecoder decoder(input.encoding);
     for (const ScriptString& string : read.value().strings) {
@@ -32,6 +35,12 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
     out.strings = read.value().strings.size();
     out.skipped = def.count - out.pointers;
     dumped.push_back(std::move(out));
+  }
+  if (problems.empty()) {
+    // Scripts that insert would refuse untouched, for bytes two of them
+    // claim, are refused here; spaces and entries are insert's alone.
+    EndRoomsAtOtherStrings(read_scripts);
+    CheckScriptClaims(read_scripts, {}, {}, input.plan_name, problems);
   }
   if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
   return dumped;

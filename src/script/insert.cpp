@@ -144,6 +144,38 @@ std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpe
   return p;
 }
 
+// A problem for each string with a pointer that no entry took: named by that
+// pointer, the string's first when none of them was.
+void AddMissingEntries(const ScriptSpec& def, const std::vector<ScriptString>& read,
+                       const std::vector<std::size_t>& line_of, std::vector<Problem>& problems) {
+  for (const ScriptString& string : read) {
+    for (const std::size_t i : string.pointers) {
+      if (line_of[i] != 0) continue;
+      Problem p{ProblemCode::kMissingEntry, def.shown};
+      p.entry = i;
+      p.at = string.at;
+      problems.push_back(std::move(p));
+      break;
+    }
+  }
+}
+
+// The strings of a script in @N order, with their bytes and lines.
+void SortByIndex(ScriptTexts& texts) {
+  std::vector<std::size_t> order(texts.strings.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return texts.strings[a].index < texts.strings[b].index;
+  });
+  ScriptTexts sorted{texts.def, {}, {}, {}};
+  for (const std::size_t k : order) {
+    sorted.strings.push_back(std::move(texts.strings[k]));
+    sorted.bytes.push_back(std::move(texts.bytes[k]));
+    sorted.lines.push_back(texts.lines[k]);
+  }
+  texts = std::move(sorted);
+}
+
 // Whether `entry` holds the text dump wrote for `string`; only a .tbl's
 // strings are kept for this (the table files' encoding gives each text one
 // code, so their text encodes back to the same bytes).
@@ -161,52 +193,172 @@ bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const Scr
   return true;
 }
 
-// Each entry of the script file matched to its string of the table, and
-// encoded; a problem for an entry the table lacks, one given twice and a
-// string without one.
+// What an @ line's fields say: the pointers its text goes to, and where
+// and how much room dump found.
+struct EntryFields {
+  std::optional<std::vector<std::size_t>> pointers;  // ptr=, as pointer indexes
+  std::optional<std::uint64_t> at;
+  std::optional<std::uint64_t> room;
+};
+
+// The index of the pointer a ptr= item names: its offset, LO/HI when split.
+std::optional<std::size_t> PointerNamed(const ScriptSpec& def, std::string_view item) {
+  const std::size_t slash = item.find('/');
+  if (def.split != (slash != std::string_view::npos)) return std::nullopt;
+  const std::optional<std::uint64_t> offset = ParseNumber(item.substr(0, slash));
+  if (!offset || *offset < def.table) return std::nullopt;
+  const std::uint64_t i = def.split ? *offset - def.table : (*offset - def.table) / def.stride;
+  if (i >= def.count || SiteOf(def, i).offset != *offset) return std::nullopt;
+  if (def.split && ParseNumber(item.substr(slash + 1)) != def.hi + i) return std::nullopt;
+  return static_cast<std::size_t>(i);
+}
+
+// The @ line's fields, or nothing with a problem at its line.
+std::optional<EntryFields> ReadEntryFields(const ScriptFileEntry& entry, const ScriptSpec& def,
+                                           std::vector<Problem>& problems) {
+  EntryFields fields;
+  std::string_view rest = entry.fields;
+  while (true) {
+    const std::size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return fields;
+    rest.remove_prefix(first);
+    const std::string_view word = rest.substr(0, std::min(rest.find_first_of(" \t"), rest.size()));
+    rest.remove_prefix(word.size());
+    const std::string_view name = word.substr(0, word.find('='));
+    const std::string_view value = word.substr(std::min(name.size() + 1, word.size()));
+    std::string reason;
+    if (name == "ptr") {
+      fields.pointers.emplace();
+      for (std::size_t from = 0; from <= value.size() && reason.empty();) {
+        const std::size_t comma = std::min(value.find(',', from), value.size());
+        const std::string_view item = value.substr(from, comma - from);
+        if (const std::optional<std::size_t> i = PointerNamed(def, item)) {
+          fields.pointers->push_back(*i);
+        } else {
+          reason = "ptr= names " + std::string(item) + ", which is no pointer of the table";
+        }
+        from = comma + 1;
+      }
+    } else if (name == "at" || name == "room") {
+      (name == "at" ? fields.at : fields.room) = ParseNumber(value);
+      if (!ParseNumber(value)) reason = std::string(name) + "= takes a number";
+    } else {
+      reason = "unknown field " + std::string(word) + "; an @ line takes ptr=, at= and room=";
+    }
+    if (!reason.empty()) {
+      Problem p{ProblemCode::kBadEntryLine, def.shown, entry.line};
+      p.reason = std::move(reason);
+      problems.push_back(std::move(p));
+      return std::nullopt;
+    }
+  }
+}
+
+// Why an entry's fields can't stand for `string`, or empty when they can.
+// at= and room= say what dump found and are checked, not taken; ptr= picks
+// which pointers of the string take this entry's text.
+std::string RefusedFields(const ScriptSpec& def, const ScriptFileEntry& entry,
+                          const EntryFields& fields, const ScriptString& string,
+                          const std::vector<std::size_t>& pointers,
+                          const std::vector<std::size_t>& string_of,
+                          const std::vector<std::size_t>& line_of) {
+  const std::string site = HexNumber(SiteOf(def, entry.index).offset);
+  if (pointers.front() != entry.index) {
+    return "ptr= must start with @" + std::to_string(entry.index) + "'s own pointer, " + site;
+  }
+  for (const std::size_t p : pointers) {
+    const std::string named = HexNumber(SiteOf(def, p).offset);
+    if (string_of[p] != string_of[entry.index]) {
+      return "ptr= lists " + named + ", which leads to another string than " + site;
+    }
+    if (line_of[p] != 0) {
+      return "the pointer at " + named + " is in the entry of line " + std::to_string(line_of[p]) +
+             " too; give each pointer one entry";
+    }
+  }
+  if (fields.at && *fields.at != string.at) {
+    return "at= says " + HexNumber(*fields.at) + ", but the pointer leads to " +
+           HexNumber(string.at) + "; at= shows where the string is and can't be changed";
+  }
+  if (fields.room && *fields.room != string.room) {
+    return "room= says " + std::to_string(*fields.room) + ", but the string has " +
+           std::to_string(string.room) + " bytes in place; room= can't be changed";
+  }
+  return {};
+}
+
+// Each entry of the script file matched to the pointers it gives its text
+// (a string's all, or those of its ptr=, so that one pointer of a shared
+// string can have a text of its own), and encoded; a problem for an entry
+// the table lacks, one given twice, fields that can't stand and a pointer
+// without an entry.
 void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, ScriptTexts& texts,
                   std::vector<Problem>& problems) {
   const ScriptSpec& def = *texts.def;
-  texts.bytes.resize(texts.strings.size());
-  texts.lines.resize(texts.strings.size());
-  std::vector<bool> seen(texts.strings.size(), false);
+  const std::vector<ScriptString> read = std::move(texts.strings);
+  const std::size_t none = read.size();
+  std::vector<std::size_t> string_of(static_cast<std::size_t>(def.count), none);
+  for (std::size_t k = 0; k < read.size(); ++k) {
+    for (const std::size_t p : read[k].pointers) string_of[p] = k;
+  }
+  std::vector<std::size_t> line_of(string_of.size(), 0);  // the entry that took each pointer
+  std::vector<std::size_t> entry_line(string_of.size(), 0);  // by @N
+  texts = ScriptTexts{&def, {}, {}, {}};
   TextDecoder decoder(input.encoding);
   for (const ScriptFileEntry& entry : contents.entries) {
-    auto it =
-        std::lower_bound(texts.strings.begin(), texts.strings.end(), entry.index,
-                         [](const ScriptString& s, std::size_t index) { return s.index < index; });
     Problem p{ProblemCode::kUnknownEntry, def.shown, entry.line};
     p.entry = entry.index;
-    if (it == texts.strings.end() || it->index != entry.index) {
+    if (entry.index >= string_of.size() || string_of[entry.index] == none) {
       problems.push_back(std::move(p));
       continue;
     }
-    const auto k = static_cast<std::size_t>(it - texts.strings.begin());
-    if (seen[k]) {
+    if (entry_line[entry.index] != 0) {
       p.code = ProblemCode::kRepeatedEntry;
-      p.other_line = texts.lines[k];
+      p.other_line = entry_line[entry.index];
       problems.push_back(std::move(p));
       continue;
     }
-    seen[k] = true;
-    texts.lines[k] = entry.line;
-    if (IsDumpedText(entry, def, *it, input.encoding, decoder)) {
+    entry_line[entry.index] = entry.line;
+    const ScriptString& string = read[string_of[entry.index]];
+    // An entry refused for its fields is not missing as well.
+    const std::size_t taken = line_of[entry.index];
+    if (taken == 0) line_of[entry.index] = entry.line;
+    const std::optional<EntryFields> fields = ReadEntryFields(entry, def, problems);
+    if (!fields) continue;
+    // Without ptr=, @N of a string takes all its pointers; of a pointer that
+    // shares its string with earlier ones, that pointer alone.
+    std::vector<std::size_t> pointers = fields->pointers.value_or(
+        entry.index == string.index ? string.pointers : std::vector<std::size_t>{entry.index});
+    std::sort(pointers.begin(), pointers.end());
+    line_of[entry.index] = taken;  // its own pointer, checked like the others
+    if (std::string reason = RefusedFields(def, entry, *fields, string, pointers, string_of, line_of);
+        !reason.empty()) {
+      p.code = ProblemCode::kBadEntryLine;
+      p.reason = std::move(reason);
+      problems.push_back(std::move(p));
+      if (line_of[entry.index] == 0) line_of[entry.index] = entry.line;
+      continue;
+    }
+    for (const std::size_t k : pointers) line_of[k] = entry.line;
+    ScriptString own = string;
+    own.index = entry.index;
+    own.pointers = std::move(pointers);
+    std::vector<std::uint8_t> bytes;
+    if (IsDumpedText(entry, def, string, input.encoding, decoder)) {
       // A .tbl may give one text several codes, or split it so that the
       // longest match fails: a text left as dumped keeps the bytes it had,
       // so dump then insert changes nothing.
-      texts.bytes[k] = it->bytes;
-      texts.bytes[k].insert(texts.bytes[k].end(), it->end.begin(), it->end.end());
-    } else if (auto bytes = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
-      texts.bytes[k] = std::move(*bytes);
+      bytes = string.bytes;
+      bytes.insert(bytes.end(), string.end.begin(), string.end.end());
+    } else if (auto encoded = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
+      bytes = std::move(*encoded);
     }
+    texts.strings.push_back(std::move(own));
+    texts.bytes.push_back(std::move(bytes));
+    texts.lines.push_back(entry.line);
   }
-  for (std::size_t k = 0; k < seen.size(); ++k) {
-    if (seen[k]) continue;
-    Problem p{ProblemCode::kMissingEntry, def.shown};
-    p.entry = texts.strings[k].index;
-    p.at = texts.strings[k].at;
-    problems.push_back(std::move(p));
-  }
+  AddMissingEntries(def, read, line_of, problems);
+  SortByIndex(texts);
 }
 
 // The scripts of a plan read, checked and laid out.
@@ -254,6 +406,7 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
     if (problems.size() == before) out.texts.push_back(std::move(texts));
   }
   if (!problems.empty()) return out;
+  EndRoomsAtOtherStrings(out.texts);
   out.layout = LayOutScripts(out.texts, input.plan.spaces, fixed, input.plan_name);
   problems = std::move(out.layout.problems);
   return out;
@@ -314,11 +467,7 @@ Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   std::vector<Problem> script_problems = input.plan.script_problems;
   CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(),
                      script_problems);
-  std::vector<FixedRoom> fixed;
-  for (const EncodedEntry& encoded : entries) {
-    const PlanEntry& entry = *encoded.entry;
-    fixed.push_back({entry.line, entry.place.offset, entry.place.room.value_or(0)});
-  }
+  const std::vector<FixedRoom> fixed = FixedRoomsOf(input.plan, input.game.size());
   PreparedScripts prepared;
   if (script_problems.empty()) {
     auto done = PrepareScripts(input, scripts, fixed, script_problems);

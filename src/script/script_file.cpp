@@ -263,7 +263,8 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
     if (line.starts_with('@')) {
       in_header = false;
       if (const std::optional<std::size_t> index = EntryIndexOf(line)) {
-        contents.entries.push_back({*index, line_number, {}});
+        const std::size_t words = std::min(line.find_first_of(" \t"), line.size());
+        contents.entries.push_back({*index, line_number, {}, line.substr(words)});
       } else {
         problem(ProblemCode::kBadEntryLine, line_number,
                 "an entry starts with @ and its decimal index, such as @12");

@@ -71,6 +71,7 @@ struct ScriptFileEntry {
   std::size_t index = 0;  // @N
   std::size_t line = 0;   // of its @ line
   std::vector<ScriptTextLine> lines;
+  std::string_view fields{};  // the @ line after @N: ptr=, at=, room=
 };
 
 struct ScriptFileContents {

@@ -1,10 +1,12 @@
 #include "script/script_layout.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
 #include "runtime/hex.h"
+#include "script/placement.h"
 
 namespace binconv {
 namespace {
@@ -58,6 +60,7 @@ class Layout {
   }
 
   void Run() {
+    ChooseRoomOwners();
     for (std::size_t s = 0; s < scripts_.size(); ++s) {
       result_.placed.emplace_back(scripts_[s].strings.size());
       if (scripts_[s].def->layout == ScriptLayout::kPack) {
@@ -66,6 +69,7 @@ class Layout {
         Slots(s);
       }
     }
+    MoveMostConstrainedFirst();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const SpaceSpec& space = spaces_[k];
       Cursor& cursor = cursors_[k];
@@ -105,14 +109,41 @@ class Layout {
   void Place(std::size_t s, std::size_t i, std::uint64_t offset, bool moved) {
     result_.texts.push_back({offset, s, i});
     result_.placed[s][i] = PlacedString{offset, moved, false};
-    known_.emplace(Key(s, i), offset);
+    // The lowest of identical texts, so that the order of the scripts
+    // doesn't choose.
+    auto [it, added] = known_.emplace(Key(s, i), offset);
+    if (!added && offset < it->second) it->second = offset;
+    placed_texts_.emplace_back(Key(s, i), offset);
   }
 
-  // Puts a text that has to move: onto an identical one, else into a space.
+  // The lowest offset inside a placed text whose last bytes are all of the
+  // string's, at its align= and within reach of its pointers: a tail the
+  // string can share rather than be stored again.
+  std::optional<std::uint64_t> TailOfPlaced(std::size_t s, std::size_t i) const {
+    const std::string_view key = Key(s, i);
+    std::optional<std::uint64_t> best;
+    for (const auto& [text, offset] : placed_texts_) {
+      if (text.size() <= key.size() || !text.ends_with(key)) continue;
+      const std::uint64_t at = offset + (text.size() - key.size());
+      if (at % scripts_[s].def->align == 0 && (!best || at < *best) && Reachable(s, i, at)) {
+        best = at;
+      }
+    }
+    return best;
+  }
+
+  // Puts a text that has to move: onto an identical one or the tail of a
+  // longer one, else into a space.
   void Move(std::size_t s, std::size_t i) {
     const ScriptTexts& script = scripts_[s];
+    std::optional<std::uint64_t> onto;
     if (auto it = known_.find(Key(s, i)); it != known_.end() && Reachable(s, i, it->second)) {
-      result_.placed[s][i] = PlacedString{it->second, true, true};
+      onto = it->second;
+    } else {
+      onto = TailOfPlaced(s, i);
+    }
+    if (onto) {
+      result_.placed[s][i] = PlacedString{*onto, true, true};
       Point(s, i);
       return;
     }
@@ -134,12 +165,37 @@ class Layout {
     p.entry = script.strings[i].index;
     p.bytes = size;
     p.room = script.strings[i].room;
-    for (std::size_t k = 0; k < spaces_.size(); ++k) {
-      if (!p.reason.empty()) p.reason += ", ";
+    p.reason = OutOfReach(s, i);
+    const bool within_reach = p.reason.empty();
+    for (std::size_t k = 0; k < spaces_.size() && within_reach; ++k) {
+      if (k != 0) p.reason += ", ";
       p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
                   ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
     }
     result_.problems.push_back(std::move(p));
+  }
+
+  // Why no space can take the string when none lies within reach of all
+  // its pointers, naming what they reach; empty when one does. The targets
+  // a format reaches from one site form one run, and the string's own start
+  // lies in it.
+  std::string OutOfReach(std::size_t s, std::size_t i) const {
+    for (const SpaceSpec& space : spaces_) {
+      if (Reachable(s, i, space.range.first) || Reachable(s, i, space.range.last)) return {};
+    }
+    const std::uint64_t at = scripts_[s].strings[i].at;
+    std::uint64_t low = 0;  // the first reachable target, in [0, at]
+    for (std::uint64_t high = at; low < high;) {
+      const std::uint64_t mid = low + (high - low) / 2;
+      if (Reachable(s, i, mid)) high = mid; else low = mid + 1;
+    }
+    std::uint64_t high = UINT64_MAX;  // the last, in [at, 2^64)
+    for (std::uint64_t from = at; from < high;) {
+      const std::uint64_t mid = from + (high - from) / 2 + 1;
+      if (Reachable(s, i, mid)) from = mid; else high = mid - 1;
+    }
+    return "no space lies within reach of its pointers, which reach only " + HexNumber(low) +
+           ".." + HexNumber(high);
   }
 
   // Rewrites the pointers of a string placed away from where it was.
@@ -182,20 +238,87 @@ class Layout {
     }
   }
 
+  using StringId = std::pair<std::size_t, std::size_t>;  // script, string
+
+  // Where the string's first pointer stands: one place in the game per
+  // string, whatever the order of the script lines.
+  std::uint64_t FirstSite(StringId id) const {
+    const ScriptTexts& script = scripts_[id.first];
+    return SiteOf(*script.def, script.strings[id.second].pointers.front()).offset;
+  }
+
+  // A room that several scripts' tables lead to keeps the text of the one
+  // whose first pointer comes first among those that fit it.
+  void ChooseRoomOwners() {
+    for (std::size_t s = 0; s < scripts_.size(); ++s) {
+      if (scripts_[s].def->layout == ScriptLayout::kPack) continue;
+      for (std::size_t i = 0; i < scripts_[s].strings.size(); ++i) {
+        const ScriptString& string = scripts_[s].strings[i];
+        if (scripts_[s].bytes[i].size() > string.room) continue;
+        auto [it, added] = owners_.emplace(string.at, StringId{s, i});
+        if (!added && FirstSite({s, i}) < FirstSite(it->second)) it->second = {s, i};
+      }
+    }
+  }
+
   void Slots(std::size_t s) {
     const ScriptTexts& script = scripts_[s];
     const std::optional<std::uint8_t> fill = script.def->fill;
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       const ScriptString& string = script.strings[i];
       const std::uint64_t size = script.bytes[i].size();
-      if (size <= string.room) {
+      const auto owner = owners_.find(string.at);
+      if (owner == owners_.end()) {
+        if (fill) Fill(string.at, string.room, *fill);
+        moving_.push_back({s, i});
+      } else if (owner->second == StringId{s, i}) {
         Place(s, i, string.at, false);
         if (fill) Fill(string.at + size, string.room - size, *fill);
+      } else if (Key(owner->second.first, owner->second.second) == Key(s, i)) {
+        // Another script's table leads here with the same text: still one.
+        result_.placed[s][i] = PlacedString{string.at, false, false};
       } else {
-        if (fill) Fill(string.at, string.room, *fill);
-        Move(s, i);
+        moving_.push_back({s, i});
       }
     }
+  }
+
+  // How many spaces could take the string at all: reachable from all its
+  // pointers at the space's first byte and the last it could start at.
+  std::size_t SpacesWithinReach(StringId id) const {
+    const std::uint64_t size = scripts_[id.first].bytes[id.second].size();
+    std::size_t count = 0;
+    for (const SpaceSpec& space : spaces_) {
+      const std::uint64_t length = space.range.end() - space.range.first;
+      if (size <= length && Reachable(id.first, id.second, space.range.first) &&
+          Reachable(id.first, id.second, space.range.end() - size)) {
+        ++count;
+      }
+    }
+    return count;
+  }
+
+  // The texts that move go to the spaces with the most constrained first:
+  // those that fewest spaces can take, then the longest; the place of the
+  // first pointer breaks ties, so the order of the script lines never does.
+  void MoveMostConstrainedFirst() {
+    struct Order {
+      std::size_t reach;
+      std::uint64_t size;
+      std::uint64_t site;
+      StringId id;
+    };
+    std::vector<Order> order;
+    for (const StringId& id : moving_) {
+      order.push_back({SpacesWithinReach(id), scripts_[id.first].bytes[id.second].size(),
+                       FirstSite(id), id});
+    }
+    std::sort(order.begin(), order.end(), [](const Order& a, const Order& b) {
+      if (a.reach != b.reach) return a.reach < b.reach;
+      if (a.size != b.size) return a.size > b.size;
+      return a.site < b.site;
+    });
+    for (const Order& o : order) Move(o.id.first, o.id.second);
   }
 
   void Pack(std::size_t s) {
@@ -213,7 +336,7 @@ class Layout {
         Place(s, i, at, false);
         Point(s, i);
       } else {
-        Move(s, i);
+        moving_.push_back({s, i});
       }
     }
     if (fill) Fill(cursor, block.end() - cursor, *fill);
@@ -224,39 +347,112 @@ class Layout {
   ScriptLayoutResult& result_;
   std::vector<Cursor> cursors_;
   std::unordered_map<std::string_view, std::uint64_t> known_;
+  std::vector<std::pair<std::string_view, std::uint64_t>> placed_texts_;  // in placing order
+  std::unordered_map<std::uint64_t, StringId> owners_;  // by offset: whose text stays there
+  std::vector<StringId> moving_;                        // to place once all others stand
 };
 
 }  // namespace
 
-ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
-                                 const std::vector<SpaceSpec>& spaces,
-                                 const std::vector<FixedRoom>& fixed,
-                                 const std::string& plan_name) {
-  ScriptLayoutResult result;
-  std::vector<Claim> claims;
-  for (const ScriptTexts& script : scripts) {
-    const ScriptSpec& def = *script.def;
+namespace {
+
+// The bytes a script's pointers take: one range per run of pointers that
+// touch, so tables interleaved with another's (stride wider than TYPE) share
+// no byte with it.
+void ClaimPointers(const ScriptSpec& def, std::vector<Claim>& claims) {
+  const unsigned width = WidthOf(def.format.type);
+  if (def.split || def.stride <= width) {
     for (const ByteRange& range : PointerRangesOf(def)) {
       claims.push_back({range, def.line, "the pointer table"});
     }
-    if (def.layout == ScriptLayout::kPack) {
-      claims.push_back({*def.text, def.line, "the text= block"});
-    } else {
-      for (const ScriptString& string : script.strings) {
-        claims.push_back(
-            {{string.at, string.at + string.room - 1},
-             def.line,
-             "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
+    return;
+  }
+  for (std::uint64_t i = 0; i < def.count; ++i) {
+    const std::uint64_t at = SiteOf(def, i).offset;
+    claims.push_back({{at, at + width - 1}, def.line, "the pointer table"});
+  }
+}
+
+// The rooms of slot scripts, one claim per start: a string that tables of
+// several scripts lead to is one string, and claims the longest room any of
+// them gives it.
+void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& claims) {
+  std::vector<Claim> rooms;
+  for (const ScriptTexts& script : scripts) {
+    if (script.def->layout == ScriptLayout::kPack) continue;
+    for (const ScriptString& string : script.strings) {
+      rooms.push_back(
+          {{string.at, string.at + string.room - 1},
+           script.def->line,
+           "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
+    }
+  }
+  std::stable_sort(rooms.begin(), rooms.end(), [](const Claim& a, const Claim& b) {
+    return a.range.first != b.range.first ? a.range.first < b.range.first
+                                          : a.range.last > b.range.last;
+  });
+  for (std::size_t k = 0; k < rooms.size(); ++k) {
+    if (k == 0 || rooms[k].range.first != rooms[k - 1].range.first) claims.push_back(rooms[k]);
+  }
+}
+
+}  // namespace
+
+void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts) {
+  std::vector<std::uint64_t> starts;
+  for (const ScriptTexts& script : scripts) {
+    for (const ScriptString& string : script.strings) starts.push_back(string.at);
+    for (const ByteRange& table : PointerRangesOf(*script.def)) starts.push_back(table.first);
+  }
+  std::sort(starts.begin(), starts.end());
+  for (ScriptTexts& script : scripts) {
+    for (ScriptString& string : script.strings) {
+      const auto next = std::upper_bound(starts.begin(), starts.end(), string.at);
+      // A string another (or a table) starts inside keeps its bytes: the overlap check
+      // then names the two.
+      if (next != starts.end() && *next - string.at < string.room) {
+        string.room = std::max(*next - string.at, string.length);
       }
     }
   }
+}
+
+std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size) {
+  std::vector<FixedRoom> fixed;
+  for (const PlanEntry& entry : plan.entries) {
+    if (CheckPlacement(entry.place, 0, game_size)) continue;
+    fixed.push_back({entry.line, entry.place.offset, entry.place.room.value_or(0)});
+  }
+  return fixed;
+}
+
+void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
+                       const std::vector<SpaceSpec>& spaces, const std::vector<FixedRoom>& fixed,
+                       const std::string& plan_name, std::vector<Problem>& problems) {
+  std::vector<Claim> claims;
+  for (const ScriptTexts& script : scripts) {
+    const ScriptSpec& def = *script.def;
+    ClaimPointers(def, claims);
+    if (def.layout == ScriptLayout::kPack) {
+      claims.push_back({*def.text, def.line, "the text= block"});
+    }
+  }
+  ClaimRooms(scripts, claims);
   for (const SpaceSpec& space : spaces) claims.push_back({space.range, space.line, "the space"});
   for (const FixedRoom& room : fixed) {
     if (room.room != 0 && room.offset <= UINT64_MAX - (room.room - 1)) {
       claims.push_back({{room.offset, room.offset + room.room - 1}, room.line, "the room"});
     }
   }
-  CheckOverlaps(claims, plan_name, result.problems);
+  CheckOverlaps(claims, plan_name, problems);
+}
+
+ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
+                                 const std::vector<SpaceSpec>& spaces,
+                                 const std::vector<FixedRoom>& fixed,
+                                 const std::string& plan_name) {
+  ScriptLayoutResult result;
+  CheckScriptClaims(scripts, spaces, fixed, plan_name, result.problems);
   if (!result.problems.empty()) return result;
   Layout(scripts, spaces, result).Run();
   return result;

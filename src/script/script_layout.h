@@ -8,14 +8,19 @@
 // doesn't moves to the first space, in plan order, with room for it at the
 // script's align= and within reach of all its pointers. With layout=pack the
 // text= block is laid out again in entry order and what doesn't fit goes to
-// the spaces. A moving text identical to one already placed is not stored
-// again. The result depends only on the plan, the scripts and the game.
+// the spaces. Texts move once all others stand, the most constrained first
+// (fewest spaces that can take them, then the longest). A moving text
+// identical to one already placed, or to its tail, is not stored again. A
+// string that several scripts lead to keeps one text while theirs agree.
+// The result depends only on the plan, the scripts and the game, not on the
+// order of the script lines.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "script/plan.h"
 #include "script/script_plan.h"
 
 namespace binconv {
@@ -74,6 +79,22 @@ struct ScriptLayoutResult {
   std::vector<SpaceUse> spaces;                   // per space of the plan
   std::vector<Problem> problems;
 };
+
+// Ends each room where a string or a pointer table of any script starts,
+// not only at those of its own script: tables that share or interleave their strings then claim the
+// bytes each string uses.
+void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts);
+
+// The rooms of the plan's OFFSET ROOM FILE entries that lie inside a game
+// of `game_size` bytes: those insert writes.
+std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size);
+
+// Adds a problem for every pointer, room, text block, space or fixed entry
+// that shares bytes with another. A string that several scripts' tables lead
+// to is one room, not two that overlap.
+void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
+                       const std::vector<SpaceSpec>& spaces, const std::vector<FixedRoom>& fixed,
+                       const std::string& plan_name, std::vector<Problem>& problems);
 
 // Checks that no pointer table, room, text block, space or fixed entry
 // shares bytes with another, then lays every script out.

@@ -166,6 +166,31 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0x80, std::string(9, '\x56') + "\xFF"},
                     {0x10, Bytes({0x80, 0x80})},
                     {0x14, Bytes({0x80, 0x80})}}},
+        // ptr= gives one pointer of a shared text its own; the first pointer
+        // keeps the room.
+        ScriptCase{"OnePointerOfASharedTextGetsItsOwn",
+                   Plan(),
+                   {{"@0 ptr=0x10,0x14", "@2 ptr=0x14\nううう\n\n@0 ptr=0x10"}},
+                   0,
+                   {{0x80, Bytes({0x5A, 0x5A, 0x5A, 0xFF})}, {0x14, Bytes({0x80, 0x80})}}},
+        ScriptCase{"AnEditedAtIsRefused",
+                   Plan(),
+                   {{"at=0x48", "at=0x49"}},
+                   1,
+                   {},
+                   {"s.txt:9: @1: at= says 0x49, but the pointer leads to 0x48"}},
+        ScriptCase{"AnEditedRoomIsRefused",
+                   Plan(),
+                   {{"room=8\n;う", "room=9\n;う"}},
+                   1,
+                   {},
+                   {"s.txt:9: @1: room= says 9, but the string has 8 bytes in place"}},
+        ScriptCase{"APointerOfAnotherStringIsRefused",
+                   Plan(),
+                   {{"ptr=0x12", "ptr=0x12,0x14"}},
+                   1,
+                   {},
+                   {"s.txt:9: @1: ptr= lists 0x14, which leads to another string than 0x12"}},
         ScriptCase{"FillCoversOldRoomsAndTheRestOfRooms",
                    Plan(" fill=00"),
                    {{"\nう\n", "\n" + kLong9 + "\n"}},
@@ -489,9 +514,9 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
                    bool text_block = true, std::uint64_t header = 0, bool table_in_block = false,
-                   bool game_table = false) {
+                   bool game_table = false, bool second = false) {
   return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block,
-                               game_table}};
+                               game_table, second}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -511,7 +536,14 @@ INSTANTIATE_TEST_SUITE_P(
         Trip("TableInsideTheBlock", "u16le base=0x8000", false, false, true, 0, true),
         Trip("GameTable", "u16le base=0x8000", false, false, true, 0, false, true),
         Trip("GameTablePackU24", "u24le map=lorom", false, true, true, 0, false, true),
-        Trip("GameTableSplitNoBlock", "u16be base=0x8000", true, false, false, 0, false, true)));
+        Trip("GameTableSplitNoBlock", "u16be base=0x8000", true, false, false, 0, false, true),
+        Trip("SharedInterleaved", "u16le base=0x8000", false, false, true, 0, false, false, true),
+        Trip("SharedInterleavedNoBlock", "u24be map=lorom", false, false, false, 0, false, false,
+             true),
+        Trip("SharedInterleavedInBlock", "u32le relative=self", false, false, true, 0, true, false,
+             true),
+        Trip("SharedGameTable", "u16be relative=table", false, false, true, 0, false, true,
+             true)));
 
 // The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
 // the example game and its plan are also written into that folder.

@@ -32,6 +32,14 @@ TEST(DumpJobTest, CountsAndRefusals) {
   // What lies past the game's end is found before any pointer is read.
   EXPECT_EQ(LinesOf(outside.error()),
             (Lines{{3, ProblemCode::kPastEnd}, {2, ProblemCode::kPointerOutside}}));
+
+  // Two scripts claiming one pointer: insert would refuse them untouched, so
+  // dump does, with insert's problem.
+  auto twice = run.Dump(
+      "format p u16le\nscript s.txt table=0 count=2 format=p end=FF\n"
+      "script t.txt table=2 count=1 format=p end=FF\n");
+  ASSERT_FALSE(twice.has_value());
+  EXPECT_EQ(LinesOf(twice.error()), (Lines{{3, ProblemCode::kOverlap}}));
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/bytes.h"
 #include "support/gtest_support.h"
+#include "support/script_game.h"
 #include "support/script_job.h"
 
 namespace binconv {
@@ -18,10 +20,14 @@ namespace {
 using namespace binconv::test;
 using Lines = ProblemLines;
 
-std::string Applied(const std::string& game, const InsertResult& result) {
+std::string AppliedBytes(const std::string& game, const InsertResult& result) {
   std::vector<std::uint8_t> bytes(game.begin(), game.end());
   EXPECT_TRUE(ApplyFilePatchesInMemory(bytes, PatchesOf(result.writes)));
-  return Hex(bytes);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::string Applied(const std::string& game, const InsertResult& result) {
+  return Hex(AppliedBytes(game, result));
 }
 
 struct InsertCase {
@@ -111,6 +117,124 @@ TEST(InsertJobTest, MovedTextsArePointedAt) {
   ASSERT_FALSE(changed.has_value());
   EXPECT_EQ(LinesOf(changed.error()), (Lines{{0, ProblemCode::kGameChanged}}));
 }
+
+// The bytes from where the u16le pointer at `site` leads up to its FF, read
+// straight from the game rather than through the script's tables.
+std::string TextAtPointer(const std::string& game, std::size_t site) {
+  const std::size_t target = static_cast<std::uint8_t>(game[site]) |
+                             static_cast<std::size_t>(static_cast<std::uint8_t>(game[site + 1])) << 8;
+  return Hex(game.substr(target, game.find('\xFF', target) + 1 - target));
+}
+
+// A string two scripts' tables lead to stays one string while both texts are
+// the same; a different text gets its own place and only its pointer moves.
+TEST(InsertJobTest, StringSharedByTwoScripts) {
+  std::string game = SmallGame();
+  game.replace(8, 2, "\x10\x00", 2);  // t.txt's pointer, to あ
+  const std::string plan =
+      "format p u16le\nspace 0x18..0x1F\nscript s.txt table=0 count=2 format=p end=FF\n"
+      "script t.txt table=8 count=1 format=p end=FF\n";
+  JobRun run(game);
+  auto dumped = run.Dump(plan);
+  ASSERT_TRUE(dumped.has_value());
+  ASSERT_EQ(dumped.value().size(), 2u);
+  Files files;
+  for (const DumpedScript& script : dumped.value()) files[PathToUtf8(script.path)] = script.text;
+  auto same = run.Insert(plan, files);
+  ASSERT_TRUE(same.has_value());
+  EXPECT_EQ(Applied(game, same.value()), Hex(game));
+
+  std::string& t = files[PathToUtf8(dumped.value()[1].path)];
+  t.replace(t.find("\nあ\n"), 5, "\nう\n");
+  auto split = run.Insert(plan, files);
+  ASSERT_TRUE(split.has_value());
+  const std::string after = AppliedBytes(game, split.value());
+  EXPECT_EQ(TextAtPointer(after, 0), "56 FF ");
+  EXPECT_EQ(TextAtPointer(after, 8), "5A FF ");
+  EXPECT_EQ(split.value().scripts[1].moved, 1u);
+}
+
+// The first number after `key` on the plan line of script `file`.
+std::uint64_t PlanNumber(const std::string& plan, const std::string& file, const std::string& key) {
+  const std::size_t line = plan.find("script " + file + " ");
+  return std::stoull(plan.substr(plan.find(key, line) + key.size()), nullptr, 0);
+}
+
+// A pointer and the bytes it should lead to after the insert.
+struct WantedText {
+  std::string item;  // as ptr= names it
+  std::uint64_t table = 0;
+  std::string bytes;
+};
+
+// The dumped script with each text replaced by う (5A) as many times as
+// 1 + 7N mod 12 for @N, so that some grow past their rooms; `wanted` gets
+// what each pointer should then lead to.
+std::string EditedScript(const std::string& dumped, std::uint64_t table, char end,
+                         std::vector<WantedText>& wanted) {
+  std::istringstream in(dumped);
+  std::string edited;
+  bool header = true;
+  for (std::string line; std::getline(in, line);) {
+    header = header && !line.starts_with('@');
+    if (header) edited += line + "\n";
+    if (!line.starts_with('@')) continue;
+    const std::size_t count = 1 + std::stoul(line.substr(1)) * 7 % 12;
+    std::string text;
+    for (std::size_t k = 0; k < count; ++k) text += "う";
+    edited += line + "\n" + text + "\n\n";
+    const std::size_t ptr = line.find("ptr=") + 4;
+    std::istringstream items(line.substr(ptr, line.find(' ', ptr) - ptr));
+    for (std::string item; std::getline(items, item, ',');) {
+      wanted.push_back({item, table, std::string(count, '\x5A') + end});
+    }
+  }
+  return edited;
+}
+
+class EditedRoundTripTest : public testing::TestWithParam<ScriptGameSpec> {};
+
+// Every text edited: each pointer, read apart from binconv's reader, leads
+// to its new text, whether it stayed, moved or was laid out again.
+TEST_P(EditedRoundTripTest, EveryPointerLeadsToItsNewText) {
+  const ScriptGameSpec& spec = GetParam();
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE(seed);
+    const ScriptGameFiles made = MakeScriptGame(spec, seed);
+    JobRun run(made.game);
+    auto dumped = run.Dump(made.plan);
+    ASSERT_TRUE(dumped.has_value()) << made.plan;
+    const std::string format = made.plan.substr(9, made.plan.find('\n') - 9);
+    const auto end = static_cast<char>(
+        std::stoi(made.plan.substr(made.plan.find(" end=") + 5, 2), nullptr, 16));
+    Files files;
+    std::vector<WantedText> wanted;
+    for (const DumpedScript& script : dumped.value()) {
+      const std::string file = PathToUtf8(script.path.filename());
+      const std::uint64_t table = PlanNumber(made.plan, file, spec.split ? "lo=" : "table=");
+      files[PathToUtf8(script.path)] = EditedScript(script.text, table, end, wanted);
+    }
+    auto inserted = run.Insert(made.plan, files);
+    ASSERT_TRUE(inserted.has_value()) << made.plan;
+    const std::string after = AppliedBytes(made.game, inserted.value());
+    for (const WantedText& want : wanted) {
+      const std::uint64_t target = TargetOfPointer(after, format, want.item, want.table);
+      ASSERT_LT(target, after.size()) << want.item;
+      EXPECT_EQ(Hex(after.substr(target, want.bytes.size())), Hex(want.bytes)) << want.item;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, EditedRoundTripTest,
+    testing::Values(ScriptGameSpec{"u16le base=0x8000"},
+                    ScriptGameSpec{"u16be header=0x10 base=0x8000", true, false, false, 8, 14, 0x10},
+                    ScriptGameSpec{"u24le map=lorom", false, true},
+                    ScriptGameSpec{"u32be map=hirom", false, false, true, 8, 14, 0, true},
+                    ScriptGameSpec{"u16le relative=self", false, false, true, 8, 14, 0, false,
+                                   false, true},
+                    ScriptGameSpec{"u24be relative=table", false, false, true, 8, 14, 0, true,
+                                   false, true}));
 
 }  // namespace
 }  // namespace binconv

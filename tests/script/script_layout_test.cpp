@@ -65,5 +65,55 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   EXPECT_EQ(full.problems[0].reason, "0x10000..0x1000F: 16 free, 0x40..0x4F: 16 free");
 }
 
+// One script of one string at 0x100 with no room to spare, its pointer at
+// `table`, whose new text is `size` times `byte`.
+ScriptTexts OneMovingText(const ScriptSpec& def, std::size_t size, std::uint8_t byte) {
+  ScriptTexts texts;
+  texts.def = &def;
+  ScriptString s;
+  s.pointers = {0};
+  s.at = 0x100;
+  s.length = s.room = 1;
+  texts.strings = {s};
+  texts.bytes = {std::vector<std::uint8_t>(size, byte)};
+  texts.lines = {2};
+  return texts;
+}
+
+// The u16 text can only reach the low space; the u32 one reaches both. The
+// u16 one goes first whichever script is listed first; a text that ends
+// another is stored as its tail; and when nothing is within reach the
+// problem says what the pointer reaches.
+TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
+  ScriptSpec narrow;
+  narrow.count = 1;
+  narrow.stride = 2;
+  narrow.format.base = 0x8000;
+  ScriptSpec wide = narrow;
+  wide.table = 0x10;
+  wide.stride = 4;
+  wide.format = {PointerType::kU32le};
+  const std::vector<SpaceSpec> spaces = {{1, {0x10000, 0x100FF}, {}}, {2, {0x7000, 0x700F}, {}}};
+  const ScriptTexts a = OneMovingText(narrow, 11, 0x56);
+  const ScriptTexts b = OneMovingText(wide, 11, 0x58);
+  ScriptSpec other = wide;
+  other.table = 0x20;
+  const ScriptTexts tail = OneMovingText(other, 5, 0x58);  // the last 5 bytes of b's
+  for (const bool swapped : {false, true}) {
+    SCOPED_TRACE(swapped);
+    const ScriptLayoutResult r = LayOutScripts(
+        swapped ? std::vector{tail, b, a} : std::vector{a, b, tail}, spaces, {}, "plan");
+    ASSERT_TRUE(r.problems.empty());
+    EXPECT_EQ(r.placed[swapped ? 2 : 0][0].offset, 0x7000u);
+    EXPECT_EQ(r.placed[1][0].offset, 0x10000u);
+    EXPECT_EQ(r.placed[swapped ? 0 : 2][0].offset, 0x10006u);
+    EXPECT_EQ(r.spaces[0].used, 11u);
+  }
+  const ScriptLayoutResult none = LayOutScripts({a}, {spaces[0]}, {}, "plan");
+  ASSERT_EQ(none.problems.size(), 1u);
+  EXPECT_EQ(none.problems[0].reason,
+            "no space lies within reach of its pointers, which reach only 0x0..0x7FFF");
+}
+
 }  // namespace
 }  // namespace binconv

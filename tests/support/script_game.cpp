@@ -212,39 +212,81 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
   }
 
   const std::size_t count = target_of.size();
-  const std::uint64_t stride = def.split ? 1 : format.width + below(2);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t site = table + i * stride;
-    const std::uint64_t value =
-        target_of[i] < 0
-            ? kSkip
-            : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, table);
-    if (def.split) {
-      game[table + i] = static_cast<char>(value & 0xFF);
-      game[table + count + i] = static_cast<char>(value >> 8);
-      continue;
+  const std::uint64_t stride =
+      def.split ? 1 : def.second ? 2 * format.width + below(2) : format.width + below(2);
+  auto write_table = [&](std::uint64_t first) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint64_t site = first + i * stride;
+      const std::uint64_t value =
+          target_of[i] < 0
+              ? kSkip
+              : ValueFor(format, at[static_cast<std::size_t>(target_of[i])], site, first);
+      if (def.split) {
+        game[first + i] = static_cast<char>(value & 0xFF);
+        game[first + count + i] = static_cast<char>(value >> 8);
+        continue;
+      }
+      for (unsigned b = 0; b < format.width; ++b) {
+        const unsigned shift = 8 * (format.big ? format.width - 1 - b : b);
+        game[site + b] = static_cast<char>(value >> shift);
+      }
     }
-    for (unsigned b = 0; b < format.width; ++b) {
-      const unsigned shift = 8 * (format.big ? format.width - 1 - b : b);
-      game[site + b] = static_cast<char>(value >> shift);
-    }
-  }
+  };
+  write_table(table);
 
+  auto script_line = [&](const std::string& file, std::uint64_t first) {
+    std::string line = "script " + file + " ";
+    line += def.split ? "lo=" + Hex(first) + " hi=" + Hex(first + count)
+                      : "table=" + Hex(first) + " stride=" + std::to_string(stride);
+    line += " count=" + std::to_string(count) + " format=f";
+    if (!def.game_table) {
+      line += " end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
+    } else if (own.end_given) {
+      line += " end=FF";
+    }
+    if (def.text_block) line += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
+    line += def.pack ? " layout=pack" : " layout=slots";
+    return line + " skip=" + std::to_string(kSkip) + "\n";
+  };
+  std::vector<std::string> lines = {script_line("script.txt", table)};
+  if (def.second) {
+    // The same strings through other pointers, between the first's.
+    std::shuffle(target_of.begin(), target_of.end(), random);
+    write_table(table + format.width);
+    lines.push_back(script_line("second.txt", table + format.width));
+    std::shuffle(lines.begin(), lines.end(), random);
+  }
   std::string plan = "format f " + std::string(def.format) + "\n";
   plan += "space 0xC00..0xEFF\n";
-  plan += "script script.txt ";
-  plan += def.split ? "lo=" + Hex(table) + " hi=" + Hex(table + count)
-                    : "table=" + Hex(table) + " stride=" + std::to_string(stride);
-  plan += " count=" + std::to_string(count) + " format=f";
-  if (!def.game_table) {
-    plan += " end=" + Hex(end).substr(2).insert(0, end < 16 ? "0" : "");
-  } else if (own.end_given) {
-    plan += " end=FF";
-  }
-  if (def.text_block) plan += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
-  plan += def.pack ? " layout=pack" : " layout=slots";
-  plan += " skip=" + std::to_string(kSkip) + "\n";
+  for (const std::string& line : lines) plan += line;
   return {game, plan, own.tbl};
+}
+
+std::uint64_t TargetOfPointer(const std::string& game, const std::string& format,
+                              const std::string& item, std::uint64_t table) {
+  const Format f = ParseWords(format);
+  auto byte = [&](std::uint64_t at) { return std::uint64_t{static_cast<std::uint8_t>(game[at])}; };
+  const std::size_t slash = item.find('/');
+  const std::uint64_t site = std::stoull(item.substr(0, slash), nullptr, 0);
+  std::uint64_t value = 0;
+  if (slash != std::string::npos) {
+    value = byte(site) | byte(std::stoull(item.substr(slash + 1), nullptr, 0)) << 8;
+  } else {
+    for (unsigned b = 0; b < f.width; ++b) {
+      value |= byte(site + b) << 8 * (f.big ? f.width - 1 - b : b);
+    }
+  }
+  const unsigned bits = 8 * f.width;
+  const std::uint64_t mask = (std::uint64_t{1} << bits) - 1;
+  // A relative value is a signed distance.
+  const std::uint64_t distance = value >> (bits - 1) ? value | ~mask : value;
+  if (f.relative == "self") return site + distance;
+  if (f.relative == "table") return table + distance;
+  const std::uint64_t mapped = (value - f.base) & mask;
+  std::uint64_t o = mapped;
+  if (f.map == "lorom") o = (mapped >> 16) << 15 | (mapped & 0x7FFF);
+  if (f.map == "hirom") o = mapped & 0x3FFFFF;
+  return o + f.header;
 }
 
 }  // namespace binconv::test

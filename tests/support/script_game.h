@@ -25,6 +25,10 @@ struct ScriptGameSpec {
   // texts with two codes, controls whose parameters take any byte, several
   // end tokens and line breaks; the plan then leaves end= out at times.
   bool game_table = false;
+  // A second script, "second.txt", whose table interleaves with the first
+  // (stride twice TYPE's width) and leads to the same strings in another
+  // order; the two script lines stand in random order.
+  bool second = false;
 };
 
 struct ScriptGameFiles {
@@ -43,5 +47,11 @@ struct GameTableStrings {
 GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed);
 
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
+
+// Where the pointer named `item` (OFFSET, or LO/HI for a split table) of a
+// table at `table` in `game` leads, read by the plain rules of `format` (the
+// format line's words after NAME), apart from binconv's own reader.
+std::uint64_t TargetOfPointer(const std::string& game, const std::string& format,
+                              const std::string& item, std::uint64_t table);
 
 }  // namespace binconv::test
