@@ -12,6 +12,7 @@
 #include "script/placement.h"
 #include "script/script_file.h"
 #include "script/script_layout.h"
+#include "script/text_box.h"
 
 namespace binconv {
 namespace {
@@ -104,10 +105,11 @@ void CheckRoomOverlaps(const std::string& plan_name, const std::vector<EncodedEn
 // The entries whose rooms lie inside the game, their texts encoded; the
 // problems of every entry added after those of the plan's lines, all in the
 // order of the plan's lines, each line's before those of its text.
-std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::vector<Problem>& problems) {
+std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::uint64_t size,
+                                        std::vector<Problem>& problems) {
   std::vector<EncodedEntry> entries;
   for (const PlanEntry& entry : input.plan.entries) {
-    if (auto error = CheckPlacement(entry.place, 0, input.game.size())) {
+    if (auto error = CheckPlacement(entry.place, 0, size)) {
       // Rejected: its text is not even read.
       Problem p{ProblemCode::kRoomPastEnd, input.plan_name, entry.line};
       p.end = error->end;
@@ -129,7 +131,7 @@ std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::vector<Pr
 // Whether a script file was dumped from this game, by its #game line.
 std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpec& def,
                                        const ScriptFileContents& contents, std::uint32_t crc) {
-  Problem p{ProblemCode::kGameChanged, def.shown};
+  Problem p{ProblemCode::kGameChanged, def.shown, contents.game_line};
   if (!contents.game) {
     p.reason = "no #game line says which game the script was dumped from; dump it again";
     return p;
@@ -190,19 +192,28 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     }
     seen[k] = true;
     texts.lines[k] = entry.line;
+    CheckTextBox(entry, {def.width, def.lines}, input.encoding, def.shown, problems);
     if (IsDumpedText(entry, def, *it, input.encoding, decoder)) {
       // A .tbl may give one text several codes, or split it so that the
       // longest match fails: a text left as dumped keeps the bytes it had,
       // so dump then insert changes nothing.
       texts.bytes[k] = it->bytes;
       texts.bytes[k].insert(texts.bytes[k].end(), it->end.begin(), it->end.end());
-    } else if (auto bytes = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
+    } else if (auto bytes = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems,
+                                              input.line_breaks)) {
       texts.bytes[k] = std::move(*bytes);
     }
   }
   for (std::size_t k = 0; k < seen.size(); ++k) {
     if (seen[k]) continue;
-    Problem p{ProblemCode::kMissingEntry, def.shown};
+    // Named where it belongs: at the entry after it in the file, or the end.
+    Problem p{ProblemCode::kMissingEntry, def.shown, contents.last_line};
+    for (const ScriptFileEntry& entry : contents.entries) {
+      if (entry.index > texts.strings[k].index) {
+        p.line = entry.line;
+        break;
+      }
+    }
     p.entry = texts.strings[k].index;
     p.at = texts.strings[k].at;
     problems.push_back(std::move(p));
@@ -243,8 +254,9 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
       problems.push_back(std::move(*changed));
       continue;
     }
-    auto read = ReadScriptTable(def, input.encoding, game, input.encoding.game() != nullptr,
-                                input.plan_name, problems);
+    // The strings' bytes are kept: a .tbl's text left as dumped keeps them,
+    // and the summary counts the texts left as they were.
+    auto read = ReadScriptTable(def, input.encoding, game, true, input.plan_name, problems);
     if (!read) return Unexpected(read.error());
     if (!read.value().ok) continue;
     ScriptTexts texts;
@@ -293,6 +305,13 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
       summary.moved += placed.moved ? 1 : 0;
       summary.shared += placed.shared ? 1 : 0;
       const ScriptString& string = texts.strings[i];
+      const std::vector<std::uint8_t>& now = texts.bytes[i];
+      summary.unchanged += now.size() == string.bytes.size() + string.end.size() &&
+                                   std::equal(string.bytes.begin(), string.bytes.end(), now.begin()) &&
+                                   std::equal(string.end.begin(), string.end.end(),
+                                              now.begin() + string.bytes.size())
+                               ? 1
+                               : 0;
       result.map.push_back({texts.def->file, string.index, PointerListOf(*texts.def, string, ';'),
                             string.at, placed.offset, texts.bytes[i].size()});
     }
@@ -305,15 +324,29 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
   }
 }
 
+
+// The size of the game written: the game's, or that of the plan's grow line.
+std::uint64_t GrownSize(const InsertInput& input, std::vector<Problem>& problems) {
+  const std::optional<GrowSpec>& grow = input.plan.grow;
+  if (!grow) return input.game.size();
+  if (grow->size >= input.game.size()) return grow->size;
+  Problem p{ProblemCode::kBadLine, input.plan_name, grow->line};
+  p.reason = "grow " + std::to_string(grow->size) + " is less than the " +
+             Counted(input.game.size(), "byte") + " of " + input.game_name + ", which it would cut";
+  problems.push_back(std::move(p));
+  return input.game.size();
+}
+
 }  // namespace
 
 Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   std::vector<Problem> problems = input.plan.entry_problems;
-  std::vector<EncodedEntry> entries = EncodeEntries(input, problems);
-  std::vector<ScriptSpec> scripts = input.plan.scripts;
   std::vector<Problem> script_problems = input.plan.script_problems;
-  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(),
-                     script_problems);
+  const std::uint64_t size = GrownSize(input, script_problems);
+  std::vector<EncodedEntry> entries = EncodeEntries(input, size, problems);
+  std::vector<ScriptSpec> scripts = input.plan.scripts;
+  // Spaces may lie in the grown part; scripts still check against the game.
+  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, size, script_problems);
   std::vector<FixedRoom> fixed;
   for (const EncodedEntry& encoded : entries) {
     const PlanEntry& entry = *encoded.entry;
@@ -329,6 +362,10 @@ Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
 
   InsertResult result;
+  result.size = size;
+  if (size > input.game.size()) {
+    result.writes.push_back({input.game.size(), {}, size - input.game.size(), input.plan.grow->fill});
+  }
   AddScriptWrites(prepared, result.writes);
   for (const EncodedEntry& encoded : entries) {
     const PlanEntry& entry = *encoded.entry;
@@ -354,10 +391,10 @@ std::vector<FilePatch> PatchesOf(std::span<const GameWrite> writes) {
 Result<Unit, IoError> WriteInserted(std::span<const GameWrite> writes,
                                     const std::filesystem::path& game,
                                     const std::filesystem::path* output, FileOps& ops,
-                                    bool* owner_kept) {
+                                    bool* owner_kept, std::uint64_t size) {
   const std::vector<FilePatch> patches = PatchesOf(writes);
-  if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops);
-  return PatchFileAtomically(game, patches, ops, owner_kept);
+  if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops, size);
+  return PatchFileAtomically(game, patches, ops, owner_kept, size);
 }
 
 }  // namespace binconv

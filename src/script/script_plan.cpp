@@ -156,6 +156,8 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
                      ? "it points before the start of the file"
                  : target.error() == PointerMapErrorCode::kPastLastOffset
                      ? "it points past the last offset a file can have"
+                 : target.error() == PointerMapErrorCode::kOutsideWindow
+                     ? "the value lies outside the format's window"
                      : "it is not an address the format can produce";
       problems.push_back(std::move(p));
       continue;

@@ -53,6 +53,9 @@ struct ScriptSpec {
   // max=: the most bytes one string may take, end byte included; a string
   // read from the game is refused past it rather than held whole.
   std::uint64_t max_string = kMaxStringBytes;
+  // width= and lines=: the game's text box, checked on insert (0: no limit).
+  std::uint64_t width = 0;
+  std::uint64_t lines = 0;
 };
 
 struct SpaceSpec {
