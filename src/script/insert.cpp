@@ -325,28 +325,18 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
 }
 
 
-// The size of the game written: the game's, or that of the plan's grow line.
-std::uint64_t GrownSize(const InsertInput& input, std::vector<Problem>& problems) {
-  const std::optional<GrowSpec>& grow = input.plan.grow;
-  if (!grow) return input.game.size();
-  if (grow->size >= input.game.size()) return grow->size;
-  Problem p{ProblemCode::kBadLine, input.plan_name, grow->line};
-  p.reason = "grow " + std::to_string(grow->size) + " is less than the " +
-             Counted(input.game.size(), "byte") + " of " + input.game_name + ", which it would cut";
-  problems.push_back(std::move(p));
-  return input.game.size();
-}
-
 }  // namespace
 
 Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   std::vector<Problem> problems = input.plan.entry_problems;
   std::vector<Problem> script_problems = input.plan.script_problems;
-  const std::uint64_t size = GrownSize(input, script_problems);
+  const std::uint64_t size = GrownSizeOf(input.plan, input.plan_name, input.game_name,
+                                         input.game.size(), script_problems);
   std::vector<EncodedEntry> entries = EncodeEntries(input, size, problems);
   std::vector<ScriptSpec> scripts = input.plan.scripts;
   // Spaces may lie in the grown part; scripts still check against the game.
-  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, size, script_problems);
+  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(),
+                     script_problems, size);
   std::vector<FixedRoom> fixed;
   for (const EncodedEntry& encoded : entries) {
     const PlanEntry& entry = *encoded.entry;

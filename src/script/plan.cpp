@@ -440,4 +440,16 @@ Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& 
   return plan;
 }
 
+std::uint64_t GrownSizeOf(const Plan& plan, const std::string& plan_name,
+                          const std::string& game_name, std::uint64_t game_size,
+                          std::vector<Problem>& problems) {
+  if (!plan.grow) return game_size;
+  if (plan.grow->size >= game_size) return plan.grow->size;
+  Problem p{ProblemCode::kBadLine, plan_name, plan.grow->line};
+  p.reason = "grow " + std::to_string(plan.grow->size) + " is less than the " +
+             Counted(game_size, "byte") + " of " + game_name + ", which it would cut";
+  problems.push_back(std::move(p));
+  return game_size;
+}
+
 }  // namespace binconv

@@ -69,6 +69,12 @@ struct Plan {
 Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name,
                                 bool has_end_token = false);
 
+// The size of the game insert writes: `game_size`, or the plan's grow SIZE.
+// A grow that would cut the game named `game_name` is a problem.
+std::uint64_t GrownSizeOf(const Plan& plan, const std::string& plan_name,
+                          const std::string& game_name, std::uint64_t game_size,
+                          std::vector<Problem>& problems);
+
 namespace detail {
 // Splits a plan line into its fields; a "#" at the start of a field ends the
 // line. False, with `reason`, for an unclosed quote.

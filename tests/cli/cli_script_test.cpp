@@ -242,6 +242,27 @@ INSTANTIATE_TEST_SUITE_P(
                    .exit_code = 0,
                    .extra_args = {"--dry-run", "--map", "-"},
                    .out_has = "s.txt,1,0x12,0x48,0x80,10\n"},
+        // A moved text that would cross a bank boundary starts the next bank.
+        ScriptCase{"MovedTextStartsTheNextBank",
+                   "format nes u16le base=0x8000 bank=0x84\n" + std::string(kSpace) + kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x84, kLong9Bytes}, {0x12, Bytes({0x84, 0x80})}}},
+        // The grown part holds the space; the script still checks against the
+        // original game it was dumped from.
+        ScriptCase{"GrownGameHoldsTheSpace",
+                   std::string(kFormat) + "grow 0x140 fill=EE\nspace 0x100..0x13F\n" + kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x100, kLong9Bytes + std::string(0x36, '\xEE')}, {0x12, Bytes({0x00, 0x81})}},
+                   {"1 stayed, 1 moved, 1 unchanged"}},
+        ScriptCase{.name = "GrownInPlace",
+                   .plan = std::string(kFormat) + "grow 0x120\nspace 0x100..0x11F\n" + kScript + "\n",
+                   .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   .exit_code = 0,
+                   .patches = {{0x100, kLong9Bytes + std::string(0x16, '\xFF')},
+                               {0x12, Bytes({0x00, 0x81})}},
+                   .into = true},
         ScriptCase{.name = "MapToStandardOutput",
                    .plan = Plan(),
                    .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
@@ -275,6 +296,38 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    {"s.txt:9:1: @1 needs 21 bytes; its room holds 8 and no space has 21 bytes "
                     "left (0x80..0x8F: 16 free); game.bin is unchanged"}},
+        ScriptCase{"WindowLeavesNoSpaceInReach",
+                   "format nes u16le base=0x8000 window=0x8000..0x807F\n" + std::string(kSpace) +
+                       kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   1,
+                   {},
+                   {"s.txt:9:1: @1 needs 10 bytes"}},
+        ScriptCase{"LineWiderThanTheBox",
+                   Plan(" width=2"),
+                   {{"\nう\n", "\nううう\n"}},
+                   1,
+                   {},
+                   {"s.txt:11:3: @1: the line shows 3 characters; width=2 allows no more"}},
+        ScriptCase{"MoreLinesThanTheBox",
+                   Plan(" lines=1"),
+                   {{"\nう\n", "\nう\nう\n"}},
+                   1,
+                   {},
+                   {"s.txt:12:1: @1: line 2 of one text box; lines=1 allows no more"}},
+        ScriptCase{"CommentInsideATranslation",
+                   Plan(),
+                   {{"\nう\n", "\nう\n;note\nう\n"}},
+                   1,
+                   {},
+                   {"s.txt:12: a ; line inside the text"}},
+        ScriptCase{"ExactRefusesALoneCr",
+                   Plan(),
+                   {{"\nう\n", "\nう\rう\n"}},
+                   1,
+                   {},
+                   {"s.txt:11:2: @1: no code for"},
+                   {"--exact"}},
         ScriptCase{"EndByteInsideAText",
                    Plan(),
                    {{"\nう\n", "\nう<FF>う\n"}},
@@ -304,13 +357,14 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"@1 ptr=0x12 at=0x48 room=8\n;う\nう\n", ""}},
                    1,
                    {},
-                   {"s.txt: @1: missing: the table has a string there (at 0x48)"}},
+                   {"s.txt:9: @1: missing: the table has a string there (at 0x48)"}},
         ScriptCase{"GameChangedSinceTheDump",
                    Plan(),
                    {},
                    1,
                    {},
-                   {"but game.bin has 256 bytes and CRC-32", "build from the original with --from"},
+                   {"s.txt:2: dumped from", "but game.bin has 256 bytes and CRC-32",
+                    "build from the original with --from"},
                    {},
                    false,
                    true,
@@ -377,6 +431,11 @@ std::string ScriptLine(const std::string& words) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, CliDumpTest,
     testing::Values(
+        // Refused by dump as insert would refuse it.
+        DumpCase{"GrowThatWouldCut",
+                 Plan() + "grow 16\n",
+                 1,
+                 {"plan.txt:4: grow 16 is less than the 256 bytes of game.bin, which it would cut"}},
         DumpCase{"PointerOutsideText",
                  ScriptLine("table=0x10 count=4 format=nes end=FF text=0x40..0x47 skip=0xFFFF"),
                  1,
@@ -540,7 +599,7 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
       scratch, {"insert", "--from", "game.bin", "-o", "new.bin", "--map", "map.csv", "plan.txt"});
   ASSERT_EQ(inserted.exit_code, 0) << inserted;
   EXPECT_EQ(inserted.err,
-            "s.txt: 1 stayed, 1 moved\nspace 0x80..0x8F: 10 bytes used, 6 bytes free\n"
+            "s.txt: 1 stayed, 1 moved, 1 unchanged\nspace 0x80..0x8F: 10 bytes used, 6 bytes free\n"
             "2 texts put into new.bin\n");
   EXPECT_EQ(ReadAll(scratch.work() / "map.csv"),
             "script,index,pointers,old_offset,new_offset,bytes\n"
@@ -593,7 +652,7 @@ TEST(CliScriptExampleTest, ReadmeGameTable) {
       scratch, {"insert", "--tbl", "game.tbl", "--from", "game.bin", "-o", "new.bin", "plan.txt"});
   ASSERT_EQ(inserted.exit_code, 0) << inserted;
   EXPECT_EQ(inserted.err,
-            "s.txt: 1 stayed, 1 moved\nspace 0x60..0x7F: 21 bytes used, 11 bytes free\n"
+            "s.txt: 1 stayed, 1 moved, 1 unchanged\nspace 0x60..0x7F: 21 bytes used, 11 bytes free\n"
             "2 texts put into new.bin\n");
   const Outcome decoded = RunCli(
       scratch, {"decode", "--tbl", "game.tbl", "--end", "token", "--at", "0x60", "new.bin"});
