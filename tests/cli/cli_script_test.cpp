@@ -606,6 +606,27 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
             "s.txt,0,0x10;0x14,0x40,0x40,3\ns.txt,1,0x12,0x48,0x80,10\n");
   const Outcome decoded = RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
   EXPECT_EQ(decoded.out, kLong9);
+
+  // A bank and a grown game: the space in the grown part lies past the
+  // window, so the text takes the other; widened, the window reaches it.
+  std::string big_plan =
+      "format nes u16le base=0x8000 window=0x8000..0x80FF\ngrow   0x180\n"
+      "space  0x100..0x17F\nspace  0x80..0x8F\n"
+      "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF\n";
+  WriteAll(scratch.work() / "big.txt", big_plan);
+  const Outcome grown = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "big.bin", "big.txt"});
+  ASSERT_EQ(grown.exit_code, 0) << grown;
+  EXPECT_EQ(grown.err,
+            "s.txt: 1 stayed, 1 moved, 1 unchanged\nspace 0x100..0x17F: 0 bytes used, 128 bytes "
+            "free\nspace 0x80..0x8F: 10 bytes used, 6 bytes free\n2 texts put into big.bin\n");
+  const std::string big = ReadAll(scratch.work() / "big.bin");
+  EXPECT_EQ(Hex(big), Hex(ReadAll(scratch.work() / "new.bin") + std::string(0x80, '\xFF')));
+  big_plan.replace(big_plan.find("0x80FF"), 6, "0x817F");
+  WriteAll(scratch.work() / "big.txt", big_plan);
+  const Outcome wide = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "big.bin", "big.txt"});
+  EXPECT_NE(wide.err.find("space 0x100..0x17F: 10 bytes used, 118 bytes free"), std::string::npos)
+      << wide;
+  EXPECT_EQ(Hex(ReadAll(scratch.work() / "big.bin").substr(0x12, 2)), Hex(Bytes({0x00, 0x81})));
 }
 
 // The README's "Any game's table": a .tbl with two-byte codes, DTE, a control
