@@ -194,13 +194,17 @@ struct KeywordLines {
       return;
     }
     space.range = *range;
-    if (fields.size() == 3) {
-      if (!fields[2].starts_with("fill=") || !(space.fill = ParseByte(fields[2].substr(5)))) {
-        Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
-        return;
-      }
-    }
+    if (!OptionalFill(fields, space.fill)) return;
     plan.spaces.push_back(space);
+  }
+
+  // The fill=XX that may end a space or grow line; false when it is not one.
+  bool OptionalFill(const Fields& fields, std::optional<std::uint8_t>& fill) {
+    if (fields.size() < 3) return true;
+    if (!fields[2].starts_with("fill=") || !(fill = ParseByte(fields[2].substr(5)))) {
+      return Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
+    }
+    return true;
   }
 
   void Grow(const Fields& fields) {
@@ -219,14 +223,9 @@ struct KeywordLines {
       return;
     }
     grow.size = *size;
-    if (fields.size() == 3) {
-      const auto fill = fields[2].starts_with("fill=") ? ParseByte(fields[2].substr(5)) : std::nullopt;
-      if (!fill) {
-        Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
-        return;
-      }
-      grow.fill = *fill;
-    }
+    std::optional<std::uint8_t> fill;
+    if (!OptionalFill(fields, fill)) return;
+    grow.fill = fill.value_or(grow.fill);
     plan.grow = grow;
   }
 
