@@ -204,8 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
 // joins the lines, is a line break; a lone CR inside a line has no code.
 TEST(EncodeScriptEntryTest, ExactTakesOnlyTheLineJoinAsABreak) {
   std::vector<Problem> problems;
-  const ScriptFileContents contents =
-      ParseScriptFile(kGame + "@0\nあ\rい\nう\n", "s.txt", problems);
+  const std::string file = kGame + "@0\nあ\rい\nう\n";  // outlives the entry's lines
+  const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
   ASSERT_TRUE(problems.empty());
   const ScriptFileEntry& entry = contents.entries.at(0);
   const std::vector<std::uint8_t> any =
@@ -217,7 +217,8 @@ TEST(EncodeScriptEntryTest, ExactTakesOnlyTheLineJoinAsABreak) {
                                  LineBreaks::kCrLf));
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].code, ProblemCode::kNoCode);
-  EXPECT_EQ(std::pair(problems[0].line, problems[0].column), std::pair(std::size_t{4}, std::size_t{2}));
+  EXPECT_EQ(std::pair(problems[0].line, problems[0].column),
+            std::pair(std::size_t{4}, std::size_t{2}));
 }
 
 // The header dump writes reads back as the same game, a name with spaces
