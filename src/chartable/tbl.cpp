@@ -148,7 +148,7 @@ Result<int, TblErrorCode> SlotOfTblEntry(const TblEntry& entry) {
   const std::vector<std::uint8_t>& code = entry.code;
   if (entry.line_break) {
     if (code != std::vector<std::uint8_t>{kLineBreakByte}) {
-      return Unexpected(TblErrorCode::kReservedByte);
+      return Unexpected(TblErrorCode::kOtherLineBreak);
     }
     return kLineBreakSlot;
   }

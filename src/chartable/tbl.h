@@ -41,6 +41,7 @@ enum class TblErrorCode {
   kOtherLeadByte,  // a two-byte code whose first byte is not 20, 21, 22, 23 or 18
   kReservedByte,   // a one-byte code at 18, 20-24 or 50 (other than the fixed line
                    // break *24 and the space 50=U+3000)
+  kOtherLineBreak,  // a line break "*XX" at another code than 24, the tables' own
   kNotOneChar,     // the value is not exactly one UTF-16 unit
   kUnstorable,     // a comma, a space or a line end, which a table file can't hold
   kDuplicate,      // a second entry for a code; other_line has the first

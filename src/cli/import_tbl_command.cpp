@@ -31,7 +31,8 @@ constexpr CommandText kImportTblText{
         "mark. *24 and 50= with a space are the fixed line break and space. Every\n"
         "entry that can't be placed is listed with its line (another lead byte, a\n"
         "code of more than two bytes, a value of more than one character, a page 0\n"
-        "code at 18, 20-24 or 50, a second entry for a code, a comma or space);\n"
+        "code at 18, 20-24 or 50, a line break other than *24, a second entry for\n"
+        "a code, a comma or space);\n"
         "then nothing is written, unless --keep-going leaves them out. TBL \"-\"\n"
         "reads standard input.\n"};
 
@@ -57,6 +58,10 @@ std::string Describe(TblErrorCode code) {
       return "the code's first byte is not a lead byte (20, 21, 22, 23, 18)";
     case TblErrorCode::kReservedByte:
       return "a page 0 code at 18, 20-24 or 50 (lead bytes, line break, space)";
+    case TblErrorCode::kOtherLineBreak:
+      // The table files fix the line break at 24; a game's .tbl keeps its own.
+      return "a page 0 code as the line break, which is 24 in binconv's tables; give the "
+             ".tbl with --tbl to dump, insert, decode or encode with the game's own";
     case TblErrorCode::kNotOneChar:
       return "the value is not one character";
     case TblErrorCode::kUnstorable:

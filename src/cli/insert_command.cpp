@@ -54,8 +54,9 @@ constexpr CommandText kInsertText{
         "Every pointer to a moved text is rewritten. The script file must come\n"
         "from this game (its #game size and CRC-32): rebuild from the original\n"
         "with --from ORIGINAL -o OUTPUT after each edit. The summary tells per\n"
-        "script how many texts stayed and moved, and each space's bytes used and\n"
-        "free. --map writes script,index,pointers,old_offset,new_offset,bytes.\n"
+        "script how many texts stayed and moved and how many are unchanged from\n"
+        "the original, and each space's bytes used and free. --map writes\n"
+        "script,index,pointers,old_offset,new_offset,bytes.\n"
         "\n"
         "--patch PATCH also writes a patch from ORIGINAL (or GAME as it was) to the\n"
         "result, IPS or BPS after PATCH's extension or --format; with --from and no\n"
@@ -123,9 +124,10 @@ struct InsertTarget {
     if (output_name) return *output_name;
     return in_place ? game_name + " with the texts" : "the result";
   }
-  Result<Unit, IoError> Write(std::span<const GameWrite> writes, bool* owner_kept) const {
+  Result<Unit, IoError> Write(std::span<const GameWrite> writes, std::uint64_t size,
+                              bool* owner_kept) const {
     return WriteInserted(writes, game, output_name ? &output : nullptr, SystemFileOps(),
-                         owner_kept);
+                         owner_kept, size);
   }
 };
 
@@ -196,19 +198,19 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
 // The patch from the original to the result, made and checked from the
 // original as read now, before GAME is replaced; none without --patch.
 Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
-    const InsertTarget& target, std::span<const GameWrite> writes) {
+    const InsertTarget& target, std::span<const GameWrite> writes, std::uint64_t size) {
   if (!target.patch_name) return std::optional<std::vector<std::uint8_t>>();
   const std::string& game = target.game_name;
   FileReader reader;
   if (auto opened = OpenInputFile(game, reader); !opened) return Unexpected(opened.error());
   // The result is the original read with the writes laid over it.
   const std::vector<FilePatch> patches = PatchesOf(writes);
-  if (!FilePatchesFit(reader.size(), patches)) {
+  if (size < reader.size() || !FilePatchesFit(size, patches)) {
     PrintError(game + " changed while the texts were being laid out; nothing written");
     return Unexpected(ExitStatus::kError);
   }
   FileInput original(reader);
-  FileInput result(reader, patches);
+  FileInput result(reader, patches, size);
   auto patch = MakeReportedPatch(game, original, target.result_name(), result,
                                  *target.patch_name, target.patch_format);
   if (!patch) return Unexpected(patch.error());
@@ -218,7 +220,7 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
 // The patch and the result written; the patch goes in place only after the
 // result, so that a failure leaves neither.
 Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
-                       const std::optional<std::vector<std::uint8_t>>& patch) {
+                       std::uint64_t size, const std::optional<std::vector<std::uint8_t>>& patch) {
   auto failed = [](const IoError& error) {
     return Unexpected(static_cast<ExitStatus>(ReportOutputError(error)));
   };
@@ -231,7 +233,9 @@ Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> wr
   }
   if (target.writes_game()) {
     bool owner_kept = true;
-    if (auto applied = target.Write(writes, &owner_kept); !applied) return failed(applied.error());
+    if (auto applied = target.Write(writes, size, &owner_kept); !applied) {
+      return failed(applied.error());
+    }
     if (!owner_kept) WarnOwnerChanged(target.written_name());
   }
   if (patch) {
@@ -287,7 +291,8 @@ void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
     PrintLine(script.shown + ": " + std::to_string(script.strings - script.moved) + " stayed, " +
               std::to_string(script.moved) + " moved" +
               (script.shared != 0 ? " (" + std::to_string(script.shared) + " onto identical texts)"
-                                  : ""));
+                                  : "") +
+              ", " + std::to_string(script.unchanged) + " unchanged");
   }
   for (const SpaceUsed& space : inserted.spaces) {
     PrintLine("space " + HexNumber(space.first) + ".." + HexNumber(space.last) + ": " +
@@ -309,18 +314,19 @@ int RunInsert(const ParsedArgs& args) {
   if (!prepared) return ToInt(prepared.error());
   const InsertResult& inserted = prepared.value();
   if (inserted.entries.empty() && inserted.scripts.empty() && target->in_place &&
-      !target->patch_name) {
+      !target->patch_name && inserted.size == reader.size()) {
     // Nothing to change: the game file is not even copied.
     PrintLine("the plan has no entries; " + target->game_name + " is unchanged");
     return kExitOk;
   }
   const bool dry_run = args.Has("dry-run");
-  auto patch = MakeInsertPatch(*target, inserted.writes);
+  auto patch = MakeInsertPatch(*target, inserted.writes, inserted.size);
   if (!patch) return ToInt(patch.error());
   auto map = OpenMap(args, dry_run, inserted.map);
   if (!map) return ToInt(map.error());
   if (!dry_run) {
-    if (auto written = WriteInsert(*target, inserted.writes, patch.value()); !written) {
+    if (auto written = WriteInsert(*target, inserted.writes, inserted.size, patch.value());
+        !written) {
       return ToInt(written.error());
     }
   }

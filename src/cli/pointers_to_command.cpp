@@ -84,7 +84,7 @@ std::string DescribeWordError(FormatWordErrorCode code) {
     case FormatWordErrorCode::kUnknownType:
       return "not a TYPE (u16le u16be u24le u24be u32le u32be)";
     case FormatWordErrorCode::kUnknownWord:
-      return "not header=N, base=N, map=… or relative=…";
+      return "not header=N, base=N, map=…, relative=…, window=LO..HI or bank=N";
     case FormatWordErrorCode::kBadNumber:
       return "not a decimal or 0x hex number";
     case FormatWordErrorCode::kBadValue:
@@ -93,6 +93,8 @@ std::string DescribeWordError(FormatWordErrorCode code) {
       return "given twice";
     case FormatWordErrorCode::kRelativeWith:
       return "relative= counts from a pointer, so header=, base= and map= don't apply";
+    case FormatWordErrorCode::kBadRange:
+      return "window= takes LO..HI with LO <= HI; bank= takes a size above 0";
   }
   return "?";
 }
@@ -110,6 +112,8 @@ std::string DescribeMapError(PointerMapErrorCode code) {
       return "it lies before the start of the file";
     case PointerMapErrorCode::kPastLastOffset:
       return "it lies past the last offset a file can have";
+    case PointerMapErrorCode::kOutsideWindow:
+      return "its value lies outside the format's window";
   }
   return "?";
 }

@@ -131,6 +131,12 @@ std::string GameMessage(const Problem& p) {
              (p.reason.empty() ? " (the plan has no space line)" : " (" + p.reason + ")");
     case ProblemCode::kCantPoint:
       return Pointer(p) + " can't point at " + HexNumber(p.at) + ": " + p.reason;
+    case ProblemCode::kTooWide:
+      return "the line shows " + std::to_string(p.bytes) + " characters; width=" +
+             std::to_string(p.room) + " allows no more";
+    case ProblemCode::kTooManyLines:
+      return "line " + std::to_string(p.bytes) + " of one text box; lines=" +
+             std::to_string(p.room) + " allows no more";
     default:
       return TextMessage(p);
   }

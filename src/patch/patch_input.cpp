@@ -14,6 +14,16 @@ Result<Unit, IoError> MemoryInput::ReadAt(std::uint64_t offset, std::span<std::u
 }
 
 Result<Unit, IoError> FileInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  const std::uint64_t have = reader_.size();
+  if (offset <= size_ && out.size() <= size_ - offset && offset + out.size() > have) {
+    // Bytes of the grown part, past the original's end.
+    const std::size_t kept =
+        offset < have ? static_cast<std::size_t>(have - offset) : std::size_t{0};
+    if (auto read = reader_.ReadAt(offset, out.first(kept)); !read) return read;
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(kept), out.end(), std::uint8_t{0});
+    LayFilePatches(offset, out, patches_);
+    return Unit{};
+  }
   if (auto read = reader_.ReadAt(offset, out); !read) return read;
   LayFilePatches(offset, out, patches_);
   return Unit{};

@@ -4,6 +4,7 @@
 // and the cache through which the maker reads them, so that neither is held
 // whole.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -41,14 +42,17 @@ class MemoryInput final : public PatchInput {
 // exists. The patches must fit the file (FilePatchesFit).
 class FileInput final : public PatchInput {
  public:
-  explicit FileInput(FileReader& reader, std::span<const FilePatch> patches = {})
-      : reader_(reader), patches_(patches) {}
-  std::uint64_t size() const override { return reader_.size(); }
+  // `size` past the reader's end: the file grown to it, zeros before the patches.
+  explicit FileInput(FileReader& reader, std::span<const FilePatch> patches = {},
+                     std::uint64_t size = 0)
+      : reader_(reader), patches_(patches), size_(std::max(size, reader.size())) {}
+  std::uint64_t size() const override { return size_; }
   Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
 
  private:
   FileReader& reader_;
   std::span<const FilePatch> patches_;
+  std::uint64_t size_ = 0;
 };
 
 // How much memory making a patch may take. The maker holds the index of the

@@ -455,8 +455,13 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
 
 namespace {
 
-// Every patch over the writer's copy, each fill right after its bytes.
-Result<Unit, IoError> ApplyPatches(AtomicFileWriter& writer, std::span<const FilePatch> patches) {
+// Every patch over the writer's copy of `size` bytes, lengthened first to
+// `grow_to`, each fill right after its bytes.
+Result<Unit, IoError> ApplyPatches(AtomicFileWriter& writer, std::uint64_t size,
+                                   std::span<const FilePatch> patches, std::uint64_t grow_to) {
+  if (grow_to > size) {
+    if (auto resized = writer.Resize(grow_to); !resized) return resized;
+  }
   for (const FilePatch& patch : patches) {
     if (auto written = writer.WriteAt(patch.offset, patch.bytes); !written) return written;
     if (patch.fill_count != 0) {
@@ -503,22 +508,23 @@ bool ApplyFilePatchesInMemory(std::vector<std::uint8_t>& bytes,
 
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches, FileOps& ops,
-                                          bool* owner_kept) {
+                                          bool* owner_kept, std::uint64_t grow_to) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopy(target);
   if (!opened) return Unexpected(opened.error());
-  if (auto applied = ApplyPatches(writer, patches); !applied) return applied;
+  if (auto applied = ApplyPatches(writer, *opened, patches, grow_to); !applied) return applied;
   if (owner_kept != nullptr) *owner_kept = writer.owner_kept();
   return writer.Commit();
 }
 
 Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
                                           const std::filesystem::path& target,
-                                          std::span<const FilePatch> patches, FileOps& ops) {
+                                          std::span<const FilePatch> patches, FileOps& ops,
+                                          std::uint64_t grow_to) {
   AtomicFileWriter writer(ops);
   auto opened = writer.OpenCopyOf(source, target);
   if (!opened) return Unexpected(opened.error());
-  if (auto applied = ApplyPatches(writer, patches); !applied) return applied;
+  if (auto applied = ApplyPatches(writer, *opened, patches, grow_to); !applied) return applied;
   return writer.Commit();
 }
 

@@ -261,17 +261,19 @@ Result<Unit, IoError> ReplaceFileAtomically(const std::filesystem::path& target,
 // every other byte and the length stay as they were. Nothing changes when a
 // patch reaches past the end (kOutOfRange) or any step fails. `owner_kept`,
 // when given, tells whether the file kept its owner and group.
+// With `grow_to` past the file's end, the copy is first lengthened to it (a
+// grown game), so that the patches may fill the new part.
 Result<Unit, IoError> PatchFileAtomically(const std::filesystem::path& target,
                                           std::span<const FilePatch> patches,
                                           FileOps& ops = SystemFileOps(),
-                                          bool* owner_kept = nullptr);
+                                          bool* owner_kept = nullptr, std::uint64_t grow_to = 0);
 
 // Writes `target` atomically as a copy of `source` carrying the patches;
 // `source` is only read. Nothing is left behind when any step fails.
 Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
                                           const std::filesystem::path& target,
                                           std::span<const FilePatch> patches,
-                                          FileOps& ops = SystemFileOps());
+                                          FileOps& ops = SystemFileOps(), std::uint64_t grow_to = 0);
 
 // An existing file read at any offset, without holding it in memory.
 class FileReader {

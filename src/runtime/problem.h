@@ -52,6 +52,8 @@ enum class ProblemCode {
   kNoRoom,         // needs `bytes`, its room holds `room` and no space has them;
                    // reason lists the spaces' free bytes
   kCantPoint,      // `pointer` at `pointer_at` can't point at `at`; reason says why
+  kTooWide,        // a line shows `bytes` characters, over the script's width= `room`
+  kTooManyLines,   // the `bytes`th line of one box, over the script's lines= `room`
   // An entry of a game's .tbl (line).
   kTblNotAnEntry,     // none of the entry forms, nor a comment or a table id
   kTblBadCode,        // the code's digits are odd in number or not all hex

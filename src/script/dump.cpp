@@ -1,6 +1,7 @@
 #include "script/dump.h"
 
 #include "codec/decode.h"
+#include "script/plan.h"
 #include "script/script_file.h"
 #include "script/script_layout.h"
 #include "script/script_plan.h"
@@ -10,7 +11,11 @@ namespace binconv {
 Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
   std::vector<ScriptSpec> scripts = input.plan.scripts;
   std::vector<Problem> problems;
-  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(), problems);
+  // A plan insert refuses is refused here too; spaces may lie in a grown part.
+  const std::uint64_t grown = GrownSizeOf(input.plan, input.plan_name, input.game_name,
+                                          input.game.size(), problems);
+  CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(), problems,
+                     grown);
   ScriptGame header{input.game_name, input.game.size()};
   if (!scripts.empty()) {
     auto crc = GameCrc32(input.game);

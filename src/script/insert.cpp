@@ -12,6 +12,7 @@
 #include "script/placement.h"
 #include "script/script_file.h"
 #include "script/script_layout.h"
+#include "script/text_box.h"
 
 namespace binconv {
 namespace {
@@ -104,10 +105,11 @@ void CheckRoomOverlaps(const std::string& plan_name, const std::vector<EncodedEn
 // The entries whose rooms lie inside the game, their texts encoded; the
 // problems of every entry added after those of the plan's lines, all in the
 // order of the plan's lines, each line's before those of its text.
-std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::vector<Problem>& problems) {
+std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::uint64_t size,
+                                        std::vector<Problem>& problems) {
   std::vector<EncodedEntry> entries;
   for (const PlanEntry& entry : input.plan.entries) {
-    if (auto error = CheckPlacement(entry.place, 0, input.game.size())) {
+    if (auto error = CheckPlacement(entry.place, 0, size)) {
       // Rejected: its text is not even read.
       Problem p{ProblemCode::kRoomPastEnd, input.plan_name, entry.line};
       p.end = error->end;
@@ -129,7 +131,7 @@ std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::vector<Pr
 // Whether a script file was dumped from this game, by its #game line.
 std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpec& def,
                                        const ScriptFileContents& contents, std::uint32_t crc) {
-  Problem p{ProblemCode::kGameChanged, def.shown};
+  Problem p{ProblemCode::kGameChanged, def.shown, contents.game_line};
   if (!contents.game) {
     p.reason = "no #game line says which game the script was dumped from; dump it again";
     return p;
@@ -147,11 +149,19 @@ std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpe
 // A problem for each string with a pointer that no entry took: named by that
 // pointer, the string's first when none of them was.
 void AddMissingEntries(const ScriptSpec& def, const std::vector<ScriptString>& read,
-                       const std::vector<std::size_t>& line_of, std::vector<Problem>& problems) {
+                       const std::vector<std::size_t>& line_of, const ScriptFileContents& contents,
+                       std::vector<Problem>& problems) {
   for (const ScriptString& string : read) {
     for (const std::size_t i : string.pointers) {
       if (line_of[i] != 0) continue;
-      Problem p{ProblemCode::kMissingEntry, def.shown};
+      // Named where it belongs: at the entry after it in the file, or the end.
+      Problem p{ProblemCode::kMissingEntry, def.shown, contents.last_line};
+      for (const ScriptFileEntry& entry : contents.entries) {
+        if (entry.index > i) {
+          p.line = entry.line;
+          break;
+        }
+      }
       p.entry = i;
       p.at = string.at;
       problems.push_back(std::move(p));
@@ -343,6 +353,7 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     ScriptString own = string;
     own.index = entry.index;
     own.pointers = std::move(pointers);
+    CheckTextBox(entry, {def.width, def.lines}, input.encoding, def.shown, problems);
     std::vector<std::uint8_t> bytes;
     if (IsDumpedText(entry, def, string, input.encoding, decoder)) {
       // A .tbl may give one text several codes, or split it so that the
@@ -350,14 +361,15 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
       // so dump then insert changes nothing.
       bytes = string.bytes;
       bytes.insert(bytes.end(), string.end.begin(), string.end.end());
-    } else if (auto encoded = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems)) {
+    } else if (auto encoded = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems,
+                                                input.line_breaks)) {
       bytes = std::move(*encoded);
     }
     texts.strings.push_back(std::move(own));
     texts.bytes.push_back(std::move(bytes));
     texts.lines.push_back(entry.line);
   }
-  AddMissingEntries(def, read, line_of, problems);
+  AddMissingEntries(def, read, line_of, contents, problems);
   SortByIndex(texts);
 }
 
@@ -395,8 +407,9 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
       problems.push_back(std::move(*changed));
       continue;
     }
-    auto read = ReadScriptTable(def, input.encoding, game, input.encoding.game() != nullptr,
-                                input.plan_name, problems);
+    // The strings' bytes are kept: a .tbl's text left as dumped keeps them,
+    // and the summary counts the texts left as they were.
+    auto read = ReadScriptTable(def, input.encoding, game, true, input.plan_name, problems);
     if (!read) return Unexpected(read.error());
     if (!read.value().ok) continue;
     ScriptTexts texts;
@@ -446,6 +459,13 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
       summary.moved += placed.moved ? 1 : 0;
       summary.shared += placed.shared ? 1 : 0;
       const ScriptString& string = texts.strings[i];
+      const std::vector<std::uint8_t>& now = texts.bytes[i];
+      summary.unchanged += now.size() == string.bytes.size() + string.end.size() &&
+                                   std::equal(string.bytes.begin(), string.bytes.end(), now.begin()) &&
+                                   std::equal(string.end.begin(), string.end.end(),
+                                              now.begin() + string.bytes.size())
+                               ? 1
+                               : 0;
       result.map.push_back({texts.def->file, string.index, PointerListOf(*texts.def, string, ';'),
                             string.at, placed.offset, texts.bytes[i].size()});
     }
@@ -458,16 +478,20 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
   }
 }
 
+
 }  // namespace
 
 Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   std::vector<Problem> problems = input.plan.entry_problems;
-  std::vector<EncodedEntry> entries = EncodeEntries(input, problems);
-  std::vector<ScriptSpec> scripts = input.plan.scripts;
   std::vector<Problem> script_problems = input.plan.script_problems;
+  const std::uint64_t size = GrownSizeOf(input.plan, input.plan_name, input.game_name,
+                                         input.game.size(), script_problems);
+  std::vector<EncodedEntry> entries = EncodeEntries(input, size, problems);
+  std::vector<ScriptSpec> scripts = input.plan.scripts;
+  // Spaces may lie in the grown part; scripts still check against the game.
   CheckScriptsInGame(scripts, input.plan.spaces, input.plan_name, input.game.size(),
-                     script_problems);
-  const std::vector<FixedRoom> fixed = FixedRoomsOf(input.plan, input.game.size());
+                     script_problems, size);
+  const std::vector<FixedRoom> fixed = FixedRoomsOf(input.plan, size);
   PreparedScripts prepared;
   if (script_problems.empty()) {
     auto done = PrepareScripts(input, scripts, fixed, script_problems);
@@ -478,6 +502,10 @@ Result<InsertResult, JobError> InsertPlan(const InsertInput& input) {
   if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
 
   InsertResult result;
+  result.size = size;
+  if (size > input.game.size()) {
+    result.writes.push_back({input.game.size(), {}, size - input.game.size(), input.plan.grow->fill});
+  }
   AddScriptWrites(prepared, result.writes);
   for (const EncodedEntry& encoded : entries) {
     const PlanEntry& entry = *encoded.entry;
@@ -503,10 +531,10 @@ std::vector<FilePatch> PatchesOf(std::span<const GameWrite> writes) {
 Result<Unit, IoError> WriteInserted(std::span<const GameWrite> writes,
                                     const std::filesystem::path& game,
                                     const std::filesystem::path* output, FileOps& ops,
-                                    bool* owner_kept) {
+                                    bool* owner_kept, std::uint64_t size) {
   const std::vector<FilePatch> patches = PatchesOf(writes);
-  if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops);
-  return PatchFileAtomically(game, patches, ops, owner_kept);
+  if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops, size);
+  return PatchFileAtomically(game, patches, ops, owner_kept, size);
 }
 
 }  // namespace binconv

@@ -45,6 +45,7 @@ struct InsertedScript {
   std::size_t strings = 0;
   std::size_t moved = 0;
   std::size_t shared = 0;  // moved onto an identical text
+  std::size_t unchanged = 0;  // whose bytes are those the game had
 };
 
 struct SpaceUsed {
@@ -72,6 +73,7 @@ struct InsertResult {
   std::vector<SpaceUsed> spaces{};
   std::vector<MapRow> map{};
   std::size_t texts = 0;  // entries and the strings of every script
+  std::uint64_t size = 0;  // of the game written: past the game's, a grow line's
 };
 
 // Everything checked, encoded and laid out; or every problem found (the
@@ -83,10 +85,11 @@ std::vector<FilePatch> PatchesOf(std::span<const GameWrite> writes);
 
 // Replaces `game` once, atomically, with every write applied; or, with an
 // `output`, writes it as the patched copy of `game`. `owner_kept` as
-// PatchFileAtomically tells it.
+// PatchFileAtomically tells it; `size` past the game's end grows it.
 Result<Unit, IoError> WriteInserted(std::span<const GameWrite> writes,
                                     const std::filesystem::path& game,
                                     const std::filesystem::path* output,
-                                    FileOps& ops = SystemFileOps(), bool* owner_kept = nullptr);
+                                    FileOps& ops = SystemFileOps(), bool* owner_kept = nullptr,
+                                    std::uint64_t size = 0);
 
 }  // namespace binconv

@@ -48,12 +48,13 @@ namespace {
 using Fields = std::vector<std::string>;
 
 // What a line is, by its first field: the one place the keywords are known.
-enum class LineKind { kEntry, kFormat, kSpace, kScript };
+enum class LineKind { kEntry, kFormat, kSpace, kScript, kGrow };
 
 LineKind KindOfLine(std::string_view first) {
   if (first == "format") return LineKind::kFormat;
   if (first == "space") return LineKind::kSpace;
   if (first == "script") return LineKind::kScript;
+  if (first == "grow") return LineKind::kGrow;
   return LineKind::kEntry;
 }
 
@@ -130,7 +131,7 @@ std::string DescribeFormatError(const FormatWordError& error,
     case FormatWordErrorCode::kUnknownType:
       return "'" + word + "' is not a TYPE (u16le u16be u24le u24be u32le u32be)";
     case FormatWordErrorCode::kUnknownWord:
-      return "'" + word + "' is not header=, base=, map= or relative=";
+      return "'" + word + "' is not header=, base=, map=, relative=, window= or bank=";
     case FormatWordErrorCode::kBadNumber:
       return "'" + word + "' needs a decimal or 0x hex number";
     case FormatWordErrorCode::kBadValue:
@@ -140,6 +141,8 @@ std::string DescribeFormatError(const FormatWordError& error,
     case FormatWordErrorCode::kRelativeWith:
       return "relative= counts from the pointer or its table; header=, base= and map= "
              "don't apply with it";
+    case FormatWordErrorCode::kBadRange:
+      return "'" + word + "' needs window=LO..HI with LO <= HI, or bank=N above 0";
   }
   return "?";
 }
@@ -164,7 +167,7 @@ struct KeywordLines {
   void Format(const Fields& fields) {
     if (fields.size() < 3) {
       Bad("expected format NAME TYPE [header=N] [base=N] "
-          "[map=linear|lorom|hirom] [relative=self|table]");
+          "[map=linear|lorom|hirom] [relative=self|table] [window=LO..HI] [bank=N]");
       return;
     }
     std::vector<std::string_view> words(fields.begin() + 2, fields.end());
@@ -191,13 +194,39 @@ struct KeywordLines {
       return;
     }
     space.range = *range;
-    if (fields.size() == 3) {
-      if (!fields[2].starts_with("fill=") || !(space.fill = ParseByte(fields[2].substr(5)))) {
-        Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
-        return;
-      }
-    }
+    if (!OptionalFill(fields, space.fill)) return;
     plan.spaces.push_back(space);
+  }
+
+  // The fill=XX that may end a space or grow line; false when it is not one.
+  bool OptionalFill(const Fields& fields, std::optional<std::uint8_t>& fill) {
+    if (fields.size() < 3) return true;
+    if (!fields[2].starts_with("fill=") || !(fill = ParseByte(fields[2].substr(5)))) {
+      return Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
+    }
+    return true;
+  }
+
+  void Grow(const Fields& fields) {
+    if (fields.size() < 2 || fields.size() > 3) {
+      Bad("expected grow SIZE [fill=XX]");
+      return;
+    }
+    if (plan.grow) {
+      Bad("the game is already grown on line " + std::to_string(plan.grow->line));
+      return;
+    }
+    GrowSpec grow{line};
+    const auto size = ParseNumber(fields[1]);
+    if (!size) {
+      Bad("the size '" + fields[1] + "' is not a decimal or 0x hex number");
+      return;
+    }
+    grow.size = *size;
+    std::optional<std::uint8_t> fill;
+    if (!OptionalFill(fields, fill)) return;
+    grow.fill = fill.value_or(grow.fill);
+    plan.grow = grow;
   }
 
   void Script(const Fields& fields) {
@@ -223,7 +252,8 @@ struct KeywordLines {
   bool ReadWords(const Fields& fields, Words& words) {
     static constexpr std::string_view kNames[] = {"table",  "stride", "lo",   "hi",
                                                   "count",  "format", "end",  "text",
-                                                  "layout", "align",  "fill", "skip", "max"};
+                                                  "layout", "align",  "fill", "skip", "max",
+                                                  "width",  "lines"};
     for (std::size_t i = 2; i < fields.size(); ++i) {
       const std::size_t eq = fields[i].find('=');
       const std::string name = fields[i].substr(0, eq);
@@ -231,7 +261,7 @@ struct KeywordLines {
           std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
         return Bad("'" + fields[i] +
                    "' is not one of table= stride= lo= hi= count= format= "
-                   "end= text= layout= align= fill= skip= max=");
+                   "end= text= layout= align= fill= skip= max= width= lines=");
       }
       if (!words.emplace(name, fields[i].substr(eq + 1)).second) {
         return Bad("'" + name + "=' is given twice");
@@ -316,6 +346,14 @@ struct KeywordLines {
       return Bad("align=" + std::to_string(def.align) + " must be 1 to 65536");
     }
     if (def.max_string == 0) return Bad("max=0 leaves no room for even the end byte");
+    const std::pair<std::string_view, std::uint64_t*> limits[] = {{"width", &def.width},
+                                                                  {"lines", &def.lines}};
+    for (const auto& [name, limit] : limits) {
+      if (!Number(words, name, *limit)) return false;
+      if (words.find(name) != words.end() && *limit == 0) {
+        return Bad(std::string(name) + "=0 allows no text");
+      }
+    }
     if (auto it = words.find("fill"); it != words.end()) {
       if (!(def.fill = ParseByte(it->second))) {
         return Bad("fill='" + it->second + "' is not a byte of two hex digits");
@@ -394,10 +432,23 @@ Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& 
     keywords.line = number;
     if (KindOfLine(fields[0]) == LineKind::kSpace) keywords.Space(fields);
     if (KindOfLine(fields[0]) == LineKind::kScript) keywords.Script(fields);
+    if (KindOfLine(fields[0]) == LineKind::kGrow) keywords.Grow(fields);
   }
   CheckScriptFiles(plan_name, plan);
   SortByLine(plan.script_problems);
   return plan;
+}
+
+std::uint64_t GrownSizeOf(const Plan& plan, const std::string& plan_name,
+                          const std::string& game_name, std::uint64_t game_size,
+                          std::vector<Problem>& problems) {
+  if (!plan.grow) return game_size;
+  if (plan.grow->size >= game_size) return plan.grow->size;
+  Problem p{ProblemCode::kBadLine, plan_name, plan.grow->line};
+  p.reason = "grow " + std::to_string(plan.grow->size) + " is less than the " +
+             Counted(game_size, "byte") + " of " + game_name + ", which it would cut";
+  problems.push_back(std::move(p));
+  return game_size;
 }
 
 }  // namespace binconv

@@ -10,14 +10,19 @@
 // scripts (script/script_plan.h):
 //
 //   format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom] [relative=self|table]
+//          [window=LO..HI] [bank=N]
 //   space START..END [fill=XX]
+//   grow SIZE [fill=XX]
 //   script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N format=NAME
 //          end=XX [text=START..END] [layout=slots|pack] [align=N] [fill=XX] [skip=V,V...]
+//          [max=N] [width=N] [lines=M]
 //
 // Numbers are decimal or 0x hex; ranges are inclusive. Whether what the plan
 // names lies inside the game is checked by the jobs, which know the game.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +33,14 @@
 #include "script/script_plan.h"
 
 namespace binconv {
+
+// A grow line: insert writes the game lengthened to `size` bytes, the new
+// part `fill`, so that spaces may lie in it.
+struct GrowSpec {
+  std::size_t line = 0;
+  std::uint64_t size = 0;
+  std::uint8_t fill = 0xFF;
+};
 
 // An OFFSET ROOM FILE [FILL] line.
 struct PlanEntry {
@@ -40,6 +53,7 @@ struct Plan {
   std::vector<PlanEntry> entries;
   std::vector<ScriptSpec> scripts;
   std::vector<SpaceSpec> spaces;
+  std::optional<GrowSpec> grow;
   // Each in line order: the problems of the entries and of the lines that
   // can't be split into fields, which insert alone reads; and those of the
   // keyword lines, which dump reads too.
@@ -54,6 +68,12 @@ struct Plan {
 // .tbl) ends its strings with an end token of its own.
 Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& plan_name,
                                 bool has_end_token = false);
+
+// The size of the game insert writes: `game_size`, or the plan's grow SIZE.
+// A grow that would cut the game named `game_name` is a problem.
+std::uint64_t GrownSizeOf(const Plan& plan, const std::string& plan_name,
+                          const std::string& game_name, std::uint64_t game_size,
+                          std::vector<Problem>& problems);
 
 namespace detail {
 // Splits a plan line into its fields; a "#" at the start of a field ends the

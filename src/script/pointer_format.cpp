@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "runtime/hex.h"
 #include "script/placement.h"
 
 namespace binconv {
@@ -38,6 +39,28 @@ bool IsBigEndian(PointerType type) {
 }
 
 std::uint64_t Mask(PointerType type) { return (std::uint64_t{1} << (8 * WidthOf(type))) - 1; }
+
+// window=LO..HI or bank=N into `format`; false when it can't be read.
+bool ReadBounds(std::string_view name, std::string_view value, PointerFormat& format) {
+  if (name == "bank") {
+    const auto size = ParseNumber(value);
+    if (!size || *size == 0) return false;
+    format.bank = *size;
+    return true;
+  }
+  const std::size_t dots = value.find("..");
+  if (dots == std::string_view::npos) return false;
+  const auto first = ParseNumber(value.substr(0, dots));
+  const auto last = ParseNumber(value.substr(dots + 2));
+  if (!first || !last || *last < *first) return false;
+  format.window_first = *first;
+  format.window_last = *last;
+  return true;
+}
+
+bool InWindow(const PointerFormat& format, std::uint64_t value) {
+  return value >= format.window_first && value <= format.window_last;
+}
 
 // The address an offset past the header has under a map, before the base.
 std::uint64_t MapOffset(AddressMap map, std::uint64_t o) {
@@ -88,7 +111,8 @@ unsigned WidthOf(PointerType type) {
 bool IsPointerFormatWord(std::string_view word) {
   const std::string_view key = word.substr(0, word.find('='));
   return key.size() < word.size() &&
-         (key == "header" || key == "base" || key == "map" || key == "relative");
+         (key == "header" || key == "base" || key == "map" || key == "relative" ||
+          key == "window" || key == "bank");
 }
 
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {
@@ -100,7 +124,7 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
     return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownType, 0});
   format.type = static_cast<PointerType>(type_index);
 
-  enum Seen { kHeader = 1, kBase = 2, kMap = 4, kRelative = 8 };
+  enum Seen { kHeader = 1, kBase = 2, kMap = 4, kRelative = 8, kWindow = 16, kBank = 32 };
   unsigned seen = 0;
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string_view word = words[i];
@@ -120,6 +144,11 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
       const bool named = name == "map" ? SetFromName(kMapNames, value, format.map)
                                        : SetFromName(kRelativeNames, value, format.relative);
       if (!named) return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
+    } else if (name == "window" || name == "bank") {
+      bit = name == "window" ? kWindow : kBank;
+      if (!ReadBounds(name, value, format)) {
+        return Unexpected(FormatWordError{FormatWordErrorCode::kBadRange, i});
+      }
     } else {
       return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
     }
@@ -132,9 +161,11 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
   return format;
 }
 
-Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& format,
-                                                         std::uint64_t target,
-                                                         const PointerSite& site) {
+namespace {
+
+Result<std::uint64_t, PointerMapErrorCode> ValueOfTargetAnywhere(const PointerFormat& format,
+                                                                std::uint64_t target,
+                                                                const PointerSite& site) {
   const unsigned bits = 8 * WidthOf(format.type);
   if (format.relative != PointerBase::kAddress) {
     const std::uint64_t from =
@@ -161,6 +192,16 @@ Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& fo
   return mapped + format.base;
 }
 
+}  // namespace
+
+Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& format,
+                                                         std::uint64_t target,
+                                                         const PointerSite& site) {
+  auto value = ValueOfTargetAnywhere(format, target, site);
+  if (value && !InWindow(format, *value)) return Unexpected(PointerMapErrorCode::kOutsideWindow);
+  return value;
+}
+
 // The last offset a sum of the mapping may reach; past it, it would wrap.
 constexpr std::uint64_t kLastOffset = std::numeric_limits<std::uint64_t>::max();
 
@@ -168,6 +209,7 @@ Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& fo
                                                          std::uint64_t value,
                                                          const PointerSite& site) {
   if (value > Mask(format.type)) return Unexpected(PointerMapErrorCode::kDoesNotFit);
+  if (!InWindow(format, value)) return Unexpected(PointerMapErrorCode::kOutsideWindow);
   if (format.relative != PointerBase::kAddress) {
     const std::uint64_t from =
         format.relative == PointerBase::kSelf ? site.offset : site.table_start;
@@ -187,6 +229,38 @@ Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& fo
     return Unexpected(PointerMapErrorCode::kNotAnAddress);
   if (*o > kLastOffset - format.header) return Unexpected(PointerMapErrorCode::kPastLastOffset);
   return *o + format.header;
+}
+
+std::uint64_t BankSizeOf(const PointerFormat& format) {
+  if (format.bank != 0) return format.bank;
+  switch (format.map) {
+    case AddressMap::kLinear:
+      return 0;
+    case AddressMap::kLoRom:
+      return std::uint64_t{1} << 15;
+    case AddressMap::kHiRom:
+      return std::uint64_t{1} << 16;
+  }
+  return 0;
+}
+
+bool CrossesBank(const PointerFormat& format, std::uint64_t at, std::uint64_t size) {
+  const std::uint64_t bank = BankSizeOf(format);
+  if (bank == 0 || size == 0 || at < format.header) return false;
+  const std::uint64_t o = at - format.header;
+  return size - 1 > std::numeric_limits<std::uint64_t>::max() - o ||
+         o / bank != (o + size - 1) / bank;
+}
+
+std::uint64_t NextBankStart(const PointerFormat& format, std::uint64_t at) {
+  const std::uint64_t bank = BankSizeOf(format);
+  const std::uint64_t o = at - format.header;
+  const std::uint64_t next = (o / bank + 1) * bank;
+  // Past 2^64 there is no next bank: the last offset stands for it.
+  if (next < o || next > std::numeric_limits<std::uint64_t>::max() - format.header) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  return next + format.header;
 }
 
 std::uint64_t ReadPointer(PointerType type, const std::uint8_t* bytes) {

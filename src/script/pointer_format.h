@@ -8,10 +8,17 @@
 //
 // A format is written as words, the same in a plan's `format` line and on the
 // command line: TYPE [header=N] [base=N] [map=linear|lorom|hirom]
-// [relative=self|table], TYPE one of u16le u16be u24le u24be u32le u32be.
+// [relative=self|table] [window=LO..HI] [bank=N], TYPE one of u16le u16be
+// u24le u24be u32le u32be.
+//
+// A window bounds the values the game can follow (a Game Boy bank's 4000..7FFF):
+// a value outside it is no pointer. A bank is a block of the file, counted
+// past the header, that a moved text never crosses: 32 KiB under lorom,
+// 64 KiB under hirom, bank=N for any map.
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string_view>
 
@@ -33,6 +40,9 @@ struct PointerFormat {
   std::uint64_t base = 0;
   AddressMap map = AddressMap::kLinear;
   PointerBase relative = PointerBase::kAddress;
+  std::uint64_t window_first = 0;  // the values the game follows, inclusive
+  std::uint64_t window_last = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t bank = 0;  // 0: the map's own (none for linear)
 };
 
 // Bytes a pointer of `type` takes: 2, 3 or 4.
@@ -46,6 +56,7 @@ enum class FormatWordErrorCode {
   kBadValue,      // map= or relative= with a value not in its list
   kRepeated,      // a word given twice
   kRelativeWith,  // relative= together with header=, base= or map=, which it ignores
+  kBadRange,      // window= that is not LO..HI with LO <= HI, or bank=0
 };
 
 struct FormatWordError {
@@ -54,7 +65,7 @@ struct FormatWordError {
 };
 
 // Whether `word` is KEY=VALUE with one of the format's keys (header, base,
-// map, relative), whatever its value: a word that follows TYPE.
+// map, relative, window, bank), whatever its value: a word that follows TYPE.
 bool IsPointerFormatWord(std::string_view word);
 
 // Reads a format from its words, TYPE first.
@@ -73,6 +84,7 @@ enum class PointerMapErrorCode {
   kNotAnAddress,   // the value is not one the format's map can produce
   kBeforeStart,    // a relative value that points before the start of the file
   kPastLastOffset, // the offset would pass 2^64 - 1: a sum that would wrap
+  kOutsideWindow,  // the value lies outside the format's window
 };
 
 // The value a pointer at `site` holds to point at file offset `target`.
@@ -83,6 +95,16 @@ Result<std::uint64_t, PointerMapErrorCode> ValueOfTarget(const PointerFormat& fo
 Result<std::uint64_t, PointerMapErrorCode> TargetOfValue(const PointerFormat& format,
                                                          std::uint64_t value,
                                                          const PointerSite& site);
+
+// The size of the format's banks; 0 when it has none.
+std::uint64_t BankSizeOf(const PointerFormat& format);
+
+// Whether `size` bytes at file offset `at` would cross a bank boundary.
+bool CrossesBank(const PointerFormat& format, std::uint64_t at, std::uint64_t size);
+
+// The first offset of the bank after the one holding `at` (`at` past the
+// header, in a format with banks).
+std::uint64_t NextBankStart(const PointerFormat& format, std::uint64_t at);
 
 // Reads or writes a pointer's bytes; `bytes` holds WidthOf(type) bytes.
 std::uint64_t ReadPointer(PointerType type, const std::uint8_t* bytes);

@@ -271,12 +271,19 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
       }
     } else if (!in_header) {
       // After an @ line that can't be read there is no entry to add to.
-      if (!line.starts_with(';') && !contents.entries.empty()) {
-        contents.entries.back().lines.push_back({line_number, line});
+      if (contents.entries.empty()) continue;
+      std::vector<ScriptTextLine>& text = contents.entries.back().lines;
+      if (!line.starts_with(';')) {
+        text.push_back({line_number, line});
+      } else if (!text.empty()) {
+        problem(ProblemCode::kBadEntryLine, line_number,
+                "a ; line inside the text: an entry's ; lines come before its text, and a text "
+                "line that starts with ; starts with its tag, as dump writes it");
       }
     } else if (line.starts_with("#game ")) {
       if (const std::optional<ScriptGame> game = ReadGameLine(line.substr(6))) {
         contents.game = game;
+        contents.game_line = line_number;
       } else {
         problem(ProblemCode::kBadHeader, line_number, "expected #game NAME size=N crc32=XXXXXXXX");
       }
@@ -285,6 +292,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
     }
   }
   if (line_number == 0) problem(ProblemCode::kNotScript, 0);
+  contents.last_line = line_number;
   for (ScriptFileEntry& entry : contents.entries) {
     while (!entry.lines.empty() && entry.lines.back().text.empty()) entry.lines.pop_back();
   }
@@ -312,10 +320,12 @@ std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std
 // files' encoder reads each line on its own; a .tbl's reads them as one
 // text, since a line-break code may have a text of its own before the break.
 std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCodec& encoding,
-                                      const std::string& shown, std::vector<std::size_t>& starts,
+                                      LineBreaks line_breaks, const std::string& shown,
+                                      std::vector<std::size_t>& starts,
                                       std::vector<Problem>& problems) {
   std::vector<std::uint8_t> bytes;
-  TextEncoder encoder(encoding, LineBreaks::kAny);
+  const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
+  TextEncoder encoder(encoding, line_breaks);
   auto report = [&](std::size_t line, std::optional<EncodeProblem> found) {
     Problem p = found ? ToProblem(*found, shown) : Problem{ProblemCode::kOddCount, shown};
     p.line = line;
@@ -324,7 +334,7 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
   };
   for (std::size_t k = 0; k < entry.lines.size(); ++k) {
     const ScriptTextLine& line = entry.lines[k];
-    if (k != 0) encoder.Feed(u"\n", bytes);
+    if (k != 0) encoder.Feed(joint, bytes);
     starts.push_back(bytes.size());
     encoder.FeedUtf8(line.text, bytes);
     if (encoding.game() != nullptr) continue;
@@ -342,10 +352,10 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
     starts.clear();
     for (std::size_t k = 0; k < entry.lines.size(); ++k) {
       std::vector<std::uint8_t> before;
-      TextEncoder prefix(encoding, LineBreaks::kAny);
+      TextEncoder prefix(encoding, line_breaks);
       for (std::size_t j = 0; j < k; ++j) {
         prefix.FeedUtf8(entry.lines[j].text, before);
-        prefix.Feed(u"\n", before);
+        prefix.Feed(joint, before);
       }
       prefix.Finish(before);
       starts.push_back(before.size());
@@ -360,10 +370,12 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
                                                            const TextCodec& encoding,
                                                            std::optional<std::uint8_t> end,
                                                            const std::string& shown,
-                                                           std::vector<Problem>& problems) {
+                                                           std::vector<Problem>& problems,
+                                                           LineBreaks line_breaks) {
   const std::size_t before = problems.size();
   std::vector<std::size_t> starts;
-  std::vector<std::uint8_t> bytes = EncodeLines(entry, encoding, shown, starts, problems);
+  std::vector<std::uint8_t> bytes =
+      EncodeLines(entry, encoding, line_breaks, shown, starts, problems);
   if (problems.size() != before) return std::nullopt;
   Problem p{ProblemCode::kEndsInLead, shown, entry.lines.empty() ? entry.line : entry.lines.back().line};
   p.entry = entry.index;
@@ -379,7 +391,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
       p.line = line.line;
       p.byte = bytes[found->first];
       const auto text = DecodeUtf8(line.text);
-      if (auto place = FirstCharPastRoom(text.value(), encoding, LineBreaks::kAny,
+      if (auto place = FirstCharPastRoom(text.value(), encoding, line_breaks,
                                          found->first - starts[k], false, true)) {
         p.column = place->column;
         p.ch = place->ch;

@@ -10,8 +10,9 @@
 //   ;each line of the original text
 //   the text, its lines joined by line breaks (24)
 //
-// Lines before the first @ that start with "#" are the header. Each ";" line
-// is ignored by insert. Empty lines at the end of an entry are not part of
+// Lines before the first @ that start with "#" are the header. The ";" lines
+// of an entry come before its text and are ignored by insert; one after a
+// text line is refused, so that no line of a translation is lost unseen. Empty lines at the end of an entry are not part of
 // it. A text that ends in a line break ends in the tag <24>; a text line
 // whose first character would be ";", "@" or "#" starts with that
 // character's tag instead; a code whose character would not come back the
@@ -76,6 +77,8 @@ struct ScriptFileEntry {
 
 struct ScriptFileContents {
   std::optional<ScriptGame> game;
+  std::size_t game_line = 0;  // of the #game line
+  std::size_t last_line = 0;
   std::vector<ScriptFileEntry> entries;  // in the file's order
 };
 
@@ -86,11 +89,14 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
 
 // The bytes of an entry's text with the encoding's end for `end` after it
 // (with a .tbl, none when the text ends with an end token), or nothing with
-// the problems of its lines added (`shown` names the script file).
+// the problems of its lines added (`shown` names the script file). The lines
+// are joined by CR LF under LineBreaks::kCrLf (--exact), so that a lone CR
+// or LF inside a line is looked up as a character there too.
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
                                                            const TextCodec& encoding,
                                                            std::optional<std::uint8_t> end,
                                                            const std::string& shown,
-                                                           std::vector<Problem>& problems);
+                                                           std::vector<Problem>& problems,
+                                                           LineBreaks line_breaks = LineBreaks::kAny);
 
 }  // namespace binconv

@@ -151,8 +151,14 @@ class Layout {
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       Cursor& cursor = cursors_[k];
       std::uint64_t at = 0;
-      if (!AlignUp(cursor.at, script.def->align, at) || at > spaces_[k].range.last ||
-          size > spaces_[k].range.end() - at || !Reachable(s, i, at)) {
+      if (!AlignUp(cursor.at, script.def->align, at)) continue;
+      // A text that would cross a bank boundary starts the next bank instead.
+      const PointerFormat& format = script.def->format;
+      if (CrossesBank(format, at, size) && !AlignUp(NextBankStart(format, at), script.def->align, at)) {
+        continue;
+      }
+      if (at > spaces_[k].range.last || size > spaces_[k].range.end() - at ||
+          !Reachable(s, i, at) || CrossesBank(format, at, size)) {
         continue;
       }
       if (at != cursor.at) cursor.gaps.push_back({cursor.at, at - 1});
@@ -218,6 +224,8 @@ class Layout {
                              ? "the value does not fit its type"
                          : value.error() == PointerMapErrorCode::kBelowHeader
                              ? "it lies inside the header"
+                         : value.error() == PointerMapErrorCode::kOutsideWindow
+                             ? "the value lies outside the format's window"
                              : "the value would not map back to the same offset";
         result_.problems.push_back(std::move(problem));
         continue;

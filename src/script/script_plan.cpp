@@ -36,14 +36,17 @@ std::vector<ByteRange> PointerRangesOf(const ScriptSpec& def) {
 
 void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<SpaceSpec>& spaces,
                         const std::string& plan_name, std::uint64_t game_size,
-                        std::vector<Problem>& problems) {
-  auto past = [&](std::size_t line, std::string what, std::uint64_t first, std::uint64_t length) {
-    if (first <= game_size && length <= game_size - first) return false;
-    problems.push_back(PastEnd(plan_name, line, std::move(what),
-                               length > UINT64_MAX - first ? UINT64_MAX : first + length,
-                               game_size));
-    return true;
+                        std::vector<Problem>& problems, std::uint64_t grown_size) {
+  auto past_of = [&](std::uint64_t size) {
+    return [&, size](std::size_t line, std::string what, std::uint64_t first,
+                     std::uint64_t length) {
+      if (first <= size && length <= size - first) return false;
+      problems.push_back(PastEnd(plan_name, line, std::move(what),
+                                 length > UINT64_MAX - first ? UINT64_MAX : first + length, size));
+      return true;
+    };
   };
+  auto past = past_of(game_size);
   std::vector<ScriptSpec> kept;
   for (ScriptSpec& def : scripts) {
     bool bad = false;
@@ -70,8 +73,10 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
     if (!bad) kept.push_back(std::move(def));
   }
   scripts = std::move(kept);
+  auto past_grown = past_of(std::max(game_size, grown_size));
   for (const SpaceSpec& space : spaces) {
-    past(space.line, "the space", space.range.first, space.range.last - space.range.first + 1);
+    past_grown(space.line, "the space", space.range.first,
+               space.range.last - space.range.first + 1);
   }
   SortByLine(problems);
 }
@@ -156,6 +161,8 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
                      ? "it points before the start of the file"
                  : target.error() == PointerMapErrorCode::kPastLastOffset
                      ? "it points past the last offset a file can have"
+                 : target.error() == PointerMapErrorCode::kOutsideWindow
+                     ? "the value lies outside the format's window"
                      : "it is not an address the format can produce";
       problems.push_back(std::move(p));
       continue;

@@ -53,6 +53,9 @@ struct ScriptSpec {
   // max=: the most bytes one string may take, end byte included; a string
   // read from the game is refused past it rather than held whole.
   std::uint64_t max_string = kMaxStringBytes;
+  // width= and lines=: the game's text box, checked on insert (0: no limit).
+  std::uint64_t width = 0;
+  std::uint64_t lines = 0;
 };
 
 struct SpaceSpec {
@@ -61,12 +64,13 @@ struct SpaceSpec {
   std::optional<std::uint8_t> fill{};
 };
 
-// Adds a problem for every table, text block and space that reaches past the
-// end of a game of `game_size` bytes, and leaves out the scripts that do.
+// Adds a problem for every table and text block that reaches past the end
+// of a game of `game_size` bytes, and every space past `grown_size` (the
+// game grown; at least `game_size`), and leaves out the scripts that do.
 // `problems` stay in line order.
 void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<SpaceSpec>& spaces,
                         const std::string& plan_name, std::uint64_t game_size,
-                        std::vector<Problem>& problems);
+                        std::vector<Problem>& problems, std::uint64_t grown_size = 0);
 
 // Where pointer `i` of a script stands: its offset (its low byte's for a
 // split table) and its table's start.

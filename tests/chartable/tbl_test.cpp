@@ -48,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ImportCase{"OddDigits", "0=a\n", TblErrorCode::kNotAnEntry},
                     ImportCase{"NotHex", "0g=a\n", TblErrorCode::kNotAnEntry},
                     ImportCase{"LeadAlone", "18=c\n", TblErrorCode::kReservedByte},
+                    ImportCase{"OtherBreak", "*FE\n", TblErrorCode::kOtherLineBreak},
                     ImportCase{"SameCell", "03=c\n03=d\n", TblErrorCode::kDuplicate, 1, 1},
                     ImportCase{"SecondBreak", "*24\n00=a\n*24\n", TblErrorCode::kDuplicate, 1, 1},
                     ImportCase{"SecondSpace", "50=　\n50=　\n", TblErrorCode::kDuplicate, 1, 0}),

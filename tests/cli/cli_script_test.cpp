@@ -20,33 +20,15 @@ namespace {
 
 using namespace binconv::test;
 
-constexpr std::size_t kGameSize = 0x100;
-
 std::string Bytes(std::initializer_list<unsigned> values) {
   std::string bytes;
   for (const unsigned v : values) bytes += static_cast<char>(v);
   return bytes;
 }
 
-// Pointers at 0x10 (u16le, base 0x8000) to "あい" at 0x40 (twice) and "う"
-// at 0x48, and a skipped 0xFFFF; with `split`, low bytes at 0x10 and high
-// bytes at 0x18. あ い う are 56 58 5A in the default tables.
+// The README's example game (support/script_game.h).
 std::string Game(bool split = false, unsigned last = 0xFFFF) {
-  std::string game(kGameSize, '\0');
-  for (std::size_t i = 0; i < game.size(); ++i) game[i] = static_cast<char>(i * 7 + 3);
-  const unsigned values[] = {0x8040, 0x8048, 0x8040, last};
-  for (std::size_t i = 0; i < 4; ++i) {
-    if (split) {
-      game[0x10 + i] = static_cast<char>(values[i] & 0xFF);
-      game[0x18 + i] = static_cast<char>(values[i] >> 8);
-    } else {
-      game[0x10 + 2 * i] = static_cast<char>(values[i] & 0xFF);
-      game[0x11 + 2 * i] = static_cast<char>(values[i] >> 8);
-    }
-  }
-  game.replace(0x40, 3, Bytes({0x56, 0x58, 0xFF}));
-  game.replace(0x48, 2, Bytes({0x5A, 0xFF}));
-  return game;
+  return ExampleScriptGame(split, last);
 }
 
 constexpr char kFormat[] = "format nes u16le base=0x8000\n";
@@ -267,6 +249,28 @@ INSTANTIATE_TEST_SUITE_P(
                    .exit_code = 0,
                    .extra_args = {"--dry-run", "--map", "-"},
                    .out_has = "s.txt,1,0x12,0x48,0x80,10\n"},
+        // A moved text that would cross a bank boundary starts the next bank.
+        ScriptCase{"MovedTextStartsTheNextBank",
+                   "format nes u16le base=0x8000 bank=0x84\n" + std::string(kSpace) + kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x84, kLong9Bytes}, {0x12, Bytes({0x84, 0x80})}}},
+        // The grown part holds the space; the script still checks against the
+        // original game it was dumped from.
+        ScriptCase{"GrownGameHoldsTheSpace",
+                   std::string(kFormat) + "grow 0x140 fill=EE\nspace 0x100..0x13F\n" + kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   0,
+                   {{0x100, kLong9Bytes + std::string(0x36, '\xEE')}, {0x12, Bytes({0x00, 0x81})}},
+                   {"1 stayed, 1 moved, 1 unchanged", "BPS patch of", "checked"},
+                   {"--patch", "g.bps"}},
+        ScriptCase{.name = "GrownInPlace",
+                   .plan = std::string(kFormat) + "grow 0x120\nspace 0x100..0x11F\n" + kScript + "\n",
+                   .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   .exit_code = 0,
+                   .patches = {{0x100, kLong9Bytes + std::string(0x16, '\xFF')},
+                               {0x12, Bytes({0x00, 0x81})}},
+                   .into = true},
         ScriptCase{.name = "MapToStandardOutput",
                    .plan = Plan(),
                    .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
@@ -300,6 +304,38 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    {"s.txt:9:1: @1 needs 21 bytes; its room holds 8 and no space has 21 bytes "
                     "left (0x80..0x8F: 16 free); game.bin is unchanged"}},
+        ScriptCase{"WindowLeavesNoSpaceInReach",
+                   "format nes u16le base=0x8000 window=0x8000..0x807F\n" + std::string(kSpace) +
+                       kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}},
+                   1,
+                   {},
+                   {"s.txt:9:1: @1 needs 10 bytes"}},
+        ScriptCase{"LineWiderThanTheBox",
+                   Plan(" width=2"),
+                   {{"\nう\n", "\nううう\n"}},
+                   1,
+                   {},
+                   {"s.txt:11:3: @1: the line shows 3 characters; width=2 allows no more"}},
+        ScriptCase{"MoreLinesThanTheBox",
+                   Plan(" lines=1"),
+                   {{"\nう\n", "\nう\nう\n"}},
+                   1,
+                   {},
+                   {"s.txt:12:1: @1: line 2 of one text box; lines=1 allows no more"}},
+        ScriptCase{"CommentInsideATranslation",
+                   Plan(),
+                   {{"\nう\n", "\nう\n;note\nう\n"}},
+                   1,
+                   {},
+                   {"s.txt:12: a ; line inside the text"}},
+        ScriptCase{"ExactRefusesALoneCr",
+                   Plan(),
+                   {{"\nう\n", "\nう\rう\n"}},
+                   1,
+                   {},
+                   {"s.txt:11:2: @1: no code for"},
+                   {"--exact"}},
         ScriptCase{"EndByteInsideAText",
                    Plan(),
                    {{"\nう\n", "\nう<FF>う\n"}},
@@ -329,13 +365,14 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"@1 ptr=0x12 at=0x48 room=8\n;う\nう\n", ""}},
                    1,
                    {},
-                   {"s.txt: @1: missing: the table has a string there (at 0x48)"}},
+                   {"s.txt:9: @1: missing: the table has a string there (at 0x48)"}},
         ScriptCase{"GameChangedSinceTheDump",
                    Plan(),
                    {},
                    1,
                    {},
-                   {"but game.bin has 256 bytes and CRC-32", "build from the original with --from"},
+                   {"s.txt:2: dumped from", "but game.bin has 256 bytes and CRC-32",
+                    "build from the original with --from"},
                    {},
                    false,
                    true,
@@ -402,6 +439,11 @@ std::string ScriptLine(const std::string& words) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, CliDumpTest,
     testing::Values(
+        // Refused by dump as insert would refuse it.
+        DumpCase{"GrowThatWouldCut",
+                 Plan() + "grow 16\n",
+                 1,
+                 {"plan.txt:4: grow 16 is less than the 256 bytes of game.bin, which it would cut"}},
         DumpCase{"PointerOutsideText",
                  ScriptLine("table=0x10 count=4 format=nes end=FF text=0x40..0x47 skip=0xFFFF"),
                  1,
@@ -543,96 +585,10 @@ INSTANTIATE_TEST_SUITE_P(
         Trip("SharedInterleavedInBlock", "u32le relative=self", false, false, true, 0, true, false,
              true),
         Trip("SharedGameTable", "u16be relative=table", false, false, true, 0, false, true,
+             true),
+        Trip("WindowAndBank", "u16le base=0x8000 window=0x8000..0x8FFF bank=0x400"),
+        Trip("PackLoRomWindow", "u24le map=lorom base=0x800000 window=0x808000..0x80FFFF", false,
              true)));
-
-// The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
-// the example game and its plan are also written into that folder.
-TEST(CliScriptExampleTest, ReadmeWalkThrough) {
-  const std::string plan =
-      "format nes u16le base=0x8000\nspace  0x80..0x8F\n"
-      "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF\n";
-  if (const char* dir = std::getenv("BINCONV_SCRIPT_EXAMPLE")) {
-    fs::create_directories(dir);
-    WriteAll(fs::path(dir) / "game.bin", Game());
-    WriteAll(fs::path(dir) / "plan.txt", plan);
-  }
-  Scratch scratch;
-  WriteAll(scratch.work() / "game.bin", Game());
-  WriteAll(scratch.work() / "plan.txt", plan);
-  ASSERT_EQ(RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"}).exit_code, 0);
-  const std::string script = ReadAll(scratch.work() / "s.txt");
-  EXPECT_EQ(script,
-            "#binconv script 1\n#game game.bin size=256 crc32=d7e72f4e\n#plan plan.txt s.txt\n\n"
-            "@0 ptr=0x10,0x14 at=0x40 room=8\n;あい\nあい\n\n"
-            "@1 ptr=0x12 at=0x48 room=8\n;う\nう\n\n");
-  std::string edited = script;
-  edited.replace(edited.rfind("\nう\n"), 5, "\n" + kLong9 + "\n");
-  WriteAll(scratch.work() / "s.txt", edited);
-  const Outcome inserted = RunCli(
-      scratch, {"insert", "--from", "game.bin", "-o", "new.bin", "--map", "map.csv", "plan.txt"});
-  ASSERT_EQ(inserted.exit_code, 0) << inserted;
-  EXPECT_EQ(inserted.err,
-            "s.txt: 1 stayed, 1 moved\nspace 0x80..0x8F: 10 bytes used, 6 bytes free\n"
-            "2 texts put into new.bin\n");
-  EXPECT_EQ(ReadAll(scratch.work() / "map.csv"),
-            "script,index,pointers,old_offset,new_offset,bytes\n"
-            "s.txt,0,0x10;0x14,0x40,0x40,3\ns.txt,1,0x12,0x48,0x80,10\n");
-  const Outcome decoded = RunCli(scratch, {"decode", "--at", "0x80", "--length", "9", "new.bin"});
-  EXPECT_EQ(decoded.out, kLong9);
-}
-
-// The README's "Any game's table": a .tbl with two-byte codes, DTE, a control
-// with a parameter, an end token and a line-break code; a game whose two
-// strings use them all, the second with a parameter byte equal to the end.
-TEST(CliScriptExampleTest, ReadmeGameTable) {
-  const std::string tbl =
-      "# Letters, one byte each\n10=あ\n11=い\n12=う\n13=か\n14=き\n15=は\n16=を\n"
-      "17=た\n18=お\n19=し\n# Two-byte codes\n8141=勇\n8142=者\n8143=剣\n8144=手\n"
-      "8145=入\n8146=れ\n# DTE and MTE: one code, several letters\n30=です\n31=ゆうしゃ\n"
-      "32=した\n$FE=<wait>,1\n/FF=<end>\n*FD\n";
-  std::string game(0x80, '\0');
-  game.replace(0x10, 4, "\x40\x80\x50\x80");
-  game.replace(0x40, 11, "\x31\x15\xFE\x1E\xFD\x81\x41\x81\x42\x30\xFF");
-  game.replace(0x50, 13, "\x81\x43\x16\xFE\xFF\x81\x44\x81\x45\x81\x46\x32\xFF");
-  game.replace(0x60, 0x20, std::string(0x20, '\xFF'));
-  const std::string plan =
-      "format gba u16le base=0x8000\nspace  0x60..0x7F\n"
-      "script s.txt table=0x10 count=2 format=gba text=0x40..0x5F\n";
-  Scratch scratch;
-  std::vector<fs::path> folders{scratch.work()};
-  if (const char* dir = std::getenv("BINCONV_TBL_EXAMPLE")) folders.emplace_back(dir);
-  for (const fs::path& folder : folders) {
-    fs::create_directories(folder);
-    WriteAll(folder / "game.tbl", tbl);
-    WriteAll(folder / "game.bin", game);
-    WriteAll(folder / "plan.txt", plan);
-  }
-  const Outcome dumped =
-      RunCli(scratch, {"dump", "--tbl", "game.tbl", "--from", "game.bin", "plan.txt"});
-  ASSERT_EQ(dumped.exit_code, 0) << dumped;
-  const std::string script = ReadAll(scratch.work() / "s.txt");
-  EXPECT_EQ(script,
-            "#binconv script 1\n#game game.bin size=128 crc32=e8dcb6db\n#plan plan.txt s.txt\n\n"
-            "@0 ptr=0x10 at=0x40 room=16\n;ゆうしゃは<wait><1E>\n;勇者です\n"
-            "ゆうしゃは<wait><1E>\n勇者です\n\n"
-            "@1 ptr=0x12 at=0x50 room=16\n;剣を<wait><FF>手入れした\n剣を<wait><FF>手入れした\n\n");
-  std::string edited = script;
-  const std::string old_line = "\n剣を<wait><FF>手入れした\n\n";
-  edited.replace(edited.rfind(old_line), old_line.size(),
-                 "\n勇者は剣を手入れした<wait><3C>\nゆうしゃです\n\n");
-  WriteAll(scratch.work() / "s.txt", edited);
-  const Outcome inserted = RunCli(
-      scratch, {"insert", "--tbl", "game.tbl", "--from", "game.bin", "-o", "new.bin", "plan.txt"});
-  ASSERT_EQ(inserted.exit_code, 0) << inserted;
-  EXPECT_EQ(inserted.err,
-            "s.txt: 1 stayed, 1 moved\nspace 0x60..0x7F: 21 bytes used, 11 bytes free\n"
-            "2 texts put into new.bin\n");
-  const Outcome decoded = RunCli(
-      scratch, {"decode", "--tbl", "game.tbl", "--end", "token", "--at", "0x60", "new.bin"});
-  EXPECT_EQ(decoded.out, "勇者は剣を手入れした<wait><3C>\nゆうしゃです");
-  const Outcome search = RunCli(scratch, {"search", "--tbl", "game.tbl", "new.bin", "ゆうしゃです"});
-  EXPECT_EQ(search.out, "0x0000072\tゆうしゃです\n");
-}
 
 }  // namespace
 }  // namespace binconv::cli_test

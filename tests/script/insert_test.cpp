@@ -111,11 +111,11 @@ TEST(InsertJobTest, MovedTextsArePointedAt) {
   EXPECT_EQ(result.value().map[1].new_offset, 0x18u);
   EXPECT_EQ(result.value().map[1].pointers, "0x2");
 
-  // The same script against a changed game is refused.
+  // The same script against a changed game is refused at its #game line.
   WriteAll(run.path(), game.substr(0, 31) + "\x01");
   auto changed = run.Insert(kScriptLines, files);
   ASSERT_FALSE(changed.has_value());
-  EXPECT_EQ(LinesOf(changed.error()), (Lines{{0, ProblemCode::kGameChanged}}));
+  EXPECT_EQ(LinesOf(changed.error()), (Lines{{2, ProblemCode::kGameChanged}}));
 }
 
 // The bytes from where the u16le pointer at `site` leads up to its FF, read

@@ -92,6 +92,20 @@ INSTANTIATE_TEST_SUITE_P(
                              0,
                              {},
                              {{3, ProblemCode::kSameFile}, {4, ProblemCode::kSameFile}}},
+                    // One grow line, with a size and at most a fill; no box of 0.
+                    PlanCase{"GrowAndTextBoxLines",
+                             std::string(kFormat) +
+                                 "grow 0x100 fill=00\ngrow 0x200\ngrow x\ngrow 1 fill=0\n"
+                                 "script s.txt table=0 count=2 format=p end=FF width=0\n"
+                                 "script t.txt table=0 count=2 format=p end=FF lines=3 width=20\n",
+                             0,
+                             1,
+                             0,
+                             {},
+                             {{3, ProblemCode::kBadLine},
+                              {4, ProblemCode::kBadLine},
+                              {5, ProblemCode::kBadLine},
+                              {6, ProblemCode::kBadLine}}},
                     // Cut at the NUL, both scripts would be the file "s".
                     PlanCase{"NulInAName",
                              std::string(kFormat) + "script s" + '\0' +
@@ -107,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlanParseTest, ScriptWordsAreRead) {
   auto plan = ParsePlan(std::string(kFormat) +
                             "script s.txt lo=0x10 hi=0x20 count=3 format=p end=00 text=0x40..0x7F "
-                            "layout=pack align=2 fill=FF skip=9,0x3\n",
+                            "layout=pack align=2 fill=FF skip=9,0x3 width=16 lines=3\n"
+                            "grow 0x400 fill=00\n",
                         "dir/plan.txt");
   ASSERT_TRUE(plan.has_value());
   ASSERT_EQ(plan.value().scripts.size(), 1u);
@@ -119,6 +134,10 @@ TEST(PlanParseTest, ScriptWordsAreRead) {
   EXPECT_EQ(def.layout, ScriptLayout::kPack);
   EXPECT_EQ(def.fill, std::uint8_t{0xFF});
   EXPECT_EQ(def.skip, (std::vector<std::uint64_t>{3, 9}));
+  EXPECT_EQ(std::pair(def.width, def.lines), std::pair(std::uint64_t{16}, std::uint64_t{3}));
+  ASSERT_TRUE(plan.value().grow);
+  EXPECT_EQ(std::pair(plan.value().grow->size, plan.value().grow->fill),
+            std::pair(std::uint64_t{0x400}, std::uint8_t{0}));
   // Joined to the plan's folder as the system joins paths.
 #ifdef _WIN32
   EXPECT_EQ(def.shown, "dir\\s.txt");

@@ -83,7 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
                     MapCase{"u32le", 0xFFFFFFFF, 0, 0xFFFFFFFF},
                     MapCase{"u32le", 0x100000000, 0, Err(PointerMapErrorCode::kDoesNotFit)},
                     MapCase{"u32le base=1", 0xFFFFFFFF, 0, Err(PointerMapErrorCode::kDoesNotFit)},
-                    MapCase{"u32le", UINT64_MAX, 0, Err(PointerMapErrorCode::kDoesNotFit)}));
+                    MapCase{"u32le", UINT64_MAX, 0, Err(PointerMapErrorCode::kDoesNotFit)},
+                    // A Game Boy bank: values 4000..7FFF reach 34000..37FFF only.
+                    MapCase{"u16le header=0x34000 base=0x4000 window=0x4000..0x7FFF", 0x37FFF, 0,
+                            0x7FFF},
+                    MapCase{"u16le header=0x34000 base=0x4000 window=0x4000..0x7FFF", 0x38000, 0,
+                            Err(PointerMapErrorCode::kOutsideWindow)}));
 
 // Every value a format reads as a target gives that value back, and no other
 // value of the type reads as the same target: a map never wraps, even with a
@@ -109,6 +114,29 @@ TEST(PointerMapTest, EveryValueMapsBackExactly) {
       ASSERT_EQ(again.value(), value) << text;
     }
   }
+}
+
+// Bank boundaries lie every bank past the header: a text may end at one but
+// not run over it; lorom and hirom have their own, bank= any map's.
+TEST(PointerBankTest, CrossesOnlyOverABoundary) {
+  struct Case {
+    const char* format;
+    std::uint64_t at;
+    std::uint64_t size;
+    bool crosses;
+    std::uint64_t next;  // NextBankStart(at)
+  };
+  for (const Case& c : {Case{"u24le map=lorom", 0x7FF8, 8, false, 0x8000},
+                        Case{"u24le map=lorom", 0x7FF8, 13, true, 0x8000},
+                        Case{"u24le map=hirom", 0x8000, 0x8000, false, 0x10000},
+                        Case{"u24le map=hirom", 0xFFFF, 2, true, 0x10000},
+                        Case{"u16le header=0x200 bank=0x4000", 0x41FE, 2, false, 0x4200},
+                        Case{"u16le header=0x200 bank=0x4000", 0x41FE, 3, true, 0x4200}}) {
+    const PointerFormat format = Format(c.format);
+    EXPECT_EQ(CrossesBank(format, c.at, c.size), c.crosses) << c.format << " " << c.at;
+    EXPECT_EQ(NextBankStart(format, c.at), c.next) << c.format << " " << c.at;
+  }
+  EXPECT_FALSE(CrossesBank(Format("u32le"), 0xFFFF, 0x10000));
 }
 
 struct BytesCase {
@@ -158,7 +186,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(WordsCase{"", FormatWordErrorCode::kNoType, 0},
                     WordsCase{"u8", FormatWordErrorCode::kUnknownType, 0},
                     WordsCase{"u16le base", FormatWordErrorCode::kUnknownWord, 1},
-                    WordsCase{"u16le bank=1", FormatWordErrorCode::kUnknownWord, 1},
+                    WordsCase{"u16le page=1", FormatWordErrorCode::kUnknownWord, 1},
+                    WordsCase{"u16le bank=0", FormatWordErrorCode::kBadRange, 1},
+                    WordsCase{"u16le window=0x4000", FormatWordErrorCode::kBadRange, 1},
+                    WordsCase{"u16le window=0x8000..0x4000", FormatWordErrorCode::kBadRange, 1},
+                    WordsCase{"u16le window=1..2 window=1..2", FormatWordErrorCode::kRepeated, 2},
                     WordsCase{"u16le header=0x", FormatWordErrorCode::kBadNumber, 1},
                     WordsCase{"u16le map=exhirom", FormatWordErrorCode::kBadValue, 1},
                     WordsCase{"u16le relative=file", FormatWordErrorCode::kBadValue, 1},

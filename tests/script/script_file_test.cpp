@@ -189,11 +189,37 @@ INSTANTIATE_TEST_SUITE_P(
                  kGame + "@0　ptr=0x10 at=0x40 room=8\nあい\n@1 ptr=0x12\nう\n",
                  "[g|32|0A0B0C0D]@1:5 6=う;",
                  {{ProblemCode::kBadEntryLine, 3}}},
+        // A ";" line after a text line would silently drop a line of it.
+        FileCase{"CommentInsideTheText",
+                 kGame + "@0\n;old\nnew\n;note\nmore\n",
+                 "[g|32|0A0B0C0D]@0:3 5=new 7=more;",
+                 {{ProblemCode::kBadEntryLine, 6}}},
         FileCase{"TextBeforeTheFirstEntry",
                  kGame + "hello\n@0\n",
                  "[g|32|0A0B0C0D]@0:4;",
                  {{ProblemCode::kBadEntryLine, 3}}}),
     test::CaseName<FileCase>);
+
+// --exact holds for script texts as for plain entries: only CR LF, which
+// joins the lines, is a line break; a lone CR inside a line has no code.
+TEST(EncodeScriptEntryTest, ExactTakesOnlyTheLineJoinAsABreak) {
+  std::vector<Problem> problems;
+  const std::string file = kGame + "@0\nあ\rい\nう\n";  // outlives the entry's lines
+  const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
+  ASSERT_TRUE(problems.empty());
+  const ScriptFileEntry& entry = contents.entries.at(0);
+  const std::vector<std::uint8_t> any =
+      Join({CodeOf(u"あ"), {0x24}, CodeOf(u"い"), {0x24}, CodeOf(u"う"), {0xFF}});
+  const auto loose = EncodeScriptEntry(entry, test::DefaultCodec(), 0xFF, "s.txt", problems);
+  ASSERT_TRUE(loose);
+  EXPECT_EQ(test::Hex(*loose), test::Hex(any));
+  EXPECT_FALSE(EncodeScriptEntry(entry, test::DefaultCodec(), 0xFF, "s.txt", problems,
+                                 LineBreaks::kCrLf));
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].code, ProblemCode::kNoCode);
+  EXPECT_EQ(std::pair(problems[0].line, problems[0].column),
+            std::pair(std::size_t{4}, std::size_t{2}));
+}
 
 // The header dump writes reads back as the same game, a name with spaces
 // or control bytes too; its CRC is the whole game's, read in pieces.

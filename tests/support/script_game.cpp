@@ -289,4 +289,25 @@ std::uint64_t TargetOfPointer(const std::string& game, const std::string& format
   return o + f.header;
 }
 
+// Pointers at 0x10 (u16le, base 0x8000) to "あい" at 0x40 (twice) and "う"
+// at 0x48, and a skipped 0xFFFF; with `split`, low bytes at 0x10 and high
+// bytes at 0x18. あ い う are 56 58 5A in the default tables.
+std::string ExampleScriptGame(bool split, unsigned last) {
+  std::string game(0x100, '\0');
+  for (std::size_t i = 0; i < game.size(); ++i) game[i] = static_cast<char>(i * 7 + 3);
+  const unsigned values[] = {0x8040, 0x8048, 0x8040, last};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (split) {
+      game[0x10 + i] = static_cast<char>(values[i] & 0xFF);
+      game[0x18 + i] = static_cast<char>(values[i] >> 8);
+    } else {
+      game[0x10 + 2 * i] = static_cast<char>(values[i] & 0xFF);
+      game[0x11 + 2 * i] = static_cast<char>(values[i] >> 8);
+    }
+  }
+  game.replace(0x40, 3, "\x56\x58\xFF");
+  game.replace(0x48, 2, "\x5A\xFF");
+  return game;
+}
+
 }  // namespace binconv::test
