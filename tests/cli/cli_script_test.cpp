@@ -276,7 +276,8 @@ INSTANTIATE_TEST_SUITE_P(
                    .edits = {{"\nう\n", "\n" + kLong9 + "\n"}},
                    .exit_code = 0,
                    .patches = {{0x80, kLong9Bytes}, {0x12, Bytes({0x80, 0x80})}},
-                   .extra_args = {"--map", "/dev/stdout"},
+                   // "-" rather than /dev/stdout, which Windows doesn't have.
+                   .extra_args = {"--map", "-"},
                    .into = true,
                    .out_has = "s.txt,1,0x12,0x48,0x80,10\n"}));
 
