@@ -197,10 +197,10 @@ class EditedRoundTripTest : public testing::TestWithParam<ScriptGameSpec> {};
 // Every text edited: each pointer, read apart from binconv's reader, leads
 // to its new text, whether it stayed, moved or was laid out again.
 TEST_P(EditedRoundTripTest, EveryPointerLeadsToItsNewText) {
-  const ScriptGameSpec& spec = GetParam();
+  const ScriptGameSpec& kind = GetParam();
   for (unsigned seed = 1; seed <= 4; ++seed) {
     SCOPED_TRACE(seed);
-    const ScriptGameFiles made = MakeScriptGame(spec, seed);
+    const ScriptGameFiles made = MakeScriptGame(kind, seed);
     JobRun run(made.game);
     auto dumped = run.Dump(made.plan);
     ASSERT_TRUE(dumped.has_value()) << made.plan;
@@ -211,7 +211,7 @@ TEST_P(EditedRoundTripTest, EveryPointerLeadsToItsNewText) {
     std::vector<WantedText> wanted;
     for (const DumpedScript& script : dumped.value()) {
       const std::string file = PathToUtf8(script.path.filename());
-      const std::uint64_t table = PlanNumber(made.plan, file, spec.split ? "lo=" : "table=");
+      const std::uint64_t table = PlanNumber(made.plan, file, kind.split ? "lo=" : "table=");
       files[PathToUtf8(script.path)] = EditedScript(script.text, table, end, wanted);
     }
     auto inserted = run.Insert(made.plan, files);
