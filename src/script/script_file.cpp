@@ -182,7 +182,8 @@ std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptStr
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
                        const TextCodec& encoding, TextDecoder& decoder, std::string& out) {
   out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') +
-         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
+         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) +
+         (string.inside ? " in=" + HexNumber(*string.inside) : "") + "\n";
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   for (const std::u16string& line : lines) {
     out += ';';

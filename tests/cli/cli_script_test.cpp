@@ -546,6 +546,9 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
     const Outcome dumped =
         RunCli(scratch, with_tbl({"dump", "--from", "game.bin", "plan.txt"}));
     ASSERT_EQ(dumped.exit_code, 0) << dumped << files.plan << files.tbl;
+    // Tails show where they lie.
+    EXPECT_EQ(ReadAll(scratch.work() / "script.txt").find(" in=0x") != std::string::npos,
+              GetParam().def.tails != 0);
     const Outcome inserted =
         RunCli(scratch, with_tbl({"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"}));
     ASSERT_EQ(inserted.exit_code, 0) << inserted << ReadAll(scratch.work() / "script.txt");
@@ -557,9 +560,9 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
                    bool text_block = true, std::uint64_t header = 0, bool table_in_block = false,
-                   bool game_table = false, bool second = false) {
+                   bool game_table = false, bool second = false, std::size_t tails = 0) {
   return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block,
-                               game_table, second}};
+                               game_table, second, tails}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -589,7 +592,13 @@ INSTANTIATE_TEST_SUITE_P(
              true),
         Trip("WindowAndBank", "u16le base=0x8000 window=0x8000..0x8FFF bank=0x400"),
         Trip("PackLoRomWindow", "u24le map=lorom base=0x800000 window=0x808000..0x80FFFF", false,
-             true)));
+             true),
+        Trip("PackTableInsideTheBlock", "u16le base=0x8000", false, true, true, 0, true),
+        Trip("Tails", "u16le base=0x8000", false, false, true, 0, false, false, false, 4),
+        Trip("TailsNoBlock", "u24be map=hirom", false, false, false, 0, false, false, false, 4),
+        Trip("TailsPack", "u16le relative=self", false, true, true, 0, false, false, false, 4),
+        Trip("TailsSharedInterleaved", "u32le base=0x08000000", false, false, true, 0, false,
+             false, true, 3)));
 
 }  // namespace
 }  // namespace binconv::cli_test

@@ -234,7 +234,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ScriptGameSpec{"u16le relative=self", false, false, true, 8, 14, 0, false,
                                    false, true},
                     ScriptGameSpec{"u24be relative=table", false, false, true, 8, 14, 0, true,
-                                   false, true}));
+                                   false, true},
+                    ScriptGameSpec{"u16le base=0x8000", false, false, true, 8, 14, 0, false,
+                                   false, false, 4},
+                    ScriptGameSpec{"u24le map=lorom", false, true, true, 8, 14, 0, true, false,
+                                   false, 3}));
 
 }  // namespace
 }  // namespace binconv

@@ -29,6 +29,9 @@ struct ScriptGameSpec {
   // (stride twice TYPE's width) and leads to the same strings in another
   // order; the two script lines stand in random order.
   bool second = false;
+  // Pointers into the middle of strings, at a code's start: tails that
+  // share the bytes of the string they end (the table files' encoding only).
+  std::size_t tails = 0;
 };
 
 struct ScriptGameFiles {
