@@ -553,16 +553,18 @@ TEST_P(CliScriptRoundTripTest, DumpThenInsertGivesTheSameGame) {
         RunCli(scratch, with_tbl({"insert", "--from", "game.bin", "-o", "out.bin", "plan.txt"}));
     ASSERT_EQ(inserted.exit_code, 0) << inserted << ReadAll(scratch.work() / "script.txt");
     EXPECT_NE(inserted.err.find(" 0 moved"), std::string::npos) << inserted;
-    ASSERT_EQ(Hex(ReadAll(scratch.work() / "out.bin")), Hex(files.game))
+    ASSERT_EQ(Hex(ReadAll(scratch.work() / "out.bin")),
+              Hex(files.game + std::string(GetParam().def.grow, '\xEE')))
         << files.plan << ReadAll(scratch.work() / "script.txt");
   }
 }
 
 RoundTripCase Trip(const char* name, const char* format, bool split = false, bool pack = false,
                    bool text_block = true, std::uint64_t header = 0, bool table_in_block = false,
-                   bool game_table = false, bool second = false, std::size_t tails = 0) {
+                   bool game_table = false, bool second = false, std::size_t tails = 0,
+                   std::uint64_t grow = 0) {
   return {name, ScriptGameSpec{format, split, pack, text_block, 8, 14, header, table_in_block,
-                               game_table, second, tails}};
+                               game_table, second, tails, grow}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -596,7 +598,8 @@ INSTANTIATE_TEST_SUITE_P(
         Trip("PackTableInsideTheBlock", "u16le base=0x8000", false, true, true, 0, true),
         Trip("Tails", "u16le base=0x8000", false, false, true, 0, false, false, false, 4),
         Trip("TailsNoBlock", "u24be map=hirom", false, false, false, 0, false, false, false, 4),
-        Trip("TailsPack", "u16le relative=self", false, true, true, 0, false, false, false, 4),
+        Trip("TailsPackGrown", "u16le relative=self", false, true, true, 0, false, false, false, 4,
+             0x400),
         Trip("TailsSharedInterleaved", "u32le base=0x08000000", false, false, true, 0, false,
              false, true, 3)));
 

@@ -268,6 +268,10 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     std::shuffle(lines.begin(), lines.end(), random);
   }
   std::string plan = "format f " + std::string(def.format) + "\n";
+  if (def.grow != 0) {
+    plan += "grow " + Hex(kGameSize + def.grow) + " fill=EE\nspace " + Hex(kGameSize) + ".." +
+            Hex(kGameSize + def.grow - 1) + "\n";
+  }
   plan += "space 0xC00..0xEFF\n";
   for (const std::string& line : lines) plan += line;
   return {game, plan, own.tbl};

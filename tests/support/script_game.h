@@ -32,6 +32,8 @@ struct ScriptGameSpec {
   // Pointers into the middle of strings, at a code's start: tails that
   // share the bytes of the string they end (the table files' encoding only).
   std::size_t tails = 0;
+  // Bytes the plan's grow line adds (fill EE), as its first space.
+  std::uint64_t grow = 0;
 };
 
 struct ScriptGameFiles {
