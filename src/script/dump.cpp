@@ -31,11 +31,14 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
     if (read.value().ok) read_scripts.push_back({&def, std::move(read.value().strings), {}, {}});
   }
   // Rooms end where another script's string or table starts, and a string
-  // inside another's is its tail, before the @ lines say so. Scripts that
-  // insert would refuse untouched, for bytes two of them claim, are refused
-  // here; spaces and entries are insert's alone.
+  // inside another's is its tail, before the @ lines say so. A plan that
+  // insert would refuse untouched, for bytes two of its scripts, spaces or
+  // entries claim, is refused here.
   EndRoomsAtOtherStrings(read_scripts);
-  if (problems.empty()) CheckScriptClaims(read_scripts, {}, {}, input.plan_name, problems);
+  if (problems.empty()) {
+    CheckScriptClaims(read_scripts, input.plan.spaces, FixedRoomsOf(input.plan, grown),
+                      input.plan_name, problems);
+  }
   if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
   std::vector<DumpedScript> dumped;
   for (const ScriptTexts& read : read_scripts) {
