@@ -15,7 +15,7 @@ namespace binconv::test {
 struct ScriptGameSpec {
   const char* format = "u16le base=0x8000";  // the format line's words after NAME
   bool split = false;                        // lo/hi tables (16-bit TYPE)
-  bool pack = false;       // layout=pack; the strings then stand in entry order without gaps
+  bool pack = false;       // layout=pack
   bool text_block = true;  // give text=
   std::size_t strings = 8;
   std::size_t pointers = 12;    // some shared, some skipped
