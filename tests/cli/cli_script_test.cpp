@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                    Plan(" fill=00"),
                    {{"\nう\n", "\n" + kLong9 + "\n"}, {"\nあい\n", "\nあ\n"}},
                    0,
-                   {{0x42, std::string(6, '\0')},
+                   {{0x40, Bytes({0x56, 0xFF}) + std::string(6, '\0')},
                     {0x48, std::string(8, '\0')},
                     {0x80, kLong9Bytes},
                     {0x12, Bytes({0x80, 0x80})}}},
