@@ -27,7 +27,7 @@ struct ScriptGameSpec {
   bool game_table = false;
   // A second script, "second.txt", whose table interleaves with the first
   // (stride twice TYPE's width) and leads to the same strings in another
-  // order; the two script lines stand in random order.
+  // order; the two script lines stand in random order. Not with split.
   bool second = false;
   // Pointers into the middle of strings, at a code's start: tails that
   // share the bytes of the string they end (the table files' encoding only).
