@@ -328,6 +328,9 @@ class Layout {
   // it shares another text's tail, takes its pack block's next place, or
   // moves.
   void KeepOrMoveTails() {
+    // By first pointer: a tail packed anew may take a place another wanted.
+    std::sort(tails_.begin(), tails_.end(),
+              [&](const StringId& a, const StringId& b) { return FirstSite(a) < FirstSite(b); });
     for (const auto& [s, i] : tails_) {
       const ScriptString& string = scripts_[s].strings[i];
       const std::string_view key = Key(s, i);
