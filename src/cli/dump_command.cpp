@@ -6,6 +6,7 @@
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/problems.h"
+#include "cli/progress.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -103,14 +104,18 @@ int RunDump(const ParsedArgs& args) {
     if (auto refused = RefuseExisting(plan.value()); !refused) return ToInt(refused.error());
   }
 
-  FileReader reader;
+  JobProgress progress;
+  ProgressReader reader(progress.Step(0));
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
     PrintError(DescribeIoError(opened.error()));
     return kExitError;
   }
+  // The time goes into the game's CRC-32, read from end to end.
+  progress.Plan(reader.size(), {reader.size()});
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
   const TextCodec in_use = encoding.encoding();
   auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});
+  progress.Finish();
   if (!dumped) return ToInt(ReportJobError(dumped.error(), RejectProblems).error());
   // Every script or none: each is staged before the first is replaced.
   std::vector<FileContents> files;
