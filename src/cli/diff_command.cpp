@@ -59,10 +59,10 @@ int RunDiff(const ParsedArgs& args) {
   if (auto opened = OpenInputFile(modified_name, modified); !opened) return ToInt(opened.error());
   FileInput from(original);
   FileInput modified_input(modified);
-  // The patch follows the modified file from its start to its end, and its
-  // check does again.
+  // The patch follows the modified file from its start to its end, more
+  // than once.
   JobProgress progress;
-  progress.Plan(modified.size(), {2 * modified.size()});
+  progress.Plan(modified.size(), {PassesOverModified(*format) * modified.size()});
   ProgressInput to(modified_input, progress.Step(0));
   auto written = WriteVerifiedPatchFile(*format, from, to, PathFromUtf8(*patch_name));
   progress.Finish();

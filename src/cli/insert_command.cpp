@@ -306,15 +306,16 @@ void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
 }
 
 // Where the time goes on a big game, in order: its CRC-32 (when the plan has
-// scripts), the patch made and then checked (the result read twice), and the
-// game copied to the result. The result is taken to be the game's size: it
-// is laid out only later.
+// scripts), the patch made and checked (the result read more than once), and
+// the game copied to the result. The result is taken to be the game's size:
+// it is laid out only later.
 enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
 
 void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
                         JobProgress& progress) {
-  progress.Plan(
-      game, {game, target.patch_name ? 2 * game : 0, target.writes_game() && !dry_run ? game : 0});
+  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
+  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
+  progress.Plan(game, {game, patch * game, write * game});
 }
 
 int RunInsert(const ParsedArgs& args) {
