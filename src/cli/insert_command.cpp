@@ -64,6 +64,7 @@ constexpr CommandText kInsertText{
         "-o, only the patch is written. It is applied to the original and compared\n"
         "with the result before anything is written, and PATCH is put in\n"
         "place only once the result is. --dry-run checks it and writes nothing.\n"
+        "A progress bar is shown on a terminal for a GAME over 64 MiB.\n"
         "\n"
         "--tbl FILE encodes every text through a game's own table (see encode),\n"
         "and reads the scripts' strings as dump does with it. A script text that\n"

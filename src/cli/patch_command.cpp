@@ -22,7 +22,8 @@ constexpr CommandText kPatchText{
         "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
         "without its \"EOF\" marker, an action past the end of a file) is\n"
         "refused. The output is written to a temporary file and put in place only\n"
-        "when everything went well; otherwise nothing is written. Exit status 1\n"
+        "when everything went well; otherwise nothing is written. A progress bar\n"
+        "is shown on a terminal for an ORIGINAL over 64 MiB. Exit status 1\n"
         "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
         "read or written.\n"};
 
