@@ -73,7 +73,7 @@ class JobProgress {
 
 // A patch's input read through, telling `progress` how far it has been read:
 // the furthest byte of this pass plus the size for each pass that reached the
-// end before a read from the start again (making a patch, then checking it),
+// end before a read from the start again (see PassesOverModified),
 // so that a command that makes a patch can show a bar too.
 class ProgressInput final : public PatchInput {
  public:
