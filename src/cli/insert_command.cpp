@@ -198,11 +198,24 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   return Unexpected(ReportJobError(done.error(), reject).error());
 }
 
+// Where the time goes on a big game, in order: its CRC-32 (when the plan has
+// scripts), the patch made and checked (the result read more than once), and
+// the game copied to the result. The result is taken to be the game's size:
+// it is laid out only later.
+enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
+
+void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
+                        JobProgress& progress) {
+  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
+  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
+  progress.Plan(game, {game, patch * game, write * game});
+}
+
 // The patch from the original to the result, made and checked from the
 // original as read now, before GAME is replaced; none without --patch.
 Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
     const InsertTarget& target, std::span<const GameWrite> writes, std::uint64_t size,
-    const ScanProgress& progress) {
+    JobProgress& progress) {
   if (!target.patch_name) return std::optional<std::vector<std::uint8_t>>();
   const std::string& game = target.game_name;
   FileReader reader;
@@ -210,16 +223,20 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
   // The result is the original read with the writes laid over it.
   const std::vector<FilePatch> patches = PatchesOf(writes);
   if (size < reader.size() || !FilePatchesFit(size, patches)) {
+    progress.Clear();
     PrintError(game + " changed while the texts were being laid out; nothing written");
     return Unexpected(ExitStatus::kError);
   }
   FileInput original(reader);
   FileInput result_input(reader, patches, size);
-  ProgressInput result(result_input, progress);
-  auto patch = MakeReportedPatch(game, original, target.result_name(), result,
-                                 *target.patch_name, target.patch_format);
-  if (!patch) return Unexpected(patch.error());
-  return std::optional(std::move(patch).value());
+  ProgressInput result(result_input, progress.Step(kPatchStep));
+  auto made = MakeVerifiedPatchFrom(target.patch_format, original, result);
+  if (!made) {
+    progress.Clear();
+    return Failure(
+        ReportPatchFileError(made.error(), *target.patch_name, game, target.result_name()));
+  }
+  return std::optional(std::move(made).value());
 }
 
 // The patch and the result written; the patch goes in place only after the
@@ -227,8 +244,9 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
 // once the progress bar is gone.
 Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
                        std::uint64_t size, const std::optional<std::vector<std::uint8_t>>& patch,
-                       const ScanProgress& progress) {
-  auto failed = [](const IoError& error) {
+                       JobProgress& progress) {
+  auto failed = [&progress](const IoError& error) {
+    progress.Clear();
     return Unexpected(static_cast<ExitStatus>(ReportOutputError(error)));
   };
   AtomicFileWriter patch_writer;
@@ -240,11 +258,14 @@ Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> wr
   }
   if (target.writes_game()) {
     bool owner_kept = true;
-    ProgressFileOps ops(progress);
+    ProgressFileOps ops(progress.Step(kWriteStep));
     if (auto applied = target.Write(writes, size, &owner_kept, ops); !applied) {
       return failed(applied.error());
     }
-    if (!owner_kept) WarnOwnerChanged(target.written_name());
+    if (!owner_kept) {
+      progress.Finish();
+      WarnOwnerChanged(target.written_name());
+    }
   }
   if (patch) {
     if (auto committed = patch_writer.Commit(); !committed) return failed(committed.error());
@@ -306,19 +327,6 @@ void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
   }
 }
 
-// Where the time goes on a big game, in order: its CRC-32 (when the plan has
-// scripts), the patch made and checked (the result read more than once), and
-// the game copied to the result. The result is taken to be the game's size:
-// it is laid out only later.
-enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
-
-void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
-                        JobProgress& progress) {
-  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
-  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
-  progress.Plan(game, {game, patch * game, write * game});
-}
-
 int RunInsert(const ParsedArgs& args) {
   const Reported<InsertTarget> target = ParseTarget(args);
   if (!target) return ToInt(target.error());
@@ -343,13 +351,13 @@ int RunInsert(const ParsedArgs& args) {
     PrintLine("the plan has no entries; " + target->game_name + " is unchanged");
     return kExitOk;
   }
-  auto patch = MakeInsertPatch(*target, inserted.writes, inserted.size, progress.Step(kPatchStep));
+  auto patch = MakeInsertPatch(*target, inserted.writes, inserted.size, progress);
   if (!patch) return ToInt(patch.error());
   auto map = OpenMap(args, dry_run, inserted.map);
   if (!map) return ToInt(map.error());
   if (!dry_run) {
-    if (auto written = WriteInsert(*target, inserted.writes, inserted.size, patch.value(),
-                                   progress.Step(kWriteStep));
+    if (auto written =
+            WriteInsert(*target, inserted.writes, inserted.size, patch.value(), progress);
         !written) {
       return ToInt(written.error());
     }

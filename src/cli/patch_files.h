@@ -48,15 +48,6 @@ Reported<std::string> ReadInputFile(const std::string& name);
 // `reader` opened on the file named `name` (UTF-8), any trouble reported.
 Reported<> OpenInputFile(const std::string& name, FileReader& reader);
 
-// MakeVerifiedPatchFrom, with any trouble reported. For writing the patch
-// later, once other files are in place.
-Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                      PatchInput& original,
-                                                      const std::string& target_name,
-                                                      PatchInput& target,
-                                                      const std::string& patch_name,
-                                                      PatchFormat format);
-
 // The line saying a checked patch of `size` bytes was written.
 void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
                         const std::string& original_name, const std::string& target_name);
