@@ -49,6 +49,9 @@ class JobProgress {
   // Without `report`, a ProgressBar shown as for an input of the game's
   // size; with it, `report` hears every new furthest count, for tests.
   explicit JobProgress(ScanProgress report = {}) : report_(std::move(report)) {}
+  // Its steps' hooks point at it.
+  JobProgress(const JobProgress&) = delete;
+  JobProgress& operator=(const JobProgress&) = delete;
   // The sizes of the steps in order, once the game's size is known; a step
   // the command won't take this time has size 0.
   void Plan(std::uint64_t game, const std::vector<std::uint64_t>& steps);
