@@ -324,6 +324,8 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    {},
                    {"s.txt:11:3: @1: the line shows 3 characters; width=2 allows no more"}},
+        // The box is the translation's: "あい" as the game holds it passes.
+        ScriptCase{"UntouchedTextWiderThanTheBox", Plan(" width=1"), {}, 0, {}},
         ScriptCase{"MoreLinesThanTheBox",
                    Plan(" lines=1"),
                    {{"\nう\n", "\nう\nう\n"}},
