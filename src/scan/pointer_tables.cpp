@@ -17,7 +17,7 @@ constexpr std::array<bool, kStrides.size()> kNarrow = {true, false, true, false}
 constexpr std::size_t kSpansKept = 4;
 
 // Marks an entry of a gap whose target can't be the table's end.
-constexpr std::uint64_t kNoTarget = ~std::uint64_t{0};
+constexpr std::uint64_t kNoTarget = detail::ValueTargets::kNoTarget;
 
 // One stride and phase: the run of entries being followed.
 struct Run {
@@ -115,6 +115,7 @@ class TableFinder {
         width_(WidthOf(format.type)),
         shown_(std::max<std::size_t>(options.shown_targets, 1)),
         starts_(string_starts, file_size),
+        values_(format, starts_),
         options_(options),
         best_(options.most_candidates) {}
 
@@ -157,6 +158,11 @@ class TableFinder {
   }
 
   std::optional<std::uint64_t> PlainTarget(std::uint64_t value, std::uint64_t at) const {
+    if (!values_.empty()) {
+      const std::uint64_t known = values_.TargetOf(value);
+      if (known == kNoTarget) return std::nullopt;
+      return known;
+    }
     const auto t = TargetOfValue(format_, value, PointerSite{at, 0});
     if (!t) return std::nullopt;
     return t.value();
@@ -170,7 +176,7 @@ class TableFinder {
     const bool from_table = format_.relative == PointerBase::kTable;
     // Outside relative=table the target doesn't depend on the run.
     const std::optional<std::uint64_t> plain = from_table ? std::nullopt : PlainTarget(value, at);
-    const bool plain_hit = plain && starts_.Has(*plain);
+    const bool plain_hit = values_.empty() ? plain && starts_.Has(*plain) : values_.Hits(value);
     if (!plain_hit && !from_table && open_ == 0) return;
     // Each stride a constant, so that the phase is no division.
     [&]<std::size_t... kIndex>(std::index_sequence<kIndex...>) {
@@ -356,14 +362,13 @@ class TableFinder {
 
   // A run made anew, keeping its vectors' room.
   static void ClearRun(Run& run) {
-    Run fresh;
-    fresh.targets = std::move(run.targets);
-    fresh.skips = std::move(run.skips);
-    fresh.skip_targets = std::move(run.skip_targets);
-    fresh.targets.clear();
-    fresh.skips.clear();
-    fresh.skip_targets.clear();
-    run = std::move(fresh);
+    run.targets.clear();
+    run.skips.clear();
+    run.skip_targets.clear();
+    run.count = 0;
+    run.varied = false;
+    run.hits_shown = 0;
+    run.before.reset();
   }
 
   // A run's entries of a value that leads to its end are entries, not gaps.
@@ -401,6 +406,7 @@ class TableFinder {
   unsigned width_;
   std::size_t shown_;  // targets kept of each run
   detail::StartBits starts_;
+  detail::ValueTargets values_;
   const TableSearchOptions& options_;
   std::array<std::array<Chain, 8>, kStrides.size()> chains_{};
   // Per narrow stride and phase, the latest runs first.
@@ -447,7 +453,19 @@ StartBits::StartBits(const StringStarts& starts, std::uint64_t file_size)
   std::size_t before = 0;
   for (Group& group : groups_) {
     group.before = before;
-    before += static_cast<std::size_t>(std::popcount(group.blocks));
+    before += BitsSet(group.blocks);
+  }
+}
+
+ValueTargets::ValueTargets(const PointerFormat& format, const StartBits& starts) {
+  if (WidthOf(format.type) != 2 || format.relative != PointerBase::kAddress) return;
+  targets_.assign(std::size_t{1} << 16, kNoTarget);
+  hits_.assign(targets_.size() / 64, 0);
+  for (std::uint64_t value = 0; value < targets_.size(); ++value) {
+    const auto target = TargetOfValue(format, value, PointerSite{});
+    if (!target) continue;
+    targets_[value] = target.value();
+    if (starts.Has(target.value())) hits_[value >> 6] |= std::uint64_t{1} << (value & 63);
   }
 }
 

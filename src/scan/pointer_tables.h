@@ -2,7 +2,6 @@
 // Finding a game's pointer tables: runs of values at one stride that all
 // point at the start of a string.
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -55,11 +54,20 @@ class StartBits {
     const Group& group = groups_[static_cast<std::size_t>(block >> 6)];
     const std::uint64_t bit = std::uint64_t{1} << (block & 63);
     if ((group.blocks & bit) == 0) return false;
-    const auto index = group.before + static_cast<std::size_t>(std::popcount(group.blocks & (bit - 1)));
+    const std::size_t index = group.before + BitsSet(group.blocks & (bit - 1));
     return (masks_[index] >> (offset & 63) & 1) != 0;
   }
 
  private:
+  // std::popcount without the library call it is when the processor's
+  // instruction can't be assumed.
+  static std::size_t BitsSet(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<std::size_t>((x * 0x0101010101010101) >> 56);
+  }
+
   struct Group {
     std::uint64_t blocks = 0;
     std::size_t before = 0;
@@ -67,6 +75,23 @@ class StartBits {
   std::uint64_t file_size_;
   std::vector<Group> groups_;
   std::vector<std::uint64_t> masks_;
+};
+
+// Under an address format of 16 bits, each value's target (kNoTarget where
+// it has none) and whether a string starts there: the plain rule asked once
+// per value rather than once per byte.
+class ValueTargets {
+ public:
+  static constexpr std::uint64_t kNoTarget = ~std::uint64_t{0};
+  // Empty for a format of other widths or relative to a place.
+  ValueTargets(const PointerFormat& format, const StartBits& starts);
+  bool empty() const { return targets_.empty(); }
+  std::uint64_t TargetOf(std::uint64_t value) const { return targets_[static_cast<std::size_t>(value)]; }
+  bool Hits(std::uint64_t value) const { return (hits_[static_cast<std::size_t>(value >> 6)] >> (value & 63) & 1) != 0; }
+
+ private:
+  std::vector<std::uint64_t> targets_;
+  std::vector<std::uint64_t> hits_;
 };
 
 }  // namespace detail

@@ -212,5 +212,29 @@ TEST(StringStartsTest, BitsAnswerAsTheList) {
   }
 }
 
+// Each 16-bit value's target and hit, from the table, as the plain rule and
+// the list give them; other formats have no table.
+TEST(StringStartsTest, ValueTargetsAnswerAsThePlainRule) {
+  const StringStarts starts = StartsEverySixBytes();
+  const detail::StartBits bits(starts, kFileSize);
+  for (const auto& words : {std::vector<std::string_view>{"u16le"},
+                           std::vector<std::string_view>{"u16be", "header=0x10", "base=0x8000"},
+                           std::vector<std::string_view>{"u16le", "map=lorom", "base=0x8000"}}) {
+    const PointerFormat format = ParsePointerFormat(words).value();
+    const detail::ValueTargets values(format, bits);
+    ASSERT_FALSE(values.empty());
+    for (std::uint64_t value = 0; value <= 0xFFFF; ++value) {
+      const auto target = TargetOfValue(format, value, PointerSite{});
+      EXPECT_EQ(target ? target.value() : detail::ValueTargets::kNoTarget, values.TargetOf(value)) << value;
+      EXPECT_EQ(target && target.value() < kFileSize && starts.Find(target.value()), values.Hits(value))
+          << value;
+    }
+  }
+  for (const auto& words : {std::vector<std::string_view>{"u32le"},
+                           std::vector<std::string_view>{"u16le", "relative=self"}}) {
+    EXPECT_TRUE(detail::ValueTargets(ParsePointerFormat(words).value(), bits).empty());
+  }
+}
+
 }  // namespace
 }  // namespace binconv
