@@ -118,20 +118,22 @@ struct TableSearch {
   std::uint64_t left_out = 0;  // candidates past most_candidates
 };
 
-// Every run of at least min_entries values, at stride 2, 3 or 4 (no less
+// Every run of at least min_entries values, at stride 2, 3, 4 or 8 (no less
 // than the type's width), each of which points inside a file of `file_size`
 // bytes at one of `string_starts`. With relative=table a run counts from its
 // own start. Elsewhere a run at the type's width:
 // - goes on over a gap of entries holding one value (null or a filler), no
 //   longer than the entries since the last gap, which must be two or more,
 //   and names that value among its skips;
-// - takes the entry before it when that leads right past its last entry: the
+// - counts an entry that leads right past its last entry, before it or in
+//   its middle (the run before and after such an entry being one): the
 //   string that follows its table, which `string_starts` can't hold when the
 //   table's bytes read as characters.
 // A run whose entries all lead to one string is no table. Ordered by
-// entries, most first, then by start; a run at stride 4 that only takes
-// every other entry of a stride-2 run is left out. Linear in the file's
-// size; memory grows with most_candidates only.
+// entries, most first, then by start; a run at a multiple of a narrower
+// stride whose entries all belong to one run at that stride, which has more
+// of them, is left out. Linear in the file's size; memory grows with
+// most_candidates only.
 Result<TableSearch, IoError> FindPointerTables(
     const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
     const StringStarts& string_starts, std::size_t chunk_size,
