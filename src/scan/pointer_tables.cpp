@@ -439,22 +439,26 @@ std::optional<std::size_t> StringStarts::Find(std::uint64_t offset) const {
 namespace detail {
 
 StartBits::StartBits(const StringStarts& starts, std::uint64_t file_size)
-    : file_size_(file_size), groups_(static_cast<std::size_t>(file_size / 4096 + 1)) {
+    : file_size_(file_size),
+      blocks_(static_cast<std::size_t>(file_size / 2048 + 1)),
+      before_(blocks_.size()) {
   starts.ForEach([&](std::uint64_t start) {
-    if (start >= file_size) return;
-    const std::uint64_t block = start >> 6;
-    Group& group = groups_[static_cast<std::size_t>(block >> 6)];
-    const std::uint64_t bit = std::uint64_t{1} << (block & 63);
-    // Starts come in order, so a block's first start is the last block so far.
-    if ((group.blocks & bit) == 0) masks_.push_back(0);
-    group.blocks |= bit;
-    masks_.back() |= std::uint64_t{1} << (start & 63);
+    if (start < file_size) blocks_[static_cast<std::size_t>(start >> 11)] |= std::uint64_t{1} << (start >> 5 & 63);
   });
   std::size_t before = 0;
-  for (Group& group : groups_) {
-    group.before = before;
-    before += BitsSet(group.blocks);
+  for (std::size_t group = 0; group < blocks_.size(); ++group) {
+    before_[group] = static_cast<std::uint32_t>(before);
+    before += BitsSet(blocks_[group]);
   }
+  // Sized once: a vector grown by doubling would hold up to three times it.
+  masks_.assign(before, 0);
+  starts.ForEach([&](std::uint64_t start) {
+    if (start >= file_size) return;
+    const std::uint64_t block = start >> 5;
+    const auto group = static_cast<std::size_t>(block >> 6);
+    const std::uint64_t bit = std::uint64_t{1} << (block & 63);
+    masks_[before_[group] + BitsSet(blocks_[group] & (bit - 1))] |= std::uint32_t{1} << (start & 31);
+  });
 }
 
 ValueTargets::ValueTargets(const PointerFormat& format, const StartBits& starts) {

@@ -41,21 +41,21 @@ class StringStarts {
 namespace detail {
 
 // The string starts below a file's size as bits, for the finder's lookup of
-// every value: per 4 KiB, which of its 64-byte blocks hold a start and how
+// every value: per 2 KiB, which of its 32-byte blocks hold a start and how
 // many such blocks come before it; per such block, its starts. A lookup is
-// three reads and no search; memory is 4 MB per GB and 8 bytes a block
-// that holds a start.
+// three reads and no search; memory is 6 MB per GB and 4 bytes a start at
+// most, as much as the starts themselves take.
 class StartBits {
  public:
   StartBits(const StringStarts& starts, std::uint64_t file_size);
   bool Has(std::uint64_t offset) const {
     if (offset >= file_size_) return false;
-    const std::uint64_t block = offset >> 6;
-    const Group& group = groups_[static_cast<std::size_t>(block >> 6)];
+    const std::uint64_t block = offset >> 5;
+    const auto group = static_cast<std::size_t>(block >> 6);
     const std::uint64_t bit = std::uint64_t{1} << (block & 63);
-    if ((group.blocks & bit) == 0) return false;
-    const std::size_t index = group.before + BitsSet(group.blocks & (bit - 1));
-    return (masks_[index] >> (offset & 63) & 1) != 0;
+    if ((blocks_[group] & bit) == 0) return false;
+    const std::size_t index = before_[group] + BitsSet(blocks_[group] & (bit - 1));
+    return (masks_[index] >> (offset & 31) & 1) != 0;
   }
 
  private:
@@ -68,13 +68,12 @@ class StartBits {
     return static_cast<std::size_t>((x * 0x0101010101010101) >> 56);
   }
 
-  struct Group {
-    std::uint64_t blocks = 0;
-    std::size_t before = 0;
-  };
   std::uint64_t file_size_;
-  std::vector<Group> groups_;
-  std::vector<std::uint64_t> masks_;
+  std::vector<std::uint64_t> blocks_;  // per group, its blocks that hold a start
+  // Per group, how many blocks before it hold a start: no more than the
+  // starts, which are far fewer than 2^32 (the command refuses 4 million).
+  std::vector<std::uint32_t> before_;
+  std::vector<std::uint32_t> masks_;
 };
 
 // Under an address format of 16 bits, each value's target (kNoTarget where
