@@ -342,6 +342,12 @@ class TableFinder {
     chain.segment = 0;
     const unsigned stride = kStrides[s];
     Run& run = chain.run;
+    // Most runs are a few entries that even with the one before are no table
+    // and cover nothing a wider run could take.
+    if (!hold && !chain.held && run.count + 1 < options_.min_entries) {
+      ClearRun(run);
+      return;
+    }
     TakeEntryBefore(run, stride);
     if (chain.held) {
       // The entry before this run led to its end: the run before is the
