@@ -7,6 +7,7 @@
 
 #include "chartable/byte_reader.h"
 #include "chartable/encoding.h"
+#include "scan/pointer_value.h"
 
 namespace binconv {
 namespace {
@@ -77,24 +78,6 @@ class PatternCursor {
 std::uint64_t MaskOf(PointerType type) {
   const unsigned bits = 8 * WidthOf(type);
   return bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-}
-
-// The pointer at `b` without the type switch of ReadPointer in the loop.
-template <PointerType kType>
-inline std::uint64_t LoadValue(const std::uint8_t* b) {
-  if constexpr (kType == PointerType::kU16le) return b[0] | unsigned{b[1]} << 8;
-  if constexpr (kType == PointerType::kU16be) return unsigned{b[0]} << 8 | b[1];
-  if constexpr (kType == PointerType::kU24le)
-    return b[0] | unsigned{b[1]} << 8 | unsigned{b[2]} << 16;
-  if constexpr (kType == PointerType::kU24be)
-    return unsigned{b[0]} << 16 | unsigned{b[1]} << 8 | b[2];
-  if constexpr (kType == PointerType::kU32le)
-    return std::uint64_t{b[0]} | std::uint64_t{b[1]} << 8 | std::uint64_t{b[2]} << 16 |
-           std::uint64_t{b[3]} << 24;
-  if constexpr (kType == PointerType::kU32be)
-    return std::uint64_t{b[0]} << 24 | std::uint64_t{b[1]} << 16 | std::uint64_t{b[2]} << 8 |
-           std::uint64_t{b[3]};
-  return 0;
 }
 
 // relative=self: the value at position p points at t when (value + p) and t

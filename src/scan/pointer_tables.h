@@ -22,9 +22,6 @@ class StringStarts {
   std::size_t size() const { return low_.size(); }
   // The index of `offset` in the order of adding, if it was added.
   std::optional<std::size_t> Find(std::uint64_t offset) const;
-  // Whether `offset` is among the offsets added from index `from` up to
-  // `to`, which all lie in the same 4 GiB as it.
-  bool HasAmong(std::size_t from, std::size_t to, std::uint64_t offset) const;
   // Every offset, in order.
   template <class Visit>
   void ForEach(Visit visit) const {
@@ -40,6 +37,63 @@ class StringStarts {
   std::vector<std::uint32_t> low_;
   std::vector<std::size_t> segments_;  // index in low_ where each 4 GiB begins
 };
+
+namespace detail {
+
+// The string starts below a file's size as bits, for the finder's lookup of
+// every value: per 2 KiB, which of its 32-byte blocks hold a start and how
+// many such blocks come before it; per such block, its starts. A lookup is
+// three reads and no search; memory is 6 MB per GB and 4 bytes a start at
+// most, as much as the starts themselves take.
+class StartBits {
+ public:
+  StartBits(const StringStarts& starts, std::uint64_t file_size);
+  bool Has(std::uint64_t offset) const {
+    if (offset >= file_size_) return false;
+    const std::uint64_t block = offset >> 5;
+    const auto group = static_cast<std::size_t>(block >> 6);
+    const std::uint64_t bit = std::uint64_t{1} << (block & 63);
+    if ((blocks_[group] & bit) == 0) return false;
+    const std::size_t index = before_[group] + BitsSet(blocks_[group] & (bit - 1));
+    return (masks_[index] >> (offset & 31) & 1) != 0;
+  }
+
+ private:
+  // std::popcount without the library call it is when the processor's
+  // instruction can't be assumed.
+  static std::size_t BitsSet(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555;
+    x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
+    return static_cast<std::size_t>((x * 0x0101010101010101) >> 56);
+  }
+
+  std::uint64_t file_size_;
+  std::vector<std::uint64_t> blocks_;  // per group, its blocks that hold a start
+  // Per group, how many blocks before it hold a start: no more than the
+  // starts, which are far fewer than 2^32 (the command refuses 4 million).
+  std::vector<std::uint32_t> before_;
+  std::vector<std::uint32_t> masks_;
+};
+
+// Under an address format of 16 bits, each value's target (kNoTarget where
+// it has none) and whether a string starts there: the plain rule asked once
+// per value rather than once per byte.
+class ValueTargets {
+ public:
+  static constexpr std::uint64_t kNoTarget = ~std::uint64_t{0};
+  // Empty for a format of other widths or relative to a place.
+  ValueTargets(const PointerFormat& format, const StartBits& starts);
+  bool empty() const { return targets_.empty(); }
+  std::uint64_t TargetOf(std::uint64_t value) const { return targets_[static_cast<std::size_t>(value)]; }
+  bool Hits(std::uint64_t value) const { return (hits_[static_cast<std::size_t>(value >> 6)] >> (value & 63) & 1) != 0; }
+
+ private:
+  std::vector<std::uint64_t> targets_;
+  std::vector<std::uint64_t> hits_;
+};
+
+}  // namespace detail
 
 struct TableCandidate {
   std::uint64_t start = 0;
@@ -63,20 +117,22 @@ struct TableSearch {
   std::uint64_t left_out = 0;  // candidates past most_candidates
 };
 
-// Every run of at least min_entries values, at stride 2, 3 or 4 (no less
+// Every run of at least min_entries values, at stride 2, 3, 4 or 8 (no less
 // than the type's width), each of which points inside a file of `file_size`
 // bytes at one of `string_starts`. With relative=table a run counts from its
 // own start. Elsewhere a run at the type's width:
 // - goes on over a gap of entries holding one value (null or a filler), no
 //   longer than the entries since the last gap, which must be two or more,
 //   and names that value among its skips;
-// - takes the entry before it when that leads right past its last entry: the
+// - counts an entry that leads right past its last entry, before it or in
+//   its middle (the run before and after such an entry being one): the
 //   string that follows its table, which `string_starts` can't hold when the
 //   table's bytes read as characters.
 // A run whose entries all lead to one string is no table. Ordered by
-// entries, most first, then by start; a run at stride 4 that only takes
-// every other entry of a stride-2 run is left out. Linear in the file's
-// size; memory grows with most_candidates only.
+// entries, most first, then by start; a run at a multiple of a narrower
+// stride whose entries all belong to one run at that stride, which has more
+// of them, is left out. Linear in the file's size; memory grows with
+// most_candidates only.
 Result<TableSearch, IoError> FindPointerTables(
     const ReadInput& read, const PointerFormat& format, std::uint64_t file_size,
     const StringStarts& string_starts, std::size_t chunk_size,

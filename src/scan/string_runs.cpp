@@ -1,7 +1,6 @@
 #include "scan/string_runs.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "runtime/utf16.h"
 
@@ -41,10 +40,9 @@ ByteClasses DeriveByteClasses(const ProducibleCells& cells, std::optional<std::u
     const ByteClass first = classes.first[b];
     const std::array<bool, 256>& trail = classes.trail[classes.page_of_lead[b]];
     const bool dead = std::none_of(trail.begin(), trail.end(), [](bool c) { return c; });
-    classes.block_bits[b] = first == ByteClass::kCharacter ? 1
-                            : first == ByteClass::kEnd     ? 2
-                            : first == ByteClass::kLead    ? (dead ? 4 : 2)
-                                                           : 0;
+    classes.skip[b] = first == ByteClass::kCharacter ? kSkipCharacter
+                      : first == ByteClass::kLead    ? (dead ? kSkipDeadLead : kSkipStop)
+                                                     : kSkipNone;
   }
   return classes;
 }
@@ -74,37 +72,27 @@ void StringRunFinder::Close(std::uint64_t end, bool with_end_byte, const Found& 
   chars_ = 0;
 }
 
-std::size_t StringRunFinder::SkipBlocks(const std::uint8_t* data, std::size_t i, std::size_t n) {
-  constexpr std::size_t kBlock = 16;
-  const std::size_t need = std::min<std::size_t>(options_.min_chars, kBlock + 1);
-  for (; i + kBlock <= n; i += kBlock) {
-    std::uint32_t chars = 0;
-    std::uint32_t special = 0;
-    std::uint32_t dead = 0;
-    for (std::size_t k = 0; k < kBlock; ++k) {
-      const std::uint32_t bits = classes_.block_bits[data[i + k]];
-      chars |= (bits & 1) << k;
-      special |= ((bits >> 1) & 1) << k;
-      dead |= (bits >> 2) << k;
+std::size_t StringRunFinder::SkipToRun(const std::uint8_t* data, std::size_t i,
+                                       std::size_t n) const {
+  // A run of no characters at all begins at any end byte: the walk finds it.
+  if (options_.min_chars == 0) return i;
+  const std::size_t need = options_.min_chars;
+  std::size_t row = 0;  // characters in a row before byte i
+  for (; i < n; ++i) {
+    const std::uint8_t c = classes_.skip[data[i]];
+    if (c <= detail::kSkipCharacter) {
+      // Without a branch: a quarter of the bytes may be characters, at random.
+      row = (row + 1) & (std::size_t{0} - c);
+      if (row == need) return i + 1 - need;
+      continue;
     }
-    // A lead byte that can't begin a character takes the next byte into its
-    // tag; two in a row, or one at the end, need the walk to pair them.
-    if ((dead & (dead << 1)) != 0 || (dead >> (kBlock - 1)) != 0) return i;
-    chars &= ~(dead << 1);
-    // Bit k of `full`: min_chars characters in a row from byte k, inside the block.
-    std::uint32_t full = chars;
-    for (std::size_t j = 1; j < need && full != 0; ++j) full &= chars >> j;
-    if (special != 0 || full != 0) return i;
-    const auto tail = static_cast<std::size_t>(std::countl_one(static_cast<std::uint16_t>(chars)));
-    if (tail != 0) {
-      // Every byte of the block begins a unit, so these characters begin a run.
-      in_run_ = true;
-      run_start_ = position_ + i + kBlock - tail;
-      chars_ = tail;
-      return i + kBlock;
-    }
+    // The lead byte's tag ends the row; a lead byte at the chunk's end
+    // waits for its second byte in the walk.
+    if (c != detail::kSkipDeadLead || i + 1 == n) return i - row;
+    row = 0;
+    ++i;
   }
-  return i;
+  return n - row;
 }
 
 void StringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& found) {
@@ -121,15 +109,12 @@ void StringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& fou
     Close(position_ + i, with_end_byte, found);
   };
   std::size_t i = 0;
-  std::size_t walk_until = 0;  // a block that needs the byte walk gets it to its end
+  std::size_t walk_until = 0;  // the walk goes on at least to here
   while (i < n) {
     if (!in_run_ && pending_page_ == 0 && i >= walk_until) {
-      i = SkipBlocks(data, i, n);
-      if (in_run_) {
-        kept_from = static_cast<std::size_t>(run_start_ - position_);
-        continue;
-      }
-      walk_until = i + 16;
+      i = SkipToRun(data, i, n);
+      // The walk reads at least the byte the skip stopped at.
+      walk_until = i + 1;
       if (i == n) break;
     }
     if (pending_page_ != 0) {

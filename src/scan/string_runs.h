@@ -36,15 +36,19 @@ enum class ByteClass : std::uint8_t {
   kEnd,        // the --end byte: a run ends with it
 };
 
+// What a byte does between runs, where only a row of min_chars characters
+// matters: an end byte or a tag ends the row as a character that is too few
+// would, a lead byte of a page without characters takes the next byte into
+// its tag, and one of a page with characters needs the whole rule.
+enum SkipClass : std::uint8_t { kSkipNone = 0, kSkipCharacter = 1, kSkipDeadLead = 2, kSkipStop = 3 };
+
 struct ByteClasses {
   std::array<ByteClass, 256> first{};
   // Per page, whether the byte after its lead byte makes a character.
   std::array<std::array<bool, 256>, kPages> trail{};
   std::array<std::uint8_t, 256> page_of_lead{};
-  // For skipping blocks of bytes: 1 a character, 2 an end byte or a lead
-  // byte of a page with characters, 4 a lead byte of a page without any
-  // (it and the byte after it can only be a tag).
-  std::array<std::uint8_t, 256> block_bits{};
+  // For the walk between runs (SkipClass): what a byte does there.
+  std::array<std::uint8_t, 256> skip{};
 };
 
 ByteClasses DeriveByteClasses(const ProducibleCells& cells, std::optional<std::uint8_t> end);
@@ -83,12 +87,10 @@ class StringRunFinder {
  private:
   void Close(std::uint64_t end, bool with_end_byte, const Found& found);
   void Keep(const std::uint8_t* from, const std::uint8_t* to);
-  // Skips 16-byte blocks, outside a run, that hold no end byte, no lead byte
-  // that can begin a character and no run of min_chars characters; stops at
-  // a block that needs the byte walk, or where characters at a block's end
-  // begin a run.
-  std::size_t SkipBlocks(const std::uint8_t* data, std::size_t i, std::size_t n);
-
+  // From byte i, outside a run: the first byte the full walk must read, the
+  // start of a row of min_chars characters or of the row before a lead byte
+  // that may begin a character, or n less the row the chunk ends in.
+  std::size_t SkipToRun(const std::uint8_t* data, std::size_t i, std::size_t n) const;
   StringRunOptions options_;
   detail::ByteClasses classes_;
   std::uint64_t position_ = 0;  // of the next byte fed

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -119,6 +120,37 @@ INSTANTIATE_TEST_SUITE_P(
                   {"u16le"},
                   {{0x20, 2, {0x100, kEE, 0x10C, 0x112, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
                   "0x24 2 7: 0x10c 0x112 0x118\n0x20 4 5: 0x100 0x10c 0x118\n"},
+        // A middle entry leads to the byte right after the table, where the
+        // strings found run into the first one: an entry, not a gap, whether
+        // the run went on over it or began again after it.
+        TableCase{"MiddleEntryToTheEnd",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x2C, 0x10C, 0x112, 0x118}}},
+                  "0x20 2 6: 0x100 0x106 0x2c\n"},
+        TableCase{"SecondEntryToTheEnd",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x2C, 0x106, 0x10C, 0x112, 0x118}}},
+                  "0x20 2 6: 0x100 0x2c 0x106\n"},
+        // An entry leading further on, but not to the end, cuts the table.
+        TableCase{"AheadButNotTheEnd",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, kEE, 0x150, 0x118, 0x11E, 0x124, 0x12A, 0x130}}},
+                  "0x2c 2 5: 0x118 0x11e 0x124\n0x20 2 4: 0x100 0x106 0x10c\n"},
+        // Every fourth or eighth entry of a table is a run too, left out.
+        TableCase{"WideStridesOverStrideTwo",
+                  {"u16le"},
+                  {{0x20, 2, {0x100, 0x106, 0x10C, 0x112, 0x118, 0x11E, 0x124, 0x12A,
+                              0x130, 0x136, 0x13C, 0x142, 0x148, 0x14E, 0x154, 0x15A}}},
+                  "0x20 2 10: 0x100 0x106 0x10c\n"},
+        TableCase{"StrideEightOverStrideFour",
+                  {"u32le"},
+                  {{0x20, 4, {0x100, 0x106, 0x10C, 0x112, 0x118, 0x11E, 0x124, 0x12A}}},
+                  "0x20 4 8: 0x100 0x106 0x10c\n"},
+        // A pointer and another value in each entry.
+        TableCase{"StrideEight",
+                  {"u32le"},
+                  {{0x20, 8, {0x100, 0x106, 0x10C, 0x112, 0x118}}},
+                  "0x20 8 5: 0x100 0x106 0x10c\n"},
         // Only the best two are kept, the one of fewest entries counted.
         TableCase{"KeepsTheBest",
                   {"u16le"},
@@ -164,6 +196,44 @@ TEST(StringStartsTest, FindsOffsetsOnEitherSideOfEvery4GiB) {
   }
   EXPECT_EQ(std::nullopt, starts.Find(0x200000000 + 5));
   EXPECT_EQ(std::nullopt, starts.Find(0x500000000));
+}
+
+// The finder's bits of string starts answer as the list they come from,
+// around every block and group edge and at the file's end.
+TEST(StringStartsTest, BitsAnswerAsTheList) {
+  for (const std::uint64_t size : {std::uint64_t{1}, std::uint64_t{64}, std::uint64_t{4097}, std::uint64_t{20000}}) {
+    std::mt19937 random(static_cast<unsigned>(size));
+    StringStarts starts;
+    for (std::uint64_t at = 0; at < size + 70; at += 1 + random() % 90) starts.Add(at);
+    const detail::StartBits bits(starts, size);
+    for (std::uint64_t at = 0; at < size + 70; ++at) {
+      EXPECT_EQ(at < size && starts.Find(at).has_value(), bits.Has(at)) << size << " " << at;
+    }
+  }
+}
+
+// Each 16-bit value's target and hit, from the table, as the plain rule and
+// the list give them; other formats have no table.
+TEST(StringStartsTest, ValueTargetsAnswerAsThePlainRule) {
+  const StringStarts starts = StartsEverySixBytes();
+  const detail::StartBits bits(starts, kFileSize);
+  for (const auto& words : {std::vector<std::string_view>{"u16le"},
+                           std::vector<std::string_view>{"u16be", "header=0x10", "base=0x8000"},
+                           std::vector<std::string_view>{"u16le", "map=lorom", "base=0x8000"}}) {
+    const PointerFormat format = ParsePointerFormat(words).value();
+    const detail::ValueTargets values(format, bits);
+    ASSERT_FALSE(values.empty());
+    for (std::uint64_t value = 0; value <= 0xFFFF; ++value) {
+      const auto target = TargetOfValue(format, value, PointerSite{});
+      EXPECT_EQ(target ? target.value() : detail::ValueTargets::kNoTarget, values.TargetOf(value)) << value;
+      EXPECT_EQ(target && target.value() < kFileSize && starts.Find(target.value()), values.Hits(value))
+          << value;
+    }
+  }
+  for (const auto& words : {std::vector<std::string_view>{"u32le"},
+                           std::vector<std::string_view>{"u16le", "relative=self"}}) {
+    EXPECT_TRUE(detail::ValueTargets(ParsePointerFormat(words).value(), bits).empty());
+  }
 }
 
 }  // namespace

@@ -107,7 +107,8 @@ std::string PlainRuns(const std::vector<std::uint8_t>& data, const CharTable& ta
 
 TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
   const StringRunOptions shapes[] = {
-      {4, std::nullopt, 1 << 20}, {1, std::nullopt, 3}, {2, 0x00, 1 << 20}, {3, 0x24, 4}};
+      {4, std::nullopt, 1 << 20}, {1, std::nullopt, 3}, {2, 0x00, 1 << 20}, {3, 0x24, 4},
+      {0, 0x00, 1 << 20},        {7, std::nullopt, 64}};
   // With page 0 only, no lead byte can begin a character: blocks are skipped
   // over them.
   for (unsigned seed = 1; seed <= 8; ++seed) {
