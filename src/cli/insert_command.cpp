@@ -168,7 +168,7 @@ Reported<InsertTarget> ParseTarget(const ParsedArgs& args) {
 // Every problem, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) + (problem.code == ProblemCode::kNoRoom
+    PrintError(Describe(problem) + (FoundNoRoom(problem.code)
                                         ? "; " + target.game_name + " is unchanged"
                                         : ""));
   }

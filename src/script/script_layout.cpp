@@ -149,46 +149,96 @@ class Layout {
     }
     const std::uint64_t size = script.bytes[i].size();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      const auto at = MayUse(s, k) ? StartIn(s, i, k, true) : std::nullopt;
+      if (!at) continue;
       Cursor& cursor = cursors_[k];
-      std::uint64_t at = 0;
-      if (!AlignUp(cursor.at, script.def->align, at)) continue;
-      // A text that would cross a bank boundary starts the next bank instead.
-      const PointerFormat& format = script.def->format;
-      if (CrossesBank(format, at, size) && !AlignUp(NextBankStart(format, at), script.def->align, at)) {
-        continue;
-      }
-      if (at > spaces_[k].range.last || size > spaces_[k].range.end() - at ||
-          !Reachable(s, i, at) || CrossesBank(format, at, size)) {
-        continue;
-      }
-      if (at != cursor.at) cursor.gaps.push_back({cursor.at, at - 1});
-      cursor.at = at + size;
-      Place(s, i, at, true);
+      if (*at != cursor.at) cursor.gaps.push_back({cursor.at, *at - 1});
+      cursor.at = *at + size;
+      Place(s, i, *at, true);
       Point(s, i);
       return;
     }
-    Problem p{ProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
-    p.entry = script.strings[i].index;
-    p.bytes = size;
-    p.room = script.strings[i].room;
-    p.reason = OutOfReach(s, i);
-    const bool within_reach = p.reason.empty();
-    for (std::size_t k = 0; k < spaces_.size() && within_reach; ++k) {
-      if (k != 0) p.reason += ", ";
-      p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
-                  ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
-    }
-    result_.problems.push_back(std::move(p));
+    result_.problems.push_back(NoRoomFor(s, i));
   }
 
-  // Why no space can take the string when none lies within reach of all
-  // its pointers, naming what they reach; empty when one does. The targets
-  // a format reaches from one site form one run, and the string's own start
-  // lies in it.
-  std::string OutOfReach(std::size_t s, std::size_t i) const {
-    for (const SpaceSpec& space : spaces_) {
-      if (Reachable(s, i, space.range.first) || Reachable(s, i, space.range.last)) return {};
+  // Whether the string's script may move it into space `k`: any space, or
+  // only those its spaces= names.
+  bool MayUse(std::size_t s, std::size_t k) const {
+    const std::vector<std::string>& names = scripts_[s].def->spaces;
+    return names.empty() || std::find(names.begin(), names.end(), spaces_[k].name) != names.end();
+  }
+
+  // Where the string would start in space `k`, at its align= and within
+  // reach of its pointers. With `banks`, a text that would cross a bank
+  // boundary starts the next bank instead; without, banks are left out, to
+  // tell whether they alone keep the text out.
+  std::optional<std::uint64_t> StartIn(std::size_t s, std::size_t i, std::size_t k,
+                                       bool banks) const {
+    const ScriptSpec& def = *scripts_[s].def;
+    const std::uint64_t size = scripts_[s].bytes[i].size();
+    std::uint64_t at = 0;
+    if (!AlignUp(cursors_[k].at, def.align, at)) return std::nullopt;
+    const bool crosses = banks && CrossesBank(def.format, at, size);
+    if (crosses && !AlignUp(NextBankStart(def.format, at), def.align, at)) return std::nullopt;
+    if (at > spaces_[k].range.last || size > spaces_[k].range.end() - at ||
+        !Reachable(s, i, at) || (banks && CrossesBank(def.format, at, size))) {
+      return std::nullopt;
     }
+    return at;
+  }
+
+  // A space as messages name it: its range, after its name if it has one.
+  std::string Named(std::size_t k) const {
+    const std::string range = HexNumber(spaces_[k].range.first) + ".." +
+                              HexNumber(spaces_[k].range.last);
+    return spaces_[k].name.empty() ? range : spaces_[k].name + " " + range;
+  }
+
+  std::string FreeIn(std::size_t k) const {
+    return Named(k) + ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
+  }
+
+  // Why no space the script may use takes the string, each reason in its
+  // own words: none lies within reach of its pointers; the only ones that
+  // could take it but for the banks would have it cross a bank boundary;
+  // or none has room, with every one's free bytes.
+  Problem NoRoomFor(std::size_t s, std::size_t i) const {
+    const ScriptTexts& script = scripts_[s];
+    Problem p{ProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
+    p.entry = script.strings[i].index;
+    p.bytes = script.bytes[i].size();
+    p.room = script.strings[i].room;
+    if (!script.def->spaces.empty()) {
+      p.what = "spaces=" + script.def->spaces.front();
+      for (std::size_t n = 1; n < script.def->spaces.size(); ++n) {
+        p.what += "," + script.def->spaces[n];
+      }
+    }
+    if (p.reason = OutOfReach(s, i, p.what); !p.reason.empty()) {
+      p.code = ProblemCode::kOutOfReach;
+      return p;
+    }
+    std::string across;
+    std::string free;
+    for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      if (!MayUse(s, k)) continue;
+      if (StartIn(s, i, k, false)) across += (across.empty() ? "" : ", ") + FreeIn(k);
+      free += (free.empty() ? "" : ", ") + FreeIn(k);
+    }
+    if (across.empty()) {
+      p.reason = free;
+      return p;
+    }
+    p.code = ProblemCode::kAcrossBank;
+    p.reason = "it would cross a bank boundary (banks of " +
+               HexNumber(BankSizeOf(script.def->format)) + " bytes) in " + across;
+    return p;
+  }
+
+  // The run of targets every pointer of the string reaches, window and map
+  // included. The targets a format reaches from one site form one run, and
+  // the string's own start lies in it.
+  ByteRange ReachOf(std::size_t s, std::size_t i) const {
     const std::uint64_t at = scripts_[s].strings[i].at;
     std::uint64_t low = 0;  // the first reachable target, in [0, at]
     for (std::uint64_t high = at; low < high;) {
@@ -200,8 +250,21 @@ class Layout {
       const std::uint64_t mid = from + (high - from) / 2 + 1;
       if (Reachable(s, i, mid)) from = mid; else high = mid - 1;
     }
-    return "no space lies within reach of its pointers, which reach only " + HexNumber(low) +
-           ".." + HexNumber(high);
+    return {low, high};
+  }
+
+  // Why no space can take the string when none that the script may use
+  // (`which`, empty: any) lies within reach of all its pointers, naming
+  // what they reach; empty when one does.
+  std::string OutOfReach(std::size_t s, std::size_t i, const std::string& which) const {
+    const ByteRange reach = ReachOf(s, i);
+    for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      const ByteRange& space = spaces_[k].range;
+      if (MayUse(s, k) && space.first <= reach.last && reach.first <= space.last) return {};
+    }
+    return "no space" + (which.empty() ? "" : " of " + which) +
+           " lies within reach of its pointers, which reach only " + HexNumber(reach.first) +
+           ".." + HexNumber(reach.last);
   }
 
   // Rewrites the pointers of a string placed away from where it was.
@@ -296,9 +359,11 @@ class Layout {
   std::size_t SpacesWithinReach(StringId id) const {
     const std::uint64_t size = scripts_[id.first].bytes[id.second].size();
     std::size_t count = 0;
-    for (const SpaceSpec& space : spaces_) {
+    for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      const SpaceSpec& space = spaces_[k];
       const std::uint64_t length = space.range.end() - space.range.first;
-      if (size <= length && Reachable(id.first, id.second, space.range.first) &&
+      if (MayUse(id.first, k) && size <= length &&
+          Reachable(id.first, id.second, space.range.first) &&
           Reachable(id.first, id.second, space.range.end() - size)) {
         ++count;
       }
