@@ -115,5 +115,39 @@ TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
             "no space lies within reach of its pointers, which reach only 0x0..0x7FFF");
 }
 
+// A script with spaces= moves only into the spaces it names, and counts only
+// those when the most constrained go first: `b` is the only space of `only`,
+// so its text takes `b` before the longer free one can, in either order.
+// Allowed spaces out of reach are told apart from reachable ones it may not use.
+TEST(ScriptLayoutTest, NamedSpacesOnly) {
+  ScriptSpec free;
+  free.count = 1;
+  free.stride = 2;
+  free.format.base = 0x8000;
+  ScriptSpec only = free;
+  only.table = 0x20;
+  only.spaces = {"b"};
+  const std::vector<SpaceSpec> spaces = {{1, {0x7000, 0x700F}, {}, "b"},
+                                         {2, {0x7100, 0x710F}, {}, ""},
+                                         {3, {0x10000, 0x1000F}, {}, "far"}};
+  const ScriptTexts a = OneMovingText(only, 10, 0x56);
+  const ScriptTexts b = OneMovingText(free, 12, 0x58);
+  for (const bool swapped : {false, true}) {
+    SCOPED_TRACE(swapped);
+    const ScriptLayoutResult r =
+        LayOutScripts(swapped ? std::vector{b, a} : std::vector{a, b}, spaces, {}, "plan");
+    ASSERT_TRUE(r.problems.empty());
+    EXPECT_EQ(r.placed[swapped ? 1 : 0][0].offset, 0x7000u);
+    EXPECT_EQ(r.placed[swapped ? 0 : 1][0].offset, 0x7100u);
+  }
+  only.spaces = {"far"};
+  const ScriptLayoutResult none = LayOutScripts({a}, spaces, {}, "plan");
+  ASSERT_EQ(none.problems.size(), 1u);
+  EXPECT_EQ(none.problems[0].code, ProblemCode::kOutOfReach);
+  EXPECT_EQ(none.problems[0].reason,
+            "no space of spaces=far lies within reach of its pointers, which reach only "
+            "0x0..0x7FFF");
+}
+
 }  // namespace
 }  // namespace binconv
