@@ -207,14 +207,16 @@ struct KeywordLines {
   }
 
   void Space(const Fields& fields) {
-    if (fields.size() < 2 || fields.size() > 4) {
+    // NAME stands first when the line begins with no range and goes on
+    // past it with more than a fill=XX.
+    const bool ranged = ParseRange(fields.size() > 1 ? fields[1] : "").has_value();
+    if (fields.size() < 2 || fields.size() > 4 || (fields.size() == 4 && ranged)) {
       Bad("expected space [NAME] START..END [fill=XX]");
       return;
     }
     SpaceSpec space{line};
-    // NAME stands first when the field after the next is no fill=XX.
     Fields rest = fields;
-    if (fields.size() == 4 || (fields.size() == 3 && !fields[2].starts_with("fill="))) {
+    if (fields.size() == 4 || (fields.size() == 3 && !ranged && !fields[2].starts_with("fill="))) {
       if (!NameSpace(fields[1], space)) return;
       rest.erase(rest.begin() + 1);
     }
