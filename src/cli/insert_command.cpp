@@ -39,7 +39,7 @@ constexpr CommandText kInsertText{
         "Scripts that move (written by dump) take keyword lines in the same plan:\n"
         "  format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom]\n"
         "         [relative=self|table]\n"
-        "  space [NAME] START..END [fill=XX]\n"
+        "  space START..END [fill=XX]   or   space NAME START..END [fill=XX]\n"
         "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
         "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
         "         [align=N] [fill=XX] [skip=V,V...] [max=N] [spaces=NAME,...]\n"

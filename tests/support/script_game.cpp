@@ -246,6 +246,9 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     }
     if (def.text_block) line += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
     line += def.pack ? " layout=pack" : " layout=slots";
+    // Every other seed names the space and keeps the scripts to it, by the
+    // seed so that the other games stay as they were.
+    if (seed % 2 != 0) line += " spaces=free";
     return line + " skip=" + std::to_string(kSkip) + "\n";
   };
   std::vector<std::string> lines = {script_line("script.txt", table)};
@@ -257,7 +260,7 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     std::shuffle(lines.begin(), lines.end(), random);
   }
   std::string plan = "format f " + std::string(def.format) + "\n";
-  plan += "space 0xC00..0xEFF\n";
+  plan += seed % 2 != 0 ? "space free 0xC00..0xEFF\n" : "space 0xC00..0xEFF\n";
   for (const std::string& line : lines) plan += line;
   return {game, plan, own.tbl};
 }

@@ -46,6 +46,7 @@ struct GameTableStrings {
 };
 GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed);
 
+// An odd seed names the plan's space and gives the scripts spaces= for it.
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 
 // Where the pointer named `item` (OFFSET, or LO/HI for a split table) of a
