@@ -257,11 +257,11 @@ class Layout {
   // (`which`, empty: any) lies within reach of all its pointers, naming
   // what they reach; empty when one does.
   std::string OutOfReach(std::size_t s, std::size_t i, const std::string& which) const {
-    const ByteRange reach = ReachOf(s, i);
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const ByteRange& space = spaces_[k].range;
-      if (MayUse(s, k) && space.first <= reach.last && reach.first <= space.last) return {};
+      if (MayUse(s, k) && (Reachable(s, i, space.first) || Reachable(s, i, space.last))) return {};
     }
+    const ByteRange reach = ReachOf(s, i);
     return "no space" + (which.empty() ? "" : " of " + which) +
            " lies within reach of its pointers, which reach only " + HexNumber(reach.first) +
            ".." + HexNumber(reach.last);

@@ -65,6 +65,16 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   EXPECT_EQ(full.problems[0].reason, "0x10000..0x1000F: 16 free, 0x40..0x4F: 16 free");
 }
 
+// A script of one u16le pointer at `table`, base 0x8000.
+ScriptSpec OnePointerAt(std::uint64_t table) {
+  ScriptSpec def;
+  def.table = table;
+  def.count = 1;
+  def.stride = 2;
+  def.format.base = 0x8000;
+  return def;
+}
+
 // One script of one string at 0x100 with no room to spare, its pointer at
 // `table`, whose new text is `size` times `byte`.
 ScriptTexts OneMovingText(const ScriptSpec& def, std::size_t size, std::uint8_t byte) {
@@ -85,10 +95,7 @@ ScriptTexts OneMovingText(const ScriptSpec& def, std::size_t size, std::uint8_t 
 // another is stored as its tail; and when nothing is within reach the
 // problem says what the pointer reaches.
 TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
-  ScriptSpec narrow;
-  narrow.count = 1;
-  narrow.stride = 2;
-  narrow.format.base = 0x8000;
+  const ScriptSpec narrow = OnePointerAt(0);
   ScriptSpec wide = narrow;
   wide.table = 0x10;
   wide.stride = 4;
@@ -120,12 +127,8 @@ TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
 // so its text takes `b` before the longer free one can, in either order.
 // Allowed spaces out of reach are told apart from reachable ones it may not use.
 TEST(ScriptLayoutTest, NamedSpacesOnly) {
-  ScriptSpec free;
-  free.count = 1;
-  free.stride = 2;
-  free.format.base = 0x8000;
-  ScriptSpec only = free;
-  only.table = 0x20;
+  const ScriptSpec free = OnePointerAt(0);
+  ScriptSpec only = OnePointerAt(0x20);
   only.spaces = {"b"};
   const std::vector<SpaceSpec> spaces = {{1, {0x7000, 0x700F}, {}, "b"},
                                          {2, {0x7100, 0x710F}, {}, ""},
