@@ -119,7 +119,7 @@ std::string GameMessage(const Problem& p) {
     case ProblemCode::kStringsOverlap:
       return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
              " that runs into the string at " + HexNumber(p.end) +
-             "; strings that share bytes can't be dumped";
+             " without ending where it ends; a string may share only its tail with another";
     case ProblemCode::kIntoTable:
       return Pointer(p) + " leads to a string at " + HexNumber(p.at) +
              " that lies over a pointer table";

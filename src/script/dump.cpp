@@ -24,30 +24,35 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
   }
   GameBytes game(input.game);
   const std::string plan_file = PathToUtf8(PathFromUtf8(input.plan_name).filename());
-  std::vector<DumpedScript> dumped;
   std::vector<ScriptTexts> read_scripts;
   for (const ScriptSpec& def : scripts) {
     auto read = ReadScriptTable(def, input.encoding, game, true, input.plan_name, problems);
     if (!read) return Unexpected(JobError(read.error()));
-    if (!read.value().ok) continue;
-    read_scripts.push_back({&def, read.value().strings, {}, {}});
+    if (read.value().ok) read_scripts.push_back({&def, std::move(read.value().strings), {}, {}});
+  }
+  // Rooms end where another script's string or table starts, and a string
+  // inside another's is its tail, before the @ lines say so. A plan that
+  // insert would refuse untouched, for bytes two of its scripts, spaces or
+  // entries claim, is refused here.
+  EndRoomsAtOtherStrings(read_scripts);
+  if (problems.empty()) {
+    CheckScriptClaims(read_scripts, input.plan.spaces, FixedRoomsOf(input.plan, grown),
+                      input.plan_name, problems);
+  }
+  if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
+  std::vector<DumpedScript> dumped;
+  for (const ScriptTexts& read : read_scripts) {
+    const ScriptSpec& def = *read.def;
     DumpedScript out{def.path, def.shown, ScriptHeaderText(header, plan_file, def.file)};
     TextDecoder decoder(input.encoding);
-    for (const ScriptString& string : read.value().strings) {
+    for (const ScriptString& string : read.strings) {
       AppendScriptEntry(def, string, input.encoding, decoder, out.text);
       out.pointers += string.pointers.size();
     }
-    out.strings = read.value().strings.size();
+    out.strings = read.strings.size();
     out.skipped = def.count - out.pointers;
     dumped.push_back(std::move(out));
   }
-  if (problems.empty()) {
-    // Scripts that insert would refuse untouched, for bytes two of them
-    // claim, are refused here; spaces and entries are insert's alone.
-    EndRoomsAtOtherStrings(read_scripts);
-    CheckScriptClaims(read_scripts, {}, {}, input.plan_name, problems);
-  }
-  if (!problems.empty()) return Unexpected(JobError(std::move(problems)));
   return dumped;
 }
 

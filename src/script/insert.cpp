@@ -1,6 +1,7 @@
 #include "script/insert.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <utility>
 
@@ -209,6 +210,7 @@ struct EntryFields {
   std::optional<std::vector<std::size_t>> pointers;  // ptr=, as pointer indexes
   std::optional<std::uint64_t> at;
   std::optional<std::uint64_t> room;
+  std::optional<std::uint64_t> inside;  // in=
 };
 
 // The index of the pointer a ptr= item names: its offset, LO/HI when split.
@@ -249,11 +251,11 @@ std::optional<EntryFields> ReadEntryFields(const ScriptFileEntry& entry, const S
         }
         from = comma + 1;
       }
-    } else if (name == "at" || name == "room") {
-      (name == "at" ? fields.at : fields.room) = ParseNumber(value);
+    } else if (name == "at" || name == "room" || name == "in") {
+      (name == "at" ? fields.at : name == "room" ? fields.room : fields.inside) = ParseNumber(value);
       if (!ParseNumber(value)) reason = std::string(name) + "= takes a number";
     } else {
-      reason = "unknown field " + std::string(word) + "; an @ line takes ptr=, at= and room=";
+      reason = "unknown field " + std::string(word) + "; an @ line takes ptr=, at=, room= and in=";
     }
     if (!reason.empty()) {
       Problem p{ProblemCode::kBadEntryLine, def.shown, entry.line};
@@ -289,6 +291,11 @@ std::string RefusedFields(const ScriptSpec& def, const ScriptFileEntry& entry,
   if (fields.at && *fields.at != string.at) {
     return "at= says " + HexNumber(*fields.at) + ", but the pointer leads to " +
            HexNumber(string.at) + "; at= shows where the string is and can't be changed";
+  }
+  if (fields.inside && fields.inside != string.inside) {
+    return "in= says " + HexNumber(*fields.inside) + ", but the string lies in " +
+           (string.inside ? "the one at " + HexNumber(*string.inside) : std::string("no other")) +
+           "; in= shows where the string lies and can't be changed";
   }
   if (fields.room && *fields.room != string.room) {
     return "room= says " + std::to_string(*fields.room) + ", but the string has " +
@@ -392,6 +399,10 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
     crc = found.value();
   }
   GameBytes game(input.game);
+  // Every table is read before any entry is matched: rooms end at other
+  // scripts' strings, and tails are found across scripts, as dump found them.
+  std::deque<std::string> files;  // the entries' text points into them
+  std::vector<ScriptFileContents> contents;
   for (const ScriptSpec& def : scripts) {
     const std::size_t before = problems.size();
     auto file = input.read_file(def.path);
@@ -401,9 +412,10 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
       problems.push_back(std::move(p));
       continue;
     }
-    const ScriptFileContents contents = ParseScriptFile(file.value(), def.shown, problems);
+    files.push_back(std::move(file).value());
+    ScriptFileContents parsed = ParseScriptFile(files.back(), def.shown, problems);
     if (problems.size() != before) continue;
-    if (auto changed = CheckScriptGame(input, def, contents, crc)) {
+    if (auto changed = CheckScriptGame(input, def, parsed, crc)) {
       problems.push_back(std::move(*changed));
       continue;
     }
@@ -412,14 +424,14 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
     auto read = ReadScriptTable(def, input.encoding, game, true, input.plan_name, problems);
     if (!read) return Unexpected(read.error());
     if (!read.value().ok) continue;
-    ScriptTexts texts;
-    texts.def = &def;
-    texts.strings = std::move(read.value().strings);
-    MatchEntries(input, contents, texts, problems);
-    if (problems.size() == before) out.texts.push_back(std::move(texts));
+    out.texts.push_back({&def, std::move(read.value().strings), {}, {}});
+    contents.push_back(std::move(parsed));
+  }
+  EndRoomsAtOtherStrings(out.texts);
+  for (std::size_t k = 0; k < out.texts.size(); ++k) {
+    MatchEntries(input, contents[k], out.texts[k], problems);
   }
   if (!problems.empty()) return out;
-  EndRoomsAtOtherStrings(out.texts);
   out.layout = LayOutScripts(out.texts, input.plan.spaces, fixed, input.plan_name);
   problems = std::move(out.layout.problems);
   return out;

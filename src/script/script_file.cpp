@@ -182,7 +182,8 @@ std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptStr
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
                        const TextCodec& encoding, TextDecoder& decoder, std::string& out) {
   out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') +
-         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) + "\n";
+         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) +
+         (string.inside ? " in=" + HexNumber(*string.inside) : "") + "\n";
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   for (const std::u16string& line : lines) {
     out += ';';
@@ -316,7 +317,8 @@ std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std
   return std::pair{after - ended->size, after};
 }
 
-// The entry's text bytes, each line's start in `starts`. The two table
+// The entry's text bytes, each line's start in `starts` (none with a .tbl:
+// GameLineStartsOf). The two table
 // files' encoder reads each line on its own; a .tbl's reads them as one
 // text, since a line-break code may have a text of its own before the break.
 std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCodec& encoding,
@@ -348,20 +350,28 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
     for (const EncodeProblem& found : encoder.problems()) {
       report(entry.lines[std::min(found.line, entry.lines.size()) - 1].line, found);
     }
-    // Where each line starts, for the place of an end inside the text.
-    starts.clear();
-    for (std::size_t k = 0; k < entry.lines.size(); ++k) {
-      std::vector<std::uint8_t> before;
-      TextEncoder prefix(encoding, line_breaks);
-      for (std::size_t j = 0; j < k; ++j) {
-        prefix.FeedUtf8(entry.lines[j].text, before);
-        prefix.Feed(joint, before);
-      }
-      prefix.Finish(before);
-      starts.push_back(before.size());
-    }
+    starts.clear();  // worked out only for an end inside the text
   }
   return bytes;
+}
+
+// Where each line's bytes start when a .tbl encodes the lines as one text:
+// the bytes of the lines before it, each encoded from the text's start.
+std::vector<std::size_t> GameLineStartsOf(const ScriptFileEntry& entry, const TextCodec& encoding,
+                                          LineBreaks line_breaks) {
+  const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
+  std::vector<std::size_t> starts;
+  for (std::size_t k = 0; k < entry.lines.size(); ++k) {
+    std::vector<std::uint8_t> before;
+    TextEncoder prefix(encoding, line_breaks);
+    for (std::size_t j = 0; j < k; ++j) {
+      prefix.FeedUtf8(entry.lines[j].text, before);
+      prefix.Feed(joint, before);
+    }
+    prefix.Finish(before);
+    starts.push_back(before.size());
+  }
+  return starts;
 }
 
 }  // namespace
@@ -384,6 +394,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
   if (!found || encoding.game() == nullptr || found->second != bytes.size()) {
     if (found) {
       // The game would stop at this end, inside the text.
+      if (starts.empty()) starts = GameLineStartsOf(entry, encoding, line_breaks);
       const std::size_t k = static_cast<std::size_t>(
           std::upper_bound(starts.begin(), starts.end(), found->first) - starts.begin() - 1);
       const ScriptTextLine& line = entry.lines[k];

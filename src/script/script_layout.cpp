@@ -1,6 +1,7 @@
 #include "script/script_layout.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -51,6 +52,26 @@ bool AlignUp(std::uint64_t at, std::uint64_t align, std::uint64_t& out) {
   return true;
 }
 
+// A pack script's text= block without the bytes of its own pointer table.
+std::vector<ByteRange> PackRunsOf(const ScriptSpec& def) {
+  std::vector<ByteRange> runs = {*def.text};
+  for (const ByteRange& table : PointerRangesOf(def)) {
+    std::vector<ByteRange> rest;
+    for (const ByteRange& run : runs) {
+      if (table.last < run.first || table.first > run.last) {
+        rest.push_back(run);
+        continue;
+      }
+      if (table.first > run.first) rest.push_back({run.first, table.first - 1});
+      if (table.last < run.last) rest.push_back({table.last + 1, run.last});
+    }
+    runs = std::move(rest);
+  }
+  std::sort(runs.begin(), runs.end(),
+            [](const ByteRange& a, const ByteRange& b) { return a.first < b.first; });
+  return runs;
+}
+
 class Layout {
  public:
   Layout(const std::vector<ScriptTexts>& scripts, const std::vector<SpaceSpec>& spaces,
@@ -69,6 +90,8 @@ class Layout {
         Slots(s);
       }
     }
+    KeepOrMoveTails();
+    FillPacks();
     MoveMostConstrainedFirst();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const SpaceSpec& space = spaces_[k];
@@ -114,6 +137,7 @@ class Layout {
     auto [it, added] = known_.emplace(Key(s, i), offset);
     if (!added && offset < it->second) it->second = offset;
     placed_texts_.emplace_back(Key(s, i), offset);
+    placed_at_.emplace(offset, Key(s, i));
   }
 
   // The lowest offset inside a placed text whose last bytes are all of the
@@ -132,21 +156,26 @@ class Layout {
     return best;
   }
 
-  // Puts a text that has to move: onto an identical one or the tail of a
-  // longer one, else into a space.
-  void Move(std::size_t s, std::size_t i) {
-    const ScriptTexts& script = scripts_[s];
+  // Points the string at an identical placed text or the tail of a longer
+  // one; false when there is none within reach.
+  bool Share(std::size_t s, std::size_t i, bool moved) {
     std::optional<std::uint64_t> onto;
     if (auto it = known_.find(Key(s, i)); it != known_.end() && Reachable(s, i, it->second)) {
       onto = it->second;
     } else {
       onto = TailOfPlaced(s, i);
     }
-    if (onto) {
-      result_.placed[s][i] = PlacedString{*onto, true, true};
-      Point(s, i);
-      return;
-    }
+    if (!onto) return false;
+    result_.placed[s][i] = PlacedString{*onto, moved, true};
+    Point(s, i);
+    return true;
+  }
+
+  // Puts a text that has to move: onto an identical one or the tail of a
+  // longer one, else into a space.
+  void Move(std::size_t s, std::size_t i) {
+    const ScriptTexts& script = scripts_[s];
+    if (Share(s, i, true)) return;
     const std::uint64_t size = script.bytes[i].size();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const auto at = MayUse(s, k) ? StartIn(s, i, k, true) : std::nullopt;
@@ -325,7 +354,7 @@ class Layout {
       if (scripts_[s].def->layout == ScriptLayout::kPack) continue;
       for (std::size_t i = 0; i < scripts_[s].strings.size(); ++i) {
         const ScriptString& string = scripts_[s].strings[i];
-        if (scripts_[s].bytes[i].size() > string.room) continue;
+        if (string.inside || scripts_[s].bytes[i].size() > string.room) continue;
         auto [it, added] = owners_.emplace(string.at, StringId{s, i});
         if (!added && FirstSite({s, i}) < FirstSite(it->second)) it->second = {s, i};
       }
@@ -339,7 +368,9 @@ class Layout {
       const ScriptString& string = script.strings[i];
       const std::uint64_t size = script.bytes[i].size();
       const auto owner = owners_.find(string.at);
-      if (owner == owners_.end()) {
+      if (string.inside) {
+        tails_.push_back({s, i});
+      } else if (owner == owners_.end()) {
         if (fill) Fill(string.at, string.room, *fill);
         moving_.push_back({s, i});
       } else if (owner->second == StringId{s, i}) {
@@ -349,6 +380,26 @@ class Layout {
         // Another script's table leads here with the same text: still one.
         result_.placed[s][i] = PlacedString{string.at, false, false};
       } else {
+        moving_.push_back({s, i});
+      }
+    }
+  }
+
+  // A tail stays where it is while the text that now stands where its
+  // string starts still ends with the tail's text at the same place; else
+  // it shares another text's tail, takes its pack block's next place, or
+  // moves.
+  void KeepOrMoveTails() {
+    for (const auto& [s, i] : tails_) {
+      const ScriptString& string = scripts_[s].strings[i];
+      const std::string_view key = Key(s, i);
+      const auto outer = placed_at_.find(*string.inside);
+      const std::uint64_t into = string.at - *string.inside;
+      if (outer != placed_at_.end() && into <= outer->second.size() &&
+          outer->second.substr(into) == key) {
+        result_.placed[s][i] = PlacedString{string.at, false, false};
+      } else if (scripts_[s].def->layout == ScriptLayout::kSlots ||
+                 (!Share(s, i, false) && !PackOne(s, i))) {
         moving_.push_back({s, i});
       }
     }
@@ -394,25 +445,68 @@ class Layout {
     for (const Order& o : order) Move(o.id.first, o.id.second);
   }
 
+  // A pack script's text= block, less its own pointer table where that
+  // stands inside, laid out again in entry order.
+  struct PackState {
+    std::vector<ByteRange> runs;
+    std::size_t run = 0;
+    std::uint64_t cursor = 0;
+    std::vector<ByteRange> used;  // in order
+  };
+
   void Pack(std::size_t s) {
     const ScriptTexts& script = scripts_[s];
-    const ByteRange block = *script.def->text;
-    const std::optional<std::uint8_t> fill = script.def->fill;
-    std::uint64_t cursor = block.first;
+    PackState& pack = packs_[s];
+    pack.runs = PackRunsOf(*script.def);
+    if (!pack.runs.empty()) pack.cursor = pack.runs.front().first;
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
-      const std::uint64_t size = script.bytes[i].size();
-      std::uint64_t at = 0;
-      if (AlignUp(cursor, script.def->align, at) && at <= block.last && size <= block.end() - at &&
-          Reachable(s, i, at)) {
-        if (fill) Fill(cursor, at - cursor, *fill);
-        cursor = at + size;
-        Place(s, i, at, false);
-        Point(s, i);
-      } else {
+      // A tail has no bytes of its own in the game: it comes after the
+      // texts it may lie in.
+      if (script.strings[i].inside) {
+        tails_.push_back({s, i});
+      } else if (!PackOne(s, i)) {
         moving_.push_back({s, i});
       }
     }
-    if (fill) Fill(cursor, block.end() - cursor, *fill);
+  }
+
+  // Puts a text at the first place of its block from the cursor on, at its
+  // align= and within reach; false when there is none.
+  bool PackOne(std::size_t s, std::size_t i) {
+    PackState& pack = packs_[s];
+    const std::uint64_t size = scripts_[s].bytes[i].size();
+    for (std::size_t r = pack.run; r < pack.runs.size(); ++r) {
+      const ByteRange run = pack.runs[r];
+      std::uint64_t at = 0;
+      if (!AlignUp(r == pack.run ? pack.cursor : run.first, scripts_[s].def->align, at) ||
+          at > run.last || size > run.end() - at || !Reachable(s, i, at)) {
+        continue;
+      }
+      pack.run = r;
+      pack.cursor = at + size;
+      if (size != 0) pack.used.push_back({at, at + size - 1});
+      Place(s, i, at, false);
+      Point(s, i);
+      return true;
+    }
+    return false;
+  }
+
+  // The bytes of each pack block that no text took, filled.
+  void FillPacks() {
+    for (const auto& [s, pack] : packs_) {
+      const std::optional<std::uint8_t> fill = scripts_[s].def->fill;
+      if (!fill) continue;
+      std::size_t u = 0;
+      for (const ByteRange& run : pack.runs) {
+        std::uint64_t from = run.first;
+        for (; u < pack.used.size() && pack.used[u].first <= run.last; ++u) {
+          Fill(from, pack.used[u].first - from, *fill);
+          from = pack.used[u].end();
+        }
+        Fill(from, run.end() - from, *fill);
+      }
+    }
   }
 
   const std::vector<ScriptTexts>& scripts_;
@@ -423,6 +517,9 @@ class Layout {
   std::vector<std::pair<std::string_view, std::uint64_t>> placed_texts_;  // in placing order
   std::unordered_map<std::uint64_t, StringId> owners_;  // by offset: whose text stays there
   std::vector<StringId> moving_;                        // to place once all others stand
+  std::vector<StringId> tails_;                         // of other strings
+  std::map<std::size_t, PackState> packs_;              // by script
+  std::unordered_map<std::uint64_t, std::string_view> placed_at_;  // the text at each offset
 };
 
 }  // namespace
@@ -454,6 +551,7 @@ void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& cla
   for (const ScriptTexts& script : scripts) {
     if (script.def->layout == ScriptLayout::kPack) continue;
     for (const ScriptString& string : script.strings) {
+      if (string.inside) continue;  // its bytes are the other's
       rooms.push_back(
           {{string.at, string.at + string.room - 1},
            script.def->line,
@@ -472,19 +570,39 @@ void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& cla
 }  // namespace
 
 void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts) {
-  std::vector<std::uint64_t> starts;
+  struct Start {
+    std::uint64_t at = 0;
+    std::optional<std::uint64_t> end;  // a string's; none for a table
+    bool operator<(const Start& other) const { return at < other.at; }
+  };
+  std::vector<Start> starts;
+  // The first start of each end: a string that ends there too and starts
+  // later is its tail, in whichever script.
+  std::unordered_map<std::uint64_t, std::uint64_t> outermost;
   for (const ScriptTexts& script : scripts) {
-    for (const ScriptString& string : script.strings) starts.push_back(string.at);
-    for (const ByteRange& table : PointerRangesOf(*script.def)) starts.push_back(table.first);
+    for (const ScriptString& string : script.strings) {
+      const std::uint64_t end = string.at + string.length;
+      starts.push_back({string.at, end});
+      auto [it, added] = outermost.emplace(end, string.at);
+      if (!added) it->second = std::min(it->second, string.at);
+    }
+    for (const ByteRange& table : PointerRangesOf(*script.def)) starts.push_back({table.first, {}});
   }
   std::sort(starts.begin(), starts.end());
   for (ScriptTexts& script : scripts) {
     for (ScriptString& string : script.strings) {
-      const auto next = std::upper_bound(starts.begin(), starts.end(), string.at);
+      const std::uint64_t end = string.at + string.length;
+      if (const std::uint64_t outer = outermost.at(end); outer < string.at) {
+        string.inside = outer;
+        string.room = string.length;
+        continue;
+      }
+      auto next = std::upper_bound(starts.begin(), starts.end(), Start{string.at, {}});
+      while (next != starts.end() && next->end == end) ++next;  // its tails
       // A string another (or a table) starts inside keeps its bytes: the overlap check
       // then names the two.
-      if (next != starts.end() && *next - string.at < string.room) {
-        string.room = std::max(*next - string.at, string.length);
+      if (next != starts.end() && next->at - string.at < string.room) {
+        string.room = std::max(next->at - string.at, string.length);
       }
     }
   }
@@ -507,7 +625,9 @@ void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
     const ScriptSpec& def = *script.def;
     ClaimPointers(def, claims);
     if (def.layout == ScriptLayout::kPack) {
-      claims.push_back({*def.text, def.line, "the text= block"});
+      for (const ByteRange& run : PackRunsOf(def)) {
+        claims.push_back({run, def.line, "the text= block"});
+      }
     }
   }
   ClaimRooms(scripts, claims);

@@ -257,7 +257,16 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
   std::vector<ScriptString> read;
   for (std::size_t k = 0; k < strings.size(); ++k) {
     ScriptString& s = strings[k];
-    std::uint64_t next = k + 1 < starts.size() ? starts[k + 1] : limit;
+    // Strings that start inside this one and end where it ends are its
+    // tails: they share its bytes and don't end its room.
+    const std::optional<std::uint64_t> own_end = ends.value()[k].end;
+    std::size_t j = k + 1;
+    for (; !s.inside && own_end && j < starts.size() && starts[j] < *own_end &&
+           ends.value()[j].end == own_end;
+         ++j) {
+      strings[j].inside = s.at;
+    }
+    std::uint64_t next = j < starts.size() ? starts[j] : limit;
     // A room also ends where the table itself stands inside the block.
     for (const ByteRange& table : tables) {
       if (table.first > s.at) next = std::min(next, table.first);
@@ -285,11 +294,11 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
       problem(ProblemCode::kIntoTable, 0);
       continue;
     }
-    if (s.length > next - s.at) {
+    if (!s.inside && s.length > next - s.at) {
       problem(ProblemCode::kStringsOverlap, next);
       continue;
     }
-    s.room = def.text ? next - s.at : s.length;
+    s.room = def.text && !s.inside ? next - s.at : s.length;
     if (keep_bytes) {
       s.bytes.resize(static_cast<std::size_t>(s.length));
       for (std::size_t i = 0; i < s.bytes.size(); ++i) {

@@ -86,6 +86,10 @@ struct ScriptString {
   std::uint64_t at = 0;               // where it starts
   std::uint64_t length = 0;           // its bytes with the end
   std::uint64_t room = 0;             // what it may take in place, end byte included
+  // Where the string starts whose tail this one is (a pointer into the
+  // middle of another string that ends with the same bytes): it takes no
+  // room of its own.
+  std::optional<std::uint64_t> inside;
   std::vector<std::uint8_t> bytes;    // its bytes without the end, when kept
   std::vector<std::uint8_t> end;      // the end's bytes, when kept
 };

@@ -22,6 +22,7 @@ using Lines = ProblemLines;
 
 std::string AppliedBytes(const std::string& game, const InsertResult& result) {
   std::vector<std::uint8_t> bytes(game.begin(), game.end());
+  bytes.resize(std::max<std::size_t>(bytes.size(), result.size));
   EXPECT_TRUE(ApplyFilePatchesInMemory(bytes, PatchesOf(result.writes)));
   return {bytes.begin(), bytes.end()};
 }
@@ -234,7 +235,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ScriptGameSpec{"u16le relative=self", false, false, true, 8, 14, 0, false,
                                    false, true},
                     ScriptGameSpec{"u24be relative=table", false, false, true, 8, 14, 0, true,
-                                   false, true}));
+                                   false, true},
+                    ScriptGameSpec{"u16le base=0x8000", false, false, true, 8, 14, 0, false,
+                                   false, false, 4, 0x800},
+                    ScriptGameSpec{"u24be map=hirom", false, false, false, 8, 14, 0, false,
+                                   false, true, 2, 0x100},
+                    ScriptGameSpec{"u24le map=lorom", false, true, true, 8, 14, 0, true, false,
+                                   false, 3}));
 
 }  // namespace
 }  // namespace binconv

@@ -176,7 +176,8 @@ void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 std::string Brief(const ScriptSpec& def, const ScriptString& s) {
   return "@" + std::to_string(s.index) + " " + PointerListOf(def, s, ',') +
          " at=" + HexNumber(s.at) + " len=" + std::to_string(s.length) +
-         " room=" + std::to_string(s.room) + " " + Hex(s.bytes);
+         " room=" + std::to_string(s.room) + (s.inside ? " in=" + HexNumber(*s.inside) : "") +
+         " " + Hex(s.bytes);
 }
 
 std::string Brief(const Problem& p) {
@@ -320,16 +321,23 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   {Code(ProblemCode::kNoTerminator) + " #0@0x0 at=0x10 end=0x18 value=0x0",
                    Code(ProblemCode::kNoTerminator) + " #1@0x2 at=0x14 end=0x18 value=0x0"}},
-        // A lead byte takes the next string's first byte: the scan goes on
-        // by itself and finds the end byte after it.
-        TableCase{"LeadByteStepsOverTheNextStart",
+        // A string that starts inside another and ends where it ends is its
+        // tail, at a code's start or inside one; it takes no room of its own.
+        TableCase{"TailInsideACode",
                   "table=0 count=2 format=p end=FF text=0x10..0x17",
                   {{0x10, std::string("\x20\x00\x00\x20", 4)}},
-                  {},
-                  {Code(ProblemCode::kStringsOverlap) + " #0@0x0 at=0x10 end=0x14 value=0x0"}},
+                  {"@0 0x0 at=0x10 len=6 room=8 20 00 00 20 58 ",
+                   "@1 0x2 at=0x14 len=2 room=2 in=0x10 58 "}},
+        TableCase{"TailsOfTails",
+                  "table=0 count=3 format=p end=FF text=0x10..0x17",
+                  {{0x4, std::string("\x13\x00", 2)}, {0x10, "\x20"}},
+                  {"@0 0x0 at=0x10 len=6 room=8 20 FF 00 00 58 ",
+                   "@1 0x2 at=0x14 len=2 room=2 in=0x10 58 ",
+                   "@2 0x4 at=0x13 len=3 room=3 in=0x10 00 58 "}},
+        // A lead byte takes the next string's end byte: the two end apart.
         TableCase{"RunsIntoTheNextString",
                   "table=0 count=2 format=p end=FF text=0x10..0x17",
-                  {{0x10, "\x20"}},
+                  {{0x10, std::string("\x20\x00\x00\x20\xFF\xFF", 6)}},
                   {},
                   {Code(ProblemCode::kStringsOverlap) + " #0@0x0 at=0x10 end=0x14 value=0x0"}},
         TableCase{"OverThePointerTable",

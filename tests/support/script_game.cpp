@@ -174,8 +174,11 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     own = MakeGameTableStrings(def.strings, seed);
     strings = own.strings;
   }
-  for (std::string& s : def.game_table ? std::span<std::string>() : std::span(strings)) {
+  std::vector<std::vector<std::size_t>> unit_starts(strings.size());
+  for (std::size_t k = 0; k < (def.game_table ? 0 : strings.size()); ++k) {
+    std::string& s = strings[k];
     for (std::size_t units = below(10); units > 0; --units) {
+      if (!s.empty()) unit_starts[k].push_back(s.size());
       std::uint8_t b = below(3) == 0 ? interesting[below(interesting.size())]
                                      : static_cast<std::uint8_t>(random());
       if (b == end) continue;
@@ -185,23 +188,30 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     }
   }
 
-  // Every string gets a pointer; the rest are shared or skipped.
-  std::vector<std::ptrdiff_t> target_of(std::max(def.pointers, def.strings), -1);
-  for (std::size_t k = 0; k < def.strings; ++k) target_of[k] = static_cast<std::ptrdiff_t>(k);
-  for (std::size_t i = def.strings; i < target_of.size(); ++i) {
-    target_of[i] = below(4) == 0 ? -1 : static_cast<std::ptrdiff_t>(below(def.strings));
+  // Targets: the strings, then tails (a string and a code's start in it).
+  std::vector<std::pair<std::size_t, std::size_t>> tails;
+  for (std::size_t t = 0; t < def.tails; ++t) {
+    const std::size_t k = below(strings.size());
+    if (!unit_starts[k].empty()) tails.push_back({k, unit_starts[k][below(unit_starts[k].size())]});
+  }
+  const std::size_t targets = def.strings + tails.size();
+  // Every target gets a pointer; the rest are shared or skipped.
+  std::vector<std::ptrdiff_t> target_of(std::max(def.pointers, targets), -1);
+  for (std::size_t k = 0; k < targets; ++k) target_of[k] = static_cast<std::ptrdiff_t>(k);
+  for (std::size_t i = targets; i < target_of.size(); ++i) {
+    target_of[i] = below(4) == 0 ? -1 : static_cast<std::ptrdiff_t>(below(targets));
   }
   std::shuffle(target_of.begin(), target_of.end(), random);
   // Entry order: by each string's first pointer.
   std::vector<std::size_t> order;
   for (const std::ptrdiff_t t : target_of) {
-    if (t >= 0 &&
+    if (t >= 0 && static_cast<std::size_t>(t) < def.strings &&
         std::find(order.begin(), order.end(), static_cast<std::size_t>(t)) == order.end()) {
       order.push_back(static_cast<std::size_t>(t));
     }
   }
   if (!def.pack) std::shuffle(order.begin(), order.end(), random);
-  std::vector<std::uint64_t> at(def.strings);
+  std::vector<std::uint64_t> at(targets);
   std::uint64_t cursor = kBlock;
   for (const std::size_t k : order) {
     if (!def.pack) cursor += below(4);  // bytes between strings belong to the room before
@@ -210,6 +220,7 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     cursor += strings[k].size();
     if (!def.game_table) game[cursor++] = static_cast<char>(end);
   }
+  for (std::size_t t = 0; t < tails.size(); ++t) at[def.strings + t] = at[tails[t].first] + tails[t].second;
 
   const std::size_t count = target_of.size();
   const std::uint64_t stride =
@@ -246,8 +257,8 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     }
     if (def.text_block) line += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
     line += def.pack ? " layout=pack" : " layout=slots";
-    // Every other seed names the space and keeps the scripts to it, by the
-    // seed so that the other games stay as they were.
+    // Every other seed keeps the scripts to the space named below, by the
+    // seed rather than a draw, so that the games stay as they were.
     if (seed % 2 != 0) line += " spaces=free";
     return line + " skip=" + std::to_string(kSkip) + "\n";
   };
@@ -260,6 +271,10 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     std::shuffle(lines.begin(), lines.end(), random);
   }
   std::string plan = "format f " + std::string(def.format) + "\n";
+  if (def.grow != 0) {
+    plan += "grow " + Hex(kGameSize + def.grow) + " fill=EE\nspace " + Hex(kGameSize) + ".." +
+            Hex(kGameSize + def.grow - 1) + "\n";
+  }
   plan += seed % 2 != 0 ? "space free 0xC00..0xEFF\n" : "space 0xC00..0xEFF\n";
   for (const std::string& line : lines) plan += line;
   return {game, plan, own.tbl};

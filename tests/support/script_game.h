@@ -29,6 +29,11 @@ struct ScriptGameSpec {
   // (stride twice TYPE's width) and leads to the same strings in another
   // order; the two script lines stand in random order.
   bool second = false;
+  // Pointers into the middle of strings, at a code's start: tails that
+  // share the bytes of the string they end (the table files' encoding only).
+  std::size_t tails = 0;
+  // Bytes the plan's grow line adds (fill EE), as its first space.
+  std::uint64_t grow = 0;
 };
 
 struct ScriptGameFiles {
@@ -46,7 +51,8 @@ struct GameTableStrings {
 };
 GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed);
 
-// An odd seed names the plan's space and gives the scripts spaces= for it.
+// An odd seed names the space at 0xC00 and keeps the scripts to it with
+// spaces=, off the grown part's.
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 
 // Where the pointer named `item` (OFFSET, or LO/HI for a split table) of a
