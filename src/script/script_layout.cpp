@@ -8,6 +8,7 @@
 
 #include "runtime/hex.h"
 #include "script/placement.h"
+#include "script/space_reach.h"
 
 namespace binconv {
 namespace {
@@ -122,11 +123,7 @@ class Layout {
 
   // Whether every pointer of the string can point at `target`.
   bool Reachable(std::size_t s, std::size_t i, std::uint64_t target) const {
-    const ScriptSpec& def = *scripts_[s].def;
-    for (const std::size_t p : scripts_[s].strings[i].pointers) {
-      if (!ValueOfTarget(def.format, target, SiteOf(def, p))) return false;
-    }
-    return true;
+    return ReachesTarget(*scripts_[s].def, scripts_[s].strings[i], target);
   }
 
   void Place(std::size_t s, std::size_t i, std::uint64_t offset, bool moved) {
@@ -178,7 +175,7 @@ class Layout {
     if (Share(s, i, true)) return;
     const std::uint64_t size = script.bytes[i].size();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
-      const auto at = MayUse(s, k) ? StartIn(s, i, k, true) : std::nullopt;
+      const auto at = MayUseSpace(*script.def, spaces_[k]) ? StartIn(s, i, k, true) : std::nullopt;
       if (!at) continue;
       Cursor& cursor = cursors_[k];
       if (*at != cursor.at) cursor.gaps.push_back({cursor.at, *at - 1});
@@ -190,17 +187,9 @@ class Layout {
     result_.problems.push_back(NoRoomFor(s, i));
   }
 
-  // Whether the string's script may move it into space `k`: any space, or
-  // only those its spaces= names.
-  bool MayUse(std::size_t s, std::size_t k) const {
-    const std::vector<std::string>& names = scripts_[s].def->spaces;
-    return names.empty() || std::find(names.begin(), names.end(), spaces_[k].name) != names.end();
-  }
-
   // Where the string would start in space `k`, at its align= and within
-  // reach of its pointers. With `banks`, a text that would cross a bank
-  // boundary starts the next bank instead; without, banks are left out, to
-  // tell whether they alone keep the text out.
+  // reach. With `banks` a text that would cross a bank boundary starts the
+  // next bank; without, banks are left out to tell if they alone keep it out.
   std::optional<std::uint64_t> StartIn(std::size_t s, std::size_t i, std::size_t k,
                                        bool banks) const {
     const ScriptSpec& def = *scripts_[s].def;
@@ -216,15 +205,9 @@ class Layout {
     return at;
   }
 
-  // A space as messages name it: its range, after its name if it has one.
-  std::string Named(std::size_t k) const {
-    const std::string range = HexNumber(spaces_[k].range.first) + ".." +
-                              HexNumber(spaces_[k].range.last);
-    return spaces_[k].name.empty() ? range : spaces_[k].name + " " + range;
-  }
-
   std::string FreeIn(std::size_t k) const {
-    return Named(k) + ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
+    const std::uint64_t free = spaces_[k].range.end() - cursors_[k].at;
+    return SpaceLabel(spaces_[k]) + ": " + std::to_string(free) + " free";
   }
 
   // Why no space the script may use takes the string, each reason in its
@@ -237,20 +220,15 @@ class Layout {
     p.entry = script.strings[i].index;
     p.bytes = script.bytes[i].size();
     p.room = script.strings[i].room;
-    if (!script.def->spaces.empty()) {
-      p.what = "spaces=" + script.def->spaces.front();
-      for (std::size_t n = 1; n < script.def->spaces.size(); ++n) {
-        p.what += "," + script.def->spaces[n];
-      }
-    }
-    if (p.reason = OutOfReach(s, i, p.what); !p.reason.empty()) {
+    p.what = SpacesWordOf(*script.def);
+    if (p.reason = OutOfReach(*script.def, script.strings[i], spaces_); !p.reason.empty()) {
       p.code = ProblemCode::kOutOfReach;
       return p;
     }
     std::string across;
     std::string free;
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
-      if (!MayUse(s, k)) continue;
+      if (!MayUseSpace(*script.def, spaces_[k])) continue;
       if (StartIn(s, i, k, false)) across += (across.empty() ? "" : ", ") + FreeIn(k);
       free += (free.empty() ? "" : ", ") + FreeIn(k);
     }
@@ -262,38 +240,6 @@ class Layout {
     p.reason = "it would cross a bank boundary (banks of " +
                HexNumber(BankSizeOf(script.def->format)) + " bytes) in " + across;
     return p;
-  }
-
-  // The run of targets every pointer of the string reaches, window and map
-  // included. The targets a format reaches from one site form one run, and
-  // the string's own start lies in it.
-  ByteRange ReachOf(std::size_t s, std::size_t i) const {
-    const std::uint64_t at = scripts_[s].strings[i].at;
-    std::uint64_t low = 0;  // the first reachable target, in [0, at]
-    for (std::uint64_t high = at; low < high;) {
-      const std::uint64_t mid = low + (high - low) / 2;
-      if (Reachable(s, i, mid)) high = mid; else low = mid + 1;
-    }
-    std::uint64_t high = UINT64_MAX;  // the last, in [at, 2^64)
-    for (std::uint64_t from = at; from < high;) {
-      const std::uint64_t mid = from + (high - from) / 2 + 1;
-      if (Reachable(s, i, mid)) from = mid; else high = mid - 1;
-    }
-    return {low, high};
-  }
-
-  // Why no space can take the string when none that the script may use
-  // (`which`, empty: any) lies within reach of all its pointers, naming
-  // what they reach; empty when one does.
-  std::string OutOfReach(std::size_t s, std::size_t i, const std::string& which) const {
-    for (std::size_t k = 0; k < spaces_.size(); ++k) {
-      const ByteRange& space = spaces_[k].range;
-      if (MayUse(s, k) && (Reachable(s, i, space.first) || Reachable(s, i, space.last))) return {};
-    }
-    const ByteRange reach = ReachOf(s, i);
-    return "no space" + (which.empty() ? "" : " of " + which) +
-           " lies within reach of its pointers, which reach only " + HexNumber(reach.first) +
-           ".." + HexNumber(reach.last);
   }
 
   // Rewrites the pointers of a string placed away from where it was.
@@ -413,7 +359,7 @@ class Layout {
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const SpaceSpec& space = spaces_[k];
       const std::uint64_t length = space.range.end() - space.range.first;
-      if (MayUse(id.first, k) && size <= length &&
+      if (MayUseSpace(*scripts_[id.first].def, space) && size <= length &&
           Reachable(id.first, id.second, space.range.first) &&
           Reachable(id.first, id.second, space.range.end() - size)) {
         ++count;
