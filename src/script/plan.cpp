@@ -427,6 +427,8 @@ struct KeywordLines {
       }
       def.spaces.emplace_back(name);
     }
+    std::sort(def.spaces.begin(), def.spaces.end());
+    def.spaces.erase(std::unique(def.spaces.begin(), def.spaces.end()), def.spaces.end());
     return true;
   }
 };

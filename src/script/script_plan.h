@@ -56,7 +56,8 @@ struct ScriptSpec {
   // width= and lines=: the game's text box, checked on insert (0: no limit).
   std::uint64_t width = 0;
   std::uint64_t lines = 0;
-  // spaces=: the names of the only spaces its texts may move to; empty: any.
+  // spaces=: the names of the only spaces its texts may move to, sorted and
+  // each once; empty: any.
   std::vector<std::string> spaces;
 };
 

@@ -29,7 +29,7 @@ ByteRange ReachOf(const ScriptSpec& def, const ScriptString& string) {
 
 bool MayUseSpace(const ScriptSpec& def, const SpaceSpec& space) {
   return def.spaces.empty() ||
-         std::find(def.spaces.begin(), def.spaces.end(), space.name) != def.spaces.end();
+         std::binary_search(def.spaces.begin(), def.spaces.end(), space.name);
 }
 
 std::string SpacesWordOf(const ScriptSpec& def) {

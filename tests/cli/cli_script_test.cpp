@@ -324,12 +324,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"\nう\n", "\n" + kLong9 + "\n"}}, 1, {},
                    {"@1 needs 10 bytes; its room holds 8 and it would cross a bank boundary "
                     "(banks of 0x88 bytes) in 0x80..0x8F: 16 free; game.bin is unchanged"}},
-        // The unnamed space has room, but the script may use `few` alone.
+        // The unnamed space has room, but the script may use only its two.
         ScriptCase{"OnlyTheNamedSpaces",
-                   Plan(" spaces=few", "space 0x80..0x8F\nspace few 0x90..0x93\n"),
+                   Plan(" spaces=zz,few", "space 0x80..0x8F\nspace few 0x90..0x93\n"
+                                          "space zz 0x94..0x96\n"),
                    {{"\nう\n", "\n" + kLong9 + "\n"}}, 1, {},
-                   {"@1 needs 10 bytes; its room holds 8 and none of spaces=few has 10 bytes "
-                    "left (few 0x90..0x93: 4 free)"}},
+                   {"@1 needs 10 bytes; its room holds 8 and none of spaces=few,zz has 10 bytes "
+                    "left (few 0x90..0x93: 4 free, zz 0x94..0x96: 3 free)"}},
         ScriptCase{"LineWiderThanTheBox",
                    Plan(" width=2"),
                    {{"\nう\n", "\nううう\n"}},
