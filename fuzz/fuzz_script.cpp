@@ -124,6 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   def.strings = 1 + data[2] % 12;
   def.pointers = def.strings + data[3] % 8;
   def.game_table = (data[1] & 8) != 0;
+  def.tails = (data[1] & 16) != 0 ? 1 + data[3] % 4 : 0;
+  // Two pack scripts over one block can't both lay it out: dump refuses
+  // that. Split tables don't interleave.
+  def.second = (data[1] & 32) != 0 && !def.pack && !def.split;
   const unsigned seed = data[4] | data[5] << 8;
   const test::ScriptGameFiles files = test::MakeScriptGame(def, seed);
   const fs::path game = folder.path / "game.bin";

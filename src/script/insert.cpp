@@ -471,13 +471,7 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
       summary.moved += placed.moved ? 1 : 0;
       summary.shared += placed.shared ? 1 : 0;
       const ScriptString& string = texts.strings[i];
-      const std::vector<std::uint8_t>& now = texts.bytes[i];
-      summary.unchanged += now.size() == string.bytes.size() + string.end.size() &&
-                                   std::equal(string.bytes.begin(), string.bytes.end(), now.begin()) &&
-                                   std::equal(string.end.begin(), string.end.end(),
-                                              now.begin() + string.bytes.size())
-                               ? 1
-                               : 0;
+      summary.unchanged += TextUnchanged(texts, i) ? 1 : 0;
       result.map.push_back({texts.def->file, string.index, PointerListOf(*texts.def, string, ';'),
                             string.at, placed.offset, texts.bytes[i].size()});
     }

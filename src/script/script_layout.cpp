@@ -321,7 +321,8 @@ class Layout {
         moving_.push_back({s, i});
       } else if (owner->second == StringId{s, i}) {
         Place(s, i, string.at, false);
-        if (fill) Fill(string.at + size, string.room - size, *fill);
+        // An untouched text keeps its room as it was, the bytes after it too.
+        if (fill && !Unchanged(s, i)) Fill(string.at + size, string.room - size, *fill);
       } else if (Key(owner->second.first, owner->second.second) == Key(s, i)) {
         // Another script's table leads here with the same text: still one.
         result_.placed[s][i] = PlacedString{string.at, false, false};
@@ -336,6 +337,9 @@ class Layout {
   // it shares another text's tail, takes its pack block's next place, or
   // moves.
   void KeepOrMoveTails() {
+    // By first pointer: a tail packed anew may take a place another wanted.
+    std::sort(tails_.begin(), tails_.end(),
+              [&](const StringId& a, const StringId& b) { return FirstSite(a) < FirstSite(b); });
     for (const auto& [s, i] : tails_) {
       const ScriptString& string = scripts_[s].strings[i];
       const std::string_view key = Key(s, i);
@@ -398,22 +402,58 @@ class Layout {
     std::size_t run = 0;
     std::uint64_t cursor = 0;
     std::vector<ByteRange> used;  // in order
+    bool relaid = false;          // some text took a new place: the rest is free
   };
 
+  bool Unchanged(std::size_t s, std::size_t i) const { return TextUnchanged(scripts_[s], i); }
+
+  // The texts in the order they stand in the game. Those before the first
+  // that changed keep their places and the bytes between them, so an
+  // untouched script gives the block back as it was; from there on each
+  // text takes the next place.
   void Pack(std::size_t s) {
     const ScriptTexts& script = scripts_[s];
     PackState& pack = packs_[s];
     pack.runs = PackRunsOf(*script.def);
     if (!pack.runs.empty()) pack.cursor = pack.runs.front().first;
+    std::vector<std::size_t> order;
     for (std::size_t i = 0; i < script.strings.size(); ++i) {
       // A tail has no bytes of its own in the game: it comes after the
       // texts it may lie in.
       if (script.strings[i].inside) {
         tails_.push_back({s, i});
-      } else if (!PackOne(s, i)) {
-        moving_.push_back({s, i});
+      } else {
+        order.push_back(i);
       }
     }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return script.strings[a].at < script.strings[b].at;
+    });
+    bool keeping = true;
+    for (const std::size_t i : order) {
+      keeping = keeping && Unchanged(s, i) && KeepPacked(s, i);
+      pack.relaid |= !keeping;
+      if (!keeping && !PackOne(s, i)) moving_.push_back({s, i});
+    }
+  }
+
+  // Leaves a text where it stands when that lies in the block from the
+  // cursor on; false when it doesn't.
+  bool KeepPacked(std::size_t s, std::size_t i) {
+    PackState& pack = packs_[s];
+    const std::uint64_t at = scripts_[s].strings[i].at;
+    const std::uint64_t size = scripts_[s].bytes[i].size();
+    for (std::size_t r = pack.run; r < pack.runs.size(); ++r) {
+      const ByteRange run = pack.runs[r];
+      const std::uint64_t from = r == pack.run ? pack.cursor : run.first;
+      if (at < from || at > run.last || size > run.end() - at) continue;
+      if (size != 0) pack.used.push_back({from, at + size - 1});  // and the bytes before it
+      pack.run = r;
+      pack.cursor = at + size;
+      Place(s, i, at, false);
+      return true;
+    }
+    return false;
   }
 
   // Puts a text at the first place of its block from the cursor on, at its
@@ -430,6 +470,7 @@ class Layout {
       }
       pack.run = r;
       pack.cursor = at + size;
+      pack.relaid = true;
       if (size != 0) pack.used.push_back({at, at + size - 1});
       Place(s, i, at, false);
       Point(s, i);
@@ -442,7 +483,7 @@ class Layout {
   void FillPacks() {
     for (const auto& [s, pack] : packs_) {
       const std::optional<std::uint8_t> fill = scripts_[s].def->fill;
-      if (!fill) continue;
+      if (!fill || !pack.relaid) continue;
       std::size_t u = 0;
       for (const ByteRange& run : pack.runs) {
         std::uint64_t from = run.first;
@@ -514,6 +555,14 @@ void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& cla
 }
 
 }  // namespace
+
+bool TextUnchanged(const ScriptTexts& script, std::size_t i) {
+  const ScriptString& string = script.strings[i];
+  const std::vector<std::uint8_t>& now = script.bytes[i];
+  return now.size() == string.bytes.size() + string.end.size() &&
+         std::equal(string.bytes.begin(), string.bytes.end(), now.begin()) &&
+         std::equal(string.end.begin(), string.end.end(), now.begin() + string.bytes.size());
+}
 
 void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts) {
   struct Start {

@@ -4,11 +4,11 @@
 // every text that moved. All is worked out, and every problem found, before
 // anything is written.
 //
-// With layout=slots a text that fits its room stays where it was; one that
-// doesn't moves to the first space, in plan order, with room for it at the
+// With layout=slots a text that fits its room stays where it was (its room
+// filled after it only when it changed); one that doesn't moves to the first space, in plan order, with room for it at the
 // script's align= and within reach of all its pointers. With layout=pack the
-// text= block is laid out again in entry order and what doesn't fit goes to
-// the spaces. Texts move once all others stand, the most constrained first
+// text= block is laid out again in the order its strings stand, from the
+// first text that changed on, and what doesn't fit goes to the spaces. Texts move once all others stand, the most constrained first
 // (fewest spaces that can take them, then the longest). A moving text
 // identical to one already placed, or to its tail, is not stored again. A
 // string that several scripts lead to keeps one text while theirs agree.
@@ -79,6 +79,9 @@ struct ScriptLayoutResult {
   std::vector<SpaceUse> spaces;                   // per space of the plan
   std::vector<Problem> problems;
 };
+
+// Whether string `i`'s new bytes are those the game holds.
+bool TextUnchanged(const ScriptTexts& script, std::size_t i);
 
 // Ends each room where a string or a pointer table of any script starts,
 // not only at those of its own script: tables that share or interleave their strings then claim the

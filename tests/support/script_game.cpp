@@ -210,11 +210,11 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
       order.push_back(static_cast<std::size_t>(t));
     }
   }
-  if (!def.pack) std::shuffle(order.begin(), order.end(), random);
+  std::shuffle(order.begin(), order.end(), random);
   std::vector<std::uint64_t> at(targets);
   std::uint64_t cursor = kBlock;
   for (const std::size_t k : order) {
-    if (!def.pack) cursor += below(4);  // bytes between strings belong to the room before
+    cursor += below(4);  // bytes between strings belong to the room before
     at[k] = cursor;
     game.replace(cursor, strings[k].size(), strings[k]);
     cursor += strings[k].size();
@@ -257,6 +257,8 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     }
     if (def.text_block) line += " text=" + Hex(kBlock) + ".." + Hex(kBlockEnd);
     line += def.pack ? " layout=pack" : " layout=slots";
+    // A fill that an untouched text's room keeps out of.
+    if (below(2) == 0) line += " fill=AA";
     // Every other seed keeps the scripts to the space named below, by the
     // seed rather than a draw, so that the games stay as they were.
     if (seed % 2 != 0) line += " spaces=free";

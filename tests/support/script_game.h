@@ -15,7 +15,7 @@ namespace binconv::test {
 struct ScriptGameSpec {
   const char* format = "u16le base=0x8000";  // the format line's words after NAME
   bool split = false;                        // lo/hi tables (16-bit TYPE)
-  bool pack = false;       // layout=pack; the strings then stand in entry order without gaps
+  bool pack = false;       // layout=pack
   bool text_block = true;  // give text=
   std::size_t strings = 8;
   std::size_t pointers = 12;    // some shared, some skipped
@@ -27,7 +27,7 @@ struct ScriptGameSpec {
   bool game_table = false;
   // A second script, "second.txt", whose table interleaves with the first
   // (stride twice TYPE's width) and leads to the same strings in another
-  // order; the two script lines stand in random order.
+  // order; the two script lines stand in random order. Not with split.
   bool second = false;
   // Pointers into the middle of strings, at a code's start: tails that
   // share the bytes of the string they end (the table files' encoding only).
