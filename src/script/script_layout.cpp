@@ -205,41 +205,17 @@ class Layout {
     return at;
   }
 
-  std::string FreeIn(std::size_t k) const {
-    const std::uint64_t free = spaces_[k].range.end() - cursors_[k].at;
-    return SpaceLabel(spaces_[k]) + ": " + std::to_string(free) + " free";
-  }
-
-  // Why no space the script may use takes the string, each reason in its
-  // own words: none lies within reach of its pointers; the only ones that
-  // could take it but for the banks would have it cross a bank boundary;
-  // or none has room, with every one's free bytes.
+  // Why no space the script may use takes the string: what each space
+  // offers it, worded by NoRoomProblem.
   Problem NoRoomFor(std::size_t s, std::size_t i) const {
-    const ScriptTexts& script = scripts_[s];
-    Problem p{ProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
-    p.entry = script.strings[i].index;
-    p.bytes = script.bytes[i].size();
-    p.room = script.strings[i].room;
-    p.what = SpacesWordOf(*script.def);
-    if (p.reason = OutOfReach(*script.def, script.strings[i], spaces_); !p.reason.empty()) {
-      p.code = ProblemCode::kOutOfReach;
-      return p;
-    }
-    std::string across;
-    std::string free;
+    std::vector<SpaceOffer> offers;
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
-      if (!MayUseSpace(*script.def, spaces_[k])) continue;
-      if (StartIn(s, i, k, false)) across += (across.empty() ? "" : ", ") + FreeIn(k);
-      free += (free.empty() ? "" : ", ") + FreeIn(k);
+      const std::uint64_t free = spaces_[k].range.end() - cursors_[k].at;
+      offers.push_back({free, StartIn(s, i, k, false).has_value()});
     }
-    if (across.empty()) {
-      p.reason = free;
-      return p;
-    }
-    p.code = ProblemCode::kAcrossBank;
-    p.reason = "it would cross a bank boundary (banks of " +
-               HexNumber(BankSizeOf(script.def->format)) + " bytes) in " + across;
-    return p;
+    const ScriptTexts& script = scripts_[s];
+    return NoRoomProblem(*script.def, script.strings[i], script.lines[i], script.bytes[i].size(),
+                         spaces_, offers);
   }
 
   // Rewrites the pointers of a string placed away from where it was.

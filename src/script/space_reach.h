@@ -1,12 +1,13 @@
 #pragma once
 // Where a moving text may go: the spaces its script may use (every one, or
-// those its spaces= names) and the run of offsets its pointers can lead to,
-// and how messages name them.
+// those its spaces= names) and the run of offsets its pointers can lead to;
+// and, when no space takes it, why, each reason in its own words.
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
+#include "runtime/problem.h"
 #include "script/script_plan.h"
 
 namespace binconv {
@@ -22,16 +23,20 @@ ByteRange ReachOf(const ScriptSpec& def, const ScriptString& string);
 // Whether `def` may move texts into `space`.
 bool MayUseSpace(const ScriptSpec& def, const SpaceSpec& space);
 
-// "spaces=NAME,NAME" for a script that names its spaces; empty for one that
-// may use every space.
-std::string SpacesWordOf(const ScriptSpec& def);
+// What one space offers a text that found no room: its free bytes, and
+// whether it would take the text but for the bank boundaries.
+struct SpaceOffer {
+  std::uint64_t free = 0;
+  bool but_for_banks = false;
+};
 
-// A space as messages name it: its range, after its name if it has one.
-std::string SpaceLabel(const SpaceSpec& space);
-
-// Why no space `def` may use can take `string` when none lies within reach
-// of all its pointers, naming what they reach; empty when one does.
-std::string OutOfReach(const ScriptSpec& def, const ScriptString& string,
-                       const std::vector<SpaceSpec>& spaces);
+// The problem of `string` (new bytes `size`, its entry at `line` of the
+// script file) that no space `def` may use takes, `offers` per space:
+// kOutOfReach when none lies within reach of its pointers, naming what they
+// reach; kAcrossBank when those that would take it but for the banks are
+// all that keep it out; else kNoRoom with every space's free bytes.
+Problem NoRoomProblem(const ScriptSpec& def, const ScriptString& string, std::size_t line,
+                      std::uint64_t size, const std::vector<SpaceSpec>& spaces,
+                      const std::vector<SpaceOffer>& offers);
 
 }  // namespace binconv
