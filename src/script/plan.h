@@ -19,6 +19,7 @@
 //
 // A script with spaces= moves its texts only into the spaces of those names;
 // one without may use every space.
+//
 // Numbers are decimal or 0x hex; ranges are inclusive. Whether what the plan
 // names lies inside the game is checked by the jobs, which know the game.
 
