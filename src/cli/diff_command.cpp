@@ -59,12 +59,18 @@ int RunDiff(const ParsedArgs& args) {
   if (auto opened = OpenInputFile(modified_name, modified); !opened) return ToInt(opened.error());
   FileInput from(original);
   FileInput modified_input(modified);
-  // The patch follows the modified file from its start to its end.
-  ProgressBar bar(modified.size());
-  ProgressInput to(modified_input, [&bar](std::uint64_t done) { bar.Update(done); });
-  const Reported<> written =
-      WriteVerifiedPatch(original_name, from, modified_name, to, *patch_name, *format);
-  return ExitStatusOf(written);
+  // The patch follows the modified file from its start to its end, more
+  // than once.
+  JobProgress progress;
+  progress.Plan(modified.size(), {PassesOverModified(*format) * modified.size()});
+  ProgressInput to(modified_input, progress.Step(0));
+  auto written = WriteVerifiedPatchFile(*format, from, to, PathFromUtf8(*patch_name));
+  progress.Finish();
+  if (!written) {
+    return ReportPatchFileError(written.error(), *patch_name, original_name, modified_name);
+  }
+  ReportPatchWritten(*patch_name, *format, written.value(), original_name, modified_name);
+  return kExitOk;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/problems.h"
+#include "cli/progress.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -32,7 +33,8 @@ constexpr CommandText kDumpText{
         "line whose first character would be ; @ or # starts with its tag. A\n"
         "pointer outside GAME or text=, or a string without an end byte, is an\n"
         "error naming the pointer; nothing is written then. An existing FILE is\n"
-        "only replaced with --force.\n"
+        "only replaced with --force. A progress bar is shown on a terminal for a\n"
+        "GAME over 64 MiB.\n"
         "\n"
         "With --tbl FILE the strings are read and decoded through a game's own\n"
         "table (see decode): a string ends at an end token, or at end=XX when\n"
@@ -103,14 +105,18 @@ int RunDump(const ParsedArgs& args) {
     if (auto refused = RefuseExisting(plan.value()); !refused) return ToInt(refused.error());
   }
 
-  FileReader reader;
+  JobProgress progress;
+  ProgressReader reader(progress.Step(0));
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
     PrintError(DescribeIoError(opened.error()));
     return kExitError;
   }
+  // The time goes into the game's CRC-32, read from end to end.
+  progress.Plan(reader.size(), {reader.size()});
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
   const TextCodec in_use = encoding.encoding();
   auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});
+  progress.Finish();
   if (!dumped) return ToInt(ReportJobError(dumped.error(), RejectProblems).error());
   // Every script or none: each is staged before the first is replaced.
   std::vector<FileContents> files;

@@ -10,6 +10,7 @@
 #include "cli/outputs.h"
 #include "cli/patch_files.h"
 #include "cli/problems.h"
+#include "cli/progress.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -64,6 +65,7 @@ constexpr CommandText kInsertText{
         "-o, only the patch is written. It is applied to the original and compared\n"
         "with the result before anything is written, and PATCH is put in\n"
         "place only once the result is. --dry-run checks it and writes nothing.\n"
+        "A progress bar is shown on a terminal for a GAME over 64 MiB.\n"
         "\n"
         "--tbl FILE encodes every text through a game's own table (see encode),\n"
         "and reads the scripts' strings as dump does with it. A script text that\n"
@@ -126,9 +128,8 @@ struct InsertTarget {
     return in_place ? game_name + " with the texts" : "the result";
   }
   Result<Unit, IoError> Write(std::span<const GameWrite> writes, std::uint64_t size,
-                              bool* owner_kept) const {
-    return WriteInserted(writes, game, output_name ? &output : nullptr, SystemFileOps(),
-                         owner_kept, size);
+                              bool* owner_kept, FileOps& ops) const {
+    return WriteInserted(writes, game, output_name ? &output : nullptr, ops, owner_kept, size);
   }
 };
 
@@ -179,7 +180,8 @@ Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& 
 
 // The plan read and the job done: every text encoded and every script laid out.
 Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget& target,
-                                     const TextCodec& encoding, FileReader& game) {
+                                     const TextCodec& encoding, FileReader& game,
+                                     JobProgress& progress) {
   const std::string plan_name = InputName(args);
   const Reported<std::string> plan_bytes = ReadWholeInput(plan_name);
   if (!plan_bytes) return Unexpected(plan_bytes.error());
@@ -192,14 +194,29 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   auto done = InsertPlan(
       {{plan.value(), shown_plan, encoding, game, target.game_name}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
+  progress.Clear();
   auto reject = [&](const std::vector<Problem>& found) { return RejectPlan(found, target); };
   return Unexpected(ReportJobError(done.error(), reject).error());
+}
+
+// Where the time goes on a big game, in order: its CRC-32 (when the plan has
+// scripts), the patch made and checked (the result read more than once), and
+// the game copied to the result. The result is taken to be the game's size:
+// it is laid out only later.
+enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
+
+void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
+                        JobProgress& progress) {
+  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
+  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
+  progress.Plan(game, {game, patch * game, write * game});
 }
 
 // The patch from the original to the result, made and checked from the
 // original as read now, before GAME is replaced; none without --patch.
 Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
-    const InsertTarget& target, std::span<const GameWrite> writes, std::uint64_t size) {
+    const InsertTarget& target, std::span<const GameWrite> writes, std::uint64_t size,
+    JobProgress& progress) {
   if (!target.patch_name) return std::optional<std::vector<std::uint8_t>>();
   const std::string& game = target.game_name;
   FileReader reader;
@@ -207,22 +224,30 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
   // The result is the original read with the writes laid over it.
   const std::vector<FilePatch> patches = PatchesOf(writes);
   if (size < reader.size() || !FilePatchesFit(size, patches)) {
+    progress.Clear();
     PrintError(game + " changed while the texts were being laid out; nothing written");
     return Unexpected(ExitStatus::kError);
   }
   FileInput original(reader);
-  FileInput result(reader, patches, size);
-  auto patch = MakeReportedPatch(game, original, target.result_name(), result,
-                                 *target.patch_name, target.patch_format);
-  if (!patch) return Unexpected(patch.error());
-  return std::optional(std::move(patch).value());
+  FileInput result_input(reader, patches, size);
+  ProgressInput result(result_input, progress.Step(kPatchStep));
+  auto made = MakeVerifiedPatchFrom(target.patch_format, original, result);
+  if (!made) {
+    progress.Clear();
+    return Failure(
+        ReportPatchFileError(made.error(), *target.patch_name, game, target.result_name()));
+  }
+  return std::optional(std::move(made).value());
 }
 
 // The patch and the result written; the patch goes in place only after the
-// result, so that a failure leaves neither.
+// result, so that a failure leaves neither. The caller tells of the patch,
+// once the progress bar is gone.
 Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
-                       std::uint64_t size, const std::optional<std::vector<std::uint8_t>>& patch) {
-  auto failed = [](const IoError& error) {
+                       std::uint64_t size, const std::optional<std::vector<std::uint8_t>>& patch,
+                       JobProgress& progress) {
+  auto failed = [&progress](const IoError& error) {
+    progress.Clear();
     return Unexpected(static_cast<ExitStatus>(ReportOutputError(error)));
   };
   AtomicFileWriter patch_writer;
@@ -234,15 +259,17 @@ Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> wr
   }
   if (target.writes_game()) {
     bool owner_kept = true;
-    if (auto applied = target.Write(writes, size, &owner_kept); !applied) {
+    ProgressFileOps ops(progress.Step(kWriteStep));
+    if (auto applied = target.Write(writes, size, &owner_kept, ops); !applied) {
       return failed(applied.error());
     }
-    if (!owner_kept) WarnOwnerChanged(target.written_name());
+    if (!owner_kept) {
+      progress.Finish();
+      WarnOwnerChanged(target.written_name());
+    }
   }
   if (patch) {
     if (auto committed = patch_writer.Commit(); !committed) return failed(committed.error());
-    ReportPatchWritten(*target.patch_name, target.patch_format, patch->size(), target.game_name,
-                       target.result_name());
   }
   return Unit{};
 }
@@ -306,30 +333,40 @@ int RunInsert(const ParsedArgs& args) {
   if (!target) return ToInt(target.error());
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
-  FileReader reader;
+  JobProgress progress;
+  ProgressReader reader(progress.Step(kCrcStep));
   if (auto size = reader.Open(target->game); !size) {
     PrintError(DescribeIoError(size.error()));
     return kExitError;
   }
-  Reported<InsertResult> prepared = PrepareInsert(args, *target, encoding.encoding(), reader);
+  const bool dry_run = args.Has("dry-run");
+  PlanInsertProgress(*target, dry_run, reader.size(), progress);
+  Reported<InsertResult> prepared =
+      PrepareInsert(args, *target, encoding.encoding(), reader, progress);
   if (!prepared) return ToInt(prepared.error());
   const InsertResult& inserted = prepared.value();
   if (inserted.entries.empty() && inserted.scripts.empty() && target->in_place &&
       !target->patch_name && inserted.size == reader.size()) {
     // Nothing to change: the game file is not even copied.
+    progress.Finish();
     PrintLine("the plan has no entries; " + target->game_name + " is unchanged");
     return kExitOk;
   }
-  const bool dry_run = args.Has("dry-run");
-  auto patch = MakeInsertPatch(*target, inserted.writes, inserted.size);
+  auto patch = MakeInsertPatch(*target, inserted.writes, inserted.size, progress);
   if (!patch) return ToInt(patch.error());
   auto map = OpenMap(args, dry_run, inserted.map);
   if (!map) return ToInt(map.error());
   if (!dry_run) {
-    if (auto written = WriteInsert(*target, inserted.writes, inserted.size, patch.value());
+    if (auto written =
+            WriteInsert(*target, inserted.writes, inserted.size, patch.value(), progress);
         !written) {
       return ToInt(written.error());
     }
+  }
+  progress.Finish();
+  if (patch.value() && !dry_run) {
+    ReportPatchWritten(*target->patch_name, target->patch_format, patch.value()->size(),
+                       target->game_name, target->result_name());
   }
   PrintSummary(ShownName(InputName(args)), inserted);
   if (*map) {

@@ -6,6 +6,7 @@
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/patch_files.h"
+#include "cli/progress.h"
 
 namespace binconv::cli {
 namespace {
@@ -21,7 +22,8 @@ constexpr CommandText kPatchText{
         "names both CRCs and the file to blame. A damaged patch (an IPS patch\n"
         "without its \"EOF\" marker, an action past the end of a file) is\n"
         "refused. The output is written to a temporary file and put in place only\n"
-        "when everything went well; otherwise nothing is written. Exit status 1\n"
+        "when everything went well; otherwise nothing is written. A progress bar\n"
+        "is shown on a terminal for an ORIGINAL over 64 MiB. Exit status 1\n"
         "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
         "read or written.\n"};
 
@@ -48,6 +50,19 @@ constexpr Usage kPatchUsage{
     .form = {.positionals = Exactly(2, "ORIGINAL PATCH", kPatchNeeds), .order = "@ output"},
     .other = &kPatchIntoForm};
 
+// The time goes into writing the result: a BPS patch builds it whole, an IPS
+// patch has the original copied and its records (at most the patch's own
+// bytes, but for runs) written over the copy.
+void PlanPatchProgress(const std::string& original_name, std::span<const std::uint8_t> patch,
+                       JobProgress& progress) {
+  const std::uint64_t original = RegularFileSize(PathFromUtf8(original_name)).value_or(0);
+  std::uint64_t result = original + patch.size();
+  if (DetectPatchFormat(patch) == PatchFormat::kBps) {
+    if (auto header = ReadBpsHeader(patch)) result = header.value().target_size;
+  }
+  progress.Plan(original, {result});
+}
+
 int RunPatch(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("patch", args); !spared) {
     return ToInt(spared.error());
@@ -66,8 +81,12 @@ int RunPatch(const ParsedArgs& args) {
   const Reported<std::string> patch = ReadInputFile(patch_name);
   if (!patch) return ToInt(patch.error());
   // The original is read where the patch needs it, never whole.
+  JobProgress progress;
+  PlanPatchProgress(original_name, Bytes(*patch), progress);
+  ProgressFileOps ops(progress.Step(0));
   auto written =
-      ApplyPatchToFile(PathFromUtf8(original_name), Bytes(*patch), PathFromUtf8(output_name));
+      ApplyPatchToFile(PathFromUtf8(original_name), Bytes(*patch), PathFromUtf8(output_name), ops);
+  progress.Finish();
   if (!written) {
     return ReportPatchFileError(written.error(), patch_name, original_name, output_name);
   }

@@ -124,30 +124,6 @@ Reported<> OpenInputFile(const std::string& name, FileReader& reader) {
   return Unit{};
 }
 
-Reported<> WriteVerifiedPatch(const std::string& original_name, PatchInput& original,
-                              const std::string& target_name, PatchInput& target,
-                              const std::string& patch_name, PatchFormat format, FileOps& ops) {
-  auto written = WriteVerifiedPatchFile(format, original, target, PathFromUtf8(patch_name), ops);
-  if (!written) {
-    return Failure(ReportPatchFileError(written.error(), patch_name, original_name, target_name));
-  }
-  ReportPatchWritten(patch_name, format, written.value(), original_name, target_name);
-  return Unit{};
-}
-
-Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                      PatchInput& original,
-                                                      const std::string& target_name,
-                                                      PatchInput& target,
-                                                      const std::string& patch_name,
-                                                      PatchFormat format) {
-  auto made = MakeVerifiedPatchFrom(format, original, target);
-  if (!made) {
-    return Failure(ReportPatchFileError(made.error(), patch_name, original_name, target_name));
-  }
-  return std::move(made).value();
-}
-
 void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
                         const std::string& original_name, const std::string& target_name) {
   PrintLine(patch_name + ": " + FormatName(format) + " patch of " + ByteCount(size) + " from " +

@@ -1,7 +1,6 @@
 #pragma once
 // Patch files for the commands: reading the inputs, describing what goes
-// wrong, and writing a patch that has been checked first. insert --patch
-// calls WriteVerifiedPatch too.
+// wrong, and the line telling of a patch that has been checked and written.
 
 #include <cstdint>
 #include <optional>
@@ -49,27 +48,8 @@ Reported<std::string> ReadInputFile(const std::string& name);
 // `reader` opened on the file named `name` (UTF-8), any trouble reported.
 Reported<> OpenInputFile(const std::string& name, FileReader& reader);
 
-// MakeVerifiedPatchFrom, with any trouble reported. For writing the patch
-// later, once other files are in place.
-Reported<std::vector<std::uint8_t>> MakeReportedPatch(const std::string& original_name,
-                                                      PatchInput& original,
-                                                      const std::string& target_name,
-                                                      PatchInput& target,
-                                                      const std::string& patch_name,
-                                                      PatchFormat format);
-
 // The line saying a checked patch of `size` bytes was written.
 void ReportPatchWritten(const std::string& patch_name, PatchFormat format, std::uint64_t size,
                         const std::string& original_name, const std::string& target_name);
-
-// Makes a patch in `format` from `original` to `target`, read from their
-// files and never held whole, checks that applied to `original` it gives
-// `target`, and only then writes it to `patch_name`, atomically through
-// `ops`. `target_name` names the target in messages. On success a line says
-// what was written.
-Reported<> WriteVerifiedPatch(const std::string& original_name, PatchInput& original,
-                              const std::string& target_name, PatchInput& target,
-                              const std::string& patch_name, PatchFormat format,
-                              FileOps& ops = SystemFileOps());
 
 }  // namespace binconv::cli

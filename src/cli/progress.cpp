@@ -28,9 +28,9 @@ bool StderrIsTerminal() {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::optional<std::uint64_t> total)
+ProgressBar::ProgressBar(std::optional<std::uint64_t> total, std::optional<std::uint64_t> input)
     : total_(total.value_or(0)),
-      shown_(total && *total > kShownFrom && StderrIsTerminal()),
+      shown_(total && input.value_or(*total) > kShownFrom && StderrIsTerminal()),
       start_(Clock::now()),
       last_(start_) {}
 
@@ -59,13 +59,88 @@ void ProgressBar::Update(std::uint64_t done) {
   drawn_ = true;
 }
 
+void JobProgress::Plan(std::uint64_t game, const std::vector<std::uint64_t>& steps) {
+  game_ = game;
+  ends_.clear();
+  std::uint64_t end = 0;
+  for (const std::uint64_t size : steps) ends_.push_back(end += size);
+}
+
+ScanProgress JobProgress::Step(std::size_t index) {
+  return [this, index](std::uint64_t done) {
+    if (index >= ends_.size()) return;
+    const std::uint64_t start = index == 0 ? 0 : ends_[index - 1];
+    Tell(std::min(start + done, ends_[index]));
+  };
+}
+
+void JobProgress::Finish() {
+  Tell(total());
+  Clear();
+}
+
+void JobProgress::Tell(std::uint64_t done) {
+  // A step that reports late, after a later one, is already counted whole.
+  if (done <= done_) return;
+  done_ = done;
+  if (report_) {
+    report_(done_);
+    return;
+  }
+  if (!bar_) bar_ = std::make_unique<ProgressBar>(total(), game_);
+  bar_->Update(done_);
+}
+
 Result<Unit, IoError> ProgressInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
   auto read = input_.ReadAt(offset, out);
-  if (read && offset + out.size() > furthest_) {
+  if (!read) return read;
+  if (offset == 0 && furthest_ == size() && size() != 0) {
+    // The end was reached and the input is read again from its start.
+    ++passes_;
+    furthest_ = 0;
+  }
+  if (offset + out.size() > furthest_) {
     furthest_ = offset + out.size();
-    if (progress_) progress_(furthest_);
+    if (progress_) progress_(passes_ * size() + furthest_);
   }
   return read;
+}
+
+Result<Unit, IoError> ProgressReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  auto read = FileReader::ReadAt(offset, out);
+  if (read && !out.empty()) {
+    read_ += out.size();
+    if (progress_) progress_(read_);
+  }
+  return read;
+}
+
+void ProgressFileOps::Count(std::uint64_t bytes) {
+  done_ += bytes;
+  if (progress_) progress_(done_);
+}
+
+int ProgressFileOps::Write(FileHandle file, const std::uint8_t* data, std::size_t size) {
+  const int error = system_.Write(file, data, size);
+  if (error == 0 && !inside_) Count(size);
+  return error;
+}
+
+int ProgressFileOps::WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
+                             std::size_t size) {
+  inside_ = true;
+  const int error = FileOps::WriteAt(file, offset, data, size);
+  inside_ = false;
+  if (error == 0) Count(size);
+  return error;
+}
+
+int ProgressFileOps::CopyContents(FileHandle from, FileHandle to) {
+  // The default copy on this object, so that its Copied reaches Count.
+  inside_ = true;
+  const int error = FileOps::CopyContents(from, to);
+  inside_ = false;
+  return error;
 }
 
 }  // namespace binconv::cli

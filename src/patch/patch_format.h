@@ -93,6 +93,12 @@ Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
 Result<std::vector<std::uint8_t>, PatchFileError> MakeVerifiedPatchFrom(
     PatchFormat format, PatchInput& original, PatchInput& modified,
     const PatchMemory& memory = {});
+// How many times MakeVerifiedPatchFrom reads `modified` from its start to
+// its end, for a progress bar that follows it: BPS for its CRC-32, its
+// matches and its check; IPS once, from 16 MiB on and then its head.
+constexpr std::uint64_t PassesOverModified(PatchFormat format) {
+  return format == PatchFormat::kBps ? 3 : 1;
+}
 
 // The result of applying a patch to `source`; the format is recognised from
 // the patch. A BPS patch's own CRC, then the source's CRC and size are checked

@@ -85,6 +85,9 @@ class FileOps {
   // that shares the blocks where the file system can, else copy_file_range,
   // else reads and writes. The default works on the real files.
   virtual int CopyContents(FileHandle from, FileHandle to);
+  // Told by the default CopyContents of each piece it has copied, so that a
+  // progress bar can follow a copy of a large game; a reflink tells nothing.
+  virtual void Copied(std::uint64_t) {}
   // All the bytes written at `offset`; the default writes the real file.
   virtual int WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* data,
                       std::size_t size);
@@ -275,11 +278,12 @@ Result<Unit, IoError> PatchCopyAtomically(const std::filesystem::path& source,
                                           std::span<const FilePatch> patches,
                                           FileOps& ops = SystemFileOps(), std::uint64_t grow_to = 0);
 
-// An existing file read at any offset, without holding it in memory.
+// An existing file read at any offset, without holding it in memory. A
+// front-end may derive from it to follow the reads (a progress bar).
 class FileReader {
  public:
   FileReader() = default;
-  ~FileReader();
+  virtual ~FileReader();
   FileReader(const FileReader&) = delete;
   FileReader& operator=(const FileReader&) = delete;
 
@@ -287,7 +291,7 @@ class FileReader {
   Result<std::uint64_t, IoError> Open(const std::filesystem::path& path);
   std::uint64_t size() const { return size_; }
   // Exactly `out.size()` bytes from `offset`; an error past the end.
-  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  virtual Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
   // Lets go of the file before the reader is gone (Windows won't replace a
   // file that is still open).
   void Close();

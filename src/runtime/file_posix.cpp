@@ -194,7 +194,7 @@ int PwriteAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_
   });
 }
 
-int ReadWriteCopy(int from, int to) {
+int ReadWriteCopy(int from, int to, FileOps& ops) {
   std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
   std::uint64_t at = 0;
   for (;;) {
@@ -209,6 +209,7 @@ int ReadWriteCopy(int from, int to) {
       return error;
     }
     at += static_cast<std::uint64_t>(n);
+    ops.Copied(static_cast<std::uint64_t>(n));
   }
 }
 
@@ -367,17 +368,21 @@ int FileOps::CopyContents(FileHandle from_file, FileHandle to_file) {
   off_t in = 0;
   off_t out = 0;
   for (;;) {
-    const ssize_t n = copy_file_range(from, &in, to, &out, std::size_t{1} << 30, 0);
+    // Pieces of 64 MiB, so that Copied is told as the copy goes.
+    const ssize_t n = copy_file_range(from, &in, to, &out, std::size_t{64} << 20, 0);
     if (n == 0) return 0;
-    if (n > 0) continue;
+    if (n > 0) {
+      Copied(static_cast<std::uint64_t>(n));
+      continue;
+    }
     const int error = errno;
     if (error == EINTR) continue;
     // Only a refusal before anything was copied falls back.
-    if (in == 0 && Unsupported(error)) return ReadWriteCopy(from, to);
+    if (in == 0 && Unsupported(error)) return ReadWriteCopy(from, to, *this);
     return error;
   }
 #else
-  return ReadWriteCopy(from, to);
+  return ReadWriteCopy(from, to, *this);
 #endif
 }
 

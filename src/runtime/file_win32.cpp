@@ -388,6 +388,7 @@ int FileOps::CopyContents(FileHandle from, FileHandle to) {
         error != 0) {
       return error;
     }
+    Copied(read);
   }
 }
 

@@ -360,8 +360,8 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     ScriptString own = string;
     own.index = entry.index;
     own.pointers = std::move(pointers);
-    CheckTextBox(entry, {def.width, def.lines}, input.encoding, def.shown, problems);
     std::vector<std::uint8_t> bytes;
+    const std::size_t box_problems_at = problems.size();
     if (IsDumpedText(entry, def, string, input.encoding, decoder)) {
       // A .tbl may give one text several codes, or split it so that the
       // longest match fails: a text left as dumped keeps the bytes it had,
@@ -371,6 +371,14 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     } else if (auto encoded = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems,
                                                 input.line_breaks)) {
       bytes = std::move(*encoded);
+    }
+    // The text box is the translation's limit: a text the game already
+    // holds, as it holds it, fits the game's box whatever width= says.
+    if (!IsAsInGame(string, bytes)) {
+      std::vector<Problem> box;
+      CheckTextBox(entry, {def.width, def.lines}, input.encoding, def.shown, box);
+      problems.insert(problems.begin() + static_cast<std::ptrdiff_t>(box_problems_at), box.begin(),
+                      box.end());
     }
     texts.strings.push_back(std::move(own));
     texts.bytes.push_back(std::move(bytes));

@@ -533,11 +533,7 @@ void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& cla
 }  // namespace
 
 bool TextUnchanged(const ScriptTexts& script, std::size_t i) {
-  const ScriptString& string = script.strings[i];
-  const std::vector<std::uint8_t>& now = script.bytes[i];
-  return now.size() == string.bytes.size() + string.end.size() &&
-         std::equal(string.bytes.begin(), string.bytes.end(), now.begin()) &&
-         std::equal(string.end.begin(), string.end.end(), now.begin() + string.bytes.size());
+  return IsAsInGame(script.strings[i], script.bytes[i]);
 }
 
 void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts) {

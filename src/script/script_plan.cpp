@@ -81,6 +81,12 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
   SortByLine(problems);
 }
 
+bool IsAsInGame(const ScriptString& string, std::span<const std::uint8_t> bytes) {
+  return string.length != 0 && bytes.size() == string.bytes.size() + string.end.size() &&
+         std::equal(string.bytes.begin(), string.bytes.end(), bytes.begin()) &&
+         std::equal(string.end.begin(), string.end.end(), bytes.begin() + string.bytes.size());
+}
+
 PointerSite SiteOf(const ScriptSpec& def, std::uint64_t i) {
   return PointerSite{def.split ? def.table + i : def.table + i * def.stride, def.table};
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,6 +95,10 @@ struct ScriptString {
   std::vector<std::uint8_t> bytes;    // its bytes without the end, when kept
   std::vector<std::uint8_t> end;      // the end's bytes, when kept
 };
+
+// Whether `bytes` (a text with its end) are the string's own bytes as the
+// game holds them; false when they weren't kept.
+bool IsAsInGame(const ScriptString& string, std::span<const std::uint8_t> bytes);
 
 // A game read at the offsets needed, through a small cache.
 class GameBytes {
