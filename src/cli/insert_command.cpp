@@ -40,19 +40,20 @@ constexpr CommandText kInsertText{
         "Scripts that move (written by dump) take keyword lines in the same plan:\n"
         "  format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom]\n"
         "         [relative=self|table]\n"
-        "  space START..END [fill=XX]\n"
+        "  space START..END [fill=XX]   or   space NAME START..END [fill=XX]\n"
         "  script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N\n"
         "         format=NAME end=XX [text=START..END] [layout=slots|pack]\n"
-        "         [align=N] [fill=XX] [skip=V,V...] [max=N]\n"
+        "         [align=N] [fill=XX] [skip=V,V...] [max=N] [spaces=NAME,...]\n"
         "TYPE is u16le u16be u24le u24be u32le or u32be; a value is\n"
         "map(offset - header) + base, or with relative= the signed distance from\n"
         "the pointer itself or its table. Ranges are inclusive. A space is free\n"
-        "room moved texts may take. With layout=slots (the default) a text that\n"
-        "fits its room stays; one that doesn't moves to the first space with room\n"
-        "at align=, and its old room gets fill= or keeps its bytes. With pack the\n"
-        "text= block is laid out again in entry order, and what doesn't fit goes\n"
-        "to the spaces. A moved text identical to one already placed is shared.\n"
-        "Every pointer to a moved text is rewritten. The script file must come\n"
+        "room moved texts may take; a script with spaces= takes only those it\n"
+        "names. With layout=slots (the default) a text that fits its room stays;\n"
+        "one that doesn't moves to the first space with room at align=, and its\n"
+        "old room gets fill= or keeps its bytes. With pack the text= block is\n"
+        "laid out again in entry order, and what doesn't fit goes to the spaces.\n"
+        "A moved text identical to one already placed is shared. Every pointer\n"
+        "to a moved text is rewritten. The script file must come\n"
         "from this game (its #game size and CRC-32): rebuild from the original\n"
         "with --from ORIGINAL -o OUTPUT after each edit. The summary tells per\n"
         "script how many texts stayed and moved and how many are unchanged from\n"
@@ -169,7 +170,7 @@ Reported<InsertTarget> ParseTarget(const ParsedArgs& args) {
 // Every problem, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) + (problem.code == ProblemCode::kNoRoom
+    PrintError(Describe(problem) + (FoundNoRoom(problem.code)
                                         ? "; " + target.game_name + " is unchanged"
                                         : ""));
   }

@@ -83,9 +83,14 @@ std::string TextMessage(const Problem& p) {
   }
 }
 
+// How a text that found no room begins its message, before the reason.
+std::string NeedsRoom(const Problem& p) {
+  return "@" + std::to_string(p.entry.value_or(0)) + " needs " + std::to_string(p.bytes) +
+         " bytes; its room holds " + std::to_string(p.room) + " and ";
+}
+
 // What is wrong with what a plan names in the game.
 std::string GameMessage(const Problem& p) {
-  const std::string entry = "@" + std::to_string(p.entry.value_or(0));
   switch (p.code) {
     case ProblemCode::kRoomPastEnd:
       return "the room ends at " + HexNumber(p.end) + ", past the end of the game file (" +
@@ -125,10 +130,12 @@ std::string GameMessage(const Problem& p) {
     case ProblemCode::kMissingEntry:
       return "missing: the table has a string there (at " + HexNumber(p.at) + ")";
     case ProblemCode::kNoRoom:
-      return entry + " needs " + std::to_string(p.bytes) + " bytes; its room holds " +
-             std::to_string(p.room) + " and no space has " + std::to_string(p.bytes) +
-             " bytes left" +
+      return NeedsRoom(p) + (p.what.empty() ? "no space" : "none of " + p.what) + " has " +
+             std::to_string(p.bytes) + " bytes left" +
              (p.reason.empty() ? " (the plan has no space line)" : " (" + p.reason + ")");
+    case ProblemCode::kOutOfReach:
+    case ProblemCode::kAcrossBank:
+      return NeedsRoom(p) + p.reason;
     case ProblemCode::kCantPoint:
       return Pointer(p) + " can't point at " + HexNumber(p.at) + ": " + p.reason;
     case ProblemCode::kTooWide:
@@ -145,9 +152,10 @@ std::string GameMessage(const Problem& p) {
 }  // namespace
 
 std::string Describe(const Problem& p) {
-  // An entry of a script file leads its message; kNoRoom names it in its own words.
+  // An entry of a script file leads its message; a text with no room names
+  // it in its own words.
   std::string entry;
-  if (p.entry && p.code != ProblemCode::kNoRoom) entry = "@" + std::to_string(*p.entry) + ": ";
+  if (p.entry && !FoundNoRoom(p.code)) entry = "@" + std::to_string(*p.entry) + ": ";
   const std::string plan_line =
       p.plan_line != 0 ? " (plan line " + std::to_string(p.plan_line) + ")" : "";
   return Where(p) + entry + GameMessage(p) + plan_line;

@@ -50,7 +50,12 @@ enum class ProblemCode {
   kEndInText,      // the end `byte` stands inside the text (ch: where it comes from)
   kEndsInLead,     // the text ends in a lead byte, which would take the end byte
   kNoRoom,         // needs `bytes`, its room holds `room` and no space has them;
-                   // reason lists the spaces' free bytes
+                   // reason lists the spaces' free bytes; `what` names the spaces
+                   // its script may use (spaces=...), when not all
+  kOutOfReach,     // as kNoRoom, but no space lies within reach of its pointers;
+                   // reason says what they reach
+  kAcrossBank,     // as kNoRoom, but the text would cross a bank boundary in each
+                   // space with room for it; reason names the banks and spaces
   kCantPoint,      // `pointer` at `pointer_at` can't point at `at`; reason says why
   kTooWide,        // a line shows `bytes` characters, over the script's width= `room`
   kTooManyLines,   // the `bytes`th line of one box, over the script's lines= `room`
@@ -96,6 +101,12 @@ struct Problem {
   std::string other_what{};
   std::string reason{};
 };
+
+// Whether a moving text found no space, for any of the reasons.
+inline bool FoundNoRoom(ProblemCode code) {
+  return code == ProblemCode::kNoRoom || code == ProblemCode::kOutOfReach ||
+         code == ProblemCode::kAcrossBank;
+}
 
 // In line order; problems of one line keep the order they were found in.
 inline void SortByLine(std::vector<Problem>& problems) {

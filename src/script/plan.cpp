@@ -147,6 +147,29 @@ std::string DescribeFormatError(const FormatWordError& error,
   return "?";
 }
 
+// A space's name: ASCII letters, digits, '_' and '-', not starting with a
+// digit, so that it reads as neither a number nor a range and a list of
+// names splits at its commas.
+bool IsSpaceName(std::string_view name) {
+  auto allowed = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '-';
+  };
+  return !name.empty() && !(name[0] >= '0' && name[0] <= '9') &&
+         std::all_of(name.begin(), name.end(), allowed);
+}
+
+// The items of a list V,V...; an empty one where two commas meet.
+std::vector<std::string_view> SplitAtCommas(std::string_view list) {
+  std::vector<std::string_view> items;
+  while (true) {
+    const std::size_t comma = list.find(',');
+    items.push_back(list.substr(0, comma));
+    if (comma == std::string_view::npos) return items;
+    list.remove_prefix(comma + 1);
+  }
+}
+
 // The words NAME=VALUE of a script line.
 using Words = std::map<std::string, std::string, std::less<>>;
 
@@ -157,6 +180,7 @@ struct KeywordLines {
   Plan& plan;
   bool has_end_token = false;
   std::map<std::string, std::pair<PointerFormat, std::size_t>, std::less<>> formats{};
+  std::map<std::string, std::size_t, std::less<>> space_lines{};  // by name
   std::size_t line = 0;
 
   bool Bad(std::string reason) {
@@ -183,19 +207,40 @@ struct KeywordLines {
   }
 
   void Space(const Fields& fields) {
-    if (fields.size() < 2 || fields.size() > 3) {
-      Bad("expected space START..END [fill=XX]");
+    // NAME stands first when the line begins with no range and goes on
+    // past it with more than a fill=XX.
+    const bool ranged = ParseRange(fields.size() > 1 ? fields[1] : "").has_value();
+    if (fields.size() < 2 || fields.size() > 4 || (fields.size() == 4 && ranged)) {
+      Bad("expected space [NAME] START..END [fill=XX]");
       return;
     }
     SpaceSpec space{line};
-    const auto range = ParseRange(fields[1]);
+    Fields rest = fields;
+    if (fields.size() == 4 || (fields.size() == 3 && !ranged && !fields[2].starts_with("fill="))) {
+      if (!NameSpace(fields[1], space)) return;
+      rest.erase(rest.begin() + 1);
+    }
+    const auto range = ParseRange(rest[1]);
     if (!range) {
-      Bad("'" + fields[1] + "' is not a range START..END with START <= END");
+      Bad("'" + rest[1] + "' is not a range START..END with START <= END");
       return;
     }
     space.range = *range;
-    if (!OptionalFill(fields, space.fill)) return;
+    if (!OptionalFill(rest, space.fill)) return;
     plan.spaces.push_back(space);
+  }
+
+  bool NameSpace(const std::string& name, SpaceSpec& space) {
+    if (!IsSpaceName(name)) {
+      return Bad("'" + name +
+                 "' is not a space name: letters, digits, _ and -, not starting with a digit");
+    }
+    if (auto [it, fresh] = space_lines.try_emplace(name, line); !fresh) {
+      return Bad("the space '" + name + "' is already named on line " +
+                 std::to_string(it->second));
+    }
+    space.name = name;
+    return true;
   }
 
   // The fill=XX that may end a space or grow line; false when it is not one.
@@ -244,7 +289,8 @@ struct KeywordLines {
     def.path = PathOfScript(plan_name, def.file);
     def.shown = PathToUtf8(def.path);
     Words words;
-    if (ReadWords(fields, words) && ReadTable(words, def) && ReadOptions(words, def)) {
+    if (ReadWords(fields, words) && ReadTable(words, def) && ReadOptions(words, def) &&
+        ReadSpaces(words, def)) {
       plan.scripts.push_back(std::move(def));
     }
   }
@@ -253,7 +299,7 @@ struct KeywordLines {
     static constexpr std::string_view kNames[] = {"table",  "stride", "lo",   "hi",
                                                   "count",  "format", "end",  "text",
                                                   "layout", "align",  "fill", "skip", "max",
-                                                  "width",  "lines"};
+                                                  "width",  "lines",  "spaces"};
     for (std::size_t i = 2; i < fields.size(); ++i) {
       const std::size_t eq = fields[i].find('=');
       const std::string name = fields[i].substr(0, eq);
@@ -261,7 +307,7 @@ struct KeywordLines {
           std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
         return Bad("'" + fields[i] +
                    "' is not one of table= stride= lo= hi= count= format= "
-                   "end= text= layout= align= fill= skip= max= width= lines=");
+                   "end= text= layout= align= fill= skip= max= width= lines= spaces=");
       }
       if (!words.emplace(name, fields[i].substr(eq + 1)).second) {
         return Bad("'" + name + "=' is given twice");
@@ -360,17 +406,29 @@ struct KeywordLines {
       }
     }
     if (auto it = words.find("skip"); it != words.end()) {
-      std::string_view rest = it->second;
-      while (true) {
-        const std::size_t comma = rest.find(',');
-        const auto value = ParseNumber(rest.substr(0, comma));
+      for (const std::string_view item : SplitAtCommas(it->second)) {
+        const auto value = ParseNumber(item);
         if (!value) return Bad("skip='" + it->second + "' is not a list of numbers V,V...");
         def.skip.push_back(*value);
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
       }
       std::sort(def.skip.begin(), def.skip.end());
     }
+    return true;
+  }
+
+  // spaces=NAME,NAME: every name one a space line gives, wherever it stands.
+  bool ReadSpaces(const Words& words, ScriptSpec& def) {
+    const auto it = words.find("spaces");
+    if (it == words.end()) return true;
+    for (const std::string_view name : SplitAtCommas(it->second)) {
+      if (name.empty()) return Bad("spaces='" + it->second + "' is not a list of names N,N...");
+      if (space_lines.find(name) == space_lines.end()) {
+        return Bad("spaces= names '" + std::string(name) + "', which no space line names");
+      }
+      def.spaces.emplace_back(name);
+    }
+    std::sort(def.spaces.begin(), def.spaces.end());
+    def.spaces.erase(std::unique(def.spaces.begin(), def.spaces.end()), def.spaces.end());
     return true;
   }
 };
@@ -423,14 +481,15 @@ Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& 
     }
   }
   KeywordLines keywords{plan_name, plan, has_end_token};
-  // Formats may be named after the scripts that use them: read them first.
+  // Formats and spaces may be named after the scripts that use them: read
+  // them first.
   for (const auto& [number, fields] : keyword_lines) {
     keywords.line = number;
     if (KindOfLine(fields[0]) == LineKind::kFormat) keywords.Format(fields);
+    if (KindOfLine(fields[0]) == LineKind::kSpace) keywords.Space(fields);
   }
   for (const auto& [number, fields] : keyword_lines) {
     keywords.line = number;
-    if (KindOfLine(fields[0]) == LineKind::kSpace) keywords.Space(fields);
     if (KindOfLine(fields[0]) == LineKind::kScript) keywords.Script(fields);
     if (KindOfLine(fields[0]) == LineKind::kGrow) keywords.Grow(fields);
   }

@@ -11,11 +11,14 @@
 //
 //   format NAME TYPE [header=N] [base=N] [map=linear|lorom|hirom] [relative=self|table]
 //          [window=LO..HI] [bank=N]
-//   space START..END [fill=XX]
+//   space [NAME] START..END [fill=XX]
 //   grow SIZE [fill=XX]
 //   script FILE (table=OFFSET [stride=S] | lo=OFFSET hi=OFFSET) count=N format=NAME
 //          end=XX [text=START..END] [layout=slots|pack] [align=N] [fill=XX] [skip=V,V...]
-//          [max=N] [width=N] [lines=M]
+//          [max=N] [width=N] [lines=M] [spaces=NAME,NAME...]
+//
+// A script with spaces= moves its texts only into the spaces of those names;
+// one without may use every space.
 //
 // Numbers are decimal or 0x hex; ranges are inclusive. Whether what the plan
 // names lies inside the game is checked by the jobs, which know the game.

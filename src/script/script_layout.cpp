@@ -8,6 +8,7 @@
 
 #include "runtime/hex.h"
 #include "script/placement.h"
+#include "script/space_reach.h"
 
 namespace binconv {
 namespace {
@@ -122,11 +123,7 @@ class Layout {
 
   // Whether every pointer of the string can point at `target`.
   bool Reachable(std::size_t s, std::size_t i, std::uint64_t target) const {
-    const ScriptSpec& def = *scripts_[s].def;
-    for (const std::size_t p : scripts_[s].strings[i].pointers) {
-      if (!ValueOfTarget(def.format, target, SiteOf(def, p))) return false;
-    }
-    return true;
+    return ReachesTarget(*scripts_[s].def, scripts_[s].strings[i], target);
   }
 
   void Place(std::size_t s, std::size_t i, std::uint64_t offset, bool moved) {
@@ -178,59 +175,47 @@ class Layout {
     if (Share(s, i, true)) return;
     const std::uint64_t size = script.bytes[i].size();
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      const auto at = MayUseSpace(*script.def, spaces_[k]) ? StartIn(s, i, k, true) : std::nullopt;
+      if (!at) continue;
       Cursor& cursor = cursors_[k];
-      std::uint64_t at = 0;
-      if (!AlignUp(cursor.at, script.def->align, at)) continue;
-      // A text that would cross a bank boundary starts the next bank instead.
-      const PointerFormat& format = script.def->format;
-      if (CrossesBank(format, at, size) && !AlignUp(NextBankStart(format, at), script.def->align, at)) {
-        continue;
-      }
-      if (at > spaces_[k].range.last || size > spaces_[k].range.end() - at ||
-          !Reachable(s, i, at) || CrossesBank(format, at, size)) {
-        continue;
-      }
-      if (at != cursor.at) cursor.gaps.push_back({cursor.at, at - 1});
-      cursor.at = at + size;
-      Place(s, i, at, true);
+      if (*at != cursor.at) cursor.gaps.push_back({cursor.at, *at - 1});
+      cursor.at = *at + size;
+      Place(s, i, *at, true);
       Point(s, i);
       return;
     }
-    Problem p{ProblemCode::kNoRoom, script.def->shown, script.lines[i], 1};
-    p.entry = script.strings[i].index;
-    p.bytes = size;
-    p.room = script.strings[i].room;
-    p.reason = OutOfReach(s, i);
-    const bool within_reach = p.reason.empty();
-    for (std::size_t k = 0; k < spaces_.size() && within_reach; ++k) {
-      if (k != 0) p.reason += ", ";
-      p.reason += HexNumber(spaces_[k].range.first) + ".." + HexNumber(spaces_[k].range.last) +
-                  ": " + std::to_string(spaces_[k].range.end() - cursors_[k].at) + " free";
-    }
-    result_.problems.push_back(std::move(p));
+    result_.problems.push_back(NoRoomFor(s, i));
   }
 
-  // Why no space can take the string when none lies within reach of all
-  // its pointers, naming what they reach; empty when one does. The targets
-  // a format reaches from one site form one run, and the string's own start
-  // lies in it.
-  std::string OutOfReach(std::size_t s, std::size_t i) const {
-    for (const SpaceSpec& space : spaces_) {
-      if (Reachable(s, i, space.range.first) || Reachable(s, i, space.range.last)) return {};
+  // Where the string would start in space `k`, at its align= and within
+  // reach. With `banks` a text that would cross a bank boundary starts the
+  // next bank; without, banks are left out to tell if they alone keep it out.
+  std::optional<std::uint64_t> StartIn(std::size_t s, std::size_t i, std::size_t k,
+                                       bool banks) const {
+    const ScriptSpec& def = *scripts_[s].def;
+    const std::uint64_t size = scripts_[s].bytes[i].size();
+    std::uint64_t at = 0;
+    if (!AlignUp(cursors_[k].at, def.align, at)) return std::nullopt;
+    const bool crosses = banks && CrossesBank(def.format, at, size);
+    if (crosses && !AlignUp(NextBankStart(def.format, at), def.align, at)) return std::nullopt;
+    if (at > spaces_[k].range.last || size > spaces_[k].range.end() - at ||
+        !Reachable(s, i, at) || (banks && CrossesBank(def.format, at, size))) {
+      return std::nullopt;
     }
-    const std::uint64_t at = scripts_[s].strings[i].at;
-    std::uint64_t low = 0;  // the first reachable target, in [0, at]
-    for (std::uint64_t high = at; low < high;) {
-      const std::uint64_t mid = low + (high - low) / 2;
-      if (Reachable(s, i, mid)) high = mid; else low = mid + 1;
+    return at;
+  }
+
+  // Why no space the script may use takes the string: what each space
+  // offers it, worded by NoRoomProblem.
+  Problem NoRoomFor(std::size_t s, std::size_t i) const {
+    std::vector<SpaceOffer> offers;
+    for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      const std::uint64_t free = spaces_[k].range.end() - cursors_[k].at;
+      offers.push_back({free, StartIn(s, i, k, false).has_value()});
     }
-    std::uint64_t high = UINT64_MAX;  // the last, in [at, 2^64)
-    for (std::uint64_t from = at; from < high;) {
-      const std::uint64_t mid = from + (high - from) / 2 + 1;
-      if (Reachable(s, i, mid)) from = mid; else high = mid - 1;
-    }
-    return "no space lies within reach of its pointers, which reach only " + HexNumber(low) +
-           ".." + HexNumber(high);
+    const ScriptTexts& script = scripts_[s];
+    return NoRoomProblem(*script.def, script.strings[i], script.lines[i], script.bytes[i].size(),
+                         spaces_, offers);
   }
 
   // Rewrites the pointers of a string placed away from where it was.
@@ -351,9 +336,11 @@ class Layout {
   std::size_t SpacesWithinReach(StringId id) const {
     const std::uint64_t size = scripts_[id.first].bytes[id.second].size();
     std::size_t count = 0;
-    for (const SpaceSpec& space : spaces_) {
+    for (std::size_t k = 0; k < spaces_.size(); ++k) {
+      const SpaceSpec& space = spaces_[k];
       const std::uint64_t length = space.range.end() - space.range.first;
-      if (size <= length && Reachable(id.first, id.second, space.range.first) &&
+      if (MayUseSpace(*scripts_[id.first].def, space) && size <= length &&
+          Reachable(id.first, id.second, space.range.first) &&
           Reachable(id.first, id.second, space.range.end() - size)) {
         ++count;
       }

@@ -57,12 +57,16 @@ struct ScriptSpec {
   // width= and lines=: the game's text box, checked on insert (0: no limit).
   std::uint64_t width = 0;
   std::uint64_t lines = 0;
+  // spaces=: the names of the only spaces its texts may move to, sorted and
+  // each once; empty: any.
+  std::vector<std::string> spaces;
 };
 
 struct SpaceSpec {
   std::size_t line = 0;
   ByteRange range{};
   std::optional<std::uint8_t> fill{};
+  std::string name{};  // empty: unnamed, for any script
 };
 
 // Adds a problem for every table and text block that reaches past the end

@@ -74,6 +74,14 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
   EXPECT_NE(wide.err.find("space 0x100..0x17F: 10 bytes used, 118 bytes free"), std::string::npos)
       << wide;
   EXPECT_EQ(Hex(ReadAll(scratch.work() / "big.bin").substr(0x12, 2)), Hex(std::string("\x00\x81", 2)));
+  // Named, with spaces=low on the script line, the text keeps to 0x80.
+  big_plan.insert(big_plan.find("0x100.."), "grown ");
+  big_plan.insert(big_plan.find("0x80.."), "low ");
+  big_plan.insert(big_plan.find("\n", big_plan.find("script")), " spaces=low");
+  WriteAll(scratch.work() / "big.txt", big_plan);
+  const Outcome low = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "big.bin", "big.txt"});
+  EXPECT_NE(low.err.find("space 0x80..0x8F: 10 bytes used"), std::string::npos) << low;
+  EXPECT_EQ(Hex(ReadAll(scratch.work() / "big.bin").substr(0x12, 2)), Hex(std::string("\x80\x80")));
 }
 
 // The README's "Any game's table": a .tbl with two-byte codes, DTE, a control

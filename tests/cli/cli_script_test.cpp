@@ -317,7 +317,21 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"\nう\n", "\n" + kLong9 + "\n"}},
                    1,
                    {},
-                   {"s.txt:9:1: @1 needs 10 bytes"}},
+                   {"s.txt:9:1: @1 needs 10 bytes; its room holds 8 and no space lies within "
+                    "reach of its pointers, which reach only 0x0..0x7F"}},
+        // From 0x80 the text would cross 0x88, and the next bank is past the space.
+        ScriptCase{"BankBoundaryLeavesNoRun",
+                   "format nes u16le base=0x8000 bank=0x88\n" + std::string(kSpace) + kScript + "\n",
+                   {{"\nう\n", "\n" + kLong9 + "\n"}}, 1, {},
+                   {"@1 needs 10 bytes; its room holds 8 and it would cross a bank boundary "
+                    "(banks of 0x88 bytes) in 0x80..0x8F: 16 free; game.bin is unchanged"}},
+        // The unnamed space has room, but the script may use only its two.
+        ScriptCase{"OnlyTheNamedSpaces",
+                   Plan(" spaces=zz,few", "space 0x80..0x8F\nspace few 0x90..0x93\n"
+                                          "space zz 0x94..0x96\n"),
+                   {{"\nう\n", "\n" + kLong9 + "\n"}}, 1, {},
+                   {"@1 needs 10 bytes; its room holds 8 and none of spaces=few,zz has 10 bytes "
+                    "left (few 0x90..0x93: 4 free, zz 0x94..0x96: 3 free)"}},
         ScriptCase{"LineWiderThanTheBox",
                    Plan(" width=2"),
                    {{"\nう\n", "\nううう\n"}},
@@ -519,6 +533,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "script s.txt table=0x10 count=1 format=nes end=FF\n",
                  1,
                  {"plan.txt:2: the space ends at 0x200, past the end of the game (256 bytes)"}},
+        DumpCase{"SpaceNames",
+                 "space 1st 0x80..0x83\nspace a 0x84..0x87\nspace a 0x88..0x8B fill=00\n" +
+                     ScriptLine("table=0x10 count=1 format=nes end=FF spaces=a,b"),
+                 1,
+                 {"plan.txt:1: '1st' is not a space name: letters, digits, _ and -, not starting "
+                  "with a digit",
+                  "plan.txt:3: the space 'a' is already named on line 2",
+                  "plan.txt:5: spaces= names 'b', which no space line names"}},
         DumpCase{"ExistingFileNeedsForce",
                  ScriptLine("table=0x10 count=3 format=nes end=FF"),
                  2,

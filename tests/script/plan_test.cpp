@@ -106,6 +106,24 @@ INSTANTIATE_TEST_SUITE_P(
                               {4, ProblemCode::kBadLine},
                               {5, ProblemCode::kBadLine},
                               {6, ProblemCode::kBadLine}}},
+                    // A space is named when its line goes past the range with more
+                    // than fill=; a script may name one whose line comes later.
+                    PlanCase{"SpaceNames",
+                             "space low 0x100..0x1FF fill=00\nspace 0x200..0x2FF junk\n"
+                             "space a.b 0x300..0x3FF\nspace 0x400..0x4FF fill=00 x\n" +
+                                 std::string(kFormat) +
+                                 "script s.txt table=0 count=2 format=p end=FF spaces=low,high\n"
+                                 "script t.txt table=8 count=2 format=p end=FF spaces=low,\n"
+                                 "space high 0x500..0x5FF\nspace low 0x600..0x6FF\n",
+                             0,
+                             1,
+                             2,
+                             {},
+                             {{2, ProblemCode::kBadLine},
+                              {3, ProblemCode::kBadLine},
+                              {4, ProblemCode::kBadLine},
+                              {7, ProblemCode::kBadLine},
+                              {9, ProblemCode::kBadLine}}},
                     // Cut at the NUL, both scripts would be the file "s".
                     PlanCase{"NulInAName",
                              std::string(kFormat) + "script s" + '\0' +

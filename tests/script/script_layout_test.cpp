@@ -65,6 +65,16 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   EXPECT_EQ(full.problems[0].reason, "0x10000..0x1000F: 16 free, 0x40..0x4F: 16 free");
 }
 
+// A script of one u16le pointer at `table`, base 0x8000.
+ScriptSpec OnePointerAt(std::uint64_t table) {
+  ScriptSpec def;
+  def.table = table;
+  def.count = 1;
+  def.stride = 2;
+  def.format.base = 0x8000;
+  return def;
+}
+
 // One script of one string at 0x100 with no room to spare, its pointer at
 // `table`, whose new text is `size` times `byte`.
 ScriptTexts OneMovingText(const ScriptSpec& def, std::size_t size, std::uint8_t byte) {
@@ -85,10 +95,7 @@ ScriptTexts OneMovingText(const ScriptSpec& def, std::size_t size, std::uint8_t 
 // another is stored as its tail; and when nothing is within reach the
 // problem says what the pointer reaches.
 TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
-  ScriptSpec narrow;
-  narrow.count = 1;
-  narrow.stride = 2;
-  narrow.format.base = 0x8000;
+  const ScriptSpec narrow = OnePointerAt(0);
   ScriptSpec wide = narrow;
   wide.table = 0x10;
   wide.stride = 4;
@@ -113,6 +120,36 @@ TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
   ASSERT_EQ(none.problems.size(), 1u);
   EXPECT_EQ(none.problems[0].reason,
             "no space lies within reach of its pointers, which reach only 0x0..0x7FFF");
+}
+
+// A script with spaces= moves only into the spaces it names, and counts only
+// those when the most constrained go first: `b` is the only space of `only`,
+// so its text takes `b` before the longer free one can, in either order.
+// Allowed spaces out of reach are told apart from reachable ones it may not use.
+TEST(ScriptLayoutTest, NamedSpacesOnly) {
+  const ScriptSpec free = OnePointerAt(0);
+  ScriptSpec only = OnePointerAt(0x20);
+  only.spaces = {"b"};
+  const std::vector<SpaceSpec> spaces = {{1, {0x7000, 0x700F}, {}, "b"},
+                                         {2, {0x7100, 0x710F}, {}, ""},
+                                         {3, {0x10000, 0x1000F}, {}, "far"}};
+  const ScriptTexts a = OneMovingText(only, 10, 0x56);
+  const ScriptTexts b = OneMovingText(free, 12, 0x58);
+  for (const bool swapped : {false, true}) {
+    SCOPED_TRACE(swapped);
+    const ScriptLayoutResult r =
+        LayOutScripts(swapped ? std::vector{b, a} : std::vector{a, b}, spaces, {}, "plan");
+    ASSERT_TRUE(r.problems.empty());
+    EXPECT_EQ(r.placed[swapped ? 1 : 0][0].offset, 0x7000u);
+    EXPECT_EQ(r.placed[swapped ? 0 : 1][0].offset, 0x7100u);
+  }
+  only.spaces = {"far"};
+  const ScriptLayoutResult none = LayOutScripts({a}, spaces, {}, "plan");
+  ASSERT_EQ(none.problems.size(), 1u);
+  EXPECT_EQ(none.problems[0].code, ProblemCode::kOutOfReach);
+  EXPECT_EQ(none.problems[0].reason,
+            "no space of spaces=far lies within reach of its pointers, which reach only "
+            "0x0..0x7FFF");
 }
 
 }  // namespace

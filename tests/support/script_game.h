@@ -51,6 +51,8 @@ struct GameTableStrings {
 };
 GameTableStrings MakeGameTableStrings(std::size_t count, unsigned seed);
 
+// An odd seed names the space at 0xC00 and keeps the scripts to it with
+// spaces=, off the grown part's.
 ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 
 // Where the pointer named `item` (OFFSET, or LO/HI for a split table) of a
