@@ -21,25 +21,10 @@
 #include <vector>
 
 #include "script/plan.h"
+#include "script/script_claims.h"
 #include "script/script_plan.h"
 
 namespace binconv {
-
-// One script ready for layout: its strings as the table gives them and the
-// new bytes of each, end byte included.
-struct ScriptTexts {
-  const ScriptSpec* def = nullptr;
-  std::vector<ScriptString> strings;             // in entry order
-  std::vector<std::vector<std::uint8_t>> bytes;  // per string
-  std::vector<std::size_t> lines;                // per string: its @ line in the script file
-};
-
-// A room of an OFFSET ROOM FILE entry of the same plan.
-struct FixedRoom {
-  std::size_t line = 0;
-  std::uint64_t offset = 0;
-  std::uint64_t room = 0;
-};
 
 // A byte run written over the game.
 struct FillRun {
@@ -82,22 +67,6 @@ struct ScriptLayoutResult {
 
 // Whether string `i`'s new bytes are those the game holds.
 bool TextUnchanged(const ScriptTexts& script, std::size_t i);
-
-// Ends each room where a string or a pointer table of any script starts,
-// not only at those of its own script: tables that share or interleave their strings then claim the
-// bytes each string uses.
-void EndRoomsAtOtherStrings(std::vector<ScriptTexts>& scripts);
-
-// The rooms of the plan's OFFSET ROOM FILE entries that lie inside a game
-// of `game_size` bytes: those insert writes.
-std::vector<FixedRoom> FixedRoomsOf(const Plan& plan, std::uint64_t game_size);
-
-// Adds a problem for every pointer, room, text block, space or fixed entry
-// that shares bytes with another. A string that several scripts' tables lead
-// to is one room, not two that overlap.
-void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
-                       const std::vector<SpaceSpec>& spaces, const std::vector<FixedRoom>& fixed,
-                       const std::string& plan_name, std::vector<Problem>& problems);
 
 // Checks that no pointer table, room, text block, space or fixed entry
 // shares bytes with another, then lays every script out.
