@@ -142,9 +142,15 @@ class FormSynopsis {
   }
 
  private:
-  // "@", "name" or "name=VALUE", shown flat.
+  // "@", "name", "name=VALUE", or "a|b" for options that exclude each
+  // other, shown flat.
   std::string Token(std::string_view token) const {
     if (token == "@") return std::string(form_.positionals.shown);
+    if (const std::size_t bar = token.find('|'); bar < token.find('=')) {
+      const std::string first = Token(token.substr(0, bar));
+      const std::string rest = Token(token.substr(bar + 1));
+      return first.substr(0, first.size() - 1) + " | " + rest.substr(1);
+    }
     const std::size_t eq = token.find('=');
     const OptionSpec def = Named(defs_, token.substr(0, eq));
     const std::string_view value =

@@ -79,7 +79,8 @@ struct Form {
   std::string_view when = {};  // the option that selects this form; empty for the main one
   Positionals positionals = {};
   // The synopsis's order when it isn't the declaration's: option names, "@"
-  // for the positionals, "name=TEXT" to show TEXT for the value. Empty: the
+  // for the positionals, "name=TEXT" to show TEXT for the value, "a|b" for
+  // options that exclude each other. Empty: the
   // selector, the options as declared, then the positionals.
   std::string_view order = {};
   std::string_view apart = "  |  ";  // between this form and the main one in the synopsis

@@ -37,11 +37,12 @@ constexpr CommandText kPointersToText{
         "\n"
         "With --tables-of (and no OFFSET) it lists likely pointer tables: runs of\n"
         "at least 8 values at stride 2, 3, 4 or 8 that all point inside GAME at the\n"
-        "start of a string that strings finds (with the same --tables, --min and\n"
-        "--end). Most entries first, ties in file order. The output is a piece of\n"
-        "plan: a format line, then per table a comment with its first targets and\n"
+        "start of a string that strings finds (with the same --tables or --tbl,\n"
+        "--min and --end). Most entries first, ties in file order. The output is a\n"
+        "piece of plan: a format line, then per table a comment with its first targets and\n"
         "its first string, and a script line ready to paste; its end= byte is\n"
-        "--end, or else the byte the first strings stop at. A table goes on over\n"
+        "--end, or else the byte the first strings stop at (with --tbl, none: the\n"
+        "table's end tokens end the strings). A table goes on over\n"
         "a gap of entries of one value (a null pointer, a filler) no longer than\n"
         "the entries since the previous gap, and skip= names that value. Entries\n"
         "that all lead to one string are no table, and nor is every second or\n"
@@ -61,6 +62,7 @@ constexpr std::array kPointersToOptions{
                         "other words follow it"}),
     OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
     Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
+    Related(kGameTblOption, "tables", "tables-of"),
     Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
     Related(kEndByteOption, "", "tables-of", "--end goes with --tables-of"),
     kHelpOption};
@@ -69,7 +71,7 @@ constexpr std::array kPointersToOptions{
 // tells them apart and counts them.
 constexpr Form kTablesOfForm{.when = "tables-of",
                              .positionals = {.shown = "GAME", .max = kAnyNumber},
-                             .order = "tables-of format=… tables min end @"};
+                             .order = "tables-of format=… tables|tbl min end @"};
 
 constexpr Usage kPointersToUsage{
     .options = kPointersToOptions,
@@ -219,12 +221,12 @@ struct Strings {
 // pointers to them would not tell a table: --end or --min must narrow them.
 constexpr std::size_t kMostStrings = 4'000'000;
 
-Reported<Strings> FindStrings(const std::string& name, const CharTable& table,
+Reported<Strings> FindStrings(const std::string& name, const CommandEncoding& encoding,
                               const StringRunOptions& options) {
   GameInput game;
   if (auto opened = game.Open(name); !opened) return Unexpected(opened.error());
   Strings strings;
-  StringRunFinder finder(table, options);
+  AnyStringRunFinder finder(encoding, options);
   ScanWindow current;
   std::uint8_t previous_last = 0;  // the last byte of the previous window
   auto found = [&](const StringRun& run) {
@@ -302,8 +304,8 @@ Result<std::string, IoError> FirstTextAt(FileReader& reader, const TextCodec& co
 
 // A candidate as a piece of plan: a comment with its first targets and its
 // first string, and a script line with the skip= that joins its gaps.
-std::vector<std::string> PlanLinesOf(const TableCandidate& c, std::uint8_t end, int digits,
-                                     const std::string& first_text) {
+std::vector<std::string> PlanLinesOf(const TableCandidate& c, std::optional<std::uint8_t> end,
+                                     int digits, const std::string& first_text) {
   std::string comment = "# " + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
                         " count=" + std::to_string(c.count) + ":";
   for (const std::uint64_t t : c.first_targets) comment += " " + OffsetHex(t);
@@ -311,7 +313,8 @@ std::vector<std::string> PlanLinesOf(const TableCandidate& c, std::uint8_t end, 
   comment += " first: " + first_text;
   std::string script = "script text_" + HexText(c.start, kOffsetDigits) +
                        ".txt table=" + OffsetHex(c.start) + " stride=" + std::to_string(c.stride) +
-                       " count=" + std::to_string(c.count) + " format=ptr end=" + HexByte(end);
+                       " count=" + std::to_string(c.count) + " format=ptr" +
+                       (end ? " end=" + HexByte(*end) : "");
   for (std::size_t i = 0; i < c.skips.size(); ++i) {
     script += (i == 0 ? " skip=" : ",") + HexNumber(c.skips[i], digits);
   }
@@ -341,9 +344,9 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
   }
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
   if (!options) return ToInt(options.error());
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
-  const Reported<Strings> strings = FindStrings(request.game, tables->loaded.table, *options);
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  const Reported<Strings> strings = FindStrings(request.game, encoding, *options);
   if (!strings) return ToInt(strings.error());
   GameInput game;
   if (auto opened = game.Open(request.game); !opened) return ToInt(opened.error());
@@ -356,16 +359,21 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     PrintError(DescribeIoError(opened.error()));
     return kExitError;
   }
-  const TextCodec codec(tables->loaded.table);
+  const TextCodec codec = encoding.encoding();
   LineOutput out;
   const std::vector<TableCandidate>& found = candidates->candidates;
   if (!found.empty()) out.Add("format ptr " + request.words);
   for (const TableCandidate& c : found) {
-    const std::optional<std::uint8_t> end = options->end ? options->end : EndByteOf(c, *strings);
+    // A game's own table ends its strings with its end tokens, which the
+    // plan line then leaves to it.
+    const std::optional<std::uint8_t> end =
+        options->end || encoding.game ? options->end : EndByteOf(c, *strings);
     const auto first = FirstTextAt(reader, codec, c.first_targets.front(), end);
     if (!first) return ReportScanError(first.error());
     const int digits = static_cast<int>(2 * WidthOf(request.format.type));
-    for (const std::string& line : PlanLinesOf(c, end.value_or(0), digits, *first)) out.Add(line);
+    const std::optional<std::uint8_t> end_word =
+        end || !encoding.game ? std::optional<std::uint8_t>(end.value_or(0)) : std::nullopt;
+    for (const std::string& line : PlanLinesOf(c, end_word, digits, *first)) out.Add(line);
   }
   if (candidates->left_out != 0) {
     out.Add("# and " + std::to_string(candidates->left_out) + " more candidates, none with more entries");

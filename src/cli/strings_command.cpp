@@ -1,7 +1,5 @@
 // binconv-cli strings: the runs of characters in a game file.
 
-#include <variant>
-
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/game_scan.h"
@@ -50,12 +48,7 @@ int RunStrings(const ParsedArgs& args) {
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
-  std::variant<StringRunFinder, GameStringRunFinder> finder =
-      encoding.game ? std::variant<StringRunFinder, GameStringRunFinder>(
-                          std::in_place_type<GameStringRunFinder>, *encoding.game, *options)
-                    : std::variant<StringRunFinder, GameStringRunFinder>(
-                          std::in_place_type<StringRunFinder>, encoding.tables->loaded.table,
-                          *options);
+  AnyStringRunFinder finder(encoding, *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
   LineOutput out;
@@ -79,13 +72,12 @@ int RunStrings(const ParsedArgs& args) {
   const auto scanned = ScanWindows(
       game.Reader(), kScanChunkSize, 0, 0,
       [&](const ScanWindow& w) {
-        std::visit([&](auto& f) { f.Feed(w.bytes.subspan(w.from, w.to - w.from), found); },
-                   finder);
+        finder.Feed(w.bytes.subspan(w.from, w.to - w.from), found);
         return writing;
       },
       game.Progress());
   if (!scanned) return ReportScanError(scanned.error());
-  std::visit([&](auto& f) { f.Finish(found); }, finder);
+  finder.Finish(found);
   return out.Finish() && writing ? kExitOk : kExitError;
 }
 

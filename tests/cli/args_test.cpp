@@ -161,7 +161,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopse
     {"strings", "[--tables DIR | --tbl FILE] [--min N] [--end XX] GAME"},
     {"pointers-to",
      "--format TYPE [header=N] [base=N] [map=…] [relative=self] GAME OFFSET...  |  --tables-of "
-     "--format … [--tables DIR] [--min N] [--end XX] GAME"},
+     "--format … [--tables DIR | --tbl FILE] [--min N] [--end XX] GAME"},
 }};
 
 TEST(SynopsisTest, FollowsEachCommandsDeclaration) {

@@ -231,6 +231,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "# 0x0000040 stride=2 count=10: 0x0000100 0x0000106 0x000010C 0x0000112 … first: あいうえお\n"
                  "script text_0000040.txt table=0x0000040 stride=2 count=10 format=ptr end=00\n",
                  ""},
+        FindCase{"TablesOfTbl",
+                 {"pointers-to", "--tables-of", "--format", "u16le", "base=0x8000", "--tbl",
+                  "g.tbl", "game.bin"},
+                 0,
+                 "format ptr u16le base=0x8000\n"
+                 "# 0x0000040 stride=2 count=10: 0x0000100 0x0000106 0x000010C 0x0000112 … first: あいうえお\n"
+                 "script text_0000040.txt table=0x0000040 stride=2 count=10 format=ptr\n",
+                 ""},
         FindCase{"TablesOfOverNulls",
                  {"pointers-to", "--tables-of", "--format", "u16le", "base=0x8000", "--tables", "g",
                   "gaps.bin"},
