@@ -324,7 +324,7 @@ class Layout {
   }
 
   // A pack script's text= block, less its own pointer table where that
-  // stands inside, laid out again in entry order.
+  // stands inside, as it is laid out again.
   struct PackState {
     std::vector<ByteRange> runs;
     std::size_t run = 0;
