@@ -52,7 +52,8 @@ class Layout {
       const std::uint64_t size = space.range.last - space.range.first + 1;
       const std::uint64_t free = space.range.end() - cursor.at;
       result_.spaces.push_back({size - free, free});
-      if (!space.fill) continue;
+      // A space no text took keeps its bytes, as an untouched room does.
+      if (!space.fill || free == size) continue;
       for (const ByteRange& gap : cursor.gaps) Fill(gap.first, gap.end() - gap.first, *space.fill);
       Fill(cursor.at, free, *space.fill);
     }

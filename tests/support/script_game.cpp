@@ -277,7 +277,9 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
     plan += "grow " + Hex(kGameSize + def.grow) + " fill=EE\nspace " + Hex(kGameSize) + ".." +
             Hex(kGameSize + def.grow - 1) + "\n";
   }
-  plan += seed % 2 != 0 ? "space free 0xC00..0xEFF\n" : "space 0xC00..0xEFF\n";
+  plan += seed % 2 != 0 ? "space free 0xC00..0xEFF" : "space 0xC00..0xEFF";
+  // A fill that a space no text takes keeps out of.
+  plan += seed % 3 == 0 ? " fill=DD\n" : "\n";
   for (const std::string& line : lines) plan += line;
   return {game, plan, own.tbl};
 }
