@@ -29,17 +29,6 @@ std::map<std::string, std::string> StartingFiles() {
           {"x.bin", "and this"}};
 }
 
-// What binconv-cli takes in memory before it reads anything: the program and
-// its libraries, much larger under the address sanitizer. The bounds below are
-// on what a command takes beyond it.
-long StartRssKb() {
-  static const long start = [] {
-    Scratch scratch;
-    return RunCli(scratch, {"--version"}).max_rss_kb;
-  }();
-  return start;
-}
-
 void Populate(const Scratch& scratch) {
   for (const auto& [name, bytes] : StartingFiles()) WriteAll(scratch.work() / name, bytes);
   fs::create_directory(scratch.work() / "adir");

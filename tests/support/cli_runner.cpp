@@ -158,4 +158,12 @@ Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
   return outcome;
 }
 
+long StartRssKb() {
+  static const long start = [] {
+    Scratch scratch;
+    return RunCli(scratch, {"--version"}).max_rss_kb;
+  }();
+  return start;
+}
+
 }  // namespace binconv::test

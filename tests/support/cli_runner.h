@@ -55,4 +55,9 @@ std::ostream& operator<<(std::ostream& os, const Outcome& o);
 Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
                const RunOptions& options = {});
 
+// What binconv-cli takes in memory before it reads anything: the program and
+// its libraries, much larger under the address sanitizer. Memory bounds are
+// on what a command takes beyond it.
+long StartRssKb();
+
 }  // namespace binconv::test
