@@ -323,7 +323,8 @@ void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
               ", " + std::to_string(script.unchanged) + " unchanged");
   }
   for (const SpaceUsed& space : inserted.spaces) {
-    PrintLine("space " + HexNumber(space.first) + ".." + HexNumber(space.last) + ": " +
+    PrintLine("space " + (space.name.empty() ? "" : space.name + " ") + HexNumber(space.first) +
+              ".." + HexNumber(space.last) + ": " +
               ByteCount(space.used) + " used, " + ByteCount(space.free) + " free");
   }
 }

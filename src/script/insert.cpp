@@ -487,7 +487,7 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
     result.scripts.push_back(std::move(summary));
   }
   for (std::size_t k = 0; k < spaces.size() && k < scripts.layout.spaces.size(); ++k) {
-    result.spaces.push_back({spaces[k].range.first, spaces[k].range.last,
+    result.spaces.push_back({spaces[k].name, spaces[k].range.first, spaces[k].range.last,
                              scripts.layout.spaces[k].used, scripts.layout.spaces[k].free});
   }
 }

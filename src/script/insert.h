@@ -49,6 +49,7 @@ struct InsertedScript {
 };
 
 struct SpaceUsed {
+  std::string name{};  // empty: unnamed
   std::uint64_t first = 0;
   std::uint64_t last = 0;
   std::uint64_t used = 0;

@@ -80,7 +80,7 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
   big_plan.insert(big_plan.find("\n", big_plan.find("script")), " spaces=low");
   WriteAll(scratch.work() / "big.txt", big_plan);
   const Outcome low = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "big.bin", "big.txt"});
-  EXPECT_NE(low.err.find("space 0x80..0x8F: 10 bytes used"), std::string::npos) << low;
+  EXPECT_NE(low.err.find("space low 0x80..0x8F: 10 bytes used"), std::string::npos) << low;
   EXPECT_EQ(Hex(ReadAll(scratch.work() / "big.bin").substr(0x12, 2)), Hex(std::string("\x80\x80")));
 }
 
