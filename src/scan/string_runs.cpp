@@ -177,45 +177,64 @@ void StringRunFinder::Finish(const Found& found) {
 }
 
 GameStringRunFinder::GameStringRunFinder(const GameTable& table, StringRunOptions options)
-    : table_(table), options_(options) {}
+    : table_(table), reader_(table), options_(options) {}
 
 void GameStringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& found) {
-  held_.insert(held_.end(), bytes.begin(), bytes.end());
-  ReadUnits(false, found);
+  while (!held_.empty() && !bytes.empty()) {
+    // The cut unit is read with the next bytes, a few at a time, so that a
+    // chunk is read where it stands rather than copied.
+    const std::size_t before = held_.size();
+    const std::size_t add = std::min(bytes.size(), std::max<std::size_t>(before, 16));
+    held_.insert(held_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(add));
+    const std::size_t read = ReadUnits(held_, held_at_, false, found);
+    held_at_ += read;
+    if (read >= before) {
+      held_.clear();
+      bytes = bytes.subspan(read - before);
+      break;
+    }
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(read));
+    bytes = bytes.subspan(add);
+  }
+  if (!held_.empty()) return;
+  const std::size_t read = ReadUnits(bytes, held_at_, false, found);
+  held_at_ += read;
+  held_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(read), bytes.end());
 }
 
 void GameStringRunFinder::Finish(const Found& found) {
-  ReadUnits(true, found);
+  held_at_ += ReadUnits(held_, held_at_, true, found);
+  held_.clear();
   Close(held_at_, 0, found);
 }
 
-void GameStringRunFinder::ReadUnits(bool at_end, const Found& found) {
+std::size_t GameStringRunFinder::ReadUnits(std::span<const std::uint8_t> bytes, std::uint64_t at,
+                                           bool at_end, const Found& found) {
   std::size_t i = 0;
-  while (i < held_.size()) {
-    const GameTableUnit unit = table_.ReadUnit(std::span(held_).subspan(i), at_end);
+  while (i < bytes.size()) {
+    const GameTableUnit unit = reader_.ReadUnit(bytes.subspan(i), at_end);
     if (unit.kind == GameUnitKind::kCut) break;
-    const std::uint64_t at = held_at_ + i;
     const bool is_end =
         (unit.kind == GameUnitKind::kCode && table_.codes()[unit.code].kind == GameCodeKind::kEnd) ||
-        (options_.end && unit.size == 1 && held_[i] == *options_.end);
+        (options_.end && unit.size == 1 && bytes[i] == *options_.end);
     if (is_end) {
-      Close(at + unit.size, unit.size, found);
+      Close(at + i + unit.size, unit.size, found);
     } else if (unit.kind == GameUnitKind::kNoCode) {
-      Close(at, 0, found);
+      Close(at + i, 0, found);
     } else {
       if (!in_run_) {
         in_run_ = true;
-        run_start_ = at;
+        run_start_ = at + i;
       }
       ++chars_;
       const std::size_t room = options_.keep_bytes - std::min(options_.keep_bytes, kept_.size());
-      kept_.insert(kept_.end(), held_.begin() + static_cast<std::ptrdiff_t>(i),
-                   held_.begin() + static_cast<std::ptrdiff_t>(i + std::min<std::size_t>(unit.size, room)));
+      const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(i);
+      kept_.insert(kept_.end(), from,
+                   from + static_cast<std::ptrdiff_t>(std::min<std::size_t>(unit.size, room)));
     }
     i += unit.size;
   }
-  held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(i));
-  held_at_ += i;
+  return i;
 }
 
 void GameStringRunFinder::Close(std::uint64_t end, std::size_t end_size, const Found& found) {

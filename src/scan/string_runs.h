@@ -117,15 +117,20 @@ class GameStringRunFinder {
   void Finish(const Found& found);
 
  private:
-  // Reads the units at the front of held_; unless `at_end`, stops where more
-  // bytes may still change the unit.
-  void ReadUnits(bool at_end, const Found& found);
+  // Reads the units at the front of `bytes`, which start at `at` in the
+  // input; unless `at_end`, stops where more bytes may still change the
+  // unit. Returns how many bytes it read.
+  std::size_t ReadUnits(std::span<const std::uint8_t> bytes, std::uint64_t at, bool at_end,
+                        const Found& found);
   void Close(std::uint64_t end, std::size_t end_size, const Found& found);
 
   const GameTable& table_;
+  GameUnitReader reader_;
   StringRunOptions options_;
-  std::vector<std::uint8_t> held_;  // bytes fed and not yet read
-  std::uint64_t held_at_ = 0;       // the offset of held_'s first byte
+  // The unit a chunk's end cut, with what the next chunks add to it until it
+  // can be read: a few bytes, not a chunk.
+  std::vector<std::uint8_t> held_;
+  std::uint64_t held_at_ = 0;  // the offset of the next byte to read
   bool in_run_ = false;
   std::uint64_t run_start_ = 0;
   std::uint64_t chars_ = 0;

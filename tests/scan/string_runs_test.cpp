@@ -7,9 +7,11 @@
 #include <random>
 #include <sstream>
 
+#include "chartable/game_table.h"
 #include "scan/string_runs.h"
 #include "support/bytes.h"
 #include "support/scan_input.h"
+#include "support/script_game.h"
 
 namespace binconv {
 namespace {
@@ -124,6 +126,68 @@ TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
       for (const std::size_t chunk : kScanChunks) {
         std::ostringstream got;
         StringRunFinder finder(table, options);
+        auto found = [&](const StringRun& run) {
+          got << run.offset << "+" << run.length << "/" << run.chars << ":"
+              << test::Hex(std::vector<std::uint8_t>(run.bytes.begin(), run.bytes.end()))
+              << (run.cut ? "cut" : "") << "\n";
+        };
+        for (std::size_t at = 0; at < data.size(); at += chunk) {
+          finder.Feed(std::span(data).subspan(at, std::min(chunk, data.size() - at)), found);
+        }
+        finder.Finish(found);
+        EXPECT_EQ(expected, got.str()) << "seed " << seed << ", chunk " << chunk;
+      }
+    }
+  }
+}
+
+// A game's own table: the runs of the whole input read unit by unit with
+// the table's plain reader, whatever the chunks.
+std::string PlainGameRuns(const std::vector<std::uint8_t>& data, const GameTable& table,
+                          const StringRunOptions& options) {
+  std::ostringstream out;
+  std::size_t start = 0;
+  std::size_t chars = 0;
+  auto close = [&](std::size_t end, std::size_t end_size) {
+    if (chars >= options.min_chars && chars != 0 && (!options.end || end_size != 0)) {
+      const std::size_t kept = std::min(end - end_size - start, options.keep_bytes);
+      out << start << "+" << end - start << "/" << chars << ":"
+          << test::Hex(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(start),
+                                                 data.begin() + static_cast<std::ptrdiff_t>(start + kept)))
+          << (kept < end - end_size - start ? "cut" : "") << "\n";
+    }
+    chars = 0;
+  };
+  for (std::size_t i = 0; i < data.size();) {
+    const GameTableUnit unit = table.ReadUnit(std::span(data).subspan(i), true);
+    const bool end = (unit.kind == GameUnitKind::kCode &&
+                      table.codes()[unit.code].kind == GameCodeKind::kEnd) ||
+                     (options.end && unit.size == 1 && data[i] == *options.end);
+    if (end) {
+      close(i + unit.size, unit.size);
+    } else if (unit.kind == GameUnitKind::kNoCode) {
+      close(i, 0);
+    } else if (chars++ == 0) {
+      start = i;
+    }
+    i += unit.size;
+  }
+  close(data.size(), 0);
+  return out.str();
+}
+
+TEST(GameStringRunsTest, RunsAreThoseOfTheTablesUnitsWhereverTheChunksEnd) {
+  const StringRunOptions shapes[] = {{4, std::nullopt, 1 << 20}, {1, 0xFF, 5}, {2, std::nullopt, 3}};
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    const test::GameTableStrings made = test::MakeGameTableStrings(40, seed);
+    const GameTable table = ParseGameTable(made.tbl, "g.tbl").value();
+    std::vector<std::uint8_t> data = RandomByteVector(200, seed);
+    for (const std::string& string : made.strings) data.insert(data.end(), string.begin(), string.end());
+    for (const StringRunOptions& options : shapes) {
+      const std::string expected = PlainGameRuns(data, table, options);
+      for (const std::size_t chunk : kScanChunks) {
+        std::ostringstream got;
+        GameStringRunFinder finder(table, options);
         auto found = [&](const StringRun& run) {
           got << run.offset << "+" << run.length << "/" << run.chars << ":"
               << test::Hex(std::vector<std::uint8_t>(run.bytes.begin(), run.bytes.end()))
