@@ -107,6 +107,24 @@ std::string PlainRuns(const std::vector<std::uint8_t>& data, const CharTable& ta
   return out.str();
 }
 
+// The runs `finder` reports fed `data` in pieces of `chunk` bytes, a line
+// each, as the plain walks below write them.
+template <class Finder>
+std::string RunsFedInChunks(Finder finder, const std::vector<std::uint8_t>& data,
+                            std::size_t chunk) {
+  std::ostringstream got;
+  auto found = [&](const StringRun& run) {
+    got << run.offset << "+" << run.length << "/" << run.chars << ":"
+        << test::Hex(std::vector<std::uint8_t>(run.bytes.begin(), run.bytes.end()))
+        << (run.cut ? "cut" : "") << "\n";
+  };
+  for (std::size_t at = 0; at < data.size(); at += chunk) {
+    finder.Feed(std::span(data).subspan(at, std::min(chunk, data.size() - at)), found);
+  }
+  finder.Finish(found);
+  return got.str();
+}
+
 TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
   const StringRunOptions shapes[] = {
       {4, std::nullopt, 1 << 20}, {1, std::nullopt, 3}, {2, 0x00, 1 << 20}, {3, 0x24, 4},
@@ -124,18 +142,8 @@ TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
     for (const StringRunOptions& options : shapes) {
       const std::string expected = PlainRuns(data, table, options);
       for (const std::size_t chunk : kScanChunks) {
-        std::ostringstream got;
-        StringRunFinder finder(table, options);
-        auto found = [&](const StringRun& run) {
-          got << run.offset << "+" << run.length << "/" << run.chars << ":"
-              << test::Hex(std::vector<std::uint8_t>(run.bytes.begin(), run.bytes.end()))
-              << (run.cut ? "cut" : "") << "\n";
-        };
-        for (std::size_t at = 0; at < data.size(); at += chunk) {
-          finder.Feed(std::span(data).subspan(at, std::min(chunk, data.size() - at)), found);
-        }
-        finder.Finish(found);
-        EXPECT_EQ(expected, got.str()) << "seed " << seed << ", chunk " << chunk;
+        EXPECT_EQ(expected, RunsFedInChunks(StringRunFinder(table, options), data, chunk))
+            << "seed " << seed << ", chunk " << chunk;
       }
     }
   }
@@ -186,18 +194,8 @@ TEST(GameStringRunsTest, RunsAreThoseOfTheTablesUnitsWhereverTheChunksEnd) {
     for (const StringRunOptions& options : shapes) {
       const std::string expected = PlainGameRuns(data, table, options);
       for (const std::size_t chunk : kScanChunks) {
-        std::ostringstream got;
-        GameStringRunFinder finder(table, options);
-        auto found = [&](const StringRun& run) {
-          got << run.offset << "+" << run.length << "/" << run.chars << ":"
-              << test::Hex(std::vector<std::uint8_t>(run.bytes.begin(), run.bytes.end()))
-              << (run.cut ? "cut" : "") << "\n";
-        };
-        for (std::size_t at = 0; at < data.size(); at += chunk) {
-          finder.Feed(std::span(data).subspan(at, std::min(chunk, data.size() - at)), found);
-        }
-        finder.Finish(found);
-        EXPECT_EQ(expected, got.str()) << "seed " << seed << ", chunk " << chunk;
+        EXPECT_EQ(expected, RunsFedInChunks(GameStringRunFinder(table, options), data, chunk))
+            << "seed " << seed << ", chunk " << chunk;
       }
     }
   }
