@@ -178,6 +178,19 @@ Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& 
   return Failure(kExitRejected);
 }
 
+// Where the time goes on a big game, in order: its CRC-32 (when the plan has
+// scripts), the patch made and checked (the result read more than once), and
+// the game copied to the result, of `result` bytes (the game's size, or what
+// the plan grows it to).
+enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
+
+void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
+                        std::uint64_t result, JobProgress& progress) {
+  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
+  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
+  progress.Plan(game, {game, patch * result, write * result});
+}
+
 // The plan read and the job done: every text encoded and every script laid out.
 Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget& target,
                                      const TextCodec& encoding, FileReader& game,
@@ -188,6 +201,10 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*plan_bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
+  if (plan->grow && plan->grow->size > game.size()) {
+    // Nothing is told before the game is read, so the steps can grow yet.
+    PlanInsertProgress(target, args.Has("dry-run"), game.size(), plan->grow->size, progress);
+  }
   std::vector<NamedFile> files = FilesOfCommand("insert", args);
   AddScriptFiles(plan.value(), FileUse::kRead, files);
   if (auto spared = RefuseOutputsOverInputs(files); !spared) return Unexpected(spared.error());
@@ -197,19 +214,6 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   progress.Clear();
   auto reject = [&](const std::vector<Problem>& found) { return RejectPlan(found, target); };
   return Unexpected(ReportJobError(done.error(), reject).error());
-}
-
-// Where the time goes on a big game, in order: its CRC-32 (when the plan has
-// scripts), the patch made and checked (the result read more than once), and
-// the game copied to the result. The result is taken to be the game's size:
-// it is laid out only later.
-enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
-
-void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
-                        JobProgress& progress) {
-  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
-  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
-  progress.Plan(game, {game, patch * game, write * game});
 }
 
 // The patch from the original to the result, made and checked from the
@@ -341,7 +345,7 @@ int RunInsert(const ParsedArgs& args) {
     return kExitError;
   }
   const bool dry_run = args.Has("dry-run");
-  PlanInsertProgress(*target, dry_run, reader.size(), progress);
+  PlanInsertProgress(*target, dry_run, reader.size(), reader.size(), progress);
   Reported<InsertResult> prepared =
       PrepareInsert(args, *target, encoding.encoding(), reader, progress);
   if (!prepared) return ToInt(prepared.error());
