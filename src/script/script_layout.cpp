@@ -147,8 +147,12 @@ class Layout {
                                        bool banks) const {
     const ScriptSpec& def = *scripts_[s].def;
     const std::uint64_t size = scripts_[s].bytes[i].size();
+    // Past the space's free start when the pointers reach only further on:
+    // the bytes skipped are a gap, as alignment leaves.
     std::uint64_t at = 0;
-    if (!AlignUp(cursors_[k].at, def.align, at)) return std::nullopt;
+    if (!AlignUp(std::max(cursors_[k].at, reaches_.at({s, i}).first), def.align, at)) {
+      return std::nullopt;
+    }
     const bool crosses = banks && CrossesBank(def.format, at, size);
     if (crosses && !AlignUp(NextBankStart(def.format, at), def.align, at)) return std::nullopt;
     if (at > spaces_[k].range.last || size > spaces_[k].range.end() - at ||
@@ -284,17 +288,20 @@ class Layout {
     }
   }
 
-  // How many spaces could take the string at all: reachable from all its
-  // pointers at the space's first byte and the last it could start at.
+  // How many spaces could take the string at all: where the run its
+  // pointers reach meets the starts the space has room for.
   std::size_t SpacesWithinReach(StringId id) const {
     const std::uint64_t size = scripts_[id.first].bytes[id.second].size();
+    const ByteRange reach = reaches_.at(id);
     std::size_t count = 0;
     for (std::size_t k = 0; k < spaces_.size(); ++k) {
       const SpaceSpec& space = spaces_[k];
       const std::uint64_t length = space.range.end() - space.range.first;
-      if (MayUseSpace(*scripts_[id.first].def, space) && size <= length &&
-          Reachable(id.first, id.second, space.range.first) &&
-          Reachable(id.first, id.second, space.range.end() - size)) {
+      if (!MayUseSpace(*scripts_[id.first].def, space) || size > length) continue;
+      const std::uint64_t first = std::max(space.range.first, reach.first);
+      const std::uint64_t last = std::min(space.range.end() - size, reach.last);
+      if (first <= last && Reachable(id.first, id.second, first) &&
+          Reachable(id.first, id.second, last)) {
         ++count;
       }
     }
@@ -312,6 +319,9 @@ class Layout {
       StringId id;
     };
     std::vector<Order> order;
+    for (const StringId& id : moving_) {
+      reaches_.emplace(id, ReachOf(*scripts_[id.first].def, scripts_[id.first].strings[id.second]));
+    }
     for (const StringId& id : moving_) {
       order.push_back({SpacesWithinReach(id), scripts_[id.first].bytes[id.second].size(),
                        FirstSite(id), id});
@@ -434,6 +444,7 @@ class Layout {
   std::unordered_map<std::uint64_t, StringId> owners_;  // by offset: whose text stays there
   std::vector<StringId> moving_;                        // to place once all others stand
   std::vector<StringId> tails_;                         // of other strings
+  std::map<StringId, ByteRange> reaches_;               // of the moving strings
   std::map<std::size_t, PackState> packs_;              // by script
   std::unordered_map<std::uint64_t, std::string_view> placed_at_;  // the text at each offset
 };

@@ -26,13 +26,13 @@ std::string SpaceLabel(const SpaceSpec& space) {
 // of all its pointers, naming what they reach; empty when one does.
 std::string OutOfReach(const ScriptSpec& def, const ScriptString& string,
                        const std::vector<SpaceSpec>& spaces) {
+  const ByteRange reach = ReachOf(def, string);
   for (const SpaceSpec& space : spaces) {
-    if (MayUseSpace(def, space) && (ReachesTarget(def, string, space.range.first) ||
-                                    ReachesTarget(def, string, space.range.last))) {
+    if (MayUseSpace(def, space) && space.range.first <= reach.last &&
+        reach.first <= space.range.last) {
       return {};
     }
   }
-  const ByteRange reach = ReachOf(def, string);
   const std::string which = SpacesWordOf(def);
   return "no space" + (which.empty() ? "" : " of " + which) +
          " lies within reach of its pointers, which reach only " + HexNumber(reach.first) + ".." +

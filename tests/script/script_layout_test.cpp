@@ -120,6 +120,16 @@ TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
   ASSERT_EQ(none.problems.size(), 1u);
   EXPECT_EQ(none.problems[0].reason,
             "no space lies within reach of its pointers, which reach only 0x0..0x7FFF");
+  // A space that starts before the reach: the text starts where the reach
+  // does, the bytes before it left as a gap.
+  ScriptSpec windowed = narrow;
+  windowed.format.window_first = 0x8080;
+  windowed.format.window_last = 0x81FF;
+  const ScriptLayoutResult inside =
+      LayOutScripts({OneMovingText(windowed, 11, 0x56)}, {{1, {0x10, 0xFF}, 0xEE}}, {}, "plan");
+  ASSERT_TRUE(inside.problems.empty());
+  EXPECT_EQ(inside.placed[0][0].offset, 0x80u);
+  EXPECT_EQ(inside.spaces[0].free, 0x100u - 0x8Bu);
 }
 
 // A script with spaces= moves only into the spaces it names, and counts only
