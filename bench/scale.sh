@@ -35,21 +35,12 @@ while [ $# -gt 0 ]; do
 done
 
 [ -x /usr/bin/time ] || "$root/tools/ensure-packages.sh" time
+. "$root/bench/common.sh"
+bench_build binconv-cli binconv-scriptgen
 cli="$build/src/cli/binconv-cli"
 gen="$build/bench/binconv-scriptgen"
-if [ ! -x "$cli" ] || [ ! -x "$gen" ]; then
-  if [ "$build" = "$root/build/release" ]; then
-    (cd "$root" && cmake --preset release -DBINCONV_BENCH=ON >/dev/null)
-  fi
-  cmake --build "$build" --target binconv-cli binconv-scriptgen -j2
-fi
 
-if [ -z "$dir" ]; then
-  if [ -w /dev/shm ]; then base=/dev/shm; else base=${TMPDIR:-/tmp}; fi
-  dir=$(mktemp -d "$base/binconv-scale.XXXXXX")
-fi
-mkdir -p "$dir"
-[ "$keep" = 1 ] || trap 'rm -rf "$dir"' EXIT
+bench_workdir scale
 tables="$root/tables"
 "$gen" "$size" "$strings" "$dir"
 game="$dir/game.bin"

@@ -36,20 +36,11 @@ while [ $# -gt 0 ]; do
 done
 
 [ -x /usr/bin/time ] || "$root/tools/ensure-packages.sh" time
+. "$root/bench/common.sh"
+bench_build binconv-cli
 cli="$build/src/cli/binconv-cli"
-if [ ! -x "$cli" ]; then
-  if [ "$build" = "$root/build/release" ]; then
-    (cd "$root" && cmake --preset release >/dev/null)
-  fi
-  cmake --build "$build" --target binconv-cli -j2
-fi
 
-if [ -z "$dir" ]; then
-  if [ -w /dev/shm ]; then base=/dev/shm; else base=${TMPDIR:-/tmp}; fi
-  dir=$(mktemp -d "$base/binconv-vs-grep.XXXXXX")
-fi
-mkdir -p "$dir"
-[ "$keep" = 1 ] || trap 'rm -rf "$dir"' EXIT
+bench_workdir vs-grep
 game="$dir/game.bin"
 tables="$dir/tables"
 
