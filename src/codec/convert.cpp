@@ -183,23 +183,10 @@ void CodeConverter::Feed(std::u16string_view chunk, std::u16string& out) {
 }
 
 bool CodeConverter::FeedUtf8(std::string_view bytes, std::string& listing) {
-  return input_.Take(
-      bytes, [&](std::string_view run) { return RunUtf8(run, listing); },
-      [&](std::u16string_view text) {
-        listing16_.clear();
-        Feed(text, listing16_);
-        AppendUtf8(listing16_, listing);
-      });
+  return utf8_.Feed(*this, bytes, [&](std::string_view run) { return RunUtf8(run, listing); }, listing);
 }
 
-bool CodeConverter::FinishUtf8(std::string& listing) {
-  const bool good = input_.Finish();
-  listing16_.clear();
-  Finish(listing16_);
-  // A text cut off inside a character gives nothing more.
-  if (good) AppendUtf8(listing16_, listing);
-  return good;
-}
+bool CodeConverter::FinishUtf8(std::string& listing) { return utf8_.Finish(*this, listing); }
 
 std::size_t CodeConverter::RunUtf8(std::string_view utf8, std::string& listing) {
   const std::size_t before = listing.size();

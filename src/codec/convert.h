@@ -13,6 +13,7 @@
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 #include "codec/detail/encoding_core.h"
+#include "codec/detail/utf8_listing.h"
 #include "codec/listing.h"
 #include "runtime/block_size.h"
 #include "runtime/hex.h"
@@ -83,7 +84,7 @@ class CodeConverter {
   // character fails at FinishUtf8, which then appends nothing.
   bool FeedUtf8(std::string_view bytes, std::string& listing);
   bool FinishUtf8(std::string& listing);
-  Utf8Error utf8_error() const { return input_.error(); }
+  Utf8Error utf8_error() const { return utf8_.error(); }
 
   // Appends every uncoded character to `sink` as the listing is made (none:
   // stop). The fast paths then leave each one to the plain path, the one
@@ -104,8 +105,7 @@ class CodeConverter {
   std::vector<UncodedChar>* uncoded_ = nullptr;
   std::size_t listed_ = 0;     // listing units written before the current Feed or Finish
   std::size_t out_start_ = 0;  // where the current Feed or Finish began in its `out`
-  Utf8TextInput input_;
-  std::u16string listing16_;  // the listing of a decoded stretch of UTF-8
+  detail::Utf8Listing utf8_;
 };
 
 // The listing of a whole text whose line breaks are CR LF, as a Windows text

@@ -136,23 +136,10 @@ void GameCodeConverter::Finish(std::u16string& out) {
 }
 
 bool GameCodeConverter::FeedUtf8(std::string_view bytes, std::string& listing) {
-  return input_.Take(
-      bytes, [](std::string_view) { return Utf8TextInput::kRunClosed; },
-      [&](std::u16string_view text) {
-        listing16_.clear();
-        Feed(text, listing16_);
-        AppendUtf8(listing16_, listing);
-      });
+  return utf8_.Feed(*this, bytes, [](std::string_view) { return Utf8TextInput::kRunClosed; }, listing);
 }
 
-bool GameCodeConverter::FinishUtf8(std::string& listing) {
-  const bool good = input_.Finish();
-  listing16_.clear();
-  Finish(listing16_);
-  // A text cut off inside a character gives nothing more.
-  if (good) AppendUtf8(listing16_, listing);
-  return good;
-}
+bool GameCodeConverter::FinishUtf8(std::string& listing) { return utf8_.Finish(*this, listing); }
 
 void GameCodeConverter::clear_problems() {
   encoder_.clear_problems();

@@ -44,7 +44,7 @@ class GameCodeConverter {
   // first sequence that is not well-formed UTF-8.
   bool FeedUtf8(std::string_view bytes, std::string& listing);
   bool FinishUtf8(std::string& listing);
-  Utf8Error utf8_error() const { return input_.error(); }
+  Utf8Error utf8_error() const { return utf8_.error(); }
 
   // Appends the mark of every problem to `sink` as the listing is made.
   void set_uncoded(std::vector<UncodedChar>* sink) { uncoded_ = sink; }
@@ -89,8 +89,7 @@ class GameCodeConverter {
   std::vector<UncodedChar>* uncoded_ = nullptr;
   std::size_t listed_ = 0;     // listing units written before the current Feed
   std::size_t out_start_ = 0;  // where the current Feed or Finish began in its `out`
-  Utf8TextInput input_;
-  std::u16string listing16_;  // the listing of a decoded stretch of UTF-8
+  detail::Utf8Listing utf8_;
 };
 
 // The listing of a whole text; with `uncoded`, the mark of every problem is
