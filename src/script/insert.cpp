@@ -479,7 +479,7 @@ void SummarizeScripts(const PreparedScripts& scripts, const std::vector<SpaceSpe
       summary.moved += placed.moved ? 1 : 0;
       summary.shared += placed.shared ? 1 : 0;
       const ScriptString& string = texts.strings[i];
-      summary.unchanged += TextUnchanged(texts, i) ? 1 : 0;
+      summary.unchanged += IsAsInGame(string, texts.bytes[i]) ? 1 : 0;
       result.map.push_back({texts.def->file, string.index, PointerListOf(*texts.def, string, ';'),
                             string.at, placed.offset, texts.bytes[i].size()});
     }

@@ -344,7 +344,9 @@ class Layout {
     bool relaid = false;          // some text took a new place: the rest is free
   };
 
-  bool Unchanged(std::size_t s, std::size_t i) const { return TextUnchanged(scripts_[s], i); }
+  bool Unchanged(std::size_t s, std::size_t i) const {
+    return IsAsInGame(scripts_[s].strings[i], scripts_[s].bytes[i]);
+  }
 
   // The texts in the order they stand in the game. Those before the first
   // that changed keep their places and the bytes between them, so an
@@ -450,10 +452,6 @@ class Layout {
 };
 
 }  // namespace
-
-bool TextUnchanged(const ScriptTexts& script, std::size_t i) {
-  return IsAsInGame(script.strings[i], script.bytes[i]);
-}
 
 ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
                                  const std::vector<SpaceSpec>& spaces,

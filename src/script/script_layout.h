@@ -65,9 +65,6 @@ struct ScriptLayoutResult {
   std::vector<Problem> problems;
 };
 
-// Whether string `i`'s new bytes are those the game holds.
-bool TextUnchanged(const ScriptTexts& script, std::size_t i);
-
 // Checks that no pointer table, room, text block, space or fixed entry
 // shares bytes with another, then lays every script out.
 ScriptLayoutResult LayOutScripts(const std::vector<ScriptTexts>& scripts,
