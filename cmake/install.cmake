@@ -19,6 +19,9 @@ endif()
 install(TARGETS binconv-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/tables/Zezovar.ini ${PROJECT_SOURCE_DIR}/tables/Zezovar_ex.ini
         DESTINATION ${CMAKE_INSTALL_DATADIR}/binconv/tables)
+# The sample games and plans the README and the manual work through, beside
+# the tables rather than under doc/, which minimal systems leave out.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/binconv/examples)
 
 if(TARGET binconv)
   # The window names its desktop entry, so that Wayland shells find its icon.

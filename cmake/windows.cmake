@@ -18,9 +18,11 @@ endfunction()
 
 # binconv_windows_package(): the target "windows-zip" writes
 # binconv-<version>-windows-x64.zip in the build folder: both programs, the
-# default tables beside them and the two read-me files.
+# default tables beside them, the two read-me files and the examples they
+# work through, in examples\.
 function(binconv_windows_package)
   set(name binconv-${PROJECT_VERSION}-windows-x64)
+  file(GLOB_RECURSE examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*)
   set(stage ${CMAKE_BINARY_DIR}/package/${name})
   set(zip ${CMAKE_BINARY_DIR}/${name}.zip)
   add_custom_command(
@@ -31,13 +33,14 @@ function(binconv_windows_package)
             ${PROJECT_SOURCE_DIR}/tables/Zezovar.ini ${PROJECT_SOURCE_DIR}/tables/Zezovar_ex.ini
             ${PROJECT_SOURCE_DIR}/packaging/windows/README-ja.txt
             ${PROJECT_SOURCE_DIR}/packaging/windows/README-en.txt ${stage}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/examples ${stage}/examples
     COMMAND ${CMAKE_COMMAND} -E rm -f ${zip}
     COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/package
             ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip ${name}
     DEPENDS binconv binconv-cli ${PROJECT_SOURCE_DIR}/tables/Zezovar.ini
             ${PROJECT_SOURCE_DIR}/tables/Zezovar_ex.ini
             ${PROJECT_SOURCE_DIR}/packaging/windows/README-ja.txt
-            ${PROJECT_SOURCE_DIR}/packaging/windows/README-en.txt
+            ${PROJECT_SOURCE_DIR}/packaging/windows/README-en.txt ${examples}
     COMMENT "Writing ${name}.zip"
     VERBATIM)
   add_custom_target(windows-zip DEPENDS ${zip})

@@ -35,7 +35,9 @@ trap 'rm -rf "$contents"' EXIT
 dpkg-deb -x "$deb" "$contents"
 for f in usr/bin/binconv usr/bin/binconv-cli usr/share/binconv/tables/Zezovar.ini \
   usr/share/binconv/tables/Zezovar_ex.ini usr/share/man/man1/binconv.1.gz \
-  usr/share/man/man1/binconv-cli.1.gz usr/share/doc/binconv/copyright; do
+  usr/share/man/man1/binconv-cli.1.gz usr/share/doc/binconv/copyright \
+  usr/share/binconv/examples/game.bin usr/share/binconv/examples/plan.txt \
+  usr/share/binconv/examples/tbl/game.tbl usr/share/binconv/examples/unknown.bin; do
   [ -f "$contents/$f" ] || { echo "missing from the package: /$f" >&2; exit 1; }
 done
 echo "== desktop-file-validate"

@@ -137,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandMisuseCase{"insert", Args({"-o", "x", "plan"}),
                           "insert needs --into GAME or --from ORIGINAL -o OUTPUT"}));
 
-// The synopsis each command shows, derived from its declaration; the README
-// and --help have always shown these.
+// The synopsis each command's --help shows, derived from its declaration.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kSynopses{{
     {"convert", "[--tables DIR | --tbl FILE] [--exact] [-o FILE] [INPUT]"},
     {"write", "[-o NAME | --into GAME --at OFFSET [--room N] [--fill XX]] [LISTING]"},

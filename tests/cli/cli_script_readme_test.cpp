@@ -1,16 +1,16 @@
-// The README's worked examples of "Translating a whole script" and "Any
-// game's table", run as the README shows them.
+// The manual's worked examples of scripts (docs/scripts.md), on the files of
+// examples/: the walk-through with the default tables, and the one through a
+// game's .tbl. docs_test runs the page itself; this also tries the plan's
+// variants that the page only describes.
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "support/bytes.h"
 #include "support/cli_runner.h"
+#include "support/examples.h"
 #include "support/files.h"
-#include "support/script_game.h"
 
 namespace binconv::cli_test {
 namespace {
@@ -19,20 +19,11 @@ using namespace binconv::test;
 
 const std::string kLong9 = "ううううううううう";  // 9 bytes and the end byte: past a room of 8
 
-// The README's walk-through, step by step; with BINCONV_SCRIPT_EXAMPLE set,
-// the example game and its plan are also written into that folder.
+// The walk-through, step by step.
 TEST(CliScriptExampleTest, ReadmeWalkThrough) {
-  const std::string plan =
-      "format nes u16le base=0x8000\nspace  0x80..0x8F\n"
-      "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF\n";
-  if (const char* dir = std::getenv("BINCONV_SCRIPT_EXAMPLE")) {
-    fs::create_directories(dir);
-    WriteAll(fs::path(dir) / "game.bin", ExampleScriptGame());
-    WriteAll(fs::path(dir) / "plan.txt", plan);
-  }
   Scratch scratch;
-  WriteAll(scratch.work() / "game.bin", ExampleScriptGame());
-  WriteAll(scratch.work() / "plan.txt", plan);
+  WriteAll(scratch.work() / "game.bin", ExampleBytes("game.bin"));
+  WriteAll(scratch.work() / "plan.txt", ExampleBytes("plan.txt"));
   ASSERT_EQ(RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"}).exit_code, 0);
   const std::string script = ReadAll(scratch.work() / "s.txt");
   EXPECT_EQ(script,
@@ -56,10 +47,7 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
 
   // A bank and a grown game: the space in the grown part lies past the
   // window, so the text takes the other; widened, the window reaches it.
-  std::string big_plan =
-      "format nes u16le base=0x8000 window=0x8000..0x80FF\ngrow   0x180\n"
-      "space  0x100..0x17F\nspace  0x80..0x8F\n"
-      "script s.txt table=0x10 count=4 format=nes end=FF text=0x40..0x4F skip=0xFFFF\n";
+  std::string big_plan = ExampleBytes("big.txt");
   WriteAll(scratch.work() / "big.txt", big_plan);
   const Outcome grown = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "big.bin", "big.txt"});
   ASSERT_EQ(grown.exit_code, 0) << grown;
@@ -84,31 +72,13 @@ TEST(CliScriptExampleTest, ReadmeWalkThrough) {
   EXPECT_EQ(Hex(ReadAll(scratch.work() / "big.bin").substr(0x12, 2)), Hex(std::string("\x80\x80")));
 }
 
-// The README's "Any game's table": a .tbl with two-byte codes, DTE, a control
-// with a parameter, an end token and a line-break code; a game whose two
-// strings use them all, the second with a parameter byte equal to the end.
+// Through a game's .tbl (examples/tbl): two-byte codes, DTE, a control with
+// a parameter, an end token and a line-break code; a game whose two strings
+// use them all, the second with a parameter byte equal to the end.
 TEST(CliScriptExampleTest, ReadmeGameTable) {
-  const std::string tbl =
-      "# Letters, one byte each\n10=あ\n11=い\n12=う\n13=か\n14=き\n15=は\n16=を\n"
-      "17=た\n18=お\n19=し\n# Two-byte codes\n8141=勇\n8142=者\n8143=剣\n8144=手\n"
-      "8145=入\n8146=れ\n# DTE and MTE: one code, several letters\n30=です\n31=ゆうしゃ\n"
-      "32=した\n$FE=<wait>,1\n/FF=<end>\n*FD\n";
-  std::string game(0x80, '\0');
-  game.replace(0x10, 4, "\x40\x80\x50\x80");
-  game.replace(0x40, 11, "\x31\x15\xFE\x1E\xFD\x81\x41\x81\x42\x30\xFF");
-  game.replace(0x50, 13, "\x81\x43\x16\xFE\xFF\x81\x44\x81\x45\x81\x46\x32\xFF");
-  game.replace(0x60, 0x20, std::string(0x20, '\xFF'));
-  const std::string plan =
-      "format gba u16le base=0x8000\nspace  0x60..0x7F\n"
-      "script s.txt table=0x10 count=2 format=gba text=0x40..0x5F\n";
   Scratch scratch;
-  std::vector<fs::path> folders{scratch.work()};
-  if (const char* dir = std::getenv("BINCONV_TBL_EXAMPLE")) folders.emplace_back(dir);
-  for (const fs::path& folder : folders) {
-    fs::create_directories(folder);
-    WriteAll(folder / "game.tbl", tbl);
-    WriteAll(folder / "game.bin", game);
-    WriteAll(folder / "plan.txt", plan);
+  for (const char* name : {"game.tbl", "game.bin", "plan.txt"}) {
+    WriteAll(scratch.work() / name, ExampleBytes(std::string("tbl/") + name));
   }
   const Outcome dumped =
       RunCli(scratch, {"dump", "--tbl", "game.tbl", "--from", "game.bin", "plan.txt"});

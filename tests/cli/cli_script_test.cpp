@@ -25,7 +25,7 @@ std::string Bytes(std::initializer_list<unsigned> values) {
   return bytes;
 }
 
-// The README's example game (support/script_game.h).
+// The manual's example game, examples/game.bin (support/script_game.h).
 std::string Game(bool split = false, unsigned last = 0xFFFF) {
   return ExampleScriptGame(split, last);
 }

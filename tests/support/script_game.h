@@ -61,7 +61,7 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed);
 std::uint64_t TargetOfPointer(const std::string& game, const std::string& format,
                               const std::string& item, std::uint64_t table);
 
-// The README's example game of 256 bytes: pointers at 0x10 (u16le, base
+// The manual's example game of 256 bytes (examples/game.bin): pointers at 0x10 (u16le, base
 // 0x8000) to "あい" at 0x40 (twice) and "う" at 0x48, and a skipped `last`;
 // with `split`, low bytes at 0x10 and high bytes at 0x18.
 std::string ExampleScriptGame(bool split = false, unsigned last = 0xFFFF);
