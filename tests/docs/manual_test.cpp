@@ -154,7 +154,7 @@ TEST_P(ManualTest, ConsoleBlocksPrintWhatTheyShow) {
   const std::string run = "cd " + Quoted(work) + " && PATH=" + Quoted(scratch.path() / "bin") +
                           ":\"$PATH\" XDG_CONFIG_HOME=" + Quoted(scratch.path() / "config") +
                           " LC_ALL=C.UTF-8 bash ../page.sh </dev/null >../output 2>&1";
-  std::system(run.c_str());
+  ASSERT_NE(std::system(run.c_str()), -1) << "no shell";
   const std::string output = ReadAll(scratch.path() / "output");
   std::vector<std::string> printed;
   for (std::size_t from = 0, at; (at = output.find("\036\n", from)) != std::string::npos; from = at + 2) {
