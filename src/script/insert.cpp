@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "codec/encode.h"
+#include "patch/patch_input.h"
 #include "runtime/describe.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
@@ -474,6 +475,102 @@ Result<Unit, IoError> WriteInserted(std::span<const GameWrite> writes,
   const std::vector<FilePatch> patches = PatchesOf(writes);
   if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops, size);
   return PatchFileAtomically(game, patches, ops, owner_kept, size);
+}
+
+const std::string& InsertTarget::written_name() const {
+  if (output) return *output;
+  return in_place ? game : *patch;
+}
+
+std::string InsertTarget::result_name() const {
+  if (output) return *output;
+  return in_place ? game + " with the texts" : "the result";
+}
+
+bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
+                    std::uint64_t game_size) {
+  return result.entries.empty() && result.scripts.empty() && target.in_place && !target.patch &&
+         result.size == game_size;
+}
+
+Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
+    PatchFormat format, FileReader& original, std::span<const GameWrite> writes,
+    std::uint64_t size, std::function<void(std::uint64_t)> progress) {
+  // The result is the original read with the writes laid over it.
+  const std::vector<FilePatch> patches = PatchesOf(writes);
+  if (size < original.size() || !FilePatchesFit(size, patches)) {
+    return Unexpected(InsertPatchError(GameChangedSinceRead{}));
+  }
+  FileInput from(original);
+  FileInput to(original, patches, size);
+  ProgressInput result(to, std::move(progress));
+  auto made = MakeVerifiedPatchFrom(format, from, result);
+  if (!made) return Unexpected(InsertPatchError(made.error()));
+  return std::move(made).value();
+}
+
+Result<Unit, IoError> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
+                                  std::uint64_t size,
+                                  const std::optional<std::vector<std::uint8_t>>& patch,
+                                  FileOps& ops, bool* owner_kept) {
+  AtomicFileWriter patch_writer;
+  if (patch) {
+    auto sealed = patch_writer.Open(PathFromUtf8(*target.patch));
+    if (sealed) sealed = patch_writer.Write(*patch);
+    if (sealed) sealed = patch_writer.Seal();
+    if (!sealed) return sealed;
+  }
+  if (target.writes_game()) {
+    std::filesystem::path output;
+    if (target.output) output = PathFromUtf8(*target.output);
+    auto applied = WriteInserted(writes, PathFromUtf8(target.game),
+                                 target.output ? &output : nullptr, ops, owner_kept, size);
+    if (!applied) return applied;
+  }
+  if (patch) return patch_writer.Commit();
+  return Unit{};
+}
+
+std::string InsertMapCsv(std::span<const MapRow> rows) {
+  std::string csv = "script,index,pointers,old_offset,new_offset,bytes\n";
+  for (const MapRow& row : rows) {
+    std::string name = row.script;
+    if (name.find_first_of(",\"\r\n") != std::string::npos) {
+      std::string quoted = "\"";
+      for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      name = quoted + "\"";
+    }
+    csv += name + "," + std::to_string(row.index) + "," + row.pointers + "," +
+           HexNumber(row.old_offset) + "," + HexNumber(row.new_offset) + "," +
+           std::to_string(row.bytes) + "\n";
+  }
+  return csv;
+}
+
+std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
+                                            const InsertResult& result) {
+  std::vector<std::string> lines;
+  auto bytes = [](std::uint64_t n) { return Counted(n, "byte"); };
+  for (const InsertedEntry& entry : result.entries) {
+    lines.push_back(plan_name + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
+                    HexNumber(entry.offset) + ": " + bytes(entry.used) + " used, " +
+                    bytes(entry.room - entry.used) + " of " + bytes(entry.room) + " left" +
+                    (entry.filled ? " (filled)" : ""));
+  }
+  for (const InsertedScript& script : result.scripts) {
+    lines.push_back(
+        script.shown + ": " + std::to_string(script.strings - script.moved) + " stayed, " +
+        std::to_string(script.moved) + " moved" +
+        (script.shared != 0 ? " (" + std::to_string(script.shared) + " onto identical texts)"
+                            : "") +
+        ", " + std::to_string(script.unchanged) + " unchanged");
+  }
+  for (const SpaceUsed& space : result.spaces) {
+    lines.push_back("space " + (space.name.empty() ? "" : space.name + " ") +
+                    HexNumber(space.first) + ".." + HexNumber(space.last) + ": " +
+                    bytes(space.used) + " used, " + bytes(space.free) + " free");
+  }
+  return lines;
 }
 
 }  // namespace binconv
