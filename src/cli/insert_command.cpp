@@ -1,22 +1,17 @@
 // binconv-cli insert: many texts into their rooms of one game file, all or
 // nothing.
 
-#include <algorithm>
-#include <memory>
-#include <variant>
-
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/insert_outputs.h"
 #include "cli/into.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/patch_files.h"
 #include "cli/problems.h"
-#include "cli/progress.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
-#include "runtime/hex.h"
 #include "script/insert.h"
 #include "script/plan.h"
 
@@ -114,31 +109,6 @@ constexpr std::array kInsertOptions{
 constexpr Usage kInsertUsage{.options = kInsertOptions,
                              .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}};
 
-Reported<InsertTarget> ParseTarget(const ParsedArgs& args) {
-  const std::optional<std::string> into = args.Value("into");
-  const std::optional<std::string> output = args.Value("output");
-  const std::optional<std::string> patch = args.Value("patch");
-  auto misuse = [](const std::string& message) { return Failure(UsageError(message)); };
-  InsertTarget target{into ? *into : *args.Value("from"), into.has_value(), output, patch};
-  if (patch) {
-    if (patch->empty()) return misuse("the --patch name is empty");
-    const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch);
-    if (!format) return Unexpected(format.error());
-    if (auto spared = CheckOutputSparesInput(*patch, target.game); !spared) {
-      return Unexpected(spared.error());
-    }
-    if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
-      return misuse("--patch PATCH and -o OUTPUT name the same file");
-    }
-    target.patch_format = *format;
-  }
-  // Only an existing ORIGINAL: a missing one is told as a file not found.
-  if (output && AreOneExistingFile(PathFromUtf8(target.game), PathFromUtf8(*output))) {
-    return misuse("-o OUTPUT is ORIGINAL itself; use --into to patch it in place");
-  }
-  return target;
-}
-
 // Every problem, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
@@ -147,19 +117,6 @@ Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& 
   }
   PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
   return Failure(kExitRejected);
-}
-
-// Where the time goes on a big game, in order: its CRC-32 (when the plan has
-// scripts), the patch made and checked (the result read more than once), and
-// the game copied to the result, of `result` bytes (the game's size, or what
-// the plan grows it to).
-enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
-
-void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
-                        std::uint64_t result, JobProgress& progress) {
-  const std::uint64_t patch = target.patch ? PassesOverModified(target.patch_format) : 0;
-  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
-  progress.Plan(game, {game, patch * result, write * result});
 }
 
 // The plan read and the job done: every text encoded and every script laid out.
@@ -187,28 +144,8 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   return Unexpected(ReportJobError(done.error(), reject).error());
 }
 
-// The patch from the original, read again now, to the result; none without --patch.
-Reported<std::optional<std::vector<std::uint8_t>>> MakePatch(const InsertTarget& target,
-                                                             const InsertResult& inserted,
-                                                             JobProgress& progress) {
-  if (!target.patch) return std::optional<std::vector<std::uint8_t>>();
-  FileReader original;
-  if (auto opened = OpenInputFile(target.game, original); !opened) {
-    return Unexpected(opened.error());
-  }
-  auto made = MakeInsertPatch(target.patch_format, original, inserted.writes, inserted.size,
-                              progress.Step(kPatchStep));
-  if (made) return std::optional(std::move(made).value());
-  progress.Clear();
-  if (const auto* error = std::get_if<PatchFileError>(&made.error())) {
-    return Failure(ReportPatchFileError(*error, *target.patch, target.game, target.result_name()));
-  }
-  PrintError(target.game + " changed while the texts were being laid out; nothing written");
-  return Unexpected(ExitStatus::kError);
-}
-
 int RunInsert(const ParsedArgs& args) {
-  const Reported<InsertTarget> target = ParseTarget(args);
+  const Reported<InsertTarget> target = ParseInsertTarget(args);
   if (!target) return ToInt(target.error());
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
@@ -229,27 +166,14 @@ int RunInsert(const ParsedArgs& args) {
     PrintLine("the plan has no entries; " + target->game + " is unchanged");
     return kExitOk;
   }
-  auto patch = MakePatch(*target, inserted, progress);
+  auto patch = MakeInsertPatchFile(*target, inserted, progress);
   if (!patch) return ToInt(patch.error());
-  // The map is staged before anything is replaced, and put in place last; in
-  // a dry run only standard output takes it.
-  const std::optional<std::string> map_name = args.Value("map");
-  std::unique_ptr<OutputSink> map;
-  if (map_name && (!dry_run || NamesOpenStream(PathFromUtf8(*map_name)))) {
-    auto staged = StageOutput(PathFromUtf8(*map_name), Bytes(InsertMapCsv(inserted.map)));
-    if (!staged) return ToInt(staged.error());
-    map = std::move(staged).value();
-  }
-  bool owner_kept = true;
-  ProgressFileOps ops(progress.Step(kWriteStep));
-  if (auto written = dry_run ? Result<Unit, IoError>(Unit{})
-                             : WriteInsert(*target, inserted.writes, inserted.size, patch.value(),
-                                           ops, &owner_kept);
-      !written || !owner_kept) {
-    if (!owner_kept) progress.Finish();  // the warning first, the failure after
-    if (!owner_kept) WarnOwnerChanged(target->written_name());
-    progress.Clear();
-    if (!written) return ReportOutputError(written.error());
+  auto map = StageInsertMap(args, dry_run, inserted.map);
+  if (!map) return ToInt(map.error());
+  if (!dry_run) {
+    if (auto written = WriteInsertOutputs(*target, inserted, patch.value(), progress); !written) {
+      return ToInt(written.error());
+    }
   }
   progress.Finish();
   if (patch.value() && !dry_run) {
@@ -259,8 +183,8 @@ int RunInsert(const ParsedArgs& args) {
   for (const std::string& line : InsertSummaryLines(ShownName(InputName(args)), inserted)) {
     PrintLine(line);
   }
-  if (map) {
-    if (auto saved = map->Commit(); !saved) return ReportOutputError(saved.error());
+  if (*map) {
+    if (auto saved = (*map)->Commit(); !saved) return ReportOutputError(saved.error());
   }
   PrintLine(Counted(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
                                                        : " put into " + target->written_name()));
