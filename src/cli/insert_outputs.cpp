@@ -41,8 +41,9 @@ void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t 
 }
 
 // The patch from the original, read again now, to the result; none without --patch.
-Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(
-    const InsertTarget& target, const InsertResult& inserted, JobProgress& progress) {
+Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(const InsertTarget& target,
+                                                                       const InsertResult& inserted,
+                                                                       JobProgress& progress) {
   if (!target.patch) return std::optional<std::vector<std::uint8_t>>();
   FileReader original;
   if (auto opened = OpenInputFile(target.game, original); !opened) {

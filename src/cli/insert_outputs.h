@@ -29,8 +29,9 @@ void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t 
 
 // The patch from the original, read again now, to the result; none without
 // --patch.
-Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(
-    const InsertTarget& target, const InsertResult& inserted, JobProgress& progress);
+Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(const InsertTarget& target,
+                                                                       const InsertResult& inserted,
+                                                                       JobProgress& progress);
 
 // The --map output, staged with the CSV in it before anything is replaced,
 // so that a map that can't be written leaves every file as it was; null

@@ -21,7 +21,8 @@ TEST(PlanPointerTablesTest, LinesOfATableAndAMissingGame) {
   std::string game(0x200, '\x02');
   for (int i = 0; i < 10; ++i) {
     const int at = 0x100 + 6 * i;
-    for (int k = 0; k < 5; ++k) game[static_cast<std::size_t>(at + k)] = static_cast<char>(0x56 + k);
+    for (int k = 0; k < 5; ++k)
+      game[static_cast<std::size_t>(at + k)] = static_cast<char>(0x56 + k);
     game[static_cast<std::size_t>(0x40 + 2 * i)] = static_cast<char>(at & 0xFF);
     game[static_cast<std::size_t>(0x41 + 2 * i)] = static_cast<char>(at >> 8);
   }
