@@ -11,8 +11,6 @@ constexpr std::size_t kOutputBuffer = 64 * 1024;
 
 }  // namespace
 
-std::string OffsetHex(std::uint64_t offset) { return HexNumber(offset, kOffsetDigits); }
-
 Reported<> GameInput::Open(const std::string& name) {
   name_ = ShownName(name);
   if (auto opened = file_.Open(name); !opened) {

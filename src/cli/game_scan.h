@@ -16,11 +16,6 @@
 
 namespace binconv::cli {
 
-// "0x001F4A0": at least seven digits, so that the lines of a file up to
-// 256 MB line up.
-inline constexpr int kOffsetDigits = 7;
-std::string OffsetHex(std::uint64_t offset);
-
 class GameInput {
  public:
   // Reports trouble (a missing file, a directory). "-" is standard input.

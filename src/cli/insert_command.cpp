@@ -1,20 +1,17 @@
 // binconv-cli insert: many texts into their rooms of one game file, all or
 // nothing.
 
-#include <algorithm>
-
 #include "cli/commands.h"
 #include "cli/common.h"
+#include "cli/insert_outputs.h"
 #include "cli/into.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/patch_files.h"
 #include "cli/problems.h"
-#include "cli/progress.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
-#include "runtime/hex.h"
 #include "script/insert.h"
 #include "script/plan.h"
 
@@ -112,91 +109,14 @@ constexpr std::array kInsertOptions{
 constexpr Usage kInsertUsage{.options = kInsertOptions,
                              .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}};
 
-// Where the result goes: GAME patched in place, or OUTPUT written as a
-// patched copy of ORIGINAL, and a patch from the original to it. One more way
-// to write is one more case here.
-struct InsertTarget {
-  std::string game_name;  // the game read: GAME or ORIGINAL, as given
-  std::filesystem::path game;
-  std::optional<std::string> output_name;  // with --from
-  std::filesystem::path output;
-  bool in_place = false;                  // --into
-  std::optional<std::string> patch_name;  // --patch
-  PatchFormat patch_format = PatchFormat::kBps;
-
-  // False for --from ORIGINAL --patch PATCH alone, which writes only the patch.
-  bool writes_game() const { return in_place || output_name; }
-  const std::string& written_name() const {
-    if (output_name) return *output_name;
-    return in_place ? game_name : *patch_name;
-  }
-  // The result as the patch message names it.
-  std::string result_name() const {
-    if (output_name) return *output_name;
-    return in_place ? game_name + " with the texts" : "the result";
-  }
-  Result<Unit, IoError> Write(std::span<const GameWrite> writes, std::uint64_t size,
-                              bool* owner_kept, FileOps& ops) const {
-    return WriteInserted(writes, game, output_name ? &output : nullptr, ops, owner_kept, size);
-  }
-};
-
-Reported<InsertTarget> ParseTarget(const ParsedArgs& args) {
-  const std::optional<std::string> into = args.Value("into");
-  const std::optional<std::string> from = args.Value("from");
-  const std::optional<std::string> output = args.Value("output");
-  auto misuse = [](const std::string& message) { return Failure(UsageError(message)); };
-  const std::optional<std::string> patch = args.Value("patch");
-  InsertTarget target;
-  target.game_name = into ? *into : *from;
-  target.game = PathFromUtf8(target.game_name);
-  target.in_place = into.has_value();
-  if (patch) {
-    if (patch->empty()) return misuse("the --patch name is empty");
-    const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch);
-    if (!format) return Unexpected(format.error());
-    if (auto spared = CheckOutputSparesInput(*patch, target.game_name); !spared) {
-      return Unexpected(spared.error());
-    }
-    if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
-      return misuse("--patch PATCH and -o OUTPUT name the same file");
-    }
-    target.patch_name = *patch;
-    target.patch_format = *format;
-  }
-  if (output) {
-    target.output_name = *output;
-    target.output = PathFromUtf8(*output);
-    // Only an existing ORIGINAL: a missing one is told as a file not found.
-    if (AreOneExistingFile(target.game, target.output)) {
-      return misuse("-o OUTPUT is ORIGINAL itself; use --into to patch it in place");
-    }
-  }
-  return target;
-}
-
 // Every problem, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) + (FoundNoRoom(problem.code)
-                                        ? "; " + target.game_name + " is unchanged"
-                                        : ""));
+    PrintError(Describe(problem) +
+               (FoundNoRoom(problem.code) ? "; " + target.game + " is unchanged" : ""));
   }
   PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
   return Failure(kExitRejected);
-}
-
-// Where the time goes on a big game, in order: its CRC-32 (when the plan has
-// scripts), the patch made and checked (the result read more than once), and
-// the game copied to the result, of `result` bytes (the game's size, or what
-// the plan grows it to).
-enum InsertStep : std::size_t { kCrcStep, kPatchStep, kWriteStep };
-
-void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
-                        std::uint64_t result, JobProgress& progress) {
-  const std::uint64_t patch = target.patch_name ? PassesOverModified(target.patch_format) : 0;
-  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
-  progress.Plan(game, {game, patch * result, write * result});
 }
 
 // The plan read and the job done: every text encoded and every script laid out.
@@ -217,138 +137,21 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   AddScriptFiles(plan.value(), FileUse::kRead, files);
   if (auto spared = RefuseOutputsOverInputs(files); !spared) return Unexpected(spared.error());
   auto done = InsertPlan(
-      {{plan.value(), shown_plan, encoding, game, target.game_name}, LineBreaksOf(args)});
+      {{plan.value(), shown_plan, encoding, game, target.game}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
   progress.Clear();
   auto reject = [&](const std::vector<Problem>& found) { return RejectPlan(found, target); };
   return Unexpected(ReportJobError(done.error(), reject).error());
 }
 
-// The patch from the original to the result, made and checked from the
-// original as read now, before GAME is replaced; none without --patch.
-Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatch(
-    const InsertTarget& target, std::span<const GameWrite> writes, std::uint64_t size,
-    JobProgress& progress) {
-  if (!target.patch_name) return std::optional<std::vector<std::uint8_t>>();
-  const std::string& game = target.game_name;
-  FileReader reader;
-  if (auto opened = OpenInputFile(game, reader); !opened) return Unexpected(opened.error());
-  // The result is the original read with the writes laid over it.
-  const std::vector<FilePatch> patches = PatchesOf(writes);
-  if (size < reader.size() || !FilePatchesFit(size, patches)) {
-    progress.Clear();
-    PrintError(game + " changed while the texts were being laid out; nothing written");
-    return Unexpected(ExitStatus::kError);
-  }
-  FileInput original(reader);
-  FileInput result_input(reader, patches, size);
-  ProgressInput result(result_input, progress.Step(kPatchStep));
-  auto made = MakeVerifiedPatchFrom(target.patch_format, original, result);
-  if (!made) {
-    progress.Clear();
-    return Failure(
-        ReportPatchFileError(made.error(), *target.patch_name, game, target.result_name()));
-  }
-  return std::optional(std::move(made).value());
-}
-
-// The patch and the result written; the patch goes in place only after the
-// result, so that a failure leaves neither. The caller tells of the patch,
-// once the progress bar is gone.
-Reported<> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
-                       std::uint64_t size, const std::optional<std::vector<std::uint8_t>>& patch,
-                       JobProgress& progress) {
-  auto failed = [&progress](const IoError& error) {
-    progress.Clear();
-    return Unexpected(static_cast<ExitStatus>(ReportOutputError(error)));
-  };
-  AtomicFileWriter patch_writer;
-  if (patch) {
-    auto sealed = patch_writer.Open(PathFromUtf8(*target.patch_name));
-    if (sealed) sealed = patch_writer.Write(*patch);
-    if (sealed) sealed = patch_writer.Seal();
-    if (!sealed) return failed(sealed.error());
-  }
-  if (target.writes_game()) {
-    bool owner_kept = true;
-    ProgressFileOps ops(progress.Step(kWriteStep));
-    if (auto applied = target.Write(writes, size, &owner_kept, ops); !applied) {
-      return failed(applied.error());
-    }
-    if (!owner_kept) {
-      progress.Finish();
-      WarnOwnerChanged(target.written_name());
-    }
-  }
-  if (patch) {
-    if (auto committed = patch_writer.Commit(); !committed) return failed(committed.error());
-  }
-  return Unit{};
-}
-
-std::string MapCsv(const std::vector<MapRow>& rows) {
-  std::string csv = "script,index,pointers,old_offset,new_offset,bytes\n";
-  for (const MapRow& row : rows) {
-    std::string name = row.script;
-    if (name.find_first_of(",\"\r\n") != std::string::npos) {
-      std::string quoted = "\"";
-      for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      name = quoted + "\"";
-    }
-    csv += name + "," + std::to_string(row.index) + "," + row.pointers + "," +
-           HexNumber(row.old_offset) + "," + HexNumber(row.new_offset) + "," +
-           std::to_string(row.bytes) + "\n";
-  }
-  return csv;
-}
-
-// The --map output, opened with the CSV in it before anything is replaced,
-// so that a map that can't be written leaves every file as it was; null
-// without --map, and in a dry run unless it goes to standard output.
-Reported<std::unique_ptr<OutputSink>> OpenMap(const ParsedArgs& args, bool dry_run,
-                                              const std::vector<MapRow>& rows) {
-  const std::optional<std::string> name = args.Value("map");
-  if (!name || (dry_run && !NamesOpenStream(PathFromUtf8(*name)))) {
-    return std::unique_ptr<OutputSink>();
-  }
-  auto opened = OpenOutput(PathFromUtf8(*name), OutputHold::kUntilCommit);
-  if (!opened) return Failure(ReportOutputError(opened.error()));
-  const std::string csv = MapCsv(rows);
-  if (auto written = opened.value()->Write(Bytes(csv)); !written) {
-    return Failure(ReportOutputError(written.error()));
-  }
-  return std::move(opened).value();
-}
-
-void PrintSummary(const std::string& plan_name, const InsertResult& inserted) {
-  for (const InsertedEntry& entry : inserted.entries) {
-    PrintLine(plan_name + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
-              HexNumber(entry.offset) + ": " + ByteCount(entry.used) + " used, " +
-              ByteCount(entry.room - entry.used) + " of " + ByteCount(entry.room) + " left" +
-              (entry.filled ? " (filled)" : ""));
-  }
-  for (const InsertedScript& script : inserted.scripts) {
-    PrintLine(script.shown + ": " + std::to_string(script.strings - script.moved) + " stayed, " +
-              std::to_string(script.moved) + " moved" +
-              (script.shared != 0 ? " (" + std::to_string(script.shared) + " onto identical texts)"
-                                  : "") +
-              ", " + std::to_string(script.unchanged) + " unchanged");
-  }
-  for (const SpaceUsed& space : inserted.spaces) {
-    PrintLine("space " + (space.name.empty() ? "" : space.name + " ") + HexNumber(space.first) +
-              ".." + HexNumber(space.last) + ": " +
-              ByteCount(space.used) + " used, " + ByteCount(space.free) + " free");
-  }
-}
-
 int RunInsert(const ParsedArgs& args) {
-  const Reported<InsertTarget> target = ParseTarget(args);
+  const Reported<InsertTarget> target = ParseInsertTarget(args);
   if (!target) return ToInt(target.error());
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   JobProgress progress;
   ProgressReader reader(progress.Step(kCrcStep));
-  if (auto size = reader.Open(target->game); !size) {
+  if (auto size = reader.Open(PathFromUtf8(target->game)); !size) {
     PrintError(DescribeIoError(size.error()));
     return kExitError;
   }
@@ -358,30 +161,28 @@ int RunInsert(const ParsedArgs& args) {
       PrepareInsert(args, *target, encoding.encoding(), reader, progress);
   if (!prepared) return ToInt(prepared.error());
   const InsertResult& inserted = prepared.value();
-  if (inserted.entries.empty() && inserted.scripts.empty() && target->in_place &&
-      !target->patch_name && inserted.size == reader.size()) {
-    // Nothing to change: the game file is not even copied.
+  if (ChangesNothing(*target, inserted, reader.size())) {
     progress.Finish();
-    PrintLine("the plan has no entries; " + target->game_name + " is unchanged");
+    PrintLine("the plan has no entries; " + target->game + " is unchanged");
     return kExitOk;
   }
-  auto patch = MakeInsertPatch(*target, inserted.writes, inserted.size, progress);
+  auto patch = MakeInsertPatchFile(*target, inserted, progress);
   if (!patch) return ToInt(patch.error());
-  auto map = OpenMap(args, dry_run, inserted.map);
+  auto map = StageInsertMap(args, dry_run, inserted.map);
   if (!map) return ToInt(map.error());
   if (!dry_run) {
-    if (auto written =
-            WriteInsert(*target, inserted.writes, inserted.size, patch.value(), progress);
-        !written) {
+    if (auto written = WriteInsertOutputs(*target, inserted, patch.value(), progress); !written) {
       return ToInt(written.error());
     }
   }
   progress.Finish();
   if (patch.value() && !dry_run) {
-    ReportPatchWritten(*target->patch_name, target->patch_format, patch.value()->size(),
-                       target->game_name, target->result_name());
+    ReportPatchWritten(*target->patch, target->patch_format, patch.value()->size(), target->game,
+                       target->result_name());
   }
-  PrintSummary(ShownName(InputName(args)), inserted);
+  for (const std::string& line : InsertSummaryLines(ShownName(InputName(args)), inserted)) {
+    PrintLine(line);
+  }
   if (*map) {
     if (auto saved = (*map)->Commit(); !saved) return ReportOutputError(saved.error());
   }

@@ -151,6 +151,16 @@ Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::u
   return Unit{};
 }
 
+Reported<std::unique_ptr<OutputSink>> StageOutput(const std::filesystem::path& path,
+                                                  std::span<const std::uint8_t> bytes) {
+  auto opened = OpenOutput(path, OutputHold::kUntilCommit);
+  if (!opened) return Failure(ReportOutputError(opened.error()));
+  if (auto written = opened.value()->Write(bytes); !written) {
+    return Failure(ReportOutputError(written.error()));
+  }
+  return std::move(opened).value();
+}
+
 void WarnOwnerChanged(const std::string& name) {
   PrintError("warning: " + name +
              " now belongs to you, not to its owner: only the owner or root may keep a"

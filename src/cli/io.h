@@ -90,6 +90,11 @@ bool NamesOpenStream(const std::filesystem::path& path);
 // makes it final. A failure is reported, and a file then keeps its old bytes.
 Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
+// The output `path` names, held until Commit with `bytes` written to it: an
+// output put in place only once everything else is. A failure is reported.
+Reported<std::unique_ptr<OutputSink>> StageOutput(const std::filesystem::path& path,
+                                                  std::span<const std::uint8_t> bytes);
+
 // Says on standard error that the replaced file `name` could not keep its
 // owner and group.
 void WarnOwnerChanged(const std::string& name);

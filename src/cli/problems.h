@@ -7,6 +7,7 @@
 
 #include "cli/io.h"
 #include "runtime/problem.h"
+#include "scan/byte_scan.h"
 #include "script/job.h"
 
 namespace binconv::cli {
@@ -18,5 +19,15 @@ std::string Describe(const Problem& problem);
 // through `reject`. Always a failure.
 Reported<> ReportJobError(const JobError& error,
                           const std::function<Reported<>(const std::vector<Problem>&)>& reject);
+
+// Why the words of --format (pointers-to) don't make a format: the word
+// itself is named by the caller.
+std::string DescribeFormatOptionError(FormatWordErrorCode code);
+
+// Why no pointer of a format can lead to an offset.
+std::string DescribeMapError(PointerMapErrorCode code);
+
+// Why pointers-to finds no pointer to a target of a game named `game`.
+std::string DescribeUnreachable(const UnreachableTarget& target, const std::string& game);
 
 }  // namespace binconv::cli

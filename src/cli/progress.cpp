@@ -91,21 +91,6 @@ void JobProgress::Tell(std::uint64_t done) {
   bar_->Update(done_);
 }
 
-Result<Unit, IoError> ProgressInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  auto read = input_.ReadAt(offset, out);
-  if (!read) return read;
-  if (offset == 0 && furthest_ == size() && size() != 0) {
-    // The end was reached and the input is read again from its start.
-    ++passes_;
-    furthest_ = 0;
-  }
-  if (offset + out.size() > furthest_) {
-    furthest_ = offset + out.size();
-    if (progress_) progress_(passes_ * size() + furthest_);
-  }
-  return read;
-}
-
 Result<Unit, IoError> ProgressReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
   auto read = FileReader::ReadAt(offset, out);
   if (read && !out.empty()) {

@@ -74,25 +74,6 @@ class JobProgress {
   std::unique_ptr<ProgressBar> bar_;
 };
 
-// A patch's input read through, telling `progress` how far it has been read:
-// the furthest byte of this pass plus the size for each pass that reached the
-// end before a read from the start again (see PassesOverModified),
-// so that a command that makes a patch can show a bar too.
-class ProgressInput final : public PatchInput {
- public:
-  ProgressInput(PatchInput& input, ScanProgress progress)
-      : input_(input), progress_(std::move(progress)) {}
-  std::uint64_t size() const override { return input_.size(); }
-  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
-  const std::uint8_t* whole() const override { return input_.whole(); }
-
- private:
-  PatchInput& input_;
-  ScanProgress progress_;
-  std::uint64_t furthest_ = 0;
-  std::uint64_t passes_ = 0;
-};
-
 // A game opened as FileReader whose reads tell `progress` the bytes read so
 // far: dump and insert read it through, the CRC-32 from end to end.
 class ProgressReader final : public FileReader {

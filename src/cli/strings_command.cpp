@@ -48,7 +48,7 @@ int RunStrings(const ParsedArgs& args) {
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
-  AnyStringRunFinder finder(encoding, *options);
+  AnyStringRunFinder finder(encoding.encoding(), *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
   LineOutput out;

@@ -27,31 +27,4 @@ Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args) {
   return options;
 }
 
-namespace {
-
-std::variant<StringRunFinder, GameStringRunFinder> FinderOf(const CommandEncoding& encoding,
-                                                           const StringRunOptions& options) {
-  if (encoding.game) {
-    return std::variant<StringRunFinder, GameStringRunFinder>(
-        std::in_place_type<GameStringRunFinder>, *encoding.game, options);
-  }
-  return std::variant<StringRunFinder, GameStringRunFinder>(
-      std::in_place_type<StringRunFinder>, encoding.tables->loaded.table, options);
-}
-
-}  // namespace
-
-AnyStringRunFinder::AnyStringRunFinder(const CommandEncoding& encoding,
-                                       const StringRunOptions& options)
-    : finder_(FinderOf(encoding, options)) {}
-
-void AnyStringRunFinder::Feed(std::span<const std::uint8_t> bytes,
-                              const StringRunFinder::Found& found) {
-  std::visit([&](auto& f) { f.Feed(bytes, found); }, finder_);
-}
-
-void AnyStringRunFinder::Finish(const StringRunFinder::Found& found) {
-  std::visit([&](auto& f) { f.Finish(found); }, finder_);
-}
-
 }  // namespace binconv::cli

@@ -2,8 +2,6 @@
 // --min N and --end XX, which strings and pointers-to --tables-of share.
 
 #include <optional>
-#include <span>
-#include <variant>
 
 #include "cli/args.h"
 #include "cli/io.h"
@@ -18,17 +16,5 @@ inline constexpr OptionSpec kEndByteOption{
     "end", 0, "XX", "a run must end with the byte XX (hex), which always ends it"};
 
 Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args);
-
-// The run finder of the encoding --tables or --tbl gave; the encoding must
-// outlive it.
-class AnyStringRunFinder {
- public:
-  AnyStringRunFinder(const CommandEncoding& encoding, const StringRunOptions& options);
-  void Feed(std::span<const std::uint8_t> bytes, const StringRunFinder::Found& found);
-  void Finish(const StringRunFinder::Found& found);
-
- private:
-  std::variant<StringRunFinder, GameStringRunFinder> finder_;
-};
 
 }  // namespace binconv::cli

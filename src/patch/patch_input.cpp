@@ -72,4 +72,19 @@ void InputCache::Load(std::uint64_t block, std::size_t slot) {
 
 }  // namespace detail
 
+Result<Unit, IoError> ProgressInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  auto read = input_.ReadAt(offset, out);
+  if (!read) return read;
+  if (offset == 0 && furthest_ == size() && size() != 0) {
+    // The end was reached and the input is read again from its start.
+    ++passes_;
+    furthest_ = 0;
+  }
+  if (offset + out.size() > furthest_) {
+    furthest_ = offset + out.size();
+    if (progress_) progress_(passes_ * size() + furthest_);
+  }
+  return read;
+}
+
 }  // namespace binconv

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "runtime/file.h"
@@ -53,6 +55,25 @@ class FileInput final : public PatchInput {
   FileReader& reader_;
   std::span<const FilePatch> patches_;
   std::uint64_t size_ = 0;
+};
+
+// A patch's input read through, telling `progress` how far it has been read:
+// the furthest byte of this pass plus the size for each pass that reached the
+// end before a read from the start again (see PassesOverModified),
+// so that a job that makes a patch can show how far it has come.
+class ProgressInput final : public PatchInput {
+ public:
+  ProgressInput(PatchInput& input, std::function<void(std::uint64_t)> progress)
+      : input_(input), progress_(std::move(progress)) {}
+  std::uint64_t size() const override { return input_.size(); }
+  Result<Unit, IoError> ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override;
+  const std::uint8_t* whole() const override { return input_.whole(); }
+
+ private:
+  PatchInput& input_;
+  std::function<void(std::uint64_t)> progress_;
+  std::uint64_t furthest_ = 0;
+  std::uint64_t passes_ = 0;
 };
 
 // How much memory making a patch may take. The maker holds the index of the

@@ -7,9 +7,33 @@
 
 #include "chartable/byte_reader.h"
 #include "chartable/encoding.h"
+#include "runtime/hex.h"
 #include "scan/pointer_value.h"
 
 namespace binconv {
+
+std::string OffsetHex(std::uint64_t offset) { return HexNumber(offset, kOffsetDigits); }
+
+std::string PointerHitLine(const PointerHit& hit, const PointerFormat& format) {
+  const int digits = static_cast<int>(2 * WidthOf(format.type));
+  return OffsetHex(hit.offset) + "\t" + HexNumber(hit.value, digits) + "\t" + OffsetHex(hit.target);
+}
+
+std::vector<UnreachableTarget> UnreachableTargets(const PointerFormat& format,
+                                                  std::span<const std::uint64_t> targets,
+                                                  std::optional<std::uint64_t> input_size) {
+  std::vector<UnreachableTarget> unreachable;
+  for (const std::uint64_t offset : targets) {
+    const auto value = ValueOfTarget(format, offset, PointerSite{});
+    if (input_size && offset >= *input_size) {
+      unreachable.push_back({offset, std::nullopt});
+    } else if (format.relative == PointerBase::kAddress && !value) {
+      unreachable.push_back({offset, value.error()});
+    }
+  }
+  return unreachable;
+}
+
 namespace {
 
 // The byte a pattern is looked for by: the first that is not a lead byte, a

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "script/pointer_format.h"
@@ -25,6 +27,11 @@ using ScanProgress = std::function<void(std::uint64_t)>;
 // The chunk the command-line tool reads; tests pass tiny ones to put chunk
 // borders everywhere.
 inline constexpr std::size_t kScanChunkSize = std::size_t{1} << 20;
+
+// "0x001F4A0", as the scans give offsets: at least seven digits, so that the
+// lines of a file up to 256 MB line up.
+inline constexpr int kOffsetDigits = 7;
+std::string OffsetHex(std::uint64_t offset);
 
 // Part of the input in memory: positions [from, to) of `bytes` are examined
 // now, each exactly once over the whole scan. Each has `lookahead` bytes after
@@ -72,6 +79,20 @@ struct PointerHit {
 // every position is read. relative=table counts from a table's start, which
 // a search can't know: such a format finds nothing (CanSearchPointers).
 bool CanSearchPointers(const PointerFormat& format);
+// A hit as pointers-to lists it: POINTER_OFFSET<TAB>VALUE<TAB>TARGET, the
+// value as wide as the format's type.
+std::string PointerHitLine(const PointerHit& hit, const PointerFormat& format);
+
+// A target no pointer can lead to: past the end of the input, or (`why`)
+// with no value in an address format.
+struct UnreachableTarget {
+  std::uint64_t offset = 0;
+  std::optional<PointerMapErrorCode> why;
+};
+std::vector<UnreachableTarget> UnreachableTargets(const PointerFormat& format,
+                                                  std::span<const std::uint64_t> targets,
+                                                  std::optional<std::uint64_t> input_size);
+
 Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat& format,
                                      std::span<const std::uint64_t> targets, std::size_t chunk_size,
                                      const std::function<bool(const PointerHit&)>& found,

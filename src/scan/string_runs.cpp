@@ -248,4 +248,30 @@ void GameStringRunFinder::Close(std::uint64_t end, std::size_t end_size, const F
   chars_ = 0;
 }
 
+namespace {
+
+std::variant<StringRunFinder, GameStringRunFinder> FinderOf(const TextCodec& encoding,
+                                                           const StringRunOptions& options) {
+  if (encoding.game() != nullptr) {
+    return std::variant<StringRunFinder, GameStringRunFinder>(
+        std::in_place_type<GameStringRunFinder>, *encoding.game(), options);
+  }
+  return std::variant<StringRunFinder, GameStringRunFinder>(std::in_place_type<StringRunFinder>,
+                                                           *encoding.table(), options);
+}
+
+}  // namespace
+
+AnyStringRunFinder::AnyStringRunFinder(const TextCodec& encoding, const StringRunOptions& options)
+    : finder_(FinderOf(encoding, options)) {}
+
+void AnyStringRunFinder::Feed(std::span<const std::uint8_t> bytes,
+                              const StringRunFinder::Found& found) {
+  std::visit([&](auto& f) { f.Feed(bytes, found); }, finder_);
+}
+
+void AnyStringRunFinder::Finish(const StringRunFinder::Found& found) {
+  std::visit([&](auto& f) { f.Finish(found); }, finder_);
+}
+
 }  // namespace binconv

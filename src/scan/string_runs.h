@@ -12,12 +12,14 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "chartable/byte_reader.h"
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
+#include "codec/text_codec.h"
 
 namespace binconv {
 
@@ -135,6 +137,18 @@ class GameStringRunFinder {
   std::uint64_t run_start_ = 0;
   std::uint64_t chars_ = 0;
   std::vector<std::uint8_t> kept_;
+};
+
+// The run finder of either kind of encoding: a .tbl's, or else the table
+// files'. The encoding's tables must outlive it.
+class AnyStringRunFinder {
+ public:
+  AnyStringRunFinder(const TextCodec& encoding, const StringRunOptions& options);
+  void Feed(std::span<const std::uint8_t> bytes, const StringRunFinder::Found& found);
+  void Finish(const StringRunFinder::Found& found);
+
+ private:
+  std::variant<StringRunFinder, GameStringRunFinder> finder_;
 };
 
 }  // namespace binconv

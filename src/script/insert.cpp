@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "codec/encode.h"
+#include "patch/patch_input.h"
 #include "runtime/describe.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
@@ -204,71 +205,9 @@ bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const Scr
   return true;
 }
 
-// What an @ line's fields say: the pointers its text goes to, and where
-// and how much room dump found.
-struct EntryFields {
-  std::optional<std::vector<std::size_t>> pointers;  // ptr=, as pointer indexes
-  std::optional<std::uint64_t> at;
-  std::optional<std::uint64_t> room;
-  std::optional<std::uint64_t> inside;  // in=
-};
-
-// The index of the pointer a ptr= item names: its offset, LO/HI when split.
-std::optional<std::size_t> PointerNamed(const ScriptSpec& def, std::string_view item) {
-  const std::size_t slash = item.find('/');
-  if (def.split != (slash != std::string_view::npos)) return std::nullopt;
-  const std::optional<std::uint64_t> offset = ParseNumber(item.substr(0, slash));
-  if (!offset || *offset < def.table) return std::nullopt;
-  const std::uint64_t i = def.split ? *offset - def.table : (*offset - def.table) / def.stride;
-  if (i >= def.count || SiteOf(def, i).offset != *offset) return std::nullopt;
-  if (def.split && ParseNumber(item.substr(slash + 1)) != def.hi + i) return std::nullopt;
-  return static_cast<std::size_t>(i);
-}
-
-// The @ line's fields, or nothing with a problem at its line.
-std::optional<EntryFields> ReadEntryFields(const ScriptFileEntry& entry, const ScriptSpec& def,
-                                           std::vector<Problem>& problems) {
-  EntryFields fields;
-  std::string_view rest = entry.fields;
-  while (true) {
-    const std::size_t first = rest.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return fields;
-    rest.remove_prefix(first);
-    const std::string_view word = rest.substr(0, std::min(rest.find_first_of(" \t"), rest.size()));
-    rest.remove_prefix(word.size());
-    const std::string_view name = word.substr(0, word.find('='));
-    const std::string_view value = word.substr(std::min(name.size() + 1, word.size()));
-    std::string reason;
-    if (name == "ptr") {
-      fields.pointers.emplace();
-      for (std::size_t from = 0; from <= value.size() && reason.empty();) {
-        const std::size_t comma = std::min(value.find(',', from), value.size());
-        const std::string_view item = value.substr(from, comma - from);
-        if (const std::optional<std::size_t> i = PointerNamed(def, item)) {
-          fields.pointers->push_back(*i);
-        } else {
-          reason = "ptr= names " + std::string(item) + ", which is no pointer of the table";
-        }
-        from = comma + 1;
-      }
-    } else if (name == "at" || name == "room" || name == "in") {
-      (name == "at" ? fields.at : name == "room" ? fields.room : fields.inside) = ParseNumber(value);
-      if (!ParseNumber(value)) reason = std::string(name) + "= takes a number";
-    } else {
-      reason = "unknown field " + std::string(word) + "; an @ line takes ptr=, at=, room= and in=";
-    }
-    if (!reason.empty()) {
-      Problem p{ProblemCode::kBadEntryLine, def.shown, entry.line};
-      p.reason = std::move(reason);
-      problems.push_back(std::move(p));
-      return std::nullopt;
-    }
-  }
-}
-
 // Why an entry's fields can't stand for `string`, or empty when they can.
-// at= and room= say what dump found and are checked, not taken; ptr= picks
-// which pointers of the string take this entry's text.
+// ptr= picks which pointers of the string take this entry's text; the other
+// fields are checked against the string.
 std::string RefusedFields(const ScriptSpec& def, const ScriptFileEntry& entry,
                           const EntryFields& fields, const ScriptString& string,
                           const std::vector<std::size_t>& pointers,
@@ -288,20 +227,7 @@ std::string RefusedFields(const ScriptSpec& def, const ScriptFileEntry& entry,
              " too; give each pointer one entry";
     }
   }
-  if (fields.at && *fields.at != string.at) {
-    return "at= says " + HexNumber(*fields.at) + ", but the pointer leads to " +
-           HexNumber(string.at) + "; at= shows where the string is and can't be changed";
-  }
-  if (fields.inside && fields.inside != string.inside) {
-    return "in= says " + HexNumber(*fields.inside) + ", but the string lies in " +
-           (string.inside ? "the one at " + HexNumber(*string.inside) : std::string("no other")) +
-           "; in= shows where the string lies and can't be changed";
-  }
-  if (fields.room && *fields.room != string.room) {
-    return "room= says " + std::to_string(*fields.room) + ", but the string has " +
-           std::to_string(string.room) + " bytes in place; room= can't be changed";
-  }
-  return {};
+  return FieldsAgainstString(fields, string);
 }
 
 // Each entry of the script file matched to the pointers it gives its text
@@ -549,6 +475,102 @@ Result<Unit, IoError> WriteInserted(std::span<const GameWrite> writes,
   const std::vector<FilePatch> patches = PatchesOf(writes);
   if (output != nullptr) return PatchCopyAtomically(game, *output, patches, ops, size);
   return PatchFileAtomically(game, patches, ops, owner_kept, size);
+}
+
+const std::string& InsertTarget::written_name() const {
+  if (output) return *output;
+  return in_place ? game : *patch;
+}
+
+std::string InsertTarget::result_name() const {
+  if (output) return *output;
+  return in_place ? game + " with the texts" : "the result";
+}
+
+bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
+                    std::uint64_t game_size) {
+  return result.entries.empty() && result.scripts.empty() && target.in_place && !target.patch &&
+         result.size == game_size;
+}
+
+Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
+    PatchFormat format, FileReader& original, std::span<const GameWrite> writes,
+    std::uint64_t size, std::function<void(std::uint64_t)> progress) {
+  // The result is the original read with the writes laid over it.
+  const std::vector<FilePatch> patches = PatchesOf(writes);
+  if (size < original.size() || !FilePatchesFit(size, patches)) {
+    return Unexpected(InsertPatchError(GameChangedSinceRead{}));
+  }
+  FileInput from(original);
+  FileInput to(original, patches, size);
+  ProgressInput result(to, std::move(progress));
+  auto made = MakeVerifiedPatchFrom(format, from, result);
+  if (!made) return Unexpected(InsertPatchError(made.error()));
+  return std::move(made).value();
+}
+
+Result<Unit, IoError> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
+                                  std::uint64_t size,
+                                  const std::optional<std::vector<std::uint8_t>>& patch,
+                                  FileOps& ops, bool* owner_kept) {
+  AtomicFileWriter patch_writer;
+  if (patch) {
+    auto sealed = patch_writer.Open(PathFromUtf8(*target.patch));
+    if (sealed) sealed = patch_writer.Write(*patch);
+    if (sealed) sealed = patch_writer.Seal();
+    if (!sealed) return sealed;
+  }
+  if (target.writes_game()) {
+    std::filesystem::path output;
+    if (target.output) output = PathFromUtf8(*target.output);
+    auto applied = WriteInserted(writes, PathFromUtf8(target.game),
+                                 target.output ? &output : nullptr, ops, owner_kept, size);
+    if (!applied) return applied;
+  }
+  if (patch) return patch_writer.Commit();
+  return Unit{};
+}
+
+std::string InsertMapCsv(std::span<const MapRow> rows) {
+  std::string csv = "script,index,pointers,old_offset,new_offset,bytes\n";
+  for (const MapRow& row : rows) {
+    std::string name = row.script;
+    if (name.find_first_of(",\"\r\n") != std::string::npos) {
+      std::string quoted = "\"";
+      for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      name = quoted + "\"";
+    }
+    csv += name + "," + std::to_string(row.index) + "," + row.pointers + "," +
+           HexNumber(row.old_offset) + "," + HexNumber(row.new_offset) + "," +
+           std::to_string(row.bytes) + "\n";
+  }
+  return csv;
+}
+
+std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
+                                            const InsertResult& result) {
+  std::vector<std::string> lines;
+  auto bytes = [](std::uint64_t n) { return Counted(n, "byte"); };
+  for (const InsertedEntry& entry : result.entries) {
+    lines.push_back(plan_name + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
+                    HexNumber(entry.offset) + ": " + bytes(entry.used) + " used, " +
+                    bytes(entry.room - entry.used) + " of " + bytes(entry.room) + " left" +
+                    (entry.filled ? " (filled)" : ""));
+  }
+  for (const InsertedScript& script : result.scripts) {
+    lines.push_back(
+        script.shown + ": " + std::to_string(script.strings - script.moved) + " stayed, " +
+        std::to_string(script.moved) + " moved" +
+        (script.shared != 0 ? " (" + std::to_string(script.shared) + " onto identical texts)"
+                            : "") +
+        ", " + std::to_string(script.unchanged) + " unchanged");
+  }
+  for (const SpaceUsed& space : result.spaces) {
+    lines.push_back("space " + (space.name.empty() ? "" : space.name + " ") +
+                    HexNumber(space.first) + ".." + HexNumber(space.last) + ": " +
+                    bytes(space.used) + " used, " + bytes(space.free) + " free");
+  }
+  return lines;
 }
 
 }  // namespace binconv

@@ -7,11 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "codec/convert.h"
+#include "patch/patch_format.h"
 #include "runtime/file.h"
 #include "script/job.h"
 
@@ -77,12 +81,63 @@ struct InsertResult {
   std::uint64_t size = 0;  // of the game written: past the game's, a grow line's
 };
 
+// Where an insert's result goes, the files named as given (UTF-8): GAME
+// replaced in place, or ORIGINAL read and OUTPUT written as its patched copy;
+// and a patch from the game to the result.
+struct InsertTarget {
+  std::string game;  // the game read: GAME or ORIGINAL
+  bool in_place = false;
+  std::optional<std::string> output;
+  std::optional<std::string> patch;
+  PatchFormat patch_format = PatchFormat::kBps;
+
+  // False for ORIGINAL with PATCH alone, which writes only the patch.
+  bool writes_game() const { return in_place || output.has_value(); }
+  // What the texts are put into, as the last line names it.
+  const std::string& written_name() const;
+  // The result as the patch's messages name it.
+  std::string result_name() const;
+};
+
 // Everything checked, encoded and laid out; or every problem found (the
 // entries' first, then the scripts'), or the game's read error.
 Result<InsertResult, JobError> InsertPlan(const InsertInput& input);
 
 // The writes as patches; they point into `writes`.
 std::vector<FilePatch> PatchesOf(std::span<const GameWrite> writes);
+
+// Whether `result` changes nothing of a game of `game_size` bytes patched in
+// place without a patch: the file is then not even copied.
+bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
+                    std::uint64_t game_size);
+
+// The game is no longer what the writes were laid out over: shorter than
+// the result, or too short for a write.
+struct GameChangedSinceRead {};
+using InsertPatchError = std::variant<GameChangedSinceRead, PatchFileError>;
+
+// The patch from the game, as `original` reads now, to it with `writes` over
+// it and `size` bytes long, made and checked; `progress` hears how far the
+// result has been read over every pass.
+Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
+    PatchFormat format, FileReader& original, std::span<const GameWrite> writes,
+    std::uint64_t size, std::function<void(std::uint64_t)> progress = {});
+
+// The patch (when there is one) staged, the game written as `target` says
+// through `ops`, and only then the patch put in place, so that a failure
+// leaves neither. `owner_kept` as WriteInserted tells it.
+Result<Unit, IoError> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
+                                  std::uint64_t size,
+                                  const std::optional<std::vector<std::uint8_t>>& patch,
+                                  FileOps& ops, bool* owner_kept);
+
+// The --map CSV: a header, then one line per row.
+std::string InsertMapCsv(std::span<const MapRow> rows);
+
+// The summary: each entry's bytes used and left, each script's texts that
+// stayed, moved and are unchanged, and each space's bytes used and free.
+std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
+                                            const InsertResult& result);
 
 // Replaces `game` once, atomically, with every write applied; or, with an
 // `output`, writes it as the patched copy of `game`. `owner_kept` as

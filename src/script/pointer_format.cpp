@@ -1,5 +1,6 @@
 #include "script/pointer_format.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -113,6 +114,25 @@ bool IsPointerFormatWord(std::string_view word) {
   return key.size() < word.size() &&
          (key == "header" || key == "base" || key == "map" || key == "relative" ||
           key == "window" || key == "bank");
+}
+
+GivenFormatWords FormatWordsOf(std::string_view given, std::span<const std::string> more) {
+  GivenFormatWords out;
+  for (std::size_t at = 0; at <= given.size();) {
+    const std::size_t space = std::min(given.find(' ', at), given.size());
+    if (space > at) out.words.emplace_back(given.substr(at, space - at));
+    at = space + 1;
+  }
+  for (; out.taken < more.size() && IsPointerFormatWord(more[out.taken]); ++out.taken) {
+    out.words.push_back(more[out.taken]);
+  }
+  return out;
+}
+
+std::string GivenFormatWords::text() const {
+  std::string joined;
+  for (const std::string& w : words) joined += (joined.empty() ? "" : " ") + w;
+  return joined;
 }
 
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {

@@ -20,7 +20,9 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/result.h"
 
@@ -67,6 +69,16 @@ struct FormatWordError {
 // Whether `word` is KEY=VALUE with one of the format's keys (header, base,
 // map, relative, window, bank), whatever its value: a word that follows TYPE.
 bool IsPointerFormatWord(std::string_view word);
+
+// The words of a format given as arguments: those of `given`, split at its
+// spaces, then each of `more` that is a format word, up to the first that
+// is not (a game's name may hold "="); `taken` counts those of `more`.
+struct GivenFormatWords {
+  std::vector<std::string> words;
+  std::size_t taken = 0;
+  std::string text() const;  // the words, one space between them
+};
+GivenFormatWords FormatWordsOf(std::string_view given, std::span<const std::string> more);
 
 // Reads a format from its words, TYPE first.
 Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words);

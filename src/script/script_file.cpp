@@ -179,11 +179,114 @@ std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptStr
   return lines;
 }
 
+namespace {
+
+// Pointer `i` as ptr= names it.
+std::string PointerName(const ScriptSpec& def, std::size_t i) {
+  return def.split ? HexNumber(def.table + i) + "/" + HexNumber(def.hi + i)
+                   : HexNumber(SiteOf(def, i).offset);
+}
+
+}  // namespace
+
+std::string PointerListOf(const ScriptSpec& def, const ScriptString& string, char separator) {
+  std::string list;
+  for (const std::size_t i : string.pointers) {
+    if (!list.empty()) list += separator;
+    list += PointerName(def, i);
+  }
+  return list;
+}
+
+std::optional<std::size_t> PointerNamed(const ScriptSpec& def, std::string_view item) {
+  const std::size_t slash = item.find('/');
+  if (def.split != (slash != std::string_view::npos)) return std::nullopt;
+  const std::optional<std::uint64_t> offset = ParseNumber(item.substr(0, slash));
+  if (!offset || *offset < def.table) return std::nullopt;
+  const std::uint64_t i = def.split ? *offset - def.table : (*offset - def.table) / def.stride;
+  if (i >= def.count || SiteOf(def, i).offset != *offset) return std::nullopt;
+  if (def.split && ParseNumber(item.substr(slash + 1)) != def.hi + i) return std::nullopt;
+  return static_cast<std::size_t>(i);
+}
+
+EntryFields FieldsOf(const ScriptString& string) {
+  return {string.pointers, string.at, string.room, string.inside};
+}
+
+std::string EntryLineOf(const ScriptSpec& def, std::size_t index, const EntryFields& fields) {
+  std::string line = "@" + std::to_string(index);
+  if (fields.pointers) {
+    line += " ptr=";
+    for (std::size_t k = 0; k < fields.pointers->size(); ++k) {
+      line += (k == 0 ? "" : ",") + PointerName(def, (*fields.pointers)[k]);
+    }
+  }
+  if (fields.at) line += " at=" + HexNumber(*fields.at);
+  if (fields.room) line += " room=" + std::to_string(*fields.room);
+  if (fields.inside) line += " in=" + HexNumber(*fields.inside);
+  return line;
+}
+
+std::optional<EntryFields> ReadEntryFields(const ScriptFileEntry& entry, const ScriptSpec& def,
+                                           std::vector<Problem>& problems) {
+  EntryFields fields;
+  std::string_view rest = entry.fields;
+  while (true) {
+    const std::size_t first = rest.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return fields;
+    rest.remove_prefix(first);
+    const std::string_view word = rest.substr(0, std::min(rest.find_first_of(" \t"), rest.size()));
+    rest.remove_prefix(word.size());
+    const std::string_view name = word.substr(0, word.find('='));
+    const std::string_view value = word.substr(std::min(name.size() + 1, word.size()));
+    std::string reason;
+    if (name == "ptr") {
+      fields.pointers.emplace();
+      for (std::size_t from = 0; from <= value.size() && reason.empty();) {
+        const std::size_t comma = std::min(value.find(',', from), value.size());
+        const std::string_view item = value.substr(from, comma - from);
+        if (const std::optional<std::size_t> i = PointerNamed(def, item)) {
+          fields.pointers->push_back(*i);
+        } else {
+          reason = "ptr= names " + std::string(item) + ", which is no pointer of the table";
+        }
+        from = comma + 1;
+      }
+    } else if (name == "at" || name == "room" || name == "in") {
+      (name == "at" ? fields.at : name == "room" ? fields.room : fields.inside) = ParseNumber(value);
+      if (!ParseNumber(value)) reason = std::string(name) + "= takes a number";
+    } else {
+      reason = "unknown field " + std::string(word) + "; an @ line takes ptr=, at=, room= and in=";
+    }
+    if (!reason.empty()) {
+      Problem p{ProblemCode::kBadEntryLine, def.shown, entry.line};
+      p.reason = std::move(reason);
+      problems.push_back(std::move(p));
+      return std::nullopt;
+    }
+  }
+}
+
+std::string FieldsAgainstString(const EntryFields& fields, const ScriptString& string) {
+  if (fields.at && *fields.at != string.at) {
+    return "at= says " + HexNumber(*fields.at) + ", but the pointer leads to " +
+           HexNumber(string.at) + "; at= shows where the string is and can't be changed";
+  }
+  if (fields.inside && fields.inside != string.inside) {
+    return "in= says " + HexNumber(*fields.inside) + ", but the string lies in " +
+           (string.inside ? "the one at " + HexNumber(*string.inside) : std::string("no other")) +
+           "; in= shows where the string lies and can't be changed";
+  }
+  if (fields.room && *fields.room != string.room) {
+    return "room= says " + std::to_string(*fields.room) + ", but the string has " +
+           std::to_string(string.room) + " bytes in place; room= can't be changed";
+  }
+  return {};
+}
+
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
                        const TextCodec& encoding, TextDecoder& decoder, std::string& out) {
-  out += "@" + std::to_string(string.index) + " ptr=" + PointerListOf(def, string, ',') +
-         " at=" + HexNumber(string.at) + " room=" + std::to_string(string.room) +
-         (string.inside ? " in=" + HexNumber(*string.inside) : "") + "\n";
+  out += EntryLineOf(def, string.index, FieldsOf(string)) + "\n";
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   for (const std::u16string& line : lines) {
     out += ';';

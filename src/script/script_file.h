@@ -87,6 +87,38 @@ struct ScriptFileContents {
 ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& shown,
                                    std::vector<Problem>& problems);
 
+// What an @ line's fields say: the pointers its text goes to, and where and
+// how much room dump found. A field the line leaves out is nullopt.
+struct EntryFields {
+  std::optional<std::vector<std::size_t>> pointers;  // ptr=, as pointer indexes
+  std::optional<std::uint64_t> at;
+  std::optional<std::uint64_t> room;
+  std::optional<std::uint64_t> inside;  // in=
+  bool operator==(const EntryFields&) const = default;
+};
+
+// The fields dump writes for `string`: in= only for a tail.
+EntryFields FieldsOf(const ScriptString& string);
+
+// The @ line of entry `index`, without its line break:
+// "@N ptr=... at=... room=... in=...", each field only when given.
+std::string EntryLineOf(const ScriptSpec& def, std::size_t index, const EntryFields& fields);
+
+// The fields of an entry's @ line, or nothing with a problem at its line.
+std::optional<EntryFields> ReadEntryFields(const ScriptFileEntry& entry, const ScriptSpec& def,
+                                           std::vector<Problem>& problems);
+
+// Where every pointer of `string` stands, `separator` between them, as ptr=
+// names them (with ','): OFFSET, or LO/HI for a split table.
+std::string PointerListOf(const ScriptSpec& def, const ScriptString& string, char separator);
+
+// The index of the pointer one ptr= item names; nothing when it names none.
+std::optional<std::size_t> PointerNamed(const ScriptSpec& def, std::string_view item);
+
+// Why at=, in= or room= can't stand for `string`, or empty when they can:
+// they say what dump found and are checked, not taken.
+std::string FieldsAgainstString(const EntryFields& fields, const ScriptString& string);
+
 // The bytes of an entry's text with the encoding's end for `end` after it
 // (with a .tbl, none when the text ends with an end token), or nothing with
 // the problems of its lines added (`shown` names the script file). The lines

@@ -91,16 +91,6 @@ PointerSite SiteOf(const ScriptSpec& def, std::uint64_t i) {
   return PointerSite{def.split ? def.table + i : def.table + i * def.stride, def.table};
 }
 
-std::string PointerListOf(const ScriptSpec& def, const ScriptString& string, char separator) {
-  std::string list;
-  for (const std::size_t i : string.pointers) {
-    if (!list.empty()) list += separator;
-    list += def.split ? HexNumber(def.table + i) + "/" + HexNumber(def.hi + i)
-                      : HexNumber(SiteOf(def, i).offset);
-  }
-  return list;
-}
-
 bool GameBytes::ByteAt(std::uint64_t offset, std::uint8_t& byte) {
   if (offset >= reader_.size()) {
     // Callers check first; a read past the end is never sized by it.

@@ -129,10 +129,6 @@ Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<Problem>& problems);
 
-// Where every pointer of `string` stands, `separator` between them: OFFSET,
-// or LO/HI for a split table.
-std::string PointerListOf(const ScriptSpec& def, const ScriptString& string, char separator);
-
 // The byte ranges a script's pointers take: one for a table, two when split.
 std::vector<ByteRange> PointerRangesOf(const ScriptSpec& def);
 

@@ -1,5 +1,3 @@
-// A patch's input read through for the progress bar: the bytes pass
-// unchanged and the bar hears of the furthest byte read, never of a step back.
 // The jobs on a game report through the wrappers one count that only grows
 // and reaches the whole.
 
@@ -18,22 +16,6 @@
 
 namespace binconv::cli {
 namespace {
-
-TEST(ProgressInputTest, TellsTheFurthestByteRead) {
-  std::vector<std::uint8_t> bytes(32);
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i);
-  MemoryInput memory(bytes);
-  std::vector<std::uint64_t> told;
-  ProgressInput input(memory, [&](std::uint64_t done) { told.push_back(done); });
-  std::vector<std::uint8_t> out(4);
-  for (const std::uint64_t offset : {0, 2, 1, 20, 8}) {
-    ASSERT_TRUE(input.ReadAt(offset, out).has_value());
-    EXPECT_EQ(offset, out[0]);
-  }
-  EXPECT_FALSE(input.ReadAt(30, out).has_value());
-  EXPECT_EQ((std::vector<std::uint64_t>{4, 6, 24}), told);
-  EXPECT_EQ(32u, input.size());
-}
 
 using test::fs::path;
 

@@ -96,5 +96,27 @@ TEST(SearchPointersTest, FindsWhatReadingEveryOffsetFinds) {
   }
 }
 
+// A target past the end is told as such, whatever the format; one inside
+// only when an address format has no value for it. A pipe's end is unknown.
+TEST(UnreachableTargetsTest, PastTheEndOrWithoutAValue) {
+  PointerFormat address;
+  address.type = PointerType::kU16le;
+  address.header = 0x10;
+  PointerFormat relative = address;
+  relative.header = 0;
+  relative.relative = PointerBase::kSelf;
+  const std::vector<std::uint64_t> targets = {0x8, 0x20, 0x10000 + 0x10, 0x100};
+  auto told = [&](const PointerFormat& format, std::optional<std::uint64_t> size) {
+    std::string out;
+    for (const UnreachableTarget& t : UnreachableTargets(format, targets, size)) {
+      out += OffsetHex(t.offset) + (t.why ? "/value " : "/end ");
+    }
+    return out;
+  };
+  EXPECT_EQ(told(address, 0x100), "0x0000008/value 0x0010010/end 0x0000100/end ");
+  EXPECT_EQ(told(address, std::nullopt), "0x0000008/value 0x0010010/value ");
+  EXPECT_EQ(told(relative, 0x100), "0x0010010/end 0x0000100/end ");
+}
+
 }  // namespace
 }  // namespace binconv

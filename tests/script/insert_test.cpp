@@ -243,5 +243,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ScriptGameSpec{"u24le map=lorom", false, true, true, 8, 14, 0, true, false,
                                    false, 3}));
 
+// A script's name with a comma, a quote or a line break is one quoted
+// field, its quotes doubled, so that every row keeps its six columns.
+TEST(InsertMapCsvTest, QuotesOnlyNamesThatNeedIt) {
+  const std::vector<MapRow> rows = {{"s.txt", 0, "0x10;0x14", 0x40, 0x40, 3},
+                                    {"a,b \"c\".txt", 7, "0x12", 0x48, 0x80, 10},
+                                    {"two\nlines", 1, "0x1/0x2", 0, 0x10, 1}};
+  EXPECT_EQ(InsertMapCsv(rows),
+            "script,index,pointers,old_offset,new_offset,bytes\n"
+            "s.txt,0,0x10;0x14,0x40,0x40,3\n"
+            "\"a,b \"\"c\"\".txt\",7,0x12,0x48,0x80,10\n"
+            "\"two\nlines\",1,0x1/0x2,0x0,0x10,1\n");
+}
+
 }  // namespace
 }  // namespace binconv

@@ -198,5 +198,30 @@ INSTANTIATE_TEST_SUITE_P(
                     WordsCase{"u16le base=1 relative=self", FormatWordErrorCode::kRelativeWith,
                               2}));
 
+// The words after --format stop at the first argument that is no format
+// word, so that GAME's name may hold "="; runs of spaces give no empty word.
+TEST(FormatWordsOfTest, TakesOnlyFormatWords) {
+  struct Case {
+    const char* given;
+    std::vector<std::string> more;
+    std::vector<std::string> words;
+    std::size_t taken;
+  };
+  const std::vector<Case> cases = {
+      {"u16le", {"base=0x8000", "map=lorom", "game.bin", "0x10"},
+       {"u16le", "base=0x8000", "map=lorom"}, 2},
+      {" u16le  base=1 ", {"a=b.bin", "base=2"}, {"u16le", "base=1"}, 0},
+      {"u24be", {}, {"u24be"}, 0},
+      {"", {"relative=self", "page=1"}, {"relative=self"}, 1},
+  };
+  for (const Case& c : cases) {
+    const GivenFormatWords given = FormatWordsOf(c.given, c.more);
+    EXPECT_EQ(given.words, c.words) << c.given;
+    EXPECT_EQ(given.taken, c.taken) << c.given;
+  }
+  EXPECT_EQ(FormatWordsOf(" u16le  base=1 ", std::vector<std::string>{"map=hirom"}).text(),
+            "u16le base=1 map=hirom");
+}
+
 }  // namespace
 }  // namespace binconv

@@ -245,6 +245,96 @@ TEST(ParseScriptFileTest, HeaderReadsBack) {
   }
 }
 
+// --- what dump writes, read back ---------------------------------------------
+
+ScriptSpec TableOf(bool split) {
+  ScriptSpec def;
+  def.shown = "s.txt";
+  def.split = split;
+  def.table = 0x100;
+  def.hi = 0x180;
+  def.stride = split ? 0 : 3;
+  def.count = 16;
+  def.end = 0xFF;
+  return def;
+}
+
+struct WrittenEntry {
+  const char* name;
+  bool split = false;
+  ScriptString string;
+  // The @ line's fields when not those dump writes for the string.
+  std::optional<EntryFields> fields{};
+};
+
+ScriptString StringOf(std::size_t index, std::vector<std::size_t> pointers, std::uint64_t at,
+                      std::uint64_t room, std::optional<std::uint64_t> inside,
+                      std::vector<std::uint8_t> bytes, std::vector<std::uint8_t> end = {0xFF}) {
+  return {index, std::move(pointers), at, bytes.size() + end.size(), room, inside,
+          std::move(bytes), std::move(end)};
+}
+
+// Every entry, written after the header and read back in one file: the same
+// index, fields and text, so that no field or line runs into the next entry.
+TEST(ScriptEntryTest, WrittenEntriesReadBack) {
+  const std::vector<std::uint8_t> semicolon = CodeOf(u";");
+  const std::vector<WrittenEntry> table = {
+      {"OnePointer", false, StringOf(0, {0}, 0x400, 3, std::nullopt, {0x56, 0x57})},
+      {"SeveralPointers", false, StringOf(1, {1, 4, 15}, 0x410, 12, std::nullopt, {0x56})},
+      {"SplitTable", true, StringOf(2, {2, 9}, 0x420, 5, std::nullopt, {0x58})},
+      {"Tail", false, StringOf(3, {3}, 0x411, 0, 0x410, {0x57})},
+      {"EmptyText", false, StringOf(5, {5}, 0x430, 1, std::nullopt, {})},
+      {"LinesAndAFinalBreak", false, StringOf(6, {6}, 0x440, 9, std::nullopt, {0x56, 0x24, 0x24})},
+      {"LinesThatLookLikeMarks", false,
+       StringOf(7, {7}, 0x450, 9, std::nullopt, Join({semicolon, {0x24}, semicolon}))},
+      {"OtherEndKeptInTheText", false, StringOf(8, {8}, 0x460, 3, std::nullopt, {0x56}, {0x00})},
+      {"HugeNumbers", false,
+       StringOf(10, {10}, 0xFFFFFFFFFFFFFFFF, 0xFFFFFFFFFFFFFFFF, 0x8000000000000000, {0x56})},
+      {"NoFields", false, StringOf(11, {11}, 0x470, 2, std::nullopt, {0x56}), EntryFields{}},
+      {"OnlySomeFields", true, StringOf(12, {12, 13}, 0x480, 2, std::nullopt, {0x56}),
+       EntryFields{std::vector<std::size_t>{13}, std::nullopt, 7, std::nullopt}},
+  };
+  std::string file = ScriptHeaderText({"g", 1, 0}, "p", "s.txt");
+  TextDecoder decoder(test::DefaultCodec());
+  for (const WrittenEntry& c : table) {
+    const ScriptSpec def = TableOf(c.split);
+    if (!c.fields) {
+      AppendScriptEntry(def, c.string, test::DefaultCodec(), decoder, file);
+      continue;
+    }
+    file += EntryLineOf(def, c.string.index, *c.fields) + "\n";
+    for (const std::u16string& line : DumpedLinesOf(def, c.string, test::DefaultCodec(), decoder)) {
+      file += EncodeUtf8(line) + "\n";
+    }
+  }
+  std::vector<Problem> problems;
+  const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
+  ASSERT_TRUE(problems.empty()) << file;
+  ASSERT_EQ(contents.entries.size(), table.size()) << file;
+  for (std::size_t k = 0; k < table.size(); ++k) {
+    const WrittenEntry& c = table[k];
+    SCOPED_TRACE(c.name);
+    const ScriptSpec def = TableOf(c.split);
+    const ScriptFileEntry& entry = contents.entries[k];
+    EXPECT_EQ(entry.index, c.string.index);
+    const std::optional<EntryFields> fields = ReadEntryFields(entry, def, problems);
+    ASSERT_TRUE(fields) << problems.at(0).reason;
+    EXPECT_EQ(*fields, c.fields.value_or(FieldsOf(c.string)));
+    std::vector<std::string> lines;
+    for (const ScriptTextLine& line : entry.lines) lines.emplace_back(line.text);
+    std::vector<std::string> written;
+    for (const std::u16string& line : DumpedLinesOf(def, c.string, test::DefaultCodec(), decoder)) {
+      written.push_back(EncodeUtf8(line));
+    }
+    EXPECT_EQ(lines, written);
+    if (c.string.end != std::vector<std::uint8_t>{0xFF}) continue;
+    // The text itself comes back as the bytes the game had.
+    const auto encoded = EncodeScriptEntry(entry, test::DefaultCodec(), def.end, "s.txt", problems);
+    ASSERT_TRUE(encoded);
+    EXPECT_EQ(test::Hex(*encoded), test::Hex(Join({c.string.bytes, c.string.end})));
+  }
+}
+
 // --- a game's own table -------------------------------------------------------
 
 constexpr std::string_view kGameTbl =

@@ -11,6 +11,7 @@
 
 #include "runtime/hex.h"
 #include "script/plan.h"
+#include "script/script_file.h"
 #include "support/bytes.h"
 #include "support/gtest_support.h"
 #include "support/script_game.h"

@@ -1,0 +1,88 @@
+#include "cli/insert_outputs.h"
+
+#include <variant>
+
+#include "cli/common.h"
+#include "cli/patch_files.h"
+#include "runtime/file.h"
+
+namespace binconv::cli {
+
+Reported<InsertTarget> ParseInsertTarget(const ParsedArgs& args) {
+  const std::optional<std::string> into = args.Value("into");
+  const std::optional<std::string> output = args.Value("output");
+  const std::optional<std::string> patch = args.Value("patch");
+  auto misuse = [](const std::string& message) { return Failure(UsageError(message)); };
+  InsertTarget target{into ? *into : *args.Value("from"), into.has_value(), output, patch};
+  if (patch) {
+    if (patch->empty()) return misuse("the --patch name is empty");
+    const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch);
+    if (!format) return Unexpected(format.error());
+    if (auto spared = CheckOutputSparesInput(*patch, target.game); !spared) {
+      return Unexpected(spared.error());
+    }
+    if (output && NameTheSameFile(PathFromUtf8(*patch), PathFromUtf8(*output))) {
+      return misuse("--patch PATCH and -o OUTPUT name the same file");
+    }
+    target.patch_format = *format;
+  }
+  // Only an existing ORIGINAL: a missing one is told as a file not found.
+  if (output && AreOneExistingFile(PathFromUtf8(target.game), PathFromUtf8(*output))) {
+    return misuse("-o OUTPUT is ORIGINAL itself; use --into to patch it in place");
+  }
+  return target;
+}
+
+void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t game,
+                        std::uint64_t result, JobProgress& progress) {
+  const std::uint64_t patch = target.patch ? PassesOverModified(target.patch_format) : 0;
+  const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
+  progress.Plan(game, {game, patch * result, write * result});
+}
+
+// The patch from the original, read again now, to the result; none without --patch.
+Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(const InsertTarget& target,
+                                                                       const InsertResult& inserted,
+                                                                       JobProgress& progress) {
+  if (!target.patch) return std::optional<std::vector<std::uint8_t>>();
+  FileReader original;
+  if (auto opened = OpenInputFile(target.game, original); !opened) {
+    return Unexpected(opened.error());
+  }
+  auto made = MakeInsertPatch(target.patch_format, original, inserted.writes, inserted.size,
+                              progress.Step(kPatchStep));
+  if (made) return std::optional(std::move(made).value());
+  progress.Clear();
+  if (const auto* error = std::get_if<PatchFileError>(&made.error())) {
+    return Failure(ReportPatchFileError(*error, *target.patch, target.game, target.result_name()));
+  }
+  PrintError(target.game + " changed while the texts were being laid out; nothing written");
+  return Unexpected(ExitStatus::kError);
+}
+
+Reported<std::unique_ptr<OutputSink>> StageInsertMap(const ParsedArgs& args, bool dry_run,
+                                                     const std::vector<MapRow>& rows) {
+  const std::optional<std::string> name = args.Value("map");
+  if (!name || (dry_run && !NamesOpenStream(PathFromUtf8(*name)))) {
+    return std::unique_ptr<OutputSink>();
+  }
+  return StageOutput(PathFromUtf8(*name), Bytes(InsertMapCsv(rows)));
+}
+
+Reported<> WriteInsertOutputs(const InsertTarget& target, const InsertResult& inserted,
+                              const std::optional<std::vector<std::uint8_t>>& patch,
+                              JobProgress& progress) {
+  bool owner_kept = true;
+  ProgressFileOps ops(progress.Step(kWriteStep));
+  auto written = WriteInsert(target, inserted.writes, inserted.size, patch, ops, &owner_kept);
+  if (!owner_kept) {
+    // The warning first: a patch that then can't be put in place fails after it.
+    progress.Finish();
+    WarnOwnerChanged(target.written_name());
+  }
+  if (written) return Unit{};
+  progress.Clear();
+  return Failure(ReportOutputError(written.error()));
+}
+
+}  // namespace binconv::cli
