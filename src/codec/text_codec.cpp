@@ -62,6 +62,10 @@ void TextEncoder::set_drop_problems(bool drop) {
   if (Encoder* encoder = std::get_if<Encoder>(&encoder_)) encoder->set_drop_problems(drop);
 }
 
+void TextEncoder::set_offsets(std::vector<UnitOffset>* offsets) {
+  if (GameEncoder* encoder = std::get_if<GameEncoder>(&encoder_)) encoder->set_offsets(offsets);
+}
+
 TextDecoder::TextDecoder(const TextCodec& encoding, DecodeOptions options)
     : decoder_(encoding.game() != nullptr
                    ? std::variant<Decoder, GameDecoder>(std::in_place_type<GameDecoder>,

@@ -58,6 +58,8 @@ class TextEncoder {
   bool odd_count() const;
   // As Encoder's; a .tbl's encoder always leaves out a character without a code.
   void set_drop_problems(bool drop);
+  // As GameEncoder's; the two table files' encoder keeps none.
+  void set_offsets(std::vector<UnitOffset>* offsets);
 
  private:
   std::variant<Encoder, GameEncoder> encoder_;
