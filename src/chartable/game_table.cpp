@@ -96,7 +96,13 @@ GameUnitReader::GameUnitReader(const detail::GameCodeKeys& keys) : keys_(keys) {
 // into the codes and at each other.
 struct GameTable::Model {
   explicit Model(std::vector<GameCode> all)
-      : codes(std::move(all)), keys(codes), reader(keys), index(codes) {}
+      : codes(std::move(all)), keys(codes), reader(keys), index(codes) {
+    for (const GameCode& code : codes) {
+      if (code.kind == GameCodeKind::kEnd && (first_end == nullptr || code.line < first_end->line)) {
+        first_end = &code;
+      }
+    }
+  }
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;
 
@@ -104,6 +110,7 @@ struct GameTable::Model {
   const detail::GameCodeKeys keys;
   const GameUnitReader reader;
   const GameTextIndex index;
+  const GameCode* first_end = nullptr;
 };
 
 GameTable::GameTable(std::vector<GameCode> codes)
@@ -118,6 +125,8 @@ GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_e
 const GameUnitReader& GameTable::reader() const { return model_->reader; }
 
 const GameTextIndex& GameTable::text_index() const { return model_->index; }
+
+const GameCode* GameTable::first_end() const { return model_->first_end; }
 
 namespace {
 

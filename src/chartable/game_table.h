@@ -142,6 +142,9 @@ class GameTable {
   const GameUnitReader& reader() const;
   // Which code each text is written as (chartable/text_index.h).
   const GameTextIndex& text_index() const;
+  // The first end token in the order of the file, which a string ends with
+  // when nothing else says how; nullptr when there is none.
+  const GameCode* first_end() const;
 
  private:
   struct Model;
