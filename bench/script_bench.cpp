@@ -6,7 +6,10 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,6 +63,73 @@ void BM_InsertScript(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_InsertScript)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The dumped script with every text changed but not its length (each line's
+// characters turned by one), so that insert encodes all 20,000 of them.
+std::string EditedScript(const fs::path& script) {
+  std::ifstream in(script, std::ios::binary);
+  std::string out;
+  for (std::string line; std::getline(in, line);) {
+    const bool text = !line.empty() && line[0] != ';' && line[0] != '@' && line[0] != '#';
+    // Kana are three bytes of UTF-8 each.
+    if (text && line.size() >= 6 && line.size() % 3 == 0) {
+      std::rotate(line.begin(), line.begin() + 3, line.end());
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+// A game's table of 7,000 entries: the default tables' own codes as a .tbl,
+// and two-byte codes for pairs of kanji up to that count, which the
+// encoder must look past for every text.
+fs::path BigTbl(const fs::path& dir) {
+  const fs::path tbl = dir / "big.tbl";
+  if (Run({"export-tbl", "--tables", kTables, "--force", "-o", tbl.string()}) != 0) std::abort();
+  std::ifstream in(tbl, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t entries = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  for (unsigned code = 0xF000; entries < 7000; ++code, ++entries) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X=", code);
+    std::u16string pair = {static_cast<char16_t>(0x4E00 + (code & 0xFFF)),
+                           static_cast<char16_t>(0x4E00 + (code >> 4 & 0xFF))};
+    text += hex;
+    for (const char16_t ch : pair) {  // CJK: three bytes of UTF-8
+      text += static_cast<char>(0xE0 | ch >> 12);
+      text += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+      text += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+    text += '\n';
+  }
+  std::ofstream(tbl, std::ios::binary | std::ios::trunc) << text;
+  return tbl;
+}
+
+// Insert of 20,000 edited texts, through the default tables (0) or through
+// a 7,000-entry .tbl of the same codes (1): the two should cost about alike.
+void BM_InsertEditedScript(benchmark::State& state) {
+  const fs::path dir = Folder();
+  std::vector<std::string> encoding = {"--tables", kTables};
+  if (state.range(0) == 1) encoding = {"--tbl", BigTbl(dir).string()};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.begin() + 1, encoding.begin(), encoding.end());
+    return Run(args);
+  };
+  if (with({"dump", "--from", (dir / "game.bin").string(), "--force",
+            (dir / "plan.txt").string()}) != 0) {
+    state.SkipWithError("dump failed");
+    return;
+  }
+  const std::string edited = EditedScript(dir / "dialog.txt");
+  std::ofstream(dir / "dialog.txt", std::ios::binary | std::ios::trunc) << edited;
+  for (auto _ : state) {
+    const int status = with({"insert", "--from", (dir / "game.bin").string(), "-o",
+                             (dir / "out.bin").string(), (dir / "plan.txt").string()});
+    if (status != 0) state.SkipWithError("insert failed");
+  }
+}
+BENCHMARK(BM_InsertEditedScript)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // 10,000 script lines of one string each: every check across the scripts
 // (their files, the outputs) must stay near-linear.

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 
+#include "chartable/text_index.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
 #include "runtime/utf8.h"
@@ -21,7 +22,9 @@ std::uint32_t Packed(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-GameTable::GameTable(std::vector<GameCode> codes) : codes_(std::move(codes)) {
+namespace detail {
+
+GameCodeKeys::GameCodeKeys(std::span<const GameCode> codes) : codes_(codes) {
   for (std::uint32_t i = 0; i < codes_.size(); ++i) {
     const std::vector<std::uint8_t>& bytes = codes_[i].bytes;
     keys_[bytes.size() - 1].push_back({Packed(bytes), i});
@@ -32,7 +35,7 @@ GameTable::GameTable(std::vector<GameCode> codes) : codes_(std::move(codes)) {
   }
 }
 
-const GameTable::Key* GameTable::Find(std::span<const std::uint8_t> bytes) const {
+const GameCodeKeys::Key* GameCodeKeys::Find(std::span<const std::uint8_t> bytes) const {
   const std::vector<Key>& keys = keys_[bytes.size() - 1];
   const std::uint32_t wanted = Packed(bytes);
   const auto it = std::lower_bound(keys.begin(), keys.end(), wanted,
@@ -40,7 +43,7 @@ const GameTable::Key* GameTable::Find(std::span<const std::uint8_t> bytes) const
   return it != keys.end() && it->bytes == wanted ? &*it : nullptr;
 }
 
-bool GameTable::Continues(std::span<const std::uint8_t> bytes, std::size_t length) const {
+bool GameCodeKeys::Continues(std::span<const std::uint8_t> bytes, std::size_t length) const {
   const std::vector<Key>& keys = keys_[length - 1];
   // The keys that begin with `bytes` lie from `bytes` with zeros after it.
   const int shift = static_cast<int>(8 * (length - bytes.size()));
@@ -51,7 +54,7 @@ bool GameTable::Continues(std::span<const std::uint8_t> bytes, std::size_t lengt
   return it != keys.end() && (std::uint64_t{it->bytes} >> shift) == prefix;
 }
 
-GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
+GameTableUnit GameCodeKeys::ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
   const GameTableUnit cut{GameUnitKind::kCut, 0, static_cast<std::uint8_t>(bytes.size())};
   const std::uint8_t lengths = lengths_[bytes[0]];
   for (std::size_t length = kMaxGameCodeBytes; length >= 1; --length) {
@@ -73,19 +76,57 @@ GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_e
   return {GameUnitKind::kNoCode, 0, 1};
 }
 
-GameUnitReader::GameUnitReader(const GameTable& table) : table_(table) {
+}  // namespace detail
+
+GameUnitReader::GameUnitReader(const detail::GameCodeKeys& keys) : keys_(keys) {
   for (std::size_t b = 0; b < 256; ++b) {
     const std::uint8_t first[] = {static_cast<std::uint8_t>(b)};
-    first_[b] = table.ReadUnit(first, false);
+    first_[b] = keys.ReadUnit(first, false);
     rows_of_[b] = kNoRow;
     if (first_[b].kind != GameUnitKind::kCut) continue;
     rows_of_[b] = static_cast<std::uint32_t>(rows_.size());
     for (std::size_t next = 0; next < 256; ++next) {
       const std::uint8_t pair[] = {first[0], static_cast<std::uint8_t>(next)};
-      rows_.push_back(table.ReadUnit(pair, false));
+      rows_.push_back(keys.ReadUnit(pair, false));
     }
   }
 }
+
+// Made in place and never moved: the keys, the reader and the index point
+// into the codes and at each other.
+struct GameTable::Model {
+  explicit Model(std::vector<GameCode> all)
+      : codes(std::move(all)), keys(codes), reader(keys), index(codes) {
+    for (const GameCode& code : codes) {
+      if (code.kind == GameCodeKind::kEnd && (first_end == nullptr || code.line < first_end->line)) {
+        first_end = &code;
+      }
+    }
+  }
+  Model(const Model&) = delete;
+  Model& operator=(const Model&) = delete;
+
+  const std::vector<GameCode> codes;
+  const detail::GameCodeKeys keys;
+  const GameUnitReader reader;
+  const GameTextIndex index;
+  const GameCode* first_end = nullptr;
+};
+
+GameTable::GameTable(std::vector<GameCode> codes)
+    : model_(std::make_shared<const Model>(std::move(codes))) {}
+
+std::span<const GameCode> GameTable::codes() const { return model_->codes; }
+
+GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
+  return model_->keys.ReadUnit(bytes, at_end);
+}
+
+const GameUnitReader& GameTable::reader() const { return model_->reader; }
+
+const GameTextIndex& GameTable::text_index() const { return model_->index; }
+
+const GameCode* GameTable::first_end() const { return model_->first_end; }
 
 namespace {
 

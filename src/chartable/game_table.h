@@ -6,6 +6,7 @@
 // this one reads a game's bytes by the longest code that matches.
 
 #include <array>
+#include <memory>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -52,18 +53,16 @@ struct GameTableUnit {
   friend bool operator==(const GameTableUnit&, const GameTableUnit&) = default;
 };
 
-class GameTable {
+namespace detail {
+
+// The plain rule of reading a unit: the codes by their bytes, found by
+// halving, so that a table of thousands of codes costs no more than a few.
+class GameCodeKeys {
  public:
-  // Codes are checked by ParseGameTable: no two alike, none unreachable.
-  explicit GameTable(std::vector<GameCode> codes);
+  // `codes` must outlive the keys.
+  explicit GameCodeKeys(std::span<const GameCode> codes);
 
-  std::span<const GameCode> codes() const { return codes_; }
-
-  // The unit at the start of `bytes` (not empty): the longest code that
-  // matches. Unless `at_end`, bytes that a longer code or a control's
-  // parameters may still continue are kCut, to be read again with more; at
-  // the end the longest code within them wins, and a control takes the
-  // parameter bytes there are.
+  // See GameTable::ReadUnit.
   GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const;
 
  private:
@@ -78,25 +77,26 @@ class GameTable {
   // Whether a code of `length` bytes begins with the shorter `bytes`.
   bool Continues(std::span<const std::uint8_t> bytes, std::size_t length) const;
 
-  std::vector<GameCode> codes_;
-  // Per length less one, every code's key, in order: a code is found by
-  // halving, so a table of thousands of codes costs no more than a few.
+  std::span<const GameCode> codes_;
+  // Per length less one, every code's key, in order.
   std::array<std::vector<Key>, kMaxGameCodeBytes> keys_{};
   // Per first byte, bit L-1 set when some code of L bytes begins with it.
   std::array<std::uint8_t, 256> lengths_{};
 };
 
-// GameTable::ReadUnit's answers worked out once, by asking it, for every first
-// byte and, where the first byte alone can't tell, for every second byte
-// after it: most units then cost a load or two. A prefix that ReadUnit does
-// not leave cut is read the same whatever follows it, which is what makes a
-// table of prefixes exact. Longer units go to ReadUnit itself.
+}  // namespace detail
+
+// GameCodeKeys::ReadUnit's answers worked out once, by asking it, for every
+// first byte and, where the first byte alone can't tell, for every second
+// byte after it: most units then cost a load or two. A prefix that ReadUnit
+// does not leave cut is read the same whatever follows it, which is what
+// makes a table of prefixes exact. Longer units go to the plain rule itself.
 class GameUnitReader {
  public:
-  // The table must outlive the reader.
-  explicit GameUnitReader(const GameTable& table);
+  // The keys must outlive the reader.
+  explicit GameUnitReader(const detail::GameCodeKeys& keys);
 
-  // What table.ReadUnit(bytes, at_end) answers.
+  // What keys.ReadUnit(bytes, at_end) answers.
   GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
     const GameTableUnit& first = first_[bytes[0]];
     if (first.kind != GameUnitKind::kCut) return first;
@@ -105,17 +105,50 @@ class GameUnitReader {
       const GameTableUnit& second = rows_[row + bytes[1]];
       if (second.kind != GameUnitKind::kCut) return second;
     }
-    return table_.ReadUnit(bytes, at_end);
+    return keys_.ReadUnit(bytes, at_end);
   }
 
  private:
   static constexpr std::uint32_t kNoRow = UINT32_MAX;
 
-  const GameTable& table_;
+  const detail::GameCodeKeys& keys_;
   std::array<GameTableUnit, 256> first_{};
   // Per first byte left cut, where its 256 answers start in rows_.
   std::array<std::uint32_t, 256> rows_of_{};
   std::vector<GameTableUnit> rows_;
+};
+
+class GameTextIndex;
+
+// A game's encoding: its codes, and everything reading and writing them
+// needs, made once when the table is made and never changed after. Copies
+// share it, so a table is cheap to pass and to hold, and an encoder or a
+// decoder costs nothing to make.
+class GameTable {
+ public:
+  // Codes are checked by ParseGameTable: no two alike, none unreachable.
+  explicit GameTable(std::vector<GameCode> codes);
+
+  std::span<const GameCode> codes() const;
+
+  // The unit at the start of `bytes` (not empty): the longest code that
+  // matches. Unless `at_end`, bytes that a longer code or a control's
+  // parameters may still continue are kCut, to be read again with more; at
+  // the end the longest code within them wins, and a control takes the
+  // parameter bytes there are. The plain rule, which reader() is built from.
+  GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const;
+
+  // The same answers, through the tables derived from the rule.
+  const GameUnitReader& reader() const;
+  // Which code each text is written as (chartable/text_index.h).
+  const GameTextIndex& text_index() const;
+  // The first end token in the order of the file, which a string ends with
+  // when nothing else says how; nullptr when there is none.
+  const GameCode* first_end() const;
+
+ private:
+  struct Model;
+  std::shared_ptr<const Model> model_;
 };
 
 // Reads a .tbl (UTF-8 with or without a byte order mark, or code page 932,

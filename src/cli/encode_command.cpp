@@ -1,14 +1,13 @@
 // binconv-cli encode: text straight to bytes, with an optional coverage
 // report and a lenient mode that leaves out what can't be written.
 
-#include <variant>
 
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/into.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
-#include "codec/game_encode.h"
+#include "codec/text_codec.h"
 #include "codec/report.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -103,35 +102,20 @@ void PrintCoverage(const CoverageReport& report) {
 // the bytes passed on to -o's output while they may still be kept, or
 // gathered with the text for --into, to be checked against the room whole.
 class EncodeRun {
-  using AnyEncoder = std::variant<Encoder, GameEncoder>;
-
-  static AnyEncoder MakeEncoder(const ParsedArgs& args, const CommandTables* tables,
-                                const GameTable* game) {
-    if (game != nullptr)
-      return AnyEncoder(std::in_place_type<GameEncoder>, *game, LineBreaksOf(args));
-    return AnyEncoder(std::in_place_type<Encoder>, tables->loaded.table, LineBreaksOf(args));
-  }
-
-  template <class Call>
-  auto Visit(Call&& call) {
-    return std::visit(std::forward<Call>(call), encoder_);
-  }
-
  public:
   // The encoding is that of `tables`, or with --tbl that of `game`.
-  EncodeRun(const ParsedArgs& args, const CommandTables* tables, const GameTable* game,
+  EncodeRun(const ParsedArgs& args, const CommandTables* tables, const TextCodec& encoding,
             const std::optional<IntoTarget>& into)
       : args_(args),
         tables_(tables),
+        encoding_(encoding),
         into_(into),
         input_name_(InputName(args)),
         report_(args.Has("report")),
         keep_going_(args.Has("keep-going")),
-        encoder_(MakeEncoder(args, tables, game)) {
-    if (auto* encoder = std::get_if<Encoder>(&encoder_)) {
-      if (report_) encoder->set_counts(&coverage_.counts());
-      encoder->set_drop_problems(keep_going_);
-    }
+        encoder_(encoding, LineBreaksOf(args)) {
+    if (report_) encoder_.set_counts(&coverage_.counts());
+    encoder_.set_drop_problems(keep_going_);
     path_ = into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
     shown_ = PathToUtf8(path_);
   }
@@ -146,18 +130,17 @@ class EncodeRun {
 
   Reported<> Feed(std::string_view chunk) {
     if (into_) text_.append(chunk);
-    if (!Visit([&](auto& e) { return e.FeedUtf8(chunk, bytes_); })) return BadUtf8();
+    if (!encoder_.FeedUtf8(chunk, bytes_)) return BadUtf8();
     if (auto taken = TakeProblems(); !taken) return taken;
     return Pass();
   }
 
   // After the whole input: the report, then the bytes made final or refused.
   Reported<> Finish() {
-    if (!Visit([&](auto& e) { return e.FinishUtf8(bytes_); })) return BadUtf8();
+    if (!encoder_.FinishUtf8(bytes_)) return BadUtf8();
     const Reported<> taken = TakeProblems();
     // A .tbl's tags pair up one by one, each odd one a problem of its own.
-    const auto* encoder = std::get_if<Encoder>(&encoder_);
-    const bool odd_count = encoder != nullptr && encoder->odd_count();
+    const bool odd_count = encoder_.odd_count();
     if (odd_count) PrintOddCount(input_name_);
     if (report_) {
       PrintLine("tables: " + PathToUtf8(tables_->folder));
@@ -181,13 +164,12 @@ class EncodeRun {
   bool Limited() const { return !report_ && !keep_going_; }
 
   Reported<> BadUtf8() {
-    const Utf8Error error = Visit([](auto& e) { return e.utf8_error(); });
+    const Utf8Error error = encoder_.utf8_error();
     return Failure(ReportInvalidUtf8(ShownName(input_name_), error.offset));
   }
 
   Reported<> TakeProblems() {
-    const std::vector<EncodeProblem>& found =
-        Visit([](auto& e) -> const std::vector<EncodeProblem>& { return e.problems(); });
+    const std::vector<EncodeProblem>& found = encoder_.problems();
     for (const EncodeProblem& problem : found) {
       if (Limited() && problems_ == kMaxProblemsListed) {
         PrintError(input_name_ + ": more than " + std::to_string(kMaxProblemsListed) +
@@ -198,7 +180,7 @@ class EncodeRun {
       ++problems_;
     }
     coverage_.AddProblems(found);
-    Visit([](auto& e) { e.clear_problems(); });
+    encoder_.clear_problems();
     return Unit{};
   }
 
@@ -220,10 +202,8 @@ class EncodeRun {
   Reported<> PutInto() {
     auto patched = PatchInto(
         *into_, std::move(gathered_), input_name_, "character", [&]() -> std::optional<TextPlace> {
-          // A .tbl's first character past the room is not looked for.
-          if (tables_ == nullptr) return std::nullopt;
           auto units = DecodeUtf8Text(text_);
-          return FirstCharPastRoom(units.value(), tables_->loaded.table, LineBreaksOf(args_),
+          return FirstCharPastRoom(units.value(), encoding_, LineBreaksOf(args_),
                                    into_->place.room.value_or(0), keep_going_);
         });
     if (patched && problems_ != 0) {
@@ -250,11 +230,12 @@ class EncodeRun {
 
   const ParsedArgs& args_;
   const CommandTables* tables_;  // none with --tbl
+  const TextCodec& encoding_;
   const std::optional<IntoTarget>& into_;
   const std::string input_name_;
   const bool report_;
   const bool keep_going_;
-  AnyEncoder encoder_;
+  TextEncoder encoder_;
   CoverageCounter coverage_;
   std::filesystem::path path_;
   std::string shown_;
@@ -285,7 +266,8 @@ int RunEncode(const ParsedArgs& args) {
   }
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
   if (!into) return ToInt(into.error());
-  EncodeRun run(args, tables ? &*tables : nullptr, game ? &*game : nullptr, *into);
+  const TextCodec encoding = game ? TextCodec(*game) : TextCodec(tables->loaded.table);
+  EncodeRun run(args, tables ? &*tables : nullptr, encoding, *into);
   Reported<> status = run.Open();
   if (status) {
     status = ReadBytes(InputName(args), [&](std::string_view chunk) { return run.Feed(chunk); });

@@ -78,16 +78,7 @@ void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
 }
 
 GameDecoder::GameDecoder(const GameTable& table, DecodeOptions options)
-    : reader_(table), options_(options) {
-  for (const GameCode& code : table.codes()) {
-    const auto at = static_cast<std::uint32_t>(shown_text_.size());
-    shown_text_ += code.text;
-    if (code.kind == GameCodeKind::kLineBreak) shown_text_ += options_.line_break;
-    shown_.push_back({at, static_cast<std::uint32_t>(shown_text_.size() - at),
-                      static_cast<std::uint8_t>(code.bytes.size()),
-                      code.text.starts_with(u'\uFEFF')});
-  }
-}
+    : table_(table), reader_(table.reader()), options_(options) {}
 
 void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
   std::size_t i = 0;
@@ -147,18 +138,19 @@ void GameDecoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
     AppendHexTag(bytes, out);
     return;
   }
-  const Shown& shown = shown_[unit.code];
+  const GameCode& code = table_.codes()[unit.code];
   // A UTF-8 file's readers drop a byte order mark at its start.
-  if (first && options_.utf8_file && shown.byte_order_mark) {
+  if (first && options_.utf8_file && code.text.starts_with(u'\uFEFF')) {
     AppendHexTag(bytes, out);
     return;
   }
-  if (shown.length == 1) {
-    out += shown_text_[shown.at];
+  if (code.text.size() == 1) {
+    out += code.text[0];
   } else {
-    out.append(shown_text_, shown.at, shown.length);
+    out += code.text;
   }
-  if (bytes.size() > shown.code_size) AppendHexTag(bytes.subspan(shown.code_size), out);
+  if (code.kind == GameCodeKind::kLineBreak) out += options_.line_break;
+  if (bytes.size() > code.bytes.size()) AppendHexTag(bytes.subspan(code.bytes.size()), out);
 }
 
 }  // namespace binconv

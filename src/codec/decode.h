@@ -73,19 +73,9 @@ class GameDecoder {
   // `at_end`, what is left must wait for more; returns the bytes read.
   std::size_t ReadUnits(std::span<const std::uint8_t> bytes, bool at_end, std::u16string& out);
 
-  // What a code shows, worked out once: its text and, for a line-break code,
-  // the line break, in shown_text_ from `at`; its parameters follow as a tag.
-  struct Shown {
-    std::uint32_t at;
-    std::uint32_t length;
-    std::uint8_t code_size;  // bytes of the code without its parameters
-    bool byte_order_mark;    // the text starts with U+FEFF
-  };
-
-  GameUnitReader reader_;
+  const GameTable& table_;
+  const GameUnitReader& reader_;
   DecodeOptions options_;
-  std::vector<Shown> shown_;
-  std::u16string shown_text_;
   std::vector<std::uint8_t> held_;  // the last chunk's end, which more bytes may continue
   bool at_start_ = true;
 };

@@ -53,38 +53,16 @@ class GameCodeConverter {
   void clear_problems();
 
  private:
-  // A character problem and the count of the step's bytes listed before it.
-  struct Placed {
-    EncodeProblem problem;
-    std::size_t bytes_before;
-  };
-
-  // Runs one step of the encoder and lists the marks of the problems it
-  // found and its bytes. One unit at a time, so that a step gives at most
-  // one code or one problem, in the order of the text; only a tag and the
-  // end of the text settle several at once (`settles_run`), and their order
-  // is then found by PlaceByReplay.
-  template <class Step>
-  void ListStep(Step&& step, bool settles_run, std::u16string& out);
-  // Where the character problems `found` stand among the step's bytes: the
-  // order in which a fresh encoder gives them for the shortest end of the
-  // recent units that gives the same bytes and problems. Empty when none does.
-  std::vector<Placed> PlaceByReplay(std::span<const EncodeProblem> found);
-  // What a fresh encoder gives for `units` alone, unit by unit, then settled
-  // by units no text holds; false when `units` holds a tag mark.
-  bool Replay(std::u16string_view units, std::vector<std::uint8_t>& bytes,
-              std::vector<Placed>& placed);
+  // Lists what the encoder settled since the last step: each problem's mark
+  // and each unit's bytes, in the order the encoder settled them.
+  void ListSettled(std::u16string& out);
   void PutMark(const EncodeProblem& problem, std::u16string& out);
   void PutBytes(std::span<const std::uint8_t> bytes, std::u16string& out);
 
   const GameTable& table_;
-  LineBreaks line_breaks_;
   GameEncoder encoder_;
-  // The last units fed, at least as many as the encoder may hold back.
-  std::u16string recent_;
-  std::size_t recent_limit_;
-  std::optional<GameEncoder> probe_;  // made for the first replay
   std::vector<std::uint8_t> bytes_;   // of the current step
+  std::vector<UnitOffset> offsets_;   // of the current step's units
   std::size_t problems_listed_ = 0;   // of encoder_.problems(), already marked
   std::vector<UncodedChar>* uncoded_ = nullptr;
   std::size_t listed_ = 0;     // listing units written before the current Feed

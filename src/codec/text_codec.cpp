@@ -4,21 +4,11 @@
 
 namespace binconv {
 
-const GameCode* FirstEndToken(const GameTable& game) {
-  const GameCode* first = nullptr;
-  for (const GameCode& code : game.codes()) {
-    if (code.kind == GameCodeKind::kEnd && (first == nullptr || code.line < first->line)) {
-      first = &code;
-    }
-  }
-  return first;
-}
-
 std::optional<std::vector<std::uint8_t>> TextCodec::EndBytes(
     std::optional<std::uint8_t> end) const {
   if (end) return std::vector<std::uint8_t>{*end};
   if (game_ == nullptr) return std::nullopt;
-  if (const GameCode* token = FirstEndToken(*game_)) return token->bytes;
+  if (const GameCode* token = game_->first_end()) return token->bytes;
   return std::nullopt;
 }
 
@@ -60,6 +50,14 @@ bool TextEncoder::odd_count() const {
 
 void TextEncoder::set_drop_problems(bool drop) {
   if (Encoder* encoder = std::get_if<Encoder>(&encoder_)) encoder->set_drop_problems(drop);
+}
+
+void TextEncoder::set_counts(EncodeCounts* counts) {
+  if (Encoder* encoder = std::get_if<Encoder>(&encoder_)) encoder->set_counts(counts);
+}
+
+void TextEncoder::set_offsets(std::vector<UnitOffset>* offsets) {
+  if (GameEncoder* encoder = std::get_if<GameEncoder>(&encoder_)) encoder->set_offsets(offsets);
 }
 
 TextDecoder::TextDecoder(const TextCodec& encoding, DecodeOptions options)

@@ -58,6 +58,10 @@ class TextEncoder {
   bool odd_count() const;
   // As Encoder's; a .tbl's encoder always leaves out a character without a code.
   void set_drop_problems(bool drop);
+  // As GameEncoder's; the two table files' encoder keeps none.
+  void set_offsets(std::vector<UnitOffset>* offsets);
+  // As Encoder's: a .tbl has no pages to count.
+  void set_counts(EncodeCounts* counts);
 
  private:
   std::variant<Encoder, GameEncoder> encoder_;
@@ -126,8 +130,5 @@ class StringDecoder {
   std::vector<std::uint8_t> pending_;
   bool ended_ = false;
 };
-
-// The first end token of `game` in the order of its file; nullptr when none.
-const GameCode* FirstEndToken(const GameTable& game);
 
 }  // namespace binconv

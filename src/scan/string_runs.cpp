@@ -177,7 +177,7 @@ void StringRunFinder::Finish(const Found& found) {
 }
 
 GameStringRunFinder::GameStringRunFinder(const GameTable& table, StringRunOptions options)
-    : table_(table), reader_(table), options_(options) {}
+    : table_(table), reader_(table.reader()), options_(options) {}
 
 void GameStringRunFinder::Feed(std::span<const std::uint8_t> bytes, const Found& found) {
   while (!held_.empty() && !bytes.empty()) {

@@ -127,7 +127,7 @@ class GameStringRunFinder {
   void Close(std::uint64_t end, std::size_t end_size, const Found& found);
 
   const GameTable& table_;
-  GameUnitReader reader_;
+  const GameUnitReader& reader_;
   StringRunOptions options_;
   // The unit a chunk's end cut, with what the next chunks add to it until it
   // can be read: a few bytes, not a chunk.

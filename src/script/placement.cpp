@@ -1,6 +1,10 @@
 #include "script/placement.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "chartable/encoding.h"
+#include "codec/game_encode.h"
 #include "codec/encode.h"
 #include "codec/listing.h"
 #include "runtime/utf16.h"
@@ -62,7 +66,32 @@ TextPlace PlaceOfUnit(std::u16string_view text, std::size_t index) {
   return place;
 }
 
+// The unit of `text` at `place`, as the encoder counts places; the text's
+// size when no unit is there.
+std::size_t UnitAtPlace(std::u16string_view text, detail::TextPlace place) {
+  detail::TextPlace at;
+  char16_t last = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t ch = text[i];
+    if (ch == u'\n' && i > 0 && text[i - 1] == u'\r') continue;  // its CR's line break
+    const detail::TextPlace here = detail::StepPlace(at, last, ch);
+    if (here.line == place.line && here.column == place.column) return i;
+  }
+  return text.size();
+}
+
 }  // namespace
+
+std::optional<TextPlace> PlaceOfByte(std::u16string_view text,
+                                     std::span<const UnitOffset> offsets, std::size_t byte) {
+  // The last unit whose bytes begin at or before `byte`.
+  const auto after = std::upper_bound(offsets.begin(), offsets.end(), byte,
+                                      [](std::size_t b, const UnitOffset& o) { return b < o.byte; });
+  if (after == offsets.begin()) return std::nullopt;
+  const std::size_t unit = UnitAtPlace(text, std::prev(after)->place);
+  if (unit >= text.size()) return std::nullopt;
+  return PlaceOfUnit(text, unit);
+}
 
 std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
                                              std::uint64_t file_size) {
@@ -97,6 +126,17 @@ std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharT
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems, bool whole_tags) {
+  if (const GameTable* game = encoding.game()) {
+    // Each unit's bytes are known from one encoding: a code, or a tag whole.
+    GameEncoder encoder(*game, line_breaks);
+    std::vector<UnitOffset> offsets;
+    encoder.set_offsets(&offsets);
+    std::vector<std::uint8_t> bytes;
+    encoder.Feed(text, bytes);
+    encoder.Finish(bytes);
+    if (bytes.size() <= room) return std::nullopt;
+    return PlaceOfByte(text, offsets, static_cast<std::size_t>(room));
+  }
   TextEncoder encoder(encoding, line_breaks);
   encoder.set_drop_problems(drop_problems);
   std::vector<std::uint8_t> bytes;

@@ -67,6 +67,12 @@ std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextC
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems = false, bool whole_tags = false);
 
+// The character of `text` whose unit's bytes hold byte `byte` of its
+// encoding, from where the encoder said each unit went (GameEncoder::
+// set_offsets); nullopt when no unit's bytes begin at or before it.
+std::optional<TextPlace> PlaceOfByte(std::u16string_view text,
+                                     std::span<const UnitOffset> offsets, std::size_t byte);
+
 // The first digit of the first pair of a valid listing that doesn't fit into
 // `room` bytes; nullopt when the whole listing fits.
 std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room);

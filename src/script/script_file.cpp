@@ -420,17 +420,19 @@ std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std
   return std::pair{after - ended->size, after};
 }
 
-// The entry's text bytes, each line's start in `starts` (none with a .tbl:
-// GameLineStartsOf). The two table
-// files' encoder reads each line on its own; a .tbl's reads them as one
-// text, since a line-break code may have a text of its own before the break.
+// The entry's text bytes, each line's start in `starts` (the two table
+// files' encoder reads each line on its own) or, with a .tbl, where each unit
+// went in `offsets`: a .tbl's encoder reads the lines as one text, since a
+// line-break code may have a text of its own before the break.
 std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCodec& encoding,
                                       LineBreaks line_breaks, const std::string& shown,
                                       std::vector<std::size_t>& starts,
+                                      std::vector<UnitOffset>& offsets,
                                       std::vector<Problem>& problems) {
   std::vector<std::uint8_t> bytes;
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
   TextEncoder encoder(encoding, line_breaks);
+  encoder.set_offsets(&offsets);
   auto report = [&](std::size_t line, std::optional<EncodeProblem> found) {
     Problem p = found ? ToProblem(*found, shown) : Problem{ProblemCode::kOddCount, shown};
     p.line = line;
@@ -453,28 +455,38 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
     for (const EncodeProblem& found : encoder.problems()) {
       report(entry.lines[std::min(found.line, entry.lines.size()) - 1].line, found);
     }
-    starts.clear();  // worked out only for an end inside the text
   }
   return bytes;
 }
 
-// Where each line's bytes start when a .tbl encodes the lines as one text:
-// the bytes of the lines before it, each encoded from the text's start.
-std::vector<std::size_t> GameLineStartsOf(const ScriptFileEntry& entry, const TextCodec& encoding,
-                                          LineBreaks line_breaks) {
+// Where in the entry's lines the unit that holds byte `byte` stands: the
+// index of its line and its place there (the column after the line when it
+// is the line break after it, with no character named).
+std::pair<std::size_t, TextPlace> PlaceInLines(const ScriptFileEntry& entry,
+                                               const TextCodec& encoding,
+                                               LineBreaks line_breaks,
+                                               std::span<const std::size_t> starts,
+                                               std::span<const UnitOffset> offsets,
+                                               std::size_t byte) {
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
-  std::vector<std::size_t> starts;
-  for (std::size_t k = 0; k < entry.lines.size(); ++k) {
-    std::vector<std::uint8_t> before;
-    TextEncoder prefix(encoding, line_breaks);
-    for (std::size_t j = 0; j < k; ++j) {
-      prefix.FeedUtf8(entry.lines[j].text, before);
-      prefix.Feed(joint, before);
+  if (encoding.game() != nullptr) {
+    std::u16string text;
+    for (std::size_t k = 0; k < entry.lines.size(); ++k) {
+      if (k != 0) text += joint;
+      text += DecodeUtf8(entry.lines[k].text).value();
     }
-    prefix.Finish(before);
-    starts.push_back(before.size());
+    TextPlace place = PlaceOfByte(text, offsets, byte).value_or(TextPlace{1, 1, 0});
+    if (place.ch == u'\r' || place.ch == u'\n') place.ch = 0;
+    return {std::min(place.line, entry.lines.size()) - 1, place};
   }
-  return starts;
+  const std::size_t k = static_cast<std::size_t>(
+      std::upper_bound(starts.begin(), starts.end(), byte) - starts.begin() - 1);
+  const auto text = DecodeUtf8(entry.lines[k].text);
+  if (auto place = FirstCharPastRoom(text.value(), encoding, line_breaks, byte - starts[k],
+                                     false, true)) {
+    return {k, *place};
+  }
+  return {k, TextPlace{0, text.value().size() + 1, 0}};  // the line break after the line
 }
 
 }  // namespace
@@ -487,8 +499,9 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
                                                            LineBreaks line_breaks) {
   const std::size_t before = problems.size();
   std::vector<std::size_t> starts;
+  std::vector<UnitOffset> offsets;
   std::vector<std::uint8_t> bytes =
-      EncodeLines(entry, encoding, line_breaks, shown, starts, problems);
+      EncodeLines(entry, encoding, line_breaks, shown, starts, offsets, problems);
   if (problems.size() != before) return std::nullopt;
   Problem p{ProblemCode::kEndsInLead, shown, entry.lines.empty() ? entry.line : entry.lines.back().line};
   p.entry = entry.index;
@@ -497,21 +510,13 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
   if (!found || encoding.game() == nullptr || found->second != bytes.size()) {
     if (found) {
       // The game would stop at this end, inside the text.
-      if (starts.empty()) starts = GameLineStartsOf(entry, encoding, line_breaks);
-      const std::size_t k = static_cast<std::size_t>(
-          std::upper_bound(starts.begin(), starts.end(), found->first) - starts.begin() - 1);
-      const ScriptTextLine& line = entry.lines[k];
+      const auto [k, place] =
+          PlaceInLines(entry, encoding, line_breaks, starts, offsets, found->first);
       p.code = ProblemCode::kEndInText;
-      p.line = line.line;
+      p.line = entry.lines[k].line;
       p.byte = bytes[found->first];
-      const auto text = DecodeUtf8(line.text);
-      if (auto place = FirstCharPastRoom(text.value(), encoding, line_breaks,
-                                         found->first - starts[k], false, true)) {
-        p.column = place->column;
-        p.ch = place->ch;
-      } else {
-        p.column = text.value().size() + 1;  // the line break after the line
-      }
+      p.column = place.column;
+      p.ch = place.ch;
       problems.push_back(std::move(p));
       return std::nullopt;
     }

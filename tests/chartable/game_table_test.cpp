@@ -248,7 +248,7 @@ TEST(GameUnitReaderTest, AnswersAsReadUnit) {
       if (taken.insert(code.bytes).second) codes.push_back(std::move(code));
     }
     const GameTable table(std::move(codes));
-    const GameUnitReader reader(table);
+    const GameUnitReader& reader = table.reader();
     std::vector<std::vector<std::uint8_t>> strings{{}};
     for (std::size_t at = 0; at < strings.size() && strings.size() < 200; ++at) {
       for (std::uint8_t b = 0; b <= kValues; ++b) {

@@ -1,0 +1,172 @@
+#include "chartable/text_index.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+#include "runtime/compare.h"
+#include "runtime/utf16.h"
+
+namespace binconv {
+namespace {
+
+using detail::ClassifySpecial;
+using detail::Special;
+
+constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
+
+// Whether code `a` wins over code `b` of the same text.
+bool Wins(const GameCode& a, std::uint32_t a_index, const GameCode& b, std::uint32_t b_index) {
+  if (a.bytes.size() != b.bytes.size()) return a.bytes.size() < b.bytes.size();
+  return a.line != b.line ? a.line < b.line : a_index < b_index;
+}
+
+template <class Map, class Key>
+void Keep(Map& map, Key key, std::uint32_t index, std::span<const GameCode> codes) {
+  auto [at, added] = map.try_emplace(std::move(key), index);
+  if (!added && Wins(codes[index], index, codes[at->second], at->second)) at->second = index;
+}
+
+// The content of a label "<...>", tag marks of either width, folded; none
+// when the text is not one.
+std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
+  if (text.size() < 2 || ClassifySpecial(text.front()) != Special::kTagOpen ||
+      ClassifySpecial(text.back()) != Special::kTagClose) {
+    return std::nullopt;
+  }
+  std::u16string folded;
+  for (const char16_t ch : text.substr(1, text.size() - 2)) folded += FoldForTextCompare(ch);
+  return folded;
+}
+
+}  // namespace
+
+GameTextIndex::GameTextIndex(std::span<const GameCode> codes)
+    : single_(kBreak + 1, kNoCode),
+      longest_from_(kBreak + 1, 0),
+      marks_(kBreak + 1),
+      codes_(codes) {
+  for (const auto& [unit, special] : detail::SpecialUnits()) {
+    if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
+  }
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    const GameCode& code = codes[i];
+    std::u32string text(code.text.begin(), code.text.end());
+    if (code.kind == GameCodeKind::kLineBreak) {
+      // A break alone is the first *HEX without text: one with text would
+      // add its text.
+      if (code.text.empty()) {
+        if (!break_code_) break_code_ = i;
+        continue;
+      }
+      text += kBreak;
+    }
+    if (text.empty()) continue;  // an end token without text: a tag writes it
+    longest_text_ = std::max(longest_text_, text.size());
+    longest_from_[text[0]] = std::max(longest_from_[text[0]], text.size());
+    if (text.size() == 1) {
+      // Most texts: a table per unit, which no map need repeat.
+      const std::uint32_t kept = single_[text[0]];
+      if (kept == kNoCode || Wins(code, i, codes[kept], kept)) single_[text[0]] = i;
+    } else {
+      Keep(texts_, std::move(text), i, codes);
+    }
+    if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
+      longest_label_ = std::max(longest_label_, label->size());
+      Keep(labels_, std::move(*label), i, codes);
+    }
+  }
+  MakeFastPath();
+}
+
+void GameTextIndex::MakeFastPath() {
+  fast_.resize(0x10000);
+  for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
+    const auto ch = static_cast<char16_t>(unit);
+    FastUnit& fast = fast_[unit];
+    if (single_[unit] != kNoCode) {
+      const FastCode code = FastCodeOf(single_[unit]);
+      fast.bytes = code.bytes;
+      fast.count = code.count;
+    }
+    fast.salt = static_cast<std::uint16_t>((unit * 0x9E3779B1u) >> 16);
+    if (ch == u'\r' || ch == u'\n') {
+      fast.fast = ch == u'\r' ? Fast::kCr : Fast::kLf;
+    } else if (marks_[unit] == Special::kTagOpen || IsSurrogate(ch)) {
+      // A tag is read by the plain way; a surrogate may share a column.
+      fast.fast = Fast::kStop;
+    } else if (fast.count > 0 && longest_from_[unit] <= 2) {
+      fast.fast = Fast::kCode;
+    } else {
+      fast.fast = longest_from_[unit] > 1 ? Fast::kLook : Fast::kSlow;
+    }
+  }
+  MakePairTable();
+}
+
+void GameTextIndex::MakePairTable() {
+  // The pairs' texts, each with the code that wins it.
+  std::vector<std::u32string> pairs;
+  for (const GameCode& code : codes_) {
+    const bool is_break = code.kind == GameCodeKind::kLineBreak;
+    if (code.text.size() + is_break != 2) continue;
+    pairs.push_back({code.text[0], is_break ? kBreak : char32_t{code.text[1]}});
+  }
+  std::size_t slots = 2;
+  while (slots < 2 * pairs.size()) slots *= 2;
+  pair_shift_ = 32 - std::countr_zero(slots);
+  pairs_.assign(slots, {kNoPair, {}});
+  pair_bits_.assign(std::size_t{1} << 10, 0);
+  auto may_pair = [&](char16_t first, char16_t second) {
+    const std::uint32_t at = PairBit(fast_[first].salt, second);
+    pair_bits_[at >> 6] |= std::uint64_t{1} << (at & 63);
+  };
+  for (const std::u32string& text : pairs) {
+    const auto first = static_cast<char16_t>(text[0]);
+    if (text[1] == kBreak) {
+      may_pair(first, u'\r');
+      may_pair(first, u'\n');
+      continue;
+    }
+    may_pair(first, static_cast<char16_t>(text[1]));
+    // No pair's key is kNoPair: U+FFFF is left to the plain way then.
+    if (text[0] == 0xFFFF && text[1] == 0xFFFF) {
+      fast_[0xFFFF].fast = Fast::kStop;
+      continue;
+    }
+    const std::uint32_t key = text[0] << 16 | text[1];
+    std::size_t at = (key * 0x9E3779B1u) >> pair_shift_;
+    while (pairs_[at].key != kNoPair && pairs_[at].key != key) at = (at + 1) & (slots - 1);
+    pairs_[at] = {key, FastCodeOf(*CodeOfText(text))};
+  }
+}
+
+GameTextIndex::FastCode GameTextIndex::FastCodeOf(std::uint32_t index) const {
+  const GameCode& code = codes_[index];
+  // A control's parameters are the plain way's to wait for.
+  if (code.kind == GameCodeKind::kControl && code.params > 0) return {};
+  FastCode fast;
+  for (std::size_t i = 0; i < code.bytes.size(); ++i) {
+    fast.bytes |= std::uint32_t{code.bytes[i]} << (8 * i);
+  }
+  fast.count = static_cast<std::uint8_t>(code.bytes.size());
+  return fast;
+}
+
+std::optional<std::uint32_t> GameTextIndex::CodeOfText(std::u32string_view text) const {
+  if (text.size() == 1) {
+    if (single_[text[0]] == kNoCode) return std::nullopt;
+    return single_[text[0]];
+  }
+  const auto found = texts_.find(text);
+  if (found == texts_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::uint32_t> GameTextIndex::CodeOfLabel(std::u16string_view folded) const {
+  const auto found = labels_.find(std::u16string(folded));
+  if (found == labels_.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace binconv
