@@ -85,11 +85,12 @@ std::string EditedScript(const fs::path& script) {
 // encoder must look past for every text.
 fs::path BigTbl(const fs::path& dir) {
   const fs::path tbl = dir / "big.tbl";
-  if (Run({"export-tbl", "--tables", kTables, "--force", "-o", tbl.string()}) != 0) std::abort();
+  fs::remove(tbl);
+  if (Run({"export-tbl", "--tables", kTables, "-o", tbl.string()}) != 0) std::abort();
   std::ifstream in(tbl, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::size_t entries = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  for (unsigned code = 0xF000; entries < 7000; ++code, ++entries) {
+  for (unsigned code = 0xE000; entries < 7000; ++code, ++entries) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "%04X=", code);
     std::u16string pair = {static_cast<char16_t>(0x4E00 + (code & 0xFFF)),

@@ -1,7 +1,6 @@
 // binconv-cli encode: text straight to bytes, with an optional coverage
 // report and a lenient mode that leaves out what can't be written.
 
-
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/into.h"
@@ -39,8 +38,7 @@ constexpr CommandText kEncodeText{
         "is followed by a tag of exactly its parameter bytes (<wait><1E>); elsewhere\n"
         "the longest text of the table wins (then the shorter code, then the entry\n"
         "first in the file), and a line break alone is the first *HEX without text.\n"
-        "--report goes with the tables only; with --room, a text too long for it is\n"
-        "refused without the place of the first character that does not fit.\n"};
+        "--report goes with the tables only.\n"};
 
 constexpr std::array kEncodeOptions{
     kTablesOption,
