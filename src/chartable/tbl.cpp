@@ -12,10 +12,12 @@
 namespace binconv {
 namespace {
 
-Problem TblProblem(ProblemCode code, std::string_view file, std::size_t line) {
+Problem TblProblem(ProblemCode code, std::string_view file, std::size_t line,
+                   std::string what = {}) {
   Problem problem{code};
   problem.file = std::string(file);
   problem.line = line;
+  problem.what = std::move(what);
   return problem;
 }
 
@@ -103,7 +105,8 @@ void CheckCodes(std::vector<GameCode>& codes, std::string_view file,
   for (GameCode& code : codes) {
     const auto [it, fresh] = first_line.emplace(code.bytes, code.line);
     if (!fresh) {
-      problems.push_back(TblProblem(ProblemCode::kTblDuplicateCode, file, code.line));
+      problems.push_back(
+          TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
       problems.back().other_line = it->second;
       continue;
     }
@@ -115,7 +118,8 @@ void CheckCodes(std::vector<GameCode>& codes, std::string_view file,
     for (std::size_t length = 1; length < code.bytes.size(); ++length) {
       const auto control = controls.find({code.bytes.begin(), code.bytes.begin() + length});
       if (control == controls.end()) continue;
-      problems.push_back(TblProblem(ProblemCode::kTblUnreachable, file, code.line));
+      problems.push_back(
+          TblProblem(ProblemCode::kTblUnreachable, file, code.line, TblEntryOf(code)));
       problems.back().other_line = control->second;
       break;
     }
@@ -138,6 +142,20 @@ bool AppendText(std::u16string_view text, TblEncoding encoding, std::string& out
   }
   if (encoding == TblEncoding::kUtf8) AppendUtf8(text, out);
   return true;
+}
+
+// Appends the code's entry, without a line end; false when its text can't
+// be written (AppendText).
+bool AppendEntry(const GameCode& code, TblEncoding encoding, std::string& tbl) {
+  tbl += kKindMarks[static_cast<std::size_t>(code.kind)];
+  for (const std::uint8_t b : code.bytes) AppendHexByte(b, tbl);
+  // An end or line break reads the same with "=" and nothing after it.
+  const bool bare = code.text.empty() &&
+                    (code.kind == GameCodeKind::kEnd || code.kind == GameCodeKind::kLineBreak);
+  if (!bare) tbl += '=';
+  const bool written = AppendText(code.text, encoding, tbl);
+  if (code.kind == GameCodeKind::kControl) tbl += "," + std::to_string(code.params);
+  return written;
 }
 
 }  // namespace
@@ -169,7 +187,7 @@ TblRead ReadTbl(std::string_view bytes, std::string_view file,
     if (IsSkipped(line)) continue;
     auto code = ParseEntry(line);
     if (!code) {
-      read.problems.push_back(TblProblem(code.error(), file, number));
+      read.problems.push_back(TblProblem(code.error(), file, number, EncodeUtf8(line)));
       continue;
     }
     code->line = number;
@@ -191,20 +209,17 @@ TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding) {
   const std::string_view end = encoding == TblEncoding::kUtf8 ? "\n" : "\r\n";
   TblWritten written;
   for (std::size_t i = 0; i < codes.size(); ++i) {
-    const GameCode& code = codes[i];
-    std::string& tbl = written.bytes;
-    tbl += kKindMarks[static_cast<std::size_t>(code.kind)];
-    for (const std::uint8_t b : code.bytes) AppendHexByte(b, tbl);
-    // An end or line break reads the same with "=" and nothing after it.
-    const bool bare = code.text.empty() && (code.kind == GameCodeKind::kEnd ||
-                                            code.kind == GameCodeKind::kLineBreak);
-    if (!bare) tbl += '=';
-    if (!AppendText(code.text, encoding, tbl)) written.unwritable.push_back(i);
-    if (code.kind == GameCodeKind::kControl) tbl += "," + std::to_string(code.params);
-    tbl += end;
+    if (!AppendEntry(codes[i], encoding, written.bytes)) written.unwritable.push_back(i);
+    written.bytes += end;
   }
   if (!written.unwritable.empty()) written.bytes.clear();
   return written;
+}
+
+std::string TblEntryOf(const GameCode& code) {
+  std::string entry;
+  AppendEntry(code, TblEncoding::kUtf8, entry);
+  return entry;
 }
 
 }  // namespace binconv

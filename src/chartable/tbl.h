@@ -55,4 +55,8 @@ struct TblWritten {
 // encodes and decodes as the file did.
 TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding = TblEncoding::kUtf8);
 
+// The code's entry as WriteTbl writes it in UTF-8, without a line end: what
+// a message shows of it.
+std::string TblEntryOf(const GameCode& code);
+
 }  // namespace binconv

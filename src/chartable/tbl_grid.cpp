@@ -144,6 +144,7 @@ GridFit FitToGrid(std::span<const GameCode> codes, std::string_view file) {
       Problem problem{cell.error()};
       problem.file = std::string(file);
       problem.line = code.line;
+      problem.what = TblEntryOf(code);
       fit.problems.push_back(std::move(problem));
       continue;
     }

@@ -47,16 +47,17 @@ struct GridFit {
 GridFit FitToGrid(std::span<const GameCode> codes, std::string_view file);
 
 struct TblImport {
-  GridFit fit;  // its problems those of reading too, in line order
+  GridFit fit;  // its problems are reading's and the grid's, in line order
   // With problems: whether the .tbl reads as a game's own table, read as
   // --tbl reads one, to be given that way instead.
   bool game_table = false;
 };
 
-// Reads the .tbl with ReadTbl and fits its codes into the grid. A line that
-// is no entry the grid knows, a code longer than 4 bytes or a text code
-// without text is a problem of the grid's own; a code only a control code
-// hides is no problem, as the grid holds no control codes.
+// Reads the .tbl with ReadTbl in `encoding` and fits its codes into the grid.
+// Reading's problems are named as the grid sees them: a line in no form the
+// grid takes is kGridNotAnEntry, a code over 4 bytes kGridCodeTooLong and
+// HEX= without text kGridNotOneChar; a code that a control code hides is no
+// problem, as the grid holds no control codes.
 TblImport ImportTbl(std::string_view bytes, std::string_view file, TblEncoding encoding);
 
 struct TableFiles {

@@ -71,7 +71,9 @@ int RunImportTbl(const ParsedArgs& args) {
   if (!bytes) return ToInt(bytes.error());
   const TblImport imported = ImportTbl(*bytes, ShownName(tbl_name), *encoding);
   const std::vector<Problem>& problems = imported.fit.problems;
-  for (const Problem& problem : problems) PrintError(Describe(problem));
+  for (const Problem& problem : problems) {
+    PrintError(Describe(problem) + (problem.what.empty() ? "" : ": " + problem.what));
+  }
   const bool keep_going = args.Has("keep-going");
   if (!problems.empty() && !keep_going) {
     PrintLine(Counted(problems.size(), "entry", "entries") + " can't be placed; nothing written");
