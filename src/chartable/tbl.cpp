@@ -24,8 +24,8 @@ Problem TblProblem(ProblemCode code, std::string_view file, std::size_t line,
 // The bytes of a code written as hex digit pairs, either case.
 Result<std::vector<std::uint8_t>, ProblemCode> ParseCodeBytes(std::u16string_view digits) {
   if (digits.empty()) return Unexpected(ProblemCode::kTblEmptyCode);
-  const bool all_hex = std::all_of(digits.begin(), digits.end(),
-                                   [](char16_t c) { return HexValue(c) >= 0; });
+  const bool all_hex =
+      std::all_of(digits.begin(), digits.end(), [](char16_t c) { return HexValue(c) >= 0; });
   if (!all_hex || digits.size() % 2 != 0) return Unexpected(ProblemCode::kTblBadCode);
   if (digits.size() > 2 * kMaxGameCodeBytes) return Unexpected(ProblemCode::kTblCodeTooLong);
   std::vector<std::uint8_t> bytes;

@@ -214,8 +214,8 @@ TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
       }
     }
     std::string bytes;
-    const bool cp932 = std::all_of(text.begin(), text.end(),
-                                   [&](char16_t c) { return AppendCp932(c, bytes); });
+    const bool cp932 =
+        std::all_of(text.begin(), text.end(), [&](char16_t c) { return AppendCp932(c, bytes); });
     if (cp932) return bytes;
     bytes.assign(kUtf8ByteOrderMark);
     AppendUtf8(text, bytes);

@@ -23,8 +23,8 @@ struct Fault {
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
-  *os << "{code " << static_cast<int>(f.code) << ", line " << f.line << ", other "
-      << f.other_line << "}";
+  *os << "{code " << static_cast<int>(f.code) << ", line " << f.line << ", other " << f.other_line
+      << "}";
 }
 
 struct ImportCase {
@@ -38,14 +38,19 @@ struct ImportCase {
 class ImportTblTest : public testing::TestWithParam<ImportCase> {};
 
 // Reading's problems and the grid's come as one list in line order, each
-// entry that can't be placed once; the rest are placed.
+// entry that can't be placed once, showing the entry; the rest are placed.
 TEST_P(ImportTblTest, PlacesAnEntryOrNamesWhatIsWrong) {
   const ImportCase& c = GetParam();
   const TblImport imported = ImportTbl(c.tbl, "in.tbl", c.encoding);
   EXPECT_EQ(c.placed, imported.fit.placed);
+  std::vector<std::string> lines;  // every case ends its lines with LF
+  for (std::size_t at = 0, end; (end = c.tbl.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(c.tbl.substr(at, end - at));
+  }
   std::vector<Fault> faults;
   for (const Problem& p : imported.fit.problems) {
     EXPECT_EQ("in.tbl", p.file);
+    EXPECT_EQ(p.code == ProblemCode::kBadUtf8 ? "" : lines.at(p.line - 1), p.what);
     faults.push_back({p.code, p.line, p.other_line});
   }
   EXPECT_EQ(c.faults, faults);
@@ -55,40 +60,42 @@ using P = ProblemCode;
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, ImportTblTest,
-    testing::Values(
-        ImportCase{"LeadCode", "2003=漢\n", {}, 1},
-        ImportCase{"FixedBreakAndSpace", "*24\n50=　\n", {}, 0},
-        ImportCase{"BlankLinesAndCommentsSkipped", "\n \t\n# c\n@id\n00=a\n", {}, 1},
-        ImportCase{"BadUtf8ThenReadOn", "\xFF=a\n00=a\n", {{P::kBadUtf8, 1}}, 1},
-        // A code page 932 file read as UTF-8 is told, not taken as it comes.
-        ImportCase{"Utf8AsAsked", "00=\x82\xA0\n", {{P::kBadUtf8, 1}}, 0},
-        ImportCase{"Cp932AsAsked", "00=\x82\xA0\n", {}, 1, TblEncoding::kCp932},
-        ImportCase{"NoEntries",
-                   "0=a\n0g=a\n04=\n$FE=<w>,1\n/FF\n*24=x\n!01=b\n",
-                   {{P::kGridNotAnEntry, 1},
-                    {P::kGridNotAnEntry, 2},
-                    {P::kGridNotOneChar, 3},
-                    {P::kGridNotAnEntry, 4},
-                    {P::kGridNotAnEntry, 5},
-                    {P::kGridNotAnEntry, 6},
-                    {P::kGridNotAnEntry, 7}}},
-        ImportCase{"NoCells",
-                   "18=c\n1922=c\n010203=d\n0102030405=d\n*FE\n01=ab\n02=,\n50=x\n",
-                   {{P::kGridReservedByte, 1},
-                    {P::kGridNoLeadByte, 2},
-                    {P::kGridCodeTooLong, 3},
-                    {P::kGridCodeTooLong, 4},
-                    {P::kGridOtherBreak, 5},
-                    {P::kGridNotOneChar, 6},
-                    {P::kGridUnstorable, 7},
-                    {P::kGridReservedByte, 8}}},
-        // The grid holds no control code, so what one would hide is no
-        // problem of its own.
-        ImportCase{"HiddenByAControl", "$FE=w,1\nFE01=x\n2001=y\n",
-                   {{P::kGridNotAnEntry, 1}, {P::kGridNoLeadByte, 2}}, 1},
-        ImportCase{"SameCell", "03=c\n03=d\n", {{P::kTblDuplicateCode, 2, 1}}, 1},
-        ImportCase{"SecondBreak", "*24\n00=a\n*24\n", {{P::kTblDuplicateCode, 3, 1}}, 1},
-        ImportCase{"SecondSpace", "50=　\n50=　\n", {{P::kTblDuplicateCode, 2, 1}}, 0}),
+    testing::Values(ImportCase{"LeadCode", "2003=漢\n", {}, 1},
+                    ImportCase{"FixedBreakAndSpace", "*24\n50=　\n", {}, 0},
+                    ImportCase{"BlankLinesAndCommentsSkipped", "\n \t\n# c\n@id\n00=a\n", {}, 1},
+                    ImportCase{"BadUtf8ThenReadOn", "\xFF=a\n00=a\n", {{P::kBadUtf8, 1}}, 1},
+                    // A code page 932 file read as UTF-8 is told, not taken as it comes.
+                    ImportCase{"Utf8AsAsked", "00=\x82\xA0\n", {{P::kBadUtf8, 1}}, 0},
+                    ImportCase{"Cp932AsAsked", "00=\x82\xA0\n", {}, 1, TblEncoding::kCp932},
+                    ImportCase{"NoEntries",
+                               "0=a\n0g=a\n04=\n$FE=<w>,1\n/FF\n*24=x\n!01=b\n",
+                               {{P::kGridNotAnEntry, 1},
+                                {P::kGridNotAnEntry, 2},
+                                {P::kGridNotOneChar, 3},
+                                {P::kGridNotAnEntry, 4},
+                                {P::kGridNotAnEntry, 5},
+                                {P::kGridNotAnEntry, 6},
+                                {P::kGridNotAnEntry, 7}}},
+                    ImportCase{"NoCells",
+                               "18=c\n1922=c\n010203=d\n0102030405=d\n*FE\n01=ab\n02=,\n50=x\n",
+                               {{P::kGridReservedByte, 1},
+                                {P::kGridNoLeadByte, 2},
+                                {P::kGridCodeTooLong, 3},
+                                {P::kGridCodeTooLong, 4},
+                                {P::kGridOtherBreak, 5},
+                                {P::kGridNotOneChar, 6},
+                                {P::kGridUnstorable, 7},
+                                {P::kGridReservedByte, 8}}},
+                    // The grid holds no control code, so what one would hide is no
+                    // problem of its own.
+                    ImportCase{"HiddenByAControl",
+                               "$FE=w,1\nFE01=x\n2001=y\n",
+                               {{P::kGridNotAnEntry, 1}, {P::kGridNoLeadByte, 2}},
+                               1},
+                    ImportCase{"SameCell", "03=c\n03=d\n", {{P::kTblDuplicateCode, 2, 1}}, 1},
+                    ImportCase{
+                        "SecondBreak", "*24\n00=a\n*24\n", {{P::kTblDuplicateCode, 3, 1}}, 1},
+                    ImportCase{"SecondSpace", "50=　\n50=　\n", {{P::kTblDuplicateCode, 2, 1}}, 0}),
     test::CaseName<ImportCase>);
 
 // Random tables, exported and imported in the core: every character whose
