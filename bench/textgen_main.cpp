@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "bench/text_gen.h"
-#include "chartable/game_table.h"
+#include "chartable/tbl.h"
 #include "chartable/load.h"
 #include "runtime/utf8.h"
 
@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!tbl.empty()) {
-    const binconv::GameTable game(binconv::bench::MakeGameCodes(table.value()));
-    if (!WriteFile(tbl, binconv::GameTableToTbl(game))) return 2;
+    const std::string tbl_bytes = binconv::WriteTbl(binconv::bench::MakeGameCodes(*table)).bytes;
+    if (!WriteFile(tbl, tbl_bytes)) return 2;
   }
   std::FILE* out = std::fopen(positional[1].c_str(), "wb");
   if (out == nullptr) {

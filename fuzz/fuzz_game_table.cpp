@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "chartable/game_table.h"
+#include "chartable/tbl.h"
 #include "codec/decode.h"
 #include "codec/game_encode.h"
 #include "codec/game_listing.h"

@@ -151,17 +151,4 @@ class GameTable {
   std::shared_ptr<const Model> model_;
 };
 
-// Reads a .tbl (UTF-8 with or without a byte order mark, or code page 932,
-// told apart as the table files are). `file` names it in the problems; when
-// there are any, nothing is loaded.
-Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
-                                                       std::string_view file);
-
-// The table as a .tbl in one canonical form, which ParseGameTable reads back
-// to the same codes: UTF-8 without a byte order mark, LF line ends, one entry
-// a line in the order of the codes' bytes (41 before 4142 before 42), upper-
-// case hex, the kind marks /, * and $, "=TEXT" left out for an end or line
-// break without text, and no comments.
-std::string GameTableToTbl(const GameTable& table);
-
 }  // namespace binconv

@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <map>
-#include <optional>
 
-#include "chartable/encoding.h"
-#include "chartable/load.h"
-#include "runtime/compare.h"
 #include "runtime/cp932.h"
 #include "runtime/hex.h"
-#include "runtime/result.h"
 #include "runtime/text_file.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
@@ -17,256 +12,214 @@
 namespace binconv {
 namespace {
 
-// The text in the encoding; false when a character doesn't fit, with `bad`
-// the first such.
-bool Encode(std::u16string_view text, TblEncoding encoding, std::string& out) {
-  if (encoding == TblEncoding::kUtf8) {
-    for (const char16_t c : text) {
-      if (IsHighSurrogate(c) || IsLowSurrogate(c)) return false;
+Problem TblProblem(ProblemCode code, std::string_view file, std::size_t line,
+                   std::string what = {}) {
+  Problem problem{code};
+  problem.file = std::string(file);
+  problem.line = line;
+  problem.what = std::move(what);
+  return problem;
+}
+
+// The bytes of a code written as hex digit pairs, either case.
+Result<std::vector<std::uint8_t>, ProblemCode> ParseCodeBytes(std::u16string_view digits) {
+  if (digits.empty()) return Unexpected(ProblemCode::kTblEmptyCode);
+  const bool all_hex =
+      std::all_of(digits.begin(), digits.end(), [](char16_t c) { return HexValue(c) >= 0; });
+  if (!all_hex || digits.size() % 2 != 0) return Unexpected(ProblemCode::kTblBadCode);
+  if (digits.size() > 2 * kMaxGameCodeBytes) return Unexpected(ProblemCode::kTblCodeTooLong);
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(HexValue(digits[i]) * 16 + HexValue(digits[i + 1])));
+  }
+  return bytes;
+}
+
+// N of a control code's "LABEL,N": decimal, at most kMaxControlParams.
+std::optional<std::uint8_t> ParseParamCount(std::u16string_view digits) {
+  if (digits.empty() || digits.size() > 2) return std::nullopt;
+  std::size_t n = 0;
+  for (const char16_t c : digits) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - u'0');
+  }
+  if (n > kMaxControlParams) return std::nullopt;
+  return static_cast<std::uint8_t>(n);
+}
+
+constexpr std::string_view kKindMarks[] = {"", "/", "*", "$"};
+
+// The kind mark before the code, which the mark's character names.
+GameCodeKind KindOfMark(char16_t mark) {
+  for (std::size_t kind = 1; kind < std::size(kKindMarks); ++kind) {
+    if (mark == static_cast<char16_t>(kKindMarks[kind][0])) return static_cast<GameCodeKind>(kind);
+  }
+  return GameCodeKind::kText;
+}
+
+// One entry line (not blank, a comment or a table id) as a code.
+Result<GameCode, ProblemCode> ParseEntry(std::u16string_view line) {
+  if (line.front() == u'!') return Unexpected(ProblemCode::kTblSwitch);
+  GameCode code;
+  code.kind = KindOfMark(line.front());
+  if (code.kind != GameCodeKind::kText) line.remove_prefix(1);
+  // Everything after the first "=" is the text, so "=" can be in it.
+  const std::size_t equals = line.find(u'=');
+  const bool has_text = equals != std::u16string_view::npos;
+  const std::u16string_view text = has_text ? line.substr(equals + 1) : std::u16string_view{};
+  auto bytes = ParseCodeBytes(line.substr(0, equals));
+  if (!bytes) return Unexpected(bytes.error());
+  code.bytes = std::move(bytes).value();
+  if (code.kind == GameCodeKind::kText) {
+    if (!has_text) return Unexpected(ProblemCode::kTblNotAnEntry);
+    if (text.empty()) return Unexpected(ProblemCode::kTblNoText);
+  }
+  if (code.kind != GameCodeKind::kControl) {
+    code.text = std::u16string(text);
+    return code;
+  }
+  const std::size_t comma = text.rfind(u',');
+  if (comma == std::u16string_view::npos) return Unexpected(ProblemCode::kTblBadParams);
+  const std::optional<std::uint8_t> params = ParseParamCount(text.substr(comma + 1));
+  if (!params) return Unexpected(ProblemCode::kTblBadParams);
+  code.text = std::u16string(text.substr(0, comma));
+  code.params = *params;
+  return code;
+}
+
+// Lines the format skips: blank, a comment, or the table's id.
+bool IsSkipped(std::u16string_view line) {
+  if (line.find_first_not_of(u" \t") == std::u16string_view::npos) return true;
+  return line.starts_with(u"#") || line.starts_with(u";") || line.starts_with(u"//") ||
+         line.starts_with(u"@");
+}
+
+// A second entry for a code, which is left out, and a code no bytes can reach
+// because a control code is its start: the control always wins and takes the
+// bytes after it.
+void CheckCodes(std::vector<GameCode>& codes, std::string_view file,
+                std::vector<Problem>& problems) {
+  std::map<std::vector<std::uint8_t>, std::size_t> first_line;
+  std::map<std::vector<std::uint8_t>, std::size_t> controls;
+  std::vector<GameCode> kept;
+  for (GameCode& code : codes) {
+    const auto [it, fresh] = first_line.emplace(code.bytes, code.line);
+    if (!fresh) {
+      problems.push_back(
+          TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
+      problems.back().other_line = it->second;
+      continue;
     }
-    AppendUtf8(text, out);
-    return true;
+    if (code.kind == GameCodeKind::kControl) controls.emplace(code.bytes, code.line);
+    kept.push_back(std::move(code));
   }
-  for (const char16_t c : text) {
-    if (!AppendCp932(c, out)) return false;
+  codes = std::move(kept);
+  for (const GameCode& code : codes) {
+    for (std::size_t length = 1; length < code.bytes.size(); ++length) {
+      const auto control = controls.find({code.bytes.begin(), code.bytes.begin() + length});
+      if (control == controls.end()) continue;
+      problems.push_back(
+          TblProblem(ProblemCode::kTblUnreachable, file, code.line, TblEntryOf(code)));
+      problems.back().other_line = control->second;
+      break;
+    }
   }
+}
+
+// Appends `text` in the encoding; false when a character doesn't fit (in
+// UTF-8, half a surrogate pair) or is a line end, which would split the entry.
+bool AppendText(std::u16string_view text, TblEncoding encoding, std::string& out) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' || c == u'\n') return false;
+    if (encoding == TblEncoding::kCp932) {
+      if (!AppendCp932(c, out)) return false;
+    } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      ++i;
+    } else if (IsSurrogate(c)) {
+      return false;
+    }
+  }
+  if (encoding == TblEncoding::kUtf8) AppendUtf8(text, out);
   return true;
 }
 
-// Whether a table file can hold `ch` as a cell: the loader splits at commas
-// (by TextCompare), trims spaces and splits lines.
-bool Storable(char16_t ch) {
-  return !TextEqual(ch, u',') && ch != u' ' && ch != u'\r' && ch != u'\n';
-}
-
-// `text` with every control character (and the Unicode line and paragraph
-// separators) written as \xNN or \uNNNN, so that it stays on one comment line.
-std::u16string OnOneLine(std::u16string_view text) {
-  std::u16string out;
-  for (const char16_t ch : text) {
-    const bool control = ch < 0x20 || (ch >= 0x7F && ch < 0xA0);
-    if (!control && ch != u'\u2028' && ch != u'\u2029') {
-      out.push_back(ch);
-      continue;
-    }
-    const bool byte = ch < 0x100;
-    out += byte ? u"\\x" : u"\\u";
-    AppendHex(ch, byte ? 2 : 4, out);
-  }
-  return out;
+// Appends the code's entry, without a line end; false when its text can't
+// be written (AppendText).
+bool AppendEntry(const GameCode& code, TblEncoding encoding, std::string& tbl) {
+  tbl += kKindMarks[static_cast<std::size_t>(code.kind)];
+  for (const std::uint8_t b : code.bytes) AppendHexByte(b, tbl);
+  // An end or line break reads the same with "=" and nothing after it.
+  const bool bare = code.text.empty() &&
+                    (code.kind == GameCodeKind::kEnd || code.kind == GameCodeKind::kLineBreak);
+  if (!bare) tbl += '=';
+  const bool written = AppendText(code.text, encoding, tbl);
+  if (code.kind == GameCodeKind::kControl) tbl += "," + std::to_string(code.params);
+  return written;
 }
 
 }  // namespace
 
-TblExport ExportTbl(const CharTable& table, TblEncoding encoding) {
-  const ProducibleCells cells(table);
-  // Keyed by the code's bytes, so that the entries come in byte order.
-  std::map<std::vector<std::uint8_t>, std::u16string> entries;
-  entries[{kLineBreakByte}] = u"*24";
-  entries[{kSpaceByte}] = u"50=\u3000";
-  TblExport result;
-  for (int index = 0; index < kCells; ++index) {
-    const CellCode code = CellCode::FromIndex(index);
-    const std::optional<char16_t> ch = cells.CharAt(code);
-    if (!ch) continue;
-    std::vector<std::uint8_t> key;
-    if (code.page == 0) {
-      if (IsReservedByte(code.byte())) {
-        result.shadowed.push_back(code);
-        continue;
-      }
-    } else {
-      key.push_back(kLeadBytes[code.page]);
-    }
-    key.push_back(code.byte());
-    std::u16string line;
-    for (const std::uint8_t b : key) AppendHexByte(b, line);
-    line.push_back(u'=');
-    line.push_back(*ch);
-    std::string ignored;
-    if (!Encode(std::u16string(1, *ch), encoding, ignored)) {
-      result.unwritable.push_back(code);
-      continue;
-    }
-    entries[key] = std::move(line);
+TblRead ReadTbl(std::string_view bytes, std::string_view file,
+                std::optional<TblEncoding> encoding) {
+  if (!encoding) {
+    encoding = DetectTextEncoding(bytes) == TextEncoding::kCp932 ? TblEncoding::kCp932
+                                                                 : TblEncoding::kUtf8;
   }
-  const std::string_view end = encoding == TblEncoding::kUtf8 ? "\n" : "\r\n";
-  for (const auto& [key, line] : entries) {
-    Encode(line, encoding, result.bytes);
-    result.bytes.append(end);
-  }
-  return result;
-}
-
-namespace {
-
-// An entry line as written: the bytes of its code and the value after "=".
-struct TblEntry {
-  std::vector<std::uint8_t> code;
-  std::u16string_view value;
-  bool line_break = false;  // "*24", which has no value
-};
-
-// Where an entry goes, keyed as ImportTbl counts duplicates: a cell's index,
-// or these for the fixed line break and space.
-constexpr int kLineBreakSlot = -1;
-constexpr int kSpaceSlot = -2;
-
-// The line in the file's encoding; nullopt when it is not valid UTF-8.
-std::optional<std::u16string> DecodeTblLine(std::string_view raw, TblEncoding encoding) {
-  if (encoding == TblEncoding::kCp932) return DecodeCp932(raw);
-  auto decoded = DecodeUtf8(raw);
-  if (!decoded) return std::nullopt;
-  return std::move(decoded).value();
-}
-
-// The code, hex byte pairs up to "=" or "*24" for the line break, and the value.
-Result<TblEntry, TblErrorCode> ParseTblEntry(std::u16string_view line) {
-  TblEntry entry;
-  const std::size_t equals = line.find(u'=');
-  std::u16string_view digits = line.substr(0, equals);
-  if (!digits.empty() && digits.front() == u'*' && equals == std::u16string_view::npos) {
-    digits.remove_prefix(1);
-    entry.line_break = true;
-  } else if (equals == std::u16string_view::npos) {
-    return Unexpected(TblErrorCode::kNotAnEntry);
-  } else {
-    entry.value = line.substr(equals + 1);
-  }
-  if (digits.empty() || digits.size() % 2 != 0) return Unexpected(TblErrorCode::kNotAnEntry);
-  for (std::size_t i = 0; i < digits.size(); i += 2) {
-    const int high = HexValue(digits[i]);
-    const int low = HexValue(digits[i + 1]);
-    if (high < 0 || low < 0) return Unexpected(TblErrorCode::kNotAnEntry);
-    entry.code.push_back(static_cast<std::uint8_t>(high * 16 + low));
-  }
-  return entry;
-}
-
-// The slot the entry fills, or why the grid can't hold it.
-Result<int, TblErrorCode> SlotOfTblEntry(const TblEntry& entry) {
-  const std::vector<std::uint8_t>& code = entry.code;
-  if (entry.line_break) {
-    if (code != std::vector<std::uint8_t>{kLineBreakByte}) {
-      return Unexpected(TblErrorCode::kOtherLineBreak);
-    }
-    return kLineBreakSlot;
-  }
-  if (code.size() > 2) return Unexpected(TblErrorCode::kCodeTooLong);
-  int page = 0;
-  if (code.size() == 2) {
-    page = PageOfLeadByte(code[0]);
-    if (page == 0) return Unexpected(TblErrorCode::kOtherLeadByte);
-  }
-  const std::uint8_t byte = code.back();
-  const std::u16string_view value = entry.value;
-  if (page == 0 && byte == kSpaceByte && value.size() == 1 &&
-      detail::ClassifySpecial(value[0]) == detail::Special::kSpace) {
-    return kSpaceSlot;  // the fixed space, as export writes it
-  }
-  if (page == 0 && IsReservedByte(byte)) return Unexpected(TblErrorCode::kReservedByte);
-  if (value.size() != 1) return Unexpected(TblErrorCode::kNotOneChar);
-  if (!Storable(value[0])) return Unexpected(TblErrorCode::kUnstorable);
-  const CellCode cell{static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
-                      static_cast<std::uint8_t>(byte & 15)};
-  return cell.index();
-}
-
-}  // namespace
-
-TblImport ImportTbl(std::string_view bytes, TblEncoding encoding) {
-  TblImport result;
-  if (encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8ByteOrderMark)) {
+  if (*encoding == TblEncoding::kUtf8 && bytes.starts_with(kUtf8ByteOrderMark)) {
     bytes.remove_prefix(kUtf8ByteOrderMark.size());
   }
-  std::map<int, std::size_t> seen;  // slot -> line
+  TblRead read;
   std::size_t number = 0;
   std::string_view raw;
+  std::u16string line;
   while (TakeLine(bytes, raw)) {
     ++number;
-    const std::optional<std::u16string> line = DecodeTblLine(raw, encoding);
-    if (!line) {
-      result.errors.push_back({TblErrorCode::kBadUtf8, number});
+    if (*encoding == TblEncoding::kCp932) {
+      line = DecodeCp932(raw);
+    } else if (auto decoded = DecodeUtf8(raw)) {
+      line = std::move(decoded).value();
+    } else {
+      read.problems.push_back(TblProblem(ProblemCode::kBadUtf8, file, number));
+      read.problems.back().column = ColumnOfByte(raw, decoded.error().offset);
       continue;
     }
-    if (line->find_first_not_of(u" \t") == std::u16string::npos) continue;
-    auto error = [&](TblErrorCode code, std::size_t other = 0) {
-      result.errors.push_back({code, number, other, *line});
-    };
-    const auto entry = ParseTblEntry(*line);
-    if (!entry) {
-      error(entry.error());
+    if (IsSkipped(line)) continue;
+    auto code = ParseEntry(line);
+    if (!code) {
+      read.problems.push_back(TblProblem(code.error(), file, number, EncodeUtf8(line)));
       continue;
     }
-    const auto slot = SlotOfTblEntry(*entry);
-    if (!slot) {
-      error(slot.error());
-      continue;
-    }
-    if (auto [it, fresh] = seen.emplace(*slot, number); !fresh) {
-      error(TblErrorCode::kDuplicate, it->second);
-      continue;
-    }
-    if (*slot < 0) continue;  // the fixed line break and space have no cell
-    const CellCode cell = CellCode::FromIndex(*slot);
-    result.table.SetCell(cell.page, cell.row, cell.column, std::u16string(entry->value),
-                         CellOrigin{0, static_cast<std::uint32_t>(number), 0});
-    ++result.placed;
+    code->line = number;
+    read.codes.push_back(std::move(code).value());
   }
-  return result;
+  CheckCodes(read.codes, file, read.problems);
+  SortByLine(read.problems);
+  return read;
 }
 
-namespace {
-constexpr std::string_view kStampMark = " stamp ";
-}  // namespace
-
-std::optional<std::string> ImportStampOf(std::string_view bytes) {
-  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
-  bytes = bytes.substr(0, bytes.find_first_of("\r\n"));
-  if (bytes.find("made by binconv-cli import-tbl from ") == std::string_view::npos) {
-    return std::nullopt;
-  }
-  const std::size_t mark = bytes.rfind(kStampMark);
-  if (mark == std::string_view::npos) return std::nullopt;
-  return std::string(bytes.substr(mark + kStampMark.size()));
+Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
+                                                       std::string_view file) {
+  TblRead read = ReadTbl(bytes, file);
+  if (!read.problems.empty()) return Unexpected(std::move(read.problems));
+  return GameTable(std::move(read.codes));
 }
 
-TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
-                           std::string_view stamp) {
-  auto write = [&](int first_page, int pages, std::u16string_view file) {
-    std::u16string text;
-    text += u"/ ";
-    text += file;
-    text += u": made by binconv-cli import-tbl from ";
-    text += OnOneLine(source);
-    if (!stamp.empty()) {
-      for (const char c : kStampMark) text.push_back(static_cast<char16_t>(c));
-      for (const char c : stamp) text.push_back(static_cast<char16_t>(c));
-    }
-    text +=
-        u"\r\n/ Each data line is a label and the 16 cells of one row; 16 rows make a page.\r\n";
-    for (int page = first_page; page < first_page + pages; ++page) {
-      text += u"/ page " + std::u16string(1, static_cast<char16_t>(u'0' + page)) + u"\r\n";
-      for (int row = 0; row < kRows; ++row) {
-        text.push_back(static_cast<char16_t>(u'0' + page));
-        text.push_back(HexDigits[row]);
-        for (int column = 0; column < kColumns; ++column) {
-          text.push_back(u',');
-          text += table.Cell(page, row, column);
-        }
-        text += u"\r\n";
-      }
-    }
-    std::string bytes;
-    if (Encode(text, TblEncoding::kCp932, bytes)) return bytes;
-    bytes.assign(kUtf8ByteOrderMark);
-    AppendUtf8(text, bytes);
-    return bytes;
-  };
-  const std::u16string main_name(kMainTableFile, kMainTableFile + sizeof kMainTableFile - 1);
-  const std::u16string ex_name(kExtendedTableFile,
-                               kExtendedTableFile + sizeof kExtendedTableFile - 1);
-  return {write(0, kPages - 1, main_name), write(kPages - 1, 1, ex_name)};
+TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding) {
+  const std::string_view end = encoding == TblEncoding::kUtf8 ? "\n" : "\r\n";
+  TblWritten written;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (!AppendEntry(codes[i], encoding, written.bytes)) written.unwritable.push_back(i);
+    written.bytes += end;
+  }
+  if (!written.unwritable.empty()) written.bytes.clear();
+  return written;
+}
+
+std::string TblEntryOf(const GameCode& code) {
+  std::string entry;
+  AppendEntry(code, TblEncoding::kUtf8, entry);
+  return entry;
 }
 
 }  // namespace binconv

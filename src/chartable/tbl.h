@@ -1,83 +1,62 @@
 #pragma once
-// The table format hex editors share (ImHex, WindHex, Thingy32): one entry a
-// line, "XX=c" for a one-byte code and "LLXX=c" for a code after a lead byte.
-// Exporting writes what a text can be encoded to and decoding shows; importing
-// places such entries into the grid and writes the two table files.
+// The .tbl files of hex editors and script tools, one entry a line: HEX=TEXT,
+// /HEX or /HEX=TEXT for an end, *HEX or *HEX=TEXT for a line break and
+// $HEX=LABEL,N for a control code. Every .tbl is read by ReadTbl and written
+// by WriteTbl; the grid of the two table files takes what fits (tbl_grid.h).
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "chartable/char_table.h"
+#include "chartable/game_table.h"
+#include "runtime/problem.h"
+#include "runtime/result.h"
 
 namespace binconv {
 
 enum class TblEncoding { kUtf8, kCp932 };
 
-struct TblExport {
-  std::string bytes;  // the whole file
-  // Characters the encoding can't hold, with their cells; nothing is to be
-  // written when there are any.
-  std::vector<CellCode> unwritable;
-  // Page 0 cells at a lead byte, 24 or 50: a text can be encoded to them, but
-  // every reader of the bytes (decode, a hex editor) takes the byte for
-  // something else, so they are left out.
-  std::vector<CellCode> shadowed;
+struct TblRead {
+  // The entries that read, in file order. A line with a problem is left out,
+  // and so is a second entry for a code.
+  std::vector<GameCode> codes;
+  std::vector<Problem> problems;  // in line order
 };
 
-// One entry for every cell decoding can show, in the order of the codes'
-// bytes, with the line break as "*24" and the space as "50=" and U+3000.
-// UTF-8 ends lines with LF, code page 932 (for older Windows editors) with
-// CR LF.
-TblExport ExportTbl(const CharTable& table, TblEncoding encoding);
+// Reads a .tbl in `encoding`, or, without one, in UTF-8 (with or without a
+// byte order mark) or code page 932, told apart as the table files are. Lines
+// end at CR LF, CR or LF; blank lines, comments (#, ;, //) and the table's id
+// (@NAME) are skipped. A line that is not valid UTF-8 is a problem, and the
+// lines after it are read on. `file` names the .tbl in the problems.
+TblRead ReadTbl(std::string_view bytes, std::string_view file,
+                std::optional<TblEncoding> encoding = std::nullopt);
 
-enum class TblErrorCode {
-  kBadUtf8,        // the line is not valid UTF-8
-  kNotAnEntry,     // not CODE=VALUE with a code of hex byte pairs, nor *24
-  kCodeTooLong,    // a code of more than two bytes
-  kOtherLeadByte,  // a two-byte code whose first byte is not 20, 21, 22, 23 or 18
-  kReservedByte,   // a one-byte code at 18, 20-24 or 50 (other than the fixed line
-                   // break *24 and the space 50=U+3000)
-  kOtherLineBreak,  // a line break "*XX" at another code than 24, the tables' own
-  kNotOneChar,     // the value is not exactly one UTF-16 unit
-  kUnstorable,     // a comma, a space or a line end, which a table file can't hold
-  kDuplicate,      // a second entry for a code; other_line has the first
+// The .tbl as a game's table; when it has problems, nothing is loaded.
+Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
+                                                       std::string_view file);
+
+struct TblWritten {
+  std::string bytes;  // the whole file; empty when any code is unwritable
+  // Indices of the codes whose text the encoding can't hold or that holds a
+  // line end.
+  std::vector<std::size_t> unwritable;
 };
 
-struct TblError {
-  TblErrorCode code;
-  std::size_t line = 0;        // 1-based line of the .tbl
-  std::size_t other_line = 0;  // kDuplicate
-  std::u16string text{};       // the entry's line as read
-};
+// The codes as a .tbl that ReadTbl reads back to the same codes in the same
+// order: one entry a line in the order of `codes`, upper-case hex, the kind
+// marks /, * and $, "=TEXT" left out for an end or line break without text,
+// no comments; UTF-8 without a byte order mark and LF line ends, or code page
+// 932 and CR LF for older Windows editors. The order is what the encoding
+// decides by (the first of two codes of one length for a text, the first end,
+// the first line break), so a table read from a file and written back
+// encodes and decodes as the file did.
+TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding = TblEncoding::kUtf8);
 
-struct TblImport {
-  CharTable table;
-  std::vector<TblError> errors;  // in line order; the entries they name are left out
-  std::size_t placed = 0;        // entries put into the grid
-};
-
-// A byte order mark at the start is skipped; lines end at CR LF, CR or LF;
-// blank lines are skipped.
-TblImport ImportTbl(std::string_view bytes, TblEncoding encoding);
-
-struct TableFiles {
-  std::string main;      // Zezovar.ini: pages 0 to 4
-  std::string extended;  // Zezovar_ex.ini: page 5
-};
-
-// The two table files for `table`, each in code page 932 when every character
-// fits, otherwise UTF-8 with a byte order mark, under a comment header that
-// names `source` and, when given, `stamp` (when the import ran, ASCII), the
-// same in both files so that a pair from two different imports shows.
-TableFiles WriteTableFiles(const CharTable& table, std::u16string_view source,
-                           std::string_view stamp = {});
-
-// The stamp of the import-tbl header on the first line of a table file's
-// bytes; nullopt when there is none.
-std::optional<std::string> ImportStampOf(std::string_view file_bytes);
+// The code's entry as WriteTbl writes it in UTF-8, without a line end: what
+// a message shows of it.
+std::string TblEntryOf(const GameCode& code);
 
 }  // namespace binconv

@@ -3,7 +3,7 @@
 
 #include "chartable/check.h"
 #include "chartable/load.h"
-#include "chartable/tbl.h"
+#include "chartable/tbl_grid.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"

@@ -1,6 +1,6 @@
 // binconv-cli export-tbl: the tables as a hex editor's .tbl file.
 
-#include "chartable/tbl.h"
+#include "chartable/tbl_grid.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
@@ -25,8 +25,9 @@ constexpr CommandText kExportTblText{
         "(CR LF line ends) serves older Windows editors; a character that code\n"
         "page 932 can't hold is then an error and nothing is written.\n"
         "--tbl FILE writes that game's .tbl in one canonical form instead: UTF-8,\n"
-        "one entry a line in the order of the codes' bytes, upper-case hex, the\n"
-        "kind marks / * $, no comments; read again, it gives the same codes.\n"};
+        "one entry a line in the .tbl's own order (which picks the code of a text\n"
+        "with two, the end and the line break), upper-case hex, the kind marks\n"
+        "/ * $, no comments; read again, it encodes and decodes as the .tbl.\n"};
 
 constexpr std::array kExportTblOptions{
     kTablesOption, kGameTblOption,
@@ -45,7 +46,7 @@ int RunExportTbl(const ParsedArgs& args) {
     const Reported<GameTable> game = LoadCommandGameTable(*tbl);
     if (!game) return ToInt(game.error());
     return ExitStatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput),
-                                    Bytes(GameTableToTbl(*game))));
+                                    Bytes(WriteTbl(game->codes()).bytes)));
   }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return ToInt(encoding.error());

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <ctime>
 
-#include "chartable/game_table.h"
 #include "chartable/load.h"
-#include "chartable/tbl.h"
+#include "chartable/tbl_grid.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
+#include "cli/problems.h"
 #include "cli/tbl_options.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
@@ -46,32 +46,6 @@ constexpr Usage kImportTblUsage{
     .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
              .order = "encoding=utf-8|cp932 keep-going output @"}};
 
-std::string Describe(TblErrorCode code) {
-  switch (code) {
-    case TblErrorCode::kBadUtf8:
-      return "not valid UTF-8";
-    case TblErrorCode::kNotAnEntry:
-      return "not an entry CODE=VALUE with a code of hex byte pairs";
-    case TblErrorCode::kCodeTooLong:
-      return "a code of more than two bytes";
-    case TblErrorCode::kOtherLeadByte:
-      return "the code's first byte is not a lead byte (20, 21, 22, 23, 18)";
-    case TblErrorCode::kReservedByte:
-      return "a page 0 code at 18, 20-24 or 50 (lead bytes, line break, space)";
-    case TblErrorCode::kOtherLineBreak:
-      // The table files fix the line break at 24; a game's .tbl keeps its own.
-      return "a page 0 code as the line break, which is 24 in binconv's tables; give the "
-             ".tbl with --tbl to dump, insert, decode or encode with the game's own";
-    case TblErrorCode::kNotOneChar:
-      return "the value is not one character";
-    case TblErrorCode::kUnstorable:
-      return "a comma, space or line end can't stand in a table file";
-    case TblErrorCode::kDuplicate:
-      return "a second entry for the code of line";
-  }
-  return "?";
-}
-
 // When this import ran, to the millisecond (UTC): both files carry it, so
 // that check-tables can tell a pair torn by a crash between the two renames.
 std::string ImportStamp() {
@@ -95,21 +69,17 @@ int RunImportTbl(const ParsedArgs& args) {
   const std::string tbl_name = InputName(args);
   const Reported<std::string> bytes = ReadWholeInput(tbl_name);
   if (!bytes) return ToInt(bytes.error());
-  const TblImport imported = ImportTbl(*bytes, *encoding);
-  for (const TblError& error : imported.errors) {
-    std::string message =
-        ShownName(tbl_name) + ":" + std::to_string(error.line) + ": " + Describe(error.code);
-    if (error.code == TblErrorCode::kDuplicate) message += " " + std::to_string(error.other_line);
-    if (error.code != TblErrorCode::kBadUtf8) message += ": " + EncodeUtf8(error.text);
-    PrintError(message);
+  const TblImport imported = ImportTbl(*bytes, ShownName(tbl_name), *encoding);
+  const std::vector<Problem>& problems = imported.fit.problems;
+  for (const Problem& problem : problems) {
+    PrintError(Describe(problem) + (problem.what.empty() ? "" : ": " + problem.what));
   }
   const bool keep_going = args.Has("keep-going");
-  if (!imported.errors.empty() && !keep_going) {
-    PrintLine(Counted(imported.errors.size(), "entry", "entries") +
-              " can't be placed; nothing written");
+  if (!problems.empty() && !keep_going) {
+    PrintLine(Counted(problems.size(), "entry", "entries") + " can't be placed; nothing written");
     // Codes of other lengths, DTE or control codes: a game's own table, which
     // the commands that take --tbl read as it is.
-    if (ParseGameTable(*bytes, ShownName(tbl_name))) {
+    if (imported.game_table) {
       PrintLine("it reads as a game's own table: give it with --tbl " + ShownName(tbl_name) +
                 " to decode, encode, check-tables or export-tbl instead");
     }
@@ -118,7 +88,7 @@ int RunImportTbl(const ParsedArgs& args) {
 
   auto source = DecodeUtf8(tbl_name);
   const std::u16string source16 = source ? source.value() : u"?";
-  const TableFiles files = WriteTableFiles(imported.table, source16, ImportStamp());
+  const TableFiles files = WriteTableFiles(imported.fit.table, source16, ImportStamp());
   const std::filesystem::path dir = OutputPathOf(args, OutputDefault::kCurrentFolder);
   const std::filesystem::path main_path = dir / PathFromUtf8(kMainTableFile);
   const std::filesystem::path extended_path = dir / PathFromUtf8(kExtendedTableFile);
@@ -128,10 +98,10 @@ int RunImportTbl(const ParsedArgs& args) {
       !replaced) {
     return ReportOutputError(replaced.error());
   }
-  std::string summary = std::to_string(imported.placed) + " entries placed into " +
+  std::string summary = std::to_string(imported.fit.placed) + " entries placed into " +
                         PathToUtf8(main_path) + " and " + PathToUtf8(extended_path);
-  if (!imported.errors.empty()) {
-    summary += "; " + std::to_string(imported.errors.size()) + " left out";
+  if (!problems.empty()) {
+    summary += "; " + std::to_string(problems.size()) + " left out";
   }
   PrintLine(summary);
   return kExitOk;

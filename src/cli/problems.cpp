@@ -47,6 +47,22 @@ std::string TblMessage(const Problem& p) {
     case ProblemCode::kTblNeverRead:
       return "never read before the end of the bytes: longer codes that begin with its "
              "code cover every byte that can follow it";
+    case ProblemCode::kGridNotAnEntry:
+      return "not an entry CODE=VALUE with a code of hex byte pairs";
+    case ProblemCode::kGridCodeTooLong:
+      return "a code of more than two bytes";
+    case ProblemCode::kGridNoLeadByte:
+      return "the code's first byte is not a lead byte (20, 21, 22, 23, 18)";
+    case ProblemCode::kGridReservedByte:
+      return "a page 0 code at 18, 20-24 or 50 (lead bytes, line break, space)";
+    case ProblemCode::kGridOtherBreak:
+      // The table files fix the line break at 24; a game's .tbl keeps its own.
+      return "a page 0 code as the line break, which is 24 in binconv's tables; give the "
+             ".tbl with --tbl to dump, insert, decode or encode with the game's own";
+    case ProblemCode::kGridNotOneChar:
+      return "the value is not one character";
+    case ProblemCode::kGridUnstorable:
+      return "a comma, space or line end can't stand in a table file";
     default:
       return p.reason;  // kUnreadable, kBadLine, kBadHeader, kBadEntryLine, kGameChanged
   }

@@ -1,21 +1,19 @@
 // binconv-cli search: where a text's bytes occur in a game; with --relative,
 // where a kana word occurs in a game whose table is unknown.
 
-#include <limits>
-#include <map>
+#include <algorithm>
 
-#include "chartable/encoding.h"
+#include "chartable/tbl.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/game_scan.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/problems.h"
-#include "runtime/describe.h"
 #include "runtime/file.h"
-#include "runtime/hex.h"
 #include "runtime/utf8.h"
 #include "scan/relative_search.h"
+#include "scan/text_search.h"
 
 namespace binconv::cli {
 namespace {
@@ -50,8 +48,7 @@ constexpr CommandText kSearchText{
 constexpr std::string_view kRelativeOnly = "--order and --save-tbl go with --relative";
 
 constexpr std::array kSearchOptions{
-    Related(kTablesOption, "tbl", ""),
-    kExactOption,
+    Related(kTablesOption, "tbl", ""), kExactOption,
     OptionSpec{"count", 0, "", "print only how often each TEXT occurs: COUNT<TAB>TEXT"},
     OptionSpec{.name = "relative",
                .help = "relative search for a kana word in a game of unknown table",
@@ -92,43 +89,29 @@ constexpr Usage kSearchUsage{
     .other = &kRelativeForm,
     .points = HelpPointer::kCommand};
 
-// The scan's read error, or the output's, reported.
-Reported<> ScanResult(const Result<Unit, IoError>& scanned, LineOutput& out) {
-  if (!scanned) return Failure(ReportScanError(scanned.error()));
-  return out.Finish();
+// Reports why TEXT, KANA or --order can't be searched for.
+Unexpected<ExitStatus> Refuse(const std::string& message) {
+  PrintError(message);
+  return Failure(kExitError);
 }
 
-// Each TEXT's bytes; the first trouble is reported.
+// Each TEXT's bytes; the first that can't be searched for is reported.
 Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
                                                              const TextCodec& encoding) {
-  std::vector<std::vector<std::uint8_t>> patterns;
-  for (std::size_t i = 1; i < args.positionals.size(); ++i) {
-    const std::string& text = args.positionals[i];
-    const std::string shown = "TEXT '" + text + "'";
-    TextEncoder encoder(encoding, LineBreaksOf(args));
-    std::vector<std::uint8_t> bytes;
-    if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
-      PrintError("TEXT " + std::to_string(i) + " is not valid UTF-8");
-      return Failure(kExitError);
-    }
-    if (!encoder.problems().empty()) {
-      // A TEXT argument is named whole, without a line and column.
-      Problem problem = ToProblem(encoder.problems().front(), shown);
-      problem.line = problem.column = 0;
-      PrintError(Describe(problem));
-      return Failure(kExitError);
-    }
-    if (encoder.odd_count()) {
-      PrintError(shown + ": the hex digits of its tags do not pair up");
-      return Failure(kExitError);
-    }
-    if (bytes.empty()) {
-      PrintError(shown + " gives no bytes to search for");
-      return Failure(kExitError);
-    }
-    patterns.push_back(std::move(bytes));
-  }
-  return patterns;
+  const std::span<const std::string> texts(args.positionals.begin() + 1, args.positionals.end());
+  auto patterns = EncodeSearchTexts(encoding, LineBreaksOf(args), texts);
+  if (patterns) return std::move(patterns).value();
+  using Kind = SearchTextFault::Kind;
+  const SearchTextFault& fault = patterns.error();
+  const std::string shown = "TEXT '" + texts[fault.text] + "'";
+  // A TEXT argument is named whole, without a line and column.
+  return Refuse(fault.kind == Kind::kBadUtf8
+                    ? "TEXT " + std::to_string(fault.text + 1) + " is not valid UTF-8"
+                : fault.kind == Kind::kProblem
+                    ? Describe(ToProblem({fault.problem->kind, 0, 0, fault.problem->ch}, shown))
+                : fault.kind == Kind::kOddCount
+                    ? shown + ": the hex digits of its tags do not pair up"
+                    : shown + " gives no bytes to search for");
 }
 
 int RunPlainSearch(const ParsedArgs& args) {
@@ -152,161 +135,59 @@ int RunPlainSearch(const ParsedArgs& args) {
         return out.Add(line);
       },
       game.Progress());
-  if (count_only) {
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-      out.Add(std::to_string(counts[i]) + "\t" + args.positionals[i + 1]);
-    }
+  for (std::size_t i = 0; count_only && i < counts.size(); ++i) {
+    out.Add(std::to_string(counts[i]) + "\t" + args.positionals[i + 1]);
   }
-  if (auto result = ScanResult(scanned, out); !result) return ToInt(result.error());
-  for (const std::uint64_t c : counts) {
-    if (c != 0) return kExitOk;
-  }
-  return kExitRejected;
+  if (!scanned) return ReportScanError(scanned.error());
+  if (auto written = out.Finish(); !written) return ToInt(written.error());
+  const bool found = std::any_of(counts.begin(), counts.end(), [](auto c) { return c != 0; });
+  return found ? kExitOk : kExitRejected;
 }
 
-struct RelativeSetup {
-  std::vector<RelativeWord> words;
-  bool katakana = false;
-};
-
-Reported<RelativeSetup> SetUpRelative(const ParsedArgs& args) {
+// The word in the orders --order names; a bad word or order is reported.
+Reported<RelativeQuery> QueryOf(const ParsedArgs& args) {
   auto word = DecodeUtf8(args.positionals[1]);
-  if (!word) {
-    PrintError("KANA is not valid UTF-8");
-    return Failure(kExitError);
-  }
+  if (!word) return Refuse("KANA is not valid UTF-8");
   std::vector<KanaOrder> orders = {KanaOrder::kJis, KanaOrder::kGojuon};
   if (auto named = args.Value("order")) {
-    if (*named == "jis") {
-      orders = {KanaOrder::kJis};
-    } else if (*named == "gojuon") {
-      orders = {KanaOrder::kGojuon};
-    } else {
-      PrintError("--order takes jis or gojuon, not '" + *named + "'");
-      return Failure(kExitError);
-    }
+    const std::optional<KanaOrder> order = KanaOrderNamed(*named);
+    if (!order) return Refuse("--order takes jis or gojuon, not '" + *named + "'");
+    orders = {*order};
   }
-  RelativeSetup setup;
-  for (const char16_t ch : word.value()) {
-    if (KanaIndex(KanaOrder::kJis, ch)) {
-      setup.katakana = ch >= u'\u30A0';
-      break;
-    }
-  }
-  std::string why;
-  for (const KanaOrder order : orders) {
-    auto compiled = RelativeWordOf(word.value(), order);
-    if (compiled) {
-      setup.words.push_back(std::move(compiled.value()));
-    } else if (why.empty()) {
-      why =
-          compiled.error() == RelativeWordError::kTooFewKana
-              ? "needs at least two different kana of the " + std::string(NameOf(order)) + " order"
-              : "has kana too far apart in the " + std::string(NameOf(order)) +
-                    " order for one-byte codes";
-    }
-  }
-  if (setup.words.empty()) {
-    PrintError("KANA '" + args.positionals[1] + "' " + why);
-    return Failure(kExitError);
-  }
-  return setup;
-}
-
-// "かきくけこ… = 3A 3C 3E 40 42 …": the plain kana from the word's first on,
-// with the codes the match gives them.
-std::string PageOf(const RelativeWord& word, int code_of_a, bool katakana) {
-  const KanaOrder order = word.order;
-  int low = KanaCount(order);
-  for (const auto& place : word.places) {
-    if (place) low = std::min(low, *place);
-  }
-  const int zero = code_of_a - IndexOfA(order);
-  std::u16string chars;
-  std::string codes;
-  int shown = 0;
-  for (int g = 0; g < KanaCount(KanaOrder::kGojuon) && shown < 5; ++g) {
-    const char16_t kana = KanaAt(KanaOrder::kGojuon, g, katakana);
-    const int place = *KanaIndex(order, kana);
-    const int code = zero + place;
-    if (place < low || code < 0 || code > 255) continue;
-    chars += kana;
-    codes += HexByte(static_cast<std::uint8_t>(code)) + " ";
-    ++shown;
-  }
-  return EncodeUtf8(chars) + "… = " + codes + "…";
-}
-
-// The .tbl the best match gives: every kana of its order with a code that a
-// page 0 cell can take.
-Reported<> WriteRelativeTbl(const std::string& name, const RelativeWord& word, int code_of_a,
-                            bool katakana) {
-  const int zero = code_of_a - IndexOfA(word.order);
-  std::string tbl;
-  std::size_t entries = 0;
-  for (int place = 0; place < KanaCount(word.order); ++place) {
-    const int code = zero + place;
-    if (code < 0 || code > 255 || IsReservedByte(static_cast<std::uint8_t>(code))) continue;
-    tbl += HexByte(static_cast<std::uint8_t>(code)) + "=" +
-           EncodeUtf8(std::u16string(1, KanaAt(word.order, place, katakana))) + "\n";
-    ++entries;
-  }
-  auto written = ReplaceFileAtomically(PathFromUtf8(name), Bytes(tbl));
-  if (!written) {
-    PrintError(DescribeIoError(written.error()));
-    return Failure(kExitError);
-  }
-  PrintError("wrote " + std::to_string(entries) + " entries (" + std::string(NameOf(word.order)) +
-             " order) to " + name);
-  return Unit{};
+  auto query = RelativeQueryOf(word.value(), orders);
+  if (!query) return Refuse("KANA '" + args.positionals[1] + "' " + query.error());
+  return std::move(query).value();
 }
 
 int RunRelativeSearch(const ParsedArgs& args) {
-  const Reported<RelativeSetup> setup = SetUpRelative(args);
-  if (!setup) return ToInt(setup.error());
+  const Reported<RelativeQuery> query = QueryOf(args);
+  if (!query) return ToInt(query.error());
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
-  const std::string a_name = setup->katakana ? "ア" : "あ";
-  // Per word and あ code: how many matches agree, and which came first.
-  std::map<std::pair<std::size_t, int>, std::pair<std::uint64_t, std::uint64_t>> votes;
-  std::uint64_t matches = 0;
   LineOutput out;
-  const auto scanned = SearchRelative(
-      game.Reader(), setup->words, kScanChunkSize,
+  const auto found = SearchRelativeBest(
+      game.Reader(), *query, kScanChunkSize,
       [&](const RelativeMatch& m) {
-        auto [it, fresh] = votes.try_emplace({m.word, m.code_of_a}, 0, matches);
-        ++it->second.first;
-        ++matches;
-        const RelativeWord& word = setup->words[m.word];
-        const std::string a = m.code_of_a >= 0 && m.code_of_a <= 255
-                                  ? HexNumber(static_cast<std::uint64_t>(m.code_of_a), 2)
-                                  : "none";
-        return out.Add(OffsetHex(m.offset) + "\t" + a_name + "=" + a + "\t" +
-                       PageOf(word, m.code_of_a, setup->katakana) + "\t" +
-                       std::string(NameOf(word.order)));
+        return out.Add(OffsetHex(m.offset) + "\t" + DescribeRelativeMatch(*query, m));
       },
       game.Progress());
-  if (auto result = ScanResult(scanned, out); !result) return ToInt(result.error());
-  if (matches == 0) return kExitRejected;
-  if (auto tbl = args.Value("save-tbl")) {
-    auto best = votes.begin();
-    for (auto it = votes.begin(); it != votes.end(); ++it) {
-      const bool more = it->second.first > best->second.first;
-      const bool earlier =
-          it->second.first == best->second.first && it->second.second < best->second.second;
-      if (more || earlier) best = it;
+  if (!found) return ReportScanError(found.error());
+  if (auto written = out.Finish(); !written) return ToInt(written.error());
+  if (found->matches == 0) return kExitRejected;
+  if (auto name = args.Value("save-tbl")) {
+    const std::string tbl = WriteTbl(found->tbl).bytes;
+    if (auto written = ReplaceFileAtomically(PathFromUtf8(*name), Bytes(tbl)); !written) {
+      PrintError(DescribeIoError(written.error()));
+      return kExitError;
     }
-    const Reported<> written = WriteRelativeTbl(*tbl, setup->words[best->first.first],
-                                                best->first.second, setup->katakana);
-    if (!written) return ToInt(written.error());
+    PrintError("wrote " + std::to_string(found->tbl.size()) + " entries (" +
+               std::string(NameOf(query->words[found->best.word].order)) + " order) to " + *name);
   }
   return kExitOk;
 }
 
 int RunSearch(const ParsedArgs& args) {
-  if (auto spared = RefuseOutputsOverInputs("search", args); !spared) {
-    return ToInt(spared.error());
-  }
+  if (auto spared = RefuseOutputsOverInputs("search", args); !spared) return ToInt(spared.error());
   return args.Has("relative") ? RunRelativeSearch(args) : RunPlainSearch(args);
 }
 

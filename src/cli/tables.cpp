@@ -1,6 +1,7 @@
 #include "cli/tables.h"
 
 #include "chartable/table_folders.h"
+#include "chartable/tbl.h"
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/problems.h"

@@ -59,7 +59,7 @@ enum class ProblemCode {
   kCantPoint,      // `pointer` at `pointer_at` can't point at `at`; reason says why
   kTooWide,        // a line shows `bytes` characters, over the script's width= `room`
   kTooManyLines,   // the `bytes`th line of one box, over the script's lines= `room`
-  // An entry of a game's .tbl (line).
+  // An entry of a game's .tbl (line; `what` is the entry as written).
   kTblNotAnEntry,     // none of the entry forms, nor a comment or a table id
   kTblBadCode,        // the code's digits are odd in number or not all hex
   kTblEmptyCode,      // no digits before "=" (or after the kind mark)
@@ -73,6 +73,17 @@ enum class ProblemCode {
   // Warnings of check-tables about a .tbl that loads (line).
   kTblSameText,  // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
+  // An entry of a .tbl that the grid of the two table files can't hold (line,
+  // `what`).
+  kGridNotAnEntry,     // not HEX=TEXT: an end or control code, a line break with
+                       // text, or a line that is no entry at all
+  kGridCodeTooLong,    // a code of more than two bytes
+  kGridNoLeadByte,     // a two-byte code whose first byte is no page's lead byte
+  kGridReservedByte,   // a one-byte code at a lead byte, 24 or 50 (but the line
+                       // break *24 and a space at 50)
+  kGridOtherBreak,     // a line break at another code than 24, the tables' own
+  kGridNotOneChar,     // the text is not exactly one UTF-16 unit
+  kGridUnstorable,     // a comma, a space or a line end, which a table file can't hold
 };
 
 struct Problem {

@@ -1,6 +1,12 @@
 #include "scan/relative_search.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
+
+#include "chartable/encoding.h"
+#include "runtime/hex.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
@@ -23,6 +29,13 @@ char16_t ToHiragana(char16_t ch) {
 }  // namespace
 
 std::string_view NameOf(KanaOrder order) { return order == KanaOrder::kJis ? "jis" : "gojuon"; }
+
+std::optional<KanaOrder> KanaOrderNamed(std::string_view name) {
+  for (const KanaOrder order : {KanaOrder::kJis, KanaOrder::kGojuon}) {
+    if (name == NameOf(order)) return order;
+  }
+  return std::nullopt;
+}
 
 std::optional<int> KanaIndex(KanaOrder order, char16_t ch) {
   const char16_t h = ToHiragana(ch);
@@ -66,6 +79,31 @@ Result<RelativeWord, RelativeWordError> RelativeWordOf(std::u16string_view word,
   if (high <= low) return Unexpected(RelativeWordError::kTooFewKana);
   if (high - low > 255) return Unexpected(RelativeWordError::kTooWide);
   return compiled;
+}
+
+Result<RelativeQuery, std::string> RelativeQueryOf(std::u16string_view word,
+                                                   std::span<const KanaOrder> orders) {
+  RelativeQuery query;
+  for (const char16_t ch : word) {
+    if (KanaIndex(KanaOrder::kJis, ch)) {
+      query.katakana = ch >= kFirstKatakana;
+      break;
+    }
+  }
+  std::string why;
+  for (const KanaOrder order : orders) {
+    auto compiled = RelativeWordOf(word, order);
+    if (compiled) {
+      query.words.push_back(std::move(compiled).value());
+    } else if (why.empty()) {
+      const std::string name(NameOf(order));
+      why = compiled.error() == RelativeWordError::kTooFewKana
+                ? "needs at least two different kana of the " + name + " order"
+                : "has kana too far apart in the " + name + " order for one-byte codes";
+    }
+  }
+  if (query.words.empty()) return Unexpected(std::move(why));
+  return query;
 }
 
 Result<Unit, IoError> SearchRelative(const ReadInput& read, std::span<const RelativeWord> words,
@@ -123,6 +161,79 @@ Result<Unit, IoError> SearchRelative(const ReadInput& read, std::span<const Rela
         return true;
       },
       progress);
+}
+
+Result<RelativeFound, IoError> SearchRelativeBest(
+    const ReadInput& read, const RelativeQuery& query, std::size_t chunk_size,
+    const std::function<bool(const RelativeMatch&)>& found, const ScanProgress& progress) {
+  struct Vote {
+    std::uint64_t count = 0;
+    std::uint64_t first = 0;  // how many matches came before its first
+    RelativeMatch match;
+  };
+  // Per word and あ code: how many matches agree, and the first of them.
+  std::map<std::pair<std::size_t, int>, Vote> votes;
+  RelativeFound result;
+  auto scanned = SearchRelative(
+      read, query.words, chunk_size,
+      [&](const RelativeMatch& m) {
+        auto [it, fresh] = votes.try_emplace({m.word, m.code_of_a}, Vote{0, result.matches, m});
+        ++it->second.count;
+        ++result.matches;
+        return found(m);
+      },
+      progress);
+  if (!scanned) return Unexpected(scanned.error());
+  const Vote* best = nullptr;
+  for (const auto& [key, vote] : votes) {
+    if (best == nullptr || vote.count > best->count ||
+        (vote.count == best->count && vote.first < best->first)) {
+      best = &vote;
+    }
+  }
+  if (best == nullptr) return result;
+  result.best = best->match;
+  result.tbl =
+      RelativeTblCodes(query.words[best->match.word], best->match.code_of_a, query.katakana);
+  return result;
+}
+
+std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatch& match) {
+  const RelativeWord& word = query.words[match.word];
+  const KanaOrder order = word.order;
+  int low = KanaCount(order);
+  for (const auto& place : word.places) {
+    if (place) low = std::min(low, *place);
+  }
+  const int zero = match.code_of_a - IndexOfA(order);
+  std::u16string kana;
+  std::string codes;
+  for (int g = 0; g < KanaCount(KanaOrder::kGojuon) && kana.size() < 5; ++g) {
+    const char16_t ch = KanaAt(KanaOrder::kGojuon, g, query.katakana);
+    const int place = *KanaIndex(order, ch);
+    const int code = zero + place;
+    if (place < low || code < 0 || code > 255) continue;
+    kana += ch;
+    codes += HexByte(static_cast<std::uint8_t>(code)) + " ";
+  }
+  const std::string a = match.code_of_a >= 0 && match.code_of_a <= 255
+                            ? HexNumber(static_cast<std::uint64_t>(match.code_of_a), 2)
+                            : "none";
+  return std::string(query.katakana ? "ア" : "あ") + "=" + a + "\t" + EncodeUtf8(kana) +
+         "… = " + codes + "…\t" + std::string(NameOf(order));
+}
+
+std::vector<GameCode> RelativeTblCodes(const RelativeWord& word, int code_of_a, bool katakana) {
+  const int zero = code_of_a - IndexOfA(word.order);
+  std::vector<GameCode> codes;
+  for (int place = 0; place < KanaCount(word.order); ++place) {
+    const int code = zero + place;
+    if (code < 0 || code > 255 || IsReservedByte(static_cast<std::uint8_t>(code))) continue;
+    codes.push_back(GameCode{{static_cast<std::uint8_t>(code)},
+                             GameCodeKind::kText,
+                             std::u16string(1, KanaAt(word.order, place, katakana))});
+  }
+  return codes;
 }
 
 }  // namespace binconv

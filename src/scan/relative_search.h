@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "chartable/game_table.h"
 #include "scan/byte_scan.h"
 
 namespace binconv {
@@ -23,6 +25,8 @@ enum class KanaOrder {
 
 // "jis", "gojuon"
 std::string_view NameOf(KanaOrder order);
+// The order of that name; nullopt for none.
+std::optional<KanaOrder> KanaOrderNamed(std::string_view name);
 
 // The place of a hiragana or katakana in the order (both scripts share it),
 // or nullopt for a character outside it.
@@ -47,6 +51,17 @@ struct RelativeWord {
 
 Result<RelativeWord, RelativeWordError> RelativeWordOf(std::u16string_view word, KanaOrder order);
 
+// The word in each order a search tries.
+struct RelativeQuery {
+  std::vector<RelativeWord> words;
+  bool katakana = false;  // its first kana is katakana, and so are the kana a match gives
+};
+
+// The word in each of the orders; when none takes it, why the first doesn't
+// ("needs at least two different kana of the jis order").
+Result<RelativeQuery, std::string> RelativeQueryOf(std::u16string_view word,
+                                                   std::span<const KanaOrder> orders);
+
 struct RelativeMatch {
   std::uint64_t offset = 0;
   std::size_t word = 0;  // index into the words searched for
@@ -59,5 +74,29 @@ Result<Unit, IoError> SearchRelative(const ReadInput& read, std::span<const Rela
                                      std::size_t chunk_size,
                                      const std::function<bool(const RelativeMatch&)>& found,
                                      const ScanProgress& progress = {});
+
+struct RelativeFound {
+  std::uint64_t matches = 0;
+  // With matches: the word and あ code most matches agree on, of those the
+  // one found first; its offset is the first match's.
+  RelativeMatch best{};
+  std::vector<GameCode> tbl;  // RelativeTblCodes of the best
+};
+
+// SearchRelative for the query's words, counting what the matches agree on.
+Result<RelativeFound, IoError> SearchRelativeBest(
+    const ReadInput& read, const RelativeQuery& query, std::size_t chunk_size,
+    const std::function<bool(const RelativeMatch&)>& found, const ScanProgress& progress = {});
+
+// "あ=0x35<TAB>かきくけこ… = 3A 3C 3E 40 42 …<TAB>jis": the code the match
+// gives あ (ア for a katakana word; "none" outside a byte), the first five
+// plain kana of the gojuon from the word's lowest in its order that get a
+// code of one byte, with their codes, and the order.
+std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatch& match);
+
+// The table a match gives: every kana of its order, in code order, at a code
+// of one byte that the table files can hold on page 0 (not reserved: see
+// IsReservedByte), to be written by WriteTbl.
+std::vector<GameCode> RelativeTblCodes(const RelativeWord& word, int code_of_a, bool katakana);
 
 }  // namespace binconv

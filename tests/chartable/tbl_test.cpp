@@ -3,100 +3,291 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <random>
+#include <set>
+#include <span>
 #include <string>
+#include <tuple>
+#include <vector>
 
-#include "chartable/encoding.h"
-#include "chartable/load.h"
+#include "chartable/check.h"
+#include "codec/decode.h"
+#include "codec/game_encode.h"
+#include "codec/text_codec.h"
+#include "runtime/hex.h"
+#include "runtime/utf8.h"
+#include "support/bytes.h"
+#include "support/encoded.h"
 #include "support/gtest_support.h"
 
 namespace binconv {
 namespace {
 
-struct ImportCase {
-  std::string_view name;
-  std::string tbl;
-  std::optional<TblErrorCode> error;  // of the last line; nullopt: no error at all
-  std::size_t other_line = 0;
-  std::size_t placed = 0;
-};
-
-class ImportTblTest : public testing::TestWithParam<ImportCase> {};
-
-TEST_P(ImportTblTest, PlacesAnEntryOrNamesWhatIsWrong) {
-  const ImportCase& c = GetParam();
-  const TblImport imported = ImportTbl(c.tbl, TblEncoding::kUtf8);
-  EXPECT_EQ(c.placed, imported.placed);
-  if (!c.error) {
-    EXPECT_TRUE(imported.errors.empty());
-    return;
+// The codes as a .tbl would write them back: kind mark, upper-case hex, the
+// text in UTF-8 and a control's count; " | " between them.
+std::string Written(const GameTable& table) {
+  std::string out;
+  for (const GameCode& code : table.codes()) {
+    if (!out.empty()) out += " | ";
+    constexpr std::string_view kMarks[] = {"", "/", "*", "$"};
+    out += kMarks[static_cast<int>(code.kind)];
+    for (const std::uint8_t b : code.bytes) AppendHexByte(b, out);
+    out += "=" + EncodeUtf8(code.text);
+    if (code.kind == GameCodeKind::kControl) out += "," + std::to_string(code.params);
+    out += "@" + std::to_string(code.line);
   }
-  ASSERT_EQ(1u, imported.errors.size());
-  const TblError& error = imported.errors[0];
-  EXPECT_EQ(*c.error, error.code);
-  EXPECT_EQ(static_cast<std::size_t>(std::count(c.tbl.begin(), c.tbl.end(), '\n')), error.line);
-  EXPECT_EQ(c.other_line, error.other_line);
+  return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Entries, ImportTblTest,
-    testing::Values(ImportCase{"LeadCode", "2003=漢\n", std::nullopt, 0, 1},
-                    ImportCase{"FixedBreakAndSpace", "*24\n50=　\n", std::nullopt, 0, 0},
-                    ImportCase{"BlankLinesSkipped", "\n \t\n00=a\n", std::nullopt, 0, 1},
-                    ImportCase{"BadUtf8", "\xFF=a\n", TblErrorCode::kBadUtf8},
-                    ImportCase{"OddDigits", "0=a\n", TblErrorCode::kNotAnEntry},
-                    ImportCase{"NotHex", "0g=a\n", TblErrorCode::kNotAnEntry},
-                    ImportCase{"LeadAlone", "18=c\n", TblErrorCode::kReservedByte},
-                    ImportCase{"OtherBreak", "*FE\n", TblErrorCode::kOtherLineBreak},
-                    ImportCase{"SameCell", "03=c\n03=d\n", TblErrorCode::kDuplicate, 1, 1},
-                    ImportCase{"SecondBreak", "*24\n00=a\n*24\n", TblErrorCode::kDuplicate, 1, 1},
-                    ImportCase{"SecondSpace", "50=　\n50=　\n", TblErrorCode::kDuplicate, 1, 0}),
-    test::CaseName<ImportCase>);
+struct ProblemAt {
+  ProblemCode code;
+  std::size_t line;
+  std::size_t other_line = 0;
+  std::size_t column = 0;
+  friend bool operator==(const ProblemAt&, const ProblemAt&) = default;
+};
 
-// Random tables, exported and imported in the core: every character whose
-// cell a text can be encoded to, and decoding shows, keeps that cell.
-TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
-  std::mt19937 rng(13);
-  const std::u16string pool = u"あいうえおアイウエオ漢字ｱｲ０１abcXYZ<>＜＞ 　鰯\r\n=*€😀ÄÖÜ丁七万";
-  for (int round = 0; round < 40; ++round) {
-    CharTable table;
-    for (int i = 0; i < 400; ++i) {
-      const int index = static_cast<int>(rng() % kCells);
-      const CellCode code = CellCode::FromIndex(index);
-      std::u16string cell(1, pool[rng() % pool.size()]);
-      if (rng() % 6 == 0) cell = std::u16string(1, static_cast<char16_t>(0x4E00 + rng() % 0x5000));
-      if (rng() % 20 == 0) cell += u'x';
-      table.SetCell(code.page, code.row, code.column, cell);
+void PrintTo(const ProblemAt& p, std::ostream* os) {
+  *os << "{code " << static_cast<int>(p.code) << ", line " << p.line << ", other "
+      << p.other_line << ", column " << p.column << "}";
+}
+
+std::vector<ProblemAt> At(const std::vector<Problem>& problems) {
+  std::vector<ProblemAt> found;
+  for (const Problem& p : problems) {
+    EXPECT_EQ("g.tbl", p.file);
+    found.push_back({p.code, p.line, p.other_line, p.column});
+  }
+  return found;
+}
+
+// The codes without their lines, in order: what a written .tbl keeps.
+using CodeFacts = std::tuple<std::vector<std::uint8_t>, GameCodeKind, std::u16string, int>;
+std::vector<CodeFacts> Facts(std::span<const GameCode> codes) {
+  std::vector<CodeFacts> facts;
+  for (const GameCode& c : codes) facts.emplace_back(c.bytes, c.kind, c.text, c.params);
+  return facts;
+}
+
+// Lines for the codes `start` 00 to `start` FF but `except`, each with its own text.
+std::string EveryByteAfter(const std::string& start, int except = -1) {
+  std::string lines;
+  for (int b = 0; b < 256; ++b) {
+    if (b == except) continue;
+    const std::string code = start + HexByte(static_cast<std::uint8_t>(b));
+    lines += code + "=" + code + "\n";
+  }
+  return lines;
+}
+
+struct ParseCase {
+  std::string_view name;
+  std::string tbl;
+  std::string written;                // when it loads; empty: not compared
+  std::vector<ProblemAt> problems{};  // when it doesn't
+  std::vector<ProblemAt> findings{};  // CheckGameTable's, when it loads
+  std::string canonical{};            // WriteTbl's; empty: not compared
+};
+
+class ParseGameTableTest : public testing::TestWithParam<ParseCase> {};
+
+// A table that loads is checked and written canonically, and the canonical
+// form reads back to the same codes.
+TEST_P(ParseGameTableTest, LoadsOrListsEveryProblem) {
+  const ParseCase& c = GetParam();
+  const auto table = ParseGameTable(c.tbl, "g.tbl");
+  if (c.problems.empty()) {
+    ASSERT_TRUE(table.has_value()) << table.error().size() << " problems, first on line "
+                                   << table.error().front().line;
+    if (!c.written.empty()) {
+      EXPECT_EQ(c.written, Written(*table));
     }
-    for (const TblEncoding encoding : {TblEncoding::kUtf8, TblEncoding::kCp932}) {
-      const TblExport exported = ExportTbl(table, encoding);
-      const TblImport imported = ImportTbl(exported.bytes, encoding);
-      EXPECT_TRUE(imported.errors.empty())
-          << "round " << round << " line " << imported.errors.front().line;
-      // A file name may hold any control character; the comment that names it
-      // must still leave the table loadable.
-      const TableFiles files = WriteTableFiles(imported.table, u"ran\ndom\r\u2028\u0085\t.tbl");
-      auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
-      ASSERT_TRUE(loaded.has_value()) << DescribeTableError(loaded.error());
-      const ProducibleCells cells(table);
-      int checked = 0;
-      for (int index = 0; index < kCells; ++index) {
-        const CellCode code = CellCode::FromIndex(index);
-        const std::optional<char16_t> ch = cells.CharAt(code);
-        if (!ch) continue;
-        const bool shadowed = std::find(exported.shadowed.begin(), exported.shadowed.end(), code) !=
-                              exported.shadowed.end();
-        const bool unwritable = std::find(exported.unwritable.begin(), exported.unwritable.end(),
-                                          code) != exported.unwritable.end();
-        if (shadowed || unwritable) continue;
-        EXPECT_EQ(loaded.value().Find(*ch), code) << "round " << round << " cell " << index;
-        ++checked;
+    const std::vector<Problem> findings = CheckGameTable(*table, "g.tbl");
+    EXPECT_EQ(c.findings, At(findings));
+    // Decode is the oracle of a code never read: whatever follows, a longer
+    // code wins. (Rows with findings give one code a line, from line 1.)
+    for (const Problem& finding : findings) {
+      const GameCode& code = table->codes()[finding.line - 1];
+      for (int next = 0; finding.code == ProblemCode::kTblNeverRead && next < 256; ++next) {
+        std::vector<std::uint8_t> bytes = code.bytes;
+        bytes.resize(kMaxGameUnitBytes, static_cast<std::uint8_t>(next));
+        EXPECT_GT(table->ReadUnit(bytes, true).size, code.bytes.size()) << next;
       }
-      // From 37 to over 50 a round with this seed; fewer means the export or
-      // the skips above lose cells without a word.
-      EXPECT_GE(checked, 30) << "round " << round;
     }
+    const std::string canonical = WriteTbl(table->codes()).bytes;
+    if (!c.canonical.empty()) {
+      EXPECT_EQ(c.canonical, canonical);
+    }
+    const auto again = ParseGameTable(canonical, "g.tbl");
+    ASSERT_TRUE(again.has_value()) << canonical;
+    EXPECT_EQ(Facts(table->codes()), Facts(again->codes())) << canonical;
+    return;
+  }
+  ASSERT_FALSE(table.has_value()) << Written(*table);
+  EXPECT_EQ(c.problems, At(table.error()));
+}
+
+using P = ProblemCode;
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, ParseGameTableTest,
+    testing::Values(
+        ParseCase{"EveryKind",
+                  "41=A\n/00=[end]\n/FF\n*0a\n*0B=\xE2\x96\xBC\n$fe=<wait>,1\n$F0=<x>,0\n",
+                  "41=A@1 | /00=[end]@2 | /FF=@3 | *0A=@4 | *0B=\xE2\x96\xBC@5 | "
+                  "$FE=<wait>,1@6 | $F0=<x>,0@7",
+                  {},
+                  {},
+                  "41=A\n/00=[end]\n/FF\n*0A\n*0B=\xE2\x96\xBC\n$FE=<wait>,1\n$F0=<x>,0\n"},
+        ParseCase{"LongCodesAndTexts", "01020304=abc\nAbCd==a=b\n8140= \n",
+                  "01020304=abc@1 | ABCD==a=b@2 | 8140= @3", {}, {},
+                  "01020304=abc\nABCD==a=b\n8140= \n"},
+        ParseCase{"CommentsIdAndBlankSkipped",
+                  "# c\n; c\n// c\n@main\n\n  \t\n41=A\n", "41=A@7"},
+        ParseCase{"CrLfAndNoLastLineEnd", "41=A\r\n42=B\r\n43=C", "41=A@1 | 42=B@2 | 43=C@3"},
+        ParseCase{"Utf8WithMark", "\xEF\xBB\xBF" "82A0=\xE3\x81\x82\n", "82A0=\xE3\x81\x82@1"},
+        ParseCase{"Utf8WithoutMark", "82A0=\xE3\x81\x82\n", "82A0=\xE3\x81\x82@1"},
+        ParseCase{"CodePage932", "82A0=\x82\xA0\r\n", "82A0=\xE3\x81\x82@1"},
+        ParseCase{"DuplicateTextsAllowed", "41=A\n42=A\n", "41=A@1 | 42=A@2", {},
+                  {{P::kTblSameText, 2, 1}}},
+        ParseCase{"DuplicateTextsWarnedPerKind",
+                  "41=A\n42=A\n/00=A\n/01=A\n*0A\n*0B\n$FE=w,0\n$FD=w,1\n43=A\n",
+                  "",
+                  {},
+                  {{P::kTblSameText, 2, 1},
+                   {P::kTblSameText, 4, 3},
+                   {P::kTblSameText, 8, 7},
+                   {P::kTblSameText, 9, 1}}},
+        ParseCase{"NeverReadWhenEveryNextByteMakesACode", "81=x\n" + EveryByteAfter("81"), "",
+                  {}, {{P::kTblNeverRead, 1}}},
+        ParseCase{"ReadWhenOneNextByteMakesNoCode", "81=x\n" + EveryByteAfter("81", 0x7F), ""},
+        ParseCase{"NeverReadThroughALongerStart",
+                  "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140"), "", {},
+                  {{P::kTblNeverRead, 1}}},
+        ParseCase{"ReadWhenALongerStartLeavesAByte",
+                  "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140", 0), ""},
+        ParseCase{"ControlPrefixOfItselfOnly", "$FE=w,2\nFF=x\n", "$FE=w,2@1 | FF=x@2"},
+        ParseCase{"DuplicateCodes",
+                  "41=A\n/41\n*41\n4142=x\n",
+                  "",
+                  {{P::kTblDuplicateCode, 2, 1}, {P::kTblDuplicateCode, 3, 1}}},
+        ParseCase{"BadCodes",
+                  "123=x\n4G=x\n0102030405=x\n=x\n/\n*=y\n",
+                  "",
+                  {{P::kTblBadCode, 1},
+                   {P::kTblBadCode, 2},
+                   {P::kTblCodeTooLong, 3},
+                   {P::kTblEmptyCode, 4},
+                   {P::kTblEmptyCode, 5},
+                   {P::kTblEmptyCode, 6}}},
+        ParseCase{"BadEntries",
+                  "41\n42=\n$43\n$44=w\n$45=w,9\n$46=w,x\n!01=t2\n",
+                  "",
+                  {{P::kTblNotAnEntry, 1},
+                   {P::kTblNoText, 2},
+                   {P::kTblBadParams, 3},
+                   {P::kTblBadParams, 4},
+                   {P::kTblBadParams, 5},
+                   {P::kTblBadParams, 6},
+                   {P::kTblSwitch, 7}}},
+        ParseCase{"UnreachableAfterControl",
+                  "FE01=x\n$FE=w,1\n/FE0203\n41=A\n",
+                  "",
+                  {{P::kTblUnreachable, 1, 2}, {P::kTblUnreachable, 3, 2}}},
+        ParseCase{"BadUtf8AfterUtf8", "\xEF\xBB\xBF" "41=A\n42=\xE3\x81\n",
+                  "",
+                  {{P::kBadUtf8, 2, 0, 4}}},
+        // Every line that is not UTF-8 is listed, and the lines after it are read.
+        ParseCase{"ReadsOnAfterBadUtf8", "\xEF\xBB\xBF" "4\xFF=A\n42\n\xC0=B\n41=A\n41=C\n",
+                  "",
+                  {{P::kBadUtf8, 1, 0, 2},
+                   {P::kTblNotAnEntry, 2},
+                   {P::kBadUtf8, 3, 0, 1},
+                   {P::kTblDuplicateCode, 5, 4}}}),
+    test::CaseName<ParseCase>);
+
+// Random tables of every kind: texts that several codes share (of one length
+// and of others), several ends, line breaks with text and without, controls;
+// texts of the characters a .tbl line treats specially ("=", ",", "#", "/",
+// spaces) and of code page 932's doubtful bytes (backslash, tilde, yen, wave
+// dashes). Written and read back, the table is the same codes in the same
+// order, and so encodes every text, decodes every byte string and ends a
+// string as the original does; a code whose text code page 932 can't hold is
+// listed, and the others then write.
+TEST(WriteTblTest, ReadsBackToATableThatEncodesAndDecodesTheSame) {
+  constexpr std::u16string_view kChars = u"A=,#/;@$* \\~\u00A5\u3042\u301C\uFF5E";
+  std::mt19937 rng(2026);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<GameCode> codes;
+    std::set<std::vector<std::uint8_t>> taken;
+    for (int i = 0, n = static_cast<int>(rng() % 40); i < n; ++i) {
+      GameCode code;
+      code.kind = static_cast<GameCodeKind>(rng() % 4);
+      // Controls begin F0 to FF and nothing else does, so none shadows a code.
+      const bool control = code.kind == GameCodeKind::kControl;
+      code.bytes.push_back(static_cast<std::uint8_t>(control ? 0xF0 + rng() % 16 : rng() % 0xF0));
+      for (std::size_t more = control ? 0 : rng() % kMaxGameCodeBytes; more > 0; --more) {
+        code.bytes.push_back(static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : rng()));
+      }
+      // Short texts over few characters, so that codes share them.
+      for (std::size_t length = rng() % 3; length > 0; --length) {
+        code.text += kChars[rng() % (round % 2 == 0 ? 4 : kChars.size())];
+      }
+      if (code.kind == GameCodeKind::kText && code.text.empty()) code.text = u"t";
+      if (control) code.params = static_cast<std::uint8_t>(rng() % (kMaxControlParams + 1));
+      if (taken.insert(code.bytes).second) codes.push_back(std::move(code));
+    }
+    const GameTable table(codes);
+    const std::string tbl = WriteTbl(codes).bytes;
+    const auto again = ParseGameTable(tbl, "g.tbl");
+    ASSERT_TRUE(again.has_value()) << tbl;
+    ASSERT_EQ(Facts(codes), Facts(again->codes())) << tbl;
+    EXPECT_EQ(tbl, WriteTbl(again->codes()).bytes);
+
+    const GameCode* end = table.first_end();
+    const GameCode* end_again = again->first_end();
+    ASSERT_EQ(end == nullptr, end_again == nullptr) << tbl;
+    if (end != nullptr) {
+      EXPECT_EQ(end->bytes, end_again->bytes) << tbl;
+    }
+    GameEncoder encoder(table, LineBreaks::kAny);
+    GameEncoder encoder_again(*again, LineBreaks::kAny);
+    GameDecoder decoder(table);
+    GameDecoder decoder_again(*again);
+    for (int i = 0; i < 10; ++i) {
+      std::u16string text;
+      std::vector<std::uint8_t> bytes;
+      for (std::size_t n = rng() % 8; n > 0 && !codes.empty(); --n) {
+        const GameCode& code = codes[rng() % codes.size()];
+        text += rng() % 4 == 0 ? u"\n" : code.text;
+        bytes.insert(bytes.end(), code.bytes.begin(), code.bytes.end());
+        if (rng() % 4 == 0) bytes.push_back(static_cast<std::uint8_t>(rng()));
+      }
+      ASSERT_EQ(test::Encode(encoder, text).Describe(), test::Encode(encoder_again, text).Describe())
+          << test::Hex(text) << "\n" << tbl;
+      std::u16string shown;
+      std::u16string shown_again;
+      decoder.Feed(bytes, shown);
+      decoder.Finish(shown);
+      decoder_again.Feed(bytes, shown_again);
+      decoder_again.Finish(shown_again);
+      ASSERT_EQ(EncodeUtf8(shown), EncodeUtf8(shown_again)) << test::Hex(bytes) << "\n" << tbl;
+    }
+
+    const TblWritten cp932 = WriteTbl(codes, TblEncoding::kCp932);
+    std::vector<GameCode> writable;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+      if (std::find(cp932.unwritable.begin(), cp932.unwritable.end(), i) ==
+          cp932.unwritable.end()) {
+        writable.push_back(codes[i]);
+      }
+    }
+    EXPECT_EQ(cp932.bytes.empty(), !cp932.unwritable.empty() || codes.empty());
+    const TblWritten rest = WriteTbl(writable, TblEncoding::kCp932);
+    ASSERT_TRUE(rest.unwritable.empty()) << tbl;
+    const TblRead read = ReadTbl(rest.bytes, "g.tbl", TblEncoding::kCp932);
+    EXPECT_TRUE(read.problems.empty()) << tbl;
+    EXPECT_EQ(Facts(writable), Facts(read.codes)) << tbl;
   }
 }
 

@@ -263,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 "",
                 {},
-                "*0A\n8141=\xE3\x80\x81=\n82A0=\xE3\x81\x82\n$FE=<wait>,1\n/FF=[end]\n"},
+                "82A0=\xE3\x81\x82\n8141=\xE3\x80\x81=\n/FF=[end]\n*0A\n$FE=<wait>,1\n"},
         CliCase{"CheckLoadError",
                 {"check-tables", "--tables", "none"},
                 "",

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chartable/load.h"
+#include "chartable/tbl.h"
 #include "codec/encode.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chartable/tbl.h"
 #include "codec/decode.h"
 #include "runtime/hex.h"
 #include "support/bytes.h"

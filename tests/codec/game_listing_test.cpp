@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chartable/tbl.h"
 #include "codec/listing.h"
 #include "support/encoded.h"
 #include "support/gtest_support.h"

@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "chartable/game_table.h"
+#include "chartable/tbl.h"
 #include "scan/string_runs.h"
 #include "support/bytes.h"
 #include "support/scan_input.h"

@@ -14,7 +14,7 @@
 #include "chartable/encoding.h"
 #include "codec/encode.h"
 #include "codec/text_codec.h"
-#include "chartable/game_table.h"
+#include "chartable/tbl.h"
 #include "runtime/crc32.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"

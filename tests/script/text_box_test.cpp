@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "chartable/game_table.h"
+#include "chartable/tbl.h"
 #include "support/files.h"
 #include "support/gtest_support.h"
 

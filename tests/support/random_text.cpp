@@ -4,7 +4,7 @@
 #include <iterator>
 #include <vector>
 
-#include "chartable/game_table.h"
+#include "chartable/tbl.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <variant>
 
+#include "chartable/tbl.h"
 #include "codec/convert.h"
 #include "codec/game_listing.h"
 #include "codec/write.h"
