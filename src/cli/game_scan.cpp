@@ -1,6 +1,7 @@
 #include "cli/game_scan.h"
 
 #include "cli/io.h"
+#include "cli/problems.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 
@@ -16,7 +17,7 @@ std::string OffsetHex(std::uint64_t offset) { return HexNumber(offset, kOffsetDi
 Reported<> GameInput::Open(const std::string& name) {
   name_ = ShownName(name);
   if (auto opened = file_.Open(name); !opened) {
-    PrintError(DescribeIoError(opened.error()));
+    PrintError(Describe(opened.error()));
     return Failure(kExitError);
   }
   if (name_ != kStdioName) {
@@ -68,7 +69,7 @@ Reported<> LineOutput::Finish() {
 }
 
 int ReportScanError(const IoError& error) {
-  PrintError(DescribeIoError(error));
+  PrintError(Describe(error));
   return kExitError;
 }
 
