@@ -198,6 +198,30 @@ std::string_view KeyOf(const Problem& p) {
       // `what` names the spaces the script may use; no reason: no space line.
       if (p.what.empty()) return p.reason.empty() ? "kNoRoom.no_spaces" : "kNoRoom";
       return p.reason.empty() ? "kNoRoom.named.no_spaces" : "kNoRoom.named";
+    case ProblemCode::kPointerUnmapped:
+      switch (p.map_error) {
+        case PointerMapErrorCode::kBeforeStart:
+          return "kPointerUnmapped.before_start";
+        case PointerMapErrorCode::kPastLastOffset:
+          return "kPointerUnmapped.past_last_offset";
+        case PointerMapErrorCode::kOutsideWindow:
+          return "kPointerUnmapped.outside_window";
+        default:
+          return "kPointerUnmapped";
+      }
+    case ProblemCode::kPointerOutside:
+      return p.at >= p.game_size ? "kPointerOutside.past_end" : "kPointerOutside";
+    case ProblemCode::kCantPoint:
+      switch (p.map_error) {
+        case PointerMapErrorCode::kDoesNotFit:
+          return "kCantPoint.does_not_fit";
+        case PointerMapErrorCode::kBelowHeader:
+          return "kCantPoint.below_header";
+        case PointerMapErrorCode::kOutsideWindow:
+          return "kCantPoint.outside_window";
+        default:
+          return "kCantPoint";
+      }
     default:
       return KeyOf(p.code);
   }

@@ -57,12 +57,15 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
   for (int n = 0; n <= static_cast<int>(ProblemCode::kTblNeverRead); ++n) {
     const auto code = static_cast<ProblemCode>(n);
     ASSERT_FALSE(KeyOf(code).empty()) << n;
-    for (int form = 0; form < 4; ++form) {
+    for (int form = 0; form < 8; ++form) {
       Problem problem{code};
       problem.other_line = form & 1;
       problem.ch = form & 1 ? U'x' : 0;
       problem.what = form & 2 ? "spaces" : "";
       problem.reason = form & 1 ? "why" : "";
+      problem.at = form & 1 ? 8 : 0;
+      problem.game_size = 8;
+      problem.map_error = static_cast<PointerMapErrorCode>(form % 7);
       EXPECT_TRUE(has(KeyOf(problem))) << KeyOf(problem);
     }
   }
