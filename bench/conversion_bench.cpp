@@ -26,6 +26,7 @@
 #include "codec/game_encode.h"
 #include "codec/game_listing.h"
 #include "codec/listing.h"
+#include "messages/messages.h"
 #include "runtime/compare.h"
 #include "runtime/strings.h"
 #include "runtime/utf8.h"
@@ -41,7 +42,8 @@ const CharTable& DefaultTable() {
   static const CharTable table = [] {
     auto loaded = LoadCharTables(BINCONV_SOURCE_DIR "/tables");
     if (!loaded) {
-      std::fprintf(stderr, "%s\n", DescribeTableError(loaded.error()).c_str());
+      std::fprintf(stderr, "%s\n",
+                   messages::Message(messages::Language::kEnglish, loaded.error()).c_str());
       std::abort();
     }
     return std::move(loaded).value();

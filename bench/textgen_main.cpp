@@ -10,6 +10,7 @@
 #include "bench/text_gen.h"
 #include "chartable/tbl.h"
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "runtime/utf8.h"
 
 namespace {
@@ -73,8 +74,9 @@ int main(int argc, char** argv) {
 
   auto table = binconv::LoadCharTables(tables);
   if (!table) {
-    std::fprintf(stderr, "binconv-textgen: %s\n",
-                 binconv::DescribeTableError(table.error()).c_str());
+    std::fprintf(
+        stderr, "binconv-textgen: %s\n",
+        binconv::messages::Message(binconv::messages::Language::kEnglish, table.error()).c_str());
     return 2;
   }
   if (!tbl.empty()) {

@@ -22,6 +22,7 @@
 
 #include "chartable/char_table.h"
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "runtime/file.h"
 #include "support/bytes.h"
 #include "support/encoded.h"
@@ -186,7 +187,8 @@ inline const CharTable& DefaultTables() {
     const char* dir = std::getenv("BINCONV_TABLES");
     auto loaded = LoadCharTables(dir != nullptr ? dir : BINCONV_SOURCE_DIR "/tables");
     if (!loaded) {
-      std::fprintf(stderr, "%s\n", DescribeTableError(loaded.error()).c_str());
+      std::fprintf(stderr, "%s\n",
+                   messages::Message(messages::Language::kEnglish, loaded.error()).c_str());
       std::exit(1);
     }
     return std::move(loaded).value();

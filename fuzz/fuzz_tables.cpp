@@ -14,6 +14,7 @@
 #include "chartable/char_table.h"
 #include "chartable/load.h"
 #include "fuzz_support.h"
+#include "messages/messages.h"
 #include "runtime/compare.h"
 #include "runtime/text_file.h"
 #include "runtime/utf8.h"
@@ -103,9 +104,10 @@ std::optional<TableError> ReadLikeTheRules(std::string_view bytes, const char* n
 }
 
 std::string Describe(const TableError& e) {
-  return DescribeTableError(e) + " [code " + std::to_string(static_cast<int>(e.code)) + " line " +
-         std::to_string(e.line) + " column " + std::to_string(e.column) + " fields " +
-         std::to_string(e.fields) + " limit " + std::to_string(e.limit) + "]";
+  return messages::Message(messages::Language::kEnglish, e) + " [code " +
+         std::to_string(static_cast<int>(e.code)) + " line " + std::to_string(e.line) + " column " +
+         std::to_string(e.column) + " fields " + std::to_string(e.fields) + " limit " +
+         std::to_string(e.limit) + "]";
 }
 
 void CheckError(const TableError& error, std::string_view main, std::string_view extended) {
@@ -114,7 +116,7 @@ void CheckError(const TableError& error, std::string_view main, std::string_view
   const std::string_view bytes = in_main ? main : extended;
   FUZZ_CHECK(error.line >= 1 && error.line <= CountLines(bytes),
              Describe(error) + " in a file of " + std::to_string(CountLines(bytes)) + " lines");
-  const std::string description = DescribeTableError(error);
+  const std::string description = messages::Message(messages::Language::kEnglish, error);
   FUZZ_CHECK(description.starts_with(error.file + ":" + std::to_string(error.line) + ":"),
              description);
   switch (error.code) {

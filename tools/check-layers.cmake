@@ -1,6 +1,6 @@
 # Fails when a file under src/ includes a header of a layer above its own, or
 # of a layer beside it: runtime -> chartable -> codec | patch -> script -> scan
-# -> cli | window/logic,
+# -> messages -> cli | window/logic,
 # and window/logic -> window/qt | window/win32 (the two toolkits never meet).
 # Usage: cmake -DSRC=<project>/src -P tools/check-layers.cmake
 set(rank_runtime 0)
@@ -9,11 +9,13 @@ set(rank_codec 2)
 set(rank_patch 2)
 set(rank_script 3)
 set(rank_scan 4)
-set(rank_cli 5)
-set(rank_window/logic 5)
-set(rank_window/qt 6)
-set(rank_window/win32 6)
-set(layers runtime chartable codec patch script scan cli window/logic window/qt window/win32)
+set(rank_messages 5)
+set(rank_cli 6)
+set(rank_window/logic 6)
+set(rank_window/qt 7)
+set(rank_window/win32 7)
+set(layers runtime chartable codec patch script scan messages cli window/logic window/qt
+    window/win32)
 
 # The layer of an include path such as "window/qt/form1.h" or "runtime/file.h".
 function(layer_of include_path out)

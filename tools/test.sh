@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command. Installs what is missing, then:
-#   bash tools/test.sh        the check that the default tables are what
-#                             tools/gen_tables.py writes, and the debug build
+#   bash tools/test.sh        the check that the default tables and the
+#                             messages' table are what tools/gen_tables.py and
+#                             tools/gen_messages.py write, and the debug build
 #                             with warnings as errors running the whole suite:
 #                             every unit, differential, end-to-end and hostile
 #                             test, and the window's tests;
@@ -25,7 +26,7 @@ case "${1:-}" in
   *) echo "usage: bash tools/test.sh [--all]" >&2; exit 2 ;;
 esac
 packages=(g++ cmake ninja-build ccache qt6-base-dev libgl-dev libgtest-dev libgmock-dev python3
-  kanjidic-xml help2man fonts-ipafont-gothic)
+  kanjidic-xml gettext help2man fonts-ipafont-gothic)
 [ "$all" -eq 0 ] || packages+=(libbenchmark-dev clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xdotool xclip)
 "$root/tools/ensure-packages.sh" "${packages[@]}"
@@ -65,7 +66,8 @@ suite() {  # PRESET: builds it with warnings as errors and runs its tests
   ctest --preset "$1" -j "$jobs" --output-on-failure
 }
 
-stage tables python3 tools/gen_tables.py --check
+tables() { python3 tools/gen_tables.py --check && python3 tools/gen_messages.py --check; }
+stage tables tables
 stage dev suite dev
 if [ "$all" -eq 1 ]; then
   stage asan suite asan

@@ -79,25 +79,6 @@ std::string TablePath(const std::filesystem::path& dir, const char* name) {
   return PathToUtf8(dir / name);
 }
 
-std::string DescribeTableError(const TableError& error) {
-  const std::string where = error.file + ":" + std::to_string(error.line) + ": ";
-  switch (error.code) {
-    case TableErrorCode::kCannotOpen:
-      return error.file + ": cannot open the table file: " + error.reason;
-    case TableErrorCode::kTooFewFields:
-      return where + "needs at least " + std::to_string(kMinFields) + " fields, found " +
-             std::to_string(error.fields);
-    case TableErrorCode::kTooManyDataLines:
-      return where + "one data line too many: the file holds at most " +
-             std::to_string(error.limit) + " data lines";
-    case TableErrorCode::kInvalidUtf8:
-      return error.file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
-             ": invalid UTF-8 in a file read as UTF-8 (it starts with a byte order mark, or "
-             "its text before this point is UTF-8)";
-  }
-  return where + "unknown error";
-}
-
 namespace {
 
 TableFile MainFile(std::string_view bytes, std::string_view name) {

@@ -45,9 +45,6 @@ struct TableError {
   TextEncoding encoding = TextEncoding::kCp932;  // how the file was read, for kInvalidUtf8
 };
 
-// "FILE:LINE: message", English, one line.
-std::string DescribeTableError(const TableError& error);
-
 // Reads both files from `dir`.
 Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir);
 

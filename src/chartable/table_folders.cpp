@@ -85,12 +85,6 @@ Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearc
   return Unexpected(error);
 }
 
-std::string DescribeTableFolderError(const TableFolderError& error) {
-  std::string text = std::string("no folder holds ") + kMainTableFile + "; looked in:";
-  for (const std::filesystem::path& folder : error.tried) text += "\n  " + PathToUtf8(folder);
-  return text;
-}
-
 TableSearchPlace TableSearchPlaceOfThisProcess() {
   TableSearchPlace place;
   std::error_code error;

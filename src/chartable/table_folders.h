@@ -60,9 +60,6 @@ inline constexpr char kTableSearchHelp[] =
     "../share/binconv/tables from the program's folder (/usr/share/binconv/tables\n"
     "for a program in /usr/bin; on Windows the folder of the .exe).\n";
 
-// "no folder holds Zezovar.ini; looked in:" and one folder a line.
-std::string DescribeTableFolderError(const TableFolderError& error);
-
 // The place of the running process: its current folder, its executable and
 // its environment.
 TableSearchPlace TableSearchPlaceOfThisProcess();

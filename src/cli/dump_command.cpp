@@ -110,7 +110,7 @@ int RunDump(const ParsedArgs& args) {
   JobProgress progress;
   ProgressReader reader(progress.Step(0));
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
-    PrintError(DescribeIoError(opened.error()));
+    PrintError(Describe(opened.error()));
     return kExitError;
   }
   // The time goes into the game's CRC-32, read from end to end.

@@ -1,6 +1,7 @@
 #include "cli/game_scan.h"
 
 #include "cli/io.h"
+#include "cli/problems.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 
@@ -14,7 +15,7 @@ constexpr std::size_t kOutputBuffer = 64 * 1024;
 Reported<> GameInput::Open(const std::string& name) {
   name_ = ShownName(name);
   if (auto opened = file_.Open(name); !opened) {
-    PrintError(DescribeIoError(opened.error()));
+    PrintError(Describe(opened.error()));
     return Failure(kExitError);
   }
   if (name_ != kStdioName) {
@@ -66,7 +67,7 @@ Reported<> LineOutput::Finish() {
 }
 
 int ReportScanError(const IoError& error) {
-  PrintError(DescribeIoError(error));
+  PrintError(Describe(error));
   return kExitError;
 }
 

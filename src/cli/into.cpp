@@ -2,6 +2,7 @@
 
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/problems.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
@@ -50,7 +51,7 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args) {
   }
   auto size = RegularFileSize(target.game);
   if (!size) {
-    PrintError(DescribeIoError(size.error()));
+    PrintError(Describe(size.error()));
     return Failure(kExitError);
   }
   target.game_size = size.value();

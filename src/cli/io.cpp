@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "cli/problems.h"
 #include "cli/stdio.h"
 
 namespace binconv::cli {
@@ -97,14 +98,14 @@ Reported<> ReadBytes(const std::string& name,
                      const std::function<Reported<>(std::string_view)>& consume) {
   InputFile input;
   if (auto opened = input.Open(name); !opened) {
-    PrintError(DescribeIoError(opened.error()));
+    PrintError(Describe(opened.error()));
     return Failure(kExitError);
   }
   std::vector<char> buffer(kChunkSize);
   for (;;) {
     auto read = input.Read(buffer);
     if (!read) {
-      PrintError(DescribeIoError(read.error()));
+      PrintError(Describe(read.error()));
       return Failure(kExitError);
     }
     if (read.value() == 0) return Unit{};
@@ -168,7 +169,7 @@ void WarnOwnerChanged(const std::string& name) {
 }
 
 int ReportOutputError(const IoError& error) {
-  if (!ReaderHasGone(error)) PrintError(DescribeIoError(error));
+  if (!ReaderHasGone(error)) PrintError(Describe(error));
   return kExitError;
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/problems.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
 
@@ -102,7 +103,7 @@ Reported<std::string> ReadInputFile(const std::string& name) {
   if (!bytes) {
     IoError error = bytes.error();
     error.path = name;
-    PrintError(DescribeIoError(error));
+    PrintError(Describe(error));
     return Failure(kExitError);
   }
   return std::move(bytes).value();
@@ -118,7 +119,7 @@ Reported<> OpenInputFile(const std::string& name, FileReader& reader) {
   if (auto opened = reader.Open(PathFromUtf8(name)); !opened) {
     IoError error = opened.error();
     error.path = name;
-    PrintError(DescribeIoError(error));
+    PrintError(Describe(error));
     return Failure(kExitError);
   }
   return Unit{};

@@ -1,5 +1,6 @@
 #pragma once
-// The one place every problem of a text, a plan or a script is worded.
+// How the CLI tells every problem of a text, a plan or a script: in the
+// words of the messages' catalogue, in English.
 
 #include <functional>
 #include <string>
@@ -14,6 +15,8 @@ namespace binconv::cli {
 
 // "FILE:LINE:COLUMN: message", "FILE:LINE: message" or "FILE: message".
 std::string Describe(const Problem& problem);
+// "PATH: reason"
+std::string Describe(const IoError& error);
 
 // Reports why a job gave nothing: the game's read error, or its problems
 // through `reject`. Always a failure.

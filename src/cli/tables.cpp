@@ -5,6 +5,7 @@
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/problems.h"
+#include "messages/messages.h"
 
 namespace binconv::cli {
 
@@ -15,14 +16,14 @@ Reported<CommandTables> LoadCommandTables(const ParsedArgs& args) {
   } else {
     auto found = FindTableFolder(TableSearchPlaceOfThisProcess());
     if (!found) {
-      PrintError(DescribeTableFolderError(found.error()));
+      PrintError(messages::Message(messages::Language::kEnglish, found.error()));
       return Failure(kExitError);
     }
     folder = std::move(found).value();
   }
   auto loaded = LoadTableFiles(folder);
   if (!loaded) {
-    PrintError(DescribeTableError(loaded.error()));
+    PrintError(messages::Message(messages::Language::kEnglish, loaded.error()));
     return Failure(kExitError);
   }
   return CommandTables{std::move(loaded).value(), folder};

@@ -1,7 +1,7 @@
 #pragma once
 // What is wrong with something a user gave: a text, a plan, a script file.
 // The encoder, the plans and the scripts all report in this one type, so one
-// place can word every problem (the CLI's Describe) and none is worded twice.
+// place can word every problem (src/messages) and none is worded twice.
 
 #include <algorithm>
 #include <cstddef>
@@ -11,6 +11,18 @@
 #include <vector>
 
 namespace binconv {
+
+// Why a pointer's value and a file offset do not map onto each other
+// (script/pointer_format.h); a problem of a pointer says which.
+enum class PointerMapErrorCode {
+  kBelowHeader,    // the target lies inside the header, which has no address
+  kDoesNotFit,     // the value needs more bits than the type has
+  kNotMappedBack,  // the value would not map back to the same offset
+  kNotAnAddress,   // the value is not one the format's map can produce
+  kBeforeStart,    // a relative value that points before the start of the file
+  kPastLastOffset, // the offset would pass 2^64 - 1: a sum that would wrap
+  kOutsideWindow,  // the value lies outside the format's window
+};
 
 enum class ProblemCode {
   // A character of a text (ch, at line and column).
@@ -32,8 +44,9 @@ enum class ProblemCode {
   kSameFile,     // the script file is the plan itself (other_line 0) or that of
                  // the script on line `other_line`
   // A pointer of a script's table (`pointer`, standing at `pointer_at`).
-  kPointerUnmapped,  // its `value` maps to no file offset; reason says why
-  kPointerOutside,   // it leads to `at`, which lies where reason says
+  kPointerUnmapped,  // its `value` maps to no file offset, for `map_error`
+  kPointerOutside,   // it leads to `at`: at or past the game's `game_size` bytes,
+                     // or outside the script's text=
   kNoTerminator,     // its string at `at` has no end byte before `end`
   kStringTooLong,    // its string at `at` has no end byte before `end`, where the
                      // plan's max= (64 KiB unless given) stops it
@@ -56,7 +69,7 @@ enum class ProblemCode {
                    // reason says what they reach
   kAcrossBank,     // as kNoRoom, but the text would cross a bank boundary in each
                    // space with room for it; reason names the banks and spaces
-  kCantPoint,      // `pointer` at `pointer_at` can't point at `at`; reason says why
+  kCantPoint,      // `pointer` at `pointer_at` can't point at `at`, for `map_error`
   kTooWide,        // a line shows `bytes` characters, over the script's width= `room`
   kTooManyLines,   // the `bytes`th line of one box, over the script's lines= `room`
   // An entry of a game's .tbl (line; `what` is the entry as written).
@@ -85,6 +98,8 @@ enum class ProblemCode {
   kGridNotOneChar,     // the text is not exactly one UTF-16 unit
   kGridUnstorable,     // a comma, a space or a line end, which a table file can't hold
 };
+// The last code above, so that a walk over every code misses none.
+inline constexpr ProblemCode kLastProblemCode = ProblemCode::kGridUnstorable;
 
 struct Problem {
   ProblemCode code;
@@ -107,6 +122,7 @@ struct Problem {
   std::uint64_t bytes = 0;
   std::uint64_t room = 0;
   std::uint8_t byte = 0;
+  PointerMapErrorCode map_error = PointerMapErrorCode::kNotAnAddress;
   std::size_t other_line = 0;
   std::string what{};
   std::string other_what{};

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/problem.h"  // PointerMapErrorCode
 #include "runtime/result.h"
 
 namespace binconv {
@@ -87,16 +88,6 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
 struct PointerSite {
   std::uint64_t offset = 0;       // the pointer's own offset in the file
   std::uint64_t table_start = 0;  // the start of its table
-};
-
-enum class PointerMapErrorCode {
-  kBelowHeader,    // the target lies inside the header, which has no address
-  kDoesNotFit,     // the value needs more bits than the type has
-  kNotMappedBack,  // the value would not map back to the same offset
-  kNotAnAddress,   // the value is not one the format's map can produce
-  kBeforeStart,    // a relative value that points before the start of the file
-  kPastLastOffset, // the offset would pass 2^64 - 1: a sum that would wrap
-  kOutsideWindow,  // the value lies outside the format's window
 };
 
 // The value a pointer at `site` holds to point at file offset `target`.

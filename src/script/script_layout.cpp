@@ -191,13 +191,7 @@ class Layout {
         problem.pointer = p;
         problem.pointer_at = site.offset;
         problem.at = target;
-        problem.reason = value.error() == PointerMapErrorCode::kDoesNotFit
-                             ? "the value does not fit its type"
-                         : value.error() == PointerMapErrorCode::kBelowHeader
-                             ? "it lies inside the header"
-                         : value.error() == PointerMapErrorCode::kOutsideWindow
-                             ? "the value lies outside the format's window"
-                             : "the value would not map back to the same offset";
+        problem.map_error = value.error();
         result_.problems.push_back(std::move(problem));
         continue;
       }

@@ -153,13 +153,7 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
     if (!target) {
       Problem p = PointerProblem(ProblemCode::kPointerUnmapped, def, plan_name, index);
       p.value = value;
-      p.reason = target.error() == PointerMapErrorCode::kBeforeStart
-                     ? "it points before the start of the file"
-                 : target.error() == PointerMapErrorCode::kPastLastOffset
-                     ? "it points past the last offset a file can have"
-                 : target.error() == PointerMapErrorCode::kOutsideWindow
-                     ? "the value lies outside the format's window"
-                     : "it is not an address the format can produce";
+      p.map_error = target.error();
       problems.push_back(std::move(p));
       continue;
     }
@@ -167,7 +161,7 @@ Result<Targets, IoError> ReadTargets(const ScriptSpec& def, GameBytes& game,
     if (t >= game.size() || (def.text && (t < def.text->first || t > def.text->last))) {
       Problem p = PointerProblem(ProblemCode::kPointerOutside, def, plan_name, index);
       p.at = t;
-      p.reason = t >= game.size() ? "past the end of the game" : "outside text=";
+      p.game_size = game.size();
       problems.push_back(std::move(p));
       continue;
     }

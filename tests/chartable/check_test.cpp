@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
 #include "support/files.h"
@@ -40,7 +41,7 @@ TEST_P(CheckTablesTest, FindingsNameFileLineColumnCharAndCode) {
   const CheckCase& c = GetParam();
   auto table = LoadCharTablesFromBytes(Utf8TableFile(c.main), Utf8TableFile(c.extended), "main.ini",
                                        "ex.ini");
-  ASSERT_TRUE(table.has_value()) << DescribeTableError(table.error());
+  ASSERT_TRUE(table.has_value()) << messages::Message(messages::Language::kEnglish, table.error());
   const TableCheck check = CheckCharTable(table.value());
   std::vector<std::string> described;
   for (const TableFinding& finding : check.findings) {
@@ -126,7 +127,7 @@ TEST(CheckSummaryTest, UsageByPageAndDuplicates) {
   const std::vector<std::string> rest = Rows(13, {Row({{0, "<"}}), Row({{0, "a"}, {1, "b"}})});
   main.insert(main.end(), rest.begin(), rest.end());
   auto table = LoadCharTablesFromBytes(Utf8TableFile(main), Utf8TableFile({Row({{7, "b"}})}));
-  ASSERT_TRUE(table.has_value()) << DescribeTableError(table.error());
+  ASSERT_TRUE(table.has_value()) << messages::Message(messages::Language::kEnglish, table.error());
   const TableCheck check = CheckCharTable(table.value());
   EXPECT_EQ(check.pages[0].used, 6);
   EXPECT_EQ(check.pages[0].producible, 2);  // the first a, and c

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "messages/messages.h"
 #include "runtime/cp932.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
@@ -35,7 +36,7 @@ std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin
 
 CharTable MustLoad(const std::string& main, const std::string& ext) {
   auto result = LoadCharTablesFromBytes(main, ext);
-  if (!result) ADD_FAILURE() << DescribeTableError(result.error());
+  if (!result) ADD_FAILURE() << messages::Message(messages::Language::kEnglish, result.error());
   return result ? std::move(result).value() : CharTable();
 }
 
@@ -111,7 +112,7 @@ struct ErrorCase {
   std::string main;
   std::string ext;
   TableErrorCode code;
-  std::string message;  // DescribeTableError, exactly
+  std::string message;  // the English message, exactly
 };
 
 std::string Repeat(const std::string& text, int times) {
@@ -126,7 +127,7 @@ TEST_P(LoadErrorTest, NamesFileLineAndProblem) {
   auto result = LoadCharTablesFromBytes(GetParam().main, GetParam().ext);
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code, GetParam().code);
-  EXPECT_EQ(DescribeTableError(result.error()), GetParam().message);
+  EXPECT_EQ(messages::Message(messages::Language::kEnglish, result.error()), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -170,7 +171,9 @@ TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
   EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kMainTableFile));
-  EXPECT_NE(DescribeTableError(result.error()).find("Zezovar.ini: cannot open"), std::string::npos);
+  EXPECT_NE(messages::Message(messages::Language::kEnglish, result.error())
+                .find("Zezovar.ini: cannot open"),
+            std::string::npos);
 }
 
 TEST_F(LoadFromDirectoryTest, MainFileFaultIsReportedBeforeAMissingExtendedFile) {
@@ -187,7 +190,7 @@ TEST_F(LoadFromDirectoryTest, MainFileFaultIsReportedBeforeAMissingExtendedFile)
 
 TEST(DefaultTablesTest, LoadAndFillEveryPage) {
   auto result = LoadCharTables(std::filesystem::path(BINCONV_SOURCE_DIR) / "tables");
-  ASSERT_TRUE(result) << DescribeTableError(result.error());
+  ASSERT_TRUE(result) << messages::Message(messages::Language::kEnglish, result.error());
   for (int page = 0; page < kPages; ++page) {
     EXPECT_FALSE(result.value().Cell(page, 15, 15).empty()) << "page " << page;
   }
@@ -203,7 +206,7 @@ TEST(DefaultTablesTest, LoadAndFillEveryPage) {
 TEST_F(LoadFromDirectoryTest, DefaultTablesSavedAsUtf8ReadTheSame) {
   const std::filesystem::path defaults = std::filesystem::path(BINCONV_SOURCE_DIR) / "tables";
   auto original = LoadTableFiles(defaults);
-  ASSERT_TRUE(original) << DescribeTableError(original.error());
+  ASSERT_TRUE(original) << messages::Message(messages::Language::kEnglish, original.error());
   EXPECT_EQ(original.value().encodings, (std::array{TextEncoding::kCp932, TextEncoding::kCp932}));
   for (const char* name : {kMainTableFile, kExtendedTableFile}) {
     auto bytes = ReadFileBytes(defaults / name);
@@ -211,7 +214,7 @@ TEST_F(LoadFromDirectoryTest, DefaultTablesSavedAsUtf8ReadTheSame) {
     Put(name, EncodeUtf8(DecodeCp932(bytes.value())));
   }
   auto converted = LoadTableFiles(dir_);
-  ASSERT_TRUE(converted) << DescribeTableError(converted.error());
+  ASSERT_TRUE(converted) << messages::Message(messages::Language::kEnglish, converted.error());
   EXPECT_EQ(converted.value().encodings, (std::array{TextEncoding::kUtf8, TextEncoding::kUtf8}));
   for (int at = 0; at < kCells; ++at) {
     const int page = at / (kRows * kColumns), row = at / kColumns % kRows, column = at % kColumns;

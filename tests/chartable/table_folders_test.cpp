@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "support/temp_dir.h"
 
 namespace binconv {
@@ -126,9 +127,9 @@ TEST_F(FindTableFolderTest, ErrorListsEveryFolderTried) {
   ASSERT_FALSE(found);
   EXPECT_EQ(found.error().code, TableFolderErrorCode::kNotFound);
   EXPECT_EQ(found.error().tried, (std::vector<fs::path>{Cwd(), User(), Installed()}));
-  EXPECT_EQ(DescribeTableFolderError(found.error()), "no folder holds Zezovar.ini; looked in:\n  " +
-                                                         Cwd().string() + "\n  " + User().string() +
-                                                         "\n  " + Installed().string());
+  EXPECT_EQ(messages::Message(messages::Language::kEnglish, found.error()),
+            "no folder holds Zezovar.ini; looked in:\n  " + Cwd().string() + "\n  " +
+                User().string() + "\n  " + Installed().string());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "chartable/encoding.h"
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "support/gtest_support.h"
 
 namespace binconv {
@@ -122,7 +123,7 @@ TEST(TblRoundTripTest, RandomTablesKeepEveryProducibleCell) {
       // must still leave the table loadable.
       const TableFiles files = WriteTableFiles(imported.fit.table, u"ran\ndom\r\u2028\u0085\t.tbl");
       auto loaded = LoadCharTablesFromBytes(files.main, files.extended);
-      ASSERT_TRUE(loaded.has_value()) << DescribeTableError(loaded.error());
+      ASSERT_TRUE(loaded.has_value()) << messages::Message(messages::Language::kEnglish, loaded.error());
       const ProducibleCells cells(table);
       int checked = 0;
       for (int index = 0; index < kCells; ++index) {

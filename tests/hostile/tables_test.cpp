@@ -8,6 +8,7 @@
 #include <string>
 
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"
@@ -53,7 +54,8 @@ struct TableCase {
 void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
 std::string Describe(const Loaded& loaded) {
-  return loaded ? std::string("loaded") : DescribeTableError(loaded.error());
+  return loaded ? std::string("loaded")
+                : messages::Message(messages::Language::kEnglish, loaded.error());
 }
 
 auto Default() {
@@ -260,8 +262,10 @@ TEST(HostileTableFileTest, DirectoryInPlaceOfATable) {
   const Loaded loaded = LoadCharTables(scratch.work());
   ASSERT_FALSE(loaded.has_value());
   EXPECT_EQ(loaded.error().code, TableErrorCode::kCannotOpen);
-  EXPECT_NE(DescribeTableError(loaded.error()).find(kExtendedTableFile), std::string::npos)
-      << DescribeTableError(loaded.error());
+  EXPECT_NE(
+      messages::Message(messages::Language::kEnglish, loaded.error()).find(kExtendedTableFile),
+      std::string::npos)
+      << messages::Message(messages::Language::kEnglish, loaded.error());
   EXPECT_NE(loaded.error().reason.find("directory"), std::string::npos) << loaded.error().reason;
 }
 

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "chartable/load.h"
+#include "messages/messages.h"
 #include "support/temp_dir.h"
 
 namespace binconv::test {
@@ -29,7 +30,8 @@ fs::path DefaultTablesDir() { return fs::path(BINCONV_SOURCE_DIR) / "tables"; }
 const CharTable& DefaultTables() {
   static const CharTable table = [] {
     auto loaded = LoadCharTables(DefaultTablesDir());
-    if (!loaded) throw std::runtime_error(DescribeTableError(loaded.error()));
+    if (!loaded)
+      throw std::runtime_error(messages::Message(messages::Language::kEnglish, loaded.error()));
     return std::move(loaded).value();
   }();
   return table;

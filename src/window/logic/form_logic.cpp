@@ -10,11 +10,15 @@
 #include "codec/convert.h"
 #include "codec/game_listing.h"
 #include "codec/write.h"
+#include "messages/messages.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
 
 namespace binconv::window::logic {
 namespace {
+
+// The window speaks Japanese.
+constexpr messages::Language kJapanese = messages::Language::kJapanese;
 
 std::u16string FromUtf8(std::string_view text) {
   auto decoded = DecodeUtf8(text);
@@ -30,33 +34,6 @@ std::u16string Number(std::size_t n) {
 
 std::u16string FileLine(const std::string& file) { return u"ファイル：" + FromUtf8(file) + u"\n"; }
 
-std::u16string JapaneseReason(IoErrorCode code) {
-  switch (code) {
-    case IoErrorCode::kNotFound:
-      return u"ファイルまたはフォルダーが見つかりません。";
-    case IoErrorCode::kPermissionDenied:
-      return u"アクセスが拒否されました（読み取り専用か、書き込む権限がありません）。";
-    case IoErrorCode::kIsDirectory:
-      return u"フォルダーの名前です。ファイルの名前を指定してください。";
-    case IoErrorCode::kDiskFull:
-      return u"ディスクの空き領域が足りません。";
-    case IoErrorCode::kInvalidName:
-      return u"ファイル名として使えない名前です。";
-    case IoErrorCode::kInUse:
-      return u"ほかのプログラムがこのファイルを使用中です。";
-    case IoErrorCode::kReservedName:
-      return u"CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9 はデバイス名のため、"
-             u"ファイル名に使えません。";
-    case IoErrorCode::kNotRegularFile:
-      return u"通常のファイルではありません（デバイス、パイプまたはソケットです）。";
-    case IoErrorCode::kOutOfRange:
-      return u"ファイルの終わりを越えて書き込もうとしました。";
-    case IoErrorCode::kOther:
-      break;
-  }
-  return u"システムエラーが発生しました。";
-}
-
 // A file or folder as a user finds it: absolute, without dots or a trailing
 // separator.
 std::u16string ShownPath(const std::filesystem::path& path) {
@@ -65,35 +42,6 @@ std::u16string ShownPath(const std::filesystem::path& path) {
   shown = (error ? path : shown).lexically_normal();
   if (!shown.has_filename() && shown.has_relative_path()) shown = shown.parent_path();
   return FromUtf8(PathToUtf8(shown.make_preferred()));
-}
-
-std::u16string GameTblReason(const Problem& problem) {
-  switch (problem.code) {
-    case ProblemCode::kTblNotAnEntry:
-      return u"項目の形になっていません（HEX=TEXT、/HEX、*HEX、$HEX=LABEL,N、コメント、"
-             u"@NAME のどれか）。";
-    case ProblemCode::kTblBadCode:
-      return u"コードが 16 進数 2 桁ずつになっていません。";
-    case ProblemCode::kTblEmptyCode:
-      return u"コードがありません。";
-    case ProblemCode::kTblCodeTooLong:
-      return u"コードが 4 バイトを超えています。";
-    case ProblemCode::kTblNoText:
-      return u"「=」のあとに文字がありません。";
-    case ProblemCode::kTblBadParams:
-      return u"制御コードには LABEL,N（N はパラメーターのバイト数で 0～8）が必要です。";
-    case ProblemCode::kTblDuplicateCode:
-      return u"同じコードが " + Number(problem.other_line) + u" 行目にもあります。";
-    case ProblemCode::kTblUnreachable:
-      return Number(problem.other_line) +
-             u" 行目の制御コードで始まるコードのため、読まれることがありません。";
-    case ProblemCode::kTblSwitch:
-      return u"テーブルの切り替え（!HEX）にはまだ対応していません。";
-    case ProblemCode::kBadUtf8:
-      return Number(problem.column) + u" 文字目：UTF-8 として正しくないバイト列があります。";
-    default:
-      return u"読み込めない行です。";
-  }
 }
 
 // The arguments, each turned into a path as `path_of` says.
@@ -214,7 +162,7 @@ std::u16string GameTblErrorText(std::span<const Problem> problems) {
   for (std::size_t i = 0; i < std::min(problems.size(), kMostShown); ++i) {
     const Problem& problem = problems[i];
     text += u"\n" + FromUtf8(problem.file) + u":" + Number(problem.line) + u"：" +
-            GameTblReason(problem);
+            messages::MessageUtf16(kJapanese, problem);
   }
   if (problems.size() > kMostShown) {
     text += u"\nほかに " + Number(problems.size() - kMostShown) + u" 件の問題があります。";
@@ -228,11 +176,7 @@ LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& foun
 }
 
 std::u16string TableFolderErrorText(const TableFolderError& error) {
-  std::u16string text = u"文字テーブルが見つかりませんでした。\n" + FromUtf8(kMainTableFile) +
-                        u" を次のフォルダーで探しました：";
-  for (const std::filesystem::path& folder : error.tried)
-    text += u"\n  " + FromUtf8(PathToUtf8(folder));
-  return text;
+  return messages::MessageUtf16(kJapanese, error);
 }
 
 ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table) {
@@ -272,34 +216,11 @@ WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, Unc
 }
 
 std::u16string IoReasonText(const IoError& error) {
-  std::u16string reason = LocalizedSystemReason(error.system_error);
-  if (!reason.empty()) return reason;
-  return JapaneseReason(error.code);
+  return messages::IoReasonUtf16(kJapanese, error);
 }
 
 std::u16string TableErrorText(const TableError& error) {
-  std::u16string text = u"文字テーブルを読み込めませんでした。\n" + FileLine(error.file);
-  const std::u16string line = Number(error.line) + u" 行目：";
-  switch (error.code) {
-    case TableErrorCode::kCannotOpen:
-      return text + u"ファイルを開けません。" +
-             IoReasonText(IoError{error.io_code, error.file, error.system_error, error.reason});
-    case TableErrorCode::kTooFewFields:
-      return text + line + u"項目が " + Number(error.fields) + u" 個しかありません（ラベルと 16 " +
-             u"個のセルで " + Number(kMinFields) + u" 個必要です）。";
-    case TableErrorCode::kTooManyDataLines:
-      return text + line + u"データ行が多すぎます（このファイルに書けるデータ行は " +
-             Number(error.limit) + u" 行までです）。";
-    case TableErrorCode::kInvalidUtf8:
-      // Why the file was taken for UTF-8: its mark, or the valid text before.
-      return text + Number(error.line) + u" 行目 " + Number(error.column) +
-             u" 文字目：UTF-8 として正しくないバイト列があります（" +
-             (error.encoding == TextEncoding::kUtf8Bom
-                  ? u"ファイルが UTF-8 のバイトオーダーマークで始まっている"
-                  : u"ここまでのテキストが UTF-8 である") +
-             u"ため、UTF-8 として読んでいます）。";
-  }
-  return text;
+  return messages::MessageUtf16(kJapanese, error);
 }
 
 std::u16string WriteErrorText(const IoError& error) {

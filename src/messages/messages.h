@@ -1,0 +1,79 @@
+#pragma once
+// Every problem the programs tell a user, worded in English and in Japanese
+// from one catalogue, ja.po, keyed by code. The caller chooses the language:
+// nothing here keeps one.
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "chartable/load.h"
+#include "chartable/table_folders.h"
+#include "runtime/file.h"
+#include "runtime/problem.h"
+
+namespace binconv::messages {
+
+enum class Language { kEnglish, kJapanese };
+
+// One message of the catalogue: its key (msgctxt), English (msgid) and
+// Japanese (msgstr), UTF-8 with {name} placeholders.
+struct Entry {
+  std::string_view key;
+  std::string_view english;
+  std::string_view japanese;
+};
+// Every message, in key order.
+std::span<const Entry> Catalogue();
+
+// The value of the placeholder {name}, UTF-8, or nullopt for a name it does
+// not know.
+using Values = std::function<std::optional<std::string>(std::string_view name)>;
+
+// The text of `key` with each {name} replaced by its value; a placeholder
+// without one stays as it stands. A key the catalogue lacks gives the key.
+std::string Format(Language language, std::string_view key, const Values& values);
+// The same in UTF-16. A value that is not UTF-8 (a name from the system) is
+// shown byte by byte rather than spoiling the rest.
+std::u16string FormatUtf16(Language language, std::string_view key, const Values& values);
+
+// "1 byte", "2 bytes".
+std::string CountBytes(Language language, std::uint64_t n);
+
+// A problem: its key is its code's name as ja.po spells it ("kTblBadCode");
+// some take another form of it as their values say ("kSameFile.plan").
+std::string_view KeyOf(ProblemCode code);
+std::string_view KeyOf(const Problem& problem);
+Values ValuesOf(Language language, const Problem& problem);
+// What is wrong, without where.
+std::string Message(Language language, const Problem& problem);
+std::u16string MessageUtf16(Language language, const Problem& problem);
+// Where, then what: "FILE:LINE:COLUMN: message", "FILE:LINE: message" or
+// "FILE: message"; a script's entry leads the message ("@N: ") unless it
+// names the entry itself, and the plan's line follows.
+std::string Describe(Language language, const Problem& problem);
+
+// A table file that does not load: in English "FILE:LINE: message" on one
+// line; in Japanese the window's dialog text, a heading, the file, then what.
+std::string_view KeyOf(const TableError& error);
+Values ValuesOf(Language language, const TableError& error);
+std::string Message(Language language, const TableError& error);
+std::u16string MessageUtf16(Language language, const TableError& error);
+
+// No folder holds the tables: where the search looked, one folder a line.
+Values ValuesOf(Language language, const TableFolderError& error);
+std::string Message(Language language, const TableFolderError& error);
+std::u16string MessageUtf16(Language language, const TableFolderError& error);
+
+// Why a file could not be read or written: the system's own words when it
+// has them in the language (English on POSIX, the user's language on
+// Windows), else the catalogue's for the kind of failure.
+std::string_view KeyOf(IoErrorCode code);
+std::string IoReason(Language language, const IoError& error);
+std::u16string IoReasonUtf16(Language language, const IoError& error);
+// "PATH: reason"
+std::string Message(Language language, const IoError& error);
+
+}  // namespace binconv::messages

@@ -1,0 +1,103 @@
+#include "messages/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "runtime/utf8.h"
+
+namespace binconv::messages {
+namespace {
+
+constexpr Language kLanguages[] = {Language::kEnglish, Language::kJapanese};
+
+// The values a key's placeholders are filled from, by the family of the key.
+Values ValuesFor(std::string_view key, Language language) {
+  static const Problem problem{ProblemCode::kNoCode};
+  static const TableError table_error{TableErrorCode::kCannotOpen, "Zezovar.ini"};
+  static const TableFolderError folder_error{TableFolderErrorCode::kNotFound, {"/a", "/b"}};
+  if (key.starts_with("count.")) {
+    return [](std::string_view name) -> std::optional<std::string> {
+      if (name == "n") return "2";
+      return std::nullopt;
+    };
+  }
+  if (key.starts_with("TableError.")) return ValuesOf(language, table_error);
+  if (key.starts_with("TableFolderError.")) return ValuesOf(language, folder_error);
+  if (key.starts_with("IoErrorCode.")) return [](std::string_view) { return std::nullopt; };
+  return ValuesOf(language, problem);  // "k...", "Problem."
+}
+
+// Each message has both languages, and every placeholder of each has a
+// value: a misspelt one in a translation would show its braces to the user.
+TEST(Catalogue, EveryKeyHasBothLanguagesAndEveryPlaceholderAValue) {
+  const std::span<const Entry> catalogue = Catalogue();
+  ASSERT_FALSE(catalogue.empty());
+  // Lookups search it in key order.
+  EXPECT_TRUE(std::ranges::is_sorted(catalogue, std::less<>(), &Entry::key));
+  EXPECT_EQ(std::ranges::adjacent_find(catalogue, {}, &Entry::key), catalogue.end());
+  for (const Entry& entry : catalogue) {
+    EXPECT_FALSE(entry.english.empty()) << entry.key;
+    EXPECT_FALSE(entry.japanese.empty()) << entry.key;
+    for (Language language : kLanguages) {
+      const std::string text = Format(language, entry.key, ValuesFor(entry.key, language));
+      EXPECT_EQ(text.find('{'), std::string::npos) << entry.key << ": " << text;
+    }
+  }
+}
+
+// Every problem, in each of the forms its values choose, has a message: one
+// without would show its key.
+TEST(Catalogue, EveryProblemCodeHasAKey) {
+  const auto has = [](std::string_view key) {
+    return std::ranges::binary_search(Catalogue(), key, std::less<>(), &Entry::key);
+  };
+  for (int n = 0; n <= static_cast<int>(kLastProblemCode); ++n) {
+    const auto code = static_cast<ProblemCode>(n);
+    ASSERT_FALSE(KeyOf(code).empty()) << n;
+    for (int form = 0; form < 8; ++form) {
+      Problem problem{code};
+      problem.other_line = form & 1;
+      problem.ch = form & 1 ? U'x' : 0;
+      problem.what = form & 2 ? "spaces" : "";
+      problem.reason = form & 1 ? "why" : "";
+      problem.at = form & 1 ? 8 : 0;
+      problem.game_size = 8;
+      problem.map_error = static_cast<PointerMapErrorCode>(form % 7);
+      EXPECT_TRUE(has(KeyOf(problem))) << KeyOf(problem);
+    }
+  }
+  for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kOther})
+    EXPECT_TRUE(has(KeyOf(code)));
+}
+
+// A value is put in as it is: braces in a file name or a reason are not
+// placeholders.
+TEST(Format, ValuesAreNotFilledAgain) {
+  Problem problem{ProblemCode::kBadLine, "{line}.txt", 3};
+  problem.reason = "{file} {line}";
+  EXPECT_EQ(Describe(Language::kEnglish, problem), "{line}.txt:3: {file} {line}");
+}
+
+// A name from the system that is not UTF-8 is shown byte by byte in the
+// window, and only its own line is.
+TEST(Format, NotUtf8StaysWithinItsOwnValueAndLine) {
+  const TableFolderError error{TableFolderErrorCode::kNotFound,
+                               {PathFromUtf8("/\xFF"), PathFromUtf8("/表")}};
+  const std::u16string text = MessageUtf16(Language::kJapanese, error);
+  EXPECT_TRUE(text.starts_with(u"文字テーブルが見つかりませんでした。\n"));
+  EXPECT_TRUE(text.ends_with(u"\n  /\xFFFF\n  /表")) << EncodeUtf8(text);
+}
+
+// English takes the system's reason; where there is none, the catalogue's.
+TEST(IoReason, TheSystemsWordsFirst) {
+  EXPECT_EQ(Message(Language::kEnglish, IoError{IoErrorCode::kNotFound, "a", 2, "No such file"}),
+            "a: No such file");
+  EXPECT_EQ(Message(Language::kEnglish, IoError{IoErrorCode::kNotFound, "a", 0, ""}),
+            "a: No such file or folder");
+}
+
+}  // namespace
+}  // namespace binconv::messages
