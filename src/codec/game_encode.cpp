@@ -86,13 +86,24 @@ const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const en
     const char16_t* const stop = end - p > std::ptrdiff_t{kEncodeBlock} ? p + kEncodeBlock : end;
     const char16_t* const last = stop == end ? end - 1 : stop;
     while (p < stop) {
-      p = TakeCodes(p, last, tables, w);
-      if (p == stop) break;
+      // Kept offsets take the units one step each, which knows its place.
+      if (offsets_ == nullptr) {
+        p = TakeCodes(p, last, tables, w);
+        if (p == stop) break;
+      }
       const GameTextIndex::FastUnit unit = tables.Of(*p);
       const Step step = SlowStep(unit, p, end);
       if (step.units == 0) {
         blocked = true;
         break;
+      }
+      if (offsets_ != nullptr) {
+        // No surrogate is taken here: each unit is a column.
+        const std::size_t column = breaks > 0 ? static_cast<std::size_t>(p - line_start)
+                                              : place_.column + static_cast<std::size_t>(p - start);
+        offsets_->push_back({{place_.line + breaks, column + 1},
+                             out.size() + static_cast<std::size_t>(w - buffer),
+                             problems_.size()});
       }
       PutCode(step.code.bytes, step.code.count, w);
       p += step.units;

@@ -67,9 +67,8 @@ class GameEncoder {
 
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
-    // The fast path keeps no places: it stays shut while offsets are kept.
     return !in_tag_ && !pending_cr_ && !after_cr_ && !params_place_ && !break_is_code_s_ &&
-           run_start_ == run_.size() && offsets_ == nullptr;
+           run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,
   // and returns where it stopped.

@@ -93,7 +93,7 @@ std::optional<StringEndReader::Ended> StringEndReader::Finish() {
 
 std::optional<StringEndReader::Ended> StringEndReader::Read(bool at_end) {
   while (!held_.empty()) {
-    const GameTableUnit unit = game_->ReadUnit(held_, at_end);
+    const GameTableUnit unit = game_->reader().ReadUnit(held_, at_end);
     if (unit.kind == GameUnitKind::kCut) return std::nullopt;
     const bool ends =
         (unit.kind == GameUnitKind::kCode &&

@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "chartable/tbl.h"
@@ -136,6 +137,24 @@ INSTANTIATE_TEST_SUITE_P(
                    "41=A\n*0B=#\n"}),
     test::CaseName<EncodeCase>);
 
+// Where each unit went, fed in pieces of `piece` units: line, column, byte
+// and the problems before it.
+std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t>> OffsetsOf(
+    const GameTable& table, std::u16string_view text, LineBreaks line_breaks,
+    std::size_t piece) {
+  GameEncoder encoder(table, line_breaks);
+  std::vector<UnitOffset> offsets;
+  encoder.set_offsets(&offsets);
+  std::vector<std::uint8_t> out;
+  for (std::size_t at = 0; at < text.size(); at += piece) encoder.Feed(text.substr(at, piece), out);
+  encoder.Finish(out);
+  std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t>> found;
+  for (const UnitOffset& o : offsets) {
+    found.emplace_back(o.place.line, o.place.column, o.byte, o.problems);
+  }
+  return found;
+}
+
 TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
   std::mt19937 rng(777);
   for (int round = 0; round < 300; ++round) {
@@ -147,6 +166,12 @@ TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
       const std::u16string text = test::RandomGameText(rng);
       ASSERT_EQ(test::ReferenceGameEncode(table.codes(), text, line_breaks).Describe(),
                 test::Encode(encoder, text, [&] { return rng() % 6; }).Describe())
+          << "table\n"
+          << tbl << "text " << Hex(text);
+      // The fast path, taking the text whole, tells the places the plain way
+      // tells one unit at a time.
+      ASSERT_EQ(OffsetsOf(table, text, line_breaks, 1),
+                OffsetsOf(table, text, line_breaks, text.size() + 1))
           << "table\n"
           << tbl << "text " << Hex(text);
     }
