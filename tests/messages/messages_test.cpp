@@ -84,6 +84,9 @@ TEST(Format, ValuesAreNotFilledAgain) {
 // A name from the system that is not UTF-8 is shown byte by byte in the
 // window, and only its own line is.
 TEST(Format, NotUtf8StaysWithinItsOwnValueAndLine) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names folders in UTF-16: no name is not UTF-8 there";
+#endif
   const TableFolderError error{TableFolderErrorCode::kNotFound,
                                {PathFromUtf8("/\xFF"), PathFromUtf8("/表")}};
   const std::u16string text = MessageUtf16(Language::kJapanese, error);
