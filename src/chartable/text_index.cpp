@@ -92,8 +92,8 @@ void GameTextIndex::MakeFastPath() {
     fast.salt = static_cast<std::uint16_t>((unit * 0x9E3779B1u) >> 16);
     if (ch == u'\r' || ch == u'\n') {
       fast.fast = ch == u'\r' ? Fast::kCr : Fast::kLf;
-    } else if (marks_[unit] == Special::kTagOpen || IsSurrogate(ch)) {
-      // A tag is read by the plain way; a surrogate may share a column.
+    } else if (marks_[unit] != Special::kNone || IsSurrogate(ch)) {
+      // Tag marks are read by the plain way; a surrogate may share a column.
       fast.fast = Fast::kStop;
     } else if (fast.count > 0 && longest_from_[unit] <= 2) {
       fast.fast = Fast::kCode;

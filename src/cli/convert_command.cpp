@@ -77,7 +77,7 @@ int ConvertWithTables(const ParsedArgs& args) {
   converter.set_uncoded(&uncoded);
   const auto tell = [&](const std::string& input_name) {
     for (const UncodedChar& u : uncoded) {
-      PrintProblem(input_name, {EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
+      PrintProblem(input_name, {u.kind, u.line, u.column, u.ch});
     }
     return std::exchange(uncoded, {}).size();
   };

@@ -114,7 +114,10 @@ struct ListingWriter {
   }
   void PutSpace(Out*& w) const { w = WritePiece(pieces.space, 3, w); }
   void PutLineBreak(Out*& w) const { w = WritePiece(pieces.line_break, 4, w); }
-  void PutTagClose(Out*& w) const { *w++ = static_cast<Out>(' '); }
+  bool PutTagClose(Out*& w) const {
+    *w++ = static_cast<Out>(' ');
+    return true;
+  }
   template <class In>
   bool PutAsIs(char16_t unit, const In* at, unsigned length, Out*& w) const {
     // An uncoded character to be noted goes to the plain way, which knows
@@ -157,8 +160,18 @@ struct CodeConverter::Sink {
   }
   void PutLineBreak() { out.append(kPieces<char16_t>.line_break.data(), 4); }
   void PutSpace() { out.append(kPieces<char16_t>.space.data(), 3); }
-  void PutTagClose() { out += u' '; }
-  void PutTagUnit(char16_t ch, detail::TextPlace) { out += ch; }
+  void PutTagOpen(char16_t, detail::TextPlace) {}
+  void PutTagClose(char16_t, detail::TextPlace) { out += u' '; }
+  void PutTextEnd() {}
+  void PutTagUnit(char16_t ch, detail::TextPlace place) {
+    // The listing keeps the mark, which no byte can be read from: it is
+    // noted like a character without a code.
+    if (ch == kLineBreakMark && self.uncoded_ != nullptr) {
+      self.uncoded_->push_back({self.listed_ + (out.size() - self.out_start_), 1, place.line,
+                                place.column, ch, ProblemCode::kLineBreakInTag});
+    }
+    out += ch;
+  }
   void PutUncoded(char16_t high, char16_t low, detail::TextPlace place, bool) {
     if (self.uncoded_ != nullptr) {
       self.uncoded_->push_back({self.listed_ + (out.size() - self.out_start_),

@@ -17,6 +17,7 @@
 #include "codec/listing.h"
 #include "runtime/block_size.h"
 #include "runtime/hex.h"
+#include "runtime/problem.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
@@ -62,6 +63,8 @@ struct UncodedChar {
   std::size_t line;    // 1-based line of the text; lines end at CR LF, a lone CR or a lone LF
   std::size_t column;  // 1-based, in code points
   char32_t ch;         // a whole surrogate pair as one character
+  // kNoCode, or kLineBreakInTag for a line break inside a tag (ch is its mark)
+  ProblemCode kind = ProblemCode::kNoCode;
 };
 
 // Streaming converter: feed the text in chunks of any size and get exactly the

@@ -64,7 +64,8 @@ struct ByteWriter {
     *w++ = kLineBreakByte;
     if constexpr (kCounting) ++counts->line_breaks;
   }
-  void PutTagClose(Out*&) const {}
+  // A ">" outside a tag closes none: the plain way reports it.
+  bool PutTagClose(Out*&) const { return false; }
   // Every problem goes to the plain way, which reports it.
   template <class In>
   bool PutAsIs(char16_t, const In*, unsigned, Out*&) const {
@@ -114,9 +115,14 @@ struct Encoder::Sink {
     if (self.counts_) ++self.counts_->spaces;
     Byte(kSpaceByte);
   }
-  void PutTagClose() {}
+  void PutTagOpen(char16_t ch, detail::TextPlace place) { Report(self.tags_.Open(ch, place)); }
+  void PutTagClose(char16_t ch, detail::TextPlace place) { Report(self.tags_.Close(ch, place)); }
+  void PutTextEnd() { Report(self.tags_.End()); }
   void PutTagUnit(char16_t ch, detail::TextPlace place) {
-    if (const int value = HexValue(ch); value >= 0) {
+    self.tags_.Content(ch);
+    if (ch == kLineBreakMark) {
+      Report(self.tags_.LineBreak(place, ch));
+    } else if (const int value = HexValue(ch); value >= 0) {
       if (self.counts_) ++self.counts_->tag_digits;
       Nibble(value);
     } else if (!DroppedByWriter(ch)) {
@@ -125,6 +131,7 @@ struct Encoder::Sink {
     }
   }
   void PutUncoded(char16_t high, char16_t low, detail::TextPlace place, bool in_tag) {
+    if (in_tag) self.tags_.Content(high);
     Report(in_tag ? Kind::kNotHexInTag : Kind::kNoCode, place,
            low != 0 ? CombineSurrogates(high, low) : char32_t{high});
     // The listing would carry this character on, and a digit-like one would
@@ -148,6 +155,9 @@ struct Encoder::Sink {
   }
   void Report(Kind kind, detail::TextPlace place, char32_t ch) {
     self.problems_.push_back(EncodeProblem{kind, place.line, place.column, ch});
+  }
+  void Report(std::optional<detail::TagProblem> found) {
+    if (found) Report(found->kind, found->place, found->ch);
   }
 };
 

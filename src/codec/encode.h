@@ -15,6 +15,7 @@
 
 #include "chartable/char_table.h"
 #include "codec/convert.h"
+#include "codec/detail/tag_syntax.h"
 #include "codec/listing.h"
 #include "runtime/problem.h"
 
@@ -22,7 +23,8 @@ namespace binconv {
 
 struct EncodeProblem {
   // kNoCode: a character outside tags that no cell holds; kNotHexInTag: a
-  // character inside a tag that is not a hex digit or separator.
+  // character inside a tag that is not a hex digit or separator; a broken
+  // tag (detail/tag_syntax.h) at its mark.
   using Kind = ProblemCode;
   Kind kind;
   std::size_t line;    // 1-based line of the text
@@ -94,6 +96,7 @@ class Encoder {
   bool odd_count_ = false;
   bool finished_ = false;  // the next Feed starts a new text
   int pending_nibble_ = -1;
+  detail::TagSyntax tags_;
   bool drop_problems_ = false;
   EncodeCounts* counts_ = nullptr;
   Utf8TextInput input_;

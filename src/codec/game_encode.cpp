@@ -183,7 +183,11 @@ GameEncoder::Step GameEncoder::BreakStep(const char16_t* p, const char16_t* end)
 
 void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
   if (pending_cr_) Take({u'\r', cr_place_}, out);
-  if (in_tag_) CloseTag(out);
+  if (tags_.open()) {
+    const std::optional<detail::TagProblem> open = tags_.End();
+    CloseTag(std::nullopt, out);
+    Report(open);
+  }
   WriteRun(true, out);
   if (params_place_) MissParams();
   pending_cr_ = after_cr_ = break_is_code_s_ = false;
@@ -236,16 +240,25 @@ void GameEncoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
 }
 
 void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
-  if (in_tag_) {
+  if (tags_.open()) {
     TakeInTag(token, out);
     return;
   }
   if (std::exchange(break_is_code_s_, false) && token.unit == GameTextIndex::kBreakUnit) return;
-  if (index_.MarkOf(token.unit) == Special::kTagOpen) {
+  const Special mark = index_.MarkOf(token.unit);
+  if (mark == Special::kTagOpen) {
     // Tags are read first: no text of the table goes on across one.
     WriteRun(true, out);
-    in_tag_ = true;
+    tags_.Open(static_cast<char16_t>(token.unit), token.place);
     tag_place_ = token.place;
+    return;
+  }
+  if (mark == Special::kTagClose) {
+    // A ">" that closes no tag is never taken for a text of the table,
+    // which decode would not have shown so.
+    WriteRun(true, out);
+    if (params_place_) MissParams();
+    Report(tags_.Close(static_cast<char16_t>(token.unit), token.place));
     return;
   }
   run_.push_back(token);
@@ -256,18 +269,28 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
 void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   const char32_t unit = token.unit;
   const auto ch = static_cast<char16_t>(unit);
+  const TextPlace place = token.place;
   if (index_.MarkOf(unit) == Special::kTagClose) {
-    CloseTag(out);
+    CloseTag(tags_.Close(ch, place), out);
     return;
   }
   // A label has no line break, which stands here as an LF.
   if (tag_text_.size() <= index_.longest_label()) {
     tag_text_ += unit == kBreak ? u'\n' : FoldForTextCompare(ch);
   }
-  const TextPlace place = token.place;
   if (unit == kBreak) {
-    tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, kLineBreakMark});
-  } else if (const int value = HexValue(ch); value >= 0) {
+    const detail::TagProblem found = tags_.LineBreak(place, kLineBreakMark);
+    tag_bad_.push_back({found.kind, place.line, place.column, found.ch});
+    return;
+  }
+  if (index_.MarkOf(unit) == Special::kTagOpen) {
+    tag_nested_ = true;
+    const detail::TagProblem found = *tags_.Open(ch, place);
+    tag_bad_.push_back({found.kind, place.line, place.column, found.ch});
+    return;
+  }
+  tags_.Content(ch);
+  if (const int value = HexValue(ch); value >= 0) {
     if (tag_nibble_ < 0) {
       tag_nibble_ = value;
     } else {
@@ -279,24 +302,25 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
              tag_bad_.back().line == place.line && tag_bad_.back().column == place.column) {
     // The low unit of a pair shares its high unit's column.
     tag_bad_.back().ch = CombineSurrogates(static_cast<char16_t>(tag_bad_.back().ch), ch);
-  } else if (!IsListingSeparator(ch) && ch != u'\r' && ch != u'\n' &&
-             index_.MarkOf(unit) != Special::kTagOpen) {
-    // As in the tables' tags, a second "<" leaves nothing.
+  } else if (!IsListingSeparator(ch) && ch != u'\r' && ch != u'\n') {
     tag_bad_.push_back({ProblemCode::kNotHexInTag, place.line, place.column, ch});
   }
 }
 
-void GameEncoder::CloseTag(std::vector<std::uint8_t>& out) {
-  in_tag_ = false;
-  const std::optional<std::uint32_t> label =
-      tag_text_.size() <= index_.longest_label() ? index_.CodeOfLabel(tag_text_) : std::nullopt;
+void GameEncoder::CloseTag(std::optional<detail::TagProblem> empty,
+                           std::vector<std::uint8_t>& out) {
+  const std::optional<std::uint32_t> label = !tag_nested_ && tag_text_.size() <= index_.longest_label()
+                                                 ? index_.CodeOfLabel(tag_text_)
+                                                 : std::nullopt;
   if (label) {
     if (params_place_) MissParams();
     WriteCode(*label, tag_place_, out);
     break_is_code_s_ = table_.codes()[*label].kind == GameCodeKind::kLineBreak;
   } else {
+    if (empty) tag_bad_.push_back({empty->kind, empty->place.line, empty->place.column, empty->ch});
     WriteHexTag(out);
   }
+  tag_nested_ = false;
   tag_text_.clear();
   tag_bytes_.clear();
   tag_bad_.clear();
@@ -383,6 +407,10 @@ void GameEncoder::MissParams() {
 
 void GameEncoder::Report(ProblemCode kind, TextPlace place, char32_t ch) {
   problems_.push_back({kind, place.line, place.column, ch});
+}
+
+void GameEncoder::Report(std::optional<detail::TagProblem> found) {
+  if (found) Report(found->kind, found->place, found->ch);
 }
 
 }  // namespace binconv

@@ -17,6 +17,7 @@
 #include "chartable/game_table.h"
 #include "chartable/text_index.h"
 #include "codec/detail/encoding_core.h"
+#include "codec/detail/tag_syntax.h"
 #include "codec/encode.h"
 #include "runtime/utf8.h"
 
@@ -67,7 +68,7 @@ class GameEncoder {
 
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
-    return !in_tag_ && !pending_cr_ && !after_cr_ && !params_place_ && !break_is_code_s_ &&
+    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ && !break_is_code_s_ &&
            run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,
@@ -89,7 +90,9 @@ class GameEncoder {
   void Unit(char16_t ch, std::vector<std::uint8_t>& out);
   void Take(Token token, std::vector<std::uint8_t>& out);
   void TakeInTag(Token token, std::vector<std::uint8_t>& out);
-  void CloseTag(std::vector<std::uint8_t>& out);
+  // Writes the tag as its label or its bytes; `empty` is its problem when
+  // it has nothing in it.
+  void CloseTag(std::optional<detail::TagProblem> empty, std::vector<std::uint8_t>& out);
   void WriteHexTag(std::vector<std::uint8_t>& out);
   // Writes units off the front of the run while the longest match there can
   // no longer change; at the end, all of them.
@@ -99,6 +102,7 @@ class GameEncoder {
   // A control code's parameters were due and something else came.
   void MissParams();
   void Report(ProblemCode kind, detail::TextPlace place, char32_t ch);
+  void Report(std::optional<detail::TagProblem> found);
 
   const GameTable& table_;
   const GameTextIndex& index_;
@@ -116,7 +120,8 @@ class GameEncoder {
   std::u32string match_;  // the units of a match tried, kept for its storage
   // The tag open: its place, its folded content while a label may fit, its
   // bytes so far and the characters that are not hex digits.
-  bool in_tag_ = false;
+  detail::TagSyntax tags_;
+  bool tag_nested_ = false;  // a "<" inside it: no label then
   detail::TextPlace tag_place_;
   std::u16string tag_text_;
   std::vector<std::uint8_t> tag_bytes_;

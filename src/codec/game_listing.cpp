@@ -56,11 +56,13 @@ void GameCodeConverter::clear_problems() {
 
 void GameCodeConverter::PutMark(const EncodeProblem& problem, std::u16string& out) {
   // A line break stays a line break in the listing, where nothing would mark it.
-  const char32_t ch = problem.ch == 0 || problem.ch == u'\n' ? kProblemMark : problem.ch;
+  const bool unmarked = problem.ch == 0 || problem.ch == u'\n' || problem.ch == kLineBreakMark;
+  const char32_t ch = unmarked ? kProblemMark : problem.ch;
   const std::u16string units = Utf16Of(ch);
   if (uncoded_ != nullptr) {
     uncoded_->push_back(
-        {listed_ + (out.size() - out_start_), units.size(), problem.line, problem.column, ch});
+        {listed_ + (out.size() - out_start_), units.size(), problem.line, problem.column, ch,
+         problem.kind});
   }
   out += units;
   out += u' ';

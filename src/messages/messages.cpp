@@ -98,6 +98,16 @@ std::string_view KeyOf(ProblemCode code) {
       return "kNoCode";
     case ProblemCode::kNotHexInTag:
       return "kNotHexInTag";
+    case ProblemCode::kLineBreakInTag:
+      return "kLineBreakInTag";
+    case ProblemCode::kUnclosedTag:
+      return "kUnclosedTag";
+    case ProblemCode::kNestedTag:
+      return "kNestedTag";
+    case ProblemCode::kEmptyTag:
+      return "kEmptyTag";
+    case ProblemCode::kStrayTagClose:
+      return "kStrayTagClose";
     case ProblemCode::kNoParams:
       return "kNoParams";
     case ProblemCode::kNoLineBreakCode:

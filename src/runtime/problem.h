@@ -31,6 +31,12 @@ enum class ProblemCode {
   // Of a text written through a game's .tbl (at line and column).
   kNoParams,         // a control code not followed by a tag of exactly its parameter bytes
   kNoLineBreakCode,  // a line break alone, and the .tbl has no *HEX without text
+  // A tag of a text (ch: its mark as typed, at line and column).
+  kLineBreakInTag,  // a line break before the tag's ">"
+  kUnclosedTag,     // its "<" is never closed
+  kNestedTag,       // a "<" inside a tag
+  kEmptyTag,        // nothing between "<" and ">"
+  kStrayTagClose,   // a ">" that closes no tag
   // A text as a whole.
   kOddCount,    // the hex digits in its tags do not pair up
   kBadUtf8,     // not UTF-8; line and column of the bad sequence

@@ -90,16 +90,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "bytes 1A | nocode 1:2 U+000A | nocode 2:1 U+304B"},
         EncodeCase{"AnyLoneBreaks", u"\u3042\r\u3042\n\u3042", "bytes 1A 24 1A 24 1A",
                    LineBreaks::kAny},
-        EncodeCase{"CrLfInTagAtCr", u"<1\r\n2>", "bytes 12 | intag 1:3 U+9C2F"},
+        EncodeCase{"CrLfInTagAtCr", u"<1\r\n2>", "bytes 12 | break-in-tag 1:3 U+9C2F"},
         EncodeCase{"LoneLfInTagIsDropped", u"<1\n2\r>\u3042", "bytes 12 1A"},
-        EncodeCase{"AnyLoneLfInTag", u"<1\n2>", "bytes 12 | intag 1:3 U+9C2F", LineBreaks::kAny},
-        EncodeCase{"TypedMarkInTag", u"<1\u9C2F2>", "bytes 12 | intag 1:3 U+9C2F"},
+        EncodeCase{"AnyLoneLfInTag", u"<1\n2>", "bytes 12 | break-in-tag 1:3 U+9C2F", LineBreaks::kAny},
+        EncodeCase{"TypedMarkInTag", u"<1\u9C2F2>", "bytes 12 | break-in-tag 1:3 U+9C2F"},
         EncodeCase{"TypedMarkOutside", u"\u9C2F", "bytes 24"},
         EncodeCase{"InTagNotHex", u"<G\uFF11>", "bytes | intag 1:2 U+0047 | intag 1:3 U+FF11"},
         EncodeCase{"InTagSeparators", u"<1 \u30002>", "bytes 12"},
-        EncodeCase{"UnclosedTag", u"<12\r\n", "bytes 12 | intag 1:4 U+9C2F"},
-        EncodeCase{"FullWidthTags", u"\uFF1C1\uFF1C2\uFF1E\u3042", "bytes 12 1A"},
-        EncodeCase{"SpacesAndClose", u"\u3000 >", "bytes 50 50"},
+        EncodeCase{"UnclosedTag", u"<12\r\n", "bytes 12 | break-in-tag 1:4 U+9C2F | unclosed 1:1 U+003C"},
+        EncodeCase{"FullWidthTags", u"\uFF1C1\uFF1C2\uFF1E\u3042", "bytes 12 1A | nested 1:3 U+FF1C"},
+        EncodeCase{"SpacesAndClose", u"\u3000 >", "bytes 50 50 | stray 1:3 U+003E"},
+        EncodeCase{"EmptyTag", u"<>\u3042< >", "bytes 1A | empty 1:1 U+003C | empty 1:4 U+003C"},
         EncodeCase{"LeadCodesAndFirstCell", u"xz\u30AB", "bytes 20 23 18 FF 22 00"},
         EncodeCase{"PairNoCode", u"\U0001F600\u3042", "bytes 1A | nocode 1:1 U+1F600"},
         EncodeCase{"PairInTag", u"<\U0001F600>", "bytes | intag 1:2 U+1F600"},
@@ -124,7 +125,7 @@ TEST(EncoderTest, NextTextStartsAfresh) {
   std::vector<std::uint8_t> bytes;
   encoder.Feed(u"<1\u304B", bytes);
   encoder.Finish(bytes);
-  EXPECT_EQ("bytes | odd | intag 1:3 U+304B",
+  EXPECT_EQ("bytes | odd | intag 1:3 U+304B | unclosed 1:1 U+003C",
             Describe(bytes, encoder.odd_count(), encoder.problems()));
   bytes.clear();
   encoder.Feed(u"22\u3042", bytes);  // not in a tag any more, and no digit left over
@@ -145,7 +146,9 @@ constexpr std::u16string_view kPieces[] = {
     u"A",      u"f",      u"\uFF21", u"\t",         u"0C",         u"\uFF11",
     u"G",      u"\xD83D", u"\xDE00", u"\U0001F600", u"\U0001F900", u"\U0001F601"};
 
+// A broken tag's shape leaves the listing's digits as they are.
 bool Benign(const EncodeProblem& p) {
+  if (test::IsTagShape(p.kind)) return true;
   return p.kind == Kind::kNoCode && (p.ch == U'\r' || p.ch == U'\n' ||
                                      (p.ch < 0x80 && HexValue(static_cast<char16_t>(p.ch)) >= 0));
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <tuple>
@@ -101,9 +102,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {0x12},
                    {{P::kNotHexInTag, 1, 3, u'x'},
                     {P::kNotHexInTag, 1, 4, U'\U0001F600'},
-                    {P::kNotHexInTag, 1, 5, u'\u9C2F'}}},
+                    {P::kLineBreakInTag, 1, 5, u'\u9C2F'}}},
         EncodeCase{"OddTag", u"A<123>", {0x41, 0x12}, {{P::kOddCount, 1, 2, 0}}},
-        EncodeCase{"TagLeftOpen", u"<4142", {0x41, 0x42}},
+        EncodeCase{"TagLeftOpen", u"<4142", {0x41, 0x42}, {{P::kUnclosedTag, 1, 1, u'<'}}},
+        // A tag mark that forms no tag is never dropped nor taken for a text.
+        EncodeCase{"BrokenTags",
+                   u"A<>B>\uFF1C4<1>",
+                   {0x41, 0x42, 0x41},
+                   {{P::kEmptyTag, 1, 2, u'<'},
+                    {P::kStrayTagClose, 1, 5, u'>'},
+                    {P::kNestedTag, 1, 8, u'<'}},
+                   LineBreaks::kAny,
+                   "41=A\n42=B\nE4=<\nE5=>\n"},
         // A break alone needs a *HEX without text: one with text would add its text.
         EncodeCase{"FastPairs", u"ABAAB", {0x41, 0x42, 0x41, 0x41, 0x42}, {}, LineBreaks::kAny,
                    kFastTbl},
@@ -193,7 +203,14 @@ TEST(GameEncodeRoundTripTest, TextsOfTheTableComeBack) {
       if (code.kind == GameCodeKind::kControl && code.params > 0) {
         AppendHexTag(Bytes(code.params, static_cast<std::uint8_t>(rng())), piece);
       }
-      if (!piece.empty()) pieces.push_back(piece);
+      // A tag mark in a text is typed as its code's tag, not as itself.
+      const bool marked = std::any_of(code.text.begin(), code.text.end(), [](char16_t ch) {
+        return detail::ClassifySpecial(ch) == detail::Special::kTagOpen ||
+               detail::ClassifySpecial(ch) == detail::Special::kTagClose;
+      });
+      if (!piece.empty() && (!marked || code.kind == GameCodeKind::kControl)) {
+        pieces.push_back(piece);
+      }
     }
     GameEncoder encoder(table, LineBreaks::kAny);
     GameDecoder decoder(table, DecodeOptions{.line_break = u"\n", .utf8_file = false});

@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                      0,
                      0,
                      5,
-                     {"in-tag U+0078 x1 at 1:10", "in-tag U+9C2F x1 at 1:11"}},
+                     {"in-tag U+0078 x1 at 1:10", "in-tag U+9C2F x1 at 1:11",
+                      "in-tag U+003E x1 at 2:4"}},
         CoverageCase{"PairWithoutCodeIsOneCharacter",
                      u"\xD83D\xDE00\xD83D\xDE01",
                      {0, 1, 0, 0, 0, 0},
@@ -207,10 +208,10 @@ TEST(KeepGoingRandomTest, EqualsTextWithoutProblemTokens) {
   const std::vector<Token> outside = {
       {u"a", false},      {u"\u30A2", false},      {u"z", false},     {u"\xDE01", false},
       {u" ", false},      {u"\u3000", false},      {u"\r\n", false},  {u"\n", false},
-      {u"\u9C2F", false}, {u">", false},           {u"A", true},      {u"Q", true},
+      {u"\u9C2F", false}, {u">", true},            {u"A", true},      {u"Q", true},
       {u"\u304B", true},  {u"\xD83D\xDE00", true}, {u"\xD83D", true}, {u"1", true}};
   const std::vector<Token> inside = {{u"0c", false}, {u"A1", false},   {u" ", false},
-                                     {u"<", false},  {u"x", true},     {u"\r\n", true},
+                                     {u"<", true},   {u"x", true},     {u"\r\n", true},
                                      {u"\n", true},  {u"\u304B", true}};
   std::mt19937 rng(4242);
   for (int round = 0; round < 3000; ++round) {
@@ -219,11 +220,14 @@ TEST(KeepGoingRandomTest, EqualsTextWithoutProblemTokens) {
     std::size_t problems = 0;
     bool in_tag = false;
     const int length = static_cast<int>(rng() % 30);
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0; i <= length; ++i) {
       Token token;
-      if (rng() % 8 == 0) {
-        token = {in_tag ? u">" : u"<", false};
+      // Tags are whole and never empty, each a problem of its own else.
+      if (i == length ? in_tag : rng() % 8 == 0) {
+        token = {in_tag ? u"0c>" : u"<", false};
         in_tag = !in_tag;
+      } else if (i == length) {
+        break;
       } else {
         const std::vector<Token>& pool = in_tag ? inside : outside;
         token = pool[rng() % pool.size()];

@@ -14,10 +14,15 @@ std::string Encoded::Describe() const {
   }
   if (odd) out += " | odd";
   for (const EncodeProblem& p : problems) {
-    const std::string kind = p.kind == EncodeProblem::Kind::kNoCode ? "nocode"
-                             : p.kind == EncodeProblem::Kind::kNotHexInTag
-                                 ? "intag"
-                                 : "#" + std::to_string(static_cast<int>(p.kind));
+    using K = EncodeProblem::Kind;
+    const std::string kind = p.kind == K::kNoCode            ? "nocode"
+                             : p.kind == K::kNotHexInTag     ? "intag"
+                             : p.kind == K::kLineBreakInTag  ? "break-in-tag"
+                             : p.kind == K::kUnclosedTag     ? "unclosed"
+                             : p.kind == K::kNestedTag       ? "nested"
+                             : p.kind == K::kEmptyTag        ? "empty"
+                             : p.kind == K::kStrayTagClose   ? "stray"
+                                                             : "#" + std::to_string(static_cast<int>(p.kind));
     std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X", kind.c_str(), p.line, p.column,
                   static_cast<unsigned>(p.ch));
     out += buf;

@@ -16,6 +16,13 @@
 
 namespace binconv::test {
 
+// A problem of a tag's shape (unclosed, nested, empty, a ">" alone): at its
+// mark, which the listing keeps as typed.
+inline bool IsTagShape(ProblemCode kind) {
+  return kind == ProblemCode::kUnclosedTag || kind == ProblemCode::kNestedTag ||
+         kind == ProblemCode::kEmptyTag || kind == ProblemCode::kStrayTagClose;
+}
+
 struct Encoded {
   std::vector<std::uint8_t> bytes;
   bool odd = false;

@@ -221,6 +221,7 @@ const GameCode* LabelOf(std::span<const GameCode> codes, std::span<const PlacedU
     bool same = true;
     for (std::size_t k = 0; k < content.size(); ++k) {
       same = same && content[k].unit != kBreakUnit &&
+             !IsMark(content[k].unit, detail::Special::kTagOpen) &&
              TextEqual(t[k + 1], static_cast<char16_t>(content[k].unit));
     }
     if (same && Better(code, best)) best = &code;
@@ -257,6 +258,12 @@ struct GameWalk {
   std::size_t Tag(std::size_t i) {
     std::size_t close = i + 1;
     while (close < units.size() && !IsMark(units[close].unit, detail::Special::kTagClose)) ++close;
+    const std::size_t end = TagContent(i, close);
+    if (close == units.size()) Report(ProblemCode::kUnclosedTag, units[i], units[i].unit);
+    return end;
+  }
+
+  std::size_t TagContent(std::size_t i, std::size_t close) {
     const std::span<const PlacedUnit> content(units.data() + i + 1, close - i - 1);
     if (const GameCode* label = LabelOf(codes, content)) {
       Miss();
@@ -268,20 +275,29 @@ struct GameWalk {
     }
     std::string digits;
     bool bad = false;
+    bool empty = true;
     for (std::size_t k = 0; k < content.size(); ++k) {
       const char32_t u = content[k].unit;
       const bool low_of_pair = k > 0 && IsLow(static_cast<char16_t>(u)) &&
                                IsHigh(static_cast<char16_t>(content[k - 1].unit));
+      const bool blank = u == u' ' || u == u'\u3000' || u == u'\r' || u == u'\n';
+      empty = empty && blank;
       if (HexValue(u) >= 0) {
         digits += static_cast<char>(u);
       } else if (low_of_pair) {
         out.problems.back().ch = 0x10000 + ((content[k - 1].unit - 0xD800) << 10) + (u - 0xDC00);
-      } else if (u == kBreakUnit || (u != u' ' && u != u'\u3000' && u != u'\r' && u != u'\n' &&
-                                     !IsMark(u, detail::Special::kTagOpen))) {
-        Report(ProblemCode::kNotHexInTag, content[k], u == kBreakUnit ? kLineBreakMark : u);
+      } else if (u == kBreakUnit) {
+        Report(ProblemCode::kLineBreakInTag, content[k], kLineBreakMark);
+        bad = true;
+      } else if (IsMark(u, detail::Special::kTagOpen)) {
+        Report(ProblemCode::kNestedTag, content[k], u);
+        bad = true;
+      } else if (!blank) {
+        Report(ProblemCode::kNotHexInTag, content[k], u);
         bad = true;
       }
     }
+    if (empty && close < units.size()) Report(ProblemCode::kEmptyTag, units[i], units[i].unit);
     const bool odd = digits.size() % 2 != 0;
     if (odd) Report(ProblemCode::kOddCount, units[i], 0);
     if (due != 0 && (bad || odd || digits.size() / 2 != due)) Miss();
@@ -306,7 +322,8 @@ struct GameWalk {
       // Tags come first: no text goes on across a "<".
       for (std::size_t k = 0; k < t.size(); ++k) {
         same = same && units[i + k].unit == t[k] &&
-               (k == 0 || !IsMark(units[i + k].unit, detail::Special::kTagOpen));
+               (k == 0 || !IsMark(units[i + k].unit, detail::Special::kTagOpen)) &&
+               !IsMark(units[i + k].unit, detail::Special::kTagClose);
       }
       if (same && (t.size() > best_length || Better(code, best))) {
         best = &code;
@@ -344,7 +361,14 @@ Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view
   GameWalk walk{codes, PlaceUnits(text, line_breaks), {}};
   std::size_t i = 0;
   while (i < walk.units.size()) {
-    i = IsMark(walk.units[i].unit, detail::Special::kTagOpen) ? walk.Tag(i) : walk.Text(i);
+    const PlacedUnit& at = walk.units[i];
+    if (IsMark(at.unit, detail::Special::kTagClose)) {
+      walk.Miss();
+      walk.Report(ProblemCode::kStrayTagClose, at, at.unit);
+      ++i;
+      continue;
+    }
+    i = IsMark(at.unit, detail::Special::kTagOpen) ? walk.Tag(i) : walk.Text(i);
   }
   walk.Miss();
   return std::move(walk.out);

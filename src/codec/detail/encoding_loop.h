@@ -11,14 +11,17 @@
 //     runs_utf8()          it takes runs of UTF-8 straight
 //     Reserve(units)       room for the output of `units` more units
 //     WithWriter(run)      run(writer) with its writer for the fast paths
-//     PutCode(page, byte), PutLineBreak(), PutSpace(), PutTagClose()
+//     PutCode(page, byte), PutLineBreak(), PutSpace()
+//     PutTagOpen(ch, place), PutTagClose(ch, place)   every "<" and ">" as typed
+//     PutTextEnd()                           the text ends (a tag may be open)
 //     PutTagUnit(ch, place)                  a unit inside a tag
 //     PutUncoded(high, low, place, in_tag)   a character without a code: one
 //                                            unit (low 0) or a surrogate pair
 //   A writer, for the fast paths, fills a block of Out and appends it whole:
 //     Out, kBlock (units taken per block), kBufferSize, actions (the core's)
 //     TakeCode(unit, w), TakeCodes(unit0, unit1, w)   false: not all codes
-//     PutSpace(w), PutLineBreak(w), PutTagClose(w)
+//     PutSpace(w), PutLineBreak(w)
+//     PutTagClose(w)   a ">" outside a tag; false: the plain way's
 //     PutAsIs(unit, at, length, w)   an uncoded unit; false: the plain way's
 //     Append(buffer, w)
 //
@@ -71,8 +74,7 @@ struct FastRun {
         writer.PutSpace(w);
         return length;
       case Actions::kTagClose:
-        writer.PutTagClose(w);
-        return length;
+        return writer.PutTagClose(w) ? length : 0;
       case Actions::kLineBreak:
         writer.PutLineBreak(w);
         return length;
@@ -237,6 +239,7 @@ void EncodingCore::Step(char16_t ch, TextPlace place, Sink& sink) {
     if (pair) return;
   }
   const Special special = ClassifySpecial(ch);
+  if (special == Special::kTagOpen) sink.PutTagOpen(ch, place);
   if (StepTagFlag(special, in_tag_)) return;
   // A high surrogate without a code waits to see whether its partner joins it.
   auto hold = [&] {
@@ -260,7 +263,7 @@ void EncodingCore::Step(char16_t ch, TextPlace place, Sink& sink) {
       sink.PutSpace();
       return;
     case Special::kTagClose:
-      sink.PutTagClose();
+      sink.PutTagClose(ch, place);
       return;
     default:
       break;
@@ -285,6 +288,7 @@ void EncodingCore::Finish(Sink& sink) {
     sink.PutUncoded(std::exchange(pending_high_, char16_t{0}), char16_t{0}, high_place_,
                     high_in_tag_);
   }
+  sink.PutTextEnd();
   in_tag_ = false;
   place_ = TextPlace();
   last_unit_ = 0;
