@@ -70,9 +70,8 @@ Result<GameCode, ProblemCode> ParseEntry(std::u16string_view line) {
   auto bytes = ParseCodeBytes(line.substr(0, equals));
   if (!bytes) return Unexpected(bytes.error());
   code.bytes = std::move(bytes).value();
-  if (code.kind == GameCodeKind::kText) {
-    if (!has_text) return Unexpected(ProblemCode::kTblNotAnEntry);
-    if (text.empty()) return Unexpected(ProblemCode::kTblNoText);
+  if (code.kind == GameCodeKind::kText && !has_text) {
+    return Unexpected(ProblemCode::kTblNotAnEntry);
   }
   if (code.kind != GameCodeKind::kControl) {
     code.text = std::u16string(text);
@@ -186,6 +185,9 @@ TblRead ReadTbl(std::string_view bytes, std::string_view file,
     }
     if (IsSkipped(line)) continue;
     auto code = ParseEntry(line);
+    // A blank entry (HEX=) is ignored, as table tools do: its code reads as
+    // a tag of its bytes.
+    if (code && code->kind == GameCodeKind::kText && code->text.empty()) continue;
     if (!code) {
       read.problems.push_back(TblProblem(code.error(), file, number, EncodeUtf8(line)));
       continue;

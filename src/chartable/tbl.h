@@ -29,7 +29,7 @@ struct TblRead {
 // Reads a .tbl in `encoding`, or, without one, in UTF-8 (with or without a
 // byte order mark) or code page 932, told apart as the table files are. Lines
 // end at CR LF, CR or LF; blank lines, comments (#, ;, //) and the table's id
-// (@NAME) are skipped. A line that is not valid UTF-8 is a problem, and the
+// (@NAME) are skipped, and so is a blank entry (HEX=). A line that is not valid UTF-8 is a problem, and the
 // lines after it are read on. `file` names the .tbl in the problems.
 TblRead ReadTbl(std::string_view bytes, std::string_view file,
                 std::optional<TblEncoding> encoding = std::nullopt);

@@ -82,8 +82,6 @@ std::optional<ProblemCode> AsGridProblem(ProblemCode code) {
       return ProblemCode::kGridNotAnEntry;
     case ProblemCode::kTblCodeTooLong:
       return ProblemCode::kGridCodeTooLong;
-    case ProblemCode::kTblNoText:
-      return ProblemCode::kGridNotOneChar;
     case ProblemCode::kTblUnreachable:
       return std::nullopt;
     default:

@@ -77,6 +77,24 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes)
     }
   }
   MakeFastPath();
+  shows_.resize(codes.size());
+  for (std::uint32_t i = 0; i < codes.size(); ++i) shows_[i] = TypedBack(i);
+}
+
+bool GameTextIndex::TypedBack(std::uint32_t index) const {
+  const GameCode& code = codes_[index];
+  if (const std::optional<std::u16string> label = FoldedLabel(code.text)) {
+    return CodeOfLabel(*label) == index;
+  }
+  for (const char16_t ch : code.text) {
+    if (marks_[ch] != Special::kNone) return false;
+  }
+  std::u32string text(code.text.begin(), code.text.end());
+  if (code.kind == GameCodeKind::kLineBreak) {
+    if (text.empty()) return break_code_ == index;
+    text += kBreak;
+  }
+  return !text.empty() && CodeOfText(text) == index;
 }
 
 void GameTextIndex::MakeFastPath() {

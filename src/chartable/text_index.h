@@ -43,6 +43,10 @@ class GameTextIndex {
   // The longest text that begins with `first`: 0 when none does.
   std::size_t LongestFrom(char32_t first) const { return longest_from_[first]; }
   std::size_t longest_label() const { return longest_label_; }
+  // Whether decoding may show the code as its text (a control as its label):
+  // typed back, that text is written as this very code. Otherwise its bytes
+  // are shown as a tag, which always is.
+  bool Shows(std::uint32_t code) const { return shows_[code]; }
 
   // What the encoder's fast path may do with a unit, worked out once from
   // the plain rule above, where no tag, CR or parameters are pending and no
@@ -125,6 +129,8 @@ class GameTextIndex {
   static constexpr std::uint32_t kNoPair = UINT32_MAX;
   static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
   void MakeFastPath();
+  bool TypedBack(std::uint32_t code) const;
+  std::vector<bool> shows_;
   void MakePairTable();
   std::span<const GameCode> codes_;
   std::vector<FastUnit> fast_;

@@ -78,7 +78,7 @@ void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
 }
 
 GameDecoder::GameDecoder(const GameTable& table, DecodeOptions options)
-    : table_(table), reader_(table.reader()), options_(options) {}
+    : table_(table), reader_(table.reader()), index_(table.text_index()), options_(options) {}
 
 void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
   std::size_t i = 0;
@@ -140,7 +140,8 @@ void GameDecoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
   }
   const GameCode& code = table_.codes()[unit.code];
   // A UTF-8 file's readers drop a byte order mark at its start.
-  if (first && options_.utf8_file && code.text.starts_with(u'\uFEFF')) {
+  const bool dropped = first && options_.utf8_file && code.text.starts_with(u'\uFEFF');
+  if (dropped || !index_.Shows(unit.code)) {
     AppendHexTag(bytes, out);
     return;
   }

@@ -16,6 +16,7 @@
 #include "chartable/char_table.h"
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
+#include "chartable/text_index.h"
 
 namespace binconv {
 
@@ -56,8 +57,10 @@ class Decoder {
 // The same for a game's own table (a .tbl): each unit as the table shows it,
 // the longest code first; a line-break code ends the line after its text, a
 // control code is its label and then its parameter bytes as one tag, and a
-// byte that starts no code is a tag. The text is for reading: encoding it
-// back is not yet promised.
+// byte that starts no code is a tag. A code whose text would be typed back
+// as other bytes (a tag mark in it, another code for the same text, an end
+// token without text) is a tag of its bytes too, so that nothing shown is
+// lost when the text is encoded again.
 class GameDecoder {
  public:
   // The table must outlive the decoder.
@@ -75,6 +78,7 @@ class GameDecoder {
 
   const GameTable& table_;
   const GameUnitReader& reader_;
+  const GameTextIndex& index_;
   DecodeOptions options_;
   std::vector<std::uint8_t> held_;  // the last chunk's end, which more bytes may continue
   bool at_start_ = true;

@@ -180,8 +180,6 @@ std::string_view KeyOf(ProblemCode code) {
       return "kTblEmptyCode";
     case ProblemCode::kTblCodeTooLong:
       return "kTblCodeTooLong";
-    case ProblemCode::kTblNoText:
-      return "kTblNoText";
     case ProblemCode::kTblBadParams:
       return "kTblBadParams";
     case ProblemCode::kTblDuplicateCode:

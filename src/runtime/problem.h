@@ -83,7 +83,6 @@ enum class ProblemCode {
   kTblBadCode,        // the code's digits are odd in number or not all hex
   kTblEmptyCode,      // no digits before "=" (or after the kind mark)
   kTblCodeTooLong,    // a code of more than 4 bytes
-  kTblNoText,         // HEX= with no text after it
   kTblBadParams,      // a control code's ",N" is missing, not a number or over 8
   kTblDuplicateCode,  // a second entry for a code; its first is on `other_line`
   kTblUnreachable,    // its code begins with the control code of `other_line`,

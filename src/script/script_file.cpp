@@ -443,9 +443,12 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
     const ScriptTextLine& line = entry.lines[k];
     if (k != 0) encoder.Feed(joint, bytes);
     starts.push_back(bytes.size());
-    encoder.FeedUtf8(line.text, bytes);
+    // Read as units, not as a file: a U+FEFF that starts a line is a
+    // character like any other, never a byte order mark to drop. The file
+    // was checked as UTF-8 when read.
+    if (const auto units = DecodeUtf8(line.text)) encoder.Feed(units.value(), bytes);
     if (encoding.game() != nullptr) continue;
-    encoder.FinishUtf8(bytes);
+    encoder.Finish(bytes);
     for (const EncodeProblem& found : encoder.problems()) report(line.line, found);
     if (encoder.odd_count()) report(line.line, std::nullopt);
     encoder.clear_problems();

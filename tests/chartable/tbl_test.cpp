@@ -184,7 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "41\n42=\n$43\n$44=w\n$45=w,9\n$46=w,x\n!01=t2\n",
                   "",
                   {{P::kTblNotAnEntry, 1},
-                   {P::kTblNoText, 2},
                    {P::kTblBadParams, 3},
                    {P::kTblBadParams, 4},
                    {P::kTblBadParams, 5},

@@ -261,7 +261,7 @@ TEST(DecodeRoundTripTest, DefaultTablesEveryUnit) {
 // A game's own table: codes that begin alike, of every kind.
 constexpr std::string_view kGameTbl =
     "41=A\n4142=[AB]\n414243=<ABC>\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
-    "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\nEF=\xEF\xBB\xBF\n";
+    "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\nEF=\xEF\xBB\xBF\nE4=<\n43=B\n";
 
 const GameTable& TestGameTable() {
   static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
@@ -285,7 +285,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ShorterWhenTheLongerBreaksOff", {0x41, 0x42, 0x44}, u"[AB]<44>"},
         DecodeCase{"LongerCutByTheEnd", {0x41, 0x42}, u"[AB]"},
         DecodeCase{"NoCodeIsATag", {0x44, 0x41, 0x81}, u"<44>A<81>"},
-        DecodeCase{"EndTokens", {0x00, 0x01, 0x41}, u"[end]A"},
+        // What would be typed back as other bytes is a tag of its own bytes:
+        // an end without text, a tag mark, a text another code wins.
+        DecodeCase{"EndTokens", {0x00, 0x01, 0x41}, u"[end]<01>A"},
+        DecodeCase{"ShownOnlyWhereTypedBack", {0xE4, 0x43, 0x42}, u"<E4><43>B"},
         DecodeCase{"LineBreaks", {0x0A, 0x0B, 0x41}, u"\n#\nA"},
         DecodeCase{"LineBreaksCrLf", {0x0A, 0x0B}, u"\r\n#\r\n", kCrLfOptions},
         DecodeCase{"ControlAndItsParameter", {0xFE, 0x1E}, u"<wait><1E>"},

@@ -395,7 +395,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A control's parameters or a longer code would take the end.
         OwnEntryCase{"ControlWithoutParameters", "あ<FE>", std::nullopt, "", ProblemCode::kEndsInLead, 5, 0},
         OwnEntryCase{"ControlLabelWithoutTag", "い<wait>", std::nullopt, "", ProblemCode::kNoParams, 5, 2},
-        OwnEntryCase{"NoCodeOnTheSecondLine", "あ\nか", std::nullopt, "", ProblemCode::kNoCode, 6, 1}));
+        OwnEntryCase{"NoCodeOnTheSecondLine", "あ\nか", std::nullopt, "", ProblemCode::kNoCode, 6, 1},
+        // A line's start is no file's start: U+FEFF there is a character.
+        OwnEntryCase{"ByteOrderMarkStartingALine", "\xEF\xBB\xBF\xE3\x81\x82", std::nullopt, "",
+                     ProblemCode::kNoCode, 5, 1},
+        OwnEntryCase{"TagLeftOpenAtTheEnd", "あ<", std::nullopt, "", ProblemCode::kUnclosedTag, 5, 2}));
 
 // Where a string of the game ends, one byte at a time, against the longest
 // match read by hand.

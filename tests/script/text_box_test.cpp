@@ -57,7 +57,16 @@ INSTANTIATE_TEST_SUITE_P(
                     BoxCase{"PageThenTooMany", "あ<page>\nあ\nい\nい", {0, 2}, true,
                             {{kMany, 6, 1}}},
                     BoxCase{"BothOnOneLine", "あ\nいいい", {2, 1}, false,
-                            {{kWide, 4, 3}, {kMany, 4, 1}}}),
+                            {{kWide, 4, 3}, {kMany, 4, 1}}},
+                    // A tag of line-break codes breaks the line for both limits.
+                    BoxCase{"BreakTagsCountAsLines", "あ<FD>い<fd>あ", {0, 2}, true,
+                            {{kMany, 3, 11}}},
+                    BoxCase{"BreakTagSplitsTheWidth", "あいい<FD>あいいあい", {4, 0}, true,
+                            {{kWide, 3, 12}}},
+                    BoxCase{"DefaultBreakByteInATag", "あ<24>い", {0, 1}, false, {{kMany, 3, 6}}},
+                    // As bytes, a page break is followed by the typed break's own.
+                    BoxCase{"HexPageKeepsTheTypedBreak", "あ<FC>\nい", {0, 1}, true,
+                            {{kMany, 4, 1}}}),
     test::CaseName<BoxCase>);
 
 }  // namespace

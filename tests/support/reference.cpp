@@ -126,6 +126,53 @@ std::u16string TagOf(std::span<const std::uint8_t> bytes) {
   return tag + u">";
 }
 
+bool IsTagMark(char16_t ch) {
+  const detail::Special special = detail::ClassifySpecial(ch);
+  return special == detail::Special::kTagOpen || special == detail::Special::kTagClose;
+}
+
+bool IsLabel(const std::u16string& t) {
+  return t.size() >= 2 && detail::ClassifySpecial(t.front()) == detail::Special::kTagOpen &&
+         detail::ClassifySpecial(t.back()) == detail::Special::kTagClose;
+}
+
+// Whether `a` wins a text over `b`: the shorter code, then the one first in the file.
+bool Wins(const GameCode& a, const GameCode& b) {
+  if (a.bytes.size() != b.bytes.size()) return a.bytes.size() < b.bytes.size();
+  return a.line < b.line;
+}
+
+// Whether typing the code's text back gives this very code: no other code
+// wins its label or its text, and no tag mark stands in a text.
+bool TypedBack(std::span<const GameCode> codes, const GameCode& code) {
+  const std::u16string& t = code.text;
+  if (IsLabel(t)) {
+    for (const GameCode& other : codes) {
+      const std::u16string& o = other.text;
+      if (&other == &code || !IsLabel(o) || o.size() != t.size() || !Wins(other, code)) continue;
+      bool same = true;
+      for (std::size_t k = 1; k + 1 < t.size(); ++k) same = same && TextEqual(o[k], t[k]);
+      if (same) return false;
+    }
+    return true;
+  }
+  if (std::any_of(t.begin(), t.end(), IsTagMark)) return false;
+  const auto breaks = [](const GameCode& c) { return c.kind == GameCodeKind::kLineBreak; };
+  if (t.empty()) {
+    if (!breaks(code)) return false;
+    const auto first = std::find_if(codes.begin(), codes.end(), [&](const GameCode& c) {
+      return breaks(c) && c.text.empty();
+    });
+    return &*first == &code;
+  }
+  for (const GameCode& other : codes) {
+    if (&other != &code && other.text == t && breaks(other) == breaks(code) && Wins(other, code)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
@@ -151,7 +198,8 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
     const std::size_t params = best->kind == GameCodeKind::kControl
                                    ? std::min<std::size_t>(best->params, bytes.size() - at)
                                    : 0;
-    if (start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) {
+    if ((start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) ||
+        !TypedBack(codes, *best)) {
       out += TagOf(bytes.subspan(0, at + params));
       at += params;
       continue;
