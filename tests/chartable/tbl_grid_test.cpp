@@ -72,7 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                                "0=a\n0g=a\n04=\n$FE=<w>,1\n/FF\n*24=x\n!01=b\n",
                                {{P::kGridNotAnEntry, 1},
                                 {P::kGridNotAnEntry, 2},
-                                {P::kGridNotOneChar, 3},
                                 {P::kGridNotAnEntry, 4},
                                 {P::kGridNotAnEntry, 5},
                                 {P::kGridNotAnEntry, 6},

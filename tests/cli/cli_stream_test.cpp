@@ -56,7 +56,7 @@ std::string MakeText(const Text& shape, unsigned seed, std::size_t* bad_offset) 
   while (text.size() < 140000) {
     for (int n = line_length(rng); n > 0; --n) {
       if (shape.tags && percent(rng) < 3) {
-        text += percent(rng) < 50 ? u"<0C01>" : u"\u3000 >";
+        text += percent(rng) < 50 ? u"<0C01>" : u"\u3000 <ff>";
       } else {
         text += chars[pick(rng)];
       }

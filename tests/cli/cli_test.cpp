@@ -290,7 +290,7 @@ TEST_P(CliEncodeMatchesTest, SameBytesAsConvertThenWrite) {
   std::vector<std::string> pieces{"あ", "ん", "ア",  "ヶ",     "、",   "。",     "ー",
                                   "日", "本", "語",  "獲",     "A",    "z",      "0",
                                   "!",  "~",  "ａ",  "９",     " ",    "　",     "\r\n",
-                                  "鰯", ">",  "<＞", "＜1f＞", "<a1>", "<0C01>", "<ff>"};
+                                  "鰯", "<ff＞",  "＜0 1＞", "＜1f＞", "<a1>", "<0C01>", "<ff>"};
   Scratch fixture;
   for (const bool exact : {true, false}) {
     if (!exact) pieces.insert(pieces.end(), {"\n", "\r", "\n\r"});

@@ -298,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<go><01>"},
         DecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
         DecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
-        DecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<02><03>"},
+        DecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<01><02><03>"},
         DecodeCase{"ByteOrderMarkFirstIsATag", {0xEF, 0xEF}, u"<EF>\uFEFF"},
         DecodeCase{"ByteOrderMarkKeptInUtf16", {0xEF}, u"\uFEFF", kUtf16Options}),
     test::CaseName<DecodeCase>);

@@ -200,7 +200,7 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
                                    : 0;
     if ((start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) ||
         !TypedBack(codes, *best)) {
-      out += TagOf(bytes.subspan(0, at + params));
+      out += TagOf(bytes.subspan(start, at - start + params));
       at += params;
       continue;
     }
