@@ -67,9 +67,9 @@ void PrintOddCount(const std::string& input_name) {
   PrintLine(input_name + ": the hex digits do not pair up");
 }
 
-int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
+ExitStatus ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
   PrintError(input_name + ": invalid UTF-8 at byte offset " + std::to_string(offset));
-  return kExitError;
+  return ExitStatus::kError;
 }
 
 Reported<> StreamToOutput(const ParsedArgs& args,

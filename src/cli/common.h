@@ -65,8 +65,8 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
 void PrintProblem(const std::string& input_name, const EncodeProblem& problem);
 // The odd-count message as the window would show it, and where.
 void PrintOddCount(const std::string& input_name);
-// "FILE: invalid UTF-8 at byte offset N"; returns kExitError.
-int ReportInvalidUtf8(const std::string& input_name, std::size_t offset);
+// "FILE: invalid UTF-8 at byte offset N"; returns ExitStatus::kError.
+ExitStatus ReportInvalidUtf8(const std::string& input_name, std::size_t offset);
 
 // Streams the input through `step` into the output named by -o (standard
 // output by default): `step(chunk, out)` appends what a chunk gives and

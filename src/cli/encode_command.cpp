@@ -147,7 +147,7 @@ class EncodeRun {
     if (!taken) return taken;
     if (odd_count || (problems_ != 0 && !keep_going_)) {
       if (!Limited()) PrintLine("nothing written to " + shown_);
-      return Failure(kExitRejected);
+      return Failure(ExitStatus::kRejected);
     }
     if (auto passed = Pass(); !passed) return passed;
     return into_ ? PutInto() : Commit();
@@ -172,7 +172,7 @@ class EncodeRun {
       if (Limited() && problems_ == kMaxProblemsListed) {
         PrintError(input_name_ + ": more than " + std::to_string(kMaxProblemsListed) +
                    " problems; stopped reading");
-        return Failure(kExitRejected);
+        return Failure(ExitStatus::kRejected);
       }
       PrintProblem(input_name_, problem);
       ++problems_;
@@ -245,9 +245,9 @@ class EncodeRun {
   std::size_t problems_ = 0;
 };
 
-int RunEncode(const ParsedArgs& args) {
+ExitStatus RunEncode(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("encode", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   std::optional<CommandTables> tables;
   std::optional<GameTable> game;
@@ -255,15 +255,15 @@ int RunEncode(const ParsedArgs& args) {
     // The report counts the pages of the tables, which a .tbl has not.
     if (args.Has("report")) return UsageError("--tbl and --report exclude each other");
     Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
-    if (!loaded) return ToInt(loaded.error());
+    if (!loaded) return loaded.error();
     game.emplace(std::move(loaded).value());
   } else {
     Reported<CommandTables> loaded = LoadCommandTables(args);
-    if (!loaded) return ToInt(loaded.error());
+    if (!loaded) return loaded.error();
     tables.emplace(std::move(loaded).value());
   }
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
-  if (!into) return ToInt(into.error());
+  if (!into) return into.error();
   const TextCodec encoding = game ? TextCodec(*game) : TextCodec(tables->loaded.table);
   EncodeRun run(args, tables ? &*tables : nullptr, encoding, *into);
   Reported<> status = run.Open();
@@ -272,7 +272,7 @@ int RunEncode(const ParsedArgs& args) {
   }
   if (status) status = run.Finish();
   if (!status) run.Abort();
-  return ExitStatusOf(status);
+  return StatusOf(status);
 }
 
 }  // namespace

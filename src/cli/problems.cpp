@@ -18,7 +18,7 @@ Reported<> ReportJobError(const JobError& error,
                           const std::function<Reported<>(const std::vector<Problem>&)>& reject) {
   if (const auto* io = std::get_if<IoError>(&error)) {
     PrintError(Describe(*io));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   return reject(std::get<std::vector<Problem>>(error));
 }
