@@ -27,6 +27,7 @@
 #include "codec/encode.h"
 #include "fuzz_support.h"
 #include "runtime/file.h"
+#include "runtime/text_file.h"
 #include "runtime/utf8.h"
 
 namespace binconv::fuzz {
@@ -124,8 +125,12 @@ Run RunAsTheTool(const std::vector<std::string>& args,
   return run;
 }
 
-std::string OffsetMessage(std::size_t offset) {
-  return "binconv-cli: -: invalid UTF-8 at byte offset " + std::to_string(offset) + "\n";
+// The bad sequence at `offset` of `file`, placed as in the whole text,
+// however the reads cut it.
+std::string BadUtf8Message(const std::string& file, std::size_t offset) {
+  const auto [line, column] = LineAndColumnOf(file, offset);
+  return "binconv-cli: -:" + std::to_string(line) + ":" + std::to_string(column) +
+         ": not valid UTF-8\n";
 }
 
 std::u16string WithoutMark(std::u16string text) {
@@ -164,8 +169,9 @@ void CheckConvert(const std::string& file, const std::vector<std::string_view>& 
   }
   const std::size_t offset = decoded.error().offset;
   // Uncoded characters before the bad sequence are told before it.
-  FUZZ_CHECK(run.status == cli::ExitStatus::kError && run.err.ends_with(OffsetMessage(offset)),
-             shown + "\nmessage  " + run.err + "expected " + OffsetMessage(offset));
+  FUZZ_CHECK(run.status == cli::ExitStatus::kRejected &&
+                 run.err.ends_with(BadUtf8Message(file, offset)),
+             shown + "\nmessage  " + run.err + "expected " + BadUtf8Message(file, offset));
   // What came before the bad sequence is listed, as far as it is settled.
   CodeConverter converter(DefaultTables(), breaks);
   std::u16string listing;
@@ -188,8 +194,9 @@ void CheckEncode(const std::string& file, const std::vector<std::string_view>& r
   const std::string written = read_back ? read_back.value() : "(missing)";
   const auto decoded = DecodeUtf8(file);
   if (!decoded.has_value()) {
-    const std::string message = OffsetMessage(decoded.error().offset);
-    FUZZ_CHECK(run.status == cli::ExitStatus::kError && run.err.ends_with(message) && written == kOldBytes,
+    const std::string message = BadUtf8Message(file, decoded.error().offset);
+    FUZZ_CHECK(run.status == cli::ExitStatus::kRejected && run.err.ends_with(message) &&
+                   written == kOldBytes,
                shown + "\nmessage  " + run.err + "expected " + message);
     return;
   }

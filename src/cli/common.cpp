@@ -1,5 +1,7 @@
 #include "cli/common.h"
 
+#include <tuple>
+
 #include "chartable/load.h"
 #include "cli/io.h"
 #include "cli/problems.h"
@@ -59,7 +61,7 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
 }
 
 void PrintProblem(const std::string& input_name, const EncodeProblem& problem) {
-  PrintLine(Describe(ToProblem(problem, input_name)));
+  ReportProblem(ToProblem(problem, input_name));
 }
 
 void PrintOddCount(const std::string& input_name) {
@@ -67,9 +69,12 @@ void PrintOddCount(const std::string& input_name) {
   PrintLine(input_name + ": the hex digits do not pair up");
 }
 
-ExitStatus ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
-  PrintError(input_name + ": invalid UTF-8 at byte offset " + std::to_string(offset));
-  return ExitStatus::kError;
+Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPlaceCounter& places,
+                                     std::size_t offset, std::string_view chunk) {
+  Problem problem{ProblemCode::kBadUtf8, input_name};
+  std::tie(problem.line, problem.column) = places.PlaceOf(offset, chunk);
+  ReportProblem(problem);
+  return Failure(ExitStatus::kRejected);
 }
 
 Reported<> StreamToOutput(const ParsedArgs& args,

@@ -51,18 +51,20 @@ ExitStatus StreamListing(const ParsedArgs& args, Converter& converter, Tell&& te
                   std::string_view left) {
   std::size_t told = 0;
   const std::string input_name = ShownName(InputName(args));
-  const auto told_then = [&](bool good) -> Reported<> {
+  TextPlaceCounter places;
+  const auto told_then = [&](bool good, std::string_view chunk) -> Reported<> {
     told += tell(input_name);
     // The listing of the text before a bad sequence is written all the same.
-    if (good) return Unit{};
-    return Failure(ReportInvalidUtf8(input_name, converter.utf8_error().offset));
+    if (!good) return RejectBadUtf8(input_name, places, converter.utf8_error().offset, chunk);
+    places.Feed(chunk);
+    return Unit{};
   };
   const Reported<> streamed = StreamToOutput(
       args,
       [&](std::string_view bytes, std::string& listing) {
-        return told_then(converter.FeedUtf8(bytes, listing));
+        return told_then(converter.FeedUtf8(bytes, listing), bytes);
       },
-      [&](std::string& listing) { return told_then(converter.FinishUtf8(listing)); });
+      [&](std::string& listing) { return told_then(converter.FinishUtf8(listing), {}); });
   if (!streamed) return streamed.error();
   if (told == 0) return ExitStatus::kOk;
   PrintLine(input_name + ": " + Counted(told, one) + std::string(left));

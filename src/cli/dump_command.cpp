@@ -55,7 +55,7 @@ constexpr Usage kDumpUsage{.options = kDumpOptions,
 
 // Every problem, then their count; nothing is written.
 Reported<> RejectProblems(const std::vector<Problem>& problems) {
-  for (const Problem& problem : problems) PrintError(Describe(problem));
+  for (const Problem& problem : problems) ReportProblem(problem);
   PrintLine(Counted(problems.size(), "problem") + "; nothing written");
   return Failure(ExitStatus::kRejected);
 }
@@ -67,7 +67,7 @@ Reported<Plan> ReadDumpPlan(const std::string& plan_name, const TextCodec& encod
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) {
-    PrintError(Describe(plan.error()));
+    ReportProblem(plan.error());
     return Unexpected(ExitStatus::kRejected);
   }
   if (!plan.value().script_problems.empty()) {

@@ -72,7 +72,7 @@ ExitStatus RunImportTbl(const ParsedArgs& args) {
   const TblImport imported = ImportTbl(*bytes, ShownName(tbl_name), *encoding);
   const std::vector<Problem>& problems = imported.fit.problems;
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) + (problem.what.empty() ? "" : ": " + problem.what));
+    ReportProblem(problem, problem.what.empty() ? "" : ": " + problem.what);
   }
   const bool keep_going = args.Has("keep-going");
   if (!problems.empty() && !keep_going) {

@@ -112,8 +112,7 @@ constexpr Usage kInsertUsage{.options = kInsertOptions,
 // Every problem, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) +
-               (FoundNoRoom(problem.code) ? "; " + target.game + " is unchanged" : ""));
+    ReportProblem(problem, FoundNoRoom(problem.code) ? "; " + target.game + " is unchanged" : "");
   }
   PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
   return Failure(ExitStatus::kRejected);

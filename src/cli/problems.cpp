@@ -14,6 +14,10 @@ std::string Describe(const IoError& error) {
   return messages::Message(messages::Language::kEnglish, error);
 }
 
+void ReportProblem(const Problem& problem, std::string_view more) {
+  PrintError(Describe(problem) + std::string(more));
+}
+
 Reported<> ReportJobError(const JobError& error,
                           const std::function<Reported<>(const std::vector<Problem>&)>& reject) {
   if (const auto* io = std::get_if<IoError>(&error)) {

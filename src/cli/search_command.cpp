@@ -180,7 +180,7 @@ ExitStatus RunRelativeSearch(const ParsedArgs& args) {
       PrintError(DescribeIoError(written.error()));
       return ExitStatus::kError;
     }
-    PrintError("wrote " + std::to_string(found->tbl.size()) + " entries (" +
+    PrintLine("wrote " + std::to_string(found->tbl.size()) + " entries (" +
                std::string(NameOf(query->words[found->best.word].order)) + " order) to " + *name);
   }
   return ExitStatus::kOk;

@@ -34,7 +34,7 @@ Reported<GameTable> LoadCommandGameTable(const std::string& name) {
   if (!bytes) return Unexpected(bytes.error());
   auto table = ParseGameTable(*bytes, name);
   if (!table) {
-    for (const Problem& problem : table.error()) PrintError(Describe(problem));
+    for (const Problem& problem : table.error()) ReportProblem(problem);
     return Failure(ExitStatus::kError);
   }
   return std::move(table).value();

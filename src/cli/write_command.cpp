@@ -38,7 +38,9 @@ ExitStatus RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const Reported<std::string> utf8 = ReadWholeInput(listing_name);
   if (!utf8) return utf8.error();
   auto listing = DecodeUtf8Text(*utf8);
-  if (!listing) return ReportInvalidUtf8(ShownName(listing_name), listing.error().offset);
+  if (!listing) {
+    return RejectBadUtf8(ShownName(listing_name), {}, listing.error().offset, *utf8).error();
+  }
   auto bytes = ParseListing(listing.value());
   if (!bytes) {
     PrintListingError(listing_name, bytes.error());
@@ -75,16 +77,18 @@ ExitStatus RunWrite(const ParsedArgs& args) {
     if (written) return Unit{};
     return Failure(ReportOutputError(written.error()));
   };
-  auto bad_utf8 = [&] {
-    return Failure(ReportInvalidUtf8(ShownName(listing_name), input.error().offset));
+  TextPlaceCounter places;
+  auto bad_utf8 = [&](std::string_view chunk) {
+    return RejectBadUtf8(ShownName(listing_name), places, input.error().offset, chunk);
   };
   Reported<> status = ReadBytes(listing_name, [&](std::string_view chunk) -> Reported<> {
     const bool good = input.Take(chunk, no_run, feed);
     if (auto written = write(); !written) return written;
-    if (good) return Unit{};
-    return bad_utf8();
+    if (!good) return bad_utf8(chunk);
+    places.Feed(chunk);
+    return Unit{};
   });
-  if (status && !input.Finish()) status = bad_utf8();
+  if (status && !input.Finish()) status = bad_utf8({});
   if (status) {
     if (std::optional<ListingError> error = parser.Finish()) {
       PrintListingError(listing_name, *error);

@@ -51,15 +51,38 @@ bool TakeLine(std::string_view& rest, std::string_view& line) {
 }
 
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
-  std::size_t line = 1;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
-    if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) {
+  return TextPlaceCounter().PlaceOf(offset, bytes);
+}
+
+void TextPlaceCounter::Count::Add(std::string_view bytes) {
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b == '\r' || (b == '\n' && !after_cr)) {
       ++line;
-      start = i + 1;
+      columns = 0;
+    } else if (b != '\n') {
+      columns += (b & 0xC0) != 0x80;
     }
+    after_cr = b == '\r';
+    if (fed < 3) first |= std::uint32_t{b} << (8 * (2 - fed));
+    last = (last << 8) | b;
+    ++fed;
   }
-  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
+}
+
+void TextPlaceCounter::Feed(std::string_view bytes) { count_.Add(bytes); }
+
+std::pair<std::size_t, std::size_t> TextPlaceCounter::PlaceOf(std::size_t offset,
+                                                              std::string_view chunk) const {
+  Count count = count_;
+  if (offset > count.fed) count.Add(chunk.substr(0, std::min(chunk.size(), offset - count.fed)));
+  std::size_t column = count.columns + 1;
+  // A sequence begun in an earlier chunk: its first bytes are counted already.
+  for (std::size_t back = count.fed - std::min(offset, count.fed); back > 0 && back <= 3; --back) {
+    column -= ((count.last >> (8 * (back - 1))) & 0xC0) != 0x80;
+  }
+  if (count.line == 1 && offset >= 3 && count.first == 0xEFBBBF) --column;
+  return {count.line, column};
 }
 
 bool LineReader::Next(std::u16string& line) {
