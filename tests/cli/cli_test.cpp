@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/commands.h"
 #include "runtime/version.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
@@ -422,6 +423,42 @@ TEST(CliEncodeFileTest, NamesTheInputFileInProblems) {
 }
 
 // --- help ------------------------------------------------------------------
+
+// Every command the program runs is in the overview, and each command's
+// --help names every option its parser takes: in the synopsis (but --help)
+// and in the list of options.
+TEST(CliHelpCoverageTest, NamesEveryCommandAndEveryOption) {
+  Scratch fixture;
+  const std::string overview = RunCli(fixture, {"--help"}).out;
+  for (const binconv::cli::Command& command : binconv::cli::Commands()) {
+    const std::string name(command.name);
+    EXPECT_NE(overview.find("\n  " + name + " "), std::string::npos) << name << " not in\n"
+                                                                      << overview;
+    const Outcome help = RunCli(fixture, {name, "--help"});
+    EXPECT_EQ(help.exit_code, 0) << name;
+    const std::string synopsis = help.out.substr(0, help.out.find('\n'));
+    EXPECT_TRUE(synopsis.starts_with("Usage: binconv-cli " + name + " ")) << synopsis;
+    const std::size_t list = help.out.find("\nOptions:\n");
+    ASSERT_NE(list, std::string::npos) << name;
+    // The flag whole: --tables is not named by --tables-of.
+    const auto names = [](const std::string& text, const std::string& flag, std::size_t from) {
+      for (std::size_t at = text.find(flag, from); at != std::string::npos;
+           at = text.find(flag, at + 1)) {
+        const char next = at + flag.size() < text.size() ? text[at + flag.size()] : ' ';
+        if (next != '-' && (next < 'a' || next > 'z')) return true;
+      }
+      return false;
+    };
+    for (const binconv::cli::OptionSpec& option : command.usage.options) {
+      const std::string flag = "--" + std::string(option.name);
+      const std::string shown = option.alias != 0 ? std::string{'-', option.alias} : flag;
+      if (option.name != "help") {
+        EXPECT_TRUE(names(synopsis, shown, 0)) << shown << " not in " << synopsis;
+      }
+      EXPECT_TRUE(names(help.out, flag, list)) << name << ": no " << flag;
+    }
+  }
+}
 
 struct HelpCase {
   std::vector<std::string> args;
