@@ -55,19 +55,25 @@ std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std:
 }
 
 void TextPlaceCounter::Count::Add(std::string_view bytes) {
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b == '\r' || (b == '\n' && !after_cr)) {
-      ++line;
-      columns = 0;
-    } else if (b != '\n') {
-      columns += (b & 0xC0) != 0x80;
-    }
-    after_cr = b == '\r';
-    if (fed < 3) first |= std::uint32_t{b} << (8 * (2 - fed));
-    last = (last << 8) | b;
-    ++fed;
-  }
+  if (bytes.empty()) return;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; fed + i < 3 && i < n; ++i)
+    first |= std::uint32_t{p[i]} << (8 * (2 - fed - i));
+  for (std::size_t i = n - std::min<std::size_t>(n, 4); i < n; ++i) last = (last << 8) | p[i];
+  // One pass that vectorises, so that placing costs little beside reading:
+  // every CR ends a line, and every LF but one right after a CR.
+  std::size_t ends = p[0] == '\r' || (p[0] == '\n' && !after_cr);
+  for (std::size_t i = 1; i < n; ++i)
+    ends += (p[i] == '\r') | ((p[i] == '\n') & (p[i - 1] != '\r'));
+  line += ends;
+  // The characters after the last line end, or all of them on the same line.
+  std::size_t start = n;
+  while (start > 0 && p[start - 1] != '\r' && p[start - 1] != '\n') --start;
+  if (start > 0) columns = 0;
+  for (std::size_t i = start; i < n; ++i) columns += (p[i] & 0xC0) != 0x80;
+  after_cr = p[n - 1] == '\r';
+  fed += n;
 }
 
 void TextPlaceCounter::Feed(std::string_view bytes) { count_.Add(bytes); }
