@@ -60,10 +60,6 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
   PrintLine(Position(listing_name, error.line, error.column) + DescribeChar(error.ch));
 }
 
-void PrintProblem(const std::string& input_name, const EncodeProblem& problem) {
-  ReportProblem(ToProblem(problem, input_name));
-}
-
 void PrintOddCount(const std::string& input_name) {
   PrintLine(EncodeUtf8(MessageFor(ListingErrorCode::kOddCount)));
   PrintLine(input_name + ": the hex digits do not pair up");

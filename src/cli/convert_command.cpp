@@ -6,6 +6,7 @@
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
+#include "cli/problems.h"
 #include "cli/tables.h"
 #include "codec/game_listing.h"
 #include "runtime/describe.h"
@@ -79,7 +80,7 @@ ExitStatus ConvertWithTables(const ParsedArgs& args) {
   converter.set_uncoded(&uncoded);
   const auto tell = [&](const std::string& input_name) {
     for (const UncodedChar& u : uncoded) {
-      PrintProblem(input_name, {EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch});
+      ReportProblem(ToProblem({EncodeProblem::Kind::kNoCode, u.line, u.column, u.ch}, input_name));
     }
     return std::exchange(uncoded, {}).size();
   };
@@ -91,7 +92,9 @@ ExitStatus ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
   if (!table) return table.error();
   GameCodeConverter converter(*table, LineBreaksOf(args));
   const auto tell = [&](const std::string& input_name) {
-    for (const EncodeProblem& problem : converter.problems()) PrintProblem(input_name, problem);
+    for (const EncodeProblem& problem : converter.problems()) {
+      ReportProblem(ToProblem(problem, input_name));
+    }
     const std::size_t found = converter.problems().size();
     converter.clear_problems();
     return found;
