@@ -35,8 +35,7 @@ int Run(std::vector<std::string> args) {
   // The summaries go to standard error; the timing is what matters here.
   std::FILE* saved = std::freopen("/dev/null", "w", stderr);
   (void)saved;
-  const int status = binconv::cli::RunCli(args);
-  return status;
+  return static_cast<int>(binconv::cli::RunCli(args));
 }
 
 const std::string kTables = BINCONV_SOURCE_DIR "/tables";

@@ -27,6 +27,7 @@
 #include "codec/encode.h"
 #include "fuzz_support.h"
 #include "runtime/file.h"
+#include "runtime/text_file.h"
 #include "runtime/utf8.h"
 
 namespace binconv::fuzz {
@@ -89,7 +90,7 @@ std::vector<std::string_view> Reads(std::string_view input) {
 }
 
 struct Run {
-  int status = 0;
+  cli::ExitStatus status = cli::ExitStatus::kOk;
   std::string out;
   std::string err;
 };
@@ -124,8 +125,12 @@ Run RunAsTheTool(const std::vector<std::string>& args,
   return run;
 }
 
-std::string OffsetMessage(std::size_t offset) {
-  return "binconv-cli: -: invalid UTF-8 at byte offset " + std::to_string(offset) + "\n";
+// The bad sequence at `offset` of `file`, placed as in the whole text,
+// however the reads cut it.
+std::string BadUtf8Message(const std::string& file, std::size_t offset) {
+  const auto [line, column] = LineAndColumnOf(file, offset);
+  return "binconv-cli: -:" + std::to_string(line) + ":" + std::to_string(column) +
+         ": not valid UTF-8\n";
 }
 
 std::u16string WithoutMark(std::u16string text) {
@@ -153,19 +158,20 @@ void CheckConvert(const std::string& file, const std::vector<std::string_view>& 
     const std::string expected = EncodeUtf8(
         ConvertToCode(WithoutMark(decoded.value()), DefaultTables(), breaks, &uncoded));
     const std::size_t lines = uncoded.empty() ? 0 : uncoded.size() + 1;
-    FUZZ_CHECK(run.status == (uncoded.empty() ? cli::kExitOk : cli::kExitRejected) &&
+    FUZZ_CHECK(run.status == (uncoded.empty() ? cli::ExitStatus::kOk : cli::ExitStatus::kRejected) &&
                    static_cast<std::size_t>(std::count(run.err.begin(), run.err.end(), '\n')) ==
                        lines &&
                    run.out == expected,
-               shown + "\nstatus " + std::to_string(run.status) + " " + run.err + "\nwritten  " +
+               shown + "\nstatus " + std::to_string(static_cast<int>(run.status)) + " " + run.err + "\nwritten  " +
                    Hex(std::string_view(run.out).substr(std::min(run.out.size(), 4 * kLeadLines))) +
                    "\nexpected " + Hex(std::string_view(expected).substr(4 * kLeadLines)));
     return;
   }
   const std::size_t offset = decoded.error().offset;
   // Uncoded characters before the bad sequence are told before it.
-  FUZZ_CHECK(run.status == cli::kExitError && run.err.ends_with(OffsetMessage(offset)),
-             shown + "\nmessage  " + run.err + "expected " + OffsetMessage(offset));
+  FUZZ_CHECK(run.status == cli::ExitStatus::kRejected &&
+                 run.err.ends_with(BadUtf8Message(file, offset)),
+             shown + "\nmessage  " + run.err + "expected " + BadUtf8Message(file, offset));
   // What came before the bad sequence is listed, as far as it is settled.
   CodeConverter converter(DefaultTables(), breaks);
   std::u16string listing;
@@ -188,8 +194,9 @@ void CheckEncode(const std::string& file, const std::vector<std::string_view>& r
   const std::string written = read_back ? read_back.value() : "(missing)";
   const auto decoded = DecodeUtf8(file);
   if (!decoded.has_value()) {
-    const std::string message = OffsetMessage(decoded.error().offset);
-    FUZZ_CHECK(run.status == cli::kExitError && run.err.ends_with(message) && written == kOldBytes,
+    const std::string message = BadUtf8Message(file, decoded.error().offset);
+    FUZZ_CHECK(run.status == cli::ExitStatus::kRejected && run.err.ends_with(message) &&
+                   written == kOldBytes,
                shown + "\nmessage  " + run.err + "expected " + message);
     return;
   }
@@ -198,12 +205,12 @@ void CheckEncode(const std::string& file, const std::vector<std::string_view>& r
   whole.Feed(WithoutMark(decoded.value()), bytes);
   whole.Finish(bytes);
   if (whole.problems().empty() && !whole.odd_count()) {
-    FUZZ_CHECK(run.status == cli::kExitOk && run.err.empty() &&
+    FUZZ_CHECK(run.status == cli::ExitStatus::kOk && run.err.empty() &&
                    written == std::string(bytes.begin(), bytes.end()),
                shown + "\n" + run.err + "written  " + Hex(written) + "\nexpected " + Hex(bytes));
   } else {
-    FUZZ_CHECK(run.status == cli::kExitRejected && !run.err.empty() && written == kOldBytes,
-               shown + "\nstatus " + std::to_string(run.status) + "\n" + run.err);
+    FUZZ_CHECK(run.status == cli::ExitStatus::kRejected && !run.err.empty() && written == kOldBytes,
+               shown + "\nstatus " + std::to_string(static_cast<int>(run.status)) + "\n" + run.err);
   }
 }
 

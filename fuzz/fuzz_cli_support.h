@@ -58,13 +58,13 @@ inline void ClearCliFolder() {
 }
 
 // One command, its output captured; the exit status.
-inline int RunCaptured(const std::vector<std::string>& args) {
+inline cli::ExitStatus RunCaptured(const std::vector<std::string>& args) {
   CliFolder& folder = TheCliFolder();
   for (const int fd : {folder.out, folder.err}) {
     FUZZ_CHECK(ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0, "truncate");
   }
   FUZZ_CHECK(dup2(folder.out, 1) == 1 && dup2(folder.err, 2) == 2, "dup2");
-  const int status = cli::RunCli(args);
+  const cli::ExitStatus status = cli::RunCli(args);
   FUZZ_CHECK(dup2(folder.real_stdout, 1) == 1 && dup2(folder.real_stderr, 2) == 2, "dup2");
   return status;
 }

@@ -160,17 +160,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       "--tables",
                                       BINCONV_SOURCE_DIR "/tables",
                                       (folder.path / "plan.txt").string()};
-  const int status = RunCaptured(args);
+  const cli::ExitStatus status = RunCaptured(args);
 
   const auto after = ReadFileBytes(game_path);
   FUZZ_CHECK(after.has_value(), "the game file is gone");
-  const std::string shown = "plan:\n" + plan + "status " + std::to_string(status);
+  const std::string shown = "plan:\n" + plan + "status " + std::to_string(static_cast<int>(status));
   FUZZ_CHECK(Names(folder.path) == before, shown + "\na file was left behind or lost");
   if (good) {
-    FUZZ_CHECK(status == cli::kExitOk && after.value() == expected,
+    FUZZ_CHECK(status == cli::ExitStatus::kOk && after.value() == expected,
                shown + "\nwritten  " + Hex(after.value()) + "\nexpected " + Hex(expected));
   } else {
-    FUZZ_CHECK(status == cli::kExitRejected && after.value() == game,
+    FUZZ_CHECK(status == cli::ExitStatus::kRejected && after.value() == game,
                shown + "\nwritten  " + Hex(after.value()) + "\nold      " + Hex(game));
   }
   return 0;

@@ -148,12 +148,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return args;
   };
 
-  const int dumped =
+  const cli::ExitStatus dumped =
       RunCaptured(with_encoding({"dump", "--from", game.string(), plan.string()}));
-  FUZZ_CHECK(dumped == cli::kExitOk, files.plan + CapturedErr());
-  const int inserted = RunCaptured(
+  FUZZ_CHECK(dumped == cli::ExitStatus::kOk, files.plan + CapturedErr());
+  const cli::ExitStatus inserted = RunCaptured(
       with_encoding({"insert", "--from", game.string(), "-o", out.string(), plan.string()}));
-  FUZZ_CHECK(inserted == cli::kExitOk, files.plan + CapturedErr());
+  FUZZ_CHECK(inserted == cli::ExitStatus::kOk, files.plan + CapturedErr());
   auto rebuilt = ReadFileBytes(out);
   FUZZ_CHECK(rebuilt.has_value() && rebuilt.value() == files.game,
              files.plan + "round trip differs\nwritten  " + Hex(rebuilt.value()) + "\nexpected " +
@@ -166,16 +166,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFile(script, edited);
   fs::remove(out);
   const std::set<std::string> before = Names(folder.path);
-  const int status = RunCaptured(
+  const cli::ExitStatus status = RunCaptured(
       with_encoding({"insert", "--from", game.string(), "-o", out.string(), plan.string()}));
   auto original = ReadFileBytes(game);
   FUZZ_CHECK(original.has_value() && original.value() == files.game, "the original changed");
-  if (status == cli::kExitOk) {
+  if (status == cli::ExitStatus::kOk) {
     auto written = ReadFileBytes(out);
     FUZZ_CHECK(written.has_value() && written.value().size() == files.game.size(),
                "the output is not a whole game");
   } else {
-    FUZZ_CHECK(status == cli::kExitRejected, files.plan + edited + CapturedErr());
+    FUZZ_CHECK(status == cli::ExitStatus::kRejected, files.plan + edited + CapturedErr());
     FUZZ_CHECK(Names(folder.path) == before, "a file was left behind");
   }
   return 0;

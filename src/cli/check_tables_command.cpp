@@ -37,23 +37,23 @@ constexpr Usage kCheckTablesUsage{.options = kCheckTablesOptions,
 
 // check-tables --tbl FILE: the file's problems as decode lists them, or its
 // findings.
-int CheckGameTbl(const std::string& name) {
+ExitStatus CheckGameTbl(const std::string& name) {
   const Reported<GameTable> table = LoadCommandGameTable(name);
-  if (!table) return ToInt(table.error());
+  if (!table) return table.error();
   const std::vector<Problem> findings = CheckGameTable(*table, name);
   std::string out = "tbl: " + name + "\n";
   for (const Problem& finding : findings) out += "warning: " + Describe(finding) + "\n";
   out += Counted(findings.size(), "finding") + "\n";
   if (auto written = WriteOutput(PathOfArg(kStdioName), Bytes(out)); !written) {
-    return ToInt(written.error());
+    return written.error();
   }
-  return findings.empty() ? kExitOk : kExitRejected;
+  return findings.empty() ? ExitStatus::kOk : ExitStatus::kRejected;
 }
 
-int RunCheckTables(const ParsedArgs& args) {
+ExitStatus RunCheckTables(const ParsedArgs& args) {
   if (const std::optional<std::string> tbl = args.Value("tbl")) return CheckGameTbl(*tbl);
   const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
+  if (!tables) return tables.error();
   const std::filesystem::path& dir = tables->folder;
   const TableCheck check = CheckCharTable(tables->loaded.table);
   const std::array<std::string, 2> names{TablePath(dir, kMainTableFile),
@@ -101,9 +101,9 @@ int RunCheckTables(const ParsedArgs& args) {
   out += Counted(findings, "finding") + "\n";
 
   if (auto written = WriteOutput(PathOfArg(kStdioName), Bytes(out)); !written) {
-    return ToInt(written.error());
+    return written.error();
   }
-  return findings == 0 ? kExitOk : kExitRejected;
+  return findings == 0 ? ExitStatus::kOk : ExitStatus::kRejected;
 }
 
 }  // namespace

@@ -51,20 +51,20 @@ std::string CommandHelp(const Command& command) {
   return text + std::string(kExitCodes);
 }
 
-int PrintHelp(const std::string& text) {
+ExitStatus PrintHelp(const std::string& text) {
   const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  return std::fflush(stdout) == 0 && written ? kExitOk : kExitError;
+  return std::fflush(stdout) == 0 && written ? ExitStatus::kOk : ExitStatus::kError;
 }
 
 // A misuse told the way the command's declaration says.
-int ReportMisuse(const Command& command, const Misuse& misuse) {
+ExitStatus ReportMisuse(const Command& command, const Misuse& misuse) {
   if (command.usage.points == HelpPointer::kOverview) return UsageError(misuse.message);
   if (misuse.kind == Misuse::Kind::kClash) {
     PrintError(misuse.message);
   } else {
     PrintError(misuse.message + " (see binconv-cli " + std::string(command.name) + " --help)");
   }
-  return kExitError;
+  return ExitStatus::kError;
 }
 
 const Command* FindCommand(std::string_view name) {
@@ -76,7 +76,7 @@ const Command* FindCommand(std::string_view name) {
 
 }  // namespace
 
-int RunCli(std::span<const std::string> args) {
+ExitStatus RunCli(std::span<const std::string> args) {
   if (args.empty()) return UsageError("no command given");
   if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
     return PrintHelp(Overview());
@@ -103,7 +103,7 @@ int RunCli(std::span<const std::string> args) {
   } catch (...) {
     PrintError(std::string(command->name) + ": unexpected failure");
   }
-  return kExitError;
+  return ExitStatus::kError;
 }
 
 }  // namespace binconv::cli

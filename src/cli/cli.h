@@ -5,10 +5,12 @@
 #include <span>
 #include <string>
 
+#include "cli/io.h"
+
 namespace binconv::cli {
 
 // Runs the command line `args` (without the program's name) and returns the
 // exit status; output goes to the standard streams.
-int RunCli(std::span<const std::string> args);
+ExitStatus RunCli(std::span<const std::string> args);
 
 }  // namespace binconv::cli

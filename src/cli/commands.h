@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli/args.h"
+#include "cli/io.h"
 
 namespace binconv::cli {
 
@@ -22,7 +23,7 @@ struct Command : CommandText {
   // Its options and positional arguments; the synopsis of --help and the
   // checks made before `run` follow from them.
   Usage usage = {};
-  int (*run)(const ParsedArgs& args) = nullptr;
+  ExitStatus (*run)(const ParsedArgs& args) = nullptr;
 };
 
 extern const Command kConvertCommand;

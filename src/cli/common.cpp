@@ -1,5 +1,7 @@
 #include "cli/common.h"
 
+#include <tuple>
+
 #include "chartable/load.h"
 #include "cli/io.h"
 #include "cli/problems.h"
@@ -58,18 +60,17 @@ void PrintListingError(const std::string& listing_name, const ListingError& erro
   PrintLine(Position(listing_name, error.line, error.column) + DescribeChar(error.ch));
 }
 
-void PrintProblem(const std::string& input_name, const EncodeProblem& problem) {
-  PrintLine(Describe(ToProblem(problem, input_name)));
-}
-
 void PrintOddCount(const std::string& input_name) {
   PrintLine(EncodeUtf8(MessageFor(ListingErrorCode::kOddCount)));
   PrintLine(input_name + ": the hex digits do not pair up");
 }
 
-int ReportInvalidUtf8(const std::string& input_name, std::size_t offset) {
-  PrintError(input_name + ": invalid UTF-8 at byte offset " + std::to_string(offset));
-  return kExitError;
+Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPlaceCounter& places,
+                                     std::size_t offset, std::string_view chunk) {
+  Problem problem{ProblemCode::kBadUtf8, input_name};
+  std::tie(problem.line, problem.column) = places.PlaceOf(offset, chunk);
+  ReportProblem(problem);
+  return Failure(ExitStatus::kRejected);
 }
 
 Reported<> StreamToOutput(const ParsedArgs& args,

@@ -18,6 +18,7 @@
 #include "codec/encode.h"
 #include "codec/listing.h"
 #include "runtime/file.h"
+#include "runtime/text_file.h"
 
 namespace binconv::cli {
 
@@ -62,11 +63,12 @@ Reported<std::string> ReadWholeInput(const std::string& name);
 std::string Position(const std::string& file, std::size_t line, std::size_t column);
 
 void PrintListingError(const std::string& listing_name, const ListingError& error);
-void PrintProblem(const std::string& input_name, const EncodeProblem& problem);
 // The odd-count message as the window would show it, and where.
 void PrintOddCount(const std::string& input_name);
-// "FILE: invalid UTF-8 at byte offset N"; returns kExitError.
-int ReportInvalidUtf8(const std::string& input_name, std::size_t offset);
+// Reports that the text `input_name` read in chunks is not UTF-8 from the byte
+// at `offset` on, found in `chunk`, the bytes after those `places` has counted.
+Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPlaceCounter& places,
+                                     std::size_t offset, std::string_view chunk);
 
 // Streams the input through `step` into the output named by -o (standard
 // output by default): `step(chunk, out)` appends what a chunk gives and

@@ -6,6 +6,7 @@
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
+#include "cli/problems.h"
 #include "cli/tables.h"
 #include "codec/game_listing.h"
 #include "runtime/describe.h"
@@ -47,49 +48,53 @@ constexpr Usage kConvertUsage{.options = kConvertOptions,
 // (so that memory stays bounded by a chunk) by `tell`, which returns how
 // many it told; then how many there were: "3 `one``left`".
 template <class Converter, class Tell>
-int StreamListing(const ParsedArgs& args, Converter& converter, Tell&& tell, std::string_view one,
+ExitStatus StreamListing(const ParsedArgs& args, Converter& converter, Tell&& tell, std::string_view one,
                   std::string_view left) {
   std::size_t told = 0;
   const std::string input_name = ShownName(InputName(args));
-  const auto told_then = [&](bool good) -> Reported<> {
+  TextPlaceCounter places;
+  const auto told_then = [&](bool good, std::string_view chunk) -> Reported<> {
     told += tell(input_name);
     // The listing of the text before a bad sequence is written all the same.
-    if (good) return Unit{};
-    return Failure(ReportInvalidUtf8(input_name, converter.utf8_error().offset));
+    if (!good) return RejectBadUtf8(input_name, places, converter.utf8_error().offset, chunk);
+    places.Feed(chunk);
+    return Unit{};
   };
   const Reported<> streamed = StreamToOutput(
       args,
       [&](std::string_view bytes, std::string& listing) {
-        return told_then(converter.FeedUtf8(bytes, listing));
+        return told_then(converter.FeedUtf8(bytes, listing), bytes);
       },
-      [&](std::string& listing) { return told_then(converter.FinishUtf8(listing)); });
-  if (!streamed) return ToInt(streamed.error());
-  if (told == 0) return kExitOk;
+      [&](std::string& listing) { return told_then(converter.FinishUtf8(listing), {}); });
+  if (!streamed) return streamed.error();
+  if (told == 0) return ExitStatus::kOk;
   PrintLine(input_name + ": " + Counted(told, one) + std::string(left));
-  return kExitRejected;
+  return ExitStatus::kRejected;
 }
 
-int ConvertWithTables(const ParsedArgs& args) {
+ExitStatus ConvertWithTables(const ParsedArgs& args) {
   const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
+  if (!tables) return tables.error();
   CodeConverter converter(tables->loaded.table, LineBreaksOf(args));
   std::vector<UncodedChar> uncoded;
   converter.set_uncoded(&uncoded);
   const auto tell = [&](const std::string& input_name) {
     for (const UncodedChar& u : uncoded) {
-      PrintProblem(input_name, {u.kind, u.line, u.column, u.ch});
+      ReportProblem(ToProblem({u.kind, u.line, u.column, u.ch}, input_name));
     }
     return std::exchange(uncoded, {}).size();
   };
   return StreamListing(args, converter, tell, "character", " without a code left in the listing");
 }
 
-int ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
+ExitStatus ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
   const Reported<GameTable> table = LoadCommandGameTable(tbl);
-  if (!table) return ToInt(table.error());
+  if (!table) return table.error();
   GameCodeConverter converter(*table, LineBreaksOf(args));
   const auto tell = [&](const std::string& input_name) {
-    for (const EncodeProblem& problem : converter.problems()) PrintProblem(input_name, problem);
+    for (const EncodeProblem& problem : converter.problems()) {
+      ReportProblem(ToProblem(problem, input_name));
+    }
     const std::size_t found = converter.problems().size();
     converter.clear_problems();
     return found;
@@ -97,9 +102,9 @@ int ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
   return StreamListing(args, converter, tell, "problem", " marked in the listing");
 }
 
-int RunConvert(const ParsedArgs& args) {
+ExitStatus RunConvert(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("convert", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   if (const std::optional<std::string> tbl = args.Value("tbl"))
     return ConvertWithGameTbl(args, *tbl);

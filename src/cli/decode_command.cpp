@@ -68,17 +68,17 @@ Reported<std::optional<std::uint8_t>> EndOption(const ParsedArgs& args) {
   if (const std::optional<std::uint8_t> byte = ParseByte(*end)) return byte;
   PrintError("--end '" + *end + "' is not a byte of two hex digits" +
              (args.Has("tbl") ? " or the word token" : ""));
-  return Failure(kExitError);
+  return Failure(ExitStatus::kError);
 }
 
-int RunDecode(const ParsedArgs& args) {
+ExitStatus RunDecode(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("decode", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   CommandEncoding encoding;
-  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   const Reported<std::optional<std::uint8_t>> end_byte = EndOption(args);
-  if (!end_byte) return ToInt(end_byte.error());
+  if (!end_byte) return end_byte.error();
   DecodeOptions options;
   if (args.Has("crlf")) options.line_break = u"\r\n";
   // Made for a UTF-8 file, the text holds no lone surrogate.
@@ -94,7 +94,7 @@ int RunDecode(const ParsedArgs& args) {
     }
   };
   const Reported<Range> range = ParseRange(args);
-  if (!range) return ToInt(range.error());
+  if (!range) return range.error();
   const std::string input_name = InputName(args);
   const Placement place{range->at, range->length, std::nullopt};
   auto past_end = [&](std::uint64_t size) {
@@ -107,7 +107,7 @@ int RunDecode(const ParsedArgs& args) {
   // at its end.
   if (input_name != kStdioName) {
     auto size = RegularFileSize(PathOfArg(input_name));
-    if (size && past_end(size.value())) return kExitRejected;
+    if (size && past_end(size.value())) return ExitStatus::kRejected;
   }
   std::uint64_t position = 0;  // of the chunk's first byte in the input
   std::u16string text;
@@ -130,7 +130,7 @@ int RunDecode(const ParsedArgs& args) {
       },
       [&](std::string& out) -> Reported<> {
         // A range past the end is a problem of the input, as for --into.
-        if ((range->at != 0 || range->length) && past_end(position)) return Failure(kExitRejected);
+        if ((range->at != 0 || range->length) && past_end(position)) return Failure(ExitStatus::kRejected);
         text.clear();
         if (string) {
           string->Finish(text);
@@ -140,7 +140,7 @@ int RunDecode(const ParsedArgs& args) {
         AppendUtf8(text, out);
         return Unit{};
       });
-  return ExitStatusOf(streamed);
+  return StatusOf(streamed);
 }
 
 }  // namespace

@@ -37,26 +37,26 @@ constexpr Usage kDiffUsage{.options = kDiffOptions,
                            .form = {.positionals = Exactly(2, "ORIGINAL MODIFIED", kDiffNeeds),
                                     .order = "@ output format"}};
 
-int RunDiff(const ParsedArgs& args) {
+ExitStatus RunDiff(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("diff", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   const std::optional<std::string> patch_name = args.Value("output");
   if (patch_name->empty()) return UsageError(kDiffNeeds);
   const Reported<PatchFormat> format = ChoosePatchFormat(args.Value("format"), *patch_name);
-  if (!format) return ToInt(format.error());
+  if (!format) return format.error();
   const std::string& original_name = args.positionals[0];
   const std::string& modified_name = args.positionals[1];
   for (const std::string* input : {&original_name, &modified_name}) {
     if (auto spared = CheckOutputSparesInput(*patch_name, *input); !spared) {
-      return ToInt(spared.error());
+      return spared.error();
     }
   }
   // Both are read where the patch needs them, never whole.
   FileReader original;
   FileReader modified;
-  if (auto opened = OpenInputFile(original_name, original); !opened) return ToInt(opened.error());
-  if (auto opened = OpenInputFile(modified_name, modified); !opened) return ToInt(opened.error());
+  if (auto opened = OpenInputFile(original_name, original); !opened) return opened.error();
+  if (auto opened = OpenInputFile(modified_name, modified); !opened) return opened.error();
   FileInput from(original);
   FileInput modified_input(modified);
   // The patch follows the modified file from its start to its end, more
@@ -70,7 +70,7 @@ int RunDiff(const ParsedArgs& args) {
     return ReportPatchFileError(written.error(), *patch_name, original_name, modified_name);
   }
   ReportPatchWritten(*patch_name, *format, written.value(), original_name, modified_name);
-  return kExitOk;
+  return ExitStatus::kOk;
 }
 
 }  // namespace

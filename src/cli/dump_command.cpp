@@ -55,9 +55,9 @@ constexpr Usage kDumpUsage{.options = kDumpOptions,
 
 // Every problem, then their count; nothing is written.
 Reported<> RejectProblems(const std::vector<Problem>& problems) {
-  for (const Problem& problem : problems) PrintError(Describe(problem));
+  for (const Problem& problem : problems) ReportProblem(problem);
   PrintLine(Counted(problems.size(), "problem") + "; nothing written");
-  return Failure(kExitRejected);
+  return Failure(ExitStatus::kRejected);
 }
 
 // The plan, its keyword lines read and checked; it must name a script.
@@ -67,7 +67,7 @@ Reported<Plan> ReadDumpPlan(const std::string& plan_name, const TextCodec& encod
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) {
-    PrintError(Describe(plan.error()));
+    ReportProblem(plan.error());
     return Unexpected(ExitStatus::kRejected);
   }
   if (!plan.value().script_problems.empty()) {
@@ -89,29 +89,29 @@ Reported<> RefuseExisting(const Plan& plan) {
       existing = true;
     }
   }
-  if (existing) return Failure(kExitError);
+  if (existing) return Failure(ExitStatus::kError);
   return Unit{};
 }
 
-int RunDump(const ParsedArgs& args) {
+ExitStatus RunDump(const ParsedArgs& args) {
   const std::optional<std::string> game_name = args.Value("from");
   const std::string shown_plan = ShownName(InputName(args));
   CommandEncoding encoding;
-  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   const Reported<Plan> plan = ReadDumpPlan(InputName(args), encoding.encoding());
-  if (!plan) return ToInt(plan.error());
+  if (!plan) return plan.error();
   std::vector<NamedFile> named = FilesOfCommand("dump", args);
   AddScriptFiles(plan.value(), FileUse::kWritten, named);
-  if (auto spared = RefuseOutputsOverInputs(named); !spared) return ToInt(spared.error());
+  if (auto spared = RefuseOutputsOverInputs(named); !spared) return spared.error();
   if (!args.Has("force")) {
-    if (auto refused = RefuseExisting(plan.value()); !refused) return ToInt(refused.error());
+    if (auto refused = RefuseExisting(plan.value()); !refused) return refused.error();
   }
 
   JobProgress progress;
   ProgressReader reader(progress.Step(0));
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
     PrintError(Describe(opened.error()));
-    return kExitError;
+    return ExitStatus::kError;
   }
   // The time goes into the game's CRC-32, read from end to end.
   progress.Plan(reader.size(), {reader.size()});
@@ -119,7 +119,7 @@ int RunDump(const ParsedArgs& args) {
   const TextCodec in_use = encoding.encoding();
   auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});
   progress.Finish();
-  if (!dumped) return ToInt(ReportJobError(dumped.error(), RejectProblems).error());
+  if (!dumped) return ReportJobError(dumped.error(), RejectProblems).error();
   // Every script or none: each is staged before the first is replaced.
   std::vector<FileContents> files;
   for (const DumpedScript& script : dumped.value()) {
@@ -133,7 +133,7 @@ int RunDump(const ParsedArgs& args) {
               std::to_string(script.pointers) + " pointers, " + std::to_string(script.skipped) +
               " skipped");
   }
-  return kExitOk;
+  return ExitStatus::kOk;
 }
 
 }  // namespace

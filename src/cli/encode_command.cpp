@@ -6,8 +6,8 @@
 #include "cli/into.h"
 #include "cli/io.h"
 #include "cli/outputs.h"
-#include "codec/text_codec.h"
-#include "codec/report.h"
+#include "cli/problems.h"
+#include "codec/encode_run.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
@@ -58,221 +58,136 @@ constexpr std::array kEncodeOptions{
 constexpr Usage kEncodeUsage{.options = kEncodeOptions,
                              .form = {.positionals = OptionalInput("[INPUT]")}};
 
-// Past this many problems a text is plainly not for these tables: listing
-// every problem of a large file would cost memory and bury the first ones.
-constexpr std::size_t kMaxProblemsListed = 1000;
-
-std::string Times(std::size_t count) { return Counted(count, "time"); }
-
-void PrintCoverage(const CoverageReport& report) {
+void PrintCoverage(const std::filesystem::path& tables, const CoverageReport& report) {
+  PrintLine("tables: " + PathToUtf8(tables));
   PrintLine("coverage: " + std::to_string(report.converted()) + " characters converted");
+  const auto row = [](const std::string& name, std::size_t count) {
+    PrintLine("  " + Padded(name, 14) + std::to_string(count));
+  };
   for (int page = 0; page < kPages; ++page) {
-    PrintLine("  " + Padded(PageName(page), 14) +
-              std::to_string(report.by_page[static_cast<std::size_t>(page)]));
+    row(PageName(page), report.by_page[static_cast<std::size_t>(page)]);
   }
-  PrintLine("  " + Padded("line breaks", 14) + std::to_string(report.line_breaks));
-  PrintLine("  " + Padded("spaces", 14) + std::to_string(report.spaces));
-  PrintLine("  " + Padded("bytes in tags", 14) + std::to_string(report.tag_digits / 2));
-
-  for (const EncodeProblem::Kind kind :
-       {EncodeProblem::Kind::kNoCode, EncodeProblem::Kind::kNotHexInTag}) {
-    std::size_t distinct = 0;
-    std::size_t total = 0;
+  row("line breaks", report.line_breaks);
+  row("spaces", report.spaces);
+  row("bytes in tags", report.tag_digits / 2);
+  for (const auto& [kind, what] :
+       {std::pair{ProblemCode::kNoCode, " without a code, "},
+        {ProblemCode::kNotHexInTag, " in tags that are not hex digits, "}}) {
+    const MissingCount missing = report.MissingOf(kind);
+    if (missing.distinct == 0) continue;
+    PrintLine("coverage: " + Counted(missing.distinct, "character") + what +
+              Counted(missing.total, "time") + " in all");
     for (const MissingChar& m : report.missing) {
       if (m.kind != kind) continue;
-      ++distinct;
-      total += m.count;
-    }
-    if (distinct == 0) continue;
-    const char* what = kind == EncodeProblem::Kind::kNoCode ? " without a code, "
-                                                            : " in tags that are not hex digits, ";
-    PrintLine("coverage: " + Counted(distinct, "character") + what + Times(total) + " in all");
-    for (const MissingChar& m : report.missing) {
-      if (m.kind != kind) continue;
-      PrintLine("  " + DescribeChar(m.ch) + " " + Times(m.count) + ", first at " +
+      PrintLine("  " + DescribeChar(m.ch) + " " + Counted(m.count, "time") + ", first at " +
                 std::to_string(m.first_line) + ":" + std::to_string(m.first_column));
     }
   }
 }
 
-// One run of encode: the text read in chunks, its problems told as they are
-// found (so that a long text with many of them still shows progress), and
-// the bytes passed on to -o's output while they may still be kept, or
-// gathered with the text for --into, to be checked against the room whole.
-class EncodeRun {
- public:
-  // The encoding is that of `tables`, or with --tbl that of `game`.
-  EncodeRun(const ParsedArgs& args, const CommandTables* tables, const TextCodec& encoding,
-            const std::optional<IntoTarget>& into)
-      : args_(args),
-        tables_(tables),
-        encoding_(encoding),
-        into_(into),
-        input_name_(InputName(args)),
-        report_(args.Has("report")),
-        keep_going_(args.Has("keep-going")),
-        encoder_(encoding, LineBreaksOf(args)) {
-    if (report_) encoder_.set_counts(&coverage_.counts());
-    encoder_.set_drop_problems(keep_going_);
-    path_ = into ? into->game : OutputPathOf(args, OutputDefault::kNameBox);
-    shown_ = PathToUtf8(path_);
-  }
-
-  Reported<> Open() {
-    if (into_) return Unit{};
-    auto opened = OpenOutput(path_, OutputHold::kUntilCommit);
-    if (!opened) return Failure(ReportOutputError(opened.error()));
-    writer_ = std::move(opened).value();
-    return Unit{};
-  }
-
-  Reported<> Feed(std::string_view chunk) {
-    if (into_) text_.append(chunk);
-    if (!encoder_.FeedUtf8(chunk, bytes_)) return BadUtf8();
-    if (auto taken = TakeProblems(); !taken) return taken;
-    return Pass();
-  }
-
-  // After the whole input: the report, then the bytes made final or refused.
-  Reported<> Finish() {
-    if (!encoder_.FinishUtf8(bytes_)) return BadUtf8();
-    const Reported<> taken = TakeProblems();
-    // A .tbl's tags pair up one by one, each odd one a problem of its own.
-    const bool odd_count = encoder_.odd_count();
-    if (odd_count) PrintOddCount(input_name_);
-    if (report_) {
-      PrintLine("tables: " + PathToUtf8(tables_->folder));
-      PrintCoverage(coverage_.Finish());
-    }
-    if (!taken) return taken;
-    if (odd_count || (problems_ != 0 && !keep_going_)) {
-      if (!Limited()) PrintLine("nothing written to " + shown_);
-      return Failure(kExitRejected);
-    }
-    if (auto passed = Pass(); !passed) return passed;
-    return into_ ? PutInto() : Commit();
-  }
-
-  void Abort() {
-    if (writer_) writer_->Abort();
-  }
-
- private:
-  // Without --report or --keep-going the reading stops at so many problems.
-  bool Limited() const { return !report_ && !keep_going_; }
-
-  Reported<> BadUtf8() {
-    const Utf8Error error = encoder_.utf8_error();
-    return Failure(ReportInvalidUtf8(ShownName(input_name_), error.offset));
-  }
-
-  Reported<> TakeProblems() {
-    const std::vector<EncodeProblem>& found = encoder_.problems();
-    for (const EncodeProblem& problem : found) {
-      if (Limited() && problems_ == kMaxProblemsListed) {
-        PrintError(input_name_ + ": more than " + std::to_string(kMaxProblemsListed) +
-                   " problems; stopped reading");
-        return Failure(kExitRejected);
-      }
-      PrintProblem(input_name_, problem);
-      ++problems_;
-    }
-    coverage_.AddProblems(found);
-    encoder_.clear_problems();
-    return Unit{};
-  }
-
-  // The bytes so far, on to the output or the gathered bytes.
-  Reported<> Pass() {
-    if (problems_ != 0 && !keep_going_) bytes_.clear();
-    written_bytes_ += bytes_.size();
-    if (into_) {
-      gathered_.insert(gathered_.end(), bytes_.begin(), bytes_.end());
-      bytes_.clear();
-      return Unit{};
-    }
-    auto written = writer_->Write(Bytes(bytes_));
-    bytes_.clear();
-    if (written) return Unit{};
-    return Failure(ReportOutputError(written.error()));
-  }
-
-  Reported<> PutInto() {
-    auto patched = PatchInto(
-        *into_, std::move(gathered_), input_name_, "character", [&]() -> std::optional<TextPlace> {
-          auto units = DecodeUtf8Text(text_);
-          return FirstCharPastRoom(units.value(), encoding_, LineBreaksOf(args_),
-                                   into_->place.room.value_or(0), keep_going_);
-        });
-    if (patched && problems_ != 0) {
-      PrintLine("wrote " + std::to_string(written_bytes_) + " bytes into " + shown_ + Without());
-    }
-    return patched;
-  }
-
-  Reported<> Commit() {
-    if (auto committed = writer_->Commit(); !committed) {
-      return Failure(ReportOutputError(committed.error()));
-    }
-    if (problems_ != 0 || report_) {
-      PrintLine("wrote " + std::to_string(written_bytes_) + " bytes to " + shown_ + Without());
-    }
-    return Unit{};
-  }
-
-  // " WITHOUT the 2 characters listed above", or nothing.
-  std::string Without() const {
-    if (problems_ == 0) return {};
-    return " WITHOUT the " + Counted(problems_, "character") + " listed above";
-  }
-
-  const ParsedArgs& args_;
-  const CommandTables* tables_;  // none with --tbl
-  const TextCodec& encoding_;
-  const std::optional<IntoTarget>& into_;
-  const std::string input_name_;
-  const bool report_;
-  const bool keep_going_;
-  TextEncoder encoder_;
-  CoverageCounter coverage_;
-  std::filesystem::path path_;
-  std::string shown_;
-  std::unique_ptr<OutputSink> writer_;
-  std::vector<std::uint8_t> bytes_;     // made from the latest chunk
-  std::vector<std::uint8_t> gathered_;  // with --into, every byte so far
-  std::string text_;                    // with --into, the text so far
-  std::size_t written_bytes_ = 0;
-  std::size_t problems_ = 0;
+// What encode writes, and where: -o's output held until the end, or with
+// --into the bytes gathered whole with the text, to be checked against the room.
+struct EncodeTarget {
+  const std::optional<IntoTarget>& into;
+  std::filesystem::path path;
+  std::unique_ptr<OutputSink> writer;  // none with --into
+  std::string text;                    // with --into, the text so far
 };
 
-int RunEncode(const ParsedArgs& args) {
-  if (auto spared = RefuseOutputsOverInputs("encode", args); !spared) {
-    return ToInt(spared.error());
+// "wrote 12 bytes to out.bin WITHOUT the 2 characters listed above"
+void PrintWrote(const EncodeRun& run, const char* where, const std::filesystem::path& path) {
+  const std::size_t left_out = run.problem_count();
+  PrintLine(
+      "wrote " + std::to_string(run.bytes_out()) + " bytes" + where + PathToUtf8(path) +
+      (left_out == 0 ? "" : " WITHOUT the " + Counted(left_out, "character") + " listed above"));
+}
+
+// The text read and encoded, its problems told as they are found (so that a
+// long text with many of them still shows progress), then the report, then
+// the bytes made final or refused. `report`: with --report, the tables' folder.
+Reported<> Encode(const ParsedArgs& args, const TextCodec& encoding, EncodeTarget& target,
+                  const std::filesystem::path* report) {
+  const std::string input_name = InputName(args);
+  const bool keep_going = args.Has("keep-going");
+  const bool limited = !report && !keep_going;
+  EncodeRun run(
+      encoding, input_name,
+      {LineBreaksOf(args), keep_going, report != nullptr, limited ? kMaxProblemsTold : 0});
+  std::vector<std::uint8_t> bytes;  // with --into, every byte so far
+  std::vector<Problem> problems;
+  // The problems so far told, and a stop reported.
+  const auto tell = [&](const Result<Unit, EncodeRun::Stop>& taken) -> Reported<> {
+    for (const Problem& problem : problems) ReportProblem(problem);
+    problems.clear();
+    if (taken) return Unit{};
+    if (taken.error() == EncodeRun::Stop::kTooManyProblems) {
+      PrintError(input_name + ": more than " + std::to_string(kMaxProblemsTold) +
+                 " problems; stopped reading");
+    }
+    return Failure(ExitStatus::kRejected);
+  };
+  // The bytes so far passed on to -o's output.
+  const auto pass = [&](const Result<Unit, EncodeRun::Stop>& taken) -> Reported<> {
+    if (auto told = tell(taken); !told || !target.writer) return told;
+    auto written = target.writer->Write(Bytes(bytes));
+    bytes.clear();
+    if (written) return Unit{};
+    return Failure(ReportOutputError(written.error()));
+  };
+  const Reported<> read = ReadBytes(input_name, [&](std::string_view chunk) {
+    if (target.into) target.text.append(chunk);
+    return pass(run.Feed(chunk, bytes, problems));
+  });
+  if (!read) return read;
+  const auto finished = run.Finish(bytes, problems);
+  const Reported<> told = tell(finished);
+  if (!finished && finished.error() == EncodeRun::Stop::kBadUtf8) return told;
+  // A .tbl's tags pair up one by one, each odd one a problem of its own.
+  if (run.odd_count()) PrintOddCount(input_name);
+  if (report) PrintCoverage(*report, run.coverage());
+  if (!told) return told;
+  if (run.refused()) {
+    if (!limited) PrintLine("nothing written to " + PathToUtf8(target.path));
+    return Failure(ExitStatus::kRejected);
   }
-  std::optional<CommandTables> tables;
-  std::optional<GameTable> game;
-  if (const std::optional<std::string> tbl = args.Value("tbl")) {
-    // The report counts the pages of the tables, which a .tbl has not.
-    if (args.Has("report")) return UsageError("--tbl and --report exclude each other");
-    Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
-    if (!loaded) return ToInt(loaded.error());
-    game.emplace(std::move(loaded).value());
-  } else {
-    Reported<CommandTables> loaded = LoadCommandTables(args);
-    if (!loaded) return ToInt(loaded.error());
-    tables.emplace(std::move(loaded).value());
+  if (auto passed = pass(finished); !passed) return passed;
+  if (target.into) {
+    const std::uint64_t room = target.into->place.room.value_or(0);
+    auto patched = PatchInto(*target.into, std::move(bytes), input_name, "character", [&] {
+      return FirstCharPastRoom(DecodeUtf8Text(target.text).value(), encoding, LineBreaksOf(args),
+                               room, keep_going);
+    });
+    if (patched && run.problem_count() != 0) PrintWrote(run, " into ", target.path);
+    return patched;
   }
+  if (auto committed = target.writer->Commit(); !committed) {
+    return Failure(ReportOutputError(committed.error()));
+  }
+  if (run.problem_count() != 0 || report) PrintWrote(run, " to ", target.path);
+  return Unit{};
+}
+
+ExitStatus RunEncode(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("encode", args); !spared) return spared.error();
+  // The report counts the pages of the tables, which a .tbl has not.
+  if (args.Has("tbl") && args.Has("report")) {
+    return UsageError("--tbl and --report exclude each other");
+  }
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
-  if (!into) return ToInt(into.error());
-  const TextCodec encoding = game ? TextCodec(*game) : TextCodec(tables->loaded.table);
-  EncodeRun run(args, tables ? &*tables : nullptr, encoding, *into);
-  Reported<> status = run.Open();
-  if (status) {
-    status = ReadBytes(InputName(args), [&](std::string_view chunk) { return run.Feed(chunk); });
+  if (!into) return into.error();
+  EncodeTarget target{
+      *into, *into ? (*into)->game : OutputPathOf(args, OutputDefault::kNameBox), {}, {}};
+  if (!target.into) {
+    auto opened = OpenOutput(target.path, OutputHold::kUntilCommit);
+    if (!opened) return ReportOutputError(opened.error());
+    target.writer = std::move(opened).value();
   }
-  if (status) status = run.Finish();
-  if (!status) run.Abort();
-  return ExitStatusOf(status);
+  const Reported<> status = Encode(args, encoding.encoding(), target,
+                                   args.Has("report") ? &encoding.tables->folder : nullptr);
+  if (!status && target.writer) target.writer->Abort();
+  return StatusOf(status);
 }
 
 }  // namespace

@@ -38,20 +38,20 @@ constexpr std::array kExportTblOptions{
 constexpr Usage kExportTblUsage{.options = kExportTblOptions,
                                 .form = {.order = "tables tbl encoding=utf-8|cp932 output"}};
 
-int RunExportTbl(const ParsedArgs& args) {
+ExitStatus RunExportTbl(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("export-tbl", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   if (const std::optional<std::string> tbl = args.Value("tbl")) {
     const Reported<GameTable> game = LoadCommandGameTable(*tbl);
-    if (!game) return ToInt(game.error());
-    return ExitStatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput),
+    if (!game) return game.error();
+    return StatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput),
                                     Bytes(WriteTbl(game->codes()).bytes)));
   }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
-  if (!encoding) return ToInt(encoding.error());
+  if (!encoding) return encoding.error();
   const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return ToInt(tables.error());
+  if (!tables) return tables.error();
   const CharTable* table = &tables->loaded.table;
   const TblExport exported = ExportTbl(*table, *encoding);
   for (const CellCode& cell : exported.shadowed) {
@@ -65,9 +65,9 @@ int RunExportTbl(const ParsedArgs& args) {
                  DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0]));
     }
     PrintLine("nothing written; --encoding utf-8 holds every character");
-    return kExitRejected;
+    return ExitStatus::kRejected;
   }
-  return ExitStatusOf(
+  return StatusOf(
       WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput), Bytes(exported.bytes)));
 }
 

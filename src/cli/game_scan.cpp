@@ -16,7 +16,7 @@ Reported<> GameInput::Open(const std::string& name) {
   name_ = ShownName(name);
   if (auto opened = file_.Open(name); !opened) {
     PrintError(Describe(opened.error()));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   if (name_ != kStdioName) {
     if (auto size = RegularFileSize(PathFromUtf8(name_)); size) size_ = size.value();
@@ -63,12 +63,12 @@ bool LineOutput::Flush() {
 
 Reported<> LineOutput::Finish() {
   if (Flush()) return Unit{};
-  return Failure(kExitError);
+  return Failure(ExitStatus::kError);
 }
 
-int ReportScanError(const IoError& error) {
+ExitStatus ReportScanError(const IoError& error) {
   PrintError(Describe(error));
-  return kExitError;
+  return ExitStatus::kError;
 }
 
 }  // namespace binconv::cli

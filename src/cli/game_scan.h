@@ -51,7 +51,7 @@ class LineOutput {
   bool failed_ = false;
 };
 
-// Reports a read error of the scan; returns kExitError.
-int ReportScanError(const IoError& error);
+// Reports a read error of the scan; returns ExitStatus::kError.
+ExitStatus ReportScanError(const IoError& error);
 
 }  // namespace binconv::cli

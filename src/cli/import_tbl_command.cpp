@@ -60,19 +60,19 @@ std::string ImportStamp() {
   return std::string(text) + fraction;
 }
 
-int RunImportTbl(const ParsedArgs& args) {
+ExitStatus RunImportTbl(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("import-tbl", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
-  if (!encoding) return ToInt(encoding.error());
+  if (!encoding) return encoding.error();
   const std::string tbl_name = InputName(args);
   const Reported<std::string> bytes = ReadWholeInput(tbl_name);
-  if (!bytes) return ToInt(bytes.error());
+  if (!bytes) return bytes.error();
   const TblImport imported = ImportTbl(*bytes, ShownName(tbl_name), *encoding);
   const std::vector<Problem>& problems = imported.fit.problems;
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) + (problem.what.empty() ? "" : ": " + problem.what));
+    ReportProblem(problem, problem.what.empty() ? "" : ": " + problem.what);
   }
   const bool keep_going = args.Has("keep-going");
   if (!problems.empty() && !keep_going) {
@@ -83,7 +83,7 @@ int RunImportTbl(const ParsedArgs& args) {
       PrintLine("it reads as a game's own table: give it with --tbl " + ShownName(tbl_name) +
                 " to decode, encode, check-tables or export-tbl instead");
     }
-    return kExitRejected;
+    return ExitStatus::kRejected;
   }
 
   auto source = DecodeUtf8(tbl_name);
@@ -104,7 +104,7 @@ int RunImportTbl(const ParsedArgs& args) {
     summary += "; " + std::to_string(problems.size()) + " left out";
   }
   PrintLine(summary);
-  return kExitOk;
+  return ExitStatus::kOk;
 }
 
 }  // namespace

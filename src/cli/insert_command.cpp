@@ -112,11 +112,10 @@ constexpr Usage kInsertUsage{.options = kInsertOptions,
 // Every problem, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
   for (const Problem& problem : problems) {
-    PrintError(Describe(problem) +
-               (FoundNoRoom(problem.code) ? "; " + target.game + " is unchanged" : ""));
+    ReportProblem(problem, FoundNoRoom(problem.code) ? "; " + target.game + " is unchanged" : "");
   }
   PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
-  return Failure(kExitRejected);
+  return Failure(ExitStatus::kRejected);
 }
 
 // The plan read and the job done: every text encoded and every script laid out.
@@ -144,35 +143,35 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   return Unexpected(ReportJobError(done.error(), reject).error());
 }
 
-int RunInsert(const ParsedArgs& args) {
+ExitStatus RunInsert(const ParsedArgs& args) {
   const Reported<InsertTarget> target = ParseInsertTarget(args);
-  if (!target) return ToInt(target.error());
+  if (!target) return target.error();
   CommandEncoding encoding;
-  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   JobProgress progress;
   ProgressReader reader(progress.Step(kCrcStep));
   if (auto size = reader.Open(PathFromUtf8(target->game)); !size) {
     PrintError(DescribeIoError(size.error()));
-    return kExitError;
+    return ExitStatus::kError;
   }
   const bool dry_run = args.Has("dry-run");
   PlanInsertProgress(*target, dry_run, reader.size(), reader.size(), progress);
   Reported<InsertResult> prepared =
       PrepareInsert(args, *target, encoding.encoding(), reader, progress);
-  if (!prepared) return ToInt(prepared.error());
+  if (!prepared) return prepared.error();
   const InsertResult& inserted = prepared.value();
   if (ChangesNothing(*target, inserted, reader.size())) {
     progress.Finish();
     PrintLine("the plan has no entries; " + target->game + " is unchanged");
-    return kExitOk;
+    return ExitStatus::kOk;
   }
   auto patch = MakeInsertPatchFile(*target, inserted, progress);
-  if (!patch) return ToInt(patch.error());
+  if (!patch) return patch.error();
   auto map = StageInsertMap(args, dry_run, inserted.map);
-  if (!map) return ToInt(map.error());
+  if (!map) return map.error();
   if (!dry_run) {
     if (auto written = WriteInsertOutputs(*target, inserted, patch.value(), progress); !written) {
-      return ToInt(written.error());
+      return written.error();
     }
   }
   progress.Finish();
@@ -188,7 +187,7 @@ int RunInsert(const ParsedArgs& args) {
   }
   PrintLine(Counted(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
                                                        : " put into " + target->written_name()));
-  return kExitOk;
+  return ExitStatus::kOk;
 }
 
 }  // namespace

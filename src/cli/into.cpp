@@ -52,13 +52,13 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args) {
   auto size = RegularFileSize(target.game);
   if (!size) {
     PrintError(Describe(size.error()));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   target.game_size = size.value();
   if (target.place.room) {
     if (auto error = CheckPlacement(target.place, 0, target.game_size)) {
       PrintError(DescribePastEnd(*game, target.place.offset, error->end, error->limit));
-      return Failure(kExitRejected);
+      return Failure(ExitStatus::kRejected);
     }
   }
   return std::optional<IntoTarget>(std::move(target));
@@ -87,7 +87,7 @@ Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
       }
       PrintError(message + "; " + game + " is unchanged");
     }
-    return Failure(kExitRejected);
+    return Failure(ExitStatus::kRejected);
   }
   const std::uint64_t used = bytes.size();
   const FilePatch patch = PatchForRoom(target.place, bytes);

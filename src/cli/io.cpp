@@ -99,14 +99,14 @@ Reported<> ReadBytes(const std::string& name,
   InputFile input;
   if (auto opened = input.Open(name); !opened) {
     PrintError(Describe(opened.error()));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   std::vector<char> buffer(kChunkSize);
   for (;;) {
     auto read = input.Read(buffer);
     if (!read) {
       PrintError(Describe(read.error()));
-      return Failure(kExitError);
+      return Failure(ExitStatus::kError);
     }
     if (read.value() == 0) return Unit{};
     if (auto consumed = consume(std::string_view(buffer.data(), read.value())); !consumed) {
@@ -168,14 +168,14 @@ void WarnOwnerChanged(const std::string& name) {
              " file's owner and group");
 }
 
-int ReportOutputError(const IoError& error) {
+ExitStatus ReportOutputError(const IoError& error) {
   if (!ReaderHasGone(error)) PrintError(Describe(error));
-  return kExitError;
+  return ExitStatus::kError;
 }
 
-int UsageError(std::string_view message) {
+ExitStatus UsageError(std::string_view message) {
   PrintError(std::string(message) + " (see binconv-cli --help)");
-  return kExitError;
+  return ExitStatus::kError;
 }
 
 }  // namespace binconv::cli

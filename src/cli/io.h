@@ -18,27 +18,24 @@
 
 namespace binconv::cli {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitRejected = 1;  // the text or listing can't be written
-inline constexpr int kExitError = 2;     // usage, input, table or output trouble
-
-// How a failure travels in the command-line tool: it is reported on standard
-// error where it is found, and all that goes up is the exit status it calls
-// for. A helper that can fail returns Reported<T> (Reported<> when it gives
-// no value); a command returns the status.
-enum class ExitStatus { kOk = kExitOk, kRejected = kExitRejected, kError = kExitError };
+// How a run ends, as the process's exit status: the one form a status has
+// inside the CLI, made a number only where the process returns it. A failure
+// is reported on standard error where it is found, and all that goes up is
+// the status it calls for. A helper that can fail returns Reported<T>
+// (Reported<> when it gives no value); a command returns the status.
+enum class ExitStatus {
+  kOk = 0,
+  kRejected = 1,  // the text or listing can't be written
+  kError = 2,     // usage, input, table or output trouble
+};
 template <class T = Unit>
 using Reported = Result<T, ExitStatus>;
-inline int ToInt(ExitStatus status) { return static_cast<int>(status); }
-// The exit status of a run that ends with `status`.
-inline int ExitStatusOf(const Reported<>& status) {
-  return status ? kExitOk : ToInt(status.error());
+// The status of a run that ends with `status`.
+inline ExitStatus StatusOf(const Reported<>& status) {
+  return status ? ExitStatus::kOk : status.error();
 }
-// What a helper gives up with once it has reported its trouble, `status`
-// being the exit status that trouble calls for.
-inline Unexpected<ExitStatus> Failure(int status) {
-  return Unexpected(static_cast<ExitStatus>(status));
-}
+// What a helper gives up with once it has reported its trouble.
+inline Unexpected<ExitStatus> Failure(ExitStatus status) { return Unexpected(status); }
 
 inline constexpr std::size_t kChunkSize = kReadChunk;
 inline constexpr char kStdioName[] = "-";
@@ -48,7 +45,7 @@ inline constexpr char kStdoutName[] = "<stdout>";
 void PrintError(std::string_view message);
 // A command used the wrong way: the message with a pointer to --help, and
 // the exit status for it.
-int UsageError(std::string_view message);
+ExitStatus UsageError(std::string_view message);
 // The line as it is, on standard error.
 void PrintLine(std::string_view line);
 
@@ -99,8 +96,8 @@ Reported<std::unique_ptr<OutputSink>> StageOutput(const std::filesystem::path& p
 // owner and group.
 void WarnOwnerChanged(const std::string& name);
 
-// Reports an output error and returns kExitError. A reader that has gone
+// Reports an output error and returns ExitStatus::kError. A reader that has gone
 // away (a closed pipe) ends the program quietly.
-int ReportOutputError(const IoError& error);
+ExitStatus ReportOutputError(const IoError& error);
 
 }  // namespace binconv::cli

@@ -12,5 +12,5 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   binconv::RemoveTemporaryFilesOnSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return binconv::cli::RunCli(args);
+  return static_cast<int>(binconv::cli::RunCli(args));
 }

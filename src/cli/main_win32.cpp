@@ -22,5 +22,5 @@ int wmain(int argc, wchar_t** argv) {
     args.push_back(binconv::EncodeUtf8(
         std::u16string_view(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
   }
-  return binconv::cli::RunCli(std::move(args));
+  return static_cast<int>(binconv::cli::RunCli(std::move(args)));
 }

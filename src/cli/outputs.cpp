@@ -54,7 +54,7 @@ Reported<> Refuse(const NamedFile& output, const NamedFile& other) {
     PrintError(std::string(other.role) + " and " + std::string(output.role) +
                " name the same file: " + output.name);
   }
-  return Failure(kExitError);
+  return Failure(ExitStatus::kError);
 }
 
 }  // namespace

@@ -63,9 +63,9 @@ void PlanPatchProgress(const std::string& original_name, std::span<const std::ui
   progress.Plan(original, {result});
 }
 
-int RunPatch(const ParsedArgs& args) {
+ExitStatus RunPatch(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("patch", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   const std::optional<std::string> into = args.Value("into");
   const std::string original_name = into ? *into : args.positionals[0];
@@ -76,10 +76,10 @@ int RunPatch(const ParsedArgs& args) {
   }
   // Writing over ORIGINAL is what --into does; over the patch, it is lost.
   if (auto spared = CheckOutputSparesInput(output_name, patch_name); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   const Reported<std::string> patch = ReadInputFile(patch_name);
-  if (!patch) return ToInt(patch.error());
+  if (!patch) return patch.error();
   // The original is read where the patch needs it, never whole.
   JobProgress progress;
   PlanPatchProgress(original_name, Bytes(*patch), progress);
@@ -92,7 +92,7 @@ int RunPatch(const ParsedArgs& args) {
   }
   PrintLine(output_name + ": " + patch_name + " applied to " + original_name + " (" +
             std::to_string(written.value()) + " bytes)");
-  return kExitOk;
+  return ExitStatus::kOk;
 }
 
 }  // namespace

@@ -80,22 +80,22 @@ std::string DescribePatchError(const PatchError& e, const std::string& patch,
   return patch + ": ?";
 }
 
-int ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
+ExitStatus ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
                      const std::string& modified) {
   PrintError(DescribePatchError(error, patch, original, modified) + "; nothing written");
-  return kExitRejected;
+  return ExitStatus::kRejected;
 }
 
 Reported<> CheckOutputSparesInput(const std::string& output, const std::string& input) {
   if (output == kStdioName) {
     // Binary output on a terminal helps no one, and "-" is no file name.
     PrintError("patches and patched files are written to a named file, not to \"-\"");
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   // Only an existing input: a missing one is told as a file not found.
   if (!AreOneExistingFile(PathFromUtf8(output), PathFromUtf8(input))) return Unit{};
   PrintError(output + " is " + input + ", which would be lost; write to another name");
-  return Failure(kExitError);
+  return Failure(ExitStatus::kError);
 }
 
 Reported<std::string> ReadInputFile(const std::string& name) {
@@ -104,12 +104,12 @@ Reported<std::string> ReadInputFile(const std::string& name) {
     IoError error = bytes.error();
     error.path = name;
     PrintError(Describe(error));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   return std::move(bytes).value();
 }
 
-int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
+ExitStatus ReportPatchFileError(const PatchFileError& error, const std::string& patch,
                          const std::string& original, const std::string& modified) {
   if (const auto* io = std::get_if<IoError>(&error)) return ReportOutputError(*io);
   return ReportPatchError(std::get<PatchError>(error), patch, original, modified);
@@ -120,7 +120,7 @@ Reported<> OpenInputFile(const std::string& name, FileReader& reader) {
     IoError error = opened.error();
     error.path = name;
     PrintError(Describe(error));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   return Unit{};
 }

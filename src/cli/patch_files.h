@@ -28,14 +28,14 @@ Reported<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format
 std::string DescribePatchError(const PatchError& error, const std::string& patch,
                                const std::string& original, const std::string& modified);
 
-// The exit status for a patch error: kExitRejected for a problem with the
+// The exit status for a patch error: ExitStatus::kRejected for a problem with the
 // inputs.
-int ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
+ExitStatus ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
                      const std::string& modified);
 
 // Either kind of error, reported; the exit status as ReportPatchError's or
 // ReportOutputError's.
-int ReportPatchFileError(const PatchFileError& error, const std::string& patch,
+ExitStatus ReportPatchFileError(const PatchFileError& error, const std::string& patch,
                          const std::string& original, const std::string& modified);
 
 // Refuses an `output` that is "-" or names the same existing file as

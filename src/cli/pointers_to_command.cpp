@@ -100,35 +100,35 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
     PrintError("--format: " +
                (bad < views.size() ? "'" + given.words[bad] + "': " : std::string()) +
                DescribeFormatOptionError(format.error().code));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   if (given.taken == args.positionals.size()) {
     PrintError("pointers-to needs GAME (see binconv-cli pointers-to --help)");
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   Request request{format.value(), given.text(), args.positionals[given.taken], {}};
   for (std::size_t i = given.taken + 1; i < args.positionals.size(); ++i) {
     const auto offset = ParseNumber(args.positionals[i]);
     if (!offset) {
       PrintError("OFFSET '" + args.positionals[i] + "' is not a decimal or 0x hex number");
-      return Failure(kExitError);
+      return Failure(ExitStatus::kError);
     }
     request.offsets.push_back(*offset);
   }
   return request;
 }
 
-int RunFindPointers(const Request& request) {
+ExitStatus RunFindPointers(const Request& request) {
   if (request.offsets.empty()) {
     PrintError("pointers-to needs at least one OFFSET, or --tables-of");
-    return kExitError;
+    return ExitStatus::kError;
   }
   if (!CanSearchPointers(request.format)) {
     PrintError("relative=table counts from a table's start, which only --tables-of can find");
-    return kExitError;
+    return ExitStatus::kError;
   }
   GameInput game;
-  if (auto opened = game.Open(request.game); !opened) return ToInt(opened.error());
+  if (auto opened = game.Open(request.game); !opened) return opened.error();
   for (const UnreachableTarget& t : UnreachableTargets(request.format, request.offsets, game.size())) {
     PrintError(DescribeUnreachable(t, game.name()));
   }
@@ -142,14 +142,14 @@ int RunFindPointers(const Request& request) {
       },
       game.Progress());
   if (!scanned) return ReportScanError(scanned.error());
-  if (auto finished = out.Finish(); !finished) return ToInt(finished.error());
-  return hits != 0 ? kExitOk : kExitRejected;
+  if (auto finished = out.Finish(); !finished) return finished.error();
+  return hits != 0 ? ExitStatus::kOk : ExitStatus::kRejected;
 }
 
-int RunTablesOf(const ParsedArgs& args, const Request& request) {
+ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
   if (!request.offsets.empty()) {
     PrintError("--tables-of takes GAME only, no OFFSET");
-    return kExitError;
+    return ExitStatus::kError;
   }
   const auto size = RegularFileSize(PathFromUtf8(request.game));
   if (request.game == kStdioName || !size) {
@@ -159,12 +159,12 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
                    ? DescribeIoError(size.error())
                    : "--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder "
                      "or standard input: " + request.game);
-    return kExitError;
+    return ExitStatus::kError;
   }
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
-  if (!options) return ToInt(options.error());
+  if (!options) return options.error();
   CommandEncoding encoding;
-  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   std::unique_ptr<ProgressBar> bar;  // one a pass
   const auto plan = PlanPointerTables(
       {request.format, request.words, encoding.encoding(), *options}, PathFromUtf8(request.game),
@@ -177,17 +177,17 @@ int RunTablesOf(const ParsedArgs& args, const Request& request) {
     PrintError(ShownName(request.game) + " holds " + std::to_string(kMostStrings) +
                " runs of characters or more: give the byte its strings end with (--end XX) or a "
                "larger --min");
-    return kExitError;
+    return ExitStatus::kError;
   }
   LineOutput out;
   for (const std::string& line : plan.value()) out.Add(line);
-  if (auto finished = out.Finish(); !finished) return ToInt(finished.error());
-  return plan->empty() ? kExitRejected : kExitOk;
+  if (auto finished = out.Finish(); !finished) return finished.error();
+  return plan->empty() ? ExitStatus::kRejected : ExitStatus::kOk;
 }
 
-int RunPointersTo(const ParsedArgs& args) {
+ExitStatus RunPointersTo(const ParsedArgs& args) {
   const Reported<Request> request = ParseRequest(args);
-  if (!request) return ToInt(request.error());
+  if (!request) return request.error();
   if (args.Has("tables-of")) return RunTablesOf(args, *request);
   return RunFindPointers(*request);
 }

@@ -14,11 +14,15 @@ std::string Describe(const IoError& error) {
   return messages::Message(messages::Language::kEnglish, error);
 }
 
+void ReportProblem(const Problem& problem, std::string_view more) {
+  PrintError(Describe(problem) + std::string(more));
+}
+
 Reported<> ReportJobError(const JobError& error,
                           const std::function<Reported<>(const std::vector<Problem>&)>& reject) {
   if (const auto* io = std::get_if<IoError>(&error)) {
     PrintError(Describe(*io));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   return reject(std::get<std::vector<Problem>>(error));
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/io.h"
@@ -17,6 +18,10 @@ namespace binconv::cli {
 std::string Describe(const Problem& problem);
 // "PATH: reason"
 std::string Describe(const IoError& error);
+
+// The one way a command tells a problem of what the user gave: "binconv-cli:
+// FILE:LINE:COLUMN: message", `more` added after it.
+void ReportProblem(const Problem& problem, std::string_view more = {});
 
 // Reports why a job gave nothing: the game's read error, or its problems
 // through `reject`. Always a failure.

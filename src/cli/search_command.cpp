@@ -92,7 +92,7 @@ constexpr Usage kSearchUsage{
 // Reports why TEXT, KANA or --order can't be searched for.
 Unexpected<ExitStatus> Refuse(const std::string& message) {
   PrintError(message);
-  return Failure(kExitError);
+  return Failure(ExitStatus::kError);
 }
 
 // Each TEXT's bytes; the first that can't be searched for is reported.
@@ -114,13 +114,13 @@ Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& a
                     : shown + " gives no bytes to search for");
 }
 
-int RunPlainSearch(const ParsedArgs& args) {
+ExitStatus RunPlainSearch(const ParsedArgs& args) {
   CommandEncoding encoding;
-  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   const auto patterns = EncodeTexts(args, encoding.encoding());
-  if (!patterns) return ToInt(patterns.error());
+  if (!patterns) return patterns.error();
   GameInput game;
-  if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
+  if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
   const bool count_only = args.Has("count");
   std::vector<std::uint64_t> counts(patterns->size(), 0);
   LineOutput out;
@@ -139,9 +139,9 @@ int RunPlainSearch(const ParsedArgs& args) {
     out.Add(std::to_string(counts[i]) + "\t" + args.positionals[i + 1]);
   }
   if (!scanned) return ReportScanError(scanned.error());
-  if (auto written = out.Finish(); !written) return ToInt(written.error());
+  if (auto written = out.Finish(); !written) return written.error();
   const bool found = std::any_of(counts.begin(), counts.end(), [](auto c) { return c != 0; });
-  return found ? kExitOk : kExitRejected;
+  return found ? ExitStatus::kOk : ExitStatus::kRejected;
 }
 
 // The word in the orders --order names; a bad word or order is reported.
@@ -159,11 +159,11 @@ Reported<RelativeQuery> QueryOf(const ParsedArgs& args) {
   return std::move(query).value();
 }
 
-int RunRelativeSearch(const ParsedArgs& args) {
+ExitStatus RunRelativeSearch(const ParsedArgs& args) {
   const Reported<RelativeQuery> query = QueryOf(args);
-  if (!query) return ToInt(query.error());
+  if (!query) return query.error();
   GameInput game;
-  if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
+  if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
   LineOutput out;
   const auto found = SearchRelativeBest(
       game.Reader(), *query, kScanChunkSize,
@@ -172,22 +172,22 @@ int RunRelativeSearch(const ParsedArgs& args) {
       },
       game.Progress());
   if (!found) return ReportScanError(found.error());
-  if (auto written = out.Finish(); !written) return ToInt(written.error());
-  if (found->matches == 0) return kExitRejected;
+  if (auto written = out.Finish(); !written) return written.error();
+  if (found->matches == 0) return ExitStatus::kRejected;
   if (auto name = args.Value("save-tbl")) {
     const std::string tbl = WriteTbl(found->tbl).bytes;
     if (auto written = ReplaceFileAtomically(PathFromUtf8(*name), Bytes(tbl)); !written) {
       PrintError(DescribeIoError(written.error()));
-      return kExitError;
+      return ExitStatus::kError;
     }
-    PrintError("wrote " + std::to_string(found->tbl.size()) + " entries (" +
+    PrintLine("wrote " + std::to_string(found->tbl.size()) + " entries (" +
                std::string(NameOf(query->words[found->best.word].order)) + " order) to " + *name);
   }
-  return kExitOk;
+  return ExitStatus::kOk;
 }
 
-int RunSearch(const ParsedArgs& args) {
-  if (auto spared = RefuseOutputsOverInputs("search", args); !spared) return ToInt(spared.error());
+ExitStatus RunSearch(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("search", args); !spared) return spared.error();
   return args.Has("relative") ? RunRelativeSearch(args) : RunPlainSearch(args);
 }
 

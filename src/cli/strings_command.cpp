@@ -41,13 +41,13 @@ constexpr std::array kStringsOptions{kTablesOption, kGameTblOption, kMinCharsOpt
 constexpr Usage kStringsUsage{.options = kStringsOptions,
                               .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}};
 
-int RunStrings(const ParsedArgs& args) {
+ExitStatus RunStrings(const ParsedArgs& args) {
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
-  if (!options) return ToInt(options.error());
+  if (!options) return options.error();
   CommandEncoding encoding;
-  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return ToInt(loaded.error());
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   GameInput game;
-  if (auto opened = game.Open(args.positionals.front()); !opened) return ToInt(opened.error());
+  if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
   AnyStringRunFinder finder(encoding.encoding(), *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
@@ -78,7 +78,7 @@ int RunStrings(const ParsedArgs& args) {
       game.Progress());
   if (!scanned) return ReportScanError(scanned.error());
   finder.Finish(found);
-  return out.Finish() && writing ? kExitOk : kExitError;
+  return out.Finish() && writing ? ExitStatus::kOk : ExitStatus::kError;
 }
 
 }  // namespace

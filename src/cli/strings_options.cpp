@@ -13,7 +13,7 @@ Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args) {
   if (*min) {
     if (**min == 0) {
       PrintError("--min needs at least 1 character");
-      return Failure(kExitError);
+      return Failure(ExitStatus::kError);
     }
     options.min_chars = static_cast<std::size_t>(**min);
   }
@@ -21,7 +21,7 @@ Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args) {
     options.end = ParseByte(*end);
     if (!options.end) {
       PrintError("--end takes one byte as two hex digits, such as 00 or FF, not '" + *end + "'");
-      return Failure(kExitError);
+      return Failure(ExitStatus::kError);
     }
   }
   return options;

@@ -17,14 +17,14 @@ Reported<CommandTables> LoadCommandTables(const ParsedArgs& args) {
     auto found = FindTableFolder(TableSearchPlaceOfThisProcess());
     if (!found) {
       PrintError(messages::Message(messages::Language::kEnglish, found.error()));
-      return Failure(kExitError);
+      return Failure(ExitStatus::kError);
     }
     folder = std::move(found).value();
   }
   auto loaded = LoadTableFiles(folder);
   if (!loaded) {
     PrintError(messages::Message(messages::Language::kEnglish, loaded.error()));
-    return Failure(kExitError);
+    return Failure(ExitStatus::kError);
   }
   return CommandTables{std::move(loaded).value(), folder};
 }
@@ -34,8 +34,8 @@ Reported<GameTable> LoadCommandGameTable(const std::string& name) {
   if (!bytes) return Unexpected(bytes.error());
   auto table = ParseGameTable(*bytes, name);
   if (!table) {
-    for (const Problem& problem : table.error()) PrintError(Describe(problem));
-    return Failure(kExitError);
+    for (const Problem& problem : table.error()) ReportProblem(problem);
+    return Failure(ExitStatus::kError);
   }
   return std::move(table).value();
 }

@@ -33,30 +33,32 @@ constexpr Usage kWriteUsage{.options = kWriteOptions,
                             .form = {.positionals = OptionalInput("[LISTING]")}};
 
 // The whole listing is held, to find the pair that overflows the room.
-int RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
+ExitStatus RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const std::string listing_name = InputName(args);
   const Reported<std::string> utf8 = ReadWholeInput(listing_name);
-  if (!utf8) return ToInt(utf8.error());
+  if (!utf8) return utf8.error();
   auto listing = DecodeUtf8Text(*utf8);
-  if (!listing) return ReportInvalidUtf8(ShownName(listing_name), listing.error().offset);
+  if (!listing) {
+    return RejectBadUtf8(ShownName(listing_name), {}, listing.error().offset, *utf8).error();
+  }
   auto bytes = ParseListing(listing.value());
   if (!bytes) {
     PrintListingError(listing_name, bytes.error());
-    return kExitRejected;
+    return ExitStatus::kRejected;
   }
   const std::optional<std::uint64_t> room = target.place.room;
   const Reported<> patched = PatchInto(target, std::move(bytes).value(), listing_name, "pair", [&] {
     return FirstPairPastRoom(listing.value(), room.value_or(0));
   });
-  return ExitStatusOf(patched);
+  return StatusOf(patched);
 }
 
-int RunWrite(const ParsedArgs& args) {
+ExitStatus RunWrite(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("write", args); !spared) {
-    return ToInt(spared.error());
+    return spared.error();
   }
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
-  if (!into) return ToInt(into.error());
+  if (!into) return into.error();
   if (*into) return RunWriteInto(args, **into);
   auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kNameBox), OutputHold::kUntilCommit);
   if (!opened) return ReportOutputError(opened.error());
@@ -75,26 +77,28 @@ int RunWrite(const ParsedArgs& args) {
     if (written) return Unit{};
     return Failure(ReportOutputError(written.error()));
   };
-  auto bad_utf8 = [&] {
-    return Failure(ReportInvalidUtf8(ShownName(listing_name), input.error().offset));
+  TextPlaceCounter places;
+  auto bad_utf8 = [&](std::string_view chunk) {
+    return RejectBadUtf8(ShownName(listing_name), places, input.error().offset, chunk);
   };
   Reported<> status = ReadBytes(listing_name, [&](std::string_view chunk) -> Reported<> {
     const bool good = input.Take(chunk, no_run, feed);
     if (auto written = write(); !written) return written;
-    if (good) return Unit{};
-    return bad_utf8();
+    if (!good) return bad_utf8(chunk);
+    places.Feed(chunk);
+    return Unit{};
   });
-  if (status && !input.Finish()) status = bad_utf8();
+  if (status && !input.Finish()) status = bad_utf8({});
   if (status) {
     if (std::optional<ListingError> error = parser.Finish()) {
       PrintListingError(listing_name, *error);
-      status = Failure(kExitRejected);
+      status = Failure(ExitStatus::kRejected);
     } else if (auto committed = writer.Commit(); !committed) {
       status = Failure(ReportOutputError(committed.error()));
     }
   }
   if (!status) writer.Abort();
-  return ExitStatusOf(status);
+  return StatusOf(status);
 }
 
 }  // namespace

@@ -10,6 +10,16 @@ std::size_t CoverageReport::converted() const {
   return total;
 }
 
+MissingCount CoverageReport::MissingOf(EncodeProblem::Kind kind) const {
+  MissingCount count;
+  for (const MissingChar& m : missing) {
+    if (m.kind != kind) continue;
+    ++count.distinct;
+    count.total += m.count;
+  }
+  return count;
+}
+
 void CoverageCounter::AddProblems(std::span<const EncodeProblem> problems) {
   for (const EncodeProblem& problem : problems) {
     auto [at, inserted] = seen_.try_emplace({problem.kind, problem.ch}, report_.missing.size());

@@ -22,11 +22,17 @@ struct MissingChar {
   std::size_t first_column = 0;
 };
 
+struct MissingCount {
+  std::size_t distinct = 0;  // characters
+  std::size_t total = 0;     // occurrences
+};
+
 struct CoverageReport : EncodeCounts {
   std::vector<MissingChar> missing;  // by kind, then in order of first occurrence
   std::size_t missing_total = 0;     // occurrences of all of them
 
   std::size_t converted() const;  // characters that got a code from the tables
+  MissingCount MissingOf(EncodeProblem::Kind kind) const;
 };
 
 // Counts what an Encoder sees: hand counts() to Encoder::set_counts and each

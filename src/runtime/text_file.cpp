@@ -51,15 +51,44 @@ bool TakeLine(std::string_view& rest, std::string_view& line) {
 }
 
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset) {
-  std::size_t line = 1;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < offset && i < bytes.size(); ++i) {
-    if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))) {
-      ++line;
-      start = i + 1;
-    }
+  return TextPlaceCounter().PlaceOf(offset, bytes);
+}
+
+void TextPlaceCounter::Count::Add(std::string_view bytes) {
+  if (bytes.empty()) return;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; fed + i < 3 && i < n; ++i)
+    first |= std::uint32_t{p[i]} << (8 * (2 - fed - i));
+  for (std::size_t i = n - std::min<std::size_t>(n, 4); i < n; ++i) last = (last << 8) | p[i];
+  // One pass that vectorises, so that placing costs little beside reading:
+  // every CR ends a line, and every LF but one right after a CR.
+  std::size_t ends = p[0] == '\r' || (p[0] == '\n' && !after_cr);
+  for (std::size_t i = 1; i < n; ++i)
+    ends += (p[i] == '\r') | ((p[i] == '\n') & (p[i - 1] != '\r'));
+  line += ends;
+  // The characters after the last line end, or all of them on the same line.
+  std::size_t start = n;
+  while (start > 0 && p[start - 1] != '\r' && p[start - 1] != '\n') --start;
+  if (start > 0) columns = 0;
+  for (std::size_t i = start; i < n; ++i) columns += (p[i] & 0xC0) != 0x80;
+  after_cr = p[n - 1] == '\r';
+  fed += n;
+}
+
+void TextPlaceCounter::Feed(std::string_view bytes) { count_.Add(bytes); }
+
+std::pair<std::size_t, std::size_t> TextPlaceCounter::PlaceOf(std::size_t offset,
+                                                              std::string_view chunk) const {
+  Count count = count_;
+  if (offset > count.fed) count.Add(chunk.substr(0, std::min(chunk.size(), offset - count.fed)));
+  std::size_t column = count.columns + 1;
+  // A sequence begun in an earlier chunk: its first bytes are counted already.
+  for (std::size_t back = count.fed - std::min(offset, count.fed); back > 0 && back <= 3; --back) {
+    column -= ((count.last >> (8 * (back - 1))) & 0xC0) != 0x80;
   }
-  return {line, ColumnOfByte(bytes.substr(start), offset - start)};
+  if (count.line == 1 && offset >= 3 && count.first == 0xEFBBBF) --column;
+  return {count.line, column};
 }
 
 bool LineReader::Next(std::u16string& line) {

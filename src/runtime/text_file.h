@@ -4,6 +4,7 @@
 // multi-byte sequence (as modern editors save it); code page 932 otherwise.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,6 +44,31 @@ bool TakeLine(std::string_view& rest, std::string_view& line);
 // byte at `offset`, the bytes before it being well-formed UTF-8: where a
 // message puts a bad sequence.
 std::pair<std::size_t, std::size_t> LineAndColumnOf(std::string_view bytes, std::size_t offset);
+
+// The same count for a text read in chunks, so that a bad sequence the
+// decoder stops at is placed without holding the text: Feed each chunk the
+// decoder took whole, then ask PlaceOf with the chunk it stopped in. A byte
+// order mark at the start is not a character of the text.
+class TextPlaceCounter {
+ public:
+  void Feed(std::string_view bytes);
+  // The line and column of the byte at `offset` (from the text's first
+  // byte): in `chunk`, the bytes that follow those fed, or in the character
+  // cut at their end.
+  std::pair<std::size_t, std::size_t> PlaceOf(std::size_t offset, std::string_view chunk) const;
+
+ private:
+  struct Count {
+    std::size_t line = 1;
+    std::size_t columns = 0;  // characters on the line so far
+    bool after_cr = false;
+    std::size_t fed = 0;
+    std::uint32_t first = 0;  // the first three bytes, to find a mark
+    std::uint32_t last = 0;   // the last four bytes, to step back into a cut character
+    void Add(std::string_view bytes);
+  };
+  Count count_;
+};
 
 // Splits as TakeLine does. The bytes must outlive the reader.
 class LineReader {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/commands.h"
 #include "runtime/version.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
@@ -61,13 +62,13 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     "あ\xEF\xBB\xBF",
                     "56 \xEF\xBB\xBF ",
-                    {"-:1:2: no code for '\xEF\xBB\xBF' (U+FEFF)",
+                    {"binconv-cli: -:1:2: no code for '\xEF\xBB\xBF' (U+FEFF)",
                      "-: 1 character without a code left in the listing"}},
         ConvertCase{"SpacesTagsAndUnknown",
                     {},
                     "あ 　<0C01>Ω😀",
                     "56 50 50 0C01 \xCE\xA9 😀 ",
-                    {"-:1:10: no code for 'Ω' (U+03A9)", "-:1:11: no code for '😀' (U+1F600)",
+                    {"binconv-cli: -:1:10: no code for 'Ω' (U+03A9)", "binconv-cli: -:1:11: no code for '😀' (U+1F600)",
                      "-: 2 characters without a code left in the listing"}},
         ConvertCase{"AnyLineBreakByDefault",
                     {},
@@ -78,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--exact"},
                     "あ\nい\r\nう\rえ",
                     "56 \n 58 24\r\n5A \r 5C ",
-                    {"-:1:2: no code for '\xEF\xBF\xBD' (U+000A)",
-                     "-:3:2: no code for '\xEF\xBF\xBD' (U+000D)",
+                    {"binconv-cli: -:1:2: no code for '\xEF\xBF\xBD' (U+000A)",
+                     "binconv-cli: -:3:2: no code for '\xEF\xBF\xBD' (U+000D)",
                      "-: 2 characters without a code left in the listing"}},
         ConvertCase{"LineBreakMarkTyped", {"--exact"}, "あ鰯い", "56 24\r\n58 "},
         ConvertCase{"DashIsStdin", {"-"}, "カタカナ", "B2 C6 B2 D1 "}),
@@ -154,19 +155,6 @@ TEST_P(CliFailureTest, ExitsWithTwoAndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliFailureTest,
     testing::Values(
-        FailureCase{"BadUtf8Offset",
-                    {"convert"},
-                    "ab\xFF"
-                    "cd",
-                    {"-: invalid UTF-8", "offset 2"}},
-        FailureCase{"BadUtf8AfterMark",
-                    {"convert"},
-                    "\xEF\xBB\xBF"
-                    "a\xC0\x80",
-                    {"offset 4"}},
-        FailureCase{"TruncatedAtEnd", {"write", "-o", "old.bin"}, "1A\xE3\x81", {"offset 2"}},
-        FailureCase{"BadUtf8ToFile", {"convert", "-o", "old.bin"}, "あ\xED\xA0\x80", {"offset 3"}},
-        FailureCase{"BadUtf8Encode", {"encode", "-o", "old.bin"}, "\xF8", {"offset 0"}},
         FailureCase{"MissingTables", {"convert", "--tables", "nowhere"}, "", {"Zezovar.ini"}},
         FailureCase{"MissingTablesEncode",
                     {"encode", "--tables", "adir", "-o", "old.bin"},
@@ -185,6 +173,64 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FlagWithValue", {"encode", "--exact=1"}, "", {"--exact"}},
         FailureCase{"TwoInputs", {"write", "a", "b"}, "", {"'b'"}}),
     CaseName<FailureCase>);
+
+// --- the same fault in every command that reads it ------------------------
+
+// A text the user gave, which every command that reads it must refuse with
+// status 1 and the same words: "binconv-cli: FILE:LINE:COLUMN: what".
+struct Fault {
+  const char* name;
+  std::string text;
+  std::string said;  // after "in.txt:"
+  bool in_listing = true;  // a fault of a listing too
+};
+
+const Fault kFaults[] = {
+    {"BadByte", "あい\r\nう\xFF" "え", "2:2: not valid UTF-8"},
+    {"AfterMark", "\xEF\xBB\xBF" "あ\xC0\x80", "1:2: not valid UTF-8"},
+    {"TruncatedAtEnd", "あ\n\xE3\x81", "2:1: not valid UTF-8"},
+    {"Surrogate", "\rあ\xED\xA0\x80", "2:2: not valid UTF-8"},
+    {"FirstByte", "\xF8", "1:1: not valid UTF-8"},
+    {"NoCode", "あ\r\n\r\nいΩ", "3:2: no code for 'Ω' (U+03A9)", false},
+};
+
+struct Reader {
+  const char* name;
+  std::vector<std::string> args;  // in.txt is the text; game.bin the file --into changes
+  bool listing = false;           // reads in.txt as a listing
+};
+
+class CliSameFaultTest : public testing::TestWithParam<Reader> {};
+
+TEST_P(CliSameFaultTest, RefusedWithOneStatusAndOneForm) {
+  const Reader& reader = GetParam();
+  for (const Fault& fault : kFaults) {
+    if (reader.listing && !fault.in_listing) continue;
+    SCOPED_TRACE(fault.name);
+    Scratch fixture;
+    WriteAll(fixture.work() / "in.txt", fault.text);
+    WriteAll(fixture.work() / "plan.txt", "0 32 in.txt\n");
+    WriteAll(fixture.work() / "game.bin", std::string(64, '\x11'));
+    const Outcome outcome = RunCli(fixture, reader.args);
+    EXPECT_EQ(outcome.exit_code, 1) << outcome.err;
+    const std::string line = "binconv-cli: in.txt:" + fault.said;
+    const std::vector<std::string> lines = Lines(outcome.err);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& l) { return l.starts_with(line); }))
+        << "no line starting '" << line << "' in\n" << outcome.err;
+    EXPECT_EQ(ReadAll(fixture.work() / "game.bin"), std::string(64, '\x11'));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliSameFaultTest,
+    testing::Values(Reader{"Encode", {"encode", "-o", "out.bin", "in.txt"}},
+                    Reader{"EncodeInto", {"encode", "--into", "game.bin", "--at", "0", "in.txt"}},
+                    Reader{"Convert", {"convert", "-o", "out.txt", "in.txt"}},
+                    Reader{"Write", {"write", "-o", "out.bin", "in.txt"}, true},
+                    Reader{"WriteInto", {"write", "--into", "game.bin", "--at", "0", "in.txt"}, true},
+                    Reader{"Insert", {"insert", "--into", "game.bin", "plan.txt"}}),
+    CaseName<Reader>);
 
 // --- write -----------------------------------------------------------------
 
@@ -348,21 +394,21 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         EncodeRejectCase{"EveryUnknownCharacter",
                          "aΩb\r\nあβ\nγδ",
-                         {"-:1:2: no code for 'Ω' (U+03A9)", "-:2:2: no code for 'β' (U+03B2)",
-                          "-:3:1: no code for 'γ' (U+03B3)", "-:3:2: no code for 'δ' (U+03B4)"}},
+                         {"binconv-cli: -:1:2: no code for 'Ω' (U+03A9)", "binconv-cli: -:2:2: no code for 'β' (U+03B2)",
+                          "binconv-cli: -:3:1: no code for 'γ' (U+03B3)", "binconv-cli: -:3:2: no code for 'δ' (U+03B4)"}},
         EncodeRejectCase{"NotHexInTag",
                          "あ<0G0>\r\n<zz>",
-                         {"-:1:4: not a hex digit in a tag 'G' (U+0047)",
-                          "-:2:2: not a hex digit in a tag 'z' (U+007A)",
-                          "-:2:3: not a hex digit in a tag 'z' (U+007A)"}},
+                         {"binconv-cli: -:1:4: not a hex digit in a tag 'G' (U+0047)",
+                          "binconv-cli: -:2:2: not a hex digit in a tag 'z' (U+007A)",
+                          "binconv-cli: -:2:3: not a hex digit in a tag 'z' (U+007A)"}},
         EncodeRejectCase{"OddDigitsInTags",
                          "<0>あ<1A>",
                          {std::string(kOddCountMessage), "-: the hex digits do not pair up"}},
         EncodeRejectCase{"ProblemsThenOddCount",
                          "Ω<0>",
-                         {"-:1:1: no code for 'Ω' (U+03A9)", std::string(kOddCountMessage),
+                         {"binconv-cli: -:1:1: no code for 'Ω' (U+03A9)", std::string(kOddCountMessage),
                           "-: the hex digits do not pair up"}},
-        EncodeRejectCase{"BeyondBmp", "😀", {"-:1:1: no code for '😀' (U+1F600)"}}),
+        EncodeRejectCase{"BeyondBmp", "😀", {"binconv-cli: -:1:1: no code for '😀' (U+1F600)"}}),
     CaseName<EncodeRejectCase>);
 
 TEST(CliEncodeFileTest, NamesTheInputFileInProblems) {
@@ -371,12 +417,48 @@ TEST(CliEncodeFileTest, NamesTheInputFileInProblems) {
   Outcome outcome = RunCli(fixture, {"encode", "story.txt"});
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_EQ(outcome.err,
-            "story.txt:2:2: no code for 'Ω' (U+03A9)\n"
-            "story.txt:2:3: no code for 'β' (U+03B2)\n");
+            "binconv-cli: story.txt:2:2: no code for 'Ω' (U+03A9)\n"
+            "binconv-cli: story.txt:2:3: no code for 'β' (U+03B2)\n");
   EXPECT_FALSE(fs::exists(fixture.work() / "temp.bin"));
 }
 
 // --- help ------------------------------------------------------------------
+
+// Every command the program runs is in the overview, and each command's
+// --help names every option its parser takes: in the synopsis (but --help)
+// and in the list of options.
+TEST(CliHelpCoverageTest, NamesEveryCommandAndEveryOption) {
+  Scratch fixture;
+  const std::string overview = RunCli(fixture, {"--help"}).out;
+  for (const binconv::cli::Command& command : binconv::cli::Commands()) {
+    const std::string name(command.name);
+    EXPECT_NE(overview.find("\n  " + name + " "), std::string::npos) << name << " not in\n"
+                                                                      << overview;
+    const Outcome help = RunCli(fixture, {name, "--help"});
+    EXPECT_EQ(help.exit_code, 0) << name;
+    const std::string synopsis = help.out.substr(0, help.out.find('\n'));
+    EXPECT_TRUE(synopsis.starts_with("Usage: binconv-cli " + name + " ")) << synopsis;
+    const std::size_t list = help.out.find("\nOptions:\n");
+    ASSERT_NE(list, std::string::npos) << name;
+    // The flag whole: --tables is not named by --tables-of.
+    const auto names = [](const std::string& text, const std::string& flag, std::size_t from) {
+      for (std::size_t at = text.find(flag, from); at != std::string::npos;
+           at = text.find(flag, at + 1)) {
+        const char next = at + flag.size() < text.size() ? text[at + flag.size()] : ' ';
+        if (next != '-' && (next < 'a' || next > 'z')) return true;
+      }
+      return false;
+    };
+    for (const binconv::cli::OptionSpec& option : command.usage.options) {
+      const std::string flag = "--" + std::string(option.name);
+      const std::string shown = option.alias != 0 ? std::string{'-', option.alias} : flag;
+      if (option.name != "help") {
+        EXPECT_TRUE(names(synopsis, shown, 0)) << shown << " not in " << synopsis;
+      }
+      EXPECT_TRUE(names(help.out, flag, list)) << name << ": no " << flag;
+    }
+  }
+}
 
 struct HelpCase {
   std::vector<std::string> args;

@@ -307,7 +307,7 @@ TEST(HostileEncodeTest, TenMegabytesWithoutASingleCode) {
   EXPECT_LT(outcome.max_rss_kb - StartRssKb(), 64 * 1024)
       << "peak memory grows with the problems";
   EXPECT_LT(outcome.err.size(), 100000u) << "every problem of ten megabytes was listed";
-  EXPECT_TRUE(outcome.err.starts_with("-:1:1: no code for 'Ω' (U+03A9)\n"))
+  EXPECT_TRUE(outcome.err.starts_with("binconv-cli: -:1:1: no code for 'Ω' (U+03A9)\n"))
       << outcome.err.substr(0, 200);
   ExpectUntouched(scratch);
 }

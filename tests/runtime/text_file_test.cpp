@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/cp932.h"
+#include "runtime/utf8.h"
 #include "support/bytes.h"
 
 namespace binconv {
@@ -116,6 +117,39 @@ TEST(LineReader, BadUtf8ColumnOnTheFirstLineIgnoresTheMark) {
   EXPECT_TRUE(reader.bad_utf8());
   EXPECT_EQ(reader.line_number(), 1u);
   EXPECT_EQ(reader.bad_utf8_column(), 2u);  // in characters: あ, then the bad byte
+}
+
+// A bad sequence in a text read in two chunks, cut anywhere (inside a
+// character, between a CR and its LF, inside the mark), is placed where the
+// line reader places it in the whole text.
+TEST(TextPlaceCounter, PlacesABadSequenceAsTheLineReaderWhereverTheChunksEnd) {
+  std::string sixteen;  // enough for the reader to take a text without a mark as UTF-8
+  for (int i = 0; i < 16; ++i) sixteen += "\xE3\x81\x82";
+  for (const std::string& text :
+       {std::string("\xEF\xBB\xBF") + "\xE3\x81\x82\xFF",
+        std::string("\xEF\xBB\xBF") + "ok\r\nab\xC0\x80\r\n",
+        std::string("\xEF\xBB\xBF") + "a\rb\nc\r\n\xF0\x9F\x98\x80\xE3\x81\n",
+        sixteen + "\r\n\xE3\x81\x82\xE3\x81\x82\xE3\x81" + "A",
+        sixteen + "\r\r\n\n\x80"}) {
+    LineReader reader(text);
+    std::u16string line;
+    while (reader.Next(line)) {
+    }
+    ASSERT_TRUE(reader.bad_utf8()) << Hex(text);
+    const std::pair<std::size_t, std::size_t> expected{reader.line_number(),
+                                                       reader.bad_utf8_column()};
+    const std::size_t offset = DecodeUtf8(text).error().offset;
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+      // Only a chunk the decoder takes whole is fed: it may end inside the bad sequence.
+      Utf8Decoder decoder;
+      std::u16string units;
+      if (!decoder.Feed(std::string_view(text).substr(0, cut), units)) continue;
+      TextPlaceCounter counter;
+      counter.Feed(std::string_view(text).substr(0, cut));
+      EXPECT_EQ(counter.PlaceOf(offset, std::string_view(text).substr(cut)), expected)
+          << Hex(text) << " cut at " << cut;
+    }
+  }
 }
 
 // CR and LF are never part of a pair, so splitting the bytes first and

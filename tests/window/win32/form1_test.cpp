@@ -1,5 +1,5 @@
-// The Win32 window against the one layout table: each control's place at the
-// window's DPI, its caption, the client size, the tables-folder tooltip, and
+// The Win32 window against the one layout table: each control inside the
+// client area without overlaps, its caption, the tables-folder tooltip, and
 // the game's own table given with --tbl.
 
 #include "window/win32/form1.h"
@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "window/logic/form_layout.h"
@@ -26,8 +28,6 @@ bool UnderWineWithoutDisplay() {
   const bool wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
   return wine && GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
 }
-
-int Px(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), logic::kTwipsPerInch); }
 
 class Win32FormTest : public ::testing::Test {
  protected:
@@ -53,12 +53,12 @@ class Win32FormTest : public ::testing::Test {
   Form1 form_;
 };
 
-TEST_F(Win32FormTest, EveryControlStandsWhereTheLayoutTableSays) {
-  const UINT dpi = GetDpiForWindow(form_.hwnd());
+// Every control lies whole inside the client area, and none that takes input
+// overlaps another: a label may reach under a box (see below).
+TEST_F(Win32FormTest, EveryControlFitsTheClientAreaWithoutOverlaps) {
   RECT client{};
   GetClientRect(form_.hwnd(), &client);
-  EXPECT_EQ(client.right, Px(logic::kClientWidthTwips, dpi));
-  EXPECT_EQ(client.bottom, Px(logic::kClientHeightTwips, dpi));
+  std::vector<std::pair<std::string, RECT>> inputs;
   for (const logic::ControlLayout& place : logic::kLayout) {
     SCOPED_TRACE(std::string(place.name));
     HWND control = form_.control(IdOf(place.control));
@@ -66,14 +66,21 @@ TEST_F(Win32FormTest, EveryControlStandsWhereTheLayoutTableSays) {
     RECT r{};
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, form_.hwnd(), reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, Px(place.left, dpi));
-    EXPECT_EQ(r.top, Px(place.top, dpi));
-    EXPECT_EQ(r.right - r.left, Px(place.width, dpi));
-    EXPECT_EQ(r.bottom - r.top, Px(place.height, dpi));
+    EXPECT_TRUE(r.left < r.right && r.top < r.bottom);
+    EXPECT_TRUE(r.left >= client.left && r.top >= client.top && r.right <= client.right &&
+                r.bottom <= client.bottom);
+    if (place.kind != logic::ControlKind::kLabel) inputs.emplace_back(std::string(place.name), r);
     const std::wstring text = GetText(control);
     const std::u16string_view caption =
         place.control == logic::Control::kText1 ? logic::kText1Start : place.caption;
     EXPECT_EQ(text, std::wstring(caption.begin(), caption.end()));
+  }
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < inputs.size(); ++j) {
+      RECT common{};
+      EXPECT_FALSE(IntersectRect(&common, &inputs[i].second, &inputs[j].second))
+          << inputs[i].first << " overlaps " << inputs[j].first;
+    }
   }
 }
 
