@@ -15,6 +15,10 @@ constexpr Entry kCatalogue[] = {
 #include "messages/catalogue.inc"
 };
 
+#include "messages/keys.inc"
+static_assert(std::size(kProblemCodeKeys) == static_cast<std::size_t>(kLastProblemCode) + 1);
+static_assert(std::size(kProblemDetailKeys) == static_cast<std::size_t>(kLastProblemDetail) + 1);
+
 std::string_view TextOf(Language language, std::string_view key) {
   const auto* found =
       std::lower_bound(std::begin(kCatalogue), std::end(kCatalogue), key,
@@ -62,6 +66,34 @@ std::u16string Utf16Of(std::string_view utf8) {
 
 std::string Decimal(std::uint64_t n) { return std::to_string(n); }
 
+// "1 field", "2 fields": `noun` counted as the catalogue's count.NOUN and
+// count.NOUNs word it.
+std::string Count(Language language, std::string_view noun, std::uint64_t n) {
+  std::string key = "count." + std::string(noun);
+  if (n != 1) key += 's';
+  return Format(language, key, [n](std::string_view name) -> std::optional<std::string> {
+    if (name == "n") return Decimal(n);
+    return std::nullopt;
+  });
+}
+
+// "NAME 0x40..0x4F: 16 free, ...": the spaces, or of them those that have
+// the bytes only across a bank boundary.
+std::string SpaceList(Language language, const std::vector<SpaceFree>& spaces, bool across_only) {
+  std::string list;
+  for (const SpaceFree& space : spaces) {
+    if (across_only && !space.across_bank) continue;
+    if (!list.empty()) list += TextOf(language, "list.joint");
+    const std::string range = HexNumber(space.first) + ".." + HexNumber(space.last);
+    list += Format(language, "SpaceFree", [&](std::string_view name) -> std::optional<std::string> {
+      if (name == "space") return space.name.empty() ? range : space.name + " " + range;
+      if (name == "free") return Decimal(space.free);
+      return std::nullopt;
+    });
+  }
+  return list;
+}
+
 }  // namespace
 
 std::span<const Entry> Catalogue() { return kCatalogue; }
@@ -82,124 +114,18 @@ std::u16string FormatUtf16(Language language, std::string_view key, const Values
   return out;
 }
 
-std::string CountBytes(Language language, std::uint64_t n) {
-  return Format(language, n == 1 ? "count.byte" : "count.bytes",
-                [n](std::string_view name) -> std::optional<std::string> {
-                  if (name == "n") return Decimal(n);
-                  return std::nullopt;
-                });
-}
+std::string CountBytes(Language language, std::uint64_t n) { return Count(language, "byte", n); }
 
 // Problems.
 
 std::string_view KeyOf(ProblemCode code) {
-  switch (code) {
-    case ProblemCode::kNoCode:
-      return "kNoCode";
-    case ProblemCode::kNotHexInTag:
-      return "kNotHexInTag";
-    case ProblemCode::kNoParams:
-      return "kNoParams";
-    case ProblemCode::kNoLineBreakCode:
-      return "kNoLineBreakCode";
-    case ProblemCode::kOddCount:
-      return "kOddCount";
-    case ProblemCode::kBadUtf8:
-      return "kBadUtf8";
-    case ProblemCode::kUnreadable:
-      return "kUnreadable";
-    case ProblemCode::kTooLong:
-      return "kTooLong";
-    case ProblemCode::kBadLine:
-      return "kBadLine";
-    case ProblemCode::kRoomPastEnd:
-      return "kRoomPastEnd";
-    case ProblemCode::kPastEnd:
-      return "kPastEnd";
-    case ProblemCode::kOverlap:
-      return "kOverlap";
-    case ProblemCode::kSameFile:
-      return "kSameFile";
-    case ProblemCode::kPointerUnmapped:
-      return "kPointerUnmapped";
-    case ProblemCode::kPointerOutside:
-      return "kPointerOutside";
-    case ProblemCode::kNoTerminator:
-      return "kNoTerminator";
-    case ProblemCode::kStringTooLong:
-      return "kStringTooLong";
-    case ProblemCode::kStringsOverlap:
-      return "kStringsOverlap";
-    case ProblemCode::kIntoTable:
-      return "kIntoTable";
-    case ProblemCode::kNotScript:
-      return "kNotScript";
-    case ProblemCode::kBadHeader:
-      return "kBadHeader";
-    case ProblemCode::kGameChanged:
-      return "kGameChanged";
-    case ProblemCode::kBadEntryLine:
-      return "kBadEntryLine";
-    case ProblemCode::kUnknownEntry:
-      return "kUnknownEntry";
-    case ProblemCode::kRepeatedEntry:
-      return "kRepeatedEntry";
-    case ProblemCode::kMissingEntry:
-      return "kMissingEntry";
-    case ProblemCode::kEndInText:
-      return "kEndInText";
-    case ProblemCode::kEndsInLead:
-      return "kEndsInLead";
-    case ProblemCode::kNoRoom:
-      return "kNoRoom";
-    case ProblemCode::kOutOfReach:
-      return "kOutOfReach";
-    case ProblemCode::kAcrossBank:
-      return "kAcrossBank";
-    case ProblemCode::kCantPoint:
-      return "kCantPoint";
-    case ProblemCode::kTooWide:
-      return "kTooWide";
-    case ProblemCode::kTooManyLines:
-      return "kTooManyLines";
-    case ProblemCode::kTblNotAnEntry:
-      return "kTblNotAnEntry";
-    case ProblemCode::kTblBadCode:
-      return "kTblBadCode";
-    case ProblemCode::kTblEmptyCode:
-      return "kTblEmptyCode";
-    case ProblemCode::kTblCodeTooLong:
-      return "kTblCodeTooLong";
-    case ProblemCode::kTblNoText:
-      return "kTblNoText";
-    case ProblemCode::kTblBadParams:
-      return "kTblBadParams";
-    case ProblemCode::kTblDuplicateCode:
-      return "kTblDuplicateCode";
-    case ProblemCode::kTblUnreachable:
-      return "kTblUnreachable";
-    case ProblemCode::kTblSwitch:
-      return "kTblSwitch";
-    case ProblemCode::kTblSameText:
-      return "kTblSameText";
-    case ProblemCode::kTblNeverRead:
-      return "kTblNeverRead";
-    case ProblemCode::kGridNotAnEntry:
-      return "kGridNotAnEntry";
-    case ProblemCode::kGridCodeTooLong:
-      return "kGridCodeTooLong";
-    case ProblemCode::kGridNoLeadByte:
-      return "kGridNoLeadByte";
-    case ProblemCode::kGridReservedByte:
-      return "kGridReservedByte";
-    case ProblemCode::kGridOtherBreak:
-      return "kGridOtherBreak";
-    case ProblemCode::kGridNotOneChar:
-      return "kGridNotOneChar";
-    case ProblemCode::kGridUnstorable:
-      return "kGridUnstorable";
-  }
-  return {};
+  const auto n = static_cast<std::size_t>(code);
+  return n < std::size(kProblemCodeKeys) ? kProblemCodeKeys[n] : std::string_view();
+}
+
+std::string_view KeyOf(ProblemDetail detail) {
+  const auto n = static_cast<std::size_t>(detail);
+  return n < std::size(kProblemDetailKeys) ? kProblemDetailKeys[n] : std::string_view();
 }
 
 std::string_view KeyOf(const Problem& p) {
@@ -210,8 +136,10 @@ std::string_view KeyOf(const Problem& p) {
       return p.ch != 0 ? "kEndInText.from" : "kEndInText";
     case ProblemCode::kNoRoom:
       // `what` names the spaces the script may use; no reason: no space line.
-      if (p.what.empty()) return p.reason.empty() ? "kNoRoom.no_spaces" : "kNoRoom";
-      return p.reason.empty() ? "kNoRoom.named.no_spaces" : "kNoRoom.named";
+      if (p.what.empty()) return p.spaces.empty() ? "kNoRoom.no_spaces" : "kNoRoom";
+      return p.spaces.empty() ? "kNoRoom.named.no_spaces" : "kNoRoom.named";
+    case ProblemCode::kOutOfReach:
+      return p.what.empty() ? "kOutOfReach" : "kOutOfReach.named";
     case ProblemCode::kPointerUnmapped:
       switch (p.map_error) {
         case PointerMapErrorCode::kBeforeStart:
@@ -260,7 +188,19 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "byte") return HexNumber(p.byte).substr(2);  // as it stands in a tag
     if (name == "what") return p.what;
     if (name == "other_what") return p.other_what;
-    if (name == "reason") return p.reason;
+    if (name == "reason") {
+      if (p.io) return IoReason(language, *p.io);
+      return Format(language, KeyOf(p.detail), ValuesOf(language, p));
+    }
+    if (name == "number") return Decimal(p.number);
+    if (name == "other_number") return Decimal(p.other_number);
+    if (name == "number_hex") return HexNumber(p.number);
+    if (name == "number_bytes") return CountBytes(language, p.number);
+    if (name == "field_count") return Count(language, "field", p.number);
+    if (name == "crc") return HexText(p.value, 8, HexCase::kLower);
+    if (name == "other_crc") return HexText(p.other_number, 8, HexCase::kLower);
+    if (name == "free_spaces") return SpaceList(language, p.spaces, false);
+    if (name == "across_spaces") return SpaceList(language, p.spaces, true);
     if (name == "game_bytes") return CountBytes(language, p.game_size);
     if (name == "span_bytes") return CountBytes(language, p.end - p.at);
     if (name == "over_bytes") return CountBytes(language, p.bytes - p.room);

@@ -45,6 +45,8 @@ std::string CountBytes(Language language, std::uint64_t n);
 // A problem: its key is its code's name as ja.po spells it ("kTblBadCode");
 // some take another form of it as their values say ("kSameFile.plan").
 std::string_view KeyOf(ProblemCode code);
+// A detail's key, "ProblemDetail.kBadRange"; empty for kNone.
+std::string_view KeyOf(ProblemDetail detail);
 std::string_view KeyOf(const Problem& problem);
 Values ValuesOf(Language language, const Problem& problem);
 // What is wrong, without where.

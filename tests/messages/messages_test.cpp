@@ -18,6 +18,12 @@ Values ValuesFor(std::string_view key, Language language) {
   static const Problem problem{ProblemCode::kNoCode};
   static const TableError table_error{TableErrorCode::kCannotOpen, "Zezovar.ini"};
   static const TableFolderError folder_error{TableFolderErrorCode::kNotFound, {"/a", "/b"}};
+  if (key == "SpaceFree") {
+    return [](std::string_view name) -> std::optional<std::string> {
+      if (name == "space" || name == "free") return "1";
+      return std::nullopt;
+    };
+  }
   if (key.starts_with("count.")) {
     return [](std::string_view name) -> std::optional<std::string> {
       if (name == "n") return "2";
@@ -27,7 +33,7 @@ Values ValuesFor(std::string_view key, Language language) {
   if (key.starts_with("TableError.")) return ValuesOf(language, table_error);
   if (key.starts_with("TableFolderError.")) return ValuesOf(language, folder_error);
   if (key.starts_with("IoErrorCode.")) return [](std::string_view) { return std::nullopt; };
-  return ValuesOf(language, problem);  // "k...", "Problem."
+  return ValuesOf(language, problem);  // "k...", "Problem.", "ProblemDetail."
 }
 
 // Each message has both languages, and every placeholder of each has a
@@ -62,12 +68,15 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
       problem.other_line = form & 1;
       problem.ch = form & 1 ? U'x' : 0;
       problem.what = form & 2 ? "spaces" : "";
-      problem.reason = form & 1 ? "why" : "";
+      if (form & 1) problem.spaces.push_back({});
       problem.at = form & 1 ? 8 : 0;
       problem.game_size = 8;
       problem.map_error = static_cast<PointerMapErrorCode>(form % 7);
       EXPECT_TRUE(has(KeyOf(problem))) << KeyOf(problem);
     }
+  }
+  for (int n = 1; n <= static_cast<int>(kLastProblemDetail); ++n) {
+    EXPECT_TRUE(has(KeyOf(static_cast<ProblemDetail>(n)))) << n;
   }
   for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kOther})
     EXPECT_TRUE(has(KeyOf(code)));
@@ -77,8 +86,10 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
 // placeholders.
 TEST(Format, ValuesAreNotFilledAgain) {
   Problem problem{ProblemCode::kBadLine, "{line}.txt", 3};
-  problem.reason = "{file} {line}";
-  EXPECT_EQ(Describe(Language::kEnglish, problem), "{line}.txt:3: {file} {line}");
+  problem.detail = ProblemDetail::kBadRange;
+  problem.what = "{file} {line}";
+  EXPECT_EQ(Describe(Language::kEnglish, problem),
+            "{line}.txt:3: '{file} {line}' is not a range START..END with START <= END");
 }
 
 // A name from the system that is not UTF-8 is shown byte by byte in the
