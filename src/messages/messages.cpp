@@ -320,13 +320,69 @@ std::string_view KeyOf(IoErrorCode code) {
   return {};
 }
 
-std::string IoReason(Language language, const IoError& error) {
-  if (language == Language::kEnglish && !error.reason.empty()) return error.reason;
-  if (language == Language::kJapanese) {
-    const std::u16string reason = LocalizedSystemReason(error.system_error);
-    if (!reason.empty()) return EncodeUtf8(reason);
+std::string_view KeyOf(IoDetail detail) {
+  switch (detail) {
+    case IoDetail::kNone:
+      return {};
+    case IoDetail::kNotWrittenYet:
+      return "IoDetail.kNotWrittenYet";
+    case IoDetail::kPastFileEnd:
+      return "IoDetail.kPastFileEnd";
+    case IoDetail::kCutShort:
+      return "IoDetail.kCutShort";
+    case IoDetail::kFileEnded:
+      return "IoDetail.kFileEnded";
+    case IoDetail::kEmptyName:
+      return "IoDetail.kEmptyName";
+    case IoDetail::kNotAFileName:
+      return "IoDetail.kNotAFileName";
+    case IoDetail::kReadPastEnd:
+      return "IoDetail.kReadPastEnd";
+    case IoDetail::kReadPastGame:
+      return "IoDetail.kReadPastGame";
+    case IoDetail::kResultDiffers:
+      return "IoDetail.kResultDiffers";
   }
-  return std::string(TextOf(language, KeyOf(error.code)));
+  return {};
+}
+
+Values ValuesOf(Language language, const IoError& error) {
+  return [language, &error](std::string_view name) -> std::optional<std::string> {
+    if (name == "first") return Decimal(error.first);
+    if (name == "last") return Decimal(error.last);
+    if (name == "size") return Decimal(error.size);
+    if (name == "file") return error.not_put_back;
+    if (name == "reason") {
+      return IoReason(language, IoErrorFromSystem(error.not_put_back, error.put_back_error));
+    }
+    return std::nullopt;
+  };
+}
+
+std::string IoReason(Language language, const IoError& error) {
+  std::string reason;
+  if (error.detail != IoDetail::kNone) {
+    reason = Format(language, KeyOf(error.detail), ValuesOf(language, error));
+  } else if (language == Language::kEnglish && !error.reason.empty()) {
+    reason = error.reason;
+  } else if (const std::u16string system = language == Language::kJapanese
+                                                ? LocalizedSystemReason(error.system_error)
+                                                : std::u16string();
+             !system.empty()) {
+    reason = EncodeUtf8(system);
+  } else {
+    reason = TextOf(language, KeyOf(error.code));
+  }
+  if (error.read_only) reason += TextOf(language, "IoError.read_only");
+  if (!error.not_put_back.empty()) {
+    reason += Format(language, "IoError.not_put_back", ValuesOf(language, error));
+    if (!error.kept_as.empty()) {
+      reason += Format(language, "IoError.kept_as", [&error](std::string_view name) {
+        return name == "file" ? std::optional<std::string>(error.kept_as) : std::nullopt;
+      });
+    }
+  }
+  return reason;
 }
 
 std::u16string IoReasonUtf16(Language language, const IoError& error) {
@@ -335,6 +391,92 @@ std::u16string IoReasonUtf16(Language language, const IoError& error) {
 
 std::string Message(Language language, const IoError& error) {
   return error.path + ": " + IoReason(language, error);
+}
+
+// Pointers-to and --into.
+
+namespace {
+
+constexpr std::string_view kFormatWordKeys[] = {
+    "FormatWordErrorCode.kNoType",      "FormatWordErrorCode.kUnknownType",
+    "FormatWordErrorCode.kUnknownWord", "FormatWordErrorCode.kBadNumber",
+    "FormatWordErrorCode.kBadValue",    "FormatWordErrorCode.kRepeated",
+    "FormatWordErrorCode.kRelativeWith", "FormatWordErrorCode.kBadRange",
+};
+static_assert(std::size(kFormatWordKeys) ==
+              static_cast<std::size_t>(FormatWordErrorCode::kBadRange) + 1);
+
+constexpr std::string_view kMapErrorKeys[] = {
+    "PointerMapErrorCode.kBelowHeader",   "PointerMapErrorCode.kDoesNotFit",
+    "PointerMapErrorCode.kNotMappedBack", "PointerMapErrorCode.kNotAnAddress",
+    "PointerMapErrorCode.kBeforeStart",   "PointerMapErrorCode.kPastLastOffset",
+    "PointerMapErrorCode.kOutsideWindow",
+};
+static_assert(std::size(kMapErrorKeys) ==
+              static_cast<std::size_t>(PointerMapErrorCode::kOutsideWindow) + 1);
+
+std::string_view KeyIn(std::span<const std::string_view> keys, std::size_t n) {
+  return n < keys.size() ? keys[n] : std::string_view();
+}
+
+}  // namespace
+
+std::string Message(Language language, FormatWordErrorCode code) {
+  return std::string(TextOf(language, KeyIn(kFormatWordKeys, static_cast<std::size_t>(code))));
+}
+
+std::string Message(Language language, PointerMapErrorCode code) {
+  return std::string(TextOf(language, KeyIn(kMapErrorKeys, static_cast<std::size_t>(code))));
+}
+
+std::string Message(Language language, const UnreachableTarget& target, std::string_view game) {
+  return Format(language, target.why ? "UnreachableTarget" : "UnreachableTarget.past_end",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "offset") return OffsetHex(target.offset);
+                  if (name == "game") return std::string(game);
+                  if (name == "why" && target.why) return Message(language, *target.why);
+                  return std::nullopt;
+                });
+}
+
+std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
+                           std::uint64_t end, std::uint64_t size) {
+  return Format(language, "PlacementErrorCode.kPastEnd",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "game") return std::string(game);
+                  if (name == "offset") return HexNumber(offset);
+                  if (name == "end") return HexNumber(end);
+                  if (name == "size_bytes") return CountBytes(language, size);
+                  return std::nullopt;
+                });
+}
+
+std::string TooLongMessage(Language language, std::uint64_t bytes, std::uint64_t room) {
+  return Format(language, "PlacementErrorCode.kTooLong",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "over_bytes") return CountBytes(language, bytes - room);
+                  if (name == "room_bytes") return CountBytes(language, room);
+                  if (name == "size_bytes") return CountBytes(language, bytes);
+                  return std::nullopt;
+                });
+}
+
+std::string FirstPastRoomMessage(Language language, std::string_view what, char32_t ch,
+                                 std::uint64_t pair) {
+  return Format(language, "PlacementErrorCode.kTooLong." + std::string(what),
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "ch") return DescribeChar(ch);
+                  if (name == "pair") return Decimal(pair);
+                  return std::nullopt;
+                });
+}
+
+std::string UnchangedMessage(Language language, std::string_view game) {
+  return Format(language, "PlacementErrorCode.unchanged",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "game") return std::string(game);
+                  return std::nullopt;
+                });
 }
 
 }  // namespace binconv::messages
