@@ -151,7 +151,7 @@ ExitStatus RunInsert(const ParsedArgs& args) {
   JobProgress progress;
   ProgressReader reader(progress.Step(kCrcStep));
   if (auto size = reader.Open(PathFromUtf8(target->game)); !size) {
-    PrintError(DescribeIoError(size.error()));
+    PrintError(Describe(size.error()));
     return ExitStatus::kError;
   }
   const bool dry_run = args.Has("dry-run");

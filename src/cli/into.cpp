@@ -3,6 +3,7 @@
 #include "cli/common.h"
 #include "cli/io.h"
 #include "cli/problems.h"
+#include "messages/messages.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
@@ -13,13 +14,11 @@ std::string ByteCount(std::uint64_t n) { return Counted(n, "byte"); }
 
 std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
                             std::uint64_t size) {
-  return game + ": bytes " + HexNumber(offset) + " to " + HexNumber(end) + " reach past its end (" +
-         ByteCount(size) + ")";
+  return messages::PastEndMessage(messages::Language::kEnglish, game, offset, end, size);
 }
 
 std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room) {
-  return ByteCount(bytes - room) + " too long for the room of " + ByteCount(room) + " (" +
-         ByteCount(bytes) + " in all)";
+  return messages::TooLongMessage(messages::Language::kEnglish, bytes, room);
 }
 
 Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args,
@@ -74,18 +73,13 @@ Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
     } else {
       std::string message = DescribeTooLong(error->end, error->limit);
       if (std::optional<TextPlace> place = locate()) {
-        message = Position(ShownName(input_name), place->line, place->column) + message + "; ";
-        if (what == "pair") {
-          message += "pair " + std::to_string(error->limit + 1) +
-                     ", which starts here, is the first that does not fit";
-        } else {
-          message +=
-              DescribeChar(place->ch) + " is the first " + std::string(what) + " that does not fit";
-        }
+        message = Position(ShownName(input_name), place->line, place->column) + message + "; " +
+                  messages::FirstPastRoomMessage(messages::Language::kEnglish, what, place->ch,
+                                                 error->limit + 1);
       } else {
         message = ShownName(input_name) + ": " + message;
       }
-      PrintError(message + "; " + game + " is unchanged");
+      PrintError(message + "; " + messages::UnchangedMessage(messages::Language::kEnglish, game));
     }
     return Failure(ExitStatus::kRejected);
   }

@@ -62,7 +62,8 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args);
 
 // Checks the bytes against the room, fills it and replaces GAME with the
 // patched copy. When the bytes are too long, `locate` finds the first
-// character (or pair) that doesn't fit, which `what` names.
+// character (or pair) that doesn't fit, which `what` names: "character" or
+// "pair".
 Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
               const std::string& input_name, std::string_view what,
               const std::function<std::optional<TextPlace>()>& locate);

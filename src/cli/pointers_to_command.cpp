@@ -156,7 +156,7 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
     const bool told = !size && (size.error().code == IoErrorCode::kNotFound ||
                                 size.error().code == IoErrorCode::kPermissionDenied);
     PrintError(told && request.game != kStdioName
-                   ? DescribeIoError(size.error())
+                   ? Describe(size.error())
                    : "--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder "
                      "or standard input: " + request.game);
     return ExitStatus::kError;

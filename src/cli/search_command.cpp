@@ -177,7 +177,7 @@ ExitStatus RunRelativeSearch(const ParsedArgs& args) {
   if (auto name = args.Value("save-tbl")) {
     const std::string tbl = WriteTbl(found->tbl).bytes;
     if (auto written = ReplaceFileAtomically(PathFromUtf8(*name), Bytes(tbl)); !written) {
-      PrintError(DescribeIoError(written.error()));
+      PrintError(Describe(written.error()));
       return ExitStatus::kError;
     }
     PrintLine("wrote " + std::to_string(found->tbl.size()) + " entries (" +

@@ -15,6 +15,10 @@ constexpr Entry kCatalogue[] = {
 #include "messages/catalogue.inc"
 };
 
+#include "messages/keys.inc"
+static_assert(std::size(kProblemCodeKeys) == static_cast<std::size_t>(kLastProblemCode) + 1);
+static_assert(std::size(kProblemDetailKeys) == static_cast<std::size_t>(kLastProblemDetail) + 1);
+
 std::string_view TextOf(Language language, std::string_view key) {
   const auto* found =
       std::lower_bound(std::begin(kCatalogue), std::end(kCatalogue), key,
@@ -62,6 +66,34 @@ std::u16string Utf16Of(std::string_view utf8) {
 
 std::string Decimal(std::uint64_t n) { return std::to_string(n); }
 
+// "1 field", "2 fields": `noun` counted as the catalogue's count.NOUN and
+// count.NOUNs word it.
+std::string Count(Language language, std::string_view noun, std::uint64_t n) {
+  std::string key = "count." + std::string(noun);
+  if (n != 1) key += 's';
+  return Format(language, key, [n](std::string_view name) -> std::optional<std::string> {
+    if (name == "n") return Decimal(n);
+    return std::nullopt;
+  });
+}
+
+// "NAME 0x40..0x4F: 16 free, ...": the spaces, or of them those that have
+// the bytes only across a bank boundary.
+std::string SpaceList(Language language, const std::vector<SpaceFree>& spaces, bool across_only) {
+  std::string list;
+  for (const SpaceFree& space : spaces) {
+    if (across_only && !space.across_bank) continue;
+    if (!list.empty()) list += TextOf(language, "list.joint");
+    const std::string range = HexNumber(space.first) + ".." + HexNumber(space.last);
+    list += Format(language, "SpaceFree", [&](std::string_view name) -> std::optional<std::string> {
+      if (name == "space") return space.name.empty() ? range : space.name + " " + range;
+      if (name == "free") return Decimal(space.free);
+      return std::nullopt;
+    });
+  }
+  return list;
+}
+
 }  // namespace
 
 std::span<const Entry> Catalogue() { return kCatalogue; }
@@ -82,132 +114,18 @@ std::u16string FormatUtf16(Language language, std::string_view key, const Values
   return out;
 }
 
-std::string CountBytes(Language language, std::uint64_t n) {
-  return Format(language, n == 1 ? "count.byte" : "count.bytes",
-                [n](std::string_view name) -> std::optional<std::string> {
-                  if (name == "n") return Decimal(n);
-                  return std::nullopt;
-                });
-}
+std::string CountBytes(Language language, std::uint64_t n) { return Count(language, "byte", n); }
 
 // Problems.
 
 std::string_view KeyOf(ProblemCode code) {
-  switch (code) {
-    case ProblemCode::kNoCode:
-      return "kNoCode";
-    case ProblemCode::kNotHexInTag:
-      return "kNotHexInTag";
-    case ProblemCode::kLineBreakInTag:
-      return "kLineBreakInTag";
-    case ProblemCode::kUnclosedTag:
-      return "kUnclosedTag";
-    case ProblemCode::kNestedTag:
-      return "kNestedTag";
-    case ProblemCode::kEmptyTag:
-      return "kEmptyTag";
-    case ProblemCode::kStrayTagClose:
-      return "kStrayTagClose";
-    case ProblemCode::kNoParams:
-      return "kNoParams";
-    case ProblemCode::kNoLineBreakCode:
-      return "kNoLineBreakCode";
-    case ProblemCode::kOddCount:
-      return "kOddCount";
-    case ProblemCode::kBadUtf8:
-      return "kBadUtf8";
-    case ProblemCode::kUnreadable:
-      return "kUnreadable";
-    case ProblemCode::kTooLong:
-      return "kTooLong";
-    case ProblemCode::kBadLine:
-      return "kBadLine";
-    case ProblemCode::kRoomPastEnd:
-      return "kRoomPastEnd";
-    case ProblemCode::kPastEnd:
-      return "kPastEnd";
-    case ProblemCode::kOverlap:
-      return "kOverlap";
-    case ProblemCode::kSameFile:
-      return "kSameFile";
-    case ProblemCode::kPointerUnmapped:
-      return "kPointerUnmapped";
-    case ProblemCode::kPointerOutside:
-      return "kPointerOutside";
-    case ProblemCode::kNoTerminator:
-      return "kNoTerminator";
-    case ProblemCode::kStringTooLong:
-      return "kStringTooLong";
-    case ProblemCode::kStringsOverlap:
-      return "kStringsOverlap";
-    case ProblemCode::kIntoTable:
-      return "kIntoTable";
-    case ProblemCode::kNotScript:
-      return "kNotScript";
-    case ProblemCode::kBadHeader:
-      return "kBadHeader";
-    case ProblemCode::kGameChanged:
-      return "kGameChanged";
-    case ProblemCode::kBadEntryLine:
-      return "kBadEntryLine";
-    case ProblemCode::kUnknownEntry:
-      return "kUnknownEntry";
-    case ProblemCode::kRepeatedEntry:
-      return "kRepeatedEntry";
-    case ProblemCode::kMissingEntry:
-      return "kMissingEntry";
-    case ProblemCode::kEndInText:
-      return "kEndInText";
-    case ProblemCode::kEndsInLead:
-      return "kEndsInLead";
-    case ProblemCode::kNoRoom:
-      return "kNoRoom";
-    case ProblemCode::kOutOfReach:
-      return "kOutOfReach";
-    case ProblemCode::kAcrossBank:
-      return "kAcrossBank";
-    case ProblemCode::kCantPoint:
-      return "kCantPoint";
-    case ProblemCode::kTooWide:
-      return "kTooWide";
-    case ProblemCode::kTooManyLines:
-      return "kTooManyLines";
-    case ProblemCode::kTblNotAnEntry:
-      return "kTblNotAnEntry";
-    case ProblemCode::kTblBadCode:
-      return "kTblBadCode";
-    case ProblemCode::kTblEmptyCode:
-      return "kTblEmptyCode";
-    case ProblemCode::kTblCodeTooLong:
-      return "kTblCodeTooLong";
-    case ProblemCode::kTblBadParams:
-      return "kTblBadParams";
-    case ProblemCode::kTblDuplicateCode:
-      return "kTblDuplicateCode";
-    case ProblemCode::kTblUnreachable:
-      return "kTblUnreachable";
-    case ProblemCode::kTblSwitch:
-      return "kTblSwitch";
-    case ProblemCode::kTblSameText:
-      return "kTblSameText";
-    case ProblemCode::kTblNeverRead:
-      return "kTblNeverRead";
-    case ProblemCode::kGridNotAnEntry:
-      return "kGridNotAnEntry";
-    case ProblemCode::kGridCodeTooLong:
-      return "kGridCodeTooLong";
-    case ProblemCode::kGridNoLeadByte:
-      return "kGridNoLeadByte";
-    case ProblemCode::kGridReservedByte:
-      return "kGridReservedByte";
-    case ProblemCode::kGridOtherBreak:
-      return "kGridOtherBreak";
-    case ProblemCode::kGridNotOneChar:
-      return "kGridNotOneChar";
-    case ProblemCode::kGridUnstorable:
-      return "kGridUnstorable";
-  }
-  return {};
+  const auto n = static_cast<std::size_t>(code);
+  return n < std::size(kProblemCodeKeys) ? kProblemCodeKeys[n] : std::string_view();
+}
+
+std::string_view KeyOf(ProblemDetail detail) {
+  const auto n = static_cast<std::size_t>(detail);
+  return n < std::size(kProblemDetailKeys) ? kProblemDetailKeys[n] : std::string_view();
 }
 
 std::string_view KeyOf(const Problem& p) {
@@ -218,8 +136,10 @@ std::string_view KeyOf(const Problem& p) {
       return p.ch != 0 ? "kEndInText.from" : "kEndInText";
     case ProblemCode::kNoRoom:
       // `what` names the spaces the script may use; no reason: no space line.
-      if (p.what.empty()) return p.reason.empty() ? "kNoRoom.no_spaces" : "kNoRoom";
-      return p.reason.empty() ? "kNoRoom.named.no_spaces" : "kNoRoom.named";
+      if (p.what.empty()) return p.spaces.empty() ? "kNoRoom.no_spaces" : "kNoRoom";
+      return p.spaces.empty() ? "kNoRoom.named.no_spaces" : "kNoRoom.named";
+    case ProblemCode::kOutOfReach:
+      return p.what.empty() ? "kOutOfReach" : "kOutOfReach.named";
     case ProblemCode::kPointerUnmapped:
       switch (p.map_error) {
         case PointerMapErrorCode::kBeforeStart:
@@ -268,7 +188,19 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "byte") return HexNumber(p.byte).substr(2);  // as it stands in a tag
     if (name == "what") return p.what;
     if (name == "other_what") return p.other_what;
-    if (name == "reason") return p.reason;
+    if (name == "reason") {
+      if (p.io) return IoReason(language, *p.io);
+      return Format(language, KeyOf(p.detail), ValuesOf(language, p));
+    }
+    if (name == "number") return Decimal(p.number);
+    if (name == "other_number") return Decimal(p.other_number);
+    if (name == "number_hex") return HexNumber(p.number);
+    if (name == "number_bytes") return CountBytes(language, p.number);
+    if (name == "field_count") return Count(language, "field", p.number);
+    if (name == "crc") return HexText(p.value, 8, HexCase::kLower);
+    if (name == "other_crc") return HexText(p.other_number, 8, HexCase::kLower);
+    if (name == "free_spaces") return SpaceList(language, p.spaces, false);
+    if (name == "across_spaces") return SpaceList(language, p.spaces, true);
     if (name == "game_bytes") return CountBytes(language, p.game_size);
     if (name == "span_bytes") return CountBytes(language, p.end - p.at);
     if (name == "over_bytes") return CountBytes(language, p.bytes - p.room);
@@ -388,13 +320,69 @@ std::string_view KeyOf(IoErrorCode code) {
   return {};
 }
 
-std::string IoReason(Language language, const IoError& error) {
-  if (language == Language::kEnglish && !error.reason.empty()) return error.reason;
-  if (language == Language::kJapanese) {
-    const std::u16string reason = LocalizedSystemReason(error.system_error);
-    if (!reason.empty()) return EncodeUtf8(reason);
+std::string_view KeyOf(IoDetail detail) {
+  switch (detail) {
+    case IoDetail::kNone:
+      return {};
+    case IoDetail::kNotWrittenYet:
+      return "IoDetail.kNotWrittenYet";
+    case IoDetail::kPastFileEnd:
+      return "IoDetail.kPastFileEnd";
+    case IoDetail::kCutShort:
+      return "IoDetail.kCutShort";
+    case IoDetail::kFileEnded:
+      return "IoDetail.kFileEnded";
+    case IoDetail::kEmptyName:
+      return "IoDetail.kEmptyName";
+    case IoDetail::kNotAFileName:
+      return "IoDetail.kNotAFileName";
+    case IoDetail::kReadPastEnd:
+      return "IoDetail.kReadPastEnd";
+    case IoDetail::kReadPastGame:
+      return "IoDetail.kReadPastGame";
+    case IoDetail::kResultDiffers:
+      return "IoDetail.kResultDiffers";
   }
-  return std::string(TextOf(language, KeyOf(error.code)));
+  return {};
+}
+
+Values ValuesOf(Language language, const IoError& error) {
+  return [language, &error](std::string_view name) -> std::optional<std::string> {
+    if (name == "first") return Decimal(error.first);
+    if (name == "last") return Decimal(error.last);
+    if (name == "size") return Decimal(error.size);
+    if (name == "file") return error.not_put_back;
+    if (name == "reason") {
+      return IoReason(language, IoErrorFromSystem(error.not_put_back, error.put_back_error));
+    }
+    return std::nullopt;
+  };
+}
+
+std::string IoReason(Language language, const IoError& error) {
+  std::string reason;
+  if (error.detail != IoDetail::kNone) {
+    reason = Format(language, KeyOf(error.detail), ValuesOf(language, error));
+  } else if (language == Language::kEnglish && !error.reason.empty()) {
+    reason = error.reason;
+  } else if (const std::u16string system = language == Language::kJapanese
+                                                ? LocalizedSystemReason(error.system_error)
+                                                : std::u16string();
+             !system.empty()) {
+    reason = EncodeUtf8(system);
+  } else {
+    reason = TextOf(language, KeyOf(error.code));
+  }
+  if (error.read_only) reason += TextOf(language, "IoError.read_only");
+  if (!error.not_put_back.empty()) {
+    reason += Format(language, "IoError.not_put_back", ValuesOf(language, error));
+    if (!error.kept_as.empty()) {
+      reason += Format(language, "IoError.kept_as", [&error](std::string_view name) {
+        return name == "file" ? std::optional<std::string>(error.kept_as) : std::nullopt;
+      });
+    }
+  }
+  return reason;
 }
 
 std::u16string IoReasonUtf16(Language language, const IoError& error) {
@@ -403,6 +391,92 @@ std::u16string IoReasonUtf16(Language language, const IoError& error) {
 
 std::string Message(Language language, const IoError& error) {
   return error.path + ": " + IoReason(language, error);
+}
+
+// Pointers-to and --into.
+
+namespace {
+
+constexpr std::string_view kFormatWordKeys[] = {
+    "FormatWordErrorCode.kNoType",      "FormatWordErrorCode.kUnknownType",
+    "FormatWordErrorCode.kUnknownWord", "FormatWordErrorCode.kBadNumber",
+    "FormatWordErrorCode.kBadValue",    "FormatWordErrorCode.kRepeated",
+    "FormatWordErrorCode.kRelativeWith", "FormatWordErrorCode.kBadRange",
+};
+static_assert(std::size(kFormatWordKeys) ==
+              static_cast<std::size_t>(FormatWordErrorCode::kBadRange) + 1);
+
+constexpr std::string_view kMapErrorKeys[] = {
+    "PointerMapErrorCode.kBelowHeader",   "PointerMapErrorCode.kDoesNotFit",
+    "PointerMapErrorCode.kNotMappedBack", "PointerMapErrorCode.kNotAnAddress",
+    "PointerMapErrorCode.kBeforeStart",   "PointerMapErrorCode.kPastLastOffset",
+    "PointerMapErrorCode.kOutsideWindow",
+};
+static_assert(std::size(kMapErrorKeys) ==
+              static_cast<std::size_t>(PointerMapErrorCode::kOutsideWindow) + 1);
+
+std::string_view KeyIn(std::span<const std::string_view> keys, std::size_t n) {
+  return n < keys.size() ? keys[n] : std::string_view();
+}
+
+}  // namespace
+
+std::string Message(Language language, FormatWordErrorCode code) {
+  return std::string(TextOf(language, KeyIn(kFormatWordKeys, static_cast<std::size_t>(code))));
+}
+
+std::string Message(Language language, PointerMapErrorCode code) {
+  return std::string(TextOf(language, KeyIn(kMapErrorKeys, static_cast<std::size_t>(code))));
+}
+
+std::string Message(Language language, const UnreachableTarget& target, std::string_view game) {
+  return Format(language, target.why ? "UnreachableTarget" : "UnreachableTarget.past_end",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "offset") return OffsetHex(target.offset);
+                  if (name == "game") return std::string(game);
+                  if (name == "why" && target.why) return Message(language, *target.why);
+                  return std::nullopt;
+                });
+}
+
+std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
+                           std::uint64_t end, std::uint64_t size) {
+  return Format(language, "PlacementErrorCode.kPastEnd",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "game") return std::string(game);
+                  if (name == "offset") return HexNumber(offset);
+                  if (name == "end") return HexNumber(end);
+                  if (name == "size_bytes") return CountBytes(language, size);
+                  return std::nullopt;
+                });
+}
+
+std::string TooLongMessage(Language language, std::uint64_t bytes, std::uint64_t room) {
+  return Format(language, "PlacementErrorCode.kTooLong",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "over_bytes") return CountBytes(language, bytes - room);
+                  if (name == "room_bytes") return CountBytes(language, room);
+                  if (name == "size_bytes") return CountBytes(language, bytes);
+                  return std::nullopt;
+                });
+}
+
+std::string FirstPastRoomMessage(Language language, std::string_view what, char32_t ch,
+                                 std::uint64_t pair) {
+  return Format(language, "PlacementErrorCode.kTooLong." + std::string(what),
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "ch") return DescribeChar(ch);
+                  if (name == "pair") return Decimal(pair);
+                  return std::nullopt;
+                });
+}
+
+std::string UnchangedMessage(Language language, std::string_view game) {
+  return Format(language, "PlacementErrorCode.unchanged",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "game") return std::string(game);
+                  return std::nullopt;
+                });
 }
 
 }  // namespace binconv::messages

@@ -13,6 +13,9 @@
 #include "chartable/table_folders.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
+#include "scan/byte_scan.h"
+#include "script/placement.h"
+#include "script/pointer_format.h"
 
 namespace binconv::messages {
 
@@ -45,6 +48,8 @@ std::string CountBytes(Language language, std::uint64_t n);
 // A problem: its key is its code's name as ja.po spells it ("kTblBadCode");
 // some take another form of it as their values say ("kSameFile.plan").
 std::string_view KeyOf(ProblemCode code);
+// A detail's key, "ProblemDetail.kBadRange"; empty for kNone.
+std::string_view KeyOf(ProblemDetail detail);
 std::string_view KeyOf(const Problem& problem);
 Values ValuesOf(Language language, const Problem& problem);
 // What is wrong, without where.
@@ -71,9 +76,29 @@ std::u16string MessageUtf16(Language language, const TableFolderError& error);
 // has them in the language (English on POSIX, the user's language on
 // Windows), else the catalogue's for the kind of failure.
 std::string_view KeyOf(IoErrorCode code);
+std::string_view KeyOf(IoDetail detail);
+// {first}, {last}, {size}; {file} and {reason}: the file not put back, and why.
+Values ValuesOf(Language language, const IoError& error);
 std::string IoReason(Language language, const IoError& error);
 std::u16string IoReasonUtf16(Language language, const IoError& error);
 // "PATH: reason"
 std::string Message(Language language, const IoError& error);
+
+// Why the words of pointers-to's --format make no format (the word is named
+// by the caller), and why no pointer of a format can lead to an offset.
+std::string Message(Language language, FormatWordErrorCode code);
+std::string Message(Language language, PointerMapErrorCode code);
+// Why pointers-to finds no pointer to `target` of the game named `game`.
+std::string Message(Language language, const UnreachableTarget& target, std::string_view game);
+
+// Bytes for the room of --into: past the end of `game` (its `size` bytes),
+// too long for the room, what first does not fit ("character" with `ch`,
+// "pair" with the pair's number), and that the game is left unchanged.
+std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
+                           std::uint64_t end, std::uint64_t size);
+std::string TooLongMessage(Language language, std::uint64_t bytes, std::uint64_t room);
+std::string FirstPastRoomMessage(Language language, std::string_view what, char32_t ch,
+                                 std::uint64_t pair);
+std::string UnchangedMessage(Language language, std::string_view game);
 
 }  // namespace binconv::messages

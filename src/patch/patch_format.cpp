@@ -70,7 +70,7 @@ class CheckingStreams final : public detail::PatchStreams {
   // Stops the applier; the caller reads differs_at().
   Result<Unit, IoError> Differ(std::uint64_t at) {
     differs_at_ = at;
-    return Unexpected(IoError{IoErrorCode::kOutOfRange, "", 0, "The result differs"});
+    return Unexpected(DetailedIoError(IoErrorCode::kOutOfRange, "", IoDetail::kResultDiffers));
   }
 
   PatchInput& original_;

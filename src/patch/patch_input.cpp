@@ -7,7 +7,7 @@ namespace binconv {
 
 Result<Unit, IoError> MemoryInput::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
   if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
-    return Unexpected(IoError{IoErrorCode::kOutOfRange, "", 0, "Read past the end"});
+    return Unexpected(DetailedIoError(IoErrorCode::kOutOfRange, "", IoDetail::kReadPastEnd));
   }
   if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
   return Unit{};

@@ -70,7 +70,15 @@ std::filesystem::path TempNameFor(const std::filesystem::path& name, std::random
 
 }  // namespace
 
-std::string DescribeIoError(const IoError& error) { return error.path + ": " + error.reason; }
+IoError DetailedIoError(IoErrorCode code, std::string path, IoDetail detail, std::uint64_t first,
+                        std::uint64_t last, std::uint64_t size) {
+  IoError error{code, std::move(path), 0, ""};
+  error.detail = detail;
+  error.first = first;
+  error.last = last;
+  error.size = size;
+  return error;
+}
 
 IoErrorCode platform::CodeFromError(std::span<const ErrorMeaning> meanings, int system_error) {
   for (const ErrorMeaning& meaning : meanings) {
@@ -159,9 +167,8 @@ Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
                                                  std::span<std::uint8_t> bytes) {
   if (file_ == kNoFile) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > written_ || bytes.size() > written_ - offset) {
-    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                   "Bytes " + std::to_string(offset) + " to " +
-                       std::to_string(offset + bytes.size()) + " have not been written yet"});
+    return Unexpected(DetailedIoError(IoErrorCode::kOutOfRange, shown_, IoDetail::kNotWrittenYet,
+                                      offset, offset + bytes.size()));
   }
   // Whatever still waits in the buffer must be in the file to be read.
   if (!buffer_.empty() && offset + bytes.size() > written_ - buffer_.size()) {
@@ -180,7 +187,7 @@ Result<Unit, IoError> AtomicFileWriter::ReadBack(std::uint64_t offset,
   if (error != 0) return Fail(error);
   if (got != bytes.size()) {
     Abort();
-    return Unexpected(IoError{IoErrorCode::kOther, shown_, 0, "The temporary file was cut short"});
+    return Unexpected(DetailedIoError(IoErrorCode::kOther, shown_, IoDetail::kCutShort));
   }
   return Unit{};
 }
@@ -189,10 +196,8 @@ Result<Unit, IoError> AtomicFileWriter::WriteAt(std::uint64_t offset,
                                                 std::span<const std::uint8_t> bytes) {
   if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > copy_size_ || bytes.size() > copy_size_ - offset) {
-    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                   "Bytes " + std::to_string(offset) + " to " +
-                       std::to_string(offset + bytes.size()) + " reach past the end of the file (" +
-                       std::to_string(copy_size_) + " bytes)"});
+    return Unexpected(DetailedIoError(IoErrorCode::kOutOfRange, shown_, IoDetail::kPastFileEnd,
+                                      offset, offset + bytes.size(), copy_size_));
   }
   if (bytes.empty()) return Unit{};
   if (const int error = ops_.WriteAt(file_, offset, bytes.data(), bytes.size()); error != 0) {
@@ -206,10 +211,8 @@ Result<Unit, IoError> AtomicFileWriter::FillAt(std::uint64_t offset, std::uint64
   if (file_ == kNoFile || !copy_) return Unexpected(IoErrorFromErrno(shown_, EBADF));
   if (offset > copy_size_ || count > copy_size_ - offset) {
     const std::uint64_t end = count > UINT64_MAX - offset ? UINT64_MAX : offset + count;
-    return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                   "Bytes " + std::to_string(offset) + " to " + std::to_string(end) +
-                       " reach past the end of the file (" + std::to_string(copy_size_) +
-                       " bytes)"});
+    return Unexpected(DetailedIoError(IoErrorCode::kOutOfRange, shown_, IoDetail::kPastFileEnd,
+                                      offset, end, copy_size_));
   }
   std::array<std::uint8_t, 4096> run;
   run.fill(byte);
@@ -231,7 +234,9 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   owner_kept_ = true;
   target_ = target;
   shown_ = PathToUtf8(target);
-  if (target_.empty()) return Unexpected(IoError{IoErrorCode::kInvalidName, shown_, 0, "Empty file name"});
+  if (target_.empty()) {
+    return Unexpected(DetailedIoError(IoErrorCode::kInvalidName, shown_, IoDetail::kEmptyName));
+  }
 
   Result<platform::TargetState, IoError> state = platform::InspectTarget(target_, shown_);
   if (!state) return Unexpected(state.error());
@@ -241,7 +246,7 @@ Result<Unit, IoError> AtomicFileWriter::Begin(const std::filesystem::path& targe
   real_ = state.value().real;
   const std::filesystem::path name = real_.filename();
   if (name.empty() || name == "." || name == "..") {
-    return Unexpected(IoError{IoErrorCode::kInvalidName, shown_, 0, "Not a file name"});
+    return Unexpected(DetailedIoError(IoErrorCode::kInvalidName, shown_, IoDetail::kNotAFileName));
   }
   const std::filesystem::path dir = real_.parent_path();
   std::random_device random;
@@ -394,9 +399,9 @@ void PutBackReplaced(std::span<const std::unique_ptr<AtomicFileWriter>> writers,
     const int undo_error = kept[i].empty() ? ops.Remove(real) : ops.Rename(kept[i], real);
     if (undo_error == 0 || told) continue;
     told = true;
-    error.reason += "; and " + PathToUtf8(files[i].target) + " could not be put back (" +
-                    IoErrorFromSystem("", undo_error).reason + ")";
-    if (!kept[i].empty()) error.reason += "; the old one is kept as " + PathToUtf8(kept[i]);
+    error.not_put_back = PathToUtf8(files[i].target);
+    error.put_back_error = undo_error;
+    if (!kept[i].empty()) error.kept_as = PathToUtf8(kept[i]);
   }
 }
 
@@ -559,8 +564,8 @@ Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::ui
                                                           out.size() - done, got);
     if (error != 0) return Unexpected(IoErrorFromSystem(shown_, error));
     if (got == 0) {
-      return Unexpected(IoError{IoErrorCode::kOutOfRange, shown_, 0,
-                     "The file ended at " + std::to_string(offset + done) + " bytes"});
+      return Unexpected(DetailedIoError(IoErrorCode::kOutOfRange, shown_, IoDetail::kFileEnded, 0,
+                                        0, offset + done));
     }
     done += got;
   }

@@ -30,16 +30,42 @@ enum class IoErrorCode {
   kOther,             // any other system error; reason says which
 };
 
+// Why a file failed where the system gave no reason of its own; the messages
+// word each (first, last and size are IoError's numbers).
+enum class IoDetail {
+  kNone,           // the system's reason, or none
+  kNotWrittenYet,  // bytes first to last of a file being written are not there yet
+  kPastFileEnd,    // bytes first to last reach past the end of the file of `size` bytes
+  kCutShort,       // the temporary file is shorter than what was written to it
+  kFileEnded,      // the file ended at `size` bytes, before what was asked for
+  kEmptyName,      // the name is empty
+  kNotAFileName,   // the name ends in ".", ".." or a separator
+  kReadPastEnd,    // a read past the end of what is held in memory
+  kReadPastGame,   // a read past the end of the game
+  kResultDiffers,  // a patch's result differs from the modified file
+};
+
 struct IoError {
   IoErrorCode code;
   std::string path;    // the name as the user gave it, UTF-8
   int system_error;    // errno on POSIX, a Windows error code (GetLastError) on
                        // Windows; 0 when the error did not come from the system
   std::string reason;  // English text of the system's reason, UTF-8
+  IoDetail detail = IoDetail::kNone;
+  std::uint64_t first = 0;
+  std::uint64_t last = 0;
+  std::uint64_t size = 0;
+  bool read_only = false;  // the system refused because the file is read-only
+  // When a failed group of writes could not put an old file back: that
+  // file, the system's error, and where the old one is kept (empty: none).
+  std::string not_put_back{};
+  int put_back_error = 0;
+  std::string kept_as{};
 };
 
-// "PATH: reason"
-std::string DescribeIoError(const IoError& error);
+// An error of `code` that `detail` explains, with its numbers.
+IoError DetailedIoError(IoErrorCode code, std::string path, IoDetail detail,
+                        std::uint64_t first = 0, std::uint64_t last = 0, std::uint64_t size = 0);
 // From a C library errno value, on either system.
 IoError IoErrorFromErrno(std::string path, int system_error);
 // From an error of the system's own file calls, as FileOps reports them.
@@ -119,8 +145,6 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path);
 // The size of an existing regular file; an error for anything else.
 Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path);
 
-// The reason given for kNotRegularFile.
-inline constexpr char kNotRegularFileReason[] = "Not a regular file (a device, pipe or socket)";
 
 // When `path` names an open descriptor (/dev/stdout, /dev/fd/N, /proc/PID/fd/N,
 // or a chain of links through one), a handle that writes to that same open

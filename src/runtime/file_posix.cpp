@@ -114,7 +114,7 @@ bool IsReadOnly(const std::string& path, const struct stat& st) {
 
 IoError ReadOnlyError(std::string path) {
   IoError error = IoErrorFromErrno(std::move(path), EACCES);
-  error.reason += " (the file is read-only)";
+  error.read_only = true;
   return error;
 }
 
@@ -277,12 +277,12 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& target,
   // Renaming over someone's open file, a device or a pipe would destroy it
   // rather than write to it.
   if (descriptor)
-    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
   struct stat st;
   if (stat(real.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
     if (!S_ISREG(st.st_mode)) {
-      return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+      return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
     }
     if (IsReadOnly(real, st)) return Unexpected(ReadOnlyError(shown));
     TargetState state{true, static_cast<unsigned>(st.st_mode & 07777), real};
@@ -452,7 +452,7 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
   if (stat(path.c_str(), &st) != 0) return Unexpected(IoErrorFromErrno(shown, errno));
   if (S_ISDIR(st.st_mode)) return Unexpected(IoErrorFromErrno(shown, EISDIR));
   if (!S_ISREG(st.st_mode)) {
-    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
   }
   return static_cast<std::uint64_t>(st.st_size);
 }
@@ -486,7 +486,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   // A whole file is a regular one: a device such as /dev/zero never ends.
   if (!S_ISREG(st.st_mode)) {
     close(fd);
-    return Unexpected(IoError{IoErrorCode::kNotRegularFile, name, 0, kNotRegularFileReason});
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, name, 0, ""});
   }
   std::string bytes;
   if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));

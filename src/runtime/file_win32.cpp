@@ -142,7 +142,7 @@ class Win32FileOps final : public FileOps {
 
 IoError ReadOnlyError(const std::string& shown) {
   IoError error = IoErrorFromSystem(shown, ERROR_ACCESS_DENIED);
-  error.reason += " (the file is read-only)";
+  error.read_only = true;
   return error;
 }
 
@@ -249,7 +249,7 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
     return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) {
-    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
   }
   if (attributes & FILE_ATTRIBUTE_READONLY) return Unexpected(ReadOnlyError(shown));
   return TargetState{true, static_cast<unsigned>(attributes & kCopiedAttributes), target};
@@ -474,7 +474,7 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
     return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
   }
   if (type != FILE_TYPE_DISK || (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) {
-    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
   }
   return (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
 }
@@ -504,7 +504,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   // A whole file is one on a disk: a device or pipe may never end.
   if (GetFileType(file) != FILE_TYPE_DISK) {
     CloseHandle(file);
-    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, kNotRegularFileReason});
+    return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
   }
   std::string bytes;
   LARGE_INTEGER size{};

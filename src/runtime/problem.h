@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/file.h"
+
 namespace binconv {
 
 // Why a pointer's value and a file offset do not map onto each other
@@ -40,10 +42,10 @@ enum class ProblemCode {
   // A text as a whole.
   kOddCount,    // the hex digits in its tags do not pair up
   kBadUtf8,     // not UTF-8; line and column of the bad sequence
-  kUnreadable,  // can't be read; reason is the system's
+  kUnreadable,  // can't be read; `io` says why
   kTooLong,     // `bytes` exceed its `room`; ch is the first character past it
   // A line of a plan (line).
-  kBadLine,      // can't be read; reason says what is wrong
+  kBadLine,      // can't be read; `detail` says what is wrong
   kRoomPastEnd,  // an entry's room ends at `end`, past the game's `game_size` bytes
   kPastEnd,      // `what` ends at `end`, past the game's `game_size` bytes
   kOverlap,      // `what` shares bytes with `other_what` of line `other_line`
@@ -60,21 +62,22 @@ enum class ProblemCode {
   kIntoTable,        // its string at `at` lies over a pointer table
   // A script file, and its entries (`entry`, the N of @N).
   kNotScript,      // the first line is not the script file's mark
-  kBadHeader,      // a header line can't be read; reason says what is wrong
-  kGameChanged,    // dumped from another game; reason says what differs
-  kBadEntryLine,   // an @ line can't be read, or text stands before the first
+  kBadHeader,      // a header line can't be read; `detail` says what is wrong
+  kGameChanged,    // dumped from another game; `detail` says what differs
+  kBadEntryLine,   // an @ line can't be read, or text stands before the first;
+                   // `detail` says which
   kUnknownEntry,   // no string of the table has its first pointer at `entry`
   kRepeatedEntry,  // given again; its first is on line `other_line`
   kMissingEntry,   // none is given for the string at `at`
   kEndInText,      // the end `byte` stands inside the text (ch: where it comes from)
   kEndsInLead,     // the text ends in a lead byte, which would take the end byte
   kNoRoom,         // needs `bytes`, its room holds `room` and no space has them;
-                   // reason lists the spaces' free bytes; `what` names the spaces
-                   // its script may use (spaces=...), when not all
-  kOutOfReach,     // as kNoRoom, but no space lies within reach of its pointers;
-                   // reason says what they reach
-  kAcrossBank,     // as kNoRoom, but the text would cross a bank boundary in each
-                   // space with room for it; reason names the banks and spaces
+                   // `spaces` are those it may use; `what` names them as its
+                   // script does (spaces=...), when not all
+  kOutOfReach,     // as kNoRoom, but no space lies within reach of its pointers,
+                   // which reach only `at`..`end`
+  kAcrossBank,     // as kNoRoom, but the text would cross a bank boundary (of
+                   // `number` bytes) in each space with room for it
   kCantPoint,      // `pointer` at `pointer_at` can't point at `at`, for `map_error`
   kTooWide,        // a line shows `bytes` characters, over the script's width= `room`
   kTooManyLines,   // the `bytes`th line of one box, over the script's lines= `room`
@@ -106,6 +109,93 @@ enum class ProblemCode {
 // The last code above, so that a walk over every code misses none.
 inline constexpr ProblemCode kLastProblemCode = ProblemCode::kGridUnstorable;
 
+// Why a line of a plan or a script file can't be read, or why a script was
+// dumped from another game: the `reason` of kBadLine, kBadHeader,
+// kGameChanged and kBadEntryLine. Each names its words and numbers in the
+// fields of the problem, as the comment says.
+enum class ProblemDetail {
+  kNone,
+  // A plan's line (what: the word the user wrote, other_line: a first line).
+  kUnclosedQuote,       // a quote is not closed
+  kQuoteNotFollowed,    // a quoted name runs into the next field
+  kNulInName,           // the file name holds a NUL byte
+  kEntryFieldCount,     // an entry line of `number` fields, not 3 or 4
+  kBadOffset,           // the offset `what` is not a number
+  kBadRoom,             // the room `what` is not a number
+  kZeroRoom,            // the room is 0
+  kBadFill,             // the fill `what` is not a byte
+  kEmptyFileName,       // the file name is empty
+  kFormatLine,          // a format line of too few fields
+  kFormatNoType,        // format NAME without its TYPE
+  kFormatUnknownType,   // `what` is not a TYPE
+  kFormatUnknownWord,   // `what` is none of the format's words
+  kFormatBadNumber,     // `what` needs a number
+  kFormatBadValue,      // `what` is not one of map='s or relative='s values
+  kFormatRepeated,      // `what` is given twice
+  kFormatRelativeWith,  // relative= with header=, base= or map=
+  kFormatBadRange,      // `what` is not window=LO..HI nor bank=N above 0
+  kFormatNamedTwice,    // the format `what` is named on `other_line` too
+  kSpaceLine,           // a space line of the wrong fields
+  kBadRange,            // `what` is not a range
+  kBadSpaceName,        // `what` is not a space's name
+  kSpaceNamedTwice,     // the space `what` is named on `other_line` too
+  kBadFillWord,         // `what` is not fill=XX
+  kGrowLine,            // a grow line of the wrong fields
+  kGrownTwice,          // the game is grown on `other_line` too
+  kBadSize,             // the size `what` is not a number
+  kGrowCuts,            // grow `number` is below the `game_size` of the game `what`
+  kScriptLine,          // a script line without its file
+  kUnknownScriptWord,   // `what` is none of a script line's words
+  kScriptWordTwice,     // the word `what`= is given twice
+  kNoTable,             // neither table= nor both lo= and hi=
+  kStrideWithLoHi,      // stride= with lo= and hi=
+  kScriptNeeds,         // the word `what`= is missing
+  kBadNumberWord,       // `what`=`other_what`, which is not a number
+  kBadByteWord,         // `what`=`other_what`, which is not a byte
+  kBadRangeWord,        // `what`=`other_what`, which is not a range
+  kUnknownFormat,       // no format line names `what`
+  kSplitNeeds16,        // lo/hi with the format `what` of `number` bits
+  kStrideTooSmall,      // stride= `number` below the pointer's width `other_number`
+  kBadLayout,           // layout= `what`, neither slots nor pack
+  kPackNeedsText,       // layout=pack without text=
+  kBadAlign,            // align= `number`, not 1 to 65536
+  kZeroMax,             // max=0
+  kZeroLimit,           // `what`=0 (width or lines)
+  kBadSkip,             // skip= `what`, not a list of numbers
+  kBadSpacesList,       // spaces= `what`, not a list of names
+  kUnknownSpace,        // spaces= names `what`, which no space line names
+  // A script file's lines.
+  kBadEntryIndex,      // an @ line without its decimal index
+  kCommentInText,      // a ; line after the text of its entry began
+  kBadGameLine,        // a #game line that can't be read
+  kTextBeforeEntry,    // text before the first @ line
+  kUnknownPointer,     // ptr= names `what`, no pointer of the table
+  kFieldNotNumber,     // the field `what`= without a number
+  kUnknownField,       // the field `what` is none of an @ line's
+  kAtChanged,          // at= says `value`; the pointer leads to `at`
+  kInChanged,          // in= says `value`; the string lies in the one at `at`
+  kInChangedNone,      // in= says `value`; the string lies in no other
+  kRoomChanged,        // room= says `number`; the string has `other_number` bytes
+  kPtrNotOwn,          // ptr= does not start with the entry's own pointer, at `at`
+  kPtrOtherString,     // ptr= lists the pointer at `value`, which leads elsewhere than `at`
+  kPointerTwice,       // the pointer at `value` is in the entry of `other_line` too
+  // A script's #game line.
+  kNoGameLine,  // none
+  kOtherGame,   // dumped from `what` of `number` bytes and CRC-32 `value`; the game
+                // `other_what` has `game_size` bytes and CRC-32 `other_number`
+};
+// The last detail above, so that a walk over every one misses none.
+inline constexpr ProblemDetail kLastProblemDetail = ProblemDetail::kOtherGame;
+
+// A space a moving text may use, and the bytes it has left.
+struct SpaceFree {
+  std::string name;  // empty for a space without one
+  std::uint64_t first = 0;
+  std::uint64_t last = 0;
+  std::uint64_t free = 0;
+  bool across_bank = false;  // it has the bytes, but only across a bank boundary
+};
+
 struct Problem {
   ProblemCode code;
   // Where: a file as messages name it, its 1-based line (0: the whole file)
@@ -131,7 +221,12 @@ struct Problem {
   std::size_t other_line = 0;
   std::string what{};
   std::string other_what{};
-  std::string reason{};
+  // Why, for the codes that say "`detail`", and the numbers it names.
+  ProblemDetail detail = ProblemDetail::kNone;
+  std::uint64_t number = 0;
+  std::uint64_t other_number = 0;
+  std::optional<IoError> io{};   // why a file can't be read (kUnreadable)
+  std::vector<SpaceFree> spaces{};  // kNoRoom, kAcrossBank
 };
 
 // Whether a moving text found no space, for any of the reasons.

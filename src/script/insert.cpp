@@ -38,7 +38,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
   auto read = input.read_file(PathFromUtf8(entry.file));
   if (!read) {
     Problem p = problem(ProblemCode::kUnreadable);
-    p.reason = read.error().reason;
+    p.io = read.error();
     problems.push_back(std::move(p));
     return;
   }
@@ -135,16 +135,18 @@ std::optional<Problem> CheckScriptGame(const InsertInput& input, const ScriptSpe
                                        const ScriptFileContents& contents, std::uint32_t crc) {
   Problem p{ProblemCode::kGameChanged, def.shown, contents.game_line};
   if (!contents.game) {
-    p.reason = "no #game line says which game the script was dumped from; dump it again";
+    p.detail = ProblemDetail::kNoGameLine;
     return p;
   }
   const ScriptGame& dumped = *contents.game;
   if (dumped.size == input.game.size() && dumped.crc32 == crc) return std::nullopt;
-  const std::string found = HexText(crc, 8, HexCase::kLower);
-  const std::string wanted = HexText(dumped.crc32, 8, HexCase::kLower);
-  p.reason = "dumped from " + dumped.name + " (" + Counted(dumped.size, "byte") + ", CRC-32 " +
-             wanted + "), but " + input.game_name + " has " + Counted(input.game.size(), "byte") +
-             " and CRC-32 " + found + "; build from the original with --from ORIGINAL -o OUTPUT";
+  p.detail = ProblemDetail::kOtherGame;
+  p.what = dumped.name;
+  p.number = dumped.size;
+  p.value = dumped.crc32;
+  p.other_what = input.game_name;
+  p.game_size = input.game.size();
+  p.other_number = crc;
   return p;
 }
 
@@ -205,29 +207,33 @@ bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const Scr
   return true;
 }
 
-// Why an entry's fields can't stand for `string`, or empty when they can.
-// ptr= picks which pointers of the string take this entry's text; the other
-// fields are checked against the string.
-std::string RefusedFields(const ScriptSpec& def, const ScriptFileEntry& entry,
-                          const EntryFields& fields, const ScriptString& string,
-                          const std::vector<std::size_t>& pointers,
-                          const std::vector<std::size_t>& string_of,
-                          const std::vector<std::size_t>& line_of) {
-  const std::string site = HexNumber(SiteOf(def, entry.index).offset);
+// Whether an entry's fields can stand for `string`; false with why in
+// `refused`. ptr= picks which pointers of the string take this entry's
+// text; the other fields are checked against the string.
+bool FieldsStand(const ScriptSpec& def, const ScriptFileEntry& entry, const EntryFields& fields,
+                 const ScriptString& string, const std::vector<std::size_t>& pointers,
+                 const std::vector<std::size_t>& string_of,
+                 const std::vector<std::size_t>& line_of, Problem& refused) {
+  refused.at = SiteOf(def, entry.index).offset;
   if (pointers.front() != entry.index) {
-    return "ptr= must start with @" + std::to_string(entry.index) + "'s own pointer, " + site;
+    refused.detail = ProblemDetail::kPtrNotOwn;
+    return false;
   }
   for (const std::size_t p : pointers) {
-    const std::string named = HexNumber(SiteOf(def, p).offset);
+    refused.value = SiteOf(def, p).offset;
     if (string_of[p] != string_of[entry.index]) {
-      return "ptr= lists " + named + ", which leads to another string than " + site;
+      refused.detail = ProblemDetail::kPtrOtherString;
+      return false;
     }
     if (line_of[p] != 0) {
-      return "the pointer at " + named + " is in the entry of line " + std::to_string(line_of[p]) +
-             " too; give each pointer one entry";
+      refused.detail = ProblemDetail::kPointerTwice;
+      refused.other_line = line_of[p];
+      return false;
     }
   }
-  return FieldsAgainstString(fields, string);
+  refused.at = 0;
+  refused.value = 0;
+  return FieldsAgainstString(fields, string, refused);
 }
 
 // Each entry of the script file matched to the pointers it gives its text
@@ -274,10 +280,8 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
         entry.index == string.index ? string.pointers : std::vector<std::size_t>{entry.index});
     std::sort(pointers.begin(), pointers.end());
     line_of[entry.index] = taken;  // its own pointer, checked like the others
-    if (std::string reason = RefusedFields(def, entry, *fields, string, pointers, string_of, line_of);
-        !reason.empty()) {
+    if (!FieldsStand(def, entry, *fields, string, pointers, string_of, line_of, p)) {
       p.code = ProblemCode::kBadEntryLine;
-      p.reason = std::move(reason);
       problems.push_back(std::move(p));
       if (line_of[entry.index] == 0) line_of[entry.index] = entry.line;
       continue;
@@ -342,7 +346,7 @@ Result<PreparedScripts, IoError> PrepareScripts(const InsertInput& input,
     auto file = input.read_file(def.path);
     if (!file) {
       Problem p{ProblemCode::kUnreadable, def.shown};
-      p.reason = file.error().reason;
+      p.io = file.error();
       problems.push_back(std::move(p));
       continue;
     }

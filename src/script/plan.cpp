@@ -4,7 +4,6 @@
 #include <map>
 #include <utility>
 
-#include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 #include "runtime/text_file.h"
@@ -14,7 +13,8 @@ namespace binconv {
 
 namespace detail {
 
-bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, std::string& reason) {
+bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields,
+                     ProblemDetail& why) {
   std::size_t i = 0;
   auto blank = [&](char c) { return c == ' ' || c == '\t'; };
   while (i < line.size()) {
@@ -24,13 +24,13 @@ bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, st
     if (line[i] == '"') {
       const std::size_t close = line.find('"', i + 1);
       if (close == std::string_view::npos) {
-        reason = "a quote is not closed";
+        why = ProblemDetail::kUnclosedQuote;
         return false;
       }
       field = line.substr(i + 1, close - i - 1);
       i = close + 1;
       if (i < line.size() && !blank(line[i])) {
-        reason = "a quoted name must be followed by a space";
+        why = ProblemDetail::kQuoteNotFollowed;
         return false;
       }
     } else {
@@ -58,13 +58,24 @@ LineKind KindOfLine(std::string_view first) {
   return LineKind::kEntry;
 }
 
-// A name is cut at its first NUL by every system call: two names that
-// differ after it would be one file.
-constexpr char kNulInName[] = "the file name holds a NUL byte, which no file name can";
+// Why a line is bad, and the words and numbers that say so.
+struct Why {
+  ProblemDetail detail;
+  std::string what{};
+  std::string other_what{};
+  std::size_t other_line = 0;
+  std::uint64_t number = 0;
+  std::uint64_t other_number = 0;
+};
 
-Problem BadLine(const std::string& plan_name, std::size_t line, std::string reason) {
+Problem BadLine(const std::string& plan_name, std::size_t line, Why why) {
   Problem p{ProblemCode::kBadLine, plan_name, line};
-  p.reason = std::move(reason);
+  p.detail = why.detail;
+  p.what = std::move(why.what);
+  p.other_what = std::move(why.other_what);
+  p.other_line = why.other_line;
+  p.number = why.number;
+  p.other_number = why.other_number;
   return p;
 }
 
@@ -84,24 +95,22 @@ std::string ShownTextName(const std::string& plan_name, const std::string& file)
 
 // An OFFSET ROOM FILE [FILL] line into `plan`.
 void ReadEntry(std::size_t line, const Fields& fields, const std::string& plan_name, Plan& plan) {
-  auto bad = [&](std::string why) {
-    plan.entry_problems.push_back(BadLine(plan_name, line, std::move(why)));
-  };
+  auto bad = [&](Why why) { plan.entry_problems.push_back(BadLine(plan_name, line, std::move(why))); };
   if (fields.size() < 3 || fields.size() > 4) {
-    return bad("expected OFFSET ROOM FILE [FILL], found " + Counted(fields.size(), "field"));
+    return bad({.detail = ProblemDetail::kEntryFieldCount, .number = fields.size()});
   }
   const auto offset = ParseNumber(fields[0]);
   const auto room = ParseNumber(fields[1]);
   std::optional<std::uint8_t> fill;
   if (fields.size() == 4) fill = ParseByte(fields[3]);
-  if (!offset) return bad("the offset '" + fields[0] + "' is not a decimal or 0x hex number");
-  if (!room) return bad("the room '" + fields[1] + "' is not a decimal or 0x hex number");
-  if (*room == 0) return bad("the room is 0 bytes");
-  if (fields.size() == 4 && !fill) {
-    return bad("the fill '" + fields[3] + "' is not a byte of two hex digits");
-  }
-  if (fields[2].empty()) return bad("the file name is empty");
-  if (fields[2].find('\0') != std::string::npos) return bad(kNulInName);
+  if (!offset) return bad({ProblemDetail::kBadOffset, fields[0]});
+  if (!room) return bad({ProblemDetail::kBadRoom, fields[1]});
+  if (*room == 0) return bad({ProblemDetail::kZeroRoom});
+  if (fields.size() == 4 && !fill) return bad({ProblemDetail::kBadFill, fields[3]});
+  if (fields[2].empty()) return bad({ProblemDetail::kEmptyFileName});
+  // A name is cut at its first NUL by every system call: two names that
+  // differ after it would be one file.
+  if (fields[2].find('\0') != std::string::npos) return bad({ProblemDetail::kNulInName});
   plan.entries.push_back(
       {line, Placement{*offset, *room, fill}, ShownTextName(plan_name, fields[2])});
 }
@@ -122,29 +131,26 @@ std::optional<ByteRange> ParseRange(std::string_view text) {
   return ByteRange{*first, *last};
 }
 
-std::string DescribeFormatError(const FormatWordError& error,
-                                std::span<const std::string_view> words) {
-  const std::string word = error.word < words.size() ? std::string(words[error.word]) : "";
-  switch (error.code) {
+ProblemDetail DetailOf(FormatWordErrorCode code) {
+  switch (code) {
     case FormatWordErrorCode::kNoType:
-      return "format NAME needs a TYPE (u16le u16be u24le u24be u32le u32be)";
+      return ProblemDetail::kFormatNoType;
     case FormatWordErrorCode::kUnknownType:
-      return "'" + word + "' is not a TYPE (u16le u16be u24le u24be u32le u32be)";
+      return ProblemDetail::kFormatUnknownType;
     case FormatWordErrorCode::kUnknownWord:
-      return "'" + word + "' is not header=, base=, map=, relative=, window= or bank=";
+      return ProblemDetail::kFormatUnknownWord;
     case FormatWordErrorCode::kBadNumber:
-      return "'" + word + "' needs a decimal or 0x hex number";
+      return ProblemDetail::kFormatBadNumber;
     case FormatWordErrorCode::kBadValue:
-      return "'" + word + "' is not map=linear|lorom|hirom or relative=self|table";
+      return ProblemDetail::kFormatBadValue;
     case FormatWordErrorCode::kRepeated:
-      return "'" + word + "' is given twice";
+      return ProblemDetail::kFormatRepeated;
     case FormatWordErrorCode::kRelativeWith:
-      return "relative= counts from the pointer or its table; header=, base= and map= "
-             "don't apply with it";
+      return ProblemDetail::kFormatRelativeWith;
     case FormatWordErrorCode::kBadRange:
-      return "'" + word + "' needs window=LO..HI with LO <= HI, or bank=N above 0";
+      return ProblemDetail::kFormatBadRange;
   }
-  return "?";
+  return ProblemDetail::kFormatUnknownWord;
 }
 
 // A space's name: ASCII letters, digits, '_' and '-', not starting with a
@@ -183,26 +189,27 @@ struct KeywordLines {
   std::map<std::string, std::size_t, std::less<>> space_lines{};  // by name
   std::size_t line = 0;
 
-  bool Bad(std::string reason) {
-    plan.script_problems.push_back(BadLine(plan_name, line, std::move(reason)));
+  bool Bad(Why why) {
+    plan.script_problems.push_back(BadLine(plan_name, line, std::move(why)));
     return false;
   }
 
   void Format(const Fields& fields) {
     if (fields.size() < 3) {
-      Bad("expected format NAME TYPE [header=N] [base=N] "
-          "[map=linear|lorom|hirom] [relative=self|table] [window=LO..HI] [bank=N]");
+      Bad({ProblemDetail::kFormatLine});
       return;
     }
     std::vector<std::string_view> words(fields.begin() + 2, fields.end());
     auto format = ParsePointerFormat(words);
     if (!format) {
-      Bad(DescribeFormatError(format.error(), words));
+      const std::size_t word = format.error().word;
+      Bad({DetailOf(format.error().code), word < words.size() ? std::string(words[word]) : ""});
       return;
     }
     if (auto [it, fresh] = formats.try_emplace(fields[1], format.value(), line); !fresh) {
-      Bad("the format '" + fields[1] + "' is already named on line " +
-          std::to_string(it->second.second));
+      Bad({.detail = ProblemDetail::kFormatNamedTwice,
+           .what = fields[1],
+           .other_line = it->second.second});
     }
   }
 
@@ -211,7 +218,7 @@ struct KeywordLines {
     // past it with more than a fill=XX.
     const bool ranged = ParseRange(fields.size() > 1 ? fields[1] : "").has_value();
     if (fields.size() < 2 || fields.size() > 4 || (fields.size() == 4 && ranged)) {
-      Bad("expected space [NAME] START..END [fill=XX]");
+      Bad({ProblemDetail::kSpaceLine});
       return;
     }
     SpaceSpec space{line};
@@ -222,7 +229,7 @@ struct KeywordLines {
     }
     const auto range = ParseRange(rest[1]);
     if (!range) {
-      Bad("'" + rest[1] + "' is not a range START..END with START <= END");
+      Bad({ProblemDetail::kBadRange, rest[1]});
       return;
     }
     space.range = *range;
@@ -232,12 +239,11 @@ struct KeywordLines {
 
   bool NameSpace(const std::string& name, SpaceSpec& space) {
     if (!IsSpaceName(name)) {
-      return Bad("'" + name +
-                 "' is not a space name: letters, digits, _ and -, not starting with a digit");
+      return Bad({ProblemDetail::kBadSpaceName, name});
     }
     if (auto [it, fresh] = space_lines.try_emplace(name, line); !fresh) {
-      return Bad("the space '" + name + "' is already named on line " +
-                 std::to_string(it->second));
+      return Bad(
+          {.detail = ProblemDetail::kSpaceNamedTwice, .what = name, .other_line = it->second});
     }
     space.name = name;
     return true;
@@ -247,24 +253,24 @@ struct KeywordLines {
   bool OptionalFill(const Fields& fields, std::optional<std::uint8_t>& fill) {
     if (fields.size() < 3) return true;
     if (!fields[2].starts_with("fill=") || !(fill = ParseByte(fields[2].substr(5)))) {
-      return Bad("'" + fields[2] + "' is not fill=XX, a byte of two hex digits");
+      return Bad({ProblemDetail::kBadFillWord, fields[2]});
     }
     return true;
   }
 
   void Grow(const Fields& fields) {
     if (fields.size() < 2 || fields.size() > 3) {
-      Bad("expected grow SIZE [fill=XX]");
+      Bad({ProblemDetail::kGrowLine});
       return;
     }
     if (plan.grow) {
-      Bad("the game is already grown on line " + std::to_string(plan.grow->line));
+      Bad({.detail = ProblemDetail::kGrownTwice, .other_line = plan.grow->line});
       return;
     }
     GrowSpec grow{line};
     const auto size = ParseNumber(fields[1]);
     if (!size) {
-      Bad("the size '" + fields[1] + "' is not a decimal or 0x hex number");
+      Bad({ProblemDetail::kBadSize, fields[1]});
       return;
     }
     grow.size = *size;
@@ -276,11 +282,11 @@ struct KeywordLines {
 
   void Script(const Fields& fields) {
     if (fields.size() < 2 || fields[1].empty()) {
-      Bad("expected script FILE and its words");
+      Bad({ProblemDetail::kScriptLine});
       return;
     }
     if (fields[1].find('\0') != std::string::npos) {
-      Bad(kNulInName);
+      Bad({ProblemDetail::kNulInName});
       return;
     }
     ScriptSpec def;
@@ -305,12 +311,10 @@ struct KeywordLines {
       const std::string name = fields[i].substr(0, eq);
       if (eq == std::string::npos ||
           std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
-        return Bad("'" + fields[i] +
-                   "' is not one of table= stride= lo= hi= count= format= "
-                   "end= text= layout= align= fill= skip= max= width= lines= spaces=");
+        return Bad({ProblemDetail::kUnknownScriptWord, fields[i]});
       }
       if (!words.emplace(name, fields[i].substr(eq + 1)).second) {
-        return Bad("'" + name + "=' is given twice");
+        return Bad({ProblemDetail::kScriptWordTwice, name});
       }
     }
     return true;
@@ -321,7 +325,7 @@ struct KeywordLines {
     if (it == words.end()) return true;
     const auto parsed = ParseNumber(it->second);
     if (!parsed) {
-      return Bad(std::string(name) + "='" + it->second + "' is not a decimal or 0x hex number");
+      return Bad({ProblemDetail::kBadNumberWord, std::string(name), it->second});
     }
     value = *parsed;
     return true;
@@ -333,13 +337,13 @@ struct KeywordLines {
     const bool has_lo = words.count("lo") != 0;
     const bool has_hi = words.count("hi") != 0;
     if (has_table == (has_lo || has_hi) || has_lo != has_hi) {
-      return Bad("a script needs either table=OFFSET or both lo=OFFSET and hi=OFFSET");
+      return Bad({ProblemDetail::kNoTable});
     }
-    if (has_lo && words.count("stride") != 0) return Bad("stride= is for table=, not lo/hi");
+    if (has_lo && words.count("stride") != 0) return Bad({ProblemDetail::kStrideWithLoHi});
     def.split = has_lo;
     for (const char* needed : {"count", "format", "end"}) {
       if (words.count(needed) == 0 && !(needed == std::string_view("end") && has_end_token)) {
-        return Bad(std::string("a script needs ") + needed + "=");
+        return Bad({ProblemDetail::kScriptNeeds, needed});
       }
     }
     if (!Number(words, def.split ? "lo" : "table", def.table) || !Number(words, "hi", def.hi) ||
@@ -349,23 +353,25 @@ struct KeywordLines {
     }
     def.format_name = words["format"];
     auto format = formats.find(def.format_name);
-    if (format == formats.end()) return Bad("no format line names '" + def.format_name + "'");
+    if (format == formats.end()) return Bad({ProblemDetail::kUnknownFormat, def.format_name});
     def.format = format->second.first;
     const unsigned width = WidthOf(def.format.type);
     if (def.split && width != 2) {
-      return Bad("a split lo/hi table needs a 16-bit TYPE; '" + def.format_name + "' is " +
-                 std::to_string(8 * width) + "-bit");
+      return Bad({.detail = ProblemDetail::kSplitNeeds16,
+                  .what = def.format_name,
+                  .number = 8 * width});
     }
     if (!def.split) {
       if (words.count("stride") == 0) def.stride = width;
       if (def.stride < width) {
-        return Bad("stride=" + std::to_string(def.stride) +
-                   " is less than the pointer's width of " + std::to_string(width));
+        return Bad({.detail = ProblemDetail::kStrideTooSmall,
+                    .number = def.stride,
+                    .other_number = width});
       }
     }
     if (words.count("end") == 0) return true;
     const auto end = ParseByte(words["end"]);
-    if (!end) return Bad("end='" + words["end"] + "' is not a byte of two hex digits");
+    if (!end) return Bad({ProblemDetail::kBadByteWord, "end", words["end"]});
     def.end = *end;
     return true;
   }
@@ -375,40 +381,40 @@ struct KeywordLines {
     if (auto it = words.find("text"); it != words.end()) {
       def.text = ParseRange(it->second);
       if (!def.text) {
-        return Bad("text='" + it->second + "' is not a range START..END with START <= END");
+        return Bad({ProblemDetail::kBadRangeWord, "text", it->second});
       }
     }
     if (auto it = words.find("layout"); it != words.end()) {
       if (it->second == "pack") {
         def.layout = ScriptLayout::kPack;
       } else if (it->second != "slots") {
-        return Bad("layout='" + it->second + "' is not slots or pack");
+        return Bad({ProblemDetail::kBadLayout, it->second});
       }
       if (def.layout == ScriptLayout::kPack && !def.text) {
-        return Bad("layout=pack lays out the text= block again; it needs text=START..END");
+        return Bad({ProblemDetail::kPackNeedsText});
       }
     }
     if (def.align == 0 || def.align > 0x10000) {
-      return Bad("align=" + std::to_string(def.align) + " must be 1 to 65536");
+      return Bad({.detail = ProblemDetail::kBadAlign, .number = def.align});
     }
-    if (def.max_string == 0) return Bad("max=0 leaves no room for even the end byte");
+    if (def.max_string == 0) return Bad({ProblemDetail::kZeroMax});
     const std::pair<std::string_view, std::uint64_t*> limits[] = {{"width", &def.width},
                                                                   {"lines", &def.lines}};
     for (const auto& [name, limit] : limits) {
       if (!Number(words, name, *limit)) return false;
       if (words.find(name) != words.end() && *limit == 0) {
-        return Bad(std::string(name) + "=0 allows no text");
+        return Bad({ProblemDetail::kZeroLimit, std::string(name)});
       }
     }
     if (auto it = words.find("fill"); it != words.end()) {
       if (!(def.fill = ParseByte(it->second))) {
-        return Bad("fill='" + it->second + "' is not a byte of two hex digits");
+        return Bad({ProblemDetail::kBadByteWord, "fill", it->second});
       }
     }
     if (auto it = words.find("skip"); it != words.end()) {
       for (const std::string_view item : SplitAtCommas(it->second)) {
         const auto value = ParseNumber(item);
-        if (!value) return Bad("skip='" + it->second + "' is not a list of numbers V,V...");
+        if (!value) return Bad({ProblemDetail::kBadSkip, it->second});
         def.skip.push_back(*value);
       }
       std::sort(def.skip.begin(), def.skip.end());
@@ -421,9 +427,9 @@ struct KeywordLines {
     const auto it = words.find("spaces");
     if (it == words.end()) return true;
     for (const std::string_view name : SplitAtCommas(it->second)) {
-      if (name.empty()) return Bad("spaces='" + it->second + "' is not a list of names N,N...");
+      if (name.empty()) return Bad({ProblemDetail::kBadSpacesList, it->second});
       if (space_lines.find(name) == space_lines.end()) {
-        return Bad("spaces= names '" + std::string(name) + "', which no space line names");
+        return Bad({ProblemDetail::kUnknownSpace, std::string(name)});
       }
       def.spaces.emplace_back(name);
     }
@@ -471,9 +477,9 @@ Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& 
   while (TakeLine(plan_bytes, line)) {
     ++line_number;
     Fields fields;
-    std::string reason;
-    if (!detail::SplitPlanFields(line, fields, reason)) {
-      plan.entry_problems.push_back(BadLine(plan_name, line_number, std::move(reason)));
+    ProblemDetail why = ProblemDetail::kNone;
+    if (!detail::SplitPlanFields(line, fields, why)) {
+      plan.entry_problems.push_back(BadLine(plan_name, line_number, {why}));
     } else if (!fields.empty() && KindOfLine(fields[0]) == LineKind::kEntry) {
       ReadEntry(line_number, fields, plan_name, plan);
     } else if (!fields.empty()) {
@@ -503,9 +509,9 @@ std::uint64_t GrownSizeOf(const Plan& plan, const std::string& plan_name,
                           std::vector<Problem>& problems) {
   if (!plan.grow) return game_size;
   if (plan.grow->size >= game_size) return plan.grow->size;
-  Problem p{ProblemCode::kBadLine, plan_name, plan.grow->line};
-  p.reason = "grow " + std::to_string(plan.grow->size) + " is less than the " +
-             Counted(game_size, "byte") + " of " + game_name + ", which it would cut";
+  Problem p = BadLine(plan_name, plan.grow->line,
+                      {.detail = ProblemDetail::kGrowCuts, .what = game_name, .number = plan.grow->size});
+  p.game_size = game_size;
   problems.push_back(std::move(p));
   return game_size;
 }

@@ -80,8 +80,9 @@ std::uint64_t GrownSizeOf(const Plan& plan, const std::string& plan_name,
 
 namespace detail {
 // Splits a plan line into its fields; a "#" at the start of a field ends the
-// line. False, with `reason`, for an unclosed quote.
-bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields, std::string& reason);
+// line. False, with why, for an unclosed quote.
+bool SplitPlanFields(std::string_view line, std::vector<std::string>& fields,
+                     ProblemDetail& why);
 }  // namespace detail
 
 }  // namespace binconv

@@ -239,49 +239,58 @@ std::optional<EntryFields> ReadEntryFields(const ScriptFileEntry& entry, const S
     rest.remove_prefix(word.size());
     const std::string_view name = word.substr(0, word.find('='));
     const std::string_view value = word.substr(std::min(name.size() + 1, word.size()));
-    std::string reason;
+    Problem p{ProblemCode::kBadEntryLine, def.shown, entry.line};
     if (name == "ptr") {
       fields.pointers.emplace();
-      for (std::size_t from = 0; from <= value.size() && reason.empty();) {
+      for (std::size_t from = 0; from <= value.size() && p.detail == ProblemDetail::kNone;) {
         const std::size_t comma = std::min(value.find(',', from), value.size());
         const std::string_view item = value.substr(from, comma - from);
         if (const std::optional<std::size_t> i = PointerNamed(def, item)) {
           fields.pointers->push_back(*i);
         } else {
-          reason = "ptr= names " + std::string(item) + ", which is no pointer of the table";
+          p.detail = ProblemDetail::kUnknownPointer;
+          p.what = item;
         }
         from = comma + 1;
       }
     } else if (name == "at" || name == "room" || name == "in") {
       (name == "at" ? fields.at : name == "room" ? fields.room : fields.inside) = ParseNumber(value);
-      if (!ParseNumber(value)) reason = std::string(name) + "= takes a number";
+      if (!ParseNumber(value)) {
+        p.detail = ProblemDetail::kFieldNotNumber;
+        p.what = name;
+      }
     } else {
-      reason = "unknown field " + std::string(word) + "; an @ line takes ptr=, at=, room= and in=";
+      p.detail = ProblemDetail::kUnknownField;
+      p.what = word;
     }
-    if (!reason.empty()) {
-      Problem p{ProblemCode::kBadEntryLine, def.shown, entry.line};
-      p.reason = std::move(reason);
+    if (p.detail != ProblemDetail::kNone) {
       problems.push_back(std::move(p));
       return std::nullopt;
     }
   }
 }
 
-std::string FieldsAgainstString(const EntryFields& fields, const ScriptString& string) {
+bool FieldsAgainstString(const EntryFields& fields, const ScriptString& string,
+                         Problem& refused) {
   if (fields.at && *fields.at != string.at) {
-    return "at= says " + HexNumber(*fields.at) + ", but the pointer leads to " +
-           HexNumber(string.at) + "; at= shows where the string is and can't be changed";
+    refused.detail = ProblemDetail::kAtChanged;
+    refused.value = *fields.at;
+    refused.at = string.at;
+    return false;
   }
   if (fields.inside && fields.inside != string.inside) {
-    return "in= says " + HexNumber(*fields.inside) + ", but the string lies in " +
-           (string.inside ? "the one at " + HexNumber(*string.inside) : std::string("no other")) +
-           "; in= shows where the string lies and can't be changed";
+    refused.detail = string.inside ? ProblemDetail::kInChanged : ProblemDetail::kInChangedNone;
+    refused.value = *fields.inside;
+    refused.at = string.inside.value_or(0);
+    return false;
   }
   if (fields.room && *fields.room != string.room) {
-    return "room= says " + std::to_string(*fields.room) + ", but the string has " +
-           std::to_string(string.room) + " bytes in place; room= can't be changed";
+    refused.detail = ProblemDetail::kRoomChanged;
+    refused.number = *fields.room;
+    refused.other_number = string.room;
+    return false;
   }
-  return {};
+  return true;
 }
 
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
@@ -345,9 +354,9 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
     return contents;
   }
   if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
-  auto problem = [&](ProblemCode code, std::size_t line, std::string reason = {}) {
+  auto problem = [&](ProblemCode code, std::size_t line, ProblemDetail why = ProblemDetail::kNone) {
     Problem p{code, shown, line};
-    p.reason = std::move(reason);
+    p.detail = why;
     problems.push_back(std::move(p));
   };
   std::size_t line_number = 0;
@@ -370,8 +379,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
         const std::size_t words = std::min(line.find_first_of(" \t"), line.size());
         contents.entries.push_back({*index, line_number, {}, line.substr(words)});
       } else {
-        problem(ProblemCode::kBadEntryLine, line_number,
-                "an entry starts with @ and its decimal index, such as @12");
+        problem(ProblemCode::kBadEntryLine, line_number, ProblemDetail::kBadEntryIndex);
       }
     } else if (!in_header) {
       // After an @ line that can't be read there is no entry to add to.
@@ -380,19 +388,17 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
       if (!line.starts_with(';')) {
         text.push_back({line_number, line});
       } else if (!text.empty()) {
-        problem(ProblemCode::kBadEntryLine, line_number,
-                "a ; line inside the text: an entry's ; lines come before its text, and a text "
-                "line that starts with ; starts with its tag, as dump writes it");
+        problem(ProblemCode::kBadEntryLine, line_number, ProblemDetail::kCommentInText);
       }
     } else if (line.starts_with("#game ")) {
       if (const std::optional<ScriptGame> game = ReadGameLine(line.substr(6))) {
         contents.game = game;
         contents.game_line = line_number;
       } else {
-        problem(ProblemCode::kBadHeader, line_number, "expected #game NAME size=N crc32=XXXXXXXX");
+        problem(ProblemCode::kBadHeader, line_number, ProblemDetail::kBadGameLine);
       }
     } else if (!line.empty() && !line.starts_with('#')) {
-      problem(ProblemCode::kBadEntryLine, line_number, "text before the first @ entry");
+      problem(ProblemCode::kBadEntryLine, line_number, ProblemDetail::kTextBeforeEntry);
     }
   }
   if (line_number == 0) problem(ProblemCode::kNotScript, 0);

@@ -115,9 +115,10 @@ std::string PointerListOf(const ScriptSpec& def, const ScriptString& string, cha
 // The index of the pointer one ptr= item names; nothing when it names none.
 std::optional<std::size_t> PointerNamed(const ScriptSpec& def, std::string_view item);
 
-// Why at=, in= or room= can't stand for `string`, or empty when they can:
-// they say what dump found and are checked, not taken.
-std::string FieldsAgainstString(const EntryFields& fields, const ScriptString& string);
+// Whether at=, in= and room= can stand for `string`: they say what dump
+// found and are checked, not taken. False with why in `refused`.
+bool FieldsAgainstString(const EntryFields& fields, const ScriptString& string,
+                         Problem& refused);
 
 // The bytes of an entry's text with the encoding's end for `end` after it
 // (with a .tbl, none when the text ends with an end token), or nothing with

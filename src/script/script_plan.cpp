@@ -94,7 +94,7 @@ PointerSite SiteOf(const ScriptSpec& def, std::uint64_t i) {
 bool GameBytes::ByteAt(std::uint64_t offset, std::uint8_t& byte) {
   if (offset >= reader_.size()) {
     // Callers check first; a read past the end is never sized by it.
-    error_ = IoError{IoErrorCode::kOutOfRange, "", 0, "Read past the end of the game"};
+    error_ = DetailedIoError(IoErrorCode::kOutOfRange, "", IoDetail::kReadPastGame);
     return false;
   }
   if (offset < window_start_ || offset - window_start_ >= window_.size()) {

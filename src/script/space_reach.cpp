@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/hex.h"
 
 namespace binconv {
 namespace {
@@ -16,27 +15,17 @@ std::string SpacesWordOf(const ScriptSpec& def) {
   return word;
 }
 
-// A space as messages name it: its range, after its name if it has one.
-std::string SpaceLabel(const SpaceSpec& space) {
-  const std::string range = HexNumber(space.range.first) + ".." + HexNumber(space.range.last);
-  return space.name.empty() ? range : space.name + " " + range;
-}
-
-// Why no space `def` may use can take `string` when none lies within reach
-// of all its pointers, naming what they reach; empty when one does.
-std::string OutOfReach(const ScriptSpec& def, const ScriptString& string,
-                       const std::vector<SpaceSpec>& spaces) {
-  const ByteRange reach = ReachOf(def, string);
+// Whether some space `def` may use lies within reach of all the pointers
+// of `string`, which reach `reach`.
+bool AnySpaceInReach(const ScriptSpec& def, const ByteRange& reach,
+                     const std::vector<SpaceSpec>& spaces) {
   for (const SpaceSpec& space : spaces) {
     if (MayUseSpace(def, space) && space.range.first <= reach.last &&
         reach.first <= space.range.last) {
-      return {};
+      return true;
     }
   }
-  const std::string which = SpacesWordOf(def);
-  return "no space" + (which.empty() ? "" : " of " + which) +
-         " lies within reach of its pointers, which reach only " + HexNumber(reach.first) + ".." +
-         HexNumber(reach.last);
+  return false;
 }
 
 }  // namespace
@@ -74,26 +63,24 @@ Problem NoRoomProblem(const ScriptSpec& def, const ScriptString& string, std::si
   p.bytes = size;
   p.room = string.room;
   p.what = SpacesWordOf(def);
-  if (p.reason = OutOfReach(def, string, spaces); !p.reason.empty()) {
+  if (const ByteRange reach = ReachOf(def, string); !AnySpaceInReach(def, reach, spaces)) {
     p.code = ProblemCode::kOutOfReach;
+    p.at = reach.first;
+    p.end = reach.last;
     return p;
   }
-  std::string across;
-  std::string free;
+  bool across = false;
   for (std::size_t k = 0; k < spaces.size(); ++k) {
     if (!MayUseSpace(def, spaces[k])) continue;
-    const std::string offer =
-        SpaceLabel(spaces[k]) + ": " + std::to_string(offers[k].free) + " free";
-    if (offers[k].but_for_banks) across += (across.empty() ? "" : ", ") + offer;
-    free += (free.empty() ? "" : ", ") + offer;
+    const SpaceSpec& space = spaces[k];
+    p.spaces.push_back(
+        {space.name, space.range.first, space.range.last, offers[k].free, offers[k].but_for_banks});
+    across |= offers[k].but_for_banks;
   }
-  if (across.empty()) {
-    p.reason = free;
-    return p;
+  if (across) {
+    p.code = ProblemCode::kAcrossBank;
+    p.number = BankSizeOf(def.format);
   }
-  p.code = ProblemCode::kAcrossBank;
-  p.reason = "it would cross a bank boundary (banks of " + HexNumber(BankSizeOf(def.format)) +
-             " bytes) in " + across;
   return p;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Where a moving text may go: the spaces its script may use (every one, or
 // those its spaces= names) and the run of offsets its pointers can lead to;
-// and, when no space takes it, why, each reason in its own words.
+// and, when no space takes it, the problem that says why.
 
 #include <cstddef>
 #include <cstdint>

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "messages/messages.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"
 #include "support/faulty_file_ops.h"
@@ -22,6 +23,11 @@
 
 namespace binconv {
 namespace {
+
+// The error as the CLI words it.
+std::string EnglishOf(const IoError& error) {
+  return messages::Message(messages::Language::kEnglish, error);
+}
 
 using test::Hex;
 
@@ -169,7 +175,7 @@ TEST_P(WriteBinaryFailureTest, NamesTheFileAndChangesNothing) {
   ASSERT_FALSE(result.has_value());
   ASSERT_TRUE(std::holds_alternative<IoError>(result.error()));
   const IoError& error = std::get<IoError>(result.error());
-  EXPECT_EQ(c.code, error.code) << DescribeIoError(error);
+  EXPECT_EQ(c.code, error.code) << EnglishOf(error);
   if (c.step != Step::kNone) {
     EXPECT_EQ(c.error, error.system_error);
   }

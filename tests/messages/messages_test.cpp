@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ Values ValuesFor(std::string_view key, Language language) {
   static const Problem problem{ProblemCode::kNoCode};
   static const TableError table_error{TableErrorCode::kCannotOpen, "Zezovar.ini"};
   static const TableFolderError folder_error{TableFolderErrorCode::kNotFound, {"/a", "/b"}};
+  if (key == "SpaceFree") {
+    return [](std::string_view name) -> std::optional<std::string> {
+      if (name == "space" || name == "free") return "1";
+      return std::nullopt;
+    };
+  }
   if (key.starts_with("count.")) {
     return [](std::string_view name) -> std::optional<std::string> {
       if (name == "n") return "2";
@@ -27,11 +34,33 @@ Values ValuesFor(std::string_view key, Language language) {
   if (key.starts_with("TableError.")) return ValuesOf(language, table_error);
   if (key.starts_with("TableFolderError.")) return ValuesOf(language, folder_error);
   if (key.starts_with("IoErrorCode.")) return [](std::string_view) { return std::nullopt; };
-  return ValuesOf(language, problem);  // "k...", "Problem."
+  if (key.starts_with("IoDetail.") || key.starts_with("IoError.")) {
+    static const IoError io_error{IoErrorCode::kOther, "a", 0, "why"};
+    return ValuesOf(language, io_error);
+  }
+  return ValuesOf(language, problem);  // "k...", "Problem.", "ProblemDetail."
+}
+
+// The names of a text's placeholders, each once.
+std::set<std::string> PlaceholdersOf(std::string_view text) {
+  std::set<std::string> names;
+  for (std::size_t open = text.find('{'); open != std::string_view::npos;
+       open = text.find('{', open + 1)) {
+    names.emplace(text.substr(open + 1, text.find('}', open) - open - 1));
+  }
+  return names;
+}
+
+// Keys whose functions fill their values themselves (pointers-to, --into):
+// checked below through those functions.
+bool FilledByItsFunction(std::string_view key) {
+  return key.starts_with("FormatWordErrorCode.") || key.starts_with("PointerMapErrorCode.") ||
+         key.starts_with("UnreachableTarget") || key.starts_with("PlacementErrorCode.");
 }
 
 // Each message has both languages, and every placeholder of each has a
 // value: a misspelt one in a translation would show its braces to the user.
+// Both languages name the same values, but where the window shows more.
 TEST(Catalogue, EveryKeyHasBothLanguagesAndEveryPlaceholderAValue) {
   const std::span<const Entry> catalogue = Catalogue();
   ASSERT_FALSE(catalogue.empty());
@@ -41,6 +70,10 @@ TEST(Catalogue, EveryKeyHasBothLanguagesAndEveryPlaceholderAValue) {
   for (const Entry& entry : catalogue) {
     EXPECT_FALSE(entry.english.empty()) << entry.key;
     EXPECT_FALSE(entry.japanese.empty()) << entry.key;
+    if (entry.key != "kBadUtf8") {
+      EXPECT_EQ(PlaceholdersOf(entry.english), PlaceholdersOf(entry.japanese)) << entry.key;
+    }
+    if (FilledByItsFunction(entry.key)) continue;
     for (Language language : kLanguages) {
       const std::string text = Format(language, entry.key, ValuesFor(entry.key, language));
       EXPECT_EQ(text.find('{'), std::string::npos) << entry.key << ": " << text;
@@ -62,23 +95,55 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
       problem.other_line = form & 1;
       problem.ch = form & 1 ? U'x' : 0;
       problem.what = form & 2 ? "spaces" : "";
-      problem.reason = form & 1 ? "why" : "";
+      if (form & 1) problem.spaces.push_back({});
       problem.at = form & 1 ? 8 : 0;
       problem.game_size = 8;
       problem.map_error = static_cast<PointerMapErrorCode>(form % 7);
       EXPECT_TRUE(has(KeyOf(problem))) << KeyOf(problem);
     }
   }
+  for (int n = 1; n <= static_cast<int>(kLastProblemDetail); ++n) {
+    EXPECT_TRUE(has(KeyOf(static_cast<ProblemDetail>(n)))) << n;
+  }
   for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kOther})
     EXPECT_TRUE(has(KeyOf(code)));
+  for (int n = 1; n <= static_cast<int>(IoDetail::kResultDiffers); ++n) {
+    EXPECT_TRUE(has(KeyOf(static_cast<IoDetail>(n)))) << n;
+  }
+}
+
+// The messages of pointers-to and --into, through the functions that fill
+// them: every code has its text and every placeholder its value.
+TEST(Catalogue, PointersToAndIntoFillEveryPlaceholder) {
+  for (Language language : kLanguages) {
+    std::vector<std::string> texts;
+    for (int n = 0; n <= static_cast<int>(FormatWordErrorCode::kBadRange); ++n)
+      texts.push_back(Message(language, static_cast<FormatWordErrorCode>(n)));
+    for (int n = 0; n <= static_cast<int>(PointerMapErrorCode::kOutsideWindow); ++n)
+      texts.push_back(Message(language, static_cast<PointerMapErrorCode>(n)));
+    texts.push_back(Message(language, UnreachableTarget{16, PointerMapErrorCode::kDoesNotFit}, "g"));
+    texts.push_back(Message(language, UnreachableTarget{16, std::nullopt}, "g"));
+    texts.push_back(PastEndMessage(language, "g", 1, 2, 3));
+    texts.push_back(TooLongMessage(language, 3, 2));
+    texts.push_back(FirstPastRoomMessage(language, "character", U'x', 0));
+    texts.push_back(FirstPastRoomMessage(language, "pair", 0, 3));
+    texts.push_back(UnchangedMessage(language, "g"));
+    for (const std::string& text : texts) {
+      EXPECT_FALSE(text.empty());
+      EXPECT_EQ(text.find('{'), std::string::npos) << text;
+      EXPECT_FALSE(text.find("Code.") != std::string::npos) << text;  // a key, not its text
+    }
+  }
 }
 
 // A value is put in as it is: braces in a file name or a reason are not
 // placeholders.
 TEST(Format, ValuesAreNotFilledAgain) {
   Problem problem{ProblemCode::kBadLine, "{line}.txt", 3};
-  problem.reason = "{file} {line}";
-  EXPECT_EQ(Describe(Language::kEnglish, problem), "{line}.txt:3: {file} {line}");
+  problem.detail = ProblemDetail::kBadRange;
+  problem.what = "{file} {line}";
+  EXPECT_EQ(Describe(Language::kEnglish, problem),
+            "{line}.txt:3: '{file} {line}' is not a range START..END with START <= END");
 }
 
 // A name from the system that is not UTF-8 is shown byte by byte in the

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "messages/messages.h"
 #include "support/bytes.h"
 #include "support/faulty_file_ops.h"
 #include "support/files.h"
@@ -21,6 +22,11 @@
 
 namespace binconv {
 namespace {
+
+// The error as the CLI words it.
+std::string EnglishOf(const IoError& error) {
+  return messages::Message(messages::Language::kEnglish, error);
+}
 
 namespace fs = std::filesystem;
 
@@ -79,7 +85,7 @@ TEST_P(IoErrorMapping, KeepsPathErrnoAndReason) {
   EXPECT_EQ(e.code, GetParam().code);
   EXPECT_EQ(e.path, "dir/out.bin");
   EXPECT_EQ(e.system_error, GetParam().system_error);
-  EXPECT_EQ(DescribeIoError(e),
+  EXPECT_EQ(EnglishOf(e),
             std::string("dir/out.bin: ") + std::strerror(GetParam().system_error));
 }
 
@@ -109,7 +115,7 @@ TEST_F(FileServices, ReadFileBytes) {
   const std::string bytes = AsString(RandomBytes(200000, 1));
   WriteRaw(dir_ / "a", bytes);
   auto r = ReadFileBytes(dir_ / "a");
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
   EXPECT_TRUE(r.value() == bytes);
   EXPECT_EQ(ReadFileBytes(dir_ / "missing").error().code, IoErrorCode::kNotFound);
   EXPECT_EQ(ReadFileBytes(dir_).error().code, IoErrorCode::kIsDirectory);
@@ -140,7 +146,7 @@ TEST_F(FileServices, FileReaderReadsAnywhereAndNoticesACutFile) {
   WriteRaw(dir_ / "a", AsString(bytes));
   FileReader input;
   auto size = input.Open(dir_ / "a");
-  ASSERT_TRUE(size.has_value()) << DescribeIoError(size.error());
+  ASSERT_TRUE(size.has_value()) << EnglishOf(size.error());
   EXPECT_EQ(size.value(), bytes.size());
   std::vector<std::uint8_t> piece(1000);
   ASSERT_TRUE(input.ReadAt(99000, piece).has_value());
@@ -166,7 +172,7 @@ TEST_F(FileServices, WriterReadsBackAndResizesItsCopy) {
   writer.Abort();
 
   auto copied = writer.OpenCopyOf(dir_ / "source", dir_ / "out");
-  ASSERT_TRUE(copied.has_value()) << DescribeIoError(copied.error());
+  ASSERT_TRUE(copied.has_value()) << EnglishOf(copied.error());
   EXPECT_EQ(copied.value(), bytes.size());
   ASSERT_TRUE(writer.Resize(300010).has_value());
   ASSERT_TRUE(writer.WriteAt(300000, {bytes.data(), 10}).has_value());
@@ -187,7 +193,7 @@ TEST_F(AtomicWrite, ReplacesContentAndKeepsMode) {
   chmod(target.c_str(), 0640);
   const auto bytes = RandomBytes(300000, 2);
   const auto r = WriteInPieces(SystemFileOps(), target, bytes);
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
   EXPECT_TRUE(ReadRaw(target) == AsString(bytes));
   EXPECT_EQ(ModeOf(target), 0640u);
   EXPECT_EQ(Entries(), std::set<std::string>{"out.bin"});
@@ -199,7 +205,7 @@ TEST_F(AtomicWrite, EmptyFileAndRelativeName) {
   fs::current_path(dir_);
   const auto r = ReplaceFileAtomically("temp.bin", {});
   fs::current_path(old_cwd);
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
   EXPECT_EQ(fs::file_size(dir_ / "temp.bin"), 0u);
   EXPECT_EQ(Entries(), std::set<std::string>{"temp.bin"});
 }
@@ -230,7 +236,7 @@ TEST_F(AtomicWrite, NamesAreTakenLiterally) {
       dir_ / fs::path(u8"日本語の名前.bin"), dir_ / std::string(250, 'n')};
   for (const fs::path& name : names) {
     const auto r = ReplaceFileAtomically(name, bytes);
-    ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+    ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
     EXPECT_EQ(ReadRaw(name), "\x01\x02\x03") << name;
   }
   EXPECT_EQ(ReadRaw(dir_ / "ab.bin"), "other");
@@ -260,7 +266,7 @@ TEST_P(AtomicWriteFailure, ReportsTheTargetAndLeavesNoTrace) {
     const auto r = patching ? PatchFileAtomically(target, {&patch, 1})
                             : ReplaceFileAtomically(target, bytes);
     ASSERT_FALSE(r.has_value()) << "patching " << patching;
-    EXPECT_EQ(r.error().code, GetParam().code) << DescribeIoError(r.error());
+    EXPECT_EQ(r.error().code, GetParam().code) << EnglishOf(r.error());
     EXPECT_EQ(r.error().path, PathToUtf8(target));
     EXPECT_EQ(Entries(), before);
     if (existed) {
@@ -281,7 +287,7 @@ TEST_F(AtomicWrite, PatchChangesOnlyItsBytesAndKeepsMode) {
                                {old.size() - 1, {bytes.data(), 1}},
                                {old.size(), {}}};
   const auto r = PatchFileAtomically(target, patches);
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
   std::string expected = AsString(old);
   expected.replace(0, 3, AsString(bytes).substr(0, 3));
   expected.replace((1 << 20) + 1, bytes.size(), AsString(bytes));
@@ -298,7 +304,7 @@ TEST_F(AtomicWrite, PatchThroughASymbolicLinkPatchesTheFile) {
   const std::uint8_t bytes[] = {'a', 'b'};
   const FilePatch patch{4, bytes};
   const auto r = PatchFileAtomically(dir_ / "link.bin", {&patch, 1});
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.bin"));
   EXPECT_EQ(ReadRaw(dir_ / "data" / "game.bin"), "0123ab6789");
   EXPECT_EQ(fs::directory_iterator(dir_ / "data")->path().filename(), "game.bin");
@@ -312,7 +318,7 @@ TEST_F(AtomicWrite, PatchPastTheEndOrOfAMissingFileChangesNothing) {
     const FilePatch patches[] = {{0, {bytes.data(), 2}}, {offset, bytes}};
     const auto r = PatchFileAtomically(target, patches);
     ASSERT_FALSE(r.has_value()) << offset;
-    EXPECT_EQ(r.error().code, IoErrorCode::kOutOfRange) << DescribeIoError(r.error());
+    EXPECT_EQ(r.error().code, IoErrorCode::kOutOfRange) << EnglishOf(r.error());
     EXPECT_EQ(ReadRaw(target), "0123456789");
     EXPECT_EQ(Entries(), std::set<std::string>{"game.bin"});
   }
@@ -439,7 +445,7 @@ TEST_P(AtomicWriteThroughLink, ReplacesTheRealFileAndKeepsTheLink) {
   const fs::path link = fs::read_symlink(target);
   const auto bytes = RandomBytes(100000, 12);
   const auto r = WriteInPieces(SystemFileOps(), target, bytes);
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(r.error());
+  ASSERT_TRUE(r.has_value()) << EnglishOf(r.error());
   EXPECT_TRUE(fs::is_symlink(target));
   EXPECT_EQ(fs::read_symlink(target), link);
   EXPECT_TRUE(ReadRaw(real) == AsString(bytes));
@@ -540,7 +546,7 @@ TEST_P(AtomicWriteFault, LeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(r.error().code, f.code);
   EXPECT_EQ(r.error().system_error, f.error);
   EXPECT_EQ(r.error().path, PathToUtf8(target));
-  EXPECT_EQ(DescribeIoError(r.error()).rfind(PathToUtf8(target) + ": ", 0), 0u);
+  EXPECT_EQ(EnglishOf(r.error()).rfind(PathToUtf8(target) + ": ", 0), 0u);
   EXPECT_EQ(ops.open(), 0);
   if (f.existing) {
     EXPECT_TRUE(ReadRaw(target) == old);
@@ -582,8 +588,8 @@ TEST_F(AtomicWrite, RegularFileSizeNamesWhatItFound) {
   ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0644), 0);
   const auto fifo = RegularFileSize(dir_ / "pipe");
   EXPECT_EQ(fifo.error().code, IoErrorCode::kNotRegularFile);
-  EXPECT_EQ(DescribeIoError(fifo.error()),
-            PathToUtf8(dir_ / "pipe") + ": " + kNotRegularFileReason);
+  EXPECT_EQ(EnglishOf(fifo.error()),
+            PathToUtf8(dir_ / "pipe") + ": Not a regular file (a device, pipe or socket)");
   fs::create_symlink("game.bin", dir_ / "link.bin");
   EXPECT_EQ(RegularFileSize(dir_ / "link.bin").value(), 5u);
   // Read whole, a FIFO would wait for a writer forever and /dev/zero never end.

@@ -8,12 +8,18 @@
 #include <string>
 
 #include "codec/write.h"
+#include "messages/messages.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
 #include "support/files.h"
 
 namespace binconv {
 namespace {
+
+// The error as the CLI words it.
+std::string EnglishOf(const IoError& error) {
+  return messages::Message(messages::Language::kEnglish, error);
+}
 
 namespace fs = std::filesystem;
 
@@ -33,7 +39,7 @@ TEST_F(Win32Files, FileOpenInAnotherProgramIsInUse) {
   const auto r = ReplaceFileAtomically(target, std::vector<std::uint8_t>{1, 2});
   CloseHandle(held);
   ASSERT_FALSE(r.has_value());
-  EXPECT_EQ(r.error().code, IoErrorCode::kInUse) << DescribeIoError(r.error());
+  EXPECT_EQ(r.error().code, IoErrorCode::kInUse) << EnglishOf(r.error());
   EXPECT_EQ(test::ReadAll(target), "old");
   EXPECT_EQ(scratch_.Names(), std::set<std::string>{"out.bin"});
 }
@@ -99,9 +105,9 @@ TEST_F(Win32Files, LongAndJapanesePaths) {
   fs::current_path(dir_);
   const auto r = WriteBinary(u"1A 2B", box + u"/出力.bin");
   fs::current_path(old_cwd);
-  ASSERT_TRUE(r.has_value()) << DescribeIoError(std::get<IoError>(r.error()));
+  ASSERT_TRUE(r.has_value()) << EnglishOf(std::get<IoError>(r.error()));
   const auto bytes = ReadFileBytes(folder / L"出力.bin");
-  ASSERT_TRUE(bytes.has_value()) << DescribeIoError(bytes.error());
+  ASSERT_TRUE(bytes.has_value()) << EnglishOf(bytes.error());
   EXPECT_EQ(bytes.value(), "\x1A\x2B");
 }
 

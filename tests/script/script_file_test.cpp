@@ -104,7 +104,7 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     ASSERT_EQ(contents.entries.size(), 1u);
     const auto encoded =
         EncodeScriptEntry(contents.entries[0], test::DefaultCodec(), end, "s.txt", problems);
-    ASSERT_TRUE(encoded) << file << (problems.empty() ? "" : problems[0].reason);
+    ASSERT_TRUE(encoded) << file << (problems.empty() ? -1 : static_cast<int>(problems[0].detail));
     std::vector<std::uint8_t> expected = bytes;
     expected.push_back(end);
     // Bytes after a lead byte at the end read as its pair; compare as read.
@@ -318,7 +318,7 @@ TEST(ScriptEntryTest, WrittenEntriesReadBack) {
     const ScriptFileEntry& entry = contents.entries[k];
     EXPECT_EQ(entry.index, c.string.index);
     const std::optional<EntryFields> fields = ReadEntryFields(entry, def, problems);
-    ASSERT_TRUE(fields) << problems.at(0).reason;
+    ASSERT_TRUE(fields) << static_cast<int>(problems.at(0).detail);
     EXPECT_EQ(*fields, c.fields.value_or(FieldsOf(c.string)));
     std::vector<std::string> lines;
     for (const ScriptTextLine& line : entry.lines) lines.emplace_back(line.text);
@@ -369,7 +369,7 @@ TEST_P(OwnEntryTest, EncodesOrNamesThePlace) {
   const TextCodec codec(OwnTable());
   const auto encoded = EncodeScriptEntry(contents.entries.at(0), codec, c.end, "s.txt", problems);
   if (!c.bytes.empty()) {
-    ASSERT_TRUE(encoded) << (problems.empty() ? "" : problems[0].reason);
+    ASSERT_TRUE(encoded) << (problems.empty() ? -1 : static_cast<int>(problems[0].detail));
     EXPECT_EQ(test::Hex(*encoded), c.bytes + " ");
     return;
   }

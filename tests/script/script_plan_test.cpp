@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "messages/messages.h"
 #include "runtime/hex.h"
 #include "script/plan.h"
 #include "script/script_file.h"
@@ -16,6 +17,7 @@
 #include "support/gtest_support.h"
 #include "support/script_game.h"
 #include "support/script_job.h"
+
 
 namespace binconv {
 namespace {
@@ -36,7 +38,9 @@ void ExpectProblems(const std::vector<Problem>& found, const std::vector<Expecte
     const Problem& p = found[i];
     EXPECT_EQ(p.line, expected[i].line) << i;
     EXPECT_EQ(p.code, expected[i].code) << i;
-    const std::string said = p.what.empty() ? p.reason : p.what + " to " + HexNumber(p.end);
+    const std::string said = p.code != ProblemCode::kPastEnd
+                                 ? messages::Message(messages::Language::kEnglish, p)
+                                 : p.what + " to " + HexNumber(p.end);
     EXPECT_NE(said.find(expected[i].text), std::string::npos) << said;
   }
 }
