@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
 #include "runtime/describe.h"
@@ -51,6 +52,9 @@ int CheckGameTbl(const std::string& name) {
 }
 
 int RunCheckTables(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("check-tables", args); !spared) {
+    return ToInt(spared.error());
+  }
   if (const std::optional<std::string> tbl = args.Value("tbl")) return CheckGameTbl(*tbl);
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return ToInt(tables.error());

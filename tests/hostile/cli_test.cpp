@@ -13,6 +13,7 @@
 #include "support/bytes.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"
+#include "support/script_game.h"
 
 namespace binconv::hostile {
 namespace {
@@ -210,6 +211,78 @@ INSTANTIATE_TEST_SUITE_P(
                               Stdout::kClosed,
                               {"<stdout>: Bad file descriptor"}}),
     CaseName<InputCase>);
+
+// An output that is an input by another way than its name: standard output
+// redirected onto an input, which would grow while it is read, or a hard link.
+struct SameFileCase {
+  const char* name;
+  std::string setup;    // shell lines that must succeed; $CLI is the program
+  std::string command;  // refused: exit status 2, and every file as it was
+  std::string said;
+};
+
+void PrintTo(const SameFileCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileSameFileTest : public testing::TestWithParam<SameFileCase> {};
+
+TEST_P(HostileSameFileTest, RefusedBeforeAnythingIsWritten) {
+  const SameFileCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.txt", "あい");
+  WriteAll(scratch.work() / "in.bin", "\x56\x58");
+  WriteAll(scratch.work() / "game.tbl", "56=あ\n58=い\n");
+  WriteAll(scratch.work() / "game.bin", ExampleScriptGame());
+  WriteAll(scratch.work() / "plan.txt",
+           "format nes u16le base=0x8000\nscript s.txt table=0x10 count=4 format=nes end=FF "
+           "text=0x40..0x4F skip=0xFFFF\n");
+  const std::string head = "cd '" + scratch.work().native() + "'\nCLI='" +
+                           test::ProgramUnderTest() + "'\n";
+  WriteAll(scratch.path() / "setup.sh", "set -e\n" + head + c.setup);
+  ASSERT_EQ(std::system(("bash '" + (scratch.path() / "setup.sh").native() + "'").c_str()), 0);
+  std::map<std::string, std::string> before;
+  for (const std::string& name : scratch.Names()) before[name] = ReadAll(scratch.work() / name);
+  WriteAll(scratch.path() / "run.sh", head + c.command + " 2>'" +
+                                          (scratch.path() / "err").native() + "'");
+  const int status = std::system(("bash '" + (scratch.path() / "run.sh").native() + "'").c_str());
+  const std::string err = ReadAll(scratch.path() / "err");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.command << "\n" << err;
+  EXPECT_NE(err.find(c.said), std::string::npos) << "does not say '" << c.said << "'\n" << err;
+  for (const auto& [name, bytes] : before) {
+    EXPECT_EQ(ReadAll(scratch.work() / name), bytes) << name << " was changed";
+  }
+  EXPECT_EQ(scratch.Names().size(), before.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Redirections, HostileSameFileTest,
+    testing::Values(
+        SameFileCase{"DecodeAppendedToItsInput", "", "\"$CLI\" decode in.bin >>in.bin",
+                     "BINARY in.bin: input file is output file"},
+        SameFileCase{"ConvertAppendedToItsInput", "", "\"$CLI\" convert in.txt >>in.txt",
+                     "INPUT in.txt: input file is output file"},
+        SameFileCase{"DecodeAppendedToItsTbl", "",
+                     "\"$CLI\" decode --tbl game.tbl in.bin >>game.tbl",
+                     "--tbl FILE game.tbl: input file is output file"},
+        SameFileCase{"StandardInputIsStandardOutput", "", "\"$CLI\" decode <in.bin >>in.bin",
+                     "standard input: input file is output file"},
+        SameFileCase{"AppendedThroughAHardLink", "ln in.bin link.bin",
+                     "\"$CLI\" decode in.bin >>link.bin", "input file is output file"},
+        SameFileCase{"StringsAppendedToTheGame", "", "\"$CLI\" strings in.bin >>in.bin",
+                     "GAME in.bin: input file is output file"},
+        SameFileCase{"CheckTablesAppendedToTheTbl", "",
+                     "\"$CLI\" check-tables --tbl game.tbl >>game.tbl",
+                     "input file is output file"},
+        SameFileCase{"InsertOutputToStandardOutputTwice", "",
+                     "\"$CLI\" insert --from game.bin -o - --map - plan.txt",
+                     "name the same file"},
+        // A hard link is one file whichever command writes it.
+        SameFileCase{"DumpScriptHardLinkedToTheTables", "ln Zezovar.ini s.txt",
+                     "\"$CLI\" dump --force --from game.bin plan.txt", "which would be lost"},
+        SameFileCase{"InsertOutputHardLinkedToAScript",
+                     "\"$CLI\" dump --from game.bin plan.txt 2>/dev/null && ln s.txt out.bin",
+                     "\"$CLI\" insert --from game.bin -o out.bin plan.txt",
+                     "which would be lost"}),
+    CaseName<SameFileCase>);
 
 TEST(HostileInputFileTest, UnreadableByMode) {
   Scratch scratch;
