@@ -284,6 +284,18 @@ INSTANTIATE_TEST_SUITE_P(
                      "which would be lost"}),
     CaseName<SameFileCase>);
 
+// "-o -" is standard output for insert too, never a file named "-".
+TEST(HostileInsertTest, DashIsStandardOutput) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", std::string(8, '\0'));
+  WriteAll(scratch.work() / "a.txt", "あい");
+  WriteAll(scratch.work() / "plan.txt", "2 2 a.txt\n");
+  const Outcome outcome = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "-", "plan.txt"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome;
+  EXPECT_EQ(Hex(outcome.out), Hex(std::string("\0\0\x56\x58", 4) + std::string(4, '\0')));
+  EXPECT_FALSE(fs::exists(scratch.work() / "-"));
+}
+
 TEST(HostileInputFileTest, UnreadableByMode) {
   Scratch scratch;
   Populate(scratch);
