@@ -43,6 +43,8 @@ enum class ProblemCode {
   kOverlap,      // `what` shares bytes with `other_what` of line `other_line`
   kSameFile,     // the script file is the plan itself (other_line 0) or that of
                  // the script on line `other_line`
+  kGrowPastPatch,  // grows the game to `bytes`, past the `room` bytes a patch of
+                   // the format `what` ("BPS", "IPS") can give back
   // A pointer of a script's table (`pointer`, standing at `pointer_at`).
   kPointerUnmapped,  // its `value` maps to no file offset, for `map_error`
   kPointerOutside,   // it leads to `at`: at or past the game's `game_size` bytes,

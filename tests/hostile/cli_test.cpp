@@ -448,6 +448,7 @@ struct RoomCase {
   std::vector<std::string> said;
   std::string not_said = {};
   std::uint64_t filled = 0;  // bytes of 0x5A expected from offset 2 on
+  std::vector<std::string> patch = {};  // --patch NAME, with --into
 };
 
 void PrintTo(const RoomCase& c, std::ostream* os) { *os << c.name; }
@@ -462,7 +463,9 @@ TEST_P(HostileRoomTest, MemoryFollowsTheTextsNotTheNumbers) {
   fs::resize_file(game, c.game_size);
   WriteAll(scratch.work() / "a.txt", "あい");
   WriteAll(scratch.work() / "plan.txt", c.plan);
-  const Outcome outcome = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
+  std::vector<std::string> args = {"insert", "--into", "game.bin", "plan.txt"};
+  args.insert(args.end(), c.patch.begin(), c.patch.end());
+  const Outcome outcome = RunCli(scratch, args);
   EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
   for (const std::string& part : c.said) {
     EXPECT_NE(outcome.err.find(part), std::string::npos) << "does not say '" << part << "'\n"
@@ -508,7 +511,24 @@ INSTANTIATE_TEST_SUITE_P(
                  {"plan.txt:1: the room ends at 0x11"},
                  "missing.txt"},
         RoomCase{
-            "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2}),
+            "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2},
+        // Past what the patch can give back: told at the grow line, before any work.
+        RoomCase{"GrowPastWhatABpsPatchHolds",
+                 16,
+                 "grow 0x100000001\n0 2 a.txt\n",
+                 1,
+                 {"plan.txt:1: grow 4294967297 is past 4 GiB"},
+                 "differs",
+                 0,
+                 {"--patch", "p.bps"}},
+        RoomCase{"GrowPastWhatAnIpsPatchReaches",
+                 16,
+                 "grow 0x2000000\n0 2 a.txt\n",
+                 1,
+                 {"plan.txt:1: grow 33554432 is past 16 MiB"},
+                 "differs",
+                 0,
+                 {"--patch", "p.ips"}}),
     CaseName<RoomCase>);
 
 }  // namespace
