@@ -82,6 +82,7 @@ Result<GameCode, ProblemCode> ParseEntry(std::u16string_view line) {
   if (comma == std::u16string_view::npos) return Unexpected(ProblemCode::kTblBadParams);
   const std::optional<std::uint8_t> params = ParseParamCount(text.substr(comma + 1));
   if (!params) return Unexpected(ProblemCode::kTblBadParams);
+  if (comma == 0) return Unexpected(ProblemCode::kTblNoLabel);
   code.text = std::u16string(text.substr(0, comma));
   code.params = *params;
   return code;
@@ -153,7 +154,9 @@ bool AppendEntry(const GameCode& code, TblEncoding encoding, std::string& tbl) {
   const bool bare = code.text.empty() &&
                     (code.kind == GameCodeKind::kEnd || code.kind == GameCodeKind::kLineBreak);
   if (!bare) tbl += '=';
-  const bool written = AppendText(code.text, encoding, tbl);
+  // A control without a label would not read back.
+  const bool written = AppendText(code.text, encoding, tbl) &&
+                       !(code.kind == GameCodeKind::kControl && code.text.empty());
   if (code.kind == GameCodeKind::kControl) tbl += "," + std::to_string(code.params);
   return written;
 }

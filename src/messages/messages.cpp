@@ -176,6 +176,8 @@ std::string_view KeyOf(ProblemCode code) {
       return "kTblNoText";
     case ProblemCode::kTblBadParams:
       return "kTblBadParams";
+    case ProblemCode::kTblNoLabel:
+      return "kTblNoLabel";
     case ProblemCode::kTblDuplicateCode:
       return "kTblDuplicateCode";
     case ProblemCode::kTblUnreachable:
@@ -186,6 +188,8 @@ std::string_view KeyOf(ProblemCode code) {
       return "kTblSameText";
     case ProblemCode::kTblNeverRead:
       return "kTblNeverRead";
+    case ProblemCode::kTblNoCodes:
+      return "kTblNoCodes";
     case ProblemCode::kGridNotAnEntry:
       return "kGridNotAnEntry";
     case ProblemCode::kGridCodeTooLong:

@@ -81,6 +81,8 @@ enum class ProblemCode {
   kTblCodeTooLong,    // a code of more than 4 bytes
   kTblNoText,         // HEX= with no text after it
   kTblBadParams,      // a control code's ",N" is missing, not a number or over 8
+  kTblNoLabel,        // a control code with nothing before its ",N", which decode
+                      // would show as a tag that encode can't tell back
   kTblDuplicateCode,  // a second entry for a code; its first is on `other_line`
   kTblUnreachable,    // its code begins with the control code of `other_line`,
                       // which always wins and takes the bytes after it
@@ -88,6 +90,7 @@ enum class ProblemCode {
   // Warnings of check-tables about a .tbl that loads (line).
   kTblSameText,  // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
+  kTblNoCodes,    // the whole file (line 0) holds no entry at all
   // An entry of a .tbl that the grid of the two table files can't hold (line,
   // `what`).
   kGridNotAnEntry,     // not HEX=TEXT: an end or control code, a line break with
