@@ -1,6 +1,10 @@
 // binconv-cli check-tables: the cells of the tables that don't work as their
 // place suggests.
 
+#include <map>
+#include <optional>
+#include <string_view>
+
 #include "chartable/check.h"
 #include "chartable/load.h"
 #include "chartable/tbl_grid.h"
@@ -10,6 +14,7 @@
 #include "cli/outputs.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
+#include "messages/messages.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/text_file.h"
@@ -36,19 +41,40 @@ constexpr std::array kCheckTablesOptions{kTablesOption, kGameTblOption, kHelpOpt
 constexpr Usage kCheckTablesUsage{.options = kCheckTablesOptions,
                                   .form = {.order = "tables tbl"}};
 
+// At most this many findings of a kind are listed; a huge table may have
+// millions, which would say no more.
+constexpr std::size_t kFindingsOfAKind = 20;
+
 // check-tables --tbl FILE: the file's problems as decode lists them, or its
 // findings.
 int CheckGameTbl(const std::string& name) {
   const Reported<GameTable> table = LoadCommandGameTable(name);
   if (!table) return ToInt(table.error());
-  const std::vector<Problem> findings = CheckGameTable(*table, name);
+  const GameTableCheck check = CheckGameTable(*table, name, kFindingsOfAKind);
   std::string out = "tbl: " + name + "\n";
-  for (const Problem& finding : findings) out += "warning: " + Describe(finding) + "\n";
-  out += Counted(findings.size(), "finding") + "\n";
+  std::map<ProblemCode, std::size_t> shown;
+  for (const Problem& finding : check.findings) {
+    out += "warning: " + Describe(finding) + "\n";
+    // After the last one shown of its kind, how many more there are.
+    const std::size_t all = check.counts.at(finding.code);
+    if (++shown[finding.code] == kFindingsOfAKind && all > kFindingsOfAKind) {
+      const std::string more = std::to_string(all - kFindingsOfAKind);
+      out += "warning: " + name + ": " +
+             messages::Format(messages::Language::kEnglish, "count.more_of_kind",
+                              [&](std::string_view key) -> std::optional<std::string> {
+                                if (key == "n") return more;
+                                return std::nullopt;
+                              }) +
+             "\n";
+    }
+  }
+  std::size_t findings = 0;
+  for (const auto& [code, count] : check.counts) findings += count;
+  out += Counted(findings, "finding") + "\n";
   if (auto written = WriteOutput(PathOfArg(kStdioName), Bytes(out)); !written) {
     return ToInt(written.error());
   }
-  return findings.empty() ? kExitOk : kExitRejected;
+  return findings == 0 ? kExitOk : kExitRejected;
 }
 
 int RunCheckTables(const ParsedArgs& args) {
