@@ -1,7 +1,10 @@
 #include "chartable/check.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
-#include <set>
+#include <span>
+#include <tuple>
 #include <unordered_map>
 
 #include "chartable/encoding.h"
@@ -40,10 +43,22 @@ std::string WhatAGameReads(std::uint8_t byte) {
   return byte == kLineBreakByte ? "a line break" : "a space";
 }
 
-// The codes of a game's table and every proper start of them.
+// A run of up to 4 bytes as one number that keeps its length: 0x1 then the
+// bytes, so that 41 and 0041 differ.
+std::uint64_t KeyOf(std::span<const std::uint8_t> bytes) {
+  std::uint64_t key = 1;
+  for (const std::uint8_t b : bytes) key = key << 8 | b;
+  return key;
+}
+
+// The codes of a game's table and every proper start of them, as sorted keys:
+// a few bytes a code, however large the table.
 struct CodeTree {
-  std::set<std::vector<std::uint8_t>> codes;
-  std::set<std::vector<std::uint8_t>> starts;
+  std::vector<std::uint64_t> codes;
+  std::vector<std::uint64_t> starts;
+  static bool Holds(const std::vector<std::uint64_t>& keys, std::span<const std::uint8_t> bytes) {
+    return std::binary_search(keys.begin(), keys.end(), KeyOf(bytes));
+  }
 };
 
 // Whether the bytes from `bytes` on match a code longer than `bytes`
@@ -53,12 +68,12 @@ struct CodeTree {
 // is never read, except where the bytes end before a longer code could. The
 // rule asks for every next byte; a code that one byte leaves is not reported.
 bool LongerCodeAlwaysMatches(const CodeTree& tree, std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() >= kMaxGameCodeBytes || !tree.starts.contains(bytes)) return false;
+  if (bytes.size() >= kMaxGameCodeBytes || !CodeTree::Holds(tree.starts, bytes)) return false;
   bool all = true;
   bytes.push_back(0);
   for (int next = 0; next < 256 && all; ++next) {
     bytes.back() = static_cast<std::uint8_t>(next);
-    all = tree.codes.contains(bytes) || LongerCodeAlwaysMatches(tree, bytes);
+    all = CodeTree::Holds(tree.codes, bytes) || LongerCodeAlwaysMatches(tree, bytes);
   }
   bytes.pop_back();
   return all;
@@ -141,33 +156,59 @@ std::string DescribeTableFinding(const TableFinding& finding,
 }
 
 std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view file) {
+  return CheckGameTable(table, file, SIZE_MAX).findings;
+}
+
+GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
+                              std::size_t most_of_a_kind) {
+  const std::span<const GameCode> codes = table.codes();
   CodeTree tree;
-  for (const GameCode& code : table.codes()) {
-    tree.codes.insert(code.bytes);
+  for (const GameCode& code : codes) {
+    tree.codes.push_back(KeyOf(code.bytes));
     for (std::size_t length = 1; length < code.bytes.size(); ++length) {
-      tree.starts.emplace(code.bytes.begin(), code.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+      tree.starts.push_back(KeyOf(std::span(code.bytes).first(length)));
     }
   }
-  std::vector<Problem> problems;
-  auto add = [&](ProblemCode kind, const GameCode& code, std::size_t other_line) {
+  for (std::vector<std::uint64_t>* keys : {&tree.codes, &tree.starts}) {
+    std::sort(keys->begin(), keys->end());
+    keys->erase(std::unique(keys->begin(), keys->end()), keys->end());
+  }
+  // The codes in order of kind and text, the first in the file first: each
+  // after the first of its group shares its text. An end or a line break may
+  // go without text; that is no text to share.
+  std::vector<std::uint32_t> order(codes.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return std::tie(codes[a].kind, codes[a].text) < std::tie(codes[b].kind, codes[b].text);
+  });
+  std::vector<std::size_t> same_as(codes.size(), 0);  // the first one's line
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const GameCode& first = codes[order[i - 1]];
+    const GameCode& code = codes[order[i]];
+    if (code.text.empty() || code.kind != first.kind || code.text != first.text) continue;
+    same_as[order[i]] = same_as[order[i - 1]] != 0 ? same_as[order[i - 1]] : first.line;
+  }
+  order = {};
+
+  GameTableCheck check;
+  // Found in file order, so the ones kept of each kind are its first.
+  auto add = [&](ProblemCode kind, std::size_t line, std::size_t other_line) {
+    if (check.counts[kind]++ >= most_of_a_kind) return;
     Problem problem{kind};
     problem.file = std::string(file);
-    problem.line = code.line;
+    problem.line = line;
     problem.other_line = other_line;
-    problems.push_back(std::move(problem));
+    check.findings.push_back(std::move(problem));
   };
-  // An end or a line break may go without text; that is no text to share.
-  std::map<std::pair<GameCodeKind, std::u16string>, std::size_t> first_line;
-  for (const GameCode& code : table.codes()) {
-    if (!code.text.empty()) {
-      const auto [it, fresh] = first_line.try_emplace({code.kind, code.text}, code.line);
-      if (!fresh) add(ProblemCode::kTblSameText, code, it->second);
-    }
+  if (codes.empty()) add(ProblemCode::kTblNoCodes, 0, 0);
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const GameCode& code = codes[i];
+    if (same_as[i] != 0) add(ProblemCode::kTblSameText, code.line, same_as[i]);
     std::vector<std::uint8_t> bytes = code.bytes;
-    if (LongerCodeAlwaysMatches(tree, bytes)) add(ProblemCode::kTblNeverRead, code, 0);
+    if (LongerCodeAlwaysMatches(tree, bytes)) add(ProblemCode::kTblNeverRead, code.line, 0);
   }
-  SortByLine(problems);
-  return problems;
+  SortByLine(check.findings);
+  return check;
 }
 
 }  // namespace binconv

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,9 +54,19 @@ TableCheck CheckCharTable(const CharTable& table);
 
 // What a game's table that loads still gets wrong, in line order, each a
 // Problem of `file`: a text that more than one code of the same kind has
-// (kTblSameText, against the first), and a code decode never reads before the
-// end of the bytes (kTblNeverRead).
+// (kTblSameText, against the first), a code decode never reads before the
+// end of the bytes (kTblNeverRead), and a file of no entries (kTblNoCodes).
 std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view file);
+
+// The same with at most `most_of_a_kind` findings of each kind kept, the first
+// in the file, so that a huge table's findings take no more room than a few;
+// `counts` tells how many each kind had in all.
+struct GameTableCheck {
+  std::vector<Problem> findings;  // in line order
+  std::map<ProblemCode, std::size_t> counts;
+};
+GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
+                              std::size_t most_of_a_kind);
 
 // The cell's code as a game sees it: "1A" on page 0, "21 1A" on page 2.
 std::string DescribeCode(CellCode code);

@@ -1,7 +1,9 @@
 #include "chartable/tbl.h"
 
 #include <algorithm>
-#include <map>
+#include <cstdint>
+#include <span>
+#include <utility>
 
 #include "runtime/cp932.h"
 #include "runtime/hex.h"
@@ -81,6 +83,7 @@ Result<GameCode, ProblemCode> ParseEntry(std::u16string_view line) {
   if (comma == std::u16string_view::npos) return Unexpected(ProblemCode::kTblBadParams);
   const std::optional<std::uint8_t> params = ParseParamCount(text.substr(comma + 1));
   if (!params) return Unexpected(ProblemCode::kTblBadParams);
+  if (comma == 0) return Unexpected(ProblemCode::kTblNoLabel);
   code.text = std::u16string(text.substr(0, comma));
   code.params = *params;
   return code;
@@ -96,27 +99,54 @@ bool IsSkipped(std::u16string_view line) {
 // A second entry for a code, which is left out, and a code no bytes can reach
 // because a control code is its start: the control always wins and takes the
 // bytes after it.
+// Up to 4 bytes as one number that keeps their length, for sorting codes:
+// a few bytes a code, however large the table.
+std::uint64_t CodeKey(std::span<const std::uint8_t> bytes) {
+  std::uint64_t key = 1;
+  for (const std::uint8_t b : bytes) key = key << 8 | b;
+  return key;
+}
+
 void CheckCodes(std::vector<GameCode>& codes, std::string_view file,
                 std::vector<Problem>& problems) {
-  std::map<std::vector<std::uint8_t>, std::size_t> first_line;
-  std::map<std::vector<std::uint8_t>, std::size_t> controls;
-  std::vector<GameCode> kept;
-  for (GameCode& code : codes) {
-    const auto [it, fresh] = first_line.emplace(code.bytes, code.line);
-    if (!fresh) {
-      problems.push_back(
-          TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
-      problems.back().other_line = it->second;
-      continue;
-    }
-    if (code.kind == GameCodeKind::kControl) controls.emplace(code.bytes, code.line);
-    kept.push_back(std::move(code));
+  // Each code's key and place, sorted so that a code's entries lie together,
+  // the first in the file first.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> keys(codes.size());
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    keys[i] = {CodeKey(codes[i].bytes), static_cast<std::uint32_t>(i)};
   }
-  codes = std::move(kept);
+  std::sort(keys.begin(), keys.end());
+  std::vector<bool> repeated(codes.size(), false);
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    if (keys[i].first != keys[i - 1].first) continue;
+    const GameCode& code = codes[keys[i].second];
+    problems.push_back(
+        TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
+    std::size_t first = i - 1;
+    while (first > 0 && keys[first - 1].first == keys[i].first) --first;
+    problems.back().other_line = codes[keys[first].second].line;
+    repeated[keys[i].second] = true;
+  }
+  keys = {};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    if (repeated[i]) continue;
+    if (at != i) codes[at] = std::move(codes[i]);
+    ++at;
+  }
+  codes.resize(at);
+  std::vector<std::pair<std::uint64_t, std::size_t>> controls;  // key, line
+  for (const GameCode& code : codes) {
+    if (code.kind == GameCodeKind::kControl) controls.emplace_back(CodeKey(code.bytes), code.line);
+  }
+  std::sort(controls.begin(), controls.end());
+  if (controls.empty()) return;
   for (const GameCode& code : codes) {
     for (std::size_t length = 1; length < code.bytes.size(); ++length) {
-      const auto control = controls.find({code.bytes.begin(), code.bytes.begin() + length});
-      if (control == controls.end()) continue;
+      const std::uint64_t key = CodeKey(std::span(code.bytes).first(length));
+      const auto control = std::lower_bound(controls.begin(), controls.end(),
+                                            std::pair<std::uint64_t, std::size_t>{key, 0});
+      if (control == controls.end() || control->first != key) continue;
       problems.push_back(
           TblProblem(ProblemCode::kTblUnreachable, file, code.line, TblEntryOf(code)));
       problems.back().other_line = control->second;
@@ -152,7 +182,9 @@ bool AppendEntry(const GameCode& code, TblEncoding encoding, std::string& tbl) {
   const bool bare = code.text.empty() &&
                     (code.kind == GameCodeKind::kEnd || code.kind == GameCodeKind::kLineBreak);
   if (!bare) tbl += '=';
-  const bool written = AppendText(code.text, encoding, tbl);
+  // A control without a label would not read back.
+  const bool written = AppendText(code.text, encoding, tbl) &&
+                       !(code.kind == GameCodeKind::kControl && code.text.empty());
   if (code.kind == GameCodeKind::kControl) tbl += "," + std::to_string(code.params);
   return written;
 }

@@ -41,7 +41,7 @@ Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
 struct TblWritten {
   std::string bytes;  // the whole file; empty when any code is unwritable
   // Indices of the codes whose text the encoding can't hold or that holds a
-  // line end.
+  // line end, and of controls without a label.
   std::vector<std::size_t> unwritable;
 };
 

@@ -1,14 +1,20 @@
 // binconv-cli check-tables: the cells of the tables that don't work as their
 // place suggests.
 
+#include <map>
+#include <optional>
+#include <string_view>
+
 #include "chartable/check.h"
 #include "chartable/load.h"
 #include "chartable/tbl_grid.h"
 #include "cli/commands.h"
 #include "cli/common.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
+#include "messages/messages.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/text_file.h"
@@ -35,22 +41,46 @@ constexpr std::array kCheckTablesOptions{kTablesOption, kGameTblOption, kHelpOpt
 constexpr Usage kCheckTablesUsage{.options = kCheckTablesOptions,
                                   .form = {.order = "tables tbl"}};
 
+// At most this many findings of a kind are listed; a huge table may have
+// millions, which would say no more.
+constexpr std::size_t kFindingsOfAKind = 20;
+
 // check-tables --tbl FILE: the file's problems as decode lists them, or its
 // findings.
 ExitStatus CheckGameTbl(const std::string& name) {
   const Reported<GameTable> table = LoadCommandGameTable(name);
   if (!table) return table.error();
-  const std::vector<Problem> findings = CheckGameTable(*table, name);
+  const GameTableCheck check = CheckGameTable(*table, name, kFindingsOfAKind);
   std::string out = "tbl: " + name + "\n";
-  for (const Problem& finding : findings) out += "warning: " + Describe(finding) + "\n";
-  out += Counted(findings.size(), "finding") + "\n";
+  std::map<ProblemCode, std::size_t> shown;
+  for (const Problem& finding : check.findings) {
+    out += "warning: " + Describe(finding) + "\n";
+    // After the last one shown of its kind, how many more there are.
+    const std::size_t all = check.counts.at(finding.code);
+    if (++shown[finding.code] == kFindingsOfAKind && all > kFindingsOfAKind) {
+      const std::string more = std::to_string(all - kFindingsOfAKind);
+      out += "warning: " + name + ": " +
+             messages::Format(messages::Language::kEnglish, "count.more_of_kind",
+                              [&](std::string_view key) -> std::optional<std::string> {
+                                if (key == "n") return more;
+                                return std::nullopt;
+                              }) +
+             "\n";
+    }
+  }
+  std::size_t findings = 0;
+  for (const auto& [code, count] : check.counts) findings += count;
+  out += Counted(findings, "finding") + "\n";
   if (auto written = WriteOutput(PathOfArg(kStdioName), Bytes(out)); !written) {
     return written.error();
   }
-  return findings.empty() ? ExitStatus::kOk : ExitStatus::kRejected;
+  return findings == 0 ? ExitStatus::kOk : ExitStatus::kRejected;
 }
 
 ExitStatus RunCheckTables(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("check-tables", args); !spared) {
+    return spared.error();
+  }
   if (const std::optional<std::string> tbl = args.Value("tbl")) return CheckGameTbl(*tbl);
   const Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return tables.error();

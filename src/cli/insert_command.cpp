@@ -128,6 +128,9 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*plan_bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
   if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
+  if (auto past = GrowPastPatch(*plan, shown_plan, target)) {
+    return Unexpected(RejectPlan({*past}, target).error());
+  }
   if (plan->grow && plan->grow->size > game.size()) {
     // Nothing is told before the game is read, so the steps can grow yet.
     PlanInsertProgress(target, args.Has("dry-run"), game.size(), plan->grow->size, progress);

@@ -1,9 +1,13 @@
 #include "cli/insert_outputs.h"
 
+#include <algorithm>
+#include <functional>
+#include <span>
 #include <variant>
 
 #include "cli/common.h"
 #include "cli/patch_files.h"
+#include "patch/patch_input.h"
 #include "runtime/file.h"
 
 namespace binconv::cli {
@@ -69,9 +73,58 @@ Reported<std::unique_ptr<OutputSink>> StageInsertMap(const ParsedArgs& args, boo
   return StageOutput(PathFromUtf8(*name), Bytes(InsertMapCsv(rows)));
 }
 
+namespace {
+
+// -o -: the original read with the writes laid over it, straight to standard
+// output, which can't be taken back; so it goes before the patch is put in place.
+Reported<> StreamInserted(const InsertTarget& target, const InsertResult& inserted,
+                          const std::function<void(std::uint64_t)>& told) {
+  FileReader original;
+  if (auto opened = OpenInputFile(target.game, original); !opened) return opened;
+  const std::vector<FilePatch> patches = PatchesOf(inserted.writes);
+  if (inserted.size < original.size() || !FilePatchesFit(inserted.size, patches)) {
+    PrintError(target.game + " changed while the texts were being laid out; nothing written");
+    return Failure(ExitStatus::kError);
+  }
+  FileInput result(original, patches, inserted.size);
+  auto opened = OpenOutput(PathFromUtf8(kStdioName));
+  if (!opened) return Failure(ReportOutputError(opened.error()));
+  OutputSink& sink = *opened.value();
+  std::vector<std::uint8_t> chunk(kChunkSize);
+  for (std::uint64_t at = 0; at < result.size();) {
+    const auto piece = std::span(chunk).first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), result.size() - at)));
+    if (auto read = result.ReadAt(at, piece); !read) {
+      PrintError(Describe(read.error()));
+      return Failure(ExitStatus::kError);
+    }
+    if (auto written = sink.Write(piece); !written) {
+      return Failure(ReportOutputError(written.error()));
+    }
+    at += piece.size();
+    told(at);
+  }
+  if (auto committed = sink.Commit(); !committed) {
+    return Failure(ReportOutputError(committed.error()));
+  }
+  return Unit{};
+}
+
+}  // namespace
+
 Reported<> WriteInsertOutputs(const InsertTarget& target, const InsertResult& inserted,
                               const std::optional<std::vector<std::uint8_t>>& patch,
                               JobProgress& progress) {
+  if (target.output == kStdioName) {
+    if (auto streamed = StreamInserted(target, inserted, progress.Step(kWriteStep)); !streamed) {
+      progress.Clear();
+      return streamed;
+    }
+    if (!patch) return Unit{};
+    InsertTarget patch_only = target;
+    patch_only.output.reset();
+    return WriteInsertOutputs(patch_only, inserted, patch, progress);
+  }
   bool owner_kept = true;
   ProgressFileOps ops(progress.Step(kWriteStep));
   auto written = WriteInsert(target, inserted.writes, inserted.size, patch, ops, &owner_kept);

@@ -14,7 +14,10 @@ namespace {
 // The names an option gives: its value, the positionals it stands for, or
 // what it stands for when absent.
 std::vector<std::string> NamesOf(const FileOption& row, const ParsedArgs& args) {
-  if (row.option == "@") return args.positionals;
+  // No positional: standard input is read.
+  if (row.option == "@") {
+    return args.positionals.empty() ? std::vector<std::string>{kStdioName} : args.positionals;
+  }
   if (row.option == "@1") {
     if (args.positionals.empty()) return {};
     return {args.positionals.front()};
@@ -46,8 +49,18 @@ bool Clash(const NamedFile& a, const NamedFile& b) {
   return (Writes(a) || Writes(b)) && !(a.use == FileUse::kUpdated && b.use == FileUse::kUpdated);
 }
 
+// The regular file that "-" reads or writes through a redirection, if any.
+std::optional<FileIdentity> IdentityOfStdio(const NamedFile& file) {
+  return Writes(file) ? IdentityOfStandardOutput() : IdentityOfStandardInput();
+}
+
 Reported<> Refuse(const NamedFile& output, const NamedFile& other) {
-  if (!Writes(other)) {
+  if (output.name == kStdioName && !Writes(other)) {
+    // As cat says it: the output would be appended to what is still being read.
+    const std::string input =
+        other.name == kStdioName ? "standard input" : std::string(other.role) + " " + other.name;
+    PrintError(input + ": input file is output file (standard output); write to another file");
+  } else if (!Writes(other)) {
     PrintError(std::string(output.role) + ": " + output.name + " is " + other.name +
                ", which would be lost (" + std::string(other.role) + "); write to another name");
   } else {
@@ -73,38 +86,48 @@ std::vector<NamedFile> FilesOfCommand(std::string_view command, const ParsedArgs
       }
     }
   }
+  for (const std::string_view writer : kStandardOutputCommands) {
+    if (writer == command) files.push_back({kStdioName, "standard output", FileUse::kWritten});
+  }
   return files;
 }
 
 void AddScriptFiles(const Plan& plan, FileUse use, std::vector<NamedFile>& files) {
   for (const ScriptSpec& def : plan.scripts) {
-    files.push_back({PathToUtf8(def.path), "a script FILE of the plan", use, true});
+    files.push_back({PathToUtf8(def.path), "a script FILE of the plan", use});
   }
 }
 
 Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files) {
-  std::vector<const NamedFile*> named;
-  // A long list (a plan's scripts) is compared by full name through a map,
-  // so that thousands of scripts cost no more than sorting them.
+  // Each file is compared by full name (one not made yet has no other) and
+  // by which existing file it is (hard links), through maps, so that a plan's
+  // thousands of scripts cost no more than sorting them. The first file of a
+  // name stands for the rest: any later one that writes clashes with it.
   std::map<std::filesystem::path, const NamedFile*> by_full_name;
+  std::map<FileIdentity, const NamedFile*> by_identity;
+  const NamedFile* standard_output = nullptr;
+  auto clash = [](const NamedFile& file, const NamedFile& other) -> Reported<> {
+    if (!Clash(file, other)) return Unit{};
+    // Standard output is told as such, whichever came first.
+    const bool file_writes = other.name == kStdioName && Writes(other) ? false : Writes(file);
+    return file_writes ? Refuse(file, other) : Refuse(other, file);
+  };
   for (const NamedFile& file : files) {
-    if (!IsReplaceable(file.name)) continue;
-    const std::filesystem::path full = FullFileName(PathFromUtf8(file.name));
-    if (const auto [at, added] = by_full_name.emplace(full, &file); !added) {
-      const NamedFile& other = *at->second;
-      if (Clash(file, other)) return Writes(file) ? Refuse(file, other) : Refuse(other, file);
-    }
-    if (!file.from_list) named.push_back(&file);
-  }
-  // Hard links and other names of one existing file, among the few files
-  // the command line names.
-  for (std::size_t i = 0; i < named.size(); ++i) {
-    for (std::size_t j = 0; j < i; ++j) {
-      const NamedFile& a = *named[i];
-      const NamedFile& b = *named[j];
-      if (Clash(a, b) && AreOneExistingFile(PathFromUtf8(a.name), PathFromUtf8(b.name))) {
-        return Writes(a) ? Refuse(a, b) : Refuse(b, a);
+    std::optional<FileIdentity> identity;
+    if (file.name == kStdioName) {
+      if (Writes(file) && standard_output != nullptr) return Refuse(file, *standard_output);
+      if (Writes(file)) standard_output = &file;
+      identity = IdentityOfStdio(file);
+    } else if (IsReplaceable(file.name)) {
+      const std::filesystem::path path = PathFromUtf8(file.name);
+      if (const auto [at, added] = by_full_name.emplace(FullFileName(path), &file); !added) {
+        if (auto fine = clash(file, *at->second); !fine) return fine;
       }
+      identity = IdentityOfFile(path);
+    }
+    if (!identity) continue;
+    if (const auto [at, added] = by_identity.emplace(*identity, &file); !added) {
+      if (auto fine = clash(file, *at->second); !fine) return fine;
     }
   }
   return Unit{};

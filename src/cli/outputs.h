@@ -31,15 +31,15 @@ struct FileOption {
   // The option names a folder of the two table files (read), or where
   // import-tbl writes them; "tables" absent is the folder the search finds.
   bool table_folder = false;
-  std::string_view absent = {};  // the name it stands for when not given
+  std::string_view absent = {};  // the name it stands for when not given ("-": standard output)
 };
 
-// Every file option of every command that writes a file.
+// Every file option of every command that writes a file or standard output.
 inline constexpr FileOption kFileOptions[] = {
     {"convert", "@", FileUse::kRead, "INPUT"},
     {"convert", "tables", FileUse::kRead, "--tables DIR", true},
     {"convert", "tbl", FileUse::kRead, "--tbl FILE"},
-    {"convert", "output", FileUse::kWritten, "-o FILE"},
+    {"convert", "output", FileUse::kWritten, "-o FILE", false, "-"},
     {"write", "@", FileUse::kRead, "LISTING"},
     {"write", "output", FileUse::kWritten, "-o NAME"},
     {"write", "into", FileUse::kUpdated, "--into GAME"},
@@ -51,10 +51,10 @@ inline constexpr FileOption kFileOptions[] = {
     {"decode", "@", FileUse::kRead, "BINARY"},
     {"decode", "tables", FileUse::kRead, "--tables DIR", true},
     {"decode", "tbl", FileUse::kRead, "--tbl FILE"},
-    {"decode", "output", FileUse::kWritten, "-o FILE"},
+    {"decode", "output", FileUse::kWritten, "-o FILE", false, "-"},
     {"export-tbl", "tables", FileUse::kRead, "--tables DIR", true},
     {"export-tbl", "tbl", FileUse::kRead, "--tbl FILE"},
-    {"export-tbl", "output", FileUse::kWritten, "-o FILE"},
+    {"export-tbl", "output", FileUse::kWritten, "-o FILE", false, "-"},
     {"import-tbl", "@", FileUse::kRead, "TBL"},
     {"import-tbl", "output", FileUse::kWritten, "-o DIR", true, "."},
     {"insert", "@", FileUse::kRead, "PLAN"},
@@ -78,14 +78,24 @@ inline constexpr FileOption kFileOptions[] = {
     {"search", "tables", FileUse::kRead, "--tables DIR", true},
     {"search", "tbl", FileUse::kRead, "--tbl FILE"},
     {"search", "save-tbl", FileUse::kWritten, "--save-tbl FILE"},
+    {"strings", "@1", FileUse::kRead, "GAME"},
+    {"strings", "tables", FileUse::kRead, "--tables DIR", true},
+    {"strings", "tbl", FileUse::kRead, "--tbl FILE"},
+    {"check-tables", "tables", FileUse::kRead, "--tables DIR", true},
+    {"check-tables", "tbl", FileUse::kRead, "--tbl FILE"},
+    // GAME stands among the format's words: the command adds it.
+    {"pointers-to", "tables", FileUse::kRead, "--tables DIR", true},
 };
+
+// The commands whose results always go to standard output.
+inline constexpr std::string_view kStandardOutputCommands[] = {"search", "strings", "check-tables",
+                                                               "pointers-to"};
 
 // One file a command reads or writes, by the name given.
 struct NamedFile {
   std::string name;
   std::string_view role;  // "--map FILE", "a script FILE"
   FileUse use;
-  bool from_list = false;  // one of many (a plan's scripts): compared by full name only
 };
 
 // The files the options of `command` name in `args`, as the table says.
@@ -95,9 +105,10 @@ std::vector<NamedFile> FilesOfCommand(std::string_view command, const ParsedArgs
 void AddScriptFiles(const Plan& plan, FileUse use, std::vector<NamedFile>& files);
 
 // Refuses, naming both, an output that is one of the inputs or another
-// output: the same name, through a link or "./", or the same existing file.
-// Standard input and output, and names of devices and pipes, are never
-// replaced and are left alone.
+// output: the same name, through a link or "./", or the same existing file,
+// hard links too. Standard output ("-" written) is refused when it is
+// redirected to an input, which it would otherwise grow without end; names of
+// devices and pipes are never replaced and are left alone.
 Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files);
 
 // The check for the files the options name.

@@ -9,6 +9,7 @@
 #include "cli/common.h"
 #include "cli/game_scan.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/problems.h"
 #include "cli/progress.h"
 #include "cli/strings_options.h"
@@ -188,6 +189,9 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
 ExitStatus RunPointersTo(const ParsedArgs& args) {
   const Reported<Request> request = ParseRequest(args);
   if (!request) return request.error();
+  std::vector<NamedFile> files = FilesOfCommand("pointers-to", args);
+  files.push_back({request->game, "GAME", FileUse::kRead});
+  if (auto spared = RefuseOutputsOverInputs(files); !spared) return spared.error();
   if (args.Has("tables-of")) return RunTablesOf(args, *request);
   return RunFindPointers(*request);
 }

@@ -5,6 +5,7 @@
 #include "cli/game_scan.h"
 #include "cli/into.h"
 #include "cli/io.h"
+#include "cli/outputs.h"
 #include "cli/strings_options.h"
 #include "cli/tables.h"
 #include "codec/text_codec.h"
@@ -42,6 +43,7 @@ constexpr Usage kStringsUsage{.options = kStringsOptions,
                               .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}};
 
 ExitStatus RunStrings(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("strings", args); !spared) return spared.error();
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
   if (!options) return options.error();
   CommandEncoding encoding;

@@ -132,6 +132,8 @@ std::string_view KeyOf(const Problem& p) {
   switch (p.code) {
     case ProblemCode::kSameFile:
       return p.other_line == 0 ? "kSameFile.plan" : "kSameFile";
+    case ProblemCode::kGrowPastPatch:
+      return p.what == "IPS" ? "kGrowPastPatch.ips" : "kGrowPastPatch";
     case ProblemCode::kEndInText:
       return p.ch != 0 ? "kEndInText.from" : "kEndInText";
     case ProblemCode::kNoRoom:

@@ -93,9 +93,6 @@ Result<Unit, PatchFileError> CheckBps(std::span<const std::uint8_t> patch, Patch
   return Unit{};
 }
 
-// IPS reaches no further than a record starting just below 16 MiB.
-constexpr std::uint64_t kIpsReach = kIpsOffsetLimit + 0x10000;
-
 // The first min(size, kIpsReach) bytes of `input`.
 Result<std::vector<std::uint8_t>, IoError> IpsHead(PatchInput& input) {
   std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min(input.size(), kIpsReach)));

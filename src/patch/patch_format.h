@@ -60,6 +60,12 @@ using PatchFileError = std::variant<PatchError, IoError>;
 inline constexpr std::uint64_t kMaxPatchTarget = std::uint64_t{1} << 32;
 // IPS offsets have 24 bits.
 inline constexpr std::uint64_t kIpsOffsetLimit = 0x1000000;
+// IPS reaches no further than a record starting just below 16 MiB.
+inline constexpr std::uint64_t kIpsReach = kIpsOffsetLimit + 0x10000;
+// The largest result a patch of `format` can give back.
+constexpr std::uint64_t LargestPatchTarget(PatchFormat format) {
+  return format == PatchFormat::kIps ? kIpsReach : kMaxPatchTarget;
+}
 
 // The format a patch's first bytes announce.
 std::optional<PatchFormat> DetectPatchFormat(std::span<const std::uint8_t> patch);

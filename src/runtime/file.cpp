@@ -573,8 +573,8 @@ Result<Unit, IoError> FileReader::ReadAt(std::uint64_t offset, std::span<std::ui
 }
 
 bool AreOneExistingFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
+  const std::optional<FileIdentity> first = IdentityOfFile(a);
+  return first && first == IdentityOfFile(b);
 }
 
 bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -3,6 +3,7 @@
 // in the target's directory and a rename, so a crash leaves either the old
 // file or the complete new one.
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -133,6 +134,21 @@ bool AreOneExistingFile(const std::filesystem::path& a, const std::filesystem::p
 // Whether two names lead to one file. Either may not exist yet (an output
 // about to be written), so the full names are compared as well as the files.
 bool NameTheSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+// Which file an existing name leads to, links followed: its device and
+// inode on POSIX, its volume and file index on Windows. Two names of one
+// file, hard links too, give one identity.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+// nullopt when nothing of that name can be opened.
+std::optional<FileIdentity> IdentityOfFile(const std::filesystem::path& path);
+// The regular file that standard output, or standard input, writes to or reads
+// from (a redirection such as `>> file`); nullopt for a terminal, a pipe or
+// anything but a regular file.
+std::optional<FileIdentity> IdentityOfStandardOutput();
+std::optional<FileIdentity> IdentityOfStandardInput();
 // The full name that NameTheSameFile compares: absolute, with "." and ".."
 // and the links of the part that exists followed. Two names of one file
 // through links or "./" give one full name; hard links don't.

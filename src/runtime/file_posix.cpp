@@ -423,6 +423,25 @@ void RemoveTemporaryFilesOnSignals() {
   }
 }
 
+namespace {
+
+std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOfFile(const std::filesystem::path& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FileIdentity> IdentityOfStandardOutput() { return IdentityOfDescriptor(1); }
+std::optional<FileIdentity> IdentityOfStandardInput() { return IdentityOfDescriptor(0); }
+
 Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
     const std::filesystem::path& path) {
   const std::string shown = PathToUtf8(path);

@@ -450,6 +450,45 @@ FileOps& SystemFileOps() {
 
 void RemoveTemporaryFilesOnSignals() { SetConsoleCtrlHandler(platform::RemoveTempsOnCtrl, TRUE); }
 
+namespace {
+
+std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
+  if (file == nullptr || file == INVALID_HANDLE_VALUE || GetFileType(file) != FILE_TYPE_DISK) {
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOfFile(const std::filesystem::path& path) {
+  if (CheckName(path, PathToUtf8(path))) return std::nullopt;
+  // Opened without access, so that a file another program holds is still known.
+  const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!known) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+std::optional<FileIdentity> IdentityOfStandardOutput() {
+  return IdentityOfHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+std::optional<FileIdentity> IdentityOfStandardInput() {
+  return IdentityOfHandle(GetStdHandle(STD_INPUT_HANDLE));
+}
+
 Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(const std::filesystem::path&) {
   return std::optional<FileHandle>();
 }

@@ -51,6 +51,8 @@ enum class ProblemCode {
   kOverlap,      // `what` shares bytes with `other_what` of line `other_line`
   kSameFile,     // the script file is the plan itself (other_line 0) or that of
                  // the script on line `other_line`
+  kGrowPastPatch,  // grows the game to `bytes`, past the `room` bytes a patch of
+                   // the format `what` ("BPS", "IPS") can give back
   // A pointer of a script's table (`pointer`, standing at `pointer_at`).
   kPointerUnmapped,  // its `value` maps to no file offset, for `map_error`
   kPointerOutside,   // it leads to `at`: at or past the game's `game_size` bytes,
@@ -87,6 +89,8 @@ enum class ProblemCode {
   kTblEmptyCode,      // no digits before "=" (or after the kind mark)
   kTblCodeTooLong,    // a code of more than 4 bytes
   kTblBadParams,      // a control code's ",N" is missing, not a number or over 8
+  kTblNoLabel,        // a control code with nothing before its ",N", which decode
+                      // would show as a tag that encode can't tell back
   kTblDuplicateCode,  // a second entry for a code; its first is on `other_line`
   kTblUnreachable,    // its code begins with the control code of `other_line`,
                       // which always wins and takes the bytes after it
@@ -94,6 +98,7 @@ enum class ProblemCode {
   // Warnings of check-tables about a .tbl that loads (line).
   kTblSameText,  // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
+  kTblNoCodes,    // the whole file (line 0) holds no entry at all
   // An entry of a .tbl that the grid of the two table files can't hold (line,
   // `what`).
   kGridNotAnEntry,     // not HEX=TEXT: an end or control code, a line break with

@@ -513,6 +513,18 @@ Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
   return std::move(made).value();
 }
 
+std::optional<Problem> GrowPastPatch(const Plan& plan, const std::string& plan_name,
+                                     const InsertTarget& target) {
+  if (!plan.grow || !target.patch) return std::nullopt;
+  const std::uint64_t largest = LargestPatchTarget(target.patch_format);
+  if (plan.grow->size <= largest) return std::nullopt;
+  Problem p{ProblemCode::kGrowPastPatch, plan_name, plan.grow->line};
+  p.bytes = plan.grow->size;
+  p.room = largest;
+  p.what = target.patch_format == PatchFormat::kIps ? "IPS" : "BPS";
+  return p;
+}
+
 Result<Unit, IoError> WriteInsert(const InsertTarget& target, std::span<const GameWrite> writes,
                                   std::uint64_t size,
                                   const std::optional<std::vector<std::uint8_t>>& patch,

@@ -99,6 +99,11 @@ struct InsertTarget {
   std::string result_name() const;
 };
 
+// The problem of a grow line past the largest result the patch `target`
+// asks for can give back, told before any work; nullopt when there is none.
+std::optional<Problem> GrowPastPatch(const Plan& plan, const std::string& plan_name,
+                                     const InsertTarget& target);
+
 // Everything checked, encoded and laid out; or every problem found (the
 // entries' first, then the scripts'), or the game's read error.
 Result<InsertResult, JobError> InsertPlan(const InsertInput& input);

@@ -189,6 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {P::kTblBadParams, 5},
                    {P::kTblBadParams, 6},
                    {P::kTblSwitch, 7}}},
+        // decode would show its parameters as a tag that encode can't tell back.
+        ParseCase{"ControlWithoutLabel", "41=A\n$FE=,1\n", "", {{P::kTblNoLabel, 2}}},
         ParseCase{"UnreachableAfterControl",
                   "FE01=x\n$FE=w,1\n/FE0203\n41=A\n",
                   "",
@@ -232,7 +234,8 @@ TEST(WriteTblTest, ReadsBackToATableThatEncodesAndDecodesTheSame) {
       for (std::size_t length = rng() % 3; length > 0; --length) {
         code.text += kChars[rng() % (round % 2 == 0 ? 4 : kChars.size())];
       }
-      if (code.kind == GameCodeKind::kText && code.text.empty()) code.text = u"t";
+      // A text and a control's label are never empty.
+      if ((code.kind == GameCodeKind::kText || control) && code.text.empty()) code.text = u"t";
       if (control) code.params = static_cast<std::uint8_t>(rng() % (kMaxControlParams + 1));
       if (taken.insert(code.bytes).second) codes.push_back(std::move(code));
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/hex.h"
 #include "support/bytes.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"
@@ -62,6 +63,12 @@ TEST_P(CliReverseTest, ExitOutputAndFile) {
            "; game\r\n82A0=\x82\xA0\r\n8141=\x81\x41=\r\n/FF=[end]\r\n*0A\r\n$FE=<wait>,1");
   WriteAll(scratch.work() / "bad.tbl", "41=A\n41=B\n$FE=w,1\nFE01=x\n!02=t\n");
   WriteAll(scratch.work() / "warn.tbl", "41=A\n/00=A\n42=A\n");  // 42 has 41's text
+  WriteAll(scratch.work() / "empty.tbl", "# nothing but a comment\n");
+  std::string many = "41=A\n";
+  for (int code = 0x42; code < 0x42 + 25; ++code) {
+    many += binconv::HexByte(static_cast<std::uint8_t>(code)) + "=A\n";
+  }
+  WriteAll(scratch.work() / "many.tbl", many);
   const Outcome outcome = RunCli(scratch, c.args, {.input = c.input});
   // @WORK@ stands for the folder the tables were found in.
   auto in_work = [&](std::string text) {
@@ -248,6 +255,30 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "tbl: warn.tbl\nwarning: warn.tbl:3: the same text as the code of line 1; a text "
                 "can be written with one code only\n1 finding\n",
+                {},
+                ""},
+        CliCase{"CheckTblEmpty",
+                {"check-tables", "--tbl", "empty.tbl"},
+                "",
+                1,
+                "tbl: empty.tbl\nwarning: empty.tbl: the table has no entries: every byte would "
+                "be read as no code\n1 finding\n",
+                {},
+                ""},
+        // 25 codes share the first one's text: 20 are listed, then their count.
+        CliCase{"CheckTblFindingsOfAKindCut",
+                {"check-tables", "--tbl", "many.tbl"},
+                "",
+                1,
+                [] {
+                  std::string out = "tbl: many.tbl\n";
+                  for (int line = 2; line <= 21; ++line) {
+                    out += "warning: many.tbl:" + std::to_string(line) +
+                           ": the same text as the code of line 1; a text can be written with "
+                           "one code only\n";
+                  }
+                  return out + "warning: many.tbl: … and 5 more of this kind\n25 findings\n";
+                }(),
                 {},
                 ""},
         CliCase{"CheckTblProblems",

@@ -13,6 +13,7 @@
 #include "support/bytes.h"
 #include "support/cli_runner.h"
 #include "support/gtest_support.h"
+#include "support/script_game.h"
 
 namespace binconv::hostile {
 namespace {
@@ -211,6 +212,90 @@ INSTANTIATE_TEST_SUITE_P(
                               {"<stdout>: Bad file descriptor"}}),
     CaseName<InputCase>);
 
+// An output that is an input by another way than its name: standard output
+// redirected onto an input, which would grow while it is read, or a hard link.
+struct SameFileCase {
+  const char* name;
+  std::string setup;    // shell lines that must succeed; $CLI is the program
+  std::string command;  // refused: exit status 2, and every file as it was
+  std::string said;
+};
+
+void PrintTo(const SameFileCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileSameFileTest : public testing::TestWithParam<SameFileCase> {};
+
+TEST_P(HostileSameFileTest, RefusedBeforeAnythingIsWritten) {
+  const SameFileCase& c = GetParam();
+  Scratch scratch;
+  WriteAll(scratch.work() / "in.txt", "あい");
+  WriteAll(scratch.work() / "in.bin", "\x56\x58");
+  WriteAll(scratch.work() / "game.tbl", "56=あ\n58=い\n");
+  WriteAll(scratch.work() / "game.bin", ExampleScriptGame());
+  WriteAll(scratch.work() / "plan.txt",
+           "format nes u16le base=0x8000\nscript s.txt table=0x10 count=4 format=nes end=FF "
+           "text=0x40..0x4F skip=0xFFFF\n");
+  const std::string head = "cd '" + scratch.work().native() + "'\nCLI='" +
+                           test::ProgramUnderTest() + "'\n";
+  WriteAll(scratch.path() / "setup.sh", "set -e\n" + head + c.setup);
+  ASSERT_EQ(std::system(("bash '" + (scratch.path() / "setup.sh").native() + "'").c_str()), 0);
+  std::map<std::string, std::string> before;
+  for (const std::string& name : scratch.Names()) before[name] = ReadAll(scratch.work() / name);
+  WriteAll(scratch.path() / "run.sh", head + c.command + " 2>'" +
+                                          (scratch.path() / "err").native() + "'");
+  const int status = std::system(("bash '" + (scratch.path() / "run.sh").native() + "'").c_str());
+  const std::string err = ReadAll(scratch.path() / "err");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.command << "\n" << err;
+  EXPECT_NE(err.find(c.said), std::string::npos) << "does not say '" << c.said << "'\n" << err;
+  for (const auto& [name, bytes] : before) {
+    EXPECT_EQ(ReadAll(scratch.work() / name), bytes) << name << " was changed";
+  }
+  EXPECT_EQ(scratch.Names().size(), before.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Redirections, HostileSameFileTest,
+    testing::Values(
+        SameFileCase{"DecodeAppendedToItsInput", "", "\"$CLI\" decode in.bin >>in.bin",
+                     "BINARY in.bin: input file is output file"},
+        SameFileCase{"ConvertAppendedToItsInput", "", "\"$CLI\" convert in.txt >>in.txt",
+                     "INPUT in.txt: input file is output file"},
+        SameFileCase{"DecodeAppendedToItsTbl", "",
+                     "\"$CLI\" decode --tbl game.tbl in.bin >>game.tbl",
+                     "--tbl FILE game.tbl: input file is output file"},
+        SameFileCase{"StandardInputIsStandardOutput", "", "\"$CLI\" decode <in.bin >>in.bin",
+                     "standard input: input file is output file"},
+        SameFileCase{"AppendedThroughAHardLink", "ln in.bin link.bin",
+                     "\"$CLI\" decode in.bin >>link.bin", "input file is output file"},
+        SameFileCase{"StringsAppendedToTheGame", "", "\"$CLI\" strings in.bin >>in.bin",
+                     "GAME in.bin: input file is output file"},
+        SameFileCase{"CheckTablesAppendedToTheTbl", "",
+                     "\"$CLI\" check-tables --tbl game.tbl >>game.tbl",
+                     "input file is output file"},
+        SameFileCase{"InsertOutputToStandardOutputTwice", "",
+                     "\"$CLI\" insert --from game.bin -o - --map - plan.txt",
+                     "name the same file"},
+        // A hard link is one file whichever command writes it.
+        SameFileCase{"DumpScriptHardLinkedToTheTables", "ln Zezovar.ini s.txt",
+                     "\"$CLI\" dump --force --from game.bin plan.txt", "which would be lost"},
+        SameFileCase{"InsertOutputHardLinkedToAScript",
+                     "\"$CLI\" dump --from game.bin plan.txt 2>/dev/null && ln s.txt out.bin",
+                     "\"$CLI\" insert --from game.bin -o out.bin plan.txt",
+                     "which would be lost"}),
+    CaseName<SameFileCase>);
+
+// "-o -" is standard output for insert too, never a file named "-".
+TEST(HostileInsertTest, DashIsStandardOutput) {
+  Scratch scratch;
+  WriteAll(scratch.work() / "game.bin", std::string(8, '\0'));
+  WriteAll(scratch.work() / "a.txt", "あい");
+  WriteAll(scratch.work() / "plan.txt", "2 2 a.txt\n");
+  const Outcome outcome = RunCli(scratch, {"insert", "--from", "game.bin", "-o", "-", "plan.txt"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome;
+  EXPECT_EQ(Hex(outcome.out), Hex(std::string("\0\0\x56\x58", 4) + std::string(4, '\0')));
+  EXPECT_FALSE(fs::exists(scratch.work() / "-"));
+}
+
 TEST(HostileInputFileTest, UnreadableByMode) {
   Scratch scratch;
   Populate(scratch);
@@ -363,6 +448,7 @@ struct RoomCase {
   std::vector<std::string> said;
   std::string not_said = {};
   std::uint64_t filled = 0;  // bytes of 0x5A expected from offset 2 on
+  std::vector<std::string> patch = {};  // --patch NAME, with --into
 };
 
 void PrintTo(const RoomCase& c, std::ostream* os) { *os << c.name; }
@@ -377,7 +463,9 @@ TEST_P(HostileRoomTest, MemoryFollowsTheTextsNotTheNumbers) {
   fs::resize_file(game, c.game_size);
   WriteAll(scratch.work() / "a.txt", "あい");
   WriteAll(scratch.work() / "plan.txt", c.plan);
-  const Outcome outcome = RunCli(scratch, {"insert", "--into", "game.bin", "plan.txt"});
+  std::vector<std::string> args = {"insert", "--into", "game.bin", "plan.txt"};
+  args.insert(args.end(), c.patch.begin(), c.patch.end());
+  const Outcome outcome = RunCli(scratch, args);
   EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
   for (const std::string& part : c.said) {
     EXPECT_NE(outcome.err.find(part), std::string::npos) << "does not say '" << part << "'\n"
@@ -423,7 +511,24 @@ INSTANTIATE_TEST_SUITE_P(
                  {"plan.txt:1: the room ends at 0x11"},
                  "missing.txt"},
         RoomCase{
-            "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2}),
+            "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2},
+        // Past what the patch can give back: told at the grow line, before any work.
+        RoomCase{"GrowPastWhatABpsPatchHolds",
+                 16,
+                 "grow 0x100000001\n0 2 a.txt\n",
+                 1,
+                 {"plan.txt:1: grow 4294967297 is past 4 GiB"},
+                 "differs",
+                 0,
+                 {"--patch", "p.bps"}},
+        RoomCase{"GrowPastWhatAnIpsPatchReaches",
+                 16,
+                 "grow 0x2000000\n0 2 a.txt\n",
+                 1,
+                 {"plan.txt:1: grow 33554432 is past 16 MiB"},
+                 "differs",
+                 0,
+                 {"--patch", "p.ips"}}),
     CaseName<RoomCase>);
 
 }  // namespace
