@@ -7,6 +7,7 @@
 
 #include "cli/common.h"
 #include "cli/patch_files.h"
+#include "cli/problems.h"
 #include "patch/patch_input.h"
 #include "runtime/file.h"
 
