@@ -152,9 +152,16 @@ void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t see
     FUZZ_CHECK(there == p.ch || break_in_tag || pair_split,
                shown() + "\n" + Describe(p) + " but the text has " + std::to_string(there));
     // A character without a code that the writer reads as a digit or drops
-    // as a line break leaves the listing writable.
-    if (p.kind != EncodeProblem::Kind::kNoCode ||
-        !(IsHexDigit(p.ch) || p.ch == U'\r' || p.ch == U'\n')) {
+    // as a line break leaves the listing writable; so does a tag's broken
+    // shape, which the listing keeps as typed and encode names at its mark.
+    const bool tag_shape = p.kind == ProblemCode::kUnclosedTag || p.kind == ProblemCode::kNestedTag ||
+                           p.kind == ProblemCode::kEmptyTag || p.kind == ProblemCode::kStrayTagClose;
+    if (tag_shape) {
+      FUZZ_CHECK(detail::ClassifySpecial(text[at]) == detail::Special::kTagOpen ||
+                     detail::ClassifySpecial(text[at]) == detail::Special::kTagClose,
+                 shown() + "\n" + Describe(p) + " is not at a tag mark");
+    } else if (p.kind != EncodeProblem::Kind::kNoCode ||
+               !(IsHexDigit(p.ch) || p.ch == U'\r' || p.ch == U'\n')) {
       only_benign_problems = false;
     }
   }
