@@ -469,6 +469,13 @@ std::optional<FileIdentity> IdentityOfHandle(HANDLE file) {
 
 std::optional<FileIdentity> IdentityOfFile(const std::filesystem::path& path) {
   if (CheckName(path, PathToUtf8(path))) return std::nullopt;
+  // Only a file on a disk is opened: opening a pipe, even without access,
+  // takes its connection or its data from the reader that comes after.
+  WIN32_FILE_ATTRIBUTE_DATA attributes{};
+  if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &attributes) ||
+      (attributes.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    return std::nullopt;
+  }
   // Opened without access, so that a file another program holds is still known.
   const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
