@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       split < size ? std::span(data + split + 1, size - split - 1) : std::span<const std::uint8_t>();
   const std::u16string expected = test::ReferenceGameDecode(table.value().codes(), bytes);
   // Chunk lengths from the bytes themselves, so that cuts land everywhere.
-  GameDecoder decoder(table.value());
+  Decoder decoder(table.value());
   std::u16string got;
   for (std::size_t at = 0; at < bytes.size();) {
     const std::size_t n = std::min<std::size_t>(1 + bytes[at] % 7, bytes.size() - at);

@@ -52,4 +52,33 @@ ProducibleCells::ProducibleCells(const CharTable& table) {
   }
 }
 
+GameTable GameTableOf(const CharTable& table) {
+  const ProducibleCells cells(table);
+  auto text_of = [&](int page, std::uint8_t byte) {
+    const std::optional<char16_t> ch = cells.CharAt(
+        {static_cast<std::uint8_t>(page), static_cast<std::uint8_t>(byte >> 4),
+         static_cast<std::uint8_t>(byte & 15)});
+    return ch ? std::u16string(1, *ch) : std::u16string();
+  };
+  std::vector<GameCode> codes;
+  codes.reserve(256 + (kPages - 1) * 256);
+  // In the order of the codes' bytes, as a table file of them would list them.
+  for (int b = 0; b < 256; ++b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    if (const int page = PageOfLeadByte(byte); page != 0) {
+      for (int next = 0; next < 256; ++next) {
+        const auto second = static_cast<std::uint8_t>(next);
+        codes.push_back({{byte, second}, GameCodeKind::kText, text_of(page, second)});
+      }
+    } else if (byte == kLineBreakByte) {
+      codes.push_back({{byte}, GameCodeKind::kLineBreak, u""});
+    } else if (byte == kSpaceByte) {
+      codes.push_back({{byte}, GameCodeKind::kText, u"\u3000"});
+    } else {
+      codes.push_back({{byte}, GameCodeKind::kText, text_of(0, byte)});
+    }
+  }
+  return GameTable(std::move(codes));
+}
+
 }  // namespace binconv

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "chartable/char_table.h"
+#include "chartable/game_table.h"
 
 namespace binconv {
 
@@ -89,5 +90,13 @@ class ProducibleCells {
   static constexpr std::int32_t kNone = -1;
   std::array<std::int32_t, kCells> chars_;
 };
+
+// The two table files as the one model every reader and writer of a game's
+// bytes works through, compiled once at load: 24 a line break, 50 the space
+// U+3000, a lead byte and the byte after it one code of its page, and every
+// other byte a code of page 0. A code shows its cell's character only where
+// ProducibleCells gives it; every other code has no text, so decode shows
+// its bytes as a tag, as the cells' own rule says.
+GameTable GameTableOf(const CharTable& table);
 
 }  // namespace binconv

@@ -131,7 +131,7 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
         if (count_only) return true;
         std::string line = OffsetHex(m.offset) + "\t" + args.positionals[m.pattern + 1];
         // Lead bytes are the table files'; a .tbl's codes have their own.
-        if (m.after_lead && !encoding.game) line += "\t(after a lead byte)";
+        if (m.after_lead && encoding.tables) line += "\t(after a lead byte)";
         return out.Add(line);
       },
       game.Progress());

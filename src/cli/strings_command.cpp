@@ -55,7 +55,7 @@ ExitStatus RunStrings(const ParsedArgs& args) {
   decode_options.line_break = u"\u23CE";
   LineOutput out;
   // One decoder for every run: Finish leaves it ready for the next.
-  TextDecoder decoder(encoding.encoding(), decode_options);
+  Decoder decoder(encoding.encoding().game(), decode_options);
   std::u16string text;
   std::string line;
   bool writing = true;

@@ -44,12 +44,13 @@ Reported<> LoadCommandEncoding(const ParsedArgs& args, CommandEncoding& out) {
   if (const std::optional<std::string> tbl = args.Value("tbl")) {
     Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
     if (!loaded) return Unexpected(loaded.error());
-    out.game.emplace(std::move(loaded).value());
+    out.codec.emplace(std::move(loaded).value());
     return Unit{};
   }
   Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return Unexpected(tables.error());
   out.tables.emplace(std::move(tables).value());
+  out.codec.emplace(out.tables->loaded.table);
   return Unit{};
 }
 

@@ -33,13 +33,12 @@ struct CommandTables {
 Reported<CommandTables> LoadCommandTables(const ParsedArgs& args);
 
 // The encoding a command works in: that of the .tbl --tbl names, or of the
-// tables. It must stay where it is while its encoding() is in use.
+// tables, made once when loaded. It must stay where it is while its
+// encoding() is in use.
 struct CommandEncoding {
-  std::optional<CommandTables> tables;
-  std::optional<GameTable> game;
-  TextCodec encoding() const {
-    return game ? TextCodec(*game) : TextCodec(tables->loaded.table);
-  }
+  std::optional<CommandTables> tables;  // without --tbl
+  std::optional<TextCodec> codec;
+  const TextCodec& encoding() const { return *codec; }
 };
 
 // Loads the encoding --tbl or --tables names (see LoadCommandTables).

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "codec/convert.h"
 #include "runtime/hex.h"
 #include "runtime/utf16.h"
 
@@ -15,72 +14,13 @@ void AppendHexTag(std::span<const std::uint8_t> bytes, std::u16string& out) {
   out += u'>';
 }
 
-Decoder::Decoder(const CharTable& table, DecodeOptions options)
-    : cells_(table), options_(options) {}
+Decoder::Decoder(GameTable table, DecodeOptions options)
+    : table_(std::move(table)),
+      reader_(table_.reader()),
+      index_(table_.text_index()),
+      options_(options) {}
 
 void Decoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
-  std::size_t i = 0;
-  // First the unit the last chunk's end cut, a byte at a time.
-  while (held_size_ != 0 && i < bytes.size()) {
-    held_[held_size_++] = bytes[i++];
-    const std::span<const std::uint8_t> held(held_.data(), held_size_);
-    const GameUnit unit = ReadUnit(held);
-    if (unit.kind == UnitKind::kCut) continue;
-    held_size_ = 0;
-    Write(unit, held, out);
-  }
-  while (i < bytes.size()) {
-    const std::span<const std::uint8_t> rest = bytes.subspan(i);
-    const GameUnit unit = ReadUnit(rest);
-    if (unit.kind == UnitKind::kCut) {
-      std::copy(rest.begin(), rest.end(), held_.begin());
-      held_size_ = rest.size();
-      return;
-    }
-    Write(unit, rest.first(unit.size), out);
-    i += unit.size;
-  }
-}
-
-void Decoder::Finish(std::u16string& out) {
-  if (held_size_ != 0) {
-    Tag(std::span(held_.data(), held_size_), out);
-    held_size_ = 0;
-  }
-  at_start_ = true;
-}
-
-void Decoder::Write(GameUnit unit, std::span<const std::uint8_t> bytes, std::u16string& out) {
-  if (unit.kind == UnitKind::kLineBreak) {
-    out += options_.line_break;
-    at_start_ = false;
-    return;
-  }
-  if (unit.kind == UnitKind::kSpace) {
-    out += u'\u3000';
-    at_start_ = false;
-    return;
-  }
-  const std::optional<char16_t> ch = cells_.CharAt(unit.code);
-  const bool fits_file =
-      !options_.utf8_file || (ch && !IsSurrogate(*ch) && !(at_start_ && *ch == u'\uFEFF'));
-  if (ch && fits_file) {
-    out += *ch;
-    at_start_ = false;
-    return;
-  }
-  Tag(bytes, out);
-}
-
-void Decoder::Tag(std::span<const std::uint8_t> bytes, std::u16string& out) {
-  AppendHexTag(bytes, out);
-  at_start_ = false;
-}
-
-GameDecoder::GameDecoder(const GameTable& table, DecodeOptions options)
-    : table_(table), reader_(table.reader()), index_(table.text_index()), options_(options) {}
-
-void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
   std::size_t i = 0;
   if (!held_.empty()) {
     // The held bytes and as much of this chunk as a unit can take end every
@@ -108,13 +48,17 @@ void GameDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out)
   held_.assign(rest.begin() + static_cast<std::ptrdiff_t>(read), rest.end());
 }
 
-void GameDecoder::Finish(std::u16string& out) {
+void Decoder::Flush(std::u16string& out) {
   ReadUnits(held_, true, out);
   held_.clear();
+}
+
+void Decoder::Finish(std::u16string& out) {
+  Flush(out);
   at_start_ = true;
 }
 
-std::size_t GameDecoder::ReadUnits(std::span<const std::uint8_t> bytes, bool at_end,
+std::size_t Decoder::ReadUnits(std::span<const std::uint8_t> bytes, bool at_end,
                                    std::u16string& out) {
   // Most units show one unit of text: room for them saves growing the text
   // one unit at a time.
@@ -131,7 +75,7 @@ std::size_t GameDecoder::ReadUnits(std::span<const std::uint8_t> bytes, bool at_
   return i;
 }
 
-void GameDecoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
+void Decoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
                         std::u16string& out) {
   const bool first = std::exchange(at_start_, false);
   if (unit.kind == GameUnitKind::kNoCode) {
@@ -139,9 +83,11 @@ void GameDecoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
     return;
   }
   const GameCode& code = table_.codes()[unit.code];
-  // A UTF-8 file's readers drop a byte order mark at its start.
-  const bool dropped = first && options_.utf8_file && code.text.starts_with(u'\uFEFF');
-  if (dropped || !index_.Shows(unit.code)) {
+  // A UTF-8 file's readers drop a byte order mark at its start, and it
+  // can't hold half a surrogate pair, which a cell of the tables may be.
+  const bool unfit = options_.utf8_file && ((first && code.text.starts_with(u'\uFEFF')) ||
+                                            (code.text.size() == 1 && IsSurrogate(code.text[0])));
+  if (unfit || !index_.Shows(unit.code)) {
     AppendHexTag(bytes, out);
     return;
   }

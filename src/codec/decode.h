@@ -1,8 +1,8 @@
 #pragma once
-// Bytes back to text, the inverse of Encoder: for every byte string b,
-// encoding the decoded text gives b again. A code is written as its character
-// only where encoding that character gives back exactly the same bytes;
-// every other code is written as a tag holding its bytes in hex, e.g. <2117>.
+// Bytes back to text, the inverse of the encoder: for every byte string b,
+// encoding the decoded text gives b again. A code is written as its text
+// only where encoding that text gives back exactly the same bytes; every
+// other code is written as a tag holding its bytes in hex, e.g. <2117>.
 
 #include <array>
 #include <cstddef>
@@ -12,9 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "chartable/byte_reader.h"
-#include "chartable/char_table.h"
-#include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "chartable/text_index.h"
 
@@ -25,7 +22,7 @@ struct DecodeOptions {
   // as a line break.
   std::u16string_view line_break = u"\n";
   // The text goes to a UTF-8 file, which can't hold a lone surrogate and
-  // whose readers drop a leading byte order mark: such units become tags.
+  // whose readers drop a leading byte order mark: such codes become tags.
   bool utf8_file = true;
 };
 
@@ -33,41 +30,22 @@ struct DecodeOptions {
 void AppendHexTag(std::span<const std::uint8_t> bytes, std::u16string& out);
 
 // Streaming decoder: feed the bytes in chunks of any size and get exactly the
-// text of the whole string. A unit cut by the end of a chunk waits for the
-// next one.
-class Decoder {
- public:
-  explicit Decoder(const CharTable& table, DecodeOptions options = {});
-
-  void Feed(std::span<const std::uint8_t> bytes, std::u16string& out);
-  // Writes a unit left cut at the end as a tag; ready for a new string then.
-  void Finish(std::u16string& out);
-
- private:
-  void Write(GameUnit unit, std::span<const std::uint8_t> bytes, std::u16string& out);
-  void Tag(std::span<const std::uint8_t> bytes, std::u16string& out);
-
-  ProducibleCells cells_;
-  DecodeOptions options_;
-  std::array<std::uint8_t, kMaxUnitBytes> held_{};  // a unit's first bytes, from the last chunk
-  std::size_t held_size_ = 0;
-  bool at_start_ = true;  // nothing written yet for this string
-};
-
-// The same for a game's own table (a .tbl): each unit as the table shows it,
-// the longest code first; a line-break code ends the line after its text, a
+// text of the whole string; a unit cut by the end of a chunk waits for the
+// next one. Each unit shows as the table shows it, the longest code first; a line-break code ends the line after its text, a
 // control code is its label and then its parameter bytes as one tag, and a
 // byte that starts no code is a tag. A code whose text would be typed back
 // as other bytes (a tag mark in it, another code for the same text, an end
 // token without text) is a tag of its bytes too, so that nothing shown is
 // lost when the text is encoded again.
-class GameDecoder {
+class Decoder {
  public:
-  // The table must outlive the decoder.
-  explicit GameDecoder(const GameTable& table, DecodeOptions options = {});
+  explicit Decoder(GameTable table, DecodeOptions options = {});
 
   void Feed(std::span<const std::uint8_t> bytes, std::u16string& out);
-  // Reads what the last chunk left waiting as the end of the bytes.
+  // Reads what the last chunk left waiting as the end of the bytes; what is
+  // fed next goes on the same string.
+  void Flush(std::u16string& out);
+  // The same, and the string ends: ready for a new one.
   void Finish(std::u16string& out);
 
  private:
@@ -76,7 +54,7 @@ class GameDecoder {
   // `at_end`, what is left must wait for more; returns the bytes read.
   std::size_t ReadUnits(std::span<const std::uint8_t> bytes, bool at_end, std::u16string& out);
 
-  const GameTable& table_;
+  GameTable table_;
   const GameUnitReader& reader_;
   const GameTextIndex& index_;
   DecodeOptions options_;

@@ -21,8 +21,8 @@ constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
 
 }  // namespace
 
-GameEncoder::GameEncoder(const GameTable& table, LineBreaks line_breaks)
-    : table_(table), index_(table.text_index()), line_breaks_(line_breaks) {
+GameEncoder::GameEncoder(GameTable table, LineBreaks line_breaks)
+    : table_(std::move(table)), index_(table_.text_index()), line_breaks_(line_breaks) {
   if (const auto code = index_.break_code()) break_ = index_.FastCodeOf(*code);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Text to bytes through a game's own table (a .tbl), the inverse of
-// GameDecoder where the table has one code per text: a tag is a label or
+// Decoder where the table has one code per text: a tag is a label or
 // hex bytes, elsewhere the longest text of the table wins, and a line break
 // is a line-break code (its text and the break, or a *HEX alone).
 
@@ -39,8 +39,7 @@ struct UnitOffset {
 // (kNoCode), so the bytes are always those of the text without it.
 class GameEncoder {
  public:
-  // The table must outlive the encoder.
-  explicit GameEncoder(const GameTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
+  explicit GameEncoder(GameTable table, LineBreaks line_breaks = LineBreaks::kCrLf);
 
   void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
   // Ends the text (a tag left open is closed); ready for a new text then.
@@ -104,7 +103,7 @@ class GameEncoder {
   void Report(ProblemCode kind, detail::TextPlace place, char32_t ch);
   void Report(std::optional<detail::TagProblem> found);
 
-  const GameTable& table_;
+  GameTable table_;
   const GameTextIndex& index_;
   GameTextIndex::FastCode break_;  // of a line break alone; a count of 0: none
   LineBreaks line_breaks_;

@@ -7,16 +7,15 @@ namespace binconv {
 std::optional<std::vector<std::uint8_t>> TextCodec::EndBytes(
     std::optional<std::uint8_t> end) const {
   if (end) return std::vector<std::uint8_t>{*end};
-  if (game_ == nullptr) return std::nullopt;
-  if (const GameCode* token = game_->first_end()) return token->bytes;
+  if (const GameCode* token = game_.first_end()) return token->bytes;
   return std::nullopt;
 }
 
 
 TextEncoder::TextEncoder(const TextCodec& encoding, LineBreaks line_breaks)
-    : encoder_(encoding.game() != nullptr
+    : encoder_(encoding.table() == nullptr
                    ? std::variant<Encoder, GameEncoder>(std::in_place_type<GameEncoder>,
-                                                        *encoding.game(), line_breaks)
+                                                        encoding.game(), line_breaks)
                    : std::variant<Encoder, GameEncoder>(std::in_place_type<Encoder>,
                                                         *encoding.table(), line_breaks)) {}
 
@@ -60,44 +59,26 @@ void TextEncoder::set_offsets(std::vector<UnitOffset>* offsets) {
   if (GameEncoder* encoder = std::get_if<GameEncoder>(&encoder_)) encoder->set_offsets(offsets);
 }
 
-TextDecoder::TextDecoder(const TextCodec& encoding, DecodeOptions options)
-    : decoder_(encoding.game() != nullptr
-                   ? std::variant<Decoder, GameDecoder>(std::in_place_type<GameDecoder>,
-                                                        *encoding.game(), options)
-                   : std::variant<Decoder, GameDecoder>(std::in_place_type<Decoder>,
-                                                        *encoding.table(), options)) {}
-
-void TextDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
-  std::visit([&](auto& d) { d.Feed(bytes, out); }, decoder_);
-}
-void TextDecoder::Finish(std::u16string& out) {
-  std::visit([&](auto& d) { d.Finish(out); }, decoder_);
-}
-
 StringEndReader::StringEndReader(const TextCodec& encoding, std::optional<std::uint8_t> end)
     : game_(encoding.game()), end_(end) {}
 
 std::optional<StringEndReader::Ended> StringEndReader::Feed(std::uint8_t byte) {
-  if (game_ == nullptr) {
-    if (units_.Feed(byte) && end_ && byte == *end_) return Ended{1, 0};
-    return std::nullopt;
-  }
   held_.push_back(byte);
   return Read(false);
 }
 
 std::optional<StringEndReader::Ended> StringEndReader::Finish() {
-  if (game_ == nullptr || held_.empty()) return std::nullopt;
+  if (held_.empty()) return std::nullopt;
   return Read(true);
 }
 
 std::optional<StringEndReader::Ended> StringEndReader::Read(bool at_end) {
   while (!held_.empty()) {
-    const GameTableUnit unit = game_->reader().ReadUnit(held_, at_end);
+    const GameTableUnit unit = game_.reader().ReadUnit(held_, at_end);
     if (unit.kind == GameUnitKind::kCut) return std::nullopt;
     const bool ends =
         (unit.kind == GameUnitKind::kCode &&
-         game_->codes()[unit.code].kind == GameCodeKind::kEnd) ||
+         game_.codes()[unit.code].kind == GameCodeKind::kEnd) ||
         (end_ && unit.size == 1 && held_[0] == *end_);
     if (ends) {
       const Ended ended{unit.size, held_.size() - unit.size};
@@ -111,7 +92,7 @@ std::optional<StringEndReader::Ended> StringEndReader::Read(bool at_end) {
 
 StringDecoder::StringDecoder(const TextCodec& encoding, std::optional<std::uint8_t> end,
                              DecodeOptions options)
-    : decoder_(encoding, options), ends_(encoding, end) {}
+    : decoder_(encoding.game(), options), ends_(encoding, end) {}
 
 void StringDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
   for (const std::uint8_t byte : bytes) {

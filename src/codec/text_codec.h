@@ -1,8 +1,9 @@
 #pragma once
 // The encoding a command works in, from either source: the fixed encoding of
-// the two table files, or a game's own .tbl. The dump and insert jobs, decode
-// and encode take it and get from it the encoder, the decoder and the reader
-// of where a string ends, so that no job asks which source it has.
+// the two table files, or a game's own .tbl. Both are one model, GameTable,
+// which every reader of a game's bytes goes through: the decoder, the reader
+// of where a string ends and the string finder. The dump and insert jobs,
+// decode and encode take it, so that no job asks which source it has.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,10 +11,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
@@ -23,13 +26,14 @@ namespace binconv {
 
 class TextCodec {
  public:
-  // The source must outlive the encoding.
-  explicit TextCodec(const CharTable& table) : table_(&table) {}
-  explicit TextCodec(const GameTable& game) : game_(&game) {}
+  explicit TextCodec(GameTable game) : game_(std::move(game)) {}
+  // The two table files, compiled into the model once, here; the table must
+  // outlive the encoding, as their encoder still reads the grid itself.
+  explicit TextCodec(const CharTable& table) : game_(GameTableOf(table)), table_(&table) {}
 
-  // Exactly one of the two is set.
+  const GameTable& game() const { return game_; }
+  // The grid of the two table files; nullptr for a .tbl.
   const CharTable* table() const { return table_; }
-  const GameTable* game() const { return game_; }
 
   // The bytes a string ends with when a script gives no end of its own: the
   // byte `end` when given, else the .tbl's first end token; nullopt when
@@ -37,8 +41,8 @@ class TextCodec {
   std::optional<std::vector<std::uint8_t>> EndBytes(std::optional<std::uint8_t> end) const;
 
  private:
+  GameTable game_;
   const CharTable* table_ = nullptr;
-  const GameTable* game_ = nullptr;
 };
 
 // Text to bytes in either encoding, as Encoder and GameEncoder do it.
@@ -67,22 +71,10 @@ class TextEncoder {
   std::variant<Encoder, GameEncoder> encoder_;
 };
 
-// Bytes to text in either encoding, as Decoder and GameDecoder do it.
-class TextDecoder {
- public:
-  TextDecoder(const TextCodec& encoding, DecodeOptions options = {});
-
-  void Feed(std::span<const std::uint8_t> bytes, std::u16string& out);
-  void Finish(std::u16string& out);
-
- private:
-  std::variant<Decoder, GameDecoder> decoder_;
-};
-
 // Where a string of a game ends, read as the game reads it, one unit after
-// another: at the byte `end` where a unit starts, or, with a .tbl, at an end
-// token, or at a unit of the byte `end` alone when it is given. A control's
-// parameter bytes never end a string.
+// another: at an end token, or at a unit of the byte `end` alone when it is
+// given. A control's parameter bytes never end a string, nor does a byte
+// that a longer code takes.
 class StringEndReader {
  public:
   StringEndReader(const TextCodec& encoding, std::optional<std::uint8_t> end);
@@ -98,15 +90,14 @@ class StringEndReader {
   // The string's bytes run out: whether what is held ends it.
   std::optional<Ended> Finish();
   // Whether the next byte starts a unit: none is waiting for more bytes.
-  bool at_unit_start() const { return game_ == nullptr ? !units_.InsideUnit() : held_.empty(); }
+  bool at_unit_start() const { return held_.empty(); }
 
  private:
   std::optional<Ended> Read(bool at_end);
 
-  const GameTable* game_;
+  GameTable game_;
   std::optional<std::uint8_t> end_;
-  UnitBounds units_;
-  std::vector<std::uint8_t> held_;  // a .tbl's unit not yet known
+  std::vector<std::uint8_t> held_;  // a unit not yet known
 };
 
 // Decodes one string: its bytes up to its end, as StringEndReader finds it;
@@ -124,7 +115,7 @@ class StringDecoder {
  private:
   void End(StringEndReader::Ended ended, std::u16string& out);
 
-  TextDecoder decoder_;
+  Decoder decoder_;
   StringEndReader ends_;
   // The last bytes fed, which an end found later may still take.
   std::vector<std::uint8_t> pending_;

@@ -252,9 +252,9 @@ namespace {
 
 std::variant<StringRunFinder, GameStringRunFinder> FinderOf(const TextCodec& encoding,
                                                            const StringRunOptions& options) {
-  if (encoding.game() != nullptr) {
+  if (encoding.table() == nullptr) {
     return std::variant<StringRunFinder, GameStringRunFinder>(
-        std::in_place_type<GameStringRunFinder>, *encoding.game(), options);
+        std::in_place_type<GameStringRunFinder>, encoding.game(), options);
   }
   return std::variant<StringRunFinder, GameStringRunFinder>(std::in_place_type<StringRunFinder>,
                                                            *encoding.table(), options);

@@ -144,7 +144,7 @@ Result<std::vector<std::string>, TablePlanError> PlanPointerTables(
   std::vector<std::string> lines;
   const std::vector<TableCandidate>& found = candidates->candidates;
   if (!found.empty()) lines.push_back("format ptr " + std::string(input.format_words));
-  const bool own_table = input.codec.game() != nullptr;
+  const bool own_table = input.codec.game().first_end() != nullptr;
   const int digits = static_cast<int>(2 * WidthOf(input.format.type));
   for (const TableCandidate& c : found) {
     // A game's own table ends its strings with its end tokens, which the

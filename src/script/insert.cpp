@@ -190,12 +190,9 @@ void SortByIndex(ScriptTexts& texts) {
   texts = std::move(sorted);
 }
 
-// Whether `entry` holds the text dump wrote for `string`; only a .tbl's
-// strings are kept for this (the table files' encoding gives each text one
-// code, so their text encodes back to the same bytes).
+// Whether `entry` holds the text dump wrote for `string`.
 bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const ScriptString& string,
-                  const TextCodec& encoding, TextDecoder& decoder) {
-  if (encoding.game() == nullptr) return false;
+                  const TextCodec& encoding, Decoder& decoder) {
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   if (lines.size() != entry.lines.size()) return false;
   std::string utf8;
@@ -253,7 +250,7 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
   std::vector<std::size_t> line_of(string_of.size(), 0);  // the entry that took each pointer
   std::vector<std::size_t> entry_line(string_of.size(), 0);  // by @N
   texts = ScriptTexts{&def, {}, {}, {}};
-  TextDecoder decoder(input.encoding);
+  Decoder decoder(input.encoding.game());
   for (const ScriptFileEntry& entry : contents.entries) {
     Problem p{ProblemCode::kUnknownEntry, def.shown, entry.line};
     p.entry = entry.index;

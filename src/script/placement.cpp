@@ -117,18 +117,12 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
   return patch;
 }
 
-std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
-                                           LineBreaks line_breaks, std::uint64_t room,
-                                           bool drop_problems) {
-  return FirstCharPastRoom(text, TextCodec(table), line_breaks, room, drop_problems);
-}
-
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
                                            LineBreaks line_breaks, std::uint64_t room,
                                            bool drop_problems, bool whole_tags) {
-  if (const GameTable* game = encoding.game()) {
+  if (encoding.table() == nullptr) {
     // Each unit's bytes are known from one encoding: a code, or a tag whole.
-    GameEncoder encoder(*game, line_breaks);
+    GameEncoder encoder(encoding.game(), line_breaks);
     std::vector<UnitOffset> offsets;
     encoder.set_offsets(&offsets);
     std::vector<std::uint8_t> bytes;

@@ -55,13 +55,9 @@ struct TextPlace {
 };
 
 // The first character of `text` whose bytes don't all fit into `room` bytes,
-// as the Encoder encodes it (leaving out characters without a code when
-// `drop_problems`); nullopt when the whole text fits.
-std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const CharTable& table,
-                                           LineBreaks line_breaks, std::uint64_t room,
-                                           bool drop_problems = false);
-// The same in either encoding; a .tbl's encoder always leaves such characters
-// out. With `whole_tags`, a character inside a tag names the tag's opening
+// as the encoder encodes it (leaving out characters without a code when
+// `drop_problems`; a .tbl's encoder always does); nullopt when the whole text
+// fits. With `whole_tags`, a character inside a tag names the tag's opening
 // mark: the tag as a whole is what doesn't fit (an end byte in a tag, say).
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
                                            LineBreaks line_breaks, std::uint64_t room,

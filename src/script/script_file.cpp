@@ -94,29 +94,21 @@ namespace {
 struct ShownUnit {
   std::size_t size = 0;
   bool line_break = false;
-  bool cut = false;  // a code cut by the end of the string
 };
 
 // The unit at `bytes`' start, its text (for a line break, the text before
 // the break) appended to `piece`.
 ShownUnit ShowUnit(std::span<const std::uint8_t> bytes, const TextCodec& encoding,
-                   TextDecoder& decoder, std::u16string& piece) {
+                   Decoder& decoder, std::u16string& piece) {
+  const GameTable& game = encoding.game();
+  const GameTableUnit unit = game.ReadUnit(bytes, true);
   ShownUnit shown;
-  if (const GameTable* game = encoding.game()) {
-    const GameTableUnit unit = game->ReadUnit(bytes, true);
-    shown.size = unit.size;
-    shown.line_break = unit.kind == GameUnitKind::kCode &&
-                       game->codes()[unit.code].kind == GameCodeKind::kLineBreak;
-    decoder.Feed(bytes.first(unit.size), piece);
-    decoder.Finish(piece);
-    if (shown.line_break && piece.ends_with(u'\n')) piece.pop_back();
-    return shown;
-  }
-  const GameUnit unit = ReadUnit(bytes);
   shown.size = unit.size;
-  shown.line_break = unit.kind == UnitKind::kLineBreak;
-  shown.cut = unit.kind == UnitKind::kCut;
-  if (!shown.line_break && !shown.cut) decoder.Feed(bytes.first(unit.size), piece);
+  shown.line_break =
+      unit.kind == GameUnitKind::kCode && game.codes()[unit.code].kind == GameCodeKind::kLineBreak;
+  decoder.Feed(bytes.first(unit.size), piece);
+  decoder.Flush(piece);
+  if (shown.line_break && piece.ends_with(u'\n')) piece.pop_back();
   return shown;
 }
 
@@ -132,7 +124,7 @@ bool NeedsTag(std::u16string_view line, std::u16string_view piece) {
 }  // namespace
 
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
-                                          const TextCodec& encoding, TextDecoder& decoder) {
+                                          const TextCodec& encoding, Decoder& decoder) {
   std::vector<std::u16string> lines;
   if (bytes.empty()) return lines;
   lines.emplace_back();
@@ -150,7 +142,7 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
       lines.emplace_back();
       continue;
     }
-    if (read.line_break || read.cut || NeedsTag(line, piece)) {
+    if (read.line_break || NeedsTag(line, piece)) {
       piece.clear();
       AppendHexTag(unit, piece);
     }
@@ -162,7 +154,7 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
 }
 
 std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptString& string,
-                                          const TextCodec& encoding, TextDecoder& decoder) {
+                                          const TextCodec& encoding, Decoder& decoder) {
   std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, encoding, decoder);
   // An end other than the one insert adds stays in the text, which ends there.
   if (!string.end.empty() && encoding.EndBytes(def.end) != string.end) {
@@ -294,7 +286,7 @@ bool FieldsAgainstString(const EntryFields& fields, const ScriptString& string,
 }
 
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
-                       const TextCodec& encoding, TextDecoder& decoder, std::string& out) {
+                       const TextCodec& encoding, Decoder& decoder, std::string& out) {
   out += EntryLineOf(def, string.index, FieldsOf(string)) + "\n";
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   for (const std::u16string& line : lines) {
@@ -453,13 +445,13 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
     // character like any other, never a byte order mark to drop. The file
     // was checked as UTF-8 when read.
     if (const auto units = DecodeUtf8(line.text)) encoder.Feed(units.value(), bytes);
-    if (encoding.game() != nullptr) continue;
+    if (encoding.table() == nullptr) continue;
     encoder.Finish(bytes);
     for (const EncodeProblem& found : encoder.problems()) report(line.line, found);
     if (encoder.odd_count()) report(line.line, std::nullopt);
     encoder.clear_problems();
   }
-  if (encoding.game() != nullptr) {
+  if (encoding.table() == nullptr) {
     encoder.Finish(bytes);
     for (const EncodeProblem& found : encoder.problems()) {
       report(entry.lines[std::min(found.line, entry.lines.size()) - 1].line, found);
@@ -478,7 +470,7 @@ std::pair<std::size_t, TextPlace> PlaceInLines(const ScriptFileEntry& entry,
                                                std::span<const UnitOffset> offsets,
                                                std::size_t byte) {
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
-  if (encoding.game() != nullptr) {
+  if (encoding.table() == nullptr) {
     std::u16string text;
     for (std::size_t k = 0; k < entry.lines.size(); ++k) {
       if (k != 0) text += joint;
@@ -516,7 +508,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
   p.entry = entry.index;
   auto found = EndUnitIn(bytes, encoding, end);
   // With a .tbl, a text may end with an end token of its own.
-  if (!found || encoding.game() == nullptr || found->second != bytes.size()) {
+  if (!found || encoding.table() != nullptr || found->second != bytes.size()) {
     if (found) {
       // The game would stop at this end, inside the text.
       const auto [k, place] =

@@ -52,16 +52,16 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
 // The decoder is made once for all entries: it works out from the table
 // which codes come back the same.
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
-                       const TextCodec& encoding, TextDecoder& decoder, std::string& out);
+                       const TextCodec& encoding, Decoder& decoder, std::string& out);
 
 // The text lines of `string` as AppendScriptEntry writes them.
 std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptString& string,
-                                          const TextCodec& encoding, TextDecoder& decoder);
+                                          const TextCodec& encoding, Decoder& decoder);
 
 // The lines of the text of `bytes` (a string without its end byte), escaped
 // as above; none for an empty text.
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
-                                          const TextCodec& encoding, TextDecoder& decoder);
+                                          const TextCodec& encoding, Decoder& decoder);
 
 struct ScriptTextLine {
   std::size_t line = 0;  // 1-based, in the script file

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "chartable/byte_reader.h"
 #include "chartable/text_index.h"
 #include "runtime/compare.h"
 #include "runtime/hex.h"
@@ -44,48 +43,31 @@ struct TagBreaks {
 
 TagBreaks BreaksOfTag(std::u16string_view content, const TextCodec& encoding) {
   TagBreaks found;
-  const GameTable* game = encoding.game();
-  if (game != nullptr) {
-    std::u16string folded;
-    for (const char16_t ch : content) folded += FoldForTextCompare(ch);
-    if (const auto code = game->text_index().CodeOfLabel(folded)) {
-      const GameCode& label = game->codes()[*code];
-      if (label.kind == GameCodeKind::kLineBreak) return {1, !label.text.empty(), true};
-      return found;
-    }
+  const GameTable& game = encoding.game();
+  std::u16string folded;
+  for (const char16_t ch : content) folded += FoldForTextCompare(ch);
+  if (const auto code = game.text_index().CodeOfLabel(folded)) {
+    const GameCode& label = game.codes()[*code];
+    if (label.kind == GameCodeKind::kLineBreak) return {1, !label.text.empty(), true};
+    return found;
   }
   const std::optional<std::vector<std::uint8_t>> bytes = HexBytesOf(content);
   if (!bytes) return found;
   std::span<const std::uint8_t> rest(*bytes);
   while (!rest.empty()) {
-    std::size_t size = 1;
-    bool is_break = false;
-    bool shows_text = false;
-    if (game != nullptr) {
-      const GameTableUnit unit = game->ReadUnit(rest, true);
-      size = std::max<std::size_t>(unit.size, 1);
-      if (unit.kind == GameUnitKind::kCode) {
-        const GameCode& code = game->codes()[unit.code];
-        is_break = code.kind == GameCodeKind::kLineBreak;
-        shows_text = !code.text.empty();
-      }
-    } else {
-      const GameUnit unit = ReadUnit(rest);
-      size = std::max<std::size_t>(unit.size, 1);
-      is_break = unit.kind == UnitKind::kLineBreak;
-    }
+    const GameTableUnit unit = game.ReadUnit(rest, true);
+    const GameCode* code = unit.kind == GameUnitKind::kCode ? &game.codes()[unit.code] : nullptr;
+    const bool is_break = code != nullptr && code->kind == GameCodeKind::kLineBreak;
     if (is_break) ++found.breaks;
-    found.new_box = is_break && shows_text;
-    rest = rest.subspan(std::min(size, rest.size()));
+    found.new_box = is_break && !code->text.empty();
+    rest = rest.subspan(std::min<std::size_t>(std::max<std::size_t>(unit.size, 1), rest.size()));
   }
   return found;
 }
 
 // Whether `line` ends a box: it ends in the text of a line break that shows one.
 bool EndsBox(std::u16string_view line, const TextCodec& encoding) {
-  const GameTable* game = encoding.game();
-  if (game == nullptr) return false;
-  for (const GameCode& code : game->codes()) {
+  for (const GameCode& code : encoding.game().codes()) {
     if (code.kind == GameCodeKind::kLineBreak && !code.text.empty() && line.ends_with(code.text)) {
       return true;
     }

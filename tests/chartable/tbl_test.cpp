@@ -254,8 +254,8 @@ TEST(WriteTblTest, ReadsBackToATableThatEncodesAndDecodesTheSame) {
     }
     GameEncoder encoder(table, LineBreaks::kAny);
     GameEncoder encoder_again(*again, LineBreaks::kAny);
-    GameDecoder decoder(table);
-    GameDecoder decoder_again(*again);
+    Decoder decoder(table);
+    Decoder decoder_again(*again);
     for (int i = 0; i < 10; ++i) {
       std::u16string text;
       std::vector<std::uint8_t> bytes;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "chartable/encoding.h"
 #include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
@@ -138,7 +139,7 @@ TEST_P(EdgeTest, EveryPathMatchesTheReferenceAroundEveryEdge) {
   }
   const std::size_t per_filler = ConvertToCode(std::u16string(1, kFiller), table).size();
   test::ReferenceModel reference(table);
-  Decoder decoder(table);
+  Decoder decoder(GameTableOf(table));
 
   for (const std::size_t offset : EdgeOffsets(per_filler)) {
     // The filler ahead of the offset is the one alone in the first piece.

@@ -213,7 +213,7 @@ TEST(GameEncodeRoundTripTest, TextsOfTheTableComeBack) {
       }
     }
     GameEncoder encoder(table, LineBreaks::kAny);
-    GameDecoder decoder(table, DecodeOptions{.line_break = u"\n", .utf8_file = false});
+    Decoder decoder(table, DecodeOptions{.line_break = u"\n", .utf8_file = false});
     for (int i = 0; i < 10 && !pieces.empty(); ++i) {
       std::u16string text;
       for (std::size_t n = rng() % 12; n > 0; --n) text += pieces[rng() % pieces.size()];

@@ -38,6 +38,7 @@ TEST(FirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
   // Each half of a pair has a code of its own.
   table.SetCell(5, 0, 0, u"\xD83D");
   table.SetCell(1, 0, 0, u"\xDE00");
+  const TextCodec codec(table);
   const std::u16string pool[] = {u"あ",   u"ア",      u"\r\n",         u"\r",     u"\n",    u" ",
                                  u"<01>", u"<0A 23>", u"\xD83D\xDE00", u"\xD83D", u"\u9C2F"};
   std::mt19937 rng(5);
@@ -54,7 +55,7 @@ TEST(FirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
     if (!check.problems().empty() || check.odd_count()) continue;
     ++checked;
     for (std::uint64_t room = 0; room <= all.size(); ++room) {
-      const std::optional<TextPlace> place = FirstCharPastRoom(text, table, breaks, room);
+      const std::optional<TextPlace> place = FirstCharPastRoom(text, codec, breaks, room);
       if (room == all.size()) {
         EXPECT_FALSE(place) << "round " << round;
         continue;

@@ -44,7 +44,7 @@ std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> 
 
 std::vector<std::string> Lines(std::vector<std::uint8_t> bytes) {
   std::vector<std::string> lines;
-  TextDecoder decoder(test::DefaultCodec());
+  Decoder decoder(test::DefaultCodec().game());
   for (const std::u16string& line : ScriptLinesOf(bytes, test::DefaultCodec(), decoder)) {
     lines.push_back(EncodeUtf8(line));
   }
@@ -295,7 +295,7 @@ TEST(ScriptEntryTest, WrittenEntriesReadBack) {
        EntryFields{std::vector<std::size_t>{13}, std::nullopt, 7, std::nullopt}},
   };
   std::string file = ScriptHeaderText({"g", 1, 0}, "p", "s.txt");
-  TextDecoder decoder(test::DefaultCodec());
+  Decoder decoder(test::DefaultCodec().game());
   for (const WrittenEntry& c : table) {
     const ScriptSpec def = TableOf(c.split);
     if (!c.fields) {
@@ -443,7 +443,7 @@ TEST_P(StringEndTest, EndsWhereTheGameStops) {
   std::u16string cut;
   for (const std::uint8_t b : c.bytes) decoder.Feed(std::span(&b, 1), cut);
   decoder.Finish(cut);
-  TextDecoder whole(codec);
+  Decoder whole(codec.game());
   std::u16string before;
   whole.Feed(std::span(c.bytes).first(at.value_or(c.bytes.size())), before);
   whole.Finish(before);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "chartable/encoding.h"
+
 namespace binconv::test {
 
 std::string Encoded::Describe() const {
@@ -75,7 +77,7 @@ char32_t CharAt(std::u16string_view text, std::size_t at) {
 std::u16string DecodeBytes(std::span<const std::uint8_t> bytes, const CharTable& table,
                            DecodeOptions options) {
   std::u16string out;
-  Decoder decoder(table, options);
+  Decoder decoder(GameTableOf(table), options);
   decoder.Feed(bytes, out);
   decoder.Finish(out);
   return out;
