@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/table_game.h"
+#include "chartable/encoding.h"
 #include "scan/string_runs.h"
 
 namespace binconv {
@@ -46,8 +47,9 @@ void BM_StringRuns(benchmark::State& state) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(state.range(0)) << 20);
   for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(random());
   std::size_t runs = 0;
+  const GameTable game = GameTableOf(table);
   for (auto _ : state) {
-    StringRunFinder finder(table, StringRunOptions{});
+    StringRunFinder finder(game, StringRunOptions{});
     auto found = [&](const StringRun&) { ++runs; };
     for (std::size_t at = 0; at < bytes.size(); at += kScanChunkSize) {
       finder.Feed(std::span(bytes).subspan(at, std::min(kScanChunkSize, bytes.size() - at)), found);

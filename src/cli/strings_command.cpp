@@ -50,7 +50,7 @@ ExitStatus RunStrings(const ParsedArgs& args) {
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
-  AnyStringRunFinder finder(encoding.encoding(), *options);
+  StringRunFinder finder(encoding.encoding().game(), *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
   LineOutput out;

@@ -39,7 +39,7 @@ ScanProgress PassOf(const std::function<ScanProgress()>& start_pass) {
 Result<Strings, TablePlanError> FindStrings(const TablePlanInput& input, FileReader& game,
                                             const ScanProgress& progress) {
   Strings strings;
-  AnyStringRunFinder finder(input.codec, input.options);
+  StringRunFinder finder(input.codec.game(), input.options);
   ScanWindow current;
   std::uint8_t previous_last = 0;  // the last byte of the previous window
   auto found = [&](const StringRun& run) {

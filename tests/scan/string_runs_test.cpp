@@ -1,12 +1,14 @@
 // The string runs, fed in chunks of every small size, against a plain walk
-// over decode's units; the byte classes against the plain rule.
+// over the table's units; the byte classes against the plain rule.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <sstream>
+#include <utility>
 
+#include "chartable/encoding.h"
 #include "chartable/tbl.h"
 #include "scan/string_runs.h"
 #include "support/bytes.h"
@@ -37,74 +39,34 @@ CharTable SparseTable(int pages = kPages) {
   return table;
 }
 
-// The unit of `byte` in `page`, after the page's lead byte unless page 0.
-GameUnit UnitOf(int page, std::uint8_t byte) {
-  std::vector<std::uint8_t> bytes;
-  if (page != 0) bytes.push_back(kLeadBytes[page]);
-  bytes.push_back(byte);
-  return ReadUnit(bytes);
-}
-
 TEST(StringRunsTest, ByteClassesFollowThePlainRule) {
-  const CharTable table = SparseTable();
-  const ProducibleCells cells(table);
-  const detail::ByteClasses classes = detail::DeriveByteClasses(cells, 0x00);
+  const GameTable table = GameTableOf(SparseTable());
+  const std::optional<detail::ByteClasses> classes = detail::DeriveByteClasses(table, 0x00);
+  ASSERT_TRUE(classes);
+  auto class_of = [&](std::span<const std::uint8_t> bytes) {
+    const GameTableUnit unit = table.ReadUnit(bytes, true);
+    if (unit.size == 1 && bytes[0] == 0x00) return detail::ByteClass::kEnd;
+    return IsCharacterUnit(table, unit) ? detail::ByteClass::kCharacter : detail::ByteClass::kNone;
+  };
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<std::uint8_t>(b);
-    const auto expected = b == 0                                    ? detail::ByteClass::kEnd
-                          : PageOfLeadByte(byte) != 0               ? detail::ByteClass::kLead
-                          : IsCharacterUnit(cells, UnitOf(0, byte)) ? detail::ByteClass::kCharacter
-                                                                    : detail::ByteClass::kNone;
-    EXPECT_EQ(expected, classes.first[b]) << b;
-    for (int page = 1; page < kPages; ++page) {
-      EXPECT_EQ(IsCharacterUnit(cells, UnitOf(page, byte)), classes.trail[page][b])
-          << page << " " << b;
+    if (PageOfLeadByte(byte) == 0) {
+      EXPECT_EQ(class_of(std::span(&byte, 1)), classes->first[b]) << b;
+      continue;
+    }
+    ASSERT_EQ(detail::ByteClass::kLead, classes->first[b]) << b;
+    for (int t = 0; t < 256; ++t) {
+      const std::array<std::uint8_t, 2> pair{byte, static_cast<std::uint8_t>(t)};
+      EXPECT_EQ(class_of(pair), classes->trail[classes->row_of[b]][t]) << b << " " << t;
     }
   }
-  EXPECT_TRUE(IsCharacterUnit(cells, UnitOf(0, kLineBreakByte)));
-  EXPECT_TRUE(IsCharacterUnit(cells, UnitOf(0, kSpaceByte)));
-  EXPECT_FALSE(IsCharacterUnit(cells, UnitOf(0, 0x05)));  // the lone surrogate
-}
-
-// The runs as a walk over decode's units with the plain rule gives them.
-std::string PlainRuns(const std::vector<std::uint8_t>& data, const CharTable& table,
-                      const StringRunOptions& options) {
-  const ProducibleCells cells(table);
-  std::ostringstream out;
-  std::size_t start = 0;
-  std::size_t chars = 0;
-  auto close = [&](std::size_t end, bool with_end) {
-    if (chars >= options.min_chars && (with_end || !options.end)) {
-      const std::size_t text_end = std::min(with_end ? end - 1 : end, start + options.keep_bytes);
-      out << start << "+" << end - start << "/" << chars << ":"
-          << test::Hex(std::vector<std::uint8_t>(data.begin() + start, data.begin() + text_end))
-          << (text_end < (with_end ? end - 1 : end) ? "cut" : "") << "\n";
-    }
-    chars = 0;
-  };
-  for (std::size_t p = 0; p < data.size();) {
-    const int page = PageOfLeadByte(data[p]);
-    if (chars == 0) start = p;
-    if (options.end && data[p] == *options.end) {
-      close(p + 1, true);
-      ++p;
-    } else if (page != 0) {
-      if (p + 1 < data.size() && IsCharacterUnit(cells, UnitOf(page, data[p + 1]))) {
-        ++chars;
-      } else {
-        close(p, false);
-      }
-      p += 2;
-    } else if (IsCharacterUnit(cells, UnitOf(0, data[p]))) {
-      ++chars;
-      ++p;
-    } else {
-      close(p, false);
-      ++p;
-    }
-  }
-  close(data.size(), false);
-  return out.str();
+  EXPECT_EQ(detail::ByteClass::kCharacter, classes->first[kLineBreakByte]);
+  EXPECT_EQ(detail::ByteClass::kCharacter, classes->first[kSpaceByte]);
+  EXPECT_EQ(detail::ByteClass::kNone, classes->first[0x05]);  // the lone surrogate
+  // A byte that is a unit alone before some bytes and begins a longer one
+  // before others is the plain rule's to read.
+  const GameTable prefix = ParseGameTable("41=A\n4142=B\n", "t.tbl").value();
+  EXPECT_FALSE(detail::DeriveByteClasses(prefix, std::nullopt));
 }
 
 // The runs `finder` reports fed `data` in pieces of `chunk` bytes, a line
@@ -125,30 +87,6 @@ std::string RunsFedInChunks(Finder finder, const std::vector<std::uint8_t>& data
   return got.str();
 }
 
-TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
-  const StringRunOptions shapes[] = {
-      {4, std::nullopt, 1 << 20}, {1, std::nullopt, 3}, {2, 0x00, 1 << 20}, {3, 0x24, 4},
-      {0, 0x00, 1 << 20},        {7, std::nullopt, 64}};
-  // With page 0 only, no lead byte can begin a character: blocks are skipped
-  // over them.
-  for (unsigned seed = 1; seed <= 8; ++seed) {
-    const CharTable table = SparseTable(seed <= 4 ? kPages : 1);
-    std::vector<std::uint8_t> data = RandomByteVector(3000, seed);
-    // Stretches of characters only, lead bytes and line breaks among them.
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      if ((i / 97) % 3 == 0)
-        data[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 0x24 : data[i] | 0x20);
-    }
-    for (const StringRunOptions& options : shapes) {
-      const std::string expected = PlainRuns(data, table, options);
-      for (const std::size_t chunk : kScanChunks) {
-        EXPECT_EQ(expected, RunsFedInChunks(StringRunFinder(table, options), data, chunk))
-            << "seed " << seed << ", chunk " << chunk;
-      }
-    }
-  }
-}
-
 // A game's own table: the runs of the whole input read unit by unit with
 // the table's plain reader, whatever the chunks.
 std::string PlainGameRuns(const std::vector<std::uint8_t>& data, const GameTable& table,
@@ -156,8 +94,9 @@ std::string PlainGameRuns(const std::vector<std::uint8_t>& data, const GameTable
   std::ostringstream out;
   std::size_t start = 0;
   std::size_t chars = 0;
+  bool in_run = false;
   auto close = [&](std::size_t end, std::size_t end_size) {
-    if (chars >= options.min_chars && chars != 0 && (!options.end || end_size != 0)) {
+    if (in_run && chars >= options.min_chars && (!options.end || end_size != 0)) {
       const std::size_t kept = std::min(end - end_size - start, options.keep_bytes);
       out << start << "+" << end - start << "/" << chars << ":"
           << test::Hex(std::vector<std::uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(start),
@@ -165,18 +104,21 @@ std::string PlainGameRuns(const std::vector<std::uint8_t>& data, const GameTable
           << (kept < end - end_size - start ? "cut" : "") << "\n";
     }
     chars = 0;
+    in_run = false;
   };
   for (std::size_t i = 0; i < data.size();) {
     const GameTableUnit unit = table.ReadUnit(std::span(data).subspan(i), true);
     const bool end = (unit.kind == GameUnitKind::kCode &&
                       table.codes()[unit.code].kind == GameCodeKind::kEnd) ||
                      (options.end && unit.size == 1 && data[i] == *options.end);
+    const bool character = IsCharacterUnit(table, unit);
+    if ((end || character) && !std::exchange(in_run, true)) start = i;
     if (end) {
       close(i + unit.size, unit.size);
-    } else if (unit.kind == GameUnitKind::kNoCode) {
+    } else if (!character) {
       close(i, 0);
-    } else if (chars++ == 0) {
-      start = i;
+    } else {
+      ++chars;
     }
     i += unit.size;
   }
@@ -185,7 +127,8 @@ std::string PlainGameRuns(const std::vector<std::uint8_t>& data, const GameTable
 }
 
 TEST(GameStringRunsTest, RunsAreThoseOfTheTablesUnitsWhereverTheChunksEnd) {
-  const StringRunOptions shapes[] = {{4, std::nullopt, 1 << 20}, {1, 0xFF, 5}, {2, std::nullopt, 3}};
+  const StringRunOptions shapes[] = {
+      {4, std::nullopt, 1 << 20}, {1, 0xFF, 5}, {2, std::nullopt, 3}, {0, 0xFF, 8}};
   for (unsigned seed = 1; seed <= 6; ++seed) {
     const test::GameTableStrings made = test::MakeGameTableStrings(40, seed);
     const GameTable table = ParseGameTable(made.tbl, "g.tbl").value();
@@ -194,7 +137,31 @@ TEST(GameStringRunsTest, RunsAreThoseOfTheTablesUnitsWhereverTheChunksEnd) {
     for (const StringRunOptions& options : shapes) {
       const std::string expected = PlainGameRuns(data, table, options);
       for (const std::size_t chunk : kScanChunks) {
-        EXPECT_EQ(expected, RunsFedInChunks(GameStringRunFinder(table, options), data, chunk))
+        EXPECT_EQ(expected, RunsFedInChunks(StringRunFinder(table, options), data, chunk))
+            << "seed " << seed << ", chunk " << chunk;
+      }
+    }
+  }
+}
+
+TEST(StringRunsTest, RunsAreThoseOfDecodesUnitsWhereverTheChunksEnd) {
+  const StringRunOptions shapes[] = {
+      {4, std::nullopt, 1 << 20}, {1, std::nullopt, 3}, {2, 0x00, 1 << 20}, {3, 0x24, 4},
+      {0, 0x00, 1 << 20},        {7, std::nullopt, 64}};
+  // With page 0 only, no lead byte can begin a character: blocks are skipped
+  // over them.
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    const GameTable table = GameTableOf(SparseTable(seed <= 4 ? kPages : 1));
+    std::vector<std::uint8_t> data = RandomByteVector(3000, seed);
+    // Stretches of characters only, lead bytes and line breaks among them.
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      if ((i / 97) % 3 == 0)
+        data[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 0x24 : data[i] | 0x20);
+    }
+    for (const StringRunOptions& options : shapes) {
+      const std::string expected = PlainGameRuns(data, table, options);
+      for (const std::size_t chunk : kScanChunks) {
+        EXPECT_EQ(expected, RunsFedInChunks(StringRunFinder(table, options), data, chunk))
             << "seed " << seed << ", chunk " << chunk;
       }
     }
