@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return n;
   };
   std::vector<Match> got;
-  const auto scanned = SearchBytes(read, patterns, chunk, [&](const ByteMatch& m) {
+  static const GameTable lead_bytes = GameTableOf(CharTable());
+  const auto scanned = SearchBytes(read, &lead_bytes, patterns, chunk, [&](const ByteMatch& m) {
     got.emplace_back(m.offset, m.pattern, m.after_lead);
     return true;
   });

@@ -2,8 +2,8 @@
 // Any game's encoding, as the table files of hex editors and script tools
 // write it: codes of 1 to 4 bytes for one character or several (DTE/MTE),
 // end tokens, line-break codes and control codes with parameter bytes. The
-// fixed encoding of the two table files keeps its own reader (byte_reader.h);
-// this one reads a game's bytes by the longest code that matches.
+// two table files compile into it too (GameTableOf, chartable/encoding.h), so
+// every reader of a game's bytes reads them by the longest code that matches.
 
 #include <array>
 #include <memory>

@@ -125,13 +125,12 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
   std::vector<std::uint64_t> counts(patterns->size(), 0);
   LineOutput out;
   const auto scanned = SearchBytes(
-      game.Reader(), *patterns, kScanChunkSize,
+      game.Reader(), &encoding.encoding().game(), *patterns, kScanChunkSize,
       [&](const ByteMatch& m) {
         ++counts[m.pattern];
         if (count_only) return true;
         std::string line = OffsetHex(m.offset) + "\t" + args.positionals[m.pattern + 1];
-        // Lead bytes are the table files'; a .tbl's codes have their own.
-        if (m.after_lead && encoding.tables) line += "\t(after a lead byte)";
+        if (m.after_lead) line += "\t(after a lead byte)";
         return out.Add(line);
       },
       game.Progress());

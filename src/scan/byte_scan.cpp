@@ -5,7 +5,6 @@
 #include <cstring>
 #include <numeric>
 
-#include "chartable/byte_reader.h"
 #include "chartable/encoding.h"
 #include "runtime/hex.h"
 #include "scan/pointer_value.h"
@@ -179,7 +178,7 @@ Result<Unit, IoError> ScanWindows(const ReadInput& read, std::size_t chunk_size,
   return Unit{};
 }
 
-Result<Unit, IoError> SearchBytes(const ReadInput& read,
+Result<Unit, IoError> SearchBytes(const ReadInput& read, const GameTable* units,
                                   std::span<const std::vector<std::uint8_t>> patterns,
                                   std::size_t chunk_size,
                                   const std::function<bool(const ByteMatch&)>& found,
@@ -206,7 +205,8 @@ Result<Unit, IoError> SearchBytes(const ReadInput& read,
           if (first == nullptr) return true;
           const std::size_t start = first->start();
           // A unit begun by the byte before would take the match's first byte.
-          const bool after_lead = start > 0 && ReadUnit(w.bytes.subspan(start - 1)).size > 1;
+          const bool after_lead = units != nullptr && start > 0 &&
+                                  units->ReadUnit(w.bytes.subspan(start - 1), true).size > 1;
           if (!found(ByteMatch{w.offset + start, first->index(), after_lead})) return false;
           first->Next();
         }
@@ -255,7 +255,7 @@ Result<Unit, IoError> SearchPointers(const ReadInput& read, const PointerFormat&
         read, chunk_size, 0, 0, [](const ScanWindow&) { return true; }, progress);
   }
   return SearchBytes(
-      read, patterns, chunk_size,
+      read, nullptr, patterns, chunk_size,
       [&](const ByteMatch& m) {
         return found(PointerHit{m.offset, meant[m.pattern].first, meant[m.pattern].second});
       },

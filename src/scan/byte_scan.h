@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "script/pointer_format.h"
+#include "chartable/game_table.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
+#include "script/pointer_format.h"
 
 namespace binconv {
 
@@ -54,14 +55,17 @@ Result<Unit, IoError> ScanWindows(const ReadInput& read, std::size_t chunk_size,
 struct ByteMatch {
   std::uint64_t offset = 0;
   std::size_t pattern = 0;  // index into the patterns searched for
-  bool after_lead = false;  // the byte before it is a lead byte
+  // The unit the byte before it begins would take its first byte, as a lead
+  // byte takes the byte after it.
+  bool after_lead = false;
 };
 
 // Every place where one of `patterns` (none empty) occurs, in file order and,
-// at one offset, in pattern order. A memchr scan for one byte of each pattern
+// at one offset, in pattern order; after_lead read through `units` (none:
+// never). A memchr scan for one byte of each pattern
 // (the first that is not a lead byte, a line break or a space, which are
 // common in text) finds the candidates. `found` returns false to stop.
-Result<Unit, IoError> SearchBytes(const ReadInput& read,
+Result<Unit, IoError> SearchBytes(const ReadInput& read, const GameTable* units,
                                   std::span<const std::vector<std::uint8_t>> patterns,
                                   std::size_t chunk_size,
                                   const std::function<bool(const ByteMatch&)>& found,

@@ -151,7 +151,9 @@ void StringRunFinder::FeedByClass(std::span<const std::uint8_t> bytes, const Fou
   // bytes before it (the run's last unit may have begun in an earlier one).
   auto close_at = [&](std::size_t end, std::size_t end_size) {
     if (!in_run_) return;
-    if (end >= end_size && end - end_size > kept_from) Keep(data + kept_from, data + end - end_size);
+    if (end >= end_size && end - end_size > kept_from) {
+      Keep(data + kept_from, data + end - end_size);
+    }
     Close(position_ + end, end_size, found);
   };
   std::size_t i = 0;

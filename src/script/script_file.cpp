@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "chartable/byte_reader.h"
 #include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "chartable/byte_reader.h"
 #include "codec/text_codec.h"
 #include "chartable/encoding.h"
 #include "runtime/hex.h"

@@ -20,6 +20,7 @@ using test::Noise;
 using test::ReaderOf;
 
 TEST(SearchBytesTest, FindsWhatAPlainScanFindsWhereverTheChunksEnd) {
+  const GameTable lead_bytes = GameTableOf(CharTable());
   for (unsigned seed = 1; seed <= 6; ++seed) {
     const std::vector<std::uint8_t> data = Noise(1500, seed);
     std::mt19937 rng(seed);
@@ -41,11 +42,11 @@ TEST(SearchBytesTest, FindsWhatAPlainScanFindsWhereverTheChunksEnd) {
     }
     for (const std::size_t chunk : kScanChunks) {
       std::vector<std::tuple<std::uint64_t, std::size_t, bool>> got;
-      const auto scanned =
-          SearchBytes(ReaderOf(data, chunk, seed), patterns, chunk, [&](const ByteMatch& m) {
-            got.emplace_back(m.offset, m.pattern, m.after_lead);
-            return true;
-          });
+      const auto scanned = SearchBytes(ReaderOf(data, chunk, seed), &lead_bytes, patterns, chunk,
+                                       [&](const ByteMatch& m) {
+                                         got.emplace_back(m.offset, m.pattern, m.after_lead);
+                                         return true;
+                                       });
       ASSERT_TRUE(scanned.has_value());
       EXPECT_EQ(expected, got) << "seed " << seed << ", chunk " << chunk;
     }
