@@ -62,6 +62,8 @@ GameTable GameTableOf(const CharTable& table) {
   };
   std::vector<GameCode> codes;
   codes.reserve(256 + (kPages - 1) * 256);
+  std::uint32_t line_break = 0;
+  std::uint32_t space = 0;
   // In the order of the codes' bytes, as a table file of them would list them.
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<std::uint8_t>(b);
@@ -71,14 +73,23 @@ GameTable GameTableOf(const CharTable& table) {
         codes.push_back({{byte, second}, GameCodeKind::kText, text_of(page, second)});
       }
     } else if (byte == kLineBreakByte) {
+      line_break = static_cast<std::uint32_t>(codes.size());
       codes.push_back({{byte}, GameCodeKind::kLineBreak, u""});
     } else if (byte == kSpaceByte) {
+      space = static_cast<std::uint32_t>(codes.size());
       codes.push_back({{byte}, GameCodeKind::kText, u"\u3000"});
     } else {
       codes.push_back({{byte}, GameCodeKind::kText, text_of(0, byte)});
     }
   }
-  return GameTable(std::move(codes));
+  // Every character conversion takes for a line break or a space is typed
+  // for those two codes.
+  std::vector<GameTextAlias> aliases;
+  for (const auto& [unit, special] : detail::SpecialUnits()) {
+    if (special == detail::Special::kLineBreak) aliases.push_back({std::u16string(1, unit), line_break});
+    if (special == detail::Special::kSpace) aliases.push_back({std::u16string(1, unit), space});
+  }
+  return GameTable(std::move(codes), std::move(aliases));
 }
 
 }  // namespace binconv

@@ -96,7 +96,8 @@ class ProducibleCells {
 // U+3000, a lead byte and the byte after it one code of its page, and every
 // other byte a code of page 0. A code shows its cell's character only where
 // ProducibleCells gives it; every other code has no text, so decode shows
-// its bytes as a tag, as the cells' own rule says.
+// its bytes as a tag, as the cells' own rule says. Every character that
+// conversion takes for a line break or a space is typed for 24 or 50.
 GameTable GameTableOf(const CharTable& table);
 
 }  // namespace binconv

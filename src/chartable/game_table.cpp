@@ -90,8 +90,8 @@ GameUnitReader::GameUnitReader(const detail::GameCodeKeys& keys) : keys_(keys) {
 // Made in place and never moved: the keys, the reader and the index point
 // into the codes and at each other.
 struct GameTable::Model {
-  explicit Model(std::vector<GameCode> all)
-      : codes(std::move(all)), keys(codes), reader(keys), index(codes) {
+  Model(std::vector<GameCode> all, std::span<const GameTextAlias> aliases)
+      : codes(std::move(all)), keys(codes), reader(keys), index(codes, aliases) {
     for (const GameCode& code : codes) {
       if (code.kind == GameCodeKind::kEnd && (first_end == nullptr || code.line < first_end->line)) {
         first_end = &code;
@@ -108,8 +108,8 @@ struct GameTable::Model {
   const GameCode* first_end = nullptr;
 };
 
-GameTable::GameTable(std::vector<GameCode> codes)
-    : model_(std::make_shared<const Model>(std::move(codes))) {}
+GameTable::GameTable(std::vector<GameCode> codes, std::vector<GameTextAlias> aliases)
+    : model_(std::make_shared<const Model>(std::move(codes), aliases)) {}
 
 std::span<const GameCode> GameTable::codes() const { return model_->codes; }
 

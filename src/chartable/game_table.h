@@ -39,6 +39,14 @@ struct GameCode {
   std::size_t line = 0;     // in the .tbl, for messages
 };
 
+// Another text typed for a code: encoding writes the code for it, while
+// decode shows the code's own text. Its own text wins over another code's
+// alias of the same text.
+struct GameTextAlias {
+  std::u16string text;
+  std::uint32_t code = 0;  // index into the codes
+};
+
 enum class GameUnitKind : std::uint8_t {
   kCode,    // the code `code` of the table, with its parameters if a control
   kNoCode,  // one byte that starts no code
@@ -127,7 +135,7 @@ class GameTextIndex;
 class GameTable {
  public:
   // Codes are checked by ParseGameTable: no two alike, none unreachable.
-  explicit GameTable(std::vector<GameCode> codes);
+  explicit GameTable(std::vector<GameCode> codes, std::vector<GameTextAlias> aliases = {});
 
   std::span<const GameCode> codes() const;
 

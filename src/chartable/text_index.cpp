@@ -41,7 +41,8 @@ std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
 
 }  // namespace
 
-GameTextIndex::GameTextIndex(std::span<const GameCode> codes)
+GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
+                             std::span<const GameTextAlias> aliases)
     : single_(kBreak + 1, kNoCode),
       longest_from_(kBreak + 1, 0),
       marks_(kBreak + 1),
@@ -74,6 +75,18 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes)
     if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
       longest_label_ = std::max(longest_label_, label->size());
       Keep(labels_, std::move(*label), i, codes);
+    }
+  }
+  for (const GameTextAlias& alias : aliases) {
+    if (alias.text.empty()) continue;
+    std::u32string text(alias.text.begin(), alias.text.end());
+    if (CodeOfText(text)) continue;  // a code's own text wins
+    longest_text_ = std::max(longest_text_, text.size());
+    longest_from_[text[0]] = std::max(longest_from_[text[0]], text.size());
+    if (text.size() == 1) {
+      single_[text[0]] = alias.code;
+    } else {
+      texts_.emplace(std::move(text), alias.code);
     }
   }
   MakeFastPath();
@@ -123,13 +136,14 @@ void GameTextIndex::MakeFastPath() {
 }
 
 void GameTextIndex::MakePairTable() {
-  // The pairs' texts, each with the code that wins it.
+  // The texts of two units, a line-break code's of one among them, each
+  // with the code that wins it.
   std::vector<std::u32string> pairs;
-  for (const GameCode& code : codes_) {
-    const bool is_break = code.kind == GameCodeKind::kLineBreak;
-    if (code.text.size() + is_break != 2) continue;
-    pairs.push_back({code.text[0], is_break ? kBreak : char32_t{code.text[1]}});
+  for (const auto& [text, code] : texts_) {
+    if (text.size() == 2) pairs.push_back(text);
   }
+  // In one order whatever the map's, so that the table is the same each time.
+  std::sort(pairs.begin(), pairs.end());
   std::size_t slots = 2;
   while (slots < 2 * pairs.size()) slots *= 2;
   pair_shift_ = 32 - std::countr_zero(slots);

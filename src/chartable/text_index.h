@@ -26,7 +26,8 @@ class GameTextIndex {
  public:
   static constexpr char32_t kBreakUnit = 0x10000;
 
-  explicit GameTextIndex(std::span<const GameCode> codes);
+  explicit GameTextIndex(std::span<const GameCode> codes,
+                         std::span<const GameTextAlias> aliases = {});
 
   // The code of exactly `text`: among equal texts the shorter code, then the
   // one first in the file; nullopt when none.

@@ -142,7 +142,8 @@ Reported<> Encode(const ParsedArgs& args, const TextCodec& encoding, EncodeTarge
   const auto finished = run.Finish(bytes, problems);
   const Reported<> told = tell(finished);
   if (!finished && finished.error() == EncodeRun::Stop::kBadUtf8) return told;
-  // A .tbl's tags pair up one by one, each odd one a problem of its own.
+  // Each odd tag was a problem at its place; the listing's own message
+  // follows, as write gives it for a listing whose digits don't pair up.
   if (run.odd_count()) PrintOddCount(input_name);
   if (report) PrintCoverage(*report, run.coverage());
   if (!told) return told;
@@ -155,7 +156,7 @@ Reported<> Encode(const ParsedArgs& args, const TextCodec& encoding, EncodeTarge
     const std::uint64_t room = target.into->place.room.value_or(0);
     auto patched = PatchInto(*target.into, std::move(bytes), input_name, "character", [&] {
       return FirstCharPastRoom(DecodeUtf8Text(target.text).value(), encoding, LineBreaksOf(args),
-                               room, keep_going);
+                               room);
     });
     if (patched && run.problem_count() != 0) PrintWrote(run, " into ", target.path);
     return patched;

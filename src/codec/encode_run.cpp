@@ -6,9 +6,8 @@
 namespace binconv {
 
 EncodeRun::EncodeRun(const TextCodec& encoding, std::string file, EncodeRunOptions options)
-    : options_(options), file_(std::move(file)), encoder_(encoding, options.line_breaks) {
+    : options_(options), file_(std::move(file)), encoder_(encoding.game(), options.line_breaks) {
   if (options_.count) encoder_.set_counts(&coverage_.counts());
-  encoder_.set_drop_problems(options_.keep_going);
 }
 
 Result<Unit, EncodeRun::Stop> EncodeRun::Feed(std::string_view chunk,
@@ -39,11 +38,13 @@ Result<Unit, EncodeRun::Stop> EncodeRun::Take(bool good, std::string_view chunk,
     }
     problems.push_back(ToProblem(found, file_));
     ++problems_;
+    // A tag's half byte is no character to leave out: what it meant is lost.
+    if (found.kind == ProblemCode::kOddCount) unpaired_ = true;
   }
   if (options_.count) coverage_.AddProblems(encoder_.problems());
   encoder_.clear_problems();
   // Once a problem refuses the text, none of its bytes is kept.
-  if (problems_ != 0 && !options_.keep_going) made_.clear();
+  if (refused()) made_.clear();
   bytes_out_ += made_.size();
   bytes.insert(bytes.end(), made_.begin(), made_.end());
   made_.clear();

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/game_encode.h"
 #include "codec/report.h"
 #include "codec/text_codec.h"
 #include "runtime/problem.h"
@@ -52,12 +53,12 @@ class EncodeRun {
   // The end of the text, as Feed.
   Result<Unit, Stop> Finish(std::vector<std::uint8_t>& bytes, std::vector<Problem>& problems);
 
-  // Whether the text's tag digits did not pair up, known once finished; a
-  // .tbl's encoder reports that as a problem of the tag instead.
-  bool odd_count() const { return encoder_.odd_count(); }
-  // Whether nothing may be written: the digits don't pair up, or a problem
-  // was found without keep_going.
-  bool refused() const { return odd_count() || (problems_ != 0 && !options_.keep_going); }
+  // Whether a tag's hex digits did not pair up (each such tag is a problem
+  // at its place too).
+  bool odd_count() const { return unpaired_; }
+  // Whether nothing may be written: a tag's digits don't pair up, or a
+  // problem was found without keep_going.
+  bool refused() const { return unpaired_ || (problems_ != 0 && !options_.keep_going); }
   std::size_t problem_count() const { return problems_; }
   // The bytes given out so far.
   std::size_t bytes_out() const { return bytes_out_; }
@@ -70,10 +71,11 @@ class EncodeRun {
 
   EncodeRunOptions options_;
   std::string file_;
-  TextEncoder encoder_;
+  GameEncoder encoder_;
   CoverageCounter coverage_;
   TextPlaceCounter places_;
   std::size_t problems_ = 0;
+  bool unpaired_ = false;
   std::size_t bytes_out_ = 0;
   std::vector<std::uint8_t> made_;  // of the latest chunk
 };

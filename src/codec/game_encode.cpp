@@ -30,7 +30,8 @@ void GameEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
-    if (Settled()) {
+    // Counting takes each unit the plain way.
+    if (Settled() && counts_ == nullptr) {
       p = RunFast(p, end, out);
       if (p == end) break;
     }
@@ -335,7 +336,10 @@ void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
     if (!fits) MissParams();
     params_place_.reset();
   }
-  if (offsets_ != nullptr && !tag_bytes_.empty()) offsets_->push_back({tag_place_, out.size(), problems_.size()});
+  if (offsets_ != nullptr && !tag_bytes_.empty()) {
+    offsets_->push_back({tag_place_, out.size(), problems_.size()});
+  }
+  if (counts_ != nullptr) counts_->tag_digits += 2 * tag_bytes_.size() + (tag_nibble_ >= 0);
   out.insert(out.end(), tag_bytes_.begin(), tag_bytes_.end());
 }
 
@@ -393,10 +397,21 @@ void GameEncoder::WriteFront(std::vector<std::uint8_t>& out) {
 void GameEncoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<std::uint8_t>& out) {
   const GameCode& code = table_.codes()[index];
   if (offsets_ != nullptr) offsets_->push_back({place, out.size(), problems_.size()});
+  if (counts_ != nullptr) Count(code);
   out.insert(out.end(), code.bytes.begin(), code.bytes.end());
   if (code.kind == GameCodeKind::kControl && code.params > 0) {
     params_place_ = place;
     params_due_ = code.params;
+  }
+}
+
+void GameEncoder::Count(const GameCode& code) {
+  if (code.kind == GameCodeKind::kLineBreak) {
+    ++counts_->line_breaks;
+  } else if (code.text.size() == 1 && detail::ClassifySpecial(code.text[0]) == Special::kSpace) {
+    ++counts_->spaces;
+  } else {
+    ++counts_->by_page[code.bytes.size() == 2 ? PageOfLeadByte(code.bytes[0]) : 0];
   }
 }
 

@@ -58,6 +58,9 @@ class GameEncoder {
   // stop). Read from here, a room's first character past its end or a
   // line's first byte needs no second encoding.
   void set_offsets(std::vector<UnitOffset>* offsets) { offsets_ = offsets; }
+  // Counts what the text holds into `counts` (none: stop counting): a code
+  // of two bytes by the page of its lead byte, as the table files have them.
+  void set_counts(EncodeCounts* counts) { counts_ = counts; }
 
  private:
   struct Token {
@@ -98,6 +101,7 @@ class GameEncoder {
   void WriteRun(bool at_end, std::vector<std::uint8_t>& out);
   void WriteFront(std::vector<std::uint8_t>& out);
   void WriteCode(std::uint32_t code, detail::TextPlace place, std::vector<std::uint8_t>& out);
+  void Count(const GameCode& code);
   // A control code's parameters were due and something else came.
   void MissParams();
   void Report(ProblemCode kind, detail::TextPlace place, char32_t ch);
@@ -134,6 +138,7 @@ class GameEncoder {
   bool break_is_code_s_ = false;
   std::vector<EncodeProblem> problems_;
   std::vector<UnitOffset>* offsets_ = nullptr;
+  EncodeCounts* counts_ = nullptr;
   Utf8TextInput input_;
 };
 

@@ -12,53 +12,6 @@ std::optional<std::vector<std::uint8_t>> TextCodec::EndBytes(
 }
 
 
-TextEncoder::TextEncoder(const TextCodec& encoding, LineBreaks line_breaks)
-    : encoder_(encoding.table() == nullptr
-                   ? std::variant<Encoder, GameEncoder>(std::in_place_type<GameEncoder>,
-                                                        encoding.game(), line_breaks)
-                   : std::variant<Encoder, GameEncoder>(std::in_place_type<Encoder>,
-                                                        *encoding.table(), line_breaks)) {}
-
-void TextEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
-  std::visit([&](auto& e) { e.Feed(chunk, out); }, encoder_);
-}
-void TextEncoder::Finish(std::vector<std::uint8_t>& out) {
-  std::visit([&](auto& e) { e.Finish(out); }, encoder_);
-}
-bool TextEncoder::FeedUtf8(std::string_view bytes, std::vector<std::uint8_t>& out) {
-  return std::visit([&](auto& e) { return e.FeedUtf8(bytes, out); }, encoder_);
-}
-bool TextEncoder::FinishUtf8(std::vector<std::uint8_t>& out) {
-  return std::visit([&](auto& e) { return e.FinishUtf8(out); }, encoder_);
-}
-Utf8Error TextEncoder::utf8_error() const {
-  return std::visit([](const auto& e) { return e.utf8_error(); }, encoder_);
-}
-const std::vector<EncodeProblem>& TextEncoder::problems() const {
-  return std::visit([](const auto& e) -> const std::vector<EncodeProblem>& {
-    return e.problems();
-  }, encoder_);
-}
-void TextEncoder::clear_problems() {
-  std::visit([](auto& e) { e.clear_problems(); }, encoder_);
-}
-bool TextEncoder::odd_count() const {
-  const Encoder* encoder = std::get_if<Encoder>(&encoder_);
-  return encoder != nullptr && encoder->odd_count();
-}
-
-void TextEncoder::set_drop_problems(bool drop) {
-  if (Encoder* encoder = std::get_if<Encoder>(&encoder_)) encoder->set_drop_problems(drop);
-}
-
-void TextEncoder::set_counts(EncodeCounts* counts) {
-  if (Encoder* encoder = std::get_if<Encoder>(&encoder_)) encoder->set_counts(counts);
-}
-
-void TextEncoder::set_offsets(std::vector<UnitOffset>* offsets) {
-  if (GameEncoder* encoder = std::get_if<GameEncoder>(&encoder_)) encoder->set_offsets(offsets);
-}
-
 StringEndReader::StringEndReader(const TextCodec& encoding, std::optional<std::uint8_t> end)
     : game_(encoding.game()), end_(end) {}
 

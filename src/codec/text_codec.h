@@ -45,32 +45,6 @@ class TextCodec {
   const CharTable* table_ = nullptr;
 };
 
-// Text to bytes in either encoding, as Encoder and GameEncoder do it.
-class TextEncoder {
- public:
-  TextEncoder(const TextCodec& encoding, LineBreaks line_breaks);
-
-  void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
-  void Finish(std::vector<std::uint8_t>& out);
-  bool FeedUtf8(std::string_view bytes, std::vector<std::uint8_t>& out);
-  bool FinishUtf8(std::vector<std::uint8_t>& out);
-  Utf8Error utf8_error() const;
-  const std::vector<EncodeProblem>& problems() const;
-  void clear_problems();
-  // Hex digits that didn't pair up; a .tbl's encoder reports them as a
-  // problem of the tag instead.
-  bool odd_count() const;
-  // As Encoder's; a .tbl's encoder always leaves out a character without a code.
-  void set_drop_problems(bool drop);
-  // As GameEncoder's; the two table files' encoder keeps none.
-  void set_offsets(std::vector<UnitOffset>* offsets);
-  // As Encoder's: a .tbl has no pages to count.
-  void set_counts(EncodeCounts* counts);
-
- private:
-  std::variant<Encoder, GameEncoder> encoder_;
-};
-
 // Where a string of a game ends, read as the game reads it, one unit after
 // another: at an end token, or at a unit of the byte `end` alone when it is
 // given. A control's parameter bytes never end a string, nor does a byte

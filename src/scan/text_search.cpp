@@ -7,15 +7,16 @@ Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchText
   using Kind = SearchTextFault::Kind;
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    TextEncoder encoder(encoding, line_breaks);
+    GameEncoder encoder(encoding.game(), line_breaks);
     std::vector<std::uint8_t> bytes;
     if (!encoder.FeedUtf8(texts[i], bytes) || !encoder.FinishUtf8(bytes)) {
       return Unexpected(SearchTextFault{Kind::kBadUtf8, i});
     }
     if (!encoder.problems().empty()) {
-      return Unexpected(SearchTextFault{Kind::kProblem, i, encoder.problems().front()});
+      const EncodeProblem& first = encoder.problems().front();
+      if (first.kind == ProblemCode::kOddCount) return Unexpected(SearchTextFault{Kind::kOddCount, i});
+      return Unexpected(SearchTextFault{Kind::kProblem, i, first});
     }
-    if (encoder.odd_count()) return Unexpected(SearchTextFault{Kind::kOddCount, i});
     if (bytes.empty()) return Unexpected(SearchTextFault{Kind::kNoBytes, i});
     patterns.push_back(std::move(bytes));
   }

@@ -43,7 +43,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     return;
   }
   const std::string& text = read.value();
-  TextEncoder encoder(input.encoding, input.line_breaks);
+  GameEncoder encoder(input.encoding.game(), input.line_breaks);
   std::vector<std::uint8_t> bytes;
   if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
     Problem p = problem(ProblemCode::kBadUtf8);
@@ -56,8 +56,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     p.plan_line = entry.line;
     problems.push_back(std::move(p));
   }
-  if (encoder.odd_count()) problems.push_back(problem(ProblemCode::kOddCount));
-  if (!encoder.problems().empty() || encoder.odd_count()) return;
+  if (!encoder.problems().empty()) return;
 
   encoded.used = bytes.size();
   const std::uint64_t room = *entry.place.room;

@@ -12,16 +12,6 @@
 namespace binconv {
 namespace {
 
-// The opening mark of the tag that holds text[at], or `at` when none does.
-std::size_t TagStartAround(std::u16string_view text, std::size_t at) {
-  for (std::size_t j = at + 1; j-- > 0;) {
-    const detail::Special mark = detail::ClassifySpecial(text[j]);
-    if (mark == detail::Special::kTagOpen) return j;
-    if (mark == detail::Special::kTagClose && j != at) break;
-  }
-  return at;
-}
-
 // The smallest prefix length k in [0, n] for which `past(k)` holds, given that
 // it holds for n and, once it holds, for every longer prefix.
 template <class Past>
@@ -118,33 +108,16 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
 }
 
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
-                                           LineBreaks line_breaks, std::uint64_t room,
-                                           bool drop_problems, bool whole_tags) {
-  if (encoding.table() == nullptr) {
-    // Each unit's bytes are known from one encoding: a code, or a tag whole.
-    GameEncoder encoder(encoding.game(), line_breaks);
-    std::vector<UnitOffset> offsets;
-    encoder.set_offsets(&offsets);
-    std::vector<std::uint8_t> bytes;
-    encoder.Feed(text, bytes);
-    encoder.Finish(bytes);
-    if (bytes.size() <= room) return std::nullopt;
-    return PlaceOfByte(text, offsets, static_cast<std::size_t>(room));
-  }
-  TextEncoder encoder(encoding, line_breaks);
-  encoder.set_drop_problems(drop_problems);
+                                           LineBreaks line_breaks, std::uint64_t room) {
+  // Each unit's bytes are known from one encoding: a code, or a tag whole.
+  GameEncoder encoder(encoding.game(), line_breaks);
+  std::vector<UnitOffset> offsets;
+  encoder.set_offsets(&offsets);
   std::vector<std::uint8_t> bytes;
-  // Bytes only grow as the text grows, so the prefixes that overflow are all
-  // those from some length on; the unit that ends the shortest is the culprit.
-  auto past = [&](std::size_t k) {
-    bytes.clear();
-    encoder.Feed(text.substr(0, k), bytes);
-    encoder.Finish(bytes);
-    return bytes.size() > room;
-  };
-  if (!past(text.size())) return std::nullopt;
-  const std::size_t k = SmallestPrefix(text.size(), past);
-  return PlaceOfUnit(text, whole_tags ? TagStartAround(text, k - 1) : k - 1);
+  encoder.Feed(text, bytes);
+  encoder.Finish(bytes);
+  if (bytes.size() <= room) return std::nullopt;
+  return PlaceOfByte(text, offsets, static_cast<std::size_t>(room));
 }
 
 std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room) {

@@ -55,13 +55,10 @@ struct TextPlace {
 };
 
 // The first character of `text` whose bytes don't all fit into `room` bytes,
-// as the encoder encodes it (leaving out characters without a code when
-// `drop_problems`; a .tbl's encoder always does); nullopt when the whole text
-// fits. With `whole_tags`, a character inside a tag names the tag's opening
-// mark: the tag as a whole is what doesn't fit (an end byte in a tag, say).
+// as the encoder encodes it, leaving out characters without a code; a tag's
+// bytes are its opening mark's. Nullopt when the whole text fits.
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
-                                           LineBreaks line_breaks, std::uint64_t room,
-                                           bool drop_problems = false, bool whole_tags = false);
+                                           LineBreaks line_breaks, std::uint64_t room);
 
 // The character of `text` whose unit's bytes hold byte `byte` of its
 // encoding, from where the encoder said each unit went (GameEncoder::

@@ -417,44 +417,30 @@ std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std
   return std::pair{after - ended->size, after};
 }
 
-// The entry's text bytes, each line's start in `starts` (the two table
-// files' encoder reads each line on its own) or, with a .tbl, where each unit
-// went in `offsets`: a .tbl's encoder reads the lines as one text, since a
-// line-break code may have a text of its own before the break.
+// The entry's text bytes, and where each unit went in `offsets`: the lines
+// are read as one text, since a line-break code may have a text of its own
+// before the break.
 std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCodec& encoding,
                                       LineBreaks line_breaks, const std::string& shown,
-                                      std::vector<std::size_t>& starts,
                                       std::vector<UnitOffset>& offsets,
                                       std::vector<Problem>& problems) {
   std::vector<std::uint8_t> bytes;
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
-  TextEncoder encoder(encoding, line_breaks);
+  GameEncoder encoder(encoding.game(), line_breaks);
   encoder.set_offsets(&offsets);
-  auto report = [&](std::size_t line, std::optional<EncodeProblem> found) {
-    Problem p = found ? ToProblem(*found, shown) : Problem{ProblemCode::kOddCount, shown};
-    p.line = line;
-    p.entry = entry.index;
-    problems.push_back(std::move(p));
-  };
   for (std::size_t k = 0; k < entry.lines.size(); ++k) {
-    const ScriptTextLine& line = entry.lines[k];
     if (k != 0) encoder.Feed(joint, bytes);
-    starts.push_back(bytes.size());
     // Read as units, not as a file: a U+FEFF that starts a line is a
     // character like any other, never a byte order mark to drop. The file
     // was checked as UTF-8 when read.
-    if (const auto units = DecodeUtf8(line.text)) encoder.Feed(units.value(), bytes);
-    if (encoding.table() == nullptr) continue;
-    encoder.Finish(bytes);
-    for (const EncodeProblem& found : encoder.problems()) report(line.line, found);
-    if (encoder.odd_count()) report(line.line, std::nullopt);
-    encoder.clear_problems();
+    if (const auto units = DecodeUtf8(entry.lines[k].text)) encoder.Feed(units.value(), bytes);
   }
-  if (encoding.table() == nullptr) {
-    encoder.Finish(bytes);
-    for (const EncodeProblem& found : encoder.problems()) {
-      report(entry.lines[std::min(found.line, entry.lines.size()) - 1].line, found);
-    }
+  encoder.Finish(bytes);
+  for (const EncodeProblem& found : encoder.problems()) {
+    Problem p = ToProblem(found, shown);
+    p.line = entry.lines[std::min(found.line, entry.lines.size()) - 1].line;
+    p.entry = entry.index;
+    problems.push_back(std::move(p));
   }
   return bytes;
 }
@@ -463,30 +449,18 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
 // index of its line and its place there (the column after the line when it
 // is the line break after it, with no character named).
 std::pair<std::size_t, TextPlace> PlaceInLines(const ScriptFileEntry& entry,
-                                               const TextCodec& encoding,
                                                LineBreaks line_breaks,
-                                               std::span<const std::size_t> starts,
                                                std::span<const UnitOffset> offsets,
                                                std::size_t byte) {
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
-  if (encoding.table() == nullptr) {
-    std::u16string text;
-    for (std::size_t k = 0; k < entry.lines.size(); ++k) {
-      if (k != 0) text += joint;
-      text += DecodeUtf8(entry.lines[k].text).value();
-    }
-    TextPlace place = PlaceOfByte(text, offsets, byte).value_or(TextPlace{1, 1, 0});
-    if (place.ch == u'\r' || place.ch == u'\n') place.ch = 0;
-    return {std::min(place.line, entry.lines.size()) - 1, place};
+  std::u16string text;
+  for (std::size_t k = 0; k < entry.lines.size(); ++k) {
+    if (k != 0) text += joint;
+    text += DecodeUtf8(entry.lines[k].text).value();
   }
-  const std::size_t k = static_cast<std::size_t>(
-      std::upper_bound(starts.begin(), starts.end(), byte) - starts.begin() - 1);
-  const auto text = DecodeUtf8(entry.lines[k].text);
-  if (auto place = FirstCharPastRoom(text.value(), encoding, line_breaks, byte - starts[k],
-                                     false, true)) {
-    return {k, *place};
-  }
-  return {k, TextPlace{0, text.value().size() + 1, 0}};  // the line break after the line
+  TextPlace place = PlaceOfByte(text, offsets, byte).value_or(TextPlace{1, 1, 0});
+  if (place.ch == u'\r' || place.ch == u'\n') place.ch = 0;
+  return {std::min(place.line, entry.lines.size()) - 1, place};
 }
 
 }  // namespace
@@ -498,20 +472,18 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
                                                            std::vector<Problem>& problems,
                                                            LineBreaks line_breaks) {
   const std::size_t before = problems.size();
-  std::vector<std::size_t> starts;
   std::vector<UnitOffset> offsets;
   std::vector<std::uint8_t> bytes =
-      EncodeLines(entry, encoding, line_breaks, shown, starts, offsets, problems);
+      EncodeLines(entry, encoding, line_breaks, shown, offsets, problems);
   if (problems.size() != before) return std::nullopt;
   Problem p{ProblemCode::kEndsInLead, shown, entry.lines.empty() ? entry.line : entry.lines.back().line};
   p.entry = entry.index;
   auto found = EndUnitIn(bytes, encoding, end);
-  // With a .tbl, a text may end with an end token of its own.
-  if (!found || encoding.table() != nullptr || found->second != bytes.size()) {
+  // A text may end with an end of its own.
+  if (!found || found->second != bytes.size()) {
     if (found) {
       // The game would stop at this end, inside the text.
-      const auto [k, place] =
-          PlaceInLines(entry, encoding, line_breaks, starts, offsets, found->first);
+      const auto [k, place] = PlaceInLines(entry, line_breaks, offsets, found->first);
       p.code = ProblemCode::kEndInText;
       p.line = entry.lines[k].line;
       p.byte = bytes[found->first];

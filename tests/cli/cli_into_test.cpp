@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "あ<0102>",
                  1,
                  {},
-                 {"-:1:6: 1 byte too long", "'2' (U+0032)"}},
+                 {"-:1:2: 1 byte too long", "'<' (U+003C)"}},
         IntoCase{"EncodeTblFillsTheRoom",
                  Args({"encode", "--tbl", "g.tbl", "--into", "game.bin", "--at", "4", "--room", "4",
                        "--fill", "FF"}),

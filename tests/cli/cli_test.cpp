@@ -401,13 +401,22 @@ INSTANTIATE_TEST_SUITE_P(
                          {"binconv-cli: -:1:4: not a hex digit in a tag 'G' (U+0047)",
                           "binconv-cli: -:2:2: not a hex digit in a tag 'z' (U+007A)",
                           "binconv-cli: -:2:3: not a hex digit in a tag 'z' (U+007A)"}},
+        // Each tag pairs its own digits: a half byte would shift every code
+        // after it.
         EncodeRejectCase{"OddDigitsInTags",
                          "<0>あ<1A>",
-                         {std::string(kOddCountMessage), "-: the hex digits do not pair up"}},
+                         {"binconv-cli: -:1:1: the hex digits in tags do not pair up",
+                          std::string(kOddCountMessage), "-: the hex digits do not pair up"}},
+        EncodeRejectCase{"OddTagsThatPairTogether",
+                         "<0>あ<1>",
+                         {"binconv-cli: -:1:1: the hex digits in tags do not pair up",
+                          "binconv-cli: -:1:5: the hex digits in tags do not pair up",
+                          std::string(kOddCountMessage), "-: the hex digits do not pair up"}},
         EncodeRejectCase{"ProblemsThenOddCount",
                          "Ω<0>",
-                         {"binconv-cli: -:1:1: no code for 'Ω' (U+03A9)", std::string(kOddCountMessage),
-                          "-: the hex digits do not pair up"}},
+                         {"binconv-cli: -:1:1: no code for 'Ω' (U+03A9)",
+                          "binconv-cli: -:1:2: the hex digits in tags do not pair up",
+                          std::string(kOddCountMessage), "-: the hex digits do not pair up"}},
         EncodeRejectCase{"BeyondBmp", "😀", {"binconv-cli: -:1:1: no code for '😀' (U+1F600)"}}),
     CaseName<EncodeRejectCase>);
 
