@@ -19,7 +19,6 @@
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "codec/decode.h"
-#include "codec/encode.h"
 #include "codec/game_encode.h"
 
 namespace binconv {
@@ -27,13 +26,10 @@ namespace binconv {
 class TextCodec {
  public:
   explicit TextCodec(GameTable game) : game_(std::move(game)) {}
-  // The two table files, compiled into the model once, here; the table must
-  // outlive the encoding, as their encoder still reads the grid itself.
-  explicit TextCodec(const CharTable& table) : game_(GameTableOf(table)), table_(&table) {}
+  // The two table files, compiled into the model once, here.
+  explicit TextCodec(const CharTable& table) : game_(GameTableOf(table)) {}
 
   const GameTable& game() const { return game_; }
-  // The grid of the two table files; nullptr for a .tbl.
-  const CharTable* table() const { return table_; }
 
   // The bytes a string ends with when a script gives no end of its own: the
   // byte `end` when given, else the .tbl's first end token; nullopt when
@@ -42,7 +38,6 @@ class TextCodec {
 
  private:
   GameTable game_;
-  const CharTable* table_ = nullptr;
 };
 
 // Where a string of a game ends, read as the game reads it, one unit after
