@@ -4,6 +4,7 @@
 // follows PatchMemory and not the game.
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "patch/patch_format.h"
@@ -63,24 +64,56 @@ int TableBits(std::uint64_t entries, int most) {
 }
 
 // The last few places of each key of the target's new bytes, newest first,
-// so that the longest of them can be taken.
+// so that the longest of them can be taken. Each place keeps a byte of its
+// key's hash: a place of another key, which can't match four bytes, is
+// passed over without reading the target there.
 class TargetIndex {
  public:
   static constexpr std::size_t kWays = 32;
+  struct Bucket {
+    std::uint32_t at[kWays];
+    std::uint8_t tag[kWays];
+  };
+  struct Key {
+    Bucket* bucket;
+    std::uint8_t tag;
+  };
   explicit TargetIndex(std::uint64_t entries)
-      : bits_(TableBits(entries, 18)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
-  std::uint32_t* Bucket(const std::uint8_t* p) {
-    return &slots_[((Load32(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)) * kWays];
+      : bits_(TableBits(entries, 18)), buckets_(std::size_t{1} << bits_, EmptyBucket()) {}
+  Key KeyOf(const std::uint8_t* p) {
+    const std::uint64_t h = Load32(p) * 0x9E3779B97F4A7C15ull;
+    // The tag is the eight bits below those that choose the bucket.
+    return {&buckets_[h >> (64 - bits_)], static_cast<std::uint8_t>(h >> (56 - bits_))};
+  }
+  // A bit for each way whose tag is the key's, the first way lowest.
+  static std::uint32_t WaysOf(const Key& key) {
+    std::uint32_t ways = 0;
+    for (std::size_t way = 0; way < kWays; ++way) {
+      ways |= static_cast<std::uint32_t>(key.bucket->tag[way] == key.tag) << way;
+    }
+    return ways;
+  }
+  void Prefetch(const std::uint8_t* p) {
+    const auto* bytes = reinterpret_cast<const char*>(KeyOf(p).bucket);
+    for (std::size_t at = 0; at < sizeof(Bucket); at += 64) __builtin_prefetch(bytes + at, 1);
+    __builtin_prefetch(bytes + sizeof(Bucket) - 1, 1);
   }
   void Insert(const std::uint8_t* p, std::uint32_t at) {
-    std::uint32_t* bucket = Bucket(p);
-    std::memmove(bucket + 1, bucket, (kWays - 1) * sizeof *bucket);
-    bucket[0] = at;
+    const Key key = KeyOf(p);
+    std::memmove(key.bucket->at + 1, key.bucket->at, (kWays - 1) * sizeof(std::uint32_t));
+    std::memmove(key.bucket->tag + 1, key.bucket->tag, kWays - 1);
+    key.bucket->at[0] = at;
+    key.bucket->tag[0] = key.tag;
   }
 
  private:
+  static Bucket EmptyBucket() {
+    Bucket bucket{};
+    std::fill(std::begin(bucket.at), std::end(bucket.at), kNone);
+    return bucket;
+  }
   int bits_;
-  std::vector<std::uint32_t> slots_;
+  std::vector<Bucket> buckets_;
 };
 
 // Places of the source by their first eight bytes, each with a check of
@@ -95,6 +128,9 @@ class SourceIndex {
   void Insert(const std::uint8_t* p, std::uint32_t at) {
     const std::uint64_t h = Load64(p) * 0x9E3779B97F4A7C15ull;
     slots_[h >> (64 - bits_)] = {at, Check(p)};
+  }
+  void Prefetch(const std::uint8_t* p) const {
+    __builtin_prefetch(&slots_[(Load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)]);
   }
   std::uint32_t Find(const std::uint8_t* p) const {
     const Slot& slot = slots_[(Load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)];
@@ -139,6 +175,18 @@ std::uint64_t MatchAcross(InputCache& a, std::uint64_t ai, InputCache& b, std::u
   return n;
 }
 
+// Earlier places of the target that a block of it may try in vain before it
+// tries no more until a match is found or the next block begins. A try reads
+// the target far back, and where four bytes come again and again with
+// nothing after them alike (records of packed data, a file unrelated to the
+// original) each of their places would try 32 of them; new text among old
+// finds its repeats long before this runs out. The bytes are still indexed,
+// so a later repeat of them is found.
+constexpr std::uint64_t kFailedTriesPerBlock = 1024;
+constexpr std::uint64_t kTryBlock = std::uint64_t{1} << 16;
+// How far ahead of a byte sent as it is the indexes are read in advance.
+constexpr std::size_t kLookAhead = 32;
+
 class BpsEncoder {
  public:
   BpsEncoder(InputCache& source, InputCache& target, const PatchMemory& memory)
@@ -160,6 +208,13 @@ class BpsEncoder {
       Candidate best = Best(t);
       // A better match one byte later is worth that byte sent as it is.
       if (best.length == 0 || (best.kind != kSourceRead && t + 1 < n && Best(t + 1).gain > best.gain + 1)) {
+        // Bytes sent as they are come one after another, each looked up at
+        // random places of both indexes: ask for the places ahead of time.
+        if (tgt_.Available(t) >= kLookAhead + kHashBytes) {
+          const std::uint8_t* ahead = tgt_.At(t) + kLookAhead;
+          target_index_.Prefetch(ahead);
+          source_index_.Prefetch(ahead);
+        }
         Index(t, t + 1);
         ++t;
         continue;
@@ -174,6 +229,7 @@ class BpsEncoder {
       }
       Literal(out, literal, t);
       Emit(out, best, t);
+      failed_tries_ = 0;
       // New text copied from earlier new text may be copied again; a run
       // is found again as a run.
       if (best.kind == kTargetCopy && best.from + 1 != t) Index(t, t + best.length);
@@ -191,11 +247,13 @@ class BpsEncoder {
     std::uint64_t gain = 0;  // bytes saved against sending the bytes as they are
   };
 
-  void Consider(Candidate& best, std::uint64_t kind, std::uint64_t from, std::uint64_t length,
+  // Whether the match is worth an action at all.
+  bool Consider(Candidate& best, std::uint64_t kind, std::uint64_t from, std::uint64_t length,
                 std::uint64_t cost) {
-    if (length <= cost + 1) return;
+    if (length <= cost + 1) return false;
     const std::uint64_t gain = length - cost;
     if (gain > best.gain) best = {kind, from, length, gain};
+    return true;
   }
 
   Candidate Best(std::uint64_t t) {
@@ -215,14 +273,22 @@ class BpsEncoder {
       if (length >= 64) return best;
     }
     if (left < kTargetHashBytes) return best;
-    const std::uint32_t* bucket = target_index_.Bucket(tgt_.At(t));
-    for (std::size_t way = 0; way < TargetIndex::kWays && bucket[way] != kNone; ++way) {
-      const std::uint64_t u = bucket[way];
+    if (t / kTryBlock != try_block_) {
+      try_block_ = t / kTryBlock;
+      failed_tries_ = 0;
+    }
+    const TargetIndex::Key key = target_index_.KeyOf(tgt_.At(t));
+    for (std::uint32_t ways = failed_tries_ < kFailedTriesPerBlock ? TargetIndex::WaysOf(key) : 0;
+         ways != 0 && failed_tries_ < kFailedTriesPerBlock; ways &= ways - 1) {
+      const std::uint64_t u = key.bucket->at[std::countr_zero(ways)];
+      if (u == kNone) break;  // the bucket fills from its front
       // Only as far back as the cache holds the target.
       if (u >= t || t - u > tgt_.reach()) continue;
       const std::uint64_t length = MatchAcross(tgt_, u, tgt_, t, left);
-      Consider(best, kTargetCopy, u, length,
-               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1);
+      if (!Consider(best, kTargetCopy, u, length,
+                    NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1)) {
+        ++failed_tries_;
+      }
     }
     if (left < kHashBytes) return best;
     auto source_copy = [&](std::uint64_t s) {
@@ -280,6 +346,8 @@ class BpsEncoder {
   TargetIndex target_index_;
   std::uint64_t source_rel_ = 0;
   std::uint64_t target_rel_ = 0;
+  std::uint64_t try_block_ = 0;
+  std::uint64_t failed_tries_ = 0;  // in try_block_ since the last match
   bool shifted_ = false;
   std::uint64_t shift_source_end_ = 0;
   std::uint64_t shift_target_end_ = 0;
