@@ -10,6 +10,7 @@
 #include "patch/patch_format.h"
 #include "patch/patch_input.h"
 #include "runtime/crc32.h"
+#include "runtime/large_table.h"
 #include "runtime/version.h"
 
 namespace binconv {
@@ -113,7 +114,7 @@ class TargetIndex {
     return bucket;
   }
   int bits_;
-  std::vector<Bucket> buckets_;
+  std::vector<Bucket, LargeAllocator<Bucket>> buckets_;
 };
 
 // Places of the source by their first eight bytes, each with a check of
@@ -147,7 +148,7 @@ class SourceIndex {
   }
   int bits_;
   std::uint64_t step_;
-  std::vector<Slot> slots_;
+  std::vector<Slot, LargeAllocator<Slot>> slots_;
 };
 
 std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
@@ -162,6 +163,8 @@ std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_
 // reach, or reading one would put the other out.
 std::uint64_t MatchAcross(InputCache& a, std::uint64_t ai, InputCache& b, std::uint64_t bi,
                           std::uint64_t limit) {
+  // Most places tried differ at once, as every place of noise does.
+  if (limit == 0 || *a.At(ai) != *b.At(bi)) return 0;
   std::uint64_t n = 0;
   while (n < limit) {
     const std::uint8_t* pa = a.At(ai + n);

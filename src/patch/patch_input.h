@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/file.h"
+#include "runtime/large_table.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -135,7 +136,7 @@ class InputCache {
   std::uint64_t size_;
   std::size_t block_bytes_;
   std::vector<std::uint64_t> tags_;
-  std::vector<std::uint8_t> bytes_;
+  std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> bytes_;
   // The block At gave last, which is always held: where it starts in the
   // input (none yet: a block's length short of 2^64, beyond any offset) and
   // its bytes.

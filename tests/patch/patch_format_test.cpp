@@ -228,7 +228,9 @@ TEST(PatchFormatTest, BpsOfTranslationCostsLittleMoreThanTheChangedBytes) {
 // of it repeated two blocks on costs one copy.
 TEST(PatchFormatTest, BpsFindsRepeatsOfABlockThatStoppedTrying) {
   Bytes modified = RandomByteVector(std::size_t{1} << 17, 6);
-  for (std::size_t at = 0; at < (std::size_t{1} << 16); at += 16) std::memcpy(&modified[at], "KEY!", 4);
+  for (std::size_t at = 0; at < (std::size_t{1} << 16); at += 16) {
+    std::memcpy(&modified[at], "KEY!", 4);
+  }
   const Bytes repeated(modified.begin() + 1000, modified.begin() + 41000);
   modified.insert(modified.end(), repeated.begin(), repeated.end());
   const Bytes original = RandomByteVector(1000, 7);
