@@ -67,54 +67,62 @@ int TableBits(std::uint64_t entries, int most) {
 // The last few places of each key of the target's new bytes, newest first,
 // so that the longest of them can be taken. Each place keeps a byte of its
 // key's hash: a place of another key, which can't match four bytes, is
-// passed over without reading the target there.
+// passed over without reading the target there. A bucket is a ring whose
+// newest place moves back one slot at each new place, so that a new place
+// writes one slot and its tag, not the whole bucket.
 class TargetIndex {
  public:
   static constexpr std::size_t kWays = 32;
-  struct Bucket {
-    std::uint32_t at[kWays];
-    std::uint8_t tag[kWays];
-  };
-  struct Key {
-    Bucket* bucket;
-    std::uint8_t tag;
+  // The ways of one key's bucket, newest first.
+  struct Ways {
+    const std::uint32_t* slots;
+    std::uint32_t tagged;  // bit k: the k-th newest way has the key's tag
+    std::size_t newest;    // its slot
+    std::uint32_t At(int way) const { return slots[(newest + static_cast<std::size_t>(way)) % kWays]; }
   };
   explicit TargetIndex(std::uint64_t entries)
-      : bits_(TableBits(entries, 18)), buckets_(std::size_t{1} << bits_, EmptyBucket()) {}
-  Key KeyOf(const std::uint8_t* p) {
-    const std::uint64_t h = Load32(p) * 0x9E3779B97F4A7C15ull;
-    // The tag is the eight bits below those that choose the bucket.
-    return {&buckets_[h >> (64 - bits_)], static_cast<std::uint8_t>(h >> (56 - bits_))};
-  }
-  // A bit for each way whose tag is the key's, the first way lowest.
-  static std::uint32_t WaysOf(const Key& key) {
-    std::uint32_t ways = 0;
-    for (std::size_t way = 0; way < kWays; ++way) {
-      ways |= static_cast<std::uint32_t>(key.bucket->tag[way] == key.tag) << way;
+      : bits_(TableBits(entries, 18)),
+        slots_((std::size_t{1} << bits_) * kWays, kNone),
+        tags_((std::size_t{1} << bits_) * kWays, 0),
+        newest_(std::size_t{1} << bits_, 0) {}
+  Ways WaysOf(const std::uint8_t* p) const {
+    const Hash h = HashOf(p);
+    const std::uint8_t* tags = &tags_[h.bucket * kWays];
+    std::uint32_t tagged = 0;
+    for (std::size_t slot = 0; slot < kWays; ++slot) {
+      tagged |= static_cast<std::uint32_t>(tags[slot] == h.tag) << slot;
     }
-    return ways;
+    const std::size_t newest = newest_[h.bucket];
+    return {&slots_[h.bucket * kWays], std::rotr(tagged, static_cast<int>(newest)), newest};
   }
-  void Prefetch(const std::uint8_t* p) {
-    const auto* bytes = reinterpret_cast<const char*>(KeyOf(p).bucket);
-    for (std::size_t at = 0; at < sizeof(Bucket); at += 64) __builtin_prefetch(bytes + at, 1);
-    __builtin_prefetch(bytes + sizeof(Bucket) - 1, 1);
+  // The lines a place of `p` will read and write.
+  void Prefetch(const std::uint8_t* p) const {
+    const Hash h = HashOf(p);
+    __builtin_prefetch(&tags_[h.bucket * kWays], 1);
+    __builtin_prefetch(&slots_[h.bucket * kWays + (newest_[h.bucket] + kWays - 1) % kWays], 1);
   }
   void Insert(const std::uint8_t* p, std::uint32_t at) {
-    const Key key = KeyOf(p);
-    std::memmove(key.bucket->at + 1, key.bucket->at, (kWays - 1) * sizeof(std::uint32_t));
-    std::memmove(key.bucket->tag + 1, key.bucket->tag, kWays - 1);
-    key.bucket->at[0] = at;
-    key.bucket->tag[0] = key.tag;
+    const Hash h = HashOf(p);
+    const std::size_t slot = (newest_[h.bucket] + kWays - 1) % kWays;
+    newest_[h.bucket] = static_cast<std::uint8_t>(slot);
+    slots_[h.bucket * kWays + slot] = at;
+    tags_[h.bucket * kWays + slot] = h.tag;
   }
 
  private:
-  static Bucket EmptyBucket() {
-    Bucket bucket{};
-    std::fill(std::begin(bucket.at), std::end(bucket.at), kNone);
-    return bucket;
+  struct Hash {
+    std::size_t bucket;
+    std::uint8_t tag;
+  };
+  Hash HashOf(const std::uint8_t* p) const {
+    const std::uint64_t h = Load32(p) * 0x9E3779B97F4A7C15ull;
+    // The tag is the eight bits below those that choose the bucket.
+    return {static_cast<std::size_t>(h >> (64 - bits_)), static_cast<std::uint8_t>(h >> (56 - bits_))};
   }
   int bits_;
-  std::vector<Bucket, LargeAllocator<Bucket>> buckets_;
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> slots_;
+  std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> tags_;
+  std::vector<std::uint8_t> newest_;
 };
 
 // Places of the source by their first eight bytes, each with a check of
@@ -280,11 +288,12 @@ class BpsEncoder {
       try_block_ = t / kTryBlock;
       failed_tries_ = 0;
     }
-    const TargetIndex::Key key = target_index_.KeyOf(tgt_.At(t));
-    for (std::uint32_t ways = failed_tries_ < kFailedTriesPerBlock ? TargetIndex::WaysOf(key) : 0;
-         ways != 0 && failed_tries_ < kFailedTriesPerBlock; ways &= ways - 1) {
-      const std::uint64_t u = key.bucket->at[std::countr_zero(ways)];
-      if (u == kNone) break;  // the bucket fills from its front
+    const TargetIndex::Ways ways =
+        failed_tries_ < kFailedTriesPerBlock ? target_index_.WaysOf(tgt_.At(t)) : TargetIndex::Ways{};
+    for (std::uint32_t tagged = ways.tagged; tagged != 0 && failed_tries_ < kFailedTriesPerBlock;
+         tagged &= tagged - 1) {
+      const std::uint64_t u = ways.At(std::countr_zero(tagged));
+      if (u == kNone) break;  // the newer ways are filled first
       // Only as far back as the cache holds the target.
       if (u >= t || t - u > tgt_.reach()) continue;
       const std::uint64_t length = MatchAcross(tgt_, u, tgt_, t, left);
