@@ -78,7 +78,9 @@ class TargetIndex {
     const std::uint32_t* slots;
     std::uint32_t tagged;  // bit k: the k-th newest way has the key's tag
     std::size_t newest;    // its slot
-    std::uint32_t At(int way) const { return slots[(newest + static_cast<std::size_t>(way)) % kWays]; }
+    std::uint32_t At(int way) const {
+      return slots[(newest + static_cast<std::size_t>(way)) % kWays];
+    }
   };
   explicit TargetIndex(std::uint64_t entries)
       : bits_(TableBits(entries, 18)),
@@ -117,7 +119,8 @@ class TargetIndex {
   Hash HashOf(const std::uint8_t* p) const {
     const std::uint64_t h = Load32(p) * 0x9E3779B97F4A7C15ull;
     // The tag is the eight bits below those that choose the bucket.
-    return {static_cast<std::size_t>(h >> (64 - bits_)), static_cast<std::uint8_t>(h >> (56 - bits_))};
+    return {static_cast<std::size_t>(h >> (64 - bits_)),
+            static_cast<std::uint8_t>(h >> (56 - bits_))};
   }
   int bits_;
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> slots_;
@@ -288,8 +291,9 @@ class BpsEncoder {
       try_block_ = t / kTryBlock;
       failed_tries_ = 0;
     }
-    const TargetIndex::Ways ways =
-        failed_tries_ < kFailedTriesPerBlock ? target_index_.WaysOf(tgt_.At(t)) : TargetIndex::Ways{};
+    const TargetIndex::Ways ways = failed_tries_ < kFailedTriesPerBlock
+                                       ? target_index_.WaysOf(tgt_.At(t))
+                                       : TargetIndex::Ways{};
     for (std::uint32_t tagged = ways.tagged; tagged != 0 && failed_tries_ < kFailedTriesPerBlock;
          tagged &= tagged - 1) {
       const std::uint64_t u = ways.At(std::countr_zero(tagged));
