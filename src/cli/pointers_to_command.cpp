@@ -175,9 +175,7 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
       });
   if (!plan) {
     if (const auto* error = std::get_if<IoError>(&plan.error())) return ReportScanError(*error);
-    PrintError(ShownName(request.game) + " holds " + std::to_string(kMostStrings) +
-               " runs of characters or more: give the byte its strings end with (--end XX) or a "
-               "larger --min");
+    PrintError(DescribeTooManyStrings(ShownName(request.game), *options));
     return ExitStatus::kError;
   }
   LineOutput out;

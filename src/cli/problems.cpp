@@ -39,4 +39,8 @@ std::string DescribeUnreachable(const UnreachableTarget& target, const std::stri
   return messages::Message(messages::Language::kEnglish, target, game);
 }
 
+std::string DescribeTooManyStrings(const std::string& game, const StringRunOptions& options) {
+  return messages::Message(messages::Language::kEnglish, TooManyStrings{}, game, options);
+}
+
 }  // namespace binconv::cli

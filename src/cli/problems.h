@@ -10,6 +10,7 @@
 #include "cli/io.h"
 #include "runtime/problem.h"
 #include "scan/byte_scan.h"
+#include "scan/table_plan.h"
 #include "script/job.h"
 
 namespace binconv::cli {
@@ -37,5 +38,8 @@ std::string DescribeMapError(PointerMapErrorCode code);
 
 // Why pointers-to finds no pointer to a target of a game named `game`.
 std::string DescribeUnreachable(const UnreachableTarget& target, const std::string& game);
+
+// Why pointers-to --tables-of gives up on a game named `game` searched with `options`.
+std::string DescribeTooManyStrings(const std::string& game, const StringRunOptions& options);
 
 }  // namespace binconv::cli

@@ -441,6 +441,18 @@ std::string Message(Language language, const UnreachableTarget& target, std::str
                 });
 }
 
+std::string Message(Language language, const TooManyStrings&, std::string_view game,
+                    const StringRunOptions& options) {
+  return Format(language, options.end ? "TooManyStrings.end_given" : "TooManyStrings",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "game") return std::string(game);
+                  if (name == "count") return Decimal(kMostStrings);
+                  if (name == "min") return Decimal(options.min_chars);
+                  if (name == "end" && options.end) return HexText(*options.end, 2);
+                  return std::nullopt;
+                });
+}
+
 std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
                            std::uint64_t end, std::uint64_t size) {
   return Format(language, "PlacementErrorCode.kPastEnd",

@@ -14,6 +14,7 @@
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "scan/byte_scan.h"
+#include "scan/table_plan.h"
 #include "script/placement.h"
 #include "script/pointer_format.h"
 
@@ -90,6 +91,12 @@ std::string Message(Language language, FormatWordErrorCode code);
 std::string Message(Language language, PointerMapErrorCode code);
 // Why pointers-to finds no pointer to `target` of the game named `game`.
 std::string Message(Language language, const UnreachableTarget& target, std::string_view game);
+
+// Why pointers-to --tables-of gives up on the game named `game`: too many
+// strings, and what would narrow them given the `options` it was run with
+// (--end first; with --end, a larger --min or a part of the game).
+std::string Message(Language language, const TooManyStrings& error, std::string_view game,
+                    const StringRunOptions& options);
 
 // Bytes for the room of --into: past the end of `game` (its `size` bytes),
 // too long for the room, what first does not fit ("character" with `ch`,

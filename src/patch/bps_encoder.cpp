@@ -4,11 +4,13 @@
 // follows PatchMemory and not the game.
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "patch/patch_format.h"
 #include "patch/patch_input.h"
 #include "runtime/crc32.h"
+#include "runtime/large_table.h"
 #include "runtime/version.h"
 
 namespace binconv {
@@ -63,24 +65,67 @@ int TableBits(std::uint64_t entries, int most) {
 }
 
 // The last few places of each key of the target's new bytes, newest first,
-// so that the longest of them can be taken.
+// so that the longest of them can be taken. Each place keeps a byte of its
+// key's hash: a place of another key, which can't match four bytes, is
+// passed over without reading the target there. A bucket is a ring whose
+// newest place moves back one slot at each new place, so that a new place
+// writes one slot and its tag, not the whole bucket.
 class TargetIndex {
  public:
   static constexpr std::size_t kWays = 32;
+  // The ways of one key's bucket, newest first.
+  struct Ways {
+    const std::uint32_t* slots;
+    std::uint32_t tagged;  // bit k: the k-th newest way has the key's tag
+    std::size_t newest;    // its slot
+    std::uint32_t At(int way) const {
+      return slots[(newest + static_cast<std::size_t>(way)) % kWays];
+    }
+  };
   explicit TargetIndex(std::uint64_t entries)
-      : bits_(TableBits(entries, 18)), slots_((std::size_t{1} << bits_) * kWays, kNone) {}
-  std::uint32_t* Bucket(const std::uint8_t* p) {
-    return &slots_[((Load32(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)) * kWays];
+      : bits_(TableBits(entries, 18)),
+        slots_((std::size_t{1} << bits_) * kWays, kNone),
+        tags_((std::size_t{1} << bits_) * kWays, 0),
+        newest_(std::size_t{1} << bits_, 0) {}
+  Ways WaysOf(const std::uint8_t* p) const {
+    const Hash h = HashOf(p);
+    const std::uint8_t* tags = &tags_[h.bucket * kWays];
+    std::uint32_t tagged = 0;
+    for (std::size_t slot = 0; slot < kWays; ++slot) {
+      tagged |= static_cast<std::uint32_t>(tags[slot] == h.tag) << slot;
+    }
+    const std::size_t newest = newest_[h.bucket];
+    return {&slots_[h.bucket * kWays], std::rotr(tagged, static_cast<int>(newest)), newest};
+  }
+  // The lines a place of `p` will read and write.
+  void Prefetch(const std::uint8_t* p) const {
+    const Hash h = HashOf(p);
+    __builtin_prefetch(&tags_[h.bucket * kWays], 1);
+    __builtin_prefetch(&slots_[h.bucket * kWays + (newest_[h.bucket] + kWays - 1) % kWays], 1);
   }
   void Insert(const std::uint8_t* p, std::uint32_t at) {
-    std::uint32_t* bucket = Bucket(p);
-    std::memmove(bucket + 1, bucket, (kWays - 1) * sizeof *bucket);
-    bucket[0] = at;
+    const Hash h = HashOf(p);
+    const std::size_t slot = (newest_[h.bucket] + kWays - 1) % kWays;
+    newest_[h.bucket] = static_cast<std::uint8_t>(slot);
+    slots_[h.bucket * kWays + slot] = at;
+    tags_[h.bucket * kWays + slot] = h.tag;
   }
 
  private:
+  struct Hash {
+    std::size_t bucket;
+    std::uint8_t tag;
+  };
+  Hash HashOf(const std::uint8_t* p) const {
+    const std::uint64_t h = Load32(p) * 0x9E3779B97F4A7C15ull;
+    // The tag is the eight bits below those that choose the bucket.
+    return {static_cast<std::size_t>(h >> (64 - bits_)),
+            static_cast<std::uint8_t>(h >> (56 - bits_))};
+  }
   int bits_;
-  std::vector<std::uint32_t> slots_;
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> slots_;
+  std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> tags_;
+  std::vector<std::uint8_t> newest_;
 };
 
 // Places of the source by their first eight bytes, each with a check of
@@ -95,6 +140,9 @@ class SourceIndex {
   void Insert(const std::uint8_t* p, std::uint32_t at) {
     const std::uint64_t h = Load64(p) * 0x9E3779B97F4A7C15ull;
     slots_[h >> (64 - bits_)] = {at, Check(p)};
+  }
+  void Prefetch(const std::uint8_t* p) const {
+    __builtin_prefetch(&slots_[(Load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)]);
   }
   std::uint32_t Find(const std::uint8_t* p) const {
     const Slot& slot = slots_[(Load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_)];
@@ -111,7 +159,7 @@ class SourceIndex {
   }
   int bits_;
   std::uint64_t step_;
-  std::vector<Slot> slots_;
+  std::vector<Slot, LargeAllocator<Slot>> slots_;
 };
 
 std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
@@ -126,6 +174,8 @@ std::size_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_
 // reach, or reading one would put the other out.
 std::uint64_t MatchAcross(InputCache& a, std::uint64_t ai, InputCache& b, std::uint64_t bi,
                           std::uint64_t limit) {
+  // Most places tried differ at once, as every place of noise does.
+  if (limit == 0 || *a.At(ai) != *b.At(bi)) return 0;
   std::uint64_t n = 0;
   while (n < limit) {
     const std::uint8_t* pa = a.At(ai + n);
@@ -138,6 +188,18 @@ std::uint64_t MatchAcross(InputCache& a, std::uint64_t ai, InputCache& b, std::u
   }
   return n;
 }
+
+// Earlier places of the target that a block of it may try in vain before it
+// tries no more until a match is found or the next block begins. A try reads
+// the target far back, and where four bytes come again and again with
+// nothing after them alike (records of packed data, a file unrelated to the
+// original) each of their places would try 32 of them; new text among old
+// finds its repeats long before this runs out. The bytes are still indexed,
+// so a later repeat of them is found.
+constexpr std::uint64_t kFailedTriesPerBlock = 1024;
+constexpr std::uint64_t kTryBlock = std::uint64_t{1} << 16;
+// How far ahead of a byte sent as it is the indexes are read in advance.
+constexpr std::size_t kLookAhead = 32;
 
 class BpsEncoder {
  public:
@@ -160,6 +222,13 @@ class BpsEncoder {
       Candidate best = Best(t);
       // A better match one byte later is worth that byte sent as it is.
       if (best.length == 0 || (best.kind != kSourceRead && t + 1 < n && Best(t + 1).gain > best.gain + 1)) {
+        // Bytes sent as they are come one after another, each looked up at
+        // random places of both indexes: ask for the places ahead of time.
+        if (tgt_.Available(t) >= kLookAhead + kHashBytes) {
+          const std::uint8_t* ahead = tgt_.At(t) + kLookAhead;
+          target_index_.Prefetch(ahead);
+          source_index_.Prefetch(ahead);
+        }
         Index(t, t + 1);
         ++t;
         continue;
@@ -174,6 +243,7 @@ class BpsEncoder {
       }
       Literal(out, literal, t);
       Emit(out, best, t);
+      failed_tries_ = 0;
       // New text copied from earlier new text may be copied again; a run
       // is found again as a run.
       if (best.kind == kTargetCopy && best.from + 1 != t) Index(t, t + best.length);
@@ -191,11 +261,13 @@ class BpsEncoder {
     std::uint64_t gain = 0;  // bytes saved against sending the bytes as they are
   };
 
-  void Consider(Candidate& best, std::uint64_t kind, std::uint64_t from, std::uint64_t length,
+  // Whether the match is worth an action at all.
+  bool Consider(Candidate& best, std::uint64_t kind, std::uint64_t from, std::uint64_t length,
                 std::uint64_t cost) {
-    if (length <= cost + 1) return;
+    if (length <= cost + 1) return false;
     const std::uint64_t gain = length - cost;
     if (gain > best.gain) best = {kind, from, length, gain};
+    return true;
   }
 
   Candidate Best(std::uint64_t t) {
@@ -215,14 +287,24 @@ class BpsEncoder {
       if (length >= 64) return best;
     }
     if (left < kTargetHashBytes) return best;
-    const std::uint32_t* bucket = target_index_.Bucket(tgt_.At(t));
-    for (std::size_t way = 0; way < TargetIndex::kWays && bucket[way] != kNone; ++way) {
-      const std::uint64_t u = bucket[way];
+    if (t / kTryBlock != try_block_) {
+      try_block_ = t / kTryBlock;
+      failed_tries_ = 0;
+    }
+    const TargetIndex::Ways ways = failed_tries_ < kFailedTriesPerBlock
+                                       ? target_index_.WaysOf(tgt_.At(t))
+                                       : TargetIndex::Ways{};
+    for (std::uint32_t tagged = ways.tagged; tagged != 0 && failed_tries_ < kFailedTriesPerBlock;
+         tagged &= tagged - 1) {
+      const std::uint64_t u = ways.At(std::countr_zero(tagged));
+      if (u == kNone) break;  // the newer ways are filled first
       // Only as far back as the cache holds the target.
       if (u >= t || t - u > tgt_.reach()) continue;
       const std::uint64_t length = MatchAcross(tgt_, u, tgt_, t, left);
-      Consider(best, kTargetCopy, u, length,
-               NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1);
+      if (!Consider(best, kTargetCopy, u, length,
+                    NumberSize(length << 2) + NumberSize(SignedNumber(target_rel_, u)) + 1)) {
+        ++failed_tries_;
+      }
     }
     if (left < kHashBytes) return best;
     auto source_copy = [&](std::uint64_t s) {
@@ -280,6 +362,8 @@ class BpsEncoder {
   TargetIndex target_index_;
   std::uint64_t source_rel_ = 0;
   std::uint64_t target_rel_ = 0;
+  std::uint64_t try_block_ = 0;
+  std::uint64_t failed_tries_ = 0;  // in try_block_ since the last match
   bool shifted_ = false;
   std::uint64_t shift_source_end_ = 0;
   std::uint64_t shift_target_end_ = 0;

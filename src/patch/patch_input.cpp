@@ -35,7 +35,8 @@ InputCache::InputCache(PatchInput& input, std::size_t block_bytes, std::size_t b
     : input_(input),
       whole_(input.whole()),
       size_(input.size()),
-      block_bytes_(std::max<std::size_t>(block_bytes, kCacheSlack)) {
+      block_bytes_(std::max<std::size_t>(block_bytes, kCacheSlack)),
+      last_begin_(~std::uint64_t{0} - block_bytes_ + 1) {
   if (whole_ != nullptr) return;
   // No more blocks than the input has, and one more so that reach() covers
   // it all; two at least, for a run's byte in the block before.
@@ -44,13 +45,6 @@ InputCache::InputCache(PatchInput& input, std::size_t block_bytes, std::size_t b
       std::max<std::uint64_t>(std::min<std::uint64_t>(blocks, needed), 2));
   tags_.assign(kept, ~std::uint64_t{0});
   bytes_.resize(kept * (block_bytes_ + kCacheSlack));
-}
-
-std::size_t InputCache::Available(std::uint64_t offset) const {
-  const std::uint64_t left = size_ - offset;
-  if (whole_ != nullptr) return static_cast<std::size_t>(std::min<std::uint64_t>(left, SIZE_MAX));
-  const std::uint64_t in_block = block_bytes_ + kCacheSlack - offset % block_bytes_;
-  return static_cast<std::size_t>(std::min(left, in_block));
 }
 
 std::uint64_t InputCache::reach() const {

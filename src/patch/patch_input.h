@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/file.h"
+#include "runtime/large_table.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -105,12 +106,23 @@ class InputCache {
   // of them, as told by Available.
   const std::uint8_t* At(std::uint64_t offset) {
     if (whole_ != nullptr) return whole_ + offset;
+    // The block read last is read again most of the time: known without a division.
+    if (offset - last_begin_ < block_bytes_) return last_ + (offset - last_begin_);
     const std::uint64_t block = offset / block_bytes_;
     const std::size_t slot = static_cast<std::size_t>(block % tags_.size());
     if (tags_[slot] != block) Load(block, slot);
-    return &bytes_[slot * (block_bytes_ + kCacheSlack) + static_cast<std::size_t>(offset % block_bytes_)];
+    last_begin_ = block * block_bytes_;
+    last_ = &bytes_[slot * (block_bytes_ + kCacheSlack)];
+    return last_ + (offset - last_begin_);
   }
-  std::size_t Available(std::uint64_t offset) const;
+  std::size_t Available(std::uint64_t offset) const {
+    const std::uint64_t left = size_ - offset;
+    if (whole_ != nullptr) return static_cast<std::size_t>(std::min<std::uint64_t>(left, SIZE_MAX));
+    const std::uint64_t in_block =
+        block_bytes_ + kCacheSlack -
+        (offset - last_begin_ < block_bytes_ ? offset - last_begin_ : offset % block_bytes_);
+    return static_cast<std::size_t>(std::min(left, in_block));
+  }
   // How far apart two offsets may be and still be held at once.
   std::uint64_t reach() const;
   // The first read that failed; its bytes read as zeros.
@@ -124,7 +136,12 @@ class InputCache {
   std::uint64_t size_;
   std::size_t block_bytes_;
   std::vector<std::uint64_t> tags_;
-  std::vector<std::uint8_t> bytes_;
+  std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> bytes_;
+  // The block At gave last, which is always held: where it starts in the
+  // input (none yet: a block's length short of 2^64, beyond any offset) and
+  // its bytes.
+  std::uint64_t last_begin_;
+  const std::uint8_t* last_ = nullptr;
   std::optional<IoError> error_;
 };
 

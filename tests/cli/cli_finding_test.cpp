@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <thread>
@@ -110,6 +111,10 @@ TEST_P(CliFindingTest, ExitAndOutput) {
   }
   WriteAll(scratch.work() / "g.tbl", tbl);
   fs::create_directory(scratch.work() / "folder");
+  // Four million kana each ended by 00, for the cases that name it.
+  if (std::find(c.args.begin(), c.args.end(), "noise.bin") != c.args.end()) {
+    WriteAll(scratch.work() / "noise.bin", Repeat(std::string("\x30\x00", 2), 4'000'000));
+  }
   const Outcome outcome = RunCli(scratch, c.args);
   EXPECT_EQ(c.exit_code, outcome.exit_code) << outcome;
   EXPECT_EQ(c.out, outcome.out);
@@ -253,6 +258,14 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  "",
                  "must be a file"},
+        // --end given already: only a larger --min or less of the game helps.
+        FindCase{"TablesOfTooManyStringsEvenWithEnd",
+                 {"pointers-to", "--tables-of", "--format", "u16le", "--tables", "g", "--min", "1",
+                  "--end", "00", "noise.bin"},
+                 2,
+                 "",
+                 "noise.bin holds 4000000 runs of characters or more that end with --end 00: give "
+                 "a larger --min than 1, or a file of only the range"},
         FindCase{"TablesOfNone",
                  {"pointers-to", "--tables-of", "--format", "u16be", "--tables", "g", "game.bin"},
                  1,

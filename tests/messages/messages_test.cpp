@@ -55,7 +55,8 @@ std::set<std::string> PlaceholdersOf(std::string_view text) {
 // checked below through those functions.
 bool FilledByItsFunction(std::string_view key) {
   return key.starts_with("FormatWordErrorCode.") || key.starts_with("PointerMapErrorCode.") ||
-         key.starts_with("UnreachableTarget") || key.starts_with("PlacementErrorCode.");
+         key.starts_with("UnreachableTarget") || key.starts_with("PlacementErrorCode.") ||
+         key.starts_with("TooManyStrings");
 }
 
 // Each message has both languages, and every placeholder of each has a
@@ -128,6 +129,9 @@ TEST(Catalogue, PointersToAndIntoFillEveryPlaceholder) {
     texts.push_back(FirstPastRoomMessage(language, "character", U'x', 0));
     texts.push_back(FirstPastRoomMessage(language, "pair", 0, 3));
     texts.push_back(UnchangedMessage(language, "g"));
+    for (const std::optional<std::uint8_t> end : {std::optional<std::uint8_t>(), {0}}) {
+      texts.push_back(Message(language, TooManyStrings{}, "g", StringRunOptions{.end = end}));
+    }
     for (const std::string& text : texts) {
       EXPECT_FALSE(text.empty());
       EXPECT_EQ(text.find('{'), std::string::npos) << text;

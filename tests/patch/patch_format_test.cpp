@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 
@@ -219,6 +220,25 @@ TEST(PatchFormatTest, BpsOfTranslationCostsLittleMoreThanTheChangedBytes) {
   Bytes doubled = pair.modified;
   doubled.insert(doubled.end(), pair.modified.begin(), pair.modified.end());
   EXPECT_LE(MakeBps(pair.original, doubled).size(), size + 64);
+}
+
+// A block of noise where every sixteenth byte starts the same key: each
+// place of it tries the earlier ones in vain until the block stops trying.
+// Its bytes are still indexed, and the next block tries again, so a stretch
+// of it repeated two blocks on costs one copy.
+TEST(PatchFormatTest, BpsFindsRepeatsOfABlockThatStoppedTrying) {
+  Bytes modified = RandomByteVector(std::size_t{1} << 17, 6);
+  for (std::size_t at = 0; at < (std::size_t{1} << 16); at += 16) {
+    std::memcpy(&modified[at], "KEY!", 4);
+  }
+  const Bytes repeated(modified.begin() + 1000, modified.begin() + 41000);
+  modified.insert(modified.end(), repeated.begin(), repeated.end());
+  const Bytes original = RandomByteVector(1000, 7);
+  const Bytes patch = MakeBps(original, modified);
+  EXPECT_LE(patch.size(), (std::size_t{1} << 17) + 100);
+  auto applied = ApplyPatch(original, patch);
+  ASSERT_TRUE(applied.has_value());
+  EXPECT_TRUE(applied.value() == modified);
 }
 
 // Growing a game with fill and wiping a block cost a few actions whatever
