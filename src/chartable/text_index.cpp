@@ -91,7 +91,15 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
   }
   MakeFastPath();
   shows_.resize(codes.size());
-  for (std::uint32_t i = 0; i < codes.size(); ++i) shows_[i] = TypedBack(i);
+  shown_units_.assign(codes.size(), 0);
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    shows_[i] = TypedBack(i);
+    const GameCode& code = codes[i];
+    const bool one = code.kind == GameCodeKind::kText && code.text.size() == 1;
+    if (shows_[i] && one && !IsSurrogate(code.text[0]) && code.text[0] != u'\uFEFF') {
+      shown_units_[i] = code.text[0];
+    }
+  }
 }
 
 bool GameTextIndex::TypedBack(std::uint32_t index) const {

@@ -48,6 +48,11 @@ class GameTextIndex {
   // typed back, that text is written as this very code. Otherwise its bytes
   // are shown as a tag, which always is.
   bool Shows(std::uint32_t code) const { return shows_[code]; }
+  // Per code, derived from Shows: the one UTF-16 unit decode writes for a
+  // text code of one unit, taken alone and without parameters, that any
+  // text can hold anywhere (no surrogate, no U+FEFF); 0 where decoding
+  // takes the plain way. A plain pointer, as decode reads it once a unit.
+  const char16_t* shown_units() const { return shown_units_.data(); }
 
   // What the encoder's fast path may do with a unit, worked out once from
   // the plain rule above, where no tag, CR or parameters are pending and no
@@ -132,6 +137,7 @@ class GameTextIndex {
   void MakeFastPath();
   bool TypedBack(std::uint32_t code) const;
   std::vector<bool> shows_;
+  std::vector<char16_t> shown_units_;
   void MakePairTable();
   std::span<const GameCode> codes_;
   std::vector<FastUnit> fast_;

@@ -65,11 +65,19 @@ std::size_t Decoder::ReadUnits(std::span<const std::uint8_t> bytes, bool at_end,
   if (const std::size_t need = out.size() + bytes.size(); need > out.capacity()) {
     out.reserve(std::max(need, out.capacity() * 2));
   }
+  const char16_t* const shown = index_.shown_units();
   std::size_t i = 0;
   while (i < bytes.size()) {
     const GameTableUnit unit = reader_.ReadUnit(bytes.subspan(i), at_end);
     if (unit.kind == GameUnitKind::kCut) break;
-    Write(unit, bytes.subspan(i, unit.size), out);
+    // Most units are one character that shows as itself: one load each.
+    const char16_t ch = unit.kind == GameUnitKind::kCode ? shown[unit.code] : 0;
+    if (ch != 0) {
+      out += ch;
+      at_start_ = false;
+    } else {
+      Write(unit, bytes.subspan(i, unit.size), out);
+    }
     i += unit.size;
   }
   return i;
