@@ -195,7 +195,7 @@ void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) 
   DecodeWhole<Encoder>(state, DefaultTable(), game, Text(mix, megabytes));
 }
 
-void BM_GameDecoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
+void BM_DecoderTbl(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
   DecodeWhole<GameEncoder>(state, BigGameTable(), BigGameTable(), Text(mix, megabytes));
 }
 
@@ -254,7 +254,7 @@ class SpeedupReporter : public benchmark::ConsoleReporter {
     Compare("ConvertToCode", "ScanConvert");
     // A game's .tbl against the default tables on the same text.
     Compare("GameEncoder", "Encoder");
-    Compare("GameDecoder", "Decoder");
+    Compare("DecoderTbl", "Decoder");
   }
 
  private:
@@ -294,7 +294,7 @@ void RegisterAll() {
     const std::string big = std::string("/") + mix.name + "/16MB";
     benchmark::RegisterBenchmark(("Decoder" + big).c_str(), BM_Decoder, mix, 16)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("GameDecoder" + big).c_str(), BM_GameDecoder, mix, 16)
+    benchmark::RegisterBenchmark(("DecoderTbl" + big).c_str(), BM_DecoderTbl, mix, 16)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("Utf8Decoder" + big).c_str(), BM_Utf8Decoder, mix, 16)
         ->Unit(benchmark::kMillisecond);
