@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
 #include "fuzz_support.h"
@@ -78,7 +79,8 @@ void CheckBytes(const Bytes& bytes, const CharTable& table, std::uint32_t seed) 
              "text " + Hex(text) + " is not UTF-8 safe");
   FUZZ_CHECK(text.empty() || text[0] != u'\uFEFF', "text starts with a byte order mark");
 
-  Decoder decoder(table);
+  const GameTable game = GameTableOf(table);
+  Decoder decoder(game);
   std::u16string streamed;
   std::size_t from = 0;
   for (const std::size_t to : ChunkEnds(bytes.size(), seed)) {
@@ -89,7 +91,7 @@ void CheckBytes(const Bytes& bytes, const CharTable& table, std::uint32_t seed) 
   FUZZ_CHECK(streamed == text, "whole    " + Hex(text) + "\nstreamed " + Hex(streamed));
 
   // Each unit on its own: a character exactly when the cell encodes back.
-  Decoder alone(table, {u"\n", false});
+  Decoder alone(game, {u"\n", false});
   for (std::size_t i = 0; i < bytes.size() && i < 64;) {
     const int page = PageOfLeadByte(bytes[i]);
     const std::size_t width = page != 0 && i + 1 < bytes.size() ? 2 : 1;

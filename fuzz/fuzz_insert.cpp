@@ -26,6 +26,8 @@
 #include "fuzz_cli_support.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
+#include "runtime/utf8.h"
+#include "support/encoded.h"
 
 namespace binconv::fuzz {
 namespace {
@@ -145,7 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Encoder encoder(DefaultTables(), LineBreaks::kAny);
     std::vector<std::uint8_t> bytes;
     const bool utf8 = encoder.FeedUtf8(*e.text, bytes) && encoder.FinishUtf8(bytes);
-    if (!utf8 || !encoder.problems().empty() || encoder.odd_count() || bytes.size() > e.room) {
+    if (!utf8 || !encoder.problems().empty() || encoder.odd_count() || bytes.size() > e.room ||
+        !test::EveryTagPairs(DecodeUtf8Text(*e.text).value())) {
       good = false;
       continue;
     }
