@@ -154,9 +154,7 @@ void CheckRawText(std::u16string_view text, LineBreaks breaks, std::uint32_t see
     // A character without a code that the writer reads as a digit or drops
     // as a line break leaves the listing writable; so does a tag's broken
     // shape, which the listing keeps as typed and encode names at its mark.
-    const bool tag_shape = p.kind == ProblemCode::kUnclosedTag || p.kind == ProblemCode::kNestedTag ||
-                           p.kind == ProblemCode::kEmptyTag || p.kind == ProblemCode::kStrayTagClose;
-    if (tag_shape) {
+    if (test::IsTagShape(p.kind)) {
       FUZZ_CHECK(detail::ClassifySpecial(text[at]) == detail::Special::kTagOpen ||
                      detail::ClassifySpecial(text[at]) == detail::Special::kTagClose,
                  shown() + "\n" + Describe(p) + " is not at a tag mark");

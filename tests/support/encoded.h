@@ -16,13 +16,13 @@
 
 namespace binconv::test {
 
-// A problem of a tag's shape (unclosed, nested, empty, a ">" alone): at its
-// mark, which the listing keeps as typed.
 // Whether every tag of `text` holds an even count of hex digits: a tag's
 // bytes are its own, so where one holds half a byte the encoder refuses the
 // text, though its digits would pair with the next tag's in a listing.
 bool EveryTagPairs(std::u16string_view text);
 
+// A problem of a tag's shape (unclosed, nested, empty, a ">" alone): at its
+// mark, which the listing keeps as typed.
 inline bool IsTagShape(ProblemCode kind) {
   return kind == ProblemCode::kUnclosedTag || kind == ProblemCode::kNestedTag ||
          kind == ProblemCode::kEmptyTag || kind == ProblemCode::kStrayTagClose;
