@@ -1,5 +1,7 @@
 #include "chartable/encoding.h"
 
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "runtime/compare.h"
@@ -64,12 +66,15 @@ GameTable GameTableOf(const CharTable& table) {
   codes.reserve(256 + (kPages - 1) * 256);
   std::uint32_t line_break = 0;
   std::uint32_t space = 0;
+  // The code of each cell that has one: page 0 has none at a lead byte.
+  std::array<std::array<std::optional<std::uint32_t>, 256>, kPages> code_of{};
   // In the order of the codes' bytes, as a table file of them would list them.
   for (int b = 0; b < 256; ++b) {
     const auto byte = static_cast<std::uint8_t>(b);
     if (const int page = PageOfLeadByte(byte); page != 0) {
       for (int next = 0; next < 256; ++next) {
         const auto second = static_cast<std::uint8_t>(next);
+        code_of[page][second] = static_cast<std::uint32_t>(codes.size());
         codes.push_back({{byte, second}, GameCodeKind::kText, text_of(page, second)});
       }
     } else if (byte == kLineBreakByte) {
@@ -79,6 +84,7 @@ GameTable GameTableOf(const CharTable& table) {
       space = static_cast<std::uint32_t>(codes.size());
       codes.push_back({{byte}, GameCodeKind::kText, u"\u3000"});
     } else {
+      code_of[0][byte] = static_cast<std::uint32_t>(codes.size());
       codes.push_back({{byte}, GameCodeKind::kText, text_of(0, byte)});
     }
   }
@@ -88,6 +94,16 @@ GameTable GameTableOf(const CharTable& table) {
   for (const auto& [unit, special] : detail::SpecialUnits()) {
     if (special == detail::Special::kLineBreak) aliases.push_back({std::u16string(1, unit), line_break});
     if (special == detail::Special::kSpace) aliases.push_back({std::u16string(1, unit), space});
+  }
+  // A cell of a CR or an LF: conversion takes it for a line break, except a
+  // lone one where only CR LF is a line break, which is typed for the cell.
+  for (const char16_t ch : {u'\r', u'\n'}) {
+    const std::optional<CellCode> cell = table.Find(ch);
+    if (!cell) continue;
+    const std::optional<std::uint32_t> code = code_of[cell->page][cell->byte()];
+    if (code && table.Cell(cell->page, cell->row, cell->column).size() == 1) {
+      aliases.push_back({std::u16string(1, ch), *code});
+    }
   }
   return GameTable(std::move(codes), std::move(aliases));
 }

@@ -123,10 +123,12 @@ void GameTextIndex::MakeFastPath() {
   for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
     const auto ch = static_cast<char16_t>(unit);
     FastUnit& fast = fast_[unit];
+    bool code_ends_line = false;
     if (single_[unit] != kNoCode) {
       const FastCode code = FastCodeOf(single_[unit]);
       fast.bytes = code.bytes;
       fast.count = code.count;
+      code_ends_line = code.ends_line;
     }
     fast.salt = static_cast<std::uint16_t>((unit * 0x9E3779B1u) >> 16);
     if (ch == u'\r' || ch == u'\n') {
@@ -134,7 +136,7 @@ void GameTextIndex::MakeFastPath() {
     } else if (marks_[unit] != Special::kNone || IsSurrogate(ch)) {
       // Tag marks are read by the plain way; a surrogate may share a column.
       fast.fast = Fast::kStop;
-    } else if (fast.count > 0 && longest_from_[unit] <= 2) {
+    } else if (fast.count > 0 && longest_from_[unit] <= 2 && !code_ends_line) {
       fast.fast = Fast::kCode;
     } else {
       fast.fast = longest_from_[unit] > 1 ? Fast::kLook : Fast::kSlow;
@@ -190,6 +192,7 @@ GameTextIndex::FastCode GameTextIndex::FastCodeOf(std::uint32_t index) const {
     fast.bytes |= std::uint32_t{code.bytes[i]} << (8 * i);
   }
   fast.count = static_cast<std::uint8_t>(code.bytes.size());
+  fast.ends_line = code.kind == GameCodeKind::kLineBreak;
   return fast;
 }
 

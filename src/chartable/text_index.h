@@ -60,8 +60,9 @@ class GameTextIndex {
   enum class Fast : std::uint8_t {
     // The kinds a look-ahead may read past: they stay units of the run.
     kSlow,  // the plain way takes it
-    kCode,  // texts of two units at most begin with it, one its own: its code
-            // unless a pair's text takes the unit after it
+    kCode,  // texts of two units at most begin with it, one its own (not a
+            // line-break code): its code unless a pair's text takes the unit
+            // after it
     kLook,  // look ahead: longer texts begin with it, or it has no code alone
     // The plain way takes these and a look-ahead stops at them.
     kStop,  // a tag mark, or a surrogate, which may share a column
@@ -73,6 +74,7 @@ class GameTextIndex {
   struct FastCode {
     std::uint32_t bytes = 0;
     std::uint8_t count = 0;
+    bool ends_line = false;  // a line-break code: a listing ends its line after it
   };
   struct FastUnit {
     std::uint32_t bytes = 0;  // the FastCode of the unit alone

@@ -8,7 +8,7 @@
 #include "cli/outputs.h"
 #include "cli/problems.h"
 #include "cli/tables.h"
-#include "codec/game_listing.h"
+#include "codec/convert.h"
 #include "runtime/describe.h"
 
 namespace binconv::cli {
@@ -31,11 +31,12 @@ constexpr CommandText kConvertText{
         "\n"
         "--tbl FILE converts through a game's own table, as encode --tbl encodes:\n"
         "each byte of a code becomes its two hex digits and a space, and a line-break\n"
-        "code ends its line with CR LF. Each problem (a character without a code, a\n"
-        "control code without its parameter tag, a tag character that is not a hex\n"
-        "digit) is listed on standard error with its line and column and stays in the\n"
-        "listing where it was found: the character itself, or \"？\" where it has\n"
-        "none. The exit status is then 1.\n"};
+        "code ends its line with CR LF; a tag that is a label of the table becomes its\n"
+        "code, and any other tag is copied unchanged. Each problem (a character\n"
+        "without a code, a control code without its parameter tag) is listed on\n"
+        "standard error with its line and column and stays in the listing where it\n"
+        "was found: the character itself, or \"？\" where it has none. The exit\n"
+        "status is then 1.\n"};
 
 constexpr std::array kConvertOptions{
     kTablesOption, kGameTblOption, kExactOption,
@@ -44,17 +45,29 @@ constexpr std::array kConvertOptions{
 constexpr Usage kConvertUsage{.options = kConvertOptions,
                               .form = {.positionals = OptionalInput("[INPUT]")}};
 
-// The listing streamed through `converter`, each problem told as it is found
-// (so that memory stays bounded by a chunk) by `tell`, which returns how
-// many it told; then how many there were: "3 `one``left`".
-template <class Converter, class Tell>
-ExitStatus StreamListing(const ParsedArgs& args, Converter& converter, Tell&& tell, std::string_view one,
-                  std::string_view left) {
+// The listing streamed through the converter, each problem told as it is
+// found, so that memory stays bounded by a chunk; then how many there were.
+ExitStatus RunConvert(const ParsedArgs& args) {
+  if (auto spared = RefuseOutputsOverInputs("convert", args); !spared) {
+    return spared.error();
+  }
+  CommandEncoding encoding;
+  if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
+  CodeConverter converter(encoding.encoding().game(), LineBreaksOf(args));
+  std::vector<UncodedChar> uncoded;
+  converter.set_uncoded(&uncoded);
   std::size_t told = 0;
+  bool all_characters = true;  // each one a character the tables have no code for
   const std::string input_name = ShownName(InputName(args));
   TextPlaceCounter places;
   const auto told_then = [&](bool good, std::string_view chunk) -> Reported<> {
-    told += tell(input_name);
+    for (const UncodedChar& u : uncoded) {
+      ReportProblem(ToProblem({u.kind, u.line, u.column, u.ch}, input_name));
+      all_characters = all_characters && (u.kind == ProblemCode::kNoCode ||
+                                          u.kind == ProblemCode::kLineBreakInTag);
+    }
+    told += std::exchange(uncoded, {}).size();
+    converter.clear_problems();
     // The listing of the text before a bad sequence is written all the same.
     if (!good) return RejectBadUtf8(input_name, places, converter.utf8_error().offset, chunk);
     places.Feed(chunk);
@@ -68,47 +81,10 @@ ExitStatus StreamListing(const ParsedArgs& args, Converter& converter, Tell&& te
       [&](std::string& listing) { return told_then(converter.FinishUtf8(listing), {}); });
   if (!streamed) return streamed.error();
   if (told == 0) return ExitStatus::kOk;
-  PrintLine(input_name + ": " + Counted(told, one) + std::string(left));
+  PrintLine(input_name + ": " +
+            (all_characters ? Counted(told, "character") + " without a code left in the listing"
+                            : Counted(told, "problem") + " marked in the listing"));
   return ExitStatus::kRejected;
-}
-
-ExitStatus ConvertWithTables(const ParsedArgs& args) {
-  const Reported<CommandTables> tables = LoadCommandTables(args);
-  if (!tables) return tables.error();
-  CodeConverter converter(tables->loaded.table, LineBreaksOf(args));
-  std::vector<UncodedChar> uncoded;
-  converter.set_uncoded(&uncoded);
-  const auto tell = [&](const std::string& input_name) {
-    for (const UncodedChar& u : uncoded) {
-      ReportProblem(ToProblem({u.kind, u.line, u.column, u.ch}, input_name));
-    }
-    return std::exchange(uncoded, {}).size();
-  };
-  return StreamListing(args, converter, tell, "character", " without a code left in the listing");
-}
-
-ExitStatus ConvertWithGameTbl(const ParsedArgs& args, const std::string& tbl) {
-  const Reported<GameTable> table = LoadCommandGameTable(tbl);
-  if (!table) return table.error();
-  GameCodeConverter converter(*table, LineBreaksOf(args));
-  const auto tell = [&](const std::string& input_name) {
-    for (const EncodeProblem& problem : converter.problems()) {
-      ReportProblem(ToProblem(problem, input_name));
-    }
-    const std::size_t found = converter.problems().size();
-    converter.clear_problems();
-    return found;
-  };
-  return StreamListing(args, converter, tell, "problem", " marked in the listing");
-}
-
-ExitStatus RunConvert(const ParsedArgs& args) {
-  if (auto spared = RefuseOutputsOverInputs("convert", args); !spared) {
-    return spared.error();
-  }
-  if (const std::optional<std::string> tbl = args.Value("tbl"))
-    return ConvertWithGameTbl(args, *tbl);
-  return ConvertWithTables(args);
 }
 
 }  // namespace

@@ -1,24 +1,29 @@
 #pragma once
-// Text to code listing: each character becomes its lead code (pages 1-5) and
-// its two hex digits, each followed by a space; a line break becomes "24" CR LF.
+// Text to code listing: the bytes the encoder writes, each as its two hex
+// digits and a space, except that a line-break code ends its line with
+// CR LF instead of the space. A tag that is no label is copied as typed (the
+// writer reads its digits), and a ">" that closes no tag is a space.
+//
+// What the listing cannot hold as hex stays in it where it was found, for
+// the user to see and the writer to stop at: a character without a code as
+// itself, a line break inside a tag as kLineBreakMark, and kProblemMark for
+// a problem without a character (a control code's missing parameter tag, a
+// line break with no code).
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "chartable/char_table.h"
 #include "chartable/encoding.h"
-#include "codec/detail/encoding_core.h"
+#include "chartable/game_table.h"
 #include "codec/detail/utf8_listing.h"
-#include "codec/listing.h"
-#include "runtime/block_size.h"
+#include "codec/encode.h"
+#include "codec/game_encode.h"
 #include "runtime/hex.h"
 #include "runtime/problem.h"
-#include "runtime/utf16.h"
 #include "runtime/utf8.h"
 
 namespace binconv {
@@ -37,12 +42,11 @@ inline constexpr std::array<ByteText, kPages> kLeadText = [] {
   for (int page = 1; page < kPages; ++page) text[page] = TextOfByte(kLeadBytes[page]);
   return text;
 }();
-inline constexpr ByteText kLineBreakText = TextOfByte(kLineBreakByte);
-inline constexpr ByteText kSpaceText = TextOfByte(kSpaceByte);
 
 }  // namespace detail
 
-// The lead code of each page as the listing writes it; page 0 has none.
+// The lead code of each page of the table files as a listing writes it;
+// page 0 has none.
 inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {
     u"",
     detail::kLeadText[1].view(),
@@ -51,33 +55,31 @@ inline constexpr std::array<std::u16string_view, kPages> LeadCodes = {
     detail::kLeadText[4].view(),
     detail::kLeadText[5].view()};
 
-inline constexpr std::u16string_view kLineBreakCode = detail::kLineBreakText.view();
-inline constexpr std::u16string_view kFullWidthSpaceCode = detail::kSpaceText.view();
+// Stands in the listing for a problem that has no character of its own; not
+// a hex digit, so the writer stops at it.
+inline constexpr char16_t kProblemMark = u'\uFF1F';  // ？
 
-// A character that conversion left in the listing as it is, outside a tag,
-// because no cell holds it: the writer can't tell it from a code when it is a
-// hex digit, so the front-ends point at each one themselves.
+// A character or mark that conversion left in the listing, which the writer
+// can't tell from a code when it is a hex digit, so the front-ends point at
+// each one themselves.
 struct UncodedChar {
   std::size_t offset;  // where it stands in the UTF-16 listing of the whole text
   std::size_t length;  // in UTF-16 units: 2 for a surrogate pair, else 1
   std::size_t line;    // 1-based line of the text; lines end at CR LF, a lone CR or a lone LF
   std::size_t column;  // 1-based, in code points
-  char32_t ch;         // a whole surrogate pair as one character
-  // kNoCode, or kLineBreakInTag for a line break inside a tag (ch is its mark)
+  char32_t ch;         // a whole surrogate pair as one character; the mark shown
   ProblemCode kind = ProblemCode::kNoCode;
 };
 
-// Streaming converter: feed the text in chunks of any size and get exactly the
-// listing of the whole text. Feed writes all of the listing that no later
-// text can change. The tag flag, a CR that may pair with an LF and a high
-// surrogate that may pair with a low one carry over between chunks. The
-// table must not change while the converter is in use.
+// Streaming: feed the text in chunks split anywhere and get exactly the
+// listing of the whole text; Feed writes all of it that no later text can
+// change. The table is shared, never copied.
 class CodeConverter {
  public:
-  explicit CodeConverter(const CharTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
+  explicit CodeConverter(const GameTable& table, LineBreaks line_breaks = LineBreaks::kCrLf);
 
   void Feed(std::u16string_view chunk, std::u16string& out);
-  // Flushes what is still pending; the converter is then ready for a new text.
+  // Ends the text; ready for a new text then.
   void Finish(std::u16string& out);
 
   // The same for a text in UTF-8, with its listing in UTF-8; a byte order
@@ -89,31 +91,34 @@ class CodeConverter {
   bool FinishUtf8(std::string& listing);
   Utf8Error utf8_error() const { return utf8_.error(); }
 
-  // Appends every uncoded character to `sink` as the listing is made (none:
-  // stop). The fast paths then leave each one to the plain path, the one
-  // place that notes it, and keep only the count of lines and columns.
+  // Appends what is left in the listing to `sink` as the listing is made
+  // (none: stop), each where it stands.
   void set_uncoded(std::vector<UncodedChar>* sink) { uncoded_ = sink; }
+  // The problems left in the listing so far, in the order found.
+  const std::vector<EncodeProblem>& problems() const { return encoder_.problems(); }
+  void clear_problems() { encoder_.clear_problems(); }
 
  private:
-  friend struct detail::Utf8RunProbe;
-  template <class Text>
-  struct Sink;
-  // The fast path straight from UTF-8 bytes: converts the whole characters
-  // at the start of `utf8` that need no state and returns how many bytes
-  // they took.
-  std::size_t RunUtf8(std::string_view utf8, std::string& listing);
+  // Lists what the encoder settled in the current step.
+  void ListSettled(std::u16string& out);
+  void PutBytes(std::span<const std::uint8_t> bytes, std::u16string& out);
+  void PutMark(const EncodeProblem& problem, std::u16string& out);
+  void PutTyped(const ListingMark& mark, std::u16string& out);
+  void Note(std::size_t length, const EncodeProblem& problem, char32_t shown,
+            const std::u16string& out);
 
-  detail::EncodingCore core_;
-  // Kept only while uncoded characters are noted.
+  GameEncoder encoder_;
+  std::vector<std::uint8_t> bytes_;  // of the current step
+  ListingMarks marks_;               // of the current step
   std::vector<UncodedChar>* uncoded_ = nullptr;
-  std::size_t listed_ = 0;     // listing units written before the current Feed or Finish
-  std::size_t out_start_ = 0;  // where the current Feed or Finish began in its `out`
+  std::size_t listed_ = 0;     // listing units written before the current step
+  std::size_t out_start_ = 0;  // where the current step began in its `out`
   detail::Utf8Listing utf8_;
 };
 
-// The listing of a whole text whose line breaks are CR LF, as a Windows text
-// box holds it; with `uncoded`, every uncoded character is appended to it.
-std::u16string ConvertToCode(std::u16string_view text, const CharTable& table,
+// The listing of a whole text; with `uncoded`, what is left in it is
+// appended there.
+std::u16string ConvertToCode(std::u16string_view text, const GameTable& table,
                              LineBreaks line_breaks = LineBreaks::kCrLf,
                              std::vector<UncodedChar>* uncoded = nullptr);
 

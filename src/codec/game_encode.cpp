@@ -27,6 +27,7 @@ GameEncoder::GameEncoder(GameTable table, LineBreaks line_breaks)
 }
 
 void GameEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
+  out_ = &out;
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
   while (p != end) {
@@ -107,6 +108,10 @@ const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const en
                              problems_.size()});
       }
       PutCode(step.code.bytes, step.code.count, w);
+      if (listing_ != nullptr && step.code.ends_line) {
+        listing_->marks.push_back(
+            {ListingMark::Kind::kLineEnd, out.size() + static_cast<std::size_t>(w - buffer)});
+      }
       p += step.units;
       if (unit.fast == Fast::kCr || unit.fast == Fast::kLf) {
         ++breaks;
@@ -152,7 +157,10 @@ GameEncoder::Step GameEncoder::PairStep(const char16_t* p, const char16_t* end) 
   }
   const GameTextIndex::FastUnit alone = index_.FastOf(p[0]);
   if (alone.count == 0) return {};
-  return {1, {alone.bytes, alone.count}};
+  if (alone.fast == GameTextIndex::Fast::kCode) return {1, {alone.bytes, alone.count}};
+  // Not a code of the bulk: it may end a line, which only its code tells.
+  const char32_t unit = p[0];
+  return {1, index_.FastCodeOf(*index_.CodeOfText({&unit, 1}))};
 }
 
 GameEncoder::Step GameEncoder::LongerStep(const char16_t* p, const char16_t* end) {
@@ -183,11 +191,12 @@ GameEncoder::Step GameEncoder::BreakStep(const char16_t* p, const char16_t* end)
 }
 
 void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
+  out_ = &out;
   if (pending_cr_) Take({u'\r', cr_place_}, out);
   if (tags_.open()) {
     const std::optional<detail::TagProblem> open = tags_.End();
-    CloseTag(std::nullopt, out);
-    Report(open);
+    CloseTag(std::nullopt, false, out);
+    if (listing_ == nullptr) Report(open);
   }
   WriteRun(true, out);
   if (params_place_) MissParams();
@@ -252,6 +261,7 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
     WriteRun(true, out);
     tags_.Open(static_cast<char16_t>(token.unit), token.place);
     tag_place_ = token.place;
+    tag_problems_ = problems_.size();
     return;
   }
   if (mark == Special::kTagClose) {
@@ -259,7 +269,13 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
     // which decode would not have shown so.
     WriteRun(true, out);
     if (params_place_) MissParams();
-    Report(tags_.Close(static_cast<char16_t>(token.unit), token.place));
+    const std::optional<detail::TagProblem> stray =
+        tags_.Close(static_cast<char16_t>(token.unit), token.place);
+    if (listing_ != nullptr) {
+      PushTyped(u" ", problems_.size(), out.size());
+    } else {
+      Report(stray);
+    }
     return;
   }
   run_.push_back(token);
@@ -272,15 +288,21 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   const auto ch = static_cast<char16_t>(unit);
   const TextPlace place = token.place;
   if (index_.MarkOf(unit) == Special::kTagClose) {
-    CloseTag(tags_.Close(ch, place), out);
+    CloseTag(tags_.Close(ch, place), true, out);
     return;
   }
   // A label has no line break, which stands here as an LF.
   if (tag_text_.size() <= index_.longest_label()) {
     tag_text_ += unit == kBreak ? u'\n' : FoldForTextCompare(ch);
   }
-  if (unit == kBreak) {
+  if (unit == kBreak || (listing_ != nullptr && ch == kLineBreakMark)) {
     const detail::TagProblem found = tags_.LineBreak(place, kLineBreakMark);
+    if (listing_ != nullptr) {
+      // The listing keeps its mark, which no byte can be read from.
+      tag_typed_ += kLineBreakMark;
+      problems_.push_back({found.kind, place.line, place.column, found.ch});
+      return;
+    }
     tag_bad_.push_back({found.kind, place.line, place.column, found.ch});
     return;
   }
@@ -291,6 +313,7 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
     return;
   }
   tags_.Content(ch);
+  if (listing_ != nullptr) tag_typed_ += ch;
   if (const int value = HexValue(ch); value >= 0) {
     if (tag_nibble_ < 0) {
       tag_nibble_ = value;
@@ -308,34 +331,55 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   }
 }
 
-void GameEncoder::CloseTag(std::optional<detail::TagProblem> empty,
+void GameEncoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
                            std::vector<std::uint8_t>& out) {
-  const std::optional<std::uint32_t> label = !tag_nested_ && tag_text_.size() <= index_.longest_label()
-                                                 ? index_.CodeOfLabel(tag_text_)
-                                                 : std::nullopt;
+  // A listing copies a tag left open as it is, as the writer will read it.
+  const bool may_label = !tag_nested_ && tag_text_.size() <= index_.longest_label() &&
+                         (closed || listing_ == nullptr);
+  const std::optional<std::uint32_t> label =
+      may_label ? index_.CodeOfLabel(tag_text_) : std::nullopt;
   if (label) {
     if (params_place_) MissParams();
     WriteCode(*label, tag_place_, out);
     break_is_code_s_ = table_.codes()[*label].kind == GameCodeKind::kLineBreak;
+  } else if (listing_ != nullptr) {
+    ListTypedTag(closed, out);
   } else {
     if (empty) tag_bad_.push_back({empty->kind, empty->place.line, empty->place.column, empty->ch});
     WriteHexTag(out);
   }
   tag_nested_ = false;
+  tag_typed_.clear();
   tag_text_.clear();
   tag_bytes_.clear();
   tag_bad_.clear();
   tag_nibble_ = -1;
 }
 
+void GameEncoder::TakeParams() {
+  if (!params_place_) return;
+  const bool fits = tag_bad_.empty() && tag_nibble_ < 0 && tag_bytes_.size() == params_due_;
+  if (!fits) MissParams();
+  params_place_.reset();
+}
+
+void GameEncoder::ListTypedTag(bool closed, std::vector<std::uint8_t>& out) {
+  TakeParams();
+  if (closed) tag_typed_ += u' ';
+  PushTyped(tag_typed_, tag_problems_, out.size());
+}
+
+void GameEncoder::PushTyped(std::u16string_view text, std::size_t problem, std::size_t byte) {
+  const std::size_t first = listing_->typed.size();
+  listing_->typed += text;
+  listing_->marks.push_back(
+      {ListingMark::Kind::kTyped, byte, first, listing_->typed.size(), problem});
+}
+
 void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   problems_.insert(problems_.end(), tag_bad_.begin(), tag_bad_.end());
   if (tag_nibble_ >= 0) Report(ProblemCode::kOddCount, tag_place_, 0);
-  if (params_place_) {
-    const bool fits = tag_bad_.empty() && tag_nibble_ < 0 && tag_bytes_.size() == params_due_;
-    if (!fits) MissParams();
-    params_place_.reset();
-  }
+  TakeParams();
   if (offsets_ != nullptr && !tag_bytes_.empty()) {
     offsets_->push_back({tag_place_, out.size(), problems_.size()});
   }
@@ -386,8 +430,11 @@ void GameEncoder::WriteFront(std::vector<std::uint8_t>& out) {
     return;
   }
   char32_t ch = front.unit;
+  // A pair is one character without a code, unless its low unit has a code
+  // of its own: one character is one unit to a table.
   if (IsHighSurrogate(static_cast<char16_t>(ch)) && run_start_ < run_.size() &&
-      IsLowSurrogate(static_cast<char16_t>(run_[run_start_].unit))) {
+      IsLowSurrogate(static_cast<char16_t>(run_[run_start_].unit)) &&
+      !index_.CodeOfText({&run_[run_start_].unit, 1})) {
     ch = CombineSurrogates(static_cast<char16_t>(ch),
                            static_cast<char16_t>(run_[run_start_++].unit));
   }
@@ -399,6 +446,9 @@ void GameEncoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<st
   if (offsets_ != nullptr) offsets_->push_back({place, out.size(), problems_.size()});
   if (counts_ != nullptr) Count(code);
   out.insert(out.end(), code.bytes.begin(), code.bytes.end());
+  if (listing_ != nullptr && code.kind == GameCodeKind::kLineBreak) {
+    listing_->marks.push_back({ListingMark::Kind::kLineEnd, out.size()});
+  }
   if (code.kind == GameCodeKind::kControl && code.params > 0) {
     params_place_ = place;
     params_due_ = code.params;
@@ -421,6 +471,9 @@ void GameEncoder::MissParams() {
 }
 
 void GameEncoder::Report(ProblemCode kind, TextPlace place, char32_t ch) {
+  if (listing_ != nullptr) {
+    listing_->marks.push_back({ListingMark::Kind::kProblem, out_->size(), problems_.size()});
+  }
   problems_.push_back({kind, place.line, place.column, ch});
 }
 

@@ -16,7 +16,7 @@
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "chartable/text_index.h"
-#include "codec/detail/encoding_core.h"
+#include "codec/detail/text_place.h"
 #include "codec/detail/tag_syntax.h"
 #include "codec/encode.h"
 #include "runtime/utf8.h"
@@ -32,6 +32,31 @@ struct UnitOffset {
   // How many of problems() were reported before it: where its problems
   // stand among the units is the order in which the encoder settled them.
   std::size_t problems = 0;
+};
+
+// What a listing of the text needs besides its bytes, each at the size of
+// the output when the encoder settled it, in that order.
+struct ListingMark {
+  enum class Kind : std::uint8_t {
+    kLineEnd,  // a line-break code's bytes end here: its line ends
+    kTyped,    // a tag kept as typed: typed[first, last) of ListingMarks
+    kProblem,  // problems()[first]
+  };
+  Kind kind;
+  std::size_t byte = 0;
+  std::size_t first = 0;
+  std::size_t last = 0;
+  // kTyped: the first of the problems() that its line-break marks are, one
+  // for each in turn.
+  std::size_t problem = 0;
+};
+struct ListingMarks {
+  std::vector<ListingMark> marks;
+  std::u16string typed;
+  void clear() {
+    marks.clear();
+    typed.clear();
+  }
 };
 
 // Streaming: feed the text in chunks split anywhere and get the bytes of the
@@ -58,6 +83,13 @@ class GameEncoder {
   // stop). Read from here, a room's first character past its end or a
   // line's first byte needs no second encoding.
   void set_offsets(std::vector<UnitOffset>* offsets) { offsets_ = offsets; }
+  // Keeps the marks a listing needs in `listing` (none: stop). A tag that
+  // is no label is then kept as typed, for the writer to read again: it
+  // writes no bytes, its text goes to the listing (a line break in it as
+  // kLineBreakMark, which is a problem, and a "<" in it dropped) with a
+  // space for its ">", and its shape is no problem. A ">" that closes no tag
+  // is a space.
+  void set_listing(ListingMarks* listing) { listing_ = listing; }
   // Counts what the text holds into `counts` (none: stop counting): a code
   // of two bytes by the page of its lead byte, as the table files have them.
   void set_counts(EncodeCounts* counts) { counts_ = counts; }
@@ -94,8 +126,14 @@ class GameEncoder {
   void TakeInTag(Token token, std::vector<std::uint8_t>& out);
   // Writes the tag as its label or its bytes; `empty` is its problem when
   // it has nothing in it.
-  void CloseTag(std::optional<detail::TagProblem> empty, std::vector<std::uint8_t>& out);
+  // `closed`: by its ">", not by the end of the text.
+  void CloseTag(std::optional<detail::TagProblem> empty, bool closed,
+                std::vector<std::uint8_t>& out);
   void WriteHexTag(std::vector<std::uint8_t>& out);
+  // Both take the tag's parameters for a control waiting for them.
+  void ListTypedTag(bool closed, std::vector<std::uint8_t>& out);
+  void TakeParams();
+  void PushTyped(std::u16string_view text, std::size_t problem, std::size_t byte);
   // Writes units off the front of the run while the longest match there can
   // no longer change; at the end, all of them.
   void WriteRun(bool at_end, std::vector<std::uint8_t>& out);
@@ -130,6 +168,8 @@ class GameEncoder {
   std::vector<std::uint8_t> tag_bytes_;
   int tag_nibble_ = -1;
   std::vector<EncodeProblem> tag_bad_;
+  std::u16string tag_typed_;       // for a listing: the tag as typed
+  std::size_t tag_problems_ = 0;   // for a listing: problems_ when it opened
   // A control code waiting for its parameter tag: where it stands and how many.
   std::optional<detail::TextPlace> params_place_;
   std::size_t params_due_ = 0;
@@ -138,6 +178,9 @@ class GameEncoder {
   bool break_is_code_s_ = false;
   std::vector<EncodeProblem> problems_;
   std::vector<UnitOffset>* offsets_ = nullptr;
+  ListingMarks* listing_ = nullptr;
+  // The output of the current Feed or Finish, which a problem's mark is placed in.
+  const std::vector<std::uint8_t>* out_ = nullptr;
   EncodeCounts* counts_ = nullptr;
   Utf8TextInput input_;
 };

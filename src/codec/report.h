@@ -1,7 +1,7 @@
 #pragma once
 // What an encoding covered: how many characters got a code on each page, and
 // each distinct character that could not be written, gathered while the text
-// streams through an Encoder.
+// streams through an encoder.
 
 #include <cstddef>
 #include <map>

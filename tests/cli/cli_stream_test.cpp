@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "chartable/encoding.h"
 #include "chartable/load.h"
 #include "codec/convert.h"
 #include "runtime/utf8.h"
@@ -133,7 +134,7 @@ TEST_P(CliStreamTest, EncodeMatchesConvertThenWrite) {
       std::u16string text = DecodeUtf8(ReadAll(input)).value();
       if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
       const std::string expected =
-          EncodeUtf8(ConvertToCode(text, DefaultTables(), LineBreaks::kAny));
+          EncodeUtf8(ConvertToCode(text, GameTableOf(DefaultTables()), LineBreaks::kAny));
       const std::string actual = ReadAll(dir_ / "listing.txt");
       ASSERT_EQ(expected.size(), actual.size());
       EXPECT_TRUE(expected == actual) << "the listings differ";

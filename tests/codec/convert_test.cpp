@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <span>
 #include <string>
 
-#include "codec/encode.h"
+#include "chartable/encoding.h"
+#include "codec/game_encode.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
+#include "chartable/tbl.h"
+#include "codec/listing.h"
+#include "support/encoded.h"
 #include "support/gtest_support.h"
 #include "support/random_text.h"
 #include "support/reference.h"
@@ -34,8 +40,8 @@ CharTable MakeTable() {
   t.SetCell(0, 6, 0, u"\u9C2F");  // never used: the line-break code wins
   t.SetCell(0, 7, 7, u"xy");      // longer cells never match
   t.SetCell(0, 0, 11, u"Q");
-  t.SetCell(0, 2, 0, u"\xD83E");  // high half of U+1F900..U+1F9FF
-  t.SetCell(0, 2, 1, u"\xDE01");  // low half of U+1F601
+  t.SetCell(0, 2, 5, u"\xD83E");  // high half of U+1F900..U+1F9FF
+  t.SetCell(0, 2, 6, u"\xDE01");  // low half of U+1F601
   return t;
 }
 
@@ -50,22 +56,22 @@ void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.name; }
 
 class ConvertTest : public testing::TestWithParam<ConvertCase> {
  protected:
-  CharTable table_ = MakeTable();
+  GameTable encoding_ = GameTableOf(MakeTable());
 };
 
 TEST_P(ConvertTest, OneShotAndEverySplit) {
   const ConvertCase& c = GetParam();
-  EXPECT_U16_EQ(c.expected, ConvertToCode(c.input, table_, c.line_breaks));
+  EXPECT_U16_EQ(c.expected, ConvertToCode(c.input, encoding_, c.line_breaks));
   // Every place a chunk boundary can fall, including inside CR LF and pairs.
   for (std::size_t cut = 0; cut <= c.input.size(); ++cut) {
-    CodeConverter converter(table_, c.line_breaks);
+    CodeConverter converter(encoding_, c.line_breaks);
     std::u16string out;
     converter.Feed(std::u16string_view(c.input).substr(0, cut), out);
     converter.Feed(std::u16string_view(c.input).substr(cut), out);
     converter.Finish(out);
     EXPECT_U16_EQ(c.expected, out) << "cut at " << cut;
   }
-  CodeConverter unit_by_unit(table_, c.line_breaks);
+  CodeConverter unit_by_unit(encoding_, c.line_breaks);
   std::u16string out;
   for (const char16_t ch : c.input) unit_by_unit.Feed(std::u16string_view(&ch, 1), out);
   unit_by_unit.Finish(out);
@@ -100,8 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"PairWithoutCodeStaysWhole", u"\U0001F600\u3042", u"\U0001F600 1A "},
         ConvertCase{"PairAtEnd", u"\u3042\U0001F600", u"1A \U0001F600 "},
         ConvertCase{"PairInTagVerbatim", u"<\U0001F600>", u"\U0001F600 "},
-        ConvertCase{"HighWithCodeLowAlone", u"\U0001F900", u"20 \xDD00 "},
-        ConvertCase{"LowWithCodeHighAlone", u"\U0001F601", u"\xD83D 21 "},
+        ConvertCase{"HighWithCodeLowAlone", u"\U0001F900", u"25 \xDD00 "},
+        ConvertCase{"LowWithCodeHighAlone", u"\U0001F601", u"\xD83D 26 "},
         ConvertCase{"LoneHighBeforeChar", std::u16string(u"\xD83D") + u"\u3042", u"\xD83D 1A "},
         ConvertCase{"LoneHighAtEnd", u"\xD83D", u"\xD83D "},
         ConvertCase{"LoneHighBeforeLineBreak", u"\xD83D\r\n", u"\xD83D 24\r\n"},
@@ -112,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Feed lists at once all that no later text can change: under kAny a CR is a
 // line break whatever follows, so the listing before a bad UTF-8 byte holds it.
 TEST(ConvertTest, FeedListsWhatIsSettled) {
-  const CharTable table = MakeTable();
+  const GameTable table = GameTableOf(MakeTable());
   const struct {
     std::string utf8;  // ends at a bad byte
     LineBreaks line_breaks;
@@ -133,15 +139,16 @@ TEST(ConvertTest, FeedListsWhatIsSettled) {
 }
 
 TEST(ConvertTest, CellWithLineBreakCharacterIsUsedForLoneOnly) {
-  CharTable table;
-  table.SetCell(0, 3, 13, u"\r");
-  table.SetCell(0, 3, 10, u"\n");
+  CharTable cells;
+  cells.SetCell(0, 3, 13, u"\r");
+  cells.SetCell(0, 3, 10, u"\n");
+  const GameTable table = GameTableOf(cells);
   EXPECT_U16_EQ(u"3D 24\r\n3A ", ConvertToCode(u"\r\r\n\n", table));
   EXPECT_U16_EQ(u"24\r\n24\r\n24\r\n", ConvertToCode(u"\r\r\n\n", table, LineBreaks::kAny));
 }
 
 TEST(ConvertTest, ConverterIsReusableAfterFinish) {
-  const CharTable table = MakeTable();
+  const GameTable table = GameTableOf(MakeTable());
   CodeConverter converter(table);
   std::u16string first;
   converter.Feed(u"<12\r", first);  // ends inside a tag with a CR pending
@@ -166,7 +173,7 @@ constexpr std::u16string_view kPieces[] = {
 };
 constexpr std::size_t kWithoutSurrogates = 24;
 
-std::u16string ConvertInRandomChunks(std::u16string_view text, const CharTable& table,
+std::u16string ConvertInRandomChunks(std::u16string_view text, const GameTable& table,
                                      LineBreaks line_breaks, std::mt19937& rng,
                                      std::size_t max_chunk) {
   CodeConverter converter(table, line_breaks);
@@ -184,7 +191,8 @@ std::u16string ConvertInRandomChunks(std::u16string_view text, const CharTable& 
 class ConvertDifferentialTest : public testing::TestWithParam<LineBreaks> {};
 
 TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
-  const CharTable table = MakeTable();
+  const CharTable cells = MakeTable();
+  const GameTable table = GameTableOf(cells);
   const LineBreaks line_breaks = GetParam();
   for (unsigned seed = 1; seed <= 1500; ++seed) {
     std::mt19937 rng(seed);
@@ -195,22 +203,26 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
         long_text);
     const std::u16string whole = ConvertToCode(text, table, line_breaks);
     // Surrogate-free texts meet the procedure exactly as written.
-    ASSERT_TRUE(SameUnits(test::ReferenceConvert(text, table, line_breaks, with_surrogates), whole))
+    ASSERT_TRUE(SameUnits(test::ReferenceConvert(text, cells, line_breaks, with_surrogates), whole))
         << "seed " << seed << " input " << Hex(text);
     ASSERT_TRUE(SameUnits(
         whole, ConvertInRandomChunks(text, table, line_breaks, rng, long_text ? 3000 : 5)))
         << "seed " << seed << " input " << Hex(text);
 
-    // The uncoded characters are the encoder's characters without a code, each
-    // standing at its offset in the unchanged listing with its space after it.
+    // The uncoded characters are the encoder's characters without a code and
+    // the line-break marks in tags (typed or not), each standing at its
+    // offset in the unchanged listing.
     std::vector<UncodedChar> uncoded;
     ASSERT_TRUE(SameUnits(whole, ConvertToCode(text, table, line_breaks, &uncoded)));
-    Encoder encoder(table, line_breaks);
+    GameEncoder encoder(table, line_breaks);
     std::vector<std::uint8_t> bytes;
     encoder.Feed(text, bytes);
     encoder.Finish(bytes);
     std::vector<EncodeProblem> no_code;
-    for (const EncodeProblem& p : encoder.problems()) {
+    for (EncodeProblem p : encoder.problems()) {
+      if (p.kind == ProblemCode::kNotHexInTag && p.ch == kLineBreakMark) {
+        p.kind = ProblemCode::kLineBreakInTag;
+      }
       if (p.kind == ProblemCode::kNoCode || p.kind == ProblemCode::kLineBreakInTag) {
         no_code.push_back(p);
       }
@@ -261,7 +273,7 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
 }
 
 TEST(ConvertTest, UncodedCharactersKnowTheirPlaceInCodePoints) {
-  const CharTable table = MakeTable();
+  const GameTable table = GameTableOf(MakeTable());
   std::vector<UncodedChar> uncoded;
   CodeConverter converter(table, LineBreaks::kCrLf);
   converter.set_uncoded(&uncoded);
@@ -287,6 +299,160 @@ INSTANTIATE_TEST_SUITE_P(Modes, ConvertDifferentialTest,
                          [](const testing::TestParamInfo<LineBreaks>& p) {
                            return p.param == LineBreaks::kAny ? "Any" : "CrLf";
                          });
+
+// ---------------------------------------------------------------------------
+// Through a game's own table: a code of several bytes, labels, controls.
+
+using P = ProblemCode;
+
+// Codes of one to four bytes, texts of one to four characters (so that the
+// encoder holds several units back), a line-break code with and without
+// text, and a control code with one parameter byte.
+constexpr std::string_view kTbl =
+    "41=A\n42=B\n8140=\xE3\x81\x82\n*0A\n*0B=#\n$FE=<wait>,1\n01020304=four\n";
+
+struct Mark {
+  std::size_t offset;
+  std::size_t line;
+  std::size_t column;
+  char32_t ch;
+  friend bool operator==(const Mark&, const Mark&) = default;
+  friend std::ostream& operator<<(std::ostream& os, const Mark& m) {
+    return os << m.offset << "@" << m.line << ":" << m.column << " U+" << std::hex
+              << static_cast<std::uint32_t>(m.ch) << std::dec;
+  }
+};
+
+struct Listed {
+  std::u16string listing;
+  std::vector<UncodedChar> uncoded;
+  std::vector<Mark> marks;
+  std::vector<EncodeProblem> problems;
+};
+
+// The listing fed in pieces as long as `next_size` says, then finished.
+Listed List(CodeConverter& converter, std::u16string_view text,
+            const std::function<std::size_t()>& next_size) {
+  Listed listed;
+  converter.set_uncoded(&listed.uncoded);
+  while (!text.empty()) {
+    const std::size_t size = std::min(text.size(), next_size());
+    converter.Feed(text.substr(0, size), listed.listing);
+    text.remove_prefix(size);
+  }
+  converter.Finish(listed.listing);
+  for (const UncodedChar& u : listed.uncoded) {
+    listed.marks.push_back({u.offset, u.line, u.column, u.ch});
+  }
+  listed.problems = converter.problems();
+  converter.clear_problems();
+  return listed;
+}
+
+struct ListingCase {
+  const char* name;
+  std::u16string text;
+  std::u16string listing;
+  std::vector<Mark> marks = {};
+  std::string_view tbl = kTbl;
+};
+
+class GameListingTest : public testing::TestWithParam<ListingCase> {};
+
+TEST_P(GameListingTest, WholeAndAtEverySplit) {
+  const ListingCase& c = GetParam();
+  const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
+  EXPECT_EQ(Hex(c.listing), Hex(ConvertToCode(c.text, table, LineBreaks::kAny)));
+  CodeConverter converter(table, LineBreaks::kAny);
+  for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
+    bool first = true;
+    const Listed listed =
+        List(converter, c.text, [&] { return std::exchange(first, false) ? cut : c.text.size(); });
+    EXPECT_EQ(Hex(c.listing), Hex(listed.listing)) << "cut " << cut;
+    EXPECT_EQ(c.marks, listed.marks) << "cut " << cut;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GameListingTest,
+    testing::Values(
+        ListingCase{"Empty", u"", u""},
+        ListingCase{"EachByteOfACodeAsItsPair", u"A\u3042four", u"41 81 40 01 02 03 04 "},
+        ListingCase{"LineBreakCodesEndTheirLine", u"A\nB#\r\nA", u"41 0A\r\n42 0B\r\n41 "},
+        ListingCase{"LabelAndParameterTag", u"<wait><1e>B", u"FE 1e 42 "},
+        ListingCase{"HexTagBytes", u"<00 ff>", u"00 ff "},
+        ListingCase{"NoCodeStaysWhereItStood", u"AxB", u"41 x 42 ", {{3, 1, 2, u'x'}}},
+        ListingCase{"NoCodeBeforeTheEnd", u"Ax", u"41 x ", {{3, 1, 2, u'x'}}},
+        ListingCase{"NoCodeBeforeATag", u"AxB<00>", u"41 x 42 00 ", {{3, 1, 2, u'x'}}},
+        ListingCase{"HexDigitWithoutCode", u"B\nc", u"42 0A\r\nc ", {{7, 2, 1, u'c'}}},
+        ListingCase{"SurrogatePairWithoutCode",
+                    u"\U0001F600A",
+                    u"\U0001F600 41 ",
+                    {{0, 1, 1, U'\U0001F600'}}},
+        ListingCase{"MissingParameterTag",
+                    u"<wait>B<wait>",
+                    u"FE \uFF1F 42 FE \uFF1F ",
+                    {{3, 1, 1, kProblemMark}, {11, 1, 8, kProblemMark}}},
+        ListingCase{"ParameterTagOfTheWrongSize",
+                    u"<wait><1E2F>",
+                    u"FE \uFF1F 1E2F ",
+                    {{3, 1, 1, kProblemMark}}},
+        // A tag no label matches is copied as typed, for the writer to read.
+        ListingCase{"NotHexInTag", u"<1g2>", u"1g2 "},
+        ListingCase{"OddCountInTag", u"<123>", u"123 "},
+        ListingCase{"UnclosedLabelIsCopied", u"A<wait", u"41 wait"},
+        ListingCase{"LineBreakInTagIsMarked", u"<1\n2>", u"1\u9C2F2 ", {{1, 1, 3, kLineBreakMark}}},
+        ListingCase{
+            "NoLineBreakCode", u"A\nA", u"41 \uFF1F 41 ", {{3, 1, 2, kProblemMark}}, "41=A\n"}),
+    test::CaseName<ListingCase>);
+
+// The listing without its marks is what the writer makes the encoder's bytes
+// from, and the problems are the encoder's, on random tables and texts whose
+// tags are well formed (the listing keeps the others as typed).
+TEST(GameListingTest, WithoutItsMarksWritesTheEncodersBytes) {
+  std::mt19937 rng(4242);
+  int checked = 0;
+  for (int round = 0; round < 200; ++round) {
+    const std::string tbl = test::RandomGameTbl(rng, false);
+    const GameTable table = ParseGameTable(tbl, "r.tbl").value();
+    const LineBreaks line_breaks = round % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
+    GameEncoder encoder(table, line_breaks);
+    CodeConverter converter(table, line_breaks);
+    for (int i = 0; i < 20; ++i) {
+      const std::u16string text = test::RandomGameText(rng);
+      const test::Encoded encoded = test::Encode(encoder, text);
+      const Listed listed = List(converter, text, [&] { return rng() % 6; });
+      const auto in_tag = [](const EncodeProblem& p) {
+        return test::IsTagShape(p.kind) || p.kind == P::kNotHexInTag || p.kind == P::kOddCount ||
+               p.kind == P::kLineBreakInTag;
+      };
+      if (std::any_of(encoded.problems.begin(), encoded.problems.end(), in_tag)) continue;
+      ++checked;
+      const auto bytes = test::BytesWithoutMarks(listed.listing, listed.uncoded);
+      ASSERT_TRUE(bytes.has_value()) << Hex(listed.listing) << "\n" << tbl;
+      ASSERT_EQ((test::Encoded{*bytes, listed.problems}.Describe()), encoded.Describe())
+          << "table\n"
+          << tbl << "text " << Hex(text);
+      ASSERT_EQ(encoded.problems.size(), listed.marks.size());
+    }
+  }
+  EXPECT_GT(checked, 500);  // not vacuous
+}
+
+TEST(GameListingTest, Utf8ListingIsTheUtf16One) {
+  const GameTable table = ParseGameTable(kTbl, "g.tbl").value();
+  CodeConverter converter(table);
+  std::string listing;
+  EXPECT_TRUE(
+      converter.FeedUtf8("\xEF\xBB\xBF"
+                         "A\xE3\x81",
+                         listing));
+  EXPECT_TRUE(converter.FeedUtf8("\x82x", listing));
+  EXPECT_TRUE(converter.FinishUtf8(listing));
+  EXPECT_EQ("41 81 40 x ", listing);
+  EXPECT_FALSE(converter.FeedUtf8("A\xFF", listing));
+  EXPECT_EQ(1u, converter.utf8_error().offset);
+}
 
 }  // namespace
 }  // namespace binconv

@@ -49,7 +49,7 @@ class GameEncodeTest : public testing::TestWithParam<EncodeCase> {};
 TEST_P(GameEncodeTest, BytesAtEverySplitAndAsTheReference) {
   const EncodeCase& c = GetParam();
   const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
-  const std::string expected = test::Encoded{c.bytes, false, c.problems}.Describe();
+  const std::string expected = test::Encoded{c.bytes, c.problems}.Describe();
   EXPECT_EQ(expected, test::ReferenceGameEncode(table.codes(), c.text, c.line_breaks).Describe());
   GameEncoder encoder(table, c.line_breaks);
   for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {

@@ -13,6 +13,7 @@
 
 #include "chartable/encoding.h"
 #include "codec/encode.h"
+#include "codec/game_encode.h"
 #include "codec/text_codec.h"
 #include "chartable/tbl.h"
 #include "runtime/crc32.h"
@@ -29,7 +30,7 @@ namespace {
 using test::DefaultTables;
 
 std::vector<std::uint8_t> CodeOf(std::u16string_view ch) {
-  Encoder encoder(DefaultTables());
+  GameEncoder encoder(GameTableOf(DefaultTables()));
   std::vector<std::uint8_t> bytes;
   encoder.Feed(ch, bytes);
   encoder.Finish(bytes);

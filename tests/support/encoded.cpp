@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "chartable/encoding.h"
+#include "codec/listing.h"
 #include "runtime/hex.h"
 
 namespace binconv::test {
@@ -15,7 +16,6 @@ std::string Encoded::Describe() const {
     std::snprintf(buf, sizeof buf, " %02X", b);
     out += buf;
   }
-  if (odd) out += " | odd";
   for (const EncodeProblem& p : problems) {
     using K = EncodeProblem::Kind;
     const std::string kind = p.kind == K::kNoCode            ? "nocode"
@@ -25,6 +25,7 @@ std::string Encoded::Describe() const {
                              : p.kind == K::kNestedTag       ? "nested"
                              : p.kind == K::kEmptyTag        ? "empty"
                              : p.kind == K::kStrayTagClose   ? "stray"
+                             : p.kind == K::kOddCount        ? "odd"
                                                              : "#" + std::to_string(static_cast<int>(p.kind));
     std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X", kind.c_str(), p.line, p.column,
                   static_cast<unsigned>(p.ch));
@@ -35,8 +36,7 @@ std::string Encoded::Describe() const {
 
 namespace {
 
-template <class AnyEncoder>
-Encoded FeedAll(AnyEncoder& encoder, std::u16string_view text,
+Encoded FeedAll(GameEncoder& encoder, std::u16string_view text,
                 const std::function<std::size_t()>& next_size) {
   Encoded outcome;
   while (!text.empty()) {
@@ -51,12 +51,10 @@ Encoded FeedAll(AnyEncoder& encoder, std::u16string_view text,
 
 }  // namespace
 
-Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
+Encoded Encode(const GameTable& table, LineBreaks line_breaks, std::u16string_view text,
                const std::function<std::size_t()>& next_size) {
-  Encoder encoder(table, line_breaks);
-  Encoded outcome = FeedAll(encoder, text, next_size);
-  outcome.odd = encoder.odd_count();
-  return outcome;
+  GameEncoder encoder(table, line_breaks);
+  return FeedAll(encoder, text, next_size);
 }
 
 Encoded Encode(GameEncoder& encoder, std::u16string_view text,

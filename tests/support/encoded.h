@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
 #include "codec/game_encode.h"
@@ -30,7 +31,6 @@ inline bool IsTagShape(ProblemCode kind) {
 
 struct Encoded {
   std::vector<std::uint8_t> bytes;
-  bool odd = false;
   std::vector<EncodeProblem> problems = {};
 
   // "bytes 1A 2B | odd | nocode 1:2 U+03A9 | intag 2:3 U+0047" on one line,
@@ -40,7 +40,7 @@ struct Encoded {
 
 // Feeds `text` in pieces as long as `next_size` says (all of it at once when
 // it is empty), then finishes.
-Encoded Encode(const CharTable& table, LineBreaks line_breaks, std::u16string_view text,
+Encoded Encode(const GameTable& table, LineBreaks line_breaks, std::u16string_view text,
                const std::function<std::size_t()>& next_size = {});
 
 // The same through a game's table, with `encoder` (its problems then

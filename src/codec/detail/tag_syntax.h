@@ -2,13 +2,13 @@
 // How tags stand in a text: "<" opens one, ">" closes it. A tag inside
 // another, a ">" that closes none, a tag with nothing in it, a line break
 // inside one and one left open at the end are each a problem at the mark,
-// so that no character of a text is lost to a broken tag. Both encoders
-// follow it; the window's listing keeps tags as the user typed them.
+// so that no character of a text is lost to a broken tag. A listing keeps
+// tags as the user typed them.
 
 #include <optional>
 #include <utility>
 
-#include "codec/detail/encoding_core.h"
+#include "codec/detail/text_place.h"
 #include "runtime/problem.h"
 
 namespace binconv::detail {

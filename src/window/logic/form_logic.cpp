@@ -6,9 +6,9 @@
 #include <utility>
 #include <variant>
 
+#include "chartable/encoding.h"
 #include "chartable/tbl.h"
 #include "codec/convert.h"
-#include "codec/game_listing.h"
 #include "codec/write.h"
 #include "messages/messages.h"
 #include "runtime/hex.h"
@@ -117,8 +117,9 @@ bool IsRejectedInListing(char16_t ch) {
 
 LoadOutcome LoadForm(const std::filesystem::path& dir) {
   auto loaded = LoadCharTables(dir);
-  if (!loaded) return {CharTable(), TableErrorText(loaded.error()), {}};
-  return {std::move(loaded).value(), std::nullopt, u"文字テーブル：" + ShownPath(dir)};
+  if (!loaded) return {NoEncoding(), TableErrorText(loaded.error()), {}};
+  // Compiled once here: every conversion of the window goes through it.
+  return {GameTableOf(loaded.value()), std::nullopt, u"文字テーブル：" + ShownPath(dir)};
 }
 
 WindowArgs WindowArgsOf(std::span<const std::string_view> args) {
@@ -134,7 +135,7 @@ WindowArgs WindowArgsOf(std::span<const std::u16string_view> args) {
 
 LoadOutcome LoadForm(const WindowArgs& args, const TableSearchPlace& place) {
   if (args.tbl_without_file) {
-    return {CharTable(), u"--tbl のあとにゲームのテーブルのファイル名がありません。", {}};
+    return {NoEncoding(), u"--tbl のあとにゲームのテーブルのファイル名がありません。", {}};
   }
   if (args.tbl) return LoadGameTblForm(*args.tbl);
   return LoadForm(FindTableFolder(place));
@@ -144,15 +145,14 @@ LoadOutcome LoadGameTblForm(const std::filesystem::path& file) {
   const std::string name = PathToUtf8(file);
   auto bytes = ReadFileBytes(file);
   if (!bytes) {
-    return {CharTable(),
+    return {NoEncoding(),
             u"ゲームのテーブルを読み込めませんでした。\n" + FileLine(name) +
                 u"ファイルを開けません。" + IoReasonText(bytes.error()),
             {}};
   }
   auto table = ParseGameTable(*bytes, name);
-  if (!table) return {CharTable(), GameTblErrorText(table.error()), {}};
-  return {CharTable(), std::nullopt, u"ゲームのテーブル：" + ShownPath(file),
-          std::move(table).value()};
+  if (!table) return {NoEncoding(), GameTblErrorText(table.error()), {}};
+  return {std::move(table).value(), std::nullopt, u"ゲームのテーブル：" + ShownPath(file)};
 }
 
 std::u16string GameTblErrorText(std::span<const Problem> problems) {
@@ -172,24 +172,16 @@ std::u16string GameTblErrorText(std::span<const Problem> problems) {
 
 LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found) {
   if (found) return LoadForm(found.value());
-  return {CharTable(), TableFolderErrorText(found.error()), {}};
+  return {NoEncoding(), TableFolderErrorText(found.error()), {}};
 }
 
 std::u16string TableFolderErrorText(const TableFolderError& error) {
   return messages::MessageUtf16(kJapanese, error);
 }
 
-ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table) {
+ConvertOutcome ConvertForm(std::u16string_view text3, const GameTable& encoding) {
   ConvertOutcome outcome;
-  outcome.listing = ConvertToCode(text3, table, LineBreaks::kCrLf, &outcome.uncoded);
-  return outcome;
-}
-
-ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table,
-                           const std::optional<GameTable>& game) {
-  if (!game) return ConvertForm(text3, table);
-  ConvertOutcome outcome;
-  outcome.listing = ConvertToCode(text3, *game, LineBreaks::kCrLf, &outcome.uncoded);
+  outcome.listing = ConvertToCode(text3, encoding, LineBreaks::kCrLf, &outcome.uncoded);
   return outcome;
 }
 

@@ -40,13 +40,14 @@ bool IsRejectedInListing(char16_t ch);
 // the dialog text that names the file, the line and the problem (the tooltip
 // is then empty).
 struct LoadOutcome {
-  CharTable table;
+  // The encoding conversion goes through: that of the tables, or of a
+  // game's own table given with --tbl FILE, whose file the tooltip names then.
+  GameTable encoding;
   std::optional<std::u16string> error_message;
   std::u16string tables_tooltip;
-  // A game's own table, given with --tbl FILE: conversion goes through it
-  // instead of `table`, and the tooltip names its file.
-  std::optional<GameTable> game = std::nullopt;
 };
+// No encoding: what the form holds when none could be loaded.
+inline GameTable NoEncoding() { return GameTable(std::vector<GameCode>{}); }
 LoadOutcome LoadForm(const std::filesystem::path& dir);
 // The same for the folder the table search found, or the dialog text that
 // lists where it looked.
@@ -78,11 +79,7 @@ struct ConvertOutcome {
   std::u16string listing;
   std::vector<UncodedChar> uncoded;
 };
-ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table);
-// The same through the game's own table when there is one: every problem of
-// the text is marked where it stands in the listing.
-ConvertOutcome ConvertForm(std::u16string_view text3, const CharTable& table,
-                           const std::optional<GameTable>& game);
+ConvertOutcome ConvertForm(std::u16string_view text3, const GameTable& encoding);
 
 // A click on Command3: what the window shows afterwards.
 struct WriteOutcome {

@@ -126,15 +126,14 @@ std::optional<QString> Form1::Start(logic::LoadOutcome loaded) {
   text2_->setPlainText(QString());
   text3_->setPlainText(QString());
   text1_->setFocus();
-  table_ = std::move(loaded.table);
-  game_ = std::move(loaded.game);
+  encoding_ = std::move(loaded.encoding);
   label2_->setToolTip(FromCore(loaded.tables_tooltip));
   if (loaded.error_message) return FromCore(*loaded.error_message);
   return std::nullopt;
 }
 
 void Form1::ConvertToCode() {
-  const logic::ConvertOutcome outcome = logic::ConvertForm(CoreTextOf(*text3_), table_, game_);
+  const logic::ConvertOutcome outcome = logic::ConvertForm(CoreTextOf(*text3_), encoding_);
   text2_->ShowListing(outcome.listing, outcome.uncoded);
 }
 

@@ -68,8 +68,7 @@ class Form1 : public QWidget {
   QLineEdit* text1_ = nullptr;
   CodeBox* text2_ = nullptr;
   QPlainTextEdit* text3_ = nullptr;
-  CharTable table_;
-  std::optional<GameTable> game_;  // with --tbl
+  GameTable encoding_ = logic::NoEncoding();  // of the tables, or of --tbl FILE
 };
 
 }  // namespace binconv::window::qt

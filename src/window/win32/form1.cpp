@@ -340,8 +340,7 @@ bool Form1::Start(logic::LoadOutcome loaded) {
   SetWindowTextW(control(kText1), Wide(logic::kText1Start).c_str());
   SetWindowTextW(control(kText2), L"");
   SetWindowTextW(control(kText3), L"");
-  table_ = std::move(loaded.table);
-  game_ = std::move(loaded.game);
+  encoding_ = std::move(loaded.encoding);
   // The code box's caption names the tables' folder (or the .tbl) in its tooltip.
   std::wstring tip = Wide(loaded.tables_tooltip);
   TTTOOLINFOW tool{};
@@ -390,7 +389,7 @@ bool Form1::PreTranslate(const MSG& msg) {
 
 void Form1::ConvertToCode() {
   const logic::ConvertOutcome outcome =
-      logic::ConvertForm(logic::CoreTextFromBox(Core(GetText(control(kText3)))), table_, game_);
+      logic::ConvertForm(logic::CoreTextFromBox(Core(GetText(control(kText3)))), encoding_);
   uncoded_.Set(outcome.listing, outcome.uncoded);
   showing_listing_ = true;
   ReplaceTextUndoable(control(kText2), Wide(logic::BoxTextFromCore(outcome.listing, u"\r\n")));

@@ -84,8 +84,7 @@ class Form1 {
   bool showing_listing_ = false;
   logic::UncodedMarks uncoded_;
   std::u16string shown_;  // Text2 as the last highlighting saw it
-  CharTable table_;
-  std::optional<GameTable> game_;  // with --tbl
+  GameTable encoding_ = logic::NoEncoding();  // of the tables, or of --tbl FILE
 };
 
 // The box texts as they are, and set as one undoable edit.

@@ -3,6 +3,8 @@
 
 #include "window/logic/form_logic.h"
 
+#include "chartable/encoding.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -69,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Breaks, BoxBreaks,
 TEST_F(FormLogicTest, LoadsAndConverts) {
   LoadOutcome loaded = LoadForm(dir_);
   ASSERT_FALSE(loaded.error_message) << Utf8(*loaded.error_message);
-  const std::u16string listing = ConvertForm(u"あ\r\nい", loaded.table).listing;
+  const std::u16string listing = ConvertForm(u"あ\r\nい", loaded.encoding).listing;
   EXPECT_NE(listing.find(u"24\r\n"), std::u16string::npos) << Utf8(listing);
   // The code box's caption names the folder, as a user would find it.
   EXPECT_EQ(loaded.tables_tooltip, u"文字テーブル：" + DecodeUtf8(PathToUtf8(dir_)).value());
@@ -86,7 +88,7 @@ TEST_F(FormLogicTest, UncodedHexDigitsAreMarkedAndRefusedUntilEdited) {
   table.SetCell(0, 0, 5, u"か");
   table.SetCell(0, 0, 12, u"す");
   table.SetCell(0, 0, 9, u"こ");
-  const ConvertOutcome converted = ConvertForm(u"かす10こ\r\n2", table);
+  const ConvertOutcome converted = ConvertForm(u"かす10こ\r\n2", GameTableOf(table));
   EXPECT_EQ(Utf8(converted.listing), "05 0C 1 0 09 24\r\n2 ");
   UncodedMarks marks;
   marks.Set(converted.listing, converted.uncoded);
@@ -208,9 +210,8 @@ TEST_F(FormLogicTest, GameTblFromTheCommandLine) {
   const std::string_view args[] = {"-x", "--tbl", tbl};
   const LoadOutcome loaded = LoadForm(WindowArgsOf(args), TableSearchPlace{});
   ASSERT_FALSE(loaded.error_message) << Utf8(*loaded.error_message);
-  ASSERT_TRUE(loaded.game);
   EXPECT_EQ(Utf8(loaded.tables_tooltip), "ゲームのテーブル：" + tbl);
-  const ConvertOutcome converted = ConvertForm(u"あx\r\n<wait>", loaded.table, loaded.game);
+  const ConvertOutcome converted = ConvertForm(u"あx\r\n<wait>", loaded.encoding);
   EXPECT_EQ(Utf8(converted.listing), "82 A0 x 0A\r\nFE ？ ");
   ASSERT_EQ(converted.uncoded.size(), 2u);
   EXPECT_EQ(converted.uncoded[0].offset, 6u);
@@ -220,10 +221,8 @@ TEST_F(FormLogicTest, GameTblFromTheCommandLine) {
   place.current_dir = dir_;
   const LoadOutcome searched = LoadForm(WindowArgs{}, place);
   ASSERT_FALSE(searched.error_message);
-  EXPECT_FALSE(searched.game);
   EXPECT_TRUE(searched.tables_tooltip.starts_with(u"文字テーブル："));
-  EXPECT_EQ(ConvertForm(u"あ", searched.table, searched.game).listing,
-            ConvertForm(u"あ", searched.table).listing);
+  EXPECT_EQ(ConvertForm(u"あ", searched.encoding).listing, u"56 ");
 }
 
 struct ArgsCase {
@@ -269,7 +268,7 @@ TEST_P(GameTblFaults, EveryProblemWithFileAndLine) {
   if (!f.bytes.empty()) Put("bad.tbl", f.bytes);
   const LoadOutcome loaded = LoadGameTblForm(dir_ / "bad.tbl");
   ASSERT_TRUE(loaded.error_message);
-  EXPECT_FALSE(loaded.game);
+  EXPECT_TRUE(loaded.encoding.codes().empty());
   EXPECT_TRUE(loaded.tables_tooltip.empty());
   const std::u16string& text = *loaded.error_message;
   EXPECT_TRUE(text.starts_with(u"ゲームのテーブルを読み込めませんでした。\n")) << Utf8(text);
