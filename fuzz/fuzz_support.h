@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "chartable/char_table.h"
+#include "chartable/encoding.h"
 #include "chartable/load.h"
 #include "messages/messages.h"
 #include "runtime/file.h"
@@ -194,6 +195,12 @@ inline const CharTable& DefaultTables() {
     return std::move(loaded).value();
   }();
   return table;
+}
+
+// What the default tables compile into, once.
+inline const GameTable& DefaultEncoding() {
+  static const GameTable encoding = GameTableOf(DefaultTables());
+  return encoding;
 }
 
 }  // namespace binconv::fuzz

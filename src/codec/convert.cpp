@@ -93,7 +93,10 @@ void CodeConverter::Note(std::size_t length, const EncodeProblem& problem, char3
 
 void CodeConverter::PutMark(const EncodeProblem& problem, std::u16string& out) {
   // A line break stays a line break in the listing, where nothing would mark it.
-  const bool unmarked = problem.ch == 0 || problem.kind == ProblemCode::kNoLineBreakCode;
+  // A missing parameter tag or line-break code has no character to show;
+  // a character without a code is shown even when it is U+0000.
+  const bool unmarked =
+      problem.kind == ProblemCode::kNoParams || problem.kind == ProblemCode::kNoLineBreakCode;
   const char32_t shown = unmarked ? kProblemMark : problem.ch;
   char16_t units[2];
   char16_t* end = units;

@@ -64,24 +64,6 @@ Encoded Encode(GameEncoder& encoder, std::u16string_view text,
   return outcome;
 }
 
-bool EveryTagPairs(std::u16string_view text) {
-  bool in_tag = false;
-  std::size_t digits = 0;
-  for (const char16_t ch : text) {
-    const detail::Special mark = detail::ClassifySpecial(ch);
-    if (mark == detail::Special::kTagOpen) {
-      in_tag = true;
-      digits = 0;
-    } else if (mark == detail::Special::kTagClose) {
-      if (in_tag && digits % 2 != 0) return false;
-      in_tag = false;
-    } else if (in_tag && HexValue(ch) >= 0) {
-      ++digits;
-    }
-  }
-  return !in_tag || digits % 2 == 0;
-}
-
 char32_t CharAt(std::u16string_view text, std::size_t at) {
   const char16_t c = text[at];
   if (c >= 0xD800 && c <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&

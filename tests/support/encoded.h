@@ -17,16 +17,18 @@
 
 namespace binconv::test {
 
-// Whether every tag of `text` holds an even count of hex digits: a tag's
-// bytes are its own, so where one holds half a byte the encoder refuses the
-// text, though its digits would pair with the next tag's in a listing.
-bool EveryTagPairs(std::u16string_view text);
-
 // A problem of a tag's shape (unclosed, nested, empty, a ">" alone): at its
 // mark, which the listing keeps as typed.
 inline bool IsTagShape(ProblemCode kind) {
   return kind == ProblemCode::kUnclosedTag || kind == ProblemCode::kNestedTag ||
          kind == ProblemCode::kEmptyTag || kind == ProblemCode::kStrayTagClose;
+}
+
+// A problem inside a tag or of its shape: a listing keeps such a tag as
+// typed, for the writer to read, where the encoder refuses it.
+inline bool IsKeptAsTyped(ProblemCode kind) {
+  return IsTagShape(kind) || kind == ProblemCode::kNotHexInTag || kind == ProblemCode::kOddCount ||
+         kind == ProblemCode::kLineBreakInTag;
 }
 
 struct Encoded {
