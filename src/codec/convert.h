@@ -19,7 +19,6 @@
 
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
-#include "codec/detail/utf8_listing.h"
 #include "codec/encode.h"
 #include "codec/game_encode.h"
 #include "runtime/hex.h"
@@ -89,7 +88,7 @@ class CodeConverter {
   // character fails at FinishUtf8, which then appends nothing.
   bool FeedUtf8(std::string_view bytes, std::string& listing);
   bool FinishUtf8(std::string& listing);
-  Utf8Error utf8_error() const { return utf8_.error(); }
+  Utf8Error utf8_error() const { return input_.error(); }
 
   // Appends what is left in the listing to `sink` as the listing is made
   // (none: stop), each where it stands.
@@ -99,21 +98,26 @@ class CodeConverter {
   void clear_problems() { encoder_.clear_problems(); }
 
  private:
-  // Lists what the encoder settled in the current step.
-  void ListSettled(std::u16string& out);
-  void PutBytes(std::span<const std::uint8_t> bytes, std::u16string& out);
-  void PutMark(const EncodeProblem& problem, std::u16string& out);
-  void PutTyped(const ListingMark& mark, std::u16string& out);
-  void Note(std::size_t length, const EncodeProblem& problem, char32_t shown,
-            const std::u16string& out);
+  // Lists what the encoder settled in the current step, in UTF-16 or in
+  // UTF-8 (Text).
+  template <class Text>
+  void ListSettled(Text& out);
+  template <class Text>
+  void PutBytes(std::span<const std::uint8_t> bytes, Text& out);
+  template <class Text>
+  void PutUnits(std::u16string_view units, Text& out);
+  template <class Text>
+  void PutMark(const EncodeProblem& problem, Text& out);
+  template <class Text>
+  void PutTyped(const ListingMark& mark, Text& out);
+  void Note(std::size_t length, const EncodeProblem& problem, char32_t shown);
 
   GameEncoder encoder_;
   std::vector<std::uint8_t> bytes_;  // of the current step
   ListingMarks marks_;               // of the current step
   std::vector<UncodedChar>* uncoded_ = nullptr;
-  std::size_t listed_ = 0;     // listing units written before the current step
-  std::size_t out_start_ = 0;  // where the current step began in its `out`
-  detail::Utf8Listing utf8_;
+  std::size_t units_ = 0;  // UTF-16 units of the listing of the text so far
+  Utf8TextInput input_;
 };
 
 // The listing of a whole text; with `uncoded`, what is left in it is
