@@ -24,7 +24,7 @@
 #include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/listing.h"
 #include "messages/messages.h"
 #include "runtime/compare.h"
@@ -147,7 +147,7 @@ void EncodeWhole(benchmark::State& state, const Table& table, const std::u16stri
 }
 
 void BM_Encoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  EncodeWhole<GameEncoder>(state, DefaultEncoding(), Text(mix, megabytes));
+  EncodeWhole<Encoder>(state, DefaultEncoding(), Text(mix, megabytes));
 }
 
 // A game's own table of 7,000 codes that encodes the same text: the default
@@ -159,7 +159,7 @@ const GameTable& BigGameTable() {
 }
 
 void BM_GameEncoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  EncodeWhole<GameEncoder>(state, BigGameTable(), Text(mix, megabytes));
+  EncodeWhole<Encoder>(state, BigGameTable(), Text(mix, megabytes));
 }
 
 // The listing through the same .tbl.
@@ -196,11 +196,11 @@ void DecodeWhole(benchmark::State& state, const Table& table, const GameTable& g
 }
 
 void BM_Decoder(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  DecodeWhole<GameEncoder>(state, DefaultEncoding(), DefaultEncoding(), Text(mix, megabytes));
+  DecodeWhole<Encoder>(state, DefaultEncoding(), DefaultEncoding(), Text(mix, megabytes));
 }
 
 void BM_DecoderTbl(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
-  DecodeWhole<GameEncoder>(state, BigGameTable(), BigGameTable(), Text(mix, megabytes));
+  DecodeWhole<Encoder>(state, BigGameTable(), BigGameTable(), Text(mix, megabytes));
 }
 
 // The text as binconv-cli reads it, decoded in the tool's read size; items
@@ -257,7 +257,7 @@ class SpeedupReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     Compare("ConvertToCode", "ScanConvert");
     // A game's .tbl against the default tables on the same text.
-    Compare("GameEncoder", "Encoder");
+    Compare("Encoder", "Encoder");
     Compare("DecoderTbl", "Decoder");
   }
 
@@ -289,7 +289,7 @@ void RegisterAll() {
           ->Unit(benchmark::kMillisecond);
       benchmark::RegisterBenchmark(("Encoder" + suffix).c_str(), BM_Encoder, mix, mb)
           ->Unit(benchmark::kMillisecond);
-      benchmark::RegisterBenchmark(("GameEncoder" + suffix).c_str(), BM_GameEncoder, mix, mb)
+      benchmark::RegisterBenchmark(("Encoder" + suffix).c_str(), BM_GameEncoder, mix, mb)
           ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark((std::string("GameConvertToCode/") + mix.name + "/1MB").c_str(),

@@ -25,7 +25,7 @@
 #include "cli/io.h"
 #include "codec/convert.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/listing.h"
 #include "fuzz_support.h"
 #include "runtime/block_size.h"
@@ -203,7 +203,7 @@ void CheckEncode(const std::string& file, const std::vector<std::string_view>& r
                shown + "\nmessage  " + run.err + "expected " + message);
     return;
   }
-  GameEncoder whole(DefaultEncoding(), breaks);
+  Encoder whole(DefaultEncoding(), breaks);
   std::vector<std::uint8_t> bytes;
   whole.Feed(WithoutMark(decoded.value()), bytes);
   whole.Finish(bytes);

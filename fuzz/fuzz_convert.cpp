@@ -14,7 +14,7 @@
 #include "chartable/char_table.h"
 #include "codec/convert.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/listing.h"
 #include "codec/write.h"
 #include "fuzz_support.h"
@@ -89,7 +89,7 @@ void CheckAfterLongStart(std::u16string_view text, LineBreaks breaks,
   std::u16string filler_listing;
   converter.Feed(filler, filler_listing);
   std::u16string after;
-  GameEncoder encoder(DefaultEncoding(), breaks);
+  Encoder encoder(DefaultEncoding(), breaks);
   std::vector<std::uint8_t> filler_bytes;
   encoder.Feed(filler, filler_bytes);
   std::vector<std::uint8_t> bytes;

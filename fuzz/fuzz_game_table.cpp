@@ -14,7 +14,7 @@
 
 #include "chartable/tbl.h"
 #include "codec/decode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/convert.h"
 #include "fuzz_support.h"
 #include "support/encoded.h"
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // of the lengths the bytes give.
   const LineBreaks breaks = bytes.empty() || bytes[0] % 2 ? LineBreaks::kCrLf : LineBreaks::kAny;
   const test::Encoded plain = test::ReferenceGameEncode(table.value().codes(), got, breaks);
-  GameEncoder encoder(table.value(), breaks);
+  Encoder encoder(table.value(), breaks);
   std::size_t next = 0;
   const test::Encoded fed = test::Encode(encoder, got, [&] {
     return bytes.empty() ? got.size() : 1 + bytes[next++ % bytes.size()] % 5;

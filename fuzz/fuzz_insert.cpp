@@ -23,7 +23,7 @@
 #include "cli/cli.h"
 #include "cli/io.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "fuzz_cli_support.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       good = false;
       continue;
     }
-    GameEncoder encoder(DefaultEncoding(), LineBreaks::kAny);
+    Encoder encoder(DefaultEncoding(), LineBreaks::kAny);
     std::vector<std::uint8_t> bytes;
     const bool utf8 = encoder.FeedUtf8(*e.text, bytes) && encoder.FinishUtf8(bytes);
     if (!utf8 || !encoder.problems().empty() || bytes.size() > e.room) {

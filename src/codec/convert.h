@@ -20,7 +20,7 @@
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "runtime/hex.h"
 #include "runtime/problem.h"
 #include "runtime/utf8.h"
@@ -112,7 +112,7 @@ class CodeConverter {
   void PutTyped(const ListingMark& mark, Text& out);
   void Note(std::size_t length, const EncodeProblem& problem, char32_t shown);
 
-  GameEncoder encoder_;
+  Encoder encoder_;
   std::vector<std::uint8_t> bytes_;  // of the current step
   ListingMarks marks_;               // of the current step
   std::vector<UncodedChar>* uncoded_ = nullptr;

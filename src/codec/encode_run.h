@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/report.h"
 #include "codec/text_codec.h"
 #include "runtime/problem.h"
@@ -71,7 +71,7 @@ class EncodeRun {
 
   EncodeRunOptions options_;
   std::string file_;
-  GameEncoder encoder_;
+  Encoder encoder_;
   CoverageCounter coverage_;
   TextPlaceCounter places_;
   std::size_t problems_ = 0;

@@ -35,7 +35,7 @@ struct CoverageReport : EncodeCounts {
   MissingCount MissingOf(EncodeProblem::Kind kind) const;
 };
 
-// Counts what an encoder sees: hand counts() to GameEncoder::set_counts and each
+// Counts what an encoder sees: hand counts() to Encoder::set_counts and each
 // batch of its problems to AddProblems; memory grows only with the number of
 // distinct characters.
 class CoverageCounter {

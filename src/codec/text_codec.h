@@ -19,7 +19,7 @@
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "codec/decode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 
 namespace binconv {
 

@@ -7,7 +7,7 @@ Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchText
   using Kind = SearchTextFault::Kind;
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    GameEncoder encoder(encoding.game(), line_breaks);
+    Encoder encoder(encoding.game(), line_breaks);
     std::vector<std::uint8_t> bytes;
     if (!encoder.FeedUtf8(texts[i], bytes) || !encoder.FinishUtf8(bytes)) {
       return Unexpected(SearchTextFault{Kind::kBadUtf8, i});

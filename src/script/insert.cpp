@@ -43,7 +43,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     return;
   }
   const std::string& text = read.value();
-  GameEncoder encoder(input.encoding.game(), input.line_breaks);
+  Encoder encoder(input.encoding.game(), input.line_breaks);
   std::vector<std::uint8_t> bytes;
   if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
     Problem p = problem(ProblemCode::kBadUtf8);

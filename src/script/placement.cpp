@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "chartable/encoding.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/encode.h"
 #include "codec/listing.h"
 #include "runtime/utf16.h"
@@ -110,7 +110,7 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
 std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
                                            LineBreaks line_breaks, std::uint64_t room) {
   // Each unit's bytes are known from one encoding: a code, or a tag whole.
-  GameEncoder encoder(encoding.game(), line_breaks);
+  Encoder encoder(encoding.game(), line_breaks);
   std::vector<UnitOffset> offsets;
   encoder.set_offsets(&offsets);
   std::vector<std::uint8_t> bytes;

@@ -61,7 +61,7 @@ std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextC
                                            LineBreaks line_breaks, std::uint64_t room);
 
 // The character of `text` whose unit's bytes hold byte `byte` of its
-// encoding, from where the encoder said each unit went (GameEncoder::
+// encoding, from where the encoder said each unit went (Encoder::
 // set_offsets); nullopt when no unit's bytes begin at or before it.
 std::optional<TextPlace> PlaceOfByte(std::u16string_view text,
                                      std::span<const UnitOffset> offsets, std::size_t byte);

@@ -426,7 +426,7 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
                                       std::vector<Problem>& problems) {
   std::vector<std::uint8_t> bytes;
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
-  GameEncoder encoder(encoding.game(), line_breaks);
+  Encoder encoder(encoding.game(), line_breaks);
   encoder.set_offsets(&offsets);
   for (std::size_t k = 0; k < entry.lines.size(); ++k) {
     if (k != 0) encoder.Feed(joint, bytes);

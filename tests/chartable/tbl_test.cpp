@@ -12,7 +12,7 @@
 
 #include "chartable/check.h"
 #include "codec/decode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/text_codec.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -252,8 +252,8 @@ TEST(WriteTblTest, ReadsBackToATableThatEncodesAndDecodesTheSame) {
     if (end != nullptr) {
       EXPECT_EQ(end->bytes, end_again->bytes) << tbl;
     }
-    GameEncoder encoder(table, LineBreaks::kAny);
-    GameEncoder encoder_again(*again, LineBreaks::kAny);
+    Encoder encoder(table, LineBreaks::kAny);
+    Encoder encoder_again(*again, LineBreaks::kAny);
     Decoder decoder(table);
     Decoder decoder_again(*again);
     for (int i = 0; i < 10; ++i) {

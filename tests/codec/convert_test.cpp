@@ -9,7 +9,7 @@
 #include <string>
 
 #include "chartable/encoding.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "runtime/utf16.h"
 #include "runtime/utf8.h"
 #include "chartable/tbl.h"
@@ -214,7 +214,7 @@ TEST_P(ConvertDifferentialTest, MatchesProcedureAndChunking) {
     // offset in the unchanged listing.
     std::vector<UncodedChar> uncoded;
     ASSERT_TRUE(SameUnits(whole, ConvertToCode(text, table, line_breaks, &uncoded)));
-    GameEncoder encoder(table, line_breaks);
+    Encoder encoder(table, line_breaks);
     std::vector<std::uint8_t> bytes;
     encoder.Feed(text, bytes);
     encoder.Finish(bytes);
@@ -416,7 +416,7 @@ TEST(GameListingTest, WithoutItsMarksWritesTheEncodersBytes) {
     const std::string tbl = test::RandomGameTbl(rng, false);
     const GameTable table = ParseGameTable(tbl, "r.tbl").value();
     const LineBreaks line_breaks = round % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
-    GameEncoder encoder(table, line_breaks);
+    Encoder encoder(table, line_breaks);
     CodeConverter converter(table, line_breaks);
     for (int i = 0; i < 20; ++i) {
       const std::u16string text = test::RandomGameText(rng);

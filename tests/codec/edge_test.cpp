@@ -16,7 +16,7 @@
 #include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/listing.h"
 #include "runtime/block_size.h"
 #include "runtime/utf8.h"
@@ -121,8 +121,8 @@ TEST_P(EdgeTest, EveryPathMatchesTheReferenceAroundEveryEdge) {
   const std::u16string lead(kLead, kFiller);
   const std::string lead8 = EncodeUtf8(lead);
   const GameTable encoding = GameTableOf(table);
-  GameEncoder e8(encoding, breaks);
-  GameEncoder e16(encoding, breaks);
+  Encoder e8(encoding, breaks);
+  Encoder e16(encoding, breaks);
   CodeConverter c8(encoding, breaks);
   CodeConverter c16(encoding, breaks);
   {
@@ -159,7 +159,7 @@ TEST_P(EdgeTest, EveryPathMatchesTheReferenceAroundEveryEdge) {
       ASSERT_TRUE(e8.FinishUtf8(out8));
       for (const std::u16string& piece : Pieces(text, cut)) e16.Feed(piece, out16);
       e16.Finish(out16);
-      for (GameEncoder* e : {&e8, &e16}) {
+      for (Encoder* e : {&e8, &e16}) {
         EXPECT_EQ(bytes.has_value(), e->problems().empty());
         e->clear_problems();
       }

@@ -2,7 +2,7 @@
 
 #include "chartable/encoding.h"
 #include "codec/convert.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/listing.h"
 
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<EncodeCase>& p) { return std::string(p.param.name); });
 
 TEST(EncoderTest, NextTextStartsAfresh) {
-  GameEncoder encoder(GameTableOf(MakeTable()));
+  Encoder encoder(GameTableOf(MakeTable()));
   std::vector<std::uint8_t> bytes;
   encoder.Feed(u"<1\u304B", bytes);
   encoder.Finish(bytes);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "chartable/encoding.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "support/bytes.h"
 
 namespace binconv {
@@ -30,7 +30,7 @@ struct EncodeOutcome {
 EncodeOutcome EncodeWithReport(std::u16string_view text, const GameTable& table,
                                LineBreaks line_breaks) {
   EncodeOutcome outcome;
-  GameEncoder encoder(table, line_breaks);
+  Encoder encoder(table, line_breaks);
   CoverageCounter coverage;
   encoder.set_counts(&coverage.counts());
   for (std::size_t at = 0, step = 1; at < text.size(); at += step, step = step % 5 + 1) {

@@ -8,7 +8,7 @@
 
 #include "chartable/encoding.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/listing.h"
 #include "support/encoded.h"
 
@@ -23,7 +23,7 @@ std::size_t IndexOf(std::u16string_view text, const TextPlace& place) {
 }
 
 std::size_t EncodedSize(const CharTable& table, LineBreaks breaks, std::u16string_view text) {
-  GameEncoder encoder(GameTableOf(table), breaks);
+  Encoder encoder(GameTableOf(table), breaks);
   std::vector<std::uint8_t> bytes;
   encoder.Feed(text, bytes);
   encoder.Finish(bytes);
@@ -50,7 +50,7 @@ TEST(FirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
     const std::size_t length = rng() % 30;
     for (std::size_t i = 0; i < length; ++i) text += pool[rng() % std::size(pool)];
     const LineBreaks breaks = round % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
-    GameEncoder check(GameTableOf(table), breaks);
+    Encoder check(GameTableOf(table), breaks);
     std::vector<std::uint8_t> all;
     check.Feed(text, all);
     check.Finish(all);

@@ -13,7 +13,7 @@
 
 #include "chartable/encoding.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "codec/text_codec.h"
 #include "chartable/tbl.h"
 #include "runtime/crc32.h"
@@ -30,7 +30,7 @@ namespace {
 using test::DefaultTables;
 
 std::vector<std::uint8_t> CodeOf(std::u16string_view ch) {
-  GameEncoder encoder(GameTableOf(DefaultTables()));
+  Encoder encoder(GameTableOf(DefaultTables()));
   std::vector<std::uint8_t> bytes;
   encoder.Feed(ch, bytes);
   encoder.Finish(bytes);

@@ -36,7 +36,7 @@ std::string Encoded::Describe() const {
 
 namespace {
 
-Encoded FeedAll(GameEncoder& encoder, std::u16string_view text,
+Encoded FeedAll(Encoder& encoder, std::u16string_view text,
                 const std::function<std::size_t()>& next_size) {
   Encoded outcome;
   while (!text.empty()) {
@@ -53,11 +53,11 @@ Encoded FeedAll(GameEncoder& encoder, std::u16string_view text,
 
 Encoded Encode(const GameTable& table, LineBreaks line_breaks, std::u16string_view text,
                const std::function<std::size_t()>& next_size) {
-  GameEncoder encoder(table, line_breaks);
+  Encoder encoder(table, line_breaks);
   return FeedAll(encoder, text, next_size);
 }
 
-Encoded Encode(GameEncoder& encoder, std::u16string_view text,
+Encoded Encode(Encoder& encoder, std::u16string_view text,
                const std::function<std::size_t()>& next_size) {
   Encoded outcome = FeedAll(encoder, text, next_size);
   encoder.clear_problems();

@@ -13,7 +13,7 @@
 #include "codec/convert.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 
 namespace binconv::test {
 
@@ -47,7 +47,7 @@ Encoded Encode(const GameTable& table, LineBreaks line_breaks, std::u16string_vi
 
 // The same through a game's table, with `encoder` (its problems then
 // cleared, so that it is ready for the next text).
-Encoded Encode(GameEncoder& encoder, std::u16string_view text,
+Encoded Encode(Encoder& encoder, std::u16string_view text,
                const std::function<std::size_t()>& next_size = {});
 
 // The bytes the writer makes of a listing once the marks of its problems are

@@ -8,7 +8,7 @@
 
 #include "chartable/encoding.h"
 #include "codec/encode.h"
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 #include "support/files.h"
 
 namespace binconv::test {
@@ -163,7 +163,7 @@ ScriptGameFiles MakeScriptGame(const ScriptGameSpec& def, unsigned seed) {
   std::vector<std::uint8_t> interesting = {kLineBreakByte, kSpaceByte};
   for (int page = 1; page < kPages; ++page) interesting.push_back(kLeadBytes[page]);
   for (const char16_t* mark : {u";", u"@", u"#", u"<", u">"}) {
-    GameEncoder encoder(GameTableOf(DefaultTables()));
+    Encoder encoder(GameTableOf(DefaultTables()));
     std::vector<std::uint8_t> bytes;
     encoder.Feed(mark, bytes);
     encoder.Finish(bytes);

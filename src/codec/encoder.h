@@ -1,8 +1,9 @@
 #pragma once
-// Text to bytes through a game's own table (a .tbl), the inverse of
-// Decoder where the table has one code per text: a tag is a label or
-// hex bytes, elsewhere the longest text of the table wins, and a line break
-// is a line-break code (its text and the break, or a *HEX alone).
+// Text to bytes through a game's encoding (a .tbl, or the two table files
+// compiled into the same model), the inverse of Decoder where the table has
+// one code per text: a tag is a label or hex bytes, elsewhere the longest
+// text of the table wins, and a line break is a line-break code (its text
+// and the break, or a *HEX alone).
 
 #include <cstddef>
 #include <cstdint>
@@ -62,9 +63,9 @@ struct ListingMarks {
 // Streaming: feed the text in chunks split anywhere and get the bytes of the
 // whole text. A character no text covers writes nothing and is a problem
 // (kNoCode), so the bytes are always those of the text without it.
-class GameEncoder {
+class Encoder {
  public:
-  explicit GameEncoder(GameTable table, LineBreaks line_breaks = LineBreaks::kCrLf);
+  explicit Encoder(GameTable table, LineBreaks line_breaks = LineBreaks::kCrLf);
 
   void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
   // Ends the text (a tag left open is closed); ready for a new text then.

@@ -1,4 +1,4 @@
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ TEST_P(GameEncodeTest, BytesAtEverySplitAndAsTheReference) {
   const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
   const std::string expected = test::Encoded{c.bytes, c.problems}.Describe();
   EXPECT_EQ(expected, test::ReferenceGameEncode(table.codes(), c.text, c.line_breaks).Describe());
-  GameEncoder encoder(table, c.line_breaks);
+  Encoder encoder(table, c.line_breaks);
   for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
     bool first = true;
     const auto two = [&] { return std::exchange(first, false) ? cut : c.text.size(); };
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
 std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t>> OffsetsOf(
     const GameTable& table, std::u16string_view text, LineBreaks line_breaks,
     std::size_t piece) {
-  GameEncoder encoder(table, line_breaks);
+  Encoder encoder(table, line_breaks);
   std::vector<UnitOffset> offsets;
   encoder.set_offsets(&offsets);
   std::vector<std::uint8_t> out;
@@ -171,7 +171,7 @@ TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
     const std::string tbl = test::RandomGameTbl(rng, false);
     const GameTable table = ParseGameTable(tbl, "r.tbl").value();
     const LineBreaks line_breaks = round % 2 == 0 ? LineBreaks::kAny : LineBreaks::kCrLf;
-    GameEncoder encoder(table, line_breaks);
+    Encoder encoder(table, line_breaks);
     for (int i = 0; i < 20; ++i) {
       const std::u16string text = test::RandomGameText(rng);
       ASSERT_EQ(test::ReferenceGameEncode(table.codes(), text, line_breaks).Describe(),
@@ -212,7 +212,7 @@ TEST(GameEncodeRoundTripTest, TextsOfTheTableComeBack) {
         pieces.push_back(piece);
       }
     }
-    GameEncoder encoder(table, LineBreaks::kAny);
+    Encoder encoder(table, LineBreaks::kAny);
     Decoder decoder(table, DecodeOptions{.line_break = u"\n", .utf8_file = false});
     for (int i = 0; i < 10 && !pieces.empty(); ++i) {
       std::u16string text;

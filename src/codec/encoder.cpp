@@ -1,4 +1,4 @@
-#include "codec/game_encode.h"
+#include "codec/encoder.h"
 
 #include <bit>
 #include <cstring>
@@ -21,12 +21,12 @@ constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
 
 }  // namespace
 
-GameEncoder::GameEncoder(GameTable table, LineBreaks line_breaks)
+Encoder::Encoder(GameTable table, LineBreaks line_breaks)
     : table_(std::move(table)), index_(table_.text_index()), line_breaks_(line_breaks) {
   if (const auto code = index_.break_code()) break_ = index_.FastCodeOf(*code);
 }
 
-void GameEncoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
+void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
   out_ = &out;
   const char16_t* p = chunk.data();
   const char16_t* const end = p + chunk.size();
@@ -72,7 +72,7 @@ const char16_t* TakeCodes(const char16_t* p, const char16_t* last,
 
 }  // namespace
 
-const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const end,
+const char16_t* Encoder::RunFast(const char16_t* p, const char16_t* const end,
                                      std::vector<std::uint8_t>& out) {
   using Fast = GameTextIndex::Fast;
   const GameTextIndex::FastTables tables = index_.fast_tables();
@@ -133,7 +133,7 @@ const char16_t* GameEncoder::RunFast(const char16_t* p, const char16_t* const en
   return p;
 }
 
-GameEncoder::Step GameEncoder::SlowStep(GameTextIndex::FastUnit unit, const char16_t* p,
+Encoder::Step Encoder::SlowStep(GameTextIndex::FastUnit unit, const char16_t* p,
                                         const char16_t* end) {
   switch (unit.fast) {
     case GameTextIndex::Fast::kCode:
@@ -149,7 +149,7 @@ GameEncoder::Step GameEncoder::SlowStep(GameTextIndex::FastUnit unit, const char
   }
 }
 
-GameEncoder::Step GameEncoder::PairStep(const char16_t* p, const char16_t* end) const {
+Encoder::Step Encoder::PairStep(const char16_t* p, const char16_t* end) const {
   if (end - p < 2 || !InRun(index_.FastOf(p[1]).fast)) return {};
   if (const GameTextIndex::FastCode* pair = index_.PairCode(p[0], p[1])) {
     if (pair->count == 0) return {};
@@ -163,7 +163,7 @@ GameEncoder::Step GameEncoder::PairStep(const char16_t* p, const char16_t* end) 
   return {1, index_.FastCodeOf(*index_.CodeOfText({&unit, 1}))};
 }
 
-GameEncoder::Step GameEncoder::LongerStep(const char16_t* p, const char16_t* end) {
+Encoder::Step Encoder::LongerStep(const char16_t* p, const char16_t* end) {
   // The plain way's match: the longest text from here, read when all the
   // units it may take are here and none is a line break or a tag.
   const std::size_t longest = index_.LongestFrom(*p);
@@ -182,7 +182,7 @@ GameEncoder::Step GameEncoder::LongerStep(const char16_t* p, const char16_t* end
   return PairStep(p, end);
 }
 
-GameEncoder::Step GameEncoder::BreakStep(const char16_t* p, const char16_t* end) const {
+Encoder::Step Encoder::BreakStep(const char16_t* p, const char16_t* end) const {
   if (break_.count == 0 || end - p < 2) return {};  // a CR waits for what follows
   const bool crlf = p[0] == u'\r' && p[1] == u'\n';
   const bool any = line_breaks_ == LineBreaks::kAny;
@@ -190,7 +190,7 @@ GameEncoder::Step GameEncoder::BreakStep(const char16_t* p, const char16_t* end)
   return {crlf ? std::size_t{2} : std::size_t{1}, break_};
 }
 
-void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
+void Encoder::Finish(std::vector<std::uint8_t>& out) {
   out_ = &out;
   if (pending_cr_) Take({u'\r', cr_place_}, out);
   if (tags_.open()) {
@@ -205,13 +205,13 @@ void GameEncoder::Finish(std::vector<std::uint8_t>& out) {
   last_unit_ = 0;
 }
 
-bool GameEncoder::FeedUtf8(std::string_view bytes, std::vector<std::uint8_t>& out) {
+bool Encoder::FeedUtf8(std::string_view bytes, std::vector<std::uint8_t>& out) {
   return input_.Take(
       bytes, [](std::string_view) { return Utf8TextInput::kRunClosed; },
       [&](std::u16string_view text) { Feed(text, out); });
 }
 
-bool GameEncoder::FinishUtf8(std::vector<std::uint8_t>& out) {
+bool Encoder::FinishUtf8(std::vector<std::uint8_t>& out) {
   const bool good = input_.Finish();
   Finish(out);
   return good;
@@ -219,7 +219,7 @@ bool GameEncoder::FinishUtf8(std::vector<std::uint8_t>& out) {
 
 // Line breaks are settled here, as LineBreaks says, before anything else
 // sees the units.
-void GameEncoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
+void Encoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   if (ch == u'\n' && after_cr_) {
     // The LF of a CR LF: its place is on the CR's line, which has ended.
     after_cr_ = false;
@@ -249,7 +249,7 @@ void GameEncoder::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   Take({is_break ? kBreak : ch, here}, out);
 }
 
-void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
+void Encoder::Take(Token token, std::vector<std::uint8_t>& out) {
   if (tags_.open()) {
     TakeInTag(token, out);
     return;
@@ -283,7 +283,7 @@ void GameEncoder::Take(Token token, std::vector<std::uint8_t>& out) {
   WriteRun(false, out);
 }
 
-void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
+void Encoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   const char32_t unit = token.unit;
   const auto ch = static_cast<char16_t>(unit);
   const TextPlace place = token.place;
@@ -331,7 +331,7 @@ void GameEncoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   }
 }
 
-void GameEncoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
+void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
                            std::vector<std::uint8_t>& out) {
   // A listing copies a tag left open as it is, as the writer will read it.
   const bool may_label = !tag_nested_ && tag_text_.size() <= index_.longest_label() &&
@@ -356,27 +356,27 @@ void GameEncoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
   tag_nibble_ = -1;
 }
 
-void GameEncoder::TakeParams() {
+void Encoder::TakeParams() {
   if (!params_place_) return;
   const bool fits = tag_bad_.empty() && tag_nibble_ < 0 && tag_bytes_.size() == params_due_;
   if (!fits) MissParams();
   params_place_.reset();
 }
 
-void GameEncoder::ListTypedTag(bool closed, std::vector<std::uint8_t>& out) {
+void Encoder::ListTypedTag(bool closed, std::vector<std::uint8_t>& out) {
   TakeParams();
   if (closed) tag_typed_ += u' ';
   PushTyped(tag_typed_, tag_problems_, out.size());
 }
 
-void GameEncoder::PushTyped(std::u16string_view text, std::size_t problem, std::size_t byte) {
+void Encoder::PushTyped(std::u16string_view text, std::size_t problem, std::size_t byte) {
   const std::size_t first = listing_->typed.size();
   listing_->typed += text;
   listing_->marks.push_back(
       {ListingMark::Kind::kTyped, byte, first, listing_->typed.size(), problem});
 }
 
-void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
+void Encoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   problems_.insert(problems_.end(), tag_bad_.begin(), tag_bad_.end());
   if (tag_nibble_ >= 0) Report(ProblemCode::kOddCount, tag_place_, 0);
   TakeParams();
@@ -387,14 +387,14 @@ void GameEncoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   out.insert(out.end(), tag_bytes_.begin(), tag_bytes_.end());
 }
 
-bool GameEncoder::FrontFinal() const {
+bool Encoder::FrontFinal() const {
   const char32_t front = run_[run_start_].unit;
   // A pair's low unit must be in sight when its high unit has no code.
   const std::size_t high = IsHighSurrogate(static_cast<char16_t>(front)) ? 2 : 1;
   return run_.size() - run_start_ >= std::max(index_.LongestFrom(front), high);
 }
 
-void GameEncoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
+void Encoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
   while (run_start_ < run_.size() && (at_end || FrontFinal())) WriteFront(out);
   if (run_start_ == run_.size()) {
     run_.clear();
@@ -405,7 +405,7 @@ void GameEncoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
   }
 }
 
-void GameEncoder::WriteFront(std::vector<std::uint8_t>& out) {
+void Encoder::WriteFront(std::vector<std::uint8_t>& out) {
   if (params_place_) MissParams();
   const Token front = run_[run_start_];
   const std::size_t left = run_.size() - run_start_;
@@ -441,7 +441,7 @@ void GameEncoder::WriteFront(std::vector<std::uint8_t>& out) {
   Report(ProblemCode::kNoCode, front.place, ch);
 }
 
-void GameEncoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<std::uint8_t>& out) {
+void Encoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<std::uint8_t>& out) {
   const GameCode& code = table_.codes()[index];
   if (offsets_ != nullptr) offsets_->push_back({place, out.size(), problems_.size()});
   if (counts_ != nullptr) Count(code);
@@ -455,7 +455,7 @@ void GameEncoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<st
   }
 }
 
-void GameEncoder::Count(const GameCode& code) {
+void Encoder::Count(const GameCode& code) {
   if (code.kind == GameCodeKind::kLineBreak) {
     ++counts_->line_breaks;
   } else if (code.text.size() == 1 && detail::ClassifySpecial(code.text[0]) == Special::kSpace) {
@@ -465,19 +465,19 @@ void GameEncoder::Count(const GameCode& code) {
   }
 }
 
-void GameEncoder::MissParams() {
+void Encoder::MissParams() {
   Report(ProblemCode::kNoParams, *params_place_, 0);
   params_place_.reset();
 }
 
-void GameEncoder::Report(ProblemCode kind, TextPlace place, char32_t ch) {
+void Encoder::Report(ProblemCode kind, TextPlace place, char32_t ch) {
   if (listing_ != nullptr) {
     listing_->marks.push_back({ListingMark::Kind::kProblem, out_->size(), problems_.size()});
   }
   problems_.push_back({kind, place.line, place.column, ch});
 }
 
-void GameEncoder::Report(std::optional<detail::TagProblem> found) {
+void Encoder::Report(std::optional<detail::TagProblem> found) {
   if (found) Report(found->kind, found->place, found->ch);
 }
 
