@@ -153,6 +153,27 @@ std::string_view KeyOf(const Problem& p) {
         default:
           return "kPointerUnmapped";
       }
+    case ProblemCode::kBadFormatWord:
+      switch (p.detail) {
+        case ProblemDetail::kFormatNoType:
+          return "kBadFormatWord.no_type";
+        case ProblemDetail::kFormatUnknownType:
+          return "kBadFormatWord.unknown_type";
+        case ProblemDetail::kFormatBadNumber:
+          return "kBadFormatWord.bad_number";
+        case ProblemDetail::kFormatBadValue:
+          return "kBadFormatWord.bad_value";
+        case ProblemDetail::kFormatRepeated:
+          return "kBadFormatWord.repeated";
+        case ProblemDetail::kFormatRelativeWith:
+          return "kBadFormatWord.relative_with";
+        case ProblemDetail::kFormatBadRange:
+          return "kBadFormatWord.bad_range";
+        default:
+          return "kBadFormatWord";
+      }
+    case ProblemCode::kPlaceTooLong:
+      return p.detail == ProblemDetail::kNone ? "kPlaceTooLong" : "kPlaceTooLong.located";
     case ProblemCode::kPointerOutside:
       return p.at >= p.game_size ? "kPointerOutside.past_end" : "kPointerOutside";
     case ProblemCode::kCantPoint:
@@ -208,6 +229,15 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "over_bytes") return CountBytes(language, p.bytes - p.room);
     if (name == "room_bytes") return CountBytes(language, p.room);
     if (name == "size_bytes") return CountBytes(language, p.bytes);
+    if (name == "other_number_bytes") return CountBytes(language, p.other_number);
+    if (name == "number_crc") return HexNumber(p.number, 8);
+    if (name == "other_number_crc") return HexNumber(p.other_number, 8);
+    if (name == "byte_digits") return HexText(p.byte, 2);
+    if (name == "files_lines") {
+      std::string lines;
+      for (const std::string& file : p.files) lines += "\n  " + file;
+      return lines;
+    }
     return std::nullopt;
   };
 }
@@ -229,69 +259,6 @@ std::string Describe(Language language, const Problem& p) {
   std::string text = where + Message(language, p);
   if (p.plan_line != 0) text += Format(language, "Problem.plan_line", ValuesOf(language, p));
   return text;
-}
-
-// Table files.
-
-std::string_view KeyOf(const TableError& error) {
-  switch (error.code) {
-    case TableErrorCode::kCannotOpen:
-      return "TableError.kCannotOpen";
-    case TableErrorCode::kTooFewFields:
-      return "TableError.kTooFewFields";
-    case TableErrorCode::kTooManyDataLines:
-      return "TableError.kTooManyDataLines";
-    case TableErrorCode::kInvalidUtf8:
-      // Why the file was taken for UTF-8: its mark, or the valid text before.
-      return error.encoding == TextEncoding::kUtf8Bom ? "TableError.kInvalidUtf8.bom"
-                                                      : "TableError.kInvalidUtf8";
-  }
-  return {};
-}
-
-Values ValuesOf(Language language, const TableError& error) {
-  return [language, &error](std::string_view name) -> std::optional<std::string> {
-    if (name == "file") return error.file;
-    if (name == "line") return Decimal(error.line);
-    if (name == "column") return Decimal(error.column);
-    if (name == "fields") return Decimal(error.fields);
-    if (name == "limit") return Decimal(error.limit);
-    if (name == "min") return Decimal(kMinFields);
-    if (name == "reason") {
-      return IoReason(language,
-                      IoError{error.io_code, error.file, error.system_error, error.reason});
-    }
-    return std::nullopt;
-  };
-}
-
-std::string Message(Language language, const TableError& error) {
-  return Format(language, KeyOf(error), ValuesOf(language, error));
-}
-
-std::u16string MessageUtf16(Language language, const TableError& error) {
-  return FormatUtf16(language, KeyOf(error), ValuesOf(language, error));
-}
-
-Values ValuesOf(Language, const TableFolderError& error) {
-  return [&error](std::string_view name) -> std::optional<std::string> {
-    if (name == "file") return std::string(kMainTableFile);
-    if (name == "folders") {
-      std::string folders;
-      for (const std::filesystem::path& folder : error.tried)
-        folders += "\n  " + PathToUtf8(folder);
-      return folders;
-    }
-    return std::nullopt;
-  };
-}
-
-std::string Message(Language language, const TableFolderError& error) {
-  return Format(language, "TableFolderError.kNotFound", ValuesOf(language, error));
-}
-
-std::u16string MessageUtf16(Language language, const TableFolderError& error) {
-  return FormatUtf16(language, "TableFolderError.kNotFound", ValuesOf(language, error));
 }
 
 // Files.
@@ -399,15 +366,6 @@ std::string Message(Language language, const IoError& error) {
 
 namespace {
 
-constexpr std::string_view kFormatWordKeys[] = {
-    "FormatWordErrorCode.kNoType",      "FormatWordErrorCode.kUnknownType",
-    "FormatWordErrorCode.kUnknownWord", "FormatWordErrorCode.kBadNumber",
-    "FormatWordErrorCode.kBadValue",    "FormatWordErrorCode.kRepeated",
-    "FormatWordErrorCode.kRelativeWith", "FormatWordErrorCode.kBadRange",
-};
-static_assert(std::size(kFormatWordKeys) ==
-              static_cast<std::size_t>(FormatWordErrorCode::kBadRange) + 1);
-
 constexpr std::string_view kMapErrorKeys[] = {
     "PointerMapErrorCode.kBelowHeader",   "PointerMapErrorCode.kDoesNotFit",
     "PointerMapErrorCode.kNotMappedBack", "PointerMapErrorCode.kNotAnAddress",
@@ -423,10 +381,6 @@ std::string_view KeyIn(std::span<const std::string_view> keys, std::size_t n) {
 
 }  // namespace
 
-std::string Message(Language language, FormatWordErrorCode code) {
-  return std::string(TextOf(language, KeyIn(kFormatWordKeys, static_cast<std::size_t>(code))));
-}
-
 std::string Message(Language language, PointerMapErrorCode code) {
   return std::string(TextOf(language, KeyIn(kMapErrorKeys, static_cast<std::size_t>(code))));
 }
@@ -441,54 +395,10 @@ std::string Message(Language language, const UnreachableTarget& target, std::str
                 });
 }
 
-std::string Message(Language language, const TooManyStrings&, std::string_view game,
-                    const StringRunOptions& options) {
-  return Format(language, options.end ? "TooManyStrings.end_given" : "TooManyStrings",
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "game") return std::string(game);
-                  if (name == "count") return Decimal(kMostStrings);
-                  if (name == "min") return Decimal(options.min_chars);
-                  if (name == "end" && options.end) return HexText(*options.end, 2);
-                  return std::nullopt;
-                });
-}
-
-std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
-                           std::uint64_t end, std::uint64_t size) {
-  return Format(language, "PlacementErrorCode.kPastEnd",
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "game") return std::string(game);
-                  if (name == "offset") return HexNumber(offset);
-                  if (name == "end") return HexNumber(end);
-                  if (name == "size_bytes") return CountBytes(language, size);
-                  return std::nullopt;
-                });
-}
-
-std::string TooLongMessage(Language language, std::uint64_t bytes, std::uint64_t room) {
-  return Format(language, "PlacementErrorCode.kTooLong",
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "over_bytes") return CountBytes(language, bytes - room);
-                  if (name == "room_bytes") return CountBytes(language, room);
-                  if (name == "size_bytes") return CountBytes(language, bytes);
-                  return std::nullopt;
-                });
-}
-
-std::string FirstPastRoomMessage(Language language, std::string_view what, char32_t ch,
-                                 std::uint64_t pair) {
-  return Format(language, "PlacementErrorCode.kTooLong." + std::string(what),
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "ch") return DescribeChar(ch);
-                  if (name == "pair") return Decimal(pair);
-                  return std::nullopt;
-                });
-}
-
 std::string UnchangedMessage(Language language, std::string_view game) {
-  return Format(language, "PlacementErrorCode.unchanged",
+  return Format(language, "Problem.unchanged",
                 [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "game") return std::string(game);
+                  if (name == "file") return std::string(game);
                   return std::nullopt;
                 });
 }

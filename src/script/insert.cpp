@@ -114,7 +114,7 @@ std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::uint64_t 
       // Rejected: its text is not even read.
       Problem p{ProblemCode::kRoomPastEnd, input.plan_name, entry.line};
       p.end = error->end;
-      p.game_size = error->limit;
+      p.game_size = error->game_size;
       problems.push_back(std::move(p));
       continue;
     }
@@ -493,19 +493,19 @@ bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
          result.size == game_size;
 }
 
-Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
-    PatchFormat format, FileReader& original, std::span<const GameWrite> writes,
-    std::uint64_t size, std::function<void(std::uint64_t)> progress) {
+Result<std::vector<std::uint8_t>, PatchFileError> MakeInsertPatch(
+    PatchFormat format, FileReader& original, std::span<const GameWrite> writes, std::uint64_t size,
+    std::function<void(std::uint64_t)> progress) {
   // The result is the original read with the writes laid over it.
   const std::vector<FilePatch> patches = PatchesOf(writes);
   if (size < original.size() || !FilePatchesFit(size, patches)) {
-    return Unexpected(InsertPatchError(GameChangedSinceRead{}));
+    return Unexpected(PatchFileError(Problem{ProblemCode::kChangedSinceRead}));
   }
   FileInput from(original);
   FileInput to(original, patches, size);
   ProgressInput result(to, std::move(progress));
   auto made = MakeVerifiedPatchFrom(format, from, result);
-  if (!made) return Unexpected(InsertPatchError(made.error()));
+  if (!made) return Unexpected(made.error());
   return std::move(made).value();
 }
 

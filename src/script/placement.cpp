@@ -83,17 +83,24 @@ std::optional<TextPlace> PlaceOfByte(std::u16string_view text,
   return PlaceOfUnit(text, unit);
 }
 
-std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
-                                             std::uint64_t file_size) {
+std::optional<Problem> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                      std::uint64_t file_size) {
   const std::uint64_t length = place.room.value_or(bytes);
   if (place.offset > file_size || length > file_size - place.offset) {
     // Past 2^64 the end is shown as the largest value; no file gets that big.
     const std::uint64_t end =
         length > UINT64_MAX - place.offset ? UINT64_MAX : place.offset + length;
-    return PlacementError{PlacementErrorCode::kPastEnd, end, file_size};
+    Problem problem{ProblemCode::kPlacePastEnd};
+    problem.at = place.offset;
+    problem.end = end;
+    problem.game_size = file_size;
+    return problem;
   }
   if (place.room && bytes > *place.room) {
-    return PlacementError{PlacementErrorCode::kTooLong, bytes, *place.room};
+    Problem problem{ProblemCode::kPlaceTooLong};
+    problem.bytes = bytes;
+    problem.room = *place.room;
+    return problem;
   }
   return std::nullopt;
 }
@@ -128,9 +135,9 @@ std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uin
     ListingParser parser;
     bytes.clear();
     parser.Feed(listing.substr(0, k), bytes);
-    const std::optional<ListingError> error = parser.Finish();
+    const std::optional<Problem> error = parser.Finish();
     return 2 * static_cast<std::uint64_t>(bytes.size()) +
-           (error && error->code == ListingErrorCode::kOddCount ? 1 : 0);
+           (error && error->code == ProblemCode::kListingOddCount ? 1 : 0);
   };
   if (digits(listing.size()) <= 2 * room) return std::nullopt;
   const std::size_t k =

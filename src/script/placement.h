@@ -15,6 +15,7 @@
 #include "codec/convert.h"
 #include "codec/text_codec.h"
 #include "runtime/file.h"
+#include "runtime/problem.h"
 
 namespace binconv {
 
@@ -24,22 +25,11 @@ struct Placement {
   std::optional<std::uint8_t> fill;   // none: the rest of the room keeps its bytes
 };
 
-enum class PlacementErrorCode {
-  kPastEnd,  // the room (or, without one, the bytes) reaches past the end of the file
-  kTooLong,  // the bytes are longer than the room
-};
-
-struct PlacementError {
-  PlacementErrorCode code;
-  std::uint64_t end = 0;    // kPastEnd: where the range ends; kTooLong: the bytes' count
-  std::uint64_t limit = 0;  // kPastEnd: the file's size; kTooLong: the room
-};
-
-// Whether `bytes` bytes may go to `place` in a file of `file_size` bytes.
-// A room that doesn't lie inside the file is reported before a text too
-// long for it.
-std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
-                                             std::uint64_t file_size);
+// Whether `bytes` bytes may go to `place` in a file of `file_size` bytes:
+// kPlacePastEnd when the room (or, without one, the bytes) reaches past the
+// end of the file, which is reported before kPlaceTooLong.
+std::optional<Problem> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                      std::uint64_t file_size);
 
 // The patch that puts `bytes` at the place and, when a room and a fill are
 // both given, the fill byte over the rest of the room: a run, never held in

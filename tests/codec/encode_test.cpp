@@ -181,7 +181,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
         << context();
 
     const std::u16string listing = ConvertToCode(text, table, line_breaks);
-    const Result<std::vector<std::uint8_t>, ListingError> parsed = ParseListing(listing);
+    const Result<std::vector<std::uint8_t>, Problem> parsed = ParseListing(listing);
 
     // Problems that leave only digits and separators in the listing keep the
     // two paths in step: same bytes, same odd count.
@@ -192,7 +192,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
         ASSERT_EQ(Describe(parsed.value(), false, {}), Describe(whole.bytes, false, {}))
             << context() << " listing " << Hex(listing);
       } else {
-        ASSERT_EQ(ListingErrorCode::kOddCount, parsed.error().code) << context();
+        ASSERT_EQ(ProblemCode::kListingOddCount, parsed.error().code) << context();
       }
     }
 

@@ -106,10 +106,10 @@ TEST(CheckPlacementTest, RoomBeforeLength) {
   EXPECT_FALSE(CheckPlacement(in_room, 4, 8));
   const auto too_long = CheckPlacement(in_room, 5, 8);
   ASSERT_TRUE(too_long);
-  EXPECT_EQ(too_long->code, PlacementErrorCode::kTooLong);
+  EXPECT_EQ(too_long->code, ProblemCode::kPlaceTooLong);
   const auto outside = CheckPlacement(in_room, 5, 7);
   ASSERT_TRUE(outside);
-  EXPECT_EQ(outside->code, PlacementErrorCode::kPastEnd);
+  EXPECT_EQ(outside->code, ProblemCode::kPlacePastEnd);
   EXPECT_EQ(outside->end, 8u);
   const auto wraps = CheckPlacement(Placement{2, UINT64_MAX, std::nullopt}, 0, 8);
   ASSERT_TRUE(wraps);
