@@ -162,5 +162,53 @@ TEST(IoReason, TheSystemsWordsFirst) {
             "a: No such file or folder");
 }
 
+// The words of a problem that says what it found against what it expected:
+// the two numbers, and the files it names, each in its own place.
+struct FoundCase {
+  const char* name;
+  ProblemCode code;
+  ProblemDetail detail;
+  std::string english;
+};
+
+class FoundAgainstExpectedTest : public testing::TestWithParam<FoundCase> {};
+
+TEST_P(FoundAgainstExpectedTest, EachNumberAndFileInItsPlace) {
+  Problem problem{GetParam().code, "p.bps"};
+  problem.what = "o";
+  problem.other_what = "m";
+  problem.at = 0x10;
+  problem.number = 0xABC;
+  problem.other_number = 0x12;
+  problem.bytes = 9;
+  problem.room = 4;
+  problem.detail = GetParam().detail;
+  EXPECT_EQ(Message(Language::kEnglish, problem), GetParam().english);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FoundAgainstExpectedTest,
+    testing::Values(
+        FoundCase{"NotReproduced", ProblemCode::kNotReproduced, ProblemDetail::kNone,
+                  "the patch made would not give back m (it differs from byte 0x10 on); it was "
+                  "not written"},
+        FoundCase{"BadTruncation", ProblemCode::kPatchBadTruncation, ProblemDetail::kNone,
+                  "p.bps: damaged: it truncates the result to 18 bytes at byte 0x10, but the "
+                  "result has only 2748 bytes"},
+        FoundCase{"Incomplete", ProblemCode::kPatchIncomplete, ProblemDetail::kNone,
+                  "p.bps: damaged: its actions end after 18 bytes of the 2748 bytes of the result"},
+        FoundCase{"PatchCrc", ProblemCode::kPatchCrc, ProblemDetail::kNone,
+                  "p.bps: damaged: its CRC-32 is 0x00000012 but it records 0x00000ABC"},
+        FoundCase{"SourceSize", ProblemCode::kPatchSourceSize, ProblemDetail::kNone,
+                  "o is not the file this patch was made for: it has 18 bytes, the patch expects "
+                  "2748 bytes"},
+        FoundCase{"TargetCrc", ProblemCode::kPatchTargetCrc, ProblemDetail::kNone,
+                  "p.bps is damaged: the result's CRC-32 is 0x00000012 but the patch promises "
+                  "0x00000ABC (o is the right file: its CRC-32 matched)"},
+        FoundCase{"PairPastRoom", ProblemCode::kPlaceTooLong, ProblemDetail::kFirstPairPast,
+                  "5 bytes too long for the room of 4 bytes (9 bytes in all); pair 2748, which "
+                  "starts here, is the first that does not fit"}),
+    [](const testing::TestParamInfo<FoundCase>& p) { return std::string(p.param.name); });
+
 }  // namespace
 }  // namespace binconv::messages
