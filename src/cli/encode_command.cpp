@@ -155,10 +155,11 @@ Reported<> Encode(const ParsedArgs& args, const TextCodec& encoding, EncodeTarge
   if (target.into) {
     const std::uint64_t room = target.into->place.room.value_or(0);
     auto patched =
-        PatchInto(*target.into, std::move(bytes), input_name, ProblemDetail::kFirstCharPast, [&] {
-          return FirstCharPastRoom(DecodeUtf8Text(target.text).value(), encoding,
-                                   LineBreaksOf(args), room);
-        });
+        PatchInto(*target.into, std::move(bytes), input_name, ProblemDetail::kFirstCharPast,
+                  [&](Problem& problem) {
+                    return PlaceFirstCharPastRoom(problem, DecodeUtf8Text(target.text).value(),
+                                                  encoding, LineBreaksOf(args), room);
+                  });
     if (patched && run.problem_count() != 0) PrintWrote(run, " into ", target.path);
     return patched;
   }

@@ -61,7 +61,7 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args) {
 
 Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
                      const std::string& input_name, ProblemDetail what,
-                     const std::function<std::optional<TextPlace>()>& locate) {
+                     const std::function<bool(Problem&)>& locate) {
   const std::string game = PathToUtf8(target.game);
   if (auto error = CheckPlacement(target.place, bytes.size(), target.game_size)) {
     if (error->code == ProblemCode::kPlacePastEnd) {
@@ -69,10 +69,7 @@ Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
     } else {
       Problem& problem = *error;
       problem.file = ShownName(input_name);
-      if (std::optional<TextPlace> place = locate()) {
-        problem.line = place->line;
-        problem.column = place->column;
-        problem.ch = place->ch;
+      if (locate(problem)) {
         problem.detail = what;
         problem.number = problem.room + 1;  // the pair's number
       }

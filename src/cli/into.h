@@ -59,11 +59,11 @@ Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args, std:
 Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args);
 
 // Checks the bytes against the room, fills it and replaces GAME with the
-// patched copy. When the bytes are too long, `locate` finds the first
-// character (or pair) that doesn't fit, which `what` names: kFirstCharPast or
-// kFirstPairPast.
+// patched copy. When the bytes are too long, `locate` names in the problem
+// the first character (or pair) that doesn't fit, which `what` says:
+// kFirstCharPast or kFirstPairPast.
 Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
                      const std::string& input_name, ProblemDetail what,
-                     const std::function<std::optional<TextPlace>()>& locate);
+                     const std::function<bool(Problem&)>& locate);
 
 }  // namespace binconv::cli

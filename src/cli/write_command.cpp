@@ -49,7 +49,9 @@ ExitStatus RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const std::optional<std::uint64_t> room = target.place.room;
   const Reported<> patched =
       PatchInto(target, std::move(bytes).value(), listing_name, ProblemDetail::kFirstPairPast,
-                [&] { return FirstPairPastRoom(listing.value(), room.value_or(0)); });
+                [&](Problem& problem) {
+                  return PlaceFirstPairPastRoom(problem, listing.value(), room.value_or(0));
+                });
   return StatusOf(patched);
 }
 

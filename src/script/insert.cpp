@@ -65,11 +65,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     p.bytes = encoded.used;
     p.room = room;
     auto units = DecodeUtf8Text(text);
-    if (auto place = FirstCharPastRoom(units.value(), input.encoding, input.line_breaks, room)) {
-      p.line = place->line;
-      p.column = place->column;
-      p.ch = place->ch;
-    }
+    PlaceFirstCharPastRoom(p, units.value(), input.encoding, input.line_breaks, room);
     problems.push_back(std::move(p));
     return;
   }
