@@ -67,10 +67,12 @@ Result<TextEncoding, Problem> ReadTableFile(const TableFile& file, CharTable& ta
   return reader.encoding();
 }
 
-// The kind of failure and the system's own words, as a table's message gives them.
+// Why, without what only a write can add (a file not put back, read-only).
 Problem CannotOpen(const std::string& path, const IoError& io) {
   Problem error{ProblemCode::kTableUnreadable, path};
-  error.io = IoError{io.code, path, io.system_error, io.reason};
+  error.io =
+      IoError{io.code, path, io.system_error, io.reason, io.detail, io.first, io.last, io.size};
+  error.io->part = io.part;
   return error;
 }
 

@@ -311,6 +311,16 @@ std::string_view KeyOf(IoDetail detail) {
       return "IoDetail.kReadPastGame";
     case IoDetail::kResultDiffers:
       return "IoDetail.kResultDiffers";
+    case IoDetail::kADirectory:
+      return "IoDetail.kADirectory";
+    case IoDetail::kBadNameCharacter:
+      return "IoDetail.kBadNameCharacter";
+    case IoDetail::kEndsInDotOrSpace:
+      return "IoDetail.kEndsInDotOrSpace";
+    case IoDetail::kNameTooLong:
+      return "IoDetail.kNameTooLong";
+    case IoDetail::kDeviceName:
+      return "IoDetail.kDeviceName";
   }
   return {};
 }
@@ -321,6 +331,7 @@ Values ValuesOf(Language language, const IoError& error) {
     if (name == "last") return Decimal(error.last);
     if (name == "size") return Decimal(error.size);
     if (name == "file") return error.not_put_back;
+    if (name == "part") return error.part;
     if (name == "reason") {
       return IoReason(language, IoErrorFromSystem(error.not_put_back, error.put_back_error));
     }

@@ -108,7 +108,7 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
   }
   for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kOther})
     EXPECT_TRUE(has(KeyOf(code)));
-  for (int n = 1; n <= static_cast<int>(IoDetail::kResultDiffers); ++n) {
+  for (int n = 1; n <= static_cast<int>(kLastIoDetail); ++n) {
     EXPECT_TRUE(has(KeyOf(static_cast<IoDetail>(n)))) << n;
   }
 }
