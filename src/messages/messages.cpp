@@ -209,8 +209,10 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "at") return HexNumber(p.at);
     if (name == "end") return HexNumber(p.end);
     if (name == "byte") return HexNumber(p.byte).substr(2);  // as it stands in a tag
-    if (name == "what") return p.what;
-    if (name == "other_what") return p.other_what;
+    if (name == "what") return p.part.kind != PlanPartKind::kNone ? Word(language, p.part) : p.what;
+    if (name == "other_what") {
+      return p.other_part.kind != PlanPartKind::kNone ? Word(language, p.other_part) : p.other_what;
+    }
     if (name == "reason") {
       if (p.io) return IoReason(language, *p.io);
       return Format(language, KeyOf(p.detail), ValuesOf(language, p));
@@ -240,6 +242,28 @@ Values ValuesOf(Language language, const Problem& p) {
     }
     return std::nullopt;
   };
+}
+
+std::string Word(Language language, const PlanPart& part) {
+  static constexpr std::string_view kKeys[] = {
+      "",
+      "PlanPart.kRoom",
+      "PlanPart.kSpace",
+      "PlanPart.kPointerTable",
+      "PlanPart.kLoTable",
+      "PlanPart.kHiTable",
+      "PlanPart.kTextRange",
+      "PlanPart.kTextBlock",
+      "PlanPart.kStringRoom",
+  };
+  static_assert(std::size(kKeys) == static_cast<std::size_t>(kLastPlanPartKind) + 1);
+  const auto n = static_cast<std::size_t>(part.kind);
+  if (n == 0 || n >= std::size(kKeys)) return {};
+  return Format(language, kKeys[n], [&part](std::string_view name) -> std::optional<std::string> {
+    if (name == "entry") return Decimal(part.entry);
+    if (name == "at") return HexNumber(part.at);
+    return std::nullopt;
+  });
 }
 
 std::string Message(Language language, const Problem& problem) {

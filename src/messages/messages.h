@@ -48,6 +48,8 @@ std::string_view KeyOf(ProblemCode code);
 std::string_view KeyOf(ProblemDetail detail);
 std::string_view KeyOf(const Problem& problem);
 Values ValuesOf(Language language, const Problem& problem);
+// A part of a plan, "the pointer table".
+std::string Word(Language language, const PlanPart& part);
 // What is wrong, without where.
 std::string Message(Language language, const Problem& problem);
 std::u16string MessageUtf16(Language language, const Problem& problem);

@@ -47,8 +47,8 @@ enum class ProblemCode {
   // A line of a plan (line).
   kBadLine,        // can't be read; `detail` says what is wrong
   kRoomPastEnd,    // an entry's room ends at `end`, past the game's `game_size` bytes
-  kPastEnd,        // `what` ends at `end`, past the game's `game_size` bytes
-  kOverlap,        // `what` shares bytes with `other_what` of line `other_line`
+  kPastEnd,        // `part` ends at `end`, past the game's `game_size` bytes
+  kOverlap,        // `part` shares bytes with `other_part` of line `other_line`
   kSameFile,       // the script file is the plan itself (other_line 0) or that of
                    // the script on line `other_line`
   kGrowPastPatch,  // grows the game to `bytes`, past the `room` bytes a patch of
@@ -239,6 +239,28 @@ enum class ProblemDetail {
 // The last detail above, so that a walk over every one misses none.
 inline constexpr ProblemDetail kLastProblemDetail = ProblemDetail::kFirstPairPast;
 
+// A part of a plan or of a script line that takes bytes of the game, as
+// kPastEnd and kOverlap name it.
+enum class PlanPartKind {
+  kNone,
+  kRoom,          // an entry's room
+  kSpace,         // a space line's range
+  kPointerTable,  // a script's pointer table
+  kLoTable,       // the lo= table of a split script
+  kHiTable,       // its hi= table
+  kTextRange,     // a script's text=
+  kTextBlock,     // the text= block that layout=pack lays out again
+  kStringRoom,    // the room of a script's string, @`entry` at `at`
+};
+// The last kind above, so that a walk over every one misses none.
+inline constexpr PlanPartKind kLastPlanPartKind = PlanPartKind::kStringRoom;
+
+struct PlanPart {
+  PlanPartKind kind = PlanPartKind::kNone;
+  std::size_t entry = 0;
+  std::uint64_t at = 0;
+};
+
 // A space a moving text may use, and the bytes it has left.
 struct SpaceFree {
   std::string name;  // empty for a space without one
@@ -273,6 +295,8 @@ struct Problem {
   std::size_t other_line = 0;
   std::string what{};
   std::string other_what{};
+  PlanPart part{};  // kPastEnd, kOverlap
+  PlanPart other_part{};
   // Why, for the codes that say "`detail`", and the numbers it names.
   ProblemDetail detail = ProblemDetail::kNone;
   std::uint64_t number = 0;

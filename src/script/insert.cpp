@@ -91,8 +91,8 @@ void CheckRoomOverlaps(const std::string& plan_name, const std::vector<EncodedEn
       const bool later = entry->line > farthest->line;
       Problem p{ProblemCode::kOverlap, plan_name, later ? entry->line : farthest->line};
       p.other_line = later ? farthest->line : entry->line;
-      p.what = "the room";
-      p.other_what = "the room";
+      p.part.kind = PlanPartKind::kRoom;
+      p.other_part.kind = PlanPartKind::kRoom;
       problems.push_back(std::move(p));
     }
     if (farthest == nullptr || end_of(entry) > end_of(farthest)) farthest = entry;

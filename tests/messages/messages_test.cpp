@@ -106,6 +106,15 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
   for (int n = 1; n <= static_cast<int>(kLastProblemDetail); ++n) {
     EXPECT_TRUE(has(KeyOf(static_cast<ProblemDetail>(n)))) << n;
   }
+  // The parts of a plan a problem names, worded in each language.
+  for (int n = 1; n <= static_cast<int>(kLastPlanPartKind); ++n) {
+    for (Language language : kLanguages) {
+      const std::string word = Word(language, {static_cast<PlanPartKind>(n), 1, 2});
+      EXPECT_TRUE(!word.empty() && !word.starts_with("PlanPart.") &&
+                  word.find('{') == std::string::npos)
+          << n << ": " << word;
+    }
+  }
   for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kOther})
     EXPECT_TRUE(has(KeyOf(code)));
   for (int n = 1; n <= static_cast<int>(kLastIoDetail); ++n) {
