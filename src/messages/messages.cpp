@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "chartable/encoding.h"
 #include "runtime/describe.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -283,6 +284,82 @@ std::string Describe(Language language, const Problem& p) {
   std::string text = where + Message(language, p);
   if (p.plan_line != 0) text += Format(language, "Problem.plan_line", ValuesOf(language, p));
   return text;
+}
+
+// Findings of check-tables.
+
+namespace {
+
+std::string PlaceOf(Language language, const CellOrigin& origin,
+                    const std::array<std::string, 2>& file_names) {
+  if (origin.line == 0) return std::string(TextOf(language, "TableFinding.set_by_code"));
+  return file_names[origin.file] + ":" + Decimal(origin.line) + ":" + Decimal(origin.column);
+}
+
+// What conversion turns a character into, for a cell it never produces.
+std::string_view MadeKey(char16_t ch) {
+  switch (detail::ClassifySpecial(ch)) {
+    case detail::Special::kTagOpen:
+      return "TableFinding.made.tag_open";
+    case detail::Special::kTagClose:
+      return "TableFinding.made.tag_close";
+    case detail::Special::kLineBreak:
+      return "TableFinding.made.line_break";
+    case detail::Special::kSpace:
+      return "TableFinding.made.space";
+    case detail::Special::kNone:
+      break;
+  }
+  return "TableFinding.made.part_of_break";
+}
+
+// What a game reads a page 0 byte as.
+std::string ReadAs(Language language, std::uint8_t byte) {
+  if (const int page = PageOfLeadByte(byte); page != 0) {
+    return Format(language, "TableFinding.read.lead_byte",
+                  [page](std::string_view name) -> std::optional<std::string> {
+                    if (name == "page") return Decimal(static_cast<std::uint64_t>(page));
+                    return std::nullopt;
+                  });
+  }
+  return std::string(TextOf(language, byte == kLineBreakByte ? "TableFinding.read.line_break"
+                                                             : "TableFinding.read.space"));
+}
+
+std::string_view KeyOf(TableFindingKind kind) {
+  switch (kind) {
+    case TableFindingKind::kMultiChar:
+      return "TableFinding.kMultiChar";
+    case TableFindingKind::kShadowed:
+      return "TableFinding.kShadowed";
+    case TableFindingKind::kIntercepted:
+      return "TableFinding.kIntercepted";
+    case TableFindingKind::kReservedByte:
+      return "TableFinding.kReservedByte";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string Message(Language language, const TableFinding& finding,
+                    const std::array<std::string, 2>& file_names) {
+  const Values values = [&](std::string_view name) -> std::optional<std::string> {
+    if (name == "cell") return DescribeText(finding.text);
+    if (name == "code") return DescribeCode(finding.code);
+    if (name == "count") return Decimal(finding.text.size());
+    if (name == "winner") return DescribeCode(finding.winner);
+    if (name == "winner_place") return PlaceOf(language, finding.winner_origin, file_names);
+    if (name == "made") {
+      return std::string(TextOf(language, MadeKey(finding.text.empty() ? u'\0' : finding.text[0])));
+    }
+    if (name == "byte") return HexByte(finding.code.byte());
+    if (name == "read") return ReadAs(language, finding.code.byte());
+    return std::nullopt;
+  };
+  std::string line;
+  if (finding.origin.line != 0) line = PlaceOf(language, finding.origin, file_names) + ": ";
+  return line + Format(language, KeyOf(finding.kind), values);
 }
 
 // Files.

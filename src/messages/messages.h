@@ -3,12 +3,14 @@
 // from one catalogue, ja.po, keyed by code. The caller chooses the language:
 // nothing here keeps one.
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "chartable/check.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "scan/byte_scan.h"
@@ -57,6 +59,12 @@ std::u16string MessageUtf16(Language language, const Problem& problem);
 // "FILE: message"; a script's entry leads the message ("@N: ") unless it
 // names the entry itself, and the plan's line follows.
 std::string Describe(Language language, const Problem& problem);
+
+// A finding of check-tables, "FILE:LINE:COLUMN: message" on one line.
+// `file_names` is indexed by CellOrigin::file; a cell set by code is named
+// by its code only.
+std::string Message(Language language, const TableFinding& finding,
+                    const std::array<std::string, 2>& file_names);
 
 // Why a file could not be read or written: the system's own words when it
 // has them in the language (English on POSIX, the user's language on

@@ -50,7 +50,8 @@ std::set<std::string> PlaceholdersOf(std::string_view text) {
 // Keys whose functions fill their values themselves (pointers-to, --into):
 // checked below through those functions.
 bool FilledByItsFunction(std::string_view key) {
-  return key.starts_with("PointerMapErrorCode.") || key.starts_with("UnreachableTarget");
+  return key.starts_with("PointerMapErrorCode.") || key.starts_with("UnreachableTarget") ||
+         key.starts_with("TableFinding.");
 }
 
 // Each message has both languages, and every placeholder of each has a
@@ -131,6 +132,14 @@ TEST(Catalogue, PointersToAndIntoFillEveryPlaceholder) {
       texts.push_back(Message(language, static_cast<PointerMapErrorCode>(n)));
     texts.push_back(Message(language, UnreachableTarget{16, PointerMapErrorCode::kDoesNotFit}, "g"));
     texts.push_back(Message(language, UnreachableTarget{16, std::nullopt}, "g"));
+    // Every finding of check-tables, with each thing it names.
+    for (int kind = 0; kind <= static_cast<int>(TableFindingKind::kReservedByte); ++kind) {
+      for (const char16_t* cell : {u"<", u"\u3000", u"\u9C2F", u"a"}) {
+        const TableFinding finding{
+            static_cast<TableFindingKind>(kind), CellCode{0, 2, 1}, {0, 2, 3}, cell};
+        texts.push_back(Message(language, finding, {"m", "e"}));
+      }
+    }
     texts.push_back(UnchangedMessage(language, "g"));
     for (const std::string& text : texts) {
       EXPECT_FALSE(text.empty());
