@@ -154,9 +154,13 @@ enum class ProblemCode {
   kPatchSourceSize,      // the original has `other_number` bytes; the patch expects `number`
   kPatchSourceCrc,       // the original's CRC-32 is `other_number`; the patch expects `number`
   kPatchTargetCrc,       // the result's CRC-32 is `other_number`; the patch promises `number`
+  // A word of kana to search for by the distances of its kana, in the order
+  // `what` ("jis", "gojuon").
+  kKanaTooFew,  // fewer than two different kana of the order: every place would match
+  kKanaTooFar,  // its kana lie further apart in the order than one byte can step
 };
 // The last code above, so that a walk over every code misses none.
-inline constexpr ProblemCode kLastProblemCode = ProblemCode::kPatchTargetCrc;
+inline constexpr ProblemCode kLastProblemCode = ProblemCode::kKanaTooFar;
 
 // Why a line of a plan or a script file can't be read, or why a script was
 // dumped from another game: the `reason` of kBadLine, kBadHeader,
