@@ -136,11 +136,6 @@ Result<Unit, IoError> WriteInsert(const InsertTarget& target, std::span<const Ga
 // The --map CSV: a header, then one line per row.
 std::string InsertMapCsv(std::span<const MapRow> rows);
 
-// The summary: each entry's bytes used and left, each script's texts that
-// stayed, moved and are unchanged, and each space's bytes used and free.
-std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
-                                            const InsertResult& result);
-
 // Replaces `game` once, atomically, with every write applied; or, with an
 // `output`, writes it as the patched copy of `game`. `owner_kept` as
 // PatchFileAtomically tells it; `size` past the game's end grows it.
