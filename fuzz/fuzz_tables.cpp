@@ -57,8 +57,8 @@ std::string_view RawLine(std::string_view bytes, std::size_t number) {
 }
 
 // The loading rules written out once more, plainly, as the oracle.
-std::optional<TableError> ReadLikeTheRules(std::string_view bytes, const char* name, int first_page,
-                                           int max_data_lines, Cells& cells) {
+std::optional<Problem> ReadLikeTheRules(std::string_view bytes, const char* name, int first_page,
+                                        int max_data_lines, Cells& cells) {
   LineReader reader(bytes);
   std::u16string line;
   int data_lines = 0;
@@ -66,8 +66,8 @@ std::optional<TableError> ReadLikeTheRules(std::string_view bytes, const char* n
     if (!line.empty() && FoldForTextCompare(line[0]) == u'/') continue;
     if (line.find_first_not_of(u' ') == std::u16string::npos) continue;
     if (data_lines == max_data_lines) {
-      TableError error{TableErrorCode::kTooManyDataLines, name, reader.line_number()};
-      error.limit = static_cast<std::size_t>(max_data_lines);
+      Problem error{ProblemCode::kTableManyLines, name, reader.line_number()};
+      error.number = static_cast<std::uint64_t>(max_data_lines);
       return error;
     }
     std::vector<std::u16string> pieces(1);
@@ -79,8 +79,9 @@ std::optional<TableError> ReadLikeTheRules(std::string_view bytes, const char* n
       }
     }
     if (pieces.size() < kMinFields) {
-      TableError error{TableErrorCode::kTooFewFields, name, reader.line_number()};
-      error.fields = pieces.size();
+      Problem error{ProblemCode::kTableFewFields, name, reader.line_number()};
+      error.number = pieces.size();
+      error.other_number = kMinFields;
       return error;
     }
     const int page = first_page + data_lines / kRows;
@@ -96,21 +97,23 @@ std::optional<TableError> ReadLikeTheRules(std::string_view bytes, const char* n
     ++data_lines;
   }
   if (reader.bad_utf8()) {
-    TableError error{TableErrorCode::kInvalidUtf8, name, reader.line_number()};
+    Problem error{reader.encoding() == TextEncoding::kUtf8Bom ? ProblemCode::kTableBadUtf8Marked
+                                                              : ProblemCode::kTableBadUtf8,
+                  name, reader.line_number()};
     error.column = reader.bad_utf8_column();
     return error;
   }
   return std::nullopt;
 }
 
-std::string Describe(const TableError& e) {
+std::string Describe(const Problem& e) {
   return messages::Message(messages::Language::kEnglish, e) + " [code " +
          std::to_string(static_cast<int>(e.code)) + " line " + std::to_string(e.line) + " column " +
-         std::to_string(e.column) + " fields " + std::to_string(e.fields) + " limit " +
-         std::to_string(e.limit) + "]";
+         std::to_string(e.column) + " number " + std::to_string(e.number) + " of " +
+         std::to_string(e.other_number) + "]";
 }
 
-void CheckError(const TableError& error, std::string_view main, std::string_view extended) {
+void CheckError(const Problem& error, std::string_view main, std::string_view extended) {
   const bool in_main = error.file == kMainName;
   FUZZ_CHECK(in_main || error.file == kExtendedName, Describe(error));
   const std::string_view bytes = in_main ? main : extended;
@@ -120,17 +123,19 @@ void CheckError(const TableError& error, std::string_view main, std::string_view
   FUZZ_CHECK(description.starts_with(error.file + ":" + std::to_string(error.line) + ":"),
              description);
   switch (error.code) {
-    case TableErrorCode::kTooFewFields:
-      FUZZ_CHECK(error.fields >= 1 && error.fields < kMinFields, Describe(error));
+    case ProblemCode::kTableFewFields:
+      FUZZ_CHECK(error.number >= 1 && error.number < kMinFields, Describe(error));
       break;
-    case TableErrorCode::kTooManyDataLines:
-      FUZZ_CHECK(error.limit == static_cast<std::size_t>(in_main ? kMainTableMaxDataLines
-                                                                 : kExtendedTableMaxDataLines),
+    case ProblemCode::kTableManyLines:
+      FUZZ_CHECK(error.number == static_cast<std::uint64_t>(in_main ? kMainTableMaxDataLines
+                                                                    : kExtendedTableMaxDataLines),
                  Describe(error));
       break;
-    case TableErrorCode::kInvalidUtf8: {
+    case ProblemCode::kTableBadUtf8:
+    case ProblemCode::kTableBadUtf8Marked: {
       // Read as UTF-8: marked, or valid for a good many characters first.
       const bool marked = bytes.starts_with("\xEF\xBB\xBF");
+      FUZZ_CHECK(marked == (error.code == ProblemCode::kTableBadUtf8Marked), Describe(error));
       if (!marked) {
         const auto whole = DecodeUtf8(bytes);
         FUZZ_CHECK(!whole.has_value(), Describe(error));
@@ -152,14 +157,14 @@ void CheckError(const TableError& error, std::string_view main, std::string_view
                  Describe(error) + " line bytes " + Hex(raw));
       break;
     }
-    case TableErrorCode::kCannotOpen:
+    default:
       FUZZ_CHECK(false, "no file is opened when loading from bytes: " + Describe(error));
   }
 }
 
-bool SameError(const TableError& a, const TableError& b) {
+bool SameError(const Problem& a, const Problem& b) {
   return a.code == b.code && a.file == b.file && a.line == b.line && a.column == b.column &&
-         a.fields == b.fields && a.limit == b.limit;
+         a.number == b.number && a.other_number == b.other_number;
 }
 
 void CheckIndex(const CharTable& table) {
@@ -195,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto loaded = LoadCharTablesFromBytes(main, extended, kMainName, kExtendedName);
 
   Cells expected;
-  std::optional<TableError> expected_error =
+  std::optional<Problem> expected_error =
       ReadLikeTheRules(main, kMainName, 0, kMainTableMaxDataLines, expected);
   if (!expected_error) {
     expected_error =

@@ -8,40 +8,10 @@
 #include <unordered_map>
 
 #include "chartable/encoding.h"
-#include "runtime/describe.h"
 #include "runtime/hex.h"
 
 namespace binconv {
 namespace {
-
-std::string Location(const CellOrigin& origin, const std::array<std::string, 2>& file_names) {
-  if (origin.line == 0) return "(set by code)";
-  return file_names[origin.file] + ":" + std::to_string(origin.line) + ":" +
-         std::to_string(origin.column);
-}
-
-std::string WhatConversionMakesOf(char16_t ch) {
-  switch (detail::ClassifySpecial(ch)) {
-    case detail::Special::kTagOpen:
-      return "the start of a tag";
-    case detail::Special::kTagClose:
-      return "the end of a tag";
-    case detail::Special::kLineBreak:
-      return "a line break (24)";
-    case detail::Special::kSpace:
-      return "a space (50)";
-    case detail::Special::kNone:
-      break;
-  }
-  return "part of a line break";
-}
-
-std::string WhatAGameReads(std::uint8_t byte) {
-  if (const int page = PageOfLeadByte(byte); page != 0) {
-    return "the lead byte of page " + std::to_string(page);
-  }
-  return byte == kLineBreakByte ? "a line break" : "a space";
-}
 
 // A run of up to 4 bytes as one number that keeps its length: 0x1 then the
 // bytes, so that 41 and 0041 differ.
@@ -131,28 +101,6 @@ std::string DescribeCode(CellCode code) {
   std::string text;
   if (code.page != 0) text = HexByte(kLeadBytes[code.page]) + " ";
   return text + HexByte(code.byte());
-}
-
-std::string DescribeTableFinding(const TableFinding& finding,
-                                 const std::array<std::string, 2>& file_names) {
-  const std::string cell = DescribeText(finding.text) + " at code " + DescribeCode(finding.code);
-  std::string line = finding.origin.line == 0 ? "" : Location(finding.origin, file_names) + ": ";
-  switch (finding.kind) {
-    case TableFindingKind::kMultiChar:
-      return line + cell + " holds " + std::to_string(finding.text.size()) +
-             " characters; only a cell of one character is ever produced";
-    case TableFindingKind::kShadowed:
-      return line + cell + " is never produced: the same character at code " +
-             DescribeCode(finding.winner) + " (" + Location(finding.winner_origin, file_names) +
-             ") comes first";
-    case TableFindingKind::kIntercepted:
-      return line + cell + " is never produced: conversion always makes it " +
-             WhatConversionMakesOf(finding.text[0]);
-    case TableFindingKind::kReservedByte:
-      return line + cell + " is on page 0, but a game reads byte " + HexByte(finding.code.byte()) +
-             " as " + WhatAGameReads(finding.code.byte());
-  }
-  return line + cell;
 }
 
 std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view file) {

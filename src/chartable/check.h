@@ -71,9 +71,4 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
 // The cell's code as a game sees it: "1A" on page 0, "21 1A" on page 2.
 std::string DescribeCode(CellCode code);
 
-// "FILE:LINE:COLUMN: message", English, one line. `file_names` is indexed by
-// CellOrigin::file; a cell set by code is named by its code only.
-std::string DescribeTableFinding(const TableFinding& finding,
-                                 const std::array<std::string, 2>& file_names);
-
 }  // namespace binconv

@@ -23,23 +23,24 @@ struct TableFile {
 bool IsCommentLine(std::u16string_view line) { return !line.empty() && TextEqual(line[0], u'/'); }
 
 // Fills the file's pages; returns the encoding the file was read in.
-Result<TextEncoding, TableError> ReadTableFile(const TableFile& file, CharTable& table) {
+Result<TextEncoding, Problem> ReadTableFile(const TableFile& file, CharTable& table) {
   LineReader reader(file.bytes);
   std::u16string line;
   int data_lines = 0;
   while (reader.Next(line)) {
     if (IsCommentLine(line) || Trim(line).empty()) continue;
     if (data_lines == file.max_data_lines) {
-      TableError error{TableErrorCode::kTooManyDataLines, file.name, reader.line_number()};
-      error.limit = static_cast<std::size_t>(file.max_data_lines);
+      Problem error{ProblemCode::kTableManyLines, file.name, reader.line_number()};
+      error.number = static_cast<std::uint64_t>(file.max_data_lines);
       return Unexpected(std::move(error));
     }
     // Only pieces 1 to 16 are stored; a line with more keeps none of the rest,
     // and one with fewer has them all, so the count in the error is exact.
     const std::vector<std::u16string_view> pieces = Split(line, u",", kMinFields);
     if (pieces.size() < kMinFields) {
-      TableError error{TableErrorCode::kTooFewFields, file.name, reader.line_number()};
-      error.fields = pieces.size();
+      Problem error{ProblemCode::kTableFewFields, file.name, reader.line_number()};
+      error.number = pieces.size();
+      error.other_number = kMinFields;
       return Unexpected(std::move(error));
     }
     const int page = file.first_page + data_lines / kRows;
@@ -56,19 +57,22 @@ Result<TextEncoding, TableError> ReadTableFile(const TableFile& file, CharTable&
     ++data_lines;
   }
   if (reader.bad_utf8()) {
-    TableError error{TableErrorCode::kInvalidUtf8, file.name, reader.line_number()};
+    // Why the file was taken for UTF-8: its mark, or the valid text before.
+    Problem error{reader.encoding() == TextEncoding::kUtf8Bom ? ProblemCode::kTableBadUtf8Marked
+                                                              : ProblemCode::kTableBadUtf8,
+                  file.name, reader.line_number()};
     error.column = reader.bad_utf8_column();
-    error.encoding = reader.encoding();
     return Unexpected(std::move(error));
   }
   return reader.encoding();
 }
 
-TableError CannotOpen(const std::string& path, const IoError& io) {
-  TableError error{TableErrorCode::kCannotOpen, path};
-  error.reason = io.reason;
-  error.io_code = io.code;
-  error.system_error = io.system_error;
+// Why, without what only a write can add (a file not put back, read-only).
+Problem CannotOpen(const std::string& path, const IoError& io) {
+  Problem error{ProblemCode::kTableUnreadable, path};
+  error.io =
+      IoError{io.code, path, io.system_error, io.reason, io.detail, io.first, io.last, io.size};
+  error.io->part = io.part;
   return error;
 }
 
@@ -91,10 +95,10 @@ TableFile ExtendedFile(std::string_view bytes, std::string_view name) {
 
 }  // namespace
 
-Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_bytes,
-                                                      std::string_view extended_bytes,
-                                                      std::string_view main_name,
-                                                      std::string_view extended_name) {
+Result<CharTable, Problem> LoadCharTablesFromBytes(std::string_view main_bytes,
+                                                   std::string_view extended_bytes,
+                                                   std::string_view main_name,
+                                                   std::string_view extended_name) {
   CharTable table;
   if (auto read = ReadTableFile(MainFile(main_bytes, main_name), table); !read) {
     return Unexpected(std::move(read).error());
@@ -105,13 +109,13 @@ Result<CharTable, TableError> LoadCharTablesFromBytes(std::string_view main_byte
   return table;
 }
 
-Result<CharTable, TableError> LoadCharTables(const std::filesystem::path& dir) {
+Result<CharTable, Problem> LoadCharTables(const std::filesystem::path& dir) {
   auto loaded = LoadTableFiles(dir);
   if (!loaded) return Unexpected(loaded.error());
   return std::move(loaded).value().table;
 }
 
-Result<LoadedTables, TableError> LoadTableFiles(const std::filesystem::path& dir) {
+Result<LoadedTables, Problem> LoadTableFiles(const std::filesystem::path& dir) {
   // The main file is read and checked before the extended one is opened, so
   // the first fault in reading order is the one reported.
   LoadedTables loaded;

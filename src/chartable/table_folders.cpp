@@ -77,12 +77,13 @@ std::vector<std::filesystem::path> TableFolderCandidates(const TableSearchPlace&
   return folders;
 }
 
-Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearchPlace& place) {
-  TableFolderError error{TableFolderErrorCode::kNotFound, TableFolderCandidates(place)};
-  for (const std::filesystem::path& folder : error.tried) {
+Result<std::filesystem::path, Problem> FindTableFolder(const TableSearchPlace& place) {
+  Problem error{ProblemCode::kNoTableFolder, kMainTableFile};
+  for (const std::filesystem::path& folder : TableFolderCandidates(place)) {
     if (FileExists(folder / kMainTableFile)) return folder;
+    error.files.push_back(PathToUtf8(folder));
   }
-  return Unexpected(error);
+  return Unexpected(std::move(error));
 }
 
 TableSearchPlace TableSearchPlaceOfThisProcess() {

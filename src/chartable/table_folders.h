@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/problem.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -34,19 +35,10 @@ struct TableSearchPlace {
 // A folder that can't be made (no HOME, no executable path) is left out.
 std::vector<std::filesystem::path> TableFolderCandidates(const TableSearchPlace& place);
 
-enum class TableFolderErrorCode {
-  kNotFound,  // no candidate folder holds the main table file
-};
-
-struct TableFolderError {
-  TableFolderErrorCode code;
-  std::vector<std::filesystem::path> tried;  // every folder looked in, in order
-};
-
 // The first candidate folder that holds the main table file. It is used even
 // if it lacks the extended file: loading then says so, rather than mixing files
-// of two folders.
-Result<std::filesystem::path, TableFolderError> FindTableFolder(const TableSearchPlace& place);
+// of two folders. kNoTableFolder, naming every folder looked in, when none does.
+Result<std::filesystem::path, Problem> FindTableFolder(const TableSearchPlace& place);
 
 // The search above in words, for the programs' --help (English, lines of at
 // most 80 characters, ending in a line break).

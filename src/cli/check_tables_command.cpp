@@ -93,7 +93,7 @@ ExitStatus RunCheckTables(const ParsedArgs& args) {
     out += "  " + names[file] + ": " + EncodingName(tables->loaded.encodings[file]) + "\n";
   }
   for (const TableFinding& finding : check.findings) {
-    out += "warning: " + DescribeTableFinding(finding, names) + "\n";
+    out += "warning: " + messages::Message(messages::Language::kEnglish, finding, names) + "\n";
   }
   // Made by import-tbl, the two files carry the same stamp; different ones
   // mean a crash between its two renames left a new file with an old one.

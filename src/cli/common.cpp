@@ -6,6 +6,7 @@
 #include "cli/io.h"
 #include "cli/problems.h"
 #include "codec/write.h"
+#include "messages/messages.h"
 #include "runtime/describe.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
@@ -55,14 +56,16 @@ std::string Position(const std::string& file, std::size_t line, std::size_t colu
   return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
 }
 
-void PrintListingError(const std::string& listing_name, const ListingError& error) {
-  PrintLine(EncodeUtf8(MessageFor(error.code)));
+// The window's words first, in Japanese as it shows them, then where.
+void PrintListingError(const std::string& listing_name, const Problem& error) {
+  PrintLine(messages::Message(messages::Language::kJapanese, error));
   PrintLine(Position(listing_name, error.line, error.column) + DescribeChar(error.ch));
 }
 
 void PrintOddCount(const std::string& input_name) {
-  PrintLine(EncodeUtf8(MessageFor(ListingErrorCode::kOddCount)));
-  PrintLine(input_name + ": the hex digits do not pair up");
+  Problem problem{ProblemCode::kListingOddCount, input_name};
+  PrintLine(messages::Message(messages::Language::kJapanese, problem));
+  PrintLine(messages::Describe(messages::Language::kEnglish, problem));
 }
 
 Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPlaceCounter& places,

@@ -62,7 +62,7 @@ Reported<std::string> ReadWholeInput(const std::string& name);
 // "FILE:LINE:COLUMN: "
 std::string Position(const std::string& file, std::size_t line, std::size_t column);
 
-void PrintListingError(const std::string& listing_name, const ListingError& error);
+void PrintListingError(const std::string& listing_name, const Problem& error);
 // The odd-count message as the window would show it, and where.
 void PrintOddCount(const std::string& input_name);
 // Reports that the text `input_name` read in chunks is not UTF-8 from the byte

@@ -100,7 +100,7 @@ ExitStatus RunDecode(const ParsedArgs& args) {
   auto past_end = [&](std::uint64_t size) {
     const auto error = CheckPlacement(place, 0, size);
     if (!error) return false;
-    PrintError(DescribePastEnd(ShownName(input_name), place.offset, error->end, error->limit));
+    PrintError(DescribePastEnd(ShownName(input_name), *error));
     return true;
   };
   // A file's size is known before any text is written; standard input's only

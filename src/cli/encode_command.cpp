@@ -154,10 +154,12 @@ Reported<> Encode(const ParsedArgs& args, const TextCodec& encoding, EncodeTarge
   if (auto passed = pass(finished); !passed) return passed;
   if (target.into) {
     const std::uint64_t room = target.into->place.room.value_or(0);
-    auto patched = PatchInto(*target.into, std::move(bytes), input_name, "character", [&] {
-      return FirstCharPastRoom(DecodeUtf8Text(target.text).value(), encoding, LineBreaksOf(args),
-                               room);
-    });
+    auto patched =
+        PatchInto(*target.into, std::move(bytes), input_name, ProblemDetail::kFirstCharPast,
+                  [&](Problem& problem) {
+                    return PlaceFirstCharPastRoom(problem, DecodeUtf8Text(target.text).value(),
+                                                  encoding, LineBreaksOf(args), room);
+                  });
     if (patched && run.problem_count() != 0) PrintWrote(run, " into ", target.path);
     return patched;
   }

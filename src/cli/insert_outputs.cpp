@@ -8,6 +8,7 @@
 #include "cli/common.h"
 #include "cli/patch_files.h"
 #include "cli/problems.h"
+#include "messages/messages.h"
 #include "patch/patch_input.h"
 #include "runtime/file.h"
 
@@ -58,11 +59,15 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(const Ins
                               progress.Step(kPatchStep));
   if (made) return std::optional(std::move(made).value());
   progress.Clear();
-  if (const auto* error = std::get_if<PatchFileError>(&made.error())) {
-    return Failure(ReportPatchFileError(*error, *target.patch, target.game, target.result_name()));
+  if (const auto* problem = std::get_if<Problem>(&made.error());
+      problem && problem->code == ProblemCode::kChangedSinceRead) {
+    Problem named = *problem;
+    named.file = target.game;
+    PrintError(messages::Message(messages::Language::kEnglish, named) + "; nothing written");
+    return Unexpected(ExitStatus::kError);
   }
-  PrintError(target.game + " changed while the texts were being laid out; nothing written");
-  return Unexpected(ExitStatus::kError);
+  return Failure(
+      ReportPatchFileError(made.error(), *target.patch, target.game, target.result_name()));
 }
 
 Reported<std::unique_ptr<OutputSink>> StageInsertMap(const ParsedArgs& args, bool dry_run,

@@ -12,13 +12,9 @@ namespace binconv::cli {
 
 std::string ByteCount(std::uint64_t n) { return Counted(n, "byte"); }
 
-std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
-                            std::uint64_t size) {
-  return messages::PastEndMessage(messages::Language::kEnglish, game, offset, end, size);
-}
-
-std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room) {
-  return messages::TooLongMessage(messages::Language::kEnglish, bytes, room);
+std::string DescribePastEnd(const std::string& file, Problem problem) {
+  problem.file = file;
+  return messages::Message(messages::Language::kEnglish, problem);
 }
 
 Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args,
@@ -56,7 +52,7 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args) {
   target.game_size = size.value();
   if (target.place.room) {
     if (auto error = CheckPlacement(target.place, 0, target.game_size)) {
-      PrintError(DescribePastEnd(*game, target.place.offset, error->end, error->limit));
+      PrintError(DescribePastEnd(*game, *error));
       return Failure(ExitStatus::kRejected);
     }
   }
@@ -64,22 +60,21 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args) {
 }
 
 Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
-              const std::string& input_name, std::string_view what,
-              const std::function<std::optional<TextPlace>()>& locate) {
+                     const std::string& input_name, ProblemDetail what,
+                     const std::function<bool(Problem&)>& locate) {
   const std::string game = PathToUtf8(target.game);
   if (auto error = CheckPlacement(target.place, bytes.size(), target.game_size)) {
-    if (error->code == PlacementErrorCode::kPastEnd) {
-      PrintError(DescribePastEnd(game, target.place.offset, error->end, error->limit));
+    if (error->code == ProblemCode::kPlacePastEnd) {
+      PrintError(DescribePastEnd(game, *error));
     } else {
-      std::string message = DescribeTooLong(error->end, error->limit);
-      if (std::optional<TextPlace> place = locate()) {
-        message = Position(ShownName(input_name), place->line, place->column) + message + "; " +
-                  messages::FirstPastRoomMessage(messages::Language::kEnglish, what, place->ch,
-                                                 error->limit + 1);
-      } else {
-        message = ShownName(input_name) + ": " + message;
+      Problem& problem = *error;
+      problem.file = ShownName(input_name);
+      if (locate(problem)) {
+        problem.detail = what;
+        problem.number = problem.room + 1;  // the pair's number
       }
-      PrintError(message + "; " + messages::UnchangedMessage(messages::Language::kEnglish, game));
+      PrintError(messages::Describe(messages::Language::kEnglish, problem) + "; " +
+                 messages::UnchangedMessage(messages::Language::kEnglish, game));
     }
     return Failure(ExitStatus::kRejected);
   }

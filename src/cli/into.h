@@ -46,11 +46,9 @@ struct IntoTarget {
 
 // "1 byte", "2 bytes"
 std::string ByteCount(std::uint64_t n);
-// "GAME: bytes 0x10 to 0x20 reach past its end (16 bytes)"
-std::string DescribePastEnd(const std::string& game, std::uint64_t offset, std::uint64_t end,
-                            std::uint64_t size);
-// "3 bytes too long for the room of 10 bytes (13 bytes in all)"
-std::string DescribeTooLong(std::uint64_t bytes, std::uint64_t room);
+// A place past the end of the file named `file` (kPlacePastEnd): "GAME:
+// bytes 0x10 to 0x20 reach past its end (16 bytes)".
+std::string DescribePastEnd(const std::string& file, Problem problem);
 
 // The number (decimal or 0x hex) given with --NAME, if any.
 Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args, std::string_view name);
@@ -61,11 +59,11 @@ Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args, std:
 Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args);
 
 // Checks the bytes against the room, fills it and replaces GAME with the
-// patched copy. When the bytes are too long, `locate` finds the first
-// character (or pair) that doesn't fit, which `what` names: "character" or
-// "pair".
+// patched copy. When the bytes are too long, `locate` names in the problem
+// the first character (or pair) that doesn't fit, which `what` says:
+// kFirstCharPast or kFirstPairPast.
 Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
-              const std::string& input_name, std::string_view what,
-              const std::function<std::optional<TextPlace>()>& locate);
+                     const std::string& input_name, ProblemDetail what,
+                     const std::function<bool(Problem&)>& locate);
 
 }  // namespace binconv::cli

@@ -81,6 +81,12 @@ class FileSink final : public OutputSink {
 
 }  // namespace
 
+std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  std::string counted = std::to_string(n) + " ";
+  if (n == 1 || !many.empty()) return counted += n == 1 ? one : many;
+  return (counted += one) += 's';
+}
+
 void PrintError(std::string_view message) {
   std::string line = kProgram;
   line += message;

@@ -18,6 +18,11 @@
 
 namespace binconv::cli {
 
+// "1 byte", "2 bytes", "2 entries": a number and the English word that goes
+// with it, for the CLI's own report lines; without `many` the plural is `one`
+// and an s.
+std::string Counted(std::uint64_t n, std::string_view one, std::string_view many = {});
+
 // How a run ends, as the process's exit status: the one form a status has
 // inside the CLI, made a number only where the process returns it. A failure
 // is reported on standard error where it is found, and all that goes up is

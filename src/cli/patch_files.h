@@ -25,13 +25,13 @@ Reported<PatchFormat> ChoosePatchFormat(const std::optional<std::string>& format
 
 // One line, without the program's name, saying what is wrong and which file
 // is to blame. `patch` and `original` are the names as given.
-std::string DescribePatchError(const PatchError& error, const std::string& patch,
+std::string DescribePatchError(const Problem& error, const std::string& patch,
                                const std::string& original, const std::string& modified);
 
 // The exit status for a patch error: ExitStatus::kRejected for a problem with the
 // inputs.
-ExitStatus ReportPatchError(const PatchError& error, const std::string& patch, const std::string& original,
-                     const std::string& modified);
+ExitStatus ReportPatchError(const Problem& error, const std::string& patch,
+                            const std::string& original, const std::string& modified);
 
 // Either kind of error, reported; the exit status as ReportPatchError's or
 // ReportOutputError's.

@@ -13,6 +13,7 @@
 #include "cli/problems.h"
 #include "cli/progress.h"
 #include "cli/strings_options.h"
+#include "messages/messages.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 #include "scan/table_plan.h"
@@ -97,10 +98,9 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
   const std::vector<std::string_view> views(given.words.begin(), given.words.end());
   const auto format = ParsePointerFormat(views);
   if (!format) {
-    const std::size_t bad = format.error().word;
-    PrintError("--format: " +
-               (bad < views.size() ? "'" + given.words[bad] + "': " : std::string()) +
-               DescribeFormatOptionError(format.error().code));
+    const Problem& problem = format.error();
+    PrintError("--format: " + (problem.number != 0 ? "'" + problem.what + "': " : std::string()) +
+               messages::Message(messages::Language::kEnglish, problem));
     return Failure(ExitStatus::kError);
   }
   if (given.taken == args.positionals.size()) {
@@ -175,7 +175,9 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
       });
   if (!plan) {
     if (const auto* error = std::get_if<IoError>(&plan.error())) return ReportScanError(*error);
-    PrintError(DescribeTooManyStrings(ShownName(request.game), *options));
+    Problem problem = std::get<Problem>(plan.error());
+    problem.file = ShownName(request.game);
+    PrintError(messages::Message(messages::Language::kEnglish, problem));
     return ExitStatus::kError;
   }
   LineOutput out;

@@ -27,20 +27,12 @@ Reported<> ReportJobError(const JobError& error,
   return reject(std::get<std::vector<Problem>>(error));
 }
 
-std::string DescribeFormatOptionError(FormatWordErrorCode code) {
-  return messages::Message(messages::Language::kEnglish, code);
-}
-
 std::string DescribeMapError(PointerMapErrorCode code) {
   return messages::Message(messages::Language::kEnglish, code);
 }
 
 std::string DescribeUnreachable(const UnreachableTarget& target, const std::string& game) {
   return messages::Message(messages::Language::kEnglish, target, game);
-}
-
-std::string DescribeTooManyStrings(const std::string& game, const StringRunOptions& options) {
-  return messages::Message(messages::Language::kEnglish, TooManyStrings{}, game, options);
 }
 
 }  // namespace binconv::cli

@@ -29,17 +29,10 @@ void ReportProblem(const Problem& problem, std::string_view more = {});
 Reported<> ReportJobError(const JobError& error,
                           const std::function<Reported<>(const std::vector<Problem>&)>& reject);
 
-// Why the words of --format (pointers-to) don't make a format: the word
-// itself is named by the caller.
-std::string DescribeFormatOptionError(FormatWordErrorCode code);
-
 // Why no pointer of a format can lead to an offset.
 std::string DescribeMapError(PointerMapErrorCode code);
 
 // Why pointers-to finds no pointer to a target of a game named `game`.
 std::string DescribeUnreachable(const UnreachableTarget& target, const std::string& game);
-
-// Why pointers-to --tables-of gives up on a game named `game` searched with `options`.
-std::string DescribeTooManyStrings(const std::string& game, const StringRunOptions& options);
 
 }  // namespace binconv::cli

@@ -47,9 +47,11 @@ ExitStatus RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
     return ExitStatus::kRejected;
   }
   const std::optional<std::uint64_t> room = target.place.room;
-  const Reported<> patched = PatchInto(target, std::move(bytes).value(), listing_name, "pair", [&] {
-    return FirstPairPastRoom(listing.value(), room.value_or(0));
-  });
+  const Reported<> patched =
+      PatchInto(target, std::move(bytes).value(), listing_name, ProblemDetail::kFirstPairPast,
+                [&](Problem& problem) {
+                  return PlaceFirstPairPastRoom(problem, listing.value(), room.value_or(0));
+                });
   return StatusOf(patched);
 }
 
@@ -90,7 +92,7 @@ ExitStatus RunWrite(const ParsedArgs& args) {
   });
   if (status && !input.Finish()) status = bad_utf8({});
   if (status) {
-    if (std::optional<ListingError> error = parser.Finish()) {
+    if (std::optional<Problem> error = parser.Finish()) {
       PrintListingError(listing_name, *error);
       status = Failure(ExitStatus::kRejected);
     } else if (auto committed = writer.Commit(); !committed) {

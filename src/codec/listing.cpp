@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "runtime/block_size.h"
 #include "runtime/utf16.h"
@@ -25,16 +26,6 @@ constexpr std::array<std::int8_t, 128> kAscii = [] {
 }();
 
 }  // namespace
-
-std::u16string_view MessageFor(ListingErrorCode code) {
-  switch (code) {
-    case ListingErrorCode::kOddCount:
-      return kOddCountMessage;
-    case ListingErrorCode::kNotHexDigit:
-      return kBadCharMessage;
-  }
-  return kBadCharMessage;
-}
 
 void ListingParser::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
   const char16_t* p = chunk.data();
@@ -91,7 +82,7 @@ const char16_t* ListingParser::Run(const char16_t* p, const char16_t* const end,
     }
     out.insert(out.end(), buffer, w);
   }
-  if (last != 0) last_kept_ = {ListingErrorCode::kOddCount, line_, last_column, last};
+  if (last != 0) last_kept_ = {line_, last_column, last};
   column_ = column;
   kept_ = kept;
   pending_nibble_ = nibble;
@@ -124,13 +115,13 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
       first_bad_->ch = last_kept_.ch;
     }
   } else {
-    last_kept_ = {ListingErrorCode::kOddCount, line_, column_, ch};
+    last_kept_ = {line_, column_, ch};
   }
   if (first_bad_) return;
 
   const int value = HexValue(ch);
   if (value < 0) {
-    first_bad_ = ListingError{ListingErrorCode::kNotHexDigit, line_, column_, ch};
+    first_bad_ = Spot{line_, column_, ch};
     return;
   }
   if (pending_nibble_ < 0) {
@@ -141,23 +132,26 @@ void ListingParser::Unit(char16_t ch, std::vector<std::uint8_t>& out) {
   }
 }
 
-std::optional<ListingError> ListingParser::Finish() {
-  std::optional<ListingError> error;
-  if (kept_ % 2 != 0) {
-    error = last_kept_;
-  } else {
-    error = first_bad_;
+std::optional<Problem> ListingParser::Finish() {
+  std::optional<Problem> error;
+  const bool odd = kept_ % 2 != 0;
+  if (odd || first_bad_) {
+    const Spot& spot = odd ? last_kept_ : *first_bad_;
+    error = Problem{odd ? ProblemCode::kListingOddCount : ProblemCode::kListingNotHex};
+    error->line = spot.line;
+    error->column = spot.column;
+    error->ch = spot.ch;
   }
   *this = ListingParser();
   return error;
 }
 
-Result<std::vector<std::uint8_t>, ListingError> ParseListing(std::u16string_view listing) {
+Result<std::vector<std::uint8_t>, Problem> ParseListing(std::u16string_view listing) {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(listing.size() / 2);
   ListingParser parser;
   parser.Feed(listing, bytes);
-  if (std::optional<ListingError> error = parser.Finish()) return Unexpected(*error);
+  if (std::optional<Problem> error = parser.Finish()) return Unexpected(std::move(*error));
   return bytes;
 }
 

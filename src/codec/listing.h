@@ -10,40 +10,25 @@
 #include <vector>
 
 #include "runtime/hex.h"
+#include "runtime/problem.h"
 #include "runtime/result.h"
 
 namespace binconv {
 
-inline constexpr std::u16string_view kOddCountMessage = u"入力された文字コードが正しくありません";
-inline constexpr std::u16string_view kBadCharMessage =
-    u"不正な文字コードが見つかったので処理を中断しました";
-
-enum class ListingErrorCode {
-  kOddCount,     // an odd number of characters is left once separators are gone
-  kNotHexDigit,  // a character other than 0-9, A-F, a-f is left
-};
-
-struct ListingError {
-  ListingErrorCode code;
-  // 1-based line and column (in characters) of the offending character; for
-  // kOddCount, of the last character left, the one without a partner.
-  std::size_t line = 0;
-  std::size_t column = 0;
-  char32_t ch = 0;  // the offending character, a whole surrogate pair as one
-};
-
 // The writer drops spaces: U+0020 and U+3000, which TextCompare takes for it.
 constexpr bool IsListingSeparator(char16_t ch) { return ch == u' ' || ch == u'\u3000'; }
 
-// The window's message for the error.
-std::u16string_view MessageFor(ListingErrorCode code);
-
 // Streaming parse. The odd count is decided at the end and wins over a bad
-// character, so bytes are only trustworthy once Finish reports no error.
+// character, so bytes are only trustworthy once Finish reports no error:
+// kListingOddCount (an odd number of characters is left once separators are
+// gone) or kListingNotHex (a character other than 0-9, A-F, a-f is left), at
+// the 1-based line and column (in characters) of the character at fault; for
+// kListingOddCount, the last one left, which has no partner. A surrogate
+// pair is one character.
 class ListingParser {
  public:
   void Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out);
-  std::optional<ListingError> Finish();
+  std::optional<Problem> Finish();
 
  private:
   // Takes the run of hex digits and spaces from `p` on; returns where it
@@ -51,16 +36,24 @@ class ListingParser {
   const char16_t* Run(const char16_t* p, const char16_t* end, std::vector<std::uint8_t>& out);
   void Unit(char16_t ch, std::vector<std::uint8_t>& out);
 
+  // A character's place, set for each one kept: a Problem is made only at
+  // the end.
+  struct Spot {
+    std::size_t line = 0;
+    std::size_t column = 0;
+    char32_t ch = 0;
+  };
+
   std::size_t kept_ = 0;  // characters left after dropping separators
   std::size_t line_ = 1;
   std::size_t column_ = 0;
   bool after_cr_ = false;
   int pending_nibble_ = -1;
   char16_t pending_high_ = 0;
-  std::optional<ListingError> first_bad_;
-  ListingError last_kept_{ListingErrorCode::kOddCount};
+  std::optional<Spot> first_bad_;
+  Spot last_kept_;
 };
 
-Result<std::vector<std::uint8_t>, ListingError> ParseListing(std::u16string_view listing);
+Result<std::vector<std::uint8_t>, Problem> ParseListing(std::u16string_view listing);
 
 }  // namespace binconv

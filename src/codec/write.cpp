@@ -16,7 +16,7 @@ Result<Unit, WriteBinaryError> WriteBinary(std::u16string_view listing,
                                            std::u16string_view name_box, FileOps& ops) {
   // The whole listing is judged before any file is touched, so a rejected
   // listing never costs the old file.
-  Result<std::vector<std::uint8_t>, ListingError> bytes = ParseListing(listing);
+  Result<std::vector<std::uint8_t>, Problem> bytes = ParseListing(listing);
   if (!bytes) return Unexpected(WriteBinaryError(bytes.error()));
   Result<Unit, IoError> written = ReplaceFileAtomically(
       PathFromUtf8(EncodeUtf8(OutputNameFromBox(name_box))), bytes.value(), ops);

@@ -20,7 +20,7 @@ inline constexpr std::u16string_view kDefaultOutputName = u"temp.bin";
 // are not expanded: the name is one file name.
 std::u16string OutputNameFromBox(std::u16string_view box_text);
 
-using WriteBinaryError = std::variant<ListingError, IoError>;
+using WriteBinaryError = std::variant<Problem, IoError>;
 
 // Parses `listing` and, if it is valid, writes its bytes to the file named by
 // `name_box` (trimmed, default "temp.bin").

@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "chartable/encoding.h"
 #include "runtime/describe.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -153,6 +154,27 @@ std::string_view KeyOf(const Problem& p) {
         default:
           return "kPointerUnmapped";
       }
+    case ProblemCode::kBadFormatWord:
+      switch (p.detail) {
+        case ProblemDetail::kFormatNoType:
+          return "kBadFormatWord.no_type";
+        case ProblemDetail::kFormatUnknownType:
+          return "kBadFormatWord.unknown_type";
+        case ProblemDetail::kFormatBadNumber:
+          return "kBadFormatWord.bad_number";
+        case ProblemDetail::kFormatBadValue:
+          return "kBadFormatWord.bad_value";
+        case ProblemDetail::kFormatRepeated:
+          return "kBadFormatWord.repeated";
+        case ProblemDetail::kFormatRelativeWith:
+          return "kBadFormatWord.relative_with";
+        case ProblemDetail::kFormatBadRange:
+          return "kBadFormatWord.bad_range";
+        default:
+          return "kBadFormatWord";
+      }
+    case ProblemCode::kPlaceTooLong:
+      return p.detail == ProblemDetail::kNone ? "kPlaceTooLong" : "kPlaceTooLong.located";
     case ProblemCode::kPointerOutside:
       return p.at >= p.game_size ? "kPointerOutside.past_end" : "kPointerOutside";
     case ProblemCode::kCantPoint:
@@ -188,8 +210,10 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "at") return HexNumber(p.at);
     if (name == "end") return HexNumber(p.end);
     if (name == "byte") return HexNumber(p.byte).substr(2);  // as it stands in a tag
-    if (name == "what") return p.what;
-    if (name == "other_what") return p.other_what;
+    if (name == "what") return p.part.kind != PlanPartKind::kNone ? Word(language, p.part) : p.what;
+    if (name == "other_what") {
+      return p.other_part.kind != PlanPartKind::kNone ? Word(language, p.other_part) : p.other_what;
+    }
     if (name == "reason") {
       if (p.io) return IoReason(language, *p.io);
       return Format(language, KeyOf(p.detail), ValuesOf(language, p));
@@ -208,8 +232,39 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "over_bytes") return CountBytes(language, p.bytes - p.room);
     if (name == "room_bytes") return CountBytes(language, p.room);
     if (name == "size_bytes") return CountBytes(language, p.bytes);
+    if (name == "other_number_bytes") return CountBytes(language, p.other_number);
+    if (name == "number_crc") return HexNumber(p.number, 8);
+    if (name == "other_number_crc") return HexNumber(p.other_number, 8);
+    if (name == "byte_digits") return HexText(p.byte, 2);
+    if (name == "files_lines") {
+      std::string lines;
+      for (const std::string& file : p.files) lines += "\n  " + file;
+      return lines;
+    }
     return std::nullopt;
   };
+}
+
+std::string Word(Language language, const PlanPart& part) {
+  static constexpr std::string_view kKeys[] = {
+      "",
+      "PlanPart.kRoom",
+      "PlanPart.kSpace",
+      "PlanPart.kPointerTable",
+      "PlanPart.kLoTable",
+      "PlanPart.kHiTable",
+      "PlanPart.kTextRange",
+      "PlanPart.kTextBlock",
+      "PlanPart.kStringRoom",
+  };
+  static_assert(std::size(kKeys) == static_cast<std::size_t>(kLastPlanPartKind) + 1);
+  const auto n = static_cast<std::size_t>(part.kind);
+  if (n == 0 || n >= std::size(kKeys)) return {};
+  return Format(language, kKeys[n], [&part](std::string_view name) -> std::optional<std::string> {
+    if (name == "entry") return Decimal(part.entry);
+    if (name == "at") return HexNumber(part.at);
+    return std::nullopt;
+  });
 }
 
 std::string Message(Language language, const Problem& problem) {
@@ -231,67 +286,80 @@ std::string Describe(Language language, const Problem& p) {
   return text;
 }
 
-// Table files.
+// Findings of check-tables.
 
-std::string_view KeyOf(const TableError& error) {
-  switch (error.code) {
-    case TableErrorCode::kCannotOpen:
-      return "TableError.kCannotOpen";
-    case TableErrorCode::kTooFewFields:
-      return "TableError.kTooFewFields";
-    case TableErrorCode::kTooManyDataLines:
-      return "TableError.kTooManyDataLines";
-    case TableErrorCode::kInvalidUtf8:
-      // Why the file was taken for UTF-8: its mark, or the valid text before.
-      return error.encoding == TextEncoding::kUtf8Bom ? "TableError.kInvalidUtf8.bom"
-                                                      : "TableError.kInvalidUtf8";
+namespace {
+
+std::string PlaceOf(Language language, const CellOrigin& origin,
+                    const std::array<std::string, 2>& file_names) {
+  if (origin.line == 0) return std::string(TextOf(language, "TableFinding.set_by_code"));
+  return file_names[origin.file] + ":" + Decimal(origin.line) + ":" + Decimal(origin.column);
+}
+
+// What conversion turns a character into, for a cell it never produces.
+std::string_view MadeKey(char16_t ch) {
+  switch (detail::ClassifySpecial(ch)) {
+    case detail::Special::kTagOpen:
+      return "TableFinding.made.tag_open";
+    case detail::Special::kTagClose:
+      return "TableFinding.made.tag_close";
+    case detail::Special::kLineBreak:
+      return "TableFinding.made.line_break";
+    case detail::Special::kSpace:
+      return "TableFinding.made.space";
+    case detail::Special::kNone:
+      break;
+  }
+  return "TableFinding.made.part_of_break";
+}
+
+// What a game reads a page 0 byte as.
+std::string ReadAs(Language language, std::uint8_t byte) {
+  if (const int page = PageOfLeadByte(byte); page != 0) {
+    return Format(language, "TableFinding.read.lead_byte",
+                  [page](std::string_view name) -> std::optional<std::string> {
+                    if (name == "page") return Decimal(static_cast<std::uint64_t>(page));
+                    return std::nullopt;
+                  });
+  }
+  return std::string(TextOf(language, byte == kLineBreakByte ? "TableFinding.read.line_break"
+                                                             : "TableFinding.read.space"));
+}
+
+std::string_view KeyOf(TableFindingKind kind) {
+  switch (kind) {
+    case TableFindingKind::kMultiChar:
+      return "TableFinding.kMultiChar";
+    case TableFindingKind::kShadowed:
+      return "TableFinding.kShadowed";
+    case TableFindingKind::kIntercepted:
+      return "TableFinding.kIntercepted";
+    case TableFindingKind::kReservedByte:
+      return "TableFinding.kReservedByte";
   }
   return {};
 }
 
-Values ValuesOf(Language language, const TableError& error) {
-  return [language, &error](std::string_view name) -> std::optional<std::string> {
-    if (name == "file") return error.file;
-    if (name == "line") return Decimal(error.line);
-    if (name == "column") return Decimal(error.column);
-    if (name == "fields") return Decimal(error.fields);
-    if (name == "limit") return Decimal(error.limit);
-    if (name == "min") return Decimal(kMinFields);
-    if (name == "reason") {
-      return IoReason(language,
-                      IoError{error.io_code, error.file, error.system_error, error.reason});
+}  // namespace
+
+std::string Message(Language language, const TableFinding& finding,
+                    const std::array<std::string, 2>& file_names) {
+  const Values values = [&](std::string_view name) -> std::optional<std::string> {
+    if (name == "cell") return DescribeText(finding.text);
+    if (name == "code") return DescribeCode(finding.code);
+    if (name == "count") return Decimal(finding.text.size());
+    if (name == "winner") return DescribeCode(finding.winner);
+    if (name == "winner_place") return PlaceOf(language, finding.winner_origin, file_names);
+    if (name == "made") {
+      return std::string(TextOf(language, MadeKey(finding.text.empty() ? u'\0' : finding.text[0])));
     }
+    if (name == "byte") return HexByte(finding.code.byte());
+    if (name == "read") return ReadAs(language, finding.code.byte());
     return std::nullopt;
   };
-}
-
-std::string Message(Language language, const TableError& error) {
-  return Format(language, KeyOf(error), ValuesOf(language, error));
-}
-
-std::u16string MessageUtf16(Language language, const TableError& error) {
-  return FormatUtf16(language, KeyOf(error), ValuesOf(language, error));
-}
-
-Values ValuesOf(Language, const TableFolderError& error) {
-  return [&error](std::string_view name) -> std::optional<std::string> {
-    if (name == "file") return std::string(kMainTableFile);
-    if (name == "folders") {
-      std::string folders;
-      for (const std::filesystem::path& folder : error.tried)
-        folders += "\n  " + PathToUtf8(folder);
-      return folders;
-    }
-    return std::nullopt;
-  };
-}
-
-std::string Message(Language language, const TableFolderError& error) {
-  return Format(language, "TableFolderError.kNotFound", ValuesOf(language, error));
-}
-
-std::u16string MessageUtf16(Language language, const TableFolderError& error) {
-  return FormatUtf16(language, "TableFolderError.kNotFound", ValuesOf(language, error));
+  std::string line;
+  if (finding.origin.line != 0) line = PlaceOf(language, finding.origin, file_names) + ": ";
+  return line + Format(language, KeyOf(finding.kind), values);
 }
 
 // Files.
@@ -344,6 +412,16 @@ std::string_view KeyOf(IoDetail detail) {
       return "IoDetail.kReadPastGame";
     case IoDetail::kResultDiffers:
       return "IoDetail.kResultDiffers";
+    case IoDetail::kADirectory:
+      return "IoDetail.kADirectory";
+    case IoDetail::kBadNameCharacter:
+      return "IoDetail.kBadNameCharacter";
+    case IoDetail::kEndsInDotOrSpace:
+      return "IoDetail.kEndsInDotOrSpace";
+    case IoDetail::kNameTooLong:
+      return "IoDetail.kNameTooLong";
+    case IoDetail::kDeviceName:
+      return "IoDetail.kDeviceName";
   }
   return {};
 }
@@ -354,6 +432,7 @@ Values ValuesOf(Language language, const IoError& error) {
     if (name == "last") return Decimal(error.last);
     if (name == "size") return Decimal(error.size);
     if (name == "file") return error.not_put_back;
+    if (name == "part") return error.part;
     if (name == "reason") {
       return IoReason(language, IoErrorFromSystem(error.not_put_back, error.put_back_error));
     }
@@ -399,15 +478,6 @@ std::string Message(Language language, const IoError& error) {
 
 namespace {
 
-constexpr std::string_view kFormatWordKeys[] = {
-    "FormatWordErrorCode.kNoType",      "FormatWordErrorCode.kUnknownType",
-    "FormatWordErrorCode.kUnknownWord", "FormatWordErrorCode.kBadNumber",
-    "FormatWordErrorCode.kBadValue",    "FormatWordErrorCode.kRepeated",
-    "FormatWordErrorCode.kRelativeWith", "FormatWordErrorCode.kBadRange",
-};
-static_assert(std::size(kFormatWordKeys) ==
-              static_cast<std::size_t>(FormatWordErrorCode::kBadRange) + 1);
-
 constexpr std::string_view kMapErrorKeys[] = {
     "PointerMapErrorCode.kBelowHeader",   "PointerMapErrorCode.kDoesNotFit",
     "PointerMapErrorCode.kNotMappedBack", "PointerMapErrorCode.kNotAnAddress",
@@ -423,10 +493,6 @@ std::string_view KeyIn(std::span<const std::string_view> keys, std::size_t n) {
 
 }  // namespace
 
-std::string Message(Language language, FormatWordErrorCode code) {
-  return std::string(TextOf(language, KeyIn(kFormatWordKeys, static_cast<std::size_t>(code))));
-}
-
 std::string Message(Language language, PointerMapErrorCode code) {
   return std::string(TextOf(language, KeyIn(kMapErrorKeys, static_cast<std::size_t>(code))));
 }
@@ -441,54 +507,10 @@ std::string Message(Language language, const UnreachableTarget& target, std::str
                 });
 }
 
-std::string Message(Language language, const TooManyStrings&, std::string_view game,
-                    const StringRunOptions& options) {
-  return Format(language, options.end ? "TooManyStrings.end_given" : "TooManyStrings",
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "game") return std::string(game);
-                  if (name == "count") return Decimal(kMostStrings);
-                  if (name == "min") return Decimal(options.min_chars);
-                  if (name == "end" && options.end) return HexText(*options.end, 2);
-                  return std::nullopt;
-                });
-}
-
-std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
-                           std::uint64_t end, std::uint64_t size) {
-  return Format(language, "PlacementErrorCode.kPastEnd",
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "game") return std::string(game);
-                  if (name == "offset") return HexNumber(offset);
-                  if (name == "end") return HexNumber(end);
-                  if (name == "size_bytes") return CountBytes(language, size);
-                  return std::nullopt;
-                });
-}
-
-std::string TooLongMessage(Language language, std::uint64_t bytes, std::uint64_t room) {
-  return Format(language, "PlacementErrorCode.kTooLong",
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "over_bytes") return CountBytes(language, bytes - room);
-                  if (name == "room_bytes") return CountBytes(language, room);
-                  if (name == "size_bytes") return CountBytes(language, bytes);
-                  return std::nullopt;
-                });
-}
-
-std::string FirstPastRoomMessage(Language language, std::string_view what, char32_t ch,
-                                 std::uint64_t pair) {
-  return Format(language, "PlacementErrorCode.kTooLong." + std::string(what),
-                [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "ch") return DescribeChar(ch);
-                  if (name == "pair") return Decimal(pair);
-                  return std::nullopt;
-                });
-}
-
 std::string UnchangedMessage(Language language, std::string_view game) {
-  return Format(language, "PlacementErrorCode.unchanged",
+  return Format(language, "Problem.unchanged",
                 [&](std::string_view name) -> std::optional<std::string> {
-                  if (name == "game") return std::string(game);
+                  if (name == "file") return std::string(game);
                   return std::nullopt;
                 });
 }

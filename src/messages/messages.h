@@ -3,20 +3,17 @@
 // from one catalogue, ja.po, keyed by code. The caller chooses the language:
 // nothing here keeps one.
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "chartable/load.h"
-#include "chartable/table_folders.h"
+#include "chartable/check.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "scan/byte_scan.h"
-#include "scan/table_plan.h"
-#include "script/placement.h"
-#include "script/pointer_format.h"
 
 namespace binconv::messages {
 
@@ -53,6 +50,8 @@ std::string_view KeyOf(ProblemCode code);
 std::string_view KeyOf(ProblemDetail detail);
 std::string_view KeyOf(const Problem& problem);
 Values ValuesOf(Language language, const Problem& problem);
+// A part of a plan, "the pointer table".
+std::string Word(Language language, const PlanPart& part);
 // What is wrong, without where.
 std::string Message(Language language, const Problem& problem);
 std::u16string MessageUtf16(Language language, const Problem& problem);
@@ -61,17 +60,11 @@ std::u16string MessageUtf16(Language language, const Problem& problem);
 // names the entry itself, and the plan's line follows.
 std::string Describe(Language language, const Problem& problem);
 
-// A table file that does not load: in English "FILE:LINE: message" on one
-// line; in Japanese the window's dialog text, a heading, the file, then what.
-std::string_view KeyOf(const TableError& error);
-Values ValuesOf(Language language, const TableError& error);
-std::string Message(Language language, const TableError& error);
-std::u16string MessageUtf16(Language language, const TableError& error);
-
-// No folder holds the tables: where the search looked, one folder a line.
-Values ValuesOf(Language language, const TableFolderError& error);
-std::string Message(Language language, const TableFolderError& error);
-std::u16string MessageUtf16(Language language, const TableFolderError& error);
+// A finding of check-tables, "FILE:LINE:COLUMN: message" on one line.
+// `file_names` is indexed by CellOrigin::file; a cell set by code is named
+// by its code only.
+std::string Message(Language language, const TableFinding& finding,
+                    const std::array<std::string, 2>& file_names);
 
 // Why a file could not be read or written: the system's own words when it
 // has them in the language (English on POSIX, the user's language on
@@ -85,27 +78,13 @@ std::u16string IoReasonUtf16(Language language, const IoError& error);
 // "PATH: reason"
 std::string Message(Language language, const IoError& error);
 
-// Why the words of pointers-to's --format make no format (the word is named
-// by the caller), and why no pointer of a format can lead to an offset.
-std::string Message(Language language, FormatWordErrorCode code);
+// Why no pointer of a format can lead to an offset.
 std::string Message(Language language, PointerMapErrorCode code);
 // Why pointers-to finds no pointer to `target` of the game named `game`.
 std::string Message(Language language, const UnreachableTarget& target, std::string_view game);
 
-// Why pointers-to --tables-of gives up on the game named `game`: too many
-// strings, and what would narrow them given the `options` it was run with
-// (--end first; with --end, a larger --min or a part of the game).
-std::string Message(Language language, const TooManyStrings& error, std::string_view game,
-                    const StringRunOptions& options);
-
-// Bytes for the room of --into: past the end of `game` (its `size` bytes),
-// too long for the room, what first does not fit ("character" with `ch`,
-// "pair" with the pair's number), and that the game is left unchanged.
-std::string PastEndMessage(Language language, std::string_view game, std::uint64_t offset,
-                           std::uint64_t end, std::uint64_t size);
-std::string TooLongMessage(Language language, std::uint64_t bytes, std::uint64_t room);
-std::string FirstPastRoomMessage(Language language, std::string_view what, char32_t ch,
-                                 std::uint64_t pair);
+// That the game named `game` is left as it was, after a problem that stopped
+// bytes going into it.
 std::string UnchangedMessage(Language language, std::string_view game);
 
 }  // namespace binconv::messages

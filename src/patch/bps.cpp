@@ -43,36 +43,37 @@ void AppendBpsNumber(std::vector<std::uint8_t>& out, std::uint64_t value) {
   }
 }
 
-Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> patch,
-                                                std::size_t& pos) {
+Result<std::uint64_t, Problem> ReadBpsNumber(std::span<const std::uint8_t> patch,
+                                             std::size_t& pos) {
   const std::size_t start = pos;
   std::uint64_t data = 0;
   std::uint64_t shift = 1;
   for (;;) {
-    if (pos >= patch.size()) return Unexpected(PatchError{PatchErrorCode::kTruncated, start});
+    if (pos >= patch.size()) return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, start));
     const std::uint8_t x = patch[pos++];
     std::uint64_t add = 0;
     if (__builtin_mul_overflow(std::uint64_t{x & 0x7Fu}, shift, &add) ||
         __builtin_add_overflow(data, add, &data)) {
-      return Unexpected(PatchError{PatchErrorCode::kNumberTooLarge, start});
+      return Unexpected(PatchProblem(ProblemCode::kPatchNumberTooLarge, start));
     }
     if (x & 0x80) return data;
     if (__builtin_mul_overflow(shift, std::uint64_t{128}, &shift) ||
         __builtin_add_overflow(data, shift, &data)) {
-      return Unexpected(PatchError{PatchErrorCode::kNumberTooLarge, start});
+      return Unexpected(PatchProblem(ProblemCode::kPatchNumberTooLarge, start));
     }
   }
 }
 
 }  // namespace detail
 
-Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch) {
-  if (patch.size() < sizeof kBpsMagic) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+Result<BpsHeader, Problem> ReadBpsHeader(std::span<const std::uint8_t> patch) {
+  if (patch.size() < sizeof kBpsMagic)
+    return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, patch.size()));
   if (!std::equal(std::begin(kBpsMagic), std::end(kBpsMagic), patch.begin())) {
-    return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
+    return Unexpected(PatchProblem(ProblemCode::kNotAPatch, 0));
   }
   if (patch.size() < sizeof kBpsMagic + kFooterSize) {
-    return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+    return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, patch.size()));
   }
   const std::span<const std::uint8_t> body = patch.first(patch.size() - kFooterSize);
   BpsHeader header;
@@ -85,7 +86,7 @@ Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch)
   auto metadata = detail::ReadBpsNumber(body, pos);
   if (!metadata) return Unexpected(metadata.error());
   if (metadata.value() > body.size() - pos) {
-    return Unexpected(PatchError{PatchErrorCode::kTruncated, metadata_at});
+    return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, metadata_at));
   }
   header.source_size = source.value();
   header.target_size = target.value();
@@ -103,9 +104,9 @@ namespace {
 using ReadStream = Result<Unit, IoError> (detail::PatchStreams::*)(std::uint64_t,
                                                                    std::span<std::uint8_t>);
 
-PatchFileError PatchFailure(PatchErrorCode code, std::uint64_t position, std::uint64_t expected = 0,
+PatchFileError PatchFailure(ProblemCode code, std::uint64_t position, std::uint64_t expected = 0,
                             std::uint64_t actual = 0) {
-  return PatchFileError{PatchError{code, position, expected, actual}};
+  return PatchFileError{PatchProblem(code, position, expected, actual)};
 }
 
 // One patch being applied: where its actions are read and what the result
@@ -134,15 +135,15 @@ class BpsApplier {
     }
     if (crc != header_.source_crc) {
       return Unexpected(
-          PatchFailure(PatchErrorCode::kSourceCrcMismatch, body_.size(), header_.source_crc, crc));
+          PatchFailure(ProblemCode::kPatchSourceCrc, body_.size(), header_.source_crc, crc));
     }
     if (header_.source_size != source_size_) {
-      return Unexpected(PatchFailure(PatchErrorCode::kSourceSizeMismatch, 4, header_.source_size,
-                                     source_size_));
+      return Unexpected(
+          PatchFailure(ProblemCode::kPatchSourceSize, 4, header_.source_size, source_size_));
     }
     if (header_.target_size > max_target) {
       return Unexpected(
-          PatchFailure(PatchErrorCode::kTargetTooLarge, 4, max_target, header_.target_size));
+          PatchFailure(ProblemCode::kPatchTargetTooLarge, 4, max_target, header_.target_size));
     }
     return Unit{};
   }
@@ -155,11 +156,11 @@ class BpsApplier {
     const std::size_t end = body_.size();
     if (written_ != header_.target_size) {
       return Unexpected(
-          PatchFailure(PatchErrorCode::kTargetIncomplete, end, header_.target_size, written_));
+          PatchFailure(ProblemCode::kPatchIncomplete, end, header_.target_size, written_));
     }
     if (target_crc_ != header_.target_crc) {
       return Unexpected(
-          PatchFailure(PatchErrorCode::kTargetCrcMismatch, end + 4, header_.target_crc, target_crc_));
+          PatchFailure(ProblemCode::kPatchTargetCrc, end + 4, header_.target_crc, target_crc_));
     }
     return Unit{};
   }
@@ -173,23 +174,25 @@ class BpsApplier {
     const std::uint64_t length = (number.value() >> 2) + 1;
     const std::uint64_t out = written_;
     if (length > header_.target_size - out) {
-      return Unexpected(PatchFailure(PatchErrorCode::kPastTarget, at));
+      return Unexpected(PatchFailure(ProblemCode::kPatchPastTarget, at));
     }
     Result<Unit, IoError> done = Unit{};
     switch (kind) {
       case kSourceRead:
         if (out >= source_size_ || length > source_size_ - out) {
-          return Unexpected(PatchFailure(PatchErrorCode::kPastSource, at));
+          return Unexpected(PatchFailure(ProblemCode::kPatchPastSource, at));
         }
         done = CopyThrough(&detail::PatchStreams::ReadSource, out, length);
         break;
       case kTargetRead:
-        if (length > body_.size() - pos_) return Unexpected(PatchFailure(PatchErrorCode::kTruncated, at));
+        if (length > body_.size() - pos_)
+          return Unexpected(PatchFailure(ProblemCode::kPatchCutShort, at));
         done = Put(body_.subspan(pos_, static_cast<std::size_t>(length)));
         pos_ += static_cast<std::size_t>(length);
         break;
       case kSourceCopy:
-        if (auto r = MoveOffset(source_rel_, source_size_, length, at, PatchErrorCode::kPastSource);
+        if (auto r =
+                MoveOffset(source_rel_, source_size_, length, at, ProblemCode::kPatchPastSource);
             !r) {
           return Unexpected(PatchFileError{r.error()});
         }
@@ -198,7 +201,7 @@ class BpsApplier {
         break;
       case kTargetCopy:
         // Only bytes already written may be copied.
-        if (auto r = MoveOffset(target_rel_, out, 0, at, PatchErrorCode::kPastTarget); !r) {
+        if (auto r = MoveOffset(target_rel_, out, 0, at, ProblemCode::kPatchPastTarget); !r) {
           return Unexpected(PatchFileError{r.error()});
         }
         done = CopyTarget(target_rel_, length);
@@ -210,19 +213,19 @@ class BpsApplier {
   }
 
   // Moves an offset by the signed number at pos_; the copy must lie inside `limit`.
-  Result<Unit, PatchError> MoveOffset(std::uint64_t& offset, std::uint64_t limit,
-                                      std::uint64_t length, std::size_t at, PatchErrorCode past) {
+  Result<Unit, Problem> MoveOffset(std::uint64_t& offset, std::uint64_t limit, std::uint64_t length,
+                                   std::size_t at, ProblemCode past) {
     auto number = detail::ReadBpsNumber(body_, pos_);
     if (!number) return Unexpected(number.error());
     const std::uint64_t distance = number.value() >> 1;
     if (number.value() & 1) {
-      if (distance > offset) return Unexpected(PatchError{past, at});
+      if (distance > offset) return Unexpected(PatchProblem(past, at));
       offset -= distance;
     } else {
-      if (distance > limit - offset) return Unexpected(PatchError{past, at});
+      if (distance > limit - offset) return Unexpected(PatchProblem(past, at));
       offset += distance;
     }
-    if (offset >= limit || length > limit - offset) return Unexpected(PatchError{past, at});
+    if (offset >= limit || length > limit - offset) return Unexpected(PatchProblem(past, at));
     return Unit{};
   }
 
@@ -295,7 +298,7 @@ Result<Unit, PatchFileError> ApplyBpsThrough(std::span<const std::uint8_t> patch
   const BpsHeader& h = read.value();
   const std::size_t end = patch.size() - kFooterSize;
   if (const std::uint32_t crc = Crc32(patch.first(end + 8)); crc != h.patch_crc) {
-    return Unexpected(PatchFailure(PatchErrorCode::kPatchCrcMismatch, end + 8, h.patch_crc, crc));
+    return Unexpected(PatchFailure(ProblemCode::kPatchCrc, end + 8, h.patch_crc, crc));
   }
   BpsApplier applier(patch.first(end), h, source_size, io);
   if (auto r = applier.CheckSource(max_target); !r) return r;
@@ -341,14 +344,14 @@ class MemoryStreams final : public detail::PatchStreams {
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
-                                                       std::span<const std::uint8_t> patch,
-                                                       std::uint64_t max_target) {
+Result<std::vector<std::uint8_t>, Problem> ApplyBps(std::span<const std::uint8_t> source,
+                                                    std::span<const std::uint8_t> patch,
+                                                    std::uint64_t max_target) {
   std::vector<std::uint8_t> target;
   MemoryStreams streams(source, patch.size(), target);
   auto applied = detail::ApplyBpsThrough(patch, source.size(), streams, max_target);
   // Memory reports no IoError.
-  if (!applied) return Unexpected(std::get<PatchError>(applied.error()));
+  if (!applied) return Unexpected(std::get<Problem>(applied.error()));
   return target;
 }
 

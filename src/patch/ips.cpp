@@ -43,11 +43,12 @@ class IpsWriter {
   }
 
   // Plain records for modified[begin, end).
-  Result<Unit, PatchError> Plain(std::uint64_t begin, std::uint64_t end) {
+  Result<Unit, Problem> Plain(std::uint64_t begin, std::uint64_t end) {
     while (begin < end) {
       // Starting one byte earlier rewrites a byte with its own value.
       const std::uint64_t start = begin == kEofOffset ? begin - 1 : begin;
-      if (start >= kIpsOffsetLimit) return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, start});
+      if (start >= kIpsOffsetLimit)
+        return Unexpected(PatchProblem(ProblemCode::kIpsOutOfReach, start));
       const std::uint64_t stop = std::min<std::uint64_t>(end, start + kMaxRecord);
       Put24(out_, start);
       Put16(out_, static_cast<std::size_t>(stop - start));
@@ -59,14 +60,15 @@ class IpsWriter {
   }
 
   // RLE records for modified[begin, end), all one byte.
-  Result<Unit, PatchError> Run(std::uint64_t begin, std::uint64_t end) {
+  Result<Unit, Problem> Run(std::uint64_t begin, std::uint64_t end) {
     if (begin == kEofOffset) {
       // A short plain record at 0x454F45 takes the run's first byte.
       if (auto r = Plain(begin, begin + 1); !r) return r;
       ++begin;
     }
     while (begin < end) {
-      if (begin >= kIpsOffsetLimit) return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, begin});
+      if (begin >= kIpsOffsetLimit)
+        return Unexpected(PatchProblem(ProblemCode::kIpsOutOfReach, begin));
       const std::uint64_t stop = std::min<std::uint64_t>(end, begin + kMaxRecord);
       if (stop - begin < 3 || begin == kEofOffset) return Plain(begin, stop);
       Put24(out_, begin);
@@ -79,7 +81,7 @@ class IpsWriter {
   }
 
   // A changed stretch, with its runs of one byte as RLE records.
-  Result<Unit, PatchError> Change(std::uint64_t begin, std::uint64_t end) {
+  Result<Unit, Problem> Change(std::uint64_t begin, std::uint64_t end) {
     std::uint64_t plain = begin;
     std::uint64_t i = begin;
     while (i < end) {
@@ -109,13 +111,13 @@ class IpsWriter {
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8_t> original,
-                                                      std::span<const std::uint8_t> modified) {
+Result<std::vector<std::uint8_t>, Problem> MakeIps(std::span<const std::uint8_t> original,
+                                                   std::span<const std::uint8_t> modified) {
   const std::size_t n = modified.size();
   const std::size_t common = std::min(original.size(), n);
   // The size after "EOF" has 24 bits too.
   if (n < original.size() && n >= kIpsOffsetLimit) {
-    return Unexpected(PatchError{PatchErrorCode::kIpsOffsetTooLarge, n});
+    return Unexpected(PatchProblem(ProblemCode::kIpsOutOfReach, n));
   }
   IpsWriter writer(modified);
   // Every byte past the original's end must be written, changed or not.
@@ -148,10 +150,11 @@ Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8
 
 namespace detail {
 
-Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patch) {
-  if (patch.size() < kIpsHeader.size()) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
+Result<IpsRecords, Problem> ReadIpsRecords(std::span<const std::uint8_t> patch) {
+  if (patch.size() < kIpsHeader.size())
+    return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, patch.size()));
   if (!std::equal(kIpsHeader.begin(), kIpsHeader.end(), patch.begin())) {
-    return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
+    return Unexpected(PatchProblem(ProblemCode::kNotAPatch, 0));
   }
   IpsRecords ips;
   std::size_t pos = kIpsHeader.size();
@@ -163,22 +166,23 @@ Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patc
   };
   for (;;) {
     const std::size_t at = pos;
-    if (patch.size() - pos < 3) return Unexpected(PatchError{PatchErrorCode::kNoEofMarker, at});
+    if (patch.size() - pos < 3) return Unexpected(PatchProblem(ProblemCode::kPatchNoEof, at));
     if (std::equal(kIpsEof.begin(), kIpsEof.end(), patch.begin() + static_cast<std::ptrdiff_t>(pos))) {
       pos += 3;
       break;
     }
-    if (patch.size() - pos < 5) return Unexpected(PatchError{PatchErrorCode::kTruncated, at});
+    if (patch.size() - pos < 5) return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, at));
     IpsRecord record;
     record.offset = get(3);
     record.size = get(2);
     record.rle = record.size == 0;
     if (record.rle) {
-      if (patch.size() - pos < 3) return Unexpected(PatchError{PatchErrorCode::kTruncated, at});
+      if (patch.size() - pos < 3) return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, at));
       record.size = get(2);
       record.fill = patch[pos++];
     } else {
-      if (patch.size() - pos < record.size) return Unexpected(PatchError{PatchErrorCode::kTruncated, at});
+      if (patch.size() - pos < record.size)
+        return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, at));
       record.data_at = pos;
       pos += record.size;
     }
@@ -187,25 +191,26 @@ Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patc
     ips.records.push_back(record);
   }
   if (pos == patch.size()) return ips;
-  if (patch.size() - pos != 3) return Unexpected(PatchError{PatchErrorCode::kTrailingBytes, pos});
+  if (patch.size() - pos != 3) return Unexpected(PatchProblem(ProblemCode::kPatchTrailing, pos));
   ips.truncate_at = pos;
   ips.truncate = get(3);
   return ips;
 }
 
-Result<std::uint64_t, PatchError> IpsResultSize(const IpsRecords& ips, std::uint64_t source_size) {
+Result<std::uint64_t, Problem> IpsResultSize(const IpsRecords& ips, std::uint64_t source_size) {
   const std::uint64_t size = std::max(source_size, ips.end);
   if (!ips.truncate) return size;
   if (*ips.truncate > size) {
-    return Unexpected(PatchError{PatchErrorCode::kBadTruncation, ips.truncate_at, size, *ips.truncate});
+    return Unexpected(
+        PatchProblem(ProblemCode::kPatchBadTruncation, ips.truncate_at, size, *ips.truncate));
   }
   return *ips.truncate;
 }
 
 }  // namespace detail
 
-Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
-                                                       std::span<const std::uint8_t> patch) {
+Result<std::vector<std::uint8_t>, Problem> ApplyIps(std::span<const std::uint8_t> source,
+                                                    std::span<const std::uint8_t> patch) {
   auto read = detail::ReadIpsRecords(patch);
   if (!read) return Unexpected(read.error());
   const detail::IpsRecords& ips = read.value();

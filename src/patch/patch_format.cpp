@@ -31,7 +31,7 @@ std::optional<PatchFormat> PatchFormatFromExtension(std::u16string_view extensio
 namespace {
 
 PatchFileError NotReproduced(std::uint64_t at) {
-  return PatchFileError{PatchError{PatchErrorCode::kNotReproduced, at}};
+  return PatchFileError{PatchProblem(ProblemCode::kNotReproduced, at)};
 }
 
 // A BPS patch applied to the original with each byte it gives compared with
@@ -124,7 +124,7 @@ Result<std::vector<std::uint8_t>, PatchFileError> MakeVerifiedIps(PatchInput& or
   auto past = DifferencePastIpsReach(original, modified);
   if (!past) return Unexpected(PatchFileError{past.error()});
   if (past.value()) {
-    return Unexpected(PatchFileError{PatchError{PatchErrorCode::kIpsOffsetTooLarge, *past.value()}});
+    return Unexpected(PatchFileError{PatchProblem(ProblemCode::kIpsOutOfReach, *past.value())});
   }
   // Past the heads the two are the same: the heads' patch is the whole one.
   auto from = IpsHead(original);
@@ -155,20 +155,20 @@ Result<std::vector<std::uint8_t>, PatchFileError> MakeVerifiedPatchFrom(
   return std::move(made).value();
 }
 
-Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
+Result<std::vector<std::uint8_t>, Problem> MakeVerifiedPatch(
     PatchFormat format, std::span<const std::uint8_t> original,
     std::span<const std::uint8_t> modified) {
   MemoryInput from(original);
   MemoryInput to(modified);
   auto made = MakeVerifiedPatchFrom(format, from, to);
   // Memory reports no IoError.
-  if (!made) return Unexpected(std::get<PatchError>(made.error()));
+  if (!made) return Unexpected(std::get<Problem>(made.error()));
   return made.value();
 }
 
-Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::uint8_t> source,
-                                                         std::span<const std::uint8_t> patch,
-                                                         std::uint64_t max_target) {
+Result<std::vector<std::uint8_t>, Problem> ApplyPatch(std::span<const std::uint8_t> source,
+                                                      std::span<const std::uint8_t> patch,
+                                                      std::uint64_t max_target) {
   switch (DetectPatchFormat(patch).value_or(PatchFormat::kIps)) {
     case PatchFormat::kIps:
       if (patch.size() < 5 && !DetectPatchFormat(patch)) {
@@ -180,14 +180,15 @@ Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::ui
                  std::equal(patch.begin(), patch.end(), magic.begin(),
                             [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
         };
-        if (prefix_of(ips) || prefix_of(bps)) return Unexpected(PatchError{PatchErrorCode::kTruncated, patch.size()});
-        return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
+        if (prefix_of(ips) || prefix_of(bps))
+          return Unexpected(PatchProblem(ProblemCode::kPatchCutShort, patch.size()));
+        return Unexpected(PatchProblem(ProblemCode::kNotAPatch, 0));
       }
       return ApplyIps(source, patch);
     case PatchFormat::kBps:
       return ApplyBps(source, patch, max_target);
   }
-  return Unexpected(PatchError{PatchErrorCode::kUnknownFormat, 0});
+  return Unexpected(PatchProblem(ProblemCode::kNotAPatch, 0));
 }
 
 Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(

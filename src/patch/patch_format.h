@@ -15,6 +15,7 @@
 
 #include "patch/patch_input.h"
 #include "runtime/file.h"
+#include "runtime/problem.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -24,37 +25,19 @@ enum class PatchFormat {
   kBps,  // "BPS1", copy actions, CRC-32 of source, target and patch
 };
 
-enum class PatchErrorCode {
-  // Making a patch.
-  kIpsOffsetTooLarge,  // IPS can't reach a change at `position` (16 MiB or past): use BPS
-  kNotReproduced,      // the patch made doesn't give back the modified file (a fault here)
-
-  // Reading a patch; `position` is the byte of the patch where it goes wrong.
-  kUnknownFormat,      // neither "PATCH" nor "BPS1" at the start
-  kTruncated,          // the patch ends inside a header, record, number or footer
-  kNoEofMarker,        // an IPS patch ends without "EOF": it is damaged, not finished
-  kTrailingBytes,      // bytes after the end that belong to nothing
-  kBadTruncation,      // IPS truncation to a size longer than the result
-  kNumberTooLarge,     // a BPS number doesn't fit in 64 bits
-  kTargetTooLarge,     // the target would be larger than `expected` bytes allows
-  kPastSource,         // an action reads past the end of the source
-  kPastTarget,         // an action writes past the target's size or copies what isn't there yet
-  kTargetIncomplete,   // the actions end before the target is whole
-  kPatchCrcMismatch,   // the patch's own CRC-32 (`actual`) isn't the one it records (`expected`)
-  kSourceSizeMismatch, // the source has `actual` bytes; the patch was made for `expected`
-  kSourceCrcMismatch,  // the source's CRC-32 is `actual`; the patch was made for `expected`
-  kTargetCrcMismatch,  // the result's CRC-32 is `actual`; the patch promises `expected`
-};
-
-struct PatchError {
-  PatchErrorCode code;
-  std::uint64_t position = 0;  // see the codes
-  std::uint64_t expected = 0;
-  std::uint64_t actual = 0;
-};
+// A problem of a patch (ProblemCode::kIpsOutOfReach to kPatchTargetCrc): where
+// it goes wrong, what was expected there and what was found.
+inline Problem PatchProblem(ProblemCode code, std::uint64_t position, std::uint64_t expected = 0,
+                            std::uint64_t actual = 0) {
+  Problem problem{code};
+  problem.at = position;
+  problem.number = expected;
+  problem.other_number = actual;
+  return problem;
+}
 
 // What goes wrong when a patch is made or applied and the result written.
-using PatchFileError = std::variant<PatchError, IoError>;
+using PatchFileError = std::variant<Problem, IoError>;
 
 // Larger targets are refused when applying, before anything is allocated.
 inline constexpr std::uint64_t kMaxPatchTarget = std::uint64_t{1} << 32;
@@ -75,8 +58,8 @@ std::optional<PatchFormat> PatchFormatFromExtension(std::u16string_view extensio
 // An IPS patch from `original` to `modified`: records of at most 65,535 bytes,
 // runs of one byte as RLE records where that is shorter, none starting at
 // 0x454F46 ("EOF"), a truncation size after "EOF" for a shorter `modified`.
-Result<std::vector<std::uint8_t>, PatchError> MakeIps(std::span<const std::uint8_t> original,
-                                                      std::span<const std::uint8_t> modified);
+Result<std::vector<std::uint8_t>, Problem> MakeIps(std::span<const std::uint8_t> original,
+                                                   std::span<const std::uint8_t> modified);
 
 // A BPS patch (beat format) whose metadata names this program and version.
 std::vector<std::uint8_t> MakeBps(std::span<const std::uint8_t> original,
@@ -88,7 +71,7 @@ Result<std::vector<std::uint8_t>, IoError> MakeBpsFrom(PatchInput& original, Pat
 
 // Either, then applied to `original` and compared with `modified`: a patch
 // that wouldn't reproduce it is never returned.
-Result<std::vector<std::uint8_t>, PatchError> MakeVerifiedPatch(
+Result<std::vector<std::uint8_t>, Problem> MakeVerifiedPatch(
     PatchFormat format, std::span<const std::uint8_t> original,
     std::span<const std::uint8_t> modified);
 // The same from inputs, holding neither: BPS reads them through `memory`'s
@@ -109,15 +92,14 @@ constexpr std::uint64_t PassesOverModified(PatchFormat format) {
 // The result of applying a patch to `source`; the format is recognised from
 // the patch. A BPS patch's own CRC, then the source's CRC and size are checked
 // before anything is built, the target's CRC after.
-Result<std::vector<std::uint8_t>, PatchError> ApplyPatch(std::span<const std::uint8_t> source,
-                                                         std::span<const std::uint8_t> patch,
-                                                         std::uint64_t max_target = kMaxPatchTarget);
-Result<std::vector<std::uint8_t>, PatchError> ApplyIps(std::span<const std::uint8_t> source,
-                                                       std::span<const std::uint8_t> patch);
-Result<std::vector<std::uint8_t>, PatchError> ApplyBps(std::span<const std::uint8_t> source,
-                                                       std::span<const std::uint8_t> patch,
-                                                       std::uint64_t max_target = kMaxPatchTarget);
-
+Result<std::vector<std::uint8_t>, Problem> ApplyPatch(std::span<const std::uint8_t> source,
+                                                      std::span<const std::uint8_t> patch,
+                                                      std::uint64_t max_target = kMaxPatchTarget);
+Result<std::vector<std::uint8_t>, Problem> ApplyIps(std::span<const std::uint8_t> source,
+                                                    std::span<const std::uint8_t> patch);
+Result<std::vector<std::uint8_t>, Problem> ApplyBps(std::span<const std::uint8_t> source,
+                                                    std::span<const std::uint8_t> patch,
+                                                    std::uint64_t max_target = kMaxPatchTarget);
 
 // MakeVerifiedPatchFrom, then the patch put in place of `patch_file`
 // atomically through `ops`. Returns the patch's size.
@@ -152,7 +134,7 @@ struct BpsHeader {
   std::uint32_t patch_crc = 0;
   std::size_t actions_begin = 0;  // where the actions start in the patch
 };
-Result<BpsHeader, PatchError> ReadBpsHeader(std::span<const std::uint8_t> patch);
+Result<BpsHeader, Problem> ReadBpsHeader(std::span<const std::uint8_t> patch);
 
 namespace detail {
 
@@ -164,8 +146,7 @@ enum BpsAction : std::uint64_t { kSourceRead = 0, kTargetRead = 1, kSourceCopy =
 // further byte adding one so that every number has a single spelling.
 void AppendBpsNumber(std::vector<std::uint8_t>& out, std::uint64_t value);
 // Reads a number at `pos` and moves past it.
-Result<std::uint64_t, PatchError> ReadBpsNumber(std::span<const std::uint8_t> patch,
-                                                std::size_t& pos);
+Result<std::uint64_t, Problem> ReadBpsNumber(std::span<const std::uint8_t> patch, std::size_t& pos);
 
 // Where a BPS patch being applied reads its source and puts its result.
 class PatchStreams {
@@ -200,10 +181,10 @@ struct IpsRecords {
   std::optional<std::uint64_t> truncate;
   std::size_t truncate_at = 0;   // where the truncation size is in the patch
 };
-Result<IpsRecords, PatchError> ReadIpsRecords(std::span<const std::uint8_t> patch);
+Result<IpsRecords, Problem> ReadIpsRecords(std::span<const std::uint8_t> patch);
 // The length of the result for a source of `source_size` bytes, or
 // kBadTruncation.
-Result<std::uint64_t, PatchError> IpsResultSize(const IpsRecords& ips, std::uint64_t source_size);
+Result<std::uint64_t, Problem> IpsResultSize(const IpsRecords& ips, std::uint64_t source_size);
 
 }  // namespace detail
 

@@ -31,12 +31,6 @@ std::string DescribeText(std::u16string_view text) {
   return "'" + EncodeUtf8(shown) + "' (" + numbers + ")";
 }
 
-std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
-  std::string counted = std::to_string(n) + " ";
-  if (n == 1 || !many.empty()) return counted += n == 1 ? one : many;
-  return (counted += one) += 's';
-}
-
 std::string DescribeChar(char32_t ch) {
   if (!Printable(ch)) return "'\xEF\xBF\xBD' (" + CodePointName(ch) + ")";
   return DescribeText(Utf16Of(ch));

@@ -7,10 +7,6 @@
 
 namespace binconv {
 
-// "1 byte", "2 bytes", "2 entries": a number and the word that goes with
-// it; without `many` the plural is `one` and an s.
-std::string Counted(std::uint64_t n, std::string_view one, std::string_view many = {});
-
 // "'ab' (U+0061 U+0062)", "'😀' (U+1F600)". A character a terminal can't
 // show as it is (a control character, a lone surrogate) stands as U+FFFD
 // inside the quotes; its number is still its own.

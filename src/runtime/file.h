@@ -44,7 +44,15 @@ enum class IoDetail {
   kReadPastEnd,    // a read past the end of what is held in memory
   kReadPastGame,   // a read past the end of the game
   kResultDiffers,  // a patch's result differs from the modified file
+  // Names Windows refuses before any call of its own sees them.
+  kADirectory,        // the name is a folder's (POSIX says so itself)
+  kBadNameCharacter,  // a name holds < > : " | ? * or a control character
+  kEndsInDotOrSpace,  // a name ends in a dot or a space
+  kNameTooLong,       // a name of more than 255 characters
+  kDeviceName,        // `part` is a device name, such as CON or COM1
 };
+// The last detail above, so that a walk over every one misses none.
+inline constexpr IoDetail kLastIoDetail = IoDetail::kDeviceName;
 
 struct IoError {
   IoErrorCode code;
@@ -62,6 +70,7 @@ struct IoError {
   std::string not_put_back{};
   int put_back_error = 0;
   std::string kept_as{};
+  std::string part{};  // the part of the path at fault (kDeviceName)
 };
 
 // An error of `code` that `detail` explains, with its numbers.

@@ -146,6 +146,13 @@ IoError ReadOnlyError(const std::string& shown) {
   return error;
 }
 
+// An error that `detail` words, keeping the system's number of it.
+IoError NameError(IoErrorCode code, const std::string& shown, DWORD system_error, IoDetail detail) {
+  IoError error{code, shown, static_cast<int>(system_error), ""};
+  error.detail = detail;
+  return error;
+}
+
 }  // namespace
 
 namespace platform {
@@ -179,17 +186,19 @@ std::optional<IoError> CheckName(const std::filesystem::path& path, const std::s
     if (!problem) continue;
     switch (*problem) {
       case WindowsNameProblem::kBadCharacter:
-        return IoError{IoErrorCode::kInvalidName, shown, ERROR_INVALID_NAME,
-                       "Windows does not allow < > : \" | ? * or control characters in a name"};
+        return NameError(IoErrorCode::kInvalidName, shown, ERROR_INVALID_NAME,
+                         IoDetail::kBadNameCharacter);
       case WindowsNameProblem::kTrailingDotOrSpace:
-        return IoError{IoErrorCode::kInvalidName, shown, ERROR_INVALID_NAME,
-                       "Windows does not allow a name to end in a dot or a space"};
+        return NameError(IoErrorCode::kInvalidName, shown, ERROR_INVALID_NAME,
+                         IoDetail::kEndsInDotOrSpace);
       case WindowsNameProblem::kTooLong:
-        return IoError{IoErrorCode::kInvalidName, shown, ERROR_FILENAME_EXCED_RANGE,
-                       "A name may have at most 255 characters"};
-      case WindowsNameProblem::kReservedDevice:
-        return IoError{IoErrorCode::kReservedName, shown, 0,
-                       "\"" + Utf8Of(name) + "\" is a device name that Windows reserves"};
+        return NameError(IoErrorCode::kInvalidName, shown, ERROR_FILENAME_EXCED_RANGE,
+                         IoDetail::kNameTooLong);
+      case WindowsNameProblem::kReservedDevice: {
+        IoError error = NameError(IoErrorCode::kReservedName, shown, 0, IoDetail::kDeviceName);
+        error.part = Utf8Of(name);
+        return error;
+      }
     }
   }
   return std::nullopt;
@@ -246,7 +255,7 @@ Result<TargetState, IoError> InspectTarget(const std::filesystem::path& given,
     return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
+    return Unexpected(NameError(IoErrorCode::kIsDirectory, shown, 0, IoDetail::kADirectory));
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) {
     return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
@@ -517,7 +526,7 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
   CloseHandle(file);
   if (!known) return Unexpected(IoErrorFromSystem(shown, static_cast<int>(error)));
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
+    return Unexpected(NameError(IoErrorCode::kIsDirectory, shown, 0, IoDetail::kADirectory));
   }
   if (type != FILE_TYPE_DISK || (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) {
     return Unexpected(IoError{IoErrorCode::kNotRegularFile, shown, 0, ""});
@@ -539,7 +548,7 @@ Result<std::string, IoError> ReadFileBytes(const std::filesystem::path& path) {
   const std::wstring name = SystemPath(path);
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Unexpected(IoError{IoErrorCode::kIsDirectory, shown, 0, "Is a directory"});
+    return Unexpected(NameError(IoErrorCode::kIsDirectory, shown, 0, IoDetail::kADirectory));
   }
   // Others may go on reading and writing: a table open in an editor stays readable.
   const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,

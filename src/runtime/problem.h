@@ -45,12 +45,12 @@ enum class ProblemCode {
   kUnreadable,  // can't be read; `io` says why
   kTooLong,     // `bytes` exceed its `room`; ch is the first character past it
   // A line of a plan (line).
-  kBadLine,      // can't be read; `detail` says what is wrong
-  kRoomPastEnd,  // an entry's room ends at `end`, past the game's `game_size` bytes
-  kPastEnd,      // `what` ends at `end`, past the game's `game_size` bytes
-  kOverlap,      // `what` shares bytes with `other_what` of line `other_line`
-  kSameFile,     // the script file is the plan itself (other_line 0) or that of
-                 // the script on line `other_line`
+  kBadLine,        // can't be read; `detail` says what is wrong
+  kRoomPastEnd,    // an entry's room ends at `end`, past the game's `game_size` bytes
+  kPastEnd,        // `part` ends at `end`, past the game's `game_size` bytes
+  kOverlap,        // `part` shares bytes with `other_part` of line `other_line`
+  kSameFile,       // the script file is the plan itself (other_line 0) or that of
+                   // the script on line `other_line`
   kGrowPastPatch,  // grows the game to `bytes`, past the `room` bytes a patch of
                    // the format `what` ("BPS", "IPS") can give back
   // A pointer of a script's table (`pointer`, standing at `pointer_at`).
@@ -96,23 +96,71 @@ enum class ProblemCode {
                       // which always wins and takes the bytes after it
   kTblSwitch,         // "!HEX=...": table switching, not supported yet
   // Warnings of check-tables about a .tbl that loads (line).
-  kTblSameText,  // its text is also that of the code of `other_line`, the same kind
+  kTblSameText,   // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
   kTblNoCodes,    // the whole file (line 0) holds no entry at all
   // An entry of a .tbl that the grid of the two table files can't hold (line,
   // `what`).
-  kGridNotAnEntry,     // not HEX=TEXT: an end or control code, a line break with
-                       // text, or a line that is no entry at all
-  kGridCodeTooLong,    // a code of more than two bytes
-  kGridNoLeadByte,     // a two-byte code whose first byte is no page's lead byte
-  kGridReservedByte,   // a one-byte code at a lead byte, 24 or 50 (but the line
-                       // break *24 and a space at 50)
-  kGridOtherBreak,     // a line break at another code than 24, the tables' own
-  kGridNotOneChar,     // the text is not exactly one UTF-16 unit
-  kGridUnstorable,     // a comma, a space or a line end, which a table file can't hold
+  kGridNotAnEntry,    // not HEX=TEXT: an end or control code, a line break with
+                      // text, or a line that is no entry at all
+  kGridCodeTooLong,   // a code of more than two bytes
+  kGridNoLeadByte,    // a two-byte code whose first byte is no page's lead byte
+  kGridReservedByte,  // a one-byte code at a lead byte, 24 or 50 (but the line
+                      // break *24 and a space at 50)
+  kGridOtherBreak,    // a line break at another code than 24, the tables' own
+  kGridNotOneChar,    // the text is not exactly one UTF-16 unit
+  kGridUnstorable,    // a comma, a space or a line end, which a table file can't hold
+  // A word of a pointer format as given (`what`, the `number`th, 1-based; 0
+  // when no word is at fault): `detail` (a kFormat... one) says what is wrong.
+  kBadFormatWord,
+  // Bytes put at a place in a file (file): the place starts at `at`.
+  kPlacePastEnd,  // its room, or its bytes, end at `end`, past the file's `game_size` bytes
+  kPlaceTooLong,  // `bytes` exceed its `room`; `detail`, when given, says what
+                  // first does not fit (at line and column of the text)
+  // A scan of a game (file) for the strings its pointers may lead to.
+  kTooManyStrings,       // `number` runs of characters or more, of --min `other_number`
+  kTooManyEndedStrings,  // as kTooManyStrings, of the runs that end in `byte`
+  // A game (file) read again to make the patch of what was put into it.
+  kChangedSinceRead,  // it changed while the texts were being laid out
+  // A table file of the two (file; line).
+  kTableUnreadable,     // can't be read; `io` says why
+  kTableFewFields,      // a data line of `number` fields, fewer than `other_number`
+  kTableManyLines,      // a data line past the `number` the file may hold
+  kTableBadUtf8,        // bad UTF-8 (at column) in a file whose text before is UTF-8
+  kTableBadUtf8Marked,  // the same in a file that starts with the UTF-8 mark
+  kNoTableFolder,       // no folder holds the main table file (file); `files` are
+                        // the folders looked in, in order
+  // A code listing, at line and column of the character ch.
+  kListingOddCount,  // the hex digits do not pair up; ch is the last of them
+  kListingNotHex,    // a character neither a hex digit nor a space
+  // A patch (file) made from an original (`what`) and its modified copy
+  // (`other_what`), or applied to an original (`what`). `at` is the byte of
+  // the patch where reading it goes wrong; `number` is what is expected and
+  // `other_number` what was found.
+  kIpsOutOfReach,        // a change at `at` of the modified copy is past what IPS reaches
+  kNotReproduced,        // the patch made would not give back the modified copy,
+                         // which differs from byte `at` on (a fault here)
+  kNotAPatch,            // neither "PATCH" nor "BPS1" at the start
+  kPatchCutShort,        // it ends inside a header, record, number or footer
+  kPatchNoEof,           // an IPS patch without "EOF": it is damaged, not finished
+  kPatchTrailing,        // bytes after the end that belong to nothing
+  kPatchBadTruncation,   // IPS truncation to `other_number` bytes, past the `number` of the result
+  kPatchNumberTooLarge,  // a BPS number that does not fit in 64 bits
+  kPatchTargetTooLarge,  // the result would have `other_number` bytes, over `number`
+  kPatchPastSource,      // an action reads past the end of the original
+  kPatchPastTarget,      // an action writes past the result or copies what isn't there yet
+  kPatchIncomplete,      // the actions end after `other_number` of the result's `number` bytes
+  kPatchCrc,             // the patch's own CRC-32 is `other_number`; it records `number`
+  kPatchSourceSize,      // the original has `other_number` bytes; the patch expects `number`
+  kPatchSourceCrc,       // the original's CRC-32 is `other_number`; the patch expects `number`
+  kPatchTargetCrc,       // the result's CRC-32 is `other_number`; the patch promises `number`
+  // A word of kana to search for by the distances of its kana, in the order
+  // `what` ("jis", "gojuon").
+  kKanaTooFew,  // fewer than two different kana of the order: every place would match
+  kKanaTooFar,  // its kana lie further apart in the order than one byte can step
 };
 // The last code above, so that a walk over every code misses none.
-inline constexpr ProblemCode kLastProblemCode = ProblemCode::kGridUnstorable;
+inline constexpr ProblemCode kLastProblemCode = ProblemCode::kKanaTooFar;
 
 // Why a line of a plan or a script file can't be read, or why a script was
 // dumped from another game: the `reason` of kBadLine, kBadHeader,
@@ -170,27 +218,52 @@ enum class ProblemDetail {
   kBadSpacesList,       // spaces= `what`, not a list of names
   kUnknownSpace,        // spaces= names `what`, which no space line names
   // A script file's lines.
-  kBadEntryIndex,      // an @ line without its decimal index
-  kCommentInText,      // a ; line after the text of its entry began
-  kBadGameLine,        // a #game line that can't be read
-  kTextBeforeEntry,    // text before the first @ line
-  kUnknownPointer,     // ptr= names `what`, no pointer of the table
-  kFieldNotNumber,     // the field `what`= without a number
-  kUnknownField,       // the field `what` is none of an @ line's
-  kAtChanged,          // at= says `value`; the pointer leads to `at`
-  kInChanged,          // in= says `value`; the string lies in the one at `at`
-  kInChangedNone,      // in= says `value`; the string lies in no other
-  kRoomChanged,        // room= says `number`; the string has `other_number` bytes
-  kPtrNotOwn,          // ptr= does not start with the entry's own pointer, at `at`
-  kPtrOtherString,     // ptr= lists the pointer at `value`, which leads elsewhere than `at`
-  kPointerTwice,       // the pointer at `value` is in the entry of `other_line` too
+  kBadEntryIndex,    // an @ line without its decimal index
+  kCommentInText,    // a ; line after the text of its entry began
+  kBadGameLine,      // a #game line that can't be read
+  kTextBeforeEntry,  // text before the first @ line
+  kUnknownPointer,   // ptr= names `what`, no pointer of the table
+  kFieldNotNumber,   // the field `what`= without a number
+  kUnknownField,     // the field `what` is none of an @ line's
+  kAtChanged,        // at= says `value`; the pointer leads to `at`
+  kInChanged,        // in= says `value`; the string lies in the one at `at`
+  kInChangedNone,    // in= says `value`; the string lies in no other
+  kRoomChanged,      // room= says `number`; the string has `other_number` bytes
+  kPtrNotOwn,        // ptr= does not start with the entry's own pointer, at `at`
+  kPtrOtherString,   // ptr= lists the pointer at `value`, which leads elsewhere than `at`
+  kPointerTwice,     // the pointer at `value` is in the entry of `other_line` too
   // A script's #game line.
   kNoGameLine,  // none
   kOtherGame,   // dumped from `what` of `number` bytes and CRC-32 `value`; the game
                 // `other_what` has `game_size` bytes and CRC-32 `other_number`
+  // What first does not fit the room of kPlaceTooLong.
+  kFirstCharPast,  // the character ch
+  kFirstPairPast,  // the pair of hex digits `number` of a listing
 };
 // The last detail above, so that a walk over every one misses none.
-inline constexpr ProblemDetail kLastProblemDetail = ProblemDetail::kOtherGame;
+inline constexpr ProblemDetail kLastProblemDetail = ProblemDetail::kFirstPairPast;
+
+// A part of a plan or of a script line that takes bytes of the game, as
+// kPastEnd and kOverlap name it.
+enum class PlanPartKind {
+  kNone,
+  kRoom,          // an entry's room
+  kSpace,         // a space line's range
+  kPointerTable,  // a script's pointer table
+  kLoTable,       // the lo= table of a split script
+  kHiTable,       // its hi= table
+  kTextRange,     // a script's text=
+  kTextBlock,     // the text= block that layout=pack lays out again
+  kStringRoom,    // the room of a script's string, @`entry` at `at`
+};
+// The last kind above, so that a walk over every one misses none.
+inline constexpr PlanPartKind kLastPlanPartKind = PlanPartKind::kStringRoom;
+
+struct PlanPart {
+  PlanPartKind kind = PlanPartKind::kNone;
+  std::size_t entry = 0;
+  std::uint64_t at = 0;
+};
 
 // A space a moving text may use, and the bytes it has left.
 struct SpaceFree {
@@ -226,12 +299,15 @@ struct Problem {
   std::size_t other_line = 0;
   std::string what{};
   std::string other_what{};
+  PlanPart part{};  // kPastEnd, kOverlap
+  PlanPart other_part{};
   // Why, for the codes that say "`detail`", and the numbers it names.
   ProblemDetail detail = ProblemDetail::kNone;
   std::uint64_t number = 0;
   std::uint64_t other_number = 0;
   std::optional<IoError> io{};   // why a file can't be read (kUnreadable)
   std::vector<SpaceFree> spaces{};  // kNoRoom, kAcrossBank
+  std::vector<std::string> files{};  // kNoTableFolder, UTF-8
 };
 
 // Whether a moving text found no space, for any of the reasons.

@@ -81,8 +81,8 @@ Result<RelativeWord, RelativeWordError> RelativeWordOf(std::u16string_view word,
   return compiled;
 }
 
-Result<RelativeQuery, std::string> RelativeQueryOf(std::u16string_view word,
-                                                   std::span<const KanaOrder> orders) {
+Result<RelativeQuery, Problem> RelativeQueryOf(std::u16string_view word,
+                                               std::span<const KanaOrder> orders) {
   RelativeQuery query;
   for (const char16_t ch : word) {
     if (KanaIndex(KanaOrder::kJis, ch)) {
@@ -90,16 +90,17 @@ Result<RelativeQuery, std::string> RelativeQueryOf(std::u16string_view word,
       break;
     }
   }
-  std::string why;
+  // No order at all takes no word: as too few kana of none.
+  Problem why{ProblemCode::kKanaTooFew};
+  bool told = false;
   for (const KanaOrder order : orders) {
     auto compiled = RelativeWordOf(word, order);
     if (compiled) {
       query.words.push_back(std::move(compiled).value());
-    } else if (why.empty()) {
-      const std::string name(NameOf(order));
-      why = compiled.error() == RelativeWordError::kTooFewKana
-                ? "needs at least two different kana of the " + name + " order"
-                : "has kana too far apart in the " + name + " order for one-byte codes";
+    } else if (!told) {
+      told = true;
+      if (compiled.error() == RelativeWordError::kTooWide) why.code = ProblemCode::kKanaTooFar;
+      why.what = NameOf(order);
     }
   }
   if (query.words.empty()) return Unexpected(std::move(why));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "chartable/game_table.h"
+#include "runtime/problem.h"
 #include "scan/byte_scan.h"
 
 namespace binconv {
@@ -58,9 +59,9 @@ struct RelativeQuery {
 };
 
 // The word in each of the orders; when none takes it, why the first doesn't
-// ("needs at least two different kana of the jis order").
-Result<RelativeQuery, std::string> RelativeQueryOf(std::u16string_view word,
-                                                   std::span<const KanaOrder> orders);
+// (kKanaTooFew or kKanaTooFar, of that order).
+Result<RelativeQuery, Problem> RelativeQueryOf(std::u16string_view word,
+                                               std::span<const KanaOrder> orders);
 
 struct RelativeMatch {
   std::uint64_t offset = 0;

@@ -68,7 +68,14 @@ Result<Strings, TablePlanError> FindStrings(const TablePlanInput& input, FileRea
       },
       progress);
   if (!scanned) return Unexpected(TablePlanError(scanned.error()));
-  if (strings.stops.size() == kMostStrings) return Unexpected(TablePlanError(TooManyStrings{}));
+  if (strings.stops.size() == kMostStrings) {
+    Problem problem{input.options.end ? ProblemCode::kTooManyEndedStrings
+                                      : ProblemCode::kTooManyStrings};
+    problem.number = kMostStrings;
+    problem.other_number = input.options.min_chars;
+    problem.byte = input.options.end.value_or(0);
+    return Unexpected(TablePlanError(std::move(problem)));
+  }
   current = ScanWindow{};
   finder.Finish(found);
   return strings;

@@ -15,6 +15,7 @@
 
 #include "codec/text_codec.h"
 #include "runtime/file.h"
+#include "runtime/problem.h"
 #include "runtime/result.h"
 #include "scan/byte_scan.h"
 #include "scan/string_runs.h"
@@ -33,9 +34,9 @@ struct TablePlanInput {
   const StringRunOptions& options;
 };
 
-// The game held kMostStrings strings or more.
-struct TooManyStrings {};
-using TablePlanError = std::variant<IoError, TooManyStrings>;
+// kTooManyStrings (or kTooManyEndedStrings) when the game holds
+// kMostStrings strings or more.
+using TablePlanError = std::variant<IoError, Problem>;
 
 // The plan's lines: its format line, two lines per table, most entries
 // first, and a count of the candidates left out; none when no table was

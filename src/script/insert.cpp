@@ -65,11 +65,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     p.bytes = encoded.used;
     p.room = room;
     auto units = DecodeUtf8Text(text);
-    if (auto place = FirstCharPastRoom(units.value(), input.encoding, input.line_breaks, room)) {
-      p.line = place->line;
-      p.column = place->column;
-      p.ch = place->ch;
-    }
+    PlaceFirstCharPastRoom(p, units.value(), input.encoding, input.line_breaks, room);
     problems.push_back(std::move(p));
     return;
   }
@@ -95,8 +91,8 @@ void CheckRoomOverlaps(const std::string& plan_name, const std::vector<EncodedEn
       const bool later = entry->line > farthest->line;
       Problem p{ProblemCode::kOverlap, plan_name, later ? entry->line : farthest->line};
       p.other_line = later ? farthest->line : entry->line;
-      p.what = "the room";
-      p.other_what = "the room";
+      p.part.kind = PlanPartKind::kRoom;
+      p.other_part.kind = PlanPartKind::kRoom;
       problems.push_back(std::move(p));
     }
     if (farthest == nullptr || end_of(entry) > end_of(farthest)) farthest = entry;
@@ -114,7 +110,7 @@ std::vector<EncodedEntry> EncodeEntries(const InsertInput& input, std::uint64_t 
       // Rejected: its text is not even read.
       Problem p{ProblemCode::kRoomPastEnd, input.plan_name, entry.line};
       p.end = error->end;
-      p.game_size = error->limit;
+      p.game_size = error->game_size;
       problems.push_back(std::move(p));
       continue;
     }
@@ -493,19 +489,19 @@ bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
          result.size == game_size;
 }
 
-Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
-    PatchFormat format, FileReader& original, std::span<const GameWrite> writes,
-    std::uint64_t size, std::function<void(std::uint64_t)> progress) {
+Result<std::vector<std::uint8_t>, PatchFileError> MakeInsertPatch(
+    PatchFormat format, FileReader& original, std::span<const GameWrite> writes, std::uint64_t size,
+    std::function<void(std::uint64_t)> progress) {
   // The result is the original read with the writes laid over it.
   const std::vector<FilePatch> patches = PatchesOf(writes);
   if (size < original.size() || !FilePatchesFit(size, patches)) {
-    return Unexpected(InsertPatchError(GameChangedSinceRead{}));
+    return Unexpected(PatchFileError(Problem{ProblemCode::kChangedSinceRead}));
   }
   FileInput from(original);
   FileInput to(original, patches, size);
   ProgressInput result(to, std::move(progress));
   auto made = MakeVerifiedPatchFrom(format, from, result);
-  if (!made) return Unexpected(InsertPatchError(made.error()));
+  if (!made) return Unexpected(made.error());
   return std::move(made).value();
 }
 
@@ -557,32 +553,6 @@ std::string InsertMapCsv(std::span<const MapRow> rows) {
            std::to_string(row.bytes) + "\n";
   }
   return csv;
-}
-
-std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
-                                            const InsertResult& result) {
-  std::vector<std::string> lines;
-  auto bytes = [](std::uint64_t n) { return Counted(n, "byte"); };
-  for (const InsertedEntry& entry : result.entries) {
-    lines.push_back(plan_name + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
-                    HexNumber(entry.offset) + ": " + bytes(entry.used) + " used, " +
-                    bytes(entry.room - entry.used) + " of " + bytes(entry.room) + " left" +
-                    (entry.filled ? " (filled)" : ""));
-  }
-  for (const InsertedScript& script : result.scripts) {
-    lines.push_back(
-        script.shown + ": " + std::to_string(script.strings - script.moved) + " stayed, " +
-        std::to_string(script.moved) + " moved" +
-        (script.shared != 0 ? " (" + std::to_string(script.shared) + " onto identical texts)"
-                            : "") +
-        ", " + std::to_string(script.unchanged) + " unchanged");
-  }
-  for (const SpaceUsed& space : result.spaces) {
-    lines.push_back("space " + (space.name.empty() ? "" : space.name + " ") +
-                    HexNumber(space.first) + ".." + HexNumber(space.last) + ": " +
-                    bytes(space.used) + " used, " + bytes(space.free) + " free");
-  }
-  return lines;
 }
 
 }  // namespace binconv

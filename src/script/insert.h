@@ -116,17 +116,14 @@ std::vector<FilePatch> PatchesOf(std::span<const GameWrite> writes);
 bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
                     std::uint64_t game_size);
 
-// The game is no longer what the writes were laid out over: shorter than
-// the result, or too short for a write.
-struct GameChangedSinceRead {};
-using InsertPatchError = std::variant<GameChangedSinceRead, PatchFileError>;
-
 // The patch from the game, as `original` reads now, to it with `writes` over
 // it and `size` bytes long, made and checked; `progress` hears how far the
-// result has been read over every pass.
-Result<std::vector<std::uint8_t>, InsertPatchError> MakeInsertPatch(
-    PatchFormat format, FileReader& original, std::span<const GameWrite> writes,
-    std::uint64_t size, std::function<void(std::uint64_t)> progress = {});
+// result has been read over every pass. kChangedSinceRead when the game is no
+// longer what the writes were laid out over: shorter than the result, or too
+// short for a write.
+Result<std::vector<std::uint8_t>, PatchFileError> MakeInsertPatch(
+    PatchFormat format, FileReader& original, std::span<const GameWrite> writes, std::uint64_t size,
+    std::function<void(std::uint64_t)> progress = {});
 
 // The patch (when there is one) staged, the game written as `target` says
 // through `ops`, and only then the patch put in place, so that a failure
@@ -138,11 +135,6 @@ Result<Unit, IoError> WriteInsert(const InsertTarget& target, std::span<const Ga
 
 // The --map CSV: a header, then one line per row.
 std::string InsertMapCsv(std::span<const MapRow> rows);
-
-// The summary: each entry's bytes used and left, each script's texts that
-// stayed, moved and are unchanged, and each space's bytes used and free.
-std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
-                                            const InsertResult& result);
 
 // Replaces `game` once, atomically, with every write applied; or, with an
 // `output`, writes it as the patched copy of `game`. `owner_kept` as

@@ -29,31 +29,33 @@ std::size_t SmallestPrefix(std::size_t n, Past past) {
   return low;
 }
 
-TextPlace PlaceOfUnit(std::u16string_view text, std::size_t index) {
-  TextPlace place{1, 0, 0};
+bool PlaceUnit(Problem& problem, std::u16string_view text, std::size_t index) {
+  const char16_t ch = text[index];
+  // The LF of a CR LF belongs to the line break at its CR, the low half of a
+  // pair to its high half.
+  if ((ch == u'\n' && index > 0 && text[index - 1] == u'\r') ||
+      (IsLowSurrogate(ch) && index > 0 && IsHighSurrogate(text[index - 1]))) {
+    return PlaceUnit(problem, text, index - 1);
+  }
+  std::size_t line = 1;
+  std::size_t column = 0;
   for (std::size_t i = 0; i < index; ++i) {
-    const char16_t ch = text[i];
-    if (ch == u'\n' && i > 0 && text[i - 1] == u'\r') continue;
-    if (ch == u'\r' || ch == u'\n') {
-      ++place.line;
-      place.column = 0;
+    const char16_t before = text[i];
+    if (before == u'\n' && i > 0 && text[i - 1] == u'\r') continue;
+    if (before == u'\r' || before == u'\n') {
+      ++line;
+      column = 0;
     } else {
-      place.column += BeginsColumn(i > 0 ? text[i - 1] : char16_t{0}, ch);
+      column += BeginsColumn(i > 0 ? text[i - 1] : char16_t{0}, before);
     }
   }
-  const char16_t ch = text[index];
-  if (ch == u'\n' && index > 0 && text[index - 1] == u'\r') {
-    // The LF of a CR LF belongs to the line break at its CR.
-    return PlaceOfUnit(text, index - 1);
-  }
-  ++place.column;
-  place.ch = ch;
+  problem.line = line;
+  problem.column = column + 1;
+  problem.ch = ch;
   if (IsHighSurrogate(ch) && index + 1 < text.size() && IsLowSurrogate(text[index + 1])) {
-    place.ch = CombineSurrogates(ch, text[index + 1]);
-  } else if (IsLowSurrogate(ch) && index > 0 && IsHighSurrogate(text[index - 1])) {
-    return PlaceOfUnit(text, index - 1);
+    problem.ch = CombineSurrogates(ch, text[index + 1]);
   }
-  return place;
+  return true;
 }
 
 // The unit of `text` at `place`, as the encoder counts places; the text's
@@ -72,28 +74,35 @@ std::size_t UnitAtPlace(std::u16string_view text, detail::TextPlace place) {
 
 }  // namespace
 
-std::optional<TextPlace> PlaceOfByte(std::u16string_view text,
-                                     std::span<const UnitOffset> offsets, std::size_t byte) {
+bool PlaceByte(Problem& problem, std::u16string_view text, std::span<const UnitOffset> offsets,
+               std::size_t byte) {
   // The last unit whose bytes begin at or before `byte`.
   const auto after = std::upper_bound(offsets.begin(), offsets.end(), byte,
                                       [](std::size_t b, const UnitOffset& o) { return b < o.byte; });
-  if (after == offsets.begin()) return std::nullopt;
+  if (after == offsets.begin()) return false;
   const std::size_t unit = UnitAtPlace(text, std::prev(after)->place);
-  if (unit >= text.size()) return std::nullopt;
-  return PlaceOfUnit(text, unit);
+  if (unit >= text.size()) return false;
+  return PlaceUnit(problem, text, unit);
 }
 
-std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
-                                             std::uint64_t file_size) {
+std::optional<Problem> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                      std::uint64_t file_size) {
   const std::uint64_t length = place.room.value_or(bytes);
   if (place.offset > file_size || length > file_size - place.offset) {
     // Past 2^64 the end is shown as the largest value; no file gets that big.
     const std::uint64_t end =
         length > UINT64_MAX - place.offset ? UINT64_MAX : place.offset + length;
-    return PlacementError{PlacementErrorCode::kPastEnd, end, file_size};
+    Problem problem{ProblemCode::kPlacePastEnd};
+    problem.at = place.offset;
+    problem.end = end;
+    problem.game_size = file_size;
+    return problem;
   }
   if (place.room && bytes > *place.room) {
-    return PlacementError{PlacementErrorCode::kTooLong, bytes, *place.room};
+    Problem problem{ProblemCode::kPlaceTooLong};
+    problem.bytes = bytes;
+    problem.room = *place.room;
+    return problem;
   }
   return std::nullopt;
 }
@@ -107,8 +116,8 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
   return patch;
 }
 
-std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
-                                           LineBreaks line_breaks, std::uint64_t room) {
+bool PlaceFirstCharPastRoom(Problem& problem, std::u16string_view text, const TextCodec& encoding,
+                            LineBreaks line_breaks, std::uint64_t room) {
   // Each unit's bytes are known from one encoding: a code, or a tag whole.
   Encoder encoder(encoding.game(), line_breaks);
   std::vector<UnitOffset> offsets;
@@ -116,11 +125,11 @@ std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextC
   std::vector<std::uint8_t> bytes;
   encoder.Feed(text, bytes);
   encoder.Finish(bytes);
-  if (bytes.size() <= room) return std::nullopt;
-  return PlaceOfByte(text, offsets, static_cast<std::size_t>(room));
+  if (bytes.size() <= room) return false;
+  return PlaceByte(problem, text, offsets, static_cast<std::size_t>(room));
 }
 
-std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room) {
+bool PlaceFirstPairPastRoom(Problem& problem, std::u16string_view listing, std::uint64_t room) {
   // Digits kept by a prefix: a half pair counts as one, so the shortest
   // prefix with more than 2 * room digits ends on the pair's first digit.
   std::vector<std::uint8_t> bytes;
@@ -128,14 +137,14 @@ std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uin
     ListingParser parser;
     bytes.clear();
     parser.Feed(listing.substr(0, k), bytes);
-    const std::optional<ListingError> error = parser.Finish();
+    const std::optional<Problem> error = parser.Finish();
     return 2 * static_cast<std::uint64_t>(bytes.size()) +
-           (error && error->code == ListingErrorCode::kOddCount ? 1 : 0);
+           (error && error->code == ProblemCode::kListingOddCount ? 1 : 0);
   };
-  if (digits(listing.size()) <= 2 * room) return std::nullopt;
+  if (digits(listing.size()) <= 2 * room) return false;
   const std::size_t k =
       SmallestPrefix(listing.size(), [&](std::size_t n) { return digits(n) > 2 * room; });
-  return PlaceOfUnit(listing, k - 1);
+  return PlaceUnit(problem, listing, k - 1);
 }
 
 }  // namespace binconv

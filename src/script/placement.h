@@ -15,6 +15,7 @@
 #include "codec/convert.h"
 #include "codec/text_codec.h"
 #include "runtime/file.h"
+#include "runtime/problem.h"
 
 namespace binconv {
 
@@ -24,50 +25,36 @@ struct Placement {
   std::optional<std::uint8_t> fill;   // none: the rest of the room keeps its bytes
 };
 
-enum class PlacementErrorCode {
-  kPastEnd,  // the room (or, without one, the bytes) reaches past the end of the file
-  kTooLong,  // the bytes are longer than the room
-};
-
-struct PlacementError {
-  PlacementErrorCode code;
-  std::uint64_t end = 0;    // kPastEnd: where the range ends; kTooLong: the bytes' count
-  std::uint64_t limit = 0;  // kPastEnd: the file's size; kTooLong: the room
-};
-
-// Whether `bytes` bytes may go to `place` in a file of `file_size` bytes.
-// A room that doesn't lie inside the file is reported before a text too
-// long for it.
-std::optional<PlacementError> CheckPlacement(const Placement& place, std::uint64_t bytes,
-                                             std::uint64_t file_size);
+// Whether `bytes` bytes may go to `place` in a file of `file_size` bytes:
+// kPlacePastEnd when the room (or, without one, the bytes) reaches past the
+// end of the file, which is reported before kPlaceTooLong.
+std::optional<Problem> CheckPlacement(const Placement& place, std::uint64_t bytes,
+                                      std::uint64_t file_size);
 
 // The patch that puts `bytes` at the place and, when a room and a fill are
 // both given, the fill byte over the rest of the room: a run, never held in
 // memory, so a room as large as a number can say costs nothing.
 FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> bytes);
 
-// A character of a text or listing, by 1-based line and column in characters
-// (BeginsColumn); lines end at CR LF, a lone CR or a lone LF.
-struct TextPlace {
-  std::size_t line = 0;
-  std::size_t column = 0;
-  char32_t ch = 0;  // a whole surrogate pair as one character
-};
+// These name a character of a text or listing in a problem: its 1-based
+// line and column in characters (BeginsColumn), lines ending at CR LF, a lone
+// CR or a lone LF, and the character, a whole surrogate pair as one. Each
+// returns false, leaving the problem as it was, when there is none.
 
 // The first character of `text` whose bytes don't all fit into `room` bytes,
 // as the encoder encodes it, leaving out characters without a code; a tag's
-// bytes are its opening mark's. Nullopt when the whole text fits.
-std::optional<TextPlace> FirstCharPastRoom(std::u16string_view text, const TextCodec& encoding,
-                                           LineBreaks line_breaks, std::uint64_t room);
+// bytes are its opening mark's. None when the whole text fits.
+bool PlaceFirstCharPastRoom(Problem& problem, std::u16string_view text, const TextCodec& encoding,
+                            LineBreaks line_breaks, std::uint64_t room);
 
 // The character of `text` whose unit's bytes hold byte `byte` of its
 // encoding, from where the encoder said each unit went (Encoder::
-// set_offsets); nullopt when no unit's bytes begin at or before it.
-std::optional<TextPlace> PlaceOfByte(std::u16string_view text,
-                                     std::span<const UnitOffset> offsets, std::size_t byte);
+// set_offsets); none when no unit's bytes begin at or before it.
+bool PlaceByte(Problem& problem, std::u16string_view text, std::span<const UnitOffset> offsets,
+               std::size_t byte);
 
 // The first digit of the first pair of a valid listing that doesn't fit into
-// `room` bytes; nullopt when the whole listing fits.
-std::optional<TextPlace> FirstPairPastRoom(std::u16string_view listing, std::uint64_t room);
+// `room` bytes; none when the whole listing fits.
+bool PlaceFirstPairPastRoom(Problem& problem, std::u16string_view listing, std::uint64_t room);
 
 }  // namespace binconv

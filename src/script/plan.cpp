@@ -131,28 +131,6 @@ std::optional<ByteRange> ParseRange(std::string_view text) {
   return ByteRange{*first, *last};
 }
 
-ProblemDetail DetailOf(FormatWordErrorCode code) {
-  switch (code) {
-    case FormatWordErrorCode::kNoType:
-      return ProblemDetail::kFormatNoType;
-    case FormatWordErrorCode::kUnknownType:
-      return ProblemDetail::kFormatUnknownType;
-    case FormatWordErrorCode::kUnknownWord:
-      return ProblemDetail::kFormatUnknownWord;
-    case FormatWordErrorCode::kBadNumber:
-      return ProblemDetail::kFormatBadNumber;
-    case FormatWordErrorCode::kBadValue:
-      return ProblemDetail::kFormatBadValue;
-    case FormatWordErrorCode::kRepeated:
-      return ProblemDetail::kFormatRepeated;
-    case FormatWordErrorCode::kRelativeWith:
-      return ProblemDetail::kFormatRelativeWith;
-    case FormatWordErrorCode::kBadRange:
-      return ProblemDetail::kFormatBadRange;
-  }
-  return ProblemDetail::kFormatUnknownWord;
-}
-
 // A space's name: ASCII letters, digits, '_' and '-', not starting with a
 // digit, so that it reads as neither a number nor a range and a list of
 // names splits at its commas.
@@ -202,8 +180,7 @@ struct KeywordLines {
     std::vector<std::string_view> words(fields.begin() + 2, fields.end());
     auto format = ParsePointerFormat(words);
     if (!format) {
-      const std::size_t word = format.error().word;
-      Bad({DetailOf(format.error().code), word < words.size() ? std::string(words[word]) : ""});
+      Bad({format.error().detail, format.error().what});
       return;
     }
     if (auto [it, fresh] = formats.try_emplace(fields[1], format.value(), line); !fresh) {

@@ -135,13 +135,28 @@ std::string GivenFormatWords::text() const {
   return joined;
 }
 
-Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words) {
-  if (words.empty()) return Unexpected(FormatWordError{FormatWordErrorCode::kNoType, 0});
+namespace {
+
+// The problem of the word at `index` (none when past the last).
+Problem BadWord(ProblemDetail detail, std::span<const std::string_view> words, std::size_t index) {
+  Problem problem{ProblemCode::kBadFormatWord};
+  problem.detail = detail;
+  if (index < words.size()) {
+    problem.what = std::string(words[index]);
+    problem.number = index + 1;
+  }
+  return problem;
+}
+
+}  // namespace
+
+Result<PointerFormat, Problem> ParsePointerFormat(std::span<const std::string_view> words) {
+  if (words.empty()) return Unexpected(BadWord(ProblemDetail::kFormatNoType, words, 0));
   PointerFormat format;
   std::size_t type_index = 0;
   while (type_index < kTypeNames.size() && kTypeNames[type_index] != words[0]) ++type_index;
   if (type_index == kTypeNames.size())
-    return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownType, 0});
+    return Unexpected(BadWord(ProblemDetail::kFormatUnknownType, words, 0));
   format.type = static_cast<PointerType>(type_index);
 
   enum Seen { kHeader = 1, kBase = 2, kMap = 4, kRelative = 8, kWindow = 16, kBank = 32 };
@@ -150,33 +165,33 @@ Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::s
     const std::string_view word = words[i];
     const std::size_t eq = word.find('=');
     if (eq == std::string_view::npos)
-      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
+      return Unexpected(BadWord(ProblemDetail::kFormatUnknownWord, words, i));
     const std::string_view name = word.substr(0, eq);
     const std::string_view value = word.substr(eq + 1);
     unsigned bit = 0;
     if (name == "header" || name == "base") {
       bit = name == "header" ? kHeader : kBase;
       const auto number = ParseNumber(value);
-      if (!number) return Unexpected(FormatWordError{FormatWordErrorCode::kBadNumber, i});
+      if (!number) return Unexpected(BadWord(ProblemDetail::kFormatBadNumber, words, i));
       (name == "header" ? format.header : format.base) = *number;
     } else if (name == "map" || name == "relative") {
       bit = name == "map" ? kMap : kRelative;
       const bool named = name == "map" ? SetFromName(kMapNames, value, format.map)
                                        : SetFromName(kRelativeNames, value, format.relative);
-      if (!named) return Unexpected(FormatWordError{FormatWordErrorCode::kBadValue, i});
+      if (!named) return Unexpected(BadWord(ProblemDetail::kFormatBadValue, words, i));
     } else if (name == "window" || name == "bank") {
       bit = name == "window" ? kWindow : kBank;
       if (!ReadBounds(name, value, format)) {
-        return Unexpected(FormatWordError{FormatWordErrorCode::kBadRange, i});
+        return Unexpected(BadWord(ProblemDetail::kFormatBadRange, words, i));
       }
     } else {
-      return Unexpected(FormatWordError{FormatWordErrorCode::kUnknownWord, i});
+      return Unexpected(BadWord(ProblemDetail::kFormatUnknownWord, words, i));
     }
-    if (seen & bit) return Unexpected(FormatWordError{FormatWordErrorCode::kRepeated, i});
+    if (seen & bit) return Unexpected(BadWord(ProblemDetail::kFormatRepeated, words, i));
     seen |= bit;
     // A relative value ignores header, base and map: giving both is a mistake.
     if ((seen & kRelative) && (seen & (kHeader | kBase | kMap)))
-      return Unexpected(FormatWordError{FormatWordErrorCode::kRelativeWith, i});
+      return Unexpected(BadWord(ProblemDetail::kFormatRelativeWith, words, i));
   }
   return format;
 }

@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/problem.h"  // PointerMapErrorCode
+#include "runtime/problem.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -51,22 +51,6 @@ struct PointerFormat {
 // Bytes a pointer of `type` takes: 2, 3 or 4.
 unsigned WidthOf(PointerType type);
 
-enum class FormatWordErrorCode {
-  kNoType,        // no TYPE word
-  kUnknownType,   // a first word that is not one of the six types
-  kUnknownWord,   // a word that is not NAME=VALUE with a known NAME
-  kBadNumber,     // header= or base= without a decimal or 0x number
-  kBadValue,      // map= or relative= with a value not in its list
-  kRepeated,      // a word given twice
-  kRelativeWith,  // relative= together with header=, base= or map=, which it ignores
-  kBadRange,      // window= that is not LO..HI with LO <= HI, or bank=0
-};
-
-struct FormatWordError {
-  FormatWordErrorCode code;
-  std::size_t word = 0;  // 0-based index of the offending word in the list
-};
-
 // Whether `word` is KEY=VALUE with one of the format's keys (header, base,
 // map, relative, window, bank), whatever its value: a word that follows TYPE.
 bool IsPointerFormatWord(std::string_view word);
@@ -81,8 +65,9 @@ struct GivenFormatWords {
 };
 GivenFormatWords FormatWordsOf(std::string_view given, std::span<const std::string> more);
 
-// Reads a format from its words, TYPE first.
-Result<PointerFormat, FormatWordError> ParsePointerFormat(std::span<const std::string_view> words);
+// Reads a format from its words, TYPE first; kBadFormatWord names the word
+// at fault, if any, and why (a kFormat... detail).
+Result<PointerFormat, Problem> ParsePointerFormat(std::span<const std::string_view> words);
 
 // Where a pointer stands: what a relative value counts from.
 struct PointerSite {

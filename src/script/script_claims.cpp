@@ -14,7 +14,7 @@ namespace {
 struct Claim {
   ByteRange range;
   std::size_t line = 0;
-  std::string what;
+  PlanPart part;
 };
 
 // Every claim against the one reaching farthest among those that start
@@ -31,8 +31,8 @@ void CheckOverlaps(std::vector<Claim>& claims, const std::string& plan_name,
       const Claim& b = later ? *farthest : claim;
       Problem p{ProblemCode::kOverlap, plan_name, a.line};
       p.other_line = b.line;
-      p.what = a.what;
-      p.other_what = b.what;
+      p.part = a.part;
+      p.other_part = b.part;
       problems.push_back(std::move(p));
     }
     if (farthest == nullptr || claim.range.last > farthest->range.last) farthest = &claim;
@@ -69,13 +69,13 @@ void ClaimPointers(const ScriptSpec& def, std::vector<Claim>& claims) {
   const unsigned width = WidthOf(def.format.type);
   if (def.split || def.stride <= width) {
     for (const ByteRange& range : PointerRangesOf(def)) {
-      claims.push_back({range, def.line, "the pointer table"});
+      claims.push_back({range, def.line, {PlanPartKind::kPointerTable}});
     }
     return;
   }
   for (std::uint64_t i = 0; i < def.count; ++i) {
     const std::uint64_t at = SiteOf(def, i).offset;
-    claims.push_back({{at, at + width - 1}, def.line, "the pointer table"});
+    claims.push_back({{at, at + width - 1}, def.line, {PlanPartKind::kPointerTable}});
   }
 }
 
@@ -88,10 +88,9 @@ void ClaimRooms(const std::vector<ScriptTexts>& scripts, std::vector<Claim>& cla
     if (script.def->layout == ScriptLayout::kPack) continue;
     for (const ScriptString& string : script.strings) {
       if (string.inside) continue;  // its bytes are the other's
-      rooms.push_back(
-          {{string.at, string.at + string.room - 1},
-           script.def->line,
-           "the room of @" + std::to_string(string.index) + " at " + HexNumber(string.at)});
+      rooms.push_back({{string.at, string.at + string.room - 1},
+                       script.def->line,
+                       {PlanPartKind::kStringRoom, string.index, string.at}});
     }
   }
   std::stable_sort(rooms.begin(), rooms.end(), [](const Claim& a, const Claim& b) {
@@ -162,15 +161,17 @@ void CheckScriptClaims(const std::vector<ScriptTexts>& scripts,
     ClaimPointers(def, claims);
     if (def.layout == ScriptLayout::kPack) {
       for (const ByteRange& run : PackRunsOf(def)) {
-        claims.push_back({run, def.line, "the text= block"});
+        claims.push_back({run, def.line, {PlanPartKind::kTextBlock}});
       }
     }
   }
   ClaimRooms(scripts, claims);
-  for (const SpaceSpec& space : spaces) claims.push_back({space.range, space.line, "the space"});
+  for (const SpaceSpec& space : spaces)
+    claims.push_back({space.range, space.line, {PlanPartKind::kSpace}});
   for (const FixedRoom& room : fixed) {
     if (room.room != 0 && room.offset <= UINT64_MAX - (room.room - 1)) {
-      claims.push_back({{room.offset, room.offset + room.room - 1}, room.line, "the room"});
+      claims.push_back(
+          {{room.offset, room.offset + room.room - 1}, room.line, {PlanPartKind::kRoom}});
     }
   }
   CheckOverlaps(claims, plan_name, problems);

@@ -445,22 +445,24 @@ std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCo
   return bytes;
 }
 
-// Where in the entry's lines the unit that holds byte `byte` stands: the
-// index of its line and its place there (the column after the line when it
-// is the line break after it, with no character named).
-std::pair<std::size_t, TextPlace> PlaceInLines(const ScriptFileEntry& entry,
-                                               LineBreaks line_breaks,
-                                               std::span<const UnitOffset> offsets,
-                                               std::size_t byte) {
+// Where in the entry's lines the unit that holds byte `byte` stands, named in
+// `problem`: the line of the script file and the place there (the column
+// after the line when it is the line break after it, with no character named).
+void PlaceInLines(Problem& problem, const ScriptFileEntry& entry, LineBreaks line_breaks,
+                  std::span<const UnitOffset> offsets, std::size_t byte) {
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
   std::u16string text;
   for (std::size_t k = 0; k < entry.lines.size(); ++k) {
     if (k != 0) text += joint;
     text += DecodeUtf8(entry.lines[k].text).value();
   }
-  TextPlace place = PlaceOfByte(text, offsets, byte).value_or(TextPlace{1, 1, 0});
-  if (place.ch == u'\r' || place.ch == u'\n') place.ch = 0;
-  return {std::min(place.line, entry.lines.size()) - 1, place};
+  if (!PlaceByte(problem, text, offsets, byte)) {
+    problem.line = 1;
+    problem.column = 1;
+    problem.ch = 0;
+  }
+  if (problem.ch == u'\r' || problem.ch == u'\n') problem.ch = 0;
+  problem.line = entry.lines[std::min(problem.line, entry.lines.size()) - 1].line;
 }
 
 }  // namespace
@@ -483,12 +485,9 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
   if (!found || found->second != bytes.size()) {
     if (found) {
       // The game would stop at this end, inside the text.
-      const auto [k, place] = PlaceInLines(entry, line_breaks, offsets, found->first);
       p.code = ProblemCode::kEndInText;
-      p.line = entry.lines[k].line;
       p.byte = bytes[found->first];
-      p.column = place.column;
-      p.ch = place.ch;
+      PlaceInLines(p, entry, line_breaks, offsets, found->first);
       problems.push_back(std::move(p));
       return std::nullopt;
     }

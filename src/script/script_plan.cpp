@@ -12,10 +12,10 @@ namespace {
 
 constexpr std::size_t kWindow = 64 * 1024;
 
-Problem PastEnd(const std::string& plan_name, std::size_t line, std::string what, std::uint64_t end,
-                std::uint64_t game_size) {
+Problem PastEnd(const std::string& plan_name, std::size_t line, PlanPartKind part,
+                std::uint64_t end, std::uint64_t game_size) {
   Problem p{ProblemCode::kPastEnd, plan_name, line};
-  p.what = std::move(what);
+  p.part.kind = part;
   p.end = end;
   p.game_size = game_size;
   return p;
@@ -37,10 +37,10 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
                         const std::string& plan_name, std::uint64_t game_size,
                         std::vector<Problem>& problems, std::uint64_t grown_size) {
   auto past_of = [&](std::uint64_t size) {
-    return [&, size](std::size_t line, std::string what, std::uint64_t first,
+    return [&, size](std::size_t line, PlanPartKind part, std::uint64_t first,
                      std::uint64_t length) {
       if (first <= size && length <= size - first) return false;
-      problems.push_back(PastEnd(plan_name, line, std::move(what),
+      problems.push_back(PastEnd(plan_name, line, part,
                                  length > UINT64_MAX - first ? UINT64_MAX : first + length, size));
       return true;
     };
@@ -51,8 +51,8 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
     bool bad = false;
     const unsigned width = WidthOf(def.format.type);
     if (def.split) {
-      bad |= past(def.line, "the lo= table", def.table, def.count);
-      bad |= past(def.line, "the hi= table", def.hi, def.count);
+      bad |= past(def.line, PlanPartKind::kLoTable, def.table, def.count);
+      bad |= past(def.line, PlanPartKind::kHiTable, def.hi, def.count);
     } else if (def.count != 0) {
       // count * stride checked against the game before it is multiplied.
       const std::uint64_t room = game_size > def.table ? game_size - def.table : 0;
@@ -63,18 +63,20 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
         const std::uint64_t end = (def.count - 1) > headroom / def.stride
                                       ? UINT64_MAX
                                       : def.table + (def.count - 1) * def.stride + width;
-        problems.push_back(PastEnd(plan_name, def.line, "the pointer table", end, game_size));
+        problems.push_back(
+            PastEnd(plan_name, def.line, PlanPartKind::kPointerTable, end, game_size));
         bad = true;
       }
     }
     if (def.text)
-      bad |= past(def.line, "text=", def.text->first, def.text->last - def.text->first + 1);
+      bad |= past(def.line, PlanPartKind::kTextRange, def.text->first,
+                  def.text->last - def.text->first + 1);
     if (!bad) kept.push_back(std::move(def));
   }
   scripts = std::move(kept);
   auto past_grown = past_of(std::max(game_size, grown_size));
   for (const SpaceSpec& space : spaces) {
-    past_grown(space.line, "the space", space.range.first,
+    past_grown(space.line, PlanPartKind::kSpace, space.range.first,
                space.range.last - space.range.first + 1);
   }
   SortByLine(problems);

@@ -32,7 +32,7 @@ struct CheckCase {
   const char* name;
   std::vector<std::string> main;
   std::vector<std::string> extended;
-  std::vector<std::string> expected;  // DescribeTableFinding of each finding, in order
+  std::vector<std::string> expected;  // the English of each finding, in order
 };
 
 class CheckTablesTest : public testing::TestWithParam<CheckCase> {};
@@ -45,7 +45,8 @@ TEST_P(CheckTablesTest, FindingsNameFileLineColumnCharAndCode) {
   const TableCheck check = CheckCharTable(table.value());
   std::vector<std::string> described;
   for (const TableFinding& finding : check.findings) {
-    described.push_back(DescribeTableFinding(finding, {"main.ini", "ex.ini"}));
+    described.push_back(
+        messages::Message(messages::Language::kEnglish, finding, {"main.ini", "ex.ini"}));
   }
   EXPECT_EQ(c.expected, described);
 }
@@ -149,7 +150,8 @@ TEST(CheckSummaryTest, UsageByPageAndDuplicates) {
 TEST(CheckSummaryTest, DefaultTablesAreClean) {
   const TableCheck check = CheckCharTable(test::DefaultTables());
   for (const TableFinding& finding : check.findings) {
-    ADD_FAILURE() << DescribeTableFinding(finding, {kMainTableFile, kExtendedTableFile});
+    ADD_FAILURE() << messages::Message(messages::Language::kEnglish, finding,
+                                       {kMainTableFile, kExtendedTableFile});
   }
   EXPECT_TRUE(check.duplicates.empty());
   for (int page = 0; page < kPages; ++page) {

@@ -75,8 +75,8 @@ TEST(LoadCharTablesTest, CommentsAndBlankLinesDoNotAdvanceTheRow) {
 TEST(LoadCharTablesTest, ASpaceBeforeTheSlashMakesADataLine) {
   auto result = LoadCharTablesFromBytes(" / not a comment\r\n", "");
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().code, TableErrorCode::kTooFewFields);
-  EXPECT_EQ(result.error().fields, 1u);
+  EXPECT_EQ(result.error().code, ProblemCode::kTableFewFields);
+  EXPECT_EQ(result.error().number, 1u);
 }
 
 TEST(LoadCharTablesTest, CellsAreTrimmedDecodedAndSplitAtWideCommas) {
@@ -111,7 +111,7 @@ struct ErrorCase {
   std::string name;
   std::string main;
   std::string ext;
-  TableErrorCode code;
+  ProblemCode code;
   std::string message;  // the English message, exactly
 };
 
@@ -134,22 +134,20 @@ INSTANTIATE_TEST_SUITE_P(
     Errors, LoadErrorTest,
     testing::Values(
         ErrorCase{"TooFewFields", "/c\r\n" + DataLine("a") + "L,1,2,3\r\n", "",
-                  TableErrorCode::kTooFewFields,
-                  "Zezovar.ini:3: needs at least 17 fields, found 4"},
+                  ProblemCode::kTableFewFields, "Zezovar.ini:3: needs at least 17 fields, found 4"},
         ErrorCase{"MainBeyond96", DataLines(96) + "/ fine\r\n\r\n" + DataLine("z"), "",
-                  TableErrorCode::kTooManyDataLines,
+                  ProblemCode::kTableManyLines,
                   "Zezovar.ini:99: one data line too many: the file holds at most 96 data lines"},
-        ErrorCase{"ExtendedBeyond16", DataLines(2), DataLines(17),
-                  TableErrorCode::kTooManyDataLines,
+        ErrorCase{"ExtendedBeyond16", DataLines(2), DataLines(17), ProblemCode::kTableManyLines,
                   "Zezovar_ex.ini:17: one data line too many: the file holds at most 16 data "
                   "lines"},
-        ErrorCase{"BadUtf8", "\xEF\xBB\xBF/ ok\r\nL,\xC3\x28", "", TableErrorCode::kInvalidUtf8,
+        ErrorCase{"BadUtf8", "\xEF\xBB\xBF/ ok\r\nL,\xC3\x28", "", ProblemCode::kTableBadUtf8Marked,
                   "Zezovar.ini:2:3: invalid UTF-8 in a file read as UTF-8 (it starts with a "
                   "byte order mark, or its text before this point is UTF-8)"},
         // A code page 932 character pasted into a UTF-8 file: found, not
         // taken for a reason to read the whole file as code page 932.
         ErrorCase{"DamagedUtf8WithoutMark", "/ " + Repeat("\xE3\x81\x82", 16) + "\r\nL,\x82\xA0",
-                  "", TableErrorCode::kInvalidUtf8,
+                  "", ProblemCode::kTableBadUtf8,
                   "Zezovar.ini:2:3: invalid UTF-8 in a file read as UTF-8 (it starts with a "
                   "byte order mark, or its text before this point is UTF-8)"}),
     [](const testing::TestParamInfo<ErrorCase>& param) { return param.param.name; });
@@ -169,7 +167,7 @@ TEST_F(LoadFromDirectoryTest, MissingMainFileIsNamed) {
   Put(kExtendedTableFile, DataLines(1));
   auto result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
+  EXPECT_EQ(result.error().code, ProblemCode::kTableUnreadable);
   EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kMainTableFile));
   EXPECT_NE(messages::Message(messages::Language::kEnglish, result.error())
                 .find("Zezovar.ini: cannot open"),
@@ -180,11 +178,11 @@ TEST_F(LoadFromDirectoryTest, MainFileFaultIsReportedBeforeAMissingExtendedFile)
   Put(kMainTableFile, "L,1\r\n");
   auto result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().code, TableErrorCode::kTooFewFields);
+  EXPECT_EQ(result.error().code, ProblemCode::kTableFewFields);
   Put(kMainTableFile, DataLine("a"));
   result = LoadCharTables(dir_);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().code, TableErrorCode::kCannotOpen);
+  EXPECT_EQ(result.error().code, ProblemCode::kTableUnreadable);
   EXPECT_EQ(result.error().file, PathToUtf8(dir_ / kExtendedTableFile));
 }
 

@@ -125,8 +125,9 @@ TEST_F(FindTableFolderTest, ErrorListsEveryFolderTried) {
   fs::create_directory(User() / kMainTableFile);  // a folder of that name is no table file
   auto found = FindTableFolder(place_);
   ASSERT_FALSE(found);
-  EXPECT_EQ(found.error().code, TableFolderErrorCode::kNotFound);
-  EXPECT_EQ(found.error().tried, (std::vector<fs::path>{Cwd(), User(), Installed()}));
+  EXPECT_EQ(found.error().code, ProblemCode::kNoTableFolder);
+  EXPECT_EQ(found.error().files, (std::vector<std::string>{PathToUtf8(Cwd()), PathToUtf8(User()),
+                                                           PathToUtf8(Installed())}));
   EXPECT_EQ(messages::Message(messages::Language::kEnglish, found.error()),
             "no folder holds Zezovar.ini; looked in:\n  " + Cwd().string() + "\n  " +
                 User().string() + "\n  " + Installed().string());

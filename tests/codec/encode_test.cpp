@@ -192,7 +192,7 @@ TEST_P(EncoderDifferentialTest, MatchesListingPath) {
         << context();
 
     const std::u16string listing = ConvertToCode(text, table, line_breaks);
-    const Result<std::vector<std::uint8_t>, ListingError> parsed = ParseListing(listing);
+    const Result<std::vector<std::uint8_t>, Problem> parsed = ParseListing(listing);
 
     // Problems that leave only digits and separators in the listing keep the
     // two paths in step, unless a tag holds half a byte: the encoder refuses

@@ -19,17 +19,16 @@ namespace {
 using test::Hex;
 
 // One comparable line for a parse outcome, so that failures show both sides.
-std::string Describe(const std::vector<std::uint8_t>& bytes,
-                     const std::optional<ListingError>& error) {
+std::string Describe(const std::vector<std::uint8_t>& bytes, const std::optional<Problem>& error) {
   if (!error) return "bytes " + Hex(bytes);
   char buf[96];
   std::snprintf(buf, sizeof buf, "%s at %zu:%zu U+%04X",
-                error->code == ListingErrorCode::kOddCount ? "odd" : "bad", error->line,
+                error->code == ProblemCode::kListingOddCount ? "odd" : "bad", error->line,
                 error->column, static_cast<unsigned>(error->ch));
   return buf;
 }
 
-std::string Describe(const Result<std::vector<std::uint8_t>, ListingError>& result) {
+std::string Describe(const Result<std::vector<std::uint8_t>, Problem>& result) {
   return result ? Describe(result.value(), std::nullopt) : Describe({}, result.error());
 }
 
@@ -51,7 +50,7 @@ TEST_P(ListingParserTest, OneShotAndEverySplit) {
     std::vector<std::uint8_t> bytes;
     parser.Feed(std::u16string_view(c.listing).substr(0, cut), bytes);
     parser.Feed(std::u16string_view(c.listing).substr(cut), bytes);
-    const std::optional<ListingError> error = parser.Finish();
+    const std::optional<Problem> error = parser.Finish();
     EXPECT_EQ(c.expected, Describe(bytes, error)) << "cut at " << cut;
   }
 }
@@ -124,12 +123,6 @@ TEST(ListingParserTest, OnlyAsciiHexDigitsAreAccepted) {
   }
 }
 
-TEST(ListingParserTest, MessagesAreTheWindowTexts) {
-  EXPECT_EQ(u"入力された文字コードが正しくありません", MessageFor(ListingErrorCode::kOddCount));
-  EXPECT_EQ(u"不正な文字コードが見つかったので処理を中断しました",
-            MessageFor(ListingErrorCode::kNotHexDigit));
-}
-
 TEST(ListingParserTest, ReusableAfterFinish) {
   ListingParser parser;
   std::vector<std::uint8_t> bytes;
@@ -174,7 +167,7 @@ TEST(ListingParserDifferentialTest, MatchesProcedureAndChunking) {
     for (int n = length(rng); n > 0; --n) {
       listing += kPieces[percent(rng) < 5 ? any(rng) : good(rng)];
     }
-    const Result<std::vector<std::uint8_t>, ListingError> whole = ParseListing(listing);
+    const Result<std::vector<std::uint8_t>, Problem> whole = ParseListing(listing);
     std::string outcome = Describe(whole);
     if (!whole) outcome = outcome.substr(0, 3);
     ASSERT_EQ(ReferenceOutcome(listing), outcome) << "seed " << seed << ": " << Hex(listing);
@@ -187,7 +180,7 @@ TEST(ListingParserDifferentialTest, MatchesProcedureAndChunking) {
       parser.Feed(rest.substr(0, n), bytes);
       rest.remove_prefix(n);
     }
-    const std::optional<ListingError> error = parser.Finish();
+    const std::optional<Problem> error = parser.Finish();
     ASSERT_EQ(Describe(whole), error ? Describe({}, error) : Describe(bytes, error))
         << "seed " << seed << ": " << Hex(listing);
   }

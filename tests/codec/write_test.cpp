@@ -59,7 +59,7 @@ struct ListingCase {
   const char* name;
   std::u16string listing;
   std::string bytes;
-  std::optional<ListingErrorCode> error = std::nullopt;
+  std::optional<ProblemCode> error = std::nullopt;
 };
 
 void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.name; }
@@ -75,8 +75,8 @@ TEST_P(WriteBinaryListingTest, ReplacesOrLeavesOldFile) {
     const Result<Unit, WriteBinaryError> result = WriteBinary(c.listing, box);
     if (c.error) {
       ASSERT_FALSE(result.has_value());
-      ASSERT_TRUE(std::holds_alternative<ListingError>(result.error()));
-      EXPECT_EQ(*c.error, std::get<ListingError>(result.error()).code);
+      ASSERT_TRUE(std::holds_alternative<Problem>(result.error()));
+      EXPECT_EQ(*c.error, std::get<Problem>(result.error()).code);
       EXPECT_EQ(Hex(kOldContent), Hex(Get("out.bin")));
       EXPECT_EQ(std::set<std::string>{"out.bin"}, Entries());
       continue;
@@ -95,15 +95,15 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"TwoPairs", u"1a 2B", "\x1A\x2B"},
         ListingCase{"BreakInsidePair", u"1\r\nA", "\x1A"},
         ListingCase{"ConvertedListing", u"1A 24\r\n21 34 50 0C01 ", "\x1A\x24\x21\x34\x50\x0C\x01"},
-        ListingCase{"OddCount", u"1A 2", "", ListingErrorCode::kOddCount},
-        ListingCase{"OddCountWithTab", u"1\t2", "", ListingErrorCode::kOddCount},
-        ListingCase{"NotHex", u"1A 2G", "", ListingErrorCode::kNotHexDigit},
-        ListingCase{"Tab", u"1\t", "", ListingErrorCode::kNotHexDigit},
-        ListingCase{"PassedThroughChar", u"1A \u304B 2", "", ListingErrorCode::kNotHexDigit},
-        ListingCase{"LineBreakMarkFromTag", u"12\u9C2F3", "", ListingErrorCode::kNotHexDigit},
+        ListingCase{"OddCount", u"1A 2", "", ProblemCode::kListingOddCount},
+        ListingCase{"OddCountWithTab", u"1\t2", "", ProblemCode::kListingOddCount},
+        ListingCase{"NotHex", u"1A 2G", "", ProblemCode::kListingNotHex},
+        ListingCase{"Tab", u"1\t", "", ProblemCode::kListingNotHex},
+        ListingCase{"PassedThroughChar", u"1A \u304B 2", "", ProblemCode::kListingNotHex},
+        ListingCase{"LineBreakMarkFromTag", u"12\u9C2F3", "", ProblemCode::kListingNotHex},
         // Far past the first bytes: nothing may have been written yet.
         ListingCase{"BadCharLate", std::u16string(300000, u'5') + u"zz", "",
-                    ListingErrorCode::kNotHexDigit}),
+                    ProblemCode::kListingNotHex}),
     [](const testing::TestParamInfo<ListingCase>& p) { return std::string(p.param.name); });
 
 // ---------------------------------------------------------------------------

@@ -42,7 +42,7 @@ std::size_t LinesIn(std::string_view bytes) {
   return lines;
 }
 
-using Loaded = Result<CharTable, TableError>;
+using Loaded = Result<CharTable, Problem>;
 
 struct TableCase {
   const char* name;
@@ -63,7 +63,7 @@ auto Default() {
 }
 
 // A typed error on `line` of the file `file` (0: main, 1: extended).
-auto FailsAt(TableErrorCode code, std::size_t line, int file = 0) {
+auto FailsAt(ProblemCode code, std::size_t line, int file = 0) {
   return [=](const Loaded& loaded, const std::string&, const std::string&) {
     ASSERT_FALSE(loaded.has_value()) << "expected an error on line " << line;
     EXPECT_EQ(loaded.error().code, code) << Describe(loaded);
@@ -112,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"LineOfNulsIsOneField", [] { return Rows(2) + std::string(40, '\0') + "\r\n"; },
                   Default(),
                   [](const Loaded& loaded, const std::string& m, const std::string& e) {
-                    FailsAt(TableErrorCode::kTooFewFields, 3)(loaded, m, e);
-                    EXPECT_EQ(loaded.error().fields, 1u);
+                    FailsAt(ProblemCode::kTableFewFields, 3)(loaded, m, e);
+                    EXPECT_EQ(loaded.error().number, 1u);
                   }},
         TableCase{"MegabyteCell",
                   [] {
@@ -135,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   Default(),
                   [](const Loaded& loaded, const std::string& m, const std::string& e) {
-                    FailsAt(TableErrorCode::kTooFewFields, 2)(loaded, m, e);
-                    EXPECT_EQ(loaded.error().fields, 1u);
+                    FailsAt(ProblemCode::kTableFewFields, 2)(loaded, m, e);
+                    EXPECT_EQ(loaded.error().number, 1u);
                   }},
         TableCase{"HundredThousandFields",
                   [] {
@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         TableCase{"DoubleByteCutInTheExtendedFile", Default(), [] { return Row() + "\r\n\x9F"; },
                   [](const Loaded& loaded, const std::string& m, const std::string& e) {
-                    FailsAt(TableErrorCode::kTooFewFields, 2, 1)(loaded, m, e);
+                    FailsAt(ProblemCode::kTableFewFields, 2, 1)(loaded, m, e);
                   }},
         TableCase{
             "CrWithoutLf",
@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
               EXPECT_TRUE(CellOf(loaded, 0, 4, 0).empty());
             }},
         TableCase{"CrWithoutLfErrorLine", [] { return Rows(4, "\r") + "short,line\r" + Rows(1); },
-                  Default(), FailsAt(TableErrorCode::kTooFewFields, 5)},
+                  Default(), FailsAt(ProblemCode::kTableFewFields, 5)},
         TableCase{"OnlyComments",
                   [] { return std::string("/ one\r\n\x81\x5E two\r\n   \r\n\r\n/"); },
                   [] { return std::string("/ only a comment, without a line end"); },
@@ -215,14 +215,14 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{"TenMegabytesOfRandomBytes", [] { return RandomBytes(10 << 20, 1); }, Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
                     ASSERT_FALSE(loaded.has_value());
-                    EXPECT_EQ(loaded.error().code, TableErrorCode::kTooFewFields)
+                    EXPECT_EQ(loaded.error().code, ProblemCode::kTableFewFields)
                         << Describe(loaded);
                   }},
         TableCase{"TenMegabytesOfRandomBytesAsUtf8",
                   [] { return "\xEF\xBB\xBF" + RandomBytes(10 << 20, 2); }, Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
                     ASSERT_FALSE(loaded.has_value());
-                    EXPECT_EQ(loaded.error().code, TableErrorCode::kInvalidUtf8)
+                    EXPECT_EQ(loaded.error().code, ProblemCode::kTableBadUtf8Marked)
                         << Describe(loaded);
                     EXPECT_GE(loaded.error().column, 1u);
                   }},
@@ -249,8 +249,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Default(),
                   [](const Loaded& loaded, const std::string&, const std::string&) {
                     ASSERT_FALSE(loaded.has_value());
-                    EXPECT_TRUE(loaded.error().code == TableErrorCode::kTooFewFields ||
-                                loaded.error().code == TableErrorCode::kTooManyDataLines)
+                    EXPECT_TRUE(loaded.error().code == ProblemCode::kTableFewFields ||
+                                loaded.error().code == ProblemCode::kTableManyLines)
                         << Describe(loaded);
                   }}),
     CaseName<TableCase>);
@@ -261,12 +261,13 @@ TEST(HostileTableFileTest, DirectoryInPlaceOfATable) {
   fs::create_directory(scratch.work() / kExtendedTableFile);
   const Loaded loaded = LoadCharTables(scratch.work());
   ASSERT_FALSE(loaded.has_value());
-  EXPECT_EQ(loaded.error().code, TableErrorCode::kCannotOpen);
+  EXPECT_EQ(loaded.error().code, ProblemCode::kTableUnreadable);
   EXPECT_NE(
       messages::Message(messages::Language::kEnglish, loaded.error()).find(kExtendedTableFile),
       std::string::npos)
       << messages::Message(messages::Language::kEnglish, loaded.error());
-  EXPECT_NE(loaded.error().reason.find("directory"), std::string::npos) << loaded.error().reason;
+  EXPECT_NE(messages::Message(messages::Language::kEnglish, loaded.error()).find("Is a directory"),
+            std::string::npos);
 }
 
 // Ten megabytes of "a," on one line: loading keeps only the pieces it stores.

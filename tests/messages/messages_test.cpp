@@ -17,8 +17,6 @@ constexpr Language kLanguages[] = {Language::kEnglish, Language::kJapanese};
 // The values a key's placeholders are filled from, by the family of the key.
 Values ValuesFor(std::string_view key, Language language) {
   static const Problem problem{ProblemCode::kNoCode};
-  static const TableError table_error{TableErrorCode::kCannotOpen, "Zezovar.ini"};
-  static const TableFolderError folder_error{TableFolderErrorCode::kNotFound, {"/a", "/b"}};
   if (key == "SpaceFree") {
     return [](std::string_view name) -> std::optional<std::string> {
       if (name == "space" || name == "free") return "1";
@@ -31,8 +29,6 @@ Values ValuesFor(std::string_view key, Language language) {
       return std::nullopt;
     };
   }
-  if (key.starts_with("TableError.")) return ValuesOf(language, table_error);
-  if (key.starts_with("TableFolderError.")) return ValuesOf(language, folder_error);
   if (key.starts_with("IoErrorCode.")) return [](std::string_view) { return std::nullopt; };
   if (key.starts_with("IoDetail.") || key.starts_with("IoError.")) {
     static const IoError io_error{IoErrorCode::kOther, "a", 0, "why"};
@@ -54,9 +50,8 @@ std::set<std::string> PlaceholdersOf(std::string_view text) {
 // Keys whose functions fill their values themselves (pointers-to, --into):
 // checked below through those functions.
 bool FilledByItsFunction(std::string_view key) {
-  return key.starts_with("FormatWordErrorCode.") || key.starts_with("PointerMapErrorCode.") ||
-         key.starts_with("UnreachableTarget") || key.starts_with("PlacementErrorCode.") ||
-         key.starts_with("TooManyStrings");
+  return key.starts_with("PointerMapErrorCode.") || key.starts_with("UnreachableTarget") ||
+         key.starts_with("TableFinding.");
 }
 
 // Each message has both languages, and every placeholder of each has a
@@ -102,13 +97,28 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
       problem.map_error = static_cast<PointerMapErrorCode>(form % 7);
       EXPECT_TRUE(has(KeyOf(problem))) << KeyOf(problem);
     }
+    // Some codes choose their words by their detail.
+    for (int d = 0; d <= static_cast<int>(kLastProblemDetail); ++d) {
+      Problem problem{code};
+      problem.detail = static_cast<ProblemDetail>(d);
+      EXPECT_TRUE(has(KeyOf(problem))) << KeyOf(problem);
+    }
   }
   for (int n = 1; n <= static_cast<int>(kLastProblemDetail); ++n) {
     EXPECT_TRUE(has(KeyOf(static_cast<ProblemDetail>(n)))) << n;
   }
+  // The parts of a plan a problem names, worded in each language.
+  for (int n = 1; n <= static_cast<int>(kLastPlanPartKind); ++n) {
+    for (Language language : kLanguages) {
+      const std::string word = Word(language, {static_cast<PlanPartKind>(n), 1, 2});
+      EXPECT_TRUE(!word.empty() && !word.starts_with("PlanPart.") &&
+                  word.find('{') == std::string::npos)
+          << n << ": " << word;
+    }
+  }
   for (IoErrorCode code : {IoErrorCode::kNotFound, IoErrorCode::kOther})
     EXPECT_TRUE(has(KeyOf(code)));
-  for (int n = 1; n <= static_cast<int>(IoDetail::kResultDiffers); ++n) {
+  for (int n = 1; n <= static_cast<int>(kLastIoDetail); ++n) {
     EXPECT_TRUE(has(KeyOf(static_cast<IoDetail>(n)))) << n;
   }
 }
@@ -118,20 +128,19 @@ TEST(Catalogue, EveryProblemCodeHasAKey) {
 TEST(Catalogue, PointersToAndIntoFillEveryPlaceholder) {
   for (Language language : kLanguages) {
     std::vector<std::string> texts;
-    for (int n = 0; n <= static_cast<int>(FormatWordErrorCode::kBadRange); ++n)
-      texts.push_back(Message(language, static_cast<FormatWordErrorCode>(n)));
     for (int n = 0; n <= static_cast<int>(PointerMapErrorCode::kOutsideWindow); ++n)
       texts.push_back(Message(language, static_cast<PointerMapErrorCode>(n)));
     texts.push_back(Message(language, UnreachableTarget{16, PointerMapErrorCode::kDoesNotFit}, "g"));
     texts.push_back(Message(language, UnreachableTarget{16, std::nullopt}, "g"));
-    texts.push_back(PastEndMessage(language, "g", 1, 2, 3));
-    texts.push_back(TooLongMessage(language, 3, 2));
-    texts.push_back(FirstPastRoomMessage(language, "character", U'x', 0));
-    texts.push_back(FirstPastRoomMessage(language, "pair", 0, 3));
-    texts.push_back(UnchangedMessage(language, "g"));
-    for (const std::optional<std::uint8_t> end : {std::optional<std::uint8_t>(), {0}}) {
-      texts.push_back(Message(language, TooManyStrings{}, "g", StringRunOptions{.end = end}));
+    // Every finding of check-tables, with each thing it names.
+    for (int kind = 0; kind <= static_cast<int>(TableFindingKind::kReservedByte); ++kind) {
+      for (const char16_t* cell : {u"<", u"\u3000", u"\u9C2F", u"a"}) {
+        const TableFinding finding{
+            static_cast<TableFindingKind>(kind), CellCode{0, 2, 1}, {0, 2, 3}, cell};
+        texts.push_back(Message(language, finding, {"m", "e"}));
+      }
     }
+    texts.push_back(UnchangedMessage(language, "g"));
     for (const std::string& text : texts) {
       EXPECT_FALSE(text.empty());
       EXPECT_EQ(text.find('{'), std::string::npos) << text;
@@ -156,8 +165,8 @@ TEST(Format, NotUtf8StaysWithinItsOwnValueAndLine) {
 #ifdef _WIN32
   GTEST_SKIP() << "Windows names folders in UTF-16: no name is not UTF-8 there";
 #endif
-  const TableFolderError error{TableFolderErrorCode::kNotFound,
-                               {PathFromUtf8("/\xFF"), PathFromUtf8("/表")}};
+  Problem error{ProblemCode::kNoTableFolder, "Zezovar.ini"};
+  error.files = {"/\xFF", "/表"};
   const std::u16string text = MessageUtf16(Language::kJapanese, error);
   EXPECT_TRUE(text.starts_with(u"文字テーブルが見つかりませんでした。\n"));
   EXPECT_TRUE(text.ends_with(u"\n  /\xFFFF\n  /表")) << EncodeUtf8(text);
@@ -170,6 +179,54 @@ TEST(IoReason, TheSystemsWordsFirst) {
   EXPECT_EQ(Message(Language::kEnglish, IoError{IoErrorCode::kNotFound, "a", 0, ""}),
             "a: No such file or folder");
 }
+
+// The words of a problem that says what it found against what it expected:
+// the two numbers, and the files it names, each in its own place.
+struct FoundCase {
+  const char* name;
+  ProblemCode code;
+  ProblemDetail detail;
+  std::string english;
+};
+
+class FoundAgainstExpectedTest : public testing::TestWithParam<FoundCase> {};
+
+TEST_P(FoundAgainstExpectedTest, EachNumberAndFileInItsPlace) {
+  Problem problem{GetParam().code, "p.bps"};
+  problem.what = "o";
+  problem.other_what = "m";
+  problem.at = 0x10;
+  problem.number = 0xABC;
+  problem.other_number = 0x12;
+  problem.bytes = 9;
+  problem.room = 4;
+  problem.detail = GetParam().detail;
+  EXPECT_EQ(Message(Language::kEnglish, problem), GetParam().english);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FoundAgainstExpectedTest,
+    testing::Values(
+        FoundCase{"NotReproduced", ProblemCode::kNotReproduced, ProblemDetail::kNone,
+                  "the patch made would not give back m (it differs from byte 0x10 on); it was "
+                  "not written"},
+        FoundCase{"BadTruncation", ProblemCode::kPatchBadTruncation, ProblemDetail::kNone,
+                  "p.bps: damaged: it truncates the result to 18 bytes at byte 0x10, but the "
+                  "result has only 2748 bytes"},
+        FoundCase{"Incomplete", ProblemCode::kPatchIncomplete, ProblemDetail::kNone,
+                  "p.bps: damaged: its actions end after 18 bytes of the 2748 bytes of the result"},
+        FoundCase{"PatchCrc", ProblemCode::kPatchCrc, ProblemDetail::kNone,
+                  "p.bps: damaged: its CRC-32 is 0x00000012 but it records 0x00000ABC"},
+        FoundCase{"SourceSize", ProblemCode::kPatchSourceSize, ProblemDetail::kNone,
+                  "o is not the file this patch was made for: it has 18 bytes, the patch expects "
+                  "2748 bytes"},
+        FoundCase{"TargetCrc", ProblemCode::kPatchTargetCrc, ProblemDetail::kNone,
+                  "p.bps is damaged: the result's CRC-32 is 0x00000012 but the patch promises "
+                  "0x00000ABC (o is the right file: its CRC-32 matched)"},
+        FoundCase{"PairPastRoom", ProblemCode::kPlaceTooLong, ProblemDetail::kFirstPairPast,
+                  "5 bytes too long for the room of 4 bytes (9 bytes in all); pair 2748, which "
+                  "starts here, is the first that does not fit"}),
+    [](const testing::TestParamInfo<FoundCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace binconv::messages

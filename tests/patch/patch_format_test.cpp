@@ -331,8 +331,8 @@ TEST(PatchFormatTest, BpsOfAFileThatChangesWhileReadIsNotReturned) {
   ChangingInput modified(pair.modified);
   auto patch = MakeVerifiedPatchFrom(PatchFormat::kBps, original, modified);
   ASSERT_FALSE(patch.has_value());
-  ASSERT_TRUE(std::holds_alternative<PatchError>(patch.error()));
-  EXPECT_EQ(std::get<PatchError>(patch.error()).code, PatchErrorCode::kNotReproduced);
+  ASSERT_TRUE(std::holds_alternative<Problem>(patch.error()));
+  EXPECT_EQ(std::get<Problem>(patch.error()).code, ProblemCode::kNotReproduced);
 }
 
 TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
@@ -350,7 +350,7 @@ TEST(PatchFormatTest, IpsRefusesChangesPast16MiB) {
     const PatchPair pair = Edited(size, edit, 0);
     auto patch = MakeVerifiedPatch(PatchFormat::kIps, pair.original, pair.modified);
     ASSERT_FALSE(patch.has_value());
-    EXPECT_EQ(patch.error().code, PatchErrorCode::kIpsOffsetTooLarge);
+    EXPECT_EQ(patch.error().code, ProblemCode::kIpsOutOfReach);
     EXPECT_TRUE(MakeVerifiedPatch(PatchFormat::kBps, pair.original, pair.modified).has_value());
   }
 }
@@ -397,7 +397,7 @@ const std::uint32_t kSourceCrc = Crc32(kSource);
 struct HostileCase {
   const char* name;
   Bytes patch;
-  PatchErrorCode code;
+  ProblemCode code;
 };
 void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 
@@ -410,45 +410,45 @@ std::vector<HostileCase> HostileCases() {
   overflow.push_back(0x80);
   overflow.insert(overflow.end(), 12, 0);
   return {
-      {"Empty", {}, PatchErrorCode::kTruncated},
-      {"IpsHeaderCut", Text("PATC"), PatchErrorCode::kTruncated},
-      {"NeitherFormat", Text("hello world"), PatchErrorCode::kUnknownFormat},
-      {"IpsWithoutEof", Text("PATCH"), PatchErrorCode::kNoEofMarker},
-      {"IpsRecordsWithoutEof", Cat(Text("PATCH"), {0, 0, 1, 0, 1, 'x'}), PatchErrorCode::kNoEofMarker},
+      {"Empty", {}, ProblemCode::kPatchCutShort},
+      {"IpsHeaderCut", Text("PATC"), ProblemCode::kPatchCutShort},
+      {"NeitherFormat", Text("hello world"), ProblemCode::kNotAPatch},
+      {"IpsWithoutEof", Text("PATCH"), ProblemCode::kPatchNoEof},
+      {"IpsRecordsWithoutEof", Cat(Text("PATCH"), {0, 0, 1, 0, 1, 'x'}), ProblemCode::kPatchNoEof},
       {"IpsRecordCut", Cat(Text("PATCH"), {0, 0, 1, 0, 9, 'x', 'y', 'E', 'O', 'F'}),
-       PatchErrorCode::kTruncated},
+       ProblemCode::kPatchCutShort},
       {"IpsRecordPastAnySaneSize", Cat(Text("PATCH"), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'x'}),
-       PatchErrorCode::kTruncated},
-      {"IpsRleCut", Cat(Text("PATCH"), {0, 0, 1, 0, 0, 0}), PatchErrorCode::kTruncated},
-      {"IpsTrailingBytes", Text("PATCHEOFxy"), PatchErrorCode::kTrailingBytes},
-      {"IpsTruncatesToLonger", Cat(Text("PATCHEOF"), {0, 0, 9}), PatchErrorCode::kBadTruncation},
-      {"BpsHeaderCut", Text("BPS1\x80\x80"), PatchErrorCode::kTruncated},
-      {"BpsNumberOverflows64Bits", overflow, PatchErrorCode::kNumberTooLarge},
-      {"BpsNoActions", Bps(8, 8, {}, kSourceCrc, 0), PatchErrorCode::kTargetIncomplete},
+       ProblemCode::kPatchCutShort},
+      {"IpsRleCut", Cat(Text("PATCH"), {0, 0, 1, 0, 0, 0}), ProblemCode::kPatchCutShort},
+      {"IpsTrailingBytes", Text("PATCHEOFxy"), ProblemCode::kPatchTrailing},
+      {"IpsTruncatesToLonger", Cat(Text("PATCHEOF"), {0, 0, 9}), ProblemCode::kPatchBadTruncation},
+      {"BpsHeaderCut", Text("BPS1\x80\x80"), ProblemCode::kPatchCutShort},
+      {"BpsNumberOverflows64Bits", overflow, ProblemCode::kPatchNumberTooLarge},
+      {"BpsNoActions", Bps(8, 8, {}, kSourceCrc, 0), ProblemCode::kPatchIncomplete},
       {"BpsTargetOf2To60", Bps(8, std::uint64_t{1} << 60, {0x80 | (7 << 2)}, kSourceCrc, 0),
-       PatchErrorCode::kTargetTooLarge},
+       ProblemCode::kPatchTargetTooLarge},
       {"BpsSourceReadPastSource", Bps(8, 16, {0x80 | (15 << 2)}, kSourceCrc, 0),
-       PatchErrorCode::kPastSource},
+       ProblemCode::kPatchPastSource},
       {"BpsSourceCopyBeforeStart", Bps(8, 8, {0x80 | (1 << 2) | 2, 0x80 | 3}, kSourceCrc, 0),
-       PatchErrorCode::kPastSource},
+       ProblemCode::kPatchPastSource},
       {"BpsSourceCopyPastEnd", Bps(8, 8, {0x80 | (3 << 2) | 2, 0x80 | 12}, kSourceCrc, 0),
-       PatchErrorCode::kPastSource},
+       ProblemCode::kPatchPastSource},
       {"BpsActionPastTarget", Bps(8, 4, {0x80 | (4 << 2) | 1, 1, 2, 3, 4, 5}, kSourceCrc, 0),
-       PatchErrorCode::kPastTarget},
+       ProblemCode::kPatchPastTarget},
       {"BpsTargetCopyOfNothing", Bps(8, 4, {0x80 | (3 << 2) | 3, 0x80}, kSourceCrc, 0),
-       PatchErrorCode::kPastTarget},
+       ProblemCode::kPatchPastTarget},
       {"BpsTargetReadCut", Bps(8, 8, {0x80 | (7 << 2) | 1, 'x'}, kSourceCrc, 0),
-       PatchErrorCode::kTruncated},
-      {"BpsEndsEarly", Bps(8, 8, {0x80 | (3 << 2)}, kSourceCrc, 0), PatchErrorCode::kTargetIncomplete},
-      {"BpsBadPatchCrc", flipped, PatchErrorCode::kPatchCrcMismatch},
+       ProblemCode::kPatchCutShort},
+      {"BpsEndsEarly", Bps(8, 8, {0x80 | (3 << 2)}, kSourceCrc, 0), ProblemCode::kPatchIncomplete},
+      {"BpsBadPatchCrc", flipped, ProblemCode::kPatchCrc},
       {"BpsWrongSourceSize", Bps(9, 8, {0x80 | (7 << 2)}, kSourceCrc, 0),
-       PatchErrorCode::kSourceSizeMismatch},
+       ProblemCode::kPatchSourceSize},
       {"BpsWrongSourceOfAnotherSize", Bps(9, 8, {0x80 | (7 << 2)}, kSourceCrc ^ 1, 0),
-       PatchErrorCode::kSourceCrcMismatch},
+       ProblemCode::kPatchSourceCrc},
       {"BpsWrongSource", Bps(8, 8, {0x80 | (7 << 2)}, kSourceCrc ^ 1, 0),
-       PatchErrorCode::kSourceCrcMismatch},
+       ProblemCode::kPatchSourceCrc},
       {"BpsBadTargetCrc", Bps(8, 8, {0x80 | (7 << 2)}, kSourceCrc, Crc32(kSource) ^ 1),
-       PatchErrorCode::kTargetCrcMismatch},
+       ProblemCode::kPatchTargetCrc},
   };
 }
 
@@ -457,11 +457,11 @@ class HostilePatchTest : public testing::TestWithParam<HostileCase> {};
 TEST_P(HostilePatchTest, IsRefusedWithItsError) {
   auto applied = ApplyPatch(kSource, GetParam().patch);
   ASSERT_FALSE(applied.has_value());
-  EXPECT_EQ(applied.error().code, GetParam().code) << applied.error().position;
+  EXPECT_EQ(applied.error().code, GetParam().code) << applied.error().at;
   auto from_file = ApplyThroughFiles(kSource, GetParam().patch);
   ASSERT_FALSE(from_file.has_value());
-  ASSERT_TRUE(std::holds_alternative<PatchError>(from_file.error()));
-  EXPECT_EQ(std::get<PatchError>(from_file.error()).code, GetParam().code);
+  ASSERT_TRUE(std::holds_alternative<Problem>(from_file.error()));
+  EXPECT_EQ(std::get<Problem>(from_file.error()).code, GetParam().code);
 }
 
 INSTANTIATE_TEST_SUITE_P(Patches, HostilePatchTest, testing::ValuesIn(HostileCases()),

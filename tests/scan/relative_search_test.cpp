@@ -1,11 +1,13 @@
 // The search for a word by the distances between its kana.
 
+#include "scan/relative_search.h"
+
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "chartable/encoding.h"
-#include "scan/relative_search.h"
+#include "messages/messages.h"
 #include "support/bytes.h"
 #include "support/gtest_support.h"
 #include "support/scan_input.h"
@@ -63,10 +65,10 @@ TEST_P(RelativeQueryTest, TakesTheOrdersThatCanStepThroughTheWord) {
   const auto query = RelativeQueryOf(c.word, c.orders);
   if (c.words == 0) {
     ASSERT_FALSE(query.has_value());
-    EXPECT_EQ(c.why, query.error());
+    EXPECT_EQ(c.why, messages::Message(messages::Language::kEnglish, query.error()));
     return;
   }
-  ASSERT_TRUE(query.has_value()) << query.error();
+  ASSERT_TRUE(query.has_value()) << static_cast<int>(query.error().code);
   EXPECT_EQ(c.words, query->words.size());
   EXPECT_EQ(c.katakana, query->katakana);
 }

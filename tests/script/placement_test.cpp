@@ -17,7 +17,7 @@ namespace {
 
 // The index of the first unit of the character at a place; the text's size
 // when there is none.
-std::size_t IndexOf(std::u16string_view text, const TextPlace& place) {
+std::size_t IndexOf(std::u16string_view text, const Problem& place) {
   const std::size_t at = test::Places(text).At(place.line, place.column);
   return at == std::u16string_view::npos ? text.size() : at;
 }
@@ -33,7 +33,7 @@ std::size_t EncodedSize(const CharTable& table, LineBreaks breaks, std::u16strin
 // Random texts of one- and two-byte characters, line breaks and tags, in
 // rooms of every size: the text up to the character named fits, and with it
 // (and the LF of its CR LF, the rest of its tag) it doesn't.
-TEST(FirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
+TEST(PlaceFirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
   CharTable table;
   table.SetCell(0, 1, 10, u"あ");
   table.SetCell(2, 3, 4, u"ア");
@@ -57,17 +57,18 @@ TEST(FirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
     if (!check.problems().empty()) continue;
     ++checked;
     for (std::uint64_t room = 0; room <= all.size(); ++room) {
-      const std::optional<TextPlace> place = FirstCharPastRoom(text, codec, breaks, room);
+      Problem place{ProblemCode::kTooLong};
+      const bool found = PlaceFirstCharPastRoom(place, text, codec, breaks, room);
       if (room == all.size()) {
-        EXPECT_FALSE(place) << "round " << round;
+        EXPECT_FALSE(found) << "round " << round;
         continue;
       }
-      ASSERT_TRUE(place) << "round " << round << " room " << room;
-      const std::size_t at = IndexOf(text, *place);
+      ASSERT_TRUE(found) << "round " << round << " room " << room;
+      const std::size_t at = IndexOf(text, place);
       ASSERT_LT(at, text.size()) << "round " << round;
       std::size_t through = at + 1;
       if (text[at] == u'\r' && through < text.size() && text[through] == u'\n') ++through;
-      if (place->ch > 0xFFFF) ++through;
+      if (place.ch > 0xFFFF) ++through;
       // A tag's bytes are its opening mark's.
       if (text[at] == u'<') through = text.find(u'>', at) + 1;
       EXPECT_LE(EncodedSize(table, breaks, text.substr(0, at)), room) << "round " << round;
@@ -83,21 +84,21 @@ struct PairCase {
   std::optional<std::pair<std::size_t, std::size_t>> place;
 };
 
-class FirstPairPastRoomTest : public testing::TestWithParam<PairCase> {};
+class PlaceFirstPairPastRoomTest : public testing::TestWithParam<PairCase> {};
 
-TEST_P(FirstPairPastRoomTest, NamesThePairsFirstDigit) {
+TEST_P(PlaceFirstPairPastRoomTest, NamesThePairsFirstDigit) {
   const PairCase& c = GetParam();
   const std::u16string listing(c.listing, c.listing + std::char_traits<char>::length(c.listing));
-  const std::optional<TextPlace> place = FirstPairPastRoom(listing, c.room);
-  ASSERT_EQ(place.has_value(), c.place.has_value());
-  if (place) {
-    EXPECT_EQ(place->line, c.place->first);
-    EXPECT_EQ(place->column, c.place->second);
+  Problem place{ProblemCode::kPlaceTooLong};
+  ASSERT_EQ(PlaceFirstPairPastRoom(place, listing, c.room), c.place.has_value());
+  if (c.place) {
+    EXPECT_EQ(place.line, c.place->first);
+    EXPECT_EQ(place.column, c.place->second);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, FirstPairPastRoomTest,
+    Cases, PlaceFirstPairPastRoomTest,
     testing::Values(PairCase{"01 02 03", 3, std::nullopt}, PairCase{"01 02 03", 2, {{1, 7}}},
                     PairCase{"01 02 03", 0, {{1, 1}}}, PairCase{"", 0, std::nullopt},
                     PairCase{"0102\r\n0\r\n3", 2, {{2, 1}}}, PairCase{"01 0\n2 03", 1, {{1, 4}}},
@@ -108,10 +109,10 @@ TEST(CheckPlacementTest, RoomBeforeLength) {
   EXPECT_FALSE(CheckPlacement(in_room, 4, 8));
   const auto too_long = CheckPlacement(in_room, 5, 8);
   ASSERT_TRUE(too_long);
-  EXPECT_EQ(too_long->code, PlacementErrorCode::kTooLong);
+  EXPECT_EQ(too_long->code, ProblemCode::kPlaceTooLong);
   const auto outside = CheckPlacement(in_room, 5, 7);
   ASSERT_TRUE(outside);
-  EXPECT_EQ(outside->code, PlacementErrorCode::kPastEnd);
+  EXPECT_EQ(outside->code, ProblemCode::kPlacePastEnd);
   EXPECT_EQ(outside->end, 8u);
   const auto wraps = CheckPlacement(Placement{2, UINT64_MAX, std::nullopt}, 0, 8);
   ASSERT_TRUE(wraps);

@@ -166,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct WordsCase {
   const char* words;
-  FormatWordErrorCode code;
-  std::size_t word;
+  ProblemDetail detail;
+  std::size_t word;  // 1-based; 0: none is at fault
 };
 
 class FormatWordsTest : public testing::TestWithParam<WordsCase> {};
@@ -177,26 +177,26 @@ TEST_P(FormatWordsTest, NamesTheWord) {
   const auto words = Words(GetParam().words, store);
   const auto format = ParsePointerFormat(words);
   ASSERT_FALSE(format.has_value()) << GetParam().words;
-  EXPECT_EQ(format.error().code, GetParam().code) << GetParam().words;
-  EXPECT_EQ(format.error().word, GetParam().word) << GetParam().words;
+  EXPECT_EQ(format.error().detail, GetParam().detail) << GetParam().words;
+  EXPECT_EQ(format.error().number, GetParam().word) << GetParam().words;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, FormatWordsTest,
-    testing::Values(WordsCase{"", FormatWordErrorCode::kNoType, 0},
-                    WordsCase{"u8", FormatWordErrorCode::kUnknownType, 0},
-                    WordsCase{"u16le base", FormatWordErrorCode::kUnknownWord, 1},
-                    WordsCase{"u16le page=1", FormatWordErrorCode::kUnknownWord, 1},
-                    WordsCase{"u16le bank=0", FormatWordErrorCode::kBadRange, 1},
-                    WordsCase{"u16le window=0x4000", FormatWordErrorCode::kBadRange, 1},
-                    WordsCase{"u16le window=0x8000..0x4000", FormatWordErrorCode::kBadRange, 1},
-                    WordsCase{"u16le window=1..2 window=1..2", FormatWordErrorCode::kRepeated, 2},
-                    WordsCase{"u16le header=0x", FormatWordErrorCode::kBadNumber, 1},
-                    WordsCase{"u16le map=exhirom", FormatWordErrorCode::kBadValue, 1},
-                    WordsCase{"u16le relative=file", FormatWordErrorCode::kBadValue, 1},
-                    WordsCase{"u16le base=1 base=2", FormatWordErrorCode::kRepeated, 2},
-                    WordsCase{"u16le base=1 relative=self", FormatWordErrorCode::kRelativeWith,
-                              2}));
+    testing::Values(WordsCase{"", ProblemDetail::kFormatNoType, 0},
+                    WordsCase{"u8", ProblemDetail::kFormatUnknownType, 1},
+                    WordsCase{"u16le base", ProblemDetail::kFormatUnknownWord, 2},
+                    WordsCase{"u16le page=1", ProblemDetail::kFormatUnknownWord, 2},
+                    WordsCase{"u16le bank=0", ProblemDetail::kFormatBadRange, 2},
+                    WordsCase{"u16le window=0x4000", ProblemDetail::kFormatBadRange, 2},
+                    WordsCase{"u16le window=0x8000..0x4000", ProblemDetail::kFormatBadRange, 2},
+                    WordsCase{"u16le window=1..2 window=1..2", ProblemDetail::kFormatRepeated, 3},
+                    WordsCase{"u16le header=0x", ProblemDetail::kFormatBadNumber, 2},
+                    WordsCase{"u16le map=exhirom", ProblemDetail::kFormatBadValue, 2},
+                    WordsCase{"u16le relative=file", ProblemDetail::kFormatBadValue, 2},
+                    WordsCase{"u16le base=1 base=2", ProblemDetail::kFormatRepeated, 3},
+                    WordsCase{"u16le base=1 relative=self", ProblemDetail::kFormatRelativeWith,
+                              3}));
 
 // The words after --format stop at the first argument that is no format
 // word, so that GAME's name may hold "="; runs of spaces give no empty word.

@@ -38,9 +38,10 @@ void ExpectProblems(const std::vector<Problem>& found, const std::vector<Expecte
     const Problem& p = found[i];
     EXPECT_EQ(p.line, expected[i].line) << i;
     EXPECT_EQ(p.code, expected[i].code) << i;
-    const std::string said = p.code != ProblemCode::kPastEnd
-                                 ? messages::Message(messages::Language::kEnglish, p)
-                                 : p.what + " to " + HexNumber(p.end);
+    const std::string said =
+        p.code != ProblemCode::kPastEnd
+            ? messages::Message(messages::Language::kEnglish, p)
+            : messages::Word(messages::Language::kEnglish, p.part) + " to " + HexNumber(p.end);
     EXPECT_NE(said.find(expected[i].text), std::string::npos) << said;
   }
 }

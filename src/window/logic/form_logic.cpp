@@ -170,12 +170,12 @@ std::u16string GameTblErrorText(std::span<const Problem> problems) {
   return text;
 }
 
-LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found) {
+LoadOutcome LoadForm(const Result<std::filesystem::path, Problem>& found) {
   if (found) return LoadForm(found.value());
   return {NoEncoding(), TableFolderErrorText(found.error()), {}};
 }
 
-std::u16string TableFolderErrorText(const TableFolderError& error) {
+std::u16string TableFolderErrorText(const Problem& error) {
   return messages::MessageUtf16(kJapanese, error);
 }
 
@@ -190,15 +190,15 @@ WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, Unc
   if (!uncoded.empty()) {
     uncoded.HoldFor(text2);
     return {WriteOutcome::Kind::kBoxMessage,
-            std::u16string(MessageFor(ListingErrorCode::kNotHexDigit))};
+            messages::MessageUtf16(kJapanese, Problem{ProblemCode::kListingNotHex})};
   }
   auto written = WriteBinary(text2, text1, ops);
   if (written) return {WriteOutcome::Kind::kWritten, {}};
   return std::visit(
       [](const auto& error) -> WriteOutcome {
         using E = std::decay_t<decltype(error)>;
-        if constexpr (std::is_same_v<E, ListingError>) {
-          return {WriteOutcome::Kind::kBoxMessage, std::u16string(MessageFor(error.code))};
+        if constexpr (std::is_same_v<E, Problem>) {
+          return {WriteOutcome::Kind::kBoxMessage, messages::MessageUtf16(kJapanese, error)};
         } else {
           // The user's text stays: a failed write must not cost them the listing.
           return {WriteOutcome::Kind::kErrorDialog, WriteErrorText(error)};
@@ -211,7 +211,7 @@ std::u16string IoReasonText(const IoError& error) {
   return messages::IoReasonUtf16(kJapanese, error);
 }
 
-std::u16string TableErrorText(const TableError& error) {
+std::u16string TableErrorText(const Problem& error) {
   return messages::MessageUtf16(kJapanese, error);
 }
 

@@ -51,8 +51,8 @@ inline GameTable NoEncoding() { return GameTable(std::vector<GameCode>{}); }
 LoadOutcome LoadForm(const std::filesystem::path& dir);
 // The same for the folder the table search found, or the dialog text that
 // lists where it looked.
-LoadOutcome LoadForm(const Result<std::filesystem::path, TableFolderError>& found);
-std::u16string TableFolderErrorText(const TableFolderError& error);
+LoadOutcome LoadForm(const Result<std::filesystem::path, Problem>& found);
+std::u16string TableFolderErrorText(const Problem& error);
 
 // What the window's command line asks for besides --help and --version:
 // "--tbl FILE" or "--tbl=FILE" (the last one given) names a game's own
@@ -100,7 +100,7 @@ WriteOutcome WriteForm(std::u16string_view text2, std::u16string_view text1, Unc
 
 // The dialog texts, in Japanese: what failed, the file, the line where there
 // is one, and the reason (the system's own words on Windows).
-std::u16string TableErrorText(const TableError& error);
+std::u16string TableErrorText(const Problem& error);
 std::u16string WriteErrorText(const IoError& error);
 // The reason of an I/O error in Japanese.
 std::u16string IoReasonText(const IoError& error);

@@ -15,7 +15,7 @@
 namespace binconv::window::qt {
 
 int RunWindow(const std::filesystem::path& dir) {
-  return RunWindow(Result<std::filesystem::path, TableFolderError>(dir));
+  return RunWindow(Result<std::filesystem::path, Problem>(dir));
 }
 
 namespace {
@@ -41,7 +41,7 @@ int RunLoaded(Load&& load) {
 
 }  // namespace
 
-int RunWindow(const Result<std::filesystem::path, TableFolderError>& found) {
+int RunWindow(const Result<std::filesystem::path, Problem>& found) {
   return RunLoaded([&](Form1& form) { return form.Load(found); });
 }
 

@@ -20,7 +20,7 @@ int RunWindow(const std::filesystem::path& dir);
 
 // The same with the folder that the search found; when it found none, a modal
 // message lists every folder tried and the result is 1.
-int RunWindow(const Result<std::filesystem::path, TableFolderError>& found);
+int RunWindow(const Result<std::filesystem::path, Problem>& found);
 
 // The same as the command line `args` (those after the program's name) says:
 // with --tbl FILE a game's own table, else the tables the search finds.

@@ -110,8 +110,7 @@ QWidget& Form1::control(logic::Control control) const {
   return *controls_[static_cast<std::size_t>(&logic::LayoutOf(control) - logic::kLayout.data())];
 }
 
-std::optional<QString> Form1::LoadFound(
-    const Result<std::filesystem::path, TableFolderError>& found) {
+std::optional<QString> Form1::LoadFound(const Result<std::filesystem::path, Problem>& found) {
   return Start(logic::LoadForm(found));
 }
 

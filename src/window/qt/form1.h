@@ -41,7 +41,7 @@ class Form1 : public QWidget {
   // On an error the table is left empty and the dialog text is returned.
   // A template taking exactly the search's Result: a folder given by name
   // converts to a path and to a Result alike, and must go to the path.
-  template <std::same_as<Result<std::filesystem::path, TableFolderError>> Found>
+  template <std::same_as<Result<std::filesystem::path, Problem>> Found>
   std::optional<QString> Load(const Found& found) {
     return LoadFound(found);
   }
@@ -57,7 +57,7 @@ class Form1 : public QWidget {
   QLabel& label2() { return *label2_; }
 
  private:
-  std::optional<QString> LoadFound(const Result<std::filesystem::path, TableFolderError>& found);
+  std::optional<QString> LoadFound(const Result<std::filesystem::path, Problem>& found);
   // The boxes get their start values, then the outcome of the load event.
   std::optional<QString> Start(logic::LoadOutcome loaded);
   void ConvertToCode();

@@ -328,7 +328,7 @@ void Form1::Layout() {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-bool Form1::Load(const Result<std::filesystem::path, TableFolderError>& found) {
+bool Form1::Load(const Result<std::filesystem::path, Problem>& found) {
   return Start(logic::LoadForm(found));
 }
 

@@ -45,7 +45,7 @@ class Form1 {
   bool Create(HINSTANCE instance);
   // The start-up sequence: the boxes get their start values, then the tables
   // are read from `dir`. On failure the message box has been shown.
-  bool Load(const Result<std::filesystem::path, TableFolderError>& found);
+  bool Load(const Result<std::filesystem::path, Problem>& found);
   // The same as the command line says: with --tbl FILE, that game's own
   // table, named in the tooltip; else the tables the search from `place` finds.
   bool Load(const logic::WindowArgs& args, const TableSearchPlace& place);

@@ -56,8 +56,8 @@ class AppTest : public QObject {
   }
 
   void NoTableFolderListsEveryFolderTried() {
-    const binconv::TableFolderError error{binconv::TableFolderErrorCode::kNotFound,
-                                          {"/first/place", "/second/place"}};
+    binconv::Problem error{binconv::ProblemCode::kNoTableFolder, "Zezovar.ini"};
+    error.files = {"/first/place", "/second/place"};
     QString shown;
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {

@@ -73,7 +73,7 @@ class BoxTextTest : public QObject {
       const auto ch = static_cast<char16_t>(c);
       const auto parsed = binconv::ParseListing(w::CoreTextFromBox(QString(QChar(ch)) + "0"));
       const bool writer_rejects =
-          !parsed && parsed.error().code == binconv::ListingErrorCode::kNotHexDigit;
+          !parsed && parsed.error().code == binconv::ProblemCode::kListingNotHex;
       if (logic::IsRejectedInListing(ch) != writer_rejects) {
         QFAIL(qPrintable(QString::asprintf("U+%04X: marked %d, writer rejects %d", unsigned(c),
                                            logic::IsRejectedInListing(ch), writer_rejects)));

@@ -43,7 +43,7 @@ class Win32FormTest : public ::testing::Test {
       GTEST_SKIP() << "Wine has no display here; tools/win32-window-test.sh runs this with one";
     }
     ASSERT_TRUE(form_.Create(GetModuleHandleW(nullptr)));
-    ASSERT_TRUE(form_.Load(Result<fs::path, TableFolderError>(dir_)));
+    ASSERT_TRUE(form_.Load(Result<fs::path, Problem>(dir_)));
   }
   void TearDown() override {
     if (!dir_.empty()) fs::remove_all(dir_);
