@@ -12,6 +12,34 @@ namespace binconv::cli {
 
 std::string ByteCount(std::uint64_t n) { return Counted(n, "byte"); }
 
+// The summary: each entry's bytes used and left, each script's texts that
+// stayed, moved and are unchanged, and each space's bytes used and free.
+std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
+                                            const InsertResult& result) {
+  std::vector<std::string> lines;
+  auto bytes = [](std::uint64_t n) { return ByteCount(n); };
+  for (const InsertedEntry& entry : result.entries) {
+    lines.push_back(plan_name + ":" + std::to_string(entry.line) + ": " + entry.file + " at " +
+                    HexNumber(entry.offset) + ": " + bytes(entry.used) + " used, " +
+                    bytes(entry.room - entry.used) + " of " + bytes(entry.room) + " left" +
+                    (entry.filled ? " (filled)" : ""));
+  }
+  for (const InsertedScript& script : result.scripts) {
+    lines.push_back(script.shown + ": " + std::to_string(script.strings - script.moved) +
+                    " stayed, " + std::to_string(script.moved) + " moved" +
+                    (script.shared != 0
+                         ? " (" + std::to_string(script.shared) + " onto identical texts)"
+                         : "") +
+                    ", " + std::to_string(script.unchanged) + " unchanged");
+  }
+  for (const SpaceUsed& space : result.spaces) {
+    lines.push_back("space " + (space.name.empty() ? "" : space.name + " ") +
+                    HexNumber(space.first) + ".." + HexNumber(space.last) + ": " +
+                    bytes(space.used) + " used, " + bytes(space.free) + " free");
+  }
+  return lines;
+}
+
 std::string DescribePastEnd(const std::string& file, Problem problem) {
   problem.file = file;
   return messages::Message(messages::Language::kEnglish, problem);

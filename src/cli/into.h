@@ -12,6 +12,7 @@
 
 #include "cli/args.h"
 #include "cli/io.h"
+#include "script/insert.h"
 #include "script/placement.h"
 
 namespace binconv::cli {
@@ -46,6 +47,11 @@ struct IntoTarget {
 
 // "1 byte", "2 bytes"
 std::string ByteCount(std::uint64_t n);
+
+// The summary: each entry's bytes used and left, each script's texts that
+// stayed, moved and are unchanged, and each space's bytes used and free.
+std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
+                                            const InsertResult& result);
 // A place past the end of the file named `file` (kPlacePastEnd): "GAME:
 // bytes 0x10 to 0x20 reach past its end (16 bytes)".
 std::string DescribePastEnd(const std::string& file, Problem problem);

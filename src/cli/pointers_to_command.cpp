@@ -13,7 +13,6 @@
 #include "cli/problems.h"
 #include "cli/progress.h"
 #include "cli/strings_options.h"
-#include "messages/messages.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
 #include "scan/table_plan.h"
@@ -98,9 +97,7 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
   const std::vector<std::string_view> views(given.words.begin(), given.words.end());
   const auto format = ParsePointerFormat(views);
   if (!format) {
-    const Problem& problem = format.error();
-    PrintError("--format: " + (problem.number != 0 ? "'" + problem.what + "': " : std::string()) +
-               messages::Message(messages::Language::kEnglish, problem));
+    PrintError("--format: " + FormatWordsMessage(format.error()));
     return Failure(ExitStatus::kError);
   }
   if (given.taken == args.positionals.size()) {
@@ -177,7 +174,7 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
     if (const auto* error = std::get_if<IoError>(&plan.error())) return ReportScanError(*error);
     Problem problem = std::get<Problem>(plan.error());
     problem.file = ShownName(request.game);
-    PrintError(messages::Message(messages::Language::kEnglish, problem));
+    PrintError(MessageOf(problem));
     return ExitStatus::kError;
   }
   LineOutput out;

@@ -10,6 +10,14 @@ std::string Describe(const Problem& p) {
   return messages::Describe(messages::Language::kEnglish, p);
 }
 
+std::string MessageOf(const Problem& problem) {
+  return messages::Message(messages::Language::kEnglish, problem);
+}
+
+std::string FormatWordsMessage(const Problem& problem) {
+  return (problem.number != 0 ? "'" + problem.what + "': " : std::string()) + MessageOf(problem);
+}
+
 std::string Describe(const IoError& error) {
   return messages::Message(messages::Language::kEnglish, error);
 }

@@ -19,6 +19,12 @@ namespace binconv::cli {
 std::string Describe(const Problem& problem);
 // "PATH: reason"
 std::string Describe(const IoError& error);
+// The message alone, in English: for a command that puts its own words
+// before it.
+std::string MessageOf(const Problem& problem);
+// "'WORD': message" for a problem of a pointer format's words, the word
+// left out where the problem is of them all.
+std::string FormatWordsMessage(const Problem& problem);
 
 // The one way a command tells a problem of what the user gave: "binconv-cli:
 // FILE:LINE:COLUMN: message", `more` added after it.

@@ -10,7 +10,6 @@
 #include "cli/io.h"
 #include "cli/outputs.h"
 #include "cli/problems.h"
-#include "messages/messages.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
 #include "scan/relative_search.h"
@@ -155,10 +154,7 @@ Reported<RelativeQuery> QueryOf(const ParsedArgs& args) {
     orders = {*order};
   }
   auto query = RelativeQueryOf(word.value(), orders);
-  if (!query) {
-    return Refuse("KANA '" + args.positionals[1] + "' " +
-                  messages::Message(messages::Language::kEnglish, query.error()));
-  }
+  if (!query) return Refuse("KANA '" + args.positionals[1] + "' " + MessageOf(query.error()));
   return std::move(query).value();
 }
 
