@@ -53,7 +53,7 @@ ExitStatus RunConvert(const ParsedArgs& args) {
   }
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
-  CodeConverter converter(encoding.encoding().game(), LineBreaksOf(args));
+  CodeConverter converter(encoding.encoding(), LineBreaksOf(args));
   std::vector<UncodedChar> uncoded;
   converter.set_uncoded(&uncoded);
   std::size_t told = 0;

@@ -10,7 +10,7 @@
 #include "cli/outputs.h"
 #include "cli/tables.h"
 #include "codec/decode.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/hex.h"
 #include "script/placement.h"
 #include "runtime/file.h"
@@ -82,8 +82,8 @@ ExitStatus RunDecode(const ParsedArgs& args) {
   DecodeOptions options;
   if (args.Has("crlf")) options.line_break = u"\r\n";
   // Made for a UTF-8 file, the text holds no lone surrogate.
-  const TextCodec& codec = encoding.encoding();
-  Decoder whole(codec.game(), options);
+  const GameTable& codec = encoding.encoding();
+  Decoder whole(codec, options);
   std::optional<StringDecoder> string;
   if (args.Has("end")) string.emplace(codec, *end_byte, options);
   auto feed = [&](std::span<const std::uint8_t> part, std::u16string& out) {

@@ -61,11 +61,11 @@ Reported<> RejectProblems(const std::vector<Problem>& problems) {
 }
 
 // The plan, its keyword lines read and checked; it must name a script.
-Reported<Plan> ReadDumpPlan(const std::string& plan_name, const TextCodec& encoding) {
+Reported<Plan> ReadDumpPlan(const std::string& plan_name, const GameTable& encoding) {
   const Reported<std::string> bytes = ReadWholeInput(plan_name);
   if (!bytes) return Unexpected(bytes.error());
   const std::string shown_plan = ShownName(plan_name);
-  auto plan = ParsePlan(*bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
+  auto plan = ParsePlan(*bytes, shown_plan, EndBytesOf(encoding, std::nullopt).has_value());
   if (!plan) {
     ReportProblem(plan.error());
     return Unexpected(ExitStatus::kRejected);
@@ -116,7 +116,7 @@ ExitStatus RunDump(const ParsedArgs& args) {
   // The time goes into the game's CRC-32, read from end to end.
   progress.Plan(reader.size(), {reader.size()});
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
-  const TextCodec in_use = encoding.encoding();
+  const GameTable in_use = encoding.encoding();
   auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});
   progress.Finish();
   if (!dumped) return ReportJobError(dumped.error(), RejectProblems).error();

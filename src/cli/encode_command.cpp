@@ -105,7 +105,7 @@ void PrintWrote(const EncodeRun& run, const char* where, const std::filesystem::
 // The text read and encoded, its problems told as they are found (so that a
 // long text with many of them still shows progress), then the report, then
 // the bytes made final or refused. `report`: with --report, the tables' folder.
-Reported<> Encode(const ParsedArgs& args, const TextCodec& encoding, EncodeTarget& target,
+Reported<> Encode(const ParsedArgs& args, const GameTable& encoding, EncodeTarget& target,
                   const std::filesystem::path* report) {
   const std::string input_name = InputName(args);
   const bool keep_going = args.Has("keep-going");

@@ -120,13 +120,13 @@ Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& 
 
 // The plan read and the job done: every text encoded and every script laid out.
 Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget& target,
-                                     const TextCodec& encoding, FileReader& game,
+                                     const GameTable& encoding, FileReader& game,
                                      JobProgress& progress) {
   const std::string plan_name = InputName(args);
   const Reported<std::string> plan_bytes = ReadWholeInput(plan_name);
   if (!plan_bytes) return Unexpected(plan_bytes.error());
   const std::string shown_plan = ShownName(plan_name);
-  auto plan = ParsePlan(*plan_bytes, shown_plan, encoding.EndBytes(std::nullopt).has_value());
+  auto plan = ParsePlan(*plan_bytes, shown_plan, EndBytesOf(encoding, std::nullopt).has_value());
   if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
   if (auto past = GrowPastPatch(*plan, shown_plan, target)) {
     return Unexpected(RejectPlan({*past}, target).error());

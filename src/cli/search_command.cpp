@@ -97,7 +97,7 @@ Unexpected<ExitStatus> Refuse(const std::string& message) {
 
 // Each TEXT's bytes; the first that can't be searched for is reported.
 Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
-                                                             const TextCodec& encoding) {
+                                                             const GameTable& encoding) {
   const std::span<const std::string> texts(args.positionals.begin() + 1, args.positionals.end());
   auto patterns = EncodeSearchTexts(encoding, LineBreaksOf(args), texts);
   if (patterns) return std::move(patterns).value();
@@ -125,7 +125,7 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
   std::vector<std::uint64_t> counts(patterns->size(), 0);
   LineOutput out;
   const auto scanned = SearchBytes(
-      game.Reader(), &encoding.encoding().game(), *patterns, kScanChunkSize,
+      game.Reader(), &encoding.encoding(), *patterns, kScanChunkSize,
       [&](const ByteMatch& m) {
         ++counts[m.pattern];
         if (count_only) return true;

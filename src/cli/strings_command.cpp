@@ -8,7 +8,7 @@
 #include "cli/outputs.h"
 #include "cli/strings_options.h"
 #include "cli/tables.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "codec/decode.h"
 #include "runtime/utf8.h"
 #include "script/placement.h"
@@ -50,12 +50,12 @@ ExitStatus RunStrings(const ParsedArgs& args) {
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
-  StringRunFinder finder(encoding.encoding().game(), *options);
+  StringRunFinder finder(encoding.encoding(), *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
   LineOutput out;
   // One decoder for every run: Finish leaves it ready for the next.
-  Decoder decoder(encoding.encoding().game(), decode_options);
+  Decoder decoder(encoding.encoding(), decode_options);
   std::u16string text;
   std::string line;
   bool writing = true;

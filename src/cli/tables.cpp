@@ -1,5 +1,6 @@
 #include "cli/tables.h"
 
+#include "chartable/encoding.h"
 #include "chartable/table_folders.h"
 #include "chartable/tbl.h"
 #include "cli/common.h"
@@ -50,7 +51,8 @@ Reported<> LoadCommandEncoding(const ParsedArgs& args, CommandEncoding& out) {
   Reported<CommandTables> tables = LoadCommandTables(args);
   if (!tables) return Unexpected(tables.error());
   out.tables.emplace(std::move(tables).value());
-  out.codec.emplace(out.tables->loaded.table);
+  // Compiled once, here: every job of the command goes through it.
+  out.codec.emplace(GameTableOf(out.tables->loaded.table));
   return Unit{};
 }
 

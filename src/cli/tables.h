@@ -10,7 +10,7 @@
 #include "chartable/load.h"
 #include "cli/args.h"
 #include "cli/io.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 
 namespace binconv::cli {
 
@@ -37,8 +37,8 @@ Reported<CommandTables> LoadCommandTables(const ParsedArgs& args);
 // encoding() is in use.
 struct CommandEncoding {
   std::optional<CommandTables> tables;  // without --tbl
-  std::optional<TextCodec> codec;
-  const TextCodec& encoding() const { return *codec; }
+  std::optional<GameTable> codec;
+  const GameTable& encoding() const { return *codec; }
 };
 
 // Loads the encoding --tbl or --tables names (see LoadCommandTables).

@@ -5,8 +5,8 @@
 
 namespace binconv {
 
-EncodeRun::EncodeRun(const TextCodec& encoding, std::string file, EncodeRunOptions options)
-    : options_(options), file_(std::move(file)), encoder_(encoding.game(), options.line_breaks) {
+EncodeRun::EncodeRun(const GameTable& encoding, std::string file, EncodeRunOptions options)
+    : options_(options), file_(std::move(file)), encoder_(encoding, options.line_breaks) {
   if (options_.count) encoder_.set_counts(&coverage_.counts());
 }
 

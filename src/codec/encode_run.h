@@ -12,7 +12,7 @@
 
 #include "codec/encoder.h"
 #include "codec/report.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/problem.h"
 #include "runtime/result.h"
 #include "runtime/text_file.h"
@@ -43,7 +43,7 @@ class EncodeRun {
   };
 
   // `file` names the text in its problems. The encoding must outlive the run.
-  EncodeRun(const TextCodec& encoding, std::string file, EncodeRunOptions options);
+  EncodeRun(const GameTable& encoding, std::string file, EncodeRunOptions options);
 
   // Encodes the next chunk: appends to `bytes` what may be written (nothing
   // once a problem has been found, unless keep_going) and to `problems` each

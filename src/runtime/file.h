@@ -55,10 +55,10 @@ enum class IoDetail {
 inline constexpr IoDetail kLastIoDetail = IoDetail::kDeviceName;
 
 struct IoError {
-  IoErrorCode code;
+  IoErrorCode code{};
   std::string path;    // the name as the user gave it, UTF-8
-  int system_error;    // errno on POSIX, a Windows error code (GetLastError) on
-                       // Windows; 0 when the error did not come from the system
+  int system_error = 0;  // errno on POSIX, a Windows error code (GetLastError)
+                         // on Windows; 0 when the error did not come from the system
   std::string reason;  // English text of the system's reason, UTF-8
   IoDetail detail = IoDetail::kNone;
   std::uint64_t first = 0;

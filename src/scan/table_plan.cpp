@@ -39,7 +39,7 @@ ScanProgress PassOf(const std::function<ScanProgress()>& start_pass) {
 Result<Strings, TablePlanError> FindStrings(const TablePlanInput& input, FileReader& game,
                                             const ScanProgress& progress) {
   Strings strings;
-  StringRunFinder finder(input.codec.game(), input.options);
+  StringRunFinder finder(input.codec, input.options);
   ScanWindow current;
   std::uint8_t previous_last = 0;  // the last byte of the previous window
   auto found = [&](const StringRun& run) {
@@ -98,7 +98,7 @@ std::optional<std::uint8_t> EndByteOf(const TableCandidate& c, const Strings& st
 // past kShownBytes.
 constexpr std::size_t kShownBytes = 48;
 
-Result<std::string, IoError> FirstTextAt(FileReader& reader, const TextCodec& codec,
+Result<std::string, IoError> FirstTextAt(FileReader& reader, const GameTable& codec,
                                          std::uint64_t at, std::optional<std::uint8_t> end) {
   std::vector<std::uint8_t> bytes(
       static_cast<std::size_t>(std::min<std::uint64_t>(kShownBytes, reader.size() - at)));
@@ -151,7 +151,7 @@ Result<std::vector<std::string>, TablePlanError> PlanPointerTables(
   std::vector<std::string> lines;
   const std::vector<TableCandidate>& found = candidates->candidates;
   if (!found.empty()) lines.push_back("format ptr " + std::string(input.format_words));
-  const bool own_table = input.codec.game().first_end() != nullptr;
+  const bool own_table = input.codec.first_end() != nullptr;
   const int digits = static_cast<int>(2 * WidthOf(input.format.type));
   for (const TableCandidate& c : found) {
     // A game's own table ends its strings with its end tokens, which the

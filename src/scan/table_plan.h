@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "runtime/result.h"
@@ -30,7 +30,7 @@ inline constexpr std::size_t kMostStrings = 4'000'000;
 struct TablePlanInput {
   const PointerFormat& format;
   std::string_view format_words;  // as given, for the plan's format line
-  const TextCodec& codec;
+  const GameTable& codec;
   const StringRunOptions& options;
 };
 

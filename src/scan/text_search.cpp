@@ -3,11 +3,11 @@
 namespace binconv {
 
 Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchTexts(
-    const TextCodec& encoding, LineBreaks line_breaks, std::span<const std::string> texts) {
+    const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts) {
   using Kind = SearchTextFault::Kind;
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    Encoder encoder(encoding.game(), line_breaks);
+    Encoder encoder(encoding, line_breaks);
     std::vector<std::uint8_t> bytes;
     if (!encoder.FeedUtf8(texts[i], bytes) || !encoder.FinishUtf8(bytes)) {
       return Unexpected(SearchTextFault{Kind::kBadUtf8, i});

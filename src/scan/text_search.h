@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/result.h"
 
 namespace binconv {
@@ -30,6 +30,6 @@ struct SearchTextFault {
 // The bytes of each text (UTF-8) in the encoding, for SearchBytes; the first
 // fault otherwise.
 Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchTexts(
-    const TextCodec& encoding, LineBreaks line_breaks, std::span<const std::string> texts);
+    const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts);
 
 }  // namespace binconv

@@ -44,7 +44,7 @@ Result<std::vector<DumpedScript>, JobError> DumpPlan(const JobInput& input) {
   for (const ScriptTexts& read : read_scripts) {
     const ScriptSpec& def = *read.def;
     DumpedScript out{def.path, def.shown, ScriptHeaderText(header, plan_file, def.file)};
-    Decoder decoder(input.encoding.game());
+    Decoder decoder(input.encoding);
     for (const ScriptString& string : read.strings) {
       AppendScriptEntry(def, string, input.encoding, decoder, out.text);
       out.pointers += string.pointers.size();

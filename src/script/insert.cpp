@@ -43,7 +43,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
     return;
   }
   const std::string& text = read.value();
-  Encoder encoder(input.encoding.game(), input.line_breaks);
+  Encoder encoder(input.encoding, input.line_breaks);
   std::vector<std::uint8_t> bytes;
   if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
     Problem p = problem(ProblemCode::kBadUtf8);
@@ -187,7 +187,7 @@ void SortByIndex(ScriptTexts& texts) {
 
 // Whether `entry` holds the text dump wrote for `string`.
 bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const ScriptString& string,
-                  const TextCodec& encoding, Decoder& decoder) {
+                  const GameTable& encoding, Decoder& decoder) {
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   if (lines.size() != entry.lines.size()) return false;
   std::string utf8;
@@ -245,7 +245,7 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
   std::vector<std::size_t> line_of(string_of.size(), 0);  // the entry that took each pointer
   std::vector<std::size_t> entry_line(string_of.size(), 0);  // by @N
   texts = ScriptTexts{&def, {}, {}, {}};
-  Decoder decoder(input.encoding.game());
+  Decoder decoder(input.encoding);
   for (const ScriptFileEntry& entry : contents.entries) {
     Problem p{ProblemCode::kUnknownEntry, def.shown, entry.line};
     p.entry = entry.index;

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "runtime/result.h"
@@ -20,7 +20,7 @@ namespace binconv {
 struct JobInput {
   const Plan& plan;
   const std::string& plan_name;  // as messages name it
-  const TextCodec& encoding;
+  const GameTable& encoding;
   FileReader& game;
   const std::string& game_name;  // insert: as messages name it; dump: its file name
 };

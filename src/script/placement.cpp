@@ -116,10 +116,10 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
   return patch;
 }
 
-bool PlaceFirstCharPastRoom(Problem& problem, std::u16string_view text, const TextCodec& encoding,
+bool PlaceFirstCharPastRoom(Problem& problem, std::u16string_view text, const GameTable& encoding,
                             LineBreaks line_breaks, std::uint64_t room) {
   // Each unit's bytes are known from one encoding: a code, or a tag whole.
-  Encoder encoder(encoding.game(), line_breaks);
+  Encoder encoder(encoding, line_breaks);
   std::vector<UnitOffset> offsets;
   encoder.set_offsets(&offsets);
   std::vector<std::uint8_t> bytes;

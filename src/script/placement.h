@@ -13,7 +13,7 @@
 
 #include "chartable/char_table.h"
 #include "codec/convert.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 
@@ -44,7 +44,7 @@ FilePatch PatchForRoom(const Placement& place, std::span<const std::uint8_t> byt
 // The first character of `text` whose bytes don't all fit into `room` bytes,
 // as the encoder encodes it, leaving out characters without a code; a tag's
 // bytes are its opening mark's. None when the whole text fits.
-bool PlaceFirstCharPastRoom(Problem& problem, std::u16string_view text, const TextCodec& encoding,
+bool PlaceFirstCharPastRoom(Problem& problem, std::u16string_view text, const GameTable& encoding,
                             LineBreaks line_breaks, std::uint64_t room);
 
 // The character of `text` whose unit's bytes hold byte `byte` of its

@@ -5,7 +5,7 @@
 #include "chartable/encoding.h"
 #include "codec/decode.h"
 #include "codec/encode.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/crc32.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
@@ -97,9 +97,9 @@ struct ShownUnit {
 
 // The unit at `bytes`' start, its text (for a line break, the text before
 // the break) appended to `piece`.
-ShownUnit ShowUnit(std::span<const std::uint8_t> bytes, const TextCodec& encoding,
+ShownUnit ShowUnit(std::span<const std::uint8_t> bytes, const GameTable& encoding,
                    Decoder& decoder, std::u16string& piece) {
-  const GameTable& game = encoding.game();
+  const GameTable& game = encoding;
   const GameTableUnit unit = game.ReadUnit(bytes, true);
   ShownUnit shown;
   shown.size = unit.size;
@@ -123,7 +123,7 @@ bool NeedsTag(std::u16string_view line, std::u16string_view piece) {
 }  // namespace
 
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
-                                          const TextCodec& encoding, Decoder& decoder) {
+                                          const GameTable& encoding, Decoder& decoder) {
   std::vector<std::u16string> lines;
   if (bytes.empty()) return lines;
   lines.emplace_back();
@@ -153,10 +153,10 @@ std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
 }
 
 std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptString& string,
-                                          const TextCodec& encoding, Decoder& decoder) {
+                                          const GameTable& encoding, Decoder& decoder) {
   std::vector<std::u16string> lines = ScriptLinesOf(string.bytes, encoding, decoder);
   // An end other than the one insert adds stays in the text, which ends there.
-  if (!string.end.empty() && encoding.EndBytes(def.end) != string.end) {
+  if (!string.end.empty() && EndBytesOf(encoding, def.end) != string.end) {
     if (lines.empty()) lines.emplace_back();
     std::u16string piece;
     decoder.Feed(string.end, piece);
@@ -285,7 +285,7 @@ bool FieldsAgainstString(const EntryFields& fields, const ScriptString& string,
 }
 
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
-                       const TextCodec& encoding, Decoder& decoder, std::string& out) {
+                       const GameTable& encoding, Decoder& decoder, std::string& out) {
   out += EntryLineOf(def, string.index, FieldsOf(string)) + "\n";
   const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
   for (const std::u16string& line : lines) {
@@ -405,7 +405,7 @@ namespace {
 // Where the game ends a string of `bytes`: the offsets of its end unit's
 // first byte and of the byte after it; nullopt when nothing ends it.
 std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std::uint8_t> bytes,
-                                                             const TextCodec& encoding,
+                                                             const GameTable& encoding,
                                                              std::optional<std::uint8_t> end) {
   StringEndReader ends(encoding, end);
   std::optional<StringEndReader::Ended> ended;
@@ -420,13 +420,13 @@ std::optional<std::pair<std::size_t, std::size_t>> EndUnitIn(std::span<const std
 // The entry's text bytes, and where each unit went in `offsets`: the lines
 // are read as one text, since a line-break code may have a text of its own
 // before the break.
-std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const TextCodec& encoding,
+std::vector<std::uint8_t> EncodeLines(const ScriptFileEntry& entry, const GameTable& encoding,
                                       LineBreaks line_breaks, const std::string& shown,
                                       std::vector<UnitOffset>& offsets,
                                       std::vector<Problem>& problems) {
   std::vector<std::uint8_t> bytes;
   const std::u16string_view joint = line_breaks == LineBreaks::kCrLf ? u"\r\n" : u"\n";
-  Encoder encoder(encoding.game(), line_breaks);
+  Encoder encoder(encoding, line_breaks);
   encoder.set_offsets(&offsets);
   for (std::size_t k = 0; k < entry.lines.size(); ++k) {
     if (k != 0) encoder.Feed(joint, bytes);
@@ -468,7 +468,7 @@ void PlaceInLines(Problem& problem, const ScriptFileEntry& entry, LineBreaks lin
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
-                                                           const TextCodec& encoding,
+                                                           const GameTable& encoding,
                                                            std::optional<std::uint8_t> end,
                                                            const std::string& shown,
                                                            std::vector<Problem>& problems,
@@ -491,7 +491,7 @@ std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry
       problems.push_back(std::move(p));
       return std::nullopt;
     }
-    const std::optional<std::vector<std::uint8_t>> end_bytes = encoding.EndBytes(end);
+    const std::optional<std::vector<std::uint8_t>> end_bytes = EndBytesOf(encoding, end);
     bytes.insert(bytes.end(), end_bytes->begin(), end_bytes->end());
     // A lead byte or a control's parameters at the end would take the end.
     found = EndUnitIn(bytes, encoding, end);

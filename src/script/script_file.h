@@ -52,16 +52,16 @@ std::string ScriptHeaderText(const ScriptGame& game, std::string_view plan_name,
 // The decoder is made once for all entries: it works out from the table
 // which codes come back the same.
 void AppendScriptEntry(const ScriptSpec& def, const ScriptString& string,
-                       const TextCodec& encoding, Decoder& decoder, std::string& out);
+                       const GameTable& encoding, Decoder& decoder, std::string& out);
 
 // The text lines of `string` as AppendScriptEntry writes them.
 std::vector<std::u16string> DumpedLinesOf(const ScriptSpec& def, const ScriptString& string,
-                                          const TextCodec& encoding, Decoder& decoder);
+                                          const GameTable& encoding, Decoder& decoder);
 
 // The lines of the text of `bytes` (a string without its end byte), escaped
 // as above; none for an empty text.
 std::vector<std::u16string> ScriptLinesOf(std::span<const std::uint8_t> bytes,
-                                          const TextCodec& encoding, Decoder& decoder);
+                                          const GameTable& encoding, Decoder& decoder);
 
 struct ScriptTextLine {
   std::size_t line = 0;  // 1-based, in the script file
@@ -126,7 +126,7 @@ bool FieldsAgainstString(const EntryFields& fields, const ScriptString& string,
 // are joined by CR LF under LineBreaks::kCrLf (--exact), so that a lone CR
 // or LF inside a line is looked up as a character there too.
 std::optional<std::vector<std::uint8_t>> EncodeScriptEntry(const ScriptFileEntry& entry,
-                                                           const TextCodec& encoding,
+                                                           const GameTable& encoding,
                                                            std::optional<std::uint8_t> end,
                                                            const std::string& shown,
                                                            std::vector<Problem>& problems,

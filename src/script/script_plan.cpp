@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "chartable/encoding.h"
 #include "runtime/hex.h"
 #include "script/placement.h"
@@ -185,7 +185,7 @@ struct StringEnd {
 // that string's scan did, so pointers packed into bytes without an end cost
 // one pass rather than one pass each.
 Result<std::vector<StringEnd>, IoError> FindStringEnds(const std::vector<std::uint64_t>& starts,
-                                                       GameBytes& game, const TextCodec& encoding,
+                                                       GameBytes& game, const GameTable& encoding,
                                                        std::optional<std::uint8_t> end_byte,
                                                        std::uint64_t limit, std::uint64_t cap) {
   std::vector<StringEnd> ends(starts.size());
@@ -226,7 +226,7 @@ Result<std::vector<StringEnd>, IoError> FindStringEnds(const std::vector<std::ui
 // has no end byte, is longer than the cap, or runs into another string or a
 // table.
 Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
-                                                       const TextCodec& encoding,
+                                                       const GameTable& encoding,
                                                        GameBytes& game, const Targets& targets,
                                                        bool keep_bytes,
                                                        const std::string& plan_name,
@@ -307,7 +307,7 @@ Result<std::vector<ScriptString>, IoError> ReadStrings(const ScriptSpec& def,
 }  // namespace
 
 Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def,
-                                                   const TextCodec& encoding, GameBytes& game,
+                                                   const GameTable& encoding, GameBytes& game,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<Problem>& problems) {
   ScriptTableResult result;

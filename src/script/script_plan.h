@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
 #include "script/pointer_format.h"
@@ -125,7 +125,7 @@ struct ScriptTableResult {
   bool ok = false;
 };
 Result<ScriptTableResult, IoError> ReadScriptTable(const ScriptSpec& def,
-                                                   const TextCodec& encoding, GameBytes& game,
+                                                   const GameTable& encoding, GameBytes& game,
                                                    bool keep_bytes, const std::string& plan_name,
                                                    std::vector<Problem>& problems);
 

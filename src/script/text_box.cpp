@@ -41,9 +41,9 @@ struct TagBreaks {
   bool label = false;
 };
 
-TagBreaks BreaksOfTag(std::u16string_view content, const TextCodec& encoding) {
+TagBreaks BreaksOfTag(std::u16string_view content, const GameTable& encoding) {
   TagBreaks found;
-  const GameTable& game = encoding.game();
+  const GameTable& game = encoding;
   std::u16string folded;
   for (const char16_t ch : content) folded += FoldForTextCompare(ch);
   if (const auto code = game.text_index().CodeOfLabel(folded)) {
@@ -66,8 +66,8 @@ TagBreaks BreaksOfTag(std::u16string_view content, const TextCodec& encoding) {
 }
 
 // Whether `line` ends a box: it ends in the text of a line break that shows one.
-bool EndsBox(std::u16string_view line, const TextCodec& encoding) {
-  for (const GameCode& code : encoding.game().codes()) {
+bool EndsBox(std::u16string_view line, const GameTable& encoding) {
+  for (const GameCode& code : encoding.codes()) {
     if (code.kind == GameCodeKind::kLineBreak && !code.text.empty() && line.ends_with(code.text)) {
       return true;
     }
@@ -77,7 +77,7 @@ bool EndsBox(std::u16string_view line, const TextCodec& encoding) {
 
 }  // namespace
 
-std::vector<ShownLine> ShownLinesOf(std::u16string_view line, const TextCodec& encoding,
+std::vector<ShownLine> ShownLinesOf(std::u16string_view line, const GameTable& encoding,
                                     std::uint64_t width) {
   std::vector<ShownLine> lines(1);
   bool label_last = false;  // the line ends in a break's label
@@ -109,7 +109,7 @@ std::vector<ShownLine> ShownLinesOf(std::u16string_view line, const TextCodec& e
   return lines;
 }
 
-void CheckTextBox(const ScriptFileEntry& entry, const TextBox& box, const TextCodec& encoding,
+void CheckTextBox(const ScriptFileEntry& entry, const TextBox& box, const GameTable& encoding,
                   const std::string& shown_name, std::vector<Problem>& problems) {
   std::uint64_t in_box = 0;
   for (const ScriptTextLine& line : entry.lines) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/problem.h"
 #include "script/script_file.h"
 
@@ -30,12 +30,12 @@ struct ShownLine {
 };
 
 // The lines the game shows of one line of a script.
-std::vector<ShownLine> ShownLinesOf(std::u16string_view line, const TextCodec& encoding,
+std::vector<ShownLine> ShownLinesOf(std::u16string_view line, const GameTable& encoding,
                                     std::uint64_t width = 0);
 
 // Adds a problem, at its line and column, for every line of `entry` wider
 // than the box and every line past the box's lines.
-void CheckTextBox(const ScriptFileEntry& entry, const TextBox& box, const TextCodec& encoding,
+void CheckTextBox(const ScriptFileEntry& entry, const TextBox& box, const GameTable& encoding,
                   const std::string& shown_name, std::vector<Problem>& problems);
 
 }  // namespace binconv

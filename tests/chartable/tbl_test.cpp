@@ -13,7 +13,7 @@
 #include "chartable/check.h"
 #include "codec/decode.h"
 #include "codec/encoder.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "runtime/hex.h"
 #include "runtime/utf8.h"
 #include "support/bytes.h"

@@ -60,7 +60,7 @@ std::string Bytes(std::initializer_list<unsigned> values) {
 
 // The bytes of a text in the default tables.
 std::string Enc(std::u16string_view text) {
-  const std::vector<std::uint8_t> bytes = Encode(DefaultCodec().game(), LineBreaks::kAny, text).bytes;
+  const std::vector<std::uint8_t> bytes = Encode(DefaultEncoding(), LineBreaks::kAny, text).bytes;
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -573,7 +573,7 @@ std::string EveryCharacter() {
     const auto ch = static_cast<char16_t>(c);
     if (c >= 0xD800 && c <= 0xDFFF) continue;
     if (!DefaultTables().Find(ch)) continue;
-    const Encoded encoded = Encode(DefaultCodec().game(), LineBreaks::kAny, std::u16string(1, ch));
+    const Encoded encoded = Encode(DefaultEncoding(), LineBreaks::kAny, std::u16string(1, ch));
     if (encoded.problems.empty() && !encoded.bytes.empty()) text += ch + std::u16string(u"\n");
   }
   return EncodeUtf8(text);

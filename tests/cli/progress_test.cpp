@@ -73,7 +73,7 @@ std::vector<std::uint64_t> RunDump(const path& game, const path&, JobProgress& p
   const std::uint64_t size = reader.Open(game).value();
   progress.Plan(size, {size});
   const Plan plan = ParsePlan(test::kScriptLines, "plan.txt").value();
-  EXPECT_TRUE(DumpPlan({plan, "plan.txt", test::DefaultCodec(), reader, "game.bin"}).has_value());
+  EXPECT_TRUE(DumpPlan({plan, "plan.txt", test::DefaultEncoding(), reader, "game.bin"}).has_value());
   return {size};
 }
 

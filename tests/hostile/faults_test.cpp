@@ -129,7 +129,7 @@ Result<Unit, IoError> ThroughPlan(FileOps& ops, const fs::path& target, const st
   };
   const std::string game_name = "game.bin";
   auto inserted = InsertPlan(
-      {{plan.value(), plan_name, DefaultCodec(), game, game_name}, LineBreaks::kAny, read});
+      {{plan.value(), plan_name, DefaultEncoding(), game, game_name}, LineBreaks::kAny, read});
   if (!inserted) return Unexpected(IoError{IoErrorCode::kOther, "the plan was refused", 0, ""});
   return WriteInserted(inserted.value().writes, target, nullptr, ops);
 }

@@ -33,7 +33,7 @@ TEST(PlanPointerTablesTest, LinesOfATableAndAMissingGame) {
   StringRunOptions options;
   options.end = 0x02;
   std::size_t passes = 0;
-  const auto plan = PlanPointerTables({format, "u16le", test::DefaultCodec(), options},
+  const auto plan = PlanPointerTables({format, "u16le", test::DefaultEncoding(), options},
                                       scratch.path() / "game.bin", [&] {
                                         ++passes;
                                         return ScanProgress();
@@ -45,7 +45,7 @@ TEST(PlanPointerTablesTest, LinesOfATableAndAMissingGame) {
             "script text_0000040.txt table=0x0000040 stride=2 count=10 format=ptr end=02");
   EXPECT_EQ(passes, 2u);
 
-  const auto missing = PlanPointerTables({format, "u16le", test::DefaultCodec(), options},
+  const auto missing = PlanPointerTables({format, "u16le", test::DefaultEncoding(), options},
                                          scratch.path() / "none.bin");
   ASSERT_FALSE(missing.has_value());
   EXPECT_TRUE(std::holds_alternative<IoError>(missing.error()));

@@ -40,7 +40,7 @@ TEST(PlaceFirstCharPastRoomTest, NamesTheCharacterWhereTheRoomRunsOut) {
   // Each half of a pair has a code of its own.
   table.SetCell(5, 0, 0, u"\xD83D");
   table.SetCell(1, 0, 0, u"\xDE00");
-  const TextCodec codec(table);
+  const GameTable codec = GameTableOf(table);
   const std::u16string pool[] = {u"あ",   u"ア",      u"\r\n",         u"\r",     u"\n",    u" ",
                                  u"<01>", u"<0A 23>", u"\xD83D\xDE00", u"\xD83D", u"\u9C2F"};
   std::mt19937 rng(5);

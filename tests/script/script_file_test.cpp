@@ -14,7 +14,7 @@
 #include "chartable/encoding.h"
 #include "codec/encode.h"
 #include "codec/encoder.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 #include "chartable/tbl.h"
 #include "runtime/crc32.h"
 #include "runtime/file.h"
@@ -45,8 +45,8 @@ std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> 
 
 std::vector<std::string> Lines(std::vector<std::uint8_t> bytes) {
   std::vector<std::string> lines;
-  Decoder decoder(test::DefaultCodec().game());
-  for (const std::u16string& line : ScriptLinesOf(bytes, test::DefaultCodec(), decoder)) {
+  Decoder decoder(test::DefaultEncoding());
+  for (const std::u16string& line : ScriptLinesOf(bytes, test::DefaultEncoding(), decoder)) {
     lines.push_back(EncodeUtf8(line));
   }
   return lines;
@@ -104,7 +104,7 @@ TEST(ScriptLinesTest, ReadBackGivesTheSameBytes) {
     ASSERT_TRUE(problems.empty()) << file;
     ASSERT_EQ(contents.entries.size(), 1u);
     const auto encoded =
-        EncodeScriptEntry(contents.entries[0], test::DefaultCodec(), end, "s.txt", problems);
+        EncodeScriptEntry(contents.entries[0], test::DefaultEncoding(), end, "s.txt", problems);
     ASSERT_TRUE(encoded) << file << (problems.empty() ? -1 : static_cast<int>(problems[0].detail));
     std::vector<std::uint8_t> expected = bytes;
     expected.push_back(end);
@@ -211,10 +211,10 @@ TEST(EncodeScriptEntryTest, ExactTakesOnlyTheLineJoinAsABreak) {
   const ScriptFileEntry& entry = contents.entries.at(0);
   const std::vector<std::uint8_t> any =
       Join({CodeOf(u"あ"), {0x24}, CodeOf(u"い"), {0x24}, CodeOf(u"う"), {0xFF}});
-  const auto loose = EncodeScriptEntry(entry, test::DefaultCodec(), 0xFF, "s.txt", problems);
+  const auto loose = EncodeScriptEntry(entry, test::DefaultEncoding(), 0xFF, "s.txt", problems);
   ASSERT_TRUE(loose);
   EXPECT_EQ(test::Hex(*loose), test::Hex(any));
-  EXPECT_FALSE(EncodeScriptEntry(entry, test::DefaultCodec(), 0xFF, "s.txt", problems,
+  EXPECT_FALSE(EncodeScriptEntry(entry, test::DefaultEncoding(), 0xFF, "s.txt", problems,
                                  LineBreaks::kCrLf));
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].code, ProblemCode::kNoCode);
@@ -296,15 +296,15 @@ TEST(ScriptEntryTest, WrittenEntriesReadBack) {
        EntryFields{std::vector<std::size_t>{13}, std::nullopt, 7, std::nullopt}},
   };
   std::string file = ScriptHeaderText({"g", 1, 0}, "p", "s.txt");
-  Decoder decoder(test::DefaultCodec().game());
+  Decoder decoder(test::DefaultEncoding());
   for (const WrittenEntry& c : table) {
     const ScriptSpec def = TableOf(c.split);
     if (!c.fields) {
-      AppendScriptEntry(def, c.string, test::DefaultCodec(), decoder, file);
+      AppendScriptEntry(def, c.string, test::DefaultEncoding(), decoder, file);
       continue;
     }
     file += EntryLineOf(def, c.string.index, *c.fields) + "\n";
-    for (const std::u16string& line : DumpedLinesOf(def, c.string, test::DefaultCodec(), decoder)) {
+    for (const std::u16string& line : DumpedLinesOf(def, c.string, test::DefaultEncoding(), decoder)) {
       file += EncodeUtf8(line) + "\n";
     }
   }
@@ -324,13 +324,13 @@ TEST(ScriptEntryTest, WrittenEntriesReadBack) {
     std::vector<std::string> lines;
     for (const ScriptTextLine& line : entry.lines) lines.emplace_back(line.text);
     std::vector<std::string> written;
-    for (const std::u16string& line : DumpedLinesOf(def, c.string, test::DefaultCodec(), decoder)) {
+    for (const std::u16string& line : DumpedLinesOf(def, c.string, test::DefaultEncoding(), decoder)) {
       written.push_back(EncodeUtf8(line));
     }
     EXPECT_EQ(lines, written);
     if (c.string.end != std::vector<std::uint8_t>{0xFF}) continue;
     // The text itself comes back as the bytes the game had.
-    const auto encoded = EncodeScriptEntry(entry, test::DefaultCodec(), def.end, "s.txt", problems);
+    const auto encoded = EncodeScriptEntry(entry, test::DefaultEncoding(), def.end, "s.txt", problems);
     ASSERT_TRUE(encoded);
     EXPECT_EQ(test::Hex(*encoded), test::Hex(Join({c.string.bytes, c.string.end})));
   }
@@ -367,7 +367,7 @@ TEST_P(OwnEntryTest, EncodesOrNamesThePlace) {
   std::vector<Problem> problems;
   const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
   ASSERT_TRUE(problems.empty());
-  const TextCodec codec(OwnTable());
+  const GameTable& codec = OwnTable();
   const auto encoded = EncodeScriptEntry(contents.entries.at(0), codec, c.end, "s.txt", problems);
   if (!c.bytes.empty()) {
     ASSERT_TRUE(encoded) << (problems.empty() ? -1 : static_cast<int>(problems[0].detail));
@@ -419,7 +419,7 @@ class StringEndTest : public testing::TestWithParam<EndCase> {};
 
 TEST_P(StringEndTest, EndsWhereTheGameStops) {
   const EndCase& c = GetParam();
-  const TextCodec codec = c.own ? TextCodec(OwnTable()) : TextCodec(test::DefaultTables());
+  const GameTable codec = c.own ? OwnTable() : GameTableOf(test::DefaultTables());
   StringEndReader reader(codec, c.end);
   std::optional<std::size_t> at;
   std::size_t size = 0;
@@ -444,7 +444,7 @@ TEST_P(StringEndTest, EndsWhereTheGameStops) {
   std::u16string cut;
   for (const std::uint8_t b : c.bytes) decoder.Feed(std::span(&b, 1), cut);
   decoder.Finish(cut);
-  Decoder whole(codec.game());
+  Decoder whole(codec);
   std::u16string before;
   whole.Feed(std::span(c.bytes).first(at.value_or(c.bytes.size())), before);
   whole.Finish(before);

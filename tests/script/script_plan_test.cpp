@@ -204,7 +204,7 @@ Result<ScriptTableResult, IoError> ReadTableOf(const std::string& bytes, const S
     return Unexpected(opened.error());
   }
   GameBytes game(reader);
-  return ReadScriptTable(def, DefaultCodec(), game, true, "p", problems);
+  return ReadScriptTable(def, DefaultEncoding(), game, true, "p", problems);
 }
 
 class ReadScriptTableTest : public testing::TestWithParam<TableCase> {};

@@ -25,12 +25,12 @@ TEST_P(TextBoxTest, EveryLineOverALimit) {
   const BoxCase& c = GetParam();
   static const GameTable own =
       ParseGameTable("10=あ\n11=い\n*FD\n*FC=<page>\n/FF=<end>\n", "g.tbl").value();
-  const TextCodec own_codec(own);
+  const GameTable& own_codec = own;
   const std::string file = "#binconv script 1\n@0\n" + c.lines + "\n";
   std::vector<Problem> problems;
   const ScriptFileContents contents = ParseScriptFile(file, "s.txt", problems);
   ASSERT_TRUE(problems.empty());
-  CheckTextBox(contents.entries.at(0), c.box, c.own ? own_codec : test::DefaultCodec(), "s.txt",
+  CheckTextBox(contents.entries.at(0), c.box, c.own ? own_codec : test::DefaultEncoding(), "s.txt",
                problems);
   std::vector<std::tuple<ProblemCode, std::size_t, std::size_t>> found;
   for (const Problem& p : problems) found.emplace_back(p.code, p.line, p.column);

@@ -37,8 +37,8 @@ const CharTable& DefaultTables() {
   return table;
 }
 
-const TextCodec& DefaultCodec() {
-  static const TextCodec codec(DefaultTables());
+const GameTable& DefaultEncoding() {
+  static const GameTable codec = GameTableOf(DefaultTables());
   return codec;
 }
 

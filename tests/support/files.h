@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "chartable/char_table.h"
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 
 namespace binconv::test {
 
@@ -20,8 +20,8 @@ void WriteAll(const fs::path& path, std::string_view bytes);
 fs::path DefaultTablesDir();
 // Those tables, loaded once; a load error throws.
 const CharTable& DefaultTables();
-// The same tables as the codec the jobs take.
-const TextCodec& DefaultCodec();
+// The same tables compiled into the encoding the jobs take, once.
+const GameTable& DefaultEncoding();
 
 // A fresh, empty folder, removed with all it holds (made writable first).
 // Setup errors throw, which fails the test that made it.

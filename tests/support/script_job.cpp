@@ -18,7 +18,7 @@ Result<std::vector<DumpedScript>, JobError> JobRun::Dump(const std::string& plan
   plan_ = ParsePlan(plan_text, plan_name_).value();
   FileReader game;
   if (auto opened = game.Open(path()); !opened) return Unexpected(JobError(opened.error()));
-  return DumpPlan({plan_, plan_name_, DefaultCodec(), game, game_name_});
+  return DumpPlan({plan_, plan_name_, DefaultEncoding(), game, game_name_});
 }
 
 Result<InsertResult, JobError> JobRun::Insert(const std::string& plan_text, const Files& files) {
@@ -30,7 +30,7 @@ Result<InsertResult, JobError> JobRun::Insert(const std::string& plan_text, cons
     return Unexpected(IoError{IoErrorCode::kNotFound, PathToUtf8(name), 0, "not found"});
   };
   return InsertPlan(
-      {{plan_, plan_name_, DefaultCodec(), game, game_name_}, LineBreaks::kAny, read});
+      {{plan_, plan_name_, DefaultEncoding(), game, game_name_}, LineBreaks::kAny, read});
 }
 
 ProblemLines LinesOf(const JobError& error) {

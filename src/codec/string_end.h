@@ -1,9 +1,7 @@
 #pragma once
-// The encoding a command works in, from either source: the fixed encoding of
-// the two table files, or a game's own .tbl. Both are one model, GameTable,
-// which every reader of a game's bytes goes through: the decoder, the reader
-// of where a string ends and the string finder. The dump and insert jobs,
-// decode and encode take it, so that no job asks which source it has.
+// Where a string of a game ends and its text, read through its encoding
+// (GameTable: a game's own .tbl, or the two table files compiled into it),
+// one unit after another, so that no job asks which source it has.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,30 +13,17 @@
 #include <variant>
 #include <vector>
 
-#include "chartable/char_table.h"
-#include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "codec/decode.h"
 #include "codec/encoder.h"
 
 namespace binconv {
 
-class TextCodec {
- public:
-  explicit TextCodec(GameTable game) : game_(std::move(game)) {}
-  // The two table files, compiled into the model once, here.
-  explicit TextCodec(const CharTable& table) : game_(GameTableOf(table)) {}
-
-  const GameTable& game() const { return game_; }
-
-  // The bytes a string ends with when a script gives no end of its own: the
-  // byte `end` when given, else the .tbl's first end token; nullopt when
-  // there is neither.
-  std::optional<std::vector<std::uint8_t>> EndBytes(std::optional<std::uint8_t> end) const;
-
- private:
-  GameTable game_;
-};
+// The bytes a string ends with when a script gives no end of its own: the
+// byte `end` when given, else the encoding's first end token; nullopt when
+// there is neither.
+std::optional<std::vector<std::uint8_t>> EndBytesOf(const GameTable& encoding,
+                                                    std::optional<std::uint8_t> end);
 
 // Where a string of a game ends, read as the game reads it, one unit after
 // another: at an end token, or at a unit of the byte `end` alone when it is
@@ -46,7 +31,7 @@ class TextCodec {
 // that a longer code takes.
 class StringEndReader {
  public:
-  StringEndReader(const TextCodec& encoding, std::optional<std::uint8_t> end);
+  StringEndReader(const GameTable& encoding, std::optional<std::uint8_t> end);
 
   // The string's next byte. Once the string's end is known, its size and how
   // many of the bytes fed lie past it, for an end that was known only when
@@ -73,7 +58,7 @@ class StringEndReader {
 // the end and whatever follows it are left out.
 class StringDecoder {
  public:
-  StringDecoder(const TextCodec& encoding, std::optional<std::uint8_t> end,
+  StringDecoder(const GameTable& encoding, std::optional<std::uint8_t> end,
                 DecodeOptions options = {});
 
   void Feed(std::span<const std::uint8_t> bytes, std::u16string& out);

@@ -1,19 +1,19 @@
-#include "codec/text_codec.h"
+#include "codec/string_end.h"
 
 #include <utility>
 
 namespace binconv {
 
-std::optional<std::vector<std::uint8_t>> TextCodec::EndBytes(
-    std::optional<std::uint8_t> end) const {
+std::optional<std::vector<std::uint8_t>> EndBytesOf(const GameTable& encoding,
+                                                    std::optional<std::uint8_t> end) {
   if (end) return std::vector<std::uint8_t>{*end};
-  if (const GameCode* token = game_.first_end()) return token->bytes;
+  if (const GameCode* token = encoding.first_end()) return token->bytes;
   return std::nullopt;
 }
 
 
-StringEndReader::StringEndReader(const TextCodec& encoding, std::optional<std::uint8_t> end)
-    : game_(encoding.game()), end_(end) {}
+StringEndReader::StringEndReader(const GameTable& encoding, std::optional<std::uint8_t> end)
+    : game_(encoding), end_(end) {}
 
 std::optional<StringEndReader::Ended> StringEndReader::Feed(std::uint8_t byte) {
   held_.push_back(byte);
@@ -43,9 +43,9 @@ std::optional<StringEndReader::Ended> StringEndReader::Read(bool at_end) {
   return std::nullopt;
 }
 
-StringDecoder::StringDecoder(const TextCodec& encoding, std::optional<std::uint8_t> end,
+StringDecoder::StringDecoder(const GameTable& encoding, std::optional<std::uint8_t> end,
                              DecodeOptions options)
-    : decoder_(encoding.game(), options), ends_(encoding, end) {}
+    : decoder_(encoding, options), ends_(encoding, end) {}
 
 void StringDecoder::Feed(std::span<const std::uint8_t> bytes, std::u16string& out) {
   for (const std::uint8_t byte : bytes) {
