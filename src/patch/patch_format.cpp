@@ -289,12 +289,18 @@ Result<std::uint64_t, PatchFileError> ApplyPatchToFile(const std::filesystem::pa
                                                        std::span<const std::uint8_t> patch,
                                                        const std::filesystem::path& output,
                                                        FileOps& ops) {
-  if (!DetectPatchFormat(patch)) {
+  const auto format = DetectPatchFormat(patch);
+  if (!format) {
     // The same refusal as in memory: too short to tell, or neither format.
-    auto refused = ApplyPatch({}, patch);
-    if (!refused) return Unexpected(PatchFileError{refused.error()});
+    // Filled in place: moving a fresh Problem into the variant makes GCC 12
+    // at -O3 warn, falsely, that the IoError it does not hold is uninitialized.
+    Result<std::uint64_t, PatchFileError> refusal = Unexpected(PatchFileError{});
+    if (auto refused = ApplyPatch({}, patch); !refused) {
+      std::get<Problem>(refusal.error()) = std::move(refused).error();
+    }
+    return refusal;
   }
-  if (DetectPatchFormat(patch) == PatchFormat::kBps) {
+  if (format == PatchFormat::kBps) {
     return ApplyBpsToFile(original, patch, output, ops);
   }
   return ApplyIpsToFile(original, patch, output, ops);
