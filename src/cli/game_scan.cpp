@@ -4,8 +4,18 @@
 #include "cli/problems.h"
 #include "runtime/file.h"
 #include "runtime/hex.h"
+#include "runtime/utf8.h"
 
 namespace binconv::cli {
+
+std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatch& match) {
+  const RelativeGuess guess = GuessOf(query, match);
+  std::string codes;
+  for (const std::uint8_t code : guess.codes) codes += HexByte(code) + " ";
+  const std::string a = guess.code_of_a ? HexNumber(*guess.code_of_a, 2) : "none";
+  return std::string(query.katakana ? "ア" : "あ") + "=" + a + "\t" + EncodeUtf8(guess.kana) +
+         "… = " + codes + "…\t" + std::string(NameOf(guess.order));
+}
 namespace {
 
 constexpr std::size_t kOutputBuffer = 64 * 1024;

@@ -13,8 +13,13 @@
 #include "cli/progress.h"
 #include "cli/stdio.h"
 #include "scan/byte_scan.h"
+#include "scan/relative_search.h"
 
 namespace binconv::cli {
+
+// "あ=0x35<TAB>かきくけこ… = 3A 3C 3E 40 42 …<TAB>jis": a relative search's
+// match as search prints it ("none" for an あ outside a byte).
+std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatch& match);
 
 class GameInput {
  public:

@@ -180,7 +180,7 @@ ExitStatus RunInsert(const ParsedArgs& args) {
   progress.Finish();
   if (patch.value() && !dry_run) {
     ReportPatchWritten(*target->patch, target->patch_format, patch.value()->size(), target->game,
-                       target->result_name());
+                       ResultName(*target));
   }
   for (const std::string& line : InsertSummaryLines(ShownName(InputName(args)), inserted)) {
     PrintLine(line);

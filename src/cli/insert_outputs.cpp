@@ -14,6 +14,11 @@
 
 namespace binconv::cli {
 
+std::string ResultName(const InsertTarget& target) {
+  if (target.output) return *target.output;
+  return target.in_place ? target.game + " with the texts" : "the result";
+}
+
 Reported<InsertTarget> ParseInsertTarget(const ParsedArgs& args) {
   const std::optional<std::string> into = args.Value("into");
   const std::optional<std::string> output = args.Value("output");
@@ -67,7 +72,7 @@ Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(const Ins
     return Unexpected(ExitStatus::kError);
   }
   return Failure(
-      ReportPatchFileError(made.error(), *target.patch, target.game, target.result_name()));
+      ReportPatchFileError(made.error(), *target.patch, target.game, ResultName(target)));
 }
 
 Reported<std::unique_ptr<OutputSink>> StageInsertMap(const ParsedArgs& args, bool dry_run,

@@ -19,6 +19,10 @@ namespace binconv::cli {
 
 Reported<InsertTarget> ParseInsertTarget(const ParsedArgs& args);
 
+// The result as the patch's messages name it: OUTPUT, "GAME with the texts",
+// or "the result" when only the patch is written.
+std::string ResultName(const InsertTarget& target);
+
 // Where the time goes on a big game, in order: its CRC-32 (when the plan has
 // scripts), the patch made and checked (the result read more than once), and
 // the game copied to the result, of `result` bytes (the game's size, or what

@@ -5,8 +5,6 @@
 #include <utility>
 
 #include "chartable/encoding.h"
-#include "runtime/hex.h"
-#include "runtime/utf8.h"
 
 namespace binconv {
 namespace {
@@ -199,29 +197,28 @@ Result<RelativeFound, IoError> SearchRelativeBest(
   return result;
 }
 
-std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatch& match) {
+RelativeGuess GuessOf(const RelativeQuery& query, const RelativeMatch& match) {
   const RelativeWord& word = query.words[match.word];
   const KanaOrder order = word.order;
+  RelativeGuess guess;
+  guess.order = order;
   int low = KanaCount(order);
   for (const auto& place : word.places) {
     if (place) low = std::min(low, *place);
   }
   const int zero = match.code_of_a - IndexOfA(order);
-  std::u16string kana;
-  std::string codes;
-  for (int g = 0; g < KanaCount(KanaOrder::kGojuon) && kana.size() < 5; ++g) {
+  for (int g = 0; g < KanaCount(KanaOrder::kGojuon) && guess.kana.size() < 5; ++g) {
     const char16_t ch = KanaAt(KanaOrder::kGojuon, g, query.katakana);
     const int place = *KanaIndex(order, ch);
     const int code = zero + place;
     if (place < low || code < 0 || code > 255) continue;
-    kana += ch;
-    codes += HexByte(static_cast<std::uint8_t>(code)) + " ";
+    guess.kana += ch;
+    guess.codes.push_back(static_cast<std::uint8_t>(code));
   }
-  const std::string a = match.code_of_a >= 0 && match.code_of_a <= 255
-                            ? HexNumber(static_cast<std::uint64_t>(match.code_of_a), 2)
-                            : "none";
-  return std::string(query.katakana ? "ア" : "あ") + "=" + a + "\t" + EncodeUtf8(kana) +
-         "… = " + codes + "…\t" + std::string(NameOf(order));
+  if (match.code_of_a >= 0 && match.code_of_a <= 255) {
+    guess.code_of_a = static_cast<std::uint8_t>(match.code_of_a);
+  }
+  return guess;
 }
 
 std::vector<GameCode> RelativeTblCodes(const RelativeWord& word, int code_of_a, bool katakana) {

@@ -89,11 +89,17 @@ Result<RelativeFound, IoError> SearchRelativeBest(
     const ReadInput& read, const RelativeQuery& query, std::size_t chunk_size,
     const std::function<bool(const RelativeMatch&)>& found, const ScanProgress& progress = {});
 
-// "あ=0x35<TAB>かきくけこ… = 3A 3C 3E 40 42 …<TAB>jis": the code the match
-// gives あ (ア for a katakana word; "none" outside a byte), the first five
-// plain kana of the gojuon from the word's lowest in its order that get a
-// code of one byte, with their codes, and the order.
-std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatch& match);
+// What a match says of the game's kana: the code it gives あ (ア for a
+// katakana word; none outside a byte), and the first five plain kana of the
+// gojuon, from the word's lowest in its order, that get a code of one byte,
+// with their codes.
+struct RelativeGuess {
+  std::optional<std::uint8_t> code_of_a;
+  std::u16string kana;
+  std::vector<std::uint8_t> codes;  // one a kana
+  KanaOrder order{};
+};
+RelativeGuess GuessOf(const RelativeQuery& query, const RelativeMatch& match);
 
 // The table a match gives: every kana of its order, in code order, at a code
 // of one byte that the table files can hold on page 0 (not reserved: see

@@ -478,11 +478,6 @@ const std::string& InsertTarget::written_name() const {
   return in_place ? game : *patch;
 }
 
-std::string InsertTarget::result_name() const {
-  if (output) return *output;
-  return in_place ? game + " with the texts" : "the result";
-}
-
 bool ChangesNothing(const InsertTarget& target, const InsertResult& result,
                     std::uint64_t game_size) {
   return result.entries.empty() && result.scripts.empty() && target.in_place && !target.patch &&

@@ -95,8 +95,6 @@ struct InsertTarget {
   bool writes_game() const { return in_place || output.has_value(); }
   // What the texts are put into, as the last line names it.
   const std::string& written_name() const;
-  // The result as the patch's messages name it.
-  std::string result_name() const;
 };
 
 // The problem of a grow line past the largest result the patch `target`
