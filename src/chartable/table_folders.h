@@ -40,18 +40,6 @@ std::vector<std::filesystem::path> TableFolderCandidates(const TableSearchPlace&
 // of two folders. kNoTableFolder, naming every folder looked in, when none does.
 Result<std::filesystem::path, Problem> FindTableFolder(const TableSearchPlace& place);
 
-// The search above in words, for the programs' --help (English, lines of at
-// most 80 characters, ending in a line break).
-inline constexpr char kTableSearchHelp[] =
-    "Tables:\n"
-    "Zezovar.ini and Zezovar_ex.ini are read from the first of these folders\n"
-    "that holds Zezovar.ini, both files always from the same folder: the\n"
-    "current folder; then $XDG_CONFIG_HOME/binconv, or\n"
-    "~/.config/binconv when XDG_CONFIG_HOME is not set (%APPDATA%\\binconv on\n"
-    "Windows); then the default tables installed with the program, in\n"
-    "../share/binconv/tables from the program's folder (/usr/share/binconv/tables\n"
-    "for a program in /usr/bin; on Windows the folder of the .exe).\n";
-
 // The place of the running process: its current folder, its executable and
 // its environment.
 TableSearchPlace TableSearchPlaceOfThisProcess();

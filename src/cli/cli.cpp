@@ -5,7 +5,7 @@
 #include <exception>
 #include <string_view>
 
-#include "chartable/table_folders.h"
+#include "messages/messages.h"
 #include "cli/commands.h"
 #include "cli/io.h"
 #include "runtime/version.h"
@@ -35,7 +35,7 @@ std::string Overview() {
   text += "\n\"binconv-cli COMMAND --help\" describes a command's options.\n\n";
   text += "Options:\n  -h, --help     show this help and exit\n";
   text += "      --version  print the version and exit\n\n";
-  text += kTableSearchHelp;
+  text += messages::TableSearchHelp(messages::Language::kEnglish);
   text += "\n";
   text += kExitCodes;
   return text;
@@ -46,7 +46,7 @@ std::string CommandHelp(const Command& command) {
                      Synopsis(command.usage) + "\n\n" + std::string(command.details) +
                      "\nOptions:\n" + DescribeOptions(command.usage.options) + "\n";
   for (const OptionSpec& option : command.usage.options) {
-    if (option.name == "tables") text += std::string(kTableSearchHelp) + "\n";
+    if (option.name == "tables") text += messages::TableSearchHelp(messages::Language::kEnglish) + "\n";
   }
   return text + std::string(kExitCodes);
 }

@@ -515,4 +515,25 @@ std::string UnchangedMessage(Language language, std::string_view game) {
                 });
 }
 
+namespace {
+// A message without placeholders.
+std::string Plain(Language language, std::string_view key) {
+  return Format(language, key, [](std::string_view) { return std::optional<std::string>(); });
+}
+}  // namespace
+
+std::string TableSearchHelp(Language language) { return Plain(language, "help.tables"); }
+
+std::string EncodingName(Language language, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kCp932:
+      return Plain(language, "TextEncoding.kCp932");
+    case TextEncoding::kUtf8:
+      return Plain(language, "TextEncoding.kUtf8");
+    case TextEncoding::kUtf8Bom:
+      return Plain(language, "TextEncoding.kUtf8Bom");
+  }
+  return std::to_string(static_cast<int>(encoding));
+}
+
 }  // namespace binconv::messages

@@ -13,6 +13,7 @@
 #include "chartable/check.h"
 #include "runtime/file.h"
 #include "runtime/problem.h"
+#include "runtime/text_file.h"
 #include "scan/byte_scan.h"
 
 namespace binconv::messages {
@@ -86,5 +87,11 @@ std::string Message(Language language, const UnreachableTarget& target, std::str
 // That the game named `game` is left as it was, after a problem that stopped
 // bytes going into it.
 std::string UnchangedMessage(Language language, std::string_view game);
+
+// Where the two table files are looked for, for the programs' --help: lines
+// of at most 80 characters, ending in a line break.
+std::string TableSearchHelp(Language language);
+// "code page 932", "UTF-8".
+std::string EncodingName(Language language, TextEncoding encoding);
 
 }  // namespace binconv::messages

@@ -23,18 +23,6 @@ TextEncoding DetectTextEncoding(std::string_view bytes) {
   return TextEncoding::kCp932;
 }
 
-const char* EncodingName(TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::kCp932:
-      return "code page 932";
-    case TextEncoding::kUtf8:
-      return "UTF-8";
-    case TextEncoding::kUtf8Bom:
-      return "UTF-8 with a byte order mark";
-  }
-  return "unknown";
-}
-
 LineReader::LineReader(std::string_view bytes)
     : rest_(bytes), encoding_(DetectTextEncoding(bytes)) {
   if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8ByteOrderMark.size());

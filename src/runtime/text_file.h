@@ -32,8 +32,6 @@ inline constexpr std::size_t kDamagedUtf8Evidence = 16;
 // either way and is called code page 932.
 TextEncoding DetectTextEncoding(std::string_view bytes);
 
-// "code page 932", "UTF-8", "UTF-8 with a byte order mark".
-const char* EncodingName(TextEncoding encoding);
 
 // Takes the next line off the front of `rest` into `line`, without its line
 // end. Lines end at CR LF, a lone CR or a lone LF; a last line without a line

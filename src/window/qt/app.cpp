@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "messages/messages.h"
 #include "runtime/version.h"
 #include "window/logic/form_layout.h"
 #include "window/logic/form_logic.h"
@@ -73,7 +74,7 @@ std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) 
                  "                  as binconv-cli encode --tbl reads it) instead of\n"
                  "                  the two table files\n"
                  "Any other argument is ignored.\n\n") +
-             kTableSearchHelp +
+             messages::TableSearchHelp(messages::Language::kEnglish) +
              "\nThe window shows the folder it uses (or with --tbl, the .tbl file) as\n"
              "the tooltip of the code box's caption.\n";
     }
