@@ -45,6 +45,64 @@ CharTable MakeTable() {
   return t;
 }
 
+struct Mark {
+  std::size_t offset;
+  std::size_t line;
+  std::size_t column;
+  char32_t ch;
+  friend bool operator==(const Mark&, const Mark&) = default;
+  friend std::ostream& operator<<(std::ostream& os, const Mark& m) {
+    return os << m.offset << "@" << m.line << ":" << m.column << " U+" << std::hex
+              << static_cast<std::uint32_t>(m.ch) << std::dec;
+  }
+};
+
+struct Listed {
+  std::u16string listing;
+  std::vector<UncodedChar> uncoded;
+  std::vector<Mark> marks;
+  std::vector<EncodeProblem> problems;
+};
+
+// The listing fed in pieces as long as `next_size` says, then finished.
+Listed List(CodeConverter& converter, std::u16string_view text,
+            const std::function<std::size_t()>& next_size) {
+  Listed listed;
+  converter.set_uncoded(&listed.uncoded);
+  while (!text.empty()) {
+    const std::size_t size = std::min(text.size(), next_size());
+    converter.Feed(text.substr(0, size), listed.listing);
+    text.remove_prefix(size);
+  }
+  converter.Finish(listed.listing);
+  for (const UncodedChar& u : listed.uncoded) {
+    listed.marks.push_back({u.offset, u.line, u.column, u.ch});
+  }
+  listed.problems = converter.problems();
+  converter.clear_problems();
+  return listed;
+}
+
+// The listing whole, at every split of the text (one converter, used again
+// after each Finish), and one unit at a time; with `marks`, the characters
+// without a code where they were listed.
+void ExpectListing(const GameTable& table, std::u16string_view text, LineBreaks line_breaks,
+                   std::u16string_view listing, const std::vector<Mark>* marks = nullptr) {
+  EXPECT_U16_EQ(listing, ConvertToCode(text, table, line_breaks));
+  CodeConverter converter(table, line_breaks);
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    bool first = true;
+    const Listed listed =
+        List(converter, text, [&] { return std::exchange(first, false) ? cut : text.size(); });
+    EXPECT_U16_EQ(listing, listed.listing) << "cut " << cut;
+    if (marks != nullptr) {
+      EXPECT_EQ(*marks, listed.marks) << "cut " << cut;
+    }
+  }
+  EXPECT_U16_EQ(listing, List(converter, text, [] { return std::size_t{1}; }).listing)
+      << "one unit at a time";
+}
+
 struct ConvertCase {
   const char* name;
   std::u16string input;
@@ -61,21 +119,7 @@ class ConvertTest : public testing::TestWithParam<ConvertCase> {
 
 TEST_P(ConvertTest, OneShotAndEverySplit) {
   const ConvertCase& c = GetParam();
-  EXPECT_U16_EQ(c.expected, ConvertToCode(c.input, encoding_, c.line_breaks));
-  // Every place a chunk boundary can fall, including inside CR LF and pairs.
-  for (std::size_t cut = 0; cut <= c.input.size(); ++cut) {
-    CodeConverter converter(encoding_, c.line_breaks);
-    std::u16string out;
-    converter.Feed(std::u16string_view(c.input).substr(0, cut), out);
-    converter.Feed(std::u16string_view(c.input).substr(cut), out);
-    converter.Finish(out);
-    EXPECT_U16_EQ(c.expected, out) << "cut at " << cut;
-  }
-  CodeConverter unit_by_unit(encoding_, c.line_breaks);
-  std::u16string out;
-  for (const char16_t ch : c.input) unit_by_unit.Feed(std::u16string_view(&ch, 1), out);
-  unit_by_unit.Finish(out);
-  EXPECT_U16_EQ(c.expected, out) << "one unit at a time";
+  ExpectListing(encoding_, c.input, c.line_breaks, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -311,44 +355,6 @@ using P = ProblemCode;
 constexpr std::string_view kTbl =
     "41=A\n42=B\n8140=\xE3\x81\x82\n*0A\n*0B=#\n$FE=<wait>,1\n01020304=four\n";
 
-struct Mark {
-  std::size_t offset;
-  std::size_t line;
-  std::size_t column;
-  char32_t ch;
-  friend bool operator==(const Mark&, const Mark&) = default;
-  friend std::ostream& operator<<(std::ostream& os, const Mark& m) {
-    return os << m.offset << "@" << m.line << ":" << m.column << " U+" << std::hex
-              << static_cast<std::uint32_t>(m.ch) << std::dec;
-  }
-};
-
-struct Listed {
-  std::u16string listing;
-  std::vector<UncodedChar> uncoded;
-  std::vector<Mark> marks;
-  std::vector<EncodeProblem> problems;
-};
-
-// The listing fed in pieces as long as `next_size` says, then finished.
-Listed List(CodeConverter& converter, std::u16string_view text,
-            const std::function<std::size_t()>& next_size) {
-  Listed listed;
-  converter.set_uncoded(&listed.uncoded);
-  while (!text.empty()) {
-    const std::size_t size = std::min(text.size(), next_size());
-    converter.Feed(text.substr(0, size), listed.listing);
-    text.remove_prefix(size);
-  }
-  converter.Finish(listed.listing);
-  for (const UncodedChar& u : listed.uncoded) {
-    listed.marks.push_back({u.offset, u.line, u.column, u.ch});
-  }
-  listed.problems = converter.problems();
-  converter.clear_problems();
-  return listed;
-}
-
 struct ListingCase {
   const char* name;
   std::u16string text;
@@ -361,16 +367,8 @@ class GameListingTest : public testing::TestWithParam<ListingCase> {};
 
 TEST_P(GameListingTest, WholeAndAtEverySplit) {
   const ListingCase& c = GetParam();
-  const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
-  EXPECT_EQ(Hex(c.listing), Hex(ConvertToCode(c.text, table, LineBreaks::kAny)));
-  CodeConverter converter(table, LineBreaks::kAny);
-  for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
-    bool first = true;
-    const Listed listed =
-        List(converter, c.text, [&] { return std::exchange(first, false) ? cut : c.text.size(); });
-    EXPECT_EQ(Hex(c.listing), Hex(listed.listing)) << "cut " << cut;
-    EXPECT_EQ(c.marks, listed.marks) << "cut " << cut;
-  }
+  ExpectListing(ParseGameTable(c.tbl, "g.tbl").value(), c.text, LineBreaks::kAny, c.listing,
+                &c.marks);
 }
 
 INSTANTIATE_TEST_SUITE_P(
