@@ -96,7 +96,7 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
     shows_[i] = TypedBack(i);
     const GameCode& code = codes[i];
     const bool one = code.kind == GameCodeKind::kText && code.text.size() == 1;
-    if (shows_[i] && one && !IsSurrogate(code.text[0]) && code.text[0] != u'\uFEFF') {
+    if (shows_[i] && one && Utf8FileKeeps(code.text, true)) {
       shown_units_[i] = code.text[0];
     }
   }

@@ -91,10 +91,8 @@ void Decoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
     return;
   }
   const GameCode& code = table_.codes()[unit.code];
-  // A UTF-8 file's readers drop a byte order mark at its start, and it
-  // can't hold half a surrogate pair, which a cell of the tables may be.
-  const bool unfit = options_.utf8_file && ((first && code.text.starts_with(u'\uFEFF')) ||
-                                            (code.text.size() == 1 && IsSurrogate(code.text[0])));
+  // A cell of the tables may be half a surrogate pair.
+  const bool unfit = options_.utf8_file && !Utf8FileKeeps(code.text, first);
   if (unfit || !index_.Shows(unit.code)) {
     AppendHexTag(bytes, out);
     return;

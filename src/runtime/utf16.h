@@ -47,6 +47,21 @@ inline void PutCodePoint(char32_t c, char16_t*& w) {
   *w++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
 }
 
+// Whether a UTF-8 file keeps `text` as it is, wherever it stands: UTF-8 can
+// hold no half of a surrogate pair, and readers drop a byte order mark at a
+// file's start (`at_start`: the text may begin one).
+inline constexpr bool Utf8FileKeeps(std::u16string_view text, bool at_start) {
+  if (at_start && !text.empty() && text[0] == u'\uFEFF') return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!IsSurrogate(text[i])) continue;
+    if (!IsHighSurrogate(text[i]) || i + 1 == text.size() || !IsLowSurrogate(text[i + 1])) {
+      return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
 inline std::u16string Utf16Of(char32_t c) {
   char16_t units[2];
   char16_t* w = units;

@@ -11,7 +11,7 @@ namespace binconv {
 bool IsCharacterUnit(const GameTable& table, const GameTableUnit& unit) {
   if (unit.kind != GameUnitKind::kCode || !table.text_index().Shows(unit.code)) return false;
   const std::u16string& text = table.codes()[unit.code].text;
-  return !text.starts_with(u'\uFEFF') && !(text.size() == 1 && IsSurrogate(text[0]));
+  return Utf8FileKeeps(text, true);
 }
 
 namespace {

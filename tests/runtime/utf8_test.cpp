@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/utf16.h"
 #include "support/bytes.h"
 
 namespace binconv {
@@ -135,6 +136,18 @@ TEST(EncodeUtf8, LoneSurrogatesBecomeReplacementCharacters) {
   EXPECT_EQ(Hex(EncodeUtf8(u"\xDC00\xD800")), Hex(fffd + fffd));
   EXPECT_EQ(Hex(EncodeUtf8(u"\xD800\xD800\xDC00")), Hex(fffd + "\xF0\x90\x80\x80"));
   EXPECT_EQ(Hex(EncodeUtf8(u"\xDBFF\xDFFF")), Hex("\xF4\x8F\xBF\xBF"));
+}
+
+// A file written as UTF-8 and read back as a text file keeps the text
+// exactly when Utf8FileKeeps says so.
+TEST(Utf8FileKeeps, ExactlyWhatAFileReadsBack) {
+  for (const std::u16string text :
+       {u"", u"a", u"\xD800", u"a\xD800", u"\xDC00" u"a", u"\xD800\xDC00", u"\xD800\xD800\xDC00",
+        u"\xFEFF", u"\xFEFF" u"a", u"a\xFEFF"}) {
+    const auto back = DecodeUtf8Text(EncodeUtf8(text));
+    EXPECT_EQ(Utf8FileKeeps(text, true), back && back.value() == text) << Hex(EncodeUtf8(text));
+    EXPECT_EQ(Utf8FileKeeps(text, false), DecodeUtf8(EncodeUtf8(text)).value() == text);
+  }
 }
 
 TEST(AppendUtf8, KeepsWhatIsThere) {
