@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "chartable/encoding.h"
+#include "chartable/tbl.h"
 #include "runtime/hex.h"
 
 namespace binconv {
@@ -140,20 +141,30 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
 
   GameTableCheck check;
   // Found in file order, so the ones kept of each kind are its first.
-  auto add = [&](ProblemCode kind, std::size_t line, std::size_t other_line) {
+  // Each names the entry it is about, as the file has it.
+  auto add = [&](ProblemCode kind, std::size_t line, std::size_t other_line, std::string entry) {
     if (check.counts[kind]++ >= most_of_a_kind) return;
     Problem problem{kind};
     problem.file = std::string(file);
     problem.line = line;
     problem.other_line = other_line;
+    problem.what = std::move(entry);
     check.findings.push_back(std::move(problem));
   };
-  if (codes.empty()) add(ProblemCode::kTblNoCodes, 0, 0);
+  if (codes.empty()) add(ProblemCode::kTblNoCodes, 0, 0, {});
   for (std::size_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];
-    if (same_as[i] != 0) add(ProblemCode::kTblSameText, code.line, same_as[i]);
+    if (same_as[i] != 0) add(ProblemCode::kTblSameText, code.line, same_as[i], TblEntryOf(code));
     std::vector<std::uint8_t> bytes = code.bytes;
-    if (LongerCodeAlwaysMatches(tree, bytes)) add(ProblemCode::kTblNeverRead, code.line, 0);
+    if (LongerCodeAlwaysMatches(tree, bytes)) {
+      add(ProblemCode::kTblNeverRead, code.line, 0, TblEntryOf(code));
+    }
+  }
+  for (const GameTextAlias& alias : table.aliases()) {
+    if (alias.line == 0) continue;
+    GameCode entry = codes[alias.code];
+    entry.text = alias.text;
+    add(ProblemCode::kTblSeveralTexts, alias.line, codes[alias.code].line, TblEntryOf(entry));
   }
   SortByLine(check.findings);
   return check;

@@ -90,8 +90,12 @@ GameUnitReader::GameUnitReader(const detail::GameCodeKeys& keys) : keys_(keys) {
 // Made in place and never moved: the keys, the reader and the index point
 // into the codes and at each other.
 struct GameTable::Model {
-  Model(std::vector<GameCode> all, std::span<const GameTextAlias> aliases)
-      : codes(std::move(all)), keys(codes), reader(keys), index(codes, aliases) {
+  Model(std::vector<GameCode> all, std::vector<GameTextAlias> other_texts)
+      : codes(std::move(all)),
+        aliases(std::move(other_texts)),
+        keys(codes),
+        reader(keys),
+        index(codes, aliases) {
     for (const GameCode& code : codes) {
       if (code.kind == GameCodeKind::kEnd && (first_end == nullptr || code.line < first_end->line)) {
         first_end = &code;
@@ -102,6 +106,7 @@ struct GameTable::Model {
   Model& operator=(const Model&) = delete;
 
   const std::vector<GameCode> codes;
+  const std::vector<GameTextAlias> aliases;
   const detail::GameCodeKeys keys;
   const GameUnitReader reader;
   const GameTextIndex index;
@@ -109,9 +114,11 @@ struct GameTable::Model {
 };
 
 GameTable::GameTable(std::vector<GameCode> codes, std::vector<GameTextAlias> aliases)
-    : model_(std::make_shared<const Model>(std::move(codes), aliases)) {}
+    : model_(std::make_shared<const Model>(std::move(codes), std::move(aliases))) {}
 
 std::span<const GameCode> GameTable::codes() const { return model_->codes; }
+
+std::span<const GameTextAlias> GameTable::aliases() const { return model_->aliases; }
 
 GameTableUnit GameTable::ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
   return model_->keys.ReadUnit(bytes, at_end);

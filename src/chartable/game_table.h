@@ -45,6 +45,7 @@ struct GameCode {
 struct GameTextAlias {
   std::u16string text;
   std::uint32_t code = 0;  // index into the codes
+  std::size_t line = 0;    // a second entry for the code in the .tbl; 0 when none
 };
 
 enum class GameUnitKind : std::uint8_t {
@@ -138,6 +139,8 @@ class GameTable {
   explicit GameTable(std::vector<GameCode> codes, std::vector<GameTextAlias> aliases = {});
 
   std::span<const GameCode> codes() const;
+  // The other texts typed for codes, in the order they were given.
+  std::span<const GameTextAlias> aliases() const;
 
   // The unit at the start of `bytes` (not empty): the longest code that
   // matches. Unless `at_end`, bytes that a longer code or a control's

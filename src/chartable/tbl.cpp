@@ -107,8 +107,28 @@ std::uint64_t CodeKey(std::span<const std::uint8_t> bytes) {
   return key;
 }
 
-void CheckCodes(std::vector<GameCode>& codes, std::string_view file,
-                std::vector<Problem>& problems) {
+// UTF-16 bytes (without their byte order mark) as UTF-8. Half a surrogate
+// pair or a last odd byte becomes U+FFFD, which no table means: the entry
+// then reads as another text, and a check or a listing shows it.
+std::string Utf8OfUtf16Bytes(std::string_view bytes, bool big_endian) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2 + 1);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto a = static_cast<std::uint8_t>(bytes[i]);
+    const auto b = static_cast<std::uint8_t>(bytes[i + 1]);
+    text += static_cast<char16_t>(big_endian ? a << 8 | b : b << 8 | a);
+  }
+  if (bytes.size() % 2 != 0) text += u'\uFFFD';
+  return EncodeUtf8(text);
+}
+
+// Whether a second entry for a code is another text for it: both plain texts.
+bool IsAnotherText(const GameCode& first, const GameCode& second) {
+  return first.kind == GameCodeKind::kText && second.kind == GameCodeKind::kText;
+}
+
+void CheckCodes(std::vector<GameCode>& codes, std::vector<GameTextAlias>& aliases,
+                std::string_view file, std::vector<Problem>& problems) {
   // Each code's key and place, sorted so that a code's entries lie together,
   // the first in the file first.
   std::vector<std::pair<std::uint64_t, std::uint32_t>> keys(codes.size());
@@ -117,24 +137,39 @@ void CheckCodes(std::vector<GameCode>& codes, std::string_view file,
   }
   std::sort(keys.begin(), keys.end());
   std::vector<bool> repeated(codes.size(), false);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> texts;  // second entry, first
   for (std::size_t i = 1; i < keys.size(); ++i) {
     if (keys[i].first != keys[i - 1].first) continue;
     const GameCode& code = codes[keys[i].second];
-    problems.push_back(
-        TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
     std::size_t first = i - 1;
     while (first > 0 && keys[first - 1].first == keys[i].first) --first;
-    problems.back().other_line = codes[keys[first].second].line;
     repeated[keys[i].second] = true;
+    if (IsAnotherText(codes[keys[first].second], code)) {
+      texts.emplace_back(keys[i].second, keys[first].second);
+      continue;
+    }
+    problems.push_back(
+        TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
+    problems.back().other_line = codes[keys[first].second].line;
   }
   keys = {};
-  std::size_t at = 0;
-  for (std::size_t i = 0; i < codes.size(); ++i) {
+  std::sort(texts.begin(), texts.end());  // in file order
+  const std::size_t aliases_before = aliases.size();
+  for (const auto& [second, first] : texts) {
+    aliases.push_back({std::move(codes[second].text), first, codes[second].line});
+  }
+  std::vector<std::uint32_t> moved_to(codes.size());
+  std::uint32_t at = 0;
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    moved_to[i] = at;
     if (repeated[i]) continue;
     if (at != i) codes[at] = std::move(codes[i]);
     ++at;
   }
   codes.resize(at);
+  for (std::size_t i = aliases_before; i < aliases.size(); ++i) {
+    aliases[i].code = moved_to[aliases[i].code];
+  }
   std::vector<std::pair<std::uint64_t, std::size_t>> controls;  // key, line
   for (const GameCode& code : codes) {
     if (code.kind == GameCodeKind::kControl) controls.emplace_back(CodeKey(code.bytes), code.line);
@@ -193,6 +228,14 @@ bool AppendEntry(const GameCode& code, TblEncoding encoding, std::string& tbl) {
 
 TblRead ReadTbl(std::string_view bytes, std::string_view file,
                 std::optional<TblEncoding> encoding) {
+  // What Windows' Notepad saves as "Unicode": UTF-16 after its byte order
+  // mark, read as the same text in UTF-8.
+  std::string from_utf16;
+  if (!encoding && (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))) {
+    from_utf16 = Utf8OfUtf16Bytes(bytes.substr(2), bytes[0] == '\xFE');
+    bytes = from_utf16;
+    encoding = TblEncoding::kUtf8;
+  }
   if (!encoding) {
     encoding = DetectTextEncoding(bytes) == TextEncoding::kCp932 ? TblEncoding::kCp932
                                                                  : TblEncoding::kUtf8;
@@ -227,7 +270,7 @@ TblRead ReadTbl(std::string_view bytes, std::string_view file,
     code->line = number;
     read.codes.push_back(std::move(code).value());
   }
-  CheckCodes(read.codes, file, read.problems);
+  CheckCodes(read.codes, read.aliases, file, read.problems);
   SortByLine(read.problems);
   return read;
 }
@@ -236,14 +279,21 @@ Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
                                                        std::string_view file) {
   TblRead read = ReadTbl(bytes, file);
   if (!read.problems.empty()) return Unexpected(std::move(read.problems));
-  return GameTable(std::move(read.codes));
+  return GameTable(std::move(read.codes), std::move(read.aliases));
 }
 
-TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding) {
+TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding,
+                    std::span<const GameTextAlias> aliases) {
   const std::string_view end = encoding == TblEncoding::kUtf8 ? "\n" : "\r\n";
   TblWritten written;
   for (std::size_t i = 0; i < codes.size(); ++i) {
     if (!AppendEntry(codes[i], encoding, written.bytes)) written.unwritable.push_back(i);
+    written.bytes += end;
+  }
+  for (std::size_t i = 0; i < aliases.size(); ++i) {
+    GameCode entry = codes[aliases[i].code];
+    entry.text = aliases[i].text;
+    if (!AppendEntry(entry, encoding, written.bytes)) written.unwritable.push_back(codes.size() + i);
     written.bytes += end;
   }
   if (!written.unwritable.empty()) written.bytes.clear();

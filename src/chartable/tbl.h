@@ -23,6 +23,9 @@ struct TblRead {
   // The entries that read, in file order. A line with a problem is left out,
   // and so is a second entry for a code.
   std::vector<GameCode> codes;
+  // A second text for a code (HEX=TEXT again): two ways to type it, while
+  // decode shows the first. A second entry of another kind is a problem.
+  std::vector<GameTextAlias> aliases;
   std::vector<Problem> problems;  // in line order
 };
 
@@ -53,7 +56,11 @@ struct TblWritten {
 // decides by (the first of two codes of one length for a text, the first end,
 // the first line break), so a table read from a file and written back
 // encodes and decodes as the file did.
-TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding = TblEncoding::kUtf8);
+// The other texts of codes follow, each as a second entry for its code, which
+// ReadTbl reads back as the same; their indices in `unwritable` follow the
+// codes'.
+TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding = TblEncoding::kUtf8,
+                    std::span<const GameTextAlias> aliases = {});
 
 // The code's entry as WriteTbl writes it in UTF-8, without a line end: what
 // a message shows of it.

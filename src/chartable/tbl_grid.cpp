@@ -159,6 +159,17 @@ TblImport ImportTbl(std::string_view bytes, std::string_view file, TblEncoding e
   TblRead read = ReadTbl(bytes, file, encoding);
   TblImport result{FitToGrid(read.codes, file)};
   std::vector<Problem>& problems = result.fit.problems;
+  // A cell holds one text: a second one for a code is left out, and said.
+  for (const GameTextAlias& alias : read.aliases) {
+    GameCode entry = read.codes[alias.code];
+    entry.text = alias.text;
+    Problem problem{ProblemCode::kTblDuplicateCode};
+    problem.file = std::string(file);
+    problem.line = alias.line;
+    problem.other_line = read.codes[alias.code].line;
+    problem.what = TblEntryOf(entry);
+    problems.push_back(std::move(problem));
+  }
   for (Problem& problem : read.problems) {
     const std::optional<ProblemCode> code = AsGridProblem(problem.code);
     if (!code) continue;

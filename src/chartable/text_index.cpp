@@ -79,6 +79,11 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
   }
   for (const GameTextAlias& alias : aliases) {
     if (alias.text.empty()) continue;
+    if (std::optional<std::u16string> label = FoldedLabel(alias.text);
+        label && !CodeOfLabel(*label)) {
+      longest_label_ = std::max(longest_label_, label->size());
+      labels_.emplace(std::move(*label), alias.code);
+    }
     std::u32string text(alias.text.begin(), alias.text.end());
     if (CodeOfText(text)) continue;  // a code's own text wins
     longest_text_ = std::max(longest_text_, text.size());

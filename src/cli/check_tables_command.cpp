@@ -32,8 +32,9 @@ constexpr CommandText kCheckTablesText{
         "each page 0 cell at a byte that a game reads as a lead byte, line break or\n"
         "space; then the cells used on each page and the characters found twice.\n"
         "--tbl FILE checks a game's .tbl instead: each text that more than one code\n"
-        "of the same kind has, and each code that decode never reads because longer\n"
-        "codes that begin with it cover every byte that can follow it.\n"
+        "of the same kind has, each second text of a code, and each code that decode\n"
+        "never reads because longer codes that begin with it cover every byte that\n"
+        "can follow it.\n"
         "Exit status 0: no findings; 1: findings (warnings); 2: the tables don't load.\n"};
 
 constexpr std::array kCheckTablesOptions{kTablesOption, kGameTblOption, kHelpOption};

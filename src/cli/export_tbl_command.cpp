@@ -46,7 +46,7 @@ ExitStatus RunExportTbl(const ParsedArgs& args) {
     const Reported<GameTable> game = LoadCommandGameTable(*tbl);
     if (!game) return game.error();
     return StatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput),
-                                    Bytes(WriteTbl(game->codes()).bytes)));
+                                    Bytes(WriteTbl(game->codes(), TblEncoding::kUtf8, game->aliases()).bytes)));
   }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return encoding.error();

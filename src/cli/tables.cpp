@@ -1,5 +1,7 @@
 #include "cli/tables.h"
 
+#include <algorithm>
+
 #include "chartable/encoding.h"
 #include "chartable/table_folders.h"
 #include "chartable/tbl.h"
@@ -35,7 +37,13 @@ Reported<GameTable> LoadCommandGameTable(const std::string& name) {
   if (!bytes) return Unexpected(bytes.error());
   auto table = ParseGameTable(*bytes, name);
   if (!table) {
-    for (const Problem& problem : table.error()) ReportProblem(problem);
+    const std::vector<Problem>& problems = table.error();
+    const std::size_t listed = std::min(problems.size(), messages::kMostProblemsListed);
+    for (std::size_t i = 0; i < listed; ++i) ReportProblem(problems[i]);
+    if (problems.size() > listed) {
+      PrintError(name + ": " +
+                 messages::MoreProblems(messages::Language::kEnglish, problems.size() - listed));
+    }
     return Failure(ExitStatus::kError);
   }
   return std::move(table).value();

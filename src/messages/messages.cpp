@@ -522,6 +522,14 @@ std::string Plain(Language language, std::string_view key) {
 }
 }  // namespace
 
+std::string MoreProblems(Language language, std::size_t n) {
+  return Format(language, "count.more_problems",
+                [&](std::string_view name) -> std::optional<std::string> {
+                  if (name == "n") return std::to_string(n);
+                  return std::nullopt;
+                });
+}
+
 std::string TableSearchHelp(Language language) { return Plain(language, "help.tables"); }
 
 std::string EncodingName(Language language, TextEncoding encoding) {

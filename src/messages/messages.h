@@ -88,6 +88,12 @@ std::string Message(Language language, const UnreachableTarget& target, std::str
 // bytes going into it.
 std::string UnchangedMessage(Language language, std::string_view game);
 
+// A file's problems are listed up to this many, then counted: a file in
+// another format may have thousands, which would say no more.
+inline constexpr std::size_t kMostProblemsListed = 20;
+// "… and 3 more problems".
+std::string MoreProblems(Language language, std::size_t n);
+
 // Where the two table files are looked for, for the programs' --help: lines
 // of at most 80 characters, ending in a line break.
 std::string TableSearchHelp(Language language);

@@ -98,6 +98,7 @@ enum class ProblemCode {
   // Warnings of check-tables about a .tbl that loads (line).
   kTblSameText,   // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
+  kTblSeveralTexts,  // a second text for the code of `other_line`
   kTblNoCodes,    // the whole file (line 0) holds no entry at all
   // An entry of a .tbl that the grid of the two table files can't hold (line,
   // `what`).

@@ -114,13 +114,24 @@ TEST_P(ParseGameTableTest, LoadsOrListsEveryProblem) {
         EXPECT_GT(table->ReadUnit(bytes, true).size, code.bytes.size()) << next;
       }
     }
-    const std::string canonical = WriteTbl(table->codes()).bytes;
+    // Another text of a code is typed as that code.
+    for (const GameTextAlias& alias : table->aliases()) {
+      EXPECT_EQ(test::Hex(table->codes()[alias.code].bytes),
+                test::Hex(test::Encode(*table, LineBreaks::kAny, alias.text).bytes));
+    }
+    const std::string canonical =
+        WriteTbl(table->codes(), TblEncoding::kUtf8, table->aliases()).bytes;
     if (!c.canonical.empty()) {
       EXPECT_EQ(c.canonical, canonical);
     }
     const auto again = ParseGameTable(canonical, "g.tbl");
     ASSERT_TRUE(again.has_value()) << canonical;
     EXPECT_EQ(Facts(table->codes()), Facts(again->codes())) << canonical;
+    ASSERT_EQ(table->aliases().size(), again->aliases().size()) << canonical;
+    for (std::size_t i = 0; i < table->aliases().size(); ++i) {
+      EXPECT_U16_EQ(table->aliases()[i].text, again->aliases()[i].text);
+      EXPECT_EQ(table->aliases()[i].code, again->aliases()[i].code);
+    }
     return;
   }
   ASSERT_FALSE(table.has_value()) << Written(*table);
@@ -167,6 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ReadWhenALongerStartLeavesAByte",
                   "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140", 0), ""},
         ParseCase{"ControlPrefixOfItselfOnly", "$FE=w,2\nFF=x\n", "$FE=w,2@1 | FF=x@2"},
+        // Two ways to type a code; decode shows the first. A tag is typed
+        // as its label.
+        ParseCase{"SecondTextsForACode", "41=A\n41=B\n42=C\n41=<b>\n", "41=A@1 | 42=C@3", {},
+                  {{P::kTblSeveralTexts, 2, 1}, {P::kTblSeveralTexts, 4, 1}}},
+        ParseCase{"Utf16LittleEndian", std::string("\xFF\xFE" "4\0001\0=\0B\x30\n\0", 12),
+                  "41=\xE3\x81\x82@1"},
+        ParseCase{"Utf16BigEndian", std::string("\xFE\xFF\0" "4\0001\0=\x30K\0\r\0\n", 14),
+                  "41=\xE3\x81\x8B@1"},
         ParseCase{"DuplicateCodes",
                   "41=A\n/41\n*41\n4142=x\n",
                   "",
@@ -199,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   {{P::kBadUtf8, 2, 0, 4}}},
         // Every line that is not UTF-8 is listed, and the lines after it are read.
-        ParseCase{"ReadsOnAfterBadUtf8", "\xEF\xBB\xBF" "4\xFF=A\n42\n\xC0=B\n41=A\n41=C\n",
+        ParseCase{"ReadsOnAfterBadUtf8", "\xEF\xBB\xBF" "4\xFF=A\n42\n\xC0=B\n41=A\n/41=C\n",
                   "",
                   {{P::kBadUtf8, 1, 0, 2},
                    {P::kTblNotAnEntry, 2},

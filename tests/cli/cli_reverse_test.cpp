@@ -61,7 +61,7 @@ TEST_P(CliReverseTest, ExitOutputAndFile) {
   // A game's own table, in code page 932 with CR LF, and one with problems.
   WriteAll(scratch.work() / "g.tbl",
            "; game\r\n82A0=\x82\xA0\r\n8141=\x81\x41=\r\n/FF=[end]\r\n*0A\r\n$FE=<wait>,1");
-  WriteAll(scratch.work() / "bad.tbl", "41=A\n41=B\n$FE=w,1\nFE01=x\n!02=t\n");
+  WriteAll(scratch.work() / "bad.tbl", "41=A\n/41=B\n$FE=w,1\nFE01=x\n!02=t\n");
   WriteAll(scratch.work() / "warn.tbl", "41=A\n/00=A\n42=A\n");  // 42 has 41's text
   WriteAll(scratch.work() / "empty.tbl", "# nothing but a comment\n");
   std::string many = "41=A\n";
@@ -69,6 +69,10 @@ TEST_P(CliReverseTest, ExitOutputAndFile) {
     many += binconv::HexByte(static_cast<std::uint8_t>(code)) + "=A\n";
   }
   WriteAll(scratch.work() / "many.tbl", many);
+  // Another tool's dialect: every line a problem.
+  std::string foreign;
+  for (int line = 0; line < 25; ++line) foreign += "%0000" + std::to_string(line % 2) + "=a\n";
+  WriteAll(scratch.work() / "foreign.tbl", foreign);
   const Outcome outcome = RunCli(scratch, c.args, {.input = c.input});
   // @WORK@ stands for the folder the tables were found in.
   auto in_work = [&](std::string text) {
@@ -131,6 +135,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "bad.tbl:4: never read: its code begins with the control code of line 3",
                  "bad.tbl:5: table switching (!HEX) is not supported yet\n"},
                 "-"},
+        // The first 20 problems, then how many more.
+        CliCase{"DecodeTblForeignDialect",
+                {"decode", "--tbl", "foreign.tbl"},
+                "",
+                2,
+                "",
+                {"foreign.tbl:20: ", "binconv-cli: foreign.tbl: … and 5 more problems\n"},
+                ""},
         CliCase{"DecodeTblMissing", {"decode", "--tbl", "none.tbl"}, "", 2, "", {"none.tbl"}, ""},
         CliCase{"DecodeTblOrTables",
                 {"decode", "--tbl", "g.tbl", "--tables", "t"},
@@ -253,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"check-tables", "--tbl", "warn.tbl"},
                 "",
                 1,
-                "tbl: warn.tbl\nwarning: warn.tbl:3: the same text as the code of line 1; a text "
+                "tbl: warn.tbl\nwarning: warn.tbl:3: 42=A: the same text as the code of line 1; a text "
                 "can be written with one code only\n1 finding\n",
                 {},
                 ""},
@@ -273,8 +285,9 @@ INSTANTIATE_TEST_SUITE_P(
                 [] {
                   std::string out = "tbl: many.tbl\n";
                   for (int line = 2; line <= 21; ++line) {
-                    out += "warning: many.tbl:" + std::to_string(line) +
-                           ": the same text as the code of line 1; a text can be written with "
+                    out += "warning: many.tbl:" + std::to_string(line) + ": " +
+                           binconv::HexByte(static_cast<std::uint8_t>(0x40 + line)) +
+                           "=A: the same text as the code of line 1; a text can be written with "
                            "one code only\n";
                   }
                   return out + "warning: many.tbl: … and 5 more of this kind\n25 findings\n";

@@ -251,6 +251,11 @@ bool IsMark(char32_t unit, detail::Special special) {
   return unit != kBreakUnit && detail::ClassifySpecial(static_cast<char16_t>(unit)) == special;
 }
 
+bool IsLabelShaped(std::u16string_view t) {
+  return t.size() >= 2 && IsMark(t.front(), detail::Special::kTagOpen) &&
+         IsMark(t.back(), detail::Special::kTagClose);
+}
+
 // Whether `code` beats `best` (none yet: nullptr) for the same text.
 bool Better(const GameCode& code, const GameCode* best) {
   if (best == nullptr) return true;
@@ -405,8 +410,25 @@ struct GameWalk {
 }  // namespace
 
 Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
-                            LineBreaks line_breaks) {
-  GameWalk walk{codes, PlaceUnits(text, line_breaks), {}};
+                            LineBreaks line_breaks, std::span<const GameTextAlias> aliases) {
+  std::vector<GameCode> all(codes.begin(), codes.end());
+  for (const GameTextAlias& alias : aliases) {
+    const bool taken = std::any_of(all.begin(), all.end(), [&](const GameCode& code) {
+      // A line-break code's text goes on with its break.
+      const bool same_text = code.text == alias.text && code.kind != GameCodeKind::kLineBreak;
+      return same_text || (code.text.size() == alias.text.size() &&
+                                         IsLabelShaped(code.text) && IsLabelShaped(alias.text) &&
+                                         std::equal(code.text.begin(), code.text.end(),
+                                                    alias.text.begin(), TextEqual));
+    });
+    if (taken) continue;
+    GameCode other = codes[alias.code];
+    other.text = alias.text;
+    // Never before a code of the same text: the codes' lines come first.
+    other.line = SIZE_MAX / 2 + all.size();
+    all.push_back(std::move(other));
+  }
+  GameWalk walk{all, PlaceUnits(text, line_breaks), {}};
   std::size_t i = 0;
   while (i < walk.units.size()) {
     const PlacedUnit& at = walk.units[i];

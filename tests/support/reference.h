@@ -72,8 +72,10 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
 // whose label it is, else hex bytes; elsewhere every code's text is tried
 // and the longest that matches wins (then the shorter code, then the line
 // first in the file), a line-break code's text being followed by a break; a
-// break no text takes is the first line-break code without text.
+// break no text takes is the first line-break code without text. Another
+// text of a code (`aliases`) is tried as that code where no code has the
+// text, or the label, itself; of two such, the first given.
 Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
-                            LineBreaks line_breaks);
+                            LineBreaks line_breaks, std::span<const GameTextAlias> aliases = {});
 
 }  // namespace binconv::test

@@ -157,7 +157,7 @@ LoadOutcome LoadGameTblForm(const std::filesystem::path& file) {
 
 std::u16string GameTblErrorText(std::span<const Problem> problems) {
   // A message box taller than the screen would hide its button.
-  constexpr std::size_t kMostShown = 20;
+  constexpr std::size_t kMostShown = messages::kMostProblemsListed;
   std::u16string text = u"ゲームのテーブルを読み込めませんでした。";
   for (std::size_t i = 0; i < std::min(problems.size(), kMostShown); ++i) {
     const Problem& problem = problems[i];
@@ -165,7 +165,7 @@ std::u16string GameTblErrorText(std::span<const Problem> problems) {
             messages::MessageUtf16(kJapanese, problem);
   }
   if (problems.size() > kMostShown) {
-    text += u"\nほかに " + Number(problems.size() - kMostShown) + u" 件の問題があります。";
+    text += u"\n" + FromUtf8(messages::MoreProblems(kJapanese, problems.size() - kMostShown));
   }
   return text;
 }

@@ -280,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GameTblFault{"Missing", "", {u"bad.tbl\n", u"ファイルを開けません。"}},
                       GameTblFault{
                           "EveryProblem",
-                          "41=A\n41=B\n$FE=w\nZZ=C\n",
+                          "41=A\n/41=B\n$FE=w\nZZ=C\n",
                           {u"bad.tbl:2：同じコードが 1 行目にもあります。",
                            u"bad.tbl:3：制御コードには LABEL,N", u"bad.tbl:4：コードが 16 進数"}},
                       GameTblFault{"Many",

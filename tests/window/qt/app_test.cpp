@@ -77,7 +77,7 @@ class AppTest : public QObject {
     QTemporaryDir dir;
     const QString tbl = dir.filePath("bad.tbl");
     QFile file(tbl);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("41=A\nZZ=B\n41=C\n") > 0);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("41=A\nZZ=B\n/41=C\n") > 0);
     file.close();
     QString shown;
     bool window_seen = false;

@@ -312,7 +312,7 @@ class Form1Test : public QObject {
     QCOMPARE(out.readAll().toHex(' '), QByteArray("fe 1e 82 a0 0a"));
 
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-            file.write("41=A\n41=B\n") > 0);
+            file.write("41=A\n/41=B\n") > 0);
     file.close();
     const auto error = form_->Load(logic::WindowArgsOf(named), binconv::TableSearchPlace{});
     QVERIFY(error);
