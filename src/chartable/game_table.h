@@ -39,6 +39,14 @@ struct GameCode {
   std::size_t line = 0;     // in the .tbl, for messages
 };
 
+// The line breaks decode shows at the end of a code: those that end its text
+// (U+000A, a .tbl's "\n"), and one more for a line-break code.
+inline std::size_t BreaksAfterText(const GameCode& code) {
+  std::size_t breaks = code.kind == GameCodeKind::kLineBreak ? 1 : 0;
+  for (auto i = code.text.rbegin(); i != code.text.rend() && *i == u'\n'; ++i) ++breaks;
+  return breaks;
+}
+
 // Another text typed for a code: encoding writes the code for it, while
 // decode shows the code's own text. Its own text wins over another code's
 // alias of the same text.

@@ -59,6 +59,24 @@ GameCodeKind KindOfMark(char16_t mark) {
   return GameCodeKind::kText;
 }
 
+// "\n" and "\r" in an entry's text are line breaks, held as U+000A, as most
+// tables write them; "\\" is a backslash, and any other backslash is itself.
+// Breaks may only end the text: one within it has no place in the model.
+Result<std::u16string, ProblemCode> UnescapeText(std::u16string_view text) {
+  std::u16string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t next = i + 1 < text.size() ? text[i + 1] : u'\0';
+    if (text[i] == u'\\' && (next == u'n' || next == u'r' || next == u'\\')) {
+      out += next == u'\\' ? u'\\' : u'\n';
+      ++i;
+    } else {
+      if (out.ends_with(u'\n')) return Unexpected(ProblemCode::kTblBreakInText);
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 // One entry line (not blank, a comment or a table id) as a code.
 Result<GameCode, ProblemCode> ParseEntry(std::u16string_view line) {
   if (line.front() == u'!') return Unexpected(ProblemCode::kTblSwitch);
@@ -76,7 +94,14 @@ Result<GameCode, ProblemCode> ParseEntry(std::u16string_view line) {
     return Unexpected(ProblemCode::kTblNotAnEntry);
   }
   if (code.kind != GameCodeKind::kControl) {
-    code.text = std::u16string(text);
+    auto unescaped = UnescapeText(text);
+    if (!unescaped) return Unexpected(unescaped.error());
+    code.text = std::move(unescaped).value();
+    // HEX=TEXT\n is *HEX=TEXT: the text, then a line break.
+    if (code.kind == GameCodeKind::kText && code.text.ends_with(u'\n')) {
+      code.kind = GameCodeKind::kLineBreak;
+      code.text.pop_back();
+    }
     return code;
   }
   const std::size_t comma = text.rfind(u',');
@@ -190,9 +215,22 @@ void CheckCodes(std::vector<GameCode>& codes, std::vector<GameTextAlias>& aliase
   }
 }
 
-// Appends `text` in the encoding; false when a character doesn't fit (in
-// UTF-8, half a surrogate pair) or is a line end, which would split the entry.
-bool AppendText(std::u16string_view text, TblEncoding encoding, std::string& out) {
+// Appends `text` in the encoding, its line breaks as "\n" and a backslash
+// that would read as one as "\\"; false when a character doesn't fit (in
+// UTF-8, half a surrogate pair) or is a CR, which would split the entry.
+bool AppendText(std::u16string_view text, TblEncoding encoding, std::string& out, bool escape) {
+  std::u16string escaped;
+  for (std::size_t i = 0; escape && i < text.size(); ++i) {
+    const char16_t next = i + 1 < text.size() ? text[i + 1] : u'\0';
+    if (text[i] == u'\n') {
+      escaped += u"\\n";
+    } else if (text[i] == u'\\' && (next == u'n' || next == u'r' || next == u'\\')) {
+      escaped += u"\\\\";
+    } else {
+      escaped += text[i];
+    }
+  }
+  if (escape) text = escaped;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c == u'\r' || c == u'\n') return false;
@@ -218,7 +256,8 @@ bool AppendEntry(const GameCode& code, TblEncoding encoding, std::string& tbl) {
                     (code.kind == GameCodeKind::kEnd || code.kind == GameCodeKind::kLineBreak);
   if (!bare) tbl += '=';
   // A control without a label would not read back.
-  const bool written = AppendText(code.text, encoding, tbl) &&
+  // A control's label is read as it stands.
+  const bool written = AppendText(code.text, encoding, tbl, code.kind != GameCodeKind::kControl) &&
                        !(code.kind == GameCodeKind::kControl && code.text.empty());
   if (code.kind == GameCodeKind::kControl) tbl += "," + std::to_string(code.params);
   return written;

@@ -21,15 +21,29 @@ bool Wins(const GameCode& a, std::uint32_t a_index, const GameCode& b, std::uint
   return a.line != b.line ? a.line < b.line : a_index < b_index;
 }
 
+// A code's text as the index holds it: each line break as kBreak.
+std::u32string IndexText(std::u16string_view text) {
+  std::u32string units(text.begin(), text.end());
+  std::replace(units.begin(), units.end(), char32_t{u'\n'}, kBreak);
+  return units;
+}
+
 template <class Map, class Key>
 void Keep(Map& map, Key key, std::uint32_t index, std::span<const GameCode> codes) {
   auto [at, added] = map.try_emplace(std::move(key), index);
   if (!added && Wins(codes[index], index, codes[at->second], at->second)) at->second = index;
 }
 
+// A code's text without the line breaks that end it (a .tbl's "\n").
+std::u16string_view WithoutBreaks(std::u16string_view text) {
+  while (text.ends_with(u'\n')) text.remove_suffix(1);
+  return text;
+}
+
 // The content of a label "<...>", tag marks of either width, folded; none
-// when the text is not one.
+// when the text is not one. Breaks after it go with it.
 std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
+  text = WithoutBreaks(text);
   if (text.size() < 2 || ClassifySpecial(text.front()) != Special::kTagOpen ||
       ClassifySpecial(text.back()) != Special::kTagClose) {
     return std::nullopt;
@@ -52,7 +66,10 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
   }
   for (std::uint32_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];
-    std::u32string text(code.text.begin(), code.text.end());
+    std::u32string text = IndexText(code.text);
+    // An end that shows only line breaks is never typed for one: a break
+    // in a text must not end its string.
+    if (code.kind == GameCodeKind::kEnd && WithoutBreaks(code.text).empty()) text.clear();
     if (code.kind == GameCodeKind::kLineBreak) {
       // A break alone is the first *HEX without text: one with text would
       // add its text.
@@ -84,6 +101,8 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
       longest_label_ = std::max(longest_label_, label->size());
       labels_.emplace(std::move(*label), alias.code);
     }
+    // As typed: a CR or LF here is the unit itself, which a line break
+    // never is (the two table files' cells for them).
     std::u32string text(alias.text.begin(), alias.text.end());
     if (CodeOfText(text)) continue;  // a code's own text wins
     longest_text_ = std::max(longest_text_, text.size());
@@ -101,7 +120,7 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
     shows_[i] = TypedBack(i);
     const GameCode& code = codes[i];
     const bool one = code.kind == GameCodeKind::kText && code.text.size() == 1;
-    if (shows_[i] && one && Utf8FileKeeps(code.text, true)) {
+    if (shows_[i] && one && code.text[0] != u'\n' && Utf8FileKeeps(code.text, true)) {
       shown_units_[i] = code.text[0];
     }
   }
@@ -115,7 +134,8 @@ bool GameTextIndex::TypedBack(std::uint32_t index) const {
   for (const char16_t ch : code.text) {
     if (marks_[ch] != Special::kNone) return false;
   }
-  std::u32string text(code.text.begin(), code.text.end());
+  if (code.kind == GameCodeKind::kEnd && WithoutBreaks(code.text).empty()) return false;
+  std::u32string text = IndexText(code.text);
   if (code.kind == GameCodeKind::kLineBreak) {
     if (text.empty()) return break_code_ == index;
     text += kBreak;
@@ -169,6 +189,7 @@ void GameTextIndex::MakePairTable() {
     pair_bits_[at >> 6] |= std::uint64_t{1} << (at & 63);
   };
   for (const std::u32string& text : pairs) {
+    if (text[0] == kBreak) continue;  // a break goes the plain way
     const auto first = static_cast<char16_t>(text[0]);
     if (text[1] == kBreak) {
       may_pair(first, u'\r');

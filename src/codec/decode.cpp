@@ -97,10 +97,16 @@ void Decoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
     AppendHexTag(bytes, out);
     return;
   }
-  if (code.text.size() == 1) {
+  if (code.text.size() == 1 && code.text[0] != u'\n') {
     out += code.text[0];
   } else {
-    out += code.text;
+    for (const char16_t ch : code.text) {
+      if (ch == u'\n') {
+        out += options_.line_break;
+      } else {
+        out += ch;
+      }
+    }
   }
   if (code.kind == GameCodeKind::kLineBreak) out += options_.line_break;
   if (bytes.size() > code.bytes.size()) AppendHexTag(bytes.subspan(code.bytes.size()), out);

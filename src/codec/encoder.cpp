@@ -23,7 +23,10 @@ constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
 
 Encoder::Encoder(GameTable table, LineBreaks line_breaks)
     : table_(std::move(table)), index_(table_.text_index()), line_breaks_(line_breaks) {
-  if (const auto code = index_.break_code()) break_ = index_.FastCodeOf(*code);
+  // A text that begins with a break sends breaks the plain way.
+  if (const auto code = index_.break_code(); code && index_.LongestFrom(kBreak) <= 1) {
+    break_ = index_.FastCodeOf(*code);
+  }
 }
 
 void Encoder::Feed(std::u16string_view chunk, std::vector<std::uint8_t>& out) {
@@ -200,7 +203,8 @@ void Encoder::Finish(std::vector<std::uint8_t>& out) {
   }
   WriteRun(true, out);
   if (params_place_) MissParams();
-  pending_cr_ = after_cr_ = break_is_code_s_ = false;
+  pending_cr_ = after_cr_ = false;
+  breaks_after_label_ = 0;
   place_ = {};
   last_unit_ = 0;
 }
@@ -254,7 +258,12 @@ void Encoder::Take(Token token, std::vector<std::uint8_t>& out) {
     TakeInTag(token, out);
     return;
   }
-  if (std::exchange(break_is_code_s_, false) && token.unit == GameTextIndex::kBreakUnit) return;
+  // The breaks a label's code shows after its label are the code's own.
+  if (breaks_after_label_ > 0 && token.unit == GameTextIndex::kBreakUnit) {
+    --breaks_after_label_;
+    return;
+  }
+  breaks_after_label_ = 0;
   const Special mark = index_.MarkOf(token.unit);
   if (mark == Special::kTagOpen) {
     // Tags are read first: no text of the table goes on across one.
@@ -341,7 +350,7 @@ void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
   if (label) {
     if (params_place_) MissParams();
     WriteCode(*label, tag_place_, out);
-    break_is_code_s_ = table_.codes()[*label].kind == GameCodeKind::kLineBreak;
+    breaks_after_label_ = BreaksAfterText(table_.codes()[*label]);
   } else if (listing_ != nullptr) {
     ListTypedTag(closed, out);
   } else {

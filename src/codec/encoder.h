@@ -103,7 +103,7 @@ class Encoder {
 
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
-    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ && !break_is_code_s_ &&
+    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ && breaks_after_label_ == 0 &&
            run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,
@@ -174,9 +174,10 @@ class Encoder {
   // A control code waiting for its parameter tag: where it stands and how many.
   std::optional<detail::TextPlace> params_place_;
   std::size_t params_due_ = 0;
-  // A line-break code written from its label: a line break right after it
-  // is its own, as decode writes its text and then the break.
-  bool break_is_code_s_ = false;
+  // A code written from its label that shows line breaks after it (a
+  // line-break code, a .tbl text ending in "\n"): that many breaks right
+  // after it are its own, as decode writes them.
+  std::size_t breaks_after_label_ = 0;
   std::vector<EncodeProblem> problems_;
   std::vector<UnitOffset>* offsets_ = nullptr;
   ListingMarks* listing_ = nullptr;

@@ -95,6 +95,7 @@ enum class ProblemCode {
   kTblUnreachable,    // its code begins with the control code of `other_line`,
                       // which always wins and takes the bytes after it
   kTblSwitch,         // "!HEX=...": table switching, not supported yet
+  kTblBreakInText,    // a line break ("\n") within an entry's text, not at its end
   // Warnings of check-tables about a .tbl that loads (line).
   kTblSameText,   // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
