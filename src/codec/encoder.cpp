@@ -48,7 +48,9 @@ void PutCode(std::uint32_t bytes, std::uint8_t count, std::uint8_t*& w) {
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(w, &bytes, sizeof bytes);
   } else {
-    for (std::size_t i = 0; i < sizeof bytes; ++i) w[i] = static_cast<std::uint8_t>(bytes >> (8 * i));
+    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+      w[i] = static_cast<std::uint8_t>(bytes >> (8 * i));
+    }
   }
   w += count;
 }
