@@ -16,7 +16,7 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 // The codes of a game's table and every proper start of them, as sorted
-// views of the codes' bytes: a few bytes a code, however large the table.
+// views of the codes' own bytes, which no key copies.
 struct CodeTree {
   std::vector<Bytes> codes;
   std::vector<Bytes> starts;

@@ -102,7 +102,7 @@ class GameCodeKeys {
   std::span<const GameCode> codes_;
   // Per length less one, every short code's key, in order.
   std::array<std::vector<Key>, kPackedBytes> keys_{};
-  // Per length less kPackedBytes + 1, the longer codes' indexes, in order of their bytes.
+  // Per length from kPackedBytes + 1 on, the longer codes' indexes, in order of their bytes.
   std::array<std::vector<std::uint32_t>, kMaxGameCodeBytes - kPackedBytes> long_keys_{};
   // Per first byte, bit L-1 set when some code of L bytes begins with it.
   std::array<std::uint32_t, 256> lengths_{};
