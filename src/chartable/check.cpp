@@ -14,21 +14,15 @@
 namespace binconv {
 namespace {
 
-// A run of up to 4 bytes as one number that keeps its length: 0x1 then the
-// bytes, so that 41 and 0041 differ.
-std::uint64_t KeyOf(std::span<const std::uint8_t> bytes) {
-  std::uint64_t key = 1;
-  for (const std::uint8_t b : bytes) key = key << 8 | b;
-  return key;
-}
+using Bytes = std::span<const std::uint8_t>;
 
-// The codes of a game's table and every proper start of them, as sorted keys:
-// a few bytes a code, however large the table.
+// The codes of a game's table and every proper start of them, as sorted
+// views of the codes' own bytes, which no key copies.
 struct CodeTree {
-  std::vector<std::uint64_t> codes;
-  std::vector<std::uint64_t> starts;
-  static bool Holds(const std::vector<std::uint64_t>& keys, std::span<const std::uint8_t> bytes) {
-    return std::binary_search(keys.begin(), keys.end(), KeyOf(bytes));
+  std::vector<Bytes> codes;
+  std::vector<Bytes> starts;
+  static bool Holds(const std::vector<Bytes>& keys, Bytes bytes) {
+    return std::binary_search(keys.begin(), keys.end(), bytes, detail::CodeBytesBefore);
   }
 };
 
@@ -113,14 +107,16 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
   const std::span<const GameCode> codes = table.codes();
   CodeTree tree;
   for (const GameCode& code : codes) {
-    tree.codes.push_back(KeyOf(code.bytes));
+    tree.codes.emplace_back(code.bytes);
     for (std::size_t length = 1; length < code.bytes.size(); ++length) {
-      tree.starts.push_back(KeyOf(std::span(code.bytes).first(length)));
+      tree.starts.push_back(Bytes(code.bytes).first(length));
     }
   }
-  for (std::vector<std::uint64_t>* keys : {&tree.codes, &tree.starts}) {
-    std::sort(keys->begin(), keys->end());
-    keys->erase(std::unique(keys->begin(), keys->end()), keys->end());
+  for (std::vector<Bytes>* keys : {&tree.codes, &tree.starts}) {
+    std::sort(keys->begin(), keys->end(), detail::CodeBytesBefore);
+    keys->erase(std::unique(keys->begin(), keys->end(),
+                            [](Bytes a, Bytes b) { return std::ranges::equal(a, b); }),
+                keys->end());
   }
   // The codes in order of kind and text, the first in the file first: each
   // after the first of its group shares its text. An end or a line break may

@@ -1,6 +1,7 @@
 #include "chartable/game_table.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "chartable/text_index.h"
 
@@ -19,26 +20,61 @@ std::uint32_t Packed(std::span<const std::uint8_t> bytes) {
 
 namespace detail {
 
+bool CodeBytesBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  if (a.size() != b.size()) return a.size() < b.size();
+  return std::ranges::lexicographical_compare(a, b);
+}
+
 GameCodeKeys::GameCodeKeys(std::span<const GameCode> codes) : codes_(codes) {
   for (std::uint32_t i = 0; i < codes_.size(); ++i) {
     const std::vector<std::uint8_t>& bytes = codes_[i].bytes;
-    keys_[bytes.size() - 1].push_back({Packed(bytes), i});
-    lengths_[bytes[0]] |= static_cast<std::uint8_t>(1u << (bytes.size() - 1));
+    if (bytes.size() <= kPackedBytes) {
+      keys_[bytes.size() - 1].push_back({Packed(bytes), i});
+    } else {
+      long_keys_[bytes.size() - kPackedBytes - 1].push_back(i);
+    }
+    lengths_[bytes[0]] |= 1u << (bytes.size() - 1);
   }
   for (std::vector<Key>& keys : keys_) {
     std::sort(keys.begin(), keys.end(), [](Key a, Key b) { return a.bytes < b.bytes; });
   }
+  for (std::vector<std::uint32_t>& keys : long_keys_) {
+    std::sort(keys.begin(), keys.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return std::ranges::lexicographical_compare(codes_[a].bytes, codes_[b].bytes);
+    });
+  }
 }
 
-const GameCodeKeys::Key* GameCodeKeys::Find(std::span<const std::uint8_t> bytes) const {
+std::vector<std::uint32_t>::const_iterator GameCodeKeys::LowerLong(
+    std::span<const std::uint8_t> bytes, std::size_t length) const {
+  const std::vector<std::uint32_t>& keys = long_keys_[length - kPackedBytes - 1];
+  return std::lower_bound(keys.begin(), keys.end(), bytes,
+                          [&](std::uint32_t key, std::span<const std::uint8_t> value) {
+                            return std::ranges::lexicographical_compare(codes_[key].bytes, value);
+                          });
+}
+
+std::uint32_t GameCodeKeys::Find(std::span<const std::uint8_t> bytes) const {
+  if (bytes.size() > kPackedBytes) {
+    const auto it = LowerLong(bytes, bytes.size());
+    const bool found = it != long_keys_[bytes.size() - kPackedBytes - 1].end() &&
+                       std::ranges::equal(codes_[*it].bytes, bytes);
+    return found ? *it : kNone;
+  }
   const std::vector<Key>& keys = keys_[bytes.size() - 1];
   const std::uint32_t wanted = Packed(bytes);
   const auto it = std::lower_bound(keys.begin(), keys.end(), wanted,
                                    [](Key key, std::uint32_t value) { return key.bytes < value; });
-  return it != keys.end() && it->bytes == wanted ? &*it : nullptr;
+  return it != keys.end() && it->bytes == wanted ? it->code : kNone;
 }
 
 bool GameCodeKeys::Continues(std::span<const std::uint8_t> bytes, std::size_t length) const {
+  if (length > kPackedBytes) {
+    // The codes that begin with `bytes` come first of those not before it.
+    const auto it = LowerLong(bytes, length);
+    return it != long_keys_[length - kPackedBytes - 1].end() &&
+           std::ranges::equal(std::span(codes_[*it].bytes).first(bytes.size()), bytes);
+  }
   const std::vector<Key>& keys = keys_[length - 1];
   // The keys that begin with `bytes` lie from `bytes` with zeros after it.
   const int shift = static_cast<int>(8 * (length - bytes.size()));
@@ -51,22 +87,23 @@ bool GameCodeKeys::Continues(std::span<const std::uint8_t> bytes, std::size_t le
 
 GameTableUnit GameCodeKeys::ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const {
   const GameTableUnit cut{GameUnitKind::kCut, 0, static_cast<std::uint8_t>(bytes.size())};
-  const std::uint8_t lengths = lengths_[bytes[0]];
-  for (std::size_t length = kMaxGameCodeBytes; length >= 1; --length) {
-    if ((lengths >> (length - 1) & 1) == 0) continue;
+  // The lengths of the codes that begin with the first byte, longest first.
+  for (std::uint32_t lengths = lengths_[bytes[0]]; lengths != 0;) {
+    const auto length = static_cast<std::size_t>(std::bit_width(lengths));
+    lengths ^= 1u << (length - 1);
     if (bytes.size() < length) {
       // The bytes so far may be the start of a longer code.
       if (!at_end && Continues(bytes, length)) return cut;
       continue;
     }
-    const Key* key = Find(bytes.first(length));
-    if (key == nullptr) continue;
-    std::size_t size = length + codes_[key->code].params;
+    const std::uint32_t code = Find(bytes.first(length));
+    if (code == kNone) continue;
+    std::size_t size = length + codes_[code].params;
     if (size > bytes.size()) {
       if (!at_end) return cut;
       size = bytes.size();  // a control cut short by the end keeps what there is
     }
-    return {GameUnitKind::kCode, key->code, static_cast<std::uint8_t>(size)};
+    return {GameUnitKind::kCode, code, static_cast<std::uint8_t>(size)};
   }
   return {GameUnitKind::kNoCode, 0, 1};
 }

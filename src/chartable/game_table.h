@@ -1,6 +1,6 @@
 #pragma once
 // Any game's encoding, as the table files of hex editors and script tools
-// write it: codes of 1 to 4 bytes for one character or several (DTE/MTE),
+// write it: codes of 1 to 32 bytes for one character or several (DTE/MTE),
 // end tokens, line-break codes and control codes with parameter bytes. The
 // two table files compile into it too (GameTableOf, chartable/encoding.h), so
 // every reader of a game's bytes reads them by the longest code that matches.
@@ -26,10 +26,12 @@ enum class GameCodeKind : std::uint8_t {
   kControl,    // $HEX=LABEL,N: the label, then N parameter bytes
 };
 
-inline constexpr std::size_t kMaxGameCodeBytes = 4;
+inline constexpr std::size_t kMaxGameCodeBytes = 32;
 inline constexpr std::size_t kMaxControlParams = 8;
 // The most bytes one unit takes: the longest code and the most parameters.
 inline constexpr std::size_t kMaxGameUnitBytes = kMaxGameCodeBytes + kMaxControlParams;
+// A unit's size is one byte, and a code's length one bit of 32.
+static_assert(kMaxGameUnitBytes <= UINT8_MAX && kMaxGameCodeBytes <= 32);
 
 struct GameCode {
   std::vector<std::uint8_t> bytes;  // 1 to kMaxGameCodeBytes
@@ -72,6 +74,10 @@ struct GameTableUnit {
 
 namespace detail {
 
+// Codes' bytes in an order that keeps their length: the shorter first, then
+// byte by byte. Sorting by it puts a code's entries together.
+bool CodeBytesBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+
 // The plain rule of reading a unit: the codes by their bytes, found by
 // halving, so that a table of thousands of codes costs no more than a few.
 class GameCodeKeys {
@@ -83,22 +89,32 @@ class GameCodeKeys {
   GameTableUnit ReadUnit(std::span<const std::uint8_t> bytes, bool at_end) const;
 
  private:
+  // Codes of up to this many bytes are keyed by one number, which most
+  // tables' codes all are; a longer one by its bytes.
+  static constexpr std::size_t kPackedBytes = 4;
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
   // A code's bytes as one number, the first byte highest, and its index.
   struct Key {
     std::uint32_t bytes;
     std::uint32_t code;
   };
 
-  // The code of exactly these bytes; nullptr when there is none.
-  const Key* Find(std::span<const std::uint8_t> bytes) const;
+  // The index of the code of exactly these bytes; kNone when there is none.
+  std::uint32_t Find(std::span<const std::uint8_t> bytes) const;
   // Whether a code of `length` bytes begins with the shorter `bytes`.
   bool Continues(std::span<const std::uint8_t> bytes, std::size_t length) const;
+  // The first of the codes of `length` bytes, in order, that is not before `bytes`.
+  std::vector<std::uint32_t>::const_iterator LowerLong(std::span<const std::uint8_t> bytes,
+                                                       std::size_t length) const;
 
   std::span<const GameCode> codes_;
-  // Per length less one, every code's key, in order.
-  std::array<std::vector<Key>, kMaxGameCodeBytes> keys_{};
+  // Per length less one, every short code's key, in order.
+  std::array<std::vector<Key>, kPackedBytes> keys_{};
+  // Per length from kPackedBytes + 1 on, the longer codes' indexes, in order of their bytes.
+  std::array<std::vector<std::uint32_t>, kMaxGameCodeBytes - kPackedBytes> long_keys_{};
   // Per first byte, bit L-1 set when some code of L bytes begins with it.
-  std::array<std::uint8_t, 256> lengths_{};
+  std::array<std::uint32_t, 256> lengths_{};
 };
 
 }  // namespace detail

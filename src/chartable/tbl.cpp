@@ -124,14 +124,6 @@ bool IsSkipped(std::u16string_view line) {
 // A second entry for a code, which is left out, and a code no bytes can reach
 // because a control code is its start: the control always wins and takes the
 // bytes after it.
-// Up to 4 bytes as one number that keeps their length, for sorting codes:
-// a few bytes a code, however large the table.
-std::uint64_t CodeKey(std::span<const std::uint8_t> bytes) {
-  std::uint64_t key = 1;
-  for (const std::uint8_t b : bytes) key = key << 8 | b;
-  return key;
-}
-
 // UTF-16 bytes (without their byte order mark) as UTF-8. Half a surrogate
 // pair or a last odd byte becomes U+FFFD, which no table means: the entry
 // then reads as another text, and a check or a listing shows it.
@@ -154,34 +146,37 @@ bool IsAnotherText(const GameCode& first, const GameCode& second) {
 
 void CheckCodes(std::vector<GameCode>& codes, std::vector<GameTextAlias>& aliases,
                 std::string_view file, std::vector<Problem>& problems) {
-  // Each code's key and place, sorted so that a code's entries lie together,
-  // the first in the file first.
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> keys(codes.size());
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    keys[i] = {CodeKey(codes[i].bytes), static_cast<std::uint32_t>(i)};
-  }
-  std::sort(keys.begin(), keys.end());
+  using detail::CodeBytesBefore;
+  // The codes' places, sorted so that a code's entries lie together, the
+  // first in the file first: a few bytes a code, however large the table.
+  std::vector<std::uint32_t> order(codes.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return CodeBytesBefore(codes[a].bytes, codes[b].bytes);
+  });
   std::vector<bool> repeated(codes.size(), false);
   std::vector<std::pair<std::uint32_t, std::uint32_t>> texts;  // second entry, first
-  for (std::size_t i = 1; i < keys.size(); ++i) {
-    if (keys[i].first != keys[i - 1].first) continue;
-    const GameCode& code = codes[keys[i].second];
-    std::size_t first = i - 1;
-    while (first > 0 && keys[first - 1].first == keys[i].first) --first;
-    repeated[keys[i].second] = true;
-    if (IsAnotherText(codes[keys[first].second], code)) {
-      texts.emplace_back(keys[i].second, keys[first].second);
+  std::size_t first = 0;  // of the entries of the code at i
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    if (codes[order[i]].bytes != codes[order[first]].bytes) {
+      first = i;
+      continue;
+    }
+    const GameCode& code = codes[order[i]];
+    repeated[order[i]] = true;
+    if (IsAnotherText(codes[order[first]], code)) {
+      texts.emplace_back(order[i], order[first]);
       continue;
     }
     problems.push_back(
         TblProblem(ProblemCode::kTblDuplicateCode, file, code.line, TblEntryOf(code)));
-    problems.back().other_line = codes[keys[first].second].line;
+    problems.back().other_line = codes[order[first]].line;
   }
-  keys = {};
+  order = {};
   std::sort(texts.begin(), texts.end());  // in file order
   const std::size_t aliases_before = aliases.size();
-  for (const auto& [second, first] : texts) {
-    aliases.push_back({std::move(codes[second].text), first, codes[second].line});
+  for (const auto& [second, first_entry] : texts) {
+    aliases.push_back({std::move(codes[second].text), first_entry, codes[second].line});
   }
   std::vector<std::uint32_t> moved_to(codes.size());
   std::uint32_t at = 0;
@@ -195,18 +190,22 @@ void CheckCodes(std::vector<GameCode>& codes, std::vector<GameTextAlias>& aliase
   for (std::size_t i = aliases_before; i < aliases.size(); ++i) {
     aliases[i].code = moved_to[aliases[i].code];
   }
-  std::vector<std::pair<std::uint64_t, std::size_t>> controls;  // key, line
+  // The controls' bytes, which stay where they are from here on, and lines.
+  using Control = std::pair<std::span<const std::uint8_t>, std::size_t>;
+  std::vector<Control> controls;
   for (const GameCode& code : codes) {
-    if (code.kind == GameCodeKind::kControl) controls.emplace_back(CodeKey(code.bytes), code.line);
+    if (code.kind == GameCodeKind::kControl) controls.emplace_back(code.bytes, code.line);
   }
-  std::sort(controls.begin(), controls.end());
+  const auto before = [](const Control& a, const Control& b) {
+    return CodeBytesBefore(a.first, b.first);
+  };
+  std::sort(controls.begin(), controls.end(), before);
   if (controls.empty()) return;
   for (const GameCode& code : codes) {
     for (std::size_t length = 1; length < code.bytes.size(); ++length) {
-      const std::uint64_t key = CodeKey(std::span(code.bytes).first(length));
-      const auto control = std::lower_bound(controls.begin(), controls.end(),
-                                            std::pair<std::uint64_t, std::size_t>{key, 0});
-      if (control == controls.end() || control->first != key) continue;
+      const Control start{std::span(code.bytes).first(length), 0};
+      const auto control = std::lower_bound(controls.begin(), controls.end(), start, before);
+      if (control == controls.end() || !std::ranges::equal(control->first, start.first)) continue;
       problems.push_back(
           TblProblem(ProblemCode::kTblUnreachable, file, code.line, TblEntryOf(code)));
       problems.back().other_line = control->second;

@@ -55,7 +55,7 @@ struct TblImport {
 
 // Reads the .tbl with ReadTbl in `encoding` and fits its codes into the grid.
 // Reading's problems are named as the grid sees them: a line in no form the
-// grid takes is kGridNotAnEntry, a code over 4 bytes kGridCodeTooLong and
+// grid takes is kGridNotAnEntry, a code over 32 bytes kGridCodeTooLong and
 // HEX= without text kGridNotOneChar; a code that a control code hides is no
 // problem, as the grid holds no control codes.
 TblImport ImportTbl(std::string_view bytes, std::string_view file, TblEncoding encoding);

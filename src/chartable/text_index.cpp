@@ -211,8 +211,10 @@ void GameTextIndex::MakePairTable() {
 
 GameTextIndex::FastCode GameTextIndex::FastCodeOf(std::uint32_t index) const {
   const GameCode& code = codes_[index];
-  // A control's parameters are the plain way's to wait for.
+  // A control's parameters are the plain way's to wait for, and so is a
+  // code too long for the number.
   if (code.kind == GameCodeKind::kControl && code.params > 0) return {};
+  if (code.bytes.size() > kFastCodeBytes) return {};
   FastCode fast;
   for (std::size_t i = 0; i < code.bytes.size(); ++i) {
     fast.bytes |= std::uint32_t{code.bytes[i]} << (8 * i);

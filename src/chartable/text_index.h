@@ -69,8 +69,11 @@ class GameTextIndex {
     kCr,
     kLf,
   };
+  // The most bytes of a code the fast path writes: one number holds them.
+  static constexpr std::size_t kFastCodeBytes = 4;
   // A code's bytes, the first lowest, and their count; a count of 0: none
-  // the fast path may write (a control waiting for parameters, or no code).
+  // the fast path may write (a control waiting for parameters, a code longer
+  // than kFastCodeBytes, or no code).
   struct FastCode {
     std::uint32_t bytes = 0;
     std::uint8_t count = 0;

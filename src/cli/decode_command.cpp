@@ -40,7 +40,7 @@ constexpr std::string_view kDecodeDetails =
     "BINARY omitted or \"-\" reads standard input. --at and --length decode one\n"
     "range, such as a room filled by insert; a range past the end is refused.\n"
     "--tbl FILE reads a game's own encoding from a .tbl instead: HEX=TEXT (a\n"
-    "code of 1-4 bytes for one or more characters), /HEX=TEXT (an end token),\n"
+    "code of 1-32 bytes for one or more characters), /HEX=TEXT (an end token),\n"
     "*HEX=TEXT (a line break), $HEX=LABEL,N (a control code and N parameter\n"
     "bytes, shown as one tag); the longest code wins, a byte of no code is a tag.\n"
     "--end XX stops the text before the first byte XX that starts a unit, as a\n"

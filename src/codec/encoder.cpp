@@ -47,10 +47,13 @@ namespace {
 
 void PutCode(std::uint32_t bytes, std::uint8_t count, std::uint8_t*& w) {
   // All four stored, the count kept: no branch on it.
+  static_assert(GameTextIndex::kFastCodeBytes == sizeof bytes);
   if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(w, &bytes, 4);
+    std::memcpy(w, &bytes, sizeof bytes);
   } else {
-    for (int i = 0; i < 4; ++i) w[i] = static_cast<std::uint8_t>(bytes >> (8 * i));
+    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+      w[i] = static_cast<std::uint8_t>(bytes >> (8 * i));
+    }
   }
   w += count;
 }
@@ -81,7 +84,7 @@ const char16_t* Encoder::RunFast(const char16_t* p, const char16_t* const end,
   const GameTextIndex::FastTables tables = index_.fast_tables();
   // The output is gathered here so that it grows once a block: a step takes
   // a unit or more and writes one code, with room for all four of its bytes.
-  std::uint8_t buffer[kEncodeBlock * kMaxGameCodeBytes];
+  std::uint8_t buffer[kEncodeBlock * GameTextIndex::kFastCodeBytes];
   const char16_t* const start = p;
   const char16_t* line_start = p;  // just past the last line break taken
   std::size_t breaks = 0;

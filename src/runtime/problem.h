@@ -87,7 +87,7 @@ enum class ProblemCode {
   kTblNotAnEntry,     // none of the entry forms, nor a comment or a table id
   kTblBadCode,        // the code's digits are odd in number or not all hex
   kTblEmptyCode,      // no digits before "=" (or after the kind mark)
-  kTblCodeTooLong,    // a code of more than 4 bytes
+  kTblCodeTooLong,    // a code of more than 32 bytes
   kTblBadParams,      // a control code's ",N" is missing, not a number or over 8
   kTblNoLabel,        // a control code with nothing before its ",N", which decode
                       // would show as a tag that encode can't tell back

@@ -140,6 +140,10 @@ TEST_P(ParseGameTableTest, LoadsOrListsEveryProblem) {
 
 using P = ProblemCode;
 
+// A code of 32 bytes, the most, and its start.
+const std::string kLongest = "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F";
+const std::string kStart = kLongest.substr(0, 62);
+
 INSTANTIATE_TEST_SUITE_P(
     Entries, ParseGameTableTest,
     testing::Values(
@@ -153,6 +157,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"LongCodesAndTexts", "01020304=abc\nAbCd==a=b\n8140= \n",
                   "01020304=abc@1 | ABCD==a=b@2 | 8140= @3", {}, {},
                   "01020304=abc\nABCD==a=b\n8140= \n"},
+        // Codes of 9 and of 32 bytes, the most, and one the start of another.
+        ParseCase{"CodesOfManyBytes",
+                  "d418734f470d734ad5=x\n" + kLongest + "=y\n" + kStart + "=z\n",
+                  "D418734F470D734AD5=x@1 | " + kLongest + "=y@2 | " + kStart + "=z@3", {}, {},
+                  "D418734F470D734AD5=x\n" + kLongest + "=y\n" + kStart + "=z\n"},
         ParseCase{"CommentsIdAndBlankSkipped",
                   "# c\n; c\n// c\n@main\n\n  \t\n41=A\n", "41=A@7"},
         ParseCase{"CrLfAndNoLastLineEnd", "41=A\r\n42=B\r\n43=C", "41=A@1 | 42=B@2 | 43=C@3"},
@@ -175,6 +184,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"NeverReadThroughALongerStart",
                   "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140"), "", {},
                   {{P::kTblNeverRead, 1}}},
+        // The longest code read under every byte after it: decode never reads it.
+        ParseCase{"NeverReadBeforeTheLongestCodes", kStart + "=x\n" + EveryByteAfter(kStart), "",
+                  {}, {{P::kTblNeverRead, 1}}},
         ParseCase{"ReadWhenALongerStartLeavesAByte",
                   "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140", 0), ""},
         ParseCase{"ControlPrefixOfItselfOnly", "$FE=w,2\nFF=x\n", "$FE=w,2@1 | FF=x@2"},
@@ -187,11 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Utf16BigEndian", std::string("\xFE\xFF\0" "4\0001\0=\x30K\0\r\0\n", 14),
                   "41=\xE3\x81\x8B@1"},
         ParseCase{"DuplicateCodes",
-                  "41=A\n/41\n*41\n4142=x\n",
+                  "41=A\n/41\n*41\n4142=x\n0102030405060708=a\n0202030405060708=b\n" +
+                      kLongest + "=c\n/" + kLongest + "=d\n",
                   "",
-                  {{P::kTblDuplicateCode, 2, 1}, {P::kTblDuplicateCode, 3, 1}}},
+                  {{P::kTblDuplicateCode, 2, 1},
+                   {P::kTblDuplicateCode, 3, 1},
+                   {P::kTblDuplicateCode, 8, 7}}},
         ParseCase{"BadCodes",
-                  "123=x\n4G=x\n0102030405=x\n=x\n/\n*=y\n",
+                  "123=x\n4G=x\n" + kLongest + "20=x\n=x\n/\n*=y\n",
                   "",
                   {{P::kTblBadCode, 1},
                    {P::kTblBadCode, 2},
@@ -211,9 +226,12 @@ INSTANTIATE_TEST_SUITE_P(
         // decode would show its parameters as a tag that encode can't tell back.
         ParseCase{"ControlWithoutLabel", "41=A\n$FE=,1\n", "", {{P::kTblNoLabel, 2}}},
         ParseCase{"UnreachableAfterControl",
-                  "FE01=x\n$FE=w,1\n/FE0203\n41=A\n",
+                  "FE01=x\n$FE=w,1\n/FE0203\n41=A\n$D418734F470D734AD5=v,0\n"
+                  "D418734F470D734AD599=y\n",
                   "",
-                  {{P::kTblUnreachable, 1, 2}, {P::kTblUnreachable, 3, 2}}},
+                  {{P::kTblUnreachable, 1, 2},
+                   {P::kTblUnreachable, 3, 2},
+                   {P::kTblUnreachable, 6, 5}}},
         ParseCase{"BadUtf8AfterUtf8", "\xEF\xBB\xBF" "41=A\n42=\xE3\x81\n",
                   "",
                   {{P::kBadUtf8, 2, 0, 4}}},
@@ -246,7 +264,8 @@ TEST(WriteTblTest, ReadsBackToATableThatEncodesAndDecodesTheSame) {
       // Controls begin F0 to FF and nothing else does, so none shadows a code.
       const bool control = code.kind == GameCodeKind::kControl;
       code.bytes.push_back(static_cast<std::uint8_t>(control ? 0xF0 + rng() % 16 : rng() % 0xF0));
-      for (std::size_t more = control ? 0 : rng() % kMaxGameCodeBytes; more > 0; --more) {
+      const std::size_t more = rng() % 8 == 0 ? rng() % kMaxGameCodeBytes : rng() % 4;
+      for (std::size_t left = control ? 0 : more; left > 0; --left) {
         code.bytes.push_back(static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : rng()));
       }
       // Short texts over few characters, so that codes share them.

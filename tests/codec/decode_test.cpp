@@ -265,7 +265,11 @@ TEST(DecodeRoundTripTest, DefaultTablesEveryUnit) {
 // A game's own table: codes that begin alike, of every kind.
 constexpr std::string_view kGameTbl =
     "41=A\n4142=[AB]\n414243=<ABC>\n42=B\n/00=[end]\n/01\n*0A\n*0B=#\n$FE=<wait>,1\n"
-    "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\nEF=\xEF\xBB\xBF\nE4=<\n43=B\n";
+    "$FD=<go>,3\n$FC=<nop>,0\n8140=\xE3\x80\x80\n01020304=four\nEF=\xEF\xBB\xBF\nE4=<\n43=B\n"
+    // A long code that a control of the most bytes goes on from.
+    "D418734F470D734AD5=\xE3\x83\x9C\xE3\x83\xBC\xE3\x83\x8A\xE3\x82\xB9"
+    "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\n"
+    "$D418734F470D734AD59999999999999999999999999999999999999999999999=<long>,8\n";
 
 const GameTable& TestGameTable() {
   static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
@@ -303,17 +307,29 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
         DecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
         DecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<01><02><03>"},
+        DecodeCase{"NineByteCode", {0xD4, 0x18, 0x73, 0x4F, 0x47, 0x0D, 0x73, 0x4A, 0xD5, 0x41},
+                   u"\u30DC\u30FC\u30CA\u30B9\u30C7\u30FC\u30BFA"},
+        DecodeCase{"LongCodeWhenTheLongerBreaksOff",
+                   {0xD4, 0x18, 0x73, 0x4F, 0x47, 0x0D, 0x73, 0x4A, 0xD5, 0x99, 0x99, 0x41},
+                   u"\u30DC\u30FC\u30CA\u30B9\u30C7\u30FC\u30BF<99><99>A"},
+        DecodeCase{"LongestControlAndAllItsParameters",
+                   {0xD4, 0x18, 0x73, 0x4F, 0x47, 0x0D, 0x73, 0x4A, 0xD5,
+                    0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99,
+                    0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99, 0x99,
+                    1, 2, 3, 4, 5, 6, 7, 8, 0x41},
+                   u"<long><0102030405060708>A"},
         DecodeCase{"ByteOrderMarkFirstIsATag", {0xEF, 0xEF}, u"<EF>\uFEFF"},
         DecodeCase{"ByteOrderMarkKeptInUtf16", {0xEF}, u"\uFEFF", kUtf16Options}),
     test::CaseName<DecodeCase>);
 
 // A .tbl line for a random code over few byte values, so that codes begin
-// alike; its text names its code, so that a wrong match shows.
+// alike; its text names its code, so that a wrong match shows. Mostly of up
+// to 4 bytes, now and then longer.
 std::string RandomTblLine(std::mt19937& rng) {
   constexpr std::string_view kMarks[] = {"", "/", "*", "$"};
   const std::size_t kind = rng() % 4;
   std::string code;
-  for (std::size_t n = 1 + rng() % kMaxGameCodeBytes; n > 0; --n) {
+  for (std::size_t n = rng() % 6 == 0 ? 5 + rng() % 8 : 1 + rng() % 4; n > 0; --n) {
     AppendHexByte(static_cast<std::uint8_t>(rng() % 6), code);
   }
   std::string line = std::string(kMarks[kind]) + code;
@@ -336,8 +352,18 @@ TEST(GameDecodeReferenceTest, RandomTablesBytesAndPieces) {
     const DecodeOptions options = round % 3 == 0 ? kCrLfOptions : kUtf16Options;
     Decoder decoder(table, options);
     for (int i = 0; i < 20; ++i) {
-      Bytes bytes(rng() % 30);
-      for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(rng() % 8);
+      // Random bytes and codes of the table, whole or cut, so that long
+      // codes are met too.
+      Bytes bytes;
+      for (std::size_t n = rng() % 24; n > 0; --n) {
+        if (rng() % 3 != 0 || table.codes().empty()) {
+          bytes.push_back(static_cast<std::uint8_t>(rng() % 8));
+          continue;
+        }
+        const Bytes& code = table.codes()[rng() % table.codes().size()].bytes;
+        const std::size_t take = rng() % 2 == 0 ? code.size() : 1 + rng() % code.size();
+        bytes.insert(bytes.end(), code.begin(), code.begin() + static_cast<std::ptrdiff_t>(take));
+      }
       const std::u16string got =
           DecodeInPieces(decoder, bytes, [&] { return std::size_t{rng() % 6}; });
       ASSERT_TRUE(test::SameUnits(

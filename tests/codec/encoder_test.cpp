@@ -35,6 +35,12 @@ constexpr std::string_view kFastTbl =
     "41=A\n42=B\n4142=AB\n43=C\n44=D\n45=E\nE0=CDE\n*0A\n*0B=B\n$FD=DA,1\n"
     "F0=\xEF\xBF\xBF\xEF\xBF\xBF\nF1=\xEF\xBF\xBF\n";
 
+// Codes longer than the fast path writes, for a unit alone, a pair's text,
+// a text of three and a line break alone.
+constexpr std::string_view kLongTbl =
+    "41=A\nD418734F470D734AD5=C\n0102030405=E\nF0F1F2F3F4F5=CA\nE0E1E2E3E4=AEA\n"
+    "*0A0B0C0D0E\n";
+
 struct EncodeCase {
   const char* name;
   std::u16string text;
@@ -139,6 +145,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {{P::kNoCode, 2, 3, u'x'}, {P::kNoCode, 3, 2, U'\U0001F600'}},
                    LineBreaks::kAny,
                    kFastTbl},
+        EncodeCase{"FastLongCodes",
+                   u"ACECAAEA\nEA",
+                   {0x41, 0xD4, 0x18, 0x73, 0x4F, 0x47, 0x0D, 0x73, 0x4A, 0xD5, 0x01, 0x02,
+                    0x03, 0x04, 0x05, 0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xE0, 0xE1, 0xE2,
+                    0xE3, 0xE4, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x01, 0x02, 0x03, 0x04, 0x05,
+                    0x41},
+                   {},
+                   LineBreaks::kAny,
+                   kLongTbl},
         EncodeCase{"NoLineBreakCode",
                    u"A\nA#\n",
                    {0x41, 0x41, 0x0B},
@@ -188,8 +203,8 @@ TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
   }
 }
 
-// With one code per text, codes all of two bytes and every text encoded
-// without a problem, decoding gives the text back.
+// With one code per text, no code the start of another and every text
+// encoded without a problem, decoding gives the text back.
 TEST(GameEncodeRoundTripTest, TextsOfTheTableComeBack) {
   std::mt19937 rng(99);
   int checked = 0;

@@ -340,7 +340,7 @@ TEST(ScriptEntryTest, WrittenEntriesReadBack) {
 
 constexpr std::string_view kGameTbl =
     "10=あ\n11=い\n12=う\n30=です\n8141=勇\n$FE=<wait>,1\n/FF=<end>\n/FB=<stop>\n"
-    "*FD\n*FC=<page>\nFF01=X\n";
+    "*FD\n*FC=<page>\nFF01=X\n/E0E1E2E3E4E5E6E7E8E9=<fin>\n";
 
 const GameTable& OwnTable() {
   static const GameTable table = ParseGameTable(kGameTbl, "g.tbl").value();
@@ -415,6 +415,14 @@ struct EndCase {
 
 void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
+// 45 characters, then the end token of 10 bytes, then a character.
+std::vector<std::uint8_t> LongEnded() {
+  std::vector<std::uint8_t> bytes(45, 0x10);
+  for (std::uint8_t b = 0xE0; b <= 0xE9; ++b) bytes.push_back(b);
+  bytes.push_back(0x11);
+  return bytes;
+}
+
 class StringEndTest : public testing::TestWithParam<EndCase> {};
 
 TEST_P(StringEndTest, EndsWhereTheGameStops) {
@@ -463,7 +471,9 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"OwnLongerCodeWins", true, {0xFF, 0x01, 0x10, 0xFF, 0x02}, std::nullopt, 3},
         EndCase{"OwnEndKnownAtTheLastByte", true, {0x10, 0xFF}, std::nullopt, 1},
         EndCase{"OwnPlanByte", true, {0x10, 0x11, 0x12}, 0x11, 1},
-        EndCase{"OwnPlanByteInsideACode", true, {0x81, 0x41, 0x10}, 0x41, std::nullopt}));
+        EndCase{"OwnPlanByteInsideACode", true, {0x81, 0x41, 0x10}, 0x41, std::nullopt},
+        // A long end token after more bytes than a unit holds.
+        EndCase{"OwnLongEndToken", true, LongEnded(), std::nullopt, 45, 10}));
 
 }  // namespace
 }  // namespace binconv

@@ -45,7 +45,15 @@ std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
       texts.push_back(text);
     }
     std::string code;
-    const std::size_t length = one_code_per_text ? 2 : 1 + rng() % 2;
+    // Now and then a code longer than the fast path writes; with one code
+    // per text it begins with its own length, so that none is the start of
+    // another.
+    const bool long_code = rng() % 6 == 0;
+    std::size_t length = one_code_per_text ? 2 : 1 + rng() % 2;
+    if (long_code) {
+      length = 5 + rng() % (kMaxGameCodeBytes - 4);
+      if (one_code_per_text) AppendHexByte(static_cast<std::uint8_t>(0x80 + length--), code);
+    }
     for (std::size_t n = length; n > 0; --n) {
       AppendHexByte(static_cast<std::uint8_t>(rng() % (one_code_per_text ? 16 : 5)), code);
     }

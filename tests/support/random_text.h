@@ -15,8 +15,8 @@ std::u16string RandomText(std::mt19937& rng, std::span<const std::u16string_view
                           bool long_text);
 
 // A random .tbl over few bytes and a few characters, so that codes and texts
-// begin alike and the tie rules are reached; with `one_code_per_text`, codes
-// of two bytes and no two alike in text.
+// begin alike and the tie rules are reached, and some codes of 5 to 32 bytes;
+// with `one_code_per_text`, none the start of another and no two alike in text.
 std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text);
 
 // Up to 29 pieces that reach every rule of the encoder through such a table:
