@@ -198,6 +198,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "41=\xE3\x81\x82@1"},
         ParseCase{"Utf16BigEndian", std::string("\xFE\xFF\0" "4\0001\0=\x30K\0\r\0\n", 14),
                   "41=\xE3\x81\x8B@1"},
+        // "\n" ends a text with a break: HEX=\n is a line-break code; "\\"
+        // is a backslash, and a lone one is itself.
+        ParseCase{"LineBreaksEndTexts",
+                  "FD=\\n\n/FF=<END>\\n\\n\nFE=a\\r\n5C=\\\n5D=\\\\n\n",
+                  "*FD=@1 | /FF=<END>\n\n@2 | *FE=a@3 | 5C=\\@4 | 5D=\\n@5", {}, {},
+                  "*FD\n/FF=<END>\\n\\n\n*FE=a\n5C=\\\n5D=\\\\n\n"},
+        ParseCase{"LineBreakWithinAText", "41=a\\nb\n", "", {{P::kTblBreakInText, 1}}},
         ParseCase{"DuplicateCodes",
                   "41=A\n/41\n*41\n4142=x\n0102030405060708=a\n0202030405060708=b\n" +
                       kLongest + "=c\n/" + kLongest + "=d\n",

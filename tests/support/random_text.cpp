@@ -62,6 +62,8 @@ std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
                                          : kind == 5 ? "/"
                                                      : "") +
                              code + "=" + EncodeUtf8(text) +
+                             // Now and then a text ends in line breaks, "\n".
+                             (kind != 4 && rng() % 5 == 0 ? (rng() % 2 ? "\\n" : "\\n\\n") : "") +
                              (kind == 4 ? "," + std::to_string(rng() % 3) : "");
     if (ParseGameTable(tbl + line + "\n", "r.tbl")) tbl += line + "\n";
   }

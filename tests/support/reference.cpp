@@ -144,11 +144,23 @@ bool Wins(const GameCode& a, const GameCode& b) {
 
 // Whether typing the code's text back gives this very code: no other code
 // wins its label or its text, and no tag mark stands in a text.
+// A .tbl's "\n" at the end of a text (U+000A) is a line break shown after
+// it; a label goes with its breaks.
+std::u16string Trimmed(std::u16string t) {
+  while (!t.empty() && t.back() == u'\n') t.pop_back();
+  return t;
+}
+
+// What decode shows of a code, each break as U+000A.
+std::u16string Shown(const GameCode& c) {
+  return c.text + (c.kind == GameCodeKind::kLineBreak ? u"\n" : u"");
+}
+
 bool TypedBack(std::span<const GameCode> codes, const GameCode& code) {
-  const std::u16string& t = code.text;
+  const std::u16string t = Trimmed(code.text);
   if (IsLabel(t)) {
     for (const GameCode& other : codes) {
-      const std::u16string& o = other.text;
+      const std::u16string o = Trimmed(other.text);
       if (&other == &code || !IsLabel(o) || o.size() != t.size() || !Wins(other, code)) continue;
       bool same = true;
       for (std::size_t k = 1; k + 1 < t.size(); ++k) same = same && TextEqual(o[k], t[k]);
@@ -158,7 +170,9 @@ bool TypedBack(std::span<const GameCode> codes, const GameCode& code) {
   }
   if (std::any_of(t.begin(), t.end(), IsTagMark)) return false;
   const auto breaks = [](const GameCode& c) { return c.kind == GameCodeKind::kLineBreak; };
-  if (t.empty()) {
+  // A typed break never ends a string.
+  if (code.kind == GameCodeKind::kEnd && t.empty()) return false;
+  if (code.text.empty()) {
     if (!breaks(code)) return false;
     const auto first = std::find_if(codes.begin(), codes.end(), [&](const GameCode& c) {
       return breaks(c) && c.text.empty();
@@ -166,7 +180,9 @@ bool TypedBack(std::span<const GameCode> codes, const GameCode& code) {
     return &*first == &code;
   }
   for (const GameCode& other : codes) {
-    if (&other != &code && other.text == t && breaks(other) == breaks(code) && Wins(other, code)) {
+    const bool breaks_only_end = other.kind == GameCodeKind::kEnd && Trimmed(other.text).empty();
+    if (&other != &code && !breaks_only_end && Shown(other) == Shown(code) &&
+        Wins(other, code)) {
       return false;
     }
   }
@@ -204,8 +220,13 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
       at += params;
       continue;
     }
-    out += best->text;
-    if (best->kind == GameCodeKind::kLineBreak) out += options.line_break;
+    for (const char16_t ch : Shown(*best)) {
+      if (ch == u'\n') {
+        out += options.line_break;
+      } else {
+        out += ch;
+      }
+    }
     if (params != 0) out += TagOf(bytes.subspan(at, params));
     at += params;
   }
@@ -266,7 +287,7 @@ bool Better(const GameCode& code, const GameCode* best) {
 const GameCode* LabelOf(std::span<const GameCode> codes, std::span<const PlacedUnit> content) {
   const GameCode* best = nullptr;
   for (const GameCode& code : codes) {
-    const std::u16string& t = code.text;
+    const std::u16string t = Trimmed(code.text);
     if (t.size() != content.size() + 2 || !IsMark(t.front(), detail::Special::kTagOpen) ||
         !IsMark(t.back(), detail::Special::kTagClose)) {
       continue;
@@ -321,10 +342,14 @@ struct GameWalk {
     if (const GameCode* label = LabelOf(codes, content)) {
       Miss();
       Write(*label, units[i]);
-      // A line-break code's label and the break after it are one code.
-      const bool own_break = label->kind == GameCodeKind::kLineBreak && close + 1 < units.size() &&
-                             units[close + 1].unit == kBreakUnit;
-      return close + (own_break ? 2 : 1);
+      // A label and the breaks its code shows after it are one code.
+      const std::u16string shown = Shown(*label);
+      std::size_t next = close + 1;
+      for (auto k = shown.rbegin(); k != shown.rend() && *k == u'\n'; ++k) {
+        if (next == units.size() || units[next].unit != kBreakUnit) break;
+        ++next;
+      }
+      return next;
     }
     std::string digits;
     bool bad = false;
@@ -368,8 +393,11 @@ struct GameWalk {
     const GameCode* best = nullptr;
     std::size_t best_length = 0;
     for (const GameCode& code : codes) {
-      std::u32string t(code.text.begin(), code.text.end());
-      if (code.kind == GameCodeKind::kLineBreak && !t.empty()) t += kBreakUnit;
+      if (code.kind == GameCodeKind::kEnd && Trimmed(code.text).empty()) continue;
+      std::u32string t;
+      if (!code.text.empty()) {
+        for (const char16_t ch : Shown(code)) t += ch == u'\n' ? kBreakUnit : char32_t{ch};
+      }
       if (t.empty() || t.size() > units.size() - i || t.size() < best_length) continue;
       bool same = true;
       // Tags come first: no text goes on across a "<".
