@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The decoded text, and the table's own texts among it, encoded in chunks
   // of the lengths the bytes give.
   const LineBreaks breaks = bytes.empty() || bytes[0] % 2 ? LineBreaks::kCrLf : LineBreaks::kAny;
-  const test::Encoded plain = test::ReferenceGameEncode(table.value().codes(), got, breaks, table.value().aliases());
+  const test::Encoded plain =
+      test::ReferenceGameEncode(table.value().codes(), got, breaks, table.value().aliases());
   Encoder encoder(table.value(), breaks);
   std::size_t next = 0;
   const test::Encoded fed = test::Encode(encoder, got, [&] {

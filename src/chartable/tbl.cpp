@@ -331,7 +331,9 @@ TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding,
   for (std::size_t i = 0; i < aliases.size(); ++i) {
     GameCode entry = codes[aliases[i].code];
     entry.text = aliases[i].text;
-    if (!AppendEntry(entry, encoding, written.bytes)) written.unwritable.push_back(codes.size() + i);
+    if (!AppendEntry(entry, encoding, written.bytes)) {
+      written.unwritable.push_back(codes.size() + i);
+    }
     written.bytes += end;
   }
   if (!written.unwritable.empty()) written.bytes.clear();

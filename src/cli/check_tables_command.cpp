@@ -91,7 +91,9 @@ ExitStatus RunCheckTables(const ParsedArgs& args) {
                                          TablePath(dir, kExtendedTableFile)};
   std::string out = "tables: " + PathToUtf8(dir) + "\n";
   for (std::size_t file = 0; file < names.size(); ++file) {
-    out += "  " + names[file] + ": " + messages::EncodingName(messages::Language::kEnglish, tables->loaded.encodings[file]) + "\n";
+    out += "  " + names[file] + ": " +
+           messages::EncodingName(messages::Language::kEnglish, tables->loaded.encodings[file]) +
+           "\n";
   }
   for (const TableFinding& finding : check.findings) {
     out += "warning: " + messages::Message(messages::Language::kEnglish, finding, names) + "\n";

@@ -46,7 +46,9 @@ std::string CommandHelp(const Command& command) {
                      Synopsis(command.usage) + "\n\n" + std::string(command.details) +
                      "\nOptions:\n" + DescribeOptions(command.usage.options) + "\n";
   for (const OptionSpec& option : command.usage.options) {
-    if (option.name == "tables") text += messages::TableSearchHelp(messages::Language::kEnglish) + "\n";
+    if (option.name == "tables") {
+      text += messages::TableSearchHelp(messages::Language::kEnglish) + "\n";
+    }
   }
   return text + std::string(kExitCodes);
 }

@@ -45,8 +45,8 @@ ExitStatus RunExportTbl(const ParsedArgs& args) {
   if (const std::optional<std::string> tbl = args.Value("tbl")) {
     const Reported<GameTable> game = LoadCommandGameTable(*tbl);
     if (!game) return game.error();
-    return StatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput),
-                                    Bytes(WriteTbl(game->codes(), TblEncoding::kUtf8, game->aliases()).bytes)));
+    const std::string written = WriteTbl(game->codes(), TblEncoding::kUtf8, game->aliases()).bytes;
+    return StatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput), Bytes(written)));
   }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return encoding.error();

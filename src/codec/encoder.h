@@ -103,7 +103,8 @@ class Encoder {
 
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
-    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ && breaks_after_label_ == 0 &&
+    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ &&
+           breaks_after_label_ == 0 &&
            run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,

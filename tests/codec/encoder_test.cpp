@@ -56,7 +56,9 @@ TEST_P(GameEncodeTest, BytesAtEverySplitAndAsTheReference) {
   const EncodeCase& c = GetParam();
   const GameTable table = ParseGameTable(c.tbl, "g.tbl").value();
   const std::string expected = test::Encoded{c.bytes, c.problems}.Describe();
-  EXPECT_EQ(expected, test::ReferenceGameEncode(table.codes(), c.text, c.line_breaks, table.aliases()).Describe());
+  EXPECT_EQ(expected,
+            test::ReferenceGameEncode(table.codes(), c.text, c.line_breaks, table.aliases())
+                .Describe());
   Encoder encoder(table, c.line_breaks);
   for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
     bool first = true;
@@ -189,7 +191,8 @@ TEST(GameEncodeReferenceTest, RandomTablesTextsAndPieces) {
     Encoder encoder(table, line_breaks);
     for (int i = 0; i < 20; ++i) {
       const std::u16string text = test::RandomGameText(rng);
-      ASSERT_EQ(test::ReferenceGameEncode(table.codes(), text, line_breaks, table.aliases()).Describe(),
+      ASSERT_EQ(
+          test::ReferenceGameEncode(table.codes(), text, line_breaks, table.aliases()).Describe(),
                 test::Encode(encoder, text, [&] { return rng() % 6; }).Describe())
           << "table\n"
           << tbl << "text " << Hex(text);
