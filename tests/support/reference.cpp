@@ -346,7 +346,7 @@ struct GameWalk {
       const std::u16string shown = Shown(*label);
       std::size_t next = close + 1;
       for (auto k = shown.rbegin(); k != shown.rend() && *k == u'\n'; ++k) {
-        if (next == units.size() || units[next].unit != kBreakUnit) break;
+        if (next >= units.size() || units[next].unit != kBreakUnit) break;
         ++next;
       }
       return next;
