@@ -149,7 +149,7 @@ TEST_F(Win32FormTest, GameTblFromTheCommandLine) {
   SetWindowTextW(form_.control(kText3), L"あx\r\n<wait><1E>");
   SendMessageW(form_.control(kCommand1), BM_CLICK, 0, 0);
   EXPECT_EQ(GetText(form_.control(kText2)), L"82 A0 x 0A\r\nFE 1E ");
-  { std::ofstream(tbl, std::ios::binary) << "41=A\n41=B\n"; }
+  { std::ofstream(tbl, std::ios::binary) << "41=A\n/41=B\n"; }
   // The message box of a bad .tbl is closed as soon as it shows.
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
     if (HWND box = FindWindowW(L"#32770", nullptr)) PostMessageW(box, WM_CLOSE, 0, 0);
