@@ -158,9 +158,8 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
   }
   for (const GameTextAlias& alias : table.aliases()) {
     if (alias.line == 0) continue;
-    GameCode entry = codes[alias.code];
-    entry.text = alias.text;
-    add(ProblemCode::kTblSeveralTexts, alias.line, codes[alias.code].line, TblEntryOf(entry));
+    add(ProblemCode::kTblSeveralTexts, alias.line, codes[alias.code].line,
+        TblEntryOf(EntryOf(codes, alias)));
   }
   SortByLine(check.findings);
   return check;

@@ -329,15 +329,20 @@ TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding,
     written.bytes += end;
   }
   for (std::size_t i = 0; i < aliases.size(); ++i) {
-    GameCode entry = codes[aliases[i].code];
-    entry.text = aliases[i].text;
-    if (!AppendEntry(entry, encoding, written.bytes)) {
+    if (!AppendEntry(EntryOf(codes, aliases[i]), encoding, written.bytes)) {
       written.unwritable.push_back(codes.size() + i);
     }
     written.bytes += end;
   }
   if (!written.unwritable.empty()) written.bytes.clear();
   return written;
+}
+
+GameCode EntryOf(std::span<const GameCode> codes, const GameTextAlias& alias) {
+  GameCode entry = codes[alias.code];
+  entry.text = alias.text;
+  entry.line = alias.line;
+  return entry;
 }
 
 std::string TblEntryOf(const GameCode& code) {

@@ -66,4 +66,7 @@ TblWritten WriteTbl(std::span<const GameCode> codes, TblEncoding encoding = TblE
 // a message shows of it.
 std::string TblEntryOf(const GameCode& code);
 
+// A code's other text as an entry of its own: the code with that text.
+GameCode EntryOf(std::span<const GameCode> codes, const GameTextAlias& alias);
+
 }  // namespace binconv

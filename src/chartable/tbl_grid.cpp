@@ -161,13 +161,11 @@ TblImport ImportTbl(std::string_view bytes, std::string_view file, TblEncoding e
   std::vector<Problem>& problems = result.fit.problems;
   // A cell holds one text: a second one for a code is left out, and said.
   for (const GameTextAlias& alias : read.aliases) {
-    GameCode entry = read.codes[alias.code];
-    entry.text = alias.text;
     Problem problem{ProblemCode::kTblDuplicateCode};
     problem.file = std::string(file);
     problem.line = alias.line;
     problem.other_line = read.codes[alias.code].line;
-    problem.what = TblEntryOf(entry);
+    problem.what = TblEntryOf(EntryOf(read.codes, alias));
     problems.push_back(std::move(problem));
   }
   for (Problem& problem : read.problems) {
