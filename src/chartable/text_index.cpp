@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "runtime/compare.h"
+#include "runtime/hex.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
@@ -49,8 +50,20 @@ std::optional<std::u16string> FoldedLabel(std::u16string_view text) {
     return std::nullopt;
   }
   std::u16string folded;
-  for (const char16_t ch : text.substr(1, text.size() - 2)) folded += FoldForTextCompare(ch);
+  for (const char16_t ch : text.substr(1, text.size() - 2)) {
+    // A tag can't hold a tag mark: no tag is this label.
+    const Special special = ClassifySpecial(ch);
+    if (special == Special::kTagOpen || special == Special::kTagClose) return std::nullopt;
+    folded += FoldForTextCompare(ch);
+  }
   return folded;
+}
+
+// Whether a label's folded content is hex digit pairs: such a tag is read as
+// those bytes, never as the label.
+bool LooksLikeHex(std::u16string_view folded) {
+  return !folded.empty() && folded.size() % 2 == 0 &&
+         std::all_of(folded.begin(), folded.end(), [](char16_t ch) { return HexValue(ch) >= 0; });
 }
 
 }  // namespace
@@ -60,7 +73,8 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
     : single_(kBreak + 1, kNoCode),
       longest_from_(kBreak + 1, 0),
       marks_(kBreak + 1),
-      codes_(codes) {
+      codes_(codes),
+      read_back_(codes) {
   for (const auto& [unit, special] : detail::SpecialUnits()) {
     if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
   }
@@ -89,7 +103,7 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
     } else {
       Keep(texts_, std::move(text), i, codes);
     }
-    if (std::optional<std::u16string> label = FoldedLabel(code.text)) {
+    if (std::optional<std::u16string> label = FoldedLabel(code.text); label && !LooksLikeHex(*label)) {
       longest_label_ = std::max(longest_label_, label->size());
       Keep(labels_, std::move(*label), i, codes);
     }
@@ -97,7 +111,7 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
   for (const GameTextAlias& alias : aliases) {
     if (alias.text.empty()) continue;
     if (std::optional<std::u16string> label = FoldedLabel(alias.text);
-        label && !CodeOfLabel(*label)) {
+        label && !LooksLikeHex(*label) && !CodeOfLabel(*label)) {
       longest_label_ = std::max(longest_label_, label->size());
       labels_.emplace(std::move(*label), alias.code);
     }
@@ -113,6 +127,11 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
       texts_.emplace(std::move(text), alias.code);
     }
   }
+  open_.resize(codes.size());
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    open_[i] = read_back_.BeginsLonger(codes[i].bytes);
+  }
+  MakeTextStates();
   MakeFastPath();
   shows_.resize(codes.size());
   shown_units_.assign(codes.size(), 0);
@@ -129,7 +148,13 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
 bool GameTextIndex::TypedBack(std::uint32_t index) const {
   const GameCode& code = codes_[index];
   if (const std::optional<std::u16string> label = FoldedLabel(code.text)) {
-    return CodeOfLabel(*label) == index;
+    if (!LooksLikeHex(*label)) return CodeOfLabel(*label) == index;
+    // Typed back, it is those bytes.
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < label->size(); i += 2) {
+      bytes.push_back(static_cast<std::uint8_t>(HexValue((*label)[i]) * 16 + HexValue((*label)[i + 1])));
+    }
+    return code.text.size() == label->size() + 2 && code.params == 0 && bytes == code.bytes;
   }
   for (const char16_t ch : code.text) {
     if (marks_[ch] != Special::kNone) return false;
@@ -143,7 +168,100 @@ bool GameTextIndex::TypedBack(std::uint32_t index) const {
   return !text.empty() && CodeOfText(text) == index;
 }
 
+void GameTextIndex::MakeTextStates() {
+  start_moves_.assign(kBreak + 1, 0);
+  states_.assign(1, {});
+  std::vector<std::uint32_t> parent(1, 0);
+  std::vector<char32_t> via(1, 0);
+  auto add = [&](std::u32string_view text, std::uint32_t code) {
+    std::uint32_t at = 0;
+    for (const char32_t unit : text) {
+      std::uint32_t next = Move(at, unit);
+      if (next == kNoState) {
+        next = static_cast<std::uint32_t>(states_.size());
+        states_.push_back({0, kNoState, kNoCode, states_[at].depth + 1});
+        parent.push_back(at);
+        via.push_back(unit);
+        if (at == 0) {
+          start_moves_[unit] = next;
+        } else {
+          moves_.emplace(std::uint64_t{at} << 17 | unit, next);
+        }
+      }
+      at = next;
+    }
+    states_[at].code = code;
+    std::u32string own = IndexText(codes_[code].text);
+    if (codes_[code].kind == GameCodeKind::kLineBreak) own += kBreak;
+    states_[at].alias = own != text;
+  };
+  for (char32_t unit = 0; unit <= kBreak; ++unit) {
+    if (single_[unit] != kNoCode) add({&unit, 1}, single_[unit]);
+  }
+  for (const auto& [text, code] : texts_) add(text, code);
+  // Fallbacks by depth, shallower first, each from its parent's.
+  std::vector<std::uint32_t> order(states_.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return states_[a].depth < states_[b].depth;
+  });
+  for (const std::uint32_t state : order) {
+    if (states_[state].depth <= 1) continue;  // the start's moves fall back to it
+    std::uint32_t fail = states_[parent[state]].fail;
+    std::uint32_t next = Move(fail, via[state]);
+    while (next == kNoState && fail != 0) {
+      fail = states_[fail].fail;
+      next = Move(fail, via[state]);
+    }
+    TextStateInfo& info = states_[state];
+    info.fail = next == kNoState ? 0 : next;
+    const TextStateInfo& back = states_[info.fail];
+    info.dict = back.code != kNoCode ? info.fail : back.dict;
+  }
+}
+
+std::uint32_t GameTextIndex::Move(std::uint32_t state, char32_t unit) const {
+  if (state == 0) return start_moves_[unit] == 0 ? kNoState : start_moves_[unit];
+  const auto found = moves_.find(std::uint64_t{state} << 17 | unit);
+  return found == moves_.end() ? kNoState : found->second;
+}
+
+GameTextIndex::TextState GameTextIndex::NextState(TextState state, char32_t unit) const {
+  for (;;) {
+    if (const std::uint32_t next = Move(state, unit); next != kNoState) return next;
+    if (state == 0) return 0;
+    state = states_[state].fail;
+  }
+}
+
+bool GameTextIndex::PairsTakenGreedily(char16_t first, const PairsByFirst& pairs) const {
+  // Where a unit begins a pair, taking the pair when it is there has the
+  // fewest bytes if it is never longer than its two units alone, nor than
+  // the first alone and a pair the second begins with the third alone.
+  const auto bytes = [&](std::uint32_t code) { return codes_[code].bytes.size(); };
+  const std::uint32_t alone = single_[first];
+  const auto mine = pairs.find(first);
+  if (mine == pairs.end()) return true;
+  for (const auto& [second, pair] : mine->second) {
+    if (open_[pair] || FastCodeOf(pair).count == 0) return false;
+    if (single_[second] != kNoCode && bytes(pair) > bytes(alone) + bytes(single_[second])) {
+      return false;
+    }
+    const auto next_pairs = pairs.find(second);
+    if (next_pairs == pairs.end()) continue;
+    for (const auto& [third_unit, next] : next_pairs->second) {
+      const std::uint32_t third = single_[third_unit];
+      if (third == kNoCode || bytes(pair) + bytes(third) > bytes(alone) + bytes(next)) return false;
+    }
+  }
+  return true;
+}
+
 void GameTextIndex::MakeFastPath() {
+  PairsByFirst pairs;
+  for (const auto& [text, code] : texts_) {
+    if (text.size() == 2) pairs[text[0]].emplace_back(text[1], code);
+  }
   fast_.resize(0x10000);
   for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
     const auto ch = static_cast<char16_t>(unit);
@@ -161,7 +279,9 @@ void GameTextIndex::MakeFastPath() {
     } else if (marks_[unit] != Special::kNone || IsSurrogate(ch)) {
       // Tag marks are read by the plain way; a surrogate may share a column.
       fast.fast = Fast::kStop;
-    } else if (fast.count > 0 && longest_from_[unit] <= 2 && !code_ends_line) {
+    } else if (fast.count > 0 && !code_ends_line && !open_[single_[unit]] &&
+               (longest_from_[unit] <= 1 ||
+                (longest_from_[unit] == 2 && PairsTakenGreedily(ch, pairs)))) {
       fast.fast = Fast::kCode;
     } else {
       fast.fast = longest_from_[unit] > 1 ? Fast::kLook : Fast::kSlow;

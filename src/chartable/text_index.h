@@ -16,6 +16,7 @@
 
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
+#include "chartable/read_back.h"
 
 namespace binconv {
 
@@ -44,6 +45,30 @@ class GameTextIndex {
   // The longest text that begins with `first`: 0 when none does.
   std::size_t LongestFrom(char32_t first) const { return longest_from_[first]; }
   std::size_t longest_label() const { return longest_label_; }
+
+  // Every text as one automaton (Aho-Corasick): stepping it a unit at a time
+  // finds each text that ends at the unit, in time linear in the text
+  // however long the table's texts are. State 0 is the start.
+  using TextState = std::uint32_t;
+  TextState NextState(TextState state, char32_t unit) const;
+  // How many units back the longest text that may still match began: no
+  // text found later begins before that.
+  std::size_t StateDepth(TextState state) const { return states_[state].depth; }
+  // Calls found(units, code, other) for every text that ends at `state`, the
+  // longest first; `other` when it is another text of the code (an alias),
+  // which decode doesn't show.
+  template <class Found>
+  void ForEachTextEnding(TextState state, Found&& found) const {
+    std::uint32_t at = states_[state].code != kNoCode ? state : states_[state].dict;
+    while (at != kNoState) {
+      found(std::size_t{states_[at].depth}, states_[at].code, states_[at].alias);
+      at = states_[at].dict;
+    }
+  }
+  // Whether the code's bytes begin a longer code, so that what follows it
+  // may change how it reads back (chartable/read_back.h).
+  bool Open(std::uint32_t code) const { return open_[code]; }
+  const ReadBackRule& read_back() const { return read_back_; }
   // Whether decoding may show the code as its text (a control as its label):
   // typed back, that text is written as this very code. Otherwise its bytes
   // are shown as a tag, which always is.
@@ -139,12 +164,34 @@ class GameTextIndex {
   };
   static constexpr std::uint32_t kNoPair = UINT32_MAX;
   static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
+  void MakeTextStates();
   void MakeFastPath();
+  // Whether taking the pair a unit begins whenever it is there is what the
+  // fewest bytes ask for, so that the fast path may take it.
+  using PairsByFirst =
+      std::unordered_map<char32_t, std::vector<std::pair<char32_t, std::uint32_t>>>;
+  bool PairsTakenGreedily(char16_t first, const PairsByFirst& pairs) const;
   bool TypedBack(std::uint32_t code) const;
   std::vector<bool> shows_;
   std::vector<char16_t> shown_units_;
   void MakePairTable();
   std::span<const GameCode> codes_;
+  ReadBackRule read_back_;
+  std::vector<bool> open_;
+  // The automaton: a state per start of a text, its moves by unit (the
+  // start's in a table), where it falls back to and the next text ending.
+  static constexpr std::uint32_t kNoState = UINT32_MAX;
+  struct TextStateInfo {
+    std::uint32_t fail = 0;
+    std::uint32_t dict = kNoState;  // the next shorter state that ends a text
+    std::uint32_t code = kNoCode;   // the text ending here, if any
+    std::uint32_t depth = 0;
+    bool alias = false;
+  };
+  std::vector<TextStateInfo> states_;
+  std::vector<std::uint32_t> start_moves_;
+  std::unordered_map<std::uint64_t, std::uint32_t> moves_;
+  std::uint32_t Move(std::uint32_t state, char32_t unit) const;
   std::vector<FastUnit> fast_;
   std::vector<PairSlot> pairs_;
   int pair_shift_ = 32;

@@ -125,7 +125,8 @@ void CodeConverter::PutMark(const EncodeProblem& problem, Text& out) {
   // A missing parameter tag or line-break code has no character to show;
   // a character without a code is shown even when it is U+0000.
   const bool unmarked =
-      problem.kind == ProblemCode::kNoParams || problem.kind == ProblemCode::kNoLineBreakCode;
+      problem.kind == ProblemCode::kNoParams || problem.kind == ProblemCode::kNoLineBreakCode ||
+      problem.kind == ProblemCode::kReadsAsOther;
   const char32_t shown = unmarked ? kProblemMark : problem.ch;
   char16_t units[3];
   char16_t* end = units;

@@ -93,7 +93,10 @@ void Decoder::Write(GameTableUnit unit, std::span<const std::uint8_t> bytes,
   const GameCode& code = table_.codes()[unit.code];
   // A cell of the tables may be half a surrogate pair.
   const bool unfit = options_.utf8_file && !Utf8FileKeeps(code.text, first);
-  if (unfit || !index_.Shows(unit.code)) {
+  // A control the bytes end before its parameters can't be typed as its label.
+  const bool cut_short =
+      code.kind == GameCodeKind::kControl && bytes.size() < code.bytes.size() + code.params;
+  if (unfit || cut_short || !index_.Shows(unit.code)) {
     AppendHexTag(bytes, out);
     return;
   }

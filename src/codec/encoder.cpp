@@ -22,9 +22,13 @@ constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
 }  // namespace
 
 Encoder::Encoder(GameTable table, LineBreaks line_breaks)
-    : table_(std::move(table)), index_(table_.text_index()), line_breaks_(line_breaks) {
+    : table_(std::move(table)),
+      index_(table_.text_index()),
+      line_breaks_(line_breaks),
+      path_(table_) {
   // A text that begins with a break sends breaks the plain way.
-  if (const auto code = index_.break_code(); code && index_.LongestFrom(kBreak) <= 1) {
+  if (const auto code = index_.break_code();
+      code && index_.LongestFrom(kBreak) <= 1 && !index_.Open(*code)) {
     break_ = index_.FastCodeOf(*code);
   }
 }
@@ -145,8 +149,6 @@ Encoder::Step Encoder::SlowStep(GameTextIndex::FastUnit unit, const char16_t* p,
     case GameTextIndex::Fast::kCode:
       if (index_.LongestFrom(*p) < 2) return {1, {unit.bytes, unit.count}};
       return PairStep(p, end);
-    case GameTextIndex::Fast::kLook:
-      return LongerStep(p, end);
     case GameTextIndex::Fast::kCr:
     case GameTextIndex::Fast::kLf:
       return BreakStep(p, end);
@@ -158,7 +160,9 @@ Encoder::Step Encoder::SlowStep(GameTextIndex::FastUnit unit, const char16_t* p,
 Encoder::Step Encoder::PairStep(const char16_t* p, const char16_t* end) const {
   if (end - p < 2 || !InRun(index_.FastOf(p[1]).fast)) return {};
   if (const GameTextIndex::FastCode* pair = index_.PairCode(p[0], p[1])) {
-    if (pair->count == 0) return {};
+    // Taking the pair has the fewest bytes only where its second unit
+    // begins no longer text (GameTextIndex::PairsTakenGreedily).
+    if (pair->count == 0 || index_.FastOf(p[1]).fast != GameTextIndex::Fast::kCode) return {};
     return {2, *pair};
   }
   const GameTextIndex::FastUnit alone = index_.FastOf(p[0]);
@@ -167,25 +171,6 @@ Encoder::Step Encoder::PairStep(const char16_t* p, const char16_t* end) const {
   // Not a code of the bulk: it may end a line, which only its code tells.
   const char32_t unit = p[0];
   return {1, index_.FastCodeOf(*index_.CodeOfText({&unit, 1}))};
-}
-
-Encoder::Step Encoder::LongerStep(const char16_t* p, const char16_t* end) {
-  // The plain way's match: the longest text from here, read when all the
-  // units it may take are here and none is a line break or a tag.
-  const std::size_t longest = index_.LongestFrom(*p);
-  if (static_cast<std::size_t>(end - p) < longest) return {};
-  for (std::size_t i = 1; i < longest; ++i) {
-    if (!InRun(index_.FastOf(p[i]).fast)) return {};
-  }
-  for (std::size_t length = longest; length > 2; --length) {
-    match_.assign(p, p + length);
-    if (const auto found = index_.CodeOfText(match_)) {
-      const GameTextIndex::FastCode code = index_.FastCodeOf(*found);
-      if (code.count == 0) return {};
-      return {length, code};
-    }
-  }
-  return PairStep(p, end);
 }
 
 Encoder::Step Encoder::BreakStep(const char16_t* p, const char16_t* end) const {
@@ -206,6 +191,7 @@ void Encoder::Finish(std::vector<std::uint8_t>& out) {
   }
   WriteRun(true, out);
   if (params_place_) MissParams();
+  back_.Settle();  // the text ends: its string's end follows
   pending_cr_ = after_cr_ = false;
   breaks_after_label_ = 0;
   place_ = {};
@@ -291,6 +277,7 @@ void Encoder::Take(Token token, std::vector<std::uint8_t>& out) {
     return;
   }
   run_.push_back(token);
+  path_.Push(token.unit, back_);
   // Written as soon as it is final, so that a long chunk holds few units.
   WriteRun(false, out);
 }
@@ -391,23 +378,55 @@ void Encoder::PushTyped(std::u16string_view text, std::size_t problem, std::size
 void Encoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   problems_.insert(problems_.end(), tag_bad_.begin(), tag_bad_.end());
   if (tag_nibble_ >= 0) Report(ProblemCode::kOddCount, tag_place_, 0);
+  const bool params = params_place_.has_value();
   TakeParams();
   if (offsets_ != nullptr && !tag_bytes_.empty()) {
     offsets_->push_back({tag_place_, out.size(), problems_.size()});
   }
   if (counts_ != nullptr) counts_->tag_digits += 2 * tag_bytes_.size() + (tag_nibble_ >= 0);
   out.insert(out.end(), tag_bytes_.begin(), tag_bytes_.end());
+  ReadBackTag(tag_bytes_, params);
 }
 
-bool Encoder::FrontFinal() const {
-  const char32_t front = run_[run_start_].unit;
-  // A pair's low unit must be in sight when its high unit has no code.
-  const std::size_t high = IsHighSurrogate(static_cast<char16_t>(front)) ? 2 : 1;
-  return run_.size() - run_start_ >= std::max(index_.LongestFrom(front), high);
+void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
+  const ReadBackRule& rule = index_.read_back();
+  if (rule.none_open() || bytes.empty()) return;
+  bool good = true;
+  if (params) {
+    good = back_.AddBytes(rule, bytes);
+  } else {
+    // Typed bytes read as decode reads them, each unit as it is read.
+    for (std::size_t at = 0; at < bytes.size();) {
+      const GameTableUnit unit = table_.ReadUnit(bytes.subspan(at), true);
+      const std::size_t size = std::max<std::size_t>(unit.size, 1);
+      const GameCode* code = unit.kind == GameUnitKind::kCode ? &table_.codes()[unit.code] : nullptr;
+      const std::size_t chosen = code != nullptr ? std::min(size, code->bytes.size()) : size;
+      good = back_.AddUnit(rule, bytes.subspan(at, size), chosen, code) && good;
+      at += size;
+    }
+  }
+  if (!good) Report(ProblemCode::kReadsAsOther, tag_place_, 0);
 }
 
 void Encoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
-  while (run_start_ < run_.size() && (at_end || FrontFinal())) WriteFront(out);
+  const detail::TextPath::Settled settled = path_.Settle(at_end);
+  for (const detail::TextPath::Step& step : settled.steps) {
+    if (params_place_) MissParams();
+    const Token& front = run_[run_start_ + step.first];
+    if (step.kind == detail::TextPath::Step::Kind::kCode) {
+      WriteCode(step.code, front.place, out);
+    } else if (front.unit == kBreak) {
+      Report(ProblemCode::kNoLineBreakCode, front.place, u'\n');
+    } else {
+      char32_t ch = front.unit;
+      if (step.units == 2) {
+        ch = CombineSurrogates(static_cast<char16_t>(ch),
+                               static_cast<char16_t>(run_[run_start_ + step.first + 1].unit));
+      }
+      Report(ProblemCode::kNoCode, front.place, ch);
+    }
+  }
+  run_start_ += settled.units;
   if (run_start_ == run_.size()) {
     run_.clear();
     run_start_ = 0;
@@ -417,44 +436,12 @@ void Encoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
   }
 }
 
-void Encoder::WriteFront(std::vector<std::uint8_t>& out) {
-  if (params_place_) MissParams();
-  const Token front = run_[run_start_];
-  const std::size_t left = run_.size() - run_start_;
-  match_.clear();
-  for (std::size_t i = 0; i < std::min(left, index_.LongestFrom(front.unit)); ++i) {
-    match_ += run_[run_start_ + i].unit;
-  }
-  for (std::size_t length = match_.size(); length > 0; --length) {
-    if (const auto code = index_.CodeOfText(std::u32string_view(match_).substr(0, length))) {
-      run_start_ += length;
-      WriteCode(*code, front.place, out);
-      return;
-    }
-  }
-  ++run_start_;
-  if (front.unit == kBreak) {
-    if (const auto code = index_.break_code()) {
-      WriteCode(*code, front.place, out);
-    } else {
-      Report(ProblemCode::kNoLineBreakCode, front.place, u'\n');
-    }
-    return;
-  }
-  char32_t ch = front.unit;
-  // A pair is one character without a code, unless its low unit has a code
-  // of its own: one character is one unit to a table.
-  if (IsHighSurrogate(static_cast<char16_t>(ch)) && run_start_ < run_.size() &&
-      IsLowSurrogate(static_cast<char16_t>(run_[run_start_].unit)) &&
-      !index_.CodeOfText({&run_[run_start_].unit, 1})) {
-    ch = CombineSurrogates(static_cast<char16_t>(ch),
-                           static_cast<char16_t>(run_[run_start_++].unit));
-  }
-  Report(ProblemCode::kNoCode, front.place, ch);
-}
-
 void Encoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<std::uint8_t>& out) {
   const GameCode& code = table_.codes()[index];
+  if ((!back_.empty() || index_.Open(index)) &&
+      !back_.AddUnit(index_.read_back(), code.bytes, code.bytes.size(), &code)) {
+    Report(ProblemCode::kReadsAsOther, place, code.text.empty() ? 0 : code.text[0]);
+  }
   if (offsets_ != nullptr) offsets_->push_back({place, out.size(), problems_.size()});
   if (counts_ != nullptr) Count(code);
   out.insert(out.end(), code.bytes.begin(), code.bytes.end());

@@ -1,9 +1,9 @@
 #pragma once
 // Text to bytes through a game's encoding (a .tbl, or the two table files
-// compiled into the same model), the inverse of Decoder where the table has
-// one code per text: a tag is a label or hex bytes, elsewhere the longest
-// text of the table wins, and a line break is a line-break code (its text
-// and the break, or a *HEX alone).
+// compiled into the same model), the inverse of Decoder: a tag is a label or
+// hex bytes, elsewhere the texts of the table with the fewest bytes that
+// read back as typed (codec/detail/text_path.h), and a line break is a
+// line-break code (its text and the break, or a *HEX alone).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +17,8 @@
 #include "chartable/encoding.h"
 #include "chartable/game_table.h"
 #include "chartable/text_index.h"
+#include "chartable/read_back.h"
+#include "codec/detail/text_path.h"
 #include "codec/detail/text_place.h"
 #include "codec/detail/tag_syntax.h"
 #include "codec/encode.h"
@@ -104,8 +106,7 @@ class Encoder {
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
     return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ &&
-           breaks_after_label_ == 0 &&
-           run_start_ == run_.size();
+           breaks_after_label_ == 0 && back_.empty() && run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,
   // and returns where it stopped.
@@ -119,10 +120,7 @@ class Encoder {
   Step SlowStep(GameTextIndex::FastUnit unit, const char16_t* p, const char16_t* end);
   // A unit that texts of two units begin with, or of more, and a line break.
   Step PairStep(const char16_t* p, const char16_t* end) const;
-  Step LongerStep(const char16_t* p, const char16_t* end);
   Step BreakStep(const char16_t* p, const char16_t* end) const;
-  // Whether the front of the run is settled whatever comes after it.
-  bool FrontFinal() const;
   void Unit(char16_t ch, std::vector<std::uint8_t>& out);
   void Take(Token token, std::vector<std::uint8_t>& out);
   void TakeInTag(Token token, std::vector<std::uint8_t>& out);
@@ -136,10 +134,11 @@ class Encoder {
   void ListTypedTag(bool closed, std::vector<std::uint8_t>& out);
   void TakeParams();
   void PushTyped(std::u16string_view text, std::size_t problem, std::size_t byte);
-  // Writes units off the front of the run while the longest match there can
-  // no longer change; at the end, all of them.
+  // Writes the units of the run that no later unit can change; at the end,
+  // all of them.
   void WriteRun(bool at_end, std::vector<std::uint8_t>& out);
-  void WriteFront(std::vector<std::uint8_t>& out);
+  // Bytes a tag wrote: what decode reads them as, for what comes after.
+  void ReadBackTag(std::span<const std::uint8_t> bytes, bool params);
   void WriteCode(std::uint32_t code, detail::TextPlace place, std::vector<std::uint8_t>& out);
   void Count(const GameCode& code);
   // A control code's parameters were due and something else came.
@@ -160,7 +159,9 @@ class Encoder {
   // Text outside tags not yet written, the units a longer match may still take.
   std::vector<Token> run_;
   std::size_t run_start_ = 0;
-  std::u32string match_;  // the units of a match tried, kept for its storage
+  detail::TextPath path_;  // the codes of the run
+  // What the bytes written so far may still read back as, with what follows.
+  ReadBack back_;
   // The tag open: its place, its folded content while a label may fit, its
   // bytes so far and the characters that are not hex digits.
   detail::TagSyntax tags_;

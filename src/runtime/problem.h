@@ -33,6 +33,8 @@ enum class ProblemCode {
   // Of a text written through a game's .tbl (at line and column).
   kNoParams,         // a control code not followed by a tag of exactly its parameter bytes
   kNoLineBreakCode,  // a line break alone, and the .tbl has no *HEX without text
+  kReadsAsOther,     // written here, its bytes and those before it read back as a
+                     // longer code (ch: the first character of its text, or 0)
   // A tag of a text (ch: its mark as typed, at line and column).
   kLineBreakInTag,  // a line break before the tag's ">"
   kUnclosedTag,     // its "<" is never closed

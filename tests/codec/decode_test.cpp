@@ -303,8 +303,9 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"ParametersNeverStartACode", {0xFE, 0x41, 0x42}, u"<wait><41>B"},
         DecodeCase{"ThreeParametersOneTag", {0xFD, 0x41, 0xFE, 0x00, 0x41}, u"<go><41FE00>A"},
         DecodeCase{"NoParameters", {0xFC, 0x41}, u"<nop>A"},
-        DecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<go><01>"},
-        DecodeCase{"ControlAtTheEnd", {0xFE}, u"<wait>"},
+        // Short of its parameters, its label would be typed back with too few.
+        DecodeCase{"ControlCutByTheEnd", {0xFD, 0x01}, u"<FD01>"},
+        DecodeCase{"ControlAtTheEnd", {0xFE}, u"<FE>"},
         DecodeCase{"FourByteCode", {0x01, 0x02, 0x03, 0x04, 0x81, 0x40}, u"four\u3000"},
         DecodeCase{"FourByteCodeCut", {0x01, 0x02, 0x03}, u"<01><02><03>"},
         DecodeCase{"NineByteCode", {0xD4, 0x18, 0x73, 0x4F, 0x47, 0x0D, 0x73, 0x4A, 0xD5, 0x41},

@@ -26,7 +26,8 @@ std::u16string RandomText(std::mt19937& rng, std::span<const std::u16string_view
   return text;
 }
 
-std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
+std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text, bool prefix_free) {
+  prefix_free = prefix_free || one_code_per_text;
   // Tag marks only where a tag can't take them, for a text to come back.
   const std::u16string_view chars = one_code_per_text ? u"ab>\u3042" : u"ab<>\u3042";
   std::string tbl;
@@ -49,10 +50,10 @@ std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text) {
     // per text it begins with its own length, so that none is the start of
     // another.
     const bool long_code = rng() % 6 == 0;
-    std::size_t length = one_code_per_text ? 2 : 1 + rng() % 2;
+    std::size_t length = prefix_free ? 2 : 1 + rng() % 2;
     if (long_code) {
       length = 5 + rng() % (kMaxGameCodeBytes - 4);
-      if (one_code_per_text) AppendHexByte(static_cast<std::uint8_t>(0x80 + length--), code);
+      if (prefix_free) AppendHexByte(static_cast<std::uint8_t>(0x80 + length--), code);
     }
     for (std::size_t n = length; n > 0; --n) {
       AppendHexByte(static_cast<std::uint8_t>(rng() % (one_code_per_text ? 16 : 5)), code);

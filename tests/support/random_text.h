@@ -16,8 +16,9 @@ std::u16string RandomText(std::mt19937& rng, std::span<const std::u16string_view
 
 // A random .tbl over few bytes and a few characters, so that codes and texts
 // begin alike and the tie rules are reached, and some codes of 5 to 32 bytes;
-// with `one_code_per_text`, none the start of another and no two alike in text.
-std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text);
+// with `one_code_per_text`, none the start of another and no two alike in text;
+// with `prefix_free`, none the start of another.
+std::string RandomGameTbl(std::mt19937& rng, bool one_code_per_text, bool prefix_free = false);
 
 // Up to 29 pieces that reach every rule of the encoder through such a table:
 // its characters, tag marks of both widths, hex digits, each line break, a

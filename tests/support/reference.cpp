@@ -1,8 +1,11 @@
 #include "support/reference.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 #include "runtime/compare.h"
+#include "runtime/hex.h"
 #include "runtime/strings.h"
 
 namespace binconv::test {
@@ -131,9 +134,11 @@ bool IsTagMark(char16_t ch) {
   return special == detail::Special::kTagOpen || special == detail::Special::kTagClose;
 }
 
+// "<" and ">" around a content without either, which a tag can hold.
 bool IsLabel(const std::u16string& t) {
   return t.size() >= 2 && detail::ClassifySpecial(t.front()) == detail::Special::kTagOpen &&
-         detail::ClassifySpecial(t.back()) == detail::Special::kTagClose;
+         detail::ClassifySpecial(t.back()) == detail::Special::kTagClose &&
+         std::none_of(t.begin() + 1, t.end() - 1, IsTagMark);
 }
 
 // Whether `a` wins a text over `b`: the shorter code, then the one first in the file.
@@ -156,12 +161,30 @@ std::u16string Shown(const GameCode& c) {
   return c.text + (c.kind == GameCodeKind::kLineBreak ? u"\n" : u"");
 }
 
+// The bytes a label stands for when its content is hex digit pairs: a tag
+// of them is read as those bytes, never as the label.
+std::optional<std::vector<std::uint8_t>> HexLabelBytes(const std::u16string& t) {
+  if (!IsLabel(t) || t.size() == 2 || t.size() % 2 != 0) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t k = 1; k + 1 < t.size(); k += 2) {
+    if (HexValue(t[k]) < 0 || HexValue(t[k + 1]) < 0) return std::nullopt;
+    bytes.push_back(static_cast<std::uint8_t>(HexValue(t[k]) * 16 + HexValue(t[k + 1])));
+  }
+  return bytes;
+}
+
 bool TypedBack(std::span<const GameCode> codes, const GameCode& code) {
   const std::u16string t = Trimmed(code.text);
+  if (const auto bytes = HexLabelBytes(t)) {
+    return t == code.text && code.params == 0 && *bytes == code.bytes;
+  }
   if (IsLabel(t)) {
     for (const GameCode& other : codes) {
       const std::u16string o = Trimmed(other.text);
-      if (&other == &code || !IsLabel(o) || o.size() != t.size() || !Wins(other, code)) continue;
+      if (&other == &code || !IsLabel(o) || HexLabelBytes(o) || o.size() != t.size() ||
+          !Wins(other, code)) {
+        continue;
+      }
       bool same = true;
       for (std::size_t k = 1; k + 1 < t.size(); ++k) same = same && TextEqual(o[k], t[k]);
       if (same) return false;
@@ -214,8 +237,10 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
     const std::size_t params = best->kind == GameCodeKind::kControl
                                    ? std::min<std::size_t>(best->params, bytes.size() - at)
                                    : 0;
+    // A control cut short of its parameters can't be typed as its label.
+    const bool cut_short = best->kind == GameCodeKind::kControl && params < best->params;
     if ((start == 0 && options.utf8_file && best->text.starts_with(u'\uFEFF')) ||
-        !TypedBack(codes, *best)) {
+        !TypedBack(codes, *best) || cut_short) {
       out += TagOf(bytes.subspan(start, at - start + params));
       at += params;
       continue;
@@ -289,7 +314,7 @@ const GameCode* LabelOf(std::span<const GameCode> codes, std::span<const PlacedU
   for (const GameCode& code : codes) {
     const std::u16string t = Trimmed(code.text);
     if (t.size() != content.size() + 2 || !IsMark(t.front(), detail::Special::kTagOpen) ||
-        !IsMark(t.back(), detail::Special::kTagClose)) {
+        !IsMark(t.back(), detail::Special::kTagClose) || HexLabelBytes(t)) {
       continue;
     }
     bool same = true;
@@ -386,52 +411,84 @@ struct GameWalk {
     return close + 1;
   }
 
-  // The longest text at `i`, or the break or character there; returns where it ends.
-  std::size_t Text(std::size_t i) {
-    Miss();
-    const PlacedUnit& at = units[i];
-    const GameCode* best = nullptr;
-    std::size_t best_length = 0;
-    for (const GameCode& code : codes) {
-      if (code.kind == GameCodeKind::kEnd && Trimmed(code.text).empty()) continue;
-      std::u32string t;
-      if (!code.text.empty()) {
+  // The text codes a run of units (no tag mark in it) can be written as,
+  // with the fewest bytes: every way tried from the end back, a character
+  // no code takes costing more than any bytes, and of equal ways the one
+  // with the longer text first. Returns where the run ends.
+  std::size_t Run(std::size_t i) {
+    std::size_t end = i;
+    while (end < units.size() && !IsMark(units[end].unit, detail::Special::kTagOpen) &&
+           !IsMark(units[end].unit, detail::Special::kTagClose)) {
+      ++end;
+    }
+    constexpr std::uint64_t kLeftOut = std::uint64_t{1} << 40;
+    struct Way {
+      std::uint64_t cost = UINT64_MAX;
+      std::size_t units = 0;
+      const GameCode* code = nullptr;  // nullptr: left out
+    };
+    std::vector<Way> best(end - i + 1);
+    best[end - i].cost = 0;
+    const GameCode* lone_break = nullptr;
+    for (const GameCode& c : codes) {
+      if (c.kind == GameCodeKind::kLineBreak && c.text.empty()) {
+        lone_break = &c;
+        break;
+      }
+    }
+    for (std::size_t at = end; at-- > i;) {
+      Way& way = best[at - i];
+      auto consider = [&](std::size_t length, const GameCode* code) {
+        const std::uint64_t on = best[at - i + length].cost;
+        // Another text of a code (an alias, last in line) only where no other way is.
+        const bool alias = code != nullptr && code->line >= SIZE_MAX / 2;
+        const std::uint64_t cost = on + (code != nullptr ? code->bytes.size() : kLeftOut) +
+                                   (alias ? std::uint64_t{1} << 24 : 0);
+        if (cost < way.cost || (cost == way.cost && length > way.units)) way = {cost, length, code};
+      };
+      // Per text, the code that wins it.
+      std::map<std::u32string, const GameCode*> texts;
+      for (const GameCode& code : codes) {
+        if (code.kind == GameCodeKind::kEnd && Trimmed(code.text).empty()) continue;
+        if (code.text.empty()) continue;
+        std::u32string t;
         for (const char16_t ch : Shown(code)) t += ch == u'\n' ? kBreakUnit : char32_t{ch};
+        if (t.size() > end - at) continue;
+        bool same = true;
+        for (std::size_t k = 0; k < t.size(); ++k) same = same && units[at + k].unit == t[k];
+        if (!same) continue;
+        const GameCode*& kept = texts[t];
+        if (Better(code, kept)) kept = &code;
       }
-      if (t.empty() || t.size() > units.size() - i || t.size() < best_length) continue;
-      bool same = true;
-      // Tags come first: no text goes on across a "<".
-      for (std::size_t k = 0; k < t.size(); ++k) {
-        same = same && units[i + k].unit == t[k] &&
-               (k == 0 || !IsMark(units[i + k].unit, detail::Special::kTagOpen)) &&
-               !IsMark(units[i + k].unit, detail::Special::kTagClose);
-      }
-      if (same && (t.size() > best_length || Better(code, best))) {
-        best = &code;
-        best_length = t.size();
+      for (const auto& [t, code] : texts) consider(t.size(), code);
+      if (units[at].unit == kBreakUnit && lone_break != nullptr) consider(1, lone_break);
+      consider(1, nullptr);
+      const bool pair = at + 1 < end && IsHigh(static_cast<char16_t>(units[at].unit)) &&
+                        IsLow(static_cast<char16_t>(units[at + 1].unit));
+      if (pair && !texts.count(std::u32string(1, units[at].unit))) {
+        const char32_t low = units[at + 1].unit;
+        const bool low_alone = std::any_of(codes.begin(), codes.end(), [&](const GameCode& c) {
+          return c.kind != GameCodeKind::kLineBreak && c.text.size() == 1 && c.text[0] == low;
+        });
+        if (!low_alone) consider(2, nullptr);
       }
     }
-    if (best != nullptr) {
-      Write(*best, at);
-      return i + best_length;
-    }
-    if (at.unit == kBreakUnit) {
-      const auto first = std::find_if(codes.begin(), codes.end(), [](const GameCode& c) {
-        return c.kind == GameCodeKind::kLineBreak && c.text.empty();
-      });
-      if (first == codes.end()) {
-        Report(ProblemCode::kNoLineBreakCode, at, u'\n');
+    for (std::size_t at = i; at < end;) {
+      const Way& way = best[at - i];
+      Miss();
+      if (way.code != nullptr) {
+        Write(*way.code, units[at]);
+      } else if (units[at].unit == kBreakUnit) {
+        Report(ProblemCode::kNoLineBreakCode, units[at], u'\n');
       } else {
-        Write(*first, at);
+        const char32_t ch = way.units == 2 ? 0x10000 + ((units[at].unit - 0xD800) << 10) +
+                                                 (units[at + 1].unit - 0xDC00)
+                                           : units[at].unit;
+        Report(ProblemCode::kNoCode, units[at], ch);
       }
-      return i + 1;
+      at += way.units;
     }
-    const bool pair = i + 1 < units.size() && IsHigh(static_cast<char16_t>(at.unit)) &&
-                      IsLow(static_cast<char16_t>(units[i + 1].unit));
-    const char32_t ch =
-        pair ? 0x10000 + ((at.unit - 0xD800) << 10) + (units[i + 1].unit - 0xDC00) : at.unit;
-    Report(ProblemCode::kNoCode, at, ch);
-    return i + (pair ? 2 : 1);
+    return end;
   }
 };
 
@@ -466,7 +523,7 @@ Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view
       ++i;
       continue;
     }
-    i = IsMark(at.unit, detail::Special::kTagOpen) ? walk.Tag(i) : walk.Text(i);
+    i = IsMark(at.unit, detail::Special::kTagOpen) ? walk.Tag(i) : walk.Run(i);
   }
   walk.Miss();
   return std::move(walk.out);

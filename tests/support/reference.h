@@ -69,10 +69,13 @@ std::u16string ReferenceGameDecode(std::span<const GameCode> codes,
 
 // The bytes and problems of `text` under a game's table, spelt out plainly:
 // line breaks settled up front; a tag ("<" to ">", either width) is the code
-// whose label it is, else hex bytes; elsewhere every code's text is tried
-// and the longest that matches wins (then the shorter code, then the line
-// first in the file), a line-break code's text being followed by a break; a
-// break no text takes is the first line-break code without text. Another
+// whose label it is, else hex bytes; elsewhere, between tag marks, the codes
+// whose texts cover the units with the fewest bytes, a character left out
+// costing more than any bytes, and of equal ways the longer text first (of
+// codes with one text, the shorter code, then the line first in the file),
+// a line-break code's text being followed by a break; a break no text takes
+// is the first line-break code without text. Whether the bytes read back as
+// those codes is not looked at: for tables where no code begins another. Another
 // text of a code (`aliases`) is tried as that code where no code has the
 // text, or the label, itself; of two such, the first given.
 Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view text,
