@@ -162,6 +162,36 @@ void BM_GameEncoder(benchmark::State& state, const Mix& mix, std::size_t megabyt
   EncodeWhole<Encoder>(state, BigGameTable(), Text(mix, megabytes));
 }
 
+// A table whose texts are letters and two of 20,000 letters (one random, one
+// "abab..."), and a million letters of each kind: encoding stays linear in
+// the text however long the table's texts are.
+void BM_EncoderLongEntry(benchmark::State& state, bool repeated) {
+  static const GameTable table = [] {
+    std::vector<GameCode> codes;
+    std::u16string random_text, pairs;
+    std::uint32_t seed = 1;
+    for (int i = 0; i < 20000; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      random_text += static_cast<char16_t>(u'a' + (seed >> 16) % 26);
+      pairs += i % 2 == 0 ? u'a' : u'b';
+    }
+    for (int i = 0; i < 26; ++i) {
+      codes.push_back({{static_cast<std::uint8_t>(0x41 + i)}, GameCodeKind::kText,
+                       std::u16string(1, static_cast<char16_t>(u'a' + i))});
+    }
+    codes.push_back({{0xF0, 0xF1}, GameCodeKind::kText, random_text});
+    codes.push_back({{0xF2}, GameCodeKind::kText, pairs});
+    return GameTable(std::move(codes));
+  }();
+  std::u16string text;
+  std::uint32_t seed = 7;
+  for (int i = 0; i < 1000000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    text += repeated ? (i % 2 == 0 ? u'a' : u'b') : static_cast<char16_t>(u'a' + (seed >> 16) % 26);
+  }
+  EncodeWhole<Encoder>(state, table, text);
+}
+
 // The listing through the same .tbl.
 void BM_GameConvertToCode(benchmark::State& state, const Mix& mix, std::size_t megabytes) {
   const std::u16string& text = Text(mix, megabytes);
@@ -280,6 +310,10 @@ class SpeedupReporter : public benchmark::ConsoleReporter {
 
 void RegisterAll() {
   benchmark::RegisterBenchmark("LoadCharTables", BM_LoadCharTables)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("EncoderLongEntry/random/1M", BM_EncoderLongEntry, false)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("EncoderLongEntry/repeated/1M", BM_EncoderLongEntry, true)
+      ->Unit(benchmark::kMillisecond);
   for (const Mix& mix : kMixes) {
     for (const std::size_t mb : {std::size_t{1}, std::size_t{16}}) {
       const std::string suffix = std::string("/") + mix.name + "/" + std::to_string(mb) + "MB";

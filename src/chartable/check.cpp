@@ -9,6 +9,7 @@
 
 #include "chartable/encoding.h"
 #include "chartable/tbl.h"
+#include "chartable/text_index.h"
 #include "runtime/hex.h"
 
 namespace binconv {
@@ -42,6 +43,17 @@ bool LongerCodeAlwaysMatches(const CodeTree& tree, std::vector<std::uint8_t>& by
   }
   bytes.pop_back();
   return all;
+}
+
+// Whether a text is a label of hex digit pairs ("<AB>"), which a tag reads
+// as bytes.
+bool IsHexLabel(std::u16string_view text) {
+  const auto mark = [&](std::size_t at) { return detail::ClassifySpecial(text[at]); };
+  if (text.size() < 4 || text.size() % 2 != 0 || mark(0) != detail::Special::kTagOpen ||
+      mark(text.size() - 1) != detail::Special::kTagClose) {
+    return false;
+  }
+  return std::all_of(text.begin() + 1, text.end() - 1, [](char16_t ch) { return HexValue(ch) >= 0; });
 }
 
 }  // namespace
@@ -147,6 +159,21 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
     problem.what = std::move(entry);
     check.findings.push_back(std::move(problem));
   };
+  // In order of their bytes, a code's longer codes come right after it.
+  std::vector<std::uint32_t> by_bytes(codes.size());
+  for (std::uint32_t i = 0; i < by_bytes.size(); ++i) by_bytes[i] = i;
+  std::sort(by_bytes.begin(), by_bytes.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return std::ranges::lexicographical_compare(codes[a].bytes, codes[b].bytes);
+  });
+  std::vector<std::size_t> longer_line(codes.size(), 0);
+  for (std::size_t k = 0; k + 1 < by_bytes.size(); ++k) {
+    const std::vector<std::uint8_t>& shorter = codes[by_bytes[k]].bytes;
+    const std::vector<std::uint8_t>& next = codes[by_bytes[k + 1]].bytes;
+    if (next.size() > shorter.size() && std::equal(shorter.begin(), shorter.end(), next.begin())) {
+      longer_line[by_bytes[k]] = codes[by_bytes[k + 1]].line;
+    }
+  }
+  const GameTextIndex& index = table.text_index();
   if (codes.empty()) add(ProblemCode::kTblNoCodes, 0, 0, {});
   for (std::size_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];
@@ -154,6 +181,17 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
     std::vector<std::uint8_t> bytes = code.bytes;
     if (LongerCodeAlwaysMatches(tree, bytes)) {
       add(ProblemCode::kTblNeverRead, code.line, 0, TblEntryOf(code));
+    } else if (longer_line[i] != 0) {
+      add(ProblemCode::kTblBeginsLonger, code.line, longer_line[i], TblEntryOf(code));
+    }
+    const bool hex_label = IsHexLabel(code.text);
+    if (hex_label) add(ProblemCode::kTblHexLabel, code.line, 0, TblEntryOf(code));
+    // Codes without text are typed as tags by design; a text another code
+    // of its kind has is already told.
+    const bool breaks_only = code.text.find_first_not_of(u'\n') == std::u16string::npos;
+    if (!index.Shows(static_cast<std::uint32_t>(i)) && !breaks_only && !hex_label &&
+        same_as[i] == 0) {
+      add(ProblemCode::kTblNotTypable, code.line, 0, TblEntryOf(code));
     }
   }
   for (const GameTextAlias& alias : table.aliases()) {

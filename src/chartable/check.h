@@ -55,7 +55,9 @@ TableCheck CheckCharTable(const CharTable& table);
 // What a game's table that loads still gets wrong, in line order, each a
 // Problem of `file`: a text that more than one code of the same kind has
 // (kTblSameText, against the first), a code decode never reads before the
-// end of the bytes (kTblNeverRead), a second text for a code (kTblSeveralTexts,
+// end of the bytes (kTblNeverRead) or whose bytes begin a longer code
+// (kTblBeginsLonger), a label of hex digits (kTblHexLabel), a text that typed
+// back is not its code (kTblNotTypable), a second text for a code (kTblSeveralTexts,
 // against its first entry) and a file of no entries (kTblNoCodes). Each names
 // its entry in `what`.
 std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view file);

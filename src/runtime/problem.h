@@ -102,6 +102,9 @@ enum class ProblemCode {
   kTblSameText,   // its text is also that of the code of `other_line`, the same kind
   kTblNeverRead,  // longer codes that begin with its code cover every next byte
   kTblSeveralTexts,  // a second text for the code of `other_line`
+  kTblBeginsLonger,  // its bytes begin the longer code of `other_line`
+  kTblHexLabel,      // its label is hex digits, which a tag reads as bytes
+  kTblNotTypable,    // its text typed back is not this code: decode shows a tag
   kTblNoCodes,    // the whole file (line 0) holds no entry at all
   // An entry of a .tbl that the grid of the two table files can't hold (line,
   // `what`).

@@ -160,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Codes of 9 and of 32 bytes, the most, and one the start of another.
         ParseCase{"CodesOfManyBytes",
                   "d418734f470d734ad5=x\n" + kLongest + "=y\n" + kStart + "=z\n",
-                  "D418734F470D734AD5=x@1 | " + kLongest + "=y@2 | " + kStart + "=z@3", {}, {},
+                  "D418734F470D734AD5=x@1 | " + kLongest + "=y@2 | " + kStart + "=z@3", {},
+                  {{P::kTblBeginsLonger, 3, 2}},
                   "D418734F470D734AD5=x\n" + kLongest + "=y\n" + kStart + "=z\n"},
         ParseCase{"CommentsIdAndBlankSkipped",
                   "# c\n; c\n// c\n@main\n\n  \t\n41=A\n", "41=A@7"},
@@ -175,12 +176,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   {},
                   {{P::kTblSameText, 2, 1},
+                   {P::kTblNotTypable, 3},  // "A" is typed as 41
                    {P::kTblSameText, 4, 3},
                    {P::kTblSameText, 8, 7},
                    {P::kTblSameText, 9, 1}}},
         ParseCase{"NeverReadWhenEveryNextByteMakesACode", "81=x\n" + EveryByteAfter("81"), "",
                   {}, {{P::kTblNeverRead, 1}}},
-        ParseCase{"ReadWhenOneNextByteMakesNoCode", "81=x\n" + EveryByteAfter("81", 0x7F), ""},
+        ParseCase{"ReadWhenOneNextByteMakesNoCode", "81=x\n" + EveryByteAfter("81", 0x7F), "",
+                  {}, {{P::kTblBeginsLonger, 1, 2}}},
         ParseCase{"NeverReadThroughALongerStart",
                   "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140"), "", {},
                   {{P::kTblNeverRead, 1}}},
@@ -188,7 +191,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"NeverReadBeforeTheLongestCodes", kStart + "=x\n" + EveryByteAfter(kStart), "",
                   {}, {{P::kTblNeverRead, 1}}},
         ParseCase{"ReadWhenALongerStartLeavesAByte",
-                  "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140", 0), ""},
+                  "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140", 0), "", {},
+                  {{P::kTblBeginsLonger, 1, 2}}},
+        // What encoding must work around, and a text decode can't show.
+        ParseCase{"EncodingHazards", "41=A\n$F0=<AB>,0\nE4=<\n8141=Y\n81=X\n", "", {},
+                  {{P::kTblHexLabel, 2}, {P::kTblNotTypable, 3}, {P::kTblBeginsLonger, 5, 4}}},
         ParseCase{"ControlPrefixOfItselfOnly", "$FE=w,2\nFF=x\n", "$FE=w,2@1 | FF=x@2"},
         // Two ways to type a code; decode shows the first. A tag is typed
         // as its label.

@@ -265,8 +265,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"check-tables", "--tbl", "warn.tbl"},
                 "",
                 1,
-                "tbl: warn.tbl\nwarning: warn.tbl:3: 42=A: the same text as the code of line 1; a text "
-                "can be written with one code only\n1 finding\n",
+                "tbl: warn.tbl\nwarning: warn.tbl:2: /00=A: typing its text back gives another code "
+                "or none (a < or > outside a label, or another code has the text); decode shows it as "
+                "a tag of its bytes, which is how to type it\nwarning: warn.tbl:3: 42=A: the same "
+                "text as the code of line 1; a text can be written with one code only\n2 findings\n",
                 {},
                 ""},
         CliCase{"CheckTblEmpty",
