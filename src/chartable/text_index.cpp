@@ -234,27 +234,13 @@ GameTextIndex::TextState GameTextIndex::NextState(TextState state, char32_t unit
   }
 }
 
-bool GameTextIndex::PairsTakenGreedily(char16_t first, const PairsByFirst& pairs) const {
-  // Where a unit begins a pair, taking the pair when it is there has the
-  // fewest bytes if it is never longer than its two units alone, nor than
-  // the first alone and a pair the second begins with the third alone.
-  const auto bytes = [&](std::uint32_t code) { return codes_[code].bytes.size(); };
-  const std::uint32_t alone = single_[first];
+bool GameTextIndex::PairsFast(char16_t first, const PairsByFirst& pairs) const {
   const auto mine = pairs.find(first);
   if (mine == pairs.end()) return true;
-  for (const auto& [second, pair] : mine->second) {
-    if (open_[pair] || FastCodeOf(pair).count == 0) return false;
-    if (single_[second] != kNoCode && bytes(pair) > bytes(alone) + bytes(single_[second])) {
-      return false;
-    }
-    const auto next_pairs = pairs.find(second);
-    if (next_pairs == pairs.end()) continue;
-    for (const auto& [third_unit, next] : next_pairs->second) {
-      const std::uint32_t third = single_[third_unit];
-      if (third == kNoCode || bytes(pair) + bytes(third) > bytes(alone) + bytes(next)) return false;
-    }
-  }
-  return true;
+  return std::all_of(mine->second.begin(), mine->second.end(), [&](const auto& pair) {
+    const FastCode code = FastCodeOf(pair.second);
+    return code.count > 0 && !code.ends_line && !open_[pair.second];
+  });
 }
 
 void GameTextIndex::MakeFastPath() {
@@ -281,10 +267,10 @@ void GameTextIndex::MakeFastPath() {
       fast.fast = Fast::kStop;
     } else if (fast.count > 0 && !code_ends_line && !open_[single_[unit]] &&
                (longest_from_[unit] <= 1 ||
-                (longest_from_[unit] == 2 && PairsTakenGreedily(ch, pairs)))) {
+                (longest_from_[unit] == 2 && PairsFast(ch, pairs)))) {
       fast.fast = Fast::kCode;
     } else {
-      fast.fast = longest_from_[unit] > 1 ? Fast::kLook : Fast::kSlow;
+      fast.fast = Fast::kSlow;
     }
   }
   MakePairTable();

@@ -83,13 +83,12 @@ class GameTextIndex {
   // the plain rule above, where no tag, CR or parameters are pending and no
   // text is waiting.
   enum class Fast : std::uint8_t {
-    // The kinds a look-ahead may read past: they stay units of the run.
-    kSlow,  // the plain way takes it
+    kSlow,  // the plain way takes it: longer texts begin with it, or codes
+            // the fast path doesn't write
     kCode,  // texts of two units at most begin with it, one its own (not a
-            // line-break code): its code unless a pair's text takes the unit
-            // after it
-    kLook,  // look ahead: longer texts begin with it, or it has no code alone
-    // The plain way takes these and a look-ahead stops at them.
+            // line-break code), all codes the fast path writes that begin no
+            // longer code: its code, or a pair's, as the fewest bytes ask
+    // The plain way takes these too, and a pair's look-ahead stops at them.
     kStop,  // a tag mark, or a surrogate, which may share a column
     kCr,
     kLf,
@@ -166,11 +165,10 @@ class GameTextIndex {
   static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
   void MakeTextStates();
   void MakeFastPath();
-  // Whether taking the pair a unit begins whenever it is there is what the
-  // fewest bytes ask for, so that the fast path may take it.
+  // Whether every pair a unit begins is a code the fast path may write.
   using PairsByFirst =
       std::unordered_map<char32_t, std::vector<std::pair<char32_t, std::uint32_t>>>;
-  bool PairsTakenGreedily(char16_t first, const PairsByFirst& pairs) const;
+  bool PairsFast(char16_t first, const PairsByFirst& pairs) const;
   bool TypedBack(std::uint32_t code) const;
   std::vector<bool> shows_;
   std::vector<char16_t> shown_units_;

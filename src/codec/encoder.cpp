@@ -62,8 +62,6 @@ void PutCode(std::uint32_t bytes, std::uint8_t count, std::uint8_t*& w) {
   w += count;
 }
 
-bool InRun(GameTextIndex::Fast fast) { return fast <= GameTextIndex::Fast::kLook; }
-
 // The bulk of a text: units with a code of their own where no pair's text
 // begins, up to `last`, before which the next unit is always there. A loop
 // of its own, with no branch that goes one way one time and the other the
@@ -158,19 +156,42 @@ Encoder::Step Encoder::SlowStep(GameTextIndex::FastUnit unit, const char16_t* p,
 }
 
 Encoder::Step Encoder::PairStep(const char16_t* p, const char16_t* end) const {
-  if (end - p < 2 || !InRun(index_.FastOf(p[1]).fast)) return {};
-  if (const GameTextIndex::FastCode* pair = index_.PairCode(p[0], p[1])) {
-    // Taking the pair has the fewest bytes only where its second unit
-    // begins no longer text (GameTextIndex::PairsTakenGreedily).
-    if (pair->count == 0 || index_.FastOf(p[1]).fast != GameTextIndex::Fast::kCode) return {};
-    return {2, *pair};
+  // The units from here on that each pair with the next: a chain of texts of
+  // one or two units, cut where a unit pairs with none after it. Over it the
+  // plain way's fewest bytes is a walk back from its end; the first step of
+  // the best way is this one. Anything else goes the plain way.
+  constexpr std::size_t kLongestChain = 32;
+  const GameTextIndex::FastTables tables = index_.fast_tables();
+  GameTextIndex::FastUnit units[kLongestChain + 1];
+  const GameTextIndex::FastCode* pairs[kLongestChain];
+  std::size_t n = 0;
+  units[0] = tables.Of(p[0]);
+  for (;;) {
+    if (p + n + 1 == end || n == kLongestChain) return {};  // may go on past what is here
+    const GameTextIndex::FastUnit next = tables.Of(p[n + 1]);
+    const bool may_pair = tables.MayPair(units[n], p[n + 1]);
+    if (next.fast != GameTextIndex::Fast::kCode) {
+      if (may_pair) return {};  // a pair with a break, or a unit the plain way takes
+      break;
+    }
+    const GameTextIndex::FastCode* pair = may_pair ? index_.PairCode(p[n], p[n + 1]) : nullptr;
+    if (pair == nullptr) break;
+    pairs[n++] = pair;
+    units[n] = next;
   }
-  const GameTextIndex::FastUnit alone = index_.FastOf(p[0]);
-  if (alone.count == 0) return {};
-  if (alone.fast == GameTextIndex::Fast::kCode) return {1, {alone.bytes, alone.count}};
-  // Not a code of the bulk: it may end a line, which only its code tells.
-  const char32_t unit = p[0];
-  return {1, index_.FastCodeOf(*index_.CodeOfText({&unit, 1}))};
+  // cost[i]: the fewest bytes from unit i to the chain's end; a tie takes the pair.
+  std::size_t cost[kLongestChain + 2];
+  cost[n + 1] = 0;
+  cost[n] = units[n].count;
+  bool take_pair = false;
+  for (std::size_t i = n; i-- > 0;) {
+    const std::size_t alone = units[i].count + cost[i + 1];
+    const std::size_t with_pair = pairs[i]->count + cost[i + 2];
+    take_pair = with_pair <= alone;
+    cost[i] = take_pair ? with_pair : alone;
+  }
+  if (take_pair) return {2, *pairs[0]};
+  return {1, {units[0].bytes, units[0].count}};
 }
 
 Encoder::Step Encoder::BreakStep(const char16_t* p, const char16_t* end) const {
@@ -255,8 +276,10 @@ void Encoder::Take(Token token, std::vector<std::uint8_t>& out) {
   breaks_after_label_ = 0;
   const Special mark = index_.MarkOf(token.unit);
   if (mark == Special::kTagOpen) {
-    // Tags are read first: no text of the table goes on across one.
-    WriteRun(true, out);
+    // Tags are read first: no text of the table goes on across one. The run
+    // before it is settled with the tag's bytes, when the tag closes; a
+    // listing keeps a tag as typed, with no bytes.
+    if (listing_ != nullptr) WriteRun(true, out);
     tags_.Open(static_cast<char16_t>(token.unit), token.place);
     tag_place_ = token.place;
     tag_problems_ = problems_.size();
@@ -337,6 +360,7 @@ void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
                          (closed || listing_ == nullptr);
   const std::optional<std::uint32_t> label =
       may_label ? index_.CodeOfLabel(tag_text_) : std::nullopt;
+  if (listing_ == nullptr) WriteRunBeforeTag(label, out);
   if (label) {
     if (params_place_) MissParams();
     WriteCode(*label, tag_place_, out);
@@ -388,6 +412,35 @@ void Encoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   ReadBackTag(tag_bytes_, params);
 }
 
+void Encoder::SplitTagBytes(std::span<const std::uint8_t> bytes) {
+  tag_units_.clear();
+  for (std::size_t at = 0; at < bytes.size();) {
+    const GameTableUnit unit = table_.ReadUnit(bytes.subspan(at), true);
+    const std::size_t size = std::max<std::size_t>(unit.size, 1);
+    const GameCode* code = unit.kind == GameUnitKind::kCode ? &table_.codes()[unit.code] : nullptr;
+    const std::size_t chosen = code != nullptr ? std::min(size, code->bytes.size()) : size;
+    tag_units_.push_back({bytes.subspan(at, size), chosen, code});
+    at += size;
+  }
+}
+
+void Encoder::WriteRunBeforeTag(std::optional<std::uint32_t> label,
+                                std::vector<std::uint8_t>& out) {
+  if (path_.empty()) return;
+  if (index_.read_back().none_open()) {
+    WriteRun(true, out);  // no bytes change how the run reads back
+    return;
+  }
+  if (label) {
+    const GameCode& code = table_.codes()[*label];
+    tag_units_.assign(1, {code.bytes, code.bytes.size(), &code});
+  } else {
+    SplitTagBytes(tag_bytes_);
+  }
+  path_.PushTag(tag_units_);
+  WriteRun(true, out);
+}
+
 void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
   const ReadBackRule& rule = index_.read_back();
   if (rule.none_open() || bytes.empty()) return;
@@ -396,13 +449,9 @@ void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
     good = back_.AddBytes(rule, bytes);
   } else {
     // Typed bytes read as decode reads them, each unit as it is read.
-    for (std::size_t at = 0; at < bytes.size();) {
-      const GameTableUnit unit = table_.ReadUnit(bytes.subspan(at), true);
-      const std::size_t size = std::max<std::size_t>(unit.size, 1);
-      const GameCode* code = unit.kind == GameUnitKind::kCode ? &table_.codes()[unit.code] : nullptr;
-      const std::size_t chosen = code != nullptr ? std::min(size, code->bytes.size()) : size;
-      good = back_.AddUnit(rule, bytes.subspan(at, size), chosen, code) && good;
-      at += size;
+    SplitTagBytes(bytes);
+    for (const detail::TextPath::TagUnit& unit : tag_units_) {
+      good = back_.AddUnit(rule, unit.bytes, unit.chosen, unit.code) && good;
     }
   }
   if (!good) Report(ProblemCode::kReadsAsOther, tag_place_, 0);
@@ -410,7 +459,12 @@ void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
 
 void Encoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
   const detail::TextPath::Settled settled = path_.Settle(at_end);
+  std::size_t units = settled.units;
   for (const detail::TextPath::Step& step : settled.steps) {
+    if (step.kind == detail::TextPath::Step::Kind::kTag) {
+      --units;  // the tag's own, which its close writes
+      continue;
+    }
     if (params_place_) MissParams();
     const Token& front = run_[run_start_ + step.first];
     if (step.kind == detail::TextPath::Step::Kind::kCode) {
@@ -426,7 +480,7 @@ void Encoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {
       Report(ProblemCode::kNoCode, front.place, ch);
     }
   }
-  run_start_ += settled.units;
+  run_start_ += units;
   if (run_start_ == run_.size()) {
     run_.clear();
     run_start_ = 0;

@@ -139,6 +139,11 @@ class Encoder {
   void WriteRun(bool at_end, std::vector<std::uint8_t>& out);
   // Bytes a tag wrote: what decode reads them as, for what comes after.
   void ReadBackTag(std::span<const std::uint8_t> bytes, bool params);
+  // The units decode reads typed bytes as, into tag_units_.
+  void SplitTagBytes(std::span<const std::uint8_t> bytes);
+  // Settles the run before the tag closing now, its codes chosen with the
+  // tag's bytes (its label's code, or else its hex bytes) in sight.
+  void WriteRunBeforeTag(std::optional<std::uint32_t> label, std::vector<std::uint8_t>& out);
   void WriteCode(std::uint32_t code, detail::TextPlace place, std::vector<std::uint8_t>& out);
   void Count(const GameCode& code);
   // A control code's parameters were due and something else came.
@@ -160,6 +165,7 @@ class Encoder {
   std::vector<Token> run_;
   std::size_t run_start_ = 0;
   detail::TextPath path_;  // the codes of the run
+  std::vector<detail::TextPath::TagUnit> tag_units_;
   // What the bytes written so far may still read back as, with what follows.
   ReadBack back_;
   // The tag open: its place, its folded content while a label may fit, its

@@ -54,6 +54,23 @@ void TextPath::Push(char32_t unit, const ReadBack& before) {
   }
 }
 
+void TextPath::PushTag(std::span<const TagUnit> units) {
+  units_.push_back(kBreak + 1);  // no unit of text: the automaton never sees it
+  const std::size_t pos = units_.size();
+  first_node_.push_back(static_cast<std::uint32_t>(nodes_.size()));
+  far_.push_back(pos);
+  for (std::uint32_t n = first_node_[pos - 1]; n < first_node_[pos]; ++n) {
+    ReadBack back = nodes_[n].back;
+    bool good = true;
+    for (const TagUnit& unit : units) {
+      good = back.AddUnit(index_.read_back(), unit.bytes, unit.chosen, unit.code) && good;
+    }
+    const std::uint32_t node = NodeAt(pos, back);
+    edges_.push_back({n, node, 0, 1, Step::Kind::kTag, good ? 0 : kMisread});
+  }
+  far_[pos - 1] = pos;
+}
+
 void TextPath::AddEdges(std::size_t from, std::uint32_t code, std::size_t units, Step::Kind kind,
                         std::uint64_t extra) {
   const std::size_t to = from + units;

@@ -27,10 +27,22 @@ class TextPath {
   // is what is unsettled of the bytes before the run, read at its first unit.
   void Push(char32_t unit, const ReadBack& before);
 
+  // A unit of a tag's bytes as decode reads them: its code (nullptr for a
+  // byte of none), the first `chosen` bytes being the code.
+  struct TagUnit {
+    std::span<const std::uint8_t> bytes;
+    std::size_t chosen = 0;
+    const GameCode* code = nullptr;
+  };
+  // Ends the run with the bytes of the tag after it, so that its codes are
+  // chosen with them in sight; settle it then, at its end.
+  void PushTag(std::span<const TagUnit> units);
+
   struct Step {
     enum class Kind : std::uint8_t {
       kCode,    // the code `code` for the units
       kNoCode,  // no code takes the units (one, or a surrogate pair)
+      kTag,     // the tag after the run, one unit of no text
     };
     Kind kind = Kind::kCode;
     std::uint32_t code = 0;
