@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <tuple>
@@ -13,6 +14,7 @@
 #include "runtime/hex.h"
 #include "support/bytes.h"
 #include "support/encoded.h"
+#include "support/files.h"
 #include "support/gtest_support.h"
 #include "support/random_text.h"
 #include "support/reference.h"
@@ -296,6 +298,48 @@ TEST(GameEncodeRoundTripTest, DecodedBytesComeBack) {
     }
   }
 }
+
+// Tables made by hand in the shapes real ones have (tag marks as characters,
+// "\n" line breaks, blank entries, long codes made of short ones, codes that
+// begin longer ones, labels of hex digits, second texts, code page 932,
+// UTF-16): bytes of their codes decoded and encoded back read as the same
+// text, with no problem and no more bytes.
+class HandMadeTableTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(HandMadeTableTest, DecodedBytesComeBack) {
+  const std::string tbl = test::ReadAll(
+      std::filesystem::path(BINCONV_SOURCE_DIR) / "tests" / "data" / "tbl" / GetParam());
+  const auto parsed = ParseGameTable(tbl, GetParam());
+  ASSERT_TRUE(parsed.has_value());
+  const GameTable& table = parsed.value();
+  const DecodeOptions options{.line_break = u"\n", .utf8_file = false};
+  Encoder encoder(table, LineBreaks::kAny);
+  std::mt19937 rng(5);
+  for (int i = 0; i < 2000; ++i) {
+    Bytes bytes;
+    for (std::size_t n = rng() % 12; n > 0; --n) {
+      const Bytes& code = table.codes()[rng() % table.codes().size()].bytes;
+      bytes.insert(bytes.end(), code.begin(), code.end());
+      if (rng() % 4 == 0) bytes.push_back(static_cast<std::uint8_t>(rng()));
+    }
+    const std::u16string text = test::ReferenceGameDecode(table.codes(), bytes, options);
+    const test::Encoded back = test::Encode(encoder, text, [&] { return rng() % 5; });
+    const std::string trace = "bytes " + Hex(bytes) + "\n" + back.Describe();
+    ASSERT_TRUE(back.problems.empty()) << trace;
+    ASSERT_TRUE(
+        test::SameUnits(text, test::ReferenceGameDecode(table.codes(), back.bytes, options)))
+        << trace;
+    ASSERT_LE(back.bytes.size(), bytes.size()) << trace;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, HandMadeTableTest,
+                         testing::Values("tag_marks.tbl", "breaks.tbl", "long_codes.tbl",
+                                         "second_texts.tbl", "cp932.tbl", "utf16le.tbl"),
+                         [](const testing::TestParamInfo<const char*>& p) {
+                           std::string name = p.param;
+                           return name.substr(0, name.find('.'));
+                         });
 
 }  // namespace
 }  // namespace binconv
