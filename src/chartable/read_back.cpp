@@ -1,26 +1,48 @@
 #include "chartable/read_back.h"
 
 #include <algorithm>
+#include <ranges>
 
 namespace binconv {
 
-ReadBackRule::ReadBackRule(std::span<const GameCode> codes) : codes_(codes) {
-  for (std::uint32_t i = 0; i < codes.size(); ++i) {
-    const std::span<const std::uint8_t> bytes(codes[i].bytes);
-    by_bytes_.emplace(Key(bytes), i);
-    for (std::size_t length = 1; length < bytes.size(); ++length) {
-      starts_.insert(Key(bytes.first(length)));
-    }
+ReadBackRule::ReadBackRule(std::span<const GameCode> codes)
+    : codes_(codes), by_bytes_(codes.size()) {
+  for (std::uint32_t i = 0; i < by_bytes_.size(); ++i) by_bytes_[i] = i;
+  std::sort(by_bytes_.begin(), by_bytes_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return std::ranges::lexicographical_compare(codes[a].bytes, codes[b].bytes);
+  });
+  single_bytes_ = std::all_of(codes.begin(), codes.end(),
+                              [](const GameCode& code) { return code.bytes.size() == 1; });
+  for (std::size_t k = 0; k + 1 < by_bytes_.size() && none_open_; ++k) {
+    const std::vector<std::uint8_t>& shorter = codes[by_bytes_[k]].bytes;
+    const std::vector<std::uint8_t>& next = codes[by_bytes_[k + 1]].bytes;
+    none_open_ = !(next.size() > shorter.size() &&
+                   std::equal(shorter.begin(), shorter.end(), next.begin()));
   }
 }
 
+std::vector<std::uint32_t>::const_iterator ReadBackRule::Lower(
+    std::span<const std::uint8_t> bytes) const {
+  return std::lower_bound(by_bytes_.begin(), by_bytes_.end(), bytes,
+                          [&](std::uint32_t code, std::span<const std::uint8_t> value) {
+                            return std::ranges::lexicographical_compare(codes_[code].bytes, value);
+                          });
+}
+
 bool ReadBackRule::BeginsLonger(std::span<const std::uint8_t> bytes) const {
-  return !starts_.empty() && starts_.contains(Key(bytes));
+  // In order of bytes, the codes that begin with `bytes` come right after
+  // them (after the code of exactly them, if there is one).
+  auto at = Lower(bytes);
+  if (at != by_bytes_.end() && std::ranges::equal(codes_[*at].bytes, bytes)) ++at;
+  if (at == by_bytes_.end()) return false;
+  const std::vector<std::uint8_t>& next = codes_[*at].bytes;
+  return next.size() > bytes.size() && std::equal(bytes.begin(), bytes.end(), next.begin());
 }
 
 const GameCode* ReadBackRule::CodeOf(std::span<const std::uint8_t> bytes) const {
-  const auto found = by_bytes_.find(Key(bytes));
-  return found == by_bytes_.end() ? nullptr : &codes_[found->second];
+  const auto at = Lower(bytes);
+  if (at == by_bytes_.end() || !std::ranges::equal(codes_[*at].bytes, bytes)) return nullptr;
+  return &codes_[*at];
 }
 
 ReadBack::Step ReadBack::Extend(const ReadBackRule& rule, Open& open,

@@ -10,8 +10,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "chartable/game_table.h"
@@ -30,15 +28,20 @@ class ReadBackRule {
   // The code of exactly these bytes; nullptr when none.
   const GameCode* CodeOf(std::span<const std::uint8_t> bytes) const;
   // Whether no code's bytes begin another's: then every code reads back.
-  bool none_open() const { return starts_.empty(); }
+  bool none_open() const { return none_open_; }
+  // Whether every code is one byte: then any bytes read back as written.
+  bool single_bytes() const { return single_bytes_; }
 
  private:
-  static std::string Key(std::span<const std::uint8_t> bytes) {
-    return {bytes.begin(), bytes.end()};
-  }
+  // The first code, in order of bytes, not before `bytes`.
+  std::vector<std::uint32_t>::const_iterator Lower(std::span<const std::uint8_t> bytes) const;
+
   std::span<const GameCode> codes_;
-  std::unordered_map<std::string, std::uint32_t> by_bytes_;
-  std::unordered_set<std::string> starts_;  // proper starts of codes
+  // The codes in order of their bytes, so that the codes that begin with
+  // some bytes come right after them: four bytes a code.
+  std::vector<std::uint32_t> by_bytes_;
+  bool none_open_ = true;
+  bool single_bytes_ = true;
 };
 
 // The units written so far whose reading is not settled yet: each a unit

@@ -131,7 +131,6 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
   for (std::uint32_t i = 0; i < codes.size(); ++i) {
     open_[i] = read_back_.BeginsLonger(codes[i].bytes);
   }
-  MakeTextStates();
   MakeFastPath();
   shows_.resize(codes.size());
   shown_units_.assign(codes.size(), 0);
@@ -168,7 +167,11 @@ bool GameTextIndex::TypedBack(std::uint32_t index) const {
   return !text.empty() && CodeOfText(text) == index;
 }
 
-void GameTextIndex::MakeTextStates() {
+void GameTextIndex::PrepareTextStates() const {
+  std::call_once(states_made_, [this] { MakeTextStates(); });
+}
+
+void GameTextIndex::MakeTextStates() const {
   start_moves_.assign(kBreak + 1, 0);
   states_.assign(1, {});
   std::vector<std::uint32_t> parent(1, 0);

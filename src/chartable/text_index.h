@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -50,6 +51,10 @@ class GameTextIndex {
   // finds each text that ends at the unit, in time linear in the text
   // however long the table's texts are. State 0 is the start.
   using TextState = std::uint32_t;
+  // Builds the automaton, once, on first use: only encoding needs it, and
+  // a table of a million texts is loaded for decoding and checks too. Call
+  // before the three below; safe from any thread.
+  void PrepareTextStates() const;
   TextState NextState(TextState state, char32_t unit) const;
   // How many units back the longest text that may still match began: no
   // text found later begins before that.
@@ -163,7 +168,7 @@ class GameTextIndex {
   };
   static constexpr std::uint32_t kNoPair = UINT32_MAX;
   static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
-  void MakeTextStates();
+  void MakeTextStates() const;
   void MakeFastPath();
   // Whether every pair a unit begins is a code the fast path may write.
   using PairsByFirst =
@@ -186,9 +191,10 @@ class GameTextIndex {
     std::uint32_t depth = 0;
     bool alias = false;
   };
-  std::vector<TextStateInfo> states_;
-  std::vector<std::uint32_t> start_moves_;
-  std::unordered_map<std::uint64_t, std::uint32_t> moves_;
+  mutable std::once_flag states_made_;
+  mutable std::vector<TextStateInfo> states_;
+  mutable std::vector<std::uint32_t> start_moves_;
+  mutable std::unordered_map<std::uint64_t, std::uint32_t> moves_;
   std::uint32_t Move(std::uint32_t state, char32_t unit) const;
   std::vector<FastUnit> fast_;
   std::vector<PairSlot> pairs_;

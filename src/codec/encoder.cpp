@@ -443,7 +443,9 @@ void Encoder::WriteRunBeforeTag(std::optional<std::uint32_t> label,
 
 void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
   const ReadBackRule& rule = index_.read_back();
-  if (rule.none_open() || bytes.empty()) return;
+  // Typed bytes may end inside a code of several bytes, which the text after
+  // them would then complete.
+  if (rule.single_bytes() || bytes.empty()) return;
   bool good = true;
   if (params) {
     good = back_.AddBytes(rule, bytes);

@@ -21,7 +21,9 @@ constexpr std::uint64_t kUnreached = std::numeric_limits<std::uint64_t>::max();
 
 }  // namespace
 
-TextPath::TextPath(const GameTable& table) : index_(table.text_index()), codes_(table.codes()) {}
+TextPath::TextPath(const GameTable& table) : index_(table.text_index()), codes_(table.codes()) {
+  index_.PrepareTextStates();
+}
 
 void TextPath::Push(char32_t unit, const ReadBack& before) {
   if (units_.empty()) {
