@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "chartable/encoding.h"
+#include "chartable/read_back.h"
 #include "chartable/tbl.h"
 #include "chartable/text_index.h"
 #include "runtime/hex.h"
@@ -54,6 +55,34 @@ bool IsHexLabel(std::u16string_view text) {
     return false;
   }
   return std::all_of(text.begin() + 1, text.end() - 1, [](char16_t ch) { return HexValue(ch) >= 0; });
+}
+
+// Whether the longer code's bytes are codes of text whose texts make its
+// own: typed either way, it reads back the same, and encoding allows it.
+bool MadeOfItsCodes(const ReadBackRule& rule, const GameCode& longer) {
+  if (longer.kind != GameCodeKind::kText) return false;
+  const std::span<const std::uint8_t> bytes(longer.bytes);
+  const std::u16string_view text(longer.text);
+  // reached[i]: the text lengths a split of the first i bytes can show.
+  std::vector<std::vector<std::size_t>> reached(bytes.size() + 1);
+  reached[0].push_back(0);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    for (const std::size_t shown : reached[i]) {
+      for (std::size_t j = i + 1; j <= bytes.size() && j - i < bytes.size(); ++j) {
+        const GameCode* code = rule.CodeOf(bytes.subspan(i, j - i));
+        if (code == nullptr || code->kind != GameCodeKind::kText ||
+            text.substr(shown).substr(0, code->text.size()) != code->text) {
+          continue;
+        }
+        const std::size_t next = shown + code->text.size();
+        if (std::find(reached[j].begin(), reached[j].end(), next) == reached[j].end()) {
+          reached[j].push_back(next);
+        }
+      }
+    }
+  }
+  return std::find(reached.back().begin(), reached.back().end(), text.size()) !=
+         reached.back().end();
 }
 
 }  // namespace
@@ -165,15 +194,23 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
   std::sort(by_bytes.begin(), by_bytes.end(), [&](std::uint32_t a, std::uint32_t b) {
     return std::ranges::lexicographical_compare(codes[a].bytes, codes[b].bytes);
   });
+  const GameTextIndex& index = table.text_index();
   std::vector<std::size_t> longer_line(codes.size(), 0);
   for (std::size_t k = 0; k + 1 < by_bytes.size(); ++k) {
     const std::vector<std::uint8_t>& shorter = codes[by_bytes[k]].bytes;
-    const std::vector<std::uint8_t>& next = codes[by_bytes[k + 1]].bytes;
-    if (next.size() > shorter.size() && std::equal(shorter.begin(), shorter.end(), next.begin())) {
-      longer_line[by_bytes[k]] = codes[by_bytes[k + 1]].line;
+    // The codes that begin with it follow it; the first that can misread it.
+    for (std::size_t m = k + 1; m < by_bytes.size(); ++m) {
+      const GameCode& next = codes[by_bytes[m]];
+      if (next.bytes.size() <= shorter.size() ||
+          !std::equal(shorter.begin(), shorter.end(), next.bytes.begin())) {
+        break;
+      }
+      if (!MadeOfItsCodes(index.read_back(), next)) {
+        longer_line[by_bytes[k]] = next.line;
+        break;
+      }
     }
   }
-  const GameTextIndex& index = table.text_index();
   if (codes.empty()) add(ProblemCode::kTblNoCodes, 0, 0, {});
   for (std::size_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];

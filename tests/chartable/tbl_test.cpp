@@ -194,6 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "81=x\n" + EveryByteAfter("81", 0x40) + EveryByteAfter("8140", 0), "", {},
                   {{P::kTblBeginsLonger, 1, 2}}},
         // What encoding must work around, and a text decode can't show.
+        // A long code made of its own characters' codes reads back either way.
+        ParseCase{"LongCodeOfItsOwnCodes", "41=a\n42=bc\n414242=abcbc\n", "", {}, {}},
         ParseCase{"EncodingHazards", "41=A\n$F0=<AB>,0\nE4=<\n8141=Y\n81=X\n", "", {},
                   {{P::kTblHexLabel, 2}, {P::kTblNotTypable, 3}, {P::kTblBeginsLonger, 5, 4}}},
         ParseCase{"ControlPrefixOfItselfOnly", "$FE=w,2\nFF=x\n", "$FE=w,2@1 | FF=x@2"},
