@@ -143,9 +143,9 @@ std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view fil
   return CheckGameTable(table, file, SIZE_MAX).findings;
 }
 
-GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
-                              std::size_t most_of_a_kind) {
-  const std::span<const GameCode> codes = table.codes();
+namespace {
+
+CodeTree TreeOf(std::span<const GameCode> codes) {
   CodeTree tree;
   for (const GameCode& code : codes) {
     tree.codes.emplace_back(code.bytes);
@@ -159,6 +159,12 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
                             [](Bytes a, Bytes b) { return std::ranges::equal(a, b); }),
                 keys->end());
   }
+  return tree;
+}
+
+// Per code, the line of the first code of its kind with its text, when that
+// is another; else 0.
+std::vector<std::size_t> SameTextLines(std::span<const GameCode> codes) {
   // The codes in order of kind and text, the first in the file first: each
   // after the first of its group shares its text. An end or a line break may
   // go without text; that is no text to share.
@@ -167,14 +173,49 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
   std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     return std::tie(codes[a].kind, codes[a].text) < std::tie(codes[b].kind, codes[b].text);
   });
-  std::vector<std::size_t> same_as(codes.size(), 0);  // the first one's line
+  std::vector<std::size_t> same_as(codes.size(), 0);
   for (std::size_t i = 1; i < order.size(); ++i) {
     const GameCode& first = codes[order[i - 1]];
     const GameCode& code = codes[order[i]];
     if (code.text.empty() || code.kind != first.kind || code.text != first.text) continue;
     same_as[order[i]] = same_as[order[i - 1]] != 0 ? same_as[order[i - 1]] : first.line;
   }
-  order = {};
+  return same_as;
+}
+
+// Per code, the line of the first longer code that begins with its bytes and
+// may make it read back otherwise; else 0.
+std::vector<std::size_t> BeginsLongerLines(std::span<const GameCode> codes,
+                                           const ReadBackRule& rule) {
+  // In order of their bytes, a code's longer codes come right after it.
+  const std::span<const std::uint32_t> by_bytes = rule.in_byte_order();
+  std::vector<std::size_t> longer_line(codes.size(), 0);
+  for (std::size_t k = 0; k + 1 < by_bytes.size(); ++k) {
+    const std::vector<std::uint8_t>& shorter = codes[by_bytes[k]].bytes;
+    for (std::size_t m = k + 1; m < by_bytes.size(); ++m) {
+      const GameCode& next = codes[by_bytes[m]];
+      if (next.bytes.size() <= shorter.size() ||
+          !std::equal(shorter.begin(), shorter.end(), next.bytes.begin())) {
+        break;
+      }
+      if (!MadeOfItsCodes(rule, next)) {
+        longer_line[by_bytes[k]] = next.line;
+        break;
+      }
+    }
+  }
+  return longer_line;
+}
+
+}  // namespace
+
+GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
+                              std::size_t most_of_a_kind) {
+  const std::span<const GameCode> codes = table.codes();
+  const GameTextIndex& index = table.text_index();
+  const CodeTree tree = TreeOf(codes);
+  const std::vector<std::size_t> same_as = SameTextLines(codes);
+  const std::vector<std::size_t> longer_line = BeginsLongerLines(codes, index.read_back());
 
   GameTableCheck check;
   // Found in file order, so the ones kept of each kind are its first.
@@ -188,29 +229,6 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
     problem.what = std::move(entry);
     check.findings.push_back(std::move(problem));
   };
-  // In order of their bytes, a code's longer codes come right after it.
-  std::vector<std::uint32_t> by_bytes(codes.size());
-  for (std::uint32_t i = 0; i < by_bytes.size(); ++i) by_bytes[i] = i;
-  std::sort(by_bytes.begin(), by_bytes.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return std::ranges::lexicographical_compare(codes[a].bytes, codes[b].bytes);
-  });
-  const GameTextIndex& index = table.text_index();
-  std::vector<std::size_t> longer_line(codes.size(), 0);
-  for (std::size_t k = 0; k + 1 < by_bytes.size(); ++k) {
-    const std::vector<std::uint8_t>& shorter = codes[by_bytes[k]].bytes;
-    // The codes that begin with it follow it; the first that can misread it.
-    for (std::size_t m = k + 1; m < by_bytes.size(); ++m) {
-      const GameCode& next = codes[by_bytes[m]];
-      if (next.bytes.size() <= shorter.size() ||
-          !std::equal(shorter.begin(), shorter.end(), next.bytes.begin())) {
-        break;
-      }
-      if (!MadeOfItsCodes(index.read_back(), next)) {
-        longer_line[by_bytes[k]] = next.line;
-        break;
-      }
-    }
-  }
   if (codes.empty()) add(ProblemCode::kTblNoCodes, 0, 0, {});
   for (std::size_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];

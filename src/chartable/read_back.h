@@ -29,6 +29,9 @@ class ReadBackRule {
   const GameCode* CodeOf(std::span<const std::uint8_t> bytes) const;
   // Whether no code's bytes begin another's: then every code reads back.
   bool none_open() const { return none_open_; }
+  // The codes' indexes in order of their bytes: the codes that begin with
+  // a code's bytes come right after it.
+  std::span<const std::uint32_t> in_byte_order() const { return by_bytes_; }
   // Whether every code is one byte: then any bytes read back as written.
   bool single_bytes() const { return single_bytes_; }
 
