@@ -11,8 +11,6 @@ ReadBackRule::ReadBackRule(std::span<const GameCode> codes)
   std::sort(by_bytes_.begin(), by_bytes_.end(), [&](std::uint32_t a, std::uint32_t b) {
     return std::ranges::lexicographical_compare(codes[a].bytes, codes[b].bytes);
   });
-  single_bytes_ = std::all_of(codes.begin(), codes.end(),
-                              [](const GameCode& code) { return code.bytes.size() == 1; });
   for (std::size_t k = 0; k + 1 < by_bytes_.size() && none_open_; ++k) {
     const std::vector<std::uint8_t>& shorter = codes[by_bytes_[k]].bytes;
     const std::vector<std::uint8_t>& next = codes[by_bytes_[k + 1]].bytes;
@@ -46,9 +44,11 @@ const GameCode* ReadBackRule::CodeOf(std::span<const std::uint8_t> bytes) const 
 }
 
 ReadBack::Step ReadBack::Extend(const ReadBackRule& rule, Open& open,
-                                std::span<const std::uint8_t> bytes, const GameCode* code) {
+                                std::span<const std::uint8_t> bytes, const GameCode* code,
+                                bool typed) {
   const bool text_code = code != nullptr && code->kind == GameCodeKind::kText;
   open.plain = open.plain && text_code;
+  open.typed = open.typed && typed;
   if (open.plain) open.text += code->text;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (open.size == kMaxGameCodeBytes) return Step::kSettled;
@@ -60,8 +60,10 @@ ReadBack::Step ReadBack::Extend(const ReadBackRule& rule, Open& open,
         // the same text and ends where the unit does.
         const bool same = open.plain && i + 1 == bytes.size() &&
                           longer->kind == GameCodeKind::kText && longer->text == open.text;
-        if (!same) return Step::kMisread;
+        if (!same && !open.typed) return Step::kMisread;
         open.chosen = open.size;
+        // Typed bytes read as the longer code now, whatever it shows.
+        open.plain = open.plain && same;
       }
     }
     if (!rule.BeginsLonger(so_far)) return Step::kSettled;
@@ -70,16 +72,16 @@ ReadBack::Step ReadBack::Extend(const ReadBackRule& rule, Open& open,
 }
 
 bool ReadBack::AddBytes(const ReadBackRule& rule, std::span<const std::uint8_t> bytes) {
-  return AddUnit(rule, bytes, 0, nullptr);
+  return AddUnit(rule, bytes, 0, nullptr, false);
 }
 
 bool ReadBack::AddUnit(const ReadBackRule& rule, std::span<const std::uint8_t> unit,
-                       std::size_t chosen, const GameCode* code) {
+                       std::size_t chosen, const GameCode* code, bool typed) {
   // Parameter bytes (`chosen` 0) start no unit of their own.
   const GameCode* text_code = chosen == unit.size() ? code : nullptr;
   bool good = true;
   std::erase_if(open_, [&](Open& open) {
-    const Step step = Extend(rule, open, unit, text_code);
+    const Step step = Extend(rule, open, unit, text_code, typed);
     good = good && step != Step::kMisread;
     return step != Step::kOpen;
   });
@@ -89,9 +91,10 @@ bool ReadBack::AddUnit(const ReadBackRule& rule, std::span<const std::uint8_t> u
   open.size = open.chosen = static_cast<std::uint8_t>(chosen);
   open.plain = text_code != nullptr && text_code->kind == GameCodeKind::kText;
   if (open.plain) open.text = text_code->text;
+  open.typed = typed;
   // A control's parameters go on from its code.
-  const Step step =
-      chosen < unit.size() ? Extend(rule, open, unit.subspan(chosen), nullptr) : Step::kOpen;
+  const Step step = chosen < unit.size() ? Extend(rule, open, unit.subspan(chosen), nullptr, typed)
+                                         : Step::kOpen;
   if (step == Step::kOpen) open_.push_back(std::move(open));
   return good && step != Step::kMisread;
 }

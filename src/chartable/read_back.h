@@ -32,8 +32,6 @@ class ReadBackRule {
   // The codes' indexes in order of their bytes: the codes that begin with
   // a code's bytes come right after it.
   std::span<const std::uint32_t> in_byte_order() const { return by_bytes_; }
-  // Whether every code is one byte: then any bytes read back as written.
-  bool single_bytes() const { return single_bytes_; }
 
  private:
   // The first code, in order of bytes, not before `bytes`.
@@ -44,7 +42,6 @@ class ReadBackRule {
   // some bytes come right after them: four bytes a code.
   std::vector<std::uint32_t> by_bytes_;
   bool none_open_ = true;
-  bool single_bytes_ = true;
 };
 
 // The units written so far whose reading is not settled yet: each a unit
@@ -57,9 +54,11 @@ class ReadBack {
   // rest (a control's parameters) go with it. False when these bytes make an
   // earlier unit read as a longer code that shows other text; that unit is
   // then let go. A longer code that shows just the text of the codes it
-  // takes, and ends where one ends, reads back as typed.
+  // takes, and ends where one ends, reads back as typed. Bytes `typed` as
+  // hex are what the user asked for: a longer code made of typed bytes
+  // alone is no misreading.
   bool AddUnit(const ReadBackRule& rule, std::span<const std::uint8_t> unit, std::size_t chosen,
-               const GameCode* code);
+               const GameCode* code, bool typed = false);
   // Bytes that start no unit of their own (a control's parameters).
   bool AddBytes(const ReadBackRule& rule, std::span<const std::uint8_t> bytes);
   // The end of the bytes (or of a string): every unit reads as written.
@@ -73,6 +72,7 @@ class ReadBack {
     std::uint8_t size = 0;
     std::uint8_t chosen = 0;
     bool plain = true;    // every unit from it on is a text code
+    bool typed = false;   // every unit from it on was typed as hex
     std::u16string text;  // their texts
     friend bool operator==(const Open&, const Open&) = default;
   };
@@ -80,7 +80,7 @@ class ReadBack {
   // Goes on from an open unit with the bytes of the next unit (`code`, when
   // they are a text code's; else nullptr).
   static Step Extend(const ReadBackRule& rule, Open& open, std::span<const std::uint8_t> bytes,
-                     const GameCode* code);
+                     const GameCode* code, bool typed);
   std::vector<Open> open_;
 };
 

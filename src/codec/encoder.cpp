@@ -277,12 +277,10 @@ void Encoder::Take(Token token, std::vector<std::uint8_t>& out) {
   const Special mark = index_.MarkOf(token.unit);
   if (mark == Special::kTagOpen) {
     // Tags are read first: no text of the table goes on across one. The run
-    // before it is settled with the tag's bytes, when the tag closes; a
-    // listing keeps a tag as typed, with no bytes.
-    if (listing_ != nullptr) WriteRun(true, out);
+    // before it is settled with the tag's bytes, when the tag closes.
     tags_.Open(static_cast<char16_t>(token.unit), token.place);
     tag_place_ = token.place;
-    tag_problems_ = problems_.size();
+    tag_mark_ = static_cast<char16_t>(token.unit);
     return;
   }
   if (mark == Special::kTagClose) {
@@ -322,7 +320,7 @@ void Encoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
     if (listing_ != nullptr) {
       // The listing keeps its mark, which no byte can be read from.
       tag_typed_ += kLineBreakMark;
-      problems_.push_back({found.kind, place.line, place.column, found.ch});
+      tag_marks_.push_back({found.kind, place.line, place.column, found.ch});
       return;
     }
     tag_bad_.push_back({found.kind, place.line, place.column, found.ch});
@@ -360,7 +358,7 @@ void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
                          (closed || listing_ == nullptr);
   const std::optional<std::uint32_t> label =
       may_label ? index_.CodeOfLabel(tag_text_) : std::nullopt;
-  if (listing_ == nullptr) WriteRunBeforeTag(label, out);
+  WriteRunBeforeTag(label, out);
   if (label) {
     if (params_place_) MissParams();
     WriteCode(*label, tag_place_, out);
@@ -376,6 +374,7 @@ void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
   tag_text_.clear();
   tag_bytes_.clear();
   tag_bad_.clear();
+  tag_marks_.clear();
   tag_nibble_ = -1;
 }
 
@@ -387,9 +386,15 @@ void Encoder::TakeParams() {
 }
 
 void Encoder::ListTypedTag(bool closed, std::vector<std::uint8_t>& out) {
+  const bool params = params_place_.has_value();
   TakeParams();
+  // Its marks' problems come after those of the run before it.
+  const std::size_t problem = problems_.size();
+  problems_.insert(problems_.end(), tag_marks_.begin(), tag_marks_.end());
   if (closed) tag_typed_ += u' ';
-  PushTyped(tag_typed_, tag_problems_, out.size());
+  PushTyped(tag_typed_, problem, out.size());
+  // The writer reads the typed tag's bytes just as a hex tag's.
+  ReadBackTag(tag_bytes_, params);
 }
 
 void Encoder::PushTyped(std::u16string_view text, std::size_t problem, std::size_t byte) {
@@ -419,7 +424,7 @@ void Encoder::SplitTagBytes(std::span<const std::uint8_t> bytes) {
     const std::size_t size = std::max<std::size_t>(unit.size, 1);
     const GameCode* code = unit.kind == GameUnitKind::kCode ? &table_.codes()[unit.code] : nullptr;
     const std::size_t chosen = code != nullptr ? std::min(size, code->bytes.size()) : size;
-    tag_units_.push_back({bytes.subspan(at, size), chosen, code});
+    tag_units_.push_back({bytes.subspan(at, size), chosen, code, true});
     at += size;
   }
 }
@@ -433,7 +438,7 @@ void Encoder::WriteRunBeforeTag(std::optional<std::uint32_t> label,
   }
   if (label) {
     const GameCode& code = table_.codes()[*label];
-    tag_units_.assign(1, {code.bytes, code.bytes.size(), &code});
+    tag_units_.assign(1, {code.bytes, code.bytes.size(), &code, false});
   } else {
     SplitTagBytes(tag_bytes_);
   }
@@ -445,7 +450,7 @@ void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
   const ReadBackRule& rule = index_.read_back();
   // Typed bytes may end inside a code of several bytes, which the text after
   // them would then complete.
-  if (rule.single_bytes() || bytes.empty()) return;
+  if (rule.none_open() || bytes.empty()) return;
   bool good = true;
   if (params) {
     good = back_.AddBytes(rule, bytes);
@@ -453,10 +458,10 @@ void Encoder::ReadBackTag(std::span<const std::uint8_t> bytes, bool params) {
     // Typed bytes read as decode reads them, each unit as it is read.
     SplitTagBytes(bytes);
     for (const detail::TextPath::TagUnit& unit : tag_units_) {
-      good = back_.AddUnit(rule, unit.bytes, unit.chosen, unit.code) && good;
+      good = back_.AddUnit(rule, unit.bytes, unit.chosen, unit.code, true) && good;
     }
   }
-  if (!good) Report(ProblemCode::kReadsAsOther, tag_place_, 0);
+  if (!good) Report(ProblemCode::kReadsAsOther, tag_place_, tag_mark_);
 }
 
 void Encoder::WriteRun(bool at_end, std::vector<std::uint8_t>& out) {

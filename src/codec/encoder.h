@@ -173,12 +173,15 @@ class Encoder {
   detail::TagSyntax tags_;
   bool tag_nested_ = false;  // a "<" inside it: no label then
   detail::TextPlace tag_place_;
+  char16_t tag_mark_ = 0;  // the character that opened it
   std::u16string tag_text_;
   std::vector<std::uint8_t> tag_bytes_;
   int tag_nibble_ = -1;
   std::vector<EncodeProblem> tag_bad_;
   std::u16string tag_typed_;       // for a listing: the tag as typed
-  std::size_t tag_problems_ = 0;   // for a listing: problems_ when it opened
+  // For a listing: the problems of its line-break marks, which come after
+  // the run before it, settled when it closes.
+  std::vector<EncodeProblem> tag_marks_;
   // A control code waiting for its parameter tag: where it stands and how many.
   std::optional<detail::TextPlace> params_place_;
   std::size_t params_due_ = 0;

@@ -65,7 +65,8 @@ void TextPath::PushTag(std::span<const TagUnit> units) {
     ReadBack back = nodes_[n].back;
     bool good = true;
     for (const TagUnit& unit : units) {
-      good = back.AddUnit(index_.read_back(), unit.bytes, unit.chosen, unit.code) && good;
+      good = back.AddUnit(index_.read_back(), unit.bytes, unit.chosen, unit.code, unit.typed) &&
+             good;
     }
     const std::uint32_t node = NodeAt(pos, back);
     edges_.push_back({n, node, 0, 1, Step::Kind::kTag, good ? 0 : kMisread});

@@ -33,6 +33,7 @@ class TextPath {
     std::span<const std::uint8_t> bytes;
     std::size_t chosen = 0;
     const GameCode* code = nullptr;
+    bool typed = true;  // hex digits typed; else a label's code
   };
   // Ends the run with the bytes of the tag after it, so that its codes are
   // chosen with them in sight; settle it then, at its end.
