@@ -72,6 +72,7 @@ enum class ProblemCode {
                    // `detail` says which
   kUnknownEntry,   // no string of the table has its first pointer at `entry`
   kRepeatedEntry,  // given again; its first is on line `other_line`
+  kOriginalEdited, // its ";" lines are not the text the game holds
   kMissingEntry,   // none is given for the string at `at`
   kEndInText,      // the end `byte` stands inside the text (ch: where it comes from)
   kEndsInLead,     // the text ends in a lead byte, which would take the end byte

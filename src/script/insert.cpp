@@ -185,18 +185,33 @@ void SortByIndex(ScriptTexts& texts) {
   texts = std::move(sorted);
 }
 
-// Whether `entry` holds the text dump wrote for `string`.
-bool IsDumpedText(const ScriptFileEntry& entry, const ScriptSpec& def, const ScriptString& string,
-                  const GameTable& encoding, Decoder& decoder) {
-  const std::vector<std::u16string> lines = DumpedLinesOf(def, string, encoding, decoder);
-  if (lines.size() != entry.lines.size()) return false;
-  std::string utf8;
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    utf8.clear();
-    AppendUtf8(lines[k], utf8);
-    if (utf8 != entry.lines[k].text) return false;
+// The text lines dump writes for `string`, UTF-8.
+std::vector<std::string> DumpedUtf8Lines(const ScriptSpec& def, const ScriptString& string,
+                                         const GameTable& encoding, Decoder& decoder) {
+  std::vector<std::string> lines;
+  for (const std::u16string& line : DumpedLinesOf(def, string, encoding, decoder)) {
+    AppendUtf8(line, lines.emplace_back());
   }
-  return true;
+  return lines;
+}
+
+// How many of `lines` come first in `dumped` as they stand there.
+std::size_t SameLinesAhead(std::span<const ScriptTextLine> lines,
+                           std::span<const std::string> dumped) {
+  std::size_t k = 0;
+  while (k < lines.size() && k < dumped.size() && lines[k].text == dumped[k]) ++k;
+  return k;
+}
+
+// An entry whose ";" lines are not what the game holds: a translation typed
+// there would be lost, for insert never reads them. The line named is the
+// first that differs (or the last ";" line, when only lines are missing).
+std::optional<std::size_t> EditedOriginalLine(const ScriptFileEntry& entry,
+                                              std::span<const std::string> dumped) {
+  if (entry.original.empty()) return std::nullopt;  // taken out: nothing to lose
+  const std::size_t same = SameLinesAhead(entry.original, dumped);
+  if (same == entry.original.size() && same == dumped.size()) return std::nullopt;
+  return entry.original[std::min(same, entry.original.size() - 1)].line;
 }
 
 // Whether an entry's fields can stand for `string`; false with why in
@@ -284,7 +299,13 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     own.pointers = std::move(pointers);
     std::vector<std::uint8_t> bytes;
     const std::size_t box_problems_at = problems.size();
-    if (IsDumpedText(entry, def, string, input.encoding, decoder)) {
+    const std::vector<std::string> dumped = DumpedUtf8Lines(def, string, input.encoding, decoder);
+    if (const std::optional<std::size_t> line = EditedOriginalLine(entry, dumped)) {
+      problems.push_back({ProblemCode::kOriginalEdited, def.shown, *line});
+      problems.back().entry = entry.index;
+      continue;
+    }
+    if (entry.lines.size() == dumped.size() && SameLinesAhead(entry.lines, dumped) == dumped.size()) {
       // A .tbl may give one text several codes, or split it so that the
       // longest match fails: a text left as dumped keeps the bytes it had,
       // so dump then insert changes nothing.

@@ -378,7 +378,9 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
       std::vector<ScriptTextLine>& text = contents.entries.back().lines;
       if (!line.starts_with(';')) {
         text.push_back({line_number, line});
-      } else if (!text.empty()) {
+      } else if (text.empty()) {
+        contents.entries.back().original.push_back({line_number, line.substr(1)});
+      } else {
         problem(ProblemCode::kBadEntryLine, line_number, ProblemDetail::kCommentInText);
       }
     } else if (line.starts_with("#game ")) {

@@ -73,6 +73,8 @@ struct ScriptFileEntry {
   std::size_t line = 0;   // of its @ line
   std::vector<ScriptTextLine> lines;
   std::string_view fields{};  // the @ line after @N: ptr=, at=, room=
+  // Its ";" lines, without the ";": the text the game held when it was dumped.
+  std::vector<ScriptTextLine> original{};
 };
 
 struct ScriptFileContents {

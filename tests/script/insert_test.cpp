@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -117,6 +118,38 @@ TEST(InsertJobTest, MovedTextsArePointedAt) {
   auto changed = run.Insert(kScriptLines, files);
   ASSERT_FALSE(changed.has_value());
   EXPECT_EQ(LinesOf(changed.error()), (Lines{{2, ProblemCode::kGameChanged}}));
+}
+
+// The ";" lines are the original, never written: a translation typed there
+// (with or without the text lines under it) is refused at the first line
+// that differs, while the text lines alone may be emptied.
+TEST(InsertJobTest, OriginalLinesAreNeverTheTranslation) {
+  const std::string game = SmallGame();
+  JobRun run(game);
+  auto dumped = run.Dump(kScriptLines);
+  ASSERT_TRUE(dumped.has_value());
+  const std::string script = dumped.value()[0].text;
+  const std::size_t at = script.find("\n;い\nい\n");
+  ASSERT_NE(at, std::string::npos) << script;
+  const auto line = static_cast<std::size_t>(std::count(script.begin(), script.begin() + at, '\n')) + 2;
+  struct Edit {
+    const char* lines;
+    Lines problems;
+  };
+  for (const Edit& edit : {Edit{"\n;いうえ\n", {{line, ProblemCode::kOriginalEdited}}},
+                           Edit{"\n;いうえ\nい\n", {{line, ProblemCode::kOriginalEdited}}},
+                           Edit{"\n;い\n;う\nい\n", {{line + 1, ProblemCode::kOriginalEdited}}},
+                           Edit{"\n;い\n", {}}, Edit{"\nう\n", {}}}) {
+    std::string edited = script;
+    edited.replace(at, 9, edit.lines);
+    auto result = run.Insert(kScriptLines, {{PathToUtf8(dumped.value()[0].path), edited}});
+    if (edit.problems.empty()) {
+      EXPECT_TRUE(result.has_value()) << edit.lines;
+    } else {
+      ASSERT_FALSE(result.has_value()) << edit.lines;
+      EXPECT_EQ(LinesOf(result.error()), edit.problems) << edit.lines;
+    }
+  }
 }
 
 // The bytes from where the u16le pointer at `site` leads up to its FF, read
