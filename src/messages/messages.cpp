@@ -173,6 +173,8 @@ std::string_view KeyOf(const Problem& p) {
         default:
           return "kBadFormatWord";
       }
+    case ProblemCode::kBadUtf8:
+      return p.detail == ProblemDetail::kNone ? "kBadUtf8" : "kBadUtf8.looks";
     case ProblemCode::kPlaceTooLong:
       return p.detail == ProblemDetail::kNone ? "kPlaceTooLong" : "kPlaceTooLong.located";
     case ProblemCode::kPointerOutside:

@@ -247,9 +247,12 @@ enum class ProblemDetail {
   // What first does not fit the room of kPlaceTooLong.
   kFirstCharPast,  // the character ch
   kFirstPairPast,  // the pair of hex digits `number` of a listing
+  // What a text of kBadUtf8 looks like instead.
+  kLooksCp932,
+  kLooksUtf16,
 };
 // The last detail above, so that a walk over every one misses none.
-inline constexpr ProblemDetail kLastProblemDetail = ProblemDetail::kFirstPairPast;
+inline constexpr ProblemDetail kLastProblemDetail = ProblemDetail::kLooksUtf16;
 
 // A part of a plan or of a script line that takes bytes of the game, as
 // kPastEnd and kOverlap name it.

@@ -23,6 +23,45 @@ TextEncoding DetectTextEncoding(std::string_view bytes) {
   return TextEncoding::kCp932;
 }
 
+ProblemDetail NotUtf8Detail(std::string_view bytes, std::size_t bad, bool from_start) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+  if (from_start && (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"))) {
+    return ProblemDetail::kLooksUtf16;
+  }
+  // Text in UTF-16 is mostly characters below U+0100 or kana, whose other
+  // byte is 00 or 30: NULs in half of the pairs at least.
+  const std::size_t sample = std::min<std::size_t>(bytes.size(), 4096) & ~std::size_t{1};
+  std::size_t nul_pairs = 0;
+  for (std::size_t i = 0; i < sample; i += 2) nul_pairs += byte(i) == 0 || byte(i + 1) == 0;
+  if (sample >= 4 && nul_pairs * 2 >= sample / 2) return ProblemDetail::kLooksUtf16;
+  // Text that was UTF-8 before its bad sequence is damaged UTF-8.
+  if (std::any_of(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bad),
+                  [](char c) { return static_cast<std::uint8_t>(c) >= 0xC0; })) {
+    return ProblemDetail::kNone;
+  }
+  // Code page 932: a lead byte and its trail byte, or a half-width kana.
+  bool wide = false;
+  const std::size_t end = std::min(bytes.size(), bad + 4096);
+  for (std::size_t i = bad; i < end; ++i) {
+    const std::uint8_t b = byte(i);
+    if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
+    if (!detail::IsCp932LeadByte(b)) return ProblemDetail::kNone;
+    if (i + 1 == end) break;  // cut by the sample's end
+    const std::uint8_t trail = byte(++i);
+    if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return ProblemDetail::kNone;
+    wide = true;
+  }
+  return wide || (bad < bytes.size() && byte(bad) >= 0xA1 && byte(bad) <= 0xDF)
+             ? ProblemDetail::kLooksCp932
+             : ProblemDetail::kNone;
+}
+
+ProblemDetail TextPlaceCounter::NotUtf8DetailOf(std::size_t offset, std::string_view chunk) const {
+  // A sequence cut at the end of the bytes fed is told from the chunk's start.
+  const std::size_t bad = offset > count_.fed ? offset - count_.fed : 0;
+  return NotUtf8Detail(chunk, std::min(bad, chunk.size()), count_.fed == 0);
+}
+
 LineReader::LineReader(std::string_view bytes)
     : rest_(bytes), encoding_(DetectTextEncoding(bytes)) {
   if (encoding_ == TextEncoding::kUtf8Bom) rest_.remove_prefix(kUtf8ByteOrderMark.size());

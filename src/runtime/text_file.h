@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "runtime/problem.h"
+
 namespace binconv {
 
 enum class TextEncoding {
@@ -32,6 +34,13 @@ inline constexpr std::size_t kDamagedUtf8Evidence = 16;
 // either way and is called code page 932.
 TextEncoding DetectTextEncoding(std::string_view bytes);
 
+// What text that is not UTF-8 looks like, so that its message can say how to
+// save it: kLooksUtf16 (a UTF-16 byte order mark, or NULs in every other
+// byte), kLooksCp932 (the bytes from the bad one on are code page 932 with
+// kana or kanji), else kNone. `bytes` hold the bad sequence at `bad`;
+// `from_start` when they begin the text.
+ProblemDetail NotUtf8Detail(std::string_view bytes, std::size_t bad, bool from_start);
+
 
 // Takes the next line off the front of `rest` into `line`, without its line
 // end. Lines end at CR LF, a lone CR or a lone LF; a last line without a line
@@ -54,6 +63,8 @@ class TextPlaceCounter {
   // byte): in `chunk`, the bytes that follow those fed, or in the character
   // cut at their end.
   std::pair<std::size_t, std::size_t> PlaceOf(std::size_t offset, std::string_view chunk) const;
+  // NotUtf8Detail of the bad sequence at `offset`, as PlaceOf takes them.
+  ProblemDetail NotUtf8DetailOf(std::size_t offset, std::string_view chunk) const;
 
  private:
   struct Count {

@@ -48,6 +48,7 @@ void EncodeText(const InsertInput& input, EncodedEntry& encoded, std::vector<Pro
   if (!encoder.FeedUtf8(text, bytes) || !encoder.FinishUtf8(bytes)) {
     Problem p = problem(ProblemCode::kBadUtf8);
     std::tie(p.line, p.column) = LineAndColumnOf(text, encoder.utf8_error().offset);
+    p.detail = NotUtf8Detail(text, encoder.utf8_error().offset, true);
     problems.push_back(std::move(p));
     return;
   }

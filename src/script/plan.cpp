@@ -445,6 +445,7 @@ Result<Plan, Problem> ParsePlan(std::string_view plan_bytes, const std::string& 
   if (auto decoded = DecodeUtf8(plan_bytes); !decoded) {
     Problem p{ProblemCode::kBadUtf8, plan_name};
     std::tie(p.line, p.column) = LineAndColumnOf(plan_bytes, decoded.error().offset);
+    p.detail = NotUtf8Detail(plan_bytes, decoded.error().offset, true);
     return Unexpected(std::move(p));
   }
   Plan plan;

@@ -8,6 +8,7 @@
 #include "codec/string_end.h"
 #include "runtime/crc32.h"
 #include "runtime/hex.h"
+#include "runtime/text_file.h"
 #include "runtime/utf8.h"
 #include "script/placement.h"
 
@@ -341,6 +342,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
   if (auto decoded = DecodeUtf8Text(bytes); !decoded) {
     Problem p{ProblemCode::kBadUtf8, shown};
     std::tie(p.line, p.column) = LineAndByteColumnOf(bytes, decoded.error().offset);
+    p.detail = NotUtf8Detail(bytes, decoded.error().offset, true);
     problems.push_back(std::move(p));
     return contents;
   }

@@ -11,6 +11,7 @@
 
 #include "runtime/cp932.h"
 #include "runtime/utf8.h"
+#include "support/gtest_support.h"
 #include "support/bytes.h"
 
 namespace binconv {
@@ -233,6 +234,33 @@ INSTANTIATE_TEST_SUITE_P(Samples, RandomCp932Text,
                          testing::Values(Cp932Sample{"KanaAndKanji", true, 16},
                                          Cp932Sample{"HalfWidthKatakana", false, 32}),
                          [](const auto& sample) { return std::string(sample.param.name); });
+
+// Bytes that are not UTF-8, told as what they look like: the first bad byte
+// at `bad`, the bytes from the start of the text.
+struct NotUtf8Case {
+  const char* name;
+  std::string bytes;
+  std::size_t bad;
+  ProblemDetail looks;
+};
+void PrintTo(const NotUtf8Case& c, std::ostream* os) { *os << c.name; }
+class NotUtf8Looks : public testing::TestWithParam<NotUtf8Case> {};
+TEST_P(NotUtf8Looks, NamesWhatItLooksLike) {
+  const NotUtf8Case& c = GetParam();
+  EXPECT_EQ(NotUtf8Detail(c.bytes, c.bad, true), c.looks);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, NotUtf8Looks,
+    testing::Values(NotUtf8Case{"Kanji", "a\x8A\xBF\x8E\x9A", 1, ProblemDetail::kLooksCp932},
+                    NotUtf8Case{"HalfWidthKana", "\xB1\xB2", 0, ProblemDetail::kLooksCp932},
+                    NotUtf8Case{"TrailOutOfRange", "\x82\x20", 0, ProblemDetail::kNone},
+                    NotUtf8Case{"BrokenUtf8", "\xE3\x81\x82\xE3\x81\x28", 3, ProblemDetail::kNone},
+                    NotUtf8Case{"Utf16BigEndianMark", "\xFE\xFF\x30\x42", 0,
+                                ProblemDetail::kLooksUtf16},
+                    // ASCII in UTF-16 is valid UTF-8 up to the first other character.
+                    NotUtf8Case{"Utf16WithoutMark", std::string("a\0b\0c\0\xFC\x30", 8), 6,
+                                ProblemDetail::kLooksUtf16}),
+    test::CaseName<NotUtf8Case>);
 
 TEST(LineReader, OneMegabyteLine) {
   std::string bytes;
