@@ -1,6 +1,8 @@
 #include "cli/args.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace binconv::cli {
 namespace {
@@ -10,6 +12,55 @@ const OptionSpec* FindLong(std::span<const OptionSpec> defs, std::string_view na
     if (def.name == name) return &def;
   }
   return nullptr;
+}
+
+// Edits (a character added, taken out, changed, or two swapped) between two words.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                          d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// "; did you mean --format?" for the option nearest to a mistyped one: the
+// one it begins, or else the one fewest edits away, at most two and fewer
+// than half its length; empty when none is near.
+std::string NearestOptionHint(std::span<const OptionSpec> defs, std::string_view typed) {
+  const OptionSpec* best = nullptr;
+  std::size_t best_edits = 3;
+  for (const OptionSpec& def : defs) {
+    if (typed.size() >= 2 && def.name.starts_with(typed)) {
+      best = &def;
+      break;
+    }
+    const std::size_t edits = EditDistance(typed, def.name);
+    if (edits < best_edits && 2 * edits < def.name.size()) {
+      best = &def;
+      best_edits = edits;
+    }
+  }
+  return best != nullptr ? "; did you mean --" + std::string(best->name) + "?" : "";
+}
+
+// For an argument too many: the game of a command that reads it with an
+// option, given as a plain argument.
+std::string GameOptionHint(std::span<const OptionSpec> defs, const ParsedArgs& parsed) {
+  std::string options;
+  for (const std::string_view name : {"from", "into"}) {
+    if (FindLong(defs, name) == nullptr || parsed.Has(name)) continue;
+    options += (options.empty() ? "--" : " or --") + std::string(name);
+  }
+  if (options.empty() || parsed.positionals.empty()) return "";
+  return "; if '" + parsed.positionals.front() + "' is the game, give it with " + options;
 }
 
 const OptionSpec* FindAlias(std::span<const OptionSpec> defs, char alias) {
@@ -222,7 +273,8 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
     const bool is_option = !options_ended && arg.size() > 1 && arg[0] == '-';
     if (!is_option) {
       if (parsed.positionals.size() == max_positionals) {
-        return Unexpected(std::string("unexpected argument '") + arg + "'");
+        return Unexpected(std::string("unexpected argument '") + arg + "'" +
+                          GameOptionHint(defs, parsed));
       }
       parsed.positionals.push_back(arg);
       continue;
@@ -243,7 +295,10 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
         body = body.substr(0, eq);
       }
       def = FindLong(defs, body);
-      if (def == nullptr) return Unexpected("unknown option '--" + std::string(body) + "'");
+      if (def == nullptr) {
+        return Unexpected("unknown option '--" + std::string(body) + "'" +
+                          NearestOptionHint(defs, body));
+      }
       if (def->value_name.empty() && inline_value) {
         return Unexpected("option " + Spelling(*def) + " takes no value");
       }

@@ -90,7 +90,11 @@ ExitStatus RunCli(std::span<const std::string> args) {
   if (command == nullptr) return UsageError("unknown command '" + args.front() + "'");
 
   auto parsed = ParseArgs(args.subspan(1), command->usage);
-  if (!parsed) return UsageError(std::string(command->name) + ": " + parsed.error());
+  if (!parsed) {
+    PrintError(std::string(command->name) + ": " + parsed.error() + " (see binconv-cli " +
+               std::string(command->name) + " --help)");
+    return ExitStatus::kError;
+  }
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command));
   if (auto misuse = FindMisuse(command->name, parsed.value(), command->usage)) {
     return ReportMisuse(*command, *misuse);

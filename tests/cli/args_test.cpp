@@ -65,7 +65,15 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{Args({"--mode"}), "error: option --mode needs a value (M)"},
                     ParseCase{Args({"--bogus"}), "error: unknown option '--bogus'"},
                     ParseCase{Args({"-q"}), "error: unknown option '-q'"},
-                    ParseCase{Args({"a", "b"}), "error: unexpected argument 'b'"}));
+                    // A typo is answered with the option meant; the game given
+                    // as an argument, with the option that takes it.
+                    ParseCase{Args({"--mdoe", "a"}),
+                              "error: unknown option '--mdoe'; did you mean --mode?"},
+                    ParseCase{Args({"--exa"}), "error: unknown option '--exa'; did you mean --exact?"},
+                    ParseCase{Args({"a", "b"}),
+                              "error: unexpected argument 'b'; if 'a' is the game, give it with "
+                              "--into"},
+                    ParseCase{Args({"--into", "g", "a", "b"}), "error: unexpected argument 'b'"}));
 
 struct MisuseCase {
   std::vector<std::string> args;
