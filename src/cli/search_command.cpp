@@ -95,11 +95,10 @@ Unexpected<ExitStatus> Refuse(const std::string& message) {
   return Failure(ExitStatus::kError);
 }
 
-// Each TEXT's bytes; the first that can't be searched for is reported.
-Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
-                                                             const GameTable& encoding) {
+// Each TEXT made ready; the first that can't be searched for is reported.
+Reported<TextSearch> SearchOfTexts(const ParsedArgs& args, const GameTable& encoding) {
   const std::span<const std::string> texts(args.positionals.begin() + 1, args.positionals.end());
-  auto patterns = EncodeSearchTexts(encoding, LineBreaksOf(args), texts);
+  auto patterns = TextSearch::Of(encoding, LineBreaksOf(args), texts);
   if (patterns) return std::move(patterns).value();
   using Kind = SearchTextFault::Kind;
   const SearchTextFault& fault = patterns.error();
@@ -117,15 +116,15 @@ Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& a
 ExitStatus RunPlainSearch(const ParsedArgs& args) {
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
-  const auto patterns = EncodeTexts(args, encoding.encoding());
-  if (!patterns) return patterns.error();
+  const auto search = SearchOfTexts(args, encoding.encoding());
+  if (!search) return search.error();
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
   const bool count_only = args.Has("count");
-  std::vector<std::uint64_t> counts(patterns->size(), 0);
+  std::vector<std::uint64_t> counts(search->size(), 0);
   LineOutput out;
-  const auto scanned = SearchBytes(
-      game.Reader(), &encoding.encoding(), *patterns, kScanChunkSize,
+  const auto scanned = SearchTexts(
+      game.Reader(), *search, kScanChunkSize,
       [&](const ByteMatch& m) {
         ++counts[m.pattern];
         if (count_only) return true;

@@ -1,5 +1,13 @@
 #include "scan/text_search.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "chartable/encoding.h"
+#include "chartable/text_index.h"
+#include "codec/encoder.h"
+#include "runtime/utf8.h"
+
 namespace binconv {
 
 Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchTexts(
@@ -21,6 +29,269 @@ Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchText
     patterns.push_back(std::move(bytes));
   }
   return patterns;
+}
+
+}  // namespace binconv
+
+namespace binconv {
+namespace {
+
+constexpr char32_t kBreak = GameTextIndex::kBreakUnit;
+
+// A text as the index keys it: a .tbl's "\n" is a line break.
+std::u32string UnitsOf(std::u16string_view text) {
+  std::u32string units;
+  for (const char16_t ch : text) units += ch == u'\n' ? kBreak : char32_t{ch};
+  return units;
+}
+
+bool HasTagMark(const GameTextIndex& index, std::u32string_view text) {
+  return std::any_of(text.begin(), text.end(), [&](char32_t unit) {
+    return index.MarkOf(unit) != detail::Special::kNone;
+  });
+}
+
+// What decode shows for the code as text; nothing when it shows a tag (a
+// control's label, a text with a tag mark, an end token of line breaks).
+std::u32string ShownText(const GameTextIndex& index, const GameCode& code) {
+  if (code.kind == GameCodeKind::kControl) return {};
+  std::u32string text = UnitsOf(code.text);
+  if (code.kind == GameCodeKind::kEnd &&
+      std::all_of(text.begin(), text.end(), [](char32_t u) { return u == kBreak; })) {
+    return {};
+  }
+  if (HasTagMark(index, text)) return {};
+  if (code.kind == GameCodeKind::kLineBreak) text += kBreak;
+  return text;
+}
+
+// An alias shows in place of its code's text, as typed (a CR or LF in it is
+// that unit, as the index has it).
+std::u32string AliasText(const GameTextIndex& index, const GameCode& code,
+                         const GameTextAlias& alias) {
+  if (code.kind == GameCodeKind::kControl || alias.text.empty()) return {};
+  std::u32string text(alias.text.begin(), alias.text.end());
+  if (HasTagMark(index, text)) return {};
+  if (code.kind == GameCodeKind::kLineBreak) text += kBreak;
+  return text;
+}
+
+}  // namespace
+
+Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineBreaks line_breaks,
+                                                   std::span<const std::string> texts) {
+  auto encoded = EncodeSearchTexts(table, line_breaks, texts);
+  if (!encoded) return Unexpected(encoded.error());
+  TextSearch search(table);
+  search.bytes_ = std::move(encoded).value();
+  const GameTextIndex& index = table.text_index();
+  const std::span<const GameCode> codes = table.codes();
+
+  std::vector<const GameTextAlias*> aliases;
+  for (const GameTextAlias& alias : table.aliases()) aliases.push_back(&alias);
+  std::stable_sort(aliases.begin(), aliases.end(),
+                   [](const auto* a, const auto* b) { return a->code < b->code; });
+  // One spelling: every text one unit of one code, and no code's bytes
+  // begin another's, so that the encoder's bytes are the only ones.
+  bool one_spelling = index.read_back().none_open();
+  std::vector<std::uint32_t> owner(std::size_t{kBreak} + 1, UINT32_MAX);
+  std::size_t longest = 1;
+  auto keep = [&](std::uint32_t code, std::u32string text) {
+    if (text.empty()) return;
+    longest = std::max(longest, codes[code].bytes.size());
+    if (text.size() != 1 || (owner[text[0]] != UINT32_MAX && owner[text[0]] != code)) {
+      one_spelling = false;
+    } else {
+      owner[text[0]] = code;
+    }
+    search.shown_.push_back({static_cast<std::uint32_t>(search.shown_units_.size()),
+                             static_cast<std::uint32_t>(text.size())});
+    search.shown_units_ += text;
+  };
+  auto alias = aliases.begin();
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    search.shown_of_.push_back(static_cast<std::uint32_t>(search.shown_.size()));
+    keep(i, ShownText(index, codes[i]));
+    for (; alias != aliases.end() && (*alias)->code == i; ++alias) {
+      keep(i, AliasText(index, codes[i], **alias));
+    }
+  }
+  search.shown_of_.push_back(static_cast<std::uint32_t>(search.shown_.size()));
+  search.one_spelling_ = one_spelling;
+
+  for (const std::string& text : texts) {
+    const std::u16string units = DecodeUtf8(text).value();
+    Pattern pattern;
+    std::u16string tags;  // a run of tags, whose bytes the encoder gives
+    auto end_tags = [&] {
+      if (tags.empty()) return;
+      Encoder encoder(table, line_breaks);
+      std::vector<std::uint8_t> bytes;
+      encoder.Feed(tags, bytes);
+      encoder.Finish(bytes);
+      tags.clear();
+      if (!bytes.empty()) pattern.pieces.push_back({{}, std::move(bytes)});
+    };
+    for (std::size_t k = 0; k < units.size();) {
+      const char16_t ch = units[k];
+      const detail::Special special = detail::ClassifySpecial(ch);
+      if (special == detail::Special::kTagOpen) {
+        std::size_t close = k + 1;
+        while (close < units.size() &&
+               detail::ClassifySpecial(units[close]) != detail::Special::kTagClose) {
+          ++close;
+        }
+        close = std::min(close + 1, units.size());
+        tags.append(units, k, close - k);
+        k = close;
+        continue;
+      }
+      end_tags();
+      char32_t unit = ch;
+      std::size_t taken = 1;
+      if (special == detail::Special::kLineBreak) {
+        unit = kBreak;
+      } else if (ch == u'\r' && k + 1 < units.size() && units[k + 1] == u'\n') {
+        unit = kBreak;
+        taken = 2;
+      } else if ((ch == u'\r' || ch == u'\n') && line_breaks == LineBreaks::kAny) {
+        unit = kBreak;
+      }
+      if (pattern.pieces.empty() || !pattern.pieces.back().bytes.empty()) pattern.pieces.emplace_back();
+      pattern.pieces.back().text += unit;
+      k += taken;
+    }
+    end_tags();
+    std::size_t reach = kMaxGameUnitBytes;
+    for (const Piece& piece : pattern.pieces) reach += piece.text.size() * longest + piece.bytes.size();
+    search.lookahead_ = std::max(search.lookahead_, reach);
+    search.FindStarts(pattern);
+    search.patterns_.push_back(std::move(pattern));
+  }
+  return search;
+}
+
+std::span<const TextSearch::Shown> TextSearch::ShownBy(std::uint32_t code) const {
+  return std::span(shown_).subspan(shown_of_[code], shown_of_[code + 1] - shown_of_[code]);
+}
+
+void TextSearch::FindStarts(Pattern& pattern) const {
+  const Piece& first = pattern.pieces.front();
+  if (first.text.empty()) {
+    pattern.first_bytes[first.bytes.front()] = true;
+    return;
+  }
+  const std::u32string_view text = first.text;
+  const bool last = pattern.pieces.size() == 1;
+  const std::span<const GameCode> codes = table_.codes();
+  pattern.starts.assign(codes.size(), false);
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    for (const Shown shown : ShownBy(i)) {
+      const std::u32string_view all = std::u32string_view(shown_units_).substr(shown.from, shown.size);
+      for (std::size_t k = 0; k < all.size() && !pattern.starts[i]; ++k) {
+        const std::u32string_view tail = all.substr(k);
+        pattern.starts[i] = tail.size() <= text.size() ? text.starts_with(tail)
+                                                       : last && tail.starts_with(text);
+      }
+    }
+    if (pattern.starts[i]) pattern.first_bytes[codes[i].bytes.front()] = true;
+  }
+}
+
+bool TextSearch::MatchesAt(std::size_t index, std::span<const std::uint8_t> bytes) const {
+  const Pattern& pattern = patterns_[index];
+  const Piece& first = pattern.pieces.front();
+  if (first.text.empty()) return Rest(pattern, bytes, 0, 0, 0);
+  if (bytes.empty()) return false;
+  const GameTableUnit unit = table_.reader().ReadUnit(bytes, true);
+  if (unit.kind != GameUnitKind::kCode || !pattern.starts[unit.code]) return false;
+  const std::u32string_view text = first.text;
+  const bool last = pattern.pieces.size() == 1;
+  for (const Shown shown : ShownBy(unit.code)) {
+    const std::u32string_view all = std::u32string_view(shown_units_).substr(shown.from, shown.size);
+    for (std::size_t k = 0; k < all.size(); ++k) {
+      const std::u32string_view tail = all.substr(k);
+      if (tail.size() <= text.size()) {
+        if (text.starts_with(tail) && Rest(pattern, bytes, unit.size, 0, tail.size())) return true;
+      } else if (last && tail.starts_with(text)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Whether the pattern goes on from bytes[at], where a code ended with `done`
+// characters of piece `piece` matched.
+bool TextSearch::Rest(const Pattern& pattern, std::span<const std::uint8_t> bytes, std::size_t at,
+                      std::size_t piece, std::size_t done) const {
+  for (;;) {
+    if (piece == pattern.pieces.size()) return true;
+    const Piece& now = pattern.pieces[piece];
+    if (now.text.empty()) {
+      const std::span<const std::uint8_t> rest = bytes.subspan(at);
+      if (rest.size() < now.bytes.size() ||
+          !std::equal(now.bytes.begin(), now.bytes.end(), rest.begin())) {
+        return false;
+      }
+      at += now.bytes.size();
+      ++piece;
+      continue;
+    }
+    if (done == now.text.size()) {
+      ++piece;
+      done = 0;
+      continue;
+    }
+    break;
+  }
+  if (at >= bytes.size()) return false;
+  const GameTableUnit unit = table_.reader().ReadUnit(bytes.subspan(at), true);
+  if (unit.kind != GameUnitKind::kCode) return false;
+  const std::u32string_view left = std::u32string_view(pattern.pieces[piece].text).substr(done);
+  const bool last = piece + 1 == pattern.pieces.size();
+  for (const Shown shown : ShownBy(unit.code)) {
+    const std::u32string_view all = std::u32string_view(shown_units_).substr(shown.from, shown.size);
+    if (all.size() <= left.size()) {
+      if (left.starts_with(all) && Rest(pattern, bytes, at + unit.size, piece, done + all.size())) {
+        return true;
+      }
+    } else if (last && all.starts_with(left)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+Result<Unit, IoError> SearchTexts(const ReadInput& read, const TextSearch& search,
+                                  std::size_t chunk_size,
+                                  const std::function<bool(const ByteMatch&)>& found,
+                                  const ScanProgress& progress, bool decode_always) {
+  if (search.one_spelling_ && !decode_always) {
+    return SearchBytes(read, &search.table_, search.bytes_, chunk_size, found, progress);
+  }
+  std::array<bool, 256> any{};
+  for (const auto& pattern : search.patterns_) {
+    for (std::size_t b = 0; b < any.size(); ++b) any[b] = any[b] || pattern.first_bytes[b];
+  }
+  const GameUnitReader& reader = search.table_.reader();
+  return ScanWindows(
+      read, chunk_size, search.lookahead_, 1,
+      [&](const ScanWindow& w) {
+        const std::uint8_t* base = w.bytes.data();
+        for (std::size_t at = w.from; at < w.to; ++at) {
+          if (!any[base[at]]) continue;
+          const std::span<const std::uint8_t> rest = w.bytes.subspan(at);
+          for (std::size_t i = 0; i < search.patterns_.size(); ++i) {
+            if (!search.patterns_[i].first_bytes[base[at]] || !search.MatchesAt(i, rest)) continue;
+            // A unit begun by the byte before would take the match's first byte.
+            const bool after_lead = at > 0 && reader.ReadUnit(w.bytes.subspan(at - 1), true).size > 1;
+            if (!found(ByteMatch{w.offset + at, i, after_lead})) return false;
+          }
+        }
+        return true;
+      },
+      progress);
 }
 
 }  // namespace binconv
