@@ -176,26 +176,82 @@ std::span<const TextSearch::Shown> TextSearch::ShownBy(std::uint32_t code) const
 }
 
 void TextSearch::FindStarts(Pattern& pattern) const {
+  pattern.first_pairs.assign(std::size_t{1} << 10, 0);
+  auto pair = [&](std::uint8_t first, std::uint8_t second) {
+    const unsigned key = unsigned{second} << 8 | first;
+    pattern.first_pairs[key >> 6] |= std::uint64_t{1} << (key & 63);
+  };
+  auto pairs_after = [&](std::uint8_t first, const std::array<bool, 256>& follow) {
+    for (unsigned b = 0; b < 256; ++b) {
+      if (follow[b]) pair(first, static_cast<std::uint8_t>(b));
+    }
+  };
+  std::array<bool, 256> every;
+  every.fill(true);
   const Piece& first = pattern.pieces.front();
   if (first.text.empty()) {
     pattern.first_bytes[first.bytes.front()] = true;
+    if (first.bytes.size() > 1) {
+      pair(first.bytes[0], first.bytes[1]);
+    } else {
+      pairs_after(first.bytes[0], every);
+    }
     return;
   }
   const std::u32string_view text = first.text;
   const bool last = pattern.pieces.size() == 1;
   const std::span<const GameCode> codes = table_.codes();
   pattern.starts.assign(codes.size(), false);
+  // Per count of characters a one-byte first code matches: what may follow.
+  std::vector<std::optional<std::array<bool, 256>>> follows(text.size() + 1);
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    const std::vector<std::uint8_t>& bytes = codes[i].bytes;
+    for (const Shown shown : ShownBy(i)) {
+      const std::u32string_view all = std::u32string_view(shown_units_).substr(shown.from, shown.size);
+      for (std::size_t k = 0; k < all.size(); ++k) {
+        const std::u32string_view tail = all.substr(k);
+        const bool begins = tail.size() <= text.size() && text.starts_with(tail);
+        const bool holds = tail.size() > text.size() && last && tail.starts_with(text);
+        if (!begins && !holds) continue;
+        pattern.starts[i] = true;
+        pattern.first_bytes[bytes[0]] = true;
+        if (bytes.size() > 1) {
+          pair(bytes[0], bytes[1]);
+        } else if (holds) {
+          pairs_after(bytes[0], every);
+        } else {
+          if (!follows[tail.size()]) follows[tail.size()] = FollowBytes(pattern, tail.size());
+          pairs_after(bytes[0], *follows[tail.size()]);
+        }
+      }
+    }
+  }
+}
+
+std::array<bool, 256> TextSearch::FollowBytes(const Pattern& pattern, std::size_t done) const {
+  std::array<bool, 256> follow{};
+  const std::u32string_view text = pattern.pieces.front().text;
+  const bool last = pattern.pieces.size() == 1;
+  if (done == text.size()) {
+    // Tags' bytes follow a text, or anything at the end.
+    if (last) {
+      follow.fill(true);
+    } else {
+      follow[pattern.pieces[1].bytes.front()] = true;
+    }
+    return follow;
+  }
+  const std::u32string_view left = text.substr(done);
+  const std::span<const GameCode> codes = table_.codes();
   for (std::uint32_t i = 0; i < codes.size(); ++i) {
     for (const Shown shown : ShownBy(i)) {
       const std::u32string_view all = std::u32string_view(shown_units_).substr(shown.from, shown.size);
-      for (std::size_t k = 0; k < all.size() && !pattern.starts[i]; ++k) {
-        const std::u32string_view tail = all.substr(k);
-        pattern.starts[i] = tail.size() <= text.size() ? text.starts_with(tail)
-                                                       : last && tail.starts_with(text);
+      if (all.size() <= left.size() ? left.starts_with(all) : last && all.starts_with(left)) {
+        follow[codes[i].bytes[0]] = true;
       }
     }
-    if (pattern.starts[i]) pattern.first_bytes[codes[i].bytes.front()] = true;
   }
+  return follow;
 }
 
 bool TextSearch::MatchesAt(std::size_t index, std::span<const std::uint8_t> bytes) const {
@@ -271,23 +327,56 @@ Result<Unit, IoError> SearchTexts(const ReadInput& read, const TextSearch& searc
     return SearchBytes(read, &search.table_, search.bytes_, chunk_size, found, progress);
   }
   std::array<bool, 256> any{};
+  std::vector<std::uint64_t> any_pair(std::size_t{1} << 10, 0);
   for (const auto& pattern : search.patterns_) {
     for (std::size_t b = 0; b < any.size(); ++b) any[b] = any[b] || pattern.first_bytes[b];
+    for (std::size_t w = 0; w < any_pair.size(); ++w) any_pair[w] |= pattern.first_pairs[w];
   }
+  // The pair's key is its two bytes, the first lowest.
+  auto has_pair = [](const std::uint64_t* pairs, const std::uint8_t* at) {
+    const unsigned key = unsigned{at[1]} << 8 | at[0];
+    return (pairs[key >> 6] >> (key & 63) & 1) != 0;
+  };
+  const std::uint64_t* const pairs = any_pair.data();
   const GameUnitReader& reader = search.table_.reader();
   return ScanWindows(
       read, chunk_size, search.lookahead_, 1,
       [&](const ScanWindow& w) {
         const std::uint8_t* base = w.bytes.data();
-        for (std::size_t at = w.from; at < w.to; ++at) {
-          if (!any[base[at]]) continue;
+        // Tries the texts at `at`; false to stop.
+        auto try_at = [&](std::size_t at, bool paired) {
           const std::span<const std::uint8_t> rest = w.bytes.subspan(at);
           for (std::size_t i = 0; i < search.patterns_.size(); ++i) {
-            if (!search.patterns_[i].first_bytes[base[at]] || !search.MatchesAt(i, rest)) continue;
+            const auto& pattern = search.patterns_[i];
+            if (paired ? !has_pair(pattern.first_pairs.data(), base + at) : !pattern.first_bytes[base[at]]) {
+              continue;
+            }
+            if (!search.MatchesAt(i, rest)) continue;
             // A unit begun by the byte before would take the match's first byte.
             const bool after_lead = at > 0 && reader.ReadUnit(w.bytes.subspan(at - 1), true).size > 1;
             if (!found(ByteMatch{w.offset + at, i, after_lead})) return false;
           }
+          return true;
+        };
+        // Every position but the input's last has a byte after it.
+        const std::size_t paired_to = std::min(w.to, w.bytes.size() - 1);
+        std::size_t at = w.from;
+        const std::uint64_t* const wanted = pairs;  // kept in a register through the calls
+        // Four positions a test: a match is rare, so a branch for each is mostly waste.
+        for (; at + 4 <= paired_to; at += 4) {
+          if (!(has_pair(wanted, base + at) | has_pair(wanted, base + at + 1) |
+                has_pair(wanted, base + at + 2) | has_pair(wanted, base + at + 3))) {
+            continue;
+          }
+          for (std::size_t k = at; k < at + 4; ++k) {
+            if (has_pair(wanted, base + k) && !try_at(k, true)) return false;
+          }
+        }
+        for (; at < paired_to; ++at) {
+          if (has_pair(wanted, base + at) && !try_at(at, true)) return false;
+        }
+        for (; at < w.to; ++at) {
+          if (any[base[at]] && !try_at(at, false)) return false;
         }
         return true;
       },

@@ -73,7 +73,11 @@ class TextSearch {
   struct Pattern {
     std::vector<Piece> pieces;
     std::array<bool, 256> first_bytes{};  // what a match can begin with
-    std::vector<bool> starts;            // per code: may begin a match
+    // The first two bytes a match can begin with, a bit for each pair: a
+    // first code of one byte passes only before a code that may go on from
+    // it, which spares decoding at most of a common letter's bytes.
+    std::vector<std::uint64_t> first_pairs;
+    std::vector<bool> starts;  // per code: may begin a match
   };
   // What each code may show: its text and its aliases' (none: a tag).
   struct Shown {
@@ -86,6 +90,7 @@ class TextSearch {
   bool Rest(const Pattern& pattern, std::span<const std::uint8_t> bytes, std::size_t at,
             std::size_t piece, std::size_t done) const;
   void FindStarts(Pattern& pattern) const;
+  std::array<bool, 256> FollowBytes(const Pattern& pattern, std::size_t done) const;
 
   GameTable table_;
   std::u32string shown_units_;
