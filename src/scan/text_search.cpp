@@ -11,7 +11,8 @@
 namespace binconv {
 
 Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchTexts(
-    const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts) {
+    const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts,
+    const std::function<bool(std::size_t, const EncodeProblem&)>& passes) {
   using Kind = SearchTextFault::Kind;
   std::vector<std::vector<std::uint8_t>> patterns;
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -20,12 +21,16 @@ Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchText
     if (!encoder.FeedUtf8(texts[i], bytes) || !encoder.FinishUtf8(bytes)) {
       return Unexpected(SearchTextFault{Kind::kBadUtf8, i});
     }
-    if (!encoder.problems().empty()) {
-      const EncodeProblem& first = encoder.problems().front();
-      if (first.kind == ProblemCode::kOddCount) return Unexpected(SearchTextFault{Kind::kOddCount, i});
-      return Unexpected(SearchTextFault{Kind::kProblem, i, first});
+    bool passed = false;
+    for (const EncodeProblem& problem : encoder.problems()) {
+      if (passes && passes(i, problem)) {
+        passed = true;
+        continue;
+      }
+      if (problem.kind == ProblemCode::kOddCount) return Unexpected(SearchTextFault{Kind::kOddCount, i});
+      return Unexpected(SearchTextFault{Kind::kProblem, i, problem});
     }
-    if (bytes.empty()) return Unexpected(SearchTextFault{Kind::kNoBytes, i});
+    if (bytes.empty() && !passed) return Unexpected(SearchTextFault{Kind::kNoBytes, i});
     patterns.push_back(std::move(bytes));
   }
   return patterns;
@@ -80,10 +85,7 @@ std::u32string AliasText(const GameTextIndex& index, const GameCode& code,
 
 Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineBreaks line_breaks,
                                                    std::span<const std::string> texts) {
-  auto encoded = EncodeSearchTexts(table, line_breaks, texts);
-  if (!encoded) return Unexpected(encoded.error());
   TextSearch search(table);
-  search.bytes_ = std::move(encoded).value();
   const GameTextIndex& index = table.text_index();
   const std::span<const GameCode> codes = table.codes();
 
@@ -95,6 +97,7 @@ Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineB
   // begin another's, so that the encoder's bytes are the only ones.
   bool one_spelling = index.read_back().none_open();
   std::vector<std::uint32_t> owner(std::size_t{kBreak} + 1, UINT32_MAX);
+  std::vector<bool> shown_anywhere(owner.size(), false);
   std::size_t longest = 1;
   auto keep = [&](std::uint32_t code, std::u32string text) {
     if (text.empty()) return;
@@ -106,6 +109,7 @@ Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineB
     }
     search.shown_.push_back({static_cast<std::uint32_t>(search.shown_units_.size()),
                              static_cast<std::uint32_t>(text.size())});
+    for (const char32_t unit : text) shown_anywhere[unit] = true;
     search.shown_units_ += text;
   };
   auto alias = aliases.begin();
@@ -117,7 +121,20 @@ Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineB
     }
   }
   search.shown_of_.push_back(static_cast<std::uint32_t>(search.shown_.size()));
-  search.one_spelling_ = one_spelling;
+  // A character no code has alone may still be shown inside a code of
+  // several: such a text is found by decoding only.
+  bool passed = false;
+  auto encoded = EncodeSearchTexts(table, line_breaks, texts,
+                                   [&](std::size_t, const EncodeProblem& problem) {
+                                     const bool shown = problem.kind == ProblemCode::kNoCode &&
+                                                        problem.ch < kBreak &&
+                                                        shown_anywhere[problem.ch];
+                                     passed = passed || shown;
+                                     return shown;
+                                   });
+  if (!encoded) return Unexpected(encoded.error());
+  search.bytes_ = std::move(encoded).value();
+  search.one_spelling_ = one_spelling && !passed;
 
   for (const std::string& text : texts) {
     const std::u16string units = DecodeUtf8(text).value();

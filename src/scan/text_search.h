@@ -35,15 +35,18 @@ struct SearchTextFault {
 };
 
 // The bytes of each text (UTF-8) in the encoding, for SearchBytes; the first
-// fault otherwise.
+// fault otherwise. Problems that `passes` (text index, problem) lets pass are
+// no fault; a text with one may give no bytes.
 Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchTexts(
-    const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts);
+    const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts,
+    const std::function<bool(std::size_t, const EncodeProblem&)>& passes = {});
 
 // Texts to search a game for, each split into what the codes must show and
 // the bytes its tags stand for.
 class TextSearch {
  public:
-  // The texts (UTF-8) must each be encodable (EncodeSearchTexts says why not).
+  // The faults of EncodeSearchTexts, but for a character no code has alone
+  // that a code of several shows.
   static Result<TextSearch, SearchTextFault> Of(const GameTable& table, LineBreaks line_breaks,
                                                 std::span<const std::string> texts);
 

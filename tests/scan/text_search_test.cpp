@@ -42,7 +42,7 @@ Found Search(const TextSearch& search, const std::vector<std::uint8_t>& data, st
 constexpr std::string_view kDteTbl =
     "61=t\n62=h\n63=e\n64=r\n65=o\n66= \n"
     "A0=th\nA1=e \nA2=he\nA3=ro\nA4= t\n"
-    "27=’\n28=’\n30=x\n30=X\n*24\n$FE=<w>,1\n/00=<end>\n";
+    "27=’\n28=’\n30=x\n30=X\n*24\n$FE=<w>,1\n/00=<end>\nA5=qu\n";
 
 struct DteCase {
   std::string name;
@@ -79,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         // " t" then "he": found at the code that holds its first letter.
         DteCase{"StartsAndEndsInsideCodes", {"the", "e  th"}, {0xA1, 0xA4, 0xA2}, {{0, 1}, {1, 0}}},
         DteCase{"InsideOneCode", {"h", "th"}, {0x61, 0xA0, 0x62}, {{1, 0}, {1, 1}, {2, 0}}},
+        // No code has "q" or "u" alone.
+        DteCase{"OnlyInsideOneCode", {"q", "uo"}, {0xA5, 0x65, 0xA5}, {{0, 0}, {0, 1}, {2, 0}}},
         DteCase{"TwoCodesForOneText", {"’x"}, {0x27, 0x30, 0x28, 0x30, 0x28}, {{0, 0}, {2, 0}}},
         DteCase{"Alias", {"X", "x"}, {0x30, 0x61, 0x30}, {{0, 0}, {0, 1}, {2, 0}, {2, 1}}},
         // A tag is its bytes, and no code's text runs into it.
