@@ -41,6 +41,16 @@ Result<std::vector<std::vector<std::uint8_t>>, SearchTextFault> EncodeSearchText
     const GameTable& encoding, LineBreaks line_breaks, std::span<const std::string> texts,
     const std::function<bool(std::size_t, const EncodeProblem&)>& passes = {});
 
+class TextSearch;
+
+// Every place where one of the texts occurs, in file order and, at one
+// offset, in the texts' order; after_lead as SearchBytes has it. By the
+// texts' bytes where they have one spelling, unless `decode_always`.
+Result<Unit, IoError> SearchTexts(const ReadInput& read, const TextSearch& search,
+                                  std::size_t chunk_size,
+                                  const std::function<bool(const ByteMatch&)>& found,
+                                  const ScanProgress& progress = {}, bool decode_always = false);
+
 // Texts to search a game for, each split into what the codes must show and
 // the bytes its tags stand for.
 class TextSearch {
@@ -62,9 +72,7 @@ class TextSearch {
   // Whether each text has one spelling as bytes, which are then all there is
   // to look for.
   bool one_spelling() const { return one_spelling_; }
-  std::span<const std::vector<std::uint8_t>> bytes() const { return bytes_; }
   std::size_t size() const { return patterns_.size(); }
-  const GameTable& table() const { return table_; }
 
  private:
   // A stretch of a text: characters the codes must show (UTF-16 units, and
@@ -107,13 +115,5 @@ class TextSearch {
                                            const std::function<bool(const ByteMatch&)>&,
                                            const ScanProgress&, bool);
 };
-
-// Every place where one of the texts occurs, in file order and, at one
-// offset, in the texts' order; after_lead as SearchBytes has it. By the
-// texts' bytes where they have one spelling, unless `decode_always`.
-Result<Unit, IoError> SearchTexts(const ReadInput& read, const TextSearch& search,
-                                  std::size_t chunk_size,
-                                  const std::function<bool(const ByteMatch&)>& found,
-                                  const ScanProgress& progress = {}, bool decode_always = false);
 
 }  // namespace binconv
