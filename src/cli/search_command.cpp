@@ -1,4 +1,4 @@
-// binconv-cli search: where a text's bytes occur in a game; with --relative,
+// binconv-cli search: where a game's codes show a text; with --relative,
 // where a kana word occurs in a game whose table is unknown.
 
 #include <algorithm>
@@ -22,13 +22,18 @@ constexpr CommandText kSearchText{
     .name = "search",
     .summary = "find texts in a game file, or a kana word by relative search",
     .details =
-        "Encodes each TEXT with the tables and lists every offset of GAME where its\n"
-        "bytes occur, in file order: OFFSET<TAB>TEXT, OFFSET in 0x hex. A match\n"
-        "whose previous byte is a lead byte (20, 21, 22, 23, 18) may sit inside a\n"
-        "two-byte code: it gets <TAB>(after a lead byte). All TEXTs are searched in\n"
-        "one pass. Exit status: 0 something was found, 1 nothing, 2 an error (such\n"
-        "as a TEXT with a character that has no code, which is named). --tbl FILE\n"
-        "encodes each TEXT through a game's own table (see encode) instead.\n"
+        "Lists every offset of GAME where the codes, read from there as decode\n"
+        "reads them, show TEXT, in file order: OFFSET<TAB>TEXT, OFFSET in 0x hex.\n"
+        "TEXT may begin inside the first code's text and end inside the last one's,\n"
+        "so a word is found however a table of codes for several characters (DTE),\n"
+        "two codes for one text or a code's second text wrote it; OFFSET is where\n"
+        "the first code's bytes begin. A tag in TEXT, <A0> or a label such as <w>,\n"
+        "stands for exactly its bytes. A match whose previous byte is a lead byte\n"
+        "(20, 21, 22, 23, 18) may sit inside a two-byte code: it gets\n"
+        "<TAB>(after a lead byte). All TEXTs are searched in one pass. Exit status:\n"
+        "0 something was found, 1 nothing, 2 an error (such as a TEXT with a\n"
+        "character that has no code, which is named). --tbl FILE reads through a\n"
+        "game's own table (see encode) instead.\n"
         "\n"
         "--relative finds the table of a game not seen before. KANA is a word in\n"
         "hiragana or katakana that the game shows, such as a name. Every offset is\n"
@@ -95,11 +100,10 @@ Unexpected<ExitStatus> Refuse(const std::string& message) {
   return Failure(ExitStatus::kError);
 }
 
-// Each TEXT's bytes; the first that can't be searched for is reported.
-Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& args,
-                                                             const GameTable& encoding) {
+// Each TEXT made ready; the first that can't be searched for is reported.
+Reported<TextSearch> SearchOfTexts(const ParsedArgs& args, const GameTable& encoding) {
   const std::span<const std::string> texts(args.positionals.begin() + 1, args.positionals.end());
-  auto patterns = EncodeSearchTexts(encoding, LineBreaksOf(args), texts);
+  auto patterns = TextSearch::Of(encoding, LineBreaksOf(args), texts);
   if (patterns) return std::move(patterns).value();
   using Kind = SearchTextFault::Kind;
   const SearchTextFault& fault = patterns.error();
@@ -117,15 +121,15 @@ Reported<std::vector<std::vector<std::uint8_t>>> EncodeTexts(const ParsedArgs& a
 ExitStatus RunPlainSearch(const ParsedArgs& args) {
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
-  const auto patterns = EncodeTexts(args, encoding.encoding());
-  if (!patterns) return patterns.error();
+  const auto search = SearchOfTexts(args, encoding.encoding());
+  if (!search) return search.error();
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
   const bool count_only = args.Has("count");
-  std::vector<std::uint64_t> counts(patterns->size(), 0);
+  std::vector<std::uint64_t> counts(search->size(), 0);
   LineOutput out;
-  const auto scanned = SearchBytes(
-      game.Reader(), &encoding.encoding(), *patterns, kScanChunkSize,
+  const auto scanned = SearchTexts(
+      game.Reader(), *search, kScanChunkSize,
       [&](const ByteMatch& m) {
         ++counts[m.pattern];
         if (count_only) return true;

@@ -110,6 +110,9 @@ TEST_P(CliFindingTest, ExitAndOutput) {
            KanaOf(code) + "\n";
   }
   WriteAll(scratch.work() / "g.tbl", tbl);
+  // With DTE codes: かきくけ four ways, one of them the fewest bytes.
+  WriteAll(scratch.work() / "dte.tbl", tbl + "A0=かき\nA1=くけ\nA2=きく\n");
+  WriteAll(scratch.work() / "dte.bin", "\xA0\xA1\x35\xA2\x38\x35\x36\x37\x38\xA0\x37\x38");
   fs::create_directory(scratch.work() / "folder");
   // Four million kana each ended by 00, for the cases that name it.
   if (std::find(c.args.begin(), c.args.end(), "noise.bin") != c.args.end()) {
@@ -167,6 +170,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {"search", "--tbl", "g.tbl", "big.bin", "かきくけ", "こ"},
                  0,
                  "0x0000011\tかきくけ\n0x0000050\tこ\n0x00FFFFE\tかきくけ\n0x010000C\tかきくけ\n",
+                 ""},
+        FindCase{"SearchCountDte",
+                 {"search", "--count", "--tbl", "dte.tbl", "dte.bin", "かきくけ", "きく", "こ"},
+                 0,
+                 "4\tかきくけ\n4\tきく\n0\tこ\n",
                  ""},
         FindCase{"SearchTblAndTables",
                  {"search", "--tbl", "g.tbl", "--tables", "g", "big.bin", "こ"},
