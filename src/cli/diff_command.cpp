@@ -69,7 +69,12 @@ ExitStatus RunDiff(const ParsedArgs& args) {
   if (!written) {
     return ReportPatchFileError(written.error(), *patch_name, original_name, modified_name);
   }
-  ReportPatchWritten(*patch_name, *format, written.value(), original_name, modified_name);
+  ReportPatchWritten(*patch_name, *format, written->size, original_name, modified_name);
+  // An empty patch is a patch, but most likely not the one meant.
+  if (written->changes_nothing) {
+    PrintLine("the two files are the same: the patch changes nothing (was " + modified_name +
+              " saved after the changes?)");
+  }
   return ExitStatus::kOk;
 }
 

@@ -102,16 +102,16 @@ ExitStatus RunDump(const ParsedArgs& args) {
   if (!plan) return plan.error();
   std::vector<NamedFile> named = FilesOfCommand("dump", args);
   AddScriptFiles(plan.value(), FileUse::kWritten, named);
-  if (auto spared = RefuseOutputsOverInputs(named); !spared) return spared.error();
-  if (!args.Has("force")) {
-    if (auto refused = RefuseExisting(plan.value()); !refused) return refused.error();
-  }
-
+  // Inputs first: a missing game matters more than scripts in the way.
   JobProgress progress;
   ProgressReader reader(progress.Step(0));
   if (auto opened = reader.Open(PathFromUtf8(*game_name)); !opened) {
     PrintError(Describe(opened.error()));
     return ExitStatus::kError;
+  }
+  if (auto spared = RefuseOutputsOverInputs(named); !spared) return spared.error();
+  if (!args.Has("force")) {
+    if (auto refused = RefuseExisting(plan.value()); !refused) return refused.error();
   }
   // The time goes into the game's CRC-32, read from end to end.
   progress.Plan(reader.size(), {reader.size()});

@@ -86,7 +86,7 @@ std::string SpaceList(Language language, const std::vector<SpaceFree>& spaces, b
     if (across_only && !space.across_bank) continue;
     if (!list.empty()) list += TextOf(language, "list.joint");
     const std::string range = HexNumber(space.first) + ".." + HexNumber(space.last);
-    list += Format(language, "SpaceFree", [&](std::string_view name) -> std::optional<std::string> {
+    list += Format(language, space.out_of_reach ? "SpaceFree.out_of_reach" : "SpaceFree", [&](std::string_view name) -> std::optional<std::string> {
       if (name == "space") return space.name.empty() ? range : space.name + " " + range;
       if (name == "free") return Decimal(space.free);
       return std::nullopt;

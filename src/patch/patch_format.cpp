@@ -191,7 +191,24 @@ Result<std::vector<std::uint8_t>, Problem> ApplyPatch(std::span<const std::uint8
   return Unexpected(PatchProblem(ProblemCode::kNotAPatch, 0));
 }
 
-Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
+bool PatchChangesNothing(std::span<const std::uint8_t> patch, std::uint64_t source_size) {
+  if (auto ips = detail::ReadIpsRecords(patch)) {
+    return ips->records.empty() && (!ips->truncate || *ips->truncate == source_size);
+  }
+  auto header = ReadBpsHeader(patch);
+  if (!header || header->source_size != source_size || header->target_size != source_size) {
+    return false;
+  }
+  const std::span<const std::uint8_t> actions = patch.first(patch.size() - 12);
+  std::size_t pos = header->actions_begin;
+  while (pos < actions.size()) {
+    auto number = detail::ReadBpsNumber(actions, pos);
+    if (!number || (number.value() & 3) != detail::kSourceRead) return false;
+  }
+  return true;
+}
+
+Result<PatchWritten, PatchFileError> WriteVerifiedPatchFile(
     PatchFormat format, PatchInput& original, PatchInput& modified,
     const std::filesystem::path& patch_file, FileOps& ops, const PatchMemory& memory) {
   auto patch = MakeVerifiedPatchFrom(format, original, modified, memory);
@@ -199,7 +216,7 @@ Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
   if (auto written = ReplaceFileAtomically(patch_file, patch.value(), ops); !written) {
     return Unexpected(PatchFileError{written.error()});
   }
-  return std::uint64_t{patch.value().size()};
+  return PatchWritten{patch.value().size(), PatchChangesNothing(patch.value(), original.size())};
 }
 
 namespace {

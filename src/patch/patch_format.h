@@ -101,9 +101,18 @@ Result<std::vector<std::uint8_t>, Problem> ApplyBps(std::span<const std::uint8_t
                                                     std::span<const std::uint8_t> patch,
                                                     std::uint64_t max_target = kMaxPatchTarget);
 
+// Whether a patch, applied to a file of `source_size` bytes, gives the file
+// back unchanged: an IPS patch of no records and no truncation, a BPS patch
+// of the source's size that only reads the source where it stands.
+bool PatchChangesNothing(std::span<const std::uint8_t> patch, std::uint64_t source_size);
+
+struct PatchWritten {
+  std::uint64_t size = 0;
+  bool changes_nothing = false;  // the two files were the same
+};
 // MakeVerifiedPatchFrom, then the patch put in place of `patch_file`
-// atomically through `ops`. Returns the patch's size.
-Result<std::uint64_t, PatchFileError> WriteVerifiedPatchFile(
+// atomically through `ops`.
+Result<PatchWritten, PatchFileError> WriteVerifiedPatchFile(
     PatchFormat format, PatchInput& original, PatchInput& modified,
     const std::filesystem::path& patch_file, FileOps& ops = SystemFileOps(),
     const PatchMemory& memory = {});

@@ -228,6 +228,7 @@ enum class ProblemDetail {
   // A script file's lines.
   kBadEntryIndex,    // an @ line without its decimal index
   kCommentInText,    // a ; line after the text of its entry began
+  kEntryLineMissing, // ; lines after a blank line in a text: an @ line seems gone
   kBadGameLine,      // a #game line that can't be read
   kTextBeforeEntry,  // text before the first @ line
   kUnknownPointer,   // ptr= names `what`, no pointer of the table
@@ -283,6 +284,7 @@ struct SpaceFree {
   std::uint64_t last = 0;
   std::uint64_t free = 0;
   bool across_bank = false;  // it has the bytes, but only across a bank boundary
+  bool out_of_reach = false;  // the text's pointers can't lead there
 };
 
 struct Problem {

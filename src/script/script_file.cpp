@@ -355,6 +355,7 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
   std::size_t line_number = 0;
   std::size_t at = 0;
   bool in_header = true;
+  bool told_missing = false;  // the ; lines after a blank line, of an @ line gone
   while (at < bytes.size()) {
     std::size_t end = bytes.find('\n', at);
     if (end == std::string_view::npos) end = bytes.size();
@@ -380,8 +381,16 @@ ScriptFileContents ParseScriptFile(std::string_view bytes, const std::string& sh
       std::vector<ScriptTextLine>& text = contents.entries.back().lines;
       if (!line.starts_with(';')) {
         text.push_back({line_number, line});
+        told_missing = false;
       } else if (text.empty()) {
         contents.entries.back().original.push_back({line_number, line.substr(1)});
+      } else if (text.back().text.empty()) {
+        // After a blank line, ; lines start the next entry, whose @ line is
+        // gone: said once, at the first of them.
+        if (!told_missing) {
+          problem(ProblemCode::kBadEntryLine, line_number, ProblemDetail::kEntryLineMissing);
+        }
+        told_missing = true;
       } else {
         problem(ProblemCode::kBadEntryLine, line_number, ProblemDetail::kCommentInText);
       }

@@ -63,7 +63,9 @@ Problem NoRoomProblem(const ScriptSpec& def, const ScriptString& string, std::si
   p.bytes = size;
   p.room = string.room;
   p.what = SpacesWordOf(def);
-  if (const ByteRange reach = ReachOf(def, string); !AnySpaceInReach(def, reach, spaces)) {
+  // Without a space line the plan lacks one, whatever the pointers reach.
+  const ByteRange reach = ReachOf(def, string);
+  if (!spaces.empty() && !AnySpaceInReach(def, reach, spaces)) {
     p.code = ProblemCode::kOutOfReach;
     p.at = reach.first;
     p.end = reach.last;
@@ -73,8 +75,9 @@ Problem NoRoomProblem(const ScriptSpec& def, const ScriptString& string, std::si
   for (std::size_t k = 0; k < spaces.size(); ++k) {
     if (!MayUseSpace(def, spaces[k])) continue;
     const SpaceSpec& space = spaces[k];
-    p.spaces.push_back(
-        {space.name, space.range.first, space.range.last, offers[k].free, offers[k].but_for_banks});
+    const bool reached = space.range.first <= reach.last && reach.first <= space.range.last;
+    p.spaces.push_back({space.name, space.range.first, space.range.last, offers[k].free,
+                        offers[k].but_for_banks, !reached});
     across |= offers[k].but_for_banks;
   }
   if (across) {

@@ -433,6 +433,8 @@ struct DumpCase {
   int exit_code;
   std::vector<std::string> err_has;
   unsigned last_pointer = 0xFFFF;
+  bool script_exists = false;
+  bool game_exists = true;
 };
 
 void PrintTo(const DumpCase& c, std::ostream* os) { *os << c.name; }
@@ -442,9 +444,9 @@ class CliDumpTest : public testing::TestWithParam<DumpCase> {};
 TEST_P(CliDumpTest, RefusesAndWritesNothing) {
   const DumpCase& c = GetParam();
   Scratch scratch;
-  WriteAll(scratch.work() / "game.bin", Game(false, c.last_pointer));
+  if (c.game_exists) WriteAll(scratch.work() / "game.bin", Game(false, c.last_pointer));
   WriteAll(scratch.work() / "plan.txt", c.plan);
-  if (std::string(c.name) == "ExistingFileNeedsForce") WriteAll(scratch.work() / "s.txt", "mine");
+  if (c.script_exists) WriteAll(scratch.work() / "s.txt", "mine");
   const std::set<std::string> before = scratch.Names();
   const Outcome outcome = RunCli(scratch, {"dump", "--from", "game.bin", "plan.txt"});
   EXPECT_EQ(outcome.exit_code, c.exit_code) << outcome;
@@ -545,7 +547,17 @@ INSTANTIATE_TEST_SUITE_P(
         DumpCase{"ExistingFileNeedsForce",
                  ScriptLine("table=0x10 count=3 format=nes end=FF"),
                  2,
-                 {"s.txt: already exists; use --force to replace it"}}));
+                 {"s.txt: already exists; use --force to replace it"},
+                 0xFFFF,
+                 true},
+        // The game is named before the script in the way.
+        DumpCase{"MissingGameComesFirst",
+                 ScriptLine("table=0x10 count=3 format=nes end=FF"),
+                 2,
+                 {"game.bin"},
+                 0xFFFF,
+                 true,
+                 false}));
 
 }  // namespace
 }  // namespace binconv::cli_test

@@ -17,7 +17,7 @@ constexpr Language kLanguages[] = {Language::kEnglish, Language::kJapanese};
 // The values a key's placeholders are filled from, by the family of the key.
 Values ValuesFor(std::string_view key, Language language) {
   static const Problem problem{ProblemCode::kNoCode};
-  if (key == "SpaceFree") {
+  if (key.starts_with("SpaceFree")) {
     return [](std::string_view name) -> std::optional<std::string> {
       if (name == "space" || name == "free") return "1";
       return std::nullopt;

@@ -185,6 +185,8 @@ TEST_P(PatchRoundTripTest, PatchOfDiffGivesBackTheModifiedFile) {
     auto patch = MakeVerifiedPatch(format, pair.original, pair.modified);
     ASSERT_TRUE(patch.has_value()) << static_cast<int>(patch.error().code);
     EXPECT_EQ(DetectPatchFormat(patch.value()), format);
+    EXPECT_EQ(PatchChangesNothing(patch.value(), pair.original.size()),
+              pair.original == pair.modified);
     auto applied = ApplyPatch(pair.original, patch.value());
     ASSERT_TRUE(applied.has_value()) << static_cast<int>(applied.error().code);
     EXPECT_TRUE(applied.value() == pair.modified);

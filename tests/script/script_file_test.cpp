@@ -195,6 +195,12 @@ INSTANTIATE_TEST_SUITE_P(
                  kGame + "@0\n;old\nnew\n;note\nmore\n",
                  "[g|32|0A0B0C0D]@0:3 5=new 7=more;",
                  {{ProblemCode::kBadEntryLine, 6}}},
+        // ; lines after a blank line: the @ line of an entry was deleted,
+        // said once.
+        FileCase{"EntryLineDeleted",
+                 kGame + "@0\n;a\na\n\n;b\n;c\nb\n",
+                 "[g|32|0A0B0C0D]@0:3 5=a 6= 9=b;",
+                 {{ProblemCode::kBadEntryLine, 7}}},
         FileCase{"TextBeforeTheFirstEntry",
                  kGame + "hello\n@0\n",
                  "[g|32|0A0B0C0D]@0:4;",

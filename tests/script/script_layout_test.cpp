@@ -62,7 +62,8 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   EXPECT_EQ(pack.placed[0][2].offset, 0x19u);
   EXPECT_EQ(pack.pointers.size(), 2u);
 
-  // Nothing reaches: the problem names the entry's line and every space.
+  // Nothing reaches: the problem names the entry's line and every space,
+  // the one the pointer can't lead to as such.
   texts.bytes[1].assign(40, 1);
   def.layout = ScriptLayout::kSlots;
   ScriptLayoutResult full = LayOutScripts({texts}, spaces, {}, "plan");
@@ -70,7 +71,8 @@ TEST(ScriptLayoutTest, SlotsPackAndReach) {
   EXPECT_EQ(full.problems[0].code, ProblemCode::kNoRoom);
   EXPECT_EQ(full.problems[0].line, 9u);
   EXPECT_TRUE(English(full.problems[0])
-                  .ends_with("(0x10000..0x1000F: 16 free, 0x40..0x4F: 16 free)"))
+                  .ends_with("(0x10000..0x1000F: out of reach of its pointers, 0x40..0x4F: 16 "
+                             "free)"))
       << English(full.problems[0]);
 }
 
@@ -131,6 +133,12 @@ TEST(ScriptLayoutTest, MostConstrainedFirstInAnyOrder) {
                   .ends_with("no space lies within reach of its pointers, which reach only "
                              "0x0..0x7FFF"))
       << English(none.problems[0]);
+  // No space line at all: the plan lacks one, whatever the pointers reach.
+  const ScriptLayoutResult no_space = LayOutScripts({a}, {}, {}, "plan");
+  ASSERT_EQ(no_space.problems.size(), 1u);
+  EXPECT_NE(English(no_space.problems[0]).find("the plan has no space line: add one"),
+            std::string::npos)
+      << English(no_space.problems[0]);
   // A space that starts before the reach: the text starts where the reach
   // does, the bytes before it left as a gap.
   ScriptSpec windowed = narrow;
