@@ -45,8 +45,9 @@ std::u16string ShownPath(const std::filesystem::path& path) {
 }
 
 // The arguments, each turned into a path as `path_of` says.
-template <class View, class PathOf>
-WindowArgs ArgsOf(std::span<const View> args, View tbl, View tbl_is, PathOf&& path_of) {
+template <class View, class PathOf, class TextOf>
+WindowArgs ArgsOf(std::span<const View> args, View tbl, View tbl_is, PathOf&& path_of,
+                  TextOf&& text_of) {
   WindowArgs found;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == tbl) {
@@ -55,6 +56,8 @@ WindowArgs ArgsOf(std::span<const View> args, View tbl, View tbl_is, PathOf&& pa
     } else if (args[i].starts_with(tbl_is)) {
       found.tbl = path_of(args[i].substr(tbl_is.size()));
       found.tbl_without_file = false;
+    } else if (!found.unknown) {
+      found.unknown = text_of(args[i]);
     }
   }
   return found;
@@ -124,16 +127,23 @@ LoadOutcome LoadForm(const std::filesystem::path& dir) {
 
 WindowArgs WindowArgsOf(std::span<const std::string_view> args) {
   return ArgsOf<std::string_view>(
-      args, "--tbl", "--tbl=", [](std::string_view name) { return PathFromUtf8(name); });
+      args, "--tbl", "--tbl=", [](std::string_view name) { return PathFromUtf8(name); },
+      [](std::string_view arg) { return PathFromUtf8(arg).u16string(); });
 }
 
 WindowArgs WindowArgsOf(std::span<const std::u16string_view> args) {
   return ArgsOf<std::u16string_view>(args, u"--tbl", u"--tbl=", [](std::u16string_view name) {
     return std::filesystem::path(std::u16string(name));  // native: UTF-16 as Windows gives it
-  });
+  }, [](std::u16string_view arg) { return std::u16string(arg); });
 }
 
 LoadOutcome LoadForm(const WindowArgs& args, const TableSearchPlace& place) {
+  if (args.unknown) {
+    return {NoEncoding(),
+            u"知らない引数です：" + *args.unknown +
+                u"\n使える引数は --tbl ファイル名、--help、--version です。",
+            {}};
+  }
   if (args.tbl_without_file) {
     return {NoEncoding(), u"--tbl のあとにゲームのテーブルのファイル名がありません。", {}};
   }

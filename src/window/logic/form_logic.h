@@ -56,10 +56,12 @@ std::u16string TableFolderErrorText(const Problem& error);
 
 // What the window's command line asks for besides --help and --version:
 // "--tbl FILE" or "--tbl=FILE" (the last one given) names a game's own
-// table; every other argument is ignored.
+// table; any other argument is refused, so that a typo is not taken for the
+// tables the search finds.
 struct WindowArgs {
   std::optional<std::filesystem::path> tbl;
   bool tbl_without_file = false;  // "--tbl" last, with no FILE after it
+  std::optional<std::u16string> unknown;  // the first argument of neither form
 };
 // The arguments after the program's name: names in UTF-8 (as Linux passes
 // them), or in UTF-16 (as Windows does).

@@ -73,7 +73,7 @@ std::optional<std::string> CommandLineAnswer(std::span<const char* const> args) 
                  "      --tbl FILE  convert through the game's own table FILE (a .tbl,\n"
                  "                  as binconv-cli encode --tbl reads it) instead of\n"
                  "                  the two table files\n"
-                 "Any other argument is ignored.\n\n") +
+                 "Any other argument is refused with a message naming it.\n\n") +
              messages::TableSearchHelp(messages::Language::kEnglish) +
              "\nThe window shows the folder it uses (or with --tbl, the .tbl file) as\n"
              "the tooltip of the code box's caption.\n";

@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FormLogicTest, GameTblFromTheCommandLine) {
   Put("g.tbl", "82A0=\xE3\x81\x82\n*0A\n$FE=<wait>,1\n");
   const std::string tbl = PathToUtf8(dir_ / "g.tbl");
-  const std::string_view args[] = {"-x", "--tbl", tbl};
+  const std::string_view args[] = {"--tbl", tbl};
   const LoadOutcome loaded = LoadForm(WindowArgsOf(args), TableSearchPlace{});
   ASSERT_FALSE(loaded.error_message) << Utf8(*loaded.error_message);
   EXPECT_EQ(Utf8(loaded.tables_tooltip), "ゲームのテーブル：" + tbl);
@@ -229,6 +229,7 @@ struct ArgsCase {
   std::vector<std::u16string_view> args;
   std::optional<std::u16string_view> tbl;
   bool without_file = false;
+  std::optional<std::u16string_view> unknown{};
 };
 
 class WindowArgsTest : public ::testing::TestWithParam<ArgsCase> {};
@@ -240,6 +241,7 @@ TEST_P(WindowArgsTest, TblFileInUtf8AndUtf16) {
   const std::vector<std::string_view> views(narrow.begin(), narrow.end());
   for (const WindowArgs& found : {WindowArgsOf(views), WindowArgsOf(c.args)}) {
     EXPECT_EQ(found.tbl_without_file, c.without_file);
+    EXPECT_EQ(found.unknown, c.unknown);
     ASSERT_EQ(found.tbl.has_value(), c.tbl.has_value());
     if (c.tbl) {
       EXPECT_EQ(PathToUtf8(*found.tbl), Utf8(*c.tbl));
@@ -250,10 +252,14 @@ TEST_P(WindowArgsTest, TblFileInUtf8AndUtf16) {
 INSTANTIATE_TEST_SUITE_P(Args, WindowArgsTest,
                          ::testing::Values(ArgsCase{{}, std::nullopt},
                                            ArgsCase{{u"--tbl", u"ゲーム.tbl"}, u"ゲーム.tbl"},
-                                           ArgsCase{{u"--tbl=a.tbl", u"other"}, u"a.tbl"},
+                                           ArgsCase{{u"--tbl=a.tbl", u"other", u"-x"},
+                                                    u"a.tbl", false, u"other"},
+                                           ArgsCase{{u"--tlb", u"a.tbl"}, std::nullopt, false,
+                                                    u"--tlb"},
                                            ArgsCase{{u"--tbl", u"a.tbl", u"--tbl", u"b.tbl"},
                                                     u"b.tbl"},
-                                           ArgsCase{{u"a.tbl", u"--tbl"}, std::nullopt, true}));
+                                           ArgsCase{{u"a.tbl", u"--tbl"}, std::nullopt, true,
+                                                    u"a.tbl"}));
 
 struct GameTblFault {
   const char* name;
@@ -292,12 +298,17 @@ INSTANTIATE_TEST_SUITE_P(
                                    {u"bad.tbl:20：", u"ほかに 5 件の問題があります。"}}),
     [](const ::testing::TestParamInfo<GameTblFault>& p) { return std::string(p.param.name); });
 
-TEST(WindowArgsLoad, TblWithoutFileIsSaid) {
+TEST(WindowArgsLoad, TblWithoutFileAndUnknownArgumentsAreSaid) {
   WindowArgs args;
   args.tbl_without_file = true;
   const LoadOutcome loaded = LoadForm(args, TableSearchPlace{});
   ASSERT_TRUE(loaded.error_message);
   EXPECT_TRUE(Contains(*loaded.error_message, u"--tbl")) << Utf8(*loaded.error_message);
+  args.unknown = u"--tlb";
+  const LoadOutcome refused = LoadForm(args, TableSearchPlace{});
+  ASSERT_TRUE(refused.error_message);
+  EXPECT_TRUE(Contains(*refused.error_message, u"知らない引数です：--tlb"))
+      << Utf8(*refused.error_message);
 }
 
 TEST_F(FormLogicTest, WriteOutcomes) {
