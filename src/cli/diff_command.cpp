@@ -62,7 +62,8 @@ ExitStatus RunDiff(const ParsedArgs& args) {
   // The patch follows the modified file from its start to its end, more
   // than once.
   JobProgress progress;
-  progress.Plan(modified.size(), {PassesOverModified(*format) * modified.size()});
+  progress.Plan(modified.size(),
+                {{PassesOverModified(*format) * modified.size(), "making the patch"}});
   ProgressInput to(modified_input, progress.Step(0));
   auto written = WriteVerifiedPatchFile(*format, from, to, PathFromUtf8(*patch_name));
   progress.Finish();

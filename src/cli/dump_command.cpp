@@ -114,7 +114,7 @@ ExitStatus RunDump(const ParsedArgs& args) {
     if (auto refused = RefuseExisting(plan.value()); !refused) return refused.error();
   }
   // The time goes into the game's CRC-32, read from end to end.
-  progress.Plan(reader.size(), {reader.size()});
+  progress.Plan(reader.size(), {{reader.size(), "reading the game"}});
   const std::string game_file = PathToUtf8(PathFromUtf8(*game_name).filename());
   const GameTable in_use = encoding.encoding();
   auto dumped = DumpPlan({plan.value(), shown_plan, in_use, reader, game_file});

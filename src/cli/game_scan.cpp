@@ -45,7 +45,15 @@ ScanProgress GameInput::Progress() {
   return [this](std::uint64_t done) { bar_->Update(done); };
 }
 
-LineOutput::LineOutput() { buffer_.reserve(kOutputBuffer + 4096); }
+std::function<void()> GameInput::ProgressEraser() {
+  return [this] {
+    if (bar_) bar_->Erase();
+  };
+}
+
+LineOutput::LineOutput(std::function<void()> before_write) : before_write_(std::move(before_write)) {
+  buffer_.reserve(kOutputBuffer + 4096);
+}
 
 LineOutput::~LineOutput() { Flush(); }
 
@@ -61,6 +69,7 @@ bool LineOutput::Flush() {
     buffer_.clear();
     return !failed_;
   }
+  if (before_write_) before_write_();
   auto written =
       WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
   buffer_.clear();

@@ -4,6 +4,7 @@
 // output as they come, and offsets in hex.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ class GameInput {
   // Reads GAME, updating the progress bar.
   ReadInput Reader();
   ScanProgress Progress();
+  // Takes the progress bar off its line, for a LineOutput about to write.
+  std::function<void()> ProgressEraser();
   // The size of a regular file; nullopt for a pipe or standard input.
   std::optional<std::uint64_t> size() const { return size_; }
   const std::string& name() const { return name_; }
@@ -43,7 +46,8 @@ class GameInput {
 // (a reader gone away quietly); every later line is then dropped.
 class LineOutput {
  public:
-  LineOutput();
+  // `before_write` runs before each write, to take a progress bar off its line.
+  explicit LineOutput(std::function<void()> before_write = {});
   ~LineOutput();
   // False once writing has failed: the scan should stop.
   bool Add(std::string_view line);
@@ -54,6 +58,7 @@ class LineOutput {
   bool Flush();
   std::string buffer_;
   bool failed_ = false;
+  std::function<void()> before_write_;
 };
 
 // Reports a read error of the scan; returns ExitStatus::kError.

@@ -48,7 +48,9 @@ void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t 
                         std::uint64_t result, JobProgress& progress) {
   const std::uint64_t patch = target.patch ? PassesOverModified(target.patch_format) : 0;
   const std::uint64_t write = target.writes_game() && !dry_run ? 1 : 0;
-  progress.Plan(game, {game, patch * result, write * result});
+  progress.Plan(game, {{game, "reading the game"},
+                       {patch * result, "making the patch"},
+                       {write * result, "writing"}});
 }
 
 // The patch from the original, read again now, to the result; none without --patch.

@@ -60,7 +60,7 @@ void PlanPatchProgress(const std::string& original_name, std::span<const std::ui
   if (DetectPatchFormat(patch) == PatchFormat::kBps) {
     if (auto header = ReadBpsHeader(patch)) result = header.value().target_size;
   }
-  progress.Plan(original, {result});
+  progress.Plan(original, {{result, "applying the patch"}});
 }
 
 ExitStatus RunPatch(const ParsedArgs& args) {

@@ -130,7 +130,7 @@ ExitStatus RunFindPointers(const Request& request) {
   for (const UnreachableTarget& t : UnreachableTargets(request.format, request.offsets, game.size())) {
     PrintError(DescribeUnreachable(t, game.name()));
   }
-  LineOutput out;
+  LineOutput out(game.ProgressEraser());
   std::uint64_t hits = 0;
   const auto scanned = SearchPointers(
       game.Reader(), request.format, request.offsets, kScanChunkSize,

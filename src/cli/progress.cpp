@@ -34,8 +34,11 @@ ProgressBar::ProgressBar(std::optional<std::uint64_t> total, std::optional<std::
       start_(Clock::now()),
       last_(start_) {}
 
-ProgressBar::~ProgressBar() {
-  if (drawn_) WriteStderr("\r" + std::string(60, ' ') + "\r");
+ProgressBar::~ProgressBar() { Erase(); }
+
+void ProgressBar::Erase() {
+  if (drawn_) WriteStderr("\r" + std::string(79, ' ') + "\r");
+  drawn_ = false;
 }
 
 void ProgressBar::Update(std::uint64_t done) {
@@ -51,19 +54,24 @@ void ProgressBar::Update(std::uint64_t done) {
           ? 100
           : static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total_));
   const int bar = percent / 5;
-  char line[128];
-  std::snprintf(line, sizeof line, "\r[%-20s] %3d%%  %6.0f MB/s  %d:%02d left ",
-                std::string(static_cast<std::size_t>(bar), '#').c_str(), percent, rate / 1e6,
-                static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+  char line[160];
+  std::snprintf(line, sizeof line, "\r[%-20s] %3d%%  %.24s%s%6.0f MB/s  %d:%02d left ",
+                std::string(static_cast<std::size_t>(bar), '#').c_str(), percent, step_.c_str(),
+                step_.empty() ? "" : "  ", rate / 1e6, static_cast<int>(left) / 60,
+                static_cast<int>(left) % 60);
   WriteStderr(line);
   drawn_ = true;
 }
 
-void JobProgress::Plan(std::uint64_t game, const std::vector<std::uint64_t>& steps) {
+void JobProgress::Plan(std::uint64_t game, const std::vector<PlannedStep>& steps) {
   game_ = game;
   ends_.clear();
+  names_.clear();
   std::uint64_t end = 0;
-  for (const std::uint64_t size : steps) ends_.push_back(end += size);
+  for (const PlannedStep& step : steps) {
+    ends_.push_back(end += step.size);
+    names_.push_back(step.what);
+  }
 }
 
 ScanProgress JobProgress::Step(std::size_t index) {
@@ -88,6 +96,9 @@ void JobProgress::Tell(std::uint64_t done) {
     return;
   }
   if (!bar_) bar_ = std::make_unique<ProgressBar>(total(), game_);
+  // The step under way: the first that doesn't end at or before what is done.
+  const auto step = std::upper_bound(ends_.begin(), ends_.end(), std::min(done_, total() - 1));
+  if (step != ends_.end()) bar_->set_step(names_[static_cast<std::size_t>(step - ends_.begin())]);
   bar_->Update(done_);
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "patch/patch_input.h"
@@ -30,12 +31,18 @@ class ProgressBar {
   ProgressBar& operator=(const ProgressBar&) = delete;
 
   void Update(std::uint64_t done);
+  // What the work is doing now, shown after the percent ("reading the game").
+  void set_step(std::string step) { step_ = std::move(step); }
+  // Takes the bar off its line before other output; the next Update draws
+  // it again below that output.
+  void Erase();
 
  private:
   using Clock = std::chrono::steady_clock;
   std::uint64_t total_ = 0;
   bool shown_ = false;  // the bar is wanted at all
   bool drawn_ = false;  // something is on the line
+  std::string step_;
   Clock::time_point start_;
   Clock::time_point last_;
 };
@@ -52,9 +59,13 @@ class JobProgress {
   // Its steps' hooks point at it.
   JobProgress(const JobProgress&) = delete;
   JobProgress& operator=(const JobProgress&) = delete;
-  // The sizes of the steps in order, once the game's size is known; a step
-  // the command won't take this time has size 0.
-  void Plan(std::uint64_t game, const std::vector<std::uint64_t>& steps);
+  // The steps in order, once the game's size is known: each its size (0 for
+  // a step the command won't take this time) and what the bar calls it.
+  struct PlannedStep {
+    std::uint64_t size = 0;
+    const char* what = "";
+  };
+  void Plan(std::uint64_t game, const std::vector<PlannedStep>& steps);
   // What tells step `index` of its bytes done so far; nothing is counted
   // before Plan.
   ScanProgress Step(std::size_t index);
@@ -70,6 +81,7 @@ class JobProgress {
   ScanProgress report_;
   std::uint64_t game_ = 0;
   std::vector<std::uint64_t> ends_;  // where each step ends in the whole
+  std::vector<const char*> names_;
   std::uint64_t done_ = 0;
   std::unique_ptr<ProgressBar> bar_;
 };

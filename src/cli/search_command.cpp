@@ -127,7 +127,7 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
   if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
   const bool count_only = args.Has("count");
   std::vector<std::uint64_t> counts(search->size(), 0);
-  LineOutput out;
+  LineOutput out(game.ProgressEraser());
   const auto scanned = SearchTexts(
       game.Reader(), *search, kScanChunkSize,
       [&](const ByteMatch& m) {
@@ -167,7 +167,7 @@ ExitStatus RunRelativeSearch(const ParsedArgs& args) {
   if (!query) return query.error();
   GameInput game;
   if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
-  LineOutput out;
+  LineOutput out(game.ProgressEraser());
   const auto found = SearchRelativeBest(
       game.Reader(), *query, kScanChunkSize,
       [&](const RelativeMatch& m) {

@@ -53,7 +53,7 @@ ExitStatus RunStrings(const ParsedArgs& args) {
   StringRunFinder finder(encoding.encoding(), *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
-  LineOutput out;
+  LineOutput out(game.ProgressEraser());
   // One decoder for every run: Finish leaves it ready for the next.
   Decoder decoder(encoding.encoding(), decode_options);
   std::u16string text;

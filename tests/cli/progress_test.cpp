@@ -59,7 +59,7 @@ TEST_P(JobProgressTest, ReportsAGrowingCountThatReachesTheWhole) {
 std::vector<std::uint64_t> RunRule(const path&, const path&, JobProgress& progress) {
   // Steps count up to their size; a step heard from ends those before it,
   // which are not heard again; an empty step counts nothing.
-  progress.Plan(1, {10, 0, 5});
+  progress.Plan(1, {{10}, {0}, {5}});
   progress.Step(0)(4);
   progress.Step(0)(30);
   progress.Step(2)(2);
@@ -71,7 +71,7 @@ std::vector<std::uint64_t> RunRule(const path&, const path&, JobProgress& progre
 std::vector<std::uint64_t> RunDump(const path& game, const path&, JobProgress& progress) {
   ProgressReader reader(progress.Step(0));
   const std::uint64_t size = reader.Open(game).value();
-  progress.Plan(size, {size});
+  progress.Plan(size, {{size}});
   const Plan plan = ParsePlan(test::kScriptLines, "plan.txt").value();
   EXPECT_TRUE(DumpPlan({plan, "plan.txt", test::DefaultEncoding(), reader, "game.bin"}).has_value());
   return {size};
@@ -82,7 +82,7 @@ std::vector<std::uint64_t> RunMakePatch(const path& game, const path&, JobProgre
   FileReader reader;
   const std::uint64_t size = reader.Open(game).value();
   const std::uint64_t whole = PassesOverModified(PatchFormat::kBps) * size;
-  progress.Plan(size, {whole});
+  progress.Plan(size, {{whole}});
   const std::uint8_t changed[] = {0x58, 0x56};
   const FilePatch patch{0x10, changed};
   FileInput original(reader);
@@ -95,7 +95,7 @@ std::vector<std::uint64_t> RunMakePatch(const path& game, const path&, JobProgre
 // insert -o: the game copied, then its writes; a reflink copies nothing.
 std::vector<std::uint64_t> RunWriteCopy(const path& game, const path& dir, JobProgress& progress) {
   const std::uint64_t size = test::fs::file_size(game);
-  progress.Plan(size, {size + 2});
+  progress.Plan(size, {{size + 2}});
   ProgressFileOps ops(progress.Step(0));
   const std::uint8_t changed[] = {0x58, 0x56};
   const FilePatch patch{0x10, changed};
@@ -109,7 +109,7 @@ std::vector<std::uint64_t> RunApplyBps(const path& game, const path& dir, JobPro
   modified[0x10] = '\x58';
   modified.append(1000, '\x01');
   const std::vector<std::uint8_t> bps = MakeBps(AsBytes(BigGame()), AsBytes(modified));
-  progress.Plan(modified.size(), {modified.size()});
+  progress.Plan(modified.size(), {{modified.size()}});
   ProgressFileOps ops(progress.Step(0));
   EXPECT_TRUE(ApplyPatchToFile(game, bps, dir / "out.bin", ops).has_value());
   EXPECT_EQ(modified, test::ReadAll(dir / "out.bin"));
