@@ -109,11 +109,9 @@ constexpr std::array kInsertOptions{
 constexpr Usage kInsertUsage{.options = kInsertOptions,
                              .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}};
 
-// Every problem, then their count; nothing is written.
+// Every problem in file order, then their count; nothing is written.
 Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
-  for (const Problem& problem : problems) {
-    ReportProblem(problem, FoundNoRoom(problem.code) ? "; " + target.game + " is unchanged" : "");
-  }
+  for (const std::string& line : ProblemLinesInFileOrder(problems)) PrintError(line);
   PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
   return Failure(ExitStatus::kRejected);
 }

@@ -29,6 +29,11 @@ std::string FormatWordsMessage(const Problem& problem);
 // The one way a command tells a problem of what the user gave: "binconv-cli:
 // FILE:LINE:COLUMN: message", `more` added after it.
 void ReportProblem(const Problem& problem, std::string_view more = {});
+// Many problems as a reader takes them, one line each: file by file, in the
+// order the files first come, each file's by line and column; the same
+// problem at one place once; and a character without a code once, with how
+// often it occurs and its next places.
+std::vector<std::string> ProblemLinesInFileOrder(const std::vector<Problem>& problems);
 
 // Reports why a job gave nothing: the game's read error, or its problems
 // through `reject`. Always a failure.

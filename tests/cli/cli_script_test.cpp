@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    {},
                    {"s.txt:9:1: @1 needs 21 bytes; its room holds 8 and no space has 21 bytes "
-                    "left (0x80..0x8F: 16 free); game.bin is unchanged"}},
+                    "left (0x80..0x8F: 16 free)"}},
         ScriptCase{"WindowLeavesNoSpaceInReach",
                    "format nes u16le base=0x8000 window=0x8000..0x807F\n" + std::string(kSpace) +
                        kScript + "\n",
@@ -325,7 +325,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "format nes u16le base=0x8000 bank=0x88\n" + std::string(kSpace) + kScript + "\n",
                    {{"\nう\n", "\n" + kLong9 + "\n"}}, 1, {},
                    {"@1 needs 10 bytes; its room holds 8 and it would cross a bank boundary "
-                    "(banks of 0x88 bytes) in 0x80..0x8F: 16 free; game.bin is unchanged"}},
+                    "(banks of 0x88 bytes) in 0x80..0x8F: 16 free"}},
         // The unnamed space has room, but the script may use only its two.
         ScriptCase{"OnlyTheNamedSpaces",
                    Plan(" spaces=zz,few", "space 0x80..0x8F\nspace few 0x90..0x93\n"
@@ -368,10 +368,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {"s.txt:11:", "@1: the end byte FF stands inside the text"}},
         ScriptCase{"CharacterWithoutCode",
                    Plan(),
-                   {{"\nう\n", "\nう漢\n"}},
+                   {{"\nう\n", "\nう漢漢\n"}},
                    1,
                    {},
-                   {"s.txt:11:2: @1: no code for '漢'"}},
+                   // Named once, with how often and where else.
+                   {"s.txt:11:2: @1: no code for '漢'", "2 times in all, also at s.txt:11:3"}},
         ScriptCase{"UnknownEntry",
                    Plan(),
                    {{"\n\n@1", "\n\n@3\nう\n\n@1"}},
