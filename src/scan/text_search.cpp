@@ -83,6 +83,52 @@ std::u32string AliasText(const GameTextIndex& index, const GameCode& code,
 
 }  // namespace
 
+TextSearch::Pattern TextSearch::PatternOf(const GameTable& table, LineBreaks line_breaks,
+                                          std::u16string_view units) {
+  Pattern pattern;
+  std::u16string tags;  // a run of tags, whose bytes the encoder gives
+  auto end_tags = [&] {
+    if (tags.empty()) return;
+    Encoder encoder(table, line_breaks);
+    std::vector<std::uint8_t> bytes;
+    encoder.Feed(tags, bytes);
+    encoder.Finish(bytes);
+    tags.clear();
+    if (!bytes.empty()) pattern.pieces.push_back({{}, std::move(bytes)});
+  };
+  for (std::size_t k = 0; k < units.size();) {
+    const char16_t ch = units[k];
+    const detail::Special special = detail::ClassifySpecial(ch);
+    if (special == detail::Special::kTagOpen) {
+      std::size_t close = k + 1;
+      while (close < units.size() &&
+             detail::ClassifySpecial(units[close]) != detail::Special::kTagClose) {
+        ++close;
+      }
+      close = std::min(close + 1, units.size());
+      tags.append(units, k, close - k);
+      k = close;
+      continue;
+    }
+    end_tags();
+    char32_t unit = ch;
+    std::size_t taken = 1;
+    if (special == detail::Special::kLineBreak) {
+      unit = kBreak;
+    } else if (ch == u'\r' && k + 1 < units.size() && units[k + 1] == u'\n') {
+      unit = kBreak;
+      taken = 2;
+    } else if ((ch == u'\r' || ch == u'\n') && line_breaks == LineBreaks::kAny) {
+      unit = kBreak;
+    }
+    if (pattern.pieces.empty() || !pattern.pieces.back().bytes.empty()) pattern.pieces.emplace_back();
+    pattern.pieces.back().text += unit;
+    k += taken;
+  }
+  end_tags();
+  return pattern;
+}
+
 Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineBreaks line_breaks,
                                                    std::span<const std::string> texts) {
   TextSearch search(table);
@@ -137,48 +183,7 @@ Result<TextSearch, SearchTextFault> TextSearch::Of(const GameTable& table, LineB
   search.one_spelling_ = one_spelling && !passed;
 
   for (const std::string& text : texts) {
-    const std::u16string units = DecodeUtf8(text).value();
-    Pattern pattern;
-    std::u16string tags;  // a run of tags, whose bytes the encoder gives
-    auto end_tags = [&] {
-      if (tags.empty()) return;
-      Encoder encoder(table, line_breaks);
-      std::vector<std::uint8_t> bytes;
-      encoder.Feed(tags, bytes);
-      encoder.Finish(bytes);
-      tags.clear();
-      if (!bytes.empty()) pattern.pieces.push_back({{}, std::move(bytes)});
-    };
-    for (std::size_t k = 0; k < units.size();) {
-      const char16_t ch = units[k];
-      const detail::Special special = detail::ClassifySpecial(ch);
-      if (special == detail::Special::kTagOpen) {
-        std::size_t close = k + 1;
-        while (close < units.size() &&
-               detail::ClassifySpecial(units[close]) != detail::Special::kTagClose) {
-          ++close;
-        }
-        close = std::min(close + 1, units.size());
-        tags.append(units, k, close - k);
-        k = close;
-        continue;
-      }
-      end_tags();
-      char32_t unit = ch;
-      std::size_t taken = 1;
-      if (special == detail::Special::kLineBreak) {
-        unit = kBreak;
-      } else if (ch == u'\r' && k + 1 < units.size() && units[k + 1] == u'\n') {
-        unit = kBreak;
-        taken = 2;
-      } else if ((ch == u'\r' || ch == u'\n') && line_breaks == LineBreaks::kAny) {
-        unit = kBreak;
-      }
-      if (pattern.pieces.empty() || !pattern.pieces.back().bytes.empty()) pattern.pieces.emplace_back();
-      pattern.pieces.back().text += unit;
-      k += taken;
-    }
-    end_tags();
+    Pattern pattern = PatternOf(table, line_breaks, DecodeUtf8(text).value());
     std::size_t reach = kMaxGameUnitBytes;
     for (const Piece& piece : pattern.pieces) reach += piece.text.size() * longest + piece.bytes.size();
     search.lookahead_ = std::max(search.lookahead_, reach);

@@ -100,6 +100,10 @@ class TextSearch {
   std::span<const Shown> ShownBy(std::uint32_t code) const;
   bool Rest(const Pattern& pattern, std::span<const std::uint8_t> bytes, std::size_t at,
             std::size_t piece, std::size_t done) const;
+  // A text split into its pieces: runs of characters, and runs of tags
+  // as the bytes the encoder writes for them.
+  static Pattern PatternOf(const GameTable& table, LineBreaks line_breaks,
+                           std::u16string_view units);
   void FindStarts(Pattern& pattern) const;
   std::array<bool, 256> FollowBytes(const Pattern& pattern, std::size_t done) const;
 

@@ -215,6 +215,42 @@ std::optional<std::size_t> EditedOriginalLine(const ScriptFileEntry& entry,
   return entry.original[std::min(same, entry.original.size() - 1)].line;
 }
 
+// The bytes an entry's text is written as, with the problems of its lines
+// and its text box; nothing when its ; lines were edited.
+std::optional<std::vector<std::uint8_t>> EntryBytes(const InsertInput& input,
+                                                    const ScriptSpec& def,
+                                                    const ScriptFileEntry& entry,
+                                                    const ScriptString& string, Decoder& decoder,
+                                                    std::vector<Problem>& problems) {
+  const std::vector<std::string> dumped = DumpedUtf8Lines(def, string, input.encoding, decoder);
+  if (const std::optional<std::size_t> line = EditedOriginalLine(entry, dumped)) {
+    problems.push_back({ProblemCode::kOriginalEdited, def.shown, *line});
+    problems.back().entry = entry.index;
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes;
+  const std::size_t box_problems_at = problems.size();
+  if (entry.lines.size() == dumped.size() && SameLinesAhead(entry.lines, dumped) == dumped.size()) {
+    // A .tbl may give one text several codes, or split it so that the
+    // longest match fails: a text left as dumped keeps the bytes it had,
+    // so dump then insert changes nothing.
+    bytes = string.bytes;
+    bytes.insert(bytes.end(), string.end.begin(), string.end.end());
+  } else if (auto encoded = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems,
+                                              input.line_breaks)) {
+    bytes = std::move(*encoded);
+  }
+  // The text box is the translation's limit: a text the game already
+  // holds, as it holds it, fits the game's box whatever width= says.
+  if (!IsAsInGame(string, bytes)) {
+    std::vector<Problem> box;
+    CheckTextBox(entry, {def.width, def.lines}, input.encoding, def.shown, box);
+    problems.insert(problems.begin() + static_cast<std::ptrdiff_t>(box_problems_at), box.begin(),
+                    box.end());
+  }
+  return bytes;
+}
+
 // Whether an entry's fields can stand for `string`; false with why in
 // `refused`. ptr= picks which pointers of the string take this entry's
 // text; the other fields are checked against the string.
@@ -298,34 +334,11 @@ void MatchEntries(const InsertInput& input, const ScriptFileContents& contents, 
     ScriptString own = string;
     own.index = entry.index;
     own.pointers = std::move(pointers);
-    std::vector<std::uint8_t> bytes;
-    const std::size_t box_problems_at = problems.size();
-    const std::vector<std::string> dumped = DumpedUtf8Lines(def, string, input.encoding, decoder);
-    if (const std::optional<std::size_t> line = EditedOriginalLine(entry, dumped)) {
-      problems.push_back({ProblemCode::kOriginalEdited, def.shown, *line});
-      problems.back().entry = entry.index;
-      continue;
-    }
-    if (entry.lines.size() == dumped.size() && SameLinesAhead(entry.lines, dumped) == dumped.size()) {
-      // A .tbl may give one text several codes, or split it so that the
-      // longest match fails: a text left as dumped keeps the bytes it had,
-      // so dump then insert changes nothing.
-      bytes = string.bytes;
-      bytes.insert(bytes.end(), string.end.begin(), string.end.end());
-    } else if (auto encoded = EncodeScriptEntry(entry, input.encoding, def.end, def.shown, problems,
-                                                input.line_breaks)) {
-      bytes = std::move(*encoded);
-    }
-    // The text box is the translation's limit: a text the game already
-    // holds, as it holds it, fits the game's box whatever width= says.
-    if (!IsAsInGame(string, bytes)) {
-      std::vector<Problem> box;
-      CheckTextBox(entry, {def.width, def.lines}, input.encoding, def.shown, box);
-      problems.insert(problems.begin() + static_cast<std::ptrdiff_t>(box_problems_at), box.begin(),
-                      box.end());
-    }
+    std::optional<std::vector<std::uint8_t>> bytes =
+        EntryBytes(input, def, entry, string, decoder, problems);
+    if (!bytes) continue;
     texts.strings.push_back(std::move(own));
-    texts.bytes.push_back(std::move(bytes));
+    texts.bytes.push_back(std::move(*bytes));
     texts.lines.push_back(entry.line);
   }
   AddMissingEntries(def, read, line_of, contents, problems);
