@@ -210,9 +210,20 @@ void GameTextIndex::PrepareTextStates() const {
 
 void GameTextIndex::MakeTextStates() const {
   start_moves_.assign(kBreak + 1, 0);
+  move_keys_.assign(1024, 0);
+  move_to_.assign(1024, 0);
+  // A state a unit of the texts at most, room made once: growing, the
+  // states would be copied while both copies are held.
+  std::size_t most = 1 + static_cast<std::size_t>(
+                             std::count_if(single_.begin(), single_.end(),
+                                           [](std::uint32_t code) { return code != kNoCode; }));
+  ForEachText([&](std::u32string_view text, std::uint32_t) { most += text.size(); });
+  states_.reserve(most);
   states_.assign(1, {});
   std::vector<std::uint32_t> parent(1, 0);
   std::vector<char32_t> via(1, 0);
+  parent.reserve(most);
+  via.reserve(most);
   auto add = [&](std::u32string_view text, std::uint32_t code) {
     std::uint32_t at = 0;
     for (const char32_t unit : text) {
@@ -225,7 +236,7 @@ void GameTextIndex::MakeTextStates() const {
         if (at == 0) {
           start_moves_[unit] = next;
         } else {
-          moves_.emplace(std::uint64_t{at} << 17 | unit, next);
+          AddMove(MoveKey(at, unit), next);
         }
       }
       at = next;
@@ -262,8 +273,32 @@ void GameTextIndex::MakeTextStates() const {
 
 std::uint32_t GameTextIndex::Move(std::uint32_t state, char32_t unit) const {
   if (state == 0) return start_moves_[unit] == 0 ? kNoState : start_moves_[unit];
-  const auto found = moves_.find(std::uint64_t{state} << 17 | unit);
-  return found == moves_.end() ? kNoState : found->second;
+  const std::uint64_t key = MoveKey(state, unit);
+  const std::size_t mask = move_keys_.size() - 1;
+  for (std::size_t at = MoveSlot(key) & mask;; at = (at + 1) & mask) {
+    if (move_keys_[at] == key) return move_to_[at];
+    if (move_keys_[at] == 0) return kNoState;
+  }
+}
+
+void GameTextIndex::AddMove(std::uint64_t key, std::uint32_t to) const {
+  // Three slots of four taken at most, which keeps the runs short.
+  if ((move_count_ + 1) * 4 > move_keys_.size() * 3) {
+    std::vector<std::uint64_t> keys(move_keys_.size() * 2, 0);
+    std::vector<std::uint32_t> tos(keys.size(), 0);
+    keys.swap(move_keys_);
+    tos.swap(move_to_);
+    move_count_ = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i] != 0) AddMove(keys[i], tos[i]);
+    }
+  }
+  const std::size_t mask = move_keys_.size() - 1;
+  std::size_t at = MoveSlot(key) & mask;
+  while (move_keys_[at] != 0) at = (at + 1) & mask;
+  move_keys_[at] = key;
+  move_to_[at] = to;
+  ++move_count_;
 }
 
 GameTextIndex::TextState GameTextIndex::NextState(TextState state, char32_t unit) const {

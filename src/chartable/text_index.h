@@ -210,7 +210,19 @@ class GameTextIndex {
   mutable std::once_flag states_made_;
   mutable std::vector<TextStateInfo> states_;
   mutable std::vector<std::uint32_t> start_moves_;
-  mutable std::unordered_map<std::uint64_t, std::uint32_t> moves_;
+  // The other states' moves by open addressing, a key (the state and the
+  // unit; never 0, as the start's moves are not here) and a state a slot:
+  // a million moves then take no block each.
+  mutable std::vector<std::uint64_t> move_keys_;
+  mutable std::vector<std::uint32_t> move_to_;
+  mutable std::size_t move_count_ = 0;
+  static std::uint64_t MoveKey(std::uint32_t state, char32_t unit) {
+    return std::uint64_t{state} << 17 | unit;
+  }
+  static std::size_t MoveSlot(std::uint64_t key) {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 32);
+  }
+  void AddMove(std::uint64_t key, std::uint32_t to) const;
   std::uint32_t Move(std::uint32_t state, char32_t unit) const;
   std::vector<FastUnit> fast_;
   std::vector<PairSlot> pairs_;
