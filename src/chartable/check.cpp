@@ -16,31 +16,19 @@
 namespace binconv {
 namespace {
 
-using Bytes = std::span<const std::uint8_t>;
-
-// The codes of a game's table and every proper start of them, as sorted
-// views of the codes' own bytes, which no key copies.
-struct CodeTree {
-  std::vector<Bytes> codes;
-  std::vector<Bytes> starts;
-  static bool Holds(const std::vector<Bytes>& keys, Bytes bytes) {
-    return std::binary_search(keys.begin(), keys.end(), bytes, detail::CodeBytesBefore);
-  }
-};
-
 // Whether the bytes from `bytes` on match a code longer than `bytes`
 // whatever byte follows, when enough bytes follow: for every next byte the
 // bytes with it are a code, or again match a longer code whatever follows.
 // Decode takes the longest code that matches, so a code for which this holds
 // is never read, except where the bytes end before a longer code could. The
 // rule asks for every next byte; a code that one byte leaves is not reported.
-bool LongerCodeAlwaysMatches(const CodeTree& tree, std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() >= kMaxGameCodeBytes || !CodeTree::Holds(tree.starts, bytes)) return false;
+bool LongerCodeAlwaysMatches(const ReadBackRule& rule, std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() >= kMaxGameCodeBytes || !rule.BeginsLonger(bytes)) return false;
   bool all = true;
   bytes.push_back(0);
   for (int next = 0; next < 256 && all; ++next) {
     bytes.back() = static_cast<std::uint8_t>(next);
-    all = CodeTree::Holds(tree.codes, bytes) || LongerCodeAlwaysMatches(tree, bytes);
+    all = rule.CodeOf(bytes) != nullptr || LongerCodeAlwaysMatches(rule, bytes);
   }
   bytes.pop_back();
   return all;
@@ -145,26 +133,9 @@ std::vector<Problem> CheckGameTable(const GameTable& table, std::string_view fil
 
 namespace {
 
-CodeTree TreeOf(std::span<const GameCode> codes) {
-  CodeTree tree;
-  for (const GameCode& code : codes) {
-    tree.codes.emplace_back(code.bytes);
-    for (std::size_t length = 1; length < code.bytes.size(); ++length) {
-      tree.starts.push_back(Bytes(code.bytes).first(length));
-    }
-  }
-  for (std::vector<Bytes>* keys : {&tree.codes, &tree.starts}) {
-    std::sort(keys->begin(), keys->end(), detail::CodeBytesBefore);
-    keys->erase(std::unique(keys->begin(), keys->end(),
-                            [](Bytes a, Bytes b) { return std::ranges::equal(a, b); }),
-                keys->end());
-  }
-  return tree;
-}
-
 // Per code, the line of the first code of its kind with its text, when that
 // is another; else 0.
-std::vector<std::size_t> SameTextLines(std::span<const GameCode> codes) {
+std::vector<std::uint32_t> SameTextLines(std::span<const GameCode> codes) {
   // The codes in order of kind and text, the first in the file first: each
   // after the first of its group shares its text. An end or a line break may
   // go without text; that is no text to share.
@@ -173,25 +144,26 @@ std::vector<std::size_t> SameTextLines(std::span<const GameCode> codes) {
   std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     return std::tie(codes[a].kind, codes[a].text) < std::tie(codes[b].kind, codes[b].text);
   });
-  std::vector<std::size_t> same_as(codes.size(), 0);
+  std::vector<std::uint32_t> same_as(codes.size(), 0);
   for (std::size_t i = 1; i < order.size(); ++i) {
     const GameCode& first = codes[order[i - 1]];
     const GameCode& code = codes[order[i]];
     if (code.text.empty() || code.kind != first.kind || code.text != first.text) continue;
-    same_as[order[i]] = same_as[order[i - 1]] != 0 ? same_as[order[i - 1]] : first.line;
+    same_as[order[i]] =
+        same_as[order[i - 1]] != 0 ? same_as[order[i - 1]] : static_cast<std::uint32_t>(first.line);
   }
   return same_as;
 }
 
 // Per code, the line of the first longer code that begins with its bytes and
 // may make it read back otherwise; else 0.
-std::vector<std::size_t> BeginsLongerLines(std::span<const GameCode> codes,
+std::vector<std::uint32_t> BeginsLongerLines(std::span<const GameCode> codes,
                                            const ReadBackRule& rule) {
   // In order of their bytes, a code's longer codes come right after it.
   const std::span<const std::uint32_t> by_bytes = rule.in_byte_order();
-  std::vector<std::size_t> longer_line(codes.size(), 0);
+  std::vector<std::uint32_t> longer_line(codes.size(), 0);
   for (std::size_t k = 0; k + 1 < by_bytes.size(); ++k) {
-    const std::vector<std::uint8_t>& shorter = codes[by_bytes[k]].bytes;
+    const CodeBytes& shorter = codes[by_bytes[k]].bytes;
     for (std::size_t m = k + 1; m < by_bytes.size(); ++m) {
       const GameCode& next = codes[by_bytes[m]];
       if (next.bytes.size() <= shorter.size() ||
@@ -199,7 +171,7 @@ std::vector<std::size_t> BeginsLongerLines(std::span<const GameCode> codes,
         break;
       }
       if (!MadeOfItsCodes(rule, next)) {
-        longer_line[by_bytes[k]] = next.line;
+        longer_line[by_bytes[k]] = static_cast<std::uint32_t>(next.line);
         break;
       }
     }
@@ -213,9 +185,10 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
                               std::size_t most_of_a_kind) {
   const std::span<const GameCode> codes = table.codes();
   const GameTextIndex& index = table.text_index();
-  const CodeTree tree = TreeOf(codes);
-  const std::vector<std::size_t> same_as = SameTextLines(codes);
-  const std::vector<std::size_t> longer_line = BeginsLongerLines(codes, index.read_back());
+  // Lines in four bytes, as no table has billions of lines: a big table's
+  // check then costs less.
+  const std::vector<std::uint32_t> same_as = SameTextLines(codes);
+  const std::vector<std::uint32_t> longer_line = BeginsLongerLines(codes, index.read_back());
 
   GameTableCheck check;
   // Found in file order, so the ones kept of each kind are its first.
@@ -233,8 +206,8 @@ GameTableCheck CheckGameTable(const GameTable& table, std::string_view file,
   for (std::size_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];
     if (same_as[i] != 0) add(ProblemCode::kTblSameText, code.line, same_as[i], TblEntryOf(code));
-    std::vector<std::uint8_t> bytes = code.bytes;
-    if (LongerCodeAlwaysMatches(tree, bytes)) {
+    std::vector<std::uint8_t> bytes(code.bytes.begin(), code.bytes.end());
+    if (LongerCodeAlwaysMatches(index.read_back(), bytes)) {
       add(ProblemCode::kTblNeverRead, code.line, 0, TblEntryOf(code));
     } else if (longer_line[i] != 0) {
       add(ProblemCode::kTblBeginsLonger, code.line, longer_line[i], TblEntryOf(code));

@@ -27,7 +27,7 @@ bool CodeBytesBefore(std::span<const std::uint8_t> a, std::span<const std::uint8
 
 GameCodeKeys::GameCodeKeys(std::span<const GameCode> codes) : codes_(codes) {
   for (std::uint32_t i = 0; i < codes_.size(); ++i) {
-    const std::vector<std::uint8_t>& bytes = codes_[i].bytes;
+    const CodeBytes& bytes = codes_[i].bytes;
     if (bytes.size() <= kPackedBytes) {
       keys_[bytes.size() - 1].push_back({Packed(bytes), i});
     } else {

@@ -5,10 +5,13 @@
 // two table files compile into it too (GameTableOf, chartable/encoding.h), so
 // every reader of a game's bytes reads them by the longest code that matches.
 
+#include <algorithm>
 #include <array>
-#include <memory>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,8 +36,89 @@ inline constexpr std::size_t kMaxGameUnitBytes = kMaxGameCodeBytes + kMaxControl
 // A unit's size is one byte, and a code's length one bit of 32.
 static_assert(kMaxGameUnitBytes <= UINT8_MAX && kMaxGameCodeBytes <= 32);
 
+// A code's bytes. Up to kInline of them, which most codes are, are held in
+// place: a table of a million codes is then not a million blocks of the
+// heap. Longer ones take a block, its address kept in the same place.
+class CodeBytes {
+ public:
+  CodeBytes() = default;
+  CodeBytes(std::span<const std::uint8_t> bytes) { Assign(bytes); }
+  CodeBytes(std::initializer_list<std::uint8_t> bytes) : CodeBytes(std::span(bytes)) {}
+  CodeBytes(const std::vector<std::uint8_t>& bytes) : CodeBytes(std::span(bytes)) {}
+  CodeBytes(const CodeBytes& other) { Assign(other); }
+  CodeBytes(CodeBytes&& other) noexcept { Take(other); }
+  CodeBytes& operator=(const CodeBytes& other) {
+    if (this != &other) {
+      Free();
+      Assign(other);
+    }
+    return *this;
+  }
+  CodeBytes& operator=(CodeBytes&& other) noexcept {
+    if (this != &other) {
+      Free();
+      Take(other);
+    }
+    return *this;
+  }
+  ~CodeBytes() { Free(); }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const std::uint8_t* data() const { return size_ <= kInline ? place_ : Block(); }
+  const std::uint8_t* begin() const { return data(); }
+  const std::uint8_t* end() const { return data() + size_; }
+  std::uint8_t operator[](std::size_t i) const { return data()[i]; }
+  std::uint8_t front() const { return data()[0]; }
+  std::uint8_t back() const { return data()[size_ - 1]; }
+  // A copy for code that keeps bytes of its own.
+  operator std::vector<std::uint8_t>() const { return {begin(), end()}; }
+  void push_back(std::uint8_t byte) {
+    std::vector<std::uint8_t> longer = *this;
+    longer.push_back(byte);
+    *this = CodeBytes(longer);
+  }
+  friend bool operator==(const CodeBytes& a, const CodeBytes& b) {
+    return std::ranges::equal(a, b);
+  }
+
+ private:
+  // With the size, 15 bytes: GameCode's kind fits in beside them.
+  static constexpr std::size_t kInline = 14;
+
+  std::uint8_t* Block() const {
+    std::uint8_t* block = nullptr;
+    std::memcpy(&block, place_, sizeof block);
+    return block;
+  }
+  // Sets the bytes of an empty one.
+  void Assign(std::span<const std::uint8_t> bytes) {
+    size_ = static_cast<std::uint8_t>(bytes.size());
+    if (bytes.size() <= kInline) {
+      std::copy(bytes.begin(), bytes.end(), place_);
+      return;
+    }
+    auto* block = new std::uint8_t[bytes.size()];
+    std::copy(bytes.begin(), bytes.end(), block);
+    std::memcpy(place_, &block, sizeof block);
+  }
+  // Takes the bytes and the block of `other` into an empty one, leaving it empty.
+  void Take(CodeBytes& other) {
+    size_ = other.size_;
+    std::memcpy(place_, other.place_, kInline);
+    other.size_ = 0;
+  }
+  void Free() {
+    if (size_ > kInline) delete[] Block();
+    size_ = 0;
+  }
+
+  std::uint8_t size_ = 0;
+  std::uint8_t place_[kInline] = {};
+};
+
 struct GameCode {
-  std::vector<std::uint8_t> bytes;  // 1 to kMaxGameCodeBytes
+  CodeBytes bytes;  // 1 to kMaxGameCodeBytes
   GameCodeKind kind = GameCodeKind::kText;
   std::u16string text;     // what it shows; a control code's label
   std::uint8_t params = 0;  // parameter bytes after a control code

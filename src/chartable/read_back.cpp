@@ -12,8 +12,8 @@ ReadBackRule::ReadBackRule(std::span<const GameCode> codes)
     return std::ranges::lexicographical_compare(codes[a].bytes, codes[b].bytes);
   });
   for (std::size_t k = 0; k + 1 < by_bytes_.size() && none_open_; ++k) {
-    const std::vector<std::uint8_t>& shorter = codes[by_bytes_[k]].bytes;
-    const std::vector<std::uint8_t>& next = codes[by_bytes_[k + 1]].bytes;
+    const CodeBytes& shorter = codes[by_bytes_[k]].bytes;
+    const CodeBytes& next = codes[by_bytes_[k + 1]].bytes;
     none_open_ = !(next.size() > shorter.size() &&
                    std::equal(shorter.begin(), shorter.end(), next.begin()));
   }
@@ -33,7 +33,7 @@ bool ReadBackRule::BeginsLonger(std::span<const std::uint8_t> bytes) const {
   auto at = Lower(bytes);
   if (at != by_bytes_.end() && std::ranges::equal(codes_[*at].bytes, bytes)) ++at;
   if (at == by_bytes_.end()) return false;
-  const std::vector<std::uint8_t>& next = codes_[*at].bytes;
+  const CodeBytes& next = codes_[*at].bytes;
   return next.size() > bytes.size() && std::equal(bytes.begin(), bytes.end(), next.begin());
 }
 

@@ -282,6 +282,8 @@ TblRead ReadTbl(std::string_view bytes, std::string_view file,
     bytes.remove_prefix(kUtf8ByteOrderMark.size());
   }
   TblRead read;
+  // A line an entry at most: the codes are then never moved as they grow.
+  read.codes.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
   std::size_t number = 0;
   std::string_view raw;
   std::u16string line;
@@ -316,6 +318,14 @@ TblRead ReadTbl(std::string_view bytes, std::string_view file,
 Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
                                                        std::string_view file) {
   TblRead read = ReadTbl(bytes, file);
+  if (!read.problems.empty()) return Unexpected(std::move(read.problems));
+  return GameTable(std::move(read.codes), std::move(read.aliases));
+}
+
+Result<GameTable, std::vector<Problem>> ParseGameTableFreeing(std::string bytes,
+                                                              std::string_view file) {
+  TblRead read = ReadTbl(bytes, file);
+  bytes = std::string();
   if (!read.problems.empty()) return Unexpected(std::move(read.problems));
   return GameTable(std::move(read.codes), std::move(read.aliases));
 }

@@ -40,6 +40,10 @@ TblRead ReadTbl(std::string_view bytes, std::string_view file,
 // The .tbl as a game's table; when it has problems, nothing is loaded.
 Result<GameTable, std::vector<Problem>> ParseGameTable(std::string_view bytes,
                                                        std::string_view file);
+// The same, freeing the file's bytes before the table is built from its
+// entries, so that a big table's file and its indexes are not held at once.
+Result<GameTable, std::vector<Problem>> ParseGameTableFreeing(std::string bytes,
+                                                              std::string_view file);
 
 struct TblWritten {
   std::string bytes;  // the whole file; empty when any code is unwritable

@@ -42,9 +42,9 @@ constexpr int kNoCell = -1;
 // The cell a code fills, kNoCell for the fixed line break and space, or why
 // the grid can't hold it.
 Result<int, ProblemCode> CellOf(const GameCode& code) {
-  const std::vector<std::uint8_t>& bytes = code.bytes;
+  const CodeBytes& bytes = code.bytes;
   if (code.kind == GameCodeKind::kLineBreak && code.text.empty()) {
-    if (bytes != std::vector<std::uint8_t>{kLineBreakByte}) {
+    if (bytes != CodeBytes{kLineBreakByte}) {
       return Unexpected(ProblemCode::kGridOtherBreak);
     }
     return kNoCell;

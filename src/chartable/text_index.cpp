@@ -68,13 +68,41 @@ bool LooksLikeHex(std::u16string_view folded) {
 
 }  // namespace
 
+template <class Found>
+void GameTextIndex::ForEachText(Found&& found) const {
+  std::u32string text;
+  for (const TextSlot& slot : text_slots_) {
+    if (slot.entry == kNoEntry) continue;
+    if ((slot.entry & kAliasEntry) != 0) {
+      const std::u16string& typed = aliases_[slot.entry & ~kAliasEntry].text;
+      text.assign(typed.begin(), typed.end());
+    } else {
+      const GameCode& code = codes_[slot.entry];
+      text = IndexText(code.text);
+      if (code.kind == GameCodeKind::kLineBreak) text += kBreak;
+    }
+    found(std::u32string_view(text), CodeOfEntry(slot.entry));
+  }
+}
+
 GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
                              std::span<const GameTextAlias> aliases)
-    : single_(kBreak + 1, kNoCode),
+    : aliases_(aliases),
+      single_(kBreak + 1, kNoCode),
       longest_from_(kBreak + 1, 0),
       marks_(kBreak + 1),
       codes_(codes),
       read_back_(codes) {
+  // Room for every text of two units or more, three slots of four at most
+  // taken, which keeps the runs short.
+  std::size_t most = 0;
+  for (const GameCode& code : codes) {
+    most += code.text.size() + (code.kind == GameCodeKind::kLineBreak ? 1 : 0) >= 2 ? 1 : 0;
+  }
+  for (const GameTextAlias& alias : aliases) most += alias.text.size() >= 2 ? 1 : 0;
+  std::size_t slots = 2;
+  while (slots * 3 < most * 4 + 3) slots *= 2;
+  text_slots_.resize(slots);
   for (const auto& [unit, special] : detail::SpecialUnits()) {
     if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
   }
@@ -101,14 +129,21 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
       const std::uint32_t kept = single_[text[0]];
       if (kept == kNoCode || Wins(code, i, codes[kept], kept)) single_[text[0]] = i;
     } else {
-      Keep(texts_, std::move(text), i, codes);
+      const std::uint32_t hash = HashOf(text);
+      TextSlot& slot = text_slots_[SlotOf(text, hash)];
+      if (slot.entry == kNoEntry) {
+        slot = {i, hash};
+      } else if (Wins(code, i, codes[slot.entry], slot.entry)) {
+        slot.entry = i;
+      }
     }
     if (std::optional<std::u16string> label = FoldedLabel(code.text); label && !LooksLikeHex(*label)) {
       longest_label_ = std::max(longest_label_, label->size());
       Keep(labels_, std::move(*label), i, codes);
     }
   }
-  for (const GameTextAlias& alias : aliases) {
+  for (std::size_t a = 0; a < aliases.size(); ++a) {
+    const GameTextAlias& alias = aliases[a];
     if (alias.text.empty()) continue;
     if (std::optional<std::u16string> label = FoldedLabel(alias.text);
         label && !LooksLikeHex(*label) && !CodeOfLabel(*label)) {
@@ -124,7 +159,9 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
     if (text.size() == 1) {
       single_[text[0]] = alias.code;
     } else {
-      texts_.emplace(std::move(text), alias.code);
+      const std::uint32_t hash = HashOf(text);
+      TextSlot& slot = text_slots_[SlotOf(text, hash)];
+      if (slot.entry == kNoEntry) slot = {static_cast<std::uint32_t>(a) | kAliasEntry, hash};
     }
   }
   open_.resize(codes.size());
@@ -173,9 +210,20 @@ void GameTextIndex::PrepareTextStates() const {
 
 void GameTextIndex::MakeTextStates() const {
   start_moves_.assign(kBreak + 1, 0);
+  move_keys_.assign(1024, 0);
+  move_to_.assign(1024, 0);
+  // A state a unit of the texts at most, room made once: growing, the
+  // states would be copied while both copies are held.
+  std::size_t most = 1 + static_cast<std::size_t>(
+                             std::count_if(single_.begin(), single_.end(),
+                                           [](std::uint32_t code) { return code != kNoCode; }));
+  ForEachText([&](std::u32string_view text, std::uint32_t) { most += text.size(); });
+  states_.reserve(most);
   states_.assign(1, {});
   std::vector<std::uint32_t> parent(1, 0);
   std::vector<char32_t> via(1, 0);
+  parent.reserve(most);
+  via.reserve(most);
   auto add = [&](std::u32string_view text, std::uint32_t code) {
     std::uint32_t at = 0;
     for (const char32_t unit : text) {
@@ -188,7 +236,7 @@ void GameTextIndex::MakeTextStates() const {
         if (at == 0) {
           start_moves_[unit] = next;
         } else {
-          moves_.emplace(std::uint64_t{at} << 17 | unit, next);
+          AddMove(MoveKey(at, unit), next);
         }
       }
       at = next;
@@ -201,7 +249,7 @@ void GameTextIndex::MakeTextStates() const {
   for (char32_t unit = 0; unit <= kBreak; ++unit) {
     if (single_[unit] != kNoCode) add({&unit, 1}, single_[unit]);
   }
-  for (const auto& [text, code] : texts_) add(text, code);
+  ForEachText(add);
   // Fallbacks by depth, shallower first, each from its parent's.
   std::vector<std::uint32_t> order(states_.size());
   for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -225,8 +273,32 @@ void GameTextIndex::MakeTextStates() const {
 
 std::uint32_t GameTextIndex::Move(std::uint32_t state, char32_t unit) const {
   if (state == 0) return start_moves_[unit] == 0 ? kNoState : start_moves_[unit];
-  const auto found = moves_.find(std::uint64_t{state} << 17 | unit);
-  return found == moves_.end() ? kNoState : found->second;
+  const std::uint64_t key = MoveKey(state, unit);
+  const std::size_t mask = move_keys_.size() - 1;
+  for (std::size_t at = MoveSlot(key) & mask;; at = (at + 1) & mask) {
+    if (move_keys_[at] == key) return move_to_[at];
+    if (move_keys_[at] == 0) return kNoState;
+  }
+}
+
+void GameTextIndex::AddMove(std::uint64_t key, std::uint32_t to) const {
+  // Three slots of four taken at most, which keeps the runs short.
+  if ((move_count_ + 1) * 4 > move_keys_.size() * 3) {
+    std::vector<std::uint64_t> keys(move_keys_.size() * 2, 0);
+    std::vector<std::uint32_t> tos(keys.size(), 0);
+    keys.swap(move_keys_);
+    tos.swap(move_to_);
+    move_count_ = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i] != 0) AddMove(keys[i], tos[i]);
+    }
+  }
+  const std::size_t mask = move_keys_.size() - 1;
+  std::size_t at = MoveSlot(key) & mask;
+  while (move_keys_[at] != 0) at = (at + 1) & mask;
+  move_keys_[at] = key;
+  move_to_[at] = to;
+  ++move_count_;
 }
 
 GameTextIndex::TextState GameTextIndex::NextState(TextState state, char32_t unit) const {
@@ -248,9 +320,9 @@ bool GameTextIndex::PairsFast(char16_t first, const PairsByFirst& pairs) const {
 
 void GameTextIndex::MakeFastPath() {
   PairsByFirst pairs;
-  for (const auto& [text, code] : texts_) {
+  ForEachText([&](std::u32string_view text, std::uint32_t code) {
     if (text.size() == 2) pairs[text[0]].emplace_back(text[1], code);
-  }
+  });
   fast_.resize(0x10000);
   for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
     const auto ch = static_cast<char16_t>(unit);
@@ -283,9 +355,9 @@ void GameTextIndex::MakePairTable() {
   // The texts of two units, a line-break code's of one among them, each
   // with the code that wins it.
   std::vector<std::u32string> pairs;
-  for (const auto& [text, code] : texts_) {
-    if (text.size() == 2) pairs.push_back(text);
-  }
+  ForEachText([&](std::u32string_view text, std::uint32_t) {
+    if (text.size() == 2) pairs.emplace_back(text);
+  });
   // In one order whatever the map's, so that the table is the same each time.
   std::sort(pairs.begin(), pairs.end());
   std::size_t slots = 2;
@@ -338,9 +410,34 @@ std::optional<std::uint32_t> GameTextIndex::CodeOfText(std::u32string_view text)
     if (single_[text[0]] == kNoCode) return std::nullopt;
     return single_[text[0]];
   }
-  const auto found = texts_.find(text);
-  if (found == texts_.end()) return std::nullopt;
-  return found->second;
+  const TextSlot& slot = text_slots_[SlotOf(text, HashOf(text))];
+  if (slot.entry == kNoEntry) return std::nullopt;
+  return CodeOfEntry(slot.entry);
+}
+
+std::size_t GameTextIndex::SlotOf(std::u32string_view text, std::uint32_t hash) const {
+  const std::size_t mask = text_slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    const TextSlot& slot = text_slots_[at];
+    if (slot.entry == kNoEntry || (slot.hash == hash && EntryTextIs(slot.entry, text))) return at;
+  }
+}
+
+// The text as the index holds it: a code's with its breaks as kBreak and a
+// line-break code's break after it, an alias's as typed.
+bool GameTextIndex::EntryTextIs(std::uint32_t entry, std::u32string_view text) const {
+  if ((entry & kAliasEntry) != 0) {
+    const std::u16string& typed = aliases_[entry & ~kAliasEntry].text;
+    return std::ranges::equal(typed, text, [](char16_t a, char32_t b) { return a == b; });
+  }
+  const GameCode& code = codes_[entry];
+  const bool broken = code.kind == GameCodeKind::kLineBreak;
+  if (text.size() != code.text.size() + (broken ? 1 : 0)) return false;
+  for (std::size_t i = 0; i < code.text.size(); ++i) {
+    const char32_t unit = code.text[i] == u'\n' ? kBreak : code.text[i];
+    if (unit != text[i]) return false;
+  }
+  return !broken || text.back() == kBreak;
 }
 
 std::optional<std::uint32_t> GameTextIndex::CodeOfLabel(std::u16string_view folded) const {

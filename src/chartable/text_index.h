@@ -143,16 +143,32 @@ class GameTextIndex {
   FastCode FastCodeOf(std::uint32_t code) const;
 
  private:
-  // Looked up by a view of the text, so that a lookup makes no string.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::u32string_view text) const {
-      return std::hash<std::u32string_view>{}(text);
-    }
-  };
   static constexpr std::uint32_t kNoCode = UINT32_MAX;
 
-  std::unordered_map<std::u32string, std::uint32_t, Hash, std::equal_to<>> texts_;
+  // The texts of two units or more by open addressing. A slot holds whose
+  // text it is, never the text: a code's index, or an alias's with
+  // kAliasEntry set, and the text's hash. A table of a million texts then
+  // costs a few bytes a text.
+  struct TextSlot {
+    std::uint32_t entry = kNoEntry;
+    std::uint32_t hash = 0;
+  };
+  static constexpr std::uint32_t kNoEntry = UINT32_MAX;
+  static constexpr std::uint32_t kAliasEntry = 0x80000000;
+  static std::uint32_t HashOf(std::u32string_view text) {
+    return static_cast<std::uint32_t>(std::hash<std::u32string_view>{}(text));
+  }
+  // The slot of `text`, or the empty one where it would go.
+  std::size_t SlotOf(std::u32string_view text, std::uint32_t hash) const;
+  bool EntryTextIs(std::uint32_t entry, std::u32string_view text) const;
+  std::uint32_t CodeOfEntry(std::uint32_t entry) const {
+    return (entry & kAliasEntry) != 0 ? aliases_[entry & ~kAliasEntry].code : entry;
+  }
+  // Calls found(text, code) for every text of the slots.
+  template <class Found>
+  void ForEachText(Found&& found) const;
+  std::span<const GameTextAlias> aliases_;
+  std::vector<TextSlot> text_slots_;
   std::vector<std::uint32_t> single_;      // per unit, the code of its text alone
   std::vector<std::size_t> longest_from_;  // per unit
   std::vector<detail::Special> marks_;     // per unit, a tag mark or kNone
@@ -194,7 +210,19 @@ class GameTextIndex {
   mutable std::once_flag states_made_;
   mutable std::vector<TextStateInfo> states_;
   mutable std::vector<std::uint32_t> start_moves_;
-  mutable std::unordered_map<std::uint64_t, std::uint32_t> moves_;
+  // The other states' moves by open addressing, a key (the state and the
+  // unit; never 0, as the start's moves are not here) and a state a slot:
+  // a million moves then take no block each.
+  mutable std::vector<std::uint64_t> move_keys_;
+  mutable std::vector<std::uint32_t> move_to_;
+  mutable std::size_t move_count_ = 0;
+  static std::uint64_t MoveKey(std::uint32_t state, char32_t unit) {
+    return std::uint64_t{state} << 17 | unit;
+  }
+  static std::size_t MoveSlot(std::uint64_t key) {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 32);
+  }
+  void AddMove(std::uint64_t key, std::uint32_t to) const;
   std::uint32_t Move(std::uint32_t state, char32_t unit) const;
   std::vector<FastUnit> fast_;
   std::vector<PairSlot> pairs_;

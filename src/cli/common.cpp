@@ -1,5 +1,7 @@
 #include "cli/common.h"
 
+#include <filesystem>
+#include <system_error>
 #include <tuple>
 
 #include "chartable/load.h"
@@ -44,6 +46,13 @@ std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallbac
 
 Reported<std::string> ReadWholeInput(const std::string& name) {
   std::string bytes;
+  // Read to its size at once, rather than copied as it grows: a big .tbl is
+  // then held once.
+  std::error_code unknown;
+  if (name != kStdioName) {
+    const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(name), unknown);
+    if (!unknown) bytes.reserve(static_cast<std::size_t>(size));
+  }
   auto read = ReadBytes(name, [&](std::string_view chunk) -> Reported<> {
     bytes.append(chunk);
     return Unit{};

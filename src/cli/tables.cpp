@@ -33,9 +33,9 @@ Reported<CommandTables> LoadCommandTables(const ParsedArgs& args) {
 }
 
 Reported<GameTable> LoadCommandGameTable(const std::string& name) {
-  const Reported<std::string> bytes = ReadWholeInput(name);
+  Reported<std::string> bytes = ReadWholeInput(name);
   if (!bytes) return Unexpected(bytes.error());
-  auto table = ParseGameTable(*bytes, name);
+  auto table = ParseGameTableFreeing(std::move(bytes).value(), name);
   if (!table) {
     const std::vector<Problem>& problems = table.error();
     const std::size_t listed = std::min(problems.size(), messages::kMostProblemsListed);

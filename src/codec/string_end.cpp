@@ -7,7 +7,9 @@ namespace binconv {
 std::optional<std::vector<std::uint8_t>> EndBytesOf(const GameTable& encoding,
                                                     std::optional<std::uint8_t> end) {
   if (end) return std::vector<std::uint8_t>{*end};
-  if (const GameCode* token = encoding.first_end()) return token->bytes;
+  if (const GameCode* token = encoding.first_end()) {
+    return std::vector<std::uint8_t>(token->bytes.begin(), token->bytes.end());
+  }
   return std::nullopt;
 }
 

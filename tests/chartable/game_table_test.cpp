@@ -50,5 +50,36 @@ TEST(GameUnitReaderTest, AnswersAsReadUnit) {
   }
 }
 
+// Bytes of every length about where they leave their place for a block of
+// the heap: copied, moved and assigned over bytes of the other kind, and
+// grown past it a byte at a time, they stay the same bytes (and, under the
+// sanitizers, no block is lost or freed twice).
+class CodeBytesTest : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(CodeBytesTest, KeepTheirBytesHeldEitherWay) {
+  std::vector<std::uint8_t> want;
+  for (std::size_t i = 0; i < GetParam(); ++i) want.push_back(static_cast<std::uint8_t>(0xA0 + i));
+  const CodeBytes bytes(want);
+  EXPECT_EQ(want, std::vector<std::uint8_t>(bytes));
+  CodeBytes grown;
+  for (const std::uint8_t b : want) grown.push_back(b);
+  EXPECT_EQ(bytes, grown);
+  for (const std::size_t other : {std::size_t{1}, std::size_t{20}}) {
+    CodeBytes copy(std::vector<std::uint8_t>(other, 7));
+    copy = bytes;
+    EXPECT_EQ(want, std::vector<std::uint8_t>(copy));
+    CodeBytes moved(std::vector<std::uint8_t>(other, 7));
+    moved = std::move(copy);
+    EXPECT_EQ(want, std::vector<std::uint8_t>(moved));
+    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): moved from is empty
+    const CodeBytes taken(std::move(moved));
+    EXPECT_EQ(bytes, taken);
+    EXPECT_FALSE(taken == CodeBytes(std::vector<std::uint8_t>(other, 7)));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, CodeBytesTest,
+                         testing::Values(1, 13, 14, 15, 16, kMaxGameCodeBytes));
+
 }  // namespace
 }  // namespace binconv
