@@ -117,7 +117,9 @@ GameTable OneSpellingTable(std::mt19937& rng, std::vector<GameCode>& codes) {
     }
   }
   std::sort(codes.begin() + 6, codes.end(),
-            [](const GameCode& a, const GameCode& b) { return a.bytes < b.bytes; });
+            [](const GameCode& a, const GameCode& b) {
+              return std::ranges::lexicographical_compare(a.bytes, b.bytes);
+            });
   codes.erase(std::unique(codes.begin() + 6, codes.end(),
                           [](const GameCode& a, const GameCode& b) { return a.bytes == b.bytes; }),
               codes.end());
