@@ -93,6 +93,22 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
       marks_(kBreak + 1),
       codes_(codes),
       read_back_(codes) {
+  for (const auto& [unit, special] : detail::SpecialUnits()) {
+    if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
+  }
+  IndexCodes();
+  IndexAliases();
+  open_.resize(codes.size());
+  for (std::uint32_t i = 0; i < codes.size(); ++i) {
+    open_[i] = read_back_.BeginsLonger(codes[i].bytes);
+  }
+  MakeFastPath();
+  WorkOutShown();
+}
+
+void GameTextIndex::IndexCodes() {
+  const std::span<const GameCode> codes = codes_;
+  const std::span<const GameTextAlias> aliases = aliases_;
   // Room for every text of two units or more, three slots of four at most
   // taken, which keeps the runs short.
   std::size_t most = 0;
@@ -103,9 +119,6 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
   std::size_t slots = 2;
   while (slots * 3 < most * 4 + 3) slots *= 2;
   text_slots_.resize(slots);
-  for (const auto& [unit, special] : detail::SpecialUnits()) {
-    if (special == Special::kTagOpen || special == Special::kTagClose) marks_[unit] = special;
-  }
   for (std::uint32_t i = 0; i < codes.size(); ++i) {
     const GameCode& code = codes[i];
     std::u32string text = IndexText(code.text);
@@ -142,6 +155,10 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
       Keep(labels_, std::move(*label), i, codes);
     }
   }
+}
+
+void GameTextIndex::IndexAliases() {
+  const std::span<const GameTextAlias> aliases = aliases_;
   for (std::size_t a = 0; a < aliases.size(); ++a) {
     const GameTextAlias& alias = aliases[a];
     if (alias.text.empty()) continue;
@@ -164,11 +181,10 @@ GameTextIndex::GameTextIndex(std::span<const GameCode> codes,
       if (slot.entry == kNoEntry) slot = {static_cast<std::uint32_t>(a) | kAliasEntry, hash};
     }
   }
-  open_.resize(codes.size());
-  for (std::uint32_t i = 0; i < codes.size(); ++i) {
-    open_[i] = read_back_.BeginsLonger(codes[i].bytes);
-  }
-  MakeFastPath();
+}
+
+void GameTextIndex::WorkOutShown() {
+  const std::span<const GameCode> codes = codes_;
   shows_.resize(codes.size());
   shown_units_.assign(codes.size(), 0);
   for (std::uint32_t i = 0; i < codes.size(); ++i) {

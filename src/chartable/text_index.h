@@ -185,6 +185,11 @@ class GameTextIndex {
   static constexpr std::uint32_t kNoPair = UINT32_MAX;
   static std::uint32_t PairBit(std::uint16_t salt, char16_t second) { return salt ^ second; }
   void MakeTextStates() const;
+  // The constructor's steps: the codes' texts and labels, then the aliases'
+  // where no code has them, then which codes decode shows as their text.
+  void IndexCodes();
+  void IndexAliases();
+  void WorkOutShown();
   void MakeFastPath();
   // Whether every pair a unit begins is a code the fast path may write.
   using PairsByFirst =
