@@ -355,9 +355,10 @@ Result<Unit, IoError> SearchTexts(const ReadInput& read, const TextSearch& searc
     for (std::size_t w = 0; w < any_pair.size(); ++w) any_pair[w] |= pattern.first_pairs[w];
   }
   // The pair's key is its two bytes, the first lowest.
-  auto has_pair = [](const std::uint64_t* pairs, const std::uint8_t* at) {
+  // The bit itself, not a bool, so that four of them are or-ed without branches.
+  auto has_pair = [](const std::uint64_t* pairs, const std::uint8_t* at) -> std::uint64_t {
     const unsigned key = unsigned{at[1]} << 8 | at[0];
-    return (pairs[key >> 6] >> (key & 63) & 1) != 0;
+    return pairs[key >> 6] >> (key & 63) & 1;
   };
   const std::uint64_t* const pairs = any_pair.data();
   const GameUnitReader& reader = search.table_.reader();
