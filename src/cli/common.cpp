@@ -81,7 +81,7 @@ Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPl
                                      std::size_t offset, std::string_view chunk) {
   Problem problem{ProblemCode::kBadUtf8, input_name};
   std::tie(problem.line, problem.column) = places.PlaceOf(offset, chunk);
-  problem.detail = places.NotUtf8DetailOf(offset, chunk);
+  problem.detail = places.NotUtf8DetailOf(chunk);
   ReportProblem(problem);
   return Failure(ExitStatus::kRejected);
 }

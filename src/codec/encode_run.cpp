@@ -28,7 +28,7 @@ Result<Unit, EncodeRun::Stop> EncodeRun::Take(bool good, std::string_view chunk,
     // The run ends here: of this chunk only the bad sequence is told.
     Problem bad{ProblemCode::kBadUtf8, file_};
     std::tie(bad.line, bad.column) = places_.PlaceOf(encoder_.utf8_error().offset, chunk);
-    bad.detail = places_.NotUtf8DetailOf(encoder_.utf8_error().offset, chunk);
+    bad.detail = places_.NotUtf8DetailOf(chunk);
     problems.push_back(std::move(bad));
     return Unexpected(Stop::kBadUtf8);
   }

@@ -56,10 +56,17 @@ ProblemDetail NotUtf8Detail(std::string_view bytes, std::size_t bad, bool from_s
              : ProblemDetail::kNone;
 }
 
-ProblemDetail TextPlaceCounter::NotUtf8DetailOf(std::size_t offset, std::string_view chunk) const {
-  // A sequence cut at the end of the bytes fed is told from the chunk's start.
-  const std::size_t bad = offset > count_.fed ? offset - count_.fed : 0;
-  return NotUtf8Detail(chunk, std::min(bad, chunk.size()), count_.fed == 0);
+ProblemDetail TextPlaceCounter::NotUtf8DetailOf(std::string_view chunk) const {
+  // Read in pieces, only the text's first bytes are sure to be at hand
+  // however the pieces fall: its byte order mark alone is told.
+  std::string head;
+  for (std::size_t k = 0; k < std::min<std::size_t>(count_.fed, 3); ++k) {
+    head += static_cast<char>(count_.first >> (8 * (2 - k)) & 0xFF);
+  }
+  head += chunk.substr(0, 2);
+  return NotUtf8Detail(head.substr(0, 2), 0, true) == ProblemDetail::kLooksUtf16
+             ? ProblemDetail::kLooksUtf16
+             : ProblemDetail::kNone;
 }
 
 LineReader::LineReader(std::string_view bytes)

@@ -63,8 +63,9 @@ class TextPlaceCounter {
   // byte): in `chunk`, the bytes that follow those fed, or in the character
   // cut at their end.
   std::pair<std::size_t, std::size_t> PlaceOf(std::size_t offset, std::string_view chunk) const;
-  // NotUtf8Detail of the bad sequence at `offset`, as PlaceOf takes them.
-  ProblemDetail NotUtf8DetailOf(std::size_t offset, std::string_view chunk) const;
+  // What the text looks like, from what is sure to be at hand however it
+  // is cut: a UTF-16 byte order mark at its start (`chunk` as PlaceOf's).
+  ProblemDetail NotUtf8DetailOf(std::string_view chunk) const;
 
  private:
   struct Count {

@@ -191,8 +191,7 @@ const Fault kFaults[] = {
     {"TruncatedAtEnd", "あ\n\xE3\x81", "2:1: not valid UTF-8"},
     {"Surrogate", "\rあ\xED\xA0\x80", "2:2: not valid UTF-8"},
     {"FirstByte", "\xF8", "1:1: not valid UTF-8"},
-    // Text saved in another encoding says which and how to save it.
-    {"ShiftJis", "ok\r\n\x82\xA0\x82\xA2\x83\x41", "2:1: not valid UTF-8; it looks like Shift_JIS"},
+    // Text saved as UTF-16 says so and how to save it.
     {"Utf16", "\xFF\xFE\x42\x30\x44\x30", "1:1: not valid UTF-8; it looks like UTF-16"},
     {"NoCode", "あ\r\n\r\nいΩ", "3:2: no code for 'Ω' (U+03A9)", false},
 };
