@@ -2,7 +2,10 @@
 """Writes src/messages/catalogue.inc, the messages' table, from src/messages/ja.po.
 
 ja.po holds every message the programs show: msgctxt is its key, msgid its
-English, msgstr its Japanese. The table lists {key, English, Japanese} in key
+English, msgstr its Japanese. The programs' own texts (help, summaries) have
+no msgctxt: their English is their key, and the code marks each with Phrase
+or Say. Those are found in the sources with xgettext, and the catalogue is
+refused when one lacks its Japanese or when it holds one no longer used. The table lists {key, English, Japanese} in key
 order, so that the program finds a key by binary search; it is committed, so a
 build needs no Python and no gettext.
 
@@ -24,6 +27,7 @@ import pathlib
 import re
 import subprocess
 import sys
+import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 ESCAPES = {"n": "\n", "t": "\t", '"': '"', "\\": "\\"}
@@ -45,18 +49,28 @@ def unquote(text, where):
     return "".join(out)
 
 
-def parse(path):
-    """The entries of a PO file as (key, English, Japanese), the header left out."""
+def parse(path, template=False):
+    """The entries of a PO file as (key, English, Japanese), the header left out.
+
+    An entry without msgctxt is keyed by its English. In a template (what
+    xgettext writes) every msgstr is empty: the entries are (key, English,
+    where), `where` the first of its "#:" places."""
     entries, entry, field = [], {}, None
 
     def close():
+        nonlocal place
         if entry:
+            entry["place"] = place
             entries.append(dict(entry))
             entry.clear()
+        place = None
 
+    place = None
     for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
         where = f"{path}:{number}"
         line = line.strip()
+        if line.startswith("#:") and place is None:
+            place = line[2:].split()[0]
         if not line or line.startswith("#"):
             if not line:
                 close()
@@ -78,16 +92,47 @@ def parse(path):
     for entry in entries:
         if entry.get("msgid") == "" and "msgctxt" not in entry:
             continue  # the header
-        key = entry.get("msgctxt")
+        key = entry.get("msgctxt", entry.get("msgid"))
         if not key:
-            sys.exit(f"{path}: an entry without a key (msgctxt): {entry.get('msgid')!r}")
+            sys.exit(f"{path}: an entry without a key (msgctxt) or English")
         if key in keys:
-            sys.exit(f"{path}: the key {key} is given twice")
+            sys.exit(f"{path}: the key {key!r} is given twice")
         keys.add(key)
+        if template:
+            found.append((key, entry["msgid"], entry["place"]))
+            continue
         if not entry.get("msgid") or not entry.get("msgstr"):
-            sys.exit(f"{path}: {key} lacks its English or its Japanese")
+            sys.exit(f"{path}: {key!r} lacks its English or its Japanese")
+        if "msgctxt" not in entry:
+            # Keyed by its English, it has no code to check its placeholders.
+            english, japanese = (set(re.findall(r"\{(\w+)\}", t)) for t in
+                                 (entry["msgid"], entry["msgstr"]))
+            if english != japanese:
+                sys.exit(f"{path}: {key!r}: the Japanese has the placeholders "
+                         f"{sorted(japanese)}, the English {sorted(english)}")
         found.append((key, entry["msgid"], entry["msgstr"]))
     return sorted(found)
+
+
+def check_phrases(entries):
+    """Refuses a catalogue that lacks a text the sources mark, or keeps one
+    they no longer mark."""
+    sources = sorted(str(f.relative_to(ROOT)) for f in (ROOT / "src").rglob("*")
+                     if f.suffix in (".cpp", ".h") and f.is_file())
+    with tempfile.TemporaryDirectory() as folder:
+        pot = pathlib.Path(folder) / "phrases.pot"
+        subprocess.run(["xgettext", "--language=C++", "--from-code=UTF-8", "--keyword=",
+                        "--keyword=Phrase:1", "--keyword=Say:2", "--no-wrap", "-o", str(pot),
+                        *sources], cwd=ROOT, check=True)
+        marked = parse(pot, template=True) if pot.exists() else []
+    have = {key for key, english, _ in entries if key == english}
+    wanted = {key for key, _, _ in marked}
+    missing = [(place, key) for key, _, place in marked if key not in have]
+    for place, key in missing:
+        print(f"{place}: {key!r} has no Japanese in src/messages/ja.po", file=sys.stderr)
+    for key in sorted(have - wanted):
+        print(f"src/messages/ja.po: {key!r} is not used by the sources", file=sys.stderr)
+    return not missing and have <= wanted
 
 
 def literal(text):
@@ -150,6 +195,8 @@ def main():
     if checked.returncode != 0:
         return 1
     entries = parse(args.po)
+    if not check_phrases(entries):
+        return 1
     outputs = {args.out: generate(entries), args.keys: generate_keys(args.header, entries)}
     for out, data in outputs.items():
         if args.check:

@@ -7,6 +7,9 @@
 namespace binconv::cli {
 namespace {
 
+using messages::Language;
+using messages::Say;
+
 const OptionSpec* FindLong(std::span<const OptionSpec> defs, std::string_view name) {
   for (const OptionSpec& def : defs) {
     if (def.name == name) return &def;
@@ -34,7 +37,8 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 // "; did you mean --format?" for the option nearest to a mistyped one: the
 // one it begins, or else the one fewest edits away, at most two and fewer
 // than half its length; empty when none is near.
-std::string NearestOptionHint(std::span<const OptionSpec> defs, std::string_view typed) {
+std::string NearestOptionHint(Language language, std::span<const OptionSpec> defs,
+                              std::string_view typed) {
   const OptionSpec* best = nullptr;
   std::size_t best_edits = 3;
   for (const OptionSpec& def : defs) {
@@ -48,7 +52,8 @@ std::string NearestOptionHint(std::span<const OptionSpec> defs, std::string_view
       best_edits = edits;
     }
   }
-  return best != nullptr ? "; did you mean --" + std::string(best->name) + "?" : "";
+  if (best == nullptr) return "";
+  return Say(language, "; did you mean {option}?", {{"option", "--" + std::string(best->name)}});
 }
 
 // For an argument too many: the game of a command that reads it with an
@@ -57,10 +62,12 @@ std::string GameOptionHint(std::span<const OptionSpec> defs, const ParsedArgs& p
   std::string options;
   for (const std::string_view name : {"from", "into"}) {
     if (FindLong(defs, name) == nullptr || parsed.Has(name)) continue;
-    options += (options.empty() ? "--" : " or --") + std::string(name);
+    if (!options.empty()) options += Say(parsed.language, " or ");
+    options += "--" + std::string(name);
   }
   if (options.empty() || parsed.positionals.empty()) return "";
-  return "; if '" + parsed.positionals.front() + "' is the game, give it with " + options;
+  return Say(parsed.language, "; if '{argument}' is the game, give it with {options}",
+             {{"argument", parsed.positionals.front()}, {"options", options}});
 }
 
 const OptionSpec* FindAlias(std::span<const OptionSpec> defs, char alias) {
@@ -71,6 +78,10 @@ const OptionSpec* FindAlias(std::span<const OptionSpec> defs, char alias) {
 }
 
 std::string Spelling(const OptionSpec& def) { return "--" + std::string(def.name); }
+
+std::string UnknownOption(Language language, const std::string& option) {
+  return Say(language, "unknown option '{option}'", {{"option", option}});
+}
 
 // The words of a space-separated list.
 std::vector<std::string_view> Words(std::string_view list, char separator = ' ') {
@@ -128,8 +139,10 @@ std::optional<Misuse> MissingOption(std::string_view command, const ParsedArgs& 
       stood_in = stood_in || (other.required && Exclude(def, other) && args.Has(other.name));
     }
     if (stood_in) continue;
-    if (!def.missing.empty()) return Misuse{Misuse::Kind::kMissing, std::string(def.missing)};
-    return Misuse{Misuse::Kind::kMissing, std::string(command) + " needs " + Spelled(def)};
+    if (!def.missing.empty()) return Misuse{Misuse::Kind::kMissing, Say(args.language, def.missing)};
+    return Misuse{Misuse::Kind::kMissing,
+                  Say(args.language, "{command} needs {option}",
+                      {{"command", std::string(command)}, {"option", Spelled(def)}})};
   }
   return std::nullopt;
 }
@@ -138,21 +151,27 @@ std::optional<Misuse> MissingOption(std::string_view command, const ParsedArgs& 
 std::optional<Misuse> Clash(const ParsedArgs& args, std::span<const OptionSpec> defs,
                             const OptionSpec& def) {
   auto clash = [&](std::string message) {
-    if (!def.misuse.empty()) message = def.misuse;
+    if (!def.misuse.empty()) message = Say(args.language, def.misuse);
     return Misuse{Misuse::Kind::kClash, std::move(message)};
   };
   for (const std::string_view name : Words(def.excludes)) {
-    if (args.Has(name)) return clash(Flag(def) + " and " + Flag(Named(defs, name)) +
-                                     " exclude each other");
+    if (args.Has(name)) {
+      return clash(Say(args.language, "{option} and {other} exclude each other",
+                       {{"option", Flag(def)}, {"other", Flag(Named(defs, name))}}));
+    }
   }
   for (const std::string_view need : Words(def.needs)) {
     std::string wanted;
     bool met = false;
     for (const std::string_view name : Words(need, '|')) {
       met = met || args.Has(name);
-      wanted += (wanted.empty() ? "" : " or ") + Spelled(Named(defs, name));
+      if (!wanted.empty()) wanted += Say(args.language, " or ");
+      wanted += Spelled(Named(defs, name));
     }
-    if (!met) return clash(Flag(def) + " needs " + wanted);
+    if (!met) {
+      return clash(Say(args.language, "{option} needs {wanted}",
+                       {{"option", Flag(def)}, {"wanted", wanted}}));
+    }
   }
   return std::nullopt;
 }
@@ -265,15 +284,16 @@ std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
 
 Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
                                           std::span<const OptionSpec> defs,
-                                          std::size_t max_positionals) {
+                                          std::size_t max_positionals, Language language) {
   ParsedArgs parsed;
+  parsed.language = language;
   bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool is_option = !options_ended && arg.size() > 1 && arg[0] == '-';
     if (!is_option) {
       if (parsed.positionals.size() == max_positionals) {
-        return Unexpected(std::string("unexpected argument '") + arg + "'" +
+        return Unexpected(Say(language, "unexpected argument '{argument}'", {{"argument", arg}}) +
                           GameOptionHint(defs, parsed));
       }
       parsed.positionals.push_back(arg);
@@ -296,17 +316,18 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
       }
       def = FindLong(defs, body);
       if (def == nullptr) {
-        return Unexpected("unknown option '--" + std::string(body) + "'" +
-                          NearestOptionHint(defs, body));
+        return Unexpected(UnknownOption(language, "--" + std::string(body)) +
+                          NearestOptionHint(language, defs, body));
       }
       if (def->value_name.empty() && inline_value) {
-        return Unexpected("option " + Spelling(*def) + " takes no value");
+        return Unexpected(
+            Say(language, "option {option} takes no value", {{"option", Spelling(*def)}}));
       }
     } else {
       def = FindAlias(defs, arg[1]);
-      if (def == nullptr) return Unexpected("unknown option '" + arg.substr(0, 2) + "'");
+      if (def == nullptr) return Unexpected(UnknownOption(language, arg.substr(0, 2)));
       if (arg.size() > 2) {
-        if (def->value_name.empty()) return Unexpected("unknown option '" + arg + "'");
+        if (def->value_name.empty()) return Unexpected(UnknownOption(language, arg));
         inline_value = arg.substr(2);
       }
     }
@@ -318,8 +339,8 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return Unexpected("option " + Spelling(*def) + " needs a value (" +
-                          std::string(def->value_name) + ")");
+        return Unexpected(Say(language, "option {option} needs a value ({value})",
+                              {{"option", Spelling(*def)}, {"value", std::string(def->value_name)}}));
       }
     }
     parsed.options[std::string(def->name)] = std::move(value);
@@ -327,10 +348,11 @@ Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
   return parsed;
 }
 
-Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args, const Usage& usage) {
+Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args, const Usage& usage,
+                                          Language language) {
   std::size_t most = usage.form.positionals.max;
   if (usage.other != nullptr) most = std::max(most, usage.other->positionals.max);
-  return ParseArgs(args, usage.options, most);
+  return ParseArgs(args, usage.options, most, language);
 }
 
 std::optional<Misuse> FindMisuse(std::string_view command, const ParsedArgs& args,
@@ -338,7 +360,7 @@ std::optional<Misuse> FindMisuse(std::string_view command, const ParsedArgs& arg
   const Positionals& wanted = FormOf(args, usage).positionals;
   const std::size_t given = args.positionals.size();
   if (given < wanted.min || given > wanted.max) {
-    return Misuse{Misuse::Kind::kMissing, std::string(wanted.needs)};
+    return Misuse{Misuse::Kind::kMissing, Say(args.language, wanted.needs)};
   }
   if (auto missing = MissingOption(command, args, usage.options)) return missing;
   for (const OptionSpec& def : usage.options) {
@@ -356,7 +378,7 @@ std::string Synopsis(const Usage& usage) {
   return text;
 }
 
-std::string DescribeOptions(std::span<const OptionSpec> defs) {
+std::string DescribeOptions(std::span<const OptionSpec> defs, Language language) {
   std::vector<std::string> heads;
   std::size_t width = 0;
   for (const OptionSpec& def : defs) {
@@ -370,7 +392,7 @@ std::string DescribeOptions(std::span<const OptionSpec> defs) {
   std::string text;
   for (std::size_t i = 0; i < defs.size(); ++i) {
     text += "  " + heads[i] + std::string(width - heads[i].size() + 2, ' ');
-    text += std::string(defs[i].help) + "\n";
+    text += Say(language, defs[i].help) + "\n";
   }
   return text;
 }

@@ -18,9 +18,14 @@
 #include <string_view>
 #include <vector>
 
+#include "messages/messages.h"
 #include "runtime/result.h"
 
 namespace binconv::cli {
+
+// Texts of a declaration are marked for the catalogue where they stand and
+// worded in the user's language when shown.
+using messages::Phrase;
 
 inline constexpr std::size_t kAnyNumber = std::numeric_limits<std::size_t>::max();
 
@@ -104,17 +109,22 @@ struct ParsedArgs {
   std::vector<std::string> positionals;
   // How many positionals came before "--"; all of them without one.
   std::size_t before_end_of_options = std::numeric_limits<std::size_t>::max();
+  // What the command speaks: its messages, help and progress.
+  messages::Language language = messages::Language::kEnglish;
 
   bool Has(std::string_view name) const { return options.find(name) != options.end(); }
   std::optional<std::string> Value(std::string_view name) const;
 };
 
-// The message says what is wrong, in one line, without the program name.
-Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args,
-                                          std::span<const OptionSpec> defs,
-                                          std::size_t max_positionals);
+// The message says what is wrong, in one line, without the program name, in
+// `language`, which the parsed arguments keep.
+Result<ParsedArgs, std::string> ParseArgs(
+    std::span<const std::string> args, std::span<const OptionSpec> defs,
+    std::size_t max_positionals, messages::Language language = messages::Language::kEnglish);
 // With as many positionals as the usage's forms allow at most.
-Result<ParsedArgs, std::string> ParseArgs(std::span<const std::string> args, const Usage& usage);
+Result<ParsedArgs, std::string> ParseArgs(
+    std::span<const std::string> args, const Usage& usage,
+    messages::Language language = messages::Language::kEnglish);
 
 // A command line that breaks its declaration: what is missing (positional
 // arguments, a required option) or a clash of options.
@@ -133,6 +143,6 @@ std::optional<Misuse> FindMisuse(std::string_view command, const ParsedArgs& arg
 std::string Synopsis(const Usage& usage);
 
 // One line per option, aligned, for --help.
-std::string DescribeOptions(std::span<const OptionSpec> defs);
+std::string DescribeOptions(std::span<const OptionSpec> defs, messages::Language language);
 
 }  // namespace binconv::cli

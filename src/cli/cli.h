@@ -6,11 +6,14 @@
 #include <string>
 
 #include "cli/io.h"
+#include "messages/messages.h"
 
 namespace binconv::cli {
 
 // Runs the command line `args` (without the program's name) and returns the
-// exit status; output goes to the standard streams.
-ExitStatus RunCli(std::span<const std::string> args);
+// exit status; output goes to the standard streams. It speaks `language`
+// unless the arguments choose one with --lang.
+ExitStatus RunCli(std::span<const std::string> args,
+                  messages::Language language = messages::Language::kEnglish);
 
 }  // namespace binconv::cli

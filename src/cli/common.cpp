@@ -44,7 +44,7 @@ std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallbac
   return PathOfArg(name);
 }
 
-Reported<std::string> ReadWholeInput(const std::string& name) {
+Reported<std::string> ReadWholeInput(messages::Language language, const std::string& name) {
   std::string bytes;
   // Read to its size at once, rather than copied as it grows: a big .tbl is
   // then held once.
@@ -53,7 +53,7 @@ Reported<std::string> ReadWholeInput(const std::string& name) {
     const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(name), unknown);
     if (!unknown) bytes.reserve(static_cast<std::size_t>(size));
   }
-  auto read = ReadBytes(name, [&](std::string_view chunk) -> Reported<> {
+  auto read = ReadBytes(language, name, [&](std::string_view chunk) -> Reported<> {
     bytes.append(chunk);
     return Unit{};
   });
@@ -71,48 +71,49 @@ void PrintListingError(const std::string& listing_name, const Problem& error) {
   PrintLine(Position(listing_name, error.line, error.column) + DescribeChar(error.ch));
 }
 
-void PrintOddCount(const std::string& input_name) {
+void PrintOddCount(messages::Language language, const std::string& input_name) {
   Problem problem{ProblemCode::kListingOddCount, input_name};
   PrintLine(messages::Message(messages::Language::kJapanese, problem));
-  PrintLine(messages::Describe(messages::Language::kEnglish, problem));
+  PrintLine(messages::Describe(language, problem));
 }
 
-Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPlaceCounter& places,
-                                     std::size_t offset, std::string_view chunk) {
+Unexpected<ExitStatus> RejectBadUtf8(messages::Language language, const std::string& input_name,
+                                     const TextPlaceCounter& places, std::size_t offset,
+                                     std::string_view chunk) {
   Problem problem{ProblemCode::kBadUtf8, input_name};
   std::tie(problem.line, problem.column) = places.PlaceOf(offset, chunk);
   problem.detail = places.NotUtf8DetailOf(chunk);
-  ReportProblem(problem);
+  ReportProblem(language, problem);
   return Failure(ExitStatus::kRejected);
 }
 
 Reported<> StreamToOutput(const ParsedArgs& args,
                           const std::function<Reported<>(std::string_view, std::string&)>& step,
                           const std::function<Reported<>(std::string&)>& finish) {
-  auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kStandardOutput));
-  if (!opened) return Failure(ReportOutputError(opened.error()));
+  auto opened = OpenOutput(args.language, OutputPathOf(args, OutputDefault::kStandardOutput));
+  if (!opened) return Failure(ReportOutputError(args.language, opened.error()));
   OutputSink& sink = *opened.value();
   std::string out;
   auto write = [&](Reported<> status) -> Reported<> {
     auto written = sink.Write(Bytes(out));
     out.clear();
-    return written ? status : Failure(ReportOutputError(written.error()));
+    return written ? status : Failure(ReportOutputError(args.language, written.error()));
   };
-  Reported<> status = ReadBytes(InputName(args), [&](std::string_view chunk) {
+  Reported<> status = ReadBytes(args.language, InputName(args), [&](std::string_view chunk) {
     return write(step(chunk, out));
   });
   if (status) status = write(finish(out));
   if (status) {
     if (auto committed = sink.Commit(); !committed) {
-      status = Failure(ReportOutputError(committed.error()));
+      status = Failure(ReportOutputError(args.language, committed.error()));
     }
   }
   if (!status) sink.Abort();
   return status;
 }
 
-std::string PageName(int page) {
-  std::string name = "page " + std::to_string(page);
+std::string PageName(messages::Language language, int page) {
+  std::string name = messages::Say(language, "page {n}", {{"n", std::to_string(page)}});
   if (page != 0) name += " (" + EncodeUtf8(LeadCodes[static_cast<std::size_t>(page)]) + ")";
   return name;
 }

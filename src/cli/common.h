@@ -22,15 +22,15 @@
 
 namespace binconv::cli {
 
-inline constexpr OptionSpec kHelpOption{"help", 'h', "", "show this help and exit"};
+inline constexpr OptionSpec kHelpOption{"help", 'h', "", Phrase("show this help and exit")};
 inline constexpr OptionSpec kExactOption{
-    "exact", 0, "", "only CR LF is a line break (default: lone CR and LF are too)"};
+    "exact", 0, "", Phrase("only CR LF is a line break (default: lone CR and LF are too)")};
 // -o, with what it names (FILE, DIR, ...) and says in --help.
 constexpr OptionSpec OutputOption(std::string_view value_name, std::string_view help) {
   return {.name = "output", .alias = 'o', .value_name = value_name, .help = help};
 }
 inline constexpr OptionSpec kOutputNameOption =
-    OutputOption("NAME", "output file, trimmed of spaces (default: temp.bin)");
+    OutputOption("NAME", Phrase("output file, trimmed of spaces (default: temp.bin)"));
 
 inline std::span<const std::uint8_t> Bytes(const std::vector<std::uint8_t>& bytes) { return bytes; }
 inline std::span<const std::uint8_t> Bytes(std::string_view bytes) {
@@ -57,18 +57,19 @@ std::filesystem::path OutputPathOf(const ParsedArgs& args, OutputDefault fallbac
 inline std::filesystem::path PathOfArg(std::string_view arg) { return PathFromUtf8(arg); }
 
 // The whole of the file `name` ("-": standard input).
-Reported<std::string> ReadWholeInput(const std::string& name);
+Reported<std::string> ReadWholeInput(messages::Language language, const std::string& name);
 
 // "FILE:LINE:COLUMN: "
 std::string Position(const std::string& file, std::size_t line, std::size_t column);
 
 void PrintListingError(const std::string& listing_name, const Problem& error);
 // The odd-count message as the window would show it, and where.
-void PrintOddCount(const std::string& input_name);
+void PrintOddCount(messages::Language language, const std::string& input_name);
 // Reports that the text `input_name` read in chunks is not UTF-8 from the byte
 // at `offset` on, found in `chunk`, the bytes after those `places` has counted.
-Unexpected<ExitStatus> RejectBadUtf8(const std::string& input_name, const TextPlaceCounter& places,
-                                     std::size_t offset, std::string_view chunk);
+Unexpected<ExitStatus> RejectBadUtf8(messages::Language language, const std::string& input_name,
+                                     const TextPlaceCounter& places, std::size_t offset,
+                                     std::string_view chunk);
 
 // Streams the input through `step` into the output named by -o (standard
 // output by default): `step(chunk, out)` appends what a chunk gives and
@@ -80,7 +81,7 @@ Reported<> StreamToOutput(const ParsedArgs& args,
                           const std::function<Reported<>(std::string&)>& finish);
 
 // "page 2 (21)"; page 0 has no lead byte.
-std::string PageName(int page);
+std::string PageName(messages::Language language, int page);
 std::string Padded(std::string text, std::size_t width);
 
 }  // namespace binconv::cli

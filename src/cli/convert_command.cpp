@@ -16,9 +16,9 @@ namespace {
 
 constexpr CommandText kConvertText{
     .name = "convert",
-    .summary = "convert text into a code listing",
+    .summary = Phrase("convert text into a code listing"),
     .details =
-        "Converts Japanese text (UTF-8) into a code listing: each character becomes\n"
+        Phrase("Converts Japanese text (UTF-8) into a code listing: each character becomes\n"
         "its lead code (pages 1-5) and its two hex digits, each followed by a space;\n"
         "a line break becomes \"24\" and CR LF, a full-width or plain space \"50\".\n"
         "Characters the tables don't hold stay in the listing as they are, and text\n"
@@ -36,11 +36,11 @@ constexpr CommandText kConvertText{
         "without a code, a control code without its parameter tag) is listed on\n"
         "standard error with its line and column and stays in the listing where it\n"
         "was found: the character itself, or \"？\" where it has none. The exit\n"
-        "status is then 1.\n"};
+        "status is then 1.\n")};
 
 constexpr std::array kConvertOptions{
     kTablesOption, kGameTblOption, kExactOption,
-    OutputOption("FILE", "write the listing to FILE instead of standard output"), kHelpOption};
+    OutputOption("FILE", Phrase("write the listing to FILE instead of standard output")), kHelpOption};
 
 constexpr Usage kConvertUsage{.options = kConvertOptions,
                               .form = {.positionals = OptionalInput("[INPUT]")}};
@@ -62,14 +62,16 @@ ExitStatus RunConvert(const ParsedArgs& args) {
   TextPlaceCounter places;
   const auto told_then = [&](bool good, std::string_view chunk) -> Reported<> {
     for (const UncodedChar& u : uncoded) {
-      ReportProblem(ToProblem({u.kind, u.line, u.column, u.ch}, input_name));
+      ReportProblem(args.language, ToProblem({u.kind, u.line, u.column, u.ch}, input_name));
       all_characters = all_characters && (u.kind == ProblemCode::kNoCode ||
                                           u.kind == ProblemCode::kLineBreakInTag);
     }
     told += std::exchange(uncoded, {}).size();
     converter.clear_problems();
     // The listing of the text before a bad sequence is written all the same.
-    if (!good) return RejectBadUtf8(input_name, places, converter.utf8_error().offset, chunk);
+    if (!good) {
+      return RejectBadUtf8(args.language, input_name, places, converter.utf8_error().offset, chunk);
+    }
     places.Feed(chunk);
     return Unit{};
   };
@@ -82,8 +84,11 @@ ExitStatus RunConvert(const ParsedArgs& args) {
   if (!streamed) return streamed.error();
   if (told == 0) return ExitStatus::kOk;
   PrintLine(input_name + ": " +
-            (all_characters ? Counted(told, "character") + " without a code left in the listing"
-                            : Counted(told, "problem") + " marked in the listing"));
+            (all_characters ? Counted(args.language, told,
+                                      Phrase("{n} character without a code left in the listing"),
+                                      Phrase("{n} characters without a code left in the listing"))
+                            : Counted(args.language, told, Phrase("{n} problem marked in the listing"),
+                                      Phrase("{n} problems marked in the listing"))));
   return ExitStatus::kRejected;
 }
 

@@ -22,15 +22,15 @@ namespace {
 constexpr std::array kDecodeOptions{
     kTablesOption,
     kGameTblOption,
-    OptionSpec{"crlf", 0, "", "end lines with CR LF (default: LF)"},
-    OptionSpec{"output", 'o', "FILE", "write the text to FILE instead of standard output"},
-    OptionSpec{"at", 0, "OFFSET", "decode from byte OFFSET on (decimal or 0x hex; default 0)"},
-    OptionSpec{"length", 0, "N", "decode N bytes only (default: to the end)"},
-    OptionSpec{"end", 0, "XX|token", "stop at the end byte XX (or, with --tbl, an end token)"},
+    OptionSpec{"crlf", 0, "", Phrase("end lines with CR LF (default: LF)")},
+    OptionSpec{"output", 'o', "FILE", Phrase("write the text to FILE instead of standard output")},
+    OptionSpec{"at", 0, "OFFSET", Phrase("decode from byte OFFSET on (decimal or 0x hex; default 0)")},
+    OptionSpec{"length", 0, "N", Phrase("decode N bytes only (default: to the end)")},
+    OptionSpec{"end", 0, "XX|token", Phrase("stop at the end byte XX (or, with --tbl, an end token)")},
     kHelpOption};
 
 constexpr std::string_view kDecodeDetails =
-    "Turns bytes back into text (UTF-8), the inverse of encode: 24 is a line\n"
+    Phrase("Turns bytes back into text (UTF-8), the inverse of encode: 24 is a line\n"
     "break, 50 a full-width space, a lead byte (20, 21, 22, 23, 18) and the byte\n"
     "after it the character of that page, any other byte the page 0 character.\n"
     "A code whose character would not encode back to the same bytes (an empty,\n"
@@ -46,7 +46,7 @@ constexpr std::string_view kDecodeDetails =
     "--end XX stops the text before the first byte XX that starts a unit, as a\n"
     "game reads a string; a lead byte's or a control code's bytes never end it.\n"
     "With --tbl an end token ends it too, and --end token stops at end tokens\n"
-    "only.\n";
+    "only.\n");
 
 struct Range {
   std::uint64_t at = 0;
@@ -66,8 +66,12 @@ Reported<std::optional<std::uint8_t>> EndOption(const ParsedArgs& args) {
   const std::optional<std::string> end = args.Value("end");
   if (!end || (*end == "token" && args.Has("tbl"))) return std::optional<std::uint8_t>();
   if (const std::optional<std::uint8_t> byte = ParseByte(*end)) return byte;
-  PrintError("--end '" + *end + "' is not a byte of two hex digits" +
-             (args.Has("tbl") ? " or the word token" : ""));
+  PrintError(messages::Say(args.language,
+                           args.Has("tbl")
+                               ? Phrase("--end '{value}' is not a byte of two hex digits or the "
+                                        "word token")
+                               : Phrase("--end '{value}' is not a byte of two hex digits"),
+                           {{"value", *end}}));
   return Failure(ExitStatus::kError);
 }
 
@@ -100,7 +104,7 @@ ExitStatus RunDecode(const ParsedArgs& args) {
   auto past_end = [&](std::uint64_t size) {
     const auto error = CheckPlacement(place, 0, size);
     if (!error) return false;
-    PrintError(DescribePastEnd(ShownName(input_name), *error));
+    PrintError(DescribePastEnd(args.language, ShownName(input_name), *error));
     return true;
   };
   // A file's size is known before any text is written; standard input's only
@@ -146,7 +150,7 @@ ExitStatus RunDecode(const ParsedArgs& args) {
 }  // namespace
 
 extern const Command kDecodeCommand{
-    {.name = "decode", .summary = "turn bytes back into text", .details = kDecodeDetails},
+    {.name = "decode", .summary = Phrase("turn bytes back into text"), .details = kDecodeDetails},
     {.options = kDecodeOptions,
      .form = {.positionals = OptionalInput("[BINARY]"), .order = "tables tbl crlf at length end output @"}},
     &RunDecode};

@@ -15,11 +15,14 @@
 namespace binconv::cli {
 namespace {
 
+using messages::Language;
+using messages::Say;
+
 constexpr CommandText kEncodeText{
     .name = "encode",
-    .summary = "convert text and write its bytes in one step",
+    .summary = Phrase("convert text and write its bytes in one step"),
     .details =
-        "Converts Japanese text (UTF-8) straight into bytes, as convert followed by\n"
+        Phrase("Converts Japanese text (UTF-8) straight into bytes, as convert followed by\n"
         "write would. Every character without a code, and every tag character that\n"
         "is not a hex digit, is listed with its line and column (past 1000 of them\n"
         "the reading stops, unless --report or --keep-going is given); then nothing\n"
@@ -38,7 +41,7 @@ constexpr CommandText kEncodeText{
         "is followed by a tag of exactly its parameter bytes (<wait><1E>); elsewhere\n"
         "the longest text of the table wins (then the shorter code, then the entry\n"
         "first in the file), and a line break alone is the first *HEX without text.\n"
-        "--report goes with the tables only.\n"};
+        "--report goes with the tables only.\n")};
 
 constexpr std::array kEncodeOptions{
     kTablesOption,
@@ -46,9 +49,9 @@ constexpr std::array kEncodeOptions{
     kExactOption,
     kOutputNameOption,
     OptionSpec{"report", 0, "",
-               "print what was converted, by page, and each character without a code"},
+               Phrase("print what was converted, by page, and each character without a code")},
     OptionSpec{"keep-going", 0, "",
-               "write the file anyway, leaving out each character without a code"},
+               Phrase("write the file anyway, leaving out each character without a code")},
     kIntoOption,
     kAtOption,
     kRoomOption,
@@ -58,29 +61,40 @@ constexpr std::array kEncodeOptions{
 constexpr Usage kEncodeUsage{.options = kEncodeOptions,
                              .form = {.positionals = OptionalInput("[INPUT]")}};
 
-void PrintCoverage(const std::filesystem::path& tables, const CoverageReport& report) {
-  PrintLine("tables: " + PathToUtf8(tables));
-  PrintLine("coverage: " + std::to_string(report.converted()) + " characters converted");
+void PrintCoverage(Language language, const std::filesystem::path& tables,
+                   const CoverageReport& report) {
+  PrintLine(Say(language, "tables: {folder}", {{"folder", PathToUtf8(tables)}}));
+  PrintLine(Say(language, "coverage: {n} characters converted",
+                {{"n", std::to_string(report.converted())}}));
   const auto row = [](const std::string& name, std::size_t count) {
     PrintLine("  " + Padded(name, 14) + std::to_string(count));
   };
   for (int page = 0; page < kPages; ++page) {
-    row(PageName(page), report.by_page[static_cast<std::size_t>(page)]);
+    row(PageName(language, page), report.by_page[static_cast<std::size_t>(page)]);
   }
-  row("line breaks", report.line_breaks);
-  row("spaces", report.spaces);
-  row("bytes in tags", report.tag_digits / 2);
+  row(Say(language, "line breaks"), report.line_breaks);
+  row(Say(language, "spaces"), report.spaces);
+  row(Say(language, "bytes in tags"), report.tag_digits / 2);
   for (const auto& [kind, what] :
-       {std::pair{ProblemCode::kNoCode, " without a code, "},
-        {ProblemCode::kNotHexInTag, " in tags that are not hex digits, "}}) {
+       {std::pair{ProblemCode::kNoCode,
+                  Phrase("coverage: {characters} without a code, {times} in all")},
+        {ProblemCode::kNotHexInTag,
+         Phrase("coverage: {characters} in tags that are not hex digits, {times} in all")}}) {
     const MissingCount missing = report.MissingOf(kind);
     if (missing.distinct == 0) continue;
-    PrintLine("coverage: " + Counted(missing.distinct, "character") + what +
-              Counted(missing.total, "time") + " in all");
+    PrintLine(Say(language, what,
+                  {{"characters", Counted(language, missing.distinct, Phrase("{n} character"),
+                                          Phrase("{n} characters"))},
+                   {"times", Counted(language, missing.total, Phrase("{n} time"),
+                                     Phrase("{n} times"))}}));
     for (const MissingChar& m : report.missing) {
       if (m.kind != kind) continue;
-      PrintLine("  " + DescribeChar(m.ch) + " " + Counted(m.count, "time") + ", first at " +
-                std::to_string(m.first_line) + ":" + std::to_string(m.first_column));
+      PrintLine("  " + Say(language, "{char} {times}, first at {line}:{column}",
+                           {{"char", DescribeChar(m.ch)},
+                            {"times", Counted(language, m.count, Phrase("{n} time"),
+                                              Phrase("{n} times"))},
+                            {"line", std::to_string(m.first_line)},
+                            {"column", std::to_string(m.first_column)}}));
     }
   }
 }
@@ -95,11 +109,21 @@ struct EncodeTarget {
 };
 
 // "wrote 12 bytes to out.bin WITHOUT the 2 characters listed above"
-void PrintWrote(const EncodeRun& run, const char* where, const std::filesystem::path& path) {
+void PrintWrote(Language language, const EncodeRun& run, bool into,
+                const std::filesystem::path& path) {
   const std::size_t left_out = run.problem_count();
-  PrintLine(
-      "wrote " + std::to_string(run.bytes_out()) + " bytes" + where + PathToUtf8(path) +
-      (left_out == 0 ? "" : " WITHOUT the " + Counted(left_out, "character") + " listed above"));
+  std::string_view text;
+  if (left_out == 0) {
+    text = into ? Phrase("wrote {bytes} bytes into {file}") : Phrase("wrote {bytes} bytes to {file}");
+  } else {
+    text = into ? Phrase("wrote {bytes} bytes into {file} WITHOUT the {characters} listed above")
+                : Phrase("wrote {bytes} bytes to {file} WITHOUT the {characters} listed above");
+  }
+  PrintLine(Say(language, text,
+                {{"bytes", std::to_string(run.bytes_out())},
+                 {"file", PathToUtf8(path)},
+                 {"characters", Counted(language, left_out, Phrase("{n} character"),
+                                        Phrase("{n} characters"))}}));
 }
 
 // The text read and encoded, its problems told as they are found (so that a
@@ -117,12 +141,13 @@ Reported<> Encode(const ParsedArgs& args, const GameTable& encoding, EncodeTarge
   std::vector<Problem> problems;
   // The problems so far told, and a stop reported.
   const auto tell = [&](const Result<Unit, EncodeRun::Stop>& taken) -> Reported<> {
-    for (const Problem& problem : problems) ReportProblem(problem);
+    for (const Problem& problem : problems) ReportProblem(args.language, problem);
     problems.clear();
     if (taken) return Unit{};
     if (taken.error() == EncodeRun::Stop::kTooManyProblems) {
-      PrintError(input_name + ": more than " + std::to_string(kMaxProblemsTold) +
-                 " problems; stopped reading");
+      PrintError(input_name + ": " +
+                 Say(args.language, "more than {n} problems; stopped reading",
+                     {{"n", std::to_string(kMaxProblemsTold)}}));
     }
     return Failure(ExitStatus::kRejected);
   };
@@ -132,9 +157,9 @@ Reported<> Encode(const ParsedArgs& args, const GameTable& encoding, EncodeTarge
     auto written = target.writer->Write(Bytes(bytes));
     bytes.clear();
     if (written) return Unit{};
-    return Failure(ReportOutputError(written.error()));
+    return Failure(ReportOutputError(args.language, written.error()));
   };
-  const Reported<> read = ReadBytes(input_name, [&](std::string_view chunk) {
+  const Reported<> read = ReadBytes(args.language, input_name, [&](std::string_view chunk) {
     if (target.into) target.text.append(chunk);
     return pass(run.Feed(chunk, bytes, problems));
   });
@@ -144,29 +169,31 @@ Reported<> Encode(const ParsedArgs& args, const GameTable& encoding, EncodeTarge
   if (!finished && finished.error() == EncodeRun::Stop::kBadUtf8) return told;
   // Each odd tag was a problem at its place; the listing's own message
   // follows, as write gives it for a listing whose digits don't pair up.
-  if (run.odd_count()) PrintOddCount(input_name);
-  if (report) PrintCoverage(*report, run.coverage());
+  if (run.odd_count()) PrintOddCount(args.language, input_name);
+  if (report) PrintCoverage(args.language, *report, run.coverage());
   if (!told) return told;
   if (run.refused()) {
-    if (!limited) PrintLine("nothing written to " + PathToUtf8(target.path));
+    if (!limited) {
+      PrintLine(Say(args.language, "nothing written to {file}", {{"file", PathToUtf8(target.path)}}));
+    }
     return Failure(ExitStatus::kRejected);
   }
   if (auto passed = pass(finished); !passed) return passed;
   if (target.into) {
     const std::uint64_t room = target.into->place.room.value_or(0);
     auto patched =
-        PatchInto(*target.into, std::move(bytes), input_name, ProblemDetail::kFirstCharPast,
+        PatchInto(args.language, *target.into, std::move(bytes), input_name, ProblemDetail::kFirstCharPast,
                   [&](Problem& problem) {
                     return PlaceFirstCharPastRoom(problem, DecodeUtf8Text(target.text).value(),
                                                   encoding, LineBreaksOf(args), room);
                   });
-    if (patched && run.problem_count() != 0) PrintWrote(run, " into ", target.path);
+    if (patched && run.problem_count() != 0) PrintWrote(args.language, run, true, target.path);
     return patched;
   }
   if (auto committed = target.writer->Commit(); !committed) {
-    return Failure(ReportOutputError(committed.error()));
+    return Failure(ReportOutputError(args.language, committed.error()));
   }
-  if (run.problem_count() != 0 || report) PrintWrote(run, " to ", target.path);
+  if (run.problem_count() != 0 || report) PrintWrote(args.language, run, false, target.path);
   return Unit{};
 }
 
@@ -174,7 +201,8 @@ ExitStatus RunEncode(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("encode", args); !spared) return spared.error();
   // The report counts the pages of the tables, which a .tbl has not.
   if (args.Has("tbl") && args.Has("report")) {
-    return UsageError("--tbl and --report exclude each other");
+    return UsageError(args.language, Say(args.language, "{option} and {other} exclude each other",
+                                         {{"option", "--tbl"}, {"other", "--report"}}));
   }
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
@@ -183,8 +211,8 @@ ExitStatus RunEncode(const ParsedArgs& args) {
   EncodeTarget target{
       *into, *into ? (*into)->game : OutputPathOf(args, OutputDefault::kNameBox), {}, {}};
   if (!target.into) {
-    auto opened = OpenOutput(target.path, OutputHold::kUntilCommit);
-    if (!opened) return ReportOutputError(opened.error());
+    auto opened = OpenOutput(args.language, target.path, OutputHold::kUntilCommit);
+    if (!opened) return ReportOutputError(args.language, opened.error());
     target.writer = std::move(opened).value();
   }
   const Reported<> status = Encode(args, encoding.encoding(), target,

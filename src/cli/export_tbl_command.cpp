@@ -14,9 +14,9 @@ namespace {
 
 constexpr CommandText kExportTblText{
     .name = "export-tbl",
-    .summary = "write the tables as a hex editor's .tbl file",
+    .summary = Phrase("write the tables as a hex editor's .tbl file"),
     .details =
-        "Writes the tables as a .tbl file for hex editors (ImHex, WindHex,\n"
+        Phrase("Writes the tables as a .tbl file for hex editors (ImHex, WindHex,\n"
         "Thingy32): one entry a line, XX=c for a page 0 code and LLXX=c for a code\n"
         "after the lead byte LL, for every code that decode shows as a character,\n"
         "in byte order; the line break as *24 and the space as 50= and U+3000.\n"
@@ -27,13 +27,13 @@ constexpr CommandText kExportTblText{
         "--tbl FILE writes that game's .tbl in one canonical form instead: UTF-8,\n"
         "one entry a line in the .tbl's own order (which picks the code of a text\n"
         "with two, the end and the line break), upper-case hex, the kind marks\n"
-        "/ * $, no comments; read again, it encodes and decodes as the .tbl.\n"};
+        "/ * $, no comments; read again, it encodes and decodes as the .tbl.\n")};
 
 constexpr std::array kExportTblOptions{
     kTablesOption, kGameTblOption,
     Related(kTblEncodingOption, "tbl", "",
-            "--tbl writes the .tbl in UTF-8; --encoding goes with the tables"),
-    OutputOption("FILE", "write the .tbl to FILE instead of standard output"), kHelpOption};
+            Phrase("--tbl writes the .tbl in UTF-8; --encoding goes with the tables")),
+    OutputOption("FILE", Phrase("write the .tbl to FILE instead of standard output")), kHelpOption};
 
 constexpr Usage kExportTblUsage{.options = kExportTblOptions,
                                 .form = {.order = "tables tbl encoding=utf-8|cp932 output"}};
@@ -43,10 +43,10 @@ ExitStatus RunExportTbl(const ParsedArgs& args) {
     return spared.error();
   }
   if (const std::optional<std::string> tbl = args.Value("tbl")) {
-    const Reported<GameTable> game = LoadCommandGameTable(*tbl);
+    const Reported<GameTable> game = LoadCommandGameTable(args.language, *tbl);
     if (!game) return game.error();
     const std::string written = WriteTbl(game->codes(), TblEncoding::kUtf8, game->aliases()).bytes;
-    return StatusOf(WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput), Bytes(written)));
+    return StatusOf(WriteOutput(args.language, OutputPathOf(args, OutputDefault::kStandardOutput), Bytes(written)));
   }
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return encoding.error();
@@ -55,20 +55,25 @@ ExitStatus RunExportTbl(const ParsedArgs& args) {
   const CharTable* table = &tables->loaded.table;
   const TblExport exported = ExportTbl(*table, *encoding);
   for (const CellCode& cell : exported.shadowed) {
-    PrintLine("warning: " + DescribeCell(*table, cell) + " " +
-              DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0]) +
-              " is left out: a reader takes its byte for a lead byte, line break or space");
+    PrintLine(messages::Say(args.language, "warning: ") +
+              messages::Say(args.language,
+                            "{cell} {char} is left out: a reader takes its byte for a lead byte, "
+                            "line break or space",
+                            {{"cell", DescribeCell(args.language, *table, cell)},
+                             {"char", DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0])}}));
   }
   if (!exported.unwritable.empty()) {
     for (const CellCode& cell : exported.unwritable) {
-      PrintError(DescribeCell(*table, cell) + ": code page 932 can't hold " +
-                 DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0]));
+      PrintError(DescribeCell(args.language, *table, cell) + ": " +
+                 messages::Say(args.language, "code page 932 can't hold {char}",
+                               {{"char", DescribeChar(table->Cell(cell.page, cell.row, cell.column)[0])}}));
     }
-    PrintLine("nothing written; --encoding utf-8 holds every character");
+    PrintLine(messages::Say(args.language, "nothing written; --encoding utf-8 holds every character"));
     return ExitStatus::kRejected;
   }
   return StatusOf(
-      WriteOutput(OutputPathOf(args, OutputDefault::kStandardOutput), Bytes(exported.bytes)));
+      WriteOutput(args.language, OutputPathOf(args, OutputDefault::kStandardOutput),
+                  Bytes(exported.bytes)));
 }
 
 }  // namespace

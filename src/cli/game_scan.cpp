@@ -22,16 +22,16 @@ constexpr std::size_t kOutputBuffer = 64 * 1024;
 
 }  // namespace
 
-Reported<> GameInput::Open(const std::string& name) {
+Reported<> GameInput::Open(messages::Language language, const std::string& name) {
   name_ = ShownName(name);
   if (auto opened = file_.Open(name); !opened) {
-    PrintError(Describe(opened.error()));
+    PrintError(Describe(language, opened.error()));
     return Failure(ExitStatus::kError);
   }
   if (name_ != kStdioName) {
     if (auto size = RegularFileSize(PathFromUtf8(name_)); size) size_ = size.value();
   }
-  bar_ = std::make_unique<ProgressBar>(size_);
+  bar_ = std::make_unique<ProgressBar>(language, size_);
   return Unit{};
 }
 
@@ -51,7 +51,8 @@ std::function<void()> GameInput::ProgressEraser() {
   };
 }
 
-LineOutput::LineOutput(std::function<void()> before_write) : before_write_(std::move(before_write)) {
+LineOutput::LineOutput(messages::Language language, std::function<void()> before_write)
+    : language_(language), before_write_(std::move(before_write)) {
   buffer_.reserve(kOutputBuffer + 4096);
 }
 
@@ -74,7 +75,7 @@ bool LineOutput::Flush() {
       WriteStdout(std::span(reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size()));
   buffer_.clear();
   if (!written) {
-    ReportOutputError(written.error());
+    ReportOutputError(language_, written.error());
     failed_ = true;
   }
   return !failed_;
@@ -85,8 +86,8 @@ Reported<> LineOutput::Finish() {
   return Failure(ExitStatus::kError);
 }
 
-ExitStatus ReportScanError(const IoError& error) {
-  PrintError(Describe(error));
+ExitStatus ReportScanError(messages::Language language, const IoError& error) {
+  PrintError(Describe(language, error));
   return ExitStatus::kError;
 }
 

@@ -25,7 +25,7 @@ std::string DescribeRelativeMatch(const RelativeQuery& query, const RelativeMatc
 class GameInput {
  public:
   // Reports trouble (a missing file, a directory). "-" is standard input.
-  Reported<> Open(const std::string& name);
+  Reported<> Open(messages::Language language, const std::string& name);
   // Reads GAME, updating the progress bar.
   ReadInput Reader();
   ScanProgress Progress();
@@ -47,7 +47,7 @@ class GameInput {
 class LineOutput {
  public:
   // `before_write` runs before each write, to take a progress bar off its line.
-  explicit LineOutput(std::function<void()> before_write = {});
+  explicit LineOutput(messages::Language language, std::function<void()> before_write = {});
   ~LineOutput();
   // False once writing has failed: the scan should stop.
   bool Add(std::string_view line);
@@ -56,12 +56,13 @@ class LineOutput {
 
  private:
   bool Flush();
+  messages::Language language_;
   std::string buffer_;
   bool failed_ = false;
   std::function<void()> before_write_;
 };
 
 // Reports a read error of the scan; returns ExitStatus::kError.
-ExitStatus ReportScanError(const IoError& error);
+ExitStatus ReportScanError(messages::Language language, const IoError& error);
 
 }  // namespace binconv::cli

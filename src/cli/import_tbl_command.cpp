@@ -22,9 +22,9 @@ namespace {
 
 constexpr CommandText kImportTblText{
     .name = "import-tbl",
-    .summary = "make the table files from a hex editor's .tbl file",
+    .summary = Phrase("make the table files from a hex editor's .tbl file"),
     .details =
-        "Reads a .tbl file of a hex editor (XX=c and LLXX=c entries, LL one of the\n"
+        Phrase("Reads a .tbl file of a hex editor (XX=c and LLXX=c entries, LL one of the\n"
         "lead bytes 20, 21, 22, 23, 18; with or without a byte order mark) and\n"
         "writes Zezovar.ini (pages 0-4) and Zezovar_ex.ini (page 5) into DIR, in\n"
         "code page 932 when every character fits, else UTF-8 with a byte order\n"
@@ -34,16 +34,16 @@ constexpr CommandText kImportTblText{
         "code at 18, 20-24 or 50, a line break other than *24, a second entry for\n"
         "a code, a comma or space);\n"
         "then nothing is written, unless --keep-going leaves them out. TBL \"-\"\n"
-        "reads standard input.\n"};
+        "reads standard input.\n")};
 
 constexpr std::array kImportTblOptions{
     kTblEncodingOption,
-    OptionSpec{"keep-going", 0, "", "write the tables anyway, leaving out the entries listed"},
-    OutputOption("DIR", "write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)"), kHelpOption};
+    OptionSpec{"keep-going", 0, "", Phrase("write the tables anyway, leaving out the entries listed")},
+    OutputOption("DIR", Phrase("write Zezovar.ini and Zezovar_ex.ini into DIR (default: .)")), kHelpOption};
 
 constexpr Usage kImportTblUsage{
     .options = kImportTblOptions,
-    .form = {.positionals = Exactly(1, "TBL", "import-tbl needs a TBL file"),
+    .form = {.positionals = Exactly(1, "TBL", Phrase("import-tbl needs a TBL file")),
              .order = "encoding=utf-8|cp932 keep-going output @"}};
 
 // When this import ran, to the millisecond (UTC): both files carry it, so
@@ -67,21 +67,25 @@ ExitStatus RunImportTbl(const ParsedArgs& args) {
   const Reported<TblEncoding> encoding = TblEncodingOf(args);
   if (!encoding) return encoding.error();
   const std::string tbl_name = InputName(args);
-  const Reported<std::string> bytes = ReadWholeInput(tbl_name);
+  const Reported<std::string> bytes = ReadWholeInput(args.language, tbl_name);
   if (!bytes) return bytes.error();
   const TblImport imported = ImportTbl(*bytes, ShownName(tbl_name), *encoding);
   const std::vector<Problem>& problems = imported.fit.problems;
   for (const Problem& problem : problems) {
-    ReportProblem(problem, problem.what.empty() ? "" : ": " + problem.what);
+    ReportProblem(args.language, problem, problem.what.empty() ? "" : ": " + problem.what);
   }
   const bool keep_going = args.Has("keep-going");
   if (!problems.empty() && !keep_going) {
-    PrintLine(Counted(problems.size(), "entry", "entries") + " can't be placed; nothing written");
+    PrintLine(Counted(args.language, problems.size(),
+                      Phrase("{n} entry can't be placed; nothing written"),
+                      Phrase("{n} entries can't be placed; nothing written")));
     // Codes of other lengths, DTE or control codes: a game's own table, which
     // the commands that take --tbl read as it is.
     if (imported.game_table) {
-      PrintLine("it reads as a game's own table: give it with --tbl " + ShownName(tbl_name) +
-                " to decode, encode, check-tables or export-tbl instead");
+      PrintLine(messages::Say(args.language,
+                              "it reads as a game's own table: give it with --tbl {file} to "
+                              "decode, encode, check-tables or export-tbl instead",
+                              {{"file", ShownName(tbl_name)}}));
     }
     return ExitStatus::kRejected;
   }
@@ -96,14 +100,17 @@ ExitStatus RunImportTbl(const ParsedArgs& args) {
   if (auto replaced = ReplaceFilePairAtomically({main_path, Bytes(files.main)},
                                                 {extended_path, Bytes(files.extended)});
       !replaced) {
-    return ReportOutputError(replaced.error());
+    return ReportOutputError(args.language, replaced.error());
   }
-  std::string summary = std::to_string(imported.fit.placed) + " entries placed into " +
-                        PathToUtf8(main_path) + " and " + PathToUtf8(extended_path);
-  if (!problems.empty()) {
-    summary += "; " + std::to_string(problems.size()) + " left out";
-  }
-  PrintLine(summary);
+  PrintLine(messages::Say(args.language,
+                          problems.empty()
+                              ? Phrase("{placed} entries placed into {main} and {extended}")
+                              : Phrase("{placed} entries placed into {main} and {extended}; "
+                                       "{left} left out"),
+                          {{"placed", std::to_string(imported.fit.placed)},
+                           {"main", PathToUtf8(main_path)},
+                           {"extended", PathToUtf8(extended_path)},
+                           {"left", std::to_string(problems.size())}}));
   return ExitStatus::kOk;
 }
 
@@ -113,11 +120,13 @@ Reported<TblEncoding> TblEncodingOf(const ParsedArgs& args) {
   const std::string name = args.Value("encoding").value_or("utf-8");
   if (name == "utf-8" || name == "UTF-8" || name == "utf8") return TblEncoding::kUtf8;
   if (name == "cp932" || name == "CP932") return TblEncoding::kCp932;
-  return Failure(UsageError("--encoding '" + name + "' is neither utf-8 nor cp932"));
+  return Failure(UsageError(args.language,
+                            messages::Say(args.language, "--encoding '{value}' is neither utf-8 nor cp932",
+                                          {{"value", name}})));
 }
 
-std::string DescribeCell(const CharTable& table, CellCode cell) {
-  std::string text = PageName(cell.page) + " code ";
+std::string DescribeCell(messages::Language language, const CharTable& table, CellCode cell) {
+  std::string text = PageName(language, cell.page) + messages::Say(language, " code ");
   text += HexDigit(cell.row);
   text += HexDigit(cell.column);
   const CellOrigin& origin = table.Origin(cell.page, cell.row, cell.column);

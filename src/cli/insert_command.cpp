@@ -18,11 +18,14 @@
 namespace binconv::cli {
 namespace {
 
+using messages::Language;
+using messages::Say;
+
 constexpr CommandText kInsertText{
     .name = "insert",
-    .summary = "put many texts into their rooms of a game file",
+    .summary = Phrase("put many texts into their rooms of a game file"),
     .details =
-        "Puts many texts into one game file. PLAN (UTF-8) holds one entry a line:\n"
+        Phrase("Puts many texts into one game file. PLAN (UTF-8) holds one entry a line:\n"
         "  OFFSET ROOM FILE [FILL]\n"
         "OFFSET and ROOM are decimal or 0x hex; FILE is a UTF-8 text, found from\n"
         "PLAN's folder (in double quotes if its name has spaces); FILL, two hex\n"
@@ -76,13 +79,13 @@ constexpr CommandText kInsertText{
         "and reads the scripts' strings as dump does with it. A script text that\n"
         "ends with an end token ends there; otherwise end= (or, without end=, the\n"
         "table's first end token) is added. A text left as dump wrote it keeps its\n"
-        "original bytes, even where the table gives its text more than one code.\n"};
+        "original bytes, even where the table gives its text more than one code.\n")};
 
 // GAME patched in place, or ORIGINAL read and OUTPUT (or only PATCH) written.
 constexpr OptionSpec kInsertIntoOption = [] {
   OptionSpec into = Related(kIntoOption, "from", "");
   into.required = true;
-  into.missing = "insert needs --into GAME or --from ORIGINAL -o OUTPUT";
+  into.missing = Phrase("insert needs --into GAME or --from ORIGINAL -o OUTPUT");
   return into;
 }();
 
@@ -90,29 +93,33 @@ constexpr std::array kInsertOptions{
     kInsertIntoOption,
     OptionSpec{.name = "from",
                .value_name = "ORIGINAL",
-               .help = "read ORIGINAL, which stays untouched, and write -o OUTPUT",
+               .help = Phrase("read ORIGINAL, which stays untouched, and write -o OUTPUT"),
                .required = true,
                .needs = "output|patch",
-               .misuse = "--from ORIGINAL needs -o OUTPUT or --patch PATCH"},
-    Related(OutputOption("OUTPUT", "with --from: the file to write, atomically"), "", "from",
+               .misuse = Phrase("--from ORIGINAL needs -o OUTPUT or --patch PATCH")},
+    Related(OutputOption("OUTPUT", Phrase("with --from: the file to write, atomically")), "", "from",
             "-o goes with --from ORIGINAL, not with --into"),
     OptionSpec{"patch", 0, "PATCH",
-               "also write an IPS or BPS patch from the original to the result"},
-    Related(kPatchFormatOption, "", "patch", "--format goes with --patch PATCH"),
+               Phrase("also write an IPS or BPS patch from the original to the result")},
+    Related(kPatchFormatOption, "", "patch", Phrase("--format goes with --patch PATCH")),
     kTablesOption,
     kGameTblOption,
     kExactOption,
-    OptionSpec{"dry-run", 0, "", "check and lay out everything, but write nothing"},
-    OptionSpec{"map", 0, "FILE", "write where every script entry went, as CSV, to FILE"},
+    OptionSpec{"dry-run", 0, "", Phrase("check and lay out everything, but write nothing")},
+    OptionSpec{"map", 0, "FILE", Phrase("write where every script entry went, as CSV, to FILE")},
     kHelpOption};
 
 constexpr Usage kInsertUsage{.options = kInsertOptions,
-                             .form = {.positionals = Exactly(1, "PLAN", "insert needs a PLAN")}};
+                             .form = {.positionals = Exactly(1, "PLAN", Phrase("insert needs a PLAN"))}};
 
 // Every problem in file order, then their count; nothing is written.
-Reported<> RejectPlan(const std::vector<Problem>& problems, const InsertTarget& target) {
-  for (const std::string& line : ProblemLinesInFileOrder(problems)) PrintError(line);
-  PrintLine(Counted(problems.size(), "problem") + "; nothing written to " + target.written_name());
+Reported<> RejectPlan(Language language, const std::vector<Problem>& problems,
+                      const InsertTarget& target) {
+  for (const std::string& line : ProblemLinesInFileOrder(language, problems)) PrintError(line);
+  PrintLine(Say(language,
+                Counted(language, problems.size(), Phrase("{n} problem; nothing written to {file}"),
+                        Phrase("{n} problems; nothing written to {file}")),
+                {{"file", target.written_name()}}));
   return Failure(ExitStatus::kRejected);
 }
 
@@ -121,13 +128,14 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
                                      const GameTable& encoding, FileReader& game,
                                      JobProgress& progress) {
   const std::string plan_name = InputName(args);
-  const Reported<std::string> plan_bytes = ReadWholeInput(plan_name);
+  const Language language = args.language;
+  const Reported<std::string> plan_bytes = ReadWholeInput(language, plan_name);
   if (!plan_bytes) return Unexpected(plan_bytes.error());
   const std::string shown_plan = ShownName(plan_name);
   auto plan = ParsePlan(*plan_bytes, shown_plan, EndBytesOf(encoding, std::nullopt).has_value());
-  if (!plan) return Unexpected(RejectPlan({plan.error()}, target).error());
+  if (!plan) return Unexpected(RejectPlan(language, {plan.error()}, target).error());
   if (auto past = GrowPastPatch(*plan, shown_plan, target)) {
-    return Unexpected(RejectPlan({*past}, target).error());
+    return Unexpected(RejectPlan(language, {*past}, target).error());
   }
   if (plan->grow && plan->grow->size > game.size()) {
     // Nothing is told before the game is read, so the steps can grow yet.
@@ -135,24 +143,29 @@ Reported<InsertResult> PrepareInsert(const ParsedArgs& args, const InsertTarget&
   }
   std::vector<NamedFile> files = FilesOfCommand("insert", args);
   AddScriptFiles(plan.value(), FileUse::kRead, files);
-  if (auto spared = RefuseOutputsOverInputs(files); !spared) return Unexpected(spared.error());
+  if (auto spared = RefuseOutputsOverInputs(language, files); !spared) {
+    return Unexpected(spared.error());
+  }
   auto done = InsertPlan(
       {{plan.value(), shown_plan, encoding, game, target.game}, LineBreaksOf(args)});
   if (done) return std::move(done).value();
   progress.Clear();
-  auto reject = [&](const std::vector<Problem>& found) { return RejectPlan(found, target); };
-  return Unexpected(ReportJobError(done.error(), reject).error());
+  auto reject = [&](const std::vector<Problem>& found) {
+    return RejectPlan(language, found, target);
+  };
+  return Unexpected(ReportJobError(language, done.error(), reject).error());
 }
 
 ExitStatus RunInsert(const ParsedArgs& args) {
+  const Language language = args.language;
   const Reported<InsertTarget> target = ParseInsertTarget(args);
   if (!target) return target.error();
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
-  JobProgress progress;
+  JobProgress progress(language);
   ProgressReader reader(progress.Step(kCrcStep));
   if (auto size = reader.Open(PathFromUtf8(target->game)); !size) {
-    PrintError(Describe(size.error()));
+    PrintError(Describe(language, size.error()));
     return ExitStatus::kError;
   }
   const bool dry_run = args.Has("dry-run");
@@ -163,31 +176,41 @@ ExitStatus RunInsert(const ParsedArgs& args) {
   const InsertResult& inserted = prepared.value();
   if (ChangesNothing(*target, inserted, reader.size())) {
     progress.Finish();
-    PrintLine("the plan has no entries; " + target->game + " is unchanged");
+    PrintLine(Say(language, "the plan has no entries; {game} is unchanged",
+                  {{"game", target->game}}));
     return ExitStatus::kOk;
   }
-  auto patch = MakeInsertPatchFile(*target, inserted, progress);
+  auto patch = MakeInsertPatchFile(language, *target, inserted, progress);
   if (!patch) return patch.error();
   auto map = StageInsertMap(args, dry_run, inserted.map);
   if (!map) return map.error();
   if (!dry_run) {
-    if (auto written = WriteInsertOutputs(*target, inserted, patch.value(), progress); !written) {
+    if (auto written = WriteInsertOutputs(language, *target, inserted, patch.value(), progress);
+        !written) {
       return written.error();
     }
   }
   progress.Finish();
   if (patch.value() && !dry_run) {
-    ReportPatchWritten(*target->patch, target->patch_format, patch.value()->size(), target->game,
-                       ResultName(*target));
+    ReportPatchWritten(language, *target->patch, target->patch_format, patch.value()->size(),
+                       target->game, ResultName(language, *target));
   }
-  for (const std::string& line : InsertSummaryLines(ShownName(InputName(args)), inserted)) {
+  for (const std::string& line :
+       InsertSummaryLines(language, ShownName(InputName(args)), inserted)) {
     PrintLine(line);
   }
   if (*map) {
-    if (auto saved = (*map)->Commit(); !saved) return ReportOutputError(saved.error());
+    if (auto saved = (*map)->Commit(); !saved) return ReportOutputError(language, saved.error());
   }
-  PrintLine(Counted(inserted.texts, "text") + (dry_run ? " checked; nothing written (--dry-run)"
-                                                       : " put into " + target->written_name()));
+  if (dry_run) {
+    PrintLine(Counted(language, inserted.texts, Phrase("{n} text checked; nothing written (--dry-run)"),
+                      Phrase("{n} texts checked; nothing written (--dry-run)")));
+  } else {
+    PrintLine(Say(language,
+                  Counted(language, inserted.texts, Phrase("{n} text put into {file}"),
+                          Phrase("{n} texts put into {file}")),
+                  {{"file", target->written_name()}}));
+  }
   return ExitStatus::kOk;
 }
 

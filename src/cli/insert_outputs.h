@@ -21,7 +21,7 @@ Reported<InsertTarget> ParseInsertTarget(const ParsedArgs& args);
 
 // The result as the patch's messages name it: OUTPUT, "GAME with the texts",
 // or "the result" when only the patch is written.
-std::string ResultName(const InsertTarget& target);
+std::string ResultName(messages::Language language, const InsertTarget& target);
 
 // Where the time goes on a big game, in order: its CRC-32 (when the plan has
 // scripts), the patch made and checked (the result read more than once), and
@@ -33,7 +33,8 @@ void PlanInsertProgress(const InsertTarget& target, bool dry_run, std::uint64_t 
 
 // The patch from the original, read again now, to the result; none without
 // --patch.
-Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(const InsertTarget& target,
+Reported<std::optional<std::vector<std::uint8_t>>> MakeInsertPatchFile(messages::Language language,
+                                                                       const InsertTarget& target,
                                                                        const InsertResult& inserted,
                                                                        JobProgress& progress);
 
@@ -46,7 +47,7 @@ Reported<std::unique_ptr<OutputSink>> StageInsertMap(const ParsedArgs& args, boo
 // The patch and the result written: the patch goes in place only after the
 // result, so that a failure leaves neither. The caller tells of the patch,
 // once the progress bar is gone.
-Reported<> WriteInsertOutputs(const InsertTarget& target, const InsertResult& inserted,
+Reported<> WriteInsertOutputs(messages::Language language, const InsertTarget& target, const InsertResult& inserted,
                               const std::optional<std::vector<std::uint8_t>>& patch,
                               JobProgress& progress);
 

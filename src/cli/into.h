@@ -21,22 +21,22 @@ namespace binconv::cli {
 inline constexpr OptionSpec kIntoOption{
     .name = "into",
     .value_name = "GAME",
-    .help = "put the bytes into the existing file GAME instead of a new file",
+    .help = Phrase("put the bytes into the existing file GAME instead of a new file"),
     .excludes = "output",
     .needs = "at"};
 inline constexpr OptionSpec kAtOption{.name = "at",
                                       .value_name = "OFFSET",
-                                      .help = "with --into: where the bytes go (decimal or 0x hex)",
+                                      .help = Phrase("with --into: where the bytes go (decimal or 0x hex)"),
                                       .needs = "into"};
 inline constexpr OptionSpec kRoomOption{
     .name = "room",
     .value_name = "N",
-    .help = "with --into: the bytes may take N bytes at most; refuse a longer text",
+    .help = Phrase("with --into: the bytes may take N bytes at most; refuse a longer text"),
     .needs = "into"};
 inline constexpr OptionSpec kFillOption{
     .name = "fill",
     .value_name = "XX",
-    .help = "with --room: fill the rest of the room with the byte XX (hex)",
+    .help = Phrase("with --room: fill the rest of the room with the byte XX (hex)"),
     .needs = "into room"};
 
 struct IntoTarget {
@@ -46,15 +46,17 @@ struct IntoTarget {
 };
 
 // "1 byte", "2 bytes"
-std::string ByteCount(std::uint64_t n);
+std::string ByteCount(messages::Language language, std::uint64_t n);
 
 // The summary: each entry's bytes used and left, each script's texts that
 // stayed, moved and are unchanged, and each space's bytes used and free.
-std::vector<std::string> InsertSummaryLines(const std::string& plan_name,
+std::vector<std::string> InsertSummaryLines(messages::Language language,
+                                            const std::string& plan_name,
                                             const InsertResult& result);
 // A place past the end of the file named `file` (kPlacePastEnd): "GAME:
 // bytes 0x10 to 0x20 reach past its end (16 bytes)".
-std::string DescribePastEnd(const std::string& file, Problem problem);
+std::string DescribePastEnd(messages::Language language, const std::string& file,
+                            Problem problem);
 
 // The number (decimal or 0x hex) given with --NAME, if any.
 Reported<std::optional<std::uint64_t>> NumberOption(const ParsedArgs& args, std::string_view name);
@@ -68,7 +70,7 @@ Reported<std::optional<IntoTarget>> ParseInto(const ParsedArgs& args);
 // patched copy. When the bytes are too long, `locate` names in the problem
 // the first character (or pair) that doesn't fit, which `what` says:
 // kFirstCharPast or kFirstPairPast.
-Reported<> PatchInto(const IntoTarget& target, std::vector<std::uint8_t> bytes,
+Reported<> PatchInto(messages::Language language, const IntoTarget& target, std::vector<std::uint8_t> bytes,
                      const std::string& input_name, ProblemDetail what,
                      const std::function<bool(Problem&)>& locate);
 

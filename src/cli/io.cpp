@@ -58,6 +58,7 @@ class StreamSink final : public OutputSink {
 
 class FileSink final : public OutputSink {
  public:
+  explicit FileSink(messages::Language language) : language_(language) {}
   Result<Unit, IoError> Open(const std::filesystem::path& path) {
     shown_ = PathToUtf8(path);
     return writer_.Open(path);
@@ -68,23 +69,23 @@ class FileSink final : public OutputSink {
   Result<Unit, IoError> Commit() override {
     auto committed = writer_.Commit();
     if (committed && !writer_.owner_kept()) {
-      WarnOwnerChanged(shown_);
+      WarnOwnerChanged(language_, shown_);
     }
     return committed;
   }
   void Abort() override { writer_.Abort(); }
 
  private:
+  messages::Language language_;
   AtomicFileWriter writer_;
   std::string shown_;
 };
 
 }  // namespace
 
-std::string Counted(std::uint64_t n, std::string_view one, std::string_view many) {
-  std::string counted = std::to_string(n) + " ";
-  if (n == 1 || !many.empty()) return counted += n == 1 ? one : many;
-  return (counted += one) += 's';
+std::string Counted(messages::Language language, std::uint64_t n, std::string_view one,
+                    std::string_view many) {
+  return messages::Say(language, n == 1 ? one : many, {{"n", std::to_string(n)}});
 }
 
 void PrintError(std::string_view message) {
@@ -100,18 +101,18 @@ void PrintLine(std::string_view line) {
   WriteStderr(text);
 }
 
-Reported<> ReadBytes(const std::string& name,
+Reported<> ReadBytes(messages::Language language, const std::string& name,
                      const std::function<Reported<>(std::string_view)>& consume) {
   InputFile input;
   if (auto opened = input.Open(name); !opened) {
-    PrintError(Describe(opened.error()));
+    PrintError(Describe(language, opened.error()));
     return Failure(ExitStatus::kError);
   }
   std::vector<char> buffer(kChunkSize);
   for (;;) {
     auto read = input.Read(buffer);
     if (!read) {
-      PrintError(Describe(read.error()));
+      PrintError(Describe(language, read.error()));
       return Failure(ExitStatus::kError);
     }
     if (read.value() == 0) return Unit{};
@@ -121,7 +122,8 @@ Reported<> ReadBytes(const std::string& name,
   }
 }
 
-Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(messages::Language language,
+                                                        const std::filesystem::path& path,
                                                         OutputHold hold) {
   if (path.empty() || path.native() == PathFromUtf8(kStdioName).native()) {
     return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(kNoFile, kStdoutName, hold));
@@ -131,7 +133,7 @@ Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::p
   if (const std::optional<FileHandle> file = descriptor.value()) {
     return std::unique_ptr<OutputSink>(std::make_unique<StreamSink>(*file, PathToUtf8(path), hold));
   }
-  auto sink = std::make_unique<FileSink>();
+  auto sink = std::make_unique<FileSink>(language);
   if (auto opened = sink->Open(path); !opened) return Unexpected(opened.error());
   return std::unique_ptr<OutputSink>(std::move(sink));
 }
@@ -144,9 +146,10 @@ bool NamesOpenStream(const std::filesystem::path& path) {
   return true;
 }
 
-Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  auto opened = OpenOutput(path);
-  if (!opened) return Failure(ReportOutputError(opened.error()));
+Reported<> WriteOutput(messages::Language language, const std::filesystem::path& path,
+                       std::span<const std::uint8_t> bytes) {
+  auto opened = OpenOutput(language, path);
+  if (!opened) return Failure(ReportOutputError(language, opened.error()));
   OutputSink& sink = *opened.value();
   Result<Unit, IoError> written = sink.Write(bytes);
   if (written) {
@@ -154,33 +157,35 @@ Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::u
   } else {
     sink.Abort();
   }
-  if (!written) return Failure(ReportOutputError(written.error()));
+  if (!written) return Failure(ReportOutputError(language, written.error()));
   return Unit{};
 }
 
-Reported<std::unique_ptr<OutputSink>> StageOutput(const std::filesystem::path& path,
+Reported<std::unique_ptr<OutputSink>> StageOutput(messages::Language language,
+                                                  const std::filesystem::path& path,
                                                   std::span<const std::uint8_t> bytes) {
-  auto opened = OpenOutput(path, OutputHold::kUntilCommit);
-  if (!opened) return Failure(ReportOutputError(opened.error()));
+  auto opened = OpenOutput(language, path, OutputHold::kUntilCommit);
+  if (!opened) return Failure(ReportOutputError(language, opened.error()));
   if (auto written = opened.value()->Write(bytes); !written) {
-    return Failure(ReportOutputError(written.error()));
+    return Failure(ReportOutputError(language, written.error()));
   }
   return std::move(opened).value();
 }
 
-void WarnOwnerChanged(const std::string& name) {
-  PrintError("warning: " + name +
-             " now belongs to you, not to its owner: only the owner or root may keep a"
-             " file's owner and group");
+void WarnOwnerChanged(messages::Language language, const std::string& name) {
+  PrintError(messages::Say(language,
+                           "warning: {file} now belongs to you, not to its owner: only the owner"
+                           " or root may keep a file's owner and group",
+                           {{"file", name}}));
 }
 
-ExitStatus ReportOutputError(const IoError& error) {
-  if (!ReaderHasGone(error)) PrintError(Describe(error));
+ExitStatus ReportOutputError(messages::Language language, const IoError& error) {
+  if (!ReaderHasGone(error)) PrintError(Describe(language, error));
   return ExitStatus::kError;
 }
 
-ExitStatus UsageError(std::string_view message) {
-  PrintError(std::string(message) + " (see binconv-cli --help)");
+ExitStatus UsageError(messages::Language language, std::string_view message) {
+  PrintError(std::string(message) + messages::Say(language, " (see binconv-cli --help)"));
   return ExitStatus::kError;
 }
 

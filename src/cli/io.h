@@ -12,16 +12,17 @@
 #include <string>
 #include <string_view>
 
+#include "messages/messages.h"
 #include "runtime/block_size.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
 
 namespace binconv::cli {
 
-// "1 byte", "2 bytes", "2 entries": a number and the English word that goes
-// with it, for the CLI's own report lines; without `many` the plural is `one`
-// and an s.
-std::string Counted(std::uint64_t n, std::string_view one, std::string_view many = {});
+// "1 byte", "2 bytes", "2 entries": a number and the word that goes with it,
+// `one` for one and `many` for more, both marked for the catalogue.
+std::string Counted(messages::Language language, std::uint64_t n, std::string_view one,
+                    std::string_view many);
 
 // How a run ends, as the process's exit status: the one form a status has
 // inside the CLI, made a number only where the process returns it. A failure
@@ -50,14 +51,14 @@ inline constexpr char kStdoutName[] = "<stdout>";
 void PrintError(std::string_view message);
 // A command used the wrong way: the message with a pointer to --help, and
 // the exit status for it.
-ExitStatus UsageError(std::string_view message);
+ExitStatus UsageError(messages::Language language, std::string_view message);
 // The line as it is, on standard error.
 void PrintLine(std::string_view line);
 
 // Reads the file `name` ("-" or empty: standard input) in chunks as they come
 // and hands each to `consume`. A failure of `consume` stops the reading and
 // is returned; a read error is reported.
-Reported<> ReadBytes(const std::string& name,
+Reported<> ReadBytes(messages::Language language, const std::string& name,
                      const std::function<Reported<>(std::string_view)>& consume);
 
 // The name a file is shown by in messages.
@@ -81,7 +82,9 @@ enum class OutputHold { kStream, kUntilCommit };
 // Standard output for "-" or an empty name, the open descriptor for a name
 // such as /dev/stdout or /dev/fd/N, otherwise the file `path` written through
 // AtomicFileWriter.
-Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(const std::filesystem::path& path,
+// A file that could not keep its owner is warned of in `language`.
+Result<std::unique_ptr<OutputSink>, IoError> OpenOutput(messages::Language language,
+                                                        const std::filesystem::path& path,
                                                         OutputHold hold = OutputHold::kStream);
 
 // Whether `path` names standard output or an open descriptor, which
@@ -90,19 +93,21 @@ bool NamesOpenStream(const std::filesystem::path& path);
 
 // Writes `bytes` whole to the output `path` names, as OpenOutput does, and
 // makes it final. A failure is reported, and a file then keeps its old bytes.
-Reported<> WriteOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+Reported<> WriteOutput(messages::Language language, const std::filesystem::path& path,
+                       std::span<const std::uint8_t> bytes);
 
 // The output `path` names, held until Commit with `bytes` written to it: an
 // output put in place only once everything else is. A failure is reported.
-Reported<std::unique_ptr<OutputSink>> StageOutput(const std::filesystem::path& path,
+Reported<std::unique_ptr<OutputSink>> StageOutput(messages::Language language,
+                                                  const std::filesystem::path& path,
                                                   std::span<const std::uint8_t> bytes);
 
 // Says on standard error that the replaced file `name` could not keep its
 // owner and group.
-void WarnOwnerChanged(const std::string& name);
+void WarnOwnerChanged(messages::Language language, const std::string& name);
 
 // Reports an output error and returns ExitStatus::kError. A reader that has gone
 // away (a closed pipe) ends the program quietly.
-ExitStatus ReportOutputError(const IoError& error);
+ExitStatus ReportOutputError(messages::Language language, const IoError& error);
 
 }  // namespace binconv::cli

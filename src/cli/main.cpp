@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/stdio.h"
 #include "runtime/file.h"
 
 int main(int argc, char** argv) {
@@ -12,5 +13,5 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   binconv::RemoveTemporaryFilesOnSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return static_cast<int>(binconv::cli::RunCli(args));
+  return static_cast<int>(binconv::cli::RunCli(args, binconv::cli::LanguageOfUser()));
 }

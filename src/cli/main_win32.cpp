@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/stdio.h"
 #include "runtime/file.h"
 #include "runtime/utf8.h"
 
@@ -22,5 +23,5 @@ int wmain(int argc, wchar_t** argv) {
     args.push_back(binconv::EncodeUtf8(
         std::u16string_view(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
   }
-  return static_cast<int>(binconv::cli::RunCli(std::move(args)));
+  return static_cast<int>(binconv::cli::RunCli(args, binconv::cli::LanguageOfUser()));
 }

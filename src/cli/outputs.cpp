@@ -54,18 +54,28 @@ std::optional<FileIdentity> IdentityOfStdio(const NamedFile& file) {
   return Writes(file) ? IdentityOfStandardOutput() : IdentityOfStandardInput();
 }
 
-Reported<> Refuse(const NamedFile& output, const NamedFile& other) {
+Reported<> Refuse(messages::Language language, const NamedFile& output, const NamedFile& other) {
+  using messages::Say;
+  const std::string output_role = Say(language, output.role);
+  const std::string other_role = Say(language, other.role);
   if (output.name == kStdioName && !Writes(other)) {
     // As cat says it: the output would be appended to what is still being read.
-    const std::string input =
-        other.name == kStdioName ? "standard input" : std::string(other.role) + " " + other.name;
-    PrintError(input + ": input file is output file (standard output); write to another file");
+    const std::string input = other.name == kStdioName ? Say(language, "standard input")
+                                                       : other_role + " " + other.name;
+    PrintError(Say(language,
+                   "{input}: input file is output file (standard output); write to another file",
+                   {{"input", input}}));
   } else if (!Writes(other)) {
-    PrintError(std::string(output.role) + ": " + output.name + " is " + other.name +
-               ", which would be lost (" + std::string(other.role) + "); write to another name");
+    PrintError(Say(language,
+                   "{role}: {file} is {other}, which would be lost ({other_role}); write to "
+                   "another name",
+                   {{"role", output_role},
+                    {"file", output.name},
+                    {"other", other.name},
+                    {"other_role", other_role}}));
   } else {
-    PrintError(std::string(other.role) + " and " + std::string(output.role) +
-               " name the same file: " + output.name);
+    PrintError(Say(language, "{other_role} and {role} name the same file: {file}",
+                   {{"other_role", other_role}, {"role", output_role}, {"file", output.name}}));
   }
   return Failure(ExitStatus::kError);
 }
@@ -87,18 +97,18 @@ std::vector<NamedFile> FilesOfCommand(std::string_view command, const ParsedArgs
     }
   }
   for (const std::string_view writer : kStandardOutputCommands) {
-    if (writer == command) files.push_back({kStdioName, "standard output", FileUse::kWritten});
+    if (writer == command) files.push_back({kStdioName, Phrase("standard output"), FileUse::kWritten});
   }
   return files;
 }
 
 void AddScriptFiles(const Plan& plan, FileUse use, std::vector<NamedFile>& files) {
   for (const ScriptSpec& def : plan.scripts) {
-    files.push_back({PathToUtf8(def.path), "a script FILE of the plan", use});
+    files.push_back({PathToUtf8(def.path), Phrase("a script FILE of the plan"), use});
   }
 }
 
-Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files) {
+Reported<> RefuseOutputsOverInputs(messages::Language language, std::span<const NamedFile> files) {
   // Each file is compared by full name (one not made yet has no other) and
   // by which existing file it is (hard links), through maps, so that a plan's
   // thousands of scripts cost no more than sorting them. The first file of a
@@ -106,16 +116,18 @@ Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files) {
   std::map<std::filesystem::path, const NamedFile*> by_full_name;
   std::map<FileIdentity, const NamedFile*> by_identity;
   const NamedFile* standard_output = nullptr;
-  auto clash = [](const NamedFile& file, const NamedFile& other) -> Reported<> {
+  auto clash = [language](const NamedFile& file, const NamedFile& other) -> Reported<> {
     if (!Clash(file, other)) return Unit{};
     // Standard output is told as such, whichever came first.
     const bool file_writes = other.name == kStdioName && Writes(other) ? false : Writes(file);
-    return file_writes ? Refuse(file, other) : Refuse(other, file);
+    return file_writes ? Refuse(language, file, other) : Refuse(language, other, file);
   };
   for (const NamedFile& file : files) {
     std::optional<FileIdentity> identity;
     if (file.name == kStdioName) {
-      if (Writes(file) && standard_output != nullptr) return Refuse(file, *standard_output);
+      if (Writes(file) && standard_output != nullptr) {
+        return Refuse(language, file, *standard_output);
+      }
       if (Writes(file)) standard_output = &file;
       identity = IdentityOfStdio(file);
     } else if (IsReplaceable(file.name)) {
@@ -134,7 +146,7 @@ Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files) {
 }
 
 Reported<> RefuseOutputsOverInputs(std::string_view command, const ParsedArgs& args) {
-  return RefuseOutputsOverInputs(FilesOfCommand(command, args));
+  return RefuseOutputsOverInputs(args.language, FilesOfCommand(command, args));
 }
 
 }  // namespace binconv::cli

@@ -109,7 +109,7 @@ void AddScriptFiles(const Plan& plan, FileUse use, std::vector<NamedFile>& files
 // hard links too. Standard output ("-" written) is refused when it is
 // redirected to an input, which it would otherwise grow without end; names of
 // devices and pipes are never replaced and are left alone.
-Reported<> RefuseOutputsOverInputs(std::span<const NamedFile> files);
+Reported<> RefuseOutputsOverInputs(messages::Language language, std::span<const NamedFile> files);
 
 // The check for the files the options name.
 Reported<> RefuseOutputsOverInputs(std::string_view command, const ParsedArgs& args);

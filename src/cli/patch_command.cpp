@@ -13,9 +13,9 @@ namespace {
 
 constexpr CommandText kPatchText{
     .name = "patch",
-    .summary = "apply an IPS or BPS patch",
+    .summary = Phrase("apply an IPS or BPS patch"),
     .details =
-        "Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
+        Phrase("Applies an IPS or BPS patch (recognised from its first bytes) to ORIGINAL\n"
         "and writes the result to OUTPUT, or with --into FILE replaces FILE with\n"
         "the result. A BPS patch's own CRC-32 and ORIGINAL's CRC-32 and size are\n"
         "checked before anything is built, the result's CRC-32 after; a mismatch\n"
@@ -25,17 +25,17 @@ constexpr CommandText kPatchText{
         "when everything went well; otherwise nothing is written. A progress bar\n"
         "is shown on a terminal for an ORIGINAL over 64 MiB. Exit status 1\n"
         "for a damaged or mismatched patch, 2 for a misuse or a file that can't be\n"
-        "read or written.\n"};
+        "read or written.\n")};
 
 // Every misuse of patch is told with its two forms.
 constexpr std::string_view kPatchNeeds =
-    "patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH";
+    Phrase("patch needs ORIGINAL PATCH -o OUTPUT, or --into FILE PATCH");
 
 constexpr std::array kPatchOptions{
-    Required(OutputOption("OUTPUT", "the patched file to write"), kPatchNeeds),
+    Required(OutputOption("OUTPUT", Phrase("the patched file to write")), kPatchNeeds),
     OptionSpec{.name = "into",
                .value_name = "FILE",
-               .help = "patch FILE in place instead (atomically)",
+               .help = Phrase("patch FILE in place instead (atomically)"),
                .required = true,
                .excludes = "output",
                .misuse = kPatchNeeds},
@@ -60,10 +60,11 @@ void PlanPatchProgress(const std::string& original_name, std::span<const std::ui
   if (DetectPatchFormat(patch) == PatchFormat::kBps) {
     if (auto header = ReadBpsHeader(patch)) result = header.value().target_size;
   }
-  progress.Plan(original, {{result, "applying the patch"}});
+  progress.Plan(original, {{result, Phrase("applying the patch").data()}});
 }
 
 ExitStatus RunPatch(const ParsedArgs& args) {
+  const messages::Language language = args.language;
   if (auto spared = RefuseOutputsOverInputs("patch", args); !spared) {
     return spared.error();
   }
@@ -72,26 +73,29 @@ ExitStatus RunPatch(const ParsedArgs& args) {
   const std::string patch_name = args.positionals.back();
   const std::string output_name = into ? *into : *args.Value("output");
   if (output_name.empty()) {
-    return UsageError("the output name is empty");
+    return UsageError(language, messages::Say(language, "the output name is empty"));
   }
   // Writing over ORIGINAL is what --into does; over the patch, it is lost.
-  if (auto spared = CheckOutputSparesInput(output_name, patch_name); !spared) {
+  if (auto spared = CheckOutputSparesInput(language, output_name, patch_name); !spared) {
     return spared.error();
   }
-  const Reported<std::string> patch = ReadInputFile(patch_name);
+  const Reported<std::string> patch = ReadInputFile(language, patch_name);
   if (!patch) return patch.error();
   // The original is read where the patch needs it, never whole.
-  JobProgress progress;
+  JobProgress progress(language);
   PlanPatchProgress(original_name, Bytes(*patch), progress);
   ProgressFileOps ops(progress.Step(0));
   auto written =
       ApplyPatchToFile(PathFromUtf8(original_name), Bytes(*patch), PathFromUtf8(output_name), ops);
   progress.Finish();
   if (!written) {
-    return ReportPatchFileError(written.error(), patch_name, original_name, output_name);
+    return ReportPatchFileError(language, written.error(), patch_name, original_name, output_name);
   }
-  PrintLine(output_name + ": " + patch_name + " applied to " + original_name + " (" +
-            std::to_string(written.value()) + " bytes)");
+  PrintLine(output_name + ": " +
+            messages::Say(language, "{patch} applied to {original} ({size})",
+                          {{"patch", patch_name},
+                           {"original", original_name},
+                           {"size", messages::CountBytes(language, written.value())}}));
   return ExitStatus::kOk;
 }
 

@@ -20,11 +20,14 @@
 namespace binconv::cli {
 namespace {
 
+using messages::Language;
+using messages::Say;
+
 constexpr CommandText kPointersToText{
     .name = "pointers-to",
-    .summary = "find pointers to offsets in a game file, or its pointer tables",
+    .summary = Phrase("find pointers to offsets in a game file, or its pointer tables"),
     .details =
-        "Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
+        Phrase("Lists every byte offset of GAME whose value, read as the format's TYPE,\n"
         "points at one of the OFFSETs (decimal or 0x hex), in file order:\n"
         "  POINTER_OFFSET<TAB>VALUE<TAB>TARGET\n"
         "all in 0x hex. The format is written with the same words as a plan's\n"
@@ -55,17 +58,17 @@ constexpr CommandText kPointersToText{
         "or a larger --min.\n"
         "\n"
         "GAME is read in pieces, so it may be of any size; a progress bar is shown\n"
-        "on a terminal for a GAME over 64 MiB.\n"};
+        "on a terminal for a GAME over 64 MiB.\n")};
 
 constexpr std::array kPointersToOptions{
     Required(OptionSpec{"format", 0, "TYPE",
-                        "the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
-                        "other words follow it"}),
-    OptionSpec{"tables-of", 0, "", "list likely pointer tables instead, each as a plan line"},
-    Related(kTablesOption, "", "tables-of", "--tables goes with --tables-of"),
+                        Phrase("the pointers' type: u16le u16be u24le u24be u32le u32be; the format's "
+                        "other words follow it")}),
+    OptionSpec{"tables-of", 0, "", Phrase("list likely pointer tables instead, each as a plan line")},
+    Related(kTablesOption, "", "tables-of", Phrase("--tables goes with --tables-of")),
     Related(kGameTblOption, "tables", "tables-of"),
-    Related(kMinCharsOption, "", "tables-of", "--min goes with --tables-of"),
-    Related(kEndByteOption, "", "tables-of", "--end goes with --tables-of"),
+    Related(kMinCharsOption, "", "tables-of", Phrase("--min goes with --tables-of")),
+    Related(kEndByteOption, "", "tables-of", Phrase("--end goes with --tables-of")),
     kHelpOption};
 
 // The format's words and OFFSETs stand among the positionals; ParseRequest
@@ -97,18 +100,19 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
   const std::vector<std::string_view> views(given.words.begin(), given.words.end());
   const auto format = ParsePointerFormat(views);
   if (!format) {
-    PrintError("--format: " + FormatWordsMessage(format.error()));
+    PrintError("--format: " + FormatWordsMessage(args.language, format.error()));
     return Failure(ExitStatus::kError);
   }
   if (given.taken == args.positionals.size()) {
-    PrintError("pointers-to needs GAME (see binconv-cli pointers-to --help)");
+    PrintError(Say(args.language, "pointers-to needs GAME (see binconv-cli pointers-to --help)"));
     return Failure(ExitStatus::kError);
   }
   Request request{format.value(), given.text(), args.positionals[given.taken], {}};
   for (std::size_t i = given.taken + 1; i < args.positionals.size(); ++i) {
     const auto offset = ParseNumber(args.positionals[i]);
     if (!offset) {
-      PrintError("OFFSET '" + args.positionals[i] + "' is not a decimal or 0x hex number");
+      PrintError(Say(args.language, "OFFSET '{value}' is not a decimal or 0x hex number",
+                     {{"value", args.positionals[i]}}));
       return Failure(ExitStatus::kError);
     }
     request.offsets.push_back(*offset);
@@ -116,21 +120,22 @@ Reported<Request> ParseRequest(const ParsedArgs& args) {
   return request;
 }
 
-ExitStatus RunFindPointers(const Request& request) {
+ExitStatus RunFindPointers(Language language, const Request& request) {
   if (request.offsets.empty()) {
-    PrintError("pointers-to needs at least one OFFSET, or --tables-of");
+    PrintError(Say(language, "pointers-to needs at least one OFFSET, or --tables-of"));
     return ExitStatus::kError;
   }
   if (!CanSearchPointers(request.format)) {
-    PrintError("relative=table counts from a table's start, which only --tables-of can find");
+    PrintError(Say(language,
+                   "relative=table counts from a table's start, which only --tables-of can find"));
     return ExitStatus::kError;
   }
   GameInput game;
-  if (auto opened = game.Open(request.game); !opened) return opened.error();
+  if (auto opened = game.Open(language, request.game); !opened) return opened.error();
   for (const UnreachableTarget& t : UnreachableTargets(request.format, request.offsets, game.size())) {
-    PrintError(DescribeUnreachable(t, game.name()));
+    PrintError(DescribeUnreachable(language, t, game.name()));
   }
-  LineOutput out(game.ProgressEraser());
+  LineOutput out(language, game.ProgressEraser());
   std::uint64_t hits = 0;
   const auto scanned = SearchPointers(
       game.Reader(), request.format, request.offsets, kScanChunkSize,
@@ -139,14 +144,15 @@ ExitStatus RunFindPointers(const Request& request) {
         return out.Add(PointerHitLine(hit, request.format));
       },
       game.Progress());
-  if (!scanned) return ReportScanError(scanned.error());
+  if (!scanned) return ReportScanError(language, scanned.error());
   if (auto finished = out.Finish(); !finished) return finished.error();
   return hits != 0 ? ExitStatus::kOk : ExitStatus::kRejected;
 }
 
 ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
+  const Language language = args.language;
   if (!request.offsets.empty()) {
-    PrintError("--tables-of takes GAME only, no OFFSET");
+    PrintError(Say(language, "--tables-of takes GAME only, no OFFSET"));
     return ExitStatus::kError;
   }
   const auto size = RegularFileSize(PathFromUtf8(request.game));
@@ -154,9 +160,11 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
     const bool told = !size && (size.error().code == IoErrorCode::kNotFound ||
                                 size.error().code == IoErrorCode::kPermissionDenied);
     PrintError(told && request.game != kStdioName
-                   ? Describe(size.error())
-                   : "--tables-of reads GAME twice, so GAME must be a file, not a pipe, a folder "
-                     "or standard input: " + request.game);
+                   ? Describe(language, size.error())
+                   : Say(language,
+                         "--tables-of reads GAME twice, so GAME must be a file, not a pipe, a "
+                         "folder or standard input: {game}",
+                         {{"game", request.game}}));
     return ExitStatus::kError;
   }
   const Reported<StringRunOptions> options = StringRunOptionsOf(args);
@@ -167,17 +175,19 @@ ExitStatus RunTablesOf(const ParsedArgs& args, const Request& request) {
   const auto plan = PlanPointerTables(
       {request.format, request.words, encoding.encoding(), *options}, PathFromUtf8(request.game),
       [&]() -> ScanProgress {
-        bar = std::make_unique<ProgressBar>(size.value());
+        bar = std::make_unique<ProgressBar>(language, size.value());
         return [&bar](std::uint64_t done) { bar->Update(done); };
       });
   if (!plan) {
-    if (const auto* error = std::get_if<IoError>(&plan.error())) return ReportScanError(*error);
+    if (const auto* error = std::get_if<IoError>(&plan.error())) {
+      return ReportScanError(language, *error);
+    }
     Problem problem = std::get<Problem>(plan.error());
     problem.file = ShownName(request.game);
-    PrintError(MessageOf(problem));
+    PrintError(MessageOf(language, problem));
     return ExitStatus::kError;
   }
-  LineOutput out;
+  LineOutput out(language);
   for (const std::string& line : plan.value()) out.Add(line);
   if (auto finished = out.Finish(); !finished) return finished.error();
   return plan->empty() ? ExitStatus::kRejected : ExitStatus::kOk;
@@ -188,9 +198,9 @@ ExitStatus RunPointersTo(const ParsedArgs& args) {
   if (!request) return request.error();
   std::vector<NamedFile> files = FilesOfCommand("pointers-to", args);
   files.push_back({request->game, "GAME", FileUse::kRead});
-  if (auto spared = RefuseOutputsOverInputs(files); !spared) return spared.error();
+  if (auto spared = RefuseOutputsOverInputs(args.language, files); !spared) return spared.error();
   if (args.Has("tables-of")) return RunTablesOf(args, *request);
-  return RunFindPointers(*request);
+  return RunFindPointers(args.language, *request);
 }
 
 }  // namespace

@@ -11,19 +11,20 @@
 
 namespace binconv::cli {
 
-std::string Describe(const Problem& p) {
-  return messages::Describe(messages::Language::kEnglish, p);
+using messages::Language;
+using messages::Say;
+
+std::string MessageOf(Language language, const Problem& problem) {
+  return messages::Message(language, problem);
 }
 
-std::string MessageOf(const Problem& problem) {
-  return messages::Message(messages::Language::kEnglish, problem);
+std::string FormatWordsMessage(Language language, const Problem& problem) {
+  return (problem.number != 0 ? "'" + problem.what + "': " : std::string()) +
+         MessageOf(language, problem);
 }
 
-std::string FormatWordsMessage(const Problem& problem) {
-  return (problem.number != 0 ? "'" + problem.what + "': " : std::string()) + MessageOf(problem);
-}
-
-std::vector<std::string> ProblemLinesInFileOrder(const std::vector<Problem>& problems) {
+std::vector<std::string> ProblemLinesInFileOrder(Language language,
+                                                 const std::vector<Problem>& problems) {
   std::vector<std::string> files;  // in the order they first come
   auto file_of = [&](const Problem& p) {
     const auto at = std::find(files.begin(), files.end(), p.file);
@@ -43,7 +44,7 @@ std::vector<std::string> ProblemLinesInFileOrder(const std::vector<Problem>& pro
   std::map<char32_t, std::vector<std::string>> places;
   std::set<std::string> told;
   for (const Problem* p : order) {
-    std::string line = Describe(*p);
+    std::string line = messages::Describe(language, *p);
     if (!told.insert(line).second) continue;
     if (p->code == ProblemCode::kNoCode) {
       const auto [first, fresh] = line_of_char.emplace(p->ch, lines.size());
@@ -57,38 +58,41 @@ std::vector<std::string> ProblemLinesInFileOrder(const std::vector<Problem>& pro
   }
   for (const auto& [ch, more] : places) {
     std::string& line = lines[line_of_char[ch]];
-    line += "; " + std::to_string(more.size() + 1) + " times in all, also at ";
+    std::string list;
     for (std::size_t k = 0; k < std::min(more.size(), kPlacesNamed); ++k) {
-      line += (k == 0 ? "" : ", ") + more[k];
+      list += (k == 0 ? "" : ", ") + more[k];
     }
-    if (more.size() > kPlacesNamed) line += ", …";
+    if (more.size() > kPlacesNamed) list += ", …";
+    line += Say(language, "; {n} times in all, also at {places}",
+                {{"n", std::to_string(more.size() + 1)}, {"places", list}});
   }
   return lines;
 }
 
-std::string Describe(const IoError& error) {
-  return messages::Message(messages::Language::kEnglish, error);
+std::string Describe(Language language, const IoError& error) {
+  return messages::Message(language, error);
 }
 
-void ReportProblem(const Problem& problem, std::string_view more) {
-  PrintError(Describe(problem) + std::string(more));
+void ReportProblem(Language language, const Problem& problem, std::string_view more) {
+  PrintError(messages::Describe(language, problem) + std::string(more));
 }
 
-Reported<> ReportJobError(const JobError& error,
+Reported<> ReportJobError(Language language, const JobError& error,
                           const std::function<Reported<>(const std::vector<Problem>&)>& reject) {
   if (const auto* io = std::get_if<IoError>(&error)) {
-    PrintError(Describe(*io));
+    PrintError(Describe(language, *io));
     return Failure(ExitStatus::kError);
   }
   return reject(std::get<std::vector<Problem>>(error));
 }
 
-std::string DescribeMapError(PointerMapErrorCode code) {
-  return messages::Message(messages::Language::kEnglish, code);
+std::string DescribeMapError(Language language, PointerMapErrorCode code) {
+  return messages::Message(language, code);
 }
 
-std::string DescribeUnreachable(const UnreachableTarget& target, const std::string& game) {
-  return messages::Message(messages::Language::kEnglish, target, game);
+std::string DescribeUnreachable(Language language, const UnreachableTarget& target,
+                                const std::string& game) {
+  return messages::Message(language, target, game);
 }
 
 }  // namespace binconv::cli

@@ -28,8 +28,10 @@ bool StderrIsTerminal() {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::optional<std::uint64_t> total, std::optional<std::uint64_t> input)
-    : total_(total.value_or(0)),
+ProgressBar::ProgressBar(messages::Language language, std::optional<std::uint64_t> total,
+                         std::optional<std::uint64_t> input)
+    : language_(language),
+      total_(total.value_or(0)),
       shown_(total && input.value_or(*total) > kShownFrom && StderrIsTerminal()),
       start_(Clock::now()),
       last_(start_) {}
@@ -54,12 +56,16 @@ void ProgressBar::Update(std::uint64_t done) {
           ? 100
           : static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total_));
   const int bar = percent / 5;
-  char line[160];
-  std::snprintf(line, sizeof line, "\r[%-20s] %3d%%  %.24s%s%6.0f MB/s  %d:%02d left ",
-                std::string(static_cast<std::size_t>(bar), '#').c_str(), percent, step_.c_str(),
-                step_.empty() ? "" : "  ", rate / 1e6, static_cast<int>(left) / 60,
+  char figures[96];
+  std::snprintf(figures, sizeof figures, "\r[%-20s] %3d%%  ",
+                std::string(static_cast<std::size_t>(bar), '#').c_str(), percent);
+  char rate_text[32];
+  std::snprintf(rate_text, sizeof rate_text, "%6.0f MB/s  ", rate / 1e6);
+  char time_text[16];
+  std::snprintf(time_text, sizeof time_text, "%d:%02d", static_cast<int>(left) / 60,
                 static_cast<int>(left) % 60);
-  WriteStderr(line);
+  WriteStderr(std::string(figures) + step_ + (step_.empty() ? "" : "  ") + rate_text +
+              messages::Say(language_, "{time} left ", {{"time", time_text}}));
   drawn_ = true;
 }
 
@@ -95,10 +101,13 @@ void JobProgress::Tell(std::uint64_t done) {
     report_(done_);
     return;
   }
-  if (!bar_) bar_ = std::make_unique<ProgressBar>(total(), game_);
+  if (!bar_) bar_ = std::make_unique<ProgressBar>(language_, total(), game_);
   // The step under way: the first that doesn't end at or before what is done.
   const auto step = std::upper_bound(ends_.begin(), ends_.end(), std::min(done_, total() - 1));
-  if (step != ends_.end()) bar_->set_step(names_[static_cast<std::size_t>(step - ends_.begin())]);
+  if (step != ends_.end()) {
+    bar_->set_step(
+        messages::Say(language_, names_[static_cast<std::size_t>(step - ends_.begin())]));
+  }
   bar_->Update(done_);
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "messages/messages.h"
 #include "patch/patch_input.h"
 #include "runtime/file.h"
 #include "scan/byte_scan.h"
@@ -24,8 +25,8 @@ class ProgressBar {
  public:
   // `total` unknown (a pipe): no bar. `input`, when given, is the size the
   // 64 MiB rule looks at, for a job whose total counts its input more than once.
-  explicit ProgressBar(std::optional<std::uint64_t> total,
-                       std::optional<std::uint64_t> input = std::nullopt);
+  ProgressBar(messages::Language language, std::optional<std::uint64_t> total,
+              std::optional<std::uint64_t> input = std::nullopt);
   ~ProgressBar();
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -39,6 +40,7 @@ class ProgressBar {
 
  private:
   using Clock = std::chrono::steady_clock;
+  messages::Language language_;
   std::uint64_t total_ = 0;
   bool shown_ = false;  // the bar is wanted at all
   bool drawn_ = false;  // something is on the line
@@ -55,7 +57,8 @@ class JobProgress {
  public:
   // Without `report`, a ProgressBar shown as for an input of the game's
   // size; with it, `report` hears every new furthest count, for tests.
-  explicit JobProgress(ScanProgress report = {}) : report_(std::move(report)) {}
+  explicit JobProgress(messages::Language language, ScanProgress report = {})
+      : language_(language), report_(std::move(report)) {}
   // Its steps' hooks point at it.
   JobProgress(const JobProgress&) = delete;
   JobProgress& operator=(const JobProgress&) = delete;
@@ -78,6 +81,7 @@ class JobProgress {
  private:
   void Tell(std::uint64_t done);
 
+  messages::Language language_;
   ScanProgress report_;
   std::uint64_t game_ = 0;
   std::vector<std::uint64_t> ends_;  // where each step ends in the whole

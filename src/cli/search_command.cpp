@@ -18,11 +18,14 @@
 namespace binconv::cli {
 namespace {
 
+using messages::Language;
+using messages::Say;
+
 constexpr CommandText kSearchText{
     .name = "search",
-    .summary = "find texts in a game file, or a kana word by relative search",
+    .summary = Phrase("find texts in a game file, or a kana word by relative search"),
     .details =
-        "Lists every offset of GAME where the codes, read from there as decode\n"
+        Phrase("Lists every offset of GAME where the codes, read from there as decode\n"
         "reads them, show TEXT, in file order: OFFSET<TAB>TEXT, OFFSET in 0x hex.\n"
         "TEXT may begin inside the first code's text and end inside the last one's,\n"
         "so a word is found however a table of codes for several characters (DTE),\n"
@@ -48,41 +51,41 @@ constexpr CommandText kSearchText{
         "most matches agree on) for import-tbl; codes at 18, 20-24 and 50 are left out.\n"
         "\n"
         "GAME is read in pieces, so it may be of any size; \"-\" reads standard\n"
-        "input. A progress bar is shown on a terminal for a GAME over 64 MiB.\n"};
+        "input. A progress bar is shown on a terminal for a GAME over 64 MiB.\n")};
 
-constexpr std::string_view kRelativeOnly = "--order and --save-tbl go with --relative";
+constexpr std::string_view kRelativeOnly = Phrase("--order and --save-tbl go with --relative");
 
 constexpr std::array kSearchOptions{
     Related(kTablesOption, "tbl", ""), kExactOption,
-    OptionSpec{"count", 0, "", "print only how often each TEXT occurs: COUNT<TAB>TEXT"},
+    OptionSpec{"count", 0, "", Phrase("print only how often each TEXT occurs: COUNT<TAB>TEXT")},
     OptionSpec{.name = "relative",
-               .help = "relative search for a kana word in a game of unknown table",
+               .help = Phrase("relative search for a kana word in a game of unknown table"),
                .excludes = "count tables exact",
-               .misuse = "--relative needs no tables: --count, --tables and --exact don't go with "
-                         "it"},
+               .misuse = Phrase("--relative needs no tables: --count, --tables and --exact don't go with "
+                         "it")},
     OptionSpec{.name = "order",
                .value_name = "ORDER",
-               .help = "with --relative: jis or gojuon only (default: both)",
+               .help = Phrase("with --relative: jis or gojuon only (default: both)"),
                .needs = "relative",
                .misuse = kRelativeOnly},
     OptionSpec{.name = "save-tbl",
                .value_name = "FILE",
-               .help = "with --relative: write a .tbl of the best match to FILE",
+               .help = Phrase("with --relative: write a .tbl of the best match to FILE"),
                .needs = "relative",
                .misuse = kRelativeOnly},
     // --tbl FILE reads an encoding, as everywhere; with --relative it was
     // once --save-tbl's spelling, so it is refused there naming the new one.
     OptionSpec{.name = "tbl",
                .value_name = "FILE",
-               .help = "encode each TEXT through a game's own .tbl FILE instead of the tables",
+               .help = Phrase("encode each TEXT through a game's own .tbl FILE instead of the tables"),
                .excludes = "relative",
-               .misuse = "search --relative writes its table with --save-tbl OUT; --tbl FILE "
-                         "reads an encoding"},
+               .misuse = Phrase("search --relative writes its table with --save-tbl OUT; --tbl FILE "
+                         "reads an encoding")},
     kHelpOption};
 
 constexpr Form kRelativeForm{
     .when = "relative",
-    .positionals = Exactly(2, "GAME KANA", "search --relative needs GAME and one KANA word"),
+    .positionals = Exactly(2, "GAME KANA", Phrase("search --relative needs GAME and one KANA word")),
     .order = "relative order=jis|gojuon save-tbl @"};
 
 constexpr Usage kSearchUsage{
@@ -90,7 +93,7 @@ constexpr Usage kSearchUsage{
     .form = {.positionals = {.shown = "GAME TEXT...",
                              .min = 2,
                              .max = kAnyNumber,
-                             .needs = "search needs GAME and at least one TEXT"}},
+                             .needs = Phrase("search needs GAME and at least one TEXT")}},
     .other = &kRelativeForm,
     .points = HelpPointer::kCommand};
 
@@ -107,15 +110,22 @@ Reported<TextSearch> SearchOfTexts(const ParsedArgs& args, const GameTable& enco
   if (patterns) return std::move(patterns).value();
   using Kind = SearchTextFault::Kind;
   const SearchTextFault& fault = patterns.error();
+  const Language language = args.language;
   const std::string shown = "TEXT '" + texts[fault.text] + "'";
   // A TEXT argument is named whole, without a line and column.
-  return Refuse(fault.kind == Kind::kBadUtf8
-                    ? "TEXT " + std::to_string(fault.text + 1) + " is not valid UTF-8"
-                : fault.kind == Kind::kProblem
-                    ? Describe(ToProblem({fault.problem->kind, 0, 0, fault.problem->ch}, shown))
-                : fault.kind == Kind::kOddCount
-                    ? shown + ": the hex digits of its tags do not pair up"
-                    : shown + " gives no bytes to search for");
+  switch (fault.kind) {
+    case Kind::kBadUtf8:
+      return Refuse(Say(language, "TEXT {n} is not valid UTF-8",
+                        {{"n", std::to_string(fault.text + 1)}}));
+    case Kind::kProblem:
+      return Refuse(
+          Describe(language, ToProblem({fault.problem->kind, 0, 0, fault.problem->ch}, shown)));
+    case Kind::kOddCount:
+      return Refuse(
+          Say(language, "{text}: the hex digits of its tags do not pair up", {{"text", shown}}));
+    default:
+      return Refuse(Say(language, "{text} gives no bytes to search for", {{"text", shown}}));
+  }
 }
 
 ExitStatus RunPlainSearch(const ParsedArgs& args) {
@@ -124,10 +134,12 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
   const auto search = SearchOfTexts(args, encoding.encoding());
   if (!search) return search.error();
   GameInput game;
-  if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
+  if (auto opened = game.Open(args.language, args.positionals.front()); !opened) {
+    return opened.error();
+  }
   const bool count_only = args.Has("count");
   std::vector<std::uint64_t> counts(search->size(), 0);
-  LineOutput out(game.ProgressEraser());
+  LineOutput out(args.language, game.ProgressEraser());
   const auto scanned = SearchTexts(
       game.Reader(), *search, kScanChunkSize,
       [&](const ByteMatch& m) {
@@ -141,7 +153,7 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
   for (std::size_t i = 0; count_only && i < counts.size(); ++i) {
     out.Add(std::to_string(counts[i]) + "\t" + args.positionals[i + 1]);
   }
-  if (!scanned) return ReportScanError(scanned.error());
+  if (!scanned) return ReportScanError(args.language, scanned.error());
   if (auto written = out.Finish(); !written) return written.error();
   const bool found = std::any_of(counts.begin(), counts.end(), [](auto c) { return c != 0; });
   return found ? ExitStatus::kOk : ExitStatus::kRejected;
@@ -150,15 +162,20 @@ ExitStatus RunPlainSearch(const ParsedArgs& args) {
 // The word in the orders --order names; a bad word or order is reported.
 Reported<RelativeQuery> QueryOf(const ParsedArgs& args) {
   auto word = DecodeUtf8(args.positionals[1]);
-  if (!word) return Refuse("KANA is not valid UTF-8");
+  const Language language = args.language;
+  if (!word) return Refuse(Say(language, "KANA is not valid UTF-8"));
   std::vector<KanaOrder> orders = {KanaOrder::kJis, KanaOrder::kGojuon};
   if (auto named = args.Value("order")) {
     const std::optional<KanaOrder> order = KanaOrderNamed(*named);
-    if (!order) return Refuse("--order takes jis or gojuon, not '" + *named + "'");
+    if (!order) {
+      return Refuse(Say(language, "--order takes jis or gojuon, not '{value}'", {{"value", *named}}));
+    }
     orders = {*order};
   }
   auto query = RelativeQueryOf(word.value(), orders);
-  if (!query) return Refuse("KANA '" + args.positionals[1] + "' " + MessageOf(query.error()));
+  if (!query) {
+    return Refuse("KANA '" + args.positionals[1] + "' " + MessageOf(language, query.error()));
+  }
   return std::move(query).value();
 }
 
@@ -166,25 +183,28 @@ ExitStatus RunRelativeSearch(const ParsedArgs& args) {
   const Reported<RelativeQuery> query = QueryOf(args);
   if (!query) return query.error();
   GameInput game;
-  if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
-  LineOutput out(game.ProgressEraser());
+  const Language language = args.language;
+  if (auto opened = game.Open(language, args.positionals.front()); !opened) return opened.error();
+  LineOutput out(language, game.ProgressEraser());
   const auto found = SearchRelativeBest(
       game.Reader(), *query, kScanChunkSize,
       [&](const RelativeMatch& m) {
         return out.Add(OffsetHex(m.offset) + "\t" + DescribeRelativeMatch(*query, m));
       },
       game.Progress());
-  if (!found) return ReportScanError(found.error());
+  if (!found) return ReportScanError(language, found.error());
   if (auto written = out.Finish(); !written) return written.error();
   if (found->matches == 0) return ExitStatus::kRejected;
   if (auto name = args.Value("save-tbl")) {
     const std::string tbl = WriteTbl(found->tbl).bytes;
     if (auto written = ReplaceFileAtomically(PathFromUtf8(*name), Bytes(tbl)); !written) {
-      PrintError(Describe(written.error()));
+      PrintError(Describe(language, written.error()));
       return ExitStatus::kError;
     }
-    PrintLine("wrote " + std::to_string(found->tbl.size()) + " entries (" +
-               std::string(NameOf(query->words[found->best.word].order)) + " order) to " + *name);
+    PrintLine(Say(language, "wrote {n} entries ({order} order) to {file}",
+                  {{"n", std::to_string(found->tbl.size())},
+                   {"order", std::string(NameOf(query->words[found->best.word].order))},
+                   {"file", *name}}));
   }
   return ExitStatus::kOk;
 }

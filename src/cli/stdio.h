@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "messages/messages.h"
 #include "runtime/file.h"
 #include "runtime/result.h"
 
@@ -42,5 +43,9 @@ void WriteStderr(std::string_view text);
 // Whether the error says that the reader of standard output has gone away (a
 // closed pipe), which ends the program quietly.
 bool ReaderHasGone(const IoError& error);
+
+// The language the user asks for: the locale's variables, else (on Windows)
+// the language of the system's own texts; English when nothing says.
+messages::Language LanguageOfUser();
 
 }  // namespace binconv::cli

@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "cli/io.h"
 #include "cli/stdio.h"
@@ -56,5 +59,14 @@ void WriteStderr(std::string_view text) {
 }
 
 bool ReaderHasGone(const IoError& error) { return error.system_error == EPIPE; }
+
+messages::Language LanguageOfUser() {
+  return messages::LanguageOfEnvironment([](std::string_view name) -> std::optional<std::string> {
+           const char* value = std::getenv(std::string(name).c_str());
+           if (value == nullptr) return std::nullopt;
+           return std::string(value);
+         })
+      .value_or(messages::Language::kEnglish);
+}
 
 }  // namespace binconv::cli

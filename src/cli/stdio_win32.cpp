@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/io.h"
 #include "cli/stdio.h"
@@ -140,6 +142,22 @@ void WriteStderr(std::string_view text) {
 bool ReaderHasGone(const IoError& error) {
   return error.system_error == ERROR_BROKEN_PIPE || error.system_error == ERROR_NO_DATA ||
          error.system_error == ERROR_PIPE_NOT_CONNECTED;
+}
+
+messages::Language LanguageOfUser() {
+  // The variables first, as a shell that sets them (MSYS2, Cygwin) means.
+  const auto variable = [](std::string_view name) -> std::optional<std::string> {
+    const std::wstring wide(name.begin(), name.end());
+    const DWORD size = GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(wide.c_str(), value.data(), size));
+    return EncodeUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(value.data()),
+                                          value.size()));
+  };
+  if (const auto language = messages::LanguageOfEnvironment(variable)) return *language;
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? messages::Language::kJapanese
+                                                                    : messages::Language::kEnglish;
 }
 
 }  // namespace binconv::cli

@@ -18,9 +18,9 @@ namespace {
 
 constexpr CommandText kStringsText{
     .name = "strings",
-    .summary = "list the runs of characters in a game file",
+    .summary = Phrase("list the runs of characters in a game file"),
     .details =
-        "Lists every run of at least N characters (default 4) in GAME as decode\n"
+        Phrase("Lists every run of at least N characters (default 4) in GAME as decode\n"
         "reads its bytes: a lead byte (20, 21, 22, 23, 18) and the byte after it\n"
         "are one character, 24 (line break) and 50 (space) count as characters,\n"
         "and a code decode would write as a tag ends a run. One line per run:\n"
@@ -34,13 +34,13 @@ constexpr CommandText kStringsText{
         "--tbl FILE reads GAME through a game's own table (see decode): a run is\n"
         "codes of the table (a control code with its parameters and a line break\n"
         "count as one character each), a byte of no code ends it, and an end token\n"
-        "ends it as --end XX does.\n"};
+        "ends it as --end XX does.\n")};
 
 constexpr std::array kStringsOptions{kTablesOption, kGameTblOption, kMinCharsOption, kEndByteOption,
                                      kHelpOption};
 
 constexpr Usage kStringsUsage{.options = kStringsOptions,
-                              .form = {.positionals = Exactly(1, "GAME", "strings needs GAME")}};
+                              .form = {.positionals = Exactly(1, "GAME", Phrase("strings needs GAME"))}};
 
 ExitStatus RunStrings(const ParsedArgs& args) {
   if (auto spared = RefuseOutputsOverInputs("strings", args); !spared) return spared.error();
@@ -49,11 +49,13 @@ ExitStatus RunStrings(const ParsedArgs& args) {
   CommandEncoding encoding;
   if (auto loaded = LoadCommandEncoding(args, encoding); !loaded) return loaded.error();
   GameInput game;
-  if (auto opened = game.Open(args.positionals.front()); !opened) return opened.error();
+  if (auto opened = game.Open(args.language, args.positionals.front()); !opened) {
+    return opened.error();
+  }
   StringRunFinder finder(encoding.encoding(), *options);
   DecodeOptions decode_options;
   decode_options.line_break = u"\u23CE";
-  LineOutput out(game.ProgressEraser());
+  LineOutput out(args.language, game.ProgressEraser());
   // One decoder for every run: Finish leaves it ready for the next.
   Decoder decoder(encoding.encoding(), decode_options);
   std::u16string text;
@@ -78,7 +80,7 @@ ExitStatus RunStrings(const ParsedArgs& args) {
         return writing;
       },
       game.Progress());
-  if (!scanned) return ReportScanError(scanned.error());
+  if (!scanned) return ReportScanError(args.language, scanned.error());
   finder.Finish(found);
   return out.Finish() && writing ? ExitStatus::kOk : ExitStatus::kError;
 }

@@ -12,7 +12,7 @@ Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args) {
   if (!min) return Unexpected(min.error());
   if (*min) {
     if (**min == 0) {
-      PrintError("--min needs at least 1 character");
+      PrintError(messages::Say(args.language, "--min needs at least 1 character"));
       return Failure(ExitStatus::kError);
     }
     options.min_chars = static_cast<std::size_t>(**min);
@@ -20,7 +20,10 @@ Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args) {
   if (auto end = args.Value("end")) {
     options.end = ParseByte(*end);
     if (!options.end) {
-      PrintError("--end takes one byte as two hex digits, such as 00 or FF, not '" + *end + "'");
+      PrintError(messages::Say(args.language,
+                               "--end takes one byte as two hex digits, such as 00 or FF, not "
+                               "'{value}'",
+                               {{"value", *end}}));
       return Failure(ExitStatus::kError);
     }
   }

@@ -11,9 +11,9 @@
 namespace binconv::cli {
 
 inline constexpr OptionSpec kMinCharsOption{"min", 0, "N",
-                                            "a run needs at least N characters (default 4)"};
+                                            Phrase("a run needs at least N characters (default 4)")};
 inline constexpr OptionSpec kEndByteOption{
-    "end", 0, "XX", "a run must end with the byte XX (hex), which always ends it"};
+    "end", 0, "XX", Phrase("a run must end with the byte XX (hex), which always ends it")};
 
 Reported<StringRunOptions> StringRunOptionsOf(const ParsedArgs& args);
 

@@ -19,30 +19,29 @@ Reported<CommandTables> LoadCommandTables(const ParsedArgs& args) {
   } else {
     auto found = FindTableFolder(TableSearchPlaceOfThisProcess());
     if (!found) {
-      PrintError(messages::Message(messages::Language::kEnglish, found.error()));
+      PrintError(messages::Message(args.language, found.error()));
       return Failure(ExitStatus::kError);
     }
     folder = std::move(found).value();
   }
   auto loaded = LoadTableFiles(folder);
   if (!loaded) {
-    PrintError(messages::Message(messages::Language::kEnglish, loaded.error()));
+    PrintError(messages::Message(args.language, loaded.error()));
     return Failure(ExitStatus::kError);
   }
   return CommandTables{std::move(loaded).value(), folder};
 }
 
-Reported<GameTable> LoadCommandGameTable(const std::string& name) {
-  Reported<std::string> bytes = ReadWholeInput(name);
+Reported<GameTable> LoadCommandGameTable(messages::Language language, const std::string& name) {
+  Reported<std::string> bytes = ReadWholeInput(language, name);
   if (!bytes) return Unexpected(bytes.error());
   auto table = ParseGameTableFreeing(std::move(bytes).value(), name);
   if (!table) {
     const std::vector<Problem>& problems = table.error();
     const std::size_t listed = std::min(problems.size(), messages::kMostProblemsListed);
-    for (std::size_t i = 0; i < listed; ++i) ReportProblem(problems[i]);
+    for (std::size_t i = 0; i < listed; ++i) ReportProblem(language, problems[i]);
     if (problems.size() > listed) {
-      PrintError(name + ": " +
-                 messages::MoreProblems(messages::Language::kEnglish, problems.size() - listed));
+      PrintError(name + ": " + messages::MoreProblems(language, problems.size() - listed));
     }
     return Failure(ExitStatus::kError);
   }
@@ -51,7 +50,7 @@ Reported<GameTable> LoadCommandGameTable(const std::string& name) {
 
 Reported<> LoadCommandEncoding(const ParsedArgs& args, CommandEncoding& out) {
   if (const std::optional<std::string> tbl = args.Value("tbl")) {
-    Reported<GameTable> loaded = LoadCommandGameTable(*tbl);
+    Reported<GameTable> loaded = LoadCommandGameTable(args.language, *tbl);
     if (!loaded) return Unexpected(loaded.error());
     out.codec.emplace(std::move(loaded).value());
     return Unit{};

@@ -16,11 +16,11 @@ namespace binconv::cli {
 
 inline constexpr OptionSpec kTablesOption{
     "tables", 0, "DIR",
-    "read Zezovar.ini and Zezovar_ex.ini from DIR only (default: searched, see below)"};
+    Phrase("read Zezovar.ini and Zezovar_ex.ini from DIR only (default: searched, see below)")};
 
 // A game's own encoding instead of the tables.
 inline constexpr OptionSpec kGameTblOption{
-    "tbl", 0, "FILE", "read the encoding from the .tbl FILE instead of the tables",
+    "tbl", 0, "FILE", Phrase("read the encoding from the .tbl FILE instead of the tables"),
     false, "tables"};
 
 struct CommandTables {
@@ -46,6 +46,6 @@ Reported<> LoadCommandEncoding(const ParsedArgs& args, CommandEncoding& out);
 
 // The encoding of the .tbl file `name`; every problem of it is reported, with
 // its line, and then there is none.
-Reported<GameTable> LoadCommandGameTable(const std::string& name);
+Reported<GameTable> LoadCommandGameTable(messages::Language language, const std::string& name);
 
 }  // namespace binconv::cli

@@ -12,12 +12,12 @@
 namespace binconv::cli {
 
 inline constexpr OptionSpec kTblEncodingOption{"encoding", 0, "ENC",
-                                               "the .tbl's encoding: utf-8 (default) or cp932"};
+                                               Phrase("the .tbl's encoding: utf-8 (default) or cp932")};
 
 // The --encoding asked for; a misuse when it is neither.
 Reported<TblEncoding> TblEncodingOf(const ParsedArgs& args);
 
 // "page 2 (21) code 17 'X' (U+XXXX) (Zezovar.ini:12:5)"
-std::string DescribeCell(const CharTable& table, CellCode cell);
+std::string DescribeCell(messages::Language language, const CharTable& table, CellCode cell);
 
 }  // namespace binconv::cli

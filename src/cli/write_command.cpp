@@ -13,9 +13,9 @@ namespace {
 
 constexpr CommandText kWriteText{
     .name = "write",
-    .summary = "write the bytes of a code listing to a file",
+    .summary = Phrase("write the bytes of a code listing to a file"),
     .details =
-        "Turns a code listing (UTF-8) into bytes: spaces and line breaks are dropped\n"
+        Phrase("Turns a code listing (UTF-8) into bytes: spaces and line breaks are dropped\n"
         "and each pair of hex digits becomes one byte. An odd number of digits or any\n"
         "other character rejects the whole listing; the output file is then left as\n"
         "it was. LISTING omitted or \"-\" reads standard input.\n"
@@ -24,7 +24,7 @@ constexpr CommandText kWriteText{
         "GAME keeps its length and every other byte. With --room N a listing of\n"
         "more than N bytes is refused, naming the first pair that does not fit, and\n"
         "--fill XX fills the rest of the room. GAME is replaced atomically, or not\n"
-        "at all.\n"};
+        "at all.\n")};
 
 constexpr std::array kWriteOptions{kOutputNameOption, kIntoOption, kAtOption,
                                    kRoomOption,       kFillOption, kHelpOption};
@@ -35,11 +35,12 @@ constexpr Usage kWriteUsage{.options = kWriteOptions,
 // The whole listing is held, to find the pair that overflows the room.
 ExitStatus RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   const std::string listing_name = InputName(args);
-  const Reported<std::string> utf8 = ReadWholeInput(listing_name);
+  const Reported<std::string> utf8 = ReadWholeInput(args.language, listing_name);
   if (!utf8) return utf8.error();
   auto listing = DecodeUtf8Text(*utf8);
   if (!listing) {
-    return RejectBadUtf8(ShownName(listing_name), {}, listing.error().offset, *utf8).error();
+    return RejectBadUtf8(args.language, ShownName(listing_name), {}, listing.error().offset, *utf8)
+        .error();
   }
   auto bytes = ParseListing(listing.value());
   if (!bytes) {
@@ -48,7 +49,7 @@ ExitStatus RunWriteInto(const ParsedArgs& args, const IntoTarget& target) {
   }
   const std::optional<std::uint64_t> room = target.place.room;
   const Reported<> patched =
-      PatchInto(target, std::move(bytes).value(), listing_name, ProblemDetail::kFirstPairPast,
+      PatchInto(args.language, target, std::move(bytes).value(), listing_name, ProblemDetail::kFirstPairPast,
                 [&](Problem& problem) {
                   return PlaceFirstPairPastRoom(problem, listing.value(), room.value_or(0));
                 });
@@ -62,8 +63,9 @@ ExitStatus RunWrite(const ParsedArgs& args) {
   const Reported<std::optional<IntoTarget>> into = ParseInto(args);
   if (!into) return into.error();
   if (*into) return RunWriteInto(args, **into);
-  auto opened = OpenOutput(OutputPathOf(args, OutputDefault::kNameBox), OutputHold::kUntilCommit);
-  if (!opened) return ReportOutputError(opened.error());
+  auto opened = OpenOutput(args.language, OutputPathOf(args, OutputDefault::kNameBox),
+                           OutputHold::kUntilCommit);
+  if (!opened) return ReportOutputError(args.language, opened.error());
   OutputSink& writer = *opened.value();
   ListingParser parser;
   Utf8TextInput input;
@@ -77,13 +79,14 @@ ExitStatus RunWrite(const ParsedArgs& args) {
     auto written = writer.Write(Bytes(bytes));
     bytes.clear();
     if (written) return Unit{};
-    return Failure(ReportOutputError(written.error()));
+    return Failure(ReportOutputError(args.language, written.error()));
   };
   TextPlaceCounter places;
   auto bad_utf8 = [&](std::string_view chunk) {
-    return RejectBadUtf8(ShownName(listing_name), places, input.error().offset, chunk);
+    return RejectBadUtf8(args.language, ShownName(listing_name), places, input.error().offset,
+                         chunk);
   };
-  Reported<> status = ReadBytes(listing_name, [&](std::string_view chunk) -> Reported<> {
+  Reported<> status = ReadBytes(args.language, listing_name, [&](std::string_view chunk) -> Reported<> {
     const bool good = input.Take(chunk, no_run, feed);
     if (auto written = write(); !written) return written;
     if (!good) return bad_utf8(chunk);
@@ -96,7 +99,7 @@ ExitStatus RunWrite(const ParsedArgs& args) {
       PrintListingError(listing_name, *error);
       status = Failure(ExitStatus::kRejected);
     } else if (auto committed = writer.Commit(); !committed) {
-      status = Failure(ReportOutputError(committed.error()));
+      status = Failure(ReportOutputError(args.language, committed.error()));
     }
   }
   if (!status) writer.Abort();

@@ -115,6 +115,47 @@ std::u16string FormatUtf16(Language language, std::string_view key, const Values
   return out;
 }
 
+std::string Say(Language language, std::string_view english) {
+  return std::string(TextOf(language, english));
+}
+
+std::string Say(Language language, std::string_view english,
+                std::initializer_list<std::pair<std::string_view, std::string>> values) {
+  return Format(language, english, [&values](std::string_view name) -> std::optional<std::string> {
+    for (const auto& [key, value] : values) {
+      if (key == name) return value;
+    }
+    return std::nullopt;
+  });
+}
+
+std::optional<Language> LanguageOfLocale(std::string_view locale) {
+  // "ja_JP.UTF-8@variant": the language is what comes before _ . @
+  const std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
+  if (language == "ja") return Language::kJapanese;
+  if (language == "en" || language == "C" || language == "POSIX") return Language::kEnglish;
+  return std::nullopt;
+}
+
+std::optional<Language> LanguageOfEnvironment(
+    const std::function<std::optional<std::string>(std::string_view)>& variable) {
+  for (const std::string_view name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const std::optional<std::string> value = variable(name);
+    if (!value || value->empty()) continue;
+    // A list of preferences: the first one spoken. One set but naming no
+    // language spoken here gives English, as gettext gives its untranslated
+    // texts, rather than a later variable's.
+    std::string_view list = *value;
+    while (!list.empty()) {
+      const std::size_t end = std::min(list.find(':'), list.size());
+      if (const auto language = LanguageOfLocale(list.substr(0, end))) return language;
+      list.remove_prefix(std::min(end + 1, list.size()));
+    }
+    return Language::kEnglish;
+  }
+  return std::nullopt;
+}
+
 std::string CountBytes(Language language, std::uint64_t n) { return Count(language, "byte", n); }
 
 // Problems.

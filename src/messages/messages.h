@@ -5,10 +5,12 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "chartable/check.h"
 #include "runtime/file.h"
@@ -40,6 +42,27 @@ std::string Format(Language language, std::string_view key, const Values& values
 // The same in UTF-16. A value that is not UTF-8 (a name from the system) is
 // shown byte by byte rather than spoiling the rest.
 std::u16string FormatUtf16(Language language, std::string_view key, const Values& values);
+
+// The programs' own texts (help, summaries, progress) are keyed by their
+// English, as gettext keys them, so that the code reads as what it says.
+// Phrase marks a literal kept for later (an option's help) and Say words it
+// in a language; tools/gen_messages.py finds both, as xgettext does, and
+// refuses a catalogue that lacks the Japanese of one.
+constexpr std::string_view Phrase(std::string_view english) { return english; }
+std::string Say(Language language, std::string_view english);
+// With {name} placeholders filled from `values`.
+std::string Say(Language language, std::string_view english,
+                std::initializer_list<std::pair<std::string_view, std::string>> values);
+
+// The language a locale name asks for ("ja", "ja_JP.UTF-8", "en_GB"; "C"
+// and "POSIX" are English); nullopt for one binconv doesn't speak.
+std::optional<Language> LanguageOfLocale(std::string_view locale);
+// The language the environment asks for, as gettext reads it: the first of
+// LANGUAGE (a colon-separated list of preferences), LC_ALL, LC_MESSAGES and
+// LANG that is set; nullopt when none is. `variable` gives a variable's
+// value, or nullopt when it is unset.
+std::optional<Language> LanguageOfEnvironment(
+    const std::function<std::optional<std::string>(std::string_view)>& variable);
 
 // "1 byte", "2 bytes".
 std::string CountBytes(Language language, std::uint64_t n);

@@ -45,7 +45,7 @@ TEST_P(JobProgressTest, ReportsAGrowingCountThatReachesTheWhole) {
   const path game = dir.path() / "game.bin";
   test::WriteAll(game, BigGame());
   std::vector<std::uint64_t> told;
-  JobProgress progress([&](std::uint64_t done) { told.push_back(done); });
+  JobProgress progress(messages::Language::kEnglish, [&](std::uint64_t done) { told.push_back(done); });
   const std::vector<std::uint64_t> reached = GetParam().run(game, dir.path(), progress);
   ASSERT_FALSE(told.empty());
   EXPECT_TRUE(std::is_sorted(told.begin(), told.end()) &&
