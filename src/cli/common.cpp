@@ -119,7 +119,20 @@ std::string PageName(messages::Language language, int page) {
 }
 
 std::string Padded(std::string text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
+  // Columns as a terminal shows them: kana, kanji and full-width forms take
+  // two, the half-width katakana one; a byte that starts no character none.
+  std::size_t columns = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;
+    std::uint32_t ch = byte;
+    if (byte >= 0xE0 && i + 2 < text.size()) {
+      ch = (byte & 0x0Fu) << 12 | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6 |
+           (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+    }
+    columns += ch >= 0x2E80 && !(ch >= 0xFF61 && ch <= 0xFF9F) ? 2 : 1;
+  }
+  if (columns < width) text.append(width - columns, ' ');
   return text;
 }
 

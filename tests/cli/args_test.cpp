@@ -145,6 +145,24 @@ INSTANTIATE_TEST_SUITE_P(
         CommandMisuseCase{"insert", Args({"-o", "x", "plan"}),
                           "insert needs --into GAME or --from ORIGINAL -o OUTPUT"}));
 
+// Every text a command declares is shown in Japanese too: one left out of
+// the catalogue would print English in the middle of Japanese help.
+TEST(CommandTextTest, EveryDeclaredTextHasItsJapanese) {
+  for (const Command& command : Commands()) {
+    std::vector<std::string_view> texts = {command.summary, command.details,
+                                           command.usage.form.positionals.needs};
+    if (command.usage.other != nullptr) texts.push_back(command.usage.other->positionals.needs);
+    for (const OptionSpec& option : command.usage.options) {
+      texts.insert(texts.end(), {option.help, option.missing, option.misuse});
+    }
+    for (const std::string_view text : texts) {
+      if (text.empty()) continue;
+      EXPECT_NE(messages::Say(messages::Language::kJapanese, text), text)
+          << command.name << ": no Japanese for\n" << text;
+    }
+  }
+}
+
 // Options that exclude each other make one group; an option that needs
 // another stands after it, inside its brackets.
 TEST(SynopsisTest, GroupsExclusiveOptionsAndNestsNeededOnes) {

@@ -60,6 +60,8 @@ struct ScriptCase {
   bool poke = false;         // change the game after the dump
   std::string fixed_text{};  // t.txt, for a fixed entry
   std::string out_has{};     // on standard output
+  // A refusal's words when the locale asks for Japanese.
+  std::vector<std::string> err_has_ja{};
 };
 
 void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
@@ -113,6 +115,14 @@ TEST_P(CliScriptTest, InsertsExactlyOrTouchesNothing) {
   }
   if (!c.out_has.empty()) {
     EXPECT_NE(outcome.out.find(c.out_has), std::string::npos) << outcome;
+  }
+  if (!c.err_has_ja.empty()) {
+    const Outcome japanese = RunCli(scratch, args, {.locale = {"LANGUAGE=ja_JP.UTF-8"}});
+    EXPECT_EQ(japanese.exit_code, c.exit_code);
+    for (const std::string& part : c.err_has_ja) {
+      EXPECT_NE(japanese.err.find(part), std::string::npos) << "no '" << part << "' in\n"
+                                                            << japanese.err;
+    }
   }
   const bool written =
       c.exit_code == 0 && !c.into &&
@@ -305,13 +315,13 @@ INSTANTIATE_TEST_SUITE_P(
                    .err_has = {"--into GAME and --map FILE name the same file"},
                    .extra_args = {"--map", "./game.bin"},
                    .into = true},
-        ScriptCase{"NoSpaceHasRoom",
-                   Plan(),
-                   {{"\nう\n", "\n" + kLong9 + kLong9 + "うう\n"}},
-                   1,
-                   {},
-                   {"s.txt:9:1: @1 needs 21 bytes; its room holds 8 and no space has 21 bytes "
-                    "left (0x80..0x8F: 16 free)"}},
+        ScriptCase{.name = "NoSpaceHasRoom",
+                   .plan = Plan(),
+                   .edits = {{"\nう\n", "\n" + kLong9 + kLong9 + "うう\n"}},
+                   .exit_code = 1,
+                   .err_has = {"s.txt:9:1: @1 needs 21 bytes; its room holds 8 and no space has "
+                               "21 bytes left (0x80..0x8F: 16 free)"},
+                   .err_has_ja = {"s.txt:9:1: @1 には 21 バイト必要ですが", "0x80..0x8F：空き 16 バイト"}},
         ScriptCase{"WindowLeavesNoSpaceInReach",
                    "format nes u16le base=0x8000 window=0x8000..0x807F\n" + std::string(kSpace) +
                        kScript + "\n",
@@ -366,13 +376,14 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    {},
                    {"s.txt:11:", "@1: the end byte FF stands inside the text"}},
-        ScriptCase{"CharacterWithoutCode",
-                   Plan(),
-                   {{"\nう\n", "\nう漢漢\n"}},
-                   1,
-                   {},
+        ScriptCase{.name = "CharacterWithoutCode",
+                   .plan = Plan(),
+                   .edits = {{"\nう\n", "\nう漢漢\n"}},
+                   .exit_code = 1,
                    // Named once, with how often and where else.
-                   {"s.txt:11:2: @1: no code for '漢'", "2 times in all, also at s.txt:11:3"}},
+                   .err_has = {"s.txt:11:2: @1: no code for '漢'",
+                               "2 times in all, also at s.txt:11:3"},
+                   .err_has_ja = {"s.txt:11:2: @1: '漢' (U+6F22) のコードがありません。", "s.txt:11:3"}},
         ScriptCase{"UnknownEntry",
                    Plan(),
                    {{"\n\n@1", "\n\n@3\nう\n\n@1"}},

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -151,6 +153,42 @@ TEST(Catalogue, PointersToAndIntoFillEveryPlaceholder) {
 
 // A value is put in as it is: braces in a file name or a reason are not
 // placeholders.
+// The locale's variables as gettext reads them, in their order.
+struct LocaleCase {
+  std::map<std::string, std::string> set;
+  std::optional<Language> language;
+};
+
+void PrintTo(const LocaleCase& c, std::ostream* os) {
+  for (const auto& [name, value] : c.set) *os << name << "=" << value << " ";
+}
+
+class LanguageOfEnvironmentTest : public testing::TestWithParam<LocaleCase> {};
+
+TEST_P(LanguageOfEnvironmentTest, TheFirstVariableSetDecides) {
+  const auto variable = [&](std::string_view name) -> std::optional<std::string> {
+    const auto found = GetParam().set.find(std::string(name));
+    if (found == GetParam().set.end()) return std::nullopt;
+    return found->second;
+  };
+  EXPECT_EQ(LanguageOfEnvironment(variable), GetParam().language);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variables, LanguageOfEnvironmentTest,
+    testing::Values(
+        LocaleCase{{}, std::nullopt}, LocaleCase{{{"LANG", ""}}, std::nullopt},
+        LocaleCase{{{"LANG", "ja_JP.UTF-8"}}, Language::kJapanese},
+        LocaleCase{{{"LANG", "C.UTF-8"}}, Language::kEnglish},
+        LocaleCase{{{"LC_MESSAGES", "ja_JP.eucJP@x"}, {"LANG", "en_US"}}, Language::kJapanese},
+        LocaleCase{{{"LC_ALL", "en_GB.UTF-8"}, {"LC_MESSAGES", "ja_JP"}}, Language::kEnglish},
+        // LANGUAGE is a list of preferences; the first one spoken wins, and
+        // one that names none spoken means the untranslated English.
+        LocaleCase{{{"LANGUAGE", "fr:ja"}, {"LANG", "C"}}, Language::kJapanese},
+        LocaleCase{{{"LANGUAGE", "ja"}, {"LC_ALL", "C"}}, Language::kJapanese},
+        LocaleCase{{{"LANGUAGE", "fr_FR"}, {"LANG", "ja_JP.UTF-8"}}, Language::kEnglish},
+        LocaleCase{{{"LANGUAGE", ""}, {"LANG", "ja"}}, Language::kJapanese}));
+
 TEST(Format, ValuesAreNotFilledAgain) {
   Problem problem{ProblemCode::kBadLine, "{line}.txt", 3};
   problem.detail = ProblemDetail::kBadRange;

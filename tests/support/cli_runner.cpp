@@ -74,6 +74,20 @@ Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
   for (std::string& arg : argv_storage) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
+  std::vector<std::string> environment_storage;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view variable = *entry;
+    const std::string_view name = variable.substr(0, variable.find('='));
+    if (name != "LANGUAGE" && name != "LC_ALL" && name != "LC_MESSAGES" && name != "LANG") {
+      environment_storage.emplace_back(variable);
+    }
+  }
+  environment_storage.insert(environment_storage.end(), options.locale.begin(),
+                             options.locale.end());
+  std::vector<char*> environment;
+  for (std::string& entry : environment_storage) environment.push_back(entry.data());
+  environment.push_back(nullptr);
+
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, scratch.work().c_str());
@@ -117,7 +131,7 @@ Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
   }
   pid_t pid = 0;
   const int spawned = outcome.spawn_error.empty()
-                          ? posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ)
+                          ? posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environment.data())
                           : EPIPE;
   posix_spawn_file_actions_destroy(&actions);
   for (const int fd : {in_pipe[0], out_pipe[0], out_pipe[1]}) {

@@ -38,6 +38,10 @@ struct RunOptions {
   Stdout stdout_kind = Stdout::kFile;
   bool close_stderr = false;
   std::chrono::seconds timeout{60};
+  // The child's locale: "NAME=VALUE" entries such as "LANGUAGE=ja". The
+  // locale's own variables of the tests' environment are left out, so that a
+  // run speaks English unless a test says otherwise.
+  std::vector<std::string> locale = {};
 };
 
 struct Outcome {
