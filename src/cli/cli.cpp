@@ -83,7 +83,7 @@ ExitStatus ReportMisuse(Language language, const Command& command, const Misuse&
   if (misuse.kind == Misuse::Kind::kClash) {
     PrintError(misuse.message);
   } else {
-    PrintError(misuse.message + SeeHelp(language, command));
+    PrintError(WithAside(misuse.message, SeeHelp(language, command)));
   }
   return ExitStatus::kError;
 }
@@ -146,7 +146,8 @@ ExitStatus RunCli(std::span<const std::string> all_args, Language language) {
 
   auto parsed = ParseArgs(args.subspan(1), command->usage, language);
   if (!parsed) {
-    PrintError(std::string(command->name) + ": " + parsed.error() + SeeHelp(language, *command));
+    PrintError(std::string(command->name) + ": " +
+               WithAside(parsed.error(), SeeHelp(language, *command)));
     return ExitStatus::kError;
   }
   if (parsed.value().Has("help")) return PrintHelp(CommandHelp(*command, language));

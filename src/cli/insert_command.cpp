@@ -98,7 +98,7 @@ constexpr std::array kInsertOptions{
                .needs = "output|patch",
                .misuse = Phrase("--from ORIGINAL needs -o OUTPUT or --patch PATCH")},
     Related(OutputOption("OUTPUT", Phrase("with --from: the file to write, atomically")), "", "from",
-            "-o goes with --from ORIGINAL, not with --into"),
+            Phrase("-o goes with --from ORIGINAL, not with --into")),
     OptionSpec{"patch", 0, "PATCH",
                Phrase("also write an IPS or BPS patch from the original to the result")},
     Related(kPatchFormatOption, "", "patch", Phrase("--format goes with --patch PATCH")),

@@ -184,8 +184,16 @@ ExitStatus ReportOutputError(messages::Language language, const IoError& error) 
   return ExitStatus::kError;
 }
 
+std::string WithAside(std::string message, std::string_view aside) {
+  constexpr std::string_view kFullStop = "。";
+  if (aside.starts_with("（") && message.ends_with(kFullStop)) {
+    message.resize(message.size() - kFullStop.size());
+  }
+  return message += aside;
+}
+
 ExitStatus UsageError(messages::Language language, std::string_view message) {
-  PrintError(std::string(message) + messages::Say(language, " (see binconv-cli --help)"));
+  PrintError(WithAside(std::string(message), messages::Say(language, " (see binconv-cli --help)")));
   return ExitStatus::kError;
 }
 

@@ -49,6 +49,9 @@ inline constexpr char kStdoutName[] = "<stdout>";
 
 // "binconv-cli: message" on standard error.
 void PrintError(std::string_view message);
+// `message` with an aside after it, "(see …)": a Japanese aside, in full-width
+// parentheses, takes the sentence's place of its full stop.
+std::string WithAside(std::string message, std::string_view aside);
 // A command used the wrong way: the message with a pointer to --help, and
 // the exit status for it.
 ExitStatus UsageError(messages::Language language, std::string_view message);

@@ -171,7 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"UnknownOption", {"convert", "--fast"}, "", {"--fast", "--help"}},
         FailureCase{"MissingValue", {"convert", "--tables"}, "", {"--tables", "--help"}},
         FailureCase{"FlagWithValue", {"encode", "--exact=1"}, "", {"--exact"}},
-        FailureCase{"TwoInputs", {"write", "a", "b"}, "", {"'b'"}}),
+        FailureCase{"TwoInputs", {"write", "a", "b"}, "", {"'b'"}},
+        // --lang chooses the language wherever it stands, and only ja or en.
+        FailureCase{"UnknownCommandInJapanese",
+                    {"frobnicate", "--lang", "ja"},
+                    "",
+                    {"「frobnicate」というコマンドはありません（binconv-cli --help を参照）"}},
+        FailureCase{"UnknownLanguage", {"--lang=fr", "convert"}, "", {"'fr'", "ja", "en"}}),
     CaseName<FailureCase>);
 
 // --- the same fault in every command that reads it ------------------------
@@ -526,6 +532,8 @@ INSTANTIATE_TEST_SUITE_P(
                               "OFFSET ROOM FILE", "--from ORIGINAL", "-o, --output OUTPUT",
                               "--dry-run", "--map FILE", "format NAME TYPE", "space START..END",
                               "script FILE", "layout=slots|pack"}},
+                    HelpCase{{"--lang", "ja", "insert", "--help"},
+                             {"使い方: binconv-cli insert", "--into GAME", "オプション:"}},
                     HelpCase{{"dump", "--help"},
                              {"--from GAME", "--tables DIR", "--force", "PLAN", "#binconv script 1"}},
                     HelpCase{{"decode", "--help"}, {"--at OFFSET", "--length N"}},
