@@ -50,6 +50,7 @@ find_program(BINCONV_HELP2MAN help2man)
 find_program(BINCONV_GZIP gzip)
 if(BINCONV_HELP2MAN AND BINCONV_GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT BINCONV_FUZZ)
   set(man_pages)
+  set(man_pages_ja)
   set(cli_include ${binconv_generated}/binconv-cli.h2m)
   add_custom_command(
     OUTPUT ${cli_include}
@@ -81,13 +82,38 @@ if(BINCONV_HELP2MAN AND BINCONV_GZIP AND NOT CMAKE_CROSSCOMPILING AND NOT BINCON
       VERBATIM)
     list(APPEND man_pages ${page}.gz)
   endforeach()
+  # The Japanese page (man -L ja binconv-cli), from the same help in Japanese.
+  if(TARGET binconv-cli)
+    set(cli_include_ja ${binconv_generated}/binconv-cli-ja.h2m)
+    set(page_ja ${binconv_generated}/ja/binconv-cli.1)
+    add_custom_command(
+      OUTPUT ${cli_include_ja}
+      COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:binconv-cli> -DOUT=${cli_include_ja} -DLANG=ja
+              "-DNAME=日本語のテキストをゲーム独自の文字コードに変換する"
+              -P ${PROJECT_SOURCE_DIR}/cmake/cli_man_include.cmake
+      DEPENDS binconv-cli ${PROJECT_SOURCE_DIR}/cmake/cli_man_include.cmake
+      COMMENT "Collecting the commands' Japanese help for binconv-cli(1)"
+      VERBATIM)
+    add_custom_command(
+      OUTPUT ${page_ja}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${binconv_generated}/ja
+      COMMAND ${BINCONV_HELP2MAN} --no-info --section=1 --locale=ja_JP.UTF-8
+              --include=${cli_include_ja} --output=${page_ja} $<TARGET_FILE:binconv-cli>
+      COMMAND ${BINCONV_GZIP} -9nf ${page_ja}
+      DEPENDS binconv-cli ${cli_include_ja}
+      COMMENT "Writing the Japanese manual page binconv-cli(1)"
+      VERBATIM)
+    list(APPEND man_pages_ja ${page_ja}.gz)
+  endif()
   add_custom_command(
     OUTPUT ${binconv_generated}/changelog.gz
     COMMAND ${BINCONV_GZIP} -9nkf ${binconv_generated}/changelog
     DEPENDS ${binconv_packaging}/changelog.in
     VERBATIM)
-  add_custom_target(binconv_man_pages ALL DEPENDS ${man_pages} ${binconv_generated}/changelog.gz)
+  add_custom_target(binconv_man_pages ALL DEPENDS ${man_pages} ${man_pages_ja}
+                                                 ${binconv_generated}/changelog.gz)
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${man_pages_ja} DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man1)
   install(FILES ${binconv_generated}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 else()
   message(STATUS "help2man or gzip not found: no manual pages, and no package can be made")
