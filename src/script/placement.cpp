@@ -89,9 +89,11 @@ std::optional<Problem> CheckPlacement(const Placement& place, std::uint64_t byte
                                       std::uint64_t file_size) {
   const std::uint64_t length = place.room.value_or(bytes);
   if (place.offset > file_size || length > file_size - place.offset) {
-    // Past 2^64 the end is shown as the largest value; no file gets that big.
-    const std::uint64_t end =
-        length > UINT64_MAX - place.offset ? UINT64_MAX : place.offset + length;
+    // The last byte, as a plan writes a range; past 2^64 the largest value,
+    // which no file reaches. An empty range names its start.
+    const std::uint64_t end = length > UINT64_MAX - place.offset ? UINT64_MAX
+                              : length == 0                       ? place.offset
+                                                                  : place.offset + length - 1;
     Problem problem{ProblemCode::kPlacePastEnd};
     problem.at = place.offset;
     problem.end = end;

@@ -40,8 +40,10 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
     return [&, size](std::size_t line, PlanPartKind part, std::uint64_t first,
                      std::uint64_t length) {
       if (first <= size && length <= size - first) return false;
+      // The last byte, as the plan writes its ranges.
       problems.push_back(PastEnd(plan_name, line, part,
-                                 length > UINT64_MAX - first ? UINT64_MAX : first + length, size));
+                                 length > UINT64_MAX - first ? UINT64_MAX : first + length - 1,
+                                 size));
       return true;
     };
   };
@@ -62,7 +64,7 @@ void CheckScriptsInGame(std::vector<ScriptSpec>& scripts, const std::vector<Spac
             def.table > UINT64_MAX - width ? 0 : UINT64_MAX - def.table - width;
         const std::uint64_t end = (def.count - 1) > headroom / def.stride
                                       ? UINT64_MAX
-                                      : def.table + (def.count - 1) * def.stride + width;
+                                      : def.table + (def.count - 1) * def.stride + width - 1;
         problems.push_back(
             PastEnd(plan_name, def.line, PlanPartKind::kPointerTable, end, game_size));
         bad = true;

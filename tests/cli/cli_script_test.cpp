@@ -521,7 +521,7 @@ INSTANTIATE_TEST_SUITE_P(
         DumpCase{"MillionEntries",
                  ScriptLine("table=0x10 count=1000000 format=nes end=FF"),
                  1,
-                 {"the pointer table ends at 0x1E8490"}},
+                 {"the pointer table ends at 0x1E848F"}},
         DumpCase{"ScriptIsThePlan",
                  std::string(kFormat) + "script plan.txt table=0x10 count=1 format=nes end=FF\n",
                  1,
@@ -547,7 +547,7 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string(kFormat) + "space 0xF0..0x1FF\n" +
                      "script s.txt table=0x10 count=1 format=nes end=FF\n",
                  1,
-                 {"plan.txt:2: the space ends at 0x200, past the end of the game (256 bytes)"}},
+                 {"plan.txt:2: the space ends at 0x1FF, past the end of the game (256 bytes)"}},
         DumpCase{"SpaceNames",
                  "space 1st 0x80..0x83\nspace a 0x84..0x87\nspace a 0x88..0x8B fill=00\n" +
                      ScriptLine("table=0x10 count=1 format=nes end=FF spaces=a,b"),

@@ -497,7 +497,7 @@ INSTANTIATE_TEST_SUITE_P(
                  16,
                  "0 0xFFFFFFFFFFFFFFFF a.txt 5A\n",
                  1,
-                 {"plan.txt:1: the room ends at 0xFFFFFFFFFFFFFFFF, past the end"}},
+                 {"plan.txt:1: the room ends at 0xFFFFFFFFFFFFFFFE, past the end"}},
         RoomCase{"OffsetOfTheLargestNumber",
                  16,
                  "0xFFFFFFFFFFFFFFFF 1 a.txt\n",
@@ -508,7 +508,7 @@ INSTANTIATE_TEST_SUITE_P(
                  16,
                  "0 17 missing.txt 5A\n",
                  1,
-                 {"plan.txt:1: the room ends at 0x11"},
+                 {"plan.txt:1: the room ends at 0x10"},
                  "missing.txt"},
         RoomCase{
             "LargeRoomFilled", 160u << 20, "0 0xA000000 a.txt 5A\n", 0, {}, {}, (160u << 20) - 2},

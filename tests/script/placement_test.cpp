@@ -113,7 +113,7 @@ TEST(CheckPlacementTest, RoomBeforeLength) {
   const auto outside = CheckPlacement(in_room, 5, 7);
   ASSERT_TRUE(outside);
   EXPECT_EQ(outside->code, ProblemCode::kPlacePastEnd);
-  EXPECT_EQ(outside->end, 8u);
+  EXPECT_EQ(outside->end, 7u);  // the last byte
   const auto wraps = CheckPlacement(Placement{2, UINT64_MAX, std::nullopt}, 0, 8);
   ASSERT_TRUE(wraps);
   EXPECT_EQ(wraps->end, UINT64_MAX);
