@@ -6,6 +6,7 @@
 
 #include "runtime/compare.h"
 #include "runtime/hex.h"
+#include "runtime/strings.h"
 #include "runtime/utf16.h"
 
 namespace binconv {
@@ -454,6 +455,22 @@ bool GameTextIndex::EntryTextIs(std::uint32_t entry, std::u32string_view text) c
     if (unit != text[i]) return false;
   }
   return !broken || text.back() == kBreak;
+}
+
+std::vector<std::uint32_t> GameTextIndex::NearestLabels(std::u16string_view folded,
+                                                        std::size_t most) const {
+  std::vector<std::pair<std::size_t, std::uint32_t>> near;
+  for (const auto& [label, code] : labels_) {
+    near.emplace_back(EditDistance(folded, std::u16string_view(label)), code);
+  }
+  std::sort(near.begin(), near.end());
+  std::vector<std::uint32_t> codes;
+  for (std::size_t i = 0; i < near.size() && codes.size() < most; ++i) {
+    if (std::find(codes.begin(), codes.end(), near[i].second) == codes.end()) {
+      codes.push_back(near[i].second);
+    }
+  }
+  return codes;
 }
 
 std::optional<std::uint32_t> GameTextIndex::CodeOfLabel(std::u16string_view folded) const {

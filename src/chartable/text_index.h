@@ -46,6 +46,12 @@ class GameTextIndex {
   // The longest text that begins with `first`: 0 when none does.
   std::size_t LongestFrom(char32_t first) const { return longest_from_[first]; }
   std::size_t longest_label() const { return longest_label_; }
+  // Whether any code has a label: a tag that is not hex digits is then
+  // taken for a mistyped one.
+  bool has_labels() const { return !labels_.empty(); }
+  // The codes of the `most` labels nearest to the folded content `folded`
+  // (fewest edits, then first in the table).
+  std::vector<std::uint32_t> NearestLabels(std::u16string_view folded, std::size_t most) const;
 
   // Every text as one automaton (Aho-Corasick): stepping it a unit at a time
   // finds each text that ends at the unit, in time linear in the text

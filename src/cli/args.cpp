@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/strings.h"
+
 namespace binconv::cli {
 namespace {
 
@@ -15,23 +17,6 @@ const OptionSpec* FindLong(std::span<const OptionSpec> defs, std::string_view na
     if (def.name == name) return &def;
   }
   return nullptr;
-}
-
-// Edits (a character added, taken out, changed, or two swapped) between two words.
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
-  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                          d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-      }
-    }
-  }
-  return d[a.size()][b.size()];
 }
 
 // "; did you mean --format?" for the option nearest to a mistyped one: the

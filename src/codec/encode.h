@@ -14,6 +14,7 @@
 #include "chartable/encoding.h"
 #include "codec/detail/text_place.h"
 #include "runtime/problem.h"
+#include "runtime/utf8.h"
 
 namespace binconv {
 
@@ -26,12 +27,17 @@ struct EncodeProblem {
   std::size_t line;    // 1-based line of the text
   std::size_t column;  // 1-based column in characters (BeginsColumn)
   char32_t ch;         // a whole surrogate pair as one character
+  // kUnknownLabel: the tag as typed, and the table's labels nearest to it.
+  std::u16string text = {};
+  std::vector<std::u16string> nearest = {};
 };
 
 // The problem as every layer reports it, in the text named `file`.
 inline Problem ToProblem(const EncodeProblem& found, std::string file) {
   Problem problem{found.kind, std::move(file), found.line, found.column};
   problem.ch = found.ch;
+  problem.what = EncodeUtf8(found.text);
+  for (const std::u16string& label : found.nearest) problem.files.push_back(EncodeUtf8(label));
   return problem;
 }
 

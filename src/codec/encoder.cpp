@@ -1,5 +1,6 @@
 #include "codec/encoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -334,6 +335,7 @@ void Encoder::TakeInTag(Token token, std::vector<std::uint8_t>& out) {
   }
   tags_.Content(ch);
   if (listing_ != nullptr) tag_typed_ += ch;
+  if (index_.has_labels() && tag_content_.size() < kLabelShown) tag_content_ += ch;
   if (const int value = HexValue(ch); value >= 0) {
     if (tag_nibble_ < 0) {
       tag_nibble_ = value;
@@ -371,6 +373,7 @@ void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
   }
   tag_nested_ = false;
   tag_typed_.clear();
+  tag_content_.clear();
   tag_text_.clear();
   tag_bytes_.clear();
   tag_bad_.clear();
@@ -405,6 +408,7 @@ void Encoder::PushTyped(std::u16string_view text, std::size_t problem, std::size
 }
 
 void Encoder::WriteHexTag(std::vector<std::uint8_t>& out) {
+  if (index_.has_labels()) TakeUnknownLabel();
   problems_.insert(problems_.end(), tag_bad_.begin(), tag_bad_.end());
   if (tag_nibble_ >= 0) Report(ProblemCode::kOddCount, tag_place_, 0);
   const bool params = params_place_.has_value();
@@ -415,6 +419,28 @@ void Encoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   if (counts_ != nullptr) counts_->tag_digits += 2 * tag_bytes_.size() + (tag_nibble_ >= 0);
   out.insert(out.end(), tag_bytes_.begin(), tag_bytes_.end());
   ReadBackTag(tag_bytes_, params);
+}
+
+void Encoder::TakeUnknownLabel() {
+  // With labels in the table, a tag with a letter that is no hex digit was
+  // meant for one: it is told once, with the labels nearest to it, and
+  // writes no bytes.
+  const auto letter = [](const EncodeProblem& p) { return p.kind == ProblemCode::kNotHexInTag; };
+  const auto first = std::find_if(tag_bad_.begin(), tag_bad_.end(), letter);
+  if (first == tag_bad_.end()) return;
+  EncodeProblem unknown{ProblemCode::kUnknownLabel, tag_place_.line, tag_place_.column, tag_mark_};
+  unknown.text = tag_mark_ + tag_content_ + (tags_.open() ? u"" : u">");
+  std::u16string folded;
+  for (const char16_t ch : tag_content_) folded += FoldForTextCompare(ch);
+  for (const std::uint32_t code : index_.NearestLabels(folded, kLabelsSuggested)) {
+    std::u16string label = table_.codes()[code].text;
+    while (label.ends_with(u'\n')) label.pop_back();  // the breaks it shows after it
+    unknown.nearest.push_back(std::move(label));
+  }
+  *first = std::move(unknown);
+  tag_bad_.erase(std::remove_if(first + 1, tag_bad_.end(), letter), tag_bad_.end());
+  tag_bytes_.clear();
+  tag_nibble_ = -1;
 }
 
 void Encoder::SplitTagBytes(std::span<const std::uint8_t> bytes) {

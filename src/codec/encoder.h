@@ -130,6 +130,7 @@ class Encoder {
   void CloseTag(std::optional<detail::TagProblem> empty, bool closed,
                 std::vector<std::uint8_t>& out);
   void WriteHexTag(std::vector<std::uint8_t>& out);
+  void TakeUnknownLabel();
   // Both take the tag's parameters for a control waiting for them.
   void ListTypedTag(bool closed, std::vector<std::uint8_t>& out);
   void TakeParams();
@@ -179,6 +180,10 @@ class Encoder {
   int tag_nibble_ = -1;
   std::vector<EncodeProblem> tag_bad_;
   std::u16string tag_typed_;       // for a listing: the tag as typed
+  // With labels in the table: its content as typed, as far as a message shows it.
+  std::u16string tag_content_;
+  static constexpr std::size_t kLabelShown = 40;
+  static constexpr std::size_t kLabelsSuggested = 3;
   // For a listing: the problems of its line-break marks, which come after
   // the run before it, settled when it closes.
   std::vector<EncodeProblem> tag_marks_;

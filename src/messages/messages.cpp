@@ -279,6 +279,14 @@ Values ValuesOf(Language language, const Problem& p) {
     if (name == "number_crc") return HexNumber(p.number, 8);
     if (name == "other_number_crc") return HexNumber(p.other_number, 8);
     if (name == "byte_digits") return HexText(p.byte, 2);
+    if (name == "labels") {
+      std::string list;
+      for (const std::string& label : p.files) {
+        if (!list.empty()) list += TextOf(language, "list.joint");
+        list += label;
+      }
+      return list;
+    }
     if (name == "files_lines") {
       std::string lines;
       for (const std::string& file : p.files) lines += "\n  " + file;

@@ -41,6 +41,8 @@ enum class ProblemCode {
   kNestedTag,       // a "<" inside a tag
   kEmptyTag,        // nothing between "<" and ">"
   kStrayTagClose,   // a ">" that closes no tag
+  kUnknownLabel,    // with a .tbl of labels: a tag neither hex digits nor a label (what:
+                    // the tag as typed; files: the nearest labels)
   // A text as a whole.
   kOddCount,    // the hex digits in its tags do not pair up
   kBadUtf8,     // not UTF-8; line and column of the bad sequence
@@ -320,7 +322,7 @@ struct Problem {
   std::uint64_t other_number = 0;
   std::optional<IoError> io{};   // why a file can't be read (kUnreadable)
   std::vector<SpaceFree> spaces{};  // kNoRoom, kAcrossBank
-  std::vector<std::string> files{};  // kNoTableFolder, UTF-8
+  std::vector<std::string> files{};  // kNoTableFolder, kUnknownLabel; UTF-8
 };
 
 // Whether a moving text found no space, for any of the reasons.

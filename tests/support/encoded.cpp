@@ -26,6 +26,7 @@ std::string Encoded::Describe() const {
                              : p.kind == K::kEmptyTag        ? "empty"
                              : p.kind == K::kStrayTagClose   ? "stray"
                              : p.kind == K::kOddCount        ? "odd"
+                             : p.kind == K::kUnknownLabel    ? "label"
                                                              : "#" + std::to_string(static_cast<int>(p.kind));
     std::snprintf(buf, sizeof buf, " | %s %zu:%zu U+%04X", kind.c_str(), p.line, p.column,
                   static_cast<unsigned>(p.ch));

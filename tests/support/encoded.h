@@ -28,7 +28,7 @@ inline bool IsTagShape(ProblemCode kind) {
 // typed, for the writer to read, where the encoder refuses it.
 inline bool IsKeptAsTyped(ProblemCode kind) {
   return IsTagShape(kind) || kind == ProblemCode::kNotHexInTag || kind == ProblemCode::kOddCount ||
-         kind == ProblemCode::kLineBreakInTag;
+         kind == ProblemCode::kLineBreakInTag || kind == ProblemCode::kUnknownLabel;
 }
 
 struct Encoded {

@@ -331,6 +331,9 @@ const GameCode* LabelOf(std::span<const GameCode> codes, std::span<const PlacedU
 // The plain walk: one tag or one match at a time.
 struct GameWalk {
   std::span<const GameCode> codes;
+  // Some code's text is a label: a tag with a letter that is no hex digit
+  // is then a label mistyped, one problem at its "<", and writes nothing.
+  bool labels;
   std::vector<PlacedUnit> units;
   Encoded out;
   // A control still waiting for its parameters: its place, and how many bytes
@@ -379,6 +382,7 @@ struct GameWalk {
     std::string digits;
     bool bad = false;
     bool empty = true;
+    bool unknown = false;  // a label mistyped, told once
     for (std::size_t k = 0; k < content.size(); ++k) {
       const char32_t u = content[k].unit;
       const bool low_of_pair = k > 0 && IsLow(static_cast<char16_t>(u)) &&
@@ -388,18 +392,25 @@ struct GameWalk {
       if (HexValue(u) >= 0) {
         digits += static_cast<char>(u);
       } else if (low_of_pair) {
-        out.problems.back().ch = 0x10000 + ((content[k - 1].unit - 0xD800) << 10) + (u - 0xDC00);
+        // Its high unit's problem names the pair; a mistyped label's names its "<".
+        if (!labels) {
+          out.problems.back().ch = 0x10000 + ((content[k - 1].unit - 0xD800) << 10) + (u - 0xDC00);
+        }
       } else if (u == kBreakUnit) {
         Report(ProblemCode::kLineBreakInTag, content[k], kLineBreakMark);
         bad = true;
       } else if (IsMark(u, detail::Special::kTagOpen)) {
         Report(ProblemCode::kNestedTag, content[k], u);
         bad = true;
+      } else if (!blank && labels) {
+        if (!unknown) Report(ProblemCode::kUnknownLabel, units[i], units[i].unit);
+        unknown = bad = true;
       } else if (!blank) {
         Report(ProblemCode::kNotHexInTag, content[k], u);
         bad = true;
       }
     }
+    if (unknown) digits.clear();
     if (empty && close < units.size()) Report(ProblemCode::kEmptyTag, units[i], units[i].unit);
     const bool odd = digits.size() % 2 != 0;
     if (odd) Report(ProblemCode::kOddCount, units[i], 0);
@@ -513,7 +524,11 @@ Encoded ReferenceGameEncode(std::span<const GameCode> codes, std::u16string_view
     other.line = SIZE_MAX / 2 + all.size();
     all.push_back(std::move(other));
   }
-  GameWalk walk{all, PlaceUnits(text, line_breaks), {}};
+  const bool labels = std::any_of(all.begin(), all.end(), [](const GameCode& code) {
+    const std::u16string t = Trimmed(code.text);
+    return IsLabel(t) && !HexLabelBytes(t);
+  });
+  GameWalk walk{all, labels, PlaceUnits(text, line_breaks), {}};
   std::size_t i = 0;
   while (i < walk.units.size()) {
     const PlacedUnit& at = walk.units[i];
