@@ -212,6 +212,7 @@ void Encoder::Finish(std::vector<std::uint8_t>& out) {
     if (listing_ == nullptr) Report(open);
   }
   WriteRun(true, out);
+  if (split_params_) TellSplitParams();
   if (params_place_) MissParams();
   back_.Settle();  // the text ends: its string's end follows
   pending_cr_ = after_cr_ = false;
@@ -269,6 +270,7 @@ void Encoder::Take(Token token, std::vector<std::uint8_t>& out) {
     TakeInTag(token, out);
     return;
   }
+  if (split_params_ && index_.MarkOf(token.unit) != Special::kTagOpen) TellSplitParams();
   // The breaks a label's code shows after its label are the code's own.
   if (breaks_after_label_ > 0 && token.unit == GameTextIndex::kBreakUnit) {
     --breaks_after_label_;
@@ -383,9 +385,45 @@ void Encoder::CloseTag(std::optional<detail::TagProblem> empty, bool closed,
 
 void Encoder::TakeParams() {
   if (!params_place_) return;
-  const bool fits = tag_bad_.empty() && tag_nibble_ < 0 && tag_bytes_.size() == params_due_;
-  if (!fits) MissParams();
+  const bool clean = tag_bad_.empty() && tag_nibble_ < 0;
+  const bool fits = clean && tag_bytes_.size() == params_due_;
+  if (!fits && clean && listing_ == nullptr && !tag_bytes_.empty() &&
+      tag_bytes_.size() < params_due_) {
+    split_params_ = SplitParams{*params_place_, params_code_, params_due_, tag_bytes_};
+  } else if (!fits) {
+    MissParams();
+  }
   params_place_.reset();
+}
+
+void Encoder::GatherSplitParams() {
+  SplitParams& split = *split_params_;
+  const bool more = tag_bad_.empty() && tag_nibble_ < 0 && !tag_bytes_.empty() &&
+                    tag_bytes_.size() <= split.due - split.bytes.size();
+  if (!more) {
+    TellSplitParams();
+    return;
+  }
+  split.bytes.insert(split.bytes.end(), tag_bytes_.begin(), tag_bytes_.end());
+  if (split.bytes.size() < split.due) return;
+  // All its bytes, in tags of their own: the one tag they make.
+  EncodeProblem problem{ProblemCode::kNoParams, split.place.line, split.place.column, 0};
+  std::u16string label = table_.codes()[split.code].text;
+  while (label.ends_with(u'\n')) label.pop_back();
+  problem.text = label + u'<';
+  for (const std::uint8_t byte : split.bytes) {
+    problem.text += HexDigits[byte >> 4];
+    problem.text += HexDigits[byte & 0xF];
+  }
+  problem.text += u'>';
+  split_params_.reset();
+  problems_.push_back(std::move(problem));
+}
+
+void Encoder::TellSplitParams() {
+  const TextPlace place = split_params_->place;
+  split_params_.reset();
+  Report(ProblemCode::kNoParams, place, 0);
 }
 
 void Encoder::ListTypedTag(bool closed, std::vector<std::uint8_t>& out) {
@@ -409,6 +447,8 @@ void Encoder::PushTyped(std::u16string_view text, std::size_t problem, std::size
 
 void Encoder::WriteHexTag(std::vector<std::uint8_t>& out) {
   if (index_.has_labels()) TakeUnknownLabel();
+  // The tags after a control's short parameter tag are told before their own problems.
+  if (split_params_) GatherSplitParams();
   problems_.insert(problems_.end(), tag_bad_.begin(), tag_bad_.end());
   if (tag_nibble_ >= 0) Report(ProblemCode::kOddCount, tag_place_, 0);
   const bool params = params_place_.has_value();
@@ -538,6 +578,7 @@ void Encoder::WriteCode(std::uint32_t index, TextPlace place, std::vector<std::u
   if (code.kind == GameCodeKind::kControl && code.params > 0) {
     params_place_ = place;
     params_due_ = code.params;
+    params_code_ = index;
   }
 }
 
@@ -557,6 +598,8 @@ void Encoder::MissParams() {
 }
 
 void Encoder::Report(ProblemCode kind, TextPlace place, char32_t ch) {
+  // A problem found after a short parameter tag comes after its own.
+  if (split_params_) TellSplitParams();
   if (listing_ != nullptr) {
     listing_->marks.push_back({ListingMark::Kind::kProblem, out_->size(), problems_.size()});
   }

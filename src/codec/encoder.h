@@ -105,7 +105,7 @@ class Encoder {
 
   // Nothing open, pending or waiting: the fast path may take the next unit.
   bool Settled() const {
-    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ &&
+    return !tags_.open() && !pending_cr_ && !after_cr_ && !params_place_ && !split_params_ &&
            breaks_after_label_ == 0 && back_.empty() && run_start_ == run_.size();
   }
   // Takes units from `p` while each is settled by the unit tables alone,
@@ -131,6 +131,10 @@ class Encoder {
                 std::vector<std::uint8_t>& out);
   void WriteHexTag(std::vector<std::uint8_t>& out);
   void TakeUnknownLabel();
+  // A control's parameters typed as tags one after another: told once the
+  // tags are seen, with the one tag to write when they make up its bytes.
+  void GatherSplitParams();
+  void TellSplitParams();
   // Both take the tag's parameters for a control waiting for them.
   void ListTypedTag(bool closed, std::vector<std::uint8_t>& out);
   void TakeParams();
@@ -190,6 +194,16 @@ class Encoder {
   // A control code waiting for its parameter tag: where it stands and how many.
   std::optional<detail::TextPlace> params_place_;
   std::size_t params_due_ = 0;
+  std::uint32_t params_code_ = 0;
+  // Its tag held too few bytes: those bytes, while tags right after it may
+  // hold the rest (not in a listing, which keeps the tags as typed).
+  struct SplitParams {
+    detail::TextPlace place;
+    std::uint32_t code;
+    std::size_t due;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::optional<SplitParams> split_params_;
   // A code written from its label that shows line breaks after it (a
   // line-break code, a .tbl text ending in "\n"): that many breaks right
   // after it are its own, as decode writes them.

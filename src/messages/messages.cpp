@@ -214,6 +214,9 @@ std::string_view KeyOf(const Problem& p) {
         default:
           return "kBadFormatWord";
       }
+    case ProblemCode::kNoParams:
+      // `what`: the one tag its parameters make, typed as tags of their own.
+      return p.what.empty() ? "kNoParams" : "kNoParams.one_tag";
     case ProblemCode::kBadUtf8:
       return p.detail == ProblemDetail::kNone ? "kBadUtf8" : "kBadUtf8.looks";
     case ProblemCode::kPlaceTooLong:

@@ -50,6 +50,8 @@ struct EncodeCase {
   std::vector<EncodeProblem> problems = {};
   LineBreaks line_breaks = LineBreaks::kAny;
   std::string_view tbl = kGameTbl;
+  // What the problems' messages show beside their kind and place.
+  std::vector<std::u16string> told = {};
 };
 
 class GameEncodeTest : public testing::TestWithParam<EncodeCase> {};
@@ -67,7 +69,13 @@ TEST_P(GameEncodeTest, BytesAtEverySplitAndAsTheReference) {
     const auto two = [&] { return std::exchange(first, false) ? cut : c.text.size(); };
     EXPECT_EQ(expected, test::Encode(encoder, c.text, two).Describe()) << "cut " << cut;
   }
-  EXPECT_EQ(expected, test::Encode(encoder, c.text, [] { return 1; }).Describe());
+  const test::Encoded unit_by_unit = test::Encode(encoder, c.text, [] { return 1; });
+  EXPECT_EQ(expected, unit_by_unit.Describe());
+  std::vector<std::u16string> told;
+  for (const EncodeProblem& problem : unit_by_unit.problems) {
+    if (!problem.text.empty()) told.push_back(problem.text);
+  }
+  EXPECT_EQ(told, c.told);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,10 +116,26 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{
             "LabelWhereAParameterIsDue", u"<wait><nop>", {0xFE, 0xFC}, {{P::kNoParams, 1, 1, 0}}},
         // The table has labels: a letter in a tag means one, mistyped.
-        EncodeCase{"MistypedLabel",
-                   u"<1x\U0001F600\n2>",
-                   {},
-                   {{P::kUnknownLabel, 1, 1, u'<'}, {P::kLineBreakInTag, 1, 5, u'\u9C2F'}}},
+        EncodeCase{.name = "MistypedLabel",
+                   .text = u"<1x\U0001F600\n2>",
+                   .bytes = {},
+                   .problems = {{P::kUnknownLabel, 1, 1, u'<'},
+                                {P::kLineBreakInTag, 1, 5, u'\u9C2F'}},
+                   .told = {u"<1x\U0001F6002>"}},
+        // A control's parameters typed as tags of their own are named as
+        // the one tag to write, when they make up its bytes.
+        EncodeCase{.name = "ParametersInTwoTags",
+                   .text = u"<go><01><0203>",
+                   .bytes = {0xFD, 1, 2, 3},
+                   .problems = {{P::kNoParams, 1, 1, 0}},
+                   .told = {u"<go><010203>"}},
+        EncodeCase{"ParametersPastTheCount", u"<go><01><020304>", {0xFD, 1, 2, 3, 4},
+                   {{P::kNoParams, 1, 1, 0}}},
+        EncodeCase{.name = "TextBetweenParameterTags",
+                   .text = u"<go><01>A<0203><x>",
+                   .bytes = {0xFD, 1, 0x41, 2, 3},
+                   .problems = {{P::kNoParams, 1, 1, 0}, {P::kUnknownLabel, 1, 16, u'<'}},
+                   .told = {u"<x>"}},
         EncodeCase{"OddTag", u"A<123>", {0x41, 0x12}, {{P::kOddCount, 1, 2, 0}}},
         EncodeCase{"TagLeftOpen", u"<4142", {0x41, 0x42}, {{P::kUnclosedTag, 1, 1, u'<'}}},
         // A tag mark that forms no tag is never dropped nor taken for a text.
