@@ -174,8 +174,8 @@ Result<std::uint64_t, IoError> RegularFileSize(const std::filesystem::path& path
 // When `path` names an open descriptor (/dev/stdout, /dev/fd/N, /proc/PID/fd/N,
 // or a chain of links through one), a handle that writes to that same open
 // file, so that an appending redirection keeps appending and a pipe stays a
-// pipe; such a name is never replaced. nullopt for any other name, and always
-// on Windows. Close the handle with SystemFileOps().Close.
+// pipe; for a character device (/dev/null), a handle that writes to it. Such
+// a name is never replaced. nullopt for any other name, and always on Windows. Close the handle with SystemFileOps().Close.
 Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
     const std::filesystem::path& path);
 

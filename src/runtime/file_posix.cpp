@@ -450,13 +450,20 @@ Result<std::optional<FileHandle>, IoError> OpenDescriptorForWriting(
   if (const int error = ResolveLinks(path.native(), real, &descriptor); error != 0) {
     return Unexpected(IoErrorFromErrno(shown, error));
   }
-  if (!descriptor) return std::optional<FileHandle>();
+  if (!descriptor) {
+    // A character device (/dev/null, a terminal) is written through, as a
+    // shell's ">" would: a file put in its place would be no device at all.
+    struct stat st;
+    if (stat(real.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return std::optional<FileHandle>();
+    descriptor = DescriptorName{};
+  }
   int fd;
   if (descriptor->own) {
     // The very open file, with its offset and its append flag.
     fd = fcntl(descriptor->fd, F_DUPFD_CLOEXEC, 0);
   } else {
-    // Another process's descriptor can only be opened anew, as a shell's ">" would.
+    // Another process's descriptor, or a device, can only be opened anew, as a
+    // shell's ">" would.
     do {
       fd = open(real.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);

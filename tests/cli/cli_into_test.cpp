@@ -806,6 +806,11 @@ INSTANTIATE_TEST_SUITE_P(
         StreamOutputCase{"Pipe", "\"$CLI\" encode -o /dev/stdout in.txt | cat >out.bin",
                          Enc(u"あい")},
         StreamOutputCase{"Dash", "\"$CLI\" encode -o - in.txt >out.bin", Enc(u"あい")},
+        // A device is written to, never replaced: /dev/null takes a trial run.
+        StreamOutputCase{"DevNull",
+                         "\"$CLI\" encode -o /dev/null in.txt && \"$CLI\" convert -o /dev/null "
+                         "in.txt && test -c /dev/null",
+                         "OLD"},
         StreamOutputCase{"DecodeToDevStdout",
                          "printf '\\x05' | \"$CLI\" decode -o /dev/stdout >>out.bin",
                          "OLD\xE3\x80\x8D"},
