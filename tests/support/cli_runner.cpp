@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +85,12 @@ Outcome RunCli(const Scratch& scratch, const std::vector<std::string>& args,
   }
   environment_storage.insert(environment_storage.end(), options.locale.begin(),
                              options.locale.end());
+  // A UTF-8 locale all the same, which speaks English: Wine reads the
+  // arguments and names through it.
+  if (std::none_of(options.locale.begin(), options.locale.end(),
+                   [](const std::string& entry) { return entry.starts_with("LC_ALL="); })) {
+    environment_storage.emplace_back("LC_ALL=C.UTF-8");
+  }
   std::vector<char*> environment;
   for (std::string& entry : environment_storage) environment.push_back(entry.data());
   environment.push_back(nullptr);

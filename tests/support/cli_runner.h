@@ -39,8 +39,9 @@ struct RunOptions {
   bool close_stderr = false;
   std::chrono::seconds timeout{60};
   // The child's locale: "NAME=VALUE" entries such as "LANGUAGE=ja". The
-  // locale's own variables of the tests' environment are left out, so that a
-  // run speaks English unless a test says otherwise.
+  // locale's own variables of the tests' environment are left out, and
+  // LC_ALL is C.UTF-8 unless given, so that a run speaks English unless a
+  // test says otherwise.
   std::vector<std::string> locale = {};
 };
 
