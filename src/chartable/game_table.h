@@ -125,6 +125,13 @@ struct GameCode {
   std::size_t line = 0;     // in the .tbl, for messages
 };
 
+// A code's text without the line breaks that end it (a .tbl's "\n"): its
+// label, as typed.
+inline std::u16string_view WithoutBreaks(std::u16string_view text) {
+  while (text.ends_with(u'\n')) text.remove_suffix(1);
+  return text;
+}
+
 // The line breaks decode shows at the end of a code: those that end its text
 // (U+000A, a .tbl's "\n"), and one more for a line-break code.
 inline std::size_t BreaksAfterText(const GameCode& code) {

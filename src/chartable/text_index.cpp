@@ -36,11 +36,6 @@ void Keep(Map& map, Key key, std::uint32_t index, std::span<const GameCode> code
   if (!added && Wins(codes[index], index, codes[at->second], at->second)) at->second = index;
 }
 
-// A code's text without the line breaks that end it (a .tbl's "\n").
-std::u16string_view WithoutBreaks(std::u16string_view text) {
-  while (text.ends_with(u'\n')) text.remove_suffix(1);
-  return text;
-}
 
 // The content of a label "<...>", tag marks of either width, folded; none
 // when the text is not one. Breaks after it go with it.

@@ -116,10 +116,9 @@ constexpr Usage kInsertUsage{.options = kInsertOptions,
 Reported<> RejectPlan(Language language, const std::vector<Problem>& problems,
                       const InsertTarget& target) {
   for (const std::string& line : ProblemLinesInFileOrder(language, problems)) PrintError(line);
-  PrintLine(Say(language,
-                Counted(language, problems.size(), Phrase("{n} problem; nothing written to {file}"),
-                        Phrase("{n} problems; nothing written to {file}")),
-                {{"file", target.written_name()}}));
+  PrintLine(Counted(language, problems.size(), Phrase("{n} problem; nothing written to {file}"),
+                    Phrase("{n} problems; nothing written to {file}"),
+                    {{"file", target.written_name()}}));
   return Failure(ExitStatus::kRejected);
 }
 
@@ -206,10 +205,8 @@ ExitStatus RunInsert(const ParsedArgs& args) {
     PrintLine(Counted(language, inserted.texts, Phrase("{n} text checked; nothing written (--dry-run)"),
                       Phrase("{n} texts checked; nothing written (--dry-run)")));
   } else {
-    PrintLine(Say(language,
-                  Counted(language, inserted.texts, Phrase("{n} text put into {file}"),
-                          Phrase("{n} texts put into {file}")),
-                  {{"file", target->written_name()}}));
+    PrintLine(Counted(language, inserted.texts, Phrase("{n} text put into {file}"),
+                      Phrase("{n} texts put into {file}"), {{"file", target->written_name()}}));
   }
   return ExitStatus::kOk;
 }

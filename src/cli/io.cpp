@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <vector>
 
 #include "cli/problems.h"
@@ -84,8 +85,16 @@ class FileSink final : public OutputSink {
 }  // namespace
 
 std::string Counted(messages::Language language, std::uint64_t n, std::string_view one,
-                    std::string_view many) {
-  return messages::Say(language, n == 1 ? one : many, {{"n", std::to_string(n)}});
+                    std::string_view many,
+                    std::initializer_list<std::pair<std::string_view, std::string>> more) {
+  return messages::Format(language, n == 1 ? one : many,
+                          [&](std::string_view name) -> std::optional<std::string> {
+                            if (name == "n") return std::to_string(n);
+                            for (const auto& [key, value] : more) {
+                              if (key == name) return value;
+                            }
+                            return std::nullopt;
+                          });
 }
 
 void PrintError(std::string_view message) {

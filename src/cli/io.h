@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "messages/messages.h"
 #include "runtime/block_size.h"
@@ -21,8 +23,10 @@ namespace binconv::cli {
 
 // "1 byte", "2 bytes", "2 entries": a number and the word that goes with it,
 // `one` for one and `many` for more, both marked for the catalogue.
+// `more` fills the texts' other placeholders.
 std::string Counted(messages::Language language, std::uint64_t n, std::string_view one,
-                    std::string_view many);
+                    std::string_view many,
+                    std::initializer_list<std::pair<std::string_view, std::string>> more = {});
 
 // How a run ends, as the process's exit status: the one form a status has
 // inside the CLI, made a number only where the process returns it. A failure

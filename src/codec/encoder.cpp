@@ -408,9 +408,7 @@ void Encoder::GatherSplitParams() {
   if (split.bytes.size() < split.due) return;
   // All its bytes, in tags of their own: the one tag they make.
   EncodeProblem problem{ProblemCode::kNoParams, split.place.line, split.place.column, 0};
-  std::u16string label = table_.codes()[split.code].text;
-  while (label.ends_with(u'\n')) label.pop_back();
-  problem.text = label + u'<';
+  problem.text = std::u16string(WithoutBreaks(table_.codes()[split.code].text)) + u'<';
   for (const std::uint8_t byte : split.bytes) {
     problem.text += HexDigits[byte >> 4];
     problem.text += HexDigits[byte & 0xF];
@@ -473,9 +471,7 @@ void Encoder::TakeUnknownLabel() {
   std::u16string folded;
   for (const char16_t ch : tag_content_) folded += FoldForTextCompare(ch);
   for (const std::uint32_t code : index_.NearestLabels(folded, kLabelsSuggested)) {
-    std::u16string label = table_.codes()[code].text;
-    while (label.ends_with(u'\n')) label.pop_back();  // the breaks it shows after it
-    unknown.nearest.push_back(std::move(label));
+    unknown.nearest.emplace_back(WithoutBreaks(table_.codes()[code].text));
   }
   *first = std::move(unknown);
   tag_bad_.erase(std::remove_if(first + 1, tag_bad_.end(), letter), tag_bad_.end());
